@@ -1,0 +1,52 @@
+#include "model/PlmSymbolKind.h"
+
+const QList<PlmSymbolKind>& allPlmSymbolKinds()
+{
+    static const QList<PlmSymbolKind> all{PlmSymbolKind::circle, PlmSymbolKind::square, PlmSymbolKind::triangle,
+                                          PlmSymbolKind::sfSymbol, PlmSymbolKind::svg};
+    return all;
+}
+
+QString rawValue(PlmSymbolKind kind)
+{
+    switch (kind) {
+    case PlmSymbolKind::circle: return QStringLiteral("circle");
+    case PlmSymbolKind::square: return QStringLiteral("square");
+    case PlmSymbolKind::triangle: return QStringLiteral("triangle");
+    case PlmSymbolKind::sfSymbol: return QStringLiteral("sfSymbol");
+    case PlmSymbolKind::svg: return QStringLiteral("svg");
+    }
+    return {};
+}
+
+std::optional<PlmSymbolKind> plmSymbolKindFromRawValue(QStringView text)
+{
+    for (PlmSymbolKind kind : allPlmSymbolKinds())
+        if (text == rawValue(kind))
+            return kind;
+    return std::nullopt;
+}
+
+QString title(PlmSymbolKind kind)
+{
+    switch (kind) {
+    case PlmSymbolKind::circle: return QStringLiteral("Cercle");
+    case PlmSymbolKind::square: return QStringLiteral("Carré");
+    case PlmSymbolKind::triangle: return QStringLiteral("Triangle");
+    case PlmSymbolKind::sfSymbol: return QStringLiteral("SF Symbols");
+    case PlmSymbolKind::svg: return QStringLiteral("SVG personnalisé");
+    }
+    return {};
+}
+
+QString rawValue(PlmSFSymbolConfiguration)
+{
+    return QStringLiteral("regularMediumMonochrome");
+}
+
+std::optional<PlmSFSymbolConfiguration> plmSFSymbolConfigurationFromRawValue(QStringView text)
+{
+    if (text == u"regularMediumMonochrome")
+        return PlmSFSymbolConfiguration::regularMediumMonochrome;
+    return std::nullopt;
+}
