@@ -1,0 +1,114 @@
+#include "platform/InstanceChannel.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+
+#include <memory>
+
+namespace {
+// A hand-over is a handful of paths; anything larger is not ours.
+constexpr qint64 kMaxMessageBytes = 1 << 20;
+}
+
+InstanceChannel::InstanceChannel(const QString& name, QObject* parent)
+    : QObject(parent), m_name(name)
+{
+}
+
+InstanceChannel::~InstanceChannel() = default;
+
+QString InstanceChannel::defaultName()
+{
+    return QStringLiteral("pelmora-studio-%1").arg(qEnvironmentVariable("USER", QStringLiteral("user")));
+}
+
+QByteArray InstanceChannel::encode(const QStringList& paths)
+{
+    QByteArray bytes;
+    for (const QString& path : paths) {
+        bytes += path.toUtf8();
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+QStringList InstanceChannel::decode(const QByteArray& bytes)
+{
+    QStringList paths;
+    for (const QByteArray& part : bytes.split('\0')) {
+        if (!part.isEmpty())
+            paths.append(QString::fromUtf8(part));
+    }
+    return paths;
+}
+
+bool InstanceChannel::handOver(const QStringList& paths, int timeoutMs) const
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_name);
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    const QByteArray payload = encode(paths);
+    QByteArray message = QByteArray::number(payload.size()) + '\n' + payload;
+    socket.write(message);
+    if (!socket.waitForBytesWritten(timeoutMs))
+        return false;
+    // Wait for the acknowledgement so the files are never lost when this process exits.
+    if (!socket.waitForReadyRead(timeoutMs))
+        return false;
+    return socket.readAll().startsWith("ok");
+}
+
+bool InstanceChannel::listen()
+{
+    if (m_server)
+        return m_server->isListening();
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(m_name)) {
+        // A crashed instance may have left its socket file behind.
+        QLocalServer::removeServer(m_name);
+        if (!m_server->listen(m_name)) {
+            delete m_server;
+            m_server = nullptr;
+            return false;
+        }
+    }
+    connect(m_server, &QLocalServer::newConnection, this, &InstanceChannel::acceptConnections);
+    return true;
+}
+
+bool InstanceChannel::isListening() const
+{
+    return m_server && m_server->isListening();
+}
+
+void InstanceChannel::acceptConnections()
+{
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        auto buffer = std::make_shared<QByteArray>();
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, buffer] {
+            *buffer += socket->readAll();
+            const qsizetype newline = buffer->indexOf('\n');
+            if (newline < 0) {
+                if (buffer->size() > 32)
+                    socket->abort();
+                return;
+            }
+            bool ok = false;
+            const qint64 length = buffer->left(newline).toLongLong(&ok);
+            if (!ok || length < 0 || length > kMaxMessageBytes) {
+                socket->abort();
+                return;
+            }
+            if (buffer->size() - newline - 1 < length)
+                return;
+            const QStringList paths = decode(buffer->mid(newline + 1, length));
+            buffer->clear();
+            socket->write("ok");
+            socket->flush();
+            emit filesReceived(paths);
+        });
+    }
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QLocalServer;
+
+// One running Pelmora Studio per user session: a second launch hands its files to the first
+// over a local socket and exits. The running instance receives each hand-over as a list of
+// absolute paths (empty when the second launch had no file: the user just asked to see the
+// application again).
+class InstanceChannel : public QObject {
+    Q_OBJECT
+public:
+    explicit InstanceChannel(const QString& name, QObject* parent = nullptr);
+    ~InstanceChannel() override;
+
+    // Sends the paths to an instance already listening under this name. True when one took them.
+    bool handOver(const QStringList& paths, int timeoutMs = 2000) const;
+
+    // Starts listening; false when the name cannot be taken.
+    bool listen();
+    bool isListening() const;
+
+    // The name used by default: one per user, so two users on one machine never meet.
+    static QString defaultName();
+
+    // Wire format: UTF-8 paths separated by NUL bytes. Unknown or malformed data is ignored.
+    static QByteArray encode(const QStringList& paths);
+    static QStringList decode(const QByteArray& bytes);
+
+signals:
+    void filesReceived(const QStringList& paths);
+
+private:
+    void acceptConnections();
+
+    QString m_name;
+    QLocalServer* m_server = nullptr;
+};
