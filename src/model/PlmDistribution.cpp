@@ -1,0 +1,125 @@
+#include "model/PlmDistribution.h"
+
+#include "model/PlmClassificationMethod.h"
+#include "model/PlmThresholds.h"
+
+#include <algorithm>
+#include <cmath>
+
+PlmDistribution::PlmDistribution(const QList<double>& values)
+{
+    sorted.reserve(values.size());
+    for (double v : values)
+        if (std::isfinite(v))
+            sorted.append(v);
+    if (sorted.isEmpty())
+        return;
+    std::sort(sorted.begin(), sorted.end());
+
+    const double first = sorted.first();
+    const double last = sorted.last();
+    scale = std::max({std::fabs(first), std::fabs(last), 1.0});
+    minimum = first;
+    maximum = last;
+
+    // Welford's one-pass mean and variance on scaled values, so that huge
+    // magnitudes neither overflow nor lose the variance to cancellation.
+    double m = 0;
+    double m2 = 0;
+    qsizetype k = 0;
+    for (double v : std::as_const(sorted)) {
+        const double x = v / scale;
+        ++k;
+        const double delta = x - m;
+        m += delta / double(k);
+        m2 += delta * (x - m);
+    }
+    mean = m * scale;
+    standardDeviation = scale * std::min(std::sqrt(std::max(m2 / double(k), 0.0)), 1.0);
+}
+
+bool PlmDistribution::hasRange() const
+{
+    return minimum && maximum && *minimum < *maximum;
+}
+
+QList<double> PlmDistribution::thresholds(PlmClassificationMethod method, int classCount,
+                                          const QList<double>& manualThresholds) const
+{
+    if (!hasRange())
+        return method == PlmClassificationMethod::manual ? manualThresholds : QList<double>{};
+    const int n = std::clamp(classCount, 1, 10);
+    if (classCount < 2)
+        return {};
+
+    QList<double> candidates;
+    switch (method) {
+    case PlmClassificationMethod::manual:
+        return manualThresholds;
+    case PlmClassificationMethod::equalIntervals:
+        candidates = PlmThresholds::equalIntervals(*minimum, *maximum, n);
+        break;
+    case PlmClassificationMethod::quantiles:
+        candidates = PlmThresholds::quantiles(sorted, n);
+        break;
+    case PlmClassificationMethod::jenks:
+        candidates = PlmThresholds::jenks(sorted, scale, n);
+        break;
+    case PlmClassificationMethod::standardDeviation:
+        candidates = PlmThresholds::standardDeviation(mean.value_or(0), standardDeviation.value_or(0),
+                                                      scale, n);
+        break;
+    }
+
+    QList<double> out;
+    out.reserve(candidates.size());
+    for (double t : std::as_const(candidates))
+        if (std::isfinite(t) && t >= *minimum && t < *maximum)
+            out.append(t);
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+std::optional<int> PlmDistribution::classIndex(std::optional<double> value,
+                                               const QList<double>& thresholds)
+{
+    if (!value || !std::isfinite(*value))
+        return std::nullopt;
+    for (qsizetype i = 0; i < thresholds.size(); ++i)
+        if (thresholds[i] >= *value)
+            return int(i);
+    return int(thresholds.size());
+}
+
+double PlmDistribution::position(double v) const
+{
+    if (!hasRange())
+        return 0.5;
+    const double s = scale;
+    double f = (v / s - *minimum / s) / (*maximum / s - *minimum / s);
+    if (std::isnan(f))
+        f = 0;
+    return std::clamp(f, 0.0, 1.0);
+}
+
+double PlmDistribution::value(double at) const
+{
+    if (!minimum || !maximum)
+        return 0;
+    const double t = std::isnan(at) ? 0.0 : std::clamp(at, 0.0, 1.0);
+    return t * *maximum + (1 - t) * *minimum;
+}
+
+QList<int> PlmDistribution::histogram(int binCount) const
+{
+    if (binCount < 1)
+        return {};
+    QList<int> bins(binCount, 0);
+    for (double v : sorted) {
+        const double slot = std::floor(position(v) * double(binCount));
+        const int bin = std::min(binCount - 1, int(std::max(slot, 0.0)));
+        ++bins[bin];
+    }
+    return bins;
+}

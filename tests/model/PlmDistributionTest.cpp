@@ -1,0 +1,300 @@
+#include "model/PlmClassificationMethod.h"
+#include "model/PlmDistribution.h"
+#include "model/PlmThresholds.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+namespace {
+
+using M = PlmClassificationMethod;
+const double nan = std::numeric_limits<double>::quiet_NaN();
+const double inf = std::numeric_limits<double>::infinity();
+
+QList<double> range(double from, double to)
+{
+    QList<double> out;
+    for (double v = from; v <= to; v += 1)
+        out.append(v);
+    return out;
+}
+
+TEST(PlmDistribution, KeepsFiniteValuesSortedWithStatistics)
+{
+    const PlmDistribution d({nan, 3, inf, 1, 2, -inf});
+    EXPECT_EQ(d.sorted, (QList<double>{1, 2, 3}));
+    EXPECT_EQ(d.minimum, 1);
+    EXPECT_EQ(d.maximum, 3);
+    ASSERT_TRUE(d.mean);
+    EXPECT_DOUBLE_EQ(*d.mean, 2);
+    ASSERT_TRUE(d.standardDeviation);
+    EXPECT_DOUBLE_EQ(*d.standardDeviation, std::sqrt(2.0 / 3.0));
+    EXPECT_EQ(d.scale, 3);
+}
+
+TEST(PlmDistribution, NoFiniteValueGivesNoStatistics)
+{
+    for (const QList<double>& values : {QList<double>{}, QList<double>{nan, inf}}) {
+        const PlmDistribution d(values);
+        EXPECT_TRUE(d.sorted.isEmpty());
+        EXPECT_FALSE(d.minimum || d.maximum || d.mean || d.standardDeviation);
+        EXPECT_EQ(d.scale, 1);
+        for (M m : allPlmClassificationMethods()) {
+            const QList<double> manual{5, 1};
+            EXPECT_EQ(d.thresholds(m, 4, manual), m == M::manual ? manual : QList<double>{});
+        }
+        EXPECT_EQ(d.position(3), 0.5);
+        EXPECT_EQ(d.value(0.3), 0);
+    }
+}
+
+TEST(PlmDistribution, HugeMagnitudesStayFinite)
+{
+    const PlmDistribution d({-1e308, 1e308});
+    ASSERT_TRUE(d.mean && d.standardDeviation);
+    EXPECT_DOUBLE_EQ(*d.mean, 0);
+    EXPECT_DOUBLE_EQ(*d.standardDeviation, 1e308);
+    EXPECT_EQ(d.thresholds(M::equalIntervals, 2, {}), (QList<double>{0}));
+}
+
+TEST(PlmDistribution, AllValuesEqualBehaveAsNoValues)
+{
+    const PlmDistribution d({4, 4, 4});
+    EXPECT_EQ(d.minimum, 4);
+    for (M m : allPlmClassificationMethods())
+        EXPECT_EQ(d.thresholds(m, 3, {7}), m == M::manual ? QList<double>{7} : QList<double>{});
+    EXPECT_EQ(d.position(4), 0.5);
+}
+
+TEST(PlmDistributionThresholds, EqualIntervals)
+{
+    const PlmDistribution d({0, 100, 30});
+    EXPECT_EQ(d.thresholds(M::equalIntervals, 4, {}), (QList<double>{25, 50, 75}));
+}
+
+TEST(PlmDistributionThresholds, QuantilesTakeTheUpperEndOfEachShare)
+{
+    const PlmDistribution d(range(1, 8));
+    EXPECT_EQ(d.thresholds(M::quantiles, 4, {}), (QList<double>{2, 4, 6}));
+}
+
+TEST(PlmDistributionThresholds, QuantilesCollapseOnDuplicatesAndDropTheMaximum)
+{
+    const PlmDistribution d({1, 5, 5, 5, 5, 5, 5, 9});
+    // indices 1, 3, 5 all hold 5.
+    EXPECT_EQ(d.thresholds(M::quantiles, 4, {}), (QList<double>{5}));
+    const PlmDistribution top({1, 9, 9, 9});
+    EXPECT_EQ(top.thresholds(M::quantiles, 2, {}), (QList<double>{}));
+}
+
+TEST(PlmDistributionThresholds, StandardDeviationAroundTheMean)
+{
+    const QList<double> values{2, 4, 4, 4, 5, 5, 7, 9, -20, 40};
+    const PlmDistribution d(values);
+    const double m = *d.mean;
+    const double s = *d.standardDeviation;
+    const QList<double> five = d.thresholds(M::standardDeviation, 5, {});
+    ASSERT_EQ(five.size(), 4);
+    EXPECT_DOUBLE_EQ(five[0], m - 1.5 * s);
+    EXPECT_DOUBLE_EQ(five[1], m - 0.5 * s);
+    EXPECT_DOUBLE_EQ(five[2], m + 0.5 * s);
+    EXPECT_DOUBLE_EQ(five[3], m + 1.5 * s);
+    const QList<double> two = d.thresholds(M::standardDeviation, 2, {});
+    ASSERT_EQ(two.size(), 1);
+    EXPECT_DOUBLE_EQ(two[0], m);
+    // Candidates beyond the range are dropped.
+    const PlmDistribution narrow({0, 0, 0, 0, 0, 0, 0, 0, 0, 10});
+    const QList<double> ten = narrow.thresholds(M::standardDeviation, 10, {});
+    for (double t : ten)
+        EXPECT_TRUE(t >= 0 && t < 10) << t;
+    EXPECT_LT(ten.size(), 9);
+}
+
+TEST(PlmDistributionThresholds, ClassCountIsClamped)
+{
+    const PlmDistribution d(range(1, 100));
+    for (M m : allPlmClassificationMethods()) {
+        EXPECT_TRUE(d.thresholds(m, 0, {3}).isEmpty());
+        EXPECT_TRUE(d.thresholds(m, 1, {3}).isEmpty());
+        EXPECT_TRUE(d.thresholds(m, -7, {3}).isEmpty());
+    }
+    EXPECT_EQ(d.thresholds(M::equalIntervals, 25, {}), d.thresholds(M::equalIntervals, 10, {}));
+    EXPECT_EQ(d.thresholds(M::jenks, 25, {}).size(), 9);
+}
+
+TEST(PlmDistributionThresholds, ManualIsReturnedUntouched)
+{
+    const PlmDistribution d(range(1, 10));
+    const QList<double> manual{50, 3, 3, nan};
+    const QList<double> got = d.thresholds(M::manual, 3, manual);
+    ASSERT_EQ(got.size(), 4);
+    EXPECT_EQ(got[0], 50);
+    EXPECT_TRUE(std::isnan(got[3]));
+}
+
+TEST(PlmDistributionJenks, SplitsTheObviousGroups)
+{
+    const PlmDistribution d({1, 1, 2, 10, 11, 12});
+    EXPECT_EQ(d.thresholds(M::jenks, 2, {}), (QList<double>{2}));
+    // More classes than distinct values: one class per distinct value.
+    const PlmDistribution few({3, 1, 2, 2});
+    EXPECT_EQ(few.thresholds(M::jenks, 6, {}), (QList<double>{1, 2}));
+}
+
+// Optimal cost over every way to cut the distinct values into k classes.
+double bruteForceCost(const QList<double>& sorted, const QList<double>& distinct, int k,
+                      QList<double>* bestCuts)
+{
+    const int m = int(distinct.size());
+    double best = inf;
+    QList<int> cut(k - 1);
+    std::function<void(int, int)> rec = [&](int level, int from) {
+        if (level == k - 1) {
+            QList<double> t;
+            for (int c : cut)
+                t.append(distinct[c]);
+            const double cost = PlmThresholds::withinClassSquares(sorted, t);
+            if (cost < best) {
+                best = cost;
+                *bestCuts = t;
+            }
+            return;
+        }
+        for (int i = from; i < m - 1; ++i) {
+            cut[level] = i;
+            rec(level + 1, i + 1);
+        }
+    };
+    rec(0, 0);
+    return best;
+}
+
+TEST(PlmDistributionJenks, AgreesWithBruteForceOnRandomData)
+{
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 300; ++round) {
+        const int n = 3 + int(rng() % 12);
+        QList<double> values;
+        const bool integers = round % 2 == 0;
+        for (int i = 0; i < n; ++i)
+            values.append(integers ? double(rng() % 20) : std::ldexp(double(rng() % 100000), -7) - 300);
+        const PlmDistribution d(values);
+        QList<double> distinct = d.sorted;
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        for (int k = 2; k <= std::min<int>(5, int(distinct.size())); ++k) {
+            QList<double> bruteCuts;
+            const double brute = bruteForceCost(d.sorted, distinct, k, &bruteCuts);
+            const QList<double> got = d.thresholds(M::jenks, k, {});
+            ASSERT_EQ(got.size(), k - 1);
+            const double cost = PlmThresholds::withinClassSquares(d.sorted, got);
+            EXPECT_NEAR(cost, brute, 1e-9 * std::max(1.0, brute)) << "round " << round << " k " << k;
+            // On continuous data the optimum is unique: the cuts must match too.
+            if (!integers) {
+                EXPECT_EQ(got, bruteCuts) << "round " << round << " k " << k;
+            }
+        }
+    }
+}
+
+// Plain O(k * m^2) dynamic programme: the textbook exact method, without the
+// divide-and-conquer shortcut, as an independent reference on larger inputs.
+double quadraticOptimalCost(const QList<double>& sorted, int k)
+{
+    QList<double> u;
+    QList<double> w;
+    for (double v : sorted) {
+        if (!u.isEmpty() && u.last() == v)
+            w.last() += 1;
+        else {
+            u.append(v);
+            w.append(1);
+        }
+    }
+    const int m = int(u.size());
+    auto cost = [&](int i, int j) {
+        double mean = 0, weight = 0;
+        for (int x = i; x < j; ++x) {
+            weight += w[x];
+            mean += (u[x] - mean) * w[x] / weight;
+        }
+        double c = 0;
+        for (int x = i; x < j; ++x)
+            c += w[x] * (u[x] - mean) * (u[x] - mean);
+        return c;
+    };
+    QList<double> prev(m + 1, inf);
+    prev[0] = 0;
+    for (int c = 1; c <= k; ++c) {
+        QList<double> cur(m + 1, inf);
+        for (int j = c; j <= m; ++j)
+            for (int i = c - 1; i < j; ++i)
+                cur[j] = std::min(cur[j], prev[i] + cost(i, j));
+        prev = cur;
+    }
+    return prev[m];
+}
+
+TEST(PlmDistributionJenks, AgreesWithTheQuadraticProgrammeOnLargerData)
+{
+    std::mt19937 rng(99);
+    for (int round = 0; round < 3; ++round) {
+        QList<double> values;
+        for (int i = 0; i < 120; ++i) {
+            // Skewed data with duplicates, like population counts.
+            const double x = double(rng() % 1000) / 100.0;
+            values.append(std::round(std::exp(x) * 10) / 10);
+        }
+        const PlmDistribution d(values);
+        for (int k = 2; k <= 9; ++k) {
+            const QList<double> got = d.thresholds(M::jenks, k, {});
+            const double reference = quadraticOptimalCost(d.sorted, k);
+            EXPECT_NEAR(PlmThresholds::withinClassSquares(d.sorted, got), reference,
+                        1e-9 * std::max(1.0, reference))
+                << "round " << round << " k " << k;
+        }
+    }
+}
+
+TEST(PlmDistributionJenks, LargeInputStaysExact)
+{
+    // Three tight clusters far apart: any exact method finds them.
+    QList<double> values;
+    for (int i = 0; i < 3000; ++i)
+        values.append(double(i % 3) * 1000 + double(i % 17) * 0.01);
+    const PlmDistribution d(values);
+    EXPECT_EQ(d.thresholds(M::jenks, 3, {}), (QList<double>{0.16, 1000.16}));
+}
+
+TEST(PlmDistributionClassIndex, EqualValueFallsInTheLowerClass)
+{
+    const QList<double> t{10, 20};
+    EXPECT_EQ(PlmDistribution::classIndex(10, t), 0);
+    EXPECT_EQ(PlmDistribution::classIndex(20, t), 1);
+    EXPECT_EQ(PlmDistribution::classIndex(10.5, t), 1);
+    EXPECT_EQ(PlmDistribution::classIndex(25, t), 2);
+    EXPECT_EQ(PlmDistribution::classIndex(-1e300, t), 0);
+    EXPECT_EQ(PlmDistribution::classIndex(nan, t), std::nullopt);
+    EXPECT_EQ(PlmDistribution::classIndex(inf, t), std::nullopt);
+    EXPECT_EQ(PlmDistribution::classIndex(std::nullopt, t), std::nullopt);
+    EXPECT_EQ(PlmDistribution::classIndex(5, {}), 0);
+}
+
+TEST(PlmDistributionPositions, PositionValueAndHistogram)
+{
+    const PlmDistribution d({0, 10, 20, 30, 40});
+    EXPECT_DOUBLE_EQ(d.position(20), 0.5);
+    EXPECT_EQ(d.position(-100), 0);
+    EXPECT_EQ(d.position(1000), 1);
+    EXPECT_EQ(d.position(nan), 0);
+    EXPECT_DOUBLE_EQ(d.value(0.25), 10);
+    EXPECT_EQ(d.value(nan), 0);
+    EXPECT_EQ(d.value(7), 40);
+    EXPECT_EQ(d.histogram(4), (QList<int>{1, 1, 1, 2})); // the maximum joins the last bin
+    EXPECT_EQ(d.histogram(1), (QList<int>{5}));
+    EXPECT_TRUE(d.histogram(0).isEmpty());
+}
+
+} // namespace
