@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+#include <QTransform>
+#include <Qt>
+
+#include <vector>
+
+class QPainter;
+class QImage;
+class ViewHost;
+
+// Events as a node sees them: locations are in the receiving node's own
+// coordinates, y growing upward.
+struct ViewMouseEvent {
+    QPointF location;
+    QPointF windowLocation;  // in the root node's coordinates
+    Qt::MouseButton button = Qt::LeftButton;
+    Qt::KeyboardModifiers modifiers;
+    int clickCount = 1;
+};
+
+struct ViewWheelEvent {
+    QPointF location;
+    QPointF windowLocation;
+    // Scrolling delta in the canvas sense: see ViewHost::scrollingDelta for
+    // how a mouse notch or a touchpad movement becomes this number.
+    double deltaX = 0;
+    double deltaY = 0;
+    bool precise = false;
+    Qt::KeyboardModifiers modifiers;
+};
+
+struct ViewMagnifyEvent {
+    QPointF location;
+    QPointF windowLocation;
+    double magnification = 0;  // 0.1 means "10 % larger"
+};
+
+struct ViewKeyEvent {
+    int key = 0;  // Qt::Key
+    QString text;
+    Qt::KeyboardModifiers modifiers;
+    bool autoRepeat = false;
+};
+
+// One node of the small retained view tree. Frames are in the parent's
+// coordinates, y growing upward; the host widget flips once at its boundary.
+// A node owns its subviews.
+class ViewNode {
+public:
+    ViewNode();
+    virtual ~ViewNode();
+
+    ViewNode(const ViewNode&) = delete;
+    ViewNode& operator=(const ViewNode&) = delete;
+
+    QRectF frame() const { return m_frame; }
+    void setFrame(const QRectF& frame);
+    QRectF bounds() const { return QRectF(QPointF(0, 0), m_frame.size()); }
+
+    bool isHidden() const { return m_hidden; }
+    void setHidden(bool hidden);
+
+    QString toolTip() const { return m_toolTip; }
+    void setToolTip(const QString& text) { m_toolTip = text; }
+
+    ViewNode* superview() const { return m_parent; }
+    const std::vector<ViewNode*>& subviews() const { return m_children; }
+    // Takes ownership; the node is drawn above its earlier siblings.
+    void addSubview(ViewNode* child);
+    // Gives up the parent's ownership: the caller owns the node again.
+    void removeFromSuperview();
+
+    ViewNode* root();
+    const ViewNode* root() const;
+    ViewHost* host() const;
+
+    // Point conversions between this node and its parent or the root.
+    QPointF convertToSuperview(const QPointF& p) const { return p + m_frame.topLeft(); }
+    QPointF convertFromSuperview(const QPointF& p) const { return p - m_frame.topLeft(); }
+    QPointF convertToRoot(const QPointF& p) const;
+    QPointF convertFromRoot(const QPointF& p) const;
+
+    // The deepest visible node under a point given in the parent's
+    // coordinates, or null.
+    virtual ViewNode* hitTest(const QPointF& pointInSuperview);
+
+    // Drawing in own coordinates (y up); dirty is the exposed rectangle in
+    // the same coordinates.
+    virtual void draw(QPainter& painter, const QRectF& dirty);
+    // Draws this node and its visible subviews; the painter maps the node's
+    // coordinates already.
+    void drawTree(QPainter& painter, const QRectF& dirty);
+    // Draws the tree into an image of the node's size (device pixels =
+    // points × pixelRatio), without any window.
+    QImage renderToImage(double pixelRatio = 1.0, bool transparent = false);
+    // Prepares a painter whose device is y-down of height deviceHeight so
+    // that it draws in y-up node coordinates.
+    static void flipPainter(QPainter& painter, double height);
+
+    bool needsDisplay() const { return m_needsDisplay; }
+    void setNeedsDisplay(bool needs = true);
+    void setNeedsDisplayInRect(const QRectF& rect);
+    bool needsLayout() const { return m_needsLayout; }
+    void setNeedsLayout(bool needs = true) { m_needsLayout = needs; }
+    // Runs layout() on every node of the tree that needs it, parents first.
+    void layoutSubtreeIfNeeded();
+    virtual void layout() {}
+
+    virtual bool acceptsFirstResponder() const { return false; }
+
+    // Event handlers; the base ones pass the event to the superview.
+    virtual void mouseDown(const ViewMouseEvent& e);
+    virtual void mouseDragged(const ViewMouseEvent& e);
+    virtual void mouseUp(const ViewMouseEvent& e);
+    virtual void mouseMoved(const ViewMouseEvent& e);
+    virtual void rightMouseDown(const ViewMouseEvent& e);
+    virtual void scrollWheel(const ViewWheelEvent& e);
+    virtual void magnify(const ViewMagnifyEvent& e);
+    virtual void keyDown(const ViewKeyEvent& e);
+
+private:
+    friend class ViewHost;
+    void requestDisplay(const QRectF& rectInSelf);
+    void clearNeedsDisplayTree();
+
+    QRectF m_frame;
+    bool m_hidden = false;
+    bool m_needsDisplay = true;
+    bool m_needsLayout = true;
+    QString m_toolTip;
+    ViewNode* m_parent = nullptr;
+    std::vector<ViewNode*> m_children;
+    ViewHost* m_host = nullptr;  // set on the root only
+};
