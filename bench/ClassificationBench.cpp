@@ -1,0 +1,70 @@
+// Classification of a 35,000-row variable: the thresholds of each computed
+// method, on all-distinct values and on values with many duplicates.
+#include "model/PlmClassificationMethod.h"
+#include "model/PlmDistribution.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+constexpr int rows = 35000;
+
+// Skewed like population counts, every value distinct.
+QList<double> distinctValues()
+{
+    std::mt19937_64 rng(7);
+    std::lognormal_distribution<double> dist(8.0, 1.5);
+    QList<double> values;
+    values.reserve(rows);
+    for (int i = 0; i < rows; ++i)
+        values.append(dist(rng) + double(i) * 1e-6);
+    return values;
+}
+
+// Integer percentages: about a hundred distinct values.
+QList<double> duplicatedValues()
+{
+    std::mt19937_64 rng(11);
+    std::normal_distribution<double> dist(50.0, 18.0);
+    QList<double> values;
+    values.reserve(rows);
+    for (int i = 0; i < rows; ++i)
+        values.append(std::clamp(std::round(dist(rng)), 0.0, 100.0));
+    return values;
+}
+
+void run(benchmark::State& state, PlmClassificationMethod method, bool distinct)
+{
+    const PlmDistribution distribution(distinct ? distinctValues() : duplicatedValues());
+    const int classCount = int(state.range(0));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(distribution.thresholds(method, classCount, {}));
+}
+
+void BM_JenksDistinct(benchmark::State& s) { run(s, PlmClassificationMethod::jenks, true); }
+void BM_JenksDuplicates(benchmark::State& s) { run(s, PlmClassificationMethod::jenks, false); }
+void BM_QuantilesDistinct(benchmark::State& s) { run(s, PlmClassificationMethod::quantiles, true); }
+void BM_QuantilesDuplicates(benchmark::State& s) { run(s, PlmClassificationMethod::quantiles, false); }
+void BM_EqualIntervalsDistinct(benchmark::State& s) { run(s, PlmClassificationMethod::equalIntervals, true); }
+void BM_EqualIntervalsDuplicates(benchmark::State& s) { run(s, PlmClassificationMethod::equalIntervals, false); }
+
+// Building the distribution itself (sort + statistics) is part of every refresh.
+void BM_DistributionDistinct(benchmark::State& state)
+{
+    const QList<double> values = distinctValues();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(PlmDistribution(values));
+}
+
+} // namespace
+
+BENCHMARK(BM_JenksDistinct)->DenseRange(2, 10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JenksDuplicates)->DenseRange(2, 10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuantilesDistinct)->DenseRange(2, 10, 4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_QuantilesDuplicates)->DenseRange(2, 10, 4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EqualIntervalsDistinct)->DenseRange(2, 10, 4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EqualIntervalsDuplicates)->DenseRange(2, 10, 4)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DistributionDistinct)->Unit(benchmark::kMillisecond);
