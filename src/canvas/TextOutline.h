@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QFont>
+#include <QPainterPath>
+#include <QString>
+
+// Glyph outlines of a map text, in the text's own space: y grows upward, the
+// first baseline lies on y = 0 and each further line sits 1.2 × fontSize lower.
+class TextOutline {
+public:
+    // "bold", or a number of at least 600 read in the C locale; an absent
+    // weight counts as "0".
+    static bool isBoldWeight(const QString& weight);
+    // Exactly "italic" or "oblique".
+    static bool isItalicStyle(const QString& style);
+
+    // The font that draws a map text; fontName names a family ("Helvetica")
+    // or a PostScript-like name ("Helvetica-Bold"); an empty name gives the
+    // system font. The size is a reference size: outlines are scaled after.
+    static QFont font(const QString& fontName, bool bold, bool italic);
+
+    // Outlines of the text at fontSize; anchor "middle" centres each line on
+    // x = 0, "end" ends it there, anything else starts it there.
+    static QPainterPath outline(const QString& text, const QString& fontName, double fontSize,
+                                const QString& anchor, bool bold, bool italic);
+
+    // Typographic width of one line at fontSize.
+    static double lineWidth(const QString& line, const QString& fontName, double fontSize, bool bold,
+                            bool italic);
+};

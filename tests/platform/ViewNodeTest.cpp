@@ -1,0 +1,177 @@
+#include "platform/ViewHost.h"
+#include "platform/ViewNode.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+// Fills its bounds and records the events it receives.
+class ProbeNode : public ViewNode {
+public:
+    explicit ProbeNode(QColor c = Qt::red) : color(c) {}
+    void draw(QPainter& p, const QRectF&) override
+    {
+        p.fillRect(bounds(), color);
+        // A mark in the bottom-left corner, which y-up puts at the image's last rows.
+        p.fillRect(QRectF(0, 0, 4, 4), Qt::blue);
+    }
+    void mouseDown(const ViewMouseEvent& e) override { downs.append(e.location); clicks = e.clickCount; }
+    void mouseDragged(const ViewMouseEvent& e) override { drags.append(e.location); }
+    void mouseUp(const ViewMouseEvent& e) override { ups.append(e.location); }
+    void scrollWheel(const ViewWheelEvent& e) override { wheel = e.deltaY; wheelAt = e.location; }
+    void keyDown(const ViewKeyEvent& e) override { keys.append(e.key); }
+    bool acceptsFirstResponder() const override { return true; }
+    void layout() override { ++layouts; }
+
+    QColor color;
+    QList<QPointF> downs, drags, ups;
+    int clicks = 0;
+    double wheel = 0;
+    QPointF wheelAt;
+    QList<int> keys;
+    int layouts = 0;
+};
+
+} // namespace
+
+TEST(ViewNodeTree, HitTestFindsTopmostVisibleChildInLocalCoordinates)
+{
+    ViewNode root;
+    root.setFrame(QRectF(0, 0, 200, 100));
+    auto* a = new ProbeNode;
+    a->setFrame(QRectF(10, 10, 50, 50));
+    auto* b = new ProbeNode;
+    b->setFrame(QRectF(40, 40, 50, 50));
+    root.addSubview(a);
+    root.addSubview(b);
+    EXPECT_EQ(root.hitTest(QPointF(45, 45)), b);
+    EXPECT_EQ(root.hitTest(QPointF(15, 15)), a);
+    EXPECT_EQ(root.hitTest(QPointF(150, 90)), &root);
+    EXPECT_EQ(root.hitTest(QPointF(250, 50)), nullptr);
+    b->setHidden(true);
+    EXPECT_EQ(root.hitTest(QPointF(45, 45)), a);
+    EXPECT_EQ(b->convertToRoot(QPointF(1, 2)), QPointF(41, 42));
+    EXPECT_EQ(b->convertFromRoot(QPointF(41, 42)), QPointF(1, 2));
+}
+
+TEST(ViewNodeTree, DeletingAChildDetachesItAndRemoveGivesOwnershipBack)
+{
+    ViewNode root;
+    auto* a = new ProbeNode;
+    root.addSubview(a);
+    delete a;
+    EXPECT_TRUE(root.subviews().empty());
+    auto* b = new ProbeNode;
+    root.addSubview(b);
+    b->removeFromSuperview();
+    EXPECT_TRUE(root.subviews().empty());
+    EXPECT_EQ(b->superview(), nullptr);
+    delete b;
+}
+
+TEST(ViewNodeTree, RenderToImageDrawsYUpward)
+{
+    ViewNode root;
+    root.setFrame(QRectF(0, 0, 40, 30));
+    auto* child = new ProbeNode;
+    child->setFrame(QRectF(10, 5, 20, 10));
+    root.addSubview(child);
+    const QImage image = root.renderToImage(1.0);
+    ASSERT_EQ(image.size(), QSize(40, 30));
+    // The child's bottom-left mark is at y 5..9 from the bottom: image rows 21..24.
+    EXPECT_EQ(QColor(image.pixel(11, 23)), QColor(Qt::blue));
+    EXPECT_EQ(QColor(image.pixel(20, 18)), QColor(Qt::red));
+    EXPECT_EQ(QColor(image.pixel(20, 5)), QColor(Qt::white));
+    EXPECT_EQ(child->layouts, 1);
+    // Doubled pixel ratio doubles the image.
+    EXPECT_EQ(root.renderToImage(2.0).size(), QSize(80, 60));
+}
+
+TEST(ViewNodeTree, LayoutRunsAgainOnlyAfterASizeChange)
+{
+    ProbeNode node;
+    node.setFrame(QRectF(0, 0, 10, 10));
+    node.layoutSubtreeIfNeeded();
+    node.layoutSubtreeIfNeeded();
+    EXPECT_EQ(node.layouts, 1);
+    node.setFrame(QRectF(5, 5, 10, 10));
+    node.layoutSubtreeIfNeeded();
+    EXPECT_EQ(node.layouts, 1);
+    node.setFrame(QRectF(5, 5, 20, 10));
+    node.layoutSubtreeIfNeeded();
+    EXPECT_EQ(node.layouts, 2);
+}
+
+TEST(ViewHostEvents, MouseEventsArriveFlippedAndFollowTheNodeThatWasPressed)
+{
+    ViewHost host;
+    host.resize(200, 100);
+    auto* root = new ViewNode;
+    host.setRootNode(root);
+    EXPECT_EQ(root->frame(), QRectF(0, 0, 200, 100));
+    auto* probe = new ProbeNode;
+    probe->setFrame(QRectF(0, 0, 100, 50));  // the lower-left quarter
+    root->addSubview(probe);
+
+    // Widget (10, 90) is 10 points above the bottom edge.
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 90), QPointF(10, 90), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&host, &press);
+    QMouseEvent move(QEvent::MouseMove, QPointF(150, 20), QPointF(150, 20), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(&host, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(150, 20), QPointF(150, 20), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&host, &release);
+    ASSERT_EQ(probe->downs.size(), 1);
+    EXPECT_EQ(probe->downs[0], QPointF(10, 10));
+    ASSERT_EQ(probe->drags.size(), 1);
+    EXPECT_EQ(probe->drags[0], QPointF(150, 80));  // outside the node, still its drag
+    ASSERT_EQ(probe->ups.size(), 1);
+    EXPECT_EQ(host.firstResponder(), probe);
+
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier);
+    QCoreApplication::sendEvent(&host, &key);
+    EXPECT_EQ(probe->keys, QList<int>{Qt::Key_Left});
+}
+
+TEST(ViewHostEvents, OneWheelNotchZoomsAboutTenPercent)
+{
+    const QPointF notch = ViewHost::scrollingDelta(QPoint(0, 120), QPoint());
+    EXPECT_NEAR(std::exp(notch.y() * 0.02), 1.10, 0.01);
+    const QPointF pixels = ViewHost::scrollingDelta(QPoint(0, 120), QPoint(0, 4));
+    EXPECT_DOUBLE_EQ(pixels.y(), 1.0);
+
+    ViewHost host;
+    host.resize(100, 100);
+    auto* probe = new ProbeNode;
+    host.setRootNode(probe);
+    QWheelEvent wheel(QPointF(30, 40), QPointF(30, 40), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&host, &wheel);
+    EXPECT_DOUBLE_EQ(probe->wheel, -4.8);
+    EXPECT_EQ(probe->wheelAt, QPointF(30, 60));
+}
+
+TEST(ViewHostEvents, DeletedNodeIsForgottenByTheHost)
+{
+    ViewHost host;
+    host.resize(100, 100);
+    auto* root = new ViewNode;
+    host.setRootNode(root);
+    auto* probe = new ProbeNode;
+    probe->setFrame(QRectF(0, 0, 100, 100));
+    root->addSubview(probe);
+    host.setFirstResponder(probe);
+    delete probe;
+    EXPECT_EQ(host.firstResponder(), nullptr);
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
+    QCoreApplication::sendEvent(&host, &key);  // goes to the root, no crash
+}
