@@ -1,0 +1,86 @@
+#include "model/PlmErrors.h"
+#include "model/PlmTabularText.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Rows = QList<QStringList>;
+
+QString refusal(const QString& text)
+{
+    try {
+        PlmTabularText::parse(text);
+    } catch (const PlmWorkError& error) {
+        return error.message();
+    }
+    return QStringLiteral("<accepted>");
+}
+
+const QString malformed = QStringLiteral("Texte à coller mal formé après un guillemet.");
+const QString unclosed = QStringLiteral("Guillemet non fermé dans le texte à coller.");
+
+} // namespace
+
+TEST(PlmTabularTextTest, TabsAndLineBreaksSplitCellsAndRows)
+{
+    const Rows expected{{"a", "b"}, {"c", "d"}};
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("a\tb\nc\td\n")), expected);
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("a\tb\r\nc\td")), expected);
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("a\tb\rc\td\r\n")), expected);
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("a\n\nb")), (Rows{{"a"}, {""}, {"b"}}));
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("a\t")), (Rows{{"a", ""}}));
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("a\tb\n\tc")), (Rows{{"a", "b"}, {"", "c"}}));
+}
+
+TEST(PlmTabularTextTest, EmptyTextsGiveOneEmptyCell)
+{
+    EXPECT_EQ(PlmTabularText::parse(QString()), (Rows{{""}}));
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("\n")), (Rows{{""}}));
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("\r\n")), (Rows{{""}}));
+}
+
+TEST(PlmTabularTextTest, QuotedCellsKeepTabsLineBreaksAndQuotes)
+{
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("\"x\ty\"\tz")), (Rows{{"x\ty", "z"}}));
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("\"x\"\"y\"")), (Rows{{"x\"y"}}));
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("\"\"")), (Rows{{""}}));
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("\"l1\r\nl2\"\n")), (Rows{{"l1\r\nl2"}}));
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("\"\"\n")), (Rows{{""}}));
+    // A quote inside an unquoted cell is an ordinary character.
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("ab\"c")), (Rows{{"ab\"c"}}));
+    // A quote carrying a combining mark is one character, not a quote.
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("\"\u0301a")), (Rows{{"\"\u0301a"}}));
+}
+
+TEST(PlmTabularTextTest, MalformedQuotesAreRefused)
+{
+    EXPECT_EQ(refusal(QStringLiteral("\"x\"y")), malformed);
+    EXPECT_EQ(refusal(QStringLiteral("\"x\" \tb")), malformed);
+    EXPECT_EQ(refusal(QStringLiteral("\"x\"\t\"y\"\"")), unclosed);
+    EXPECT_EQ(refusal(QStringLiteral("\"x\"\"")), unclosed);
+    EXPECT_EQ(refusal(QStringLiteral("\"abc")), unclosed);
+    EXPECT_EQ(refusal(QStringLiteral("a\t\"b\nc")), unclosed);
+}
+
+TEST(PlmTabularTextTest, FormatQuotesOnlyWhatNeedsIt)
+{
+    EXPECT_EQ(PlmTabularText::format(Rows{{"a", "b\tc"}, {"d\"e"}}),
+              QStringLiteral("a\t\"b\tc\"\n\"d\"\"e\"\n"));
+    EXPECT_EQ(PlmTabularText::format(Rows{{"x\ry", "12,5 %"}}), QStringLiteral("\"x\ry\"\t12,5 %\n"));
+    EXPECT_EQ(PlmTabularText::format(Rows{}), QStringLiteral("\n"));
+    EXPECT_EQ(PlmTabularText::parse(PlmTabularText::format(Rows{})), (Rows{{""}}));
+}
+
+TEST(PlmTabularTextTest, FormattedBlocksParseBack)
+{
+    const Rows blocks[] = {
+        {{"a", "b\tc"}, {"d\"e"}},
+        {{""}, {"", ""}, {"\"", "\"\""}},
+        {{"l1\nl2", "l1\r\nl2", "\r"}, {"Île-de-France", "1\u202F234,5"}},
+        {{"x"}, {""}},
+        {{"trailing\n"}},
+    };
+    for (const Rows& rows : blocks)
+        EXPECT_EQ(PlmTabularText::parse(PlmTabularText::format(rows)), rows);
+}
