@@ -95,3 +95,69 @@ PlmDecimalDigits PlmDecimalDigits::roundedToKeep(int keep) const
         result.pointPosition = 0;
     return result;
 }
+
+namespace {
+
+std::string nonFiniteText(double value)
+{
+    if (std::isnan(value))
+        return "nan";
+    return value < 0 ? "-inf" : "inf";
+}
+
+std::string decimalNotation(const PlmDecimalDigits& d)
+{
+    std::string text;
+    if (d.negative)
+        text.push_back('-');
+    if (d.pointPosition <= 0) {
+        text.append("0.");
+        text.append(size_t(-d.pointPosition), '0');
+        text.append(d.digits.empty() ? "0" : d.digits);
+        return text;
+    }
+    for (int i = 0; i < d.pointPosition; ++i)
+        text.push_back(d.digitAt(i));
+    text.push_back('.');
+    if (int(d.digits.size()) > d.pointPosition)
+        text.append(d.digits, size_t(d.pointPosition), std::string::npos);
+    else
+        text.push_back('0');
+    return text;
+}
+
+} // namespace
+
+std::string PlmDecimalDigits::standardText(double value)
+{
+    if (!std::isfinite(value))
+        return nonFiniteText(value);
+    const PlmDecimalDigits d = shortest(value);
+    const double magnitude = std::fabs(value);
+    if (d.isZero() || (magnitude >= 0.0001 && magnitude < 9007199254740992.0))
+        return decimalNotation(d);
+
+    std::string text;
+    if (d.negative)
+        text.push_back('-');
+    text.push_back(d.digits[0]);
+    if (d.digits.size() > 1) {
+        text.push_back('.');
+        text.append(d.digits, 1, std::string::npos);
+    }
+    const int exponent = d.pointPosition - 1;
+    text.push_back('e');
+    text.push_back(exponent < 0 ? '-' : '+');
+    const int absolute = exponent < 0 ? -exponent : exponent;
+    if (absolute < 10)
+        text.push_back('0');
+    text.append(std::to_string(absolute));
+    return text;
+}
+
+std::string PlmDecimalDigits::plainDecimalText(double value)
+{
+    if (!std::isfinite(value))
+        return nonFiniteText(value);
+    return decimalNotation(shortest(value));
+}

@@ -20,6 +20,13 @@ struct PlmDecimalDigits {
     // Keeps `places` digits after the decimal point (at least 0), ties to even.
     PlmDecimalDigits roundedToPlaces(int places) const;
 
+    // The shortest round-trip text in the standard library's usual notation: decimal with at
+    // least one fraction digit from 0.0001 up to 2^53 ("2.0", "1234.5", "0.0001"), else
+    // exponential with a signed exponent of at least two digits ("1e-05", "1.5e+16").
+    static std::string standardText(double value);
+    // The same digits written without any exponent ("0.00001", "10000000000000000.0").
+    static std::string plainDecimalText(double value);
+
     // The digit at position `index` counted from the first significant digit; 0 outside.
     char digitAt(int index) const;
 
