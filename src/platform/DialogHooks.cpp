@@ -1,0 +1,241 @@
+#include "platform/DialogHooks.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace DialogHooks {
+namespace {
+
+QMessageBox::Icon iconFor(AlertStyle style)
+{
+    switch (style) {
+    case AlertStyle::Informational: return QMessageBox::Information;
+    case AlertStyle::Critical: return QMessageBox::Critical;
+    case AlertStyle::Warning: break;
+    }
+    return QMessageBox::Warning;
+}
+
+// Builds the box and returns the buttons in the order of the request.
+QMessageBox* makeBox(const Alert& alert, QList<QAbstractButton*>& buttons)
+{
+    auto* box = new QMessageBox(alert.window);
+    box->setIcon(iconFor(alert.style));
+    box->setText(alert.message);
+    box->setInformativeText(alert.informativeText);
+    const QStringList titles = alert.buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : alert.buttons;
+    for (int i = 0; i < titles.size(); ++i) {
+        const auto role = i == 0 ? QMessageBox::AcceptRole
+                        : (titles[i] == QStringLiteral("Annuler") ? QMessageBox::RejectRole : QMessageBox::DestructiveRole);
+        buttons.append(box->addButton(titles[i], role));
+    }
+    box->setDefaultButton(qobject_cast<QPushButton*>(buttons.first()));
+    if (alert.window)
+        box->setWindowModality(Qt::WindowModal);
+    return box;
+}
+
+int indexOf(QMessageBox* box, const QList<QAbstractButton*>& buttons)
+{
+    const int index = buttons.indexOf(box->clickedButton());
+    return index < 0 ? int(buttons.size()) - 1 : index;
+}
+
+QString filterFor(const FileTypeChoice& type)
+{
+    QStringList patterns;
+    for (const QString& ext : type.extensions)
+        patterns << QStringLiteral("*.") + ext;
+    return QStringLiteral("%1 (%2)").arg(type.description, patterns.join(QLatin1Char(' ')));
+}
+
+Hooks& installed()
+{
+    static Hooks hooks;
+    return hooks;
+}
+
+template <typename F>
+const F& pick(const F& installedHook, const F& fallback)
+{
+    return installedHook ? installedHook : fallback;
+}
+
+} // namespace
+
+QString saveChangesMessage(const QString& displayName)
+{
+    return QStringLiteral("Voulez-vous enregistrer les modifications apportées au document « %1 » ?").arg(displayName);
+}
+
+Hooks defaultHooks()
+{
+    Hooks hooks;
+    hooks.alert = [](const Alert& alert) {
+        QList<QAbstractButton*> buttons;
+        QMessageBox* box = makeBox(alert, buttons);
+        box->exec();
+        const int index = indexOf(box, buttons);
+        delete box;
+        return index;
+    };
+    hooks.sheet = [](const Alert& alert, std::function<void(int)> completion) {
+        QList<QAbstractButton*> buttons;
+        QMessageBox* box = makeBox(alert, buttons);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(box, &QMessageBox::finished, box, [box, buttons, completion](int) {
+            if (completion)
+                completion(indexOf(box, buttons));
+        });
+        box->open();
+    };
+    hooks.presentError = [](const QString& message, QWidget* window) {
+        Alert alert;
+        alert.message = message;
+        alert.style = AlertStyle::Critical;
+        alert.window = window;
+        runAlert(alert);
+    };
+    hooks.askSaveChanges = [](const QString& displayName, QWidget* window) {
+        Alert alert;
+        alert.message = saveChangesMessage(displayName);
+        alert.informativeText = QStringLiteral("Vos modifications seront perdues si vous ne les enregistrez pas.");
+        alert.buttons = {QStringLiteral("Enregistrer"), QStringLiteral("Annuler"), QStringLiteral("Ne pas enregistrer")};
+        alert.window = window;
+        switch (runAlert(alert)) {
+        case 0: return SaveChangesAnswer::Save;
+        case 2: return SaveChangesAnswer::DontSave;
+        default: return SaveChangesAnswer::Cancel;
+        }
+    };
+    hooks.openPanel = [](const OpenPanelRequest& request) -> std::optional<QStringList> {
+        QFileDialog dialog(request.window, request.title, request.directory);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        if (request.canChooseDirectories && !request.canChooseFiles)
+            dialog.setFileMode(QFileDialog::Directory);
+        else
+            dialog.setFileMode(request.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        if (!request.extensions.isEmpty()) {
+            QStringList patterns;
+            for (const QString& ext : request.extensions)
+                patterns << QStringLiteral("*.") + ext;
+            dialog.setNameFilter(patterns.join(QLatin1Char(' ')));
+        }
+        if (!request.prompt.isEmpty())
+            dialog.setLabelText(QFileDialog::Accept, request.prompt);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.selectedFiles();
+    };
+    hooks.savePanel = [](const SavePanelRequest& request) -> std::optional<SavePanelResult> {
+        QFileDialog dialog(request.window, request.title, request.directory);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        QStringList filters;
+        int selected = 0;
+        for (int i = 0; i < request.types.size(); ++i) {
+            filters << filterFor(request.types[i]);
+            if (request.types[i].identifier == request.selectedType)
+                selected = i;
+        }
+        if (!filters.isEmpty()) {
+            dialog.setNameFilters(filters);
+            dialog.selectNameFilter(filters[selected]);
+        }
+        if (!request.prompt.isEmpty())
+            dialog.setLabelText(QFileDialog::Accept, request.prompt);
+        dialog.selectFile(request.suggestedName);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        SavePanelResult result;
+        result.path = dialog.selectedFiles().constFirst();
+        const int typeIndex = int(filters.indexOf(dialog.selectedNameFilter()));
+        if (typeIndex >= 0) {
+            const FileTypeChoice& type = request.types[typeIndex];
+            result.typeIdentifier = type.identifier;
+            const QString suffix = QFileInfo(result.path).suffix().toLower();
+            if (!type.extensions.isEmpty() && !type.extensions.contains(suffix))
+                result.path += QLatin1Char('.') + type.extensions.first();
+        }
+        return result;
+    };
+    hooks.colorPanel = [](const QColor& initial, const QString& title, QWidget* window) -> std::optional<QColor> {
+        const QColor color = QColorDialog::getColor(initial, window, title, QColorDialog::ShowAlphaChannel);
+        if (!color.isValid())
+            return std::nullopt;
+        return color;
+    };
+    hooks.fontPanel = [](const QFont& initial, const QString& title, QWidget* window) -> std::optional<QFont> {
+        bool ok = false;
+        const QFont font = QFontDialog::getFont(&ok, initial, window, title);
+        if (!ok)
+            return std::nullopt;
+        return font;
+    };
+    return hooks;
+}
+
+Hooks current()
+{
+    static const Hooks fallback = defaultHooks();
+    Hooks merged;
+    const Hooks& mine = installed();
+    merged.alert = pick(mine.alert, fallback.alert);
+    merged.sheet = pick(mine.sheet, fallback.sheet);
+    merged.presentError = pick(mine.presentError, fallback.presentError);
+    merged.askSaveChanges = pick(mine.askSaveChanges, fallback.askSaveChanges);
+    merged.openPanel = pick(mine.openPanel, fallback.openPanel);
+    merged.savePanel = pick(mine.savePanel, fallback.savePanel);
+    merged.colorPanel = pick(mine.colorPanel, fallback.colorPanel);
+    merged.fontPanel = pick(mine.fontPanel, fallback.fontPanel);
+    return merged;
+}
+
+void install(const Hooks& hooks)
+{
+    installed() = hooks;
+}
+
+int runAlert(const Alert& alert) { return current().alert(alert); }
+
+void beginSheet(const Alert& alert, std::function<void(int)> completion)
+{
+    current().sheet(alert, std::move(completion));
+}
+
+void presentError(const QString& message, QWidget* window) { current().presentError(message, window); }
+
+SaveChangesAnswer askSaveChanges(const QString& displayName, QWidget* window)
+{
+    return current().askSaveChanges(displayName, window);
+}
+
+std::optional<QStringList> runOpenPanel(const OpenPanelRequest& request) { return current().openPanel(request); }
+
+std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request) { return current().savePanel(request); }
+
+std::optional<QColor> chooseColor(const QColor& initial, const QString& title, QWidget* window)
+{
+    return current().colorPanel(initial, title, window);
+}
+
+std::optional<QFont> chooseFont(const QFont& initial, const QString& title, QWidget* window)
+{
+    return current().fontPanel(initial, title, window);
+}
+
+ScopedHooks::ScopedHooks(const Hooks& hooks)
+    : previous_(installed())
+{
+    install(hooks);
+}
+
+ScopedHooks::~ScopedHooks()
+{
+    install(previous_);
+}
+
+} // namespace DialogHooks

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+// Every modal question the program asks goes through these hooks, so tests can answer
+// them without a dialog ever blocking the event loop.
+namespace DialogHooks {
+
+enum class AlertStyle { Informational, Warning, Critical };
+
+struct Alert {
+    QString message;          // bold first line
+    QString informativeText;  // smaller second paragraph, may be empty
+    QStringList buttons;      // first is the default button; empty means one "OK"
+    AlertStyle style = AlertStyle::Warning;
+    QWidget* window = nullptr; // when set the alert is shown window-modal (a sheet)
+};
+
+// Index of the button chosen in Alert::buttons (0 for the default button).
+using AlertHook = std::function<int(const Alert&)>;
+
+// Non-blocking alert attached to a window; the completion receives the button index.
+using SheetHook = std::function<void(const Alert&, std::function<void(int)> completion)>;
+
+using ErrorHook = std::function<void(const QString& message, QWidget* window)>;
+
+enum class SaveChangesAnswer { Save, DontSave, Cancel };
+using SaveChangesHook = std::function<SaveChangesAnswer(const QString& displayName, QWidget* window)>;
+
+struct FileTypeChoice {
+    QString identifier;   // type identifier, e.g. "ondrel.pelmorastudio.plm"
+    QString description;  // shown in the type menu of the panel
+    QStringList extensions; // without dot; the first is the one appended by default
+};
+
+struct OpenPanelRequest {
+    QString title;
+    QString prompt;
+    QString message;
+    QStringList extensions; // accepted extensions without dot, empty accepts every file
+    bool allowsMultipleSelection = false;
+    bool canChooseDirectories = false;
+    bool canChooseFiles = true;
+    QString directory;
+    QWidget* window = nullptr;
+};
+// Chosen absolute paths, or nothing when the user cancelled.
+using OpenPanelHook = std::function<std::optional<QStringList>(const OpenPanelRequest&)>;
+
+struct SavePanelRequest {
+    QString title;
+    QString prompt;
+    QString suggestedName;        // without extension
+    QString directory;
+    QList<FileTypeChoice> types;  // in the order offered; empty means any file
+    QString selectedType;         // identifier chosen at first
+    QWidget* window = nullptr;
+};
+struct SavePanelResult {
+    QString path;        // absolute; the extension of the chosen type is added when missing
+    QString typeIdentifier;
+};
+using SavePanelHook = std::function<std::optional<SavePanelResult>(const SavePanelRequest&)>;
+
+using ColorPanelHook = std::function<std::optional<QColor>(const QColor& initial, const QString& title, QWidget* window)>;
+using FontPanelHook = std::function<std::optional<QFont>(const QFont& initial, const QString& title, QWidget* window)>;
+
+struct Hooks {
+    AlertHook alert;
+    SheetHook sheet;
+    ErrorHook presentError;
+    SaveChangesHook askSaveChanges;
+    OpenPanelHook openPanel;
+    SavePanelHook savePanel;
+    ColorPanelHook colorPanel;
+    FontPanelHook fontPanel;
+};
+
+// The real dialogs (QMessageBox, QFileDialog, QColorDialog, QFontDialog).
+Hooks defaultHooks();
+
+// The hooks in force (a copy); every missing member of an installed set falls back to the default.
+Hooks current();
+void install(const Hooks& hooks);
+
+// Convenience wrappers through the hooks in force.
+int runAlert(const Alert& alert);
+void beginSheet(const Alert& alert, std::function<void(int)> completion);
+void presentError(const QString& message, QWidget* window = nullptr);
+SaveChangesAnswer askSaveChanges(const QString& displayName, QWidget* window = nullptr);
+std::optional<QStringList> runOpenPanel(const OpenPanelRequest& request);
+std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request);
+std::optional<QColor> chooseColor(const QColor& initial, const QString& title = {}, QWidget* window = nullptr);
+std::optional<QFont> chooseFont(const QFont& initial, const QString& title = {}, QWidget* window = nullptr);
+
+// Installs hooks for the lifetime of the object and restores the previous ones after.
+class ScopedHooks {
+public:
+    explicit ScopedHooks(const Hooks& hooks);
+    ~ScopedHooks();
+    ScopedHooks(const ScopedHooks&) = delete;
+    ScopedHooks& operator=(const ScopedHooks&) = delete;
+
+private:
+    Hooks previous_;
+};
+
+// The question asked when a changed document closes, as shown by the default hook.
+QString saveChangesMessage(const QString& displayName);
+
+} // namespace DialogHooks

@@ -1,0 +1,147 @@
+#pragma once
+
+#include "platform/CommandResponder.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <exception>
+
+class DocumentController;
+class DocumentWindowController;
+class QTimer;
+class QUndoStack;
+class QWidget;
+
+// A document of the program, in place of the platform document class: a file path and
+// type, a change count, reading and writing through a temporary file and an atomic rename,
+// save, save as, revert, closing with the unsaved-changes question and autosave in place.
+// Subclasses give the bytes of each type and read them back. Main thread only.
+class Document : public QObject, public CommandResponder {
+    Q_OBJECT
+public:
+    enum class SaveOperation { Save, SaveAs, SaveTo, Autosave };
+    enum class ChangeType { Done, Undone, Redone, Cleared };
+
+    explicit Document(QObject* parent = nullptr);
+    ~Document() override;
+
+    // Identity.
+    QString filePath() const { return filePath_; }
+    virtual void setFilePath(const QString& path);
+    QString fileType() const { return fileType_; }
+    void setFileType(const QString& typeIdentifier) { fileType_ = typeIdentifier; }
+    // The name set explicitly, else the file's name without extension, else "Sans titre".
+    QString displayName() const;
+    void setDisplayName(const QString& name);
+
+    // The types "Enregistrer sous…" offers, in order; by default the document's own type.
+    virtual QStringList writableTypeIdentifiers() const;
+    virtual bool autosavesInPlace() const { return true; }
+
+    // Content. Both throw an exception whose what() is the French sentence shown to the user;
+    // a failed read must leave the document unchanged.
+    virtual QByteArray dataOfType(const QString& typeIdentifier) const = 0;
+    virtual void readFromData(const QByteArray& data, const QString& typeIdentifier) = 0;
+
+    // File access; false with the French message on failure. A failed write leaves the
+    // file as it was.
+    bool readFromFile(const QString& path, const QString& typeIdentifier, QString* error = nullptr);
+    bool writeToFile(const QString& path, const QString& typeIdentifier, QString* error = nullptr) const;
+    // Writes and, except for SaveTo, makes the path and type the document's own and clears
+    // the change count.
+    bool saveToFile(const QString& path, const QString& typeIdentifier, SaveOperation operation, QString* error = nullptr);
+
+    // Menu actions; each presents its own failure and answers whether it succeeded.
+    virtual bool saveDocument();
+    virtual bool saveDocumentAs();
+    bool revertDocumentToSaved();                  // asks first
+    bool revertToFile(QString* error = nullptr);   // reads the file again without asking
+
+    // Whether the document may close now: asks about unsaved changes when needed.
+    virtual bool canClose();
+    // Orders out the windows and leaves the document controller. Runs once.
+    virtual void close();
+    bool isClosed() const { return closed_; }
+
+    // Change count: zero when the document equals its file.
+    int changeCount() const { return changeCount_; }
+    bool isDocumentEdited() const { return changeCount_ != 0; }
+    void updateChangeCount(ChangeType change);
+
+    // One undo stack per document. Each step pushed or redone raises the change count, each
+    // step undone lowers it.
+    QUndoStack* undoStack() const { return undoStack_; }
+    void undo();
+    void redo();
+    // Forgets every step without touching the change count.
+    void clearUndoHistory();
+
+    // Autosave in place: a changed document that has a file writes itself back a few
+    // seconds after its last change. A failed write keeps the document changed and shows
+    // its message once until a write succeeds.
+    static constexpr int defaultAutosaveDelayMs = 3000;
+    void setAutosaveDelay(int milliseconds) { autosaveDelayMs_ = milliseconds; }
+    int autosaveDelay() const { return autosaveDelayMs_; }
+    bool isAutosaveScheduled() const;
+    // Writes in place now when needed; true when nothing is left unsaved on disk.
+    bool autosave();
+    QString lastWriteError() const { return lastWriteError_; }
+
+    // Window controllers belong to their document.
+    QList<DocumentWindowController*> windowControllers() const;
+    void addWindowController(DocumentWindowController* controller);
+    void removeWindowController(DocumentWindowController* controller);
+    virtual void makeWindowControllers() {}
+    void showWindows();
+    // The window errors and questions attach to.
+    QWidget* windowForSheet() const;
+
+    void presentError(const QString& message) const;
+
+    DocumentController* documentController() const { return controller_; }
+
+    // "saveDocument:", "saveDocumentAs:", "revertDocumentToSaved:", "undo:", "redo:".
+    bool handles(const QString& command) const override;
+    void perform(const QString& command, QObject* sender) override;
+    CommandValidation validate(const QString& command, QAction* action) const override;
+
+    // The French sentence of a thrown error.
+    static QString messageOf(const std::exception_ptr& error);
+
+signals:
+    void changeCountChanged(int changeCount);
+    void filePathChanged(const QString& path);
+    void displayNameChanged(const QString& name);
+    void reverted();
+    void aboutToClose();
+    void closed();
+
+protected:
+    // Called after a successful revert, once the content was read again.
+    virtual void didRevert() {}
+
+private:
+    friend class DocumentController;
+    void undoIndexChanged(int index);
+    void scheduleAutosave();
+    QString largeFileMessage(const QString& path) const;
+
+    QString filePath_;
+    QString fileType_;
+    QString displayName_;
+    int changeCount_ = 0;
+    QUndoStack* undoStack_ = nullptr;
+    int undoIndex_ = 0;
+    bool ignoreUndoIndex_ = false;
+    QTimer* autosaveTimer_ = nullptr;
+    int autosaveDelayMs_ = defaultAutosaveDelayMs;
+    QString lastWriteError_;
+    QString lastReportedError_;
+    QList<QPointer<DocumentWindowController>> windowControllers_;
+    DocumentController* controller_ = nullptr;
+    bool closed_ = false;
+};

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class Document;
+
+// Keeps the open documents, in place of the platform document controller: opening files by
+// their type, untitled documents, the recent documents and the unsaved-changes review
+// before quitting. Documents added to a controller belong to it and are deleted after they
+// close. Main thread only.
+class DocumentController : public QObject {
+    Q_OBJECT
+public:
+    explicit DocumentController(QObject* parent = nullptr);
+    ~DocumentController() override;
+
+    static DocumentController& shared();
+
+    QList<Document*> documents() const { return documents_; }
+    void addDocument(Document* document);
+    void removeDocument(Document* document);
+    // The open document of that file (compared as absolute clean paths), or nullptr.
+    Document* documentForPath(const QString& path) const;
+    // The document of the active window, or nullptr.
+    Document* currentDocument() const;
+    bool hasEditedDocuments() const;
+
+    // The type identifier of a file by its extension (lower-cased), or empty.
+    QString typeForPath(const QString& path) const;
+    // The first registered type that documents can be made of.
+    QString defaultType() const;
+
+    // An empty document of the type, not yet added; nullptr with a message when the type
+    // makes no documents.
+    Document* makeUntitledDocument(const QString& typeIdentifier, QString* error = nullptr);
+    // A new untitled document of the default type, added, with its windows made and shown
+    // when asked.
+    Document* openUntitledDocument(bool display, QString* error = nullptr);
+    // A document read from the file, not yet added.
+    Document* makeDocument(const QString& path, const QString& typeIdentifier, QString* error = nullptr);
+
+    // Opens a file (or brings forward the document already open on it). The completion
+    // receives the document (which may already have closed itself, as a base map does once
+    // it moved into a work document), whether it was already open, and the error message.
+    using OpenCompletion = std::function<void(Document* document, bool alreadyOpen, const QString& error)>;
+    void openDocument(const QString& path, bool display, const OpenCompletion& completion);
+
+    // Recent documents, newest first, kept in the user defaults; missing files are left out.
+    QStringList recentDocumentPaths() const;
+    void noteNewRecentDocument(const QString& path);
+    void clearRecentDocuments();
+    static constexpr int maximumRecentDocumentCount = 10;
+    static QString recentDocumentsKey();
+
+    // Before quitting: documents with a file are written in place, the others (and those
+    // whose write failed) are asked about. False when the user cancelled: do not quit.
+    bool reviewUnsavedDocumentsBeforeQuit();
+    // Closes every document without asking.
+    void closeAllDocuments();
+
+signals:
+    void documentAdded(Document* document);
+    void documentRemoved(Document* document);
+    void recentDocumentsChanged();
+
+private:
+    QList<Document*> documents_;
+};
