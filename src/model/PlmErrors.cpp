@@ -1,0 +1,17 @@
+#include "model/PlmErrors.h"
+
+#include <utility>
+
+PlmError::PlmError(QString message)
+    : m_message(std::move(message))
+    , m_utf8(m_message.toUtf8())
+{
+}
+
+PlmJsonDecodingError::PlmJsonDecodingError(Kind kind, const QString& message,
+                                           const QString& codingPath)
+    : PlmError(message)
+    , m_kind(kind)
+    , m_codingPath(codingPath)
+{
+}

@@ -1,0 +1,674 @@
+#include "model/PlmJsonDocument.h"
+
+#include "model/PlmBase64.h"
+#include "model/PlmErrors.h"
+
+#include <QStringList>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+enum Kind : uint32_t { kNull, kBool, kNumber, kString, kArray, kObject };
+constexpr uint32_t kKindMask = 0xff;
+constexpr uint32_t kInPool = 0x100;    // string bytes live in the pool (escapes were resolved)
+constexpr uint32_t kIntegral = 0x200;  // number written without fraction or exponent
+constexpr uint32_t kNoParent = 0xffffffffu;
+
+} // namespace
+
+struct PlmJsonDocument::Storage {
+    QByteArray source;
+    std::string pool;
+    std::vector<Node> nodes;
+
+    std::string_view bytes(const Node& node) const
+    {
+        const char* base = (node.kindAndFlags & kInPool) ? pool.data() : source.constData();
+        return std::string_view(base + node.a, node.b);
+    }
+    uint32_t next(uint32_t index) const
+    {
+        const Node& node = nodes[index];
+        const uint32_t kind = node.kindAndFlags & kKindMask;
+        return (kind == kArray || kind == kObject) ? node.a : index + 1;
+    }
+};
+
+namespace {
+
+class Parser {
+public:
+    Parser(PlmJsonDocument::Storage& storage, int maxDepth)
+        : m_s(storage)
+        , m_p(storage.source.constData())
+        , m_begin(storage.source.constData())
+        , m_end(storage.source.constData() + storage.source.size())
+        , m_maxDepth(maxDepth)
+    {
+    }
+
+    void run()
+    {
+        // Pretty-printed documents hold roughly one node per 12 bytes.
+        m_s.nodes.reserve(size_t(m_end - m_begin) / 12 + 16);
+        std::vector<uint32_t> stack;
+        skipSpace();
+        for (;;) {
+            // A value starts here.
+            if (m_p >= m_end)
+                fail("unexpected end of data");
+            const char c = *m_p;
+            const uint32_t parent = stack.empty() ? kNoParent : stack.back();
+            bool closedNow = false;
+            if (c == '{' || c == '[') {
+                const bool object = c == '{';
+                if (int(stack.size()) >= m_maxDepth)
+                    fail("too many nested arrays or dictionaries");
+                const uint32_t index = push(object ? kObject : kArray, parent, 0, 0);
+                stack.push_back(index);
+                ++m_p;
+                skipSpace();
+                if (m_p < m_end && *m_p == (object ? '}' : ']')) {
+                    ++m_p;
+                    m_s.nodes[index].a = uint32_t(m_s.nodes.size());
+                    stack.pop_back();
+                    closedNow = true;
+                } else if (object) {
+                    readKey(index);
+                    continue;
+                } else {
+                    continue;
+                }
+            } else if (c == '"') {
+                readString(kString, parent);
+            } else if (c == 't') {
+                literal("true");
+                push(kBool, parent, 1, 0);
+            } else if (c == 'f') {
+                literal("false");
+                push(kBool, parent, 0, 0);
+            } else if (c == 'n') {
+                literal("null");
+                push(kNull, parent, 0, 0);
+            } else if (c == '-' || (c >= '0' && c <= '9')) {
+                readNumber(parent);
+            } else {
+                fail("unexpected character");
+            }
+            (void)closedNow;
+            // After a value: count it in its container, then a comma or the container's end.
+            for (;;) {
+                if (stack.empty()) {
+                    skipSpace();
+                    if (m_p != m_end)
+                        fail("garbage after the end of the document");
+                    return;
+                }
+                const uint32_t top = stack.back();
+                ++m_s.nodes[top].b;
+                skipSpace();
+                if (m_p >= m_end)
+                    fail("unexpected end of data");
+                const bool object = (m_s.nodes[top].kindAndFlags & kKindMask) == kObject;
+                if (*m_p == ',') {
+                    ++m_p;
+                    skipSpace();
+                    if (object)
+                        readKey(top);
+                    break;
+                }
+                if (*m_p != (object ? '}' : ']'))
+                    fail(object ? "expected ',' or '}'" : "expected ',' or ']'");
+                ++m_p;
+                m_s.nodes[top].a = uint32_t(m_s.nodes.size());
+                stack.pop_back();
+            }
+        }
+    }
+
+private:
+    [[noreturn]] void fail(const char* what) const
+    {
+        throw PlmJsonDecodingError(
+            PlmJsonDecodingError::Kind::dataCorrupted,
+            QStringLiteral("The given data was not valid JSON (%1 at byte %2).")
+                .arg(QString::fromLatin1(what))
+                .arg(qint64(m_p - m_begin)),
+            QString());
+    }
+
+    uint32_t push(uint32_t kind, uint32_t parent, uint32_t a, uint32_t b)
+    {
+        m_s.nodes.push_back({kind, parent, a, b});
+        return uint32_t(m_s.nodes.size() - 1);
+    }
+
+    void skipSpace()
+    {
+        while (m_p < m_end) {
+            const char c = *m_p;
+            if (c == ' ' || c == '\n' || c == '\r' || c == '\t')
+                ++m_p;
+            else
+                break;
+        }
+    }
+
+    void literal(const char* word)
+    {
+        const size_t length = std::strlen(word);
+        if (size_t(m_end - m_p) < length || std::memcmp(m_p, word, length) != 0)
+            fail("unexpected character");
+        m_p += length;
+    }
+
+    void readKey(uint32_t object)
+    {
+        if (m_p >= m_end || *m_p != '"')
+            fail("expected a string key");
+        readString(kString, object);
+        skipSpace();
+        if (m_p >= m_end || *m_p != ':')
+            fail("expected ':'");
+        ++m_p;
+        skipSpace();
+    }
+
+    void readNumber(uint32_t parent)
+    {
+        const char* start = m_p;
+        uint32_t flags = kIntegral;
+        if (*m_p == '-')
+            ++m_p;
+        if (m_p >= m_end)
+            fail("invalid number");
+        if (*m_p == '0') {
+            ++m_p;
+        } else if (*m_p >= '1' && *m_p <= '9') {
+            while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
+                ++m_p;
+        } else {
+            fail("invalid number");
+        }
+        if (m_p < m_end && *m_p == '.') {
+            flags = 0;
+            ++m_p;
+            if (m_p >= m_end || *m_p < '0' || *m_p > '9')
+                fail("invalid number");
+            while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
+                ++m_p;
+        }
+        if (m_p < m_end && (*m_p == 'e' || *m_p == 'E')) {
+            flags = 0;
+            ++m_p;
+            if (m_p < m_end && (*m_p == '+' || *m_p == '-'))
+                ++m_p;
+            if (m_p >= m_end || *m_p < '0' || *m_p > '9')
+                fail("invalid number");
+            while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
+                ++m_p;
+        }
+        push(kNumber | flags, parent, uint32_t(start - m_begin), uint32_t(m_p - start));
+    }
+
+    static int hexValue(char c)
+    {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    }
+
+    uint32_t readHex4()
+    {
+        if (m_end - m_p < 4)
+            fail("invalid unicode escape");
+        uint32_t value = 0;
+        for (int i = 0; i < 4; ++i) {
+            const int digit = hexValue(m_p[i]);
+            if (digit < 0)
+                fail("invalid unicode escape");
+            value = value * 16 + uint32_t(digit);
+        }
+        m_p += 4;
+        return value;
+    }
+
+    static void appendUtf8(std::string& out, uint32_t cp)
+    {
+        if (cp < 0x80) {
+            out.push_back(char(cp));
+        } else if (cp < 0x800) {
+            out.push_back(char(0xC0 | (cp >> 6)));
+            out.push_back(char(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(char(0xE0 | (cp >> 12)));
+            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(char(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(char(0xF0 | (cp >> 18)));
+            out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(char(0x80 | (cp & 0x3F)));
+        }
+    }
+
+    // Checks one UTF-8 sequence starting at m_p (a byte >= 0x80) and steps over it.
+    void skipUtf8Sequence()
+    {
+        const auto* p = reinterpret_cast<const unsigned char*>(m_p);
+        const auto* end = reinterpret_cast<const unsigned char*>(m_end);
+        const unsigned char c = p[0];
+        int length;
+        uint32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            cp = c & 0x07;
+        } else {
+            fail("invalid UTF-8");
+        }
+        if (end - p < length)
+            fail("invalid UTF-8");
+        for (int i = 1; i < length; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                fail("invalid UTF-8");
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if ((length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
+            || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+            fail("invalid UTF-8");
+        m_p += length;
+    }
+
+    void readString(uint32_t kind, uint32_t parent)
+    {
+        ++m_p; // opening quote
+        const char* start = m_p;
+        // Fast path: no escapes.
+        while (m_p < m_end) {
+            const unsigned char c = static_cast<unsigned char>(*m_p);
+            if (c == '"') {
+                push(kind, parent, uint32_t(start - m_begin), uint32_t(m_p - start));
+                ++m_p;
+                return;
+            }
+            if (c == '\\')
+                break;
+            if (c < 0x20)
+                fail("unescaped control character in a string");
+            if (c >= 0x80)
+                skipUtf8Sequence();
+            else
+                ++m_p;
+        }
+        if (m_p >= m_end)
+            fail("unterminated string");
+        // Slow path: copy into the pool with escapes resolved.
+        const size_t poolStart = m_s.pool.size();
+        m_s.pool.append(start, size_t(m_p - start));
+        while (m_p < m_end) {
+            const unsigned char c = static_cast<unsigned char>(*m_p);
+            if (c == '"') {
+                const size_t length = m_s.pool.size() - poolStart;
+                if (m_s.pool.size() > 0xffffffffu)
+                    fail("document too large");
+                push(kind | kInPool, parent, uint32_t(poolStart), uint32_t(length));
+                ++m_p;
+                return;
+            }
+            if (c < 0x20)
+                fail("unescaped control character in a string");
+            if (c >= 0x80) {
+                const char* sequence = m_p;
+                skipUtf8Sequence();
+                m_s.pool.append(sequence, size_t(m_p - sequence));
+                continue;
+            }
+            if (c != '\\') {
+                m_s.pool.push_back(char(c));
+                ++m_p;
+                continue;
+            }
+            ++m_p;
+            if (m_p >= m_end)
+                fail("unterminated string");
+            const char e = *m_p++;
+            switch (e) {
+            case '"': m_s.pool.push_back('"'); break;
+            case '\\': m_s.pool.push_back('\\'); break;
+            case '/': m_s.pool.push_back('/'); break;
+            case 'b': m_s.pool.push_back('\b'); break;
+            case 'f': m_s.pool.push_back('\f'); break;
+            case 'n': m_s.pool.push_back('\n'); break;
+            case 'r': m_s.pool.push_back('\r'); break;
+            case 't': m_s.pool.push_back('\t'); break;
+            case 'u': {
+                uint32_t cp = readHex4();
+                if (cp >= 0xD800 && cp <= 0xDBFF) {
+                    if (m_end - m_p < 6 || m_p[0] != '\\' || m_p[1] != 'u')
+                        fail("unpaired surrogate in a unicode escape");
+                    m_p += 2;
+                    const uint32_t low = readHex4();
+                    if (low < 0xDC00 || low > 0xDFFF)
+                        fail("unpaired surrogate in a unicode escape");
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+                    fail("unpaired surrogate in a unicode escape");
+                }
+                appendUtf8(m_s.pool, cp);
+                break;
+            }
+            default:
+                fail("invalid escape sequence");
+            }
+        }
+        fail("unterminated string");
+    }
+
+    PlmJsonDocument::Storage& m_s;
+    const char* m_p;
+    const char* m_begin;
+    const char* m_end;
+    int m_maxDepth;
+};
+
+const char* foundTypeName(uint32_t kind)
+{
+    switch (kind) {
+    case kNull: return "null";
+    case kBool: return "bool";
+    case kNumber: return "number";
+    case kString: return "a string";
+    case kArray: return "an array";
+    case kObject: return "a dictionary";
+    }
+    return "unknown";
+}
+
+} // namespace
+
+PlmJsonDocument::PlmJsonDocument()
+    : m_storage(std::make_unique<Storage>())
+{
+}
+PlmJsonDocument::PlmJsonDocument(PlmJsonDocument&&) noexcept = default;
+PlmJsonDocument& PlmJsonDocument::operator=(PlmJsonDocument&&) noexcept = default;
+PlmJsonDocument::~PlmJsonDocument() = default;
+
+PlmJsonDocument PlmJsonDocument::parse(const QByteArray& utf8, int maxDepth)
+{
+    PlmJsonDocument document;
+    if (quint64(utf8.size()) >= 0xffffffffull)
+        throw PlmJsonDecodingError(PlmJsonDecodingError::Kind::dataCorrupted,
+                                   QStringLiteral("The given data was not valid JSON (document too large)."),
+                                   QString());
+    document.m_storage->source = utf8;
+    Parser(*document.m_storage, maxDepth < 1 ? 1 : maxDepth).run();
+    return document;
+}
+
+// ---- PlmJsonValue ----------------------------------------------------------------------------
+
+static const PlmJsonDocument::Node& nodeOf(const PlmJsonDocument* document, uint32_t index)
+{
+    return document->storage().nodes[index];
+}
+
+bool PlmJsonValue::isNullOrAbsent() const
+{
+    return !isPresent() || type() == PlmJsonType::null;
+}
+
+PlmJsonType PlmJsonValue::type() const
+{
+    if (!isPresent())
+        return PlmJsonType::null;
+    return PlmJsonType(nodeOf(m_document, m_index).kindAndFlags & kKindMask);
+}
+
+uint32_t PlmJsonValue::nextSibling(uint32_t index) const
+{
+    return m_document->storage().next(index);
+}
+
+void PlmJsonValue::throwTypeMismatch(const char* expectedType) const
+{
+    if (!isPresent() || type() == PlmJsonType::null) {
+        throw PlmJsonDecodingError(PlmJsonDecodingError::Kind::valueNotFound,
+                                   expectedType ? QStringLiteral("Expected %1 value but found null instead.")
+                                                      .arg(QString::fromLatin1(expectedType))
+                                                : QStringLiteral("Expected a value but found null instead."),
+                                   codingPath());
+    }
+    const uint32_t kind = nodeOf(m_document, m_index).kindAndFlags & kKindMask;
+    throw PlmJsonDecodingError(PlmJsonDecodingError::Kind::typeMismatch,
+                               QStringLiteral("Expected to decode %1 but found %2 instead.")
+                                   .arg(QString::fromLatin1(expectedType ? expectedType : "a value"),
+                                        QString::fromLatin1(foundTypeName(kind))),
+                               codingPath());
+}
+
+void PlmJsonValue::throwDataCorrupted(const QString& message) const
+{
+    throw PlmJsonDecodingError(PlmJsonDecodingError::Kind::dataCorrupted, message,
+                               isPresent() ? codingPath() : QString());
+}
+
+void PlmJsonValue::throwKeyNotFound(std::string_view key) const
+{
+    const QString name = QString::fromUtf8(key.data(), qsizetype(key.size()));
+    const QString path = codingPath();
+    throw PlmJsonDecodingError(PlmJsonDecodingError::Kind::keyNotFound,
+                               QStringLiteral("No value associated with key \"%1\".").arg(name),
+                               path.isEmpty() ? name : path + QLatin1Char('.') + name);
+}
+
+void PlmJsonValue::requireType(PlmJsonType wanted, const char* expectedType) const
+{
+    if (!isPresent() || type() != wanted)
+        throwTypeMismatch(expectedType);
+}
+
+bool PlmJsonValue::toBool() const
+{
+    requireType(PlmJsonType::boolean, "Bool");
+    return nodeOf(m_document, m_index).a != 0;
+}
+
+double PlmJsonValue::toDouble() const
+{
+    requireType(PlmJsonType::number, "Double");
+    const std::string_view text = m_document->storage().bytes(nodeOf(m_document, m_index));
+    double value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || !std::isfinite(value))
+        throwDataCorrupted(QStringLiteral("Parsed JSON number <%1> does not fit in Double.")
+                               .arg(QString::fromLatin1(text.data(), qsizetype(text.size()))));
+    return value;
+}
+
+qint64 PlmJsonValue::toInteger() const
+{
+    requireType(PlmJsonType::number, "Int");
+    const PlmJsonDocument::Node& node = nodeOf(m_document, m_index);
+    const std::string_view text = m_document->storage().bytes(node);
+    const QString shown = QString::fromLatin1(text.data(), qsizetype(text.size()));
+    if (node.kindAndFlags & kIntegral) {
+        qint64 value = 0;
+        const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (result.ec == std::errc() && result.ptr == text.data() + text.size())
+            return value;
+    } else {
+        // 1.0 and 2e3 are integers written otherwise; 1.5 is not.
+        double value = 0;
+        const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (result.ec == std::errc() && std::isfinite(value) && std::trunc(value) == value
+            && value >= -9.2e18 && value <= 9.2e18)
+            return qint64(value);
+    }
+    throwDataCorrupted(QStringLiteral("Parsed JSON number <%1> does not fit in Int.").arg(shown));
+}
+
+int PlmJsonValue::toInt() const
+{
+    const qint64 value = toInteger();
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        throwDataCorrupted(QStringLiteral("Parsed JSON number <%1> does not fit in Int.").arg(value));
+    return int(value);
+}
+
+std::string_view PlmJsonValue::toUtf8() const
+{
+    requireType(PlmJsonType::string, "String");
+    return m_document->storage().bytes(nodeOf(m_document, m_index));
+}
+
+QString PlmJsonValue::toString() const
+{
+    const std::string_view bytes = toUtf8();
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
+QByteArray PlmJsonValue::toBase64Data() const
+{
+    requireType(PlmJsonType::string, "Data");
+    const std::optional<QByteArray> data = PlmBase64::decode(toUtf8());
+    if (!data)
+        throwDataCorrupted(QStringLiteral("Encountered Data is not valid Base64."));
+    return *data;
+}
+
+qsizetype PlmJsonValue::size() const
+{
+    if (!isPresent() || (type() != PlmJsonType::array && type() != PlmJsonType::object))
+        throwTypeMismatch("Array<Any>");
+    return qsizetype(nodeOf(m_document, m_index).b);
+}
+
+PlmJsonValue::Elements PlmJsonValue::elements() const
+{
+    requireType(PlmJsonType::array, "Array<Any>");
+    const PlmJsonDocument::Node& node = nodeOf(m_document, m_index);
+    return Elements{ElementIterator(m_document, m_index + 1), ElementIterator(m_document, node.a)};
+}
+
+PlmJsonValue::ElementIterator& PlmJsonValue::ElementIterator::operator++()
+{
+    m_index = m_document->storage().next(m_index);
+    return *this;
+}
+
+PlmJsonValue::Members PlmJsonValue::members() const
+{
+    requireType(PlmJsonType::object, "Dictionary<String, Any>");
+    const PlmJsonDocument::Node& node = nodeOf(m_document, m_index);
+    return Members{MemberIterator(m_document, m_index + 1), MemberIterator(m_document, node.a)};
+}
+
+std::pair<std::string_view, PlmJsonValue> PlmJsonValue::MemberIterator::operator*() const
+{
+    const PlmJsonDocument::Storage& s = m_document->storage();
+    return {s.bytes(s.nodes[m_index]), PlmJsonValue(m_document, m_index + 1)};
+}
+
+PlmJsonValue::MemberIterator& PlmJsonValue::MemberIterator::operator++()
+{
+    m_index = m_document->storage().next(m_index + 1);
+    return *this;
+}
+
+PlmJsonValue PlmJsonValue::member(std::string_view key) const
+{
+    requireType(PlmJsonType::object, "Dictionary<String, Any>");
+    const PlmJsonDocument::Storage& s = m_document->storage();
+    const uint32_t end = s.nodes[m_index].a;
+    uint32_t i = m_index + 1;
+    while (i < end) {
+        if (s.bytes(s.nodes[i]) == key)
+            return PlmJsonValue(m_document, i + 1);
+        i = s.next(i + 1);
+    }
+    return PlmJsonValue();
+}
+
+PlmJsonValue PlmJsonValue::requiredMember(std::string_view key) const
+{
+    const PlmJsonValue value = member(key);
+    if (!value.isPresent())
+        throwKeyNotFound(key);
+    return value;
+}
+
+std::pair<int, PlmJsonValue>
+PlmJsonValue::singleCase(std::initializer_list<std::string_view> caseNames) const
+{
+    requireType(PlmJsonType::object, "Dictionary<String, Any>");
+    const PlmJsonDocument::Storage& s = m_document->storage();
+    const uint32_t end = s.nodes[m_index].a;
+    int found = -1;
+    uint32_t foundValue = 0;
+    int recognised = 0;
+    for (uint32_t i = m_index + 1; i < end; i = s.next(i + 1)) {
+        const std::string_view key = s.bytes(s.nodes[i]);
+        int index = 0;
+        for (std::string_view name : caseNames) {
+            if (name == key) {
+                if (found != index) // a repeated key is still one case
+                    ++recognised;
+                found = index;
+                foundValue = i + 1;
+                break;
+            }
+            ++index;
+        }
+    }
+    if (recognised != 1)
+        throw PlmJsonDecodingError(PlmJsonDecodingError::Kind::typeMismatch,
+                                   QStringLiteral("Invalid number of keys found, expected one."),
+                                   codingPath());
+    return {found, PlmJsonValue(m_document, foundValue)};
+}
+
+QString PlmJsonValue::codingPath() const
+{
+    if (!isPresent())
+        return QString();
+    const PlmJsonDocument::Storage& s = m_document->storage();
+    QStringList parts;
+    uint32_t index = m_index;
+    while (s.nodes[index].parent != kNoParent) {
+        const uint32_t parent = s.nodes[index].parent;
+        if ((s.nodes[parent].kindAndFlags & kKindMask) == kObject) {
+            const std::string_view key = s.bytes(s.nodes[index - 1]);
+            parts.prepend(QString::fromUtf8(key.data(), qsizetype(key.size())));
+        } else {
+            qsizetype position = 0;
+            for (uint32_t i = parent + 1; i < index; i = s.next(i))
+                ++position;
+            parts.prepend(QStringLiteral("[%1]").arg(position));
+        }
+        index = parent;
+    }
+    QString path;
+    for (const QString& part : parts) {
+        if (!path.isEmpty() && !part.startsWith(QLatin1Char('[')))
+            path += QLatin1Char('.');
+        path += part;
+    }
+    return path;
+}

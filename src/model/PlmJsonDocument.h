@@ -1,0 +1,184 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+class PlmJsonDocument;
+
+enum class PlmJsonType { null, boolean, number, string, array, object };
+
+// A view of one value of a parsed PlmJsonDocument; valid while the document lives. Cheap to
+// copy. Reading a value as the wrong type throws PlmJsonDecodingError naming the value's path.
+// A default or "absent" value (a missing member) has isPresent() false.
+class PlmJsonValue {
+public:
+    PlmJsonValue() = default;
+
+    bool isPresent() const { return m_document != nullptr; }
+    // Absent, or an explicit null: how optional fields read as "no value".
+    bool isNullOrAbsent() const;
+
+    PlmJsonType type() const;
+    bool isNull() const { return isPresent() && type() == PlmJsonType::null; }
+    bool isBool() const { return isPresent() && type() == PlmJsonType::boolean; }
+    bool isNumber() const { return isPresent() && type() == PlmJsonType::number; }
+    bool isString() const { return isPresent() && type() == PlmJsonType::string; }
+    bool isArray() const { return isPresent() && type() == PlmJsonType::array; }
+    bool isObject() const { return isPresent() && type() == PlmJsonType::object; }
+
+    // Typed reads; each refuses any other JSON type (no "1" for 1, no 1 for true).
+    bool toBool() const;
+    double toDouble() const;
+    // Refuses numbers with a fraction (1.5) and numbers out of range.
+    qint64 toInteger() const;
+    int toInt() const;
+    QString toString() const;
+    // The string's UTF-8 bytes, escapes resolved (valid while the document lives).
+    std::string_view toUtf8() const;
+    // A string holding strict standard Base64 (RFC 4648, padded, no white space).
+    QByteArray toBase64Data() const;
+
+    // Number of elements of an array or members of an object (throws for other types).
+    qsizetype size() const;
+
+    // Arrays: for (PlmJsonValue element : value.elements()) ...; throws unless an array.
+    class ElementIterator;
+    struct Elements;
+    Elements elements() const;
+
+    // Objects: for (auto [key, value] : object.members()) ...; throws unless an object.
+    class MemberIterator;
+    struct Members;
+    Members members() const;
+
+    // The member with this key (the first one when a key repeats), or an absent value.
+    // Throws unless this is an object.
+    PlmJsonValue member(std::string_view key) const;
+    // The member with this key; throws keyNotFound when it is missing.
+    PlmJsonValue requiredMember(std::string_view key) const;
+
+    // Decoding through PlmJsonCoding<T> (see PlmJson.h): built-in types, QList, QMap with
+    // string keys, and every type with `static T fromJson(const PlmJsonValue&)`.
+    template <typename T> T as() const;
+    // A required member: missing -> keyNotFound, null -> valueNotFound, wrong type -> typeMismatch.
+    template <typename T> T field(std::string_view key) const;
+    // An optional member: missing or null -> no value.
+    template <typename T> std::optional<T> optionalField(std::string_view key) const;
+
+    // An enumeration with payload stored as {"caseName": payload}: of this object's keys only
+    // the given case names count; exactly one must be present, else a typeMismatch
+    // "Invalid number of keys found, expected one.". Returns the index of the case name in
+    // caseNames and the payload value.
+    std::pair<int, PlmJsonValue> singleCase(std::initializer_list<std::string_view> caseNames) const;
+
+    // Where this value sits, for example "map.entities[3].geometry" (empty for the root).
+    QString codingPath() const;
+
+    [[noreturn]] void throwTypeMismatch(const char* expectedType) const;
+    [[noreturn]] void throwDataCorrupted(const QString& message) const;
+    [[noreturn]] void throwKeyNotFound(std::string_view key) const;
+
+private:
+    friend class PlmJsonDocument;
+    friend class MemberIterator;
+    PlmJsonValue(const PlmJsonDocument* document, uint32_t index)
+        : m_document(document)
+        , m_index(index)
+    {
+    }
+    void requireType(PlmJsonType type, const char* expectedType) const;
+    uint32_t nextSibling(uint32_t index) const;
+
+    const PlmJsonDocument* m_document = nullptr;
+    uint32_t m_index = 0;
+};
+
+class PlmJsonValue::ElementIterator {
+public:
+    PlmJsonValue operator*() const { return PlmJsonValue(m_document, m_index); }
+    ElementIterator& operator++();
+    bool operator!=(const ElementIterator& other) const { return m_index != other.m_index; }
+    bool operator==(const ElementIterator& other) const { return m_index == other.m_index; }
+
+private:
+    friend class PlmJsonValue;
+    ElementIterator(const PlmJsonDocument* document, uint32_t index)
+        : m_document(document)
+        , m_index(index)
+    {
+    }
+    const PlmJsonDocument* m_document;
+    uint32_t m_index;
+};
+
+struct PlmJsonValue::Elements {
+    ElementIterator first;
+    ElementIterator last;
+    ElementIterator begin() const { return first; }
+    ElementIterator end() const { return last; }
+};
+
+class PlmJsonValue::MemberIterator {
+public:
+    std::pair<std::string_view, PlmJsonValue> operator*() const;
+    MemberIterator& operator++();
+    bool operator!=(const MemberIterator& other) const { return m_index != other.m_index; }
+    bool operator==(const MemberIterator& other) const { return m_index == other.m_index; }
+
+private:
+    friend class PlmJsonValue;
+    MemberIterator(const PlmJsonDocument* document, uint32_t index)
+        : m_document(document)
+        , m_index(index)
+    {
+    }
+    const PlmJsonDocument* m_document;
+    uint32_t m_index; // index of the key
+};
+
+struct PlmJsonValue::Members {
+    MemberIterator first;
+    MemberIterator last;
+    MemberIterator begin() const { return first; }
+    MemberIterator end() const { return last; }
+};
+
+// A parsed JSON text (UTF-8, RFC 8259). Parsing is iterative and keeps the whole tree in one
+// flat array, so neither parsing, walking nor freeing recurses; `maxDepth` bounds the nesting
+// of arrays and objects so that decoders that do recurse never meet more than they can take.
+class PlmJsonDocument {
+public:
+    static constexpr int defaultMaxDepth = 1024;
+    // For documents whose decoder bounds its own recursion (deeply nested groups of a map
+    // get their own French message): nesting limited only by the size of the text.
+    static constexpr int unboundedDepth = 0x7fffffff;
+
+    // Throws PlmJsonDecodingError (dataCorrupted) for a syntax error, invalid UTF-8, a lone
+    // surrogate escape, nesting deeper than maxDepth or a text of 4 GB or more.
+    static PlmJsonDocument parse(const QByteArray& utf8, int maxDepth = defaultMaxDepth);
+
+    PlmJsonDocument(PlmJsonDocument&&) noexcept;
+    PlmJsonDocument& operator=(PlmJsonDocument&&) noexcept;
+    ~PlmJsonDocument();
+
+    PlmJsonValue root() const { return PlmJsonValue(this, 0); }
+
+    struct Node {
+        uint32_t kindAndFlags;
+        uint32_t parent;
+        uint32_t a; // containers: index after the last descendant; strings/numbers: offset; bools: 0/1
+        uint32_t b; // containers: element or member count; strings/numbers: length
+    };
+    struct Storage;
+    const Storage& storage() const { return *m_storage; }
+
+private:
+    PlmJsonDocument();
+    std::unique_ptr<Storage> m_storage;
+};

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Writes pretty-printed JSON (two-space indent, `"key" : value`, one member per line) in a
+// single pass. The keys of every object must be written in ascending order (UTF-8 byte order,
+// which is code-point order); a key that is not greater than the previous one of the same
+// object throws PlmJsonEncodingError, so that a writer with misordered fields fails in its
+// first test instead of writing unsorted files. Dictionaries (QMap) are sorted by the writer.
+//
+//   PlmJsonWriter w;
+//   w.beginObject();
+//   w.field("name", map.name);            // any type known to PlmJsonCoding (PlmJson.h)
+//   w.optionalField("sources", map.sources);  // left out when absent
+//   w.endObject();
+//   QByteArray bytes = w.takeBytes();
+class PlmJsonWriter {
+public:
+    explicit PlmJsonWriter(size_t reserveBytes = 0);
+
+    void beginObject();
+    void endObject();
+    void beginArray();
+    void endArray();
+
+    // The key of the next member of the current object.
+    void key(std::string_view utf8Key);
+    void key(const QString& key);
+    void key(const char* utf8Key) { key(std::string_view(utf8Key)); }
+
+    void writeNull();
+    void writeBool(bool value);
+    void writeInteger(qint64 value);
+    // Shortest round-trip text; a non-finite value throws PlmJsonEncodingError.
+    void writeDouble(double value);
+    void writeString(const QString& value);
+    void writeUtf8String(std::string_view utf8);
+    // Standard Base64 with padding, no line breaks.
+    void writeBase64(const QByteArray& bytes);
+
+    // Through PlmJsonCoding<T> (PlmJson.h).
+    template <typename T> void write(const T& value);
+    template <typename T> void field(std::string_view key, const T& value);
+    // Left out entirely when absent.
+    template <typename T> void optionalField(std::string_view key, const std::optional<T>& value);
+
+    // An enumeration case with payload: {"caseName" : { ...payload members... }}.
+    // Between beginCase and endCase, write the payload's members ("_0", "_1", or named keys).
+    void beginCase(std::string_view caseName);
+    void endCase();
+
+    // The text written so far (complete once every object and array is closed).
+    const std::string& text() const { return m_out; }
+    QByteArray takeBytes();
+
+private:
+    void beforeValue();
+    void newline();
+    void appendQuoted(std::string_view utf8);
+
+    struct Level {
+        bool isObject;
+        bool empty;
+        std::string lastKey;
+        bool hasKey;
+    };
+    std::string m_out;
+    std::vector<Level> m_levels;
+    bool m_afterKey = false;
+};
