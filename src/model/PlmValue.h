@@ -13,6 +13,9 @@ class PlmValue {
 public:
     enum class Kind { number, text, percentage };
 
+    // The number 0 (containers need a default value).
+    PlmValue() = default;
+
     static PlmValue number(double value) { return PlmValue(Kind::number, value, {}); }
     static PlmValue text(const QString& text) { return PlmValue(Kind::text, 0, text); }
     static PlmValue percentage(double value) { return PlmValue(Kind::percentage, value, {}); }
