@@ -1,0 +1,246 @@
+#include "PlmMapTestSupport.h"
+
+#include "model/PlmErrors.h"
+#include "model/PlmJson.h"
+#include "model/PlmMapCodec.h"
+
+#include <gtest/gtest.h>
+
+using namespace PlmMapTest;
+
+namespace {
+
+QString mapErrorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const PlmMapError& error) {
+        return error.message();
+    }
+    return QStringLiteral("<no PlmMapError>");
+}
+
+QString decodingErrorOf(const QByteArray& bytes)
+{
+    try {
+        PlmMapCodec::decode(bytes);
+    } catch (const PlmJsonDecodingError& error) {
+        return error.message();
+    } catch (const PlmMapError& error) {
+        return QStringLiteral("PlmMapError: ") + error.message();
+    }
+    return QStringLiteral("<no error>");
+}
+
+QByteArray envelope(const QByteArray& version, const QByteArray& map)
+{
+    return "{\"version\": " + version + ", \"map\": " + map + "}";
+}
+
+const QByteArray emptyMapJson = R"({"name": "M", "entities": [], "metadata": {}})";
+
+PlmMap richMap()
+{
+    PlmEntity hidden = pointEntity(QStringLiteral("p"));
+    hidden.isHidden = false;
+    hidden.isLocked = true;
+    hidden.pointSymbol = PlmPointSymbol(QStringLiteral("star.fill"), std::nullopt);
+    hidden.pointSymbol->colorMode = PlmPointSymbolColorMode::fixed;
+    hidden.attributes = {{QStringLiteral("INSEE"), QStringLiteral("75056")},
+                         {QStringLiteral("nom"), QStringLiteral("Paris « centre »\n\"quoted\"")}};
+
+    PlmPolygon withHole{square(0, 0, 10), {square(2, 2, 2), square(5, 5, 1)}};
+    PlmEntity multi(QStringLiteral("mp"), QStringLiteral("Îles"),
+                    PlmGeometry::multipolygon({withHole, PlmPolygon{square(20, 0, 3), {}}}), filledStyle());
+    multi.style.dash = QList<double>{4, 2, 0};
+    multi.style.lineCap = 1;
+    multi.style.lineJoin = 2;
+    multi.clipPaths = QList<PlmVectorPath>{closedSquarePath()};
+
+    PlmVectorPath curvy;
+    curvy.evenOdd = true;
+    curvy.commands = {PlmPathCommand::move({0.1, -0.2}),
+                      PlmPathCommand::cubic({1, 2}, {3, 4}, {5, 6}),
+                      PlmPathCommand::arc({1, 1}, {2, 0}, {0, 1}, -0.5, 3.14),
+                      PlmPathCommand::line({1e-300, 1e300}), PlmPathCommand::close()};
+
+    PlmText label{QStringLiteral("Étiquette"), QStringLiteral("Helvetica"), 9.5,
+                  PlmTransform{1, 0.5, -0.5, 1, 100, 200}, QStringLiteral("middle")};
+
+    PlmMap symbolMap(QStringLiteral("symbole"), PlmEntityList{pathEntity(QStringLiteral("s"))});
+    PlmEntity svgPoint = pointEntity(QStringLiteral("svg"), {-3, 4});
+    svgPoint.pointSymbol = PlmPointSymbol(std::nullopt, symbolMap);
+
+    PlmEntityList entities{
+        hidden,
+        PlmEntity(QStringLiteral("l"), QString(), PlmGeometry::polyline({{0, 0}, {0, 0}}), plainStyle()),
+        polygonEntity(QStringLiteral("poly")),
+        multi,
+        pathEntity(QStringLiteral("path"), curvy),
+        PlmEntity(QStringLiteral("t"), QStringLiteral("texte"), PlmGeometry::text(label), plainStyle()),
+        groupEntity(QStringLiteral("g"), PlmEntityList{pointEntity(QStringLiteral("p")),
+                                                       groupEntity(QStringLiteral("g"), {svgPoint})}),
+    };
+    PlmMap map(QStringLiteral("Fond « test »"), entities,
+               {{QStringLiteral("source.name"), QStringLiteral("x.geojson")}});
+    map.sources = QList<PlmSource>{{QStringLiteral("a.bin"), QByteArray("\x00\x01\xff\xfe", 4)},
+                                   {QStringLiteral("vide"), QByteArray()}};
+    return map;
+}
+
+} // namespace
+
+TEST(PlmMapCodecTest, everyGeometryCaseRoundTrips)
+{
+    const PlmMap map = richMap();
+    const QByteArray bytes = PlmMapCodec::encode(map);
+    const PlmMap decoded = PlmMapCodec::decode(bytes);
+    EXPECT_EQ(decoded, map);
+    // Writing again gives the same bytes: sorted keys make the text a function of the value.
+    EXPECT_EQ(PlmMapCodec::encode(decoded), bytes);
+    // An explicit false flag stays distinct from an absent one.
+    EXPECT_EQ(decoded.entities.at(0).isHidden, std::optional<bool>(false));
+    EXPECT_FALSE(decoded.entities.at(1).isHidden.has_value());
+}
+
+TEST(PlmMapCodecTest, emptyMapHasExactlyTheRequiredKeys)
+{
+    const PlmMap map(QStringLiteral("Vide"), {});
+    const QByteArray bytes = PlmMapCodec::encode(map);
+    const PlmJsonDocument document = PlmJsonDocument::parse(bytes);
+    QStringList topKeys;
+    for (auto [key, value] : document.root().members())
+        topKeys << QString::fromUtf8(key.data(), qsizetype(key.size()));
+    EXPECT_EQ(topKeys, QStringList({"map", "version"}));
+    EXPECT_EQ(document.root().field<int>("version"), 1);
+    QStringList mapKeys;
+    for (auto [key, value] : document.root().member("map").members())
+        mapKeys << QString::fromUtf8(key.data(), qsizetype(key.size()));
+    EXPECT_EQ(mapKeys, QStringList({"entities", "metadata", "name"}));
+    EXPECT_EQ(bytes, QByteArray("{\n  \"map\" : {\n    \"entities\" : [],\n    \"metadata\" : {},\n"
+                                "    \"name\" : \"Vide\"\n  },\n  \"version\" : 1\n}"));
+    EXPECT_EQ(PlmMapCodec::decode(bytes), map);
+}
+
+TEST(PlmMapCodecTest, versionIsCheckedAfterTheWholeDocumentDecoded)
+{
+    EXPECT_EQ(decodingErrorOf(envelope("2", emptyMapJson)),
+              QStringLiteral("PlmMapError: Version .plmmap non prise en charge : 2"));
+    EXPECT_EQ(decodingErrorOf(envelope("0", emptyMapJson)),
+              QStringLiteral("PlmMapError: Version .plmmap non prise en charge : 0"));
+    EXPECT_EQ(decodingErrorOf(envelope("1.5", emptyMapJson)),
+              QStringLiteral("Parsed JSON number <1.5> does not fit in Int."));
+    EXPECT_EQ(decodingErrorOf(envelope("\"1\"", emptyMapJson)),
+              QStringLiteral("Expected to decode Int but found a string instead."));
+    // A map that does not decode wins over a wrong version.
+    EXPECT_EQ(decodingErrorOf(envelope("2", R"({"name": "M", "entities": []})")),
+              QStringLiteral("No value associated with key \"metadata\"."));
+    EXPECT_NO_THROW(PlmMapCodec::decode(envelope("1", emptyMapJson)));
+}
+
+TEST(PlmMapCodecTest, invalidMapsAreNeitherWrittenNorRead)
+{
+    const PlmMap emptyGroup = mapOf({groupEntity(QStringLiteral("g"), {})});
+    EXPECT_EQ(mapErrorOf([&] { PlmMapCodec::encode(emptyGroup); }), QStringLiteral("Groupe vide."));
+    const QByteArray file = envelope("1", R"({"name": "M", "metadata": {}, "entities": [
+        {"id": "a", "name": "", "attributes": {}, "geometry": {"point": {"_0": {"x": 0, "y": 0}}},
+         "style": {"stroke": {"red": 0, "green": 0, "blue": 0, "alpha": 1}, "lineWidth": 1, "pointRadius": 0}}]})");
+    EXPECT_EQ(decodingErrorOf(file), QStringLiteral("PlmMapError: Style invalide : a"));
+}
+
+TEST(PlmMapCodecTest, geometryNeedsExactlyOneCaseKey)
+{
+    const QByteArray style = R"("style": {"stroke": {"red": 0, "green": 0, "blue": 0, "alpha": 1}, "lineWidth": 1, "pointRadius": 2})";
+    auto file = [&](const QByteArray& geometry) {
+        return envelope("1", R"({"name": "M", "metadata": {}, "entities": [{"id": "a", "name": "", "attributes": {}, "geometry": )"
+                                 + geometry + ", " + style + "}]}");
+    };
+    EXPECT_EQ(decodingErrorOf(file(R"({"point": {"_0": {"x": 1, "y": 2}}, "polyline": {"_0": []}})")),
+              QStringLiteral("Invalid number of keys found, expected one."));
+    EXPECT_EQ(decodingErrorOf(file(R"({"note": 1})")),
+              QStringLiteral("Invalid number of keys found, expected one."));
+    const PlmMap map = PlmMapCodec::decode(file(R"({"point": {"_0": {"x": 1, "y": 2}}, "note": 1})"));
+    EXPECT_EQ(map.entities.at(0).geometry, PlmGeometry::point({1, 2}));
+    // Unknown keys elsewhere are ignored too; an explicit null optional reads as absent.
+    const PlmMap withNull = PlmMapCodec::decode(envelope(
+        "1", R"({"name": "M", "metadata": {}, "sources": null, "extra": [1], "entities": []})"));
+    EXPECT_FALSE(withNull.sources.has_value());
+}
+
+TEST(PlmMapCodecTest, wrongTypesAndMissingKeysFailToDecode)
+{
+    EXPECT_EQ(decodingErrorOf(envelope("1", R"({"name": "M", "entities": []})")),
+              QStringLiteral("No value associated with key \"metadata\"."));
+    EXPECT_EQ(decodingErrorOf(envelope("1", R"({"name": 3, "metadata": {}, "entities": []})")),
+              QStringLiteral("Expected to decode String but found number instead."));
+    EXPECT_EQ(decodingErrorOf(envelope("1", R"({"name": "M", "metadata": {"k": 1}, "entities": []})")),
+              QStringLiteral("Expected to decode String but found number instead."));
+    EXPECT_EQ(decodingErrorOf(envelope("1", R"({"name": "M", "metadata": {}, "entities": [],
+        "sources": [{"name": "a", "data": "AQ"}]})")),
+              QStringLiteral("Encountered Data is not valid Base64."));
+    EXPECT_EQ(decodingErrorOf("{\"version\": 1, \"map\": "), QStringLiteral(
+        "The given data was not valid JSON (unexpected end of data at byte 22)."));
+}
+
+TEST(PlmMapCodecTest, deeplyNestedGroupsAreRefusedWhileDecoding)
+{
+    // A file of 100,000 nested groups: refused with the group message, without recursing
+    // 100,000 levels in the decoder, the walks, equality or the destructors.
+    const int levels = 100000;
+    const QByteArray style = R"("style":{"stroke":{"red":0,"green":0,"blue":0,"alpha":1},"lineWidth":1,"pointRadius":2})";
+    const QByteArray open = R"({"id":"g","name":"","attributes":{},)" + style + R"(,"geometry":{"group":{"_0":[)";
+    const QByteArray close = "]}}}";
+    const QByteArray leaf = R"({"id":"p","name":"","attributes":{},)" + style
+        + R"(,"geometry":{"point":{"_0":{"x":0,"y":0}}}})";
+    QByteArray body;
+    body.reserve(levels * (open.size() + close.size()) + leaf.size());
+    for (int i = 0; i < levels; ++i)
+        body += open;
+    body += leaf;
+    for (int i = 0; i < levels; ++i)
+        body += close;
+    const QByteArray file = envelope("1", R"({"name":"M","metadata":{},"entities":[)" + body + "]}");
+    EXPECT_EQ(decodingErrorOf(file), QStringLiteral("PlmMapError: Groupes trop profondément imbriqués."));
+
+    // Arrays nested as deep in place of a ring: a plain decoding error, no recursion either.
+    QByteArray arrays = R"({"name":"M","metadata":{},"entities":[{"id":"p","name":"","attributes":{},)" + style
+        + R"(,"geometry":{"polyline":{"_0":)";
+    arrays += QByteArray(levels, '[') + QByteArray(levels, ']') + "}}}]}";
+    EXPECT_EQ(decodingErrorOf(envelope("1", arrays)),
+              QStringLiteral("Expected to decode Dictionary<String, Any> but found an array instead."));
+}
+
+TEST(PlmMapCodecTest, groupDepthLimitIsSixtyThreeBothWays)
+{
+    const PlmMap deepest = mapOf({nestedGroups(63, pointEntity(QStringLiteral("p")))});
+    const QByteArray bytes = PlmMapCodec::encode(deepest);
+    EXPECT_EQ(PlmMapCodec::decode(bytes), deepest);
+
+    const PlmMap tooDeep = mapOf({nestedGroups(64, pointEntity(QStringLiteral("p")))});
+    EXPECT_EQ(mapErrorOf([&] { PlmMapCodec::encode(tooDeep); }),
+              QStringLiteral("Groupes trop profondément imbriqués."));
+    // The same structure written without validation is refused when read.
+    PlmJsonWriter writer;
+    writer.beginObject();
+    writer.field("map", tooDeep);
+    writer.field("version", 1);
+    writer.endObject();
+    EXPECT_EQ(decodingErrorOf(writer.takeBytes()),
+              QStringLiteral("PlmMapError: Groupes trop profondément imbriqués."));
+}
+
+TEST(PlmMapCodecTest, yAxisSignFollowsTheMetadata)
+{
+    using Metadata = QMap<QString, QString>;
+    EXPECT_EQ(PlmMap::yAxisSign(Metadata{}), 1);
+    EXPECT_EQ(PlmMap::yAxisSign(Metadata{{"coordinates.yAxis", "up"}, {"legacy.variant", "compact-v1"}}), 1);
+    EXPECT_EQ(PlmMap::yAxisSign(Metadata{{"legacy.variant", "compact-v1"}}), -1);
+    EXPECT_EQ(PlmMap::yAxisSign(Metadata{{"legacy.variant", "extended-fixed16.16-v1"}}), -1);
+    EXPECT_EQ(PlmMap::yAxisSign(Metadata{{"coordinates.yAxis", "Down"}}), 1);
+    EXPECT_EQ(PlmMap::yAxisSign(Metadata{{"coordinates.yAxis", "down"}}), -1);
+    EXPECT_EQ(PlmMap::yAxisSign(Metadata{{"legacy.variant", "indexed-compact-v1"}}), 1);
+
+    PlmMap map(QStringLiteral("M"), {}, {{"coordinates.yAxis", "down"}});
+    EXPECT_EQ(map.yAxisSign(), -1);
+    EXPECT_EQ(map.orientedPoint({3, 4}), (PlmPoint{3, -4}));
+}
