@@ -39,3 +39,16 @@ QString title(PlmClassificationMethod method)
     }
     return {};
 }
+
+PlmClassificationMethod PlmJsonCoding<PlmClassificationMethod>::read(const PlmJsonValue& value)
+{
+    const QString text = value.toString();
+    if (const auto result = plmClassificationMethodFromRawValue(text))
+        return *result;
+    value.throwDataCorrupted(QStringLiteral("Cannot initialize PlmClassificationMethod from invalid String value %1").arg(text));
+}
+
+void PlmJsonCoding<PlmClassificationMethod>::write(PlmJsonWriter& writer, PlmClassificationMethod value)
+{
+    writer.writeString(rawValue(value));
+}

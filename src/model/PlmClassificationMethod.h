@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/PlmJson.h"
+
 #include <QHashFunctions>
 #include <QList>
 #include <QString>
@@ -18,3 +20,10 @@ inline size_t qHash(PlmClassificationMethod method, size_t seed = 0)
 {
     return ::qHash(static_cast<int>(method), seed);
 }
+
+// Stored as its case name; any other string fails to read.
+template <>
+struct PlmJsonCoding<PlmClassificationMethod> {
+    static PlmClassificationMethod read(const PlmJsonValue& value);
+    static void write(PlmJsonWriter& writer, PlmClassificationMethod value);
+};

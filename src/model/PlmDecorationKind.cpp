@@ -76,3 +76,16 @@ bool isText(PlmDecorationKind kind)
         return false;
     }
 }
+
+PlmDecorationKind PlmJsonCoding<PlmDecorationKind>::read(const PlmJsonValue& value)
+{
+    const QString text = value.toString();
+    if (const auto result = plmDecorationKindFromRawValue(text))
+        return *result;
+    value.throwDataCorrupted(QStringLiteral("Cannot initialize PlmDecorationKind from invalid String value %1").arg(text));
+}
+
+void PlmJsonCoding<PlmDecorationKind>::write(PlmJsonWriter& writer, PlmDecorationKind value)
+{
+    writer.writeString(rawValue(value));
+}

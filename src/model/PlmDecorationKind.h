@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/PlmJson.h"
+
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -30,3 +32,10 @@ std::optional<PlmDecorationKind> plmDecorationKindFromRawValue(QStringView text)
 // French title, also the text of a new object of that kind.
 QString defaultTitle(PlmDecorationKind kind);
 bool isText(PlmDecorationKind kind);
+
+// Stored as its case name; any other string fails to read.
+template <>
+struct PlmJsonCoding<PlmDecorationKind> {
+    static PlmDecorationKind read(const PlmJsonValue& value);
+    static void write(PlmJsonWriter& writer, PlmDecorationKind value);
+};

@@ -47,3 +47,16 @@ QString title(PlmPalette palette)
     }
     return {};
 }
+
+PlmPalette PlmJsonCoding<PlmPalette>::read(const PlmJsonValue& value)
+{
+    const QString text = value.toString();
+    if (const auto result = plmPaletteFromRawValue(text))
+        return *result;
+    value.throwDataCorrupted(QStringLiteral("Cannot initialize PlmPalette from invalid String value %1").arg(text));
+}
+
+void PlmJsonCoding<PlmPalette>::write(PlmJsonWriter& writer, PlmPalette value)
+{
+    writer.writeString(rawValue(value));
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/PlmJson.h"
+
 #include <QHashFunctions>
 #include <QList>
 #include <QString>
@@ -18,3 +20,10 @@ inline size_t qHash(PlmPalette palette, size_t seed = 0)
 {
     return ::qHash(static_cast<int>(palette), seed);
 }
+
+// Stored as its case name; any other string fails to read.
+template <>
+struct PlmJsonCoding<PlmPalette> {
+    static PlmPalette read(const PlmJsonValue& value);
+    static void write(PlmJsonWriter& writer, PlmPalette value);
+};

@@ -51,3 +51,16 @@ bool showsAplats(PlmRepresentation representation)
 {
     return representation == PlmRepresentation::aplats || representation == PlmRepresentation::aplatsAndSymbols;
 }
+
+PlmRepresentation PlmJsonCoding<PlmRepresentation>::read(const PlmJsonValue& value)
+{
+    const QString text = value.toString();
+    if (const auto result = plmRepresentationFromRawValue(text))
+        return *result;
+    value.throwDataCorrupted(QStringLiteral("Cannot initialize PlmRepresentation from invalid String value %1").arg(text));
+}
+
+void PlmJsonCoding<PlmRepresentation>::write(PlmJsonWriter& writer, PlmRepresentation value)
+{
+    writer.writeString(rawValue(value));
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/PlmJson.h"
+
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -20,3 +22,10 @@ bool isSymbolsOnly(PlmRepresentation representation);
 bool hasSecondLayer(PlmRepresentation representation);
 // The areas are filled by classes.
 bool showsAplats(PlmRepresentation representation);
+
+// Stored as its case name; any other string fails to read.
+template <>
+struct PlmJsonCoding<PlmRepresentation> {
+    static PlmRepresentation read(const PlmJsonValue& value);
+    static void write(PlmJsonWriter& writer, PlmRepresentation value);
+};

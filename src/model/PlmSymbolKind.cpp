@@ -50,3 +50,29 @@ std::optional<PlmSFSymbolConfiguration> plmSFSymbolConfigurationFromRawValue(QSt
         return PlmSFSymbolConfiguration::regularMediumMonochrome;
     return std::nullopt;
 }
+
+PlmSymbolKind PlmJsonCoding<PlmSymbolKind>::read(const PlmJsonValue& value)
+{
+    const QString text = value.toString();
+    if (const auto result = plmSymbolKindFromRawValue(text))
+        return *result;
+    value.throwDataCorrupted(QStringLiteral("Cannot initialize PlmSymbolKind from invalid String value %1").arg(text));
+}
+
+void PlmJsonCoding<PlmSymbolKind>::write(PlmJsonWriter& writer, PlmSymbolKind value)
+{
+    writer.writeString(rawValue(value));
+}
+
+PlmSFSymbolConfiguration PlmJsonCoding<PlmSFSymbolConfiguration>::read(const PlmJsonValue& value)
+{
+    const QString text = value.toString();
+    if (const auto result = plmSFSymbolConfigurationFromRawValue(text))
+        return *result;
+    value.throwDataCorrupted(QStringLiteral("Cannot initialize PlmSFSymbolConfiguration from invalid String value %1").arg(text));
+}
+
+void PlmJsonCoding<PlmSFSymbolConfiguration>::write(PlmJsonWriter& writer, PlmSFSymbolConfiguration value)
+{
+    writer.writeString(rawValue(value));
+}

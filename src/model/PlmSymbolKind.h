@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/PlmJson.h"
+
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -18,3 +20,17 @@ enum class PlmSFSymbolConfiguration { regularMediumMonochrome };
 
 QString rawValue(PlmSFSymbolConfiguration configuration);
 std::optional<PlmSFSymbolConfiguration> plmSFSymbolConfigurationFromRawValue(QStringView text);
+
+// Stored as its case name; any other string fails to read.
+template <>
+struct PlmJsonCoding<PlmSymbolKind> {
+    static PlmSymbolKind read(const PlmJsonValue& value);
+    static void write(PlmJsonWriter& writer, PlmSymbolKind value);
+};
+
+// Stored as its case name; any other string fails to read.
+template <>
+struct PlmJsonCoding<PlmSFSymbolConfiguration> {
+    static PlmSFSymbolConfiguration read(const PlmJsonValue& value);
+    static void write(PlmJsonWriter& writer, PlmSFSymbolConfiguration value);
+};

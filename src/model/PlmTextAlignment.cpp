@@ -25,3 +25,16 @@ std::optional<PlmTextAlignment> plmTextAlignmentFromRawValue(QStringView text)
             return alignment;
     return std::nullopt;
 }
+
+PlmTextAlignment PlmJsonCoding<PlmTextAlignment>::read(const PlmJsonValue& value)
+{
+    const QString text = value.toString();
+    if (const auto result = plmTextAlignmentFromRawValue(text))
+        return *result;
+    value.throwDataCorrupted(QStringLiteral("Cannot initialize PlmTextAlignment from invalid String value %1").arg(text));
+}
+
+void PlmJsonCoding<PlmTextAlignment>::write(PlmJsonWriter& writer, PlmTextAlignment value)
+{
+    writer.writeString(rawValue(value));
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/PlmJson.h"
+
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -11,3 +13,10 @@ enum class PlmTextAlignment { left, center, right, justified };
 const QList<PlmTextAlignment>& allPlmTextAlignments();
 QString rawValue(PlmTextAlignment alignment);
 std::optional<PlmTextAlignment> plmTextAlignmentFromRawValue(QStringView text);
+
+// Stored as its case name; any other string fails to read.
+template <>
+struct PlmJsonCoding<PlmTextAlignment> {
+    static PlmTextAlignment read(const PlmJsonValue& value);
+    static void write(PlmJsonWriter& writer, PlmTextAlignment value);
+};
