@@ -1,0 +1,249 @@
+#include "canvas/CanvasEntityCache.h"
+
+#include "canvas/CanvasPathBuilder.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+void unite(QRectF& into, bool& has, const QRectF& r)
+{
+    if (!has) {
+        into = r;
+        has = true;
+    } else {
+        const double l = std::min(into.left(), r.left()), t = std::min(into.top(), r.top());
+        const double rr = std::max(into.right(), r.right()), b = std::max(into.bottom(), r.bottom());
+        into = QRectF(QPointF(l, t), QPointF(rr, b));
+    }
+}
+
+bool finiteRect(const QRectF& r)
+{
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
+}
+
+void collectLeaves(const PlmEntity& entity, bool ancestorsHidden, CanvasEntry& entry, int depth)
+{
+    const bool hidden = ancestorsHidden || entity.hidden();
+    if (const PlmEntityList* members = entity.geometry.asGroup()) {
+        // Stored maps are at most 63 levels deep; the bound guards unchecked ones.
+        if (depth > 64)
+            return;
+        for (const PlmEntity& member : *members)
+            collectLeaves(member, hidden, entry, depth + 1);
+        return;
+    }
+    CanvasLeaf leaf;
+    leaf.entity = entity;
+    leaf.visible = !hidden;
+    leaf.isArea = entity.isAreaFeature();
+    leaf.isPolyline = entity.geometry.kind() == PlmGeometry::Kind::polyline;
+    if (const PlmPoint* p = entity.geometry.asPoint()) {
+        leaf.isPoint = true;
+        leaf.point = QPointF(p->x, p->y);
+        leaf.bounds = QRectF(leaf.point, QSizeF(0, 0));
+        leaf.hasBounds = std::isfinite(p->x) && std::isfinite(p->y);
+        const double r = entity.style.pointRadius;
+        if (std::isfinite(r)) {
+            const bool mapUnits = entity.pointSymbol.has_value()
+                || entity.attributes.value(QStringLiteral("studio.point.units")) == QLatin1String("map");
+            if (mapUnits)
+                entry.maxMapRadius = std::max(entry.maxMapRadius, r);
+            else
+                entry.maxScreenRadius = std::max(entry.maxScreenRadius, r);
+        }
+    } else {
+        leaf.path = CanvasPathBuilder::painterPath(entity.geometry, entity.attributes, QTransform());
+        if (leaf.path.elementCount() > 0) {
+            leaf.bounds = leaf.path.boundingRect();
+            leaf.hasBounds = finiteRect(leaf.bounds);
+        }
+        if (std::isfinite(entity.style.lineWidth))
+            entry.maxLineWidth = std::max(entry.maxLineWidth, entity.style.lineWidth);
+        if (leaf.hasBounds)
+            unite(entry.pathBounds, entry.hasPathBounds, leaf.bounds);
+    }
+    if (entity.clipPaths) {
+        for (const PlmVectorPath& clip : *entity.clipPaths)
+            leaf.clips.append(CanvasPathBuilder::toPainterPath(clip));
+    }
+    if (leaf.hasBounds)
+        unite(entry.bounds, entry.hasBounds, leaf.bounds);
+    entry.leaves.append(std::move(leaf));
+}
+
+} // namespace
+
+bool CanvasEntityCache::overlaps(const QRectF& a, const QRectF& b)
+{
+    return a.left() <= b.right() && b.left() <= a.right() && a.top() <= b.bottom() && b.top() <= a.bottom();
+}
+
+CanvasEntry CanvasEntityCache::build(const PlmEntity& entity)
+{
+    CanvasEntry entry;
+    entry.entity = entity;
+    collectLeaves(entity, false, entry, 0);
+    return entry;
+}
+
+void CanvasEntityCache::reset(const PlmEntityList& entities)
+{
+    QHash<QString, std::shared_ptr<CanvasEntry>> previous;
+    previous.reserve(qsizetype(m_entries.size()));
+    for (const Slot& slot : m_entries)
+        if (slot.entry)
+            previous.insert(slot.entity.id, slot.entry);
+    m_entries.clear();
+    m_entries.reserve(size_t(entities.size()));
+    for (const PlmEntity& e : entities) {
+        Slot slot;
+        slot.entity = e;
+        auto it = previous.constFind(e.id);
+        if (it != previous.constEnd() && (*it)->entity == e)
+            slot.entry = *it;
+        m_entries.push_back(std::move(slot));
+    }
+    m_builtSinceReset = 0;
+    m_statsValid = false;
+    m_gridValid = false;
+}
+
+void CanvasEntityCache::clear()
+{
+    m_entries.clear();
+    m_statsValid = false;
+    m_gridValid = false;
+}
+
+const CanvasEntry& CanvasEntityCache::entry(int index)
+{
+    Slot& slot = m_entries[size_t(index)];
+    if (!slot.entry) {
+        slot.entry = std::make_shared<CanvasEntry>(build(slot.entity));
+        ++m_builtSinceReset;
+    }
+    return *slot.entry;
+}
+
+void CanvasEntityCache::ensureAll()
+{
+    for (int i = 0; i < size(); ++i)
+        entry(i);
+}
+
+void CanvasEntityCache::computeStats()
+{
+    if (m_statsValid)
+        return;
+    ensureAll();
+    m_maxLineWidth = m_maxScreenRadius = m_maxMapRadius = 0;
+    for (const Slot& slot : m_entries) {
+        m_maxLineWidth = std::max(m_maxLineWidth, slot.entry->maxLineWidth);
+        m_maxScreenRadius = std::max(m_maxScreenRadius, slot.entry->maxScreenRadius);
+        m_maxMapRadius = std::max(m_maxMapRadius, slot.entry->maxMapRadius);
+    }
+    m_statsValid = true;
+}
+
+double CanvasEntityCache::maxLineWidth()
+{
+    computeStats();
+    return m_maxLineWidth;
+}
+
+double CanvasEntityCache::maxScreenRadius()
+{
+    computeStats();
+    return m_maxScreenRadius;
+}
+
+double CanvasEntityCache::maxMapRadius()
+{
+    computeStats();
+    return m_maxMapRadius;
+}
+
+void CanvasEntityCache::ensureGrid()
+{
+    if (m_gridValid)
+        return;
+    ensureAll();
+    m_gridValid = true;
+    m_cells.clear();
+    m_large.clear();
+    bool has = false;
+    for (const Slot& slot : m_entries)
+        if (slot.entry->hasBounds)
+            unite(m_gridRect, has, slot.entry->bounds);
+    if (!has) {
+        m_cols = m_rows = 0;
+        return;
+    }
+    const int n = int(m_entries.size());
+    const int side = std::clamp(int(std::ceil(std::sqrt(double(n)))), 1, 512);
+    m_cols = m_rows = side;
+    m_cells.assign(size_t(m_cols) * size_t(m_rows), {});
+    m_stamp.assign(m_entries.size(), -1);
+    const double cw = m_gridRect.width() / m_cols, ch = m_gridRect.height() / m_rows;
+    auto cellX = [&](double x) {
+        return cw > 0 ? std::clamp(int((x - m_gridRect.left()) / cw), 0, m_cols - 1) : 0;
+    };
+    auto cellY = [&](double y) {
+        return ch > 0 ? std::clamp(int((y - m_gridRect.top()) / ch), 0, m_rows - 1) : 0;
+    };
+    for (int i = 0; i < n; ++i) {
+        const CanvasEntry& e = *m_entries[size_t(i)].entry;
+        if (!e.hasBounds)
+            continue;
+        const int x0 = cellX(e.bounds.left()), x1 = cellX(e.bounds.right());
+        const int y0 = cellY(e.bounds.top()), y1 = cellY(e.bounds.bottom());
+        if ((x1 - x0 + 1) * (y1 - y0 + 1) > 64) {
+            m_large.push_back(i);
+            continue;
+        }
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x)
+                m_cells[size_t(y) * size_t(m_cols) + size_t(x)].push_back(i);
+    }
+}
+
+QList<int> CanvasEntityCache::candidates(const QRectF& mapRect)
+{
+    ensureGrid();
+    QList<int> result;
+    if (m_cols == 0 || !finiteRect(mapRect))
+        return result;
+    const QRectF query = mapRect.normalized();
+    if (!overlaps(query, m_gridRect))
+        return result;
+    ++m_query;
+    const double cw = m_gridRect.width() / m_cols, ch = m_gridRect.height() / m_rows;
+    auto cellX = [&](double x) {
+        return cw > 0 ? std::clamp(int((x - m_gridRect.left()) / cw), 0, m_cols - 1) : 0;
+    };
+    auto cellY = [&](double y) {
+        return ch > 0 ? std::clamp(int((y - m_gridRect.top()) / ch), 0, m_rows - 1) : 0;
+    };
+    const int x0 = cellX(query.left()), x1 = cellX(query.right());
+    const int y0 = cellY(query.top()), y1 = cellY(query.bottom());
+    auto consider = [&](int i) {
+        if (m_stamp[size_t(i)] == m_query)
+            return;
+        m_stamp[size_t(i)] = m_query;
+        if (overlaps(m_entries[size_t(i)].entry->bounds, query))
+            result.append(i);
+    };
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            for (int i : m_cells[size_t(y) * size_t(m_cols) + size_t(x)])
+                consider(i);
+    for (int i : m_large)
+        consider(i);
+    std::sort(result.begin(), result.end());
+    return result;
+}

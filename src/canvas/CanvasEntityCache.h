@@ -1,0 +1,88 @@
+#pragma once
+
+#include "model/PlmEntity.h"
+#include "model/PlmEntityList.h"
+
+#include <QList>
+#include <QPainterPath>
+#include <QRectF>
+
+#include <memory>
+#include <vector>
+
+// One drawn leaf of a top-level entity, kept in map units (before the
+// y-axis sign): the map is drawn through one transform, so these paths stay
+// valid at every zoom.
+struct CanvasLeaf {
+    PlmEntity entity;
+    bool visible = true;  // neither it nor a group above it is hidden
+    bool isPoint = false;
+    bool isArea = false;  // PlmEntity::isAreaFeature, kept for the fill override
+    bool isPolyline = false;
+    QPointF point;        // map units, for a point
+    QPainterPath path;    // map units, for any other geometry
+    QList<QPainterPath> clips;
+    QRectF bounds;        // map units; a point gives a zero-size rectangle
+    bool hasBounds = false;
+};
+
+struct CanvasEntry {
+    PlmEntity entity;
+    QList<CanvasLeaf> leaves;
+    QRectF bounds;        // union of the leaves' bounds, points included
+    bool hasBounds = false;
+    QRectF pathBounds;    // union of the non-point paths' bounds
+    bool hasPathBounds = false;
+    double maxLineWidth = 0;
+    double maxScreenRadius = 0;  // points whose radius is in view points
+    double maxMapRadius = 0;     // points whose radius is in map units
+};
+
+// Paths and bounds of a map's top-level entities, rebuilt only for the
+// entities that changed, with a uniform grid for hit testing.
+class CanvasEntityCache {
+public:
+    // Keeps the entries whose entity is unchanged (same id, equal value).
+    void reset(const PlmEntityList& entities);
+    void clear();
+    int size() const { return int(m_entries.size()); }
+    const CanvasEntry& entry(int index);
+    // Builds every entry (drawing and hit testing need all bounds).
+    void ensureAll();
+    // The largest stroke width and point radii among all entries.
+    double maxLineWidth();
+    double maxScreenRadius();
+    double maxMapRadius();
+    // Indices, in ascending order, of the entries whose bounds meet the rectangle.
+    QList<int> candidates(const QRectF& mapRect);
+    // How many entries were built since the last reset (for tests).
+    int builtSinceReset() const { return m_builtSinceReset; }
+
+    static CanvasEntry build(const PlmEntity& entity);
+    // Rectangles that meet, zero-size ones included.
+    static bool overlaps(const QRectF& a, const QRectF& b);
+
+private:
+    struct Slot {
+        std::shared_ptr<CanvasEntry> entry;
+        PlmEntity entity;
+    };
+    void ensureGrid();
+    void computeStats();
+
+    std::vector<Slot> m_entries;
+    int m_builtSinceReset = 0;
+    bool m_statsValid = false;
+    double m_maxLineWidth = 0;
+    double m_maxScreenRadius = 0;
+    double m_maxMapRadius = 0;
+    // Grid over the union of the bounds.
+    bool m_gridValid = false;
+    QRectF m_gridRect;
+    int m_cols = 0;
+    int m_rows = 0;
+    std::vector<std::vector<int>> m_cells;
+    std::vector<int> m_large;  // entries spanning many cells, always candidates
+    std::vector<int> m_stamp;
+    int m_query = 0;
+};

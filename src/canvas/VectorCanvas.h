@@ -1,0 +1,216 @@
+#pragma once
+
+#include "canvas/CanvasEntityCache.h"
+#include "model/PlmBackgroundImage.h"
+#include "model/PlmDecorationViewport.h"
+#include "model/PlmMap.h"
+#include "model/PlmPointSymbol.h"
+#include "model/PlmStyle.h"
+#include "model/PlmVectorPath.h"
+#include "platform/ViewNode.h"
+
+#include <QColor>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QPair>
+#include <QSet>
+#include <QString>
+#include <QTransform>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class ProportionalShape;
+
+// The one vector map view: it frames, zooms and draws a base map and finds
+// what lies under the pointer. View coordinates grow upward. It never changes
+// a document: finished edits go out through the callbacks.
+//
+// Split by concern: VectorCanvas.cpp (state), VectorCanvasCoordinates.cpp
+// (transform, fit, zoom), VectorCanvasDrawables.cpp (paths and point
+// symbols), VectorCanvasDrawing.cpp (drawing), VectorCanvasSelection.cpp and
+// VectorCanvasHitTesting.cpp (selection, hit tests, map replacement).
+class VectorCanvas : public ViewNode {
+public:
+    enum class DrawingTool { selection, rectangle, ellipse, polygon, polyline, line, text, vertices, point };
+    // The tool of a raw value 0…8, none outside.
+    static std::optional<DrawingTool> drawingToolFromRaw(int raw);
+    static QList<DrawingTool> allDrawingTools();
+
+    using IndexPath = QList<int>;
+    using EntityIDPath = QStringList;
+    struct MovingName {
+        QString id;
+        PlmPoint origin;
+    };
+    struct NameLabel {
+        QString id;
+        PlmVectorPath path;  // view coordinates
+    };
+
+    VectorCanvas(const PlmMap& map, bool interactive, const QString& emptyText);
+    ~VectorCanvas() override;
+
+    // ---- State (fields in the order the owners know them) ----
+    const PlmMap& map() const { return m_map; }
+    // Stores the map, then runs mapDidChange with the previous one.
+    void setMap(const PlmMap& map);
+
+    QHash<QString, PlmColor> fillOverrides;
+    bool showEntityNames = false;
+    QString entityNameFontName = QStringLiteral("Helvetica");
+    double entityNameFontSize = 12;
+    QHash<QString, PlmPoint> entityNameAutomaticPositions;
+    QHash<QString, PlmPoint> entityNamePositions;
+    std::function<void(const QString&, const PlmPoint&)> onEntityNameMove;
+    std::optional<MovingName> movingEntityName;
+    QSet<QString> hiddenEntityIDs;
+    QSet<QString> lockedEntityIDs;
+    bool isInteractive = false;
+    QString emptyText;
+    std::optional<int> selectedIndex;
+    std::function<void(int, const PlmEntity&, const QString&)> onEntityEdit;
+    std::function<void(bool)> onEditingGroup;
+    std::optional<IndexPath> editingGroup;
+    std::optional<IndexPath> keyboardPath;
+    std::optional<IndexPath> movingPath;
+    std::optional<PlmEntity> movingOriginal;
+    std::function<void(const EntityIDPath&)> onStudioObjectSelection;
+    bool creationEnabled = false;
+    DrawingTool drawingTool() const { return m_drawingTool; }
+    void setDrawingTool(DrawingTool tool);
+    std::function<void()> onDrawingToolChange;
+    PlmStyle creationStyle;
+    std::optional<PlmPointSymbol> pendingPointSymbol;
+    bool usesSFExportFallback = false;
+    QHash<QString, std::shared_ptr<const ProportionalShape>> pointShapes;
+    QSet<QString> creationSelection;
+    bool showsGrid = false;
+    bool snapsToGrid = false;
+    double gridStep = 20;
+    std::function<void(const PlmGeometry&, const QString&)> onCreate;
+    std::function<void(const QSet<QString>&, const std::optional<QString>&)> onSelectionSet;
+    std::function<void(const QList<QPair<int, PlmEntity>>&, const QString&)> onCreationEdit;
+    std::function<void(const QString&)> onCreationCommand;
+    QList<PlmPoint> drawingPoints;
+    std::optional<PlmPoint> drawingEnd;
+    QList<QPair<int, PlmEntity>> creationOriginals;
+    std::optional<PlmPoint> creationStart;
+    std::optional<QRectF> creationBox;
+    std::optional<int> resizingCorner;
+    std::optional<int> movingVertex;
+    bool rendersForExport = false;
+    std::optional<PlmPoint> vertexMenuPoint;
+    std::optional<int> vertexMenuIndex;
+    std::function<void(std::optional<int>)> onSelection;
+    QTransform blockTransform;
+    bool rendersOriginalBlock = false;
+    std::function<void(double, const QPointF&)> onCompositionZoom;
+    std::function<void(const QPointF&)> onCompositionPan;
+    std::function<void(const QRectF&)> onCompositionZoomRect;
+    std::function<void()> onViewportChange;
+    double scale() const { return m_scale; }
+    void setScale(double scale);  // reports onViewportChange
+    QPointF offset() const { return m_offset; }
+    void setOffset(const QPointF& offset);  // reports onViewportChange
+    std::optional<QRectF> fitRegion;
+    bool fitted = false;
+    bool tracksFit = true;
+    std::optional<QRectF> zoomRectangle;
+    QPointF down;
+    QPointF previous;
+    bool dragged = false;
+    std::optional<QRectF> compositionReferenceBounds;
+    const std::optional<PlmBackgroundImage>& backgroundImage() const { return m_backgroundImage; }
+    // Stores the image, then runs backgroundImageDidChange with the previous one.
+    void setBackgroundImage(const std::optional<PlmBackgroundImage>& image);
+    std::optional<QImage> backgroundBitmap;
+    bool paintsBackground = true;
+
+    // ---- Coordinates, viewport, fit and zoom ----
+    QPointF viewPoint(const QPointF& mapPoint) const;
+    QPointF mapPoint(const QPointF& viewPoint) const;
+    // Map units → view: the y-axis sign, scale, offset and (unless
+    // rendersOriginalBlock) the block transform.
+    QTransform mapToViewTransform() const;
+    double yAxisSign() const { return m_yAxisSign; }
+    PlmDecorationViewport currentViewport() const;
+    void apply(const PlmDecorationViewport& viewport);
+    void fit(bool resettingFitRegion);
+    void zoom(double factor, std::optional<QPointF> around = std::nullopt);
+    void layout() override;
+    void scrollWheel(const ViewWheelEvent& event) override;
+    void magnify(const ViewMagnifyEvent& event) override;
+    // The mouse-up of creation mode; true when it consumed the event.
+    bool finishCreationGesture();
+    // The fit region that a map's "source.category" asks for.
+    static std::optional<QRectF> defaultFitRegion(const PlmMap& map);
+
+    // ---- Drawables ----
+    PlmVectorPath path(const PlmGeometry& geometry, const QMap<QString, QString>& attributes) const;
+    double pointRadiusInView(const PlmEntity& entity) const;
+    std::shared_ptr<const ProportionalShape> pointShape(const PlmEntity& entity);
+    PlmColor pointSymbolColor(const PlmEntity& entity) const;
+    void appendRing(const QList<PlmPoint>& ring, bool closing, PlmVectorPath& path) const;
+    void appendPolygon(const PlmPolygon& polygon, PlmVectorPath& path) const;
+    // Whether a point entity's radius is in map units.
+    static bool usesMapUnitRadius(const PlmEntity& entity);
+
+    // ---- Drawing ----
+    void draw(QPainter& painter, const QRectF& dirty) override;
+    std::optional<QRectF> backgroundImageViewRect() const;
+    void backgroundImageDidChange(const std::optional<PlmBackgroundImage>& previous);
+    QList<NameLabel> entityNameLabels();
+    std::optional<QString> entityNameLabel(const QPointF& viewPoint);
+    QRectF originalBlockBounds();
+    void drawEditingGroupFrame(QPainter& painter);
+    // Colours of the view; owners may change them (the defaults follow the
+    // application palette).
+    QColor backgroundColor;
+    QColor secondaryLabelColor;
+    QColor accentColor;
+
+    // ---- Selection and hit testing ----
+    std::optional<PlmEntity> entity(const IndexPath& path) const;
+    bool isPathVisible(const IndexPath& path) const;
+    bool isEditable(const IndexPath& path, bool includingHidden) const;
+    std::optional<IndexPath> indexPath(const EntityIDPath& idPath) const;
+    std::optional<EntityIDPath> selectedEntityIDPath() const;
+    bool select(const EntityIDPath& idPath);
+    void clearSelection();
+    void replaceEntity(const IndexPath& path, const PlmEntity& entity);
+    bool hits(const PlmEntity& entity, const QPointF& viewPoint);
+    std::optional<IndexPath> indexPath(const QPointF& viewPoint);
+    std::optional<PlmPoint> entityNameAnchor(const PlmEntity& entity);
+    std::optional<NameLabel> entityNameLabel(const PlmEntity& entity);
+    void rebuildVisibilitySets();
+    void mapDidChange(const PlmMap& previous);
+
+    // ---- Hooks of the drawing tools (their full behaviour lives with the tools) ----
+    void drawingToolDidChange();
+    void finishDrawing();
+    void drawCreationOverlay(QPainter& painter);
+
+    // Paths in map units and bounds, kept between draws.
+    CanvasEntityCache& entityCache() { return m_cache; }
+
+private:
+    void drawEntities(QPainter& painter, const QRectF& dirty);
+    void drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle);
+    void drawPointSymbol(QPainter& painter, const PlmEntity& leaf, const ProportionalShape& shape, bool selectedSingle);
+    QPen strokePen(const PlmStyle& style, bool selectedSingle, double factor) const;
+    bool hitsLeaf(const CanvasLeaf& leaf, const QPointF& viewPoint, const QTransform& toView);
+    bool hitsCachedEntity(int index, const QPointF& viewPoint, const QTransform& toView);
+    static std::optional<PlmEntity> entityAt(const PlmEntityList& entities, const IndexPath& path);
+    static EntityIDPath idPathAlong(const PlmMap& map, const IndexPath& path);
+
+    PlmMap m_map;
+    double m_yAxisSign = 1;
+    DrawingTool m_drawingTool = DrawingTool::selection;
+    double m_scale = 1;
+    QPointF m_offset;
+    std::optional<PlmBackgroundImage> m_backgroundImage;
+    CanvasEntityCache m_cache;
+};

@@ -1,0 +1,354 @@
+#include "canvas/VectorCanvas.h"
+
+#include "canvas/CanvasPathBuilder.h"
+#include "canvas/TextOutline.h"
+#include "model/PlmErrors.h"
+#include "thematic/ProportionalShape.h"
+
+#include <QBuffer>
+#include <QFontDatabase>
+#include <QImageReader>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QColor qcolor(const PlmColor& c)
+{
+    return QColor::fromRgbF(float(std::clamp(c.red, 0.0, 1.0)), float(std::clamp(c.green, 0.0, 1.0)),
+                            float(std::clamp(c.blue, 0.0, 1.0)), float(std::clamp(c.alpha, 0.0, 1.0)));
+}
+
+// Draws y-down content (text, images) upright inside a y-up rectangle.
+void unflipInto(QPainter& painter, const QRectF& rect)
+{
+    painter.translate(0, rect.top() + rect.bottom());
+    painter.scale(1, -1);
+}
+
+// Background images come from documents: refuse sizes that would exhaust memory.
+constexpr qint64 kMaxBackgroundPixels = qint64(20000) * 20000;
+
+} // namespace
+
+QPen VectorCanvas::strokePen(const PlmStyle& style, bool selectedSingle, double factor) const
+{
+    // factor converts view points into the painter's current units.
+    const double f = m_map.sources.has_value() ? m_scale : 1.0;
+    double width = style.lineWidth * f;
+    if (selectedSingle)
+        width = std::max(width, 3.0);
+    if (!std::isfinite(width) || width <= 0)
+        return QPen(Qt::NoPen);
+    QPen pen(selectedSingle ? accentColor : qcolor(style.stroke));
+    pen.setWidthF(width * factor);
+    switch (style.lineCap.value_or(0)) {
+    case 1: pen.setCapStyle(Qt::RoundCap); break;
+    case 2: pen.setCapStyle(Qt::SquareCap); break;
+    default: pen.setCapStyle(Qt::FlatCap); break;
+    }
+    switch (style.lineJoin.value_or(0)) {
+    case 1: pen.setJoinStyle(Qt::RoundJoin); break;
+    case 2: pen.setJoinStyle(Qt::BevelJoin); break;
+    default: pen.setJoinStyle(Qt::MiterJoin); break;
+    }
+    pen.setMiterLimit(10);
+    if (style.dash && std::any_of(style.dash->begin(), style.dash->end(), [](double d) { return d > 0; })) {
+        // Qt measures dashes in pen widths; an odd list repeats, as in PDF.
+        QList<qreal> pattern;
+        for (double d : *style.dash)
+            pattern.append(std::max(d * f / width, 1e-6));
+        if (pattern.size() % 2 == 1)
+            pattern += pattern;
+        pen.setDashPattern(pattern);
+        pen.setDashOffset(0);
+    }
+    return pen;
+}
+
+void VectorCanvas::draw(QPainter& painter, const QRectF& dirty)
+{
+    const QRectF b = bounds();
+    painter.save();
+    painter.setClipRect(b, Qt::IntersectClip);
+    if (paintsBackground)
+        painter.fillRect(b, backgroundColor);
+
+    if (m_map.entities.isEmpty() && !m_backgroundImage && !emptyText.isEmpty()) {
+        const QRectF r = b.adjusted(32, 32, -32, -32);
+        if (r.width() > 0 && r.height() > 0) {
+            painter.save();
+            unflipInto(painter, r);
+            QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+            font.setPointSizeF(15);
+            painter.setFont(font);
+            painter.setPen(secondaryLabelColor);
+            painter.drawText(r, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, emptyText);
+            painter.restore();
+        }
+    }
+
+    const bool savedOriginal = rendersOriginalBlock;
+    rendersOriginalBlock = true;
+    if (m_backgroundImage && backgroundBitmap && !backgroundBitmap->isNull()) {
+        if (const std::optional<QRectF> r = backgroundImageViewRect()) {
+            painter.save();
+            painter.setOpacity(std::clamp(m_backgroundImage->opacity, 0.0, 1.0));
+            unflipInto(painter, *r);
+            painter.drawImage(*r, *backgroundBitmap);
+            painter.restore();
+        }
+    }
+    painter.setTransform(blockTransform, true);
+    if (m_scale > 0 && std::isfinite(m_scale))
+        drawEntities(painter, dirty);
+
+    if (showEntityNames) {
+        for (const NameLabel& label : entityNameLabels()) {
+            const QPainterPath p = CanvasPathBuilder::toPainterPath(label.path);
+            QPen halo(Qt::white, 2);
+            halo.setJoinStyle(Qt::RoundJoin);
+            painter.strokePath(p, halo);
+            painter.fillPath(p, Qt::black);
+        }
+    }
+    rendersOriginalBlock = savedOriginal;
+    painter.restore();
+
+    if (zoomRectangle) {
+        painter.save();
+        painter.setPen(QPen(accentColor, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(zoomRectangle->normalized());
+        painter.restore();
+    }
+    drawEditingGroupFrame(painter);
+    drawCreationOverlay(painter);
+}
+
+void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
+{
+    const QTransform viewT = painter.transform();  // block-free view coordinates → device
+    const QTransform mapT(m_scale, 0, 0, m_yAxisSign * m_scale, m_offset.x(), m_offset.y());
+    const QTransform world = mapT * viewT;
+
+    // Cull in map units: the exposed rectangle mapped back, grown by the
+    // widest stroke and the largest point mark.
+    m_cache.ensureAll();
+    const double f = m_map.sources.has_value() ? m_scale : 1.0;
+    const double margin = std::max(m_cache.maxLineWidth() * f, 3.0) / 2 + std::max(m_cache.maxScreenRadius(), 0.0)
+        + m_cache.maxMapRadius() * m_scale + 4;
+    std::optional<QRectF> visibleMap;
+    bool invertible = false;
+    const QTransform blockInverse = blockTransform.inverted(&invertible);
+    if (invertible && std::isfinite(margin)) {
+        const QRectF preBlock = blockInverse.mapRect(dirty.intersected(bounds())).adjusted(-margin, -margin, margin, margin);
+        visibleMap = mapT.inverted().mapRect(preBlock);
+    }
+
+    const int count = m_cache.size();
+    for (int i = 0; i < count; ++i) {
+        const CanvasEntry& entry = m_cache.entry(i);
+        if (visibleMap && entry.hasBounds && !CanvasEntityCache::overlaps(entry.bounds, *visibleMap))
+            continue;
+        const bool selected = selectedIndex && *selectedIndex == i;
+        const bool single = selected && entry.leaves.size() == 1;
+        for (const CanvasLeaf& leaf : entry.leaves) {
+            if (!leaf.visible)
+                continue;
+            if (visibleMap && leaf.hasBounds && !CanvasEntityCache::overlaps(leaf.bounds, *visibleMap))
+                continue;
+            drawLeaf(painter, world, leaf, single);
+        }
+        if (selected && !entry.entity.hidden() && entry.entity.geometry.isGroup() && entry.hasPathBounds) {
+            painter.setTransform(viewT);
+            const QRectF frame = mapT.mapRect(entry.pathBounds).adjusted(-3, -3, 3, 3);
+            painter.setPen(QPen(accentColor, 2));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(frame);
+        }
+    }
+    painter.setTransform(viewT);
+}
+
+void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle)
+{
+    const PlmEntity& entity = leaf.entity;
+    const bool clipped = !leaf.clips.isEmpty();
+    const QTransform viewT = painter.transform();
+    if (clipped) {
+        painter.save();
+        painter.setTransform(world);
+        for (const QPainterPath& clip : leaf.clips)
+            painter.setClipPath(clip, Qt::IntersectClip);
+    }
+
+    if (leaf.isPoint) {
+        // Points are drawn in view coordinates, at a radius in view points.
+        const QTransform mapT(m_scale, 0, 0, m_yAxisSign * m_scale, m_offset.x(), m_offset.y());
+        painter.setTransform(viewT);
+        const QPointF c = mapT.map(leaf.point);
+        const double r = pointRadiusInView(entity);
+        if (std::shared_ptr<const ProportionalShape> shape = pointShape(entity)) {
+            const PlmColor color = pointSymbolColor(entity);
+            painter.save();
+            if (shape->useSourceColors)
+                painter.setOpacity(std::clamp(color.alpha, 0.0, 1.0));
+            bool drawn = false;
+            if (usesSFExportFallback && shape->nativeSymbol) {
+                try {
+                    const QImage image = shape->renderBitmap(color, 512);
+                    const QRectF square(c.x() - r, c.y() - r, 2 * r, 2 * r);
+                    unflipInto(painter, square);
+                    painter.drawImage(square, image);
+                    drawn = true;
+                } catch (const PlmError&) {
+                    drawn = false;
+                }
+            }
+            if (!drawn)
+                shape->draw(painter, c, 2 * r, color, 1);
+            painter.restore();
+            if (selectedSingle) {
+                painter.setPen(QPen(accentColor, 1));
+                painter.setBrush(Qt::NoBrush);
+                painter.drawRect(QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r));
+            }
+        } else {
+            QPainterPath oval;
+            oval.addEllipse(c, r, r);
+            if (entity.style.fill)
+                painter.fillPath(oval, qcolor(*entity.style.fill));
+            if (selectedSingle || (entity.style.lineWidth > 0 && entity.style.stroke.alpha > 0)) {
+                const QPen pen = strokePen(entity.style, selectedSingle, 1.0);
+                if (pen.style() != Qt::NoPen)
+                    painter.strokePath(oval, pen);
+            }
+        }
+    } else {
+        painter.setTransform(world);
+        if (!leaf.isPolyline) {
+            const auto override = leaf.isArea ? fillOverrides.constFind(entity.id) : fillOverrides.constEnd();
+            if (override != fillOverrides.constEnd())
+                painter.fillPath(leaf.path, qcolor(*override));
+            else if (entity.style.fill)
+                painter.fillPath(leaf.path, qcolor(*entity.style.fill));
+        }
+        if (selectedSingle || (entity.style.lineWidth > 0 && entity.style.stroke.alpha > 0)) {
+            const QPen pen = strokePen(entity.style, selectedSingle, 1.0 / m_scale);
+            if (pen.style() != Qt::NoPen)
+                painter.strokePath(leaf.path, pen);
+        }
+    }
+
+    if (clipped)
+        painter.restore();
+    painter.setTransform(viewT);
+}
+
+std::optional<QRectF> VectorCanvas::backgroundImageViewRect() const
+{
+    if (!m_backgroundImage)
+        return std::nullopt;
+    const PlmBackgroundImage& image = *m_backgroundImage;
+    const QTransform mapT(m_scale, 0, 0, m_yAxisSign * m_scale, m_offset.x(), m_offset.y());
+    const QPointF a = mapT.map(QPointF(image.position.x, image.position.y));
+    const QPointF c = mapT.map(QPointF(image.position.x + image.width, image.position.y + image.height));
+    return QRectF(QPointF(std::min(a.x(), c.x()), std::min(a.y(), c.y())),
+                  QPointF(std::max(a.x(), c.x()), std::max(a.y(), c.y())));
+}
+
+void VectorCanvas::backgroundImageDidChange(const std::optional<PlmBackgroundImage>& previous)
+{
+    const bool sameData = (!previous && !m_backgroundImage)
+        || (previous && m_backgroundImage && previous->data == m_backgroundImage->data);
+    if (!sameData) {
+        backgroundBitmap.reset();
+        if (m_backgroundImage && !m_backgroundImage->data.isEmpty()) {
+            QByteArray bytes = m_backgroundImage->data;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::ReadOnly);
+            QImageReader reader(&buffer);
+            const QSize size = reader.size();
+            if (size.isValid() && qint64(size.width()) * size.height() <= kMaxBackgroundPixels) {
+                QImage decoded = reader.read();
+                if (!decoded.isNull())
+                    backgroundBitmap = decoded.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            }
+        }
+    }
+    setNeedsDisplay();
+}
+
+QList<VectorCanvas::NameLabel> VectorCanvas::entityNameLabels()
+{
+    QList<NameLabel> labels;
+    if (!showEntityNames || !(m_scale > 0))
+        return labels;
+    for (const PlmEntity& e : m_map.entities)
+        if (std::optional<NameLabel> label = entityNameLabel(e))
+            labels.append(*label);
+    return labels;
+}
+
+std::optional<QString> VectorCanvas::entityNameLabel(const QPointF& viewPoint)
+{
+    if (!onEntityNameMove)
+        return std::nullopt;
+    const QList<NameLabel> labels = entityNameLabels();
+    for (auto it = labels.crbegin(); it != labels.crend(); ++it) {
+        if (lockedEntityIDs.contains(it->id))
+            continue;
+        const QRectF r = CanvasPathBuilder::bounds(it->path);
+        if (!r.isNull() && r.adjusted(-2, -2, 2, 2).contains(viewPoint))
+            return it->id;
+    }
+    return std::nullopt;
+}
+
+QRectF VectorCanvas::originalBlockBounds()
+{
+    const bool saved = rendersOriginalBlock;
+    rendersOriginalBlock = true;
+    const QTransform mapT = mapToViewTransform();
+    std::optional<QRectF> united;
+    auto unite = [&](const QRectF& r) { united = united ? united->united(r) : r; };
+    for (int i = 0; i < m_cache.size(); ++i) {
+        const CanvasEntry& entry = m_cache.entry(i);
+        const PlmEntity& e = entry.entity;
+        if (const PlmPoint* p = e.geometry.asPoint()) {
+            if (usesMapUnitRadius(e)) {
+                const QPointF c = viewPoint(QPointF(p->x, p->y));
+                const double r = pointRadiusInView(e);
+                unite(QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r));
+            }
+        } else if (entry.hasPathBounds) {
+            unite(mapT.mapRect(entry.pathBounds));
+        }
+    }
+    rendersOriginalBlock = saved;
+    return united.value_or(QRectF());
+}
+
+void VectorCanvas::drawEditingGroupFrame(QPainter& painter)
+{
+    if (!editingGroup || editingGroup->isEmpty() || !selectedIndex || editingGroup->first() != *selectedIndex)
+        return;
+    if (!isPathVisible(*editingGroup))
+        return;
+    const std::optional<PlmEntity> group = entity(*editingGroup);
+    if (!group)
+        return;
+    const QPainterPath p = CanvasPathBuilder::painterPath(group->geometry, {}, mapToViewTransform());
+    if (p.elementCount() == 0)
+        return;
+    QPen pen(accentColor, 1);
+    pen.setDashPattern({4, 3});
+    painter.save();
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(p.boundingRect().adjusted(-4, -4, 4, 4));
+    painter.restore();
+}

@@ -1,0 +1,253 @@
+#include "canvas/VectorCanvas.h"
+
+#include "canvas/TextOutline.h"
+#include "canvas/CanvasPathBuilder.h"
+#include "model/PlmSymbolPosition.h"
+
+std::optional<PlmEntity> VectorCanvas::entityAt(const PlmEntityList& entities, const IndexPath& path)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    const PlmEntityList* list = &entities;
+    const PlmEntity* reached = nullptr;
+    for (int index : path) {
+        if (!list || index < 0 || index >= list->size())
+            return std::nullopt;
+        reached = &list->at(index);
+        list = reached->geometry.asGroup();
+    }
+    return *reached;
+}
+
+std::optional<PlmEntity> VectorCanvas::entity(const IndexPath& path) const
+{
+    return entityAt(m_map.entities, path);
+}
+
+bool VectorCanvas::isPathVisible(const IndexPath& path) const
+{
+    for (qsizetype n = 1; n <= path.size(); ++n) {
+        const std::optional<PlmEntity> e = entity(path.first(n));
+        if (e && e->hidden())
+            return false;
+    }
+    return true;
+}
+
+bool VectorCanvas::isEditable(const IndexPath& path, bool includingHidden) const
+{
+    if (path.isEmpty())
+        return false;
+    if (!includingHidden && !isPathVisible(path))
+        return false;
+    for (qsizetype n = 1; n <= path.size(); ++n) {
+        const std::optional<PlmEntity> e = entity(path.first(n));
+        if (e && e->locked())
+            return false;
+    }
+    const std::optional<PlmEntity> target = entity(path);
+    // A path that names nothing cannot be edited.
+    if (!target)
+        return false;
+    return !target->containsLocked();
+}
+
+std::optional<VectorCanvas::IndexPath> VectorCanvas::indexPath(const EntityIDPath& idPath) const
+{
+    if (idPath.isEmpty() || m_map.entities.isEmpty())
+        return std::nullopt;
+    IndexPath result;
+    const PlmEntityList* list = &m_map.entities;
+    for (qsizetype step = 0; step < idPath.size(); ++step) {
+        if (!list)
+            return std::nullopt;  // the entity reached is not a group
+        const qsizetype index = list->indexOfId(idPath[step]);
+        if (index < 0)
+            return std::nullopt;
+        result.append(int(index));
+        list = list->at(index).geometry.asGroup();
+    }
+    return result;
+}
+
+VectorCanvas::EntityIDPath VectorCanvas::idPathAlong(const PlmMap& map, const IndexPath& path)
+{
+    // The ids of each step, stopping at the first one that cannot be taken.
+    EntityIDPath ids;
+    const PlmEntityList* list = &map.entities;
+    for (int index : path) {
+        if (!list || index < 0 || index >= list->size())
+            break;
+        const PlmEntity& e = list->at(index);
+        ids.append(e.id);
+        list = e.geometry.asGroup();
+    }
+    return ids;
+}
+
+std::optional<VectorCanvas::EntityIDPath> VectorCanvas::selectedEntityIDPath() const
+{
+    if (!selectedIndex || *selectedIndex < 0 || *selectedIndex >= m_map.entities.size())
+        return std::nullopt;
+    const QString topID = m_map.entities.at(*selectedIndex).id;
+    if (keyboardPath && !keyboardPath->isEmpty() && keyboardPath->first() == *selectedIndex) {
+        EntityIDPath ids;
+        for (qsizetype n = 1; n <= keyboardPath->size(); ++n) {
+            const std::optional<PlmEntity> e = entity(keyboardPath->first(n));
+            if (!e)
+                return EntityIDPath{topID};
+            ids.append(e->id);
+        }
+        return ids;
+    }
+    return EntityIDPath{topID};
+}
+
+bool VectorCanvas::select(const EntityIDPath& idPath)
+{
+    const std::optional<IndexPath> path = indexPath(idPath);
+    if (!path || path->isEmpty())
+        return false;
+    const bool wasEditing = editingGroup.has_value();
+    selectedIndex = path->first();
+    setNeedsDisplay();
+    keyboardPath = *path;
+    if (path->size() >= 2 && isPathVisible(*path))
+        editingGroup = path->first(path->size() - 1);
+    else
+        editingGroup.reset();
+    movingPath.reset();
+    movingOriginal.reset();
+    if (wasEditing != editingGroup.has_value() && onEditingGroup)
+        onEditingGroup(editingGroup.has_value());
+    setNeedsDisplay();
+    return true;
+}
+
+void VectorCanvas::clearSelection()
+{
+    const bool wasEditing = editingGroup.has_value();
+    selectedIndex.reset();
+    keyboardPath.reset();
+    editingGroup.reset();
+    movingPath.reset();
+    movingOriginal.reset();
+    setNeedsDisplay();
+    if (wasEditing && onEditingGroup)
+        onEditingGroup(false);
+}
+
+namespace {
+
+// Writes the entity at the path below `list`; false when a step cannot be taken.
+bool writeAt(PlmEntityList& list, const QList<int>& path, qsizetype step, const PlmEntity& entity, int depth)
+{
+    const int index = path[step];
+    if (index < 0 || index >= list.size() || depth > 64)
+        return false;
+    if (step == path.size() - 1) {
+        list.replace(index, entity);
+        return true;
+    }
+    const PlmEntityList* members = list.at(index).geometry.asGroup();
+    if (!members)
+        return false;
+    PlmEntityList copy = *members;
+    if (!writeAt(copy, path, step + 1, entity, depth + 1))
+        return false;
+    PlmEntity parent = list.at(index);
+    parent.geometry = PlmGeometry::group(copy);
+    list.replace(index, parent);
+    return true;
+}
+
+} // namespace
+
+void VectorCanvas::replaceEntity(const IndexPath& path, const PlmEntity& entity)
+{
+    if (path.isEmpty())
+        return;
+    PlmMap next = m_map;
+    if (!writeAt(next.entities, path, 0, entity, 0))
+        next = m_map;  // the tree stays unchanged
+    setMap(next);
+    setNeedsDisplay();
+}
+
+void VectorCanvas::rebuildVisibilitySets()
+{
+    hiddenEntityIDs.clear();
+    lockedEntityIDs.clear();
+    for (const PlmEntity& e : m_map.entities) {
+        if (e.hidden())
+            hiddenEntityIDs.insert(e.id);
+        if (e.locked())
+            lockedEntityIDs.insert(e.id);
+    }
+}
+
+void VectorCanvas::mapDidChange(const PlmMap& previous)
+{
+    pointShapes.clear();
+    entityNameAutomaticPositions.clear();
+    m_cache.reset(m_map.entities);
+    if (selectedIndex && *selectedIndex >= 0 && *selectedIndex < previous.entities.size()) {
+        const IndexPath oldPath = (keyboardPath && !keyboardPath->isEmpty() && keyboardPath->first() == *selectedIndex)
+            ? *keyboardPath
+            : IndexPath{*selectedIndex};
+        const EntityIDPath ids = idPathAlong(previous, oldPath);
+        const std::optional<IndexPath> resolved = indexPath(ids);
+        if (!resolved)
+            clearSelection();
+        else if (*resolved != oldPath)
+            select(ids);
+    }
+    rebuildVisibilitySets();
+    setNeedsDisplay();
+}
+
+std::optional<PlmPoint> VectorCanvas::entityNameAnchor(const PlmEntity& e)
+{
+    if (auto it = entityNamePositions.constFind(e.id); it != entityNamePositions.constEnd())
+        return *it;
+    std::optional<PlmPoint> anchor;
+    if (auto it = entityNameAutomaticPositions.constFind(e.id); it != entityNameAutomaticPositions.constEnd())
+        anchor = *it;
+    else
+        anchor = PlmSymbolPosition::anchor(e.geometry);
+    if (!anchor)
+        return std::nullopt;
+    PlmPoint result = *anchor;
+    if (m_scale > 0) {
+        entityNameAutomaticPositions.insert(e.id, *anchor);
+        // The label sits 10 points above the drawn point, whichever way y grows.
+        if (e.geometry.asPoint())
+            result.y += (pointRadiusInView(e) + 10) / (m_scale * m_yAxisSign);
+    }
+    return result;
+}
+
+std::optional<VectorCanvas::NameLabel> VectorCanvas::entityNameLabel(const PlmEntity& e)
+{
+    if (e.hidden() || e.name.isEmpty())
+        return std::nullopt;
+    const std::optional<PlmPoint> anchor = entityNameAnchor(e);
+    if (!anchor)
+        return std::nullopt;
+    // The name's glyphs at the label size in view points, centred on the
+    // anchor and upright: the same as a text of size fontSize / scale whose
+    // transform carries the map's y sign, seen through the map transform.
+    const bool bold = false, italic = false;
+    const QPainterPath outline =
+        TextOutline::outline(e.name, entityNameFontName, entityNameFontSize, QStringLiteral("middle"), bold, italic);
+    const QPointF at(anchor->x * m_scale + m_offset.x(), anchor->y * m_yAxisSign * m_scale + m_offset.y());
+    QTransform t = QTransform::fromTranslate(at.x(), at.y());
+    if (!rendersOriginalBlock)
+        t = t * blockTransform;
+    NameLabel label;
+    label.id = e.id;
+    VectorPathSink sink(label.path);
+    sink.addOutline(t.map(outline));
+    label.path.evenOdd = false;
+    return label;
+}

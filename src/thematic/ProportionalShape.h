@@ -1,0 +1,68 @@
+#pragma once
+
+#include "model/PlmColor.h"
+#include "model/PlmProportionalSettings.h"
+#include "model/PlmStyle.h"
+#include "model/PlmVectorPath.h"
+#include "platform/SymbolGlyphProvider.h"
+
+#include <QImage>
+#include <QList>
+#include <QPainterPath>
+#include <QRectF>
+
+#include <optional>
+
+class QPainter;
+
+// The one drawable symbol: a unit circle, square or triangle, a system-like
+// symbol glyph, or the parts of a small vector map (an SVG symbol). Built
+// once, then drawn anywhere, at any size, in any colour. Shape coordinates
+// grow upward.
+class ProportionalShape {
+public:
+    struct Part {
+        PlmVectorPath path;        // shape coordinates, our own commands
+        PlmStyle style;
+        QList<PlmVectorPath> clips;
+        QPainterPath painterPath;  // the same, ready to draw
+        QList<QPainterPath> painterClips;
+    };
+
+    ProportionalShape(const PlmProportionalSettings& settings, bool monochrome);
+
+    bool hasFillAppearance = false;
+    std::optional<PlmStyle> outline;
+    bool outlineVisible = false;
+    QList<Part> parts;
+    // The shape's extent; none (the null rectangle) when it has nothing to draw.
+    std::optional<QRectF> bounds;
+    bool tintSourceColors = false;
+    bool useSourceColors = false;
+    std::optional<SymbolGlyph> nativeSymbol;
+    bool nativeSymbolUnavailable = false;
+
+    // The glyph of a symbol name; throws PlmWorkError when there is none.
+    static SymbolGlyph systemSymbolImage(const QString& name);
+
+    // The part's style with the drawing colour's red, green and blue when
+    // the shape tints its source colours.
+    PlmStyle tintedStyle(const Part& part, const PlmColor& color) const;
+    // What is painted for a part drawn in a colour at a size.
+    PlmStyle exportStyle(const Part& part, const PlmColor& color, double size) const;
+
+    // Draws the shape centred on a point of the painter's coordinates, its
+    // larger side `size` long; outlineScale multiplies a glyph outline's width.
+    void draw(QPainter& painter, const QPointF& center, double size, const PlmColor& color,
+              double outlineScale) const;
+
+    // The glyph tinted into a bitmap; not available yet, so it throws and
+    // callers draw the vector shape instead.
+    QImage renderBitmap(const PlmColor& color, int pixelSize) const;
+
+private:
+    void buildParts(const PlmMap& map);
+    void drawParts(QPainter& painter, const QPointF& center, double size, double s, const PlmColor& color) const;
+    void drawGlyph(QPainter& painter, const QPointF& center, double s, const PlmColor& color,
+                   double outlineScale) const;
+};

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "model/PlmEntity.h"
+#include "model/PlmMap.h"
+
+#include <QColor>
+#include <QImage>
+
+// Small maps for the map view's tests.
+namespace CanvasTestMaps {
+
+inline PlmStyle style(PlmColor stroke, std::optional<PlmColor> fill, double lineWidth = 1, double radius = 4)
+{
+    return PlmStyle(stroke, fill, lineWidth, radius);
+}
+
+inline PlmEntity pointEntity(const QString& id, double x, double y, double radius = 4)
+{
+    return PlmEntity(id, id, PlmGeometry::point({x, y}), style({0, 0, 0, 1}, PlmColor{0, 0, 1, 1}, 1, radius));
+}
+
+inline QList<PlmPoint> rect(double x0, double y0, double x1, double y1)
+{
+    return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+}
+
+inline PlmEntity squareEntity(const QString& id, double x0, double y0, double x1, double y1,
+                              std::optional<PlmColor> fill = PlmColor{1, 0, 0, 1}, double lineWidth = 0)
+{
+    PlmPolygon polygon;
+    polygon.exterior = rect(x0, y0, x1, y1);
+    return PlmEntity(id, id, PlmGeometry::polygon(polygon), style({0, 0, 0, 1}, fill, lineWidth));
+}
+
+inline PlmEntity lineEntity(const QString& id, const QList<PlmPoint>& points, double lineWidth = 1)
+{
+    return PlmEntity(id, id, PlmGeometry::polyline(points), style({0, 0, 0, 1}, std::nullopt, lineWidth));
+}
+
+inline PlmEntity groupEntity(const QString& id, const PlmEntityList& members)
+{
+    return PlmEntity(id, id, PlmGeometry::group(members), style({0, 0, 0, 1}, std::nullopt));
+}
+
+inline PlmMap mapOf(const PlmEntityList& entities, const QMap<QString, QString>& metadata = {})
+{
+    return PlmMap(QStringLiteral("test"), entities, metadata);
+}
+
+// Colour of an image pixel given in y-up view coordinates.
+inline QColor pixelAt(const QImage& image, double x, double y)
+{
+    return QColor(image.pixel(int(x), image.height() - 1 - int(y)));
+}
+
+inline bool isNear(const QColor& a, const QColor& b, int tolerance = 8)
+{
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
+        && std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+} // namespace CanvasTestMaps
