@@ -61,7 +61,18 @@ QString folded(const QString& text)
             withoutMarks.append(decomposed.constData() + i, units);
         i += units - 1;
     }
-    return withoutMarks.toCaseFolded();
+    QString result = withoutMarks.toCaseFolded();
+    // Qt folds one character to one character; the full folding also expands the sharp s
+    // and the Latin ligatures, so that "Straße" and "STRASSE" meet.
+    static const struct { char16_t from; const char16_t* to; } expansions[] = {
+        {0x00DF, u"ss"}, {0x1E9E, u"ss"}, {0xFB00, u"ff"}, {0xFB01, u"fi"}, {0xFB02, u"fl"},
+        {0xFB03, u"ffi"}, {0xFB04, u"ffl"}, {0xFB05, u"st"}, {0xFB06, u"st"},
+    };
+    for (const auto& expansion : expansions) {
+        if (result.contains(QChar(expansion.from)))
+            result.replace(QChar(expansion.from), QString::fromUtf16(expansion.to));
+    }
+    return result;
 }
 
 bool equalFolded(const QString& a, const QString& b)

@@ -30,6 +30,8 @@ TEST(PlmTextFoldingTest, KeepsDifferentLettersApart)
     EXPECT_FALSE(equalFolded(QStringLiteral("a b"), QStringLiteral("ab")));
     EXPECT_FALSE(equalFolded(QStringLiteral("œuvre"), QStringLiteral("oeuvre")));
     EXPECT_TRUE(equalFolded(QString(), QStringLiteral(" \t")));
+    EXPECT_TRUE(equalFolded(QStringLiteral("Straße"), QStringLiteral("STRASSE")));
+    EXPECT_TRUE(equalFolded(QStringLiteral("ﬁn"), QStringLiteral("FIN")));
 }
 
 TEST(PlmTextFoldingTest, SurvivesLoneSurrogatesAndAstralCharacters)
