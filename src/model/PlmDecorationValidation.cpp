@@ -3,6 +3,7 @@
 #include "model/PlmDecoration.h"
 #include "model/PlmEditingStyle.h"
 #include "model/PlmErrors.h"
+#include "model/PlmTextFolding.h"
 #include "model/PlmPresentation.h"
 #include "model/PlmPrintPage.h"
 
@@ -45,12 +46,10 @@ bool codeWithin(int value, unsigned low, unsigned high)
     return static_cast<unsigned>(value) >= low && static_cast<unsigned>(value) <= high;
 }
 
+// Blank after trimming white space and line breaks, as names typed by the user are stored.
 bool isBlank(const QString& text)
 {
-    for (QChar c : text)
-        if (!c.isSpace())
-            return false;
-    return true;
+    return PlmTextFolding::trimmed(text).isEmpty();
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "model/PlmEntity.h"
 #include "model/PlmErrors.h"
+#include "model/PlmTextFolding.h"
 #include "model/PlmJson.h"
 #include "model/PlmMapCodec.h"
 
@@ -21,12 +22,10 @@ bool validComponents(const PlmColor& color)
         && within(color.alpha, 0, 1);
 }
 
+// Blank after trimming white space and line breaks, as names typed by the user are stored.
 bool isBlank(const QString& text)
 {
-    for (QChar c : text)
-        if (!c.isSpace())
-            return false;
-    return true;
+    return PlmTextFolding::trimmed(text).isEmpty();
 }
 
 // A custom symbol is drawn from its paths alone: every leaf must be one.

@@ -498,3 +498,10 @@ TEST(PlmDecorationJson, StrictReading)
                      QByteArray(image).replace("LEGEND", PlmJson::encode(PlmDecoration::defaultLegend()))),
                  PlmJsonDecodingError);
 }
+
+TEST(PlmDecorationJson, HostileNestingIsRefused)
+{
+    QByteArray json = "{\"legend\": {}, \"secondLegend\": {}, \"objects\": ";
+    json += QByteArray(100000, '[') + QByteArray(100000, ']') + "}";
+    EXPECT_THROW(PlmJson::decode<PlmDecoration>(json), PlmJsonDecodingError);
+}

@@ -125,6 +125,9 @@ TEST(PlmProportionalSettingsLegend, SampleValues)
     EXPECT_EQ(circles(140).legendSampleValues({0, -5, 90, kNaN}), (QList<double>{2.5, 10, 22.5}));
     EXPECT_TRUE(circles(35).legendSampleValues({0, -1, kNaN, kInfinity}).isEmpty());
     EXPECT_TRUE(circles(35).legendSampleValues({}).isEmpty());
+    // A broken maximum size never inflates the samples beyond the largest value.
+    EXPECT_EQ(circles(-7).legendSampleValues({90}), (QList<double>{10, 40, 90}));
+    EXPECT_EQ(circles(kNaN).legendSampleValues({90}), (QList<double>{10, 40, 90}));
     const QList<double> samples = circles(60).legendSampleValues({9, 81, 3});
     ASSERT_EQ(samples.size(), 3);
     EXPECT_DOUBLE_EQ(*circles(60).symbolSize(samples[0], 81), 20);
