@@ -2,6 +2,7 @@
 
 #include "model/PlmCancellation.h"
 #include "model/PlmDecoration.h"
+#include "model/PlmEntity.h"
 #include "model/PlmMap.h"
 #include "model/PlmThematicSettings.h"
 #include "model/PlmVariable.h"
@@ -12,6 +13,9 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+
+class PlmJsonValue;
+class PlmJsonWriter;
 
 // The whole content of a work document: the base map, the data variables, the
 // thematic settings and the layout. A value: every change is made on a copy that
@@ -31,6 +35,10 @@ struct PlmWork {
             std::optional<PlmThematicSettings> thematic, std::optional<PlmDecoration> decoration);
 
     bool operator==(const PlmWork&) const = default;
+
+    // {"decoration"?, "map", "sourceMapURL"?, "thematic"?, "variables"}
+    static PlmWork fromJson(const PlmJsonValue& value);
+    void writeJson(PlmJsonWriter& writer) const;
 
     // --- Lookups ---------------------------------------------------------------
 

@@ -1,0 +1,69 @@
+// The one check every stored work passes.
+#include "model/PlmWork.h"
+
+#include "model/PlmDependencyPlan.h"
+#include "model/PlmErrors.h"
+#include "model/PlmMapCodec.h"
+#include "model/PlmTextFolding.h"
+
+#include <cmath>
+
+namespace {
+
+void validateVariables(const QList<PlmVariable>& variables, const QSet<QString>& entityIDs)
+{
+    const QString notUnique = QStringLiteral("Les variables doivent avoir un nom et un identifiant uniques.");
+    QSet<QString> ids;
+    QSet<QString> names;
+    for (const PlmVariable& variable : variables) {
+        if (variable.id.isEmpty() || variable.id == QLatin1String("identifier")
+            || variable.id == QLatin1String("name") || ids.contains(variable.id))
+            throw PlmWorkError::invalid(notUnique);
+        ids.insert(variable.id);
+        if (PlmTextFolding::trimmed(variable.name).isEmpty())
+            throw PlmWorkError::invalid(notUnique);
+        const QString folded = PlmTextFolding::folded(variable.name);
+        if (names.contains(folded))
+            throw PlmWorkError::invalid(notUnique);
+        names.insert(folded);
+
+        for (auto it = variable.values.cbegin(); it != variable.values.cend(); ++it) {
+            const PlmValue& value = it.value();
+            if (!entityIDs.contains(it.key()) || value.type() != variable.type)
+                throw PlmWorkError::invalid(
+                    QStringLiteral("Cellule associée à une entité absente ou de type incorrect."));
+            if (value.isText()) {
+                if (PlmTextFolding::trimmed(value.textValue()).isEmpty())
+                    throw PlmWorkError::invalid(QStringLiteral("Une donnée absente doit être une cellule vide."));
+            } else if (!std::isfinite(value.numericValue().value_or(0))) {
+                throw PlmWorkError::invalid(QStringLiteral("Nombre non fini."));
+            }
+        }
+    }
+}
+
+void validateThematic(const PlmThematicSettings& settings, const QList<PlmVariable>& variables,
+                      const QSet<QString>& entityIDs)
+{
+    settings.validate(variables);
+    if (settings.proportional)
+        settings.proportional->validate(entityIDs);
+    if (settings.secondSymbols)
+        settings.secondSymbols->symbols.validate(entityIDs);
+    if (isSymbolsOnly(settings.effectiveRepresentation()) && !settings.proportional)
+        throw PlmWorkError::invalid(QStringLiteral("Réglages de symboles absents."));
+}
+
+} // namespace
+
+void PlmWork::validate() const
+{
+    PlmMapCodec::validate(map);
+    const QSet<QString> entityIDs = topLevelEntityIDs();
+    if (decoration)
+        decoration->validate(entityIDs);
+    validateVariables(variables, entityIDs);
+    if (thematic)
+        validateThematic(*thematic, variables, entityIDs);
+    PlmFormula::validate(*this);
+}
