@@ -1,8 +1,9 @@
 #include "app/StudioSplit.h"
 
+#include "platform/UserDefaults.h"
+
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSettings>
 #include <cmath>
 
 // The grab area of one divider, laid over the panes so a drag can start a few points
@@ -47,15 +48,14 @@ private:
 StudioSplit::StudioSplit(bool vertical, const QString& key, const QList<double>& defaultSizes, QWidget* parent)
     : QWidget(parent), m_vertical(vertical), m_key(key)
 {
-    QSettings settings;
     for (int i = 0; i < defaultSizes.size(); ++i) {
-        bool ok = false;
-        const double stored = settings.value(settingsKey(QStringLiteral(".Size.%1").arg(i))).toDouble(&ok);
-        m_sizes.append(ok && std::isfinite(stored) && stored > 0 ? stored : defaultSizes.at(i));
+        const double stored = UserDefaults::doubleValue(settingsKey(QStringLiteral(".Size.%1").arg(i)), 0);
+        m_sizes.append(std::isfinite(stored) && stored > 0 ? stored : defaultSizes.at(i));
     }
-    m_expanded = settings.value(settingsKey(QStringLiteral(".Expanded"))).toBool();
+    m_expanded = UserDefaults::boolValue(settingsKey(QStringLiteral(".Expanded")));
+    // Three indexes are read for both splits.
     for (int i = 0; i <= 2; ++i) {
-        if (settings.value(settingsKey(QStringLiteral(".Hidden.%1").arg(i))).toBool())
+        if (UserDefaults::boolValue(settingsKey(QStringLiteral(".Hidden.%1").arg(i))))
             m_hiddenPanels.insert(i);
     }
 }
@@ -142,17 +142,16 @@ void StudioSplit::togglePanel(int index)
         m_hiddenPanels.insert(index);
     else
         m_hiddenPanels.remove(index);
-    QSettings().setValue(settingsKey(QStringLiteral(".Hidden.%1").arg(index)), hide);
+    UserDefaults::setValue(settingsKey(QStringLiteral(".Hidden.%1").arg(index)), hide);
     arrange();
 }
 
 void StudioSplit::toggleExpanded()
 {
     m_expanded = !m_expanded;
-    QSettings settings;
-    settings.setValue(settingsKey(QStringLiteral(".Expanded")), m_expanded);
+    UserDefaults::setValue(settingsKey(QStringLiteral(".Expanded")), m_expanded);
     m_hiddenPanels.remove(1);
-    settings.setValue(settingsKey(QStringLiteral(".Hidden.1")), false);
+    UserDefaults::setValue(settingsKey(QStringLiteral(".Hidden.1")), false);
     arrange();
 }
 
@@ -173,9 +172,8 @@ void StudioSplit::didResizeByUser(const QList<QRectF>& frames)
     if (m_arranging || width() <= 0 || height() <= 0)
         return;
     m_sizes = layoutState().sizesAfterResize(frames);
-    QSettings settings;
     for (int i = 0; i < m_sizes.size(); ++i)
-        settings.setValue(settingsKey(QStringLiteral(".Size.%1").arg(i)), m_sizes.at(i));
+        UserDefaults::setValue(settingsKey(QStringLiteral(".Size.%1").arg(i)), m_sizes.at(i));
     emit panesResized();
 }
 

@@ -1,7 +1,7 @@
 #include "app/StudioSplit.h"
+#include "platform/UserDefaults.h"
 
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QApplication>
 #include <QMouseEvent>
 #include <gtest/gtest.h>
@@ -16,13 +16,6 @@ namespace {
 // Each test reads and writes its own settings file.
 class StudioSplitTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
-        QSettings().clear();
-    }
 
     static StudioSplit* makeColumns(QWidget* parent, int w = 1400, int h = 700)
     {
@@ -41,7 +34,7 @@ protected:
         return split;
     }
 
-    QTemporaryDir m_dir;
+    UserDefaults::TemporaryScope m_scope;
 };
 
 void sendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons buttons)
@@ -54,7 +47,7 @@ void sendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons b
 
 TEST_F(StudioSplitTest, UnusableStoredSizesGiveTheDefaults)
 {
-    QSettings settings;
+    QSettings& settings = UserDefaults::settings();
     settings.setValue("Studio.Columns.Size.0", 0.0);
     settings.setValue("Studio.Columns.Size.1", -5.0);
     settings.setValue("Studio.Bottom.Size.0", "abc");
@@ -66,7 +59,7 @@ TEST_F(StudioSplitTest, UnusableStoredSizesGiveTheDefaults)
 
 TEST_F(StudioSplitTest, RestoresSizesHiddenPanesAndExpandedState)
 {
-    QSettings settings;
+    QSettings& settings = UserDefaults::settings();
     settings.setValue("Studio.Columns.Size.0", 300.5);
     settings.setValue("Studio.Columns.Hidden.2", true);
     settings.setValue("Studio.Columns.Expanded", true);
@@ -99,14 +92,14 @@ TEST_F(StudioSplitTest, TogglingAPanelHidesItKeepsItsFrameAndRemembersIt)
     EXPECT_EQ(split->pane(0)->width(), 240);
     EXPECT_EQ(split->pane(1)->x(), 0);
     EXPECT_TRUE(split->effectiveDividerRect(0).isEmpty());
-    EXPECT_TRUE(QSettings().value("Studio.Columns.Hidden.0").toBool());
+    EXPECT_TRUE(UserDefaults::settings().value("Studio.Columns.Hidden.0").toBool());
 
     StudioSplit restored(true, "Studio.Columns", {240, 320});
     EXPECT_TRUE(restored.isPanelHidden(0));
 
     split->togglePanel(0);
     EXPECT_FALSE(split->pane(0)->isHidden());
-    EXPECT_FALSE(QSettings().value("Studio.Columns.Hidden.0", true).toBool());
+    EXPECT_FALSE(UserDefaults::settings().value("Studio.Columns.Hidden.0", true).toBool());
 }
 
 TEST_F(StudioSplitTest, ExpandingTheBottomShowsItAndKeepsItsRememberedHeight)
@@ -119,7 +112,7 @@ TEST_F(StudioSplitTest, ExpandingTheBottomShowsItAndKeepsItsRememberedHeight)
     split->toggleExpanded();
     EXPECT_FALSE(split->pane(1)->isHidden());
     EXPECT_EQ(split->pane(1)->geometry(), QRect(0, 80, 900, 520));
-    QSettings settings;
+    QSettings& settings = UserDefaults::settings();
     EXPECT_TRUE(settings.value("Studio.Bottom.Expanded").toBool());
     EXPECT_FALSE(settings.value("Studio.Bottom.Hidden.1", true).toBool());
 
@@ -142,8 +135,8 @@ TEST_F(StudioSplitTest, DraggingADividerWithTheMouseStoresTheSizes)
     sendMouse(handle, QEvent::MouseMove, start + QPoint(60, 0), Qt::LeftButton);
     sendMouse(handle, QEvent::MouseButtonRelease, start + QPoint(60, 0), Qt::NoButton);
     EXPECT_EQ(split->pane(0)->width(), 300);
-    EXPECT_DOUBLE_EQ(QSettings().value("Studio.Columns.Size.0").toDouble(), 300);
-    EXPECT_DOUBLE_EQ(QSettings().value("Studio.Columns.Size.1").toDouble(), 320);
+    EXPECT_DOUBLE_EQ(UserDefaults::settings().value("Studio.Columns.Size.0").toDouble(), 300);
+    EXPECT_DOUBLE_EQ(UserDefaults::settings().value("Studio.Columns.Size.1").toDouble(), 320);
 }
 
 TEST_F(StudioSplitTest, DraggingIsClampedToTheDividerLimits)

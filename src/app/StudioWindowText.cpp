@@ -1,0 +1,93 @@
+#include "app/StudioWindowText.h"
+
+#include "model/PlmDistribution.h"
+#include "model/PlmNumberText.h"
+#include "model/PlmVariable.h"
+#include "model/PlmWork.h"
+
+#include <QStringList>
+#include <cmath>
+
+namespace StudioWindowText {
+
+const QString noNumericVariable = QStringLiteral(
+    "Aucune variable numérique dans ce document.\nAjoutez ou importez des données pour afficher leurs statistiques.");
+
+QString statusLine(qsizetype entities, qsizetype variables, qsizetype selectedRows)
+{
+    QString text = QString::number(entities) + QStringLiteral(" entités · ") + QString::number(variables)
+        + QStringLiteral(" variables");
+    if (selectedRows > 0) {
+        text += QStringLiteral(" · ") + QString::number(selectedRows) + QStringLiteral(" sélectionnée");
+        if (selectedRows != 1)
+            text += QLatin1Char('s');
+    }
+    return text;
+}
+
+QString statisticNumber(std::optional<double> value)
+{
+    if (!value || !std::isfinite(*value))
+        return QStringLiteral("—");
+    QString text = PlmNumberText::shortest(*value);
+    text.replace(QLatin1Char('.'), QLatin1Char(','));
+    return text;
+}
+
+QString statisticsSummary(const QString& name, const QList<PlmValue>& values)
+{
+    QList<double> numbers;
+    numbers.reserve(values.size());
+    for (const PlmValue& value : values) {
+        if (const auto number = value.numericValue())
+            numbers.append(*number);
+    }
+    const PlmDistribution distribution(numbers);
+    return name + QLatin1Char('\n') + QString::number(distribution.sorted.size()) + QStringLiteral(" valeurs · Min ")
+        + statisticNumber(distribution.minimum) + QStringLiteral(" · Max ") + statisticNumber(distribution.maximum)
+        + QStringLiteral("\nMoyenne ") + statisticNumber(distribution.mean) + QStringLiteral(" · Écart-type ")
+        + statisticNumber(distribution.standardDeviation);
+}
+
+QString statisticsText(const PlmVariable& variable)
+{
+    return statisticsSummary(variable.name, variable.values.values());
+}
+
+QString statisticsText(const PlmWork& work)
+{
+    QStringList blocks;
+    for (const PlmVariable& variable : work.variables) {
+        if (variable.type == PlmVariableType::number || variable.type == PlmVariableType::percentage)
+            blocks.append(statisticsText(variable));
+    }
+    return blocks.isEmpty() ? noNumericVariable : blocks.join(QStringLiteral("\n\n"));
+}
+
+int printFormatIndex(double width, double height)
+{
+    const double shorter = std::min(width, height);
+    const double longer = std::max(width, height);
+    if (shorter == 210 && longer == 297)
+        return 0;
+    if (shorter == 297 && longer == 420)
+        return 1;
+    return 2;
+}
+
+PageSize printFormatSize(int index)
+{
+    return index == 1 ? PageSize{297, 420} : PageSize{210, 297};
+}
+
+QString printDimension(double millimetres)
+{
+    QString text = PlmNumberText::shortest(millimetres);
+    // A whole number keeps one decimal, as the fields have always shown it ("297,0").
+    if (std::isfinite(millimetres) && !text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')))
+        text += QStringLiteral(".0");
+    text.replace(QLatin1Char('.'), QLatin1Char(','));
+    return text;
+}
+
+} // namespace StudioWindowText

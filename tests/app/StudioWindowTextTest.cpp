@@ -1,0 +1,85 @@
+#include "app/StudioWindowText.h"
+
+#include "model/PlmVariable.h"
+#include "model/PlmWork.h"
+
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace StudioWindowText;
+
+namespace {
+
+PlmVariable variable(const QString& name, PlmVariableType type, const QList<std::pair<QString, PlmValue>>& cells)
+{
+    QMap<QString, PlmValue> values;
+    for (const auto& [id, value] : cells)
+        values.insert(id, value);
+    return PlmVariable(name.toLower(), name, type, values, std::nullopt);
+}
+
+} // namespace
+
+TEST(StudioWindowTextStatus, CountsAndSelection)
+{
+    EXPECT_EQ(statusLine(12, 3, 2), QStringLiteral("12 entités · 3 variables · 2 sélectionnées"));
+    EXPECT_EQ(statusLine(12, 3, 1), QStringLiteral("12 entités · 3 variables · 1 sélectionnée"));
+    EXPECT_EQ(statusLine(1, 1, 0), QStringLiteral("1 entités · 1 variables"));
+    EXPECT_EQ(statusLine(0, 0, -1), QStringLiteral("0 entités · 0 variables"));
+}
+
+TEST(StudioWindowTextStatistics, TwoAndFour)
+{
+    EXPECT_EQ(statisticsSummary(QStringLiteral("X"), {PlmValue::number(2), PlmValue::number(4)}),
+              QStringLiteral("X\n2 valeurs · Min 2 · Max 4\nMoyenne 3 · Écart-type 1"));
+}
+
+TEST(StudioWindowTextStatistics, TextsAndNonFiniteNumbersAreSkipped)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(statisticsSummary(QStringLiteral("Taux"), {PlmValue::percentage(12.5), PlmValue::text(QStringLiteral("n.d.")),
+                                                        PlmValue::number(nan), PlmValue::number(-0.25)}),
+              QStringLiteral("Taux\n2 valeurs · Min -0,25 · Max 12,5\nMoyenne 6,125 · Écart-type 6,375"));
+}
+
+TEST(StudioWindowTextStatistics, NoNumericValueGivesDashes)
+{
+    EXPECT_EQ(statisticsSummary(QStringLiteral("Nom"), {PlmValue::text(QStringLiteral("a"))}),
+              QStringLiteral("Nom\n0 valeurs · Min — · Max —\nMoyenne — · Écart-type —"));
+    EXPECT_EQ(statisticNumber(std::nullopt), QStringLiteral("—"));
+    EXPECT_EQ(statisticNumber(1e21), QStringLiteral("1e+21"));
+    EXPECT_EQ(statisticNumber(0.1), QStringLiteral("0,1"));
+}
+
+TEST(StudioWindowTextStatistics, WorkTextListsNumericVariablesInOrder)
+{
+    PlmWork work;
+    EXPECT_EQ(statisticsText(work), noNumericVariable);
+    work.variables.append(variable(QStringLiteral("Région"), PlmVariableType::text, {{"a", PlmValue::text("Nord")}}));
+    EXPECT_EQ(statisticsText(work),
+              QStringLiteral("Aucune variable numérique dans ce document.\n"
+                             "Ajoutez ou importez des données pour afficher leurs statistiques."));
+    work.variables.append(variable(QStringLiteral("Pop"), PlmVariableType::number, {{"a", PlmValue::number(10)}}));
+    work.variables.append(variable(QStringLiteral("Part"), PlmVariableType::percentage, {}));
+    EXPECT_EQ(statisticsText(work), QStringLiteral("Pop\n1 valeurs · Min 10 · Max 10\nMoyenne 10 · Écart-type 0"
+                                                   "\n\n"
+                                                   "Part\n0 valeurs · Min — · Max —\nMoyenne — · Écart-type —"));
+}
+
+TEST(StudioWindowTextPrint, FormatItemIgnoresOrientation)
+{
+    EXPECT_EQ(printFormatIndex(420, 297), 1);
+    EXPECT_EQ(printFormatIndex(297, 420), 1);
+    EXPECT_EQ(printFormatIndex(297, 210), 0);
+    EXPECT_EQ(printFormatIndex(210, 297), 0);
+    EXPECT_EQ(printFormatIndex(210, 420), 2);
+    EXPECT_EQ(printFormatIndex(297.5, 210), 2);
+    EXPECT_EQ(printFormatIndex(std::numeric_limits<double>::quiet_NaN(), 297), 2);
+}
+
+TEST(StudioWindowTextPrint, DimensionsKeepOneDecimal)
+{
+    EXPECT_EQ(printDimension(297), QStringLiteral("297,0"));
+    EXPECT_EQ(printDimension(148.5), QStringLiteral("148,5"));
+    EXPECT_EQ(printDimension(10), QStringLiteral("10,0"));
+}

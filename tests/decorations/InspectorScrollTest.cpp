@@ -1,0 +1,85 @@
+#include "decorations/InspectorAction.h"
+#include "decorations/InspectorScroll.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Layout requests travel up one widget per round of posted events.
+void settle()
+{
+    for (int round = 0; round < 6; ++round)
+        QCoreApplication::processEvents();
+}
+
+} // namespace
+
+TEST(InspectorScroll, SectionsStackFromTheTopAtTheColumnWidth)
+{
+    InspectorScroll scroll;
+    scroll.resize(300, 400);
+    auto* first = new QLabel(QStringLiteral("Inspecteur"));
+    auto* second = new QLabel(QStringLiteral("Statistiques"));
+    scroll.addSection(first);
+    scroll.addSection(second);
+    scroll.show();
+    EXPECT_EQ(scroll.stackLayout()->indexOf(first), 0);
+    EXPECT_EQ(scroll.stackLayout()->indexOf(second), 1);
+    EXPECT_EQ(scroll.stackLayout()->spacing(), 0);
+    EXPECT_EQ(first->mapTo(scroll.widget(), QPoint()).y(), 0);
+    EXPECT_EQ(scroll.stack()->width(), scroll.viewport()->width());
+    EXPECT_EQ(scroll.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+TEST(InspectorScroll, TallContentScrollsVertically)
+{
+    InspectorScroll scroll;
+    scroll.resize(300, 200);
+    auto* tall = new QWidget;
+    tall->setMinimumHeight(900);
+    scroll.addSection(tall);
+    scroll.show();
+    settle();
+    EXPECT_GT(scroll.verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(scroll.horizontalScrollBar()->maximum(), 0);
+
+    tall->setMinimumHeight(100); // the content shrinks while shown
+    settle();
+    EXPECT_EQ(scroll.verticalScrollBar()->maximum(), 0);
+    scroll.addSection(new QLabel(QStringLiteral("Texte SVG"))); // and grows again
+    auto* late = new QWidget;
+    late->setMinimumHeight(400);
+    scroll.addSection(late);
+    settle();
+    EXPECT_GT(scroll.verticalScrollBar()->maximum(), 0);
+}
+
+TEST(InspectorScroll, BackgroundIsTheWindowColourTintedWithTheText)
+{
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(200, 200, 200));
+    palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
+    const QColor tinted = InspectorScroll::backgroundColor(palette);
+    EXPECT_EQ(tinted.red(), 180);
+    EXPECT_EQ(tinted.green(), 180);
+    EXPECT_EQ(tinted.blue(), 180);
+}
+
+TEST(InspectorAction, RunsItsClosureWhenTheControlFires)
+{
+    QPushButton button;
+    int runs = 0;
+    InspectorAction* action = InspectorAction::connectTo(&button, &QPushButton::clicked, [&] { ++runs; });
+    EXPECT_EQ(action->parent(), &button);
+    button.click();
+    button.click();
+    EXPECT_EQ(runs, 2);
+    action->execute = nullptr;
+    button.click(); // an emptied closure does nothing
+    EXPECT_EQ(runs, 2);
+}
