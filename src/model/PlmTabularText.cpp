@@ -2,8 +2,6 @@
 
 #include "model/PlmErrors.h"
 
-#include <QTextBoundaryFinder>
-
 namespace PlmTabularText {
 
 namespace {
@@ -11,18 +9,12 @@ namespace {
 const QString kMalformedAfterQuote = QStringLiteral("Texte à coller mal formé après un guillemet.");
 const QString kUnclosedQuote = QStringLiteral("Guillemet non fermé dans le texte à coller.");
 
-bool isQuote(QStringView character)
-{
-    return character.size() == 1 && character[0] == QLatin1Char('"');
-}
-
-bool isLineBreak(QStringView character)
-{
-    return character == u"\n" || character == u"\r" || character == u"\r\n";
-}
-
 } // namespace
 
+// Characters are read one UTF-16 unit at a time, with CR LF taken as one line break. Every
+// character that matters here (tab, CR, LF, quote) is a single unit; reading whole grapheme
+// clusters instead would glue a quote to a combining mark that follows it ("\"\u0301"), and a
+// cell starting with such a mark could then never be quoted and read back.
 QList<QStringList> parse(const QString& text)
 {
     QList<QStringList> rows;
@@ -31,41 +23,31 @@ QList<QStringList> parse(const QString& text)
     bool inQuotes = false;
     bool quoteJustClosed = false;
 
-    // Grapheme clusters: CR LF, or a quote carrying a combining mark, is one character.
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = finder.toNextBoundary();
-        if (end <= start)
-            end = text.size();
-        const QStringView character = QStringView(text).mid(start, end - start);
-        start = end;
-
+    const qsizetype size = text.size();
+    const QChar* data = text.constData();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = data[i].unicode();
         if (inQuotes) {
-            if (!isQuote(character)) {
-                field.append(character);
-                continue;
+            if (c != u'"') {
+                field.append(data[i]);
+            } else if (i + 1 < size && data[i + 1] == u'"') {
+                // A doubled quote stands for one quote.
+                field.append(QLatin1Char('"'));
+                ++i;
+            } else {
+                inQuotes = false;
+                quoteJustClosed = true;
             }
-            // A doubled quote stands for one quote; a single one closes the field.
-            if (start < text.size() && text.at(start) == QLatin1Char('"')) {
-                const qsizetype next = finder.toNextBoundary();
-                if (next == start + 1) {
-                    field.append(QLatin1Char('"'));
-                    start = next;
-                    continue;
-                }
-                finder.setPosition(start);
-            }
-            inQuotes = false;
-            quoteJustClosed = true;
             continue;
         }
 
-        if (character == u"\t") {
+        if (c == u'\t') {
             row.append(field);
             field.clear();
             quoteJustClosed = false;
-        } else if (isLineBreak(character)) {
+        } else if (c == u'\n' || c == u'\r') {
+            if (c == u'\r' && i + 1 < size && data[i + 1] == u'\n')
+                ++i;
             row.append(field);
             rows.append(row);
             field.clear();
@@ -73,10 +55,10 @@ QList<QStringList> parse(const QString& text)
             quoteJustClosed = false;
         } else if (quoteJustClosed) {
             throw PlmWorkError::invalid(kMalformedAfterQuote);
-        } else if (isQuote(character) && field.isEmpty()) {
+        } else if (c == u'"' && field.isEmpty()) {
             inQuotes = true;
         } else {
-            field.append(character);
+            field.append(data[i]);
         }
     }
 

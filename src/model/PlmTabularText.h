@@ -10,8 +10,7 @@
 // the variable types give them meaning later.
 namespace PlmTabularText {
 
-// Rows of cell texts (rows may differ in length). Reads user-perceived characters, so CR LF
-// is one line break. Throws PlmWorkError for an unclosed quote or text after a closing quote.
+// Rows of cell texts (rows may differ in length); CR LF is one line break. Throws PlmWorkError for an unclosed quote or text after a closing quote.
 QList<QStringList> parse(const QString& text);
 
 // Tab-separated cells, one line feed after every row. parse(format(rows)) == rows whenever

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
 
 namespace {
 
@@ -252,4 +254,63 @@ TEST(PlmFormulaTest, RenderedFormsOfValidFormulasAlwaysParseBack)
     expectRoundTrip(repeated(QStringLiteral("-"), 63) + QStringLiteral("[A]"));
     expectRoundTrip(repeated(QStringLiteral("-("), 31) + QStringLiteral("1+2") + repeated(QStringLiteral(")"), 31));
     expectRoundTrip(repeated(QStringLiteral("1-("), 63) + QStringLiteral("1") + repeated(QStringLiteral(")"), 63));
+}
+
+namespace {
+
+PlmExpression randomExpression(std::mt19937_64& rng, int depth)
+{
+    static const QStringList ids{QStringLiteral("a"), QStringLiteral("brk"), QStringLiteral("pop"),
+                                 QStringLiteral("y2020"), QStringLiteral("taux")};
+    const int pick = int(rng() % (depth >= 6 ? 2 : 5));
+    switch (pick) {
+    case 0: {
+        // Any non-negative finite double, from subnormals to the largest.
+        double number = 0;
+        do {
+            const quint64 bits = rng() & 0x7FFFFFFFFFFFFFFFull;
+            std::memcpy(&number, &bits, sizeof number);
+        } while (!std::isfinite(number));
+        return PlmExpression::number(number);
+    }
+    case 1:
+        return PlmExpression::variable(ids[qsizetype(rng() % quint64(ids.size()))]);
+    case 2:
+        return PlmExpression::unary(rng() % 2 ? '-' : '+', randomExpression(rng, depth + 1));
+    default:
+        return PlmExpression::binary("+-*/"[rng() % 4], randomExpression(rng, depth + 1),
+                                     randomExpression(rng, depth + 1));
+    }
+}
+
+} // namespace
+
+TEST(PlmFormulaTest, RandomExpressionsSurviveTheirNormalForm)
+{
+    std::mt19937_64 rng(2024);
+    for (int i = 0; i < 2000; ++i) {
+        const PlmExpression expression = randomExpression(rng, 0);
+        const QString text = expression.formulaText(names());
+        const PlmExpression back = parse(text);
+        ASSERT_TRUE(back.isIdentical(expression)) << text.left(300).toStdString();
+    }
+}
+
+TEST(PlmFormulaTest, ArbitraryTextsParseOrFailWithAMessage)
+{
+    std::mt19937_64 rng(99);
+    const QString alphabet = QStringLiteral("()[]]+-−*×/÷ \t\n1,.e5AaBé\u0301\r%");
+    for (int i = 0; i < 5000; ++i) {
+        QString text;
+        const int length = int(rng() % 40);
+        for (int k = 0; k < length; ++k)
+            text += alphabet.at(qsizetype(rng() % quint64(alphabet.size())));
+        try {
+            const PlmExpression expression = parse(text);
+            expression.evaluate({{QStringLiteral("a"), 1.5}});
+            expectRoundTrip(text);
+        } catch (const PlmWorkError& error) {
+            EXPECT_FALSE(error.message().isEmpty());
+        }
+    }
 }

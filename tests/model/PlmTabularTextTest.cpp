@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 using Rows = QList<QStringList>;
@@ -49,8 +51,9 @@ TEST(PlmTabularTextTest, QuotedCellsKeepTabsLineBreaksAndQuotes)
     EXPECT_EQ(PlmTabularText::parse(QStringLiteral("\"\"\n")), (Rows{{""}}));
     // A quote inside an unquoted cell is an ordinary character.
     EXPECT_EQ(PlmTabularText::parse(QStringLiteral("ab\"c")), (Rows{{"ab\"c"}}));
-    // A quote carrying a combining mark is one character, not a quote.
-    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("\"\u0301a")), (Rows{{"\"\u0301a"}}));
+    // A quote stays a quote even when a combining mark follows it.
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("\"\u0301\ta\"")), (Rows{{"\u0301\ta"}}));
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("a\"\u0301")), (Rows{{"a\"\u0301"}}));
 }
 
 TEST(PlmTabularTextTest, MalformedQuotesAreRefused)
@@ -80,7 +83,32 @@ TEST(PlmTabularTextTest, FormattedBlocksParseBack)
         {{"l1\nl2", "l1\r\nl2", "\r"}, {"Île-de-France", "1\u202F234,5"}},
         {{"x"}, {""}},
         {{"trailing\n"}},
+        {{"\u0301\tmark first", "\"\u0301", "\"\u0301\""}, {"𝐀\t😀"}},
     };
     for (const Rows& rows : blocks)
         EXPECT_EQ(PlmTabularText::parse(PlmTabularText::format(rows)), rows);
+}
+
+TEST(PlmTabularTextTest, AnyAcceptedTextSurvivesFormatting)
+{
+    std::mt19937_64 rng(5);
+    const QString alphabet = QStringLiteral("ab\t\t\n\r\"\"\" \u0301é");
+    int accepted = 0;
+    for (int i = 0; i < 5000; ++i) {
+        QString text;
+        const int length = int(rng() % 30);
+        for (int k = 0; k < length; ++k)
+            text += alphabet.at(qsizetype(rng() % quint64(alphabet.size())));
+        Rows rows;
+        try {
+            rows = PlmTabularText::parse(text);
+        } catch (const PlmWorkError& error) {
+            EXPECT_TRUE(error.message() == malformed || error.message() == unclosed);
+            continue;
+        }
+        ++accepted;
+        ASSERT_FALSE(rows.isEmpty());
+        EXPECT_EQ(PlmTabularText::parse(PlmTabularText::format(rows)), rows) << text.toStdString();
+    }
+    EXPECT_GT(accepted, 500);
 }
