@@ -1,0 +1,246 @@
+#include "canvas/CanvasPathBuilder.h"
+#include "canvas/VectorCanvas.h"
+#include "support/CanvasTestMaps.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+using namespace CanvasTestMaps;
+
+namespace {
+
+// A canvas of 100 × 100 points showing map units 1:1 (scale 1, no offset).
+std::unique_ptr<VectorCanvas> canvasOf(const PlmMap& map)
+{
+    auto canvas = std::make_unique<VectorCanvas>(map, false, QStringLiteral("Aucun fond"));
+    canvas->setFrame(QRectF(0, 0, 100, 100));
+    canvas->fitted = true;
+    canvas->tracksFit = false;
+    canvas->backgroundColor = Qt::white;
+    canvas->accentColor = QColor(0, 200, 0);
+    return canvas;
+}
+
+const QColor red(255, 0, 0);
+const QColor white(255, 255, 255);
+
+QByteArray pngOf(QColor colour, int w, int h)
+{
+    QImage image(w, h, QImage::Format_ARGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+} // namespace
+
+TEST(CanvasDrawing, FilledSquareWhereExpected)
+{
+    auto canvas = canvasOf(mapOf({squareEntity("s", 20, 30, 60, 50)}));
+    const QImage image = canvas->renderToImage();
+    EXPECT_TRUE(isNear(pixelAt(image, 40, 40), red));
+    EXPECT_TRUE(isNear(pixelAt(image, 21, 31), red));
+    EXPECT_TRUE(isNear(pixelAt(image, 40, 55), white));
+    EXPECT_TRUE(isNear(pixelAt(image, 65, 40), white));
+}
+
+TEST(CanvasDrawing, EvenOddHoleStaysEmptyWhateverTheOrientation)
+{
+    PlmPolygon polygon;
+    polygon.exterior = rect(10, 10, 90, 90);
+    polygon.holes = {rect(30, 30, 70, 70)};  // same orientation as the exterior
+    PlmEntity e(QStringLiteral("h"), QString(), PlmGeometry::polygon(polygon), style({0, 0, 0, 1}, PlmColor{1, 0, 0, 1}, 0));
+    auto canvas = canvasOf(mapOf({e}));
+    const QImage image = canvas->renderToImage();
+    EXPECT_TRUE(isNear(pixelAt(image, 50, 50), white));
+    EXPECT_TRUE(isNear(pixelAt(image, 20, 50), red));
+}
+
+TEST(CanvasDrawing, DashedLineLeavesGaps)
+{
+    PlmEntity line = lineEntity("l", {{0, 50}, {100, 50}}, 4);
+    line.style.dash = QList<double>{10, 10};
+    auto canvas = canvasOf(mapOf({line}));
+    const QImage image = canvas->renderToImage();
+    // Dashes 0–10, 20–30…; gaps 10–20, 30–40… (in points, a map without sources).
+    EXPECT_TRUE(isNear(pixelAt(image, 5, 50), Qt::black, 40));
+    EXPECT_TRUE(isNear(pixelAt(image, 15, 50), white));
+    EXPECT_TRUE(isNear(pixelAt(image, 25, 50), Qt::black, 40));
+    EXPECT_TRUE(isNear(pixelAt(image, 35, 50), white));
+
+    line.style.dash = QList<double>{0, 0};
+    canvas->setMap(mapOf({line}));
+    const QImage solid = canvas->renderToImage();
+    EXPECT_TRUE(isNear(pixelAt(solid, 15, 50), Qt::black, 40));
+}
+
+TEST(CanvasDrawing, YAxisSignFlipsTheMap)
+{
+    PlmEntity top = squareEntity("t", 0, 0, 100, 20);  // y 0–20
+    auto up = canvasOf(mapOf({top}));
+    up->setOffset(QPointF(0, 0));
+    const QImage upImage = up->renderToImage();
+    EXPECT_TRUE(isNear(pixelAt(upImage, 50, 10), red));
+    EXPECT_TRUE(isNear(pixelAt(upImage, 50, 90), white));
+
+    auto down = canvasOf(mapOf({top}, {{"coordinates.yAxis", "down"}}));
+    down->setOffset(QPointF(0, 100));  // y-down map: its origin at the top edge
+    const QImage downImage = down->renderToImage();
+    EXPECT_TRUE(isNear(pixelAt(downImage, 50, 90), red));
+    EXPECT_TRUE(isNear(pixelAt(downImage, 50, 10), white));
+}
+
+TEST(CanvasDrawing, FillRulesOfLinesOverridesAndWidths)
+{
+    PlmEntity filledLine = lineEntity("l", {{10, 10}, {90, 10}, {90, 90}}, 1);
+    filledLine.style.fill = PlmColor{0, 0, 1, 1};
+    PlmEntity bare = squareEntity("q", 10, 60, 40, 90, std::nullopt);
+    auto canvas = canvasOf(mapOf({filledLine, bare}));
+    canvas->fillOverrides.insert("q", PlmColor{1, 0, 0, 1});
+    canvas->fillOverrides.insert("l", PlmColor{1, 0, 0, 1});
+    const QImage image = canvas->renderToImage();
+    EXPECT_TRUE(isNear(pixelAt(image, 70, 30), white));  // inside the polyline's corner: never filled
+    EXPECT_TRUE(isNear(pixelAt(image, 25, 75), red));    // override without a fill of its own
+
+    // Width 0 is not stroked, unless the entity is selected alone.
+    PlmEntity outline = squareEntity("o", 20, 20, 80, 80, std::nullopt, 0);
+    auto bareCanvas = canvasOf(mapOf({outline}));
+    EXPECT_TRUE(isNear(pixelAt(bareCanvas->renderToImage(), 20, 50), white));
+    bareCanvas->selectedIndex = 0;
+    EXPECT_TRUE(isNear(pixelAt(bareCanvas->renderToImage(), 20, 50), QColor(0, 200, 0), 40));
+}
+
+TEST(CanvasDrawing, StrokeWidthsFollowMapUnitsOnlyWithSources)
+{
+    PlmEntity line = lineEntity("l", {{0, 20}, {50, 20}}, 1);
+    PlmMap withSources = mapOf({line});
+    withSources.sources = QList<PlmSource>{};
+    auto canvas = canvasOf(withSources);
+    canvas->setScale(2);  // the line now lies at view y 40, 2 points wide
+    const QImage image = canvas->renderToImage(4.0);
+    auto darkRows = [&](const QImage& img) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            n += QColor(img.pixel(40, y)).red() < 128 ? 1 : 0;
+        return n;
+    };
+    EXPECT_NEAR(darkRows(image), 8, 1);  // 2 points at 4 pixels per point
+    canvas->setMap(mapOf({line}));
+    EXPECT_NEAR(darkRows(canvas->renderToImage(4.0)), 4, 1);
+}
+
+TEST(CanvasDrawing, HiddenMembersAndGroupSelectionFrame)
+{
+    PlmEntity hiddenMember = squareEntity("b", 60, 10, 90, 40);
+    hiddenMember.isHidden = true;
+    PlmEntity group = groupEntity("g", {squareEntity("a", 10, 10, 40, 40), hiddenMember});
+    auto canvas = canvasOf(mapOf({group}));
+    QImage image = canvas->renderToImage();
+    EXPECT_TRUE(isNear(pixelAt(image, 25, 25), red));
+    EXPECT_TRUE(isNear(pixelAt(image, 75, 25), white));
+    canvas->selectedIndex = 0;
+    image = canvas->renderToImage(2.0);
+    // The frame surrounds both members' paths (hidden ones included), 3 points out.
+    EXPECT_TRUE(isNear(pixelAt(image, 2 * 50, 2 * 43), QColor(0, 200, 0), 60));
+    EXPECT_TRUE(isNear(pixelAt(image, 2 * 93, 2 * 25), QColor(0, 200, 0), 60));
+}
+
+TEST(CanvasDrawing, BackgroundPaintingImageAndBlockTransform)
+{
+    auto canvas = canvasOf(mapOf({squareEntity("s", 0, 0, 20, 20)}));
+    canvas->paintsBackground = false;
+    EXPECT_EQ(qAlpha(canvas->renderToImage(1.0, true).pixel(90, 10)), 0);
+
+    PlmBackgroundImage background;
+    background.data = pngOf(QColor(0, 0, 255), 8, 8);
+    background.type = "png";
+    background.position = PlmPoint{50, 50};
+    background.width = 40;
+    background.height = 40;
+    canvas->setBackgroundImage(background);
+    ASSERT_TRUE(canvas->backgroundBitmap.has_value());
+    const qint64 key = canvas->backgroundBitmap->cacheKey();
+    background.opacity = 0.5;
+    canvas->setBackgroundImage(background);
+    EXPECT_EQ(canvas->backgroundBitmap->cacheKey(), key);
+
+    canvas->paintsBackground = true;
+    canvas->blockTransform = QTransform::fromTranslate(30, 0);
+    const QImage image = canvas->renderToImage();
+    EXPECT_TRUE(isNear(pixelAt(image, 40, 10), red));    // the square moved right by 30
+    EXPECT_TRUE(isNear(pixelAt(image, 5, 10), white));
+    EXPECT_TRUE(isNear(pixelAt(image, 70, 70), QColor(127, 127, 255), 12));  // the image did not move, half opaque
+
+    background.data = QByteArray("not an image");
+    canvas->setBackgroundImage(background);
+    EXPECT_FALSE(canvas->backgroundBitmap.has_value());
+}
+
+TEST(CanvasDrawing, OriginalBlockBoundsIgnoreTheBlockTransform)
+{
+    auto empty = canvasOf(mapOf({}));
+    EXPECT_TRUE(empty->originalBlockBounds().isNull());
+    EXPECT_FALSE(empty->rendersOriginalBlock);
+
+    PlmEntity symbol = pointEntity("p", 80, 80, 5);
+    symbol.pointSymbol = PlmPointSymbol(QStringLiteral("circle.fill"), std::nullopt);
+    auto canvas = canvasOf(mapOf({squareEntity("s", 10, 20, 30, 40), symbol, pointEntity("screen", -50, -50)}));
+    canvas->blockTransform = QTransform::fromTranslate(500, 500);
+    const QRectF b = canvas->originalBlockBounds();
+    EXPECT_EQ(b, QRectF(QPointF(10, 20), QPointF(85, 85)));
+    EXPECT_FALSE(canvas->rendersOriginalBlock);
+}
+
+TEST(CanvasDrawing, NameLabelsArePickedTopmostWithinTwoPoints)
+{
+    PlmEntity a = squareEntity("a", 20, 20, 60, 60);
+    a.name = QStringLiteral("Alpha");
+    PlmEntity b = squareEntity("b", 20, 20, 60, 60);
+    b.name = QStringLiteral("Alpha");
+    auto canvas = canvasOf(mapOf({a, b}));
+    canvas->showEntityNames = true;
+    EXPECT_FALSE(canvas->entityNameLabel(QPointF(40, 40)).has_value());  // no move callback
+    canvas->onEntityNameMove = [](const QString&, const PlmPoint&) {};
+    const QList<VectorCanvas::NameLabel> labels = canvas->entityNameLabels();
+    ASSERT_EQ(labels.size(), 2);
+    const QRectF box = CanvasPathBuilder::bounds(labels[1].path);
+    EXPECT_NEAR(box.center().x(), 40, 1.5);
+    EXPECT_EQ(canvas->entityNameLabel(box.center()), QString("b"));
+    EXPECT_EQ(canvas->entityNameLabel(QPointF(box.right() + 1, box.center().y())), QString("b"));
+    EXPECT_FALSE(canvas->entityNameLabel(QPointF(box.right() + 3, box.center().y())).has_value());
+    b.isLocked = true;
+    canvas->setMap(mapOf({a, b}));
+    EXPECT_EQ(canvas->entityNameLabel(box.center()), QString("a"));
+
+    // Labels are drawn: black glyphs just above the anchor's baseline.
+    const QImage image = canvas->renderToImage(2.0);
+    int dark = 0;
+    for (int x = 50; x < 110; ++x)
+        for (int y = 95; y < 120; ++y)
+            dark += qGray(image.pixel(x, y)) < 60 ? 1 : 0;
+    EXPECT_GT(dark, 20);
+}
+
+TEST(CanvasDrawing, EmptyMapShowsItsTextOnlyWithoutImage)
+{
+    auto canvas = canvasOf(mapOf({}));
+    canvas->setFrame(QRectF(0, 0, 300, 120));
+    canvas->secondaryLabelColor = Qt::black;
+    auto inkIn = [](const QImage& img) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                n += qGray(img.pixel(x, y)) < 128 ? 1 : 0;
+        return n;
+    };
+    EXPECT_GT(inkIn(canvas->renderToImage()), 30);
+    PlmBackgroundImage background;
+    background.data = pngOf(Qt::white, 2, 2);
+    background.width = background.height = 1;
+    canvas->setBackgroundImage(background);
+    EXPECT_EQ(inkIn(canvas->renderToImage()), 0);
+}
