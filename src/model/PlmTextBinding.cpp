@@ -1,0 +1,533 @@
+#include "model/PlmTextBinding.h"
+
+#include "model/PlmCodePointOrder.h"
+#include "model/PlmErrors.h"
+#include "model/PlmTextFolding.h"
+#include "model/PlmValue.h"
+#include "model/PlmWork.h"
+
+#include <algorithm>
+
+namespace PlmTextBinding {
+
+namespace {
+
+// Validated maps nest groups at most 64 levels; deeper input is left alone instead of being
+// followed down the stack.
+constexpr int maximumDepth = 256;
+
+const QString dataPrefixText = QString::fromUtf16(dataPrefix);
+const QString textPropertyText = QString::fromUtf16(textPropertyKey);
+const QString entityNameText = QString::fromUtf16(entityNameKey);
+const QString variablePrefixText = QString::fromUtf16(variablePrefix);
+const QString nameFieldText = QString::fromUtf16(nameField);
+
+// The keys by which a text names its field, read in this order; the last three are read only.
+const QString textFieldKeys[] = {textPropertyText, QStringLiteral("data-property"),
+                                 QStringLiteral("data-field"), QStringLiteral("data-bind")};
+
+bool isReservedDataKey(const QString& key)
+{
+    return key == textFieldKeys[1] || key == textFieldKeys[2] || key == textFieldKeys[3];
+}
+
+const QString* textContent(const PlmEntity& entity)
+{
+    const PlmText* text = entity.geometry.asText();
+    return text ? &text->text : nullptr;
+}
+
+void collectTexts(const PlmEntityList& members, const QStringList& path, QList<GroupText>& texts,
+                  int depth)
+{
+    if (depth >= maximumDepth)
+        return;
+    for (const PlmEntity& member : members) {
+        if (member.geometry.asText()) {
+            texts.append(GroupText{path + QStringList{member.id}, member});
+        } else if (const PlmEntityList* inner = member.geometry.asGroup()) {
+            if (!isDataGroup(member))
+                collectTexts(*inner, path + QStringList{member.id}, texts, depth + 1);
+        }
+    }
+}
+
+const PlmEntity* entityAtPath(const PlmEntity& group, const QStringList& path)
+{
+    const PlmEntity* current = &group;
+    for (const QString& id : path) {
+        const PlmEntityList* members = current->geometry.asGroup();
+        if (!members)
+            return nullptr;
+        const qsizetype index = members->indexOfId(id);
+        if (index < 0)
+            return nullptr;
+        current = &members->at(index);
+    }
+    return current;
+}
+
+// The same entity made unique for writing (copy on write along the path).
+PlmEntity* editableEntityAtPath(PlmEntity& group, const QStringList& path)
+{
+    PlmEntity* current = &group;
+    for (const QString& id : path) {
+        PlmEntityList* members = current->geometry.asGroup();
+        if (!members)
+            return nullptr;
+        const qsizetype index = members->indexOfId(id);
+        if (index < 0)
+            return nullptr;
+        current = &members->edit(index);
+    }
+    return current;
+}
+
+// The field a text names by its first non-empty binding key, for adding variable fields.
+QString namedField(const QMap<QString, QString>& attributes)
+{
+    for (const QString& key : textFieldKeys) {
+        const QString value = attributes.value(key);
+        if (!value.isEmpty())
+            return value;
+    }
+    return {};
+}
+
+std::optional<PlmVariableType> numericType(const QString& field, const QList<PlmVariable>& variables)
+{
+    const std::optional<qsizetype> index = namedVariableIndex(field, variables);
+    if (!index)
+        return std::nullopt;
+    const PlmVariableType type = variables.at(*index).type;
+    if (type == PlmVariableType::text)
+        return std::nullopt;
+    return type;
+}
+
+// Whether a text shows a field's value: the same text, or the same number for a numeric field.
+bool shows(const QString& text, const QString& value, std::optional<PlmVariableType> type)
+{
+    if (text == value)
+        return true;
+    if (!type)
+        return false;
+    try {
+        const std::optional<PlmValue> shown = PlmValue::parse(text, *type);
+        const std::optional<PlmValue> held = PlmValue::parse(value, *type);
+        return shown && held && shown->numericValue() == held->numericValue();
+    } catch (const PlmWorkError&) {
+        return false;
+    }
+}
+
+// Which field each text of the previous group shows, by its path.
+QMap<QStringList, QString> textBindings(const PlmEntity& previous, const QList<GroupText>& texts,
+                                        const QMap<QString, QString>& fields,
+                                        const QList<PlmVariable>& variables)
+{
+    const QStringList keys = fields.keys();
+    QList<std::optional<PlmVariableType>> types;
+    for (const QString& key : keys)
+        types.append(numericType(key, variables));
+
+    // Texts that carry neither explicit binding may be bound by the value they show, when no
+    // other such text shows it too.
+    const auto isUnmarked = [](const PlmEntity& text) {
+        return !text.attributes.contains(textPropertyText) && !text.attributes.contains(entityNameText);
+    };
+    QList<QList<bool>> showing(texts.size());
+    QList<int> showingCount(keys.size(), 0);
+    for (qsizetype t = 0; t < texts.size(); ++t) {
+        if (!isUnmarked(texts.at(t).entity))
+            continue;
+        const QString& content = *textContent(texts.at(t).entity);
+        showing[t].resize(keys.size());
+        for (qsizetype f = 0; f < keys.size(); ++f) {
+            showing[t][f] = shows(content, fields.value(keys.at(f)), types.at(f));
+            if (showing[t][f])
+                ++showingCount[f];
+        }
+    }
+
+    QMap<QStringList, QString> bindings;
+    for (qsizetype t = 0; t < texts.size(); ++t) {
+        const QMap<QString, QString>& attributes = texts.at(t).entity.attributes;
+        if (attributes.contains(textPropertyText)) {
+            const QString field = attributes.value(textPropertyText);
+            if (fields.contains(field))
+                bindings.insert(texts.at(t).path, field);
+            continue;
+        }
+        if (attributes.contains(entityNameText)) {
+            if (attributes.value(entityNameText) == previous.id)
+                bindings.insert(texts.at(t).path, nameFieldText);
+            continue;
+        }
+        bool bound = false;
+        for (int k = 1; k < 4 && !bound; ++k) {
+            if (!attributes.contains(textFieldKeys[k]))
+                continue;
+            const QString field = attributes.value(textFieldKeys[k]);
+            if (fields.contains(field)) {
+                bindings.insert(texts.at(t).path, field);
+                bound = true;
+            }
+            break; // the first key present decides; naming no field leads on to the value
+        }
+        if (bound)
+            continue;
+        qsizetype match = -1;
+        int matches = 0;
+        for (qsizetype f = 0; f < keys.size(); ++f) {
+            if (showing.at(t).value(f)) {
+                match = f;
+                ++matches;
+            }
+        }
+        if (matches == 1 && showingCount.at(match) == 1)
+            bindings.insert(texts.at(t).path, keys.at(match));
+    }
+    return bindings;
+}
+
+struct FieldRecord {
+    QString value;
+    std::optional<QString> variableID;
+    QString shown;
+};
+
+const QString calculatedTextMessage =
+    QStringLiteral("Ce texte est lié à une variable calculée : modifiez sa formule.");
+
+void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& topLevelID,
+                 bool resolveVariables, QList<PlmVariable>& variables,
+                 const QHash<QString, const PlmVariable*>& previousVariables, int depth);
+
+void rebindEntity(PlmEntity& entity, const PlmEntity& previous, const QString& topLevelID,
+                  bool resolveVariables, QList<PlmVariable>& variables,
+                  const QHash<QString, const PlmVariable*>& previousVariables, int depth)
+{
+    if (depth >= maximumDepth)
+        return;
+    if (const PlmText* previousText = previous.geometry.asText()) {
+        PlmText* text = entity.geometry.asText();
+        if (!text || previousText->text != previous.name)
+            return;
+        const bool textChanged = text->text != previousText->text;
+        const bool nameChanged = entity.name != previous.name;
+        if (!textChanged && nameChanged)
+            text->text = entity.name;
+        else if (textChanged && !nameChanged)
+            entity.name = text->text;
+        return;
+    }
+    if (previous.geometry.asGroup() && entity.geometry.asGroup())
+        rebindGroup(entity, previous, topLevelID, resolveVariables, variables, previousVariables, depth);
+}
+
+void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& topLevelID,
+                 bool resolveVariables, QList<PlmVariable>& variables,
+                 const QHash<QString, const PlmVariable*>& previousVariables, int depth)
+{
+    const PlmEntityList& previousMembers = *previous.geometry.asGroup();
+
+    // Fields, as they were.
+    QMap<QString, QString> fields = dataFields(previous);
+    for (const PlmEntity& member : previousMembers) {
+        const auto named = member.attributes.constFind(entityNameText);
+        if (named != member.attributes.cend() && *named == previous.id) {
+            fields.insert(nameFieldText, previous.name);
+            break;
+        }
+    }
+    const QList<GroupText> previousTexts = groupTexts(previous);
+    if (resolveVariables) {
+        for (const GroupText& text : previousTexts) {
+            const QString field = namedField(text.entity.attributes);
+            if (field.isEmpty() || fields.contains(field))
+                continue;
+            if (const std::optional<qsizetype> index = namedVariableIndex(field, variables)) {
+                const QMap<QString, PlmValue>& values = variables.at(*index).values;
+                const auto value = values.constFind(topLevelID);
+                if (value != values.cend())
+                    fields.insert(field, value->editingText());
+            }
+        }
+    }
+    const QMap<QStringList, QString> bindings = textBindings(previous, previousTexts, fields, variables);
+
+    QStringList keys = fields.keys();
+    plmSortByCodePoints(keys);
+    const QList<GroupText> texts = groupTexts(entity);
+    QMap<QString, FieldRecord> records;
+    for (const QString& field : keys) {
+        const qsizetype variableIndex = resolveVariables
+            ? boundVariableIndex(field, previous.attributes, entity.attributes, variables).value_or(-1)
+            : -1;
+        const PlmVariable* variable = variableIndex >= 0 ? &variables.at(variableIndex) : nullptr;
+        const bool isName = field == nameFieldText;
+        const QString oldValue = isName ? previous.name : fields.value(field);
+        const QString newValue =
+            isName ? entity.name : entity.attributes.value(dataPrefixText + field, oldValue);
+
+        // The last bound text that the user changed, by its content or, for a text showing its
+        // name, by its name.
+        std::optional<QString> edited;
+        for (const GroupText& text : texts) {
+            const auto binding = bindings.constFind(text.path);
+            if (binding == bindings.cend() || *binding != field)
+                continue;
+            const PlmEntity* twin = entityAtPath(previous, text.path);
+            const QString* previousContent = twin ? textContent(*twin) : nullptr;
+            if (!previousContent)
+                continue;
+            const QString& content = *textContent(text.entity);
+            if (content != *previousContent)
+                edited = content;
+            else if (text.entity.name != twin->name && twin->name == *previousContent)
+                edited = text.entity.name;
+        }
+        if (edited && variable && variable->displayText(topLevelID) == *edited)
+            edited.reset();
+
+        enum class Rule { variableChanged, fieldChanged, textEdited, variableValue, unchanged };
+        Rule rule = Rule::unchanged;
+        QString result = oldValue;
+        const auto editingTextOf = [&topLevelID](const PlmVariable& v) {
+            const auto value = v.values.constFind(topLevelID);
+            return value == v.values.cend() ? QString() : value->editingText();
+        };
+        std::optional<PlmValue> currentValue;
+        std::optional<PlmValue> previousValue;
+        if (variable) {
+            currentValue = variable->values.contains(topLevelID)
+                ? std::optional<PlmValue>(variable->values.value(topLevelID))
+                : std::nullopt;
+            const PlmVariable* before = previousVariables.value(variable->id);
+            if (before && before->values.contains(topLevelID))
+                previousValue = before->values.value(topLevelID);
+        }
+        if (variable && currentValue != previousValue) {
+            rule = Rule::variableChanged;
+            result = editingTextOf(*variable);
+        } else if (newValue != oldValue) {
+            rule = Rule::fieldChanged;
+            result = newValue;
+        } else if (edited) {
+            rule = Rule::textEdited;
+            result = *edited;
+        } else if (variable) {
+            rule = Rule::variableValue;
+            result = editingTextOf(*variable);
+        }
+
+        if (result == oldValue && rule != Rule::variableChanged && !edited) {
+            const std::optional<PlmVariableType> type = numericType(field, variables);
+            bool allShown = true;
+            for (const GroupText& text : texts) {
+                const auto binding = bindings.constFind(text.path);
+                if (binding != bindings.cend() && *binding == field
+                    && !shows(*textContent(text.entity), result, type)) {
+                    allShown = false;
+                    break;
+                }
+            }
+            if (allShown)
+                continue;
+        }
+
+        if (variable && (rule == Rule::fieldChanged || rule == Rule::textEdited)) {
+            if (variable->isCalculated())
+                throw PlmWorkError::invalid(calculatedTextMessage);
+            const std::optional<PlmValue> value = PlmValue::parse(result, variable->type);
+            PlmVariable& target = variables[variableIndex];
+            if (value)
+                target.values.insert(topLevelID, *value);
+            else
+                target.values.remove(topLevelID);
+            variable = &target;
+            result = value ? value->editingText() : QString();
+        }
+
+        FieldRecord record;
+        record.value = result;
+        if (variable) {
+            record.variableID = variable->id;
+            record.shown = variable->displayText(topLevelID).value_or(QString());
+        } else {
+            record.shown = result;
+        }
+        records.insert(field, record);
+    }
+
+    // Texts show their field, and keep their binding by key from now on.
+    for (const GroupText& text : texts) {
+        const auto binding = bindings.constFind(text.path);
+        if (binding == bindings.cend())
+            continue;
+        const auto record = records.constFind(*binding);
+        if (record == records.cend())
+            continue;
+        const PlmEntity* twin = entityAtPath(previous, text.path);
+        const QString* twinContent = twin ? textContent(*twin) : nullptr;
+        const bool followsName = text.entity.name == *textContent(text.entity)
+            || (twinContent && twin->name == *twinContent);
+        const bool unchanged = *textContent(text.entity) == record->shown
+            && text.entity.attributes.value(textPropertyText) == *binding
+            && text.entity.attributes.contains(textPropertyText)
+            && (!followsName || text.entity.name == record->shown);
+        if (unchanged)
+            continue;
+        PlmEntity* target = editableEntityAtPath(entity, text.path);
+        if (!target)
+            continue;
+        target->geometry.asText()->text = record->shown;
+        target->attributes.insert(textPropertyText, *binding);
+        if (followsName)
+            target->name = record->shown;
+    }
+
+    // Members, one level down, without variables.
+    if (PlmEntityList* members = entity.geometry.asGroup()) {
+        for (qsizetype i = 0; i < members->size(); ++i) {
+            const qsizetype twin = previousMembers.indexOfId(members->at(i).id);
+            if (twin < 0)
+                continue;
+            PlmEntity member = members->at(i);
+            rebindEntity(member, previousMembers.at(twin), topLevelID, false, variables,
+                         previousVariables, depth + 1);
+            if (!(member == members->at(i)))
+                members->replace(i, member);
+        }
+    }
+
+    for (auto record = records.cbegin(); record != records.cend(); ++record) {
+        entity.attributes.insert(dataPrefixText + record.key(), record->value);
+        if (record.key() == nameFieldText)
+            entity.name = record->value;
+        if (record->variableID)
+            entity.attributes.insert(variablePrefixText + record.key(), *record->variableID);
+    }
+}
+
+} // namespace
+
+QMap<QString, QString> dataFields(const PlmEntity& group)
+{
+    QMap<QString, QString> fields;
+    for (auto it = group.attributes.cbegin(); it != group.attributes.cend(); ++it) {
+        if (it.key().startsWith(dataPrefixText) && !isReservedDataKey(it.key()))
+            fields.insert(it.key().mid(dataPrefixText.size()), it.value());
+    }
+    const auto name = fields.find(nameFieldText);
+    if (name != fields.end())
+        *name = group.name;
+    return fields;
+}
+
+bool isDataGroup(const PlmEntity& entity)
+{
+    if (!entity.geometry.asGroup())
+        return false;
+    for (auto it = entity.attributes.cbegin(); it != entity.attributes.cend(); ++it) {
+        if (it.key().startsWith(dataPrefixText) && !isReservedDataKey(it.key()))
+            return true;
+    }
+    return false;
+}
+
+QList<GroupText> groupTexts(const PlmEntity& group, const QStringList& path)
+{
+    QList<GroupText> texts;
+    if (const PlmEntityList* members = group.geometry.asGroup())
+        collectTexts(*members, path, texts, 0);
+    return texts;
+}
+
+QString normalizedName(const QString& name)
+{
+    const QString folded = PlmTextFolding::folded(name);
+    if (folded == QLatin1String("nom"))
+        return QStringLiteral("name");
+    if (folded == QLatin1String("symbole"))
+        return QStringLiteral("symbol");
+    if (folded == QLatin1String("numero"))
+        return QStringLiteral("number");
+    if (folded == QLatin1String("libelle"))
+        return QStringLiteral("label");
+    return folded;
+}
+
+std::optional<qsizetype> namedVariableIndex(const QString& field, const QList<PlmVariable>& variables)
+{
+    const QString wanted = normalizedName(field);
+    std::optional<qsizetype> found;
+    for (qsizetype i = 0; i < variables.size(); ++i) {
+        if (normalizedName(variables.at(i).name) != wanted)
+            continue;
+        if (found)
+            return std::nullopt; // ambiguous: bind to neither
+        found = i;
+    }
+    return found;
+}
+
+std::optional<qsizetype> boundVariableIndex(const QString& field,
+                                            const QMap<QString, QString>& previousAttributes,
+                                            const QMap<QString, QString>& newAttributes,
+                                            const QList<PlmVariable>& variables)
+{
+    const QString key = variablePrefixText + field;
+    auto id = previousAttributes.constFind(key);
+    if (id == previousAttributes.cend())
+        id = newAttributes.constFind(key);
+    if (id == newAttributes.cend())
+        return namedVariableIndex(field, variables);
+    for (qsizetype i = 0; i < variables.size(); ++i) {
+        if (variables.at(i).id == *id)
+            return i;
+    }
+    return std::nullopt;
+}
+
+void rebindTexts(PlmEntity& entity, const PlmEntity& previous, const QString& topLevelID,
+                 bool resolveVariables, QList<PlmVariable>& variables,
+                 const QHash<QString, const PlmVariable*>& previousVariables)
+{
+    rebindEntity(entity, previous, topLevelID, resolveVariables, variables, previousVariables, 0);
+}
+
+} // namespace PlmTextBinding
+
+void PlmWork::rebindVariableTexts(const PlmWork& previous)
+{
+    QHash<QString, qsizetype> previousEntities;
+    const PlmEntityList& before = previous.map.entities;
+    for (qsizetype i = before.size() - 1; i >= 0; --i)
+        previousEntities.insert(before.at(i).id, i); // first twin wins
+    QHash<QString, const PlmVariable*> previousVariables;
+    for (qsizetype i = previous.variables.size() - 1; i >= 0; --i)
+        previousVariables.insert(previous.variables.at(i).id, &previous.variables.at(i));
+
+    // Changes are made on copies and stored only when every entity succeeded.
+    PlmEntityList entities = map.entities;
+    QList<PlmVariable> newVariables = variables;
+    for (qsizetype i = 0; i < entities.size(); ++i) {
+        const PlmEntity& current = entities.at(i);
+        const auto twin = previousEntities.constFind(current.id);
+        if (twin == previousEntities.cend())
+            continue;
+        const PlmEntity& old = before.at(*twin);
+        const bool texts = current.geometry.asText() && old.geometry.asText();
+        const bool groups = current.geometry.asGroup() && old.geometry.asGroup();
+        if (!texts && !groups)
+            continue;
+        PlmEntity entity = current;
+        PlmTextBinding::rebindTexts(entity, old, entity.id, true, newVariables, previousVariables);
+        if (!(entity == current))
+            entities.replace(i, entity);
+    }
+    map.entities = entities;
+    variables = newVariables;
+}
