@@ -47,8 +47,8 @@ bool isStopCharacter(const Character& c)
 
 class Parser {
 public:
-    Parser(const QString& text, const QList<PlmVariable>& variables)
-        : m_variables(variables)
+    Parser(const QString& text, const PlmFormulaScope& scope)
+        : m_scope(scope)
     {
         // Limits come first, counted in user-perceived characters.
         QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
@@ -198,20 +198,7 @@ private:
         return resolve(token);
     }
 
-    const PlmVariable* find(const QString& name)
-    {
-        if (m_foldedNames.empty()) {
-            m_foldedNames.reserve(size_t(m_variables.size()));
-            for (const PlmVariable& variable : m_variables)
-                m_foldedNames.push_back(PlmTextFolding::folded(variable.name));
-        }
-        const QString key = PlmTextFolding::folded(name);
-        for (size_t i = 0; i < m_foldedNames.size(); ++i) {
-            if (m_foldedNames[i] == key)
-                return &m_variables[qsizetype(i)];
-        }
-        return nullptr;
-    }
+    const PlmVariable* find(const QString& name) const { return m_scope.find(name); }
 
     PlmExpression resolve(const QString& name)
     {
@@ -229,20 +216,43 @@ private:
         return PlmExpression::variable(variable.id);
     }
 
-    const QList<PlmVariable>& m_variables;
-    std::vector<QString> m_foldedNames;
+    const PlmFormulaScope& m_scope;
     std::vector<Character> m_characters;
     size_t m_position = 0;
 };
 
 } // namespace
 
+PlmFormulaScope::PlmFormulaScope(const QList<PlmVariable>& variables)
+    : m_variables(variables)
+{
+    m_firstIndexByFoldedName.reserve(variables.size());
+    for (qsizetype i = 0; i < variables.size(); ++i) {
+        const QString key = PlmTextFolding::folded(variables[i].name);
+        if (!m_firstIndexByFoldedName.contains(key))
+            m_firstIndexByFoldedName.insert(key, i);
+    }
+}
+
+const PlmVariable* PlmFormulaScope::find(const QString& name) const
+{
+    const auto it = m_firstIndexByFoldedName.constFind(PlmTextFolding::folded(name));
+    if (it == m_firstIndexByFoldedName.cend())
+        return nullptr;
+    return &m_variables[it.value()];
+}
+
 namespace PlmFormula {
+
+PlmExpression parse(const QString& text, const PlmFormulaScope& scope)
+{
+    Parser parser(text, scope);
+    return parser.parseWhole();
+}
 
 PlmExpression parse(const QString& text, const QList<PlmVariable>& variables)
 {
-    Parser parser(text, variables);
-    return parser.parseWhole();
+    return parse(text, PlmFormulaScope(variables));
 }
 
 QString reference(const QString& name)

@@ -121,6 +121,13 @@ TEST(PlmFormulaTest, NamesResolveIgnoringCaseAccentsAndSpaces)
     EXPECT_EQ(parse(QStringLiteral("[A] - [B] * A + 3")).referencedVariables(),
               (QSet<QString>{QStringLiteral("a"), QStringLiteral("b")}));
     EXPECT_TRUE(parse(QStringLiteral("1 + 2")).referencedVariables().isEmpty());
+
+    // A scope built once resolves like the list it was built from.
+    const PlmFormulaScope scope(variables);
+    EXPECT_EQ(PlmFormula::parse(QStringLiteral("REGION + [a]]b] + 2020"), scope),
+              parse(QStringLiteral("REGION + [a]]b] + 2020")));
+    EXPECT_EQ(scope.find(QStringLiteral("  région\n"))->id, QStringLiteral("reg"));
+    EXPECT_EQ(scope.find(QStringLiteral("Régions")), nullptr);
 }
 
 TEST(PlmFormulaTest, EachFaultHasItsMessage)
