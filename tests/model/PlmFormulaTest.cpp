@@ -71,11 +71,11 @@ void expectRoundTrip(const QString& formula)
                                            << text.left(200).toStdString();
 }
 
-QString repeated(const QString& piece, int count)
+QString repeated(const QString& unit, int count)
 {
     QString text;
     for (int i = 0; i < count; ++i)
-        text += piece;
+        text += unit;
     return text;
 }
 
