@@ -5,72 +5,123 @@
 
 PlmEntityList::PlmEntityList(std::initializer_list<PlmEntity> entities)
 {
-    m_items.reserve(qsizetype(entities.size()));
     for (const PlmEntity& entity : entities)
-        m_items.append(std::make_shared<PlmEntity>(entity));
+        append(entity);
 }
 
 PlmEntityList::PlmEntityList(const QList<PlmEntity>& entities)
 {
-    m_items.reserve(entities.size());
+    reserve(entities.size());
     for (const PlmEntity& entity : entities)
-        m_items.append(std::make_shared<PlmEntity>(entity));
+        append(entity);
+}
+
+void PlmEntityList::appendHandle(Handle handle)
+{
+    if (m_chunks.isEmpty() || m_chunks.constLast().size() == chunkSize) {
+        m_chunks.append(Chunk());
+        m_chunks.last().reserve(chunkSize);
+    }
+    m_chunks.last().append(std::move(handle));
+    ++m_size;
+}
+
+QList<PlmEntityList::Handle> PlmEntityList::takeTail(qsizetype chunk)
+{
+    QList<Handle> tail;
+    tail.reserve(m_size - chunk * chunkSize);
+    for (qsizetype c = chunk; c < m_chunks.size(); ++c)
+        tail.append(m_chunks.at(c));
+    m_chunks.resize(chunk);
+    m_size = chunk * chunkSize;
+    return tail;
 }
 
 PlmEntity& PlmEntityList::edit(qsizetype i)
 {
-    std::shared_ptr<PlmEntity>& handle = m_items[i]; // detaches the list of handles
-    if (handle.use_count() != 1)
-        handle = std::make_shared<PlmEntity>(*handle);
-    return *handle;
+    Q_ASSERT(i >= 0 && i < m_size);
+    // Detaches the list of chunks, then that chunk's handles, then the entity if shared.
+    Handle& h = m_chunks[i >> chunkShift][i & (chunkSize - 1)];
+    if (h.use_count() != 1)
+        h = std::make_shared<PlmEntity>(*h);
+    return *h;
 }
 
 void PlmEntityList::append(const PlmEntity& entity)
 {
-    m_items.append(std::make_shared<PlmEntity>(entity));
+    appendHandle(std::make_shared<PlmEntity>(entity));
 }
 
 void PlmEntityList::append(PlmEntity&& entity)
 {
-    m_items.append(std::make_shared<PlmEntity>(std::move(entity)));
+    appendHandle(std::make_shared<PlmEntity>(std::move(entity)));
 }
 
 void PlmEntityList::append(const PlmEntityList& entities)
 {
-    m_items.append(entities.m_items);
+    for (const Chunk& chunk : entities.m_chunks)
+        for (const Handle& h : chunk)
+            appendHandle(h);
 }
 
 void PlmEntityList::prepend(const PlmEntity& entity)
 {
-    m_items.prepend(std::make_shared<PlmEntity>(entity));
+    insert(0, entity);
 }
 
 void PlmEntityList::insert(qsizetype i, const PlmEntity& entity)
 {
-    m_items.insert(i, std::make_shared<PlmEntity>(entity));
+    Q_ASSERT(i >= 0 && i <= m_size);
+    const qsizetype chunk = i >> chunkShift;
+    QList<Handle> tail = takeTail(chunk);
+    tail.insert(i - chunk * chunkSize, std::make_shared<PlmEntity>(entity));
+    for (Handle& h : tail)
+        appendHandle(std::move(h));
 }
 
 void PlmEntityList::replace(qsizetype i, const PlmEntity& entity)
 {
-    m_items.replace(i, std::make_shared<PlmEntity>(entity));
+    Q_ASSERT(i >= 0 && i < m_size);
+    m_chunks[i >> chunkShift][i & (chunkSize - 1)] = std::make_shared<PlmEntity>(entity);
 }
 
 void PlmEntityList::removeAt(qsizetype i)
 {
-    m_items.removeAt(i);
+    Q_ASSERT(i >= 0 && i < m_size);
+    const qsizetype chunk = i >> chunkShift;
+    QList<Handle> tail = takeTail(chunk);
+    tail.removeAt(i - chunk * chunkSize);
+    for (Handle& h : tail)
+        appendHandle(std::move(h));
+}
+
+void PlmEntityList::move(qsizetype from, qsizetype to)
+{
+    Q_ASSERT(from >= 0 && from < m_size && to >= 0 && to < m_size);
+    if (from == to)
+        return;
+    const qsizetype chunk = std::min(from, to) >> chunkShift;
+    QList<Handle> tail = takeTail(chunk);
+    tail.move(from - chunk * chunkSize, to - chunk * chunkSize);
+    for (Handle& h : tail)
+        appendHandle(std::move(h));
 }
 
 PlmEntityList PlmEntityList::mid(qsizetype position, qsizetype length) const
 {
     PlmEntityList result;
-    result.m_items = m_items.mid(position, length);
+    if (position < 0)
+        position = 0;
+    const qsizetype end = (length < 0 || position + length > m_size) ? m_size : position + length;
+    for (qsizetype i = position; i < end; ++i)
+        result.appendHandle(handle(i));
     return result;
 }
 
 qsizetype PlmEntityList::indexOfId(const QString& id) const
 {
-    for (qsizetype i = 0; i < m_items.size(); ++i)
-        if (m_items[i]->id == id)
+    for (qsizetype i = 0; i < m_size; ++i)
+        if (handle(i)->id == id)
             return i;
     return -1;
 }
@@ -78,21 +129,25 @@ qsizetype PlmEntityList::indexOfId(const QString& id) const
 QList<PlmEntity> PlmEntityList::toList() const
 {
     QList<PlmEntity> list;
-    list.reserve(m_items.size());
-    for (const auto& handle : m_items)
-        list.append(*handle);
+    list.reserve(m_size);
+    for (const Chunk& chunk : m_chunks)
+        for (const Handle& h : chunk)
+            list.append(*h);
     return list;
 }
 
 bool PlmEntityList::operator==(const PlmEntityList& other) const
 {
-    if (m_items.size() != other.m_items.size())
+    if (m_size != other.m_size)
         return false;
-    for (qsizetype i = 0; i < m_items.size(); ++i) {
-        const auto& a = m_items[i];
-        const auto& b = other.m_items[i];
-        if (a != b && !(*a == *b))
-            return false;
+    for (qsizetype c = 0; c < m_chunks.size(); ++c) {
+        const Chunk& a = m_chunks.at(c);
+        const Chunk& b = other.m_chunks.at(c);
+        if (a.constData() == b.constData())
+            continue; // the same shared chunk
+        for (qsizetype k = 0; k < a.size(); ++k)
+            if (a.at(k) != b.at(k) && !(*a.at(k) == *b.at(k)))
+                return false;
     }
     return true;
 }
@@ -102,14 +157,15 @@ PlmEntityList PlmEntityList::fromJson(const PlmJsonValue& value)
     PlmEntityList list;
     list.reserve(value.size());
     for (PlmJsonValue element : value.elements())
-        list.m_items.append(std::make_shared<PlmEntity>(PlmEntity::fromJson(element)));
+        list.appendHandle(std::make_shared<PlmEntity>(PlmEntity::fromJson(element)));
     return list;
 }
 
 void PlmEntityList::writeJson(PlmJsonWriter& writer) const
 {
     writer.beginArray();
-    for (const auto& handle : m_items)
-        handle->writeJson(writer);
+    for (const Chunk& chunk : m_chunks)
+        for (const Handle& h : chunk)
+            h->writeJson(writer);
     writer.endArray();
 }

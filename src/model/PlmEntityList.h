@@ -10,14 +10,16 @@ struct PlmEntity;
 class PlmJsonValue;
 class PlmJsonWriter;
 
-// The entities of a map or of a group, in drawing order: a list of shared handles to
-// immutable-by-default entities. Copying the list is O(1); changing one entity through
-// edit(i) copies the list of handles and that one entity, never the others' geometries.
+// The entities of a map or of a group, in drawing order: shared handles to entities, kept in
+// fixed-size chunks that are shared too. Copying the list is O(1); changing one entity through
+// edit(i) copies that entity, the handles of its chunk and the short list of chunks, never the
+// other entities: a few microseconds whatever the size of the map.
 //
 // Reading:  for (const PlmEntity& e : map.entities) ...;   map.entities.at(i).id
 // Changing: map.entities.edit(i).name = "…";   map.entities.replace(i, entity);
 //
 // A reference returned by edit() is valid until the list is next changed or copied.
+// Inserting or removing in the middle rewrites the chunks after that place (linear).
 class PlmEntityList {
 public:
     class const_iterator {
@@ -29,24 +31,24 @@ public:
         using reference = const PlmEntity&;
 
         const_iterator() = default;
-        const PlmEntity& operator*() const { return **m_it; }
-        const PlmEntity* operator->() const { return m_it->get(); }
-        const_iterator& operator++() { ++m_it; return *this; }
-        const_iterator operator++(int) { const_iterator old = *this; ++m_it; return old; }
-        const_iterator& operator--() { --m_it; return *this; }
-        const_iterator& operator+=(qsizetype n) { m_it += n; return *this; }
-        const_iterator operator+(qsizetype n) const { return const_iterator(m_it + n); }
-        qsizetype operator-(const const_iterator& other) const { return m_it - other.m_it; }
-        const PlmEntity& operator[](qsizetype n) const { return *m_it[n]; }
-        bool operator==(const const_iterator& other) const { return m_it == other.m_it; }
-        bool operator!=(const const_iterator& other) const { return m_it != other.m_it; }
-        bool operator<(const const_iterator& other) const { return m_it < other.m_it; }
+        const PlmEntity& operator*() const { return m_list->at(m_index); }
+        const PlmEntity* operator->() const { return &m_list->at(m_index); }
+        const_iterator& operator++() { ++m_index; return *this; }
+        const_iterator operator++(int) { const_iterator old = *this; ++m_index; return old; }
+        const_iterator& operator--() { --m_index; return *this; }
+        const_iterator& operator+=(qsizetype n) { m_index += n; return *this; }
+        const_iterator operator+(qsizetype n) const { return const_iterator(m_list, m_index + n); }
+        qsizetype operator-(const const_iterator& other) const { return m_index - other.m_index; }
+        const PlmEntity& operator[](qsizetype n) const { return m_list->at(m_index + n); }
+        bool operator==(const const_iterator& other) const { return m_index == other.m_index; }
+        bool operator!=(const const_iterator& other) const { return m_index != other.m_index; }
+        bool operator<(const const_iterator& other) const { return m_index < other.m_index; }
 
     private:
         friend class PlmEntityList;
-        using Base = QList<std::shared_ptr<PlmEntity>>::const_iterator;
-        explicit const_iterator(Base it) : m_it(it) {}
-        Base m_it;
+        const_iterator(const PlmEntityList* list, qsizetype index) : m_list(list), m_index(index) {}
+        const PlmEntityList* m_list = nullptr;
+        qsizetype m_index = 0;
     };
     using iterator = const_iterator;
     using value_type = PlmEntity;
@@ -55,17 +57,17 @@ public:
     PlmEntityList(std::initializer_list<PlmEntity> entities);
     explicit PlmEntityList(const QList<PlmEntity>& entities);
 
-    qsizetype size() const { return m_items.size(); }
-    qsizetype count() const { return m_items.size(); }
-    bool isEmpty() const { return m_items.isEmpty(); }
-    void reserve(qsizetype size) { m_items.reserve(size); }
+    qsizetype size() const { return m_size; }
+    qsizetype count() const { return m_size; }
+    bool isEmpty() const { return m_size == 0; }
+    void reserve(qsizetype size) { m_chunks.reserve(size / chunkSize + 1); }
 
-    const PlmEntity& at(qsizetype i) const { return *m_items.at(i); }
-    const PlmEntity& operator[](qsizetype i) const { return *m_items.at(i); }
-    const PlmEntity& first() const { return *m_items.first(); }
-    const PlmEntity& last() const { return *m_items.last(); }
-    const_iterator begin() const { return const_iterator(m_items.cbegin()); }
-    const_iterator end() const { return const_iterator(m_items.cend()); }
+    const PlmEntity& at(qsizetype i) const { return *handle(i); }
+    const PlmEntity& operator[](qsizetype i) const { return *handle(i); }
+    const PlmEntity& first() const { return *handle(0); }
+    const PlmEntity& last() const { return *handle(m_size - 1); }
+    const_iterator begin() const { return const_iterator(this, 0); }
+    const_iterator end() const { return const_iterator(this, m_size); }
     const_iterator cbegin() const { return begin(); }
     const_iterator cend() const { return end(); }
 
@@ -75,12 +77,18 @@ public:
     void append(const PlmEntity& entity);
     void append(PlmEntity&& entity);
     void append(const PlmEntityList& entities); // shares the handles
+    // Appends entity i of another list, sharing it.
+    void appendFrom(const PlmEntityList& other, qsizetype i) { appendHandle(other.handle(i)); }
     void prepend(const PlmEntity& entity);
     void insert(qsizetype i, const PlmEntity& entity);
     void replace(qsizetype i, const PlmEntity& entity);
     void removeAt(qsizetype i);
-    void move(qsizetype from, qsizetype to) { m_items.move(from, to); }
-    void clear() { m_items.clear(); }
+    void move(qsizetype from, qsizetype to);
+    void clear()
+    {
+        m_chunks.clear();
+        m_size = 0;
+    }
     PlmEntityList mid(qsizetype position, qsizetype length = -1) const;
 
     // Index of the first entity with this id, or -1.
@@ -99,9 +107,24 @@ public:
     // Whether entity i of both lists is the very same shared entity (for tests of sharing).
     bool sharesEntity(qsizetype i, const PlmEntityList& other, qsizetype j) const
     {
-        return m_items.at(i) == other.m_items.at(j);
+        return handle(i) == other.handle(j);
     }
 
 private:
-    QList<std::shared_ptr<PlmEntity>> m_items;
+    using Handle = std::shared_ptr<PlmEntity>;
+    using Chunk = QList<Handle>;
+    static constexpr qsizetype chunkShift = 8;
+    static constexpr qsizetype chunkSize = qsizetype(1) << chunkShift;
+
+    const Handle& handle(qsizetype i) const
+    {
+        return m_chunks.at(i >> chunkShift).at(i & (chunkSize - 1));
+    }
+    void appendHandle(Handle handle);
+    // The handles from chunk `chunk` on, removed from the list (to be changed and put back).
+    QList<Handle> takeTail(qsizetype chunk);
+
+    // Every chunk holds chunkSize handles except the last, which is never empty.
+    QList<Chunk> m_chunks;
+    qsizetype m_size = 0;
 };

@@ -14,7 +14,7 @@ void collectLeaves(const PlmEntityList& entities, bool visibleOnly, PlmEntityLis
         if (const PlmEntityList* members = entity.geometry.asGroup())
             collectLeaves(*members, visibleOnly, out);
         else
-            out.append(entities.mid(i, 1)); // shares the handle
+            out.appendFrom(entities, i);
     }
 }
 

@@ -58,3 +58,58 @@ TEST(PlmEntityListTest, listOperations)
     // Equal contents compare equal whether or not the entities are shared.
     EXPECT_EQ(PlmEntityList({pointEntity("a")}), PlmEntityList({pointEntity("a")}));
 }
+
+TEST(PlmEntityListTest, largeListsBehaveLikeAPlainList)
+{
+    // Past the size of one chunk, every operation must keep the order a plain list would.
+    PlmEntityList list;
+    QStringList expected;
+    for (int i = 0; i < 1000; ++i) {
+        list.append(pointEntity(QString::number(i)));
+        expected.append(QString::number(i));
+    }
+    auto ids = [](const PlmEntityList& entities) {
+        QStringList result;
+        for (const PlmEntity& entity : entities)
+            result << entity.id;
+        return result;
+    };
+    const PlmEntityList before = list;
+    unsigned seed = 12345;
+    for (int step = 0; step < 300; ++step) {
+        seed = seed * 1103515245u + 12345u;
+        const qsizetype i = qsizetype((seed >> 8) % unsigned(expected.size()));
+        const qsizetype j = qsizetype((seed >> 3) % unsigned(expected.size()));
+        switch (step % 4) {
+        case 0:
+            list.insert(i, pointEntity(QStringLiteral("n%1").arg(step)));
+            expected.insert(i, QStringLiteral("n%1").arg(step));
+            break;
+        case 1:
+            list.removeAt(i);
+            expected.removeAt(i);
+            break;
+        case 2:
+            list.move(i, j);
+            expected.move(i, j);
+            break;
+        case 3:
+            list.edit(i).id = QStringLiteral("e%1").arg(step);
+            expected[i] = QStringLiteral("e%1").arg(step);
+            break;
+        }
+    }
+    EXPECT_EQ(ids(list), expected);
+    EXPECT_EQ(list.size(), expected.size());
+    EXPECT_EQ(before.size(), 1000);
+    EXPECT_EQ(before.at(999).id, QStringLiteral("999"));
+    EXPECT_EQ(ids(list.mid(250, 10)), expected.mid(250, 10));
+
+    PlmEntityList copy = before;
+    copy.edit(700).name = QStringLiteral("x");
+    EXPECT_TRUE(copy.sharesEntity(699, before, 699));
+    EXPECT_FALSE(copy.sharesEntity(700, before, 700));
+    EXPECT_NE(copy, before);
+    copy.edit(700).name = before.at(700).name;
+    EXPECT_EQ(copy, before);
+}
