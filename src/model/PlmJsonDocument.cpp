@@ -58,6 +58,9 @@ public:
         // Pretty-printed documents hold roughly one node per 12 bytes.
         m_s.nodes.reserve(size_t(m_end - m_begin) / 12 + 16);
         std::vector<uint32_t> stack;
+        // A UTF-8 byte order mark, as some editors write, is not part of the text.
+        if (m_end - m_p >= 3 && std::memcmp(m_p, "\xEF\xBB\xBF", 3) == 0)
+            m_p += 3;
         skipSpace();
         for (;;) {
             // A value starts here.
@@ -65,7 +68,6 @@ public:
                 fail("unexpected end of data");
             const char c = *m_p;
             const uint32_t parent = stack.empty() ? kNoParent : stack.back();
-            bool closedNow = false;
             if (c == '{' || c == '[') {
                 const bool object = c == '{';
                 if (int(stack.size()) >= m_maxDepth)
@@ -78,7 +80,6 @@ public:
                     ++m_p;
                     m_s.nodes[index].a = uint32_t(m_s.nodes.size());
                     stack.pop_back();
-                    closedNow = true;
                 } else if (object) {
                     readKey(index);
                     continue;
@@ -101,7 +102,6 @@ public:
             } else {
                 fail("unexpected character");
             }
-            (void)closedNow;
             // After a value: count it in its container, then a comma or the container's end.
             for (;;) {
                 if (stack.empty()) {

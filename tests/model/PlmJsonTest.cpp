@@ -87,6 +87,7 @@ TEST(PlmJsonTest, readerFollowsTheGrammarStrictly)
 {
     EXPECT_TRUE(parses(" \t\r\n{ \"a\" : [ 1 , -0.5e-3 , true , false , null , \"x\" ] } \n"));
     EXPECT_TRUE(parses("0"));
+    EXPECT_TRUE(parses("\xEF\xBB\xBF{}"));
     EXPECT_TRUE(parses("\"\\ud83d\\ude00\""));
     for (const char* bad : {"", "[1,]", "{\"a\":1,}", "01", "+1", ".5", "1.", "1e", "NaN", "Infinity", "[1 2]",
                             "{\"a\" 1}", "{a:1}", "\"\x01\"", "\"\\x\"", "\"\\ud800\"", "\"\\udc00\"",
