@@ -1,0 +1,93 @@
+#include "canvas/VectorCanvas.h"
+#include "support/BenchMaps.h"
+
+#include <QImage>
+#include <QPainter>
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+// Drawing and hit testing of the large generated map (35,000 entities,
+// about 2 million points) in a 1600 × 1000 view.
+namespace {
+
+constexpr int kWidth = 1600;
+constexpr int kHeight = 1000;
+
+const PlmMap& largeMap()
+{
+    static const PlmMap map = BenchMaps::makeLargeMap(35000);
+    return map;
+}
+
+std::unique_ptr<VectorCanvas> fittedCanvas()
+{
+    auto canvas = std::make_unique<VectorCanvas>(largeMap(), false, QString());
+    canvas->setFrame(QRectF(0, 0, kWidth, kHeight));
+    canvas->fit(true);
+    return canvas;
+}
+
+void drawOnce(VectorCanvas& canvas, QImage& image)
+{
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    ViewNode::flipPainter(painter, kHeight);
+    canvas.drawTree(painter, canvas.bounds());
+}
+
+void BM_CanvasFirstDraw(benchmark::State& state)
+{
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto canvas = fittedCanvas();
+        state.ResumeTiming();
+        drawOnce(*canvas, image);  // builds every entity's path, then draws
+    }
+}
+BENCHMARK(BM_CanvasFirstDraw)->Unit(benchmark::kMillisecond);
+
+void BM_CanvasDrawFitted(benchmark::State& state)
+{
+    auto canvas = fittedCanvas();
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    drawOnce(*canvas, image);
+    for (auto _ : state)
+        drawOnce(*canvas, image);
+}
+BENCHMARK(BM_CanvasDrawFitted)->Unit(benchmark::kMillisecond);
+
+void BM_CanvasDrawZoomedCorner(benchmark::State& state)
+{
+    auto canvas = fittedCanvas();
+    const QRectF content = canvas->originalBlockBounds();
+    canvas->zoom(20, content.topLeft() + QPointF(40, -40));
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    drawOnce(*canvas, image);
+    for (auto _ : state)
+        drawOnce(*canvas, image);
+}
+BENCHMARK(BM_CanvasDrawZoomedCorner)->Unit(benchmark::kMillisecond);
+
+void BM_CanvasHitTest(benchmark::State& state)
+{
+    auto canvas = fittedCanvas();
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> x(0, kWidth), y(0, kHeight);
+    QList<QPointF> points;
+    for (int i = 0; i < 1000; ++i)
+        points.append(QPointF(x(random), y(random)));
+    canvas->indexPath(points.first());  // builds the paths and the grid
+    int found = 0;
+    for (auto _ : state) {
+        for (const QPointF& p : points)
+            found += canvas->indexPath(p).has_value() ? 1 : 0;
+    }
+    benchmark::DoNotOptimize(found);
+    state.counters["hit_tests"] = benchmark::Counter(double(state.iterations()) * 1000, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CanvasHitTest)->Unit(benchmark::kMillisecond);
+
+} // namespace
