@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/CommandResponder.h"
+#include "platform/DocumentWindowController.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,7 +12,6 @@
 #include <exception>
 
 class DocumentController;
-class DocumentWindowController;
 class QTimer;
 class QUndoStack;
 class QWidget;

@@ -1,0 +1,74 @@
+#include "app/PlmMapDocument.h"
+
+#include "app/PlmWorkDocument.h"
+#include "model/PlmMapCodec.h"
+#include "platform/Bookmark.h"
+#include "platform/DocumentController.h"
+
+#include <QUrl>
+
+PlmMapDocument::PlmMapDocument(QObject* parent)
+    : Document(parent)
+{
+    storage_.name = QStringLiteral("Sans titre");
+    setFileType(PlmMapCodec::fileTypeIdentifier);
+}
+
+PlmMap PlmMapDocument::map() const
+{
+    std::lock_guard<std::mutex> lock(storageLock_);
+    return storage_;
+}
+
+void PlmMapDocument::setMap(const PlmMap& map)
+{
+    std::lock_guard<std::mutex> lock(storageLock_);
+    storage_ = map;
+}
+
+QByteArray PlmMapDocument::dataOfType(const QString&) const
+{
+    return PlmMapCodec::encode(map());
+}
+
+void PlmMapDocument::readFromData(const QByteArray& data, const QString&)
+{
+    setMap(PlmMapCodec::decode(data));
+}
+
+void PlmMapDocument::makeWindowControllers()
+{
+    openInStudio();
+}
+
+PlmWorkDocument* PlmMapDocument::openInStudio()
+{
+    DocumentController& controller = documentController() ? *documentController() : DocumentController::shared();
+    auto* document = new PlmWorkDocument;
+
+    const PlmMap copy = map();
+    std::optional<QString> source;
+    if (!filePath().isEmpty())
+        source = QUrl::fromLocalFile(filePath()).toString();
+    PlmWork work;
+    work.map = copy;
+    work.sourceMapURL = source;
+    document->setWork(work);
+
+    const bool authored = map().metadata.value(QStringLiteral("studio.authored")) == QLatin1String("true")
+                       && map().metadata.contains(QStringLiteral("studio.authored"));
+    if (authored) {
+        document->setFileType(PlmWorkDocument::plmMapType());
+        document->setFilePath(filePath());
+        if (!filePath().isEmpty() && Bookmark::startAccessing(filePath()))
+            document->adoptScopedDocumentURL(filePath());
+    }
+    document->setDisplayName(copy.name);
+    controller.addDocument(document);
+    document->makeWindowControllers();
+    document->showStudioWindow();
+    if (!authored)
+        document->updateChangeCount(Document::ChangeType::Done);
+    close();
+    return document;
+}

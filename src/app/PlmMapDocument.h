@@ -1,0 +1,35 @@
+#pragma once
+
+#include "model/PlmMap.h"
+#include "platform/Document.h"
+
+#include <mutex>
+
+class DocumentController;
+class PlmWorkDocument;
+
+// The base-map document (".plmmap"). Short-lived: as soon as its windows are asked for, it
+// moves its map into a new work document shown in the studio and closes itself, so a base
+// map is always edited inside a work document.
+class PlmMapDocument : public Document {
+    Q_OBJECT
+public:
+    explicit PlmMapDocument(QObject* parent = nullptr);
+
+    PlmMap map() const;
+    void setMap(const PlmMap& map);
+
+    QByteArray dataOfType(const QString& typeIdentifier) const override;
+    void readFromData(const QByteArray& data, const QString& typeIdentifier) override;
+    void makeWindowControllers() override;
+
+    // Opens the map in a new studio document added to the controller (this document's, else
+    // the shared one) and closes this document. A map whose metadata "studio.authored" is
+    // exactly "true" keeps this file and the ".plmmap" type and opens unchanged; any other
+    // opens as a changed, untitled work whose source map address is this file.
+    PlmWorkDocument* openInStudio();
+
+private:
+    mutable std::mutex storageLock_;
+    PlmMap storage_;
+};

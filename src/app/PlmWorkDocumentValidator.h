@@ -1,0 +1,29 @@
+#pragma once
+
+#include "model/PlmWork.h"
+
+#include <QSet>
+#include <QString>
+#include <optional>
+
+// Validates the successive works of one document. A work copied and changed shares almost
+// all of its storage with the work before it, so the verdict already reached on shared
+// entities, value columns and formulas is reused and only what changed is checked again.
+// The outcome, first failure included, is always the one of PlmWork::validate().
+class PlmWorkDocumentValidator {
+public:
+    // Throws the first failure, as PlmWork::validate() does. A valid work becomes the
+    // reference of the next call.
+    void validate(const PlmWork& work);
+    // Forgets the reference: the next call checks everything.
+    void reset();
+
+private:
+    QSet<QString> validateMap(const PlmWork& work, bool& sameEntities) const;
+    void validateVariables(const PlmWork& work, const QSet<QString>& entityIDs, bool idsUnchanged) const;
+    void validateThematic(const PlmWork& work, const QSet<QString>& entityIDs) const;
+    void validateFormulas(const PlmWork& work) const;
+
+    std::optional<PlmWork> last_;
+    QSet<QString> lastEntityIDs_;
+};
