@@ -1,0 +1,116 @@
+#include "WorkDocumentTestSupport.h"
+
+#include "app/PlmMapDocument.h"
+#include "model/PlmMapCodec.h"
+#include "platform/DocumentController.h"
+#include "platform/UserDefaults.h"
+
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace {
+
+class PlmMapDocumentTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        PlmWorkDocument::registerDocumentTypes();
+        ASSERT_TRUE(dir.isValid());
+    }
+
+    QString writeMap(const QString& name, const QMap<QString, QString>& metadata)
+    {
+        PlmMap map = smallWork().map;
+        map.name = QStringLiteral("Départements");
+        map.metadata = metadata;
+        const QString file = dir.filePath(name);
+        writeBytes(file, PlmMapCodec::encode(map));
+        return file;
+    }
+
+    struct Opened {
+        QPointer<Document> document;
+        QString error;
+    };
+    Opened open(const QString& file)
+    {
+        Opened o;
+        controller.openDocument(file, true, [&o](Document* d, bool, const QString& e) {
+            o.document = d;
+            o.error = e;
+        });
+        return o;
+    }
+
+    UserDefaults::TemporaryScope defaults;
+    FakeStudioWindows windows;
+    QTemporaryDir dir;
+    DocumentController controller;
+};
+
+TEST_F(PlmMapDocumentTest, AuthoredMapKeepsItsFileAndTypeAndOpensUnchanged)
+{
+    const QString file = writeMap(QStringLiteral("dessin.plmmap"), {{QStringLiteral("studio.authored"), QStringLiteral("true")}});
+    const Opened o = open(file);
+    EXPECT_TRUE(o.error.isEmpty());
+    ASSERT_EQ(controller.documents().size(), 1); // the map document left
+    auto* work = qobject_cast<PlmWorkDocument*>(controller.documents().first());
+    ASSERT_NE(work, nullptr);
+    EXPECT_EQ(work->filePath(), file);
+    EXPECT_EQ(work->fileType(), QStringLiteral("ondrel.pelmorastudio.plmmap"));
+    EXPECT_EQ(work->displayName(), QStringLiteral("Départements"));
+    EXPECT_FALSE(work->isDocumentEdited());
+    EXPECT_EQ(work->scopedDocumentPath(), file);
+    EXPECT_EQ(work->work().sourceMapURL, std::optional<QString>(QUrl::fromLocalFile(file).toString()));
+    ASSERT_NE(fakeWindowOf(*work), nullptr);
+    EXPECT_TRUE(fakeWindowOf(*work)->window()->isVisible());
+    EXPECT_FALSE(UserDefaults::contains(PlmWorkDocument::lastDocumentKey)); // not a ".plm"
+
+    // Saving writes the base map back to its own file.
+    work->updateWork(QStringLiteral("Renommer l’entité"), [](PlmWork& w) { w.map.entities.edit(0).name = QStringLiteral("Ain"); });
+    ASSERT_TRUE(work->saveDocument());
+    EXPECT_EQ(PlmMapCodec::decode(fileBytes(file)).entities.at(0).name, QStringLiteral("Ain"));
+}
+
+TEST_F(PlmMapDocumentTest, OtherMapsOpenAsChangedUntitledWorks)
+{
+    for (const QString& value : {QStringLiteral("TRUE"), QStringLiteral("1"), QString()}) {
+        QMap<QString, QString> metadata;
+        if (!value.isNull())
+            metadata.insert(QStringLiteral("studio.authored"), value);
+        const QString file = writeMap(QStringLiteral("import-%1.plmmap").arg(value), metadata);
+        const Opened o = open(file);
+        EXPECT_TRUE(o.error.isEmpty());
+        auto* work = qobject_cast<PlmWorkDocument*>(controller.documents().last());
+        ASSERT_NE(work, nullptr);
+        EXPECT_TRUE(work->filePath().isEmpty());
+        EXPECT_EQ(work->fileType(), QStringLiteral("ondrel.pelmorastudio.plm"));
+        EXPECT_TRUE(work->isDocumentEdited());
+        EXPECT_EQ(work->displayName(), QStringLiteral("Départements"));
+        EXPECT_EQ(work->work().sourceMapURL, std::optional<QString>(QUrl::fromLocalFile(file).toString()));
+        EXPECT_TRUE(work->work().variables.isEmpty());
+    }
+    EXPECT_EQ(controller.documents().size(), 3);
+}
+
+TEST_F(PlmMapDocumentTest, MapOfAnotherVersionOpensNothing)
+{
+    const QString file = dir.filePath(QStringLiteral("futur.plmmap"));
+    writeBytes(file, "{\"map\": {\"entities\": [], \"metadata\": {}, \"name\": \"x\"}, \"version\": 2}");
+    const Opened o = open(file);
+    EXPECT_EQ(o.error, QStringLiteral("Version .plmmap non prise en charge : 2"));
+    EXPECT_EQ(o.document, nullptr);
+    EXPECT_TRUE(controller.documents().isEmpty());
+}
+
+TEST_F(PlmMapDocumentTest, MapDocumentWritesItsMapAlone)
+{
+    PlmMapDocument doc;
+    EXPECT_EQ(doc.map().name, QStringLiteral("Sans titre"));
+    doc.setMap(smallWork().map);
+    EXPECT_TRUE(PlmMapCodec::decode(doc.dataOfType(QStringLiteral("quelconque"))) == smallWork().map);
+}
+
+} // namespace

@@ -1,0 +1,317 @@
+#include "WorkDocumentTestSupport.h"
+
+#include "model/PlmMapCodec.h"
+#include "model/PlmWorkCodec.h"
+#include "platform/Bookmark.h"
+#include "platform/DocumentController.h"
+#include "platform/UserDefaults.h"
+
+#include <QDir>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QUndoStack>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+class PlmWorkDocumentTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        PlmWorkDocument::registerDocumentTypes();
+        ASSERT_TRUE(dir.isValid());
+        DialogHooks::Hooks hooks;
+        hooks.presentError = [this](const QString& m, QWidget*) { errors << m; };
+        hooks.savePanel = [this](const DialogHooks::SavePanelRequest& r) -> std::optional<DialogHooks::SavePanelResult> {
+            panels << r;
+            return std::nullopt;
+        };
+        scoped = std::make_unique<DialogHooks::ScopedHooks>(hooks);
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    UserDefaults::TemporaryScope defaults;
+    FakeStudioWindows windows;
+    QTemporaryDir dir;
+    QStringList errors;
+    QList<DialogHooks::SavePanelRequest> panels;
+    std::unique_ptr<DialogHooks::ScopedHooks> scoped;
+};
+
+TEST_F(PlmWorkDocumentTest, NewDocumentIsAnUntitledWork)
+{
+    PlmWorkDocument doc;
+    EXPECT_EQ(doc.work().map.name, QStringLiteral("Sans titre"));
+    EXPECT_TRUE(doc.work().map.entities.isEmpty());
+    EXPECT_TRUE(doc.work().variables.isEmpty());
+    EXPECT_EQ(doc.fileType(), QStringLiteral("ondrel.pelmorastudio.plm"));
+    EXPECT_EQ(doc.writableTypeIdentifiers(), QStringList{QStringLiteral("ondrel.pelmorastudio.plm")});
+    doc.setFileType(PlmWorkDocument::plmMapType());
+    EXPECT_EQ(doc.writableTypeIdentifiers(),
+              (QStringList{QStringLiteral("ondrel.pelmorastudio.plmmap"), QStringLiteral("ondrel.pelmorastudio.plm")}));
+}
+
+TEST_F(PlmWorkDocumentTest, SavingAsBaseMapRefusesWhatTheMapCannotHold)
+{
+    PlmWorkDocument doc;
+    PlmWork w = smallWork();
+    w.thematic = PlmThematicSettings(); // dropped silently
+    doc.setWork(w);
+    const QString refused = messageOf([&] { doc.encodeDocument(PlmWorkDocument::plmMapType()); });
+    EXPECT_EQ(refused, QStringLiteral("Enregistrez au format .plm pour conserver les données, l’habillage, l’image de fond, "
+                                      "la page d’impression et l’affichage des noms. Le .plmmap contient uniquement le fond vectoriel."));
+
+    w.variables.clear();
+    w.thematic.reset();
+    w.decoration = PlmDecoration();
+    w.decoration->showEntityNames = false;
+    doc.setWork(w);
+    const QByteArray bytes = doc.encodeDocument(PlmWorkDocument::plmMapType());
+    EXPECT_TRUE(PlmMapCodec::decode(bytes) == w.map);
+
+    w.decoration->showEntityNames = true;
+    doc.setWork(w);
+    EXPECT_EQ(messageOf([&] { doc.encodeDocument(PlmWorkDocument::plmMapType()); }), PlmWorkDocument::mapOnlyMessage());
+    w.decoration->showEntityNames.reset();
+    w.decoration->entityNamePositions = QMap<QString, PlmPoint>();
+    doc.setWork(w);
+    EXPECT_NO_THROW(doc.encodeDocument(PlmWorkDocument::plmMapType())); // an empty list of positions is nothing
+    w.decoration->entityNameFontSize = 12;
+    doc.setWork(w);
+    EXPECT_EQ(messageOf([&] { doc.encodeDocument(PlmWorkDocument::plmMapType()); }), PlmWorkDocument::mapOnlyMessage());
+
+    EXPECT_EQ(messageOf([&] { doc.encodeDocument(QStringLiteral("public.json")); }),
+              QStringLiteral("Les données doivent être enregistrées dans un document .plm."));
+}
+
+TEST_F(PlmWorkDocumentTest, ReadingABaseMapMakesABareWork)
+{
+    PlmWork w = smallWork();
+    PlmWorkDocument doc;
+    doc.decodeDocument(PlmMapCodec::encode(w.map), PlmWorkDocument::plmMapType());
+    const PlmWork read = doc.work();
+    EXPECT_TRUE(read.map == w.map);
+    EXPECT_TRUE(read.variables.isEmpty());
+    EXPECT_FALSE(read.thematic.has_value());
+    EXPECT_FALSE(read.decoration.has_value());
+    EXPECT_FALSE(read.sourceMapURL.has_value());
+
+    PlmWorkDocument other;
+    other.decodeDocument(PlmWorkCodec::encode(w), QStringLiteral("n’importe quoi"));
+    EXPECT_EQ(other.work().variables.size(), 1);
+    const QString bad = messageOf([&] { other.decodeDocument("{\"version\": 2, \"work\": {}}", PlmWorkDocument::plmType); });
+    EXPECT_EQ(bad, QStringLiteral("Version .plm non prise en charge : 2"));
+    EXPECT_EQ(other.work().variables.size(), 1); // unchanged
+}
+
+TEST_F(PlmWorkDocumentTest, BaseMapTypeWithVariablesFailsEveryWriteUntilSavedAsPlm)
+{
+    const QString file = path(QStringLiteral("fond.plmmap"));
+    PlmWorkDocument doc;
+    doc.setWork([] { PlmWork w = smallWork(); w.variables.clear(); return w; }());
+    doc.setFileType(PlmWorkDocument::plmMapType());
+    ASSERT_TRUE(doc.saveToFile(file, PlmWorkDocument::plmMapType(), Document::SaveOperation::SaveAs));
+    const QByteArray original = fileBytes(file);
+
+    doc.updateWork(QStringLiteral("Importer les données"), [](PlmWork& w) { w.variables = smallWork().variables; });
+    EXPECT_FALSE(doc.autosave());
+    EXPECT_FALSE(doc.autosave());
+    EXPECT_FALSE(doc.saveDocument());
+    EXPECT_EQ(errors.size(), 2); // the autosave reports once; the explicit save again
+    EXPECT_EQ(errors.first(), PlmWorkDocument::mapOnlyMessage());
+    EXPECT_TRUE(doc.isDocumentEdited());
+    EXPECT_EQ(fileBytes(file), original);
+
+    const QString plm = path(QStringLiteral("travail.plm"));
+    ASSERT_TRUE(doc.saveToFile(plm, PlmWorkDocument::plmType, Document::SaveOperation::SaveAs));
+    EXPECT_FALSE(doc.isDocumentEdited());
+    EXPECT_EQ(PlmWorkCodec::decode(fileBytes(plm)).variables.size(), 1);
+}
+
+TEST_F(PlmWorkDocumentTest, EditThenUndoSavesTheOriginalBytes)
+{
+    const QString file = path(QStringLiteral("aller-retour.plm"));
+    writeBytes(file, PlmWorkCodec::encode(smallWork()));
+    const QByteArray original = fileBytes(file);
+    DocumentController controller;
+    QPointer<Document> opened;
+    controller.openDocument(file, false, [&](Document* d, bool, const QString&) { opened = d; });
+    auto* doc = qobject_cast<PlmWorkDocument*>(opened.data());
+    ASSERT_NE(doc, nullptr);
+
+    doc->updateWork(QStringLiteral("Saisir une cellule"), [](PlmWork& w) { w.variables[0].values.insert(QStringLiteral("c"), PlmValue::number(-0.0)); });
+    doc->updateWork(QStringLiteral("Supprimer les entités"), [](PlmWork& w) {
+        w.map.entities.removeAt(0);
+        w.variables[0].values.remove(QStringLiteral("a"));
+    });
+    doc->undo();
+    doc->undo();
+    EXPECT_FALSE(doc->isDocumentEdited());
+    ASSERT_TRUE(doc->saveToFile(file, doc->fileType(), Document::SaveOperation::Save));
+    EXPECT_EQ(fileBytes(file), original);
+}
+
+TEST_F(PlmWorkDocumentTest, SaveWaitsForPendingEditsAndCompositionGoesIntoTheCopyOnly)
+{
+    PlmWorkDocument doc;
+    doc.setWork(smallWork());
+    doc.makeWindowControllers();
+    FakeStudioWindow* window = fakeWindowOf(doc);
+    ASSERT_NE(window, nullptr);
+
+    window->acceptCommit = false;
+    EXPECT_FALSE(doc.saveDocument());
+    EXPECT_FALSE(doc.saveDocumentAs());
+    EXPECT_TRUE(panels.isEmpty());
+    EXPECT_TRUE(errors.isEmpty());
+
+    window->acceptCommit = true;
+    window->composition = [](PlmWork& w) {
+        w.decoration = PlmDecoration();
+        w.decoration->compositionSize = PlmPoint{595, 842};
+    };
+    const QString file = path(QStringLiteral("composition.plm"));
+    ASSERT_TRUE(doc.saveToFile(file, PlmWorkDocument::plmType, Document::SaveOperation::SaveAs));
+    EXPECT_EQ(PlmWorkCodec::decode(fileBytes(file)).decoration->compositionSize, (PlmPoint{595, 842}));
+    EXPECT_FALSE(doc.work().decoration.has_value());
+
+    EXPECT_FALSE(doc.saveDocumentAs()); // the panel is cancelled
+    EXPECT_EQ(window->commits, 3);
+    ASSERT_EQ(panels.size(), 1);
+    EXPECT_EQ(panels[0].types.size(), 1);
+    EXPECT_EQ(panels[0].types[0].extensions, QStringList{QStringLiteral("plm")});
+}
+
+TEST_F(PlmWorkDocumentTest, OnlyPlmFilesBecomeTheLastDocument)
+{
+    const QString map = path(QStringLiteral("fond.plmmap"));
+    const QString work = path(QStringLiteral("Travail.PLM"));
+    writeBytes(map, "{}");
+    writeBytes(work, "{}");
+    PlmWorkDocument doc;
+    doc.setFilePath(map);
+    EXPECT_FALSE(UserDefaults::contains(PlmWorkDocument::lastDocumentKey));
+    doc.setFilePath(work);
+    EXPECT_EQ(Bookmark::resolve(UserDefaults::dataValue(PlmWorkDocument::lastDocumentKey)), QDir::cleanPath(work));
+}
+
+QStringList warnings;
+void recordWarning(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtWarningMsg)
+        warnings << message;
+}
+
+TEST_F(PlmWorkDocumentTest, UnmakeableBookmarkLogsOneLineAndKeepsTheOldOne)
+{
+    const QString kept = path(QStringLiteral("ancien.plm"));
+    writeBytes(kept, "{}");
+    PlmWorkDocument::rememberLastDocument(kept);
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(recordWarning);
+    PlmWorkDocument::rememberLastDocument(path(QStringLiteral("disparu.plm")));
+    qInstallMessageHandler(previous);
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].startsWith(QStringLiteral("Accès persistant au document Studio indisponible : ")));
+    EXPECT_EQ(Bookmark::resolve(UserDefaults::dataValue(PlmWorkDocument::lastDocumentKey)), QDir::cleanPath(kept));
+}
+
+TEST_F(PlmWorkDocumentTest, RestoreReopensTheLastWorkOrReportsFalseOnce)
+{
+    DocumentController controller;
+    QList<bool> results;
+    auto finish = [&results](bool opened) { results << opened; };
+
+    PlmWorkDocument::restoreLastDocument(finish, controller);
+    EXPECT_EQ(results, QList<bool>{false}); // nothing stored
+
+    UserDefaults::setValue(PlmWorkDocument::lastDocumentKey, QDir::cleanPath(dir.path()).toUtf8());
+    PlmWorkDocument::restoreLastDocument(finish, controller);
+    EXPECT_EQ(results.last(), false); // a folder
+
+    const QString file = path(QStringLiteral("dernier.plm"));
+    writeBytes(file, PlmWorkCodec::encode(smallWork()));
+    PlmWorkDocument::rememberLastDocument(file);
+    PlmWorkDocument::restoreLastDocument(finish, controller);
+    EXPECT_EQ(results.last(), true);
+    ASSERT_EQ(controller.documents().size(), 1);
+    auto* doc = qobject_cast<PlmWorkDocument*>(controller.documents().first());
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->scopedDocumentPath(), QDir::cleanPath(file));
+    EXPECT_NE(fakeWindowOf(*doc), nullptr); // opened with its studio window
+
+    writeBytes(path(QStringLiteral("casse.plm")), "pas du JSON");
+    PlmWorkDocument::rememberLastDocument(path(QStringLiteral("casse.plm")));
+    PlmWorkDocument::restoreLastDocument(finish, controller);
+    EXPECT_EQ(results.last(), false);
+    QFile::remove(path(QStringLiteral("casse.plm")));
+    PlmWorkDocument::restoreLastDocument(finish, controller);
+    EXPECT_EQ(results.size(), 5);
+    EXPECT_EQ(results.last(), false);
+    EXPECT_EQ(controller.documents().size(), 1);
+}
+
+TEST_F(PlmWorkDocumentTest, AcquisitionDialogStartsWithColumnsSelectedUnlessGeoJSONOrShapefile)
+{
+    struct Case {
+        std::optional<QString> format;
+        bool everySelected;
+    };
+    const QList<Case> cases = {{QStringLiteral("GeoJSON"), false}, {QStringLiteral("Shapefile"), false},
+                               {QStringLiteral("geojson"), true}, {std::nullopt, true}, {QStringLiteral("SVG"), true}};
+    for (const Case& c : cases) {
+        PlmWorkDocument doc;
+        PlmWork w = smallWork();
+        if (c.format)
+            w.map.metadata.insert(QStringLiteral("source.format"), *c.format);
+        doc.setWork(w);
+        std::optional<bool> flag;
+        doc.showAcquisitionImport([&](PlmWorkDocument*, bool every, std::function<void()>) {
+            flag = every;
+            return new QWidget;
+        });
+        EXPECT_EQ(flag, std::optional<bool>(c.everySelected)) << c.format.value_or(QStringLiteral("absent")).toStdString();
+    }
+}
+
+TEST_F(PlmWorkDocumentTest, NewAcquisitionDialogReplacesTheOldAndItsCompletionRevealsData)
+{
+    PlmWorkDocument doc;
+    doc.setWork(smallWork());
+    std::function<void()> done;
+    doc.showAcquisitionImport([&](PlmWorkDocument*, bool, std::function<void()> completion) {
+        done = completion;
+        return new QWidget;
+    });
+    QPointer<QWidget> first = doc.acquisitionDialog();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->isVisible());
+    doc.showAcquisitionImport([](PlmWorkDocument*, bool, std::function<void()>) { return new QWidget; });
+    EXPECT_FALSE(first->isVisible());
+    EXPECT_NE(doc.acquisitionDialog(), first.data());
+
+    done();
+    FakeStudioWindow* window = fakeWindowOf(doc);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->reveals, 1);
+    EXPECT_TRUE(window->window()->isVisible());
+
+    doc.close();
+    EXPECT_FALSE(doc.acquisitionDialog()->isVisible());
+    EXPECT_FALSE(window->window()->isVisible());
+    delete first.data();
+}
+
+TEST_F(PlmWorkDocumentTest, ClosingEndsTheScopedAccess)
+{
+    PlmWorkDocument doc;
+    doc.adoptScopedDocumentURL(path(QStringLiteral("a.plm")));
+    doc.adoptScopedDocumentURL(path(QStringLiteral("b.plm")));
+    EXPECT_EQ(doc.scopedDocumentPath(), path(QStringLiteral("b.plm")));
+    doc.close();
+    EXPECT_TRUE(doc.scopedDocumentPath().isEmpty());
+}
+
+} // namespace

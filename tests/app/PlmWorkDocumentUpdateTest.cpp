@@ -1,0 +1,252 @@
+#include "WorkDocumentTestSupport.h"
+
+#include <QUndoStack>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+class PlmWorkDocumentUpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        doc = std::make_unique<PlmWorkDocument>();
+        doc->setWork(smallWork());
+        doc->makeWindowControllers();
+        window = fakeWindowOf(*doc);
+        ASSERT_NE(window, nullptr);
+    }
+
+    void setCell(const QString& entity, double value, const QString& name = QStringLiteral("Saisir une cellule"))
+    {
+        doc->updateWork(name, [&](PlmWork& w) { w.variables[0].values.insert(entity, PlmValue::number(value)); });
+    }
+
+    void deleteEntities(const QSet<QString>& ids)
+    {
+        doc->updateWork(QStringLiteral("Supprimer les entités"), [&](PlmWork& w) {
+            for (qsizetype i = w.map.entities.size() - 1; i >= 0; --i)
+                if (ids.contains(w.map.entities.at(i).id))
+                    w.map.entities.removeAt(i);
+            for (PlmVariable& v : w.variables)
+                for (const QString& id : ids)
+                    v.values.remove(id);
+        });
+    }
+
+    FakeStudioWindows windows;
+    std::unique_ptr<PlmWorkDocument> doc;
+    FakeStudioWindow* window = nullptr;
+};
+
+TEST_F(PlmWorkDocumentUpdateTest, EqualResultRegistersNothing)
+{
+    doc->updateWork(QStringLiteral("Rien"), [](PlmWork& w) { w.variables[0].values.insert(QStringLiteral("a"), PlmValue::number(10)); });
+    EXPECT_EQ(doc->undoStack()->count(), 0);
+    EXPECT_FALSE(doc->isDocumentEdited());
+    EXPECT_EQ(window->reloads, 0);
+}
+
+TEST_F(PlmWorkDocumentUpdateTest, StoredChangeIsOneUndoableStep)
+{
+    setCell(QStringLiteral("a"), 11);
+    EXPECT_EQ(doc->work().variables[0].values.value(QStringLiteral("a")), PlmValue::number(11));
+    EXPECT_EQ(doc->undoStack()->count(), 1);
+    EXPECT_EQ(doc->undoStack()->undoText(), QStringLiteral("Saisir une cellule"));
+    EXPECT_EQ(doc->changeCount(), 1);
+    EXPECT_EQ(window->reloads, 1);
+}
+
+TEST_F(PlmWorkDocumentUpdateTest, ThrowingChangeLeavesWorkUndoAndCountUntouched)
+{
+    setCell(QStringLiteral("a"), 11);
+    const PlmWork stored = doc->work();
+    const QString thrown = messageOf([&] {
+        doc->updateWork(QStringLiteral("Erreur"), [](PlmWork& w) {
+            w.variables[0].values.insert(QStringLiteral("b"), PlmValue::number(99));
+            throw PlmWorkError::invalid(QStringLiteral("Nom de variable déjà utilisé."));
+        });
+    });
+    EXPECT_EQ(thrown, QStringLiteral("Nom de variable déjà utilisé."));
+    EXPECT_TRUE(doc->work() == stored);
+    EXPECT_EQ(doc->undoStack()->count(), 1);
+    EXPECT_EQ(doc->changeCount(), 1);
+    EXPECT_EQ(window->reloads, 1);
+}
+
+TEST_F(PlmWorkDocumentUpdateTest, InvalidResultIsRefusedAndUndoStillUndoesThePreviousStep)
+{
+    const PlmWork original = doc->work();
+    setCell(QStringLiteral("a"), 11);
+    const QString refused = messageOf([&] {
+        doc->updateWork(QStringLiteral("Ajouter une variable"), [](PlmWork& w) {
+            w.variables.append(numberVariable(QStringLiteral("pop2"), QStringLiteral(" population "), {}));
+        });
+    });
+    EXPECT_EQ(refused, QStringLiteral("Les variables doivent avoir un nom et un identifiant uniques."));
+    EXPECT_EQ(doc->work().variables.size(), 1);
+    const QString nonFinite = messageOf([&] { setCell(QStringLiteral("c"), std::numeric_limits<double>::infinity()); });
+    EXPECT_EQ(nonFinite, QStringLiteral("Nombre non fini."));
+    doc->undo();
+    EXPECT_TRUE(doc->work() == original);
+    EXPECT_FALSE(doc->isDocumentEdited());
+}
+
+TEST_F(PlmWorkDocumentUpdateTest, UndoRedoRestoreExactWorksUnderTheSameName)
+{
+    const PlmWork w0 = doc->work();
+    setCell(QStringLiteral("a"), 11);
+    const PlmWork w1 = doc->work();
+    doc->updateWork(QStringLiteral("Renommer une variable"), [](PlmWork& w) { w.variables[0].name = QStringLiteral("Habitants"); });
+    const PlmWork w2 = doc->work();
+    EXPECT_EQ(doc->changeCount(), 2);
+
+    doc->undo();
+    EXPECT_TRUE(doc->work() == w1);
+    EXPECT_EQ(doc->undoStack()->redoText(), QStringLiteral("Renommer une variable"));
+    EXPECT_EQ(doc->changeCount(), 1);
+    doc->undo();
+    EXPECT_TRUE(doc->work() == w0);
+    EXPECT_EQ(doc->changeCount(), 0);
+    doc->redo();
+    doc->redo();
+    EXPECT_TRUE(doc->work() == w2);
+    EXPECT_EQ(doc->changeCount(), 2);
+    doc->undo();
+    EXPECT_TRUE(doc->work() == w1);
+    EXPECT_EQ(doc->undoStack()->undoText(), QStringLiteral("Saisir une cellule"));
+    EXPECT_EQ(window->reloads, 7); // each store, undo and redo refreshes the window once
+}
+
+TEST_F(PlmWorkDocumentUpdateTest, DocumentWithoutWindowStoresChanges)
+{
+    PlmWorkDocument bare;
+    bare.setWork(smallWork());
+    bare.updateWork(QStringLiteral("Saisir une cellule"), [](PlmWork& w) { w.variables[0].values.remove(QStringLiteral("a")); });
+    bare.select({QStringLiteral("b")}, QStringLiteral("b"));
+    EXPECT_FALSE(bare.work().variables[0].values.contains(QStringLiteral("a")));
+    EXPECT_EQ(bare.selectedEntityID(), std::optional<QString>(QStringLiteral("b")));
+}
+
+TEST_F(PlmWorkDocumentUpdateTest, DeletingThePrimaryMakesTheSmallestRemainingIdPrimary)
+{
+    doc->updateWork(QStringLiteral("Créer une entité"), [](PlmWork& w) {
+        w.map.entities.append(square(QStringLiteral("a10")));
+        w.map.entities.append(square(QStringLiteral("a2")));
+    });
+    doc->select({QStringLiteral("c"), QStringLiteral("a2"), QStringLiteral("b"), QStringLiteral("a10")}, QStringLiteral("c"));
+    deleteEntities({QStringLiteral("c")});
+    EXPECT_EQ(doc->selectedEntityID(), std::optional<QString>(QStringLiteral("a10")));
+    EXPECT_EQ(doc->selectedEntityIDs(), (QSet<QString>{QStringLiteral("a2"), QStringLiteral("b"), QStringLiteral("a10")}));
+
+    deleteEntities({QStringLiteral("a2"), QStringLiteral("b"), QStringLiteral("a10")});
+    EXPECT_TRUE(doc->selectedEntityIDs().isEmpty());
+    EXPECT_EQ(doc->selectedEntityID(), std::nullopt);
+}
+
+TEST_F(PlmWorkDocumentUpdateTest, SelectionIsCutToTopLevelEntitiesAndPrimaryChosenByCodePoint)
+{
+    doc->updateWork(QStringLiteral("Grouper les entités"), [](PlmWork& w) {
+        w.map.entities.append(PlmEntity(QStringLiteral("g"), QStringLiteral("Groupe"),
+                                        PlmGeometry::group(PlmEntityList{square(QStringLiteral("m1"))}), PlmStyle()));
+        w.map.entities.append(square(QString::fromUtf8("\xef\xbc\xa1")));     // U+FF21
+        w.map.entities.append(square(QString::fromUtf8("\xf0\x9d\x90\x80"))); // U+1D400, a surrogate pair
+    });
+    window->selections.clear();
+    doc->select({QStringLiteral("m1"), QStringLiteral("zz"), QString::fromUtf8("\xf0\x9d\x90\x80"), QString::fromUtf8("\xef\xbc\xa1")},
+                std::nullopt);
+    EXPECT_EQ(doc->selectedEntityIDs().size(), 2); // a group member and an unknown id are dropped
+    EXPECT_EQ(doc->selectedEntityID(), std::optional<QString>(QString::fromUtf8("\xef\xbc\xa1")));
+    ASSERT_EQ(window->selections.size(), 1);
+
+    doc->select({QStringLiteral("b"), QStringLiteral("d")}, QStringLiteral("x"));
+    EXPECT_EQ(doc->selectedEntityID(), std::optional<QString>(QStringLiteral("b")));
+}
+
+TEST_F(PlmWorkDocumentUpdateTest, SelectingTheOnlySelectedEntityAgainTellsNoWindow)
+{
+    doc->select(QStringLiteral("c"));
+    ASSERT_EQ(window->selections.size(), 1);
+    doc->select(QStringLiteral("c"));
+    EXPECT_EQ(window->selections.size(), 1);
+
+    doc->select({QStringLiteral("c"), QStringLiteral("d")}, QStringLiteral("c"));
+    doc->select(QStringLiteral("c"));
+    EXPECT_EQ(doc->selectedEntityIDs(), QSet<QString>{QStringLiteral("c")});
+    EXPECT_EQ(window->selections.size(), 3);
+
+    doc->select(std::optional<QString>());
+    EXPECT_TRUE(doc->selectedEntityIDs().isEmpty());
+    EXPECT_EQ(window->selections.last().second, std::nullopt);
+}
+
+TEST_F(PlmWorkDocumentUpdateTest, CreateCarteStoresTheDefaultSettingsOnce)
+{
+    doc->updateWork(QStringLiteral("Ajouter une variable"), [](PlmWork& w) {
+        w.variables.prepend(PlmVariable(QStringLiteral("nom"), QStringLiteral("Nom"), PlmVariableType::text, {}, std::nullopt));
+    });
+    ASSERT_TRUE(doc->createCarteIfNeeded());
+    const PlmWork w = doc->work();
+    ASSERT_TRUE(w.thematic.has_value());
+    const PlmThematicSettings& s = *w.thematic;
+    EXPECT_EQ(s.variableID, std::optional<QString>(QStringLiteral("pop")));
+    EXPECT_EQ(s.method, PlmClassificationMethod::quantiles);
+    EXPECT_EQ(s.classCount, 5);
+    EXPECT_EQ(s.palette, PlmPalette::blues);
+    EXPECT_EQ(s.missingColor, (PlmColor{0.78, 0.78, 0.78, 1}));
+    EXPECT_EQ(s.legendPosition, (PlmPoint{0.96, 0.08}));
+    EXPECT_EQ(s.representation, std::nullopt);
+    EXPECT_FALSE(s.thresholds.isEmpty()); // computed by the update
+    EXPECT_EQ(doc->undoStack()->undoText(), QStringLiteral("Créer la carte"));
+
+    const int steps = doc->undoStack()->count();
+    EXPECT_TRUE(doc->createCarteIfNeeded());
+    EXPECT_EQ(doc->undoStack()->count(), steps);
+}
+
+TEST_F(PlmWorkDocumentUpdateTest, CreateCarteWithoutNumericVariableHasNoVariable)
+{
+    PlmWorkDocument bare;
+    PlmWork w = smallWork();
+    w.variables.clear();
+    bare.setWork(w);
+    ASSERT_TRUE(bare.createCarteIfNeeded());
+    EXPECT_EQ(bare.work().thematic->variableID, std::nullopt);
+}
+
+TEST_F(PlmWorkDocumentUpdateTest, AutomaticThresholdsAreKeptUnlessTheirInputsChange)
+{
+    ASSERT_TRUE(doc->createCarteIfNeeded());
+    const QList<double> computed = doc->work().thematic->thresholds;
+
+    doc->updateWork(QStringLiteral("Changer les couleurs"), [](PlmWork& w) {
+        w.thematic->palette = PlmPalette::greens;
+        w.thematic->thresholds = {1, 2}; // written by mistake: the stored ones stay
+    });
+    EXPECT_EQ(doc->work().thematic->thresholds, computed);
+    EXPECT_EQ(doc->work().thematic->palette, PlmPalette::greens);
+
+    setCell(QStringLiteral("b"), 25);
+    PlmWork expected = doc->work();
+    expected.recomputeThematicThresholds();
+    EXPECT_EQ(doc->work().thematic->thresholds, expected.thematic->thresholds);
+    EXPECT_NE(doc->work().thematic->thresholds, computed);
+}
+
+TEST_F(PlmWorkDocumentUpdateTest, SecondSeriesLosesADeletedVariable)
+{
+    doc->updateWork(QStringLiteral("Ajouter une variable"), [](PlmWork& w) {
+        w.variables.append(numberVariable(QStringLiteral("surf"), QStringLiteral("Surface"), {{QStringLiteral("a"), 3}}));
+    });
+    ASSERT_TRUE(doc->createCarteIfNeeded());
+    doc->updateWork(QStringLiteral("Changer la représentation"), [](PlmWork& w) {
+        PlmSecondSymbolSeries second;
+        second.variableID = QStringLiteral("surf");
+        w.thematic->secondSymbols = second;
+    });
+    ASSERT_EQ(doc->work().thematic->secondSymbols->variableID, std::optional<QString>(QStringLiteral("surf")));
+    doc->updateWork(QStringLiteral("Supprimer une variable"), [](PlmWork& w) { w.variables.removeLast(); });
+    EXPECT_EQ(doc->work().thematic->secondSymbols->variableID, std::nullopt);
+}
+
+} // namespace
