@@ -37,17 +37,19 @@ const QString* textContent(const PlmEntity& entity)
     return text ? &text->text : nullptr;
 }
 
-void collectTexts(const PlmEntityList& members, const QStringList& path, QList<GroupText>& texts,
-                  int depth)
+void collectTexts(const PlmEntityList& members, const QStringList& path,
+                  const QList<qsizetype>& indexes, QList<GroupText>& texts, int depth)
 {
     if (depth >= maximumDepth)
         return;
-    for (const PlmEntity& member : members) {
+    for (qsizetype i = 0; i < members.size(); ++i) {
+        const PlmEntity& member = members.at(i);
         if (member.geometry.asText()) {
-            texts.append(GroupText{path + QStringList{member.id}, member});
+            texts.append(GroupText{path + QStringList{member.id}, indexes + QList<qsizetype>{i}, member});
         } else if (const PlmEntityList* inner = member.geometry.asGroup()) {
             if (!isDataGroup(member))
-                collectTexts(*inner, path + QStringList{member.id}, texts, depth + 1);
+                collectTexts(*inner, path + QStringList{member.id}, indexes + QList<qsizetype>{i},
+                             texts, depth + 1);
         }
     }
 }
@@ -67,21 +69,46 @@ const PlmEntity* entityAtPath(const PlmEntity& group, const QStringList& path)
     return current;
 }
 
-// The same entity made unique for writing (copy on write along the path).
-PlmEntity* editableEntityAtPath(PlmEntity& group, const QStringList& path)
+// The text found by groupTexts, made unique for writing (copy on write along its index chain).
+PlmEntity* editableText(PlmEntity& group, const GroupText& text)
 {
     PlmEntity* current = &group;
-    for (const QString& id : path) {
+    for (qsizetype index : text.indexes) {
         PlmEntityList* members = current->geometry.asGroup();
-        if (!members)
-            return nullptr;
-        const qsizetype index = members->indexOfId(id);
-        if (index < 0)
+        if (!members || index >= members->size())
             return nullptr;
         current = &members->edit(index);
     }
     return current;
 }
+
+// The texts of the previous group by path, so that each new text finds its twin without a
+// walk down the member lists; a twin the walk did not reach is looked up along its path.
+class PreviousTexts {
+public:
+    PreviousTexts(const PlmEntity& group, const QList<GroupText>& texts)
+        : m_group(group)
+        , m_texts(texts)
+    {
+        m_byPath.reserve(texts.size());
+        for (qsizetype i = texts.size() - 1; i >= 0; --i)
+            m_byPath.insert(texts.at(i).path, i);
+    }
+
+    // The previous text entity at this path, or null when there is none or it is no text.
+    const PlmEntity* twin(const QStringList& path) const
+    {
+        const auto found = m_byPath.constFind(path);
+        const PlmEntity* entity = found != m_byPath.cend() ? &m_texts.at(*found).entity
+                                                           : entityAtPath(m_group, path);
+        return entity && entity->geometry.asText() ? entity : nullptr;
+    }
+
+private:
+    const PlmEntity& m_group;
+    const QList<GroupText>& m_texts;
+    QHash<QStringList, qsizetype> m_byPath;
+};
 
 // The field a text names by its first non-empty binding key, for adding variable fields.
 QString namedField(const QMap<QString, QString>& attributes)
@@ -122,7 +149,7 @@ bool shows(const QString& text, const QString& value, std::optional<PlmVariableT
 }
 
 // Which field each text of the previous group shows, by its path.
-QMap<QStringList, QString> textBindings(const PlmEntity& previous, const QList<GroupText>& texts,
+QHash<QStringList, QString> textBindings(const PlmEntity& previous, const QList<GroupText>& texts,
                                         const QMap<QString, QString>& fields,
                                         const QList<PlmVariable>& variables)
 {
@@ -150,7 +177,7 @@ QMap<QStringList, QString> textBindings(const PlmEntity& previous, const QList<G
         }
     }
 
-    QMap<QStringList, QString> bindings;
+    QHash<QStringList, QString> bindings;
     for (qsizetype t = 0; t < texts.size(); ++t) {
         const QMap<QString, QString>& attributes = texts.at(t).entity.attributes;
         if (attributes.contains(textPropertyText)) {
@@ -255,7 +282,8 @@ void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& to
             }
         }
     }
-    const QMap<QStringList, QString> bindings = textBindings(previous, previousTexts, fields, variables);
+    const QHash<QStringList, QString> bindings = textBindings(previous, previousTexts, fields, variables);
+    const PreviousTexts previousByPath(previous, previousTexts);
 
     QStringList keys = fields.keys();
     plmSortByCodePoints(keys);
@@ -278,10 +306,10 @@ void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& to
             const auto binding = bindings.constFind(text.path);
             if (binding == bindings.cend() || *binding != field)
                 continue;
-            const PlmEntity* twin = entityAtPath(previous, text.path);
-            const QString* previousContent = twin ? textContent(*twin) : nullptr;
-            if (!previousContent)
+            const PlmEntity* twin = previousByPath.twin(text.path);
+            if (!twin)
                 continue;
+            const QString* previousContent = textContent(*twin);
             const QString& content = *textContent(text.entity);
             if (content != *previousContent)
                 edited = content;
@@ -369,7 +397,7 @@ void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& to
         const auto record = records.constFind(*binding);
         if (record == records.cend())
             continue;
-        const PlmEntity* twin = entityAtPath(previous, text.path);
+        const PlmEntity* twin = previousByPath.twin(text.path);
         const QString* twinContent = twin ? textContent(*twin) : nullptr;
         const bool followsName = text.entity.name == *textContent(text.entity)
             || (twinContent && twin->name == *twinContent);
@@ -379,7 +407,7 @@ void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& to
             && (!followsName || text.entity.name == record->shown);
         if (unchanged)
             continue;
-        PlmEntity* target = editableEntityAtPath(entity, text.path);
+        PlmEntity* target = editableText(entity, text);
         if (!target)
             continue;
         target->geometry.asText()->text = record->shown;
@@ -390,10 +418,15 @@ void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& to
 
     // Members, one level down, without variables.
     if (PlmEntityList* members = entity.geometry.asGroup()) {
+        QHash<QString, qsizetype> previousIndex;
+        previousIndex.reserve(previousMembers.size());
+        for (qsizetype i = previousMembers.size() - 1; i >= 0; --i)
+            previousIndex.insert(previousMembers.at(i).id, i); // the first twin wins
         for (qsizetype i = 0; i < members->size(); ++i) {
-            const qsizetype twin = previousMembers.indexOfId(members->at(i).id);
-            if (twin < 0)
+            const auto found = previousIndex.constFind(members->at(i).id);
+            if (found == previousIndex.cend())
                 continue;
+            const qsizetype twin = *found;
             PlmEntity member = members->at(i);
             rebindEntity(member, previousMembers.at(twin), topLevelID, false, variables,
                          previousVariables, depth + 1);
@@ -441,7 +474,7 @@ QList<GroupText> groupTexts(const PlmEntity& group, const QStringList& path)
 {
     QList<GroupText> texts;
     if (const PlmEntityList* members = group.geometry.asGroup())
-        collectTexts(*members, path, texts, 0);
+        collectTexts(*members, path, {}, texts, 0);
     return texts;
 }
 

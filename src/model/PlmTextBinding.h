@@ -35,6 +35,7 @@ bool isDataGroup(const PlmEntity& entity);
 // A text entity reached from a group, with the ids from the group's member down to it.
 struct GroupText {
     QStringList path;
+    QList<qsizetype> indexes; // the member index at each step of the path
     PlmEntity entity;
 };
 
