@@ -5,26 +5,57 @@
 #include "model/PlmNumberText.h"
 
 #include <charconv>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 PlmJsonWriter::PlmJsonWriter(size_t reserveBytes)
 {
     if (reserveBytes)
-        m_out.reserve(reserveBytes);
-    m_levels.reserve(32);
+        grow(reserveBytes);
+    m_levels.resize(32);
+}
+
+void PlmJsonWriter::grow(size_t extra)
+{
+    const size_t capacity = std::max(m_capacity * 2, m_size + extra + 4096);
+    m_out.resize(qsizetype(capacity));
+    m_buffer = m_out.data();
+    m_capacity = capacity;
+}
+
+void PlmJsonWriter::put(const char* bytes, size_t length)
+{
+    std::memcpy(room(length), bytes, length);
+    m_size += length;
 }
 
 void PlmJsonWriter::newline()
 {
-    m_out.push_back('\n');
-    m_out.append(m_levels.size() * 2, ' ');
+    const size_t indent = m_depth * 2;
+    char* p = room(indent + 1);
+    *p = '\n';
+    std::memset(p + 1, ' ', indent);
+    m_size += indent + 1;
+}
+
+void PlmJsonWriter::push(bool isObject)
+{
+    if (m_depth == m_levels.size())
+        m_levels.emplace_back();
+    Level& level = m_levels[m_depth++];
+    level.isObject = isObject;
+    level.empty = true;
+    level.hasKey = false;
+    level.lastKey.clear();
 }
 
 void PlmJsonWriter::beforeValue()
 {
-    if (m_levels.empty())
+    if (m_depth == 0)
         return;
-    Level& level = m_levels.back();
+    Level& level = m_levels[m_depth - 1];
     if (level.isObject) {
         if (!m_afterKey)
             throw PlmJsonEncodingError(QStringLiteral("A value inside an object needs a key."));
@@ -32,16 +63,16 @@ void PlmJsonWriter::beforeValue()
         return;
     }
     if (!level.empty)
-        m_out.push_back(',');
+        put(',');
     level.empty = false;
     newline();
 }
 
 void PlmJsonWriter::key(std::string_view utf8Key)
 {
-    if (m_levels.empty() || !m_levels.back().isObject || m_afterKey)
+    if (m_depth == 0 || !m_levels[m_depth - 1].isObject || m_afterKey)
         throw PlmJsonEncodingError(QStringLiteral("A key is only written inside an object."));
-    Level& level = m_levels.back();
+    Level& level = m_levels[m_depth - 1];
     if (level.hasKey && !(std::string_view(level.lastKey) < utf8Key))
         throw PlmJsonEncodingError(
             QStringLiteral("JSON keys written out of order: \"%1\" after \"%2\".")
@@ -50,11 +81,11 @@ void PlmJsonWriter::key(std::string_view utf8Key)
     level.lastKey.assign(utf8Key);
     level.hasKey = true;
     if (!level.empty)
-        m_out.push_back(',');
+        put(',');
     level.empty = false;
     newline();
     appendQuoted(utf8Key);
-    m_out.append(" : ");
+    put(" : ", 3);
     m_afterKey = true;
 }
 
@@ -67,37 +98,35 @@ void PlmJsonWriter::key(const QString& key)
 void PlmJsonWriter::beginObject()
 {
     beforeValue();
-    m_out.push_back('{');
-    m_levels.push_back(Level{true, true, std::string(), false});
+    put('{');
+    push(true);
 }
 
 void PlmJsonWriter::beginArray()
 {
     beforeValue();
-    m_out.push_back('[');
-    m_levels.push_back(Level{false, true, std::string(), false});
+    put('[');
+    push(false);
 }
 
 void PlmJsonWriter::endObject()
 {
-    if (m_levels.empty() || !m_levels.back().isObject || m_afterKey)
+    if (m_depth == 0 || !m_levels[m_depth - 1].isObject || m_afterKey)
         throw PlmJsonEncodingError(QStringLiteral("Unbalanced JSON object."));
-    const bool empty = m_levels.back().empty;
-    m_levels.pop_back();
+    const bool empty = m_levels[--m_depth].empty;
     if (!empty)
         newline();
-    m_out.push_back('}');
+    put('}');
 }
 
 void PlmJsonWriter::endArray()
 {
-    if (m_levels.empty() || m_levels.back().isObject)
+    if (m_depth == 0 || m_levels[m_depth - 1].isObject)
         throw PlmJsonEncodingError(QStringLiteral("Unbalanced JSON array."));
-    const bool empty = m_levels.back().empty;
-    m_levels.pop_back();
+    const bool empty = m_levels[--m_depth].empty;
     if (!empty)
         newline();
-    m_out.push_back(']');
+    put(']');
 }
 
 void PlmJsonWriter::beginCase(std::string_view caseName)
@@ -116,13 +145,16 @@ void PlmJsonWriter::endCase()
 void PlmJsonWriter::writeNull()
 {
     beforeValue();
-    m_out.append("null");
+    put("null", 4);
 }
 
 void PlmJsonWriter::writeBool(bool value)
 {
     beforeValue();
-    m_out.append(value ? "true" : "false");
+    if (value)
+        put("true", 4);
+    else
+        put("false", 5);
 }
 
 void PlmJsonWriter::writeInteger(qint64 value)
@@ -130,7 +162,7 @@ void PlmJsonWriter::writeInteger(qint64 value)
     beforeValue();
     char buffer[24];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    m_out.append(buffer, result.ptr);
+    put(buffer, size_t(result.ptr - buffer));
 }
 
 void PlmJsonWriter::writeDouble(double value)
@@ -140,7 +172,9 @@ void PlmJsonWriter::writeDouble(double value)
             QStringLiteral("Unable to encode Double.%1 directly in JSON.")
                 .arg(std::isnan(value) ? QStringLiteral("nan") : QStringLiteral("infinity")));
     beforeValue();
-    PlmNumberText::appendShortest(m_out, value);
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    put(buffer, size_t(result.ptr - buffer));
 }
 
 void PlmJsonWriter::writeString(const QString& value)
@@ -158,45 +192,47 @@ void PlmJsonWriter::writeUtf8String(std::string_view utf8)
 void PlmJsonWriter::appendQuoted(std::string_view utf8)
 {
     static const char hex[] = "0123456789abcdef";
-    m_out.push_back('"');
+    put('"');
     size_t runStart = 0;
     for (size_t i = 0; i < utf8.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(utf8[i]);
         if (c >= 0x20 && c != '"' && c != '\\')
             continue;
-        m_out.append(utf8.data() + runStart, i - runStart);
+        put(utf8.data() + runStart, i - runStart);
         runStart = i + 1;
         switch (c) {
-        case '"': m_out.append("\\\""); break;
-        case '\\': m_out.append("\\\\"); break;
-        case '\n': m_out.append("\\n"); break;
-        case '\r': m_out.append("\\r"); break;
-        case '\t': m_out.append("\\t"); break;
-        case '\b': m_out.append("\\b"); break;
-        case '\f': m_out.append("\\f"); break;
+        case '"': put("\\\"", 2); break;
+        case '\\': put("\\\\", 2); break;
+        case '\n': put("\\n", 2); break;
+        case '\r': put("\\r", 2); break;
+        case '\t': put("\\t", 2); break;
+        case '\b': put("\\b", 2); break;
+        case '\f': put("\\f", 2); break;
         default:
-            m_out.append("\\u00");
-            m_out.push_back(hex[c >> 4]);
-            m_out.push_back(hex[c & 15]);
+            put("\\u00", 4);
+            put(hex[c >> 4]);
+            put(hex[c & 15]);
         }
     }
-    m_out.append(utf8.data() + runStart, utf8.size() - runStart);
-    m_out.push_back('"');
+    put(utf8.data() + runStart, utf8.size() - runStart);
+    put('"');
 }
 
 void PlmJsonWriter::writeBase64(const QByteArray& bytes)
 {
     beforeValue();
-    m_out.push_back('"');
-    PlmBase64::append(m_out, bytes);
-    m_out.push_back('"');
+    put('"');
+    const QByteArray encoded = PlmBase64::encode(bytes);
+    put(encoded.constData(), size_t(encoded.size()));
+    put('"');
 }
 
 QByteArray PlmJsonWriter::takeBytes()
 {
-    if (!m_levels.empty())
+    if (m_depth != 0)
         throw PlmJsonEncodingError(QStringLiteral("Unbalanced JSON document."));
-    QByteArray bytes(m_out.data(), qsizetype(m_out.size()));
-    m_out.clear();
-    return bytes;
+    m_out.resize(qsizetype(m_size));
+    m_buffer = nullptr;
+    m_size = m_capacity = 0;
+    return std::exchange(m_out, QByteArray());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
 #include <string>
@@ -55,7 +56,7 @@ public:
     void endCase();
 
     // The text written so far (complete once every object and array is closed).
-    const std::string& text() const { return m_out; }
+    QByteArrayView text() const { return QByteArrayView(m_buffer, qsizetype(m_size)); }
     QByteArray takeBytes();
 
 private:
@@ -63,13 +64,34 @@ private:
     void newline();
     void appendQuoted(std::string_view utf8);
 
+    void push(bool isObject);
+    void grow(size_t extra);
+    char* room(size_t extra)
+    {
+        if (m_size + extra > m_capacity)
+            grow(extra);
+        return m_buffer + m_size;
+    }
+    void put(char c)
+    {
+        *room(1) = c;
+        ++m_size;
+    }
+    void put(const char* bytes, size_t length);
     struct Level {
-        bool isObject;
-        bool empty;
+        bool isObject = false;
+        bool empty = true;
+        bool hasKey = false;
         std::string lastKey;
-        bool hasKey;
     };
-    std::string m_out;
+    // Written straight into the bytes that takeBytes() hands over: no copy at the end, and
+    // growth by realloc, which the system can do without copying large blocks.
+    QByteArray m_out;
+    char* m_buffer = nullptr;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+    // Levels are reused rather than popped, so that writing allocates nothing per object.
     std::vector<Level> m_levels;
+    size_t m_depth = 0;
     bool m_afterKey = false;
 };
