@@ -78,6 +78,117 @@ void collectLeaves(const PlmEntity& entity, bool ancestorsHidden, CanvasEntry& e
 
 } // namespace
 
+namespace {
+
+double segmentDistance2(const QPointF& p, const QPointF& a, const QPointF& b)
+{
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    const double len2 = dx * dx + dy * dy;
+    double t = len2 > 0 ? ((p.x() - a.x()) * dx + (p.y() - a.y()) * dy) / len2 : 0;
+    t = std::clamp(t, 0.0, 1.0);
+    const double ex = a.x() + t * dx - p.x(), ey = a.y() + t * dy - p.y();
+    return ex * ex + ey * ey;
+}
+
+// Douglas–Peucker on one run of straight segments: keeps the points that
+// stray more than the tolerance from the chords.
+void simplifyRun(const std::vector<QPointF>& run, double tol2, QPainterPath& out)
+{
+    const size_t n = run.size();
+    if (n <= 2) {
+        for (size_t i = 1; i < n; ++i)
+            out.lineTo(run[i]);
+        return;
+    }
+    std::vector<char> keep(n, 0);
+    keep[0] = keep[n - 1] = 1;
+    std::vector<std::pair<size_t, size_t>> stack{{0, n - 1}};
+    while (!stack.empty()) {
+        const auto [a, b] = stack.back();
+        stack.pop_back();
+        double worst = -1;
+        size_t index = 0;
+        for (size_t i = a + 1; i < b; ++i) {
+            const double d = segmentDistance2(run[i], run[a], run[b]);
+            if (d > worst) {
+                worst = d;
+                index = i;
+            }
+        }
+        if (worst > tol2) {
+            keep[index] = 1;
+            stack.push_back({a, index});
+            stack.push_back({index, b});
+        }
+    }
+    for (size_t i = 1; i < n; ++i)
+        if (keep[i])
+            out.lineTo(run[i]);
+}
+
+} // namespace
+
+QPainterPath CanvasEntityCache::simplify(const QPainterPath& path, double tolerance)
+{
+    QPainterPath out;
+    out.setFillRule(path.fillRule());
+    const double tol2 = tolerance * tolerance;
+    const int n = path.elementCount();
+    std::vector<QPointF> run;  // the current point, then straight segments' ends
+    auto flush = [&] {
+        simplifyRun(run, tol2, out);
+        if (!run.empty())
+            run.erase(run.begin(), run.end() - 1);
+    };
+    for (int i = 0; i < n; ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        switch (e.type) {
+        case QPainterPath::MoveToElement:
+            flush();
+            run.clear();
+            out.moveTo(e.x, e.y);
+            run.push_back(QPointF(e.x, e.y));
+            break;
+        case QPainterPath::LineToElement:
+            run.push_back(QPointF(e.x, e.y));
+            break;
+        case QPainterPath::CurveToElement:
+            flush();
+            if (i + 2 < n) {
+                const QPainterPath::Element c2 = path.elementAt(i + 1), end = path.elementAt(i + 2);
+                out.cubicTo(QPointF(e.x, e.y), QPointF(c2.x, c2.y), QPointF(end.x, end.y));
+                run.assign(1, QPointF(end.x, end.y));
+            }
+            i += 2;
+            break;
+        case QPainterPath::CurveToDataElement:
+            break;
+        }
+    }
+    flush();
+    return out;
+}
+
+const QPainterPath& CanvasEntityCache::drawingPath(const CanvasLeaf& leaf, double pixelsPerUnit)
+{
+    // Vertices that stray less than half a device pixel from the simplified
+    // outline add nothing that antialiasing can show.
+    if (!(pixelsPerUnit > 0) || !std::isfinite(pixelsPerUnit) || leaf.path.elementCount() < 16)
+        return leaf.path;
+    const int level = int(std::floor(std::log2(0.5 / pixelsPerUnit)));
+    for (const auto& [l, p] : leaf.simplified)
+        if (l == level)
+            return p.elementCount() > 0 ? p : leaf.path;
+    QPainterPath p = simplify(leaf.path, std::ldexp(1.0, level));
+    // Keep the original when little would be saved: an empty copy marks that.
+    if (p.elementCount() * 5 > leaf.path.elementCount() * 4)
+        p = QPainterPath();
+    if (leaf.simplified.size() >= 3)
+        leaf.simplified.removeFirst();
+    leaf.simplified.append({level, p});
+    return p.elementCount() > 0 ? leaf.simplified.last().second : leaf.path;
+}
+
 bool CanvasEntityCache::overlaps(const QRectF& a, const QRectF& b)
 {
     return a.left() <= b.right() && b.left() <= a.right() && a.top() <= b.bottom() && b.top() <= a.bottom();

@@ -24,6 +24,8 @@ struct CanvasLeaf {
     QList<QPainterPath> clips;
     QRectF bounds;        // map units; a point gives a zero-size rectangle
     bool hasBounds = false;
+    // Coarser copies of `path` by level of detail (see CanvasEntityCache::drawingPath).
+    mutable QList<QPair<int, QPainterPath>> simplified;
 };
 
 struct CanvasEntry {
@@ -59,6 +61,15 @@ public:
     int builtSinceReset() const { return m_builtSinceReset; }
 
     static CanvasEntry build(const PlmEntity& entity);
+
+    // The leaf's path for drawing at `pixelsPerUnit` device pixels per map
+    // unit, without the vertices that stray less than a fraction of a pixel
+    // from the outline: a fitted view of a large map has tens of points per
+    // few pixels. Copies are kept per power-of-two tolerance.
+    static const QPainterPath& drawingPath(const CanvasLeaf& leaf, double pixelsPerUnit);
+    // Drops the vertices of straight runs that lie within `tolerance` of the
+    // simplified line (Douglas–Peucker); curves and each run's ends stay.
+    static QPainterPath simplify(const QPainterPath& path, double tolerance);
     // Rectangles that meet, zero-size ones included.
     static bool overlaps(const QRectF& a, const QRectF& b);
 

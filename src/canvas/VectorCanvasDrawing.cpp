@@ -148,6 +148,7 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
         visibleMap = mapT.inverted().mapRect(preBlock);
     }
 
+    painter.setTransform(world);
     const int count = m_cache.size();
     for (int i = 0; i < count; ++i) {
         const CanvasEntry& entry = m_cache.entry(i);
@@ -168,6 +169,7 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
             painter.setPen(QPen(accentColor, 2));
             painter.setBrush(Qt::NoBrush);
             painter.drawRect(frame);
+            painter.setTransform(world);
         }
     }
     painter.setTransform(viewT);
@@ -175,12 +177,11 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
 
 void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle)
 {
+    // The painter comes and goes in the world transform (map units → device).
     const PlmEntity& entity = leaf.entity;
     const bool clipped = !leaf.clips.isEmpty();
-    const QTransform viewT = painter.transform();
     if (clipped) {
         painter.save();
-        painter.setTransform(world);
         for (const QPainterPath& clip : leaf.clips)
             painter.setClipPath(clip, Qt::IntersectClip);
     }
@@ -188,7 +189,7 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
     if (leaf.isPoint) {
         // Points are drawn in view coordinates, at a radius in view points.
         const QTransform mapT(m_scale, 0, 0, m_yAxisSign * m_scale, m_offset.x(), m_offset.y());
-        painter.setTransform(viewT);
+        painter.setTransform(mapT.inverted() * world);
         const QPointF c = mapT.map(leaf.point);
         const double r = pointRadiusInView(entity);
         if (std::shared_ptr<const ProportionalShape> shape = pointShape(entity)) {
@@ -219,33 +220,34 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
         } else {
             QPainterPath oval;
             oval.addEllipse(c, r, r);
-            if (entity.style.fill)
-                painter.fillPath(oval, qcolor(*entity.style.fill));
-            if (selectedSingle || (entity.style.lineWidth > 0 && entity.style.stroke.alpha > 0)) {
-                const QPen pen = strokePen(entity.style, selectedSingle, 1.0);
-                if (pen.style() != Qt::NoPen)
-                    painter.strokePath(oval, pen);
-            }
+            const bool stroked = selectedSingle || (entity.style.lineWidth > 0 && entity.style.stroke.alpha > 0);
+            painter.setBrush(entity.style.fill ? QBrush(qcolor(*entity.style.fill)) : QBrush(Qt::NoBrush));
+            painter.setPen(stroked ? strokePen(entity.style, selectedSingle, 1.0) : QPen(Qt::NoPen));
+            painter.drawPath(oval);
         }
-    } else {
         painter.setTransform(world);
+    } else {
+        const QPainterPath& path = CanvasEntityCache::drawingPath(leaf, std::sqrt(std::abs(world.determinant())));
+        // Separate fill and stroke calls are faster than drawPath with both
+        // for the small paths that large maps are made of.
         if (!leaf.isPolyline) {
             const auto override = leaf.isArea ? fillOverrides.constFind(entity.id) : fillOverrides.constEnd();
             if (override != fillOverrides.constEnd())
-                painter.fillPath(leaf.path, qcolor(*override));
+                painter.fillPath(path, qcolor(*override));
             else if (entity.style.fill)
-                painter.fillPath(leaf.path, qcolor(*entity.style.fill));
+                painter.fillPath(path, qcolor(*entity.style.fill));
         }
         if (selectedSingle || (entity.style.lineWidth > 0 && entity.style.stroke.alpha > 0)) {
             const QPen pen = strokePen(entity.style, selectedSingle, 1.0 / m_scale);
             if (pen.style() != Qt::NoPen)
-                painter.strokePath(leaf.path, pen);
+                painter.strokePath(path, pen);
         }
     }
 
-    if (clipped)
+    if (clipped) {
         painter.restore();
-    painter.setTransform(viewT);
+        painter.setTransform(world);
+    }
 }
 
 std::optional<QRectF> VectorCanvas::backgroundImageViewRect() const

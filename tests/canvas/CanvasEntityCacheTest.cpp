@@ -1,0 +1,74 @@
+#include "canvas/CanvasEntityCache.h"
+#include "support/CanvasTestMaps.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+using namespace CanvasTestMaps;
+
+namespace {
+
+PlmEntity denseCircle(const QString& id, double cx, double cy, double r, int points)
+{
+    PlmPolygon polygon;
+    for (int k = 0; k < points; ++k) {
+        const double a = 2 * std::numbers::pi * k / points;
+        polygon.exterior.append({cx + r * std::cos(a), cy + r * std::sin(a)});
+    }
+    return PlmEntity(id, id, PlmGeometry::polygon(polygon), style({0, 0, 0, 1}, PlmColor{1, 0, 0, 1}));
+}
+
+} // namespace
+
+TEST(CanvasEntityCache, SimplifiedPathsStayWithinTheTolerance)
+{
+    const CanvasEntry entry = CanvasEntityCache::build(denseCircle("c", 0, 0, 100, 400));
+    ASSERT_EQ(entry.leaves.size(), 1);
+    const CanvasLeaf& leaf = entry.leaves.first();
+    // 0.1 pixel per unit: the circle is 20 pixels wide and needs few vertices.
+    const QPainterPath& coarse = CanvasEntityCache::drawingPath(leaf, 0.1);
+    EXPECT_LT(coarse.elementCount(), leaf.path.elementCount() / 4);
+    EXPECT_EQ(&CanvasEntityCache::drawingPath(leaf, 0.1), &coarse);  // kept for the next frame
+    for (int i = 0; i < coarse.elementCount(); ++i) {
+        const QPainterPath::Element e = coarse.elementAt(i);
+        EXPECT_NEAR(std::hypot(e.x, e.y), 100, 1e-9);  // kept vertices are original ones
+    }
+    // Every original vertex lies within half a pixel (5 units) of the simplified outline.
+    const QPolygonF polygon = coarse.toFillPolygon();
+    for (int i = 0; i < leaf.path.elementCount(); i += 7) {
+        const QPointF p(leaf.path.elementAt(i).x, leaf.path.elementAt(i).y);
+        double best = 1e9;
+        for (int k = 0; k + 1 < polygon.size(); ++k) {
+            const QPointF a = polygon[k], b = polygon[k + 1];
+            const QPointF d = b - a;
+            const double t = std::clamp(QPointF::dotProduct(p - a, d) / QPointF::dotProduct(d, d), 0.0, 1.0);
+            best = std::min(best, std::hypot(a.x() + t * d.x() - p.x(), a.y() + t * d.y() - p.y()));
+        }
+        EXPECT_LE(best, 5.0);
+    }
+    // Zoomed in, the path is drawn whole.
+    EXPECT_EQ(CanvasEntityCache::drawingPath(leaf, 100).elementCount(), leaf.path.elementCount());
+}
+
+TEST(CanvasEntityCache, GridCandidatesAndReuse)
+{
+    PlmEntityList entities;
+    for (int i = 0; i < 400; ++i)
+        entities.append(squareEntity(QString::number(i), (i % 20) * 10, (i / 20) * 10, (i % 20) * 10 + 5, (i / 20) * 10 + 5));
+    entities.append(pointEntity("p", 3, 3));
+    entities.append(squareEntity("big", -1000, -1000, 1000, 1000));
+    CanvasEntityCache cache;
+    cache.reset(entities);
+    EXPECT_EQ(cache.candidates(QRectF(52, 52, 1, 1)), (QList<int>{105, 401}));
+    EXPECT_EQ(cache.candidates(QRectF(2, 2, 2, 2)), (QList<int>{0, 400, 401}));
+    EXPECT_TRUE(cache.candidates(QRectF(5000, 5000, 1, 1)).isEmpty());
+    EXPECT_EQ(cache.builtSinceReset(), 402);
+
+    PlmEntityList changed = entities;
+    changed.edit(7).name = QStringLiteral("renommé");
+    cache.reset(changed);
+    cache.ensureAll();
+    EXPECT_EQ(cache.builtSinceReset(), 1);
+}
