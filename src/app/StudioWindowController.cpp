@@ -1,0 +1,212 @@
+#include "app/StudioWindowController.h"
+
+#include "app/PlmWorkDocument.h"
+#include "app/StudioSplit.h"
+#include "app/StudioWindowText.h"
+#include "canvas/FondWindowController.h"
+#include "canvas/VectorCanvas.h"
+#include "data/DataWindowController.h"
+#include "decorations/DecorationController.h"
+#include "decorations/InspectorScroll.h"
+#include "layout/CarteWindowController.h"
+#include "platform/CommandRouter.h"
+#include "platform/UserDefaults.h"
+#include "platform/ViewHost.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QScreen>
+
+const QString StudioWindowController::modeKey = QStringLiteral("Studio.Mode");
+const QString StudioWindowController::tabKey = QStringLiteral("Studio.Tab");
+const QString StudioWindowController::columnsKey = QStringLiteral("Studio.Columns");
+const QString StudioWindowController::bottomKey = QStringLiteral("Studio.Bottom");
+const QString StudioWindowController::frameKey = QStringLiteral("Studio.WindowFrame");
+const QString StudioWindowController::flexibleSpaceIdentifier = QStringLiteral("Toolbar.FlexibleSpace");
+const QString StudioWindowController::emptyPreviewText =
+    QStringLiteral("Ouvrez un document .plmmap ou importez un fond historique depuis le menu Fichier.");
+
+std::optional<StudioWindowController::Mode> StudioWindowController::modeFromRaw(qint64 raw)
+{
+    if (raw == 0)
+        return Mode::fond;
+    if (raw == 2)
+        return Mode::carte;
+    return std::nullopt;
+}
+
+StudioWindowController::StudioWindowController(PlmWorkDocument* document)
+{
+    horizontal = new StudioSplit(true, columnsKey, {240, 320});
+    vertical = new StudioSplit(false, bottomKey, {260});
+    horizontal->setObjectName(columnsKey);
+    vertical->setObjectName(bottomKey);
+
+    // The panes read the work through the document, held weakly.
+    setDocument(document);
+    QPointer<PlmWorkDocument> weak(document);
+    const auto readWork = [weak]() -> std::optional<PlmWork> {
+        if (!weak)
+            return std::nullopt;
+        return weak->work();
+    };
+    const PlmMap map = document ? document->work().map : PlmMap();
+    fond = new FondWindowController(map, this);
+    data = new DataWindowController(readWork, this);
+    carte = new CarteWindowController(readWork, true, this);
+
+    fondContent = fond->view();
+    dataContent = data->studioTableView();
+    carteContent = carte->view();
+    fondInspector = fond->makeInspector();
+    dataInspector = data->studioInspectorView();
+
+    preview = new VectorCanvas(document ? document->work().map : PlmMap(), false, emptyPreviewText);
+    previewView = new ViewHost;
+    previewView->setObjectName(QStringLiteral("Studio.Preview"));
+    previewView->setRootNode(preview);
+
+    QWidget* studioWindow = window(); // made by makeWindow(), 1536 × 940
+    buildInspectors();
+    fond->attach(readWork);
+    attachResponders();
+
+    studioWindow->setMinimumSize(1100, 680);
+    studioWindow->installEventFilter(this);
+    restoreFrame();
+    synchronizeWindowTitleWithDocumentName();
+
+    registerWindowCommands();
+    buildToolbar(static_cast<QMainWindow*>(studioWindow));
+    buildContent(static_cast<QMainWindow*>(studioWindow));
+    wireSelection();
+
+    reloadObjects();
+    const Mode restored = modeFromRaw(UserDefaults::integerValue(modeKey, 0)).value_or(Mode::fond);
+    switchMode(restored, false);
+    selectTab(int(UserDefaults::integerValue(tabKey, 0)));
+}
+
+StudioWindowController::~StudioWindowController()
+{
+    saveFrame();
+    // Views taken out of the window by embed() have no parent: they are ours to delete.
+    // The others go with the window; the panes delete their own.
+    for (QWidget* own : {static_cast<QWidget*>(previewView), static_cast<QWidget*>(statisticsScroll),
+                         static_cast<QWidget*>(backgroundInspector), static_cast<QWidget*>(svgTextInspector)}) {
+        if (own && !own->parent())
+            delete own;
+    }
+}
+
+void StudioWindowController::install()
+{
+    PlmWorkDocument::setStudioWindowFactory(
+        [](PlmWorkDocument* document) -> DocumentWindowController* { return new StudioWindowController(document); });
+}
+
+PlmWorkDocument* StudioWindowController::workingDocument() const
+{
+    return qobject_cast<PlmWorkDocument*>(document());
+}
+
+std::optional<PlmWork> StudioWindowController::currentWork() const
+{
+    if (PlmWorkDocument* doc = workingDocument())
+        return doc->work();
+    return std::nullopt;
+}
+
+QWidget* StudioWindowController::makeWindow()
+{
+    auto* studioWindow = new QMainWindow;
+    studioWindow->setObjectName(QStringLiteral("Studio"));
+    studioWindow->resize(1536, 940);
+    return studioWindow;
+}
+
+void StudioWindowController::attachResponders()
+{
+    // Each pane answers before the window for the widgets it shows; the window and the
+    // document follow through the window's own attachments.
+    CommandRouter& router = CommandRouter::shared();
+    const auto attachPane = [&router](QWidget* widget, QObject* pane) {
+        if (auto* responder = dynamic_cast<CommandResponder*>(pane); widget && responder)
+            router.attach(widget, responder, pane);
+    };
+    attachPane(fondContent, fond);
+    attachPane(fondInspector, fond);
+    attachPane(dataContent, data);
+    attachPane(dataInspector, data);
+    attachPane(carteContent, carte);
+    attachPane(carte->inspectorScroll(), carte);
+}
+
+void StudioWindowController::restoreFrame()
+{
+    QWidget* studioWindow = window();
+    const QByteArray saved = UserDefaults::dataValue(frameKey);
+    if (!saved.isEmpty() && studioWindow->restoreGeometry(saved))
+        return;
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = studioWindow->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        studioWindow->move(frame.topLeft());
+    }
+}
+
+void StudioWindowController::saveFrame()
+{
+    if (isWindowLoaded())
+        UserDefaults::setValue(frameKey, window()->saveGeometry());
+}
+
+bool StudioWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (isWindowLoaded() && watched == window()) {
+        if (event->type() == QEvent::Close || event->type() == QEvent::Hide)
+            saveFrame();
+    }
+    return DocumentWindowController::eventFilter(watched, event);
+}
+
+QString StudioWindowController::windowTitleForDocumentDisplayName(const QString& displayName) const
+{
+    // An untitled work is named after its base map.
+    PlmWorkDocument* doc = workingDocument();
+    if (doc && doc->filePath().isEmpty() && displayName == QStringLiteral("Sans titre")) {
+        const QString mapName = doc->work().map.name;
+        if (!mapName.trimmed().isEmpty())
+            return QStringLiteral("Studio — ") + mapName;
+    }
+    return QStringLiteral("Studio — ") + displayName;
+}
+
+void StudioWindowController::embed(QWidget* view, QWidget* host, int padding)
+{
+    if (!view || !host)
+        return;
+    const QList<QWidget*> children = host->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    if (children.size() == 1 && children.first() == view)
+        return;
+    for (QWidget* child : children) {
+        if (child != view) {
+            child->hide();
+            child->setParent(nullptr); // the owner of the view keeps it for later
+        }
+    }
+    delete host->layout();
+    auto* layout = new QGridLayout(host);
+    layout->setContentsMargins(padding, padding, padding, padding);
+    layout->setSpacing(0);
+    layout->addWidget(view, 0, 0);
+    view->show();
+}
+
+QString StudioWindowController::statisticsSummary(const QString& name, const QList<PlmValue>& values)
+{
+    return StudioWindowText::statisticsSummary(name, values);
+}

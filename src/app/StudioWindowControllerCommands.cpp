@@ -1,0 +1,136 @@
+#include "app/PlmWorkDocument.h"
+#include "app/StudioSplit.h"
+#include "app/StudioWindowController.h"
+#include "canvas/FondWindowController.h"
+#include "canvas/VectorCanvas.h"
+#include "layout/CarteWindowController.h"
+#include "platform/CommandRouter.h"
+
+#include <QButtonGroup>
+#include <QToolButton>
+#include <QWidget>
+
+// The commands of the window's own controls: modes, tabs, panels, fit and zoom. Commands
+// whose neighbours are not there yet are not registered, so their buttons stay disabled.
+void StudioWindowController::registerWindowCommands()
+{
+    const auto changeMode = [this](QObject* sender) {
+        if (!sender)
+            return;
+        if (const std::optional<Mode> chosen = modeFromRaw(sender->property("tag").toLongLong()))
+            switchMode(*chosen, true);
+        else
+            updateModeButtons();
+    };
+    registerCommand(QStringLiteral("changeMode:"), {changeMode, {}});
+    registerCommand(QStringLiteral("selectModeMenu:"), {changeMode, {}});
+    registerCommand(QStringLiteral("changeTab:"), {[this](QObject*) { selectTab(tabs->checkedId()); }, {}});
+
+    const auto panelCheck = [](StudioSplit* split, int panel) {
+        return [split, panel] {
+            CommandValidation validation;
+            validation.checked = !split->isPanelHidden(panel);
+            return validation;
+        };
+    };
+    registerCommand(QStringLiteral("toggleObjects:"), {[this](QObject*) { horizontal->togglePanel(0); },
+                                                       panelCheck(horizontal, 0)});
+    registerCommand(QStringLiteral("toggleInspector:"), {[this](QObject*) { horizontal->togglePanel(2); },
+                                                         panelCheck(horizontal, 2)});
+    registerCommand(QStringLiteral("toggleBottom:"), {[this](QObject*) {
+                                                          if (commitEditing())
+                                                              vertical->togglePanel(1);
+                                                      },
+                                                      panelCheck(vertical, 1)});
+    registerCommand(QStringLiteral("expandBottom:"), {[this](QObject*) {
+                                                          if (commitEditing())
+                                                              vertical->toggleExpanded();
+                                                      },
+                                                      {}});
+
+    const auto currentMapView = [this]() -> VectorCanvas* {
+        return mode == Mode::carte ? carte->mapView() : fond->canvas();
+    };
+    registerCommand(QStringLiteral("fit:"), {[currentMapView](QObject*) {
+                                                 if (VectorCanvas* view = currentMapView())
+                                                     view->fit(false);
+                                             },
+                                             {}});
+    registerCommand(QStringLiteral("zoomIn:"), {[currentMapView](QObject*) {
+                                                    if (VectorCanvas* view = currentMapView())
+                                                        view->zoom(1.25);
+                                                },
+                                                {}});
+    registerCommand(QStringLiteral("zoomOut:"), {[currentMapView](QObject*) {
+                                                     if (VectorCanvas* view = currentMapView())
+                                                         view->zoom(0.8);
+                                                 },
+                                                 {}});
+}
+
+void StudioWindowController::registerCommand(const QString& name, Command command)
+{
+    m_commands.insert(name, std::move(command));
+    validateToolbarItems();
+}
+
+bool StudioWindowController::handles(const QString& command) const
+{
+    return m_commands.contains(command);
+}
+
+CommandValidation StudioWindowController::validate(const QString& command, QAction*) const
+{
+    const auto it = m_commands.constFind(command);
+    if (it == m_commands.constEnd()) {
+        CommandValidation none;
+        none.enabled = false;
+        return none;
+    }
+    return it->validate ? it->validate() : CommandValidation{};
+}
+
+void StudioWindowController::perform(const QString& command, QObject* sender)
+{
+    const auto it = m_commands.constFind(command);
+    if (it != m_commands.constEnd() && it->perform)
+        it->perform(sender);
+}
+
+bool StudioWindowController::performCommand(const QString& name, QObject* sender)
+{
+    if (!handles(name) || !validate(name, nullptr).enabled)
+        return false;
+    perform(name, sender);
+    validateToolbarItems();
+    return true;
+}
+
+bool StudioWindowController::sendCommand(QWidget* start, const QString& name, QObject* sender)
+{
+    for (CommandResponder* responder : CommandRouter::shared().chainFrom(start)) {
+        if (!responder->handles(name))
+            continue;
+        if (!responder->validate(name, nullptr).enabled)
+            return false;
+        responder->perform(name, sender);
+        return true;
+    }
+    return false;
+}
+
+void StudioWindowController::validateToolbarItems()
+{
+    for (auto it = m_toolCommands.constBegin(); it != m_toolCommands.constEnd(); ++it)
+        it.key()->setEnabled(handles(it.value()) && validate(it.value(), nullptr).enabled);
+    for (auto it = m_dataCommands.constBegin(); it != m_dataCommands.constEnd(); ++it) {
+        bool enabled = false;
+        for (CommandResponder* responder : CommandRouter::shared().chainFrom(dataContent)) {
+            if (responder->handles(it.value())) {
+                enabled = responder->validate(it.value(), nullptr).enabled;
+                break;
+            }
+        }
+        it.key()->setEnabled(enabled);
+    }
+}

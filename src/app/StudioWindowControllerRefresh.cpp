@@ -1,0 +1,384 @@
+#include "app/PlmWorkDocument.h"
+#include "app/StudioSplit.h"
+#include "app/StudioWindowController.h"
+#include "app/StudioWindowText.h"
+#include "canvas/FondWindowController.h"
+#include "canvas/VectorCanvas.h"
+#include "data/DataWindowController.h"
+#include "decorations/DecorationController.h"
+#include "decorations/InspectorIcon.h"
+#include "decorations/InspectorScroll.h"
+#include "layout/CarteWindowController.h"
+#include "platform/UserDefaults.h"
+#include "platform/ViewHost.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace {
+
+constexpr int bottomTabCount = 3;
+
+QString selectionKeyOfEntity(const QString& id)
+{
+    return QStringLiteral("entity:") + id;
+}
+
+} // namespace
+
+// --- Committing pending edits ------------------------------------------------------------
+
+bool StudioWindowController::commitEditing()
+{
+    if (!data->committing) {
+        data->committing = true;
+        // Focusing the table ends a cell edit in progress.
+        if (QTableView* table = data->table(); table && table->window() == window())
+            table->setFocus();
+        const bool committed = data->commitPendingEdit();
+        data->committing = false;
+        if (!committed)
+            return false;
+    }
+    if (!carte->commitPendingEdits())
+        return false;
+    // Leaving no focused widget ends any other text edit of the window.
+    if (isWindowLoaded()) {
+        if (QWidget* focused = window()->focusWidget())
+            focused->clearFocus();
+    }
+    return true;
+}
+
+// --- Modes ---------------------------------------------------------------------------------
+
+bool StudioWindowController::switchMode(Mode newMode, bool createCarte)
+{
+    if (!commitEditing()) {
+        updateModeButtons();
+        return false;
+    }
+    PlmWorkDocument* doc = workingDocument();
+    if (newMode == Mode::carte && createCarte && (!doc || !doc->createCarteIfNeeded()))
+        return false;
+    if (newMode == Mode::fond) {
+        DecorationController* decorations = carte->decorationController();
+        decorations->commitTextEdit();
+        decorations->clearSelection();
+        decorations->updateSelection();
+    }
+    inspectingBackground = false;
+    mode = newMode;
+    UserDefaults::setValue(modeKey, int(newMode));
+    if (newMode == Mode::carte) {
+        embed(carteContent, canvasHost, 0);
+        embed(carte->inspectorScroll(), inspectorBody, 0);
+    } else {
+        embed(fondContent, canvasHost, 0);
+        embed(fondInspector, inspectorBody, 0);
+    }
+    updateModeButtons();
+    reloadObjects();
+    if (isWindowLoaded() && window()->layout())
+        window()->layout()->activate();
+    QWidget* focus = newMode == Mode::carte ? carteContent : fondContent;
+    if (focus)
+        focus->setFocus();
+    return true;
+}
+
+void StudioWindowController::updateModeButtons()
+{
+    const QColor accent = QApplication::palette().color(QPalette::Highlight);
+    const QColor label = QApplication::palette().color(QPalette::ButtonText);
+    for (auto it = modeItems.constBegin(); it != modeItems.constEnd(); ++it) {
+        QToolButton* button = it.value();
+        const bool current = it.key() == mode;
+        button->setChecked(current);
+        const QColor tint = current ? accent : label;
+        button->setIcon(InspectorIcon::symbol(button->property("symbolName").toString(), tint));
+        QColor background = accent;
+        background.setAlphaF(current ? 0.15f : 0.0f);
+        button->setStyleSheet(QStringLiteral("QToolButton { border: none; border-radius: 6px; padding: 0 8px; color: %1; "
+                                             "background-color: rgba(%2, %3, %4, %5); }")
+                                  .arg(tint.name())
+                                  .arg(background.red())
+                                  .arg(background.green())
+                                  .arg(background.blue())
+                                  .arg(background.alphaF()));
+    }
+}
+
+// --- Bottom tabs ---------------------------------------------------------------------------
+
+bool StudioWindowController::selectTab(int tab)
+{
+    const auto showCurrentTab = [this] {
+        if (QAbstractButton* button = tabs->button(bottomTab))
+            button->setChecked(true);
+    };
+    if (tab < 0 || tab >= bottomTabCount) {
+        showCurrentTab();
+        return false;
+    }
+    if (!data->committing) {
+        data->committing = true;
+        const bool committed = data->commitPendingEdit();
+        data->committing = false;
+        if (!committed) {
+            showCurrentTab();
+            return false;
+        }
+    }
+    bottomTab = tab;
+    showCurrentTab();
+    UserDefaults::setValue(tabKey, tab);
+    if (tab == 0) {
+        embed(dataContent, bottomBody, 0);
+    } else if (tab == 1) {
+        embed(previewView, bottomBody, 0);
+        if (isWindowLoaded() && window()->layout())
+            window()->layout()->activate();
+        preview->fit(true);
+    } else {
+        embed(statisticsScroll, bottomBody, 16);
+    }
+    refreshStatistics();
+    return true;
+}
+
+bool StudioWindowController::revealData()
+{
+    if (!commitEditing() || !selectTab(0))
+        return false;
+    if (vertical->isPanelHidden(1))
+        vertical->togglePanel(1);
+    embed(dataInspector, inspectorBody, 0);
+    if (isWindowLoaded() && window()->layout())
+        window()->layout()->activate();
+    // The active column of the data pane is its own to scroll to; the stand-in has none.
+    if (QTableView* table = data->table())
+        table->setFocus();
+    return true;
+}
+
+// --- The refresh after a change ---------------------------------------------------------
+
+void StudioWindowController::reloadObjects()
+{
+    PlmWorkDocument* doc = workingDocument();
+    if (!doc)
+        return;
+    const PlmWork work = doc->work();
+
+    fond->reloadFromDocument();
+    data->reloadTable();
+    carte->refreshControls();
+
+    if (!(preview->map() == work.map))
+        preview->setMap(work.map);
+    refreshPrintFormat();
+    std::optional<PlmBackgroundImage> background;
+    if (work.decoration)
+        background = work.decoration->backgroundImage;
+    if (!(preview->backgroundImage() == background))
+        preview->setBackgroundImage(background);
+
+    // The outline is rebuilt only when the work differs from the one it shows.
+    if (!objectsSignature || !(*objectsSignature == work)) {
+        rebuildObjects(work);
+        objectsSignature = work;
+    }
+    refreshStatistics();
+    restoreOutlineSelection();
+    if (inspectingBackground && backgroundInspector)
+        embed(backgroundInspector, inspectorBody, 0);
+    updateStatus();
+    validateToolbarItems();
+}
+
+void StudioWindowController::updateStatus()
+{
+    PlmWorkDocument* doc = workingDocument();
+    if (!doc || !status)
+        return;
+    const PlmWork work = doc->work();
+    status->setText(StudioWindowText::statusLine(work.map.entities.size(), work.variables.size(),
+                                                 data->selectedEntityIDs().size()));
+}
+
+void StudioWindowController::refreshStatistics()
+{
+    const std::optional<PlmWork> work = currentWork();
+    if (!work || !statistics)
+        return;
+    // The text depends on the variables alone.
+    if (m_statisticsVariables && *m_statisticsVariables == work->variables)
+        return;
+    m_statisticsVariables = work->variables;
+    statistics->setText(StudioWindowText::statisticsText(*work));
+}
+
+void StudioWindowController::refreshPrintFormat()
+{
+    if (!printFormat || !printWidth || !printHeight)
+        return;
+    double width = 297;
+    double height = 210;
+    if (const std::optional<PlmWork> work = currentWork(); work && work->decoration && work->decoration->printPage) {
+        width = work->decoration->printPage->width;
+        height = work->decoration->printPage->height;
+    }
+    printWidth->setText(StudioWindowText::printDimension(width));
+    printHeight->setText(StudioWindowText::printDimension(height));
+    printFormat->setCurrentIndex(StudioWindowText::printFormatIndex(width, height));
+}
+
+// --- Outline (the first version: sections and top-level objects) ---------------------------
+
+void StudioWindowController::rebuildObjects(const PlmWork& work)
+{
+    if (!objectsModel)
+        return;
+    const bool wasSuppressing = suppressSelection;
+    suppressSelection = true;
+    objectsModel->removeRows(0, objectsModel->rowCount());
+
+    auto* fondSection = new QStandardItem(QStringLiteral("Fond"));
+    fondSection->setData(QStringLiteral("section:Fond"), Qt::UserRole);
+    fondSection->setSelectable(false);
+    // The last drawn entity is on top: it comes first.
+    for (qsizetype i = work.map.entities.size() - 1; i >= 0; --i) {
+        const PlmEntity& entity = work.map.entities.at(i);
+        auto* node = new QStandardItem(entity.name.isEmpty() ? entity.id : entity.name);
+        node->setData(selectionKeyOfEntity(entity.id), Qt::UserRole);
+        node->setToolTip(node->text());
+        fondSection->appendRow(node);
+    }
+    auto* layoutSection = new QStandardItem(QStringLiteral("Habillage"));
+    layoutSection->setData(QStringLiteral("section:Habillage"), Qt::UserRole);
+    layoutSection->setSelectable(false);
+    if (work.decoration) {
+        for (qsizetype i = work.decoration->objects.size() - 1; i >= 0; --i) {
+            const PlmDecorationObject& object = work.decoration->objects.at(i);
+            QString title = object.presentation.title.value_or(QString());
+            if (title.isEmpty())
+                title = object.text.section(QLatin1Char('\n'), 0, 0);
+            if (title.isEmpty())
+                title = defaultTitle(object.kind);
+            auto* node = new QStandardItem(title);
+            node->setData(QStringLiteral("decoration:") + object.id, Qt::UserRole);
+            layoutSection->appendRow(node);
+        }
+    }
+    objectsModel->appendRow(fondSection);
+    objectsModel->appendRow(layoutSection);
+    objects->expandAll();
+    suppressSelection = wasSuppressing;
+}
+
+void StudioWindowController::restoreOutlineSelection()
+{
+    PlmWorkDocument* doc = workingDocument();
+    if (!doc || !objectsModel)
+        return;
+    const QSet<QString> selected = doc->selectedEntityIDs();
+    const bool wasSuppressing = suppressSelection;
+    suppressSelection = true;
+    QItemSelection selection;
+    if (QStandardItem* fondSection = objectsModel->item(0)) {
+        for (int row = 0; row < fondSection->rowCount(); ++row) {
+            QStandardItem* node = fondSection->child(row);
+            const QString key = node->data(Qt::UserRole).toString();
+            if (key.startsWith(QLatin1String("entity:")) && selected.contains(key.mid(7)))
+                selection.select(node->index(), node->index().siblingAtColumn(3));
+        }
+    }
+    objects->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    suppressSelection = wasSuppressing;
+}
+
+// --- Selection -------------------------------------------------------------------------------
+
+void StudioWindowController::selectObjects(const QSet<QString>& entityIDs, const std::optional<QString>& primary)
+{
+    fond->canvas()->creationSelection = entityIDs;
+    fond->canvas()->setNeedsDisplay();
+    if (VectorCanvas* layoutMap = carte->mapView()) {
+        layoutMap->creationSelection = entityIDs;
+        layoutMap->setNeedsDisplay();
+    }
+    restoreOutlineSelection();
+    data->selectRows(entityIDs);
+    if (entityIDs.size() <= 1)
+        data->selectRow(primary);
+    updateStatus();
+}
+
+void StudioWindowController::canvasSelectionDidChange(const QStringList& entityIDPath)
+{
+    const bool wasSuppressing = suppressSelection;
+    suppressSelection = true;
+    if (PlmWorkDocument* doc = workingDocument())
+        doc->select(entityIDPath.isEmpty() ? std::nullopt : std::optional<QString>(entityIDPath.first()));
+    suppressSelection = wasSuppressing;
+}
+
+void StudioWindowController::decorationSelectionDidChange(const std::optional<QString>& id)
+{
+    if (!objectsModel || suppressSelection)
+        return;
+    suppressSelection = true;
+    QItemSelection selection;
+    if (id) {
+        if (QStandardItem* layoutSection = objectsModel->item(1)) {
+            for (int row = 0; row < layoutSection->rowCount(); ++row) {
+                QStandardItem* node = layoutSection->child(row);
+                if (node->data(Qt::UserRole).toString() == QStringLiteral("decoration:") + *id)
+                    selection.select(node->index(), node->index().siblingAtColumn(3));
+            }
+        }
+    }
+    objects->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    suppressSelection = false;
+}
+
+void StudioWindowController::wireSelection()
+{
+    QPointer<StudioWindowController> self(this);
+    fond->canvas()->onStudioObjectSelection = [self](const QStringList& path) {
+        if (self)
+            self->canvasSelectionDidChange(path);
+    };
+    if (VectorCanvas* layoutMap = carte->mapView()) {
+        layoutMap->onStudioObjectSelection = [self](const QStringList& path) {
+            if (self)
+                self->canvasSelectionDidChange(path);
+        };
+    }
+    carte->decorationController()->onObjectSelectionChange = [self](const std::optional<QString>& id) {
+        if (self)
+            self->decorationSelectionDidChange(id);
+    };
+    data->onSelectionChange = [self](const QList<QString>& ids) {
+        if (!self)
+            return;
+        if (PlmWorkDocument* doc = self->workingDocument())
+            doc->select(QSet<QString>(ids.begin(), ids.end()), ids.isEmpty() ? std::nullopt : std::optional<QString>(ids.first()));
+        self->updateStatus();
+    };
+}
+
+void StudioWindowController::storeComposition(PlmWork& work) const
+{
+    carte->storeComposition(work);
+}

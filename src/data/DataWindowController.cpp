@@ -1,0 +1,126 @@
+#include "data/DataWindowController.h"
+
+#include "data/DataWindowControllerModel.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+DataWindowController::DataWindowController(WorkReader readWork, QObject* parent)
+    : QObject(parent)
+    , m_readWork(std::move(readWork))
+    , m_model(new DataWindowControllerModel(this))
+    , m_table(new QTableView)
+{
+    m_table->setObjectName(QStringLiteral("Data.Table"));
+    m_table->setModel(m_model);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->verticalHeader()->setDefaultSectionSize(22);
+    m_table->verticalHeader()->hide();
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &DataWindowController::userSelectionChanged);
+    reloadTable();
+}
+
+DataWindowController::~DataWindowController()
+{
+    delete m_table.data();
+    delete m_inspector.data();
+}
+
+QWidget* DataWindowController::studioTableView() const
+{
+    return m_table.data();
+}
+
+QWidget* DataWindowController::studioInspectorView()
+{
+    if (!m_inspector) {
+        m_inspector = new QWidget;
+        m_inspector->setObjectName(QStringLiteral("Data.Inspector"));
+        auto* layout = new QVBoxLayout(m_inspector);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addStretch(1);
+    }
+    return m_inspector;
+}
+
+void DataWindowController::reloadTable()
+{
+    if (!m_readWork || !m_table)
+        return;
+    const std::optional<PlmWork> work = m_readWork();
+    if (!work)
+        return;
+    const QList<QString> selected = selectedEntityIDs();
+    const bool wasSuppressing = suppressSelection;
+    suppressSelection = true;
+    m_model->setWork(*work);
+    selectRows(QSet<QString>(selected.begin(), selected.end()));
+    suppressSelection = wasSuppressing;
+}
+
+QList<QString> DataWindowController::selectedEntityIDs() const
+{
+    QList<QString> ids;
+    if (!m_table)
+        return ids;
+    QList<int> rows;
+    for (const QModelIndex& index : m_table->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    for (int row : rows)
+        ids.append(m_model->rowEntityIDs().value(row));
+    return ids;
+}
+
+void DataWindowController::selectRows(const QSet<QString>& entityIDs)
+{
+    if (!m_table)
+        return;
+    const bool wasSuppressing = suppressSelection;
+    suppressSelection = true;
+    QItemSelection selection;
+    for (const QString& id : entityIDs) {
+        const int row = m_model->row(id);
+        if (row >= 0)
+            selection.select(m_model->index(row, 0), m_model->index(row, m_model->columnCount() - 1));
+    }
+    m_table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    suppressSelection = wasSuppressing;
+    updateStatus();
+}
+
+void DataWindowController::selectRow(const std::optional<QString>& entityID)
+{
+    if (!m_table)
+        return;
+    if (!entityID) {
+        const bool wasSuppressing = suppressSelection;
+        suppressSelection = true;
+        m_table->clearSelection();
+        suppressSelection = wasSuppressing;
+        updateStatus();
+        return;
+    }
+    selectRows({*entityID});
+    const int row = m_model->row(*entityID);
+    if (row >= 0)
+        m_table->scrollTo(m_model->index(row, 0));
+}
+
+void DataWindowController::updateStatus()
+{
+}
+
+void DataWindowController::userSelectionChanged()
+{
+    if (suppressSelection)
+        return;
+    if (onSelectionChange)
+        onSelectionChange(selectedEntityIDs());
+}

@@ -1,0 +1,322 @@
+#include "app/PlmWorkDocument.h"
+#include "app/StudioSplit.h"
+#include "app/StudioWindowController.h"
+#include "canvas/FondWindowController.h"
+#include "canvas/VectorCanvas.h"
+#include "data/DataWindowController.h"
+#include "decorations/InspectorScroll.h"
+#include "layout/CarteWindowController.h"
+#include "platform/UserDefaults.h"
+#include "platform/ViewHost.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUndoStack>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+PlmEntity square(const QString& id, double x, double y)
+{
+    PlmPolygon polygon;
+    polygon.exterior = {{x, y}, {x + 10, y}, {x + 10, y + 10}, {x, y + 10}};
+    return PlmEntity(id, QStringLiteral("Zone ") + id, PlmGeometry::polygon(polygon),
+                     PlmStyle(PlmColor{0, 0, 0, 1}, PlmColor{1, 0, 0, 1}, 1, 3));
+}
+
+PlmVariable variable(const QString& id, PlmVariableType type, QMap<QString, PlmValue> values = {})
+{
+    return PlmVariable(id, id.toUpper(), type, values, std::nullopt);
+}
+
+// Twelve squares in a row and three variables, one of them numeric.
+PlmWork sampleWork()
+{
+    PlmWork work;
+    work.map.name = QStringLiteral("Régions");
+    for (int i = 0; i < 12; ++i)
+        work.map.entities.append(square(QStringLiteral("E%1").arg(i, 2, 10, QLatin1Char('0')), i * 12, 0));
+    work.variables = {variable("nom", PlmVariableType::text, {{"E00", PlmValue::text("Nord")}}),
+                      variable("pop", PlmVariableType::number, {{"E00", PlmValue::number(2)}, {"E01", PlmValue::number(4)}}),
+                      variable("note", PlmVariableType::text)};
+    return work;
+}
+
+class StudioWindowControllerTest : public ::testing::Test {
+protected:
+    StudioWindowController* open(const PlmWork& work)
+    {
+        document = std::make_unique<PlmWorkDocument>();
+        document->setWork(work);
+        auto* controller = new StudioWindowController(document.get());
+        document->addWindowController(controller);
+        return controller;
+    }
+
+    static QWidget* onlyChild(QWidget* host)
+    {
+        const auto children = host->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        return children.size() == 1 ? children.first() : nullptr;
+    }
+
+    UserDefaults::TemporaryScope scope;
+    std::unique_ptr<PlmWorkDocument> document;
+};
+
+} // namespace
+
+TEST_F(StudioWindowControllerTest, ModeValues)
+{
+    EXPECT_EQ(StudioWindowController::modeFromRaw(0), StudioWindowController::Mode::fond);
+    EXPECT_EQ(StudioWindowController::modeFromRaw(2), StudioWindowController::Mode::carte);
+    EXPECT_FALSE(StudioWindowController::modeFromRaw(1));
+    EXPECT_FALSE(StudioWindowController::modeFromRaw(3));
+    EXPECT_EQ(StudioWindowController::allModes().size(), 2);
+}
+
+TEST_F(StudioWindowControllerTest, UntitledWorkIsTitledAfterItsMap)
+{
+    StudioWindowController* controller = open(sampleWork());
+    EXPECT_EQ(controller->windowTitleForDocumentDisplayName(document->displayName()), QStringLiteral("Studio — Régions"));
+    EXPECT_TRUE(controller->window()->windowTitle().startsWith(QStringLiteral("Studio — Régions")));
+    document->setDisplayName(QStringLiteral("Atlas 2024"));
+    EXPECT_TRUE(controller->window()->windowTitle().startsWith(QStringLiteral("Studio — Atlas 2024")));
+    EXPECT_EQ(controller->window()->minimumSize(), QSize(1100, 680));
+}
+
+TEST_F(StudioWindowControllerTest, OpensInFondModeUnlessCarteWasStored)
+{
+    for (const QVariant& stored : {QVariant(), QVariant(1), QVariant(3), QVariant(2)}) {
+        if (stored.isValid())
+            UserDefaults::setValue(StudioWindowController::modeKey, stored);
+        else
+            UserDefaults::remove(StudioWindowController::modeKey);
+        StudioWindowController* controller = open(sampleWork());
+        const bool carte = stored == QVariant(2);
+        EXPECT_EQ(controller->mode, carte ? StudioWindowController::Mode::carte : StudioWindowController::Mode::fond)
+            << stored.toString().toStdString();
+        EXPECT_EQ(onlyChild(controller->canvasHost), carte ? controller->carteContent : controller->fondContent);
+        EXPECT_EQ(onlyChild(controller->inspectorBody),
+                  carte ? static_cast<QWidget*>(controller->carte->inspectorScroll()) : controller->fondInspector);
+        EXPECT_FALSE(document->work().thematic) << "restoring the mode creates no Carte";
+        EXPECT_EQ(UserDefaults::integerValue(StudioWindowController::modeKey, -1), carte ? 2 : 0);
+        EXPECT_EQ(controller->modeItems.value(StudioWindowController::Mode::carte)->isChecked(), carte);
+        EXPECT_EQ(controller->modeItems.value(StudioWindowController::Mode::fond)->isChecked(), !carte);
+    }
+}
+
+TEST_F(StudioWindowControllerTest, TheCarteButtonCreatesTheCarte)
+{
+    StudioWindowController* controller = open(sampleWork());
+    QToolButton* carteButton = controller->modeItems.value(StudioWindowController::Mode::carte);
+    ASSERT_NE(carteButton, nullptr);
+    carteButton->click();
+    EXPECT_EQ(controller->mode, StudioWindowController::Mode::carte);
+    ASSERT_TRUE(document->work().thematic);
+    EXPECT_EQ(document->undoStack()->undoText(), QStringLiteral("Créer la carte"));
+
+    QToolButton other;
+    other.setProperty("tag", 1); // no mode has the raw value 1
+    EXPECT_TRUE(controller->performCommand(QStringLiteral("changeMode:"), &other));
+    EXPECT_EQ(controller->mode, StudioWindowController::Mode::carte);
+    controller->modeItems.value(StudioWindowController::Mode::fond)->click();
+    EXPECT_EQ(controller->mode, StudioWindowController::Mode::fond);
+    EXPECT_EQ(onlyChild(controller->canvasHost), controller->fondContent);
+}
+
+TEST_F(StudioWindowControllerTest, BottomTabRestoredFromTheDefaults)
+{
+    UserDefaults::setValue(StudioWindowController::tabKey, 2);
+    StudioWindowController* controller = open(sampleWork());
+    EXPECT_EQ(controller->bottomTab, 2);
+    EXPECT_EQ(onlyChild(controller->bottomBody), controller->statisticsScroll);
+    EXPECT_EQ(controller->bottomBody->layout()->contentsMargins(), QMargins(16, 16, 16, 16));
+    EXPECT_TRUE(controller->tabs->button(2)->isChecked());
+
+    EXPECT_TRUE(controller->selectTab(1));
+    EXPECT_EQ(onlyChild(controller->bottomBody), controller->previewView);
+    EXPECT_EQ(controller->bottomBody->layout()->contentsMargins(), QMargins(0, 0, 0, 0));
+    EXPECT_EQ(UserDefaults::integerValue(StudioWindowController::tabKey, -1), 1);
+
+    EXPECT_FALSE(controller->selectTab(3));
+    EXPECT_EQ(controller->bottomTab, 1);
+    EXPECT_TRUE(controller->tabs->button(1)->isChecked());
+
+    controller->tabs->button(0)->click();
+    EXPECT_EQ(controller->bottomTab, 0);
+    EXPECT_EQ(onlyChild(controller->bottomBody), controller->dataContent);
+}
+
+TEST_F(StudioWindowControllerTest, ToolbarOffersTheTwentyOneItemsByIdentifier)
+{
+    StudioWindowController* controller = open(sampleWork());
+    const QStringList& identifiers = StudioWindowController::toolbarItemIdentifiers();
+    ASSERT_EQ(identifiers.size(), 21);
+    EXPECT_EQ(identifiers.first(), QStringLiteral("Studio.Brand"));
+    EXPECT_EQ(identifiers.last(), StudioWindowController::flexibleSpaceIdentifier);
+    EXPECT_EQ(QSet<QString>(identifiers.begin(), identifiers.end()).size(), 21);
+    for (const QString& identifier : identifiers) {
+        QWidget* item = controller->toolbar->findChild<QWidget*>(identifier);
+        ASSERT_NE(item, nullptr) << identifier.toStdString();
+        if (identifier != StudioWindowController::flexibleSpaceIdentifier && identifier != "Studio.Brand"
+            && !identifier.startsWith("Studio.Separator."))
+            EXPECT_EQ(item->height(), 36) << identifier.toStdString();
+    }
+    QWidget* separator = controller->toolbar->findChild<QWidget*>("Studio.Separator.Zoom");
+    EXPECT_EQ(separator->property("toolbarLabel").toString(), QString());
+    EXPECT_EQ(separator->size(), QSize(12, 36));
+    EXPECT_EQ(controller->toolbar->findChild<QWidget*>("Studio.Brand")->property("toolbarLabel").toString(), "Studio");
+    EXPECT_EQ(controller->toolbar->findChild<QWidget*>("Studio.Export")->toolTip(), QStringLiteral("Exporter"));
+    EXPECT_EQ(controller->makeToolbarItem(QStringLiteral("Studio.Unknown")), nullptr);
+
+    ASSERT_NE(controller->printFormat, nullptr);
+    EXPECT_EQ(controller->printFormat->count(), 3);
+    EXPECT_EQ(controller->printFormat->itemText(2), QStringLiteral("Personnalisée"));
+}
+
+TEST_F(StudioWindowControllerTest, PanelButtonsToggleTheSplitPanes)
+{
+    StudioWindowController* controller = open(sampleWork());
+    auto* left = controller->toolbar->findChild<QWidget*>("Studio.Left")->findChild<QToolButton*>();
+    ASSERT_NE(left, nullptr);
+    ASSERT_TRUE(left->isEnabled());
+    left->click();
+    EXPECT_TRUE(controller->horizontal->isPanelHidden(0));
+    EXPECT_TRUE(UserDefaults::boolValue("Studio.Columns.Hidden.0"));
+    EXPECT_EQ(controller->validate(QStringLiteral("toggleObjects:"), nullptr).checked, std::optional<bool>(false));
+
+    // A command nobody answers yet leaves its button disabled.
+    auto* exportButton = controller->toolbar->findChild<QWidget*>("Studio.Export")->findChild<QToolButton*>();
+    EXPECT_FALSE(exportButton->isEnabled());
+
+    auto* expand = controller->window()->findChild<QToolButton*>("Studio.ExpandBottom");
+    ASSERT_NE(expand, nullptr);
+    expand->click();
+    EXPECT_TRUE(controller->vertical->isExpanded());
+}
+
+TEST_F(StudioWindowControllerTest, EmbedReplacesTheHostContentUnlessItIsAlreadyThere)
+{
+    QWidget host;
+    auto* first = new QLabel(QStringLiteral("un"));
+    StudioWindowController::embed(first, &host, 16);
+    EXPECT_EQ(first->parentWidget(), &host);
+    QLayout* layout = host.layout();
+    ASSERT_NE(layout, nullptr);
+    EXPECT_EQ(layout->contentsMargins(), QMargins(16, 16, 16, 16));
+
+    StudioWindowController::embed(first, &host, 0); // already the only view: untouched
+    EXPECT_EQ(host.layout(), layout);
+    EXPECT_EQ(host.layout()->contentsMargins(), QMargins(16, 16, 16, 16));
+
+    std::unique_ptr<QLabel> second(new QLabel(QStringLiteral("deux")));
+    StudioWindowController::embed(second.get(), &host, 4);
+    EXPECT_EQ(first->parentWidget(), nullptr);
+    std::unique_ptr<QLabel> released(first);
+    EXPECT_EQ(second->parentWidget(), &host);
+    host.resize(100, 50);
+    host.show();
+    EXPECT_EQ(second->geometry(), QRect(4, 4, 92, 42));
+    second->setParent(nullptr);
+}
+
+TEST_F(StudioWindowControllerTest, StatusLineCountsEntitiesVariablesAndSelectedRows)
+{
+    StudioWindowController* controller = open(sampleWork());
+    EXPECT_EQ(controller->status->text(), QStringLiteral("12 entités · 3 variables"));
+    document->select(QSet<QString>{"E03", "E07"}, QStringLiteral("E03"));
+    EXPECT_EQ(controller->status->text(), QStringLiteral("12 entités · 3 variables · 2 sélectionnées"));
+    EXPECT_EQ(controller->data->selectedEntityIDs(), (QList<QString>{"E03", "E07"}));
+    EXPECT_EQ(controller->fond->canvas()->creationSelection, (QSet<QString>{"E03", "E07"}));
+    document->select(QStringLiteral("E05"));
+    EXPECT_EQ(controller->status->text(), QStringLiteral("12 entités · 3 variables · 1 sélectionnée"));
+
+    // A row chosen in the table becomes the document's selection.
+    QTableView* table = controller->data->table();
+    table->selectRow(9);
+    EXPECT_EQ(document->selectedEntityID(), std::optional<QString>("E09"));
+}
+
+TEST_F(StudioWindowControllerTest, StatisticsFollowTheNumericVariables)
+{
+    PlmWork textOnly = sampleWork();
+    textOnly.variables.removeAt(1);
+    StudioWindowController* controller = open(textOnly);
+    EXPECT_EQ(controller->statistics->text(),
+              QStringLiteral("Aucune variable numérique dans ce document.\n"
+                             "Ajoutez ou importez des données pour afficher leurs statistiques."));
+    document->updateWork(QStringLiteral("Ajouter une variable"), [](PlmWork& work) {
+        work.variables.append(PlmVariable("x", "X", PlmVariableType::number,
+                                          {{"E00", PlmValue::number(2)}, {"E01", PlmValue::number(4)}}, std::nullopt));
+    });
+    EXPECT_EQ(controller->statistics->text(), QStringLiteral("X\n2 valeurs · Min 2 · Max 4\nMoyenne 3 · Écart-type 1"));
+    EXPECT_EQ(controller->status->text(), QStringLiteral("12 entités · 3 variables"));
+}
+
+TEST_F(StudioWindowControllerTest, PrintFormatFollowsThePrintPage)
+{
+    StudioWindowController* controller = open(sampleWork());
+    EXPECT_EQ(controller->printFormat->currentIndex(), 0);
+    EXPECT_EQ(controller->printWidth->text(), QStringLiteral("297,0"));
+    EXPECT_EQ(controller->printHeight->text(), QStringLiteral("210,0"));
+
+    document->updateWork(QStringLiteral("Format de la page d’impression"), [](PlmWork& work) {
+        PlmDecoration decoration;
+        PlmPrintPage page;
+        page.width = 420;
+        page.height = 297;
+        decoration.printPage = page;
+        work.decoration = decoration;
+    });
+    EXPECT_EQ(controller->printFormat->currentIndex(), 1);
+    EXPECT_EQ(controller->printWidth->text(), QStringLiteral("420,0"));
+    EXPECT_EQ(controller->printHeight->text(), QStringLiteral("297,0"));
+}
+
+TEST_F(StudioWindowControllerTest, OutlineIsRebuiltOnlyWhenTheWorkChanges)
+{
+    StudioWindowController* controller = open(sampleWork());
+    QStandardItem* fondSection = controller->objectsModel->item(0);
+    ASSERT_NE(fondSection, nullptr);
+    EXPECT_EQ(fondSection->rowCount(), 12);
+    EXPECT_EQ(fondSection->child(0)->text(), QStringLiteral("Zone E11")); // drawn last, listed first
+    controller->reloadObjects();
+    EXPECT_EQ(controller->objectsModel->item(0), fondSection);
+
+    document->updateWork(QStringLiteral("Renommer"), [](PlmWork& work) { work.map.name = QStringLiteral("Autre"); });
+    EXPECT_NE(controller->objectsModel->item(0), fondSection);
+    EXPECT_EQ(*controller->objectsSignature, document->work());
+}
+
+TEST_F(StudioWindowControllerTest, FondModeDrawsTheMap)
+{
+    StudioWindowController* controller = open(sampleWork());
+    QWidget* window = controller->window();
+    window->show();
+    QApplication::processEvents();
+    ASSERT_EQ(onlyChild(controller->canvasHost), controller->fondContent);
+    ASSERT_GT(controller->fondContent->width(), 100);
+    ASSERT_GT(controller->fondContent->height(), 100);
+    controller->fond->canvas()->fit(true);
+    const QImage image = controller->fondContent->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int red = 0;
+    for (int y = 0; y < image.height(); y += 2) {
+        for (int x = 0; x < image.width(); x += 2) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() > 200 && c.green() < 60 && c.blue() < 60)
+                ++red;
+        }
+    }
+    EXPECT_GT(red, 100) << "the red squares of the map are drawn";
+    EXPECT_EQ(controller->fond->canvas()->map(), document->work().map);
+}
