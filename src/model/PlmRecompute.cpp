@@ -3,31 +3,67 @@
 
 #include "model/PlmDependencyPlan.h"
 
+#include <QHash>
 #include <algorithm>
+#include <numeric>
 #include <vector>
 
 namespace {
 
-// The values a formula may read, resolved once per plan step so that each lookup is
-// a short scan of the formula's own references and one search in that column.
-struct ReferenceTable {
-    struct Column {
+using Column = std::vector<std::optional<double>>; // one number per row, none when unusable
+
+// The rows (top-level entities) in the order of their ids, so that a variable's values,
+// which are kept sorted by entity id, are matched to rows in one merge instead of one
+// tree search per cell.
+struct Rows {
+    const PlmEntityList& entities;
+    std::vector<qsizetype> byID; // row positions sorted by id, map order kept among equals
+
+    explicit Rows(const PlmEntityList& list)
+        : entities(list)
+        , byID(std::size_t(list.size()))
+    {
+        std::iota(byID.begin(), byID.end(), qsizetype(0));
+        std::stable_sort(byID.begin(), byID.end(),
+                         [&](qsizetype a, qsizetype b) { return list[a].id < list[b].id; });
+    }
+
+    const QString& id(qsizetype row) const { return entities[row].id; }
+
+    Column column(const QMap<QString, PlmValue>& values) const
+    {
+        Column out(byID.size());
+        auto it = values.cbegin();
+        const auto end = values.cend();
+        for (qsizetype row : byID) {
+            const QString& key = id(row);
+            while (it != end && it.key() < key)
+                ++it;
+            if (it == end)
+                break;
+            if (it.key() == key)
+                out[std::size_t(row)] = it.value().numericValue();
+        }
+        return out;
+    }
+};
+
+// The columns a formula names, resolved once per plan step.
+struct References {
+    struct Entry {
         QString id;
-        const QMap<QString, PlmValue>* values; // null: the id names no variable
+        const Column* column; // null: the id names no variable
     };
-    std::vector<Column> columns;
-    const QString* entityID = nullptr;
+    std::vector<Entry> entries;
+    std::size_t row = 0;
 
     std::optional<double> lookup(const QString& id) const
     {
-        for (const Column& column : columns) {
-            if (column.id != id)
-                continue;
-            if (!column.values)
-                return std::nullopt;
-            const auto it = column.values->constFind(*entityID);
-            return it == column.values->constEnd() ? std::nullopt : it->numericValue();
-        }
+        // Ids in the expression share their text with the ids listed here, so the pointer
+        // test settles almost every lookup without comparing characters.
+        for (const Entry& entry : entries)
+            if (entry.id.constData() == id.constData() || entry.id == id)
+                return entry.column ? (*entry.column)[row] : std::nullopt;
         return std::nullopt;
     }
 };
@@ -42,33 +78,46 @@ void PlmWork::recomputeCalculatedVariables(const PlmCancellationToken& cancellat
 
     const PlmDependencyPlan plan = PlmFormula::validate(*this);
     const QHash<QString, qsizetype> indexOfID = PlmFormula::variableIndexes(variables);
+    const Rows rows(map.entities);
+    const std::size_t rowCount = rows.byID.size();
 
     QList<PlmVariable> computed = variables;
-    computed.detach(); // pointers taken below stay valid: no further copy of the list
-    const PlmEntityList& rows = map.entities;
+    QHash<qsizetype, Column> columns; // by variable index; calculated ones once computed
 
     for (const PlmPlanStep& step : plan) {
-        ReferenceTable table;
+        References references;
         const QSet<QString> referenced = step.expression.referencedVariables();
-        table.columns.reserve(std::size_t(referenced.size()));
+        references.entries.reserve(std::size_t(referenced.size()));
         for (const QString& id : referenced) {
             const auto index = indexOfID.constFind(id);
-            table.columns.push_back(
-                {id, index == indexOfID.constEnd() ? nullptr : &computed[*index].values});
+            const Column* column = nullptr;
+            if (index != indexOfID.constEnd()) {
+                auto cached = columns.find(*index);
+                if (cached == columns.end())
+                    cached = columns.insert(*index, rows.column(std::as_const(computed)[*index].values));
+                column = &cached.value();
+            }
+            references.entries.push_back({id, column});
         }
-        const PlmExpression::Lookup lookup = [&table](const QString& id) { return table.lookup(id); };
-        const bool percentage = computed[step.index].type == PlmVariableType::percentage;
+        const PlmExpression::Lookup lookup = [&references](const QString& id) { return references.lookup(id); };
 
-        QMap<QString, PlmValue> results;
-        for (qsizetype p = 0; p < rows.size(); ++p) {
+        Column results(rowCount);
+        for (std::size_t p = 0; p < rowCount; ++p) {
             if (p % 1024 == 0)
                 cancellation.throwIfCancelled();
-            const QString& id = rows[p].id;
-            table.entityID = &id;
-            if (const std::optional<double> result = step.expression.evaluate(lookup))
-                results.insert(id, percentage ? PlmValue::percentage(*result) : PlmValue::number(*result));
+            references.row = p;
+            results[p] = step.expression.evaluate(lookup);
         }
-        computed[step.index].values = std::move(results);
+
+        // Rows in id order: each insertion lands at the end of the tree.
+        const bool percentage = std::as_const(computed)[step.index].type == PlmVariableType::percentage;
+        QMap<QString, PlmValue> values;
+        for (qsizetype row : rows.byID)
+            if (const std::optional<double>& result = results[std::size_t(row)])
+                values.insert(values.cend(), rows.id(row),
+                              percentage ? PlmValue::percentage(*result) : PlmValue::number(*result));
+        computed[step.index].values = std::move(values);
+        columns.insert(step.index, std::move(results));
     }
     variables = std::move(computed);
 }

@@ -6,11 +6,25 @@
 #include "model/PlmMapCodec.h"
 #include "model/PlmTextFolding.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
-void validateVariables(const QList<PlmVariable>& variables, const QSet<QString>& entityIDs)
+// The ids of the map's top-level entities, sorted as a variable's values are: checking
+// a column is then one merge walk instead of a hash lookup per cell.
+std::vector<QString> sortedIDs(const PlmEntityList& entities)
+{
+    std::vector<QString> ids;
+    ids.reserve(std::size_t(entities.size()));
+    for (const PlmEntity& entity : entities)
+        ids.push_back(entity.id);
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+void validateVariables(const QList<PlmVariable>& variables, const std::vector<QString>& entityIDs)
 {
     const QString notUnique = QStringLiteral("Les variables doivent avoir un nom et un identifiant uniques.");
     QSet<QString> ids;
@@ -27,9 +41,12 @@ void validateVariables(const QList<PlmVariable>& variables, const QSet<QString>&
             throw PlmWorkError::invalid(notUnique);
         names.insert(folded);
 
+        auto row = entityIDs.cbegin();
         for (auto it = variable.values.cbegin(); it != variable.values.cend(); ++it) {
             const PlmValue& value = it.value();
-            if (!entityIDs.contains(it.key()) || value.type() != variable.type)
+            while (row != entityIDs.cend() && *row < it.key())
+                ++row;
+            if (row == entityIDs.cend() || *row != it.key() || value.type() != variable.type)
                 throw PlmWorkError::invalid(
                     QStringLiteral("Cellule associée à une entité absente ou de type incorrect."));
             if (value.isText()) {
@@ -59,10 +76,12 @@ void validateThematic(const PlmThematicSettings& settings, const QList<PlmVariab
 void PlmWork::validate() const
 {
     PlmMapCodec::validate(map);
-    const QSet<QString> entityIDs = topLevelEntityIDs();
+    // The hashed set is only needed by layouts and symbol settings.
+    const bool needsSet = decoration || (thematic && (thematic->proportional || thematic->secondSymbols));
+    const QSet<QString> entityIDs = needsSet ? topLevelEntityIDs() : QSet<QString>();
     if (decoration)
         decoration->validate(entityIDs);
-    validateVariables(variables, entityIDs);
+    validateVariables(variables, sortedIDs(map.entities));
     if (thematic)
         validateThematic(*thematic, variables, entityIDs);
     PlmFormula::validate(*this);

@@ -1,0 +1,98 @@
+// Speed of the work record on the large generated map: recomputing calculated variables,
+// the automatic thresholds, validation, and the ".plm" document both ways.
+#include "support/BenchWorks.h"
+
+#include "model/PlmWorkCodec.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+// 10 input variables and 5 calculated ones over 35,000 entities.
+const PlmWork& calculationWork()
+{
+    static const PlmWork work = BenchWorks::makeLargeWork(35000, 10, 5);
+    return work;
+}
+
+// The document of the codec benchmarks: the large map and 10 variables.
+const PlmWork& documentWork()
+{
+    static const PlmWork work = BenchWorks::makeLargeWork(35000, 10, 0);
+    return work;
+}
+
+const QByteArray& documentBytes()
+{
+    static const QByteArray bytes = PlmWorkCodec::encode(documentWork());
+    return bytes;
+}
+
+void BM_RecomputeFiveCalculatedVariables(benchmark::State& state)
+{
+    calculationWork(); // generated outside the timing
+    for (auto _ : state) {
+        PlmWork work = calculationWork(); // O(1) copy; the recomputation builds new columns
+        work.recomputeCalculatedVariables();
+        benchmark::DoNotOptimize(work.variables.constData());
+    }
+    state.counters["entities"] = double(calculationWork().map.entities.size());
+}
+
+void BM_RecomputeWithCancellationToken(benchmark::State& state)
+{
+    calculationWork();
+    const PlmCancellationToken token = PlmCancellationToken::make();
+    for (auto _ : state) {
+        PlmWork work = calculationWork();
+        work.recomputeCalculatedVariables(token);
+        benchmark::DoNotOptimize(work.variables.constData());
+    }
+}
+
+void BM_RecomputeThematicThresholds(benchmark::State& state)
+{
+    calculationWork();
+    for (auto _ : state) {
+        PlmWork work = calculationWork();
+        work.recomputeThematicThresholds(); // Jenks, 5 classes, 35,000 values
+        benchmark::DoNotOptimize(work.thematic->thresholds.constData());
+    }
+}
+
+void BM_ValidateWork(benchmark::State& state)
+{
+    const PlmWork& work = calculationWork();
+    for (auto _ : state)
+        work.validate();
+}
+
+void BM_EncodeWork(benchmark::State& state)
+{
+    const PlmWork& work = documentWork();
+    for (auto _ : state) {
+        QByteArray bytes = PlmWorkCodec::encode(work);
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    state.SetBytesProcessed(state.iterations() * documentBytes().size());
+    state.counters["jsonMB"] = double(documentBytes().size()) / 1e6;
+}
+
+void BM_DecodeWork(benchmark::State& state)
+{
+    const QByteArray& bytes = documentBytes();
+    for (auto _ : state) {
+        PlmWork work = PlmWorkCodec::decode(bytes);
+        benchmark::DoNotOptimize(work.variables.constData());
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+} // namespace
+
+BENCHMARK(BM_RecomputeFiveCalculatedVariables)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecomputeWithCancellationToken)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecomputeThematicThresholds)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ValidateWork)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodeWork)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeWork)->Unit(benchmark::kMillisecond);
