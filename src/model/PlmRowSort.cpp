@@ -65,6 +65,17 @@ QList<QString> PlmWork::rowEntityIDs(const std::optional<QString>& sortKey, bool
     const bool byIdentifier = *sortKey == QLatin1String("identifier");
     const PlmVariable* sortVariable = byIdentifier ? nullptr : variable(*sortKey);
 
+    // Collation keys are needed only where a text takes part; a numeric column compares numbers.
+    bool needsText = !sortVariable;
+    if (sortVariable) {
+        for (const PlmValue& value : sortVariable->values) {
+            if (value.isText()) {
+                needsText = true;
+                break;
+            }
+        }
+    }
+
     std::vector<RowKey> rows;
     rows.reserve(size_t(entities.size()));
     for (qsizetype i = 0; i < entities.size(); ++i) {
@@ -77,29 +88,36 @@ QList<QString> PlmWork::rowEntityIDs(const std::optional<QString>& sortKey, bool
                 row.hasValue = false;
             } else {
                 row.number = value->numericValue();
-                row.text = value->isText() ? value->textValue() : value->editingText();
+                if (needsText)
+                    row.text = value->isText() ? value->textValue() : value->editingText();
             }
         } else {
             row.text = byIdentifier ? entity.id : entity.name;
         }
-        if (row.hasValue)
+        if (row.hasValue && needsText)
             row.textKey = sorter.sortKey(row.text);
         rows.push_back(std::move(row));
     }
 
-    std::stable_sort(rows.begin(), rows.end(), [ascending](const RowKey& a, const RowKey& b) {
+    // Sort positions, not the keys themselves: moving a collation key is not cheap.
+    std::vector<qsizetype> order(rows.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = qsizetype(i);
+    std::stable_sort(order.begin(), order.end(), [&rows, ascending](qsizetype x, qsizetype y) {
+        const RowKey& a = rows[size_t(x)];
+        const RowKey& b = rows[size_t(y)];
         // Empty cells come last in both directions.
         if (a.hasValue != b.hasValue)
             return a.hasValue;
         if (a.hasValue) {
-            const int order = compareKeys(a, b);
-            if (order != 0)
-                return ascending ? order < 0 : order > 0;
+            const int comparison = compareKeys(a, b);
+            if (comparison != 0)
+                return ascending ? comparison < 0 : comparison > 0;
         }
         return a.mapIndex < b.mapIndex;
     });
 
-    for (const RowKey& row : rows)
-        ids.append(entities.at(row.mapIndex).id);
+    for (qsizetype position : order)
+        ids.append(entities.at(rows[size_t(position)].mapIndex).id);
     return ids;
 }

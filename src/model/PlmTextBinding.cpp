@@ -535,10 +535,19 @@ void rebindTexts(PlmEntity& entity, const PlmEntity& previous, const QString& to
 
 void PlmWork::rebindVariableTexts(const PlmWork& previous)
 {
-    QHash<QString, qsizetype> previousEntities;
     const PlmEntityList& before = previous.map.entities;
-    for (qsizetype i = before.size() - 1; i >= 0; --i)
-        previousEntities.insert(before.at(i).id, i); // first twin wins
+    // Twins are usually at the same position; the index by id is built only when one is not.
+    QHash<QString, qsizetype> previousEntities;
+    const auto twinOf = [&](qsizetype i, const QString& id) -> qsizetype {
+        if (i < before.size() && before.at(i).id == id)
+            return i;
+        if (previousEntities.isEmpty()) {
+            previousEntities.reserve(before.size());
+            for (qsizetype j = before.size() - 1; j >= 0; --j)
+                previousEntities.insert(before.at(j).id, j); // the first twin wins
+        }
+        return previousEntities.value(id, -1);
+    };
     QHash<QString, const PlmVariable*> previousVariables;
     for (qsizetype i = previous.variables.size() - 1; i >= 0; --i)
         previousVariables.insert(previous.variables.at(i).id, &previous.variables.at(i));
@@ -548,13 +557,14 @@ void PlmWork::rebindVariableTexts(const PlmWork& previous)
     QList<PlmVariable> newVariables = variables;
     for (qsizetype i = 0; i < entities.size(); ++i) {
         const PlmEntity& current = entities.at(i);
-        const auto twin = previousEntities.constFind(current.id);
-        if (twin == previousEntities.cend())
+        const bool isText = current.geometry.asText();
+        if (!isText && !current.geometry.asGroup())
+            continue; // only texts and groups show data
+        const qsizetype twin = twinOf(i, current.id);
+        if (twin < 0)
             continue;
-        const PlmEntity& old = before.at(*twin);
-        const bool texts = current.geometry.asText() && old.geometry.asText();
-        const bool groups = current.geometry.asGroup() && old.geometry.asGroup();
-        if (!texts && !groups)
+        const PlmEntity& old = before.at(twin);
+        if (isText ? !old.geometry.asText() : !old.geometry.asGroup())
             continue;
         PlmEntity entity = current;
         PlmTextBinding::rebindTexts(entity, old, entity.id, true, newVariables, previousVariables);

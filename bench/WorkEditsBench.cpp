@@ -1,0 +1,84 @@
+// Speed of the data-table edits on the large generated work: sorting the table's rows, typing
+// one cell (with its recomputation), rebinding the texts bound to data after a change, and the
+// automatic anchors of every entity.
+#include "support/BenchMaps.h"
+#include "support/BenchWorks.h"
+
+#include "model/PlmEntity.h"
+#include "model/PlmSymbolPosition.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+const PlmWork& largeWork()
+{
+    static const PlmWork work = BenchWorks::makeLargeWork(35000, 10, 5);
+    return work;
+}
+
+void BM_SortRowsByName(benchmark::State& state)
+{
+    largeWork(); // built once, outside the timing
+    for (auto _ : state)
+        benchmark::DoNotOptimize(largeWork().rowEntityIDs(QStringLiteral("name"), true));
+    state.counters["rows"] = double(largeWork().map.entities.size());
+}
+
+void BM_SortRowsByNumber(benchmark::State& state)
+{
+    const QString key = BenchWorks::inputVariableID(0);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(largeWork().rowEntityIDs(key, false));
+}
+
+void BM_SortRowsByText(benchmark::State& state)
+{
+    const QString key = BenchWorks::inputVariableID(4); // every fifth input is a text
+    for (auto _ : state)
+        benchmark::DoNotOptimize(largeWork().rowEntityIDs(key, true));
+}
+
+void BM_SetCellAndRecompute(benchmark::State& state)
+{
+    const QString entity = largeWork().map.entities.at(17).id;
+    const QString variable = BenchWorks::inputVariableID(1);
+    int i = 0;
+    for (auto _ : state) {
+        PlmWork work = largeWork();
+        work.setCell(entity, variable, QString::number(++i % 1000));
+        benchmark::DoNotOptimize(work.variables.constData());
+    }
+}
+
+void BM_RebindAfterOneCell(benchmark::State& state)
+{
+    PlmWork changed = largeWork();
+    changed.setCell(changed.map.entities.at(17).id, BenchWorks::inputVariableID(1), QStringLiteral("42"));
+    for (auto _ : state) {
+        PlmWork work = changed;
+        work.rebindVariableTexts(largeWork());
+        benchmark::DoNotOptimize(work.map.entities.size());
+    }
+}
+
+void BM_AnchorsOfEveryEntity(benchmark::State& state)
+{
+    const PlmMap& map = largeWork().map;
+    for (auto _ : state) {
+        qsizetype found = 0;
+        for (const PlmEntity& entity : map.entities)
+            found += PlmSymbolPosition::anchor(entity.geometry).has_value();
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["entities"] = double(map.entities.size());
+}
+
+} // namespace
+
+BENCHMARK(BM_SortRowsByName)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortRowsByNumber)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortRowsByText)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SetCellAndRecompute)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RebindAfterOneCell)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AnchorsOfEveryEntity)->Unit(benchmark::kMillisecond);
