@@ -244,3 +244,29 @@ TEST(PlmMapCodecTest, yAxisSignFollowsTheMetadata)
     EXPECT_EQ(map.yAxisSign(), -1);
     EXPECT_EQ(map.orientedPoint({3, 4}), (PlmPoint{3, -4}));
 }
+
+TEST(PlmMapCodecTest, damagedFilesFailCleanly)
+{
+    // Truncations and byte changes of a valid file either decode or throw one of our errors.
+    const QByteArray bytes = PlmMapCodec::encode(richMap());
+    unsigned seed = 99;
+    int refused = 0;
+    for (int round = 0; round < 400; ++round) {
+        seed = seed * 1664525u + 1013904223u;
+        QByteArray damaged = bytes;
+        if (round % 2 == 0) {
+            damaged.truncate(qsizetype(seed % unsigned(bytes.size())));
+        } else {
+            for (int k = 0; k < 3; ++k) {
+                seed = seed * 1664525u + 1013904223u;
+                damaged[qsizetype(seed % unsigned(bytes.size()))] = char("{}[]\",:0-e.\\ax"[(seed >> 20) % 15]);
+            }
+        }
+        try {
+            PlmMapCodec::decode(damaged);
+        } catch (const PlmError&) {
+            ++refused;
+        }
+    }
+    EXPECT_GT(refused, 200);
+}
