@@ -144,6 +144,13 @@ TEST(PlmDistributionJenks, SplitsTheObviousGroups)
     EXPECT_EQ(few.thresholds(M::jenks, 6, {}), (QList<double>{1, 2}));
 }
 
+TEST(PlmDistributionJenks, TiesGoToTheEarlierSplit)
+{
+    // {0} | {1, 2} and {0, 1} | {2} cost the same: the smaller split index wins.
+    EXPECT_EQ(PlmDistribution({0, 1, 2}).thresholds(M::jenks, 2, {}), (QList<double>{0}));
+    EXPECT_EQ(PlmDistribution({0, 1, 2, 3, 4}).thresholds(M::jenks, 2, {}), (QList<double>{1}));
+}
+
 // Optimal cost over every way to cut the distinct values into k classes.
 double bruteForceCost(const QList<double>& sorted, const QList<double>& distinct, int k,
                       QList<double>* bestCuts)
