@@ -27,6 +27,7 @@
 namespace {
 
 constexpr int bottomTabCount = 3;
+constexpr int outlineRowHeight = 28;
 
 QString selectionKeyOfEntity(const QString& id)
 {
@@ -256,17 +257,20 @@ void StudioWindowController::rebuildObjects(const PlmWork& work)
     auto* fondSection = new QStandardItem(QStringLiteral("Fond"));
     fondSection->setData(QStringLiteral("section:Fond"), Qt::UserRole);
     fondSection->setSelectable(false);
+    fondSection->setSizeHint(QSize(-1, outlineRowHeight));
     // The last drawn entity is on top: it comes first.
     for (qsizetype i = work.map.entities.size() - 1; i >= 0; --i) {
         const PlmEntity& entity = work.map.entities.at(i);
         auto* node = new QStandardItem(entity.name.isEmpty() ? entity.id : entity.name);
         node->setData(selectionKeyOfEntity(entity.id), Qt::UserRole);
         node->setToolTip(node->text());
+        node->setSizeHint(QSize(-1, outlineRowHeight));
         fondSection->appendRow(node);
     }
     auto* layoutSection = new QStandardItem(QStringLiteral("Habillage"));
     layoutSection->setData(QStringLiteral("section:Habillage"), Qt::UserRole);
     layoutSection->setSelectable(false);
+    layoutSection->setSizeHint(QSize(-1, outlineRowHeight));
     if (work.decoration) {
         for (qsizetype i = work.decoration->objects.size() - 1; i >= 0; --i) {
             const PlmDecorationObject& object = work.decoration->objects.at(i);
@@ -277,6 +281,7 @@ void StudioWindowController::rebuildObjects(const PlmWork& work)
                 title = defaultTitle(object.kind);
             auto* node = new QStandardItem(title);
             node->setData(QStringLiteral("decoration:") + object.id, Qt::UserRole);
+            node->setSizeHint(QSize(-1, outlineRowHeight));
             layoutSection->appendRow(node);
         }
     }

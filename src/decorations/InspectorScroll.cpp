@@ -10,13 +10,15 @@ namespace {
 // The document view of the column: paints the tinted background behind the sections.
 class FlippedInspector : public QWidget {
 public:
-    using QWidget::QWidget;
+    // The colour is the column's, computed once from the column's own palette: the
+    // document's palette already carries the tinted window colour.
+    QColor background;
 
 protected:
     void paintEvent(QPaintEvent* event) override
     {
         QPainter painter(this);
-        painter.fillRect(event->rect(), InspectorScroll::backgroundColor(palette()));
+        painter.fillRect(event->rect(), background);
     }
 };
 
@@ -33,7 +35,9 @@ InspectorScroll::InspectorScroll(QWidget* parent)
     m_stackLayout->setContentsMargins(0, 0, 0, 0);
     m_stackLayout->setSpacing(0);
 
+    const QColor background = backgroundColor(palette());
     auto* document = new FlippedInspector;
+    document->background = background;
     auto* documentLayout = new QVBoxLayout(document);
     documentLayout->setContentsMargins(0, 0, 0, 0);
     documentLayout->setSpacing(0);
@@ -43,7 +47,7 @@ InspectorScroll::InspectorScroll(QWidget* parent)
     document->installEventFilter(this);
 
     QPalette tinted = viewport()->palette();
-    tinted.setColor(QPalette::Window, backgroundColor(palette()));
+    tinted.setColor(QPalette::Window, background);
     viewport()->setPalette(tinted);
     viewport()->setAutoFillBackground(true);
 }

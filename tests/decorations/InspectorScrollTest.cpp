@@ -83,3 +83,17 @@ TEST(InspectorAction, RunsItsClosureWhenTheControlFires)
     button.click(); // an emptied closure does nothing
     EXPECT_EQ(runs, 2);
 }
+
+TEST(InspectorScroll, TheColumnIsPaintedOnceTinted)
+{
+    InspectorScroll scroll;
+    scroll.resize(200, 200);
+    scroll.addSection(new QLabel(QStringLiteral("Statistiques")));
+    scroll.show();
+    settle();
+    const QColor expected = InspectorScroll::backgroundColor(scroll.palette());
+    const QColor painted = scroll.grab().toImage().pixelColor(150, 150);
+    EXPECT_NEAR(painted.red(), expected.red(), 2);
+    EXPECT_NEAR(painted.green(), expected.green(), 2);
+    EXPECT_NEAR(painted.blue(), expected.blue(), 2);
+}
