@@ -194,11 +194,12 @@ void StudioWindowController::reloadObjects()
     if (!(preview->backgroundImage() == background))
         preview->setBackgroundImage(background);
 
-    // The outline is rebuilt only when the work differs from the one it shows.
-    if (!objectsSignature || !(*objectsSignature == work)) {
+    // The outline shows the map's entities and the layout's objects: a change elsewhere (a
+    // cell, a formula, the thematic settings) leaves it as it is, however large the map.
+    if (!objectsSignature || !(objectsSignature->map.entities == work.map.entities)
+        || !(objectsSignature->decoration == work.decoration))
         rebuildObjects(work);
-        objectsSignature = work;
-    }
+    objectsSignature = work;
     refreshStatistics();
     restoreOutlineSelection();
     if (inspectingBackground && backgroundInspector)

@@ -293,8 +293,20 @@ TEST_F(StudioWindowControllerTest, OutlineIsRebuiltOnlyWhenTheWorkChanges)
     controller->reloadObjects();
     EXPECT_EQ(controller->objectsModel->item(0), fondSection);
 
-    document->updateWork(QStringLiteral("Renommer"), [](PlmWork& work) { work.map.name = QStringLiteral("Autre"); });
-    EXPECT_NE(controller->objectsModel->item(0), fondSection);
+    // A cell edit does not touch what the outline shows.
+    document->updateWork(QStringLiteral("Saisir une cellule"), [](PlmWork& work) {
+        work.variables[1].values.insert(QStringLiteral("E05"), PlmValue::number(7));
+    });
+    EXPECT_EQ(controller->objectsModel->item(0), fondSection);
+    EXPECT_EQ(*controller->objectsSignature, document->work());
+
+    document->updateWork(QStringLiteral("Renommer"), [](PlmWork& work) {
+        PlmEntity renamed = work.map.entities.at(3);
+        renamed.name = QStringLiteral("Côte");
+        work.map.entities.replace(3, renamed);
+    });
+    ASSERT_NE(controller->objectsModel->item(0), fondSection);
+    EXPECT_EQ(controller->objectsModel->item(0)->child(8)->text(), QStringLiteral("Côte"));
     EXPECT_EQ(*controller->objectsSignature, document->work());
 }
 
