@@ -58,7 +58,8 @@ void collectLeaves(const PlmEntity& entity, bool ancestorsHidden, CanvasEntry& e
         }
     } else {
         leaf.path = CanvasPathBuilder::painterPath(entity.geometry, entity.attributes, QTransform());
-        if (leaf.path.elementCount() > 0) {
+        leaf.elementCount = leaf.path.elementCount();
+        if (leaf.elementCount > 0) {
             leaf.bounds = leaf.path.boundingRect();
             leaf.hasBounds = finiteRect(leaf.bounds);
         }
@@ -169,24 +170,48 @@ QPainterPath CanvasEntityCache::simplify(const QPainterPath& path, double tolera
     return out;
 }
 
-const QPainterPath& CanvasEntityCache::drawingPath(const CanvasLeaf& leaf, double pixelsPerUnit)
+int CanvasEntityCache::detailLevel(double pixelsPerUnit)
 {
     // Vertices that stray less than half a device pixel from the simplified
     // outline add nothing that antialiasing can show.
-    if (!(pixelsPerUnit > 0) || !std::isfinite(pixelsPerUnit) || leaf.path.elementCount() < 16)
+    if (!(pixelsPerUnit > 0) || !std::isfinite(pixelsPerUnit))
+        return std::numeric_limits<int>::min();
+    return int(std::floor(std::log2(0.5 / pixelsPerUnit)));
+}
+
+const QPainterPath& CanvasEntityCache::drawingPath(const CanvasLeaf& leaf, double pixelsPerUnit)
+{
+    return drawingPath(leaf, detailLevel(pixelsPerUnit));
+}
+
+const QPainterPath& CanvasEntityCache::drawingPath(const CanvasLeaf& leaf, int level)
+{
+    if (level == std::numeric_limits<int>::min() || leaf.elementCount < 16)
         return leaf.path;
-    const int level = int(std::floor(std::log2(0.5 / pixelsPerUnit)));
-    for (const auto& [l, p] : leaf.simplified)
-        if (l == level)
-            return p.elementCount() > 0 ? p : leaf.path;
-    QPainterPath p = simplify(leaf.path, std::ldexp(1.0, level));
-    // Keep the original when little would be saved: an empty copy marks that.
-    if (p.elementCount() * 5 > leaf.path.elementCount() * 4)
-        p = QPainterPath();
-    if (leaf.simplified.size() >= 3)
-        leaf.simplified.removeFirst();
-    leaf.simplified.append({level, p});
-    return p.elementCount() > 0 ? leaf.simplified.last().second : leaf.path;
+    if (leaf.drawnLevel == level)
+        return leaf.drawnPath;
+    QPainterPath chosen;
+    bool found = false;
+    for (const auto& [l, p] : leaf.simplified) {
+        if (l == level) {
+            chosen = p;
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        QPainterPath p = simplify(leaf.path, std::ldexp(1.0, level));
+        // Keep the original when little would be saved: an empty copy marks that.
+        if (p.elementCount() * 5 > leaf.elementCount * 4)
+            p = QPainterPath();
+        if (leaf.simplified.size() >= 3)
+            leaf.simplified.removeFirst();
+        leaf.simplified.append({level, p});
+        chosen = p;
+    }
+    leaf.drawnLevel = level;
+    leaf.drawnPath = chosen.elementCount() > 0 ? chosen : leaf.path;
+    return leaf.drawnPath;
 }
 
 bool CanvasEntityCache::overlaps(const QRectF& a, const QRectF& b)

@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QRectF>
 
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -24,8 +25,12 @@ struct CanvasLeaf {
     QList<QPainterPath> clips;
     QRectF bounds;        // map units; a point gives a zero-size rectangle
     bool hasBounds = false;
-    // Coarser copies of `path` by level of detail (see CanvasEntityCache::drawingPath).
+    int elementCount = 0;
+    // Coarser copies of `path` by level of detail (see CanvasEntityCache::drawingPath),
+    // and the one drawn last, which the next frame usually wants again.
     mutable QList<QPair<int, QPainterPath>> simplified;
+    mutable int drawnLevel = std::numeric_limits<int>::min();
+    mutable QPainterPath drawnPath;
 };
 
 struct CanvasEntry {
@@ -67,6 +72,10 @@ public:
     // from the outline: a fitted view of a large map has tens of points per
     // few pixels. Copies are kept per power-of-two tolerance.
     static const QPainterPath& drawingPath(const CanvasLeaf& leaf, double pixelsPerUnit);
+    static const QPainterPath& drawingPath(const CanvasLeaf& leaf, int level);
+    // The power-of-two tolerance level for a scale; the lowest int means "no
+    // simplification".
+    static int detailLevel(double pixelsPerUnit);
     // Drops the vertices of straight runs that lie within `tolerance` of the
     // simplified line (Douglas–Peucker); curves and each run's ends stay.
     static QPainterPath simplify(const QPainterPath& path, double tolerance);

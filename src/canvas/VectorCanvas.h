@@ -10,6 +10,7 @@
 #include "platform/ViewNode.h"
 
 #include <QColor>
+#include <QPen>
 #include <QHash>
 #include <QImage>
 #include <QList>
@@ -213,4 +214,8 @@ private:
     QPointF m_offset;
     std::optional<PlmBackgroundImage> m_backgroundImage;
     CanvasEntityCache m_cache;
+    // Per-frame drawing state.
+    int m_detailLevel = 0;
+    std::optional<PlmStyle> m_lastPenStyle;
+    QPen m_lastPen;
 };

@@ -28,6 +28,12 @@ void unflipInto(QPainter& painter, const QRectF& rect)
     painter.scale(1, -1);
 }
 
+bool sameStroke(const PlmStyle& a, const PlmStyle& b)
+{
+    return a.stroke == b.stroke && a.lineWidth == b.lineWidth && a.dash == b.dash && a.lineCap == b.lineCap
+        && a.lineJoin == b.lineJoin;
+}
+
 // Background images come from documents: refuse sizes that would exhaust memory.
 constexpr qint64 kMaxBackgroundPixels = qint64(20000) * 20000;
 
@@ -149,6 +155,8 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
     }
 
     painter.setTransform(world);
+    m_detailLevel = CanvasEntityCache::detailLevel(std::sqrt(std::abs(world.determinant())));
+    m_lastPenStyle.reset();
     const int count = m_cache.size();
     for (int i = 0; i < count; ++i) {
         const CanvasEntry& entry = m_cache.entry(i);
@@ -227,7 +235,7 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
         }
         painter.setTransform(world);
     } else {
-        const QPainterPath& path = CanvasEntityCache::drawingPath(leaf, std::sqrt(std::abs(world.determinant())));
+        const QPainterPath& path = CanvasEntityCache::drawingPath(leaf, m_detailLevel);
         // Separate fill and stroke calls are faster than drawPath with both
         // for the small paths that large maps are made of.
         if (!leaf.isPolyline) {
@@ -238,9 +246,16 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
                 painter.fillPath(path, qcolor(*entity.style.fill));
         }
         if (selectedSingle || (entity.style.lineWidth > 0 && entity.style.stroke.alpha > 0)) {
-            const QPen pen = strokePen(entity.style, selectedSingle, 1.0 / m_scale);
-            if (pen.style() != Qt::NoPen)
-                painter.strokePath(path, pen);
+            // Neighbouring entities mostly share their stroke: reuse the pen.
+            if (selectedSingle || !m_lastPenStyle || !sameStroke(*m_lastPenStyle, entity.style)) {
+                m_lastPen = strokePen(entity.style, selectedSingle, 1.0 / m_scale);
+                if (selectedSingle)
+                    m_lastPenStyle.reset();
+                else
+                    m_lastPenStyle = entity.style;
+            }
+            if (m_lastPen.style() != Qt::NoPen)
+                painter.strokePath(path, m_lastPen);
         }
     }
 
