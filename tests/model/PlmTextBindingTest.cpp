@@ -305,6 +305,60 @@ const QList<Case>& cases()
              EXPECT_EQ(valueOf(w, QStringLiteral("v-pop"), QStringLiteral("G")), PlmValue::number(120));
          }},
 
+        {"a text naming its field by data-field is bound by that key",
+         [] { return commune({{QStringLiteral("data-field"), QStringLiteral("pop")}}, QStringLiteral("environ cent")); },
+         [](PlmWork& w) { setValue(w, QStringLiteral("v-pop"), QStringLiteral("G"), 101); },
+         [](const PlmWork& w) {
+             EXPECT_EQ(contentAt(w, groupText), QStringLiteral("101"));
+             const PlmEntity& t = *find(w.map.entities, groupText);
+             EXPECT_EQ(t.attributes.value(QStringLiteral("plm.text.property")), QStringLiteral("pop"));
+             EXPECT_EQ(t.attributes.value(QStringLiteral("data-field")), QStringLiteral("pop")); // read, never written
+         }},
+
+        {"data-property naming no field falls back to the value shown",
+         [] { return commune({{QStringLiteral("data-property"), QStringLiteral("surface")}}); },
+         [](PlmWork& w) { setValue(w, QStringLiteral("v-pop"), QStringLiteral("G"), 102); },
+         [](const PlmWork& w) { EXPECT_EQ(contentAt(w, groupText), QStringLiteral("102")); }},
+
+        {"a bound text whose name was its content is renamed with it",
+         [] {
+             PlmWork w = commune();
+             edit(w, groupText).name = QStringLiteral("100");
+             return w;
+         },
+         [](PlmWork& w) { setValue(w, QStringLiteral("v-pop"), QStringLiteral("G"), 103); },
+         [](const PlmWork& w) { EXPECT_EQ(find(w.map.entities, groupText)->name, QStringLiteral("103")); }},
+
+        {"texts inside a plain member group belong to the data group",
+         [] {
+             PlmWork w = commune();
+             PlmEntity& g = edit(w, {QStringLiteral("G")});
+             g.geometry.asGroup()->removeAt(0);
+             g.geometry.asGroup()->append(group(QStringLiteral("P"), QString(), {},
+                                               {textEntity(QStringLiteral("T"), QStringLiteral("100"))}));
+             return w;
+         },
+         [](PlmWork& w) { setValue(w, QStringLiteral("v-pop"), QStringLiteral("G"), 104); },
+         [](const PlmWork& w) {
+             EXPECT_EQ(contentAt(w, {QStringLiteral("G"), QStringLiteral("P"), QStringLiteral("T")}), QStringLiteral("104"));
+         }},
+
+        {"an edit that cannot be stored in one group refuses the whole change",
+         [] {
+             PlmWork w = commune();
+             PlmEntity second = w.map.entities.at(0);
+             second.id = QStringLiteral("G2");
+             w.map.entities.append(second);
+             w.variables.first().values.insert(QStringLiteral("G2"), PlmValue::number(100));
+             return w;
+         },
+         [](PlmWork& w) {
+             setContent(w, groupText, QStringLiteral("5"));
+             setContent(w, {QStringLiteral("G2"), QStringLiteral("T")}, QStringLiteral("cinq"));
+         },
+         nullptr,
+         QStringLiteral("Nombre attendu : utilisez par exemple 1234,5. Une cellule vide signifie une donnée absente.")},
+
         {"a calculated variable's new result shows with its decimals",
          [] {
              PlmWork w = commune();
@@ -396,4 +450,29 @@ TEST(PlmTextBindingTest, FieldsTextsAndNames)
     EXPECT_EQ(boundVariableIndex(QStringLiteral("name"), {}, {{QStringLiteral("plm.svg.variable.name"), QStringLiteral("y")}}, variables), 1);
     EXPECT_EQ(boundVariableIndex(QStringLiteral("name"), {{QStringLiteral("plm.svg.variable.name"), QStringLiteral("z")}}, {}, variables),
               std::nullopt);
+}
+
+// The update's order: rebind against the work before the change, recompute, rebind again.
+TEST(PlmTextBindingTest, AnEditedValueReachesTheTextsOfFormulasThatUseIt)
+{
+    PlmWork previous = commune();
+    previous.variables.append(calculatedVariable(QStringLiteral("v-d"), QStringLiteral("Demi"),
+                                                 QStringLiteral("[Pop] / 2"), PlmVariableType::number, 1));
+    PlmEntity& g = edit(previous, {QStringLiteral("G")});
+    g.attributes.insert(QStringLiteral("data-demi"), QStringLiteral("50"));
+    g.geometry.asGroup()->append(textEntity(QStringLiteral("U"), QStringLiteral("50,0"),
+                                            {{QStringLiteral("plm.text.property"), QStringLiteral("demi")}}));
+    previous.recomputeCalculatedVariables();
+
+    PlmWork work = previous;
+    setContent(work, groupText, QStringLiteral("301"));
+    work.rebindVariableTexts(previous);
+    work.recomputeCalculatedVariables();
+    work.rebindVariableTexts(previous);
+
+    EXPECT_EQ(valueOf(work, QStringLiteral("v-pop"), QStringLiteral("G")), PlmValue::number(301));
+    EXPECT_EQ(contentAt(work, otherText), QStringLiteral("150,5"));
+    EXPECT_EQ(contentAt(work, groupText), QStringLiteral("301"));
+    EXPECT_EQ(find(work.map.entities, {QStringLiteral("G")})->attributes.value(QStringLiteral("data-demi")),
+              QStringLiteral("150,5"));
 }

@@ -2,6 +2,7 @@
 
 #include "model/PlmErrors.h"
 #include "model/PlmRowSort.h"
+#include "model/PlmWorkEdits.h"
 #include "support/PlmWorkTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -273,6 +274,30 @@ TEST(PlmWorkEditsTest, ANewNameNeverTurnsAConstantIntoAReference)
                                     QStringLiteral("2020 + 0"), 0);
         EXPECT_EQ(named(work, QStringLiteral("Copie")).values.value(QStringLiteral("E1")), PlmValue::number(7));
     }
+}
+
+// What an import that adds several columns at once calls before keeping them.
+TEST(PlmWorkEditsTest, FormulasKeepTheirMeaningWhenSeveralNamesArrive)
+{
+    PlmWork work = sampleWork();
+    work.variables.append(calculatedVariable(QStringLiteral("k"), QStringLiteral("K"), QStringLiteral("2,5 * [A] + 1")));
+    const QList<PlmVariable> before = work.variables;
+    work.variables.append(numberVariable(QStringLiteral("n1"), QStringLiteral("1"), {}));
+    work.variables.append(numberVariable(QStringLiteral("n2"), QStringLiteral("2,5"), {}));
+    PlmWorkEdits::keepFormulaMeanings(work, before, QStringLiteral("1"));
+    EXPECT_EQ(formulaOf(work, QStringLiteral("K")), QStringLiteral("((2.5 * [A]) + 1.0)"));
+    EXPECT_EQ(formulaOf(work, QStringLiteral("Plus")), QStringLiteral("([A] + 1.0)"));
+    EXPECT_EQ(formulaOf(work, QStringLiteral("Taux")), QStringLiteral("[Actifs] / [Population] * 100"));
+    work.recomputeCalculatedVariables();
+    EXPECT_EQ(named(work, QStringLiteral("K")).values.value(QStringLiteral("E2")), PlmValue::number(6));
+
+    // Names that are not unique are left to the validation, which refuses them.
+    PlmWork clash = sampleWork();
+    const QList<PlmVariable> clashBefore = clash.variables;
+    clash.variables.append(numberVariable(QStringLiteral("n"), QStringLiteral("a"), {}));
+    const PlmWork unchanged = clash;
+    PlmWorkEdits::keepFormulaMeanings(clash, clashBefore, QStringLiteral("a"));
+    EXPECT_EQ(clash, unchanged);
 }
 
 TEST(PlmWorkEditsTest, RowsSortTheFrenchWayWithMapOrderForTies)
