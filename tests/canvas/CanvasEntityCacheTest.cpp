@@ -49,7 +49,7 @@ TEST(CanvasEntityCache, SimplifiedPathsStayWithinTheTolerance)
         EXPECT_LE(best, 5.0);
     }
     // Zoomed in, the path is drawn whole.
-    EXPECT_EQ(CanvasEntityCache::drawingPath(leaf, 100).elementCount(), leaf.path.elementCount());
+    EXPECT_EQ(CanvasEntityCache::drawingPath(leaf, 100.0).elementCount(), leaf.path.elementCount());
 }
 
 TEST(CanvasEntityCache, GridCandidatesAndReuse)
