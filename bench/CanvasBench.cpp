@@ -63,7 +63,7 @@ void BM_CanvasDrawZoomedCorner(benchmark::State& state)
 {
     auto canvas = fittedCanvas();
     const QRectF content = canvas->originalBlockBounds();
-    canvas->zoom(20, content.topLeft() + QPointF(40, -40));
+    canvas->zoom(20, content.topLeft() + QPointF(40, 40));  // near the lower-left corner
     QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
     drawOnce(*canvas, image);
     for (auto _ : state)
