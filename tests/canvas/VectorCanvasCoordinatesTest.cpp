@@ -1,5 +1,9 @@
 #include "canvas/VectorCanvas.h"
+#include "platform/ViewHost.h"
 #include "support/CanvasTestMaps.h"
+
+#include <QCoreApplication>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -233,4 +237,28 @@ TEST(VectorCanvasCreation, DragCommitReportsOnlyAChange)
     EXPECT_EQ(VectorCanvas::drawingToolFromRaw(8), VectorCanvas::DrawingTool::point);
     EXPECT_FALSE(VectorCanvas::drawingToolFromRaw(9).has_value());
     EXPECT_EQ(VectorCanvas::allDrawingTools().size(), 9);
+}
+
+TEST(VectorCanvasHosted, AWheelNotchOverTheHostZoomsAboutTenPercentAroundThePointer)
+{
+    ViewHost host;
+    host.resize(400, 300);
+    auto* canvas = new VectorCanvas(mapOf({squareEntity("r", 0, 0, 10, 5)}), true, QString());
+    host.setRootNode(canvas);
+    canvas->layoutSubtreeIfNeeded();  // the first layout fits
+    ASSERT_TRUE(canvas->fitted);
+    const double fitted = canvas->scale();
+    const QPointF pointer = host.rootPoint(QPointF(120, 80));
+    const QPointF under = canvas->mapPoint(pointer);
+    QWheelEvent wheel(QPointF(120, 80), QPointF(120, 80), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&host, &wheel);
+    EXPECT_NEAR(canvas->scale() / fitted, std::exp(0.096), 1e-9);
+    const QPointF still = canvas->mapPoint(pointer);
+    EXPECT_NEAR(still.x(), under.x(), 1e-9);
+    EXPECT_NEAR(still.y(), under.y(), 1e-9);
+    // Resizing the host keeps the zoomed framing (no longer tracking the fit).
+    host.resize(600, 400);
+    canvas->layoutSubtreeIfNeeded();
+    EXPECT_NEAR(canvas->scale() / fitted, std::exp(0.096), 1e-9);
 }
