@@ -18,7 +18,6 @@ enum Kind : uint32_t { kNull, kBool, kNumber, kString, kArray, kObject };
 constexpr uint32_t kKindMask = 0xff;
 constexpr uint32_t kInPool = 0x100;    // string bytes live in the pool (escapes were resolved)
 constexpr uint32_t kIntegral = 0x200;  // number written without fraction or exponent
-constexpr uint32_t kNoParent = 0xffffffffu;
 
 } // namespace
 
@@ -67,12 +66,11 @@ public:
             if (m_p >= m_end)
                 fail("unexpected end of data");
             const char c = *m_p;
-            const uint32_t parent = stack.empty() ? kNoParent : stack.back();
             if (c == '{' || c == '[') {
                 const bool object = c == '{';
                 if (int(stack.size()) >= m_maxDepth)
                     fail("too many nested arrays or dictionaries");
-                const uint32_t index = push(object ? kObject : kArray, parent, 0, 0);
+                const uint32_t index = push(object ? kObject : kArray, 0, 0);
                 stack.push_back(index);
                 ++m_p;
                 skipSpace();
@@ -87,18 +85,18 @@ public:
                     continue;
                 }
             } else if (c == '"') {
-                readString(kString, parent);
+                readString(kString);
             } else if (c == 't') {
                 literal("true");
-                push(kBool, parent, 1, 0);
+                push(kBool, 1, 0);
             } else if (c == 'f') {
                 literal("false");
-                push(kBool, parent, 0, 0);
+                push(kBool, 0, 0);
             } else if (c == 'n') {
                 literal("null");
-                push(kNull, parent, 0, 0);
+                push(kNull, 0, 0);
             } else if (c == '-' || (c >= '0' && c <= '9')) {
-                readNumber(parent);
+                readNumber();
             } else {
                 fail("unexpected character");
             }
@@ -143,9 +141,9 @@ private:
             QString());
     }
 
-    uint32_t push(uint32_t kind, uint32_t parent, uint32_t a, uint32_t b)
+    uint32_t push(uint32_t kind, uint32_t a, uint32_t b)
     {
-        m_s.nodes.push_back({kind, parent, a, b});
+        m_s.nodes.push_back({kind, a, b});
         return uint32_t(m_s.nodes.size() - 1);
     }
 
@@ -172,7 +170,7 @@ private:
     {
         if (m_p >= m_end || *m_p != '"')
             fail("expected a string key");
-        readString(kString, object);
+        readString(kString);
         skipSpace();
         if (m_p >= m_end || *m_p != ':')
             fail("expected ':'");
@@ -180,7 +178,7 @@ private:
         skipSpace();
     }
 
-    void readNumber(uint32_t parent)
+    void readNumber()
     {
         const char* start = m_p;
         uint32_t flags = kIntegral;
@@ -214,7 +212,7 @@ private:
             while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
                 ++m_p;
         }
-        push(kNumber | flags, parent, uint32_t(start - m_begin), uint32_t(m_p - start));
+        push(kNumber | flags, uint32_t(start - m_begin), uint32_t(m_p - start));
     }
 
     static int hexValue(char c)
@@ -295,7 +293,7 @@ private:
         m_p += length;
     }
 
-    void readString(uint32_t kind, uint32_t parent)
+    void readString(uint32_t kind)
     {
         ++m_p; // opening quote
         const char* start = m_p;
@@ -303,7 +301,7 @@ private:
         while (m_p < m_end) {
             const unsigned char c = static_cast<unsigned char>(*m_p);
             if (c == '"') {
-                push(kind, parent, uint32_t(start - m_begin), uint32_t(m_p - start));
+                push(kind, uint32_t(start - m_begin), uint32_t(m_p - start));
                 ++m_p;
                 return;
             }
@@ -327,7 +325,7 @@ private:
                 const size_t length = m_s.pool.size() - poolStart;
                 if (m_s.pool.size() > 0xffffffffu)
                     fail("document too large");
-                push(kind | kInPool, parent, uint32_t(poolStart), uint32_t(length));
+                push(kind | kInPool, uint32_t(poolStart), uint32_t(length));
                 ++m_p;
                 return;
             }
@@ -648,21 +646,33 @@ QString PlmJsonValue::codingPath() const
 {
     if (!isPresent())
         return QString();
+    // Walk down from the root to this value (errors only, so no parent links are kept).
     const PlmJsonDocument::Storage& s = m_document->storage();
     QStringList parts;
-    uint32_t index = m_index;
-    while (s.nodes[index].parent != kNoParent) {
-        const uint32_t parent = s.nodes[index].parent;
-        if ((s.nodes[parent].kindAndFlags & kKindMask) == kObject) {
-            const std::string_view key = s.bytes(s.nodes[index - 1]);
-            parts.prepend(QString::fromUtf8(key.data(), qsizetype(key.size())));
-        } else {
-            qsizetype position = 0;
-            for (uint32_t i = parent + 1; i < index; i = s.next(i))
-                ++position;
-            parts.prepend(QStringLiteral("[%1]").arg(position));
+    uint32_t container = 0;
+    while (container != m_index) {
+        const bool object = (s.nodes[container].kindAndFlags & kKindMask) == kObject;
+        const uint32_t end = s.next(container);
+        uint32_t child = container + 1;
+        qsizetype position = 0;
+        for (;;) {
+            if (child >= end || m_index >= end)
+                return QString(); // not inside: cannot happen for values of this document
+            const uint32_t value = object ? child + 1 : child;
+            const uint32_t after = s.next(value);
+            if (m_index < after) {
+                if (object) {
+                    const std::string_view key = s.bytes(s.nodes[child]);
+                    parts.append(QString::fromUtf8(key.data(), qsizetype(key.size())));
+                } else {
+                    parts.append(QStringLiteral("[%1]").arg(position));
+                }
+                container = value;
+                break;
+            }
+            child = after;
+            ++position;
         }
-        index = parent;
     }
     QString path;
     for (const QString& part : parts) {

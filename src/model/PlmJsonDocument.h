@@ -171,7 +171,6 @@ public:
 
     struct Node {
         uint32_t kindAndFlags;
-        uint32_t parent;
         uint32_t a; // containers: index after the last descendant; strings/numbers: offset; bools: 0/1
         uint32_t b; // containers: element or member count; strings/numbers: length
     };
