@@ -62,6 +62,22 @@ void BM_RebindAfterOneCell(benchmark::State& state)
     }
 }
 
+// An imported drawing often comes as one group holding everything: one row, 35,000 members.
+void BM_RebindOneLargeGroup(benchmark::State& state)
+{
+    PlmWork previous;
+    previous.map = largeWork().map;
+    PlmEntity all(QStringLiteral("all"), QStringLiteral("Tout"), PlmGeometry::group(previous.map.entities), PlmStyle());
+    previous.map.entities = PlmEntityList{all};
+    PlmWork changed = previous;
+    changed.map.entities.edit(0).name = QStringLiteral("Renommé");
+    for (auto _ : state) {
+        PlmWork work = changed;
+        work.rebindVariableTexts(previous);
+        benchmark::DoNotOptimize(work.map.entities.size());
+    }
+}
+
 void BM_AnchorsOfEveryEntity(benchmark::State& state)
 {
     const PlmMap& map = largeWork().map;
@@ -81,4 +97,5 @@ BENCHMARK(BM_SortRowsByNumber)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortRowsByText)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SetCellAndRecompute)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RebindAfterOneCell)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RebindOneLargeGroup)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AnchorsOfEveryEntity)->Unit(benchmark::kMillisecond);

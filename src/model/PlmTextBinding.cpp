@@ -416,21 +416,32 @@ void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& to
             target->name = record->shown;
     }
 
-    // Members, one level down, without variables.
+    // Members, one level down, without variables. Only texts and groups can change; twins are
+    // usually at the same position, and the index by id is built only when one is not.
     if (PlmEntityList* members = entity.geometry.asGroup()) {
         QHash<QString, qsizetype> previousIndex;
-        previousIndex.reserve(previousMembers.size());
-        for (qsizetype i = previousMembers.size() - 1; i >= 0; --i)
-            previousIndex.insert(previousMembers.at(i).id, i); // the first twin wins
         for (qsizetype i = 0; i < members->size(); ++i) {
-            const auto found = previousIndex.constFind(members->at(i).id);
-            if (found == previousIndex.cend())
+            const PlmEntity& current = members->at(i);
+            const bool isText = current.geometry.asText();
+            if (!isText && !current.geometry.asGroup())
                 continue;
-            const qsizetype twin = *found;
-            PlmEntity member = members->at(i);
+            qsizetype twin = -1;
+            if (i < previousMembers.size() && previousMembers.at(i).id == current.id) {
+                twin = i;
+            } else {
+                if (previousIndex.isEmpty()) {
+                    previousIndex.reserve(previousMembers.size());
+                    for (qsizetype j = previousMembers.size() - 1; j >= 0; --j)
+                        previousIndex.insert(previousMembers.at(j).id, j); // the first twin wins
+                }
+                twin = previousIndex.value(current.id, -1);
+            }
+            if (twin < 0)
+                continue;
+            PlmEntity member = current;
             rebindEntity(member, previousMembers.at(twin), topLevelID, false, variables,
                          previousVariables, depth + 1);
-            if (!(member == members->at(i)))
+            if (!(member == current))
                 members->replace(i, member);
         }
     }
