@@ -160,6 +160,19 @@ QImage ViewNode::renderToImage(double pixelRatio, bool transparent)
     return image;
 }
 
+void ViewNode::renderInto(QPainter& painter, const QRectF& deviceRect)
+{
+    layoutSubtreeIfNeeded();
+    if (m_frame.width() <= 0 || m_frame.height() <= 0 || deviceRect.isEmpty())
+        return;
+    painter.save();
+    painter.translate(deviceRect.left(), deviceRect.bottom());
+    painter.scale(deviceRect.width() / m_frame.width(), -deviceRect.height() / m_frame.height());
+    painter.setClipRect(bounds(), Qt::IntersectClip);
+    drawTree(painter, bounds());
+    painter.restore();
+}
+
 void ViewNode::setNeedsDisplay(bool needs)
 {
     m_needsDisplay = needs;

@@ -97,6 +97,9 @@ public:
     // Draws the tree into an image of the node's size (device pixels =
     // points × pixelRatio), without any window.
     QImage renderToImage(double pixelRatio = 1.0, bool transparent = false);
+    // Draws the tree into a rectangle of a y-down device (a QPdfWriter page, a
+    // widget, part of an image), scaled to fill it.
+    void renderInto(QPainter& painter, const QRectF& deviceRect);
     // Prepares a painter whose device is y-down of height deviceHeight so
     // that it draws in y-up node coordinates.
     static void flipPainter(QPainter& painter, double height);

@@ -180,6 +180,34 @@ TEST(CanvasDrawing, BackgroundPaintingImageAndBlockTransform)
     EXPECT_FALSE(canvas->backgroundBitmap.has_value());
 }
 
+TEST(CanvasDrawing, BackgroundImageIsDrawnUpright)
+{
+    QImage picture(10, 10, QImage::Format_ARGB32);
+    picture.fill(Qt::blue);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 10; ++x)
+            picture.setPixel(x, y, qRgb(255, 0, 0));  // the picture's top half is red
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    PlmBackgroundImage background;
+    background.data = bytes;
+    background.type = "png";
+    background.position = PlmPoint{0, 0};
+    background.width = 100;
+    background.height = 100;
+    for (const char* axis : {"up", "down"}) {
+        auto canvas = canvasOf(mapOf({}, {{"coordinates.yAxis", axis}}));
+        if (QByteArray(axis) == "down")
+            canvas->setOffset(QPointF(0, 100));
+        canvas->setBackgroundImage(background);
+        const QImage image = canvas->renderToImage();
+        EXPECT_TRUE(isNear(pixelAt(image, 50, 80), red)) << axis;
+        EXPECT_TRUE(isNear(pixelAt(image, 50, 20), QColor(0, 0, 255))) << axis;
+    }
+}
+
 TEST(CanvasDrawing, OriginalBlockBoundsIgnoreTheBlockTransform)
 {
     auto empty = canvasOf(mapOf({}));

@@ -94,6 +94,21 @@ TEST(ViewNodeTree, RenderToImageDrawsYUpward)
     EXPECT_EQ(root.renderToImage(2.0).size(), QSize(80, 60));
 }
 
+TEST(ViewNodeTree, RenderIntoScalesTheTreeIntoADeviceRectangle)
+{
+    ProbeNode node(Qt::green);
+    node.setFrame(QRectF(0, 0, 10, 10));
+    QImage image(60, 40, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    node.renderInto(painter, QRectF(20, 10, 20, 20));
+    painter.end();
+    EXPECT_EQ(QColor(image.pixel(30, 12)), QColor(Qt::green));
+    EXPECT_EQ(QColor(image.pixel(21, 28)), QColor(Qt::blue));  // bottom-left mark, doubled
+    EXPECT_EQ(QColor(image.pixel(10, 20)), QColor(Qt::white));
+    EXPECT_EQ(QColor(image.pixel(45, 20)), QColor(Qt::white));
+}
+
 TEST(ViewNodeTree, LayoutRunsAgainOnlyAfterASizeChange)
 {
     ProbeNode node;
