@@ -143,7 +143,7 @@ QPainterPath TextOutline::outline(const QString& text, const QString& fontName, 
 {
     QPainterPath result;
     result.setFillRule(Qt::WindingFill);
-    if (!std::isfinite(fontSize) || text.isEmpty())
+    if (!std::isfinite(fontSize) || fontSize <= 0 || text.isEmpty())
         return result;
     QString normalized = text;
     normalized.replace(QLatin1Char('\r'), QLatin1Char('\n'));

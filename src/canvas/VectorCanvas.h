@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QPainterPath>
 #include <QPair>
 #include <QSet>
 #include <QString>
@@ -186,6 +187,9 @@ public:
     std::optional<IndexPath> indexPath(const QPointF& viewPoint);
     std::optional<PlmPoint> entityNameAnchor(const PlmEntity& entity);
     std::optional<NameLabel> entityNameLabel(const PlmEntity& entity);
+    // The same label as a drawable; with `visible`, an empty path for a label
+    // that cannot reach that rectangle.
+    std::optional<QPainterPath> entityNameLabelPath(const PlmEntity& entity, const QRectF* visible);
     void rebuildVisibilitySets();
     void mapDidChange(const PlmMap& previous);
 

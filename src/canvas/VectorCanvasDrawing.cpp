@@ -35,7 +35,7 @@ bool sameStroke(const PlmStyle& a, const PlmStyle& b)
 }
 
 // Background images come from documents: refuse sizes that would exhaust memory.
-constexpr qint64 kMaxBackgroundPixels = qint64(20000) * 20000;
+constexpr qint64 kMaxBackgroundPixels = qint64(64) * 1024 * 1024;
 
 } // namespace
 
@@ -111,13 +111,19 @@ void VectorCanvas::draw(QPainter& painter, const QRectF& dirty)
     if (m_scale > 0 && std::isfinite(m_scale))
         drawEntities(painter, dirty);
 
-    if (showEntityNames) {
-        for (const NameLabel& label : entityNameLabels()) {
-            const QPainterPath p = CanvasPathBuilder::toPainterPath(label.path);
-            QPen halo(Qt::white, 2);
-            halo.setJoinStyle(Qt::RoundJoin);
-            painter.strokePath(p, halo);
-            painter.fillPath(p, Qt::black);
+    if (showEntityNames && m_scale > 0) {
+        // The labels of entities far from the exposed rectangle are not built.
+        bool invertible = false;
+        const QTransform blockInverse = blockTransform.inverted(&invertible);
+        const QRectF visible = invertible ? blockInverse.mapRect(dirty) : QRectF(-1e300, -1e300, 2e300, 2e300);
+        QPen halo(Qt::white, 2);
+        halo.setJoinStyle(Qt::RoundJoin);
+        for (const PlmEntity& e : m_map.entities) {
+            const std::optional<QPainterPath> p = entityNameLabelPath(e, &visible);
+            if (!p || p->isEmpty())
+                continue;
+            painter.strokePath(*p, halo);
+            painter.fillPath(*p, Qt::black);
         }
     }
     rendersOriginalBlock = savedOriginal;

@@ -227,27 +227,41 @@ std::optional<PlmPoint> VectorCanvas::entityNameAnchor(const PlmEntity& e)
     return result;
 }
 
-std::optional<VectorCanvas::NameLabel> VectorCanvas::entityNameLabel(const PlmEntity& e)
+std::optional<QPainterPath> VectorCanvas::entityNameLabelPath(const PlmEntity& e, const QRectF* visible)
 {
     if (e.hidden() || e.name.isEmpty())
         return std::nullopt;
     const std::optional<PlmPoint> anchor = entityNameAnchor(e);
     if (!anchor)
         return std::nullopt;
+    const QPointF at(anchor->x * m_scale + m_offset.x(), anchor->y * m_yAxisSign * m_scale + m_offset.y());
+    if (visible) {
+        // A generous box around the anchor: labels far outside are not built.
+        const double w = entityNameFontSize * (double(e.name.size()) * 0.7 + 1);
+        const double h = entityNameFontSize * 1.2 * double(e.name.count(QLatin1Char('\n')) + 2);
+        if (!QRectF(at.x() - w, at.y() - h, 2 * w, 2 * h).intersects(*visible))
+            return QPainterPath();
+    }
     // The name's glyphs at the label size in view points, centred on the
     // anchor and upright: the same as a text of size fontSize / scale whose
     // transform carries the map's y sign, seen through the map transform.
-    const bool bold = false, italic = false;
     const QPainterPath outline =
-        TextOutline::outline(e.name, entityNameFontName, entityNameFontSize, QStringLiteral("middle"), bold, italic);
-    const QPointF at(anchor->x * m_scale + m_offset.x(), anchor->y * m_yAxisSign * m_scale + m_offset.y());
+        TextOutline::outline(e.name, entityNameFontName, entityNameFontSize, QStringLiteral("middle"), false, false);
     QTransform t = QTransform::fromTranslate(at.x(), at.y());
     if (!rendersOriginalBlock)
         t = t * blockTransform;
+    return t.map(outline);
+}
+
+std::optional<VectorCanvas::NameLabel> VectorCanvas::entityNameLabel(const PlmEntity& e)
+{
+    const std::optional<QPainterPath> path = entityNameLabelPath(e, nullptr);
+    if (!path)
+        return std::nullopt;
     NameLabel label;
     label.id = e.id;
     VectorPathSink sink(label.path);
-    sink.addOutline(t.map(outline));
+    sink.addOutline(*path);
     label.path.evenOdd = false;
     return label;
 }
