@@ -172,11 +172,13 @@ QPainterPath CanvasEntityCache::simplify(const QPainterPath& path, double tolera
 
 int CanvasEntityCache::detailLevel(double pixelsPerUnit)
 {
-    // Vertices that stray less than half a device pixel from the simplified
-    // outline add nothing that antialiasing can show.
+    // Vertices that stray less than a device pixel from the simplified
+    // outline change nothing that can be told apart on screen (the usual
+    // threshold of map renderers); the tolerance is the power of two just
+    // below a pixel, so copies are reused across nearby zooms.
     if (!(pixelsPerUnit > 0) || !std::isfinite(pixelsPerUnit))
         return std::numeric_limits<int>::min();
-    return int(std::floor(std::log2(0.5 / pixelsPerUnit)));
+    return int(std::floor(std::log2(1.0 / pixelsPerUnit)));
 }
 
 const QPainterPath& CanvasEntityCache::drawingPath(const CanvasLeaf& leaf, double pixelsPerUnit)
