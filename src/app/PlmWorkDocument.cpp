@@ -136,6 +136,7 @@ void PlmWorkDocument::setWork(const PlmWork& work)
     store(work);
     clearUndoHistory();
     validator_.reset();
+    derived_.reset();
     reconcileSelection(work);
     emit workChanged();
     reloadWindows();
@@ -200,6 +201,7 @@ void PlmWorkDocument::decodeDocument(const QByteArray& data, const QString& type
         decoded = PlmWorkCodec::decode(data);
     store(decoded);
     validator_.reset();
+    derived_.reset();
 }
 
 void PlmWorkDocument::didRevert()
@@ -244,9 +246,12 @@ void PlmWorkDocument::updateWork(const QString& actionName, const WorkChange& ch
     const PlmWork previous = work();
     PlmWork next = previous;
     change(next);
-    next.rebindVariableTexts(previous);
-    next.recomputeCalculatedVariables();
-    next.rebindVariableTexts(previous);
+    // The derived steps look only at what the change can have touched; their results are
+    // those of the work's own full operations.
+    const bool uniqueIDs = validator_.knowsEntitiesOf(previous);
+    derived_.rebindVariableTexts(next, previous, uniqueIDs);
+    derived_.recomputeCalculatedVariables(next, previous);
+    derived_.rebindVariableTexts(next, previous, uniqueIDs);
     applyThresholdRule(previous, next);
     validator_.validate(next);
     commitWork(next, actionName);

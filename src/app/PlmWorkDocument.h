@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/PlmWorkDocumentDerived.h"
 #include "app/PlmWorkDocumentValidator.h"
 #include "model/PlmWork.h"
 #include "platform/Document.h"
@@ -118,5 +119,6 @@ private:
     QPointer<DocumentWindowController> studioController_;
     QString scopedDocumentPath_;
     PlmWorkDocumentValidator validator_;
+    PlmWorkDocumentDerived derived_;
     bool storingKeptWork_ = false;
 };

@@ -3,6 +3,7 @@
 #include "model/PlmErrors.h"
 #include "model/PlmMapCodec.h"
 #include "model/PlmTextFolding.h"
+#include "platform/WorkUndo.h"
 
 #include <cmath>
 
@@ -27,6 +28,16 @@ void PlmWorkDocumentValidator::reset()
 {
     last_.reset();
     lastEntityIDs_.clear();
+}
+
+bool PlmWorkDocumentValidator::knowsEntitiesOf(const PlmWork& work) const
+{
+    if (!last_ || work.map.entities.size() != last_->map.entities.size())
+        return false;
+    for (qsizetype i = 0; i < work.map.entities.size(); ++i)
+        if (!work.map.entities.sharesEntity(i, last_->map.entities, i))
+            return false;
+    return true;
 }
 
 void PlmWorkDocumentValidator::validate(const PlmWork& work)
@@ -100,14 +111,31 @@ void PlmWorkDocumentValidator::validateVariables(const PlmWork& work, const QSet
             throw PlmWorkError::invalid(variableNamesMessage);
         seenNames.insert(folded);
 
-        // A column shared with the last valid work, against the same rows, passed already.
+        // Against the same rows, a column shared with the last valid work passed already, and
+        // so did every cell it still holds unchanged.
+        const PlmVariable* known = nullptr;
         if (idsUnchanged) {
             const qsizetype k = last_->variableIndex(variable.id);
-            if (k >= 0 && last_->variables[k].type == variable.type && last_->variables[k].values.isSharedWith(variable.values))
-                continue;
+            if (k >= 0 && last_->variables[k].type == variable.type)
+                known = &last_->variables[k];
         }
+        if (known && known->values.isSharedWith(variable.values))
+            continue;
+        auto old = known ? known->values.constBegin() : QMap<QString, PlmValue>::const_iterator();
+        const auto oldEnd = known ? known->values.constEnd() : old;
         for (auto it = variable.values.constBegin(); it != variable.values.constEnd(); ++it) {
             const PlmValue& value = it.value();
+            if (known) {
+                int order = -1;
+                while (old != oldEnd && (order = compareKeys(old.key(), it.key())) < 0)
+                    ++old;
+                if (old != oldEnd && order == 0) {
+                    const bool same = identicalValues(old.value(), value);
+                    ++old; // keeps the two walks in step, so keys compare by pointer
+                    if (same)
+                        continue;
+                }
+            }
             if (!entityIDs.contains(it.key()) || value.type() != variable.type)
                 throw PlmWorkError::invalid(QStringLiteral("Cellule associée à une entité absente ou de type incorrect."));
             if (value.isText()) {

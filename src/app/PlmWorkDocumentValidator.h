@@ -17,6 +17,9 @@ public:
     void validate(const PlmWork& work);
     // Forgets the reference: the next call checks everything.
     void reset();
+    // Whether the work's top-level entities are those of the last valid work, so their ids
+    // are known to be unique.
+    bool knowsEntitiesOf(const PlmWork& work) const;
 
 private:
     QSet<QString> validateMap(const PlmWork& work, bool& sameEntities) const;

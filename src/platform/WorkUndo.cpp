@@ -24,17 +24,65 @@ WorkDelta::WorkDelta(const PlmWork& before, const PlmWork& after)
         thematic_.emplace(before.thematic, after.thematic);
     if (!(before.decoration == after.decoration))
         decoration_.emplace(before.decoration, after.decoration);
-    // Compared bit for bit: an equal list may still hold a -0 where the other holds 0.
-    bool same = before.variables.size() == after.variables.size();
-    for (qsizetype i = 0; same && i < before.variables.size(); ++i) {
-        const PlmVariable& b = before.variables[i];
-        const PlmVariable& a = after.variables[i];
-        same = b.id == a.id && b.name == a.name && b.type == a.type && b.calculation == a.calculation
-            && (b.values.isSharedWith(a.values) || cellChanges(b.values, a.values).isEmpty());
-    }
-    if (!same)
+    // Lists of the same variables in the same order, the usual case, take one walk per
+    // changed column; any other change of the list is matched by id.
+    bool aligned = before.variables.size() == after.variables.size();
+    for (qsizetype i = 0; aligned && i < before.variables.size(); ++i)
+        aligned = before.variables[i].id == after.variables[i].id;
+    if (!aligned) {
         variables_ = VariablesDelta{stepsTowards(before.variables, after.variables),
                                     stepsTowards(after.variables, before.variables)};
+        return;
+    }
+    VariablesDelta delta;
+    bool changed = false;
+    for (qsizetype i = 0; i < before.variables.size(); ++i) {
+        const PlmVariable& b = before.variables[i];
+        const PlmVariable& a = after.variables[i];
+        VariableStep toBefore;
+        VariableStep toAfter;
+        toBefore.sourceIndex = toAfter.sourceIndex = i;
+        toBefore.variable = b;
+        toBefore.variable.values = {};
+        toAfter.variable = a;
+        toAfter.variable.values = {};
+        // Compared bit for bit: an equal column may still hold a -0 where the other holds 0.
+        cellChangesBothWays(b.values, a.values, toAfter.cells, toBefore.cells);
+        changed = changed || !toAfter.cells.isEmpty() || b.name != a.name || b.type != a.type
+               || b.calculation != a.calculation;
+        delta.toBefore.append(std::move(toBefore));
+        delta.toAfter.append(std::move(toAfter));
+    }
+    if (changed)
+        variables_ = std::move(delta);
+}
+
+void WorkDelta::cellChangesBothWays(const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to,
+                                    QList<Cell>& towardsTo, QList<Cell>& towardsFrom)
+{
+    if (from.isSharedWith(to))
+        return;
+    auto f = from.constBegin();
+    auto t = to.constBegin();
+    while (f != from.constEnd() || t != to.constEnd()) {
+        const int order = f == from.constEnd() ? 1 : t == to.constEnd() ? -1 : compareKeys(f.key(), t.key());
+        if (order < 0) {
+            towardsTo.append({f.key(), std::nullopt});
+            towardsFrom.append({f.key(), f.value()});
+            ++f;
+        } else if (order > 0) {
+            towardsTo.append({t.key(), t.value()});
+            towardsFrom.append({t.key(), std::nullopt});
+            ++t;
+        } else {
+            if (!identicalValues(f.value(), t.value())) {
+                towardsTo.append({t.key(), t.value()});
+                towardsFrom.append({f.key(), f.value()});
+            }
+            ++f;
+            ++t;
+        }
+    }
 }
 
 QList<WorkDelta::Cell> WorkDelta::cellChanges(const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to)
@@ -46,10 +94,11 @@ QList<WorkDelta::Cell> WorkDelta::cellChanges(const QMap<QString, PlmValue>& fro
     auto f = from.constBegin();
     auto t = to.constBegin();
     while (f != from.constEnd() || t != to.constEnd()) {
-        if (t == to.constEnd() || (f != from.constEnd() && f.key() < t.key())) {
+        const int order = f == from.constEnd() ? 1 : t == to.constEnd() ? -1 : compareKeys(f.key(), t.key());
+        if (order < 0) {
             cells.append({f.key(), std::nullopt});
             ++f;
-        } else if (f == from.constEnd() || t.key() < f.key()) {
+        } else if (order > 0) {
             cells.append({t.key(), t.value()});
             ++t;
         } else {

@@ -46,6 +46,9 @@ private:
     };
 
     static QList<Cell> cellChanges(const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to);
+    // Both directions of the differences, in one walk.
+    static void cellChangesBothWays(const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to,
+                                    QList<Cell>& towardsTo, QList<Cell>& towardsFrom);
     static QList<VariableStep> stepsTowards(const QList<PlmVariable>& target, const QList<PlmVariable>& source);
     static QList<PlmVariable> rebuild(const QList<VariableStep>& steps, const QList<PlmVariable>& source);
 
@@ -58,6 +61,16 @@ private:
 
 // Exactly equal values, payload bits included (0 and -0 differ, as they write differently).
 bool identicalValues(const PlmValue& a, const PlmValue& b);
+
+// Orders two keys as QString's operator< does. Keys of a column and of its copy share their
+// text, so the pointer test settles most comparisons of a walk over both without reading
+// characters. Negative, zero or positive.
+inline int compareKeys(const QString& a, const QString& b)
+{
+    if (a.constData() == b.constData() && a.size() == b.size())
+        return 0;
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
 
 // One undoable change of a work. Undo rebuilds the previous work from the stored one and
 // hands it to `store`; redo rebuilds the next. The first redo, run by QUndoStack::push, does

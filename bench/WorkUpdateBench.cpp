@@ -1,0 +1,72 @@
+#include "BenchWorks.h"
+
+#include "app/PlmWorkDocument.h"
+
+#include <QUndoStack>
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+// One typed cell through the document's undoable update on the large work: copy, change,
+// rebind, recompute the calculated variables, thresholds, validation, commit and undo step.
+namespace {
+
+constexpr int entityCount = 35000;
+constexpr int inputVariables = 8;
+constexpr int calculatedVariables = 2; // ten variables in all
+
+const PlmWork& largeWork()
+{
+    static const PlmWork work = BenchWorks::makeLargeWork(entityCount, inputVariables, calculatedVariables);
+    return work;
+}
+
+qint64 heapInUse()
+{
+    return qint64(mallinfo2().uordblks);
+}
+
+void typeOneCell(PlmWorkDocument& document, const QString& variableID, const QString& entityID, double value)
+{
+    document.updateWork(QStringLiteral("Saisir une cellule"), [&](PlmWork& w) {
+        const qsizetype index = w.variableIndex(variableID);
+        w.variables[index].values.insert(entityID, PlmValue::number(value));
+    });
+}
+
+void BM_WorkUpdateOneCell(benchmark::State& state)
+{
+    PlmWorkDocument document;
+    document.setWork(largeWork());
+    const PlmWork start = document.work();
+    // The second input variable is numeric and named by the calculated ones.
+    const QString variableID = BenchWorks::inputVariableID(1);
+    QList<QString> rows;
+    for (qsizetype i = 0; i < start.map.entities.size(); i += 97)
+        rows.append(start.map.entities.at(i).id);
+
+    typeOneCell(document, variableID, rows.first(), -1); // the first check sees everything
+    qint64 step = 0;
+    const qint64 heapBefore = heapInUse();
+    for (auto _ : state) {
+        typeOneCell(document, variableID, rows[step % rows.size()], 1000.5 + double(step));
+        ++step;
+    }
+    const qint64 heapAfter = heapInUse();
+    state.counters["undo_steps"] = double(document.undoStack()->count());
+    state.counters["heap_bytes_per_step"] = double(heapAfter - heapBefore) / double(std::max<qint64>(step, 1));
+}
+BENCHMARK(BM_WorkUpdateOneCell)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_WorkUndoRedoOneCell(benchmark::State& state)
+{
+    PlmWorkDocument document;
+    document.setWork(largeWork());
+    typeOneCell(document, BenchWorks::inputVariableID(1), document.work().map.entities.at(7).id, 42);
+    for (auto _ : state) {
+        document.undo();
+        document.redo();
+    }
+}
+BENCHMARK(BM_WorkUndoRedoOneCell)->Unit(benchmark::kMillisecond);
+
+} // namespace

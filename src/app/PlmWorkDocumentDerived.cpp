@@ -1,0 +1,185 @@
+#include "app/PlmWorkDocumentDerived.h"
+
+#include "model/PlmDependencyPlan.h"
+#include "platform/WorkUndo.h"
+
+#include <QHash>
+
+namespace {
+
+bool holdsBoundTexts(const PlmEntity& entity)
+{
+    const PlmGeometry::Kind kind = entity.geometry.kind();
+    return kind == PlmGeometry::Kind::text || kind == PlmGeometry::Kind::group;
+}
+
+bool sameEntityHandles(const PlmEntityList& a, const PlmEntityList& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (!a.sharesEntity(i, b, i))
+            return false;
+    return true;
+}
+
+bool sameDefinitions(const QList<PlmVariable>& a, const QList<PlmVariable>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (a[i].id != b[i].id || a[i].name != b[i].name || a[i].type != b[i].type || a[i].calculation != b[i].calculation)
+            return false;
+    return true;
+}
+
+// Keys whose cells differ between two columns (either side), by one merge walk.
+void addChangedKeys(const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to, QSet<QString>& keys)
+{
+    if (from.isSharedWith(to))
+        return;
+    auto f = from.constBegin();
+    auto t = to.constBegin();
+    while (f != from.constEnd() || t != to.constEnd()) {
+        const int order = f == from.constEnd() ? 1 : t == to.constEnd() ? -1 : compareKeys(f.key(), t.key());
+        if (order < 0) {
+            keys.insert(f.key());
+            ++f;
+        } else if (order > 0) {
+            keys.insert(t.key());
+            ++t;
+        } else {
+            if (!identicalValues(f.value(), t.value()))
+                keys.insert(t.key());
+            ++f;
+            ++t;
+        }
+    }
+}
+
+} // namespace
+
+void PlmWorkDocumentDerived::rebindVariableTexts(PlmWork& next, const PlmWork& previous, bool previousIdsUnique)
+{
+    if (!previousIdsUnique) {
+        next.rebindVariableTexts(previous);
+        return;
+    }
+    // Only an entity that is a text or a group on both sides is ever rebound, and with unique
+    // ids in the previous work its twin is the one entity of that id: the same operation on
+    // the texts and groups alone gives the same result without indexing every entity.
+    PlmWork smallNext;
+    PlmWork smallPrevious;
+    const QList<qsizetype> positions = textAndGroupPositions(next.map.entities);
+    for (qsizetype i : positions)
+        smallNext.map.entities.append(next.map.entities.mid(i, 1));
+    for (qsizetype i : textAndGroupPositions(previous.map.entities))
+        smallPrevious.map.entities.append(previous.map.entities.mid(i, 1));
+    smallNext.variables = next.variables;
+    smallPrevious.variables = previous.variables;
+
+    const PlmEntityList before = smallNext.map.entities;
+    smallNext.rebindVariableTexts(smallPrevious);
+    for (qsizetype j = 0; j < positions.size(); ++j)
+        if (!smallNext.map.entities.sharesEntity(j, before, j))
+            next.map.entities.replace(positions[j], smallNext.map.entities.at(j));
+    next.variables = smallNext.variables;
+}
+
+QList<qsizetype> PlmWorkDocumentDerived::textAndGroupPositions(const PlmEntityList& entities)
+{
+    // Comparing handles reads one contiguous list; looking at each entity's kind would visit
+    // every entity in memory.
+    if (scanned_ && sameEntityHandles(entities, *scanned_))
+        return scannedPositions_;
+    QList<qsizetype> positions;
+    for (qsizetype i = 0; i < entities.size(); ++i)
+        if (holdsBoundTexts(entities.at(i)))
+            positions.append(i);
+    scanned_ = entities;
+    scannedPositions_ = positions;
+    return positions;
+}
+
+bool PlmWorkDocumentDerived::canRecomputeIncrementally(const PlmWork& next, const PlmWork& previous) const
+{
+    if (!fresh_)
+        return false;
+    if (!sameEntityHandles(previous.map.entities, fresh_->map.entities)
+        || !sameEntityHandles(next.map.entities, previous.map.entities))
+        return false;
+    if (!sameDefinitions(previous.variables, fresh_->variables) || !sameDefinitions(next.variables, previous.variables))
+        return false;
+    for (qsizetype i = 0; i < previous.variables.size(); ++i) {
+        // The previous work holds exactly the freshly computed work's columns...
+        if (!previous.variables[i].values.isSharedWith(fresh_->variables[i].values))
+            return false;
+        // ...and the change left every calculated column alone.
+        if (previous.variables[i].calculation && !next.variables[i].values.isSharedWith(previous.variables[i].values))
+            return false;
+    }
+    return true;
+}
+
+void PlmWorkDocumentDerived::recomputeCalculatedVariables(PlmWork& next, const PlmWork& previous)
+{
+    const bool anyCalculated = std::any_of(next.variables.cbegin(), next.variables.cend(),
+                                           [](const PlmVariable& v) { return v.calculation.has_value(); });
+    if (!anyCalculated || !canRecomputeIncrementally(next, previous)) {
+        next.recomputeCalculatedVariables();
+        fresh_ = next;
+        lastEvaluatedRows_ = anyCalculated ? next.map.entities.size() : 0;
+        return;
+    }
+
+    // Formulas read one row at a time: only rows whose inputs changed can change.
+    QSet<QString> rows;
+    for (qsizetype i = 0; i < next.variables.size(); ++i)
+        if (!next.variables[i].calculation)
+            addChangedKeys(previous.variables[i].values, next.variables[i].values, rows);
+    lastEvaluatedRows_ = 0;
+    if (!rows.isEmpty()) {
+        const PlmDependencyPlan plan = PlmFormula::validate(next); // throws as the full run does
+        const QHash<QString, qsizetype> indexOfID = PlmFormula::variableIndexes(next.variables);
+        // Cells of entities that are not rows never enter a calculated column.
+        QList<QString> rowIDs;
+        if (rows.size() <= 64) {
+            for (const QString& id : std::as_const(rows))
+                if (next.map.entities.indexOfId(id) >= 0)
+                    rowIDs.append(id);
+        } else {
+            const QSet<QString> all = next.topLevelEntityIDs();
+            for (const QString& id : std::as_const(rows))
+                if (all.contains(id))
+                    rowIDs.append(id);
+        }
+        QList<PlmVariable> computed = next.variables;
+        for (const PlmPlanStep& step : plan) {
+            const bool percentage = computed[step.index].type == PlmVariableType::percentage;
+            for (const QString& row : std::as_const(rowIDs)) {
+                const PlmExpression::Lookup lookup = [&](const QString& id) -> std::optional<double> {
+                    const auto index = indexOfID.constFind(id);
+                    if (index == indexOfID.constEnd())
+                        return std::nullopt;
+                    const QMap<QString, PlmValue>& values = std::as_const(computed)[*index].values;
+                    const auto cell = values.constFind(row);
+                    return cell == values.constEnd() ? std::nullopt : cell.value().numericValue();
+                };
+                const std::optional<double> result = step.expression.evaluate(lookup);
+                const QMap<QString, PlmValue>& current = std::as_const(computed)[step.index].values;
+                const auto old = current.constFind(row);
+                if (result) {
+                    const PlmValue value = percentage ? PlmValue::percentage(*result) : PlmValue::number(*result);
+                    // An unchanged cell leaves the column shared.
+                    if (old == current.constEnd() || !identicalValues(old.value(), value))
+                        computed[step.index].values.insert(row, value);
+                } else if (old != current.constEnd()) {
+                    computed[step.index].values.remove(row);
+                }
+            }
+        }
+        lastEvaluatedRows_ = rowIDs.size();
+        next.variables = computed;
+    }
+    fresh_ = next;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "model/PlmWork.h"
+
+#include <QSet>
+#include <QString>
+#include <optional>
+
+// The derived steps of a work document's update, with the same results as the work's own
+// operations but looking only at what an edit can have changed:
+// - texts bound to data are rebound on the entities that can hold them (texts and groups);
+// - calculated variables are evaluated again only on the rows whose inputs changed, when
+//   the work before the change is known to hold freshly computed values.
+// Whenever a shortcut's conditions do not hold, the work's own full operation runs.
+class PlmWorkDocumentDerived {
+public:
+    // As next.rebindVariableTexts(previous). `previousIdsUnique` says that the top-level ids
+    // of `previous` are known to be unique (a validated work).
+    void rebindVariableTexts(PlmWork& next, const PlmWork& previous, bool previousIdsUnique);
+
+    // As next.recomputeCalculatedVariables().
+    void recomputeCalculatedVariables(PlmWork& next, const PlmWork& previous);
+
+    // Forgets the last recomputed work: the next recomputation is a full one.
+    void reset()
+    {
+        fresh_.reset();
+        scanned_.reset();
+    }
+
+    // Rows evaluated by the last recomputation (all rows for a full one); for tests.
+    qsizetype lastEvaluatedRows() const { return lastEvaluatedRows_; }
+
+private:
+    bool canRecomputeIncrementally(const PlmWork& next, const PlmWork& previous) const;
+    // Positions of the texts and groups of a list of entities, remembered for the last list.
+    QList<qsizetype> textAndGroupPositions(const PlmEntityList& entities);
+
+    std::optional<PlmWork> fresh_; // the last work whose calculated values were just computed
+    std::optional<PlmEntityList> scanned_;
+    QList<qsizetype> scannedPositions_;
+    qsizetype lastEvaluatedRows_ = 0;
+};
