@@ -1,0 +1,138 @@
+#include "app/StudioOutlineDelegate.h"
+
+#include "app/StudioOutlineModel.h"
+#include "decorations/InspectorIcon.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+
+StudioOutlineDelegate::StudioOutlineDelegate(QObject* parent)
+    : QStyledItemDelegate(parent)
+{
+}
+
+QString StudioOutlineDelegate::symbolName(const QModelIndex& index)
+{
+    if (!index.isValid() || index.data(StudioOutlineModel::SectionRole).toBool())
+        return {};
+    switch (index.column()) {
+    case StudioOutlineModel::visibleColumn:
+        return index.data(StudioOutlineModel::HiddenRole).toBool() ? QStringLiteral("eye.slash") : QStringLiteral("eye");
+    case StudioOutlineModel::lockedColumn:
+        return index.data(StudioOutlineModel::LockedRole).toBool() ? QStringLiteral("lock.fill")
+                                                                   : QStringLiteral("lock.open");
+    case StudioOutlineModel::deleteColumn:
+        return QStringLiteral("trash");
+    default:
+        return {};
+    }
+}
+
+bool StudioOutlineDelegate::isButtonEnabled(const QModelIndex& index)
+{
+    if (symbolName(index).isEmpty())
+        return false;
+    if (index.column() == StudioOutlineModel::deleteColumn)
+        return index.data(StudioOutlineModel::EditableRole).toBool();
+    return index.data(StudioOutlineModel::AvailableRole).toBool();
+}
+
+QRect StudioOutlineDelegate::buttonRect(const QRect& cell, int column)
+{
+    const int side = column == StudioOutlineModel::deleteColumn ? 26 : 22;
+    QRect square(0, 0, std::min(side, cell.width()), std::min(side, cell.height()));
+    square.moveCenter(cell.center());
+    return square;
+}
+
+void StudioOutlineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    if (index.column() == StudioOutlineModel::objectColumn) {
+        QStyleOptionViewItem titleOption(option);
+        // 4 points inside the leading and trailing edges, truncated at the tail.
+        titleOption.rect.adjust(4, 0, -4, 0);
+        titleOption.textElideMode = Qt::ElideRight;
+        QStyledItemDelegate::paint(painter, titleOption, index);
+        return;
+    }
+    // The row's selection background, then the button.
+    QStyleOptionViewItem background(option);
+    initStyleOption(&background, index);
+    background.text.clear();
+    background.icon = QIcon();
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
+
+    const QString symbol = symbolName(index);
+    if (symbol.isEmpty())
+        return;
+    const bool hidden = index.data(StudioOutlineModel::HiddenRole).toBool();
+    const bool locked = index.data(StudioOutlineModel::LockedRole).toBool();
+    const bool dimmed = (index.column() == StudioOutlineModel::visibleColumn && hidden)
+        || (index.column() == StudioOutlineModel::lockedColumn && locked);
+    const QPalette& palette = option.palette;
+    QColor tint = dimmed ? palette.color(QPalette::PlaceholderText) : palette.color(QPalette::Text);
+    const bool enabled = isButtonEnabled(index);
+    if (!enabled)
+        tint.setAlphaF(tint.alphaF() * 0.35f);
+    const QRect square = buttonRect(option.rect, index.column());
+    const QIcon icon = InspectorIcon::symbol(symbol, tint);
+    const int iconSide = std::min(16, std::min(square.width(), square.height()));
+    QRect iconRect(0, 0, iconSide, iconSide);
+    iconRect.moveCenter(square.center());
+    icon.paint(painter, iconRect, Qt::AlignCenter, enabled ? QIcon::Normal : QIcon::Disabled);
+}
+
+QSize StudioOutlineDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setHeight(std::max(size.height(), 24));
+    if (index.column() != StudioOutlineModel::objectColumn)
+        size.setWidth(index.column() == StudioOutlineModel::deleteColumn ? 30 : 26);
+    return size;
+}
+
+QWidget* StudioOutlineDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const
+{
+    if (index.column() != StudioOutlineModel::objectColumn || index.data(StudioOutlineModel::SectionRole).toBool())
+        return nullptr;
+    auto* editor = new QLineEdit(parent);
+    editor->setFrame(false);
+    editor->setObjectName(QStringLiteral("Studio.Objects.Rename"));
+    return editor;
+}
+
+bool StudioOutlineDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                                        const QModelIndex& index)
+{
+    const int column = index.column();
+    if (column == StudioOutlineModel::objectColumn || symbolName(index).isEmpty())
+        return QStyledItemDelegate::editorEvent(event, model, option, index);
+    const bool press = event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick;
+    const bool release = event->type() == QEvent::MouseButtonRelease;
+    if (!press && !release)
+        return QStyledItemDelegate::editorEvent(event, model, option, index);
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton || !buttonRect(option.rect, column).contains(mouse->position().toPoint()))
+        return QStyledItemDelegate::editorEvent(event, model, option, index);
+    // A click on a button neither selects the row nor starts a drag.
+    if (press)
+        return true;
+    if (!isButtonEnabled(index))
+        return true;
+    const auto* outline = qobject_cast<const StudioOutlineModel*>(model);
+    const StudioObjectNode* node = outline ? outline->node(index) : nullptr;
+    if (!node || !node->reference)
+        return true;
+    const StudioObjectReference reference = *node->reference; // the callbacks rebuild the tree
+    if (column == StudioOutlineModel::deleteColumn) {
+        if (onDelete)
+            onDelete(reference);
+    } else if (onToggle) {
+        onToggle(reference, column == StudioOutlineModel::visibleColumn);
+    }
+    return true;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/StudioObjectReference.h"
+
+#include <QStyledItemDelegate>
+#include <functional>
+
+// Draws the objects outline's rows: the title (sections in semibold), then the eye, the lock
+// and the trash of each object, and answers clicks on those three; the title is renamed in
+// place. Works with StudioOutlineModel's roles.
+class StudioOutlineDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    explicit StudioOutlineDelegate(QObject* parent = nullptr);
+
+    // A click on the eye (visibility true) or the lock (visibility false) of an available object.
+    std::function<void(const StudioObjectReference&, bool visibility)> onToggle;
+    // A click on the trash of an editable object.
+    std::function<void(const StudioObjectReference&)> onDelete;
+
+    // The symbol drawn in a cell ("eye", "eye.slash", "lock.fill", "lock.open", "trash"), or
+    // empty for the title and section rows; and whether its button is enabled.
+    static QString symbolName(const QModelIndex& index);
+    static bool isButtonEnabled(const QModelIndex& index);
+    // The button's square inside a cell: 22 points (26 for the trash), centred.
+    static QRect buttonRect(const QRect& cell, int column);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+protected:
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override;
+};

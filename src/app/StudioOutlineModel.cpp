@@ -1,0 +1,285 @@
+#include "app/StudioOutlineModel.h"
+
+#include <QFont>
+#include <QMimeData>
+
+namespace {
+
+// Marks drags that start in this outline: only those may be dropped here.
+const QString sourceMimeType = QStringLiteral("application/x-pelmora-outline-source");
+// Drag texts larger than this are not references.
+constexpr qsizetype maxDragBytes = 1 << 20;
+
+} // namespace
+
+QString StudioOutlineModel::columnIdentifier(int column)
+{
+    switch (column) {
+    case objectColumn: return QStringLiteral("object");
+    case visibleColumn: return QStringLiteral("visible");
+    case lockedColumn: return QStringLiteral("locked");
+    default: return QStringLiteral("delete");
+    }
+}
+
+StudioOutlineModel::StudioOutlineModel(QObject* parent)
+    : QAbstractItemModel(parent)
+    , m_sourceToken(QByteArray::number(quintptr(this), 16))
+{
+}
+
+void StudioOutlineModel::setTree(const QList<StudioObjectNode>& roots, const PlmWork& work)
+{
+    beginResetModel();
+    m_roots = roots;
+    m_work = work;
+    m_places.clear();
+    m_byKey.clear();
+    // The nodes are reached through pointers from here on: detach once, then read only.
+    m_roots.detach();
+    indexNodes(std::as_const(m_roots), nullptr);
+    endResetModel();
+}
+
+void StudioOutlineModel::indexNodes(const QList<StudioObjectNode>& nodes, const StudioObjectNode* parent)
+{
+    for (int row = 0; row < nodes.size(); ++row) {
+        const StudioObjectNode* child = &nodes.at(row);
+        m_places.insert(child, Place{parent, row});
+        if (!m_byKey.contains(child->key))
+            m_byKey.insert(child->key, child);
+        indexNodes(child->children, child);
+    }
+}
+
+const QList<StudioObjectNode>& StudioOutlineModel::childrenOf(const StudioObjectNode* node) const
+{
+    return node ? node->children : m_roots;
+}
+
+const StudioObjectNode* StudioOutlineModel::node(const QModelIndex& index) const
+{
+    if (!index.isValid() || index.model() != this)
+        return nullptr;
+    return static_cast<const StudioObjectNode*>(index.internalPointer());
+}
+
+QModelIndex StudioOutlineModel::indexOf(const StudioObjectNode* target, int column) const
+{
+    const auto it = m_places.constFind(target);
+    if (it == m_places.constEnd())
+        return {};
+    return createIndex(it->row, column, const_cast<StudioObjectNode*>(target));
+}
+
+QModelIndex StudioOutlineModel::indexOfReference(const StudioObjectReference& reference) const
+{
+    return indexOfKey(reference.key());
+}
+
+QModelIndex StudioOutlineModel::indexOfKey(const QString& key) const
+{
+    return indexOf(m_byKey.value(key, nullptr));
+}
+
+StudioObjectEdits::State StudioOutlineModel::state(const StudioObjectReference& reference) const
+{
+    return StudioObjectEdits::objectState(m_work, reference);
+}
+
+bool StudioOutlineModel::isEditable(const StudioObjectReference& reference) const
+{
+    if (canEdit)
+        return canEdit(reference);
+    const StudioObjectEdits::State current = state(reference);
+    return current.available && !current.locked;
+}
+
+QModelIndex StudioOutlineModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (column < 0 || column >= columnCount_ || row < 0)
+        return {};
+    if (parent.isValid() && parent.column() != 0)
+        return {};
+    const QList<StudioObjectNode>& children = childrenOf(node(parent));
+    if (row >= children.size())
+        return {};
+    return createIndex(row, column, const_cast<StudioObjectNode*>(&children.at(row)));
+}
+
+QModelIndex StudioOutlineModel::parent(const QModelIndex& child) const
+{
+    const StudioObjectNode* current = node(child);
+    if (!current)
+        return {};
+    const auto it = m_places.constFind(current);
+    if (it == m_places.constEnd() || !it->parent)
+        return {};
+    return indexOf(it->parent, 0);
+}
+
+int StudioOutlineModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid() && parent.column() != 0)
+        return 0;
+    return int(childrenOf(node(parent)).size());
+}
+
+int StudioOutlineModel::columnCount(const QModelIndex&) const
+{
+    return columnCount_;
+}
+
+bool StudioOutlineModel::hasChildren(const QModelIndex& parent) const
+{
+    return rowCount(parent) > 0;
+}
+
+QVariant StudioOutlineModel::data(const QModelIndex& index, int role) const
+{
+    const StudioObjectNode* current = node(index);
+    if (!current)
+        return {};
+    const bool isSection = !current->reference;
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return index.column() == objectColumn ? QVariant(current->title) : QVariant();
+    case KeyRole:
+        return current->key;
+    case SectionRole:
+        return isSection;
+    default:
+        break;
+    }
+    if (isSection) {
+        if (role == Qt::FontRole && index.column() == objectColumn) {
+            QFont font;
+            font.setPixelSize(12);
+            font.setWeight(QFont::DemiBold);
+            return font;
+        }
+        return {};
+    }
+    const StudioObjectEdits::State objectState = state(*current->reference);
+    switch (role) {
+    case AvailableRole: return objectState.available;
+    case HiddenRole: return objectState.hidden;
+    case LockedRole: return objectState.locked;
+    case EditableRole: return isEditable(*current->reference);
+    case Qt::ToolTipRole:
+        switch (index.column()) {
+        case objectColumn: return current->title;
+        case visibleColumn:
+            if (!objectState.available)
+                return QStringLiteral("Indisponible pour cet objet du fond");
+            return objectState.hidden ? QStringLiteral("Afficher") : QStringLiteral("Masquer");
+        case lockedColumn:
+            if (!objectState.available)
+                return QStringLiteral("Indisponible pour cet objet du fond");
+            return objectState.locked ? QStringLiteral("Déverrouiller") : QStringLiteral("Verrouiller");
+        default:
+            return QStringLiteral("Supprimer « ") + current->title + QStringLiteral(" »");
+        }
+    case Qt::AccessibleDescriptionRole:
+        switch (index.column()) {
+        case visibleColumn: return QStringLiteral("Visibilité");
+        case lockedColumn: return QStringLiteral("Verrouillage");
+        case deleteColumn: return QStringLiteral("Supprimer");
+        default: return {};
+        }
+    default:
+        return {};
+    }
+}
+
+bool StudioOutlineModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    const StudioObjectNode* current = node(index);
+    if (role != Qt::EditRole || index.column() != objectColumn || !current || !current->reference || !onRename)
+        return false;
+    // The callback may rebuild the tree: copy the reference first.
+    const StudioObjectReference reference = *current->reference;
+    return onRename(reference, value.toString());
+}
+
+QVariant StudioOutlineModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    return section == objectColumn ? QVariant(QStringLiteral("Objets / Calques")) : QVariant();
+}
+
+Qt::ItemFlags StudioOutlineModel::flags(const QModelIndex& index) const
+{
+    const StudioObjectNode* current = node(index);
+    if (!current)
+        return Qt::ItemIsDropEnabled;
+    if (!current->reference)
+        return Qt::ItemIsEnabled | Qt::ItemIsDropEnabled; // sections: not selectable
+    Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+    if (index.column() == objectColumn)
+        result |= Qt::ItemIsEditable;
+    return result;
+}
+
+QStringList StudioOutlineModel::mimeTypes() const
+{
+    return {StudioObjectReference::pasteboardType};
+}
+
+QMimeData* StudioOutlineModel::mimeData(const QModelIndexList& indexes) const
+{
+    for (const QModelIndex& index : indexes) {
+        const StudioObjectNode* current = node(index);
+        if (!current || !current->reference)
+            continue;
+        auto* data = new QMimeData;
+        data->setData(StudioObjectReference::pasteboardType, current->reference->toJson());
+        data->setData(sourceMimeType, m_sourceToken);
+        return data;
+    }
+    return nullptr;
+}
+
+Qt::DropActions StudioOutlineModel::supportedDragActions() const
+{
+    return Qt::MoveAction;
+}
+
+Qt::DropActions StudioOutlineModel::supportedDropActions() const
+{
+    return Qt::MoveAction;
+}
+
+std::optional<StudioObjectEdits::DropPlan> StudioOutlineModel::dropPlanFor(const QMimeData* data, int row,
+                                                                           const QModelIndex& parent) const
+{
+    if (!data || !planDrop || data->data(sourceMimeType) != m_sourceToken)
+        return std::nullopt;
+    const StudioObjectNode* target = node(parent.siblingAtColumn(0));
+    if (!target || row < 0)
+        return std::nullopt; // onto a row, or outside every node
+    const QByteArray text = data->data(StudioObjectReference::pasteboardType);
+    if (text.isEmpty() || text.size() > maxDragBytes)
+        return std::nullopt;
+    const std::optional<StudioObjectReference> reference = StudioObjectReference::read(text);
+    if (!reference)
+        return std::nullopt;
+    return planDrop(*reference, *target, row);
+}
+
+bool StudioOutlineModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
+                                         const QModelIndex& parent) const
+{
+    return action == Qt::MoveAction && dropPlanFor(data, row, parent).has_value();
+}
+
+bool StudioOutlineModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
+                                      const QModelIndex& parent)
+{
+    if (action != Qt::MoveAction || !performDrop)
+        return false;
+    const std::optional<StudioObjectEdits::DropPlan> plan = dropPlanFor(data, row, parent);
+    return plan && performDrop(*plan);
+}
