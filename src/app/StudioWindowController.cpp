@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QScreen>
+#include <QThread>
 
 const QString StudioWindowController::modeKey = QStringLiteral("Studio.Mode");
 const QString StudioWindowController::tabKey = QStringLiteral("Studio.Tab");
@@ -106,6 +107,12 @@ void StudioWindowController::install()
 {
     PlmWorkDocument::setStudioWindowFactory(
         [](PlmWorkDocument* document) -> DocumentWindowController* { return new StudioWindowController(document); });
+}
+
+void StudioWindowController::checkMainThread(const char* file)
+{
+    if (QCoreApplication::instance() && QThread::currentThread() != QCoreApplication::instance()->thread())
+        qWarning("Studio window called off the main thread (%s)", file);
 }
 
 PlmWorkDocument* StudioWindowController::workingDocument() const

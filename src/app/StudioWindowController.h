@@ -30,6 +30,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMainWindow;
+class QStandardItem;
 class QStandardItemModel;
 class QToolBar;
 class QToolButton;
@@ -168,6 +169,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The window is driven from the main thread only; a call from elsewhere is reported.
+    static void checkMainThread(const char* file);
     void registerWindowCommands();
     void buildToolbar(QMainWindow* window);
     void attachResponders();
@@ -189,4 +192,8 @@ private:
     QHash<QWidget*, QString> m_toolCommands; // buttons and the command each sends to the window
     QHash<QWidget*, QString> m_dataCommands; // buttons whose command goes to the data pane
     std::optional<QList<PlmVariable>> m_statisticsVariables;
+    // Summaries by variable id, with the variable they were computed from: a typed cell
+    // recomputes one variable's statistics, not every variable's.
+    QHash<QString, QPair<PlmVariable, QString>> m_summaries;
+    QHash<QString, QStandardItem*> m_entityNodes; // outline rows of the top-level entities
 };

@@ -64,12 +64,15 @@ bool StudioWindowController::commitEditing()
 
 bool StudioWindowController::switchMode(Mode newMode, bool createCarte)
 {
+    checkMainThread(__FILE__);
+    if (!workingDocument())
+        return false;
     if (!commitEditing()) {
         updateModeButtons();
         return false;
     }
     PlmWorkDocument* doc = workingDocument();
-    if (newMode == Mode::carte && createCarte && (!doc || !doc->createCarteIfNeeded()))
+    if (newMode == Mode::carte && createCarte && !doc->createCarteIfNeeded())
         return false;
     if (newMode == Mode::fond) {
         DecorationController* decorations = carte->decorationController();
@@ -127,7 +130,8 @@ bool StudioWindowController::selectTab(int tab)
         if (QAbstractButton* button = tabs->button(bottomTab))
             button->setChecked(true);
     };
-    if (tab < 0 || tab >= bottomTabCount) {
+    checkMainThread(__FILE__);
+    if (!workingDocument() || tab < 0 || tab >= bottomTabCount) {
         showCurrentTab();
         return false;
     }
@@ -159,7 +163,8 @@ bool StudioWindowController::selectTab(int tab)
 
 bool StudioWindowController::revealData()
 {
-    if (!commitEditing() || !selectTab(0))
+    checkMainThread(__FILE__);
+    if (!workingDocument() || !commitEditing() || !selectTab(0))
         return false;
     if (vertical->isPanelHidden(1))
         vertical->togglePanel(1);
@@ -176,6 +181,7 @@ bool StudioWindowController::revealData()
 
 void StudioWindowController::reloadObjects()
 {
+    checkMainThread(__FILE__);
     PlmWorkDocument* doc = workingDocument();
     if (!doc)
         return;
@@ -227,7 +233,20 @@ void StudioWindowController::refreshStatistics()
     if (m_statisticsVariables && *m_statisticsVariables == work->variables)
         return;
     m_statisticsVariables = work->variables;
-    statistics->setText(StudioWindowText::statisticsText(*work));
+    QHash<QString, QPair<PlmVariable, QString>> summaries;
+    QStringList blocks;
+    for (const PlmVariable& variable : work->variables) {
+        if (variable.type == PlmVariableType::text)
+            continue;
+        auto known = m_summaries.constFind(variable.id);
+        const QString text = known != m_summaries.constEnd() && known->first == variable
+            ? known->second
+            : StudioWindowText::statisticsText(variable);
+        summaries.insert(variable.id, {variable, text});
+        blocks.append(text);
+    }
+    m_summaries = summaries;
+    statistics->setText(blocks.isEmpty() ? StudioWindowText::noNumericVariable : blocks.join(QStringLiteral("\n\n")));
 }
 
 void StudioWindowController::refreshPrintFormat()
@@ -254,6 +273,7 @@ void StudioWindowController::rebuildObjects(const PlmWork& work)
     const bool wasSuppressing = suppressSelection;
     suppressSelection = true;
     objectsModel->removeRows(0, objectsModel->rowCount());
+    m_entityNodes.clear();
 
     auto* fondSection = new QStandardItem(QStringLiteral("Fond"));
     fondSection->setData(QStringLiteral("section:Fond"), Qt::UserRole);
@@ -267,6 +287,7 @@ void StudioWindowController::rebuildObjects(const PlmWork& work)
         node->setToolTip(node->text());
         node->setSizeHint(QSize(-1, outlineRowHeight));
         fondSection->appendRow(node);
+        m_entityNodes.insert(entity.id, node);
     }
     auto* layoutSection = new QStandardItem(QStringLiteral("Habillage"));
     layoutSection->setData(QStringLiteral("section:Habillage"), Qt::UserRole);
@@ -301,15 +322,11 @@ void StudioWindowController::restoreOutlineSelection()
     const bool wasSuppressing = suppressSelection;
     suppressSelection = true;
     QItemSelection selection;
-    if (QStandardItem* fondSection = objectsModel->item(0)) {
-        for (int row = 0; row < fondSection->rowCount(); ++row) {
-            QStandardItem* node = fondSection->child(row);
-            const QString key = node->data(Qt::UserRole).toString();
-            if (key.startsWith(QLatin1String("entity:")) && selected.contains(key.mid(7)))
-                selection.select(node->index(), node->index().siblingAtColumn(3));
-        }
+    for (const QString& id : selected) {
+        if (QStandardItem* node = m_entityNodes.value(id))
+            selection.select(node->index(), node->index());
     }
-    objects->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    objects->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     suppressSelection = wasSuppressing;
 }
 
@@ -317,6 +334,7 @@ void StudioWindowController::restoreOutlineSelection()
 
 void StudioWindowController::selectObjects(const QSet<QString>& entityIDs, const std::optional<QString>& primary)
 {
+    checkMainThread(__FILE__);
     fond->canvas()->creationSelection = entityIDs;
     fond->canvas()->setNeedsDisplay();
     if (VectorCanvas* layoutMap = carte->mapView()) {
@@ -350,11 +368,11 @@ void StudioWindowController::decorationSelectionDidChange(const std::optional<QS
             for (int row = 0; row < layoutSection->rowCount(); ++row) {
                 QStandardItem* node = layoutSection->child(row);
                 if (node->data(Qt::UserRole).toString() == QStringLiteral("decoration:") + *id)
-                    selection.select(node->index(), node->index().siblingAtColumn(3));
+                    selection.select(node->index(), node->index());
             }
         }
     }
-    objects->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    objects->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     suppressSelection = false;
 }
 

@@ -7,6 +7,14 @@ DataWindowControllerModel::DataWindowControllerModel(QObject* parent)
 
 void DataWindowControllerModel::setWork(const PlmWork& work)
 {
+    // The same rows and columns: only values or names changed, the rows stay as they are.
+    if (m_work.map.entities == work.map.entities && m_work.variables.size() == work.variables.size()) {
+        m_work = work;
+        if (!m_rows.isEmpty())
+            emit dataChanged(index(0, 0), index(int(m_rows.size()) - 1, columnCount() - 1));
+        emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+        return;
+    }
     beginResetModel();
     m_work = work;
     m_rows.clear();

@@ -19,6 +19,7 @@
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QToolBar>
+#include <QTreeView>
 #include <QToolButton>
 #include <QUndoStack>
 #include <gtest/gtest.h>
@@ -238,6 +239,11 @@ TEST_F(StudioWindowControllerTest, StatusLineCountsEntitiesVariablesAndSelectedR
     EXPECT_EQ(controller->status->text(), QStringLiteral("12 entités · 3 variables · 2 sélectionnées"));
     EXPECT_EQ(controller->data->selectedEntityIDs(), (QList<QString>{"E03", "E07"}));
     EXPECT_EQ(controller->fond->canvas()->creationSelection, (QSet<QString>{"E03", "E07"}));
+    QStringList outlineSelection;
+    for (const QModelIndex& index : controller->objects->selectionModel()->selectedRows())
+        outlineSelection << index.data().toString();
+    outlineSelection.sort();
+    EXPECT_EQ(outlineSelection, (QStringList{"Zone E03", "Zone E07"}));
     document->select(QStringLiteral("E05"));
     EXPECT_EQ(controller->status->text(), QStringLiteral("12 entités · 3 variables · 1 sélectionnée"));
 
@@ -331,4 +337,22 @@ TEST_F(StudioWindowControllerTest, FondModeDrawsTheMap)
     }
     EXPECT_GT(red, 100) << "the red squares of the map are drawn";
     EXPECT_EQ(controller->fond->canvas()->map(), document->work().map);
+}
+
+TEST_F(StudioWindowControllerTest, WithoutItsDocumentTheWindowDoesNothing)
+{
+    StudioWindowController* controller = open(sampleWork());
+    QPointer<StudioWindowController> alive(controller);
+    document->removeWindowController(controller);
+    controller->setParent(nullptr);
+    std::unique_ptr<StudioWindowController> owned(controller);
+    controller->setDocument(nullptr);
+    EXPECT_FALSE(controller->switchMode(StudioWindowController::Mode::carte, false));
+    EXPECT_EQ(controller->mode, StudioWindowController::Mode::fond);
+    EXPECT_FALSE(controller->selectTab(2));
+    EXPECT_FALSE(controller->revealData());
+    const QString status = controller->status->text();
+    controller->reloadObjects();
+    controller->updateStatus();
+    EXPECT_EQ(controller->status->text(), status);
 }

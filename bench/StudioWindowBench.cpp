@@ -1,0 +1,68 @@
+#include "support/BenchWorks.h"
+
+#include "app/PlmWorkDocument.h"
+#include "app/StudioWindowController.h"
+#include "platform/UserDefaults.h"
+
+#include <benchmark/benchmark.h>
+#include <memory>
+
+// The studio window on the large work (35,000 entities, ten variables): building it, the
+// refresh after a typed cell (the update included), and a refresh when nothing changed.
+namespace {
+
+const PlmWork& largeWork()
+{
+    static const PlmWork work = BenchWorks::makeLargeWork(35000, 8, 2);
+    return work;
+}
+
+struct OpenStudio {
+    UserDefaults::TemporaryScope scope;
+    std::unique_ptr<PlmWorkDocument> document = std::make_unique<PlmWorkDocument>();
+    StudioWindowController* controller = nullptr;
+
+    OpenStudio()
+    {
+        document->setWork(largeWork());
+        controller = new StudioWindowController(document.get());
+        document->addWindowController(controller);
+    }
+};
+
+void BM_StudioWindowOpen(benchmark::State& state)
+{
+    for (auto _ : state) {
+        OpenStudio studio;
+        benchmark::DoNotOptimize(studio.controller);
+    }
+}
+BENCHMARK(BM_StudioWindowOpen)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_StudioWindowCellEdit(benchmark::State& state)
+{
+    OpenStudio studio;
+    const QString variableID = BenchWorks::inputVariableID(1);
+    const PlmWork start = studio.document->work();
+    qsizetype row = 0;
+    double value = 1000.5;
+    for (auto _ : state) {
+        const QString entityID = start.map.entities.at(row).id;
+        studio.document->updateWork(QStringLiteral("Saisir une cellule"), [&](PlmWork& work) {
+            work.variables[work.variableIndex(variableID)].values.insert(entityID, PlmValue::number(value));
+        });
+        row = (row + 97) % start.map.entities.size();
+        value += 1;
+    }
+}
+BENCHMARK(BM_StudioWindowCellEdit)->Unit(benchmark::kMillisecond);
+
+void BM_StudioWindowRefreshUnchanged(benchmark::State& state)
+{
+    OpenStudio studio;
+    for (auto _ : state)
+        studio.controller->reloadObjects();
+}
+BENCHMARK(BM_StudioWindowRefreshUnchanged)->Unit(benchmark::kMillisecond);
+
+} // namespace
