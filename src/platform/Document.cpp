@@ -155,6 +155,9 @@ bool Document::saveToFile(const QString& path, const QString& typeIdentifier, Sa
     lastWriteError_.clear();
     lastReportedError_.clear();
     const bool newPlace = path != filePath_ || typeIdentifier != fileType_;
+    // A name given before (a map's name) gives way to the name of the file chosen.
+    if (operation == SaveOperation::SaveAs && QDir::cleanPath(QFileInfo(path).absoluteFilePath()) != filePath_)
+        setDisplayName(QString());
     setFileType(typeIdentifier);
     setFilePath(path);
     updateChangeCount(ChangeType::Cleared);

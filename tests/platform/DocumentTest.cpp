@@ -95,6 +95,7 @@ TEST_F(DocumentTest, SaveAsOffersWritableTypesInOrderAndAddsTheChosenExtension)
 {
     doc->text = QStringLiteral("bonjour");
     doc->setFileType(fakeNoteType);
+    doc->setDisplayName(QStringLiteral("Europe"));
     dialogs.savePanelAnswer = DialogHooks::SavePanelResult{path(QStringLiteral("lettre")), fakeTextType};
     ASSERT_TRUE(doc->saveDocumentAs());
 
@@ -105,7 +106,7 @@ TEST_F(DocumentTest, SaveAsOffersWritableTypesInOrderAndAddsTheChosenExtension)
     EXPECT_EQ(request.types[1].identifier, fakeNoteType);
     EXPECT_EQ(request.types[1].extensions, (QStringList{QStringLiteral("fnote"), QStringLiteral("note")}));
     EXPECT_EQ(request.selectedType, fakeNoteType); // the document's own type comes preselected
-    EXPECT_EQ(request.suggestedName, QStringLiteral("Sans titre"));
+    EXPECT_EQ(request.suggestedName, QStringLiteral("Europe"));
 
     EXPECT_EQ(doc->filePath(), path(QStringLiteral("lettre.ftxt")));
     EXPECT_EQ(doc->fileType(), fakeTextType);
