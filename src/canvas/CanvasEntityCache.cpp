@@ -231,21 +231,40 @@ CanvasEntry CanvasEntityCache::build(const PlmEntity& entity)
 
 void CanvasEntityCache::reset(const PlmEntityList& entities)
 {
-    QHash<QString, std::shared_ptr<CanvasEntry>> previous;
-    previous.reserve(qsizetype(m_entries.size()));
-    for (const Slot& slot : m_entries)
-        if (slot.entry)
-            previous.insert(slot.entity.id, slot.entry);
+    const PlmEntityList old = m_entities;
+    std::vector<Slot> previous = std::move(m_entries);
     m_entries.clear();
-    m_entries.reserve(size_t(entities.size()));
-    for (const PlmEntity& e : entities) {
-        Slot slot;
-        slot.entity = e;
-        auto it = previous.constFind(e.id);
-        if (it != previous.constEnd() && (*it)->entity == e)
-            slot.entry = *it;
-        m_entries.push_back(std::move(slot));
+    m_entries.resize(size_t(entities.size()));
+    QHash<QString, int> byId;  // built only when an entity is not found by sharing
+    qsizetype shift = 0;
+    for (qsizetype i = 0; i < entities.size(); ++i) {
+        const qsizetype j = i + shift;
+        if (j >= 0 && j < old.size() && entities.sharesEntity(i, old, j)) {
+            m_entries[size_t(i)] = previous[size_t(j)];
+            continue;
+        }
+        const PlmEntity& e = entities.at(i);
+        if (j >= 0 && j < old.size() && old.at(j).id == e.id) {
+            // The same entity in its place, changed (or copied): equal values keep the entry.
+            if (old.at(j) == e)
+                m_entries[size_t(i)] = previous[size_t(j)];
+            continue;
+        }
+        if (byId.isEmpty() && !old.isEmpty()) {
+            byId.reserve(old.size());
+            for (qsizetype k = old.size() - 1; k >= 0; --k)
+                byId.insert(old.at(k).id, int(k));
+        }
+        const auto it = byId.constFind(e.id);
+        if (it == byId.constEnd())
+            continue;
+        const qsizetype k = *it;
+        if (entities.sharesEntity(i, old, k) || old.at(k) == e) {
+            m_entries[size_t(i)] = previous[size_t(k)];
+            shift = k - i;
+        }
     }
+    m_entities = entities;
     m_builtSinceReset = 0;
     m_statsValid = false;
     m_gridValid = false;
@@ -254,6 +273,7 @@ void CanvasEntityCache::reset(const PlmEntityList& entities)
 void CanvasEntityCache::clear()
 {
     m_entries.clear();
+    m_entities = PlmEntityList();
     m_statsValid = false;
     m_gridValid = false;
 }
@@ -262,7 +282,7 @@ const CanvasEntry& CanvasEntityCache::entry(int index)
 {
     Slot& slot = m_entries[size_t(index)];
     if (!slot.entry) {
-        slot.entry = std::make_shared<CanvasEntry>(build(slot.entity));
+        slot.entry = std::make_shared<CanvasEntry>(build(m_entities.at(index)));
         ++m_builtSinceReset;
     }
     return *slot.entry;

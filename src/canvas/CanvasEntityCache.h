@@ -49,7 +49,9 @@ struct CanvasEntry {
 // entities that changed, with a uniform grid for hit testing.
 class CanvasEntityCache {
 public:
-    // Keeps the entries whose entity is unchanged (same id, equal value).
+    // Keeps the entries whose entity is unchanged: the very same shared
+    // entity (found in place or shifted by an insertion or a removal), or an
+    // entity with the same id and an equal value.
     void reset(const PlmEntityList& entities);
     void clear();
     int size() const { return int(m_entries.size()); }
@@ -85,12 +87,12 @@ public:
 private:
     struct Slot {
         std::shared_ptr<CanvasEntry> entry;
-        PlmEntity entity;
     };
     void ensureGrid();
     void computeStats();
 
     std::vector<Slot> m_entries;
+    PlmEntityList m_entities;  // the entities the slots stand for
     int m_builtSinceReset = 0;
     bool m_statsValid = false;
     double m_maxLineWidth = 0;

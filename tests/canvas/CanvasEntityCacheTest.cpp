@@ -71,4 +71,21 @@ TEST(CanvasEntityCache, GridCandidatesAndReuse)
     cache.reset(changed);
     cache.ensureAll();
     EXPECT_EQ(cache.builtSinceReset(), 1);
+
+    // An insertion shifts the others, which keep their entries; so does a removal.
+    PlmEntityList inserted = changed;
+    inserted.insert(3, squareEntity("new", 0, 0, 1, 1));
+    cache.reset(inserted);
+    cache.ensureAll();
+    EXPECT_EQ(cache.builtSinceReset(), 1);
+    inserted.removeAt(0);
+    cache.reset(inserted);
+    cache.ensureAll();
+    EXPECT_EQ(cache.builtSinceReset(), 0);
+    EXPECT_EQ(cache.candidates(QRectF(52, 52, 1, 1)), (QList<int>{105, 401}));  // +1 −1
+
+    // Equal values that share nothing are recognised too.
+    cache.reset(PlmEntityList(inserted.toList()));
+    cache.ensureAll();
+    EXPECT_EQ(cache.builtSinceReset(), 0);
 }
