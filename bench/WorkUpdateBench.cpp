@@ -1,4 +1,4 @@
-#include "BenchWorks.h"
+#include "support/BenchWorks.h"
 
 #include "app/PlmWorkDocument.h"
 
