@@ -90,4 +90,20 @@ void BM_CanvasHitTest(benchmark::State& state)
 }
 BENCHMARK(BM_CanvasHitTest)->Unit(benchmark::kMillisecond);
 
+// One live edit: the map comes back with one entity moved, then a hit test
+// (which needs the grid again) as the next mouse event would do.
+void BM_CanvasEditOneEntity(benchmark::State& state)
+{
+    auto canvas = fittedCanvas();
+    canvas->indexPath(QPointF(800, 500));
+    int n = 0;
+    for (auto _ : state) {
+        PlmMap edited = canvas->map();
+        edited.entities.edit(100 + n++ % 50).translate(5, 0);
+        canvas->setMap(edited);
+        benchmark::DoNotOptimize(canvas->indexPath(QPointF(800, 500)));
+    }
+}
+BENCHMARK(BM_CanvasEditOneEntity)->Unit(benchmark::kMillisecond);
+
 } // namespace

@@ -2,7 +2,6 @@
 
 #include "canvas/CanvasPathBuilder.h"
 
-#include <QPainterPathStroker>
 
 #include <algorithm>
 #include <cmath>
@@ -12,22 +11,62 @@ namespace {
 constexpr double kMinimumPointRadius = 6;   // points are hit within at least 6 points
 constexpr double kMinimumStrokeWidth = 6;   // lines within at least 3 points on each side
 
-bool strokeContains(const QPainterPath& viewPath, double lineWidth, const QPointF& p)
+double segmentDistance(const QPointF& p, const QPointF& a, const QPointF& b)
 {
-    QPainterPathStroker stroker;
-    stroker.setWidth(std::max(std::isfinite(lineWidth) ? lineWidth : 0.0, kMinimumStrokeWidth));
-    stroker.setCapStyle(Qt::RoundCap);
-    stroker.setJoinStyle(Qt::RoundJoin);
-    stroker.setMiterLimit(10);
-    QPainterPath outline = stroker.createStroke(viewPath);
-    outline.setFillRule(Qt::WindingFill);
-    return outline.contains(p);
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    const double len2 = dx * dx + dy * dy;
+    const double t = len2 > 0 ? std::clamp(((p.x() - a.x()) * dx + (p.y() - a.y()) * dy) / len2, 0.0, 1.0) : 0.0;
+    return std::hypot(a.x() + t * dx - p.x(), a.y() + t * dy - p.y());
 }
 
-// Fill test with open subpaths counted as closed, in the path's own rule.
-bool fillContains(const QPainterPath& viewPath, const QPointF& p)
+// Whether a point lies inside the outline of the path stroked at a width of
+// max(lineWidth, 6) with round caps and joins, the path taken through toView.
+// With round caps and joins that outline is every point within half the
+// width of the path, so the distance to its segments decides, without
+// building the outline.
+bool strokeContains(const QPainterPath& path, const QTransform& toView, double lineWidth, const QPointF& p)
 {
-    return viewPath.contains(p);
+    const double half = std::max(std::isfinite(lineWidth) ? lineWidth : 0.0, kMinimumStrokeWidth) / 2;
+    const int n = path.elementCount();
+    bool curves = false;
+    for (int i = 0; i < n && !curves; ++i)
+        curves = path.elementAt(i).type == QPainterPath::CurveToElement;
+    if (curves) {
+        for (const QPolygonF& polygon : path.toSubpathPolygons(toView)) {
+            if (polygon.size() == 1 && std::hypot(polygon[0].x() - p.x(), polygon[0].y() - p.y()) <= half)
+                return true;
+            for (qsizetype i = 0; i + 1 < polygon.size(); ++i)
+                if (segmentDistance(p, polygon[i], polygon[i + 1]) <= half)
+                    return true;
+        }
+        return false;
+    }
+    QPointF last;
+    for (int i = 0; i < n; ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        const QPointF q = toView.map(QPointF(e.x, e.y));
+        if (e.type == QPainterPath::MoveToElement) {
+            // A lone point is stroked as a dot by round caps.
+            const bool lone = i + 1 == n || path.elementAt(i + 1).type == QPainterPath::MoveToElement;
+            if (lone && std::hypot(q.x() - p.x(), q.y() - p.y()) <= half)
+                return true;
+        } else if (segmentDistance(p, last, q) <= half) {
+            return true;
+        }
+        last = q;
+    }
+    return false;
+}
+
+// Fill test with open subpaths counted as closed, in the path's own rule,
+// made in the path's own coordinates when the transform can be inverted.
+bool fillContains(const QPainterPath& path, const QTransform& toView, const QPointF& p)
+{
+    bool invertible = false;
+    const QTransform back = toView.inverted(&invertible);
+    if (invertible)
+        return path.contains(back.map(p));
+    return toView.map(path).contains(p);
 }
 
 } // namespace
@@ -55,9 +94,9 @@ bool VectorCanvas::hits(const PlmEntity& e, const QPointF& p)
         }
     }
     const QPainterPath drawable = CanvasPathBuilder::toPainterPath(path(e.geometry, e.attributes));
-    if (fillContains(drawable, p))
+    if (fillContains(drawable, QTransform(), p))
         return true;
-    return strokeContains(drawable, e.style.lineWidth, p);
+    return strokeContains(drawable, QTransform(), e.style.lineWidth, p);
 }
 
 bool VectorCanvas::hitsLeaf(const CanvasLeaf& leaf, const QPointF& p, const QTransform& toView)
@@ -71,7 +110,7 @@ bool VectorCanvas::hitsLeaf(const CanvasLeaf& leaf, const QPointF& p, const QTra
         return std::hypot(p.x() - c.x(), p.y() - c.y()) <= r;
     }
     for (const QPainterPath& clip : leaf.clips)
-        if (!toView.map(clip).contains(p))
+        if (!fillContains(clip, toView, p))
             return false;
     // Cheap rejection before the exact tests: the leaf's box grown by the
     // stroke tolerance.
@@ -80,10 +119,9 @@ bool VectorCanvas::hitsLeaf(const CanvasLeaf& leaf, const QPointF& p, const QTra
         if (!toView.mapRect(leaf.bounds).adjusted(-half, -half, half, half).contains(p))
             return false;
     }
-    const QPainterPath viewPath = toView.map(leaf.path);
-    if (fillContains(viewPath, p))
+    if (fillContains(leaf.path, toView, p))
         return true;
-    return strokeContains(viewPath, e.style.lineWidth, p);
+    return strokeContains(leaf.path, toView, e.style.lineWidth, p);
 }
 
 bool VectorCanvas::hitsCachedEntity(int index, const QPointF& p, const QTransform& toView)
