@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace CanvasTestMaps;
 
 namespace {
@@ -112,6 +114,26 @@ TEST(CanvasHitTesting, TolerancesOfPointsAndLines)
     EXPECT_FALSE(canvas->indexPath(QPointF(156.5, 30)).has_value());
     EXPECT_EQ(canvas->indexPath(QPointF(50, 97.1)), QList<int>{0});
     EXPECT_FALSE(canvas->indexPath(QPointF(50, 96)).has_value());
+}
+
+TEST(CanvasHitTesting, CurvedOutlinesAndWideStrokes)
+{
+    PlmVectorPath arc;
+    arc.commands = {PlmPathCommand::move({150, 100}), PlmPathCommand::arc({100, 100}, {50, 0}, {0, 50}, 0, 3.14159265358979 / 2)};
+    PlmEntity curve(QStringLiteral("a"), QString(), PlmGeometry::path(arc), style({0, 0, 0, 1}, std::nullopt, 1));
+    auto canvas = canvasOf(mapOf({curve}));
+    const double d = 1 / std::sqrt(2.0);
+    auto at = [&](double r) { return QPointF(100 + r * d, 100 + r * d); };
+    EXPECT_EQ(canvas->indexPath(at(52.9)), QList<int>{0});
+    EXPECT_FALSE(canvas->indexPath(at(53.3)).has_value());
+    EXPECT_TRUE(canvas->hits(curve, at(52.9)));
+    EXPECT_FALSE(canvas->hits(curve, at(53.3)));
+
+    PlmEntity wide = lineEntity("w", {{0, 20}, {100, 20}}, 20);
+    auto wideCanvas = canvasOf(mapOf({wide}));
+    EXPECT_EQ(wideCanvas->indexPath(QPointF(50, 29.5)), QList<int>{0});  // half of 20
+    EXPECT_EQ(wideCanvas->indexPath(QPointF(108, 20)), QList<int>{0});   // round cap
+    EXPECT_FALSE(wideCanvas->indexPath(QPointF(50, 30.5)).has_value());
 }
 
 TEST(CanvasHitTesting, ClipsOrderAndGroupEditing)
