@@ -7,6 +7,7 @@
 #include "model/PlmWork.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace PlmTextBinding {
 
@@ -121,16 +122,68 @@ QString namedField(const QMap<QString, QString>& attributes)
     return {};
 }
 
-std::optional<PlmVariableType> numericType(const QString& field, const QList<PlmVariable>& variables)
-{
-    const std::optional<qsizetype> index = namedVariableIndex(field, variables);
-    if (!index)
-        return std::nullopt;
-    const PlmVariableType type = variables.at(*index).type;
-    if (type == PlmVariableType::text)
-        return std::nullopt;
-    return type;
-}
+// The variables' normalised names and ids, folded once per rebinding rather than once per
+// field of every group: a map of 35,000 data groups would otherwise fold every variable's name
+// hundreds of thousands of times. Names and ids do not change while texts are rebound.
+class VariableLookup {
+public:
+    explicit VariableLookup(const QList<PlmVariable>& variables)
+    {
+        m_byName.reserve(variables.size());
+        m_byID.reserve(variables.size());
+        for (qsizetype i = 0; i < variables.size(); ++i) {
+            const QString key = normalizedName(variables.at(i).name);
+            const auto found = m_byName.constFind(key);
+            m_byName.insert(key, found == m_byName.cend() ? i : ambiguous);
+            if (!m_byID.contains(variables.at(i).id))
+                m_byID.insert(variables.at(i).id, i);
+            m_types.append(variables.at(i).type);
+        }
+    }
+
+    // The one variable named by the field; none for no match or several. Groups of one map
+    // share their field keys, so each key is folded once.
+    std::optional<qsizetype> named(const QString& field) const
+    {
+        auto cached = m_namedByField.constFind(field);
+        if (cached == m_namedByField.cend())
+            cached = m_namedByField.insert(field, m_byName.value(normalizedName(field), ambiguous));
+        return *cached == ambiguous ? std::nullopt : std::optional<qsizetype>(*cached);
+    }
+
+    // The variable kept in "plm.svg.variable.<field>" of the previous, or else the new,
+    // attributes (that id alone); without such an attribute, the variable named by the field.
+    std::optional<qsizetype> bound(const QString& field, const QMap<QString, QString>& previousAttributes,
+                                   const QMap<QString, QString>& newAttributes) const
+    {
+        const QString key = variablePrefixText + field;
+        std::optional<QString> id;
+        if (const auto it = previousAttributes.constFind(key); it != previousAttributes.cend())
+            id = *it;
+        else if (const auto other = newAttributes.constFind(key); other != newAttributes.cend())
+            id = *other;
+        if (!id)
+            return named(field);
+        const auto found = m_byID.constFind(*id);
+        return found == m_byID.cend() ? std::nullopt : std::optional<qsizetype>(*found);
+    }
+
+    // The type of the variable named by the field when it holds numbers.
+    std::optional<PlmVariableType> numericType(const QString& field) const
+    {
+        const std::optional<qsizetype> index = named(field);
+        if (!index || m_types.at(*index) == PlmVariableType::text)
+            return std::nullopt;
+        return m_types.at(*index);
+    }
+
+private:
+    static constexpr qsizetype ambiguous = -1;
+    QHash<QString, qsizetype> m_byName;
+    QHash<QString, qsizetype> m_byID;
+    QList<PlmVariableType> m_types;
+    mutable QHash<QString, qsizetype> m_namedByField;
+};
 
 // Whether a text shows a field's value: the same text, or the same number for a numeric field.
 bool shows(const QString& text, const QString& value, std::optional<PlmVariableType> type)
@@ -148,34 +201,104 @@ bool shows(const QString& text, const QString& value, std::optional<PlmVariableT
     }
 }
 
-// Which field each text of the previous group shows, by its path.
+// The number a text stands for as a value of the given type, when it parses to one.
+std::optional<double> parsedNumber(const QString& text, PlmVariableType type)
+{
+    try {
+        if (const std::optional<PlmValue> value = PlmValue::parse(text, type))
+            return value->numericValue();
+    } catch (const PlmWorkError&) {
+    }
+    return std::nullopt;
+}
+
+// Numbers as hash keys: -0 and 0 are the same number.
+double numberKey(double value)
+{
+    return value + 0.0;
+}
+
+// Which field each text of the previous group shows, by its path. The values shown are
+// indexed once, so that a group of many texts and many fields costs their sum, not their product.
 QHash<QStringList, QString> textBindings(const PlmEntity& previous, const QList<GroupText>& texts,
-                                        const QMap<QString, QString>& fields,
-                                        const QList<PlmVariable>& variables)
+                                        const QMap<QString, QString>& fields, const VariableLookup& lookup)
 {
     const QStringList keys = fields.keys();
-    QList<std::optional<PlmVariableType>> types;
-    for (const QString& key : keys)
-        types.append(numericType(key, variables));
 
     // Texts that carry neither explicit binding may be bound by the value they show, when no
-    // other such text shows it too.
+    // other such text shows it too. A text shows a field's value when it is the same text, or
+    // when the field names a number variable and both parse to the same number.
     const auto isUnmarked = [](const PlmEntity& text) {
         return !text.attributes.contains(textPropertyText) && !text.attributes.contains(entityNameText);
     };
-    QList<QList<bool>> showing(texts.size());
-    QList<int> showingCount(keys.size(), 0);
+    constexpr int typeCount = 2; // number, percentage
+    const auto typeSlot = [](PlmVariableType type) { return type == PlmVariableType::percentage ? 1 : 0; };
+    const PlmVariableType slotTypes[typeCount] = {PlmVariableType::number, PlmVariableType::percentage};
+
+    struct FieldValue {
+        std::optional<PlmVariableType> type;
+        std::optional<double> number; // the value parsed with the type
+    };
+    QList<FieldValue> fieldValues(keys.size());
+    QHash<QString, QList<qsizetype>> fieldsByText;
+    QHash<double, QList<qsizetype>> fieldsByNumber[typeCount];
+    for (qsizetype f = 0; f < keys.size(); ++f) {
+        const QString value = fields.value(keys.at(f));
+        FieldValue& field = fieldValues[f];
+        field.type = lookup.numericType(keys.at(f));
+        fieldsByText[value].append(f);
+        if (field.type) {
+            field.number = parsedNumber(value, *field.type);
+            if (field.number)
+                fieldsByNumber[typeSlot(*field.type)][numberKey(*field.number)].append(f);
+        }
+    }
+
+    // What each unmarked text stands for, and how many unmarked texts show each text or number.
+    struct Shown {
+        std::optional<double> numbers[typeCount];
+    };
+    QList<Shown> shown(texts.size());
+    QHash<QString, int> textCount;
+    QHash<double, int> numberCount[typeCount];
     for (qsizetype t = 0; t < texts.size(); ++t) {
         if (!isUnmarked(texts.at(t).entity))
             continue;
         const QString& content = *textContent(texts.at(t).entity);
-        showing[t].resize(keys.size());
-        for (qsizetype f = 0; f < keys.size(); ++f) {
-            showing[t][f] = shows(content, fields.value(keys.at(f)), types.at(f));
-            if (showing[t][f])
-                ++showingCount[f];
+        ++textCount[content];
+        for (int slot = 0; slot < typeCount; ++slot) {
+            if (fieldsByNumber[slot].isEmpty())
+                continue;
+            shown[t].numbers[slot] = parsedNumber(content, slotTypes[slot]);
+            if (shown[t].numbers[slot])
+                ++numberCount[slot][numberKey(*shown[t].numbers[slot])];
         }
     }
+    // The number of unmarked texts showing a field's value: those parsing to its number (which
+    // include those equal to its text), or else those equal to its text.
+    const auto showingCount = [&](qsizetype f) {
+        const FieldValue& field = fieldValues.at(f);
+        if (field.number)
+            return numberCount[typeSlot(*field.type)].value(numberKey(*field.number));
+        return textCount.value(fields.value(keys.at(f)));
+    };
+    // The one field whose value the text shows; -1 for none or several.
+    const auto onlyFieldShown = [&](qsizetype t) -> qsizetype {
+        qsizetype found = -1;
+        const auto consider = [&found](const QList<qsizetype>& candidates) {
+            for (qsizetype f : candidates) {
+                if (found == -2 || f == found)
+                    continue;
+                found = found == -1 ? f : -2;
+            }
+        };
+        consider(fieldsByText.value(*textContent(texts.at(t).entity)));
+        for (int slot = 0; slot < typeCount && found != -2; ++slot) {
+            if (shown.at(t).numbers[slot])
+                consider(fieldsByNumber[slot].value(numberKey(*shown.at(t).numbers[slot])));
+        }
+        return found < 0 ? -1 : found;
+    };
 
     QHash<QStringList, QString> bindings;
     for (qsizetype t = 0; t < texts.size(); ++t) {
@@ -204,15 +327,8 @@ QHash<QStringList, QString> textBindings(const PlmEntity& previous, const QList<
         }
         if (bound)
             continue;
-        qsizetype match = -1;
-        int matches = 0;
-        for (qsizetype f = 0; f < keys.size(); ++f) {
-            if (showing.at(t).value(f)) {
-                match = f;
-                ++matches;
-            }
-        }
-        if (matches == 1 && showingCount.at(match) == 1)
+        const qsizetype match = onlyFieldShown(t);
+        if (match >= 0 && showingCount(match) == 1)
             bindings.insert(texts.at(t).path, keys.at(match));
     }
     return bindings;
@@ -229,11 +345,13 @@ const QString calculatedTextMessage =
 
 void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& topLevelID,
                  bool resolveVariables, QList<PlmVariable>& variables,
-                 const QHash<QString, const PlmVariable*>& previousVariables, int depth);
+                 const QHash<QString, const PlmVariable*>& previousVariables,
+                 const VariableLookup& lookup, int depth);
 
 void rebindEntity(PlmEntity& entity, const PlmEntity& previous, const QString& topLevelID,
                   bool resolveVariables, QList<PlmVariable>& variables,
-                  const QHash<QString, const PlmVariable*>& previousVariables, int depth)
+                  const QHash<QString, const PlmVariable*>& previousVariables,
+                  const VariableLookup& lookup, int depth)
 {
     if (depth >= maximumDepth)
         return;
@@ -250,12 +368,13 @@ void rebindEntity(PlmEntity& entity, const PlmEntity& previous, const QString& t
         return;
     }
     if (previous.geometry.asGroup() && entity.geometry.asGroup())
-        rebindGroup(entity, previous, topLevelID, resolveVariables, variables, previousVariables, depth);
+        rebindGroup(entity, previous, topLevelID, resolveVariables, variables, previousVariables, lookup, depth);
 }
 
 void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& topLevelID,
                  bool resolveVariables, QList<PlmVariable>& variables,
-                 const QHash<QString, const PlmVariable*>& previousVariables, int depth)
+                 const QHash<QString, const PlmVariable*>& previousVariables,
+                 const VariableLookup& lookup, int depth)
 {
     const PlmEntityList& previousMembers = *previous.geometry.asGroup();
 
@@ -274,7 +393,7 @@ void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& to
             const QString field = namedField(text.entity.attributes);
             if (field.isEmpty() || fields.contains(field))
                 continue;
-            if (const std::optional<qsizetype> index = namedVariableIndex(field, variables)) {
+            if (const std::optional<qsizetype> index = lookup.named(field)) {
                 const QMap<QString, PlmValue>& values = variables.at(*index).values;
                 const auto value = values.constFind(topLevelID);
                 if (value != values.cend())
@@ -282,16 +401,28 @@ void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& to
             }
         }
     }
-    const QHash<QStringList, QString> bindings = textBindings(previous, previousTexts, fields, variables);
+    const QHash<QStringList, QString> bindings = textBindings(previous, previousTexts, fields, lookup);
     const PreviousTexts previousByPath(previous, previousTexts);
 
     QStringList keys = fields.keys();
     plmSortByCodePoints(keys);
     const QList<GroupText> texts = groupTexts(entity);
+    // The field each new text is bound to, looked up once: a field's steps visit only its texts.
+    std::vector<std::optional<QString>> fieldOfText(size_t(texts.size()));
+    QHash<QString, QList<qsizetype>> textsByField;
+    if (!bindings.isEmpty()) {
+        for (qsizetype t = 0; t < texts.size(); ++t) {
+            const auto binding = bindings.constFind(texts.at(t).path);
+            if (binding == bindings.cend())
+                continue;
+            fieldOfText[size_t(t)] = *binding;
+            textsByField[*binding].append(t);
+        }
+    }
     QMap<QString, FieldRecord> records;
     for (const QString& field : keys) {
         const qsizetype variableIndex = resolveVariables
-            ? boundVariableIndex(field, previous.attributes, entity.attributes, variables).value_or(-1)
+            ? lookup.bound(field, previous.attributes, entity.attributes).value_or(-1)
             : -1;
         const PlmVariable* variable = variableIndex >= 0 ? &variables.at(variableIndex) : nullptr;
         const bool isName = field == nameFieldText;
@@ -301,11 +432,10 @@ void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& to
 
         // The last bound text that the user changed, by its content or, for a text showing its
         // name, by its name.
+        const QList<qsizetype> boundTexts = textsByField.value(field);
         std::optional<QString> edited;
-        for (const GroupText& text : texts) {
-            const auto binding = bindings.constFind(text.path);
-            if (binding == bindings.cend() || *binding != field)
-                continue;
+        for (qsizetype t : boundTexts) {
+            const GroupText& text = texts.at(t);
             const PlmEntity* twin = previousByPath.twin(text.path);
             if (!twin)
                 continue;
@@ -351,12 +481,10 @@ void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& to
         }
 
         if (result == oldValue && rule != Rule::variableChanged && !edited) {
-            const std::optional<PlmVariableType> type = numericType(field, variables);
+            const std::optional<PlmVariableType> type = lookup.numericType(field);
             bool allShown = true;
-            for (const GroupText& text : texts) {
-                const auto binding = bindings.constFind(text.path);
-                if (binding != bindings.cend() && *binding == field
-                    && !shows(*textContent(text.entity), result, type)) {
+            for (qsizetype t : boundTexts) {
+                if (!shows(*textContent(texts.at(t).entity), result, type)) {
                     allShown = false;
                     break;
                 }
@@ -390,10 +518,11 @@ void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& to
     }
 
     // Texts show their field, and keep their binding by key from now on.
-    for (const GroupText& text : texts) {
-        const auto binding = bindings.constFind(text.path);
-        if (binding == bindings.cend())
+    for (qsizetype t = 0; t < texts.size(); ++t) {
+        const std::optional<QString>& binding = fieldOfText[size_t(t)];
+        if (!binding)
             continue;
+        const GroupText& text = texts.at(t);
         const auto record = records.constFind(*binding);
         if (record == records.cend())
             continue;
@@ -440,7 +569,7 @@ void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& to
                 continue;
             PlmEntity member = current;
             rebindEntity(member, previousMembers.at(twin), topLevelID, false, variables,
-                         previousVariables, depth + 1);
+                         previousVariables, lookup, depth + 1);
             if (!(member == current))
                 members->replace(i, member);
         }
@@ -505,16 +634,7 @@ QString normalizedName(const QString& name)
 
 std::optional<qsizetype> namedVariableIndex(const QString& field, const QList<PlmVariable>& variables)
 {
-    const QString wanted = normalizedName(field);
-    std::optional<qsizetype> found;
-    for (qsizetype i = 0; i < variables.size(); ++i) {
-        if (normalizedName(variables.at(i).name) != wanted)
-            continue;
-        if (found)
-            return std::nullopt; // ambiguous: bind to neither
-        found = i;
-    }
-    return found;
+    return VariableLookup(variables).named(field);
 }
 
 std::optional<qsizetype> boundVariableIndex(const QString& field,
@@ -522,24 +642,15 @@ std::optional<qsizetype> boundVariableIndex(const QString& field,
                                             const QMap<QString, QString>& newAttributes,
                                             const QList<PlmVariable>& variables)
 {
-    const QString key = variablePrefixText + field;
-    auto id = previousAttributes.constFind(key);
-    if (id == previousAttributes.cend())
-        id = newAttributes.constFind(key);
-    if (id == newAttributes.cend())
-        return namedVariableIndex(field, variables);
-    for (qsizetype i = 0; i < variables.size(); ++i) {
-        if (variables.at(i).id == *id)
-            return i;
-    }
-    return std::nullopt;
+    return VariableLookup(variables).bound(field, previousAttributes, newAttributes);
 }
 
 void rebindTexts(PlmEntity& entity, const PlmEntity& previous, const QString& topLevelID,
                  bool resolveVariables, QList<PlmVariable>& variables,
                  const QHash<QString, const PlmVariable*>& previousVariables)
 {
-    rebindEntity(entity, previous, topLevelID, resolveVariables, variables, previousVariables, 0);
+    const VariableLookup lookup(variables);
+    rebindEntity(entity, previous, topLevelID, resolveVariables, variables, previousVariables, lookup, 0);
 }
 
 } // namespace PlmTextBinding
@@ -566,6 +677,7 @@ void PlmWork::rebindVariableTexts(const PlmWork& previous)
     // Changes are made on copies and stored only when every entity succeeded.
     PlmEntityList entities = map.entities;
     QList<PlmVariable> newVariables = variables;
+    const PlmTextBinding::VariableLookup lookup(newVariables);
     for (qsizetype i = 0; i < entities.size(); ++i) {
         const PlmEntity& current = entities.at(i);
         const bool isText = current.geometry.asText();
@@ -578,7 +690,7 @@ void PlmWork::rebindVariableTexts(const PlmWork& previous)
         if (isText ? !old.geometry.asText() : !old.geometry.asGroup())
             continue;
         PlmEntity entity = current;
-        PlmTextBinding::rebindTexts(entity, old, entity.id, true, newVariables, previousVariables);
+        PlmTextBinding::rebindEntity(entity, old, entity.id, true, newVariables, previousVariables, lookup, 0);
         if (!(entity == current))
             entities.replace(i, entity);
     }

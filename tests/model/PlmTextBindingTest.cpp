@@ -269,6 +269,43 @@ const QList<Case>& cases()
          [](PlmWork& w) { setValue(w, QStringLiteral("v-pop"), QStringLiteral("G"), 8); },
          [](const PlmWork& w) { EXPECT_EQ(contentAt(w, groupText), QStringLiteral("8")); }},
 
+        {"a text showing the values of two fields binds to neither",
+         [] {
+             PlmWork w = commune();
+             edit(w, {QStringLiteral("G")}).attributes.insert(QStringLiteral("data-total"), QStringLiteral("100,0"));
+             w.variables.append(numberVariable(QStringLiteral("v-total"), QStringLiteral("Total"), {{"G", 100}}));
+             return w;
+         },
+         [](PlmWork& w) { setValue(w, QStringLiteral("v-pop"), QStringLiteral("G"), 7); },
+         [](const PlmWork& w) { EXPECT_EQ(contentAt(w, groupText), QStringLiteral("100")); }},
+
+        {"a percentage field is shown by its number without the sign",
+         [] {
+             PlmWork w = commune({}, QStringLiteral("12.5"));
+             edit(w, {QStringLiteral("G")}).attributes = {{QStringLiteral("data-part"), QStringLiteral("12,5 %")}};
+             w.variables = {numberVariable(QStringLiteral("v-part"), QStringLiteral("Part"), {{"G", 12.5}},
+                                           PlmVariableType::percentage)};
+             return w;
+         },
+         [](PlmWork& w) {
+             w.variables[0].values.insert(QStringLiteral("G"), PlmValue::percentage(20));
+         },
+         [](const PlmWork& w) {
+             EXPECT_EQ(contentAt(w, groupText), QStringLiteral("20 %"));
+             EXPECT_EQ(find(w.map.entities, {QStringLiteral("G")})->attributes.value(QStringLiteral("data-part")),
+                       QStringLiteral("20 %"));
+         }},
+
+        {"a text showing minus zero shows the number zero",
+         [] {
+             PlmWork w = commune({}, QStringLiteral("-0"));
+             edit(w, {QStringLiteral("G")}).attributes = {{QStringLiteral("data-pop"), QStringLiteral("0")}};
+             setValue(w, QStringLiteral("v-pop"), QStringLiteral("G"), 0);
+             return w;
+         },
+         [](PlmWork& w) { setValue(w, QStringLiteral("v-pop"), QStringLiteral("G"), 3); },
+         [](const PlmWork& w) { EXPECT_EQ(contentAt(w, groupText), QStringLiteral("3")); }},
+
         {"a text naming a variable adds the field to a plain group",
          [] {
              PlmWork w = commune({{QStringLiteral("plm.text.property"), QStringLiteral("pop")}});
