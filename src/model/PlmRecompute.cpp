@@ -6,6 +6,7 @@
 #include <QHash>
 #include <algorithm>
 #include <numeric>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -82,7 +83,9 @@ void PlmWork::recomputeCalculatedVariables(const PlmCancellationToken& cancellat
     const std::size_t rowCount = rows.byID.size();
 
     QList<PlmVariable> computed = variables;
-    QHash<qsizetype, Column> columns; // by variable index; calculated ones once computed
+    // By variable index; calculated ones once computed. Node-based: a step keeps pointers to
+    // the columns it reads while it loads the others.
+    std::unordered_map<qsizetype, Column> columns;
 
     for (const PlmPlanStep& step : plan) {
         References references;
@@ -94,8 +97,8 @@ void PlmWork::recomputeCalculatedVariables(const PlmCancellationToken& cancellat
             if (index != indexOfID.constEnd()) {
                 auto cached = columns.find(*index);
                 if (cached == columns.end())
-                    cached = columns.insert(*index, rows.column(std::as_const(computed)[*index].values));
-                column = &cached.value();
+                    cached = columns.emplace(*index, rows.column(std::as_const(computed)[*index].values)).first;
+                column = &cached->second;
             }
             references.entries.push_back({id, column});
         }
@@ -117,7 +120,7 @@ void PlmWork::recomputeCalculatedVariables(const PlmCancellationToken& cancellat
                 values.insert(values.cend(), rows.id(row),
                               percentage ? PlmValue::percentage(*result) : PlmValue::number(*result));
         computed[step.index].values = std::move(values);
-        columns.insert(step.index, std::move(results));
+        columns.insert_or_assign(step.index, std::move(results));
     }
     variables = std::move(computed);
 }

@@ -70,6 +70,30 @@ TEST(PlmRecompute, DependencyOrderWhateverTheListOrder)
     } while (std::next_permutation(order.begin(), order.end()));
 }
 
+// Many formulas, each naming several variables: the columns read by one step must stay
+// valid while the columns of its other references are loaded.
+TEST(PlmRecompute, FormulasNamingManyVariables)
+{
+    PlmWork work;
+    work.map = mapWithEntities({"E1", "E2"});
+    for (int i = 0; i < 100; ++i)
+        work.variables.append(numberVariable(QStringLiteral("i%1").arg(i), QStringLiteral("I%1").arg(i),
+                                             {{"E1", double(i)}, {"E2", 2.0 * i}}));
+    for (int k = 0; k < 25; ++k)
+        work.variables.append(calculatedVariable(QStringLiteral("c%1").arg(k), QStringLiteral("C%1").arg(k),
+                                                 QStringLiteral("[I%1] + [I%2] + [I%3] + [I%4]")
+                                                     .arg(4 * k)
+                                                     .arg(4 * k + 1)
+                                                     .arg(4 * k + 2)
+                                                     .arg(4 * k + 3)));
+    work.recomputeCalculatedVariables();
+    for (int k = 0; k < 25; ++k) {
+        const QString id = QStringLiteral("c%1").arg(k);
+        EXPECT_EQ(numberAt(work, id, "E1"), 16.0 * k + 6) << k;
+        EXPECT_EQ(numberAt(work, id, "E2"), 32.0 * k + 12) << k;
+    }
+}
+
 TEST(PlmRecompute, CyclesAreRefused)
 {
     PlmWork self;
