@@ -156,7 +156,15 @@ void keepFormulaMeanings(PlmWork& work, const QList<PlmVariable>& variablesBefor
                 continue;
         }
         const QString normal = respellNumbersCapturedByNames(before->formulaText(names), foldedNames);
-        const std::optional<PlmExpression> check = tryParse(normal, work.variables);
+        std::optional<PlmExpression> check;
+        try {
+            check = PlmFormula::parse(normal, work.variables);
+        } catch (const PlmWorkError&) {
+            // A formula rewritten for a rename that no longer reads (a longer name pushing it
+            // past the length limit) is refused as the validation refuses it, by the parser.
+            if (rewrite)
+                throw;
+        }
         if (!check || !check->isIdentical(*before)) {
             throw PlmWorkError::invalid(QStringLiteral("Le nom « ") + newName
                                         + QStringLiteral(" » changerait le sens de la formule de « ")

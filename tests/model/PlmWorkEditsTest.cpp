@@ -107,6 +107,19 @@ TEST(PlmWorkEditsTest, RenameRewritesOnlyTheFormulasThatNameTheVariable)
                   QStringLiteral("Variable absente."));
 }
 
+TEST(PlmWorkEditsTest, RenameThatPushesAFormulaPastTheLengthLimitIsRefusedByTheParser)
+{
+    PlmWork work = sampleWork();
+    // 1,001 references of 3 characters: readable now, 11,000 characters once "A" is "ABCDEFGH".
+    QString chain = QStringLiteral("[A]");
+    for (int i = 0; i < 1000; ++i)
+        chain += QStringLiteral("+[A]");
+    work.saveCalculatedVariable(QStringLiteral("plus"), QStringLiteral("Plus"), PlmVariableType::number, chain, 0);
+    EXPECT_EQ(named(work, QStringLiteral("Plus")).values.value(QStringLiteral("E2")), PlmValue::number(2002));
+    expectRefused(work, [](PlmWork& w) { w.renameVariable(QStringLiteral("a"), QStringLiteral("ABCDEFGH")); },
+                  QStringLiteral("Saisissez une formule simple (maximum 4 096 caractères)."));
+}
+
 TEST(PlmWorkEditsTest, DeleteRefusesAVariableThatFormulasUseNamingThemInPlanOrder)
 {
     PlmWork work = sampleWork();
