@@ -251,10 +251,14 @@ void PlmWorkDocument::updateWork(const QString& actionName, const WorkChange& ch
     const bool uniqueIDs = validator_.knowsEntitiesOf(previous);
     derived_.rebindVariableTexts(next, previous, uniqueIDs);
     derived_.recomputeCalculatedVariables(next, previous);
+    // Columns the second rebinding changes are no longer described: they are compared whole.
+    const std::optional<WorkCellChanges> changes = derived_.lastChanges();
     derived_.rebindVariableTexts(next, previous, uniqueIDs);
     applyThresholdRule(previous, next);
-    validator_.validate(next);
+    validator_.validate(next, changes ? &*changes : nullptr);
+    pendingChanges_ = changes;
     commitWork(next, actionName);
+    pendingChanges_.reset();
 }
 
 void PlmWorkDocument::applyThresholdRule(const PlmWork& previous, PlmWork& next)
@@ -290,6 +294,7 @@ void PlmWorkDocument::applyThresholdRule(const PlmWork& previous, PlmWork& next)
 
 void PlmWorkDocument::commitWork(const PlmWork& newWork, const QString& actionName)
 {
+    const std::optional<WorkCellChanges> changes = std::exchange(pendingChanges_, std::nullopt);
     const PlmWork replaced = work();
     if (newWork == replaced)
         return;
@@ -303,7 +308,8 @@ void PlmWorkDocument::commitWork(const PlmWork& newWork, const QString& actionNa
             [self](const PlmWork& kept, const QString& name, bool) {
                 if (self)
                     self->undoCommit(kept, name);
-            }));
+            },
+            changes ? &*changes : nullptr));
     }
     reconcileSelection(newWork);
     emit workChanged();

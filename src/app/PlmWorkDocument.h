@@ -121,4 +121,5 @@ private:
     PlmWorkDocumentValidator validator_;
     PlmWorkDocumentDerived derived_;
     bool storingKeptWork_ = false;
+    std::optional<WorkCellChanges> pendingChanges_; // cells changed by the update being committed
 };

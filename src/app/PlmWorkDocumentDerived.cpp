@@ -33,28 +33,49 @@ bool sameDefinitions(const QList<PlmVariable>& a, const QList<PlmVariable>& b)
     return true;
 }
 
-// Keys whose cells differ between two columns (either side), by one merge walk.
-void addChangedKeys(const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to, QSet<QString>& keys)
+// Keys whose cells differ between two columns (either side), in key order, by one merge walk.
+QList<QString> changedKeys(const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to)
 {
+    QList<QString> keys;
     if (from.isSharedWith(to))
-        return;
+        return keys;
     auto f = from.constBegin();
     auto t = to.constBegin();
     while (f != from.constEnd() || t != to.constEnd()) {
         const int order = f == from.constEnd() ? 1 : t == to.constEnd() ? -1 : compareKeys(f.key(), t.key());
         if (order < 0) {
-            keys.insert(f.key());
+            keys.append(f.key());
             ++f;
         } else if (order > 0) {
-            keys.insert(t.key());
+            keys.append(t.key());
             ++t;
         } else {
             if (!identicalValues(f.value(), t.value()))
-                keys.insert(t.key());
+                keys.append(t.key());
             ++f;
             ++t;
         }
     }
+    return keys;
+}
+
+bool sameIDs(const QList<PlmVariable>& a, const QList<PlmVariable>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (a[i].id != b[i].id)
+            return false;
+    return true;
+}
+
+QList<QMap<QString, PlmValue>> columnsOf(const PlmWork& work)
+{
+    QList<QMap<QString, PlmValue>> columns;
+    columns.reserve(work.variables.size());
+    for (const PlmVariable& v : work.variables)
+        columns.append(v.values);
+    return columns;
 }
 
 } // namespace
@@ -123,20 +144,42 @@ bool PlmWorkDocumentDerived::canRecomputeIncrementally(const PlmWork& next, cons
 
 void PlmWorkDocumentDerived::recomputeCalculatedVariables(PlmWork& next, const PlmWork& previous)
 {
+    changes_.reset();
     const bool anyCalculated = std::any_of(next.variables.cbegin(), next.variables.cend(),
                                            [](const PlmVariable& v) { return v.calculation.has_value(); });
-    if (!anyCalculated || !canRecomputeIncrementally(next, previous)) {
+    if (!anyCalculated) {
+        next.recomputeCalculatedVariables(); // nothing to compute; kept for what it may check
+        fresh_ = next;
+        lastEvaluatedRows_ = 0;
+        if (sameIDs(previous.variables, next.variables)) {
+            WorkCellChanges changes;
+            changes.before = columnsOf(previous);
+            changes.after = columnsOf(next);
+            for (qsizetype i = 0; i < next.variables.size(); ++i)
+                changes.keys.append(changedKeys(previous.variables[i].values, next.variables[i].values));
+            changes_ = std::move(changes);
+        }
+        return;
+    }
+    if (!canRecomputeIncrementally(next, previous)) {
         next.recomputeCalculatedVariables();
         fresh_ = next;
-        lastEvaluatedRows_ = anyCalculated ? next.map.entities.size() : 0;
+        lastEvaluatedRows_ = next.map.entities.size();
         return;
     }
 
     // Formulas read one row at a time: only rows whose inputs changed can change.
+    WorkCellChanges changes;
+    changes.before = columnsOf(previous);
+    changes.keys.resize(next.variables.size());
     QSet<QString> rows;
-    for (qsizetype i = 0; i < next.variables.size(); ++i)
-        if (!next.variables[i].calculation)
-            addChangedKeys(previous.variables[i].values, next.variables[i].values, rows);
+    for (qsizetype i = 0; i < next.variables.size(); ++i) {
+        if (next.variables[i].calculation)
+            continue;
+        changes.keys[i] = changedKeys(previous.variables[i].values, next.variables[i].values);
+        for (const QString& key : std::as_const(changes.keys[i]))
+            rows.insert(key);
+    }
     lastEvaluatedRows_ = 0;
     if (!rows.isEmpty()) {
         const PlmDependencyPlan plan = PlmFormula::validate(next); // throws as the full run does
@@ -153,6 +196,7 @@ void PlmWorkDocumentDerived::recomputeCalculatedVariables(PlmWork& next, const P
                 if (all.contains(id))
                     rowIDs.append(id);
         }
+        std::sort(rowIDs.begin(), rowIDs.end()); // key order, as the columns keep them
         QList<PlmVariable> computed = next.variables;
         for (const PlmPlanStep& step : plan) {
             const bool percentage = computed[step.index].type == PlmVariableType::percentage;
@@ -180,6 +224,11 @@ void PlmWorkDocumentDerived::recomputeCalculatedVariables(PlmWork& next, const P
         }
         lastEvaluatedRows_ = rowIDs.size();
         next.variables = computed;
+        for (qsizetype i = 0; i < next.variables.size(); ++i)
+            if (next.variables[i].calculation)
+                changes.keys[i] = rowIDs;
     }
+    changes.after = columnsOf(next);
+    changes_ = std::move(changes);
     fresh_ = next;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/PlmWork.h"
+#include "platform/WorkUndo.h"
 
 #include <QSet>
 #include <QString>
@@ -28,6 +29,10 @@ public:
         scanned_.reset();
     }
 
+    // The cells in which the last recomputed work may differ from the work before it, when
+    // known without comparing whole columns; for the validation and the undo step.
+    const std::optional<WorkCellChanges>& lastChanges() const { return changes_; }
+
     // Rows evaluated by the last recomputation (all rows for a full one); for tests.
     qsizetype lastEvaluatedRows() const { return lastEvaluatedRows_; }
 
@@ -37,6 +42,7 @@ private:
     QList<qsizetype> textAndGroupPositions(const PlmEntityList& entities);
 
     std::optional<PlmWork> fresh_; // the last work whose calculated values were just computed
+    std::optional<WorkCellChanges> changes_;
     std::optional<PlmEntityList> scanned_;
     QList<qsizetype> scannedPositions_;
     qsizetype lastEvaluatedRows_ = 0;

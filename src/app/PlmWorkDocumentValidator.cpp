@@ -40,7 +40,7 @@ bool PlmWorkDocumentValidator::knowsEntitiesOf(const PlmWork& work) const
     return true;
 }
 
-void PlmWorkDocumentValidator::validate(const PlmWork& work)
+void PlmWorkDocumentValidator::validate(const PlmWork& work, const WorkCellChanges* changes)
 {
     if (!last_) {
         work.validate();
@@ -54,7 +54,7 @@ void PlmWorkDocumentValidator::validate(const PlmWork& work)
 
     if (work.decoration && !(idsUnchanged && last_->decoration == work.decoration))
         work.decoration->validate(ids);
-    validateVariables(work, ids, idsUnchanged);
+    validateVariables(work, ids, idsUnchanged, changes);
     validateThematic(work, ids);
     if (!sameShape(work.variables, last_->variables))
         validateFormulas(work);
@@ -93,7 +93,8 @@ QSet<QString> PlmWorkDocumentValidator::validateMap(const PlmWork& work, bool& s
     return ids;
 }
 
-void PlmWorkDocumentValidator::validateVariables(const PlmWork& work, const QSet<QString>& entityIDs, bool idsUnchanged) const
+void PlmWorkDocumentValidator::validateVariables(const PlmWork& work, const QSet<QString>& entityIDs, bool idsUnchanged,
+                                                 const WorkCellChanges* changes) const
 {
     QSet<QString> seenIDs;
     QSet<QString> seenNames;
@@ -121,6 +122,26 @@ void PlmWorkDocumentValidator::validateVariables(const PlmWork& work, const QSet
         }
         if (known && known->values.isSharedWith(variable.values))
             continue;
+        const auto checkCell = [&](const QString& key, const PlmValue& value) {
+            if (!entityIDs.contains(key) || value.type() != variable.type)
+                throw PlmWorkError::invalid(QStringLiteral("Cellule associée à une entité absente ou de type incorrect."));
+            if (value.isText()) {
+                if (PlmTextFolding::trimmed(value.textValue()).isEmpty())
+                    throw PlmWorkError::invalid(QStringLiteral("Une donnée absente doit être une cellule vide."));
+            } else if (!std::isfinite(value.numericValue().value_or(0))) {
+                throw PlmWorkError::invalid(QStringLiteral("Nombre non fini."));
+            }
+        };
+        // The listed cells are the only ones that can differ from the valid column: checking
+        // them in key order finds the full check's first failure.
+        if (known && changes && changes->describes(index, known->values, variable.values)) {
+            for (const QString& key : changes->keys[index]) {
+                const auto cell = variable.values.constFind(key);
+                if (cell != variable.values.constEnd())
+                    checkCell(cell.key(), cell.value());
+            }
+            continue;
+        }
         auto old = known ? known->values.constBegin() : QMap<QString, PlmValue>::const_iterator();
         const auto oldEnd = known ? known->values.constEnd() : old;
         for (auto it = variable.values.constBegin(); it != variable.values.constEnd(); ++it) {
@@ -136,14 +157,7 @@ void PlmWorkDocumentValidator::validateVariables(const PlmWork& work, const QSet
                         continue;
                 }
             }
-            if (!entityIDs.contains(it.key()) || value.type() != variable.type)
-                throw PlmWorkError::invalid(QStringLiteral("Cellule associée à une entité absente ou de type incorrect."));
-            if (value.isText()) {
-                if (PlmTextFolding::trimmed(value.textValue()).isEmpty())
-                    throw PlmWorkError::invalid(QStringLiteral("Une donnée absente doit être une cellule vide."));
-            } else if (!std::isfinite(value.numericValue().value_or(0))) {
-                throw PlmWorkError::invalid(QStringLiteral("Nombre non fini."));
-            }
+            checkCell(it.key(), value);
         }
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/PlmWork.h"
+#include "platform/WorkUndo.h"
 
 #include <QSet>
 #include <QString>
@@ -13,8 +14,9 @@
 class PlmWorkDocumentValidator {
 public:
     // Throws the first failure, as PlmWork::validate() does. A valid work becomes the
-    // reference of the next call.
-    void validate(const PlmWork& work);
+    // reference of the next call. `changes`, when given, lists the cells in which the work
+    // may differ from the one it was made from; columns it describes are checked there only.
+    void validate(const PlmWork& work, const WorkCellChanges* changes = nullptr);
     // Forgets the reference: the next call checks everything.
     void reset();
     // Whether the work's top-level entities are those of the last valid work, so their ids
@@ -23,7 +25,8 @@ public:
 
 private:
     QSet<QString> validateMap(const PlmWork& work, bool& sameEntities) const;
-    void validateVariables(const PlmWork& work, const QSet<QString>& entityIDs, bool idsUnchanged) const;
+    void validateVariables(const PlmWork& work, const QSet<QString>& entityIDs, bool idsUnchanged,
+                           const WorkCellChanges* changes) const;
     void validateThematic(const PlmWork& work, const QSet<QString>& entityIDs) const;
     void validateFormulas(const PlmWork& work) const;
 

@@ -14,7 +14,7 @@ bool identicalValues(const PlmValue& a, const PlmValue& b)
     return !x || std::memcmp(&*x, &*y, sizeof(double)) == 0;
 }
 
-WorkDelta::WorkDelta(const PlmWork& before, const PlmWork& after)
+WorkDelta::WorkDelta(const PlmWork& before, const PlmWork& after, const WorkCellChanges* changes)
 {
     if (!(before.map == after.map))
         map_.emplace(before.map, after.map);
@@ -47,7 +47,10 @@ WorkDelta::WorkDelta(const PlmWork& before, const PlmWork& after)
         toAfter.variable = a;
         toAfter.variable.values = {};
         // Compared bit for bit: an equal column may still hold a -0 where the other holds 0.
-        cellChangesBothWays(b.values, a.values, toAfter.cells, toBefore.cells);
+        if (changes && changes->describes(i, b.values, a.values))
+            cellChangesAt(changes->keys[i], b.values, a.values, toAfter.cells, toBefore.cells);
+        else
+            cellChangesBothWays(b.values, a.values, toAfter.cells, toBefore.cells);
         changed = changed || !toAfter.cells.isEmpty() || b.name != a.name || b.type != a.type
                || b.calculation != a.calculation;
         delta.toBefore.append(std::move(toBefore));
@@ -82,6 +85,23 @@ void WorkDelta::cellChangesBothWays(const QMap<QString, PlmValue>& from, const Q
             ++f;
             ++t;
         }
+    }
+}
+
+void WorkDelta::cellChangesAt(const QList<QString>& keys, const QMap<QString, PlmValue>& from,
+                              const QMap<QString, PlmValue>& to, QList<Cell>& towardsTo, QList<Cell>& towardsFrom)
+{
+    for (const QString& key : keys) {
+        const auto f = from.constFind(key);
+        const auto t = to.constFind(key);
+        const bool inFrom = f != from.constEnd();
+        const bool inTo = t != to.constEnd();
+        if (!inFrom && !inTo)
+            continue;
+        if (inFrom && inTo && identicalValues(f.value(), t.value()))
+            continue;
+        towardsTo.append({key, inTo ? std::optional<PlmValue>(t.value()) : std::nullopt});
+        towardsFrom.append({key, inFrom ? std::optional<PlmValue>(f.value()) : std::nullopt});
     }
 }
 
@@ -214,9 +234,9 @@ qsizetype WorkDelta::privateBytes() const
 }
 
 WorkUndoCommand::WorkUndoCommand(const QString& actionName, const PlmWork& previous, const PlmWork& next,
-                                 CurrentWork current, StoreWork store)
+                                 CurrentWork current, StoreWork store, const WorkCellChanges* changes)
     : UndoCommand(actionName)
-    , delta_(previous, next)
+    , delta_(previous, next, changes)
     , current_(std::move(current))
     , store_(std::move(store))
 {

@@ -9,6 +9,22 @@
 #include <optional>
 #include <utility>
 
+// Which cells of each variable may differ between two works, when the caller already knows
+// (an update knows which cells it touched). Column i of the works is described when both
+// sides are the very columns recorded here; every key whose cell may differ is listed, in
+// key order (a key listed in vain is harmless).
+struct WorkCellChanges {
+    QList<QMap<QString, PlmValue>> before;
+    QList<QMap<QString, PlmValue>> after;
+    QList<QList<QString>> keys;
+
+    bool describes(qsizetype i, const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to) const
+    {
+        return i >= 0 && i < keys.size() && i < before.size() && i < after.size() && before[i].isSharedWith(from)
+            && after[i].isSharedWith(to);
+    }
+};
+
 // The difference between two works, kept by an undo step in place of the two whole works.
 // Whole works share most of their storage, but a variable's values are one map: a single
 // typed cell would otherwise keep a private copy of the whole column in every step. The
@@ -18,7 +34,7 @@
 class WorkDelta {
 public:
     WorkDelta() = default;
-    WorkDelta(const PlmWork& before, const PlmWork& after);
+    WorkDelta(const PlmWork& before, const PlmWork& after, const WorkCellChanges* changes = nullptr);
 
     // The work before the change, from the work after it.
     PlmWork before(const PlmWork& after) const;
@@ -49,6 +65,9 @@ private:
     // Both directions of the differences, in one walk.
     static void cellChangesBothWays(const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to,
                                     QList<Cell>& towardsTo, QList<Cell>& towardsFrom);
+    // The same from a list of the keys that may differ.
+    static void cellChangesAt(const QList<QString>& keys, const QMap<QString, PlmValue>& from,
+                              const QMap<QString, PlmValue>& to, QList<Cell>& towardsTo, QList<Cell>& towardsFrom);
     static QList<VariableStep> stepsTowards(const QList<PlmVariable>& target, const QList<PlmVariable>& source);
     static QList<PlmVariable> rebuild(const QList<VariableStep>& steps, const QList<PlmVariable>& source);
 
@@ -82,7 +101,7 @@ public:
     using StoreWork = std::function<void(const PlmWork& work, const QString& actionName, bool undoing)>;
 
     WorkUndoCommand(const QString& actionName, const PlmWork& previous, const PlmWork& next,
-                    CurrentWork current, StoreWork store);
+                    CurrentWork current, StoreWork store, const WorkCellChanges* changes = nullptr);
 
     const WorkDelta& delta() const { return delta_; }
 

@@ -2,6 +2,7 @@
 
 #include "app/PlmWorkDocumentDerived.h"
 
+#include <QUndoStack>
 #include <gtest/gtest.h>
 
 namespace {
@@ -143,6 +144,65 @@ TEST(PlmWorkDocumentDerivedTest, AnyOtherChangeRecomputesEverything)
     afterReset.variables[0].values.insert(QStringLiteral("b"), PlmValue::number(1));
     derived.recomputeCalculatedVariables(afterReset, current);
     EXPECT_EQ(derived.lastEvaluatedRows(), 5);
+}
+
+// The document's update, shortcuts included, against the plain sequence of full operations.
+PlmWork fullUpdate(const PlmWork& previous, const std::function<void(PlmWork&)>& change)
+{
+    PlmWork next = previous;
+    change(next);
+    next.rebindVariableTexts(previous);
+    next.recomputeCalculatedVariables();
+    next.rebindVariableTexts(previous);
+    next.recomputeThematicThresholds(); // no thematic settings here: the rule always recomputes
+    next.validate();
+    return next;
+}
+
+TEST(PlmWorkDocumentDerivedTest, UpdatesGiveTheWorksAndVerdictsOfTheFullOperations)
+{
+    PlmWorkDocument doc;
+    doc.setWork(calculatedWork());
+    auto cell = [](int variable, const char* entity, std::optional<PlmValue> value) {
+        return std::function<void(PlmWork&)>([=](PlmWork& w) {
+            if (value)
+                w.variables[variable].values.insert(QString::fromLatin1(entity), *value);
+            else
+                w.variables[variable].values.remove(QString::fromLatin1(entity));
+        });
+    };
+    const QList<std::function<void(PlmWork&)>> changes = {
+        cell(0, "a", PlmValue::number(12)),
+        cell(1, "c", PlmValue::number(5)),
+        cell(0, "b", PlmValue::number(std::numeric_limits<double>::infinity())), // refused
+        cell(0, "b", PlmValue::text(QStringLiteral("x"))),                      // refused
+        cell(1, "zz", PlmValue::number(1)),                                      // refused: no such row
+        cell(1, "b", std::nullopt),
+        cell(0, "e", PlmValue::number(-0.0)),
+        [](PlmWork& w) { w.map.entities.removeAt(0); w.variables[0].values.remove(QStringLiteral("a")); },
+        cell(1, "d", PlmValue::number(0)),
+        [](PlmWork& w) { w.variables[2].values.insert(QStringLiteral("c"), PlmValue::number(1)); }, // a derived cell
+        cell(0, "c", PlmValue::number(31)),
+    };
+    QList<PlmWork> stored{doc.work()};
+    for (qsizetype k = 0; k < changes.size(); ++k) {
+        const PlmWork before = doc.work();
+        const QString expected = messageOf([&] { fullUpdate(before, changes[k]); });
+        const QString actual = messageOf([&] { doc.updateWork(QStringLiteral("Saisir une cellule"), changes[k]); });
+        EXPECT_EQ(actual, expected) << k;
+        if (expected == QStringLiteral("<aucune erreur>")) {
+            EXPECT_TRUE(doc.work() == fullUpdate(before, changes[k])) << k;
+            if (!(doc.work() == before)) // an overwritten derived cell comes back: no step
+                stored.append(doc.work());
+        } else {
+            EXPECT_TRUE(doc.work() == before) << k;
+        }
+    }
+    ASSERT_EQ(doc.undoStack()->count(), stored.size() - 1);
+    for (qsizetype k = stored.size() - 2; k >= 0; --k) {
+        doc.undo();
+        EXPECT_TRUE(doc.work() == stored[k]) << k;
+    }
 }
 
 } // namespace
