@@ -1,0 +1,417 @@
+#include "app/StudioWindowCommands.h"
+
+#include "app/PlmWorkDocument.h"
+#include "app/StudioBackgroundInspector.h"
+#include "app/StudioObjectsOutline.h"
+#include "app/StudioPrintFormat.h"
+#include "app/StudioWindowText.h"
+#include "canvas/FondWindowController.h"
+#include "canvas/VectorCanvas.h"
+#include "decorations/DecorationController.h"
+#include "layout/CarteWindowController.h"
+#include "model/PlmErrors.h"
+#include "platform/DialogHooks.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QUndoStack>
+
+namespace {
+
+QObject* senderOrNull(QObject* sender)
+{
+    return sender;
+}
+
+} // namespace
+
+StudioWindowCommands::StudioWindowCommands(PlmWorkDocument* document)
+    : StudioWindowController(document)
+{
+    // The outline's own model and delegate replace the first rows of the window.
+    objectsModel = nullptr;
+    objectsSignature.reset();
+    m_outline = new StudioObjectsOutline(*this);
+    m_background = new StudioBackgroundInspector(*this, *m_outline);
+    m_background->build();
+    wireOutlineSelection();
+    registerStudioCommands();
+    reloadObjects();
+}
+
+StudioWindowCommands::~StudioWindowCommands()
+{
+    delete m_menu;
+}
+
+void StudioWindowCommands::install()
+{
+    PlmWorkDocument::setStudioWindowFactory(
+        [](PlmWorkDocument* document) -> DocumentWindowController* { return new StudioWindowCommands(document); });
+}
+
+void StudioWindowCommands::wireOutlineSelection()
+{
+    QPointer<StudioObjectsOutline> outline(m_outline);
+    const auto reportPath = [outline](const QStringList& path) {
+        if (outline)
+            outline->canvasSelectionDidChange(path);
+    };
+    fond->canvas()->onStudioObjectSelection = reportPath;
+    if (VectorCanvas* layoutMap = carte->mapView())
+        layoutMap->onStudioObjectSelection = reportPath;
+    carte->decorationController()->onObjectSelectionChange = [outline](const std::optional<QString>& id) {
+        if (outline)
+            outline->selectDecoration(id);
+    };
+}
+
+// --- Refresh ---------------------------------------------------------------------------------
+
+void StudioWindowCommands::reloadObjects()
+{
+    StudioWindowController::reloadObjects();
+    if (!m_outline || !workingDocument())
+        return;
+    m_outline->refresh();
+    m_background->refresh();
+    updateStatus();
+}
+
+void StudioWindowCommands::selectObjects(const QSet<QString>& entityIDs, const std::optional<QString>& primary)
+{
+    if (m_outline)
+        m_outline->selectObjects(entityIDs, primary);
+    else
+        StudioWindowController::selectObjects(entityIDs, primary);
+}
+
+bool StudioWindowCommands::update(const QString& actionName, const std::function<void(PlmWork&)>& change)
+{
+    PlmWorkDocument* doc = workingDocument();
+    if (!doc)
+        return false;
+    try {
+        doc->updateWork(actionName, change);
+        return true;
+    } catch (const PlmError& error) {
+        DialogHooks::presentError(error.message(), isWindowLoaded() ? window() : nullptr);
+        return false;
+    }
+}
+
+bool StudioWindowCommands::eventFilter(QObject* watched, QEvent* event)
+{
+    if (isWindowLoaded() && watched == window()) {
+        // A refused pending edit keeps the window open.
+        if (event->type() == QEvent::Close && !commitEditing()) {
+            event->ignore();
+            return true;
+        }
+        if (event->type() == QEvent::WindowActivate)
+            reloadObjects();
+    }
+    return StudioWindowController::eventFilter(watched, event);
+}
+
+// --- Print page ------------------------------------------------------------------------------
+
+void StudioWindowCommands::applyPrintFormat(int item)
+{
+    PlmWorkDocument* doc = workingDocument();
+    if (!doc)
+        return;
+    const PlmWork work = doc->work();
+    if (item > StudioPrintFormat::a3) {
+        if (!StudioPrintFormat::hasPrintPage(work))
+            setPrintPage(PlmPrintPage());
+        printFormat->setCurrentIndex(StudioPrintFormat::custom);
+        printWidth->setFocus();
+        return;
+    }
+    setPrintPage(StudioPrintFormat::formatPage(item, StudioPrintFormat::currentPage(work)));
+}
+
+void StudioWindowCommands::applyTypedPageSize()
+{
+    PlmWorkDocument* doc = workingDocument();
+    if (!doc)
+        return;
+    const PlmWork work = doc->work();
+    // Leaving a size field without typing changes nothing (no mode switch either).
+    const PlmPrintPage current = StudioPrintFormat::currentPage(work);
+    if (printWidth->text() == StudioWindowText::printDimension(current.width)
+        && printHeight->text() == StudioWindowText::printDimension(current.height))
+        return;
+    PlmPrintPage page;
+    try {
+        page = StudioPrintFormat::typedPage(printWidth->text(), printHeight->text(), work);
+    } catch (const PlmError& error) {
+        DialogHooks::presentError(error.message(), isWindowLoaded() ? window() : nullptr);
+        refreshPrintFormat();
+        return;
+    }
+    setPrintPage(page);
+}
+
+bool StudioWindowCommands::setPrintPage(const PlmPrintPage& page)
+{
+    PlmWorkDocument* doc = workingDocument();
+    if (!doc)
+        return false;
+    bool stored = false;
+    try {
+        page.validate();
+        if (switchMode(Mode::carte, false)) {
+            if (StudioPrintFormat::currentPage(doc->work()) == page && StudioPrintFormat::hasPrintPage(doc->work())) {
+                stored = true;
+            } else {
+                doc->updateWork(QStringLiteral("Format de la page d’impression"),
+                                [&](PlmWork& work) { StudioPrintFormat::storePage(work, page); });
+                stored = true;
+            }
+        }
+    } catch (const PlmError& error) {
+        DialogHooks::presentError(error.message(), isWindowLoaded() ? window() : nullptr);
+    }
+    refreshPrintFormat();
+    return stored;
+}
+
+void StudioWindowCommands::togglePrintPageVisibility()
+{
+    if (!workingDocument() || !switchMode(Mode::carte, false))
+        return;
+    update(QStringLiteral("Afficher / masquer la page"), [](PlmWork& work) { StudioPrintFormat::togglePageVisibility(work); });
+}
+
+// --- Entity names, undo and redo ---------------------------------------------------------------
+
+void StudioWindowCommands::toggleEntityNames()
+{
+    if (!workingDocument() || !commitEditing())
+        return;
+    update(QStringLiteral("Afficher les noms des entités"), [](PlmWork& work) { StudioPrintFormat::toggleEntityNames(work); });
+}
+
+void StudioWindowCommands::undo()
+{
+    PlmWorkDocument* doc = workingDocument();
+    if (doc && commitEditing() && doc->undoStack()->canUndo())
+        doc->undoStack()->undo();
+}
+
+void StudioWindowCommands::redo()
+{
+    PlmWorkDocument* doc = workingDocument();
+    if (doc && commitEditing() && doc->undoStack()->canRedo())
+        doc->undoStack()->redo();
+}
+
+// --- Adding objects and drawing --------------------------------------------------------------
+
+bool StudioWindowCommands::addObject(const QString& kindName)
+{
+    const std::optional<PlmDecorationKind> kind = plmDecorationKindFromRawValue(kindName);
+    if (!kind)
+        return false;
+    addObject(*kind);
+    return true;
+}
+
+void StudioWindowCommands::addObject(PlmDecorationKind kind)
+{
+    if (mode == Mode::fond) {
+        std::optional<VectorCanvas::DrawingTool> tool;
+        switch (kind) {
+        case PlmDecorationKind::rectangle: tool = VectorCanvas::DrawingTool::rectangle; break;
+        case PlmDecorationKind::ellipse: tool = VectorCanvas::DrawingTool::ellipse; break;
+        case PlmDecorationKind::line: tool = VectorCanvas::DrawingTool::line; break;
+        case PlmDecorationKind::text: tool = VectorCanvas::DrawingTool::text; break;
+        default: break;
+        }
+        if (tool) {
+            chooseDrawingTool(int(*tool));
+            return;
+        }
+        // Placing an SVG or SF symbol on the base map goes through the symbol catalogue,
+        // which does not exist yet.
+        if (kind == PlmDecorationKind::svg || kind == PlmDecorationKind::sfSymbol)
+            return;
+    }
+    if (switchMode(Mode::carte, true))
+        carte->decorationController()->addObject(kind);
+}
+
+QMenu* StudioWindowCommands::popUp(QMenu* menu, QWidget* sender)
+{
+    delete m_menu;
+    m_menu = menu;
+    if (sender && sender->isVisible())
+        menu->popup(sender->mapToGlobal(sender->rect().bottomLeft()));
+    return menu;
+}
+
+QMenu* StudioWindowCommands::makeAddDecorationMenu()
+{
+    auto* menu = new QMenu(QStringLiteral("Ajouter de l’habillage"), isWindowLoaded() ? window() : nullptr);
+    menu->setObjectName(QStringLiteral("Studio.AddDecorationMenu"));
+    for (const PlmDecorationKind kind : allPlmDecorationKinds()) {
+        QAction* action = menu->addAction(defaultTitle(kind));
+        action->setData(rawValue(kind));
+        action->setProperty("representedObject", rawValue(kind));
+        connect(action, &QAction::triggered, this, [this, action] { performCommand(QStringLiteral("addObject:"), action); });
+    }
+    return menu;
+}
+
+QMenu* StudioWindowCommands::showAddMenu(QWidget* sender)
+{
+    if (mode == Mode::fond)
+        return showDrawingMenu(sender);
+    return popUp(makeAddDecorationMenu(), sender);
+}
+
+const QStringList& StudioWindowCommands::drawingToolTitles()
+{
+    static const QStringList titles = {
+        QStringLiteral("Sélection"),
+        QStringLiteral("Rectangle"),
+        QStringLiteral("Ellipse"),
+        QStringLiteral("Polygone (double-clic pour terminer)"),
+        QStringLiteral("Tracé libre par sommets (double-clic pour terminer)"),
+        QStringLiteral("Ligne"),
+        QStringLiteral("Texte — entité"),
+        QStringLiteral("Éditer les sommets"),
+        QStringLiteral("Point"),
+    };
+    return titles;
+}
+
+QMenu* StudioWindowCommands::showDrawingMenu(QWidget* sender)
+{
+    if (mode == Mode::carte)
+        return popUp(makeAddDecorationMenu(), sender);
+    if (!switchMode(Mode::fond, true))
+        return nullptr;
+    auto* menu = new QMenu(QStringLiteral("Dessiner des entités statistiques"), isWindowLoaded() ? window() : nullptr);
+    menu->setObjectName(QStringLiteral("Studio.DrawingMenu"));
+    const int current = int(fond->canvas()->drawingTool());
+    for (int tag = 0; tag < drawingToolTitles().size(); ++tag) {
+        QAction* action = menu->addAction(drawingToolTitles().at(tag));
+        action->setCheckable(true);
+        action->setChecked(tag == current);
+        action->setProperty("tag", tag);
+        connect(action, &QAction::triggered, this,
+                [this, action] { performCommand(QStringLiteral("chooseDrawingTool:"), action); });
+    }
+    menu->addSeparator();
+    QAction* catalogue = menu->addAction(QStringLiteral("Catalogue de symboles ponctuels…"));
+    // The symbol catalogue is not there yet: the item is shown, disabled.
+    catalogue->setEnabled(handles(QStringLiteral("addDrawingSymbol:")));
+    connect(catalogue, &QAction::triggered, this,
+            [this, catalogue] { performCommand(QStringLiteral("addDrawingSymbol:"), catalogue); });
+    return popUp(menu, sender);
+}
+
+void StudioWindowCommands::chooseDrawingTool(int tag)
+{
+    const std::optional<VectorCanvas::DrawingTool> tool = VectorCanvas::drawingToolFromRaw(tag);
+    if (!tool)
+        return;
+    VectorCanvas* view = fond->canvas();
+    // Plain points again after a symbol was chosen in the catalogue.
+    if (*tool == VectorCanvas::DrawingTool::point)
+        view->pendingPointSymbol.reset();
+    view->setDrawingTool(*tool); // tells the view its tool changed
+    if (fondContent)
+        fondContent->setFocus();
+}
+
+// --- Commands --------------------------------------------------------------------------------
+
+void StudioWindowCommands::registerStudioCommands()
+{
+    const auto plain = [this](const QString& name, std::function<void(QObject*)> perform) {
+        registerCommand(name, {std::move(perform), {}});
+    };
+    const auto checked = [](bool on) {
+        CommandValidation validation;
+        validation.checked = on;
+        return validation;
+    };
+
+    plain(QStringLiteral("studioFond:"), [this](QObject*) { switchMode(Mode::fond, true); });
+    plain(QStringLiteral("studioCarte:"), [this](QObject*) { switchMode(Mode::carte, true); });
+    plain(QStringLiteral("studioData:"), [this](QObject*) { revealData(); });
+
+    plain(QStringLiteral("changePrintFormat:"), [this](QObject*) { applyPrintFormat(printFormat->currentIndex()); });
+    plain(QStringLiteral("controlTextDidEndEditing:"), [this](QObject* sender) {
+        if (sender && (sender == printWidth || sender == printHeight))
+            applyTypedPageSize();
+        else if (auto* field = qobject_cast<QLineEdit*>(senderOrNull(sender)); field && backgroundFields.contains(field))
+            m_background->fieldDidEndEditing(int(backgroundFields.indexOf(field)));
+        else if (sender && sender == svgTextValue)
+            m_outline->textValueDidEndEditing();
+    });
+    registerCommand(QStringLiteral("togglePrintPage:"),
+                    {[this](QObject*) { togglePrintPageVisibility(); }, [this, checked] {
+                         const std::optional<PlmWork> work = workingDocument() ? std::optional(workingDocument()->work()) : std::nullopt;
+                         return checked(work && StudioPrintFormat::isPageVisible(*work));
+                     }});
+    registerCommand(QStringLiteral("exportCarte:"), {[this](QObject*) {
+                                                         if (switchMode(Mode::carte, true))
+                                                             carte->presentExportPanel();
+                                                     },
+                                                     [this] {
+                                                         CommandValidation validation;
+                                                         validation.enabled = carte->canPresentExportPanel();
+                                                         return validation;
+                                                     }});
+    registerCommand(QStringLiteral("toggleEntityNames:"), {[this](QObject*) { toggleEntityNames(); }, [this] {
+                                                               PlmWorkDocument* doc = workingDocument();
+                                                               CommandValidation validation;
+                                                               validation.enabled = doc != nullptr;
+                                                               validation.checked = doc && StudioPrintFormat::showsEntityNames(doc->work());
+                                                               return validation;
+                                                           }});
+    registerCommand(QStringLiteral("undo:"), {[this](QObject*) { undo(); }, [this] {
+                                                  CommandValidation validation;
+                                                  PlmWorkDocument* doc = workingDocument();
+                                                  validation.enabled = doc && doc->undoStack()->canUndo();
+                                                  return validation;
+                                              }});
+    registerCommand(QStringLiteral("redo:"), {[this](QObject*) { redo(); }, [this] {
+                                                  CommandValidation validation;
+                                                  PlmWorkDocument* doc = workingDocument();
+                                                  validation.enabled = doc && doc->undoStack()->canRedo();
+                                                  return validation;
+                                              }});
+    plain(QStringLiteral("addObject:"), [this](QObject* sender) {
+        if (sender)
+            addObject(sender->property("representedObject").toString());
+    });
+    plain(QStringLiteral("showAddMenu:"), [this](QObject* sender) { showAddMenu(qobject_cast<QWidget*>(sender)); });
+    plain(QStringLiteral("showDrawingMenu:"), [this](QObject* sender) { showDrawingMenu(qobject_cast<QWidget*>(sender)); });
+    plain(QStringLiteral("chooseDrawingTool:"), [this](QObject* sender) {
+        if (sender)
+            chooseDrawingTool(sender->property("tag").toInt());
+    });
+
+    plain(QStringLiteral("showBackgroundMenu:"), [this](QObject* sender) {
+        m_background->showMenu(qobject_cast<QWidget*>(sender));
+    });
+    plain(QStringLiteral("importBackgroundPanel:"), [this](QObject*) { m_background->importFromPanel(); });
+    plain(QStringLiteral("showBackgroundInspector:"), [this](QObject*) { m_background->showInspector(); });
+    plain(QStringLiteral("changeBackgroundField:"), [this](QObject* sender) {
+        if (sender)
+            m_background->fieldDidEndEditing(sender->property("tag").toInt());
+    });
+    plain(QStringLiteral("changeBackgroundLock:"), [this](QObject*) {
+        m_background->changeLock(backgroundLock && backgroundLock->isChecked());
+    });
+    plain(QStringLiteral("removeBackground:"), [this](QObject*) { m_background->removeBackground(); });
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "app/StudioWindowController.h"
+#include "model/PlmDecorationKind.h"
+#include "model/PlmPrintPage.h"
+
+#include <QPointer>
+
+#include <QMenu>
+class StudioBackgroundInspector;
+class StudioObjectsOutline;
+
+// The studio window with its commands, its objects outline and its background image: the
+// window controller's construction and refresh, plus what the user does in it. Every change
+// of the work is one undoable update under its French action name.
+//
+// Commands answered (and validated) here: "changePrintFormat:", "controlTextDidEndEditing:"
+// (the print size fields), "togglePrintPage:", "exportCarte:", "toggleEntityNames:", "undo:",
+// "redo:", "addObject:", "showAddMenu:", "showDrawingMenu:", "chooseDrawingTool:",
+// "showBackgroundMenu:", "importBackgroundPanel:", "showBackgroundInspector:",
+// "changeBackgroundField:", "changeBackgroundLock:", "removeBackground:", "studioFond:",
+// "studioCarte:", "studioData:". Commands whose neighbour does not exist yet (base-map import,
+// library, symbol catalogue) are not answered, so their items stay disabled.
+class StudioWindowCommands : public StudioWindowController {
+    Q_OBJECT
+public:
+    explicit StudioWindowCommands(PlmWorkDocument* document);
+    ~StudioWindowCommands() override;
+
+    // Makes this window the studio window of every work document.
+    static void install();
+
+    StudioObjectsOutline* outline() const { return m_outline; }
+    StudioBackgroundInspector* background() const { return m_background; }
+
+    // The refresh after a change and the selection pushed by the document.
+    void reloadObjects() override;
+    void selectObjects(const QSet<QString>& entityIDs, const std::optional<QString>& primary) override;
+
+    // Print page.
+    void applyPrintFormat(int item);
+    void applyTypedPageSize();
+    bool setPrintPage(const PlmPrintPage& page);
+    void togglePrintPageVisibility();
+
+    // The work's display of entity names; undo and redo after committing pending edits.
+    void toggleEntityNames();
+    void undo();
+    void redo();
+
+    // Adds a layout element of a kind, or in Fond mode chooses the drawing tool of the four
+    // kinds that are drawings. False for a name that is no kind.
+    bool addObject(const QString& kindName);
+    void addObject(PlmDecorationKind kind);
+
+    // Menus (the last one shown is kept for tests until the next).
+    QMenu* makeAddDecorationMenu();
+    QMenu* showAddMenu(QWidget* sender);
+    QMenu* showDrawingMenu(QWidget* sender);
+    QMenu* lastMenu() const { return m_menu; }
+    // Chooses the Fond map view's drawing tool by raw value (0 to 8); others do nothing.
+    void chooseDrawingTool(int tag);
+
+    static const QStringList& drawingToolTitles();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void registerStudioCommands();
+    void wireOutlineSelection();
+    bool update(const QString& actionName, const std::function<void(PlmWork&)>& change);
+    QMenu* popUp(QMenu* menu, QWidget* sender);
+
+    StudioObjectsOutline* m_outline = nullptr;
+    StudioBackgroundInspector* m_background = nullptr;
+    QPointer<QMenu> m_menu;
+};

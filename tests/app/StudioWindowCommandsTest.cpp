@@ -1,0 +1,312 @@
+#include "StudioWindowTestSupport.h"
+
+#include "app/StudioBackgroundInspector.h"
+#include "app/StudioPrintFormat.h"
+#include "canvas/FondWindowController.h"
+#include "canvas/VectorCanvas.h"
+#include "model/PlmErrors.h"
+
+#include <QBuffer>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTemporaryDir>
+
+namespace {
+
+PlmEntity square(const QString& id, double x, double y, double side)
+{
+    PlmPolygon polygon;
+    polygon.exterior = {{x, y}, {x + side, y}, {x + side, y + side}, {x, y + side}};
+    return PlmEntity(id, id, PlmGeometry::polygon(polygon), PlmStyle(PlmColor{0, 0, 0, 1}, PlmColor{1, 0, 0, 1}, 1, 3));
+}
+
+PlmWork sampleWork()
+{
+    PlmWork work;
+    work.map.name = QStringLiteral("Carte");
+    work.map.entities = PlmEntityList({square("A", 0, 0, 50), square("B", 50, 0, 50)});
+    return work;
+}
+
+QStringList actionTitles(const QMenu* menu)
+{
+    QStringList titles;
+    for (const QAction* action : menu->actions()) {
+        if (!action->isSeparator())
+            titles.append(action->text());
+    }
+    return titles;
+}
+
+class StudioWindowCommandsTest : public StudioWindowFixture {
+protected:
+    QString writePng(const QString& name, int width, int height)
+    {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        const QString path = files.filePath(name);
+        image.save(path, "PNG");
+        return path;
+    }
+
+    void endEditing(QLineEdit* field, const QString& text)
+    {
+        field->setText(text);
+        emit field->editingFinished();
+    }
+
+    QTemporaryDir files;
+};
+
+TEST_F(StudioWindowCommandsTest, PrintFormatsFollowThePageOrientation)
+{
+    open(sampleWork());
+    window->printFormat->setCurrentIndex(StudioPrintFormat::a3);
+    ASSERT_TRUE(window->performCommand("changePrintFormat:", window->printFormat));
+    ASSERT_TRUE(work().decoration && work().decoration->printPage);
+    EXPECT_EQ(work().decoration->printPage->width, 420);
+    EXPECT_EQ(work().decoration->printPage->height, 297);
+    EXPECT_EQ(undoName(), QStringLiteral("Format de la page d’impression"));
+    EXPECT_EQ(window->mode, StudioWindowController::Mode::carte);
+    EXPECT_EQ(window->printWidth->text(), QStringLiteral("420,0"));
+
+    // The same page again stores nothing.
+    const int steps = undoCount();
+    window->applyPrintFormat(StudioPrintFormat::a3);
+    EXPECT_EQ(undoCount(), steps);
+
+    // "Personnalisée" without a page creates the A4 landscape page.
+    open(sampleWork());
+    window->applyPrintFormat(StudioPrintFormat::custom);
+    ASSERT_TRUE(work().decoration && work().decoration->printPage);
+    EXPECT_EQ(work().decoration->printPage->width, 297);
+    EXPECT_TRUE(work().decoration->printPage->visible);
+    EXPECT_EQ(window->printFormat->currentIndex(), StudioPrintFormat::custom);
+}
+
+TEST_F(StudioWindowCommandsTest, TypedPageSizesReadCommasAndRefuseWords)
+{
+    open(sampleWork());
+    window->printWidth->setText(QStringLiteral("297,5"));
+    window->performCommand("controlTextDidEndEditing:", window->printWidth);
+    ASSERT_TRUE(work().decoration && work().decoration->printPage);
+    EXPECT_EQ(work().decoration->printPage->width, 297.5);
+    EXPECT_EQ(work().decoration->printPage->height, 210);
+    EXPECT_EQ(undoName(), QStringLiteral("Format de la page d’impression"));
+
+    const int steps = undoCount();
+    window->printHeight->setText(QStringLiteral("abc"));
+    window->performCommand("controlTextDidEndEditing:", window->printHeight);
+    EXPECT_EQ(errors, QStringList{QStringLiteral("Dimensions de page incorrectes.")});
+    EXPECT_EQ(window->printHeight->text(), QStringLiteral("210,0")); // restored from the work
+    EXPECT_EQ(undoCount(), steps);
+
+    // Below the minimum size: the page's own refusal.
+    window->printWidth->setText(QStringLiteral("5"));
+    window->applyTypedPageSize();
+    EXPECT_EQ(errors.last(), QStringLiteral("Page ou marges d’impression incorrectes."));
+    EXPECT_EQ(undoCount(), steps);
+}
+
+TEST_F(StudioWindowCommandsTest, LeavingAPrintFieldWithoutTypingChangesNothing)
+{
+    open(sampleWork());
+    ASSERT_EQ(window->mode, StudioWindowController::Mode::fond);
+    window->performCommand("controlTextDidEndEditing:", window->printWidth);
+    EXPECT_EQ(window->mode, StudioWindowController::Mode::fond);
+    EXPECT_EQ(undoCount(), 0);
+    EXPECT_FALSE(work().decoration.has_value());
+}
+
+TEST_F(StudioWindowCommandsTest, FirstPageToggleShowsAnA4LandscapePage)
+{
+    open(sampleWork());
+    EXPECT_EQ(window->validate("togglePrintPage:", nullptr).checked, std::optional<bool>(false));
+    window->performCommand("togglePrintPage:");
+    ASSERT_TRUE(work().decoration && work().decoration->printPage);
+    const PlmPrintPage page = *work().decoration->printPage;
+    EXPECT_EQ(page.width, 297);
+    EXPECT_EQ(page.height, 210);
+    EXPECT_EQ(page.margin, 10);
+    EXPECT_TRUE(page.landscape);
+    EXPECT_TRUE(page.visible);
+    EXPECT_EQ(undoName(), QStringLiteral("Afficher / masquer la page"));
+    EXPECT_EQ(window->validate("togglePrintPage:", nullptr).checked, std::optional<bool>(true));
+    window->performCommand("togglePrintPage:");
+    EXPECT_FALSE(work().decoration->printPage->visible);
+}
+
+TEST_F(StudioWindowCommandsTest, EntityNamesUndoAndRedo)
+{
+    open(sampleWork());
+    EXPECT_FALSE(window->validate("undo:", nullptr).enabled);
+    EXPECT_EQ(window->validate("toggleEntityNames:", nullptr).checked, std::optional<bool>(false));
+    window->performCommand("toggleEntityNames:");
+    EXPECT_EQ(undoName(), QStringLiteral("Afficher les noms des entités"));
+    EXPECT_TRUE(StudioPrintFormat::showsEntityNames(work()));
+    EXPECT_EQ(window->validate("toggleEntityNames:", nullptr).checked, std::optional<bool>(true));
+    ASSERT_TRUE(window->validate("undo:", nullptr).enabled);
+    window->performCommand("undo:");
+    EXPECT_FALSE(StudioPrintFormat::showsEntityNames(work()));
+    EXPECT_TRUE(window->validate("redo:", nullptr).enabled);
+    window->performCommand("redo:");
+    EXPECT_TRUE(StudioPrintFormat::showsEntityNames(work()));
+}
+
+TEST_F(StudioWindowCommandsTest, AddingDrawingsInFondChoosesATool)
+{
+    open(sampleWork());
+    QAction rectangle;
+    rectangle.setProperty("representedObject", QStringLiteral("rectangle"));
+    window->performCommand("addObject:", &rectangle);
+    EXPECT_EQ(window->fond->canvas()->drawingTool(), VectorCanvas::DrawingTool::rectangle);
+    EXPECT_EQ(undoCount(), 0);
+    EXPECT_EQ(window->mode, StudioWindowController::Mode::fond);
+    EXPECT_FALSE(window->addObject(QStringLiteral("nothing")));
+
+    // A title switches to Carte, creating the Carte.
+    window->addObject(QStringLiteral("title"));
+    EXPECT_EQ(window->mode, StudioWindowController::Mode::carte);
+    EXPECT_TRUE(work().thematic.has_value());
+}
+
+TEST_F(StudioWindowCommandsTest, MenusOfTheDrawingAndAddButtons)
+{
+    open(sampleWork());
+    QMenu* drawing = window->showAddMenu(nullptr);
+    ASSERT_TRUE(drawing);
+    EXPECT_EQ(drawing->title(), QStringLiteral("Dessiner des entités statistiques"));
+    QStringList expected = StudioWindowCommands::drawingToolTitles();
+    expected.append(QStringLiteral("Catalogue de symboles ponctuels…"));
+    EXPECT_EQ(actionTitles(drawing), expected);
+    EXPECT_TRUE(drawing->actions().at(0)->isChecked()); // the selection tool
+    EXPECT_FALSE(drawing->actions().last()->isEnabled()); // no catalogue yet
+
+    // Choosing "Point" draws plain points again.
+    window->fond->canvas()->pendingPointSymbol = PlmPointSymbol();
+    drawing->actions().at(8)->trigger();
+    EXPECT_EQ(window->fond->canvas()->drawingTool(), VectorCanvas::DrawingTool::point);
+    EXPECT_FALSE(window->fond->canvas()->pendingPointSymbol.has_value());
+
+    window->switchMode(StudioWindowController::Mode::carte, true);
+    QMenu* add = window->showDrawingMenu(nullptr);
+    ASSERT_TRUE(add);
+    EXPECT_EQ(add->title(), QStringLiteral("Ajouter de l’habillage"));
+    EXPECT_EQ(actionTitles(add),
+              QStringList({"Titre", "Sous-titre", "Texte libre", "Source", "Auteur", "Échelle locale", "Flèche du Nord",
+                           "Rectangle", "Ellipse", "Ligne", "Flèche", "Image / logo…", "Symbole SVG…", "SF Symbol…",
+                           "Légende"}));
+    EXPECT_EQ(add->actions().at(13)->property("representedObject").toString(), QStringLiteral("sfSymbol"));
+}
+
+TEST_F(StudioWindowCommandsTest, NeighboursNotYetBuiltLeaveTheirCommandsDisabled)
+{
+    open(sampleWork());
+    for (const char* command : {"importForMode:", "openLibrary:", "addDrawingSymbol:", "exportCarte:"})
+        EXPECT_FALSE(window->performCommand(QString::fromLatin1(command))) << command;
+}
+
+TEST_F(StudioWindowCommandsTest, ImportsPlacesAndReplacesTheBackgroundImage)
+{
+    open(sampleWork());
+    QMenu* menu = window->background()->showMenu(nullptr);
+    EXPECT_EQ(actionTitles(menu), QStringList({"Importer une image…", "Réglages du fond", "Supprimer le fond"}));
+    EXPECT_FALSE(menu->actions().at(1)->isEnabled());
+
+    chosenFile = writePng("fond.png", 200, 100);
+    window->performCommand("importBackgroundPanel:");
+    EXPECT_EQ(panels, QStringList{QStringLiteral("Image de fond")});
+    ASSERT_TRUE(work().decoration && work().decoration->backgroundImage);
+    PlmBackgroundImage image = *work().decoration->backgroundImage;
+    EXPECT_EQ(undoName(), QStringLiteral("Importer l’image de fond"));
+    // Over the map's extent (100 wide), keeping the image's proportions.
+    EXPECT_NEAR(image.width, 100, 1e-6);
+    EXPECT_NEAR(image.height, 50, 1e-6);
+    EXPECT_NEAR(image.position.x, 0, 1e-6);
+    EXPECT_TRUE(image.locked);
+    EXPECT_TRUE(window->inspectingBackground);
+    EXPECT_EQ(actionTitles(window->background()->showMenu(nullptr)).first(), QStringLiteral("Remplacer l’image…"));
+
+    window->background()->importBackgroundImage(writePng("autre.png", 10, 40));
+    EXPECT_EQ(undoName(), QStringLiteral("Remplacer l’image de fond"));
+    EXPECT_EQ(work().decoration->backgroundImage->width, image.width);
+
+    // A GIF named .png: refused, nothing stored.
+    static const unsigned char gif[] = {0x47, 0x49, 0x46, 0x38, 0x37, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80, 0x00,
+                                        0x00, 0xff, 0xff, 0xff, 0x00, 0x00, 0x00, 0x2c, 0x00, 0x00, 0x00, 0x00,
+                                        0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3b};
+    QFile gifFile(files.filePath("faux.png"));
+    ASSERT_TRUE(gifFile.open(QIODevice::WriteOnly));
+    gifFile.write(reinterpret_cast<const char*>(gif), sizeof gif);
+    gifFile.close();
+    chosenFile = gifFile.fileName();
+    const int steps = undoCount();
+    window->performCommand("importBackgroundPanel:");
+    EXPECT_EQ(errors, QStringList{QStringLiteral("Image JPG/PNG illisible ou trop volumineuse.")});
+    EXPECT_EQ(undoCount(), steps);
+}
+
+TEST_F(StudioWindowCommandsTest, BackgroundFieldsStoreOnlyWhatWasTyped)
+{
+    PlmWork start = sampleWork();
+    PlmBackgroundImage image;
+    QBuffer buffer(&image.data);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(4, 4, QImage::Format_RGB32).save(&buffer, "PNG");
+    image.type = QStringLiteral("png");
+    image.position = PlmPoint{652345.2, 10};
+    image.width = 1000;
+    image.height = 500;
+    image.locked = true;
+    start.decoration = PlmDecoration();
+    start.decoration->backgroundImage = image;
+    open(start);
+    window->performCommand("showBackgroundInspector:");
+    ASSERT_EQ(window->backgroundFields.size(), 5);
+    QLineEdit* x = window->backgroundFields.at(0);
+    QLineEdit* opacity = window->backgroundFields.at(4);
+    EXPECT_EQ(x->objectName(), QStringLiteral("Studio.Background.0"));
+    EXPECT_FALSE(x->isEnabled()); // locked
+    EXPECT_TRUE(opacity->isEnabled());
+
+    endEditing(opacity, QStringLiteral("50"));
+    EXPECT_EQ(work().decoration->backgroundImage->opacity, 0.5);
+    EXPECT_EQ(undoName(), QStringLiteral("Réglage de l’image de fond"));
+    EXPECT_EQ(opacity->text(), QStringLiteral("50"));
+
+    // While locked, a new X stores nothing and the field shows the stored value again.
+    int steps = undoCount();
+    endEditing(x, QStringLiteral("10"));
+    EXPECT_EQ(undoCount(), steps);
+    EXPECT_EQ(x->text(), QStringLiteral("652345,2"));
+
+    window->backgroundLock->setChecked(false);
+    window->performCommand("changeBackgroundLock:");
+    EXPECT_EQ(undoName(), QStringLiteral("Verrouiller l’image de fond"));
+    EXPECT_FALSE(work().decoration->backgroundImage->locked);
+    EXPECT_TRUE(x->isEnabled());
+
+    // The exact value is shown; ending the edit without typing moves nothing.
+    steps = undoCount();
+    emit x->editingFinished();
+    emit window->backgroundFields.at(2)->editingFinished();
+    EXPECT_EQ(undoCount(), steps);
+    EXPECT_EQ(work().decoration->backgroundImage->position.x, 652345.2);
+
+    endEditing(x, QStringLiteral("652000"));
+    EXPECT_EQ(work().decoration->backgroundImage->position.x, 652000);
+    endEditing(window->backgroundFields.at(2), QStringLiteral("abc"));
+    EXPECT_EQ(work().decoration->backgroundImage->width, 1000);
+    EXPECT_EQ(window->backgroundFields.at(2)->text(), QStringLiteral("1000"));
+
+    window->performCommand("removeBackground:");
+    EXPECT_EQ(undoName(), QStringLiteral("Supprimer l’image de fond"));
+    EXPECT_FALSE(work().decoration->backgroundImage.has_value());
+    EXPECT_FALSE(window->inspectingBackground);
+    EXPECT_FALSE(opacity->isEnabled());
+}
+
+} // namespace
