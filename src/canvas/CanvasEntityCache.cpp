@@ -5,6 +5,8 @@
 #include <QHash>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <cmath>
 
 namespace {
@@ -288,10 +290,69 @@ const CanvasEntry& CanvasEntityCache::entry(int index)
     return *slot.entry;
 }
 
+namespace {
+
+// Texts are laid out by the font engine, which is used from the main thread only.
+bool containsText(const PlmEntity& entity, int depth)
+{
+    if (entity.geometry.asText())
+        return true;
+    if (const PlmEntityList* members = entity.geometry.asGroup()) {
+        if (depth > 64)
+            return false;
+        for (const PlmEntity& member : *members)
+            if (containsText(member, depth + 1))
+                return true;
+    }
+    return false;
+}
+
+// Runs work(k) for k in [0, count) on every core; each k must touch only
+// its own data.
+template <typename Work>
+void parallelFor(size_t count, Work&& work)
+{
+    const unsigned cores = std::min(std::max(1u, std::thread::hardware_concurrency()), 8u);
+    std::atomic<size_t> next{0};
+    auto run = [&] {
+        for (size_t k = next.fetch_add(1); k < count; k = next.fetch_add(1))
+            work(k);
+    };
+    std::vector<std::thread> workers;
+    for (unsigned t = 1; t < cores; ++t)
+        workers.emplace_back(run);
+    run();
+    for (std::thread& t : workers)
+        t.join();
+}
+
+} // namespace
+
 void CanvasEntityCache::ensureAll()
 {
+    std::vector<int> missing;
     for (int i = 0; i < size(); ++i)
-        entry(i);
+        if (!m_entries[size_t(i)].entry)
+            missing.push_back(i);
+    if (missing.size() < 2000 || std::thread::hardware_concurrency() < 2) {
+        for (int i : missing)
+            entry(i);
+        return;
+    }
+    // A large map opened or replaced whole: build the paths on every core.
+    // Each worker reads shared, unchanging entities and writes its own slots.
+    std::atomic<int> built{0};
+    parallelFor(missing.size(), [&](size_t k) {
+        const int i = missing[k];
+        const PlmEntity& e = m_entities.at(i);
+        if (!containsText(e, 0)) {
+            m_entries[size_t(i)].entry = std::make_shared<CanvasEntry>(build(e));
+            built.fetch_add(1);
+        }
+    });
+    m_builtSinceReset += built.load();
+    for (int i : missing)
+        entry(i);  // texts, on this thread
 }
 
 void CanvasEntityCache::computeStats()
