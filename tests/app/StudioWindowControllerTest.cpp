@@ -325,7 +325,6 @@ TEST_F(StudioWindowControllerTest, FondModeDrawsTheMap)
     ASSERT_EQ(onlyChild(controller->canvasHost), controller->fondContent);
     ASSERT_GT(controller->fondContent->width(), 100);
     ASSERT_GT(controller->fondContent->height(), 100);
-    controller->fond->canvas()->fit(true);
     const QImage image = controller->fondContent->grab().toImage().convertToFormat(QImage::Format_RGB32);
     int red = 0;
     for (int y = 0; y < image.height(); y += 2) {

@@ -172,6 +172,25 @@ TEST(InspectorSectionRows, MissingSymbolGivesAnEmptyIconButton)
     EXPECT_EQ(button->toolTip(), QStringLiteral("Aligner"));
 }
 
+TEST_F(InspectorSectionTest, IconRowsKeepTheirNaturalWidth)
+{
+    InspectorSection section(QStringLiteral("Alignement"));
+    auto* icons = new QWidget;
+    auto* row = new QHBoxLayout(icons);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+    for (const char* tip : {"Gauche", "Centre horizontal", "Droite"})
+        row->addWidget(InspectorSection::iconButton(QStringLiteral("align.horizontal.left"), QString::fromUtf8(tip)));
+    auto* field = new QLineEdit;
+    section.addIconRow(icons);
+    section.addRow(field);
+    section.resize(300, 200);
+    section.show();
+    EXPECT_EQ(icons->width(), 3 * 32 + 2 * 6);
+    EXPECT_EQ(field->width(), 300 - 24);
+    EXPECT_EQ(icons->x(), field->x());
+}
+
 TEST_F(InspectorSectionTest, SeparatorIsDrawnOnlyWhenThereIsRoom)
 {
     const auto rowAtTop = [](int width) {
