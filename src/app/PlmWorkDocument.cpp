@@ -226,6 +226,13 @@ bool PlmWorkDocument::saveDocumentAs()
     return Document::saveDocumentAs();
 }
 
+bool PlmWorkDocument::canClose()
+{
+    if (StudioWindowInterface* window = studioWindow(); window && !window->commitEditing())
+        return false;
+    return Document::canClose();
+}
+
 void PlmWorkDocument::close()
 {
     if (isClosed())

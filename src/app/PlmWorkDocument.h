@@ -58,6 +58,8 @@ public:
     // Saving first commits the window's pending edits; a refusal cancels silently.
     bool saveDocument() override;
     bool saveDocumentAs() override;
+    // Closing also commits pending edits first; a refusal keeps the document open.
+    bool canClose() override;
     void close() override;
 
     // The one undoable update: copy, change, rebind, recompute, rebind, thresholds when

@@ -222,8 +222,9 @@ void DocumentController::clearRecentDocuments()
 bool DocumentController::reviewUnsavedDocumentsBeforeQuit()
 {
     const QList<Document*> docs = documents_;
+    // Every document is asked: one may still hold an edit in progress.
     for (Document* d : docs)
-        if (d->isDocumentEdited() && !d->canClose())
+        if (!d->canClose())
             return false;
     return true;
 }

@@ -164,6 +164,7 @@ TEST_F(PlmWorkDocumentTest, SaveWaitsForPendingEditsAndCompositionGoesIntoTheCop
     window->acceptCommit = false;
     EXPECT_FALSE(doc.saveDocument());
     EXPECT_FALSE(doc.saveDocumentAs());
+    EXPECT_FALSE(doc.canClose()); // even unchanged: the refused edit stays on screen
     EXPECT_TRUE(panels.isEmpty());
     EXPECT_TRUE(errors.isEmpty());
 
@@ -178,7 +179,7 @@ TEST_F(PlmWorkDocumentTest, SaveWaitsForPendingEditsAndCompositionGoesIntoTheCop
     EXPECT_FALSE(doc.work().decoration.has_value());
 
     EXPECT_FALSE(doc.saveDocumentAs()); // the panel is cancelled
-    EXPECT_EQ(window->commits, 3);
+    EXPECT_EQ(window->commits, 4);
     ASSERT_EQ(panels.size(), 1);
     EXPECT_EQ(panels[0].types.size(), 1);
     EXPECT_EQ(panels[0].types[0].extensions, QStringList{QStringLiteral("plm")});
