@@ -205,6 +205,30 @@ void recordWarning(QtMsgType type, const QMessageLogContext&, const QString& mes
         warnings << message;
 }
 
+TEST_F(PlmWorkDocumentTest, ShowingTheStudioWindowRenewsTheBookmarkOfAPlmOnly)
+{
+    const QString map = path(QStringLiteral("fond.plmmap"));
+    writeBytes(map, "{}");
+    PlmWorkDocument mapDoc;
+    mapDoc.setFilePath(map);
+    mapDoc.showStudioWindow();
+    EXPECT_FALSE(UserDefaults::contains(PlmWorkDocument::lastDocumentKey));
+    ASSERT_NE(fakeWindowOf(mapDoc), nullptr);
+    EXPECT_TRUE(fakeWindowOf(mapDoc)->window()->isVisible());
+
+    const QString work = path(QStringLiteral("travail.plm"));
+    writeBytes(work, "{}");
+    PlmWorkDocument workDoc;
+    workDoc.setFilePath(work);
+    UserDefaults::remove(PlmWorkDocument::lastDocumentKey);
+    workDoc.showStudioWindow();
+    EXPECT_EQ(Bookmark::resolve(UserDefaults::dataValue(PlmWorkDocument::lastDocumentKey)), QDir::cleanPath(work));
+    DocumentWindowController* first = workDoc.studioController();
+    workDoc.showStudioWindow();
+    EXPECT_EQ(workDoc.studioController(), first); // never a second studio window
+    EXPECT_EQ(workDoc.windowControllers().size(), 1);
+}
+
 TEST_F(PlmWorkDocumentTest, UnmakeableBookmarkLogsOneLineAndKeepsTheOldOne)
 {
     const QString kept = path(QStringLiteral("ancien.plm"));

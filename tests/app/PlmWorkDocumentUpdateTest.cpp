@@ -249,4 +249,18 @@ TEST_F(PlmWorkDocumentUpdateTest, SecondSeriesLosesADeletedVariable)
     EXPECT_EQ(doc->work().thematic->secondSymbols->variableID, std::nullopt);
 }
 
+TEST_F(PlmWorkDocumentUpdateTest, FailingCreateCartePresentsItsMessageAndAnswersNo)
+{
+    QStringList errors;
+    DialogHooks::Hooks hooks;
+    hooks.presentError = [&errors](const QString& m, QWidget*) { errors << m; };
+    DialogHooks::ScopedHooks scoped(hooks);
+    PlmWork broken = smallWork();
+    broken.variables.append(numberVariable(QStringLiteral("p2"), QStringLiteral("POPULATION"), {}));
+    doc->setWork(broken); // stored as given: the next update's check refuses it
+    EXPECT_FALSE(doc->createCarteIfNeeded());
+    EXPECT_EQ(errors, QStringList{QStringLiteral("Les variables doivent avoir un nom et un identifiant uniques.")});
+    EXPECT_FALSE(doc->work().thematic.has_value());
+}
+
 } // namespace
