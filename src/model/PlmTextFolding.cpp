@@ -39,13 +39,46 @@ static bool isPlainAscii(QStringView text)
     return true;
 }
 
+// Decomposing reorders each run of combining characters, at a cost that grows with the square
+// of the run's length: a name of one letter and a million accents would hang. The marks are
+// dropped after decomposing anyway, so they are dropped before as well; the few combining
+// characters that are kept (spacing ones) get a grapheme joiner, itself dropped afterwards,
+// after every 30 in a row, so that no run stays long.
+static QString withoutMarksBeforeDecomposing(const QString& text)
+{
+    constexpr int longestRun = 30;
+    QString result;
+    result.reserve(text.size());
+    int run = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t cp = text.at(i).unicode();
+        qsizetype units = 1;
+        if (QChar::isHighSurrogate(cp) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+            units = 2;
+        }
+        const QChar::Category category = QChar::category(cp);
+        if (category != QChar::Mark_NonSpacing && category != QChar::Mark_Enclosing) {
+            if (QChar::combiningClass(cp) == 0) {
+                run = 0;
+            } else if (++run > longestRun) {
+                result.append(QChar(0x034F)); // combining grapheme joiner: a starter, and a mark
+                run = 1;
+            }
+            result.append(text.constData() + i, units);
+        }
+        i += units - 1;
+    }
+    return result;
+}
+
 QString folded(const QString& text)
 {
     const QString core = trimmed(text);
     if (isPlainAscii(core))
         return core.toLower();
 
-    const QString decomposed = core.normalized(QString::NormalizationForm_D);
+    const QString decomposed = withoutMarksBeforeDecomposing(core).normalized(QString::NormalizationForm_D);
     QString withoutMarks;
     withoutMarks.reserve(decomposed.size());
     for (qsizetype i = 0; i < decomposed.size(); ++i) {

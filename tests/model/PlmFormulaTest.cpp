@@ -174,6 +174,13 @@ TEST(PlmFormulaTest, LengthIsCountedInUserPerceivedCharacters)
               QStringLiteral("Variable inconnue : « ") + repeated(QStringLiteral("e\u0301"), 4080)
                   + QStringLiteral(" ». Choisissez un nom dans la liste des variables."));
     EXPECT_EQ(value(QStringLiteral("2") + repeated(QStringLiteral("\r\n"), 4095)), 2);
+    // One letter with 200,000 accents is one character: read, folded and refused at once.
+    QString accented = QStringLiteral("e");
+    for (int i = 0; i < 200000; ++i)
+        accented += QChar(i % 2 ? 0x0301 : 0x0316);
+    EXPECT_EQ(refusal(accented),
+              QStringLiteral("Variable inconnue : « ") + accented
+                  + QStringLiteral(" ». Choisissez un nom dans la liste des variables."));
     // A huge text is refused without trouble.
     EXPECT_EQ(refusal(repeated(QStringLiteral("(((((((((("), 100000)),
               QStringLiteral("Saisissez une formule simple (maximum 4 096 caractères)."));

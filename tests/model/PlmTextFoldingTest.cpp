@@ -40,3 +40,22 @@ TEST(PlmTextFoldingTest, SurvivesLoneSurrogatesAndAstralCharacters)
     EXPECT_EQ(folded(lone), QString(QChar(0xD800)) + QStringLiteral("e"));
     EXPECT_EQ(folded(QStringLiteral("𝐀É")), QStringLiteral("𝐀e"));
 }
+
+// Decomposing reorders runs of combining characters in time that grows with the square of the
+// run: a name of one letter and hundreds of thousands of accents must not hang the program.
+TEST(PlmTextFoldingTest, LongRunsOfCombiningCharactersFoldQuickly)
+{
+    QString accents = QStringLiteral("A");
+    for (int i = 0; i < 200000; ++i)
+        accents += QChar(i % 2 ? 0x0301 : 0x0316); // two classes, so that the run needs reordering
+    EXPECT_EQ(folded(accents), QStringLiteral("a"));
+
+    // Spacing combining characters are kept, in their order within short runs.
+    QString stems = QStringLiteral("x");
+    for (int i = 0; i < 100000; ++i)
+        stems += QString::fromUcs4(i % 2 ? U"\U0001D16D" : U"\U0001D165", 1);
+    const QString stemsFolded = folded(stems);
+    EXPECT_EQ(stemsFolded.size(), stems.size());
+    EXPECT_FALSE(stemsFolded.contains(QChar(0x034F)));
+    EXPECT_EQ(folded(QString::fromUcs4(U"x\U0001D16D\U0001D165", 3)), QString::fromUcs4(U"x\U0001D165\U0001D16D", 3));
+}
