@@ -16,7 +16,7 @@
 
 namespace {
 
-struct ToolButtonSpec {
+struct ToolButtonItem {
     const char* identifier;
     const char* label;
     const char* symbol;
@@ -24,7 +24,7 @@ struct ToolButtonSpec {
 };
 
 // Label and tool tip, symbol, command.
-const ToolButtonSpec toolButtons[] = {
+const ToolButtonItem toolButtons[] = {
     {"Studio.Draw", "Dessiner : entités dans Fond, habillage dans Carte", "square.and.pencil", "showDrawingMenu:"},
     {"Studio.Import", "Importer un fond", "square.and.arrow.down", "importForMode:"},
     {"Studio.Background", "Image de fond", "photo.on.rectangle.angled", "showBackgroundMenu:"},
@@ -39,11 +39,11 @@ const ToolButtonSpec toolButtons[] = {
     {"Studio.Export", "Exporter", "square.and.arrow.up", "exportCarte:"},
 };
 
-const ToolButtonSpec* toolButtonSpec(const QString& identifier)
+const ToolButtonItem* toolButtonItem(const QString& identifier)
 {
-    for (const ToolButtonSpec& spec : toolButtons) {
-        if (identifier == QLatin1String(spec.identifier))
-            return &spec;
+    for (const ToolButtonItem& item : toolButtons) {
+        if (identifier == QLatin1String(item.identifier))
+            return &item;
     }
     return nullptr;
 }
@@ -170,13 +170,13 @@ QWidget* StudioWindowController::makeToolbarItem(const QString& identifier)
 
 QWidget* StudioWindowController::makeToolButton(const QString& identifier)
 {
-    const ToolButtonSpec* spec = toolButtonSpec(identifier);
-    if (!spec)
+    const ToolButtonItem* item = toolButtonItem(identifier);
+    if (!item)
         return nullptr;
-    const QString label = QString::fromUtf8(spec->label);
-    const QString command = QString::fromLatin1(spec->command);
+    const QString label = QString::fromUtf8(item->label);
+    const QString command = QString::fromLatin1(item->command);
     auto* button = new QToolButton;
-    button->setIcon(InspectorIcon::symbol(QString::fromLatin1(spec->symbol)));
+    button->setIcon(InspectorIcon::symbol(QString::fromLatin1(item->symbol)));
     button->setIconSize(QSize(symbolSize, symbolSize));
     button->setAccessibleDescription(label);
     button->setToolTip(label);
