@@ -1,0 +1,430 @@
+#include "app/AppDelegate.h"
+#include "app/MainMenu.h"
+#include "app/PlmWorkDocument.h"
+#include "app/StudioWindowController.h"
+#include "import/VectorImportUI.h"
+#include "library/LibraryCoordinator.h"
+#include "library/LibraryWindowController.h"
+#include "model/PlmMapCodec.h"
+#include "online/OnlineWindowController.h"
+#include "platform/DialogHooks.h"
+#include "platform/DocumentController.h"
+#include "platform/UserDefaults.h"
+
+#include "WorkDocumentTestSupport.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMainWindow>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace {
+
+class AppDelegateTest : public ::testing::Test {
+protected:
+    AppDelegateTest()
+    {
+        PlmWorkDocument::registerDocumentTypes();
+        StudioWindowController::install();
+        DialogHooks::Hooks h;
+        h.alert = [this](const DialogHooks::Alert& a) {
+            alerts << (a.informativeText.isEmpty() ? a.message : a.message + QStringLiteral(" / ") + a.informativeText);
+            return 0;
+        };
+        h.presentError = [this](const QString& message, QWidget*) { errors << message; };
+        h.askSaveChanges = [this](const QString&, QWidget*) { return saveAnswer; };
+        h.openPanel = [this](const DialogHooks::OpenPanelRequest& r) {
+            panels << r;
+            return panelAnswer;
+        };
+        hooks = std::make_unique<DialogHooks::ScopedHooks>(h);
+    }
+
+    ~AppDelegateTest() override
+    {
+        delegate.reset();
+        documents.closeAllDocuments();
+        settle();
+        PlmWorkDocument::setStudioWindowFactory(nullptr);
+        LibraryCoordinator::shared().closeWindows();
+        AppDelegate::setManualPathOverride(std::nullopt);
+        AppDelegate::setURLOpener(nullptr);
+    }
+
+    static void settle()
+    {
+        for (int i = 0; i < 4; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    QString writeWork(const QString& name, const QString& mapName)
+    {
+        PlmWork work = smallWork();
+        work.map.name = mapName;
+        PlmWorkDocument document;
+        document.setWork(work);
+        QString error;
+        EXPECT_TRUE(document.writeToFile(path(name), PlmWorkDocument::plmType, &error)) << error.toStdString();
+        return path(name);
+    }
+
+    QString writeMap(const QString& name, const QString& mapName, bool authored)
+    {
+        PlmMap map = smallWork().map;
+        map.name = mapName;
+        if (authored)
+            map.metadata.insert(QStringLiteral("studio.authored"), QStringLiteral("true"));
+        writeBytes(path(name), PlmMapCodec::encode(map));
+        return path(name);
+    }
+
+    void launch()
+    {
+        delegate->applicationDidFinishLaunching();
+    }
+
+    static bool libraryShown()
+    {
+        LibraryWindowController* library = LibraryCoordinator::shared().libraryWindowController();
+        return library->window()->isVisible();
+    }
+
+    static bool studioShown(Document* document)
+    {
+        auto* work = qobject_cast<PlmWorkDocument*>(document);
+        return work && work->studioController() && work->studioController()->isWindowLoaded()
+            && work->studioController()->window()->isVisible();
+    }
+
+    static StudioWindowController* studioOf(Document* document)
+    {
+        auto* work = qobject_cast<PlmWorkDocument*>(document);
+        return work ? dynamic_cast<StudioWindowController*>(work->studioController()) : nullptr;
+    }
+
+    QList<PlmWorkDocument*> works() const
+    {
+        QList<PlmWorkDocument*> list;
+        for (Document* d : documents.documents())
+            if (auto* w = qobject_cast<PlmWorkDocument*>(d))
+                list << w;
+        return list;
+    }
+
+    UserDefaults::TemporaryScope scope;
+    QTemporaryDir dir;
+    QStringList alerts;
+    QStringList errors;
+    QList<DialogHooks::OpenPanelRequest> panels;
+    std::optional<QStringList> panelAnswer;
+    DialogHooks::SaveChangesAnswer saveAnswer = DialogHooks::SaveChangesAnswer::Cancel;
+    std::unique_ptr<DialogHooks::ScopedHooks> hooks;
+    DocumentController documents;
+    std::unique_ptr<AppDelegate> delegate = std::make_unique<AppDelegate>(&documents);
+};
+
+} // namespace
+
+// --- Start-up decisions -----------------------------------------------------------------------
+
+TEST_F(AppDelegateTest, filesGivenAtLaunchAreOpenedInsteadOfTheLastDocument)
+{
+    PlmWorkDocument::rememberLastDocument(writeWork(QStringLiteral("dernier.plm"), QStringLiteral("Dernier")));
+    const QString given = writeWork(QStringLiteral("donné.plm"), QStringLiteral("Donné"));
+    launch();
+    delegate->openURLs({given});
+    EXPECT_TRUE(delegate->receivedExternalOpen);
+    settle();
+    ASSERT_EQ(documents.documents().size(), 1);
+    EXPECT_EQ(QFileInfo(documents.documents().first()->filePath()).fileName(), QStringLiteral("donné.plm"));
+    EXPECT_TRUE(studioShown(documents.documents().first()));
+    EXPECT_FALSE(delegate->openingExternalDocument);
+    EXPECT_FALSE(delegate->restoringLastDocument);
+    EXPECT_FALSE(libraryShown());
+}
+
+TEST_F(AppDelegateTest, launchWithoutFilesRestoresTheLastDocument)
+{
+    PlmWorkDocument::rememberLastDocument(writeWork(QStringLiteral("dernier.plm"), QStringLiteral("Dernier")));
+    launch();
+    EXPECT_TRUE(documents.documents().isEmpty()); // the launch step is queued
+    settle();
+    ASSERT_EQ(works().size(), 1);
+    EXPECT_EQ(works().first()->work().map.name, QStringLiteral("Dernier"));
+    EXPECT_TRUE(studioShown(works().first()));
+    EXPECT_FALSE(delegate->restoringLastDocument);
+    EXPECT_FALSE(libraryShown());
+}
+
+TEST_F(AppDelegateTest, launchWithNothingToRestoreShowsTheLibraryStandIn)
+{
+    launch();
+    settle();
+    EXPECT_TRUE(documents.documents().isEmpty());
+    EXPECT_TRUE(libraryShown());
+    EXPECT_FALSE(delegate->restoringLastDocument);
+
+    // A bookmark whose file went away ends the same way, with no message of the delegate's.
+    LibraryCoordinator::shared().closeWindows();
+    const QString gone = writeWork(QStringLiteral("parti.plm"), QStringLiteral("Parti"));
+    PlmWorkDocument::rememberLastDocument(gone);
+    QFile::remove(gone);
+    delegate->showStudioDocument();
+    settle();
+    EXPECT_TRUE(documents.documents().isEmpty());
+    EXPECT_TRUE(libraryShown());
+    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_TRUE(alerts.isEmpty());
+}
+
+TEST_F(AppDelegateTest, launchShowsTheLastOpenWorkDocumentWithoutRestoring)
+{
+    PlmWorkDocument::rememberLastDocument(writeWork(QStringLiteral("dernier.plm"), QStringLiteral("Dernier")));
+    auto* first = new PlmWorkDocument;
+    auto* second = new PlmWorkDocument;
+    documents.addDocument(first);
+    documents.addDocument(second);
+    launch();
+    settle();
+    EXPECT_EQ(documents.documents().size(), 2);
+    EXPECT_TRUE(studioShown(second));
+    EXPECT_FALSE(studioShown(first));
+    EXPECT_FALSE(libraryShown());
+}
+
+TEST_F(AppDelegateTest, noStudioDocumentWhileAnOpenOrARestoreIsUnderWay)
+{
+    PlmWorkDocument::rememberLastDocument(writeWork(QStringLiteral("dernier.plm"), QStringLiteral("Dernier")));
+    delegate->openingExternalDocument = true;
+    delegate->showStudioDocument();
+    delegate->openingExternalDocument = false;
+    delegate->restoringLastDocument = true;
+    delegate->showStudioDocument();
+    settle();
+    EXPECT_TRUE(documents.documents().isEmpty());
+    EXPECT_FALSE(libraryShown());
+}
+
+TEST_F(AppDelegateTest, emptyHandOverActsAsReopen)
+{
+    auto* document = new PlmWorkDocument;
+    documents.addDocument(document);
+    document->showStudioWindow();
+    document->studioController()->window()->hide();
+    ASSERT_FALSE(AppDelegate::hasVisibleWindows());
+    delegate->handOverReceived({});
+    EXPECT_TRUE(studioShown(document));
+    EXPECT_FALSE(delegate->receivedExternalOpen);
+
+    // With nothing open and nothing to restore: the library.
+    documents.closeAllDocuments();
+    settle();
+    delegate->handOverReceived({});
+    settle();
+    EXPECT_TRUE(libraryShown());
+}
+
+// --- Routing by extension -------------------------------------------------------------------------
+
+TEST_F(AppDelegateTest, libraryPackagesGoToTheLibraryCoordinator)
+{
+    // Handed over at launch: no studio document is restored either.
+    PlmWorkDocument::rememberLastDocument(writeWork(QStringLiteral("dernier.plm"), QStringLiteral("Dernier")));
+    QDir(dir.path()).mkdir(QStringLiteral("Fonds.plmlibrary"));
+    launch();
+    delegate->openURLs({path(QStringLiteral("Fonds.plmlibrary"))});
+    EXPECT_FALSE(delegate->openingExternalDocument);
+    settle();
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts.first().startsWith(LibraryCoordinator::notAvailableMessage()));
+    EXPECT_TRUE(alerts.first().contains(QStringLiteral("« Fonds »")));
+    EXPECT_TRUE(libraryShown());
+    EXPECT_TRUE(documents.documents().isEmpty());
+}
+
+TEST_F(AppDelegateTest, baseMapsAndWorksOpenThroughTheDocumentController)
+{
+    const QString map = writeMap(QStringLiteral("ZONES.PLMMAP"), QStringLiteral("Zones"), false);
+    const QString work = writeWork(QStringLiteral("étude.Plm"), QStringLiteral("Étude"));
+    delegate->openURLs({map, work});
+    settle();
+    const QList<PlmWorkDocument*> open = works();
+    ASSERT_EQ(open.size(), 2);
+    // A base map that the studio did not author opens as a changed, untitled work.
+    EXPECT_EQ(open[0]->work().map.name, QStringLiteral("Zones"));
+    EXPECT_TRUE(open[0]->filePath().isEmpty());
+    EXPECT_TRUE(open[0]->isDocumentEdited());
+    EXPECT_EQ(open[0]->work().sourceMapURL.has_value(), true);
+    EXPECT_EQ(open[1]->work().map.name, QStringLiteral("Étude"));
+    EXPECT_EQ(open[1]->fileType(), PlmWorkDocument::plmType);
+    EXPECT_TRUE(studioShown(open[0]));
+    EXPECT_TRUE(studioShown(open[1]));
+    EXPECT_FALSE(delegate->openingExternalDocument);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(AppDelegateTest, otherFilesGoToTheBaseMapImportAsALaterTask)
+{
+    writeBytes(path(QStringLiteral("communes.geojson")), "{\"type\": \"FeatureCollection\", \"features\": []}");
+    delegate->openURLs({path(QStringLiteral("communes.geojson"))});
+    EXPECT_FALSE(delegate->openingExternalDocument);
+    EXPECT_TRUE(alerts.isEmpty()); // not yet: the import runs from the event loop
+    settle();
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts.first(), QStringLiteral("Import impossible / ")
+                                  + VectorImportUI::unsupportedFormatMessage(path(QStringLiteral("communes.geojson"))));
+    EXPECT_TRUE(documents.documents().isEmpty());
+}
+
+TEST_F(AppDelegateTest, aFailedOpenShowsTheLibraryOnlyWhenNothingIsOpen)
+{
+    writeBytes(path(QStringLiteral("abîmé.plm")), "{ pas du JSON");
+    delegate->openURLs({path(QStringLiteral("abîmé.plm"))});
+    settle();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_FALSE(errors.first().isEmpty());
+    EXPECT_TRUE(libraryShown());
+    EXPECT_FALSE(delegate->openingExternalDocument);
+
+    LibraryCoordinator::shared().closeWindows();
+    delegate->newStudioDocument();
+    delegate->openURLs({path(QStringLiteral("abîmé.plm"))});
+    settle();
+    EXPECT_EQ(errors.size(), 2);
+    EXPECT_FALSE(libraryShown());
+}
+
+// --- Application actions ------------------------------------------------------------------------------
+
+TEST_F(AppDelegateTest, newFondIsAnEmptyAuthoredMapSavedAsPlmmapInFondMode)
+{
+    UserDefaults::setValue(StudioWindowController::modeKey, 2);
+    delegate->newFondDocument();
+    ASSERT_EQ(works().size(), 1);
+    PlmWorkDocument* document = works().first();
+    const PlmWork work = document->work();
+    EXPECT_EQ(work.map.name, QStringLiteral("Nouveau fond"));
+    EXPECT_TRUE(work.map.entities.isEmpty());
+    EXPECT_EQ(work.map.metadata, (QMap<QString, QString>{{QStringLiteral("studio.authored"), QStringLiteral("true")}}));
+    EXPECT_FALSE(work.map.sources.has_value());
+    EXPECT_FALSE(work.sourceMapURL.has_value());
+    EXPECT_TRUE(work.variables.isEmpty());
+    EXPECT_FALSE(work.thematic.has_value());
+    EXPECT_FALSE(work.decoration.has_value());
+    EXPECT_EQ(document->fileType(), PlmWorkDocument::plmMapType());
+    EXPECT_FALSE(document->isDocumentEdited());
+    ASSERT_NE(studioOf(document), nullptr);
+    EXPECT_TRUE(studioShown(document));
+    EXPECT_EQ(studioOf(document)->mode, StudioWindowController::Mode::fond);
+}
+
+TEST_F(AppDelegateTest, newDocumentIsAnUntitledWorkInFondMode)
+{
+    UserDefaults::setValue(StudioWindowController::modeKey, 2);
+    delegate->newStudioDocument();
+    ASSERT_EQ(works().size(), 1);
+    EXPECT_EQ(works().first()->fileType(), PlmWorkDocument::plmType);
+    EXPECT_TRUE(works().first()->filePath().isEmpty());
+    EXPECT_TRUE(studioShown(works().first()));
+    EXPECT_EQ(studioOf(works().first())->mode, StudioWindowController::Mode::fond);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(AppDelegateTest, openPanelRoutesEveryChosenFileWithoutTheLaunchFlags)
+{
+    const QString map = writeMap(QStringLiteral("dessin.plmmap"), QStringLiteral("Dessin"), true);
+    const QString work = writeWork(QStringLiteral("étude.plm"), QStringLiteral("Étude"));
+    panelAnswer = QStringList{map, work};
+    delegate->openAnyDocument();
+    ASSERT_EQ(panels.size(), 1);
+    const DialogHooks::OpenPanelRequest& panel = panels.first();
+    EXPECT_EQ(panel.title, QStringLiteral("Ouvrir un fond ou un document"));
+    EXPECT_EQ(panel.prompt, QStringLiteral("Ouvrir"));
+    EXPECT_EQ(panel.message, VectorImportUI::openPanelMessage());
+    EXPECT_TRUE(panel.allowsMultipleSelection);
+    EXPECT_FALSE(panel.canChooseDirectories);
+    EXPECT_TRUE(panel.extensions.isEmpty());
+    settle();
+    ASSERT_EQ(works().size(), 2);
+    // A base map authored in the studio keeps its file and type.
+    EXPECT_EQ(works()[0]->filePath(), QFileInfo(map).absoluteFilePath());
+    EXPECT_EQ(works()[0]->fileType(), PlmWorkDocument::plmMapType());
+    EXPECT_FALSE(works()[0]->isDocumentEdited());
+    EXPECT_FALSE(delegate->receivedExternalOpen);
+
+    panelAnswer.reset();
+    delegate->openAnyDocument();
+    EXPECT_EQ(works().size(), 2);
+}
+
+TEST_F(AppDelegateTest, manualOpensInTheBrowserOrSaysItCannot)
+{
+    // The manual the build puts beside the programs.
+    EXPECT_EQ(QFileInfo(AppDelegate::manualPath()).fileName(), QStringLiteral("Manuel.html"));
+    EXPECT_TRUE(QFileInfo(AppDelegate::manualPath()).isFile());
+
+    writeBytes(path(QStringLiteral("Manuel.html")), "<html></html>");
+    QList<QUrl> opened;
+    bool accept = true;
+    AppDelegate::setURLOpener([&](const QUrl& url) {
+        opened << url;
+        return accept;
+    });
+    AppDelegate::setManualPathOverride(path(QStringLiteral("Manuel.html")));
+    delegate->showManual();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened.first(), QUrl::fromLocalFile(path(QStringLiteral("Manuel.html"))));
+    EXPECT_TRUE(alerts.isEmpty());
+
+    accept = false;
+    delegate->showManual();
+    EXPECT_EQ(alerts, QStringList{QStringLiteral("Le manuel local n’a pas pu être ouvert.")});
+
+    AppDelegate::setManualPathOverride(path(QStringLiteral("absent.html")));
+    delegate->showManual();
+    EXPECT_EQ(opened.size(), 2);
+    EXPECT_EQ(alerts.size(), 2);
+}
+
+TEST_F(AppDelegateTest, libraryAndOnlineCommandsAnswerInFrench)
+{
+    delegate->presentOnlineCatalogue();
+    OnlineWindowController* online = LibraryCoordinator::shared().online;
+    ASSERT_NE(online, nullptr);
+    EXPECT_TRUE(online->window()->isVisible());
+    EXPECT_EQ(online->destinationLabel->text(), QStringLiteral("Destination : —"));
+    EXPECT_FALSE(online->opensInStudio());
+    delegate->presentOnlineCatalogue();
+    EXPECT_EQ(LibraryCoordinator::shared().online, online); // made once, reused
+
+    delegate->createLibrary();
+    delegate->openLibrary();
+    delegate->migrateLibrary();
+    ASSERT_EQ(alerts.size(), 3);
+    EXPECT_EQ(alerts[0], LibraryCoordinator::notAvailableMessage() + QStringLiteral(" / Aucune bibliothèque n’a été créée."));
+    EXPECT_EQ(alerts[1], LibraryCoordinator::notAvailableMessage() + QStringLiteral(" / Aucune bibliothèque n’a été ouverte."));
+    EXPECT_EQ(alerts[2], LibraryCoordinator::notAvailableMessage()
+                             + QStringLiteral(" / L’ancienne bibliothèque n’a pas été copiée et reste intacte."));
+}
+
+TEST_F(AppDelegateTest, quitAsksAboutUnsavedDocumentsAndCanBeCancelled)
+{
+    delegate->newStudioDocument();
+    PlmWorkDocument* document = works().first();
+    document->updateWork(QStringLiteral("Renommer"), [](PlmWork& w) { w.map.name = QStringLiteral("Changé"); });
+    ASSERT_TRUE(document->isDocumentEdited());
+    delegate->terminate();
+    EXPECT_EQ(works().size(), 1);
+    EXPECT_FALSE(document->isClosed());
+
+    saveAnswer = DialogHooks::SaveChangesAnswer::DontSave;
+    delegate->terminate();
+    EXPECT_TRUE(document->isClosed());
+}
