@@ -94,10 +94,10 @@ QString respellNumbersCapturedByNames(const QString& text, const QSet<QString>& 
     return out;
 }
 
-std::optional<PlmExpression> tryParse(const QString& text, const QList<PlmVariable>& variables)
+std::optional<PlmExpression> tryParse(const QString& text, const PlmFormulaScope& scope)
 {
     try {
-        return PlmFormula::parse(text, variables);
+        return PlmFormula::parse(text, scope);
     } catch (const PlmWorkError&) {
         return std::nullopt;
     }
@@ -138,27 +138,30 @@ void keepFormulaMeanings(PlmWork& work, const QList<PlmVariable>& variablesBefor
     QHash<QString, QString> names;
     for (const PlmVariable& variable : work.variables)
         names.insert(variable.id, variable.name);
+    // The names are folded once for all the formulas; only formula texts change below.
+    const PlmFormulaScope scopeBefore(variablesBefore);
+    const PlmFormulaScope scopeAfter(work.variables);
 
     for (qsizetype i = 0; i < work.variables.size(); ++i) {
         const PlmVariable& variable = work.variables.at(i);
         if (!variable.calculation)
             continue;
         const QString& text = variable.calculation->expression;
-        const std::optional<PlmExpression> before = tryParse(text, variablesBefore);
+        const std::optional<PlmExpression> before = tryParse(text, scopeBefore);
         if (!before)
             continue; // already unreadable: validation reports it
         bool rewrite = false;
         for (const QString& id : before->referencedVariables())
             rewrite = rewrite || rewrittenIDs.contains(id);
         if (!rewrite) {
-            const std::optional<PlmExpression> after = tryParse(text, work.variables);
+            const std::optional<PlmExpression> after = tryParse(text, scopeAfter);
             if (after && after->isIdentical(*before))
                 continue;
         }
         const QString normal = respellNumbersCapturedByNames(before->formulaText(names), foldedNames);
         std::optional<PlmExpression> check;
         try {
-            check = PlmFormula::parse(normal, work.variables);
+            check = PlmFormula::parse(normal, scopeAfter);
         } catch (const PlmWorkError&) {
             // A formula rewritten for a rename that no longer reads (a longer name pushing it
             // past the length limit) is refused as the validation refuses it, by the parser.
