@@ -5,6 +5,7 @@
 #include "model/PlmDistribution.h"
 #include "model/PlmTextFolding.h"
 
+#include <QHash>
 #include <cmath>
 
 namespace {
@@ -29,6 +30,27 @@ QStringList categories(const PlmWork& work, const PlmVariable& variable)
     }
     plmSortByCodePoints(texts);
     return texts;
+}
+
+// Position of a key in a list of keys. A map is coloured by asking for the class of every
+// entity with the same list, so the list's positions are indexed once per thread and
+// reused while the same list comes back; a scan per entity would be quadratic in the
+// number of categories. Holding a copy of the list keeps its data alive: the same data
+// pointer then means the same, unchanged keys (a caller's change detaches its copy).
+qsizetype indexOfKey(const QStringList& keys, const QString& key)
+{
+    if (keys.size() < 16)
+        return keys.indexOf(key);
+    thread_local QStringList indexedKeys;
+    thread_local QHash<QString, qsizetype> positions;
+    if (keys.constData() != indexedKeys.constData() || keys.size() != indexedKeys.size()) {
+        indexedKeys = keys;
+        positions.clear();
+        positions.reserve(keys.size());
+        for (qsizetype i = keys.size() - 1; i >= 0; --i) // the first of equal keys wins
+            positions.insert(keys[i], i);
+    }
+    return positions.value(key, -1);
 }
 
 } // namespace
@@ -60,7 +82,7 @@ std::optional<int> PlmWork::thematicClassIndex(const QString& entityID, const Pl
     if (mapped->type == PlmVariableType::text) {
         if (!it->isText())
             return std::nullopt;
-        const qsizetype index = keys.indexOf(categoryPrefix + it->textValue());
+        const qsizetype index = indexOfKey(keys, categoryPrefix + it->textValue());
         return index < 0 ? std::nullopt : std::optional<int>(int(index));
     }
     const std::optional<double> number = it->numericValue();

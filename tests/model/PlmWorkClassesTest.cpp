@@ -61,6 +61,41 @@ TEST(PlmWorkClasses, TextVariableCategoriesAreDistinctSortedAndUntrimmed)
     EXPECT_EQ(work.thematicLegendLabels(settings, {"x", "y", "z"}), (QStringList{" Sud", "Nord"}));
 }
 
+// A map of communes coloured by name: every entity its own category.
+TEST(PlmWorkClasses, ManyCategoriesFollowTheKeysTheyAreGiven)
+{
+    QStringList ids;
+    QList<std::pair<QString, QString>> names;
+    for (int i = 0; i < 300; ++i) {
+        ids.append(QStringLiteral("E%1").arg(i));
+        names.append({ids.last(), QStringLiteral("Commune %1").arg(i, 3, 10, QLatin1Char('0'))});
+    }
+    PlmWork work;
+    work.map = mapWithEntities(ids);
+    work.variables = {textVariable("nom", "Nom", names)};
+    const PlmThematicSettings settings = settingsFor("nom");
+    const QStringList keys = work.thematicClassKeys(settings);
+    ASSERT_EQ(keys.size(), 300);
+    for (int i = 0; i < 300; ++i)
+        EXPECT_EQ(work.thematicClassIndex(ids[i], settings, keys), i);
+
+    // Another list of the same length, then the first list changed in place: each answer
+    // follows the list passed, never one seen before.
+    QStringList reversed(keys.crbegin(), keys.crend());
+    EXPECT_EQ(work.thematicClassIndex("E0", settings, reversed), 299);
+    QStringList edited = keys;
+    EXPECT_EQ(work.thematicClassIndex("E0", settings, edited), 0);
+    edited.swapItemsAt(0, 1);
+    EXPECT_EQ(work.thematicClassIndex("E0", settings, edited), 1);
+    edited[1] = QStringLiteral("category:autre");
+    EXPECT_EQ(work.thematicClassIndex("E0", settings, edited), std::nullopt);
+    // Equal keys: the first position counts.
+    edited[5] = QStringLiteral("category:Commune 001");
+    EXPECT_EQ(work.thematicClassIndex("E1", settings, edited), 0);
+    edited[0] = QStringLiteral("category:x");
+    EXPECT_EQ(work.thematicClassIndex("E1", settings, edited), 5);
+}
+
 TEST(PlmWorkClasses, CategoriesSortByCodePoint)
 {
     PlmWork work;
