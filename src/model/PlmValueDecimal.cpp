@@ -55,7 +55,9 @@ std::optional<double> plmReadDecimal(QStringView text)
             const bool exponentNegative = *p == '-';
             if (*p == '+' || *p == '-')
                 ++p;
-            for (; p < last && exponent < 100000; ++p)
+            // Saturate far beyond any count of digits a text can hold, so that the
+            // exponent always outweighs the leading zeros it is compared with.
+            for (; p < last && exponent < 1000000000000000LL; ++p)
                 exponent = exponent * 10 + (*p - '0');
             if (exponentNegative)
                 exponent = -exponent;

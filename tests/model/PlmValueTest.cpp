@@ -63,6 +63,11 @@ TEST(PlmValueTest, NumbersAcceptGroupingSpacesAndEitherDecimalMark)
     EXPECT_EQ(number(QStringLiteral("5.")), 5);
     EXPECT_EQ(number(QStringLiteral("1E+3")), 1000);
     EXPECT_EQ(number(QStringLiteral("1e-400")), 0); // underflow is not an overflow
+    // Leading zeros and a large exponent: 1e-50001 underflows, while 1e49999 overflows.
+    const QString zeros = QStringLiteral("0.") + QString(150000, QLatin1Char('0'));
+    EXPECT_EQ(number(zeros + QStringLiteral("1e100000")), 0);
+    EXPECT_EQ(refusal(zeros + QStringLiteral("1e200000"), PlmVariableType::number), numberMessage);
+    EXPECT_EQ(refusal(QStringLiteral("1e99999999999999999999999999"), PlmVariableType::number), numberMessage);
 }
 
 TEST(PlmValueTest, MalformedNumbersAreRefusedWithTheTypeMessage)
