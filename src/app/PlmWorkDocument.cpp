@@ -135,11 +135,22 @@ void PlmWorkDocument::setWork(const PlmWork& work)
 {
     store(work);
     clearUndoHistory();
-    validator_.reset();
+    primeValidation(work);
     derived_.reset();
     reconcileSelection(work);
     emit workChanged();
     reloadWindows();
+}
+
+void PlmWorkDocument::primeValidation(const PlmWork& work)
+{
+    // The one full check happens when the work arrives rather than at its first keystroke.
+    validator_.reset();
+    try {
+        validator_.validate(work);
+    } catch (...) {
+        validator_.reset(); // not a valid reference: the first update checks everything
+    }
 }
 
 // --- Storage -----------------------------------------------------------------------------
@@ -200,8 +211,9 @@ void PlmWorkDocument::decodeDocument(const QByteArray& data, const QString& type
     else
         decoded = PlmWorkCodec::decode(data);
     store(decoded);
-    validator_.reset();
+    primeValidation(decoded);
     derived_.reset();
+    derived_.noteFresh(decoded); // the codec recomputed its calculated variables
 }
 
 void PlmWorkDocument::didRevert()

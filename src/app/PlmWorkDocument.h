@@ -108,6 +108,7 @@ protected:
 
 private:
     void store(const PlmWork& work);
+    void primeValidation(const PlmWork& work);
     void storeKept(const PlmWork& work, const QString& actionName);
     void reconcileSelection(const PlmWork& work);
     void reloadWindows();

@@ -22,6 +22,10 @@ public:
     // As next.recomputeCalculatedVariables().
     void recomputeCalculatedVariables(PlmWork& next, const PlmWork& previous);
 
+    // Notes a work whose calculated values were just computed from its inputs (a work read
+    // by the codec, which recomputes them).
+    void noteFresh(const PlmWork& work) { fresh_ = work; }
+
     // Forgets the last recomputed work: the next recomputation is a full one.
     void reset()
     {
