@@ -88,3 +88,42 @@ TEST(PlmDecorationObject, EveryNewKindPassesValidation)
     }
     EXPECT_EQ(decoration.objects.size(), 15);
 }
+
+TEST(PlmDecorationObject, SizesPositionsAndFontsOfEveryKind)
+{
+    struct Row {
+        PlmDecorationKind kind;
+        double width, height, x, y, fontSize;
+    };
+    const Row table[] = {
+        {PlmDecorationKind::title, 600, 52, 0.5, 0.98, 24},   {PlmDecorationKind::subtitle, 560, 40, 0.5, 0.82, 16},
+        {PlmDecorationKind::text, 300, 58, 0.5, 0.08, 12},    {PlmDecorationKind::source, 600, 32, 0.02, 0, 12},
+        {PlmDecorationKind::author, 200, 32, 0.97, 0, 12},    {PlmDecorationKind::scale, 220, 64, 0.06, 0.06, 12},
+        {PlmDecorationKind::north, 64, 100, 0.92, 0.88, 12},  {PlmDecorationKind::rectangle, 180, 100, 0.5, 0.5, 12},
+        {PlmDecorationKind::ellipse, 180, 100, 0.5, 0.5, 12}, {PlmDecorationKind::line, 180, 100, 0.5, 0.5, 12},
+        {PlmDecorationKind::arrow, 180, 100, 0.5, 0.5, 12},   {PlmDecorationKind::image, 180, 100, 0.5, 0.5, 12},
+        {PlmDecorationKind::svg, 180, 100, 0.5, 0.5, 12},     {PlmDecorationKind::sfSymbol, 180, 100, 0.5, 0.5, 12},
+        {PlmDecorationKind::legend, 180, 100, 0.5, 0.5, 12},
+    };
+    const PlmColor white{1, 1, 1, 0.9};
+    const PlmColor blueGrey{0.85, 0.9, 0.95, 1};
+    for (const Row& row : table) {
+        const PlmDecorationObject object = PlmDecorationObject::make(QStringLiteral("x"), row.kind);
+        const std::string name = rawValue(row.kind).toStdString();
+        EXPECT_EQ(object.width, row.width) << name;
+        EXPECT_EQ(object.height, row.height) << name;
+        EXPECT_EQ(object.position, (PlmPoint{row.x, row.y})) << name;
+        EXPECT_EQ(object.presentation.fontSize, row.fontSize) << name;
+        EXPECT_EQ(object.presentation.bold, row.kind == PlmDecorationKind::title) << name;
+        EXPECT_EQ(object.presentation.alignment, PlmTextAlignment::left) << name;
+        EXPECT_EQ(object.presentation.fontName, QStringLiteral("Helvetica")) << name;
+        EXPECT_FALSE(object.presentation.border) << name;
+        EXPECT_EQ(object.presentation.background, int(row.kind) <= int(PlmDecorationKind::north) ? white : blueGrey)
+            << name;
+        EXPECT_FALSE(object.legendSeries || object.bitmap || object.bitmapType || object.symbol) << name;
+        // A given position is kept for every kind.
+        EXPECT_EQ(PlmDecorationObject::make(QStringLiteral("x"), row.kind, std::nullopt, PlmPoint{0.25, 0.75}).position,
+                  (PlmPoint{0.25, 0.75}))
+            << name;
+    }
+}
