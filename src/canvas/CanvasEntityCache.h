@@ -56,6 +56,11 @@ public:
     void clear();
     int size() const { return int(m_entries.size()); }
     const CanvasEntry& entry(int index);
+    // The entry if it is built, else null; never builds.
+    const CanvasEntry* builtEntry(int index) const
+    {
+        return index >= 0 && index < size() ? m_entries[size_t(index)].entry.get() : nullptr;
+    }
     // Builds every entry (drawing and hit testing need all bounds).
     void ensureAll();
     // The largest stroke width and point radii among all entries.
