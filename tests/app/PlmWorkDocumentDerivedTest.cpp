@@ -1,6 +1,7 @@
 #include "WorkDocumentTestSupport.h"
 
 #include "app/PlmWorkDocumentDerived.h"
+#include "model/PlmWorkCodec.h"
 
 #include <QUndoStack>
 #include <gtest/gtest.h>
@@ -159,10 +160,8 @@ PlmWork fullUpdate(const PlmWork& previous, const std::function<void(PlmWork&)>&
     return next;
 }
 
-TEST(PlmWorkDocumentDerivedTest, UpdatesGiveTheWorksAndVerdictsOfTheFullOperations)
+void expectFullOperationsResults(PlmWorkDocument& doc)
 {
-    PlmWorkDocument doc;
-    doc.setWork(calculatedWork());
     auto cell = [](int variable, const char* entity, std::optional<PlmValue> value) {
         return std::function<void(PlmWork&)>([=](PlmWork& w) {
             if (value)
@@ -203,6 +202,20 @@ TEST(PlmWorkDocumentDerivedTest, UpdatesGiveTheWorksAndVerdictsOfTheFullOperatio
         doc.undo();
         EXPECT_TRUE(doc.work() == stored[k]) << k;
     }
+}
+
+TEST(PlmWorkDocumentDerivedTest, UpdatesGiveTheWorksAndVerdictsOfTheFullOperations)
+{
+    PlmWorkDocument doc;
+    doc.setWork(calculatedWork());
+    expectFullOperationsResults(doc);
+}
+
+TEST(PlmWorkDocumentDerivedTest, AReadWorkStartsWithIncrementalUpdates)
+{
+    PlmWorkDocument doc;
+    doc.decodeDocument(PlmWorkCodec::encode(calculatedWork()), PlmWorkDocument::plmType);
+    expectFullOperationsResults(doc);
 }
 
 } // namespace
