@@ -180,6 +180,36 @@ TEST(CanvasDrawing, BackgroundPaintingImageAndBlockTransform)
     EXPECT_FALSE(canvas->backgroundBitmap.has_value());
 }
 
+TEST(CanvasDrawing, PointSymbolsFillTheirSquareInTheirColour)
+{
+    PlmVectorPath square;
+    square.commands = {PlmPathCommand::move({0, 0}), PlmPathCommand::line({10, 0}), PlmPathCommand::line({10, 10}),
+                       PlmPathCommand::line({0, 10}), PlmPathCommand::close()};
+    PlmEntity part(QStringLiteral("part"), QString(), PlmGeometry::path(square), style({0, 0.5, 0, 1}, PlmColor{0, 0.5, 0, 1}, 0));
+    PlmEntity symbol = pointEntity("s", 10, 10, 5);
+    symbol.style.stroke = PlmColor{0, 0, 0, 0.5};
+    symbol.pointSymbol = PlmPointSymbol(std::nullopt, mapOf({part}));
+    auto canvas = canvasOf(mapOf({symbol}));
+    canvas->setScale(4);  // radius 5 map units: a 40-point square around (40, 40)
+    canvas->fillOverrides.insert("s", PlmColor{1, 0, 0, 0.5});
+    const QImage image = canvas->renderToImage();
+    EXPECT_TRUE(isNear(pixelAt(image, 40, 40), QColor(255, 191, 191), 4));  // red at 0.5 × 0.5
+    EXPECT_TRUE(isNear(pixelAt(image, 22, 58), QColor(255, 191, 191), 4));
+    EXPECT_TRUE(isNear(pixelAt(image, 17, 40), white));
+    EXPECT_TRUE(isNear(pixelAt(image, 40, 63), white));
+
+    // A glyph symbol without an override takes the entity's stroke colour.
+    PlmEntity glyph = pointEntity("g", 10, 10, 5);
+    glyph.style.stroke = PlmColor{0, 0, 1, 1};
+    glyph.pointSymbol = PlmPointSymbol(QStringLiteral("circle.fill"), std::nullopt);
+    canvas->fillOverrides.clear();
+    canvas->setMap(mapOf({glyph}));
+    canvas->usesSFExportFallback = true;  // the bitmap path is not there yet: the vector glyph is drawn
+    const QImage glyphImage = canvas->renderToImage();
+    EXPECT_TRUE(isNear(pixelAt(glyphImage, 40, 40), QColor(0, 0, 255)));
+    EXPECT_TRUE(isNear(pixelAt(glyphImage, 22, 22), white));  // the disc's corner
+}
+
 TEST(CanvasDrawing, BackgroundImageIsDrawnUpright)
 {
     QImage picture(10, 10, QImage::Format_ARGB32);
