@@ -97,7 +97,14 @@ State objectState(const PlmWork& work, const StudioObjectReference& reference)
 
 PlmPresentation* presentation(PlmWork& work, const StudioObjectReference& reference)
 {
-    return const_cast<PlmPresentation*>(presentationOf(work, reference));
+    // Reached through non-const access, so that a work sharing its layout with another
+    // copies it before it is changed.
+    if (!work.decoration || reference.isEntity())
+        return nullptr;
+    if (reference.isLegend())
+        return isFirstLegend(reference.id) ? &work.decoration->legend : &work.decoration->secondLegend;
+    PlmDecorationObject* object = decorationObject(work, reference.id);
+    return object ? &object->presentation : nullptr;
 }
 
 void setObjectState(PlmWork& work, const StudioObjectReference& reference, bool hidden, bool locked)

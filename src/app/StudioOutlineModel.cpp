@@ -61,7 +61,9 @@ const StudioObjectNode* StudioOutlineModel::node(const QModelIndex& index) const
 {
     if (!index.isValid() || index.model() != this)
         return nullptr;
-    return static_cast<const StudioObjectNode*>(index.internalPointer());
+    // An index kept across a rebuild names a node that is gone: look it up before use.
+    const auto* candidate = static_cast<const StudioObjectNode*>(index.internalPointer());
+    return m_places.contains(candidate) ? candidate : nullptr;
 }
 
 QModelIndex StudioOutlineModel::indexOf(const StudioObjectNode* target, int column) const

@@ -122,6 +122,13 @@ TEST(StudioObjectStateTest, TogglesEntitiesAndLayoutElements)
     ASSERT_TRUE(work.decoration->objects[0].presentation.editing.has_value());
     EXPECT_TRUE(work.decoration->objects[0].presentation.editing->lockPosition);
     EXPECT_TRUE(objectState(work, element).locked);
+    // The copy the change started from keeps its state.
+    const PlmWork shared = work;
+    setObjectState(work, element, false, false);
+    EXPECT_TRUE(objectState(shared, element).locked);
+    EXPECT_FALSE(objectState(work, element).locked);
+    renameObject(work, element, QStringLiteral("Titre renommé"));
+    EXPECT_FALSE(shared.decoration->objects[0].presentation.title.has_value());
     setObjectState(work, StudioObjectReference::legend("secondLegend"), true, false);
     EXPECT_TRUE(work.decoration->secondLegend.hidden.value_or(false));
     EXPECT_FALSE(work.decoration->legend.hidden.value_or(false));

@@ -1,0 +1,271 @@
+#include "StudioWindowTestSupport.h"
+
+#include "app/StudioObjectsOutline.h"
+#include "app/StudioOutlineDelegate.h"
+#include "app/StudioOutlineModel.h"
+#include "canvas/FondWindowController.h"
+#include "canvas/VectorCanvas.h"
+
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTreeView>
+
+namespace {
+
+PlmEntity point(const QString& id, const QString& name = {})
+{
+    PlmEntity entity(id, name, PlmGeometry::point(PlmPoint{1, 1}), PlmStyle());
+    return entity;
+}
+
+PlmEntity group(const QString& id, const QList<PlmEntity>& members)
+{
+    return PlmEntity(id, QStringLiteral("Groupe"), PlmGeometry::group(PlmEntityList(members)), PlmStyle());
+}
+
+PlmEntity text(const QString& id, const QString& string)
+{
+    PlmText geometry;
+    geometry.text = string;
+    geometry.fontName = QStringLiteral("Helvetica");
+    return PlmEntity(id, string, PlmGeometry::text(geometry), PlmStyle());
+}
+
+// A, a group G of M1, M2, M3, a text T and C.
+PlmWork sampleWork()
+{
+    PlmWork work;
+    work.map.name = QStringLiteral("Carte");
+    work.map.entities = PlmEntityList({point("A", "Alpha"), group("G", {point("M1"), point("M2"), point("M3")}),
+                                       text("T", "Étiquette"), point("C")});
+    return work;
+}
+
+class StudioObjectsOutlineTest : public StudioWindowFixture {
+protected:
+    StudioOutlineModel* model() const { return window->outline()->model(); }
+    QModelIndex row(const StudioObjectReference& reference) const { return model()->indexOfReference(reference); }
+    QModelIndex sectionRow(const QString& key) const { return model()->indexOfKey(key); }
+
+    QStringList childTitles(const QModelIndex& parent) const
+    {
+        QStringList titles;
+        for (int i = 0; i < model()->rowCount(parent); ++i)
+            titles.append(model()->index(i, 0, parent).data().toString());
+        return titles;
+    }
+
+    QStringList selectedKeys() const
+    {
+        QStringList keys;
+        for (const QModelIndex& index : window->objects->selectionModel()->selectedRows(0))
+            keys.append(index.data(StudioOutlineModel::KeyRole).toString());
+        keys.sort();
+        return keys;
+    }
+
+    static QString key(const QStringList& path) { return StudioObjectReference::entity(path).key(); }
+
+    QStringList memberIDs(const QString& groupID) const
+    {
+        QStringList ids;
+        const PlmWork current = work();
+        const PlmEntity* g = StudioObjectEdits::entityAtPath(current.map.entities, {groupID});
+        for (const PlmEntity& member : *g->geometry.asGroup())
+            ids.append(member.id);
+        return ids;
+    }
+
+    void clickOn(const QModelIndex& index)
+    {
+        window->objects->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+};
+
+TEST_F(StudioObjectsOutlineTest, ListsTheWorkInSectionsLastDrawnFirst)
+{
+    open(sampleWork());
+    ASSERT_EQ(model()->rowCount(), 1);
+    const QModelIndex fond = sectionRow(StudioObjectNode::fondSectionKey);
+    EXPECT_EQ(childTitles(fond), QStringList({"C", "Étiquette", "Groupe", "Alpha"}));
+    EXPECT_EQ(childTitles(row(StudioObjectReference::entity({"G"}))), QStringList({"M3", "M2", "M1"}));
+    EXPECT_TRUE(window->objects->isExpanded(fond));
+    EXPECT_FALSE(model()->flags(fond) & Qt::ItemIsSelectable);
+    EXPECT_EQ(StudioOutlineModel::columnIdentifier(1), QStringLiteral("visible"));
+
+    // Buttons of a row: eye, open lock, and a trash disabled for a top-level entity (its
+    // deletion belongs to the Fond pane).
+    const QModelIndex alpha = row(StudioObjectReference::entity({"A"}));
+    EXPECT_EQ(StudioOutlineDelegate::symbolName(alpha.siblingAtColumn(1)), QStringLiteral("eye"));
+    EXPECT_EQ(StudioOutlineDelegate::symbolName(alpha.siblingAtColumn(2)), QStringLiteral("lock.open"));
+    EXPECT_EQ(alpha.siblingAtColumn(3).data(Qt::ToolTipRole).toString(), QStringLiteral("Supprimer « Alpha »"));
+    EXPECT_FALSE(StudioOutlineDelegate::isButtonEnabled(alpha.siblingAtColumn(3)));
+    EXPECT_TRUE(StudioOutlineDelegate::isButtonEnabled(row(StudioObjectReference::entity({"G", "M1"})).siblingAtColumn(3)));
+}
+
+TEST_F(StudioObjectsOutlineTest, ExpansionSurvivesRebuildsByKey)
+{
+    open(sampleWork());
+    const QString groupKey = key({"G"});
+    window->objects->expand(model()->indexOfKey(groupKey));
+    // An unrelated change, then a rename of the group itself.
+    document->updateWork(QStringLiteral("Test"), [](PlmWork& w) { w.map.entities.edit(0).name = QStringLiteral("Autre"); });
+    EXPECT_EQ(row(StudioObjectReference::entity({"A"})).data().toString(), QStringLiteral("Autre"));
+    EXPECT_TRUE(window->objects->isExpanded(model()->indexOfKey(groupKey)));
+    document->updateWork(QStringLiteral("Test"), [](PlmWork& w) { w.map.entities.edit(1).name = QStringLiteral("Nouveau"); });
+    EXPECT_TRUE(window->objects->isExpanded(model()->indexOfKey(groupKey)));
+    window->objects->collapse(model()->indexOfKey(groupKey));
+    document->updateWork(QStringLiteral("Test"), [](PlmWork& w) { w.map.entities.edit(0).name = QStringLiteral("Encore"); });
+    EXPECT_FALSE(window->objects->isExpanded(model()->indexOfKey(groupKey)));
+}
+
+TEST_F(StudioObjectsOutlineTest, ButtonsHideLockAndDeleteMembers)
+{
+    open(sampleWork());
+    StudioOutlineDelegate* delegate = window->outline()->delegate();
+    delegate->onToggle(StudioObjectReference::entity({"G", "M2"}), true);
+    EXPECT_EQ(undoName(), QStringLiteral("Visibilité de l’objet"));
+    const QModelIndex m2 = row(StudioObjectReference::entity({"G", "M2"}));
+    EXPECT_EQ(StudioOutlineDelegate::symbolName(m2.siblingAtColumn(1)), QStringLiteral("eye.slash"));
+    EXPECT_EQ(m2.siblingAtColumn(1).data(Qt::ToolTipRole).toString(), QStringLiteral("Afficher"));
+
+    delegate->onToggle(StudioObjectReference::entity({"A"}), false);
+    EXPECT_EQ(undoName(), QStringLiteral("Verrouillage de l’objet"));
+    EXPECT_TRUE(work().map.entities.at(0).locked());
+    EXPECT_EQ(row(StudioObjectReference::entity({"A"})).siblingAtColumn(2).data(Qt::ToolTipRole).toString(),
+              QStringLiteral("Déverrouiller"));
+
+    delegate->onDelete(StudioObjectReference::entity({"G", "M2"}));
+    EXPECT_EQ(undoName(), QStringLiteral("Supprimer l’objet du groupe"));
+    EXPECT_EQ(memberIDs("G"), QStringList({"M1", "M3"}));
+    EXPECT_EQ(document->selectedEntityID(), std::optional<QString>("G"));
+    // A top-level entity is not deleted here.
+    const int steps = undoCount();
+    delegate->onDelete(StudioObjectReference::entity({"C"}));
+    EXPECT_EQ(undoCount(), steps);
+}
+
+TEST_F(StudioObjectsOutlineTest, RenamesInPlace)
+{
+    open(sampleWork());
+    const QModelIndex title = row(StudioObjectReference::entity({"T"}));
+    EXPECT_TRUE(model()->setData(title, QStringLiteral("  Nouveau titre ")));
+    EXPECT_EQ(undoName(), QStringLiteral("Renommer l’objet"));
+    EXPECT_EQ(work().map.entities.at(2).geometry.asText()->text, QStringLiteral("Nouveau titre"));
+
+    const int steps = undoCount();
+    EXPECT_FALSE(model()->setData(row(StudioObjectReference::entity({"A"})), QStringLiteral("  ")));
+    EXPECT_EQ(undoCount(), steps);
+    EXPECT_EQ(row(StudioObjectReference::entity({"A"})).data().toString(), QStringLiteral("Alpha"));
+}
+
+TEST_F(StudioObjectsOutlineTest, DragsReorderWithinTheirOwnList)
+{
+    open(sampleWork());
+    const QModelIndex m1 = row(StudioObjectReference::entity({"G", "M1"}));
+    std::unique_ptr<QMimeData> data(model()->mimeData({m1}));
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->data(StudioObjectReference::pasteboardType), key({"G", "M1"}).toUtf8());
+    const QModelIndex groupRow = row(StudioObjectReference::entity({"G"}));
+    const QModelIndex fond = sectionRow(StudioObjectNode::fondSectionKey);
+    EXPECT_FALSE(model()->canDropMimeData(data.get(), Qt::MoveAction, 0, 0, fond));
+    EXPECT_FALSE(model()->canDropMimeData(data.get(), Qt::MoveAction, -1, 0, groupRow)); // onto the row
+    ASSERT_TRUE(model()->canDropMimeData(data.get(), Qt::MoveAction, 0, 0, groupRow));
+    EXPECT_TRUE(model()->dropMimeData(data.get(), Qt::MoveAction, 0, 0, model()->indexOfKey(key({"G"}))));
+    EXPECT_EQ(memberIDs("G"), QStringList({"M2", "M3", "M1"}));
+    EXPECT_EQ(undoName(), QStringLiteral("Ordre des objets"));
+    EXPECT_EQ(undoCount(), 1);
+
+    // The same text from elsewhere is no drop of this outline.
+    QMimeData foreign;
+    foreign.setData(StudioObjectReference::pasteboardType, key({"G", "M1"}).toUtf8());
+    EXPECT_FALSE(model()->canDropMimeData(&foreign, Qt::MoveAction, 0, 0, model()->indexOfKey(key({"G"}))));
+    // Nor is a broken reference.
+    std::unique_ptr<QMimeData> broken(model()->mimeData({row(StudioObjectReference::entity({"G", "M1"}))}));
+    ASSERT_TRUE(broken);
+    broken->setData(StudioObjectReference::pasteboardType, QByteArray(R"({"entity":{"_0":["G"]},"legend":{"_0":"x"}})"));
+    EXPECT_FALSE(model()->canDropMimeData(broken.get(), Qt::MoveAction, 0, 0, fond));
+
+    // A locked member cannot be dragged.
+    window->outline()->setObjectState(StudioObjectReference::entity({"G", "M2"}), false, true);
+    std::unique_ptr<QMimeData> locked(model()->mimeData({row(StudioObjectReference::entity({"G", "M2"}))}));
+    EXPECT_FALSE(model()->canDropMimeData(locked.get(), Qt::MoveAction, 0, 0, model()->indexOfKey(key({"G"}))));
+}
+
+TEST_F(StudioObjectsOutlineTest, SelectionIsSharedWithoutEcho)
+{
+    open(sampleWork());
+    EXPECT_TRUE(selectedKeys().isEmpty());
+
+    document->select(QSet<QString>{"A", "C"}, QStringLiteral("A"));
+    EXPECT_EQ(selectedKeys(), QStringList({key({"A"}), key({"C"})}));
+    EXPECT_EQ(window->fond->canvas()->creationSelection, (QSet<QString>{"A", "C"}));
+    EXPECT_EQ(window->fond->canvas()->selectedIndex, std::optional<int>(0));
+
+    // A member chosen in the outline stays selected through a refresh.
+    clickOn(row(StudioObjectReference::entity({"G", "M2"})));
+    EXPECT_EQ(document->selectedEntityID(), std::optional<QString>("G"));
+    EXPECT_EQ(selectedKeys(), QStringList({key({"G", "M2"})}));
+    EXPECT_EQ(window->fond->canvas()->selectedEntityIDPath(), std::optional<QStringList>(QStringList{"G", "M2"}));
+    document->updateWork(QStringLiteral("Test"), [](PlmWork& w) { w.map.entities.edit(0).name = QStringLiteral("Autre"); });
+    EXPECT_EQ(selectedKeys(), QStringList({key({"G", "M2"})}));
+
+    // A map view reporting a selection.
+    window->fond->canvas()->onStudioObjectSelection(QStringList{"C"});
+    EXPECT_EQ(document->selectedEntityIDs(), QSet<QString>{"C"});
+    EXPECT_EQ(selectedKeys(), QStringList({key({"C"})}));
+    window->fond->canvas()->onStudioObjectSelection(QStringList());
+    EXPECT_TRUE(selectedKeys().isEmpty());
+    EXPECT_TRUE(document->selectedEntityIDs().isEmpty());
+}
+
+TEST_F(StudioObjectsOutlineTest, TextEntitiesAreEditedInTheirInspector)
+{
+    open(sampleWork());
+    clickOn(row(StudioObjectReference::entity({"T"})));
+    ASSERT_EQ(window->outline()->textInspectorPath(), std::optional<QStringList>(QStringList{"T"}));
+    EXPECT_EQ(window->svgTextValue->text(), QStringLiteral("Étiquette"));
+    const int steps = undoCount();
+    emit window->svgTextValue->editingFinished(); // nothing typed
+    EXPECT_EQ(undoCount(), steps);
+    window->svgTextValue->setText(QStringLiteral("Nord"));
+    emit window->svgTextValue->editingFinished();
+    EXPECT_EQ(undoName(), QStringLiteral("Modifier le texte SVG"));
+    EXPECT_EQ(work().map.entities.at(2).geometry.asText()->text, QStringLiteral("Nord"));
+}
+
+TEST_F(StudioObjectsOutlineTest, LayoutSectionAndElements)
+{
+    PlmWork start = sampleWork();
+    start.decoration = PlmDecoration();
+    start.decoration->objects = {PlmDecorationObject::make("d1", PlmDecorationKind::title),
+                                 PlmDecorationObject::make("d2", PlmDecorationKind::source)};
+    start.thematic = PlmThematicSettings();
+    open(start);
+    ASSERT_EQ(model()->rowCount(), 2);
+    const QModelIndex habillage = sectionRow(StudioObjectNode::habillageSectionKey);
+    EXPECT_EQ(model()->index(0, 0).data(StudioOutlineModel::KeyRole).toString(), StudioObjectNode::habillageSectionKey);
+    EXPECT_EQ(childTitles(habillage), QStringList({"Source", "Titre", "Légende"}));
+
+    window->outline()->toggleObject(StudioObjectReference::decoration("d1"), false);
+    EXPECT_EQ(undoName(), QStringLiteral("Verrouillage de l’objet"));
+    // Locked: not deletable, not draggable, but its lock stays usable.
+    const QModelIndex d1 = row(StudioObjectReference::decoration("d1"));
+    EXPECT_FALSE(StudioOutlineDelegate::isButtonEnabled(d1.siblingAtColumn(3)));
+    EXPECT_TRUE(StudioOutlineDelegate::isButtonEnabled(d1.siblingAtColumn(2)));
+    EXPECT_FALSE(window->outline()->dropPlan(StudioObjectReference::decoration("d1"), *model()->node(habillage), 0));
+
+    // Moving an element: d2 below d1 in the rows.
+    EXPECT_TRUE(window->outline()->moveObject(StudioObjectReference::decoration("d2"), 0));
+    EXPECT_EQ(work().decoration->objects.at(0).id, QStringLiteral("d2"));
+    EXPECT_EQ(undoName(), QStringLiteral("Ordre des objets"));
+
+    // A legend becomes an element only through the layout's own controller; without it the
+    // gesture stores nothing and leaves no empty undo step.
+    const int steps = undoCount();
+    EXPECT_FALSE(window->outline()->moveObject(StudioObjectReference::legend("legend"), 0));
+    EXPECT_EQ(undoCount(), steps);
+}
+
+} // namespace
