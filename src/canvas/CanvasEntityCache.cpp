@@ -41,6 +41,7 @@ void collectLeaves(const PlmEntity& entity, bool ancestorsHidden, CanvasEntry& e
     }
     CanvasLeaf leaf;
     leaf.entity = entity;
+    leaf.style = entity.style;
     leaf.visible = !hidden;
     leaf.isArea = entity.isAreaFeature();
     leaf.isPolyline = entity.geometry.kind() == PlmGeometry::Kind::polyline;

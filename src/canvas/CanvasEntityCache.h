@@ -15,22 +15,25 @@
 // y-axis sign): the map is drawn through one transform, so these paths stay
 // valid at every zoom.
 struct CanvasLeaf {
-    PlmEntity entity;
+    // What every frame reads comes first, so that it shares a few cache lines.
     bool visible = true;  // neither it nor a group above it is hidden
     bool isPoint = false;
     bool isArea = false;  // PlmEntity::isAreaFeature, kept for the fill override
     bool isPolyline = false;
-    QPointF point;        // map units, for a point
-    QPainterPath path;    // map units, for any other geometry
-    QList<QPainterPath> clips;
-    QRectF bounds;        // map units; a point gives a zero-size rectangle
     bool hasBounds = false;
     int elementCount = 0;
-    // Coarser copies of `path` by level of detail (see CanvasEntityCache::drawingPath),
-    // and the one drawn last, which the next frame usually wants again.
-    mutable QList<QPair<int, QPainterPath>> simplified;
     mutable int drawnLevel = std::numeric_limits<int>::min();
+    QRectF bounds;        // map units; a point gives a zero-size rectangle
+    QPainterPath path;    // map units, for any other geometry
+    // The path drawn last (see CanvasEntityCache::drawingPath), which the next
+    // frame usually wants again.
     mutable QPainterPath drawnPath;
+    PlmStyle style;       // the entity's
+    QPointF point;        // map units, for a point
+    QList<QPainterPath> clips;
+    // Coarser copies of `path` by level of detail.
+    mutable QList<QPair<int, QPainterPath>> simplified;
+    PlmEntity entity;
 };
 
 struct CanvasEntry {

@@ -11,7 +11,6 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <cstddef>
 #include <cmath>
 
 namespace {
@@ -173,8 +172,9 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
             __builtin_prefetch(far);
         if (const CanvasEntry* near = m_cache.builtEntry(i + 6); near && !near->leaves.isEmpty()) {
             const char* leaf = reinterpret_cast<const char*>(near->leaves.constData());
-            __builtin_prefetch(leaf + offsetof(CanvasLeaf, visible));
-            __builtin_prefetch(leaf + offsetof(CanvasLeaf, bounds));
+            __builtin_prefetch(leaf);
+            __builtin_prefetch(leaf + 64);
+            __builtin_prefetch(leaf + 128);
         }
         const CanvasEntry& entry = m_cache.entry(i);
         if (visibleMap && entry.hasBounds && !CanvasEntityCache::overlaps(entry.bounds, *visibleMap))
@@ -259,17 +259,17 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
             const auto override = leaf.isArea ? fillOverrides.constFind(entity.id) : fillOverrides.constEnd();
             if (override != fillOverrides.constEnd())
                 painter.fillPath(path, qcolor(*override));
-            else if (entity.style.fill)
-                painter.fillPath(path, qcolor(*entity.style.fill));
+            else if (leaf.style.fill)
+                painter.fillPath(path, qcolor(*leaf.style.fill));
         }
-        if (selectedSingle || (entity.style.lineWidth > 0 && entity.style.stroke.alpha > 0)) {
+        if (selectedSingle || (leaf.style.lineWidth > 0 && leaf.style.stroke.alpha > 0)) {
             // Neighbouring entities mostly share their stroke: reuse the pen.
-            if (selectedSingle || !m_lastPenStyle || !sameStroke(*m_lastPenStyle, entity.style)) {
-                m_lastPen = strokePen(entity.style, selectedSingle, 1.0 / m_scale);
+            if (selectedSingle || !m_lastPenStyle || !sameStroke(*m_lastPenStyle, leaf.style)) {
+                m_lastPen = strokePen(leaf.style, selectedSingle, 1.0 / m_scale);
                 if (selectedSingle)
                     m_lastPenStyle.reset();
                 else
-                    m_lastPenStyle = entity.style;
+                    m_lastPenStyle = leaf.style;
             }
             if (m_lastPen.style() != Qt::NoPen)
                 painter.strokePath(path, m_lastPen);
