@@ -6,7 +6,10 @@
 #include "canvas/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
 
+#include <QApplication>
+#include <QImage>
 #include <QItemSelectionModel>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTreeView>
@@ -266,6 +269,40 @@ TEST_F(StudioObjectsOutlineTest, LayoutSectionAndElements)
     const int steps = undoCount();
     EXPECT_FALSE(window->outline()->moveObject(StudioObjectReference::legend("legend"), 0));
     EXPECT_EQ(undoCount(), steps);
+}
+
+TEST_F(StudioObjectsOutlineTest, ClicksOnTheDrawnButtonsToggleTheirState)
+{
+    open(sampleWork());
+    window->window()->resize(1400, 900);
+    window->window()->show();
+    QApplication::processEvents();
+    QTreeView* tree = window->objects;
+    const auto click = [tree](const QModelIndex& cell) {
+        const QPoint centre = tree->visualRect(cell).center();
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, centre, tree->viewport()->mapToGlobal(centre), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(tree->viewport(), &event);
+        }
+    };
+    const QModelIndex alpha = row(StudioObjectReference::entity({"A"}));
+    ASSERT_FALSE(tree->visualRect(alpha.siblingAtColumn(1)).isEmpty());
+    click(alpha.siblingAtColumn(1));
+    EXPECT_TRUE(work().map.entities.at(0).hidden());
+    EXPECT_EQ(undoName(), QStringLiteral("Visibilité de l’objet"));
+    // The button's click did not select the row.
+    EXPECT_TRUE(selectedKeys().isEmpty());
+    click(row(StudioObjectReference::entity({"A"})).siblingAtColumn(2));
+    EXPECT_TRUE(work().map.entities.at(0).locked());
+    // The trash of a top-level entity is disabled: nothing happens.
+    const int steps = undoCount();
+    click(row(StudioObjectReference::entity({"C"})).siblingAtColumn(3));
+    EXPECT_EQ(undoCount(), steps);
+    // The rows draw offscreen without trouble.
+    const QImage shot = tree->grab().toImage();
+    EXPECT_FALSE(shot.isNull());
+    window->window()->hide();
 }
 
 } // namespace
