@@ -2,6 +2,7 @@
 // the automatic thresholds, validation, and the ".plm" document both ways.
 #include "support/BenchWorks.h"
 
+#include "model/PlmDependencyPlan.h"
 #include "model/PlmWorkCodec.h"
 
 #include <benchmark/benchmark.h>
@@ -90,9 +91,30 @@ void BM_DecodeWork(benchmark::State& state)
 
 } // namespace
 
+// A work of many calculated variables over a small map: the check must stay linear in the
+// number of variables (a file may hold any number of them).
+void BM_CheckManyCalculations(benchmark::State& state)
+{
+    PlmWork work;
+    work.map = BenchWorks::makeLargeWork(10, 1, 0).map;
+    work.variables.append(PlmVariable(QStringLiteral("base"), QStringLiteral("Base"), PlmVariableType::number, {},
+                                      std::nullopt));
+    // Chains of 50, so that the walk stays below its depth limit.
+    for (int i = 0; i < state.range(0); ++i) {
+        const QString next = (i + 1) % 50 == 0 ? QStringLiteral("1") : QStringLiteral("[Colonne %1]").arg(i + 1);
+        work.variables.append(PlmVariable(QStringLiteral("c%1").arg(i), QStringLiteral("Colonne %1").arg(i),
+                                          PlmVariableType::number, {},
+                                          PlmCalculation{QStringLiteral("[Base] * 2 + ") + next, 2}));
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(PlmFormula::validate(work).size());
+    state.counters["variables"] = double(work.variables.size());
+}
+
 BENCHMARK(BM_RecomputeFiveCalculatedVariables)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecomputeWithCancellationToken)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecomputeThematicThresholds)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ValidateWork)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodeWork)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeWork)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CheckManyCalculations)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);

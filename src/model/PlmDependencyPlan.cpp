@@ -31,6 +31,9 @@ PlmDependencyPlan validate(const PlmWork& work)
     PlmDependencyWalk walk;
     walk.work = &work;
     const QList<PlmVariable>& variables = work.variables;
+    // One scope for every formula: building it folds every name, so one per formula
+    // would make the check quadratic in the number of variables.
+    std::optional<PlmFormulaScope> scope;
     for (qsizetype i = 0; i < variables.size(); ++i) {
         const PlmVariable& variable = variables[i];
         if (!variable.calculation)
@@ -39,7 +42,9 @@ PlmDependencyPlan validate(const PlmWork& work)
             || variable.calculation->decimals > 10)
             throw PlmWorkError::invalid(QStringLiteral(
                 "Une variable calculée utilise un nombre ou pourcentage, avec 0 à 10 décimales."));
-        walk.expressions.insert(i, parse(variable.calculation->expression, variables));
+        if (!scope)
+            scope.emplace(variables);
+        walk.expressions.insert(i, parse(variable.calculation->expression, *scope));
     }
     walk.indexOfID = variableIndexes(variables);
     for (qsizetype i = 0; i < variables.size(); ++i)
