@@ -55,7 +55,11 @@ public:
     VectorCanvas(const PlmMap& map, bool interactive, const QString& emptyText);
     ~VectorCanvas() override;
 
+    bool acceptsFirstResponder() const override { return isInteractive; }
+
     // ---- State (fields in the order the owners know them) ----
+    // Plain fields are read at the next draw: an owner that changes one asks
+    // for it with setNeedsDisplay(). The setters below redraw by themselves.
     const PlmMap& map() const { return m_map; }
     // Stores the map, then runs mapDidChange with the previous one.
     void setMap(const PlmMap& map);
