@@ -231,6 +231,9 @@ QHash<QStringList, QString> textBindings(const PlmEntity& previous, const QList<
     const auto isUnmarked = [](const PlmEntity& text) {
         return !text.attributes.contains(textPropertyText) && !text.attributes.contains(entityNameText);
     };
+    // Once bound, texts carry their key: most groups need no index of values at all.
+    const bool anyUnmarked = std::any_of(texts.cbegin(), texts.cend(),
+                                         [&](const GroupText& text) { return isUnmarked(text.entity); });
     constexpr int typeCount = 2; // number, percentage
     const auto typeSlot = [](PlmVariableType type) { return type == PlmVariableType::percentage ? 1 : 0; };
     const PlmVariableType slotTypes[typeCount] = {PlmVariableType::number, PlmVariableType::percentage};
@@ -242,7 +245,7 @@ QHash<QStringList, QString> textBindings(const PlmEntity& previous, const QList<
     QList<FieldValue> fieldValues(keys.size());
     QHash<QString, QList<qsizetype>> fieldsByText;
     QHash<double, QList<qsizetype>> fieldsByNumber[typeCount];
-    for (qsizetype f = 0; f < keys.size(); ++f) {
+    for (qsizetype f = 0; f < keys.size() && anyUnmarked; ++f) {
         const QString value = fields.value(keys.at(f));
         FieldValue& field = fieldValues[f];
         field.type = lookup.numericType(keys.at(f));
@@ -258,7 +261,7 @@ QHash<QStringList, QString> textBindings(const PlmEntity& previous, const QList<
     struct Shown {
         std::optional<double> numbers[typeCount];
     };
-    QList<Shown> shown(texts.size());
+    QList<Shown> shown(anyUnmarked ? texts.size() : 0);
     QHash<QString, int> textCount;
     QHash<double, int> numberCount[typeCount];
     for (qsizetype t = 0; t < texts.size(); ++t) {
