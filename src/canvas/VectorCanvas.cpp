@@ -59,6 +59,7 @@ void VectorCanvas::setDrawingTool(DrawingTool tool)
 void VectorCanvas::setScale(double scale)
 {
     m_scale = scale;
+    setNeedsDisplay();
     if (onViewportChange)
         onViewportChange();
 }
@@ -66,6 +67,7 @@ void VectorCanvas::setScale(double scale)
 void VectorCanvas::setOffset(const QPointF& offset)
 {
     m_offset = offset;
+    setNeedsDisplay();
     if (onViewportChange)
         onViewportChange();
 }
