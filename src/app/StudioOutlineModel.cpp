@@ -35,6 +35,7 @@ void StudioOutlineModel::setTree(const QList<StudioObjectNode>& roots, const Plm
     m_work = work;
     m_places.clear();
     m_byKey.clear();
+    m_rowStates.clear();
     // The nodes are reached through pointers from here on: detach once, then read only.
     m_roots.detach();
     indexNodes(std::as_const(m_roots), nullptr);
@@ -95,6 +96,14 @@ bool StudioOutlineModel::isEditable(const StudioObjectReference& reference) cons
         return canEdit(reference);
     const StudioObjectEdits::State current = state(reference);
     return current.available && !current.locked;
+}
+
+const StudioOutlineModel::RowState& StudioOutlineModel::rowState(const StudioObjectNode* node) const
+{
+    auto it = m_rowStates.find(node);
+    if (it == m_rowStates.end())
+        it = m_rowStates.insert(node, RowState{state(*node->reference), isEditable(*node->reference)});
+    return *it;
 }
 
 QModelIndex StudioOutlineModel::index(int row, int column, const QModelIndex& parent) const
@@ -163,12 +172,13 @@ QVariant StudioOutlineModel::data(const QModelIndex& index, int role) const
         }
         return {};
     }
-    const StudioObjectEdits::State objectState = state(*current->reference);
+    const RowState& row = rowState(current);
+    const StudioObjectEdits::State& objectState = row.state;
     switch (role) {
     case AvailableRole: return objectState.available;
     case HiddenRole: return objectState.hidden;
     case LockedRole: return objectState.locked;
-    case EditableRole: return isEditable(*current->reference);
+    case EditableRole: return row.editable;
     case Qt::ToolTipRole:
         switch (index.column()) {
         case objectColumn: return current->title;

@@ -92,5 +92,13 @@ private:
     PlmWork m_work;
     QHash<const StudioObjectNode*, Place> m_places;
     QHash<QString, const StudioObjectNode*> m_byKey; // first node of each key
+    // What the rows show of each object, asked at every paint: computed once per tree (a
+    // lookup walks lists of entities by id).
+    struct RowState {
+        StudioObjectEdits::State state;
+        bool editable = false;
+    };
+    const RowState& rowState(const StudioObjectNode* node) const;
+    mutable QHash<const StudioObjectNode*, RowState> m_rowStates;
     QByteArray m_sourceToken;
 };

@@ -19,15 +19,6 @@
 #include <QMenu>
 #include <QUndoStack>
 
-namespace {
-
-QObject* senderOrNull(QObject* sender)
-{
-    return sender;
-}
-
-} // namespace
-
 StudioWindowCommands::StudioWindowCommands(PlmWorkDocument* document)
     : StudioWindowController(document)
 {
@@ -352,7 +343,7 @@ void StudioWindowCommands::registerStudioCommands()
     plain(QStringLiteral("controlTextDidEndEditing:"), [this](QObject* sender) {
         if (sender && (sender == printWidth || sender == printHeight))
             applyTypedPageSize();
-        else if (auto* field = qobject_cast<QLineEdit*>(senderOrNull(sender)); field && backgroundFields.contains(field))
+        else if (auto* field = qobject_cast<QLineEdit*>(sender); field && backgroundFields.contains(field))
             m_background->fieldDidEndEditing(int(backgroundFields.indexOf(field)));
         else if (sender && sender == svgTextValue)
             m_outline->textValueDidEndEditing();
