@@ -89,6 +89,11 @@ TEST(CanvasDrawables, FontWeightAndStyleAttributes)
     EXPECT_TRUE(TextOutline::isItalicStyle(QStringLiteral("oblique")));
     EXPECT_FALSE(TextOutline::isItalicStyle(QStringLiteral("Italic")));
     EXPECT_TRUE(TextOutline::font(QStringLiteral("Helvetica"), true, false).bold());
+    // PostScript names carry their face.
+    const QFont named = TextOutline::font(QStringLiteral("Helvetica-BoldOblique"), false, false);
+    EXPECT_TRUE(named.bold());
+    EXPECT_TRUE(named.italic());
+    EXPECT_EQ(named.family(), QStringLiteral("Helvetica"));
 
     // The bold face is wider than the regular one.
     const PlmGeometry text = PlmGeometry::text(textAt(QStringLiteral("Montagne"), QStringLiteral("start")));
