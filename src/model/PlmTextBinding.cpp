@@ -390,7 +390,10 @@ void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& to
             break;
         }
     }
-    const QList<GroupText> previousTexts = groupTexts(previous);
+    // A group without fields binds nothing, and only variables can give it fields: the texts of
+    // a nested plain group are not walked again at every level of its nesting.
+    const QList<GroupText> previousTexts =
+        resolveVariables || !fields.isEmpty() ? groupTexts(previous) : QList<GroupText>();
     if (resolveVariables) {
         for (const GroupText& text : previousTexts) {
             const QString field = namedField(text.entity.attributes);
@@ -404,12 +407,13 @@ void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& to
             }
         }
     }
-    const QHash<QStringList, QString> bindings = textBindings(previous, previousTexts, fields, lookup);
+    const QHash<QStringList, QString> bindings =
+        fields.isEmpty() ? QHash<QStringList, QString>() : textBindings(previous, previousTexts, fields, lookup);
     const PreviousTexts previousByPath(previous, previousTexts);
 
     QStringList keys = fields.keys();
     plmSortByCodePoints(keys);
-    const QList<GroupText> texts = groupTexts(entity);
+    const QList<GroupText> texts = fields.isEmpty() ? QList<GroupText>() : groupTexts(entity);
     // The field each new text is bound to, looked up once: a field's steps visit only its texts.
     std::vector<std::optional<QString>> fieldOfText(size_t(texts.size()));
     QHash<QString, QList<qsizetype>> textsByField;

@@ -342,6 +342,24 @@ const QList<Case>& cases()
              EXPECT_EQ(valueOf(w, QStringLiteral("v-pop"), QStringLiteral("G")), PlmValue::number(120));
          }},
 
+        {"plain groups nested in each other pass renames down to a text showing its name",
+         [] {
+             PlmWork w = commune();
+             PlmEntity nested = textEntity(QStringLiteral("Z"), QStringLiteral("Saône"), {}, QStringLiteral("Saône"));
+             for (int level = 3; level >= 1; --level)
+                 nested = group(QStringLiteral("P%1").arg(level), QString(), {}, {nested});
+             w.map.entities.append(nested);
+             return w;
+         },
+         [](PlmWork& w) {
+             edit(w, {QStringLiteral("P1"), QStringLiteral("P2"), QStringLiteral("P3"), QStringLiteral("Z")}).name =
+                 QStringLiteral("Doubs");
+         },
+         [](const PlmWork& w) {
+             EXPECT_EQ(contentAt(w, {QStringLiteral("P1"), QStringLiteral("P2"), QStringLiteral("P3"), QStringLiteral("Z")}),
+                       QStringLiteral("Doubs"));
+         }},
+
         {"a text naming its field by data-field is bound by that key",
          [] { return commune({{QStringLiteral("data-field"), QStringLiteral("pop")}}, QStringLiteral("environ cent")); },
          [](PlmWork& w) { setValue(w, QStringLiteral("v-pop"), QStringLiteral("G"), 101); },
