@@ -35,6 +35,15 @@ private:
     bool& m_flag;
 };
 
+// The rows and their buttons depend on the entities, the layout and whether there are one or
+// two legends; a change of the data table alone leaves the outline as it is.
+bool showsSameObjects(const PlmWork& shown, const PlmWork& work)
+{
+    const auto legends = [](const PlmWork& w) { return w.thematic ? (w.thematic->secondSymbols ? 2 : 1) : 0; };
+    return shown.map.entities == work.map.entities && shown.decoration == work.decoration
+        && legends(shown) == legends(work);
+}
+
 bool isInside(const QWidget* widget, const QWidget* container)
 {
     for (const QWidget* w = widget; w && container; w = w->parentWidget()) {
@@ -107,7 +116,7 @@ void StudioObjectsOutline::refresh()
         return;
     const std::optional<StudioObjectReference> before = selectedReference();
     const PlmWork work = doc->work();
-    if (!m_signature || !(*m_signature == work))
+    if (!m_signature || !showsSameObjects(*m_signature, work))
         rebuildObjects(work);
     restoreSelection(before);
 }

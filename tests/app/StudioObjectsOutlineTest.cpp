@@ -118,6 +118,13 @@ TEST_F(StudioObjectsOutlineTest, ExpansionSurvivesRebuildsByKey)
     EXPECT_TRUE(window->objects->isExpanded(model()->indexOfKey(groupKey)));
     document->updateWork(QStringLiteral("Test"), [](PlmWork& w) { w.map.entities.edit(1).name = QStringLiteral("Nouveau"); });
     EXPECT_TRUE(window->objects->isExpanded(model()->indexOfKey(groupKey)));
+    // A change of the data table alone does not rebuild the rows.
+    int resets = 0;
+    QObject::connect(model(), &QAbstractItemModel::modelReset, [&resets] { ++resets; });
+    document->updateWork(QStringLiteral("Test"), [](PlmWork& w) { w.addVariable(QStringLiteral("Population"), PlmVariableType::number); });
+    EXPECT_EQ(resets, 0);
+    document->updateWork(QStringLiteral("Test"), [](PlmWork& w) { w.map.entities.edit(3).name = QStringLiteral("Cé"); });
+    EXPECT_EQ(resets, 1);
     window->objects->collapse(model()->indexOfKey(groupKey));
     document->updateWork(QStringLiteral("Test"), [](PlmWork& w) { w.map.entities.edit(0).name = QStringLiteral("Encore"); });
     EXPECT_FALSE(window->objects->isExpanded(model()->indexOfKey(groupKey)));
