@@ -394,7 +394,8 @@ void CanvasEntityCache::ensureGrid()
         return;
     ensureAll();
     m_gridValid = true;
-    m_cells.clear();
+    m_cellStart.clear();
+    m_cellItems.clear();
     m_large.clear();
     bool has = false;
     for (const Slot& slot : m_entries)
@@ -407,7 +408,6 @@ void CanvasEntityCache::ensureGrid()
     const int n = int(m_entries.size());
     const int side = std::clamp(int(std::ceil(std::sqrt(double(n)))), 1, 512);
     m_cols = m_rows = side;
-    m_cells.assign(size_t(m_cols) * size_t(m_rows), {});
     m_stamp.assign(m_entries.size(), -1);
     const double cw = m_gridRect.width() / m_cols, ch = m_gridRect.height() / m_rows;
     auto cellX = [&](double x) {
@@ -416,19 +416,40 @@ void CanvasEntityCache::ensureGrid()
     auto cellY = [&](double y) {
         return ch > 0 ? std::clamp(int((y - m_gridRect.top()) / ch), 0, m_rows - 1) : 0;
     };
+    // Cells as one flat list (offsets, then items): two passes, no per-cell allocation.
+    auto span = [&](const CanvasEntry& e, int& x0, int& x1, int& y0, int& y1) {
+        x0 = cellX(e.bounds.left());
+        x1 = cellX(e.bounds.right());
+        y0 = cellY(e.bounds.top());
+        y1 = cellY(e.bounds.bottom());
+        return (x1 - x0 + 1) * (y1 - y0 + 1) <= 64;
+    };
+    std::vector<int> counts(size_t(m_cols) * size_t(m_rows) + 1, 0);
+    for (int i = 0; i < n; ++i) {
+        const CanvasEntry& e = *m_entries[size_t(i)].entry;
+        int x0, x1, y0, y1;
+        if (!e.hasBounds || !span(e, x0, x1, y0, y1))
+            continue;
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x)
+                ++counts[size_t(y) * size_t(m_cols) + size_t(x) + 1];
+    }
+    for (size_t c = 1; c < counts.size(); ++c)
+        counts[c] += counts[c - 1];
+    m_cellStart = counts;
+    m_cellItems.assign(size_t(counts.back()), 0);
     for (int i = 0; i < n; ++i) {
         const CanvasEntry& e = *m_entries[size_t(i)].entry;
         if (!e.hasBounds)
             continue;
-        const int x0 = cellX(e.bounds.left()), x1 = cellX(e.bounds.right());
-        const int y0 = cellY(e.bounds.top()), y1 = cellY(e.bounds.bottom());
-        if ((x1 - x0 + 1) * (y1 - y0 + 1) > 64) {
+        int x0, x1, y0, y1;
+        if (!span(e, x0, x1, y0, y1)) {
             m_large.push_back(i);
             continue;
         }
         for (int y = y0; y <= y1; ++y)
             for (int x = x0; x <= x1; ++x)
-                m_cells[size_t(y) * size_t(m_cols) + size_t(x)].push_back(i);
+                m_cellItems[size_t(counts[size_t(y) * size_t(m_cols) + size_t(x)]++)] = i;
     }
 }
 
@@ -460,8 +481,10 @@ QList<int> CanvasEntityCache::candidates(const QRectF& mapRect)
     };
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x)
-            for (int i : m_cells[size_t(y) * size_t(m_cols) + size_t(x)])
-                consider(i);
+            for (int k = m_cellStart[size_t(y) * size_t(m_cols) + size_t(x)],
+                     end = m_cellStart[size_t(y) * size_t(m_cols) + size_t(x) + 1];
+                 k < end; ++k)
+                consider(m_cellItems[size_t(k)]);
     for (int i : m_large)
         consider(i);
     std::sort(result.begin(), result.end());

@@ -111,7 +111,8 @@ private:
     QRectF m_gridRect;
     int m_cols = 0;
     int m_rows = 0;
-    std::vector<std::vector<int>> m_cells;
+    std::vector<int> m_cellStart;  // per cell, its first item; one more at the end
+    std::vector<int> m_cellItems;
     std::vector<int> m_large;  // entries spanning many cells, always candidates
     std::vector<int> m_stamp;
     int m_query = 0;
