@@ -309,4 +309,21 @@ TEST_F(StudioWindowCommandsTest, BackgroundFieldsStoreOnlyWhatWasTyped)
     EXPECT_FALSE(opacity->isEnabled());
 }
 
+TEST_F(StudioWindowCommandsTest, ZoomsTheCurrentMapViewAboutItsCentre)
+{
+    open(sampleWork());
+    VectorCanvas* view = window->fond->canvas();
+    view->setFrame(QRectF(0, 0, 400, 300));
+    view->fit(true);
+    const double scale = view->scale();
+    const QPointF centre = view->mapPoint(QPointF(200, 150));
+    window->performCommand("zoomIn:");
+    EXPECT_NEAR(view->scale(), scale * 1.25, 1e-9 * scale);
+    window->performCommand("zoomOut:");
+    EXPECT_NEAR(view->scale(), scale, 1e-9 * scale);
+    const QPointF after = view->mapPoint(QPointF(200, 150));
+    EXPECT_NEAR(after.x(), centre.x(), 1e-6);
+    EXPECT_NEAR(after.y(), centre.y(), 1e-6);
+}
+
 } // namespace
