@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QUrl>
 
 namespace {
@@ -47,6 +49,11 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationVersion(QStringLiteral("0.1"));
     QGuiApplication::setDesktopFileName(QStringLiteral("pelmora-studio"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("pelmora-studio")));
+    // Qt's own dialogs and buttons (file panels, "Annuler") speak French too.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::French, QLocale::France), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
 
     const QStringList files = filesOfArguments(QCoreApplication::arguments());
 
