@@ -21,6 +21,7 @@ const QString calculatedCells =
 const QString blockTooLarge = QStringLiteral(
     "Le bloc à coller dépasse les lignes ou variables disponibles. Choisissez une cellule de "
     "départ et créez les variables nécessaires.");
+const QString formulaTooLong = QStringLiteral("Saisissez une formule simple (maximum 4 096 caractères).");
 const QString blockOnCalculated = QStringLiteral(
     "Le bloc contient une variable calculée. Collez uniquement dans les colonnes de saisie.");
 
@@ -162,10 +163,10 @@ void keepFormulaMeanings(PlmWork& work, const QList<PlmVariable>& variablesBefor
         std::optional<PlmExpression> check;
         try {
             check = PlmFormula::parse(normal, scopeAfter);
-        } catch (const PlmWorkError&) {
-            // A formula rewritten for a rename that no longer reads (a longer name pushing it
-            // past the length limit) is refused as the validation refuses it, by the parser.
-            if (rewrite)
+        } catch (const PlmWorkError& error) {
+            // A formula rewritten for a rename that a longer name pushes past the length limit
+            // is refused as the validation refuses it; any other misreading is the name's fault.
+            if (rewrite && error.message() == formulaTooLong)
                 throw;
         }
         if (!check || !check->isIdentical(*before)) {

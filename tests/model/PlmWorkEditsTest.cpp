@@ -118,6 +118,10 @@ TEST(PlmWorkEditsTest, RenameThatPushesAFormulaPastTheLengthLimitIsRefusedByTheP
     EXPECT_EQ(named(work, QStringLiteral("Plus")).values.value(QStringLiteral("E2")), PlmValue::number(2002));
     expectRefused(work, [](PlmWork& w) { w.renameVariable(QStringLiteral("a"), QStringLiteral("ABCDEFGH")); },
                   QStringLiteral("Saisissez une formule simple (maximum 4 096 caractères)."));
+    // A name that no bracketed reference can spell (a leading accent joins the bracket) is
+    // refused for the formula it would break.
+    expectRefused(work, [](PlmWork& w) { w.renameVariable(QStringLiteral("a"), QStringLiteral("\u0301B")); },
+                  QStringLiteral("Le nom « \u0301B » changerait le sens de la formule de « Plus ». Choisissez un autre nom."));
 }
 
 TEST(PlmWorkEditsTest, DeleteRefusesAVariableThatFormulasUseNamingThemInPlanOrder)
