@@ -157,11 +157,19 @@ QPainterPath CanvasEntityCache::simplify(const QPainterPath& path, double tolera
             run.push_back(QPointF(e.x, e.y));
             break;
         case QPainterPath::CurveToElement:
-            flush();
             if (i + 2 < n) {
                 const QPainterPath::Element c2 = path.elementAt(i + 1), end = path.elementAt(i + 2);
-                out.cubicTo(QPointF(e.x, e.y), QPointF(c2.x, c2.y), QPointF(end.x, end.y));
-                run.assign(1, QPointF(end.x, end.y));
+                const QPointF c1p(e.x, e.y), c2p(c2.x, c2.y), endp(end.x, end.y);
+                const QPointF start = run.empty() ? endp : run.back();
+                // A curve whose control points lie within the tolerance of its
+                // chord stays within it too (it lies in their hull): a line will do.
+                if (segmentDistance2(c1p, start, endp) <= tol2 && segmentDistance2(c2p, start, endp) <= tol2) {
+                    run.push_back(endp);
+                } else {
+                    flush();
+                    out.cubicTo(c1p, c2p, endp);
+                    run.assign(1, endp);
+                }
             }
             i += 2;
             break;

@@ -87,7 +87,8 @@ public:
     // simplification".
     static int detailLevel(double pixelsPerUnit);
     // Drops the vertices of straight runs that lie within `tolerance` of the
-    // simplified line (Douglas–Peucker); curves and each run's ends stay.
+    // simplified line (Douglas–Peucker) and turns curves that flat into
+    // lines; other curves and each run's ends stay.
     static QPainterPath simplify(const QPainterPath& path, double tolerance);
     // Rectangles that meet, zero-size ones included.
     static bool overlaps(const QRectF& a, const QRectF& b);

@@ -89,3 +89,26 @@ TEST(CanvasEntityCache, GridCandidatesAndReuse)
     cache.ensureAll();
     EXPECT_EQ(cache.builtSinceReset(), 0);
 }
+
+TEST(CanvasEntityCache, FlatCurvesBecomeLinesWhenTheyAreTooSmallToShow)
+{
+    PlmVectorPath circle;
+    circle.commands = {PlmPathCommand::move({1, 0}), PlmPathCommand::arc({0, 0}, {1, 0}, {0, 1}, 0, 2 * std::numbers::pi),
+                       PlmPathCommand::close()};
+    // Two circles, so the path is long enough to be worth simplifying.
+    PlmVectorPath twice = circle;
+    for (const PlmPathCommand& c : circle.commands)
+        twice.commands.append(c.applying(PlmTransform::translation(5, 0)));
+    const CanvasEntry entry = CanvasEntityCache::build(
+        PlmEntity("c", "c", PlmGeometry::path(twice), style({0, 0, 0, 1}, PlmColor{1, 0, 0, 1})));
+    const CanvasLeaf& leaf = entry.leaves.first();
+    auto curves = [](const QPainterPath& p) {
+        int n = 0;
+        for (int i = 0; i < p.elementCount(); ++i)
+            n += p.elementAt(i).type == QPainterPath::CurveToElement ? 1 : 0;
+        return n;
+    };
+    EXPECT_EQ(curves(leaf.path), 16);
+    EXPECT_EQ(curves(CanvasEntityCache::drawingPath(leaf, 0.2)), 0);  // a circle 0.4 pixel wide
+    EXPECT_EQ(curves(CanvasEntityCache::drawingPath(leaf, 50.0)), 16);
+}
