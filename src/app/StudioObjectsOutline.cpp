@@ -72,14 +72,13 @@ StudioObjectsOutline::StudioObjectsOutline(StudioWindowController& window)
     tree->setDropIndicatorShown(true);
     tree->setDragDropMode(QAbstractItemView::DragDrop);
     tree->setDefaultDropAction(Qt::MoveAction);
-    tree->setHeaderHidden(true);
     QHeaderView* header = tree->header();
     header->setStretchLastSection(false);
-    header->setMinimumSectionSize(22);
+    header->setMinimumSectionSize(30);
     header->setSectionResizeMode(StudioOutlineModel::objectColumn, QHeaderView::Stretch);
     for (int column = StudioOutlineModel::visibleColumn; column <= StudioOutlineModel::deleteColumn; ++column) {
         header->setSectionResizeMode(column, QHeaderView::Fixed);
-        header->resizeSection(column, column == StudioOutlineModel::deleteColumn ? 30 : 26);
+        header->resizeSection(column, 30);
     }
 
     m_model->canEdit = [this](const StudioObjectReference& reference) { return canDelete(reference); };

@@ -219,7 +219,12 @@ QVariant StudioOutlineModel::headerData(int section, Qt::Orientation orientation
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    return section == objectColumn ? QVariant(QStringLiteral("Objets / Calques")) : QVariant();
+    switch (section) {
+    case objectColumn: return QStringLiteral("Objets / Calques");
+    case visibleColumn: return QStringLiteral("Vue");
+    case lockedColumn: return QStringLiteral("Fixe");
+    default: return QString();
+    }
 }
 
 Qt::ItemFlags StudioOutlineModel::flags(const QModelIndex& index) const
