@@ -56,10 +56,37 @@ struct References {
         const Column* column; // null: the id names no variable
     };
     std::vector<Entry> entries;
+    // Filled by index() for formulas naming many variables, whose lookups a scan per
+    // reference would make quadratic: by the address of the id's characters first (cheap,
+    // and shared with the expression), then by the text.
+    QHash<const QChar*, const Column*> byAddress;
+    QHash<QString, const Column*> byID;
     std::size_t row = 0;
+
+    static constexpr std::size_t scanLimit = 8;
+
+    void index()
+    {
+        if (entries.size() <= scanLimit)
+            return;
+        byAddress.reserve(qsizetype(entries.size()));
+        byID.reserve(qsizetype(entries.size()));
+        for (const Entry& entry : entries) {
+            byAddress.insert(entry.id.constData(), entry.column);
+            byID.insert(entry.id, entry.column);
+        }
+    }
 
     std::optional<double> lookup(const QString& id) const
     {
+        if (!byID.isEmpty()) {
+            const Column* column = nullptr;
+            if (const auto at = byAddress.constFind(id.constData()); at != byAddress.cend())
+                column = *at;
+            else
+                column = byID.value(id, nullptr);
+            return column ? (*column)[row] : std::nullopt;
+        }
         // Ids in the expression share their text with the ids listed here, so the pointer
         // test settles almost every lookup without comparing characters.
         for (const Entry& entry : entries)
@@ -102,6 +129,7 @@ void PlmWork::recomputeCalculatedVariables(const PlmCancellationToken& cancellat
             }
             references.entries.push_back({id, column});
         }
+        references.index();
         const PlmExpression::Lookup lookup = [&references](const QString& id) { return references.lookup(id); };
 
         Column results(rowCount);

@@ -86,12 +86,21 @@ TEST(PlmRecompute, FormulasNamingManyVariables)
                                                      .arg(4 * k + 1)
                                                      .arg(4 * k + 2)
                                                      .arg(4 * k + 3)));
+    // One formula naming twenty variables, one of them twice and in another spelling.
+    QString sum = QStringLiteral("[i0]");
+    for (int i = 1; i < 20; ++i)
+        sum += QStringLiteral(" + [I%1]").arg(i);
+    work.variables.append(calculatedVariable("sum", "Somme", sum + QStringLiteral(" - [I0] * 2")));
+    work.variables[0].values.remove("E2");
     work.recomputeCalculatedVariables();
     for (int k = 0; k < 25; ++k) {
         const QString id = QStringLiteral("c%1").arg(k);
         EXPECT_EQ(numberAt(work, id, "E1"), 16.0 * k + 6) << k;
-        EXPECT_EQ(numberAt(work, id, "E2"), 32.0 * k + 12) << k;
+        EXPECT_EQ(numberAt(work, id, k == 0 ? "E1" : "E2"), k == 0 ? 6.0 : 32.0 * k + 12) << k;
     }
+    EXPECT_EQ(numberAt(work, "c0", "E2"), std::nullopt);
+    EXPECT_EQ(numberAt(work, "sum", "E1"), 190.0);
+    EXPECT_EQ(numberAt(work, "sum", "E2"), std::nullopt);
 }
 
 TEST(PlmRecompute, CyclesAreRefused)
