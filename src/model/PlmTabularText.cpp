@@ -2,6 +2,8 @@
 
 #include "model/PlmErrors.h"
 
+#include <limits>
+
 namespace PlmTabularText {
 
 namespace {
@@ -17,11 +19,35 @@ const QString kUnclosedQuote = QStringLiteral("Guillemet non fermé dans le text
 // cell starting with such a mark could then never be quoted and read back.
 QList<QStringList> parse(const QString& text)
 {
+    return parse(text, std::numeric_limits<qsizetype>::max(), std::numeric_limits<qsizetype>::max(), nullptr);
+}
+
+QList<QStringList> parse(const QString& text, qsizetype maxRows, qsizetype maxCells, bool* complete)
+{
     QList<QStringList> rows;
     QStringList row;
     QString field;
     bool inQuotes = false;
     bool quoteJustClosed = false;
+    // Rows and cells are counted, and kept only within the limits.
+    qsizetype rowCount = 0;
+    qsizetype cellCount = 0;
+    bool kept = true;
+    const auto endField = [&] {
+        if (cellCount++ < maxCells && rowCount < maxRows)
+            row.append(field);
+        else
+            kept = false;
+        field.clear();
+    };
+    const auto endRow = [&] {
+        if (rowCount++ < maxRows)
+            rows.append(row);
+        else
+            kept = false;
+        row.clear();
+        cellCount = 0;
+    };
 
     const qsizetype size = text.size();
     const QChar* data = text.constData();
@@ -42,16 +68,13 @@ QList<QStringList> parse(const QString& text)
         }
 
         if (c == u'\t') {
-            row.append(field);
-            field.clear();
+            endField();
             quoteJustClosed = false;
         } else if (c == u'\n' || c == u'\r') {
             if (c == u'\r' && i + 1 < size && data[i + 1] == u'\n')
                 ++i;
-            row.append(field);
-            rows.append(row);
-            field.clear();
-            row.clear();
+            endField();
+            endRow();
             quoteJustClosed = false;
         } else if (quoteJustClosed) {
             throw PlmWorkError::invalid(kMalformedAfterQuote);
@@ -64,12 +87,12 @@ QList<QStringList> parse(const QString& text)
 
     if (inQuotes)
         throw PlmWorkError::invalid(kUnclosedQuote);
-    if (!row.isEmpty()) {
-        row.append(field);
-        rows.append(row);
-    } else if (!(field.isEmpty() && !quoteJustClosed && !rows.isEmpty())) {
-        rows.append(QStringList{field});
+    if (cellCount > 0 || !(field.isEmpty() && !quoteJustClosed && rowCount > 0)) {
+        endField();
+        endRow();
     }
+    if (complete)
+        *complete = kept;
     return rows;
 }
 

@@ -268,11 +268,14 @@ void PlmWork::clearCells(const QList<QString>& entityIDs, const QString& variabl
 int PlmWork::pasteBlock(const QString& text, const QList<QString>& entityIDs,
                         const QString& startVariableID)
 {
-    const QList<QStringList> rows = PlmTabularText::parse(text);
     const qsizetype start = variableIndex(startVariableID);
-    if (start < 0 || rows.size() > entityIDs.size())
+    const qsizetype columns = start < 0 ? 0 : variables.size() - start;
+    // Only what can land in the table is kept: a pasted text of millions of empty lines is
+    // refused without first becoming millions of rows.
+    bool complete = true;
+    const QList<QStringList> rows = PlmTabularText::parse(text, entityIDs.size(), columns, &complete);
+    if (start < 0 || !complete || rows.size() > entityIDs.size())
         throw PlmWorkError::invalid(blockTooLarge);
-    const qsizetype columns = variables.size() - start;
     for (const QStringList& row : rows) {
         if (row.size() > columns)
             throw PlmWorkError::invalid(blockTooLarge);

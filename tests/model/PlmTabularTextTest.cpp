@@ -109,6 +109,35 @@ TEST(PlmTabularTextTest, AnyAcceptedTextSurvivesFormatting)
         ++accepted;
         ASSERT_FALSE(rows.isEmpty());
         EXPECT_EQ(PlmTabularText::parse(PlmTabularText::format(rows)), rows) << text.toStdString();
+
+        // A reading bounded by the block's own size keeps it whole; one row or cell less does not.
+        qsizetype widest = 0;
+        for (const QStringList& row : rows)
+            widest = std::max(widest, row.size());
+        bool complete = false;
+        EXPECT_EQ(PlmTabularText::parse(text, rows.size(), widest, &complete), rows);
+        EXPECT_TRUE(complete);
+        PlmTabularText::parse(text, rows.size() - 1, widest, &complete);
+        EXPECT_FALSE(complete);
+        PlmTabularText::parse(text, rows.size(), widest - 1, &complete);
+        EXPECT_FALSE(complete);
     }
     EXPECT_GT(accepted, 500);
+}
+
+TEST(PlmTabularTextTest, BoundedReadingKeepsOnlyWhatFitsButChecksTheWholeText)
+{
+    bool complete = true;
+    EXPECT_EQ(PlmTabularText::parse(QStringLiteral("a\tb\tc\nd\ne\n"), 2, 2, &complete), (Rows{{"a", "b"}, {"d"}}));
+    EXPECT_FALSE(complete);
+    // Millions of empty lines for two rows: two rows are kept, not millions.
+    EXPECT_EQ(PlmTabularText::parse(QString(3000000, QLatin1Char('\n')), 2, 1, &complete), (Rows{{""}, {""}}));
+    EXPECT_FALSE(complete);
+    // A malformed quote past the limits is still refused.
+    try {
+        PlmTabularText::parse(QStringLiteral("1\n2\n\"x"), 1, 1, &complete);
+        ADD_FAILURE() << "accepted";
+    } catch (const PlmWorkError& error) {
+        EXPECT_EQ(error.message(), unclosed);
+    }
 }

@@ -214,6 +214,16 @@ TEST(PlmWorkEditsTest, PasteStoresAWholeBlockOrNothing)
                   QStringLiteral("Nombre attendu : utilisez par exemple 1234,5. Une cellule vide signifie une donnée absente."));
     expectRefused(work, [](PlmWork& w) { w.pasteBlock(QStringLiteral("\"1"), {QStringLiteral("E1")}, QStringLiteral("a")); },
                   QStringLiteral("Guillemet non fermé dans le texte à coller."));
+    // A huge block is refused for its size, and a malformed quote anywhere is still reported first.
+    expectRefused(work,
+                  [](PlmWork& w) { w.pasteBlock(QString(3000000, QLatin1Char('\n')), {QStringLiteral("E1")}, QStringLiteral("a")); },
+                  blockTooLarge);
+    expectRefused(work,
+                  [](PlmWork& w) {
+                      w.pasteBlock(QString(100000, QLatin1Char('\t')) + QStringLiteral("\n\"x\"y"), {QStringLiteral("E1")},
+                                   QStringLiteral("a"));
+                  },
+                  QStringLiteral("Texte à coller mal formé après un guillemet."));
 }
 
 TEST(PlmWorkEditsTest, SaveCalculatedVariableCreatesOrUpdates)
