@@ -24,6 +24,25 @@ std::vector<QString> sortedIDs(const PlmEntityList& entities)
     return ids;
 }
 
+// The first id at or after `from` that is not below `key`, found by galloping: one step
+// for a value on the next row, a few for a sparse column, so that checking a column costs
+// what its values do rather than one step per row of the map.
+std::vector<QString>::const_iterator nextAtLeast(std::vector<QString>::const_iterator from,
+                                                 std::vector<QString>::const_iterator end, const QString& key)
+{
+    std::ptrdiff_t step = 1;
+    auto low = from;
+    while (low != end && *low < key) {
+        const std::ptrdiff_t left = end - low;
+        auto high = low + std::min(step, left);
+        if (high == end || !(*high < key))
+            return std::lower_bound(low + 1, high, key);
+        low = high;
+        step *= 2;
+    }
+    return low;
+}
+
 void validateVariables(const QList<PlmVariable>& variables, const std::vector<QString>& entityIDs)
 {
     const QString notUnique = QStringLiteral("Les variables doivent avoir un nom et un identifiant uniques.");
@@ -44,8 +63,7 @@ void validateVariables(const QList<PlmVariable>& variables, const std::vector<QS
         auto row = entityIDs.cbegin();
         for (auto it = variable.values.cbegin(); it != variable.values.cend(); ++it) {
             const PlmValue& value = it.value();
-            while (row != entityIDs.cend() && *row < it.key())
-                ++row;
+            row = nextAtLeast(row, entityIDs.cend(), it.key());
             if (row == entityIDs.cend() || *row != it.key() || value.type() != variable.type)
                 throw PlmWorkError::invalid(
                     QStringLiteral("Cellule associée à une entité absente ou de type incorrect."));

@@ -75,6 +75,32 @@ TEST(PlmWorkValidation, CellsMustBelongToTopLevelEntitiesAndMatchTheType)
     EXPECT_EQ(failureOf(work), QStringLiteral("Nombre non fini."));
 }
 
+TEST(PlmWorkValidation, SparseColumnsOfALargeMap)
+{
+    QStringList ids;
+    for (int i = 0; i < 200; ++i)
+        ids.append(QStringLiteral("E%1").arg(i, 3, 10, QLatin1Char('0')));
+    PlmWork work;
+    work.map = mapWithEntities(ids);
+    const QList<QList<QString>> accepted{{"E000"}, {"E199"}, {"E000", "E001", "E002", "E150"}, {"E017", "E018", "E199"}};
+    for (const QList<QString>& keys : accepted) {
+        QList<std::pair<QString, double>> cells;
+        for (const QString& key : keys)
+            cells.append({key, 1});
+        work.variables = {numberVariable("s", "S", cells), numberVariable("t", "T", {{"E100", 2}})};
+        EXPECT_EQ(failureOf(work), QString()) << keys.join(' ').toStdString();
+    }
+    // Keys that fall between two rows, before the first or after the last.
+    const QList<QList<QString>> refused{{"E0005"}, {"D"}, {"E1999"}, {"F"}, {"E000", "E064a", "E199"}, {"E001", "E2"}};
+    for (const QList<QString>& keys : refused) {
+        QList<std::pair<QString, double>> cells;
+        for (const QString& key : keys)
+            cells.append({key, 1});
+        work.variables = {numberVariable("t", "T", {{"E100", 2}}), numberVariable("s", "S", cells)};
+        EXPECT_EQ(failureOf(work), wrongCell) << keys.join(' ').toStdString();
+    }
+}
+
 TEST(PlmWorkValidation, ThematicAndSymbolSettings)
 {
     PlmWork work = baseWork();
