@@ -31,6 +31,11 @@ StudioBackgroundInspector::StudioBackgroundInspector(StudioWindowController& win
         m_shown.append(QString());
 }
 
+StudioBackgroundInspector::~StudioBackgroundInspector()
+{
+    delete m_menu;
+}
+
 void StudioBackgroundInspector::build()
 {
     QList<QWidget*> rows;

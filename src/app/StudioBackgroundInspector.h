@@ -25,6 +25,7 @@ class StudioBackgroundInspector : public QObject {
     Q_OBJECT
 public:
     StudioBackgroundInspector(StudioWindowController& window, StudioObjectsOutline& outline);
+    ~StudioBackgroundInspector() override;
 
     // Fills the window's background inspector: section "Image de fond", the five fields
     // ("Studio.Background." + tag), the lock and the two buttons.
