@@ -112,3 +112,31 @@ TEST(CanvasEntityCache, FlatCurvesBecomeLinesWhenTheyAreTooSmallToShow)
     EXPECT_EQ(curves(CanvasEntityCache::drawingPath(leaf, 0.2)), 0);  // a circle 0.4 pixel wide
     EXPECT_EQ(curves(CanvasEntityCache::drawingPath(leaf, 50.0)), 16);
 }
+
+TEST(CanvasEntityCache, LargeMapsAreBuiltInParallelLikeOneByOne)
+{
+    PlmEntityList entities;
+    for (int i = 0; i < 3000; ++i) {
+        if (i % 100 == 7) {
+            PlmText text;
+            text.text = QStringLiteral("Nom %1").arg(i);
+            text.fontName = QStringLiteral("Helvetica");
+            text.fontSize = 3;
+            text.transform = PlmTransform::translation(i % 60, i / 60);
+            entities.append(PlmEntity(QString::number(i), QString(), PlmGeometry::text(text), style({0, 0, 0, 1}, std::nullopt)));
+        } else {
+            entities.append(denseCircle(QString::number(i), i % 60, i / 60, 0.4, 40));
+        }
+    }
+    CanvasEntityCache cache;
+    cache.reset(entities);
+    cache.ensureAll();
+    EXPECT_EQ(cache.builtSinceReset(), 3000);
+    for (int i = 0; i < 3000; i += 37) {
+        const CanvasEntry alone = CanvasEntityCache::build(entities.at(i));
+        const CanvasEntry& built = cache.entry(i);
+        EXPECT_EQ(built.bounds, alone.bounds) << i;
+        ASSERT_EQ(built.leaves.size(), 1);
+        EXPECT_EQ(built.leaves.first().path, alone.leaves.first().path) << i;
+    }
+}
