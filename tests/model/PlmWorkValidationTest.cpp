@@ -120,6 +120,55 @@ TEST(PlmWorkValidation, ThematicAndSymbolSettings)
     EXPECT_EQ(failureOf(work), QString());
 }
 
+TEST(PlmWorkValidation, OrderOfTheChecks)
+{
+    PlmWork work = baseWork();
+    work.map.entities.append(
+        PlmEntity("G", "G", PlmGeometry::group(PlmEntityList{pointEntity("inner")}), PlmStyle()));
+    work.variables = {numberVariable("n", "N", {{"nobody", 1}})};
+    PlmThematicSettings settings;
+    settings.classCount = 0;
+    work.thematic = settings;
+    work.decoration = PlmDecoration();
+    work.decoration->printPage = PlmPrintPage();
+    work.decoration->printPage->margin = -1;
+
+    // Layout, then variables, then thematic settings.
+    EXPECT_EQ(failureOf(work), QStringLiteral("Page ou marges d’impression incorrectes."));
+    work.decoration->printPage.reset();
+    EXPECT_EQ(failureOf(work), wrongCell);
+    work.variables[0].values = {{"A", PlmValue::number(1)}};
+    EXPECT_EQ(failureOf(work), QStringLiteral("Réglages de carte invalides : variable, classes, seuils ou couleurs."));
+    work.thematic->classCount = 5;
+    EXPECT_EQ(failureOf(work), QString());
+
+    // Symbols may be placed by hand on rows only, in both series and in the layout.
+    const QString badSymbol = QStringLiteral("Taille, couleur ou position de symbole invalide.");
+    PlmProportionalSettings symbols;
+    symbols.manualPositions = {{"inner", PlmPoint{1, 1}}};
+    work.thematic->proportional = symbols;
+    EXPECT_EQ(failureOf(work), badSymbol);
+    symbols.manualPositions = {{"G", PlmPoint{1, 1}}};
+    work.thematic->proportional = symbols;
+    EXPECT_EQ(failureOf(work), QString());
+
+    PlmSecondSymbolSeries second;
+    second.symbols.kind = PlmSymbolKind::sfSymbol;
+    work.thematic->representation = PlmRepresentation::aplatsAndSymbols;
+    work.thematic->secondSymbols = second;
+    EXPECT_EQ(failureOf(work), QStringLiteral("Choisissez un SF Symbol."));
+    work.thematic->secondSymbols->symbols.sfSymbolName = QStringLiteral("star");
+    EXPECT_EQ(failureOf(work), QString());
+
+    PlmDecorationObject object = PlmDecorationObject::make("o", PlmDecorationKind::sfSymbol);
+    object.symbol = symbols;
+    object.symbol->manualPositions.insert("inner", PlmPoint{0, 0});
+    work.decoration->objects = {object};
+    EXPECT_EQ(failureOf(work), badSymbol);
+    work.decoration->objects[0].symbol->manualPositions.remove("inner");
+    EXPECT_EQ(failureOf(work), QString());
+}
+
 TEST(PlmWorkValidation, CalculationsAreCheckedLast)
 {
     PlmWork work = baseWork();
