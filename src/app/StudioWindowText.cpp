@@ -6,9 +6,29 @@
 #include "model/PlmWork.h"
 
 #include <QStringList>
+#include <charconv>
 #include <cmath>
 
 namespace StudioWindowText {
+
+namespace {
+
+// The shortest text that reads back to the number, in plain decimal notation between 1e-4
+// and 2^53 (a population of 3,000,000 reads "3000000", not "3e+06"), in exponent form
+// outside; a whole number carries no fraction.
+QString shortestDecimal(double value)
+{
+    char buffer[400];
+    const double magnitude = std::fabs(value);
+    const bool plain = magnitude == 0 || (magnitude >= 1e-4 && magnitude < 9007199254740992.0);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                      plain ? std::chars_format::fixed : std::chars_format::scientific);
+    if (result.ec != std::errc())
+        return PlmNumberText::shortest(value);
+    return QString::fromLatin1(buffer, result.ptr - buffer);
+}
+
+} // namespace
 
 const QString noNumericVariable = QStringLiteral(
     "Aucune variable numérique dans ce document.\nAjoutez ou importez des données pour afficher leurs statistiques.");
@@ -29,7 +49,7 @@ QString statisticNumber(std::optional<double> value)
 {
     if (!value || !std::isfinite(*value))
         return QStringLiteral("—");
-    QString text = PlmNumberText::shortest(*value);
+    QString text = shortestDecimal(*value);
     text.replace(QLatin1Char('.'), QLatin1Char(','));
     return text;
 }
@@ -82,7 +102,7 @@ PageSize printFormatSize(int index)
 
 QString printDimension(double millimetres)
 {
-    QString text = PlmNumberText::shortest(millimetres);
+    QString text = shortestDecimal(millimetres);
     // A whole number keeps one decimal, as the fields have always shown it ("297,0").
     if (std::isfinite(millimetres) && !text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')))
         text += QStringLiteral(".0");

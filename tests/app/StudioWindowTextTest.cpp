@@ -51,6 +51,21 @@ TEST(StudioWindowTextStatistics, NoNumericValueGivesDashes)
     EXPECT_EQ(statisticNumber(0.1), QStringLiteral("0,1"));
 }
 
+TEST(StudioWindowTextStatistics, LargePopulationsAreWrittenInFull)
+{
+    // Plain decimals from 1e-4 up to 2^53; the exponent form only outside.
+    EXPECT_EQ(statisticNumber(3000000), QStringLiteral("3000000"));
+    EXPECT_EQ(statisticNumber(1234567.25), QStringLiteral("1234567,25"));
+    EXPECT_EQ(statisticNumber(-45000), QStringLiteral("-45000"));
+    EXPECT_EQ(statisticNumber(0.0001), QStringLiteral("0,0001"));
+    EXPECT_EQ(statisticNumber(0.00005), QStringLiteral("5e-05"));
+    EXPECT_EQ(statisticNumber(1e16), QStringLiteral("1e+16"));
+    EXPECT_EQ(statisticNumber(0), QStringLiteral("0"));
+    EXPECT_EQ(statisticsSummary(QStringLiteral("Population"), {PlmValue::number(2000000), PlmValue::number(4000000)}),
+              QStringLiteral("Population\n2 valeurs · Min 2000000 · Max 4000000\nMoyenne 3000000 · Écart-type 1000000"));
+    EXPECT_EQ(printDimension(1000000), QStringLiteral("1000000,0"));
+}
+
 TEST(StudioWindowTextStatistics, WorkTextListsNumericVariablesInOrder)
 {
     PlmWork work;
