@@ -26,6 +26,11 @@ QString unsupportedFormatMessage(const QString& path)
         .arg(QFileInfo(path).fileName());
 }
 
+QString missingFileMessage(const QString& path)
+{
+    return QStringLiteral("Le fichier « %1 » est introuvable.").arg(QFileInfo(path).fileName());
+}
+
 void configureOpenPanel(DialogHooks::OpenPanelRequest& panel)
 {
     panel.title = openPanelTitle();
@@ -48,7 +53,15 @@ void importBaseMap(DocumentController* controller)
 void importFile(const QString& path, DocumentController* controller)
 {
     DocumentController& documents = controller ? *controller : DocumentController::shared();
-    if (QFileInfo(path).suffix().toLower() != QLatin1String("plmmap")) {
+    const QFileInfo file(path);
+    if (!file.exists()) {
+        DialogHooks::Alert alert;
+        alert.message = QStringLiteral("Import impossible");
+        alert.informativeText = missingFileMessage(path);
+        DialogHooks::runAlert(alert);
+        return;
+    }
+    if (file.suffix().toLower() != QLatin1String("plmmap")) {
         DialogHooks::Alert alert;
         alert.message = QStringLiteral("Import impossible");
         alert.informativeText = unsupportedFormatMessage(path);

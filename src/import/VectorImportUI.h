@@ -16,6 +16,8 @@ QString openPanelTitle();   // "Importer un fond"
 QString openPanelMessage(); // the accepted formats
 // The message of a file whose format cannot be imported yet.
 QString unsupportedFormatMessage(const QString& path);
+// The message of a file that is not there (moved, or a mistyped command line).
+QString missingFileMessage(const QString& path);
 
 // Title, message, files only, any file type (the content decides).
 void configureOpenPanel(DialogHooks::OpenPanelRequest& panel);

@@ -96,6 +96,10 @@ TEST_F(VectorImportUITest, otherFormatsAreRefusedByName)
     EXPECT_EQ(alerts, QStringList{QStringLiteral("Import impossible / Le fichier « communes.shp » ne peut pas encore être "
                                                  "importé : cette version ouvre les fonds .plmmap et les documents .plm.")});
     EXPECT_TRUE(documents.documents().isEmpty());
+
+    alerts.clear();
+    VectorImportUI::importFile(dir.filePath(QStringLiteral("absent.geojson")), &documents);
+    EXPECT_EQ(alerts, QStringList{QStringLiteral("Import impossible / Le fichier « absent.geojson » est introuvable.")});
 }
 
 TEST_F(VectorImportUITest, menuImportRunsThePanelThenImportsLater)
