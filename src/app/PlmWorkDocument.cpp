@@ -317,11 +317,13 @@ void PlmWorkDocument::commitWork(const PlmWork& newWork, const QString& actionNa
     const PlmWork replaced = work();
     if (newWork == replaced)
         return;
-    store(newWork);
-    if (!storingKeptWork_) {
-        // Pushing raises the change count; undo and redo move it through the stack's index.
+    const bool counted = !storingKeptWork_;
+    if (counted) {
+        // The step is registered first; the change count moves only once the work is stored
+        // and the selection cut, so whoever watches it sees the new state. Undo and redo move
+        // the count through the stack's index.
         QPointer<PlmWorkDocument> self(this);
-        undoStack()->push(new WorkUndoCommand(
+        pushUndoStepUncounted(new WorkUndoCommand(
             actionName, replaced, newWork,
             [self] { return self ? self->work() : PlmWork(); },
             [self](const PlmWork& kept, const QString& name, bool) {
@@ -330,7 +332,10 @@ void PlmWorkDocument::commitWork(const PlmWork& newWork, const QString& actionNa
             },
             changes ? &*changes : nullptr));
     }
+    store(newWork);
     reconcileSelection(newWork);
+    if (counted)
+        updateChangeCount(ChangeType::Done);
     emit workChanged();
     reloadWindows();
 }

@@ -327,6 +327,14 @@ void Document::redo()
         undoStack_->redo();
 }
 
+void Document::pushUndoStepUncounted(QUndoCommand* command)
+{
+    ignoreUndoIndex_ = true;
+    undoStack_->push(command);
+    undoIndex_ = undoStack_->index();
+    ignoreUndoIndex_ = false;
+}
+
 void Document::clearUndoHistory()
 {
     ignoreUndoIndex_ = true;

@@ -13,6 +13,7 @@
 
 class DocumentController;
 class QTimer;
+class QUndoCommand;
 class QUndoStack;
 class QWidget;
 
@@ -123,6 +124,9 @@ signals:
 protected:
     // Called after a successful revert, once the content was read again.
     virtual void didRevert() {}
+    // Registers a step whose change the caller stores and counts itself, so that the change
+    // count moves only once the stored content and its consequences are in place.
+    void pushUndoStepUncounted(QUndoCommand* command);
 
 private:
     friend class DocumentController;

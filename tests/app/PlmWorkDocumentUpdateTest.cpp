@@ -57,6 +57,32 @@ TEST_F(PlmWorkDocumentUpdateTest, StoredChangeIsOneUndoableStep)
     EXPECT_EQ(window->reloads, 1);
 }
 
+TEST_F(PlmWorkDocumentUpdateTest, ChangeCountMovesOnceTheWorkIsStoredAndTheSelectionCut)
+{
+    doc->select({QStringLiteral("b"), QStringLiteral("c")}, QStringLiteral("c"));
+    struct Seen {
+        bool stored;
+        QSet<QString> selection;
+        std::optional<QString> primary;
+        int steps;
+        int reloads;
+    };
+    QList<Seen> seen;
+    QObject::connect(doc.get(), &Document::changeCountChanged, [&](int) {
+        seen.append({doc->work().map.entities.indexOfId(QStringLiteral("c")) < 0, doc->selectedEntityIDs(),
+                     doc->selectedEntityID(), int(doc->undoStack()->count()), window->reloads});
+    });
+    deleteEntities({QStringLiteral("c")});
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_TRUE(seen[0].stored);
+    EXPECT_EQ(seen[0].selection, QSet<QString>{QStringLiteral("b")});
+    EXPECT_EQ(seen[0].primary, std::optional<QString>(QStringLiteral("b")));
+    EXPECT_EQ(seen[0].steps, 1);   // registered before
+    EXPECT_EQ(seen[0].reloads, 0); // the window is refreshed last
+    EXPECT_EQ(window->reloads, 1);
+    EXPECT_EQ(doc->changeCount(), 1);
+}
+
 TEST_F(PlmWorkDocumentUpdateTest, ThrowingChangeLeavesWorkUndoAndCountUntouched)
 {
     setCell(QStringLiteral("a"), 11);
