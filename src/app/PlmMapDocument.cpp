@@ -49,7 +49,7 @@ PlmWorkDocument* PlmMapDocument::openInStudio()
     const PlmMap copy = map();
     std::optional<QString> source;
     if (!filePath().isEmpty())
-        source = QUrl::fromLocalFile(filePath()).toString();
+        source = QUrl::fromLocalFile(filePath()).toString(QUrl::FullyEncoded); // a valid address: spaces escaped
     PlmWork work;
     work.map = copy;
     work.sourceMapURL = source;

@@ -5,6 +5,7 @@
 #include "platform/DocumentController.h"
 #include "platform/UserDefaults.h"
 
+#include <QDir>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -63,7 +64,7 @@ TEST_F(PlmMapDocumentTest, AuthoredMapKeepsItsFileAndTypeAndOpensUnchanged)
     EXPECT_EQ(work->displayName(), QStringLiteral("Départements"));
     EXPECT_FALSE(work->isDocumentEdited());
     EXPECT_EQ(work->scopedDocumentPath(), file);
-    EXPECT_EQ(work->work().sourceMapURL, std::optional<QString>(QUrl::fromLocalFile(file).toString()));
+    EXPECT_EQ(work->work().sourceMapURL, std::optional<QString>(QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded)));
     ASSERT_NE(fakeWindowOf(*work), nullptr);
     EXPECT_TRUE(fakeWindowOf(*work)->window()->isVisible());
     EXPECT_FALSE(UserDefaults::contains(PlmWorkDocument::lastDocumentKey)); // not a ".plm"
@@ -89,10 +90,24 @@ TEST_F(PlmMapDocumentTest, OtherMapsOpenAsChangedUntitledWorks)
         EXPECT_EQ(work->fileType(), QStringLiteral("ondrel.pelmorastudio.plm"));
         EXPECT_TRUE(work->isDocumentEdited());
         EXPECT_EQ(work->displayName(), QStringLiteral("Départements"));
-        EXPECT_EQ(work->work().sourceMapURL, std::optional<QString>(QUrl::fromLocalFile(file).toString()));
+        EXPECT_EQ(work->work().sourceMapURL, std::optional<QString>(QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded)));
         EXPECT_TRUE(work->work().variables.isEmpty());
     }
     EXPECT_EQ(controller.documents().size(), 3);
+}
+
+TEST_F(PlmMapDocumentTest, SourceAddressIsAValidFileAddressEvenWithSpacesAndAccents)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Mes cartes")));
+    const QString file = writeMap(QStringLiteral("Mes cartes/Départements à jour.plmmap"), {});
+    const Opened o = open(file);
+    ASSERT_TRUE(o.error.isEmpty());
+    auto* work = qobject_cast<PlmWorkDocument*>(controller.documents().last());
+    ASSERT_NE(work, nullptr);
+    const QString address = work->work().sourceMapURL.value_or(QString());
+    EXPECT_TRUE(address.startsWith(QStringLiteral("file:///")));
+    EXPECT_TRUE(address.endsWith(QStringLiteral("/Mes%20cartes/D%C3%A9partements%20%C3%A0%20jour.plmmap"))) << address.toStdString();
+    EXPECT_EQ(QUrl(address, QUrl::StrictMode).toLocalFile(), file);
 }
 
 TEST_F(PlmMapDocumentTest, MapOfAnotherVersionOpensNothing)
