@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/MainMenu.h"
 #include "app/PlmWorkDocument.h"
+#include "app/StudioSplit.h"
 #include "app/StudioWindowController.h"
 #include "library/LibraryCoordinator.h"
 #include "library/LibraryWindowController.h"
@@ -8,6 +9,8 @@
 #include "platform/DialogHooks.h"
 #include "platform/DocumentController.h"
 #include "platform/UserDefaults.h"
+
+#include "WorkDocumentTestSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -314,4 +317,38 @@ TEST_F(MainMenuTest, windowMenuListsTheOpenWindows)
     second.hide();
     emit windows->aboutToShow();
     EXPECT_FALSE(linesOf(windows).contains(QStringLiteral("Bretagne")));
+}
+
+TEST_F(MainMenuTest, studioCommandsArriveFromEveryPane)
+{
+    PlmWorkDocument::registerDocumentTypes();
+    StudioWindowController::install();
+    auto* document = new PlmWorkDocument;
+    document->setWork(smallWork());
+    documents.addDocument(document);
+    document->showStudioWindow();
+    auto* studio = dynamic_cast<StudioWindowController*>(document->studioController());
+    ASSERT_NE(studio, nullptr);
+    CommandRouter& router = CommandRouter::shared();
+
+    for (QWidget* pane : {studio->fondContent, studio->dataContent, studio->carteContent}) {
+        ASSERT_NE(pane, nullptr);
+        if (pane == studio->carteContent)
+            ASSERT_TRUE(studio->switchMode(StudioWindowController::Mode::carte, true));
+        router.setStartWidget(pane);
+        router.validateAll(); // as when the menu shows
+        // The window's own command, from inside the pane.
+        const bool hidden = studio->horizontal->isPanelHidden(0);
+        menu->action("toggleObjects:")->trigger();
+        EXPECT_NE(studio->horizontal->isPanelHidden(0), hidden);
+        // A change undone through the menu, whoever answers it on the way to the document.
+        document->updateWork(QStringLiteral("Renommer le fond"), [](PlmWork& w) { w.map.name = QStringLiteral("Autre"); });
+        router.validateAll();
+        EXPECT_EQ(menu->action("undo:")->text(), QStringLiteral("Annuler Renommer le fond"));
+        menu->action("undo:")->trigger();
+        EXPECT_EQ(document->work().map.name, QStringLiteral("Régions"));
+        // The application's commands still end at the delegate.
+        EXPECT_EQ(router.target("newStudioDocument:"), delegate.get());
+    }
+    PlmWorkDocument::setStudioWindowFactory(nullptr);
 }
