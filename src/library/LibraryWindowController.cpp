@@ -104,6 +104,8 @@ void LibraryWindowController::send(const QString& command)
 void LibraryWindowController::showWindow()
 {
     QMainWindow* w = window();
+    if (w->isMinimized())
+        w->showNormal();
     w->show();
     w->raise();
     w->activateWindow();

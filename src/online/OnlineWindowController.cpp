@@ -56,6 +56,8 @@ void OnlineWindowController::present(const std::optional<QString>& destination, 
         destinationLabel->setText(QStringLiteral("Destination : —"));
         destinationLabel->setToolTip(QString());
     }
+    if (window_->isMinimized())
+        window_->showNormal();
     window_->show();
     window_->raise();
     window_->activateWindow();
