@@ -59,7 +59,7 @@ struct References {
     // Filled by index() for formulas naming many variables, whose lookups a scan per
     // reference would make quadratic: by the address of the id's characters first (cheap,
     // and shared with the expression), then by the text.
-    QHash<const QChar*, const Column*> byAddress;
+    QHash<const QChar*, std::size_t> byAddress; // index in entries
     QHash<QString, const Column*> byID;
     std::size_t row = 0;
 
@@ -71,26 +71,26 @@ struct References {
             return;
         byAddress.reserve(qsizetype(entries.size()));
         byID.reserve(qsizetype(entries.size()));
-        for (const Entry& entry : entries) {
-            byAddress.insert(entry.id.constData(), entry.column);
-            byID.insert(entry.id, entry.column);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            byAddress.insert(entries[i].id.constData(), i);
+            byID.insert(entries[i].id, entries[i].column);
         }
     }
 
     std::optional<double> lookup(const QString& id) const
     {
         if (!byID.isEmpty()) {
-            const Column* column = nullptr;
-            if (const auto at = byAddress.constFind(id.constData()); at != byAddress.cend())
-                column = *at;
-            else
-                column = byID.value(id, nullptr);
+            // The same characters at the same address and of the same length: the same id.
+            const auto at = byAddress.constFind(id.constData());
+            const Column* column = at != byAddress.cend() && entries[*at].id.size() == id.size()
+                ? entries[*at].column
+                : byID.value(id, nullptr);
             return column ? (*column)[row] : std::nullopt;
         }
         // Ids in the expression share their text with the ids listed here, so the pointer
         // test settles almost every lookup without comparing characters.
         for (const Entry& entry : entries)
-            if (entry.id.constData() == id.constData() || entry.id == id)
+            if ((entry.id.constData() == id.constData() && entry.id.size() == id.size()) || entry.id == id)
                 return entry.column ? (*entry.column)[row] : std::nullopt;
         return std::nullopt;
     }
