@@ -175,6 +175,34 @@ TEST(PlmWorkCodec, InvalidEnteredDataIsStillRefused)
     }
 }
 
+TEST(PlmWorkCodec, HostileCountsAreRefusedBeforeUse)
+{
+    const QString settingsMessage =
+        QStringLiteral("Réglages de carte invalides : variable, classes, seuils ou couleurs.");
+    for (const int count : {0, -1, 2147483647, -2147483647 - 1}) {
+        PlmWork work = richWork();
+        work.thematic->classCount = count;
+        EXPECT_EQ(failureOf(rawFile(work)), settingsMessage) << count;
+        work = richWork();
+        work.thematic->decimalPlaces = count;
+        EXPECT_EQ(failureOf(rawFile(work)), count == 0 ? QString() : settingsMessage) << count;
+    }
+    // A million automatic thresholds are derived data: dropped and recomputed.
+    PlmWork many = richWork();
+    many.thematic->thresholds.resize(1000000);
+    for (qsizetype i = 0; i < many.thematic->thresholds.size(); ++i)
+        many.thematic->thresholds[i] = double(i);
+    EXPECT_EQ(PlmWorkCodec::decode(rawFile(many)), recomputed(richWork()));
+    // Entered by hand, they are refused.
+    many.thematic->method = PlmClassificationMethod::manual;
+    EXPECT_EQ(failureOf(rawFile(many)), settingsMessage);
+    // Integers beyond 32 bits do not fit the fields at all.
+    QByteArray wide = rawFile(richWork());
+    wide.replace("\"classCount\" : 3", "\"classCount\" : 4294967299");
+    ASSERT_TRUE(wide.contains("4294967299"));
+    EXPECT_THROW(PlmWorkCodec::decode(wide), PlmJsonDecodingError);
+}
+
 TEST(PlmWorkCodec, CancellationYieldsNoBytes)
 {
     const PlmCancellationToken token = PlmCancellationToken::make();
