@@ -12,8 +12,10 @@
 #include "platform/DocumentWindowController.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QUrl>
 #include <QWidget>
 
 AppDelegate::AppDelegate(DocumentController* documents, QObject* parent)
@@ -145,6 +147,33 @@ void AppDelegate::handOverReceived(const QStringList& paths)
 }
 
 // --- Files handed over -------------------------------------------------------------------
+
+QStringList AppDelegate::filesOfArguments(const QStringList& arguments)
+{
+    QStringList files;
+    bool optionsEnded = false;
+    for (const QString& argument : arguments.mid(1)) {
+        if (!optionsEnded && argument == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && argument.startsWith(QLatin1Char('-')))
+            continue;
+        QString path = argument;
+        // Desktop launchers may pass addresses rather than paths.
+        if (argument.startsWith(QLatin1String("file:"))) {
+            const QUrl url(argument);
+            if (!url.isLocalFile())
+                continue;
+            path = url.toLocalFile();
+        } else if (argument.contains(QLatin1String("://"))) {
+            continue; // a remote address: nothing to open here
+        }
+        if (!path.isEmpty())
+            files.append(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    }
+    return files;
+}
 
 void AppDelegate::openURLs(const QStringList& paths)
 {

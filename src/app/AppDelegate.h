@@ -92,6 +92,10 @@ public:
     using URLOpener = std::function<bool(const QUrl&)>;
     static void setURLOpener(URLOpener opener);
 
+    // The files named on a command line (the program's name first), as absolute clean paths:
+    // options are left out except after "--", and local file: addresses become paths.
+    static QStringList filesOfArguments(const QStringList& arguments);
+
     // Whether some window of the application is on screen (not minimised).
     static bool hasVisibleWindows();
 

@@ -4,42 +4,9 @@
 #include "platform/InstanceChannel.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
-#include <QUrl>
-
-namespace {
-
-// The files named on the command line, as absolute paths (file: addresses from a desktop
-// launcher included); options are left out, except after "--".
-QStringList filesOfArguments(const QStringList& arguments)
-{
-    QStringList files;
-    bool optionsEnded = false;
-    for (const QString& argument : arguments.mid(1)) {
-        if (!optionsEnded && argument == QLatin1String("--")) {
-            optionsEnded = true;
-            continue;
-        }
-        if (!optionsEnded && argument.startsWith(QLatin1Char('-')))
-            continue;
-        QString path = argument;
-        if (argument.startsWith(QLatin1String("file:"))) {
-            const QUrl url(argument);
-            if (!url.isLocalFile())
-                continue;
-            path = url.toLocalFile();
-        }
-        if (!path.isEmpty())
-            files.append(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
-    }
-    return files;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -55,7 +22,7 @@ int main(int argc, char** argv)
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qtTexts);
 
-    const QStringList files = filesOfArguments(QCoreApplication::arguments());
+    const QStringList files = AppDelegate::filesOfArguments(QCoreApplication::arguments());
 
     // One running instance per user: a second launch hands its files over and leaves.
     InstanceChannel channel(InstanceChannel::defaultName());

@@ -428,3 +428,13 @@ TEST_F(AppDelegateTest, quitAsksAboutUnsavedDocumentsAndCanBeCancelled)
     delegate->terminate();
     EXPECT_TRUE(document->isClosed());
 }
+
+TEST_F(AppDelegateTest, commandLineFilesBecomeAbsolutePaths)
+{
+    const QString here = QDir::currentPath();
+    EXPECT_EQ(AppDelegate::filesOfArguments({"pelmora-studio", "-style", "carte.plm", "./fonds/../Europe.plmmap",
+                                             "file:///tmp/Atlas%20de%20France.plm", "--", "-tiret.plm"}),
+              (QStringList{here + "/carte.plm", here + "/Europe.plmmap", "/tmp/Atlas de France.plm", here + "/-tiret.plm"}));
+    EXPECT_TRUE(AppDelegate::filesOfArguments({"pelmora-studio"}).isEmpty());
+    EXPECT_TRUE(AppDelegate::filesOfArguments({"pelmora-studio", "https://exemple.fr/carte.plm"}).isEmpty());
+}
