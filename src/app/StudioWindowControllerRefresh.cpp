@@ -229,6 +229,10 @@ void StudioWindowController::refreshStatistics()
     const std::optional<PlmWork> work = currentWork();
     if (!work || !statistics)
         return;
+    // The text is only seen in the statistics tab, and choosing that tab refreshes it: a cell
+    // typed in the data tab of a large work does not summarise its whole column each time.
+    if (bottomTab != 2)
+        return;
     // The text depends on the variables alone.
     if (m_statisticsVariables && *m_statisticsVariables == work->variables)
         return;

@@ -54,14 +54,10 @@ QString statisticNumber(std::optional<double> value)
     return text;
 }
 
-QString statisticsSummary(const QString& name, const QList<PlmValue>& values)
+namespace {
+
+QString summaryOfNumbers(const QString& name, const QList<double>& numbers)
 {
-    QList<double> numbers;
-    numbers.reserve(values.size());
-    for (const PlmValue& value : values) {
-        if (const auto number = value.numericValue())
-            numbers.append(*number);
-    }
     const PlmDistribution distribution(numbers);
     return name + QLatin1Char('\n') + QString::number(distribution.sorted.size()) + QStringLiteral(" valeurs · Min ")
         + statisticNumber(distribution.minimum) + QStringLiteral(" · Max ") + statisticNumber(distribution.maximum)
@@ -69,9 +65,29 @@ QString statisticsSummary(const QString& name, const QList<PlmValue>& values)
         + statisticNumber(distribution.standardDeviation);
 }
 
+template <typename Values>
+QList<double> numbersOf(const Values& values)
+{
+    QList<double> numbers;
+    numbers.reserve(values.size());
+    for (const PlmValue& value : values) {
+        if (const auto number = value.numericValue())
+            numbers.append(*number);
+    }
+    return numbers;
+}
+
+} // namespace
+
+QString statisticsSummary(const QString& name, const QList<PlmValue>& values)
+{
+    return summaryOfNumbers(name, numbersOf(values));
+}
+
 QString statisticsText(const PlmVariable& variable)
 {
-    return statisticsSummary(variable.name, variable.values.values());
+    // Read in place: a large variable's values are not copied into a list first.
+    return summaryOfNumbers(variable.name, numbersOf(variable.values));
 }
 
 QString statisticsText(const PlmWork& work)
