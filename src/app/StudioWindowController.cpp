@@ -88,7 +88,10 @@ StudioWindowController::StudioWindowController(PlmWorkDocument* document)
     reloadObjects();
     const Mode restored = modeFromRaw(UserDefaults::integerValue(modeKey, 0)).value_or(Mode::fond);
     switchMode(restored, false);
-    selectTab(int(UserDefaults::integerValue(tabKey, 0)));
+    // A stored tab that no longer exists shows the data table rather than an empty panel.
+    const qint64 storedTab = UserDefaults::integerValue(tabKey, 0);
+    if (storedTab < 0 || storedTab > 2 || !selectTab(int(storedTab)))
+        selectTab(0);
 }
 
 StudioWindowController::~StudioWindowController()

@@ -19,8 +19,9 @@ void StudioWindowController::registerWindowCommands()
             return;
         if (const std::optional<Mode> chosen = modeFromRaw(sender->property("tag").toLongLong()))
             switchMode(*chosen, true);
-        else
-            updateModeButtons();
+        // A click has already toggled the button: a refused switch must not leave it showing
+        // a mode the window is not in.
+        updateModeButtons();
     };
     registerCommand(QStringLiteral("changeMode:"), {changeMode, {}});
     registerCommand(QStringLiteral("selectModeMenu:"), {changeMode, {}});

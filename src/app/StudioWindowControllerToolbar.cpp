@@ -221,22 +221,25 @@ QWidget* StudioWindowController::makePrintFormatGroup()
         printFormat = new QComboBox;
         printWidth = new QLineEdit(QStringLiteral("297"));
         printHeight = new QLineEdit(QStringLiteral("210"));
+        // Connected once: the group may be made again, and a choice must not apply twice.
+        connect(printFormat, &QComboBox::activated, this,
+                [this] { performCommand(QStringLiteral("changePrintFormat:"), printFormat); });
+        for (QLineEdit* field : {printWidth, printHeight}) {
+            connect(field, &QLineEdit::editingFinished, this,
+                    [this, field] { performCommand(QStringLiteral("controlTextDidEndEditing:"), field); });
+        }
     }
     printFormat->clear();
     printFormat->addItems({QStringLiteral("A4"), QStringLiteral("A3"), QStringLiteral("Personnalisée")});
     printFormat->setObjectName(QStringLiteral("Studio.PrintFormat.Format"));
     printFormat->setToolTip(QStringLiteral("Format de la page d’impression"));
-    connect(printFormat, &QComboBox::activated, this, [this] { performCommand(QStringLiteral("changePrintFormat:"), printFormat); });
 
     printWidth->setObjectName(QStringLiteral("Studio.PrintFormat.Width"));
     printHeight->setObjectName(QStringLiteral("Studio.PrintFormat.Height"));
     printWidth->setToolTip(QStringLiteral("Largeur de la page (mm)"));
     printHeight->setToolTip(QStringLiteral("Hauteur de la page (mm)"));
-    for (QLineEdit* field : {printWidth, printHeight}) {
+    for (QLineEdit* field : {printWidth, printHeight})
         field->setFixedWidth(56);
-        connect(field, &QLineEdit::editingFinished, this,
-                [this, field] { performCommand(QStringLiteral("controlTextDidEndEditing:"), field); });
-    }
 
     auto* group = new QWidget;
     auto* stack = new QHBoxLayout(group);

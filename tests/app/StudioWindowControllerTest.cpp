@@ -6,6 +6,7 @@
 #include "data/DataWindowController.h"
 #include "decorations/InspectorScroll.h"
 #include "layout/CarteWindowController.h"
+#include "platform/DialogHooks.h"
 #include "platform/UserDefaults.h"
 #include "platform/ViewHost.h"
 
@@ -22,6 +23,7 @@
 #include <QTreeView>
 #include <QToolButton>
 #include <QUndoStack>
+#include <QKeyEvent>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -158,6 +160,60 @@ TEST_F(StudioWindowControllerTest, BottomTabRestoredFromTheDefaults)
     EXPECT_EQ(onlyChild(controller->bottomBody), controller->dataContent);
 }
 
+TEST_F(StudioWindowControllerTest, AStoredTabThatDoesNotExistShowsTheDataTable)
+{
+    for (const QVariant& stored : {QVariant(7), QVariant(-1), QVariant(qint64(1) << 32)}) {
+        UserDefaults::setValue(StudioWindowController::tabKey, stored);
+        StudioWindowController* controller = open(sampleWork());
+        EXPECT_EQ(controller->bottomTab, 0) << stored.toString().toStdString();
+        EXPECT_EQ(onlyChild(controller->bottomBody), controller->dataContent) << stored.toString().toStdString();
+        EXPECT_TRUE(controller->tabs->button(0)->isChecked());
+        EXPECT_EQ(UserDefaults::integerValue(StudioWindowController::tabKey, -1), 0);
+    }
+}
+
+TEST_F(StudioWindowControllerTest, ARefusedCarteKeepsTheFondButtonOn)
+{
+    QStringList errors;
+    DialogHooks::Hooks hooks;
+    hooks.presentError = [&errors](const QString& message, QWidget*) { errors << message; };
+    DialogHooks::ScopedHooks scoped(hooks);
+    // Two entities share an id: creating the Carte is refused by the work's check.
+    PlmWork invalid = sampleWork();
+    invalid.map.entities.append(square(QStringLiteral("E00"), 200, 0));
+    StudioWindowController* controller = open(invalid);
+    QToolButton* carteButton = controller->modeItems.value(StudioWindowController::Mode::carte);
+    QToolButton* fondButton = controller->modeItems.value(StudioWindowController::Mode::fond);
+    carteButton->click();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(controller->mode, StudioWindowController::Mode::fond);
+    EXPECT_FALSE(document->work().thematic);
+    EXPECT_FALSE(carteButton->isChecked()) << "the button shows the mode the window is in";
+    EXPECT_TRUE(fondButton->isChecked());
+    EXPECT_EQ(onlyChild(controller->canvasHost), controller->fondContent);
+
+    // Clicking the current mode's button leaves it on.
+    fondButton->click();
+    EXPECT_TRUE(fondButton->isChecked());
+    EXPECT_EQ(controller->mode, StudioWindowController::Mode::fond);
+}
+
+TEST_F(StudioWindowControllerTest, APrintFormatGroupMadeAgainSendsEachChoiceOnce)
+{
+    StudioWindowController* controller = open(sampleWork());
+    int choices = 0;
+    controller->registerCommand(QStringLiteral("changePrintFormat:"), {[&choices](QObject*) { ++choices; }, {}});
+    std::unique_ptr<QWidget> again(controller->makeToolbarItem(QStringLiteral("Studio.PrintFormat")));
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(controller->printFormat->count(), 3);
+    again->show();
+    controller->printFormat->setFocus();
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(controller->printFormat, &down);
+    EXPECT_EQ(controller->printFormat->currentIndex(), 1);
+    EXPECT_EQ(choices, 1);
+}
+
 TEST_F(StudioWindowControllerTest, ToolbarOffersTheTwentyOneItemsByIdentifier)
 {
     StudioWindowController* controller = open(sampleWork());
@@ -258,6 +314,7 @@ TEST_F(StudioWindowControllerTest, StatisticsFollowTheNumericVariables)
     PlmWork textOnly = sampleWork();
     textOnly.variables.removeAt(1);
     StudioWindowController* controller = open(textOnly);
+    ASSERT_TRUE(controller->selectTab(2));
     EXPECT_EQ(controller->statistics->text(),
               QStringLiteral("Aucune variable numérique dans ce document.\n"
                              "Ajoutez ou importez des données pour afficher leurs statistiques."));
@@ -267,6 +324,15 @@ TEST_F(StudioWindowControllerTest, StatisticsFollowTheNumericVariables)
     });
     EXPECT_EQ(controller->statistics->text(), QStringLiteral("X\n2 valeurs · Min 2 · Max 4\nMoyenne 3 · Écart-type 1"));
     EXPECT_EQ(controller->status->text(), QStringLiteral("12 entités · 3 variables"));
+
+    // Cells typed while the data tab shows are summarised when the statistics tab is chosen.
+    ASSERT_TRUE(controller->selectTab(0));
+    document->updateWork(QStringLiteral("Saisir une cellule"), [](PlmWork& work) {
+        work.variables[work.variableIndex(QStringLiteral("x"))].values.insert(QStringLiteral("E01"), PlmValue::number(8));
+    });
+    controller->tabs->button(2)->click();
+    EXPECT_EQ(controller->statistics->text(),
+              QStringLiteral("X\n2 valeurs · Min 2 · Max 8\nMoyenne 5 · Écart-type 3"));
 }
 
 TEST_F(StudioWindowControllerTest, PrintFormatFollowsThePrintPage)
