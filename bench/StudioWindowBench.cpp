@@ -1,6 +1,7 @@
 #include "support/BenchWorks.h"
 
 #include "app/PlmWorkDocument.h"
+#include "app/StudioWindowCommands.h"
 #include "app/StudioWindowController.h"
 #include "platform/UserDefaults.h"
 
@@ -17,6 +18,8 @@ const PlmWork& largeWork()
     return work;
 }
 
+// Window: the bare window, or the full one with its commands, outline and background image.
+template <typename Window = StudioWindowController>
 struct OpenStudio {
     UserDefaults::TemporaryScope scope;
     std::unique_ptr<PlmWorkDocument> document = std::make_unique<PlmWorkDocument>();
@@ -25,23 +28,26 @@ struct OpenStudio {
     OpenStudio()
     {
         document->setWork(largeWork());
-        controller = new StudioWindowController(document.get());
+        controller = new Window(document.get());
         document->addWindowController(controller);
     }
 };
 
+template <typename Window>
 void BM_StudioWindowOpen(benchmark::State& state)
 {
     for (auto _ : state) {
-        OpenStudio studio;
+        OpenStudio<Window> studio;
         benchmark::DoNotOptimize(studio.controller);
     }
 }
-BENCHMARK(BM_StudioWindowOpen)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_StudioWindowOpen<StudioWindowController>)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_StudioWindowOpen<StudioWindowCommands>)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+template <typename Window>
 void BM_StudioWindowCellEdit(benchmark::State& state)
 {
-    OpenStudio studio;
+    OpenStudio<Window> studio;
     const QString variableID = BenchWorks::inputVariableID(1);
     const PlmWork start = studio.document->work();
     qsizetype row = 0;
@@ -55,14 +61,17 @@ void BM_StudioWindowCellEdit(benchmark::State& state)
         value += 1;
     }
 }
-BENCHMARK(BM_StudioWindowCellEdit)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StudioWindowCellEdit<StudioWindowController>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StudioWindowCellEdit<StudioWindowCommands>)->Unit(benchmark::kMillisecond);
 
+template <typename Window>
 void BM_StudioWindowRefreshUnchanged(benchmark::State& state)
 {
-    OpenStudio studio;
+    OpenStudio<Window> studio;
     for (auto _ : state)
         studio.controller->reloadObjects();
 }
-BENCHMARK(BM_StudioWindowRefreshUnchanged)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StudioWindowRefreshUnchanged<StudioWindowController>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StudioWindowRefreshUnchanged<StudioWindowCommands>)->Unit(benchmark::kMillisecond);
 
 } // namespace
