@@ -111,10 +111,34 @@ void BM_CheckManyCalculations(benchmark::State& state)
     state.counters["variables"] = double(work.variables.size());
 }
 
+// The class of every entity of the large map mapped by a text variable with one category
+// per entity (a map of communes coloured by name), as the map's fill colours are refreshed.
+void BM_ClassIndexOfEveryCategory(benchmark::State& state)
+{
+    PlmWork work;
+    work.map = BenchWorks::makeLargeWork(35000, 1, 0).map;
+    QMap<QString, PlmValue> names;
+    for (const PlmEntity& entity : work.map.entities)
+        names.insert(entity.id, PlmValue::text(QStringLiteral("Commune ") + entity.id));
+    work.variables = {PlmVariable(QStringLiteral("nom"), QStringLiteral("Nom"), PlmVariableType::text, names,
+                                  std::nullopt)};
+    PlmThematicSettings settings;
+    settings.variableID = QStringLiteral("nom");
+    for (auto _ : state) {
+        const QStringList keys = work.thematicClassKeys(settings);
+        qint64 sum = 0;
+        for (const PlmEntity& entity : work.map.entities)
+            sum += work.thematicClassIndex(entity.id, settings, keys).value_or(-1);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.counters["categories"] = double(work.map.entities.size());
+}
+
 BENCHMARK(BM_RecomputeFiveCalculatedVariables)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecomputeWithCancellationToken)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecomputeThematicThresholds)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ValidateWork)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodeWork)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeWork)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClassIndexOfEveryCategory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CheckManyCalculations)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
