@@ -43,8 +43,9 @@ StudioWindowController::StudioWindowController(PlmWorkDocument* document)
 {
     horizontal = new StudioSplit(true, columnsKey, {240, 320});
     vertical = new StudioSplit(false, bottomKey, {260});
-    horizontal->setObjectName(columnsKey);
-    vertical->setObjectName(bottomKey);
+    // Not named after their keys: "Studio.Bottom" already names a toolbar item.
+    horizontal->setObjectName(QStringLiteral("Studio.ColumnsSplit"));
+    vertical->setObjectName(QStringLiteral("Studio.BottomSplit"));
 
     // The panes read the work through the document, held weakly.
     setDocument(document);

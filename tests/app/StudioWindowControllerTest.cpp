@@ -235,6 +235,9 @@ TEST_F(StudioWindowControllerTest, ToolbarOffersTheTwentyOneItemsByIdentifier)
     EXPECT_EQ(controller->toolbar->findChild<QWidget*>("Studio.Brand")->property("toolbarLabel").toString(), "Studio");
     EXPECT_EQ(controller->toolbar->findChild<QWidget*>("Studio.Export")->toolTip(), QStringLiteral("Exporter"));
     EXPECT_EQ(controller->makeToolbarItem(QStringLiteral("Studio.Unknown")), nullptr);
+    // Each identifier names one widget of the whole window.
+    for (const QString& identifier : identifiers)
+        EXPECT_EQ(controller->window()->findChildren<QWidget*>(identifier).size(), 1) << identifier.toStdString();
 
     ASSERT_NE(controller->printFormat, nullptr);
     EXPECT_EQ(controller->printFormat->count(), 3);
