@@ -11,6 +11,30 @@
 StudioOutlineDelegate::StudioOutlineDelegate(QObject* parent)
     : QStyledItemDelegate(parent)
 {
+    // Queued, so that it runs after the view has closed the editor (the view connects later).
+    connect(this, &QAbstractItemDelegate::closeEditor, this, &StudioOutlineDelegate::applyPendingRename,
+            Qt::QueuedConnection);
+}
+
+void StudioOutlineDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
+{
+    auto* field = qobject_cast<QLineEdit*>(editor);
+    auto* outline = qobject_cast<StudioOutlineModel*>(model);
+    if (!field || !outline) {
+        QStyledItemDelegate::setModelData(editor, model, index);
+        return;
+    }
+    const StudioObjectNode* node = outline->node(index);
+    if (node && node->reference)
+        m_pendingRename = PendingRename{outline, *node->reference, field->text()};
+}
+
+void StudioOutlineDelegate::applyPendingRename()
+{
+    std::optional<PendingRename> pending;
+    std::swap(pending, m_pendingRename);
+    if (pending && pending->model && pending->model->onRename)
+        pending->model->onRename(pending->reference, pending->name);
 }
 
 QString StudioOutlineDelegate::symbolName(const QModelIndex& index)

@@ -2,8 +2,12 @@
 
 #include "app/StudioObjectReference.h"
 
+#include <QPointer>
 #include <QStyledItemDelegate>
 #include <functional>
+#include <optional>
+
+class StudioOutlineModel;
 
 // Draws the objects outline's rows: the title (sections in semibold), then the eye, the lock
 // and the trash of each object, and answers clicks on those three; the title is renamed in
@@ -28,8 +32,21 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // A typed name is stored once the editor has closed: storing it rebuilds the rows, which
+    // must not happen under the view while it still holds the editor.
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
 
 protected:
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override;
+
+private:
+    void applyPendingRename();
+
+    struct PendingRename {
+        QPointer<StudioOutlineModel> model;
+        StudioObjectReference reference;
+        QString name;
+    };
+    mutable std::optional<PendingRename> m_pendingRename;
 };

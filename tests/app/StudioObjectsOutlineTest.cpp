@@ -9,7 +9,10 @@
 #include <QApplication>
 #include <QImage>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTreeView>
@@ -309,6 +312,195 @@ TEST_F(StudioObjectsOutlineTest, ClicksOnTheDrawnButtonsToggleTheirState)
     // The rows draw offscreen without trouble.
     const QImage shot = tree->grab().toImage();
     EXPECT_FALSE(shot.isNull());
+    window->window()->hide();
+}
+
+
+// The outline shown in a window, driven by the events a user's mouse and keyboard send.
+class StudioObjectsOutlineEventsTest : public StudioObjectsOutlineTest {
+protected:
+    QTreeView* shownTree()
+    {
+        window->window()->resize(1400, 900);
+        window->window()->show();
+        window->window()->activateWindow();
+        QApplication::processEvents();
+        return window->objects;
+    }
+
+    void mouse(QEvent::Type type, const QPoint& at, Qt::MouseButtons buttons)
+    {
+        QWidget* viewport = window->objects->viewport();
+        QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &event);
+    }
+
+    void doubleClick(const QModelIndex& cell)
+    {
+        const QPoint at = window->objects->visualRect(cell).center();
+        mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
+        mouse(QEvent::MouseButtonDblClick, at, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
+        QApplication::processEvents();
+    }
+
+    void click(const QModelIndex& cell)
+    {
+        const QPoint at = window->objects->visualRect(cell).center();
+        mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
+        QApplication::processEvents();
+    }
+
+    static void type(QWidget* target, const QString& text)
+    {
+        for (const QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(target, &press);
+        }
+    }
+
+    static void key(QWidget* target, int code)
+    {
+        QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier);
+        QApplication::sendEvent(target, &release);
+        // The editor commits in a posted event, and the rename follows in another.
+        QApplication::processEvents();
+        QApplication::processEvents();
+    }
+
+    // Drags the row's reference over the viewport and drops it at a point: the position
+    // between rows is the view's own reading of the point, as for a real drag.
+    bool dropAt(const QModelIndex& dragged, const QPoint& at)
+    {
+        std::unique_ptr<QMimeData> data(model()->mimeData({dragged}));
+        if (!data)
+            return false;
+        QWidget* viewport = window->objects->viewport();
+        QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &enter);
+        QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+        if (!move.isAccepted()) {
+            QDragLeaveEvent leave;
+            QApplication::sendEvent(viewport, &leave);
+            return false;
+        }
+        QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &drop);
+        QApplication::processEvents();
+        return drop.isAccepted();
+    }
+
+    // Just above or below the middle of a row: the gap before or after it.
+    QPoint gapAbove(const QModelIndex& index) const { return window->objects->visualRect(index).topLeft() + QPoint(30, 1); }
+    QPoint gapBelow(const QModelIndex& index) const
+    {
+        return window->objects->visualRect(index).bottomLeft() + QPoint(30, -1);
+    }
+};
+
+QStringList viewWarnings;
+
+TEST_F(StudioObjectsOutlineEventsTest, RenamesByDoubleClickTypingAndReturn)
+{
+    // The rows are rebuilt by a rename: never under the view while it still holds the editor.
+    viewWarnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        viewWarnings.append(text);
+    });
+    QTreeView* tree = (open(sampleWork()), shownTree());
+    doubleClick(row(StudioObjectReference::entity({"A"})));
+    auto* editor = tree->findChild<QLineEdit*>(QStringLiteral("Studio.Objects.Rename"));
+    ASSERT_TRUE(editor);
+    ASSERT_EQ(editor->text(), QStringLiteral("Alpha"));
+    editor->selectAll();
+    type(editor, QStringLiteral("  Ouest "));
+    key(editor, Qt::Key_Return);
+    EXPECT_EQ(work().map.entities.at(0).name, QStringLiteral("Ouest"));
+    EXPECT_EQ(undoName(), QStringLiteral("Renommer l’objet"));
+    EXPECT_EQ(undoCount(), 1);
+    EXPECT_EQ(row(StudioObjectReference::entity({"A"})).data().toString(), QStringLiteral("Ouest"));
+
+    // A member inside a group, then a blank name: the old title comes back, no undo step.
+    tree->expand(row(StudioObjectReference::entity({"G"})));
+    doubleClick(row(StudioObjectReference::entity({"G", "M1"})));
+    editor = tree->findChild<QLineEdit*>(QStringLiteral("Studio.Objects.Rename"));
+    ASSERT_TRUE(editor);
+    editor->selectAll();
+    type(editor, QStringLiteral("   "));
+    key(editor, Qt::Key_Return);
+    EXPECT_EQ(undoCount(), 1);
+    EXPECT_EQ(row(StudioObjectReference::entity({"G", "M1"})).data().toString(), QStringLiteral("M1"));
+    EXPECT_EQ(StudioObjectEdits::entityAtPath(work().map.entities, {"G", "M1"})->name, QString());
+
+    // Escape abandons the edit.
+    doubleClick(row(StudioObjectReference::entity({"C"})));
+    editor = tree->findChild<QLineEdit*>(QStringLiteral("Studio.Objects.Rename"));
+    ASSERT_TRUE(editor);
+    editor->selectAll();
+    type(editor, QStringLiteral("Abandon"));
+    key(editor, Qt::Key_Escape);
+    EXPECT_EQ(undoCount(), 1);
+    EXPECT_EQ(work().map.entities.at(3).name, QString());
+    window->window()->hide();
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(viewWarnings.filter(QStringLiteral("closeEditor")).isEmpty()) << viewWarnings.join('\n').toStdString();
+}
+
+TEST_F(StudioObjectsOutlineEventsTest, DragsAndDropsRowsWithinTheirList)
+{
+    QTreeView* tree = (open(sampleWork()), shownTree());
+    tree->expand(row(StudioObjectReference::entity({"G"})));
+    QApplication::processEvents();
+    // Rows: M3, M2, M1. M1 dropped above M3 becomes the member drawn last.
+    ASSERT_TRUE(dropAt(row(StudioObjectReference::entity({"G", "M1"})), gapAbove(row(StudioObjectReference::entity({"G", "M3"})))));
+    EXPECT_EQ(memberIDs("G"), QStringList({"M2", "M3", "M1"}));
+    EXPECT_EQ(undoName(), QStringLiteral("Ordre des objets"));
+    EXPECT_EQ(undoCount(), 1);
+    // Rows: M1, M3, M2. M1 dropped below M2 goes back to the bottom of the drawing order.
+    ASSERT_TRUE(dropAt(row(StudioObjectReference::entity({"G", "M1"})), gapBelow(row(StudioObjectReference::entity({"G", "M2"})))));
+    EXPECT_EQ(memberIDs("G"), QStringList({"M1", "M2", "M3"}));
+    EXPECT_TRUE(window->objects->isExpanded(row(StudioObjectReference::entity({"G"}))));
+
+    // A top-level entity among the top-level rows: C (first row) below A (last row).
+    ASSERT_TRUE(dropAt(row(StudioObjectReference::entity({"C"})), gapBelow(row(StudioObjectReference::entity({"A"})))));
+    QStringList order;
+    for (const PlmEntity& entity : work().map.entities)
+        order.append(entity.id);
+    EXPECT_EQ(order, QStringList({"C", "A", "G", "T"}));
+
+    // Into another list: refused, nothing stored.
+    const int steps = undoCount();
+    EXPECT_FALSE(dropAt(row(StudioObjectReference::entity({"A"})), gapAbove(row(StudioObjectReference::entity({"G", "M2"})))));
+    EXPECT_FALSE(dropAt(row(StudioObjectReference::entity({"G", "M2"})), gapAbove(row(StudioObjectReference::entity({"T"})))));
+    // Onto the middle of a row (not between rows): refused.
+    EXPECT_FALSE(dropAt(row(StudioObjectReference::entity({"G", "M2"})),
+                        tree->visualRect(row(StudioObjectReference::entity({"G", "M1"}))).center()));
+    EXPECT_EQ(undoCount(), steps);
+    window->window()->hide();
+}
+
+TEST_F(StudioObjectsOutlineEventsTest, TrashOfAMemberDeletesItAndAnOnlyMemberTakesItsGroup)
+{
+    PlmWork start = sampleWork();
+    start.map.entities.append(group("Outer", {group("Inner", {point("Leaf")}), point("Other")}));
+    QTreeView* tree = (open(start), shownTree());
+    tree->expandAll();
+    QApplication::processEvents();
+    const QModelIndex leaf = row(StudioObjectReference::entity({"Outer", "Inner", "Leaf"}));
+    ASSERT_TRUE(StudioOutlineDelegate::isButtonEnabled(leaf.siblingAtColumn(3)));
+    click(leaf.siblingAtColumn(3));
+    EXPECT_EQ(undoName(), QStringLiteral("Supprimer l’objet du groupe"));
+    const PlmEntity* outer = StudioObjectEdits::entityAtPath(work().map.entities, {"Outer"});
+    ASSERT_TRUE(outer);
+    ASSERT_EQ(outer->geometry.asGroup()->size(), 1); // Inner went with its only member
+    EXPECT_EQ(outer->geometry.asGroup()->at(0).id, QStringLiteral("Other"));
+    EXPECT_EQ(document->selectedEntityID(), std::optional<QString>("Outer"));
+    EXPECT_FALSE(row(StudioObjectReference::entity({"Outer", "Inner"})).isValid());
     window->window()->hide();
 }
 
