@@ -259,6 +259,119 @@ TEST_F(PlmWorkDocumentUpdateTest, AutomaticThresholdsAreKeptUnlessTheirInputsCha
     EXPECT_NE(doc->work().thematic->thresholds, computed);
 }
 
+// Stored thresholds out of step with the data ({1, 2, 3}) show whether an update kept them,
+// recomputed them, or left what the change wrote (a recomputation that does not compute).
+TEST_F(PlmWorkDocumentUpdateTest, ThresholdsAreRecomputedExactlyWhenTheRuleSays)
+{
+    enum class Expect { kept, recomputed, written };
+    struct Case {
+        const char* name;
+        std::function<void(PlmThematicSettings&)> base;
+        std::function<void(PlmWork&)> change;
+        Expect expect;
+    };
+    const auto none = [](PlmThematicSettings&) {};
+    const auto palette = [](PlmWork& w) {
+        w.thematic->palette = PlmPalette::oranges;
+        w.thematic->thresholds = {7};
+    };
+    const QList<Case> cases = {
+        {"palette, representation absent", none, palette, Expect::kept},
+        {"palette, aplats on both sides", [](PlmThematicSettings& t) { t.representation = PlmRepresentation::aplats; }, palette, Expect::kept},
+        {"palette, aplats and symbols",
+         [](PlmThematicSettings& t) {
+             t.representation = PlmRepresentation::aplatsAndSymbols;
+             t.secondSymbols = PlmSecondSymbolSeries();
+         },
+         palette, Expect::kept},
+        {"absent becomes aplats", none, [](PlmWork& w) { w.thematic->representation = PlmRepresentation::aplats; }, Expect::recomputed},
+        {"aplats becomes absent", [](PlmThematicSettings& t) { t.representation = PlmRepresentation::aplats; },
+         [](PlmWork& w) { w.thematic->representation.reset(); }, Expect::recomputed},
+        {"symbols only: not aplats",
+         [](PlmThematicSettings& t) {
+             t.representation = PlmRepresentation::proportional;
+             t.proportional = PlmProportionalSettings();
+         },
+         palette, Expect::written},
+        {"manual method", [](PlmThematicSettings& t) { t.method = PlmClassificationMethod::manual; }, palette, Expect::written},
+        {"class count", none, [](PlmWork& w) { w.thematic->classCount = 3; }, Expect::recomputed},
+        {"method", none, [](PlmWork& w) { w.thematic->method = PlmClassificationMethod::jenks; }, Expect::recomputed},
+        {"variable", none, [](PlmWork& w) { w.thematic->variableID = QStringLiteral("surf"); }, Expect::recomputed},
+        {"a value of the variable", none,
+         [](PlmWork& w) { w.variables[0].values.insert(QStringLiteral("e"), PlmValue::number(500)); }, Expect::recomputed},
+        {"a value of another variable", none,
+         [](PlmWork& w) { w.variables[1].values.insert(QStringLiteral("e"), PlmValue::number(500)); }, Expect::kept},
+        {"a value removed", none, [](PlmWork& w) { w.variables[0].values.remove(QStringLiteral("a")); }, Expect::recomputed},
+    };
+    for (const Case& c : cases) {
+        PlmWork base = smallWork();
+        base.variables.append(numberVariable(QStringLiteral("surf"), QStringLiteral("Surface"),
+                                             {{QStringLiteral("a"), 1}, {QStringLiteral("b"), 9}, {QStringLiteral("c"), 4}}));
+        PlmThematicSettings settings;
+        settings.variableID = QStringLiteral("pop");
+        settings.classCount = 4;
+        c.base(settings);
+        settings.thresholds = {1, 2, 3};
+        base.thematic = settings;
+        doc->setWork(base);
+        PlmWork written = base;
+        c.change(written);
+        doc->updateWork(QStringLiteral("Changer les couleurs"), c.change);
+        PlmWork recomputed = doc->work();
+        recomputed.recomputeThematicThresholds();
+        const QList<double> expected = c.expect == Expect::kept       ? QList<double>{1, 2, 3}
+                                     : c.expect == Expect::recomputed ? recomputed.thematic->thresholds
+                                                                      : written.thematic->thresholds;
+        EXPECT_EQ(doc->work().thematic->thresholds, expected) << c.name;
+        if (c.expect == Expect::recomputed)
+            EXPECT_NE(expected, (QList<double>{1, 2, 3})) << c.name; // the case tells the paths apart
+    }
+}
+
+TEST_F(PlmWorkDocumentUpdateTest, SecondSeriesLosesAVariableTurnedIntoText)
+{
+    doc->updateWork(QStringLiteral("Ajouter une variable"), [](PlmWork& w) {
+        w.variables.append(numberVariable(QStringLiteral("surf"), QStringLiteral("Surface"), {{QStringLiteral("a"), 3}}));
+    });
+    ASSERT_TRUE(doc->createCarteIfNeeded());
+    doc->updateWork(QStringLiteral("Changer la représentation"), [](PlmWork& w) {
+        PlmSecondSymbolSeries second;
+        second.variableID = QStringLiteral("surf");
+        w.thematic->secondSymbols = second;
+    });
+    const QList<double> thresholds = doc->work().thematic->thresholds;
+    doc->updateWork(QStringLiteral("Modifier une variable"), [](PlmWork& w) {
+        w.variables[1].type = PlmVariableType::text;
+        w.variables[1].values = {{QStringLiteral("a"), PlmValue::text(QStringLiteral("trois"))}};
+    });
+    EXPECT_EQ(doc->work().thematic->secondSymbols->variableID, std::nullopt);
+    EXPECT_EQ(doc->work().thematic->thresholds, thresholds); // on the path that keeps them
+}
+
+TEST_F(PlmWorkDocumentUpdateTest, UndoAndRedoStoreTheKeptWorksWithoutDerivingAgain)
+{
+    // A work stored as given, calculated values and thresholds out of step with the data.
+    PlmWork stale = smallWork();
+    stale.variables.append(PlmVariable(QStringLiteral("dbl"), QStringLiteral("Double"), PlmVariableType::number,
+                                       {{QStringLiteral("a"), PlmValue::number(999)}}, PlmCalculation{QStringLiteral("Population * 2"), 0}));
+    PlmThematicSettings settings;
+    settings.variableID = QStringLiteral("pop");
+    settings.thresholds = {1, 2};
+    stale.thematic = settings;
+    doc->setWork(stale);
+    setCell(QStringLiteral("a"), 11);
+    const PlmWork updated = doc->work();
+    EXPECT_EQ(updated.variables[1].values.value(QStringLiteral("a")), PlmValue::number(22));
+    EXPECT_NE(updated.thematic->thresholds, (QList<double>{1, 2}));
+
+    doc->undo();
+    EXPECT_TRUE(doc->work() == stale);
+    doc->redo();
+    EXPECT_TRUE(doc->work() == updated);
+    doc->undo();
+    EXPECT_TRUE(doc->work() == stale);
+}
+
 TEST_F(PlmWorkDocumentUpdateTest, SecondSeriesLosesADeletedVariable)
 {
     doc->updateWork(QStringLiteral("Ajouter une variable"), [](PlmWork& w) {
