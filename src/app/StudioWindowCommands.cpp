@@ -8,7 +8,9 @@
 #include "canvas/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
 #include "decorations/DecorationController.h"
+#include "import/VectorImportUI.h"
 #include "layout/CarteWindowController.h"
+#include "library/LibraryCoordinator.h"
 #include "model/PlmErrors.h"
 #include "platform/DialogHooks.h"
 
@@ -338,6 +340,11 @@ void StudioWindowCommands::registerStudioCommands()
     plain(QStringLiteral("studioFond:"), [this](QObject*) { switchMode(Mode::fond, true); });
     plain(QStringLiteral("studioCarte:"), [this](QObject*) { switchMode(Mode::carte, true); });
     plain(QStringLiteral("studioData:"), [this](QObject*) { revealData(); });
+    plain(QStringLiteral("importForMode:"), [this](QObject*) {
+        if (commitEditing())
+            VectorImportUI::importBaseMap();
+    });
+    plain(QStringLiteral("openLibrary:"), [](QObject*) { LibraryCoordinator::shared().showLibrary(); });
 
     plain(QStringLiteral("changePrintFormat:"), [this](QObject*) { applyPrintFormat(printFormat->currentIndex()); });
     plain(QStringLiteral("controlTextDidEndEditing:"), [this](QObject* sender) {

@@ -19,8 +19,8 @@ class StudioObjectsOutline;
 // "redo:", "addObject:", "showAddMenu:", "showDrawingMenu:", "chooseDrawingTool:",
 // "showBackgroundMenu:", "importBackgroundPanel:", "showBackgroundInspector:",
 // "changeBackgroundField:", "changeBackgroundLock:", "removeBackground:", "studioFond:",
-// "studioCarte:", "studioData:". Commands whose neighbour does not exist yet (base-map import,
-// library, symbol catalogue) are not answered, so their items stay disabled.
+// "studioCarte:", "studioData:", "importForMode:", "openLibrary:". Commands whose neighbour does
+// not exist yet (symbol catalogue) are not answered, so their items stay disabled.
 class StudioWindowCommands : public StudioWindowController {
     Q_OBJECT
 public:

@@ -4,6 +4,9 @@
 #include "app/StudioPrintFormat.h"
 #include "canvas/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
+#include "import/VectorImportUI.h"
+#include "library/LibraryCoordinator.h"
+#include "library/LibraryWindowController.h"
 #include "model/PlmErrors.h"
 
 #include <QBuffer>
@@ -205,8 +208,23 @@ TEST_F(StudioWindowCommandsTest, MenusOfTheDrawingAndAddButtons)
 TEST_F(StudioWindowCommandsTest, NeighboursNotYetBuiltLeaveTheirCommandsDisabled)
 {
     open(sampleWork());
-    for (const char* command : {"importForMode:", "openLibrary:", "addDrawingSymbol:", "exportCarte:"})
+    for (const char* command : {"addDrawingSymbol:", "exportCarte:"})
         EXPECT_FALSE(window->performCommand(QString::fromLatin1(command))) << command;
+}
+
+TEST_F(StudioWindowCommandsTest, ImportAndLibraryReachTheirPanes)
+{
+    open(sampleWork());
+    EXPECT_TRUE(window->validate("importForMode:", nullptr).enabled);
+    ASSERT_TRUE(window->performCommand("importForMode:"));
+    EXPECT_EQ(panels, QStringList{VectorImportUI::openPanelTitle()}); // cancelled: nothing opens
+    EXPECT_EQ(undoCount(), 0);
+
+    ASSERT_TRUE(window->performCommand("openLibrary:"));
+    LibraryWindowController* library = LibraryCoordinator::shared().libraryWindowController();
+    ASSERT_TRUE(library);
+    EXPECT_TRUE(library->window()->isVisible());
+    LibraryCoordinator::shared().closeWindows();
 }
 
 TEST_F(StudioWindowCommandsTest, ImportsPlacesAndReplacesTheBackgroundImage)
