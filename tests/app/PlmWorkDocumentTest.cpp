@@ -86,6 +86,52 @@ TEST_F(PlmWorkDocumentTest, SavingAsBaseMapRefusesWhatTheMapCannotHold)
               QStringLiteral("Les données doivent être enregistrées dans un document .plm."));
 }
 
+TEST_F(PlmWorkDocumentTest, EachThingTheBaseMapCannotHoldRefusesItAlone)
+{
+    struct Case {
+        const char* name;
+        std::function<void(PlmWork&)> add;
+        bool refused;
+    };
+    const QList<Case> cases = {
+        {"a variable", [](PlmWork& w) { w.variables = smallWork().variables; }, true},
+        {"a layout object", [](PlmWork& w) { w.decoration->objects.append(PlmDecorationObject()); }, true},
+        {"a background image", [](PlmWork& w) { w.decoration->backgroundImage = PlmBackgroundImage(); }, true},
+        {"a print page", [](PlmWork& w) { w.decoration->printPage = PlmPrintPage(); }, true},
+        {"names shown", [](PlmWork& w) { w.decoration->showEntityNames = true; }, true},
+        {"a name font", [](PlmWork& w) { w.decoration->entityNameFontName = QStringLiteral("Helvetica"); }, true},
+        {"a name size", [](PlmWork& w) { w.decoration->entityNameFontSize = 9; }, true},
+        {"a name position",
+         [](PlmWork& w) { w.decoration->entityNamePositions = QMap<QString, PlmPoint>{{QStringLiteral("a"), PlmPoint{1, 2}}}; }, true},
+        // Dropped without a word: the map alone is written.
+        {"names hidden", [](PlmWork& w) { w.decoration->showEntityNames = false; }, false},
+        {"no name positions", [](PlmWork& w) { w.decoration->entityNamePositions = QMap<QString, PlmPoint>(); }, false},
+        {"thematic settings", [](PlmWork& w) { w.thematic = PlmThematicSettings(); }, false},
+        {"a composition size and a source",
+         [](PlmWork& w) {
+             w.decoration->compositionSize = PlmPoint{595, 842};
+             w.sourceMapURL = QStringLiteral("file:///tmp/fond.plmmap");
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        PlmWork w = smallWork();
+        w.variables.clear();
+        w.decoration = PlmDecoration();
+        c.add(w);
+        PlmWorkDocument doc;
+        doc.setWork(w);
+        QByteArray bytes;
+        const QString message = messageOf([&] { bytes = doc.encodeDocument(PlmWorkDocument::plmMapType()); });
+        if (c.refused) {
+            EXPECT_EQ(message, PlmWorkDocument::mapOnlyMessage()) << c.name;
+        } else {
+            EXPECT_EQ(message, QStringLiteral("<aucune erreur>")) << c.name;
+            EXPECT_TRUE(PlmMapCodec::decode(bytes) == w.map) << c.name;
+        }
+    }
+}
+
 TEST_F(PlmWorkDocumentTest, ReadingABaseMapMakesABareWork)
 {
     PlmWork w = smallWork();
