@@ -13,6 +13,7 @@
 #include "library/LibraryCoordinator.h"
 #include "model/PlmErrors.h"
 #include "platform/DialogHooks.h"
+#include "platform/ViewHost.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -320,8 +321,11 @@ void StudioWindowCommands::chooseDrawingTool(int tag)
     if (*tool == VectorCanvas::DrawingTool::point)
         view->pendingPointSymbol.reset();
     view->setDrawingTool(*tool); // tells the view its tool changed
-    if (fondContent)
-        fondContent->setFocus();
+    // The map view takes the keys (Escape, Delete) of the tool it now draws with.
+    if (ViewHost* host = view->host()) {
+        host->setFirstResponder(view);
+        host->setFocus();
+    }
 }
 
 // --- Commands --------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "library/LibraryCoordinator.h"
 #include "library/LibraryWindowController.h"
 #include "model/PlmErrors.h"
+#include "platform/ViewHost.h"
 
 #include <QBuffer>
 #include <QCheckBox>
@@ -166,6 +167,8 @@ TEST_F(StudioWindowCommandsTest, AddingDrawingsInFondChoosesATool)
     rectangle.setProperty("representedObject", QStringLiteral("rectangle"));
     window->performCommand("addObject:", &rectangle);
     EXPECT_EQ(window->fond->canvas()->drawingTool(), VectorCanvas::DrawingTool::rectangle);
+    ASSERT_TRUE(window->fond->canvas()->host());
+    EXPECT_EQ(window->fond->canvas()->host()->firstResponder(), window->fond->canvas());
     EXPECT_EQ(undoCount(), 0);
     EXPECT_EQ(window->mode, StudioWindowController::Mode::fond);
     EXPECT_FALSE(window->addObject(QStringLiteral("nothing")));
