@@ -223,6 +223,18 @@ TEST_F(PlmWorkDocumentUpdateTest, CreateCarteStoresTheDefaultSettingsOnce)
     EXPECT_EQ(s.legendPosition, (PlmPoint{0.96, 0.08}));
     EXPECT_EQ(s.representation, std::nullopt);
     EXPECT_FALSE(s.thresholds.isEmpty()); // computed by the update
+    // Every other field as a new settings record leaves it: absent, false or empty.
+    PlmThematicSettings expected;
+    expected.variableID = QStringLiteral("pop");
+    expected.thresholds = s.thresholds;
+    expected.legendPosition = PlmPoint{0.96, 0.08};
+    EXPECT_TRUE(s == expected);
+    EXPECT_FALSE(s.inverted);
+    EXPECT_FALSE(s.proportional || s.secondSymbols || s.secondInFront || s.concentric || s.classColorOverrides
+                 || s.decimalPlaces || s.hideMissingInLegend || s.legendLabelVariableID);
+    PlmWork recomputed = w;
+    recomputed.recomputeThematicThresholds();
+    EXPECT_EQ(s.thresholds, recomputed.thematic->thresholds);
     EXPECT_EQ(doc->undoStack()->undoText(), QStringLiteral("Créer la carte"));
 
     const int steps = doc->undoStack()->count();
