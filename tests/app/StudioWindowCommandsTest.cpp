@@ -13,7 +13,9 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -345,6 +347,107 @@ TEST_F(StudioWindowCommandsTest, ZoomsTheCurrentMapViewAboutItsCentre)
     const QPointF after = view->mapPoint(QPointF(200, 150));
     EXPECT_NEAR(after.x(), centre.x(), 1e-6);
     EXPECT_NEAR(after.y(), centre.y(), 1e-6);
+}
+
+
+TEST_F(StudioWindowCommandsTest, TypingInABackgroundFieldThenReturnStoresOnce)
+{
+    PlmWork start = sampleWork();
+    PlmBackgroundImage image;
+    QBuffer buffer(&image.data);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(4, 4, QImage::Format_RGB32).save(&buffer, "PNG");
+    image.type = QStringLiteral("png");
+    image.position = PlmPoint{652345.2, 10};
+    image.width = 1000;
+    image.height = 500;
+    image.locked = false;
+    start.decoration = PlmDecoration();
+    start.decoration->backgroundImage = image;
+    open(start);
+    window->window()->resize(1400, 900);
+    window->window()->show();
+    window->window()->activateWindow();
+    window->performCommand("showBackgroundInspector:");
+    QApplication::processEvents();
+    const auto key = [](QWidget* target, int code, const QString& text = {}) {
+        QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, text);
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, text);
+        QApplication::sendEvent(target, &release);
+    };
+    const auto typeInto = [&key](QLineEdit* field, const QString& text) {
+        field->setFocus();
+        field->selectAll();
+        for (const QChar c : text)
+            key(field, 0, QString(c));
+    };
+
+    QLineEdit* opacity = window->backgroundFields.at(4);
+    typeInto(opacity, QStringLiteral("50"));
+    key(opacity, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(work().decoration->backgroundImage->opacity, 0.5);
+    EXPECT_EQ(undoCount(), 1);
+    EXPECT_EQ(undoName(), QStringLiteral("Réglage de l’image de fond"));
+    EXPECT_EQ(opacity->text(), QStringLiteral("50"));
+
+    // Return in X without typing, then Tab out of it: the image stays where it is.
+    QLineEdit* x = window->backgroundFields.at(0);
+    x->setFocus();
+    key(x, Qt::Key_Return);
+    x->setFocus();
+    key(x, Qt::Key_Tab);
+    QApplication::processEvents();
+    EXPECT_EQ(undoCount(), 1);
+    EXPECT_EQ(work().decoration->backgroundImage->position.x, 652345.2);
+
+    // A typed width is one step, shown back exactly.
+    QLineEdit* width = window->backgroundFields.at(2);
+    typeInto(width, QStringLiteral("1234,5"));
+    key(width, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(work().decoration->backgroundImage->width, 1234.5);
+    EXPECT_EQ(undoCount(), 2);
+    EXPECT_EQ(width->text(), QStringLiteral("1234,5"));
+    window->window()->hide();
+}
+
+
+TEST_F(StudioWindowCommandsTest, TypingAPrintSizeThenReturnIsOneStep)
+{
+    open(sampleWork());
+    window->window()->resize(1400, 900);
+    window->window()->show();
+    window->window()->activateWindow();
+    QApplication::processEvents();
+    const auto key = [](QWidget* target, int code, const QString& text = {}) {
+        QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, text);
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, text);
+        QApplication::sendEvent(target, &release);
+    };
+    QLineEdit* height = window->printHeight;
+    height->setFocus();
+    height->selectAll();
+    for (const QChar c : QStringLiteral("400"))
+        key(height, 0, QString(c));
+    key(height, Qt::Key_Return);
+    QApplication::processEvents();
+    ASSERT_TRUE(work().decoration && work().decoration->printPage);
+    EXPECT_EQ(work().decoration->printPage->height, 400);
+    EXPECT_EQ(work().decoration->printPage->width, 297);
+    EXPECT_FALSE(work().decoration->printPage->landscape);
+    EXPECT_EQ(undoCount(), 1);
+    EXPECT_EQ(window->mode, StudioWindowController::Mode::carte);
+    EXPECT_TRUE(errors.isEmpty());
+
+    // Leaving the other field by Tab without typing stores nothing more.
+    window->printWidth->setFocus();
+    key(window->printWidth, Qt::Key_Tab);
+    QApplication::processEvents();
+    EXPECT_EQ(undoCount(), 1);
+    window->window()->hide();
 }
 
 } // namespace
