@@ -133,9 +133,13 @@ void VectorCanvas::fit(bool resettingFitRegion)
     // A margin of 32 points on each side. Only an extent of exactly zero (a
     // single point) counts as one map unit: maps in degrees can span a
     // fraction of a unit and must still fill the view.
+    // The scale stays within the zoom's range: two vertices a denormal apart
+    // would otherwise give an infinite scale (and a NaN offset) that no zoom
+    // could leave, and an overflowing extent a zero one.
     const double w = maxX - minX, h = maxY - minY;
-    const double s = std::min(std::max(b.width() - 64, 1.0) / (w > 0 ? w : 1.0),
-                              std::max(b.height() - 64, 1.0) / (h > 0 ? h : 1.0));
+    const double s = std::clamp(std::min(std::max(b.width() - 64, 1.0) / (w > 0 ? w : 1.0),
+                                         std::max(b.height() - 64, 1.0) / (h > 0 ? h : 1.0)),
+                                1e-8, 1e8);
     setScale(s);
     setOffset(QPointF(b.center().x() - (minX * 0.5 + maxX * 0.5) * s, b.center().y() - (minY * 0.5 + maxY * 0.5) * s));
     fitted = true;

@@ -79,6 +79,25 @@ TEST(VectorCanvasFit, RegionsSymbolsAndHiddenEntities)
     EXPECT_DOUBLE_EQ(withHidden->scale(), 336.0 / 40);
 }
 
+TEST(VectorCanvasFit, ExtremeExtentsKeepAFiniteScaleWithinTheZoomRange)
+{
+    // Two vertices a denormal apart: the extent is not zero, yet dividing by it overflows.
+    auto tiny = canvasOf(mapOf({lineEntity("l", {{0, 0}, {1e-320, 1e-320}})}));
+    tiny->fit(true);
+    EXPECT_DOUBLE_EQ(tiny->scale(), 1e8);
+    EXPECT_TRUE(std::isfinite(tiny->offset().x()) && std::isfinite(tiny->offset().y()));
+    tiny->zoom(0.5);
+    EXPECT_DOUBLE_EQ(tiny->scale(), 5e7);
+    EXPECT_TRUE(std::isfinite(tiny->offset().x()));
+
+    // An extent that overflows to infinity must not give a zero scale.
+    auto huge = canvasOf(mapOf({lineEntity("l", {{-1.5e308, 0}, {1.5e308, 1}})}));
+    huge->fit(true);
+    EXPECT_DOUBLE_EQ(huge->scale(), 1e-8);
+    const QPointF back = huge->mapPoint(huge->viewPoint(QPointF(1e6, 1)));
+    EXPECT_NEAR(back.x(), 1e6, 1);
+}
+
 TEST(VectorCanvasFit, EmptyViewOrEmptyMapKeepsTheTransform)
 {
     VectorCanvas zero(mapOf({pointEntity("p", 1, 1)}), true, QString());
