@@ -324,6 +324,26 @@ TEST_F(PlmWorkDocumentTest, RestoreReopensTheLastWorkOrReportsFalseOnce)
     EXPECT_EQ(controller.documents().size(), 1);
 }
 
+TEST_F(PlmWorkDocumentTest, RestoreReportsFalseForUnreadableBookmarksAndOtherDocumentClasses)
+{
+    DocumentController controller;
+    QList<bool> results;
+    auto finish = [&results](bool opened) { results << opened; };
+    for (const QByteArray& garbage : {QByteArray("relatif/dernier.plm"), QByteArray("/tmp/\0nul.plm", 14), QByteArray(20000, '/')}) {
+        UserDefaults::setValue(PlmWorkDocument::lastDocumentKey, garbage);
+        PlmWorkDocument::restoreLastDocument(finish, controller);
+    }
+    EXPECT_EQ(results, (QList<bool>{false, false, false}));
+
+    // A base map is not a work document, even though opening it shows one.
+    PlmMap map = smallWork().map;
+    const QString file = path(QStringLiteral("fond.plmmap"));
+    writeBytes(file, PlmMapCodec::encode(map));
+    UserDefaults::setValue(PlmWorkDocument::lastDocumentKey, file.toUtf8());
+    PlmWorkDocument::restoreLastDocument(finish, controller);
+    EXPECT_EQ(results, (QList<bool>{false, false, false, false}));
+}
+
 TEST_F(PlmWorkDocumentTest, AcquisitionDialogStartsWithColumnsSelectedUnlessGeoJSONOrShapefile)
 {
     struct Case {
