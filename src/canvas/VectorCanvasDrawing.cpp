@@ -87,8 +87,10 @@ void VectorCanvas::draw(QPainter& painter, const QRectF& dirty)
         if (r.width() > 0 && r.height() > 0) {
             painter.save();
             unflipInto(painter, r);
+            // 15 view points: a pixel size, since a point size would follow the
+            // device's 96 dpi and come out a third larger.
             QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-            font.setPointSizeF(15);
+            font.setPixelSize(15);
             painter.setFont(font);
             painter.setPen(secondaryLabelColor);
             painter.drawText(r, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, emptyText);

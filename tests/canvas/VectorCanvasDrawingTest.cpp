@@ -296,6 +296,26 @@ TEST(CanvasDrawing, EmptyMapShowsItsTextOnlyWithoutImage)
         return n;
     };
     EXPECT_GT(inkIn(canvas->renderToImage()), 30);
+
+    // The text is 15 view points high, drawn upright from the top-left corner
+    // of the bounds inset by 32: a capital H spans about 11 rows below y = 88.
+    canvas->emptyText = QStringLiteral("H");
+    const QImage h = canvas->renderToImage();
+    int top = -1, bottom = -1;
+    for (int y = 0; y < h.height(); ++y) {
+        bool ink = false;
+        for (int x = 0; x < h.width(); ++x)
+            ink = ink || qGray(h.pixel(x, y)) < 128;
+        if (ink && top < 0)
+            top = y;
+        if (ink)
+            bottom = y;
+    }
+    EXPECT_GE(top, 32);
+    EXPECT_LE(top, 40);
+    EXPECT_GE(bottom - top + 1, 9);
+    EXPECT_LE(bottom - top + 1, 12);
+    canvas->emptyText = QStringLiteral("Aucun fond");
     PlmBackgroundImage background;
     background.data = pngOf(Qt::white, 2, 2);
     background.width = background.height = 1;
