@@ -2,6 +2,7 @@
 
 #include "app/PlmMapDocument.h"
 #include "model/PlmMapCodec.h"
+#include "platform/DialogHooks.h"
 #include "platform/DocumentController.h"
 #include "platform/UserDefaults.h"
 
@@ -94,6 +95,39 @@ TEST_F(PlmMapDocumentTest, OtherMapsOpenAsChangedUntitledWorks)
         EXPECT_TRUE(work->work().variables.isEmpty());
     }
     EXPECT_EQ(controller.documents().size(), 3);
+}
+
+TEST_F(PlmMapDocumentTest, SavingAnImportedMapAsksForANewWorkFileButAnAuthoredOneOffersBothTypes)
+{
+    QList<DialogHooks::SavePanelRequest> panels;
+    DialogHooks::Hooks hooks;
+    hooks.savePanel = [&panels](const DialogHooks::SavePanelRequest& r) -> std::optional<DialogHooks::SavePanelResult> {
+        panels << r;
+        return std::nullopt;
+    };
+    DialogHooks::ScopedHooks scoped(hooks);
+
+    const QString imported = writeMap(QStringLiteral("import.plmmap"), {});
+    open(imported);
+    auto* work = qobject_cast<PlmWorkDocument*>(controller.documents().last());
+    ASSERT_NE(work, nullptr);
+    EXPECT_FALSE(work->saveDocument()); // untitled: the panel, cancelled here
+    ASSERT_EQ(panels.size(), 1);
+    ASSERT_EQ(panels[0].types.size(), 1);
+    EXPECT_EQ(panels[0].types[0].identifier, QStringLiteral("ondrel.pelmorastudio.plm"));
+    EXPECT_EQ(panels[0].selectedType, QStringLiteral("ondrel.pelmorastudio.plm"));
+    EXPECT_EQ(panels[0].suggestedName, QStringLiteral("Départements"));
+
+    const QString authored = writeMap(QStringLiteral("dessin.plmmap"), {{QStringLiteral("studio.authored"), QStringLiteral("true")}});
+    open(authored);
+    work = qobject_cast<PlmWorkDocument*>(controller.documents().last());
+    ASSERT_NE(work, nullptr);
+    EXPECT_FALSE(work->saveDocumentAs());
+    ASSERT_EQ(panels.size(), 2);
+    ASSERT_EQ(panels[1].types.size(), 2);
+    EXPECT_EQ(panels[1].types[0].identifier, QStringLiteral("ondrel.pelmorastudio.plmmap"));
+    EXPECT_EQ(panels[1].types[1].identifier, QStringLiteral("ondrel.pelmorastudio.plm"));
+    EXPECT_EQ(panels[1].selectedType, QStringLiteral("ondrel.pelmorastudio.plmmap"));
 }
 
 TEST_F(PlmMapDocumentTest, SourceAddressIsAValidFileAddressEvenWithSpacesAndAccents)
