@@ -323,7 +323,7 @@ public:
         const QString id = ids[below(int(ids.size()))];
         const int variable = below(8);
         const double number = QList<double>{0, -0.0, 3, 12.5, 1e6, -7, std::numeric_limits<double>::infinity()}[below(7)];
-        switch (below(18)) {
+        switch (below(19)) {
         case 0: case 1: case 2: case 3: // the common case: one typed cell
             return [=](PlmWork& w) {
                 if (variable >= w.variables.size())
@@ -340,6 +340,20 @@ public:
             return [=](PlmWork& w) {
                 if (variable < w.variables.size())
                     w.variables[variable].values.remove(id);
+            };
+        case 17: // a shape with a coordinate that is not finite, or a group repeating a member id
+            return [=](PlmWork& w) {
+                if (w.map.entities.isEmpty())
+                    return;
+                const qsizetype k = variable % w.map.entities.size();
+                const PlmEntity broken = square(w.map.entities.at(k).id, number);
+                if (variable % 2)
+                    w.map.entities.edit(k).geometry = broken.geometry;
+                else
+                    w.map.entities.insert(k, PlmEntity(QStringLiteral("n1"), QStringLiteral("Groupe"),
+                                                       PlmGeometry::group(PlmEntityList{square(QStringLiteral("x")),
+                                                                                        square(number < 0 ? QStringLiteral("x") : QStringLiteral("y"))}),
+                                                       PlmStyle()));
             };
         case 16: // a pasted block: one value down a column, the sign of zero included
             return [=](PlmWork& w) {
