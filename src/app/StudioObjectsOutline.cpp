@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTreeView>
 #include <QUndoStack>
 
@@ -91,6 +92,7 @@ StudioObjectsOutline::StudioObjectsOutline(StudioWindowController& window)
     m_model->performDrop = [this](const StudioObjectEdits::DropPlan& plan) {
         return m_window.commitEditing() && moveObject(plan.reference, plan.targetIndex);
     };
+    m_model->dragOrigin = [view = QPointer<QTreeView>(tree)] { return view ? view->currentIndex() : QModelIndex(); };
     m_delegate->onToggle = [this](const StudioObjectReference& reference, bool visibility) {
         toggleObject(reference, visibility);
     };

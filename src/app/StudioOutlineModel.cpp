@@ -247,16 +247,23 @@ QStringList StudioOutlineModel::mimeTypes() const
 
 QMimeData* StudioOutlineModel::mimeData(const QModelIndexList& indexes) const
 {
+    const StudioObjectNode* dragged = nullptr;
+    const StudioObjectNode* origin = dragOrigin ? node(dragOrigin()) : nullptr;
     for (const QModelIndex& index : indexes) {
         const StudioObjectNode* current = node(index);
         if (!current || !current->reference)
             continue;
-        auto* data = new QMimeData;
-        data->setData(StudioObjectReference::pasteboardType, current->reference->toJson());
-        data->setData(sourceMimeType, m_sourceToken);
-        return data;
+        if (!dragged || current == origin)
+            dragged = current;
+        if (current == origin)
+            break;
     }
-    return nullptr;
+    if (!dragged)
+        return nullptr;
+    auto* data = new QMimeData;
+    data->setData(StudioObjectReference::pasteboardType, dragged->reference->toJson());
+    data->setData(sourceMimeType, m_sourceToken);
+    return data;
 }
 
 Qt::DropActions StudioOutlineModel::supportedDragActions() const

@@ -52,6 +52,9 @@ public:
                                                              int childIndex)>
         planDrop;
     std::function<bool(const StudioObjectEdits::DropPlan&)> performDrop;
+    // The row the user pressed to start a drag (the view's current row). With several rows
+    // selected, the drag carries that row's object, not the first selected one.
+    std::function<QModelIndex()> dragOrigin;
 
     StudioObjectEdits::State state(const StudioObjectReference& reference) const;
     bool isEditable(const StudioObjectReference& reference) const;

@@ -361,7 +361,7 @@ protected:
         }
     }
 
-    static void key(QWidget* target, int code)
+    static void pressKey(QWidget* target, int code)
     {
         QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
         QApplication::sendEvent(target, &press);
@@ -419,7 +419,7 @@ TEST_F(StudioObjectsOutlineEventsTest, RenamesByDoubleClickTypingAndReturn)
     ASSERT_EQ(editor->text(), QStringLiteral("Alpha"));
     editor->selectAll();
     type(editor, QStringLiteral("  Ouest "));
-    key(editor, Qt::Key_Return);
+    pressKey(editor, Qt::Key_Return);
     EXPECT_EQ(work().map.entities.at(0).name, QStringLiteral("Ouest"));
     EXPECT_EQ(undoName(), QStringLiteral("Renommer l’objet"));
     EXPECT_EQ(undoCount(), 1);
@@ -432,7 +432,7 @@ TEST_F(StudioObjectsOutlineEventsTest, RenamesByDoubleClickTypingAndReturn)
     ASSERT_TRUE(editor);
     editor->selectAll();
     type(editor, QStringLiteral("   "));
-    key(editor, Qt::Key_Return);
+    pressKey(editor, Qt::Key_Return);
     EXPECT_EQ(undoCount(), 1);
     EXPECT_EQ(row(StudioObjectReference::entity({"G", "M1"})).data().toString(), QStringLiteral("M1"));
     EXPECT_EQ(StudioObjectEdits::entityAtPath(work().map.entities, {"G", "M1"})->name, QString());
@@ -443,7 +443,7 @@ TEST_F(StudioObjectsOutlineEventsTest, RenamesByDoubleClickTypingAndReturn)
     ASSERT_TRUE(editor);
     editor->selectAll();
     type(editor, QStringLiteral("Abandon"));
-    key(editor, Qt::Key_Escape);
+    pressKey(editor, Qt::Key_Escape);
     EXPECT_EQ(undoCount(), 1);
     EXPECT_EQ(work().map.entities.at(3).name, QString());
     window->window()->hide();
@@ -501,6 +501,37 @@ TEST_F(StudioObjectsOutlineEventsTest, TrashOfAMemberDeletesItAndAnOnlyMemberTak
     EXPECT_EQ(outer->geometry.asGroup()->at(0).id, QStringLiteral("Other"));
     EXPECT_EQ(document->selectedEntityID(), std::optional<QString>("Outer"));
     EXPECT_FALSE(row(StudioObjectReference::entity({"Outer", "Inner"})).isValid());
+    window->window()->hide();
+}
+
+
+TEST_F(StudioObjectsOutlineEventsTest, ADragOfSeveralSelectedRowsCarriesThePressedOne)
+{
+    QTreeView* tree = (open(sampleWork()), shownTree());
+    const auto pressWith = [this](const QModelIndex& cell, Qt::KeyboardModifiers modifiers, bool release) {
+        QWidget* viewport = window->objects->viewport();
+        const QPoint at = window->objects->visualRect(cell).center();
+        QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, modifiers);
+        QApplication::sendEvent(viewport, &press);
+        if (release) {
+            QMouseEvent up(QEvent::MouseButtonRelease, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, modifiers);
+            QApplication::sendEvent(viewport, &up);
+        }
+        QApplication::processEvents();
+    };
+    // C (the first row) then Ctrl-click A (the last): both selected; pressing A again starts
+    // a drag of the selection.
+    pressWith(row(StudioObjectReference::entity({"C"})), Qt::NoModifier, true);
+    pressWith(row(StudioObjectReference::entity({"A"})), Qt::ControlModifier, true);
+    ASSERT_EQ(selectedKeys(), QStringList({key({"A"}), key({"C"})}));
+    pressWith(row(StudioObjectReference::entity({"A"})), Qt::NoModifier, false);
+    ASSERT_EQ(selectedKeys(), QStringList({key({"A"}), key({"C"})}));
+    // What the view hands the model when the drag starts: every selected cell.
+    std::unique_ptr<QMimeData> data(model()->mimeData(tree->selectionModel()->selectedIndexes()));
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->data(StudioObjectReference::pasteboardType), key({"A"}).toUtf8());
+    QMouseEvent up(QEvent::MouseButtonRelease, QPoint(1, 1), QPoint(1, 1), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &up);
     window->window()->hide();
 }
 
