@@ -211,6 +211,9 @@ void PlmWorkDocument::decodeDocument(const QByteArray& data, const QString& type
     else
         decoded = PlmWorkCodec::decode(data);
     store(decoded);
+    // The steps kept describe changes of the work just replaced: undoing one now would
+    // patch the read work with them.
+    clearUndoHistory();
     primeValidation(decoded);
     derived_.reset();
     derived_.noteFresh(decoded); // the codec recomputed its calculated variables

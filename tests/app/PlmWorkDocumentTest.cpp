@@ -152,6 +152,19 @@ TEST_F(PlmWorkDocumentTest, ReadingABaseMapMakesABareWork)
     EXPECT_EQ(other.work().variables.size(), 1); // unchanged
 }
 
+TEST_F(PlmWorkDocumentTest, ReadingForgetsTheStepsOfTheWorkItReplaces)
+{
+    PlmWorkDocument doc;
+    doc.setWork(smallWork());
+    doc.updateWork(QStringLiteral("Saisir une cellule"), [](PlmWork& w) { w.variables[0].values.insert(QStringLiteral("a"), PlmValue::number(1)); });
+    PlmWork other = smallWork();
+    other.variables[0].values.insert(QStringLiteral("b"), PlmValue::number(2));
+    doc.decodeDocument(PlmWorkCodec::encode(other), PlmWorkDocument::plmType);
+    EXPECT_EQ(doc.undoStack()->count(), 0);
+    doc.undo();
+    EXPECT_TRUE(doc.work() == other);
+}
+
 TEST_F(PlmWorkDocumentTest, BaseMapTypeWithVariablesFailsEveryWriteUntilSavedAsPlm)
 {
     const QString file = path(QStringLiteral("fond.plmmap"));
