@@ -322,3 +322,186 @@ TEST(CanvasDrawing, EmptyMapShowsItsTextOnlyWithoutImage)
     canvas->setBackgroundImage(background);
     EXPECT_EQ(inkIn(canvas->renderToImage()), 0);
 }
+
+namespace {
+
+const QColor accent(0, 200, 0);
+
+// Colour at a view point of an image rendered at `ratio` pixels per point.
+QColor probe(const QImage& image, double ratio, double x, double y)
+{
+    return QColor(image.pixel(int(x * ratio), image.height() - 1 - int(y * ratio)));
+}
+
+} // namespace
+
+TEST(CanvasStrokes, CapsJoinsAndDashesFollowTheStyle)
+{
+    // Caps: a 10-point line from x 20 to 80; butt stops at the end, square
+    // and round go 5 points further (round only near the axis).
+    PlmEntity capped = lineEntity("c", {{20, 50}, {80, 50}}, 10);
+    auto canvas = canvasOf(mapOf({capped}));
+    EXPECT_TRUE(isNear(pixelAt(canvas->renderToImage(), 83, 50), white));
+    capped.style.lineCap = 2;
+    canvas->setMap(mapOf({capped}));
+    QImage image = canvas->renderToImage();
+    EXPECT_TRUE(isNear(pixelAt(image, 83, 50), Qt::black, 40));
+    EXPECT_TRUE(isNear(pixelAt(image, 83, 54), Qt::black, 40));
+    capped.style.lineCap = 1;
+    canvas->setMap(mapOf({capped}));
+    image = canvas->renderToImage();
+    EXPECT_TRUE(isNear(pixelAt(image, 83, 50), Qt::black, 40));
+    EXPECT_TRUE(isNear(pixelAt(image, 84, 54), white, 40));
+
+    // Joins at the apex (50, 80) of a 10-point chevron: the miter reaches
+    // 11.2 points above it, the round join 5, the bevel 2.2.
+    PlmEntity chevron = lineEntity("j", {{20, 20}, {50, 80}, {80, 20}}, 10);
+    auto joined = canvasOf(mapOf({chevron}));
+    image = joined->renderToImage(4.0);
+    EXPECT_TRUE(isNear(probe(image, 4, 50, 89), Qt::black, 40));
+    chevron.style.lineJoin = 1;
+    joined->setMap(mapOf({chevron}));
+    image = joined->renderToImage(4.0);
+    EXPECT_TRUE(isNear(probe(image, 4, 50, 84), Qt::black, 40));
+    EXPECT_TRUE(isNear(probe(image, 4, 50, 86), white, 40));
+    chevron.style.lineJoin = 2;
+    joined->setMap(mapOf({chevron}));
+    image = joined->renderToImage(4.0);
+    EXPECT_TRUE(isNear(probe(image, 4, 50, 84), white, 40));
+    EXPECT_TRUE(isNear(probe(image, 4, 50, 81), Qt::black, 40));
+
+    // Dashes are view points without sources and map units with them.
+    PlmEntity dashed = lineEntity("d", {{0, 25}, {50, 25}}, 1);
+    dashed.style.dash = QList<double>{5, 5};
+    auto plain = canvasOf(mapOf({dashed}));
+    plain->setScale(2);  // the line lies at view y 50, from x 0 to 100
+    image = plain->renderToImage(4.0);
+    EXPECT_TRUE(isNear(probe(image, 4, 12, 50), Qt::black, 60));  // 10–15 on
+    EXPECT_TRUE(isNear(probe(image, 4, 17, 50), white, 40));      // 15–20 off
+    PlmMap withSources = mapOf({dashed});
+    withSources.sources = QList<PlmSource>{};
+    plain->setMap(withSources);
+    image = plain->renderToImage(4.0);
+    EXPECT_TRUE(isNear(probe(image, 4, 5, 50), Qt::black, 60));  // 0–10 on
+    EXPECT_TRUE(isNear(probe(image, 4, 12, 50), white, 40));     // 10–20 off
+    EXPECT_TRUE(isNear(probe(image, 4, 17, 50), white, 40));
+    EXPECT_TRUE(isNear(probe(image, 4, 25, 50), Qt::black, 60));
+}
+
+TEST(CanvasStrokes, PointDiscsKeepTheirViewRadiusAndShowTheirSelection)
+{
+    PlmEntity dot = pointEntity("p", 50, 50, 4);  // blue fill, black 1-point stroke
+    auto canvas = canvasOf(mapOf({dot}));
+    for (double scale : {1.0, 10.0}) {
+        canvas->setScale(scale);
+        canvas->setOffset(QPointF(50 - 50 * scale, 50 - 50 * scale));  // the point stays at (50, 50)
+        const QImage image = canvas->renderToImage(4.0);
+        EXPECT_TRUE(isNear(probe(image, 4, 52, 50), QColor(0, 0, 255), 40)) << scale;
+        EXPECT_TRUE(isNear(probe(image, 4, 56, 50), white)) << scale;
+    }
+    canvas->selectedIndex = 0;  // stroked in the accent colour, at least 3 points wide
+    const QImage selected = canvas->renderToImage(4.0);
+    EXPECT_TRUE(isNear(probe(selected, 4, 55.2, 50), accent, 40));
+    EXPECT_TRUE(isNear(probe(selected, 4, 50, 52.9), accent, 40));
+}
+
+TEST(CanvasStrokes, ClipPathsCutTheirEntity)
+{
+    PlmEntity square = squareEntity("s", 10, 10, 90, 90);
+    PlmVectorPath left;
+    left.commands = {PlmPathCommand::move({0, 0}), PlmPathCommand::line({50, 0}), PlmPathCommand::line({50, 100}),
+                     PlmPathCommand::line({0, 100}), PlmPathCommand::close()};
+    square.clipPaths = QList<PlmVectorPath>{left};
+    auto canvas = canvasOf(mapOf({square}));
+    const QImage image = canvas->renderToImage();
+    EXPECT_TRUE(isNear(pixelAt(image, 25, 50), red));
+    EXPECT_TRUE(isNear(pixelAt(image, 75, 50), white));
+}
+
+TEST(CanvasTexts, MapTextsAndNameLabelsAreUprightOnBothAxes)
+{
+    // A capital T: its bar is at the top, its stem alone near the baseline.
+    PlmText text;
+    text.text = QStringLiteral("T");
+    text.fontName = QStringLiteral("Helvetica");
+    text.fontSize = 40;
+    text.anchor = QStringLiteral("start");
+    const PlmStyle ink = style({0, 0, 0, 0}, PlmColor{0, 0, 0, 1}, 0);
+    auto inkAt = [](const QImage& image, double x, double y) { return qGray(pixelAt(image, x, y).rgb()) < 100; };
+    for (const bool down : {false, true}) {
+        text.transform = down ? PlmTransform{1, 0, 0, -1, 30, 70} : PlmTransform::translation(30, 30);
+        PlmEntity t(QStringLiteral("t"), QString(), PlmGeometry::text(text), ink);
+        auto canvas = down ? canvasOf(mapOf({t}, {{"coordinates.yAxis", "down"}})) : canvasOf(mapOf({t}));
+        if (down)
+            canvas->setOffset(QPointF(0, 100));  // baseline at view y 30 either way
+        const QImage image = canvas->renderToImage();
+        const QRectF box = CanvasPathBuilder::bounds(canvas->path(t.geometry, {}));
+        ASSERT_FALSE(box.isNull()) << down;
+        EXPECT_NEAR(box.top(), 30, 1.5) << down;  // y up: top() is the lowest y, the baseline
+        const double barY = box.bottom() - 2, stemY = box.top() + 4;
+        EXPECT_TRUE(inkAt(image, box.left() + 3, barY)) << down;
+        EXPECT_FALSE(inkAt(image, box.left() + 3, stemY)) << down;
+        EXPECT_TRUE(inkAt(image, box.center().x(), stemY)) << down;
+    }
+
+    // The name label of a point sits above it and reads upright.
+    PlmEntity point = pointEntity("p", 50, 20, 4);
+    point.name = QStringLiteral("T");
+    for (const bool down : {false, true}) {
+        if (down)
+            point.geometry = PlmGeometry::point({50, 80});
+        auto canvas = down ? canvasOf(mapOf({point}, {{"coordinates.yAxis", "down"}})) : canvasOf(mapOf({point}));
+        if (down)
+            canvas->setOffset(QPointF(0, 100));  // the point at view (50, 20) either way
+        canvas->showEntityNames = true;
+        canvas->entityNameFontSize = 40;
+        const QList<VectorCanvas::NameLabel> labels = canvas->entityNameLabels();
+        ASSERT_EQ(labels.size(), 1);
+        const QRectF box = CanvasPathBuilder::bounds(labels[0].path);
+        EXPECT_NEAR(box.top(), 20 + 4 + 10, 1.5) << down;  // 10 points above the disc
+        EXPECT_NEAR(box.center().x(), 50, 1.5) << down;
+        const QImage image = canvas->renderToImage();
+        const double barY = box.bottom() - 2, stemY = box.top() + 4;
+        EXPECT_TRUE(inkAt(image, box.left() + 3, barY)) << down;
+        EXPECT_FALSE(inkAt(image, box.left() + 3, stemY)) << down;
+        EXPECT_TRUE(inkAt(image, box.center().x(), stemY)) << down;
+    }
+}
+
+TEST(CanvasOverlays, EditingGroupFrameAndZoomRectangle)
+{
+    // g { a, inner { b, c } }; editing inner: a dashed frame 4 points around
+    // inner's members, apart from the selection frame of g.
+    PlmEntity inner = groupEntity("inner", {squareEntity("b", 50, 50, 60, 60), squareEntity("c", 70, 50, 80, 60)});
+    PlmEntity group = groupEntity("g", {squareEntity("a", 10, 10, 20, 20), inner});
+    auto canvas = canvasOf(mapOf({group}));
+    ASSERT_TRUE(canvas->select(QStringList{"g", "inner", "b"}));
+    ASSERT_EQ(canvas->editingGroup, (QList<int>{0, 1}));
+    canvas->backgroundColor = Qt::white;
+    // Along the frame's left edge (x 46), away from g's frame (x 7 to 83):
+    // accent dashes and white gaps alternate.
+    auto dashesOnLeftEdge = [&](const QImage& image) {
+        int changes = 0, on = 0;
+        bool last = false;
+        for (double y = 48; y <= 62; y += 0.25) {
+            const bool now = isNear(probe(image, 4, 46, y), accent, 60);
+            on += now ? 1 : 0;
+            changes += (y > 48 && now != last) ? 1 : 0;
+            last = now;
+        }
+        return std::make_pair(changes, on);
+    };
+    const auto [changes, on] = dashesOnLeftEdge(canvas->renderToImage(4.0));
+    EXPECT_GE(changes, 3);
+    EXPECT_GT(on, 10);
+    EXPECT_TRUE(isNear(probe(canvas->renderToImage(4.0), 4, 48, 55), white));
+
+    // Only while the edited group belongs to the selected entity.
+    canvas->selectedIndex.reset();
+    EXPECT_EQ(dashesOnLeftEdge(canvas->renderToImage(4.0)).second, 0);
+
+    canvas->zoomRectangle = QRectF(10, 70, 20, 20);
+    const QImage zoomed = canvas->renderToImage(4.0);
+    EXPECT_TRUE(isNear(probe(zoomed, 4, 10, 80), accent, 60));
+    EXPECT_TRUE(isNear(probe(zoomed, 4, 20, 80), white));
+}
