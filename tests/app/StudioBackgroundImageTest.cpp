@@ -76,6 +76,11 @@ TEST(StudioBackgroundImageTest, RefusesWhatIsNotASmallEnoughPngOrJpeg)
     EXPECT_EQ(refusal(QByteArray("not an image")), message);
     EXPECT_EQ(refusal(QByteArray()), message);
     EXPECT_EQ(refusal(png(10, 10).left(40)), message); // header only, pixels cut off
+    // Exactly 32 MiB is read (bytes after the image's end are ignored by the decoder).
+    QByteArray largest = png(1, 1);
+    largest.append(QByteArray(maxFileBytes - largest.size(), '\0'));
+    ASSERT_EQ(largest.size(), 33554432);
+    EXPECT_EQ(checkImage(largest).pixelSize, QSize(1, 1));
     // More bytes than 32 MiB, whatever they hold.
     QByteArray tooLarge = png(1, 1);
     tooLarge.append(QByteArray(maxFileBytes + 1 - tooLarge.size(), '\0'));

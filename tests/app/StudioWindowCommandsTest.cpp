@@ -270,6 +270,21 @@ TEST_F(StudioWindowCommandsTest, ImportsPlacesAndReplacesTheBackgroundImage)
     window->performCommand("importBackgroundPanel:");
     EXPECT_EQ(errors, QStringList{QStringLiteral("Image JPG/PNG illisible ou trop volumineuse.")});
     EXPECT_EQ(undoCount(), steps);
+
+    // One byte above 32 MiB is refused from the file's size; a missing file names itself.
+    QFile large(writePng("grand.png", 2, 2));
+    ASSERT_TRUE(large.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(large.resize(33554433));
+    large.close();
+    chosenFile = large.fileName();
+    window->performCommand("importBackgroundPanel:");
+    EXPECT_EQ(errors.size(), 2);
+    EXPECT_EQ(errors.last(), QStringLiteral("Image JPG/PNG illisible ou trop volumineuse."));
+    chosenFile = files.filePath("absent.png");
+    window->performCommand("importBackgroundPanel:");
+    ASSERT_EQ(errors.size(), 3);
+    EXPECT_TRUE(errors.last().contains(QStringLiteral("absent.png"))) << errors.last().toStdString();
+    EXPECT_EQ(undoCount(), steps);
 }
 
 TEST_F(StudioWindowCommandsTest, BackgroundFieldsStoreOnlyWhatWasTyped)
