@@ -63,8 +63,17 @@ void ViewNode::removeFromSuperview()
 {
     if (!m_parent)
         return;
-    if (ViewHost* h = host())
-        h->nodeDestroyed(this);
+    // The host must forget every node of the detached subtree: once detached,
+    // a node deleted later can no longer reach the host to say so.
+    if (ViewHost* h = host()) {
+        std::vector<ViewNode*> pending{this};
+        while (!pending.empty()) {
+            ViewNode* n = pending.back();
+            pending.pop_back();
+            h->nodeDestroyed(n);
+            pending.insert(pending.end(), n->m_children.begin(), n->m_children.end());
+        }
+    }
     auto& siblings = m_parent->m_children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
     m_parent->setNeedsDisplayInRect(m_frame);

@@ -190,3 +190,37 @@ TEST(ViewHostEvents, DeletedNodeIsForgottenByTheHost)
     QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
     QCoreApplication::sendEvent(&host, &key);  // goes to the root, no crash
 }
+
+TEST(ViewHostEvents, DetachedSubtreeIsForgottenByTheHost)
+{
+    ViewHost host;
+    host.resize(100, 100);
+    auto* root = new ViewNode;
+    host.setRootNode(root);
+    auto* container = new ViewNode;
+    container->setFrame(QRectF(0, 0, 100, 100));
+    root->addSubview(container);
+    auto* probe = new ProbeNode;
+    probe->setFrame(QRectF(0, 0, 100, 100));
+    container->addSubview(probe);
+
+    // A press makes the probe the mouse target and the first responder.
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(50, 50), QPointF(50, 50), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(&host, &press);
+    ASSERT_EQ(host.firstResponder(), probe);
+
+    // Detaching the container, then deleting it, must not leave the host
+    // pointing at the probe.
+    container->removeFromSuperview();
+    EXPECT_EQ(host.firstResponder(), nullptr);
+    delete container;
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
+    QCoreApplication::sendEvent(&host, &key);
+    QMouseEvent drag(QEvent::MouseMove, QPointF(60, 50), QPointF(60, 50), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(&host, &drag);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(60, 50), QPointF(60, 50), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(&host, &release);
+}
