@@ -298,7 +298,8 @@ TEST_F(PlmWorkDocumentTest, UnmakeableBookmarkLogsOneLineAndKeepsTheOldOne)
     PlmWorkDocument::rememberLastDocument(path(QStringLiteral("disparu.plm")));
     qInstallMessageHandler(previous);
     ASSERT_EQ(warnings.size(), 1);
-    EXPECT_TRUE(warnings[0].startsWith(QStringLiteral("Accès persistant au document Studio indisponible : ")));
+    EXPECT_EQ(warnings[0], QStringLiteral("Accès persistant au document Studio indisponible : Le fichier « %1 » est introuvable.")
+                               .arg(path(QStringLiteral("disparu.plm"))));
     EXPECT_EQ(Bookmark::resolve(UserDefaults::dataValue(PlmWorkDocument::lastDocumentKey)), QDir::cleanPath(kept));
 }
 
