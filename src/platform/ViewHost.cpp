@@ -49,10 +49,12 @@ void ViewHost::setRootNode(ViewNode* root)
 {
     if (root == m_root)
         return;
+    // Detach the new root first: it may lie inside the tree being deleted.
+    if (root)
+        root->removeFromSuperview();
     delete takeRootNode();
     m_root = root;
     if (m_root) {
-        m_root->removeFromSuperview();
         m_root->m_host = this;
         m_root->setFrame(QRectF(0, 0, width(), height()));
     }

@@ -224,3 +224,18 @@ TEST(ViewHostEvents, DetachedSubtreeIsForgottenByTheHost)
                         Qt::NoModifier);
     QCoreApplication::sendEvent(&host, &release);
 }
+
+TEST(ViewHostEvents, ANodeOfTheShownTreeCanBecomeTheRoot)
+{
+    ViewHost host;
+    host.resize(100, 80);
+    auto* root = new ViewNode;
+    host.setRootNode(root);
+    auto* probe = new ProbeNode;
+    probe->setFrame(QRectF(10, 10, 20, 20));
+    root->addSubview(probe);
+    host.setRootNode(probe);  // the old root goes, the probe survives it
+    EXPECT_EQ(host.rootNode(), probe);
+    EXPECT_EQ(probe->superview(), nullptr);
+    EXPECT_EQ(probe->frame(), QRectF(0, 0, 100, 80));
+}
