@@ -5,6 +5,8 @@
 #include "app/StudioOutlineModel.h"
 #include "canvas/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
+#include "decorations/DecorationController.h"
+#include "layout/CarteWindowController.h"
 
 #include <QApplication>
 #include <QImage>
@@ -277,8 +279,11 @@ TEST_F(StudioObjectsOutlineTest, LayoutSectionAndElements)
     // A legend becomes an element only through the layout's own controller; without it the
     // gesture stores nothing and leaves no empty undo step.
     const int steps = undoCount();
+    const int changes = document->changeCount();
     EXPECT_FALSE(window->outline()->moveObject(StudioObjectReference::legend("legend"), 0));
     EXPECT_EQ(undoCount(), steps);
+    EXPECT_EQ(document->changeCount(), changes); // nor a change mark
+    EXPECT_EQ(undoName(), QStringLiteral("Ordre des objets"));
 }
 
 TEST_F(StudioObjectsOutlineTest, ClicksOnTheDrawnButtonsToggleTheirState)
@@ -532,6 +537,36 @@ TEST_F(StudioObjectsOutlineEventsTest, ADragOfSeveralSelectedRowsCarriesThePress
     EXPECT_EQ(data->data(StudioObjectReference::pasteboardType), key({"A"}).toUtf8());
     QMouseEvent up(QEvent::MouseButtonRelease, QPoint(1, 1), QPoint(1, 1), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(tree->viewport(), &up);
+    window->window()->hide();
+}
+
+
+TEST_F(StudioObjectsOutlineEventsTest, ClickingALayoutRowSelectsItInTheCarte)
+{
+    PlmWork start = sampleWork();
+    start.decoration = PlmDecoration();
+    start.decoration->objects = {PlmDecorationObject::make("d1", PlmDecorationKind::title)};
+    QTreeView* tree = (open(start), shownTree());
+    ASSERT_EQ(window->mode, StudioWindowController::Mode::fond);
+    click(row(StudioObjectReference::entity({"A"})));
+    EXPECT_EQ(document->selectedEntityID(), std::optional<QString>("A"));
+
+    click(row(StudioObjectReference::decoration("d1")));
+    EXPECT_EQ(window->mode, StudioWindowController::Mode::carte);
+    EXPECT_EQ(window->carte->decorationController()->selected, std::optional<QString>("d1"));
+    // Choosing a layout element clears the entity selection everywhere, the outline included.
+    EXPECT_TRUE(document->selectedEntityIDs().isEmpty());
+    EXPECT_EQ(selectedKeys(), QStringList{StudioObjectReference::decoration("d1").key()});
+    EXPECT_FALSE(window->fond->canvas()->selectedIndex.has_value());
+
+    // A refresh keeps the element's row; choosing an entity again forgets the element.
+    document->updateWork(QStringLiteral("Test"), [](PlmWork& w) { w.map.entities.edit(0).name = QStringLiteral("Autre"); });
+    EXPECT_EQ(selectedKeys(), QStringList{StudioObjectReference::decoration("d1").key()});
+    click(row(StudioObjectReference::entity({"C"})));
+    EXPECT_EQ(document->selectedEntityID(), std::optional<QString>("C"));
+    EXPECT_FALSE(window->carte->decorationController()->selected.has_value());
+    EXPECT_EQ(selectedKeys(), QStringList{key({"C"})});
+    (void)tree;
     window->window()->hide();
 }
 
