@@ -160,6 +160,24 @@ TEST(CanvasHitTesting, ClipsOrderAndGroupEditing)
     EXPECT_FALSE(nested->indexPath(QPointF(10, 10)).has_value());  // top-level entity outside the group
 }
 
+TEST(CanvasHitTesting, HiddenMembersAreNeverHit)
+{
+    PlmEntity hidden = squareEntity("b", 60, 0, 80, 20);
+    hidden.isHidden = true;
+    PlmEntity group = groupEntity("g", {squareEntity("a", 0, 0, 20, 20), hidden});
+    auto canvas = canvasOf(mapOf({group}));
+    EXPECT_EQ(canvas->indexPath(QPointF(10, 10)), QList<int>{0});
+    EXPECT_FALSE(canvas->indexPath(QPointF(70, 10)).has_value());
+    EXPECT_FALSE(canvas->hits(group, QPointF(70, 10)));
+    ASSERT_TRUE(canvas->select(QStringList{"g", "a"}));
+    EXPECT_EQ(canvas->indexPath(QPointF(10, 10)), (QList<int>{0, 0}));
+    EXPECT_FALSE(canvas->indexPath(QPointF(70, 10)).has_value());
+    // A hidden member selected by id leaves no group editing behind it.
+    ASSERT_TRUE(canvas->select(QStringList{"g", "b"}));
+    EXPECT_FALSE(canvas->editingGroup.has_value());
+    EXPECT_FALSE(canvas->isEditable({0, 1}, false));
+}
+
 TEST(CanvasHitTesting, HitsFollowZoomAndTheBlockTransform)
 {
     auto canvas = canvasOf(mapOf({squareEntity("a", 0, 0, 10, 10)}));
