@@ -462,6 +462,15 @@ TEST_F(StudioWindowCommandsTest, TypingAPrintSizeThenReturnIsOneStep)
     key(window->printWidth, Qt::Key_Tab);
     QApplication::processEvents();
     EXPECT_EQ(undoCount(), 1);
+
+    // "Personnalisée" puts the cursor in the width field and stores nothing for a page
+    // that exists.
+    window->printFormat->setCurrentIndex(StudioPrintFormat::custom);
+    window->performCommand("changePrintFormat:", window->printFormat);
+    QApplication::processEvents();
+    EXPECT_TRUE(window->printWidth->hasFocus());
+    EXPECT_EQ(window->printFormat->currentIndex(), StudioPrintFormat::custom);
+    EXPECT_EQ(undoCount(), 1);
     window->window()->hide();
 }
 
