@@ -570,4 +570,37 @@ TEST_F(StudioObjectsOutlineEventsTest, ClickingALayoutRowSelectsItInTheCarte)
     window->window()->hide();
 }
 
+
+TEST_F(StudioObjectsOutlineEventsTest, DragsLayoutElementsAmongElementsOnly)
+{
+    PlmWork start = sampleWork();
+    start.decoration = PlmDecoration();
+    start.decoration->objects = {PlmDecorationObject::make("d1", PlmDecorationKind::title),
+                                 PlmDecorationObject::make("d2", PlmDecorationKind::source),
+                                 PlmDecorationObject::make("d3", PlmDecorationKind::author)};
+    start.thematic = PlmThematicSettings();
+    QTreeView* tree = (open(start), shownTree());
+    const auto order = [this] {
+        QStringList ids;
+        for (const PlmDecorationObject& object : work().decoration->objects)
+            ids.append(object.id);
+        return ids;
+    };
+    // Rows: d3, d2, d1, Légende. d1 dropped above d3 is drawn last.
+    ASSERT_TRUE(dropAt(row(StudioObjectReference::decoration("d1")), gapAbove(row(StudioObjectReference::decoration("d3")))));
+    EXPECT_EQ(order(), QStringList({"d2", "d3", "d1"}));
+    EXPECT_EQ(undoName(), QStringLiteral("Ordre des objets"));
+    const int steps = undoCount();
+    // Below the legend row, or among the entities: refused.
+    EXPECT_FALSE(dropAt(row(StudioObjectReference::decoration("d2")), gapBelow(row(StudioObjectReference::legend("legend")))));
+    EXPECT_FALSE(dropAt(row(StudioObjectReference::decoration("d2")), gapAbove(row(StudioObjectReference::entity({"T"})))));
+    // A locked element is not dragged.
+    window->outline()->toggleObject(StudioObjectReference::decoration("d2"), false);
+    EXPECT_FALSE(dropAt(row(StudioObjectReference::decoration("d2")), gapAbove(row(StudioObjectReference::decoration("d1")))));
+    EXPECT_EQ(undoCount(), steps + 1); // the lock only
+    EXPECT_EQ(order(), QStringList({"d2", "d3", "d1"}));
+    (void)tree;
+    window->window()->hide();
+}
+
 } // namespace
