@@ -74,4 +74,37 @@ void BM_StudioWindowRefreshUnchanged(benchmark::State& state)
 BENCHMARK(BM_StudioWindowRefreshUnchanged<StudioWindowController>)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StudioWindowRefreshUnchanged<StudioWindowCommands>)->Unit(benchmark::kMillisecond);
 
+// Everything selected (as after selecting all in the map view), then one typed cell: the
+// table, the outline and the status line carry the whole selection through the refresh.
+void BM_StudioWindowCellEditAllSelected(benchmark::State& state)
+{
+    OpenStudio<StudioWindowCommands> studio;
+    const PlmWork start = studio.document->work();
+    studio.document->select(start.topLevelEntityIDs(), start.map.entities.first().id);
+    const QString variableID = BenchWorks::inputVariableID(1);
+    qsizetype row = 0;
+    double value = 1000.5;
+    for (auto _ : state) {
+        const QString entityID = start.map.entities.at(row).id;
+        studio.document->updateWork(QStringLiteral("Saisir une cellule"), [&](PlmWork& work) {
+            work.variables[work.variableIndex(variableID)].values.insert(entityID, PlmValue::number(value));
+        });
+        row = (row + 97) % start.map.entities.size();
+        value += 1;
+    }
+}
+BENCHMARK(BM_StudioWindowCellEditAllSelected)->Unit(benchmark::kMillisecond);
+
+void BM_StudioWindowSelectAll(benchmark::State& state)
+{
+    OpenStudio<StudioWindowCommands> studio;
+    const PlmWork work = studio.document->work();
+    const QSet<QString> all = work.topLevelEntityIDs();
+    for (auto _ : state) {
+        studio.document->select(all, work.map.entities.first().id);
+        studio.document->select(QSet<QString>(), std::nullopt);
+    }
+}
+BENCHMARK(BM_StudioWindowSelectAll)->Unit(benchmark::kMillisecond);
+
 } // namespace

@@ -7,6 +7,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <vector>
 
 DataWindowController::DataWindowController(WorkReader readWork, QObject* parent)
     : QObject(parent)
@@ -69,12 +70,27 @@ QList<QString> DataWindowController::selectedEntityIDs() const
     QList<QString> ids;
     if (!m_table)
         return ids;
-    QList<int> rows;
-    for (const QModelIndex& index : m_table->selectionModel()->selectedRows())
-        rows.append(index.row());
-    std::sort(rows.begin(), rows.end());
-    for (int row : rows)
-        ids.append(m_model->rowEntityIDs().value(row));
+    // Read from the selection's ranges: QItemSelectionModel::selectedRows() tests every row
+    // against every range, which takes minutes once the whole of a large map is selected.
+    const QList<QString>& rows = m_model->rowEntityIDs();
+    const int lastColumn = m_model->columnCount() - 1;
+    QItemSelectionModel* selection = m_table->selectionModel();
+    std::vector<char> selected(size_t(rows.size()), 0);
+    for (const QItemSelectionRange& range : selection->selection()) {
+        if (range.parent().isValid())
+            continue;
+        const bool wholeRows = range.left() <= 0 && range.right() >= lastColumn;
+        const int bottom = std::min(range.bottom(), int(rows.size()) - 1);
+        for (int row = std::max(range.top(), 0); row <= bottom; ++row) {
+            // A part of a row counts only when the rest of it is selected too.
+            if (!selected[size_t(row)] && (wholeRows || selection->isRowSelected(row)))
+                selected[size_t(row)] = 1;
+        }
+    }
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        if (selected[size_t(row)])
+            ids.append(rows.at(row));
+    }
     return ids;
 }
 
@@ -84,11 +100,23 @@ void DataWindowController::selectRows(const QSet<QString>& entityIDs)
         return;
     const bool wasSuppressing = suppressSelection;
     suppressSelection = true;
-    QItemSelection selection;
+    QList<int> rows;
+    rows.reserve(entityIDs.size());
     for (const QString& id : entityIDs) {
         const int row = m_model->row(id);
         if (row >= 0)
-            selection.select(m_model->index(row, 0), m_model->index(row, m_model->columnCount() - 1));
+            rows.append(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    // Neighbouring rows make one range: the selection model compares ranges pairwise.
+    QItemSelection selection;
+    const int lastColumn = m_model->columnCount() - 1;
+    for (qsizetype i = 0; i < rows.size();) {
+        qsizetype j = i;
+        while (j + 1 < rows.size() && rows.at(j + 1) <= rows.at(j) + 1)
+            ++j;
+        selection.select(m_model->index(rows.at(i), 0), m_model->index(rows.at(j), lastColumn));
+        i = j + 1;
     }
     m_table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     suppressSelection = wasSuppressing;
