@@ -23,6 +23,7 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QTreeView>
+#include <algorithm>
 
 namespace {
 
@@ -325,10 +326,24 @@ void StudioWindowController::restoreOutlineSelection()
     const QSet<QString> selected = doc->selectedEntityIDs();
     const bool wasSuppressing = suppressSelection;
     suppressSelection = true;
-    QItemSelection selection;
+    // Neighbouring rows go in as one range: the selection model compares ranges pairwise, and a
+    // whole large map selected would otherwise take seconds.
+    QList<int> rows;
+    QModelIndex section;
     for (const QString& id : selected) {
-        if (QStandardItem* node = m_entityNodes.value(id))
-            selection.select(node->index(), node->index());
+        if (QStandardItem* node = m_entityNodes.value(id)) {
+            rows.append(node->row());
+            section = node->index().parent();
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    QItemSelection selection;
+    for (qsizetype i = 0; i < rows.size();) {
+        qsizetype j = i;
+        while (j + 1 < rows.size() && rows.at(j + 1) <= rows.at(j) + 1)
+            ++j;
+        selection.select(objectsModel->index(rows.at(i), 0, section), objectsModel->index(rows.at(j), 0, section));
+        i = j + 1;
     }
     objects->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     suppressSelection = wasSuppressing;

@@ -312,6 +312,21 @@ TEST_F(StudioWindowControllerTest, StatusLineCountsEntitiesVariablesAndSelectedR
     EXPECT_EQ(document->selectedEntityID(), std::optional<QString>("E09"));
 }
 
+TEST_F(StudioWindowControllerTest, NeighbouringSelectedEntitiesAreOneRangeInTheOutlineAndTheTable)
+{
+    StudioWindowController* controller = open(sampleWork());
+    document->select(QSet<QString>{"E02", "E03", "E04", "E05", "E09"}, QStringLiteral("E02"));
+    QStringList outlineSelection;
+    for (const QModelIndex& index : controller->objects->selectionModel()->selectedRows())
+        outlineSelection << index.data().toString();
+    outlineSelection.sort();
+    EXPECT_EQ(outlineSelection, (QStringList{"Zone E02", "Zone E03", "Zone E04", "Zone E05", "Zone E09"}));
+    // Ranges, not rows: selecting a whole large map must not compare every row with every other.
+    EXPECT_EQ(controller->objects->selectionModel()->selection().size(), 2);
+    EXPECT_EQ(controller->data->table()->selectionModel()->selection().size(), 2);
+    EXPECT_EQ(controller->status->text(), QStringLiteral("12 entités · 3 variables · 5 sélectionnées"));
+}
+
 TEST_F(StudioWindowControllerTest, StatisticsFollowTheNumericVariables)
 {
     PlmWork textOnly = sampleWork();
