@@ -70,6 +70,8 @@ using LegacyTableParser = std::function<PlmLegacyTableContent(const QByteArray&)
 void setLegacyTableParser(LegacyTableParser parser);
 // At least 2,052 bytes, 00 01 at offset 4 and a big-endian word of 9 or 10 at offset 6.
 bool isLegacyTable(const QByteArray& data);
+// Reads an older table with the registered parser (its errors pass through).
+PlmLegacyTableContent parseLegacyTable(const QByteArray& data);
 // The sheet of an older table: "Identifiant" and the column names, then one row per table row.
 PlmInputSheet legacySheet(const PlmLegacyTableContent& table, const QString& fileName);
 
