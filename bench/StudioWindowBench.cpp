@@ -74,6 +74,25 @@ void BM_StudioWindowRefreshUnchanged(benchmark::State& state)
 BENCHMARK(BM_StudioWindowRefreshUnchanged<StudioWindowController>)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StudioWindowRefreshUnchanged<StudioWindowCommands>)->Unit(benchmark::kMillisecond);
 
+// One entity renamed: the map changed, so the map views, the table and the outline follow.
+template <typename Window>
+void BM_StudioWindowEntityEdit(benchmark::State& state)
+{
+    OpenStudio<Window> studio;
+    qsizetype row = 0;
+    int count = 0;
+    for (auto _ : state) {
+        studio.document->updateWork(QStringLiteral("Renommer"), [&](PlmWork& work) {
+            PlmEntity entity = work.map.entities.at(row);
+            entity.name = QStringLiteral("Nom %1").arg(++count);
+            work.map.entities.replace(row, entity);
+        });
+        row = (row + 97) % 35000;
+    }
+}
+BENCHMARK(BM_StudioWindowEntityEdit<StudioWindowController>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StudioWindowEntityEdit<StudioWindowCommands>)->Unit(benchmark::kMillisecond);
+
 // Everything selected (as after selecting all in the map view), then one typed cell: the
 // table, the outline and the status line carry the whole selection through the refresh.
 template <typename Window>

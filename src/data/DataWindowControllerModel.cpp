@@ -8,7 +8,7 @@ DataWindowControllerModel::DataWindowControllerModel(QObject* parent)
 void DataWindowControllerModel::setWork(const PlmWork& work)
 {
     // The same rows and columns: only values or names changed, the rows stay as they are.
-    if (m_work.map.entities == work.map.entities && m_work.variables.size() == work.variables.size()) {
+    if (sameRows(work) && m_work.variables.size() == work.variables.size()) {
         m_work = work;
         if (!m_rows.isEmpty())
             emit dataChanged(index(0, 0), index(int(m_rows.size()) - 1, columnCount() - 1));
@@ -25,6 +25,22 @@ void DataWindowControllerModel::setWork(const PlmWork& work)
         m_rows.append(entity.id);
     }
     endResetModel();
+}
+
+bool DataWindowControllerModel::sameRows(const PlmWork& work) const
+{
+    const PlmEntityList& entities = work.map.entities;
+    if (entities.size() != m_rows.size())
+        return false;
+    if (m_work.map.entities == entities)
+        return true;
+    // An entity edited in place (renamed, moved, restyled) keeps its row: the hash of rows is
+    // not rebuilt for one changed entity of a large map.
+    for (qsizetype i = 0; i < entities.size(); ++i) {
+        if (entities.at(i).id != m_rows.at(i))
+            return false;
+    }
+    return true;
 }
 
 int DataWindowControllerModel::row(const QString& entityID) const

@@ -23,6 +23,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
+    bool sameRows(const PlmWork& work) const;
+
     PlmWork m_work;
     QList<QString> m_rows;
     QHash<QString, int> m_rowOfEntity;

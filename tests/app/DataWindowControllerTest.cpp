@@ -100,3 +100,28 @@ TEST_F(DataWindowControllerTest, AClickedRowIsReportedAndAReloadKeepsTheSelectio
     EXPECT_TRUE(selection()->isRowSelected(5));
     EXPECT_EQ(reports.size(), reported);
 }
+
+TEST_F(DataWindowControllerTest, AnEntityEditedInPlaceKeepsTheRowsAReorderRebuildsThem)
+{
+    QAbstractItemModel* model = pane.table()->model();
+    int resets = 0;
+    QObject::connect(model, &QAbstractItemModel::modelReset, [&resets] { ++resets; });
+
+    PlmEntity renamed = work.map.entities.at(6);
+    renamed.name = QStringLiteral("Côte");
+    work.map.entities.replace(6, renamed);
+    pane.reloadTable();
+    EXPECT_EQ(resets, 0);
+    EXPECT_EQ(model->index(6, 1).data().toString(), QStringLiteral("Côte"));
+
+    // Same count, other order: the rows follow the entities.
+    PlmEntity first = work.map.entities.at(0);
+    work.map.entities.removeAt(0);
+    work.map.entities.append(first);
+    pane.reloadTable();
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(model->index(9, 0).data().toString(), QStringLiteral("E0"));
+    EXPECT_EQ(model->index(5, 1).data().toString(), QStringLiteral("Côte"));
+    pane.selectRows({"E0"});
+    EXPECT_TRUE(pane.table()->selectionModel()->isRowSelected(9));
+}
