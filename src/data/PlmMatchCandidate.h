@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// One way of identifying the map's entities from a table: the cells of `column` compared with
+// the entity property `field` ("id", "name" or "attr:" followed by an attribute name).
+struct PlmMatchCandidate {
+    int column = 0;
+    QString field = QStringLiteral("id");
+    int recognized = 0; // rows naming exactly one entity that no other such row names
+    int priority = 0;   // 0 for "id", 1 for an attribute, 2 for "name"; lower is preferred
+
+    bool operator==(const PlmMatchCandidate&) const = default;
+};

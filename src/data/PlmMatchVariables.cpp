@@ -1,0 +1,73 @@
+// The import checks and the building of the new variables.
+#include "data/PlmMatch.h"
+
+#include "model/PlmErrors.h"
+#include "model/PlmTextFolding.h"
+#include "model/PlmValue.h"
+#include "model/PlmWorkEdits.h"
+
+#include <optional>
+
+QList<PlmVariable> PlmMatch::importedVariables(const PlmMatchCandidate& candidate,
+                                               const PlmMatchCorrections& corrections,
+                                               const PlmMatchColumns& columns,
+                                               const QList<PlmVariable>& existingVariables) const
+{
+    const qsizetype columnCount = m_table.names.size();
+    if (columns.isEmpty() || columns.firstKey() < 0 || columns.lastKey() >= columnCount)
+        throw PlmWorkError::invalid(QStringLiteral("Choisissez au moins une colonne à importer."));
+    const QList<PlmMatchRow> rows = resolutions(candidate, corrections);
+    bool anyMatched = false;
+    for (const PlmMatchRow& row : rows) {
+        if (row.needsAttention())
+            throw PlmWorkError::invalid(
+                QStringLiteral("Corrigez ou ignorez explicitement les lignes non reconnues et les ambiguïtés."));
+        anyMatched = anyMatched || row.kind == PlmMatchRow::Kind::matched;
+    }
+    if (!anyMatched)
+        throw PlmWorkError::invalid(QStringLiteral("Aucune zone reconnue."));
+
+    QSet<QString> usedNames;
+    for (const PlmVariable& variable : existingVariables)
+        usedNames.insert(normalizedKey(variable.name));
+    QList<PlmVariable> variables;
+    for (auto it = columns.cbegin(); it != columns.cend(); ++it)
+        variables.append(makeVariable(it.key(), usedNames, columns, rows));
+    return variables;
+}
+
+PlmVariable PlmMatch::makeVariable(int column, QSet<QString>& usedNames, const PlmMatchColumns& columns,
+                                   const QList<PlmMatchRow>& resolutions) const
+{
+    QString base = column >= 0 && column < m_table.names.size() ? PlmTextFolding::trimmed(m_table.names.at(column))
+                                                                 : QString();
+    if (base.isEmpty())
+        base = QStringLiteral("Colonne %1").arg(column + 1);
+    // Clashes are judged on normalised names, as the work's own uniqueness rule ignores case
+    // and accents too.
+    QString name = base;
+    for (int counter = 2; usedNames.contains(normalizedKey(name)); ++counter)
+        name = base + QStringLiteral(" (") + QString::number(counter) + QLatin1Char(')');
+    usedNames.insert(normalizedKey(name));
+
+    const PlmVariableType type = columns.value(column, PlmVariableType::number);
+    QMap<QString, PlmValue> values;
+    const qsizetype rowCount = std::min(resolutions.size(), m_table.rows.size());
+    for (qsizetype row = 0; row < rowCount; ++row) {
+        const PlmMatchRow& resolved = resolutions.at(row);
+        if (resolved.kind != PlmMatchRow::Kind::matched)
+            continue;
+        const auto& cells = m_table.rows.at(row);
+        const QString cell = column >= 0 && column < cells.size() ? cells.at(column) : QString();
+        std::optional<PlmValue> value;
+        try {
+            value = PlmValue::parse(cell, type);
+        } catch (const PlmWorkError& error) {
+            throw PlmWorkError::invalid(QStringLiteral("Ligne ") + QString::number(row + 1) + QStringLiteral(", ") + name
+                                        + QStringLiteral(" : ") + error.message());
+        }
+        if (value)
+            values.insert(resolved.entityIDs.first(), *value);
+    }
+    return PlmVariable(PlmWorkEdits::newVariableID(), name, type, values, std::nullopt);
+}
