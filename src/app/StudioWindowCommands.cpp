@@ -381,14 +381,16 @@ void StudioWindowCommands::registerStudioCommands()
                                                                return validation;
                                                            }});
     registerCommand(QStringLiteral("undo:"), {[this](QObject*) { undo(); }, [this] {
-                                                  CommandValidation validation;
+                                                  // The document names the step: "Annuler Créer la carte".
                                                   PlmWorkDocument* doc = workingDocument();
+                                                  CommandValidation validation = doc ? doc->validate(QStringLiteral("undo:"), nullptr) : CommandValidation{};
                                                   validation.enabled = doc && doc->undoStack()->canUndo();
                                                   return validation;
                                               }});
     registerCommand(QStringLiteral("redo:"), {[this](QObject*) { redo(); }, [this] {
-                                                  CommandValidation validation;
+                                                  // The document names the step: "Annuler Créer la carte".
                                                   PlmWorkDocument* doc = workingDocument();
+                                                  CommandValidation validation = doc ? doc->validate(QStringLiteral("redo:"), nullptr) : CommandValidation{};
                                                   validation.enabled = doc && doc->undoStack()->canRedo();
                                                   return validation;
                                               }});
