@@ -1,6 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/PlmWorkDocument.h"
-#include "app/StudioWindowController.h"
+#include "app/StudioWindowCommands.h"
 #include "platform/InstanceChannel.h"
 
 #include <QApplication>
@@ -31,7 +31,7 @@ int main(int argc, char** argv)
     channel.listen();
 
     PlmWorkDocument::registerDocumentTypes();
-    StudioWindowController::install();
+    StudioWindowCommands::install();
 
     AppDelegate delegate;
     QObject::connect(&channel, &InstanceChannel::filesReceived, &delegate, &AppDelegate::handOverReceived);

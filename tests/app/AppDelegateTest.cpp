@@ -1,7 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/MainMenu.h"
 #include "app/PlmWorkDocument.h"
-#include "app/StudioWindowController.h"
+#include "app/StudioWindowCommands.h"
 #include "import/VectorImportUI.h"
 #include "library/LibraryCoordinator.h"
 #include "library/LibraryWindowController.h"
@@ -30,7 +30,7 @@ protected:
     AppDelegateTest()
     {
         PlmWorkDocument::registerDocumentTypes();
-        StudioWindowController::install();
+        StudioWindowCommands::install();
         DialogHooks::Hooks h;
         h.alert = [this](const DialogHooks::Alert& a) {
             alerts << (a.informativeText.isEmpty() ? a.message : a.message + QStringLiteral(" / ") + a.informativeText);

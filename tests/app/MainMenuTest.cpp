@@ -2,7 +2,7 @@
 #include "app/MainMenu.h"
 #include "app/PlmWorkDocument.h"
 #include "app/StudioSplit.h"
-#include "app/StudioWindowController.h"
+#include "app/StudioWindowCommands.h"
 #include "library/LibraryCoordinator.h"
 #include "library/LibraryWindowController.h"
 #include "platform/CommandRouter.h"
@@ -198,7 +198,7 @@ TEST_F(MainMenuTest, everyMainWindowCarriesTheSameMenu)
     EXPECT_TRUE(libraryBar->actions()[2]->menu()->actions().contains(menu->action("undo:")));
 
     PlmWorkDocument::registerDocumentTypes();
-    StudioWindowController::install();
+    StudioWindowCommands::install();
     auto* document = new PlmWorkDocument;
     documents.addDocument(document);
     document->showStudioWindow();
@@ -322,7 +322,7 @@ TEST_F(MainMenuTest, windowMenuListsTheOpenWindows)
 TEST_F(MainMenuTest, studioCommandsArriveFromEveryPane)
 {
     PlmWorkDocument::registerDocumentTypes();
-    StudioWindowController::install();
+    StudioWindowCommands::install();
     auto* document = new PlmWorkDocument;
     document->setWork(smallWork());
     documents.addDocument(document);
