@@ -148,7 +148,8 @@ void InspectorSection::paintEvent(QPaintEvent*)
     if (m_headingView) {
         QPainterPath rounded;
         rounded.addRoundedRect(QRectF(m_headingView->geometry()), 5, 5);
-        painter.fillPath(rounded, blended(palette().color(QPalette::Button), label, 0.14));
+        // The background of large controls (tables, fields) is the palette's Base colour.
+        painter.fillPath(rounded, blended(palette().color(QPalette::Base), label, 0.14));
     }
     QColor separator = label;
     separator.setAlphaF(0.35f);

@@ -210,4 +210,34 @@ TEST_F(InspectorSectionTest, SeparatorIsDrawnOnlyWhenThereIsRoom)
         EXPECT_EQ(narrow.pixel(x, 0), qRgb(255, 255, 255)) << x;
 }
 
+TEST_F(InspectorSectionTest, HeadingAndSeparatorColours)
+{
+    InspectorSection section(QStringLiteral("Objet"));
+    section.resize(200, 80);
+    section.show();
+    QImage image(section.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    section.render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+
+    const QPalette palette = section.palette();
+    const QColor base = palette.color(QPalette::Base);
+    const QColor label = palette.color(QPalette::WindowText);
+    const auto mix = [](const QColor& a, const QColor& b, double f) {
+        return QColor::fromRgbF(float(a.redF() * (1 - f) + b.redF() * f), float(a.greenF() * (1 - f) + b.greenF() * f),
+                                float(a.blueF() * (1 - f) + b.blueF() * f));
+    };
+    const auto near = [](QRgb pixel, const QColor& expected) {
+        return std::abs(qRed(pixel) - expected.red()) <= 2 && std::abs(qGreen(pixel) - expected.green()) <= 2
+            && std::abs(qBlue(pixel) - expected.blue()) <= 2;
+    };
+    // The heading row: the field background tinted 14 % with the text colour, inside its rounded corners.
+    const QRect heading = section.headingView()->geometry();
+    const QPoint inside(heading.right() - 4, heading.center().y());
+    EXPECT_TRUE(near(image.pixel(inside), mix(base, label, 0.14)))
+        << std::hex << image.pixel(inside) << " " << mix(base, label, 0.14).rgb();
+    EXPECT_TRUE(near(image.pixel(heading.topRight()), Qt::white)) << "rounded corner";
+    // The separator: the text colour at 35 % over what lies below.
+    EXPECT_TRUE(near(image.pixel(100, 0), mix(Qt::white, label, 0.35))) << std::hex << image.pixel(100, 0);
+}
+
 #include "InspectorSectionTest.moc"
