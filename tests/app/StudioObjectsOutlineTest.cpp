@@ -259,9 +259,8 @@ TEST_F(StudioObjectsOutlineTest, LayoutSectionAndElements)
     start.thematic = PlmThematicSettings();
     open(start);
     ASSERT_EQ(model()->rowCount(), 2);
-    const QModelIndex habillage = sectionRow(StudioObjectNode::habillageSectionKey);
     EXPECT_EQ(model()->index(0, 0).data(StudioOutlineModel::KeyRole).toString(), StudioObjectNode::habillageSectionKey);
-    EXPECT_EQ(childTitles(habillage), QStringList({"Source", "Titre", "Légende"}));
+    EXPECT_EQ(childTitles(sectionRow(StudioObjectNode::habillageSectionKey)), QStringList({"Source", "Titre", "Légende"}));
 
     window->outline()->toggleObject(StudioObjectReference::decoration("d1"), false);
     EXPECT_EQ(undoName(), QStringLiteral("Verrouillage de l’objet"));
@@ -269,7 +268,10 @@ TEST_F(StudioObjectsOutlineTest, LayoutSectionAndElements)
     const QModelIndex d1 = row(StudioObjectReference::decoration("d1"));
     EXPECT_FALSE(StudioOutlineDelegate::isButtonEnabled(d1.siblingAtColumn(3)));
     EXPECT_TRUE(StudioOutlineDelegate::isButtonEnabled(d1.siblingAtColumn(2)));
-    EXPECT_FALSE(window->outline()->dropPlan(StudioObjectReference::decoration("d1"), *model()->node(habillage), 0));
+    // The rows were rebuilt: the section is looked up again.
+    const StudioObjectNode* section = model()->node(sectionRow(StudioObjectNode::habillageSectionKey));
+    ASSERT_TRUE(section);
+    EXPECT_FALSE(window->outline()->dropPlan(StudioObjectReference::decoration("d1"), *section, 0));
 
     // Moving an element: d2 below d1 in the rows.
     EXPECT_TRUE(window->outline()->moveObject(StudioObjectReference::decoration("d2"), 0));
@@ -474,7 +476,8 @@ TEST_F(StudioObjectsOutlineEventsTest, DragsAndDropsRowsWithinTheirList)
     // A top-level entity among the top-level rows: C (first row) below A (last row).
     ASSERT_TRUE(dropAt(row(StudioObjectReference::entity({"C"})), gapBelow(row(StudioObjectReference::entity({"A"})))));
     QStringList order;
-    for (const PlmEntity& entity : work().map.entities)
+    const PlmWork moved = work();
+    for (const PlmEntity& entity : moved.map.entities)
         order.append(entity.id);
     EXPECT_EQ(order, QStringList({"C", "A", "G", "T"}));
 
@@ -582,7 +585,8 @@ TEST_F(StudioObjectsOutlineEventsTest, DragsLayoutElementsAmongElementsOnly)
     QTreeView* tree = (open(start), shownTree());
     const auto order = [this] {
         QStringList ids;
-        for (const PlmDecorationObject& object : work().decoration->objects)
+        const PlmWork current = work();
+        for (const PlmDecorationObject& object : current.decoration->objects)
             ids.append(object.id);
         return ids;
     };
