@@ -7,7 +7,6 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <vector>
 
 DataWindowController::DataWindowController(WorkReader readWork, QObject* parent)
     : QObject(parent)
@@ -72,25 +71,26 @@ QList<QString> DataWindowController::selectedEntityIDs() const
         return ids;
     // Read from the selection's ranges: QItemSelectionModel::selectedRows() tests every row
     // against every range, which takes minutes once the whole of a large map is selected.
-    const QList<QString>& rows = m_model->rowEntityIDs();
+    const QList<QString>& entityIDs = m_model->rowEntityIDs();
     const int lastColumn = m_model->columnCount() - 1;
     QItemSelectionModel* selection = m_table->selectionModel();
-    std::vector<char> selected(size_t(rows.size()), 0);
+    QList<int> rows;
     for (const QItemSelectionRange& range : selection->selection()) {
         if (range.parent().isValid())
             continue;
         const bool wholeRows = range.left() <= 0 && range.right() >= lastColumn;
-        const int bottom = std::min(range.bottom(), int(rows.size()) - 1);
+        const int bottom = std::min(range.bottom(), int(entityIDs.size()) - 1);
         for (int row = std::max(range.top(), 0); row <= bottom; ++row) {
             // A part of a row counts only when the rest of it is selected too.
-            if (!selected[size_t(row)] && (wholeRows || selection->isRowSelected(row)))
-                selected[size_t(row)] = 1;
+            if (wholeRows || selection->isRowSelected(row))
+                rows.append(row);
         }
     }
-    for (qsizetype row = 0; row < rows.size(); ++row) {
-        if (selected[size_t(row)])
-            ids.append(rows.at(row));
-    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    ids.reserve(rows.size());
+    for (int row : std::as_const(rows))
+        ids.append(entityIDs.at(row));
     return ids;
 }
 
