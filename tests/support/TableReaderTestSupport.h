@@ -1,0 +1,35 @@
+#pragma once
+
+// Helpers of the table-reader tests: readable QString output and the message of a failure.
+
+#include "model/PlmErrors.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList& list, std::ostream* os)
+{
+    *os << '[';
+    for (const QString& s : list)
+        *os << '"' << s.toStdString() << "\" ";
+    *os << ']';
+}
+
+// The French sentence of the PlmError that `f` throws, or a marker when it throws none.
+template <typename F>
+QString errorOf(F&& f)
+{
+    try {
+        f();
+    } catch (const PlmError& error) {
+        return error.message();
+    }
+    return QStringLiteral("(aucune erreur)");
+}
