@@ -24,6 +24,7 @@
 #include <QToolButton>
 #include <QUndoStack>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -263,6 +264,43 @@ TEST_F(StudioWindowControllerTest, PanelButtonsToggleTheSplitPanes)
     ASSERT_NE(expand, nullptr);
     expand->click();
     EXPECT_TRUE(controller->vertical->isExpanded());
+}
+
+TEST_F(StudioWindowControllerTest, AColumnWidthDraggedInOneWindowOpensTheNext)
+{
+    StudioWindowController* controller = open(sampleWork());
+    QWidget* window = controller->window();
+    window->resize(1536, 940);
+    window->show();
+    QApplication::processEvents();
+    StudioSplit* columns = controller->horizontal;
+    ASSERT_EQ(columns->pane(0)->width(), 240);
+    QWidget* handle = columns->findChild<QWidget*>(QStringLiteral("StudioSplit.Divider.0"));
+    ASSERT_TRUE(handle && handle->isVisible());
+    const auto send = [handle](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(at), handle->mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(handle, &event);
+    };
+    const QPoint grip = handle->rect().center();
+    send(QEvent::MouseButtonPress, grip, Qt::LeftButton);
+    send(QEvent::MouseMove, grip + QPoint(45, 0), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, grip + QPoint(45, 0), Qt::NoButton);
+    EXPECT_EQ(columns->pane(0)->width(), 285);
+    EXPECT_DOUBLE_EQ(UserDefaults::doubleValue(QStringLiteral("Studio.Columns.Size.0"), 0), 285);
+    // The inspector hidden from the toolbar stays hidden in the next window.
+    controller->toolbar->findChild<QWidget*>("Studio.Right")->findChild<QToolButton*>()->click();
+    EXPECT_TRUE(columns->pane(2)->isHidden());
+
+    PlmWorkDocument second;
+    second.setWork(sampleWork());
+    auto* next = new StudioWindowController(&second);
+    second.addWindowController(next);
+    next->window()->resize(1536, 940);
+    next->window()->show();
+    QApplication::processEvents();
+    EXPECT_EQ(next->horizontal->pane(0)->width(), 285);
+    EXPECT_TRUE(next->horizontal->pane(2)->isHidden());
+    EXPECT_EQ(next->horizontal->pane(1)->geometry().right() + 1, next->horizontal->width());
 }
 
 TEST_F(StudioWindowControllerTest, EmbedReplacesTheHostContentUnlessItIsAlreadyThere)
