@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 #include <algorithm>
 
 const char* const MainMenu::noMainMenuProperty = "plmNoMainMenu";
@@ -191,11 +192,42 @@ QMenuBar* MainMenu::makeMenuBar(QWidget* parent)
             else
                 menu->addAction(byCommand_.value(item.command));
         }
+        // The bar belongs to its window: while its menu is open, commands start from what has
+        // the focus in that window, whatever the window system says is active (a popup takes
+        // the application's focus, and without a window manager no window may be active).
+        connect(menu, &QMenu::aboutToShow, this, [this, bar] { beginMenuTracking(bar); });
+        connect(menu, &QMenu::aboutToHide, this, [this] { endMenuTracking(); });
         router_.watchMenu(menu);
         if (section.submenuTitle == QStringLiteral("Fenêtre"))
             connect(menu, &QMenu::aboutToShow, this, [this, menu] { fillWindowList(menu); });
     }
     return bar;
+}
+
+void MainMenu::beginMenuTracking(QMenuBar* bar)
+{
+    QWidget* window = bar->parentWidget() ? bar->window() : nullptr;
+    if (!window)
+        return;
+    QWidget* start = window->focusWidget();
+    router_.setStartWidget(start ? start : window);
+    tracking_ = true;
+    ++trackingGeneration_;
+}
+
+void MainMenu::endMenuTracking()
+{
+    if (!tracking_)
+        return;
+    // The chosen item is performed right after its menu hides: keep the start until then.
+    // Moving to the next menu of the bar begins a new tracking before this one ends.
+    const quint64 generation = trackingGeneration_;
+    QTimer::singleShot(0, this, [this, generation] {
+        if (!tracking_ || generation != trackingGeneration_)
+            return;
+        tracking_ = false;
+        router_.setStartWidget(nullptr);
+    });
 }
 
 void MainMenu::install(QMainWindow* window)

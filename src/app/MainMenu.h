@@ -66,6 +66,8 @@ protected:
 private:
     QAction* makeAction(const MainMenuItem& item);
     void fillWindowList(QMenu* menu);
+    void beginMenuTracking(QMenuBar* bar);
+    void endMenuTracking();
 
     QPointer<QObject> delegateObject_;
     CommandResponder* delegate_ = nullptr;
@@ -73,4 +75,6 @@ private:
     QList<QAction*> actions_;
     QHash<QString, QAction*> byCommand_;
     bool watching_ = false;
+    bool tracking_ = false;
+    quint64 trackingGeneration_ = 0;
 };

@@ -352,3 +352,34 @@ TEST_F(MainMenuTest, studioCommandsArriveFromEveryPane)
     }
     PlmWorkDocument::setStudioWindowFactory(nullptr);
 }
+
+TEST_F(MainMenuTest, aWindowsMenuActsOnThatWindowEvenWhenNoneIsActive)
+{
+    PanedWindow w;
+    w.data.answers = {"copy:"};
+    menu->install(&w.window);
+    w.dataView->setFocus(); // the window's focus child, though the window is not active
+    ASSERT_EQ(QApplication::activeWindow(), nullptr);
+    auto* bar = qobject_cast<QMenuBar*>(w.window.menuWidget());
+    ASSERT_NE(bar, nullptr);
+    QMenu* edit = bar->actions()[2]->menu();
+    CommandRouter& router = CommandRouter::shared();
+
+    emit edit->aboutToShow();
+    EXPECT_TRUE(menu->action("copy:")->isEnabled());
+    emit edit->aboutToHide();
+    menu->action("copy:")->trigger(); // an item is performed just after its menu hides
+    EXPECT_EQ(w.data.performed, (QStringList{"copy:"}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(router.target("copy:"), nullptr);
+
+    // Moving on to the next menu of the bar keeps the window's chain.
+    emit edit->aboutToShow();
+    emit edit->aboutToHide();
+    emit bar->actions()[3]->menu()->aboutToShow();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(router.target("copy:"), &w.data);
+    emit bar->actions()[3]->menu()->aboutToHide();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(router.target("copy:"), nullptr);
+}
