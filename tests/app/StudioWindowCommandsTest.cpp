@@ -2,6 +2,7 @@
 
 #include "app/StudioBackgroundInspector.h"
 #include "app/StudioPrintFormat.h"
+#include "app/StudioSplit.h"
 #include "canvas/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
 #include "import/VectorImportUI.h"
@@ -302,7 +303,12 @@ TEST_F(StudioWindowCommandsTest, BackgroundFieldsStoreOnlyWhatWasTyped)
     start.decoration = PlmDecoration();
     start.decoration->backgroundImage = image;
     open(start);
+    // The inspector column comes back to show the background's settings.
+    window->horizontal->togglePanel(2);
+    ASSERT_TRUE(window->horizontal->isPanelHidden(2));
     window->performCommand("showBackgroundInspector:");
+    EXPECT_FALSE(window->horizontal->isPanelHidden(2));
+    EXPECT_TRUE(window->inspectingBackground);
     ASSERT_EQ(window->backgroundFields.size(), 5);
     QLineEdit* x = window->backgroundFields.at(0);
     QLineEdit* opacity = window->backgroundFields.at(4);
