@@ -154,8 +154,6 @@ QAction* MainMenu::makeAction(const MainMenuItem& item)
     auto* action = new QAction(item.title, this);
     action->setShortcuts(item.shortcuts);
     action->setObjectName(item.command);
-    // Linux desktops show no icons in menus of this kind; the titles carry the meaning.
-    action->setIconVisibleInMenu(false);
     if (item.targetsDelegate) {
         action->setProperty(delegateCommandProperty, item.command);
         const QString command = item.command;
@@ -183,8 +181,7 @@ QMenuBar* MainMenu::makeMenuBar(QWidget* parent)
     for (const MainMenuSection& section : sections()) {
         QMenu* menu = bar->addMenu(section.title);
         menu->setObjectName(section.title);
-        // QMenu has no title of its own beside its entry in the bar: keep the submenu's title
-        // where tests and accessibility can read it.
+        // A menu's own title is its entry in the bar; the submenu's title is kept beside it.
         menu->setProperty("submenuTitle", section.submenuTitle);
         for (const MainMenuItem& item : section.items) {
             if (item.title.isEmpty())
