@@ -170,3 +170,11 @@ double TextOutline::lineWidth(const QString& line, const QString& fontName, doub
 {
     return cachedLine(line, fontName, bold, italic).width * fontSize / kReferencePixels;
 }
+
+QRectF TextOutline::labelBox(const QString& text, double fontSize)
+{
+    const qsizetype breaks = text.count(QLatin1Char('\n')) + text.count(QLatin1Char('\r'));
+    const double w = fontSize * (double(text.size()) + 2);
+    const double h = fontSize * (1.2 * double(breaks) + 3);
+    return QRectF(-w, -h, 2 * w, 2 * h);
+}

@@ -24,6 +24,12 @@ public:
     static QPainterPath outline(const QString& text, const QString& fontName, double fontSize,
                                 const QString& anchor, bool bold, bool italic);
 
+    // A box, around the anchor, that surely holds the outline of a text
+    // anchored "middle" at fontSize, without laying it out: each character
+    // is given more than any glyph's advance, each line (a carriage return
+    // breaks one too) more than its height.
+    static QRectF labelBox(const QString& text, double fontSize);
+
     // Typographic width of one line at fontSize.
     static double lineWidth(const QString& line, const QString& fontName, double fontSize, bool bold,
                             bool italic);

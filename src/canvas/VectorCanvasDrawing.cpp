@@ -331,15 +331,27 @@ QList<VectorCanvas::NameLabel> VectorCanvas::entityNameLabels()
 
 std::optional<QString> VectorCanvas::entityNameLabel(const QPointF& viewPoint)
 {
-    if (!onEntityNameMove)
+    if (!onEntityNameMove || !showEntityNames || !(m_scale > 0))
         return std::nullopt;
-    const QList<NameLabel> labels = entityNameLabels();
-    for (auto it = labels.crbegin(); it != labels.crend(); ++it) {
-        if (lockedEntityIDs.contains(it->id))
+    // The labels from the last to the first, as entityNameLabels() gives
+    // them; only those whose generous box reaches the point are laid out, so
+    // that a click on a large map does not lay out every name.
+    for (qsizetype i = m_map.entities.size() - 1; i >= 0; --i) {
+        const PlmEntity& e = m_map.entities.at(i);
+        if (e.hidden() || e.name.isEmpty())
             continue;
-        const QRectF r = CanvasPathBuilder::bounds(it->path);
-        if (!r.isNull() && r.adjusted(-2, -2, 2, 2).contains(viewPoint))
-            return it->id;
+        const std::optional<PlmPoint> anchor = entityNameAnchor(e);
+        if (!anchor || lockedEntityIDs.contains(e.id))
+            continue;
+        const QPointF at(anchor->x * m_scale + m_offset.x(), anchor->y * m_yAxisSign * m_scale + m_offset.y());
+        QRectF box = TextOutline::labelBox(e.name, entityNameFontSize).translated(at);
+        if (!rendersOriginalBlock)
+            box = blockTransform.mapRect(box);
+        if (!box.adjusted(-2, -2, 2, 2).contains(viewPoint))
+            continue;
+        const std::optional<QPainterPath> path = entityNameLabelPath(e, nullptr);
+        if (path && !path->isEmpty() && path->boundingRect().adjusted(-2, -2, 2, 2).contains(viewPoint))
+            return e.id;
     }
     return std::nullopt;
 }

@@ -235,13 +235,9 @@ std::optional<QPainterPath> VectorCanvas::entityNameLabelPath(const PlmEntity& e
     if (!anchor)
         return std::nullopt;
     const QPointF at(anchor->x * m_scale + m_offset.x(), anchor->y * m_yAxisSign * m_scale + m_offset.y());
-    if (visible) {
-        // A generous box around the anchor: labels far outside are not built.
-        const double w = entityNameFontSize * (double(e.name.size()) * 0.7 + 1);
-        const double h = entityNameFontSize * 1.2 * double(e.name.count(QLatin1Char('\n')) + 2);
-        if (!QRectF(at.x() - w, at.y() - h, 2 * w, 2 * h).intersects(*visible))
-            return QPainterPath();
-    }
+    // Labels far outside the rectangle are not built.
+    if (visible && !TextOutline::labelBox(e.name, entityNameFontSize).translated(at).intersects(*visible))
+        return QPainterPath();
     // The name's glyphs at the label size in view points, centred on the
     // anchor and upright: the same as a text of size fontSize / scale whose
     // transform carries the map's y sign, seen through the map transform.

@@ -505,3 +505,74 @@ TEST(CanvasOverlays, EditingGroupFrameAndZoomRectangle)
     EXPECT_TRUE(isNear(probe(zoomed, 4, 10, 80), accent, 60));
     EXPECT_TRUE(isNear(probe(zoomed, 4, 20, 80), white));
 }
+
+namespace {
+
+// The label under a point as the labels' list defines it: topmost first,
+// locked entities skipped, bounds grown by 2 points.
+std::optional<QString> labelByList(const QList<QPair<QString, QRectF>>& boxes, const QPointF& p)
+{
+    for (auto it = boxes.crbegin(); it != boxes.crend(); ++it)
+        if (it->second.adjusted(-2, -2, 2, 2).contains(p))
+            return it->first;
+    return std::nullopt;
+}
+
+} // namespace
+
+TEST(CanvasNameLabelPicking, MatchesTheLabelListUnderBlockTransforms)
+{
+    // A grid of named points, some locked, with names of varied lengths.
+    PlmEntityList entities;
+    for (int i = 0; i < 120; ++i) {
+        PlmEntity p = pointEntity(QStringLiteral("p%1").arg(i), (i % 12) * 9, (i / 12) * 10, 2);
+        p.name = QString(1 + i % 7, QChar(u'A' + i % 26)) + (i % 11 == 0 ? QStringLiteral("\r\nbis") : QString());
+        p.isLocked = i % 13 == 0;
+        entities.append(p);
+    }
+    auto canvas = canvasOf(mapOf(entities));
+    canvas->showEntityNames = true;
+    canvas->entityNameFontSize = 9;
+    canvas->onEntityNameMove = [](const QString&, const PlmPoint&) {};
+    QTransform rotated;
+    rotated.translate(50, 50);
+    rotated.rotate(45);
+    rotated.scale(0.7, 0.7);
+    rotated.translate(-50, -50);
+    int found = 0;
+    for (const QTransform& block : {QTransform(), rotated}) {
+        canvas->blockTransform = block;
+        QList<QPair<QString, QRectF>> boxes;
+        for (const VectorCanvas::NameLabel& label : canvas->entityNameLabels())
+            if (!canvas->lockedEntityIDs.contains(label.id))
+                boxes.append({label.id, CanvasPathBuilder::bounds(label.path)});
+        for (double x = -10; x < 110; x += 2.3)
+            for (double y = -10; y < 110; y += 1.9) {
+                const std::optional<QString> expected = labelByList(boxes, QPointF(x, y));
+                ASSERT_EQ(canvas->entityNameLabel(QPointF(x, y)), expected) << x << " " << y;
+                found += expected ? 1 : 0;
+            }
+    }
+    EXPECT_GT(found, 300);
+}
+
+TEST(CanvasNameLabelPicking, ALabelWhoseLinesReachTheViewIsDrawn)
+{
+    // The anchor lies below the view; carriage returns stack lines downward,
+    // so only a name with many lines above its anchor could show. Here the
+    // point sits above the view and its label's later lines come down into it.
+    PlmEntity p = pointEntity("p", 50, 160, 0);
+    p.name = QStringLiteral("M\rM\rM\rM\rM\rM\rM\rM\rM\rM\rM\rM");
+    auto canvas = canvasOf(mapOf({p}));
+    canvas->showEntityNames = true;
+    const QList<VectorCanvas::NameLabel> labels = canvas->entityNameLabels();
+    ASSERT_EQ(labels.size(), 1);
+    const QRectF box = CanvasPathBuilder::bounds(labels[0].path);
+    ASSERT_LT(box.top(), 60);  // its last lines lie inside the 100-point view
+    const QImage image = canvas->renderToImage();
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 40; x < 60; ++x)
+            dark += qGray(image.pixel(x, y)) < 60 ? 1 : 0;
+    EXPECT_GT(dark, 20);
+}
