@@ -323,6 +323,35 @@ TEST_F(StudioObjectsOutlineTest, ClicksOnTheDrawnButtonsToggleTheirState)
 }
 
 
+TEST_F(StudioObjectsOutlineTest, EveryOutlineEditUndoesToTheWorkBefore)
+{
+    PlmWork start = sampleWork();
+    start.decoration = PlmDecoration();
+    start.decoration->objects = {PlmDecorationObject::make("d1", PlmDecorationKind::title),
+                                 PlmDecorationObject::make("d2", PlmDecorationKind::source)};
+    start.thematic = PlmThematicSettings();
+    open(start);
+    const PlmWork before = work();
+    StudioObjectsOutline* outline = window->outline();
+    outline->toggleObject(StudioObjectReference::entity({"G", "M2"}), true);
+    outline->toggleObject(StudioObjectReference::decoration("d1"), false);
+    outline->toggleObject(StudioObjectReference::legend("legend"), true);
+    EXPECT_TRUE(outline->renameObject(StudioObjectReference::decoration("d2"), QStringLiteral("Sources")));
+    EXPECT_TRUE(outline->renameObject(StudioObjectReference::entity({"T"}), QStringLiteral("Nord")));
+    EXPECT_TRUE(outline->moveObject(StudioObjectReference::entity({"G", "M1"}), 3));
+    EXPECT_TRUE(outline->moveObject(StudioObjectReference::decoration("d2"), 0));
+    outline->deleteObject(StudioObjectReference::entity({"G", "M3"}));
+    ASSERT_EQ(undoCount(), 8);
+    EXPECT_TRUE(work().decoration->legend.hidden.value_or(false));
+    EXPECT_EQ(work().decoration->objects.at(0).presentation.title, std::optional<QString>("Sources"));
+    // The work before each step was kept whole: undoing every step gives it back.
+    while (document->undoStack()->canUndo())
+        document->undoStack()->undo();
+    EXPECT_TRUE(work() == before);
+    EXPECT_EQ(row(StudioObjectReference::decoration("d2")).data().toString(), QStringLiteral("Source"));
+    EXPECT_EQ(childTitles(row(StudioObjectReference::entity({"G"}))), QStringList({"M3", "M2", "M1"}));
+}
+
 // The outline shown in a window, driven by the events a user's mouse and keyboard send.
 class StudioObjectsOutlineEventsTest : public StudioObjectsOutlineTest {
 protected:
