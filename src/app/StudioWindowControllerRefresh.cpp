@@ -203,8 +203,34 @@ void StudioWindowController::reloadObjects()
 
     // The outline shows the map's entities and the layout's objects: a change elsewhere (a
     // cell, a formula, the thematic settings) leaves it as it is, however large the map.
-    if (!objectsSignature || !(objectsSignature->map.entities == work.map.entities)
-        || !(objectsSignature->decoration == work.decoration))
+    // Entities edited in place (renamed, moved, restyled) only retitle their rows: a large map
+    // is not rebuilt row by row for one changed entity.
+    const auto retitleInPlace = [this, &work]() {
+        const PlmEntityList& before = objectsSignature->map.entities;
+        const PlmEntityList& after = work.map.entities;
+        if (!objectsModel || before.size() != after.size() || m_entityNodes.size() != after.size())
+            return false;
+        for (qsizetype i = 0; i < after.size(); ++i) {
+            if (before.at(i).id != after.at(i).id)
+                return false;
+        }
+        for (qsizetype i = 0; i < after.size(); ++i) {
+            const PlmEntity& entity = after.at(i);
+            if (before.at(i) == entity)
+                continue;
+            QStandardItem* node = m_entityNodes.value(entity.id);
+            if (!node)
+                return false;
+            const QString title = entity.name.isEmpty() ? entity.id : entity.name;
+            if (node->text() != title) {
+                node->setText(title);
+                node->setToolTip(title);
+            }
+        }
+        return true;
+    };
+    if (!objectsSignature || !(objectsSignature->decoration == work.decoration)
+        || (!(objectsSignature->map.entities == work.map.entities) && !retitleInPlace()))
         rebuildObjects(work);
     objectsSignature = work;
     refreshStatistics();

@@ -428,14 +428,38 @@ TEST_F(StudioWindowControllerTest, OutlineIsRebuiltOnlyWhenTheWorkChanges)
     EXPECT_EQ(controller->objectsModel->item(0), fondSection);
     EXPECT_EQ(*controller->objectsSignature, document->work());
 
+    // A renamed entity keeps its row, retitled, and the selection stays.
+    document->select(QStringLiteral("E03"));
     document->updateWork(QStringLiteral("Renommer"), [](PlmWork& work) {
         PlmEntity renamed = work.map.entities.at(3);
         renamed.name = QStringLiteral("Côte");
         work.map.entities.replace(3, renamed);
     });
-    ASSERT_NE(controller->objectsModel->item(0), fondSection);
-    EXPECT_EQ(controller->objectsModel->item(0)->child(8)->text(), QStringLiteral("Côte"));
+    ASSERT_EQ(controller->objectsModel->item(0), fondSection);
+    EXPECT_EQ(fondSection->child(8)->text(), QStringLiteral("Côte"));
+    EXPECT_EQ(fondSection->child(8)->toolTip(), QStringLiteral("Côte"));
     EXPECT_EQ(*controller->objectsSignature, document->work());
+    const QModelIndexList selected = controller->objects->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected.first().data().toString(), QStringLiteral("Côte"));
+
+    // An unnamed entity shows its id.
+    document->updateWork(QStringLiteral("Renommer"), [](PlmWork& work) {
+        PlmEntity renamed = work.map.entities.at(3);
+        renamed.name.clear();
+        work.map.entities.replace(3, renamed);
+    });
+    EXPECT_EQ(fondSection->child(8)->text(), QStringLiteral("E03"));
+
+    // Another entity, or another order, rebuilds the rows.
+    document->updateWork(QStringLiteral("Ajouter"), [](PlmWork& work) { work.map.entities.append(square("N", 0, 40)); });
+    ASSERT_NE(controller->objectsModel->item(0), fondSection);
+    fondSection = controller->objectsModel->item(0);
+    EXPECT_EQ(fondSection->rowCount(), 13);
+    EXPECT_EQ(fondSection->child(0)->text(), QStringLiteral("Zone N"));
+    document->updateWork(QStringLiteral("Ordre"), [](PlmWork& work) { work.map.entities.move(0, 12); });
+    ASSERT_NE(controller->objectsModel->item(0), fondSection);
+    EXPECT_EQ(controller->objectsModel->item(0)->child(0)->text(), QStringLiteral("Zone E00"));
 }
 
 TEST_F(StudioWindowControllerTest, FondModeDrawsTheMap)
