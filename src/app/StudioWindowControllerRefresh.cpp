@@ -305,6 +305,7 @@ void StudioWindowController::rebuildObjects(const PlmWork& work)
     suppressSelection = true;
     objectsModel->removeRows(0, objectsModel->rowCount());
     m_entityNodes.clear();
+    m_entityNodes.reserve(work.map.entities.size());
 
     auto* fondSection = new QStandardItem(QStringLiteral("Fond"));
     fondSection->setData(QStringLiteral("section:Fond"), Qt::UserRole);

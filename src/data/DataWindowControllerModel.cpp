@@ -20,6 +20,7 @@ void DataWindowControllerModel::setWork(const PlmWork& work)
     m_rows.clear();
     m_rowOfEntity.clear();
     m_rows.reserve(work.map.entities.size());
+    m_rowOfEntity.reserve(work.map.entities.size());
     for (const PlmEntity& entity : work.map.entities) {
         m_rowOfEntity.insert(entity.id, int(m_rows.size()));
         m_rows.append(entity.id);
