@@ -5,7 +5,13 @@
 #include "model/PlmGeometry.h"
 #include "model/PlmTextFolding.h"
 
+#include <QtConcurrent/QtConcurrentMap>
+
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <numeric>
 
 namespace {
 
@@ -91,22 +97,137 @@ QList<const PlmEntity*> pointers(const PlmEntityList& entities)
 
 } // namespace
 
+// Keys are interned once: every distinct normalised entity key gets a number, every table cell
+// is looked up once, and each key field's index is a flat table from key number to entity
+// positions. Scoring, resolving and tie tests then never hash a text again.
+struct FieldIndex {
+    QList<int> offsets;  // key number k lists entities[offsets[k] .. offsets[k + 1])
+    QList<int> entities; // positions among the map's top-level entities, in map order
+
+    qsizetype size(int key) const { return key < 0 ? 0 : offsets.at(key + 1) - offsets.at(key); }
+    const int* begin(int key) const { return entities.constData() + offsets.at(key); }
+};
+
+// libstdc++'s hash of the UTF-16 units: about twice as fast as QHash's on these short keys.
+struct TextHash {
+    size_t operator()(const QString& text) const noexcept
+    {
+        return std::hash<std::u16string_view>{}(
+            std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())));
+    }
+};
+using TextNumbers = std::unordered_map<QString, int, TextHash>;
+
 struct PlmMatch::Cache {
-    QList<QStringList> normalizedColumns; // [column][row]
-    QHash<QString, EntityIndex> indexes;  // every key field, and "name"
+    QStringList entityIDs;              // top-level entity ids in map order
+    QList<bool> areas;                  // whether each top-level entity is an area
+    QList<PlmGeometry::Kind> kinds;     // the geometry kind of each top-level entity
+    TextNumbers entityByID;             // id -> first position
+    TextNumbers keyNumbers;             // normalised entity key -> key number
+    QHash<QString, QList<int>> entityKeys; // field -> key number of each entity (-1 when blank)
+    QHash<QString, FieldIndex> indexes; // field -> index over every top-level entity
+    QList<QList<int>> cellKeys;         // [column][row] -> key number, -1 when no entity has it
     QList<int> nameLikeColumns;
+
+    // The index of `field` over the entities at `positions` (map order), areas preferred.
+    FieldIndex buildIndex(const QString& field, const QList<int>& positions) const
+    {
+        const QList<int>& keys = entityKeys.value(field);
+        const int keyCount = int(keyNumbers.size());
+        QList<int> counts(keyCount, 0);
+        QList<int> areaCounts(keyCount, 0);
+        for (int position : positions) {
+            const int key = keys.at(position);
+            if (key < 0)
+                continue;
+            ++counts[key];
+            areaCounts[key] += areas.at(position) ? 1 : 0;
+        }
+        // An area and a point sharing a name (a commune and its chief town) mean the area;
+        // ids are exact names and keep every entity.
+        const bool preferAreas = field != idField;
+        FieldIndex index;
+        index.offsets.resize(keyCount + 1);
+        index.offsets[0] = 0;
+        for (int key = 0; key < keyCount; ++key) {
+            const int kept = preferAreas && areaCounts.at(key) > 0 ? areaCounts.at(key) : counts.at(key);
+            index.offsets[key + 1] = index.offsets.at(key) + kept;
+        }
+        index.entities.resize(index.offsets.last());
+        QList<int> filled = index.offsets;
+        filled.removeLast();
+        for (int position : positions) {
+            const int key = keys.at(position);
+            if (key < 0 || (preferAreas && areaCounts.at(key) > 0 && !areas.at(position)))
+                continue;
+            index.entities[filled[key]++] = position;
+        }
+        return index;
+    }
+
+    // The entity positions a row names through a column and field; `fallback` receives the
+    // positions found through the name-like columns when the key names nothing (not for "name").
+    // Returns the count; `data` points at the positions.
+    qsizetype hits(const FieldIndex& index, bool byName, int column, qsizetype row, const int*& data,
+                   QList<int>& fallback) const
+    {
+        const int key = column >= 0 && column < cellKeys.size() ? cellKeys.at(column).at(row) : -1;
+        const qsizetype count = index.size(key);
+        if (count > 0 || byName) {
+            data = count > 0 ? index.begin(key) : nullptr;
+            return count;
+        }
+        fallback.clear();
+        const FieldIndex& names = indexes.value(nameField);
+        for (int nameColumn : nameLikeColumns) {
+            const int nameKey = cellKeys.at(nameColumn).at(row);
+            const int* found = names.size(nameKey) > 0 ? names.begin(nameKey) : nullptr;
+            for (qsizetype i = 0; i < names.size(nameKey); ++i) {
+                if (!fallback.contains(found[i]))
+                    fallback.append(found[i]);
+            }
+        }
+        std::sort(fallback.begin(), fallback.end(),
+                  [this](int a, int b) { return plmCodePointLess(entityIDs.at(a), entityIDs.at(b)); });
+        data = fallback.constData();
+        return fallback.size();
+    }
 };
 
 QString PlmMatch::normalizedKey(const QString& text)
 {
+    // Most keys are plain ASCII codes: lower-case them and drop blanks in one pass.
+    const qsizetype size = text.size();
+    const QChar* source = text.constData();
+    qsizetype i = 0;
+    bool changes = false;
+    for (; i < size; ++i) {
+        const char16_t unit = source[i].unicode();
+        if (unit >= 0x80)
+            break;
+        changes = changes || (unit >= 'A' && unit <= 'Z') || unit == ' ' || (unit >= 0x09 && unit <= 0x0D);
+    }
+    if (i == size) {
+        if (!changes)
+            return text;
+        QString key;
+        key.reserve(size);
+        for (qsizetype j = 0; j < size; ++j) {
+            const char16_t unit = source[j].unicode();
+            if (unit == ' ' || (unit >= 0x09 && unit <= 0x0D))
+                continue;
+            key.append(QChar(unit >= 'A' && unit <= 'Z' ? unit + ('a' - 'A') : unit));
+        }
+        return key;
+    }
+
     QString folded = PlmTextFolding::folded(text);
     qsizetype out = 0;
     QChar* data = folded.data();
-    const qsizetype size = folded.size();
-    for (qsizetype i = 0; i < size; ++i) {
+    for (qsizetype j = 0; j < folded.size(); ++j) {
         // White space lies in the basic plane, so one UTF-16 unit is enough to tell.
-        if (!PlmTextFolding::isWhiteSpace(data[i].unicode()))
-            data[out++] = data[i];
+        if (!PlmTextFolding::isWhiteSpace(data[j].unicode()))
+            data[out++] = data[j];
     }
     folded.truncate(out);
     return folded;
@@ -146,25 +267,24 @@ PlmMatch::PlmMatch(const PlmInputTable& table, const PlmMap& map)
     , m_map(map)
 {
     auto cache = std::make_shared<Cache>();
-    const int columnCount = int(m_table.names.size());
-    cache->normalizedColumns.resize(columnCount);
-    for (int column = 0; column < columnCount; ++column) {
-        QStringList& cells = cache->normalizedColumns[column];
-        cells.reserve(m_table.rows.size());
-        for (const auto& row : std::as_const(m_table.rows))
-            cells.append(column < row.size() ? normalizedKey(row.at(column)) : QString());
-        if (isNameLikeColumn(m_table.names.at(column)))
-            cache->nameLikeColumns.append(column);
+    const qsizetype entityCount = m_map.entities.size();
+    cache->entityIDs.reserve(entityCount);
+    cache->entityByID.reserve(entityCount);
+    for (const PlmEntity& entity : m_map.entities) {
+        cache->entityByID.emplace(entity.id, int(cache->entityIDs.size()));
+        cache->entityIDs.append(entity.id);
+        cache->areas.append(isArea(entity));
+        cache->kinds.append(entity.geometry.kind());
     }
 
     // Key fields: "id", the code-like attributes in ascending order, then "name".
-    QSet<QString> attributeNames;
+    std::unordered_set<QString, TextHash> attributeNames;
     for (const PlmEntity& entity : m_map.entities) {
         for (auto it = entity.attributes.cbegin(); it != entity.attributes.cend(); ++it)
             attributeNames.insert(it.key());
     }
     QStringList keyAttributes;
-    for (const QString& name : std::as_const(attributeNames)) {
+    for (const QString& name : attributeNames) {
         if (isKeyAttributeName(name))
             keyAttributes.append(name);
     }
@@ -174,26 +294,86 @@ PlmMatch::PlmMatch(const PlmInputTable& table, const PlmMap& map)
         fields.append(attributePrefix + name);
     fields.append(nameField);
 
-    const QList<const PlmEntity*> entities = pointers(m_map.entities);
+    // Normalising is the costly part; each field and each column is normalised on its own
+    // thread, then the keys are numbered in a fixed order so the result never depends on timing.
+    const int columnCount = int(m_table.names.size());
+    const qsizetype rowCount = m_table.rows.size();
+    QList<QStringList> entityKeyTexts(fields.size());
+    QList<QStringList> cellTexts(columnCount);
+    QList<int> jobs(fields.size() + columnCount);
+    std::iota(jobs.begin(), jobs.end(), 0);
+    const auto normalize = [&](int job) {
+        if (job < fields.size()) {
+            QStringList& keys = entityKeyTexts[job];
+            keys.reserve(entityCount);
+            for (const PlmEntity& entity : m_map.entities)
+                keys.append(normalizedKey(keyText(entity, fields.at(job))));
+            return;
+        }
+        const int column = job - int(fields.size());
+        QStringList& keys = cellTexts[column];
+        keys.reserve(rowCount);
+        for (const QStringList& row : std::as_const(m_table.rows))
+            keys.append(column < row.size() ? normalizedKey(row.at(column)) : QString());
+    };
+    if ((entityCount + rowCount) * jobs.size() < 20000)
+        std::for_each(jobs.begin(), jobs.end(), normalize);
+    else
+        QtConcurrent::blockingMap(jobs, normalize);
+
+    cache->keyNumbers.reserve(entityCount * 2);
+    for (qsizetype f = 0; f < fields.size(); ++f) {
+        const QString& field = fields.at(f);
+        QList<int> keys;
+        keys.reserve(entityCount);
+        for (const QString& key : std::as_const(entityKeyTexts.at(f))) {
+            if (key.isEmpty()) {
+                keys.append(-1);
+                continue;
+            }
+            keys.append(cache->keyNumbers.emplace(key, int(cache->keyNumbers.size())).first->second);
+        }
+        cache->entityKeys.insert(field, keys);
+    }
+    QList<int> everyEntity(entityCount);
+    std::iota(everyEntity.begin(), everyEntity.end(), 0);
     for (const QString& field : std::as_const(fields))
-        cache->indexes.insert(field, buildIndex(entities, field));
+        cache->indexes.insert(field, cache->buildIndex(field, everyEntity));
+
+    cache->cellKeys.resize(columnCount);
+    for (int column = 0; column < columnCount; ++column) {
+        QList<int>& keys = cache->cellKeys[column];
+        keys.reserve(rowCount);
+        for (const QString& key : std::as_const(cellTexts.at(column))) {
+            const auto found = key.isEmpty() ? cache->keyNumbers.end() : cache->keyNumbers.find(key);
+            keys.append(found == cache->keyNumbers.end() ? -1 : found->second);
+        }
+        if (isNameLikeColumn(m_table.names.at(column)))
+            cache->nameLikeColumns.append(column);
+    }
     m_cache = cache;
 
-    const qsizetype rowCount = m_table.rows.size();
+    QList<int> claims(entityCount, 0);
+    QList<int> claimed;
     for (const QString& field : std::as_const(fields)) {
-        const EntityIndex& index = cache->indexes.value(field);
+        const FieldIndex& index = cache->indexes[field];
         for (int column = 0; column < columnCount; ++column) {
-            const QStringList& cells = cache->normalizedColumns.at(column);
             // A row counts when it names one entity that no other such row names.
-            QHash<QString, int> claims;
+            const QList<int>& keys = cache->cellKeys.at(column);
+            claimed.clear();
             for (qsizetype row = 0; row < rowCount; ++row) {
-                const auto found = index.constFind(cells.at(row));
-                if (found != index.cend() && found->size() == 1)
-                    ++claims[found->first()];
+                const int key = keys.at(row);
+                if (index.size(key) != 1)
+                    continue;
+                const int entity = *index.begin(key);
+                if (claims[entity]++ == 0)
+                    claimed.append(entity);
             }
             int recognized = 0;
-            for (auto it = claims.cbegin(); it != claims.cend(); ++it)
-                recognized += it.value() == 1 ? 1 : 0;
+            for (int entity : std::as_const(claimed)) {
+                recognized += claims.at(entity) == 1 ? 1 : 0;
+                claims[entity] = 0;
+            }
             m_candidates.append({column, field, recognized, priorityOf(field)});
         }
     }
@@ -213,16 +393,28 @@ PlmMatch::PlmMatch(const PlmInputTable& table, const PlmMap& map)
     if (m_candidates.isEmpty() || m_candidates.first().recognized == 0)
         return;
     const PlmMatchCandidate& best = m_candidates.first();
-    const QList<QStringList> bestMatches = rowMatches(best.column, best.field);
-    for (qsizetype i = 1; i < m_candidates.size(); ++i) {
+    for (qsizetype i = 1; i < m_candidates.size() && !m_tiedBestColumns; ++i) {
         const PlmMatchCandidate& other = m_candidates.at(i);
-        if (other.recognized != best.recognized || other.priority != best.priority)
-            continue;
-        if (rowMatches(other.column, other.field) != bestMatches) {
-            m_tiedBestColumns = true;
-            return;
-        }
+        if (other.recognized == best.recognized && other.priority == best.priority)
+            m_tiedBestColumns = !sameRowMatches(best, other);
     }
+}
+
+bool PlmMatch::sameRowMatches(const PlmMatchCandidate& a, const PlmMatchCandidate& b) const
+{
+    const FieldIndex& indexA = m_cache->indexes.value(a.field);
+    const FieldIndex& indexB = m_cache->indexes.value(b.field);
+    QList<int> fallbackA;
+    QList<int> fallbackB;
+    for (qsizetype row = 0; row < m_table.rows.size(); ++row) {
+        const int* hitsA = nullptr;
+        const int* hitsB = nullptr;
+        const qsizetype countA = m_cache->hits(indexA, a.field == nameField, a.column, row, hitsA, fallbackA);
+        const qsizetype countB = m_cache->hits(indexB, b.field == nameField, b.column, row, hitsB, fallbackB);
+        if (countA != countB || !std::equal(hitsA, hitsA + countA, hitsB))
+            return false;
+    }
+    return true;
 }
 
 const PlmMatchCandidate* PlmMatch::candidate(int column, const QString& field) const
@@ -234,47 +426,21 @@ const PlmMatchCandidate* PlmMatch::candidate(int column, const QString& field) c
     return nullptr;
 }
 
-const QStringList& PlmMatch::normalizedColumn(int column) const
-{
-    static const QStringList none;
-    return column >= 0 && column < m_cache->normalizedColumns.size() ? m_cache->normalizedColumns.at(column) : none;
-}
-
-const PlmMatch::EntityIndex& PlmMatch::indexOf(const QString& field) const
-{
-    static const EntityIndex none;
-    const auto found = m_cache->indexes.constFind(field);
-    return found != m_cache->indexes.cend() ? *found : none;
-}
-
 QList<QStringList> PlmMatch::rowMatches(int column, const QString& field) const
 {
-    const EntityIndex& index = indexOf(field);
-    const EntityIndex& names = indexOf(nameField);
-    const QStringList& cells = normalizedColumn(column);
-    const qsizetype rowCount = m_table.rows.size();
-    QList<QStringList> matches(rowCount);
-    for (qsizetype row = 0; row < rowCount; ++row) {
-        if (row < cells.size()) {
-            const auto found = index.constFind(cells.at(row));
-            if (found != index.cend())
-                matches[row] = *found;
-        }
-        if (field == nameField || !matches.at(row).isEmpty())
-            continue;
-        // The key names nothing: try the row's name-like columns against entity names.
+    static const FieldIndex none;
+    const auto found = m_cache->indexes.constFind(field);
+    const FieldIndex& index = found != m_cache->indexes.cend() ? *found : none;
+    QList<QStringList> matches;
+    matches.reserve(m_table.rows.size());
+    QList<int> fallback;
+    for (qsizetype row = 0; row < m_table.rows.size(); ++row) {
+        const int* hits = nullptr;
+        const qsizetype count = m_cache->hits(index, field == nameField, column, row, hits, fallback);
         QStringList ids;
-        for (int nameColumn : m_cache->nameLikeColumns) {
-            const auto found = names.constFind(m_cache->normalizedColumns.at(nameColumn).at(row));
-            if (found == names.cend())
-                continue;
-            for (const QString& id : *found) {
-                if (!ids.contains(id))
-                    ids.append(id);
-            }
-        }
-        plmSortByCodePoints(ids);
-        matches[row] = ids;
+        for (qsizetype i = 0; i < count; ++i)
+            ids.append(m_cache->entityIDs.at(hits[i]));
+        matches.append(ids);
     }
     return matches;
 }
@@ -282,41 +448,54 @@ QList<QStringList> PlmMatch::rowMatches(int column, const QString& field) const
 QList<PlmMatchRow> PlmMatch::resolutions(const PlmMatchCandidate& candidate,
                                          const PlmMatchCorrections& corrections) const
 {
-    const QList<QStringList> matches = rowMatches(candidate.column, candidate.field);
-    QSet<QString> entityIDs;
-    entityIDs.reserve(m_map.entities.size());
-    for (const PlmEntity& entity : m_map.entities)
-        entityIDs.insert(entity.id);
+    static const FieldIndex none;
+    const auto found = m_cache->indexes.constFind(candidate.field);
+    const FieldIndex& index = found != m_cache->indexes.cend() ? *found : none;
+    const bool byName = candidate.field == nameField;
+    const qsizetype rowCount = m_table.rows.size();
 
     QList<PlmMatchRow> rows;
-    rows.reserve(matches.size());
-    QHash<QString, int> claims;
-    for (qsizetype row = 0; row < matches.size(); ++row) {
+    rows.reserve(rowCount);
+    QList<int> matchedEntity(rowCount, -1);
+    QList<int> claims(m_cache->entityIDs.size(), 0);
+    QList<int> fallback;
+    for (qsizetype row = 0; row < rowCount; ++row) {
         const auto correction = corrections.constFind(int(row));
-        PlmMatchRow resolved;
         if (correction != corrections.cend()) {
-            if (correction->isIgnored())
-                resolved = PlmMatchRow::ignored();
-            else if (entityIDs.contains(correction->entityID))
-                resolved = PlmMatchRow::matched(correction->entityID);
-            else
-                resolved = PlmMatchRow::missing();
-        } else {
-            const QStringList& ids = matches.at(row);
-            if (ids.isEmpty())
-                resolved = PlmMatchRow::missing();
-            else if (ids.size() == 1)
-                resolved = PlmMatchRow::matched(ids.first());
-            else
-                resolved = PlmMatchRow::ambiguous(ids);
+            const auto known = correction->isIgnored() ? m_cache->entityByID.end()
+                                                       : m_cache->entityByID.find(correction->entityID);
+            const int entity = known == m_cache->entityByID.end() ? -1 : known->second;
+            if (correction->isIgnored()) {
+                rows.append(PlmMatchRow::ignored());
+            } else if (entity < 0) {
+                rows.append(PlmMatchRow::missing());
+            } else {
+                rows.append(PlmMatchRow::matched(m_cache->entityIDs.at(entity)));
+                matchedEntity[row] = entity;
+                ++claims[entity];
+            }
+            continue;
         }
-        if (resolved.kind == PlmMatchRow::Kind::matched)
-            ++claims[resolved.entityIDs.first()];
-        rows.append(resolved);
+        const int* hits = nullptr;
+        const qsizetype count = m_cache->hits(index, byName, candidate.column, row, hits, fallback);
+        if (count == 0) {
+            rows.append(PlmMatchRow::missing());
+        } else if (count == 1) {
+            rows.append(PlmMatchRow::matched(m_cache->entityIDs.at(hits[0])));
+            matchedEntity[row] = hits[0];
+            ++claims[hits[0]];
+        } else {
+            QStringList ids;
+            ids.reserve(count);
+            for (qsizetype i = 0; i < count; ++i)
+                ids.append(m_cache->entityIDs.at(hits[i]));
+            rows.append(PlmMatchRow::ambiguous(ids));
+        }
     }
-    for (PlmMatchRow& row : rows) {
-        if (row.kind == PlmMatchRow::Kind::matched && claims.value(row.entityIDs.first()) > 1)
-            row.kind = PlmMatchRow::Kind::duplicate;
+    for (qsizetype row = 0; row < rowCount; ++row) {
+        const int entity = matchedEntity.at(row);
+        if (entity >= 0 && claims.at(entity) > 1)
+            rows[row].kind = PlmMatchRow::Kind::duplicate;
     }
     return rows;
 }
@@ -324,26 +503,32 @@ QList<PlmMatchRow> PlmMatch::resolutions(const PlmMatchCandidate& candidate,
 PlmMatchCorrections PlmMatch::batchCorrections(const QList<int>& rows, const PlmMatchCandidate& candidate,
                                                const QString& kind) const
 {
-    QList<const PlmEntity*> entities;
-    for (const PlmEntity& entity : m_map.entities) {
-        const PlmGeometry::Kind geometry = entity.geometry.kind();
-        const bool wanted = kind == QLatin1String("surface")
-            ? (geometry == PlmGeometry::Kind::polygon || geometry == PlmGeometry::Kind::multipolygon)
-            : kind == QLatin1String("line") ? geometry == PlmGeometry::Kind::polyline
-            : kind == QLatin1String("point") ? geometry == PlmGeometry::Kind::point
-                                             : false;
-        if (wanted)
-            entities.append(&entity);
-    }
-    const EntityIndex index = buildIndex(entities, candidate.field);
-    const QStringList& cells = normalizedColumn(candidate.column);
+    const auto wanted = [&kind](PlmGeometry::Kind geometry) {
+        if (kind == QLatin1String("surface"))
+            return geometry == PlmGeometry::Kind::polygon || geometry == PlmGeometry::Kind::multipolygon;
+        if (kind == QLatin1String("line"))
+            return geometry == PlmGeometry::Kind::polyline;
+        if (kind == QLatin1String("point"))
+            return geometry == PlmGeometry::Kind::point;
+        return false; // paths, texts and groups belong to no kind
+    };
     PlmMatchCorrections corrections;
+    if (!m_cache->entityKeys.contains(candidate.field) || candidate.column < 0
+        || candidate.column >= m_cache->cellKeys.size())
+        return corrections;
+    QList<int> positions;
+    for (int position = 0; position < m_cache->kinds.size(); ++position) {
+        if (wanted(m_cache->kinds.at(position)))
+            positions.append(position);
+    }
+    const FieldIndex index = m_cache->buildIndex(candidate.field, positions);
+    const QList<int>& keys = m_cache->cellKeys.at(candidate.column);
     for (int row : rows) {
-        if (row < 0 || row >= cells.size())
+        if (row < 0 || row >= keys.size())
             continue;
-        const auto found = index.constFind(cells.at(row));
-        if (found != index.cend() && found->size() == 1)
-            corrections.insert(row, PlmMatchResolution::entity(found->first()));
+        const int key = keys.at(row);
+        if (index.size(key) == 1)
+            corrections.insert(row, PlmMatchResolution::entity(m_cache->entityIDs.at(*index.begin(key))));
     }
     return corrections;
 }

@@ -23,8 +23,8 @@ using PlmMatchColumns = QMap<int, PlmVariableType>;
 // entities through which property (the candidates, best first), what each row resolves to, and
 // the variables an import builds. Immutable once built; copies are cheap.
 //
-// Every cell and entity key is normalised once at construction and each key field's index is
-// built once, so resolving or scoring costs one hash lookup per row.
+// Every cell and entity key is normalised and looked up once at construction; scoring,
+// resolving and the tie test then walk flat tables, without hashing texts.
 class PlmMatch {
 public:
     // Normalised key -> entity ids, in map order.
@@ -81,8 +81,8 @@ public:
 
 private:
     struct Cache;
-    const QStringList& normalizedColumn(int column) const;
-    const EntityIndex& indexOf(const QString& field) const;
+    // Whether two candidates name the same entities on every row.
+    bool sameRowMatches(const PlmMatchCandidate& a, const PlmMatchCandidate& b) const;
 
     PlmInputTable m_table;
     PlmMap m_map;

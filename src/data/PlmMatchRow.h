@@ -8,20 +8,15 @@ struct PlmMatchRow {
     enum class Kind { matched, ambiguous, duplicate, missing, ignored };
 
     Kind kind = Kind::missing;
-    QStringList entityIDs; // one id for matched and duplicate, the candidates for ambiguous
+    QString entityID;       // the entity of a matched or duplicate row
+    QStringList candidates; // the entities of an ambiguous row, in ascending order or map order
 
-    static PlmMatchRow matched(const QString& id) { return {Kind::matched, {id}}; }
-    static PlmMatchRow ambiguous(const QStringList& ids) { return {Kind::ambiguous, ids}; }
-    static PlmMatchRow duplicate(const QString& id) { return {Kind::duplicate, {id}}; }
-    static PlmMatchRow missing() { return {Kind::missing, {}}; }
-    static PlmMatchRow ignored() { return {Kind::ignored, {}}; }
+    static PlmMatchRow matched(const QString& id) { return {Kind::matched, id, {}}; }
+    static PlmMatchRow ambiguous(const QStringList& ids) { return {Kind::ambiguous, {}, ids}; }
+    static PlmMatchRow duplicate(const QString& id) { return {Kind::duplicate, id, {}}; }
+    static PlmMatchRow missing() { return {Kind::missing, {}, {}}; }
+    static PlmMatchRow ignored() { return {Kind::ignored, {}, {}}; }
 
-    // The one entity of a matched or duplicate row; empty otherwise.
-    QString entityID() const
-    {
-        return (kind == Kind::matched || kind == Kind::duplicate) && !entityIDs.isEmpty() ? entityIDs.first()
-                                                                                          : QString();
-    }
     // Rows the user must correct or ignore before importing.
     bool needsAttention() const
     {

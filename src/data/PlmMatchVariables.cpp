@@ -6,7 +6,9 @@
 #include "model/PlmValue.h"
 #include "model/PlmWorkEdits.h"
 
+#include <algorithm>
 #include <optional>
+#include <utility>
 
 QList<PlmVariable> PlmMatch::importedVariables(const PlmMatchCandidate& candidate,
                                                const PlmMatchCorrections& corrections,
@@ -51,7 +53,7 @@ PlmVariable PlmMatch::makeVariable(int column, QSet<QString>& usedNames, const P
     usedNames.insert(normalizedKey(name));
 
     const PlmVariableType type = columns.value(column, PlmVariableType::number);
-    QMap<QString, PlmValue> values;
+    QList<std::pair<QString, PlmValue>> parsed;
     const qsizetype rowCount = std::min(resolutions.size(), m_table.rows.size());
     for (qsizetype row = 0; row < rowCount; ++row) {
         const PlmMatchRow& resolved = resolutions.at(row);
@@ -67,7 +69,13 @@ PlmVariable PlmMatch::makeVariable(int column, QSet<QString>& usedNames, const P
                                         + QStringLiteral(" : ") + error.message());
         }
         if (value)
-            values.insert(resolved.entityIDs.first(), *value);
+            parsed.append({resolved.entityID, *value});
     }
+    // Filled in key order with a hint at the end: linear, where one insertion per row would
+    // walk the tree each time. Matched rows name distinct entities, so no key repeats.
+    std::sort(parsed.begin(), parsed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    QMap<QString, PlmValue> values;
+    for (const auto& [id, value] : std::as_const(parsed))
+        values.insert(values.cend(), id, value);
     return PlmVariable(PlmWorkEdits::newVariableID(), name, type, values, std::nullopt);
 }

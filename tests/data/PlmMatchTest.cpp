@@ -1,9 +1,12 @@
 #include "data/PlmMatch.h"
 #include "data/PlmMatchImport.h"
 #include "model/PlmErrors.h"
+#include "model/PlmTextFolding.h"
 #include "model/PlmWork.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace {
 
@@ -72,6 +75,20 @@ TEST(PlmMatchKeys, NormalisationFoldsCaseAndAccentsAndDropsEveryBlank)
     EXPECT_NE(PlmMatch::normalizedKey("Saint-Étienne"), PlmMatch::normalizedKey("SAINT ETIENNE"));
     EXPECT_EQ(PlmMatch::normalizedKey("L’Haÿ-les-Roses"), QStringLiteral("l’hay-les-roses"));
     EXPECT_EQ(PlmMatch::normalizedKey("  \n "), QString());
+}
+
+TEST(PlmMatchKeys, ThePlainAsciiShortcutAgreesWithTheFullFolding)
+{
+    std::mt19937 random(7);
+    const QString alphabet = QStringLiteral("aZ09 _-'\t\n\r\v\f.,;%()[]Mm");
+    for (int i = 0; i < 2000; ++i) {
+        QString text;
+        for (int n = int(random() % 12); n > 0; --n)
+            text.append(alphabet.at(int(random() % alphabet.size())));
+        QString expected = PlmTextFolding::folded(text);
+        expected.removeIf([](QChar c) { return PlmTextFolding::isWhiteSpace(c.unicode()); });
+        ASSERT_EQ(PlmMatch::normalizedKey(text), expected) << text.toStdString();
+    }
 }
 
 TEST(PlmMatchKeys, CodeLikeAttributeNamesAreKeyFields)
@@ -326,4 +343,33 @@ TEST(PlmMatchImportWork, AMapChangedSinceTheMatchIsMatchedAgainAndARefusalChange
     PlmMatchImport::appendImportedVariables(work, match, match.candidates().first(),
                                             {{1, PlmMatchResolution::ignored()}}, {{1, PlmVariableType::number}});
     EXPECT_EQ(work.variables.first().values, (QMap<QString, PlmValue>{{"1", PlmValue::number(7)}}));
+}
+
+TEST(PlmMatchLarge, AShuffledTableOfThousandsOfRowsMatchesEveryRowOnce)
+{
+    // Large enough to normalise on several threads; the outcome must not depend on it.
+    PlmEntityList entities;
+    QList<QStringList> grid = {{"Nom", "Code", "Valeur"}};
+    for (int i = 0; i < 6000; ++i) {
+        const QString id = QStringLiteral("E%1").arg(i);
+        entities.append(area(id, QStringLiteral("Zone n° %1").arg(i), {{"code_insee", QString::number(90000 + i)}}));
+        grid.append({QStringLiteral("ZONE N° %1").arg(i), QString::number(90000 + i), QString::number(i)});
+    }
+    std::shuffle(grid.begin() + 1, grid.end(), std::mt19937(3));
+    const PlmMatch match(PlmInputTable(true, grid), PlmMap("Carte", entities));
+    const PlmMatchCandidate best = match.candidates().first();
+    EXPECT_EQ(best.field, QStringLiteral("attr:code_insee"));
+    EXPECT_EQ(best.column, 1);
+    EXPECT_EQ(best.recognized, 6000);
+    ASSERT_NE(match.candidate(0, "name"), nullptr);
+    EXPECT_EQ(match.candidate(0, "name")->recognized, 6000);
+    EXPECT_FALSE(match.tiedBestColumns());
+    const QList<PlmMatchRow> rows = match.resolutions(best, {});
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        ASSERT_EQ(rows.at(row).kind, Kind::matched);
+        ASSERT_EQ(rows.at(row).entityID, QStringLiteral("E") + grid.at(row + 1).at(2));
+    }
+    const QList<PlmVariable> made = match.importedVariables(best, {}, {{2, PlmVariableType::number}}, {});
+    EXPECT_EQ(made.first().values.size(), 6000);
+    EXPECT_EQ(made.first().values.value("E4321"), PlmValue::number(4321));
 }
