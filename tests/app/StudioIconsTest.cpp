@@ -10,7 +10,7 @@
 
 namespace {
 
-const QString iconFolder = QDir::cleanPath(QStringLiteral(PELMORA_TEST_DATA_DIR "/../../src/app/icons"));
+const QString iconFolder = QDir::cleanPath(QStringLiteral(PELMORA_SOURCE_DIR "/src/app/icons"));
 
 } // namespace
 
