@@ -1,7 +1,12 @@
 #include "decorations/InspectorAction.h"
 #include "decorations/InspectorScroll.h"
+#include "decorations/InspectorSection.h"
+#include "platform/UserDefaults.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMouseEvent>
+#include <QToolButton>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -96,4 +101,42 @@ TEST(InspectorScroll, TheColumnIsPaintedOnceTinted)
     EXPECT_NEAR(painted.red(), expected.red(), 2);
     EXPECT_NEAR(painted.green(), expected.green(), 2);
     EXPECT_NEAR(painted.blue(), expected.blue(), 2);
+}
+
+TEST(InspectorScroll, ClosingASectionWithTheMouseShortensTheColumn)
+{
+    UserDefaults::TemporaryScope scope;
+    InspectorScroll scroll;
+    scroll.resize(300, 250);
+    QList<QWidget*> rows;
+    for (int i = 0; i < 12; ++i) {
+        auto* field = new QWidget;
+        field->setMinimumHeight(40);
+        rows.append(field);
+    }
+    auto* section = new InspectorSection(QStringLiteral("Symboles"), rows);
+    scroll.addSection(section);
+    scroll.show();
+    settle();
+    ASSERT_GT(scroll.verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(section->width(), scroll.viewport()->width());
+
+    QToolButton* header = section->header();
+    const QPoint centre = header->rect().center();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(centre), header->mapToGlobal(QPointF(centre)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(centre), header->mapToGlobal(QPointF(centre)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(header, &press);
+    QApplication::sendEvent(header, &release);
+    settle();
+    EXPECT_FALSE(section->isOpen());
+    EXPECT_EQ(scroll.verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(UserDefaults::boolValue(QStringLiteral("Carte.Inspecteur.section.Symboles"), true), false);
+
+    QApplication::sendEvent(header, &press);
+    QApplication::sendEvent(header, &release);
+    settle();
+    EXPECT_TRUE(section->isOpen());
+    EXPECT_GT(scroll.verticalScrollBar()->maximum(), 0);
 }
