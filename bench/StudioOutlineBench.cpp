@@ -43,4 +43,25 @@ void BM_OutlineRebuildInWindow(benchmark::State& state)
 }
 BENCHMARK(BM_OutlineRebuildInWindow)->Unit(benchmark::kMillisecond);
 
+// The document selecting every entity of the large map (select all in the Fond map view): the
+// outline selects every top-level row.
+void BM_OutlineSelectAll(benchmark::State& state)
+{
+    UserDefaults::TemporaryScope scope;
+    auto document = std::make_unique<PlmWorkDocument>();
+    document->setWork(largeWork());
+    auto* window = new StudioWindowCommands(document.get());
+    document->addWindowController(window);
+    QSet<QString> all;
+    for (const PlmEntity& entity : largeWork().map.entities)
+        all.insert(entity.id);
+    const QString primary = largeWork().map.entities.at(0).id;
+    window->window()->resize(1200, 800);
+    window->window()->show();
+    // Again with everything already selected, as after each change while all stays selected.
+    for (auto _ : state)
+        window->outline()->selectObjects(all, primary);
+}
+BENCHMARK(BM_OutlineSelectAll)->Unit(benchmark::kMillisecond);
+
 } // namespace

@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QTreeView>
 #include <QUndoStack>
+#include <algorithm>
 
 namespace {
 
@@ -185,9 +186,21 @@ QList<QModelIndex> StudioObjectsOutline::rowsWhere(const std::function<bool(cons
 void StudioObjectsOutline::selectRowsOnly(const QList<QModelIndex>& rows, bool scroll)
 {
     QItemSelectionModel* selection = m_window.objects->selectionModel();
+    // Neighbouring rows of one parent go in as one range: the selection model compares its
+    // ranges pairwise, so a whole large map selected row by row would cost far more.
+    QList<QModelIndex> sorted = rows;
+    std::sort(sorted.begin(), sorted.end(), [](const QModelIndex& a, const QModelIndex& b) {
+        return a.parent() != b.parent() ? a.parent() < b.parent() : a.row() < b.row();
+    });
     QItemSelection chosen;
-    for (const QModelIndex& row : rows)
-        chosen.select(row.siblingAtColumn(0), row.siblingAtColumn(StudioOutlineModel::deleteColumn));
+    for (qsizetype i = 0; i < sorted.size();) {
+        qsizetype j = i;
+        while (j + 1 < sorted.size() && sorted.at(j + 1).parent() == sorted.at(i).parent()
+               && sorted.at(j + 1).row() <= sorted.at(j).row() + 1)
+            ++j;
+        chosen.select(sorted.at(i).siblingAtColumn(0), sorted.at(j).siblingAtColumn(StudioOutlineModel::deleteColumn));
+        i = j + 1;
+    }
     selection->select(chosen, QItemSelectionModel::ClearAndSelect);
     if (!rows.isEmpty()) {
         selection->setCurrentIndex(rows.first(), QItemSelectionModel::NoUpdate);

@@ -213,8 +213,14 @@ TEST_F(StudioObjectsOutlineTest, SelectionIsSharedWithoutEcho)
     open(sampleWork());
     EXPECT_TRUE(selectedKeys().isEmpty());
 
+    // Neighbouring rows (C, Étiquette, Groupe) form one range of the selection.
+    document->select(QSet<QString>{"C", "T", "G"}, QStringLiteral("G"));
+    EXPECT_EQ(selectedKeys(), QStringList({key({"C"}), key({"G"}), key({"T"})}));
+    EXPECT_EQ(window->objects->selectionModel()->selection().size(), 1);
+
     document->select(QSet<QString>{"A", "C"}, QStringLiteral("A"));
     EXPECT_EQ(selectedKeys(), QStringList({key({"A"}), key({"C"})}));
+    EXPECT_EQ(window->objects->selectionModel()->selection().size(), 2);
     EXPECT_EQ(window->fond->canvas()->creationSelection, (QSet<QString>{"A", "C"}));
     EXPECT_EQ(window->fond->canvas()->selectedIndex, std::optional<int>(0));
 
