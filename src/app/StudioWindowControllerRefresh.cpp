@@ -317,7 +317,7 @@ void StudioWindowController::rebuildObjects(const PlmWork& work)
         auto* node = new QStandardItem(entity.name.isEmpty() ? entity.id : entity.name);
         node->setData(selectionKeyOfEntity(entity.id), Qt::UserRole);
         node->setToolTip(node->text());
-        node->setSizeHint(QSize(-1, outlineRowHeight));
+        // Rows are of uniform height: the view takes it from the first row, the section's.
         fondSection->appendRow(node);
         m_entityNodes.insert(entity.id, node);
     }

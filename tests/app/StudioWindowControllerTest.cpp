@@ -418,6 +418,9 @@ TEST_F(StudioWindowControllerTest, OutlineIsRebuiltOnlyWhenTheWorkChanges)
     ASSERT_NE(fondSection, nullptr);
     EXPECT_EQ(fondSection->rowCount(), 12);
     EXPECT_EQ(fondSection->child(0)->text(), QStringLiteral("Zone E11")); // drawn last, listed first
+    controller->window()->show();
+    QApplication::processEvents();
+    EXPECT_EQ(controller->objects->visualRect(fondSection->child(5)->index()).height(), 28);
     controller->reloadObjects();
     EXPECT_EQ(controller->objectsModel->item(0), fondSection);
 
