@@ -73,6 +73,44 @@ void BM_CanvasDrawZoomedCorner(benchmark::State& state)
 }
 BENCHMARK(BM_CanvasDrawZoomedCorner)->Unit(benchmark::kMillisecond);
 
+// Every entity's name shown: the fitted view draws all 35,000 labels, the
+// zoomed one the hundred or so that reach the view.
+void BM_CanvasDrawFittedWithNames(benchmark::State& state)
+{
+    auto canvas = fittedCanvas();
+    canvas->showEntityNames = true;
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    drawOnce(*canvas, image);
+    for (auto _ : state)
+        drawOnce(*canvas, image);
+}
+BENCHMARK(BM_CanvasDrawFittedWithNames)->Unit(benchmark::kMillisecond);
+
+void BM_CanvasDrawZoomedWithNames(benchmark::State& state)
+{
+    auto canvas = fittedCanvas();
+    canvas->showEntityNames = true;
+    const QRectF content = canvas->originalBlockBounds();
+    canvas->zoom(20, content.topLeft() + QPointF(40, 40));
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    drawOnce(*canvas, image);
+    for (auto _ : state)
+        drawOnce(*canvas, image);
+}
+BENCHMARK(BM_CanvasDrawZoomedWithNames)->Unit(benchmark::kMillisecond);
+
+// A click where name labels can be dragged: the label under the pointer.
+void BM_CanvasNameLabelHit(benchmark::State& state)
+{
+    auto canvas = fittedCanvas();
+    canvas->showEntityNames = true;
+    canvas->onEntityNameMove = [](const QString&, const PlmPoint&) {};
+    canvas->entityNameLabel(QPointF(800, 500));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(canvas->entityNameLabel(QPointF(800, 500)));
+}
+BENCHMARK(BM_CanvasNameLabelHit)->Unit(benchmark::kMillisecond);
+
 void BM_CanvasHitTest(benchmark::State& state)
 {
     auto canvas = fittedCanvas();

@@ -19,6 +19,8 @@ constexpr int kReferencePixels = 256;
 struct LineOutline {
     QPainterPath path;  // y up, baseline at 0, starting at x = 0
     double width = 0;
+    QList<QGlyphRun> runs;  // at the reference size, positions y down from the line's top
+    double ascent = 0;
 };
 
 LineOutline layoutLine(const QString& line, const QFont& font)
@@ -44,6 +46,8 @@ LineOutline layoutLine(const QString& line, const QFont& font)
     out.width = tl.naturalTextWidth();
     const double ascent = tl.ascent();
     const QList<QGlyphRun> runs = layout.glyphRuns();
+    out.runs = runs;
+    out.ascent = ascent;
     for (const QGlyphRun& run : runs) {
         const QRawFont raw = run.rawFont();
         const QList<quint32> indexes = run.glyphIndexes();
@@ -87,6 +91,33 @@ const LineOutline& cachedLine(const QString& line, const QString& fontName, bool
     QFont f = TextOutline::font(fontName, bold, italic);
     return *cache.insert(key, layoutLine(line, f));
 }
+
+// A raw font at a label's size, one per face and size, so that every label
+// drawn with it shares one glyph cache.
+QRawFont sizedFont(const QRawFont& reference, double pixelSize)
+{
+    static QHash<QString, QRawFont> fonts;
+    const QString key = reference.familyName() + QLatin1Char('|') + reference.styleName() + QLatin1Char('|')
+        + QString::number(int(reference.weight())) + QLatin1Char('|') + QString::number(int(reference.style()))
+        + QLatin1Char('|') + QString::number(pixelSize, 'g', 17);
+    auto it = fonts.constFind(key);
+    if (it != fonts.constEnd())
+        return *it;
+    if (fonts.size() > 256)
+        fonts.clear();
+    QRawFont sized = reference;
+    sized.setPixelSize(pixelSize);
+    return *fonts.insert(key, sized);
+}
+
+struct RunsKey {
+    QString text;
+    QString fontName;
+    double size;
+    bool operator==(const RunsKey&) const = default;
+};
+
+size_t qHash(const RunsKey& k, size_t seed = 0) { return qHashMulti(seed, k.text, k.fontName, k.size); }
 
 } // namespace
 
@@ -177,4 +208,39 @@ QRectF TextOutline::labelBox(const QString& text, double fontSize)
     const double w = fontSize * (double(text.size()) + 2);
     const double h = fontSize * (1.2 * double(breaks) + 3);
     return QRectF(-w, -h, 2 * w, 2 * h);
+}
+
+QList<QGlyphRun> TextOutline::labelGlyphRuns(const QString& text, const QString& fontName, double fontSize)
+{
+    QList<QGlyphRun> result;
+    if (!std::isfinite(fontSize) || fontSize <= 0 || text.isEmpty())
+        return result;
+    // Labels are drawn every frame at one size: keep them ready. They are
+    // small (glyph indexes and positions), so a large map's names all fit.
+    static QHash<RunsKey, QList<QGlyphRun>> cache;
+    const RunsKey key{text, fontName, fontSize};
+    if (auto it = cache.constFind(key); it != cache.constEnd())
+        return *it;
+    if (cache.size() > 65536)
+        cache.clear();
+    QString normalized = text;
+    normalized.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    const QStringList lines = normalized.split(QLatin1Char('\n'));
+    const double k = fontSize / kReferencePixels;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const LineOutline& lo = cachedLine(lines[i], fontName, false, false);
+        const double dx = -lo.width * k / 2;
+        const double baseline = fontSize * double(i) * 1.2;
+        for (const QGlyphRun& run : lo.runs) {
+            QGlyphRun sized;
+            sized.setRawFont(sizedFont(run.rawFont(), fontSize));
+            sized.setGlyphIndexes(run.glyphIndexes());
+            QList<QPointF> positions = run.positions();
+            for (QPointF& p : positions)
+                p = QPointF(dx + p.x() * k, baseline + (p.y() - lo.ascent) * k);
+            sized.setPositions(positions);
+            result.append(sized);
+        }
+    }
+    return *cache.insert(key, result);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QFont>
+#include <QGlyphRun>
+#include <QList>
 #include <QPainterPath>
 #include <QString>
 
@@ -29,6 +31,12 @@ public:
     // is given more than any glyph's advance, each line (a carriage return
     // breaks one too) more than its height.
     static QRectF labelBox(const QString& text, double fontSize);
+
+    // The glyphs of a name label (regular face, anchor "middle") ready to
+    // draw at fontSize with the glyph cache, in y-down label space: the
+    // first baseline on y = 0, each line 1.2 × fontSize lower, placed exactly
+    // as outline() places their outlines.
+    static QList<QGlyphRun> labelGlyphRuns(const QString& text, const QString& fontName, double fontSize);
 
     // Typographic width of one line at fontSize.
     static double lineWidth(const QString& line, const QString& fontName, double fontSize, bool bold,

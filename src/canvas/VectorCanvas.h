@@ -210,6 +210,8 @@ private:
     void drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle);
     void drawPointSymbol(QPainter& painter, const PlmEntity& leaf, const ProportionalShape& shape, bool selectedSingle);
     QPen strokePen(const PlmStyle& style, bool selectedSingle, double factor) const;
+    void drawNameLabelOutlines(QPainter& painter, const QRectF& visible);
+    void drawNameLabelGlyphs(QPainter& painter, const QRectF& visible);
     bool hitsLeaf(const CanvasLeaf& leaf, const QPointF& viewPoint, const QTransform& toView);
     bool hitsCachedEntity(int index, const QPointF& viewPoint, const QTransform& toView);
     static std::optional<PlmEntity> entityAt(const PlmEntityList& entities, const IndexPath& path);

@@ -211,15 +211,19 @@ std::optional<PlmPoint> VectorCanvas::entityNameAnchor(const PlmEntity& e)
     if (auto it = entityNamePositions.constFind(e.id); it != entityNamePositions.constEnd())
         return *it;
     std::optional<PlmPoint> anchor;
-    if (auto it = entityNameAutomaticPositions.constFind(e.id); it != entityNameAutomaticPositions.constEnd())
+    bool cached = false;
+    if (auto it = entityNameAutomaticPositions.constFind(e.id); it != entityNameAutomaticPositions.constEnd()) {
         anchor = *it;
-    else
+        cached = true;
+    } else {
         anchor = PlmSymbolPosition::anchor(e.geometry);
+    }
     if (!anchor)
         return std::nullopt;
     PlmPoint result = *anchor;
     if (m_scale > 0) {
-        entityNameAutomaticPositions.insert(e.id, *anchor);
+        if (!cached)  // storing it again would change nothing
+            entityNameAutomaticPositions.insert(e.id, *anchor);
         // The label sits 10 points above the drawn point, whichever way y grows.
         if (e.geometry.asPoint())
             result.y += (pointRadiusInView(e) + 10) / (m_scale * m_yAxisSign);

@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QPainter>
+#include <QPicture>
 #include <gtest/gtest.h>
 
 using namespace CanvasTestMaps;
@@ -575,4 +576,49 @@ TEST(CanvasNameLabelPicking, ALabelWhoseLinesReachTheViewIsDrawn)
         for (int x = 40; x < 60; ++x)
             dark += qGray(image.pixel(x, y)) < 60 ? 1 : 0;
     EXPECT_GT(dark, 20);
+}
+
+TEST(CanvasNameLabelDrawing, ImagesDrawTheSameLabelsAsVectorDevices)
+{
+    // Images draw labels through the glyph cache; vector devices (PDF, SVG,
+    // pictures) stroke and fill their outlines. Both must agree.
+    PlmPolygon area;
+    area.exterior = rect(0, 0, 200, 60);
+    PlmEntity ground(QStringLiteral("bg"), QString(), PlmGeometry::polygon(area), style({0, 0, 0, 1}, PlmColor{0.3, 0.5, 0.8, 1}, 0));
+    PlmEntity a = pointEntity("a", 100, 20, 3);
+    a.name = QStringLiteral("Saint-Étienne-du-Rouvray");
+    PlmEntity b = pointEntity("b", 100, 0, 3);
+    b.name = QStringLiteral("Ligne 1\nLigne deux");
+    auto canvas = canvasOf(mapOf({ground, a, b}));
+    canvas->setFrame(QRectF(0, 0, 200, 60));
+    canvas->showEntityNames = true;
+    const double ratio = 4;
+    const QImage raster = canvas->renderToImage(ratio);
+
+    QPicture picture;
+    {
+        QPainter p(&picture);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(ratio, ratio);
+        ViewNode::flipPainter(p, 60);
+        canvas->drawTree(p, canvas->bounds());
+    }
+    QImage vector(raster.size(), QImage::Format_ARGB32_Premultiplied);
+    vector.fill(Qt::white);
+    {
+        QPainter p(&vector);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.drawPicture(0, 0, picture);
+    }
+    int black = 0, white = 0, different = 0;
+    for (int y = 0; y < raster.height(); ++y)
+        for (int x = 0; x < raster.width(); ++x) {
+            const int g = qGray(raster.pixel(x, y));
+            black += g < 40 ? 1 : 0;
+            white += g > 240 ? 1 : 0;
+            different += std::abs(g - qGray(vector.pixel(x, y))) > 96 ? 1 : 0;
+        }
+    EXPECT_GT(black, 3000);  // the glyphs
+    EXPECT_GT(white, 3000);  // their halo
+    EXPECT_LT(different, 1000) << "of " << raster.width() * raster.height();
 }
