@@ -1,100 +1,53 @@
 #include "data/PlmXmlTree.h"
+#include "data/PlmXmlEvents.h"
 
 #include "model/PlmErrors.h"
 
-#include <QHash>
-
-#include <expat.h>
-
-#include <climits>
-#include <cstring>
-
 namespace {
 
-// The parser's working state: the root, the open elements and a cache of names so that the
-// many cells of a sheet share one "c" and one "v" text.
-struct TreeBuilder {
-    XML_Parser parser = nullptr;
+// Builds the tree from the parser's events: each start appends a node to the innermost open
+// element (or to the root) and opens it.
+class TreeBuilder : public XMLEventHandler {
+public:
     XMLNode root;
-    std::vector<XMLNode*> stack;
-    qint64 count = 0;
-    QHash<QByteArray, QString> names;
 
-    const QString& intern(const char* utf8)
+    void startElement(const QString& localName, const char** attributes, int) override
     {
-        const QByteArray key(utf8);
-        auto it = names.find(key);
-        if (it == names.end())
-            it = names.insert(key, QString::fromUtf8(key));
-        return *it;
-    }
-
-    static void start(void* user, const XML_Char* qualified, const XML_Char** attributes)
-    {
-        auto* self = static_cast<TreeBuilder*>(user);
-        ++self->count;
-        if (self->stack.size() >= size_t(XMLNode::maximumDepth) || self->count > XMLNode::maximumElements) {
-            XML_StopParser(self->parser, XML_FALSE);
-            return;
-        }
+        if (++m_count > XMLNode::maximumElements)
+            throw PlmWorkError::invalid(QStringLiteral("XML XLSX invalide : plus de 750 000 éléments"));
         auto node = std::make_unique<XMLNode>();
-        const char* colon = std::strrchr(qualified, ':');
-        node->name = self->intern(colon ? colon + 1 : qualified);
+        node->name = localName;
         for (int i = 0; attributes[i] && attributes[i + 1]; i += 2)
-            node->attributes.append({self->intern(attributes[i]), QString::fromUtf8(attributes[i + 1])});
-        XMLNode* parent = self->stack.empty() ? &self->root : self->stack.back();
+            node->attributes.append({QString::fromUtf8(attributes[i]), QString::fromUtf8(attributes[i + 1])});
+        XMLNode* parent = m_stack.empty() ? &root : m_stack.back();
         parent->children.push_back(std::move(node));
-        self->stack.push_back(parent->children.back().get());
+        m_stack.push_back(parent->children.back().get());
     }
 
-    static void end(void* user, const XML_Char*)
+    void characters(QStringView text) override
     {
-        auto* self = static_cast<TreeBuilder*>(user);
-        if (!self->stack.empty())
-            self->stack.pop_back();
+        if (!m_stack.empty())
+            m_stack.back()->text.append(text);
     }
 
-    static void characters(void* user, const XML_Char* s, int length)
+    void endElement(int) override
     {
-        auto* self = static_cast<TreeBuilder*>(user);
-        if (!self->stack.empty())
-            self->stack.back()->text.append(QString::fromUtf8(s, length));
+        if (!m_stack.empty())
+            m_stack.pop_back();
     }
+
+private:
+    std::vector<XMLNode*> m_stack;
+    qint64 m_count = 0;
 };
-
-[[noreturn]] void invalid(const QString& description)
-{
-    throw PlmWorkError::invalid(QStringLiteral("XML XLSX invalide : ") + description);
-}
 
 } // namespace
 
 std::unique_ptr<XMLNode> XMLNode::parse(const QByteArray& data)
 {
-    // Searching the raw bytes finds the same ASCII text as searching the decoded text.
-    if (data.contains("<!DOCTYPE"))
-        throw PlmWorkError::invalid(QStringLiteral("Déclaration XML externe non prise en charge."));
-    if (data.size() > INT_MAX)
-        invalid(QStringLiteral("document trop volumineux"));
-
     TreeBuilder builder;
-    builder.parser = XML_ParserCreate(nullptr);
-    if (!builder.parser)
-        invalid(QStringLiteral("analyseur indisponible"));
-    XML_SetUserData(builder.parser, &builder);
-    XML_SetElementHandler(builder.parser, &TreeBuilder::start, &TreeBuilder::end);
-    XML_SetCharacterDataHandler(builder.parser, &TreeBuilder::characters);
-    XML_SetParamEntityParsing(builder.parser, XML_PARAM_ENTITY_PARSING_NEVER);
-    const XML_Status status = XML_Parse(builder.parser, data.constData(), int(data.size()), XML_TRUE);
-    const XML_Error error = XML_GetErrorCode(builder.parser);
-    XML_ParserFree(builder.parser);
-    builder.parser = nullptr;
-
-    if (status == XML_STATUS_OK && !builder.root.children.empty())
-        return std::move(builder.root.children.front());
-    if (error != XML_ERROR_NONE)
-        invalid(QString::fromUtf8(XML_ErrorString(error)));
-    invalid(QStringLiteral("document vide"));
+    parseXMLEvents(data, builder);
+    return std::move(builder.root.children.front());
 }
 
 QList<const XMLNode*> XMLNode::descendants(const QList<const XMLNode*>& nodes, const QString& name)

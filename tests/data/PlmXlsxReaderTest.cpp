@@ -261,6 +261,23 @@ TEST(XlsxWorkbook, RowAndCellLimits)
               QStringLiteral("Table XLSX trop volumineuse."));
 }
 
+TEST(XlsxWorkbook, SheetsAreNotBoundByTheElementsOfATree)
+{
+    // 80,000 rows of 5 cells are 880,000 elements, more than one tree of a part may hold.
+    QByteArray rows;
+    rows.reserve(80'000 * 120);
+    for (int i = 1; i <= 80'000; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        rows += "<row r=\"" + n + "\">";
+        for (const char* column : {"A", "B", "C", "D", "E"})
+            rows += "<c r=\"" + QByteArray(column) + n + "\"><v>" + n + "</v></c>";
+        rows += "</row>";
+    }
+    const PlmInputSheet sheet = PlmInputReader::read(oneSheet(rows), QStringLiteral("x")).first();
+    ASSERT_EQ(sheet.grid.size(), 80'000);
+    EXPECT_EQ(sheet.grid.last(), QStringList(5, QStringLiteral("80000")));
+}
+
 TEST(XlsxWorkbook, StoredAndDeflatedWorkbooksReadAlike)
 {
     Book book;

@@ -1,0 +1,256 @@
+#include "data/PlmXlsxSheet.h"
+
+#include "data/PlmXlsxCell.h"
+#include "data/PlmXmlEvents.h"
+
+#include "model/PlmErrors.h"
+
+#include <charconv>
+#include <optional>
+#include <vector>
+
+namespace {
+
+[[noreturn]] void fail(const QString& message)
+{
+    throw PlmWorkError::invalid(message);
+}
+
+const QString formulaWarning =
+    QStringLiteral("Formules : seules les valeurs déjà enregistrées sont lues ; aucune formule n’est calculée.");
+const QString mergedWarning =
+    QStringLiteral("Cellules fusionnées : seule la cellule supérieure gauche contient une valeur.");
+
+std::optional<qint64> readInteger(const char* text)
+{
+    if (!text || !*text)
+        return std::nullopt;
+    const char* end = text + std::strlen(text);
+    if (*text == '+' && end - text > 1 && text[1] != '-')
+        ++text;
+    qint64 value = 0;
+    const auto result = std::from_chars(text, end, value);
+    if (result.ec != std::errc() || result.ptr != end)
+        return std::nullopt;
+    return value;
+}
+
+// Where character data goes: only the innermost element's own text counts.
+enum class Slot : unsigned char { none, value, text };
+
+struct Cell {
+    int depth = 0;
+    QString reference;
+    QString type;
+    qint64 style = 0;
+    bool formula = false;
+    bool hasValue = false;
+    QString value;
+    QString inlineText;
+};
+
+struct Row {
+    int depth = 0;
+    qsizetype slot = 0;
+    QStringList cells;
+};
+
+class SheetHandler : public XMLEventHandler {
+public:
+    SheetHandler(const PlmXlsxSheet::Context& context, qint64& cells)
+        : m_context(context)
+        , m_cells(cells)
+    {
+    }
+
+    PlmXlsxSheet::Content content;
+
+    void startElement(const QString& name, const char** attributes, int depth) override
+    {
+        m_slots.push_back(Slot::none);
+        if (name == QLatin1String("mergeCell"))
+            content.warnings.insert(mergedWarning);
+        if (m_cell) {
+            if (depth == m_cell->depth + 1 && name == QLatin1String("v") && !m_cell->hasValue) {
+                m_cell->hasValue = true;
+                m_slots.back() = Slot::value;
+            } else if (depth == m_cell->depth + 1 && name == QLatin1String("f")) {
+                m_cell->formula = true;
+            } else if (name == QLatin1String("t")) {
+                m_slots.back() = Slot::text;
+            }
+            return;
+        }
+        if (name == QLatin1String("row") && depth >= 2) {
+            // Rows keep the order of their start tags, as a walk of the tree would give.
+            m_rows.push_back({depth, content.grid.size(), {}});
+            content.grid.append(QStringList());
+        } else if (name == QLatin1String("c") && !m_rows.empty() && depth == m_rows.back().depth + 1) {
+            Cell cell;
+            cell.depth = depth;
+            cell.reference = QString::fromUtf8(attribute(attributes, "r"));
+            const char* type = attribute(attributes, "t");
+            cell.type = type ? QString::fromUtf8(type) : QStringLiteral("n");
+            cell.style = readInteger(attribute(attributes, "s")).value_or(0);
+            m_cell = std::move(cell);
+        }
+    }
+
+    void characters(QStringView text) override
+    {
+        if (!m_cell || m_slots.empty())
+            return;
+        if (m_slots.back() == Slot::value)
+            m_cell->value += text;
+        else if (m_slots.back() == Slot::text)
+            m_cell->inlineText += text;
+    }
+
+    void endElement(int depth) override
+    {
+        m_slots.pop_back();
+        if (m_cell) {
+            if (depth == m_cell->depth) {
+                finishCell(*m_cell);
+                m_cell.reset();
+            }
+            return;
+        }
+        if (!m_rows.empty() && depth == m_rows.back().depth) {
+            Row row = std::move(m_rows.back());
+            m_rows.pop_back();
+            m_widest = std::max(m_widest, row.cells.size());
+            m_cells += row.cells.size();
+            content.grid[row.slot] = std::move(row.cells);
+            if (content.grid.size() > PlmXlsxSheet::maximumRows
+                || qint64(content.grid.size()) * m_widest > PlmXlsxSheet::maximumCells
+                || m_cells > PlmXlsxSheet::maximumCells)
+                fail(QStringLiteral("Table XLSX trop volumineuse."));
+        }
+    }
+
+private:
+    void finishCell(const Cell& cell)
+    {
+        const int column = PlmXlsxSheet::columnOf(cell.reference);
+        QStringList& cells = m_rows.back().cells;
+        while (cells.size() < column)
+            cells.append(QString());
+        cells[column - 1] = cellText(cell);
+    }
+
+    QString cellText(const Cell& cell)
+    {
+        const QString& reference = cell.reference;
+        if (cell.formula) {
+            // A formula whose text result is empty keeps an empty value element: that is a
+            // stored value, not a missing one.
+            const bool emptyText = cell.hasValue && cell.type == QLatin1String("str");
+            if (cell.value.isEmpty() && !emptyText)
+                fail(QStringLiteral("La cellule %1 contient une formule sans valeur enregistrée. "
+                                    "Recalculez le classeur dans Excel/Numbers puis enregistrez-le.")
+                         .arg(reference));
+            content.warnings.insert(formulaWarning);
+        }
+        const QString& type = cell.type;
+        if (type == QLatin1String("s")) {
+            const auto index = readInteger(cell.value.toUtf8().constData());
+            if (!index || *index < 0 || *index >= m_context.sharedStrings.size())
+                fail(QStringLiteral("Texte XLSX invalide en %1.").arg(reference));
+            return m_context.sharedStrings.at(*index);
+        }
+        if (type == QLatin1String("inlineStr"))
+            return cell.inlineText;
+        if (type == QLatin1String("b"))
+            return cell.value == QLatin1String("1") ? QStringLiteral("Vrai") : QStringLiteral("Faux");
+        if (type == QLatin1String("e"))
+            fail(QStringLiteral("Erreur Excel %1 en %2. Corrigez le classeur avant l’import.").arg(cell.value, reference));
+        if (type == QLatin1String("str") || type == QLatin1String("d"))
+            return cell.value;
+        if (type == QLatin1String("n") || type.isEmpty()) {
+            PlmXlsxCell::NumberStyle style;
+            style.dayZero = m_context.dayZero;
+            style.formatId = cell.style >= 0 && cell.style < m_context.styleFormats.size()
+                ? m_context.styleFormats.at(cell.style)
+                : 0;
+            style.formatCode = m_context.formats.value(style.formatId);
+            return PlmXlsxCell::numberText(cell.value, reference, style);
+        }
+        fail(QStringLiteral("Type de cellule XLSX non pris en charge : %1.").arg(type));
+    }
+
+    const PlmXlsxSheet::Context& m_context;
+    qint64& m_cells;
+    std::vector<Slot> m_slots;
+    std::vector<Row> m_rows;
+    std::optional<Cell> m_cell;
+    qsizetype m_widest = 0;
+};
+
+class SharedStringsHandler : public XMLEventHandler {
+public:
+    QStringList strings;
+
+    void startElement(const QString& name, const char**, int depth) override
+    {
+        m_slots.push_back(Slot::none);
+        if (depth == 2 && name == QLatin1String("si")) {
+            m_inString = true;
+            m_current.clear();
+        } else if (m_inString && name == QLatin1String("t")) {
+            m_slots.back() = Slot::text;
+        }
+    }
+
+    void characters(QStringView text) override
+    {
+        if (m_inString && !m_slots.empty() && m_slots.back() == Slot::text)
+            m_current += text;
+    }
+
+    void endElement(int depth) override
+    {
+        m_slots.pop_back();
+        if (depth == 2 && m_inString) {
+            strings.append(m_current);
+            m_current = QString();
+            m_inString = false;
+        }
+    }
+
+private:
+    std::vector<Slot> m_slots;
+    bool m_inString = false;
+    QString m_current;
+};
+
+} // namespace
+
+int PlmXlsxSheet::columnOf(const QString& reference)
+{
+    int column = 0;
+    for (QChar c : reference) {
+        if (c < u'A' || c > u'Z')
+            break;
+        column = column * 26 + (c.unicode() - u'A' + 1);
+        if (column > maximumColumns)
+            fail(QStringLiteral("Trop de colonnes XLSX."));
+    }
+    if (column == 0)
+        fail(QStringLiteral("Adresse de cellule XLSX absente."));
+    return column;
+}
+
+PlmXlsxSheet::Content PlmXlsxSheet::read(const QByteArray& part, const Context& context, qint64& cells)
+{
+    SheetHandler handler(context, cells);
+    parseXMLEvents(part, handler);
+    return std::move(handler.content);
+}
+
+QStringList PlmXlsxSheet::readSharedStrings(const QByteArray& part)
+{
+    SharedStringsHandler handler;
+    parseXMLEvents(part, handler);
+    return handler.strings;
+}

@@ -1,0 +1,127 @@
+#include "data/PlmXmlEvents.h"
+
+#include "model/PlmErrors.h"
+
+#include <QHash>
+
+#include <expat.h>
+
+#include <climits>
+#include <cstring>
+#include <exception>
+
+namespace {
+
+struct ParseState {
+    XML_Parser parser = nullptr;
+    XMLEventHandler* handler = nullptr;
+    int depth = 0;
+    bool sawElement = false;
+    std::exception_ptr failure;
+    QHash<QByteArray, QString> names; // so that the many "c" and "v" share one text
+
+    const QString& localName(const char* qualified)
+    {
+        const char* colon = std::strrchr(qualified, ':');
+        const QByteArray key(colon ? colon + 1 : qualified);
+        auto it = names.find(key);
+        if (it == names.end())
+            it = names.insert(key, QString::fromUtf8(key));
+        return *it;
+    }
+
+    void stop(std::exception_ptr error)
+    {
+        if (!failure)
+            failure = error;
+        XML_StopParser(parser, XML_FALSE);
+    }
+};
+
+[[noreturn]] void invalid(const QString& description)
+{
+    throw PlmWorkError::invalid(QStringLiteral("XML XLSX invalide : ") + description);
+}
+
+void onStart(void* user, const XML_Char* name, const XML_Char** attributes)
+{
+    auto* state = static_cast<ParseState*>(user);
+    if (state->failure)
+        return;
+    if (state->depth >= XMLEventHandler::maximumDepth) {
+        state->stop(std::make_exception_ptr(PlmWorkError::invalid(
+            QStringLiteral("XML XLSX invalide : plus de 64 éléments imbriqués"))));
+        return;
+    }
+    ++state->depth;
+    state->sawElement = true;
+    try {
+        state->handler->startElement(state->localName(name), attributes, state->depth);
+    } catch (...) {
+        state->stop(std::current_exception());
+    }
+}
+
+void onEnd(void* user, const XML_Char*)
+{
+    auto* state = static_cast<ParseState*>(user);
+    if (state->failure || state->depth == 0)
+        return;
+    try {
+        state->handler->endElement(state->depth);
+    } catch (...) {
+        state->stop(std::current_exception());
+    }
+    --state->depth;
+}
+
+void onCharacters(void* user, const XML_Char* text, int length)
+{
+    auto* state = static_cast<ParseState*>(user);
+    if (state->failure || state->depth == 0)
+        return;
+    try {
+        state->handler->characters(QString::fromUtf8(text, length));
+    } catch (...) {
+        state->stop(std::current_exception());
+    }
+}
+
+} // namespace
+
+const char* XMLEventHandler::attribute(const char** attributes, const char* name)
+{
+    for (int i = 0; attributes[i] && attributes[i + 1]; i += 2)
+        if (std::strcmp(attributes[i], name) == 0)
+            return attributes[i + 1];
+    return nullptr;
+}
+
+void parseXMLEvents(const QByteArray& data, XMLEventHandler& handler)
+{
+    // Searching the raw bytes finds the same ASCII text as searching the decoded text.
+    if (data.contains("<!DOCTYPE"))
+        throw PlmWorkError::invalid(QStringLiteral("Déclaration XML externe non prise en charge."));
+    if (data.size() > INT_MAX)
+        invalid(QStringLiteral("document trop volumineux"));
+
+    ParseState state;
+    state.handler = &handler;
+    state.parser = XML_ParserCreate(nullptr);
+    if (!state.parser)
+        invalid(QStringLiteral("analyseur indisponible"));
+    XML_SetUserData(state.parser, &state);
+    XML_SetElementHandler(state.parser, &onStart, &onEnd);
+    XML_SetCharacterDataHandler(state.parser, &onCharacters);
+    XML_SetParamEntityParsing(state.parser, XML_PARAM_ENTITY_PARSING_NEVER);
+    const XML_Status status = XML_Parse(state.parser, data.constData(), int(data.size()), XML_TRUE);
+    const XML_Error error = XML_GetErrorCode(state.parser);
+    XML_ParserFree(state.parser);
+
+    if (state.failure)
+        std::rethrow_exception(state.failure);
+    if (status != XML_STATUS_OK)
+        invalid(QString::fromUtf8(XML_ErrorString(error)));
+    if (!state.sawElement)
+        invalid(QStringLiteral("document vide"));
+}
