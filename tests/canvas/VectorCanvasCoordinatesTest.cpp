@@ -1,3 +1,4 @@
+#include "canvas/CanvasPathBuilder.h"
 #include "canvas/VectorCanvas.h"
 #include "platform/ViewHost.h"
 #include "support/CanvasTestMaps.h"
@@ -96,6 +97,40 @@ TEST(VectorCanvasFit, ExtremeExtentsKeepAFiniteScaleWithinTheZoomRange)
     EXPECT_DOUBLE_EQ(huge->scale(), 1e-8);
     const QPointF back = huge->mapPoint(huge->viewPoint(QPointF(1e6, 1)));
     EXPECT_NEAR(back.x(), 1e6, 1);
+}
+
+TEST(VectorCanvasFit, BackgroundImagesAndTextsAreFramedWhole)
+{
+    PlmBackgroundImage image;
+    image.position = PlmPoint{0, 0};
+    image.width = 100;
+    image.height = 50;
+    auto canvas = canvasOf(mapOf({pointEntity("p", 0, 0)}));
+    canvas->setBackgroundImage(image);
+    canvas->fit(true);
+    EXPECT_DOUBLE_EQ(canvas->scale(), std::min(336.0 / 100, 236.0 / 50));
+    EXPECT_NEAR(canvas->viewPoint(QPointF(50, 25)).x(), 200, 1e-9);
+    // A fit region frames the region alone, the image aside.
+    canvas->fitRegion = QRectF(0, 0, 10, 10);
+    canvas->fit(false);
+    EXPECT_DOUBLE_EQ(canvas->scale(), 23.6);
+
+    // A text is framed by its glyphs, on either y axis.
+    PlmText text;
+    text.text = QStringLiteral("Lac");
+    text.fontName = QStringLiteral("Helvetica");
+    text.fontSize = 20;
+    text.anchor = QStringLiteral("start");
+    for (const bool down : {false, true}) {
+        text.transform = PlmTransform{1, 0, 0, down ? -1.0 : 1.0, 5, 5};
+        PlmEntity t(QStringLiteral("t"), QString(), PlmGeometry::text(text), style({0, 0, 0, 1}, PlmColor{0, 0, 0, 1}, 0));
+        auto framed = down ? canvasOf(mapOf({t}, {{"coordinates.yAxis", "down"}})) : canvasOf(mapOf({t}));
+        framed->fit(true);
+        const QRectF drawn = CanvasPathBuilder::bounds(framed->path(t.geometry, t.attributes));
+        EXPECT_NEAR(drawn.center().x(), 200, 1e-6) << down;
+        EXPECT_NEAR(drawn.center().y(), 150, 1e-6) << down;
+        EXPECT_TRUE(std::abs(drawn.width() - 336) < 1e-6 || std::abs(drawn.height() - 236) < 1e-6) << down;
+    }
 }
 
 TEST(VectorCanvasFit, EmptyViewOrEmptyMapKeepsTheTransform)
