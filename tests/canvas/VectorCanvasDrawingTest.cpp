@@ -622,3 +622,32 @@ TEST(CanvasNameLabelDrawing, ImagesDrawTheSameLabelsAsVectorDevices)
     EXPECT_GT(white, 3000);  // their halo
     EXPECT_LT(different, 1000) << "of " << raster.width() * raster.height();
 }
+
+TEST(CanvasStrokes, PathFillRulesSurviveTheDrawingCopies)
+{
+    // Two nested squares turning the same way, with many collinear points so
+    // that the drawn copy is simplified: non-zero fills the inner one,
+    // even-odd leaves it empty.
+    auto square = [](double a, double b) {
+        QList<PlmPathCommand> commands{PlmPathCommand::move({a, a})};
+        const QList<PlmPoint> corners{{b, a}, {b, b}, {a, b}, {a, a}};
+        PlmPoint from{a, a};
+        for (const PlmPoint& to : corners) {
+            for (int k = 1; k <= 10; ++k)
+                commands.append(PlmPathCommand::line({from.x + (to.x - from.x) * k / 10, from.y + (to.y - from.y) * k / 10}));
+            from = to;
+        }
+        commands.append(PlmPathCommand::close());
+        return commands;
+    };
+    PlmVectorPath nested;
+    nested.commands = square(10, 90) + square(30, 70);
+    for (const bool evenOdd : {false, true}) {
+        nested.evenOdd = evenOdd;
+        PlmEntity e(QStringLiteral("n"), QString(), PlmGeometry::path(nested), style({0, 0, 0, 1}, PlmColor{1, 0, 0, 1}, 0));
+        auto canvas = canvasOf(mapOf({e}));
+        const QImage image = canvas->renderToImage();
+        EXPECT_TRUE(isNear(pixelAt(image, 20, 50), red)) << evenOdd;
+        EXPECT_TRUE(isNear(pixelAt(image, 50, 50), evenOdd ? white : red)) << evenOdd;
+    }
+}
