@@ -86,8 +86,6 @@ public:
 
     void refresh();
 
-    void reject() override; // Escape closes without importing
-
 protected:
     void hideEvent(QHideEvent* event) override;
 

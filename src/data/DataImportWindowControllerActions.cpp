@@ -270,7 +270,3 @@ void DataImportWindowController::cancelImport()
     close();
 }
 
-void DataImportWindowController::reject()
-{
-    cancelImport();
-}

@@ -6,6 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 #include <random>
 
 namespace {
