@@ -1,0 +1,168 @@
+// The dBASE table beside a Shapefile: header sizes checked against the file, one text row
+// per record in the encoding the .cpg or the language byte names.
+#include "import/PlmShapefileReader.h"
+
+#include "model/PlmErrors.h"
+
+#include <QStringDecoder>
+#include <array>
+
+namespace ShapefileReader {
+
+namespace {
+
+[[noreturn]] void fail(const char* message)
+{
+    throw PlmImportError::invalid(QString::fromUtf8(message));
+}
+
+enum class TextEncoding { utf8, windows1252, macRoman, latin1 };
+
+// Windows-1252 from 0x80 to 0x9F; 0 marks the five bytes it leaves undefined.
+constexpr std::array<char16_t, 32> windows1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// Mac OS Roman from 0x80 to 0xFF.
+constexpr std::array<char16_t, 128> macRomanHigh = {
+    0x00C4, 0x00C5, 0x00C7, 0x00C9, 0x00D1, 0x00D6, 0x00DC, 0x00E1, 0x00E0, 0x00E2, 0x00E4, 0x00E3, 0x00E5,
+    0x00E7, 0x00E9, 0x00E8, 0x00EA, 0x00EB, 0x00ED, 0x00EC, 0x00EE, 0x00EF, 0x00F1, 0x00F3, 0x00F2, 0x00F4,
+    0x00F6, 0x00F5, 0x00FA, 0x00F9, 0x00FB, 0x00FC, 0x2020, 0x00B0, 0x00A2, 0x00A3, 0x00A7, 0x2022, 0x00B6,
+    0x00DF, 0x00AE, 0x00A9, 0x2122, 0x00B4, 0x00A8, 0x2260, 0x00C6, 0x00D8, 0x221E, 0x00B1, 0x2264, 0x2265,
+    0x00A5, 0x00B5, 0x2202, 0x2211, 0x220F, 0x03C0, 0x222B, 0x00AA, 0x00BA, 0x03A9, 0x00E6, 0x00F8, 0x00BF,
+    0x00A1, 0x00AC, 0x221A, 0x0192, 0x2248, 0x2206, 0x00AB, 0x00BB, 0x2026, 0x00A0, 0x00C0, 0x00C3, 0x00D5,
+    0x0152, 0x0153, 0x2013, 0x2014, 0x201C, 0x201D, 0x2018, 0x2019, 0x00F7, 0x25CA, 0x00FF, 0x0178, 0x2044,
+    0x20AC, 0x2039, 0x203A, 0xFB01, 0xFB02, 0x2021, 0x00B7, 0x201A, 0x201E, 0x2030, 0x00C2, 0x00CA, 0x00C1,
+    0x00CB, 0x00C8, 0x00CD, 0x00CE, 0x00CF, 0x00CC, 0x00D3, 0x00D4, 0xF8FF, 0x00D2, 0x00DA, 0x00DB, 0x00D9,
+    0x0131, 0x02C6, 0x02DC, 0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7};
+
+TextEncoding chooseEncoding(const std::optional<QByteArray>& codePage, unsigned char languageDriver, PlmImportBuilder& builder)
+{
+    QString declared;
+    if (codePage) {
+        bool ascii = true;
+        for (const char c : *codePage)
+            ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+        if (ascii)
+            declared = QString::fromLatin1(*codePage).trimmed().toUpper();
+    }
+    if (declared == QLatin1String("UTF-8") || declared == QLatin1String("65001"))
+        return TextEncoding::utf8;
+    if (declared == QLatin1String("1252") || declared == QLatin1String("WINDOWS-1252") || languageDriver == 0x57)
+        return TextEncoding::windows1252;
+    if (declared == QLatin1String("MACROMAN") || languageDriver == 0x96)
+        return TextEncoding::macRoman;
+    builder.note(QStringLiteral("encodage DBF non déclaré, lecture Latin-1"));
+    return TextEncoding::latin1;
+}
+
+QString decode(const char* bytes, qsizetype length, TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::utf8: {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = utf8.decode(QByteArrayView(bytes, length));
+        if (utf8.hasError())
+            fail("Texte DBF invalide.");
+        return text;
+    }
+    case TextEncoding::latin1:
+        return QString::fromLatin1(bytes, length);
+    case TextEncoding::windows1252:
+    case TextEncoding::macRoman: {
+        QString text(length, Qt::Uninitialized);
+        QChar* out = text.data();
+        for (qsizetype k = 0; k < length; ++k) {
+            const auto byte = static_cast<unsigned char>(bytes[k]);
+            char16_t unit = byte;
+            if (encoding == TextEncoding::macRoman && byte >= 0x80)
+                unit = macRomanHigh[byte - 0x80];
+            else if (encoding == TextEncoding::windows1252 && byte >= 0x80 && byte < 0xA0)
+                unit = windows1252High[byte - 0x80];
+            if (unit == 0 && byte != 0)
+                fail("Texte DBF invalide.");
+            out[k] = QChar(unit);
+        }
+        return text;
+    }
+    }
+    return {};
+}
+
+// White space, line breaks and NUL characters at both ends.
+QString trimmedValue(const QString& text)
+{
+    auto isTrimmed = [](QChar c) { return c.isSpace() || c.unicode() == 0; };
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && isTrimmed(text[begin]))
+        ++begin;
+    while (end > begin && isTrimmed(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+struct Field {
+    QString name;
+    qsizetype length;
+};
+
+} // namespace
+
+QList<Row> readDBF(const QByteArray& data, const std::optional<QByteArray>& codePage, PlmImportBuilder& builder)
+{
+    if (data.size() < 32)
+        fail("DBF tronqué.");
+    const quint64 recordCount = integer(4, 4, false, data);
+    const qint64 headerLength = qint64(integer(8, 2, false, data));
+    const qint64 recordLength = qint64(integer(10, 2, false, data));
+    if (headerLength < 33 || data.size() < headerLength || recordLength == 0
+        || quint64((data.size() - headerLength) / recordLength) < recordCount)
+        fail("DBF tronqué.");
+    const TextEncoding encoding = chooseEncoding(codePage, static_cast<unsigned char>(data[29]), builder);
+
+    QList<Field> fields;
+    if (headerLength != 33) {
+        for (qint64 at = 32;; at += 32) {
+            // `at` always lies inside the header here (see the stop rule below).
+            if (static_cast<unsigned char>(data[at]) == 0x0D)
+                break;
+            if (at + 32 > headerLength)
+                fail("Champ DBF tronqué.");
+            qsizetype nameLength = 0;
+            while (nameLength < 11 && data[at + nameLength] != '\0')
+                ++nameLength;
+            bool ascii = true;
+            for (qsizetype k = 0; k < nameLength; ++k)
+                ascii = ascii && static_cast<unsigned char>(data[at + k]) < 0x80;
+            const QString name = ascii ? QString::fromLatin1(data.constData() + at, nameLength)
+                                       : QStringLiteral("champ") + QString::number(fields.size() + 1);
+            fields << Field{name, qsizetype(static_cast<unsigned char>(data[at + 16]))};
+            if (at + 32 >= headerLength - 1)
+                break;
+        }
+    }
+    qint64 used = 1;
+    for (const Field& field : fields)
+        used += field.length;
+    if (used > recordLength)
+        fail("Longueur de ligne DBF invalide.");
+
+    QList<Row> rows;
+    rows.reserve(qsizetype(recordCount));
+    for (quint64 index = 0; index < recordCount; ++index) {
+        const qint64 start = headerLength + qint64(index) * recordLength;
+        Row row;
+        if (data[start] == '*')
+            row.insert(QStringLiteral("source.deleted"), QStringLiteral("true"));
+        qint64 at = start + 1;
+        for (const Field& field : fields) {
+            row.insert(field.name, trimmedValue(decode(data.constData() + at, field.length, encoding)));
+            at += field.length;
+        }
+        rows << std::move(row);
+    }
+    return rows;
+}
+
+} // namespace ShapefileReader

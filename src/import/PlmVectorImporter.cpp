@@ -1,0 +1,336 @@
+#include "import/PlmVectorImporter.h"
+
+#include "import/PlmGeoJsonReader.h"
+#include "import/PlmShapefileReader.h"
+#include "model/PlmErrors.h"
+#include "model/PlmJsonDocument.h"
+#include "model/PlmMapCodec.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QRegularExpression>
+#include <QSet>
+#include <QXmlStreamReader>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace PlmVectorImporter {
+
+namespace {
+
+const QStringList geoJsonTypes = {
+    QStringLiteral("FeatureCollection"), QStringLiteral("Feature"), QStringLiteral("Point"),
+    QStringLiteral("MultiPoint"), QStringLiteral("LineString"), QStringLiteral("MultiLineString"),
+    QStringLiteral("Polygon"), QStringLiteral("MultiPolygon"), QStringLiteral("GeometryCollection")};
+
+// The older Pelmora files are recognised by the companion-aware reader, which is not part
+// of this version; their usual extensions get the "not yet" message rather than "unknown".
+bool hasLegacyExtension(const QString& fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    return suffix == QLatin1String("num") || suffix == QLatin1String("hab") || suffix == QLatin1String("tab");
+}
+
+void appendEscaped(std::string& out, std::string_view utf8)
+{
+    out += '"';
+    for (const char c : utf8) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '/': out += "\\/"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                static const char hex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += hex[(c >> 4) & 0xf];
+                out += hex[c & 0xf];
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+}
+
+std::string numberText(double value)
+{
+    // Integral values print without a fraction, as JSON serialisers write them.
+    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e17)
+        return std::to_string(static_cast<long long>(value));
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return error == std::errc() ? std::string(buffer, end) : std::string("0");
+}
+
+// The depth is bounded by the parse that made the value.
+void appendCompact(std::string& out, const PlmJsonValue& value)
+{
+    switch (value.type()) {
+    case PlmJsonType::null: out += "null"; break;
+    case PlmJsonType::boolean: out += value.toBool() ? "true" : "false"; break;
+    case PlmJsonType::number: out += numberText(value.toDouble()); break;
+    case PlmJsonType::string: appendEscaped(out, value.toUtf8()); break;
+    case PlmJsonType::array: {
+        out += '[';
+        bool first = true;
+        for (PlmJsonValue element : value.elements()) {
+            if (!first)
+                out += ',';
+            first = false;
+            appendCompact(out, element);
+        }
+        out += ']';
+        break;
+    }
+    case PlmJsonType::object: {
+        std::vector<std::pair<std::string_view, PlmJsonValue>> members;
+        for (auto member : value.members())
+            members.push_back(member);
+        // Sorted keys; a repeated key keeps its first value, like member().
+        std::stable_sort(members.begin(), members.end(),
+                         [](const auto& x, const auto& y) { return x.first < y.first; });
+        out += '{';
+        bool first = true;
+        std::string_view previous;
+        for (const auto& [key, member] : members) {
+            if (!first && key == previous)
+                continue;
+            if (!first)
+                out += ',';
+            first = false;
+            previous = key;
+            appendEscaped(out, key);
+            out += ':';
+            appendCompact(out, member);
+        }
+        out += '}';
+        break;
+    }
+    }
+}
+
+std::optional<double> parseNumber(QStringView text)
+{
+    QByteArray bytes = text.toLatin1();
+    if (bytes.startsWith('+'))
+        bytes.remove(0, 1);
+    double value = 0;
+    const auto [end, error] = std::from_chars(bytes.constData(), bytes.constData() + bytes.size(), value);
+    if (error != std::errc() || end != bytes.constData() + bytes.size())
+        return std::nullopt;
+    return value;
+}
+
+void countSubstitutedFonts(PlmImportResult& result)
+{
+    QStringList names;
+    QSet<QString> seen;
+    for (const PlmEntity& leaf : PlmEntity::leafEntities(result.map.entities)) {
+        if (const PlmText* text = leaf.geometry.asText()) {
+            if (!seen.contains(text->fontName)) {
+                seen.insert(text->fontName);
+                names << text->fontName;
+            }
+        }
+    }
+    if (names.isEmpty())
+        return;
+    const QStringList families = QFontDatabase::families();
+    const QSet<QString> known(families.cbegin(), families.cend());
+    for (const QString& name : names)
+        if (!known.contains(name))
+            ++result.unconverted[QStringLiteral("police substituée : ") + name];
+}
+
+} // namespace
+
+QString notYetMessage(const QString& fileName)
+{
+    return QStringLiteral("Le fichier « %1 » ne peut pas encore être importé : cette version importe les fonds "
+                          ".plmmap, GeoJSON et Shapefile.")
+        .arg(fileName);
+}
+
+bool isShapefile(const QByteArray& bytes)
+{
+    return bytes.size() >= 4 && bytes.startsWith(QByteArrayLiteral("\x00\x00\x27\x0a"));
+}
+
+bool isPostScript(const QByteArray& bytes)
+{
+    const qsizetype at = bytes.indexOf("%!PS");
+    return at >= 0 && at < 1048576;
+}
+
+bool isSVG(const QByteArray& bytes)
+{
+    // QXmlStreamReader never fetches external entities; stop at the first element.
+    QXmlStreamReader xml(bytes);
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement)
+            return xml.name() == QLatin1String("svg");
+    }
+    return false;
+}
+
+PlmImportResult importMap(const QString& path)
+{
+    const QFileInfo info(path);
+    QFile file(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        throw PlmImportError::invalid(QStringLiteral("Le fichier « %1 » ne peut pas être lu.").arg(info.fileName()));
+    if (file.size() > maximumFileSize)
+        throw PlmImportError::invalid(
+            QStringLiteral("Le fichier « %1 » est trop volumineux pour être importé.").arg(info.fileName()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw PlmImportError::invalid(QStringLiteral("Le fichier « %1 » ne peut pas être lu.").arg(info.fileName()));
+    return importData(bytes, path);
+}
+
+PlmImportResult importData(const QByteArray& bytes, const QString& path)
+{
+    const QFileInfo info(path);
+    const QString fileName = info.fileName();
+    const QString baseName = info.suffix().isEmpty() ? fileName : info.completeBaseName();
+
+    try {
+        PlmImportResult native;
+        native.map = PlmMapCodec::decode(bytes);
+        native.isNativeDocument = true;
+        return native;
+    } catch (const std::exception&) {
+        // Not a base-map document: recognition goes on.
+    }
+
+    PlmImportResult result;
+    if (isShapefile(bytes)) {
+        result = ShapefileReader::read(bytes, path, baseName);
+    } else if (isPostScript(bytes)) {
+        throw PlmImportError::invalid(notYetMessage(fileName));
+    } else {
+        std::optional<PlmJsonDocument> json;
+        try {
+            json.emplace(PlmJsonDocument::parse(bytes, GeoJSONReader::maximumDepth));
+        } catch (const std::exception&) {
+        }
+        bool isGeoJson = false;
+        if (json) {
+            const PlmJsonValue root = json->root();
+            if (root.isObject()) {
+                const PlmJsonValue type = root.member("type");
+                isGeoJson = type.isString() && geoJsonTypes.contains(type.toString());
+            }
+        }
+        if (isGeoJson)
+            result = GeoJSONReader::read(*json, baseName);
+        else if (isSVG(bytes) || hasLegacyExtension(fileName))
+            throw PlmImportError::invalid(notYetMessage(fileName));
+        else
+            throw PlmImportError::invalid(QStringLiteral("Format vectoriel non reconnu : ") + fileName + QLatin1Char('.'));
+    }
+    finish(result, fileName, bytes);
+    return result;
+}
+
+void finish(PlmImportResult& result, const QString& fileName, const QByteArray& bytes)
+{
+    PlmMap& map = result.map;
+    QList<PlmSource> sources = map.sources.value_or(QList<PlmSource>());
+    const PlmSource self{fileName, bytes};
+    if (!sources.contains(self))
+        sources.append(self);
+    map.sources = sources;
+    map.metadata.insert(QStringLiteral("source.filename"), fileName);
+    map.metadata.insert(QStringLiteral("import.unconverted"), PlmImportResult::unconvertedText(result.unconverted));
+    countSubstitutedFonts(result);
+    map.metadata.insert(QStringLiteral("import.unconverted"), PlmImportResult::unconvertedText(result.unconverted));
+    PlmMapCodec::validate(map);
+}
+
+QList<double> numbers(const QString& text)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("[-+]?(?:\\d*\\.\\d+|\\d+\\.?\\d*)(?:[eE][-+]?\\d+)?"));
+    QList<double> values;
+    for (auto it = pattern.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        if (const std::optional<double> value = parseNumber(match.capturedView()))
+            values << *value;
+    }
+    return values;
+}
+
+QString jsonText(const PlmJsonValue& value)
+{
+    if (value.isString())
+        return value.toString();
+    std::string out;
+    appendCompact(out, value);
+    return QString::fromStdString(out);
+}
+
+std::optional<PlmColor> svgColor(const QString& input)
+{
+    QString text = input.trimmed().toLower();
+    if (text == QLatin1String("none"))
+        return std::nullopt;
+    static const QHash<QString, QString> named = {
+        {QStringLiteral("black"), QStringLiteral("#000000")},   {QStringLiteral("white"), QStringLiteral("#ffffff")},
+        {QStringLiteral("red"), QStringLiteral("#ff0000")},     {QStringLiteral("green"), QStringLiteral("#008000")},
+        {QStringLiteral("blue"), QStringLiteral("#0000ff")},    {QStringLiteral("yellow"), QStringLiteral("#ffff00")},
+        {QStringLiteral("gray"), QStringLiteral("#808080")},    {QStringLiteral("grey"), QStringLiteral("#808080")},
+        {QStringLiteral("orange"), QStringLiteral("#ffa500")},  {QStringLiteral("purple"), QStringLiteral("#800080")},
+        {QStringLiteral("transparent"), QStringLiteral("#00000000")}};
+    if (const auto it = named.constFind(text); it != named.cend())
+        text = it.value();
+    if (text.startsWith(QLatin1Char('#'))) {
+        QString digits = text.mid(1);
+        if (digits.size() == 3 || digits.size() == 4) {
+            QString doubled;
+            for (const QChar c : digits)
+                doubled += QString(2, c);
+            digits = doubled;
+        }
+        if (digits.size() != 6 && digits.size() != 8)
+            return std::nullopt;
+        bool ok = false;
+        const quint64 number = digits.toULongLong(&ok, 16);
+        // toULongLong accepts a sign or "0x"; only plain hexadecimal digits are colours.
+        const bool plain = std::all_of(digits.cbegin(), digits.cend(), [](QChar c) { return isxdigit(c.unicode()) && c.unicode() < 128; });
+        if (!ok || !plain)
+            return std::nullopt;
+        const quint64 rgb = digits.size() == 8 ? number >> 8 : number;
+        const double alpha = digits.size() == 8 ? double(number & 0xff) / 255.0 : 1.0;
+        return PlmColor{double((rgb >> 16) & 0xff) / 255.0, double((rgb >> 8) & 0xff) / 255.0,
+                        double(rgb & 0xff) / 255.0, alpha};
+    }
+    if (text.startsWith(QLatin1String("rgb"))) {
+        const QList<double> values = numbers(text);
+        if (values.size() < 3)
+            return std::nullopt;
+        const double divisor = text.contains(QLatin1Char('%')) ? 100.0 : 255.0;
+        return PlmColor{values[0] / divisor, values[1] / divisor, values[2] / divisor,
+                        values.size() == 4 ? values[3] : 1.0};
+    }
+    return std::nullopt;
+}
+
+QString shortestText(double value)
+{
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return error == std::errc() ? QString::fromLatin1(buffer, end - buffer) : QString();
+}
+
+} // namespace PlmVectorImporter
