@@ -3,6 +3,7 @@
 // rows under a key, building the variables of an import, and the whole import step on a work.
 #include "support/BenchMaps.h"
 
+#include "data/DataImportWindowControllerModel.h"
 #include "data/PlmMatch.h"
 #include "data/PlmMatchImport.h"
 #include "model/PlmWork.h"
@@ -89,6 +90,29 @@ void BM_ImportIntoWork(benchmark::State& state)
     }
 }
 
+// The import dialog's reload on a large table (header guess, match, proposed types of every
+// column, the zone search keys) and its refresh after a choice (resolutions and counts).
+void BM_ImportDialogReload(benchmark::State& state)
+{
+    QList<QStringList> grid = {largeTable().names};
+    grid.append(largeTable().rows);
+    DataImportWindowControllerModel model({PlmInputSheet{QStringLiteral("table.csv"), grid, {}}}, true);
+    for (auto _ : state)
+        model.reload(largeMap());
+}
+
+void BM_ImportDialogRefresh(benchmark::State& state)
+{
+    QList<QStringList> grid = {largeTable().names};
+    grid.append(largeTable().rows);
+    DataImportWindowControllerModel model({PlmInputSheet{QStringLiteral("table.csv"), grid, {}}}, true);
+    model.reload(largeMap());
+    for (auto _ : state) {
+        model.setColumnSelected(4, true);
+        model.refresh();
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_BuildMatch)->Unit(benchmark::kMillisecond);
@@ -96,3 +120,5 @@ BENCHMARK(BM_Resolutions)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResolutionsByNameFallback)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportedVariables)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportIntoWork)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportDialogReload)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportDialogRefresh)->Unit(benchmark::kMillisecond);

@@ -5,6 +5,8 @@
 #include "model/PlmCodePointOrder.h"
 #include "model/PlmEntity.h"
 
+#include <numeric>
+
 namespace {
 
 const QString zoneSeparator = QStringLiteral(" — ");
@@ -60,10 +62,21 @@ void DataImportWindowControllerModel::reload(const PlmMap& map)
         const PlmEntity& entity = entities.at(position);
         if (!m_entityPositions.contains(entity.id))
             m_entityPositions.insert(entity.id, position);
+    }
+    refresh();
+}
+
+void DataImportWindowControllerModel::ensureZoneKeys() const
+{
+    const PlmEntityList& entities = m_match.map().entities;
+    if (m_idKeys.size() == entities.size())
+        return;
+    m_idKeys.clear();
+    m_zoneKeys.clear();
+    for (const PlmEntity& entity : entities) {
         m_idKeys.append(PlmMatch::normalizedKey(entity.id));
         m_zoneKeys.append(PlmMatch::normalizedKey(entity.id + zoneSeparator + entity.name));
     }
-    refresh();
 }
 
 QList<std::pair<QString, QString>> DataImportWindowControllerModel::fieldChoices() const
@@ -269,6 +282,12 @@ QList<int> DataImportWindowControllerModel::zoneItems(const QString& query) cons
 {
     const QString key = PlmMatch::normalizedKey(query);
     QList<int> positions;
+    if (key.isEmpty()) {
+        positions.resize(m_match.map().entities.size());
+        std::iota(positions.begin(), positions.end(), 0);
+        return positions;
+    }
+    ensureZoneKeys();
     for (int position = 0; position < m_zoneKeys.size(); ++position) {
         if (key.isEmpty() || m_zoneKeys.at(position).contains(key))
             positions.append(position);
@@ -295,6 +314,7 @@ bool DataImportWindowControllerModel::correctRow(int row, const QString& text)
     if (row < 0 || row >= m_resolutions.size())
         return false;
     const QString key = PlmMatch::normalizedKey(text);
+    ensureZoneKeys();
     int found = -1;
     for (int position = 0; position < m_zoneKeys.size() && !key.isEmpty(); ++position) {
         if (m_idKeys.at(position) != key && m_zoneKeys.at(position) != key)

@@ -112,7 +112,11 @@ private:
     int m_matched = 0;
     int m_attention = 0;
     int m_ignored = 0;
+    // Built on the first search or typed correction: normalising every entity's name costs
+    // tens of milliseconds on a large map, and most imports need no correction.
+    void ensureZoneKeys() const;
+
     QHash<QString, int> m_entityPositions;
-    QStringList m_zoneKeys;   // normalised "id — name" of each entity
-    QStringList m_idKeys;     // normalised id of each entity
+    mutable QStringList m_zoneKeys; // normalised "id — name" of each entity
+    mutable QStringList m_idKeys;   // normalised id of each entity
 };
