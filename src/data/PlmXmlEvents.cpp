@@ -2,13 +2,14 @@
 
 #include "model/PlmErrors.h"
 
-#include <QHash>
 
 #include <expat.h>
 
 #include <climits>
 #include <cstring>
 #include <exception>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -18,16 +19,21 @@ struct ParseState {
     int depth = 0;
     bool sawElement = false;
     std::exception_ptr failure;
-    QHash<QByteArray, QString> names; // so that the many "c" and "v" share one text
+    // A few names make almost every element of a part ("row", "c", "v"…): a short list
+    // compared byte by byte shares one text per name without hashing or allocating.
+    std::vector<std::pair<QByteArray, QString>> names;
 
-    const QString& localName(const char* qualified)
+    QString localName(const char* qualified)
     {
         const char* colon = std::strrchr(qualified, ':');
-        const QByteArray key(colon ? colon + 1 : qualified);
-        auto it = names.find(key);
-        if (it == names.end())
-            it = names.insert(key, QString::fromUtf8(key));
-        return *it;
+        const char* local = colon ? colon + 1 : qualified;
+        for (const auto& [bytes, text] : names)
+            if (std::strcmp(bytes.constData(), local) == 0)
+                return text;
+        QString text = QString::fromUtf8(local);
+        if (names.size() < 32)
+            names.emplace_back(QByteArray(local), text);
+        return text;
     }
 
     void stop(std::exception_ptr error)
