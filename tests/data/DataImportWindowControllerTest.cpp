@@ -455,3 +455,24 @@ TEST_F(DataImportWindowTest, TheAcquisitionMakerBuildsTheDialogForADocument)
     EXPECT_TRUE(completed);
     EXPECT_EQ(document.stored.variables.size(), 3);
 }
+
+TEST_F(DataImportWindowTest, NoneThenEveryColumnAndTheFrameIsRestoredNextTime)
+{
+    open({allMatchingGrid()}, true);
+    click(dialog->findChild<QPushButton*>(QStringLiteral("DataImport.Aucune")));
+    EXPECT_TRUE(dialog->model().selectedColumns().isEmpty());
+    EXPECT_FALSE(includeBox(dialog, 1)->isChecked());
+    EXPECT_FALSE(dialog->apply()->isEnabled());
+    EXPECT_EQ(dialog->preview()->model()->columnCount(), 2); // the zone and the key column
+    click(dialog->findChild<QPushButton*>(QStringLiteral("DataImport.Toutes")));
+    EXPECT_EQ(dialog->model().selectedColumns().keys(), QList<int>({1, 2}));
+    EXPECT_TRUE(dialog->apply()->isEnabled());
+
+    dialog->resize(1004, 611);
+    click(dialog->cancel());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(dialog.isNull());
+    open({allMatchingGrid()}, true);
+    EXPECT_EQ(dialog->size(), QSize(1004, 611));
+    EXPECT_EQ(dialog->minimumSize(), QSize(780, 400));
+}
