@@ -126,6 +126,7 @@ struct PlmMatch::Cache {
     TextNumbers keyNumbers;             // normalised entity key -> key number
     QHash<QString, QList<int>> entityKeys; // field -> key number of each entity (-1 when blank)
     QHash<QString, FieldIndex> indexes; // field -> index over every top-level entity
+    FieldIndex names;                   // the index of "name", for the fallback of every row
     QList<QList<int>> cellKeys;         // [column][row] -> key number, -1 when no entity has it
     QList<int> nameLikeColumns;
 
@@ -178,7 +179,6 @@ struct PlmMatch::Cache {
             return count;
         }
         fallback.clear();
-        const FieldIndex& names = indexes.value(nameField);
         for (int nameColumn : nameLikeColumns) {
             const int nameKey = cellKeys.at(nameColumn).at(row);
             const int* found = names.size(nameKey) > 0 ? names.begin(nameKey) : nullptr;
@@ -339,6 +339,7 @@ PlmMatch::PlmMatch(const PlmInputTable& table, const PlmMap& map)
     std::iota(everyEntity.begin(), everyEntity.end(), 0);
     for (const QString& field : std::as_const(fields))
         cache->indexes.insert(field, cache->buildIndex(field, everyEntity));
+    cache->names = cache->indexes.value(nameField);
 
     cache->cellKeys.resize(columnCount);
     for (int column = 0; column < columnCount; ++column) {
