@@ -212,6 +212,10 @@ public:
     {
         m_slots.pop_back();
         if (depth == 2 && m_inString) {
+            // No sheet can use more strings than it may hold cells; an endless list of empty
+            // strings would only fill memory.
+            if (strings.size() >= PlmXlsxSheet::maximumCells)
+                fail(QStringLiteral("Table XLSX trop volumineuse."));
             strings.append(m_current);
             m_current = QString();
             m_inString = false;

@@ -49,6 +49,31 @@ struct ParseState {
     throw PlmWorkError::invalid(QStringLiteral("XML XLSX invalide : ") + description);
 }
 
+// The parser's description of its error, in French for the usual ones, with its place.
+QString describe(XML_Error error, XML_Size line, XML_Size column)
+{
+    QString text;
+    switch (error) {
+    case XML_ERROR_NO_MEMORY: text = QStringLiteral("mémoire insuffisante"); break;
+    case XML_ERROR_SYNTAX: text = QStringLiteral("erreur de syntaxe"); break;
+    case XML_ERROR_NO_ELEMENTS: text = QStringLiteral("aucun élément"); break;
+    case XML_ERROR_INVALID_TOKEN: text = QStringLiteral("caractère ou balise invalide"); break;
+    case XML_ERROR_UNCLOSED_TOKEN: text = QStringLiteral("balise non fermée"); break;
+    case XML_ERROR_PARTIAL_CHAR: text = QStringLiteral("caractère incomplet"); break;
+    case XML_ERROR_TAG_MISMATCH: text = QStringLiteral("balises mal appariées"); break;
+    case XML_ERROR_DUPLICATE_ATTRIBUTE: text = QStringLiteral("attribut répété"); break;
+    case XML_ERROR_JUNK_AFTER_DOC_ELEMENT: text = QStringLiteral("contenu après l’élément racine"); break;
+    case XML_ERROR_UNDEFINED_ENTITY: text = QStringLiteral("entité non définie"); break;
+    case XML_ERROR_BAD_CHAR_REF: text = QStringLiteral("référence de caractère invalide"); break;
+    case XML_ERROR_UNCLOSED_CDATA_SECTION: text = QStringLiteral("section CDATA non fermée"); break;
+    case XML_ERROR_UNKNOWN_ENCODING:
+    case XML_ERROR_INCORRECT_ENCODING: text = QStringLiteral("encodage non pris en charge"); break;
+    case XML_ERROR_MISPLACED_XML_PI: text = QStringLiteral("déclaration XML mal placée"); break;
+    default: text = QString::fromUtf8(XML_ErrorString(error)); break;
+    }
+    return text + QStringLiteral(" (ligne %1, colonne %2)").arg(quint64(line)).arg(quint64(column));
+}
+
 void onStart(void* user, const XML_Char* name, const XML_Char** attributes)
 {
     auto* state = static_cast<ParseState*>(user);
@@ -122,12 +147,14 @@ void parseXMLEvents(const QByteArray& data, XMLEventHandler& handler)
     XML_SetParamEntityParsing(state.parser, XML_PARAM_ENTITY_PARSING_NEVER);
     const XML_Status status = XML_Parse(state.parser, data.constData(), int(data.size()), XML_TRUE);
     const XML_Error error = XML_GetErrorCode(state.parser);
+    const XML_Size line = XML_GetCurrentLineNumber(state.parser);
+    const XML_Size column = XML_GetCurrentColumnNumber(state.parser);
     XML_ParserFree(state.parser);
 
     if (state.failure)
         std::rethrow_exception(state.failure);
     if (status != XML_STATUS_OK)
-        invalid(QString::fromUtf8(XML_ErrorString(error)));
+        invalid(describe(error, line, column));
     if (!state.sawElement)
         invalid(QStringLiteral("document vide"));
 }

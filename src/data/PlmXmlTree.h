@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/PlmXmlEvents.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
@@ -13,7 +15,7 @@
 // processing, document type declarations refused and external entities never resolved.
 class XMLNode {
 public:
-    static constexpr int maximumDepth = 64;
+    static constexpr int maximumDepth = XMLEventHandler::maximumDepth;
     static constexpr qint64 maximumElements = 750'000;
 
     XMLNode() = default;

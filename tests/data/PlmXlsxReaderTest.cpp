@@ -249,6 +249,11 @@ TEST(XlsxWorkbook, RowAndCellLimits)
     EXPECT_EQ(errorOf([&] { PlmInputReader::read(oneSheet(tall + "<row/>"), QStringLiteral("x")); }),
               QStringLiteral("Table XLSX trop volumineuse."));
 
+    // More shared strings than any sheet could use.
+    const QByteArray strings = QByteArray("<si/>").repeated(5'000'001);
+    EXPECT_EQ(errorOf([&] { PlmInputReader::read(oneSheet("<row><c r=\"A1\"><v>1</v></c></row>", {}, strings), "x"); }),
+              QStringLiteral("Table XLSX trop volumineuse."));
+
     // Sheets naming one part cannot together hold more cells than one sheet may.
     Book book;
     const QByteArray part = worksheet(QByteArray("<row><c r=\"FAN1\"><v>1</v></c></row>").repeated(500));
