@@ -157,7 +157,9 @@ void StudioSplit::toggleExpanded()
 
 void StudioSplit::moveDivider(int divider, double coordinate)
 {
-    if (m_arranging || divider < 0 || divider >= m_handles.size() || isDividerHidden(divider))
+    // A position that is no number moves nothing (it would otherwise snap to a limit).
+    if (m_arranging || divider < 0 || divider >= m_handles.size() || isDividerHidden(divider)
+        || !std::isfinite(coordinate))
         return;
     const StudioSplitLayout layout = layoutState();
     const QList<QRectF> moved = layout.framesAfterMovingDivider(divider, coordinate, paneFrames());

@@ -122,6 +122,21 @@ TEST(StudioSplitLayoutColumns, DividerLimits)
     EXPECT_EQ(narrow.clampDivider(0, 10, narrowPanes), 230);
 }
 
+TEST(StudioSplitLayoutColumns, DividerLimitsIgnoreTheFrameAHiddenColumnKeeps)
+{
+    // At 1000 points the hidden inspector's kept 320-point frame would hold the objects
+    // divider at 260; hidden, it takes no room.
+    const auto noInspector = columns(1000, {240, 320}, {2});
+    EXPECT_EQ(noInspector.dividerLimits(0, noInspector.arrange().panes), std::make_pair(230.0, 420.0));
+    // A hidden objects column keeps a 240-point frame; the inspector divider starts from 0.
+    const auto noObjects = columns(1400, {240, 320}, {0});
+    EXPECT_EQ(noObjects.dividerLimits(1, noObjects.arrange().panes), std::make_pair(420.0, 1400.0 - 280.0));
+    // Limits that cross: the minimum wins.
+    const auto tight = columns(900);
+    const auto tightPanes = tight.arrange().panes;
+    EXPECT_EQ(tight.clampDivider(0, 600, tightPanes), 230);
+}
+
 TEST(StudioSplitLayoutColumns, DraggingADividerRemembersTheNewWidths)
 {
     const auto layout = columns(1400);

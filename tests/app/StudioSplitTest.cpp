@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <gtest/gtest.h>
+#include <limits>
 
 inline void PrintTo(const QRect& r, std::ostream* os)
 {
@@ -150,6 +151,10 @@ TEST_F(StudioSplitTest, DraggingIsClampedToTheDividerLimits)
     split->moveDivider(1, 100); // at least 420 right of the objects column
     EXPECT_EQ(split->sizes().at(1), 1400 - 841);
     EXPECT_EQ(split->pane(2)->width(), 1400 - 420 - 440); // then laid out within the reserved space
+    split->moveDivider(0, std::numeric_limits<double>::quiet_NaN());
+    split->moveDivider(0, -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(split->pane(0)->width(), 420);
+    EXPECT_EQ(split->sizes().at(0), 420);
     bottomSplit->moveDivider(0, 10);
     EXPECT_EQ(bottomSplit->pane(0)->height(), 80);
     EXPECT_EQ(bottomSplit->pane(1)->height(), 519);
