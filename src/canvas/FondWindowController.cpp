@@ -58,9 +58,10 @@ void FondWindowController::reloadFromDocument()
     std::optional<PlmBackgroundImage> background;
     if (work->decoration)
         background = work->decoration->backgroundImage;
+    // A new map or image redraws the view by itself; a change elsewhere in the work (a typed
+    // cell) leaves a large map undrawn.
     if (!(m_canvas->backgroundImage() == background))
         m_canvas->setBackgroundImage(background);
-    m_canvas->setNeedsDisplay();
     refreshInspector();
 }
 

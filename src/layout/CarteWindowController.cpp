@@ -42,9 +42,9 @@ void CarteWindowController::refreshControls()
     const std::optional<PlmWork> work = m_readWork();
     if (!work)
         return;
+    // A new map redraws the view by itself; nothing else of the work is drawn here yet.
     if (!(m_canvas->map() == work->map))
         m_canvas->setMap(work->map);
-    m_canvas->setNeedsDisplay();
 }
 
 void CarteWindowController::selectEntity(const std::optional<QString>& entityID)

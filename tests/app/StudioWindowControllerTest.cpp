@@ -487,6 +487,48 @@ TEST_F(StudioWindowControllerTest, FondModeDrawsTheMap)
     EXPECT_EQ(controller->fond->canvas()->map(), document->work().map);
 }
 
+namespace {
+
+// Counts the paints a widget receives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+} // namespace
+
+TEST_F(StudioWindowControllerTest, ATypedCellDoesNotRedrawTheMapAnEntityEditDoes)
+{
+    StudioWindowController* controller = open(sampleWork());
+    controller->window()->show();
+    // The first show lays out, fits the map and paints over a few rounds of events.
+    for (int round = 0; round < 8; ++round)
+        QApplication::processEvents();
+    PaintCounter fondPaints(controller->fondContent);
+    QApplication::processEvents();
+    ASSERT_EQ(fondPaints.paints, 0) << "the window is at rest";
+    document->updateWork(QStringLiteral("Saisir une cellule"), [](PlmWork& work) {
+        work.variables[1].values.insert(QStringLiteral("E05"), PlmValue::number(7));
+    });
+    QApplication::processEvents();
+    EXPECT_EQ(fondPaints.paints, 0);
+
+    document->updateWork(QStringLiteral("Déplacer"), [](PlmWork& work) { work.map.entities.move(0, 11); });
+    QApplication::processEvents();
+    EXPECT_GE(fondPaints.paints, 1);
+    EXPECT_EQ(controller->fond->canvas()->map(), document->work().map);
+    EXPECT_EQ(controller->carte->mapView()->map(), document->work().map);
+}
+
 TEST_F(StudioWindowControllerTest, WithoutItsDocumentTheWindowDoesNothing)
 {
     StudioWindowController* controller = open(sampleWork());
