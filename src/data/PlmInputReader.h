@@ -52,6 +52,9 @@ QList<PlmInputSheet> read(const QString& filePath);
 // The file name only names the sheet of a text or older table.
 QList<PlmInputSheet> read(const QByteArray& data, const QString& fileName);
 
+// Reads bytes as delimited text: decoding, the "sep=" line, the separator by score.
+PlmInputSheet readTextSheet(const QByteArray& data, const QString& fileName);
+
 // Splits a text into rows of fields with double-quote quoting.
 QList<QStringList> parseDelimited(const QString& text, QChar separator);
 
