@@ -1,0 +1,411 @@
+#include "import/PlmShapefileReader.h"
+#include "import/PlmVectorImporter.h"
+#include "model/PlmErrors.h"
+#include "support/ShapefileTestWriter.h"
+#include "support/TableReaderTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace ShapefileTestWriter;
+
+namespace {
+
+class ShapefileReaderTest : public ::testing::Test {
+protected:
+    QString write(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    }
+    PlmImportResult import(const QString& name, const QByteArray& bytes)
+    {
+        return PlmVectorImporter::importMap(write(name, bytes));
+    }
+    QString failure(const QString& name, const QByteArray& bytes)
+    {
+        try {
+            import(name, bytes);
+        } catch (const PlmImportError& e) {
+            return e.message();
+        }
+        return QStringLiteral("(no error)");
+    }
+    static Dbf table(const QList<QByteArray>& names, const QList<QList<QByteArray>>& values)
+    {
+        Dbf dbf;
+        for (const QByteArray& n : names)
+            dbf.fields << Dbf::Field{n, 10};
+        for (const auto& v : values)
+            dbf.rows << Dbf::Row{v};
+        return dbf;
+    }
+    QTemporaryDir dir;
+};
+
+QStringList ids(const PlmMap& map)
+{
+    QStringList out;
+    for (const PlmEntity& e : map.entities)
+        out << e.id;
+    return out;
+}
+
+} // namespace
+
+TEST_F(ShapefileReaderTest, headerMustMatchTheFileExactly)
+{
+    Shp shp;
+    shp.addPoint(1, 2);
+    QByteArray bytes = shp.bytes(1);
+    // One 16-bit word short of the file size.
+    QByteArray shortLength = bytes;
+    qToBigEndian(quint32(bytes.size() / 2 - 1), shortLength.data() + 24);
+    EXPECT_EQ(failure(QStringLiteral("a.shp"), shortLength), QStringLiteral("En-tête Shapefile invalide."));
+    QByteArray version = bytes;
+    version[28] = 1;
+    EXPECT_EQ(failure(QStringLiteral("b.shp"), version), QStringLiteral("En-tête Shapefile invalide."));
+    EXPECT_EQ(failure(QStringLiteral("c.shp"), bytes.left(60)), QStringLiteral("En-tête Shapefile invalide."));
+}
+
+TEST_F(ShapefileReaderTest, withoutCompanionsIdsComeFromRecordNumbers)
+{
+    Shp shp;
+    shp.addPoint(1, 2);
+    shp.addParts(5, {square(0, 0, 1)});
+    const PlmImportResult result = import(QStringLiteral("Communes.shp"), shp.bytes());
+    EXPECT_EQ(ids(result.map), (QStringList{QStringLiteral("shp:1"), QStringLiteral("shp:2")}));
+    EXPECT_EQ(result.map.entities.at(0).name, QStringLiteral("shp:1"));
+    EXPECT_TRUE(result.map.entities.at(0).attributes.isEmpty());
+    EXPECT_EQ(result.map.name, QStringLiteral("Communes"));
+    EXPECT_EQ(result.map.metadata.value(QStringLiteral("source.format")), QStringLiteral("Shapefile"));
+    EXPECT_EQ(result.map.metadata.value(QStringLiteral("coordinates")), QStringLiteral("Coordonnées source, sans reprojection"));
+    EXPECT_FALSE(result.map.metadata.contains(QStringLiteral("coordinates.prj")));
+    ASSERT_TRUE(result.map.sources);
+    ASSERT_EQ(result.map.sources->size(), 1);
+    EXPECT_EQ(result.map.sources->first().name, QStringLiteral("Communes.shp"));
+    EXPECT_EQ(result.map.entities.at(0).style.lineWidth, 1.0);
+    EXPECT_EQ(result.map.entities.at(0).style.pointRadius, 4.0);
+}
+
+TEST_F(ShapefileReaderTest, companionsAreFoundByExactBaseNameAndLowerCasedExtension)
+{
+    Shp shp;
+    shp.addPoint(1, 2);
+    write(QStringLiteral("Communes.DBF"), table({"NOM"}, {{"Lyon"}}).bytes());
+    write(QStringLiteral("communes.prj"), "GEOGCS[\"ignored\"]");
+    write(QStringLiteral("Communes.prj"), "GEOGCS[\"WGS 84\"]");
+    write(QStringLiteral("Communes.cpg"), "utf-8\n");
+    write(QStringLiteral("Communes.shx"), "index");
+    const PlmImportResult result = import(QStringLiteral("Communes.shp"), shp.bytes(1));
+    EXPECT_EQ(result.map.entities.at(0).name, QStringLiteral("Lyon"));
+    EXPECT_EQ(result.map.metadata.value(QStringLiteral("coordinates.prj")), QStringLiteral("GEOGCS[\"WGS 84\"]"));
+    QStringList sources;
+    for (const PlmSource& s : *result.map.sources)
+        sources << s.name;
+    EXPECT_EQ(sources, (QStringList{QStringLiteral("Communes.DBF"), QStringLiteral("Communes.shx"),
+                                    QStringLiteral("Communes.prj"), QStringLiteral("Communes.cpg"),
+                                    QStringLiteral("Communes.shp")}));
+}
+
+TEST_F(ShapefileReaderTest, aLowerCaseTableBesideAMixedCaseShapefileIsNotTaken)
+{
+    Shp shp;
+    shp.addPoint(1, 2);
+    write(QStringLiteral("communes.dbf"), table({"NOM"}, {{"Lyon"}}).bytes());
+    const PlmImportResult result = import(QStringLiteral("Communes.shp"), shp.bytes(1));
+    EXPECT_EQ(result.map.entities.at(0).name, QStringLiteral("shp:1"));
+}
+
+TEST_F(ShapefileReaderTest, aProjectionThatIsNotUtf8IsKeptInBase64)
+{
+    Shp shp;
+    shp.addPoint(1, 2);
+    write(QStringLiteral("a.prj"), QByteArray("\xff\xfe", 2));
+    const PlmImportResult result = import(QStringLiteral("a.shp"), shp.bytes(1));
+    EXPECT_EQ(result.map.metadata.value(QStringLiteral("coordinates.prj")), QStringLiteral("//4="));
+}
+
+TEST_F(ShapefileReaderTest, polylinePartsTakeTheRecordIdAndTheirPosition)
+{
+    Shp shp;
+    shp.addParts(3, {{{0, 0}, {1, 1}}, {{2, 2}, {3, 3}}, {{4, 4}, {5, 5}}});
+    shp.addParts(3, {{{0, 0}, {1, 1}}});
+    shp.addParts(3, {{{0, 0}, {1, 1}}});
+    shp.addParts(3, {{{0, 0}, {1, 1}}});
+    write(QStringLiteral("r.dbf"), table({"ID", "FID", "CODE"}, {{"12", "", ""}, {"", "7", "C"}, {"", "", "C"}, {"", "", ""}}).bytes());
+    const PlmImportResult result = import(QStringLiteral("r.shp"), shp.bytes(3));
+    EXPECT_EQ(ids(result.map), (QStringList{QStringLiteral("12:1"), QStringLiteral("12:2"), QStringLiteral("12:3"),
+                                            QStringLiteral("7"), QStringLiteral("C"), QStringLiteral("shp:4")}));
+    EXPECT_EQ(result.map.entities.at(0).attributes.value(QStringLiteral("ID")), QStringLiteral("12"));
+}
+
+TEST_F(ShapefileReaderTest, nestedRingsMakeExteriorsHolesAndIslands)
+{
+    Shp shp;
+    // Outer ring, a hole inside it, an island inside the hole.
+    shp.addParts(5, {square(0, 0, 10), square(2, 2, 6), square(4, 4, 2)});
+    const PlmImportResult result = import(QStringLiteral("p.shp"), shp.bytes());
+    const QList<PlmPolygon>* polygons = result.map.entities.at(0).geometry.asMultipolygon();
+    ASSERT_NE(polygons, nullptr);
+    ASSERT_EQ(polygons->size(), 2);
+    EXPECT_EQ(polygons->at(0).exterior, square(0, 0, 10));
+    EXPECT_EQ(polygons->at(0).holes, QList<QList<PlmPoint>>{square(2, 2, 6)});
+    EXPECT_EQ(polygons->at(1).exterior, square(4, 4, 2));
+    EXPECT_TRUE(polygons->at(1).holes.isEmpty());
+}
+
+TEST_F(ShapefileReaderTest, manyIslandsAndHolesNestTheSameAsTheirPlainDefinition)
+{
+    // A grid of islands, each with a hole, checked against the quadratic rule.
+    QList<QList<PlmPoint>> parts;
+    for (int i = 0; i < 40; ++i)
+        for (int j = 0; j < 40; ++j) {
+            parts << square(i * 10, j * 10, 8);
+            parts << square(i * 10 + 2, j * 10 + 2, 3);
+        }
+    const PlmGeometry geometry = ShapefileReader::polygonGeometry(parts);
+    const QList<PlmPolygon>* polygons = geometry.asMultipolygon();
+    ASSERT_NE(polygons, nullptr);
+    ASSERT_EQ(polygons->size(), 1600);
+    for (const PlmPolygon& p : *polygons) {
+        ASSERT_EQ(p.holes.size(), 1);
+        EXPECT_EQ(p.holes.first().first().x, p.exterior.first().x + 2);
+    }
+}
+
+TEST_F(ShapefileReaderTest, ringsMustBeClosedAndPolygonsNeedAnExterior)
+{
+    Shp shp;
+    shp.addParts(5, {{{0, 0}, {0, 1}, {1, 1}, {1, 0.5}}});
+    EXPECT_EQ(failure(QStringLiteral("o.shp"), shp.bytes()), QStringLiteral("Anneau Shapefile non fermé."));
+    Shp three;
+    three.addParts(5, {{{0, 0}, {0, 1}, {0, 0}}});
+    EXPECT_EQ(failure(QStringLiteral("t.shp"), three.bytes()), QStringLiteral("Anneau Shapefile non fermé."));
+}
+
+TEST_F(ShapefileReaderTest, multipointsNumberEveryPoint)
+{
+    Shp shp;
+    shp.addMultiPoint({{1, 1}});
+    shp.addMultiPoint({{1, 1}, {2, 2}}, 18);
+    const PlmImportResult result = import(QStringLiteral("m.shp"), shp.bytes(8));
+    EXPECT_EQ(ids(result.map), (QStringList{QStringLiteral("shp:1:1"), QStringLiteral("shp:2:1"), QStringLiteral("shp:2:2")}));
+    EXPECT_EQ(result.unconverted.value(QStringLiteral("Z/M conservés dans la source")), 1);
+}
+
+TEST_F(ShapefileReaderTest, nullAndUnknownRecordsKeepTheRowsInStep)
+{
+    Shp shp;
+    shp.addPoint(1, 1);
+    shp.addNull();
+    QByteArray unknown;
+    putLE32(unknown, 31);
+    shp.addContent(unknown);
+    shp.addPoint(3, 3, 11);
+    write(QStringLiteral("n.dbf"), table({"NOM"}, {{"a"}, {"b"}, {"c"}, {"d"}}).bytes());
+    const PlmImportResult result = import(QStringLiteral("n.shp"), shp.bytes(1));
+    ASSERT_EQ(result.map.entities.size(), 2);
+    EXPECT_EQ(result.map.entities.at(1).name, QStringLiteral("d"));
+    EXPECT_EQ(result.unconverted.value(QStringLiteral("enregistrement nul")), 1);
+    EXPECT_EQ(result.unconverted.value(QStringLiteral("type Shapefile 31")), 1);
+    EXPECT_EQ(result.unconverted.value(QStringLiteral("Z/M conservés dans la source")), 1);
+}
+
+TEST_F(ShapefileReaderTest, rowsAndRecordsMustAgreeInNumber)
+{
+    Shp shp;
+    for (int i = 0; i < 10; ++i)
+        shp.addPoint(i, i);
+    QList<QList<QByteArray>> values;
+    for (int i = 0; i < 9; ++i)
+        values << QList<QByteArray>{QByteArray::number(i)};
+    write(QStringLiteral("c.dbf"), table({"NOM"}, values).bytes());
+    EXPECT_EQ(failure(QStringLiteral("c.shp"), shp.bytes(1)), QStringLiteral("Le nombre de lignes DBF diffère du Shapefile."));
+}
+
+TEST_F(ShapefileReaderTest, truncatedRecordsAreRefusedWithTheirMessage)
+{
+    auto withRecord = [](const QByteArray& content) {
+        Shp shp;
+        shp.addContent(content);
+        return shp.bytes();
+    };
+    QByteArray tiny;
+    putLE32(tiny, 1);
+    EXPECT_EQ(failure(QStringLiteral("p.shp"), withRecord(tiny)), QStringLiteral("Point Shapefile tronqué."));
+
+    QByteArray parts = Shp::partsContent(5, {square(0, 0, 1)});
+    QByteArray manyParts = parts;
+    qToLittleEndian(quint32(1000), manyParts.data() + 36);
+    EXPECT_EQ(failure(QStringLiteral("q.shp"), withRecord(manyParts)), QStringLiteral("Parts Shapefile invalides."));
+    QByteArray noParts = parts;
+    qToLittleEndian(quint32(0), noParts.data() + 36);
+    EXPECT_EQ(failure(QStringLiteral("r.shp"), withRecord(noParts)), QStringLiteral("Parts Shapefile invalides."));
+    QByteArray manyPoints = parts;
+    qToLittleEndian(quint32(6), manyPoints.data() + 40);
+    EXPECT_EQ(failure(QStringLiteral("s.shp"), withRecord(manyPoints)), QStringLiteral("Sommets Shapefile tronqués."));
+    QByteArray badStart = Shp::partsContent(5, {square(0, 0, 1), square(5, 5, 1)});
+    qToLittleEndian(quint32(1), badStart.data() + 44);
+    EXPECT_EQ(failure(QStringLiteral("t.shp"), withRecord(badStart)), QStringLiteral("Index des parts invalides."));
+    QByteArray infinite = parts;
+    const double inf = std::numeric_limits<double>::infinity();
+    std::memcpy(infinite.data() + 48, &inf, 8);
+    EXPECT_EQ(failure(QStringLiteral("u.shp"), withRecord(infinite)), QStringLiteral("Coordonnée Shapefile non finie."));
+
+    QByteArray multi;
+    putLE32(multi, 8);
+    multi += QByteArray(32, '\0');
+    putLE32(multi, 3);
+    multi += QByteArray(32, '\0'); // room for two points only
+    EXPECT_EQ(failure(QStringLiteral("v.shp"), withRecord(multi)), QStringLiteral("MultiPoint tronqué."));
+
+    Shp past;
+    past.addPoint(1, 1);
+    QByteArray bytes = past.bytes(1);
+    qToBigEndian(quint32(100), bytes.data() + 104); // content longer than the file
+    EXPECT_EQ(failure(QStringLiteral("w.shp"), bytes), QStringLiteral("Enregistrement Shapefile tronqué."));
+}
+
+TEST_F(ShapefileReaderTest, integersOutsideTheDataAreRefused)
+{
+    const QByteArray data("\x01\x02\x03", 3);
+    EXPECT_EQ(ShapefileReader::integer(0, 2, true, data), 0x0102u);
+    EXPECT_EQ(ShapefileReader::integer(1, 2, false, data), 0x0302u);
+    try {
+        ShapefileReader::integer(2, 2, false, data);
+        FAIL();
+    } catch (const PlmImportError& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Fichier binaire tronqué."));
+    }
+}
+
+// --- dBASE ----------------------------------------------------------------------------------
+
+class DbfTest : public ::testing::Test {
+protected:
+    QList<ShapefileReader::Row> read(const QByteArray& bytes, std::optional<QByteArray> cpg = std::nullopt)
+    {
+        return ShapefileReader::readDBF(bytes, cpg, builder);
+    }
+    QString failure(const QByteArray& bytes)
+    {
+        try {
+            read(bytes);
+        } catch (const PlmImportError& e) {
+            return e.message();
+        }
+        return QStringLiteral("(no error)");
+    }
+    PlmImportBuilder builder{QStringLiteral("t"), QStringLiteral("Shapefile")};
+};
+
+TEST_F(DbfTest, deletedRecordsAreReadAndMarked)
+{
+    Dbf dbf;
+    dbf.fields = {{"NOM", 8}};
+    dbf.rows = {{{"Vienne"}, true}, {{"Lyon"}, false}};
+    const auto rows = read(dbf.bytes(), QByteArray("UTF-8"));
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].value(QStringLiteral("source.deleted")), QStringLiteral("true"));
+    EXPECT_EQ(rows[0].value(QStringLiteral("NOM")), QStringLiteral("Vienne"));
+    EXPECT_FALSE(rows[1].contains(QStringLiteral("source.deleted")));
+}
+
+TEST_F(DbfTest, theCodePageFileThenTheLanguageByteChooseTheEncoding)
+{
+    Dbf dbf;
+    dbf.fields = {{"NOM", 8}};
+    dbf.rows = {{{"\xc3\xa9t\xc3\xa9"}}}; // "été" in UTF-8
+    EXPECT_EQ(read(dbf.bytes(), QByteArray("utf-8\n")).first().value(QStringLiteral("NOM")), QStringLiteral("été"));
+    EXPECT_TRUE(builder.unconverted.isEmpty());
+
+    Dbf roman;
+    roman.fields = {{"NOM", 8}};
+    roman.rows = {{{"\x8e\x80"}}};
+    roman.languageDriver = 0x57;
+    // A .cpg naming MacRoman loses to a Windows-1252 language byte.
+    EXPECT_EQ(read(roman.bytes(), QByteArray("MACROMAN")).first().value(QStringLiteral("NOM")), QStringLiteral("Ž€"));
+    roman.languageDriver = 0;
+    EXPECT_EQ(read(roman.bytes(), QByteArray("MACROMAN")).first().value(QStringLiteral("NOM")), QStringLiteral("éÄ"));
+    roman.languageDriver = 0x96;
+    EXPECT_EQ(read(roman.bytes()).first().value(QStringLiteral("NOM")), QStringLiteral("éÄ"));
+    EXPECT_TRUE(builder.unconverted.isEmpty());
+}
+
+TEST_F(DbfTest, anUndeclaredEncodingReadsLatin1AndIsNotedOnce)
+{
+    Dbf dbf;
+    dbf.fields = {{"NOM", 8}};
+    dbf.rows = {{{"\xe9t\xe9"}}, {{"a"}}};
+    const auto rows = read(dbf.bytes());
+    EXPECT_EQ(rows.first().value(QStringLiteral("NOM")), QStringLiteral("été"));
+    EXPECT_EQ(builder.unconverted, (QMap<QString, int>{{QStringLiteral("encodage DBF non déclaré, lecture Latin-1"), 1}}));
+}
+
+TEST_F(DbfTest, undecodableTextIsRefused)
+{
+    Dbf dbf;
+    dbf.fields = {{"NOM", 4}};
+    dbf.rows = {{{"\xff\xfe"}}};
+    EXPECT_THROW(read(dbf.bytes(), QByteArray("UTF-8")), PlmImportError);
+    dbf.languageDriver = 0x57;
+    dbf.rows = {{{"\x81"}}};
+    try {
+        read(dbf.bytes());
+        FAIL();
+    } catch (const PlmImportError& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Texte DBF invalide."));
+    }
+}
+
+TEST_F(DbfTest, valuesAreTrimmedAndNonAsciiNamesNumbered)
+{
+    Dbf dbf;
+    dbf.fields = {{"A", 6}, {"N\xe9", 4}};
+    dbf.rows = {{{QByteArray("  x\0\0", 5), QByteArray(" y\r\n", 4)}}};
+    const auto rows = read(dbf.bytes(), QByteArray("1252"));
+    EXPECT_EQ(rows.first().value(QStringLiteral("A")), QStringLiteral("x"));
+    EXPECT_EQ(rows.first().value(QStringLiteral("champ2")), QStringLiteral("y"));
+}
+
+TEST_F(DbfTest, inconsistentHeadersAreRefused)
+{
+    Dbf dbf;
+    dbf.fields = {{"NOM", 8}};
+    dbf.rows = {{{"a"}}, {{"b"}}};
+    const QByteArray good = dbf.bytes();
+
+    QByteArray moreRecords = good;
+    qToLittleEndian(quint32(3), moreRecords.data() + 4);
+    EXPECT_EQ(failure(moreRecords), QStringLiteral("DBF tronqué."));
+    QByteArray smallHeader = good;
+    qToLittleEndian(quint16(32), smallHeader.data() + 8);
+    EXPECT_EQ(failure(smallHeader), QStringLiteral("DBF tronqué."));
+    QByteArray zeroRecord = good;
+    qToLittleEndian(quint16(0), zeroRecord.data() + 10);
+    EXPECT_EQ(failure(zeroRecord), QStringLiteral("DBF tronqué."));
+    EXPECT_EQ(failure(good.left(20)), QStringLiteral("DBF tronqué."));
+
+    QByteArray shortRecord = good;
+    qToLittleEndian(quint16(5), shortRecord.data() + 10);
+    EXPECT_EQ(failure(shortRecord), QStringLiteral("Longueur de ligne DBF invalide."));
+
+    QByteArray cutDescriptor = good;
+    qToLittleEndian(quint16(50), cutDescriptor.data() + 8);
+    cutDescriptor[32] = 'N';
+    EXPECT_EQ(failure(cutDescriptor), QStringLiteral("Champ DBF tronqué."));
+}
+
+TEST_F(DbfTest, aHeaderOfThirtyThreeBytesHasNoFields)
+{
+    Dbf dbf;
+    dbf.rows = {{{}}, {{}}};
+    const auto rows = read(dbf.bytes(), QByteArray("UTF-8"));
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_TRUE(rows[0].isEmpty());
+}
