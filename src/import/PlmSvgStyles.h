@@ -1,0 +1,78 @@
+#pragma once
+
+#include "model/PlmColor.h"
+#include "model/PlmStyle.h"
+#include "model/PlmTransform.h"
+
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+
+class SVGNode;
+
+// One simple CSS selector of a `style` element with its declarations.
+struct SVGStyleRule {
+    QString selector;
+    QMap<QString, QString> declarations;
+};
+
+// The rules of a document in document order, indexed by selector so that matching an element
+// costs what matches it rather than the length of the style sheet.
+class SVGStyleSheet {
+public:
+    void add(const SVGStyleRule& rule);
+    const QList<SVGStyleRule>& rules() const { return m_rules; }
+    // The rules that match the element (its tag, "*", "#" + its id, "." + one of its
+    // classes), in document order.
+    QList<const SVGStyleRule*> matching(const SVGNode& node) const;
+
+private:
+    QList<SVGStyleRule> m_rules;
+    QHash<QString, QList<qsizetype>> m_bySelector;
+};
+
+// Property name to value as written, one per element, handed down to its children.
+using SVGComputedStyle = QMap<QString, QString>;
+// Counts of elements left unconverted, by French phrase.
+using SVGUnconverted = QMap<QString, int>;
+
+namespace PlmSvgStyles {
+
+// The 19 presentation properties, in the order the cascade reads them.
+const QStringList& presentationProperties();
+
+// Reads every `style` element of the tree, in pre-order, into the sheet; each selector that is
+// not simple counts "sélecteur CSS complexe".
+void collectSVGStyleRules(const SVGNode& root, SVGStyleSheet& sheet, SVGUnconverted& unconverted);
+
+// "name: value; …" → name to value; a later name replaces an earlier one.
+QMap<QString, QString> parseSVGDeclarations(QStringView text);
+
+// The inherited style, then presentation attributes, then matching rules, then the `style`
+// attribute.
+SVGComputedStyle computedStyle(const SVGNode& node, const SVGComputedStyle& inherited,
+                               const SVGStyleSheet& sheet);
+
+// A colour keyword, "#rgb[a]", "#rrggbb[aa]", "rgb(…)" or "rgba(…)"; none for "none" and for
+// paints that cannot be read. Components are kept between 0 and 1.
+std::optional<PlmColor> svgColor(QStringView text);
+
+// A length in user units. Throws PlmImportError "Longueur SVG invalide : …" or
+// "Unité SVG non représentable : …".
+double svgLength(QStringView text, double fontSize);
+// The attribute's length with a font size of 12, or the default when it is absent.
+double svgLengthAttribute(const QString& name, const QMap<QString, QString>& attributes, double defaultValue);
+
+// An opacity written as a plain decimal number, 1 when it does not read, kept within 0 and 1.
+double svgOpacity(const QString& text);
+
+// The drawing style of an element from its computed style, its transform and its opacity.
+PlmStyle svgStyle(const SVGComputedStyle& style, const PlmTransform& transform, double opacity,
+                  SVGUnconverted& unconverted);
+
+} // namespace PlmSvgStyles
