@@ -194,7 +194,11 @@ void StudioWindowController::reloadObjects()
 
     if (!(preview->map() == work.map))
         preview->setMap(work.map);
-    refreshPrintFormat();
+    // A page size being typed is not overwritten by a change made elsewhere (the window coming
+    // back to the front, a cell of the table); ending the edit stores it and refreshes.
+    const auto beingTyped = [](const QLineEdit* field) { return field && field->hasFocus() && field->isModified(); };
+    if (!beingTyped(printWidth) && !beingTyped(printHeight))
+        refreshPrintFormat();
     std::optional<PlmBackgroundImage> background;
     if (work.decoration)
         background = work.decoration->backgroundImage;

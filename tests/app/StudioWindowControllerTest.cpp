@@ -411,6 +411,33 @@ TEST_F(StudioWindowControllerTest, PrintFormatFollowsThePrintPage)
     EXPECT_EQ(controller->printHeight->text(), QStringLiteral("297,0"));
 }
 
+TEST_F(StudioWindowControllerTest, APageSizeBeingTypedSurvivesARefresh)
+{
+    StudioWindowController* controller = open(sampleWork());
+    controller->window()->show();
+    QApplication::setActiveWindow(controller->window());
+    QApplication::processEvents();
+    QLineEdit* width = controller->printWidth;
+    width->setFocus();
+    width->selectAll();
+    for (Qt::Key key : {Qt::Key_4, Qt::Key_2, Qt::Key_0}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(QChar(char16_t(key))));
+        QApplication::sendEvent(width, &press);
+    }
+    ASSERT_EQ(width->text(), QStringLiteral("420"));
+    ASSERT_TRUE(width->hasFocus());
+
+    document->updateWork(QStringLiteral("Saisir une cellule"), [](PlmWork& work) {
+        work.variables[1].values.insert(QStringLiteral("E05"), PlmValue::number(7));
+    });
+    EXPECT_EQ(width->text(), QStringLiteral("420"));
+
+    // Once the field is left, the work's size shows again.
+    width->clearFocus();
+    controller->reloadObjects();
+    EXPECT_EQ(width->text(), QStringLiteral("297,0"));
+}
+
 TEST_F(StudioWindowControllerTest, OutlineIsRebuiltOnlyWhenTheWorkChanges)
 {
     StudioWindowController* controller = open(sampleWork());
