@@ -221,16 +221,42 @@ PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QStrin
     return sheet;
 }
 
+namespace {
+
+// Whether the code point at i extends the character before it (a combining mark or a
+// joiner), which then is no longer a bare separator or quote.
+bool extendsPrevious(const QString& text, qsizetype i)
+{
+    if (i >= text.size())
+        return false;
+    char32_t c = text.at(i).unicode();
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+        c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+    if (c == 0x200D)
+        return true;
+    const QChar::Category category = QChar::category(c);
+    return category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining
+        || category == QChar::Mark_Enclosing;
+}
+
+} // namespace
+
+// The walk compares whole characters: a quote or a separator followed by a combining mark is
+// another character. Line breaks and the tab are never extended.
 QList<QStringList> PlmInputReader::parseDelimited(const QString& text, QChar separator)
 {
     Splitter s;
     const qsizetype n = text.size();
     const QChar* chars = text.constData();
+    const auto bare = [&](qsizetype i, QChar expected) {
+        return i < n && chars[i] == expected && !extendsPrevious(text, i + 1);
+    };
+    const bool separatorExtends = separator != u'\t' && separator != u'\n' && separator != u'\r';
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = chars[i];
         if (s.inQuotes) {
-            if (c == quote) {
-                if (i + 1 < n && chars[i + 1] == quote) {
+            if (bare(i, quote)) {
+                if (bare(i + 1, quote)) {
                     s.field.append(quote);
                     ++i;
                 } else {
@@ -242,14 +268,14 @@ QList<QStringList> PlmInputReader::parseDelimited(const QString& text, QChar sep
             }
             continue;
         }
-        if (c == separator) {
+        if (c == separator && (!separatorExtends || !extendsPrevious(text, i + 1))) {
             s.endField();
         } else if (c == u'\n' || c == u'\r') {
             // CR LF is one break.
             if (c == u'\r' && i + 1 < n && chars[i + 1] == u'\n')
                 ++i;
             s.endRow();
-        } else if (c == quote) {
+        } else if (bare(i, quote)) {
             if (!s.field.isEmpty() || s.justClosed)
                 fail(u"Guillemets mal formés.");
             s.inQuotes = true;

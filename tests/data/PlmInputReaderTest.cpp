@@ -93,6 +93,12 @@ TEST(PlmInputReaderText, LineEndsAndTrailingSeparators)
     EXPECT_EQ(PlmInputReader::parseDelimited(QStringLiteral("a;b\nc;"), u';'), Grid({{"a", "b"}, {"c", ""}}));
     EXPECT_EQ(PlmInputReader::parseDelimited(QStringLiteral("a\n\nb"), u';'), Grid({{"a"}, {""}, {"b"}}));
     EXPECT_EQ(PlmInputReader::parseDelimited(QString(), u';'), Grid({{""}}));
+    // A separator carrying a combining mark is another character; a tab never carries one.
+    EXPECT_EQ(PlmInputReader::parseDelimited(QStringLiteral("a;\u0301b;c"), u';'), Grid({{"a;\u0301b", "c"}}));
+    EXPECT_EQ(PlmInputReader::parseDelimited(QStringLiteral("a\t\u0301b"), u'\t'), Grid({{"a", "\u0301b"}}));
+    EXPECT_EQ(PlmInputReader::parseDelimited(QStringLiteral("x\"\u0301y"), u';'), Grid({{"x\"\u0301y"}}));
+    EXPECT_EQ(errorOf([] { PlmInputReader::parseDelimited(QStringLiteral("\"a\"\u0301;b"), u';'); }),
+              QStringLiteral("Guillemet non fermé."));
     EXPECT_EQ(PlmInputReader::parseDelimited(QStringLiteral("\"\""), u';'), Grid({{""}}));
 }
 
