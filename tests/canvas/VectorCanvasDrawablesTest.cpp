@@ -77,6 +77,24 @@ TEST(CanvasDrawables, ArcsBecomeCubicsOfAtMost45Degrees)
     EXPECT_EQ(countKind(canvas.path(PlmGeometry::path(arcPath(0, -2 * std::numbers::pi)), {}), PlmPathCommand::Kind::cubic), 8);
 }
 
+TEST(CanvasDrawables, CubicsPassThroughTheirEndNotTheirControlPoints)
+{
+    VectorCanvas canvas(mapOf({}), false, QString());
+    canvas.setOffset(QPointF(10, 20));
+    PlmVectorPath curve;
+    curve.commands = {PlmPathCommand::move({0, 0}), PlmPathCommand::cubic({0, 100}, {100, 100}, {100, 0})};
+    const QPainterPath drawn = CanvasPathBuilder::toPainterPath(canvas.path(PlmGeometry::path(curve), {}));
+    const QPointF end = drawn.pointAtPercent(1);
+    EXPECT_NEAR(end.x(), 110, 1e-9);
+    EXPECT_NEAR(end.y(), 20, 1e-9);
+    // The curve's top is at 3/4 of its control points' height, and its
+    // middle lies between them.
+    EXPECT_NEAR(drawn.boundingRect().bottom(), 20 + 75, 1e-6);
+    const QPointF middle = drawn.pointAtPercent(0.5);
+    EXPECT_NEAR(middle.x(), 60, 1e-6);
+    EXPECT_NEAR(middle.y(), 95, 1e-6);
+}
+
 TEST(CanvasDrawables, FontWeightAndStyleAttributes)
 {
     EXPECT_TRUE(TextOutline::isBoldWeight(QStringLiteral("600")));
