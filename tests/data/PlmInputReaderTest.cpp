@@ -113,6 +113,10 @@ TEST(PlmInputReaderText, EncodingsAndMarks)
     const PlmInputSheet latin = readOne("nom;prix\n\xC9vry;5 \x80\n");
     EXPECT_EQ(latin.grid.at(1), QStringList({QStringLiteral("Évry"), QStringLiteral("5 €")}));
     EXPECT_EQ(latin.warnings.value(1), QStringLiteral("Texte lu en Windows-1252."));
+    // A sequence cut at the end, an overlong form and an encoded surrogate are not UTF-8.
+    EXPECT_EQ(readOne("a;b\xC3").grid, Grid({{"a", "b\u00C3"}}));
+    EXPECT_EQ(readOne("a;\xC0\xAF").grid, Grid({{"a", "\u00C0\u00AF"}}));
+    EXPECT_EQ(readOne("a;\xED\xA0\x80").warnings.value(1), QStringLiteral("Texte lu en Windows-1252."));
     // A byte that Windows-1252 leaves undefined ends the reading.
     EXPECT_EQ(errorOf([] { PlmInputReader::read(QByteArray("a\x81\xC9"), QStringLiteral("x")); }), notText);
 
