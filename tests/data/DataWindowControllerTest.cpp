@@ -1,5 +1,5 @@
 // The data pane's table as the studio window uses it: rows of the work's entities, and the row
-// selection shared with the other panes. (Kept here: tests/data holds fixture files.)
+// selection shared with the other panes.
 #include "data/DataWindowController.h"
 
 #include "support/PlmWorkTestSupport.h"
