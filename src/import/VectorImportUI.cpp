@@ -1,13 +1,66 @@
 #include "import/VectorImportUI.h"
 
+#include "import/PlmVectorImporter.h"
+#include "model/PlmMapCodec.h"
+#include "platform/Document.h"
 #include "platform/DocumentController.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QPointer>
+#include <QStringDecoder>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+#include <memory>
 
 namespace VectorImportUI {
+
+namespace {
+
+// What the background import hands back to the main thread.
+struct ImportOutcome {
+    std::optional<PlmImportResult> result;
+    QString error;
+};
+
+void alertImpossible(const QString& text)
+{
+    DialogHooks::Alert alert;
+    alert.message = QStringLiteral("Import impossible");
+    alert.informativeText = text;
+    DialogHooks::runAlert(alert);
+}
+
+// Runs off the main thread: the import, then the map handed to the base-map document made
+// for it (its storage is behind its own lock), so that the main thread only opens windows.
+ImportOutcome runImport(const QString& path, Document* document)
+{
+    ImportOutcome outcome;
+    try {
+        PlmImportResult result = PlmVectorImporter::importMap(path);
+        document->readFromData(PlmMapCodec::encode(result.map), PlmMapCodec::fileTypeIdentifier);
+        outcome.result = std::move(result);
+    } catch (...) {
+        outcome.error = Document::messageOf(std::current_exception());
+    }
+    return outcome;
+}
+
+// Opens the map in a new studio document by the same step as a ".plmmap" file: the base-map
+// document, told the imported file's path (the work's source map address), moves its map
+// into a new changed work document with its studio window and closes itself.
+void openInStudio(Document* document, const QString& path, DocumentController& controller)
+{
+    document->setFilePath(path);
+    controller.addDocument(document);
+    document->makeWindowControllers();
+    if (!document->isClosed())
+        document->showWindows();
+}
+
+} // namespace
 
 QString openPanelTitle()
 {
@@ -17,13 +70,6 @@ QString openPanelTitle()
 QString openPanelMessage()
 {
     return QStringLiteral("Pelmora historique, .plmmap, EPS/PostScript, GeoJSON, Shapefile ou SVG. Les originaux restent intacts.");
-}
-
-QString unsupportedFormatMessage(const QString& path)
-{
-    return QStringLiteral("Le fichier « %1 » ne peut pas encore être importé : cette version ouvre les fonds .plmmap "
-                          "et les documents .plm.")
-        .arg(QFileInfo(path).fileName());
 }
 
 QString missingFileMessage(const QString& path)
@@ -50,28 +96,79 @@ void importBaseMap(DocumentController* controller)
     importFileLater(chosen->first(), controller);
 }
 
-void importFile(const QString& path, DocumentController* controller)
+ImportChoice askImportChoice(const PlmImportResult& result, const std::optional<QString>& summary)
 {
+    DialogHooks::Alert alert;
+    alert.message = QStringLiteral("Fond trouvé — ") + result.map.name;
+    QStringList lines;
+    lines << (summary ? *summary
+                      : QString::number(result.map.entities.size()) + QStringLiteral(" entités vectorielles"));
+    for (const char* key : {"legacy.table", "legacy.layout", "legacy.digitization", "legacy.access",
+                            "legacy.styles", "legacy.collection"}) {
+        const auto it = result.map.metadata.constFind(QString::fromLatin1(key));
+        if (it != result.map.metadata.cend())
+            lines << it.value();
+    }
+    alert.informativeText = lines.join(QStringLiteral("\n\n"));
+    alert.buttons = {QStringLiteral("Importer le fond"), QStringLiteral("Annuler")};
+    alert.style = DialogHooks::AlertStyle::Informational;
+    ImportChoice choice;
+    choice.open = DialogHooks::runAlert(alert) == 0;
+    return choice;
+}
+
+void importFile(const QString& path, DocumentController* controller, std::function<void()> finished)
+{
+    auto done = [finished] {
+        if (finished)
+            finished();
+    };
     DocumentController& documents = controller ? *controller : DocumentController::shared();
     const QFileInfo file(path);
     if (!file.exists()) {
-        DialogHooks::Alert alert;
-        alert.message = QStringLiteral("Import impossible");
-        alert.informativeText = missingFileMessage(path);
-        DialogHooks::runAlert(alert);
+        alertImpossible(missingFileMessage(path));
+        done();
         return;
     }
-    if (file.suffix().toLower() != QLatin1String("plmmap")) {
-        DialogHooks::Alert alert;
-        alert.message = QStringLiteral("Import impossible");
-        alert.informativeText = unsupportedFormatMessage(path);
-        DialogHooks::runAlert(alert);
+    if (file.suffix().toLower() == QLatin1String("plmmap")) {
+        // A base-map document opens as itself: its own reader names what is wrong with it.
+        documents.openDocument(path, true, [done](Document*, bool, const QString& error) {
+            if (!error.isEmpty())
+                DialogHooks::presentError(error);
+            done();
+        });
         return;
     }
-    documents.openDocument(path, true, [](class Document*, bool, const QString& error) {
-        if (!error.isEmpty())
-            DialogHooks::presentError(error);
+
+    QString error;
+    Document* document = documents.makeUntitledDocument(PlmMapCodec::fileTypeIdentifier, &error);
+    if (!document) {
+        DialogHooks::presentError(error);
+        done();
+        return;
+    }
+    QPointer<DocumentController> weakController(&documents);
+    auto* watcher = new QFutureWatcher<ImportOutcome>(qApp);
+    QObject::connect(watcher, &QFutureWatcher<ImportOutcome>::finished, qApp,
+                     [watcher, document, weakController, path, done] {
+        const ImportOutcome outcome = watcher->result();
+        watcher->deleteLater();
+        std::unique_ptr<Document> owned(document);
+        if (!weakController) {
+            done();
+            return;
+        }
+        if (!outcome.result) {
+            DialogHooks::presentError(outcome.error);
+            done();
+            return;
+        }
+        const ImportChoice choice = askImportChoice(*outcome.result, outcome.result->summary());
+        if (choice.open)
+            openInStudio(owned.release(), path, *weakController);
+        done();
     });
+    watcher->setFuture(QtConcurrent::run(runImport, path, document));
 }
 
 void importFileLater(const QString& path, DocumentController* controller)
@@ -83,6 +180,29 @@ void importFileLater(const QString& path, DocumentController* controller)
             return;
         importFile(path, weak.data());
     });
+}
+
+bool canImportFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || info.isDir())
+        return false;
+    static const QStringList known = {QStringLiteral("plmmap"), QStringLiteral("eps"), QStringLiteral("ps"),
+                                      QStringLiteral("ai"),     QStringLiteral("geojson"), QStringLiteral("json"),
+                                      QStringLiteral("svg"),    QStringLiteral("shp")};
+    if (known.contains(info.suffix().toLower()))
+        return true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(4096);
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(head);
+    text = utf8.hasError() ? QString() : text.trimmed();
+    return PlmVectorImporter::isPostScript(head) || PlmVectorImporter::isShapefile(head)
+        || text.contains(QLatin1String("<svg")) || text.startsWith(QLatin1Char('{'));
 }
 
 } // namespace VectorImportUI

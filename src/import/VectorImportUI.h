@@ -1,21 +1,22 @@
 #pragma once
 
+#include "import/PlmImportResult.h"
 #include "platform/DialogHooks.h"
 
 #include <QString>
+#include <functional>
+#include <optional>
 
+class Document;
 class DocumentController;
 
-// The user side of a base-map import: the open panel and the import of one file. This
-// version reads base maps only from ".plmmap" documents, which open through the document
-// controller; any other format is refused with a French message naming the file.
-// Main thread only.
+// The user side of a base-map import: the open panel, the import run off the main thread,
+// the choice alert with the French summary, and the opening of the imported map in a new
+// studio document. Every function here runs on the main thread.
 namespace VectorImportUI {
 
 QString openPanelTitle();   // "Importer un fond"
 QString openPanelMessage(); // the accepted formats
-// The message of a file whose format cannot be imported yet.
-QString unsupportedFormatMessage(const QString& path);
 // The message of a file that is not there (moved, or a mistyped command line).
 QString missingFileMessage(const QString& path);
 
@@ -25,10 +26,27 @@ void configureOpenPanel(DialogHooks::OpenPanelRequest& panel);
 // Runs the import's open panel; a chosen file is imported as a main-thread task.
 void importBaseMap(DocumentController* controller = nullptr);
 
-// Imports the file now: a ".plmmap" opens in the studio through the document controller
-// (the shared one when none is given); the outcome is reported by its own alerts.
-void importFile(const QString& path, DocumentController* controller = nullptr);
+// Imports the file. A ".plmmap" file opens through the document controller (the shared one
+// when none is given). Any other file is read in the background; back on the main thread a
+// failure is presented with its French message, and a map is offered through the choice
+// alert, then opened in a new studio document. `finished` runs last, on the main thread,
+// whatever happened (tests wait for it).
+void importFile(const QString& path, DocumentController* controller = nullptr,
+                std::function<void()> finished = {});
 // The same, as a task run by the main thread's event loop.
 void importFileLater(const QString& path, DocumentController* controller = nullptr);
+
+// The answer of the choice alert.
+struct ImportChoice {
+    bool open = false;
+    bool withData = false;
+};
+// "Fond trouvé — " + the map's name, the summary (or the entity count), and the buttons
+// "Importer le fond" and "Annuler". The data of the map's attributes is not offered yet.
+ImportChoice askImportChoice(const PlmImportResult& result, const std::optional<QString>& summary);
+
+// Quick test of whether a file is worth importing: known extensions, else its first 4,096
+// bytes (a PostScript or Shapefile signature, "<svg", or a text starting with "{").
+bool canImportFile(const QString& path);
 
 } // namespace VectorImportUI

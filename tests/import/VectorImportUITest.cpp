@@ -1,26 +1,49 @@
 #include "import/VectorImportUI.h"
+#include "import/PlmVectorImporter.h"
+#include "model/PlmMapCodec.h"
 #include "platform/DialogHooks.h"
 #include "platform/Document.h"
 #include "platform/DocumentController.h"
 #include "platform/DocumentType.h"
+#include "support/ShapefileTestWriter.h"
+#include "support/TableReaderTestSupport.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-// A base-map document that keeps its bytes.
-class BytesDocument : public Document {
+// What a base-map document was asked to open in the studio.
+struct Opened {
+    PlmMap map;
+    QString filePath;
+};
+
+// A base-map document that decodes what it is given and, asked for its windows, records the
+// map it would move into the studio and closes itself, as the real one does.
+class MapDocument : public Document {
 public:
+    static inline QList<Opened> opened;
     QByteArray bytes;
+    PlmMap map;
     QByteArray dataOfType(const QString&) const override { return bytes; }
     void readFromData(const QByteArray& data, const QString&) override
     {
         if (!data.startsWith('{'))
             throw std::runtime_error("Ce fichier n’est pas un fond .plmmap.");
         bytes = data;
+        try {
+            map = PlmMapCodec::decode(data);
+        } catch (const std::exception&) {
+        }
+    }
+    void makeWindowControllers() override
+    {
+        opened << Opened{map, filePath()};
+        close();
     }
 };
 
@@ -28,12 +51,14 @@ class VectorImportUITest : public ::testing::Test {
 protected:
     VectorImportUITest()
     {
+        MapDocument::opened.clear();
         DocumentTypes::registerType({type, QStringLiteral("Fond"), {QStringLiteral("plmmap")},
-                                     [] { return new BytesDocument; }});
+                                     [] { return new MapDocument; }});
         DialogHooks::Hooks h;
         h.alert = [this](const DialogHooks::Alert& a) {
             alerts << a.message + QStringLiteral(" / ") + a.informativeText;
-            return 0;
+            buttons = a.buttons;
+            return answer;
         };
         h.presentError = [this](const QString& m, QWidget*) { errors << m; };
         h.openPanel = [this](const DialogHooks::OpenPanelRequest& r) {
@@ -52,14 +77,31 @@ protected:
         return f.fileName();
     }
 
+    // Imports and waits for the background read and the main-thread step after it.
+    void importAndWait(const QString& path)
+    {
+        bool done = false;
+        VectorImportUI::importFile(path, &documents, [&done] { done = true; });
+        const QDeadlineTimer deadline(10000);
+        while (!done && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ASSERT_TRUE(done);
+        QCoreApplication::processEvents();
+    }
+
     const QString type = QStringLiteral("ondrel.pelmorastudio.plmmap");
     QTemporaryDir dir;
-    QStringList alerts, errors;
+    QStringList alerts, errors, buttons;
+    int answer = 0;
     QList<DialogHooks::OpenPanelRequest> panels;
     std::optional<QStringList> chosen;
     std::unique_ptr<DialogHooks::ScopedHooks> hooks;
     DocumentController documents;
 };
+
+const QByteArray communes = R"({"type":"FeatureCollection","features":[
+    {"type":"Feature","id":"69123","properties":{"nom":"Lyon","pop":"522969"},"geometry":{"type":"Point","coordinates":[4.83,45.76]}},
+    {"type":"Feature","properties":{"nom":"Nulle part"},"geometry":null}]})";
 
 } // namespace
 
@@ -81,24 +123,70 @@ TEST_F(VectorImportUITest, baseMapDocumentsOpenThroughTheDocumentController)
 {
     const QString map = write(QStringLiteral("Europe.PlmMap"), "{}");
     VectorImportUI::importFile(map, &documents);
-    ASSERT_EQ(documents.documents().size(), 1);
-    EXPECT_EQ(documents.documents().first()->fileType(), type);
+    ASSERT_EQ(MapDocument::opened.size(), 1);
+    EXPECT_EQ(MapDocument::opened.first().filePath, map);
 
     VectorImportUI::importFile(write(QStringLiteral("abîmé.plmmap"), "rien"), &documents);
     EXPECT_EQ(errors, QStringList{QStringLiteral("Ce fichier n’est pas un fond .plmmap.")});
-    EXPECT_EQ(documents.documents().size(), 1);
+    EXPECT_EQ(MapDocument::opened.size(), 1);
 }
 
-TEST_F(VectorImportUITest, otherFormatsAreRefusedByName)
+TEST_F(VectorImportUITest, aGeoJsonFileOpensInTheStudioAfterTheChoice)
 {
-    const QString shapefile = write(QStringLiteral("communes.shp"), "\x00\x00\x27\x0a");
-    VectorImportUI::importFile(shapefile, &documents);
-    EXPECT_EQ(alerts, QStringList{QStringLiteral("Import impossible / Le fichier « communes.shp » ne peut pas encore être "
-                                                 "importé : cette version ouvre les fonds .plmmap et les documents .plm.")});
-    EXPECT_TRUE(documents.documents().isEmpty());
+    const QString path = write(QStringLiteral("communes.geojson"), communes);
+    importAndWait(path);
+    EXPECT_EQ(alerts, QStringList{QStringLiteral("Fond trouvé — communes / 1 entités importées · 1 éléments non convertis\n"
+                                                 "1 × géométrie nulle\nSources originales conservées dans le document.")});
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("Importer le fond"), QStringLiteral("Annuler")}));
+    EXPECT_TRUE(errors.isEmpty());
+    ASSERT_EQ(MapDocument::opened.size(), 1);
+    // The map handed to the studio is the importer's, and the document names the file.
+    EXPECT_EQ(MapDocument::opened.first().map, PlmVectorImporter::importMap(path).map);
+    EXPECT_EQ(MapDocument::opened.first().filePath, path);
+    EXPECT_EQ(MapDocument::opened.first().map.metadata.value(QStringLiteral("import.unconverted")),
+              QStringLiteral("géométrie nulle: 1"));
+}
 
-    alerts.clear();
-    VectorImportUI::importFile(dir.filePath(QStringLiteral("absent.geojson")), &documents);
+TEST_F(VectorImportUITest, aShapefileWithItsTableOpensInTheStudio)
+{
+    ShapefileTestWriter::Shp shp;
+    shp.addParts(5, {ShapefileTestWriter::square(0, 0, 1)});
+    ShapefileTestWriter::Dbf dbf;
+    dbf.fields = {{"NOM", 10}};
+    dbf.rows = {{{"Corse"}}};
+    write(QStringLiteral("Iles.dbf"), dbf.bytes());
+    importAndWait(write(QStringLiteral("Iles.shp"), shp.bytes()));
+    ASSERT_EQ(MapDocument::opened.size(), 1);
+    const PlmMap& map = MapDocument::opened.first().map;
+    EXPECT_EQ(map.name, QStringLiteral("Iles"));
+    EXPECT_EQ(map.entities.first().name, QStringLiteral("Corse"));
+    EXPECT_EQ(map.sources->size(), 2);
+    EXPECT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts.first().contains(QStringLiteral("encodage DBF non déclaré, lecture Latin-1")));
+}
+
+TEST_F(VectorImportUITest, cancellingTheChoiceMakesNoDocument)
+{
+    answer = 1;
+    importAndWait(write(QStringLiteral("communes.geojson"), communes));
+    EXPECT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(MapDocument::opened.isEmpty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(documents.documents().isEmpty());
+}
+
+TEST_F(VectorImportUITest, failuresArePresentedWithTheirFrenchMessage)
+{
+    importAndWait(write(QStringLiteral("notes.txt"), "bonjour"));
+    importAndWait(write(QStringLiteral("dessin.svg"), R"(<svg xmlns="http://www.w3.org/2000/svg"/>)"));
+    importAndWait(write(QStringLiteral("cassé.geojson"), R"({"type":"Polygon","coordinates":[]})"));
+    EXPECT_EQ(errors, (QStringList{QStringLiteral("Format vectoriel non reconnu : notes.txt."),
+                                   PlmVectorImporter::notYetMessage(QStringLiteral("dessin.svg")),
+                                   QStringLiteral("Polygone GeoJSON vide.")}));
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_TRUE(MapDocument::opened.isEmpty());
+
+    importAndWait(dir.filePath(QStringLiteral("absent.geojson")));
     EXPECT_EQ(alerts, QStringList{QStringLiteral("Import impossible / Le fichier « absent.geojson » est introuvable.")});
 }
 
@@ -110,7 +198,18 @@ TEST_F(VectorImportUITest, menuImportRunsThePanelThenImportsLater)
 
     chosen = QStringList{write(QStringLiteral("fond.plmmap"), "{}")};
     VectorImportUI::importBaseMap(&documents);
-    EXPECT_TRUE(documents.documents().isEmpty());
+    EXPECT_TRUE(MapDocument::opened.isEmpty());
     QCoreApplication::processEvents();
-    EXPECT_EQ(documents.documents().size(), 1);
+    EXPECT_EQ(MapDocument::opened.size(), 1);
+}
+
+TEST_F(VectorImportUITest, quickTestLooksAtExtensionsThenAtTheFirstBytes)
+{
+    EXPECT_TRUE(VectorImportUI::canImportFile(dir.filePath(QStringLiteral("absent.SHP"))));
+    EXPECT_FALSE(VectorImportUI::canImportFile(dir.filePath(QStringLiteral("absent.dat"))));
+    EXPECT_TRUE(VectorImportUI::canImportFile(write(QStringLiteral("sans"), " \n {\"type\": 1}")));
+    EXPECT_TRUE(VectorImportUI::canImportFile(write(QStringLiteral("code"), QByteArray("\x00\x00\x27\x0a", 4))));
+    EXPECT_TRUE(VectorImportUI::canImportFile(write(QStringLiteral("dessin.xml"), "<?xml?><svg/>")));
+    EXPECT_FALSE(VectorImportUI::canImportFile(write(QStringLiteral("texte"), "bonjour")));
+    EXPECT_FALSE(VectorImportUI::canImportFile(dir.path()));
 }

@@ -1,0 +1,202 @@
+#include "import/PlmImportBuilder.h"
+#include "import/PlmVectorImporter.h"
+#include "model/PlmErrors.h"
+#include "model/PlmJsonDocument.h"
+#include "model/PlmMapCodec.h"
+#include "support/ShapefileTestWriter.h"
+#include "support/TableReaderTestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class VectorImporterTest : public ::testing::Test {
+protected:
+    QString write(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    }
+    QString failure(const QString& name, const QByteArray& bytes)
+    {
+        return errorOf([&] { PlmVectorImporter::importMap(write(name, bytes)); });
+    }
+    QTemporaryDir dir;
+};
+
+PlmMap smallMap()
+{
+    PlmMap map;
+    map.name = QStringLiteral("Îles");
+    map.entities.append(PlmEntity(QStringLiteral("a"), QStringLiteral("A"), PlmGeometry::point({1, 2}), PlmStyle()));
+    return map;
+}
+
+const QByteArray point = R"({"type":"Point","coordinates":[2.35,48.85]})";
+
+} // namespace
+
+TEST_F(VectorImporterTest, aBaseMapDocumentUnderAnyNameIsReturnedUnchanged)
+{
+    const PlmMap map = smallMap();
+    const QByteArray bytes = PlmMapCodec::encode(map);
+    const PlmImportResult result = PlmVectorImporter::importMap(write(QStringLiteral("fond.json"), bytes));
+    EXPECT_TRUE(result.isNativeDocument);
+    EXPECT_EQ(result.map, map);
+    EXPECT_TRUE(result.unconverted.isEmpty());
+    EXPECT_FALSE(result.map.metadata.contains(QStringLiteral("source.filename")));
+}
+
+TEST_F(VectorImporterTest, aCleanImportKeepsTheFileAndWritesEmptyCounts)
+{
+    const PlmImportResult result = PlmVectorImporter::importMap(write(QStringLiteral("Paris.geojson"), point));
+    EXPECT_FALSE(result.isNativeDocument);
+    EXPECT_EQ(result.map.name, QStringLiteral("Paris"));
+    EXPECT_EQ(result.map.metadata.value(QStringLiteral("source.filename")), QStringLiteral("Paris.geojson"));
+    ASSERT_TRUE(result.map.metadata.contains(QStringLiteral("import.unconverted")));
+    EXPECT_EQ(result.map.metadata.value(QStringLiteral("import.unconverted")), QString());
+    ASSERT_TRUE(result.map.sources);
+    EXPECT_EQ(*result.map.sources, (QList<PlmSource>{{QStringLiteral("Paris.geojson"), point}}));
+    EXPECT_EQ(result.summary(), QStringLiteral("1 entités importées · 0 éléments non convertis"));
+    // The result is a valid base map document.
+    EXPECT_EQ(PlmMapCodec::decode(PlmMapCodec::encode(result.map)), result.map);
+}
+
+TEST_F(VectorImporterTest, recognitionGoesByContentNotByExtension)
+{
+    EXPECT_EQ(PlmVectorImporter::importMap(write(QStringLiteral("sans-extension"), point)).map.name,
+              QStringLiteral("sans-extension"));
+    ShapefileTestWriter::Shp shp;
+    shp.addPoint(1, 2);
+    EXPECT_EQ(PlmVectorImporter::importMap(write(QStringLiteral("carte.txt"), shp.bytes(1)))
+                  .map.metadata.value(QStringLiteral("source.format")),
+              QStringLiteral("Shapefile"));
+    // The Shapefile code decides even when the rest is not a Shapefile.
+    EXPECT_EQ(failure(QStringLiteral("x.json"), QByteArray("\x00\x00\x27\x0a{}", 6)), QStringLiteral("En-tête Shapefile invalide."));
+    EXPECT_EQ(failure(QStringLiteral("t.bin"), QByteArray("\x00\x00\x27", 3)), QStringLiteral("Format vectoriel non reconnu : t.bin."));
+}
+
+TEST_F(VectorImporterTest, jsonThatIsNotGeoJsonIsNotRecognised)
+{
+    EXPECT_EQ(failure(QStringLiteral("topo.json"), R"({"type":"Topology","objects":{}})"),
+              QStringLiteral("Format vectoriel non reconnu : topo.json."));
+    EXPECT_EQ(failure(QStringLiteral("f.json"), R"({"type":"feature","geometry":null})"),
+              QStringLiteral("Format vectoriel non reconnu : f.json."));
+    EXPECT_EQ(failure(QStringLiteral("vide.geojson"), ""), QStringLiteral("Format vectoriel non reconnu : vide.geojson."));
+}
+
+TEST_F(VectorImporterTest, formatsNotBuiltYetSaySo)
+{
+    EXPECT_EQ(failure(QStringLiteral("a.svg"), R"(<?xml version="1.0"?><svg xmlns="http://www.w3.org/2000/svg"/>)"),
+              PlmVectorImporter::notYetMessage(QStringLiteral("a.svg")));
+    EXPECT_EQ(failure(QStringLiteral("b.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n"), PlmVectorImporter::notYetMessage(QStringLiteral("b.eps")));
+    EXPECT_EQ(PlmVectorImporter::notYetMessage(QStringLiteral("b.eps")),
+              QStringLiteral("Le fichier « b.eps » ne peut pas encore être importé : cette version importe les fonds "
+                             ".plmmap, GeoJSON et Shapefile."));
+}
+
+TEST_F(VectorImporterTest, missingAndOversizedFilesAreRefusedBeforeReading)
+{
+    EXPECT_EQ(errorOf([&] { PlmVectorImporter::importMap(dir.filePath(QStringLiteral("absent.geojson"))); }),
+              QStringLiteral("Le fichier « absent.geojson » ne peut pas être lu."));
+}
+
+TEST_F(VectorImporterTest, theFileIsKeptOnceAsASource)
+{
+    PlmImportResult result;
+    result.map.sources = QList<PlmSource>{{QStringLiteral("a.shp"), QByteArray("same")}};
+    PlmVectorImporter::finish(result, QStringLiteral("a.shp"), QByteArray("same"));
+    EXPECT_EQ(result.map.sources->size(), 1);
+    PlmVectorImporter::finish(result, QStringLiteral("a.shp"), QByteArray("other"));
+    EXPECT_EQ(result.map.sources->size(), 2);
+    EXPECT_EQ(result.map.sources->last().data, QByteArray("other"));
+}
+
+TEST_F(VectorImporterTest, anInvalidFinishedMapEndsTheImport)
+{
+    // A line of one point passes the reader but not the map's validation.
+    EXPECT_THROW(PlmVectorImporter::importMap(write(QStringLiteral("l.geojson"), R"({"type":"LineString","coordinates":[[0,0]]})")),
+                 PlmMapError);
+}
+
+TEST_F(VectorImporterTest, duplicateIdsAreSuffixedAndKept)
+{
+    const PlmImportResult result = PlmVectorImporter::importMap(write(QStringLiteral("d.geojson"), R"({"type":"FeatureCollection","features":[
+        {"type":"Feature","id":"A","geometry":{"type":"Point","coordinates":[0,0]}},
+        {"type":"Feature","id":"A","geometry":{"type":"Point","coordinates":[1,1]}},
+        {"type":"Feature","id":"A:2","geometry":{"type":"Point","coordinates":[2,2]}}]})"));
+    ASSERT_EQ(result.map.entities.size(), 3);
+    EXPECT_EQ(result.map.entities.at(1).id, QStringLiteral("A:2"));
+    EXPECT_EQ(result.map.entities.at(1).name, QStringLiteral("A"));
+    EXPECT_EQ(result.map.entities.at(1).attributes.value(QStringLiteral("source.id")), QStringLiteral("A"));
+    EXPECT_EQ(result.map.entities.at(2).id, QStringLiteral("A:2:2"));
+    EXPECT_EQ(result.unconverted.value(QStringLiteral("identifiant dupliqué, conservé en attribut")), 2);
+    EXPECT_EQ(result.map.metadata.value(QStringLiteral("import.unconverted")),
+              QStringLiteral("identifiant dupliqué, conservé en attribut: 2"));
+}
+
+TEST(ImportBuilderTest, idsStayUniqueThroughManyDuplicates)
+{
+    PlmImportBuilder builder(QStringLiteral("m"), QStringLiteral("GeoJSON"));
+    builder.addEntity(PlmGeometry::point({0, 0}), QStringLiteral("x:3"), std::nullopt, PlmStyle(), {});
+    for (int i = 0; i < 4; ++i)
+        builder.addEntity(PlmGeometry::point({0, 0}), QStringLiteral("x"), std::nullopt, PlmStyle(), {});
+    builder.addEntity(PlmGeometry::point({0, 0}), QString(), std::nullopt, PlmStyle(), {});
+    QStringList ids;
+    for (const PlmEntity& e : builder.entities)
+        ids << e.id;
+    EXPECT_EQ(ids, (QStringList{QStringLiteral("x:3"), QStringLiteral("x"), QStringLiteral("x:2"), QStringLiteral("x:4"),
+                                QStringLiteral("x:5"), QStringLiteral("import:6")}));
+    EXPECT_EQ(builder.metadata, (QMap<QString, QString>{{QStringLiteral("source.format"), QStringLiteral("GeoJSON")}}));
+}
+
+TEST(ImportResultTest, theSummaryListsEightKindsAtMost)
+{
+    PlmImportResult result;
+    result.map.entities.append(PlmEntity(QStringLiteral("a"), {}, PlmGeometry::point({0, 0}), PlmStyle()));
+    for (int k = 1; k <= 9; ++k)
+        result.unconverted.insert(QStringLiteral("sorte %1").arg(k), k);
+    EXPECT_EQ(result.summary(),
+              QStringLiteral("1 entités importées · 45 éléments non convertis\n"
+                             "1 × sorte 1, 2 × sorte 2, 3 × sorte 3, 4 × sorte 4, 5 × sorte 5, 6 × sorte 6, 7 × sorte 7, "
+                             "8 × sorte 8, … (bilan complet conservé dans le document)\n"
+                             "Sources originales conservées dans le document."));
+    result.unconverted.remove(QStringLiteral("sorte 9"));
+    EXPECT_FALSE(result.summary().contains(QStringLiteral("…")));
+    EXPECT_EQ(PlmImportResult::unconvertedText({{QStringLiteral("b"), 2}, {QStringLiteral("a"), 1}}), QStringLiteral("a: 1; b: 2"));
+}
+
+TEST(VectorImporterHelpersTest, numbersFollowTheDecimalPattern)
+{
+    EXPECT_EQ(PlmVectorImporter::numbers(QStringLiteral("M10,-2.5e1 .5+3. 1e999 x")), (QList<double>{10, -25, 0.5, 3}));
+}
+
+TEST(VectorImporterHelpersTest, coloursAsInSvg)
+{
+    using PlmVectorImporter::svgColor;
+    EXPECT_EQ(svgColor(QStringLiteral(" RED ")), (PlmColor{1, 0, 0, 1}));
+    EXPECT_EQ(svgColor(QStringLiteral("#F00")), (PlmColor{1, 0, 0, 1}));
+    EXPECT_EQ(svgColor(QStringLiteral("#f00c")), (PlmColor{1, 0, 0, 0xcc / 255.0}));
+    EXPECT_EQ(svgColor(QStringLiteral("transparent")), (PlmColor{0, 0, 0, 0}));
+    EXPECT_EQ(svgColor(QStringLiteral("rgb(100%, 0%, 0%)")), (PlmColor{1, 0, 0, 1}));
+    EXPECT_EQ(svgColor(QStringLiteral("rgba(255, 0, 0, 0.5)")), (PlmColor{1, 0, 0, 0.5}));
+    EXPECT_EQ(svgColor(QStringLiteral("rgb(255 0)")), std::nullopt);
+    EXPECT_EQ(svgColor(QStringLiteral("none")), std::nullopt);
+    EXPECT_EQ(svgColor(QStringLiteral("#12345")), std::nullopt);
+    EXPECT_EQ(svgColor(QStringLiteral("#-12345")), std::nullopt);
+    EXPECT_EQ(svgColor(QStringLiteral("url(#g)")), std::nullopt);
+}
+
+TEST(VectorImporterHelpersTest, jsonTextIsCompactWithSortedKeys)
+{
+    const PlmJsonDocument doc = PlmJsonDocument::parse(R"([12, -0.25, 1e21, "é\n", null, {"b":1,"a":[true]}])");
+    QStringList texts;
+    for (PlmJsonValue v : doc.root().elements())
+        texts << PlmVectorImporter::jsonText(v);
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("12"), QStringLiteral("-0.25"), QStringLiteral("1e+21"), QStringLiteral("é\n"),
+                                  QStringLiteral("null"), QStringLiteral(R"({"a":[true],"b":1})")}));
+}
