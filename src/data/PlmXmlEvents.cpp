@@ -93,6 +93,15 @@ void onStart(void* user, const XML_Char* name, const XML_Char** attributes)
     }
 }
 
+// A declaration the byte search missed (a document in UTF-16) is refused all the same, before
+// any of its entities can be defined.
+void onDoctype(void* user, const XML_Char*, const XML_Char*, const XML_Char*, int)
+{
+    auto* state = static_cast<ParseState*>(user);
+    state->stop(std::make_exception_ptr(
+        PlmWorkError::invalid(QStringLiteral("Déclaration XML externe non prise en charge."))));
+}
+
 void onEnd(void* user, const XML_Char*)
 {
     auto* state = static_cast<ParseState*>(user);
@@ -144,6 +153,7 @@ void parseXMLEvents(const QByteArray& data, XMLEventHandler& handler)
     XML_SetUserData(state.parser, &state);
     XML_SetElementHandler(state.parser, &onStart, &onEnd);
     XML_SetCharacterDataHandler(state.parser, &onCharacters);
+    XML_SetStartDoctypeDeclHandler(state.parser, &onDoctype);
     XML_SetParamEntityParsing(state.parser, XML_PARAM_ENTITY_PARSING_NEVER);
     const XML_Status status = XML_Parse(state.parser, data.constData(), int(data.size()), XML_TRUE);
     const XML_Error error = XML_GetErrorCode(state.parser);

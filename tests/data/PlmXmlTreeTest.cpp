@@ -30,6 +30,15 @@ TEST(XmlTreeParse, DoctypeIsRefusedBeforeParsing)
               QStringLiteral("Déclaration XML externe non prise en charge."));
 }
 
+TEST(XmlTreeParse, DoctypeInUtf16IsRefusedByTheParser)
+{
+    const QString text = QStringLiteral("<!DOCTYPE a [<!ENTITY e \"x\">]><a>&e;</a>");
+    QByteArray utf16("\xFF\xFE");
+    for (QChar c : text)
+        utf16.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+    EXPECT_EQ(errorOf([&] { XMLNode::parse(utf16); }), QStringLiteral("Déclaration XML externe non prise en charge."));
+}
+
 TEST(XmlTreeParse, LocalNamesQualifiedAttributesAndText)
 {
     const auto root = XMLNode::parse(
