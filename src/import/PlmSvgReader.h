@@ -37,7 +37,7 @@ PlmImportResult importSVG(const QByteArray& data, const QString& name);
 void collectSVGIDs(const SVGNode& node, QHash<QString, const SVGNode*>& ids);
 
 // Elements walked (`use` expansions included) beyond this many end the import.
-inline constexpr qint64 maximumWalkedElements = 1'000'000;
+inline constexpr qint64 maximumWalkedElements = 500'000;
 // `use` references followed inside one another.
 inline constexpr int maximumUseChain = 32;
 
