@@ -21,6 +21,7 @@
 #include <QMainWindow>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 namespace {
@@ -272,15 +273,28 @@ TEST_F(AppDelegateTest, baseMapsAndWorksOpenThroughTheDocumentController)
 
 TEST_F(AppDelegateTest, otherFilesGoToTheBaseMapImportAsALaterTask)
 {
-    writeBytes(path(QStringLiteral("communes.geojson")), "{\"type\": \"FeatureCollection\", \"features\": []}");
+    writeBytes(path(QStringLiteral("communes.geojson")),
+               "{\"type\": \"FeatureCollection\", \"features\": [{\"type\": \"Feature\", \"id\": \"69123\", "
+               "\"properties\": {\"nom\": \"Lyon\"}, \"geometry\": {\"type\": \"Point\", \"coordinates\": [4.83, 45.76]}}]}");
     delegate->openURLs({path(QStringLiteral("communes.geojson"))});
     EXPECT_FALSE(delegate->openingExternalDocument);
-    EXPECT_TRUE(alerts.isEmpty()); // not yet: the import runs from the event loop
-    settle();
+    EXPECT_TRUE(alerts.isEmpty()); // not yet: the import runs from the event loop, then off the main thread
+    for (int i = 0; i < 500 && works().isEmpty(); ++i) {
+        QThreadPool::globalInstance()->waitForDone();
+        settle();
+    }
     ASSERT_EQ(alerts.size(), 1);
-    EXPECT_EQ(alerts.first(), QStringLiteral("Import impossible / ")
-                                  + VectorImportUI::unsupportedFormatMessage(path(QStringLiteral("communes.geojson"))));
-    EXPECT_TRUE(documents.documents().isEmpty());
+    EXPECT_EQ(alerts.first(), QStringLiteral("Fond trouvé — communes / 1 entités importées · 0 éléments non convertis"));
+    // The imported map opens as a changed, untitled work whose source is the imported file.
+    const QList<PlmWorkDocument*> open = works();
+    ASSERT_EQ(open.size(), 1);
+    EXPECT_EQ(open[0]->work().map.entities.first().name, QStringLiteral("Lyon"));
+    EXPECT_EQ(open[0]->work().map.metadata.value(QStringLiteral("source.format")), QStringLiteral("GeoJSON"));
+    EXPECT_TRUE(open[0]->filePath().isEmpty());
+    EXPECT_TRUE(open[0]->isDocumentEdited());
+    EXPECT_TRUE(open[0]->work().sourceMapURL.value_or(QString()).endsWith(QStringLiteral("communes.geojson")));
+    EXPECT_TRUE(studioShown(open[0]));
+    EXPECT_TRUE(errors.isEmpty());
 }
 
 TEST_F(AppDelegateTest, aFailedOpenShowsTheLibraryOnlyWhenNothingIsOpen)
