@@ -2,6 +2,7 @@
 
 #include "import/PlmGeoJsonReader.h"
 #include "import/PlmShapefileReader.h"
+#include "import/PlmSvgReader.h"
 #include "model/PlmErrors.h"
 #include "model/PlmJsonDocument.h"
 #include "model/PlmMapCodec.h"
@@ -174,13 +175,8 @@ bool isPostScript(const QByteArray& bytes)
 
 bool isSVG(const QByteArray& bytes)
 {
-    // QXmlStreamReader never fetches external entities; stop at the first element.
-    QXmlStreamReader xml(bytes);
-    while (!xml.atEnd()) {
-        if (xml.readNext() == QXmlStreamReader::StartElement)
-            return xml.name() == QLatin1String("svg");
-    }
-    return false;
+    // The whole document must parse, with the SVG reader's own bounds and entity guards.
+    return PlmSvgReader::isSVG(bytes);
 }
 
 PlmImportResult importMap(const QString& path)
@@ -234,7 +230,9 @@ PlmImportResult importData(const QByteArray& bytes, const QString& path)
         }
         if (isGeoJson)
             result = GeoJSONReader::read(*json, baseName);
-        else if (isSVG(bytes) || hasLegacyExtension(fileName))
+        else if (isSVG(bytes))
+            result = PlmSvgReader::importSVG(bytes, baseName);
+        else if (hasLegacyExtension(fileName))
             throw PlmImportError::invalid(notYetMessage(fileName));
         else
             throw PlmImportError::invalid(QStringLiteral("Format vectoriel non reconnu : ") + fileName + QLatin1Char('.'));
