@@ -157,8 +157,8 @@ void countSubstitutedFonts(PlmImportResult& result)
 
 QString notYetMessage(const QString& fileName)
 {
-    return QStringLiteral("Le fichier « %1 » ne peut pas encore être importé : cette version importe les fonds "
-                          ".plmmap, GeoJSON et Shapefile.")
+    return QStringLiteral("Le fichier « %1 » ne peut pas encore être importé : cette version ne lit pas encore "
+                          "ce format.")
         .arg(fileName);
 }
 

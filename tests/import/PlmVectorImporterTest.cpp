@@ -91,12 +91,10 @@ TEST_F(VectorImporterTest, jsonThatIsNotGeoJsonIsNotRecognised)
 
 TEST_F(VectorImporterTest, formatsNotBuiltYetSaySo)
 {
-    EXPECT_EQ(failure(QStringLiteral("a.svg"), R"(<?xml version="1.0"?><svg xmlns="http://www.w3.org/2000/svg"/>)"),
-              PlmVectorImporter::notYetMessage(QStringLiteral("a.svg")));
     EXPECT_EQ(failure(QStringLiteral("b.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n"), PlmVectorImporter::notYetMessage(QStringLiteral("b.eps")));
+    EXPECT_EQ(failure(QStringLiteral("FRANCE.NUM"), "\x01\x02"), PlmVectorImporter::notYetMessage(QStringLiteral("FRANCE.NUM")));
     EXPECT_EQ(PlmVectorImporter::notYetMessage(QStringLiteral("b.eps")),
-              QStringLiteral("Le fichier « b.eps » ne peut pas encore être importé : cette version importe les fonds "
-                             ".plmmap, GeoJSON et Shapefile."));
+              QStringLiteral("Le fichier « b.eps » ne peut pas encore être importé : cette version ne lit pas encore ce format."));
 }
 
 TEST_F(VectorImporterTest, missingAndOversizedFilesAreRefusedBeforeReading)

@@ -178,10 +178,10 @@ TEST_F(VectorImportUITest, cancellingTheChoiceMakesNoDocument)
 TEST_F(VectorImportUITest, failuresArePresentedWithTheirFrenchMessage)
 {
     importAndWait(write(QStringLiteral("notes.txt"), "bonjour"));
-    importAndWait(write(QStringLiteral("dessin.svg"), R"(<svg xmlns="http://www.w3.org/2000/svg"/>)"));
+    importAndWait(write(QStringLiteral("dessin.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n"));
     importAndWait(write(QStringLiteral("cassé.geojson"), R"({"type":"Polygon","coordinates":[]})"));
     EXPECT_EQ(errors, (QStringList{QStringLiteral("Format vectoriel non reconnu : notes.txt."),
-                                   PlmVectorImporter::notYetMessage(QStringLiteral("dessin.svg")),
+                                   PlmVectorImporter::notYetMessage(QStringLiteral("dessin.eps")),
                                    QStringLiteral("Polygone GeoJSON vide.")}));
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_TRUE(MapDocument::opened.isEmpty());
