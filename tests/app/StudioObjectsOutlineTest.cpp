@@ -642,4 +642,28 @@ TEST_F(StudioObjectsOutlineEventsTest, DragsLayoutElementsAmongElementsOnly)
     window->window()->hide();
 }
 
+
+TEST_F(StudioObjectsOutlineEventsTest, TypingATextEntityValueThenReturnIsOneStep)
+{
+    open(sampleWork());
+    shownTree();
+    click(row(StudioObjectReference::entity({"T"})));
+    ASSERT_EQ(window->outline()->textInspectorPath(), std::optional<QStringList>(QStringList{"T"}));
+    QLineEdit* value = window->svgTextValue;
+    ASSERT_TRUE(value->isVisible());
+    value->setFocus();
+    value->selectAll();
+    type(value, QStringLiteral("Sud"));
+    pressKey(value, Qt::Key_Return);
+    EXPECT_EQ(work().map.entities.at(2).geometry.asText()->text, QStringLiteral("Sud"));
+    EXPECT_EQ(undoName(), QStringLiteral("Modifier le texte SVG"));
+    EXPECT_EQ(undoCount(), 1);
+    // Leaving the field afterwards stores nothing more.
+    window->objects->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(undoCount(), 1);
+    EXPECT_EQ(value->text(), QStringLiteral("Sud"));
+    window->window()->hide();
+}
+
 } // namespace
