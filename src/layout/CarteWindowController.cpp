@@ -42,9 +42,34 @@ void CarteWindowController::refreshControls()
     const std::optional<PlmWork> work = m_readWork();
     if (!work)
         return;
-    // A new map redraws the view by itself; nothing else of the work is drawn here yet.
+    // A new map redraws the view by itself.
     if (!(m_canvas->map() == work->map))
         m_canvas->setMap(work->map);
+    applyEntityNames(*work);
+}
+
+void CarteWindowController::applyEntityNames(const PlmWork& work)
+{
+    // The layout map shows the entity names as the work's layout asks; the view finds each
+    // name's automatic anchor itself.
+    const std::optional<PlmDecoration>& decoration = work.decoration;
+    const bool show = decoration && decoration->showEntityNames.value_or(false);
+    QHash<QString, PlmPoint> positions;
+    if (decoration && decoration->entityNamePositions) {
+        for (auto it = decoration->entityNamePositions->cbegin(); it != decoration->entityNamePositions->cend(); ++it)
+            positions.insert(it.key(), it.value());
+    }
+    const QString fontName = decoration ? decoration->entityNameFontName.value_or(QStringLiteral("Helvetica"))
+                                        : QStringLiteral("Helvetica");
+    const double fontSize = decoration ? decoration->entityNameFontSize.value_or(12.0) : 12.0;
+    if (m_canvas->showEntityNames == show && m_canvas->entityNamePositions == positions
+        && m_canvas->entityNameFontName == fontName && m_canvas->entityNameFontSize == fontSize)
+        return;
+    m_canvas->showEntityNames = show;
+    m_canvas->entityNamePositions = positions;
+    m_canvas->entityNameFontName = fontName;
+    m_canvas->entityNameFontSize = fontSize;
+    m_canvas->setNeedsDisplay();
 }
 
 void CarteWindowController::selectEntity(const std::optional<QString>& entityID)

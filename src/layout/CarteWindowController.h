@@ -45,6 +45,8 @@ public:
     void presentExportPanel() {}
 
 private:
+    void applyEntityNames(const PlmWork& work);
+
     WorkReader m_readWork;
     QPointer<ViewHost> m_host;
     VectorCanvas* m_canvas = nullptr; // owned by the host
