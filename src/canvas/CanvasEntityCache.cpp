@@ -281,6 +281,43 @@ void CanvasEntityCache::reset(const PlmEntityList& entities)
     m_gridValid = false;
 }
 
+void CanvasEntityCache::replace(int index, const PlmEntityList& entities)
+{
+    if (index < 0 || index >= size() || entities.size() != m_entities.size()) {
+        reset(entities);
+        return;
+    }
+    m_entities = entities;
+    auto entry = std::make_shared<CanvasEntry>(build(entities.at(index)));
+    ++m_builtSinceReset;
+    if (m_statsValid) {
+        // Maxima only grow here: a tolerance a little too wide stays correct.
+        m_maxLineWidth = std::max(m_maxLineWidth, entry->maxLineWidth);
+        m_maxScreenRadius = std::max(m_maxScreenRadius, entry->maxScreenRadius);
+        m_maxMapRadius = std::max(m_maxMapRadius, entry->maxMapRadius);
+    }
+    m_entries[size_t(index)].entry = entry;
+    if (!m_gridValid)
+        return;
+    // The old cells still name the entry; candidates() checks the real bounds,
+    // so they only cost a comparison. Listing it among the large entries makes
+    // it found wherever it went. Too many moved entries: rebuild the grid later.
+    const QRectF& b = entry->bounds;
+    const bool inside = b.left() >= m_gridRect.left() && b.right() <= m_gridRect.right()
+        && b.top() >= m_gridRect.top() && b.bottom() <= m_gridRect.bottom();
+    if (!entry->hasBounds || m_cols == 0 || !inside
+        || m_large.size() > 256 + m_entries.size() / 16) {
+        m_gridValid = false;
+        return;
+    }
+    if (m_inLarge.size() != m_entries.size())
+        m_inLarge.assign(m_entries.size(), 0);
+    if (!m_inLarge[size_t(index)]) {
+        m_inLarge[size_t(index)] = 1;
+        m_large.push_back(index);
+    }
+}
+
 void CanvasEntityCache::clear()
 {
     m_entries.clear();
@@ -405,6 +442,7 @@ void CanvasEntityCache::ensureGrid()
     m_cellStart.clear();
     m_cellItems.clear();
     m_large.clear();
+    m_inLarge.assign(m_entries.size(), 0);
     bool has = false;
     for (const Slot& slot : m_entries)
         if (slot.entry->hasBounds)
@@ -453,6 +491,7 @@ void CanvasEntityCache::ensureGrid()
         int x0, x1, y0, y1;
         if (!span(e, x0, x1, y0, y1)) {
             m_large.push_back(i);
+            m_inLarge[size_t(i)] = 1;
             continue;
         }
         for (int y = y0; y <= y1; ++y)

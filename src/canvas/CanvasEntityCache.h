@@ -57,6 +57,10 @@ public:
     // entity with the same id and an equal value.
     void reset(const PlmEntityList& entities);
     void clear();
+    // The list changed at one index only (a live move or edit): rebuilds that
+    // entry alone and keeps the grid, where the entry is then always a
+    // candidate. Any other change of the list falls back to reset().
+    void replace(int index, const PlmEntityList& entities);
     int size() const { return int(m_entries.size()); }
     const CanvasEntry& entry(int index);
     // The entry if it is built, else null; never builds.
@@ -115,6 +119,7 @@ private:
     std::vector<int> m_cellStart;  // per cell, its first item; one more at the end
     std::vector<int> m_cellItems;
     std::vector<int> m_large;  // entries spanning many cells, always candidates
+    std::vector<char> m_inLarge;  // per entry, whether m_large holds it
     std::vector<int> m_stamp;
     int m_query = 0;
 };

@@ -3,6 +3,7 @@
 #include "thematic/ProportionalShape.h"
 
 #include <QGuiApplication>
+#include <QMenu>
 #include <QPalette>
 
 VectorCanvas::VectorCanvas(const PlmMap& map, bool interactive, const QString& emptyText)
@@ -25,7 +26,11 @@ VectorCanvas::VectorCanvas(const PlmMap& map, bool interactive, const QString& e
                               "zone · Ajuster : cadrage du fond"));
 }
 
-VectorCanvas::~VectorCanvas() = default;
+VectorCanvas::~VectorCanvas()
+{
+    // An open vertex menu would call back into this view.
+    delete m_vertexMenu;
+}
 
 std::optional<VectorCanvas::DrawingTool> VectorCanvas::drawingToolFromRaw(int raw)
 {
@@ -116,23 +121,3 @@ bool VectorCanvas::finishCreationGesture()
         onCreationEdit(current, QStringLiteral("Modifier les entités"));
     return true;
 }
-
-// The drawing tools own the full behaviour of these three; the canvas keeps
-// their call sites and the minimum that its own gestures rely on.
-void VectorCanvas::drawingToolDidChange()
-{
-    drawingPoints.clear();
-    drawingEnd.reset();
-    if (onDrawingToolChange)
-        onDrawingToolChange();
-    setNeedsDisplay();
-}
-
-void VectorCanvas::finishDrawing()
-{
-    drawingPoints.clear();
-    drawingEnd.reset();
-    setNeedsDisplay();
-}
-
-void VectorCanvas::drawCreationOverlay(QPainter&) {}

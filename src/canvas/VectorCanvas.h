@@ -11,6 +11,8 @@
 
 #include <QColor>
 #include <QPen>
+#include <QMenu>
+#include <QPointer>
 #include <QHash>
 #include <QImage>
 #include <QList>
@@ -18,6 +20,7 @@
 #include <QPair>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QTransform>
 
 #include <functional>
@@ -25,6 +28,7 @@
 #include <optional>
 
 class ProportionalShape;
+class QWidget;
 
 // The one vector map view: it frames, zooms and draws a base map and finds
 // what lies under the pointer. View coordinates grow upward. It never changes
@@ -33,7 +37,10 @@ class ProportionalShape;
 // Split by concern: VectorCanvas.cpp (state), VectorCanvasCoordinates.cpp
 // (transform, fit, zoom), VectorCanvasDrawables.cpp (paths and point
 // symbols), VectorCanvasDrawing.cpp (drawing), VectorCanvasSelection.cpp and
-// VectorCanvasHitTesting.cpp (selection, hit tests, map replacement).
+// VectorCanvasHitTesting.cpp (selection, hit tests, map replacement),
+// VectorCanvasMouse.cpp, VectorCanvasKeyboard.cpp,
+// VectorCanvasVertexEditing.cpp, VectorCanvasDrawingTools.cpp and
+// VectorCanvasCreation.cpp (interaction), VectorCanvasTextPrompt.cpp.
 class VectorCanvas : public ViewNode {
 public:
     enum class DrawingTool { selection, rectangle, ellipse, polygon, polyline, line, text, vertices, point };
@@ -197,15 +204,76 @@ public:
     void rebuildVisibilitySets();
     void mapDidChange(const PlmMap& previous);
 
-    // ---- Hooks of the drawing tools (their full behaviour lives with the tools) ----
+    // ---- Mouse (events in y-up view coordinates) ----
+    void mouseDown(const ViewMouseEvent& e) override;
+    void mouseDragged(const ViewMouseEvent& e) override;
+    void mouseUp(const ViewMouseEvent& e) override;
+    // A secondary click: the vertex menu, else the superview's handling.
+    void rightMouseDown(const ViewMouseEvent& e) override;
+    // Makes the view its host's first responder.
+    void becomeFirstResponder();
+
+    // A modal question with one text field: the typed text when the first
+    // button is chosen, else none. Tests install promptForText; without it
+    // the dialog of runTextDialog is shown.
+    struct TextPrompt {
+        QString message;
+        QString text;
+        QStringList buttons;
+    };
+    std::function<std::optional<QString>(const TextPrompt&)> promptForText;
+    static std::optional<QString> runTextDialog(const TextPrompt& prompt, QWidget* parent);
+    std::optional<QString> askText(const TextPrompt& prompt);
+    // The text dialog of a double-click on a text entity at the path.
+    void editText(const IndexPath& path);
+
+    // ---- Keyboard and vertex editing ----
+    void keyDown(const ViewKeyEvent& e) override;
+    // The map delta of a move of (dx, dy) view points.
+    QPointF mapDelta(double dx, double dy) const;
+    enum class VertexMenu { inherited, none, shown };
+    // Records vertexMenuPoint and vertexMenuIndex for a secondary click at a
+    // view point and tells which menu applies.
+    VertexMenu vertexMenu(const QPointF& viewPoint);
+    static QString insertVertexTitle() { return QStringLiteral("Insérer un sommet ici"); }
+    static QString deleteVertexTitle() { return QStringLiteral("Supprimer le sommet proche"); }
+    void editVertex(bool insert);
+    // Distance in map units from p to the segment from points[segment] to the
+    // next point (the first one after the last).
+    static double segmentDistance(const PlmPoint& p, int segment, const QList<PlmPoint>& points);
+    // Points of a polyline or the exterior ring of a polygon; none otherwise.
+    static QList<PlmPoint> editableVertices(const PlmGeometry& geometry);
+    // The point on the grid when snapping is on (halves away from zero).
+    PlmPoint snapped(const PlmPoint& p) const;
+
+    // ---- Drawing tools ----
     void drawingToolDidChange();
+    std::optional<PlmGeometry> drawingGeometry() const;
     void finishDrawing();
+    void makeTextGeometry(const PlmPoint& at, const QString& text);
+    QRectF creationSelectionBounds();
     void drawCreationOverlay(QPainter& painter);
+    // The distance between drawn grid lines, in map units.
+    static double gridSpacing(double step, double scale);
+    // The name of an entity created by a shape tool.
+    static QString drawingName(DrawingTool tool);
+
+    // ---- Creation ----
+    bool creationMouseDown(const ViewMouseEvent& e);
+    bool creationMouseDragged(const ViewMouseEvent& e);
+    // Ids of the top-level entities of a creation group, in map order.
+    QStringList creationGroupMembers(const QString& group) const;
+    static QString creationGroupKey() { return QStringLiteral("studio.creation.group"); }
 
     // Paths in map units and bounds, kept between draws.
     CanvasEntityCache& entityCache() { return m_cache; }
 
 private:
+    // After one top-level entity changed in place: the work of mapDidChange
+    // for that entity alone, so that a live edit costs the same on any map.
+    void entityDidChange(int index, const PlmMap& previous);
+    void moveCreationCapture(const PlmPoint& p);
+    void drawGrid(QPainter& painter);
     void drawEntities(QPainter& painter, const QRectF& dirty);
     void drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle);
     void drawPointSymbol(QPainter& painter, const PlmEntity& leaf, const ProportionalShape& shape, bool selectedSingle);
@@ -228,4 +296,5 @@ private:
     int m_detailLevel = 0;
     std::optional<PlmStyle> m_lastPenStyle;
     QPen m_lastPen;
+    QPointer<QMenu> m_vertexMenu;  // the open vertex menu, owned by the host widget
 };

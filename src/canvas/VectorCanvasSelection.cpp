@@ -168,9 +168,63 @@ void VectorCanvas::replaceEntity(const IndexPath& path, const PlmEntity& entity)
     if (path.isEmpty())
         return;
     PlmMap next = m_map;
-    if (!writeAt(next.entities, path, 0, entity, 0))
-        next = m_map;  // the tree stays unchanged
-    setMap(next);
+    if (!writeAt(next.entities, path, 0, entity, 0)) {
+        setMap(m_map);  // the tree stays unchanged
+        setNeedsDisplay();
+        return;
+    }
+    // Only the top-level entity of the path changed: live moves run here on
+    // every mouse event, so the rest of the map's caches are kept.
+    const PlmMap previous = m_map;
+    m_map = next;
+    entityDidChange(path.first(), previous);
+}
+
+namespace {
+
+void collectLeafIDs(const PlmEntity& e, QStringList& ids, int depth)
+{
+    ids.append(e.id);
+    if (const PlmEntityList* members = e.geometry.asGroup())
+        if (depth < 64)
+            for (const PlmEntity& member : *members)
+                collectLeafIDs(member, ids, depth + 1);
+}
+
+} // namespace
+
+void VectorCanvas::entityDidChange(int index, const PlmMap& previous)
+{
+    if (index < 0 || index >= m_map.entities.size() || m_map.entities.size() != previous.entities.size()) {
+        mapDidChange(previous);
+        return;
+    }
+    const PlmEntity& before = previous.entities.at(index);
+    const PlmEntity& after = m_map.entities.at(index);
+    QStringList ids;
+    collectLeafIDs(before, ids, 0);
+    collectLeafIDs(after, ids, 0);
+    for (const QString& id : ids) {
+        pointShapes.remove(id);
+        entityNameAutomaticPositions.remove(id);
+    }
+    m_cache.replace(index, m_map.entities);
+    if (selectedIndex && *selectedIndex >= 0 && *selectedIndex < previous.entities.size()) {
+        const IndexPath oldPath = (keyboardPath && !keyboardPath->isEmpty() && keyboardPath->first() == *selectedIndex)
+            ? *keyboardPath
+            : IndexPath{*selectedIndex};
+        const EntityIDPath oldIDs = idPathAlong(previous, oldPath);
+        // The same ids at the same places resolve to the same path.
+        if (oldIDs.size() != oldPath.size() || idPathAlong(m_map, oldPath) != oldIDs) {
+            const std::optional<IndexPath> resolved = indexPath(oldIDs);
+            if (!resolved)
+                clearSelection();
+            else if (*resolved != oldPath)
+                select(oldIDs);
+        }
+    }
+    if (before.id != after.id || before.hidden() != after.hidden() || before.locked() != after.locked())
+        rebuildVisibilitySets();
     setNeedsDisplay();
 }
 
