@@ -17,7 +17,8 @@ public:
     explicit PlmMapDocument(QObject* parent = nullptr);
 
     PlmMap map() const;
-    void setMap(const PlmMap& map);
+    // Invokable so that an import can hand its map over from its own thread (storage is locked).
+    Q_INVOKABLE void setMap(const PlmMap& map);
 
     QByteArray dataOfType(const QString& typeIdentifier) const override;
     void readFromData(const QByteArray& data, const QString& typeIdentifier) override;
