@@ -200,13 +200,26 @@ PlmImportResult importData(const QByteArray& bytes, const QString& path)
     const QString fileName = info.fileName();
     const QString baseName = info.suffix().isEmpty() ? fileName : info.completeBaseName();
 
+    // One parse serves the native test and the GeoJSON test. A base-map document is an object
+    // holding "map" and "version"; only a text too deep for the GeoJSON bound (a map of deeply
+    // nested groups) is handed to the document decoder without that look.
+    std::optional<PlmJsonDocument> json;
     try {
-        PlmImportResult native;
-        native.map = PlmMapCodec::decode(bytes);
-        native.isNativeDocument = true;
-        return native;
+        json.emplace(PlmJsonDocument::parse(bytes, GeoJSONReader::maximumDepth));
     } catch (const std::exception&) {
-        // Not a base-map document: recognition goes on.
+    }
+    const bool mayBeNative = !json
+                          || (json->root().isObject() && json->root().member("map").isPresent()
+                              && json->root().member("version").isPresent());
+    if (mayBeNative && !bytes.isEmpty()) {
+        try {
+            PlmImportResult native;
+            native.map = PlmMapCodec::decode(bytes);
+            native.isNativeDocument = true;
+            return native;
+        } catch (const std::exception&) {
+            // Not a base-map document: recognition goes on.
+        }
     }
 
     PlmImportResult result;
@@ -215,11 +228,6 @@ PlmImportResult importData(const QByteArray& bytes, const QString& path)
     } else if (isPostScript(bytes)) {
         throw PlmImportError::invalid(notYetMessage(fileName));
     } else {
-        std::optional<PlmJsonDocument> json;
-        try {
-            json.emplace(PlmJsonDocument::parse(bytes, GeoJSONReader::maximumDepth));
-        } catch (const std::exception&) {
-        }
         bool isGeoJson = false;
         if (json) {
             const PlmJsonValue root = json->root();

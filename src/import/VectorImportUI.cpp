@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QMetaObject>
 #include <QPointer>
 #include <QStringDecoder>
 #include <QTimer>
@@ -40,7 +41,11 @@ ImportOutcome runImport(const QString& path, Document* document)
     ImportOutcome outcome;
     try {
         PlmImportResult result = PlmVectorImporter::importMap(path);
-        document->readFromData(PlmMapCodec::encode(result.map), PlmMapCodec::fileTypeIdentifier);
+        // The studio's base-map document takes the map itself; any other goes through bytes.
+        const QMetaObject* meta = document->metaObject();
+        if (meta->indexOfMethod(QMetaObject::normalizedSignature("setMap(PlmMap)").constData()) < 0
+            || !QMetaObject::invokeMethod(document, "setMap", Qt::DirectConnection, Q_ARG(PlmMap, result.map)))
+            document->readFromData(PlmMapCodec::encode(result.map), PlmMapCodec::fileTypeIdentifier);
         outcome.result = std::move(result);
     } catch (...) {
         outcome.error = Document::messageOf(std::current_exception());
