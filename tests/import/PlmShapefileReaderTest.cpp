@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace ShapefileTestWriter;
 
@@ -175,6 +177,61 @@ TEST_F(ShapefileReaderTest, manyIslandsAndHolesNestTheSameAsTheirPlainDefinition
     for (const PlmPolygon& p : *polygons) {
         ASSERT_EQ(p.holes.size(), 1);
         EXPECT_EQ(p.holes.first().first().x, p.exterior.first().x + 2);
+    }
+}
+
+// The nesting rule written plainly (every pair of rings), to check the indexed one against.
+PlmGeometry plainNesting(const QList<QList<PlmPoint>>& rings)
+{
+    auto area = [](const QList<PlmPoint>& r) {
+        double sum = 0;
+        for (qsizetype k = 0; k + 1 < r.size(); ++k)
+            sum += r[k].x * r[k + 1].y - r[k + 1].x * r[k].y;
+        return std::fabs(sum);
+    };
+    const qsizetype n = rings.size();
+    QList<qsizetype> parent(n, -1);
+    for (qsizetype i = 0; i < n; ++i)
+        for (qsizetype j = 0; j < n; ++j)
+            if (j != i && area(rings[j]) > area(rings[i])
+                && ShapefileReader::ringContains(rings[j], rings[i].first().x, rings[i].first().y)
+                && (parent[i] < 0 || area(rings[j]) < area(rings[parent[i]])))
+                parent[i] = j;
+    QList<PlmPolygon> polygons;
+    QList<qsizetype> polygonOf(n, -1);
+    auto depth = [&](qsizetype i) {
+        int d = 0;
+        for (qsizetype at = parent[i]; at >= 0; at = parent[at])
+            ++d;
+        return d;
+    };
+    for (qsizetype i = 0; i < n; ++i)
+        if (depth(i) % 2 == 0) {
+            polygonOf[i] = polygons.size();
+            polygons << PlmPolygon{rings[i], {}};
+        }
+    for (qsizetype i = 0; i < n; ++i)
+        if (depth(i) % 2 == 1)
+            polygons[polygonOf[parent[i]]].holes << rings[i];
+    return polygons.size() == 1 ? PlmGeometry::polygon(polygons.first()) : PlmGeometry::multipolygon(polygons);
+}
+
+TEST_F(ShapefileReaderTest, indexedNestingAgreesWithThePlainRuleOnRandomRings)
+{
+    std::mt19937 random(1207);
+    for (int round = 0; round < 30; ++round) {
+        QList<QList<PlmPoint>> rings;
+        const int count = 2 + int(random() % 300);
+        for (int k = 0; k < count; ++k) {
+            // Squares of many sizes (so some hold others), a few triangles, some equal areas.
+            const double side = double(1 + random() % (k % 7 == 0 ? 400 : 20));
+            const double x = double(random() % 500), y = double(random() % 500);
+            if (k % 11 == 0)
+                rings << QList<PlmPoint>{{x, y}, {x + side, y}, {x, y + side}, {x, y}};
+            else
+                rings << square(x, y, side);
+        }
+        EXPECT_EQ(ShapefileReader::polygonGeometry(rings), plainNesting(rings)) << "round " << round;
     }
 }
 
