@@ -1,0 +1,74 @@
+#pragma once
+
+#include "model/PlmWork.h"
+
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QUndoStack>
+#include <functional>
+#include <optional>
+
+// The work document as the Fond pane and its inspector sections see it. The document class
+// lives above the canvas, so the pane reaches it through these functions; of() builds them
+// for any document with the work document's members, holding it weakly (a function that
+// finds the document gone reads nothing and changes nothing).
+struct FondDocument {
+    using WorkChange = std::function<void(PlmWork&)>;
+
+    // A copy of the stored work.
+    std::function<std::optional<PlmWork>()> work;
+    // The one undoable update; throws the document's PlmError when the new work is refused.
+    std::function<void(const QString& actionName, const WorkChange& change)> updateWork;
+    std::function<std::optional<QString>()> selectedEntityID;
+    std::function<QSet<QString>()> selectedEntityIDs;
+    std::function<void(const QSet<QString>& ids, const std::optional<QString>& primary)> select;
+    std::function<void()> undo;
+    std::function<void()> redo;
+
+    bool canRead() const { return bool(work); }
+    bool canUpdate() const { return bool(updateWork); }
+
+    // A document read through a work reader only (no update, no selection).
+    static FondDocument reading(std::function<std::optional<PlmWork>()> readWork)
+    {
+        FondDocument link;
+        link.work = std::move(readWork);
+        return link;
+    }
+
+    template <class Document>
+    static FondDocument of(Document* document)
+    {
+        FondDocument link;
+        if (!document)
+            return link;
+        QPointer<Document> weak(document);
+        link.work = [weak]() -> std::optional<PlmWork> {
+            if (!weak)
+                return std::nullopt;
+            return weak->work();
+        };
+        link.updateWork = [weak](const QString& actionName, const WorkChange& change) {
+            if (weak)
+                weak->updateWork(actionName, change);
+        };
+        link.selectedEntityID = [weak]() -> std::optional<QString> {
+            return weak ? weak->selectedEntityID() : std::nullopt;
+        };
+        link.selectedEntityIDs = [weak]() { return weak ? weak->selectedEntityIDs() : QSet<QString>(); };
+        link.select = [weak](const QSet<QString>& ids, const std::optional<QString>& primary) {
+            if (weak)
+                weak->select(ids, primary);
+        };
+        link.undo = [weak] {
+            if (weak && weak->undoStack() && weak->undoStack()->canUndo())
+                weak->undoStack()->undo();
+        };
+        link.redo = [weak] {
+            if (weak && weak->undoStack() && weak->undoStack()->canRedo())
+                weak->undoStack()->redo();
+        };
+        return link;
+    }
+};
