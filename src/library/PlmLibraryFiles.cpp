@@ -1,0 +1,283 @@
+#include "library/PlmLibraryFiles.h"
+
+#include "library/PlmLibraryError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace PlmLibraryFiles {
+namespace {
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+[[noreturn]] void throwErrno(const QString& path, int error)
+{
+    if (error == ENOENT || error == ENOTDIR)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::noSuchFile, path, error);
+    throw PlmLibraryFileError(PlmLibraryFileError::Kind::posix, path, error);
+}
+
+constexpr qint64 chunkSize = 1024 * 1024;
+
+// Opens a new file for writing only when nothing is there (O_EXCL also refuses a link).
+int createExclusive(const QString& path)
+{
+    const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        if (errno == EEXIST)
+            throw PlmLibraryError(PlmLibraryError::Kind::collision);
+        throwErrno(path, errno);
+    }
+    return fd;
+}
+
+void writeAll(int fd, const char* data, qint64 size, const QString& path)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(std::min(size, chunkSize)));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw PlmLibraryFileError(PlmLibraryFileError::Kind::writeFailed, path, errno);
+        }
+        data += n;
+        size -= n;
+    }
+}
+
+void finishFile(int fd, const QString& path)
+{
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+    const int saved = errno;
+    if (::close(fd) != 0 || !synced)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::writeFailed, path, synced ? errno : saved);
+}
+
+void copyFile(const QString& from, const QString& to)
+{
+    const int in = ::open(native(from).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (in < 0)
+        throwErrno(from, errno);
+    int out = -1;
+    try {
+        out = createExclusive(to);
+        QByteArray buffer(int(chunkSize), Qt::Uninitialized);
+        for (;;) {
+            const ssize_t n = ::read(in, buffer.data(), size_t(buffer.size()));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                throw PlmLibraryFileError(PlmLibraryFileError::Kind::readFailed, from, errno);
+            }
+            if (n == 0)
+                break;
+            writeAll(out, buffer.constData(), n, to);
+        }
+        const int done = out;
+        out = -1;
+        finishFile(done, to);
+    } catch (...) {
+        if (out >= 0) {
+            ::close(out);
+            ::unlink(native(to).constData());
+        }
+        ::close(in);
+        throw;
+    }
+    ::close(in);
+}
+
+void copyInto(const QString& from, const QString& to)
+{
+    const Kind kind = kindOf(from);
+    if (!kind.exists)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::noSuchFile, from, ENOENT);
+    if (kind.isSymLink)
+        throw PlmLibraryError(PlmLibraryError::Kind::outsideLibrary);
+    if (kind.isDirectory) {
+        makeFolder(to);
+        for (const QString& name : entries(from))
+            copyInto(from + QLatin1Char('/') + name, to + QLatin1Char('/') + name);
+        return;
+    }
+    if (!kind.isRegularFile)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::posix, from, EINVAL);
+    copyFile(from, to);
+}
+
+} // namespace
+
+QString standardized(const QString& path)
+{
+    return QDir::cleanPath(QDir::isAbsolutePath(path) ? path : QDir::current().absoluteFilePath(path));
+}
+
+QString resolved(const QString& path)
+{
+    QString head = standardized(path);
+    QStringList tail;
+    for (;;) {
+        char buffer[PATH_MAX];
+        if (::realpath(native(head).constData(), buffer)) {
+            QString result = QFile::decodeName(buffer);
+            for (const QString& part : tail)
+                result += (result.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + part;
+            return result;
+        }
+        const qsizetype slash = head.lastIndexOf(QLatin1Char('/'));
+        if (slash < 0 || head == QLatin1String("/"))
+            return standardized(path);
+        tail.prepend(head.mid(slash + 1));
+        head = slash == 0 ? QStringLiteral("/") : head.left(slash);
+    }
+}
+
+QStringList components(const QString& standardizedPath)
+{
+    return standardizedPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+}
+
+Kind kindOf(const QString& path)
+{
+    Kind kind;
+    struct stat info;
+    if (::lstat(native(path).constData(), &info) != 0)
+        return kind;
+    kind.exists = true;
+    kind.isSymLink = S_ISLNK(info.st_mode);
+    kind.isDirectory = S_ISDIR(info.st_mode);
+    kind.isRegularFile = S_ISREG(info.st_mode);
+    return kind;
+}
+
+bool exists(const QString& path)
+{
+    return kindOf(path).exists;
+}
+
+QByteArray read(const QString& path, qint64 limit)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (!exists(path))
+            throw PlmLibraryFileError(PlmLibraryFileError::Kind::noSuchFile, path, ENOENT);
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::readFailed, path, EACCES);
+    }
+    QByteArray bytes = limit >= 0 ? file.read(limit + 1) : file.readAll();
+    if (file.error() != QFileDevice::NoError || (limit >= 0 && bytes.size() > limit))
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::readFailed, path, EIO);
+    return bytes;
+}
+
+void writeNew(const QString& path, const QByteArray& bytes)
+{
+    const int fd = createExclusive(path);
+    try {
+        writeAll(fd, bytes.constData(), bytes.size(), path);
+    } catch (...) {
+        ::close(fd);
+        ::unlink(native(path).constData());
+        throw;
+    }
+    try {
+        finishFile(fd, path);
+    } catch (...) {
+        ::unlink(native(path).constData());
+        throw;
+    }
+}
+
+void writeAtomically(const QString& path, const QByteArray& bytes)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const QString temporary = folder + QStringLiteral("/.tmp-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    writeNew(temporary, bytes);
+    if (::rename(native(temporary).constData(), native(path).constData()) != 0) {
+        const int error = errno;
+        ::unlink(native(temporary).constData());
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::writeFailed, path, error);
+    }
+}
+
+void moveNoReplace(const QString& from, const QString& to)
+{
+    if (::renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(), RENAME_NOREPLACE) == 0)
+        return;
+    const int error = errno;
+    if (error == EEXIST || error == ENOTEMPTY)
+        throw PlmLibraryError(PlmLibraryError::Kind::collision);
+    if (error == EINVAL || error == ENOSYS) {
+        // A file system without the no-replace flag: test, then rename, as close together as we can.
+        if (exists(to))
+            throw PlmLibraryError(PlmLibraryError::Kind::collision);
+        if (::rename(native(from).constData(), native(to).constData()) == 0)
+            return;
+        throwErrno(from, errno);
+    }
+    if (error == EXDEV)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::posix, to, error);
+    throwErrno(exists(from) ? to : from, error);
+}
+
+void makeFolder(const QString& path)
+{
+    if (::mkdir(native(path).constData(), 0755) == 0)
+        return;
+    if (errno == EEXIST)
+        throw PlmLibraryError(PlmLibraryError::Kind::collision);
+    throwErrno(path, errno);
+}
+
+void copyTree(const QString& from, const QString& to)
+{
+    const Kind kind = kindOf(from);
+    if (!kind.isDirectory || kind.isSymLink) {
+        copyInto(from, to); // a single file cleans up after itself
+        return;
+    }
+    makeFolder(to); // a collision here concerns someone else's folder: leave it alone
+    try {
+        for (const QString& name : entries(from))
+            copyInto(from + QLatin1Char('/') + name, to + QLatin1Char('/') + name);
+    } catch (...) {
+        removeTreeQuietly(to);
+        throw;
+    }
+}
+
+void removeTreeQuietly(const QString& path)
+{
+    const Kind kind = kindOf(path);
+    if (!kind.exists)
+        return;
+    if (kind.isDirectory)
+        QDir(path).removeRecursively(); // removes links, never follows them
+    else
+        ::unlink(native(path).constData());
+}
+
+QStringList entries(const QString& folder)
+{
+    const Kind kind = kindOf(folder);
+    if (!kind.exists)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::noSuchFile, folder, ENOENT);
+    QDir dir(folder);
+    if (!dir.isReadable())
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::readFailed, folder, EACCES);
+    return dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+}
+
+} // namespace PlmLibraryFiles
