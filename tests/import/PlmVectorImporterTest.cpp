@@ -198,3 +198,25 @@ TEST(VectorImporterHelpersTest, jsonTextIsCompactWithSortedKeys)
     EXPECT_EQ(texts, (QStringList{QStringLiteral("12"), QStringLiteral("-0.25"), QStringLiteral("1e+21"), QStringLiteral("é\n"),
                                   QStringLiteral("null"), QStringLiteral(R"({"a":[true],"b":1})")}));
 }
+
+TEST(VectorImporterFinishTest, fontsTheSystemLacksAreCountedOncePerName)
+{
+    auto textEntity = [](const QString& id, const QString& font) {
+        PlmText text;
+        text.text = QStringLiteral("Lyon");
+        text.fontName = font;
+        return PlmEntity(id, id, PlmGeometry::text(text), PlmStyle());
+    };
+    PlmImportResult result;
+    result.map.name = QStringLiteral("m");
+    result.map.entities.append(textEntity(QStringLiteral("a"), QStringLiteral("Police Introuvable")));
+    result.map.entities.append(textEntity(QStringLiteral("b"), QStringLiteral("DejaVu Sans")));
+    // A group's texts count too, and a name met twice is counted once.
+    result.map.entities.append(PlmEntity(QStringLiteral("g"), QStringLiteral("g"),
+                                         PlmGeometry::group({textEntity(QStringLiteral("c"), QStringLiteral("Police Introuvable"))}),
+                                         PlmStyle()));
+    PlmVectorImporter::finish(result, QStringLiteral("m.svg"), QByteArray("<svg/>"));
+    EXPECT_EQ(result.unconverted, (QMap<QString, int>{{QStringLiteral("police substituée : Police Introuvable"), 1}}));
+    EXPECT_EQ(result.map.metadata.value(QStringLiteral("import.unconverted")),
+              QStringLiteral("police substituée : Police Introuvable: 1"));
+}
