@@ -84,13 +84,24 @@ public:
     void walk(const SVGNode& node, const Context& context, QList<PlmEntity>& out);
 
 private:
+    enum class Step { done, use, children, group };
+    // The walk recurses through walk, walkChildren, walkGroup and expandUse only; everything
+    // heavier stays out of line so that each level of the recursion costs little stack.
     void note(const QString& kind) { m_unconverted[kind] += 1; }
-    bool prepare(const SVGNode& node, const Context& context, ElementState& state);
-    void walkGroup(const SVGNode& node, const Context& context, const ElementState& state, QList<PlmEntity>& out);
+    // Everything an element does before its children or its reference are walked.
+    [[gnu::noinline]] Step visit(const SVGNode& node, const Context& context, ElementState& state, QList<PlmEntity>& out);
+    [[gnu::noinline]] bool prepare(const SVGNode& node, const Context& context, ElementState& state);
+    [[gnu::noinline]] void walkGroup(const SVGNode& node, const Context& context, const ElementState& state, QList<PlmEntity>& out);
     void walkChildren(const SVGNode& node, const Context& context, const ElementState& state, QList<PlmEntity>& out);
-    void expandUse(const SVGNode& node, const Context& context, const ElementState& state, QList<PlmEntity>& out);
-    void addShape(const SVGNode& node, const ElementState& state, QList<PlmEntity>& out);
-    void addText(const SVGNode& node, const ElementState& state, QList<PlmEntity>& out);
+    [[gnu::noinline]] void expandUse(const SVGNode& node, const Context& context, const ElementState& state, QList<PlmEntity>& out);
+    [[gnu::noinline]] void addShape(const SVGNode& node, const ElementState& state, QList<PlmEntity>& out);
+    [[gnu::noinline]] void addText(const SVGNode& node, const ElementState& state, QList<PlmEntity>& out);
+    [[gnu::noinline]] void addGroup(const SVGNode& node, const Context& context, const ElementState& state,
+                                    QList<PlmEntity>& members, QList<PlmEntity>& out);
+    [[gnu::noinline]] void addUseAttribute(const SVGNode& node, qsizetype mark, QList<PlmEntity>& out);
+    [[gnu::noinline]] std::optional<Context> useContext(const SVGNode& node, const Context& context,
+                                                         const ElementState& state, const SVGNode*& target);
+    [[gnu::noinline]] Context innerContext(const Context& context, const ElementState& state) const;
     QMap<QString, QString> entityAttributes(const SVGNode& node, const ElementState& state) const;
     static std::optional<QString> entityName(const SVGNode& node);
     PlmEntity makeEntity(const PlmGeometry& geometry, const std::optional<QString>& id,
@@ -199,29 +210,44 @@ std::optional<QString> Walker::entityName(const SVGNode& node)
 
 void Walker::walk(const SVGNode& node, const Context& context, QList<PlmEntity>& out)
 {
+    ElementState state;
+    switch (visit(node, context, state, out)) {
+    case Step::done:
+        break;
+    case Step::use:
+        expandUse(node, context, state, out);
+        break;
+    case Step::children:
+        walkChildren(node, context, state, out);
+        break;
+    case Step::group:
+        walkGroup(node, context, state, out);
+        break;
+    }
+}
+
+Walker::Step Walker::visit(const SVGNode& node, const Context& context, ElementState& state, QList<PlmEntity>& out)
+{
     if (++m_walked > PlmSvgReader::maximumWalkedElements)
         fail(SVGTree::tooLargeMessage());
     const QString& tag = node.tag;
     if (isNeverDrawn(tag))
-        return;
+        return Step::done;
     if (tag == QLatin1String("symbol") && context.useChain.isEmpty())
-        return;
-
-    ElementState state;
+        return Step::done;
     if (!prepare(node, context, state))
-        return;
+        return Step::done;
 
-    if (tag == QLatin1String("use")) {
-        expandUse(node, context, state, out);
-    } else if (tag == QLatin1String("svg")) {
+    if (tag == QLatin1String("use"))
+        return Step::use;
+    if (tag == QLatin1String("svg")) {
         if (&node == &m_root)
-            walkChildren(node, context, state, out);
-        else
-            note(QStringLiteral("viewport SVG imbriqué"));
+            return Step::children;
+        note(QStringLiteral("viewport SVG imbriqué"));
     } else if (tag == QLatin1String("g")) {
-        walkGroup(node, context, state, out);
+        return Step::group;
     } else if (tag == QLatin1String("a") || tag == QLatin1String("symbol")) {
-        walkChildren(node, context, state, out);
+        return Step::children;
     } else if (tag == QLatin1String("path") || isShape(tag)) {
         addShape(node, state, out);
     } else if (tag == QLatin1String("text")) {
@@ -229,9 +255,10 @@ void Walker::walk(const SVGNode& node, const Context& context, QList<PlmEntity>&
     } else {
         note(QStringLiteral("élément SVG ") + tag);
     }
+    return Step::done;
 }
 
-void Walker::walkChildren(const SVGNode& node, const Context& context, const ElementState& state, QList<PlmEntity>& out)
+Context Walker::innerContext(const Context& context, const ElementState& state) const
 {
     Context inner;
     inner.style = state.style;
@@ -240,6 +267,12 @@ void Walker::walkChildren(const SVGNode& node, const Context& context, const Ele
     inner.useChain = context.useChain;
     inner.opacity = state.opacity;
     inner.depth = context.depth + 1;
+    return inner;
+}
+
+void Walker::walkChildren(const SVGNode& node, const Context& context, const ElementState& state, QList<PlmEntity>& out)
+{
+    const Context inner = innerContext(context, state);
     for (const auto& child : node.children)
         walk(*child, inner, out);
 }
@@ -248,6 +281,12 @@ void Walker::walkGroup(const SVGNode& node, const Context& context, const Elemen
 {
     QList<PlmEntity> members;
     walkChildren(node, context, state, members);
+    addGroup(node, context, state, members, out);
+}
+
+void Walker::addGroup(const SVGNode& node, const Context& context, const ElementState& state,
+                      QList<PlmEntity>& members, QList<PlmEntity>& out)
+{
     if (node.attribute(QStringLiteral("inkscape:groupmode")) == QLatin1String("layer") || members.isEmpty()) {
         out.append(std::move(members));
         return;
@@ -271,14 +310,26 @@ void Walker::walkGroup(const SVGNode& node, const Context& context, const Elemen
 
 void Walker::expandUse(const SVGNode& node, const Context& context, const ElementState& state, QList<PlmEntity>& out)
 {
+    const SVGNode* target = nullptr;
+    const std::optional<Context> inner = useContext(node, context, state, target);
+    if (!inner)
+        return;
+    const qsizetype mark = out.size();
+    walk(*target, *inner, out);
+    addUseAttribute(node, mark, out);
+}
+
+std::optional<Context> Walker::useContext(const SVGNode& node, const Context& context, const ElementState& state,
+                                          const SVGNode*& target)
+{
     QString reference = node.attribute(QStringLiteral("href"));
     if (!node.hasAttribute(QStringLiteral("href")))
         reference = node.attribute(QStringLiteral("xlink:href"));
-    const SVGNode* target = reference.startsWith(QLatin1Char('#')) ? m_ids.value(reference.mid(1)) : nullptr;
+    target = reference.startsWith(QLatin1Char('#')) ? m_ids.value(reference.mid(1)) : nullptr;
     if (!target || context.useChain.contains(reference) || context.useChain.size() >= PlmSvgReader::maximumUseChain
         || context.depth >= maximumUseDepth) {
         note(QStringLiteral("référence SVG non résolue"));
-        return;
+        return std::nullopt;
     }
     const double x = PlmSvgStyles::svgLengthAttribute(QStringLiteral("x"), node.attributes, 0);
     const double y = PlmSvgStyles::svgLengthAttribute(QStringLiteral("y"), node.attributes, 0);
@@ -290,8 +341,11 @@ void Walker::expandUse(const SVGNode& node, const Context& context, const Elemen
     inner.useChain.append(reference);
     inner.opacity = state.opacity;
     inner.depth = context.depth + 1;
-    const qsizetype mark = out.size();
-    walk(*target, inner, out);
+    return inner;
+}
+
+void Walker::addUseAttribute(const SVGNode& node, qsizetype mark, QList<PlmEntity>& out)
+{
     if (const std::optional<QString> id = attributeIfPresent(node, QStringLiteral("id")))
         for (qsizetype i = mark; i < out.size(); ++i)
             out[i].attributes.insert(QStringLiteral("source.use.id"), *id);
