@@ -1,36 +1,74 @@
 #pragma once
 
+#include "data/DataImportWindowControllerDocument.h"
+#include "data/DataTableView.h"
 #include "model/PlmWork.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
 #include <QString>
+#include <QStringList>
+#include <concepts>
 #include <functional>
 #include <optional>
 
-class DataWindowControllerModel;
-#include <QTableView>
+#include "data/DataImportWindowController.h"
+class DataTableModel;
+#include <QComboBox>
+#include <QLabel>
+class QMenu;
+class QPushButton;
 class QWidget;
 
-// The data pane: the work's top-level entities as rows and its variables as columns. This
-// first version shows the table read-only and keeps its row selection; editing, sorting,
-// the clipboard and imports come with the pane's own work.
+// What the pane needs of its work document and studio window, every call held weakly. The
+// data pane sits below the studio, so it reaches them through these calls; a studio window
+// fills them in itself (see the constructor taking the window), tests fill them by hand.
+struct DataPaneHost {
+    DataImportWindowControllerDocument document;    // work, the undoable update, the owner
+    std::function<void()> updateStudioStatus;       // the studio window's status line
+    std::function<bool()> revealData;               // data tab shown, table focused
+};
+
+// The data pane: the work's top-level entities as rows and its variables as columns, with
+// its inspector, its status label and the import of table files. Editing, the variable
+// commands and the clipboard live in their own files.
 class DataWindowController : public QObject {
     Q_OBJECT
 public:
     using WorkReader = std::function<std::optional<PlmWork>()>;
 
+    static const QString identifierColumn; // "identifier"
+    static const QString nameColumn;       // "name"
+    static constexpr qint64 maximumImportSize = 67108864; // 64 MiB
+
     explicit DataWindowController(WorkReader readWork, QObject* parent = nullptr);
+    // Made by the studio window: the pane reaches the window's document and status line.
+    template <class Studio>
+        requires requires(Studio* s) {
+            s->workingDocument();
+            s->revealData();
+            s->updateStatus();
+        }
+    DataWindowController(WorkReader readWork, Studio* studio);
     ~DataWindowController() override;
 
     // The table as the studio window shows it, and the pane's inspector column.
-    QWidget* studioTableView() const;
+    QWidget* studioTableView();
     QWidget* studioInspectorView();
-    QTableView* table() const { return m_table.data(); }
+    DataTableView* table() const { return m_table.data(); }
+    DataTableModel* tableModel() const { return m_model; }
+    QLabel* statusLabel() const { return status; }
+    QComboBox* picker() const { return variablePicker; }
+    QLabel* detailsLabel() const { return studioDetails; }
+    const QList<QPushButton*>& commandButtons() const { return studioCommands; }
 
-    // Rebuilds the table from the work.
+    // The pane's copy of the work: the document's, or an empty work once it is gone.
+    PlmWork work() const;
+
+    // Rebuilds rows, columns and picker from the work; only what changed is redrawn.
     void reloadTable();
     // Entity ids of the selected rows, in row order.
     QList<QString> selectedEntityIDs() const;
@@ -38,22 +76,94 @@ public:
     void selectRows(const QSet<QString>& entityIDs);
     // Selects and scrolls to one row; none deselects all.
     void selectRow(const std::optional<QString>& entityID);
-    void updateStatus();
-    // The guard each command runs first; nothing is ever pending in this version.
-    bool commitPendingEdit() { return true; }
 
-    bool committing = false;
+    // Active column and the table's requests.
+    void activateColumn(int index);
+    void moveActiveColumn(int step);
+    void editActiveCell();
+    void clearSelectedCells();
+    int activeColumnIndex() const;
+    void scrollToActiveColumn();
+    // Sorting by a column identifier (none: base map order).
+    void sortBy(const std::optional<QString>& column, bool ascending);
+
+    // The data actions, as a context menu and as the inspector's buttons. Each action's
+    // "command" property names it ("importData:", "copy:", ...).
+    QMenu* actionsMenu();
+    bool validateAction(const QString& command) const;
+    void performAction(const QString& command);
+    void updateStudioDetails();
+    QString detailsText() const;
+    static QString formattedMean(double mean);
+
+    // Import of a table file: the command, then the read in the background.
+    void importDataAction();
+    void importFile(const QString& path);
+    std::function<void()> calculationFinishedHandler();
+    DataImportWindowController* importDialog() const { return importController.data(); }
+
+    // Refreshes the details, hides the status label and updates the studio's status line.
+    void updateStatus();
+    // Shows a refused action's message in red and beeps.
+    void showError(const QString& message);
+    // Ends a cell edit in progress; false when the edit is refused.
+    bool commitPendingEdit();
+    // The document is there and not closed (the undo stack is its own).
+    bool documentIsOpen() const;
+
+    DataPaneHost host;
+
+    QStringList rows;                  // entity id of each row, in display order
+    QHash<QString, PlmEntity> entities; // the base map's top-level entities by id
     QString activeColumn;
     bool suppressSelection = false;
+    bool committing = false;
+    std::optional<QString> sortColumn;
+    bool sortAscending = true;
+    bool readingImport = false;
+    int beepCount = 0; // for the tests: beeps sounded by refused actions
 
     // Reported when the user changes the row selection.
     std::function<void(const QList<QString>&)> onSelectionChange;
 
 private:
+    void buildViews();
     void userSelectionChanged();
+    void applyColumnLayout();
+    void rebuildPicker(const PlmWork& work);
 
     WorkReader m_readWork;
-    DataWindowControllerModel* m_model;
-    QPointer<QTableView> m_table;
+    DataTableModel* m_model;
+    QPointer<DataTableView> m_table;
+    QPointer<QWidget> m_view;
+    QPointer<QWidget> m_scroll;
+    QPointer<QLabel> status;
+    QPointer<QComboBox> variablePicker;
+    QPointer<QLabel> studioDetails;
+    QList<QPushButton*> studioCommands;
     QPointer<QWidget> m_inspector;
+    QPointer<DataImportWindowController> importController;
+    QStringList m_columnIDs; // column identifiers at the last column rebuild
+    // Bumped on every read start; a read whose generation is old is dropped.
+    int m_readGeneration = 0;
 };
+
+template <class Studio>
+    requires requires(Studio* s) {
+        s->workingDocument();
+        s->revealData();
+        s->updateStatus();
+    }
+DataWindowController::DataWindowController(WorkReader readWork, Studio* studio)
+    : DataWindowController(std::move(readWork), static_cast<QObject*>(studio))
+{
+    QPointer<Studio> window(studio);
+    if (auto* document = studio->workingDocument())
+        host.document = DataImportWindowControllerDocument::of(document);
+    host.updateStudioStatus = [window] {
+        if (window)
+            window->updateStatus();
+    };
+    host.revealData = [window] { return window && window->revealData(); };
+    updateStatus();
+}
