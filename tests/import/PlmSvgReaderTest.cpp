@@ -1,4 +1,5 @@
 #include "import/PlmSvgReader.h"
+#include "import/PlmVectorImporter.h"
 #include "import/PlmSvgTree.h"
 #include "model/PlmMapCodec.h"
 #include "support/TableReaderTestSupport.h"
@@ -326,4 +327,26 @@ TEST(SvgReaderImport, ResultOfTheImporter)
     EXPECT_EQ(result.map.metadata.value("source.format"), QStringLiteral("SVG"));
     EXPECT_EQ(result.map.entities.size(), 1);
     EXPECT_EQ(result.unconverted, (QMap<QString, int>{{"remplissage url(#g)", 1}}));
+}
+
+TEST(SvgReaderImport, ThroughTheVectorImporter)
+{
+    const QByteArray bytes = "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\">"
+                             "<rect id=\"A\" width=\"1\" height=\"1\"/><rect id=\"A\" width=\"1\" height=\"1\"/>"
+                             "<image/></svg>";
+    const PlmImportResult result = PlmVectorImporter::importData(bytes, QStringLiteral("/tmp/dessin.xml"));
+    EXPECT_FALSE(result.isNativeDocument);
+    EXPECT_EQ(result.map.name, QStringLiteral("dessin"));
+    EXPECT_EQ(result.map.metadata.value("source.format"), QStringLiteral("SVG"));
+    EXPECT_EQ(result.map.metadata.value("source.filename"), QStringLiteral("dessin.xml"));
+    EXPECT_EQ(result.map.metadata.value("import.unconverted"),
+              QStringLiteral("identifiant dupliqué, conservé en attribut: 1; élément SVG image: 1"));
+    ASSERT_TRUE(result.map.sources.has_value());
+    EXPECT_EQ(result.map.sources->size(), 1);
+    EXPECT_EQ(result.map.sources->first().data, bytes);
+    // A broken SVG is refused by the SVG reader's words, or not recognised at all.
+    EXPECT_EQ(errorOf([] { PlmVectorImporter::importData("<svg><path d=\"Z\"/></svg>", QStringLiteral("/tmp/a.svg")); }),
+              QStringLiteral("Le tracé SVG doit commencer par M."));
+    EXPECT_EQ(errorOf([] { PlmVectorImporter::importData("<svg><g></svg>", QStringLiteral("/tmp/b.svg")); }),
+              QStringLiteral("Format vectoriel non reconnu : b.svg."));
 }
