@@ -140,3 +140,38 @@ TEST(CanvasEntityCache, LargeMapsAreBuiltInParallelLikeOneByOne)
         EXPECT_EQ(built.leaves.first().path, alone.leaves.first().path) << i;
     }
 }
+
+TEST(CanvasEntityCache, ReplacingOneEntityKeepsTheOthersAndFindsItWhereItWent)
+{
+    PlmEntityList entities;
+    for (int i = 0; i < 400; ++i)
+        entities.append(squareEntity(QString::number(i), (i % 20) * 10, (i / 20) * 10, (i % 20) * 10 + 5, (i / 20) * 10 + 5));
+    CanvasEntityCache cache;
+    cache.reset(entities);
+    EXPECT_TRUE(cache.candidates(QRectF(1, 1, 2, 2)) == QList<int>{0});  // builds every entry and the grid
+    const double lineWidth = cache.maxLineWidth();
+    const int built = cache.builtSinceReset();
+
+    // Entity 0 moves between the squares of the far corner, with a wider stroke.
+    PlmEntity moved = squareEntity("0", 186, 186, 189, 189, PlmColor{1, 0, 0, 1}, 7);
+    PlmEntityList next = entities;
+    next.replace(0, moved);
+    cache.replace(0, next);
+    EXPECT_EQ(cache.builtSinceReset(), built + 1);  // that entry alone
+    EXPECT_TRUE(cache.candidates(QRectF(1, 1, 2, 2)).isEmpty());
+    EXPECT_EQ(cache.candidates(QRectF(187, 187, 1, 1)), (QList<int>{0}));
+    EXPECT_EQ(cache.maxLineWidth(), std::max(lineWidth, 7.0));
+    EXPECT_EQ(cache.builtSinceReset(), built + 1);  // no rebuild for the stats or the grid
+
+    // Out of the grid's area: still found, the grid being rebuilt.
+    next.replace(0, squareEntity("0", 500, 500, 510, 510));
+    cache.replace(0, next);
+    EXPECT_EQ(cache.candidates(QRectF(505, 505, 1, 1)), (QList<int>{0}));
+    EXPECT_TRUE(cache.candidates(QRectF(187, 187, 1, 1)).isEmpty());
+
+    // A list of another length is a reset.
+    next.append(squareEntity("new", 300, 300, 310, 310));
+    cache.replace(0, next);
+    EXPECT_EQ(cache.size(), 401);
+    EXPECT_EQ(cache.candidates(QRectF(305, 305, 1, 1)), (QList<int>{400}));
+}
