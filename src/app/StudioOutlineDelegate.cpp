@@ -7,13 +7,11 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 
 StudioOutlineDelegate::StudioOutlineDelegate(QObject* parent)
     : QStyledItemDelegate(parent)
 {
-    // Queued, so that it runs after the view has closed the editor (the view connects later).
-    connect(this, &QAbstractItemDelegate::closeEditor, this, &StudioOutlineDelegate::applyPendingRename,
-            Qt::QueuedConnection);
 }
 
 void StudioOutlineDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
@@ -25,16 +23,17 @@ void StudioOutlineDelegate::setModelData(QWidget* editor, QAbstractItemModel* mo
         return;
     }
     const StudioObjectNode* node = outline->node(index);
-    if (node && node->reference)
-        m_pendingRename = PendingRename{outline, *node->reference, field->text()};
-}
-
-void StudioOutlineDelegate::applyPendingRename()
-{
-    std::optional<PendingRename> pending;
-    std::swap(pending, m_pendingRename);
-    if (pending && pending->model && pending->model->onRename)
-        pending->model->onRename(pending->reference, pending->name);
+    if (!node || !node->reference)
+        return;
+    // Posted: every way the view ends an edit (Return, leaving the field, its current row
+    // moved by code) closes the editor right after this call, before the name is stored.
+    QMetaObject::invokeMethod(
+        const_cast<StudioOutlineDelegate*>(this),
+        [model = QPointer<StudioOutlineModel>(outline), reference = *node->reference, name = field->text()] {
+            if (model && model->onRename)
+                model->onRename(reference, name);
+        },
+        Qt::QueuedConnection);
 }
 
 QString StudioOutlineDelegate::symbolName(const QModelIndex& index)

@@ -2,12 +2,8 @@
 
 #include "app/StudioObjectReference.h"
 
-#include <QPointer>
 #include <QStyledItemDelegate>
 #include <functional>
-#include <optional>
-
-class StudioOutlineModel;
 
 // Draws the objects outline's rows: the title (sections in semibold), then the eye, the lock
 // and the trash of each object, and answers clicks on those three; the title is renamed in
@@ -39,14 +35,4 @@ public:
 protected:
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override;
-
-private:
-    void applyPendingRename();
-
-    struct PendingRename {
-        QPointer<StudioOutlineModel> model;
-        StudioObjectReference reference;
-        QString name;
-    };
-    mutable std::optional<PendingRename> m_pendingRename;
 };

@@ -387,6 +387,16 @@ protected:
         QApplication::processEvents();
     }
 
+    // The open rename editor (an editor closed earlier may still await its deletion).
+    QLineEdit* renameEditor() const
+    {
+        for (QLineEdit* editor : window->objects->findChildren<QLineEdit*>(QStringLiteral("Studio.Objects.Rename"))) {
+            if (editor->isVisible())
+                return editor;
+        }
+        return nullptr;
+    }
+
     void click(const QModelIndex& cell)
     {
         const QPoint at = window->objects->visualRect(cell).center();
@@ -456,7 +466,7 @@ TEST_F(StudioObjectsOutlineEventsTest, RenamesByDoubleClickTypingAndReturn)
     });
     QTreeView* tree = (open(sampleWork()), shownTree());
     doubleClick(row(StudioObjectReference::entity({"A"})));
-    auto* editor = tree->findChild<QLineEdit*>(QStringLiteral("Studio.Objects.Rename"));
+    auto* editor = renameEditor();
     ASSERT_TRUE(editor);
     ASSERT_EQ(editor->text(), QStringLiteral("Alpha"));
     editor->selectAll();
@@ -470,7 +480,7 @@ TEST_F(StudioObjectsOutlineEventsTest, RenamesByDoubleClickTypingAndReturn)
     // A member inside a group, then a blank name: the old title comes back, no undo step.
     tree->expand(row(StudioObjectReference::entity({"G"})));
     doubleClick(row(StudioObjectReference::entity({"G", "M1"})));
-    editor = tree->findChild<QLineEdit*>(QStringLiteral("Studio.Objects.Rename"));
+    editor = renameEditor();
     ASSERT_TRUE(editor);
     editor->selectAll();
     type(editor, QStringLiteral("   "));
@@ -481,7 +491,7 @@ TEST_F(StudioObjectsOutlineEventsTest, RenamesByDoubleClickTypingAndReturn)
 
     // Escape abandons the edit.
     doubleClick(row(StudioObjectReference::entity({"C"})));
-    editor = tree->findChild<QLineEdit*>(QStringLiteral("Studio.Objects.Rename"));
+    editor = renameEditor();
     ASSERT_TRUE(editor);
     editor->selectAll();
     type(editor, QStringLiteral("Abandon"));
@@ -663,6 +673,36 @@ TEST_F(StudioObjectsOutlineEventsTest, TypingATextEntityValueThenReturnIsOneStep
     QApplication::processEvents();
     EXPECT_EQ(undoCount(), 1);
     EXPECT_EQ(value->text(), QStringLiteral("Sud"));
+    window->window()->hide();
+}
+
+
+TEST_F(StudioObjectsOutlineEventsTest, ANameBeingTypedIsStoredWhenASelectionArrivesFromElsewhere)
+{
+    QTreeView* tree = (open(sampleWork()), shownTree());
+    doubleClick(row(StudioObjectReference::entity({"A"})));
+    auto* editor = renameEditor();
+    ASSERT_TRUE(editor);
+    editor->selectAll();
+    type(editor, QStringLiteral("Ouest"));
+    // The map view selects C meanwhile: the outline's current row moves and the edit ends.
+    window->fond->canvas()->onStudioObjectSelection(QStringList{"C"});
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(work().map.entities.at(0).name, QStringLiteral("Ouest"));
+    EXPECT_EQ(undoCount(), 1);
+    EXPECT_EQ(selectedKeys(), QStringList({key({"C"})}));
+
+    // A later rename of another row stores that name only.
+    doubleClick(row(StudioObjectReference::entity({"C"})));
+    editor = renameEditor();
+    ASSERT_TRUE(editor);
+    editor->selectAll();
+    type(editor, QStringLiteral("Est"));
+    pressKey(editor, Qt::Key_Return);
+    EXPECT_EQ(work().map.entities.at(3).name, QStringLiteral("Est"));
+    EXPECT_EQ(work().map.entities.at(0).name, QStringLiteral("Ouest"));
+    EXPECT_EQ(undoCount(), 2);
     window->window()->hide();
 }
 
