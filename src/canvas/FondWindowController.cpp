@@ -208,6 +208,17 @@ std::optional<QString> FondWindowController::primaryID() const
     return m_document.selectedEntityID ? m_document.selectedEntityID() : std::nullopt;
 }
 
+void FondWindowController::followDocumentSelection()
+{
+    const std::optional<QString> primary = primaryID();
+    const std::optional<int> index = primary ? entityIndex(*primary) : std::nullopt;
+    if (m_canvas->selectedIndex != index) {
+        m_canvas->selectedIndex = index;
+        m_canvas->setNeedsDisplay();
+    }
+    refreshInspector(index);
+}
+
 // --- Creation ------------------------------------------------------------------------------
 
 void FondWindowController::createEntity(const PlmGeometry& geometry, const QString& name)
@@ -226,7 +237,10 @@ void FondWindowController::createEntity(const PlmGeometry& geometry, const QStri
     }
     if (m_canvas->drawingTool() != VectorCanvas::DrawingTool::selection)
         m_canvas->setDrawingTool(VectorCanvas::DrawingTool::selection);
-    refreshInspector();
+    if (m_document.select)
+        followDocumentSelection();
+    else
+        refreshInspector();
 }
 
 void FondWindowController::beginPlacing(const PlmPointSymbol& pointSymbol)
@@ -238,7 +252,10 @@ void FondWindowController::beginPlacing(const PlmPointSymbol& pointSymbol)
         m_canvas->creationStyle.pointRadius = 16;
     m_canvas->setDrawingTool(VectorCanvas::DrawingTool::point);
     m_canvas->becomeFirstResponder();
-    refreshInspector();
+    if (m_document.select)
+        followDocumentSelection();
+    else
+        refreshInspector();
 }
 
 // --- View actions ----------------------------------------------------------------------------

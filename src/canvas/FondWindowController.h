@@ -123,6 +123,8 @@ private:
     bool update(const QString& actionName, const WorkChange& change);
     void presentError(const QString& message);
     QSet<QString> selectedIDs() const;
+    // After the pane changed the document's selection: the view's selected entity follows.
+    void followDocumentSelection();
     std::optional<QString> primaryID() const;
 
     PointSymbolColorInspector* m_pointColorInspector = nullptr;

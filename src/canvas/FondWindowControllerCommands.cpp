@@ -100,6 +100,7 @@ void FondWindowController::duplicateSelectedEntities()
         if (!newIDs.isEmpty())
             primary = *std::min_element(newIDs.cbegin(), newIDs.cend());
         m_document.select(QSet<QString>(newIDs.cbegin(), newIDs.cend()), primary);
+        followDocumentSelection();
     }
 }
 
@@ -111,8 +112,10 @@ void FondWindowController::deleteSelectedEntities()
     if (ids.isEmpty())
         return;
     update(deleteActionName(), [&](PlmWork& work) { deleteEntities(work, ids); });
-    if (m_document.select)
+    if (m_document.select) {
         m_document.select({}, std::nullopt);
+        followDocumentSelection();
+    }
 }
 
 PlmEntity FondWindowController::duplicateEntity(const PlmEntity& entity)
