@@ -3,6 +3,7 @@
 #include "data/DataImportWindowControllerDocument.h"
 #include "data/DataTableView.h"
 #include "model/PlmWork.h"
+#include "platform/CommandResponder.h"
 
 #include <QHash>
 #include <QList>
@@ -16,6 +17,8 @@
 #include <optional>
 
 #include "data/DataImportWindowController.h"
+class CalculationWindowController;
+class DataCellDelegate;
 class DataTableModel;
 #include <QComboBox>
 #include <QLabel>
@@ -35,7 +38,7 @@ struct DataPaneHost {
 // The data pane: the work's top-level entities as rows and its variables as columns, with
 // its inspector, its status label and the import of table files. Editing, the variable
 // commands and the clipboard live in their own files.
-class DataWindowController : public QObject {
+class DataWindowController : public QObject, public CommandResponder {
     Q_OBJECT
 public:
     using WorkReader = std::function<std::optional<PlmWork>()>;
@@ -110,6 +113,33 @@ public:
     bool commitPendingEdit();
     // The document is there and not closed (the undo stack is its own).
     bool documentIsOpen() const;
+
+    // --- Cell editing, clipboard and variable commands (DataWindowControllerEditing.cpp,
+    // DataWindowControllerCommands.cpp) ---
+    // Sets the cell editor delegate on the table and puts the pane in the command chain.
+    void installCellEditing();
+    // The pane answers "copy:", "copyRows:", "paste:", "selectAll:", "undo:", "redo:", the save
+    // commands and the variable commands; validation is validateAction().
+    bool handles(const QString& command) const override;
+    void perform(const QString& command, QObject* sender) override;
+    CommandValidation validate(const QString& command, QAction* action) const override;
+    void copyCells(bool wholeRows);
+    QString clipboardText(bool wholeRows) const;
+    void pasteCells();
+    int pasteStartRow() const;
+    void selectAllRows();
+    void undoOrRedo(bool redo);
+    void performSave(bool saveAs);
+    void chooseVariable();
+    void editCalculation();
+    void openCalculation(const std::optional<QString>& variableID);
+    void calculationSaved(const QString& variableID);
+    void recalculate();
+    void renameVariable();
+    void showVariableDialog(bool rename);
+    void deleteVariable();
+    QPointer<CalculationWindowController> calculationController;
+    DataCellDelegate* cellDelegate = nullptr;
 
     DataPaneHost host;
 
