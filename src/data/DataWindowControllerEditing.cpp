@@ -1,0 +1,16 @@
+// Cell editing of the data pane: the delegate that edits, checks and commits cells, and the
+// pane's place in the command chain.
+#include "data/DataWindowController.h"
+
+#include "data/DataCellDelegate.h"
+#include "platform/CommandRouter.h"
+
+void DataWindowController::installCellEditing()
+{
+    if (!m_table || cellDelegate)
+        return;
+    cellDelegate = new DataCellDelegate(this);
+    m_table->setItemDelegate(cellDelegate);
+    if (QWidget* root = studioTableView())
+        CommandRouter::shared().attach(root, this, this);
+}
