@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/PlmInputSheet.h"
 #include "import/PlmImportResult.h"
 #include "platform/DialogHooks.h"
 
@@ -44,6 +45,14 @@ struct ImportChoice {
 // "Fond trouvé — " + the map's name, the summary (or the entity count), and the buttons
 // "Importer le fond" and "Annuler". The data of the map's attributes is not offered yet.
 ImportChoice askImportChoice(const PlmImportResult& result, const std::optional<QString>& summary);
+
+// The data an imported map brings, as sheets for the data import dialog: its first ".tab"
+// source when that reads, else (GeoJSON and Shapefile maps only) one sheet of the entities'
+// attributes that carry values of their own. Possibly none.
+QList<PlmInputSheet> importableVariables(const PlmImportResult& result);
+// Whether an attribute is worth offering: not a "legacy."/"source." key, not the id or name,
+// and some top-level entity has a value that is neither empty, "null", its id nor its name.
+bool hasValues(const QString& attribute, const PlmMap& map);
 
 // Quick test of whether a file is worth importing: known extensions, else its first 4,096
 // bytes (a PostScript or Shapefile signature, "<svg", or a text starting with "{").

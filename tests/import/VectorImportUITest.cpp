@@ -213,3 +213,53 @@ TEST_F(VectorImportUITest, quickTestLooksAtExtensionsThenAtTheFirstBytes)
     EXPECT_FALSE(VectorImportUI::canImportFile(write(QStringLiteral("texte"), "bonjour")));
     EXPECT_FALSE(VectorImportUI::canImportFile(dir.path()));
 }
+
+// --- The data an imported map brings ----------------------------------------------------------
+
+namespace {
+
+PlmImportResult mapWithAttributes(const QString& format, const QList<QMap<QString, QString>>& rows)
+{
+    PlmImportResult result;
+    result.map.name = QStringLiteral("Communes");
+    result.map.metadata.insert(QStringLiteral("source.format"), format);
+    int n = 0;
+    for (const auto& attributes : rows) {
+        ++n;
+        const QString id = QStringLiteral("c%1").arg(n);
+        result.map.entities.append(PlmEntity(id, attributes.value(QStringLiteral("nom"), id), PlmGeometry::point({0, 0}),
+                                             PlmStyle(), attributes));
+    }
+    return result;
+}
+
+} // namespace
+
+TEST(ImportableVariablesTest, attributesWithValuesOfTheirOwnAreOffered)
+{
+    const PlmImportResult result = mapWithAttributes(QStringLiteral("Shapefile"), {
+        {{QStringLiteral("nom"), QStringLiteral("Lyon")}, {QStringLiteral("champ10"), QStringLiteral("1")},
+         {QStringLiteral("champ2"), QStringLiteral("null")}, {QStringLiteral("copie"), QStringLiteral("Lyon")},
+         {QStringLiteral("vide"), QStringLiteral("null")}, {QStringLiteral("source.deleted"), QStringLiteral("true")}},
+        {{QStringLiteral("nom"), QStringLiteral("Vienne")}, {QStringLiteral("champ2"), QStringLiteral("5")},
+         {QStringLiteral("copie"), QStringLiteral("Vienne")}, {QStringLiteral("ID"), QStringLiteral("38544")}}});
+    const QList<PlmInputSheet> sheets = VectorImportUI::importableVariables(result);
+    ASSERT_EQ(sheets.size(), 1);
+    EXPECT_EQ(sheets.first().name, QStringLiteral("Communes"));
+    EXPECT_EQ(sheets.first().grid, (QList<QStringList>{
+                                       {QStringLiteral("Identifiant"), QStringLiteral("champ2"), QStringLiteral("champ10")},
+                                       {QStringLiteral("c1"), QString(), QStringLiteral("1")},
+                                       {QStringLiteral("c2"), QStringLiteral("5"), QString()}}));
+    EXPECT_EQ(sheets.first().warnings,
+              QStringList{QStringLiteral("Attributs présents dans le fond. Choisissez les colonnes à conserver comme données du document .plm.")});
+}
+
+TEST(ImportableVariablesTest, onlyGeoJsonAndShapefileMapsOfferTheirAttributes)
+{
+    const QList<QMap<QString, QString>> rows = {{{QStringLiteral("pop"), QStringLiteral("12")}}};
+    EXPECT_EQ(VectorImportUI::importableVariables(mapWithAttributes(QStringLiteral("GeoJSON"), rows)).size(), 1);
+    EXPECT_TRUE(VectorImportUI::importableVariables(mapWithAttributes(QStringLiteral("SVG"), rows)).isEmpty());
+    // Names and ids alone offer nothing.
+    EXPECT_TRUE(VectorImportUI::importableVariables(mapWithAttributes(
+        QStringLiteral("GeoJSON"), {{{QStringLiteral("name"), QStringLiteral("a")}, {QStringLiteral("id"), QStringLiteral("7")}}})).isEmpty());
+}
