@@ -116,19 +116,29 @@ std::optional<double> toDouble(QStringView token)
 {
     if (token.isEmpty() || matchLength(token, 0) != token.size())
         return std::nullopt;
+    // Most numbers are short: convert them from a buffer on the stack.
+    char buffer[64];
     std::string s;
-    s.reserve(size_t(token.size()));
-    for (QChar c : token)
-        s.push_back(char(c.unicode()));
-    const char* first = s.data();
-    const char* last = s.data() + s.size();
+    const char* first = buffer;
+    if (token.size() <= qsizetype(sizeof buffer)) {
+        for (qsizetype i = 0; i < token.size(); ++i)
+            buffer[i] = char(token[i].unicode());
+    } else {
+        s.reserve(size_t(token.size()));
+        for (QChar c : token)
+            s.push_back(char(c.unicode()));
+        first = s.data();
+    }
+    const char* last = first + token.size();
+    const char* const begin = first;
     if (*first == '+')
         ++first;
     double value = 0;
     const auto [ptr, ec] = std::from_chars(first, last, value);
     if (ec == std::errc::result_out_of_range) {
-        const bool negative = s[0] == '-';
-        if (isUnderflow(s))
+        const std::string text(begin, last);
+        const bool negative = text[0] == '-';
+        if (isUnderflow(text))
             return negative ? -0.0 : 0.0;
         return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     }
