@@ -1,15 +1,24 @@
 #include "library/LibraryCoordinator.h"
 
 #include "library/LibraryWindowController.h"
+#include "library/PlmLibraryError.h"
+#include "library/PlmLibraryManifest.h"
 #include "online/OnlineWindowController.h"
+#include "platform/Bookmark.h"
 #include "platform/DialogHooks.h"
+#include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QUuid>
 
 const QString LibraryCoordinator::packageType = QStringLiteral("ondrel.pelmorastudio.plmlibrary");
 const QString LibraryCoordinator::packageExtension = QStringLiteral("plmlibrary");
 const QString LibraryCoordinator::bookmarkKey = QStringLiteral("LibraryPackageBookmark");
+const QString LibraryCoordinator::packageIDKey = QStringLiteral("LibraryPackageID");
+const QString LibraryCoordinator::folderBookmarkKey = QStringLiteral("LibraryFolderBookmark");
+const QString LibraryCoordinator::defaultPackageName = QStringLiteral("Bibliothèque Pelmora.plmlibrary");
 
 namespace {
 
@@ -18,11 +27,41 @@ QString sentenceOf(const std::exception_ptr& error)
     try {
         if (error)
             std::rethrow_exception(error);
+    } catch (const PlmError& e) {
+        return e.message();
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
     } catch (...) {
     }
     return QStringLiteral("Une erreur inattendue s’est produite.");
+}
+
+[[noreturn]] void invalidPackage()
+{
+    throw PlmLibraryPackageError(PlmLibraryPackageError::Kind::invalidPackage);
+}
+
+// The manifest of the package must still be version 1 and, when an id is remembered, carry it:
+// another library copied to the same place is not the one the user chose.
+PlmLibraryManifest checkedManifest(const PlmLibraryStore& store)
+{
+    const PlmLibraryManifest manifest = PlmLibraryManifest::read(store.root());
+    if (manifest.version != 1)
+        invalidPackage();
+    const QString stored = UserDefaults::stringValue(LibraryCoordinator::packageIDKey);
+    if (!stored.isEmpty()) {
+        const QUuid remembered = QUuid::fromString(stored);
+        if (remembered.isNull() || remembered != manifest.id)
+            invalidPackage();
+    }
+    return manifest;
+}
+
+QString withPackageExtension(const QString& path)
+{
+    if (QFileInfo(path).suffix().toLower() == LibraryCoordinator::packageExtension)
+        return path;
+    return path + QLatin1Char('.') + LibraryCoordinator::packageExtension;
 }
 
 } // namespace
@@ -38,18 +77,83 @@ LibraryCoordinator::LibraryCoordinator(QObject* parent)
 {
 }
 
-LibraryCoordinator::~LibraryCoordinator() = default;
+LibraryCoordinator::~LibraryCoordinator()
+{
+    closeWindows();
+    if (scopedLibrary_)
+        Bookmark::stopAccessing(*scopedLibrary_);
+}
+
+QString LibraryCoordinator::migrationMessage()
+{
+    return QStringLiteral("Tous les fichiers et dossiers seront copiés et vérifiés. L’ancienne bibliothèque restera intacte.");
+}
 
 QString LibraryCoordinator::notAvailableMessage()
 {
     return QStringLiteral("La bibliothèque n’est pas encore disponible dans cette version.");
 }
 
+// --- The library window ---------------------------------------------------------------------------
+
 LibraryWindowController* LibraryCoordinator::libraryWindowController()
 {
-    if (!controller_)
-        controller_ = new LibraryWindowController(this);
+    if (controller_) {
+        const PlmLibraryStore store = PlmLibraryStore::openPackage(controller_->store().root());
+        checkedManifest(store);
+        return controller_;
+    }
+
+    const QByteArray bookmark = UserDefaults::dataValue(bookmarkKey);
+    if (!bookmark.isEmpty()) {
+        QString path;
+        try {
+            path = Bookmark::resolve(bookmark);
+        } catch (const Bookmark::Error&) {
+            // The disk is gone or the package moved: say so, and create nothing in its place.
+            throw PlmLibraryPackageError(PlmLibraryPackageError::Kind::unavailable);
+        }
+        const bool accessing = Bookmark::startAccessing(path);
+        std::optional<PlmLibraryStore> store;
+        try {
+            store = PlmLibraryStore::openPackage(path);
+            checkedManifest(*store);
+        } catch (...) {
+            if (accessing)
+                Bookmark::stopAccessing(path);
+            throw;
+        }
+        if (scopedLibrary_ && *scopedLibrary_ != path)
+            Bookmark::stopAccessing(*scopedLibrary_);
+        scopedLibrary_ = accessing ? std::optional<QString>(path) : std::nullopt;
+        controller_ = new LibraryWindowController(*store, this);
+        return controller_;
+    }
+
+    DialogHooks::Alert alert;
+    alert.message = QStringLiteral("Votre bibliothèque Pelmora");
+    alert.informativeText = QStringLiteral("Choisissez son emplacement sur votre Mac ou un disque externe. "
+                                           "Vous pouvez aussi copier votre ancienne bibliothèque, qui sera conservée.");
+    alert.buttons = {QStringLiteral("Créer une bibliothèque…"), QStringLiteral("Ouvrir une bibliothèque…"),
+                     QStringLiteral("Copier l’ancienne…"), QStringLiteral("Annuler")};
+    alert.style = DialogHooks::AlertStyle::Informational;
+    switch (DialogHooks::runAlert(alert)) {
+    case 0: createLibrary(std::nullopt); break;
+    case 1: chooseLibrary(); break;
+    case 2: migrateOldLibrary(); break;
+    default: break;
+    }
     return controller_;
+}
+
+std::optional<PlmLibraryStore> LibraryCoordinator::currentStore(bool prompting)
+{
+    if (!controller_ && UserDefaults::dataValue(bookmarkKey).isEmpty() && !prompting)
+        return std::nullopt;
+    LibraryWindowController* controller = libraryWindowController();
+    if (!controller)
+        return std::nullopt;
+    return controller->store();
 }
 
 void LibraryCoordinator::showLibrary()
@@ -81,38 +185,143 @@ void LibraryCoordinator::presentUnavailable(const std::exception_ptr& error)
     }
 }
 
-void LibraryCoordinator::tellNotAvailable(const QString& detail)
+void LibraryCoordinator::presentError(const std::exception_ptr& error)
 {
-    DialogHooks::Alert alert;
-    alert.message = notAvailableMessage();
-    alert.informativeText = detail;
-    alert.style = DialogHooks::AlertStyle::Informational;
-    DialogHooks::runAlert(alert);
+    DialogHooks::presentError(sentenceOf(error));
 }
+
+// --- Adopting, creating, choosing -----------------------------------------------------------------
 
 void LibraryCoordinator::openLibrary(const QString& packagePath)
 {
-    tellNotAvailable(QStringLiteral("La bibliothèque « %1 » n’a pas été ouverte.")
-                         .arg(QFileInfo(packagePath).completeBaseName()));
-    // The package was the reason to show a window: the library window stands in for it.
+    const QString path = QDir::cleanPath(QFileInfo(packagePath).absoluteFilePath());
+    const bool accessing = Bookmark::startAccessing(path);
+    std::optional<PlmLibraryStore> store;
+    QByteArray bookmark;
+    PlmLibraryManifest manifest;
+    try {
+        store = PlmLibraryStore::openPackage(path);
+        bookmark = Bookmark::make(path);
+        manifest = PlmLibraryManifest::read(store->root());
+        if (manifest.version != 1)
+            invalidPackage();
+    } catch (...) {
+        if (accessing)
+            Bookmark::stopAccessing(path);
+        presentError(std::current_exception());
+        return;
+    }
+
+    closeWindows();
+    if (scopedLibrary_ && *scopedLibrary_ != path)
+        Bookmark::stopAccessing(*scopedLibrary_);
+    scopedLibrary_ = accessing ? std::optional<QString>(path) : std::nullopt;
+    UserDefaults::setValue(bookmarkKey, bookmark);
+    UserDefaults::setValue(packageIDKey, manifest.idString());
+    controller_ = new LibraryWindowController(*store, this);
+
     showLibrary();
 }
 
 void LibraryCoordinator::createLibrary(const std::optional<QString>& migrating)
 {
-    tellNotAvailable(migrating ? QStringLiteral("L’ancienne bibliothèque n’a pas été copiée et reste intacte.")
-                               : QStringLiteral("Aucune bibliothèque n’a été créée."));
+    DialogHooks::SavePanelRequest panel;
+    panel.title = migrating ? QStringLiteral("Copier l’ancienne bibliothèque") : QStringLiteral("Créer une bibliothèque");
+    panel.suggestedName = QFileInfo(defaultPackageName).completeBaseName();
+    panel.types = {{packageType, QStringLiteral("Bibliothèque Pelmora"), {packageExtension}}};
+    panel.selectedType = packageType;
+    const std::optional<DialogHooks::SavePanelResult> chosen = DialogHooks::runSavePanel(panel);
+    if (!chosen || chosen->path.isEmpty())
+        return;
+
+    const QString package = withPackageExtension(QDir::cleanPath(QFileInfo(chosen->path).absoluteFilePath()));
+    const bool accessingPackage = Bookmark::startAccessing(package);
+    const bool accessingFolder = migrating && Bookmark::startAccessing(*migrating);
+    bool created = false;
+    try {
+        PlmLibraryStore::createPackage(package, migrating);
+        created = true;
+    } catch (...) {
+        presentError(std::current_exception());
+    }
+    if (created)
+        openLibrary(package);
+    if (accessingFolder)
+        Bookmark::stopAccessing(*migrating);
+    if (accessingPackage)
+        Bookmark::stopAccessing(package);
 }
 
 void LibraryCoordinator::chooseLibrary()
 {
-    tellNotAvailable(QStringLiteral("Aucune bibliothèque n’a été ouverte."));
+    DialogHooks::OpenPanelRequest panel;
+    panel.title = QStringLiteral("Ouvrir une bibliothèque");
+    panel.prompt = QStringLiteral("Ouvrir");
+    panel.extensions = {packageExtension};
+    // A package is a folder on this system: the panel picks it as a whole, and opening it
+    // refuses any folder without the package's extension.
+    panel.canChooseDirectories = true;
+    panel.canChooseFiles = false;
+    const std::optional<QStringList> chosen = DialogHooks::runOpenPanel(panel);
+    if (!chosen || chosen->isEmpty())
+        return;
+    openLibrary(chosen->first());
 }
 
 void LibraryCoordinator::migrateOldLibrary()
 {
-    createLibrary(QString());
+    DialogHooks::OpenPanelRequest panel;
+    panel.title = QStringLiteral("Choisir l’ancienne bibliothèque de fonds");
+    panel.prompt = QStringLiteral("Copier ce dossier");
+    panel.message = migrationMessage();
+    panel.canChooseDirectories = true;
+    panel.canChooseFiles = false;
+    if (const std::optional<QString> legacy = legacyFolderURL())
+        panel.directory = *legacy;
+    const std::optional<QStringList> chosen = DialogHooks::runOpenPanel(panel);
+    if (!chosen || chosen->isEmpty())
+        return;
+    createLibrary(chosen->first());
 }
+
+std::optional<QString> LibraryCoordinator::legacyFolderURL() const
+{
+    const QByteArray bookmark = UserDefaults::dataValue(folderBookmarkKey);
+    if (!bookmark.isEmpty()) {
+        try {
+            return Bookmark::resolve(bookmark);
+        } catch (const Bookmark::Error&) {
+        }
+    }
+    const QString folder = PlmLibraryStore::legacyFolderPath();
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder;
+}
+
+// --- Adding a map ---------------------------------------------------------------------------------
+
+std::optional<QString> LibraryCoordinator::addToLibrary(const PlmMap& map)
+{
+    LibraryWindowController* controller = nullptr;
+    QString added;
+    try {
+        controller = libraryWindowController();
+        if (!controller)
+            return std::nullopt;
+        const PlmLibraryStore store = controller->store();
+        added = store.addMap(map, std::nullopt, controller->selectedFolderURL().value_or(store.root()));
+    } catch (...) {
+        presentUnavailable(std::current_exception());
+        return std::nullopt;
+    }
+    controller->registerAddition(added, QStringLiteral("Ajouter à la bibliothèque"));
+    controller->reload(added);
+    controller->showWindow();
+    return added;
+}
+
+// --- The online catalogue ----------------------------------------------------------------------------
 
 OnlineWindowController* LibraryCoordinator::onlineWindowController()
 {
