@@ -90,6 +90,8 @@ PlmTransform svgTransform(QStringView text)
         const qsizetype close = open < n && text[open] == u'(' ? text.indexOf(u')', open + 1) : -1;
         if (close < 0) {
             junk = true; // letters that are not an item
+            if (open < n && text[open] == u'(')
+                break; // no ")" is left for any later item either
             i = nameEnd;
             continue;
         }

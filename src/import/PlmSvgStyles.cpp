@@ -139,8 +139,12 @@ void readStyleText(const QString& text, SVGStyleSheet& sheet, SVGUnconverted& un
 
 void collectFrom(const SVGNode& node, SVGStyleSheet& sheet, SVGUnconverted& unconverted)
 {
-    if (node.tag == QLatin1String("style"))
+    // The text of a style element already holds that of any element inside it: reading those
+    // again would read their rules twice and keep one copy of the text per level.
+    if (node.tag == QLatin1String("style")) {
         readStyleText(node.text(), sheet, unconverted);
+        return;
+    }
     for (const auto& child : node.children)
         collectFrom(*child, sheet, unconverted);
 }

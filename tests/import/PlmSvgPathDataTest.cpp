@@ -57,6 +57,11 @@ TEST(SvgTransform, RefusedTexts)
     EXPECT_EQ(errorOf([] { svgTransform(u"scale(2) junk"); }), QStringLiteral("Transformation SVG invalide."));
     EXPECT_EQ(errorOf([] { svgTransform(u"scale(2"); }), QStringLiteral("Transformation SVG invalide."));
     EXPECT_EQ(errorOf([] { svgTransform(u"scale(1e308) scale(1e308)"); }), QStringLiteral("Transformation SVG invalide."));
+    // A long text of unclosed items is refused in one pass, not one scan per item.
+    QString unclosed;
+    for (int i = 0; i < 200000; ++i)
+        unclosed += QStringLiteral("a(");
+    EXPECT_EQ(errorOf([&] { svgTransform(unclosed); }), QStringLiteral("Transformation SVG invalide."));
 }
 
 TEST(SvgPathData, ImplicitRepetitionAndRelativeMoves)
