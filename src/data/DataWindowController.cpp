@@ -167,9 +167,8 @@ void DataWindowController::buildViews()
         const QString id = variablePicker->itemData(index).toString();
         if (id.isEmpty())
             return;
-        if (auto* responder = dynamic_cast<CommandResponder*>(this);
-            responder && responder->handles(QStringLiteral("chooseVariable:"))) {
-            responder->perform(QStringLiteral("chooseVariable:"), variablePicker);
+        if (handles(QStringLiteral("chooseVariable:"))) {
+            perform(QStringLiteral("chooseVariable:"), variablePicker);
             return;
         }
         const int column = m_model->column(id);
@@ -178,6 +177,8 @@ void DataWindowController::buildViews()
             scrollToActiveColumn();
         }
     });
+
+    installCellEditing();
 }
 
 PlmWork DataWindowController::work() const
@@ -513,8 +514,8 @@ void DataWindowController::performAction(const QString& command)
 {
     // The commands of the editing and clipboard code answer through the pane's responder.
     if (command != QStringLiteral("importData:") && command != QStringLiteral("clearCells:")) {
-        if (auto* responder = dynamic_cast<CommandResponder*>(this); responder && responder->handles(command))
-            responder->perform(command, this);
+        if (handles(command))
+            perform(command, this);
         return;
     }
     if (!validateAction(command))
