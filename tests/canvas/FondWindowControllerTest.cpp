@@ -58,10 +58,10 @@ struct Pane {
         layout->addWidget(pane.makeInspector());
         document.afterChange = [this] { pane.reloadFromDocument(); };
         pane.attach(document.link());
-        hooks = std::make_unique<DialogHooks::ScopedHooks>(DialogHooks::Hooks{
-            .presentError = [this](const QString& message, QWidget*) { errors.append(message); },
-            .colorPanel = [this](const QColor&, const QString&, QWidget*) { return nextColor; },
-        });
+        DialogHooks::Hooks recording;
+        recording.presentError = [this](const QString& message, QWidget*) { errors.append(message); };
+        recording.colorPanel = [this](const QColor&, const QString&, QWidget*) { return nextColor; };
+        hooks = std::make_unique<DialogHooks::ScopedHooks>(recording);
     }
 
     // The map view reports a click on the entity with this id (none: on nothing).
