@@ -174,11 +174,9 @@ bool DataCellDelegate::eventFilter(QObject* object, QEvent* event)
         // Ending the edit by leaving the editor: a refused text keeps it open.
         if (const std::optional<QString> refused = refusal(field->variableID, field->text())) {
             m_pane->showError(*refused);
-            QPointer<DataCellField> guarded(field);
-            QTimer::singleShot(0, field, [guarded] {
-                if (guarded)
-                    guarded->setFocus();
-            });
+            // Taken back at once, so that the next attempt to end the edit checks it again.
+            if (field->isVisible())
+                field->setFocus();
             return true;
         }
         emit commitData(field);

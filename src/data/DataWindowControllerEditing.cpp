@@ -11,6 +11,6 @@ void DataWindowController::installCellEditing()
         return;
     cellDelegate = new DataCellDelegate(this);
     m_table->setItemDelegate(cellDelegate);
-    if (QWidget* root = studioTableView())
-        CommandRouter::shared().attach(root, this, this);
+    // The table, and the cell editors inside it, start the chains that reach the pane.
+    CommandRouter::shared().attach(m_table, this, this);
 }
