@@ -96,8 +96,10 @@ private:
     [[gnu::noinline]] void expandUse(const SVGNode& node, const Context& context, const ElementState& state, QList<PlmEntity>& out);
     [[gnu::noinline]] void addShape(const SVGNode& node, const ElementState& state, QList<PlmEntity>& out);
     [[gnu::noinline]] void addText(const SVGNode& node, const ElementState& state, QList<PlmEntity>& out);
-    [[gnu::noinline]] void addGroup(const SVGNode& node, const Context& context, const ElementState& state,
-                                    QList<PlmEntity>& members, QList<PlmEntity>& out);
+    [[gnu::noinline]] bool makesGroup(const SVGNode& node, const Context& context);
+    static bool isNamedGroup(const SVGNode& node);
+    [[gnu::noinline]] void addGroup(const SVGNode& node, const ElementState& state, QList<PlmEntity>& members,
+                                    QList<PlmEntity>& out);
     [[gnu::noinline]] void addUseAttribute(const SVGNode& node, qsizetype mark, QList<PlmEntity>& out);
     [[gnu::noinline]] std::optional<Context> useContext(const SVGNode& node, const Context& context,
                                                          const ElementState& state, const SVGNode*& target);
@@ -279,28 +281,38 @@ void Walker::walkChildren(const SVGNode& node, const Context& context, const Ele
 
 void Walker::walkGroup(const SVGNode& node, const Context& context, const ElementState& state, QList<PlmEntity>& out)
 {
+    // A layer or a group that dissolves puts its members straight into the parent's list, so
+    // that deep nesting never moves the same entities once per level.
+    if (!makesGroup(node, context)) {
+        walkChildren(node, context, state, out);
+        return;
+    }
     QList<PlmEntity> members;
     walkChildren(node, context, state, members);
-    addGroup(node, context, state, members, out);
+    if (!members.isEmpty())
+        addGroup(node, state, members, out);
 }
 
-void Walker::addGroup(const SVGNode& node, const Context& context, const ElementState& state,
-                      QList<PlmEntity>& members, QList<PlmEntity>& out)
+bool Walker::makesGroup(const SVGNode& node, const Context& context)
 {
-    if (node.attribute(QStringLiteral("inkscape:groupmode")) == QLatin1String("layer") || members.isEmpty()) {
-        out.append(std::move(members));
-        return;
-    }
-    const std::optional<QString> id = attributeIfPresent(node, QStringLiteral("id"));
-    const std::optional<QString> code = attributeIfPresent(node, QStringLiteral("data-code"));
-    const bool named = id || code || node.hasAttribute(QStringLiteral("data-name"));
-    if (!named && context.layer.isEmpty()) {
-        out.append(std::move(members)); // the group dissolves
-        return;
-    }
+    if (node.attribute(QStringLiteral("inkscape:groupmode")) == QLatin1String("layer"))
+        return false;
+    return isNamedGroup(node) || !context.layer.isEmpty();
+}
+
+bool Walker::isNamedGroup(const SVGNode& node)
+{
+    return node.hasAttribute(QStringLiteral("id")) || node.hasAttribute(QStringLiteral("data-code"))
+        || node.hasAttribute(QStringLiteral("data-name"));
+}
+
+void Walker::addGroup(const SVGNode& node, const ElementState& state, QList<PlmEntity>& members, QList<PlmEntity>& out)
+{
     const PlmStyle style = PlmSvgStyles::svgStyle(state.style, state.transform, state.opacity, m_unconverted);
     const PlmGeometry geometry = PlmGeometry::group(PlmEntityList(members));
-    if (named) {
+    if (isNamedGroup(node)) {
+        const std::optional<QString> id = attributeIfPresent(node, QStringLiteral("id"));
+        const std::optional<QString> code = attributeIfPresent(node, QStringLiteral("data-code"));
         std::optional<QString> name = entityName(node);
         out.append(makeEntity(geometry, id ? id : code, name ? name : code, style, entityAttributes(node, state)));
     } else {
