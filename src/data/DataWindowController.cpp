@@ -1,5 +1,6 @@
 #include "data/DataWindowController.h"
 
+#include "data/DataCellField.h"
 #include "data/DataImportWindowController.h"
 #include "data/DataTableModel.h"
 #include "platform/CommandResponder.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -375,8 +377,16 @@ void DataWindowController::userSelectionChanged()
 
 void DataWindowController::sortBy(const std::optional<QString>& column, bool ascending)
 {
-    if (column && m_model->column(*column) < 0)
+    const bool known = !column || m_model->column(*column) >= 0;
+    if (!known || !commitPendingEdit()) {
+        // The header shows the sort that is in force again.
+        const bool wasSuppressing = suppressSelection;
+        suppressSelection = true;
+        m_table->horizontalHeader()->setSortIndicator(sortColumn ? m_model->column(*sortColumn) : -1,
+                                                      sortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
+        suppressSelection = wasSuppressing;
         return;
+    }
     sortColumn = column;
     sortAscending = ascending;
     const int section = column ? m_model->column(*column) : -1;
@@ -461,13 +471,21 @@ void DataWindowController::editActiveCell()
 
 bool DataWindowController::commitPendingEdit()
 {
-    if (committing || !m_table || !m_table->window() || !m_table->isVisible())
+    if (committing || !m_table || !m_table->isEditing())
         return true;
     committing = true;
-    // Focusing the table ends the editor's edit; an editor still open was refused.
-    if (m_table->isEditing())
-        m_table->setFocus();
+    // Ending the editor's edit as leaving it does: its editing code stores the text or keeps
+    // the editor open when the text is refused. The focus event is sent rather than moving the
+    // focus, which does nothing in a window that is not active.
+    for (DataCellField* editor : m_table->viewport()->findChildren<DataCellField*>()) {
+        if (!editor->isVisible())
+            continue;
+        QFocusEvent leave(QEvent::FocusOut, Qt::OtherFocusReason);
+        QApplication::sendEvent(editor, &leave);
+    }
     const bool refused = m_table->isEditing();
+    if (!refused && m_table->isVisible())
+        m_table->setFocus();
     committing = false;
     return !refused;
 }
