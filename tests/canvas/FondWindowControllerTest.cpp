@@ -4,6 +4,7 @@
 #include "canvas/FondInspectorColorWell.h"
 #include "canvas/VectorCanvas.h"
 #include "model/PlmErrors.h"
+#include "platform/CommandRouter.h"
 #include "platform/DialogHooks.h"
 #include "support/CanvasTestMaps.h"
 #include "support/FondTestDocument.h"
@@ -414,4 +415,30 @@ TEST(FondWindowControllerTest, GridBoxesDriveTheView)
     EXPECT_FALSE(p.pane.canvas()->snapsToGrid);
     p.pane.snap()->click();
     EXPECT_TRUE(p.pane.canvas()->snapsToGrid);
+}
+
+TEST(FondWindowControllerTest, AnswersItsCommandsThroughTheRouter)
+{
+    Pane p;
+    CommandRouter router;
+    router.attach(p.pane.view(), &p.pane, &p.pane);
+    router.attach(p.pane.inspector(), &p.pane, &p.pane);
+    router.setStartWidget(p.pane.nameField());
+    EXPECT_EQ(router.target(QStringLiteral("duplicate:")), static_cast<CommandResponder*>(&p.pane));
+    // Undo stays with the window, which names the step in its menu.
+    EXPECT_EQ(router.target(QStringLiteral("undo:")), nullptr);
+    EXPECT_EQ(router.target(QStringLiteral("addToLibrary:")), nullptr);
+    EXPECT_FALSE(router.validate(QStringLiteral("groupEntities:")).enabled);
+
+    router.setStartWidget(p.pane.view());
+    EXPECT_TRUE(router.perform(QStringLiteral("selectAll:")));
+    EXPECT_EQ(p.document.selectedEntityIDs().size(), 5);
+    EXPECT_TRUE(router.validate(QStringLiteral("groupEntities:")).enabled);
+    EXPECT_TRUE(router.perform(QStringLiteral("groupEntities:")));
+    EXPECT_EQ(p.document.undoName(), "Grouper les entités");
+
+    PlmMap given;
+    p.pane.onAddToLibrary = [&given](const PlmMap& map) { given = map; };
+    EXPECT_TRUE(router.perform(QStringLiteral("addToLibrary:")));
+    EXPECT_EQ(given, p.document.work().map);
 }
