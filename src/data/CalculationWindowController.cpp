@@ -402,8 +402,10 @@ void CalculationWindowController::startEvaluation()
         applyOutcome(generation, outcome);
     });
     // The evaluation owns its copy of the work: nothing is shared with the document meanwhile.
-    watcher->setFuture(QtConcurrent::run([job, cancellation]() -> PreviewOutcome {
+    watcher->setFuture(QtConcurrent::run([job, cancellation, hook = beforeEvaluation]() -> PreviewOutcome {
         PreviewOutcome outcome;
+        if (hook)
+            hook();
         try {
             cancellation.throwIfCancelled();
             PlmWork& work = job->work;

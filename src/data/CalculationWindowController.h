@@ -67,6 +67,8 @@ public:
     bool previewRunning() const;
     // Evaluations started since construction (each follows a pause in the changes).
     int evaluationsStarted() const { return m_evaluationsStarted; }
+    // Runs on the worker thread before each evaluation (tests hold an evaluation with it).
+    std::function<void()> beforeEvaluation;
 
     QLineEdit* nameField() const { return m_name; }
     QLineEdit* formulaField() const { return m_formula; }

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QSemaphore>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -105,6 +106,9 @@ protected:
         auto controller = std::make_unique<CalculationWindowController>(
             document.document(), std::move(id), finished, [this](const QString& saved) { savedIDs << saved; });
         controller->showWindow();
+        // Let the activation (which requests a preview of its own) happen before the test acts.
+        for (int i = 0; i < 5; ++i)
+            QApplication::processEvents();
         return controller;
     }
 
@@ -162,10 +166,14 @@ TEST_F(CalculationWindowControllerTest, ASupersededPreviewWritesNothing)
     QObject::connect(window.get(), &CalculationWindowController::previewFinished, [&] { ++finishedSignals; });
     window->nameField()->setText(QStringLiteral("Densité"));
     window->formulaField()->setText(QStringLiteral("Population / Surface"));
+    // The first evaluation is held on its thread until the formula has changed again.
+    QSemaphore release;
+    window->beforeEvaluation = [&release] { release.acquire(); };
     window->requestPreview();
-    // Let the first evaluation start, then change the formula before its result is applied.
     ASSERT_TRUE(waitUntil([&] { return window->evaluationsStarted() == 1; }));
     typeText(window->formulaField(), QStringLiteral(" * 2"));
+    release.release(2);
+    window->beforeEvaluation = {};
     EXPECT_FALSE(window->result().has_value());
     EXPECT_EQ(window->messageLabel()->text(), CalculationWindowController::pendingMessage());
     ASSERT_TRUE(settled(*window));
