@@ -11,10 +11,11 @@
 // one entity, and selecting every entity.
 namespace {
 
-const PlmWork& largeWork()
+const PlmWork& largeWork(int variables = 10)
 {
+    static const PlmWork bare = BenchWorks::makeLargeWork(35000, 0);
     static const PlmWork work = BenchWorks::makeLargeWork(35000, 10);
-    return work;
+    return variables == 0 ? bare : work;
 }
 
 QString middleID()
@@ -63,22 +64,24 @@ void BM_FondDeleteOneEntity(benchmark::State& state)
 {
     const QSet<QString> ids{middleID()};
     for (auto _ : state) {
-        PlmWork work = largeWork();
+        PlmWork work = largeWork(int(state.range(0)));
         FondEntityCommands::deleteEntities(work, ids);
         benchmark::DoNotOptimize(work);
     }
 }
-BENCHMARK(BM_FondDeleteOneEntity)->Unit(benchmark::kMillisecond);
+// Argument: the number of variables whose cells follow the entity.
+BENCHMARK(BM_FondDeleteOneEntity)->Arg(0)->Arg(10)->Unit(benchmark::kMillisecond);
 
 void BM_FondDuplicateOneEntity(benchmark::State& state)
 {
     const QSet<QString> ids{middleID()};
     for (auto _ : state) {
-        PlmWork work = largeWork();
+        PlmWork work = largeWork(int(state.range(0)));
         benchmark::DoNotOptimize(FondEntityCommands::duplicateEntities(work, ids));
     }
 }
-BENCHMARK(BM_FondDuplicateOneEntity)->Unit(benchmark::kMillisecond);
+// Argument: the number of variables whose cells follow the entity.
+BENCHMARK(BM_FondDuplicateOneEntity)->Arg(0)->Arg(10)->Unit(benchmark::kMillisecond);
 
 // Select all, then the pane's refresh for the new selection.
 void BM_FondSelectAll(benchmark::State& state)

@@ -6,6 +6,7 @@
 
 #include <QUuid>
 
+#include <algorithm>
 #include <cmath>
 
 namespace FondEntityCommands {
@@ -22,6 +23,28 @@ QString creationGroupKey() { return QStringLiteral("studio.creation.group"); }
 QString newEntityID()
 {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+QList<qsizetype> topLevelIndexes(const PlmEntityList& entities, const QSet<QString>& ids)
+{
+    QList<qsizetype> indexes;
+    if (ids.isEmpty())
+        return indexes;
+    constexpr qsizetype fewIDs = 8;
+    if (ids.size() <= fewIDs) {
+        for (const QString& id : ids) {
+            const qsizetype index = entities.indexOfId(id);
+            if (index >= 0)
+                indexes.append(index);
+        }
+        std::sort(indexes.begin(), indexes.end());
+        return indexes;
+    }
+    for (qsizetype i = 0; i < entities.size(); ++i) {
+        if (ids.contains(entities.at(i).id))
+            indexes.append(i);
+    }
+    return indexes;
 }
 
 bool renameEntity(PlmWork& work, const QString& id, const QString& name)
@@ -41,10 +64,9 @@ bool renameEntity(PlmWork& work, const QString& id, const QString& name)
 QSet<QString> unlockedIDs(const PlmMap& map, const QSet<QString>& ids)
 {
     QSet<QString> unlocked;
-    if (ids.isEmpty())
-        return unlocked;
-    for (const PlmEntity& entity : map.entities) {
-        if (!entity.locked() && ids.contains(entity.id))
+    for (const qsizetype i : topLevelIndexes(map.entities, ids)) {
+        const PlmEntity& entity = map.entities.at(i);
+        if (!entity.locked())
             unlocked.insert(entity.id);
     }
     return unlocked;
@@ -57,9 +79,9 @@ int setCreationGroup(PlmWork& work, const QSet<QString>& ids, const std::optiona
     const QString key = creationGroupKey();
     PlmEntityList& entities = work.map.entities;
     int changed = 0;
-    for (qsizetype i = 0; i < entities.size(); ++i) {
+    for (const qsizetype i : topLevelIndexes(entities, ids)) {
         const PlmEntity& entity = entities.at(i);
-        if (entity.locked() || !ids.contains(entity.id))
+        if (entity.locked())
             continue;
         if (group) {
             if (entity.attributes.value(key) == *group && entity.attributes.contains(key))
@@ -108,10 +130,8 @@ QStringList duplicateEntities(PlmWork& work, const QSet<QString>& ids)
     if (ids.isEmpty())
         return newIDs;
     QList<PlmEntity> sources;
-    for (const PlmEntity& entity : work.map.entities) {
-        if (ids.contains(entity.id))
-            sources.append(entity);
-    }
+    for (const qsizetype i : topLevelIndexes(work.map.entities, ids))
+        sources.append(work.map.entities.at(i));
     for (const PlmEntity& source : sources) {
         PlmEntity copy = duplicateEntity(source);
         // The clip paths move with the geometry they clip.
@@ -133,21 +153,31 @@ int deleteEntities(PlmWork& work, const QSet<QString>& ids)
 {
     if (ids.isEmpty())
         return 0;
-    const PlmEntityList& old = work.map.entities;
-    PlmEntityList kept;
-    kept.reserve(old.size());
-    QSet<QString> removed;
-    for (qsizetype i = 0; i < old.size(); ++i) {
-        const PlmEntity& entity = old.at(i);
-        if (ids.contains(entity.id))
-            removed.insert(entity.id);
-        else
-            kept.appendFrom(old, i); // shares the untouched entities
-    }
-    if (removed.isEmpty())
+    PlmEntityList& entities = work.map.entities;
+    const QList<qsizetype> indexes = topLevelIndexes(entities, ids);
+    if (indexes.isEmpty())
         return 0;
-    const int count = int(old.size() - kept.size());
-    work.map.entities = kept;
+    QSet<QString> removed;
+    for (const qsizetype i : indexes)
+        removed.insert(entities.at(i).id);
+    constexpr qsizetype fewRemovals = 16;
+    if (indexes.size() <= fewRemovals) {
+        // From the end, so that the indexes before stay valid.
+        for (auto it = indexes.crbegin(); it != indexes.crend(); ++it)
+            entities.removeAt(*it);
+    } else {
+        PlmEntityList kept;
+        kept.reserve(entities.size());
+        qsizetype next = 0;
+        for (qsizetype i = 0; i < entities.size(); ++i) {
+            if (next < indexes.size() && indexes.at(next) == i)
+                ++next;
+            else
+                kept.appendFrom(entities, i); // shares the untouched entities
+        }
+        entities = kept;
+    }
+    const int count = int(indexes.size());
     for (PlmVariable& variable : work.variables) {
         for (const QString& id : removed) {
             if (variable.values.contains(id))

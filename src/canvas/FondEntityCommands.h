@@ -32,6 +32,10 @@ QString creationGroupKey(); // "studio.creation.group"
 // A new identifier: an upper-case UUID, 8-4-4-4-12 hexadecimal digits.
 QString newEntityID();
 
+// The indexes, ascending, of the top-level entities whose ids are in `ids`. A few ids are
+// looked up one by one (no hashing of every id of a large map); many in one pass.
+QList<qsizetype> topLevelIndexes(const PlmEntityList& entities, const QSet<QString>& ids);
+
 // Renames the first top-level entity with the id, and a text's own string with it.
 // False when there is none, it is locked, or the name is empty.
 bool renameEntity(PlmWork& work, const QString& id, const QString& name);
@@ -45,9 +49,9 @@ int restyleEntities(PlmWork& work, const QSet<QString>& ids, const StyleEdit& ed
 {
     int changed = 0;
     PlmEntityList& entities = work.map.entities;
-    for (qsizetype i = 0; i < entities.size() && changed < ids.size(); ++i) {
+    for (const qsizetype i : topLevelIndexes(entities, ids)) {
         const PlmEntity& entity = entities.at(i);
-        if (!ids.contains(entity.id) || entity.locked())
+        if (entity.locked())
             continue;
         PlmStyle style = entity.style;
         edit(style);

@@ -311,3 +311,28 @@ TEST(FondEntityCommandsTest, Details)
               "G\n\nIdentifiant : G\n3 objet(s) vectoriel(s)\n\nÉdition interne du groupe");
     EXPECT_EQ(Fond::mapDetails(work.map), "test\n\n6 entités");
 }
+
+TEST(FondEntityCommandsTest, ManyIdsTakeTheSamePathsAsFew)
+{
+    PlmEntityList entities;
+    for (int i = 0; i < 40; ++i)
+        entities.append(pointEntity(QStringLiteral("e%1").arg(i), i, 0));
+    PlmWork work;
+    work.map = mapOf(entities);
+    QSet<QString> even;
+    for (int i = 0; i < 40; i += 2)
+        even.insert(QStringLiteral("e%1").arg(i));
+    even.insert(QStringLiteral("absent"));
+    EXPECT_EQ(Fond::topLevelIndexes(work.map.entities, even).size(), 20);
+    EXPECT_EQ(Fond::topLevelIndexes(work.map.entities, {"e7", "e3", "absent"}), (QList<qsizetype>{3, 7}));
+
+    PlmWork many = work;
+    EXPECT_EQ(Fond::deleteEntities(many, even), 20);
+    PlmWork few = work;
+    for (const QString& id : even)
+        Fond::deleteEntities(few, {id});
+    EXPECT_EQ(many, few);
+    ASSERT_EQ(many.map.entities.size(), 20);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(many.map.entities.at(i).id, QStringLiteral("e%1").arg(2 * i + 1));
+}
