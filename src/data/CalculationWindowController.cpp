@@ -2,6 +2,7 @@
 
 #include "model/PlmErrors.h"
 #include "model/PlmWork.h"
+#include "platform/UserDefaults.h"
 
 #include <QAbstractTableModel>
 #include <QCloseEvent>
@@ -13,7 +14,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -22,7 +24,7 @@
 namespace {
 
 const QString insertTitle = QStringLiteral("Insérer une variable…");
-const QString frameKey = QStringLiteral("NSWindow Frame Variable calculée");
+const QString frameAutosaveName = QStringLiteral("Variable calculée");
 
 } // namespace
 
@@ -106,7 +108,7 @@ protected:
 
     void closeEvent(QCloseEvent* event) override
     {
-        QSettings().setValue(frameKey, saveGeometry());
+        UserDefaults::setValue(frameAutosaveName, saveGeometry());
         m_controller->windowWillClose();
         QWidget::closeEvent(event);
     }
@@ -189,10 +191,12 @@ void CalculationWindowController::buildWindow(const std::optional<PlmVariable>& 
                                      : QStringLiteral("Nouvelle variable calculée"));
     m_window->setAttribute(Qt::WA_DeleteOnClose, false);
     m_window->setMinimumSize(700, 500);
-    m_window->resize(900, 640);
-    const QByteArray frame = QSettings().value(frameKey).toByteArray();
-    if (!frame.isEmpty())
-        m_window->restoreGeometry(frame);
+    const QByteArray frame = UserDefaults::dataValue(frameAutosaveName);
+    if (frame.isEmpty() || !m_window->restoreGeometry(frame)) {
+        m_window->resize(900, 640);
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            m_window->move(screen->availableGeometry().center() - m_window->rect().center());
+    }
 
     m_name = new QLineEdit(editing ? edited->name : QString());
     m_name->setObjectName(QStringLiteral("Calculation.Name"));
