@@ -1,5 +1,9 @@
 #include "canvas/VectorCanvas.h"
+#include "model/PlmSymbolPosition.h"
+#include "platform/ViewHost.h"
 #include "support/BenchMaps.h"
+
+#include <QCoreApplication>
 
 #include <QImage>
 #include <QPainter>
@@ -145,5 +149,83 @@ void BM_CanvasEditOneEntity(benchmark::State& state)
     }
 }
 BENCHMARK(BM_CanvasEditOneEntity)->Unit(benchmark::kMillisecond);
+
+// A drag of one entity in the Fond pane's map view: each mouse move
+// translates that entity and rebuilds its cached path only.
+std::unique_ptr<VectorCanvas> canvasDraggingOneEntity(QPointF& start)
+{
+    auto canvas = std::make_unique<VectorCanvas>(largeMap(), true, QString());
+    canvas->setFrame(QRectF(0, 0, kWidth, kHeight));
+    canvas->fit(true);
+    canvas->creationEnabled = true;
+    const PlmEntity& target = largeMap().entities.at(17001);
+    const std::optional<PlmPoint> anchor = PlmSymbolPosition::anchor(target.geometry);
+    start = anchor ? canvas->viewPoint(QPointF(anchor->x, anchor->y)) : QPointF(kWidth / 2.0, kHeight / 2.0);
+    ViewMouseEvent press;
+    press.location = start;
+    canvas->mouseDown(press);
+    return canvas;
+}
+
+void BM_CanvasDragOneEntity(benchmark::State& state)
+{
+    QPointF start;
+    auto canvas = canvasDraggingOneEntity(start);
+    if (canvas->creationOriginals.size() != 1) {
+        state.SkipWithError("the press captured no single entity");
+        return;
+    }
+    ViewMouseEvent move;
+    int n = 0;
+    for (auto _ : state) {
+        move.location = start + QPointF(5 + n % 40, n % 30);
+        ++n;
+        canvas->mouseDragged(move);
+    }
+    state.counters["moves"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CanvasDragOneEntity)->Unit(benchmark::kMicrosecond);
+
+// The same with the next hit test, which must see the entity where it went.
+void BM_CanvasDragOneEntityThenHitTest(benchmark::State& state)
+{
+    QPointF start;
+    auto canvas = canvasDraggingOneEntity(start);
+    ViewMouseEvent move;
+    int n = 0;
+    for (auto _ : state) {
+        move.location = start + QPointF(5 + n % 40, n % 30);
+        ++n;
+        canvas->mouseDragged(move);
+        benchmark::DoNotOptimize(canvas->indexPath(move.location));
+    }
+}
+BENCHMARK(BM_CanvasDragOneEntityThenHitTest)->Unit(benchmark::kMicrosecond);
+
+// A whole frame of the drag in a window: the move, then the repaint of what
+// it asked to redraw (the entity's old and new places).
+void BM_CanvasDragOneEntityFrame(benchmark::State& state)
+{
+    QPointF start;
+    std::unique_ptr<VectorCanvas> owned = canvasDraggingOneEntity(start);
+    ViewHost host;
+    host.resize(kWidth, kHeight);
+    VectorCanvas* canvas = owned.release();
+    host.setRootNode(canvas);
+    canvas->fitted = true;
+    canvas->tracksFit = false;
+    host.show();
+    QCoreApplication::processEvents();
+    host.repaint();  // the first full paint builds every path
+    ViewMouseEvent move;
+    int n = 0;
+    for (auto _ : state) {
+        move.location = start + QPointF(5 + n % 40, n % 30);
+        ++n;
+        canvas->mouseDragged(move);
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_CanvasDragOneEntityFrame)->Unit(benchmark::kMillisecond);
 
 } // namespace

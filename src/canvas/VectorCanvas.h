@@ -203,6 +203,9 @@ public:
     std::optional<QPainterPath> entityNameLabelPath(const PlmEntity& entity, const QRectF* visible);
     void rebuildVisibilitySets();
     void mapDidChange(const PlmMap& previous);
+    // Indices, ascending, of the top-level entities whose id is in the set;
+    // a few ids are looked up, not matched against every entity.
+    QList<int> topLevelIndices(const QSet<QString>& ids);
 
     // ---- Mouse (events in y-up view coordinates) ----
     void mouseDown(const ViewMouseEvent& e) override;
@@ -271,7 +274,9 @@ public:
 private:
     // After one top-level entity changed in place: the work of mapDidChange
     // for that entity alone, so that a live edit costs the same on any map.
-    void entityDidChange(int index, const PlmMap& previous);
+    // Gives the view rectangle to redraw, or none when the whole view must be.
+    std::optional<QRectF> entityDidChange(int index, const PlmMap& previous);
+    std::optional<QRectF> liveEditRect(const std::optional<QRectF>& before, const CanvasEntry& after);
     void moveCreationCapture(const PlmPoint& p);
     void drawGrid(QPainter& painter);
     void drawEntities(QPainter& painter, const QRectF& dirty);
@@ -296,5 +301,8 @@ private:
     int m_detailLevel = 0;
     std::optional<PlmStyle> m_lastPenStyle;
     QPen m_lastPen;
-    QPointer<QMenu> m_vertexMenu;  // the open vertex menu, owned by the host widget
+    QPointer<QMenu> m_vertexMenu;
+    QHash<QString, int> m_topLevelIndexByID;  // first index of each id, built on demand
+    bool m_topLevelIndexValid = false;
+    bool m_topLevelIDsUnique = true;  // the open vertex menu, owned by the host widget
 };

@@ -151,13 +151,8 @@ bool VectorCanvas::creationMouseDown(const ViewMouseEvent& e)
         if (h && next.contains(*hitID)) {
             selectedIndex = h;
         } else {
-            selectedIndex.reset();
-            for (qsizetype i = 0; i < m_map.entities.size() && !next.isEmpty(); ++i) {
-                if (next.contains(m_map.entities.at(i).id)) {
-                    selectedIndex = int(i);
-                    break;
-                }
-            }
+            const QList<int> selected = topLevelIndices(next);
+            selectedIndex = selected.isEmpty() ? std::nullopt : std::optional<int>(selected.first());
         }
         setNeedsDisplay();
         if (h && e.clickCount == 2) {
@@ -173,13 +168,9 @@ bool VectorCanvas::creationMouseDown(const ViewMouseEvent& e)
         }
     }
 
-    if (!creationSelection.isEmpty()) {
-        for (qsizetype i = 0; i < m_map.entities.size(); ++i) {
-            const PlmEntity& candidate = m_map.entities.at(i);
-            if (creationSelection.contains(candidate.id) && isEditable(IndexPath{int(i)}, false))
-                creationOriginals.append({int(i), candidate});
-        }
-    }
+    for (int i : topLevelIndices(creationSelection))
+        if (isEditable(IndexPath{i}, false))
+            creationOriginals.append({i, m_map.entities.at(i)});
     const QRectF box = creationSelectionBounds();
     creationBox = box.isNull() && creationSelection.isEmpty() ? std::nullopt : std::optional<QRectF>(box);
     return !creationOriginals.isEmpty();
@@ -200,8 +191,7 @@ bool VectorCanvas::creationMouseDragged(const ViewMouseEvent& e)
     }
     if (!creationStart || creationOriginals.isEmpty())
         return false;
-    moveCreationCapture(p);
-    setNeedsDisplay();
+    moveCreationCapture(p);  // redraws what it moved
     return true;
 }
 
@@ -220,6 +210,8 @@ void VectorCanvas::moveCreationCapture(const PlmPoint& p)
         const double sy = std::max(std::abs(p.y - a.y) / std::max(std::abs(c.y - a.y), 0.001), 0.02);
         scaling = PlmTransform{sx, 0, 0, sy, a.x * (1 - sx), a.y * (1 - sy)};
     }
+    std::optional<QRectF> dirty;
+    bool whole = false;
     for (const auto& [index, original] : creationOriginals) {
         // The map may have been replaced meanwhile: only the captured entity is moved.
         if (index < 0 || index >= m_map.entities.size() || m_map.entities.at(index).id != original.id)
@@ -253,6 +245,16 @@ void VectorCanvas::moveCreationCapture(const PlmPoint& p)
         }
         const PlmMap previousMap = m_map;
         m_map.entities.replace(index, next);
-        entityDidChange(index, previousMap);
+        const std::optional<QRectF> rect = entityDidChange(index, previousMap);
+        if (!rect)
+            whole = true;
+        else if (!whole)
+            dirty = dirty ? dirty->united(*rect) : *rect;
     }
+    // The selection frame spans every selected entity: when one of them stays
+    // behind (locked, hidden), the frame reaches beyond the moved ones.
+    if (whole || !dirty || creationOriginals.size() != creationSelection.size() || editingGroup)
+        setNeedsDisplay();
+    else
+        setNeedsDisplayInRect(*dirty);
 }

@@ -144,9 +144,8 @@ QRectF VectorCanvas::creationSelectionBounds()
     bool has = false;
     if (creationSelection.isEmpty())
         return united;
-    for (const PlmEntity& e : m_map.entities) {
-        if (!creationSelection.contains(e.id))
-            continue;
+    for (int index : topLevelIndices(creationSelection)) {
+        const PlmEntity& e = m_map.entities.at(index);
         QRectF r;
         if (const PlmPoint* p = e.geometry.asPoint()) {
             const double radius = pointRadiusInView(e);

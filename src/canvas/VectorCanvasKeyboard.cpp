@@ -62,13 +62,12 @@ void VectorCanvas::keyDown(const ViewKeyEvent& e)
         } else if (arrow && !editingGroup && !creationSelection.isEmpty()) {
             const QPointF delta = mapDelta(arrow->dx * step, arrow->dy * step);
             QList<QPair<int, PlmEntity>> moved;
-            for (qsizetype i = 0; i < m_map.entities.size(); ++i) {
-                const PlmEntity& candidate = m_map.entities.at(i);
-                if (!creationSelection.contains(candidate.id) || !isEditable(IndexPath{int(i)}, false))
+            for (int i : topLevelIndices(creationSelection)) {
+                if (!isEditable(IndexPath{i}, false))
                     continue;
-                PlmEntity next = candidate;
+                PlmEntity next = m_map.entities.at(i);
                 next.apply(translation(delta));
-                moved.append({int(i), next});
+                moved.append({i, next});
             }
             if (!moved.isEmpty() && onCreationEdit)
                 onCreationEdit(moved, QStringLiteral("Déplacer les entités avec les flèches"));

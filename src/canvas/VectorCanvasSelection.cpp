@@ -4,6 +4,8 @@
 #include "canvas/CanvasPathBuilder.h"
 #include "model/PlmSymbolPosition.h"
 
+#include <algorithm>
+
 std::optional<PlmEntity> VectorCanvas::entityAt(const PlmEntityList& entities, const IndexPath& path)
 {
     if (path.isEmpty())
@@ -177,7 +179,12 @@ void VectorCanvas::replaceEntity(const IndexPath& path, const PlmEntity& entity)
     // every mouse event, so the rest of the map's caches are kept.
     const PlmMap previous = m_map;
     m_map = next;
-    entityDidChange(path.first(), previous);
+    const std::optional<QRectF> dirty = entityDidChange(path.first(), previous);
+    // The frame of an edited group spans more than the moved member.
+    if (dirty && !editingGroup)
+        setNeedsDisplayInRect(*dirty);
+    else
+        setNeedsDisplay();
 }
 
 namespace {
@@ -193,11 +200,12 @@ void collectLeafIDs(const PlmEntity& e, QStringList& ids, int depth)
 
 } // namespace
 
-void VectorCanvas::entityDidChange(int index, const PlmMap& previous)
+std::optional<QRectF> VectorCanvas::entityDidChange(int index, const PlmMap& previous)
 {
-    if (index < 0 || index >= m_map.entities.size() || m_map.entities.size() != previous.entities.size()) {
+    if (index < 0 || index >= m_map.entities.size() || m_map.entities.size() != previous.entities.size()
+        || m_cache.size() != previous.entities.size()) {
         mapDidChange(previous);
-        return;
+        return std::nullopt;
     }
     const PlmEntity& before = previous.entities.at(index);
     const PlmEntity& after = m_map.entities.at(index);
@@ -208,7 +216,10 @@ void VectorCanvas::entityDidChange(int index, const PlmMap& previous)
         pointShapes.remove(id);
         entityNameAutomaticPositions.remove(id);
     }
+    const CanvasEntry& old = m_cache.entry(index);
+    const std::optional<QRectF> oldBounds = old.hasBounds ? std::optional<QRectF>(old.bounds) : std::nullopt;
     m_cache.replace(index, m_map.entities);
+    const std::optional<QRectF> dirty = liveEditRect(oldBounds, m_cache.entry(index));
     if (selectedIndex && *selectedIndex >= 0 && *selectedIndex < previous.entities.size()) {
         const IndexPath oldPath = (keyboardPath && !keyboardPath->isEmpty() && keyboardPath->first() == *selectedIndex)
             ? *keyboardPath
@@ -223,9 +234,32 @@ void VectorCanvas::entityDidChange(int index, const PlmMap& previous)
                 select(oldIDs);
         }
     }
+    if (before.id != after.id)
+        m_topLevelIndexValid = false;
     if (before.id != after.id || before.hidden() != after.hidden() || before.locked() != after.locked())
         rebuildVisibilitySets();
-    setNeedsDisplay();
+    // Names follow their entity and may be drawn anywhere near it.
+    return showEntityNames ? std::nullopt : dirty;
+}
+
+std::optional<QRectF> VectorCanvas::liveEditRect(const std::optional<QRectF>& before, const CanvasEntry& after)
+{
+    if (!before || !after.hasBounds || !(m_scale > 0))
+        return std::nullopt;
+    const QRectF& a = *before;
+    const QRectF& b = after.bounds;
+    const QRectF map(QPointF(std::min(a.left(), b.left()), std::min(a.top(), b.top())),
+                     QPointF(std::max(a.right(), b.right()), std::max(a.bottom(), b.bottom())));
+    // What drawing may paint beyond the bounds: strokes, point marks, the
+    // selection's wider stroke and group frame, the creation handles.
+    const double f = m_map.sources.has_value() ? m_scale : 1.0;
+    const double margin = std::max(m_cache.maxLineWidth() * f, 3.0) / 2 + std::max(m_cache.maxScreenRadius(), 0.0)
+        + m_cache.maxMapRadius() * m_scale + 12;
+    const QRectF view = mapToViewTransform().mapRect(map).adjusted(-margin, -margin, margin, margin);
+    if (!std::isfinite(view.left()) || !std::isfinite(view.top()) || !std::isfinite(view.width())
+        || !std::isfinite(view.height()))
+        return std::nullopt;
+    return view;
 }
 
 void VectorCanvas::rebuildVisibilitySets()
@@ -240,8 +274,41 @@ void VectorCanvas::rebuildVisibilitySets()
     }
 }
 
+QList<int> VectorCanvas::topLevelIndices(const QSet<QString>& ids)
+{
+    QList<int> result;
+    if (ids.isEmpty())
+        return result;
+    const qsizetype n = m_map.entities.size();
+    if (!m_topLevelIndexValid) {
+        m_topLevelIndexByID.clear();
+        m_topLevelIndexByID.reserve(n);
+        m_topLevelIDsUnique = true;
+        for (qsizetype i = 0; i < n; ++i) {
+            const QString& id = m_map.entities.at(i).id;
+            if (m_topLevelIndexByID.contains(id))
+                m_topLevelIDsUnique = false;
+            else
+                m_topLevelIndexByID.insert(id, int(i));
+        }
+        m_topLevelIndexValid = true;
+    }
+    if (!m_topLevelIDsUnique || ids.size() * 4 > n) {
+        for (qsizetype i = 0; i < n; ++i)
+            if (ids.contains(m_map.entities.at(i).id))
+                result.append(int(i));
+        return result;
+    }
+    for (const QString& id : ids)
+        if (const auto it = m_topLevelIndexByID.constFind(id); it != m_topLevelIndexByID.constEnd())
+            result.append(*it);
+    std::sort(result.begin(), result.end());
+    return result;
+}
+
 void VectorCanvas::mapDidChange(const PlmMap& previous)
 {
+    m_topLevelIndexValid = false;
     pointShapes.clear();
     entityNameAutomaticPositions.clear();
     m_cache.reset(m_map.entities);
