@@ -111,6 +111,14 @@ void DataTableModel::emitChangedCells(const PlmWork& previous)
                 changed.append(row);
         };
         while (a != was.values.cend() || b != now.values.cend()) {
+            // After a copy the keys still share their text: equal pointers need no comparison.
+            if (a != was.values.cend() && b != now.values.cend() && a.key().constData() == b.key().constData()) {
+                if (!(a.value() == b.value()))
+                    note(a.key());
+                ++a;
+                ++b;
+                continue;
+            }
             if (b == now.values.cend() || (a != was.values.cend() && a.key() < b.key())) {
                 note(a.key());
                 ++a;

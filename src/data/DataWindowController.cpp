@@ -212,10 +212,7 @@ void DataWindowController::reloadTable()
     const QList<QString> selected = selectedEntityIDs();
     const PlmWork current = work();
 
-    entities.clear();
-    entities.reserve(current.map.entities.size());
-    for (const PlmEntity& entity : current.map.entities)
-        entities.insert(entity.id, entity);
+    refreshEntities(current.map.entities);
 
     // A sort key whose variable is gone returns the rows to base map order.
     if (sortColumn && *sortColumn != identifierColumn && *sortColumn != nameColumn
@@ -226,8 +223,7 @@ void DataWindowController::reloadTable()
         m_table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
         suppressSelection = wasSuppressing;
     }
-    const QList<QString> ordered = current.rowEntityIDs(sortColumn, sortAscending);
-    rows = QStringList(ordered.begin(), ordered.end());
+    refreshRows(current);
 
     const bool wasSuppressing = suppressSelection;
     suppressSelection = true;
@@ -244,6 +240,50 @@ void DataWindowController::reloadTable()
 
     rebuildPicker(current);
     updateStatus();
+}
+
+void DataWindowController::refreshEntities(const PlmEntityList& list)
+{
+    // Only the entities that are not the very same shared ones as at the last reload are
+    // stored again: a typed cell or one edited entity of a large map costs a walk of handles.
+    bool rebuild = list.size() != m_entitiesSource.size();
+    for (qsizetype i = 0; i < list.size() && !rebuild; ++i) {
+        if (list.sharesEntity(i, m_entitiesSource, i))
+            continue;
+        const PlmEntity& entity = list.at(i);
+        if (entity.id != m_entitiesSource.at(i).id)
+            rebuild = true;
+        else
+            entities.insert(entity.id, entity);
+    }
+    if (rebuild) {
+        entities.clear();
+        entities.reserve(list.size());
+        for (const PlmEntity& entity : list)
+            entities.insert(entity.id, entity);
+    }
+    m_entitiesSource = list;
+}
+
+void DataWindowController::refreshRows(const PlmWork& current)
+{
+    // The order is worked out again only when what it depends on changed: the entities, the
+    // sort key and direction, and the sorted variable's values.
+    const PlmVariable* sorted = sortColumn ? current.variable(*sortColumn) : nullptr;
+    const QMap<QString, PlmValue> values = sorted ? sorted->values : QMap<QString, PlmValue>();
+    const std::optional<PlmVariableType> type = sorted ? std::optional(sorted->type) : std::nullopt;
+    const bool same = m_rowsValid && m_rowsKey == sortColumn && m_rowsAscending == sortAscending
+        && m_rowsType == type && (values.isSharedWith(m_rowsValues) || values == m_rowsValues)
+        && current.map.entities == m_rowsEntities;
+    if (same)
+        return;
+    rows = current.rowEntityIDs(sortColumn, sortAscending);
+    m_rowsValid = true;
+    m_rowsKey = sortColumn;
+    m_rowsAscending = sortAscending;
+    m_rowsType = type;
+    m_rowsValues = values;
+    m_rowsEntities = current.map.entities;
 }
 
 void DataWindowController::applyColumnLayout()

@@ -160,6 +160,8 @@ private:
     void buildViews();
     void userSelectionChanged();
     void applyColumnLayout();
+    void refreshEntities(const PlmEntityList& list);
+    void refreshRows(const PlmWork& current);
     void rebuildPicker(const PlmWork& work);
 
     WorkReader m_readWork;
@@ -174,6 +176,14 @@ private:
     QPointer<QWidget> m_inspector;
     QPointer<DataImportWindowController> importController;
     QStringList m_columnIDs; // column identifiers at the last column rebuild
+    // What `entities` and `rows` were made from, so that a reload redoes only what changed.
+    PlmEntityList m_entitiesSource;
+    bool m_rowsValid = false;
+    std::optional<QString> m_rowsKey;
+    bool m_rowsAscending = true;
+    std::optional<PlmVariableType> m_rowsType;
+    QMap<QString, PlmValue> m_rowsValues;
+    PlmEntityList m_rowsEntities;
     // Bumped on every read start; a read whose generation is old is dropped.
     int m_readGeneration = 0;
 };

@@ -709,3 +709,27 @@ TEST_F(DataWindowControllerTest, TheImportCommandAsksForOneFileThroughThePanel)
     ASSERT_NE(pane.importDialog(), nullptr);
     delete pane.importDialog();
 }
+
+TEST_F(DataWindowControllerTest, ASortedTableFollowsChangedValuesAndNames)
+{
+    pane.sortBy(QStringLiteral("pop"), false);
+    EXPECT_EQ(pane.rows.mid(0, 2), (QStringList{"E2", "E1"}));
+    work.variables[0].values.insert(QStringLiteral("E9"), PlmValue::number(99));
+    pane.reloadTable();
+    EXPECT_EQ(pane.rows.mid(0, 3), (QStringList{"E9", "E2", "E1"}));
+    EXPECT_EQ(text(0, 2), QStringLiteral("99"));
+
+    pane.sortBy(QStringLiteral("name"), true);
+    EXPECT_EQ(pane.rows.first(), QStringLiteral("E0"));
+    work.map.entities.edit(5).name = QStringLiteral("A");
+    pane.reloadTable();
+    EXPECT_EQ(pane.rows.first(), QStringLiteral("E5"));
+    EXPECT_EQ(text(0, 1), QStringLiteral("A"));
+    EXPECT_EQ(pane.entities.value(QStringLiteral("E5")).name, QStringLiteral("A"));
+
+    // An unknown column leaves the sort as it is.
+    pane.sortBy(QStringLiteral("inconnue"), true);
+    EXPECT_EQ(pane.sortColumn, std::optional<QString>("name"));
+    pane.sortBy(std::nullopt, true);
+    EXPECT_EQ(pane.rows.first(), QStringLiteral("E0"));
+}
