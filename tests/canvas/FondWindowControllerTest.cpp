@@ -6,6 +6,7 @@
 #include "model/PlmErrors.h"
 #include "platform/CommandRouter.h"
 #include "platform/DialogHooks.h"
+#include "support/CanvasEvents.h"
 #include "support/CanvasTestMaps.h"
 #include "support/FondTestDocument.h"
 
@@ -441,4 +442,36 @@ TEST(FondWindowControllerTest, AnswersItsCommandsThroughTheRouter)
     p.pane.onAddToLibrary = [&given](const PlmMap& map) { given = map; };
     EXPECT_TRUE(router.perform(QStringLiteral("addToLibrary:")));
     EXPECT_EQ(given, p.document.work().map);
+}
+
+TEST(FondWindowControllerTest, DraggingTwoSelectedEntitiesIsOneStep)
+{
+    Pane p;
+    // The studio window's part: the document's selection goes back to the map view.
+    p.document.afterChange = [&p] { p.pane.reloadFromDocument(); };
+    ViewHost& host = *static_cast<ViewHost*>(p.pane.view());
+    host.resize(200, 200);
+    VectorCanvas* view = p.pane.canvas();
+    view->setFrame(QRectF(0, 0, 200, 200));
+    view->fitted = true;
+    view->tracksFit = false;
+    view->setScale(1);
+    view->setOffset(QPointF(0, 0));
+
+    CanvasEvents::click(host, {5, 5});
+    view->creationSelection = p.document.selectedEntityIDs();
+    EXPECT_EQ(p.document.selectedEntityID(), QStringLiteral("A"));
+    CanvasEvents::click(host, {25, 5}, Qt::ShiftModifier);
+    view->creationSelection = p.document.selectedEntityIDs();
+    ASSERT_EQ(p.document.selectedEntityIDs(), QSet<QString>({"A", "B"}));
+
+    CanvasEvents::dragFromTo(host, {5, 5}, {15, 15});
+    ASSERT_EQ(p.document.undoSteps().size(), 1);
+    EXPECT_EQ(p.document.undoName(), "Modifier les entités");
+    const PlmWork work = p.document.work();
+    const PlmWork original = sampleWork();
+    EXPECT_NE(work.map.entities.at(0), original.map.entities.at(0));
+    EXPECT_NE(work.map.entities.at(1), original.map.entities.at(1));
+    EXPECT_EQ(work.map.entities.at(2), original.map.entities.at(2));
+    EXPECT_EQ(view->map(), work.map);
 }
