@@ -201,3 +201,24 @@ TEST(CanvasOverlay, SelectionFrameUnitesTheSelectedEntities)
     d->h.canvas->creationSelection = {"p"};
     EXPECT_EQ(d->h.canvas->creationSelectionBounds(), QRectF(6, 176, 8, 8));
 }
+
+TEST(CanvasOverlay, SelectionFrameCoversEveryEntityOfASharedId)
+{
+    // Ids should be unique, but a frame that skipped a copy would hide it from the resize handles.
+    auto d = drawing(Tool::selection, mapOf({squareEntity("x", 10, 10, 20, 20), squareEntity("y", 50, 50, 60, 60),
+                                             squareEntity("x", 100, 100, 110, 110)}));
+    d->h.canvas->creationSelection = {"x"};
+    EXPECT_EQ(d->h.canvas->creationSelectionBounds(), QRectF(QPointF(10, 10), QPointF(110, 110)));
+    EXPECT_EQ(d->h.canvas->topLevelIndices({"x"}), (QList<int>{0, 2}));
+    // Looked up by id on a map of unique ids, in map order all the same.
+    PlmEntityList many;
+    for (int i = 0; i < 20; ++i)
+        many.append(squareEntity(QString::number(i), i * 5, 0, i * 5 + 4, 4));
+    d->h.canvas->setMap(mapOf(many));
+    EXPECT_EQ(d->h.canvas->topLevelIndices({"17", "3", "z"}), (QList<int>{3, 17}));
+    d->h.canvas->creationSelection = {"17", "3"};
+    EXPECT_EQ(d->h.canvas->creationSelectionBounds(), QRectF(QPointF(15, 0), QPointF(89, 4)));
+    many.replace(3, squareEntity("renamed", 15, 0, 19, 4));
+    d->h.canvas->setMap(mapOf(many));
+    EXPECT_EQ(d->h.canvas->topLevelIndices({"17", "3"}), QList<int>{17});
+}

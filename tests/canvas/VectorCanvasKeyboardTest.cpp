@@ -279,3 +279,31 @@ TEST(CanvasVertexCommands, SegmentDistance)
     EXPECT_NEAR(VectorCanvas::segmentDistance({0, 5}, 2, points), 5 / std::sqrt(2.0), 1e-12);  // the closing segment
     EXPECT_DOUBLE_EQ(VectorCanvas::segmentDistance({3, 4}, 0, {{0, 0}, {0, 0}}), 5);  // a segment of no length
 }
+
+TEST(CanvasVertexMenu, ASecondaryClickOffersBothCommandsInOrder)
+{
+    Hosted h = vertexCanvas(shapes(), 3);
+    QList<Report> reports;
+    h.canvas->onCreationEdit = [&](const Pairs& p, const QString& a) { reports.append({p, a}); };
+    auto rightClick = [&](const QPointF& p) {
+        const QPointF w = h.host->widgetPoint(p);
+        QMouseEvent event(QEvent::MouseButtonPress, w, h.host->mapToGlobal(w), Qt::RightButton, Qt::RightButton, {});
+        QCoreApplication::sendEvent(h.host.get(), &event);
+    };
+    rightClick({120, 120});  // a multipolygon: no menu
+    EXPECT_EQ(h.host->findChild<QMenu*>(), nullptr);
+
+    h.canvas->selectedIndex = 2;
+    rightClick({101, 140});
+    QMenu* menu = h.host->findChild<QMenu*>();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions()[0]->text(), QString("Insérer un sommet ici"));
+    EXPECT_EQ(menu->actions()[1]->text(), QString("Supprimer le sommet proche"));
+    EXPECT_TRUE(menu->actions()[0]->shortcut().isEmpty());
+    menu->actions()[1]->trigger();
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_EQ(reports[0].action, QString("Supprimer un sommet"));
+    EXPECT_EQ(reports[0].entities[0].second.geometry.asPolygon()->exterior.size(), 3);
+    menu->close();
+}
