@@ -267,3 +267,25 @@ TEST(CanvasMouseLabels, DraggingANameLabelReportsItsNewPlace)
     release(*h.host, moved);
     EXPECT_EQ(moves.size(), 1);
 }
+
+TEST(CanvasMouseMoves, EachMoveRebuildsTheMovedEntityAlone)
+{
+    PlmEntityList entities;
+    for (int i = 0; i < 300; ++i)
+        entities.append(squareEntity(QString::number(i), (i % 20) * 10, (i / 20) * 10, (i % 20) * 10 + 6, (i / 20) * 10 + 6));
+    entities.append(groupEntity("g", {squareEntity("m", 100, 180, 120, 195)}));
+    QList<Edit> edits;
+    Hosted h = editable(mapOf(entities), edits);
+    press(*h.host, {110, 190});
+    ASSERT_EQ(h.canvas->movingPath, (QList<int>{300}));
+    const int built = h.canvas->entityCache().builtSinceReset();
+    drag(*h.host, {120, 190});
+    drag(*h.host, {130, 185});
+    drag(*h.host, {140, 180});
+    EXPECT_EQ(h.canvas->entityCache().builtSinceReset(), built + 3);
+    // Hit tests see the group where it went.
+    EXPECT_EQ(h.canvas->indexPath(QPointF(145, 175)), (QList<int>{300}));
+    release(*h.host, {140, 180});
+    ASSERT_EQ(edits.size(), 1);
+    EXPECT_EQ(h.canvas->entityCache().builtSinceReset(), built + 3);
+}
