@@ -122,7 +122,7 @@ void DataWindowController::updateStatus()
     updateStudioDetails();
     if (status) {
         status->hide();
-        status->setPalette(QPalette());
+        status->setPalette(QApplication::palette(status));
         status->setForegroundRole(QPalette::PlaceholderText);
     }
     if (host.updateStudioStatus)

@@ -205,5 +205,4 @@ DataWindowController::DataWindowController(WorkReader readWork, Studio* studio)
             window->updateStatus();
     };
     host.revealData = [window] { return window && window->revealData(); };
-    updateStatus();
 }

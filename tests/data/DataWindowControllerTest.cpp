@@ -733,3 +733,18 @@ TEST_F(DataWindowControllerTest, ASortedTableFollowsChangedValuesAndNames)
     pane.sortBy(std::nullopt, true);
     EXPECT_EQ(pane.rows.first(), QStringLiteral("E0"));
 }
+
+TEST_F(DataWindowControllerTest, AFileOfExactlySixtyFourMegabytesIsRead)
+{
+    const QString path = folder.filePath(QStringLiteral("limite.csv"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(DataWindowController::maximumImportSize));
+    }
+    pane.importFile(path);
+    ASSERT_TRUE(waitForRead());
+    // Whatever the reader makes of it, the size did not stop it.
+    EXPECT_NE(pane.statusLabel()->text(), QStringLiteral("Fichier trop volumineux (maximum 64 Mo)."));
+    delete pane.importDialog();
+}
