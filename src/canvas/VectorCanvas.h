@@ -278,6 +278,8 @@ private:
     std::optional<QRectF> entityDidChange(int index, const PlmMap& previous);
     std::optional<QRectF> liveEditRect(const std::optional<QRectF>& before, const CanvasEntry& after);
     void moveCreationCapture(const PlmPoint& p);
+    // Whether the entity at movingPath is still the one the drag began on.
+    bool movedEntityStillThere() const;
     void drawGrid(QPainter& painter);
     void drawEntities(QPainter& painter, const QRectF& dirty);
     void drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle);

@@ -38,6 +38,12 @@ QPointF VectorCanvas::mapDelta(double dx, double dy) const
 
 void VectorCanvas::keyDown(const ViewKeyEvent& e)
 {
+    // A view that takes no part in editing is never the first responder; as
+    // the root of its host it still receives keys, which it passes on.
+    if (!isInteractive) {
+        ViewNode::keyDown(e);
+        return;
+    }
     const std::optional<Arrow> arrow = arrowOf(e.key);
     const double step = e.modifiers.testFlag(Qt::ShiftModifier) ? 10 : 1;
     const bool escape = e.key == Qt::Key_Escape;

@@ -25,6 +25,14 @@ void VectorCanvas::becomeFirstResponder()
         h->setFirstResponder(this);
 }
 
+bool VectorCanvas::movedEntityStillThere() const
+{
+    if (!movingPath || !movingOriginal)
+        return false;
+    const std::optional<PlmEntity> current = entity(*movingPath);
+    return current && current->id == movingOriginal->id;
+}
+
 void VectorCanvas::mouseDown(const ViewMouseEvent& e)
 {
     if (!isInteractive)
@@ -121,6 +129,12 @@ void VectorCanvas::mouseDragged(const ViewMouseEvent& e)
         return;
     }
     if (dragged) {
+        if (movingPath && movingOriginal && !movedEntityStillThere()) {
+            // The owner replaced the map meanwhile: another entity may sit at
+            // that path now, and must not be overwritten.
+            movingPath.reset();
+            movingOriginal.reset();
+        }
         if (movingPath && movingOriginal && isEditable(*movingPath, false)) {
             PlmEntity moved = *movingOriginal;  // from the original each time, so the move never drifts
             moved.apply(translation(mapPoint(p) - mapPoint(down)));
@@ -178,7 +192,8 @@ void VectorCanvas::mouseUp(const ViewMouseEvent& e)
         return;
     }
 
-    if (dragged && movingPath && !movingPath->isEmpty() && isEditable(*movingPath, false) && onEntityEdit) {
+    if (dragged && movingPath && !movingPath->isEmpty() && isEditable(*movingPath, false) && movedEntityStillThere()
+        && onEntityEdit) {
         const int index = movingPath->first();
         if (index >= 0 && index < m_map.entities.size())
             onEntityEdit(index, m_map.entities.at(index),

@@ -289,3 +289,32 @@ TEST(CanvasMouseMoves, EachMoveRebuildsTheMovedEntityAlone)
     ASSERT_EQ(edits.size(), 1);
     EXPECT_EQ(h.canvas->entityCache().builtSinceReset(), built + 3);
 }
+
+TEST(CanvasMouseMoves, AMapReplacedDuringADragIsNotOverwritten)
+{
+    QList<Edit> edits;
+    Hosted h = editable(sampleMap(), edits);
+    press(*h.host, {70, 70});
+    drag(*h.host, {90, 70});
+    // The owner moves the selection elsewhere, then brings a map where
+    // another entity sits at the group's index.
+    h.canvas->selectedIndex.reset();
+    PlmMap reordered = sampleMap();
+    reordered.entities.move(0, 1);
+    h.canvas->setMap(reordered);
+    drag(*h.host, {100, 70});
+    release(*h.host, {100, 70});
+    EXPECT_TRUE(edits.isEmpty());
+    EXPECT_EQ(h.canvas->map(), reordered);
+}
+
+TEST(CanvasKeysElsewhere, AViewThatCannotEditIgnoresKeys)
+{
+    Hosted h = hosted(sampleMap());
+    h.canvas->isInteractive = false;
+    key(*h.host, Qt::Key_Left);
+    key(*h.host, Qt::Key_Escape);
+    EXPECT_EQ(h.canvas->offset(), QPointF(0, 0));
+    press(*h.host, {70, 70});
+    EXPECT_FALSE(h.canvas->selectedIndex.has_value());
+}
