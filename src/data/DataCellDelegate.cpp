@@ -60,7 +60,8 @@ std::optional<std::pair<int, int>> DataCellDelegate::moveTarget(Move move, int r
 
 std::optional<QString> DataCellDelegate::refusal(const QString& variableID, const QString& text) const
 {
-    if (!m_pane)
+    // Without a document an edit ends storing nothing, so nothing is refused either.
+    if (!m_pane || !m_pane->host.document.isAlive())
         return std::nullopt;
     const PlmWork work = m_pane->work();
     const PlmVariable* variable = work.variable(variableID);

@@ -404,3 +404,26 @@ TEST_F(DataPaneEditingTest, CalculationWindowsOpenOneAtATime)
     EXPECT_EQ(pane.calculationController->variableID(), std::optional<QString>(QStringLiteral("calc")));
     pane.calculationController->closeWindow();
 }
+
+TEST(DataPaneWithoutDocument, AnEditEndsStoringAndShowingNothing)
+{
+    const PlmWork work = fourZones();
+    DataWindowController pane([&work]() -> std::optional<PlmWork> { return work; });
+    pane.installCellEditing();
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(pane.studioTableView());
+    window.show();
+    QApplication::processEvents();
+    DataTableModel* model = pane.tableModel();
+    const QModelIndex cell = model->index(model->row("A"), model->column("num"));
+    pane.table()->setCurrentIndex(cell);
+    pane.table()->edit(cell);
+    auto* field = pane.table()->findChild<DataCellField*>();
+    ASSERT_NE(field, nullptr);
+    field->setText(QStringLiteral("1.234,5"));
+    sendKey(field, Qt::Key_Return);
+    EXPECT_FALSE(field->isVisible());
+    EXPECT_EQ(pane.beepCount, 0);
+    EXPECT_TRUE(pane.statusLabel()->isHidden());
+}
