@@ -178,3 +178,24 @@ TEST(GeoJSONReaderTest, deepNestingIsRefusedBeforeWalking)
     deep += QByteArray(100000, '[') + QByteArray(100000, ']') + "}}";
     EXPECT_THROW(GeoJSONReader::read(deep, QStringLiteral("x")), PlmJsonDecodingError);
 }
+
+TEST(GeoJSONReaderTest, nestedCollectionsWithinTheBoundAreWalked)
+{
+    // 120 feature collections, each holding the next, around one point; then geometry
+    // collections as deep as the nesting bound allows.
+    QByteArray features;
+    for (int k = 0; k < 120; ++k)
+        features += R"({"type":"FeatureCollection","features":[)";
+    features += R"({"type":"Point","coordinates":[1,2]})";
+    for (int k = 0; k < 120; ++k)
+        features += "]}";
+    EXPECT_EQ(GeoJSONReader::read(features, QStringLiteral("x")).map.entities.size(), 1);
+
+    QByteArray geometries;
+    for (int k = 0; k < 127; ++k)
+        geometries += R"({"type":"GeometryCollection","geometries":[)";
+    geometries += R"({"type":"Point","coordinates":[1,2]})";
+    for (int k = 0; k < 127; ++k)
+        geometries += "]}";
+    EXPECT_EQ(GeoJSONReader::read(geometries, QStringLiteral("x")).map.entities.size(), 1);
+}
