@@ -293,6 +293,15 @@ TEST_F(LibraryCoordinatorTest, addedMapsGoToTheSelectedFolderAndOpenInTheStudio)
     EXPECT_EQ(controller->selectedItemURL(), *added);
     EXPECT_EQ(controller->selectedFolderURL(), package + QStringLiteral("/Europe"));
     EXPECT_EQ(controller->undoStack()->undoText(), QStringLiteral("Ajouter à la bibliothèque"));
+    // Undo moves the added map to the trash (the test mode's own), redo brings it back.
+    const QByteArray bytes = PlmMapCodec::encode(PlmMap(QStringLiteral("France/Corse"), {}));
+    controller->undoStack()->undo();
+    EXPECT_FALSE(QFileInfo::exists(*added));
+    controller->undoStack()->redo();
+    QFile back(*added);
+    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+    EXPECT_EQ(back.readAll(), bytes);
+    EXPECT_TRUE(errors.isEmpty());
 
     // The online catalogue goes to the same folder when no destination is given.
     coordinator->showOnline(std::nullopt, false);
