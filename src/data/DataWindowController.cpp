@@ -136,6 +136,15 @@ void DataWindowController::buildViews()
     });
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &DataWindowController::userSelectionChanged);
+    connect(m_table->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int size) {
+        // A column is never made narrower than its own minimum.
+        const int minimum = minimumColumnWidth(column);
+        if (!m_fittingColumns && size < minimum) {
+            m_fittingColumns = true;
+            m_table->horizontalHeader()->resizeSection(column, minimum);
+            m_fittingColumns = false;
+        }
+    });
     connect(m_table->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
             [this](int section, Qt::SortOrder order) {
                 if (suppressSelection)
@@ -286,11 +295,29 @@ void DataWindowController::refreshRows(const PlmWork& current)
     m_rowsEntities = current.map.entities;
 }
 
+int DataWindowController::minimumColumnWidth(int column) const
+{
+    // The name and text columns keep room for a word; the others for a number.
+    if (column == 1)
+        return 160;
+    const PlmVariable* variable = m_model->variable(column);
+    return variable && variable->type == PlmVariableType::text ? 160 : 100;
+}
+
+bool DataWindowController::growsWithTable(int column) const
+{
+    return minimumColumnWidth(column) == 160;
+}
+
 void DataWindowController::applyColumnLayout()
 {
     // Widths back to their defaults whenever the columns are made again.
     QHeaderView* header = m_table->horizontalHeader();
     header->setMinimumSectionSize(100);
+    const bool wasFitting = m_fittingColumns;
+    m_fittingColumns = true;
+    int total = 0;
+    QList<int> growing;
     for (int column = 0; column < m_model->columnCount(); ++column) {
         int width = 140;
         if (column == 0)
@@ -301,7 +328,18 @@ void DataWindowController::applyColumnLayout()
             width = 200;
         header->setSectionResizeMode(column, QHeaderView::Interactive);
         header->resizeSection(column, width);
+        total += width;
+        if (growsWithTable(column))
+            growing.append(column);
     }
+    // The columns that follow the table's width share what is left of it, evenly.
+    const int spare = m_table->viewport()->width() - total;
+    if (spare > 0 && !growing.isEmpty() && m_table->isVisible()) {
+        const int share = spare / int(growing.size());
+        for (int column : std::as_const(growing))
+            header->resizeSection(column, header->sectionSize(column) + share);
+    }
+    m_fittingColumns = wasFitting;
     m_columnIDs = m_model->columnIDs();
 }
 

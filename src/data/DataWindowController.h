@@ -160,6 +160,8 @@ private:
     void buildViews();
     void userSelectionChanged();
     void applyColumnLayout();
+    int minimumColumnWidth(int column) const;
+    bool growsWithTable(int column) const;
     void refreshEntities(const PlmEntityList& list);
     void refreshRows(const PlmWork& current);
     void rebuildPicker(const PlmWork& work);
@@ -176,6 +178,7 @@ private:
     QPointer<QWidget> m_inspector;
     QPointer<DataImportWindowController> importController;
     QStringList m_columnIDs; // column identifiers at the last column rebuild
+    bool m_fittingColumns = false;
     // What `entities` and `rows` were made from, so that a reload redoes only what changed.
     PlmEntityList m_entitiesSource;
     bool m_rowsValid = false;

@@ -1,6 +1,7 @@
 // The data pane as the studio window uses it: rows of the work's entities in French, the
 // columns and the active column, sorting, the row selection shared with the other panes, the
 // inspector's details and actions, and the import of table files.
+#include "data/CalculationWindowController.h"
 #include "data/DataCellField.h"
 #include "data/DataTableModel.h"
 #include "data/DataWindowController.h"
@@ -747,4 +748,36 @@ TEST_F(DataWindowControllerTest, AFileOfExactlySixtyFourMegabytesIsRead)
     // Whatever the reader makes of it, the size did not stop it.
     EXPECT_NE(pane.statusLabel()->text(), QStringLiteral("Fichier trop volumineux (maximum 64 Mo)."));
     delete pane.importDialog();
+}
+
+TEST_F(DataWindowControllerTest, ColumnsKeepTheirMinimumWidths)
+{
+    work.variables.append(PlmWorkTest::textVariable("t", "Commentaire", {}));
+    pane.reloadTable();
+    QHeaderView* bar = pane.table()->horizontalHeader();
+    bar->resizeSection(1, 120);
+    EXPECT_EQ(bar->sectionSize(1), 160);
+    bar->resizeSection(3, 110);
+    EXPECT_EQ(bar->sectionSize(3), 160);
+    bar->resizeSection(2, 105);
+    EXPECT_EQ(bar->sectionSize(2), 105);
+}
+
+TEST_F(DataWindowControllerTest, ReturnOnACalculatedVariableOpensItsFormulaWithoutASelectedRow)
+{
+    work.variables.append(PlmWorkTest::calculatedVariable("c", "Double", "pop * 2"));
+    pane.reloadTable();
+    showTable();
+    pane.table()->setFocus();
+    pane.activateColumn(3);
+    ASSERT_TRUE(pane.selectedEntityIDs().isEmpty());
+    press(Qt::Key_Return);
+    ASSERT_NE(pane.calculationController.data(), nullptr);
+    delete pane.calculationController.data();
+
+    // An input variable without a selected row: nothing opens.
+    pane.activateColumn(2);
+    press(Qt::Key_Enter);
+    EXPECT_EQ(pane.calculationController.data(), nullptr);
+    EXPECT_FALSE(pane.table()->isEditing());
 }
