@@ -4,6 +4,7 @@
 #include "data/DataWindowController.h"
 #include "data/PlmInputReader.h"
 #include "model/PlmErrors.h"
+#include "platform/CommandRouter.h"
 #include "platform/DialogHooks.h"
 
 #include <QApplication>
@@ -45,7 +46,39 @@ ImportRead readTableFile(const QString& path, const QString& fileName)
     return result;
 }
 
+// "importData:" in the command chain of the pane's views (the studio's toolbar button and menu
+// item start there); the pane's own responder answers the other data commands.
+class DataImportCommand final : public CommandResponder {
+public:
+    explicit DataImportCommand(DataWindowController* pane)
+        : m_pane(pane)
+    {
+    }
+    bool handles(const QString& command) const override { return command == QLatin1String("importData:"); }
+    void perform(const QString&, QObject*) override
+    {
+        if (m_pane)
+            m_pane->importDataAction();
+    }
+    CommandValidation validate(const QString& command, QAction*) const override
+    {
+        CommandValidation validation;
+        validation.enabled = m_pane && m_pane->validateAction(command);
+        return validation;
+    }
+
+private:
+    QPointer<DataWindowController> m_pane;
+};
+
 } // namespace
+
+void DataWindowController::attachImportCommand(QWidget* view)
+{
+    if (!m_importCommand)
+        m_importCommand = std::make_unique<DataImportCommand>(this);
+    CommandRouter::shared().attach(view, m_importCommand.get(), this);
+}
 
 void DataWindowController::importDataAction()
 {

@@ -190,6 +190,7 @@ void DataWindowController::buildViews()
     });
 
     installCellEditing();
+    attachImportCommand(m_table);
 }
 
 PlmWork DataWindowController::work() const
@@ -672,5 +673,6 @@ QWidget* DataWindowController::studioTableView()
     status->hide();
     delete m_view.data();
     m_view = stack;
+    attachImportCommand(stack);
     return stack;
 }

@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <concepts>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "data/DataImportWindowController.h"
@@ -103,6 +104,8 @@ public:
     void importDataAction();
     void importFile(const QString& path);
     std::function<void()> calculationFinishedHandler();
+    // Puts "importData:" in the command chain that starts at the view.
+    void attachImportCommand(QWidget* view);
     DataImportWindowController* importDialog() const { return importController.data(); }
 
     // Refreshes the details, hides the status label and updates the studio's status line.
@@ -179,6 +182,7 @@ private:
     QPointer<DataImportWindowController> importController;
     QStringList m_columnIDs; // column identifiers at the last column rebuild
     bool m_fittingColumns = false;
+    std::unique_ptr<CommandResponder> m_importCommand;
     // What `entities` and `rows` were made from, so that a reload redoes only what changed.
     PlmEntityList m_entitiesSource;
     bool m_rowsValid = false;
