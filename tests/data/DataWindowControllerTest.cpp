@@ -382,3 +382,23 @@ TEST_F(DataWindowControllerTest, ReturnOnACalculatedVariableOpensItsFormulaWitho
     EXPECT_EQ(pane.calculationController.data(), nullptr);
     EXPECT_FALSE(pane.table()->isEditing());
 }
+
+TEST_F(DataWindowControllerTest, AGroupIsOneRowAndHiddenOrLockedEntitiesAreRows)
+{
+    PlmEntityList members;
+    members.append(PlmWorkTest::pointEntity(QStringLiteral("M1")));
+    members.append(PlmWorkTest::pointEntity(QStringLiteral("M2")));
+    PlmEntity group(QStringLiteral("G"), QStringLiteral("Groupe"), PlmGeometry::group(members), PlmStyle());
+    work.map.entities.append(group);
+    work.map.entities.edit(0).isHidden = true;
+    work.map.entities.edit(1).isLocked = true;
+    pane.reloadTable();
+    EXPECT_EQ(pane.rows.size(), 11);
+    EXPECT_EQ(pane.rows.first(), QStringLiteral("E0"));
+    EXPECT_EQ(pane.rows.at(1), QStringLiteral("E1"));
+    EXPECT_EQ(pane.rows.last(), QStringLiteral("G"));
+    EXPECT_EQ(text(10, 1), QStringLiteral("Groupe"));
+    EXPECT_FALSE(pane.rows.contains(QStringLiteral("M1")));
+    EXPECT_FALSE(pane.entities.contains(QStringLiteral("M2")));
+    EXPECT_EQ(pane.entities.size(), 11);
+}
