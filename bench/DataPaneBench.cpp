@@ -106,6 +106,8 @@ BENCHMARK(BM_DataPaneScrollAndDraw)->Unit(benchmark::kMillisecond);
 void BM_DataPaneSelectAllRead(benchmark::State& state)
 {
     Pane fixture;
+    // With the inspector, whose details and buttons follow the selection.
+    std::unique_ptr<QWidget> inspector(fixture.pane->studioInspectorView());
     const QSet<QString> all = fixture.work.topLevelEntityIDs();
     for (auto _ : state) {
         fixture.pane->selectRows(all);

@@ -81,16 +81,18 @@ QString DataWindowController::detailsText() const
         paragraphs.append(variable->name + QStringLiteral(" · ") + label(variable->type));
         if (variable->calculation)
             paragraphs.append(QStringLiteral("Formule : ") + variable->calculation->expression);
-        QList<double> numbers;
-        for (const PlmValue& value : variable->values) {
-            if (value.isText())
-                continue;
-            if (const std::optional<double> number = value.numericValue())
-                numbers.append(*number);
+        if (!m_meanCache.valid || !m_meanCache.values.isSharedWith(variable->values)) {
+            QList<double> numbers;
+            for (const PlmValue& value : variable->values) {
+                if (value.isText())
+                    continue;
+                if (const std::optional<double> number = value.numericValue())
+                    numbers.append(*number);
+            }
+            m_meanCache = {variable->values, numbers.size(), PlmDistribution(numbers).mean, true};
         }
-        const PlmDistribution distribution(numbers);
-        const QString mean = distribution.mean ? formattedMean(*distribution.mean) : QStringLiteral("—");
-        paragraphs.append(QString::number(numbers.size()) + QStringLiteral(" valeurs numériques · Moyenne ") + mean);
+        const QString mean = m_meanCache.mean ? formattedMean(*m_meanCache.mean) : QStringLiteral("—");
+        paragraphs.append(QString::number(m_meanCache.count) + QStringLiteral(" valeurs numériques · Moyenne ") + mean);
     }
     return paragraphs.join(QStringLiteral("\n\n"));
 }

@@ -395,6 +395,26 @@ QList<QString> DataWindowController::selectedEntityIDs() const
     return ids;
 }
 
+bool DataWindowController::hasSelectedRow() const
+{
+    // Stops at the first whole row: the actions ask this for every button on each change.
+    if (!m_table)
+        return false;
+    const int lastColumn = m_model->columnCount() - 1;
+    QItemSelectionModel* selection = m_table->selectionModel();
+    for (const QItemSelectionRange& range : selection->selection()) {
+        if (range.parent().isValid() || range.top() >= m_model->rowCount())
+            continue;
+        if (range.left() <= 0 && range.right() >= lastColumn)
+            return true;
+        for (int row = std::max(range.top(), 0); row <= std::min(range.bottom(), m_model->rowCount() - 1); ++row) {
+            if (selection->isRowSelected(row))
+                return true;
+        }
+    }
+    return false;
+}
+
 void DataWindowController::selectRows(const QSet<QString>& entityIDs)
 {
     if (!m_table)
@@ -629,7 +649,7 @@ bool DataWindowController::validateAction(const QString& command) const
         return true;
     const PlmWork current = work();
     const PlmVariable* active = current.variable(activeColumn);
-    const bool anySelected = m_table && m_table->selectionModel()->hasSelection() && !selectedEntityIDs().isEmpty();
+    const auto anySelected = [this] { return hasSelectedRow(); };
     const auto* document = qobject_cast<const Document*>(host.document.owner.data());
     if (command == QStringLiteral("importData:"))
         return !readingImport;
@@ -641,13 +661,13 @@ bool DataWindowController::validateAction(const QString& command) const
     if (command == QStringLiteral("renameVariable:") || command == QStringLiteral("deleteVariable:"))
         return active != nullptr;
     if (command == QStringLiteral("copy:") || command == QStringLiteral("copyRows:"))
-        return anySelected;
+        return anySelected();
     if (command == QStringLiteral("paste:")) {
         const QClipboard* clipboard = QApplication::clipboard();
-        return active && !active->isCalculated() && anySelected && clipboard && !clipboard->text().isEmpty();
+        return active && !active->isCalculated() && anySelected() && clipboard && !clipboard->text().isEmpty();
     }
     if (command == QStringLiteral("clearCells:"))
-        return active && !active->isCalculated() && anySelected;
+        return active && !active->isCalculated() && anySelected();
     if (command == QStringLiteral("undo:"))
         return document && document->undoStack() && document->undoStack()->canUndo();
     if (command == QStringLiteral("redo:"))

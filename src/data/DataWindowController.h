@@ -76,6 +76,7 @@ public:
     void reloadTable();
     // Entity ids of the selected rows, in row order.
     QList<QString> selectedEntityIDs() const;
+    bool hasSelectedRow() const;
     // Selects rows without echoing the selection, then updates the status.
     void selectRows(const QSet<QString>& entityIDs);
     // Selects and scrolls to one row; none deselects all.
@@ -183,6 +184,14 @@ private:
     QStringList m_columnIDs; // column identifiers at the last column rebuild
     bool m_fittingColumns = false;
     std::unique_ptr<CommandResponder> m_importCommand;
+    // The numbers of the details, kept while the active variable's values are the same.
+    struct MeanCache {
+        QMap<QString, PlmValue> values;
+        qsizetype count = 0;
+        std::optional<double> mean;
+        bool valid = false;
+    };
+    mutable MeanCache m_meanCache;
     // What `entities` and `rows` were made from, so that a reload redoes only what changed.
     PlmEntityList m_entitiesSource;
     bool m_rowsValid = false;

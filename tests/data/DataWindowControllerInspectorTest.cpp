@@ -127,3 +127,17 @@ TEST_F(DataWindowControllerInspectorTest, DeleteClearsTheSelectedCellsAsOneStepO
     pane.updateStatus();
     EXPECT_TRUE(pane.statusLabel()->isHidden());
 }
+
+TEST_F(DataWindowControllerInspectorTest, TheMeanFollowsATypedValue)
+{
+    pane.studioInspectorView();
+    pane.activateColumn(2);
+    EXPECT_TRUE(pane.detailsLabel()->text().endsWith(QStringLiteral("2 valeurs numériques · Moyenne 21")));
+    work.variables[0].values.insert(QStringLiteral("E5"), PlmValue::number(3));
+    pane.reloadTable();
+    EXPECT_TRUE(pane.detailsLabel()->text().endsWith(QStringLiteral("3 valeurs numériques · Moyenne 15")));
+    // A whole selection counts its rows; the mean is the variable's.
+    pane.selectRows(work.topLevelEntityIDs());
+    EXPECT_TRUE(pane.detailsLabel()->text().startsWith(QStringLiteral("10 ligne(s) sélectionnée(s)")));
+    EXPECT_TRUE(pane.detailsLabel()->text().endsWith(QStringLiteral("Moyenne 15")));
+}
