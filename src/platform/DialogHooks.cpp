@@ -178,9 +178,33 @@ Hooks defaultHooks()
     return hooks;
 }
 
+namespace {
+
+Hooks& fallbackHooks()
+{
+    static Hooks hooks = defaultHooks();
+    return hooks;
+}
+
+} // namespace
+
+void setFallbackHooks(const Hooks& hooks)
+{
+    Hooks& fallback = fallbackHooks();
+    const Hooks real = defaultHooks();
+    fallback.alert = pick(hooks.alert, real.alert);
+    fallback.sheet = pick(hooks.sheet, real.sheet);
+    fallback.presentError = pick(hooks.presentError, real.presentError);
+    fallback.askSaveChanges = pick(hooks.askSaveChanges, real.askSaveChanges);
+    fallback.openPanel = pick(hooks.openPanel, real.openPanel);
+    fallback.savePanel = pick(hooks.savePanel, real.savePanel);
+    fallback.colorPanel = pick(hooks.colorPanel, real.colorPanel);
+    fallback.fontPanel = pick(hooks.fontPanel, real.fontPanel);
+}
+
 Hooks current()
 {
-    static const Hooks fallback = defaultHooks();
+    const Hooks& fallback = fallbackHooks();
     Hooks merged;
     const Hooks& mine = installed();
     merged.alert = pick(mine.alert, fallback.alert);

@@ -89,6 +89,9 @@ Hooks defaultHooks();
 // The hooks in force (a copy); every missing member of an installed set falls back to the default.
 Hooks current();
 void install(const Hooks& hooks);
+// Replaces what members missing from the installed set fall back to (the real dialogs unless
+// changed); test programs make every unanswered question return at once instead of blocking.
+void setFallbackHooks(const Hooks& hooks);
 
 // Convenience wrappers through the hooks in force.
 int runAlert(const Alert& alert);
