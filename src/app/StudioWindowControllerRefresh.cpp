@@ -41,16 +41,10 @@ QString selectionKeyOfEntity(const QString& id)
 
 bool StudioWindowController::commitEditing()
 {
-    if (!data->committing) {
-        data->committing = true;
-        // Focusing the table ends a cell edit in progress.
-        if (QTableView* table = data->table(); table && table->window() == window())
-            table->setFocus();
-        const bool committed = data->commitPendingEdit();
-        data->committing = false;
-        if (!committed)
-            return false;
-    }
+    // The data pane ends its own cell edit and says whether the text was refused; while it is
+    // already committing (this call came from it) there is nothing more to end.
+    if (!data->committing && !data->commitPendingEdit())
+        return false;
     if (!carte->commitPendingEdits())
         return false;
     // Leaving no focused widget ends any other text edit of the window.
@@ -136,14 +130,9 @@ bool StudioWindowController::selectTab(int tab)
         showCurrentTab();
         return false;
     }
-    if (!data->committing) {
-        data->committing = true;
-        const bool committed = data->commitPendingEdit();
-        data->committing = false;
-        if (!committed) {
-            showCurrentTab();
-            return false;
-        }
+    if (!data->committing && !data->commitPendingEdit()) {
+        showCurrentTab();
+        return false;
     }
     bottomTab = tab;
     showCurrentTab();
