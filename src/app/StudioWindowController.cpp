@@ -4,11 +4,13 @@
 #include "app/StudioSplit.h"
 #include "app/StudioWindowText.h"
 #include "canvas/FondWindowController.h"
+#include "canvas/FondWindowControllerDocument.h"
 #include "canvas/VectorCanvas.h"
 #include "data/DataWindowController.h"
 #include "decorations/DecorationController.h"
 #include "decorations/InspectorScroll.h"
 #include "layout/CarteWindowController.h"
+#include "library/LibraryCoordinator.h"
 #include "platform/CommandRouter.h"
 #include "platform/UserDefaults.h"
 #include "platform/ViewHost.h"
@@ -73,7 +75,13 @@ StudioWindowController::StudioWindowController(PlmWorkDocument* document)
 
     QWidget* studioWindow = window(); // made by makeWindow(), 1536 × 940
     buildInspectors();
-    fond->attach(readWork);
+    // The Fond pane edits the work through the document (one undoable update per edit); without
+    // a document it only shows the map.
+    if (document)
+        fond->attach(FondDocument::of(document));
+    else
+        fond->attach(readWork);
+    fond->onAddToLibrary = [](const PlmMap& map) { LibraryCoordinator::shared().addToLibrary(map); };
     attachResponders();
 
     studioWindow->setMinimumSize(1100, 680);
