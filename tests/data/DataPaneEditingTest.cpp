@@ -292,6 +292,25 @@ TEST_F(DataPaneEditingTest, ReturnOnTheLastRowEndsTheEditInPlace)
     EXPECT_EQ(pane.selectedEntityIDs(), QList<QString>{QStringLiteral("D")});
 }
 
+TEST_F(DataPaneEditingTest, ReturnInATableSortedByTheEditedColumnMovesFromTheNewPlace)
+{
+    // Ascending by "num": B (3), A (1234,5), then the missing values.
+    pane.sortBy(QStringLiteral("num"), true);
+    const int before = model()->row("B");
+    DataCellField* field = edit("B", "num");
+    ASSERT_NE(field, nullptr);
+    field->setText(QStringLiteral("5000"));
+    sendKey(field, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(cell("num", "B"), QStringLiteral("5000"));
+    const int after = model()->row("B");
+    EXPECT_NE(after, before);
+    ASSERT_TRUE(editing());
+    // The editor continues below B where B now stands.
+    EXPECT_EQ(editor()->entityID, model()->entityID(after + 1));
+    sendKey(editor(), Qt::Key_Escape);
+}
+
 TEST_F(DataPaneEditingTest, CopyAndPasteThroughTheClipboard)
 {
     pane.selectRows({"A", "B", "C"});
