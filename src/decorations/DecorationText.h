@@ -1,0 +1,42 @@
+#pragma once
+
+#include "decorations/DecorationTextAttributes.h"
+
+#include <QRectF>
+#include <QString>
+#include <QTextLayout>
+
+#include <memory>
+#include <vector>
+
+class QPainter;
+
+// A layout text set in a box of a given width: paragraphs, indents, spacing and wrapping
+// as the attributes say. Coordinates here run downward from the top of the box, as a
+// text is read; drawing un-flips into the y-up views.
+class DecorationText {
+public:
+    DecorationText(const QString& text, const DecorationTextAttributes& attributes, double width);
+
+    bool hasGlyphs() const { return !m_ink.isNull(); }
+    // The union of the glyphs' ink, from the top of the box; null when nothing is inked.
+    QRectF inkRect() const { return m_ink; }
+    // Height used by the laid-out lines.
+    double usedHeight() const { return m_usedHeight; }
+
+    // Draws into a y-up rectangle of the painter, from its top edge, clipped to it.
+    void draw(QPainter& painter, const QRectF& rect) const;
+
+    // Width of the widest line when nothing wraps.
+    static double singleLineWidth(const QString& text, const DecorationTextAttributes& attributes);
+
+private:
+    DecorationTextAttributes m_attributes;
+    std::vector<std::unique_ptr<QTextLayout>> m_paragraphs;
+    QRectF m_ink;
+    double m_usedHeight = 0;
+};
+
+// Draws a text into a y-up rectangle with the given attributes.
+void drawDecorationText(QPainter& painter, const QString& text, const QRectF& rect,
+                        const DecorationTextAttributes& attributes);
