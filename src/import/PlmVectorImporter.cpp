@@ -1,6 +1,8 @@
 #include "import/PlmVectorImporter.h"
 
 #include "import/PlmGeoJsonReader.h"
+#include "import/PlmPelmoraBaseMap.h"
+#include "import/PlmPelmoraTable.h"
 #include "import/PlmShapefileReader.h"
 #include "import/PlmSvgReader.h"
 #include "model/PlmErrors.h"
@@ -19,9 +21,32 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+// The data tables read older Pelmora tables through a hook: the import, linked into every
+// program that reads them, fills it before main runs.
+const bool legacyTableParserRegistered = (LegacyPelmoraTable::registerWithInputReader(), true);
+
+} // namespace
+
 namespace PlmVectorImporter {
 
 namespace {
+
+// The unconverted counts of an older Pelmora map, read back from the reader's metadata.
+void countLegacyUnconverted(PlmImportResult& result)
+{
+    const QMap<QString, QString>& metadata = result.map.metadata;
+    if (metadata.contains(QStringLiteral("import.unconverted"))) {
+        bool ok = false;
+        const int points = metadata.value(QStringLiteral("legacy.pointsCount")).toInt(&ok);
+        result.unconverted[QStringLiteral("points historiques non reconnus")] = ok ? points : 1;
+    }
+    bool ok = false;
+    const int maps = metadata.value(QStringLiteral("legacy.collectionCount")).toInt(&ok);
+    if (ok && maps >= 2)
+        result.unconverted[QStringLiteral("fonds indépendants conservés dans la collection")] = maps - 1;
+}
 
 const QStringList geoJsonTypes = {
     QStringLiteral("FeatureCollection"), QStringLiteral("Feature"), QStringLiteral("Point"),
@@ -223,7 +248,10 @@ PlmImportResult importData(const QByteArray& bytes, const QString& path)
     }
 
     PlmImportResult result;
-    if (isShapefile(bytes)) {
+    if (LegacyPelmoraImporter::isLegacyBaseMap(bytes)) {
+        result.map = LegacyPelmoraImporter::importMap(bytes, LegacyPelmoraImporter::mapName(fileName), fileName);
+        countLegacyUnconverted(result);
+    } else if (isShapefile(bytes)) {
         result = ShapefileReader::read(bytes, path, baseName);
     } else if (isPostScript(bytes)) {
         throw PlmImportError::invalid(notYetMessage(fileName));

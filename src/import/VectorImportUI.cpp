@@ -1,5 +1,8 @@
 #include "import/VectorImportUI.h"
 
+#include "import/PlmPelmoraBaseMap.h"
+#include "import/PlmPelmoraCompanions.h"
+
 #include "import/PlmVectorImporter.h"
 #include "model/PlmMapCodec.h"
 #include "platform/Document.h"
@@ -40,7 +43,8 @@ ImportOutcome runImport(const QString& path, Document* document)
 {
     ImportOutcome outcome;
     try {
-        PlmImportResult result = PlmVectorImporter::importMap(path);
+        // The companions of an older Pelmora map come along; other files import alone.
+        PlmImportResult result = ExternalFileAccess::importWithRelatedFiles(path);
         // The studio's base-map document takes the map itself; any other goes through bytes.
         const QMetaObject* meta = document->metaObject();
         if (meta->indexOfMethod(QMetaObject::normalizedSignature("setMap(PlmMap)").constData()) < 0
@@ -206,7 +210,8 @@ bool canImportFile(const QString& path)
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(head);
     text = utf8.hasError() ? QString() : text.trimmed();
-    return PlmVectorImporter::isPostScript(head) || PlmVectorImporter::isShapefile(head)
+    return LegacyPelmoraImporter::isLegacyBaseMap(head) || PlmVectorImporter::isPostScript(head)
+        || PlmVectorImporter::isShapefile(head)
         || text.contains(QLatin1String("<svg")) || text.startsWith(QLatin1Char('{'));
 }
 

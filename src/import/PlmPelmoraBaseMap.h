@@ -1,0 +1,42 @@
+#pragma once
+
+#include "model/PlmMap.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Reader of the older Pelmora program's base maps: the compact map, the indexed collection of
+// compact maps, the dressed map (two bitmap blocks before fixed-point geometry) and the
+// detailed map. Coordinates are kept as stored; the map is flagged with a downward y axis.
+// Every byte range not interpreted is kept, in Base64, in metadata or attributes. Pure
+// functions, callable from any thread; failures throw PlmMapError with one French sentence.
+namespace LegacyPelmoraImporter {
+
+// Whether the first 86 bytes look like one of the four layouts (a collection of more than
+// 255 entries reads, but is not recognised here).
+bool isLegacyBaseMap(const QByteArray& data);
+
+// Picks the variant and reads it. `name` becomes the map's name, `fileName` names the source.
+PlmMap importMap(const QByteArray& data, const QString& name, const QString& fileName);
+// Reads the file whole; the name is the base name for a ".num" file, else the file name.
+PlmMap importMap(const QString& path);
+
+PlmMap importCompact(const QByteArray& data, const QString& name, const QString& fileName);
+PlmMap importIndexedCollection(const QByteArray& data, const QString& name, const QString& fileName);
+PlmMap importDressed(const QByteArray& data, const QString& name, const QString& fileName);
+PlmMap importDetailed(const QByteArray& data, const QString& name, const QString& fileName);
+
+// The map name the import entry gives a file: base name for ".num", else the whole name.
+QString mapName(const QString& fileName);
+
+// Walks a PackBits block without unpacking it: it must unpack to exactly 51,840 bytes.
+// Throws PlmMapError with `truncated` (a run past the block) or `unqualified` (another size).
+void checkBitmapBlock(const QByteArray& data, qint64 offset, qint64 length, const QString& truncated,
+                      const QString& unqualified);
+
+// Big-endian words, each throwing its variant's message when outside the data.
+unsigned readWord(qint64 offset, const QByteArray& data);
+unsigned readDressedWord(qint64 offset, const QByteArray& data);
+unsigned readDetailedWord(qint64 offset, const QByteArray& data);
+
+} // namespace LegacyPelmoraImporter
