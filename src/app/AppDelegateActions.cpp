@@ -106,16 +106,25 @@ void AppDelegate::importVector()
 
 // --- Library and online catalogue -----------------------------------------------------------
 
+namespace {
+
+// The library window's controller, or none after the reason it is unavailable was presented.
+LibraryWindowController* libraryWindowControllerOrPresentUnavailable(LibraryCoordinator& coordinator)
+{
+    try {
+        return coordinator.libraryWindowController();
+    } catch (...) {
+        coordinator.presentUnavailable(std::current_exception());
+        return nullptr;
+    }
+}
+
+} // namespace
+
 void AppDelegate::showLibraryWindow()
 {
     LibraryCoordinator& coordinator = LibraryCoordinator::shared();
-    LibraryWindowController* controller = nullptr;
-    try {
-        controller = coordinator.libraryWindowController();
-    } catch (...) {
-        coordinator.presentUnavailable(std::current_exception());
-        return;
-    }
+    LibraryWindowController* controller = libraryWindowControllerOrPresentUnavailable(coordinator);
     if (!controller)
         return;
     controller->reload(std::nullopt);
@@ -125,13 +134,7 @@ void AppDelegate::showLibraryWindow()
 void AppDelegate::presentOnlineCatalogue()
 {
     LibraryCoordinator& coordinator = LibraryCoordinator::shared();
-    LibraryWindowController* controller = nullptr;
-    try {
-        controller = coordinator.libraryWindowController();
-    } catch (...) {
-        coordinator.presentUnavailable(std::current_exception());
-        return;
-    }
+    LibraryWindowController* controller = libraryWindowControllerOrPresentUnavailable(coordinator);
     if (!controller)
         return;
     coordinator.onlineWindowController()->present(controller->selectedFolderURL(), false);

@@ -13,26 +13,6 @@ bool holdsBoundTexts(const PlmEntity& entity)
     return kind == PlmGeometry::Kind::text || kind == PlmGeometry::Kind::group;
 }
 
-bool sameEntityHandles(const PlmEntityList& a, const PlmEntityList& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        if (!a.sharesEntity(i, b, i))
-            return false;
-    return true;
-}
-
-bool sameDefinitions(const QList<PlmVariable>& a, const QList<PlmVariable>& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        if (a[i].id != b[i].id || a[i].name != b[i].name || a[i].type != b[i].type || a[i].calculation != b[i].calculation)
-            return false;
-    return true;
-}
-
 // Keys whose cells differ between two columns (either side), in key order, by one merge walk.
 QList<QString> changedKeys(const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to)
 {
@@ -111,7 +91,7 @@ QList<qsizetype> PlmWorkDocumentDerived::textAndGroupPositions(const PlmEntityLi
 {
     // Comparing handles reads one contiguous list; looking at each entity's kind would visit
     // every entity in memory.
-    if (scanned_ && sameEntityHandles(entities, *scanned_))
+    if (scanned_ && entities.sharesAllEntities(*scanned_))
         return scannedPositions_;
     QList<qsizetype> positions;
     for (qsizetype i = 0; i < entities.size(); ++i)
@@ -126,10 +106,10 @@ bool PlmWorkDocumentDerived::canRecomputeIncrementally(const PlmWork& next, cons
 {
     if (!fresh_)
         return false;
-    if (!sameEntityHandles(previous.map.entities, fresh_->map.entities)
-        || !sameEntityHandles(next.map.entities, previous.map.entities))
+    if (!previous.map.entities.sharesAllEntities(fresh_->map.entities)
+        || !next.map.entities.sharesAllEntities(previous.map.entities))
         return false;
-    if (!sameDefinitions(previous.variables, fresh_->variables) || !sameDefinitions(next.variables, previous.variables))
+    if (!PlmVariable::sameDefinitions(previous.variables, fresh_->variables) || !PlmVariable::sameDefinitions(next.variables, previous.variables))
         return false;
     for (qsizetype i = 0; i < previous.variables.size(); ++i) {
         // The previous work holds exactly the freshly computed work's columns...

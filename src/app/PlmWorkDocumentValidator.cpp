@@ -11,17 +11,6 @@ namespace {
 
 const QString variableNamesMessage = QStringLiteral("Les variables doivent avoir un nom et un identifiant uniques.");
 
-// The fields a formula check reads: everything but the values.
-bool sameShape(const QList<PlmVariable>& a, const QList<PlmVariable>& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        if (a[i].id != b[i].id || a[i].name != b[i].name || a[i].type != b[i].type || a[i].calculation != b[i].calculation)
-            return false;
-    return true;
-}
-
 } // namespace
 
 void PlmWorkDocumentValidator::reset()
@@ -32,12 +21,7 @@ void PlmWorkDocumentValidator::reset()
 
 bool PlmWorkDocumentValidator::knowsEntitiesOf(const PlmWork& work) const
 {
-    if (!last_ || work.map.entities.size() != last_->map.entities.size())
-        return false;
-    for (qsizetype i = 0; i < work.map.entities.size(); ++i)
-        if (!work.map.entities.sharesEntity(i, last_->map.entities, i))
-            return false;
-    return true;
+    return last_ && work.map.entities.sharesAllEntities(last_->map.entities);
 }
 
 void PlmWorkDocumentValidator::validate(const PlmWork& work, const WorkCellChanges* changes)
@@ -56,7 +40,7 @@ void PlmWorkDocumentValidator::validate(const PlmWork& work, const WorkCellChang
         work.decoration->validate(ids);
     validateVariables(work, ids, idsUnchanged, changes);
     validateThematic(work, ids);
-    if (!sameShape(work.variables, last_->variables))
+    if (!PlmVariable::sameDefinitions(work.variables, last_->variables))
         validateFormulas(work);
 
     last_ = work;
@@ -67,9 +51,7 @@ QSet<QString> PlmWorkDocumentValidator::validateMap(const PlmWork& work, bool& s
 {
     const PlmEntityList& entities = work.map.entities;
     const PlmEntityList& known = last_->map.entities;
-    sameEntities = entities.size() == known.size();
-    for (qsizetype i = 0; sameEntities && i < entities.size(); ++i)
-        sameEntities = entities.sharesEntity(i, known, i);
+    sameEntities = entities.sharesAllEntities(known);
     if (sameEntities)
         return lastEntityIDs_;
 

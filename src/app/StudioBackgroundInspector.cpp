@@ -86,20 +86,6 @@ std::optional<PlmBackgroundImage> StudioBackgroundInspector::currentImage() cons
     return work.decoration ? work.decoration->backgroundImage : std::nullopt;
 }
 
-bool StudioBackgroundInspector::update(const QString& actionName, const std::function<void(PlmWork&)>& change)
-{
-    PlmWorkDocument* doc = m_window.workingDocument();
-    if (!doc)
-        return false;
-    try {
-        doc->updateWork(actionName, change);
-        return true;
-    } catch (const PlmError& error) {
-        DialogHooks::presentError(error.message(), m_window.isWindowLoaded() ? m_window.window() : nullptr);
-        return false;
-    }
-}
-
 // --- Menu and import -------------------------------------------------------------------------
 
 QMenu* StudioBackgroundInspector::showMenu(QWidget* sender)
@@ -246,7 +232,7 @@ void StudioBackgroundInspector::fieldDidEndEditing(int tag)
     // Return, or leaving the field, without typing: nothing to store.
     if (typed != m_shown.at(tag) && image) {
         if (const std::optional<PlmBackgroundImage> changed = StudioBackgroundImage::withField(*image, tag, typed)) {
-            update(QStringLiteral("Réglage de l’image de fond"), [&](PlmWork& work) {
+            m_window.updateWork(QStringLiteral("Réglage de l’image de fond"), [&](PlmWork& work) {
                 if (work.decoration)
                     work.decoration->backgroundImage = *changed;
             });
@@ -264,7 +250,7 @@ void StudioBackgroundInspector::changeLock(bool locked)
 {
     if (!currentImage())
         return;
-    update(QStringLiteral("Verrouiller l’image de fond"), [&](PlmWork& work) {
+    m_window.updateWork(QStringLiteral("Verrouiller l’image de fond"), [&](PlmWork& work) {
         if (work.decoration && work.decoration->backgroundImage)
             work.decoration->backgroundImage->locked = locked;
     });
@@ -276,7 +262,7 @@ void StudioBackgroundInspector::removeBackground()
     if (!currentImage())
         return;
     m_window.inspectingBackground = false;
-    const bool removed = update(QStringLiteral("Supprimer l’image de fond"), [](PlmWork& work) {
+    const bool removed = m_window.updateWork(QStringLiteral("Supprimer l’image de fond"), [](PlmWork& work) {
         if (work.decoration)
             work.decoration->backgroundImage.reset();
     });

@@ -56,7 +56,6 @@ public:
 
 private:
     std::optional<PlmBackgroundImage> currentImage() const;
-    bool update(const QString& actionName, const std::function<void(PlmWork&)>& change);
 
     StudioWindowController& m_window;
     StudioObjectsOutline& m_outline;

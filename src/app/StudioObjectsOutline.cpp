@@ -423,20 +423,6 @@ bool StudioObjectsOutline::canDelete(const StudioObjectReference& reference) con
     return doc && StudioObjectEdits::deletionPath(doc->work(), reference.path).size() > 1;
 }
 
-bool StudioObjectsOutline::update(const QString& actionName, const std::function<void(PlmWork&)>& change)
-{
-    PlmWorkDocument* doc = document();
-    if (!doc)
-        return false;
-    try {
-        doc->updateWork(actionName, change);
-        return true;
-    } catch (const PlmError& error) {
-        DialogHooks::presentError(error.message(), m_window.isWindowLoaded() ? m_window.window() : nullptr);
-        return false;
-    }
-}
-
 void StudioObjectsOutline::toggleObject(const StudioObjectReference& reference, bool visibility)
 {
     const StudioObjectEdits::State state = objectState(reference);
@@ -450,7 +436,7 @@ bool StudioObjectsOutline::setObjectState(const StudioObjectReference& reference
     const StudioObjectEdits::State before = objectState(reference);
     if (!before.available)
         return false;
-    return update(StudioObjectEdits::stateActionName(before, hidden, locked), [&](PlmWork& work) {
+    return m_window.updateWork(StudioObjectEdits::stateActionName(before, hidden, locked), [&](PlmWork& work) {
         StudioObjectEdits::setObjectState(work, reference, hidden, locked);
     });
 }
@@ -461,7 +447,7 @@ bool StudioObjectsOutline::renameObject(const StudioObjectReference& reference, 
     if (!doc)
         return false;
     bool renamed = false;
-    const bool stored = update(QStringLiteral("Renommer l’objet"), [&](PlmWork& work) {
+    const bool stored = m_window.updateWork(QStringLiteral("Renommer l’objet"), [&](PlmWork& work) {
         renamed = StudioObjectEdits::renameObject(work, reference, name);
     });
     if (!stored || !renamed) {
@@ -489,7 +475,7 @@ void StudioObjectsOutline::deleteObject(const StudioObjectReference& reference)
     const QStringList path = StudioObjectEdits::deletionPath(doc->work(), reference.path);
     if (path.size() < 2)
         return; // the Fond pane's deletion (see canDelete)
-    const bool removed = update(QStringLiteral("Supprimer l’objet du groupe"), [&](PlmWork& work) {
+    const bool removed = m_window.updateWork(QStringLiteral("Supprimer l’objet du groupe"), [&](PlmWork& work) {
         StudioObjectEdits::removeGroupMember(work, path);
     });
     if (!removed) {
@@ -522,7 +508,7 @@ bool StudioObjectsOutline::moveObject(const StudioObjectReference& reference, qs
     const QString actionName = QStringLiteral("Ordre des objets");
     const auto moveStored = [&](const StudioObjectReference& moving) {
         bool moved = false;
-        const bool stored = update(actionName, [&](PlmWork& work) {
+        const bool stored = m_window.updateWork(actionName, [&](PlmWork& work) {
             moved = StudioObjectEdits::moveObject(work, moving, targetIndex);
         });
         return stored && moved;
@@ -591,7 +577,7 @@ void StudioObjectsOutline::textValueDidEndEditing()
     if (typed == m_shownText)
         return;
     const QStringList path = *m_textPath;
-    if (update(QStringLiteral("Modifier le texte SVG"),
+    if (m_window.updateWork(QStringLiteral("Modifier le texte SVG"),
                [&](PlmWork& work) { StudioObjectEdits::setTextEntityValue(work, path, typed); })) {
         m_shownText = typed;
     } else {

@@ -65,10 +65,6 @@ public:
     std::optional<QStringList> textInspectorPath() const { return m_textPath; }
     void textValueDidEndEditing();
 
-    // Runs one undoable update of the work; false (after the error was presented in the
-    // window) when it was refused.
-    bool update(const QString& actionName, const std::function<void(PlmWork&)>& change);
-
 private:
     PlmWorkDocument* document() const;
     void embedModeInspector();

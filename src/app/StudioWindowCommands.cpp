@@ -83,20 +83,6 @@ void StudioWindowCommands::selectObjects(const QSet<QString>& entityIDs, const s
         StudioWindowController::selectObjects(entityIDs, primary);
 }
 
-bool StudioWindowCommands::update(const QString& actionName, const std::function<void(PlmWork&)>& change)
-{
-    PlmWorkDocument* doc = workingDocument();
-    if (!doc)
-        return false;
-    try {
-        doc->updateWork(actionName, change);
-        return true;
-    } catch (const PlmError& error) {
-        DialogHooks::presentError(error.message(), isWindowLoaded() ? window() : nullptr);
-        return false;
-    }
-}
-
 bool StudioWindowCommands::eventFilter(QObject* watched, QEvent* event)
 {
     if (isWindowLoaded() && watched == window()) {
@@ -179,7 +165,7 @@ void StudioWindowCommands::togglePrintPageVisibility()
 {
     if (!workingDocument() || !switchMode(Mode::carte, false))
         return;
-    update(QStringLiteral("Afficher / masquer la page"), [](PlmWork& work) { StudioPrintFormat::togglePageVisibility(work); });
+    updateWork(QStringLiteral("Afficher / masquer la page"), [](PlmWork& work) { StudioPrintFormat::togglePageVisibility(work); });
 }
 
 // --- Entity names, undo and redo ---------------------------------------------------------------
@@ -188,7 +174,7 @@ void StudioWindowCommands::toggleEntityNames()
 {
     if (!workingDocument() || !commitEditing())
         return;
-    update(QStringLiteral("Afficher les noms des entités"), [](PlmWork& work) { StudioPrintFormat::toggleEntityNames(work); });
+    updateWork(QStringLiteral("Afficher les noms des entités"), [](PlmWork& work) { StudioPrintFormat::toggleEntityNames(work); });
 }
 
 void StudioWindowCommands::undo()

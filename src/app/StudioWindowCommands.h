@@ -69,7 +69,6 @@ protected:
 private:
     void registerStudioCommands();
     void wireOutlineSelection();
-    bool update(const QString& actionName, const std::function<void(PlmWork&)>& change);
     QMenu* popUp(QMenu* menu, QWidget* sender);
 
     StudioObjectsOutline* m_outline = nullptr;

@@ -124,6 +124,9 @@ public:
 
     // --- Fields, in the order of the window's description ---
     PlmWorkDocument* workingDocument() const;
+    // Runs one undoable update of the work; false (after the error was presented in the
+    // window) when there is no document or the update was refused.
+    bool updateWork(const QString& actionName, const std::function<void(PlmWork&)>& change);
     FondWindowController* fond = nullptr;
     DataWindowController* data = nullptr;
     CarteWindowController* carte = nullptr;

@@ -4,11 +4,27 @@
 #include "canvas/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
 #include "layout/CarteWindowController.h"
+#include "model/PlmErrors.h"
 #include "platform/CommandRouter.h"
+#include "platform/DialogHooks.h"
 
 #include <QButtonGroup>
 #include <QToolButton>
 #include <QWidget>
+
+bool StudioWindowController::updateWork(const QString& actionName, const std::function<void(PlmWork&)>& change)
+{
+    PlmWorkDocument* doc = workingDocument();
+    if (!doc)
+        return false;
+    try {
+        doc->updateWork(actionName, change);
+        return true;
+    } catch (const PlmError& error) {
+        DialogHooks::presentError(error.message(), isWindowLoaded() ? window() : nullptr);
+        return false;
+    }
+}
 
 // The commands of the window's own controls: modes, tabs, panels, fit and zoom. Commands
 // whose neighbours are not there yet are not registered, so their buttons stay disabled.

@@ -12,6 +12,9 @@ struct PlmColor {
 
     bool operator==(const PlmColor&) const = default;
 
+    // Every component finite and between 0 and 1.
+    bool hasValidComponents() const;
+
     // {"alpha": n, "blue": n, "green": n, "red": n}
     static PlmColor fromJson(const PlmJsonValue& value);
     void writeJson(PlmJsonWriter& writer) const;

@@ -29,12 +29,6 @@ bool withinMagnitude(double value, double bound)
     return std::isfinite(value) && std::fabs(value) <= bound;
 }
 
-bool validComponents(const PlmColor& color)
-{
-    return within(color.red, 0, 1) && within(color.green, 0, 1) && within(color.blue, 0, 1)
-        && within(color.alpha, 0, 1);
-}
-
 // The integer codes are compared without sign, so any negative value fails.
 bool codeAtMost(int value, unsigned high)
 {
@@ -72,7 +66,7 @@ void PlmEditingStyle::validate() const
     if (!numbersValid || !codesValid)
         fail(QStringLiteral("Propriété d’inspecteur incorrecte."));
 
-    if (!validComponents(stroke) || !validComponents(frameFill) || !validComponents(shadowColor))
+    if (!stroke.hasValidComponents() || !frameFill.hasValidComponents() || !shadowColor.hasValidComponents())
         fail(QStringLiteral("Couleur d’inspecteur incorrecte."));
 }
 
@@ -84,7 +78,7 @@ void PlmPresentation::validate() const
     if (fontName.isEmpty() || !within(fontSize, 6, 96) || (width && !within(*width, 40, 1200))
         || (height && !within(*height, 30, 1600)))
         fail(QStringLiteral("Présentation de texte incorrecte."));
-    if (!validComponents(color) || !validComponents(background))
+    if (!color.hasValidComponents() || !background.hasValidComponents())
         fail(QStringLiteral("Couleur d’habillage incorrecte."));
 }
 

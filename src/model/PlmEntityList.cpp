@@ -169,3 +169,22 @@ void PlmEntityList::writeJson(PlmJsonWriter& writer) const
             h->writeJson(writer);
     writer.endArray();
 }
+
+bool PlmEntityList::sharesAllEntities(const PlmEntityList& other) const
+{
+    if (m_size != other.m_size)
+        return false;
+    if (m_chunks.isSharedWith(other.m_chunks))
+        return true;
+    // Both lists cut their chunks at the same places, so chunk c of one faces chunk c of the other.
+    for (qsizetype c = 0; c < m_chunks.size(); ++c) {
+        const Chunk& mine = m_chunks.at(c);
+        const Chunk& theirs = other.m_chunks.at(c);
+        if (mine.isSharedWith(theirs))
+            continue;
+        for (qsizetype i = 0; i < mine.size(); ++i)
+            if (mine.at(i) != theirs.at(i))
+                return false;
+    }
+    return true;
+}

@@ -109,6 +109,9 @@ public:
     {
         return handle(i) == other.handle(j);
     }
+    // Whether both lists hold the very same shared entities in the same order: then no entity,
+    // and no id, can differ. O(1) for a copy, O(chunks) for a list changed and changed back.
+    bool sharesAllEntities(const PlmEntityList& other) const;
 
 private:
     using Handle = std::shared_ptr<PlmEntity>;

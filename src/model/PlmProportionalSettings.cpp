@@ -16,12 +16,6 @@ bool within(double value, double low, double high)
     return std::isfinite(value) && value >= low && value <= high;
 }
 
-bool validComponents(const PlmColor& color)
-{
-    return within(color.red, 0, 1) && within(color.green, 0, 1) && within(color.blue, 0, 1)
-        && within(color.alpha, 0, 1);
-}
-
 // Blank after trimming white space and line breaks, as names typed by the user are stored.
 bool isBlank(const QString& text)
 {
@@ -113,13 +107,13 @@ QList<double> PlmProportionalSettings::legendSampleValues(const QList<double>& v
 
 void PlmProportionalSettings::validate(const QSet<QString>& entityIDs) const
 {
-    bool valid = within(maximumSize, 0.01, 1000) && validComponents(color);
+    bool valid = within(maximumSize, 0.01, 1000) && color.hasValidComponents();
     for (auto it = manualPositions.cbegin(); valid && it != manualPositions.cend(); ++it)
         valid = entityIDs.contains(it.key()) && std::isfinite(it.value().x) && std::isfinite(it.value().y);
     if (!valid)
         throw PlmWorkError(QStringLiteral("Taille, couleur ou position de symbole invalide."));
 
-    if (outline && !(std::isfinite(outline->lineWidth) && outline->lineWidth >= 0 && validComponents(outline->stroke)))
+    if (outline && !(std::isfinite(outline->lineWidth) && outline->lineWidth >= 0 && outline->stroke.hasValidComponents()))
         throw PlmWorkError(QStringLiteral("Contour de symbole invalide."));
 
     if (kind == PlmSymbolKind::svg && !svgVector)

@@ -13,12 +13,6 @@ bool within(double value, double low, double high)
     return std::isfinite(value) && value >= low && value <= high;
 }
 
-bool validComponents(const PlmColor& color)
-{
-    return within(color.red, 0, 1) && within(color.green, 0, 1) && within(color.blue, 0, 1)
-        && within(color.alpha, 0, 1);
-}
-
 const PlmVariable* findVariable(const QList<PlmVariable>& variables, const QString& id)
 {
     for (const PlmVariable& variable : variables)
@@ -76,8 +70,8 @@ void PlmThematicSettings::validate(const QList<PlmVariable>& variables) const
         valid = std::isfinite(thresholds[i]) && (i == 0 || thresholds[i] > thresholds[i - 1]);
     if (valid && classColorOverrides)
         for (const PlmColor& color : *classColorOverrides)
-            valid = valid && validComponents(color);
-    valid = valid && validComponents(missingColor) && within(legendPosition.x, -1e8, 1e8)
+            valid = valid && color.hasValidComponents();
+    valid = valid && missingColor.hasValidComponents() && within(legendPosition.x, -1e8, 1e8)
         && within(legendPosition.y, -1e8, 1e8);
     if (valid && legendLabelVariableID)
         valid = findVariable(variables, *legendLabelVariableID) != nullptr;

@@ -68,3 +68,13 @@ void PlmVariable::writeJson(PlmJsonWriter& writer) const
     writer.field("values", values);
     writer.endObject();
 }
+
+bool PlmVariable::sameDefinitions(const QList<PlmVariable>& a, const QList<PlmVariable>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (!a[i].sameDefinition(b[i]))
+            return false;
+    return true;
+}

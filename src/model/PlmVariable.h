@@ -38,6 +38,14 @@ struct PlmVariable {
 
     bool isCalculated() const { return calculation.has_value(); }
 
+    // Equal but for the values: what formulas and derived columns read of a variable.
+    bool sameDefinition(const PlmVariable& other) const
+    {
+        return id == other.id && name == other.name && type == other.type && calculation == other.calculation;
+    }
+    // Two variable lists of the same definitions in the same order.
+    static bool sameDefinitions(const QList<PlmVariable>& a, const QList<PlmVariable>& b);
+
     // The text of this variable's cell for an entity, none without a value. Inputs show their
     // editing text; calculated numbers show exactly `decimals` fraction digits, with " %"
     // for a percentage variable ("1234,50", "12 %").

@@ -113,3 +113,36 @@ TEST(PlmEntityListTest, largeListsBehaveLikeAPlainList)
     copy.edit(700).name = before.at(700).name;
     EXPECT_EQ(copy, before);
 }
+
+TEST(PlmEntityListTest, sharesAllEntitiesOnlyWhenEveryHandleIsTheSame)
+{
+    PlmEntityList list;
+    for (int i = 0; i < 600; ++i) // three chunks, the last one partial
+        list.append(pointEntity(QString::number(i)));
+    const PlmEntityList copy = list;
+    EXPECT_TRUE(copy.sharesAllEntities(list));
+
+    // An equal list of other entities is not the same entities.
+    PlmEntityList rebuilt;
+    for (const PlmEntity& entity : list)
+        rebuilt.append(entity);
+    EXPECT_EQ(rebuilt, list);
+    EXPECT_FALSE(rebuilt.sharesAllEntities(list));
+
+    // One edited entity, in the middle chunk, is seen even though the other chunks are shared.
+    PlmEntityList edited = list;
+    edited.edit(300).name = QStringLiteral("changed");
+    EXPECT_FALSE(edited.sharesAllEntities(list));
+    EXPECT_FALSE(list.sharesAllEntities(edited));
+
+    // Rebuilt chunks that hold the same handles again count as shared.
+    PlmEntityList moved = list;
+    moved.move(599, 0);
+    moved.move(0, 599);
+    EXPECT_TRUE(moved.sharesAllEntities(list));
+
+    PlmEntityList shorter = list;
+    shorter.removeAt(599);
+    EXPECT_FALSE(shorter.sharesAllEntities(list));
+    EXPECT_TRUE(PlmEntityList().sharesAllEntities(PlmEntityList()));
+}

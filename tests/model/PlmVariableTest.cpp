@@ -85,3 +85,27 @@ TEST(PlmVariableTest, JsonRefusesMissingKeysAndWrongTypes)
     for (const char* json : bad)
         EXPECT_THROW(PlmJson::decode<PlmVariable>(json), PlmJsonDecodingError) << json;
 }
+
+TEST(PlmVariableTest, SameDefinitionsIgnoreTheValuesOnly)
+{
+    const PlmVariable base = variable(PlmVariableType::number, 2);
+    PlmVariable otherValues = base;
+    otherValues.values.clear();
+    EXPECT_TRUE(PlmVariable::sameDefinitions({base}, {otherValues}));
+
+    PlmVariable renamed = base;
+    renamed.name = QStringLiteral("Superficie");
+    PlmVariable retyped = base;
+    retyped.type = PlmVariableType::percentage;
+    PlmVariable reformulated = base;
+    reformulated.calculation->decimals = 3;
+    PlmVariable input = base;
+    input.calculation.reset();
+    for (const PlmVariable& changed : {renamed, retyped, reformulated, input})
+        EXPECT_FALSE(PlmVariable::sameDefinitions({base}, {changed}));
+
+    PlmVariable second = base;
+    second.id = QStringLiteral("v2");
+    EXPECT_FALSE(PlmVariable::sameDefinitions({base, second}, {second, base})); // order counts
+    EXPECT_FALSE(PlmVariable::sameDefinitions({base}, {base, second}));
+}
