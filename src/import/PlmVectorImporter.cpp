@@ -1,5 +1,6 @@
 #include "import/PlmVectorImporter.h"
 
+#include "import/PlmEpsImporter.h"
 #include "import/PlmGeoJsonReader.h"
 #include "import/PlmPelmoraBaseMap.h"
 #include "import/PlmPelmoraTable.h"
@@ -254,7 +255,7 @@ PlmImportResult importData(const QByteArray& bytes, const QString& path)
     } else if (isShapefile(bytes)) {
         result = ShapefileReader::read(bytes, path, baseName);
     } else if (isPostScript(bytes)) {
-        throw PlmImportError::invalid(notYetMessage(fileName));
+        result = EPSImporter::importMap(bytes, baseName);
     } else {
         bool isGeoJson = false;
         if (json) {

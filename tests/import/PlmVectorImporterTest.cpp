@@ -91,7 +91,8 @@ TEST_F(VectorImporterTest, jsonThatIsNotGeoJsonIsNotRecognised)
 
 TEST_F(VectorImporterTest, formatsNotBuiltYetSaySo)
 {
-    EXPECT_EQ(failure(QStringLiteral("b.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n"), PlmVectorImporter::notYetMessage(QStringLiteral("b.eps")));
+    EXPECT_EQ(failure(QStringLiteral("b.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n"),
+              QStringLiteral("Aucun tracé ou texte EPS convertible. Source non exécutée."));
     EXPECT_EQ(failure(QStringLiteral("FRANCE.NUM"), "\x01\x02"), PlmVectorImporter::notYetMessage(QStringLiteral("FRANCE.NUM")));
     EXPECT_EQ(PlmVectorImporter::notYetMessage(QStringLiteral("b.eps")),
               QStringLiteral("Le fichier « b.eps » ne peut pas encore être importé : cette version ne lit pas encore ce format."));

@@ -181,7 +181,7 @@ TEST_F(VectorImportUITest, failuresArePresentedWithTheirFrenchMessage)
     importAndWait(write(QStringLiteral("dessin.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n"));
     importAndWait(write(QStringLiteral("cassé.geojson"), R"({"type":"Polygon","coordinates":[]})"));
     EXPECT_EQ(errors, (QStringList{QStringLiteral("Format vectoriel non reconnu : notes.txt."),
-                                   PlmVectorImporter::notYetMessage(QStringLiteral("dessin.eps")),
+                                   QStringLiteral("Aucun tracé ou texte EPS convertible. Source non exécutée."),
                                    QStringLiteral("Polygone GeoJSON vide.")}));
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_TRUE(MapDocument::opened.isEmpty());
