@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRawFont>
 #include <QTextLine>
 
@@ -70,7 +71,8 @@ DecorationText::DecorationText(const QString& text, const DecorationTextAttribut
             const QList<quint32> glyphs = run.glyphIndexes();
             const QList<QPointF> positions = run.positions();
             for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
-                const QRectF box = raw.boundingRect(glyphs[i]);
+                // The outline's bounds: the engine's glyph metrics are rounded to whole pixels.
+                const QRectF box = raw.pathForGlyph(glyphs[i]).boundingRect();
                 if (box.isEmpty())
                     continue;
                 const QRectF ink = box.translated(positions[i] + QPointF(0, -attributes.baselineOffset));

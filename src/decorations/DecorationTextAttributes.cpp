@@ -180,6 +180,8 @@ QFont DecorationTextAttributes::layoutFont() const
     if (kern != 0)
         result.setLetterSpacing(QFont::AbsoluteSpacing, kern);
     result.setUnderline(underlineStyle != 0);
+    // Unhinted outlines measure the same on screen, in bitmaps and in PDF or SVG.
+    result.setHintingPreference(QFont::PreferNoHinting);
     return result;
 }
 
