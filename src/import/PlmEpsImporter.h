@@ -42,6 +42,7 @@ public:
     // Commands of all entities, each entity's clip paths counted again, so that validating and
     // drawing the map stays bounded.
     static constexpr qint64 maximumMapCommands = 20'000'000;
+    static constexpr qsizetype maximumEntities = 1'000'000;
 
     // True when "%!PS" occurs in the bytes and first starts before 1 MiB.
     static bool isPostScript(const QByteArray& data);

@@ -138,7 +138,7 @@ void EPSImporter::addEntity(const PlmGeometry& geometry, const std::optional<QSt
     for (const PlmVectorPath& clip : std::as_const(state_.clips))
         weight += clip.commands.size();
     mapCommands_ += weight;
-    if (mapCommands_ > maximumMapCommands)
+    if (mapCommands_ > maximumMapCommands || builder_.entities.size() >= maximumEntities)
         fail("Dessin PostScript trop lourd pour être importé.");
     QMap<QString, QString> attributes;
     if (!layerName_.isEmpty())
