@@ -178,8 +178,10 @@ PlmImportResult importWithRelatedFiles(const QString& path)
     const QFileInfo info(path);
     const QDir folder(info.absolutePath());
     const bool listingFailed = !folder.exists() || !folder.isReadable();
+    // On Linux a remembered folder grants nothing more: asking again for it would only repeat
+    // the question the user already answered.
     bool requested = false;
-    if (listingFailed) {
+    if (listingFailed && accessed.isEmpty()) {
         requestFolderAccess(path, accessed, bookmarksKey);
         requested = true;
     }
