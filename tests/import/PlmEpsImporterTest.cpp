@@ -220,6 +220,33 @@ TEST(EpsImporterTest, textsAndNotes)
     EXPECT_EQ(failure("%%Comment\nshowpage u U Adobe_x"), noEntity);
 }
 
+TEST(EpsImporterTest, fillRulesAndTextBlocks)
+{
+    const PlmImportResult rules = run("0 0 m 1 0 l 1 1 l eofill 0 0 m 1 0 l 1 1 l f 1 XR 0 0 m 1 1 l f "
+                                      "0 XR q 0 0 m 5 0 l 5 5 l eoclip n 0 0 m 1 0 l 1 1 l f Q 0 0 m 1 1 l f");
+    ASSERT_EQ(rules.map.entities.size(), 5);
+    EXPECT_TRUE(pathOf(rules.map.entities[0]).evenOdd);
+    EXPECT_FALSE(pathOf(rules.map.entities[1]).evenOdd);
+    EXPECT_TRUE(pathOf(rules.map.entities[2]).evenOdd);
+    EXPECT_TRUE(pathOf(rules.map.entities[3]).evenOdd);
+    EXPECT_TRUE(rules.map.entities[3].clipPaths->first().evenOdd);
+    EXPECT_FALSE(pathOf(rules.map.entities[4]).evenOdd);
+    EXPECT_FALSE(rules.map.entities[4].clipPaths.has_value());
+
+    // Inside a text block a move does not end the text and a shown string keeps the matrix.
+    const PlmImportResult block = run("1 0 0 1 50 60 0 Tp (Au) Tx 7 7 m (to) Tx TO 0 0 m 1 1 l S");
+    ASSERT_EQ(block.map.entities.size(), 2);
+    const PlmText* text = block.map.entities[0].geometry.asText();
+    EXPECT_EQ(text->text, QStringLiteral("Auto"));
+    EXPECT_EQ(text->transform, PlmTransform::translation(50, 60));
+    // Outside a block each move ends the pending text, and Td moves the text matrix.
+    const PlmImportResult loose = run("1 1 m (a) show 2 2 m (b) show 2 0 0 2 10 20 0 Tp 3 4 Td (c) Tx");
+    ASSERT_EQ(loose.map.entities.size(), 3);
+    EXPECT_EQ(loose.map.entities[1].geometry.asText()->transform, PlmTransform::translation(2, 2));
+    EXPECT_EQ(loose.map.entities[2].geometry.asText()->transform, (PlmTransform{2, 0, 0, 2, 16, 28}));
+    EXPECT_EQ(failure("1 2 3 4 5 6 Tp"), incomplete);
+}
+
 TEST(EpsImporterTest, importerRoutesPostScriptFiles)
 {
     const PlmImportResult result = PlmVectorImporter::importData("%!PS-Adobe-3.0 EPSF-3.0\n0 0 m 1 1 l S def",
