@@ -416,7 +416,7 @@ bool StudioObjectsOutline::canDelete(const StudioObjectReference& reference) con
     if (!canEdit(reference))
         return false;
     if (reference.isLayoutObject())
-        return true;
+        return m_window.carte->decorationController()->canEditObjects();
     // A top-level entity is deleted by the Fond pane's own command, which its stand-in does
     // not have yet: that deletion stays disabled rather than done another way.
     PlmWorkDocument* doc = document();
@@ -495,6 +495,9 @@ std::optional<StudioObjectEdits::DropPlan> StudioObjectsOutline::dropPlan(const 
     PlmWorkDocument* doc = document();
     if (!doc)
         return std::nullopt;
+    // A legend dropped among the elements becomes one through the layout's own controller.
+    if (reference.isLegend() && !m_window.carte->decorationController()->canEditObjects())
+        return std::nullopt;
     return StudioObjectEdits::dropPlan(doc->work(), reference, target, childIndex, [this](const QStringList& path) {
         return canEdit(StudioObjectReference::entity(path));
     });
@@ -520,12 +523,14 @@ bool StudioObjectsOutline::moveObject(const StudioObjectReference& reference, qs
         return false;
     if (reference.isDecoration())
         return moveStored(reference);
+    DecorationController* decorations = m_window.carte->decorationController();
+    if (!decorations->canEditObjects())
+        return false;
 
     // A legend becomes a layout element when brought to the front; the steps of the gesture
     // form one undo step.
     if (!m_window.switchMode(StudioWindowController::Mode::carte, true))
         return false;
-    DecorationController* decorations = m_window.carte->decorationController();
     QUndoStack* undo = doc->undoStack();
     const int stepsBefore = undo->count();
     undo->beginMacro(actionName);

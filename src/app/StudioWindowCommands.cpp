@@ -15,6 +15,7 @@
 #include "platform/DialogHooks.h"
 #include "platform/ViewHost.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -202,18 +203,47 @@ bool StudioWindowCommands::addObject(const QString& kindName)
     return true;
 }
 
+namespace {
+
+// The Fond drawing tool of the kinds that are drawings there.
+std::optional<VectorCanvas::DrawingTool> drawingTool(PlmDecorationKind kind)
+{
+    switch (kind) {
+    case PlmDecorationKind::rectangle: return VectorCanvas::DrawingTool::rectangle;
+    case PlmDecorationKind::ellipse: return VectorCanvas::DrawingTool::ellipse;
+    case PlmDecorationKind::line: return VectorCanvas::DrawingTool::line;
+    case PlmDecorationKind::text: return VectorCanvas::DrawingTool::text;
+    default: return std::nullopt;
+    }
+}
+
+} // namespace
+
+bool StudioWindowCommands::canAddObject(PlmDecorationKind kind) const
+{
+    if (mode == Mode::fond && drawingTool(kind))
+        return true;
+    if (mode == Mode::fond && (kind == PlmDecorationKind::svg || kind == PlmDecorationKind::sfSymbol))
+        return false; // placed through the symbol catalogue, not there yet
+    return carte->decorationController()->canEditObjects();
+}
+
+CommandValidation StudioWindowCommands::validate(const QString& command, QAction* action) const
+{
+    if (action && command == QLatin1String("addObject:")) {
+        const std::optional<PlmDecorationKind> kind =
+            plmDecorationKindFromRawValue(action->property("representedObject").toString());
+        CommandValidation validation;
+        validation.enabled = kind && canAddObject(*kind);
+        return validation;
+    }
+    return StudioWindowController::validate(command, action);
+}
+
 void StudioWindowCommands::addObject(PlmDecorationKind kind)
 {
     if (mode == Mode::fond) {
-        std::optional<VectorCanvas::DrawingTool> tool;
-        switch (kind) {
-        case PlmDecorationKind::rectangle: tool = VectorCanvas::DrawingTool::rectangle; break;
-        case PlmDecorationKind::ellipse: tool = VectorCanvas::DrawingTool::ellipse; break;
-        case PlmDecorationKind::line: tool = VectorCanvas::DrawingTool::line; break;
-        case PlmDecorationKind::text: tool = VectorCanvas::DrawingTool::text; break;
-        default: break;
-        }
-        if (tool) {
+        if (const std::optional<VectorCanvas::DrawingTool> tool = drawingTool(kind)) {
             chooseDrawingTool(int(*tool));
             return;
         }
@@ -243,6 +273,7 @@ QMenu* StudioWindowCommands::makeAddDecorationMenu()
         QAction* action = menu->addAction(defaultTitle(kind));
         action->setData(rawValue(kind));
         action->setProperty("representedObject", rawValue(kind));
+        action->setEnabled(canAddObject(kind));
         connect(action, &QAction::triggered, this, [this, action] { performCommand(QStringLiteral("addObject:"), action); });
     }
     return menu;

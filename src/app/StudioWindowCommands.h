@@ -52,6 +52,12 @@ public:
     // kinds that are drawings. False for a name that is no kind.
     bool addObject(const QString& kindName);
     void addObject(PlmDecorationKind kind);
+    // Whether adding a kind does something now: a drawing tool in Fond mode, otherwise the
+    // layout's own element editing, which may not be there.
+    bool canAddObject(PlmDecorationKind kind) const;
+
+    // "addObject:" is validated for the kind its item carries.
+    CommandValidation validate(const QString& command, QAction* action) const override;
 
     // Menus (the last one shown is kept for tests until the next).
     QMenu* makeAddDecorationMenu();

@@ -8,6 +8,7 @@
 #include "platform/CommandRouter.h"
 #include "platform/DialogHooks.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QToolButton>
 #include <QWidget>
@@ -116,7 +117,8 @@ void StudioWindowController::perform(const QString& command, QObject* sender)
 
 bool StudioWindowController::performCommand(const QString& name, QObject* sender)
 {
-    if (!handles(name) || !validate(name, nullptr).enabled)
+    // An item's own validation may depend on what it carries (its kind, its tag).
+    if (!handles(name) || !validate(name, qobject_cast<QAction*>(sender)).enabled)
         return false;
     perform(name, sender);
     validateToolbarItems();

@@ -33,7 +33,10 @@ public:
     // Ends an in-place text edit; there is none in this version.
     void commitTextEdit() {}
 
-    // Not available yet: they answer false and change nothing.
+    // Whether adding, deleting and reordering the page's elements is available; false in this
+    // version, so the commands that lead there are shown disabled.
+    bool canEditObjects() const { return false; }
+    // Not available yet (see canEditObjects): they answer false and change nothing.
     bool addObject(PlmDecorationKind kind);
     bool deleteObjects(const QSet<QString>& ids, const QString& actionName);
     bool changeObjectOrder(bool toFront);

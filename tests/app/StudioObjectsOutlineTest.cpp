@@ -294,6 +294,36 @@ TEST_F(StudioObjectsOutlineTest, LayoutSectionAndElements)
     EXPECT_EQ(undoName(), QStringLiteral("Ordre des objets"));
 }
 
+TEST_F(StudioObjectsOutlineTest, LayoutEditsWithoutTheLayoutControllerAreDisabled)
+{
+    PlmWork start = sampleWork();
+    start.decoration = PlmDecoration();
+    start.decoration->objects = {PlmDecorationObject::make("d1", PlmDecorationKind::title),
+                                 PlmDecorationObject::make("d2", PlmDecorationKind::source)};
+    start.thematic = PlmThematicSettings();
+    open(start);
+    ASSERT_FALSE(window->carte->decorationController()->canEditObjects());
+
+    // Unlocked elements and the legend: their trash is disabled, and deleting does nothing.
+    const QModelIndex d1 = row(StudioObjectReference::decoration("d1"));
+    EXPECT_FALSE(StudioOutlineDelegate::isButtonEnabled(d1.siblingAtColumn(3)));
+    EXPECT_TRUE(StudioOutlineDelegate::isButtonEnabled(d1.siblingAtColumn(2)));
+    EXPECT_FALSE(StudioOutlineDelegate::isButtonEnabled(row(StudioObjectReference::legend("legend")).siblingAtColumn(3)));
+    const int steps = undoCount();
+    window->outline()->deleteObject(StudioObjectReference::decoration("d1"));
+    EXPECT_EQ(work().decoration->objects.size(), 2);
+    EXPECT_EQ(undoCount(), steps);
+
+    // A legend cannot be dropped among the elements; the elements still reorder in the work.
+    const StudioObjectNode* section = model()->node(sectionRow(StudioObjectNode::habillageSectionKey));
+    ASSERT_TRUE(section);
+    EXPECT_FALSE(window->outline()->dropPlan(StudioObjectReference::legend("legend"), *section, 0));
+    EXPECT_TRUE(window->outline()->dropPlan(StudioObjectReference::decoration("d1"), *section, 0));
+    EXPECT_EQ(window->mode, StudioWindowController::Mode::fond);
+    EXPECT_FALSE(window->outline()->moveObject(StudioObjectReference::legend("legend"), 0));
+    EXPECT_EQ(window->mode, StudioWindowController::Mode::fond); // not switched for nothing
+}
+
 TEST_F(StudioObjectsOutlineTest, ClicksOnTheDrawnButtonsToggleTheirState)
 {
     open(sampleWork());

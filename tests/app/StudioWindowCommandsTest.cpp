@@ -5,7 +5,9 @@
 #include "app/StudioSplit.h"
 #include "canvas/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
+#include "decorations/DecorationController.h"
 #include "import/VectorImportUI.h"
+#include "layout/CarteWindowController.h"
 #include "library/LibraryCoordinator.h"
 #include "library/LibraryWindowController.h"
 #include "model/PlmErrors.h"
@@ -216,6 +218,37 @@ TEST_F(StudioWindowCommandsTest, NeighboursNotYetBuiltLeaveTheirCommandsDisabled
     open(sampleWork());
     for (const char* command : {"addDrawingSymbol:", "exportCarte:"})
         EXPECT_FALSE(window->performCommand(QString::fromLatin1(command))) << command;
+}
+
+TEST_F(StudioWindowCommandsTest, AddingLayoutElementsIsDisabledWithoutTheLayoutController)
+{
+    open(sampleWork());
+    ASSERT_FALSE(window->carte->decorationController()->canEditObjects());
+    // In Fond, the drawings choose a tool; the rest would go to the layout's controller.
+    QAction rectangle;
+    rectangle.setProperty("representedObject", QStringLiteral("rectangle"));
+    QAction title;
+    title.setProperty("representedObject", QStringLiteral("title"));
+    QAction svg;
+    svg.setProperty("representedObject", QStringLiteral("svg"));
+    EXPECT_TRUE(window->validate("addObject:", &rectangle).enabled);
+    EXPECT_FALSE(window->validate("addObject:", &title).enabled);
+    EXPECT_FALSE(window->validate("addObject:", &svg).enabled);
+    EXPECT_FALSE(window->performCommand("addObject:", &title));
+    EXPECT_EQ(window->mode, StudioWindowController::Mode::fond);
+    EXPECT_EQ(undoCount(), 0);
+
+    // In Carte, every item of the add menu is shown disabled.
+    window->switchMode(StudioWindowController::Mode::carte, true);
+    QMenu* add = window->showAddMenu(nullptr);
+    ASSERT_TRUE(add);
+    ASSERT_EQ(add->actions().size(), allPlmDecorationKinds().size());
+    for (QAction* action : add->actions())
+        EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
+    EXPECT_FALSE(window->validate("addObject:", &rectangle).enabled);
+    const PlmWork before = work();
+    EXPECT_FALSE(window->performCommand("addObject:", &rectangle));
+    EXPECT_EQ(work(), before);
 }
 
 TEST_F(StudioWindowCommandsTest, ImportAndLibraryReachTheirPanes)
