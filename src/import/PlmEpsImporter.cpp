@@ -100,7 +100,10 @@ PlmImportResult EPSImporter::importMap(const QByteArray& data, const QString& na
         bodyStart = setup + 10;
     else if (const qsizetype prolog = bytes.indexOf("%%EndProlog"); prolog >= 0)
         bodyStart = prolog + 11;
-    PSScanner scanner(bytes.mid(bodyStart));
+    // The scanner starts at the body rather than on a copy of it: files may be large.
+    PSScanner scanner(bytes);
+    scanner.position = bodyStart;
+    scanner.mark();
     importer.run(scanner);
     return importer.builder_.result();
 }
