@@ -9,6 +9,8 @@
 
 #include <QBuffer>
 #include <QImageWriter>
+#include <QPageSize>
+#include <QPdfWriter>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -253,4 +255,24 @@ TEST(DecorationDrawing, ScaleIsMeasuredOnlyOnANarrowGeographicView)
     EXPECT_FALSE(decorationContext(objectOf(PlmDecorationKind::north, 64, 100), &projected, onParallel,
                                    QSizeF(800, 600)).northDetermined);
     EXPECT_FALSE(decorationContext(scale, nullptr, onParallel, QSizeF(800, 600)).scaleMeters);
+}
+
+TEST(DecorationDrawing, TheSameRoutineWritesTextIntoAPdf)
+{
+    QByteArray pdf;
+    {
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
+        writer.setPageSize(QPageSize(QSizeF(200, 100), QPageSize::Point));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setResolution(72);
+        QPainter painter(&writer);
+        ViewNode::flipPainter(painter, 100);
+        PlmDecorationObject text = objectOf(PlmDecorationKind::title, 200, 100);
+        text.text = QStringLiteral("Carte de France");
+        drawDecorationObject(painter, text, QSizeF(200, 100), {});
+    }
+    EXPECT_TRUE(pdf.startsWith("%PDF"));
+    EXPECT_TRUE(pdf.contains("NimbusSans")) << "the text's font is embedded";
 }

@@ -1,5 +1,6 @@
 #include "decorations/DecorationText.h"
 #include "decorations/DecorationTextAttributes.h"
+#include "support/YUpImage.h"
 
 #include <QFontDatabase>
 #include <functional>
@@ -143,4 +144,38 @@ TEST(DecorationText, WrappedLinesAndParagraphSpacingAddUpInTheUsedHeight)
     EXPECT_GT(one.inkRect().top(), 0);
     EXPECT_LT(one.inkRect().bottom(), one.usedHeight());
     EXPECT_FALSE(DecorationText(QStringLiteral("   "), a, 300).hasGlyphs());
+}
+
+TEST(DecorationText, DrawsUprightFromTheTopOfItsBoxWithItsAlignment)
+{
+    PlmPresentation p;
+    p.fontSize = 60;
+    p.color = PlmColor{0, 0, 0, 1};
+    p.alignment = PlmTextAlignment::right;
+    YUpImage image(200, 100);
+    drawDecorationText(*image.painter, QStringLiteral("L"), QRectF(0, 0, 200, 100), textAttributes(p));
+    image.finish();
+    // Image rows run downward: the foot of the L is the lowest inked row and the widest.
+    int lowest = -1, widestRow = -1, widest = 0, leftmost = 200;
+    for (int y = 0; y < 100; ++y) {
+        int count = 0;
+        for (int x = 0; x < 200; ++x) {
+            if (image.image.pixelColor(x, y).lightness() < 100) {
+                ++count;
+                leftmost = std::min(leftmost, x);
+            }
+        }
+        if (count > 0)
+            lowest = y;
+        if (count > widest) {
+            widest = count;
+            widestRow = y;
+        }
+    }
+    ASSERT_GT(lowest, 0);
+    EXPECT_GE(widestRow, lowest - 6);
+    // Set from the top: the ink ends well above the bottom of a 100-point box.
+    EXPECT_LT(lowest, 70);
+    // Right-aligned: the L sits in the right half.
+    EXPECT_GT(leftmost, 120);
 }
