@@ -24,10 +24,9 @@
 #include <QUndoStack>
 
 StudioWindowCommands::StudioWindowCommands(PlmWorkDocument* document)
-    : StudioWindowController(document)
+    : StudioWindowController(document, Outline::own)
 {
-    // The outline's own model and delegate replace the first rows of the window.
-    objectsModel = nullptr;
+    // The outline's own model and delegate take the place of the plain rows.
     objectsSignature.reset();
     m_outline = new StudioObjectsOutline(*this);
     m_background = new StudioBackgroundInspector(*this, *m_outline);

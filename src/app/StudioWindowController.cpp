@@ -42,6 +42,11 @@ std::optional<StudioWindowController::Mode> StudioWindowController::modeFromRaw(
 }
 
 StudioWindowController::StudioWindowController(PlmWorkDocument* document)
+    : StudioWindowController(document, Outline::plain)
+{
+}
+
+StudioWindowController::StudioWindowController(PlmWorkDocument* document, Outline outline)
 {
     horizontal = new StudioSplit(true, columnsKey, {240, 320});
     vertical = new StudioSplit(false, bottomKey, {260});
@@ -93,6 +98,8 @@ StudioWindowController::StudioWindowController(PlmWorkDocument* document)
     buildToolbar(static_cast<QMainWindow*>(studioWindow));
     buildContent(static_cast<QMainWindow*>(studioWindow));
     wireSelection();
+    if (outline == Outline::own)
+        objectsModel = nullptr; // the subclass's outline replaces the plain one's rows
 
     reloadObjects();
     const Mode restored = modeFromRaw(UserDefaults::integerValue(modeKey, 0)).value_or(Mode::fond);

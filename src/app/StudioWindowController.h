@@ -168,6 +168,11 @@ public:
     QStandardItemModel* objectsModel = nullptr;
 
 protected:
+    // For a window that brings its own outline: the first rows are not built into the plain
+    // model only to be thrown away (objectsModel is left unset).
+    enum class Outline { plain, own };
+    StudioWindowController(PlmWorkDocument* document, Outline outline);
+
     QWidget* makeWindow() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
