@@ -16,10 +16,16 @@ QString plainFamily(const QString& family)
     return bracket > 0 ? family.left(bracket) : family;
 }
 
+// Sizes outside what a font can take (never in a validated work) fall back to 12 points.
+double usableSize(double size)
+{
+    return std::isfinite(size) && size > 0 ? std::min(size, 10000.0) : 12.0;
+}
+
 QFont fontAt(const QString& family, double size)
 {
     QFont font(family);
-    font.setPointSizeF(std::max(size, 0.01));
+    font.setPointSizeF(usableSize(size));
     return font;
 }
 
@@ -131,7 +137,7 @@ QFont resolvedFont(const PlmPresentation& presentation)
     }
     if (!font) {
         font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-        font->setPointSizeF(std::max(size, 0.01));
+        font->setPointSizeF(usableSize(size));
     }
     const PlmEditingStyle style = presentation.effectiveEditingStyle();
     if (presentation.editing) {

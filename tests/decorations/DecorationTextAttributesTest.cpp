@@ -4,6 +4,7 @@
 
 #include <QFontDatabase>
 #include <functional>
+#include <limits>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <gtest/gtest.h>
@@ -178,4 +179,15 @@ TEST(DecorationText, DrawsUprightFromTheTopOfItsBoxWithItsAlignment)
     EXPECT_LT(lowest, 70);
     // Right-aligned: the L sits in the right half.
     EXPECT_GT(leftmost, 120);
+}
+
+TEST(DecorationTextAttributes, UnusableFontSizesFallBackToTwelvePoints)
+{
+    PlmPresentation p;
+    p.fontSize = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_DOUBLE_EQ(resolvedFont(p).pointSizeF(), 12);
+    p.fontSize = -3;
+    EXPECT_DOUBLE_EQ(resolvedFont(p).pointSizeF(), 12);
+    p.fontSize = 9.5;
+    EXPECT_DOUBLE_EQ(resolvedFont(p).pointSizeF(), 9.5);
 }
