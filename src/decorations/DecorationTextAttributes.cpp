@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QHash>
 #include <QImage>
 
 #include <algorithm>
@@ -38,7 +39,7 @@ QString unknownNameFamily()
     return family;
 }
 
-bool familyKnown(const QString& name)
+bool lookUpFamily(const QString& name)
 {
     if (name.trimmed().isEmpty())
         return false;
@@ -47,6 +48,21 @@ bool familyKnown(const QString& name)
     const QString resolved = QFontInfo(QFont(name)).family();
     return resolved.compare(unknownNameFamily(), Qt::CaseInsensitive) != 0
            || name.compare(unknownNameFamily(), Qt::CaseInsensitive) == 0;
+}
+
+// The installed fonts do not change while the program runs; asking fontconfig again for every
+// label of a legend cost most of its layout time. Main thread only, like every caller.
+bool familyKnown(const QString& name)
+{
+    static QHash<QString, bool> known;
+    const auto found = known.constFind(name);
+    if (found != known.constEnd())
+        return *found;
+    if (known.size() > 512)
+        known.clear();
+    const bool result = lookUpFamily(name);
+    known.insert(name, result);
+    return result;
 }
 
 // Step 1: a PostScript name ("Helvetica-BoldOblique") or a family name.

@@ -1,0 +1,54 @@
+#include "decorations/DecorationDrawing.h"
+#include "decorations/LegendLayout.h"
+#include "platform/ViewNode.h"
+
+#include <QImage>
+#include <QPainter>
+#include <benchmark/benchmark.h>
+
+// Legend geometry and drawing re-measure every text at each call: these figures say what a
+// legend of many classes costs per redraw.
+namespace {
+
+LegendData legendWith(int classes)
+{
+    LegendData legend;
+    legend.title = QStringLiteral("Densité de population (habitants au km²)");
+    for (int i = 0; i < classes; ++i) {
+        legend.labels << QStringLiteral("de %1 à %2 habitants").arg(i * 50).arg(i * 50 + 49);
+        legend.colors << PlmColor{1.0 - i / double(classes), 0.4, i / double(classes), 1};
+    }
+    legend.footer = QStringLiteral("Source : recensement");
+    legend.size = QSizeF(LegendLayout::preferredWidth(legend), 0);
+    legend.size.setHeight(LegendLayout::Content(legend, legend.size.width()).height);
+    return legend;
+}
+
+void BM_LegendLayout(benchmark::State& state)
+{
+    const LegendData legend = legendWith(int(state.range(0)));
+    for (auto _ : state) {
+        LegendLayout layout(legend);
+        benchmark::DoNotOptimize(layout.entries.size());
+    }
+}
+BENCHMARK(BM_LegendLayout)->Arg(8)->Arg(64)->Unit(benchmark::kMicrosecond);
+
+void BM_LegendObjectDrawing(benchmark::State& state)
+{
+    const LegendData legend = legendWith(int(state.range(0)));
+    PlmDecorationObject object(QStringLiteral("legend"), PlmDecorationKind::legend);
+    object.width = legend.size.width();
+    object.height = legend.size.height();
+    DecorationDrawingContext context;
+    context.legend = decorationLegendCopy(object, legend, legend.size);
+    QImage image(legend.size.toSize(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        ViewNode::flipPainter(painter, image.height());
+        drawDecorationObject(painter, object, legend.size, context);
+    }
+}
+BENCHMARK(BM_LegendObjectDrawing)->Arg(8)->Arg(64)->Unit(benchmark::kMicrosecond);
+
+} // namespace
