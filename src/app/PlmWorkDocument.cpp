@@ -54,23 +54,28 @@ std::optional<QString> smallest(const QSet<QString>& ids)
     return best;
 }
 
-// The ids of the set that name top-level entities of the map. A few ids are looked up one by
-// one; a large selection builds the set of every id once.
-QSet<QString> existingTopLevel(const PlmWork& work, const QSet<QString>& ids)
+// The ids of the set that name top-level entities of the map. `known`, when given, holds the
+// map's top-level ids; otherwise a few ids are looked up one by one and a large selection
+// builds the set of every id once. A set that loses nothing is returned shared, not rebuilt.
+QSet<QString> existingTopLevel(const PlmWork& work, const QSet<QString>& ids, const QSet<QString>* known)
 {
     if (ids.isEmpty())
         return {};
-    QSet<QString> kept;
-    if (ids.size() <= 16) {
-        for (const QString& id : ids)
-            if (work.map.entities.indexOfId(id) >= 0)
-                kept.insert(id);
-        return kept;
+    QSet<QString> all;
+    if (!known && ids.size() > 16) {
+        all = work.topLevelEntityIDs();
+        known = &all;
     }
-    const QSet<QString> all = work.topLevelEntityIDs();
+    const auto exists = [&](const QString& id) {
+        return known ? known->contains(id) : work.map.entities.indexOfId(id) >= 0;
+    };
+    QList<QString> missing;
     for (const QString& id : ids)
-        if (all.contains(id))
-            kept.insert(id);
+        if (!exists(id))
+            missing.append(id);
+    QSet<QString> kept = ids;
+    for (const QString& id : std::as_const(missing))
+        kept.remove(id);
     return kept;
 }
 
@@ -357,7 +362,11 @@ void PlmWorkDocument::undoCommit(const PlmWork& kept, const QString& actionName)
 
 void PlmWorkDocument::reconcileSelection(const PlmWork& w)
 {
-    const QSet<QString> kept = existingTopLevel(w, selectedEntityIDs_);
+    // Entities shared with the ones last checked have the same ids: nothing can have gone.
+    if (w.map.entities.sharesAllEntities(selectionCheckedAgainst_))
+        return;
+    selectionCheckedAgainst_ = w.map.entities;
+    const QSet<QString> kept = existingTopLevel(w, selectedEntityIDs_, validator_.entityIDsOf(w));
     std::optional<QString> primary = selectedEntityID_;
     if (primary && !kept.contains(*primary))
         primary = smallest(kept);
@@ -379,7 +388,9 @@ void PlmWorkDocument::reloadWindows()
 
 void PlmWorkDocument::select(const QSet<QString>& entityIDs, const std::optional<QString>& primary)
 {
-    const QSet<QString> kept = existingTopLevel(work(), entityIDs);
+    const PlmWork current = work();
+    const QSet<QString> kept = existingTopLevel(current, entityIDs, validator_.entityIDsOf(current));
+    selectionCheckedAgainst_ = current.map.entities;
     const std::optional<QString> chosen = primary && kept.contains(*primary) ? primary : smallest(kept);
     if (kept == selectedEntityIDs_ && chosen == selectedEntityID_)
         return;

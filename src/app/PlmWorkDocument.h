@@ -118,6 +118,9 @@ private:
     PlmWork storage_;
     std::optional<QString> selectedEntityID_;
     QSet<QString> selectedEntityIDs_;
+    // The entities the selection was last checked against: while a work shares them, its ids
+    // are those, and the selection needs no new check.
+    PlmEntityList selectionCheckedAgainst_;
     QPointer<QWidget> acquisitionDialog_;
     QPointer<DocumentWindowController> studioController_;
     QString scopedDocumentPath_;

@@ -22,6 +22,12 @@ public:
     // Whether the work's top-level entities are those of the last valid work, so their ids
     // are known to be unique.
     bool knowsEntitiesOf(const PlmWork& work) const;
+    // The top-level entity ids of the work when it has the entities of the last valid work
+    // (as right after validating it), else none.
+    const QSet<QString>* entityIDsOf(const PlmWork& work) const
+    {
+        return knowsEntitiesOf(work) ? &lastEntityIDs_ : nullptr;
+    }
 
 private:
     QSet<QString> validateMap(const PlmWork& work, bool& sameEntities) const;

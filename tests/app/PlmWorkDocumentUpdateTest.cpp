@@ -154,6 +154,42 @@ TEST_F(PlmWorkDocumentUpdateTest, DocumentWithoutWindowStoresChanges)
     EXPECT_EQ(bare.selectedEntityID(), std::optional<QString>(QStringLiteral("b")));
 }
 
+TEST_F(PlmWorkDocumentUpdateTest, SelectionIsCheckedAgainWhenTheEntitiesAreNotTheOnesLastChecked)
+{
+    // A large selection (past the one-by-one lookups), kept whole while only cells change.
+    doc->updateWork(QStringLiteral("Créer des entités"), [](PlmWork& w) {
+        for (int i = 0; i < 40; ++i)
+            w.map.entities.append(square(QStringLiteral("e%1").arg(i)));
+    });
+    QSet<QString> all = doc->work().topLevelEntityIDs();
+    doc->select(all, QStringLiteral("e7"));
+    int selectionChanges = 0;
+    QObject::connect(doc.get(), &PlmWorkDocument::selectionChanged, [&] { ++selectionChanges; });
+    setCell(QStringLiteral("a"), 11);
+    EXPECT_EQ(selectionChanges, 0);
+    EXPECT_EQ(doc->selectedEntityIDs(), all);
+    EXPECT_EQ(doc->selectedEntityID(), std::optional<QString>(QStringLiteral("e7")));
+
+    // Undoing the creation gives back entities the selection was never checked against: the
+    // created ones leave it, and the smallest remaining id becomes primary.
+    doc->undoStack()->undo(); // the cell
+    EXPECT_EQ(doc->selectedEntityIDs(), all);
+    doc->undoStack()->undo(); // the creation
+    EXPECT_EQ(selectionChanges, 1);
+    EXPECT_EQ(doc->selectedEntityIDs(), doc->work().topLevelEntityIDs());
+    EXPECT_EQ(doc->selectedEntityID(), std::optional<QString>(QStringLiteral("a")));
+
+    // Selected against the small map, then redone: the same entities as before the undo, but
+    // the selection was not checked against them since; it stays as it is, all present.
+    doc->select({QStringLiteral("b")}, QStringLiteral("b"));
+    doc->undoStack()->redo();
+    EXPECT_EQ(doc->selectedEntityIDs(), QSet<QString>{QStringLiteral("b")});
+    doc->select({QStringLiteral("e3"), QStringLiteral("b")}, QStringLiteral("e3"));
+    doc->undoStack()->undo();
+    EXPECT_EQ(doc->selectedEntityIDs(), QSet<QString>{QStringLiteral("b")});
+    EXPECT_EQ(doc->selectedEntityID(), std::optional<QString>(QStringLiteral("b")));
+}
+
 TEST_F(PlmWorkDocumentUpdateTest, DeletingThePrimaryMakesTheSmallestRemainingIdPrimary)
 {
     doc->updateWork(QStringLiteral("Créer une entité"), [](PlmWork& w) {
