@@ -50,6 +50,17 @@ PlmWork sampleWork()
     return work;
 }
 
+// The sample work with a title and a source on the page, and a legend.
+PlmWork layoutWork()
+{
+    PlmWork work = sampleWork();
+    work.decoration = PlmDecoration();
+    work.decoration->objects = {PlmDecorationObject::make("d1", PlmDecorationKind::title),
+                                PlmDecorationObject::make("d2", PlmDecorationKind::source)};
+    work.thematic = PlmThematicSettings();
+    return work;
+}
+
 class StudioObjectsOutlineTest : public StudioWindowFixture {
 protected:
     StudioOutlineModel* model() const { return window->outline()->model(); }
@@ -258,12 +269,7 @@ TEST_F(StudioObjectsOutlineTest, TextEntitiesAreEditedInTheirInspector)
 
 TEST_F(StudioObjectsOutlineTest, LayoutSectionAndElements)
 {
-    PlmWork start = sampleWork();
-    start.decoration = PlmDecoration();
-    start.decoration->objects = {PlmDecorationObject::make("d1", PlmDecorationKind::title),
-                                 PlmDecorationObject::make("d2", PlmDecorationKind::source)};
-    start.thematic = PlmThematicSettings();
-    open(start);
+    open(layoutWork());
     ASSERT_EQ(model()->rowCount(), 2);
     EXPECT_EQ(model()->index(0, 0).data(StudioOutlineModel::KeyRole).toString(), StudioObjectNode::habillageSectionKey);
     EXPECT_EQ(childTitles(sectionRow(StudioObjectNode::habillageSectionKey)), QStringList({"Source", "Titre", "Légende"}));
@@ -296,12 +302,7 @@ TEST_F(StudioObjectsOutlineTest, LayoutSectionAndElements)
 
 TEST_F(StudioObjectsOutlineTest, LayoutEditsWithoutTheLayoutControllerAreDisabled)
 {
-    PlmWork start = sampleWork();
-    start.decoration = PlmDecoration();
-    start.decoration->objects = {PlmDecorationObject::make("d1", PlmDecorationKind::title),
-                                 PlmDecorationObject::make("d2", PlmDecorationKind::source)};
-    start.thematic = PlmThematicSettings();
-    open(start);
+    open(layoutWork());
     ASSERT_FALSE(window->carte->decorationController()->canEditObjects());
 
     // Unlocked elements and the legend: their trash is disabled, and deleting does nothing.
@@ -361,12 +362,7 @@ TEST_F(StudioObjectsOutlineTest, ClicksOnTheDrawnButtonsToggleTheirState)
 
 TEST_F(StudioObjectsOutlineTest, EveryOutlineEditUndoesToTheWorkBefore)
 {
-    PlmWork start = sampleWork();
-    start.decoration = PlmDecoration();
-    start.decoration->objects = {PlmDecorationObject::make("d1", PlmDecorationKind::title),
-                                 PlmDecorationObject::make("d2", PlmDecorationKind::source)};
-    start.thematic = PlmThematicSettings();
-    open(start);
+    open(layoutWork());
     const PlmWork before = work();
     StudioObjectsOutline* outline = window->outline();
     outline->toggleObject(StudioObjectReference::entity({"G", "M2"}), true);
