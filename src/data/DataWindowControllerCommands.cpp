@@ -40,8 +40,13 @@ bool DataWindowController::handles(const QString& command) const
     return paneCommands().contains(command);
 }
 
-CommandValidation DataWindowController::validate(const QString& command, QAction*) const
+CommandValidation DataWindowController::validate(const QString& command, QAction* action) const
 {
+    // Undo and redo carry the document's title of the moment ("Annuler Saisir une cellule").
+    if (command == QLatin1String("undo:") || command == QLatin1String("redo:")) {
+        if (const auto* document = qobject_cast<const Document*>(host.document.owner.data()))
+            return document->validate(command, action);
+    }
     CommandValidation validation;
     validation.enabled = validateAction(command);
     return validation;
