@@ -102,6 +102,25 @@ PlmStyle defaultStyle()
     return PlmStyle(PlmColor{0.2, 0.25, 0.3, 1}, PlmColor{0.85, 0.9, 0.95, 1}, 1.0, 4.0);
 }
 
+bool declaresGeographicCoordinates(const QByteArray& prj)
+{
+    // A projection file in the WKT form names a geographic system alone ("GEOGCS[…]") or a
+    // projected one built on it ("PROJCS[… GEOGCS[…] …]").
+    const QByteArray text = prj.trimmed().toUpper();
+    return text.startsWith("GEOGCS[") && !text.contains("PROJCS[");
+}
+
+PlmStyle defaultStyle(const std::optional<QByteArray>& prj)
+{
+    // Line widths of an imported map are in map units: one unit is a hair in metres but a
+    // whole degree in longitude and latitude, which would bury a map of communes under its
+    // outlines. Degrees get the width the GeoJSON import gives its (degree) coordinates.
+    PlmStyle style = defaultStyle();
+    if (prj && declaresGeographicCoordinates(*prj))
+        style.lineWidth = 0.008;
+    return style;
+}
+
 quint64 integer(qint64 offset, int size, bool bigEndian, const QByteArray& data)
 {
     if (size < 1 || size > 8 || offset < 0 || offset > data.size() - size)
@@ -174,7 +193,9 @@ PlmImportResult read(const QByteArray& data, const QString& url, const QString& 
         rows = readDBF(companionBytes.value(QStringLiteral("dbf")), codePage, builder);
     }
 
-    const PlmStyle style = defaultStyle();
+    const PlmStyle style = companionBytes.contains(QStringLiteral("prj"))
+                               ? defaultStyle(companionBytes.value(QStringLiteral("prj")))
+                               : defaultStyle();
     const QStringList idNames = {QStringLiteral("id"), QStringLiteral("fid"), QStringLiteral("code")};
     const QStringList nameNames = {QStringLiteral("name"), QStringLiteral("nom"), QStringLiteral("label")};
     qint64 offset = 100;

@@ -38,5 +38,8 @@ bool ringContains(const QList<PlmPoint>& ring, double x, double y);
 int depth(qsizetype ring, const QList<qsizetype>& parents);
 
 PlmStyle defaultStyle();
+// The default style for a file whose projection text is given: thinner lines in degrees.
+PlmStyle defaultStyle(const std::optional<QByteArray>& prj);
+bool declaresGeographicCoordinates(const QByteArray& prj);
 
 } // namespace ShapefileReader

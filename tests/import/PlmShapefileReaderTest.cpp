@@ -114,6 +114,22 @@ TEST_F(ShapefileReaderTest, companionsAreFoundByExactBaseNameAndLowerCasedExtens
                                     QStringLiteral("Communes.shp")}));
 }
 
+TEST_F(ShapefileReaderTest, outlinesInDegreesAreDrawnThinnerThanInMetres)
+{
+    Shp shp;
+    shp.addParts(5, {square(2, 46, 0.05)});
+    write(QStringLiteral("Degres.prj"), "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\"]]");
+    EXPECT_EQ(import(QStringLiteral("Degres.shp"), shp.bytes()).map.entities.at(0).style.lineWidth, 0.008);
+
+    Shp projected;
+    projected.addParts(5, {square(700000, 6600000, 5000)});
+    write(QStringLiteral("Lambert.prj"), "PROJCS[\"RGF93_Lambert_93\",GEOGCS[\"GCS_RGF_1993\"]]");
+    EXPECT_EQ(import(QStringLiteral("Lambert.shp"), projected.bytes()).map.entities.at(0).style.lineWidth, 1.0);
+
+    EXPECT_TRUE(ShapefileReader::declaresGeographicCoordinates("  geogcs[\"WGS 84\"]\n"));
+    EXPECT_FALSE(ShapefileReader::declaresGeographicCoordinates("LOCAL_CS[\"grille\"]"));
+}
+
 TEST_F(ShapefileReaderTest, aLowerCaseTableBesideAMixedCaseShapefileIsNotTaken)
 {
     Shp shp;
