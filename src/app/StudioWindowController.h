@@ -182,6 +182,8 @@ private:
     void registerWindowCommands();
     void buildToolbar(QMainWindow* window);
     void attachResponders();
+    // The responder of the current mode's pane, when that pane is one.
+    CommandResponder* currentPaneResponder() const;
     void wireSelection();
     void restoreFrame();
     void saveFrame();

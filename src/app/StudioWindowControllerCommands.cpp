@@ -92,15 +92,29 @@ void StudioWindowController::registerCommand(const QString& name, Command comman
     validateToolbarItems();
 }
 
-bool StudioWindowController::handles(const QString& command) const
+CommandResponder* StudioWindowController::currentPaneResponder() const
 {
-    return m_commands.contains(command);
+    QObject* pane = mode == Mode::carte ? static_cast<QObject*>(carte) : static_cast<QObject*>(fond);
+    return dynamic_cast<CommandResponder*>(pane);
 }
 
-CommandValidation StudioWindowController::validate(const QString& command, QAction*) const
+// The pane of the current mode answers what the window does not, so its commands reach it
+// from the outline, the toolbar or a window with no focus widget. A focused pane still
+// answers first: its responder sits before the window in the chain.
+bool StudioWindowController::handles(const QString& command) const
+{
+    if (m_commands.contains(command))
+        return true;
+    const CommandResponder* pane = currentPaneResponder();
+    return pane && pane->handles(command);
+}
+
+CommandValidation StudioWindowController::validate(const QString& command, QAction* action) const
 {
     const auto it = m_commands.constFind(command);
     if (it == m_commands.constEnd()) {
+        if (const CommandResponder* pane = currentPaneResponder(); pane && pane->handles(command))
+            return pane->validate(command, action);
         CommandValidation none;
         none.enabled = false;
         return none;
@@ -111,8 +125,12 @@ CommandValidation StudioWindowController::validate(const QString& command, QActi
 void StudioWindowController::perform(const QString& command, QObject* sender)
 {
     const auto it = m_commands.constFind(command);
-    if (it != m_commands.constEnd() && it->perform)
-        it->perform(sender);
+    if (it != m_commands.constEnd()) {
+        if (it->perform)
+            it->perform(sender);
+    } else if (CommandResponder* pane = currentPaneResponder(); pane && pane->handles(command)) {
+        pane->perform(command, sender);
+    }
 }
 
 bool StudioWindowController::performCommand(const QString& name, QObject* sender)
