@@ -1,6 +1,7 @@
 #include "app/PlmMapDocument.h"
 
 #include "app/PlmWorkDocument.h"
+#include "app/StudioWindowController.h"
 #include "model/PlmMapCodec.h"
 #include "platform/Bookmark.h"
 #include "platform/DocumentController.h"
@@ -67,8 +68,13 @@ PlmWorkDocument* PlmMapDocument::openInStudio()
     controller.addDocument(document);
     document->makeWindowControllers();
     document->showStudioWindow();
-    if (!authored)
+    if (!authored) {
+        // A base map just read or imported is edited as a base map, whatever mode the
+        // studio was last left in.
+        if (auto* studio = qobject_cast<StudioWindowController*>(document->studioController()))
+            studio->switchMode(StudioWindowController::Mode::fond, false);
         document->updateChangeCount(Document::ChangeType::Done);
+    }
     close();
     return document;
 }

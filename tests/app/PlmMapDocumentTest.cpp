@@ -1,6 +1,7 @@
 #include "WorkDocumentTestSupport.h"
 
 #include "app/PlmMapDocument.h"
+#include "app/StudioWindowController.h"
 #include "model/PlmMapCodec.h"
 #include "platform/DialogHooks.h"
 #include "platform/DocumentController.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QUndoStack>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -95,6 +97,24 @@ TEST_F(PlmMapDocumentTest, OtherMapsOpenAsChangedUntitledWorks)
         EXPECT_TRUE(work->work().variables.isEmpty());
     }
     EXPECT_EQ(controller.documents().size(), 3);
+}
+
+TEST_F(PlmMapDocumentTest, ImportedMapsOpenInFondModeWhateverModeWasLastUsed)
+{
+    StudioWindowController::install();
+    UserDefaults::setValue(StudioWindowController::modeKey, int(StudioWindowController::Mode::carte));
+    const Opened o = open(writeMap(QStringLiteral("import.plmmap"), {}));
+    EXPECT_TRUE(o.error.isEmpty());
+    auto* work = qobject_cast<PlmWorkDocument*>(controller.documents().last());
+    ASSERT_NE(work, nullptr);
+    auto* studio = qobject_cast<StudioWindowController*>(work->studioController());
+    ASSERT_NE(studio, nullptr);
+    EXPECT_EQ(studio->mode, StudioWindowController::Mode::fond);
+    EXPECT_EQ(UserDefaults::integerValue(StudioWindowController::modeKey, -1), 0);
+    // Switching changes nothing in the work: the only change is the one of an unsaved import.
+    EXPECT_TRUE(work->isDocumentEdited());
+    EXPECT_EQ(work->undoStack()->count(), 0);
+    work->close();
 }
 
 TEST_F(PlmMapDocumentTest, SavingAnImportedMapAsksForANewWorkFileButAnAuthoredOneOffersBothTypes)
