@@ -106,7 +106,7 @@ void AppDelegate::finishRestore(bool opened)
 {
     restoringLastDocument = false;
     if (!opened && documentController().documents().isEmpty())
-        showLibraryWindow();
+        showLibraryOrNewDocument();
 }
 
 bool AppDelegate::hasVisibleWindows()
@@ -211,5 +211,5 @@ void AppDelegate::finishExternalOpen(Document*, bool, const QString& error)
         return;
     DialogHooks::presentError(error);
     if (documentController().documents().isEmpty())
-        showLibraryWindow();
+        showLibraryOrNewDocument();
 }

@@ -67,7 +67,11 @@ public:
     void newFondDocument();
     void openAnyDocument();
     void importVector();
-    void showLibraryWindow();
+    // Shows the library window; false when there is none (the user declined or it is unavailable).
+    bool showLibraryWindow();
+    // The library window, else, when no document is open, a new untitled work: the program
+    // never runs with no window at all.
+    void showLibraryOrNewDocument();
     void presentOnlineCatalogue();
     void createLibrary();
     void openLibrary();

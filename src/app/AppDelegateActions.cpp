@@ -121,14 +121,22 @@ LibraryWindowController* libraryWindowControllerOrPresentUnavailable(LibraryCoor
 
 } // namespace
 
-void AppDelegate::showLibraryWindow()
+bool AppDelegate::showLibraryWindow()
 {
     LibraryCoordinator& coordinator = LibraryCoordinator::shared();
     LibraryWindowController* controller = libraryWindowControllerOrPresentUnavailable(coordinator);
     if (!controller)
-        return;
+        return false;
     controller->reload(std::nullopt);
     controller->showWindow();
+    return true;
+}
+
+void AppDelegate::showLibraryOrNewDocument()
+{
+    // Without a menu bar of its own the program would otherwise run on with nothing on screen.
+    if (!showLibraryWindow() && documentController().documents().isEmpty())
+        newStudioDocument();
 }
 
 void AppDelegate::presentOnlineCatalogue()

@@ -7,6 +7,8 @@
 #include "library/LibraryWindowController.h"
 #include "model/PlmMapCodec.h"
 #include "online/OnlineWindowController.h"
+#include "library/PlmLibraryStore.h"
+#include "platform/Bookmark.h"
 #include "platform/DialogHooks.h"
 #include "platform/DocumentController.h"
 #include "platform/UserDefaults.h"
@@ -35,7 +37,7 @@ protected:
         DialogHooks::Hooks h;
         h.alert = [this](const DialogHooks::Alert& a) {
             alerts << (a.informativeText.isEmpty() ? a.message : a.message + QStringLiteral(" / ") + a.informativeText);
-            return 0;
+            return alertAnswer;
         };
         h.presentError = [this](const QString& message, QWidget*) { errors << message; };
         h.askSaveChanges = [this](const QString&, QWidget*) { return saveAnswer; };
@@ -43,12 +45,21 @@ protected:
             panels << r;
             return panelAnswer;
         };
+        h.savePanel = [this](const DialogHooks::SavePanelRequest& r) -> std::optional<DialogHooks::SavePanelResult> {
+            savePanels << r;
+            return std::nullopt;
+        };
         hooks = std::make_unique<DialogHooks::ScopedHooks>(h);
+        // A library is remembered, as after the first run; its window is made only when needed.
+        libraryPath = path(QStringLiteral("Bibliothèque.plmlibrary"));
+        PlmLibraryStore::createPackage(libraryPath, std::nullopt);
+        UserDefaults::setValue(LibraryCoordinator::bookmarkKey, Bookmark::make(libraryPath));
     }
 
     ~AppDelegateTest() override
     {
         delegate.reset();
+        LibraryCoordinator::shared().closeWindows();
         documents.closeAllDocuments();
         settle();
         PlmWorkDocument::setStudioWindowFactory(nullptr);
@@ -91,10 +102,13 @@ protected:
         delegate->applicationDidFinishLaunching();
     }
 
+    // Never prompts: a test that forgot its library sees no window rather than a first-run alert.
     static bool libraryShown()
     {
+        if (UserDefaults::dataValue(LibraryCoordinator::bookmarkKey).isEmpty())
+            return false;
         LibraryWindowController* library = LibraryCoordinator::shared().libraryWindowController();
-        return library->window()->isVisible();
+        return library && library->window()->isVisible();
     }
 
     static bool studioShown(Document* document)
@@ -124,7 +138,10 @@ protected:
     QStringList alerts;
     QStringList errors;
     QList<DialogHooks::OpenPanelRequest> panels;
+    QList<DialogHooks::SavePanelRequest> savePanels;
     std::optional<QStringList> panelAnswer;
+    int alertAnswer = 0;
+    QString libraryPath;
     DialogHooks::SaveChangesAnswer saveAnswer = DialogHooks::SaveChangesAnswer::Cancel;
     std::unique_ptr<DialogHooks::ScopedHooks> hooks;
     DocumentController documents;
@@ -164,7 +181,7 @@ TEST_F(AppDelegateTest, launchWithoutFilesRestoresTheLastDocument)
     EXPECT_FALSE(libraryShown());
 }
 
-TEST_F(AppDelegateTest, launchWithNothingToRestoreShowsTheLibraryStandIn)
+TEST_F(AppDelegateTest, launchWithNothingToRestoreShowsTheLibrary)
 {
     launch();
     settle();
@@ -238,14 +255,19 @@ TEST_F(AppDelegateTest, libraryPackagesGoToTheLibraryCoordinator)
 {
     // Handed over at launch: no studio document is restored either.
     PlmWorkDocument::rememberLastDocument(writeWork(QStringLiteral("dernier.plm"), QStringLiteral("Dernier")));
-    QDir(dir.path()).mkdir(QStringLiteral("Fonds.plmlibrary"));
+    const QString fonds = path(QStringLiteral("Fonds.plmlibrary"));
+    PlmLibraryStore::createPackage(fonds, std::nullopt);
     launch();
-    delegate->openURLs({path(QStringLiteral("Fonds.plmlibrary"))});
+    delegate->openURLs({fonds});
     EXPECT_FALSE(delegate->openingExternalDocument);
     settle();
-    ASSERT_EQ(alerts.size(), 1);
-    EXPECT_TRUE(alerts.first().startsWith(LibraryCoordinator::notAvailableMessage()));
-    EXPECT_TRUE(alerts.first().contains(QStringLiteral("« Fonds »")));
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_TRUE(errors.isEmpty());
+    // The package handed over is adopted in place of the one remembered, and shown.
+    EXPECT_EQ(Bookmark::resolve(UserDefaults::dataValue(LibraryCoordinator::bookmarkKey)), QFileInfo(fonds).absoluteFilePath());
+    LibraryWindowController* library = LibraryCoordinator::shared().libraryWindowController();
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(QFileInfo(library->store().root()).absoluteFilePath(), QFileInfo(fonds).absoluteFilePath());
     EXPECT_TRUE(libraryShown());
     EXPECT_TRUE(documents.documents().isEmpty());
 }
@@ -413,19 +435,29 @@ TEST_F(AppDelegateTest, libraryAndOnlineCommandsAnswerInFrench)
     OnlineWindowController* online = LibraryCoordinator::shared().online;
     ASSERT_NE(online, nullptr);
     EXPECT_TRUE(online->window()->isVisible());
-    EXPECT_EQ(online->destinationLabel->text(), QStringLiteral("Destination : —"));
+    // The destination is the library window's folder: its root when nothing is selected.
+    EXPECT_EQ(online->destinationLabel->text(), QStringLiteral("Destination : Bibliothèque.plmlibrary"));
     EXPECT_FALSE(online->opensInStudio());
     delegate->presentOnlineCatalogue();
     EXPECT_EQ(LibraryCoordinator::shared().online, online); // made once, reused
 
+    // Each library command asks through its panel; cancelled, nothing changes and nothing is said.
     delegate->createLibrary();
     delegate->openLibrary();
     delegate->migrateLibrary();
-    ASSERT_EQ(alerts.size(), 3);
-    EXPECT_EQ(alerts[0], LibraryCoordinator::notAvailableMessage() + QStringLiteral(" / Aucune bibliothèque n’a été créée."));
-    EXPECT_EQ(alerts[1], LibraryCoordinator::notAvailableMessage() + QStringLiteral(" / Aucune bibliothèque n’a été ouverte."));
-    EXPECT_EQ(alerts[2], LibraryCoordinator::notAvailableMessage()
-                             + QStringLiteral(" / L’ancienne bibliothèque n’a pas été copiée et reste intacte."));
+    ASSERT_EQ(savePanels.size(), 1);
+    EXPECT_EQ(savePanels[0].title, QStringLiteral("Créer une bibliothèque"));
+    EXPECT_EQ(savePanels[0].suggestedName, QStringLiteral("Bibliothèque Pelmora"));
+    ASSERT_EQ(panels.size(), 2);
+    EXPECT_EQ(panels[0].title, QStringLiteral("Ouvrir une bibliothèque"));
+    EXPECT_EQ(panels[1].title, QStringLiteral("Choisir l’ancienne bibliothèque de fonds"));
+    EXPECT_EQ(panels[1].prompt, QStringLiteral("Copier ce dossier"));
+    EXPECT_EQ(panels[1].message, QStringLiteral("Tous les fichiers et dossiers seront copiés et vérifiés. "
+                                                "L’ancienne bibliothèque restera intacte."));
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_EQ(LibraryCoordinator::shared().online, online);
+    EXPECT_EQ(Bookmark::resolve(UserDefaults::dataValue(LibraryCoordinator::bookmarkKey)), QFileInfo(libraryPath).absoluteFilePath());
 }
 
 TEST_F(AppDelegateTest, quitAsksAboutUnsavedDocumentsAndCanBeCancelled)
@@ -451,4 +483,44 @@ TEST_F(AppDelegateTest, commandLineFilesBecomeAbsolutePaths)
               (QStringList{here + "/carte.plm", here + "/Europe.plmmap", "/tmp/Atlas de France.plm", here + "/-tiret.plm"}));
     EXPECT_TRUE(AppDelegate::filesOfArguments({"pelmora-studio"}).isEmpty());
     EXPECT_TRUE(AppDelegate::filesOfArguments({"pelmora-studio", "https://exemple.fr/carte.plm"}).isEmpty());
+}
+
+// --- Never without a window -------------------------------------------------------------------------
+
+TEST_F(AppDelegateTest, firstRunDeclinedAtLaunchOpensAnUntitledWorkInFond)
+{
+    UserDefaults::remove(LibraryCoordinator::bookmarkKey);
+    UserDefaults::setValue(StudioWindowController::modeKey, 2);
+    alertAnswer = 3; // "Annuler"
+    launch();
+    settle();
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts.first().startsWith(QStringLiteral("Votre bibliothèque Pelmora / Choisissez son emplacement sur cet ordinateur")));
+    ASSERT_EQ(works().size(), 1);
+    EXPECT_TRUE(works().first()->filePath().isEmpty());
+    EXPECT_TRUE(studioShown(works().first()));
+    EXPECT_EQ(studioOf(works().first())->mode, StudioWindowController::Mode::fond);
+    EXPECT_TRUE(AppDelegate::hasVisibleWindows());
+
+    // Reopened with that window hidden: the work is shown again, no second one is made.
+    works().first()->studioController()->window()->hide();
+    delegate->handOverReceived({});
+    settle();
+    EXPECT_EQ(works().size(), 1);
+    EXPECT_TRUE(studioShown(works().first()));
+}
+
+TEST_F(AppDelegateTest, aFailedOpenWithTheLibraryUnreachableOpensAnUntitledWork)
+{
+    QDir(libraryPath).removeRecursively();
+    alertAnswer = 2; // "Annuler" in the unavailable-library alert
+    writeBytes(path(QStringLiteral("abîmé.plm")), "{ pas du JSON");
+    delegate->openURLs({path(QStringLiteral("abîmé.plm"))});
+    settle();
+    ASSERT_EQ(errors.size(), 1);
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts.first().startsWith(QStringLiteral("Bibliothèque indisponible / ")));
+    ASSERT_EQ(works().size(), 1);
+    EXPECT_TRUE(works().first()->filePath().isEmpty());
+    EXPECT_TRUE(studioShown(works().first()));
 }
