@@ -132,7 +132,7 @@ LibraryWindowController* LibraryCoordinator::libraryWindowController()
 
     DialogHooks::Alert alert;
     alert.message = QStringLiteral("Votre bibliothèque Pelmora");
-    alert.informativeText = QStringLiteral("Choisissez son emplacement sur votre Mac ou un disque externe. "
+    alert.informativeText = QStringLiteral("Choisissez son emplacement sur cet ordinateur ou un disque externe. "
                                            "Vous pouvez aussi copier votre ancienne bibliothèque, qui sera conservée.");
     alert.buttons = {QStringLiteral("Créer une bibliothèque…"), QStringLiteral("Ouvrir une bibliothèque…"),
                      QStringLiteral("Copier l’ancienne…"), QStringLiteral("Annuler")};

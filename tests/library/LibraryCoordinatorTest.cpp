@@ -117,7 +117,7 @@ TEST_F(LibraryCoordinatorTest, firstStartAsksAndCancellingLeavesNoLibrary)
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts[0].message, firstRunMessage);
     EXPECT_EQ(alerts[0].informativeText,
-              QStringLiteral("Choisissez son emplacement sur votre Mac ou un disque externe. Vous pouvez aussi copier votre "
+              QStringLiteral("Choisissez son emplacement sur cet ordinateur ou un disque externe. Vous pouvez aussi copier votre "
                              "ancienne bibliothèque, qui sera conservée."));
     EXPECT_EQ(alerts[0].buttons, (QStringList{QStringLiteral("Créer une bibliothèque…"), QStringLiteral("Ouvrir une bibliothèque…"),
                                               QStringLiteral("Copier l\u2019ancienne…"), QStringLiteral("Annuler")}));
