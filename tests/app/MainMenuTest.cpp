@@ -10,6 +10,7 @@
 #include "platform/DocumentController.h"
 #include "platform/UserDefaults.h"
 
+#include "support/LibraryTestSupport.h"
 #include "WorkDocumentTestSupport.h"
 
 #include <QAction>
@@ -102,6 +103,7 @@ protected:
     }
 
     UserDefaults::TemporaryScope scope;
+    RememberedLibrary library;
     DialogHooks::ScopedHooks hooks{DialogHooks::Hooks{[](const DialogHooks::Alert&) { return 0; }}};
     DocumentController documents;
     std::unique_ptr<AppDelegate> delegate;
@@ -190,8 +192,9 @@ TEST_F(MainMenuTest, everyMainWindowCarriesTheSameMenu)
     bare.show();
     EXPECT_EQ(bare.menuWidget(), nullptr);
 
-    // The library stand-in and a studio window get the same actions.
+    // The library window and a studio window get the same actions.
     LibraryWindowController* library = LibraryCoordinator::shared().libraryWindowController();
+    ASSERT_NE(library, nullptr);
     library->showWindow();
     auto* libraryBar = qobject_cast<QMenuBar*>(library->window()->menuWidget());
     ASSERT_NE(libraryBar, nullptr);
@@ -270,7 +273,9 @@ TEST_F(MainMenuTest, itemsWithNoAnswererAreDisabled)
                                 "createLibrary:", "openLibrary:", "showLibrary:", "showOnline:", "showManual:"})
         EXPECT_TRUE(menu->action(command)->isEnabled()) << command;
     menu->action("showLibrary:")->trigger();
-    EXPECT_TRUE(LibraryCoordinator::shared().libraryWindowController()->window()->isVisible());
+    LibraryWindowController* library = LibraryCoordinator::shared().libraryWindowController();
+    ASSERT_NE(library, nullptr);
+    EXPECT_TRUE(library->window()->isVisible());
 }
 
 TEST_F(MainMenuTest, typedShortcutsFireOnlyWithTheirModifiers)

@@ -12,10 +12,12 @@
 #include "library/LibraryWindowController.h"
 #include "model/PlmErrors.h"
 #include "platform/ViewHost.h"
+#include "support/LibraryTestSupport.h"
 
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -259,11 +261,12 @@ TEST_F(StudioWindowCommandsTest, ImportAndLibraryReachTheirPanes)
     EXPECT_EQ(panels, QStringList{VectorImportUI::openPanelTitle()}); // cancelled: nothing opens
     EXPECT_EQ(undoCount(), 0);
 
+    RememberedLibrary remembered;
     ASSERT_TRUE(window->performCommand("openLibrary:"));
     LibraryWindowController* library = LibraryCoordinator::shared().libraryWindowController();
-    ASSERT_TRUE(library);
+    ASSERT_NE(library, nullptr);
     EXPECT_TRUE(library->window()->isVisible());
-    LibraryCoordinator::shared().closeWindows();
+    EXPECT_EQ(QFileInfo(library->store().root()).absoluteFilePath(), QFileInfo(remembered.path).absoluteFilePath());
 }
 
 TEST_F(StudioWindowCommandsTest, ImportsPlacesAndReplacesTheBackgroundImage)
