@@ -28,6 +28,15 @@ const QStringList& paneCommands()
     return commands;
 }
 
+// Edits of map entities and layout elements that the studio window would pass on to the
+// Fond or Carte pane: while the table has the focus they stay disabled here, so "Supprimer"
+// typed in the table never deletes an entity of the map.
+const QStringList& entityCommands()
+{
+    static const QStringList commands{"cut:", "delete:", "duplicate:", "groupEntities:", "ungroupEntities:"};
+    return commands;
+}
+
 Document* documentOf(const DataPaneHost& host)
 {
     return qobject_cast<Document*>(host.document.owner.data());
@@ -37,7 +46,7 @@ Document* documentOf(const DataPaneHost& host)
 
 bool DataWindowController::handles(const QString& command) const
 {
-    return paneCommands().contains(command);
+    return paneCommands().contains(command) || entityCommands().contains(command);
 }
 
 CommandValidation DataWindowController::validate(const QString& command, QAction* action) const
@@ -48,7 +57,7 @@ CommandValidation DataWindowController::validate(const QString& command, QAction
             return document->validate(command, action);
     }
     CommandValidation validation;
-    validation.enabled = validateAction(command);
+    validation.enabled = !entityCommands().contains(command) && validateAction(command);
     return validation;
 }
 

@@ -94,6 +94,11 @@ TEST_F(StudioCommandRoutingTest, AFocusedPaneAnswersFirst)
     CommandResponder* data = window->data;
     EXPECT_EQ(router.target(QStringLiteral("copy:")), data);
     EXPECT_EQ(router.target(QStringLiteral("selectAll:")), data);
+    // "Supprimer" from the table never deletes the entity selected on the map.
+    const int entities = int(document->work().map.entities.size());
+    EXPECT_FALSE(router.validate(QStringLiteral("delete:")).enabled);
+    EXPECT_FALSE(router.perform(QStringLiteral("delete:")));
+    EXPECT_EQ(int(document->work().map.entities.size()), entities);
 
     // The map view's pane answers from its own view before the window.
     router.setStartWidget(window->fondContent);
