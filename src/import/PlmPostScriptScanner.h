@@ -1,5 +1,7 @@
 #pragma once
 
+#include "import/PlmMacRoman.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -63,5 +65,3 @@ private:
     PSToken readRegular(qsizetype start);
 };
 
-// Mac OS Roman bytes as text (every byte has a character).
-QString plmMacRomanText(const QByteArray& bytes);
