@@ -121,10 +121,16 @@ void DataWindowController::buildViews()
         if (self)
             self->importFile(path);
     };
+    // A double click edits an input cell in place, as clicking into a cell does, and opens the
+    // formula of a calculated one; the two leading columns stay read-only.
     connect(m_table, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         activateColumn(index.column());
-        if (validateAction(QStringLiteral("editCalculation:")))
+        if (index.flags().testFlag(Qt::ItemIsEditable)) {
+            m_table->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+            editActiveCell();
+        } else if (validateAction(QStringLiteral("editCalculation:"))) {
             performAction(QStringLiteral("editCalculation:"));
+        }
     });
     m_table->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_table, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {

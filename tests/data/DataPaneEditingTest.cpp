@@ -446,3 +446,47 @@ TEST(DataPaneWithoutDocument, AnEditEndsStoringAndShowingNothing)
     EXPECT_EQ(pane.beepCount, 0);
     EXPECT_TRUE(pane.statusLabel()->isHidden());
 }
+
+TEST_F(DataPaneEditingTest, ADoubleClickEditsAnInputCellAndOpensACalculatedFormula)
+{
+    QTableView* table = pane.table();
+    const auto doubleClick = [&](const QString& entity, const QString& columnID) {
+        const QModelIndex cell = model()->index(model()->row(entity), column(columnID));
+        const QPoint at = table->visualRect(cell).center();
+        const QPoint global = table->viewport()->mapToGlobal(at);
+        QMouseEvent down(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent again(QEvent::MouseButtonDblClick, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent up(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(table->viewport(), &down);
+        QApplication::sendEvent(table->viewport(), &up);
+        QApplication::sendEvent(table->viewport(), &again);
+        QApplication::sendEvent(table->viewport(), &up);
+        QApplication::processEvents();
+    };
+
+    // An input value: its editor opens on that very cell, its text selected, and the typed
+    // value is stored as one step.
+    doubleClick("B", "num");
+    ASSERT_TRUE(editing());
+    EXPECT_EQ(editor()->entityID, QStringLiteral("B"));
+    EXPECT_EQ(editor()->variableID, QStringLiteral("num"));
+    EXPECT_EQ(editor()->selectedText(), QStringLiteral("3"));
+    EXPECT_EQ(pane.activeColumn, QStringLiteral("num"));
+    EXPECT_EQ(pane.selectedEntityIDs(), QList<QString>{QStringLiteral("B")});
+    EXPECT_EQ(pane.calculationController.data(), nullptr);
+    typeText(editor(), QStringLiteral("42"));
+    ASSERT_TRUE(pane.commitPendingEdit());
+    EXPECT_EQ(cell("num", "B"), QStringLiteral("42"));
+    EXPECT_EQ(undoNames(), QStringList{QStringLiteral("Saisir une cellule")});
+
+    // The name is read-only: nothing opens.
+    doubleClick("C", "name");
+    EXPECT_FALSE(editing());
+    EXPECT_EQ(pane.calculationController.data(), nullptr);
+
+    // A calculated value opens its formula instead of an editor.
+    doubleClick("C", "calc");
+    EXPECT_FALSE(editing());
+    ASSERT_NE(pane.calculationController.data(), nullptr);
+    delete pane.calculationController.data();
+}
