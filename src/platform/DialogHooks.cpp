@@ -69,7 +69,9 @@ const F& pick(const F& installedHook, const F& fallback)
 
 QString saveChangesMessage(const QString& displayName)
 {
-    return QStringLiteral("Voulez-vous enregistrer les modifications apportées au document « %1 » ?").arg(displayName);
+    // No-break spaces inside the guillemets: a wrapped line never parts them from the name.
+    return QStringLiteral("Voulez-vous enregistrer les modifications apportées au document «\u00A0%1\u00A0» ?")
+        .arg(displayName);
 }
 
 Hooks defaultHooks()

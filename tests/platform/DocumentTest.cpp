@@ -224,8 +224,12 @@ TEST_F(DocumentTest, ClosingAnUntitledChangedDocumentAsks)
     dialogs.savePanelAnswer = DialogHooks::SavePanelResult{path(QStringLiteral("sauvé.ftxt")), fakeTextType};
     EXPECT_TRUE(doc->canClose());
     EXPECT_EQ(readAll(path(QStringLiteral("sauvé.ftxt"))), QByteArray("x"));
-    EXPECT_EQ(DialogHooks::saveChangesMessage(QStringLiteral("Europe")),
-              QStringLiteral("Voulez-vous enregistrer les modifications apportées au document « Europe » ?"));
+    // The guillemets hold to the name with no-break spaces; the name itself is kept as it is.
+    EXPECT_EQ(DialogHooks::saveChangesMessage(QStringLiteral("Europe de l’Ouest")),
+              QStringLiteral("Voulez-vous enregistrer les modifications apportées au document "
+                             "«\u00A0Europe de l’Ouest\u00A0» ?"));
+    EXPECT_FALSE(DialogHooks::saveChangesMessage(QStringLiteral("Europe")).contains(QStringLiteral("« ")));
+    EXPECT_FALSE(DialogHooks::saveChangesMessage(QStringLiteral("Europe")).contains(QStringLiteral(" »")));
 }
 
 TEST_F(DocumentTest, ClosingADocumentWithAFileWritesInPlaceWithoutAsking)
