@@ -2,6 +2,7 @@
 
 #include "app/PlmWorkDocument.h"
 #include "app/StudioWindowController.h"
+#include "data/DataImportWindowController.h"
 #include "model/PlmMapCodec.h"
 #include "platform/Bookmark.h"
 #include "platform/DocumentController.h"
@@ -42,6 +43,11 @@ void PlmMapDocument::makeWindowControllers()
     openInStudio();
 }
 
+void PlmMapDocument::setImportedSheets(const QList<PlmInputSheet>& sheets)
+{
+    importedSheets_ = sheets;
+}
+
 PlmWorkDocument* PlmMapDocument::openInStudio()
 {
     DocumentController& controller = documentController() ? *documentController() : DocumentController::shared();
@@ -75,6 +81,9 @@ PlmWorkDocument* PlmMapDocument::openInStudio()
             studio->switchMode(StudioWindowController::Mode::fond, false);
         document->updateChangeCount(Document::ChangeType::Done);
     }
+    if (!importedSheets_.isEmpty())
+        document->showAcquisitionImport(
+            DataImportWindowController::acquisitionMaker<PlmWorkDocument>(importedSheets_, copy.name));
     close();
     return document;
 }

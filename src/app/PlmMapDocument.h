@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/PlmInputSheet.h"
 #include "model/PlmMap.h"
 #include "platform/Document.h"
 
@@ -30,7 +31,14 @@ public:
     // opens as a changed, untitled work whose source map address is this file.
     PlmWorkDocument* openInStudio();
 
+    // The attribute tables of an imported map whose data the user chose to import: once the
+    // studio document is shown, the data import dialog opens on them. Invokable so that the
+    // import, which sits below the studio, can hand them over.
+    Q_INVOKABLE void setImportedSheets(const QList<PlmInputSheet>& sheets);
+    QList<PlmInputSheet> importedSheets() const { return importedSheets_; }
+
 private:
     mutable std::mutex storageLock_;
     PlmMap storage_;
+    QList<PlmInputSheet> importedSheets_;
 };

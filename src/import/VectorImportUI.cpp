@@ -17,6 +17,7 @@
 #include <QStringDecoder>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 #include <memory>
 
 namespace VectorImportUI {
@@ -60,8 +61,17 @@ ImportOutcome runImport(const QString& path, Document* document)
 // Opens the map in a new studio document by the same step as a ".plmmap" file: the base-map
 // document, told the imported file's path (the work's source map address), moves its map
 // into a new changed work document with its studio window and closes itself.
-void openInStudio(Document* document, const QString& path, DocumentController& controller)
+// With the data chosen, the attribute sheets go along: the base-map document opens the data
+// import dialog on them once the studio document is shown.
+void openInStudio(Document* document, const QString& path, DocumentController& controller,
+                  const QList<PlmInputSheet>& sheets)
 {
+    if (!sheets.isEmpty()) {
+        const QMetaObject* meta = document->metaObject();
+        if (meta->indexOfMethod(QMetaObject::normalizedSignature("setImportedSheets(QList<PlmInputSheet>)").constData()) >= 0)
+            QMetaObject::invokeMethod(document, "setImportedSheets", Qt::DirectConnection,
+                                      Q_ARG(QList<PlmInputSheet>, sheets));
+    }
     document->setFilePath(path);
     controller.addDocument(document);
     document->makeWindowControllers();
@@ -118,10 +128,25 @@ ImportChoice askImportChoice(const PlmImportResult& result, const std::optional<
         if (it != result.map.metadata.cend())
             lines << it.value();
     }
+    const QList<PlmInputSheet> sheets = importableVariables(result);
+    ImportChoice choice;
+    alert.style = DialogHooks::AlertStyle::Informational;
+    if (!sheets.isEmpty()) {
+        const QStringList& titles = sheets.first().grid.isEmpty() ? QStringList() : sheets.first().grid.first();
+        const qsizetype count = std::max<qsizetype>(0, titles.size() - 1); // less the identifier column
+        lines << QString::number(count)
+                     + QStringLiteral(" variables disponibles. Les correspondances seront présentées avant validation. "
+                                      "Les données appartiennent au document de travail, jamais au fond de la bibliothèque.");
+        alert.informativeText = lines.join(QStringLiteral("\n\n"));
+        alert.buttons = {QStringLiteral("Importer le fond et ses données"), QStringLiteral("Importer le fond seul"),
+                         QStringLiteral("Annuler")};
+        const int answer = DialogHooks::runAlert(alert);
+        choice.open = answer == 0 || answer == 1;
+        choice.withData = answer == 0;
+        return choice;
+    }
     alert.informativeText = lines.join(QStringLiteral("\n\n"));
     alert.buttons = {QStringLiteral("Importer le fond"), QStringLiteral("Annuler")};
-    alert.style = DialogHooks::AlertStyle::Informational;
-    ImportChoice choice;
     choice.open = DialogHooks::runAlert(alert) == 0;
     return choice;
 }
@@ -174,7 +199,8 @@ void importFile(const QString& path, DocumentController* controller, std::functi
         }
         const ImportChoice choice = askImportChoice(*outcome.result, outcome.result->summary());
         if (choice.open)
-            openInStudio(owned.release(), path, *weakController);
+            openInStudio(owned.release(), path, *weakController,
+                         choice.withData ? importableVariables(*outcome.result) : QList<PlmInputSheet>());
         done();
     });
     watcher->setFuture(QtConcurrent::run(runImport, path, document));

@@ -30,7 +30,9 @@ void importBaseMap(DocumentController* controller = nullptr);
 // Imports the file. A ".plmmap" file opens through the document controller (the shared one
 // when none is given). Any other file is read in the background; back on the main thread a
 // failure is presented with its French message, and a map is offered through the choice
-// alert, then opened in a new studio document. `finished` runs last, on the main thread,
+// alert, then opened in a new studio document; with its data chosen, the sheets of
+// importableVariables() are handed to the base-map document (its invokable
+// "setImportedSheets(QList<PlmInputSheet>)"), which opens the data import dialog on them. `finished` runs last, on the main thread,
 // whatever happened (tests wait for it).
 void importFile(const QString& path, DocumentController* controller = nullptr,
                 std::function<void()> finished = {});
@@ -42,8 +44,9 @@ struct ImportChoice {
     bool open = false;
     bool withData = false;
 };
-// "Fond trouvé — " + the map's name, the summary (or the entity count), and the buttons
-// "Importer le fond" and "Annuler". The data of the map's attributes is not offered yet.
+// "Fond trouvé — " + the map's name, the summary (or the entity count). When the map brings
+// variables: "Importer le fond et ses données" (open with data), "Importer le fond seul" and
+// "Annuler", with the count of variables offered; else "Importer le fond" and "Annuler".
 ImportChoice askImportChoice(const PlmImportResult& result, const std::optional<QString>& summary);
 
 // The data an imported map brings, as sheets for the data import dialog: its first ".tab"

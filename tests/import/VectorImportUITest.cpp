@@ -14,21 +14,23 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
-
 // What a base-map document was asked to open in the studio.
 struct Opened {
     PlmMap map;
     QString filePath;
+    QList<PlmInputSheet> sheets; // the data tables whose import dialog it would open
 };
 
 // A base-map document that decodes what it is given and, asked for its windows, records the
 // map it would move into the studio and closes itself, as the real one does.
 class MapDocument : public Document {
+    Q_OBJECT
 public:
     static inline QList<Opened> opened;
     QByteArray bytes;
     PlmMap map;
+    QList<PlmInputSheet> sheets;
+    Q_INVOKABLE void setImportedSheets(const QList<PlmInputSheet>& tables) { sheets = tables; }
     QByteArray dataOfType(const QString&) const override { return bytes; }
     void readFromData(const QByteArray& data, const QString&) override
     {
@@ -42,10 +44,12 @@ public:
     }
     void makeWindowControllers() override
     {
-        opened << Opened{map, filePath()};
+        opened << Opened{map, filePath(), sheets};
         close();
     }
 };
+
+namespace {
 
 class VectorImportUITest : public ::testing::Test {
 protected:
@@ -134,17 +138,54 @@ TEST_F(VectorImportUITest, baseMapDocumentsOpenThroughTheDocumentController)
 TEST_F(VectorImportUITest, aGeoJsonFileOpensInTheStudioAfterTheChoice)
 {
     const QString path = write(QStringLiteral("communes.geojson"), communes);
+    answer = 1; // the base map alone
     importAndWait(path);
     EXPECT_EQ(alerts, QStringList{QStringLiteral("Fond trouvé — communes / 1 entités importées · 1 éléments non convertis\n"
-                                                 "1 × géométrie nulle\nSources originales conservées dans le document.")});
-    EXPECT_EQ(buttons, (QStringList{QStringLiteral("Importer le fond"), QStringLiteral("Annuler")}));
+                                                 "1 × géométrie nulle\nSources originales conservées dans le document.\n\n"
+                                                 "1 variables disponibles. Les correspondances seront présentées avant validation. "
+                                                 "Les données appartiennent au document de travail, jamais au fond de la bibliothèque.")});
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("Importer le fond et ses données"),
+                                    QStringLiteral("Importer le fond seul"), QStringLiteral("Annuler")}));
     EXPECT_TRUE(errors.isEmpty());
     ASSERT_EQ(MapDocument::opened.size(), 1);
+    EXPECT_TRUE(MapDocument::opened.first().sheets.isEmpty()); // no data import dialog
     // The map handed to the studio is the importer's, and the document names the file.
     EXPECT_EQ(MapDocument::opened.first().map, PlmVectorImporter::importMap(path).map);
     EXPECT_EQ(MapDocument::opened.first().filePath, path);
     EXPECT_EQ(MapDocument::opened.first().map.metadata.value(QStringLiteral("import.unconverted")),
               QStringLiteral("géométrie nulle: 1"));
+}
+
+TEST_F(VectorImportUITest, theBaseMapWithItsDataHandsTheAttributeTableToTheStudio)
+{
+    const QString path = write(QStringLiteral("communes.geojson"), R"({"type":"FeatureCollection","features":[
+        {"type":"Feature","id":"69123","properties":{"nom":"Lyon","pop":"522969","dep":"69"},"geometry":{"type":"Point","coordinates":[4.83,45.76]}},
+        {"type":"Feature","id":"38544","properties":{"nom":"Vienne","pop":"null","dep":"38"},"geometry":{"type":"Point","coordinates":[4.87,45.52]}}]})");
+    answer = 0;
+    importAndWait(path);
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts.first().endsWith(QStringLiteral("\n\n2 variables disponibles. Les correspondances seront présentées avant "
+                                                       "validation. Les données appartiennent au document de travail, jamais au "
+                                                       "fond de la bibliothèque.")));
+    ASSERT_EQ(MapDocument::opened.size(), 1);
+    const QList<PlmInputSheet>& sheets = MapDocument::opened.first().sheets;
+    ASSERT_EQ(sheets.size(), 1);
+    EXPECT_EQ(sheets.first().name, QStringLiteral("communes"));
+    const QStringList ids = {MapDocument::opened.first().map.entities.at(0).id, MapDocument::opened.first().map.entities.at(1).id};
+    EXPECT_EQ(sheets.first().grid, (QList<QStringList>{
+                                       {QStringLiteral("Identifiant"), QStringLiteral("dep"), QStringLiteral("pop")},
+                                       {ids.at(0), QStringLiteral("69"), QStringLiteral("522969")},
+                                       {ids.at(1), QStringLiteral("38"), QString()}}));
+}
+
+TEST_F(VectorImportUITest, aMapWithoutDataOffersTheBaseMapAlone)
+{
+    answer = 0;
+    importAndWait(write(QStringLiteral("noms.geojson"), R"({"type":"FeatureCollection","features":[
+        {"type":"Feature","id":"a","properties":{"name":"Lyon","id":"a"},"geometry":{"type":"Point","coordinates":[4.83,45.76]}}]})"));
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("Importer le fond"), QStringLiteral("Annuler")}));
+    ASSERT_EQ(MapDocument::opened.size(), 1);
+    EXPECT_TRUE(MapDocument::opened.first().sheets.isEmpty());
 }
 
 TEST_F(VectorImportUITest, aShapefileWithItsTableOpensInTheStudio)
@@ -167,7 +208,7 @@ TEST_F(VectorImportUITest, aShapefileWithItsTableOpensInTheStudio)
 
 TEST_F(VectorImportUITest, cancellingTheChoiceMakesNoDocument)
 {
-    answer = 1;
+    answer = 2; // "Annuler", after the two import buttons
     importAndWait(write(QStringLiteral("communes.geojson"), communes));
     EXPECT_EQ(alerts.size(), 1);
     EXPECT_TRUE(MapDocument::opened.isEmpty());
@@ -263,3 +304,5 @@ TEST(ImportableVariablesTest, onlyGeoJsonAndShapefileMapsOfferTheirAttributes)
     EXPECT_TRUE(VectorImportUI::importableVariables(mapWithAttributes(
         QStringLiteral("GeoJSON"), {{{QStringLiteral("name"), QStringLiteral("a")}, {QStringLiteral("id"), QStringLiteral("7")}}})).isEmpty());
 }
+
+#include "VectorImportUITest.moc"
