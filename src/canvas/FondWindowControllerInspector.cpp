@@ -50,6 +50,11 @@ void FondWindowController::makeControls()
 {
     m_toolPicker = new QComboBox;
     m_toolPicker->addItems(toolTitles());
+    // The longest tool title is wider than the inspector column: the picker follows the
+    // column's width and elides its title, its menu still shows the whole titles.
+    m_toolPicker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_toolPicker->setMinimumContentsLength(12);
+    m_toolPicker->setSizePolicy(QSizePolicy::Expanding, m_toolPicker->sizePolicy().verticalPolicy());
     connect(m_toolPicker, &QComboBox::activated, this, [this] { changeTool(); });
 
     m_grid = new QCheckBox(QStringLiteral("Grille"));

@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QScrollArea>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QVBoxLayout>
@@ -474,4 +476,40 @@ TEST(FondWindowControllerTest, DraggingTwoSelectedEntitiesIsOneStep)
     EXPECT_NE(work.map.entities.at(1), original.map.entities.at(1));
     EXPECT_EQ(work.map.entities.at(2), original.map.entities.at(2));
     EXPECT_EQ(view->map(), work.map);
+}
+
+TEST(FondWindowControllerTest, TheInspectorFitsItsColumn)
+{
+    // The studio's inspector column is 320 points wide: no row of the pane's inspector may
+    // reach past its right edge, the long tool titles included.
+    Pane fixture;
+    auto* scroll = qobject_cast<QScrollArea*>(fixture.pane.makeInspector());
+    ASSERT_NE(scroll, nullptr);
+    QWidget column;
+    column.resize(320, 900);
+    auto* layout = new QVBoxLayout(&column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+    column.show();
+    fixture.click(QStringLiteral("P")); // the point size row is shown too
+    QApplication::processEvents();
+    QApplication::processEvents();
+
+    const int width = scroll->viewport()->width();
+    EXPECT_EQ(scroll->widget()->width(), width);
+    QStringList overflowing;
+    for (QWidget* child : scroll->widget()->findChildren<QWidget*>()) {
+        if (!child->isVisible())
+            continue;
+        const QRect inColumn(child->mapTo(scroll->viewport(), QPoint(0, 0)), child->size());
+        if (inColumn.right() >= width)
+            overflowing << QString::fromLatin1(child->metaObject()->className()) + ' ' + child->objectName();
+    }
+    EXPECT_EQ(overflowing, QStringList());
+
+    // The picker keeps every title whole in its menu and on its selection.
+    auto* picker = scroll->widget()->findChild<QComboBox*>();
+    ASSERT_NE(picker, nullptr);
+    EXPECT_LE(picker->mapTo(scroll->viewport(), QPoint(picker->width(), 0)).x(), width);
+    EXPECT_EQ(picker->itemText(4), QStringLiteral("Tracé libre par sommets (double-clic pour terminer)"));
 }
