@@ -69,8 +69,8 @@ const F& pick(const F& installedHook, const F& fallback)
 
 QString saveChangesMessage(const QString& displayName)
 {
-    // No-break spaces inside the guillemets: a wrapped line never parts them from the name.
-    return QStringLiteral("Voulez-vous enregistrer les modifications apportées au document «\u00A0%1\u00A0» ?")
+    // No-break spaces inside the guillemets and before "?": a wrapped line never parts them.
+    return QStringLiteral("Voulez-vous enregistrer les modifications apportées au document «\u00A0%1\u00A0»\u00A0?")
         .arg(displayName);
 }
 
@@ -188,36 +188,31 @@ Hooks& fallbackHooks()
     return hooks;
 }
 
+// Each member of the first set, or the second's where the first has none.
+Hooks merged(const Hooks& first, const Hooks& second)
+{
+    Hooks hooks;
+    hooks.alert = pick(first.alert, second.alert);
+    hooks.sheet = pick(first.sheet, second.sheet);
+    hooks.presentError = pick(first.presentError, second.presentError);
+    hooks.askSaveChanges = pick(first.askSaveChanges, second.askSaveChanges);
+    hooks.openPanel = pick(first.openPanel, second.openPanel);
+    hooks.savePanel = pick(first.savePanel, second.savePanel);
+    hooks.colorPanel = pick(first.colorPanel, second.colorPanel);
+    hooks.fontPanel = pick(first.fontPanel, second.fontPanel);
+    return hooks;
+}
+
 } // namespace
 
 void setFallbackHooks(const Hooks& hooks)
 {
-    Hooks& fallback = fallbackHooks();
-    const Hooks real = defaultHooks();
-    fallback.alert = pick(hooks.alert, real.alert);
-    fallback.sheet = pick(hooks.sheet, real.sheet);
-    fallback.presentError = pick(hooks.presentError, real.presentError);
-    fallback.askSaveChanges = pick(hooks.askSaveChanges, real.askSaveChanges);
-    fallback.openPanel = pick(hooks.openPanel, real.openPanel);
-    fallback.savePanel = pick(hooks.savePanel, real.savePanel);
-    fallback.colorPanel = pick(hooks.colorPanel, real.colorPanel);
-    fallback.fontPanel = pick(hooks.fontPanel, real.fontPanel);
+    fallbackHooks() = merged(hooks, defaultHooks());
 }
 
 Hooks current()
 {
-    const Hooks& fallback = fallbackHooks();
-    Hooks merged;
-    const Hooks& mine = installed();
-    merged.alert = pick(mine.alert, fallback.alert);
-    merged.sheet = pick(mine.sheet, fallback.sheet);
-    merged.presentError = pick(mine.presentError, fallback.presentError);
-    merged.askSaveChanges = pick(mine.askSaveChanges, fallback.askSaveChanges);
-    merged.openPanel = pick(mine.openPanel, fallback.openPanel);
-    merged.savePanel = pick(mine.savePanel, fallback.savePanel);
-    merged.colorPanel = pick(mine.colorPanel, fallback.colorPanel);
-    merged.fontPanel = pick(mine.fontPanel, fallback.fontPanel);
-    return merged;
+    return merged(installed(), fallbackHooks());
 }
 
 void install(const Hooks& hooks)

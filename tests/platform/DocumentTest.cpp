@@ -227,7 +227,7 @@ TEST_F(DocumentTest, ClosingAnUntitledChangedDocumentAsks)
     // The guillemets hold to the name with no-break spaces; the name itself is kept as it is.
     EXPECT_EQ(DialogHooks::saveChangesMessage(QStringLiteral("Europe de l’Ouest")),
               QStringLiteral("Voulez-vous enregistrer les modifications apportées au document "
-                             "«\u00A0Europe de l’Ouest\u00A0» ?"));
+                             "«\u00A0Europe de l’Ouest\u00A0»\u00A0?"));
     EXPECT_FALSE(DialogHooks::saveChangesMessage(QStringLiteral("Europe")).contains(QStringLiteral("« ")));
     EXPECT_FALSE(DialogHooks::saveChangesMessage(QStringLiteral("Europe")).contains(QStringLiteral(" »")));
 }
