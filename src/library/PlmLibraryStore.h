@@ -58,6 +58,12 @@ public:
     // Called between the copy of a migration and its proof (tests change files there).
     static void setMigrationCopyObserver(std::function<void()> observer);
 
+    // --- SVG symbols in root/".symbols" (PlmLibrarySymbols.cpp) -----------------------
+    // Each first checks the package's manifest, so symbols live only in a complete package.
+    QList<PlmLibraryItem> symbolItems() const;
+    QString addSymbol(const PlmMap& map, const QString& name) const;
+    PlmLibraryDeletion deleteSymbol(const QString& url) const;
+
     bool operator==(const PlmLibraryStore&) const = default;
 
 private:
