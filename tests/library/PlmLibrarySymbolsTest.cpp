@@ -2,6 +2,7 @@
 #include "library/PlmLibraryFiles.h"
 #include "library/PlmLibraryStore.h"
 #include "library/PlmLibrarySymbols.h"
+#include "import/PlmSvgReader.h"
 #include "model/PlmMapCodec.h"
 
 #include <QDir>
@@ -121,6 +122,21 @@ TEST_F(PlmLibrarySymbolsTest, ASecondSymbolOfTheSameNameIsNumberedAndTheListIsSo
     for (const PlmLibraryItem& item : store->symbolItems())
         names.append(item.displayName());
     EXPECT_EQ(names, (QStringList{"Arbre", "flèche", "flèche (2)"}));
+}
+
+TEST_F(PlmLibrarySymbolsTest, AnImportedDrawingIsAcceptedAndImportedLetteringIsNot)
+{
+    const QByteArray drawing = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 10 10">
+        <g id="pointe"><path d="M0 0 L10 0 L5 8 Z"/><rect x="1" y="1" width="2" height="2"/></g></svg>)";
+    const PlmImportResult imported = PlmSvgReader::importSVG(drawing, QStringLiteral("Pointe"));
+    const QString url = store->addSymbol(imported.map, QStringLiteral("Pointe"));
+    EXPECT_EQ(store->symbolItems().value(0).url, url);
+
+    const QByteArray lettering = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 10 10">
+        <path d="M0 0 L10 0 L5 8 Z"/><g id="légende"><text x="1" y="5">A</text></g></svg>)";
+    const PlmImportResult text = PlmSvgReader::importSVG(lettering, QStringLiteral("Lettre"));
+    EXPECT_EQ(storeRefusal([&] { store->addSymbol(text.map, QStringLiteral("Lettre")); }), StoreKind::unsupportedFile);
+    EXPECT_EQ(symbolFiles(), QStringList{QStringLiteral("Pointe.plmmap")});
 }
 
 TEST_F(PlmLibrarySymbolsTest, ListingSkipsHiddenAndOtherFilesAndFoldersNamedLikeMaps)
