@@ -15,7 +15,8 @@ class PlmJsonValue;
 // provider's pattern, on the index's own host and over https.
 namespace OnlineCatalog {
 
-// Larger index texts are refused before parsing; the download client caps them as well.
+// Larger JSON and XML indexes are refused before parsing (the French listing never fails);
+// the download client caps every answer as well.
 inline constexpr qsizetype maximumIndexBytes = 32 * 1024 * 1024;
 // A provider never offers more entries than this; the rest of an index is ignored.
 inline constexpr qsizetype maximumEntriesPerIndex = 10000;
