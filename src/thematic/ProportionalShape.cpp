@@ -51,6 +51,15 @@ Qt::PenJoinStyle joinStyle(std::optional<int> join)
     }
 }
 
+// QRectF::united skips a rectangle of zero size; a lone point or a
+// zero-width line still belongs to the symbol's extent.
+QRectF unionOf(const QRectF& a, const QRectF& b)
+{
+    const double left = std::min(a.left(), b.left());
+    const double bottom = std::min(a.top(), b.top());
+    return QRectF(left, bottom, std::max(a.right(), b.right()) - left, std::max(a.bottom(), b.bottom()) - bottom);
+}
+
 } // namespace
 
 ProportionalShape::ProportionalShape(const PlmProportionalSettings& settings, bool monochrome)
@@ -133,7 +142,7 @@ void ProportionalShape::buildParts(const PlmMap& map)
         if (part.painterPath.elementCount() > 0) {
             const double half = std::isfinite(leaf.style.lineWidth) ? leaf.style.lineWidth / 2 : 0;
             const QRectF b = part.painterPath.boundingRect().adjusted(-half, -half, half, half);
-            united = united ? united->united(b) : b;
+            united = united ? unionOf(*united, b) : b;
         }
         parts.append(std::move(part));
     }
@@ -201,6 +210,7 @@ void ProportionalShape::drawParts(QPainter& painter, const QPointF& center, doub
     const QTransform t(s, 0, 0, s, center.x() - s * bounds->center().x(), center.y() - s * bounds->center().y());
     for (const Part& part : parts) {
         painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
         for (const QPainterPath& clip : part.painterClips)
             painter.setClipPath(t.map(clip), Qt::IntersectClip);
         const QPainterPath path = t.map(part.painterPath);
@@ -233,13 +243,19 @@ void ProportionalShape::drawGlyph(QPainter& painter, const QPointF& center, doub
                                   double outlineScale) const
 {
     const QSizeF size = nativeSymbol->size;
-    const QTransform t(s, 0, 0, s, center.x() - s * size.width() / 2, center.y() - s * size.height() / 2);
+    // Glyphs stay upright on the device: in a painter whose y grows downward
+    // the y-up outline is mirrored about the glyph's centre.
+    const bool deviceYUp = painter.deviceTransform().determinant() < 0;
+    const double sy = deviceYUp ? s : -s;
+    const QTransform t(s, 0, 0, sy, center.x() - s * size.width() / 2, center.y() - sy * size.height() / 2);
     const QPainterPath glyph = t.map(nativeSymbol->outline);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
     if (!hasFillAppearance && !outline) {
         painter.fillPath(glyph, qcolor(color));
+        painter.restore();
         return;
     }
-    painter.save();
     if (outlineVisible && outline && outline->lineWidth > 0) {
         // A ring about half the outline width wide around the glyph, never on it.
         const double width = outlineScale * outline->lineWidth;
