@@ -178,3 +178,24 @@ TEST(ProportionalShapeGlyphDrawing, GlyphsStayUprightInEitherPainter)
             differing += isNear(QColor(up.pixel(x, y)), QColor(down.pixel(x, y)), 40) ? 0 : 1;
     EXPECT_LT(differing, 40);
 }
+
+TEST(ProportionalShapeDrawing, ClipPathsIntersect)
+{
+    auto box = [](double x0, double y0, double x1, double y1) {
+        PlmVectorPath p;
+        p.commands = {PlmPathCommand::move({x0, y0}), PlmPathCommand::line({x1, y0}), PlmPathCommand::line({x1, y1}),
+                      PlmPathCommand::line({x0, y1}), PlmPathCommand::close()};
+        return p;
+    };
+    PlmEntity square = squareEntity(QStringLiteral("a"), 0, 0, 40, 40, PlmColor{1, 0, 0, 1}, 0);
+    square.clipPaths = QList<PlmVectorPath>{box(0, 0, 20, 40), box(0, 0, 40, 20)};  // lower left quarter
+    PlmProportionalSettings s = settingsOf(PlmSymbolKind::svg);
+    s.svgVector = mapOf({square});
+    const ProportionalShape shape(s, false);
+    ASSERT_EQ(shape.parts.at(0).clips.size(), 2);
+    const QImage image = drawn(shape, {100, 100}, 80, PlmColor{0, 0, 0, 1});  // spans 60…140
+    EXPECT_TRUE(isNear(pixelAt(image, 80, 80), red));
+    EXPECT_TRUE(isNear(pixelAt(image, 120, 80), white));
+    EXPECT_TRUE(isNear(pixelAt(image, 80, 120), white));
+    EXPECT_TRUE(isNear(pixelAt(image, 120, 120), white));
+}
