@@ -39,3 +39,9 @@ private:
     int m_status;
     QString m_text;
 };
+
+// The user stopped a download: a cancellation, not a failure to report.
+class OnlineCancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "cancelled"; }
+};
