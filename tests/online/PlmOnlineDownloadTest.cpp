@@ -4,6 +4,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 #include "model/PlmEntity.h"
 #include <functional>
 #include <gtest/gtest.h>
@@ -126,6 +129,20 @@ TEST(PlmOnlineDownload, SendsOnlyItsTwoHeadersAndNoCookie)
         EXPECT_FALSE(head.toLower().contains("cookie:"));
         EXPECT_FALSE(head.toLower().contains("authorization:"));
     }
+}
+
+TEST(PlmOnlineDownload, RunsOnAWorkerThreadWhileTheMainThreadServes)
+{
+    LocalServer server([](const QByteArray&) { return ok("[1]"); });
+    const QUrl url = server.url("/worker.json");
+    QFutureWatcher<OnlineResponse> watcher;
+    QEventLoop loop;
+    QObject::connect(&watcher, &QFutureWatcher<OnlineResponse>::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(10'000, &loop, &QEventLoop::quit);
+    watcher.setFuture(QtConcurrent::run([url] { return PlmOnlineDownload::download(url, testOptions()); }));
+    loop.exec();
+    ASSERT_TRUE(watcher.isFinished());
+    EXPECT_EQ(watcher.result().data, QByteArray("[1]"));
 }
 
 TEST(PlmOnlineDownload, ErrorStatusComesBackWithAnEmptyBody)
