@@ -1,0 +1,204 @@
+#include "online/PlmCatalogueLoading.h"
+
+#include "online/OnlineError.h"
+#include "online/PlmCatalogueProviders.h"
+
+#include <QMetaObject>
+#include <QPointer>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace OnlineCatalog {
+
+namespace {
+
+QString describe(const std::exception_ptr& failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const PlmError& error) {
+        return error.message();
+    } catch (const OnlineCancelled&) {
+        return QStringLiteral("Chargement annulé.");
+    } catch (const std::exception& error) {
+        return QString::fromUtf8(error.what());
+    } catch (...) {
+        return QStringLiteral("Erreur inconnue.");
+    }
+}
+
+// Lower-case, accents dropped: the key under which search texts are compared.
+QString searchKey(const QString& text)
+{
+    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
+    QString key;
+    key.reserve(decomposed.size());
+    for (QChar c : decomposed) {
+        if (c.category() == QChar::Mark_NonSpacing || c.category() == QChar::Mark_Enclosing)
+            continue;
+        key.append(c);
+    }
+    return key.toCaseFolded();
+}
+
+// Compares two digit runs by value without converting them, so any length is safe.
+int compareDigits(QStringView a, QStringView b)
+{
+    while (a.size() > 1 && a.front() == u'0')
+        a = a.mid(1);
+    while (b.size() > 1 && b.front() == u'0')
+        b = b.mid(1);
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    return a.compare(b);
+}
+
+} // namespace
+
+bool nameLess(const QString& left, const QString& right)
+{
+    const QString a = searchKey(left);
+    const QString b = searchKey(right);
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            qsizetype endA = i;
+            qsizetype endB = j;
+            while (endA < a.size() && a[endA].isDigit())
+                ++endA;
+            while (endB < b.size() && b[endB].isDigit())
+                ++endB;
+            const int order = compareDigits(QStringView(a).mid(i, endA - i), QStringView(b).mid(j, endB - j));
+            if (order != 0)
+                return order < 0;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
+}
+
+QString errorLine(OnlineProvider provider, const QString& description)
+{
+    return onlineProviderTitle(provider) + QStringLiteral(" : ") + description;
+}
+
+ProviderLoad loadProvider(OnlineProvider provider, const Transport& transport)
+{
+    ProviderLoad result;
+    try {
+        const OnlineResponse response = transport(indexURL(provider));
+        if (response.status < 200 || response.status > 299)
+            throw OnlineError::http(response.status);
+        result.maps = parseIndex(response.data, provider);
+    } catch (...) {
+        result.maps.clear();
+        result.errors.append(errorLine(provider, describe(std::current_exception())));
+    }
+    return result;
+}
+
+OnlineCatalogResult load(const Transport& transport)
+{
+    // Each child hands its result over as it completes; the merge below keeps that order.
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::deque<ProviderLoad> finished;
+
+    const QList<OnlineProvider> providers = allOnlineProviders();
+    std::vector<std::thread> children;
+    children.reserve(providers.size());
+    for (OnlineProvider provider : providers) {
+        children.emplace_back([&, provider] {
+            ProviderLoad child = loadProvider(provider, transport);
+            const std::lock_guard lock(mutex);
+            finished.push_back(std::move(child));
+            arrived.notify_one();
+        });
+    }
+
+    QList<ProviderLoad> completed;
+    for (qsizetype taken = 0; taken < providers.size(); ++taken) {
+        std::unique_lock lock(mutex);
+        arrived.wait(lock, [&] { return !finished.empty(); });
+        ProviderLoad child = std::move(finished.front());
+        finished.pop_front();
+        lock.unlock();
+        completed.append(std::move(child));
+    }
+    for (std::thread& child : children)
+        child.join();
+    return merge(completed);
+}
+
+OnlineCatalogResult merge(const QList<ProviderLoad>& completed)
+{
+    OnlineCatalogResult result;
+    for (const ProviderLoad& child : completed) {
+        result.maps.append(child.maps);
+        result.errors.append(child.errors);
+    }
+
+    std::stable_sort(result.maps.begin(), result.maps.end(),
+                     [](const OnlineMap& a, const OnlineMap& b) { return nameLess(a.name, b.name); });
+    return result;
+}
+
+void loadInBackground(const Transport& transport, QObject* context,
+                      std::function<void(const OnlineCatalogResult&)> done)
+{
+    QPointer<QObject> receiver(context);
+    QThreadPool::globalInstance()->start([transport, receiver, done = std::move(done)] {
+        OnlineCatalogResult result = load(transport);
+        if (!receiver)
+            return;
+        QMetaObject::invokeMethod(
+            receiver.data(), [done, result = std::move(result)] { done(result); }, Qt::QueuedConnection);
+    });
+}
+
+QList<OnlineMap> search(const QList<OnlineMap>& maps, const QString& query, std::optional<OnlineCategory> category)
+{
+    QStringList tokens;
+    QString token;
+    for (QChar c : query) {
+        if (c.isSpace()) {
+            if (!token.isEmpty())
+                tokens.append(searchKey(token));
+            token.clear();
+        } else {
+            token.append(c);
+        }
+    }
+    if (!token.isEmpty())
+        tokens.append(searchKey(token));
+
+    QList<OnlineMap> kept;
+    for (const OnlineMap& map : maps) {
+        if (category && *category != map.category)
+            continue;
+        if (!tokens.isEmpty()) {
+            const QString text = searchKey(map.name + u' ' + map.source + u' ' + map.vintage + u' ' + map.detail);
+            const bool all = std::all_of(tokens.cbegin(), tokens.cend(),
+                                         [&](const QString& t) { return text.contains(t); });
+            if (!all)
+                continue;
+        }
+        kept.append(map);
+    }
+    return kept;
+}
+
+} // namespace OnlineCatalog
