@@ -3,13 +3,14 @@
 #include "online/OnlineError.h"
 #include "online/PlmCatalogueProviders.h"
 
-#include <QMetaObject>
-#include <QPointer>
+#include <QFuture>
+#include <QPromise>
 #include <QThreadPool>
 
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -159,13 +160,14 @@ OnlineCatalogResult merge(const QList<ProviderLoad>& completed)
 void loadInBackground(const Transport& transport, QObject* context,
                       std::function<void(const OnlineCatalogResult&)> done)
 {
-    QPointer<QObject> receiver(context);
-    QThreadPool::globalInstance()->start([transport, receiver, done = std::move(done)] {
-        OnlineCatalogResult result = load(transport);
-        if (!receiver)
-            return;
-        QMetaObject::invokeMethod(
-            receiver.data(), [done, result = std::move(result)] { done(result); }, Qt::QueuedConnection);
+    // The continuation bound to `context` runs on its thread and is dropped with it.
+    auto promise = std::make_shared<QPromise<OnlineCatalogResult>>();
+    QFuture<OnlineCatalogResult> future = promise->future();
+    promise->start();
+    future.then(context, [done = std::move(done)](const OnlineCatalogResult& result) { done(result); });
+    QThreadPool::globalInstance()->start([promise, transport] {
+        promise->addResult(load(transport));
+        promise->finish();
     });
 }
 

@@ -5,12 +5,16 @@
 
 #include <QEventLoop>
 #include <QHash>
+#include <QCoreApplication>
 #include <QObject>
+#include <QThreadPool>
 #include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -193,6 +197,26 @@ TEST(OnlineCatalogueLoading, BackgroundLoadDeliversOnTheCallersThread)
     ASSERT_TRUE(received.has_value());
     EXPECT_EQ(deliveredOn, QThread::currentThreadId());
     EXPECT_EQ(received->maps.size(), cannedCatalogue().size());
+}
+
+TEST(OnlineCatalogueLoading, BackgroundLoadDeliversNothingOnceTheContextIsGone)
+{
+    auto context = std::make_unique<QObject>();
+    std::atomic_bool release = false;
+    bool delivered = false;
+    OnlineCatalog::loadInBackground(
+        [&release](const QUrl& url) {
+            while (!release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return OnlineResponse{{}, 500, url};
+        },
+        context.get(), [&delivered](const OnlineCatalogResult&) { delivered = true; });
+    context.reset();
+    release = true;
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(delivered);
 }
 
 TEST(OnlineCatalogueLoading, NamesCompareByLettersThenNumbers)
