@@ -1,5 +1,7 @@
 #include "online/PlmCatalogueLoading.h"
 
+#include "model/PlmTextFolding.h"
+
 #include "online/OnlineError.h"
 #include "online/PlmCatalogueProviders.h"
 
@@ -37,15 +39,7 @@ QString describe(const std::exception_ptr& failure)
 // Lower-case, accents dropped: the key under which search texts are compared.
 QString searchKey(const QString& text)
 {
-    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
-    QString key;
-    key.reserve(decomposed.size());
-    for (QChar c : decomposed) {
-        if (c.category() == QChar::Mark_NonSpacing || c.category() == QChar::Mark_Enclosing)
-            continue;
-        key.append(c);
-    }
-    return key.toCaseFolded();
+    return PlmTextFolding::folded(text);
 }
 
 // Compares two digit runs by value without converting them, so any length is safe.
