@@ -89,11 +89,6 @@ QString LibraryCoordinator::migrationMessage()
     return QStringLiteral("Tous les fichiers et dossiers seront copiés et vérifiés. L’ancienne bibliothèque restera intacte.");
 }
 
-QString LibraryCoordinator::notAvailableMessage()
-{
-    return QStringLiteral("La bibliothèque n’est pas encore disponible dans cette version.");
-}
-
 // --- The library window ---------------------------------------------------------------------------
 
 LibraryWindowController* LibraryCoordinator::libraryWindowController()

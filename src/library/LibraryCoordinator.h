@@ -28,8 +28,6 @@ public:
     static const QString defaultPackageName; // "Bibliothèque Pelmora.plmlibrary"
     // The sentence that says the migration keeps the older folder (shown with its panel).
     static QString migrationMessage();
-    // Kept for callers written against the earlier stand-in; no longer shown.
-    static QString notAvailableMessage();
 
     explicit LibraryCoordinator(QObject* parent = nullptr);
     ~LibraryCoordinator() override;
