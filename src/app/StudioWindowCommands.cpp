@@ -287,18 +287,7 @@ QMenu* StudioWindowCommands::showAddMenu(QWidget* sender)
 
 const QStringList& StudioWindowCommands::drawingToolTitles()
 {
-    static const QStringList titles = {
-        QStringLiteral("Sélection"),
-        QStringLiteral("Rectangle"),
-        QStringLiteral("Ellipse"),
-        QStringLiteral("Polygone (double-clic pour terminer)"),
-        QStringLiteral("Tracé libre par sommets (double-clic pour terminer)"),
-        QStringLiteral("Ligne"),
-        QStringLiteral("Texte — entité"),
-        QStringLiteral("Éditer les sommets"),
-        QStringLiteral("Point"),
-    };
-    return titles;
+    return FondWindowController::drawingToolTitles();
 }
 
 QMenu* StudioWindowCommands::showDrawingMenu(QWidget* sender)

@@ -38,6 +38,8 @@ public:
 
     static QString emptyText();   // "Ouvrez un document .plmmap ou importez un fond historique…"
     static QString canvasToolTip();
+    // The drawing tools by their raw values, as the tool picker and the drawing menu list them.
+    static const QStringList& drawingToolTitles();
 
     explicit FondWindowController(const PlmMap& map, QObject* parent = nullptr);
     ~FondWindowController() override;

@@ -16,22 +16,6 @@
 
 namespace {
 
-const QStringList& toolTitles()
-{
-    static const QStringList titles = {
-        QStringLiteral("Sélection"),
-        QStringLiteral("Rectangle"),
-        QStringLiteral("Ellipse"),
-        QStringLiteral("Polygone (double-clic pour terminer)"),
-        QStringLiteral("Tracé libre par sommets (double-clic pour terminer)"),
-        QStringLiteral("Ligne"),
-        QStringLiteral("Texte — entité"),
-        QStringLiteral("Éditer les sommets"),
-        QStringLiteral("Point"),
-    };
-    return titles;
-}
-
 // A text field shows the stored value unless the user is typing in it.
 bool isBeingEdited(const QLineEdit* field)
 {
@@ -49,7 +33,7 @@ void showText(QLineEdit* field, const QString& text)
 void FondWindowController::makeControls()
 {
     m_toolPicker = new QComboBox;
-    m_toolPicker->addItems(toolTitles());
+    m_toolPicker->addItems(drawingToolTitles());
     // The longest tool title is wider than the inspector column: the picker follows the
     // column's width and elides its title, its menu still shows the whole titles.
     m_toolPicker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -204,4 +188,20 @@ void FondWindowController::refreshInspector(std::optional<int> selectedIndex)
         m_studioDetails->setText(entity ? FondEntityCommands::entityDetails(*entity, m_canvas->editingGroup.has_value())
                                         : FondEntityCommands::mapDetails(m_map));
     }
+}
+
+const QStringList& FondWindowController::drawingToolTitles()
+{
+    static const QStringList titles = {
+        QStringLiteral("Sélection"),
+        QStringLiteral("Rectangle"),
+        QStringLiteral("Ellipse"),
+        QStringLiteral("Polygone (double-clic pour terminer)"),
+        QStringLiteral("Tracé libre par sommets (double-clic pour terminer)"),
+        QStringLiteral("Ligne"),
+        QStringLiteral("Texte — entité"),
+        QStringLiteral("Éditer les sommets"),
+        QStringLiteral("Point"),
+    };
+    return titles;
 }

@@ -23,10 +23,7 @@ std::optional<Arrow> arrowOf(int key)
 
 PlmTransform translation(const QPointF& delta)
 {
-    PlmTransform t;
-    t.tx = delta.x();
-    t.ty = delta.y();
-    return t;
+    return PlmTransform::translation(delta.x(), delta.y());
 }
 
 } // namespace

@@ -11,10 +11,7 @@ constexpr double kMinimumZoomSide = 8;  // smaller zoom rectangles are ignored
 
 PlmTransform translation(const QPointF& delta)
 {
-    PlmTransform t;
-    t.tx = delta.x();
-    t.ty = delta.y();
-    return t;
+    return PlmTransform::translation(delta.x(), delta.y());
 }
 
 } // namespace

@@ -151,15 +151,19 @@ std::optional<PlmLibraryStore> LibraryCoordinator::currentStore(bool prompting)
     return controller->store();
 }
 
-void LibraryCoordinator::showLibrary()
+LibraryWindowController* LibraryCoordinator::availableWindowController()
 {
-    LibraryWindowController* controller = nullptr;
     try {
-        controller = libraryWindowController();
+        return libraryWindowController();
     } catch (...) {
         presentUnavailable(std::current_exception());
-        return;
+        return nullptr;
     }
+}
+
+void LibraryCoordinator::showLibrary()
+{
+    LibraryWindowController* controller = availableWindowController();
     if (!controller)
         return;
     controller->reload(std::nullopt);
@@ -327,13 +331,7 @@ OnlineWindowController* LibraryCoordinator::onlineWindowController()
 
 void LibraryCoordinator::showOnline(const std::optional<QString>& destination, bool opensInStudio)
 {
-    LibraryWindowController* controller = nullptr;
-    try {
-        controller = libraryWindowController();
-    } catch (...) {
-        presentUnavailable(std::current_exception());
-        return;
-    }
+    LibraryWindowController* controller = availableWindowController();
     if (!controller)
         return;
     onlineWindowController()->present(destination ? destination : controller->selectedFolderURL(), opensInStudio);

@@ -73,6 +73,8 @@ public:
 
 private:
     void presentError(const std::exception_ptr& error);
+    // The library window controller, or none after the unavailable alert or a declined first run.
+    LibraryWindowController* availableWindowController();
     QPointer<LibraryWindowController> controller_;
     std::optional<QString> scopedLibrary_;
 };

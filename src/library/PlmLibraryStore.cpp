@@ -1,11 +1,11 @@
 #include "library/PlmLibraryStore.h"
+#include "model/PlmRowSort.h"
 
 #include "library/PlmLibraryError.h"
 #include "library/PlmLibraryFiles.h"
 #include "model/PlmMapCodec.h"
 #include "model/PlmTextFolding.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -46,17 +46,6 @@ bool startsWith(const QStringList& components, const QStringList& prefix)
     if (components.size() < prefix.size())
         return false;
     return std::equal(prefix.begin(), prefix.end(), components.begin());
-}
-
-const QCollator& finderOrder()
-{
-    static const QCollator collator = [] {
-        QCollator c{QLocale(QLocale::French, QLocale::France)};
-        c.setCaseSensitivity(Qt::CaseInsensitive);
-        c.setNumericMode(true);
-        return c;
-    }();
-    return collator;
 }
 
 void requireNoLink(const QString& folder, int depth)
@@ -227,7 +216,8 @@ QList<PlmLibraryItem> PlmLibraryStore::listing(const QString& folder, int depth)
         }
         items.append(item);
     }
-    const QCollator& order = finderOrder();
+    // The file browser's order, as in the library tree.
+    const PlmRowSort order;
     std::stable_sort(items.begin(), items.end(), [&order](const PlmLibraryItem& a, const PlmLibraryItem& b) {
         return order.compare(a.displayName(), b.displayName()) < 0;
     });

@@ -1,4 +1,5 @@
 #include "library/PlmLibrarySymbols.h"
+#include "model/PlmRowSort.h"
 
 #include "library/PlmLibraryError.h"
 #include "library/PlmLibraryFiles.h"
@@ -6,7 +7,6 @@
 #include "library/PlmLibraryStore.h"
 #include "model/PlmMapCodec.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 
@@ -16,18 +16,6 @@ namespace Files = PlmLibraryFiles;
 using Kind = PlmLibraryError::Kind;
 
 namespace {
-
-// The same order as the library tree.
-const QCollator& displayOrder()
-{
-    static const QCollator collator = [] {
-        QCollator c{QLocale(QLocale::French, QLocale::France)};
-        c.setCaseSensitivity(Qt::CaseInsensitive);
-        c.setNumericMode(true);
-        return c;
-    }();
-    return collator;
-}
 
 // Throws the manifest's read error, or invalidPackage for a bad manifest or another version.
 void requireManifest(const QString& root)
@@ -57,7 +45,8 @@ QList<PlmLibraryItem> PlmLibraryStore::symbolItems() const
         if (!found.isFolder)
             items.append(found);
     }
-    const QCollator& order = displayOrder();
+    // The file browser's order, as in the library tree.
+    const PlmRowSort order;
     std::stable_sort(items.begin(), items.end(), [&order](const PlmLibraryItem& a, const PlmLibraryItem& b) {
         return order.compare(a.displayName(), b.displayName()) < 0;
     });
