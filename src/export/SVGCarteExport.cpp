@@ -2,7 +2,6 @@
 
 #include "canvas/VectorCanvas.h"
 #include "export/SvgPathData.h"
-#include "model/PlmBase64.h"
 #include "model/PlmErrors.h"
 
 #include <expat.h>
@@ -131,7 +130,7 @@ void SVGCarteExport::appendMap(VectorCanvas& vector)
                 .attribute("opacity").number(image->opacity).close()
                 .raw(" preserveAspectRatio=\"none\" href=\"data:")
                 .raw(image->type == QLatin1String("png") ? "image/png" : "image/jpeg").raw(";base64,");
-            PlmBase64::append(out.text, image->data);
+            out.base64(image->data);
             out.raw("\"/>");
         }
     }
@@ -170,7 +169,7 @@ PlmExportResult SVGCarteExport::makeDocument()
         throw PlmWorkError::invalid(QStringLiteral("La carte n’a pas encore de cadrage visible."));
 
     // A large map writes about 35 bytes a point: reserve once rather than grow by copies.
-    body.text.reserve(1 << 20);
+    body.reserve(1 << 20);
     appendBox(QRectF(QPointF(0, 0), size), m_composition.background, std::nullopt, false);
 
     for (const SvgCompositionView& view : m_composition.views) {
@@ -219,7 +218,7 @@ PlmExportResult SVGCarteExport::makeDocument()
         .attribute("height").number(H - 2 * m).close().raw("/></clipPath>");
 
     SvgOutput head;
-    head.text.reserve(definitions.text.size() + 1024);
+    head.reserve(definitions.size() + 1024);
     head.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n")
         .raw("<svg xmlns=\"http://www.w3.org/2000/svg\"")
         .attribute("width").number(m_page.width).raw("mm\"")
@@ -233,7 +232,7 @@ PlmExportResult SVGCarteExport::makeDocument()
         head.escaped(note);
         first = false;
     }
-    head.raw("</desc><defs>").raw(definitions.text).raw("</defs>");
+    head.raw("</desc><defs>").raw(definitions.view()).raw("</defs>");
     head.raw("<rect").attribute("width").number(W).close().attribute("height").number(H).close()
         .raw(" fill=\"white\"/><g clip-path=\"url(#export-page)\"><g transform=\"translate(")
         .number(m_page.offsetX).raw(' ').number(H - m_page.offsetY).raw(") scale(").number(m_page.scale)
@@ -241,9 +240,9 @@ PlmExportResult SVGCarteExport::makeDocument()
     static constexpr std::string_view tail = "</g></g></svg>";
 
     QByteArray bytes;
-    bytes.reserve(qsizetype(head.text.size() + body.text.size() + tail.size()));
-    bytes.append(head.text.data(), qsizetype(head.text.size()));
-    bytes.append(body.text.data(), qsizetype(body.text.size()));
+    bytes.reserve(qsizetype(head.size() + body.size() + tail.size()));
+    bytes.append(head.view().data(), qsizetype(head.size()));
+    bytes.append(body.view().data(), qsizetype(body.size()));
     bytes.append(tail.data(), qsizetype(tail.size()));
 
     if (!isWellFormed(bytes))

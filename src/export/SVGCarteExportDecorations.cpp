@@ -3,7 +3,6 @@
 #include "decorations/DecorationGlyphs.h"
 #include "decorations/LegendLayout.h"
 #include "export/SvgPathData.h"
-#include "model/PlmBase64.h"
 #include "model/PlmErrors.h"
 #include "model/PlmFrenchNumber.h"
 
@@ -183,7 +182,7 @@ void SVGCarteExport::appendDecoration(const SvgCompositionView& view)
                 .attribute("width").number(image.width() * s).close()
                 .attribute("height").number(image.height() * s).close()
                 .raw(" href=\"data:image/png;base64,");
-            PlmBase64::append(out.text, png);
+            out.base64(png);
             out.raw("\"/>");
         }
     } else if (object.symbol) {

@@ -71,7 +71,7 @@ void SVGCarteExport::appendEntity(const PlmEntity& entity, const QString& fillKe
                 piece().raw("<g opacity=\"").number(color.alpha).raw("\">");
             SvgOutput id;
             id.raw("id=\"entity-").raw(idPath).raw('"');
-            appendSymbol(*shape, id.text, centre, 2 * r, color);
+            appendSymbol(*shape, id.view(), centre, 2 * r, color);
             if (shape->useSourceColors)
                 piece().raw("</g>");
             closeClips();

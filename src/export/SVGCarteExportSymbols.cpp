@@ -2,7 +2,6 @@
 
 #include "canvas/VectorCanvas.h"
 #include "export/SvgPathData.h"
-#include "model/PlmBase64.h"
 #include "model/PlmErrors.h"
 
 #include <QBuffer>
@@ -79,7 +78,7 @@ void SVGCarteExport::appendSymbol(const ProportionalShape& shape, std::string_vi
                 .attribute("width").integer(bitmap.width()).close()
                 .attribute("height").integer(bitmap.height()).close()
                 .raw(" href=\"data:image/png;base64,");
-            PlmBase64::append(definitions.text, png);
+            definitions.base64(png);
             definitions.raw("\"/>");
         }
         const double q = size * symbolPad(shape, size) / 512.0;
@@ -198,7 +197,7 @@ void SVGCarteExport::appendMapSymbols(const SvgCompositionView& layer)
         const QPointF at(anchor.x * scale + offset.x(), anchor.y * sign * scale + offset.y());
         SvgOutput attribute;
         attribute.raw("data-symbol-entity=\"").escaped(id).raw('"');
-        attributes = std::move(attribute.text);
+        attributes = attribute.str();
         auto writeA = [&] {
             if (inA)
                 appendSymbol(*layer.series.shape, attributes, at, ia->size, layer.series.color);

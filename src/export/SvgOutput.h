@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <cstdlib>
+#include <cstring>
 
 #include <string>
 #include <string_view>
@@ -9,16 +13,27 @@
 // are appended in place, without a string per element.
 class SvgOutput {
 public:
-    std::string text;
+    SvgOutput() = default;
+    ~SvgOutput() { std::free(m_data); }
+    SvgOutput(const SvgOutput&) = delete;
+    SvgOutput& operator=(const SvgOutput&) = delete;
+
+    std::string_view view() const { return {m_data, m_size}; }
+    std::string str() const { return std::string(view()); }
+    size_t size() const { return m_size; }
+    void reserve(size_t capacity);
 
     SvgOutput& raw(std::string_view s)
     {
-        text.append(s);
+        ensure(s.size());
+        std::memcpy(m_data + m_size, s.data(), s.size());
+        m_size += s.size();
         return *this;
     }
     SvgOutput& raw(char c)
     {
-        text.push_back(c);
+        ensure(1);
+        m_data[m_size++] = c;
         return *this;
     }
     // "%.15g" in the C locale; zero and negative zero are written "0".
@@ -32,19 +47,28 @@ public:
     // The text in UTF-8 with & < > " ' escaped; throws PlmWorkError "Impossible d’encoder le SVG."
     // for a lone surrogate, which UTF-8 cannot carry.
     SvgOutput& escaped(const QString& s);
+    // Standard Base64 without line breaks.
+    SvgOutput& base64(const QByteArray& bytes);
     // Opens an attribute: ` name="`.
     SvgOutput& attribute(std::string_view name)
     {
-        text.push_back(' ');
-        text.append(name);
-        text.append("=\"", 2);
-        return *this;
+        raw(' ');
+        raw(name);
+        return raw(std::string_view("=\"", 2));
     }
-    SvgOutput& close()
+    SvgOutput& close() { return raw('"'); }
+
+private:
+    void ensure(size_t n)
     {
-        text.push_back('"');
-        return *this;
+        if (m_capacity - m_size < n)
+            grow(n);
     }
+    void grow(size_t n);
+
+    char* m_data = nullptr;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
 };
 
 // The same conversions as texts, for tests and small pieces.

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
 #include <limits>
+#include <random>
 
 namespace {
 
@@ -65,13 +68,13 @@ TEST(SvgOutputTest, PathDataClosesSubpathsAndRefusesPointsThatAreNotFinite)
                      PlmPathCommand::cubic({10, 5}, {5, 10}, {0, 10}), PlmPathCommand::close()};
     SvgOutput out;
     EXPECT_FALSE(SvgPathData::write(out, path));
-    EXPECT_EQ(out.text, "M 0 0 L 10 0 C 10 5 5 10 0 10 Z");
+    EXPECT_EQ(out.str(), "M 0 0 L 10 0 C 10 5 5 10 0 10 Z");
 
     QPainterPath box;
     box.addRect(QRectF(1, 2, 3, 4));
     SvgOutput boxOut;
     SvgPathData::write(boxOut, box);
-    EXPECT_EQ(boxOut.text, "M 1 2 L 4 2 L 4 6 L 1 6 L 1 2 Z");
+    EXPECT_EQ(boxOut.str(), "M 1 2 L 4 2 L 4 6 L 1 6 L 1 2 Z");
 
     PlmVectorPath bad;
     bad.commands = {PlmPathCommand::move({0, std::numeric_limits<double>::quiet_NaN()})};
@@ -90,8 +93,30 @@ TEST(SvgOutputTest, AnArcBecomesCubicSegments)
     path.commands = {PlmPathCommand::move({1, 0}), PlmPathCommand::arc({0, 0}, {1, 0}, {0, 1}, 0, 3.14159265358979 / 2)};
     SvgOutput out;
     SvgPathData::write(out, path);
-    EXPECT_EQ(out.text.substr(0, 8), "M 1 0 C ");
-    EXPECT_EQ(out.text.find('A'), std::string::npos);
+    EXPECT_EQ(out.str().substr(0, 8), "M 1 0 C ");
+    EXPECT_EQ(out.str().find('A'), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+// The fast number writer against the library's own "%.15g", on values of every magnitude,
+// coordinates with full precision, and the half-way and carry cases.
+TEST(SvgOutputTest, NumbersMatchTheLibraryFormattingOnRandomValues)
+{
+    std::mt19937_64 random(42);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    std::uniform_int_distribution<int> power(-30, 30);
+    QList<double> values = {0.5, 9.99999999999999e14, 999999999999999.5, 0.000099999999999999995, 1e15, 1e-5, 123.45,
+                            1.0000000000000005, 2.5e-300, 1.7976931348623157e308, 4.9e-324, 0.1 + 0.2, 652345.1234567891};
+    for (int i = 0; i < 200000; ++i)
+        values.append(unit(random) * std::pow(10.0, power(random)));
+    for (double v : values) {
+        char expected[64];
+        const char* end = std::to_chars(expected, expected + sizeof expected, v, std::chars_format::general, 15).ptr;
+        ASSERT_EQ(svgNumber(v), std::string(expected, size_t(end - expected))) << std::string(expected, size_t(end - expected));
+    }
 }
 
 } // namespace

@@ -32,8 +32,8 @@ inline SvgComposition emptyComposition(double width = 400, double height = 300)
     return composition;
 }
 
-inline QString bodyOf(const SVGCarteExport& writer) { return QString::fromStdString(writer.body.text); }
-inline QString definitionsOf(const SVGCarteExport& writer) { return QString::fromStdString(writer.definitions.text); }
+inline QString bodyOf(const SVGCarteExport& writer) { return QString::fromStdString(writer.body.str()); }
+inline QString definitionsOf(const SVGCarteExport& writer) { return QString::fromStdString(writer.definitions.str()); }
 
 // Every capture of the first group of a pattern, in order.
 inline QStringList capturesOf(const QString& text, const QString& pattern)
