@@ -154,3 +154,21 @@ void BM_ExportPDFA4(benchmark::State& state)
 BENCHMARK(BM_ExportPDFA4)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
+
+namespace {
+
+// The drawing alone, without encoding: what the page costs before the file format.
+void BM_ExportImage300dpiA4(benchmark::State& state)
+{
+    Composition& c = composition();
+    c.page.renderToImage(0.1);
+    const int hide = int(state.range(0));
+    for (int i = 0; i < int(c.page.subviews().size()); ++i)
+        c.page.subviews()[i]->setHidden(i == hide);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            CarteBitmapExport::renderImage(c, a4Landscape(), 300, CarteBitmapExport::Format::png, false).width());
+}
+BENCHMARK(BM_ExportImage300dpiA4)->Arg(-1)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace

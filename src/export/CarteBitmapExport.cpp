@@ -78,8 +78,10 @@ PlmExportResult CarteBitmapExport::render(CarteExportComposition& composition, c
                                           double dpi, Format format, bool transparent, double quality)
 {
     QImage image = renderImage(composition, size, dpi, format, transparent, quality);
-    // Files hold straight alpha; a JPEG has none (its page is opaque white).
-    image = image.convertToFormat(format == Format::png ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    // Files hold straight alpha, and only a transparent PNG needs it: an opaque page is written
+    // as RGB (a JPEG has no alpha anyway).
+    const bool alpha = format == Format::png && transparent;
+    image = image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (image.isNull())
         fail(QStringLiteral("Impossible de créer l’image de la carte."));
     QByteArray data;
@@ -92,7 +94,7 @@ PlmExportResult CarteBitmapExport::render(CarteExportComposition& composition, c
     if (format == Format::jpeg)
         writer.setQuality(int(std::lround(quality * 100)));
     else
-        writer.setCompression(1);  // zlib's fastest level: large pages encode in a fraction of the time
+        writer.setQuality(80);  // Qt maps PNG quality to zlib's level: 80 is level 1, the fastest that compresses
     if (!writer.write(image))
         fail(QStringLiteral("Impossible d’encoder l’image de la carte."));
     PlmExportResult result;
