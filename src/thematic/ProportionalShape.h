@@ -6,6 +6,7 @@
 #include "model/PlmVectorPath.h"
 #include "platform/SymbolGlyphProvider.h"
 
+#include <QColor>
 #include <QImage>
 #include <QList>
 #include <QPainterPath>
@@ -67,6 +68,11 @@ public:
     int bitmapPad(double pixelSize) const;
     static constexpr int bitmapSymbolSide = 512;
     static constexpr int maximumBitmapSide = 2048;
+
+    // The colour, cap and join that the drawing gives a part's style.
+    static QColor qtColor(const PlmColor& color);
+    static Qt::PenCapStyle qtCap(std::optional<int> cap);
+    static Qt::PenJoinStyle qtJoin(std::optional<int> join);
 
 private:
     void buildParts(const PlmMap& map);
