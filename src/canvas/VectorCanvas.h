@@ -304,6 +304,16 @@ private:
     std::optional<PlmStyle> m_lastPenStyle;
     QPen m_lastPen;
     QPointer<QMenu> m_vertexMenu;
+    // Rasterized point symbols of the export fallback, one per shape, colour and (for an
+    // outlined symbol) size, so that a file embeds each image once. The entry keeps its shape
+    // alive so that its address cannot name another shape; bounded in count.
+    struct SymbolBitmap {
+        std::shared_ptr<const ProportionalShape> shape;
+        QImage image;
+    };
+    QHash<QString, SymbolBitmap> m_symbolBitmaps;
+    const QImage& symbolBitmap(const std::shared_ptr<const ProportionalShape>& shape, const PlmColor& color,
+                               double size);
     QHash<QString, int> m_topLevelIndexByID;  // first index of each id, built on demand
     bool m_topLevelIndexValid = false;
     bool m_topLevelIDsUnique = true;  // the open vertex menu, owned by the host widget

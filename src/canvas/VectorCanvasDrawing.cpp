@@ -81,8 +81,9 @@ void VectorCanvas::draw(QPainter& painter, const QRectF& dirty)
     const QRectF b = bounds();
     painter.save();
     painter.setClipRect(b, Qt::IntersectClip);
+    // An exported page is white whatever the desktop theme.
     if (paintsBackground)
-        painter.fillRect(b, backgroundColor);
+        painter.fillRect(b, rendersForExport ? QColor(Qt::white) : backgroundColor);
 
     if (m_map.entities.isEmpty() && !m_backgroundImage && !emptyText.isEmpty()) {
         const QRectF r = b.adjusted(32, 32, -32, -32);
@@ -137,6 +138,22 @@ void VectorCanvas::draw(QPainter& painter, const QRectF& dirty)
     }
     drawEditingGroupFrame(painter);
     drawCreationOverlay(painter);
+}
+
+const QImage& VectorCanvas::symbolBitmap(const std::shared_ptr<const ProportionalShape>& shape, const PlmColor& color,
+                                         double size)
+{
+    const QString key = QString::number(quintptr(shape.get()), 16) + QLatin1Char(':')
+        + QString::number(shape->outlineVisible ? size : 0, 'g', 17) + QLatin1Char(':')
+        + QString::number(quint64(qcolor(color).rgba64()), 16);
+    auto found = m_symbolBitmaps.find(key);
+    if (found != m_symbolBitmaps.end())
+        return found->image;
+    constexpr int maximumEntries = 256;
+    if (m_symbolBitmaps.size() >= maximumEntries)
+        m_symbolBitmaps.clear();
+    QImage image = shape->renderBitmap(color, size);
+    return m_symbolBitmaps.insert(key, SymbolBitmap{shape, std::move(image)})->image;
 }
 
 void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
@@ -224,8 +241,10 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
             bool drawn = false;
             if (usesSFExportFallback && shape->nativeSymbol) {
                 try {
-                    const QImage image = shape->renderBitmap(color, 512);
-                    const QRectF square(c.x() - r, c.y() - r, 2 * r, 2 * r);
+                    const QImage& image = symbolBitmap(shape, color, 2 * r);
+                    // The symbol fills the central 512 pixels; an outline's border reaches beyond.
+                    const double side = 2 * r * image.width() / double(ProportionalShape::bitmapSymbolSide);
+                    const QRectF square(c.x() - side / 2, c.y() - side / 2, side, side);
                     unflipInto(painter, square);
                     painter.drawImage(square, image);
                     drawn = true;

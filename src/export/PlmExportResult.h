@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QStringList>
 
-// What an export writer returns: the file's bytes and French remarks for the person.
+// A written export: the file's bytes and the French notes shown to the person afterwards.
 struct PlmExportResult {
     QByteArray data;
     QStringList notes;
