@@ -173,14 +173,15 @@ PlmExportResult SVGCarteExport::makeDocument()
     appendBox(QRectF(QPointF(0, 0), size), m_composition.background, std::nullopt, false);
 
     for (const SvgCompositionView& view : m_composition.views) {
-        piece().raw("<g transform=\"translate(").number(view.frame.left()).raw(' ').number(view.frame.top())
-            .raw(")\">");
+        const QRectF own = view.ownBounds();
+        piece().raw("<g transform=\"translate(").number(view.frame.left() - own.left()).raw(' ')
+            .number(view.frame.top() - own.top()).raw(")\">");
         const bool clipped = view.kind != SvgCompositionView::Kind::legend
                              && view.kind != SvgCompositionView::Kind::decoration;
         if (clipped) {
             QPainterPath bounds;
             bounds.setFillRule(Qt::WindingFill);
-            bounds.addRect(QRectF(QPointF(0, 0), view.frame.size()));
+            bounds.addRect(own);
             piece().raw(openClipGroups(QList<QPainterPath>{bounds}));
         } else {
             piece();

@@ -140,7 +140,7 @@ void SVGCarteExport::appendDecoration(const SvgCompositionView& view)
     }
     const PlmPresentation& p = object.presentation;
     const PlmEditingStyle style = p.effectiveEditingStyle();
-    const QRectF bounds(QPointF(0, 0), view.frame.size());
+    const QRectF bounds = view.ownBounds();
     const QRectF content = bounds.adjusted(style.padding, style.padding, -style.padding, -style.padding);
 
     openObjectGroup(style, bounds);

@@ -30,16 +30,6 @@ const char* joinName(std::optional<int> join)
     }
 }
 
-// The transparent border, in pixels, the rasterizer adds around a symbol with a visible outline.
-int symbolPad(const ProportionalShape& shape, double size)
-{
-    if (!shape.outlineVisible)
-        return 0;
-    const double width = shape.outline ? shape.outline->lineWidth : 0;
-    const double pad = std::ceil(width * 512 / std::max(size, 0.01) * 0.5) + 2;
-    return std::isfinite(pad) ? int(std::clamp(pad, 0.0, 4096.0)) : 0;
-}
-
 QString cacheKey(const ProportionalShape& shape, double size)
 {
     return QString::number(quintptr(&shape)) + QLatin1Char(':')
@@ -81,7 +71,8 @@ void SVGCarteExport::appendSymbol(const ProportionalShape& shape, std::string_vi
             definitions.base64(png);
             definitions.raw("\"/>");
         }
-        const double q = size * symbolPad(shape, size) / 512.0;
+        // The rasterizer's transparent border around a visible outline, in points.
+        const double q = size * shape.bitmapPad(size) / 512.0;
         piece().raw("<use ").raw(attributes).raw(" href=\"#").escaped(id).raw("\" transform=\"translate(")
             .number(center.x() - size / 2 - q).raw(' ').number(center.y() + size / 2 + q).raw(") scale(")
             .number(size / 512.0).raw(' ').number(-size / 512.0).raw(")\"/>");

@@ -45,6 +45,9 @@ struct SvgCompositionView {
     };
     Kind kind = Kind::other;
     QRectF frame;  // in the composition's coordinates, y up
+    // The view's own coordinates shown in its frame; null: (0, 0, frame size).
+    QRectF bounds;
+    QRectF ownBounds() const { return bounds.isNull() ? QRectF(QPointF(0, 0), frame.size()) : bounds; }
     VectorCanvas* vector = nullptr;  // map and symbols: the map view they are placed by
     SvgSymbolSeries series;
     std::optional<SvgSymbolSeries> partner;

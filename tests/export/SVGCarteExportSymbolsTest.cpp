@@ -2,6 +2,7 @@
 #include "export/SVGCarteExport.h"
 #include "support/CanvasTestMaps.h"
 #include "support/SvgTestSupport.h"
+#include "platform/SymbolGlyphProvider.h"
 
 #include <gtest/gtest.h>
 
@@ -69,6 +70,52 @@ TEST(SVGCarteExportSymbolsTest, AnUnavailableSystemSymbolLeavesOneNoteAndNoEleme
     EXPECT_EQ(bodyOf(writer), QString());
     EXPECT_EQ(writer.notes,
               (std::set<QString>{QStringLiteral("SF Symbol indisponible sur ce Mac : absent, comme à l’écran.")}));
+}
+
+std::shared_ptr<const ProportionalShape> systemSymbol(bool outlineVisible)
+{
+    PlmProportionalSettings settings = settingsOf(PlmSymbolKind::sfSymbol);
+    settings.sfSymbolName = QStringLiteral("circle.fill");
+    settings.outline = PlmStyle(PlmColor{0, 0, 0, 1}, std::nullopt, 2, 0);
+    settings.outlineVisible = outlineVisible;
+    return std::make_shared<const ProportionalShape>(settings, false);
+}
+
+TEST(SVGCarteExportSymbolsTest, ASystemSymbolIsOnePngDefinitionPlacedUprightByReference)
+{
+    SVGCarteExport writer(emptyComposition(), plainPage());
+    writer.openClipGroups(QList<PlmVectorPath>{PlmVectorPath{}, PlmVectorPath{}});
+    const auto shape = systemSymbol(false);
+    ASSERT_TRUE(shape->nativeSymbol);
+    writer.appendSymbol(*shape, "", QPointF(100, 50), 10, PlmColor{1, 0, 0, 1});
+    writer.appendSymbol(*shape, "data-a=\"1\"", QPointF(0, 0), 20, PlmColor{1, 0, 0, 1});
+    const QString definitions = definitionsOf(writer);
+    EXPECT_EQ(capturesOf(definitions, QStringLiteral("<image id=\"([^\"]+)\" width=\"512\" height=\"512\" "
+                                                     "href=\"data:image/png;base64,")),
+              QStringList{QStringLiteral("sf-3")});
+    EXPECT_EQ(bodyOf(writer),
+              QStringLiteral("<use  href=\"#sf-3\" transform=\"translate(95 55) scale(0.01953125 -0.01953125)\"/>\n"
+                             "<use data-a=\"1\" href=\"#sf-3\" transform=\"translate(-10 10) scale(0.0390625 -0.0390625)\"/>"));
+    EXPECT_EQ(writer.notes.size(), 1u);
+    // The embedded picture is the rasterized symbol: opaque red pixels in the middle.
+    const QString base64 = capturesOf(definitions, QStringLiteral("base64,([^\"]+)\"")).first();
+    const QImage image = QImage::fromData(QByteArray::fromBase64(base64.toLatin1()), "PNG");
+    ASSERT_EQ(image.size(), QSize(512, 512));
+    EXPECT_EQ(image.pixelColor(256, 256).red(), 255);
+}
+
+TEST(SVGCarteExportSymbolsTest, AVisibleOutlineGivesOnePictureEachSizeWithItsBorder)
+{
+    SVGCarteExport writer(emptyComposition(), plainPage());
+    const auto shape = systemSymbol(true);
+    writer.appendSymbol(*shape, "", QPointF(0, 0), 16, PlmColor{1, 0, 0, 1});
+    writer.appendSymbol(*shape, "", QPointF(0, 0), 32, PlmColor{1, 0, 0, 1});
+    writer.appendSymbol(*shape, "", QPointF(0, 0), 16, PlmColor{1, 0, 0, 1});
+    const QString definitions = definitionsOf(writer);
+    // An outline of 2 points on a 16-point symbol: a pad of 34 pixels, 580 pixels across.
+    EXPECT_EQ(capturesOf(definitions, QStringLiteral("<image id=\"([^\"]+)\" width=\"580\"")), QStringList{QStringLiteral("sf-1")});
+    EXPECT_EQ(capturesOf(definitions, QStringLiteral("<image id=\"([^\"]+)\"")).size(), 2);
+    EXPECT_TRUE(bodyOf(writer).startsWith(QStringLiteral("<use  href=\"#sf-1\" transform=\"translate(-9.0625 9.0625) ")));
 }
 
 struct SymbolLayerScene {
