@@ -179,4 +179,52 @@ TEST(SVGCarteExportDecorationsTest, ObjectGroupsCarryOpacityAndRotationAboutTheC
         QStringLiteral("<g opacity=\"0.5\" transform=\"translate(40 20) rotate(30) translate(-40 -20)\">")));
 }
 
+TEST(SVGCarteExportDecorationsTest, ASymbolObjectIsDrawnAtTheSmallerSideOfItsInnerRectangle)
+{
+    SvgCompositionView view = objectView(PlmDecorationKind::svg, QRectF(0, 0, 92, 52));  // inner 80 × 40
+    PlmProportionalSettings square;
+    square.kind = PlmSymbolKind::square;
+    view.object.symbol = square;
+    view.object.presentation.color = PlmColor{0, 0, 1, 1};
+    EXPECT_TRUE(written(view).contains(
+        QStringLiteral("<g >\n\n<path d=\"M 26 6 L 66 6 L 66 46 L 26 46 L 26 6 Z\" fill=\"rgb(0,0,255)\"")));
+}
+
+TEST(SVGCarteExportDecorationsTest, ALegendObjectWritesItsLegendCopy)
+{
+    SvgCompositionView view = objectView(PlmDecorationKind::legend, QRectF(0, 0, 150, 120));
+    LegendData copy;
+    copy.title = QStringLiteral("Copie");
+    copy.size = QSizeF(150, 120);
+    view.context.legend = copy;
+    EXPECT_TRUE(written(view).contains(QStringLiteral(">Copie</text>")));
+    view.context.legend.reset();
+    EXPECT_EQ(written(view).count(QStringLiteral("<text ")), 0);
+}
+
+TEST(SVGCarteExportDecorationsTest, ASymbolLegendWritesOneSymbolPerEntryAtItsSize)
+{
+    LegendData legend;
+    legend.title = QStringLiteral("Habitants");
+    legend.labels = {QStringLiteral("100"), QStringLiteral("400")};
+    legend.referenceSizes = {10, 20};
+    PlmProportionalSettings square;
+    square.kind = PlmSymbolKind::square;
+    legend.proportionalShape = std::make_shared<const ProportionalShape>(square, false);
+    legend.symbolColor = PlmColor{0, 0.5, 0, 0.75};
+    legend.size = QSizeF(LegendLayout::preferredWidth(legend), 120);
+    SVGCarteExport writer(emptyComposition(), plainPage());
+    writer.appendLegend(legend);
+    const QString body = bodyOf(writer);
+    const QStringList paths = capturesOf(body, QStringLiteral("<path d=\"M ([^\"]+)\" fill=\"rgb\\(0,127.5,0\\)\" fill-opacity=\"0.75\""));
+    ASSERT_EQ(paths.size(), 2);
+    // Squares 10 and 20 points wide.
+    auto width = [](const QString& d) {
+        const QStringList n = d.split(QLatin1Char(' '));
+        return n[3].toDouble() - n[0].toDouble();
+    };
+    EXPECT_DOUBLE_EQ(width(paths[0]), 10);
+    EXPECT_DOUBLE_EQ(width(paths[1]), 20);
+}
+
 } // namespace

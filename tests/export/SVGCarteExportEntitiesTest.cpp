@@ -1,5 +1,7 @@
 #include "canvas/VectorCanvas.h"
 #include "export/SVGCarteExport.h"
+#include "model/PlmPointSymbol.h"
+#include "model/PlmSource.h"
 #include "support/CanvasTestMaps.h"
 #include "support/SvgTestSupport.h"
 
@@ -140,6 +142,81 @@ TEST(SVGCarteExportEntitiesTest, TextEntitiesAreOutlinesWithOneNote)
     EXPECT_EQ(scene.writer.notes,
               (std::set<QString>{QStringLiteral("Textes historiques du fond : contours vectoriels pour conserver "
                                                 "leurs transformations exactes.")}));
+}
+
+TEST(SVGCarteExportEntitiesTest, AnSvgPointSymbolWithItsOwnColoursIsWrappedInTheColoursOpacity)
+{
+    PlmEntity star = pointEntity(QStringLiteral("s"), 10, 20, 5);
+    PlmMap symbolMap = mapOf({squareEntity(QStringLiteral("p1"), 0, 0, 4, 4, PlmColor{1, 0, 0, 1}),
+                              squareEntity(QStringLiteral("p2"), 4, 4, 8, 8, PlmColor{0, 1, 0, 1})});
+    star.pointSymbol = PlmPointSymbol(std::nullopt, symbolMap);
+    star.style.stroke.alpha = 0.5;
+    EntityScene scene({star});
+    const QString body = scene.write();
+    EXPECT_TRUE(body.startsWith(QStringLiteral("<g data-entity-id=\"s\" data-name=\"s\">\n\n<g opacity=\"0.5\">\n"
+                                               "<g id=\"entity-0\">")))
+        << qPrintable(body);
+    EXPECT_TRUE(body.endsWith(QStringLiteral("</g>\n</g>\n\n</g>")));
+    // The symbol's larger side is the point's diameter, centred on the point.
+    EXPECT_TRUE(body.contains(QStringLiteral("<path d=\"M 5 15 L 10 15 L 10 20 L 5 20 Z\"")));
+}
+
+TEST(SVGCarteExportEntitiesTest, TheMapViewWritesItsBackgroundPictureBlockMatrixAndNameLabels)
+{
+    for (const char* type : {"png", "jpg"}) {
+        PlmEntity named = squareEntity(QStringLiteral("a"), 0, 0, 100, 100);
+        named.name = QStringLiteral("A & B");
+        VectorCanvas vector(mapOf({named}), false, QString());
+        vector.setFrame(QRectF(0, 0, 400, 300));
+        vector.setScale(1);
+        vector.setOffset(QPointF(0, 0));
+        vector.blockTransform = QTransform(2, 0, 0, 2, 5, 6);
+        vector.showEntityNames = true;
+        PlmBackgroundImage picture;
+        picture.data = QByteArray("\x01\x02\x03", 3);
+        picture.type = QString::fromLatin1(type);
+        picture.position = {10, 20};
+        picture.width = 50;
+        picture.height = 40;
+        picture.opacity = 0.5;
+        vector.setBackgroundImage(picture);
+        SvgComposition composition = emptyComposition();
+        SvgCompositionView map;
+        map.kind = SvgCompositionView::Kind::map;
+        map.frame = QRectF(0, 0, 400, 300);
+        map.vector = &vector;
+        composition.views = {map};
+        SVGCarteExport writer(composition, plainPage());
+        const QString text = QString::fromUtf8(writer.makeDocument().data);
+        const QString mime = QString::fromLatin1(type) == QLatin1String("png") ? QStringLiteral("image/png") : QStringLiteral("image/jpeg");
+        EXPECT_TRUE(text.contains(QStringLiteral("<image data-plm-background=\"true\" transform=\"translate(10 60) scale(1 -1)\" "
+                                                 "width=\"50\" height=\"40\" opacity=\"0.5\" preserveAspectRatio=\"none\" "
+                                                 "href=\"data:") + mime + QStringLiteral(";base64,AQID\"/>\n"
+                                                 "<g transform=\"matrix(2 0 0 2 5 6)\">")))
+            << type;
+        EXPECT_EQ(capturesOf(text, QStringLiteral("<path data-entity-name=\"([^\"]+)\" paint-order=\"stroke fill\" d=\"M ")),
+                  QStringList{QStringLiteral("A &amp; B")});
+        EXPECT_TRUE(text.contains(QStringLiteral("fill=\"rgb(0,0,0)\" fill-opacity=\"1\"")));
+        EXPECT_FALSE(vector.rendersOriginalBlock);
+    }
+}
+
+TEST(SVGCarteExportEntitiesTest, MapsWithSourcesScaleTheirStrokesWithTheView)
+{
+    PlmMap map = mapOf({lineEntity(QStringLiteral("l"), {{0, 0}, {10, 0}}, 2)});
+    map.sources = QList<PlmSource>{};
+    VectorCanvas vector(map, false, QString());
+    vector.setFrame(QRectF(0, 0, 400, 300));
+    vector.setScale(4);
+    SvgComposition composition = emptyComposition();
+    SvgCompositionView view;
+    view.kind = SvgCompositionView::Kind::map;
+    view.frame = QRectF(0, 0, 400, 300);
+    view.vector = &vector;
+    composition.views = {view};
+    SVGCarteExport writer(composition, plainPage());
+    EXPECT_EQ(capturesOf(QString::fromUtf8(writer.makeDocument().data), QStringLiteral("stroke-width=\"([^\"]+)\"")),
+              QStringList{QStringLiteral("8")});
 }
 
 } // namespace
