@@ -8,7 +8,6 @@
 #include <QList>
 #include <QPainterPath>
 #include <QRectF>
-#include <QSet>
 #include <QString>
 
 #include <optional>

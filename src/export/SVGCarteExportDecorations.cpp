@@ -15,9 +15,6 @@
 
 namespace {
 
-const char* capName(int cap) { return cap == 1 ? "round" : cap == 2 ? "square" : "butt"; }
-const char* joinName(int join) { return join == 1 ? "round" : join == 2 ? "bevel" : "miter"; }
-
 // The legend swatches' outline: the platform's separator colour, a light translucent grey.
 const PlmColor kSeparator{0, 0, 0, 26.0 / 255.0};
 
@@ -67,8 +64,8 @@ void SVGCarteExport::appendStyledPath(const QPainterPath& path, const std::optio
         out.attribute("stroke").color(style.stroke.red, style.stroke.green, style.stroke.blue).close()
             .attribute("stroke-opacity").number(style.stroke.alpha).close()
             .attribute("stroke-width").number(style.strokeWidth).close()
-            .attribute("stroke-linecap").raw(capName(style.cap)).close()
-            .attribute("stroke-linejoin").raw(joinName(style.join)).close();
+            .attribute("stroke-linecap").raw(svgLineCap(style.cap)).close()
+            .attribute("stroke-linejoin").raw(svgLineJoin(style.join)).close();
         if (style.dash == 1)
             out.raw(" stroke-dasharray=\"6 4\"");
         else if (style.dash == 2)

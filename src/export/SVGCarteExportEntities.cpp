@@ -5,28 +5,6 @@
 #include "export/SvgPathData.h"
 #include "model/PlmEntity.h"
 
-namespace {
-
-const char* capName(std::optional<int> cap)
-{
-    switch (cap.value_or(0)) {
-    case 1: return "round";
-    case 2: return "square";
-    default: return "butt";
-    }
-}
-
-const char* joinName(std::optional<int> join)
-{
-    switch (join.value_or(0)) {
-    case 1: return "round";
-    case 2: return "bevel";
-    default: return "miter";
-    }
-}
-
-} // namespace
-
 void SVGCarteExport::appendEntity(const PlmEntity& entity, const QString& fillKey, const std::string& idPath,
                                   VectorCanvas& vector, double strokeScale)
 {
@@ -117,8 +95,8 @@ void SVGCarteExport::appendEntity(const PlmEntity& entity, const QString& fillKe
         out.attribute("stroke").color(style.stroke.red, style.stroke.green, style.stroke.blue).close()
             .attribute("stroke-opacity").number(style.stroke.alpha).close()
             .attribute("stroke-width").number(w).close()
-            .attribute("stroke-linecap").raw(capName(style.lineCap)).close()
-            .attribute("stroke-linejoin").raw(joinName(style.lineJoin)).close();
+            .attribute("stroke-linecap").raw(svgLineCap(style.lineCap.value_or(0))).close()
+            .attribute("stroke-linejoin").raw(svgLineJoin(style.lineJoin.value_or(0))).close();
         if (style.dash && !style.dash->isEmpty()) {
             out.attribute("stroke-dasharray");
             for (qsizetype i = 0; i < style.dash->size(); ++i) {

@@ -12,24 +12,6 @@
 
 namespace {
 
-const char* capName(std::optional<int> cap)
-{
-    switch (cap.value_or(0)) {
-    case 1: return "round";
-    case 2: return "square";
-    default: return "butt";
-    }
-}
-
-const char* joinName(std::optional<int> join)
-{
-    switch (join.value_or(0)) {
-    case 1: return "round";
-    case 2: return "bevel";
-    default: return "miter";
-    }
-}
-
 QString cacheKey(const ProportionalShape& shape, double size)
 {
     return QString::number(quintptr(&shape)) + QLatin1Char(':')
@@ -102,8 +84,8 @@ void SVGCarteExport::appendSymbol(const ProportionalShape& shape, std::string_vi
             out.attribute("stroke").color(style.stroke.red, style.stroke.green, style.stroke.blue).close()
                 .attribute("stroke-opacity").number(style.stroke.alpha).close()
                 .attribute("stroke-width").number(style.lineWidth).close()
-                .attribute("stroke-linecap").raw(capName(style.lineCap)).close()
-                .attribute("stroke-linejoin").raw(joinName(style.lineJoin)).close();
+                .attribute("stroke-linecap").raw(svgLineCap(style.lineCap.value_or(0))).close()
+                .attribute("stroke-linejoin").raw(svgLineJoin(style.lineJoin.value_or(0))).close();
             if (style.dash && !style.dash->isEmpty()) {
                 out.attribute("stroke-dasharray");
                 for (qsizetype i = 0; i < style.dash->size(); ++i) {

@@ -71,6 +71,11 @@ private:
     size_t m_capacity = 0;
 };
 
+// Stroke cap and join names of the style integers (0 butt / miter, 1 round, 2 square / bevel);
+// values without a name are written as 0.
+inline const char* svgLineCap(int cap) { return cap == 1 ? "round" : cap == 2 ? "square" : "butt"; }
+inline const char* svgLineJoin(int join) { return join == 1 ? "round" : join == 2 ? "bevel" : "miter"; }
+
 // The same conversions as texts, for tests and small pieces.
 std::string svgNumber(double value);
 std::string svgColor(double red, double green, double blue);
