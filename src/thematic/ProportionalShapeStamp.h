@@ -37,6 +37,8 @@ public:
     // thousands of symbols cheap. Other devices (PDF, SVG) keep the vector drawing.
     void beginBatch(const QPainter& painter) const;
     void endBatch() const;
+    // Whether the running batch stamps bitmaps (a raster device under a suitable transform).
+    bool stampsBitmaps() const { return m_batch.has_value(); }
     // How far (points) a symbol of a size reaches from its centre, strokes included.
     double reach(double size) const;
 
