@@ -218,6 +218,10 @@ void CarteMapBlockEditor::commitTransform()
         return;
     try {
         m_document.updateWork(actionName(), [this](PlmWork& work) { storeBlockTransform(work); });
+    } catch (const PlmError& error) {
+        refresh();
+        if (m_document.presentError)
+            m_document.presentError(error.message());
     } catch (const std::exception& error) {
         refresh();
         if (m_document.presentError)
@@ -265,16 +269,13 @@ void CarteMapBlockEditor::editFields()
 
 void CarteMapBlockEditor::slideScale(double value)
 {
-    // The shortest text that reads back to the same number, with a point.
-    QString text = QString::number(value, 'g', 17);
-    for (int precision = 1; precision <= 17; ++precision) {
-        const QString candidate = QString::number(value, 'g', precision);
-        if (candidate.toDouble() == value) {
-            text = candidate;
-            break;
-        }
-    }
-    if (!text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')))
+    // The shortest text that reads back to the same number, with a point ("250.0").
+    char buffer[400];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    if (error != std::errc())
+        return;
+    QString text = QString::fromLatin1(buffer, int(end - buffer));
+    if (!text.contains(QLatin1Char('.')))
         text += QStringLiteral(".0");
     m_scaleField->setText(text);
     editScale();

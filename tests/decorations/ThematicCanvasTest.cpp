@@ -189,3 +189,33 @@ TEST(ThematicCanvasRender, APageWithMapSymbolsLegendAndPrintGuideDrawsEachInItsP
     EXPECT_GT(outline.blue() - outline.red(), 60);
     EXPECT_EQ(CanvasTestMaps::pixelAt(image, r.left() + 10, r.top() + 10), QColor(Qt::white));
 }
+
+TEST(ThematicCanvasGuides, ASelectedCentredDecorationRaisesTheGuideThatNeverTakesAClick)
+{
+    Hosted h = hosted(gridMap(2), {400, 300}, {424, 324});
+    ThematicCanvas& canvas = *h.canvas;
+    // 5.9 points right of the page centre: centred; the guide is drawn down the middle.
+    auto* view = new DecorationObjectView(rectangleObject(QStringLiteral("r"), {155.9, 20}, 100, 40, true));
+    canvas.addSubview(view);
+    canvas.restackSubviews(std::nullopt, true);
+    canvas.layoutComposition();
+    const auto guideAt = [&](double y) {
+        const QImage image = canvas.renderToImage(1.0);
+        const QColor c = CanvasTestMaps::pixelAt(image, 200, y);
+        return c.blue() - c.red() > 30;
+    };
+    // Find a dash: the line is dashed 4 on 4 off, so one of eight rows shows it.
+    auto anyDash = [&] {
+        for (int y = 250; y < 258; ++y)
+            if (guideAt(y))
+                return true;
+        return false;
+    };
+    EXPECT_FALSE(anyDash());  // unselected: no guide
+    view->selected = true;
+    EXPECT_TRUE(anyDash());
+    EXPECT_EQ(canvas.guides()->hitTest(QPointF(200, 255)), nullptr);
+    view->object.position.x = 156;  // exactly 6 points off: not centred
+    canvas.layoutComposition();
+    EXPECT_FALSE(anyDash());
+}

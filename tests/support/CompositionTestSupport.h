@@ -46,6 +46,17 @@ inline Hosted hosted(const PlmMap& map, QSizeF page, QSizeF widget)
     return h;
 }
 
+// Resizes the widget and its root as a shown window would (a hidden widget gets its resize
+// event only when shown).
+inline void resizeWidget(ViewHost& widget, double width, double height)
+{
+    widget.resize(int(width), int(height));
+    if (ViewNode* root = widget.rootNode())
+        root->setFrame(QRectF(0, 0, width, height));
+    if (ViewNode* root = widget.rootNode())
+        root->layoutSubtreeIfNeeded();
+}
+
 // One item per top-level entity at its centre, sizes from 4 to 4 + spread points.
 inline QList<ProportionalOverlay::Item> itemsAtCentres(const PlmMap& map, double spread)
 {
