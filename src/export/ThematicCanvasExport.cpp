@@ -185,3 +185,12 @@ bool ThematicCanvasExport::drawSymbolFallback(ViewNode& view, QPainter& painter,
     }
     return false;
 }
+
+void ThematicCanvasExport::showPrintPage(const PlmPrintPage& page)
+{
+    m_canvas.printPage = page;
+    if (CartePrintPageGuide* guide = m_canvas.pageGuide())
+        guide->setNeedsDisplay();
+    m_canvas.setNeedsLayout();
+    m_canvas.setNeedsDisplay();
+}

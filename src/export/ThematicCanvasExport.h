@@ -31,6 +31,7 @@ public:
     std::optional<PlmDecorationObject> decorationObject(const ViewNode& view) const override;
     QString legendTitle(const ViewNode& view) const override;
     bool drawSymbolFallback(ViewNode& view, QPainter& painter, SFExportPDFRenderer& renderer) override;
+    void showPrintPage(const PlmPrintPage& page) override;
 
 private:
     ThematicCanvas& m_canvas;
