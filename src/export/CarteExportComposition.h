@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/PlmDecorationObject.h"
+#include "model/PlmPrintPage.h"
 #include "model/PlmWork.h"
 
 #include <QList>
@@ -74,6 +75,9 @@ public:
     // For the notes: the object of a decoration view, the title of a legend view.
     virtual std::optional<PlmDecorationObject> decorationObject(const ViewNode& view) const = 0;
     virtual QString legendTitle(const ViewNode& view) const = 0;
+
+    // The print page to show on the canvas after the export panel stored it.
+    virtual void showPrintPage(const PlmPrintPage& page) { (void)page; }
 
     // Draws a view whose symbols are system glyphs through rasterized symbols (the PDF
     // fallback): overlays through the renderer's cache, legends and objects with their own
