@@ -1,8 +1,6 @@
 #include "export/CarteSVGExport.h"
 
 #include "canvas/VectorCanvas.h"
-#include "decorations/CarteAlignmentGuidesView.h"
-#include "decorations/CarteBlockHandles.h"
 #include "decorations/DecorationObjectView.h"
 #include "decorations/ThematicLegend.h"
 #include "export/CarteExportComposition.h"
@@ -30,12 +28,6 @@ SvgSymbolSeries seriesOf(const ProportionalOverlay& overlay)
     return series;
 }
 
-// Views that only help editing: they get neither a group nor a clip in the file.
-bool isEditingAid(const ViewNode& view)
-{
-    return dynamic_cast<const CarteAlignmentGuidesView*>(&view) || dynamic_cast<const CarteBlockHandles*>(&view);
-}
-
 } // namespace
 
 SvgComposition CarteSVGExport::compositionOf(CarteExportComposition& composition)
@@ -47,8 +39,10 @@ SvgComposition CarteSVGExport::compositionOf(CarteExportComposition& composition
     result.size = canvas.bounds().size();
     result.title = map ? map->map().name : QString();
     for (ViewNode* view : canvas.subviews()) {
-        if (view->isHidden() || isEditingAid(*view))
+        if (view->isHidden())
             continue;
+        // Editing aids (page guide, alignment guides, block handles, text editor) get neither a
+        // group nor a clip: the clip numbering follows what is drawn.
         const Role role = composition.role(*view);
         if (role == Role::pageGuide || role == Role::textEditor)
             continue;

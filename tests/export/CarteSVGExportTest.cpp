@@ -1,11 +1,12 @@
 #include "decorations/CarteBlockHandles.h"
+#include "decorations/DecorationObjectView.h"
 #include "decorations/LegendLayout.h"
 #include "export/CarteBitmapExport.h"
 #include "export/CarteSVGExport.h"
+#include "export/ThematicCanvasExport.h"
 #include "model/PlmErrors.h"
 #include "support/CompositionTestSupport.h"
 #include "support/SvgTestSupport.h"
-#include "support/ThematicExportComposition.h"
 #include "support/YUpImage.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ struct Page {
     PlmMap map = gridMap(3);
     Hosted hosted = CompositionTestSupport::hosted(map, {600, 420}, {624, 444});
     ThematicCanvas& canvas = *hosted.canvas;
-    ThematicExportComposition composition{canvas};
+    ThematicCanvasExport composition{canvas};
     DecorationObjectView* title = nullptr;
 
     Page()
