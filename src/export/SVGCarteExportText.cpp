@@ -51,6 +51,12 @@ void SVGCarteExport::appendText(const QString& text, const PlmPresentation& pres
         family = presentation.fontName;
     if (family.startsWith(QLatin1Char('.')))
         family = QStringLiteral("system-ui");
+    // The family found here may be a metric twin ("Nimbus Sans" for "Helvetica") that other
+    // systems lack: the requested family follows as their choice.
+    const QString requested = presentation.fontName.section(QLatin1Char('-'), 0, 0).trimmed();
+    if (!requested.isEmpty() && requested.compare(family, Qt::CaseInsensitive) != 0
+        && !requested.contains(QLatin1Char(',')) && !requested.contains(QLatin1Char(';')))
+        family += QStringLiteral(", ") + requested;
     const bool bold = font.weight() >= QFont::Bold;
     const bool italic = font.italic();
     const bool condensed = family.contains(QLatin1String("Narrow")) || family.contains(QLatin1String("Condensed"));

@@ -57,7 +57,7 @@ TEST(SVGCarteExportTextTest, EachLineIsOneTextElementAtItsBaseline)
     EXPECT_LT(first, 120);
     EXPECT_NEAR(first - second, QFontMetricsF(textAttributes(presentation).layoutFont(), decorationReferenceDevice()).lineSpacing(), 1.5);
     EXPECT_TRUE(body.contains(QStringLiteral(
-        "font-family=\"Nimbus Sans\" font-size=\"12\" letter-spacing=\"0\" text-decoration=\"none\" font-stretch=\"normal\" "
+        "font-family=\"Nimbus Sans, Helvetica\" font-size=\"12\" letter-spacing=\"0\" text-decoration=\"none\" font-stretch=\"normal\" "
         "font-weight=\"normal\" font-style=\"normal\" fill=\"rgb(30.6,30.6,30.6)\" fill-opacity=\"1\"")))
         << qPrintable(body);
 }
