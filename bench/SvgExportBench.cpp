@@ -1,8 +1,14 @@
 #include "canvas/VectorCanvas.h"
 #include "decorations/LegendLayout.h"
+#include "decorations/ThematicCanvas.h"
+#include "decorations/ThematicLegend.h"
+#include "export/CarteSVGExport.h"
+#include "export/ThematicCanvasExport.h"
 #include "export/SVGCarteExport.h"
 #include "model/PlmPaletteRamps.h"
 #include "support/BenchWorks.h"
+
+#include <QFile>
 
 #include <benchmark/benchmark.h>
 
@@ -74,5 +80,49 @@ void BM_SvgExportLargeChoropleth(benchmark::State& state)
     state.counters["MB"] = double(bytes) / 1e6;
 }
 BENCHMARK(BM_SvgExportLargeChoropleth)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// The same work through the composition page of the layout window: its map view coloured by
+// class, its legend, walked and written by the export entry on an A4 landscape page.
+void BM_SvgExportLargeChoroplethPage(benchmark::State& state)
+{
+    const PlmWork work = BenchWorks::makeLargeWork(35000, 2);
+    ThematicCanvas canvas(work.map);
+    canvas.compositionSize = QSizeF(kWidth, kHeight);
+    canvas.setFrame(QRectF(0, 0, kWidth, kHeight));
+    canvas.layoutComposition();
+    const PlmThematicSettings settings = *work.thematic;
+    const QStringList keys = work.thematicClassKeys(settings);
+    const QList<PlmColor> colours = classColors(settings, keys);
+    QHash<QString, PlmColor> fills;
+    for (const PlmEntity& entity : work.map.entities)
+        if (std::optional<int> index = work.thematicClassIndex(entity.id, settings, keys); index && *index < colours.size())
+            fills.insert(entity.id, colours[*index]);
+    canvas.vector()->fillOverrides = fills;
+    canvas.legend()->setTitle(QStringLiteral("Variable 1"));
+    QStringList labels;
+    for (int i = 0; i < keys.size(); ++i)
+        labels.append(QStringLiteral("Classe ") + QString::number(i + 1));
+    canvas.legend()->setLabels(labels);
+    canvas.legend()->setColors(colours);
+    canvas.layoutComposition();
+    ThematicCanvasExport composition(canvas);
+    PlmExportSize size;
+    size.width = 297;
+    size.height = 210;
+    size.margin = 10;
+    qsizetype bytes = 0;
+    for (auto _ : state) {
+        const PlmExportResult result = CarteSVGExport::exportSVG(composition, size);
+        bytes = result.data.size();
+        benchmark::DoNotOptimize(result.data.constData());
+    }
+    state.counters["MB"] = double(bytes) / 1e6;
+    if (qEnvironmentVariableIsSet("PELMORA_KEEP_RENDERS")) {
+        QFile file(QStringLiteral("/tmp/bench-page.svg"));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(CarteSVGExport::exportSVG(composition, size).data);
+    }
+}
+BENCHMARK(BM_SvgExportLargeChoroplethPage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace
