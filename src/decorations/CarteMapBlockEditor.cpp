@@ -113,10 +113,8 @@ CarteMapBlockEditor::CarteMapBlockEditor(Document document, ThematicCanvas* canv
 
 CarteMapBlockEditor::~CarteMapBlockEditor()
 {
-    if (m_overlay) {
-        m_overlay->onChange = nullptr;
-        m_overlay->onPreview = nullptr;
-    }
+    // The overlay may already be gone with its canvas; its callbacks hold the editor weakly,
+    // so nothing needs undoing there.
     delete m_section;
 }
 
