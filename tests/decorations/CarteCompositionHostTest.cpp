@@ -151,3 +151,33 @@ TEST(CarteCompositionHostDrawing, AZoomedPageDrawsEachElementWhereTheHostShowsIt
     // Beyond the page, the host's own background.
     EXPECT_EQ(CanvasTestMaps::pixelAt(image, 1, 1), QColor(Qt::white));
 }
+
+TEST(CarteCompositionHostZoom, ZoomAndPanMoveOnlyTheCanvasFrameThePageIsNotLaidOutAgain)
+{
+    // Counts the page's layout passes.
+    class CountingCanvas : public ThematicCanvas {
+    public:
+        using ThematicCanvas::ThematicCanvas;
+        void layout() override
+        {
+            ++layouts;
+            ThematicCanvas::layout();
+        }
+        int layouts = 0;
+    };
+    auto widget = std::make_unique<ViewHost>();
+    widget->resize(424, 324);
+    auto* canvas = new CountingCanvas(gridMap(3));
+    canvas->compositionSize = QSizeF(400, 300);
+    auto* host = new CarteCompositionHost(canvas);
+    widget->setRootNode(host);
+    host->layoutSubtreeIfNeeded();
+    const int settled = canvas->layouts;
+    const QRectF legend = canvas->legend()->frame();
+    host->zoomBy(1.5, QPointF(100, 100));
+    canvas->vector()->onCompositionPan(QPointF(20, 10));
+    host->layoutSubtreeIfNeeded();
+    EXPECT_EQ(canvas->layouts, settled);
+    EXPECT_EQ(canvas->legend()->frame(), legend);
+    EXPECT_NE(canvas->frame(), QRectF(12, 12, 400, 300));
+}
