@@ -54,8 +54,8 @@ CarteMapBlockEditor::CarteMapBlockEditor(Document document, ThematicCanvas* canv
     connect(select, &QPushButton::clicked, this, [this] { selectBlock(); });
     m_section->addRow(select);
 
+    // Return and leaving a field both end its editing: one signal applies it.
     m_scaleField->setObjectName(QStringLiteral("Carte.MapScale"));
-    connect(m_scaleField, &QLineEdit::returnPressed, this, [this] { editScale(); });
     connect(m_scaleField, &QLineEdit::editingFinished, this, [this] { controlTextDidEndEditing(m_scaleField); });
     m_scaleSlider->setObjectName(QStringLiteral("Carte.MapScaleSlider"));
     connect(m_scaleSlider, &PaletteSlider::doubleValueChanged, this, [this](double v) { slideScale(v); });
@@ -79,7 +79,6 @@ CarteMapBlockEditor::CarteMapBlockEditor(Document document, ThematicCanvas* canv
                                 QStringLiteral("Hauteur (pt)"), QStringLiteral("Angle (°)")};
     for (int i = 0; i < 5; ++i) {
         QLineEdit* field = m_fields[i];
-        connect(field, &QLineEdit::returnPressed, this, [this] { editFields(); });
         connect(field, &QLineEdit::editingFinished, this, [this, field] { controlTextDidEndEditing(field); });
         m_section->addRow(InspectorSection::labeledRow(labels[i], field));
     }
@@ -114,10 +113,8 @@ CarteMapBlockEditor::CarteMapBlockEditor(Document document, ThematicCanvas* canv
 
 CarteMapBlockEditor::~CarteMapBlockEditor()
 {
-    if (m_overlay) {
-        m_overlay->onChange = nullptr;
-        m_overlay->onPreview = nullptr;
-    }
+    // The overlay may already be gone with its canvas; its callbacks hold the editor weakly,
+    // so nothing needs undoing there.
     delete m_section;
 }
 

@@ -255,8 +255,8 @@ void ProportionalOverlay::drawSymbols(QPainter& painter, const QRectF& exposed) 
             selection = QRectF(c.x() - half, c.y() - half, 2 * half, 2 * half);
         }
     }
-    own.endBatch();
-    other.endBatch();
+    own.endBatch(painter);
+    other.endBatch(painter);
     if (selection) {
         QPen pen(accentColor, 1.5);
         painter.setPen(pen);

@@ -74,10 +74,17 @@ void ProportionalShapeStamp::beginBatch(const QPainter& painter) const
     batch.device = t;
     batch.scale = std::abs(t.m11());
     batch.ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    batch.world = painter.worldTransform();
+    batch.pixels = QTransform::fromScale(1 / batch.ratio, 1 / batch.ratio);
     m_batch = std::move(batch);
 }
 
-void ProportionalShapeStamp::endBatch() const { m_batch.reset(); }
+void ProportionalShapeStamp::endBatch(QPainter& painter) const
+{
+    if (m_batch && painter.worldTransform() != m_batch->world)
+        painter.setWorldTransform(m_batch->world);
+    m_batch.reset();
+}
 
 bool ProportionalShapeStamp::drawSprite(QPainter& painter, const QPointF& center, double size) const
 {
@@ -120,10 +127,10 @@ bool ProportionalShapeStamp::drawSprite(QPainter& painter, const QPointF& center
     }
     const QImage& sprite = *it;
     const int side = sprite.width();
-    const QTransform saved = painter.worldTransform();
-    painter.setWorldTransform(QTransform::fromScale(1 / batch.ratio, 1 / batch.ratio));
+    // Switching transforms costs more than a small blit: stay in device pixels while stamping.
+    if (painter.worldTransform() != batch.pixels)
+        painter.setWorldTransform(batch.pixels);
     painter.drawImage(QPointF(std::floor(hx) - side / 2, std::floor(hy) - side / 2), sprite);
-    painter.setWorldTransform(saved);
     return true;
 }
 
@@ -133,6 +140,8 @@ void ProportionalShapeStamp::draw(QPainter& painter, const QPointF& center, doub
         return;
     if (m_batch && m_shape->bounds && drawSprite(painter, center, size))
         return;
+    if (m_batch && painter.worldTransform() != m_batch->world)
+        painter.setWorldTransform(m_batch->world);
     drawVector(painter, center, size);
 }
 

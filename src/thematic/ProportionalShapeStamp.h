@@ -35,8 +35,10 @@ public:
     // unrotated transform, small symbols are then stamped from bitmaps rendered once per
     // size (to a quarter pixel) and half-pixel position, which is what makes tens of
     // thousands of symbols cheap. Other devices (PDF, SVG) keep the vector drawing.
+    // While a batch runs the painter's world transform may be left in device pixels between
+    // stamps; endBatch gives the painter its transform back.
     void beginBatch(const QPainter& painter) const;
-    void endBatch() const;
+    void endBatch(QPainter& painter) const;
     // Whether the running batch stamps bitmaps (a raster device under a suitable transform).
     bool stampsBitmaps() const { return m_batch.has_value(); }
     // How far (points) a symbol of a size reaches from its centre, strokes included.
@@ -48,6 +50,8 @@ private:
 
     struct Batch {
         QTransform device;  // the painter's device transform at the start
+        QTransform world;   // and its world transform
+        QTransform pixels;  // the world transform that makes world units device pixels
         double scale = 1;   // device pixels per unit
         double ratio = 1;   // the device's pixel ratio
         QHash<quint64, QImage> sprites;

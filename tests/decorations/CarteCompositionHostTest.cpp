@@ -6,6 +6,8 @@
 
 #include <QMouseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QImage>
 #include <gtest/gtest.h>
 
 using namespace CompositionTestSupport;
@@ -119,4 +121,63 @@ TEST(MapScaleSliderTracking, APressStartsTrackingAndTheReleaseEndsIt)
                         Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&slider, &release);
     EXPECT_EQ(tracking, (QList<bool>{true, false}));
+}
+
+TEST(CarteCompositionHostDrawing, AZoomedPageDrawsEachElementWhereTheHostShowsIt)
+{
+    const PlmMap map = gridMap(4);
+    Hosted h = hosted(map, {400, 300}, {424, 324});
+    ThematicCanvas& canvas = *h.canvas;
+    canvas.symbols()->setHidden(false);
+    canvas.symbols()->setItems(itemsAtCentres(map, 10));
+    canvas.symbols()->setColor({0, 0.6, 0, 1});
+    canvas.legend()->setTitle(QStringLiteral("Titre"));
+    canvas.layoutComposition();
+    h.host->zoomBy(2, QPointF(150, 150));
+    const QImage image = h.host->renderToImage(1.0);
+    image.save(QDir::temp().filePath(QStringLiteral("pelmora-composition-zoomed.png")));
+    // A symbol inside the visible part lands where the host maps its centre, green.
+    int checked = 0;
+    for (const ProportionalOverlay::Item& item : canvas.symbols()->items()) {
+        const QPointF shown = canvas.convertToSuperview(canvas.symbols()->placedCenter(item.point));
+        if (!h.host->bounds().adjusted(10, 10, -10, -10).contains(shown))
+            continue;
+        const QColor c = CanvasTestMaps::pixelAt(image, shown.x(), shown.y());
+        EXPECT_GT(c.green(), 120);
+        EXPECT_LT(c.red(), 60);
+        ++checked;
+    }
+    EXPECT_GT(checked, 2);
+    // Beyond the page, the host's own background.
+    EXPECT_EQ(CanvasTestMaps::pixelAt(image, 1, 1), QColor(Qt::white));
+}
+
+TEST(CarteCompositionHostZoom, ZoomAndPanMoveOnlyTheCanvasFrameThePageIsNotLaidOutAgain)
+{
+    // Counts the page's layout passes.
+    class CountingCanvas : public ThematicCanvas {
+    public:
+        using ThematicCanvas::ThematicCanvas;
+        void layout() override
+        {
+            ++layouts;
+            ThematicCanvas::layout();
+        }
+        int layouts = 0;
+    };
+    auto widget = std::make_unique<ViewHost>();
+    widget->resize(424, 324);
+    auto* canvas = new CountingCanvas(gridMap(3));
+    canvas->compositionSize = QSizeF(400, 300);
+    auto* host = new CarteCompositionHost(canvas);
+    widget->setRootNode(host);
+    host->layoutSubtreeIfNeeded();
+    const int settled = canvas->layouts;
+    const QRectF legend = canvas->legend()->frame();
+    host->zoomBy(1.5, QPointF(100, 100));
+    canvas->vector()->onCompositionPan(QPointF(20, 10));
+    host->layoutSubtreeIfNeeded();
+    EXPECT_EQ(canvas->layouts, settled);
+    EXPECT_EQ(canvas->legend()->frame(), legend);
+    EXPECT_NE(canvas->frame(), QRectF(12, 12, 400, 300));
 }

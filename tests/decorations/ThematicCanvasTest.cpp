@@ -160,6 +160,12 @@ TEST(ThematicCanvasRender, APageWithMapSymbolsLegendAndPrintGuideDrawsEachInItsP
     canvas.legend()->setLabels({QStringLiteral("faible"), QStringLiteral("forte")});
     canvas.legend()->setColors({PlmColor{0.9, 0.9, 0.6, 1}, PlmColor{0.2, 0.5, 0.2, 1}});
     canvas.legendPosition = {0.98, 0.04};
+    canvas.secondLegend()->setHidden(false);
+    canvas.secondLegend()->setTitle(QStringLiteral("Habitants"));
+    canvas.secondLegend()->setProportionalShape(canvas.symbols()->sharedShape());
+    canvas.secondLegend()->setReferenceSizes({34, 18, 6});
+    canvas.secondLegend()->setLabels({QStringLiteral("12 000"), QStringLiteral("3 500"), QStringLiteral("400")});
+    canvas.secondLegendPosition = {0.98, 0.97};
     PlmPrintPage page;
     page.origin = {20, 20};
     page.width = 190;
@@ -182,6 +188,16 @@ TEST(ThematicCanvasRender, APageWithMapSymbolsLegendAndPrintGuideDrawsEachInItsP
     // The legend's box sits in the lower right, white over the page.
     const QRectF legend = canvas.legend()->frame();
     EXPECT_GT(legend.left(), 400);
+    // The symbol legend's largest reference symbol, in the series' colour, in the upper right.
+    const QRectF symbols = canvas.secondLegend()->frame();
+    EXPECT_GT(symbols.top(), 210);
+    bool symbolDrawn = false;
+    for (int y = int(symbols.top()); y < int(symbols.bottom()) && !symbolDrawn; ++y)
+        for (int x = int(symbols.left()); x < int(symbols.right()) && !symbolDrawn; ++x) {
+            const QColor c = CanvasTestMaps::pixelAt(image, x, y);
+            symbolDrawn = c.red() > 180 && c.green() < 110;
+        }
+    EXPECT_TRUE(symbolDrawn);
     // The print page's outline in the accent colour (a 1-pt line on a pixel edge covers two
     // rows at half strength), and plain page inside it.
     const QRectF r = ThematicCanvas::printPageRect(page);

@@ -75,7 +75,7 @@ TEST(ProportionalShapeStamp, StampedSymbolsLookLikeDrawnOnesWithinHalfAPixelOfAn
             stamp.beginBatch(painter);
             for (const Symbol& s : symbols)
                 stamp.draw(painter, s.centre, s.size);
-            stamp.endBatch();
+            stamp.endBatch(painter);
         }
         // Edges move by at most a quarter pixel: only antialiased edge pixels may differ,
         // and none by much.
@@ -119,7 +119,10 @@ TEST(ProportionalShapeStamp, OnlyARasterDeviceUnderAnUnrotatedUniformTransformSt
         row.setUp(painter);
         stamp.beginBatch(painter);
         EXPECT_EQ(stamp.stampsBitmaps(), row.stamps);
-        stamp.endBatch();
+        const QTransform world = painter.worldTransform();
+        stamp.draw(painter, {30, 30}, 5);
+        stamp.endBatch(painter);
+        EXPECT_EQ(painter.worldTransform(), world);
         EXPECT_FALSE(stamp.stampsBitmaps());
         painter.end();
     }
