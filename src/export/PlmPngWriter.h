@@ -4,9 +4,10 @@
 #include <QImage>
 
 // A PNG encoder for large pages: rows filtered with "Sub" and compressed at zlib's fastest
-// level with run-length matching in horizontal bands on several threads (each band ends on a flush, so the bands join
-// into one zlib stream), with the resolution (pHYs) and the sRGB chunk. Qt's own PNG writer
-// tries every filter on every row on one thread, several times slower on a 300-dpi page.
+// level with run-length matching, in horizontal bands on several threads (each band ends on
+// a flush, so the bands join into one zlib stream), with the resolution (pHYs) and the sRGB
+// chunk. Qt's own PNG writer works on one thread with the full match search, slower on a
+// 300-dpi page.
 namespace PlmPngWriter {
 
 // The image (any 32-bit RGB format; premultiplied alpha is undone) as PNG bytes: RGBA when
