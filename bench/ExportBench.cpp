@@ -5,9 +5,12 @@
 #include "export/CarteExportComposition.h"
 #include "export/CartePDFExport.h"
 #include "export/SFExportPDFRenderer.h"
+#include "export/PlmPngWriter.h"
 #include "support/BenchMaps.h"
 #include "thematic/ProportionalShape.h"
 
+#include <QBuffer>
+#include <QImageWriter>
 #include <QPainter>
 #include <benchmark/benchmark.h>
 
@@ -170,5 +173,42 @@ void BM_ExportImage300dpiA4(benchmark::State& state)
             CarteBitmapExport::renderImage(c, a4Landscape(), 300, CarteBitmapExport::Format::png, false).width());
 }
 BENCHMARK(BM_ExportImage300dpiA4)->Arg(-1)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+namespace {
+
+// Encoding the rendered page alone: the banded encoder against Qt's PNG writer.
+const QImage& renderedPage()
+{
+    static const QImage image = [] {
+        Composition& c = composition();
+        return CarteBitmapExport::renderImage(c, a4Landscape(), 300, CarteBitmapExport::Format::png, false);
+    }();
+    return image;
+}
+
+void BM_EncodePngBanded(benchmark::State& state)
+{
+    const QImage& image = renderedPage();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(PlmPngWriter::encode(image, 300, false, int(state.range(0))).size());
+}
+BENCHMARK(BM_EncodePngBanded)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_EncodePngQt(benchmark::State& state)
+{
+    const QImage image = renderedPage().convertToFormat(QImage::Format_RGB32);
+    for (auto _ : state) {
+        QByteArray data;
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "png");
+        writer.setQuality(80);
+        writer.write(image);
+        benchmark::DoNotOptimize(data.size());
+    }
+}
+BENCHMARK(BM_EncodePngQt)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

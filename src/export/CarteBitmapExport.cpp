@@ -3,6 +3,7 @@
 #include "export/CarteExportComposition.h"
 #include "export/CarteExportDrawing.h"
 #include "export/CarteExportScope.h"
+#include "export/PlmPngWriter.h"
 #include "model/PlmErrors.h"
 #include "platform/ViewNode.h"
 
@@ -78,25 +79,26 @@ PlmExportResult CarteBitmapExport::render(CarteExportComposition& composition, c
                                           double dpi, Format format, bool transparent, double quality)
 {
     QImage image = renderImage(composition, size, dpi, format, transparent, quality);
-    // Files hold straight alpha, and only a transparent PNG needs it: an opaque page is written
-    // as RGB (a JPEG has no alpha anyway).
-    const bool alpha = format == Format::png && transparent;
-    image = image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    if (image.isNull())
-        fail(QStringLiteral("Impossible de créer l’image de la carte."));
     QByteArray data;
-    QBuffer buffer(&data);
-    if (!buffer.open(QIODevice::WriteOnly))
-        fail(QStringLiteral("Impossible de créer le fichier image."));
-    QImageWriter writer(&buffer, format == Format::png ? QByteArrayLiteral("png") : QByteArrayLiteral("jpeg"));
-    if (!writer.canWrite())
-        fail(QStringLiteral("Impossible de créer le fichier image."));
-    if (format == Format::jpeg)
+    if (format == Format::png) {
+        // Straight alpha only for a transparent page; an opaque one is written as RGB.
+        data = PlmPngWriter::encode(image, dpi, transparent);
+        if (data.isEmpty())
+            fail(QStringLiteral("Impossible d’encoder l’image de la carte."));
+    } else {
+        image = image.convertToFormat(QImage::Format_RGB32);  // a JPEG has no alpha: the page is white
+        if (image.isNull())
+            fail(QStringLiteral("Impossible de créer l’image de la carte."));
+        QBuffer buffer(&data);
+        if (!buffer.open(QIODevice::WriteOnly))
+            fail(QStringLiteral("Impossible de créer le fichier image."));
+        QImageWriter writer(&buffer, QByteArrayLiteral("jpeg"));
+        if (!writer.canWrite())
+            fail(QStringLiteral("Impossible de créer le fichier image."));
         writer.setQuality(int(std::lround(quality * 100)));
-    else
-        writer.setQuality(80);  // Qt maps PNG quality to zlib's level: 80 is level 1, the fastest that compresses
-    if (!writer.write(image))
-        fail(QStringLiteral("Impossible d’encoder l’image de la carte."));
+        if (!writer.write(image))
+            fail(QStringLiteral("Impossible d’encoder l’image de la carte."));
+    }
     PlmExportResult result;
     result.data = data;
     if (composition.showsUnavailableSymbol())

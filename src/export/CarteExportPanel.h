@@ -41,8 +41,6 @@ public:
         std::function<void(const QString& actionName, const std::function<void(PlmWork&)>& change)> update;
         QUndoStack* undoStack = nullptr;
     };
-    // The SVG writer: the composition on an export page, as a file and its notes.
-    using SvgWriter = std::function<PlmExportResult(const PlmExportSize&)>;
 
     enum Format { pdf, svg, png, jpeg };
 
@@ -50,7 +48,6 @@ public:
     ~CarteExportPanel() override;
 
     std::function<void()> onClose;
-    SvgWriter writeSVG;
 
     // Builds and shows the preparation window; a work without print page gets the A4
     // landscape page first, as one undoable step.

@@ -3,6 +3,7 @@
 #include "export/CarteBitmapExport.h"
 #include "export/CarteExportForm.h"
 #include "export/CartePDFExport.h"
+#include "export/CarteSVGExport.h"
 #include "model/PlmErrors.h"
 #include "platform/DialogHooks.h"
 
@@ -49,9 +50,7 @@ void CarteExportPanel::exportFile()
             result = CartePDFExport::exportPDF(m_composition, size);
             break;
         case svg:
-            if (!writeSVG)
-                throw PlmWorkError::invalid(QStringLiteral("Impossible de créer le fichier SVG."));
-            result = writeSVG(size);
+            result = CarteSVGExport::exportSVG(m_composition, size);
             break;
         default: {
             const std::optional<double> dpi = CarteExportForm::parseNumber(m_dpi->text());

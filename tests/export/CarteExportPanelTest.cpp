@@ -242,6 +242,15 @@ TEST(CarteExportPanel, ExportProposesTheMapNameWritesTheFileAndClosesSilently)
     EXPECT_EQ(save.requests.last().types.size(), 1);
     EXPECT_TRUE(f.panel->window()->isVisible());  // cancelled: nothing written, window open
     EXPECT_FALSE(QFile::exists(save.dir.filePath(QStringLiteral("France.jpg"))));
+
+    // SVG goes through the SVG writer.
+    save.cancel = false;
+    f.choose(f.panel->formatPopup(), QStringLiteral("SVG"));
+    f.panel->exportButton()->click();
+    QFile svg(save.dir.filePath(QStringLiteral("France.svg")));
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(svg.readAll().contains("<svg"));
+    EXPECT_TRUE(save.errors.isEmpty());
 }
 
 TEST(CarteExportPanel, AZeroResolutionFailsBeforeTheDialogAndNotesComeInAnAlert)
