@@ -312,8 +312,8 @@ private:
         QImage image;
     };
     QHash<QString, SymbolBitmap> m_symbolBitmaps;
-    const QImage& symbolBitmap(const std::shared_ptr<const ProportionalShape>& shape, const PlmColor& color,
-                               double size);
+    const QImage& symbolBitmap(const std::shared_ptr<const ProportionalShape>& shape, const QString& glyphName,
+                               const PlmColor& color, double size);
     QHash<QString, int> m_topLevelIndexByID;  // first index of each id, built on demand
     bool m_topLevelIndexValid = false;
     bool m_topLevelIDsUnique = true;  // the open vertex menu, owned by the host widget

@@ -76,12 +76,22 @@ CarteExportPanel::CarteExportPanel(CarteExportComposition& composition, WorkAcce
     m_pdfDocument = new QPdfDocument(this);
 }
 
+CarteExportPanel::CarteExportPanel(std::unique_ptr<CarteExportComposition> composition, WorkAccess work,
+                                   QObject* parent)
+    : CarteExportPanel(*composition, std::move(work), parent)
+{
+    m_ownedComposition = std::move(composition);
+}
+
 CarteExportPanel::~CarteExportPanel()
 {
     if (m_window) {
         m_window->removeEventFilter(this);
         delete m_window.data();
     }
+    // The document reads from a buffer that is a member: it goes first.
+    m_pdfDocument->close();
+    delete m_pdfDocument;
 }
 
 PlmExportSize CarteExportPanel::exportSize(const PlmPrintPage& page) const

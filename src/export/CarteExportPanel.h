@@ -45,6 +45,8 @@ public:
     enum Format { pdf, svg, png, jpeg };
 
     CarteExportPanel(CarteExportComposition& composition, WorkAccess work, QObject* parent = nullptr);
+    // The same, keeping the composition (for instance a ThematicCanvasExport of the pane's canvas).
+    CarteExportPanel(std::unique_ptr<CarteExportComposition> composition, WorkAccess work, QObject* parent = nullptr);
     ~CarteExportPanel() override;
 
     std::function<void()> onClose;
@@ -105,6 +107,7 @@ private:
     void windowClosed();
     void finishExport(const QString& path, const QByteArray& data, const QStringList& notes);
 
+    std::unique_ptr<CarteExportComposition> m_ownedComposition;
     CarteExportComposition& m_composition;
     WorkAccess m_work;
     QPointer<QWidget> m_sourceWindow;

@@ -74,7 +74,6 @@ struct Fixture {
         return m;
     }();
     Hosted h = hosted(map, {600, 420}, {624, 444});
-    ThematicCanvasExport composition{*h.canvas};
     WorkStore store;
     std::unique_ptr<CarteExportPanel> panel;
     int closes = 0;
@@ -82,7 +81,7 @@ struct Fixture {
     Fixture()
     {
         store.work.map = map;
-        panel = std::make_unique<CarteExportPanel>(composition, store.access());
+        panel = std::make_unique<CarteExportPanel>(std::make_unique<ThematicCanvasExport>(*h.canvas), store.access());
         panel->onClose = [this] { ++closes; };
         store.changed = [this] { panel->refreshFromDocument(); };
         panel->present(h.widget.get());

@@ -131,6 +131,31 @@ TEST(CartePDFExport, SystemSymbolsAreRasterizedOnlyWhenTheFileHoldsImages)
     EXPECT_FALSE(c.vector->usesSFExportFallback);
 }
 
+TEST(CartePDFExport, PointSymbolsOfTheMapShareOneImagePerGlyph)
+{
+    Composition c;
+    PlmMap map = c.vector->map();
+    PlmEntityList entities = map.entities;
+    for (int i = 0; i < 12; ++i) {
+        PlmEntity point = CanvasTestMaps::pointEntity(QStringLiteral("p%1").arg(i), 20 + 30 * i, 150, 8);
+        point.pointSymbol = PlmPointSymbol(QStringLiteral("star.fill"), std::nullopt);
+        entities.append(point);
+    }
+    map.entities = entities;
+    c.vector->setMap(map);
+    c.vector->setBackgroundImage(picture());
+    const PlmExportResult result = CartePDFExport::exportPDF(c, compositionPage());
+    // The picture, then one star image and its mask for all twelve points.
+    EXPECT_EQ(PDFExportImageAudit::imageCount(result.data), 3);
+    EXPECT_EQ(PopplerTools::imageList(result.data).size(), 1 + 2 * 12);
+    ASSERT_EQ(result.notes.size(), 2);
+    EXPECT_TRUE(result.notes[0].endsWith(QStringLiteral("Symboles concernés : star.fill.")));
+    EXPECT_EQ(result.notes[1],
+              QStringLiteral("Le rendu PDF contient 3 image(s)/masque(s). Éléments concernés : Image de fond intégrée "
+                             "et éventuels symboles SF ponctuels. Les géométries du fond restent vectorielles."));
+    EXPECT_FALSE(c.vector->usesSFExportFallback);
+}
+
 TEST(CartePDFExport, AnUnavailableSymbolIsNotedOnlyWhenItsOverlayShows)
 {
     Composition c;

@@ -2,6 +2,7 @@
 #include "export/CarteBitmapExport.h"
 #include "export/CartePDFExport.h"
 #include "export/PDFExportImageAudit.h"
+#include "export/CarteExportSymbolNames.h"
 #include "export/ThematicCanvasExport.h"
 #include "support/CompositionTestSupport.h"
 #include "support/PopplerTools.h"
@@ -142,6 +143,51 @@ TEST(ThematicCanvasExport, PngJpegAndPdfShowWhatTheScreenShows)
         EXPECT_TRUE(text.contains(expected)) << expected.toStdString();
     EXPECT_TRUE(PopplerTools::imageList(pdf.data).isEmpty());
     EXPECT_TRUE(pdf.notes.isEmpty());
+}
+
+TEST(ThematicCanvasExport, SystemSymbolsOfTheLayerAreRasterizedOnceWhenThePdfHoldsAPicture)
+{
+    Page p;
+    PlmProportionalSettings star;
+    star.kind = PlmSymbolKind::sfSymbol;
+    star.sfSymbolName = QStringLiteral("star.fill");
+    p.canvas.symbols()->setShape(std::make_shared<ProportionalShape>(star, false));
+    PlmWork work;
+    PlmThematicSettings t;
+    t.representation = PlmRepresentation::proportional;
+    t.proportional = star;
+    work.thematic = t;
+    ThematicCanvasExport composition(p.canvas, [work] { return std::optional<PlmWork>(work); });
+    EXPECT_EQ(exportSFSymbolNames(composition), QStringList{QStringLiteral("star.fill")});
+    EXPECT_TRUE(CartePDFExport::exportPDF(composition, wholePage()).notes.isEmpty());
+
+    QImage green(4, 4, QImage::Format_RGB32);
+    green.fill(QColor(20, 160, 60));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    green.save(&buffer, "PNG");
+    PlmBackgroundImage picture;
+    picture.data = bytes;
+    picture.type = QStringLiteral("png");
+    picture.width = 5;
+    picture.height = 5;
+    p.canvas.vector()->setBackgroundImage(picture);
+    const PlmExportResult pdf = CartePDFExport::exportPDF(composition, wholePage());
+    // The picture, and one star bitmap with its mask for the sixteen symbols.
+    EXPECT_EQ(PDFExportImageAudit::imageCount(pdf.data), 3);
+    ASSERT_EQ(pdf.notes.size(), 2);
+    EXPECT_TRUE(pdf.notes[0].endsWith(QStringLiteral("Symboles concernés : star.fill.")));
+    EXPECT_EQ(pdf.notes[1],
+              QStringLiteral("Le rendu PDF contient 3 image(s)/masque(s). Éléments concernés : Image de fond intégrée "
+                             "et éventuels symboles SF ponctuels ; SF Symbols : star.fill. Les géométries du fond "
+                             "restent vectorielles."));
+    // A symbol sits where the screen draws it, in the layer's colour.
+    const ProportionalOverlay::Item item = p.canvas.symbols()->items().at(14);
+    const QPointF c = p.canvas.symbols()->placedCenter(item.point);
+    const QColor drawn = CanvasTestMaps::pixelAt(PopplerTools::raster(pdf.data, 72), c.x(), c.y());
+    EXPECT_GT(drawn.red(), 170);
+    EXPECT_LT(drawn.green(), 110);
 }
 
 TEST(ThematicCanvasExport, ADarkScreenPageExportsWhite)
