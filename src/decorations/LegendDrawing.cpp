@@ -51,6 +51,12 @@ void drawSymbol(QPainter& painter, const LegendData& legend, const LegendLayout:
 void drawLegendContent(QPainter& painter, const LegendData& legend, bool rasterizing, bool selected,
                        const QColor& accent)
 {
+    drawLegendContent(painter, legend, LegendLayout(legend), rasterizing, selected, accent);
+}
+
+void drawLegendContent(QPainter& painter, const LegendData& legend, const LegendLayout& layout, bool rasterizing,
+                       bool selected, const QColor& accent)
+{
     const PlmPresentation text = LegendLayout::textPresentation(legend.presentation);
     const PlmEditingStyle s = text.effectiveEditingStyle();
     const QRectF bounds(QPointF(0, 0), legend.size);
@@ -58,7 +64,6 @@ void drawLegendContent(QPainter& painter, const LegendData& legend, bool rasteri
     painter.setOpacity(painter.opacity() * std::clamp(s.opacity, 0.0, 1.0));
     rotateAboutCentre(painter, legend.size, s.rotation);
     drawDecorationFrame(painter, text, std::nullopt, bounds);
-    const LegendLayout layout(legend);
     drawDecorationText(painter, LegendLayout::titleText(legend), layout.title,
                        textAttributes(LegendLayout::titlePresentation(legend.presentation)));
     const DecorationTextAttributes labelAttributes = textAttributes(text);

@@ -12,6 +12,8 @@
 
 namespace {
 
+Qt::KeyboardModifiers g_currentModifiers;
+
 ViewMouseEvent mouseEvent(const ViewNode* target, const QPointF& rootPoint, const QMouseEvent* e,
                           int clickCount)
 {
@@ -71,6 +73,8 @@ ViewNode* ViewHost::takeRootNode()
         root->m_host = nullptr;
     return root;
 }
+
+Qt::KeyboardModifiers ViewHost::currentModifiers() { return g_currentModifiers; }
 
 void ViewHost::setFirstResponder(ViewNode* node) { m_firstResponder = node; }
 
@@ -146,8 +150,9 @@ void ViewHost::paintEvent(QPaintEvent* event)
     const QRect r = event->rect();
     const QRectF dirty(r.x(), height() - r.y() - r.height(), r.width(), r.height());
     ViewNode::flipPainter(painter, height());
-    painter.translate(m_root->frame().topLeft());
-    m_root->drawTree(painter, dirty.translated(-m_root->frame().topLeft()));
+    const QTransform toRoot = m_root->transformToSuperview();
+    painter.setTransform(toRoot, true);
+    m_root->drawTree(painter, toRoot.inverted().mapRect(dirty));
 }
 
 void ViewHost::resizeEvent(QResizeEvent* event)
@@ -159,6 +164,7 @@ void ViewHost::resizeEvent(QResizeEvent* event)
 
 void ViewHost::press(QMouseEvent* event, int clickCount)
 {
+    g_currentModifiers = event->modifiers();
     const QPointF rp = rootPoint(event->position());
     ViewNode* target = nodeAt(rp);
     m_mouseTarget = target;
@@ -179,6 +185,7 @@ void ViewHost::mouseDoubleClickEvent(QMouseEvent* event) { press(event, 2); }
 
 void ViewHost::mouseMoveEvent(QMouseEvent* event)
 {
+    g_currentModifiers = event->modifiers();
     const QPointF rp = rootPoint(event->position());
     if (m_mouseTarget && (event->buttons() & Qt::LeftButton)) {
         m_mouseTarget->mouseDragged(mouseEvent(m_mouseTarget, rp, event, 1));
@@ -190,6 +197,7 @@ void ViewHost::mouseMoveEvent(QMouseEvent* event)
 
 void ViewHost::mouseReleaseEvent(QMouseEvent* event)
 {
+    g_currentModifiers = event->modifiers();
     ViewNode* target = m_mouseTarget;
     m_mouseTarget = nullptr;
     if (target && event->button() == Qt::LeftButton)
@@ -198,6 +206,7 @@ void ViewHost::mouseReleaseEvent(QMouseEvent* event)
 
 void ViewHost::wheelEvent(QWheelEvent* event)
 {
+    g_currentModifiers = event->modifiers();
     const QPointF rp = rootPoint(event->position());
     ViewNode* target = nodeAt(rp);
     if (!target)
@@ -216,6 +225,7 @@ void ViewHost::wheelEvent(QWheelEvent* event)
 
 void ViewHost::keyPressEvent(QKeyEvent* event)
 {
+    g_currentModifiers = event->modifiers();
     ViewNode* target = m_firstResponder ? m_firstResponder : m_root;
     if (!target) {
         QWidget::keyPressEvent(event);

@@ -33,6 +33,10 @@ public:
     // fine-grained enough that a slow swipe zooms continuously.
     static QPointF scrollingDelta(const QPoint& angleDelta, const QPoint& pixelDelta);
 
+    // The keyboard modifiers of the event being handed to the nodes (the
+    // last one handed when none is), for nodes that route a click by them.
+    static Qt::KeyboardModifiers currentModifiers();
+
     // Called by nodes.
     void invalidateRootRect(const QRectF& rootRect);
     void nodeDestroyed(ViewNode* node);

@@ -30,13 +30,109 @@ void ViewNode::setFrame(const QRectF& frame)
         return;
     const QRectF old = m_frame;
     m_frame = frame;
-    if (old.size() != frame.size())
+    if (old.size() != frame.size() && !m_boundsSize)
         m_needsLayout = true;
     if (m_parent) {
         m_parent->setNeedsDisplayInRect(old);
         m_parent->setNeedsDisplayInRect(frame);
     }
     setNeedsDisplay();
+}
+
+void ViewNode::setBoundsOrigin(const QPointF& origin)
+{
+    if (origin == m_boundsOrigin)
+        return;
+    m_boundsOrigin = origin;
+    setNeedsDisplay();
+}
+
+void ViewNode::setBoundsSize(const QSizeF& size)
+{
+    if (m_boundsSize && *m_boundsSize == size)
+        return;
+    const QSizeF old = bounds().size();
+    m_boundsSize = size;
+    boundsChanged(old);
+}
+
+void ViewNode::clearBoundsSize()
+{
+    if (!m_boundsSize)
+        return;
+    const QSizeF old = bounds().size();
+    m_boundsSize.reset();
+    boundsChanged(old);
+}
+
+void ViewNode::setBounds(const QRectF& bounds)
+{
+    setBoundsOrigin(bounds.topLeft());
+    setBoundsSize(bounds.size());
+}
+
+void ViewNode::boundsChanged(const QSizeF& oldSize)
+{
+    if (oldSize != bounds().size())
+        m_needsLayout = true;
+    if (m_parent)
+        m_parent->setNeedsDisplayInRect(m_frame);
+    setNeedsDisplay();
+}
+
+QPointF ViewNode::boundsScale() const
+{
+    if (!m_boundsSize)
+        return {1, 1};
+    const double bw = m_boundsSize->width();
+    const double bh = m_boundsSize->height();
+    return {bw > 0 && std::isfinite(bw) ? m_frame.width() / bw : 1.0,
+            bh > 0 && std::isfinite(bh) ? m_frame.height() / bh : 1.0};
+}
+
+QTransform ViewNode::transformToSuperview() const
+{
+    const QPointF s = boundsScale();
+    return QTransform(s.x(), 0, 0, s.y(), m_frame.left() - s.x() * m_boundsOrigin.x(),
+                      m_frame.top() - s.y() * m_boundsOrigin.y());
+}
+
+QPointF ViewNode::convertToSuperview(const QPointF& p) const
+{
+    if (!m_boundsSize)
+        return p - m_boundsOrigin + m_frame.topLeft();
+    const QPointF s = boundsScale();
+    return {m_frame.left() + (p.x() - m_boundsOrigin.x()) * s.x(),
+            m_frame.top() + (p.y() - m_boundsOrigin.y()) * s.y()};
+}
+
+QPointF ViewNode::convertFromSuperview(const QPointF& p) const
+{
+    if (!m_boundsSize)
+        return p - m_frame.topLeft() + m_boundsOrigin;
+    const QPointF s = boundsScale();
+    return {m_boundsOrigin.x() + (p.x() - m_frame.left()) / (s.x() != 0 ? s.x() : 1),
+            m_boundsOrigin.y() + (p.y() - m_frame.top()) / (s.y() != 0 ? s.y() : 1)};
+}
+
+QPointF ViewNode::convertTo(const QPointF& p, const ViewNode* other) const
+{
+    const QPointF inRoot = convertToRoot(p);
+    return other ? other->convertFromRoot(inRoot) : inRoot;
+}
+
+QPointF ViewNode::convertFrom(const QPointF& p, const ViewNode* other) const
+{
+    return convertFromRoot(other ? other->convertToRoot(p) : p);
+}
+
+void ViewNode::setClipsToBounds(bool clips)
+{
+    if (clips == m_clipsToBounds)
+        return;
+    m_clipsToBounds = clips;
+    if (m_parent)
+        m_parent->setNeedsDisplay();
 }
 
 void ViewNode::setHidden(bool hidden)
@@ -56,6 +152,24 @@ void ViewNode::addSubview(ViewNode* child)
     child->m_parent = this;
     m_children.push_back(child);
     child->m_needsLayout = true;
+    setNeedsDisplayInRect(child->m_frame);
+}
+
+void ViewNode::insertSubview(ViewNode* child, Placement placement, ViewNode* relativeTo)
+{
+    if (!child || child == this || child == relativeTo)
+        return;
+    if (child->m_parent != this) {
+        addSubview(child);  // detaches it from any other parent
+    }
+    auto& list = m_children;
+    list.erase(std::remove(list.begin(), list.end(), child), list.end());
+    auto at = std::find(list.begin(), list.end(), relativeTo);
+    if (at == list.end() || !relativeTo)
+        at = placement == Placement::below ? list.begin() : list.end();
+    else if (placement == Placement::above)
+        ++at;
+    list.insert(at, child);
     setNeedsDisplayInRect(child->m_frame);
 }
 
@@ -108,7 +222,9 @@ QPointF ViewNode::convertToRoot(const QPointF& p) const
 
 QPointF ViewNode::convertFromRoot(const QPointF& p) const
 {
-    return p - convertToRoot(QPointF(0, 0));
+    if (!m_parent)
+        return p;
+    return convertFromSuperview(m_parent->convertFromRoot(p));
 }
 
 ViewNode* ViewNode::hitTest(const QPointF& pointInSuperview)
@@ -132,13 +248,17 @@ void ViewNode::drawTree(QPainter& painter, const QRectF& dirty)
     for (ViewNode* child : m_children) {
         if (child->m_hidden)
             continue;
-        const QRectF childDirty = dirty.intersected(child->m_frame);
+        // A node that does not clip may draw anywhere: it is not culled by its frame.
+        const QRectF childDirty = child->m_clipsToBounds ? dirty.intersected(child->m_frame) : dirty;
         if (childDirty.isEmpty())
             continue;
         painter.save();
-        painter.translate(child->m_frame.topLeft());
-        painter.setClipRect(child->bounds(), Qt::IntersectClip);
-        child->drawTree(painter, childDirty.translated(-child->m_frame.topLeft()));
+        const QTransform toParent = child->transformToSuperview();
+        painter.setTransform(toParent, true);
+        if (child->m_clipsToBounds)
+            painter.setClipRect(child->bounds(), Qt::IntersectClip);
+        const QTransform toChild = toParent.inverted();
+        child->drawTree(painter, toChild.mapRect(childDirty));
         painter.restore();
     }
     m_needsDisplay = false;
@@ -154,8 +274,9 @@ QImage ViewNode::renderToImage(double pixelRatio, bool transparent)
 {
     layoutSubtreeIfNeeded();
     const double ratio = (std::isfinite(pixelRatio) && pixelRatio > 0) ? pixelRatio : 1.0;
-    const int w = std::max(1, int(std::ceil(m_frame.width() * ratio)));
-    const int h = std::max(1, int(std::ceil(m_frame.height() * ratio)));
+    const QRectF own = bounds();
+    const int w = std::max(1, int(std::ceil(own.width() * ratio)));
+    const int h = std::max(1, int(std::ceil(own.height() * ratio)));
     QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return image;
@@ -163,8 +284,9 @@ QImage ViewNode::renderToImage(double pixelRatio, bool transparent)
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(ratio, ratio);
-    flipPainter(painter, m_frame.height());
-    drawTree(painter, bounds());
+    flipPainter(painter, own.height());
+    painter.translate(-own.topLeft());
+    drawTree(painter, own);
     painter.end();
     return image;
 }
@@ -172,13 +294,15 @@ QImage ViewNode::renderToImage(double pixelRatio, bool transparent)
 void ViewNode::renderInto(QPainter& painter, const QRectF& deviceRect)
 {
     layoutSubtreeIfNeeded();
-    if (m_frame.width() <= 0 || m_frame.height() <= 0 || deviceRect.isEmpty())
+    const QRectF own = bounds();
+    if (own.width() <= 0 || own.height() <= 0 || deviceRect.isEmpty())
         return;
     painter.save();
     painter.translate(deviceRect.left(), deviceRect.bottom());
-    painter.scale(deviceRect.width() / m_frame.width(), -deviceRect.height() / m_frame.height());
-    painter.setClipRect(bounds(), Qt::IntersectClip);
-    drawTree(painter, bounds());
+    painter.scale(deviceRect.width() / own.width(), -deviceRect.height() / own.height());
+    painter.translate(-own.topLeft());
+    painter.setClipRect(own, Qt::IntersectClip);
+    drawTree(painter, own);
     painter.restore();
 }
 
@@ -202,7 +326,10 @@ void ViewNode::requestDisplay(const QRectF& rectInSelf)
     ViewHost* h = host();
     if (!h)
         return;
-    h->invalidateRootRect(QRectF(convertToRoot(rectInSelf.topLeft()), rectInSelf.size()));
+    QTransform toRoot;
+    for (const ViewNode* n = this; n->m_parent; n = n->m_parent)
+        toRoot = toRoot * n->transformToSuperview();
+    h->invalidateRootRect(toRoot.mapRect(rectInSelf));
 }
 
 void ViewNode::layoutSubtreeIfNeeded()

@@ -2,10 +2,12 @@
 
 #include <QPointF>
 #include <QRectF>
+#include <QSizeF>
 #include <QString>
 #include <QTransform>
 #include <Qt>
 
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -49,6 +51,13 @@ struct ViewKeyEvent {
 // One node of the small retained view tree. Frames are in the parent's
 // coordinates, y growing upward; the host widget flips once at its boundary.
 // A node owns its subviews.
+//
+// The bounds are the node's own coordinate rectangle, shown in its frame: by
+// default (0, 0, frame size). A bounds origin shifts the node's coordinates
+// (its bounds origin lands on its frame origin); an explicit bounds size
+// scales them (a page of 800 × 600 points shown in a 400 × 300 frame draws at
+// half size). Drawing, events, hit tests and conversions all go through this
+// mapping.
 class ViewNode {
 public:
     ViewNode();
@@ -59,7 +68,26 @@ public:
 
     QRectF frame() const { return m_frame; }
     void setFrame(const QRectF& frame);
-    QRectF bounds() const { return QRectF(QPointF(0, 0), m_frame.size()); }
+    QRectF bounds() const
+    {
+        return QRectF(m_boundsOrigin, m_boundsSize ? *m_boundsSize : m_frame.size());
+    }
+    void setBoundsOrigin(const QPointF& origin);
+    // An explicit size stays when the frame changes size (the scale between
+    // them changes instead) until it is set again or cleared.
+    void setBoundsSize(const QSizeF& size);
+    void clearBoundsSize();
+    void setBounds(const QRectF& bounds);
+    // Frame size over bounds size, per axis (1 on an axis without extent).
+    QPointF boundsScale() const;
+    // Maps own coordinates into the superview's.
+    QTransform transformToSuperview() const;
+
+    // Whether drawing is clipped to the bounds (on by default). A node that
+    // draws outside its frame (shadows, rotated content) switches it off;
+    // such a node is then drawn whatever part of its parent is exposed.
+    bool clipsToBounds() const { return m_clipsToBounds; }
+    void setClipsToBounds(bool clips);
 
     bool isHidden() const { return m_hidden; }
     void setHidden(bool hidden);
@@ -71,6 +99,12 @@ public:
     const std::vector<ViewNode*>& subviews() const { return m_children; }
     // Takes ownership; the node is drawn above its earlier siblings.
     void addSubview(ViewNode* child);
+    enum class Placement { below, above };
+    // Takes ownership and puts the node directly below or above a sibling, or
+    // at the very bottom or top when the sibling is null or not a subview.
+    // A node that already is a subview is only moved: the host keeps it as
+    // first responder or mouse target.
+    void insertSubview(ViewNode* child, Placement placement, ViewNode* relativeTo = nullptr);
     // Gives up the parent's ownership: the caller owns the node again.
     void removeFromSuperview();
 
@@ -79,8 +113,11 @@ public:
     ViewHost* host() const;
 
     // Point conversions between this node and its parent or the root.
-    QPointF convertToSuperview(const QPointF& p) const { return p + m_frame.topLeft(); }
-    QPointF convertFromSuperview(const QPointF& p) const { return p - m_frame.topLeft(); }
+    QPointF convertToSuperview(const QPointF& p) const;
+    QPointF convertFromSuperview(const QPointF& p) const;
+    // Between this node and any node of the same tree (null: the root).
+    QPointF convertTo(const QPointF& p, const ViewNode* other) const;
+    QPointF convertFrom(const QPointF& p, const ViewNode* other) const;
     QPointF convertToRoot(const QPointF& p) const;
     QPointF convertFromRoot(const QPointF& p) const;
 
@@ -94,11 +131,11 @@ public:
     // Draws this node and its visible subviews; the painter maps the node's
     // coordinates already.
     void drawTree(QPainter& painter, const QRectF& dirty);
-    // Draws the tree into an image of the node's size (device pixels =
-    // points × pixelRatio), without any window.
+    // Draws the tree into an image of the node's bounds (device pixels =
+    // bounds points × pixelRatio), without any window.
     QImage renderToImage(double pixelRatio = 1.0, bool transparent = false);
-    // Draws the tree into a rectangle of a y-down device (a QPdfWriter page, a
-    // widget, part of an image), scaled to fill it.
+    // Draws the tree's bounds into a rectangle of a y-down device (a
+    // QPdfWriter page, a widget, part of an image), scaled to fill it.
     void renderInto(QPainter& painter, const QRectF& deviceRect);
     // Prepares a painter whose device is y-down of height deviceHeight so
     // that it draws in y-up node coordinates.
@@ -130,7 +167,12 @@ private:
     void requestDisplay(const QRectF& rectInSelf);
     void clearNeedsDisplayTree();
 
+    void boundsChanged(const QSizeF& oldSize);
+
     QRectF m_frame;
+    QPointF m_boundsOrigin;
+    std::optional<QSizeF> m_boundsSize;
+    bool m_clipsToBounds = true;
     bool m_hidden = false;
     bool m_needsDisplay = true;
     bool m_needsLayout = true;

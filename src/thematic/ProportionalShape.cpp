@@ -273,6 +273,12 @@ void ProportionalShape::drawGlyph(QPainter& painter, const QPointF& center, doub
     painter.restore();
 }
 
+QColor ProportionalShape::qtColor(const PlmColor& color) { return qcolor(color); }
+
+Qt::PenCapStyle ProportionalShape::qtCap(std::optional<int> cap) { return capStyle(cap); }
+
+Qt::PenJoinStyle ProportionalShape::qtJoin(std::optional<int> join) { return joinStyle(join); }
+
 QImage ProportionalShape::renderBitmap(const PlmColor&, int) const
 {
     throw PlmWorkError::invalid(QStringLiteral("Impossible de rendre le SF Symbol par API publique."));

@@ -6,6 +6,7 @@
 #include "model/PlmVectorPath.h"
 #include "platform/SymbolGlyphProvider.h"
 
+#include <QColor>
 #include <QImage>
 #include <QList>
 #include <QPainterPath>
@@ -55,6 +56,11 @@ public:
     // larger side `size` long; outlineScale multiplies a glyph outline's width.
     void draw(QPainter& painter, const QPointF& center, double size, const PlmColor& color,
               double outlineScale) const;
+
+    // The colour, cap and join that the drawing gives a part's style.
+    static QColor qtColor(const PlmColor& color);
+    static Qt::PenCapStyle qtCap(std::optional<int> cap);
+    static Qt::PenJoinStyle qtJoin(std::optional<int> join);
 
     // The glyph tinted into a bitmap; not available yet, so it throws and
     // callers draw the vector shape instead.

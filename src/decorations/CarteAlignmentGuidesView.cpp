@@ -1,0 +1,22 @@
+#include "decorations/CarteAlignmentGuidesView.h"
+
+#include "decorations/CarteAlignmentGuides.h"
+#include "decorations/DecorationObjectView.h"
+#include "decorations/ThematicCanvas.h"
+
+CarteAlignmentGuidesView::CarteAlignmentGuidesView(ThematicCanvas* canvas) : canvas(canvas) {}
+
+ViewNode* CarteAlignmentGuidesView::hitTest(const QPointF&) { return nullptr; }
+
+void CarteAlignmentGuidesView::draw(QPainter& painter, const QRectF&)
+{
+    if (!canvas)
+        return;
+    QList<QRectF> frames;
+    for (const DecorationObjectView* view : canvas->decorationViews())
+        if (view->selected)
+            frames.append(view->frame());
+    if (frames.isEmpty())
+        return;
+    CarteAlignmentGuides::compute(bounds(), frames).draw(painter, accentColor);
+}
