@@ -7,6 +7,7 @@
 #include "model/PlmThematicSettings.h"
 #include "model/PlmVariable.h"
 #include "model/PlmWork.h"
+#include "thematic/ProportionalOverlay.h"
 
 #include <QHash>
 #include <QList>
@@ -32,13 +33,9 @@ struct Classes {
 Classes classes(const PlmWork& work, const PlmThematicSettings& settings);
 int classedEntityCount(const PlmWork& work, const PlmThematicSettings& settings, const QStringList& keys);
 
-// One proportional symbol: its entity, side length in points and anchor in map units.
-struct SymbolItem {
-    QString id;
-    double size = 0;
-    PlmPoint point;
-    bool operator==(const SymbolItem&) const = default;
-};
+// One proportional symbol: its entity, side length in points and anchor in map units, as the
+// composition's symbol layer draws it.
+using SymbolItem = ProportionalOverlay::Item;
 // The symbols of a series, largest first (equal sizes in map order). An entity gets one when
 // its value is a positive finite number and it has an anchor (manual, else automatic).
 QList<SymbolItem> symbolItems(const PlmWork& work, const PlmProportionalSettings& symbols,

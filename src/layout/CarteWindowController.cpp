@@ -2,6 +2,11 @@
 
 #include "canvas/PointSymbolColorInspector.h"
 #include "canvas/VectorCanvas.h"
+#include "decorations/CarteBlockHandles.h"
+#include "decorations/CarteCompositionHost.h"
+#include "decorations/CarteMapBlockEditor.h"
+#include "decorations/ThematicCanvas.h"
+#include "thematic/ProportionalOverlay.h"
 #include "decorations/DecorationController.h"
 #include "decorations/InspectorScroll.h"
 #include "decorations/InspectorSection.h"
@@ -30,6 +35,23 @@ void checkMainThread(const char* file, int line)
 
 #define CARTE_MAIN_THREAD() checkMainThread(__FILE__, __LINE__)
 
+namespace {
+
+// The pane's widget: the studio may delete it with its window before the pane goes. What
+// points into the composition (the map block editor) is told first, while the tree still
+// exists.
+class CarteViewHost : public ViewHost {
+public:
+    std::function<void()> beforeTreeDeletion;
+    ~CarteViewHost() override
+    {
+        if (beforeTreeDeletion)
+            beforeTreeDeletion();
+    }
+};
+
+} // namespace
+
 CarteWindowController::CarteWindowController(const FondDocument& document, bool studioPresentation, QObject* parent)
     : QObject(parent)
     , m_document(document)
@@ -46,6 +68,9 @@ CarteWindowController::CarteWindowController(WorkReader readWork, bool studioPre
 
 CarteWindowController::~CarteWindowController()
 {
+    // The block editor points into the composition and owns a section of the column.
+    delete m_mapBlockEditor;
+    m_mapBlockEditor = nullptr;
     delete m_host.data();
     delete m_inspectorScroll.data();
 }
@@ -59,28 +84,52 @@ void CarteWindowController::build(bool studioPresentation)
 
     const std::optional<PlmWork> first = work();
     const PlmMap map = first ? first->map : PlmMap();
-    m_canvas = new VectorCanvas(map, false, QString());
+    m_composition = new ThematicCanvas(map);
+    m_canvas = m_composition->vector();
     for (const PlmEntity& entity : map.entities) {
         if (const std::optional<PlmPoint> anchor = PlmSymbolPosition::anchor(entity.geometry))
             automaticPositions.insert(entity.id, *anchor);
     }
-    m_host = new ViewHost;
+    m_compositionHost = new CarteCompositionHost(m_composition);
+    auto* host = new CarteViewHost;
+    host->beforeTreeDeletion = [this] {
+        delete m_mapBlockEditor;
+        m_mapBlockEditor = nullptr;
+        m_compositionHost = nullptr;
+        m_composition = nullptr;
+        m_canvas = nullptr;
+    };
+    m_host = host;
     m_host->setObjectName(QStringLiteral("Carte.Canvas"));
     m_host->setFocusPolicy(Qt::StrongFocus);
-    m_host->setRootNode(m_canvas);
+    m_host->setRootNode(m_compositionHost);
 
     m_decorations = new DecorationController(studioPresentation, this);
 
-    // The column: point-symbol colour, Représentation, Apparence, class colours, then the
-    // sections of the map block and of the decorations when they exist.
+    QPointer<CarteWindowController> self(this);
+    CarteMapBlockEditor::Document blockDocument;
+    blockDocument.work = m_document.work;
+    blockDocument.updateWork = m_document.updateWork;
+    blockDocument.presentError = [self](const QString& message) {
+        if (self)
+            self->showError(message);
+    };
+    m_mapBlockEditor = new CarteMapBlockEditor(blockDocument, m_composition, this);
+
+    // The column: point-symbol colour, Représentation, Apparence, class colours, the map
+    // block, then the decorations' bar when it exists.
     m_inspectorScroll->addSection(m_pointColorInspector->section());
     m_inspectorScroll->addSection(m_inspector->representationSection);
     m_inspectorScroll->addSection(m_inspector->symbolAppearanceSection);
     m_inspectorScroll->addSection(m_inspector->classColorSection);
+    m_inspectorScroll->addSection(m_mapBlockEditor->section());
 
+    if (first && first->decoration && first->decoration->compositionSize) {
+        const PlmPoint size = *first->decoration->compositionSize;
+        m_composition->compositionSize = QSizeF(size.x, size.y);
+    }
     connectControls();
 
-    QPointer<CarteWindowController> self(this);
     m_decorations->onObjectSelectionChange = [self](const std::optional<QString>&) {
         if (self)
             self->decorationSelectionChanged();
@@ -101,6 +150,25 @@ void CarteWindowController::build(bool studioPresentation)
         if (self)
             self->commitEntityEdit(index, entity, actionName);
     };
+    // The symbols dragged, nudged, reset or clicked on the page.
+    for (int series = 0; series < 2; ++series) {
+        ProportionalOverlay* layer = series == 0 ? m_composition->symbols() : m_composition->secondSymbols();
+        layer->onPosition = [self, series](const QString& id, const PlmPoint& point, bool finished) {
+            if (self && finished)
+                self->moveSymbol(id, point, series == 1);
+        };
+        layer->onReset = [self, series] {
+            if (self)
+                self->restoreAutomaticPosition(series == 1);
+        };
+        layer->onSelection = [self](const QString& id) {
+            if (!self)
+                return;
+            if (self->m_document.select)
+                self->m_document.select({id}, id);
+            self->selectEntity(id);
+        };
+    }
     refreshControls();
 }
 
@@ -206,6 +274,8 @@ void CarteWindowController::decorationSelectionChanged()
 
 void CarteWindowController::canvasSelectionChanged(std::optional<int> index)
 {
+    if (!m_composition)
+        return;
     CARTE_MAIN_THREAD();
     const std::optional<PlmWork> current = work();
     if (!current)
@@ -225,6 +295,8 @@ void CarteWindowController::canvasSelectionChanged(std::optional<int> index)
 
 void CarteWindowController::selectEntity(const std::optional<QString>& entityID)
 {
+    if (!m_composition)
+        return;
     CARTE_MAIN_THREAD();
     m_pointColorInspector->refresh(m_document.canRead() ? &m_document : nullptr);
     overlay[0].selectedID = entityID;
@@ -278,8 +350,10 @@ void CarteWindowController::commitEntityEdit(int index, const PlmEntity& entity,
 
 void CarteWindowController::editingGroupChanged(bool editing)
 {
-    // The map block handles come with the composition; nothing is selected meanwhile.
-    Q_UNUSED(editing);
+    if (!m_composition)
+        return;
+    // The block handles are selected exactly when no group is being edited.
+    m_mapBlockEditor->overlay()->setSelected(!editing);
 }
 
 void CarteWindowController::printPageChanged(const PlmPrintPage& page)
@@ -297,6 +371,8 @@ void CarteWindowController::printPageChanged(const PlmPrintPage& page)
 
 void CarteWindowController::moveSymbol(const QString& entityID, const PlmPoint& point, bool secondSeries)
 {
+    if (!m_composition)
+        return;
     CARTE_MAIN_THREAD();
     if (!entityIndex(entityID) || m_canvas->lockedEntityIDs.contains(entityID))
         return;

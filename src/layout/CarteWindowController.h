@@ -15,8 +15,12 @@
 #include <functional>
 #include <optional>
 
+class CarteCompositionHost;
 class CarteInspector;
+class CarteMapBlockEditor;
 class DecorationController;
+class ProportionalShape;
+class ThematicCanvas;
 class PointSymbolColorInspector;
 class VectorCanvas;
 class ViewHost;
@@ -45,6 +49,9 @@ public:
     // --- What the studio window reaches ---
     QWidget* view() const;
     VectorCanvas* mapView() const { return m_canvas; }
+    ThematicCanvas* canvas() const { return m_composition; }
+    CarteCompositionHost* compositionHost() const { return m_compositionHost; }
+    CarteMapBlockEditor* mapBlockEditor() const { return m_mapBlockEditor; }
     InspectorScroll* inspectorScroll() const { return m_inspectorScroll.data(); }
     DecorationController* decorationController() const { return m_decorations; }
     CarteInspector* inspector() const { return m_inspector; }
@@ -176,7 +183,14 @@ private:
 
     FondDocument m_document;
     QPointer<ViewHost> m_host;
-    VectorCanvas* m_canvas = nullptr; // owned by the host
+    CarteCompositionHost* m_compositionHost = nullptr; // owned by the host widget
+    ThematicCanvas* m_composition = nullptr;           // owned by the composition host
+    VectorCanvas* m_canvas = nullptr;                  // the composition's map view
+    CarteMapBlockEditor* m_mapBlockEditor = nullptr;
+    // The symbol shapes last built, by settings: a shape is rebuilt only when they change.
+    std::optional<PlmProportionalSettings> m_shapeSettings[2];
+    std::optional<PlmProportionalSettings> m_legendShapeSettings[2];
+    std::shared_ptr<const ProportionalShape> m_shapes[2];
     QPointer<InspectorScroll> m_inspectorScroll;
     CarteInspector* m_inspector = nullptr;
     PointSymbolColorInspector* m_pointColorInspector = nullptr;

@@ -361,6 +361,8 @@ void CarteWindowController::applySymbolAppearance(QObject* sender)
 
 void CarteWindowController::restoreAutomaticPosition(bool secondSeries)
 {
+    if (!m_composition)
+        return;
     const std::optional<QString> id = m_document.selectedEntityID ? m_document.selectedEntityID() : std::nullopt;
     if (!id || m_canvas->lockedEntityIDs.contains(*id))
         return;

@@ -2,6 +2,8 @@
 #include "layout/CarteWindowController.h"
 
 #include "canvas/VectorCanvas.h"
+#include "decorations/CarteCompositionHost.h"
+#include "decorations/ThematicCanvas.h"
 #include "decorations/DecorationController.h"
 #include "layout/CarteInspector.h"
 #include "layout/CarteInspectorTexts.h"
@@ -87,14 +89,20 @@ bool CarteWindowController::commitPendingEdits()
 
 void CarteWindowController::storeComposition(PlmWork& work) const
 {
+    if (!m_composition)
+        return;
     if (!work.decoration)
         work.decoration = PlmDecoration();
-    const QRectF bounds = m_canvas->bounds();
-    // A canvas never laid out has no framing to keep: the stored viewport and size stay.
-    if (!bounds.isEmpty() && m_canvas->scale() > 0)
+    // The framing shown now, not the one the pane opened with; a map view never laid out has
+    // none, and the stored viewport stays.
+    if (!m_canvas->bounds().isEmpty() && m_canvas->scale() > 0)
         work.decoration->viewport = m_canvas->currentViewport();
-    if (isStorableSize(bounds.width(), bounds.height()))
-        work.decoration->compositionSize = PlmPoint{bounds.width(), bounds.height()};
+    else if (m_composition->compositionViewport)
+        work.decoration->viewport = *m_composition->compositionViewport;
+    // A composition under the minimum (never laid out) would make every save invalid.
+    const QRectF page = m_composition->bounds();
+    if (isStorableSize(page.width(), page.height()))
+        work.decoration->compositionSize = PlmPoint{page.width(), page.height()};
 }
 
 void CarteWindowController::toggleEntityNames()
@@ -115,6 +123,8 @@ void CarteWindowController::toggleEntityNames()
 
 void CarteWindowController::chooseEntityNameFont()
 {
+    if (!m_composition)
+        return;
     if (!commitPendingEdits())
         return;
     QFont initial(m_canvas->entityNameFontName);
@@ -129,6 +139,8 @@ void CarteWindowController::chooseEntityNameFont()
 
 void CarteWindowController::applyEntityNameSize()
 {
+    if (!m_composition)
+        return;
     const QString text = m_inspector->entityNameSize->text();
     if (text == Texts::entityNameSizeText(m_canvas->entityNameFontSize))
         return;
@@ -153,11 +165,20 @@ void CarteWindowController::applyEntityNameFont(const QString& family, double si
 
 void CarteWindowController::fitComposition()
 {
-    m_canvas->fit(false);
+    if (!m_composition)
+        return;
+    m_compositionHost->framingRect.reset();
+    m_compositionHost->zoom = 1;
+    m_compositionHost->pan = QPointF(0, 0);
+    m_compositionHost->setNeedsLayout();
+    m_compositionHost->layoutSubtreeIfNeeded();
+    m_compositionHost->setNeedsDisplay();
 }
 
 void CarteWindowController::zoomCanvas(double factor)
 {
+    if (!m_composition)
+        return;
     m_canvas->zoom(factor);
 }
 

@@ -4,6 +4,12 @@
 #include "canvas/FondInspectorColorWell.h"
 #include "canvas/PointSymbolColorInspector.h"
 #include "canvas/VectorCanvas.h"
+#include "decorations/CarteCompositionHost.h"
+#include "decorations/CarteMapBlockEditor.h"
+#include "decorations/CartePrintPageGuide.h"
+#include "decorations/ThematicCanvas.h"
+#include "decorations/ThematicLegend.h"
+#include "thematic/ProportionalOverlay.h"
 #include "decorations/DecorationController.h"
 #include "decorations/InspectorSection.h"
 #include "layout/CarteInspector.h"
@@ -66,9 +72,21 @@ void setFieldText(QLineEdit* field, const QString& text)
 
 void CarteWindowController::refreshControls()
 {
+    if (!m_composition)
+        return;
     const std::optional<PlmWork> current = work();
-    // 1. The print page (the composition draws it).
+    // 1. The print page, drawn by the composition's guide; its drag comes back here.
     m_printPage = current && current->decoration ? current->decoration->printPage : std::nullopt;
+    if (!(m_composition->printPage == m_printPage)) {
+        m_composition->printPage = m_printPage;
+        m_composition->setNeedsLayout();
+    }
+    m_composition->pageGuide()->setNeedsDisplay();
+    QPointer<CarteWindowController> self(this);
+    m_composition->onPrintPageChange = [self](const PlmPrintPage& page) {
+        if (self)
+            self->printPageChanged(page);
+    };
     if (!current)
         return;
     const PlmWork& w = *current;
@@ -119,15 +137,18 @@ void CarteWindowController::refreshControls()
 
     // 17. The stored viewport, once.
     if (!m_restoredDecorationViewport && w.decoration && w.decoration->viewport) {
+        m_compositionHost->layoutSubtreeIfNeeded();
+        m_composition->compositionViewport = *w.decoration->viewport;
         m_canvas->apply(*w.decoration->viewport);
         m_restoredDecorationViewport = true;
     }
+    // 18. The map block.
+    m_mapBlockEditor->refresh();
     // 19. Sections by layout selection.
     refreshSections(w);
     // 20. The first fit, once.
     if (!m_fittedInitialComposition) {
-        if (!m_restoredDecorationViewport)
-            m_canvas->fit(false);
+        fitComposition();
         m_fittedInitialComposition = true;
     }
 }
@@ -203,6 +224,8 @@ void CarteWindowController::updateCurrentVariable(const PlmWork& w, const PlmThe
 
 void CarteWindowController::refreshRepresentation(const PlmThematicSettings& shown)
 {
+    if (!m_composition)
+        return;
     const std::optional<PlmWork> current = work();
     if (!current || !current->thematic) {
         legend[0].hidden = true;
@@ -297,12 +320,16 @@ void CarteWindowController::refreshRepresentation(const PlmThematicSettings& sho
                                             "avec une échelle propre à chaque série."));
     }
     // A legend hidden by its presentation stays hidden.
-    if (w.decoration) {
-        if (w.decoration->legend.hidden.value_or(false))
-            legend[0].hidden = true;
-        if (w.decoration->secondLegend.hidden.value_or(false))
-            legend[1].hidden = true;
-    }
+    const PlmDecoration layout = w.decoration.value_or(PlmDecoration());
+    if (layout.legend.hidden.value_or(false))
+        legend[0].hidden = true;
+    if (layout.secondLegend.hidden.value_or(false))
+        legend[1].hidden = true;
+    if (!(m_composition->legend()->presentation() == layout.legend))
+        m_composition->legend()->setPresentation(layout.legend);
+    if (!(m_composition->secondLegend()->presentation() == layout.secondLegend))
+        m_composition->secondLegend()->setPresentation(layout.secondLegend);
+    m_composition->restackSubviews(rep, secondInFront);
     presentLayers();
 }
 
@@ -515,11 +542,78 @@ void CarteWindowController::refreshSections(const PlmWork& w)
     ui.representationSection->setHidden(selection && !series);
     for (QWidget* view : ui.generalControls)
         view->setHidden(series.has_value());
+    m_mapBlockEditor->section()->setHidden(selection.has_value());
     if (selection && !series)
         ui.classColorSection->setHidden(true);
 }
 
 void CarteWindowController::presentLayers()
 {
-    // The composition's symbol and legend views come with the layout page.
+    if (!m_composition)
+        return;
+    // Each view is told only what changed, so an unrelated refresh redraws nothing.
+    for (int i = 0; i < 2; ++i) {
+        const OverlayContent& content = overlay[i];
+        ProportionalOverlay* view = i == 0 ? m_composition->symbols() : m_composition->secondSymbols();
+        if (content.symbols && !(m_shapeSettings[i] == content.symbols)) {
+            m_shapes[i] = std::make_shared<const ProportionalShape>(*content.symbols, false);
+            m_shapeSettings[i] = content.symbols;
+            view->setShape(m_shapes[i]);
+        }
+        if (!(view->color() == content.color))
+            view->setColor(content.color);
+        if (!(view->items() == content.items))
+            view->setItems(content.items);
+        if (view->selectedID() != content.selectedID)
+            view->setSelectedID(content.selectedID);
+        if (view->isHidden() != content.hidden)
+            view->setHidden(content.hidden);
+    }
+    ProportionalOverlay* first = m_composition->symbols();
+    ProportionalOverlay* partner = overlay[0].concentricPartner ? m_composition->secondSymbols() : nullptr;
+    if (first->concentricPartner() != partner)
+        first->setConcentricPartner(partner);
+    if (first->partnerInFront() != overlay[0].partnerInFront)
+        first->setPartnerInFront(overlay[0].partnerInFront);
+
+    bool moved = false;
+    for (int i = 0; i < 2; ++i) {
+        const LegendContent& content = legend[i];
+        ThematicLegend* view = i == 0 ? m_composition->legend() : m_composition->secondLegend();
+        if (view->title() != content.title)
+            view->setTitle(content.title);
+        if (view->labels() != content.labels)
+            view->setLabels(content.labels);
+        if (view->colors() != content.colors)
+            view->setColors(content.colors);
+        if (view->showsMissing() != content.showsMissing)
+            view->setShowsMissing(content.showsMissing);
+        if (!(view->missingColor() == content.missingColor))
+            view->setMissingColor(content.missingColor);
+        if (view->referenceSizes() != content.referenceSizes)
+            view->setReferenceSizes(content.referenceSizes);
+        if (!(view->symbolColor() == content.symbolColor))
+            view->setSymbolColor(content.symbolColor);
+        if (view->footer() != content.footer)
+            view->setFooter(content.footer);
+        if (!(m_legendShapeSettings[i] == content.symbols)) {
+            m_legendShapeSettings[i] = content.symbols;
+            view->setProportionalShape(content.symbols ? (m_shapeSettings[i] == content.symbols && m_shapes[i]
+                                                              ? m_shapes[i]
+                                                              : std::make_shared<const ProportionalShape>(*content.symbols, false))
+                                                       : nullptr);
+        }
+        if (view->isHidden() != content.hidden)
+            view->setHidden(content.hidden);
+        PlmPoint& position = i == 0 ? m_composition->legendPosition : m_composition->secondLegendPosition;
+        if (!(position == content.position)) {
+            position = content.position;
+            moved = true;
+        }
+    }
+    if (moved) {
+        m_composition->setNeedsLayout();
+        m_composition->layoutSubtreeIfNeeded();
+        m_composition->setNeedsLayout();
+    }
 }
