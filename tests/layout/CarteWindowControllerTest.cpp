@@ -284,3 +284,83 @@ TEST(CartePane, SavingWritesTheCompositionAsShownNow)
     EXPECT_EQ(copy.decoration->compositionSize, (PlmPoint{500, 400}));
     EXPECT_NO_THROW(copy.validate());
 }
+
+// --- Each representation drawn on the page, offscreen ---
+
+#include "decorations/CarteCompositionHost.h"
+#include "layout/CarteThematicRules.h"
+
+#include <QDir>
+#include <QImage>
+
+namespace {
+
+PlmWork representationWork(PlmRepresentation representation)
+{
+    PlmWork work = gridWork(12, {3, 8, 15, 1, 22, 40, 9, 5, 30, 12, 18, 2});
+    work.variables.append(PlmWorkTest::numberVariable(
+        QStringLiteral("dens"), QStringLiteral("Densité"),
+        {{"e0", 9}, {"e1", 2}, {"e2", 5}, {"e3", 7}, {"e4", 1}, {"e5", 3}, {"e6", 8}, {"e7", 4}, {"e8", 6},
+         {"e9", 2}, {"e10", 9}, {"e11", 5}}));
+    PlmThematicSettings& settings = *work.thematic;
+    settings.variableID = QStringLiteral("pop");
+    settings.classCount = 4;
+    settings.palette = PlmPalette::greens;
+    PlmDecoration decoration;
+    decoration.compositionSize = PlmPoint{400, 300};
+    work.decoration = decoration;
+    PlmWork chosen = work;
+    chosen.thematic = CarteThematicRules::withRepresentation(work, representation);
+    return chosen;
+}
+
+// The composition as the screen shows it, written for a look when PELMORA_RENDER_DIR is set.
+QImage renderPane(Pane& p, const QString& name)
+{
+    QImage image = p.pane->compositionHost()->renderToImage(1.0);
+    if (const QByteArray dir = qgetenv("PELMORA_RENDER_DIR"); !dir.isEmpty())
+        image.save(QDir(QString::fromLocal8Bit(dir)).filePath(name + QStringLiteral(".png")));
+    return image;
+}
+
+int countNear(const QImage& image, const QColor& colour, int tolerance = 30)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (CanvasTestMaps::isNear(QColor(image.pixel(x, y)), colour, tolerance))
+                ++count;
+    return count;
+}
+
+} // namespace
+
+TEST(CartePaneRender, EachRepresentationDrawsItsLayers)
+{
+    const QColor symbolRed = FondInspectorColorWell::qColor(PlmColor{0.8, 0.18, 0.16, 1});
+    const QColor symbolBlue = FondInspectorColorWell::qColor(PlmColor{0.18, 0.42, 0.8, 1});
+    struct Row {
+        const char* name;
+        PlmRepresentation representation;
+        bool redSymbols;
+        bool blueSymbols;
+    };
+    const QList<Row> rows{
+        {"aplats", PlmRepresentation::aplats, false, false},
+        {"proportional", PlmRepresentation::proportional, true, false},
+        {"aplatsAndSymbols", PlmRepresentation::aplatsAndSymbols, false, true},
+        {"twoSymbols", PlmRepresentation::twoSymbols, true, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Pane p(representationWork(row.representation), QSize(480, 380));
+        const QImage image = renderPane(p, QStringLiteral("carte-") + QString::fromLatin1(row.name));
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(countNear(image, symbolRed, 40) > 50, row.redSymbols);
+        EXPECT_EQ(countNear(image, symbolBlue, 40) > 50, row.blueSymbols);
+        EXPECT_FALSE(p.pane->canvas()->legend()->isHidden());
+        EXPECT_EQ(p.pane->canvas()->secondLegend()->isHidden(), !hasSecondLayer(row.representation));
+        const bool areas = showsAplats(row.representation);
+        EXPECT_EQ(p.pane->mapView()->fillOverrides.isEmpty(), !areas);
+    }
+}
