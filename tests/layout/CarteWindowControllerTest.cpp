@@ -364,3 +364,70 @@ TEST(CartePaneRender, EachRepresentationDrawsItsLayers)
         EXPECT_EQ(p.pane->mapView()->fillOverrides.isEmpty(), !areas);
     }
 }
+
+// --- The inspector's structure and the sections shown for a layout selection ---
+
+#include "decorations/DecorationController.h"
+#include "decorations/InspectorSection.h"
+
+#include <QCheckBox>
+#include <QLayout>
+#include <QPushButton>
+
+TEST(CartePane, TheInspectorColumnInOrder)
+{
+    Pane p(gridWork(2, {1, 2}));
+    QStringList titles;
+    QLayout* stack = p.pane->inspectorScroll()->stackLayout();
+    for (int i = 0; i < stack->count(); ++i)
+        if (auto* section = qobject_cast<InspectorSection*>(stack->itemAt(i)->widget()))
+            titles.append(section->title());
+    EXPECT_EQ(titles.mid(1, 4), (QStringList{"Représentation", "Apparence", "Couleurs des classes",
+                                             "Bloc vectoriel du fond"}));
+    CarteInspector& ui = *p.pane->inspector();
+    EXPECT_EQ(ui.classes->itemText(0), QStringLiteral("1"));
+    EXPECT_EQ(ui.classes->itemText(ui.classes->count() - 1), QStringLiteral("10"));
+    EXPECT_EQ(ui.decimals->count(), 9);
+    EXPECT_EQ(ui.representation->itemText(3), QStringLiteral("Deux séries de symboles"));
+    EXPECT_EQ(ui.method->itemText(4), QStringLiteral("Moyenne / écarts-types"));
+}
+
+TEST(CartePane, ColoursAndTheirReset)
+{
+    PlmWork work = gridWork(4, {1, 2, 3, 4});
+    work.thematic->variableID = QStringLiteral("pop");
+    Pane p(work);
+    CarteInspector& ui = *p.pane->inspector();
+    ASSERT_FALSE(ui.classColorWells.isEmpty());
+    ui.classColorWells.first()->setColor(QColor(10, 200, 30));
+    emit ui.classColorWells.first()->colorChosen();
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Couleur de la classe"));
+    EXPECT_EQ(ui.palette->currentText(), QStringLiteral("Personnalisée"));
+    EXPECT_TRUE(ui.resetClassColors->isEnabled());
+
+    ui.resetClassColors->click();
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Réinitialiser la palette"));
+    EXPECT_FALSE(p.document.work().thematic->classColorOverrides.has_value());
+    EXPECT_EQ(ui.palette->count(), 9);
+
+    ui.inverse->click();
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Changer les couleurs"));
+    EXPECT_TRUE(p.document.work().thematic->inverted);
+}
+
+TEST(CartePane, ALayoutSelectionShowsItsSections)
+{
+    PlmWork work = gridWork(2, {1, 2});
+    work.decoration = PlmDecoration();
+    work.decoration->objects = {PlmDecorationObject(QStringLiteral("T1"), PlmDecorationKind::text)};
+    Pane p(work);
+    CarteInspector& ui = *p.pane->inspector();
+    p.pane->decorationController()->select(QStringLiteral("T1"), false);
+    EXPECT_TRUE(ui.representationSection->isHidden());
+    EXPECT_TRUE(ui.classColorSection->isHidden());
+    EXPECT_FALSE(ui.entityNames->isHidden());
+
+    p.pane->decorationController()->select(QStringLiteral("legend"), false);
+    EXPECT_FALSE(ui.representationSection->isHidden());
+    EXPECT_TRUE(ui.entityNames->isHidden());
+}
