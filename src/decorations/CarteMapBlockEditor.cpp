@@ -54,8 +54,8 @@ CarteMapBlockEditor::CarteMapBlockEditor(Document document, ThematicCanvas* canv
     connect(select, &QPushButton::clicked, this, [this] { selectBlock(); });
     m_section->addRow(select);
 
+    // Return and leaving a field both end its editing: one signal applies it.
     m_scaleField->setObjectName(QStringLiteral("Carte.MapScale"));
-    connect(m_scaleField, &QLineEdit::returnPressed, this, [this] { editScale(); });
     connect(m_scaleField, &QLineEdit::editingFinished, this, [this] { controlTextDidEndEditing(m_scaleField); });
     m_scaleSlider->setObjectName(QStringLiteral("Carte.MapScaleSlider"));
     connect(m_scaleSlider, &PaletteSlider::doubleValueChanged, this, [this](double v) { slideScale(v); });
@@ -79,7 +79,6 @@ CarteMapBlockEditor::CarteMapBlockEditor(Document document, ThematicCanvas* canv
                                 QStringLiteral("Hauteur (pt)"), QStringLiteral("Angle (°)")};
     for (int i = 0; i < 5; ++i) {
         QLineEdit* field = m_fields[i];
-        connect(field, &QLineEdit::returnPressed, this, [this] { editFields(); });
         connect(field, &QLineEdit::editingFinished, this, [this, field] { controlTextDidEndEditing(field); });
         m_section->addRow(InspectorSection::labeledRow(labels[i], field));
     }
@@ -114,10 +113,8 @@ CarteMapBlockEditor::CarteMapBlockEditor(Document document, ThematicCanvas* canv
 
 CarteMapBlockEditor::~CarteMapBlockEditor()
 {
-    if (m_overlay) {
-        m_overlay->onChange = nullptr;
-        m_overlay->onPreview = nullptr;
-    }
+    // The overlay may already be gone with its canvas; its callbacks hold the editor weakly,
+    // so nothing needs undoing there.
     delete m_section;
 }
 
@@ -218,6 +215,10 @@ void CarteMapBlockEditor::commitTransform()
         return;
     try {
         m_document.updateWork(actionName(), [this](PlmWork& work) { storeBlockTransform(work); });
+    } catch (const PlmError& error) {
+        refresh();
+        if (m_document.presentError)
+            m_document.presentError(error.message());
     } catch (const std::exception& error) {
         refresh();
         if (m_document.presentError)
@@ -265,16 +266,13 @@ void CarteMapBlockEditor::editFields()
 
 void CarteMapBlockEditor::slideScale(double value)
 {
-    // The shortest text that reads back to the same number, with a point.
-    QString text = QString::number(value, 'g', 17);
-    for (int precision = 1; precision <= 17; ++precision) {
-        const QString candidate = QString::number(value, 'g', precision);
-        if (candidate.toDouble() == value) {
-            text = candidate;
-            break;
-        }
-    }
-    if (!text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')))
+    // The shortest text that reads back to the same number, with a point ("250.0").
+    char buffer[400];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    if (error != std::errc())
+        return;
+    QString text = QString::fromLatin1(buffer, int(end - buffer));
+    if (!text.contains(QLatin1Char('.')))
         text += QStringLiteral(".0");
     m_scaleField->setText(text);
     editScale();

@@ -40,7 +40,8 @@ public:
     static QString actionName() { return QStringLiteral("Transformer le bloc vectoriel"); }
     static QString sectionTitle() { return QStringLiteral("Bloc vectoriel du fond"); }
 
-    // Adds the handle overlay to the canvas and builds the section.
+    // Adds the handle overlay to the canvas and builds the section. The canvas is not owned:
+    // its owner (the Carte pane) keeps it for as long as it uses the editor.
     CarteMapBlockEditor(Document document, ThematicCanvas* canvas, QObject* parent = nullptr);
     ~CarteMapBlockEditor() override;
 

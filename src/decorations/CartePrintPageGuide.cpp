@@ -7,15 +7,28 @@
 #include <QPen>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 CartePrintPageGuide::CartePrintPageGuide(ThematicCanvas* canvas) : canvas(canvas) { setClipsToBounds(false); }
 
+namespace {
+
+// A number as printf's %.Nf writes it in the C locale: a full stop, no grouping, the
+// binary value rounded (an exact tie to even).
+QString fixed(double value, int decimals)
+{
+    char buffer[400];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    return error == std::errc() ? QString::fromLatin1(buffer, int(end - buffer)) : QStringLiteral("—");
+}
+
+} // namespace
+
 QString CartePrintPageGuide::caption(const PlmPrintPage& page)
 {
-    // The printf-style numbers: no grouping, a full stop, rounded halves away from zero
-    // (as QString::asprintf rounds).
-    return QString::asprintf("%.0f × %.0f mm · marges %.1f mm", page.width, page.height, page.margin);
+    return fixed(page.width, 0) + QStringLiteral(" × ") + fixed(page.height, 0) + QStringLiteral(" mm · marges ")
+         + fixed(page.margin, 1) + QStringLiteral(" mm");
 }
 
 std::optional<PlmPrintPage> CartePrintPageGuide::shownPage() const

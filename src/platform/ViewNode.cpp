@@ -30,6 +30,7 @@ void ViewNode::setFrame(const QRectF& frame)
         return;
     const QRectF old = m_frame;
     m_frame = frame;
+    // With an explicit bounds size only the scale changes: the content keeps its layout.
     if (old.size() != frame.size() && !m_boundsSize)
         m_needsLayout = true;
     if (m_parent) {

@@ -210,6 +210,9 @@ void ProportionalOverlay::drawSymbols(QPainter& painter, const QRectF& exposed) 
     const ProportionalShapeStamp own(m_shape, m_color);
     const ProportionalShapeStamp other =
         m_partner ? ProportionalShapeStamp(m_partner->m_shape, m_partner->m_color) : ProportionalShapeStamp();
+    own.beginBatch(painter);
+    if (other.isValid())
+        other.beginBatch(painter);
     const QList<Item>& sorted = sortedItems();
     std::optional<QRectF> selection;
     for (const Item& item : sorted) {
@@ -252,6 +255,8 @@ void ProportionalOverlay::drawSymbols(QPainter& painter, const QRectF& exposed) 
             selection = QRectF(c.x() - half, c.y() - half, 2 * half, 2 * half);
         }
     }
+    own.endBatch(painter);
+    other.endBatch(painter);
     if (selection) {
         QPen pen(accentColor, 1.5);
         painter.setPen(pen);

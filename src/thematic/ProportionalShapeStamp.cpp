@@ -1,5 +1,6 @@
 #include "thematic/ProportionalShapeStamp.h"
 
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
 
@@ -50,10 +51,102 @@ double ProportionalShapeStamp::reach(double size) const
     return size * 0.7072 + m_absoluteStroke + 1;
 }
 
+namespace {
+
+// Symbols larger than this many device pixels are drawn as vectors: few of them show at
+// once, and their bitmaps would cost more than they save.
+constexpr double kLargestSprite = 48;
+constexpr qsizetype kSpriteBudget = 24 * 1024 * 1024;
+
+} // namespace
+
+void ProportionalShapeStamp::beginBatch(const QPainter& painter) const
+{
+    m_batch.reset();
+    const QPaintEngine* engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster)
+        return;
+    const QTransform t = painter.deviceTransform();
+    // Axis-aligned and uniform (a flip allowed): a stamped bitmap then looks as drawn.
+    if (t.m12() != 0 || t.m21() != 0 || std::abs(std::abs(t.m11()) - std::abs(t.m22())) > 1e-9 || t.m11() == 0)
+        return;
+    Batch batch;
+    batch.device = t;
+    batch.scale = std::abs(t.m11());
+    batch.ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    batch.world = painter.worldTransform();
+    batch.pixels = QTransform::fromScale(1 / batch.ratio, 1 / batch.ratio);
+    m_batch = std::move(batch);
+}
+
+void ProportionalShapeStamp::endBatch(QPainter& painter) const
+{
+    if (m_batch && painter.worldTransform() != m_batch->world)
+        painter.setWorldTransform(m_batch->world);
+    m_batch.reset();
+}
+
+bool ProportionalShapeStamp::drawSprite(QPainter& painter, const QPointF& center, double size) const
+{
+    Batch& batch = *m_batch;
+    const double pixels = size * batch.scale;
+    const double margin = std::ceil(m_absoluteStroke * batch.scale) + 2;
+    if (pixels > kLargestSprite)
+        return false;
+    // Sizes to a quarter pixel, positions to half a pixel.
+    const int sizeStep = int(std::lround(pixels * 4));
+    const QPointF device = batch.device.map(center);
+    const double hx = std::floor(device.x() * 2) / 2, hy = std::floor(device.y() * 2) / 2;
+    const int phase = (hx != std::floor(hx) ? 1 : 0) | (hy != std::floor(hy) ? 2 : 0);
+    const quint64 key = (quint64(sizeStep) << 2) | quint64(phase);
+    auto it = batch.sprites.constFind(key);
+    if (it == batch.sprites.constEnd()) {
+        const int side = int(std::ceil(sizeStep / 4.0 + 2 * margin)) + 1;
+        QImage sprite(side, side, QImage::Format_ARGB32_Premultiplied);
+        if (sprite.isNull())
+            return false;
+        sprite.fill(Qt::transparent);
+        {
+            QPainter p(&sprite);
+            p.setRenderHint(QPainter::Antialiasing);
+            // The same orientation as the target, centred on the sprite's centre pixel plus
+            // the phase.
+            const double cx = side / 2 + ((phase & 1) ? 0.5 : 0), cy = side / 2 + ((phase & 2) ? 0.5 : 0);
+            const double sx = batch.device.m11() / batch.scale, sy = batch.device.m22() / batch.scale;
+            p.setWorldTransform(QTransform(sx, 0, 0, sy, cx, cy));
+            const double unitsPerPixel = 1 / batch.scale;
+            p.scale(1 / unitsPerPixel, 1 / unitsPerPixel);
+            drawVector(p, QPointF(0, 0), sizeStep / 4.0 / batch.scale);
+        }
+        if (batch.bytes + sprite.sizeInBytes() > kSpriteBudget) {
+            batch.sprites.clear();
+            batch.bytes = 0;
+        }
+        batch.bytes += sprite.sizeInBytes();
+        it = batch.sprites.insert(key, sprite);
+    }
+    const QImage& sprite = *it;
+    const int side = sprite.width();
+    // Switching transforms costs more than a small blit: stay in device pixels while stamping.
+    if (painter.worldTransform() != batch.pixels)
+        painter.setWorldTransform(batch.pixels);
+    painter.drawImage(QPointF(std::floor(hx) - side / 2, std::floor(hy) - side / 2), sprite);
+    return true;
+}
+
 void ProportionalShapeStamp::draw(QPainter& painter, const QPointF& center, double size) const
 {
     if (!m_shape || !std::isfinite(size) || size <= 0)
         return;
+    if (m_batch && m_shape->bounds && drawSprite(painter, center, size))
+        return;
+    if (m_batch && painter.worldTransform() != m_batch->world)
+        painter.setWorldTransform(m_batch->world);
+    drawVector(painter, center, size);
+}
+
+void ProportionalShapeStamp::drawVector(QPainter& painter, const QPointF& center, double size) const
+{
     if (m_shape->nativeSymbol || !(m_side > 0)) {
         m_shape->draw(painter, center, size, m_color, 1);
         return;

@@ -239,3 +239,95 @@ TEST(ViewHostEvents, ANodeOfTheShownTreeCanBecomeTheRoot)
     EXPECT_EQ(probe->superview(), nullptr);
     EXPECT_EQ(probe->frame(), QRectF(0, 0, 100, 80));
 }
+
+TEST(ViewNodeBounds, AScaledBoundsMapsEventsDrawingAndConversionsFromBoundsToFrame)
+{
+    ViewHost host;
+    host.resize(200, 100);
+    auto* root = new ViewNode;
+    host.setRootNode(root);
+    // A page of 100 × 50 points shown at half size in a 50 × 25 frame at (20, 10).
+    auto* page = new ProbeNode(Qt::green);
+    page->setFrame(QRectF(20, 10, 50, 25));
+    page->setBoundsSize(QSizeF(100, 50));
+    root->addSubview(page);
+    EXPECT_EQ(page->bounds(), QRectF(0, 0, 100, 50));
+    EXPECT_EQ(page->boundsScale(), QPointF(0.5, 0.5));
+    EXPECT_EQ(page->convertToRoot(QPointF(100, 50)), QPointF(70, 35));
+    EXPECT_EQ(page->convertFromRoot(QPointF(45, 20)), QPointF(50, 20));
+
+    // A press at root (45, 20) reaches the page at its own (50, 20).
+    QMouseEvent press(QEvent::MouseButtonPress, host.widgetPoint(QPointF(45, 20)), host.widgetPoint(QPointF(45, 20)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&host, &press);
+    ASSERT_EQ(page->downs.size(), 1);
+    EXPECT_EQ(page->downs[0], QPointF(50, 20));
+
+    // Its 4 × 4 corner mark is drawn 2 × 2 at the frame's corner.
+    const QImage image = root->renderToImage(1.0);
+    EXPECT_EQ(QColor(image.pixel(21, 100 - 1 - 11)), QColor(Qt::blue));
+    EXPECT_EQ(QColor(image.pixel(23, 100 - 1 - 13)), QColor(Qt::green));
+    // The explicit size stays when the frame grows: the scale changes.
+    page->setFrame(QRectF(20, 10, 100, 50));
+    EXPECT_EQ(page->bounds(), QRectF(0, 0, 100, 50));
+    EXPECT_EQ(page->boundsScale(), QPointF(1, 1));
+}
+
+TEST(ViewNodeBounds, ABoundsOriginEqualToTheFrameOriginGivesTheParentsCoordinates)
+{
+    ViewNode root;
+    root.setFrame(QRectF(0, 0, 100, 100));
+    auto* overlay = new ProbeNode;
+    overlay->setFrame(QRectF(10, -20, 50, 50));
+    overlay->setBoundsOrigin(QPointF(10, -20));
+    root.addSubview(overlay);
+    EXPECT_EQ(overlay->convertToSuperview(QPointF(15, -5)), QPointF(15, -5));
+    EXPECT_EQ(overlay->convertFromSuperview(QPointF(30, 0)), QPointF(30, 0));
+    EXPECT_EQ(root.hitTest(QPointF(30, 0)), overlay);
+    EXPECT_EQ(overlay->bounds(), QRectF(10, -20, 50, 50));
+}
+
+TEST(ViewNodeBounds, ANodeThatDoesNotClipDrawsOutsideItsFrame)
+{
+    // Paints a square 10 points beyond its own bounds.
+    class Overflowing : public ViewNode {
+    public:
+        void draw(QPainter& p, const QRectF&) override { p.fillRect(QRectF(-10, -10, 10, 10), Qt::red); }
+    };
+    ViewNode root;
+    root.setFrame(QRectF(0, 0, 60, 60));
+    auto* node = new Overflowing;
+    node->setFrame(QRectF(20, 20, 20, 20));
+    root.addSubview(node);
+    EXPECT_EQ(QColor(root.renderToImage().pixel(15, 60 - 1 - 15)), QColor(Qt::white));
+    node->setClipsToBounds(false);
+    EXPECT_EQ(QColor(root.renderToImage().pixel(15, 60 - 1 - 15)), QColor(Qt::red));
+}
+
+TEST(ViewNodeOrder, InsertingBelowOrAboveASiblingMovesOnlyThatNodeAndKeepsTheFirstResponder)
+{
+    ViewHost host;
+    host.resize(100, 100);
+    auto* root = new ViewNode;
+    host.setRootNode(root);
+    auto* a = new ProbeNode;
+    auto* b = new ProbeNode;
+    auto* c = new ProbeNode;
+    for (ProbeNode* n : {a, b, c}) {
+        n->setFrame(QRectF(0, 0, 100, 100));
+        root->addSubview(n);
+    }
+    host.setFirstResponder(c);
+    root->insertSubview(c, ViewNode::Placement::below, b);
+    EXPECT_EQ(root->subviews(), (std::vector<ViewNode*>{a, c, b}));
+    root->insertSubview(a, ViewNode::Placement::above, b);
+    EXPECT_EQ(root->subviews(), (std::vector<ViewNode*>{c, b, a}));
+    root->insertSubview(a, ViewNode::Placement::below);
+    EXPECT_EQ(root->subviews(), (std::vector<ViewNode*>{a, c, b}));
+    EXPECT_EQ(host.firstResponder(), c);
+    // A new node goes in at the asked place too.
+    auto* d = new ProbeNode;
+    root->insertSubview(d, ViewNode::Placement::above, a);
+    EXPECT_EQ(root->subviews(), (std::vector<ViewNode*>{a, d, c, b}));
+    EXPECT_EQ(d->superview(), root);
+}

@@ -199,3 +199,26 @@ TEST(ProportionalShapeDrawing, ClipPathsIntersect)
     EXPECT_TRUE(isNear(pixelAt(image, 80, 120), white));
     EXPECT_TRUE(isNear(pixelAt(image, 120, 120), white));
 }
+
+TEST(ProportionalShapeGlyphDrawing, TheOpacityInForceStillAppliesAfterTheOutlineRing)
+{
+    // A legend or decoration at half opacity draws its ringed symbols at half opacity too:
+    // the ring must not leave the painter opaque for the glyph drawn after it.
+    PlmProportionalSettings s = glyph("square.fill");
+    s.outline = style(PlmColor{0, 0, 1, 1}, std::nullopt, 4);
+    s.outlineVisible = true;
+    const ProportionalShape ringed(s, false);
+    const int plainEdge =
+        rightEdge(drawn(ProportionalShape(glyph("square.fill"), false), {100, 100}, 80, PlmColor{1, 0, 0, 1}), 100);
+    QImage image(200, 200, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.translate(0, 200);
+    painter.scale(1, -1);
+    painter.setOpacity(0.5);
+    ringed.draw(painter, {100, 100}, 80, PlmColor{1, 0, 0, 1}, 1);
+    EXPECT_NEAR(painter.opacity(), 0.5, 1e-9);
+    painter.end();
+    EXPECT_TRUE(isNear(pixelAt(image, 100, 100), QColor(255, 128, 128)));
+    EXPECT_TRUE(isNear(pixelAt(image, plainEdge + 1, 100), QColor(128, 128, 255), 40));
+}

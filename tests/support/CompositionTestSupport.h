@@ -1,0 +1,77 @@
+#pragma once
+
+#include "canvas/VectorCanvas.h"
+#include "decorations/CarteCompositionHost.h"
+#include "decorations/ThematicCanvas.h"
+#include "decorations/ThematicLegend.h"
+#include "platform/ViewHost.h"
+#include "support/CanvasTestMaps.h"
+#include "thematic/ProportionalOverlay.h"
+
+#include <memory>
+
+// A layout page shown in a host widget: the widget's root is the composition host, whose
+// first layout makes the page the widget's size (less nothing: the page is the host's size).
+namespace CompositionTestSupport {
+
+struct Hosted {
+    std::unique_ptr<ViewHost> widget;
+    CarteCompositionHost* host = nullptr;  // owned by the widget
+    ThematicCanvas* canvas = nullptr;      // owned by the host
+};
+
+// A grid of n × n unit squares, 10 map units apart, ids "e0", "e1"…
+inline PlmMap gridMap(int n)
+{
+    PlmEntityList entities;
+    for (int i = 0; i < n * n; ++i) {
+        const double x = (i % n) * 10, y = (i / n) * 10;
+        entities.append(CanvasTestMaps::squareEntity(QStringLiteral("e%1").arg(i), x, y, x + 9, y + 9,
+                                                     PlmColor{0.75, 0.85, 0.95, 1}, 0.5));
+    }
+    return CanvasTestMaps::mapOf(entities);
+}
+
+// The page takes an explicit size; the widget is `widget` wide and high.
+inline Hosted hosted(const PlmMap& map, QSizeF page, QSizeF widget)
+{
+    Hosted h;
+    h.widget = std::make_unique<ViewHost>();
+    h.widget->resize(int(widget.width()), int(widget.height()));
+    h.canvas = new ThematicCanvas(map);
+    h.canvas->compositionSize = page;
+    h.host = new CarteCompositionHost(h.canvas);
+    h.widget->setRootNode(h.host);
+    h.host->layoutSubtreeIfNeeded();
+    return h;
+}
+
+// Resizes the widget and its root as a shown window would (a hidden widget gets its resize
+// event only when shown).
+inline void resizeWidget(ViewHost& widget, double width, double height)
+{
+    widget.resize(int(width), int(height));
+    if (ViewNode* root = widget.rootNode())
+        root->setFrame(QRectF(0, 0, width, height));
+    if (ViewNode* root = widget.rootNode())
+        root->layoutSubtreeIfNeeded();
+}
+
+// One item per top-level entity at its centre, sizes from 4 to 4 + spread points.
+inline QList<ProportionalOverlay::Item> itemsAtCentres(const PlmMap& map, double spread)
+{
+    QList<ProportionalOverlay::Item> items;
+    const int n = int(map.entities.size());
+    for (int i = 0; i < n; ++i) {
+        const PlmEntity& e = map.entities[i];
+        double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+        for (const PlmPoint& p : e.geometry.extentPoints()) {
+            minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+            minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+        }
+        items.append({e.id, 4 + spread * ((i * 7919) % 101) / 100.0, PlmPoint{(minX + maxX) / 2, (minY + maxY) / 2}});
+    }
+    return items;
+}
+
+} // namespace CompositionTestSupport
