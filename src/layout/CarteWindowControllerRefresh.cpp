@@ -176,7 +176,7 @@ void CarteWindowController::refreshEntityNames(const PlmWork& w)
         m_canvas->setNeedsDisplay();
     }
     setChecked(m_inspector->entityNames, show);
-    const bool known = QFontDatabase::families().contains(fontName);
+    const bool known = CarteInspector::fontKnown(fontName);
     m_inspector->entityNameFont->setText((known ? fontName : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family())
                                          + QStringLiteral("…"));
     setFieldText(m_inspector->entityNameSize, Texts::entityNameSizeText(fontSize));

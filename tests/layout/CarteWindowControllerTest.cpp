@@ -355,6 +355,14 @@ TEST(CartePaneRender, EachRepresentationDrawsItsLayers)
         SCOPED_TRACE(row.name);
         Pane p(representationWork(row.representation), QSize(480, 380));
         const QImage image = renderPane(p, QStringLiteral("carte-") + QString::fromLatin1(row.name));
+        if (const QByteArray dir = qgetenv("PELMORA_RENDER_DIR"); !dir.isEmpty()) {
+            InspectorScroll* column = p.pane->inspectorScroll();
+            column->resize(300, 1400);
+            column->widget()->resize(300, 1400);
+            column->widget()->grab().save(QDir(QString::fromLocal8Bit(dir))
+                                              .filePath(QStringLiteral("inspector-") + QString::fromLatin1(row.name)
+                                                        + QStringLiteral(".png")));
+        }
         ASSERT_FALSE(image.isNull());
         EXPECT_EQ(countNear(image, symbolRed, 40) > 50, row.redSymbols);
         EXPECT_EQ(countNear(image, symbolBlue, 40) > 50, row.blueSymbols);
