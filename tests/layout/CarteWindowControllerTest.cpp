@@ -439,3 +439,43 @@ TEST(CartePane, ALayoutSelectionShowsItsSections)
     EXPECT_FALSE(ui.representationSection->isHidden());
     EXPECT_TRUE(ui.entityNames->isHidden());
 }
+
+TEST(CartePane, PageAndNamesReachTheComposition)
+{
+    PlmWork work = gridWork(2, {1, 2});
+    work.decoration.reset();
+    Pane p(work);
+    PlmPrintPage page;
+    page.width = 210;
+    page.height = 297;
+    p.pane->canvas()->onPrintPageChange(page);
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Position de la page"));
+    EXPECT_EQ(p.pane->canvas()->printPage, page);
+
+    p.document.undoLast();
+    EXPECT_FALSE(p.document.work().decoration.has_value());
+    p.pane->inspector()->entityNames->click();
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Afficher les noms des entités"));
+    EXPECT_EQ(p.document.work().decoration->showEntityNames, true);
+    EXPECT_TRUE(p.pane->mapView()->showEntityNames);
+    EXPECT_TRUE(p.pane->inspector()->entityNameSize->isEnabled());
+}
+
+TEST(CartePane, SelectingTheSecondLegendEditsTheSecondSeries)
+{
+    PlmWork work = gridWork(4, {1, 4, 9, 16});
+    work.thematic->representation = PlmRepresentation::twoSymbols;
+    work.thematic->variableID = QStringLiteral("pop");
+    work.thematic->proportional = PlmProportionalSettings(PlmSymbolKind::circle, 30, PlmColor{1, 0, 0, 1});
+    PlmSecondSymbolSeries series;
+    series.variableID = QStringLiteral("pop");
+    series.symbols = PlmProportionalSettings(PlmSymbolKind::circle, 45, PlmColor{0, 0, 1, 1});
+    work.thematic->secondSymbols = series;
+    Pane p(work);
+    p.pane->decorationController()->select(QStringLiteral("secondLegend"), false);
+    EXPECT_TRUE(p.pane->editingSecondary);
+    EXPECT_EQ(p.pane->inspector()->maximumSize->text(), QStringLiteral("45"));
+    p.pane->decorationController()->select(QStringLiteral("legend"), false);
+    EXPECT_FALSE(p.pane->editingSecondary);
+    EXPECT_EQ(p.pane->inspector()->maximumSize->text(), QStringLiteral("30"));
+}
