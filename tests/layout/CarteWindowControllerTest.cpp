@@ -479,3 +479,33 @@ TEST(CartePane, SelectingTheSecondLegendEditsTheSecondSeries)
     EXPECT_FALSE(p.pane->editingSecondary);
     EXPECT_EQ(p.pane->inspector()->maximumSize->text(), QStringLiteral("30"));
 }
+
+#include <QApplication>
+
+TEST(CartePane, PendingSizeIsStoredBeforeASaveOrRefusesIt)
+{
+    PlmWork work = gridWork(4, {1, 4, 9, 16});
+    work.thematic->representation = PlmRepresentation::proportional;
+    work.thematic->variableID = QStringLiteral("pop");
+    work.thematic->proportional = PlmProportionalSettings(PlmSymbolKind::circle, 30, PlmColor{1, 0, 0, 1});
+    Pane p(work);
+    InspectorScroll* column = p.pane->inspectorScroll();
+    column->show();
+    QApplication::setActiveWindow(column);
+    QLineEdit* field = p.pane->inspector()->maximumSize;
+    field->setFocus();
+    ASSERT_TRUE(field->hasFocus());
+
+    field->setText(QStringLiteral("abc"));
+    EXPECT_FALSE(p.pane->commitPendingEdits());
+    EXPECT_EQ(p.errors.size(), 1);
+    EXPECT_TRUE(p.document.undoSteps().isEmpty());
+
+    field->setFocus();
+    field->setText(QStringLiteral("50"));
+    EXPECT_TRUE(p.pane->commitPendingEdits());
+    EXPECT_EQ(p.document.undoSteps().size(), 1);
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Changer la taille des symboles"));
+    EXPECT_EQ(p.document.work().thematic->proportional->maximumSize, 50);
+    EXPECT_FALSE(field->hasFocus());
+}
