@@ -8,6 +8,7 @@
 #include <QUndoStack>
 #include <functional>
 #include <optional>
+#include <type_traits>
 
 // The work document as the Fond pane and its inspector sections see it. The document class
 // lives above the canvas, so the pane reaches it through these functions; of() builds them
@@ -25,6 +26,9 @@ struct FondDocument {
     std::function<void(const QSet<QString>& ids, const std::optional<QString>& primary)> select;
     std::function<void()> undo;
     std::function<void()> redo;
+    // The document's undo stack (null when the document is gone), for windows that show
+    // their own undo and redo items.
+    std::function<QUndoStack*()> undoStack;
 
     bool canRead() const { return bool(work); }
     bool canUpdate() const { return bool(updateWork); }
@@ -69,6 +73,8 @@ struct FondDocument {
             if (weak && weak->undoStack() && weak->undoStack()->canRedo())
                 weak->undoStack()->redo();
         };
+        if constexpr (std::is_convertible_v<decltype(document->undoStack()), QUndoStack*>)
+            link.undoStack = [weak]() -> QUndoStack* { return weak ? weak->undoStack() : nullptr; };
         return link;
     }
 };

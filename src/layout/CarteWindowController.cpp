@@ -1,5 +1,7 @@
 #include "layout/CarteWindowController.h"
 
+#include "export/CarteExportPanel.h"
+
 #include "canvas/PointSymbolColorInspector.h"
 #include "canvas/VectorCanvas.h"
 #include "decorations/CarteBlockHandles.h"
@@ -68,7 +70,8 @@ CarteWindowController::CarteWindowController(WorkReader readWork, bool studioPre
 
 CarteWindowController::~CarteWindowController()
 {
-    // The block editor points into the composition and owns a section of the column.
+    // The export panel and the block editor point into the composition.
+    delete m_exportPanel.data();
     delete m_mapBlockEditor;
     m_mapBlockEditor = nullptr;
     delete m_host.data();

@@ -1,5 +1,6 @@
 // The one refresh of the Carte pane and the refresh of each thematic layer.
 #include "layout/CarteWindowController.h"
+#include "export/CarteExportPanel.h"
 
 #include "canvas/FondInspectorColorWell.h"
 #include "canvas/PointSymbolColorInspector.h"
@@ -151,6 +152,9 @@ void CarteWindowController::refreshControls()
         fitComposition();
         m_fittedInitialComposition = true;
     }
+    // 21. The export panel, when open.
+    if (m_exportPanel)
+        m_exportPanel->refreshFromDocument();
 }
 
 void CarteWindowController::refreshEntityNames(const PlmWork& w)
