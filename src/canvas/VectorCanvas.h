@@ -165,7 +165,9 @@ public:
     PlmVectorPath path(const PlmGeometry& geometry, const QMap<QString, QString>& attributes) const;
     double pointRadiusInView(const PlmEntity& entity) const;
     std::shared_ptr<const ProportionalShape> pointShape(const PlmEntity& entity);
-    PlmColor pointSymbolColor(const PlmEntity& entity) const;
+    // The class colour of a leaf is its top-level entity's: `classID` names that entity
+    // (the entity's own id when absent).
+    PlmColor pointSymbolColor(const PlmEntity& entity, const QString* classID = nullptr) const;
     void appendRing(const QList<PlmPoint>& ring, bool closing, PlmVectorPath& path) const;
     void appendPolygon(const PlmPolygon& polygon, PlmVectorPath& path) const;
     // Whether a point entity's radius is in map units.
@@ -282,7 +284,8 @@ private:
     bool movedEntityStillThere() const;
     void drawGrid(QPainter& painter);
     void drawEntities(QPainter& painter, const QRectF& dirty);
-    void drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle);
+    void drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle,
+                  const QString& classID);
     void drawPointSymbol(QPainter& painter, const PlmEntity& leaf, const ProportionalShape& shape, bool selectedSingle);
     QPen strokePen(const PlmStyle& style, bool selectedSingle, double factor) const;
     void drawNameLabelOutlines(QPainter& painter, const QRectF& visible);

@@ -185,7 +185,7 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
                 continue;
             if (visibleMap && leaf.hasBounds && !CanvasEntityCache::overlaps(leaf.bounds, *visibleMap))
                 continue;
-            drawLeaf(painter, world, leaf, single);
+            drawLeaf(painter, world, leaf, single, entry.entity.id);
         }
         if (selected && !entry.entity.hidden() && entry.entity.geometry.isGroup() && entry.hasPathBounds) {
             painter.setTransform(viewT);
@@ -199,8 +199,10 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
     painter.setTransform(viewT);
 }
 
-void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle)
+void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle,
+                            const QString& classID)
 {
+    // Class colours are keyed by the top-level entity: the leaves of a group take its colour.
     // The painter comes and goes in the world transform (map units → device).
     const PlmEntity& entity = leaf.entity;
     const bool clipped = !leaf.clips.isEmpty();
@@ -217,7 +219,7 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
         const QPointF c = mapT.map(leaf.point);
         const double r = pointRadiusInView(entity);
         if (std::shared_ptr<const ProportionalShape> shape = pointShape(entity)) {
-            const PlmColor color = pointSymbolColor(entity);
+            const PlmColor color = pointSymbolColor(entity, &classID);
             painter.save();
             if (shape->useSourceColors)
                 painter.setOpacity(std::clamp(color.alpha, 0.0, 1.0));
@@ -255,7 +257,7 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
         // Separate fill and stroke calls are faster than drawPath with both
         // for the small paths that large maps are made of.
         if (!leaf.isPolyline) {
-            const auto override = leaf.isArea ? fillOverrides.constFind(entity.id) : fillOverrides.constEnd();
+            const auto override = leaf.isArea ? fillOverrides.constFind(classID) : fillOverrides.constEnd();
             if (override != fillOverrides.constEnd())
                 painter.fillPath(path, qcolor(*override));
             else if (leaf.style.fill)
