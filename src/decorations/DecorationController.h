@@ -92,6 +92,8 @@ public:
     std::optional<PlmPresentation> selectedPresentation() const;
     std::optional<PlmDecorationObject> selectedObject() const;
     void select(const std::optional<QString>& id, bool extending);
+    // A press on an element or legend: extends with Shift or Command.
+    void pressSelect(const QString& id, Qt::KeyboardModifiers modifiers);
     void deselectAll();
     // Forgets the selection without reporting (the caller updates).
     void clearSelection();

@@ -56,7 +56,7 @@ void DecorationController::installLegendCallbacks(ThematicLegend* legend, const 
     };
     legend->onModifiedSelect = [self, id](Qt::KeyboardModifiers modifiers) {
         if (self)
-            self->select(id, bool(modifiers & (Qt::ShiftModifier | Qt::ControlModifier)));
+            self->pressSelect(id, modifiers);
     };
     legend->onRotation = [self, id](double angle) {
         if (self)
@@ -84,7 +84,7 @@ void DecorationController::installViewCallbacks(DecorationObjectView* view)
     };
     view->onModifiedSelect = [self, id](Qt::KeyboardModifiers modifiers) {
         if (self)
-            self->select(id, bool(modifiers & (Qt::ShiftModifier | Qt::ControlModifier)));
+            self->pressSelect(id, modifiers);
     };
     view->onEdit = [self] {
         if (self)
@@ -110,6 +110,18 @@ void DecorationController::installViewCallbacks(DecorationObjectView* view)
         if (self)
             self->objectGeometryChanged(view->object, origin, w, h, ended);
     };
+}
+
+void DecorationController::pressSelect(const QString& id, Qt::KeyboardModifiers modifiers)
+{
+    const bool extending = modifiers & (Qt::ShiftModifier | Qt::ControlModifier);
+    // A plain press on a member of a selection keeps the selection, so that dragging one of
+    // several selected elements moves them all.
+    if (!extending && selectedIDs.contains(id) && selectedIDs.size() > 1) {
+        commitTextEdit();
+        return;
+    }
+    select(id, extending);
 }
 
 void DecorationController::syncObjectViews()
