@@ -218,6 +218,9 @@ void DecorationController::updateSelection()
 
 void DecorationController::runBindings()
 {
+    // The bar lives in the pane's column, which may be gone before the controller.
+    if (!m_bar)
+        return;
     for (const std::function<void()>& refresh : m_bindings)
         refresh();
 }
