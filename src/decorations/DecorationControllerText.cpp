@@ -10,6 +10,9 @@
 #include <QPointer>
 #include <QTextCursor>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 Qt::Alignment qtAlignment(PlmTextAlignment alignment)
@@ -80,7 +83,18 @@ void DecorationController::beginTextEdit()
     if (host) {
         const QPointF a = host->widgetPoint(view->convertToRoot(rect.topLeft()));
         const QPointF c = host->widgetPoint(view->convertToRoot(rect.bottomRight()));
-        editor->setGeometry(QRectF(a, c).normalized().toAlignedRect());
+        const QRectF shown = QRectF(a, c).normalized();
+        editor->setGeometry(shown.toAlignedRect());
+        // The page may be shown zoomed: the typing keeps the size the text has on screen.
+        const double zoom = rect.width() > 0 ? shown.width() / rect.width() : 1.0;
+        if (zoom > 0 && std::abs(zoom - 1) > 1e-6) {
+            QFont font = editor->font();
+            if (font.pixelSize() > 0)
+                font.setPixelSize(std::max(1, int(std::lround(font.pixelSize() * zoom))));
+            else
+                font.setPointSizeF(std::max(1.0, font.pointSizeF() * zoom));
+            editor->setFont(font);
+        }
         editor->show();
     }
     m_editor = editor;

@@ -200,6 +200,8 @@ void DecorationController::buildInspector()
                 if (self && self->m_document.endUndoGrouping)
                     self->m_document.endUndoGrouping();
             };
+            slider->setMinimumWidth(60);
+            field->setFixedWidth(54);
             row->addWidget(slider, 1);
             bind(slider, [slider, value] {
                 const QSignalBlocker blocker(slider);
@@ -227,7 +229,10 @@ void DecorationController::buildInspector()
                  }
                  setter(*number / scale);
              });
-        addLabeled(label, field);
+        current->addRow(InspectorSection::labeledRow(label, holder));
+        m_controls.insert(label, field);
+        if (slider)
+            m_controls.insert(label + QStringLiteral(" (curseur)"), slider);
     };
     const auto typographyRow = [&] {
         if (!typography) {

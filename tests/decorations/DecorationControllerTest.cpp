@@ -252,3 +252,27 @@ TEST(DecorationTextEditing, ALegendTitleStartsFromTheLegendsOwnTitle)
     t.controller->commitTextEdit();
     EXPECT_EQ(t.decoration().legend.title, std::optional<QString>("Population 2020"));
 }
+
+TEST(DecorationTextEditing, TheEditorLiesOverTheTextInAShownWindow)
+{
+    DecorationTestPage t(threeObjects());
+    t.h.widget->show();
+    t.controller->select(QStringLiteral("a"), false);
+    t.controller->beginTextEdit();
+    ASSERT_TRUE(t.controller->editor());
+    DecorationTextEditor* editor = t.controller->editor();
+    EXPECT_TRUE(editor->isVisible());
+    // The title's box inset by 4 points, in the widget's y-down pixels.
+    const QPointF a = t.h.widget->widgetPoint(t.h.canvas->convertToRoot(QPointF(44, 348)));
+    const QPointF b = t.h.widget->widgetPoint(t.h.canvas->convertToRoot(QPointF(236, 304)));
+    EXPECT_EQ(editor->geometry(), QRectF(a, b).toAlignedRect());
+    EXPECT_EQ(editor->textCursor().position(), 5);  // at the end of "Titre"
+    if (const QString keep = qEnvironmentVariable("PELMORA_RENDER_DIR"); !keep.isEmpty())
+        t.h.widget->grab().save(keep + QStringLiteral("/decoration-editor.png"));
+    // A click elsewhere on the page takes the focus: the edit ends.
+    editor->insertPlainText(QStringLiteral(" 2"));
+    t.h.widget->setFocus();
+    editor->clearFocus();
+    t.controller->commitTextEdit();
+    EXPECT_EQ(t.object(0).text, QStringLiteral("Titre 2"));
+}

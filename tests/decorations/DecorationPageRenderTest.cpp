@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QImage>
+#include <QWidget>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -95,8 +96,16 @@ TEST(DecorationPageRender, EveryKindIsDrawnWhereItIsPlaced)
     t.controller->select(decoration.objects.at(7).id, false);  // the rectangle shows its handles
 
     const QImage image = t.h.canvas->renderToImage(1.0);
-    if (const QString keep = qEnvironmentVariable("PELMORA_RENDER_DIR"); !keep.isEmpty())
+    if (const QString keep = qEnvironmentVariable("PELMORA_RENDER_DIR"); !keep.isEmpty()) {
         image.save(QDir(keep).filePath(QStringLiteral("decoration-page.png")));
+        QWidget* bar = t.controller->bar();
+        bar->resize(260, bar->sizeHint().height());
+        bar->grab().save(QDir(keep).filePath(QStringLiteral("decoration-inspector.png")));
+        t.controller->select(decoration.objects.at(0).id, false);
+        bar->resize(260, bar->sizeHint().height());
+        bar->grab().save(QDir(keep).filePath(QStringLiteral("decoration-inspector-text.png")));
+        t.controller->select(decoration.objects.at(7).id, false);
+    }
     for (DecorationObjectView* view : t.controller->objectViews()) {
         SCOPED_TRACE(rawValue(view->object.kind).toStdString());
         EXPECT_GT(inkedPixels(image, view->frame().adjusted(4, 4, -4, -4), 1.0), 40);
