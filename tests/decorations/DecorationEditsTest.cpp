@@ -309,3 +309,42 @@ TEST(DecorationObjectViewHit, UnfilledShapesAreGrabbedNearTheirOutline)
         EXPECT_EQ(view.containsHit(row.point), row.hit);
     }
 }
+
+TEST(DecorationUndo, EveryEditUndoneGivesBackTheExactWork)
+{
+    PlmWork work = workWith({placed("a", PlmDecorationKind::title, 40, 300, 200, 52),
+                             placed("b", PlmDecorationKind::rectangle, 300, 100, 100, 60)});
+    work.thematic = PlmThematicSettings();
+    DecorationTestPage t(work);
+    DecorationController& c = *t.controller;
+    c.addObject(PlmDecorationKind::arrow);
+    c.select(QStringLiteral("a"), false);
+    c.performClipboardCommand(QStringLiteral("duplicate"));
+    c.select(QStringLiteral("a"), false);
+    c.setFontSize(30);
+    c.setTextColor(PlmColor{0.5, 0.1, 0.1, 1});
+    c.setTextAlignment(1);
+    c.setStyleBool(&PlmEditingStyle::shadow, true, QStringLiteral("Activer l’ombre"));
+    c.setStyleColor(&PlmEditingStyle::stroke, PlmColor{0, 0, 1, 0.5}, QStringLiteral("Couleur / opacité"));
+    c.setFrameShown(false);
+    c.beginTextEdit();
+    c.editor()->insertPlainText(QStringLiteral(" du monde"));
+    c.commitTextEdit();
+    c.setPositionValue(0, 12);
+    c.select(QStringLiteral("legend"), false);
+    c.setLegendFitsContent(false);
+    c.moveLegend(QStringLiteral("legend"), PlmPoint{30, 30}, true);
+    c.changeObjectOrder(false);
+    c.select(QStringLiteral("b"), false);
+    c.deleteSelection();
+    EXPECT_TRUE(t.document.errors.isEmpty()) << t.document.errors.join(' ').toStdString();
+    EXPECT_EQ(t.document.undoNames(),
+              QStringList({"Ajouter Flèche", "Coller / dupliquer", "Taille de texte", "Couleur du texte",
+                           "Alignement du texte", "Activer l’ombre", "Couleur / opacité",
+                           "Afficher / masquer le cadre", "Modifier le texte", "Position / taille",
+                           "Ajuster le cadre de légende", "Déplacer la légende", "Ordre des objets",
+                           "Supprimer l’habillage"}));
+    while (!t.document.undo.isEmpty())
+        t.document.undoLast();
+    EXPECT_EQ(t.document.work, work);
+}
