@@ -6,6 +6,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -179,6 +181,16 @@ CarteInspector::~CarteInspector()
         if (section && !section->parent())
             delete section.data();
     }
+}
+
+bool CarteInspector::fontKnown(const QString& name)
+{
+    if (name.trimmed().isEmpty())
+        return false;
+    if (QFontDatabase::hasFamily(name))
+        return true;
+    static const QString fallback = QFontInfo(QFont(QStringLiteral("Pelmora No Such Font 7f3a"))).family();
+    return QFontInfo(QFont(name)).family().compare(fallback, Qt::CaseInsensitive) != 0;
 }
 
 QWidget* CarteInspector::makeColumn(const QList<QWidget*>& views)

@@ -79,6 +79,10 @@ public:
     QWidget* symbolRow;
     QWidget* thresholdRowView;
 
+    // Whether a font name reaches an installed font, by its family or as an alias that
+    // fontconfig resolves (such as "Helvetica" for its metric twin).
+    static bool fontKnown(const QString& name);
+
     // A vertical stack of views (leading, spacing 8), each as wide as the stack.
     static QWidget* makeColumn(const QList<QWidget*>& views);
     // Rebuilds the class colour rows when the keys changed; sets colours and labels always.

@@ -27,14 +27,10 @@ int classedEntityCount(const PlmWork& work, const PlmThematicSettings& settings,
     return count;
 }
 
-QHash<QString, PlmColor> fillOverrides(const PlmWork& work, const PlmThematicSettings& settings, bool hasVariable,
-                                       bool colorAreas)
+QStringList colourableEntities(const PlmWork& work, bool colorAreas)
 {
-    QHash<QString, PlmColor> overrides;
-    if (!hasVariable || work.map.entities.isEmpty())
-        return overrides;
-    const Classes found = classes(work, settings);
-    overrides.reserve(work.map.entities.size());
+    QStringList ids;
+    ids.reserve(work.map.entities.size());
     for (const PlmEntity& entity : work.map.entities) {
         bool coloured = colorAreas && entity.isAreaFeature();
         if (!coloured && entity.pointSymbol) {
@@ -42,12 +38,58 @@ QHash<QString, PlmColor> fillOverrides(const PlmWork& work, const PlmThematicSet
             coloured = symbol.colorMode.value_or(PlmPointSymbolColorMode::automatic) != PlmPointSymbolColorMode::fixed
                 && symbol.isMonochrome();
         }
-        if (!coloured)
+        if (coloured)
+            ids.append(entity.id);
+    }
+    return ids;
+}
+
+QList<int> classIndices(const PlmWork& work, const PlmThematicSettings& settings, const QStringList& keys,
+                        const QStringList& entityIDs)
+{
+    QList<int> indices(entityIDs.size(), -1);
+    const PlmVariable* mapped = settings.variableID ? work.variable(*settings.variableID) : nullptr;
+    if (!mapped)
+        return indices;
+    if (mapped->type == PlmVariableType::text) {
+        for (qsizetype i = 0; i < entityIDs.size(); ++i)
+            indices[i] = work.thematicClassIndex(entityIDs[i], settings, keys).value_or(-1);
+        return indices;
+    }
+    // Numbers: the variable is looked up once, then each value placed among the thresholds.
+    const QMap<QString, PlmValue>& values = mapped->values;
+    for (qsizetype i = 0; i < entityIDs.size(); ++i) {
+        const auto found = values.constFind(entityIDs[i]);
+        if (found == values.constEnd())
             continue;
-        const std::optional<int> index = work.thematicClassIndex(entity.id, settings, found.keys);
-        overrides.insert(entity.id, index && *index < found.colors.size() ? found.colors[*index] : settings.missingColor);
+        const std::optional<double> number = found->numericValue();
+        if (!number || !std::isfinite(*number))
+            continue;
+        indices[i] = PlmDistribution::classIndex(number, settings.thresholds).value_or(-1);
+    }
+    return indices;
+}
+
+QHash<QString, PlmColor> fillOverrides(const QStringList& entityIDs, const QList<int>& classes,
+                                       const QList<PlmColor>& colors, const PlmColor& missingColor)
+{
+    QHash<QString, PlmColor> overrides;
+    overrides.reserve(entityIDs.size());
+    for (qsizetype i = 0; i < entityIDs.size(); ++i) {
+        const int index = i < classes.size() ? classes[i] : -1;
+        overrides.insert(entityIDs[i], index >= 0 && index < colors.size() ? colors[index] : missingColor);
     }
     return overrides;
+}
+
+QHash<QString, PlmColor> fillOverrides(const PlmWork& work, const PlmThematicSettings& settings, bool hasVariable,
+                                       bool colorAreas)
+{
+    if (!hasVariable || work.map.entities.isEmpty())
+        return {};
+    const Classes found = classes(work, settings);
+    const QStringList ids = colourableEntities(work, colorAreas);
+    return fillOverrides(ids, classIndices(work, settings, found.keys, ids), found.colors, settings.missingColor);
 }
 
 QList<SymbolItem> symbolItems(const PlmWork& work, const PlmProportionalSettings& symbols,

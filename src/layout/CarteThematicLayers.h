@@ -25,6 +25,15 @@ namespace CarteThematicLayers {
 QHash<QString, PlmColor> fillOverrides(const PlmWork& work, const PlmThematicSettings& settings, bool hasVariable,
                                        bool colorAreas);
 
+// The same in three steps, so that a change of colours alone reuses the classes: the
+// top-level entities that take class colours, the class of each (-1 for none), and the
+// colours given to them.
+QStringList colourableEntities(const PlmWork& work, bool colorAreas);
+QList<int> classIndices(const PlmWork& work, const PlmThematicSettings& settings, const QStringList& keys,
+                        const QStringList& entityIDs);
+QHash<QString, PlmColor> fillOverrides(const QStringList& entityIDs, const QList<int>& classes,
+                                       const QList<PlmColor>& colors, const PlmColor& missingColor);
+
 // The class keys, their colours and the number of top-level entities that have a class.
 struct Classes {
     QStringList keys;

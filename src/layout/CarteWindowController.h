@@ -212,6 +212,30 @@ private:
         bool operator==(const FillKey&) const = default;
     };
     std::optional<FillKey> m_fillKey;
+    // What a change of colours alone reuses: the colourable entities of the map and their
+    // classes.
+    struct ColourableKey {
+        PlmEntityList entities;
+        bool colorAreas = false;
+        bool operator==(const ColourableKey&) const = default;
+    };
+    std::optional<ColourableKey> m_colourableKey;
+    QStringList m_colourable;
+    struct ClassKey {
+        QStringList entityIDs;
+        std::optional<PlmVariable> variable;
+        QList<double> thresholds;
+        QStringList keys;
+        bool operator==(const ClassKey&) const = default;
+    };
+    std::optional<ClassKey> m_classKey;
+    // The variable whose values `distribution` holds.
+    std::optional<PlmVariable> m_distributionVariable;
+    QList<int> m_classIndices;
+    // The position in m_colourable of each entry of the map view's overrides, in the hash's
+    // iteration order.
+    QList<int> m_overrideOrder;
+    bool m_overridesFollowClasses = false;
     struct SymbolKey {
         PlmEntityList entities;
         std::optional<PlmVariable> variable;

@@ -128,7 +128,7 @@ void CarteWindowController::chooseEntityNameFont()
     if (!commitPendingEdits())
         return;
     QFont initial(m_canvas->entityNameFontName);
-    if (!QFontDatabase::families().contains(m_canvas->entityNameFontName))
+    if (!CarteInspector::fontKnown(m_canvas->entityNameFontName))
         initial = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     initial.setPointSizeF(m_canvas->entityNameFontSize);
     const std::optional<QFont> chosen =

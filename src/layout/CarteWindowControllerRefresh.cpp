@@ -178,7 +178,7 @@ void CarteWindowController::refreshEntityNames(const PlmWork& w)
         m_canvas->setNeedsDisplay();
     }
     setChecked(m_inspector->entityNames, show);
-    const bool known = QFontDatabase::families().contains(fontName);
+    const bool known = CarteInspector::fontKnown(fontName);
     m_inspector->entityNameFont->setText((known ? fontName : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family())
                                          + QStringLiteral("…"));
     setFieldText(m_inspector->entityNameSize, Texts::entityNameSizeText(fontSize));
@@ -211,16 +211,21 @@ void CarteWindowController::refreshVariablePopup(const PlmWork& w)
             }
         }
     }
-    distribution = distributionOf(currentVariable);
+    // The distribution is sorted again only for another variable or other values.
+    if (!(currentVariable == m_distributionVariable)) {
+        distribution = distributionOf(currentVariable);
+        m_distributionVariable = currentVariable;
+    }
 }
 
 void CarteWindowController::updateCurrentVariable(const PlmWork& w, const PlmThematicSettings& settings)
 {
     const std::optional<PlmVariable> variable = CarteThematicRules::currentVariable(w, settings);
     // The distribution is kept while the variable is the same value (a refresh of another layer).
-    if (!(variable == currentVariable) || (!variable && !distribution.sorted.isEmpty())) {
-        currentVariable = variable;
+    currentVariable = variable;
+    if (!(variable == m_distributionVariable)) {
         distribution = distributionOf(variable);
+        m_distributionVariable = variable;
     }
 }
 
@@ -452,7 +457,42 @@ void CarteWindowController::applyFillOverrides(const PlmWork& w, const PlmThemat
     if (m_fillKey && *m_fillKey == key)
         return;
     ++layerComputations;
-    m_canvas->fillOverrides = Layers::fillOverrides(w, settings, key.hasVariable, colorAreas);
+    if (!key.hasVariable || w.map.entities.isEmpty()) {
+        m_canvas->fillOverrides.clear();
+        m_overridesFollowClasses = false;
+    } else {
+        ColourableKey colourable{w.map.entities, colorAreas};
+        QHash<QString, PlmColor>& overrides = m_canvas->fillOverrides;
+        if (!(m_colourableKey == colourable) || !m_overridesFollowClasses || overrides.size() != m_overrideOrder.size()) {
+            // The map view's entries are made once per map: later changes only recolour them,
+            // in the hash's own iteration order (no insertion, no allocation).
+            m_colourable = Layers::colourableEntities(w, colorAreas);
+            m_colourableKey = std::move(colourable);
+            QHash<QString, int> positionByID;
+            positionByID.reserve(m_colourable.size());
+            for (qsizetype i = 0; i < m_colourable.size(); ++i)
+                positionByID.insert(m_colourable[i], int(i));
+            overrides = Layers::fillOverrides(m_colourable, {}, {}, settings.missingColor);
+            m_overrideOrder.clear();
+            m_overrideOrder.reserve(overrides.size());
+            for (auto it = overrides.cbegin(); it != overrides.cend(); ++it)
+                m_overrideOrder.append(positionByID.value(it.key(), -1));
+            m_overridesFollowClasses = true;
+            m_classKey.reset();
+        }
+        const Layers::Classes found = Layers::classes(w, settings);
+        const PlmVariable* mapped = settings.variableID ? w.variable(*settings.variableID) : nullptr;
+        ClassKey classKey{m_colourable, mapped ? std::optional(*mapped) : std::nullopt, settings.thresholds, found.keys};
+        if (!(m_classKey == classKey)) {
+            m_classIndices = Layers::classIndices(w, settings, found.keys, m_colourable);
+            m_classKey = std::move(classKey);
+        }
+        qsizetype i = 0;
+        for (auto it = overrides.begin(); it != overrides.end(); ++it, ++i) {
+            const int index = m_classIndices.value(m_overrideOrder[i], -1);
+            it.value() = index >= 0 && index < found.colors.size() ? found.colors[index] : settings.missingColor;
+        }
+    }
     m_fillKey = std::move(key);
     m_canvas->setNeedsDisplay();
 }

@@ -355,6 +355,14 @@ TEST(CartePaneRender, EachRepresentationDrawsItsLayers)
         SCOPED_TRACE(row.name);
         Pane p(representationWork(row.representation), QSize(480, 380));
         const QImage image = renderPane(p, QStringLiteral("carte-") + QString::fromLatin1(row.name));
+        if (const QByteArray dir = qgetenv("PELMORA_RENDER_DIR"); !dir.isEmpty()) {
+            InspectorScroll* column = p.pane->inspectorScroll();
+            column->resize(300, 1400);
+            column->widget()->resize(300, 1400);
+            column->widget()->grab().save(QDir(QString::fromLocal8Bit(dir))
+                                              .filePath(QStringLiteral("inspector-") + QString::fromLatin1(row.name)
+                                                        + QStringLiteral(".png")));
+        }
         ASSERT_FALSE(image.isNull());
         EXPECT_EQ(countNear(image, symbolRed, 40) > 50, row.redSymbols);
         EXPECT_EQ(countNear(image, symbolBlue, 40) > 50, row.blueSymbols);
@@ -363,4 +371,141 @@ TEST(CartePaneRender, EachRepresentationDrawsItsLayers)
         const bool areas = showsAplats(row.representation);
         EXPECT_EQ(p.pane->mapView()->fillOverrides.isEmpty(), !areas);
     }
+}
+
+// --- The inspector's structure and the sections shown for a layout selection ---
+
+#include "decorations/DecorationController.h"
+#include "decorations/InspectorSection.h"
+
+#include <QCheckBox>
+#include <QLayout>
+#include <QPushButton>
+
+TEST(CartePane, TheInspectorColumnInOrder)
+{
+    Pane p(gridWork(2, {1, 2}));
+    QStringList titles;
+    QLayout* stack = p.pane->inspectorScroll()->stackLayout();
+    for (int i = 0; i < stack->count(); ++i)
+        if (auto* section = qobject_cast<InspectorSection*>(stack->itemAt(i)->widget()))
+            titles.append(section->title());
+    EXPECT_EQ(titles.mid(1, 4), (QStringList{"Représentation", "Apparence", "Couleurs des classes",
+                                             "Bloc vectoriel du fond"}));
+    CarteInspector& ui = *p.pane->inspector();
+    EXPECT_EQ(ui.classes->itemText(0), QStringLiteral("1"));
+    EXPECT_EQ(ui.classes->itemText(ui.classes->count() - 1), QStringLiteral("10"));
+    EXPECT_EQ(ui.decimals->count(), 9);
+    EXPECT_EQ(ui.representation->itemText(3), QStringLiteral("Deux séries de symboles"));
+    EXPECT_EQ(ui.method->itemText(4), QStringLiteral("Moyenne / écarts-types"));
+}
+
+TEST(CartePane, ColoursAndTheirReset)
+{
+    PlmWork work = gridWork(4, {1, 2, 3, 4});
+    work.thematic->variableID = QStringLiteral("pop");
+    Pane p(work);
+    CarteInspector& ui = *p.pane->inspector();
+    ASSERT_FALSE(ui.classColorWells.isEmpty());
+    ui.classColorWells.first()->setColor(QColor(10, 200, 30));
+    emit ui.classColorWells.first()->colorChosen();
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Couleur de la classe"));
+    EXPECT_EQ(ui.palette->currentText(), QStringLiteral("Personnalisée"));
+    EXPECT_TRUE(ui.resetClassColors->isEnabled());
+
+    ui.resetClassColors->click();
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Réinitialiser la palette"));
+    EXPECT_FALSE(p.document.work().thematic->classColorOverrides.has_value());
+    EXPECT_EQ(ui.palette->count(), 9);
+
+    ui.inverse->click();
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Changer les couleurs"));
+    EXPECT_TRUE(p.document.work().thematic->inverted);
+}
+
+TEST(CartePane, ALayoutSelectionShowsItsSections)
+{
+    PlmWork work = gridWork(2, {1, 2});
+    work.decoration = PlmDecoration();
+    work.decoration->objects = {PlmDecorationObject(QStringLiteral("T1"), PlmDecorationKind::text)};
+    Pane p(work);
+    CarteInspector& ui = *p.pane->inspector();
+    p.pane->decorationController()->select(QStringLiteral("T1"), false);
+    EXPECT_TRUE(ui.representationSection->isHidden());
+    EXPECT_TRUE(ui.classColorSection->isHidden());
+    EXPECT_FALSE(ui.entityNames->isHidden());
+
+    p.pane->decorationController()->select(QStringLiteral("legend"), false);
+    EXPECT_FALSE(ui.representationSection->isHidden());
+    EXPECT_TRUE(ui.entityNames->isHidden());
+}
+
+TEST(CartePane, PageAndNamesReachTheComposition)
+{
+    PlmWork work = gridWork(2, {1, 2});
+    work.decoration.reset();
+    Pane p(work);
+    PlmPrintPage page;
+    page.width = 210;
+    page.height = 297;
+    p.pane->canvas()->onPrintPageChange(page);
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Position de la page"));
+    EXPECT_EQ(p.pane->canvas()->printPage, page);
+
+    p.document.undoLast();
+    EXPECT_FALSE(p.document.work().decoration.has_value());
+    p.pane->inspector()->entityNames->click();
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Afficher les noms des entités"));
+    EXPECT_EQ(p.document.work().decoration->showEntityNames, true);
+    EXPECT_TRUE(p.pane->mapView()->showEntityNames);
+    EXPECT_TRUE(p.pane->inspector()->entityNameSize->isEnabled());
+}
+
+TEST(CartePane, SelectingTheSecondLegendEditsTheSecondSeries)
+{
+    PlmWork work = gridWork(4, {1, 4, 9, 16});
+    work.thematic->representation = PlmRepresentation::twoSymbols;
+    work.thematic->variableID = QStringLiteral("pop");
+    work.thematic->proportional = PlmProportionalSettings(PlmSymbolKind::circle, 30, PlmColor{1, 0, 0, 1});
+    PlmSecondSymbolSeries series;
+    series.variableID = QStringLiteral("pop");
+    series.symbols = PlmProportionalSettings(PlmSymbolKind::circle, 45, PlmColor{0, 0, 1, 1});
+    work.thematic->secondSymbols = series;
+    Pane p(work);
+    p.pane->decorationController()->select(QStringLiteral("secondLegend"), false);
+    EXPECT_TRUE(p.pane->editingSecondary);
+    EXPECT_EQ(p.pane->inspector()->maximumSize->text(), QStringLiteral("45"));
+    p.pane->decorationController()->select(QStringLiteral("legend"), false);
+    EXPECT_FALSE(p.pane->editingSecondary);
+    EXPECT_EQ(p.pane->inspector()->maximumSize->text(), QStringLiteral("30"));
+}
+
+#include <QApplication>
+
+TEST(CartePane, PendingSizeIsStoredBeforeASaveOrRefusesIt)
+{
+    PlmWork work = gridWork(4, {1, 4, 9, 16});
+    work.thematic->representation = PlmRepresentation::proportional;
+    work.thematic->variableID = QStringLiteral("pop");
+    work.thematic->proportional = PlmProportionalSettings(PlmSymbolKind::circle, 30, PlmColor{1, 0, 0, 1});
+    Pane p(work);
+    InspectorScroll* column = p.pane->inspectorScroll();
+    column->show();
+    QApplication::setActiveWindow(column);
+    QLineEdit* field = p.pane->inspector()->maximumSize;
+    field->setFocus();
+    ASSERT_TRUE(field->hasFocus());
+
+    field->setText(QStringLiteral("abc"));
+    EXPECT_FALSE(p.pane->commitPendingEdits());
+    EXPECT_EQ(p.errors.size(), 1);
+    EXPECT_TRUE(p.document.undoSteps().isEmpty());
+
+    field->setFocus();
+    field->setText(QStringLiteral("50"));
+    EXPECT_TRUE(p.pane->commitPendingEdits());
+    EXPECT_EQ(p.document.undoSteps().size(), 1);
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Changer la taille des symboles"));
+    EXPECT_EQ(p.document.work().thematic->proportional->maximumSize, 50);
+    EXPECT_FALSE(field->hasFocus());
 }
