@@ -1,6 +1,8 @@
 #include "decorations/DecorationController.h"
 
 #include "decorations/DecorationObjectView.h"
+#include "decorations/DecorationSymbolChooser.h"
+#include "platform/ViewHost.h"
 #include "decorations/DecorationTextEditor.h"
 #include "decorations/InspectorSection.h"
 #include "decorations/ThematicCanvas.h"
@@ -21,6 +23,13 @@ DecorationController::DecorationController(Document document, ThematicCanvas* ca
     , m_studioPresentation(studioPresentation)
 {
     beep = [] { QApplication::beep(); };
+    // The symbols the program draws, offered in a small window of their own.
+    chooseSFSymbol = [this](std::function<void(const QString&)> chosen) {
+        ViewHost* host = m_canvas->host();
+        auto* chooser = new DecorationSymbolChooser(host ? host->window() : nullptr);
+        chooser->chosen = std::move(chosen);
+        chooser->show();
+    };
     m_bar = new QWidget;
     m_bar->setObjectName(QStringLiteral("Carte.Decorations"));
     m_barLayout = new QVBoxLayout(m_bar);

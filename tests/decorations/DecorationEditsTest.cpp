@@ -1,7 +1,10 @@
+#include "decorations/DecorationSymbolChooser.h"
 #include "decorations/InspectorSection.h"
 #include "support/DecorationTestPage.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QListWidget>
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
@@ -347,4 +350,33 @@ TEST(DecorationUndo, EveryEditUndoneGivesBackTheExactWork)
     while (!t.document.undo.isEmpty())
         t.document.undoLast();
     EXPECT_EQ(t.document.work, work);
+}
+
+TEST(DecorationAdding, SymbolsAreChosenInTheirWindow)
+{
+    EXPECT_TRUE(DecorationSymbolChooser::names(QStringLiteral("STAR")).contains(QStringLiteral("star.fill")));
+    EXPECT_TRUE(DecorationSymbolChooser::names(QStringLiteral("pas un symbole")).isEmpty());
+
+    DecorationTestPage t(workWith({}));
+    t.controller->addObject(PlmDecorationKind::sfSymbol);
+    DecorationSymbolChooser* chooser = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* c = qobject_cast<DecorationSymbolChooser*>(w); c && c->isVisible())
+            chooser = c;
+    ASSERT_TRUE(chooser);
+    if (const QString keep = qEnvironmentVariable("PELMORA_RENDER_DIR"); !keep.isEmpty())
+        chooser->grab().save(keep + QStringLiteral("/decoration-symbols.png"));
+    chooser->filterField()->setText(QStringLiteral("star.fill"));
+    ASSERT_EQ(chooser->list()->count(), 1);
+    chooser->choose();
+    ASSERT_EQ(t.decoration().objects.size(), 1);
+    ASSERT_TRUE(t.object(0).symbol);
+    EXPECT_EQ(t.object(0).symbol->sfSymbolName, std::optional<QString>("star.fill"));
+    EXPECT_EQ(t.object(0).symbol->maximumSize, 60);
+    EXPECT_EQ(t.document.undoName(), QStringLiteral("Ajouter SF Symbol…"));
+    // The inspector's button changes the symbol of the selected element.
+    t.controller->chooseSFSymbol = [](std::function<void(const QString&)> chosen) { chosen(QStringLiteral("circle")); };
+    t.controller->chooseSymbol();
+    EXPECT_EQ(t.object(0).symbol->sfSymbolName, std::optional<QString>("circle"));
+    EXPECT_EQ(t.document.undoName(), QStringLiteral("Changer le SF Symbol"));
 }
