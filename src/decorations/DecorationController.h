@@ -136,6 +136,7 @@ public:
     void cancelTextEdit();
     void textDidChange();
     PlmWork applyingPendingTextEdit(const PlmWork& work) const;
+    PlmDecoration applyingPendingTextEdit(const PlmDecoration& decoration) const;
     static void setText(const QString& text, const QString& target, PlmDecoration& decoration);
 
     // ---- Clipboard and deletion ----

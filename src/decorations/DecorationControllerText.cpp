@@ -205,3 +205,11 @@ PlmWork DecorationController::applyingPendingTextEdit(const PlmWork& work) const
     result.decoration = decoration;
     return result;
 }
+
+PlmDecoration DecorationController::applyingPendingTextEdit(const PlmDecoration& decoration) const
+{
+    PlmDecoration result = decoration;
+    if (m_editor && m_editorTarget)
+        setText(m_editor->string(), *m_editorTarget, result);
+    return result;
+}

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTemporaryDir>
+
+#include "platform/DialogHooks.h"
 #include <gtest/gtest.h>
 
 using namespace DecorationTestSupport;
@@ -379,4 +381,38 @@ TEST(DecorationAdding, SymbolsAreChosenInTheirWindow)
     t.controller->chooseSymbol();
     EXPECT_EQ(t.object(0).symbol->sfSymbolName, std::optional<QString>("circle"));
     EXPECT_EQ(t.document.undoName(), QStringLiteral("Changer le SF Symbol"));
+}
+
+TEST(DecorationAdding, TheOpenPanelBringsTheImage)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("carte.PNG"));
+    QImage image(40, 20, QImage::Format_ARGB32);
+    image.fill(Qt::blue);
+    ASSERT_TRUE(image.save(path, "PNG"));
+    DecorationTestPage t(workWith({}));
+    std::optional<QStringList> answer;
+    QStringList asked;
+    DialogHooks::Hooks hooks;
+    hooks.openPanel = [&](const DialogHooks::OpenPanelRequest& request) {
+        asked = request.extensions;
+        return answer;
+    };
+    DialogHooks::ScopedHooks scoped(hooks);
+    t.controller->addObject(PlmDecorationKind::image);  // cancelled
+    EXPECT_TRUE(t.document.undo.isEmpty());
+    EXPECT_TRUE(asked.contains(QStringLiteral("png")));
+    answer = QStringList{path};
+    t.controller->addObject(PlmDecorationKind::image);
+    ASSERT_EQ(t.decoration().objects.size(), 1);
+    EXPECT_EQ(t.object(0).bitmapType, std::optional<QString>("png"));
+    EXPECT_EQ(t.object(0).height, 90);
+    EXPECT_EQ(t.controller->selected, std::optional<QString>(t.object(0).id));
+    // The view draws the image decoded once.
+    const QImage* decoded = t.view(t.object(0).id)->decodedBitmap();
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->size(), QSize(40, 20));
+    const qint64 key = decoded->cacheKey();
+    t.controller->syncObjectViews();  // the view takes the stored object again: same bytes
+    EXPECT_EQ(t.view(t.object(0).id)->decodedBitmap()->cacheKey(), key);
 }
