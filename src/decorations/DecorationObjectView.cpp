@@ -17,7 +17,12 @@ DecorationObjectView::DecorationObjectView(const PlmDecorationObject& object) : 
     setClipsToBounds(false);
 }
 
-DecorationObjectView::~DecorationObjectView() { delete m_menu; }
+DecorationObjectView::~DecorationObjectView()
+{
+    // "Supprimer" in the menu deletes this view while the menu is still emitting.
+    if (m_menu)
+        m_menu->deleteLater();
+}
 
 void DecorationObjectView::syncLegendCopy()
 {
@@ -204,7 +209,8 @@ QMenu* DecorationObjectView::menuForEvent(const ViewMouseEvent&)
 {
     if (onSelect)
         onSelect();
-    delete m_menu;
+    if (m_menu)
+        m_menu->deleteLater();
     m_menu = new QMenu(host());
     m_menu->setAttribute(Qt::WA_DeleteOnClose);
     if (editsText())

@@ -3,6 +3,7 @@
 #include "support/CanvasEvents.h"
 #include "support/DecorationTestPage.h"
 
+#include <QMenu>
 #include <gtest/gtest.h>
 
 using namespace DecorationTestSupport;
@@ -275,4 +276,19 @@ TEST(DecorationTextEditing, TheEditorLiesOverTheTextInAShownWindow)
     editor->clearFocus();
     t.controller->commitTextEdit();
     EXPECT_EQ(t.object(0).text, QStringLiteral("Titre 2"));
+}
+
+TEST(DecorationViews, DeletingFromTheViewsMenuOrKeysRemovesTheView)
+{
+    DecorationTestPage t(threeObjects());
+    QMenu* menu = t.view(QStringLiteral("b"))->menuForEvent({});
+    menu->actions().last()->trigger();  // "Supprimer": the view goes while its menu reports
+    EXPECT_EQ(t.document.undoName(), QStringLiteral("Supprimer l’habillage"));
+    EXPECT_FALSE(t.view(QStringLiteral("b")));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    t.controller->select(QStringLiteral("c"), false);
+    t.view(QStringLiteral("c"))->keyDown({Qt::Key_Delete, QString(), {}, false});
+    EXPECT_FALSE(t.view(QStringLiteral("c")));
+    ASSERT_EQ(t.decoration().objects.size(), 1);
+    EXPECT_EQ(t.object(0).id, QStringLiteral("a"));
 }
