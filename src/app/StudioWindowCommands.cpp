@@ -8,6 +8,7 @@
 #include "canvas/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
 #include "decorations/DecorationController.h"
+#include "import/ProportionalShapeSvgFile.h"
 #include "import/VectorImportUI.h"
 #include "layout/CarteWindowController.h"
 #include "library/LibraryCoordinator.h"
@@ -45,6 +46,8 @@ void StudioWindowCommands::install()
 {
     PlmWorkDocument::setStudioWindowFactory(
         [](PlmWorkDocument* document) -> DocumentWindowController* { return new StudioWindowCommands(document); });
+    // The layout page reads SVG drawings through the importer, which lives above it.
+    DecorationController::svgImporter = [](const QString& path) { return ProportionalShapeSvgFile::importSVGSymbol(path); };
 }
 
 void StudioWindowCommands::wireOutlineSelection()

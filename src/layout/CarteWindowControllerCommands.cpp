@@ -270,16 +270,25 @@ void CarteWindowController::perform(const QString& command, QObject* sender)
         m_decorations->clearSelection();
         m_decorations->updateSelection();
     }
-    // The clipboard and Select All of the layout decorations come with their own editors:
-    // until then they are disabled and do nothing.
+    // Decorations hook: the clipboard and Select All of the page's decorations.
+    else if (command == QLatin1String("selectAll:"))
+        m_decorations->selectAll();
+    else if (isDecorationCommand(command))
+        m_decorations->performClipboardCommand(command.chopped(1));
 }
 
 CommandValidation CarteWindowController::validate(const QString& command, QAction* action) const
 {
     Q_UNUSED(action);
     CommandValidation validation;
-    if (isDecorationCommand(command))
-        validation.enabled = m_decorations->canEditObjects() && command == QLatin1String("delete:");
+    if (isDecorationCommand(command)) {
+        // Decorations hook: paste needs decorations on the clipboard, the others a selection.
+        validation.enabled = m_decorations->canEditObjects();
+        if (command == QLatin1String("paste:"))
+            validation.enabled = validation.enabled && m_decorations->canPaste();
+        else if (command != QLatin1String("selectAll:"))
+            validation.enabled = validation.enabled && !m_decorations->selectedIDs.isEmpty();
+    }
     else if (command == QLatin1String("exportCarte:"))
         validation.enabled = canPresentExportPanel();
     else if (command == QLatin1String("toggleEntityNames:")) {

@@ -145,6 +145,8 @@ void CarteWindowController::refreshControls()
     }
     // 18. The map block.
     m_mapBlockEditor->refresh();
+    // Decorations hook: the object views and the inspector follow the stored work.
+    m_decorations->syncObjectViews();
     // 19. Sections by layout selection.
     refreshSections(w);
     // 20. The first fit, once.
