@@ -1,4 +1,5 @@
 #include "app/StudioWindowText.h"
+#include "model/PlmFrenchCount.h"
 
 #include "model/PlmDistribution.h"
 #include "model/PlmNumberText.h"
@@ -35,13 +36,10 @@ const QString noNumericVariable = QStringLiteral(
 
 QString statusLine(qsizetype entities, qsizetype variables, qsizetype selectedRows)
 {
-    QString text = QString::number(entities) + QStringLiteral(" entités · ") + QString::number(variables)
-        + QStringLiteral(" variables");
-    if (selectedRows > 0) {
-        text += QStringLiteral(" · ") + QString::number(selectedRows) + QStringLiteral(" sélectionnée");
-        if (selectedRows != 1)
-            text += QLatin1Char('s');
-    }
+    QString text = PlmFrenchCount::counted(entities, QStringLiteral("entité"), QStringLiteral("entités")) + QStringLiteral(" · ")
+        + PlmFrenchCount::counted(variables, QStringLiteral("variable"), QStringLiteral("variables"));
+    if (selectedRows > 0)
+        text += QStringLiteral(" · ") + PlmFrenchCount::counted(selectedRows, QStringLiteral("sélectionnée"), QStringLiteral("sélectionnées"));
     return text;
 }
 
@@ -59,7 +57,8 @@ namespace {
 QString summaryOfNumbers(const QString& name, const QList<double>& numbers)
 {
     const PlmDistribution distribution(numbers);
-    return name + QLatin1Char('\n') + QString::number(distribution.sorted.size()) + QStringLiteral(" valeurs · Min ")
+    return name + QLatin1Char('\n') + PlmFrenchCount::counted(distribution.sorted.size(), QStringLiteral("valeur"), QStringLiteral("valeurs"))
+        + QStringLiteral(" · Min ")
         + statisticNumber(distribution.minimum) + QStringLiteral(" · Max ") + statisticNumber(distribution.maximum)
         + QStringLiteral("\nMoyenne ") + statisticNumber(distribution.mean) + QStringLiteral(" · Écart-type ")
         + statisticNumber(distribution.standardDeviation);

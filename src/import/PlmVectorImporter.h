@@ -37,9 +37,6 @@ bool isPostScript(const QByteArray& bytes);
 // Whether the bytes parse as XML (no external entity resolved) whose root is an "svg" element.
 bool isSVG(const QByteArray& bytes);
 
-// The message of a recognised format that this version cannot import yet.
-QString notYetMessage(const QString& fileName);
-
 // Every decimal number of the text, in order (signs, fractions and exponents included).
 QList<double> numbers(const QString& text);
 

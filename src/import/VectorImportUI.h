@@ -27,8 +27,8 @@ void configureOpenPanel(DialogHooks::OpenPanelRequest& panel);
 // Runs the import's open panel; a chosen file is imported as a main-thread task.
 void importBaseMap(DocumentController* controller = nullptr);
 
-// Imports the file. A ".plmmap" file opens through the document controller (the shared one
-// when none is given). Any other file is read in the background; back on the main thread a
+// Imports the file into a document of the controller (the shared one when none is given).
+// Every file, a ".plmmap" document included, is read in the background; back on the main thread a
 // failure is presented with its French message, and a map is offered through the choice
 // alert, then opened in a new studio document; with its data chosen, the sheets of
 // importableVariables() are handed to the base-map document (its invokable

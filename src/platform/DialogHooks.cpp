@@ -97,7 +97,11 @@ Hooks defaultHooks()
     };
     hooks.presentError = [](const QString& message, QWidget* window) {
         Alert alert;
-        alert.message = message;
+        // A message of several paragraphs: the first is the heading, the rest its detail.
+        const qsizetype split = message.indexOf(QStringLiteral("\n\n"));
+        alert.message = split < 0 ? message : message.left(split);
+        if (split >= 0)
+            alert.informativeText = message.mid(split + 2);
         alert.style = AlertStyle::Critical;
         alert.window = window;
         runAlert(alert);
@@ -228,6 +232,17 @@ void beginSheet(const Alert& alert, std::function<void(int)> completion)
 }
 
 void presentError(const QString& message, QWidget* window) { current().presentError(message, window); }
+
+QString errorWithDetail(const QString& heading, const QString& detail)
+{
+    return detail.isEmpty() || detail == heading ? heading : heading + QStringLiteral("\n\n") + detail;
+}
+
+QString documentOpenFailure(const QString& path, const QString& detail)
+{
+    return errorWithDetail(
+        QStringLiteral("Le document « %1 » n’a pas pu être ouvert.").arg(QFileInfo(path).fileName()), detail);
+}
 
 SaveChangesAnswer askSaveChanges(const QString& displayName, QWidget* window)
 {

@@ -96,7 +96,12 @@ void setFallbackHooks(const Hooks& hooks);
 // Convenience wrappers through the hooks in force.
 int runAlert(const Alert& alert);
 void beginSheet(const Alert& alert, std::function<void(int)> completion);
+// A message of several paragraphs shows its first as the alert's heading, the rest as detail.
 void presentError(const QString& message, QWidget* window = nullptr);
+// A French heading with the text of the error under it, as one message for presentError().
+QString errorWithDetail(const QString& heading, const QString& detail);
+// « Le document « X » n’a pas pu être ouvert. » over the reader's own text.
+QString documentOpenFailure(const QString& path, const QString& detail);
 SaveChangesAnswer askSaveChanges(const QString& displayName, QWidget* window = nullptr);
 std::optional<QStringList> runOpenPanel(const OpenPanelRequest& request);
 std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request);

@@ -306,7 +306,7 @@ TEST_F(AppDelegateTest, otherFilesGoToTheBaseMapImportAsALaterTask)
         settle();
     }
     ASSERT_EQ(alerts.size(), 1);
-    EXPECT_EQ(alerts.first(), QStringLiteral("Fond trouvé — communes / 1 entités importées · 0 éléments non convertis"));
+    EXPECT_EQ(alerts.first(), QStringLiteral("Fond trouvé — communes / 1 entité importée · 0 élément non converti"));
     // The imported map opens as a changed, untitled work whose source is the imported file.
     const QList<PlmWorkDocument*> open = works();
     ASSERT_EQ(open.size(), 1);

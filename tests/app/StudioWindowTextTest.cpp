@@ -24,8 +24,8 @@ TEST(StudioWindowTextStatus, CountsAndSelection)
 {
     EXPECT_EQ(statusLine(12, 3, 2), QStringLiteral("12 entités · 3 variables · 2 sélectionnées"));
     EXPECT_EQ(statusLine(12, 3, 1), QStringLiteral("12 entités · 3 variables · 1 sélectionnée"));
-    EXPECT_EQ(statusLine(1, 1, 0), QStringLiteral("1 entités · 1 variables"));
-    EXPECT_EQ(statusLine(0, 0, -1), QStringLiteral("0 entités · 0 variables"));
+    EXPECT_EQ(statusLine(1, 1, 0), QStringLiteral("1 entité · 1 variable"));
+    EXPECT_EQ(statusLine(0, 0, -1), QStringLiteral("0 entité · 0 variable"));
 }
 
 TEST(StudioWindowTextStatistics, TwoAndFour)
@@ -45,7 +45,7 @@ TEST(StudioWindowTextStatistics, TextsAndNonFiniteNumbersAreSkipped)
 TEST(StudioWindowTextStatistics, NoNumericValueGivesDashes)
 {
     EXPECT_EQ(statisticsSummary(QStringLiteral("Nom"), {PlmValue::text(QStringLiteral("a"))}),
-              QStringLiteral("Nom\n0 valeurs · Min — · Max —\nMoyenne — · Écart-type —"));
+              QStringLiteral("Nom\n0 valeur · Min — · Max —\nMoyenne — · Écart-type —"));
     EXPECT_EQ(statisticNumber(std::nullopt), QStringLiteral("—"));
     EXPECT_EQ(statisticNumber(1e21), QStringLiteral("1e+21"));
     EXPECT_EQ(statisticNumber(0.1), QStringLiteral("0,1"));
@@ -76,9 +76,9 @@ TEST(StudioWindowTextStatistics, WorkTextListsNumericVariablesInOrder)
                              "Ajoutez ou importez des données pour afficher leurs statistiques."));
     work.variables.append(variable(QStringLiteral("Pop"), PlmVariableType::number, {{"a", PlmValue::number(10)}}));
     work.variables.append(variable(QStringLiteral("Part"), PlmVariableType::percentage, {}));
-    EXPECT_EQ(statisticsText(work), QStringLiteral("Pop\n1 valeurs · Min 10 · Max 10\nMoyenne 10 · Écart-type 0"
+    EXPECT_EQ(statisticsText(work), QStringLiteral("Pop\n1 valeur · Min 10 · Max 10\nMoyenne 10 · Écart-type 0"
                                                    "\n\n"
-                                                   "Part\n0 valeurs · Min — · Max —\nMoyenne — · Écart-type —"));
+                                                   "Part\n0 valeur · Min — · Max —\nMoyenne — · Écart-type —"));
 }
 
 TEST(StudioWindowTextPrint, FormatItemIgnoresOrientation)
