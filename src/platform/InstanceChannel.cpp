@@ -127,8 +127,10 @@ void InstanceChannel::acceptConnections()
             buffer->clear();
             socket->write("ok");
             socket->flush();
-            // Delivered once the socket is done: the receiver may run an alert whose event loop
-            // deletes this socket, and control must not come back into it afterwards.
+            // One hand-over per connection: the socket is done once it has answered.
+            socket->disconnectFromServer();
+            // Delivered after that: the receiver may run an alert whose event loop deletes this
+            // socket, and control must not come back into it afterwards.
             QMetaObject::invokeMethod(this, [this, paths] { emit filesReceived(paths); }, Qt::QueuedConnection);
         });
     }

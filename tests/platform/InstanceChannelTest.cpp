@@ -109,7 +109,10 @@ TEST(InstanceChannel, TheReceiverMayDestroyTheSocketWhileHandlingTheFiles)
     QStringList received;
     QObject::connect(&receiver, &InstanceChannel::filesReceived, [&](const QStringList& paths) {
         received = paths;
-        // What the alert's nested event loop does when the second launch has gone away.
+        // The socket that carried the files is done with them by now...
+        for (QLocalSocket* socket : receiver.findChildren<QLocalSocket*>())
+            EXPECT_NE(socket->state(), QLocalSocket::ConnectedState);
+        // ...so the alert's nested event loop may delete it, as it does once the second launch left.
         for (QLocalSocket* socket : receiver.findChildren<QLocalSocket*>())
             delete socket;
     });
