@@ -325,7 +325,9 @@ TEST_F(AppDelegateTest, aFailedOpenShowsTheLibraryOnlyWhenNothingIsOpen)
     delegate->openURLs({path(QStringLiteral("abîmé.plm"))});
     settle();
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_FALSE(errors.first().isEmpty());
+    // A French heading that names the file, over the reader's own sentence.
+    EXPECT_EQ(errors.first(), QStringLiteral("Le document « abîmé.plm » n’a pas pu être ouvert.\n\n"
+                                           "The given data was not valid JSON (expected a string key at byte 2)."));
     EXPECT_TRUE(libraryShown());
     EXPECT_FALSE(delegate->openingExternalDocument);
 
