@@ -4,6 +4,8 @@
 #include "model/PlmWork.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 #include <limits>
 
 using namespace StudioWindowText;
@@ -64,6 +66,40 @@ TEST(StudioWindowTextStatistics, LargePopulationsAreWrittenInFull)
     EXPECT_EQ(statisticsSummary(QStringLiteral("Population"), {PlmValue::number(2000000), PlmValue::number(4000000)}),
               QStringLiteral("Population\n2 valeurs · Min 2000000 · Max 4000000\nMoyenne 3000000 · Écart-type 1000000"));
     EXPECT_EQ(printDimension(1000000), QStringLiteral("1000000,0"));
+}
+
+// Decimal data prints its mean as the decimal it is, not with the noise of binary arithmetic.
+TEST(StudioWindowTextStatistics, TheMeanOfDecimalDataPrintsAsADecimal)
+{
+    std::mt19937 random(14);
+    std::uniform_int_distribution<qint64> cents(-2000000, 2000000);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int n = 3 + trial % 40;
+        QList<qint64> values;
+        qint64 total = 0;
+        for (int i = 0; i < n; ++i) {
+            values << cents(random);
+            total += values.last();
+        }
+        // The last value takes up the remainder, so the mean is a whole number of cents.
+        values.last() -= total % n;
+        total -= total % n;
+        QList<PlmValue> data;
+        for (qint64 v : values)
+            data << PlmValue::number(double(v) / 100); // as a reader gives the decimal
+        const qint64 mean = total / n;
+        QString expected = QString::number(mean / 100) + QLatin1Char(',')
+                         + QStringLiteral("%1").arg(std::abs(mean % 100), 2, 10, QLatin1Char('0'));
+        if (mean < 0 && mean / 100 == 0)
+            expected.prepend(QLatin1Char('-'));
+        while (expected.endsWith(QLatin1Char('0')))
+            expected.chop(1);
+        if (expected.endsWith(QLatin1Char(',')))
+            expected.chop(1);
+        const QString text = statisticsSummary(QStringLiteral("X"), data);
+        const qsizetype at = text.indexOf(QStringLiteral("Moyenne ")) + 8;
+        EXPECT_EQ(text.mid(at, text.indexOf(QLatin1Char(' '), at) - at), expected) << "trial " << trial;
+    }
 }
 
 TEST(StudioWindowTextStatistics, WorkTextListsNumericVariablesInOrder)

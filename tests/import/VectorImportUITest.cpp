@@ -322,4 +322,24 @@ TEST(ImportableVariablesTest, onlyGeoJsonAndShapefileMapsOfferTheirAttributes)
         QStringLiteral("GeoJSON"), {{{QStringLiteral("name"), QStringLiteral("a")}, {QStringLiteral("id"), QStringLiteral("7")}}})).isEmpty());
 }
 
+// dBASE writes a number to its field's full decimal count; the sheet shows the number itself.
+TEST(ImportableVariablesTest, dbaseNumbersShowAsTheNumbersTheyAre)
+{
+    const QStringList written = {"1091.000000000000", "12.500", "-0.000", "+3.10", "0.05", "007", "1.2e3", "1 091.00", "abc.00"};
+    const QStringList shown = {"1091", "12.5", "0", "3.1", "0.05", "007", "1.2e3", "1 091.00", "abc.00"};
+    QList<QMap<QString, QString>> rows;
+    for (const QString& value : written)
+        rows << QMap<QString, QString>{{QStringLiteral("pop"), value}};
+    const QList<PlmInputSheet> sheets = VectorImportUI::importableVariables(mapWithAttributes(QStringLiteral("Shapefile"), rows));
+    ASSERT_EQ(sheets.size(), 1);
+    QStringList column;
+    for (const QStringList& row : sheets.first().grid.mid(1))
+        column << row.at(1);
+    EXPECT_EQ(column, shown);
+    // A GeoJSON text is its author's: it stays as written.
+    const QList<PlmInputSheet> geojson = VectorImportUI::importableVariables(mapWithAttributes(QStringLiteral("GeoJSON"), rows));
+    ASSERT_EQ(geojson.size(), 1);
+    EXPECT_EQ(geojson.first().grid.at(1).at(1), QStringLiteral("1091.000000000000"));
+}
+
 #include "VectorImportUITest.moc"
