@@ -106,6 +106,17 @@ void configureOpenPanel(DialogHooks::OpenPanelRequest& panel)
     panel.canChooseFiles = true;
     panel.canChooseDirectories = false;
     panel.extensions.clear(); // any file: the content decides
+    panel.filters = {baseMapFiles()};
+    panel.folderKey = QStringLiteral("OpenPanel.BaseMaps.Folder");
+}
+
+DialogHooks::FileTypeChoice baseMapFiles()
+{
+    // The usual names of what the importer reads; any other file stays choosable.
+    return {QString(), QStringLiteral("Fonds de carte"),
+            {QStringLiteral("plmmap"), QStringLiteral("geojson"), QStringLiteral("json"), QStringLiteral("shp"),
+             QStringLiteral("svg"), QStringLiteral("eps"), QStringLiteral("ps"), QStringLiteral("ai"),
+             QStringLiteral("num")}};
 }
 
 void importBaseMap(DocumentController* controller)

@@ -21,8 +21,11 @@ QString openPanelMessage(); // the accepted formats
 // The message of a file that is not there (moved, or a mistyped command line).
 QString missingFileMessage(const QString& path);
 
-// Title, message, files only, any file type (the content decides).
+// Title, message, files only, any file type (the content decides); the usual base-map files
+// offered first, and the folder last used for a base map.
 void configureOpenPanel(DialogHooks::OpenPanelRequest& panel);
+// "Fonds de carte": the extensions base maps usually have.
+DialogHooks::FileTypeChoice baseMapFiles();
 
 // Runs the import's open panel; a chosen file is imported as a main-thread task.
 void importBaseMap(DocumentController* controller = nullptr);

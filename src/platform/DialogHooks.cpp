@@ -1,4 +1,5 @@
 #include "platform/DialogHooks.h"
+#include "platform/UserDefaults.h"
 
 #include <QColorDialog>
 #include <QFileDialog>
@@ -130,6 +131,12 @@ Hooks defaultHooks()
             for (const QString& ext : request.extensions)
                 patterns << QStringLiteral("*.") + ext;
             dialog.setNameFilter(patterns.join(QLatin1Char(' ')));
+        } else if (!request.filters.isEmpty()) {
+            QStringList filters;
+            for (const FileTypeChoice& type : request.filters)
+                filters << filterFor(type);
+            filters << QStringLiteral("Tous les fichiers (*)");
+            dialog.setNameFilters(filters);
         }
         if (!request.prompt.isEmpty())
             dialog.setLabelText(QFileDialog::Accept, request.prompt);
@@ -249,7 +256,25 @@ SaveChangesAnswer askSaveChanges(const QString& displayName, QWidget* window)
     return current().askSaveChanges(displayName, window);
 }
 
-std::optional<QStringList> runOpenPanel(const OpenPanelRequest& request) { return current().openPanel(request); }
+std::optional<QStringList> runOpenPanel(const OpenPanelRequest& request)
+{
+    if (request.folderKey.isEmpty())
+        return current().openPanel(request);
+    OpenPanelRequest panel = request;
+    if (panel.directory.isEmpty()) {
+        const QString last = UserDefaults::stringValue(panel.folderKey);
+        if (!last.isEmpty() && QFileInfo(last).isDir())
+            panel.directory = last;
+    }
+    std::optional<QStringList> chosen = current().openPanel(panel);
+    if (chosen && !chosen->isEmpty()) {
+        const QFileInfo first(chosen->first());
+        UserDefaults::setValue(panel.folderKey, first.isDir() && panel.canChooseDirectories && !panel.canChooseFiles
+                                                    ? first.absoluteFilePath()
+                                                    : first.absolutePath());
+    }
+    return chosen;
+}
 
 std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request) { return current().savePanel(request); }
 

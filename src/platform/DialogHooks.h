@@ -50,6 +50,11 @@ struct OpenPanelRequest {
     bool canChooseFiles = true;
     QString directory;
     QWidget* window = nullptr;
+    // Named kinds of files offered in order, then « Tous les fichiers (*) »; none offers any file.
+    QList<FileTypeChoice> filters;
+    // The user-defaults key of the folder last used for this kind of panel: the panel opens
+    // there (unless a directory is given) and remembers the folder of what was chosen.
+    QString folderKey;
 };
 // Chosen absolute paths, or nothing when the user cancelled.
 using OpenPanelHook = std::function<std::optional<QStringList>(const OpenPanelRequest&)>;

@@ -122,6 +122,12 @@ TEST_F(VectorImportUITest, openPanelTakesAnyFileButNoFolder)
     EXPECT_EQ(panel.message, QStringLiteral("Pelmora historique, .plmmap, EPS/PostScript, GeoJSON, Shapefile ou SVG. "
                                             "Les originaux restent intacts."));
     EXPECT_TRUE(panel.extensions.isEmpty());
+    // The usual base-map files are offered first (any file stays choosable).
+    ASSERT_EQ(panel.filters.size(), 1);
+    EXPECT_EQ(panel.filters.first().description, QStringLiteral("Fonds de carte"));
+    EXPECT_EQ(panel.filters.first().extensions,
+              (QStringList{"plmmap", "geojson", "json", "shp", "svg", "eps", "ps", "ai", "num"}));
+    EXPECT_EQ(panel.folderKey, QStringLiteral("OpenPanel.BaseMaps.Folder"));
     EXPECT_FALSE(panel.canChooseDirectories);
     EXPECT_TRUE(panel.canChooseFiles);
 }
