@@ -68,12 +68,13 @@ TEST(PlmDistribution, AllValuesEqualBehaveAsNoValues)
 {
     const PlmDistribution d({4, 4, 4});
     EXPECT_EQ(d.minimum, 4);
-    for (M m : allPlmClassificationMethods())
+    for (M m : allPlmClassificationMethods()) {
         const QList<double> thresholds = d.thresholds(m, 3, {7});
         if (m == M::manual)
             EXPECT_EQ(thresholds, QList<double>{7});
         else
             EXPECT_TRUE(thresholds.isEmpty());
+    }
     EXPECT_EQ(d.position(4), 0.5);
 }
 
