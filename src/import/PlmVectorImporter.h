@@ -20,7 +20,7 @@ namespace PlmVectorImporter {
 constexpr qint64 maximumFileSize = qint64(1) << 30;
 
 // Reads the file whole and imports it. Throws PlmImportError (unreadable, unrecognised,
-// malformed or not yet supported file) or PlmMapError (the finished map is invalid).
+// or malformed file) or PlmMapError (the finished map is invalid).
 PlmImportResult importMap(const QString& path);
 
 // The same on bytes already read; `path` names the file (its name, its base name and the

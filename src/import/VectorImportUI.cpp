@@ -194,21 +194,25 @@ void importFile(const QString& path, DocumentController* controller, std::functi
                      [watcher, document, weakController, path, done] {
         const ImportOutcome outcome = watcher->result();
         watcher->deleteLater();
-        std::unique_ptr<Document> owned(document);
-        if (!weakController) {
+        // The alerts below run their own event loops: they are shown from a queued call, never
+        // from inside the watcher's signal.
+        QTimer::singleShot(0, qApp, [outcome, document, weakController, path, done] {
+            std::unique_ptr<Document> owned(document);
+            if (!weakController) {
+                done();
+                return;
+            }
+            if (!outcome.result) {
+                DialogHooks::presentError(outcome.error);
+                done();
+                return;
+            }
+            const ImportChoice choice = askImportChoice(*outcome.result, outcome.result->summary());
+            if (choice.open)
+                openInStudio(owned.release(), path, *weakController,
+                             choice.withData ? importableVariables(*outcome.result) : QList<PlmInputSheet>());
             done();
-            return;
-        }
-        if (!outcome.result) {
-            DialogHooks::presentError(outcome.error);
-            done();
-            return;
-        }
-        const ImportChoice choice = askImportChoice(*outcome.result, outcome.result->summary());
-        if (choice.open)
-            openInStudio(owned.release(), path, *weakController,
-                         choice.withData ? importableVariables(*outcome.result) : QList<PlmInputSheet>());
-        done();
+        });
     });
     watcher->setFuture(QtConcurrent::run(runImport, path, document));
 }
