@@ -94,7 +94,7 @@ TEST_F(VectorImporterTest, unrecognisedPelmoraFilesAreUnknownFormatsLikeAnyOther
     EXPECT_EQ(failure(QStringLiteral("b.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n"),
               QStringLiteral("Aucun tracé ou texte EPS convertible. Source non exécutée."));
     // The older Pelmora files are recognised by their content: a name alone earns nothing.
-    for (const QString name : {QStringLiteral("FRANCE.NUM"), QStringLiteral("france.hab"), QStringLiteral("dep.tab")})
+    for (const QString& name : {QStringLiteral("FRANCE.NUM"), QStringLiteral("france.hab"), QStringLiteral("dep.tab")})
         EXPECT_EQ(failure(name, "\x01\x02"), QStringLiteral("Format vectoriel non reconnu : ") + name + QLatin1Char('.'));
 }
 
