@@ -43,6 +43,11 @@ void PlmMapDocument::makeWindowControllers()
     openInStudio();
 }
 
+void PlmMapDocument::setImportSource(const QString& path)
+{
+    importSource_ = path;
+}
+
 void PlmMapDocument::setImportedSheets(const QList<PlmInputSheet>& sheets)
 {
     importedSheets_ = sheets;
@@ -54,16 +59,18 @@ PlmWorkDocument* PlmMapDocument::openInStudio()
     auto* document = new PlmWorkDocument;
 
     const PlmMap copy = map();
+    const QString sourcePath = importSource_.isEmpty() ? filePath() : importSource_;
     std::optional<QString> source;
-    if (!filePath().isEmpty())
-        source = QUrl::fromLocalFile(filePath()).toString(QUrl::FullyEncoded); // a valid address: spaces escaped
+    if (!sourcePath.isEmpty())
+        source = QUrl::fromLocalFile(sourcePath).toString(QUrl::FullyEncoded); // a valid address: spaces escaped
     PlmWork work;
     work.map = copy;
     work.sourceMapURL = source;
     document->setWork(work);
 
-    const bool authored = map().metadata.value(QStringLiteral("studio.authored")) == QLatin1String("true")
-                       && map().metadata.contains(QStringLiteral("studio.authored"));
+    const bool authored = importSource_.isEmpty()
+                       && copy.metadata.value(QStringLiteral("studio.authored")) == QLatin1String("true")
+                       && copy.metadata.contains(QStringLiteral("studio.authored"));
     if (authored) {
         document->setFileType(PlmWorkDocument::plmMapType());
         document->setFilePath(filePath());

@@ -7,6 +7,7 @@
 #include "app/StudioWindowText.h"
 #include "canvas/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
+#include "data/DataWindowController.h"
 #include "decorations/DecorationController.h"
 #include "import/ProportionalShapeSvgFile.h"
 #include "import/VectorImportUI.h"
@@ -356,8 +357,16 @@ void StudioWindowCommands::registerStudioCommands()
     plain(QStringLiteral("studioCarte:"), [this](QObject*) { switchMode(Mode::carte, true); });
     plain(QStringLiteral("studioData:"), [this](QObject*) { revealData(); });
     plain(QStringLiteral("importForMode:"), [this](QObject*) {
-        if (commitEditing())
+        if (!commitEditing())
+            return;
+        // The Carte works from data, so its import brings a table into this work; the Fond
+        // imports a base map into a new document.
+        if (mode == Mode::carte) {
+            revealData();
+            data->importDataAction();
+        } else {
             VectorImportUI::importBaseMap();
+        }
     });
     plain(QStringLiteral("openLibrary:"), [](QObject*) { LibraryCoordinator::shared().showLibrary(); });
 

@@ -54,14 +54,6 @@ const QStringList geoJsonTypes = {
     QStringLiteral("MultiPoint"), QStringLiteral("LineString"), QStringLiteral("MultiLineString"),
     QStringLiteral("Polygon"), QStringLiteral("MultiPolygon"), QStringLiteral("GeometryCollection")};
 
-// The older Pelmora files are recognised by the companion-aware reader, which is not part
-// of this version; their usual extensions get the "not yet" message rather than "unknown".
-bool hasLegacyExtension(const QString& fileName)
-{
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
-    return suffix == QLatin1String("num") || suffix == QLatin1String("hab") || suffix == QLatin1String("tab");
-}
-
 void appendEscaped(std::string& out, std::string_view utf8)
 {
     out += '"';
@@ -181,13 +173,6 @@ void countSubstitutedFonts(PlmImportResult& result)
 
 } // namespace
 
-QString notYetMessage(const QString& fileName)
-{
-    return QStringLiteral("Le fichier « %1 » ne peut pas encore être importé : cette version ne lit pas encore "
-                          "ce format.")
-        .arg(fileName);
-}
-
 bool isShapefile(const QByteArray& bytes)
 {
     return bytes.size() >= 4 && bytes.startsWith(QByteArrayLiteral("\x00\x00\x27\x0a"));
@@ -269,8 +254,6 @@ PlmImportResult importData(const QByteArray& bytes, const QString& path)
             result = GeoJSONReader::read(*json, baseName);
         else if (isSVG(bytes))
             result = PlmSvgReader::importSVG(bytes, baseName);
-        else if (hasLegacyExtension(fileName))
-            throw PlmImportError::invalid(notYetMessage(fileName));
         else
             throw PlmImportError::invalid(QStringLiteral("Format vectoriel non reconnu : ") + fileName + QLatin1Char('.'));
     }

@@ -21,14 +21,17 @@ QString openPanelMessage(); // the accepted formats
 // The message of a file that is not there (moved, or a mistyped command line).
 QString missingFileMessage(const QString& path);
 
-// Title, message, files only, any file type (the content decides).
+// Title, message, files only, any file type (the content decides); the usual base-map files
+// offered first, and the folder last used for a base map.
 void configureOpenPanel(DialogHooks::OpenPanelRequest& panel);
+// "Fonds de carte": the extensions base maps usually have.
+DialogHooks::FileTypeChoice baseMapFiles();
 
 // Runs the import's open panel; a chosen file is imported as a main-thread task.
 void importBaseMap(DocumentController* controller = nullptr);
 
-// Imports the file. A ".plmmap" file opens through the document controller (the shared one
-// when none is given). Any other file is read in the background; back on the main thread a
+// Imports the file into a document of the controller (the shared one when none is given).
+// Every file, a ".plmmap" document included, is read in the background; back on the main thread a
 // failure is presented with its French message, and a map is offered through the choice
 // alert, then opened in a new studio document; with its data chosen, the sheets of
 // importableVariables() are handed to the base-map document (its invokable

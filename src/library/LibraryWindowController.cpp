@@ -92,8 +92,9 @@ void LibraryWindowController::buildWindow()
         {QStringLiteral("Nouveau fond"), QStringLiteral("newFondDocument:")},
         {QStringLiteral("Ouvrir…"), QStringLiteral("openAnyDocument:")},
     };
-    for (const auto& [title, command] : buttons) {
-        auto* button = new QPushButton(title);
+    for (const auto& entry : buttons) {
+        const QString command = entry.second;   // a named copy: clang before 16 cannot capture a binding
+        auto* button = new QPushButton(entry.first);
         button->setProperty(commandProperty, command);
         button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this, [this, command] { send(command); });

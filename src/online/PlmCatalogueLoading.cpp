@@ -25,6 +25,9 @@ QString describe(const std::exception_ptr& failure)
 {
     try {
         std::rethrow_exception(failure);
+    } catch (const PlmJsonDecodingError& error) {
+        // The decoder's own sentence is kept, under a French one that says what it was reading.
+        return QStringLiteral("Index du fournisseur illisible : ") + error.message();
     } catch (const PlmError& error) {
         return error.message();
     } catch (const OnlineCancelled&) {

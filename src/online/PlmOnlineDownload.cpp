@@ -1,4 +1,5 @@
 #include "online/PlmOnlineDownload.h"
+#include "model/PlmFrenchCount.h"
 
 #include "model/PlmJsonDocument.h"
 #include "online/PlmCatalogueConversion.h"
@@ -223,8 +224,9 @@ void checkAnswer(const OnlineResponse& response)
         return; // not JSON, or counts that are not integers: the conversion judges the rest
     }
     if (*matched != *returned)
-        throw OnlineError::invalid(QStringLiteral("Le fournisseur n’a envoyé que ") + QString::number(*returned)
-                                   + QStringLiteral(" entités sur ") + QString::number(*matched)
+        throw OnlineError::invalid(QStringLiteral("Le fournisseur n’a envoyé que ")
+                                   + PlmFrenchCount::counted(*returned, QStringLiteral("entité sur "), QStringLiteral("entités sur "))
+                                   + QString::number(*matched)
                                    + QStringLiteral(". Le fond incomplet n’est pas ajouté."));
 }
 

@@ -306,7 +306,7 @@ TEST_F(AppDelegateTest, otherFilesGoToTheBaseMapImportAsALaterTask)
         settle();
     }
     ASSERT_EQ(alerts.size(), 1);
-    EXPECT_EQ(alerts.first(), QStringLiteral("Fond trouvé — communes / 1 entités importées · 0 éléments non convertis"));
+    EXPECT_EQ(alerts.first(), QStringLiteral("Fond trouvé — communes / 1 entité importée · 0 élément non converti"));
     // The imported map opens as a changed, untitled work whose source is the imported file.
     const QList<PlmWorkDocument*> open = works();
     ASSERT_EQ(open.size(), 1);
@@ -325,7 +325,9 @@ TEST_F(AppDelegateTest, aFailedOpenShowsTheLibraryOnlyWhenNothingIsOpen)
     delegate->openURLs({path(QStringLiteral("abîmé.plm"))});
     settle();
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_FALSE(errors.first().isEmpty());
+    // A French heading that names the file, over the reader's own sentence.
+    EXPECT_EQ(errors.first(), QStringLiteral("Le document « abîmé.plm » n’a pas pu être ouvert.\n\n"
+                                           "The given data was not valid JSON (expected a string key at byte 2)."));
     EXPECT_TRUE(libraryShown());
     EXPECT_FALSE(delegate->openingExternalDocument);
 

@@ -113,13 +113,12 @@ TEST_F(StudioObjectsOutlineTest, ListsTheWorkInSectionsLastDrawnFirst)
     EXPECT_FALSE(model()->flags(fond) & Qt::ItemIsSelectable);
     EXPECT_EQ(StudioOutlineModel::columnIdentifier(1), QStringLiteral("visible"));
 
-    // Buttons of a row: eye, open lock, and a trash disabled for a top-level entity (its
-    // deletion belongs to the Fond pane).
+    // Buttons of a row: eye, open lock, and a trash for every editable entity, top-level or not.
     const QModelIndex alpha = row(StudioObjectReference::entity({"A"}));
     EXPECT_EQ(StudioOutlineDelegate::symbolName(alpha.siblingAtColumn(1)), QStringLiteral("eye"));
     EXPECT_EQ(StudioOutlineDelegate::symbolName(alpha.siblingAtColumn(2)), QStringLiteral("lock.open"));
     EXPECT_EQ(alpha.siblingAtColumn(3).data(Qt::ToolTipRole).toString(), QStringLiteral("Supprimer « Alpha »"));
-    EXPECT_FALSE(StudioOutlineDelegate::isButtonEnabled(alpha.siblingAtColumn(3)));
+    EXPECT_TRUE(StudioOutlineDelegate::isButtonEnabled(alpha.siblingAtColumn(3)));
     EXPECT_TRUE(StudioOutlineDelegate::isButtonEnabled(row(StudioObjectReference::entity({"G", "M1"})).siblingAtColumn(3)));
 }
 
@@ -166,10 +165,16 @@ TEST_F(StudioObjectsOutlineTest, ButtonsHideLockAndDeleteMembers)
     EXPECT_EQ(undoName(), QStringLiteral("Supprimer l’objet du groupe"));
     EXPECT_EQ(memberIDs("G"), QStringList({"M1", "M3"}));
     EXPECT_EQ(document->selectedEntityID(), std::optional<QString>("G"));
-    // A top-level entity is not deleted here.
+    // A top-level entity goes the Fond pane's way, under its action name, and nothing stays selected.
     const int steps = undoCount();
     delegate->onDelete(StudioObjectReference::entity({"C"}));
-    EXPECT_EQ(undoCount(), steps);
+    EXPECT_EQ(undoCount(), steps + 1);
+    EXPECT_EQ(undoName(), QStringLiteral("Supprimer les entités"));
+    EXPECT_FALSE(row(StudioObjectReference::entity({"C"})).isValid());
+    EXPECT_EQ(work().map.entities.size(), 3);
+    EXPECT_TRUE(document->selectedEntityIDs().isEmpty());
+    // The locked entity keeps its trash disabled and stays.
+    EXPECT_FALSE(StudioOutlineDelegate::isButtonEnabled(row(StudioObjectReference::entity({"A"})).siblingAtColumn(3)));
 }
 
 TEST_F(StudioObjectsOutlineTest, RenamesInPlace)
@@ -350,10 +355,11 @@ TEST_F(StudioObjectsOutlineTest, ClicksOnTheDrawnButtonsToggleTheirState)
     EXPECT_TRUE(selectedKeys().isEmpty());
     click(row(StudioObjectReference::entity({"A"})).siblingAtColumn(2));
     EXPECT_TRUE(work().map.entities.at(0).locked());
-    // The trash of a top-level entity is disabled: nothing happens.
+    // The trash of a top-level entity deletes it.
     const int steps = undoCount();
     click(row(StudioObjectReference::entity({"C"})).siblingAtColumn(3));
-    EXPECT_EQ(undoCount(), steps);
+    EXPECT_EQ(undoCount(), steps + 1);
+    EXPECT_EQ(undoName(), QStringLiteral("Supprimer les entités"));
     // The rows draw offscreen without trouble.
     const QImage shot = tree->grab().toImage();
     EXPECT_FALSE(shot.isNull());

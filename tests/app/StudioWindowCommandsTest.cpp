@@ -260,6 +260,11 @@ TEST_F(StudioWindowCommandsTest, ImportAndLibraryReachTheirPanes)
     ASSERT_TRUE(window->performCommand("importForMode:"));
     EXPECT_EQ(panels, QStringList{VectorImportUI::openPanelTitle()}); // cancelled: nothing opens
     EXPECT_EQ(undoCount(), 0);
+    // The Carte calls for data: the same command imports a table into this work.
+    ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, true));
+    ASSERT_TRUE(window->performCommand("importForMode:"));
+    EXPECT_EQ(panels, (QStringList{VectorImportUI::openPanelTitle(),
+                                   QStringLiteral("Importer des données — CSV, TSV, XLSX ou Pelmora .tab")}));
 
     RememberedLibrary remembered;
     ASSERT_TRUE(window->performCommand("openLibrary:"));

@@ -102,6 +102,15 @@ TEST(OnlineCatalogueLoading, OneProviderErrorLinesCarryTitleAndSentence)
     EXPECT_EQ(unreadable.errors, QStringList{QStringLiteral(
         "France · IGN : Le fond reçu ne peut pas être converti : Catalogue IGN illisible.")});
 
+    // A decoder's sentence comes under a French one.
+    const OnlineCatalog::ProviderLoad broken = OnlineCatalog::loadProvider(
+        OnlineProvider::naturalEarth, [](const QUrl& url) { return ok(url, "["); });
+    ASSERT_EQ(broken.errors.size(), 1);
+    EXPECT_TRUE(broken.errors[0].startsWith(onlineProviderTitle(OnlineProvider::naturalEarth)
+                                            + QStringLiteral(" : Index du fournisseur illisible : ")));
+    EXPECT_GT(broken.errors[0].size(), (onlineProviderTitle(OnlineProvider::naturalEarth)
+                                        + QStringLiteral(" : Index du fournisseur illisible : ")).size());
+
     const OnlineCatalog::ProviderLoad thrown = OnlineCatalog::loadProvider(
         OnlineProvider::nuts, [](const QUrl&) -> OnlineResponse { throw OnlineError::network(QStringLiteral("x")); });
     ASSERT_EQ(thrown.errors.size(), 1);
