@@ -122,6 +122,8 @@ OnlineResponse download(const QUrl& url, const OnlineDownloadOptions& options)
             return;
         }
         body += reply->read(available);
+        if (options.progress)
+            options.progress(body.size(), declared > 0 ? declared : -1);
     });
     int hops = 0;
     QObject::connect(reply, &QNetworkReply::redirected, &loop, [&](const QUrl& target) {
