@@ -123,6 +123,13 @@ private:
         QString error;
         bool cancelled = false;
     };
+    // A catalogue load's result, merged with the previous catalogue and folded for the search
+    // on the worker: the new index and its cache bytes when the load brought entries.
+    struct LoadedCatalogue {
+        std::optional<OnlineCatalogBrowsing::SearchIndex> index;
+        QByteArray cache;
+        QStringList errors;
+    };
     struct Download {
         QUuid requestID;
         std::shared_ptr<std::atomic_bool> cancelled;
@@ -140,7 +147,7 @@ private:
     void showProgress(const QUuid& requestID, qint64 received, qint64 total);
     void stopDownload(bool announcing);
     void handOver(const PlmImportResult& result);
-    void applyCatalogue(const OnlineCatalogResult& result);
+    void applyCatalogue(const LoadedCatalogue& loaded);
     static Fetch currentFetch();
 
     QPointer<QMainWindow> window_;

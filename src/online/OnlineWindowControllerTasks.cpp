@@ -5,6 +5,7 @@
 #include "online/PlmCatalogueLoading.h"
 #include "platform/Document.h"
 #include "platform/DocumentController.h"
+#include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -99,23 +100,35 @@ void OnlineWindowController::refreshCatalogue()
 
     const Fetch fetch = currentFetch();
     const OnlineCatalog::Transport transport = [fetch](const QUrl& url) { return fetch(url, OnlineDownloadOptions()); };
+    // Only a load changes the catalogue and one runs at a time, so the merge with this copy
+    // and the folding of the search keys (long for a large catalogue) happen off the main thread.
+    const QList<OnlineMap> old = index_.catalogue();
     // The watcher is the controller's child: a window gone meanwhile receives nothing.
-    auto* watcher = new QFutureWatcher<OnlineCatalogResult>(this);
-    connect(watcher, &QFutureWatcher<OnlineCatalogResult>::finished, this, [this, watcher] {
+    auto* watcher = new QFutureWatcher<LoadedCatalogue>(this);
+    connect(watcher, &QFutureWatcher<LoadedCatalogue>::finished, this, [this, watcher] {
         watcher->deleteLater();
         applyCatalogue(watcher->result());
     });
-    watcher->setFuture(QtConcurrent::run([transport] { return OnlineCatalog::load(transport); }));
+    watcher->setFuture(QtConcurrent::run([transport, old] {
+        LoadedCatalogue loaded;
+        const OnlineCatalogResult result = OnlineCatalog::load(transport);
+        loaded.errors = result.errors;
+        if (const std::optional<QList<OnlineMap>> merged = OnlineCatalogBrowsing::mergedCatalogue(old, result)) {
+            loaded.index = OnlineCatalogBrowsing::SearchIndex(*merged);
+            loaded.cache = OnlineCatalogCache::encode(*merged);
+        }
+        return loaded;
+    }));
 }
 
-void OnlineWindowController::applyCatalogue(const OnlineCatalogResult& result)
+void OnlineWindowController::applyCatalogue(const LoadedCatalogue& loaded)
 {
-    if (std::optional<QList<OnlineMap>> merged = OnlineCatalogBrowsing::mergedCatalogue(index_.catalogue(), result)) {
-        index_ = OnlineCatalogBrowsing::SearchIndex(*merged);
-        OnlineCatalogCache::write(*merged);
+    if (loaded.index) {
+        index_ = *loaded.index;
+        UserDefaults::setValue(QString::fromLatin1(OnlineCatalogCache::defaultsKey), loaded.cache);
     }
     applyFilter();
-    status->setText(OnlineCatalogBrowsing::loadStatus(index_.size(), result.errors));
+    status->setText(OnlineCatalogBrowsing::loadStatus(index_.size(), loaded.errors));
     refreshButton->setEnabled(true);
     catalogLoading_ = false;
     emit catalogueLoaded();
