@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPromise>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QToolButton>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -85,6 +86,12 @@ OnlineWindowController::Fetch OnlineWindowController::currentFetch()
 {
     if (fetchOverride())
         return fetchOverride();
+    // Test programs (standard paths in test mode) never reach the network, even when a test
+    // opens this window without a stand-in for the providers.
+    if (QStandardPaths::isTestModeEnabled())
+        return [](const QUrl&, const OnlineDownloadOptions&) -> OnlineResponse {
+            throw OnlineError::network(QStringLiteral("aucun accès au réseau pendant les tests."));
+        };
     return [](const QUrl& url, const OnlineDownloadOptions& options) { return PlmOnlineDownload::download(url, options); };
 }
 

@@ -318,3 +318,27 @@ TEST_F(OnlineWindowControllerTest, AFailedDownloadSaysWhy)
     EXPECT_FALSE(online->loaded());
     EXPECT_TRUE(added.isEmpty());
 }
+
+// Without any stand-in for the providers a test program is offline: every provider says so in
+// French and the cached catalogue stays usable.
+TEST(OnlineWindowOffline, EachProviderSaysItIsUnreachableAndTheCacheStays)
+{
+    UserDefaults::TemporaryScope defaults;
+    const QList<OnlineMap> cached = {OnlineTestCatalogue::entry(OnlineTestCatalogue::regions)};
+    OnlineCatalogCache::write(cached);
+    OnlineWindowController online;
+    EXPECT_EQ(online.entries(), cached);
+    ASSERT_TRUE(waitUntil([&online] { return !online.isLoadingCatalogue(); }));
+    EXPECT_EQ(online.catalogue(), cached);
+    QStringList lines;
+    for (OnlineProvider provider : allOnlineProviders())
+        lines << OnlineCatalog::errorLine(provider, QStringLiteral("Téléchargement impossible : aucun accès au réseau pendant "
+                                                                   "les tests. Vérifiez votre connexion puis réessayez."));
+    const QString prefix = QStringLiteral("1 fonds disponibles · Certains fournisseurs sont indisponibles. ");
+    ASSERT_TRUE(online.status->text().startsWith(prefix));
+    QStringList shown = online.status->text().mid(prefix.size()).split(QStringLiteral(" ; "));
+    shown.sort();
+    lines.sort();
+    EXPECT_EQ(shown, lines);
+    EXPECT_TRUE(online.previewButton->isEnabled());
+}

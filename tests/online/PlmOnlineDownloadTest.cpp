@@ -285,3 +285,17 @@ TEST(PlmOnlineDownload, AcquireMapsTransportErrorsAndConverts)
     };
     EXPECT_THROW(PlmOnlineDownload::acquire(entry, cancelDuring, &cancelled), OnlineCancelled);
 }
+
+TEST(PlmOnlineDownload, ARefusedConnectionIsSaidInFrench)
+{
+    quint16 port = 0;
+    {
+        QTcpServer closed; // a port that was free a moment ago and now has no listener
+        ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+        port = closed.serverPort();
+    }
+    const QUrl url(QStringLiteral("http://127.0.0.1:%1/index.json").arg(port));
+    const OnlineError refused = onlineErrorOf([&] { PlmOnlineDownload::download(url, testOptions()); });
+    EXPECT_EQ(refused.message(), QStringLiteral("Téléchargement impossible : le serveur a refusé la connexion. "
+                                                "Vérifiez votre connexion puis réessayez."));
+}
