@@ -196,6 +196,12 @@ TEST_F(OnlineWindowControllerTest, PreviewDownloadsAndConvertsTheSelectedEntry)
     EXPECT_FALSE(online->previewButton->isEnabled());
     EXPECT_TRUE(online->addButton->isEnabled());
 
+    // The preview starts on metropolitan France; "Tout afficher" drops that framing.
+    EXPECT_EQ(online->previewCanvas()->fitRegion, VectorCanvas::defaultFitRegion(result.map));
+    EXPECT_TRUE(online->previewCanvas()->fitRegion.has_value());
+    online->fitButton->click();
+    EXPECT_FALSE(online->previewCanvas()->fitRegion.has_value());
+
     // The source and the licence open the entry's own pages.
     online->sourceButton->click();
     online->licenseButton->click();
@@ -221,7 +227,7 @@ TEST_F(OnlineWindowControllerTest, TypingWhileTheSelectedEntryDownloadsKeepsTheD
     server.route(OnlineTestCatalogue::entry(OnlineTestCatalogue::departements).downloadURL, [] { return QByteArray(); });
     ASSERT_TRUE(loadCatalogue());
     ASSERT_TRUE(online->selectEntry(OnlineTestCatalogue::departements));
-    online->previewButton->click();
+    emit online->table->doubleClicked(online->table->currentIndex()); // a double-click previews
     ASSERT_TRUE(waitUntil([this] { return server.heldCount() == 1; }));
 
     for (const QString& typed : {QStringLiteral("d"), QStringLiteral("dé"), QStringLiteral("dép")})
