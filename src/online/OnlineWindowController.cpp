@@ -79,6 +79,9 @@ OnlineWindowController::OnlineWindowController(QObject* parent)
     : QObject(parent)
 {
     buildWindow();
+    // The transfers need the application's event machinery: they stop before it goes.
+    if (QCoreApplication* application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, &OnlineWindowController::stopBackgroundWork);
     // The last catalogue shows at once; a fresh load replaces it when it comes.
     const QList<OnlineMap> cached = OnlineCatalogCache::read();
     if (!cached.isEmpty())
@@ -89,12 +92,22 @@ OnlineWindowController::OnlineWindowController(QObject* parent)
 
 OnlineWindowController::~OnlineWindowController()
 {
-    if (task_)
-        task_->cancelled->store(true);
+    stopBackgroundWork();
     if (window_) {
         window_->removeEventFilter(this);
         delete window_.data();
     }
+}
+
+void OnlineWindowController::stopBackgroundWork()
+{
+    closing_->store(true);
+    if (task_)
+        task_->cancelled->store(true);
+    // Stopped transfers end within a poll of their flag; a conversion under way is finished.
+    for (QFuture<void>& work : running_)
+        work.waitForFinished();
+    running_.clear();
 }
 
 void OnlineWindowController::setUrlOpener(UrlOpener opener)

@@ -5,6 +5,7 @@
 #include "online/PlmCatalogueBrowsing.h"
 #include "online/PlmOnlineDownload.h"
 
+#include <QFuture>
 #include <QMainWindow>
 #include <QObject>
 #include <QPointer>
@@ -148,9 +149,17 @@ private:
     void stopDownload(bool announcing);
     void handOver(const PlmImportResult& result);
     void applyCatalogue(const LoadedCatalogue& loaded);
+    void keepRunning(const QFuture<void>& work);
+    // Stops the catalogue load and every download, and waits until they have ended.
+    void stopBackgroundWork();
     static Fetch currentFetch();
 
     QPointer<QMainWindow> window_;
+    // Set when the controller goes: a catalogue load under way stops at once.
+    std::shared_ptr<std::atomic_bool> closing_ = std::make_shared<std::atomic_bool>(false);
+    // The background work still running; the controller waits for it when it goes, so that no
+    // transfer outlives the window (nor the application).
+    QList<QFuture<void>> running_;
     OnlineCatalogueListModel* model_ = nullptr;
     OnlineCatalogBrowsing::SearchIndex index_;
     bool catalogLoading_ = false;

@@ -106,7 +106,12 @@ void OnlineWindowController::refreshCatalogue()
     status->setText(OnlineCatalogBrowsing::loadingStatus());
 
     const Fetch fetch = currentFetch();
-    const OnlineCatalog::Transport transport = [fetch](const QUrl& url) { return fetch(url, OnlineDownloadOptions()); };
+    const std::shared_ptr<std::atomic_bool> closing = closing_;
+    const OnlineCatalog::Transport transport = [fetch, closing](const QUrl& url) {
+        OnlineDownloadOptions options;
+        options.cancelled = closing.get();
+        return fetch(url, options);
+    };
     // Only a load changes the catalogue and one runs at a time, so the merge with this copy
     // and the folding of the search keys (long for a large catalogue) happen off the main thread.
     const QList<OnlineMap> old = index_.catalogue();
@@ -116,7 +121,7 @@ void OnlineWindowController::refreshCatalogue()
         watcher->deleteLater();
         applyCatalogue(watcher->result());
     });
-    watcher->setFuture(QtConcurrent::run([transport, old] {
+    const QFuture<LoadedCatalogue> future = QtConcurrent::run([transport, old] {
         LoadedCatalogue loaded;
         const OnlineCatalogResult result = OnlineCatalog::load(transport);
         loaded.errors = result.errors;
@@ -125,7 +130,9 @@ void OnlineWindowController::refreshCatalogue()
             loaded.cache = OnlineCatalogCache::encode(*merged);
         }
         return loaded;
-    }));
+    });
+    keepRunning(QFuture<void>(future));
+    watcher->setFuture(future);
 }
 
 void OnlineWindowController::applyCatalogue(const LoadedCatalogue& loaded)
@@ -196,7 +203,7 @@ void OnlineWindowController::startDownload(bool handingOver)
         finishDownload(requestID, captured, handingOver, watcher->result());
     });
     // `cancelled` is kept alive by the task itself until it ends.
-    watcher->setFuture(QtConcurrent::run([captured, transport, cancelled] {
+    const QFuture<Outcome> future = QtConcurrent::run([captured, transport, cancelled] {
         Outcome outcome;
         try {
             outcome.result = PlmOnlineDownload::acquire(captured, transport, cancelled.get());
@@ -206,7 +213,15 @@ void OnlineWindowController::startDownload(bool handingOver)
             outcome.error = messageOf(std::current_exception());
         }
         return outcome;
-    }));
+    });
+    keepRunning(QFuture<void>(future));
+    watcher->setFuture(future);
+}
+
+void OnlineWindowController::keepRunning(const QFuture<void>& work)
+{
+    running_.removeIf([](const QFuture<void>& done) { return done.isFinished(); });
+    running_.append(work);
 }
 
 void OnlineWindowController::showProgress(const QUuid& requestID, qint64 received, qint64 total)
