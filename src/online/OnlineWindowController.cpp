@@ -187,6 +187,9 @@ QWidget* OnlineWindowController::buildListSide()
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &OnlineWindowController::selectionChanged);
+    // A selection cleared without moving the current row (Ctrl-click) counts as well.
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &OnlineWindowController::selectionChanged);
     connect(table, &QListView::doubleClicked, this, &OnlineWindowController::loadPreview);
 
     column->addWidget(search);
@@ -234,7 +237,6 @@ QWidget* OnlineWindowController::buildPreviewSide()
     progress->setMaximumHeight(14);
     progress->setTextVisible(false);
     progress->hide();
-
 
     // The preview's own controls under it; the download's at the foot, next to its progress.
     auto* previewBar = new QHBoxLayout;

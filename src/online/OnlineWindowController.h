@@ -86,6 +86,8 @@ public:
     std::optional<OnlineMap> selectedEntry() const;
     bool isDownloading() const { return bool(task_); }
     bool isLoadingCatalogue() const { return catalogLoading_; }
+    // A finished download waiting for its hand-over to the library.
+    bool isHandingOver() const { return handOverPending_; }
     // The converted download shown in the preview, with its entry's id.
     const std::optional<std::pair<QString, PlmImportResult>>& loaded() const { return loaded_; }
     VectorCanvas* previewCanvas() const;
@@ -111,7 +113,7 @@ public:
 signals:
     // After a catalogue load has been applied (tests wait for it).
     void catalogueLoaded();
-    // After a download's outcome has been applied or dropped as stale.
+    // After a download's outcome has been applied (its hand-over included) or dropped as stale.
     void downloadEnded();
 
 protected:
@@ -164,6 +166,7 @@ private:
     OnlineCatalogBrowsing::SearchIndex index_;
     bool catalogLoading_ = false;
     bool filtering_ = false;
+    bool handOverPending_ = false;
     // The entry whose description, preview and download are on show.
     std::optional<QString> shownEntryID_;
     std::optional<std::pair<QString, PlmImportResult>> loaded_;

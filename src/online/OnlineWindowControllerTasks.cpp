@@ -255,8 +255,17 @@ void OnlineWindowController::finishDownload(const QUuid& requestID, const Online
         rebuildPreview(outcome.result->map);
         status->setText(outcome.result->summary());
         refreshButtons();
-        if (handingOver)
-            handOver(*outcome.result);
+        if (handingOver) {
+            // The hand-over asks a question: not from inside the watcher's signal.
+            handOverPending_ = true;
+            const PlmImportResult result = *outcome.result;
+            QMetaObject::invokeMethod(this, [this, result] {
+                handOverPending_ = false;
+                handOver(result);
+                emit downloadEnded();
+            }, Qt::QueuedConnection);
+            return;
+        }
     } else {
         status->setText(outcome.cancelled ? OnlineCatalogBrowsing::cancelledStatus() : outcome.error);
         refreshButtons();

@@ -32,7 +32,7 @@ TEST(OnlineWindowStudio, AddedDownloadOpensAsAChangedWorkOnTheNewFile)
     ASSERT_TRUE(waitUntil([online] { return !online->isLoadingCatalogue(); }));
     ASSERT_TRUE(online->selectEntry(OnlineTestCatalogue::departements));
     online->addButton->click();
-    ASSERT_TRUE(waitUntil([online] { return !online->isDownloading(); }));
+    ASSERT_TRUE(waitUntil([online] { return !online->isDownloading() && !online->isHandingOver(); }));
 
     const QStringList files = QDir(library.path).entryList({QStringLiteral("*.plmmap")}, QDir::Files);
     ASSERT_EQ(files.size(), 1);

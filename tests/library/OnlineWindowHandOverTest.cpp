@@ -67,7 +67,7 @@ protected:
     {
         EXPECT_TRUE(online->selectEntry(id));
         online->addButton->click();
-        EXPECT_TRUE(waitUntil([online] { return !online->isDownloading(); }));
+        EXPECT_TRUE(waitUntil([online] { return !online->isDownloading() && !online->isHandingOver(); }));
         return QDir(library.path).entryList({QStringLiteral("*.plmmap")}, QDir::Files);
     }
     LibraryWindowController* libraryWindow() { return LibraryCoordinator::shared().libraryWindowController(); }

@@ -75,7 +75,7 @@ protected:
     }
     bool waitForDownload()
     {
-        return waitUntil([this] { return !online->isDownloading(); });
+        return waitUntil([this] { return !online->isDownloading() && !online->isHandingOver(); });
     }
 
     // A look at the window for a person, when asked for.
