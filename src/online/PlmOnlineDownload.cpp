@@ -194,6 +194,10 @@ OnlineResponse download(const QUrl& url, const OnlineDownloadOptions& options)
                 stop = Stop::tooLarge;
             else
                 body += reply->readAll();
+            if (options.progress && status >= 200 && status <= 299) {
+                const qint64 declared = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+                options.progress(body.size(), declared > 0 ? declared : -1);
+            }
         }
     }
     reply->deleteLater();
