@@ -324,8 +324,22 @@ std::optional<QString> LibraryCoordinator::addToLibrary(const PlmMap& map)
 
 OnlineWindowController* LibraryCoordinator::onlineWindowController()
 {
-    if (!online)
+    if (!online) {
         online = new OnlineWindowController(this);
+        // A converted download goes into the library through its window, so that the
+        // addition is one undoable step there.
+        online->setLibraryAdder([this](const PlmMap& map, const QString& folder, bool showingLibrary) {
+            LibraryWindowController* controller = libraryWindowController();
+            if (!controller)
+                throw PlmLibraryPackageError(PlmLibraryPackageError::Kind::unavailable);
+            const QString added = controller->store().addMap(map, std::nullopt, folder);
+            controller->registerAddition(added, QStringLiteral("Ajouter à la bibliothèque"));
+            controller->reload(added);
+            if (showingLibrary)
+                controller->showWindow();
+            return added;
+        });
+    }
     return online;
 }
 

@@ -42,6 +42,36 @@ OnlineError refusedAddress()
     return OnlineError::network(QStringLiteral("seules les adresses sécurisées (HTTPS) sont acceptées."));
 }
 
+// Qt describes transfer failures in English; the person reads one French sentence instead,
+// Qt's own text remaining for the rare failures named here by no case.
+QString transferFailure(QNetworkReply::NetworkError error, const QUrl& url, const QString& qtText)
+{
+    switch (error) {
+    case QNetworkReply::HostNotFoundError:
+        return QStringLiteral("le serveur « %1 » est introuvable.").arg(url.host());
+    case QNetworkReply::ConnectionRefusedError:
+        return QStringLiteral("le serveur a refusé la connexion.");
+    case QNetworkReply::RemoteHostClosedError:
+        return QStringLiteral("le serveur a fermé la connexion avant la fin.");
+    case QNetworkReply::TimeoutError:
+        return QStringLiteral("le fournisseur n’a pas répondu à temps.");
+    case QNetworkReply::SslHandshakeFailedError:
+        return QStringLiteral("la connexion sécurisée avec le serveur n’a pas pu être établie.");
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+        return QStringLiteral("le réseau est indisponible.");
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+        return QStringLiteral("le serveur mandataire ne répond pas.");
+    default:
+        return qtText.endsWith(QLatin1Char('.')) ? qtText : qtText + QLatin1Char('.');
+    }
+}
+
 enum class Stop { none, tooLarge, timeout, cancelled, refusedRedirect, tooManyRedirects, statusKnown };
 
 } // namespace
@@ -123,6 +153,8 @@ OnlineResponse download(const QUrl& url, const OnlineDownloadOptions& options)
             return;
         }
         body += reply->read(available);
+        if (options.progress)
+            options.progress(body.size(), declared > 0 ? declared : -1);
     });
     int hops = 0;
     QObject::connect(reply, &QNetworkReply::redirected, &loop, [&](const QUrl& target) {
@@ -163,6 +195,10 @@ OnlineResponse download(const QUrl& url, const OnlineDownloadOptions& options)
                 stop = Stop::tooLarge;
             else
                 body += reply->readAll();
+            if (options.progress && status >= 200 && status <= 299) {
+                const qint64 declared = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+                options.progress(body.size(), declared > 0 ? declared : -1);
+            }
         }
     }
     reply->deleteLater();
@@ -189,7 +225,7 @@ OnlineResponse download(const QUrl& url, const OnlineDownloadOptions& options)
         // Qt reports an error for a 4xx/5xx answer too; the status then says all.
         if (status != 0 && (status < 200 || status > 299))
             return OnlineResponse{QByteArray(), status, finalURL};
-        throw OnlineError::network(errorText.endsWith(QLatin1Char('.')) ? errorText : errorText + QLatin1Char('.'));
+        throw OnlineError::network(transferFailure(error, finalURL, errorText));
     }
     if (status == 0)
         throw OnlineError::invalid(QStringLiteral("Réponse HTTP absente."));

@@ -7,6 +7,7 @@
 #include "library/LibraryWindowController.h"
 #include "model/PlmMapCodec.h"
 #include "online/OnlineWindowController.h"
+#include "support/OnlineTestServer.h"
 #include "library/PlmLibraryStore.h"
 #include "platform/Bookmark.h"
 #include "platform/DialogHooks.h"
@@ -134,6 +135,7 @@ protected:
     }
 
     UserDefaults::TemporaryScope scope;
+    OnlineTestServer providers; // the online window loads its catalogue from here, never from the network
     QTemporaryDir dir;
     QStringList alerts;
     QStringList errors;

@@ -4,6 +4,7 @@
 #include "library/PlmLibraryManifest.h"
 #include "model/PlmMapCodec.h"
 #include "online/OnlineWindowController.h"
+#include "support/OnlineTestServer.h"
 #include "platform/Bookmark.h"
 #include "platform/CommandRouter.h"
 #include "platform/DialogHooks.h"
@@ -97,6 +98,7 @@ protected:
 
     QTemporaryDir dir;
     UserDefaults::TemporaryScope defaults;
+    OnlineTestServer providers; // the online window loads its catalogue from here, never from the network
     QList<DialogHooks::Alert> alerts;
     QList<int> answers;
     QStringList errors;
