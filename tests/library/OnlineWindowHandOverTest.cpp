@@ -99,7 +99,7 @@ TEST_F(OnlineWindowHandOverTest, AddedDownloadGoesIntoTheLibraryAsOneUndoableSte
     ASSERT_TRUE(online->loaded());
     EXPECT_EQ(stored, online->loaded()->second.map);
     EXPECT_EQ(online->status->text(), QStringLiteral("Ajouté : ") + files.first()
-                                          + QStringLiteral(" — 2 entités importées · 0 éléments non convertis"));
+                                          + QStringLiteral(" — 2 entités importées · 0 élément non converti"));
     // The choice alert asked first; only the map is offered (no data of its own).
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts.first().buttons, (QStringList{"Importer le fond", "Annuler"}));

@@ -190,7 +190,7 @@ TEST_F(OnlineWindowControllerTest, PreviewDownloadsAndConvertsTheSelectedEntry)
     for (const PlmEntity& e : result.map.entities)
         ids << e.id + QLatin1Char('=') + e.name;
     EXPECT_EQ(ids, (QStringList{"29=Finistère", "2A=Corse-du-Sud"}));
-    EXPECT_EQ(online->status->text(), QStringLiteral("2 entités importées · 0 éléments non convertis"));
+    EXPECT_EQ(online->status->text(), QStringLiteral("2 entités importées · 0 élément non converti"));
     EXPECT_FALSE(online->cancelButton->isVisibleTo(online->window()));
     EXPECT_TRUE(online->fitButton->isEnabled());
     EXPECT_FALSE(online->previewButton->isEnabled());
@@ -217,7 +217,7 @@ TEST_F(OnlineWindowControllerTest, PreviewDownloadsAndConvertsTheSelectedEntry)
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts.first().message, QStringLiteral("Fond trouvé — France — Départements · 1000m — 2026"));
     EXPECT_EQ(online->status->text(), QStringLiteral("Ajouté : France — Départements · 1000m — 2026.plmmap — "
-                                                     "2 entités importées · 0 éléments non convertis"));
+                                                     "2 entités importées · 0 élément non converti"));
 
     saveScreenshot(QStringLiteral("online-window"));
 }
