@@ -75,7 +75,10 @@ void ProportionalShapeStamp::beginBatch(const QPainter& painter) const
     batch.scale = std::abs(t.m11());
     batch.ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     batch.world = painter.worldTransform();
-    batch.pixels = QTransform::fromScale(1 / batch.ratio, 1 / batch.ratio);
+    // The world transform that draws in device pixels: the painter's device transform also
+    // holds what the world does not (a widget's offset in its window, a viewport, the pixel
+    // ratio), and that part must stay.
+    batch.pixels = t.inverted() * batch.world;
     m_batch = std::move(batch);
 }
 

@@ -127,3 +127,35 @@ TEST(ProportionalShapeStamp, OnlyARasterDeviceUnderAnUnrotatedUniformTransformSt
         painter.end();
     }
 }
+
+// A widget inside a window paints through an offset the world transform does not hold (the
+// backing store's redirection, like a viewport here): stamps land where vectors do.
+TEST(ProportionalShapeStamp, StampsLandWhereVectorsDoUnderAnOffsetViewport)
+{
+    const auto shape = std::make_shared<const ProportionalShape>(PlmProportionalSettings(), false);
+    const PlmColor colour{0.8, 0.2, 0.1, 1};
+    auto render = [&](bool stamped) {
+        QImage image = page();
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setViewport(70, 30, 240, 120);
+        flip(painter);
+        const ProportionalShapeStamp stamp(shape, colour);
+        if (stamped)
+            stamp.beginBatch(painter);
+        for (const Symbol& s : symbols) {
+            if (stamped)
+                stamp.draw(painter, s.centre, s.size);
+            else
+                shape->draw(painter, s.centre, s.size, colour, 1);
+        }
+        stamp.endBatch(painter);
+        return image;
+    };
+    const QImage drawn = render(false), stamped = render(true);
+    EXPECT_EQ(differing(drawn, stamped, 160), 0);
+    // The 17.25-pt symbol at (100.5, 60.5): its centre pixel is coloured in both.
+    const QPoint centre(70 + 100, 30 + 119 - 60);
+    EXPECT_EQ(stamped.pixelColor(centre), drawn.pixelColor(centre));
+    EXPECT_GT(stamped.pixelColor(centre).red(), 180);
+}
