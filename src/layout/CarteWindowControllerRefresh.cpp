@@ -215,6 +215,10 @@ void CarteWindowController::refreshVariablePopup(const PlmWork& w)
             }
         }
     }
+    // Without a variable (an undone choice, a deleted variable) the pop-up must not keep
+    // naming the one that was shown.
+    if (!currentVariable)
+        selectIndex(popup, 0);
     // The distribution is sorted again only for another variable or other values.
     if (!(currentVariable == m_distributionVariable)) {
         distribution = distributionOf(currentVariable);

@@ -105,6 +105,22 @@ TEST(CartePane, ChoosingAVariableColoursTheMapAndIsUndone)
     EXPECT_TRUE(legend->isHidden());
 }
 
+TEST(CartePane, AMapThatLostItsVariableNamesNoneInThePopup)
+{
+    PlmWork work = gridWork(4, {1, 2, 3, 4});
+    work.thematic->variableID = QStringLiteral("pop");
+    Pane p(work);
+    CarteInspector& ui = *p.pane->inspector();
+    EXPECT_EQ(ui.variable->currentText(), QStringLiteral("Population"));
+
+    // The map's creation undone: no thematic settings any more.
+    work.thematic.reset();
+    p.document.setWork(work);
+    p.pane->refreshControls();
+    EXPECT_EQ(ui.variable->currentText(), QStringLiteral("Choisir une variable…"));
+    EXPECT_TRUE(p.pane->mapView()->fillOverrides.isEmpty());
+}
+
 TEST(CartePane, ATypedThresholdListIsStoredOnceAndARefusalShownOnce)
 {
     PlmWork work = gridWork(4, {5, 15, 25, 35});
