@@ -141,6 +141,17 @@ TEST_F(CarteEndToEndTest, AClassifiedDecoratedMapIsSavedReopenedAndExported)
         symbolIDs.append(item.id);
     EXPECT_EQ(symbolIDs.size(), 33);
     EXPECT_TRUE(symbolIDs.contains(QStringLiteral("g1")));
+    // A symbol dragged with the mouse keeps its place, as one step.
+    VectorCanvas& map = *carte.mapView();
+    const QPointF symbol = map.convertToRoot(map.viewPoint(QPointF(24.5, 24.5)));
+    CanvasEvents::press(*host, symbol);
+    CanvasEvents::drag(*host, symbol + QPointF(6, 0));
+    CanvasEvents::drag(*host, symbol + QPointF(12, 0));
+    CanvasEvents::release(*host, symbol + QPointF(12, 0));
+    EXPECT_EQ(undoName(), QStringLiteral("Déplacer le symbole"));
+    ASSERT_TRUE(work().thematic->proportional->manualPositions.contains(QStringLiteral("c22")));
+    EXPECT_GT(work().thematic->proportional->manualPositions.value(QStringLiteral("c22")).x, 24.5);
+    shoot(QStringLiteral("02-symbol-moved"));
     choose(ui.representation, 0);
     for (int i = 0; i < ui.method->count(); ++i) {
         choose(ui.method, i);
