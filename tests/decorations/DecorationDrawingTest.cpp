@@ -276,3 +276,29 @@ TEST(DecorationDrawing, TheSameRoutineWritesTextIntoAPdf)
     EXPECT_TRUE(pdf.startsWith("%PDF"));
     EXPECT_TRUE(pdf.contains("NimbusSans")) << "the text's font is embedded";
 }
+
+// The box of a title is its whole frame, and its text starts one padding in from the frame's
+// top-left corner: neither is shifted against the other (a wide title box only shows where it
+// covers something).
+TEST(DecorationDrawing, ATitleBoxCoversItsFrameAndItsTextStartsOnePaddingIn)
+{
+    PlmDecorationObject title = objectOf(PlmDecorationKind::title, 300, 60);
+    title.text = QStringLiteral("Titre");
+    title.presentation.background = PlmColor{0.4, 0.7, 1, 1};
+    const QImage image = draw(title);
+    const QColor box = QColor::fromRgbF(0.4f, 0.7f, 1);
+    for (const QPointF& corner : {QPointF(1.5, 1.5), QPointF(298.5, 1.5), QPointF(1.5, 58.5), QPointF(298.5, 58.5)})
+        EXPECT_TRUE(nearColor(at(image, corner.x(), corner.y()), box)) << corner.x() << ", " << corner.y();
+    QRect ink;  // y down, from the frame's top
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y).lightness() < 80)
+                ink = ink.united(QRect(x, y, 1, 1));
+    ASSERT_FALSE(ink.isNull());
+    const double padding = title.presentation.effectiveEditingStyle().padding;
+    EXPECT_GE(ink.left(), padding);
+    EXPECT_LE(ink.left(), padding + 4);
+    EXPECT_GE(ink.top(), padding);
+    EXPECT_LE(ink.top(), padding + 16);
+    EXPECT_LT(ink.right(), 150);
+}
