@@ -11,9 +11,11 @@
 #include "import/VectorImportUI.h"
 #include "layout/CarteWindowController.h"
 #include "library/LibraryCoordinator.h"
+#include "library/SymbolPickerWindowController.h"
 #include "model/PlmErrors.h"
 #include "platform/DialogHooks.h"
 #include "platform/ViewHost.h"
+#include "thematic/SymbolPickerLauncher.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -45,6 +47,8 @@ void StudioWindowCommands::install()
 {
     PlmWorkDocument::setStudioWindowFactory(
         [](PlmWorkDocument* document) -> DocumentWindowController* { return new StudioWindowCommands(document); });
+    // The panes open the symbol catalogue through this; it also makes glyphs read their icons.
+    SymbolPickerWindowController::installLauncher();
 }
 
 void StudioWindowCommands::wireOutlineSelection()
@@ -309,11 +313,33 @@ QMenu* StudioWindowCommands::showDrawingMenu(QWidget* sender)
     }
     menu->addSeparator();
     QAction* catalogue = menu->addAction(QStringLiteral("Catalogue de symboles ponctuels…"));
-    // The symbol catalogue is not there yet: the item is shown, disabled.
     catalogue->setEnabled(handles(QStringLiteral("addDrawingSymbol:")));
     connect(catalogue, &QAction::triggered, this,
             [this, catalogue] { performCommand(QStringLiteral("addDrawingSymbol:"), catalogue); });
     return popUp(menu, sender);
+}
+
+void StudioWindowCommands::showPointSymbolCatalogue()
+{
+    if (!switchMode(Mode::fond, true))
+        return;
+    if (m_pointSymbolPicker)
+        m_pointSymbolPicker->close();
+    QPointer<StudioWindowCommands> self(this);
+    SymbolPickerLauncher::Request request;
+    request.completion = [self](const QString& name) {
+        if (self && self->fond)
+            self->fond->beginPlacing(PlmPointSymbol(name, std::nullopt));
+    };
+    request.svgCompletion = [self](const PlmMap& map, const QString&) {
+        if (self && self->fond)
+            self->fond->beginPlacing(PlmPointSymbol(std::nullopt, map));
+    };
+    request.onClose = [self] {
+        if (self)
+            self->m_pointSymbolPicker = nullptr;
+    };
+    m_pointSymbolPicker = SymbolPickerLauncher::open(request);
 }
 
 void StudioWindowCommands::chooseDrawingTool(int tag)
@@ -354,6 +380,13 @@ void StudioWindowCommands::registerStudioCommands()
             VectorImportUI::importBaseMap();
     });
     plain(QStringLiteral("openLibrary:"), [](QObject*) { LibraryCoordinator::shared().showLibrary(); });
+    registerCommand(QStringLiteral("addDrawingSymbol:"),
+                    {[this](QObject*) { showPointSymbolCatalogue(); },
+                     [] {
+                         CommandValidation validation;
+                         validation.enabled = SymbolPickerLauncher::isInstalled();
+                         return validation;
+                     }});
 
     plain(QStringLiteral("changePrintFormat:"), [this](QObject*) { applyPrintFormat(printFormat->currentIndex()); });
     plain(QStringLiteral("controlTextDidEndEditing:"), [this](QObject* sender) {

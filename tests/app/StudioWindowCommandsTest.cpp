@@ -196,7 +196,7 @@ TEST_F(StudioWindowCommandsTest, MenusOfTheDrawingAndAddButtons)
     expected.append(QStringLiteral("Catalogue de symboles ponctuels…"));
     EXPECT_EQ(actionTitles(drawing), expected);
     EXPECT_TRUE(drawing->actions().at(0)->isChecked()); // the selection tool
-    EXPECT_FALSE(drawing->actions().last()->isEnabled()); // no catalogue yet
+    EXPECT_TRUE(drawing->actions().last()->isEnabled()); // the symbol catalogue
 
     // Choosing "Point" draws plain points again.
     window->fond->canvas()->pendingPointSymbol = PlmPointSymbol();
