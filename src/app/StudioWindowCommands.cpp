@@ -61,7 +61,10 @@ void StudioWindowCommands::wireOutlineSelection()
     fond->canvas()->onStudioObjectSelection = reportPath;
     if (VectorCanvas* layoutMap = carte->mapView())
         layoutMap->onStudioObjectSelection = reportPath;
-    carte->decorationController()->onObjectSelectionChange = [outline](const std::optional<QString>& id) {
+    QPointer<CarteWindowController> pane(carte);
+    carte->decorationController()->onObjectSelectionChange = [outline, pane](const std::optional<QString>& id) {
+        if (pane)
+            pane->decorationSelectionChanged();
         if (outline)
             outline->selectDecoration(id);
     };

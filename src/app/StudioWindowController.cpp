@@ -65,7 +65,9 @@ StudioWindowController::StudioWindowController(PlmWorkDocument* document, Outlin
     const PlmMap map = document ? document->work().map : PlmMap();
     fond = new FondWindowController(map, this);
     data = new DataWindowController(readWork, this);
-    carte = new CarteWindowController(readWork, true, this);
+    carte = document ? new CarteWindowController(FondDocument::of(document), true, this)
+                     : new CarteWindowController(readWork, true, this);
+    carte->commitStudioEditing = [this] { return commitEditing(); };
 
     fondContent = fond->view();
     dataContent = data->studioTableView();

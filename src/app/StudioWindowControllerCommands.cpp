@@ -69,18 +69,25 @@ void StudioWindowController::registerWindowCommands()
     const auto currentMapView = [this]() -> VectorCanvas* {
         return mode == Mode::carte ? carte->mapView() : fond->canvas();
     };
-    registerCommand(QStringLiteral("fit:"), {[currentMapView](QObject*) {
-                                                 if (VectorCanvas* view = currentMapView())
+    // In Carte the commands act on the composition through its pane.
+    registerCommand(QStringLiteral("fit:"), {[this, currentMapView](QObject*) {
+                                                 if (mode == Mode::carte)
+                                                     carte->fitComposition();
+                                                 else if (VectorCanvas* view = currentMapView())
                                                      view->fit(false);
                                              },
                                              {}});
-    registerCommand(QStringLiteral("zoomIn:"), {[currentMapView](QObject*) {
-                                                    if (VectorCanvas* view = currentMapView())
+    registerCommand(QStringLiteral("zoomIn:"), {[this, currentMapView](QObject*) {
+                                                    if (mode == Mode::carte)
+                                                        carte->zoomCanvas(1.25);
+                                                    else if (VectorCanvas* view = currentMapView())
                                                         view->zoom(1.25);
                                                 },
                                                 {}});
-    registerCommand(QStringLiteral("zoomOut:"), {[currentMapView](QObject*) {
-                                                     if (VectorCanvas* view = currentMapView())
+    registerCommand(QStringLiteral("zoomOut:"), {[this, currentMapView](QObject*) {
+                                                     if (mode == Mode::carte)
+                                                         carte->zoomCanvas(0.8);
+                                                     else if (VectorCanvas* view = currentMapView())
                                                          view->zoom(0.8);
                                                  },
                                                  {}});

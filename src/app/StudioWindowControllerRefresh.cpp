@@ -429,8 +429,10 @@ void StudioWindowController::wireSelection()
         };
     }
     carte->decorationController()->onObjectSelectionChange = [self](const std::optional<QString>& id) {
-        if (self)
-            self->decorationSelectionDidChange(id);
+        if (!self)
+            return;
+        self->carte->decorationSelectionChanged();
+        self->decorationSelectionDidChange(id);
     };
     data->onSelectionChange = [self](const QList<QString>& ids) {
         if (!self)

@@ -165,7 +165,9 @@ public:
     PlmVectorPath path(const PlmGeometry& geometry, const QMap<QString, QString>& attributes) const;
     double pointRadiusInView(const PlmEntity& entity) const;
     std::shared_ptr<const ProportionalShape> pointShape(const PlmEntity& entity);
-    PlmColor pointSymbolColor(const PlmEntity& entity) const;
+    // The class colour of a leaf is its top-level entity's: `classID` names that entity
+    // (the entity's own id when absent).
+    PlmColor pointSymbolColor(const PlmEntity& entity, const QString* classID = nullptr) const;
     void appendRing(const QList<PlmPoint>& ring, bool closing, PlmVectorPath& path) const;
     void appendPolygon(const PlmPolygon& polygon, PlmVectorPath& path) const;
     // Whether a point entity's radius is in map units.
@@ -282,7 +284,8 @@ private:
     bool movedEntityStillThere() const;
     void drawGrid(QPainter& painter);
     void drawEntities(QPainter& painter, const QRectF& dirty);
-    void drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle);
+    void drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle,
+                  const QString& classID);
     void drawPointSymbol(QPainter& painter, const PlmEntity& leaf, const ProportionalShape& shape, bool selectedSingle);
     QPen strokePen(const PlmStyle& style, bool selectedSingle, double factor) const;
     void drawNameLabelOutlines(QPainter& painter, const QRectF& visible);
@@ -304,6 +307,16 @@ private:
     std::optional<PlmStyle> m_lastPenStyle;
     QPen m_lastPen;
     QPointer<QMenu> m_vertexMenu;
+    // Rasterized point symbols of the export fallback, one per shape, colour and (for an
+    // outlined symbol) size, so that a file embeds each image once. The entry keeps its shape
+    // alive so that its address cannot name another shape; bounded in count.
+    struct SymbolBitmap {
+        std::shared_ptr<const ProportionalShape> shape;
+        QImage image;
+    };
+    QHash<QString, SymbolBitmap> m_symbolBitmaps;
+    const QImage& symbolBitmap(const std::shared_ptr<const ProportionalShape>& shape, const QString& glyphName,
+                               const PlmColor& color, double size);
     QHash<QString, int> m_topLevelIndexByID;  // first index of each id, built on demand
     bool m_topLevelIndexValid = false;
     bool m_topLevelIDsUnique = true;  // the open vertex menu, owned by the host widget

@@ -50,13 +50,13 @@ std::shared_ptr<const ProportionalShape> VectorCanvas::pointShape(const PlmEntit
     return shape;
 }
 
-PlmColor VectorCanvas::pointSymbolColor(const PlmEntity& entity) const
+PlmColor VectorCanvas::pointSymbolColor(const PlmEntity& entity, const QString* classID) const
 {
     if (entity.pointSymbol) {
         const PlmPointSymbol& symbol = *entity.pointSymbol;
         const bool automatic = symbol.colorMode.value_or(PlmPointSymbolColorMode::automatic) != PlmPointSymbolColorMode::fixed;
         if (automatic && symbol.isMonochrome()) {
-            if (auto it = fillOverrides.constFind(entity.id); it != fillOverrides.constEnd())
+            if (auto it = fillOverrides.constFind(classID ? *classID : entity.id); it != fillOverrides.constEnd())
                 return PlmColor{it->red, it->green, it->blue, it->alpha * entity.style.stroke.alpha};
             if (symbol.svgVector) {
                 const PlmEntityList leaves = PlmEntity::leafEntities(symbol.svgVector->entities);

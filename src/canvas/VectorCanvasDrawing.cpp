@@ -81,8 +81,9 @@ void VectorCanvas::draw(QPainter& painter, const QRectF& dirty)
     const QRectF b = bounds();
     painter.save();
     painter.setClipRect(b, Qt::IntersectClip);
+    // An exported page is white whatever the desktop theme.
     if (paintsBackground)
-        painter.fillRect(b, backgroundColor);
+        painter.fillRect(b, rendersForExport ? QColor(Qt::white) : backgroundColor);
 
     if (m_map.entities.isEmpty() && !m_backgroundImage && !emptyText.isEmpty()) {
         const QRectF r = b.adjusted(32, 32, -32, -32);
@@ -128,7 +129,7 @@ void VectorCanvas::draw(QPainter& painter, const QRectF& dirty)
     rendersOriginalBlock = savedOriginal;
     painter.restore();
 
-    if (zoomRectangle) {
+    if (zoomRectangle && !rendersForExport) {
         painter.save();
         painter.setPen(QPen(accentColor, 1));
         painter.setBrush(Qt::NoBrush);
@@ -137,6 +138,25 @@ void VectorCanvas::draw(QPainter& painter, const QRectF& dirty)
     }
     drawEditingGroupFrame(painter);
     drawCreationOverlay(painter);
+}
+
+const QImage& VectorCanvas::symbolBitmap(const std::shared_ptr<const ProportionalShape>& shape,
+                                         const QString& glyphName, const PlmColor& color, double size)
+{
+    // Point symbols are shapes per entity: a system symbol is named by its glyph instead, so
+    // that every entity drawing it in one colour shares the bitmap.
+    const QString identity = glyphName.isEmpty() ? QString::number(quintptr(shape.get()), 16) : glyphName;
+    const QString key = identity + QLatin1Char(':')
+        + QString::number(shape->outlineVisible ? size : 0, 'g', 17) + QLatin1Char(':')
+        + QString::number(quint64(qcolor(color).rgba64()), 16);
+    auto found = m_symbolBitmaps.find(key);
+    if (found != m_symbolBitmaps.end())
+        return found->image;
+    constexpr int maximumEntries = 256;
+    if (m_symbolBitmaps.size() >= maximumEntries)
+        m_symbolBitmaps.clear();
+    QImage image = shape->renderBitmap(color, size);
+    return m_symbolBitmaps.insert(key, SymbolBitmap{shape, std::move(image)})->image;
 }
 
 void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
@@ -185,7 +205,7 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
                 continue;
             if (visibleMap && leaf.hasBounds && !CanvasEntityCache::overlaps(leaf.bounds, *visibleMap))
                 continue;
-            drawLeaf(painter, world, leaf, single);
+            drawLeaf(painter, world, leaf, single, entry.entity.id);
         }
         if (selected && !entry.entity.hidden() && entry.entity.geometry.isGroup() && entry.hasPathBounds) {
             painter.setTransform(viewT);
@@ -199,8 +219,10 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
     painter.setTransform(viewT);
 }
 
-void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle)
+void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle,
+                            const QString& classID)
 {
+    // Class colours are keyed by the top-level entity: the leaves of a group take its colour.
     // The painter comes and goes in the world transform (map units → device).
     const PlmEntity& entity = leaf.entity;
     const bool clipped = !leaf.clips.isEmpty();
@@ -217,15 +239,18 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
         const QPointF c = mapT.map(leaf.point);
         const double r = pointRadiusInView(entity);
         if (std::shared_ptr<const ProportionalShape> shape = pointShape(entity)) {
-            const PlmColor color = pointSymbolColor(entity);
+            const PlmColor color = pointSymbolColor(entity, &classID);
             painter.save();
             if (shape->useSourceColors)
                 painter.setOpacity(std::clamp(color.alpha, 0.0, 1.0));
             bool drawn = false;
             if (usesSFExportFallback && shape->nativeSymbol) {
                 try {
-                    const QImage image = shape->renderBitmap(color, 512);
-                    const QRectF square(c.x() - r, c.y() - r, 2 * r, 2 * r);
+                    const QString glyph = entity.pointSymbol ? entity.pointSymbol->sfSymbolName.value_or(QString()) : QString();
+                    const QImage& image = symbolBitmap(shape, glyph, color, 2 * r);
+                    // The symbol fills the central 512 pixels; an outline's border reaches beyond.
+                    const double side = 2 * r * image.width() / double(ProportionalShape::bitmapSymbolSide);
+                    const QRectF square(c.x() - side / 2, c.y() - side / 2, side, side);
                     unflipInto(painter, square);
                     painter.drawImage(square, image);
                     drawn = true;
@@ -255,7 +280,7 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
         // Separate fill and stroke calls are faster than drawPath with both
         // for the small paths that large maps are made of.
         if (!leaf.isPolyline) {
-            const auto override = leaf.isArea ? fillOverrides.constFind(entity.id) : fillOverrides.constEnd();
+            const auto override = leaf.isArea ? fillOverrides.constFind(classID) : fillOverrides.constEnd();
             if (override != fillOverrides.constEnd())
                 painter.fillPath(path, qcolor(*override));
             else if (leaf.style.fill)

@@ -97,10 +97,12 @@ void drawSymbol(QPainter& painter, const PlmDecorationObject& object, const QRec
     const PlmColor& colour = object.presentation.color;
     if (exporting && shape.nativeSymbol) {
         try {
-            const QImage image = shape.renderBitmap(colour, 512);
+            const QImage image = shape.renderBitmap(colour, side);
             if (!image.isNull()) {
+                // The symbol fills the central 512 pixels; an outline's border reaches beyond.
                 const QPointF c = content.center();
-                drawImageUpright(painter, image, QRectF(c.x() - side / 2, c.y() - side / 2, side, side));
+                const double drawn = side * image.width() / double(ProportionalShape::bitmapSymbolSide);
+                drawImageUpright(painter, image, QRectF(c.x() - drawn / 2, c.y() - drawn / 2, drawn, drawn));
                 return;
             }
         } catch (...) {

@@ -24,6 +24,10 @@ public:
     // Height used by the laid-out lines.
     double usedHeight() const { return m_usedHeight; }
 
+    // The laid-out paragraphs, lines placed from the top of the box (the SVG writer reads them).
+    const std::vector<std::unique_ptr<QTextLayout>>& paragraphs() const { return m_paragraphs; }
+    const DecorationTextAttributes& attributes() const { return m_attributes; }
+
     // Draws into a y-up rectangle of the painter, from its top edge, clipped to it.
     void draw(QPainter& painter, const QRectF& rect) const;
 

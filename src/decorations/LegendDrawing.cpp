@@ -28,7 +28,7 @@ void drawSymbol(QPainter& painter, const LegendData& legend, const LegendLayout:
     const QPointF centre = entry.swatch.center();
     if (rasterizing && shape.nativeSymbol) {
         try {
-            const QImage image = shape.renderBitmap(legend.symbolColor, 512);
+            const QImage image = shape.renderBitmap(legend.symbolColor, entry.size);
             if (!image.isNull()) {
                 const double side = entry.size * image.width() / 512.0;
                 const QRectF target(centre.x() - side / 2, centre.y() - side / 2, side, side);

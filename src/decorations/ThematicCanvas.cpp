@@ -233,7 +233,9 @@ void ThematicCanvas::placeLegend(ThematicLegend* legend, const PlmPoint& positio
 
 void ThematicCanvas::draw(QPainter& painter, const QRectF& dirty)
 {
-    painter.fillRect(bounds().intersected(dirty.isEmpty() ? bounds() : dirty), pageColor);
+    // An exported page is white whatever colour the screen gives the page.
+    painter.fillRect(bounds().intersected(dirty.isEmpty() ? bounds() : dirty),
+                     isExporting ? QColor(Qt::white) : pageColor);
 }
 
 ViewNode* ThematicCanvas::hitTest(const QPointF& pointInSuperview) { return routeHit(pointInSuperview); }

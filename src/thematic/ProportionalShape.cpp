@@ -279,7 +279,38 @@ Qt::PenCapStyle ProportionalShape::qtCap(std::optional<int> cap) { return capSty
 
 Qt::PenJoinStyle ProportionalShape::qtJoin(std::optional<int> join) { return joinStyle(join); }
 
-QImage ProportionalShape::renderBitmap(const PlmColor&, int) const
+int ProportionalShape::bitmapPad(double pixelSize) const
 {
-    throw PlmWorkError::invalid(QStringLiteral("Impossible de rendre le SF Symbol par API publique."));
+    if (!outlineVisible)
+        return 0;
+    const double w = outline ? outline->lineWidth : 0;
+    const double s = std::max(std::isfinite(pixelSize) ? pixelSize : 0.01, 0.01);
+    const double pad = std::ceil(w * bitmapSymbolSide / s * 0.5) + 2;
+    // A thick outline on a tiny symbol would ask for an enormous square (and a NaN or a
+    // negative width for nothing sensible): the border is bounded, the ring cut at its edge.
+    constexpr int maximumPad = (maximumBitmapSide - bitmapSymbolSide) / 2;
+    if (!(pad >= 0))
+        return 0;
+    return pad > maximumPad ? maximumPad : int(pad);
+}
+
+QImage ProportionalShape::renderBitmap(const PlmColor& color, double pixelSize) const
+{
+    const int pad = bitmapPad(pixelSize);
+    const int n = bitmapSymbolSide + 2 * pad;
+    QImage image(n, n, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        throw PlmWorkError::invalid(QStringLiteral("Impossible de rendre le SF Symbol par API publique."));
+    image.fill(Qt::transparent);
+    const double s = std::max(std::isfinite(pixelSize) ? pixelSize : 0.01, 0.01);
+    QPainter painter(&image);
+    if (!painter.isActive())
+        throw PlmWorkError::invalid(QStringLiteral("Impossible de rendre le SF Symbol par API publique."));
+    painter.setRenderHint(QPainter::Antialiasing);
+    // The bitmap is read as a y-up square, like every symbol drawing.
+    painter.translate(0, n);
+    painter.scale(1, -1);
+    draw(painter, QPointF(n / 2.0, n / 2.0), bitmapSymbolSide, color, bitmapSymbolSide / s);
+    painter.end();
+    return image;
 }

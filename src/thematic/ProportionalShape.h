@@ -57,14 +57,22 @@ public:
     void draw(QPainter& painter, const QPointF& center, double size, const PlmColor& color,
               double outlineScale) const;
 
+    // The symbol drawn 512 pixels across into a transparent square bitmap, for the exports
+    // that carry glyphs as images. A visible outline adds a transparent border (the pad) so
+    // that the ring keeps its width relative to a symbol of `pixelSize` points: draw the
+    // image at side × image.width() / 512 for a symbol of `side` points. Throws PlmWorkError
+    // when the bitmap cannot be made.
+    QImage renderBitmap(const PlmColor& color, double pixelSize) const;
+    // The pad of that bitmap on each side, in pixels; bounded so that the bitmap stays at
+    // most maximumBitmapSide pixels across.
+    int bitmapPad(double pixelSize) const;
+    static constexpr int bitmapSymbolSide = 512;
+    static constexpr int maximumBitmapSide = 2048;
+
     // The colour, cap and join that the drawing gives a part's style.
     static QColor qtColor(const PlmColor& color);
     static Qt::PenCapStyle qtCap(std::optional<int> cap);
     static Qt::PenJoinStyle qtJoin(std::optional<int> join);
-
-    // The glyph tinted into a bitmap; not available yet, so it throws and
-    // callers draw the vector shape instead.
-    QImage renderBitmap(const PlmColor& color, int pixelSize) const;
 
 private:
     void buildParts(const PlmMap& map);

@@ -141,12 +141,48 @@ TEST(ProportionalShapeGlyphs, KnownNamesDrawAndOthersAreUnavailable)
     } catch (const PlmWorkError& error) {
         EXPECT_EQ(error.message(), QStringLiteral("SF Symbol indisponible sur ce Mac : figure.walk."));
     }
-    try {
-        glyph.renderBitmap(PlmColor{1, 0, 0, 1}, 512);
-        FAIL();
-    } catch (const PlmWorkError& error) {
-        EXPECT_EQ(error.message(), QStringLiteral("Impossible de rendre le SF Symbol par API publique."));
-    }
     EXPECT_TRUE(SymbolGlyphProvider::availableNames().contains(QStringLiteral("star.fill")));
     EXPECT_FALSE(SymbolGlyphProvider::isAvailable(QStringLiteral("")));
+}
+
+// The rasterized glyph: 512 pixels for the symbol, a transparent border for a visible outline
+// whose width keeps its proportion to a symbol of the given size.
+TEST(ProportionalShapeGlyphs, RenderBitmapSizesAndPads)
+{
+    PlmProportionalSettings plain = settingsOf(PlmSymbolKind::sfSymbol);
+    plain.sfSymbolName = QStringLiteral("square.fill");
+    PlmProportionalSettings outlinedNoStyle = plain;
+    outlinedNoStyle.outlineVisible = true;
+    PlmProportionalSettings outlined = outlinedNoStyle;
+    outlined.outline = PlmStyle(PlmColor{0, 0, 0, 1}, std::nullopt, 2, 4);
+    PlmProportionalSettings huge = outlined;
+    huge.outline->lineWidth = 1;
+    struct Case {
+        const char* name;
+        PlmProportionalSettings settings;
+        double size;
+        int side;
+    } cases[] = {
+        {"no visible outline", plain, 16, 512},
+        {"visible outline without a style: pad 2", outlinedNoStyle, 16, 516},
+        {"2 pt outline on a 16 pt symbol: pad 34", outlined, 16, 580},
+        {"size 0 counts as 0.01 and the pad is bounded", outlined, 0, 2048},
+        {"1 pt outline on a 0.01 pt symbol stays bounded", huge, 0.01, 2048},
+        {"a NaN size counts as 0.01", huge, std::nan(""), 2048},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ProportionalShape shape(c.settings, false);
+        const QImage image = shape.renderBitmap(PlmColor{1, 0, 0, 1}, c.size);
+        EXPECT_EQ(image.size(), QSize(c.side, c.side));
+        // Transparent corners, the colour at the centre.
+        EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);
+        EXPECT_TRUE(isNear(image.pixelColor(c.side / 2, c.side / 2), red));
+    }
+    // The 64-pixel ring (2 pt at 512 / 16 pixels per point, half of it outside the glyph)
+    // fits in the bitmap: black around the glyph, transparent at the very edge.
+    const QImage ring = ProportionalShape(outlined, false).renderBitmap(PlmColor{1, 0, 0, 1}, 16);
+    EXPECT_TRUE(isNear(ring.pixelColor(50, 290), QColor(0, 0, 0)));
+    EXPECT_EQ(ring.pixelColor(50, 290).alpha(), 255);
+    EXPECT_EQ(ring.pixelColor(2, 290).alpha(), 0);
 }

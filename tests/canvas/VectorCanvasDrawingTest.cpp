@@ -651,3 +651,20 @@ TEST(CanvasStrokes, PathFillRulesSurviveTheDrawingCopies)
         EXPECT_TRUE(isNear(pixelAt(image, 50, 50), evenOdd ? white : red)) << evenOdd;
     }
 }
+
+TEST(CanvasDrawing, GroupedAreasTakeTheirTopLevelEntitysClassColour)
+{
+    // A country stored as a group: the class colour is keyed by the group, never by its parts.
+    PlmEntityList parts;
+    parts.append(squareEntity("mainland", 10, 10, 40, 40, PlmColor{1, 1, 1, 1}));
+    parts.append(squareEntity("island", 60, 60, 90, 90, PlmColor{1, 1, 1, 1}));
+    const PlmEntity country = groupEntity("FR", parts);
+    const PlmEntity neighbour = squareEntity("BE", 60, 10, 90, 40, PlmColor{1, 1, 1, 1});
+    auto canvas = canvasOf(mapOf({country, neighbour}));
+    canvas->fillOverrides.insert("FR", PlmColor{0, 0, 1, 1});
+    canvas->fillOverrides.insert("island", PlmColor{1, 0, 0, 1}); // a leaf's own id is no class key
+    const QImage image = canvas->renderToImage();
+    EXPECT_TRUE(isNear(pixelAt(image, 25, 25), QColor(0, 0, 255)));
+    EXPECT_TRUE(isNear(pixelAt(image, 75, 75), QColor(0, 0, 255)));
+    EXPECT_TRUE(isNear(pixelAt(image, 75, 25), QColor(255, 255, 255)));
+}

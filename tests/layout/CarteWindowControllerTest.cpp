@@ -46,3 +46,466 @@ TEST(CarteWindowController, TheLayoutMapFollowsTheEntityNameSettings)
     EXPECT_FALSE(view->showEntityNames);
     EXPECT_TRUE(view->entityNamePositions.isEmpty());
 }
+
+// --- The pane over a document: each control ends in one undoable step that the page shows ---
+
+#include "canvas/FondInspectorColorWell.h"
+#include "decorations/CarteCompositionHost.h"
+#include "decorations/ThematicCanvas.h"
+#include "decorations/ThematicLegend.h"
+#include "layout/CarteInspector.h"
+#include "model/PlmErrors.h"
+#include "model/PlmSecondSymbolSeries.h"
+#include "support/CartePaneTestSupport.h"
+#include "thematic/ProportionalOverlay.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+using CartePaneTest::Pane;
+using CartePaneTest::gridWork;
+
+namespace {
+
+void choose(QComboBox* popup, int index)
+{
+    popup->setCurrentIndex(index);
+    emit popup->activated(index);
+}
+
+void type(QLineEdit* field, const QString& text)
+{
+    field->setText(text);
+    emit field->editingFinished();
+}
+
+} // namespace
+
+TEST(CartePane, ChoosingAVariableColoursTheMapAndIsUndone)
+{
+    Pane p(gridWork(4, {1, 2, 3, 4}));
+    CarteInspector& ui = *p.pane->inspector();
+    EXPECT_EQ(ui.variable->itemText(0), QStringLiteral("Choisir une variable…"));
+    EXPECT_EQ(ui.notice->text(), QStringLiteral("Choisissez une variable. Créez ou importez vos variables dans Données."));
+    EXPECT_EQ(ui.stats->text(), QStringLiteral("0 valeurs · 4 sans donnée    Min —    Max —    Moyenne —    Écart-type —"));
+    EXPECT_TRUE(p.pane->mapView()->fillOverrides.isEmpty());
+
+    choose(ui.variable, 1);
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Changer la variable de carte"));
+    EXPECT_EQ(p.document.work().thematic->variableID, QStringLiteral("pop"));
+    EXPECT_EQ(p.pane->mapView()->fillOverrides.size(), 4);
+    ThematicLegend* legend = p.pane->canvas()->legend();
+    EXPECT_FALSE(legend->isHidden());
+    EXPECT_EQ(legend->title(), QStringLiteral("Population"));
+    EXPECT_EQ(legend->labels().size(), p.document.work().thematic->thresholds.size() + 1);
+
+    p.document.undoLast();
+    EXPECT_TRUE(p.pane->mapView()->fillOverrides.isEmpty());
+    EXPECT_TRUE(legend->isHidden());
+}
+
+TEST(CartePane, ATypedThresholdListIsStoredOnceAndARefusalShownOnce)
+{
+    PlmWork work = gridWork(4, {5, 15, 25, 35});
+    work.thematic->variableID = QStringLiteral("pop");
+    work.thematic->method = PlmClassificationMethod::manual;
+    work.thematic->classCount = 3;
+    work.thematic->thresholds = {10, 30};
+    Pane p(work);
+    CarteInspector& ui = *p.pane->inspector();
+    EXPECT_EQ(ui.thresholds->text(), QStringLiteral("10 ; 30"));
+    EXPECT_EQ(p.pane->canvas()->legend()->labels(),
+              (QStringList{"≤ 10,00", "> 10,00 à 30,00", "> 30,00"}));
+
+    // Return ends editing, and so does the focus leaving: one step.
+    type(ui.thresholds, QStringLiteral("10 ; 20,5"));
+    emit ui.thresholds->editingFinished();
+    EXPECT_EQ(p.document.undoSteps().size(), 1);
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Saisir les seuils"));
+    EXPECT_EQ(p.document.work().thematic->thresholds, (QList<double>{10, 20.5}));
+
+    type(ui.thresholds, QStringLiteral("10"));
+    emit ui.thresholds->editingFinished();
+    EXPECT_EQ(p.errors, QStringList{"Cette discrétisation attend 2 seuils, dans l’ordre strictement croissant."});
+    EXPECT_EQ(p.document.undoSteps().size(), 1);
+}
+
+TEST(CartePane, ANumberVariableWithoutValuesShowsNoInternalKeys)
+{
+    PlmWork work = gridWork(3, {});
+    work.thematic->variableID = QStringLiteral("pop");
+    work.thematic->thresholds = {};
+    Pane p(work);
+    CarteInspector& ui = *p.pane->inspector();
+    EXPECT_EQ(ui.notice->text(),
+              QStringLiteral("Cette variable n’a pas encore de valeur : toutes les zones sont « Sans donnée »."));
+    ASSERT_EQ(ui.classColorLabels.size(), 1);
+    EXPECT_EQ(ui.classColorLabels.first()->text(), QString());
+    // Every area is without data.
+    for (const PlmColor& color : p.pane->mapView()->fillOverrides)
+        EXPECT_EQ(color, work.thematic->missingColor);
+}
+
+TEST(CartePane, ProportionalSymbolsFollowTheirSettings)
+{
+    PlmWork work = gridWork(4, {1, 4, 9, 0});
+    work.thematic->representation = PlmRepresentation::proportional;
+    work.thematic->variableID = QStringLiteral("pop");
+    work.thematic->proportional = PlmProportionalSettings(PlmSymbolKind::circle, 30, PlmColor{0.8, 0.18, 0.16, 0.85});
+    Pane p(work);
+    CarteInspector& ui = *p.pane->inspector();
+    ProportionalOverlay* symbols = p.pane->canvas()->symbols();
+    EXPECT_FALSE(symbols->isHidden());
+    QList<double> sizes;
+    for (const ProportionalOverlay::Item& item : symbols->items())
+        sizes.append(item.size);
+    EXPECT_EQ(sizes, (QList<double>{30, 20, 10}));
+    EXPECT_EQ(ui.minimumSize->text(), QStringLiteral("10"));
+    EXPECT_EQ(ui.stats->text(), QStringLiteral("3 symboles · 1 valeurs nulles · 0 sans donnée"));
+    EXPECT_EQ(p.pane->canvas()->legend()->footer(), QStringLiteral("0 et sans donnée : aucun symbole"));
+
+    type(ui.maximumSize, QStringLiteral("60"));
+    emit ui.maximumSize->editingFinished();
+    EXPECT_EQ(p.document.undoSteps().size(), 1);
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Changer la taille des symboles"));
+    EXPECT_EQ(symbols->items().first().size, 60);
+
+    // A dragged symbol is pinned, undoably; a reset frees it.
+    symbols->onPosition(QStringLiteral("e2"), PlmPoint{3, 4}, true);
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Déplacer le symbole"));
+    EXPECT_EQ(p.document.work().thematic->proportional->manualPositions.value(QStringLiteral("e2")), (PlmPoint{3, 4}));
+    EXPECT_EQ(symbols->items().first().point, (PlmPoint{3, 4}));
+    p.document.select({QStringLiteral("e2")}, QStringLiteral("e2"));
+    symbols->onReset();
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Position automatique"));
+    EXPECT_TRUE(p.document.work().thematic->proportional->manualPositions.isEmpty());
+}
+
+TEST(CartePane, SwitchingToAplatsAndSymbolsMovesTheSymbolsToTheSecondLayer)
+{
+    PlmWork work = gridWork(4, {1, 4, 9, 16});
+    work.thematic->representation = PlmRepresentation::proportional;
+    work.thematic->variableID = QStringLiteral("pop");
+    work.thematic->proportional = PlmProportionalSettings(PlmSymbolKind::square, 25, PlmColor{0, 0, 1, 1});
+    Pane p(work);
+    CarteInspector& ui = *p.pane->inspector();
+    choose(ui.representation, 2);
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Changer la représentation"));
+    const PlmThematicSettings stored = *p.document.work().thematic;
+    EXPECT_EQ(stored.secondSymbols->symbols, *work.thematic->proportional);
+    EXPECT_EQ(stored.secondSymbols->variableID, QStringLiteral("pop"));
+    EXPECT_EQ(ui.editSeries->itemText(0), QStringLiteral("Aplats"));
+    EXPECT_EQ(ui.editSeries->itemText(1), QStringLiteral("Symboles"));
+    EXPECT_FALSE(p.pane->canvas()->secondSymbols()->isHidden());
+    EXPECT_TRUE(p.pane->canvas()->symbols()->isHidden());
+    EXPECT_EQ(p.pane->canvas()->secondSymbols()->items().size(), 4);
+
+    // Editing the symbols series shows its own settings.
+    choose(ui.editSeries, 1);
+    EXPECT_TRUE(p.pane->editingSecondary);
+    EXPECT_EQ(ui.maximumSize->text(), QStringLiteral("25"));
+}
+
+TEST(CartePane, AnUnrelatedChangeComputesNoThematicLayer)
+{
+    PlmWork work = gridWork(4, {1, 4, 9, 16});
+    work.thematic->representation = PlmRepresentation::aplatsAndSymbols;
+    work.thematic->variableID = QStringLiteral("pop");
+    PlmSecondSymbolSeries series;
+    series.variableID = QStringLiteral("pop");
+    series.symbols = PlmProportionalSettings(PlmSymbolKind::circle, 40, PlmColor{0, 0, 1, 1});
+    work.thematic->secondSymbols = series;
+    Pane p(work);
+    const int before = p.pane->layerComputations;
+    p.pane->moveEntityName(QStringLiteral("e1"), PlmPoint{1, 2});
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Déplacer le nom de l’entité"));
+    EXPECT_EQ(p.pane->layerComputations, before);
+}
+
+TEST(CartePane, ARefusedPrintPageIsTakenBackBeforeTheError)
+{
+    Pane p(gridWork(2, {1, 2}));
+    p.refuse = [](const PlmWork& next) {
+        if (next.decoration && next.decoration->printPage)
+            throw PlmWorkError(QStringLiteral("Page refusée."));
+    };
+    p.pane->canvas()->printPage = PlmPrintPage();
+    p.pane->canvas()->onPrintPageChange(PlmPrintPage());
+    EXPECT_EQ(p.errors, QStringList{"Page refusée."});
+    EXPECT_FALSE(p.pane->canvas()->printPage.has_value());
+    EXPECT_TRUE(p.document.undoSteps().isEmpty());
+}
+
+TEST(CartePane, EntityNameSizeAndFont)
+{
+    Pane p(gridWork(2, {1, 2}));
+    CarteInspector& ui = *p.pane->inspector();
+    EXPECT_EQ(ui.entityNameSize->text(), QStringLiteral("12,0"));
+    type(ui.entityNameSize, QStringLiteral("12,5"));
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Typographie des noms d’entités"));
+    EXPECT_EQ(p.document.work().decoration->entityNameFontSize, 12.5);
+    type(ui.entityNameSize, QStringLiteral("0"));
+    EXPECT_EQ(p.errors, QStringList{"Taille de police incorrecte."});
+    EXPECT_EQ(ui.entityNameSize->text(), QStringLiteral("12,5"));
+}
+
+TEST(CartePane, ZoomInThenOutRestoresTheScale)
+{
+    Pane p(gridWork(4, {1, 2, 3, 4}));
+    const double scale = p.pane->mapView()->scale();
+    p.pane->perform(QStringLiteral("zoomIn:"), nullptr);
+    EXPECT_DOUBLE_EQ(p.pane->mapView()->scale(), scale * 1.25);
+    p.pane->perform(QStringLiteral("zoomOut:"), nullptr);
+    EXPECT_DOUBLE_EQ(p.pane->mapView()->scale(), scale);
+}
+
+TEST(CartePane, SavingWritesTheCompositionAsShownNow)
+{
+    PlmWork work = gridWork(4, {1, 2, 3, 4});
+    work.decoration.reset();
+    Pane p(work);
+    p.pane->perform(QStringLiteral("zoomIn:"), nullptr);
+    PlmWork saved = p.document.work();
+    p.pane->storeComposition(saved);
+    ASSERT_TRUE(saved.decoration.has_value());
+    EXPECT_EQ(saved.decoration->viewport, p.pane->mapView()->currentViewport());
+    const QRectF page = p.pane->canvas()->bounds();
+    EXPECT_EQ(saved.decoration->compositionSize, (PlmPoint{page.width(), page.height()}));
+    EXPECT_NO_THROW(saved.validate());
+
+    // A pane never laid out keeps the stored size: the work stays valid.
+    PlmWork stored = gridWork(2, {1, 2});
+    stored.decoration = PlmDecoration();
+    stored.decoration->compositionSize = PlmPoint{500, 400};
+    CarteWindowController hidden([&stored] { return std::optional<PlmWork>(stored); });
+    PlmWork copy = stored;
+    hidden.storeComposition(copy);
+    EXPECT_EQ(copy.decoration->compositionSize, (PlmPoint{500, 400}));
+    EXPECT_NO_THROW(copy.validate());
+}
+
+// --- Each representation drawn on the page, offscreen ---
+
+#include "decorations/CarteCompositionHost.h"
+#include "layout/CarteThematicRules.h"
+
+#include <QDir>
+#include <QImage>
+
+namespace {
+
+PlmWork representationWork(PlmRepresentation representation)
+{
+    PlmWork work = gridWork(12, {3, 8, 15, 1, 22, 40, 9, 5, 30, 12, 18, 2});
+    work.variables.append(PlmWorkTest::numberVariable(
+        QStringLiteral("dens"), QStringLiteral("Densité"),
+        {{"e0", 9}, {"e1", 2}, {"e2", 5}, {"e3", 7}, {"e4", 1}, {"e5", 3}, {"e6", 8}, {"e7", 4}, {"e8", 6},
+         {"e9", 2}, {"e10", 9}, {"e11", 5}}));
+    PlmThematicSettings& settings = *work.thematic;
+    settings.variableID = QStringLiteral("pop");
+    settings.classCount = 4;
+    settings.palette = PlmPalette::greens;
+    PlmDecoration decoration;
+    decoration.compositionSize = PlmPoint{400, 300};
+    work.decoration = decoration;
+    PlmWork chosen = work;
+    chosen.thematic = CarteThematicRules::withRepresentation(work, representation);
+    return chosen;
+}
+
+// The composition as the screen shows it, written for a look when PELMORA_RENDER_DIR is set.
+QImage renderPane(Pane& p, const QString& name)
+{
+    QImage image = p.pane->compositionHost()->renderToImage(1.0);
+    if (const QByteArray dir = qgetenv("PELMORA_RENDER_DIR"); !dir.isEmpty())
+        image.save(QDir(QString::fromLocal8Bit(dir)).filePath(name + QStringLiteral(".png")));
+    return image;
+}
+
+int countNear(const QImage& image, const QColor& colour, int tolerance = 30)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (CanvasTestMaps::isNear(QColor(image.pixel(x, y)), colour, tolerance))
+                ++count;
+    return count;
+}
+
+} // namespace
+
+TEST(CartePaneRender, EachRepresentationDrawsItsLayers)
+{
+    const QColor symbolRed = FondInspectorColorWell::qColor(PlmColor{0.8, 0.18, 0.16, 1});
+    const QColor symbolBlue = FondInspectorColorWell::qColor(PlmColor{0.18, 0.42, 0.8, 1});
+    struct Row {
+        const char* name;
+        PlmRepresentation representation;
+        bool redSymbols;
+        bool blueSymbols;
+    };
+    const QList<Row> rows{
+        {"aplats", PlmRepresentation::aplats, false, false},
+        {"proportional", PlmRepresentation::proportional, true, false},
+        {"aplatsAndSymbols", PlmRepresentation::aplatsAndSymbols, false, true},
+        {"twoSymbols", PlmRepresentation::twoSymbols, true, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Pane p(representationWork(row.representation), QSize(480, 380));
+        const QImage image = renderPane(p, QStringLiteral("carte-") + QString::fromLatin1(row.name));
+        if (const QByteArray dir = qgetenv("PELMORA_RENDER_DIR"); !dir.isEmpty()) {
+            InspectorScroll* column = p.pane->inspectorScroll();
+            column->resize(300, 1400);
+            column->widget()->resize(300, 1400);
+            column->widget()->grab().save(QDir(QString::fromLocal8Bit(dir))
+                                              .filePath(QStringLiteral("inspector-") + QString::fromLatin1(row.name)
+                                                        + QStringLiteral(".png")));
+        }
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(countNear(image, symbolRed, 40) > 50, row.redSymbols);
+        EXPECT_EQ(countNear(image, symbolBlue, 40) > 50, row.blueSymbols);
+        EXPECT_FALSE(p.pane->canvas()->legend()->isHidden());
+        EXPECT_EQ(p.pane->canvas()->secondLegend()->isHidden(), !hasSecondLayer(row.representation));
+        const bool areas = showsAplats(row.representation);
+        EXPECT_EQ(p.pane->mapView()->fillOverrides.isEmpty(), !areas);
+    }
+}
+
+// --- The inspector's structure and the sections shown for a layout selection ---
+
+#include "decorations/DecorationController.h"
+#include "decorations/InspectorSection.h"
+
+#include <QCheckBox>
+#include <QLayout>
+#include <QPushButton>
+
+TEST(CartePane, TheInspectorColumnInOrder)
+{
+    Pane p(gridWork(2, {1, 2}));
+    QStringList titles;
+    QLayout* stack = p.pane->inspectorScroll()->stackLayout();
+    for (int i = 0; i < stack->count(); ++i)
+        if (auto* section = qobject_cast<InspectorSection*>(stack->itemAt(i)->widget()))
+            titles.append(section->title());
+    EXPECT_EQ(titles.mid(1, 4), (QStringList{"Représentation", "Apparence", "Couleurs des classes",
+                                             "Bloc vectoriel du fond"}));
+    CarteInspector& ui = *p.pane->inspector();
+    EXPECT_EQ(ui.classes->itemText(0), QStringLiteral("1"));
+    EXPECT_EQ(ui.classes->itemText(ui.classes->count() - 1), QStringLiteral("10"));
+    EXPECT_EQ(ui.decimals->count(), 9);
+    EXPECT_EQ(ui.representation->itemText(3), QStringLiteral("Deux séries de symboles"));
+    EXPECT_EQ(ui.method->itemText(4), QStringLiteral("Moyenne / écarts-types"));
+}
+
+TEST(CartePane, ColoursAndTheirReset)
+{
+    PlmWork work = gridWork(4, {1, 2, 3, 4});
+    work.thematic->variableID = QStringLiteral("pop");
+    Pane p(work);
+    CarteInspector& ui = *p.pane->inspector();
+    ASSERT_FALSE(ui.classColorWells.isEmpty());
+    ui.classColorWells.first()->setColor(QColor(10, 200, 30));
+    emit ui.classColorWells.first()->colorChosen();
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Couleur de la classe"));
+    EXPECT_EQ(ui.palette->currentText(), QStringLiteral("Personnalisée"));
+    EXPECT_TRUE(ui.resetClassColors->isEnabled());
+
+    ui.resetClassColors->click();
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Réinitialiser la palette"));
+    EXPECT_FALSE(p.document.work().thematic->classColorOverrides.has_value());
+    EXPECT_EQ(ui.palette->count(), 9);
+
+    ui.inverse->click();
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Changer les couleurs"));
+    EXPECT_TRUE(p.document.work().thematic->inverted);
+}
+
+TEST(CartePane, ALayoutSelectionShowsItsSections)
+{
+    PlmWork work = gridWork(2, {1, 2});
+    work.decoration = PlmDecoration();
+    work.decoration->objects = {PlmDecorationObject(QStringLiteral("T1"), PlmDecorationKind::text)};
+    Pane p(work);
+    CarteInspector& ui = *p.pane->inspector();
+    p.pane->decorationController()->select(QStringLiteral("T1"), false);
+    EXPECT_TRUE(ui.representationSection->isHidden());
+    EXPECT_TRUE(ui.classColorSection->isHidden());
+    EXPECT_FALSE(ui.entityNames->isHidden());
+
+    p.pane->decorationController()->select(QStringLiteral("legend"), false);
+    EXPECT_FALSE(ui.representationSection->isHidden());
+    EXPECT_TRUE(ui.entityNames->isHidden());
+}
+
+TEST(CartePane, PageAndNamesReachTheComposition)
+{
+    PlmWork work = gridWork(2, {1, 2});
+    work.decoration.reset();
+    Pane p(work);
+    PlmPrintPage page;
+    page.width = 210;
+    page.height = 297;
+    p.pane->canvas()->onPrintPageChange(page);
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Position de la page"));
+    EXPECT_EQ(p.pane->canvas()->printPage, page);
+
+    p.document.undoLast();
+    EXPECT_FALSE(p.document.work().decoration.has_value());
+    p.pane->inspector()->entityNames->click();
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Afficher les noms des entités"));
+    EXPECT_EQ(p.document.work().decoration->showEntityNames, true);
+    EXPECT_TRUE(p.pane->mapView()->showEntityNames);
+    EXPECT_TRUE(p.pane->inspector()->entityNameSize->isEnabled());
+}
+
+TEST(CartePane, SelectingTheSecondLegendEditsTheSecondSeries)
+{
+    PlmWork work = gridWork(4, {1, 4, 9, 16});
+    work.thematic->representation = PlmRepresentation::twoSymbols;
+    work.thematic->variableID = QStringLiteral("pop");
+    work.thematic->proportional = PlmProportionalSettings(PlmSymbolKind::circle, 30, PlmColor{1, 0, 0, 1});
+    PlmSecondSymbolSeries series;
+    series.variableID = QStringLiteral("pop");
+    series.symbols = PlmProportionalSettings(PlmSymbolKind::circle, 45, PlmColor{0, 0, 1, 1});
+    work.thematic->secondSymbols = series;
+    Pane p(work);
+    p.pane->decorationController()->select(QStringLiteral("secondLegend"), false);
+    EXPECT_TRUE(p.pane->editingSecondary);
+    EXPECT_EQ(p.pane->inspector()->maximumSize->text(), QStringLiteral("45"));
+    p.pane->decorationController()->select(QStringLiteral("legend"), false);
+    EXPECT_FALSE(p.pane->editingSecondary);
+    EXPECT_EQ(p.pane->inspector()->maximumSize->text(), QStringLiteral("30"));
+}
+
+#include <QApplication>
+
+TEST(CartePane, PendingSizeIsStoredBeforeASaveOrRefusesIt)
+{
+    PlmWork work = gridWork(4, {1, 4, 9, 16});
+    work.thematic->representation = PlmRepresentation::proportional;
+    work.thematic->variableID = QStringLiteral("pop");
+    work.thematic->proportional = PlmProportionalSettings(PlmSymbolKind::circle, 30, PlmColor{1, 0, 0, 1});
+    Pane p(work);
+    InspectorScroll* column = p.pane->inspectorScroll();
+    column->show();
+    QApplication::setActiveWindow(column);
+    QLineEdit* field = p.pane->inspector()->maximumSize;
+    field->setFocus();
+    ASSERT_TRUE(field->hasFocus());
+
+    field->setText(QStringLiteral("abc"));
+    EXPECT_FALSE(p.pane->commitPendingEdits());
+    EXPECT_EQ(p.errors.size(), 1);
+    EXPECT_TRUE(p.document.undoSteps().isEmpty());
+
+    field->setFocus();
+    field->setText(QStringLiteral("50"));
+    EXPECT_TRUE(p.pane->commitPendingEdits());
+    EXPECT_EQ(p.document.undoSteps().size(), 1);
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Changer la taille des symboles"));
+    EXPECT_EQ(p.document.work().thematic->proportional->maximumSize, 50);
+    EXPECT_FALSE(field->hasFocus());
+}

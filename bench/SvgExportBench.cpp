@@ -1,0 +1,128 @@
+#include "canvas/VectorCanvas.h"
+#include "decorations/LegendLayout.h"
+#include "decorations/ThematicCanvas.h"
+#include "decorations/ThematicLegend.h"
+#include "export/CarteSVGExport.h"
+#include "export/ThematicCanvasExport.h"
+#include "export/SVGCarteExport.h"
+#include "model/PlmPaletteRamps.h"
+#include "support/BenchWorks.h"
+
+#include <QFile>
+
+#include <benchmark/benchmark.h>
+
+// The SVG export of the large generated work (35,000 entities, about 2 million points) as a
+// choropleth in five classes with its legend and a title, on an A4 landscape page.
+namespace {
+
+constexpr double kWidth = 1000;
+constexpr double kHeight = 700;
+
+struct LargeComposition {
+    PlmWork work = BenchWorks::makeLargeWork(35000, 2);
+    VectorCanvas vector{work.map, false, QString()};
+    SvgComposition composition;
+
+    LargeComposition()
+    {
+        vector.setFrame(QRectF(0, 0, kWidth, kHeight));
+        vector.fit(true);
+        const PlmThematicSettings settings = *work.thematic;
+        const QStringList keys = work.thematicClassKeys(settings);
+        const QList<PlmColor> colours = classColors(settings, keys);
+        for (const PlmEntity& entity : work.map.entities)
+            if (std::optional<int> index = work.thematicClassIndex(entity.id, settings, keys); index && *index < colours.size())
+                vector.fillOverrides.insert(entity.id, colours[*index]);
+
+        composition.size = QSizeF(kWidth, kHeight);
+        composition.title = work.map.name;
+        SvgCompositionView map;
+        map.kind = SvgCompositionView::Kind::map;
+        map.frame = QRectF(0, 0, kWidth, kHeight);
+        map.vector = &vector;
+        SvgCompositionView legend;
+        legend.kind = SvgCompositionView::Kind::legend;
+        legend.legend.title = QStringLiteral("Variable 1");
+        for (int i = 0; i < keys.size(); ++i)
+            legend.legend.labels.append(QStringLiteral("Classe ") + QString::number(i + 1));
+        legend.legend.colors = colours;
+        legend.legend.size = QSizeF(LegendLayout::preferredWidth(legend.legend), 200);
+        legend.frame = QRectF(QPointF(kWidth - legend.legend.size.width() - 20, 20), legend.legend.size);
+        SvgCompositionView title;
+        title.kind = SvgCompositionView::Kind::decoration;
+        title.frame = QRectF(20, kHeight - 80, 400, 60);
+        title.object = PlmDecorationObject(QStringLiteral("t"), PlmDecorationKind::title, QStringLiteral("Grande carte"));
+        composition.views = {map, legend, title};
+    }
+};
+
+void BM_SvgExportLargeChoropleth(benchmark::State& state)
+{
+    LargeComposition scene;
+    SvgPage page;
+    page.width = 297;
+    page.height = 210;
+    page.margin = 10;
+    const double w = page.width * 72 / 25.4;
+    const double h = page.height * 72 / 25.4;
+    const double m2 = 2 * (page.margin * 72 / 25.4);
+    page.scale = std::min((w - m2) / kWidth, (h - m2) / kHeight);
+    page.offsetX = (w - kWidth * page.scale) / 2;
+    page.offsetY = (h - kHeight * page.scale) / 2;
+    qsizetype bytes = 0;
+    for (auto _ : state) {
+        SVGCarteExport writer(scene.composition, page);
+        const PlmExportResult result = writer.makeDocument();
+        bytes = result.data.size();
+        benchmark::DoNotOptimize(result.data.constData());
+    }
+    state.counters["MB"] = double(bytes) / 1e6;
+}
+BENCHMARK(BM_SvgExportLargeChoropleth)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// The same work through the composition page of the layout window: its map view coloured by
+// class, its legend, walked and written by the export entry on an A4 landscape page.
+void BM_SvgExportLargeChoroplethPage(benchmark::State& state)
+{
+    const PlmWork work = BenchWorks::makeLargeWork(35000, 2);
+    ThematicCanvas canvas(work.map);
+    canvas.compositionSize = QSizeF(kWidth, kHeight);
+    canvas.setFrame(QRectF(0, 0, kWidth, kHeight));
+    canvas.layoutComposition();
+    const PlmThematicSettings settings = *work.thematic;
+    const QStringList keys = work.thematicClassKeys(settings);
+    const QList<PlmColor> colours = classColors(settings, keys);
+    QHash<QString, PlmColor> fills;
+    for (const PlmEntity& entity : work.map.entities)
+        if (std::optional<int> index = work.thematicClassIndex(entity.id, settings, keys); index && *index < colours.size())
+            fills.insert(entity.id, colours[*index]);
+    canvas.vector()->fillOverrides = fills;
+    canvas.legend()->setTitle(QStringLiteral("Variable 1"));
+    QStringList labels;
+    for (int i = 0; i < keys.size(); ++i)
+        labels.append(QStringLiteral("Classe ") + QString::number(i + 1));
+    canvas.legend()->setLabels(labels);
+    canvas.legend()->setColors(colours);
+    canvas.layoutComposition();
+    ThematicCanvasExport composition(canvas);
+    PlmExportSize size;
+    size.width = 297;
+    size.height = 210;
+    size.margin = 10;
+    qsizetype bytes = 0;
+    for (auto _ : state) {
+        const PlmExportResult result = CarteSVGExport::exportSVG(composition, size);
+        bytes = result.data.size();
+        benchmark::DoNotOptimize(result.data.constData());
+    }
+    state.counters["MB"] = double(bytes) / 1e6;
+    if (qEnvironmentVariableIsSet("PELMORA_KEEP_RENDERS")) {
+        QFile file(QStringLiteral("/tmp/bench-page.svg"));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(CarteSVGExport::exportSVG(composition, size).data);
+    }
+}
+BENCHMARK(BM_SvgExportLargeChoroplethPage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+} // namespace

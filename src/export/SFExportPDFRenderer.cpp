@@ -1,0 +1,34 @@
+#include "export/SFExportPDFRenderer.h"
+
+#include "model/PlmErrors.h"
+#include "thematic/ProportionalShape.h"
+
+#include <QPainter>
+
+#include <cmath>
+
+void SFExportPDFRenderer::drawSymbol(QPainter& painter, const std::shared_ptr<const ProportionalShape>& shape,
+                                     const QPointF& center, double size, const PlmColor& color)
+{
+    // The screen draws nothing for such sizes either.
+    if (!shape || !std::isfinite(size) || !(size > 0))
+        return;
+    const QString key = QString::number(quintptr(shape.get()), 16) + QLatin1Char(':')
+        + QString::number(shape->outlineVisible ? size : 0.0, 'g', 17);
+    auto found = m_images.constFind(key);
+    if (found == m_images.constEnd()) {
+        if (m_images.size() >= maximumImages)
+            m_images.clear();
+        found = m_images.insert(key, Entry{shape, shape->renderBitmap(color, size)});
+    }
+    const QImage& image = found->image;
+    if (image.isNull() || !painter.isActive())
+        throw PlmWorkError::invalid(QStringLiteral("Impossible d’incorporer le SF Symbol au PDF."));
+    const double side = size * image.width() / double(ProportionalShape::bitmapSymbolSide);
+    // The painter is y-up; the image is drawn upright inside its square.
+    painter.save();
+    painter.translate(center.x() - side / 2, center.y() + side / 2);
+    painter.scale(1, -1);
+    painter.drawImage(QRectF(0, 0, side, side), image);
+    painter.restore();
+}

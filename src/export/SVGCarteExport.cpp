@@ -1,0 +1,258 @@
+#include "export/SVGCarteExport.h"
+
+#include "canvas/VectorCanvas.h"
+#include "export/SvgPathData.h"
+#include "model/PlmErrors.h"
+
+#include <expat.h>
+
+#include <climits>
+
+namespace {
+
+double pointsFromMillimetres(double mm) { return mm * 72.0 / 25.4; }
+
+// Sets a flag for the time of a scope, on every way out.
+class FlagScope {
+public:
+    FlagScope(bool& flag, bool value) : m_flag(flag), m_saved(flag) { m_flag = value; }
+    ~FlagScope() { m_flag = m_saved; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& m_flag;
+    bool m_saved;
+};
+
+// Well-formedness only: expat reads the bytes once, in pieces that fit its int lengths.
+bool isWellFormed(const QByteArray& bytes)
+{
+    XML_Parser parser = XML_ParserCreate("UTF-8");
+    if (!parser)
+        return false;
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    bool ok = true;
+    while (ok) {
+        const int chunk = int(std::min<qsizetype>(left, INT_MAX / 2));
+        const bool last = chunk == left;
+        ok = XML_Parse(parser, data, chunk, last ? 1 : 0) == XML_STATUS_OK;
+        data += chunk;
+        left -= chunk;
+        if (last)
+            break;
+    }
+    XML_ParserFree(parser);
+    return ok;
+}
+
+} // namespace
+
+SVGCarteExport::SVGCarteExport(const SvgComposition& composition, const SvgPage& page)
+    : m_composition(composition)
+    , m_page(page)
+{
+}
+
+SvgOutput& SVGCarteExport::piece()
+{
+    if (m_pieces++ > 0)
+        body.raw('\n');
+    return body;
+}
+
+std::string SVGCarteExport::openClipGroups(const QList<PlmVectorPath>& paths, const QTransform& transform)
+{
+    std::string opening;
+    for (const PlmVectorPath& path : paths) {
+        const int id = ++serial;
+        definitions.raw("<clipPath id=\"clip-").integer(id).raw("\" clipPathUnits=\"userSpaceOnUse\"><path d=\"");
+        const bool evenOdd = SvgPathData::write(definitions, path, transform);
+        definitions.raw("\" clip-rule=\"").raw(evenOdd ? "evenodd" : "nonzero").raw("\"/></clipPath>");
+        opening += "<g clip-path=\"url(#clip-" + std::to_string(id) + ")\">";
+    }
+    return opening;
+}
+
+std::string SVGCarteExport::openClipGroups(const QList<QPainterPath>& paths)
+{
+    std::string opening;
+    for (const QPainterPath& path : paths) {
+        const int id = ++serial;
+        definitions.raw("<clipPath id=\"clip-").integer(id).raw("\" clipPathUnits=\"userSpaceOnUse\"><path d=\"");
+        const bool evenOdd = SvgPathData::write(definitions, path);
+        definitions.raw("\" clip-rule=\"").raw(evenOdd ? "evenodd" : "nonzero").raw("\"/></clipPath>");
+        opening += "<g clip-path=\"url(#clip-" + std::to_string(id) + ")\">";
+    }
+    return opening;
+}
+
+void SVGCarteExport::appendBox(const QRectF& rect, const std::optional<PlmColor>& fill,
+                               const std::optional<PlmColor>& stroke, bool rounded)
+{
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    if (rounded)
+        path.addRoundedRect(rect, 6, 6);
+    else
+        path.addRect(rect);
+    SvgOutput& out = piece();
+    out.raw("<path  d=\"");
+    const bool evenOdd = SvgPathData::write(out, path);
+    out.raw('"');
+    if (fill)
+        out.attribute("fill").color(fill->red, fill->green, fill->blue).close()
+            .attribute("fill-opacity").number(fill->alpha).close();
+    else
+        out.raw(" fill=\"none\" fill-opacity=\"1\"");
+    out.attribute("fill-rule").raw(evenOdd ? "evenodd" : "nonzero").close();
+    if (stroke)
+        out.attribute("stroke").color(stroke->red, stroke->green, stroke->blue).close()
+            .attribute("stroke-opacity").number(stroke->alpha).close()
+            .raw(" stroke-width=\"1\" stroke-linecap=\"butt\" stroke-linejoin=\"miter\"");
+    out.raw("/>");
+}
+
+void SVGCarteExport::appendMap(VectorCanvas& vector)
+{
+    const QTransform block = vector.blockTransform;
+    FlagScope original(vector.rendersOriginalBlock, true);
+
+    const std::optional<PlmBackgroundImage>& image = vector.backgroundImage();
+    if (image) {
+        if (const std::optional<QRectF> r = vector.backgroundImageViewRect()) {
+            SvgOutput& out = piece();
+            out.raw("<image data-plm-background=\"true\" transform=\"translate(").number(r->left()).raw(' ')
+                .number(r->bottom()).raw(") scale(1 -1)\"")
+                .attribute("width").number(r->width()).close()
+                .attribute("height").number(r->height()).close()
+                .attribute("opacity").number(image->opacity).close()
+                .raw(" preserveAspectRatio=\"none\" href=\"data:")
+                .raw(image->type == QLatin1String("png") ? "image/png" : "image/jpeg").raw(";base64,");
+            out.base64(image->data);
+            out.raw("\"/>");
+        }
+    }
+    piece().raw("<g transform=\"matrix(").number(block.m11()).raw(' ').number(block.m12()).raw(' ')
+        .number(block.m21()).raw(' ').number(block.m22()).raw(' ').number(block.dx()).raw(' ')
+        .number(block.dy()).raw(")\">");
+
+    const PlmMap& map = vector.map();
+    const double strokeScale = map.sources ? 1 / vector.currentViewport().unitsPerPoint : 1.0;
+    std::string idPath;
+    for (qsizetype i = 0; i < map.entities.size(); ++i) {
+        idPath = std::to_string(i);
+        appendEntity(map.entities.at(i), map.entities.at(i).id, idPath, vector, strokeScale);
+    }
+
+    if (vector.showEntityNames && vector.scale() > 0) {
+        for (const PlmEntity& e : map.entities) {
+            const std::optional<QPainterPath> label = vector.entityNameLabelPath(e, nullptr);
+            if (!label)
+                continue;
+            SvgOutput& out = piece();
+            out.raw("<path data-entity-name=\"").escaped(e.name).raw("\" paint-order=\"stroke fill\" d=\"");
+            const bool evenOdd = SvgPathData::write(out, *label);
+            out.raw("\" fill=\"rgb(0,0,0)\" fill-opacity=\"1\" fill-rule=\"").raw(evenOdd ? "evenodd" : "nonzero")
+                .raw("\" stroke=\"rgb(255,255,255)\" stroke-opacity=\"1\" stroke-width=\"2\" "
+                     "stroke-linecap=\"butt\" stroke-linejoin=\"round\"/>");
+        }
+    }
+    piece().raw("</g>");
+}
+
+PlmExportResult SVGCarteExport::makeDocument()
+{
+    const QSizeF size = m_composition.size;
+    if (!(size.width() > 0) || !(size.height() > 0))
+        throw PlmWorkError::invalid(QStringLiteral("La carte n’a pas encore de cadrage visible."));
+
+    // A large map writes about 35 bytes a point: reserve once rather than grow by copies.
+    body.reserve(1 << 20);
+    appendBox(QRectF(QPointF(0, 0), size), m_composition.background, std::nullopt, false);
+
+    for (const SvgCompositionView& view : m_composition.views) {
+        const QRectF own = view.ownBounds();
+        piece().raw("<g transform=\"translate(").number(view.frame.left() - own.left()).raw(' ')
+            .number(view.frame.top() - own.top()).raw(")\">");
+        const bool clipped = view.kind != SvgCompositionView::Kind::legend
+                             && view.kind != SvgCompositionView::Kind::decoration;
+        if (clipped) {
+            QPainterPath bounds;
+            bounds.setFillRule(Qt::WindingFill);
+            bounds.addRect(own);
+            piece().raw(openClipGroups(QList<QPainterPath>{bounds}));
+        } else {
+            piece();
+        }
+        switch (view.kind) {
+        case SvgCompositionView::Kind::map:
+            if (view.vector)
+                appendMap(*view.vector);
+            break;
+        case SvgCompositionView::Kind::symbols:
+            appendMapSymbols(view);
+            break;
+        case SvgCompositionView::Kind::legend:
+            appendLegend(view.legend);
+            break;
+        case SvgCompositionView::Kind::decoration:
+            appendDecoration(view);
+            break;
+        case SvgCompositionView::Kind::other:
+            break;
+        }
+        piece().raw(clipped ? "</g></g>" : "</g>");
+    }
+
+    if (!m_composition.sfSymbolNames.isEmpty())
+        notes.insert(QStringLiteral("SF Symbols concernés : ") + m_composition.sfSymbolNames.join(QStringLiteral(", "))
+                     + QStringLiteral("."));
+
+    const double W = pointsFromMillimetres(m_page.width);
+    const double H = pointsFromMillimetres(m_page.height);
+    const double m = pointsFromMillimetres(m_page.margin);
+    definitions.raw("<clipPath id=\"export-page\"><rect").attribute("x").number(m).close()
+        .attribute("y").number(m).close()
+        .attribute("width").number(W - 2 * m).close()
+        .attribute("height").number(H - 2 * m).close().raw("/></clipPath>");
+
+    SvgOutput head;
+    head.reserve(definitions.size() + 1024);
+    head.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n")
+        .raw("<svg xmlns=\"http://www.w3.org/2000/svg\"")
+        .attribute("width").number(m_page.width).raw("mm\"")
+        .attribute("height").number(m_page.height).raw("mm\"")
+        .attribute("viewBox").raw("0 0 ").number(W).raw(' ').number(H).raw("\">");
+    head.raw("<title>").escaped(m_composition.title).raw("</title><desc>");
+    bool first = true;
+    for (const QString& note : notes) {
+        if (!first)
+            head.raw(' ');
+        head.escaped(note);
+        first = false;
+    }
+    head.raw("</desc><defs>").raw(definitions.view()).raw("</defs>");
+    head.raw("<rect").attribute("width").number(W).close().attribute("height").number(H).close()
+        .raw(" fill=\"white\"/><g clip-path=\"url(#export-page)\"><g transform=\"translate(")
+        .number(m_page.offsetX).raw(' ').number(H - m_page.offsetY).raw(") scale(").number(m_page.scale)
+        .raw(' ').number(-m_page.scale).raw(")\">");
+    static constexpr std::string_view tail = "</g></g></svg>";
+
+    QByteArray bytes;
+    bytes.reserve(qsizetype(head.size() + body.size() + tail.size()));
+    bytes.append(head.view().data(), qsizetype(head.size()));
+    bytes.append(body.view().data(), qsizetype(body.size()));
+    bytes.append(tail.data(), qsizetype(tail.size()));
+
+    if (!isWellFormed(bytes))
+        throw PlmWorkError::invalid(
+            QStringLiteral("Un texte de la carte contient un caractère incompatible avec le format SVG."));
+
+    PlmExportResult result;
+    result.data = std::move(bytes);
+    for (const QString& note : notes)
+        result.notes.append(note);
+    return result;
+}

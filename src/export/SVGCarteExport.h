@@ -1,0 +1,94 @@
+#pragma once
+
+#include "export/PlmExportResult.h"
+#include "export/SvgComposition.h"
+#include "export/SvgOutput.h"
+
+#include <QHash>
+#include <QList>
+#include <QPainterPath>
+#include <QRectF>
+#include <QString>
+
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+class VectorCanvas;
+struct PlmEntity;
+struct PlmPresentation;
+struct PlmVectorPath;
+
+// The page an SVG is drawn on: paper and margin in millimetres, and where the composition
+// lands (page points, y up from the lower-left corner: p ↦ offset + scale · p).
+struct SvgPage {
+    double width = 210;
+    double height = 297;
+    double margin = 0;
+    double scale = 1;
+    double offsetX = 0;
+    double offsetY = 0;
+};
+
+// Writes the composed page as one standalone SVG document: map entities as paths, texts as
+// `text` elements, only the background picture and SF Symbols as embedded PNG or JPEG. One
+// writer per export; makeDocument() once. The element writers append to `body` (pieces
+// joined by line feeds) and `definitions`; every generated identifier takes the next `serial`.
+//
+// Split by concern: SVGCarteExport.cpp (document, clips, boxes), SVGCarteExportText.cpp,
+// SVGCarteExportSymbols.cpp (symbols and symbol layers), SVGCarteExportEntities.cpp and
+// SVGCarteExportDecorations.cpp (decorations and legends).
+class SVGCarteExport {
+public:
+    SVGCarteExport(const SvgComposition& composition, const SvgPage& page);
+
+    // The file and its notes (sorted). Throws PlmWorkError with a French message.
+    PlmExportResult makeDocument();
+
+    // ---- Shared buffers ----
+    SvgOutput definitions;
+    SvgOutput body;
+    std::set<QString> notes;
+    int serial = 0;
+    QHash<QString, QString> nativeSF;
+
+    // Starts the next body piece (a line of the file) and gives the buffer to write it into.
+    SvgOutput& piece();
+    // Opening tags of one clipping group per path, registering the clips in `definitions`.
+    std::string openClipGroups(const QList<PlmVectorPath>& paths, const QTransform& transform = QTransform());
+    std::string openClipGroups(const QList<QPainterPath>& paths);
+
+    // ---- Boxes and texts ----
+    void appendBox(const QRectF& rect, const std::optional<PlmColor>& fill, const std::optional<PlmColor>& stroke,
+                   bool rounded);
+    // Lays the text out as the screen does and writes one `text` element per line.
+    void appendText(const QString& text, const PlmPresentation& presentation, const QRectF& rect);
+
+    // ---- Symbols ----
+    void appendSymbol(const ProportionalShape& shape, std::string_view attributes, const QPointF& center,
+                      double size, const PlmColor& color);
+    void appendMapSymbols(const SvgCompositionView& layer);
+    // Whether entity p is written before q in a concentric pair: larger symbols first, then ids.
+    static bool symbolPrecedes(const QString& p, const QString& q, const QHash<QString, SvgSymbolItem>& first,
+                               const QHash<QString, SvgSymbolItem>& partner);
+
+    // ---- Map entities ----
+    void appendEntity(const PlmEntity& entity, const QString& fillKey, const std::string& idPath,
+                      VectorCanvas& vector, double strokeScale);
+
+    // ---- Decorations and legends ----
+    void appendDecoration(const SvgCompositionView& view);
+    void appendLegend(const LegendData& legend);
+    void openObjectGroup(const PlmEditingStyle& style, const QRectF& rect);
+    void appendFrame(const PlmPresentation& presentation, std::optional<PlmDecorationKind> kind, const QRectF& rect);
+
+private:
+    void appendMap(VectorCanvas& vector);
+    void appendStyledPath(const QPainterPath& path, const std::optional<PlmColor>& fill,
+                          const PlmEditingStyle& style, bool stroked);
+
+    SvgComposition m_composition;
+    SvgPage m_page;
+    int m_pieces = 0;
+};

@@ -1,0 +1,116 @@
+#include "export/SVGCarteExport.h"
+
+#include "canvas/CanvasPathBuilder.h"
+#include "canvas/VectorCanvas.h"
+#include "export/SvgPathData.h"
+#include "model/PlmEntity.h"
+
+void SVGCarteExport::appendEntity(const PlmEntity& entity, const QString& fillKey, const std::string& idPath,
+                                  VectorCanvas& vector, double strokeScale)
+{
+    if (entity.hidden())
+        return;
+    piece().raw("<g data-entity-id=\"").escaped(entity.id).raw("\" data-name=\"").escaped(entity.name).raw("\">");
+
+    const PlmGeometry& geometry = entity.geometry;
+    if (const PlmEntityList* members = geometry.asGroup()) {
+        std::string memberPath;
+        for (qsizetype i = 0; i < members->size(); ++i) {
+            memberPath = idPath + '-' + std::to_string(i);
+            appendEntity(members->at(i), fillKey, memberPath, vector, strokeScale);
+        }
+        piece().raw("</g>");
+        return;
+    }
+
+    const QTransform toView = vector.mapToViewTransform();
+    QList<PlmVectorPath> clips;
+    if (entity.clipPaths)
+        clips = *entity.clipPaths;
+    auto openClips = [&] {
+        if (clips.isEmpty())
+            piece();
+        else
+            piece().raw(openClipGroups(clips, toView));
+    };
+    auto closeClips = [&] {
+        SvgOutput& out = piece();
+        for (qsizetype i = 0; i < clips.size(); ++i)
+            out.raw("</g>");
+    };
+
+    if (const PlmPoint* point = geometry.asPoint()) {
+        const QPointF centre = vector.viewPoint(QPointF(point->x, point->y));
+        const double r = vector.pointRadiusInView(entity);
+        if (std::shared_ptr<const ProportionalShape> shape = vector.pointShape(entity)) {
+            const PlmColor color = vector.pointSymbolColor(entity);
+            openClips();
+            if (shape->useSourceColors)
+                piece().raw("<g opacity=\"").number(color.alpha).raw("\">");
+            SvgOutput id;
+            id.raw("id=\"entity-").raw(idPath).raw('"');
+            appendSymbol(*shape, id.view(), centre, 2 * r, color);
+            if (shape->useSourceColors)
+                piece().raw("</g>");
+            closeClips();
+            piece().raw("</g>");
+            return;
+        }
+    }
+
+    openClips();
+    SvgOutput& out = piece();
+    out.raw("<path id=\"entity-").raw(idPath).raw("\" d=\"");
+    bool evenOdd = false;
+    bool area = true;
+    if (const PlmPoint* point = geometry.asPoint()) {
+        const QPointF c = vector.viewPoint(QPointF(point->x, point->y));
+        const double r = vector.pointRadiusInView(entity);
+        QPainterPath oval;
+        oval.addEllipse(QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r));
+        SvgPathData::write(out, oval);  // an oval fills the same under either rule
+    } else {
+        SvgPathData sink(out);
+        evenOdd = CanvasPathBuilder::append(sink, geometry, entity.attributes, toView);
+        area = geometry.kind() != PlmGeometry::Kind::polyline;
+    }
+    out.raw('"');
+    std::optional<PlmColor> fill;
+    if (area) {
+        const auto override = vector.fillOverrides.constFind(fillKey);
+        if (override != vector.fillOverrides.constEnd() && entity.isAreaFeature())
+            fill = *override;
+        else
+            fill = entity.style.fill;
+    }
+    if (fill)
+        out.attribute("fill").color(fill->red, fill->green, fill->blue).close()
+            .attribute("fill-opacity").number(fill->alpha).close();
+    else
+        out.raw(" fill=\"none\" fill-opacity=\"1\"");
+    out.attribute("fill-rule").raw(evenOdd ? "evenodd" : "nonzero").close();
+    const PlmStyle& style = entity.style;
+    const double w = strokeScale * style.lineWidth;
+    if (w > 0) {
+        out.attribute("stroke").color(style.stroke.red, style.stroke.green, style.stroke.blue).close()
+            .attribute("stroke-opacity").number(style.stroke.alpha).close()
+            .attribute("stroke-width").number(w).close()
+            .attribute("stroke-linecap").raw(svgLineCap(style.lineCap.value_or(0))).close()
+            .attribute("stroke-linejoin").raw(svgLineJoin(style.lineJoin.value_or(0))).close();
+        if (style.dash && !style.dash->isEmpty()) {
+            out.attribute("stroke-dasharray");
+            for (qsizetype i = 0; i < style.dash->size(); ++i) {
+                if (i > 0)
+                    out.raw(' ');
+                out.number(style.dash->at(i) * strokeScale);
+            }
+            out.close();
+        }
+    }
+    out.raw("/>");
+    closeClips();
+    if (geometry.kind() == PlmGeometry::Kind::text)
+        notes.insert(QStringLiteral("Textes historiques du fond : contours vectoriels pour conserver leurs "
+                                    "transformations exactes."));
+    piece().raw("</g>");
+}

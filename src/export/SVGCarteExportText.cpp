@@ -1,0 +1,108 @@
+#include "export/SVGCarteExport.h"
+
+#include "decorations/DecorationText.h"
+#include "decorations/DecorationTextAttributes.h"
+
+#include <QRegularExpression>
+#include <QTextLayout>
+
+#include <cmath>
+
+namespace {
+
+bool isLineBreak(QChar c)
+{
+    return c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar(0x2028) || c == QChar(0x2029)
+           || c == QChar(0x0B) || c == QChar(0x0C) || c == QChar(0x85);
+}
+
+QString withoutLineBreaks(const QString& text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && isLineBreak(text.at(start)))
+        ++start;
+    while (end > start && isLineBreak(text.at(end - 1)))
+        --end;
+    return text.mid(start, end - start);
+}
+
+// The name of the weight index of an editing style; indexes outside the table read as regular.
+const char* weightName(int index)
+{
+    static const char* const names[] = {"300", "400", "600", "700"};
+    return index >= 0 && index < 4 ? names[index] : "400";
+}
+
+} // namespace
+
+void SVGCarteExport::appendText(const QString& text, const PlmPresentation& presentation, const QRectF& rect)
+{
+    if (text.isEmpty() || !(rect.width() > 0) || !(rect.height() > 0))
+        return;
+    const DecorationTextAttributes attributes = textAttributes(presentation);
+    const DecorationText laid(text, attributes, rect.width());
+    const PlmEditingStyle style = presentation.effectiveEditingStyle();
+    const double f = style.textWidth && std::isfinite(*style.textWidth) && *style.textWidth > 0 ? *style.textWidth : 1;
+
+    const QFont& font = attributes.font;
+    QString family = decorationFontFamily(font);
+    if (family.isEmpty())
+        family = presentation.fontName;
+    if (family.startsWith(QLatin1Char('.')))
+        family = QStringLiteral("system-ui");
+    // The family found here may be a metric twin ("Nimbus Sans" for "Helvetica") that other
+    // systems lack: the requested family follows as their choice.
+    const QString requested = presentation.fontName.section(QLatin1Char('-'), 0, 0).trimmed();
+    if (!requested.isEmpty() && requested.compare(family, Qt::CaseInsensitive) != 0
+        && !requested.contains(QLatin1Char(',')) && !requested.contains(QLatin1Char(';')))
+        family += QStringLiteral(", ") + requested;
+    const bool bold = font.weight() >= QFont::Bold;
+    const bool italic = font.italic();
+    const bool condensed = family.contains(QLatin1String("Narrow")) || family.contains(QLatin1String("Condensed"));
+    const PlmColor& color = presentation.color;
+    const bool justified = presentation.alignment == PlmTextAlignment::justified;
+    static const QRegularExpression words(QStringLiteral("\\S+\\s*"));
+
+    for (const auto& layout : laid.paragraphs()) {
+        const QString paragraph = layout->text();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            if (line.textLength() <= 0 || line.y() >= rect.height())  // off the box: clipped on screen
+                continue;
+            const QString lineText = withoutLineBreaks(paragraph.mid(line.textStart(), line.textLength()));
+            if (lineText.isEmpty())
+                continue;
+            const double px = line.cursorToX(line.textStart());
+            const double x = rect.left() + px;
+            const double y = rect.bottom() - (line.y() + line.ascent()) + attributes.baselineOffset;
+
+            SvgOutput& out = piece();
+            out.raw("<text transform=\"translate(").number(x).raw(' ').number(y).raw(") scale(").number(f)
+                .raw(" -1)\"")
+                .attribute("font-family").escaped(family).close()
+                .attribute("font-size").number(presentation.fontSize).close()
+                .attribute("letter-spacing").number(style.tracking / f).close()
+                .attribute("text-decoration").raw(style.underline ? "underline" : "none").close()
+                .attribute("font-stretch").raw(condensed ? "condensed" : "normal").close()
+                .attribute("font-weight").raw(bold ? "bold" : !presentation.editing ? "normal" : weightName(style.fontWeight)).close()
+                .attribute("font-style").raw(italic ? "italic" : "normal").close()
+                .attribute("fill").color(color.red, color.green, color.blue).close()
+                .attribute("fill-opacity").number(color.alpha).close()
+                .raw(" xml:space=\"preserve\">");
+            if (justified) {
+                const qsizetype offset = paragraph.mid(line.textStart(), line.textLength()).indexOf(lineText);
+                QRegularExpressionMatchIterator it = words.globalMatch(lineText);
+                while (it.hasNext()) {
+                    const QRegularExpressionMatch match = it.next();
+                    const int cursor = line.textStart() + int(std::max<qsizetype>(offset, 0) + match.capturedStart());
+                    out.raw("<tspan x=\"").number((line.cursorToX(cursor) - px) / f).raw("\">")
+                        .escaped(match.captured()).raw("</tspan>");
+                }
+            } else {
+                out.escaped(lineText);
+            }
+            out.raw("</text>");
+        }
+    }
+}

@@ -1,0 +1,243 @@
+#include "export/SvgOutput.h"
+
+#include "model/PlmErrors.h"
+
+#include <algorithm>
+#include <charconv>
+#include <new>
+#include <cmath>
+#include <limits>
+
+void SvgOutput::reserve(size_t capacity)
+{
+    if (capacity > m_capacity)
+        grow(capacity - m_size);
+}
+
+void SvgOutput::grow(size_t n)
+{
+    size_t capacity = std::max<size_t>(m_capacity * 2, 4096);
+    while (capacity - m_size < n)
+        capacity *= 2;
+    // realloc moves large blocks by remapping pages rather than copying them.
+    char* data = static_cast<char*>(std::realloc(m_data, capacity));
+    if (!data)
+        throw std::bad_alloc();
+    m_data = data;
+    m_capacity = capacity;
+}
+
+// "%.15g" from the shortest round-trip digits, which the library finds several times faster
+// than a fixed precision. The shortest digits rounded to 15 are the value rounded to 15, except
+// when they end exactly half-way (16 digits ending in 5) or for subnormal values: those take the
+// precise path.
+SvgOutput& SvgOutput::number(double value)
+{
+    ensure(32);
+    char* out = m_data + m_size;
+    if (value == 0 || !std::isfinite(value)) {
+        const std::to_chars_result r = value == 0 ? std::to_chars_result{out + 1, {}} : std::to_chars(out, out + 32, value);
+        if (value == 0)
+            *out = '0';
+        m_size = size_t(r.ptr - m_data);
+        return *this;
+    }
+    char shortest[32];
+    const char* end = std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::scientific).ptr;
+    const char* p = shortest;
+    const bool negative = *p == '-';
+    if (negative)
+        ++p;
+    char digits[20];
+    int count = 0;
+    for (; p < end && *p != 'e'; ++p)
+        if (*p != '.')
+            digits[count++] = *p;
+    int exponent = 0;
+    std::from_chars(p + 1 + (p[1] == '+'), end, exponent);
+    // Subnormal values carry fewer bits than 15 digits: the shortest digits say too little there.
+    if ((count == 16 && digits[15] == '5') || std::abs(value) < std::numeric_limits<double>::min()) {
+        const std::to_chars_result r = std::to_chars(out, out + 32, value, std::chars_format::general, 15);
+        m_size = size_t(r.ptr - m_data);
+        return *this;
+    }
+    if (count > 15) {
+        const bool up = digits[15] >= '5';
+        count = 15;
+        if (up) {
+            int i = 14;
+            while (i >= 0 && digits[i] == '9')
+                digits[i--] = '0';
+            if (i >= 0) {
+                ++digits[i];
+            } else {
+                digits[0] = '1';
+                ++exponent;
+            }
+        }
+    }
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
+    if (negative)
+        *out++ = '-';
+    if (exponent < -4 || exponent >= 15) {
+        *out++ = digits[0];
+        if (count > 1) {
+            *out++ = '.';
+            for (int i = 1; i < count; ++i)
+                *out++ = digits[i];
+        }
+        *out++ = 'e';
+        *out++ = exponent < 0 ? '-' : '+';
+        const int magnitude = exponent < 0 ? -exponent : exponent;
+        if (magnitude < 10)
+            *out++ = '0';
+        out = std::to_chars(out, out + 4, magnitude).ptr;
+    } else if (exponent >= 0) {
+        for (int i = 0; i <= exponent; ++i)
+            *out++ = i < count ? digits[i] : '0';
+        if (count > exponent + 1) {
+            *out++ = '.';
+            for (int i = exponent + 1; i < count; ++i)
+                *out++ = digits[i];
+        }
+    } else {
+        *out++ = '0';
+        *out++ = '.';
+        for (int i = -1; i > exponent; --i)
+            *out++ = '0';
+        for (int i = 0; i < count; ++i)
+            *out++ = digits[i];
+    }
+    m_size = size_t(out - m_data);
+    return *this;
+}
+
+SvgOutput& SvgOutput::integer(long long value)
+{
+    ensure(24);
+    const std::to_chars_result r = std::to_chars(m_data + m_size, m_data + m_capacity, value);
+    m_size = size_t(r.ptr - m_data);
+    return *this;
+}
+
+SvgOutput& SvgOutput::base64(const QByteArray& bytes)
+{
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const size_t n = size_t(bytes.size());
+    ensure((n + 2) / 3 * 4);
+    char* out = m_data + m_size;
+    size_t i = 0;
+    for (; i + 3 <= n; i += 3) {
+        const unsigned v = (unsigned(in[i]) << 16) | (unsigned(in[i + 1]) << 8) | in[i + 2];
+        *out++ = alphabet[v >> 18];
+        *out++ = alphabet[(v >> 12) & 63];
+        *out++ = alphabet[(v >> 6) & 63];
+        *out++ = alphabet[v & 63];
+    }
+    if (i < n) {
+        unsigned v = unsigned(in[i]) << 16;
+        if (i + 1 < n)
+            v |= unsigned(in[i + 1]) << 8;
+        *out++ = alphabet[v >> 18];
+        *out++ = alphabet[(v >> 12) & 63];
+        *out++ = i + 1 < n ? alphabet[(v >> 6) & 63] : '=';
+        *out++ = '=';
+    }
+    m_size = size_t(out - m_data);
+    return *this;
+}
+
+SvgOutput& SvgOutput::color(double red, double green, double blue)
+{
+    raw("rgb(");
+    number(red * 255);
+    raw(',');
+    number(green * 255);
+    raw(',');
+    number(blue * 255);
+    return raw(')');
+}
+
+SvgOutput& SvgOutput::point(double x, double y)
+{
+    if (!std::isfinite(x) || !std::isfinite(y))
+        throw PlmWorkError::invalid(QStringLiteral("Tracé non fini dans le cadrage exporté."));
+    number(x);
+    raw(' ');
+    return number(y);
+}
+
+SvgOutput& SvgOutput::escaped(const QString& s)
+{
+    const char16_t* p = reinterpret_cast<const char16_t*>(s.utf16());
+    const char16_t* end = p + s.size();
+    while (p < end) {
+        // Fast path: a run of plain ASCII is copied at once.
+        const char16_t* run = p;
+        while (p < end && *p < 0x80 && *p != '&' && *p != '<' && *p != '>' && *p != '"' && *p != '\'')
+            ++p;
+        if (p > run) {
+            ensure(size_t(p - run));
+            char* out = m_data + m_size;
+            for (const char16_t* c = run; c < p; ++c)
+                *out++ = char(*c);
+            m_size += size_t(p - run);
+        }
+        if (p >= end)
+            break;
+        const char16_t c = *p++;
+        switch (c) {
+        case '&': raw("&amp;"); continue;
+        case '<': raw("&lt;"); continue;
+        case '>': raw("&gt;"); continue;
+        case '"': raw("&quot;"); continue;
+        case '\'': raw("&apos;"); continue;
+        default: break;
+        }
+        char32_t cp = c;
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (p >= end || *p < 0xDC00 || *p > 0xDFFF)
+                throw PlmWorkError::invalid(QStringLiteral("Impossible d’encoder le SVG."));
+            cp = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(*p++) - 0xDC00);
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            throw PlmWorkError::invalid(QStringLiteral("Impossible d’encoder le SVG."));
+        }
+        if (cp < 0x800) {
+            raw(char(0xC0 | (cp >> 6)));
+            raw(char(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            raw(char(0xE0 | (cp >> 12)));
+            raw(char(0x80 | ((cp >> 6) & 0x3F)));
+            raw(char(0x80 | (cp & 0x3F)));
+        } else {
+            raw(char(0xF0 | (cp >> 18)));
+            raw(char(0x80 | ((cp >> 12) & 0x3F)));
+            raw(char(0x80 | ((cp >> 6) & 0x3F)));
+            raw(char(0x80 | (cp & 0x3F)));
+        }
+    }
+    return *this;
+}
+
+std::string svgNumber(double value)
+{
+    SvgOutput out;
+    out.number(value);
+    return out.str();
+}
+
+std::string svgColor(double red, double green, double blue)
+{
+    SvgOutput out;
+    out.color(red, green, blue);
+    return out.str();
+}
+
+std::string svgEscaped(const QString& s)
+{
+    SvgOutput out;
+    out.escaped(s);
+    return out.str();
+}

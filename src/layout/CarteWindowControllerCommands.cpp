@@ -1,0 +1,250 @@
+// Pending edits, the composition written with the work, entity names and the pane's commands.
+#include "layout/CarteWindowController.h"
+
+#include "canvas/VectorCanvas.h"
+#include "decorations/CarteCompositionHost.h"
+#include "decorations/ThematicCanvas.h"
+#include "decorations/DecorationController.h"
+#include "layout/CarteInspector.h"
+#include "layout/CarteInspectorTexts.h"
+#include "layout/CarteThematicRules.h"
+#include "model/PlmErrors.h"
+#include "platform/DialogHooks.h"
+#include "platform/ViewHost.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace Texts = CarteInspectorTexts;
+
+namespace {
+
+// The composition size a work may store (the layout's validation range).
+bool isStorableSize(double width, double height)
+{
+    return std::isfinite(width) && std::isfinite(height) && width >= 100 && width <= 10000 && height >= 100
+        && height <= 10000;
+}
+
+} // namespace
+
+bool CarteWindowController::isEditing(QObject* field) const
+{
+    auto* line = qobject_cast<QLineEdit*>(field);
+    return line && line->hasFocus();
+}
+
+void CarteWindowController::endEditing()
+{
+    // Focus goes back to the composition, which ends the field's editing.
+    if (m_host && m_host->isVisible())
+        m_host->setFocus();
+    for (QLineEdit* field : {m_inspector->minimumSize, m_inspector->maximumSize, m_inspector->thresholds}) {
+        if (field->hasFocus())
+            field->clearFocus();
+    }
+}
+
+bool CarteWindowController::commitPendingEdits()
+{
+    m_decorations->commitTextEdit();
+    const std::optional<PlmThematicSettings> edited = editedSettings();
+    if (edited && edited->representation == PlmRepresentation::proportional) {
+        QLineEdit* field = isEditing(m_inspector->minimumSize)   ? m_inspector->minimumSize
+                         : isEditing(m_inspector->maximumSize) ? m_inspector->maximumSize
+                                                               : nullptr;
+        if (!field)
+            return true;
+        const std::optional<PlmWork> current = work();
+        try {
+            const PlmThematicSettings typed = Texts::typedSize(
+                *edited, field == m_inspector->minimumSize ? Texts::SizeField::minimum : Texts::SizeField::maximum,
+                field->text(), distribution, current ? current->topLevelEntityIDs() : QSet<QString>());
+            if (!applyThematic(typed, QStringLiteral("Changer la taille des symboles")))
+                return false;
+        } catch (const PlmError& error) {
+            refreshControls();
+            const QString key = field->objectName() + field->text();
+            if (m_refusedSize != key) {
+                m_refusedSize = key;
+                showError(error.message());
+            }
+            return false;
+        }
+        m_refusedSize.reset();
+        endEditing();
+        return true;
+    }
+    if (!isEditing(m_inspector->thresholds))
+        return true;
+    const QString stored = edited ? Texts::thresholdText(edited->thresholds) : QString();
+    if (m_inspector->thresholds->text() != stored && !applyTypedThresholds())
+        return false;
+    endEditing();
+    return true;
+}
+
+void CarteWindowController::storeComposition(PlmWork& work) const
+{
+    if (!m_composition)
+        return;
+    if (!work.decoration)
+        work.decoration = PlmDecoration();
+    // The framing shown now, not the one the pane opened with; a map view never laid out has
+    // none, and the stored viewport stays.
+    if (!m_canvas->bounds().isEmpty() && m_canvas->scale() > 0)
+        work.decoration->viewport = m_canvas->currentViewport();
+    else if (m_composition->compositionViewport)
+        work.decoration->viewport = *m_composition->compositionViewport;
+    // A composition under the minimum (never laid out) would make every save invalid.
+    const QRectF page = m_composition->bounds();
+    if (isStorableSize(page.width(), page.height()))
+        work.decoration->compositionSize = PlmPoint{page.width(), page.height()};
+}
+
+void CarteWindowController::toggleEntityNames()
+{
+    if (commitStudioEditing && !commitStudioEditing())
+        return;
+    update(QStringLiteral("Afficher les noms des entités"),
+           [](PlmWork& work) {
+               if (!work.decoration) {
+                   work.decoration = PlmDecoration();
+                   work.decoration->showEntityNames = true;
+                   return;
+               }
+               work.decoration->showEntityNames = !work.decoration->showEntityNames.value_or(false);
+           },
+           false);
+}
+
+void CarteWindowController::chooseEntityNameFont()
+{
+    if (!m_composition)
+        return;
+    if (!commitPendingEdits())
+        return;
+    QFont initial(m_canvas->entityNameFontName);
+    if (!CarteInspector::fontKnown(m_canvas->entityNameFontName))
+        initial = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    initial.setPointSizeF(m_canvas->entityNameFontSize);
+    const std::optional<QFont> chosen =
+        DialogHooks::chooseFont(initial, QStringLiteral("Noms des entités"), m_host ? m_host->window() : nullptr);
+    if (chosen)
+        applyEntityNameFont(chosen->family(), chosen->pointSizeF());
+}
+
+void CarteWindowController::applyEntityNameSize()
+{
+    if (!m_composition)
+        return;
+    const QString text = m_inspector->entityNameSize->text();
+    if (text == Texts::entityNameSizeText(m_canvas->entityNameFontSize))
+        return;
+    const std::optional<double> size = Texts::entityNameSize(text);
+    if (!size) {
+        refreshControls();
+        showError(QStringLiteral("Taille de police incorrecte."));
+        return;
+    }
+    applyEntityNameFont(m_canvas->entityNameFontName, *size);
+}
+
+void CarteWindowController::applyEntityNameFont(const QString& family, double size)
+{
+    update(QStringLiteral("Typographie des noms d’entités"), [&](PlmWork& work) {
+        if (!work.decoration)
+            work.decoration = PlmDecoration();
+        work.decoration->entityNameFontName = family;
+        work.decoration->entityNameFontSize = size;
+    });
+}
+
+void CarteWindowController::fitComposition()
+{
+    if (!m_composition)
+        return;
+    m_compositionHost->framingRect.reset();
+    m_compositionHost->zoom = 1;
+    m_compositionHost->pan = QPointF(0, 0);
+    m_compositionHost->setNeedsLayout();
+    m_compositionHost->layoutSubtreeIfNeeded();
+    m_compositionHost->setNeedsDisplay();
+}
+
+void CarteWindowController::zoomCanvas(double factor)
+{
+    if (!m_composition)
+        return;
+    m_canvas->zoom(factor);
+}
+
+namespace {
+
+const QStringList& paneCommands()
+{
+    static const QStringList commands{
+        QStringLiteral("copy:"),   QStringLiteral("cut:"),       QStringLiteral("paste:"),
+        QStringLiteral("duplicate:"), QStringLiteral("delete:"), QStringLiteral("commitEditing"),
+        QStringLiteral("toggleEntityNames:"), QStringLiteral("chooseEntityNameFont:"), QStringLiteral("fit:"),
+        QStringLiteral("zoomIn:"), QStringLiteral("zoomOut:"),   QStringLiteral("exportCarte:"),
+        QStringLiteral("selectAll:")};
+    return commands;
+}
+
+bool isDecorationCommand(const QString& command)
+{
+    return command == QLatin1String("copy:") || command == QLatin1String("cut:") || command == QLatin1String("paste:")
+        || command == QLatin1String("duplicate:") || command == QLatin1String("delete:")
+        || command == QLatin1String("selectAll:");
+}
+
+} // namespace
+
+bool CarteWindowController::handles(const QString& command) const
+{
+    return paneCommands().contains(command);
+}
+
+void CarteWindowController::perform(const QString& command, QObject* sender)
+{
+    Q_UNUSED(sender);
+    if (command == QLatin1String("commitEditing"))
+        commitPendingEdits();
+    else if (command == QLatin1String("toggleEntityNames:"))
+        toggleEntityNames();
+    else if (command == QLatin1String("chooseEntityNameFont:"))
+        chooseEntityNameFont();
+    else if (command == QLatin1String("fit:"))
+        fitComposition();
+    else if (command == QLatin1String("zoomIn:"))
+        zoomCanvas(1.25);
+    else if (command == QLatin1String("zoomOut:"))
+        zoomCanvas(0.8);
+    else if (command == QLatin1String("delete:") && m_decorations->canEditObjects()) {
+        m_decorations->commitTextEdit();
+        m_decorations->deleteObjects(m_decorations->selectedIDs, QStringLiteral("Supprimer l’habillage"));
+        m_decorations->clearSelection();
+        m_decorations->updateSelection();
+    }
+    // The clipboard and Select All of the layout decorations, and the export, come with their
+    // own editors: until then they are disabled and do nothing.
+}
+
+CommandValidation CarteWindowController::validate(const QString& command, QAction* action) const
+{
+    Q_UNUSED(action);
+    CommandValidation validation;
+    if (isDecorationCommand(command))
+        validation.enabled = m_decorations->canEditObjects() && command == QLatin1String("delete:");
+    else if (command == QLatin1String("exportCarte:"))
+        validation.enabled = canPresentExportPanel();
+    else if (command == QLatin1String("toggleEntityNames:")) {
+        const std::optional<PlmWork> current = work();
+        validation.checked = current && current->decoration && current->decoration->showEntityNames.value_or(false);
+    }
+    return validation;
+}

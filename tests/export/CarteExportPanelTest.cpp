@@ -1,0 +1,305 @@
+#include "export/CarteExportForm.h"
+#include "export/CarteExportPanel.h"
+#include "export/ThematicCanvasExport.h"
+#include "model/PlmErrors.h"
+#include "platform/DialogHooks.h"
+#include "support/CompositionTestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPdfDocument>
+#include <QPdfView>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QUndoStack>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace CompositionTestSupport;
+
+// A work kept as a value with its undo stack, as the work document keeps it.
+class WorkStore {
+public:
+    PlmWork work;
+    QUndoStack stack;
+    std::function<void()> changed;
+
+    class Step : public QUndoCommand {
+    public:
+        Step(WorkStore& store, PlmWork before, PlmWork after, const QString& name)
+            : QUndoCommand(name)
+            , m_store(store)
+            , m_before(std::move(before))
+            , m_after(std::move(after))
+        {
+        }
+        void undo() override { m_store.set(m_before); }
+        void redo() override { m_store.set(m_after); }
+
+    private:
+        WorkStore& m_store;
+        PlmWork m_before, m_after;
+    };
+
+    void set(const PlmWork& w)
+    {
+        work = w;
+        if (changed)
+            changed();
+    }
+
+    CarteExportPanel::WorkAccess access()
+    {
+        return {[this] { return std::optional<PlmWork>(work); },
+                [this](const QString& name, const std::function<void(PlmWork&)>& change) {
+                    PlmWork next = work;
+                    change(next);
+                    if (next.decoration && next.decoration->printPage)
+                        next.decoration->printPage->validate();
+                    stack.push(new Step(*this, work, next, name));
+                },
+                &stack};
+    }
+};
+
+struct Fixture {
+    PlmMap map = [] {
+        PlmMap m = gridMap(4);
+        m.name = QStringLiteral("France");
+        return m;
+    }();
+    Hosted h = hosted(map, {600, 420}, {624, 444});
+    WorkStore store;
+    std::unique_ptr<CarteExportPanel> panel;
+    int closes = 0;
+
+    Fixture()
+    {
+        store.work.map = map;
+        panel = std::make_unique<CarteExportPanel>(std::make_unique<ThematicCanvasExport>(*h.canvas), store.access());
+        panel->onClose = [this] { ++closes; };
+        store.changed = [this] { panel->refreshFromDocument(); };
+        panel->present(h.widget.get());
+    }
+
+    void choose(QComboBox* popup, const QString& item)
+    {
+        const int i = popup->findText(item);
+        ASSERT_GE(i, 0);
+        popup->setCurrentIndex(i);
+        emit popup->activated(i);
+    }
+    void type(QLineEdit* field, const QString& text)
+    {
+        field->setText(text);
+        emit field->editingFinished();
+    }
+    QStringList fields() const
+    {
+        return {panel->widthField()->text(), panel->heightField()->text(), panel->marginField()->text(),
+                panel->xField()->text(), panel->yField()->text(), panel->paperPopup()->currentText(),
+                panel->orientationPopup()->currentText()};
+    }
+    QString statusLastLine() const { return panel->statusLabel()->text().split(QLatin1Char('\n')).last(); }
+};
+
+TEST(CarteExportPanel, OpeningGivesAWorkWithoutPageTheA4LandscapePageAsOneStep)
+{
+    Fixture f;
+    EXPECT_EQ(f.panel->window()->windowTitle(), QStringLiteral("Préparer l’export — France"));
+    ASSERT_EQ(f.store.stack.count(), 1);
+    EXPECT_EQ(f.store.stack.text(0), QStringLiteral("Définir la page d’impression"));
+    PlmPrintPage expected;  // origin (0, 0), 297 × 210 mm, margin 10, landscape, visible
+    EXPECT_EQ(f.store.work.decoration->printPage, expected);
+    EXPECT_EQ(f.fields(), (QStringList{"297,0", "210,0", "10,0", "0,0", "0,0", "A4", "Paysage"}));
+    EXPECT_EQ(f.panel->statusLabel()->text(), CarteExportPanel::pageStatus());
+    f.panel->renderPreviewNow();
+    EXPECT_EQ(f.panel->pdfPreview()->document()->status(), QPdfDocument::Status::Ready);
+    EXPECT_TRUE(f.panel->exportButton()->isEnabled());
+
+    // Undo takes the page away again: the open window says so.
+    f.store.stack.undo();
+    EXPECT_FALSE(f.store.work.decoration && f.store.work.decoration->printPage);
+    EXPECT_EQ(f.panel->statusLabel()->text(), QStringLiteral("Aucune page définie."));
+    EXPECT_FALSE(f.panel->exportButton()->isEnabled());
+}
+
+TEST(CarteExportPanel, FormatsPaperAndOrientationDriveTheFormAndOnlyRealChangesAreStored)
+{
+    Fixture f;
+    f.choose(f.panel->formatPopup(), QStringLiteral("PNG"));
+    f.choose(f.panel->orientationPopup(), QStringLiteral("Portrait"));
+    EXPECT_EQ(f.statusLastLine(), QStringLiteral("2480 × 3508 pixels"));
+    EXPECT_TRUE(f.panel->dpiField()->isEnabled());
+    EXPECT_FALSE(f.panel->transparencyBox()->isHidden());
+    f.choose(f.panel->formatPopup(), QStringLiteral("JPEG"));
+    EXPECT_TRUE(f.panel->transparencyBox()->isHidden());
+    EXPECT_TRUE(f.panel->dpiField()->isEnabled());
+    f.panel->renderPreviewNow();
+    EXPECT_FALSE(f.panel->imagePreview()->pixmap().isNull());
+    for (const QString& vector : {QStringLiteral("PDF"), QStringLiteral("SVG")}) {
+        f.choose(f.panel->formatPopup(), vector);
+        EXPECT_FALSE(f.panel->dpiField()->isEnabled());
+    }
+
+    f.choose(f.panel->paperPopup(), QStringLiteral("A3"));
+    EXPECT_EQ(f.fields().mid(0, 2), (QStringList{"297,0", "420,0"}));
+    f.choose(f.panel->orientationPopup(), QStringLiteral("Paysage"));
+    EXPECT_EQ(f.fields().mid(0, 2), (QStringList{"420,0", "297,0"}));
+    EXPECT_EQ(f.store.work.decoration->printPage->width, 420);
+
+    // An unchanged page records nothing; a margin typed with a comma is read.
+    const int steps = f.store.stack.count();
+    f.type(f.panel->xField(), QStringLiteral("0"));
+    EXPECT_EQ(f.store.stack.count(), steps);
+    f.type(f.panel->marginField(), QStringLiteral("12,5"));
+    EXPECT_EQ(f.store.work.decoration->printPage->margin, 12.5);
+    EXPECT_EQ(f.store.stack.text(f.store.stack.count() - 1), QStringLiteral("Page d’impression"));
+
+    // A square page keeps the orientation chosen for it.
+    f.type(f.panel->widthField(), QStringLiteral("200"));
+    f.type(f.panel->heightField(), QStringLiteral("200"));
+    f.choose(f.panel->orientationPopup(), QStringLiteral("Portrait"));
+    EXPECT_FALSE(f.store.work.decoration->printPage->landscape);
+    EXPECT_EQ(f.panel->orientationPopup()->currentText(), QStringLiteral("Portrait"));
+}
+
+TEST(CarteExportPanel, RefusedValuesShowInTheStatusAndDisableExport)
+{
+    Fixture f;
+    const int steps = f.store.stack.count();
+    f.type(f.panel->marginField(), QStringLiteral("abc"));
+    EXPECT_EQ(f.panel->statusLabel()->text(), QStringLiteral("Valeur numérique incorrecte."));
+    EXPECT_FALSE(f.panel->exportButton()->isEnabled());
+    f.type(f.panel->marginField(), QStringLiteral("105"));
+    EXPECT_EQ(f.panel->statusLabel()->text(), QStringLiteral("Page ou marges d’impression incorrectes."));
+    f.type(f.panel->marginField(), QStringLiteral("10"));
+    f.type(f.panel->xField(), QStringLiteral("100000001"));
+    EXPECT_EQ(f.panel->statusLabel()->text(), QStringLiteral("Page ou marges d’impression incorrectes."));
+    EXPECT_EQ(f.store.stack.count(), steps);
+    f.type(f.panel->xField(), QStringLiteral("0"));
+    EXPECT_TRUE(f.panel->exportButton()->isEnabled());
+}
+
+// Records the save dialog and answers it with a path in a temporary folder.
+struct SaveRecorder {
+    QTemporaryDir dir;
+    QList<DialogHooks::SavePanelRequest> requests;
+    QStringList errors;
+    QList<DialogHooks::Alert> sheets;
+    bool cancel = false;
+    DialogHooks::ScopedHooks hooks{[this] {
+        DialogHooks::Hooks h;
+        h.savePanel = [this](const DialogHooks::SavePanelRequest& r) -> std::optional<DialogHooks::SavePanelResult> {
+            requests << r;
+            if (cancel)
+                return std::nullopt;
+            return DialogHooks::SavePanelResult{dir.filePath(r.suggestedName + "." + r.types.first().extensions.first()),
+                                                r.types.first().identifier};
+        };
+        h.presentError = [this](const QString& message, QWidget*) { errors << message; };
+        h.sheet = [this](const DialogHooks::Alert& a, std::function<void(int)> done) {
+            sheets << a;
+            done(0);
+        };
+        return h;
+    }()};
+};
+
+TEST(CarteExportPanel, ExportProposesTheMapNameWritesTheFileAndClosesSilently)
+{
+    Fixture f;
+    SaveRecorder save;
+    f.choose(f.panel->formatPopup(), QStringLiteral("PNG"));
+    f.type(f.panel->dpiField(), QStringLiteral("72"));
+    f.panel->exportButton()->click();
+    ASSERT_EQ(save.requests.size(), 1);
+    const DialogHooks::SavePanelRequest& r = save.requests.first();
+    EXPECT_EQ(r.title, QStringLiteral("Enregistrer l’export"));
+    EXPECT_EQ(r.prompt, QStringLiteral("Enregistrer"));
+    EXPECT_EQ(r.suggestedName + "." + r.types.first().extensions.first(), QStringLiteral("France.png"));
+    const QImage written(save.dir.filePath(QStringLiteral("France.png")));
+    EXPECT_EQ(written.size(), QSize(842, 595));
+    EXPECT_TRUE(save.sheets.isEmpty());
+    EXPECT_TRUE(save.errors.isEmpty());
+    EXPECT_FALSE(f.panel->window()->isVisible());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.closes, 1);
+
+    // A JPEG proposes "jpg" and only that type.
+    f.panel->present(f.h.widget.get());
+    f.choose(f.panel->formatPopup(), QStringLiteral("JPEG"));
+    save.cancel = true;
+    f.panel->exportButton()->click();
+    EXPECT_EQ(save.requests.last().suggestedName + "." + save.requests.last().types.first().extensions.first(),
+              QStringLiteral("France.jpg"));
+    EXPECT_EQ(save.requests.last().types.size(), 1);
+    EXPECT_TRUE(f.panel->window()->isVisible());  // cancelled: nothing written, window open
+    EXPECT_FALSE(QFile::exists(save.dir.filePath(QStringLiteral("France.jpg"))));
+
+    // SVG goes through the SVG writer.
+    save.cancel = false;
+    f.choose(f.panel->formatPopup(), QStringLiteral("SVG"));
+    f.panel->exportButton()->click();
+    QFile svg(save.dir.filePath(QStringLiteral("France.svg")));
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(svg.readAll().contains("<svg"));
+    EXPECT_TRUE(save.errors.isEmpty());
+}
+
+TEST(CarteExportPanel, AZeroResolutionFailsBeforeTheDialogAndNotesComeInAnAlert)
+{
+    Fixture f;
+    SaveRecorder save;
+    f.choose(f.panel->formatPopup(), QStringLiteral("PNG"));
+    f.panel->dpiField()->setText(QStringLiteral("0"));
+    f.panel->exportButton()->click();
+    EXPECT_EQ(save.errors, QStringList{QStringLiteral("Saisissez une résolution positive en dpi.")});
+    EXPECT_TRUE(save.requests.isEmpty());
+
+    PlmProportionalSettings s;
+    s.kind = PlmSymbolKind::sfSymbol;
+    s.sfSymbolName = QStringLiteral("figure.walk");
+    f.h.canvas->symbols()->setShape(std::make_shared<ProportionalShape>(s, false));
+    f.h.canvas->symbols()->setHidden(false);
+    f.panel->dpiField()->setText(QStringLiteral("30"));
+    f.panel->exportButton()->click();
+    ASSERT_EQ(save.sheets.size(), 1);
+    EXPECT_EQ(save.sheets.first().message, QStringLiteral("Carte exportée"));
+    EXPECT_EQ(save.sheets.first().informativeText,
+              QStringLiteral("Un SF Symbol indisponible sur cet ordinateur reste absent, comme à l’écran."));
+    EXPECT_EQ(save.sheets.first().window, f.h.widget.get());
+}
+
+TEST(CarteExportForm, NumbersAndFileNames)
+{
+    using namespace CarteExportForm;
+    EXPECT_EQ(parseNumber(QStringLiteral("12,5")), 12.5);
+    EXPECT_EQ(parseNumber(QStringLiteral("-3.25")), -3.25);
+    for (const char* bad : {"abc", "", " 12", "12 ", "inf", "nan", "1,2,3", "1e999"})
+        EXPECT_FALSE(parseNumber(QString::fromLatin1(bad))) << bad;
+    EXPECT_EQ(formatNumber(210), QStringLiteral("210,0"));
+    EXPECT_EQ(formatNumber(12.5), QStringLiteral("12,5"));
+    EXPECT_EQ(formatNumber(-0.1), QStringLiteral("-0,1"));
+    struct Case {
+        const char* name;
+        QString map;
+        QString expected;
+    } cases[] = {
+        {"plain", QStringLiteral("France"), QStringLiteral("France.png")},
+        {"a path", QStringLiteral("../cartes/France"), QStringLiteral("-cartes-France.png")},
+        {"empty", QString(), QStringLiteral("Carte.png")},
+        {"hidden", QStringLiteral(".carte"), QStringLiteral("carte.png")},
+        {"control characters", QStringLiteral("a\nb\tc"), QStringLiteral("a-b-c.png")},
+        {"only dots and spaces", QStringLiteral(" . "), QStringLiteral("Carte.png")},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(proposedFileName(c.map, QStringLiteral("png")), c.expected) << c.name;
+}
+
+} // namespace

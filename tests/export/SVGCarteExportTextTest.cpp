@@ -1,0 +1,111 @@
+#include "decorations/DecorationText.h"
+#include "decorations/DecorationTextAttributes.h"
+#include "export/SVGCarteExport.h"
+#include "support/SvgTestSupport.h"
+
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QTextLayout>
+
+#include <gtest/gtest.h>
+
+using namespace SvgTestSupport;
+
+namespace {
+
+QString textOf(const QString& text, const PlmPresentation& presentation, const QRectF& rect)
+{
+    SVGCarteExport writer(emptyComposition(), plainPage());
+    writer.appendText(text, presentation, rect);
+    return bodyOf(writer);
+}
+
+// The x of each line's first glyph as the screen lays it out, from the box's left edge.
+QList<double> firstGlyphX(const QString& text, const PlmPresentation& presentation, double width)
+{
+    const DecorationText laid(text, textAttributes(presentation), width);
+    QList<double> xs;
+    for (const auto& layout : laid.paragraphs())
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QList<QGlyphRun> runs = layout->lineAt(i).glyphRuns();
+            if (!runs.isEmpty() && !runs.first().positions().isEmpty())
+                xs.append(runs.first().positions().first().x());
+        }
+    return xs;
+}
+
+TEST(SVGCarteExportTextTest, NothingIsWrittenWithoutTextOrRoom)
+{
+    const PlmPresentation presentation;
+    EXPECT_EQ(textOf(QString(), presentation, QRectF(0, 0, 100, 50)), QString());
+    EXPECT_EQ(textOf(QStringLiteral("a"), presentation, QRectF(0, 0, 0, 50)), QString());
+    EXPECT_EQ(textOf(QStringLiteral("a"), presentation, QRectF(0, 0, 100, 0)), QString());
+}
+
+TEST(SVGCarteExportTextTest, EachLineIsOneTextElementAtItsBaseline)
+{
+    PlmPresentation presentation;
+    presentation.fontName = QStringLiteral("Helvetica");
+    const QString body = textOf(QStringLiteral("Première\nSeconde <b> & 'x'"), presentation, QRectF(10, 20, 200, 100));
+    EXPECT_EQ(capturesOf(body, QStringLiteral("xml:space=\"preserve\">([^\\n]*)</text>")),
+              (QStringList{QStringLiteral("Première"), QStringLiteral("Seconde &lt;b&gt; &amp; &apos;x&apos;")}));
+    const QStringList ys = capturesOf(body, QStringLiteral("translate\\(10 ([^)]+)\\) scale\\(1 -1\\)"));
+    ASSERT_EQ(ys.size(), 2);
+    const double first = ys[0].toDouble();
+    const double second = ys[1].toDouble();
+    EXPECT_GT(first, second);
+    EXPECT_LT(first, 120);
+    EXPECT_NEAR(first - second, QFontMetricsF(textAttributes(presentation).layoutFont(), decorationReferenceDevice()).lineSpacing(), 1.5);
+    EXPECT_TRUE(body.contains(QStringLiteral(
+        "font-family=\"Nimbus Sans, Helvetica\" font-size=\"12\" letter-spacing=\"0\" text-decoration=\"none\" font-stretch=\"normal\" "
+        "font-weight=\"normal\" font-style=\"normal\" fill=\"rgb(30.6,30.6,30.6)\" fill-opacity=\"1\"")))
+        << qPrintable(body);
+}
+
+TEST(SVGCarteExportTextTest, CentredAndRightAlignedLinesStartWhereTheScreenPutsThem)
+{
+    for (PlmTextAlignment alignment : {PlmTextAlignment::center, PlmTextAlignment::right}) {
+        PlmPresentation presentation;
+        presentation.alignment = alignment;
+        const QString body = textOf(QStringLiteral("Titre"), presentation, QRectF(0, 0, 300, 40));
+        const QStringList xs = capturesOf(body, QStringLiteral("translate\\(([^ ]+) "));
+        ASSERT_EQ(xs.size(), 1);
+        EXPECT_NEAR(xs[0].toDouble(), firstGlyphX(QStringLiteral("Titre"), presentation, 300).first(), 0.01);
+        EXPECT_GT(xs[0].toDouble(), 100);
+    }
+}
+
+TEST(SVGCarteExportTextTest, JustifiedLinesPlaceEachWordWhereTheLayoutPutIt)
+{
+    PlmPresentation presentation;
+    presentation.alignment = PlmTextAlignment::justified;
+    const QString text = QStringLiteral("un deux trois quatre cinq six sept huit neuf dix onze douze");
+    const QString body = textOf(text, presentation, QRectF(0, 0, 150, 200));
+    const QStringList lines = body.split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(capturesOf(lines[0], QStringLiteral("<tspan x=\"[^\"]+\">([^<]*)</tspan>")).join(QString()),
+              text.left(capturesOf(lines[0], QStringLiteral("<tspan x=\"[^\"]+\">([^<]*)</tspan>")).join(QString()).size()));
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("<tspan x=\"0\">un </tspan><tspan x=\"")));
+    // The first line is stretched to the box: its last word ends at the right edge.
+    const QStringList xs = capturesOf(lines[0], QStringLiteral("<tspan x=\"([^\"]+)\">"));
+    const QStringList words = capturesOf(lines[0], QStringLiteral("<tspan x=\"[^\"]+\">([^<]*)</tspan>"));
+    const QFontMetricsF metrics(textAttributes(presentation).layoutFont(), decorationReferenceDevice());
+    EXPECT_NEAR(xs.last().toDouble() + metrics.horizontalAdvance(words.last().trimmed()), 150, 1.0);
+}
+
+TEST(SVGCarteExportTextTest, WidthScaleAndTrackingKeepLaidOutDistances)
+{
+    PlmPresentation presentation;
+    PlmEditingStyle style = presentation.effectiveEditingStyle();
+    style.textWidth = 0.8;
+    style.tracking = 2;
+    style.underline = true;
+    style.fontWeight = 2;
+    presentation.setEffectiveEditingStyle(style);
+    const QString body = textOf(QStringLiteral("Étroit"), presentation, QRectF(0, 0, 300, 40));
+    EXPECT_TRUE(body.contains(QStringLiteral(" scale(0.8 -1)\"")));
+    EXPECT_TRUE(body.contains(QStringLiteral(" letter-spacing=\"2.5\" text-decoration=\"underline\"")));
+    EXPECT_TRUE(body.contains(QStringLiteral(" font-weight=\"600\"")));
+}
+
+} // namespace
