@@ -3,6 +3,7 @@
 #include "library/LibraryWindowController.h"
 #include "library/PlmLibraryError.h"
 #include "library/PlmLibraryManifest.h"
+#include "library/OnlineHandOver.h"
 #include "online/OnlineWindowController.h"
 #include "platform/Bookmark.h"
 #include "platform/DialogHooks.h"
@@ -324,8 +325,10 @@ std::optional<QString> LibraryCoordinator::addToLibrary(const PlmMap& map)
 
 OnlineWindowController* LibraryCoordinator::onlineWindowController()
 {
-    if (!online)
+    if (!online) {
         online = new OnlineWindowController(this);
+        online->setHandOver(&OnlineHandOver::handOver);
+    }
     return online;
 }
 
