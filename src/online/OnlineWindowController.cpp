@@ -13,7 +13,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QAbstractListModel>
+#include <QItemSelectionModel>
+#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
@@ -65,12 +67,38 @@ private:
 
 } // namespace
 
+// The filtered entries as rows of the list; replaced whole at each filtering.
+class OnlineEntriesModel : public QAbstractListModel {
+public:
+    using QAbstractListModel::QAbstractListModel;
+    void setEntries(const QList<OnlineMap>& entries)
+    {
+        beginResetModel();
+        m_entries = entries;
+        endResetModel();
+    }
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : int(m_entries.size()); }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= m_entries.size())
+            return {};
+        if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+            return OnlineWindowController::cellText(m_entries.at(index.row()));
+        if (role == Qt::SizeHintRole)
+            return QSize(0, 56);
+        return {};
+    }
+
+private:
+    QList<OnlineMap> m_entries;
+};
+
 OnlineWindowController::OnlineWindowController(QObject* parent)
     : QObject(parent)
     , m_transportFactory(installedFactory())
 {
     buildWindow();
-    m_catalogue = OnlineCatalogCache::read(); // shown at once; a damaged cache reads empty
+    setCatalogue(OnlineCatalogCache::read()); // shown at once; a damaged cache reads empty
     filter();
     refreshCatalogue();
 }
@@ -148,14 +176,17 @@ void OnlineWindowController::buildWindow()
     refreshButton->setToolTip(QStringLiteral("Actualiser les index publics des fournisseurs"));
     connect(refreshButton, &QToolButton::clicked, this, &OnlineWindowController::refreshCatalogue);
 
-    table = new QListWidget;
+    m_model = new OnlineEntriesModel(this);
+    table = new QListView;
     table->setObjectName(QStringLiteral("Online.Table"));
     table->setAccessibleName(QStringLiteral("Fonds disponibles"));
+    table->setModel(m_model);
     table->setWordWrap(true);
     table->setUniformItemSizes(true);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(table, &QListWidget::currentRowChanged, this, [this] { showSelection(); });
-    connect(table, &QListWidget::itemDoubleClicked, this, [this] { loadPreview(); });
+    connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { showSelection(); });
+    connect(table, &QListView::doubleClicked, this, [this] { loadPreview(); });
 
     auto* listSide = new QWidget;
     listSide->setMinimumWidth(280);
@@ -303,7 +334,7 @@ void OnlineWindowController::refreshCatalogue()
             }
             std::stable_sort(next.begin(), next.end(),
                              [](const OnlineMap& a, const OnlineMap& b) { return OnlineCatalog::nameLess(a.name, b.name); });
-            self->m_catalogue = next;
+            self->setCatalogue(next);
             OnlineCatalogCache::write(next);
         }
         self->filter();
@@ -321,6 +352,12 @@ void OnlineWindowController::refreshCatalogue()
     });
 }
 
+void OnlineWindowController::setCatalogue(const QList<OnlineMap>& catalogue)
+{
+    m_catalogue = catalogue;
+    m_searchKeys = OnlineCatalog::searchKeys(catalogue);
+}
+
 void OnlineWindowController::filter()
 {
     const std::optional<OnlineMap> previous = selectedEntry();
@@ -332,7 +369,7 @@ void OnlineWindowController::filter()
         wanted = OnlineCategory::europe;
     else if (index >= 3)
         wanted = OnlineCategory::world;
-    QList<OnlineMap> found = OnlineCatalog::search(m_catalogue, search->text(), wanted);
+    QList<OnlineMap> found = OnlineCatalog::search(m_catalogue, m_searchKeys, search->text(), wanted);
     if (index == 4 || index == 5) {
         const QString word = index == 4 ? QStringLiteral("Culturel") : QStringLiteral("Physique");
         found.removeIf([&word](const OnlineMap& map) { return !map.name.contains(word); });
@@ -348,15 +385,9 @@ void OnlineWindowController::filter()
             }
     }
     {
-        const QSignalBlocker blocker(table);
-        table->clear();
-        for (const OnlineMap& map : m_entries) {
-            auto* item = new QListWidgetItem(cellText(map));
-            item->setToolTip(cellText(map));
-            item->setSizeHint(QSize(0, 56));
-            table->addItem(item);
-        }
-        table->setCurrentRow(row);
+        const QSignalBlocker blocker(table->selectionModel());
+        m_model->setEntries(m_entries);
+        setCurrentRow(row);
     }
     // The same entry still selected keeps its download and its preview.
     const std::optional<OnlineMap> now = selectedEntry();
@@ -368,13 +399,24 @@ void OnlineWindowController::filter()
 
 std::optional<OnlineMap> OnlineWindowController::selectedEntry() const
 {
-    const int row = table ? table->currentRow() : -1;
+    const int row = table ? table->currentIndex().row() : -1;
     if (row < 0 || row >= m_entries.size())
         return std::nullopt;
     return m_entries.at(row);
 }
 
-void OnlineWindowController::selectRow(int row) { table->setCurrentRow(row); }
+void OnlineWindowController::selectRow(int row) { setCurrentRow(row); }
+
+void OnlineWindowController::setCurrentRow(int row)
+{
+    if (row < 0 || row >= m_model->rowCount()) {
+        table->selectionModel()->clear();
+        return;
+    }
+    const QModelIndex index = m_model->index(row);
+    table->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    table->scrollTo(index);
+}
 
 void OnlineWindowController::showSelection()
 {

@@ -18,7 +18,8 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QListView;
+class OnlineEntriesModel;
 class QProgressBar;
 class QPushButton;
 class QToolButton;
@@ -82,7 +83,7 @@ public:
     QLabel* status = nullptr;
     QLineEdit* search = nullptr;
     QComboBox* category = nullptr;
-    QListWidget* table = nullptr;
+    QListView* table = nullptr;
     QToolButton* refreshButton = nullptr;
     QPushButton* previewButton = nullptr;
     QPushButton* addButton = nullptr;
@@ -99,6 +100,8 @@ signals:
 
 private:
     void buildWindow();
+    void setCatalogue(const QList<OnlineMap>& catalogue);
+    void setCurrentRow(int row);
     void showSelection();
     void rebuildPreview(const std::optional<PlmMap>& map);
     void refreshButtons();
@@ -112,6 +115,8 @@ private:
     std::optional<QString> destination_;
     bool opensInStudio_ = false;
     QList<OnlineMap> m_catalogue;
+    QStringList m_searchKeys; // folded once per catalogue
+    OnlineEntriesModel* m_model = nullptr;
     QList<OnlineMap> m_entries;
     bool m_catalogLoading = false;
     std::optional<std::pair<QString, PlmImportResult>> m_loaded;

@@ -165,7 +165,10 @@ void loadInBackground(const Transport& transport, QObject* context,
     });
 }
 
-QList<OnlineMap> search(const QList<OnlineMap>& maps, const QString& query, std::optional<OnlineCategory> category)
+namespace {
+
+// The query's white-space separated tokens, each folded like the entries' keys.
+QStringList queryTokens(const QString& query)
 {
     QStringList tokens;
     QString token;
@@ -180,18 +183,57 @@ QList<OnlineMap> search(const QList<OnlineMap>& maps, const QString& query, std:
     }
     if (!token.isEmpty())
         tokens.append(searchKey(token));
+    return tokens;
+}
 
+QString entryKey(const OnlineMap& map)
+{
+    return searchKey(map.name + u' ' + map.source + u' ' + map.vintage + u' ' + map.detail);
+}
+
+bool holdsAll(const QString& key, const QStringList& tokens)
+{
+    return std::all_of(tokens.cbegin(), tokens.cend(), [&](const QString& t) { return key.contains(t); });
+}
+
+} // namespace
+
+QList<OnlineMap> search(const QList<OnlineMap>& maps, const QString& query, std::optional<OnlineCategory> category)
+{
+    const QStringList tokens = queryTokens(query);
     QList<OnlineMap> kept;
     for (const OnlineMap& map : maps) {
         if (category && *category != map.category)
             continue;
-        if (!tokens.isEmpty()) {
-            const QString text = searchKey(map.name + u' ' + map.source + u' ' + map.vintage + u' ' + map.detail);
-            const bool all = std::all_of(tokens.cbegin(), tokens.cend(),
-                                         [&](const QString& t) { return text.contains(t); });
-            if (!all)
-                continue;
-        }
+        if (!tokens.isEmpty() && !holdsAll(entryKey(map), tokens))
+            continue;
+        kept.append(map);
+    }
+    return kept;
+}
+
+QStringList searchKeys(const QList<OnlineMap>& maps)
+{
+    QStringList keys;
+    keys.reserve(maps.size());
+    for (const OnlineMap& map : maps)
+        keys.append(entryKey(map));
+    return keys;
+}
+
+QList<OnlineMap> search(const QList<OnlineMap>& maps, const QStringList& keys, const QString& query,
+                        std::optional<OnlineCategory> category)
+{
+    if (keys.size() != maps.size())
+        return search(maps, query, category);
+    const QStringList tokens = queryTokens(query);
+    QList<OnlineMap> kept;
+    for (qsizetype i = 0; i < maps.size(); ++i) {
+        const OnlineMap& map = maps.at(i);
+        if (category && *category != map.category)
+            continue;
+        if (!tokens.isEmpty() && !holdsAll(keys.at(i), tokens))
+            continue;
         kept.append(map);
     }
     return kept;

@@ -13,7 +13,7 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>

@@ -269,3 +269,20 @@ TEST(OnlineCatalogueSearch, TokensIgnoreCaseAndAccentsAndAllMustMatch)
     EXPECT_TRUE(OnlineCatalog::search(all, QStringLiteral("https")).isEmpty());
     EXPECT_TRUE(OnlineCatalog::search(all, QStringLiteral("geojson")).isEmpty());
 }
+
+TEST(OnlineCatalogueSearch, KeysFoldedOnceGiveTheSameListsAsThePlainSearch)
+{
+    const QList<OnlineMap> all = cannedCatalogue();
+    const QStringList keys = OnlineCatalog::searchKeys(all);
+    for (const QString& query : {QString(), QStringLiteral("DEPARTEMENTS"), QStringLiteral("régions 50m"),
+                                 QStringLiteral("  pays\t2024 "), QStringLiteral("introuvable")}) {
+        for (const std::optional<OnlineCategory> category :
+             {std::optional<OnlineCategory>(), std::optional(OnlineCategory::france), std::optional(OnlineCategory::world)}) {
+            EXPECT_EQ(OnlineCatalog::search(all, keys, query, category), OnlineCatalog::search(all, query, category))
+                << query.toStdString();
+        }
+    }
+    // Keys of another catalogue are not trusted.
+    EXPECT_EQ(OnlineCatalog::search(all, QStringList(), QStringLiteral("france")),
+              OnlineCatalog::search(all, QStringLiteral("france")));
+}
