@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -170,7 +171,7 @@ void OnlineWindowController::buildWindow()
 
     refreshButton = new QToolButton;
     refreshButton->setObjectName(QStringLiteral("Online.Refresh"));
-    refreshButton->setIcon(QIcon(QStringLiteral(":/icons/arrow.clockwise.svg")));
+    refreshButton->setIcon(window_->style()->standardIcon(QStyle::SP_BrowserReload));
     refreshButton->setText(QStringLiteral("Actualiser"));
     refreshButton->setAccessibleName(QStringLiteral("Actualiser le catalogue"));
     refreshButton->setToolTip(QStringLiteral("Actualiser les index publics des fournisseurs"));

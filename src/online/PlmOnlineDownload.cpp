@@ -84,10 +84,13 @@ OnlineResponse download(const QUrl& url, const OnlineDownloadOptions& options)
     QTimer poll;
 
     auto abortWith = [&](Stop reason) {
-        if (stop != Stop::none)
-            return;
-        stop = reason;
-        reply->abort();
+        if (stop == Stop::none) {
+            stop = reason;
+            reply->abort();
+        }
+        // An aborted reply does not always report its end (a connection still being set up):
+        // the wait ends here in any case.
+        loop.quit();
     };
     auto readStatus = [&]() {
         const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);

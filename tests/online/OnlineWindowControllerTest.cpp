@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QThreadPool>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -28,8 +29,8 @@ const QByteArray departements = R"({"type":"FeatureCollection","features":[
   "geometry":{"type":"Polygon","coordinates":[[[8.5,41.5],[9.3,41.5],[9.3,42.2],[8.5,42.2],[8.5,41.5]]]}}]})";
 
 // The providers stand on one local server: the France index lists two layers, its
-// "départements" file downloads at once, its "régions" file never comes, every other
-// provider answers 500.
+// "départements" file downloads at once, its "régions" file comes only after two seconds, every
+// other provider answers 500.
 QByteArray serve(const QByteArray& path)
 {
     if (path.endsWith("/contours-administratifs/2026/geojson/"))
@@ -39,7 +40,7 @@ QByteArray serve(const QByteArray& path)
     if (path.endsWith("departements-50m.geojson"))
         return LocalHttpServer::ok(departements, "application/geo+json");
     if (path.endsWith("regions-50m.geojson"))
-        return QByteArray(); // never answers
+        return LocalHttpServer::ok(departements, "application/geo+json");
     return LocalHttpServer::status(500);
 }
 
@@ -63,6 +64,7 @@ protected:
     OnlineWindowControllerTest()
         : server(serve)
     {
+        server.answerDelay = [](const QByteArray& path) { return path.endsWith("regions-50m.geojson") ? 2000 : 0; };
         OnlineWindowController::setTransportFactory([this](const std::atomic_bool* cancelled) {
             return [this, cancelled](const QUrl& url) {
                 OnlineDownloadOptions options;
@@ -77,6 +79,8 @@ protected:
     ~OnlineWindowControllerTest() override
     {
         delete window.data();
+        // No download thread outlives the server that answers it.
+        waitFor([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }, 6000);
         OnlineWindowController::setTransportFactory(nullptr);
         OnlineWindowController::setUrlOpener(nullptr);
     }

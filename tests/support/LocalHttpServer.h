@@ -2,6 +2,8 @@
 
 #include <QHash>
 #include <QHostAddress>
+#include <QPointer>
+#include <QTimer>
 #include <QList>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -38,8 +40,14 @@ public:
                     const QByteArray answer = m_handler(path);
                     if (answer.isNull())
                         return;
-                    socket->write(answer);
-                    socket->disconnectFromHost();
+                    const int delay = answerDelay ? answerDelay(path) : 0;
+                    QPointer<QTcpSocket> later(socket);
+                    QTimer::singleShot(delay, socket, [later, answer] {
+                        if (!later)
+                            return;
+                        later->write(answer);
+                        later->disconnectFromHost();
+                    });
                 });
                 QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
                     m_partial.remove(socket);
@@ -48,6 +56,9 @@ public:
             }
         });
     }
+
+    // Milliseconds to wait before answering a path (a slow server); none by default.
+    std::function<int(const QByteArray& path)> answerDelay;
 
     bool isListening() const { return m_server.isListening(); }
     quint16 port() const { return m_server.serverPort(); }
