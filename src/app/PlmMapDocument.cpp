@@ -55,14 +55,16 @@ PlmWorkDocument* PlmMapDocument::openInStudio()
 
     const PlmMap copy = map();
     std::optional<QString> source;
-    if (!filePath().isEmpty())
-        source = QUrl::fromLocalFile(filePath()).toString(QUrl::FullyEncoded); // a valid address: spaces escaped
+    const QString sourcePath = filePath().isEmpty() ? sourceMapPath_ : filePath();
+    if (!sourcePath.isEmpty())
+        source = QUrl::fromLocalFile(sourcePath).toString(QUrl::FullyEncoded); // a valid address: spaces escaped
     PlmWork work;
     work.map = copy;
     work.sourceMapURL = source;
     document->setWork(work);
 
-    const bool authored = map().metadata.value(QStringLiteral("studio.authored")) == QLatin1String("true")
+    // Only a map opened from its own file stays tied to it.
+    const bool authored = !filePath().isEmpty() && map().metadata.value(QStringLiteral("studio.authored")) == QLatin1String("true")
                        && map().metadata.contains(QStringLiteral("studio.authored"));
     if (authored) {
         document->setFileType(PlmWorkDocument::plmMapType());

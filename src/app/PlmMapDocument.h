@@ -25,10 +25,15 @@ public:
     void readFromData(const QByteArray& data, const QString& typeIdentifier) override;
     void makeWindowControllers() override;
 
+    // The file the map was read from when this document is not tied to it (a map opened from
+    // the library): recorded as the work's source map address, never saved over.
+    Q_INVOKABLE void setSourceMapPath(const QString& path) { sourceMapPath_ = path; }
+
     // Opens the map in a new studio document added to the controller (this document's, else
     // the shared one) and closes this document. A map whose metadata "studio.authored" is
     // exactly "true" keeps this file and the ".plmmap" type and opens unchanged; any other
-    // opens as a changed, untitled work whose source map address is this file.
+    // opens as a changed, untitled work whose source map address is this file. A document
+    // without a file of its own always opens as a changed, untitled work.
     PlmWorkDocument* openInStudio();
 
     // The attribute tables of an imported map whose data the user chose to import: once the
@@ -41,4 +46,5 @@ private:
     mutable std::mutex storageLock_;
     PlmMap storage_;
     QList<PlmInputSheet> importedSheets_;
+    QString sourceMapPath_;
 };
