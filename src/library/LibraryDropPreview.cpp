@@ -3,6 +3,7 @@
 #include "library/LibraryOutlineModel.h"
 
 #include <QDragEnterEvent>
+#include <QMimeData>
 #include <QPainter>
 
 namespace {
@@ -58,7 +59,10 @@ void LibraryDropPreview::setHighlighted(bool on)
 
 void LibraryDropPreview::dragEnterEvent(QDragEnterEvent* event)
 {
+    // Interested in any files, so that the moves that follow reach the preview.
     dragMoveEvent(event);
+    if (event->mimeData() && event->mimeData()->hasUrls())
+        event->accept();
 }
 
 void LibraryDropPreview::dragMoveEvent(QDragMoveEvent* event)

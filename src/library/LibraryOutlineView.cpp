@@ -38,6 +38,7 @@ LibraryOutlineView::LibraryOutlineView(QWidget* parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setDragEnabled(true);
     setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false); // the target folder is highlighted instead
     setDragDropMode(QAbstractItemView::DragDrop);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -122,7 +123,12 @@ void LibraryOutlineView::clearHighlight()
 
 void LibraryOutlineView::dragEnterEvent(QDragEnterEvent* event)
 {
+    // The view stays interested in any rows or files, so that the moves that follow reach
+    // it even where the first position refuses them.
     dragMoveEvent(event);
+    const QMimeData* data = event->mimeData();
+    if (data && (data->hasUrls() || data->hasFormat(QStringLiteral("ondrel.pelmorastudio.library-item"))))
+        event->accept();
 }
 
 void LibraryOutlineView::dragMoveEvent(QDragMoveEvent* event)
