@@ -65,9 +65,16 @@ QImage LibraryThumbnails::render(const PlmMap& map, double pixelRatio)
     canvas.setFrame(QRectF(QPointF(0, 0), renderSize()));
     canvas.fit(false);
     const QImage full = canvas.renderToImage(1.0);
-    QImage small = full.scaled(imageSize() * pixelRatio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    small.setDevicePixelRatio(pixelRatio);
-    return small;
+    const QImage scaled = full.scaled(imageSize() * pixelRatio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // Centred in the row's frame, whose proportions differ slightly from the rendering's.
+    QImage framed(imageSize() * pixelRatio, QImage::Format_ARGB32_Premultiplied);
+    framed.fill(Qt::transparent);
+    {
+        QPainter p(&framed);
+        p.drawImage(QPoint((framed.width() - scaled.width()) / 2, (framed.height() - scaled.height()) / 2), scaled);
+    }
+    framed.setDevicePixelRatio(pixelRatio);
+    return framed;
 }
 
 QImage LibraryThumbnails::thumbnail(const QString& path)
