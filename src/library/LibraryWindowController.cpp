@@ -6,6 +6,7 @@
 #include "library/LibraryOutlineView.h"
 #include "library/LibraryQuickLook.h"
 #include "library/LibraryThumbnails.h"
+#include "library/PlmLibraryError.h"
 #include "platform/DialogHooks.h"
 #include "platform/Document.h"
 #include "platform/UserDefaults.h"
@@ -41,6 +42,39 @@ bool isInside(const QString& path, const QString& folder)
 {
     return path.startsWith(folder + QLatin1Char('/'));
 }
+
+// The details of a map: its name, its entity count, then what its metadata says of its source.
+QString detailsText(const QString& name, const LibraryThumbnails::Facts& facts)
+{
+    QStringList lines{name, counted(facts.entityCount, QStringLiteral("entité"), QStringLiteral("entités"))};
+    lines << facts.sourceLines;
+    return lines.join(QLatin1Char('\n'));
+}
+
+// The picture of a large map while the map itself is being read: scaled to fit, centred.
+class PreviewPicture : public QWidget {
+public:
+    explicit PreviewPicture(const QImage& image)
+        : image_(image)
+    {
+        setObjectName(QStringLiteral("Bibliothèque.Image"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::white);
+        QSizeF size = image_.deviceIndependentSize();
+        size.scale(QSizeF(this->size()), Qt::KeepAspectRatio);
+        const QRectF target(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(target, image_);
+    }
+
+private:
+    QImage image_;
+};
 
 // Whole item values, children included.
 bool sameTree(const QList<PlmLibraryItem>& a, const QList<PlmLibraryItem>& b)
@@ -103,6 +137,10 @@ LibraryWindowController::LibraryWindowController(const PlmLibraryStore& store, Q
         if (model_)
             model_->refreshRow(path); // only that row is drawn again
     });
+    connect(thumbnails_, &LibraryThumbnails::mapLoaded, this,
+            [this](const QString& path, const PlmMap& map) { previewLoaded(path, map, QString()); });
+    connect(thumbnails_, &LibraryThumbnails::mapFailed, this,
+            [this](const QString& path, const QString& error) { previewLoaded(path, std::nullopt, error); });
     buildWindow();
     reload();
 }
@@ -503,6 +541,7 @@ void LibraryWindowController::showEmptyState()
 void LibraryWindowController::updateDetails()
 {
     clearPreview();
+    loadingPreview_.clear();
     const QList<PlmLibraryItem> selected = selectedItems();
     const qsizetype n = selected.size();
     if (n > 0) {
@@ -536,21 +575,54 @@ void LibraryWindowController::updateDetails()
         return;
     }
     try {
-        const PlmMap map = store_.map(item.url);
-        QStringList lines{item.displayName(),
-                          counted(map.entities.size(), QStringLiteral("entité"), QStringLiteral("entités"))};
-        for (const char* key : {"source", "source.vintage", "source.license", "source.attribution"}) {
-            const auto it = map.metadata.constFind(QString::fromLatin1(key));
-            if (it != map.metadata.cend())
-                lines << it.value();
-        }
-        detail_->setText(lines.join(QLatin1Char('\n')));
-        auto* host = new ViewHost;
-        host->setObjectName(QStringLiteral("Bibliothèque.Carte"));
-        previewCanvas_ = new VectorCanvas(map, false, QStringLiteral("Fond vide"));
-        host->setRootNode(previewCanvas_);
-        preview_->layout()->addWidget(host);
+        if (store_.item(item.url).isFolder) // a folder now: refused as the store does
+            throw PlmLibraryError(PlmLibraryError::Kind::unsupportedFile);
     } catch (...) {
         detail_->setText(item.displayName() + QLatin1Char('\n') + Document::messageOf(std::current_exception()));
+        return;
+    }
+    if (QFileInfo(item.url).size() > LibraryThumbnails::livePreviewLimit()) {
+        // A large map is read off the main thread; what the cache knows shows meanwhile.
+        loadingPreview_ = item.url;
+        const std::optional<LibraryThumbnails::Facts> facts = thumbnails_->cachedFacts(item.url);
+        detail_->setText(facts ? detailsText(item.displayName(), *facts)
+                               : item.displayName() + QStringLiteral("\nLecture du fond…"));
+        const QImage picture = thumbnails_->cachedPreview(item.url);
+        if (!picture.isNull())
+            preview_->layout()->addWidget(new PreviewPicture(picture));
+        thumbnails_->loadMap(item.url);
+        return;
+    }
+    try {
+        showMap(item, store_.map(item.url));
+    } catch (...) {
+        detail_->setText(item.displayName() + QLatin1Char('\n') + Document::messageOf(std::current_exception()));
+    }
+}
+
+void LibraryWindowController::showMap(const PlmLibraryItem& item, const PlmMap& map)
+{
+    clearPreview();
+    detail_->setText(detailsText(item.displayName(), LibraryThumbnails::factsOf(map)));
+    auto* host = new ViewHost;
+    host->setObjectName(QStringLiteral("Bibliothèque.Carte"));
+    previewCanvas_ = new VectorCanvas(map, false, QStringLiteral("Fond vide"));
+    host->setRootNode(previewCanvas_);
+    preview_->layout()->addWidget(host);
+}
+
+void LibraryWindowController::previewLoaded(const QString& path, const std::optional<PlmMap>& map, const QString& error)
+{
+    if (path != loadingPreview_)
+        return;
+    loadingPreview_.clear();
+    const QList<PlmLibraryItem> selected = selectedItems();
+    if (selected.size() != 1 || selected.first().url != path)
+        return;
+    if (map) {
+        showMap(selected.first(), *map);
+    } else {
+        clearPreview();
+        detail_->setText(selected.first().displayName() + QLatin1Char('\n') + error);
     }
 }

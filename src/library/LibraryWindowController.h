@@ -176,6 +176,8 @@ private:
     void buildContent();
     void showEmptyState();
     void clearPreview();
+    void showMap(const PlmLibraryItem& item, const PlmMap& map);
+    void previewLoaded(const QString& path, const std::optional<PlmMap>& map, const QString& error);
     void saveLayout() const;
     void restoreLayout();
     QList<QModelIndex> selectedRows() const;
@@ -213,5 +215,5 @@ private:
     QStringList previewURLs_;
     QString previewDirectory_;
     QPointer<DocumentController> documents_;
-    int runningImports_ = 0;
+    QString loadingPreview_; // the large map being read for the preview
 };

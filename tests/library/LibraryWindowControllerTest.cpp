@@ -4,6 +4,7 @@
 #include "library/LibraryOutlineModel.h"
 #include "library/LibraryOutlineView.h"
 #include "library/LibraryQuickLook.h"
+#include "library/LibraryThumbnails.h"
 #include "library/LibraryWindowController.h"
 #include "library/PlmLibraryError.h"
 #include "platform/CommandRouter.h"
@@ -541,4 +542,30 @@ TEST_F(LibraryWindowControllerTest, outlineKeysAndQuickLookPreviews)
     EXPECT_FALSE(key(Qt::Key_Down));
     EXPECT_FALSE(key(Qt::Key_Return, Qt::ControlModifier));
     EXPECT_TRUE(scene.errors.isEmpty());
+}
+
+TEST_F(LibraryWindowControllerTest, aLargeMapIsReadOffTheMainThreadAndItsDetailsAreKept)
+{
+    const QString big = scene.writeMap(QStringLiteral("Grand.plmmap"),
+                                       LibraryWindowScene::squares(QStringLiteral("Grand"), 8000, {{QStringLiteral("source"), QStringLiteral("INSEE")}}));
+    ASSERT_GT(QFileInfo(big).size(), LibraryThumbnails::livePreviewLimit());
+    window.reload(big);
+    EXPECT_EQ(window.detailLabel()->text(), QStringLiteral("Grand\nLecture du fond…"));
+    EXPECT_EQ(window.previewCanvas(), nullptr);
+    window.thumbnails()->waitForPending();
+    ASSERT_NE(window.previewCanvas(), nullptr);
+    EXPECT_EQ(window.previewCanvas()->map().entities.size(), 8000);
+    EXPECT_EQ(window.detailLabel()->text(), QStringLiteral("Grand\n8000 entités\nINSEE"));
+
+    // Seen once: its details and a picture show at once the next time, before the live view.
+    window.reload(QStringList());
+    window.reload(big);
+    EXPECT_EQ(window.detailLabel()->text(), QStringLiteral("Grand\n8000 entités\nINSEE"));
+    EXPECT_EQ(window.previewCanvas(), nullptr);
+    EXPECT_NE(window.preview()->findChild<QWidget*>(QStringLiteral("Bibliothèque.Image")), nullptr);
+    // A late reading for a selection that has changed is dropped.
+    window.reload(QStringList());
+    window.thumbnails()->waitForPending();
+    EXPECT_EQ(window.previewCanvas(), nullptr);
+    EXPECT_EQ(window.detailLabel()->text(), QStringLiteral("Sélectionnez un fond pour voir son aperçu vectoriel."));
 }
