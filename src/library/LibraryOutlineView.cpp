@@ -49,38 +49,44 @@ LibraryOutlineView::LibraryOutlineView(QWidget* parent)
     setItemDelegate(new RowDelegate(this));
 }
 
-bool LibraryOutlineView::handleKey(QKeyEvent* event)
+const std::function<void()>* LibraryOutlineView::callbackFor(const QKeyEvent* event) const
 {
     // Shift does not count: only Ctrl, Alt and Meta turn a key into another command.
     const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-    const auto run = [](const std::function<void()>& callback) {
-        if (callback)
-            callback();
-        return true;
-    };
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (mods == Qt::NoModifier)
-            return run(onRename);
-        break;
+        return mods == Qt::NoModifier ? &onRename : nullptr;
     case Qt::Key_Space:
-        if (mods == Qt::NoModifier)
-            return run(onQuickLook);
-        break;
+        return mods == Qt::NoModifier ? &onQuickLook : nullptr;
     case Qt::Key_Delete:
     case Qt::Key_Backspace:
-        if (mods == Qt::NoModifier)
-            return run(onDelete);
-        break;
+        return mods == Qt::NoModifier ? &onDelete : nullptr;
     case Qt::Key_O:
-        if (mods == Qt::ControlModifier)
-            return run(onOpen);
-        break;
+        return mods == Qt::ControlModifier ? &onOpen : nullptr;
     default:
-        break;
+        return nullptr;
     }
-    return false;
+}
+
+bool LibraryOutlineView::handleKey(QKeyEvent* event)
+{
+    const std::function<void()>* callback = callbackFor(event);
+    if (!callback)
+        return false;
+    if (*callback)
+        (*callback)();
+    return true;
+}
+
+bool LibraryOutlineView::event(QEvent* event)
+{
+    // The outline's own keys win over the menus' shortcuts (Ctrl+O opens the selection here).
+    if (event->type() == QEvent::ShortcutOverride && callbackFor(static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
+    }
+    return QTreeView::event(event);
 }
 
 void LibraryOutlineView::keyPressEvent(QKeyEvent* event)

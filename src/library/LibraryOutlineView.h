@@ -38,6 +38,7 @@ public:
     bool highlightsRoot() const { return highlightRoot_; }
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -47,6 +48,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    const std::function<void()>* callbackFor(const QKeyEvent* event) const;
     void clearHighlight();
     QPersistentModelIndex highlight_;
     bool highlightRoot_ = false;

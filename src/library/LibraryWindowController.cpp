@@ -149,6 +149,9 @@ LibraryWindowController::~LibraryWindowController()
 {
     if (window_)
         window_->removeEventFilter(this);
+    // The « Coup d’œil » files go with the window that showed them.
+    if (!previewDirectory_.isEmpty())
+        QDir(previewDirectory_).removeRecursively();
     delete window_.data();
 }
 

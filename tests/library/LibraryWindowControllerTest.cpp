@@ -102,6 +102,7 @@ TEST_F(LibraryWindowControllerTest, anEmptyLibraryShowsTheEmptyStateAndItsImport
     ASSERT_NE(title, nullptr);
     EXPECT_EQ(title->text(), QStringLiteral("Vos fonds, prêts à cartographier"));
     EXPECT_EQ(window.previewCanvas(), nullptr);
+    window.window()->grab().toImage().save(QStringLiteral("library-empty.png")); // looked at
 
     auto* button = window.preview()->findChild<QPushButton*>(QStringLiteral("Bibliothèque.Vide.Importer"));
     ASSERT_NE(button, nullptr);
@@ -512,6 +513,15 @@ TEST_F(LibraryWindowControllerTest, outlineKeysAndQuickLookPreviews)
     EXPECT_TRUE(pdf.read(5) == "%PDF-");
     ASSERT_NE(window.quickLook(), nullptr);
     EXPECT_TRUE(window.quickLook()->isVisible());
+    EXPECT_EQ(window.quickLook()->captionText(), QStringLiteral("Carte — 1 sur 2"));
+    QFile::remove(QStringLiteral("library-quicklook.pdf"));
+    QFile::copy(window.previewURLs().first(), QStringLiteral("library-quicklook.pdf")); // looked at
+    {
+        QEventLoop settle; // the page is drawn in the background
+        QTimer::singleShot(400, &settle, &QEventLoop::quit);
+        settle.exec();
+    }
+    window.quickLook()->grab().toImage().save(QStringLiteral("library-quicklook.png"));
     // Space again hides it without writing anything.
     EXPECT_TRUE(key(Qt::Key_Space));
     EXPECT_FALSE(window.quickLook()->isVisible());
@@ -541,6 +551,14 @@ TEST_F(LibraryWindowControllerTest, outlineKeysAndQuickLookPreviews)
     EXPECT_EQ(undo.undoText(), QStringLiteral("Supprimer"));
     EXPECT_FALSE(key(Qt::Key_Down));
     EXPECT_FALSE(key(Qt::Key_Return, Qt::ControlModifier));
+    // The outline's Ctrl+O wins over the menu's « Ouvrir… »; other shortcuts go to the menus.
+    QKeyEvent ctrlO(QEvent::ShortcutOverride, Qt::Key_O, Qt::ControlModifier);
+    QCoreApplication::sendEvent(window.outline(), &ctrlO);
+    EXPECT_TRUE(ctrlO.isAccepted());
+    QKeyEvent ctrlS(QEvent::ShortcutOverride, Qt::Key_S, Qt::ControlModifier);
+    ctrlS.ignore();
+    QCoreApplication::sendEvent(window.outline(), &ctrlS);
+    EXPECT_FALSE(ctrlS.isAccepted());
     EXPECT_TRUE(scene.errors.isEmpty());
 }
 
