@@ -104,7 +104,7 @@ void LibraryWindowController::buildToolbar()
     search_->setClearButtonEnabled(true);
     search_->setMinimumWidth(220);
     search_->setMaximumWidth(320);
-    connect(search_, &QLineEdit::textChanged, this, [this] { reload(QStringList()); });
+    connect(search_, &QLineEdit::textChanged, this, [this] { reload(); });
     toolbar_->addWidget(search_);
 
     // The window answers the commands of the main menu (Édition › Annuler among them).
