@@ -24,7 +24,9 @@ struct LibraryWindowScene {
     QTemporaryDir dir;
     UserDefaults::TemporaryScope defaults;
     QString root = dir.filePath(QStringLiteral("Atlas.plmlibrary"));
-    PlmLibraryStore store{root, dir.filePath(QStringLiteral("Corbeille")), true};
+    // A real package (its manifest made), with a trash folder of its own rather than the
+    // desktop's.
+    PlmLibraryStore store = makePackage(root, dir.filePath(QStringLiteral("Corbeille")));
 
     QList<DialogHooks::Alert> alerts;   // modal alerts and sheets, in order
     QList<int> alertAnswers;            // button indexes; empty: the last button
@@ -89,6 +91,12 @@ struct LibraryWindowScene {
     }
     LibraryWindowScene(const LibraryWindowScene&) = delete;
     LibraryWindowScene& operator=(const LibraryWindowScene&) = delete;
+
+    static PlmLibraryStore makePackage(const QString& path, const QString& trash)
+    {
+        PlmLibraryStore::createPackage(path, std::nullopt);
+        return PlmLibraryStore(path, trash);
+    }
 
     QString path(const QString& relative) const { return store.root() + QLatin1Char('/') + relative; }
 
