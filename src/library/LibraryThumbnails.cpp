@@ -153,7 +153,15 @@ QImage LibraryThumbnails::thumbnail(const QString& path)
             QFile file(path);
             if (file.size() <= largestDecodedFile && file.open(QIODevice::ReadOnly)) {
                 try {
-                    image = render(PlmMapCodec::decode(file.readAll()));
+                    const PlmMap map = PlmMapCodec::decode(file.readAll());
+                    image = render(map);
+                    // A large map's details and picture, ready for its first selection.
+                    if (size > livePreviewLimit() && !diskFile.isEmpty()) {
+                        saveFacts(factsOf(map), sibling(diskFile, QStringLiteral(".json")));
+                        const QString previewFile = sibling(diskFile, QStringLiteral("-preview.png"));
+                        if (!QFileInfo::exists(previewFile))
+                            saveImage(renderPreview(map), previewFile);
+                    }
                 } catch (...) {
                     image = QImage(); // no picture: the row keeps its symbol
                 }

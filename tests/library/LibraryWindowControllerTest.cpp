@@ -586,4 +586,15 @@ TEST_F(LibraryWindowControllerTest, aLargeMapIsReadOffTheMainThreadAndItsDetails
     window.thumbnails()->waitForPending();
     EXPECT_EQ(window.previewCanvas(), nullptr);
     EXPECT_EQ(window.detailLabel()->text(), QStringLiteral("Sélectionnez un fond pour voir son aperçu vectoriel."));
+
+    // A large map whose row was drawn is ready for its first selection.
+    const QString other = scene.writeMap(QStringLiteral("Autre.plmmap"), LibraryWindowScene::squares(QStringLiteral("Autre"), 8000));
+    window.reload();
+    window.thumbnails()->thumbnail(other);
+    window.thumbnails()->waitForPending();
+    window.reload(other);
+    EXPECT_EQ(window.detailLabel()->text(), QStringLiteral("Autre\n8000 entités"));
+    EXPECT_NE(window.preview()->findChild<QWidget*>(QStringLiteral("Bibliothèque.Image")), nullptr);
+    window.thumbnails()->waitForPending();
+    EXPECT_NE(window.previewCanvas(), nullptr);
 }
