@@ -191,8 +191,8 @@ private:
     void pushGroup(LibraryUndoGroup* group);
     std::optional<QString> askName(const QString& title, const QString& defaultText);
     void openDecodedMap(const PlmMap& map, const QString& path, const QList<PlmInputSheet>& sheets);
-    void applyImport(const QStringList& files, const QString& folder, const QList<LibraryImportRead>& reads);
-    void fillMoveMenu(QMenu* menu, const QList<PlmLibraryItem>& folders, const QList<PlmLibraryItem>& moving);
+    void applyImport(const QString& folder, const QList<LibraryImportRead>& reads);
+    void fillMoveMenu(QMenu* menu, const QList<PlmLibraryItem>& folders);
     void startDragging(const QModelIndexList& rows);
 
     PlmLibraryStore store_;

@@ -133,12 +133,12 @@ void LibraryWindowController::importMaps()
 void LibraryWindowController::importFiles(const QStringList& files, const QString& folder, std::function<void()> finished)
 {
     auto* watcher = new QFutureWatcher<QList<LibraryImportRead>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, files, folder, finished] {
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, folder, finished] {
         const QList<LibraryImportRead> reads = watcher->result();
         watcher->deleteLater();
         // The questions wait for the watcher's signal to be over.
-        QTimer::singleShot(0, this, [this, files, folder, reads, finished] {
-            applyImport(files, folder, reads);
+        QTimer::singleShot(0, this, [this, folder, reads, finished] {
+            applyImport(folder, reads);
             if (finished)
                 finished();
             emit importFinished();
@@ -147,7 +147,7 @@ void LibraryWindowController::importFiles(const QStringList& files, const QStrin
     watcher->setFuture(QtConcurrent::run(readFiles, files));
 }
 
-void LibraryWindowController::applyImport(const QStringList&, const QString& folder, const QList<LibraryImportRead>& reads)
+void LibraryWindowController::applyImport(const QString& folder, const QList<LibraryImportRead>& reads)
 {
     struct ToOpen {
         PlmMap map;

@@ -121,14 +121,13 @@ void LibraryWindowController::fillMenu(QMenu* menu, bool isContextMenu)
         if (clicked.isValid() && !outline_->selectionModel()->isSelected(clicked))
             select({model_->itemAt(clicked).url});
     }
-    const auto add = [this, menu](QMenu* into, const QString& title, const QString& command, const QVariant& object = {}) {
+    const auto add = [this](QMenu* into, const QString& title, const QString& command, const QVariant& object = {}) {
         QAction* action = into->addAction(title);
         action->setProperty(commandProperty, command);
         action->setData(object);
         const CommandValidation v = validate(command, action);
         action->setEnabled(v.enabled);
         connect(action, &QAction::triggered, this, [this, action, command] { perform(command, action); });
-        Q_UNUSED(menu);
         return action;
     };
     add(menu, QStringLiteral("Ouvrir"), QStringLiteral("openSelected:"));
@@ -143,7 +142,7 @@ void LibraryWindowController::fillMenu(QMenu* menu, bool isContextMenu)
     QMenu* moveMenu = menu->addMenu(QStringLiteral("Déplacer vers"));
     add(moveMenu, QStringLiteral("Racine de la bibliothèque"), QStringLiteral("moveToFolder:"), store_.root());
     try {
-        fillMoveMenu(moveMenu, store_.tree(), {});
+        fillMoveMenu(moveMenu, store_.tree());
     } catch (...) {
         presentError(std::current_exception());
     }
@@ -153,7 +152,7 @@ void LibraryWindowController::fillMenu(QMenu* menu, bool isContextMenu)
     add(menu, QStringLiteral("Afficher dans le gestionnaire de fichiers"), QStringLiteral("revealInFinder:"));
 }
 
-void LibraryWindowController::fillMoveMenu(QMenu* menu, const QList<PlmLibraryItem>& folders, const QList<PlmLibraryItem>&)
+void LibraryWindowController::fillMoveMenu(QMenu* menu, const QList<PlmLibraryItem>& folders)
 {
     for (const PlmLibraryItem& folder : folders) {
         if (!folder.isFolder)
@@ -164,7 +163,7 @@ void LibraryWindowController::fillMoveMenu(QMenu* menu, const QList<PlmLibraryIt
         into->setData(folder.url);
         into->setEnabled(validate(QStringLiteral("moveToFolder:"), into).enabled);
         connect(into, &QAction::triggered, this, [this, into] { perform(QStringLiteral("moveToFolder:"), into); });
-        fillMoveMenu(sub, folder.children, {});
+        fillMoveMenu(sub, folder.children);
     }
 }
 
