@@ -349,3 +349,26 @@ TEST(ImportableVariablesTest, dbaseNumbersShowAsTheNumbersTheyAre)
 }
 
 #include "VectorImportUITest.moc"
+
+TEST_F(VectorImportUITest, theImportReportIsASheetOnItsWindowOrAModalAlert)
+{
+    QList<DialogHooks::Alert> sheets;
+    DialogHooks::Hooks h = DialogHooks::current();
+    h.sheet = [&sheets](const DialogHooks::Alert& a, std::function<void(int)> done) {
+        sheets << a;
+        done(0);
+    };
+    DialogHooks::ScopedHooks scoped(h);
+    QWidget window;
+    VectorImportUI::showImportReport({QStringLiteral("a.geojson\n2 entités"), QStringLiteral("b.svg : Fichier illisible.")}, &window);
+    ASSERT_EQ(sheets.size(), 1);
+    EXPECT_EQ(sheets[0].message, QStringLiteral("Résultat de l’import"));
+    EXPECT_EQ(sheets[0].informativeText, QStringLiteral("a.geojson\n2 entités\n\nb.svg : Fichier illisible."));
+    EXPECT_EQ(sheets[0].buttons, QStringList{QStringLiteral("OK")});
+    EXPECT_EQ(sheets[0].window, &window);
+    EXPECT_TRUE(alerts.isEmpty());
+
+    VectorImportUI::showImportReport({}, nullptr); // no window: modal, even with no line
+    EXPECT_EQ(alerts, QStringList{QStringLiteral("Résultat de l’import / ")});
+    EXPECT_EQ(sheets.size(), 1);
+}
