@@ -186,6 +186,13 @@ void PlmWorkDocument::readFromData(const QByteArray& data, const QString& typeId
 
 QByteArray PlmWorkDocument::encodeDocument(const QString& typeIdentifier) const
 {
+    return dataJobOfType(typeIdentifier)();
+}
+
+Document::DataJob PlmWorkDocument::dataJobOfType(const QString& typeIdentifier) const
+{
+    // The work is an immutable value: the job encodes the copy taken here, whatever the
+    // window does to the document meanwhile.
     if (typeIdentifier == plmMapType()) {
         const PlmWork w = work();
         bool refused = !w.variables.isEmpty();
@@ -197,13 +204,13 @@ QByteArray PlmWorkDocument::encodeDocument(const QString& typeIdentifier) const
         }
         if (refused)
             throw PlmWorkError::invalid(mapOnlyMessage());
-        return PlmMapCodec::encode(w.map);
+        return [map = w.map] { return PlmMapCodec::encode(map); };
     }
     if (typeIdentifier == plmType) {
         PlmWork copy = work();
         if (StudioWindowInterface* window = studioWindow())
             window->storeComposition(copy);
-        return PlmWorkCodec::encode(copy);
+        return [copy] { return PlmWorkCodec::encode(copy); };
     }
     throw PlmWorkError::invalid(plmOnlyMessage());
 }

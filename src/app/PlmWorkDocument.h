@@ -53,6 +53,7 @@ public:
     QByteArray dataOfType(const QString& typeIdentifier) const override;
     void readFromData(const QByteArray& data, const QString& typeIdentifier) override;
     QByteArray encodeDocument(const QString& typeIdentifier) const;
+    DataJob dataJobOfType(const QString& typeIdentifier) const override;
     void decodeDocument(const QByteArray& data, const QString& typeIdentifier);
 
     // Saving first commits the window's pending edits; a refusal cancels silently.

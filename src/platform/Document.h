@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 #include <exception>
+#include <functional>
+#include <memory>
 
 class DocumentController;
 class QTimer;
@@ -47,6 +49,11 @@ public:
     // a failed read must leave the document unchanged.
     virtual QByteArray dataOfType(const QString& typeIdentifier) const = 0;
     virtual void readFromData(const QByteArray& data, const QString& typeIdentifier) = 0;
+    // The bytes of a type as a job that may run on another thread, over an immutable snapshot
+    // of the content taken now (it may throw like dataOfType, now or when run). None by
+    // default: the document is then written on the calling thread.
+    using DataJob = std::function<QByteArray()>;
+    virtual DataJob dataJobOfType(const QString& /*typeIdentifier*/) const { return {}; }
 
     // File access; false with the French message on failure. A failed write leaves the
     // file as it was.
@@ -92,6 +99,17 @@ public:
     bool autosave();
     QString lastWriteError() const { return lastWriteError_; }
 
+    // Saving in place without holding the window: the content is snapshot on this thread,
+    // then encoded and written atomically on a worker thread; the outcome comes back here.
+    // A change made meanwhile keeps the document changed and makes the next autosave; an
+    // autosave falling due meanwhile waits for this one. Without a data job, writes at once.
+    void saveInBackground(SaveOperation operation = SaveOperation::Autosave);
+    bool isSavingInBackground() const { return save_ != nullptr; }
+    // Waits for a save in flight and takes its outcome (closing, reverting, saving again).
+    void waitForBackgroundSave();
+    // Tells when a save in the background ended (for tests and benchmarks).
+    std::function<void()> backgroundSaveFinished;
+
     // Window controllers belong to their document.
     QList<DocumentWindowController*> windowControllers() const;
     void addWindowController(DocumentWindowController* controller);
@@ -130,6 +148,8 @@ protected:
 
 private:
     friend class DocumentController;
+    struct BackgroundSave;
+    void finishBackgroundSave(quint64 generation);
     void undoIndexChanged(int index);
     void scheduleAutosave();
     QString largeFileMessage(const QString& path) const;
@@ -148,4 +168,8 @@ private:
     QList<QPointer<DocumentWindowController>> windowControllers_;
     DocumentController* controller_ = nullptr;
     bool closed_ = false;
+    quint64 editSerial_ = 0; // moves with every change, so a save knows what it wrote
+    quint64 saveGeneration_ = 0;
+    std::unique_ptr<BackgroundSave> save_;
+    bool autosaveAfterSave_ = false;
 };

@@ -211,6 +211,76 @@ TEST_F(DocumentTest, FailingAutosaveKeepsChangesAndReportsOnce)
     EXPECT_EQ(dialogs.errors.size(), 2);
 }
 
+// The save runs on a worker thread over a snapshot: a change made meanwhile is not marked
+// saved, and the next autosave writes it.
+TEST_F(DocumentTest, AChangeDuringABackgroundSaveMakesTheNextAutosave)
+{
+    const QString file = path(QStringLiteral("fond.ftxt"));
+    writeFile(file, "v1");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->backgroundJobs = true;
+    doc->gate = std::make_shared<QSemaphore>();
+    doc->setAutosaveDelay(5);
+    doc->edit(QStringLiteral("v2"));
+    ASSERT_TRUE(waitUntil([&] { return doc->isSavingInBackground(); }));
+    doc->edit(QStringLiteral("v3")); // while v2 is being written
+    EXPECT_EQ(readAll(file), QByteArray("v1"));
+    doc->gate->release(); // v2 is written, and only v2 counts as saved
+    ASSERT_TRUE(waitUntil([&] { return readAll(file) == "v2"; }));
+    EXPECT_TRUE(doc->isDocumentEdited());
+    doc->gate->release(); // the next autosave, for v3
+    ASSERT_TRUE(waitUntil([&] { return !doc->isDocumentEdited(); }));
+    EXPECT_EQ(readAll(file), QByteArray("v3"));
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(DocumentTest, ABackgroundSaveFailureComesBackOnceAndKeepsTheChanges)
+{
+    const QString file = path(QStringLiteral("refus.ftxt"));
+    writeFile(file, "propre");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->backgroundJobs = true;
+    doc->edit(QStringLiteral("REFUSE 1"));
+    doc->saveInBackground();
+    doc->waitForBackgroundSave();
+    doc->edit(QStringLiteral("REFUSE 2"));
+    doc->saveInBackground();
+    doc->waitForBackgroundSave();
+    QCoreApplication::processEvents(); // the message is shown from the event loop
+    EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Ce texte ne peut pas être enregistré.")});
+    EXPECT_EQ(doc->lastWriteError(), QStringLiteral("Ce texte ne peut pas être enregistré."));
+    EXPECT_TRUE(doc->isDocumentEdited());
+    EXPECT_EQ(readAll(file), QByteArray("propre"));
+}
+
+// Closing waits for the save in flight, which then counts: nothing is left unsaved.
+TEST_F(DocumentTest, ClosingWaitsForASaveInFlight)
+{
+    const QString file = path(QStringLiteral("quitter.ftxt"));
+    writeFile(file, "v1");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->backgroundJobs = true;
+    doc->gate = std::make_shared<QSemaphore>();
+    doc->edit(QStringLiteral("v2"));
+    doc->saveInBackground();
+    ASSERT_TRUE(doc->isSavingInBackground());
+    std::shared_ptr<QSemaphore> gate = doc->gate;
+    std::unique_ptr<QThread> releaser(QThread::create([gate] {
+        QThread::msleep(50);
+        gate->release();
+    }));
+    releaser->start();
+    EXPECT_TRUE(doc->canClose());
+    releaser->wait();
+    EXPECT_FALSE(doc->isSavingInBackground());
+    EXPECT_FALSE(doc->isDocumentEdited());
+    EXPECT_EQ(readAll(file), QByteArray("v2"));
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+}
+
 TEST_F(DocumentTest, ClosingAnUntitledChangedDocumentAsks)
 {
     doc->edit(QStringLiteral("x"));
