@@ -239,9 +239,15 @@ void PlmWorkDocument::didRevert()
     reloadWindows();
 }
 
+bool PlmWorkDocument::prepareToSave()
+{
+    StudioWindowInterface* window = studioWindow();
+    return !window || window->commitEditing();
+}
+
 bool PlmWorkDocument::saveDocument()
 {
-    if (StudioWindowInterface* window = studioWindow(); window && !window->commitEditing())
+    if (!prepareToSave())
         return false;
     return Document::saveDocument();
 }

@@ -58,6 +58,7 @@ public:
 
     // Saving first commits the window's pending edits; a refusal cancels silently.
     bool saveDocument() override;
+    bool prepareToSave() override;
     bool saveDocumentAs() override;
     // Closing also commits pending edits first; a refusal keeps the document open.
     bool canClose() override;

@@ -407,15 +407,29 @@ bool Document::autosave()
     return false;
 }
 
+bool Document::saveDocumentInBackground()
+{
+    if (filePath_.isEmpty())
+        return saveDocument(); // asks where first
+    if (!prepareToSave())
+        return false;
+    saveInBackground(SaveOperation::Save);
+    return true;
+}
+
 void Document::saveInBackground(SaveOperation operation)
 {
-    if (operation == SaveOperation::Autosave)
+    const bool autosaving = operation == SaveOperation::Autosave;
+    if (autosaving)
         autosaveTimer_->stop();
-    if (!isDocumentEdited() || filePath_.isEmpty() || (operation == SaveOperation::Autosave && !autosavesInPlace()))
+    if (filePath_.isEmpty() || (autosaving && (!isDocumentEdited() || !autosavesInPlace())))
         return;
     if (save_) {
-        autosaveAfterSave_ = true; // the change made since that snapshot is saved next
-        return;
+        if (autosaving) {
+            autosaveAfterSave_ = true; // the change made since that snapshot is saved next
+            return;
+        }
+        waitForBackgroundSave(); // an explicit save writes what is there now
     }
     DataJob job;
     try {
@@ -424,10 +438,15 @@ void Document::saveInBackground(SaveOperation operation)
         job = {}; // the synchronous path reports the refusal
     }
     if (!job) {
-        if (operation == SaveOperation::Autosave)
+        if (autosaving) {
             autosave();
-        else
-            saveDocument();
+        } else {
+            QString error;
+            if (!saveToFile(filePath_, fileType_, SaveOperation::Save, &error)) {
+                lastReportedError_ = error;
+                presentError(error);
+            }
+        }
         return;
     }
     auto save = std::make_unique<BackgroundSave>();
@@ -550,7 +569,7 @@ bool Document::handles(const QString& command) const
 void Document::perform(const QString& command, QObject*)
 {
     if (command == QLatin1String("saveDocument:"))
-        saveDocument();
+        saveDocumentInBackground();
     else if (command == QLatin1String("saveDocumentAs:"))
         saveDocumentAs();
     else if (command == QLatin1String("revertDocumentToSaved:"))

@@ -65,6 +65,12 @@ public:
 
     // Menu actions; each presents its own failure and answers whether it succeeded.
     virtual bool saveDocument();
+    // "Enregistrer" from a menu or a shortcut: a document with a file is written in the
+    // background (its failure is presented when it comes back); answers whether the save
+    // was started or done. Closing uses saveDocument, which answers only once written.
+    bool saveDocumentInBackground();
+    // Called before a save from a menu: false cancels it silently (a pending edit refused).
+    virtual bool prepareToSave() { return true; }
     virtual bool saveDocumentAs();
     bool revertDocumentToSaved();                  // asks first
     bool revertToFile(QString* error = nullptr);   // reads the file again without asking

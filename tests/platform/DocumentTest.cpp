@@ -281,6 +281,25 @@ TEST_F(DocumentTest, ClosingWaitsForASaveInFlight)
     EXPECT_TRUE(dialogs.questions.isEmpty());
 }
 
+// "Enregistrer" from the menu hands the write to a worker; the window is free meanwhile.
+TEST_F(DocumentTest, TheSaveCommandWritesInTheBackground)
+{
+    const QString file = path(QStringLiteral("menu.ftxt"));
+    writeFile(file, "v1");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->setAutosaveDelay(60000);
+    doc->backgroundJobs = true;
+    doc->gate = std::make_shared<QSemaphore>();
+    doc->edit(QStringLiteral("v2"));
+    doc->perform(QStringLiteral("saveDocument:"), nullptr);
+    EXPECT_TRUE(doc->isSavingInBackground());
+    EXPECT_TRUE(doc->isDocumentEdited());
+    doc->gate->release();
+    ASSERT_TRUE(waitUntil([&] { return !doc->isDocumentEdited(); }));
+    EXPECT_EQ(readAll(file), QByteArray("v2"));
+}
+
 TEST_F(DocumentTest, ClosingAnUntitledChangedDocumentAsks)
 {
     doc->edit(QStringLiteral("x"));
