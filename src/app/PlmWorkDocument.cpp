@@ -17,6 +17,7 @@
 #include <QUndoStack>
 #include <QWidget>
 #include <algorithm>
+#include <memory>
 
 const QString PlmWorkDocument::plmType = QStringLiteral("ondrel.pelmorastudio.plm");
 const QString PlmWorkDocument::lastDocumentKey = QStringLiteral("Studio.LastDocumentBookmark");
@@ -215,13 +216,32 @@ Document::DataJob PlmWorkDocument::dataJobOfType(const QString& typeIdentifier) 
     throw PlmWorkError::invalid(plmOnlyMessage());
 }
 
-void PlmWorkDocument::decodeDocument(const QByteArray& data, const QString& typeIdentifier)
+Document::ReadJob PlmWorkDocument::readJobOfData(const QByteArray& data, const QString& typeIdentifier)
+{
+    // Decoding is pure and may run anywhere; storing touches the document and its windows.
+    return [this, data, typeIdentifier]() -> StoreStep {
+        auto decoded = std::make_shared<const PlmWork>(decodeWork(data, typeIdentifier));
+        return [this, decoded] { storeDecoded(*decoded); };
+    };
+}
+
+PlmWork PlmWorkDocument::decodeWork(const QByteArray& data, const QString& typeIdentifier)
 {
     PlmWork decoded;
     if (typeIdentifier == plmMapType())
         decoded.map = PlmMapCodec::decode(data);
     else
         decoded = PlmWorkCodec::decode(data);
+    return decoded;
+}
+
+void PlmWorkDocument::decodeDocument(const QByteArray& data, const QString& typeIdentifier)
+{
+    storeDecoded(decodeWork(data, typeIdentifier));
+}
+
+void PlmWorkDocument::storeDecoded(const PlmWork& decoded)
+{
     store(decoded);
     // The steps kept describe changes of the work just replaced: undoing one now would
     // patch the read work with them.

@@ -55,6 +55,7 @@ public:
     QByteArray encodeDocument(const QString& typeIdentifier) const;
     DataJob dataJobOfType(const QString& typeIdentifier) const override;
     void decodeDocument(const QByteArray& data, const QString& typeIdentifier);
+    ReadJob readJobOfData(const QByteArray& data, const QString& typeIdentifier) override;
 
     // Saving first commits the window's pending edits; a refusal cancels silently.
     bool saveDocument() override;
@@ -109,6 +110,8 @@ protected:
     void didRevert() override;
 
 private:
+    static PlmWork decodeWork(const QByteArray& data, const QString& typeIdentifier);
+    void storeDecoded(const PlmWork& decoded);
     void store(const PlmWork& work);
     void primeValidation(const PlmWork& work);
     void storeKept(const PlmWork& work, const QString& actionName);

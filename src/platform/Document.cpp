@@ -7,8 +7,10 @@
 
 #include <QAction>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QThread>
@@ -139,11 +141,51 @@ bool Document::readFromFile(const QString& path, const QString& typeIdentifier, 
     if (file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("Le fichier « %1 » n’a pas pu être lu.").arg(QFileInfo(path).fileName()));
     try {
-        readFromData(data, typeIdentifier);
+        if (const ReadJob job = readJobOfData(data, typeIdentifier))
+            readOnWorker(job)();
+        else
+            readFromData(data, typeIdentifier);
     } catch (...) {
         return fail(messageOf(std::current_exception()));
     }
     return true;
+}
+
+Document::StoreStep Document::readOnWorker(const ReadJob& job)
+{
+    // The decoding runs on a worker while this thread keeps painting (user input waits), so
+    // that the busy cursor can show once the read lasts.
+    StoreStep store;
+    std::exception_ptr failure;
+    QThread* thread = QThread::create([&] {
+        try {
+            store = job();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    QEventLoop loop;
+    connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer busy;
+    busy.setSingleShot(true);
+    bool busyShown = false;
+    connect(&busy, &QTimer::timeout, &loop, [&] {
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+            QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+            busyShown = true;
+        }
+    });
+    thread->start();
+    busy.start(busyIndicationDelayMs);
+    if (!thread->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    thread->wait();
+    delete thread;
+    if (busyShown)
+        QGuiApplication::restoreOverrideCursor();
+    if (failure)
+        std::rethrow_exception(failure);
+    return store;
 }
 
 bool Document::writeToFile(const QString& path, const QString& typeIdentifier, QString* error) const

@@ -54,6 +54,14 @@ public:
     // default: the document is then written on the calling thread.
     using DataJob = std::function<QByteArray()>;
     virtual DataJob dataJobOfType(const QString& /*typeIdentifier*/) const { return {}; }
+    // Reading as a job that may run on another thread: it decodes the bytes (throwing like
+    // readFromData) and returns what stores the result, run back on the calling thread. None
+    // by default: readFromData runs on the calling thread.
+    using StoreStep = std::function<void()>;
+    using ReadJob = std::function<StoreStep()>;
+    virtual ReadJob readJobOfData(const QByteArray& /*data*/, const QString& /*typeIdentifier*/) { return {}; }
+    // How long a read may take before the busy cursor shows.
+    static constexpr int busyIndicationDelayMs = 500;
 
     // File access; false with the French message on failure. A failed write leaves the
     // file as it was.
@@ -156,6 +164,7 @@ private:
     friend class DocumentController;
     struct BackgroundSave;
     void finishBackgroundSave(quint64 generation);
+    StoreStep readOnWorker(const ReadJob& job);
     void undoIndexChanged(int index);
     void scheduleAutosave();
     QString largeFileMessage(const QString& path) const;

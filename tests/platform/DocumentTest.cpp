@@ -3,12 +3,16 @@
 #include "platform/DocumentWindowController.h"
 
 #include <QDir>
+#include <QCursor>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUndoStack>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -298,6 +302,37 @@ TEST_F(DocumentTest, TheSaveCommandWritesInTheBackground)
     doc->gate->release();
     ASSERT_TRUE(waitUntil([&] { return !doc->isDocumentEdited(); }));
     EXPECT_EQ(readAll(file), QByteArray("v2"));
+}
+
+// A read that lasts shows the busy cursor while the event loop keeps running; a failed one
+// still leaves the document as it was.
+TEST_F(DocumentTest, ALongReadShowsTheBusyCursorUntilItEnds)
+{
+    const QString file = path(QStringLiteral("gros.ftxt"));
+    writeFile(file, "contenu");
+    doc->backgroundReads = true;
+    doc->readGate = std::make_shared<QSemaphore>();
+    std::optional<Qt::CursorShape> seen;
+    QTimer probe;
+    probe.setSingleShot(true);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (const QCursor* cursor = QGuiApplication::overrideCursor())
+            seen = cursor->shape();
+        doc->readGate->release();
+    });
+    probe.start(Document::busyIndicationDelayMs + 100);
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    EXPECT_EQ(seen, Qt::BusyCursor);
+    EXPECT_EQ(doc->text, QStringLiteral("contenu"));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    writeFile(file, "BAD");
+    doc->readGate.reset();
+    QString error;
+    EXPECT_FALSE(doc->readFromFile(file, fakeTextType, &error));
+    EXPECT_EQ(error, QStringLiteral("Ce fichier texte est illisible."));
+    EXPECT_EQ(doc->text, QStringLiteral("contenu"));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(DocumentTest, ClosingAnUntitledChangedDocumentAsks)

@@ -55,6 +55,22 @@ public:
         };
     }
 
+    // Reads on a worker when set; the job waits for the read gate (when there is one).
+    bool backgroundReads = false;
+    std::shared_ptr<QSemaphore> readGate;
+    ReadJob readJobOfData(const QByteArray& data, const QString& type) override
+    {
+        if (!backgroundReads)
+            return {};
+        return [this, data, type, gate = readGate]() -> StoreStep {
+            if (gate)
+                gate->acquire();
+            FakeTextDocument decoder;
+            decoder.readFromData(data, type);
+            return [this, text = decoder.text] { this->text = text; };
+        };
+    }
+
     void readFromData(const QByteArray& data, const QString&) override
     {
         if (data.startsWith("BAD"))
