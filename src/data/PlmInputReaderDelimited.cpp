@@ -213,6 +213,11 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
     const char16_t sep = separator.unicode();
     const bool separatorExtends = sep != u'\t' && sep != u'\n' && sep != u'\r';
     const auto bareQuote = [&](qsizetype i) { return i < n && chars[i] == u'"' && !extendsPrevious(text, i + 1); };
+    // The ASCII characters that end a run outside quotes.
+    std::array<bool, 128> stops{};
+    stops[u'\n'] = stops[u'\r'] = stops[u'"'] = true;
+    if (sep < 128)
+        stops[sep] = true;
 
     qsizetype i = 0;
     bool rowOpen = false; // a field or separator was met since the last line break
@@ -258,12 +263,8 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
         } else {
             qsizetype j = i;
             for (;; ++j) {
-                while (j < n) {
-                    const char16_t c = chars[j];
-                    if (c == sep || c == u'\n' || c == u'\r' || c == u'"')
-                        break;
+                while (j < n && !(chars[j] < 128 ? stops[chars[j]] : chars[j] == sep))
                     ++j;
-                }
                 if (j >= n)
                     break;
                 const char16_t c = chars[j];

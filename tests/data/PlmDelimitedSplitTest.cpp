@@ -158,6 +158,8 @@ TEST(PlmDelimitedSplit, FieldEdges)
     };
     for (const Case& c : cases)
         EXPECT_EQ(split(c.text, u';'), c.expected) << c.name;
+    // Any character may separate, not only the ASCII ones the reader tries.
+    EXPECT_EQ(split(QStringLiteral("a§b\n\"c§\"§d"), u'§'), Outcome(Grid{{"a", "b"}, {"c§", "d"}}));
 }
 
 // The separator choice scores candidates without keeping their fields: it must pick what
