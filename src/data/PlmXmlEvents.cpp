@@ -8,9 +8,11 @@
 #include <climits>
 #include <cstring>
 #include <exception>
+#include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -23,25 +25,44 @@ struct ParseState {
     bool sawElement = false;
     std::exception_ptr failure;
     // A few names make almost every element of a part ("row", "c", "v"…): each distinct
-    // name is decoded once and its text shared. Looked up by hash, so that the common names
-    // cost the same wherever they first appeared.
-    struct NameHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
+    // name is decoded once and its text shared, found in an open-addressed table by a hash
+    // taken in the same pass that finds the prefix, so that the common names cost the same
+    // wherever they first appeared.
+    struct Name {
+        std::string bytes;
+        QString text;
     };
-    std::unordered_map<std::string, QString, NameHash, std::equal_to<>> names;
+    static constexpr std::size_t tableSize = 128; // at most half full
+    std::array<std::optional<Name>, tableSize> names;
+    std::size_t nameCount = 0;
     // The text of the last character data, reused so that a text node allocates nothing.
     QString text;
 
     QString localName(const char* qualified)
     {
-        const char* colon = std::strrchr(qualified, ':');
-        const std::string_view local(colon ? colon + 1 : qualified);
-        if (const auto known = names.find(local); known != names.end())
-            return known->second;
-        QString text = QString::fromUtf8(local.data(), qsizetype(local.size()));
-        if (names.size() < 64)
-            names.emplace(std::string(local), text);
+        const char* local = qualified;
+        std::uint32_t hash = 2166136261u;
+        const char* p = qualified;
+        for (; *p; ++p) {
+            if (*p == ':') {
+                local = p + 1;
+                hash = 2166136261u;
+            } else {
+                hash = (hash ^ static_cast<unsigned char>(*p)) * 16777619u;
+            }
+        }
+        const std::string_view name(local, std::size_t(p - local));
+        std::size_t slot = hash & (tableSize - 1);
+        while (names[slot]) {
+            if (names[slot]->bytes == name)
+                return names[slot]->text;
+            slot = (slot + 1) & (tableSize - 1);
+        }
+        QString text = QString::fromUtf8(name.data(), qsizetype(name.size()));
+        if (nameCount < tableSize / 2) {
+            names[slot] = Name{std::string(name), text};
+            ++nameCount;
+        }
         return text;
     }
 
