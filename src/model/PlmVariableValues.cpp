@@ -28,6 +28,33 @@ PlmValue PlmVariableValues::value(const QString& key, const PlmValue& defaultVal
     return it == cend() ? defaultValue : it.value();
 }
 
+const QString& PlmVariableValues::firstKey() const
+{
+    Q_ASSERT(!isEmpty());
+    return d->blocks.front()->entries.front().key;
+}
+
+const QString& PlmVariableValues::lastKey() const
+{
+    Q_ASSERT(!isEmpty());
+    return d->blocks.back()->entries.back().key;
+}
+
+PlmVariableValues::const_iterator PlmVariableValues::lowerBound(const QString& key) const
+{
+    if (!d)
+        return cend();
+    const auto [block, entry] = locate(key);
+    return const_iterator(d.data(), block, entry);
+}
+
+PlmValue PlmVariableValues::take(const QString& key)
+{
+    const PlmValue taken = value(key);
+    remove(key);
+    return taken;
+}
+
 QList<QString> PlmVariableValues::keys() const
 {
     QList<QString> list;

@@ -45,7 +45,14 @@ public:
     bool empty() const { return isEmpty(); }
 
     bool contains(const QString& key) const;
+    qsizetype count(const QString& key) const { return contains(key) ? 1 : 0; }
     PlmValue value(const QString& key, const PlmValue& defaultValue = PlmValue()) const;
+    PlmValue operator[](const QString& key) const { return value(key); }
+    // The first and last keys; the column must not be empty.
+    const QString& firstKey() const;
+    const QString& lastKey() const;
+    // The first cell whose key is not below the key.
+    const_iterator lowerBound(const QString& key) const;
     const_iterator constFind(const QString& key) const;
     const_iterator find(const QString& key) const;
     QList<QString> keys() const;
@@ -63,6 +70,8 @@ public:
     void insert(const const_iterator& hint, const QString& key, const PlmValue& value);
     // Removes the cell of a key; returns 1 if there was one, else 0.
     qsizetype remove(const QString& key);
+    // Removes the cell of a key and returns its value (the default value without one).
+    PlmValue take(const QString& key);
     void clear() { d.reset(); }
 
     // Same storage: equal without looking.

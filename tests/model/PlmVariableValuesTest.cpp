@@ -52,10 +52,19 @@ TEST(PlmVariableValues, BehavesAsASortedMapAcrossCopies)
         const QString probe = keyOf(key(rng));
         ASSERT_EQ(values.contains(probe), model.contains(probe));
         ASSERT_EQ(values.value(probe, PlmValue::text("—")), model.value(probe, PlmValue::text("—")));
+        const auto at = values.lowerBound(probe);
+        const auto expected = model.lowerBound(probe);
+        ASSERT_EQ(at == values.cend(), expected == model.cend());
+        if (expected != model.cend())
+            ASSERT_EQ(at.key(), expected.key());
+        if (step % 101 == 0)
+            ASSERT_EQ(values.take(probe), model.take(probe));
     }
     EXPECT_EQ(values.size(), model.size());
     EXPECT_EQ(contents(values), model);
     EXPECT_EQ(values.keys(), model.keys());
+    EXPECT_EQ(values.firstKey(), model.firstKey());
+    EXPECT_EQ(values.lastKey(), model.lastKey());
     for (const auto& [copy, expected] : snapshots)
         EXPECT_EQ(contents(copy), expected);
     // Backwards as forwards.
