@@ -141,10 +141,25 @@ bool Document::readFromFile(const QString& path, const QString& typeIdentifier, 
     if (file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("Le fichier « %1 » n’a pas pu être lu.").arg(QFileInfo(path).fileName()));
     try {
-        if (const ReadJob job = readJobOfData(data, typeIdentifier))
-            readOnWorker(job)();
-        else
+        if (const ReadJob job = readJobOfData(data, typeIdentifier)) {
+            // No save may start while the event loop runs during the read: it would write
+            // the content the read is about to replace.
+            autosaveTimer_->stop();
+            reading_ = true;
+            StoreStep store;
+            try {
+                store = readOnWorker(job);
+            } catch (...) {
+                reading_ = false;
+                if (isDocumentEdited())
+                    scheduleAutosave();
+                throw;
+            }
+            reading_ = false;
+            store();
+        } else {
             readFromData(data, typeIdentifier);
+        }
     } catch (...) {
         return fail(messageOf(std::current_exception()));
     }
@@ -464,7 +479,7 @@ void Document::saveInBackground(SaveOperation operation)
     const bool autosaving = operation == SaveOperation::Autosave;
     if (autosaving)
         autosaveTimer_->stop();
-    if (filePath_.isEmpty() || (autosaving && (!isDocumentEdited() || !autosavesInPlace())))
+    if (reading_ || filePath_.isEmpty() || (autosaving && (!isDocumentEdited() || !autosavesInPlace())))
         return;
     if (save_) {
         if (autosaving) {

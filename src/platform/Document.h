@@ -187,4 +187,5 @@ private:
     quint64 saveGeneration_ = 0;
     std::unique_ptr<BackgroundSave> save_;
     bool autosaveAfterSave_ = false;
+    bool reading_ = false; // a read runs the event loop
 };

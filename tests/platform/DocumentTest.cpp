@@ -335,6 +335,29 @@ TEST_F(DocumentTest, ALongReadShowsTheBusyCursorUntilItEnds)
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
+// The event loop runs during a read: an autosave falling due then must not write the
+// changes that the revert is discarding.
+TEST_F(DocumentTest, NoAutosaveWritesDuringARevertRead)
+{
+    const QString file = path(QStringLiteral("revenir.ftxt"));
+    writeFile(file, "v1");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->setAutosaveDelay(5);
+    doc->edit(QStringLiteral("v2"));
+    ASSERT_TRUE(doc->isAutosaveScheduled());
+    doc->backgroundReads = true;
+    doc->readGate = std::make_shared<QSemaphore>();
+    QTimer release;
+    release.setSingleShot(true);
+    QObject::connect(&release, &QTimer::timeout, [&] { doc->readGate->release(); });
+    release.start(100); // well after the autosave would have fallen due
+    ASSERT_TRUE(doc->revertToFile());
+    EXPECT_EQ(doc->text, QStringLiteral("v1"));
+    EXPECT_FALSE(doc->isDocumentEdited());
+    EXPECT_EQ(readAll(file), QByteArray("v1"));
+}
+
 TEST_F(DocumentTest, ClosingAnUntitledChangedDocumentAsks)
 {
     doc->edit(QStringLiteral("x"));
