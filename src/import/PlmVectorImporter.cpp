@@ -211,21 +211,23 @@ PlmImportResult importData(const QByteArray& bytes, const QString& path)
     const QString fileName = info.fileName();
     const QString baseName = info.suffix().isEmpty() ? fileName : info.completeBaseName();
 
-    // One parse serves the native test and the GeoJSON test. A base-map document is an object
-    // holding "map" and "version"; only a text too deep for the GeoJSON bound (a map of deeply
-    // nested groups) is handed to the document decoder without that look.
+    // One parse serves the native test, the native decoding and the GeoJSON test. A base-map
+    // document is an object holding "map" and "version"; a text nested deeper than the GeoJSON
+    // bound (a map of deeply nested groups) is only ever decoded as a native document.
     std::optional<PlmJsonDocument> json;
     try {
-        json.emplace(PlmJsonDocument::parse(bytes, GeoJSONReader::maximumDepth));
+        json.emplace(PlmJsonDocument::parse(bytes, PlmJsonDocument::unboundedDepth));
     } catch (const std::exception&) {
     }
-    const bool mayBeNative = !json
-                          || (json->root().isObject() && json->root().member("map").isPresent()
-                              && json->root().member("version").isPresent());
-    if (mayBeNative && !bytes.isEmpty()) {
+    const bool withinGeoJsonDepth = json && json->depth() <= GeoJSONReader::maximumDepth;
+    const bool mayBeNative = json
+                          && (!withinGeoJsonDepth
+                              || (json->root().isObject() && json->root().member("map").isPresent()
+                                  && json->root().member("version").isPresent()));
+    if (mayBeNative) {
         try {
             PlmImportResult native;
-            native.map = PlmMapCodec::decode(bytes);
+            native.map = PlmMapCodec::decode(*json);
             native.isNativeDocument = true;
             return native;
         } catch (const std::exception&) {
@@ -243,7 +245,7 @@ PlmImportResult importData(const QByteArray& bytes, const QString& path)
         result = EPSImporter::importMap(bytes, baseName);
     } else {
         bool isGeoJson = false;
-        if (json) {
+        if (withinGeoJsonDepth) {
             const PlmJsonValue root = json->root();
             if (root.isObject()) {
                 const PlmJsonValue type = root.member("type");

@@ -89,6 +89,27 @@ TEST_F(VectorImporterTest, jsonThatIsNotGeoJsonIsNotRecognised)
     EXPECT_EQ(failure(QStringLiteral("vide.geojson"), ""), QStringLiteral("Format vectoriel non reconnu : vide.geojson."));
 }
 
+// The one parse of the text serves both tests: nesting beyond the GeoJSON reader's bound is
+// still read as a base-map document, never as GeoJSON.
+TEST_F(VectorImporterTest, deepNestingIsOnlyEverReadAsABaseMapDocument)
+{
+    PlmMap map = smallMap();
+    PlmEntity group(QStringLiteral("g0"), QStringLiteral("G"), PlmGeometry::group({map.entities.first()}), PlmStyle());
+    for (int level = 1; level < 63; ++level)
+        group = PlmEntity(QStringLiteral("g%1").arg(level), QStringLiteral("G"), PlmGeometry::group({group}), PlmStyle());
+    map.entities = {group};
+    const QByteArray native = PlmMapCodec::encode(map);
+    ASSERT_GT(PlmJsonDocument::parse(native, PlmJsonDocument::unboundedDepth).depth(), 256);
+    const PlmImportResult result = PlmVectorImporter::importMap(write(QStringLiteral("profond.json"), native));
+    EXPECT_TRUE(result.isNativeDocument);
+    EXPECT_EQ(result.map, map);
+
+    const QByteArray deepGeoJson = R"({"type":"Feature","geometry":null,"properties":{"p":)" + QByteArray(300, '[')
+                                 + QByteArray(300, ']') + "}}";
+    EXPECT_EQ(failure(QStringLiteral("profond.geojson"), deepGeoJson),
+              QStringLiteral("Format vectoriel non reconnu : profond.geojson."));
+}
+
 TEST_F(VectorImporterTest, unrecognisedPelmoraFilesAreUnknownFormatsLikeAnyOther)
 {
     EXPECT_EQ(failure(QStringLiteral("b.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n"),
