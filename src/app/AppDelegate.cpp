@@ -194,9 +194,10 @@ void AppDelegate::openExternalURLs(const QString& path)
     static const QStringList documentExtensions = {QStringLiteral("plm"), QStringLiteral("plmmap")};
     if (documentExtensions.contains(extension)) {
         QPointer<AppDelegate> weak(this);
-        documentController().openDocument(path, true, [weak](Document* document, bool alreadyOpen, const QString& error) {
+        documentController().openDocument(path, true, [weak, path](Document* document, bool alreadyOpen, const QString& error) {
             if (weak)
-                weak->finishExternalOpen(document, alreadyOpen, error);
+                weak->finishExternalOpen(document, alreadyOpen,
+                                         error.isEmpty() ? error : DialogHooks::documentOpenFailure(path, error));
         });
         return;
     }

@@ -92,6 +92,10 @@ void AppDelegate::openAnyDocument()
     panel.title = openPanelTitle();
     panel.allowsMultipleSelection = true;
     panel.prompt = QStringLiteral("Ouvrir");
+    panel.filters = {{QString(), QStringLiteral("Documents Pelmora"),
+                      {QStringLiteral("plm"), QStringLiteral("plmmap"), QStringLiteral("plmlibrary")}},
+                     VectorImportUI::baseMapFiles()};
+    panel.folderKey = QStringLiteral("OpenPanel.Documents.Folder");
     const std::optional<QStringList> chosen = DialogHooks::runOpenPanel(panel);
     if (!chosen)
         return;

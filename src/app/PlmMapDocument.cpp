@@ -43,6 +43,11 @@ void PlmMapDocument::makeWindowControllers()
     openInStudio();
 }
 
+void PlmMapDocument::setImportSource(const QString& path)
+{
+    importSource_ = path;
+}
+
 void PlmMapDocument::setImportedSheets(const QList<PlmInputSheet>& sheets)
 {
     importedSheets_ = sheets;
@@ -55,15 +60,19 @@ PlmWorkDocument* PlmMapDocument::openInStudio()
 
     const PlmMap copy = map();
     std::optional<QString> source;
-    if (!filePath().isEmpty())
-        source = QUrl::fromLocalFile(filePath()).toString(QUrl::FullyEncoded); // a valid address: spaces escaped
+    const QString sourcePath = !importSource_.isEmpty() ? importSource_
+                               : filePath().isEmpty() ? sourceMapPath_ : filePath();
+    if (!sourcePath.isEmpty())
+        source = QUrl::fromLocalFile(sourcePath).toString(QUrl::FullyEncoded); // a valid address: spaces escaped
     PlmWork work;
     work.map = copy;
     work.sourceMapURL = source;
     document->setWork(work);
 
-    const bool authored = map().metadata.value(QStringLiteral("studio.authored")) == QLatin1String("true")
-                       && map().metadata.contains(QStringLiteral("studio.authored"));
+    // Only a map opened from its own file stays tied to it; an imported map never does.
+    const bool authored = importSource_.isEmpty() && !filePath().isEmpty()
+                       && copy.metadata.value(QStringLiteral("studio.authored")) == QLatin1String("true")
+                       && copy.metadata.contains(QStringLiteral("studio.authored"));
     if (authored) {
         document->setFileType(PlmWorkDocument::plmMapType());
         document->setFilePath(filePath());

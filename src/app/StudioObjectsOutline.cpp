@@ -417,10 +417,7 @@ bool StudioObjectsOutline::canDelete(const StudioObjectReference& reference) con
         return false;
     if (reference.isLayoutObject())
         return m_window.carte->decorationController()->canEditObjects();
-    // A top-level entity is deleted by the Fond pane's own command, which its stand-in does
-    // not have yet: that deletion stays disabled rather than done another way.
-    PlmWorkDocument* doc = document();
-    return doc && StudioObjectEdits::deletionPath(doc->work(), reference.path).size() > 1;
+    return document() != nullptr;
 }
 
 void StudioObjectsOutline::toggleObject(const StudioObjectReference& reference, bool visibility)
@@ -473,8 +470,14 @@ void StudioObjectsOutline::deleteObject(const StudioObjectReference& reference)
         return;
     }
     const QStringList path = StudioObjectEdits::deletionPath(doc->work(), reference.path);
-    if (path.size() < 2)
-        return; // the Fond pane's deletion (see canDelete)
+    if (path.isEmpty())
+        return;
+    if (path.size() == 1) {
+        // A top-level entity goes the Fond pane's way, under its own action name.
+        doc->select(QSet<QString>{path.first()}, path.first());
+        m_window.fond->deleteSelectedEntities();
+        return;
+    }
     const bool removed = m_window.updateWork(QStringLiteral("Supprimer l’objet du groupe"), [&](PlmWork& work) {
         StudioObjectEdits::removeGroupMember(work, path);
     });

@@ -7,7 +7,9 @@
 #include "app/StudioWindowText.h"
 #include "canvas/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
+#include "data/DataWindowController.h"
 #include "decorations/DecorationController.h"
+#include "import/ProportionalShapeSvgFile.h"
 #include "import/VectorImportUI.h"
 #include "layout/CarteWindowController.h"
 #include "library/LibraryCoordinator.h"
@@ -49,6 +51,8 @@ void StudioWindowCommands::install()
         [](PlmWorkDocument* document) -> DocumentWindowController* { return new StudioWindowCommands(document); });
     // The panes open the symbol catalogue through this; it also makes glyphs read their icons.
     SymbolPickerWindowController::installLauncher();
+    // The layout page reads SVG drawings through the importer, which lives above it.
+    DecorationController::svgImporter = [](const QString& path) { return ProportionalShapeSvgFile::importSVGSymbol(path); };
 }
 
 void StudioWindowCommands::wireOutlineSelection()
@@ -379,8 +383,16 @@ void StudioWindowCommands::registerStudioCommands()
     plain(QStringLiteral("studioCarte:"), [this](QObject*) { switchMode(Mode::carte, true); });
     plain(QStringLiteral("studioData:"), [this](QObject*) { revealData(); });
     plain(QStringLiteral("importForMode:"), [this](QObject*) {
-        if (commitEditing())
+        if (!commitEditing())
+            return;
+        // The Carte works from data, so its import brings a table into this work; the Fond
+        // imports a base map into a new document.
+        if (mode == Mode::carte) {
+            revealData();
+            data->importDataAction();
+        } else {
             VectorImportUI::importBaseMap();
+        }
     });
     plain(QStringLiteral("openLibrary:"), [](QObject*) { LibraryCoordinator::shared().showLibrary(); });
     registerCommand(QStringLiteral("addDrawingSymbol:"),

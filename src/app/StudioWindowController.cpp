@@ -1,4 +1,5 @@
 #include "app/StudioWindowController.h"
+#include "app/StudioWindowCascade.h"
 
 #include "app/PlmWorkDocument.h"
 #include "app/StudioSplit.h"
@@ -19,6 +20,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QApplication>
 #include <QMainWindow>
 #include <QScreen>
 #include <QThread>
@@ -177,13 +179,23 @@ void StudioWindowController::restoreFrame()
 {
     QWidget* studioWindow = window();
     const QByteArray saved = UserDefaults::dataValue(frameKey);
-    if (!saved.isEmpty() && studioWindow->restoreGeometry(saved))
-        return;
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = studioWindow->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        studioWindow->move(frame.topLeft());
+    if (saved.isEmpty() || !studioWindow->restoreGeometry(saved)) {
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame = studioWindow->frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            studioWindow->move(frame.topLeft());
+        }
     }
+    // Every window restores the same frame: cascade it off the studio windows already open.
+    QList<QPoint> taken;
+    for (QWidget* other : QApplication::topLevelWidgets())
+        if (other != studioWindow && other->isVisible() && other->objectName() == studioWindow->objectName())
+            taken << other->pos();
+    const QScreen* screen = studioWindow->screen() ? studioWindow->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    const QPoint corner = StudioWindowCascade::position(studioWindow->pos(), studioWindow->frameGeometry().size(), taken, available);
+    if (corner != studioWindow->pos())
+        studioWindow->move(corner);
 }
 
 void StudioWindowController::saveFrame()

@@ -161,9 +161,9 @@ bool StudioWindowController::revealData()
     embed(dataInspector, inspectorBody, 0);
     if (isWindowLoaded() && window()->layout())
         window()->layout()->activate();
-    // The active column of the data pane is its own to scroll to; the stand-in has none.
     if (QTableView* table = data->table())
         table->setFocus();
+    data->scrollToActiveColumn();
     return true;
 }
 

@@ -1,4 +1,5 @@
 #include "app/StudioWindowText.h"
+#include "model/PlmFrenchCount.h"
 
 #include "model/PlmDistribution.h"
 #include "model/PlmNumberText.h"
@@ -6,6 +7,7 @@
 #include "model/PlmWork.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -35,13 +37,10 @@ const QString noNumericVariable = QStringLiteral(
 
 QString statusLine(qsizetype entities, qsizetype variables, qsizetype selectedRows)
 {
-    QString text = QString::number(entities) + QStringLiteral(" entités · ") + QString::number(variables)
-        + QStringLiteral(" variables");
-    if (selectedRows > 0) {
-        text += QStringLiteral(" · ") + QString::number(selectedRows) + QStringLiteral(" sélectionnée");
-        if (selectedRows != 1)
-            text += QLatin1Char('s');
-    }
+    QString text = PlmFrenchCount::counted(entities, QStringLiteral("entité"), QStringLiteral("entités")) + QStringLiteral(" · ")
+        + PlmFrenchCount::counted(variables, QStringLiteral("variable"), QStringLiteral("variables"));
+    if (selectedRows > 0)
+        text += QStringLiteral(" · ") + PlmFrenchCount::counted(selectedRows, QStringLiteral("sélectionnée"), QStringLiteral("sélectionnées"));
     return text;
 }
 
@@ -56,13 +55,35 @@ QString statisticNumber(std::optional<double> value)
 
 namespace {
 
+// A mean or a deviation is computed, not read: its last digits are arithmetic noise
+// ("4223,919999999999" for a mean of 4223,92). It cannot be more precise than the data it
+// comes from, so it is rounded to fifteen significant digits of the largest magnitude.
+std::optional<double> computed(std::optional<double> value, const PlmDistribution& distribution)
+{
+    if (!value || !std::isfinite(*value) || !distribution.minimum || !distribution.maximum)
+        return value;
+    const double largest = std::max(std::fabs(*distribution.minimum), std::fabs(*distribution.maximum));
+    if (largest == 0 || !std::isfinite(largest))
+        return value;
+    const int decimals = 14 - int(std::floor(std::log10(largest)));
+    if (decimals < 0 || decimals > 330)
+        return value;
+    char buffer[400];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, *value, std::chars_format::fixed, decimals);
+    double rounded = *value;
+    if (written.ec == std::errc())
+        std::from_chars(buffer, written.ptr, rounded);
+    return rounded == 0 ? 0.0 : rounded; // no "-0"
+}
+
 QString summaryOfNumbers(const QString& name, const QList<double>& numbers)
 {
     const PlmDistribution distribution(numbers);
-    return name + QLatin1Char('\n') + QString::number(distribution.sorted.size()) + QStringLiteral(" valeurs · Min ")
+    return name + QLatin1Char('\n') + PlmFrenchCount::counted(distribution.sorted.size(), QStringLiteral("valeur"), QStringLiteral("valeurs"))
+        + QStringLiteral(" · Min ")
         + statisticNumber(distribution.minimum) + QStringLiteral(" · Max ") + statisticNumber(distribution.maximum)
-        + QStringLiteral("\nMoyenne ") + statisticNumber(distribution.mean) + QStringLiteral(" · Écart-type ")
-        + statisticNumber(distribution.standardDeviation);
+        + QStringLiteral("\nMoyenne ") + statisticNumber(computed(distribution.mean, distribution)) + QStringLiteral(" · Écart-type ")
+        + statisticNumber(computed(distribution.standardDeviation, distribution));
 }
 
 template <typename Values>

@@ -1,4 +1,5 @@
 #include "canvas/FondEntityCommands.h"
+#include "model/PlmFrenchCount.h"
 
 #include "model/PlmErrors.h"
 #include "model/PlmFrenchNumber.h"
@@ -324,7 +325,8 @@ QString opacityText(const PlmStyle& style, const PlmEntity* entity)
 QString entityDetails(const PlmEntity& entity, bool editingGroup)
 {
     QString text = entity.name + QStringLiteral("\n\nIdentifiant : ") + entity.id + QLatin1Char('\n')
-        + QString::number(entity.leafEntities().size()) + QStringLiteral(" objet(s) vectoriel(s)");
+        + PlmFrenchCount::counted(entity.leafEntities().size(), QStringLiteral("objet vectoriel"),
+                                  QStringLiteral("objets vectoriels"));
     if (editingGroup)
         text += QStringLiteral("\n\nÉdition interne du groupe");
     return text;
@@ -332,7 +334,7 @@ QString entityDetails(const PlmEntity& entity, bool editingGroup)
 
 QString mapDetails(const PlmMap& map)
 {
-    return map.name + QStringLiteral("\n\n") + QString::number(map.entities.size()) + QStringLiteral(" entités");
+    return map.name + QStringLiteral("\n\n") + PlmFrenchCount::counted(map.entities.size(), QStringLiteral("entité"), QStringLiteral("entités"));
 }
 
 } // namespace FondEntityCommands

@@ -8,6 +8,7 @@
 #include <QUndoStack>
 #include <functional>
 #include <optional>
+#include <type_traits>
 
 // The work document as the Fond pane and its inspector sections see it. The document class
 // lives above the canvas, so the pane reaches it through these functions; of() builds them
@@ -25,6 +26,14 @@ struct FondDocument {
     std::function<void(const QSet<QString>& ids, const std::optional<QString>& primary)> select;
     std::function<void()> undo;
     std::function<void()> redo;
+    // The document's undo stack (null when the document is gone), for windows that show
+    // their own undo and redo items.
+    std::function<QUndoStack*()> undoStack;
+    // Every update between the two is one undo step (named after its first update).
+    std::function<void()> beginUndoGrouping;
+    std::function<void()> endUndoGrouping;
+    // Raises (true) or lowers (false) the change count without an undo step.
+    std::function<void(bool done)> updateChangeCount;
 
     bool canRead() const { return bool(work); }
     bool canUpdate() const { return bool(updateWork); }
@@ -68,6 +77,37 @@ struct FondDocument {
         link.redo = [weak] {
             if (weak && weak->undoStack() && weak->undoStack()->canRedo())
                 weak->undoStack()->redo();
+        };
+        if constexpr (std::is_convertible_v<decltype(document->undoStack()), QUndoStack*>)
+            link.undoStack = [weak]() -> QUndoStack* { return weak ? weak->undoStack() : nullptr; };
+        if constexpr (requires(Document* d) { d->undoStack()->beginMacro(QString()); })
+            link.beginUndoGrouping = [weak] {
+            if (weak && weak->undoStack())
+                weak->undoStack()->beginMacro(QString());
+        };
+        if constexpr (requires(Document* d) { d->undoStack()->endMacro(); })
+            link.endUndoGrouping = [weak] {
+            if (!weak || !weak->undoStack())
+                return;
+            QUndoStack* stack = weak->undoStack();
+            stack->endMacro();
+            if (stack->index() < 1)
+                return;
+            auto* group = const_cast<QUndoCommand*>(stack->command(stack->index() - 1));
+            if (!group || !group->text().isEmpty())
+                return;
+            if (group->childCount() == 0) {
+                // Nothing was stored: the empty step goes away.
+                group->setObsolete(true);
+                stack->undo();
+            } else {
+                group->setText(group->child(0)->text());
+            }
+        };
+        if constexpr (requires(Document* d) { d->updateChangeCount(Document::ChangeType::Done); })
+            link.updateChangeCount = [weak](bool done) {
+            if (weak)
+                weak->updateChangeCount(done ? Document::ChangeType::Done : Document::ChangeType::Undone);
         };
         return link;
     }

@@ -1,4 +1,5 @@
 #include "data/CalculationWindowController.h"
+#include "model/PlmFrenchCount.h"
 
 #include "model/PlmErrors.h"
 #include "model/PlmWork.h"
@@ -543,9 +544,10 @@ QString CalculationWindowController::closedMessage()
 
 QString CalculationWindowController::countsMessage(qsizetype results, qsizetype zones)
 {
-    return QString::number(results) + QStringLiteral(" résultats sur ") + QString::number(zones)
-        + QStringLiteral(" zones · ") + QString::number(zones - results)
-        + QStringLiteral(" valeurs absentes. Le format d’affichage n’arrondit pas les calculs.");
+    return PlmFrenchCount::counted(results, QStringLiteral("résultat sur "), QStringLiteral("résultats sur "))
+        + PlmFrenchCount::counted(zones, QStringLiteral("zone · "), QStringLiteral("zones · "))
+        + PlmFrenchCount::counted(zones - results, QStringLiteral("valeur absente."), QStringLiteral("valeurs absentes."))
+        + QStringLiteral(" Le format d’affichage n’arrondit pas les calculs.");
 }
 
 QString CalculationWindowController::variableToken(const QString& name)

@@ -90,6 +90,11 @@ void DataWindowController::importDataAction()
     request.canChooseDirectories = false;
     request.allowsMultipleSelection = false;
     request.window = m_table ? m_table->window() : nullptr;
+    // The usual table files first; any file stays choosable, the reader decides.
+    request.filters = {{QString(), QStringLiteral("Tableaux"),
+                        {QStringLiteral("csv"), QStringLiteral("tsv"), QStringLiteral("txt"), QStringLiteral("xlsx"),
+                         QStringLiteral("tab")}}};
+    request.folderKey = QStringLiteral("OpenPanel.Tables.Folder");
     const std::optional<QStringList> chosen = DialogHooks::runOpenPanel(request);
     if (chosen && !chosen->isEmpty())
         importFile(chosen->first());

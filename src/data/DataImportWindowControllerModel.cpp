@@ -1,4 +1,5 @@
 #include "data/DataImportWindowControllerModel.h"
+#include "model/PlmFrenchCount.h"
 
 #include "data/PlmInputReader.h"
 #include "data/PlmMatchImport.h"
@@ -174,14 +175,13 @@ void DataImportWindowControllerModel::refresh()
 
 QString DataImportWindowControllerModel::summaryText() const
 {
-    QString text = QString::number(m_matched) + QStringLiteral(" zones reconnues sur ")
+    QString text = PlmFrenchCount::counted(m_matched, QStringLiteral("zone reconnue sur "), QStringLiteral("zones reconnues sur "))
         + QString::number(m_match.table().rows.size());
-    if (m_attention > 0) {
-        text += QStringLiteral(" · ") + QString::number(m_attention) + QStringLiteral(" ligne")
-            + (m_attention == 1 ? QString() : QStringLiteral("s")) + QStringLiteral(" à corriger");
-    }
+    if (m_attention > 0)
+        text += QStringLiteral(" · ") + PlmFrenchCount::counted(m_attention, QStringLiteral("ligne"), QStringLiteral("lignes"))
+            + QStringLiteral(" à corriger");
     if (m_ignored > 0)
-        text += QStringLiteral(" · ") + QString::number(m_ignored) + QStringLiteral(" ignorées");
+        text += QStringLiteral(" · ") + PlmFrenchCount::counted(m_ignored, QStringLiteral("ignorée"), QStringLiteral("ignorées"));
     return text;
 }
 

@@ -1,6 +1,7 @@
 // The data pane's inspector: the variable picker, the details of the selection and the
 // active column, and one button per data action.
 #include "data/DataTableModel.h"
+#include "model/PlmFrenchCount.h"
 #include "data/DataWindowController.h"
 #include "decorations/InspectorScroll.h"
 #include "decorations/InspectorSection.h"
@@ -76,7 +77,8 @@ QString DataWindowController::detailsText() const
 {
     const PlmWork current = work();
     QStringList paragraphs;
-    paragraphs.append(QString::number(selectedEntityIDs().size()) + QStringLiteral(" ligne(s) sélectionnée(s)"));
+    paragraphs.append(PlmFrenchCount::counted(selectedEntityIDs().size(), QStringLiteral("ligne sélectionnée"),
+                                              QStringLiteral("lignes sélectionnées")));
     if (const PlmVariable* variable = current.variable(activeColumn)) {
         paragraphs.append(variable->name + QStringLiteral(" · ") + label(variable->type));
         if (variable->calculation)
@@ -92,7 +94,8 @@ QString DataWindowController::detailsText() const
             m_meanCache = {variable->values, numbers.size(), PlmDistribution(numbers).mean, true};
         }
         const QString mean = m_meanCache.mean ? formattedMean(*m_meanCache.mean) : QStringLiteral("—");
-        paragraphs.append(QString::number(m_meanCache.count) + QStringLiteral(" valeurs numériques · Moyenne ") + mean);
+        paragraphs.append(PlmFrenchCount::counted(m_meanCache.count, QStringLiteral("valeur numérique"), QStringLiteral("valeurs numériques"))
+                         + QStringLiteral(" · Moyenne ") + mean);
     }
     return paragraphs.join(QStringLiteral("\n\n"));
 }

@@ -371,17 +371,24 @@ PlmMatch::PlmMatch(const PlmInputTable& table, const PlmMap& map)
                     claimed.append(entity);
             }
             int recognized = 0;
+            bool claimsTwice = false;
             for (int entity : std::as_const(claimed)) {
                 recognized += claims.at(entity) == 1 ? 1 : 0;
+                claimsTwice = claimsTwice || claims.at(entity) > 1;
                 claims[entity] = 0;
             }
-            m_candidates.append({column, field, recognized, priorityOf(field)});
+            m_candidates.append({column, field, recognized, priorityOf(field), claimsTwice});
         }
     }
+    // A key whose rows name some entity twice comes after one whose rows never do, whatever
+    // its field: a code-like column that matches by coincidence (numbers that happen to be
+    // other zones' codes) must not hide a clean match of every row by name.
     std::stable_sort(m_candidates.begin(), m_candidates.end(),
                      [](const PlmMatchCandidate& a, const PlmMatchCandidate& b) {
                          if ((a.recognized > 0) != (b.recognized > 0))
                              return a.recognized > 0;
+                         if (a.claimsTwice != b.claimsTwice)
+                             return !a.claimsTwice;
                          if (a.priority != b.priority)
                              return a.priority < b.priority;
                          if (a.recognized != b.recognized)

@@ -9,6 +9,7 @@ struct PlmMatchCandidate {
     QString field = QStringLiteral("id");
     int recognized = 0; // rows naming exactly one entity that no other such row names
     int priority = 0;   // 0 for "id", 1 for an attribute, 2 for "name"; lower is preferred
+    bool claimsTwice = false; // some entity is the only one named by two rows or more
 
     bool operator==(const PlmMatchCandidate&) const = default;
 };

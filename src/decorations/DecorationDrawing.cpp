@@ -36,11 +36,11 @@ void drawImageUpright(QPainter& painter, const QImage& image, const QRectF& rect
     painter.restore();
 }
 
-// Reads the header first: images announcing more pixels than a page can sensibly hold are
-// refused before any pixel is decoded.
-QImage readBitmap(const QByteArray& data)
+} // namespace
+
+QImage decodeDecorationBitmap(const QByteArray& data)
 {
-    constexpr qint64 maxPixels = 100'000'000;
+    constexpr qint64 maxPixels = decorationBitmapMaxPixels;
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
@@ -51,6 +51,8 @@ QImage readBitmap(const QByteArray& data)
     reader.setAutoTransform(true);
     return reader.read();
 }
+
+namespace {
 
 void drawScale(QPainter& painter, const PlmDecorationObject& object, const QRectF& bounds, const QRectF& content,
                const DecorationDrawingContext& context, const PlmEditingStyle& style)
@@ -167,7 +169,7 @@ void drawDecorationObject(QPainter& painter, const PlmDecorationObject& object, 
     } else {
         QImage image;
         if (object.kind == PlmDecorationKind::image && object.bitmap)
-            image = readBitmap(*object.bitmap);
+            image = context.image ? *context.image : decodeDecorationBitmap(*object.bitmap);
         if (!image.isNull() && content.width() > 0 && content.height() > 0) {
             const double s = std::min(content.width() / image.width(), content.height() / image.height());
             const QSizeF fitted(image.width() * s, image.height() * s);

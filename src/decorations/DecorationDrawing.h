@@ -4,6 +4,7 @@
 #include "model/PlmDecorationObject.h"
 
 #include <QColor>
+#include <QImage>
 #include <QRectF>
 #include <QSizeF>
 
@@ -24,7 +25,14 @@ struct DecorationDrawingContext {
     // Legend object: the object's copy of the composition legend, when that legend exists.
     std::optional<LegendData> legend;
     QColor accent{0, 122, 255};
+    // An image object's bitmap decoded once by its view; decoded here when absent.
+    const QImage* image = nullptr;
 };
+
+// Decodes an image object's bytes: the header is read first and images above
+// decorationBitmapMaxPixels are refused (a null image) before any pixel is decoded.
+constexpr qint64 decorationBitmapMaxPixels = 64'000'000;
+QImage decodeDecorationBitmap(const QByteArray& data);
 
 // Draws one layout element into its own y-up bounds (0, 0, width, height) of the painter,
 // the same way for the screen and the exports; the selection marks come last.

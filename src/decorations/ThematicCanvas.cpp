@@ -77,6 +77,8 @@ ThematicCanvas::~ThematicCanvas()
     m_pageGuide->canvas = nullptr;
     for (CarteBlockHandles* handles : blockHandles())
         handles->canvas = nullptr;
+    for (DecorationObjectView* view : decorationViews())
+        view->vector = nullptr;
 }
 
 QList<DecorationObjectView*> ThematicCanvas::decorationViews() const

@@ -1,4 +1,5 @@
 #include "import/PlmImportResult.h"
+#include "model/PlmFrenchCount.h"
 
 #include <QStringList>
 
@@ -21,8 +22,9 @@ QString PlmImportResult::summary() const
         if (listed.size() < 8)
             listed << QString::number(it.value()) + QStringLiteral(" × ") + it.key();
     }
-    QString text = QString::number(map.entities.size()) + QStringLiteral(" entités importées · ")
-                 + QString::number(total) + QStringLiteral(" éléments non convertis");
+    QString text = PlmFrenchCount::counted(map.entities.size(), QStringLiteral("entité importée"), QStringLiteral("entités importées"))
+                 + QStringLiteral(" · ")
+                 + PlmFrenchCount::counted(total, QStringLiteral("élément non converti"), QStringLiteral("éléments non convertis"));
     if (unconverted.isEmpty())
         return text;
     QString list = listed.join(QStringLiteral(", "));

@@ -1,4 +1,5 @@
 #include "import/PlmPelmoraTable.h"
+#include "model/PlmFrenchCount.h"
 
 #include "data/PlmInputReader.h"
 #include "import/PlmPelmoraBytes.h"
@@ -132,7 +133,8 @@ LegacyPelmoraTable LegacyPelmoraTable::read(const QByteArray& data, int nameWidt
     }
     table.warnings = unnamedWarnings;
     if (nonFinite > 0)
-        table.warnings << decimal(nonFinite) + QStringLiteral(" valeurs non finies conservées comme données absentes.");
+        table.warnings << PlmFrenchCount::counted(nonFinite, QStringLiteral("valeur non finie conservée comme donnée absente."),
+                             QStringLiteral("valeurs non finies conservées comme données absentes."));
     table.warnings << QStringLiteral("Tableau Pelmora historique ; lignes absentes = données manquantes. Les mots de "
                                      "mise en forme ne sont pas interprétés.");
     return table;

@@ -54,14 +54,6 @@ const QStringList geoJsonTypes = {
     QStringLiteral("MultiPoint"), QStringLiteral("LineString"), QStringLiteral("MultiLineString"),
     QStringLiteral("Polygon"), QStringLiteral("MultiPolygon"), QStringLiteral("GeometryCollection")};
 
-// The older Pelmora files are recognised by the companion-aware reader, which is not part
-// of this version; their usual extensions get the "not yet" message rather than "unknown".
-bool hasLegacyExtension(const QString& fileName)
-{
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
-    return suffix == QLatin1String("num") || suffix == QLatin1String("hab") || suffix == QLatin1String("tab");
-}
-
 void appendEscaped(std::string& out, std::string_view utf8)
 {
     out += '"';
@@ -181,13 +173,6 @@ void countSubstitutedFonts(PlmImportResult& result)
 
 } // namespace
 
-QString notYetMessage(const QString& fileName)
-{
-    return QStringLiteral("Le fichier « %1 » ne peut pas encore être importé : cette version ne lit pas encore "
-                          "ce format.")
-        .arg(fileName);
-}
-
 bool isShapefile(const QByteArray& bytes)
 {
     return bytes.size() >= 4 && bytes.startsWith(QByteArrayLiteral("\x00\x00\x27\x0a"));
@@ -226,21 +211,23 @@ PlmImportResult importData(const QByteArray& bytes, const QString& path)
     const QString fileName = info.fileName();
     const QString baseName = info.suffix().isEmpty() ? fileName : info.completeBaseName();
 
-    // One parse serves the native test and the GeoJSON test. A base-map document is an object
-    // holding "map" and "version"; only a text too deep for the GeoJSON bound (a map of deeply
-    // nested groups) is handed to the document decoder without that look.
+    // One parse serves the native test, the native decoding and the GeoJSON test. A base-map
+    // document is an object holding "map" and "version"; a text nested deeper than the GeoJSON
+    // bound (a map of deeply nested groups) is only ever decoded as a native document.
     std::optional<PlmJsonDocument> json;
     try {
-        json.emplace(PlmJsonDocument::parse(bytes, GeoJSONReader::maximumDepth));
+        json.emplace(PlmJsonDocument::parse(bytes, PlmJsonDocument::unboundedDepth));
     } catch (const std::exception&) {
     }
-    const bool mayBeNative = !json
-                          || (json->root().isObject() && json->root().member("map").isPresent()
-                              && json->root().member("version").isPresent());
-    if (mayBeNative && !bytes.isEmpty()) {
+    const bool withinGeoJsonDepth = json && json->depth() <= GeoJSONReader::maximumDepth;
+    const bool mayBeNative = json
+                          && (!withinGeoJsonDepth
+                              || (json->root().isObject() && json->root().member("map").isPresent()
+                                  && json->root().member("version").isPresent()));
+    if (mayBeNative) {
         try {
             PlmImportResult native;
-            native.map = PlmMapCodec::decode(bytes);
+            native.map = PlmMapCodec::decode(*json);
             native.isNativeDocument = true;
             return native;
         } catch (const std::exception&) {
@@ -258,7 +245,7 @@ PlmImportResult importData(const QByteArray& bytes, const QString& path)
         result = EPSImporter::importMap(bytes, baseName);
     } else {
         bool isGeoJson = false;
-        if (json) {
+        if (withinGeoJsonDepth) {
             const PlmJsonValue root = json->root();
             if (root.isObject()) {
                 const PlmJsonValue type = root.member("type");
@@ -269,8 +256,6 @@ PlmImportResult importData(const QByteArray& bytes, const QString& path)
             result = GeoJSONReader::read(*json, baseName);
         else if (isSVG(bytes))
             result = PlmSvgReader::importSVG(bytes, baseName);
-        else if (hasLegacyExtension(fileName))
-            throw PlmImportError::invalid(notYetMessage(fileName));
         else
             throw PlmImportError::invalid(QStringLiteral("Format vectoriel non reconnu : ") + fileName + QLatin1Char('.'));
     }

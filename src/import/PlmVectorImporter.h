@@ -20,7 +20,7 @@ namespace PlmVectorImporter {
 constexpr qint64 maximumFileSize = qint64(1) << 30;
 
 // Reads the file whole and imports it. Throws PlmImportError (unreadable, unrecognised,
-// malformed or not yet supported file) or PlmMapError (the finished map is invalid).
+// or malformed file) or PlmMapError (the finished map is invalid).
 PlmImportResult importMap(const QString& path);
 
 // The same on bytes already read; `path` names the file (its name, its base name and the
@@ -36,9 +36,6 @@ bool isShapefile(const QByteArray& bytes);
 bool isPostScript(const QByteArray& bytes);
 // Whether the bytes parse as XML (no external entity resolved) whose root is an "svg" element.
 bool isSVG(const QByteArray& bytes);
-
-// The message of a recognised format that this version cannot import yet.
-QString notYetMessage(const QString& fileName);
 
 // Every decimal number of the text, in order (signs, fractions and exponents included).
 QList<double> numbers(const QString& text);

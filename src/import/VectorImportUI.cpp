@@ -1,4 +1,5 @@
 #include "import/VectorImportUI.h"
+#include "model/PlmFrenchCount.h"
 
 #include "import/PlmPelmoraBaseMap.h"
 #include "import/PlmPelmoraCompanions.h"
@@ -59,20 +60,22 @@ ImportOutcome runImport(const QString& path, Document* document)
 }
 
 // Opens the map in a new studio document by the same step as a ".plmmap" file: the base-map
-// document, told the imported file's path (the work's source map address), moves its map
-// into a new changed work document with its studio window and closes itself.
+// document, told the imported file's path (the work's source map address, never its own
+// file), moves its map into a new changed work document with its studio window and closes
+// itself.
 // With the data chosen, the attribute sheets go along: the base-map document opens the data
 // import dialog on them once the studio document is shown.
 void openInStudio(Document* document, const QString& path, DocumentController& controller,
                   const QList<PlmInputSheet>& sheets)
 {
+    const QMetaObject* meta = document->metaObject();
     if (!sheets.isEmpty()) {
-        const QMetaObject* meta = document->metaObject();
         if (meta->indexOfMethod(QMetaObject::normalizedSignature("setImportedSheets(QList<PlmInputSheet>)").constData()) >= 0)
             QMetaObject::invokeMethod(document, "setImportedSheets", Qt::DirectConnection,
                                       Q_ARG(QList<PlmInputSheet>, sheets));
     }
-    document->setFilePath(path);
+    if (meta->indexOfMethod(QMetaObject::normalizedSignature("setImportSource(QString)").constData()) >= 0)
+        QMetaObject::invokeMethod(document, "setImportSource", Qt::DirectConnection, Q_ARG(QString, path));
     controller.addDocument(document);
     document->makeWindowControllers();
     if (!document->isClosed())
@@ -103,6 +106,17 @@ void configureOpenPanel(DialogHooks::OpenPanelRequest& panel)
     panel.canChooseFiles = true;
     panel.canChooseDirectories = false;
     panel.extensions.clear(); // any file: the content decides
+    panel.filters = {baseMapFiles()};
+    panel.folderKey = QStringLiteral("OpenPanel.BaseMaps.Folder");
+}
+
+DialogHooks::FileTypeChoice baseMapFiles()
+{
+    // The usual names of what the importer reads; any other file stays choosable.
+    return {QString(), QStringLiteral("Fonds de carte"),
+            {QStringLiteral("plmmap"), QStringLiteral("geojson"), QStringLiteral("json"), QStringLiteral("shp"),
+             QStringLiteral("svg"), QStringLiteral("eps"), QStringLiteral("ps"), QStringLiteral("ai"),
+             QStringLiteral("num")}};
 }
 
 void importBaseMap(DocumentController* controller)
@@ -121,7 +135,8 @@ ImportChoice askImportChoice(const PlmImportResult& result, const std::optional<
     alert.message = QStringLiteral("Fond trouvé — ") + result.map.name;
     QStringList lines;
     lines << (summary ? *summary
-                      : QString::number(result.map.entities.size()) + QStringLiteral(" entités vectorielles"));
+                      : PlmFrenchCount::counted(result.map.entities.size(), QStringLiteral("entité vectorielle"),
+                                                      QStringLiteral("entités vectorielles")));
     for (const char* key : {"legacy.table", "legacy.layout", "legacy.digitization", "legacy.access",
                             "legacy.styles", "legacy.collection"}) {
         const auto it = result.map.metadata.constFind(QString::fromLatin1(key));
@@ -134,8 +149,8 @@ ImportChoice askImportChoice(const PlmImportResult& result, const std::optional<
     if (!sheets.isEmpty()) {
         const QStringList& titles = sheets.first().grid.isEmpty() ? QStringList() : sheets.first().grid.first();
         const qsizetype count = std::max<qsizetype>(0, titles.size() - 1); // less the identifier column
-        lines << QString::number(count)
-                     + QStringLiteral(" variables disponibles. Les correspondances seront présentées avant validation. "
+        lines << PlmFrenchCount::counted(count, QStringLiteral("variable disponible."), QStringLiteral("variables disponibles."))
+                     + QStringLiteral(" Les correspondances seront présentées avant validation. "
                                       "Les données appartiennent au document de travail, jamais au fond de la bibliothèque.");
         alert.informativeText = lines.join(QStringLiteral("\n\n"));
         alert.buttons = {QStringLiteral("Importer le fond et ses données"), QStringLiteral("Importer le fond seul"),
@@ -164,16 +179,8 @@ void importFile(const QString& path, DocumentController* controller, std::functi
         done();
         return;
     }
-    if (file.suffix().toLower() == QLatin1String("plmmap")) {
-        // A base-map document opens as itself: its own reader names what is wrong with it.
-        documents.openDocument(path, true, [done](Document*, bool, const QString& error) {
-            if (!error.isEmpty())
-                DialogHooks::presentError(error);
-            done();
-        });
-        return;
-    }
-
+    // Every file, a ".plmmap" document included, goes through the content check and the
+    // choice: the imported map becomes a new unsaved work, never tied to the file.
     QString error;
     Document* document = documents.makeUntitledDocument(PlmMapCodec::fileTypeIdentifier, &error);
     if (!document) {
@@ -187,21 +194,25 @@ void importFile(const QString& path, DocumentController* controller, std::functi
                      [watcher, document, weakController, path, done] {
         const ImportOutcome outcome = watcher->result();
         watcher->deleteLater();
-        std::unique_ptr<Document> owned(document);
-        if (!weakController) {
+        // The alerts below run their own event loops: they are shown from a queued call, never
+        // from inside the watcher's signal.
+        QTimer::singleShot(0, qApp, [outcome, document, weakController, path, done] {
+            std::unique_ptr<Document> owned(document);
+            if (!weakController) {
+                done();
+                return;
+            }
+            if (!outcome.result) {
+                DialogHooks::presentError(outcome.error);
+                done();
+                return;
+            }
+            const ImportChoice choice = askImportChoice(*outcome.result, outcome.result->summary());
+            if (choice.open)
+                openInStudio(owned.release(), path, *weakController,
+                             choice.withData ? importableVariables(*outcome.result) : QList<PlmInputSheet>());
             done();
-            return;
-        }
-        if (!outcome.result) {
-            DialogHooks::presentError(outcome.error);
-            done();
-            return;
-        }
-        const ImportChoice choice = askImportChoice(*outcome.result, outcome.result->summary());
-        if (choice.open)
-            openInStudio(owned.release(), path, *weakController,
-                         choice.withData ? importableVariables(*outcome.result) : QList<PlmInputSheet>());
-        done();
+        });
     });
     watcher->setFuture(QtConcurrent::run(runImport, path, document));
 }
@@ -237,6 +248,21 @@ void importFileLater(const QString& path, DocumentController* controller)
             return;
         importFile(path, weak.data());
     });
+}
+
+void showImportReport(const QStringList& lines, QWidget* window)
+{
+    DialogHooks::Alert alert;
+    alert.message = QStringLiteral("Résultat de l\u2019import");
+    alert.informativeText = lines.join(QStringLiteral("\n\n"));
+    alert.buttons = {QStringLiteral("OK")};
+    alert.style = DialogHooks::AlertStyle::Informational;
+    if (window) {
+        alert.window = window;
+        DialogHooks::beginSheet(alert, [](int) {});
+    } else {
+        DialogHooks::runAlert(alert);
+    }
 }
 
 bool canImportFile(const QString& path)

@@ -1,5 +1,7 @@
 #include "layout/CarteWindowController.h"
 
+#include "export/CarteExportPanel.h"
+
 #include "canvas/PointSymbolColorInspector.h"
 #include "canvas/VectorCanvas.h"
 #include "decorations/CarteBlockHandles.h"
@@ -68,7 +70,8 @@ CarteWindowController::CarteWindowController(WorkReader readWork, bool studioPre
 
 CarteWindowController::~CarteWindowController()
 {
-    // The block editor points into the composition and owns a section of the column.
+    // The export panel and the block editor point into the composition.
+    delete m_exportPanel.data();
     delete m_mapBlockEditor;
     m_mapBlockEditor = nullptr;
     delete m_host.data();
@@ -104,9 +107,28 @@ void CarteWindowController::build(bool studioPresentation)
     m_host->setFocusPolicy(Qt::StrongFocus);
     m_host->setRootNode(m_compositionHost);
 
-    m_decorations = new DecorationController(studioPresentation, this);
-
     QPointer<CarteWindowController> self(this);
+    // Decorations hook: the controller edits the page's decorations through the document.
+    DecorationController::Document decorationDocument;
+    decorationDocument.work = m_document.work;
+    decorationDocument.updateWork = m_document.updateWork;
+    decorationDocument.beginUndoGrouping = m_document.beginUndoGrouping;
+    decorationDocument.endUndoGrouping = m_document.endUndoGrouping;
+    decorationDocument.updateChangeCount = m_document.updateChangeCount;
+    decorationDocument.presentError = [self](const QString& message) {
+        if (self)
+            self->showError(message);
+    };
+    decorationDocument.showAlert = [self](const QString& message) {
+        if (self && self->m_host && self->m_host->window()->isVisible()) {
+            DialogHooks::Alert alert;
+            alert.message = message;
+            alert.window = self->m_host->window();
+            DialogHooks::beginSheet(alert, [](int) {});
+        }
+    };
+    m_decorations = new DecorationController(decorationDocument, m_composition, studioPresentation, this);
+
     CarteMapBlockEditor::Document blockDocument;
     blockDocument.work = m_document.work;
     blockDocument.updateWork = m_document.updateWork;
@@ -123,6 +145,7 @@ void CarteWindowController::build(bool studioPresentation)
     m_inspectorScroll->addSection(m_inspector->symbolAppearanceSection);
     m_inspectorScroll->addSection(m_inspector->classColorSection);
     m_inspectorScroll->addSection(m_mapBlockEditor->section());
+    m_inspectorScroll->addSection(m_decorations->bar());  // decorations hook
 
     if (first && first->decoration && first->decoration->compositionSize) {
         const PlmPoint size = *first->decoration->compositionSize;

@@ -2,6 +2,7 @@
 
 #include "canvas/FondWindowControllerDocument.h"
 #include "decorations/InspectorScroll.h"
+#include "export/CarteExportPanel.h"
 #include "layout/CarteThematicLayers.h"
 #include "model/PlmDistribution.h"
 #include "model/PlmThematicSettings.h"
@@ -61,9 +62,11 @@ public:
     void selectEntity(const std::optional<QString>& entityID);
     // Writes the live composition (viewport, size) into a copy of the work about to be saved.
     void storeComposition(PlmWork& work) const;
-    // The export is built elsewhere: never available from this pane yet.
-    bool canPresentExportPanel() const { return false; }
-    void presentExportPanel() {}
+    // "Exporter la carte…": commits pending edits, then opens the export panel on the live
+    // composition (a previous panel is closed first).
+    bool canPresentExportPanel() const;
+    void presentExportPanel();
+    CarteExportPanel* exportPanel() const { return m_exportPanel.data(); }
 
     // --- Shared values ---
     std::optional<PlmThematicSettings> thematicSettings(bool secondary) const;
@@ -202,6 +205,7 @@ private:
     CarteInspector* m_inspector = nullptr;
     PointSymbolColorInspector* m_pointColorInspector = nullptr;
     DecorationController* m_decorations = nullptr;
+    QPointer<CarteExportPanel> m_exportPanel;
     bool m_restoredDecorationViewport = false;
     bool m_fittedInitialComposition = false;
     std::optional<PlmPrintPage> m_printPage;

@@ -5,6 +5,8 @@
 #include "decorations/CarteCompositionHost.h"
 #include "decorations/ThematicCanvas.h"
 #include "decorations/DecorationController.h"
+#include "export/CarteExportPanel.h"
+#include "export/ThematicCanvasExport.h"
 #include "layout/CarteInspector.h"
 #include "layout/CarteInspectorTexts.h"
 #include "layout/CarteThematicRules.h"
@@ -175,6 +177,42 @@ void CarteWindowController::fitComposition()
     m_compositionHost->setNeedsDisplay();
 }
 
+bool CarteWindowController::canPresentExportPanel() const
+{
+    return m_composition && m_document.canRead() && m_document.canUpdate();
+}
+
+void CarteWindowController::presentExportPanel()
+{
+    if (!canPresentExportPanel() || !commitPendingEdits())
+        return;
+    QWidget* hostWindow = m_host ? m_host->window() : nullptr;
+    if (!hostWindow && m_inspectorScroll)
+        hostWindow = m_inspectorScroll->window();
+    if (!hostWindow || !m_document.work())
+        return;
+    // A previous panel goes first: it reads the same composition.
+    if (m_exportPanel) {
+        m_exportPanel->onClose = nullptr;
+        m_exportPanel->close();
+        delete m_exportPanel.data();
+    }
+    CarteExportPanel::WorkAccess access;
+    access.read = m_document.work;
+    access.update = m_document.updateWork;
+    access.undoStack = m_document.undoStack ? m_document.undoStack() : nullptr;
+    auto composition = std::make_unique<ThematicCanvasExport>(*m_composition, m_document.work);
+    auto* panel = new CarteExportPanel(std::move(composition), std::move(access), this);
+    m_exportPanel = panel;
+    QPointer<CarteWindowController> self(this);
+    QPointer<CarteExportPanel> weakPanel(panel);
+    panel->onClose = [self, weakPanel] {
+        if (self && weakPanel && self->m_exportPanel == weakPanel)
+            weakPanel->deleteLater();
+    };
+    panel->present(hostWindow);
+}
+
 void CarteWindowController::zoomCanvas(double factor)
 {
     if (!m_composition)
@@ -224,22 +262,33 @@ void CarteWindowController::perform(const QString& command, QObject* sender)
         zoomCanvas(1.25);
     else if (command == QLatin1String("zoomOut:"))
         zoomCanvas(0.8);
+    else if (command == QLatin1String("exportCarte:"))
+        presentExportPanel();
     else if (command == QLatin1String("delete:") && m_decorations->canEditObjects()) {
         m_decorations->commitTextEdit();
         m_decorations->deleteObjects(m_decorations->selectedIDs, QStringLiteral("Supprimer l’habillage"));
         m_decorations->clearSelection();
         m_decorations->updateSelection();
     }
-    // The clipboard and Select All of the layout decorations, and the export, come with their
-    // own editors: until then they are disabled and do nothing.
+    // Decorations hook: the clipboard and Select All of the page's decorations.
+    else if (command == QLatin1String("selectAll:"))
+        m_decorations->selectAll();
+    else if (isDecorationCommand(command))
+        m_decorations->performClipboardCommand(command.chopped(1));
 }
 
 CommandValidation CarteWindowController::validate(const QString& command, QAction* action) const
 {
     Q_UNUSED(action);
     CommandValidation validation;
-    if (isDecorationCommand(command))
-        validation.enabled = m_decorations->canEditObjects() && command == QLatin1String("delete:");
+    if (isDecorationCommand(command)) {
+        // Decorations hook: paste needs decorations on the clipboard, the others a selection.
+        validation.enabled = m_decorations->canEditObjects();
+        if (command == QLatin1String("paste:"))
+            validation.enabled = validation.enabled && m_decorations->canPaste();
+        else if (command != QLatin1String("selectAll:"))
+            validation.enabled = validation.enabled && !m_decorations->selectedIDs.isEmpty();
+    }
     else if (command == QLatin1String("exportCarte:"))
         validation.enabled = canPresentExportPanel();
     else if (command == QLatin1String("toggleEntityNames:")) {

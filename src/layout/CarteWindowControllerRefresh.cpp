@@ -1,5 +1,6 @@
 // The one refresh of the Carte pane and the refresh of each thematic layer.
 #include "layout/CarteWindowController.h"
+#include "export/CarteExportPanel.h"
 
 #include "canvas/FondInspectorColorWell.h"
 #include "canvas/PointSymbolColorInspector.h"
@@ -144,6 +145,8 @@ void CarteWindowController::refreshControls()
     }
     // 18. The map block.
     m_mapBlockEditor->refresh();
+    // Decorations hook: the object views and the inspector follow the stored work.
+    m_decorations->syncObjectViews();
     // 19. Sections by layout selection.
     refreshSections(w);
     // 20. The first fit, once.
@@ -151,6 +154,9 @@ void CarteWindowController::refreshControls()
         fitComposition();
         m_fittedInitialComposition = true;
     }
+    // 21. The export panel, when open.
+    if (m_exportPanel)
+        m_exportPanel->refreshFromDocument();
 }
 
 void CarteWindowController::refreshEntityNames(const PlmWork& w)

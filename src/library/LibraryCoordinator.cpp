@@ -3,7 +3,6 @@
 #include "library/LibraryWindowController.h"
 #include "library/PlmLibraryError.h"
 #include "library/PlmLibraryManifest.h"
-#include "library/OnlineHandOver.h"
 #include "online/OnlineWindowController.h"
 #include "platform/Bookmark.h"
 #include "platform/DialogHooks.h"
@@ -327,7 +326,19 @@ OnlineWindowController* LibraryCoordinator::onlineWindowController()
 {
     if (!online) {
         online = new OnlineWindowController(this);
-        online->setHandOver(&OnlineHandOver::handOver);
+        // A converted download goes into the library through its window, so that the
+        // addition is one undoable step there.
+        online->setLibraryAdder([this](const PlmMap& map, const QString& folder, bool showingLibrary) {
+            LibraryWindowController* controller = libraryWindowController();
+            if (!controller)
+                throw PlmLibraryPackageError(PlmLibraryPackageError::Kind::unavailable);
+            const QString added = controller->store().addMap(map, std::nullopt, folder);
+            controller->registerAddition(added, QStringLiteral("Ajouter à la bibliothèque"));
+            controller->reload(added);
+            if (showingLibrary)
+                controller->showWindow();
+            return added;
+        });
     }
     return online;
 }

@@ -22,20 +22,32 @@ PlmDistribution::PlmDistribution(const QList<double>& values)
     minimum = first;
     maximum = last;
 
-    // Welford's one-pass mean and variance on scaled values, so that huge
-    // magnitudes neither overflow nor lose the variance to cancellation.
-    double m = 0;
-    double m2 = 0;
-    qsizetype k = 0;
-    for (double v : std::as_const(sorted)) {
-        const double x = v / scale;
-        ++k;
-        const double delta = x - m;
-        m += delta / double(k);
-        m2 += delta * (x - m);
-    }
-    mean = m * scale;
-    standardDeviation = scale * std::min(std::sqrt(std::max(m2 / double(k), 0.0)), 1.0);
+    // Compensated (Neumaier) sums on scaled values: huge magnitudes never overflow, and the
+    // mean of decimal data comes out as the decimal a person expects (4223.92, not
+    // 4223.919999999999). The variance is taken around that mean in a second pass.
+    const double k = double(sorted.size());
+    const auto compensatedMean = [&](auto term) {
+        double sum = 0;
+        double compensation = 0;
+        for (double v : std::as_const(sorted)) {
+            const double x = term(v);
+            const double t = sum + x;
+            compensation += std::fabs(sum) >= std::fabs(x) ? (sum - t) + x : (x - t) + sum;
+            sum = t;
+        }
+        return (sum + compensation) / k;
+    };
+    // Scaled by the power of two at or above the scale, which changes no digit of the data.
+    int exponent = 0;
+    std::frexp(scale, &exponent);
+    const double unit = std::ldexp(1.0, std::min(exponent, 1023));
+    const double m = compensatedMean([unit](double v) { return v / unit; });
+    const double variance = compensatedMean([&](double v) {
+        const double d = v / unit - m;
+        return d * d;
+    });
+    mean = m * unit;
+    standardDeviation = std::min(unit * std::sqrt(std::max(variance, 0.0)), scale);
 }
 
 bool PlmDistribution::hasRange() const

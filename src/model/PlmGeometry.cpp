@@ -60,7 +60,7 @@ bool visitExtent(const PlmGeometry& geometry, Visitor& visit)
         const PlmText& text = *geometry.asText();
         const PlmTransform& t = text.transform;
         const double h = text.fontSize;
-        const double w = text.fontSize * double(text.text.size());
+        const double w = text.fontSize * double(text.characterCount());
         if (!visit(PlmPoint{t.tx, t.ty}))
             return false;
         return visit(PlmPoint{t.a * w + t.c * h + t.tx, t.b * w + t.d * h + t.ty});

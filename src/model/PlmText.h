@@ -15,6 +15,10 @@ struct PlmText {
 
     bool operator==(const PlmText&) const = default;
 
+    // The characters a reader sees (grapheme clusters): "é" written e + U+0301, an emoji with
+    // its modifiers or a flag each count once.
+    qsizetype characterCount() const;
+
     // {"anchor", "fontName", "fontSize", "text", "transform"}, all required.
     static PlmText fromJson(const PlmJsonValue& value);
     void writeJson(PlmJsonWriter& writer) const;

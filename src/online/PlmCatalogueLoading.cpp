@@ -25,6 +25,9 @@ QString describe(const std::exception_ptr& failure)
 {
     try {
         std::rethrow_exception(failure);
+    } catch (const PlmJsonDecodingError& error) {
+        // The decoder's own sentence is kept, under a French one that says what it was reading.
+        return QStringLiteral("Index du fournisseur illisible : ") + error.message();
     } catch (const PlmError& error) {
         return error.message();
     } catch (const OnlineCancelled&) {
@@ -165,10 +168,7 @@ void loadInBackground(const Transport& transport, QObject* context,
     });
 }
 
-namespace {
-
-// The query's white-space separated tokens, each folded like the entries' keys.
-QStringList queryTokens(const QString& query)
+QList<OnlineMap> search(const QList<OnlineMap>& maps, const QString& query, std::optional<OnlineCategory> category)
 {
     QStringList tokens;
     QString token;
@@ -183,57 +183,18 @@ QStringList queryTokens(const QString& query)
     }
     if (!token.isEmpty())
         tokens.append(searchKey(token));
-    return tokens;
-}
 
-QString entryKey(const OnlineMap& map)
-{
-    return searchKey(map.name + u' ' + map.source + u' ' + map.vintage + u' ' + map.detail);
-}
-
-bool holdsAll(const QString& key, const QStringList& tokens)
-{
-    return std::all_of(tokens.cbegin(), tokens.cend(), [&](const QString& t) { return key.contains(t); });
-}
-
-} // namespace
-
-QList<OnlineMap> search(const QList<OnlineMap>& maps, const QString& query, std::optional<OnlineCategory> category)
-{
-    const QStringList tokens = queryTokens(query);
     QList<OnlineMap> kept;
     for (const OnlineMap& map : maps) {
         if (category && *category != map.category)
             continue;
-        if (!tokens.isEmpty() && !holdsAll(entryKey(map), tokens))
-            continue;
-        kept.append(map);
-    }
-    return kept;
-}
-
-QStringList searchKeys(const QList<OnlineMap>& maps)
-{
-    QStringList keys;
-    keys.reserve(maps.size());
-    for (const OnlineMap& map : maps)
-        keys.append(entryKey(map));
-    return keys;
-}
-
-QList<OnlineMap> search(const QList<OnlineMap>& maps, const QStringList& keys, const QString& query,
-                        std::optional<OnlineCategory> category)
-{
-    if (keys.size() != maps.size())
-        return search(maps, query, category);
-    const QStringList tokens = queryTokens(query);
-    QList<OnlineMap> kept;
-    for (qsizetype i = 0; i < maps.size(); ++i) {
-        const OnlineMap& map = maps.at(i);
-        if (category && *category != map.category)
-            continue;
-        if (!tokens.isEmpty() && !holdsAll(keys.at(i), tokens))
-            continue;
+        if (!tokens.isEmpty()) {
+            const QString text = searchKey(map.name + u' ' + map.source + u' ' + map.vintage + u' ' + map.detail);
+            const bool all = std::all_of(tokens.cbegin(), tokens.cend(),
+                                         [&](const QString& t) { return text.contains(t); });
+            if (!all)
+                continue;
+        }
         kept.append(map);
     }
     return kept;

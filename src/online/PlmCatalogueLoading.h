@@ -51,11 +51,4 @@ void loadInBackground(const Transport& transport, QObject* context,
 QList<OnlineMap> search(const QList<OnlineMap>& maps, const QString& query,
                         std::optional<OnlineCategory> category = std::nullopt);
 
-// The searchable key of every entry, folded once per catalogue, and the same search over them,
-// so that a keystroke folds only the query. Keys not matching the entries one for one fall
-// back to the search above.
-QStringList searchKeys(const QList<OnlineMap>& maps);
-QList<OnlineMap> search(const QList<OnlineMap>& maps, const QStringList& keys, const QString& query,
-                        std::optional<OnlineCategory> category = std::nullopt);
-
 } // namespace OnlineCatalog

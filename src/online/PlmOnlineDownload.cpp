@@ -1,4 +1,5 @@
 #include "online/PlmOnlineDownload.h"
+#include "model/PlmFrenchCount.h"
 
 #include "model/PlmJsonDocument.h"
 #include "online/PlmCatalogueConversion.h"
@@ -39,6 +40,36 @@ bool isAllowed(const QUrl& url, const OnlineDownloadOptions& options)
 OnlineError refusedAddress()
 {
     return OnlineError::network(QStringLiteral("seules les adresses sécurisées (HTTPS) sont acceptées."));
+}
+
+// Qt describes transfer failures in English; the person reads one French sentence instead,
+// Qt's own text remaining for the rare failures named here by no case.
+QString transferFailure(QNetworkReply::NetworkError error, const QUrl& url, const QString& qtText)
+{
+    switch (error) {
+    case QNetworkReply::HostNotFoundError:
+        return QStringLiteral("le serveur « %1 » est introuvable.").arg(url.host());
+    case QNetworkReply::ConnectionRefusedError:
+        return QStringLiteral("le serveur a refusé la connexion.");
+    case QNetworkReply::RemoteHostClosedError:
+        return QStringLiteral("le serveur a fermé la connexion avant la fin.");
+    case QNetworkReply::TimeoutError:
+        return QStringLiteral("le fournisseur n’a pas répondu à temps.");
+    case QNetworkReply::SslHandshakeFailedError:
+        return QStringLiteral("la connexion sécurisée avec le serveur n’a pas pu être établie.");
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+        return QStringLiteral("le réseau est indisponible.");
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+        return QStringLiteral("le serveur mandataire ne répond pas.");
+    default:
+        return qtText.endsWith(QLatin1Char('.')) ? qtText : qtText + QLatin1Char('.');
+    }
 }
 
 enum class Stop { none, tooLarge, timeout, cancelled, refusedRedirect, tooManyRedirects, statusKnown };
@@ -84,13 +115,10 @@ OnlineResponse download(const QUrl& url, const OnlineDownloadOptions& options)
     QTimer poll;
 
     auto abortWith = [&](Stop reason) {
-        if (stop == Stop::none) {
-            stop = reason;
-            reply->abort();
-        }
-        // An aborted reply does not always report its end (a connection still being set up):
-        // the wait ends here in any case.
-        loop.quit();
+        if (stop != Stop::none)
+            return;
+        stop = reason;
+        reply->abort();
     };
     auto readStatus = [&]() {
         const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -125,6 +153,8 @@ OnlineResponse download(const QUrl& url, const OnlineDownloadOptions& options)
             return;
         }
         body += reply->read(available);
+        if (options.progress)
+            options.progress(body.size(), declared > 0 ? declared : -1);
     });
     int hops = 0;
     QObject::connect(reply, &QNetworkReply::redirected, &loop, [&](const QUrl& target) {
@@ -165,6 +195,10 @@ OnlineResponse download(const QUrl& url, const OnlineDownloadOptions& options)
                 stop = Stop::tooLarge;
             else
                 body += reply->readAll();
+            if (options.progress && status >= 200 && status <= 299) {
+                const qint64 declared = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+                options.progress(body.size(), declared > 0 ? declared : -1);
+            }
         }
     }
     reply->deleteLater();
@@ -191,7 +225,7 @@ OnlineResponse download(const QUrl& url, const OnlineDownloadOptions& options)
         // Qt reports an error for a 4xx/5xx answer too; the status then says all.
         if (status != 0 && (status < 200 || status > 299))
             return OnlineResponse{QByteArray(), status, finalURL};
-        throw OnlineError::network(errorText.endsWith(QLatin1Char('.')) ? errorText : errorText + QLatin1Char('.'));
+        throw OnlineError::network(transferFailure(error, finalURL, errorText));
     }
     if (status == 0)
         throw OnlineError::invalid(QStringLiteral("Réponse HTTP absente."));
@@ -226,8 +260,9 @@ void checkAnswer(const OnlineResponse& response)
         return; // not JSON, or counts that are not integers: the conversion judges the rest
     }
     if (*matched != *returned)
-        throw OnlineError::invalid(QStringLiteral("Le fournisseur n’a envoyé que ") + QString::number(*returned)
-                                   + QStringLiteral(" entités sur ") + QString::number(*matched)
+        throw OnlineError::invalid(QStringLiteral("Le fournisseur n’a envoyé que ")
+                                   + PlmFrenchCount::counted(*returned, QStringLiteral("entité sur "), QStringLiteral("entités sur "))
+                                   + QString::number(*matched)
                                    + QStringLiteral(". Le fond incomplet n’est pas ajouté."));
 }
 

@@ -18,6 +18,9 @@ struct OnlineDownloadOptions {
     bool allowPlainHttpToLoopback = false;
     // Polled while waiting; when it turns true the transfer is aborted with OnlineCancelled.
     const std::atomic_bool* cancelled = nullptr;
+    // Called on the downloading thread as the body arrives: bytes received, and the declared
+    // length (-1 when the server does not say).
+    std::function<void(qint64 received, qint64 total)> progress;
 };
 
 // The system's only network code: one HTTPS address fetched into memory, and the acquisition

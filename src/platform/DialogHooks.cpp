@@ -1,4 +1,5 @@
 #include "platform/DialogHooks.h"
+#include "platform/UserDefaults.h"
 
 #include <QColorDialog>
 #include <QFileDialog>
@@ -97,7 +98,11 @@ Hooks defaultHooks()
     };
     hooks.presentError = [](const QString& message, QWidget* window) {
         Alert alert;
-        alert.message = message;
+        // A message of several paragraphs: the first is the heading, the rest its detail.
+        const qsizetype split = message.indexOf(QStringLiteral("\n\n"));
+        alert.message = split < 0 ? message : message.left(split);
+        if (split >= 0)
+            alert.informativeText = message.mid(split + 2);
         alert.style = AlertStyle::Critical;
         alert.window = window;
         runAlert(alert);
@@ -126,6 +131,12 @@ Hooks defaultHooks()
             for (const QString& ext : request.extensions)
                 patterns << QStringLiteral("*.") + ext;
             dialog.setNameFilter(patterns.join(QLatin1Char(' ')));
+        } else if (!request.filters.isEmpty()) {
+            QStringList filters;
+            for (const FileTypeChoice& type : request.filters)
+                filters << filterFor(type);
+            filters << QStringLiteral("Tous les fichiers (*)");
+            dialog.setNameFilters(filters);
         }
         if (!request.prompt.isEmpty())
             dialog.setLabelText(QFileDialog::Accept, request.prompt);
@@ -229,12 +240,41 @@ void beginSheet(const Alert& alert, std::function<void(int)> completion)
 
 void presentError(const QString& message, QWidget* window) { current().presentError(message, window); }
 
+QString errorWithDetail(const QString& heading, const QString& detail)
+{
+    return detail.isEmpty() || detail == heading ? heading : heading + QStringLiteral("\n\n") + detail;
+}
+
+QString documentOpenFailure(const QString& path, const QString& detail)
+{
+    return errorWithDetail(
+        QStringLiteral("Le document « %1 » n’a pas pu être ouvert.").arg(QFileInfo(path).fileName()), detail);
+}
+
 SaveChangesAnswer askSaveChanges(const QString& displayName, QWidget* window)
 {
     return current().askSaveChanges(displayName, window);
 }
 
-std::optional<QStringList> runOpenPanel(const OpenPanelRequest& request) { return current().openPanel(request); }
+std::optional<QStringList> runOpenPanel(const OpenPanelRequest& request)
+{
+    if (request.folderKey.isEmpty())
+        return current().openPanel(request);
+    OpenPanelRequest panel = request;
+    if (panel.directory.isEmpty()) {
+        const QString last = UserDefaults::stringValue(panel.folderKey);
+        if (!last.isEmpty() && QFileInfo(last).isDir())
+            panel.directory = last;
+    }
+    std::optional<QStringList> chosen = current().openPanel(panel);
+    if (chosen && !chosen->isEmpty()) {
+        const QFileInfo first(chosen->first());
+        UserDefaults::setValue(panel.folderKey, first.isDir() && panel.canChooseDirectories && !panel.canChooseFiles
+                                                    ? first.absoluteFilePath()
+                                                    : first.absolutePath());
+    }
+    return chosen;
+}
 
 std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request) { return current().savePanel(request); }
 

@@ -51,6 +51,11 @@ struct OpenPanelRequest {
     bool canChooseFiles = true;
     QString directory;
     QWidget* window = nullptr;
+    // Named kinds of files offered in order, then « Tous les fichiers (*) »; none offers any file.
+    QList<FileTypeChoice> filters;
+    // The user-defaults key of the folder last used for this kind of panel: the panel opens
+    // there (unless a directory is given) and remembers the folder of what was chosen.
+    QString folderKey;
 };
 // Chosen absolute paths, or nothing when the user cancelled.
 using OpenPanelHook = std::function<std::optional<QStringList>(const OpenPanelRequest&)>;
@@ -97,7 +102,12 @@ void setFallbackHooks(const Hooks& hooks);
 // Convenience wrappers through the hooks in force.
 int runAlert(const Alert& alert);
 void beginSheet(const Alert& alert, std::function<void(int)> completion);
+// A message of several paragraphs shows its first as the alert's heading, the rest as detail.
 void presentError(const QString& message, QWidget* window = nullptr);
+// A French heading with the text of the error under it, as one message for presentError().
+QString errorWithDetail(const QString& heading, const QString& detail);
+// « Le document « X » n’a pas pu être ouvert. » over the reader's own text.
+QString documentOpenFailure(const QString& path, const QString& detail);
 SaveChangesAnswer askSaveChanges(const QString& displayName, QWidget* window = nullptr);
 std::optional<QStringList> runOpenPanel(const OpenPanelRequest& request);
 std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request);

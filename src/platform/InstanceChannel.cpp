@@ -1,5 +1,6 @@
 #include "platform/InstanceChannel.h"
 
+#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -19,7 +20,25 @@ InstanceChannel::~InstanceChannel() = default;
 
 QString InstanceChannel::defaultName()
 {
-    return QStringLiteral("pelmora-studio-%1").arg(qEnvironmentVariable("USER", QStringLiteral("user")));
+    QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty())
+        display = qEnvironmentVariable("DISPLAY");
+    return sessionName(qEnvironmentVariable("XDG_RUNTIME_DIR"), display,
+                       qEnvironmentVariable("USER", QStringLiteral("user")));
+}
+
+QString InstanceChannel::sessionName(const QString& runtimeDir, const QString& display, const QString& user)
+{
+    // A display may be written as a path (a Wayland socket); keep it one file name.
+    QString screen = display;
+    screen.replace(QLatin1Char('/'), QLatin1Char('_'));
+    const QString base = screen.isEmpty() ? QStringLiteral("pelmora-studio")
+                                          : QStringLiteral("pelmora-studio-") + screen;
+    // The runtime folder belongs to the user's session already; the temporary folder is
+    // shared by every user, so the name carries the user there.
+    if (!runtimeDir.isEmpty() && QDir::isAbsolutePath(runtimeDir))
+        return QDir(runtimeDir).filePath(base);
+    return base + QLatin1Char('-') + user;
 }
 
 QByteArray InstanceChannel::encode(const QStringList& paths)
@@ -108,7 +127,11 @@ void InstanceChannel::acceptConnections()
             buffer->clear();
             socket->write("ok");
             socket->flush();
-            emit filesReceived(paths);
+            // One hand-over per connection: the socket is done once it has answered.
+            socket->disconnectFromServer();
+            // Delivered after that: the receiver may run an alert whose event loop deletes this
+            // socket, and control must not come back into it afterwards.
+            QMetaObject::invokeMethod(this, [this, paths] { emit filesReceived(paths); }, Qt::QueuedConnection);
         });
     }
 }

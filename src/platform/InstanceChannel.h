@@ -6,7 +6,7 @@
 
 class QLocalServer;
 
-// One running Pelmora Studio per user session: a second launch hands its files to the first
+// One running Pelmora Studio per desktop session: a second launch hands its files to the first
 // over a local socket and exits. The running instance receives each hand-over as a list of
 // absolute paths (empty when the second launch had no file: the user just asked to see the
 // application again).
@@ -23,8 +23,12 @@ public:
     bool listen();
     bool isListening() const;
 
-    // The name used by default: one per user, so two users on one machine never meet.
+    // The name used by default: one per desktop session, so a launch on another display or
+    // session never hands its files to an instance the user cannot see.
     static QString defaultName();
+    // A socket in the session's runtime folder when there is one, named after the display;
+    // else a name in the temporary folder that carries the user as well.
+    static QString sessionName(const QString& runtimeDir, const QString& display, const QString& user);
 
     // Wire format: UTF-8 paths separated by NUL bytes. Unknown or malformed data is ignored.
     static QByteArray encode(const QStringList& paths);

@@ -7,6 +7,7 @@
 #include "library/LibraryWindowController.h"
 #include "model/PlmMapCodec.h"
 #include "online/OnlineWindowController.h"
+#include "support/OnlineTestServer.h"
 #include "library/PlmLibraryStore.h"
 #include "platform/Bookmark.h"
 #include "platform/DialogHooks.h"
@@ -134,6 +135,7 @@ protected:
     }
 
     UserDefaults::TemporaryScope scope;
+    OnlineTestServer providers; // the online window loads its catalogue from here, never from the network
     QTemporaryDir dir;
     QStringList alerts;
     QStringList errors;
@@ -306,7 +308,7 @@ TEST_F(AppDelegateTest, otherFilesGoToTheBaseMapImportAsALaterTask)
         settle();
     }
     ASSERT_EQ(alerts.size(), 1);
-    EXPECT_EQ(alerts.first(), QStringLiteral("Fond trouvé — communes / 1 entités importées · 0 éléments non convertis"));
+    EXPECT_EQ(alerts.first(), QStringLiteral("Fond trouvé — communes / 1 entité importée · 0 élément non converti"));
     // The imported map opens as a changed, untitled work whose source is the imported file.
     const QList<PlmWorkDocument*> open = works();
     ASSERT_EQ(open.size(), 1);
@@ -325,7 +327,9 @@ TEST_F(AppDelegateTest, aFailedOpenShowsTheLibraryOnlyWhenNothingIsOpen)
     delegate->openURLs({path(QStringLiteral("abîmé.plm"))});
     settle();
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_FALSE(errors.first().isEmpty());
+    // A French heading that names the file, over the reader's own sentence.
+    EXPECT_EQ(errors.first(), QStringLiteral("Le document « abîmé.plm » n’a pas pu être ouvert.\n\n"
+                                           "The given data was not valid JSON (expected a string key at byte 2)."));
     EXPECT_TRUE(libraryShown());
     EXPECT_FALSE(delegate->openingExternalDocument);
 

@@ -4,6 +4,7 @@
 #include "data/DataImportWindowController.h"
 #include "import/PlmVectorImporter.h"
 #include "import/VectorImportUI.h"
+#include "model/PlmMapCodec.h"
 #include "platform/DialogHooks.h"
 #include "platform/DocumentController.h"
 #include "platform/UserDefaults.h"
@@ -16,6 +17,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QUndoStack>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
@@ -140,6 +142,60 @@ TEST_F(PlmMapDocumentImportDataTest, TheBaseMapAloneOpensNoDataDialog)
     EXPECT_EQ(document->acquisitionDialog(), nullptr);
     EXPECT_TRUE(document->work().variables.isEmpty());
     EXPECT_EQ(document->work().map, result.map);
+}
+
+// A studio-made map taken through "Importer…" (from a library, say) becomes a new unsaved work
+// each time: saving it never writes over the file, and a second import is a second document.
+TEST_F(PlmMapDocumentImportDataTest, AnImportedStudioMapIsANewUntitledWorkEachTime)
+{
+    PlmMap map;
+    map.name = QStringLiteral("Régions");
+    map.entities.append(square(QStringLiteral("a")));
+    map.metadata.insert(QStringLiteral("studio.authored"), QStringLiteral("true"));
+    const QString file = dir.filePath(QStringLiteral("Régions.plmmap"));
+    const QByteArray bytes = PlmMapCodec::encode(map);
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    }
+    QStringList alerts;
+    DialogHooks::Hooks hooks;
+    hooks.alert = [&](const DialogHooks::Alert& alert) {
+        alerts << alert.message;
+        return 0;
+    };
+    DialogHooks::ScopedHooks scope(hooks);
+    DocumentController documents;
+    for (int i = 0; i < 2; ++i) {
+        bool done = false;
+        VectorImportUI::importFile(file, &documents, [&done] { done = true; });
+        const QDeadlineTimer deadline(10000);
+        while (!done && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ASSERT_TRUE(done);
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    EXPECT_EQ(alerts, (QStringList{QStringLiteral("Fond trouvé — Régions"), QStringLiteral("Fond trouvé — Régions")}));
+    QList<PlmWorkDocument*> works;
+    for (Document* document : documents.documents())
+        if (auto* work = qobject_cast<PlmWorkDocument*>(document))
+            works << work;
+    ASSERT_EQ(works.size(), 2);
+    EXPECT_NE(works.at(0), works.at(1));
+    for (PlmWorkDocument* work : works) {
+        EXPECT_TRUE(work->filePath().isEmpty());
+        EXPECT_TRUE(work->isDocumentEdited());
+        EXPECT_EQ(work->displayName(), QStringLiteral("Régions"));
+        EXPECT_EQ(work->work().map, map);
+        EXPECT_EQ(work->work().sourceMapURL, QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded));
+    }
+    for (Document* document : documents.documents())
+        document->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QFile in(file);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    EXPECT_EQ(in.readAll(), bytes);
 }
 
 } // namespace

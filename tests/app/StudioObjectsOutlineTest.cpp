@@ -113,13 +113,12 @@ TEST_F(StudioObjectsOutlineTest, ListsTheWorkInSectionsLastDrawnFirst)
     EXPECT_FALSE(model()->flags(fond) & Qt::ItemIsSelectable);
     EXPECT_EQ(StudioOutlineModel::columnIdentifier(1), QStringLiteral("visible"));
 
-    // Buttons of a row: eye, open lock, and a trash disabled for a top-level entity (its
-    // deletion belongs to the Fond pane).
+    // Buttons of a row: eye, open lock, and a trash for every editable entity, top-level or not.
     const QModelIndex alpha = row(StudioObjectReference::entity({"A"}));
     EXPECT_EQ(StudioOutlineDelegate::symbolName(alpha.siblingAtColumn(1)), QStringLiteral("eye"));
     EXPECT_EQ(StudioOutlineDelegate::symbolName(alpha.siblingAtColumn(2)), QStringLiteral("lock.open"));
     EXPECT_EQ(alpha.siblingAtColumn(3).data(Qt::ToolTipRole).toString(), QStringLiteral("Supprimer « Alpha »"));
-    EXPECT_FALSE(StudioOutlineDelegate::isButtonEnabled(alpha.siblingAtColumn(3)));
+    EXPECT_TRUE(StudioOutlineDelegate::isButtonEnabled(alpha.siblingAtColumn(3)));
     EXPECT_TRUE(StudioOutlineDelegate::isButtonEnabled(row(StudioObjectReference::entity({"G", "M1"})).siblingAtColumn(3)));
 }
 
@@ -166,10 +165,16 @@ TEST_F(StudioObjectsOutlineTest, ButtonsHideLockAndDeleteMembers)
     EXPECT_EQ(undoName(), QStringLiteral("Supprimer l’objet du groupe"));
     EXPECT_EQ(memberIDs("G"), QStringList({"M1", "M3"}));
     EXPECT_EQ(document->selectedEntityID(), std::optional<QString>("G"));
-    // A top-level entity is not deleted here.
+    // A top-level entity goes the Fond pane's way, under its action name, and nothing stays selected.
     const int steps = undoCount();
     delegate->onDelete(StudioObjectReference::entity({"C"}));
-    EXPECT_EQ(undoCount(), steps);
+    EXPECT_EQ(undoCount(), steps + 1);
+    EXPECT_EQ(undoName(), QStringLiteral("Supprimer les entités"));
+    EXPECT_FALSE(row(StudioObjectReference::entity({"C"})).isValid());
+    EXPECT_EQ(work().map.entities.size(), 3);
+    EXPECT_TRUE(document->selectedEntityIDs().isEmpty());
+    // The locked entity keeps its trash disabled and stays.
+    EXPECT_FALSE(StudioOutlineDelegate::isButtonEnabled(row(StudioObjectReference::entity({"A"})).siblingAtColumn(3)));
 }
 
 TEST_F(StudioObjectsOutlineTest, RenamesInPlace)
@@ -290,39 +295,40 @@ TEST_F(StudioObjectsOutlineTest, LayoutSectionAndElements)
     EXPECT_EQ(work().decoration->objects.at(0).id, QStringLiteral("d2"));
     EXPECT_EQ(undoName(), QStringLiteral("Ordre des objets"));
 
-    // A legend becomes an element only through the layout's own controller; without it the
-    // gesture stores nothing and leaves no empty undo step.
+    // A legend dragged among the elements becomes one through the layout's controller: one
+    // undo step hides the legend and adds its element; undo brings the work back whole.
+    const PlmWork before = work();
     const int steps = undoCount();
-    const int changes = document->changeCount();
-    EXPECT_FALSE(window->outline()->moveObject(StudioObjectReference::legend("legend"), 0));
-    EXPECT_EQ(undoCount(), steps);
-    EXPECT_EQ(document->changeCount(), changes); // nor a change mark
+    EXPECT_TRUE(window->outline()->moveObject(StudioObjectReference::legend("legend"), 0));
+    EXPECT_EQ(undoCount(), steps + 1);
     EXPECT_EQ(undoName(), QStringLiteral("Ordre des objets"));
+    ASSERT_EQ(work().decoration->objects.size(), 3);
+    EXPECT_EQ(work().decoration->objects.at(0).kind, PlmDecorationKind::legend);
+    EXPECT_EQ(work().decoration->legend.hidden, std::optional<bool>(true));
+    document->undoStack()->undo();
+    EXPECT_EQ(work(), before);
 }
 
-TEST_F(StudioObjectsOutlineTest, LayoutEditsWithoutTheLayoutControllerAreDisabled)
+TEST_F(StudioObjectsOutlineTest, LayoutEditsGoThroughTheLayoutController)
 {
     open(layoutWork());
-    ASSERT_FALSE(window->carte->decorationController()->canEditObjects());
+    ASSERT_TRUE(window->carte->decorationController()->canEditObjects());
 
-    // Unlocked elements and the legend: their trash is disabled, and deleting does nothing.
+    // The trash of an element and of the legend is enabled; deleting stores one step.
     const QModelIndex d1 = row(StudioObjectReference::decoration("d1"));
-    EXPECT_FALSE(StudioOutlineDelegate::isButtonEnabled(d1.siblingAtColumn(3)));
-    EXPECT_TRUE(StudioOutlineDelegate::isButtonEnabled(d1.siblingAtColumn(2)));
-    EXPECT_FALSE(StudioOutlineDelegate::isButtonEnabled(row(StudioObjectReference::legend("legend")).siblingAtColumn(3)));
+    EXPECT_TRUE(StudioOutlineDelegate::isButtonEnabled(d1.siblingAtColumn(3)));
+    EXPECT_TRUE(StudioOutlineDelegate::isButtonEnabled(row(StudioObjectReference::legend("legend")).siblingAtColumn(3)));
     const int steps = undoCount();
     window->outline()->deleteObject(StudioObjectReference::decoration("d1"));
-    EXPECT_EQ(work().decoration->objects.size(), 2);
-    EXPECT_EQ(undoCount(), steps);
+    ASSERT_EQ(work().decoration->objects.size(), 1);
+    EXPECT_EQ(work().decoration->objects.at(0).id, QStringLiteral("d2"));
+    EXPECT_EQ(undoCount(), steps + 1);
+    EXPECT_EQ(undoName(), QStringLiteral("Supprimer l’habillage"));
 
-    // A legend cannot be dropped among the elements; the elements still reorder in the work.
+    // The legend may be dropped among the elements.
     const StudioObjectNode* section = model()->node(sectionRow(StudioObjectNode::habillageSectionKey));
     ASSERT_TRUE(section);
-    EXPECT_FALSE(window->outline()->dropPlan(StudioObjectReference::legend("legend"), *section, 0));
-    EXPECT_TRUE(window->outline()->dropPlan(StudioObjectReference::decoration("d1"), *section, 0));
-    EXPECT_EQ(window->mode, StudioWindowController::Mode::fond);
-    EXPECT_FALSE(window->outline()->moveObject(StudioObjectReference::legend("legend"), 0));
-    EXPECT_EQ(window->mode, StudioWindowController::Mode::fond); // not switched for nothing
+    EXPECT_TRUE(window->outline()->dropPlan(StudioObjectReference::legend("legend"), *section, 0));
 }
 
 TEST_F(StudioObjectsOutlineTest, ClicksOnTheDrawnButtonsToggleTheirState)
@@ -349,10 +355,11 @@ TEST_F(StudioObjectsOutlineTest, ClicksOnTheDrawnButtonsToggleTheirState)
     EXPECT_TRUE(selectedKeys().isEmpty());
     click(row(StudioObjectReference::entity({"A"})).siblingAtColumn(2));
     EXPECT_TRUE(work().map.entities.at(0).locked());
-    // The trash of a top-level entity is disabled: nothing happens.
+    // The trash of a top-level entity deletes it.
     const int steps = undoCount();
     click(row(StudioObjectReference::entity({"C"})).siblingAtColumn(3));
-    EXPECT_EQ(undoCount(), steps);
+    EXPECT_EQ(undoCount(), steps + 1);
+    EXPECT_EQ(undoName(), QStringLiteral("Supprimer les entités"));
     // The rows draw offscreen without trouble.
     const QImage shot = tree->grab().toImage();
     EXPECT_FALSE(shot.isNull());

@@ -219,39 +219,39 @@ TEST_F(StudioWindowCommandsTest, MenusOfTheDrawingAndAddButtons)
 TEST_F(StudioWindowCommandsTest, NeighboursNotYetBuiltLeaveTheirCommandsDisabled)
 {
     open(sampleWork());
-    for (const char* command : {"addDrawingSymbol:", "exportCarte:"})
-        EXPECT_FALSE(window->performCommand(QString::fromLatin1(command))) << command;
+    EXPECT_FALSE(window->performCommand(QStringLiteral("addDrawingSymbol:")));
+    // The export has its panel now.
+    EXPECT_TRUE(window->validate("exportCarte:", nullptr).enabled);
 }
 
-TEST_F(StudioWindowCommandsTest, AddingLayoutElementsIsDisabledWithoutTheLayoutController)
+TEST_F(StudioWindowCommandsTest, AddingLayoutElementsReachesTheLayoutController)
 {
     open(sampleWork());
-    ASSERT_FALSE(window->carte->decorationController()->canEditObjects());
-    // In Fond, the drawings choose a tool; the rest would go to the layout's controller.
+    ASSERT_TRUE(window->carte->decorationController()->canEditObjects());
+    // In Fond, the drawings choose a tool; the rest goes to the layout's controller in Carte.
     QAction rectangle;
     rectangle.setProperty("representedObject", QStringLiteral("rectangle"));
     QAction title;
     title.setProperty("representedObject", QStringLiteral("title"));
-    QAction svg;
-    svg.setProperty("representedObject", QStringLiteral("svg"));
     EXPECT_TRUE(window->validate("addObject:", &rectangle).enabled);
-    EXPECT_FALSE(window->validate("addObject:", &title).enabled);
-    EXPECT_FALSE(window->validate("addObject:", &svg).enabled);
-    EXPECT_FALSE(window->performCommand("addObject:", &title));
-    EXPECT_EQ(window->mode, StudioWindowController::Mode::fond);
-    EXPECT_EQ(undoCount(), 0);
+    EXPECT_TRUE(window->validate("addObject:", &title).enabled);
+    EXPECT_TRUE(window->performCommand("addObject:", &title));
+    EXPECT_EQ(window->mode, StudioWindowController::Mode::carte);
+    ASSERT_TRUE(work().decoration);
+    ASSERT_EQ(work().decoration->objects.size(), 1);
+    EXPECT_EQ(work().decoration->objects.at(0).kind, PlmDecorationKind::title);
+    EXPECT_EQ(undoName(), QStringLiteral("Ajouter Titre"));
 
-    // In Carte, every item of the add menu is shown disabled.
-    window->switchMode(StudioWindowController::Mode::carte, true);
+    // In Carte, every item of the add menu is enabled.
     QMenu* add = window->showAddMenu(nullptr);
     ASSERT_TRUE(add);
     ASSERT_EQ(add->actions().size(), allPlmDecorationKinds().size());
     for (QAction* action : add->actions())
-        EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
-    EXPECT_FALSE(window->validate("addObject:", &rectangle).enabled);
-    const PlmWork before = work();
-    EXPECT_FALSE(window->performCommand("addObject:", &rectangle));
-    EXPECT_EQ(work(), before);
+        EXPECT_TRUE(action->isEnabled()) << action->text().toStdString();
+    EXPECT_TRUE(window->performCommand("addObject:", &rectangle));
+    ASSERT_EQ(work().decoration->objects.size(), 2);
+    EXPECT_EQ(work().decoration->objects.at(1).kind, PlmDecorationKind::rectangle);
+    EXPECT_EQ(undoName(), QStringLiteral("Ajouter Rectangle"));
 }
 
 TEST_F(StudioWindowCommandsTest, ImportAndLibraryReachTheirPanes)
@@ -261,6 +261,11 @@ TEST_F(StudioWindowCommandsTest, ImportAndLibraryReachTheirPanes)
     ASSERT_TRUE(window->performCommand("importForMode:"));
     EXPECT_EQ(panels, QStringList{VectorImportUI::openPanelTitle()}); // cancelled: nothing opens
     EXPECT_EQ(undoCount(), 0);
+    // The Carte calls for data: the same command imports a table into this work.
+    ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, true));
+    ASSERT_TRUE(window->performCommand("importForMode:"));
+    EXPECT_EQ(panels, (QStringList{VectorImportUI::openPanelTitle(),
+                                   QStringLiteral("Importer des données — CSV, TSV, XLSX ou Pelmora .tab")}));
 
     RememberedLibrary remembered;
     ASSERT_TRUE(window->performCommand("openLibrary:"));

@@ -3,6 +3,7 @@
 #include "app/StudioWindowController.h"
 #include "canvas/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
+#include "data/DataTableModel.h"
 #include "data/DataWindowController.h"
 #include "decorations/InspectorScroll.h"
 #include "layout/CarteWindowController.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QToolBar>
@@ -572,4 +574,29 @@ TEST_F(StudioWindowControllerTest, WithoutItsDocumentTheWindowDoesNothing)
     controller->reloadObjects();
     controller->updateStatus();
     EXPECT_EQ(controller->status->text(), status);
+}
+
+TEST_F(StudioWindowControllerTest, RevealingTheDataScrollsTheActiveColumnIntoView)
+{
+    PlmWork wide = sampleWork();
+    for (int i = 0; i < 30; ++i)
+        wide.variables.append(variable(QStringLiteral("v%1").arg(i), PlmVariableType::text));
+    StudioWindowController* controller = open(wide);
+    QWidget* window = controller->window();
+    window->resize(1200, 800);
+    window->show();
+    QApplication::processEvents();
+    ASSERT_TRUE(controller->selectTab(2));
+    DataWindowController* data = controller->data;
+    QTableView* table = data->table();
+    ASSERT_NE(table, nullptr);
+    const int last = data->tableModel()->columnCount() - 1;
+    data->activateColumn(last);
+    table->horizontalScrollBar()->setValue(0);
+    ASSERT_TRUE(controller->revealData());
+    QApplication::processEvents();
+    const int left = table->columnViewportPosition(last);
+    EXPECT_GE(left, 0);
+    EXPECT_LE(left + table->columnWidth(last), table->viewport()->width());
+    window->hide();
 }

@@ -4,6 +4,8 @@
 #include "model/PlmWork.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 #include <limits>
 
 using namespace StudioWindowText;
@@ -24,8 +26,8 @@ TEST(StudioWindowTextStatus, CountsAndSelection)
 {
     EXPECT_EQ(statusLine(12, 3, 2), QStringLiteral("12 entités · 3 variables · 2 sélectionnées"));
     EXPECT_EQ(statusLine(12, 3, 1), QStringLiteral("12 entités · 3 variables · 1 sélectionnée"));
-    EXPECT_EQ(statusLine(1, 1, 0), QStringLiteral("1 entités · 1 variables"));
-    EXPECT_EQ(statusLine(0, 0, -1), QStringLiteral("0 entités · 0 variables"));
+    EXPECT_EQ(statusLine(1, 1, 0), QStringLiteral("1 entité · 1 variable"));
+    EXPECT_EQ(statusLine(0, 0, -1), QStringLiteral("0 entité · 0 variable"));
 }
 
 TEST(StudioWindowTextStatistics, TwoAndFour)
@@ -45,7 +47,7 @@ TEST(StudioWindowTextStatistics, TextsAndNonFiniteNumbersAreSkipped)
 TEST(StudioWindowTextStatistics, NoNumericValueGivesDashes)
 {
     EXPECT_EQ(statisticsSummary(QStringLiteral("Nom"), {PlmValue::text(QStringLiteral("a"))}),
-              QStringLiteral("Nom\n0 valeurs · Min — · Max —\nMoyenne — · Écart-type —"));
+              QStringLiteral("Nom\n0 valeur · Min — · Max —\nMoyenne — · Écart-type —"));
     EXPECT_EQ(statisticNumber(std::nullopt), QStringLiteral("—"));
     EXPECT_EQ(statisticNumber(1e21), QStringLiteral("1e+21"));
     EXPECT_EQ(statisticNumber(0.1), QStringLiteral("0,1"));
@@ -66,6 +68,40 @@ TEST(StudioWindowTextStatistics, LargePopulationsAreWrittenInFull)
     EXPECT_EQ(printDimension(1000000), QStringLiteral("1000000,0"));
 }
 
+// Decimal data prints its mean as the decimal it is, not with the noise of binary arithmetic.
+TEST(StudioWindowTextStatistics, TheMeanOfDecimalDataPrintsAsADecimal)
+{
+    std::mt19937 random(14);
+    std::uniform_int_distribution<qint64> cents(-2000000, 2000000);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int n = 3 + trial % 40;
+        QList<qint64> values;
+        qint64 total = 0;
+        for (int i = 0; i < n; ++i) {
+            values << cents(random);
+            total += values.last();
+        }
+        // The last value takes up the remainder, so the mean is a whole number of cents.
+        values.last() -= total % n;
+        total -= total % n;
+        QList<PlmValue> data;
+        for (qint64 v : values)
+            data << PlmValue::number(double(v) / 100); // as a reader gives the decimal
+        const qint64 mean = total / n;
+        QString expected = QString::number(mean / 100) + QLatin1Char(',')
+                         + QStringLiteral("%1").arg(std::abs(mean % 100), 2, 10, QLatin1Char('0'));
+        if (mean < 0 && mean / 100 == 0)
+            expected.prepend(QLatin1Char('-'));
+        while (expected.endsWith(QLatin1Char('0')))
+            expected.chop(1);
+        if (expected.endsWith(QLatin1Char(',')))
+            expected.chop(1);
+        const QString text = statisticsSummary(QStringLiteral("X"), data);
+        const qsizetype at = text.indexOf(QStringLiteral("Moyenne ")) + 8;
+        EXPECT_EQ(text.mid(at, text.indexOf(QLatin1Char(' '), at) - at), expected) << "trial " << trial;
+    }
+}
+
 TEST(StudioWindowTextStatistics, WorkTextListsNumericVariablesInOrder)
 {
     PlmWork work;
@@ -76,9 +112,9 @@ TEST(StudioWindowTextStatistics, WorkTextListsNumericVariablesInOrder)
                              "Ajoutez ou importez des données pour afficher leurs statistiques."));
     work.variables.append(variable(QStringLiteral("Pop"), PlmVariableType::number, {{"a", PlmValue::number(10)}}));
     work.variables.append(variable(QStringLiteral("Part"), PlmVariableType::percentage, {}));
-    EXPECT_EQ(statisticsText(work), QStringLiteral("Pop\n1 valeurs · Min 10 · Max 10\nMoyenne 10 · Écart-type 0"
+    EXPECT_EQ(statisticsText(work), QStringLiteral("Pop\n1 valeur · Min 10 · Max 10\nMoyenne 10 · Écart-type 0"
                                                    "\n\n"
-                                                   "Part\n0 valeurs · Min — · Max —\nMoyenne — · Écart-type —"));
+                                                   "Part\n0 valeur · Min — · Max —\nMoyenne — · Écart-type —"));
 }
 
 TEST(StudioWindowTextPrint, FormatItemIgnoresOrientation)

@@ -306,9 +306,9 @@ TEST(FondEntityCommandsTest, Details)
     const PlmWork work = sampleWork();
     const PlmEntity group = groupEntity("G", {squareEntity("a", 0, 0, 1, 1), squareEntity("b", 0, 0, 1, 1),
                                               squareEntity("c", 0, 0, 1, 1)});
-    EXPECT_EQ(Fond::entityDetails(group, false), "G\n\nIdentifiant : G\n3 objet(s) vectoriel(s)");
+    EXPECT_EQ(Fond::entityDetails(group, false), "G\n\nIdentifiant : G\n3 objets vectoriels");
     EXPECT_EQ(Fond::entityDetails(group, true),
-              "G\n\nIdentifiant : G\n3 objet(s) vectoriel(s)\n\nÉdition interne du groupe");
+              "G\n\nIdentifiant : G\n3 objets vectoriels\n\nÉdition interne du groupe");
     EXPECT_EQ(Fond::mapDetails(work.map), "test\n\n6 entités");
 }
 

@@ -145,7 +145,7 @@ TEST(FondWindowControllerTest, SelectingShowsTheEntityAndRenamingIsOneStep)
     EXPECT_EQ(p.pane.nameField()->text(), "A");
     EXPECT_TRUE(p.pane.nameField()->isEnabled());
     EXPECT_EQ(p.pane.widthField()->text(), "2");
-    EXPECT_EQ(p.pane.studioDetails()->text(), "A\n\nIdentifiant : A\n1 objet(s) vectoriel(s)");
+    EXPECT_EQ(p.pane.studioDetails()->text(), "A\n\nIdentifiant : A\n1 objet vectoriel");
 
     p.type(p.pane.nameField(), QStringLiteral("  Ain \n"));
     ASSERT_EQ(p.document.undoSteps().size(), 1);
@@ -195,7 +195,7 @@ TEST(FondWindowControllerTest, LockedEntityShowsDetailsButCannotBeEdited)
     for (QWidget* control : std::initializer_list<QWidget*>{p.pane.fillWell(), p.pane.strokeWell(),
                                                             p.pane.widthField(), p.pane.opacityField()})
         EXPECT_FALSE(control->isEnabled());
-    EXPECT_EQ(p.pane.studioDetails()->text(), "L\n\nIdentifiant : L\n1 objet(s) vectoriel(s)");
+    EXPECT_EQ(p.pane.studioDetails()->text(), "L\n\nIdentifiant : L\n1 objet vectoriel");
     // Even through the command, a locked entity keeps its style.
     p.pane.opacityField()->setText(QStringLiteral("10"));
     p.pane.commitStyle(p.pane.opacityField());
@@ -206,7 +206,7 @@ TEST(FondWindowControllerTest, GroupDetailsAndThePointSizeRow)
 {
     Pane p;
     p.click(QStringLiteral("G"));
-    EXPECT_EQ(p.pane.studioDetails()->text(), "G\n\nIdentifiant : G\n3 objet(s) vectoriel(s)");
+    EXPECT_EQ(p.pane.studioDetails()->text(), "G\n\nIdentifiant : G\n3 objets vectoriels");
     EXPECT_TRUE(p.pane.pointSizeRow()->isHidden());
 
     p.click(QStringLiteral("P"));

@@ -45,7 +45,7 @@ TEST(DataImportModelTexts, SummaryCountsMatchedRowsRowsToCorrectAndIgnoredRows)
     model.reload(communes());
     EXPECT_EQ(model.summaryText(), QStringLiteral("3 zones reconnues sur 5 · 2 lignes à corriger"));
     model.ignoreRows({2});
-    EXPECT_EQ(model.summaryText(), QStringLiteral("3 zones reconnues sur 5 · 1 ligne à corriger · 1 ignorées"));
+    EXPECT_EQ(model.summaryText(), QStringLiteral("3 zones reconnues sur 5 · 1 ligne à corriger · 1 ignorée"));
     model.ignoreRows({3});
     EXPECT_EQ(model.summaryText(), QStringLiteral("3 zones reconnues sur 5 · 2 ignorées"));
     EXPECT_TRUE(model.canImport(true));
@@ -187,7 +187,7 @@ TEST(DataImportModelSheets, NoSheetIsOneEmptySheetAndChoosingASheetTakesItsHeade
     DataImportWindowControllerModel none({}, true);
     none.reload(communes());
     EXPECT_EQ(none.sheets().size(), 1);
-    EXPECT_EQ(none.summaryText(), QStringLiteral("0 zones reconnues sur 0"));
+    EXPECT_EQ(none.summaryText(), QStringLiteral("0 zone reconnue sur 0"));
     EXPECT_FALSE(none.canImport(true));
 
     DataImportWindowControllerModel model({sheet({{"75056", "1"}, {"69123", "2"}}), sheet({{"Code", "N"}, {"75056", "1"}})},

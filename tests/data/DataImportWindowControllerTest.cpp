@@ -299,7 +299,7 @@ TEST_F(DataImportWindowTest, SwitchingTheHeaderRebuildsNamesAndDropsCorrectionsA
     open({{{"Code", "", "N"}, {"75056", "a", "1"}, {"xx", "b", "2"}}}, false);
     EXPECT_FALSE(dialog->header()->isChecked());
     EXPECT_EQ(dialog->columnsTable()->item(0, 1)->text(), QStringLiteral("Colonne 1"));
-    EXPECT_EQ(dialog->summary()->text(), QStringLiteral("1 zones reconnues sur 3 · 2 lignes à corriger"));
+    EXPECT_EQ(dialog->summary()->text(), QStringLiteral("1 zone reconnue sur 3 · 2 lignes à corriger"));
     clickCheckBox(includeBox(dialog, 2));
     clickPreviewRow(dialog->preview(), 0);
     click(dialog->ignore());
@@ -313,7 +313,7 @@ TEST_F(DataImportWindowTest, SwitchingTheHeaderRebuildsNamesAndDropsCorrectionsA
     EXPECT_EQ(dialog->columnsTable()->item(0, 1)->text(), QStringLiteral("Code"));
     EXPECT_EQ(dialog->columnsTable()->item(1, 1)->text(), QStringLiteral("Colonne 2"));
     EXPECT_EQ(dialog->sourcePicker()->itemText(2), QStringLiteral("N"));
-    EXPECT_EQ(dialog->summary()->text(), QStringLiteral("1 zones reconnues sur 2 · 1 ligne à corriger"));
+    EXPECT_EQ(dialog->summary()->text(), QStringLiteral("1 zone reconnue sur 2 · 1 ligne à corriger"));
 }
 
 TEST_F(DataImportWindowTest, TypedCorrectionsAcceptAnExactIdAndRefuseAPartialName)
@@ -347,7 +347,7 @@ TEST_F(DataImportWindowTest, TypedCorrectionsAcceptAnExactIdAndRefuseAPartialNam
 TEST_F(DataImportWindowTest, IgnoringOneRowOfADuplicatePairMatchesTheOther)
 {
     open({{{"Code", "N"}, {"75056", "1"}, {"75056", "2"}, {"69123", "3"}}}, true);
-    EXPECT_EQ(dialog->summary()->text(), QStringLiteral("1 zones reconnues sur 3 · 2 lignes à corriger"));
+    EXPECT_EQ(dialog->summary()->text(), QStringLiteral("1 zone reconnue sur 3 · 2 lignes à corriger"));
     EXPECT_EQ(dialog->preview()->model()->rowCount(), 2); // only the issues
     EXPECT_EQ(dialog->preview()->model()->index(0, 0).data().toString(),
               QStringLiteral("Doublon : plusieurs lignes pour cette zone"));
@@ -356,7 +356,7 @@ TEST_F(DataImportWindowTest, IgnoringOneRowOfADuplicatePairMatchesTheOther)
     clickPreviewRow(dialog->preview(), 1);
     click(dialog->ignore());
     EXPECT_EQ(dialog->model().resolutions().at(0), PlmMatchRow::matched("75056"));
-    EXPECT_EQ(dialog->summary()->text(), QStringLiteral("2 zones reconnues sur 3 · 1 ignorées"));
+    EXPECT_EQ(dialog->summary()->text(), QStringLiteral("2 zones reconnues sur 3 · 1 ignorée"));
     EXPECT_FALSE(visibleIn(dialog->correctionControls()));
 }
 
@@ -406,7 +406,7 @@ TEST_F(DataImportWindowTest, AColumnNamedLikeANumberKeepsExistingFormulasMeaning
     document.stored.variables.append(
         PlmVariable("V2", "Densité", PlmVariableType::number, {}, PlmCalculation{QStringLiteral("[Surface] * 100"), 0}));
     document.stored.recomputeCalculatedVariables();
-    const QMap<QString, PlmValue> density = document.stored.variables.at(1).values;
+    const PlmVariableValues density = document.stored.variables.at(1).values;
     open({{{"Code", "100"}, {"75056", "7"}, {"69123", "8"}}}, true);
     click(dialog->apply());
     ASSERT_EQ(document.stored.variables.size(), 3);

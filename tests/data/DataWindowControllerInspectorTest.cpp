@@ -15,12 +15,12 @@ TEST_F(DataWindowControllerInspectorTest, TheDetailsDescribeTheSelectionAndTheWh
 {
     pane.studioInspectorView();
     pane.activateColumn(1);
-    EXPECT_EQ(pane.detailsLabel()->text(), QStringLiteral("0 ligne(s) sélectionnée(s)"));
+    EXPECT_EQ(pane.detailsLabel()->text(), QStringLiteral("0 ligne sélectionnée"));
 
     pane.activateColumn(2);
     pane.selectRows({"E5", "E1"});
     // 12 and 30: two values, mean 21; the selected rows change the count of rows only.
-    EXPECT_EQ(pane.detailsLabel()->text(), QStringLiteral("2 ligne(s) sélectionnée(s)\n\nPopulation · Nombre\n\n"
+    EXPECT_EQ(pane.detailsLabel()->text(), QStringLiteral("2 lignes sélectionnées\n\nPopulation · Nombre\n\n"
                                                           "2 valeurs numériques · Moyenne 21"));
 
     work.variables = {PlmWorkTest::textVariable("t", "Texte libre", {{"E1", "a"}}),
@@ -29,9 +29,9 @@ TEST_F(DataWindowControllerInspectorTest, TheDetailsDescribeTheSelectionAndTheWh
     pane.reloadTable();
     pane.activateColumn(2);
     EXPECT_EQ(pane.detailsLabel()->text(),
-              QStringLiteral("2 ligne(s) sélectionnée(s)\n\nTexte libre · Texte\n\n0 valeurs numériques · Moyenne —"));
+              QStringLiteral("2 lignes sélectionnées\n\nTexte libre · Texte\n\n0 valeur numérique · Moyenne —"));
     pane.activateColumn(3);
-    EXPECT_EQ(pane.detailsLabel()->text(), QStringLiteral("2 ligne(s) sélectionnée(s)\n\nTaux · Pourcentage\n\n"
+    EXPECT_EQ(pane.detailsLabel()->text(), QStringLiteral("2 lignes sélectionnées\n\nTaux · Pourcentage\n\n"
                                                           "Formule : pop / 3\n\n2 valeurs numériques · Moyenne 2,5"));
 
     EXPECT_EQ(DataWindowController::formattedMean(1.0 / 3.0), QStringLiteral("0,333333"));
@@ -138,6 +138,6 @@ TEST_F(DataWindowControllerInspectorTest, TheMeanFollowsATypedValue)
     EXPECT_TRUE(pane.detailsLabel()->text().endsWith(QStringLiteral("3 valeurs numériques · Moyenne 15")));
     // A whole selection counts its rows; the mean is the variable's.
     pane.selectRows(work.topLevelEntityIDs());
-    EXPECT_TRUE(pane.detailsLabel()->text().startsWith(QStringLiteral("10 ligne(s) sélectionnée(s)")));
+    EXPECT_TRUE(pane.detailsLabel()->text().startsWith(QStringLiteral("10 lignes sélectionnées")));
     EXPECT_TRUE(pane.detailsLabel()->text().endsWith(QStringLiteral("Moyenne 15")));
 }

@@ -153,6 +153,25 @@ TEST(PlmMatchCandidates, TheIdFieldOutranksAColumnRecognisingMoreRowsByName)
     EXPECT_FALSE(match.tiedBestColumns());
 }
 
+// A code-like column whose numbers happen to be other zones' codes, two rows naming the same
+// zone, must not win over the names that recognise every row once.
+TEST(PlmMatchCandidates, AKeyNamingAZoneTwiceComesAfterACleanMatchByName)
+{
+    const PlmMatch match(tableOf({"NAME", "NWBIR79"}, {{"Ashe", "2"}, {"Alleghany", "2"}, {"Surry", "4"}, {"Currituck", "57"}}),
+                         mapOf({area("a1", "Ashe", {{"CRESS_ID", "1"}}), area("a2", "Alleghany", {{"CRESS_ID", "2"}}),
+                                area("a3", "Surry", {{"CRESS_ID", "3"}}), area("a4", "Currituck", {{"CRESS_ID", "4"}})}));
+    const PlmMatchCandidate* coincidence = match.candidate(1, "attr:CRESS_ID");
+    ASSERT_NE(coincidence, nullptr);
+    EXPECT_EQ(coincidence->recognized, 1);
+    EXPECT_TRUE(coincidence->claimsTwice);
+    const PlmMatchCandidate best = match.candidates().first();
+    EXPECT_EQ(best.field, QStringLiteral("name"));
+    EXPECT_EQ(best.column, 0);
+    EXPECT_EQ(best.recognized, 4);
+    EXPECT_FALSE(best.claimsTwice);
+    EXPECT_EQ(kinds(match.resolutions(best, {})), QList<Kind>(4, Kind::matched));
+}
+
 TEST(PlmMatchCandidates, CandidatesRecognisingNothingComeLastAndNoneMeansNoTie)
 {
     const PlmMatch match(tableOf({"A", "B"}, {{"?", "!"}}), mapOf({area("1", "Un")}));
@@ -323,7 +342,7 @@ TEST(PlmMatchImportWork, NewColumnsAreAppendedAndExistingFormulasKeepTheirMeanin
                       PlmVariable("C", "Part", PlmVariableType::number, {},
                                   PlmCalculation{QStringLiteral("[Actifs] * 100"), 1})};
     work.recomputeCalculatedVariables();
-    const QMap<QString, PlmValue> before = work.variables.at(1).values;
+    const PlmVariableValues before = work.variables.at(1).values;
     const PlmMatch match(tableOf({"Code", "100"}, {{"1", "7"}, {"2", "8"}}), work.map);
     PlmMatchImport::appendImportedVariables(work, match, match.candidates().first(), {},
                                             {{1, PlmVariableType::number}});

@@ -40,6 +40,7 @@ struct RoutedPage {
         object.width = 200;
         object.height = 40;
         object.presentation.positionInPoints = true;
+        object.presentation.background = PlmColor{1, 1, 1, 1};  // filled: hit anywhere inside
         decoration = new DecorationObjectView(object);
         canvas.addSubview(decoration);
         handles = new CarteBlockHandles(&canvas);

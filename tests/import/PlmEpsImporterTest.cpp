@@ -193,7 +193,10 @@ TEST(EpsImporterTest, textsAndNotes)
     EXPECT_EQ(shown.unconverted.value(QStringLiteral("tracé sans peinture")), 1);
     EXPECT_FALSE(shown.map.entities[0].style.fill == std::nullopt);
 
-    const PlmText* tf = run("/_Times-Roman 10 Tf (x) show").map.entities[0].geometry.asText();
+    // The result is kept: the text lives inside its map.
+    const PlmImportResult tfResult = run("/_Times-Roman 10 Tf (x) show");
+    const PlmText* tf = tfResult.map.entities[0].geometry.asText();
+    ASSERT_NE(tf, nullptr);
     EXPECT_EQ(tf->fontName, QStringLiteral("Times-Roman"));
     EXPECT_EQ(tf->fontSize, 10);
     EXPECT_EQ(run("10 0 0 10 100 200 cm (x) show").map.entities[0].geometry.asText()->transform,

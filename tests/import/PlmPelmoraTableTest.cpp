@@ -50,7 +50,7 @@ TEST(PelmoraTableTest, UnnamedVariablesAndNonFiniteValues)
     EXPECT_EQ(t.columns[0].name, QStringLiteral("Variable historique 2"));
     EXPECT_EQ(t.columns[1].values, (QMap<int, double>{{0, 1}}));
     EXPECT_EQ(t.warnings, (QStringList{QStringLiteral("Une variable sans nom est conservée sous « Variable historique 2 »."),
-                                       QStringLiteral("1 valeurs non finies conservées comme données absentes."),
+                                       QStringLiteral("1 valeur non finie conservée comme donnée absente."),
                                        closing}));
 }
 

@@ -61,7 +61,7 @@ TEST_F(VectorImporterTest, aCleanImportKeepsTheFileAndWritesEmptyCounts)
     EXPECT_EQ(result.map.metadata.value(QStringLiteral("import.unconverted")), QString());
     ASSERT_TRUE(result.map.sources);
     EXPECT_EQ(*result.map.sources, (QList<PlmSource>{{QStringLiteral("Paris.geojson"), point}}));
-    EXPECT_EQ(result.summary(), QStringLiteral("1 entités importées · 0 éléments non convertis"));
+    EXPECT_EQ(result.summary(), QStringLiteral("1 entité importée · 0 élément non converti"));
     // The result is a valid base map document.
     EXPECT_EQ(PlmMapCodec::decode(PlmMapCodec::encode(result.map)), result.map);
 }
@@ -89,13 +89,34 @@ TEST_F(VectorImporterTest, jsonThatIsNotGeoJsonIsNotRecognised)
     EXPECT_EQ(failure(QStringLiteral("vide.geojson"), ""), QStringLiteral("Format vectoriel non reconnu : vide.geojson."));
 }
 
-TEST_F(VectorImporterTest, formatsNotBuiltYetSaySo)
+// The one parse of the text serves both tests: nesting beyond the GeoJSON reader's bound is
+// still read as a base-map document, never as GeoJSON.
+TEST_F(VectorImporterTest, deepNestingIsOnlyEverReadAsABaseMapDocument)
+{
+    PlmMap map = smallMap();
+    PlmEntity group(QStringLiteral("g0"), QStringLiteral("G"), PlmGeometry::group({map.entities.first()}), PlmStyle());
+    for (int level = 1; level < 63; ++level)
+        group = PlmEntity(QStringLiteral("g%1").arg(level), QStringLiteral("G"), PlmGeometry::group({group}), PlmStyle());
+    map.entities = {group};
+    const QByteArray native = PlmMapCodec::encode(map);
+    ASSERT_GT(PlmJsonDocument::parse(native, PlmJsonDocument::unboundedDepth).depth(), 256);
+    const PlmImportResult result = PlmVectorImporter::importMap(write(QStringLiteral("profond.json"), native));
+    EXPECT_TRUE(result.isNativeDocument);
+    EXPECT_EQ(result.map, map);
+
+    const QByteArray deepGeoJson = R"({"type":"Feature","geometry":null,"properties":{"p":)" + QByteArray(300, '[')
+                                 + QByteArray(300, ']') + "}}";
+    EXPECT_EQ(failure(QStringLiteral("profond.geojson"), deepGeoJson),
+              QStringLiteral("Format vectoriel non reconnu : profond.geojson."));
+}
+
+TEST_F(VectorImporterTest, unrecognisedPelmoraFilesAreUnknownFormatsLikeAnyOther)
 {
     EXPECT_EQ(failure(QStringLiteral("b.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n"),
               QStringLiteral("Aucun tracé ou texte EPS convertible. Source non exécutée."));
-    EXPECT_EQ(failure(QStringLiteral("FRANCE.NUM"), "\x01\x02"), PlmVectorImporter::notYetMessage(QStringLiteral("FRANCE.NUM")));
-    EXPECT_EQ(PlmVectorImporter::notYetMessage(QStringLiteral("b.eps")),
-              QStringLiteral("Le fichier « b.eps » ne peut pas encore être importé : cette version ne lit pas encore ce format."));
+    // The older Pelmora files are recognised by their content: a name alone earns nothing.
+    for (const QString& name : {QStringLiteral("FRANCE.NUM"), QStringLiteral("france.hab"), QStringLiteral("dep.tab")})
+        EXPECT_EQ(failure(name, "\x01\x02"), QStringLiteral("Format vectoriel non reconnu : ") + name + QLatin1Char('.'));
 }
 
 TEST_F(VectorImporterTest, missingAndOversizedFilesAreRefusedBeforeReading)
@@ -160,7 +181,7 @@ TEST(ImportResultTest, theSummaryListsEightKindsAtMost)
     for (int k = 1; k <= 9; ++k)
         result.unconverted.insert(QStringLiteral("sorte %1").arg(k), k);
     EXPECT_EQ(result.summary(),
-              QStringLiteral("1 entités importées · 45 éléments non convertis\n"
+              QStringLiteral("1 entité importée · 45 éléments non convertis\n"
                              "1 × sorte 1, 2 × sorte 2, 3 × sorte 3, 4 × sorte 4, 5 × sorte 5, 6 × sorte 6, 7 × sorte 7, "
                              "8 × sorte 8, … (bilan complet conservé dans le document)\n"
                              "Sources originales conservées dans le document."));

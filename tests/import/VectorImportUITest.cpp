@@ -19,6 +19,7 @@ struct Opened {
     PlmMap map;
     QString filePath;
     QList<PlmInputSheet> sheets; // the data tables whose import dialog it would open
+    QString source;              // the imported file, the work's source only
 };
 
 // A base-map document that decodes what it is given and, asked for its windows, records the
@@ -30,7 +31,9 @@ public:
     QByteArray bytes;
     PlmMap map;
     QList<PlmInputSheet> sheets;
+    QString source;
     Q_INVOKABLE void setImportedSheets(const QList<PlmInputSheet>& tables) { sheets = tables; }
+    Q_INVOKABLE void setImportSource(const QString& path) { source = path; }
     QByteArray dataOfType(const QString&) const override { return bytes; }
     void readFromData(const QByteArray& data, const QString&) override
     {
@@ -44,7 +47,7 @@ public:
     }
     void makeWindowControllers() override
     {
-        opened << Opened{map, filePath(), sheets};
+        opened << Opened{map, filePath(), sheets, source};
         close();
     }
 };
@@ -119,19 +122,35 @@ TEST_F(VectorImportUITest, openPanelTakesAnyFileButNoFolder)
     EXPECT_EQ(panel.message, QStringLiteral("Pelmora historique, .plmmap, EPS/PostScript, GeoJSON, Shapefile ou SVG. "
                                             "Les originaux restent intacts."));
     EXPECT_TRUE(panel.extensions.isEmpty());
+    // The usual base-map files are offered first (any file stays choosable).
+    ASSERT_EQ(panel.filters.size(), 1);
+    EXPECT_EQ(panel.filters.first().description, QStringLiteral("Fonds de carte"));
+    EXPECT_EQ(panel.filters.first().extensions,
+              (QStringList{"plmmap", "geojson", "json", "shp", "svg", "eps", "ps", "ai", "num"}));
+    EXPECT_EQ(panel.folderKey, QStringLiteral("OpenPanel.BaseMaps.Folder"));
     EXPECT_FALSE(panel.canChooseDirectories);
     EXPECT_TRUE(panel.canChooseFiles);
 }
 
-TEST_F(VectorImportUITest, baseMapDocumentsOpenThroughTheDocumentController)
+// A ".plmmap" document is imported like any other file: checked by its content, offered
+// through the choice, and opened as an untitled map whose source is the file.
+TEST_F(VectorImportUITest, baseMapDocumentsAreImportedThroughTheChoiceNeverAsTheirFile)
 {
-    const QString map = write(QStringLiteral("Europe.PlmMap"), "{}");
-    VectorImportUI::importFile(map, &documents);
+    PlmMap europe;
+    europe.name = QStringLiteral("Europe");
+    europe.entities.append(PlmEntity(QStringLiteral("fr"), QStringLiteral("France"), PlmGeometry::point({2, 46}), PlmStyle()));
+    europe.metadata.insert(QStringLiteral("studio.authored"), QStringLiteral("true"));
+    const QString map = write(QStringLiteral("Europe.PlmMap"), PlmMapCodec::encode(europe));
+    importAndWait(map);
+    EXPECT_EQ(alerts, QStringList{QStringLiteral("Fond trouvé — Europe / 1 entité importée · 0 élément non converti")});
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("Importer le fond"), QStringLiteral("Annuler")}));
     ASSERT_EQ(MapDocument::opened.size(), 1);
-    EXPECT_EQ(MapDocument::opened.first().filePath, map);
+    EXPECT_EQ(MapDocument::opened.first().map, europe);
+    EXPECT_TRUE(MapDocument::opened.first().filePath.isEmpty());
+    EXPECT_EQ(MapDocument::opened.first().source, map);
 
-    VectorImportUI::importFile(write(QStringLiteral("abîmé.plmmap"), "rien"), &documents);
-    EXPECT_EQ(errors, QStringList{QStringLiteral("Ce fichier n’est pas un fond .plmmap.")});
+    importAndWait(write(QStringLiteral("abîmé.plmmap"), "rien"));
+    EXPECT_EQ(errors, QStringList{QStringLiteral("Format vectoriel non reconnu : abîmé.plmmap.")});
     EXPECT_EQ(MapDocument::opened.size(), 1);
 }
 
@@ -140,9 +159,9 @@ TEST_F(VectorImportUITest, aGeoJsonFileOpensInTheStudioAfterTheChoice)
     const QString path = write(QStringLiteral("communes.geojson"), communes);
     answer = 1; // the base map alone
     importAndWait(path);
-    EXPECT_EQ(alerts, QStringList{QStringLiteral("Fond trouvé — communes / 1 entités importées · 1 éléments non convertis\n"
+    EXPECT_EQ(alerts, QStringList{QStringLiteral("Fond trouvé — communes / 1 entité importée · 1 élément non converti\n"
                                                  "1 × géométrie nulle\nSources originales conservées dans le document.\n\n"
-                                                 "1 variables disponibles. Les correspondances seront présentées avant validation. "
+                                                 "1 variable disponible. Les correspondances seront présentées avant validation. "
                                                  "Les données appartiennent au document de travail, jamais au fond de la bibliothèque.")});
     EXPECT_EQ(buttons, (QStringList{QStringLiteral("Importer le fond et ses données"),
                                     QStringLiteral("Importer le fond seul"), QStringLiteral("Annuler")}));
@@ -151,7 +170,8 @@ TEST_F(VectorImportUITest, aGeoJsonFileOpensInTheStudioAfterTheChoice)
     EXPECT_TRUE(MapDocument::opened.first().sheets.isEmpty()); // no data import dialog
     // The map handed to the studio is the importer's, and the document names the file.
     EXPECT_EQ(MapDocument::opened.first().map, PlmVectorImporter::importMap(path).map);
-    EXPECT_EQ(MapDocument::opened.first().filePath, path);
+    EXPECT_TRUE(MapDocument::opened.first().filePath.isEmpty());
+    EXPECT_EQ(MapDocument::opened.first().source, path);
     EXPECT_EQ(MapDocument::opened.first().map.metadata.value(QStringLiteral("import.unconverted")),
               QStringLiteral("géométrie nulle: 1"));
 }
@@ -237,10 +257,13 @@ TEST_F(VectorImportUITest, menuImportRunsThePanelThenImportsLater)
     EXPECT_EQ(panels.size(), 1);
     EXPECT_EQ(panels.first().title, QStringLiteral("Importer un fond"));
 
-    chosen = QStringList{write(QStringLiteral("fond.plmmap"), "{}")};
+    chosen = QStringList{write(QStringLiteral("communes.geojson"), communes)};
+    answer = 1;
     VectorImportUI::importBaseMap(&documents);
-    EXPECT_TRUE(MapDocument::opened.isEmpty());
-    QCoreApplication::processEvents();
+    EXPECT_TRUE(alerts.isEmpty());
+    const QDeadlineTimer deadline(10000);
+    while (MapDocument::opened.isEmpty() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(MapDocument::opened.size(), 1);
 }
 
@@ -305,4 +328,47 @@ TEST(ImportableVariablesTest, onlyGeoJsonAndShapefileMapsOfferTheirAttributes)
         QStringLiteral("GeoJSON"), {{{QStringLiteral("name"), QStringLiteral("a")}, {QStringLiteral("id"), QStringLiteral("7")}}})).isEmpty());
 }
 
+// dBASE writes a number to its field's full decimal count; the sheet shows the number itself.
+TEST(ImportableVariablesTest, dbaseNumbersShowAsTheNumbersTheyAre)
+{
+    const QStringList written = {"1091.000000000000", "12.500", "-0.000", "+3.10", "0.05", "007", "1.2e3", "1 091.00", "abc.00"};
+    const QStringList shown = {"1091", "12.5", "0", "3.1", "0.05", "007", "1.2e3", "1 091.00", "abc.00"};
+    QList<QMap<QString, QString>> rows;
+    for (const QString& value : written)
+        rows << QMap<QString, QString>{{QStringLiteral("pop"), value}};
+    const QList<PlmInputSheet> sheets = VectorImportUI::importableVariables(mapWithAttributes(QStringLiteral("Shapefile"), rows));
+    ASSERT_EQ(sheets.size(), 1);
+    QStringList column;
+    for (const QStringList& row : sheets.first().grid.mid(1))
+        column << row.at(1);
+    EXPECT_EQ(column, shown);
+    // A GeoJSON text is its author's: it stays as written.
+    const QList<PlmInputSheet> geojson = VectorImportUI::importableVariables(mapWithAttributes(QStringLiteral("GeoJSON"), rows));
+    ASSERT_EQ(geojson.size(), 1);
+    EXPECT_EQ(geojson.first().grid.at(1).at(1), QStringLiteral("1091.000000000000"));
+}
+
 #include "VectorImportUITest.moc"
+
+TEST_F(VectorImportUITest, theImportReportIsASheetOnItsWindowOrAModalAlert)
+{
+    QList<DialogHooks::Alert> sheets;
+    DialogHooks::Hooks h = DialogHooks::current();
+    h.sheet = [&sheets](const DialogHooks::Alert& a, std::function<void(int)> done) {
+        sheets << a;
+        done(0);
+    };
+    DialogHooks::ScopedHooks scoped(h);
+    QWidget window;
+    VectorImportUI::showImportReport({QStringLiteral("a.geojson\n2 entités"), QStringLiteral("b.svg : Fichier illisible.")}, &window);
+    ASSERT_EQ(sheets.size(), 1);
+    EXPECT_EQ(sheets[0].message, QStringLiteral("Résultat de l’import"));
+    EXPECT_EQ(sheets[0].informativeText, QStringLiteral("a.geojson\n2 entités\n\nb.svg : Fichier illisible."));
+    EXPECT_EQ(sheets[0].buttons, QStringList{QStringLiteral("OK")});
+    EXPECT_EQ(sheets[0].window, &window);
+    EXPECT_TRUE(alerts.isEmpty());
+
+    VectorImportUI::showImportReport({}, nullptr); // no window: modal, even with no line
+    EXPECT_EQ(alerts, QStringList{QStringLiteral("Résultat de l’import / ")});
+    EXPECT_EQ(sheets.size(), 1);
+}

@@ -563,3 +563,27 @@ TEST(CartePane, TheSymbolCatalogueStoresTheChosenSymbolInTheSeriesEditedWhenItOp
     EXPECT_EQ(*p.document.work().thematic->proportional, first);
     SymbolPickerLauncher::install(nullptr);
 }
+
+#include "export/CarteExportPanel.h"
+
+// The export command reaches the panel, which opens on the live page, and each later
+// refresh of the pane reaches the open panel.
+TEST(CartePane, TheExportCommandOpensThePanelAndRefreshesIt)
+{
+    Pane p(gridWork(2, {1, 2}));
+    p.pane->view()->show();
+    ASSERT_TRUE(p.pane->validate(QStringLiteral("exportCarte:"), nullptr).enabled);
+    p.pane->perform(QStringLiteral("exportCarte:"), nullptr);
+    CarteExportPanel* panel = p.pane->exportPanel();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_NE(panel->window(), nullptr);
+    EXPECT_TRUE(panel->window()->isVisible());
+    // Opening stored the default page as one undoable step.
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Définir la page d’impression"));
+    ASSERT_TRUE(p.document.work().decoration && p.document.work().decoration->printPage);
+
+    p.document.undoLast();
+    EXPECT_EQ(panel->statusLabel()->text(), QStringLiteral("Aucune page définie."));
+    EXPECT_FALSE(panel->exportButton()->isEnabled());
+    panel->close();
+}

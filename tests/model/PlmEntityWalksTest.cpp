@@ -75,6 +75,30 @@ TEST(PlmEntityWalksTest, lockedAnywhereInsideAGroup)
     EXPECT_FALSE(groupEntity("g", {unlocked}).containsLocked());
 }
 
+// A text is one em wide per character the reader sees, however many code units it takes.
+TEST(PlmEntityWalksTest, theExtentOfATextCountsUserPerceivedCharacters)
+{
+    struct Row {
+        const char* name;
+        QString text;
+        double width;
+    };
+    const QList<Row> rows = {
+        {"plain", QStringLiteral("Lyon"), 40},
+        {"precomposed accent", QStringLiteral("Vall\u00e9e"), 60},
+        {"combining accent", QStringLiteral("Valle\u0301e"), 60},
+        {"emoji outside the basic plane", QStringLiteral("a\U0001F600"), 20},
+        {"flag of two regional indicators", QStringLiteral("\U0001F1EB\U0001F1F7"), 10},
+        {"family joined by zero-width joiners", QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467"), 10},
+        {"carriage return and line feed", QStringLiteral("a\r\nb"), 30},
+        {"empty", QString(), 0},
+    };
+    for (const Row& row : rows) {
+        const PlmText text{row.text, QStringLiteral("Helvetica"), 10, PlmTransform::translation(5, 5), QStringLiteral("start")};
+        EXPECT_EQ(PlmGeometry::text(text).extentPoints(), (QList<PlmPoint>{{5, 5}, {5 + row.width, 15}})) << row.name;
+    }
+}
+
 TEST(PlmEntityWalksTest, extentPointsOfEveryKind)
 {
     const PlmText abc{QStringLiteral("abc"), QStringLiteral("Helvetica"), 10, PlmTransform::translation(5, 5),

@@ -2,261 +2,349 @@
 
 #include "canvas/VectorCanvas.h"
 #include "online/PlmCatalogueLoading.h"
-#include "online/PlmCatalogueProviders.h"
 #include "platform/DialogHooks.h"
 #include "platform/UserDefaults.h"
-#include "platform/ViewHost.h"
-#include "support/LocalHttpServer.h"
+#include "support/OnlineTestServer.h"
 
-#include <QApplication>
 #include <QComboBox>
-#include <QEventLoop>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QThreadPool>
-#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
-const QByteArray departements = R"({"type":"FeatureCollection","features":[
- {"type":"Feature","properties":{"code":"01","nom":"Ain"},
-  "geometry":{"type":"Polygon","coordinates":[[[5,46],[6,46],[6,46.5],[5,46.5],[5,46]]]}},
- {"type":"Feature","properties":{"code":"2A","nom":"Corse-du-Sud"},
-  "geometry":{"type":"Polygon","coordinates":[[[8.5,41.5],[9.3,41.5],[9.3,42.2],[8.5,42.2],[8.5,41.5]]]}}]})";
+const QString readyStatus =
+    QStringLiteral("Le téléchargement démarre à votre demande. Le fond ajouté reste utilisable hors connexion.");
+const QString countriesFailure = QStringLiteral(
+    "Europe · pays : Le fournisseur a répondu HTTP 404. Réessayez plus tard ou consultez la source.");
 
-// The providers stand on one local server: the France index lists two layers, its
-// "départements" file downloads at once, its "régions" file comes only after two seconds, every
-// other provider answers 500.
-QByteArray serve(const QByteArray& path)
+QStringList idsOf(const QList<OnlineMap>& maps)
 {
-    if (path.endsWith("/contours-administratifs/2026/geojson/"))
-        return LocalHttpServer::ok("<html><a href=\"./regions-50m.geojson\">r</a>"
-                                   "<a href=\"./departements-50m.geojson\">d</a></html>",
-                                   "text/html");
-    if (path.endsWith("departements-50m.geojson"))
-        return LocalHttpServer::ok(departements, "application/geo+json");
-    if (path.endsWith("regions-50m.geojson"))
-        return LocalHttpServer::ok(departements, "application/geo+json");
-    return LocalHttpServer::status(500);
+    QStringList ids;
+    for (const OnlineMap& map : maps)
+        ids << map.id;
+    return ids;
 }
 
-bool waitFor(const std::function<bool()>& done, int milliseconds = 8000)
+QStringList temporaryConversions()
 {
-    QEventLoop loop;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    tick.start(5);
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    if (!done())
-        loop.exec();
-    return done();
+    return QDir::temp().entryList({QStringLiteral("PlmOnline-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
 }
 
+// The window against the local stand-in of the providers, with the library side recorded.
 class OnlineWindowControllerTest : public ::testing::Test {
 protected:
     OnlineWindowControllerTest()
-        : server(serve)
     {
-        server.answerDelay = [](const QByteArray& path) { return path.endsWith("regions-50m.geojson") ? 2000 : 0; };
-        OnlineWindowController::setTransportFactory([this](const std::atomic_bool* cancelled) {
-            return [this, cancelled](const QUrl& url) {
-                OnlineDownloadOptions options;
-                options.allowPlainHttpToLoopback = true;
-                options.cancelled = cancelled;
-                options.inactivityTimeoutMs = 20000;
-                return PlmOnlineDownload::download(server.localURL(url), options);
-            };
-        });
+        OnlineTestCatalogue::serve(server);
+        DialogHooks::Hooks h;
+        h.alert = [this](const DialogHooks::Alert& a) {
+            alerts << a;
+            return 0;
+        };
+        hooks = std::make_unique<DialogHooks::ScopedHooks>(h);
         OnlineWindowController::setUrlOpener([this](const QUrl& url) { opened << url; });
     }
     ~OnlineWindowControllerTest() override
     {
-        delete window.data();
-        // No download thread outlives the server that answers it.
-        waitFor([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }, 6000);
-        OnlineWindowController::setTransportFactory(nullptr);
+        online.reset();
         OnlineWindowController::setUrlOpener(nullptr);
     }
 
-    OnlineWindowController* open()
+    // Makes the window (it starts its load at once) and shows it with a destination.
+    void open()
     {
-        window = new OnlineWindowController;
-        window->setHandOver([this](const PlmImportResult& result, const QString& destination, bool studio) {
-            handedOver.append({result.map.name, destination, studio});
-            return QStringLiteral("Ajouté");
+        online = std::make_unique<OnlineWindowController>();
+        online->setLibraryAdder([this](const PlmMap& map, const QString& folder, bool showing) {
+            added << map;
+            showingLibrary << showing;
+            return folder + QStringLiteral("/") + map.name + QStringLiteral(".plmmap");
         });
-        EXPECT_TRUE(waitFor([this] { return !window->isLoadingCatalogue(); }));
-        return window;
+        online->present(QStringLiteral("/tmp/Bibliothèque.plmlibrary/Europe"), false);
     }
-    int rowNamed(const QString& part) const
+    bool loadCatalogue()
     {
-        for (int i = 0; i < window->entries().size(); ++i)
-            if (window->entries().at(i).name.contains(part))
-                return i;
-        return -1;
+        open();
+        return waitUntil([this] { return !online->isLoadingCatalogue(); });
     }
-    QString status() const { return window->status->text(); }
+    bool waitForDownload()
+    {
+        return waitUntil([this] { return !online->isDownloading() && !online->isHandingOver(); });
+    }
 
-    UserDefaults::TemporaryScope scope;
-    LocalHttpServer server;
-    QPointer<OnlineWindowController> window;
+    // A look at the window for a person, when asked for.
+    void saveScreenshot(const QString& name) const
+    {
+        if (const QByteArray dir = qgetenv("PELMORA_SCREENSHOT_DIR"); !dir.isEmpty())
+            online->window()->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name + QStringLiteral(".png"));
+    }
+
+    UserDefaults::TemporaryScope defaults;
+    OnlineTestServer server;
+    std::unique_ptr<DialogHooks::ScopedHooks> hooks;
+    QList<DialogHooks::Alert> alerts;
     QList<QUrl> opened;
-    struct HandOver {
-        QString name;
-        QString destination;
-        bool studio;
-    };
-    QList<HandOver> handedOver;
+    QList<PlmMap> added;
+    QList<bool> showingLibrary;
+    std::unique_ptr<OnlineWindowController> online;
 };
 
-TEST_F(OnlineWindowControllerTest, TheCachedListShowsAtOnceAndFailedProvidersKeepTheirEntries)
+} // namespace
+
+TEST_F(OnlineWindowControllerTest, ShowsTheCacheAtOnceThenNamesTheProviderThatFailed)
 {
-    OnlineMap cached;
-    cached.id = QStringLiteral("ign-ancien");
-    cached.name = QStringLiteral("France — Communes IGN (cache)");
-    cached.category = OnlineCategory::france;
-    cached.vintage = QStringLiteral("2025");
-    cached.source = QStringLiteral("IGN");
-    cached.downloadURL = QUrl(QStringLiteral("https://data.geopf.fr/wfs/ows?typeNames=communes"));
-    cached.originURL = cached.licenseURL = cached.downloadURL;
-    OnlineCatalogCache::write({cached});
+    OnlineMap cachedCountry = OnlineTestCatalogue::entry(OnlineTestCatalogue::regions);
+    cachedCountry.id = QStringLiteral("gisco-CNTR_RG_60M_2024_4326.geojson");
+    cachedCountry.name = QStringLiteral("Europe — Pays · 60M");
+    cachedCountry.category = OnlineCategory::europe;
+    cachedCountry.downloadURL = QUrl(QStringLiteral("https://gisco.test/CNTR_RG_60M_2024_4326.geojson"));
+    OnlineCatalogCache::write({cachedCountry});
 
-    window = new OnlineWindowController;
-    // Before the load comes back the cached entry is listed and the load is announced.
-    EXPECT_EQ(window->entries(), QList<OnlineMap>{cached});
-    EXPECT_EQ(status(), QStringLiteral("Lecture des catalogues des fournisseurs…"));
-    EXPECT_FALSE(window->refreshButton->isEnabled());
-    ASSERT_TRUE(waitFor([this] { return !window->isLoadingCatalogue(); }));
+    open();
+    // Before any answer: the cached entry, selected, and the load under way.
+    EXPECT_EQ(idsOf(online->entries()), QStringList{cachedCountry.id});
+    EXPECT_EQ(online->selectedEntry(), cachedCountry);
+    EXPECT_EQ(online->status->text(), QStringLiteral("Lecture des catalogues des fournisseurs…"));
+    EXPECT_FALSE(online->refreshButton->isEnabled());
 
-    QStringList names;
-    for (const OnlineMap& map : window->catalogue())
-        names << map.name;
-    EXPECT_EQ(names, (QStringList{QStringLiteral("France — Communes IGN (cache)"),
-                                  QStringLiteral("France — Départements · 50m"), QStringLiteral("France — Régions · 50m")}));
-    EXPECT_EQ(OnlineCatalogCache::read(), window->catalogue());
-    const QString failed = OnlineCatalog::errorLine(OnlineProvider::ign, OnlineError::http(500).message());
-    EXPECT_TRUE(status().startsWith(QStringLiteral("3 fonds disponibles · Certains fournisseurs sont indisponibles. ")))
-        << status().toStdString();
-    EXPECT_TRUE(status().contains(failed)) << status().toStdString();
-    EXPECT_TRUE(window->refreshButton->isEnabled());
+    ASSERT_TRUE(waitUntil([this] { return !online->isLoadingCatalogue(); }));
+    const qsizetype fresh = OnlineTestCatalogue::entries().size();
+    EXPECT_EQ(online->catalogue().size(), fresh + 1); // the failed provider's cached entry stays
+    EXPECT_TRUE(online->catalogue().contains(cachedCountry));
+    EXPECT_EQ(online->status->text(), QString::number(fresh + 1)
+                                          + QStringLiteral(" fonds disponibles · Certains fournisseurs sont indisponibles. ")
+                                          + countriesFailure);
+    EXPECT_TRUE(online->refreshButton->isEnabled());
+    // The selected entry stayed selected, and the merged catalogue is the new cache.
+    EXPECT_EQ(online->selectedEntry(), cachedCountry);
+    EXPECT_EQ(OnlineCatalogCache::read(), online->catalogue());
 }
 
-TEST_F(OnlineWindowControllerTest, SearchFoldsAccentsAndCaseAndCategoriesFilter)
+TEST_F(OnlineWindowControllerTest, WhenEveryProviderFailsTheCachedCatalogueStays)
 {
-    open();
-    window->selectRow(rowNamed(QStringLiteral("Régions")));
-    window->search->setText(QStringLiteral("DEPARTEMENTS"));
-    ASSERT_EQ(window->entries().size(), 1);
-    EXPECT_EQ(window->entries().first().name, QStringLiteral("France — Départements · 50m"));
-    EXPECT_EQ(window->information->text(), OnlineWindowController::informationText(window->entries().first()));
-    EXPECT_EQ(status(), OnlineWindowController::idleStatus());
-
-    window->category->setCurrentIndex(5); // « Monde · Physique »
-    EXPECT_TRUE(window->entries().isEmpty());
-    EXPECT_EQ(window->information->text(), QStringLiteral("Aucun fond trouvé."));
-    EXPECT_EQ(status(), QStringLiteral("Modifiez la recherche ou la catégorie."));
-    EXPECT_FALSE(window->previewButton->isEnabled());
-    EXPECT_FALSE(window->sourceButton->isEnabled());
-    EXPECT_TRUE(window->refreshButton->isEnabled());
+    OnlineTestServer offline; // answers 404 to everything: no provider is reachable
+    const QList<OnlineMap> cached = {OnlineTestCatalogue::entry(OnlineTestCatalogue::regions)};
+    OnlineCatalogCache::write(cached);
+    ASSERT_TRUE(loadCatalogue());
+    EXPECT_EQ(online->catalogue(), cached);
+    // Six lines, in the order the failures came.
+    const QString prefix = QStringLiteral("1 fonds disponibles · Certains fournisseurs sont indisponibles. ");
+    ASSERT_TRUE(online->status->text().startsWith(prefix)) << online->status->text().toStdString();
+    QStringList lines = online->status->text().mid(prefix.size()).split(QStringLiteral(" ; "));
+    QStringList expected;
+    for (OnlineProvider provider : allOnlineProviders())
+        expected << OnlineCatalog::errorLine(provider, OnlineError::http(404).message());
+    lines.sort();
+    expected.sort();
+    EXPECT_EQ(lines, expected);
 }
 
-TEST_F(OnlineWindowControllerTest, APreviewDownloadsConvertsAndTypingKeepsIt)
+TEST_F(OnlineWindowControllerTest, SearchFoldsAccentsAndCaseAndTheCategoryNarrows)
 {
-    open();
-    window->selectRow(rowNamed(QStringLiteral("Départements")));
-    window->loadPreview();
-    EXPECT_TRUE(window->isDownloading());
-    EXPECT_FALSE(window->cancelButton->isHidden());
-    EXPECT_EQ(status(), QStringLiteral("Téléchargement et conversion de « France — Départements · 50m »…"));
-    // Typing while it runs, the same entry staying selected, keeps the download.
-    window->search->setText(QStringLiteral("dép"));
-    EXPECT_TRUE(window->isDownloading());
+    ASSERT_TRUE(loadCatalogue());
+    online->search->setText(QStringLiteral("DEPARTEMENTS"));
+    EXPECT_EQ(idsOf(online->entries()), QStringList{OnlineTestCatalogue::departements});
+    online->search->setText(QStringLiteral("départements 2026"));
+    EXPECT_EQ(idsOf(online->entries()), QStringList{OnlineTestCatalogue::departements});
 
-    ASSERT_TRUE(waitFor([this] { return window->loaded().has_value(); }));
-    EXPECT_EQ(window->loaded()->first, window->selectedEntry()->id);
-    EXPECT_EQ(status(), window->loaded()->second.summary());
-    EXPECT_EQ(window->loaded()->second.map.entities.size(), 2);
-    EXPECT_TRUE(window->cancelButton->isHidden());
-    EXPECT_FALSE(window->previewButton->isEnabled());
-    EXPECT_TRUE(window->fitButton->isEnabled());
-    auto* canvas = dynamic_cast<VectorCanvas*>(window->preview()->rootNode());
-    ASSERT_TRUE(canvas);
-    EXPECT_EQ(canvas->map().entities.size(), 2);
+    online->search->clear();
+    online->category->setCurrentIndex(5); // "Monde · Physique"
+    EXPECT_EQ(idsOf(online->entries()), QStringList{QStringLiteral("naturalearth-ne_110m_coastline.geojson-5.1.2")});
 
-    // Adding it now hands the loaded result over without downloading again.
-    const qsizetype requests = server.paths().size();
-    window->present(QStringLiteral("/bibliothèque/France"), false);
-    window->addSelected();
-    ASSERT_EQ(handedOver.size(), 1);
-    EXPECT_EQ(handedOver.first().destination, QStringLiteral("/bibliothèque/France"));
-    EXPECT_EQ(server.paths().size(), requests);
-    EXPECT_EQ(status(), QStringLiteral("Ajouté"));
-
-    const QString out = qEnvironmentVariable("PELMORA_SCREENSHOT_DIR");
-    if (!out.isEmpty()) {
-        window->fitAll();
-        QApplication::processEvents();
-        window->window()->grab().save(out + QStringLiteral("/online-window.png"));
-    }
+    // Nothing found: only the filters and the refresh act.
+    online->search->setText(QStringLiteral("zzz"));
+    EXPECT_EQ(online->information->text(), QStringLiteral("Aucun fond trouvé."));
+    EXPECT_EQ(online->status->text(), QStringLiteral("Modifiez la recherche ou la catégorie."));
+    for (QPushButton* button : {online->previewButton, online->addButton, online->sourceButton, online->licenseButton,
+                                online->fitButton})
+        EXPECT_FALSE(button->isEnabled()) << button->text().toStdString();
+    EXPECT_TRUE(online->refreshButton->isEnabled());
 }
 
-TEST_F(OnlineWindowControllerTest, AnotherSelectionCancelsSilentlyAndTheStaleResultChangesNothing)
+TEST_F(OnlineWindowControllerTest, PreviewDownloadsAndConvertsTheSelectedEntry)
 {
-    open();
-    window->selectRow(rowNamed(QStringLiteral("Départements")));
-    window->loadPreview();
-    const int regions = rowNamed(QStringLiteral("Régions"));
-    window->selectRow(regions); // before the answer is applied
-    EXPECT_FALSE(window->isDownloading());
-    EXPECT_EQ(status(), OnlineWindowController::idleStatus());
-    // Whatever the old request still brings back is dropped.
-    QEventLoop settle;
-    QTimer::singleShot(500, &settle, &QEventLoop::quit);
-    settle.exec();
-    EXPECT_FALSE(window->loaded().has_value());
-    EXPECT_EQ(status(), OnlineWindowController::idleStatus());
-    EXPECT_EQ(dynamic_cast<VectorCanvas*>(window->preview()->rootNode())->map().entities.size(), 0);
+    ASSERT_TRUE(loadCatalogue());
+    ASSERT_TRUE(online->selectEntry(OnlineTestCatalogue::departements));
+    const OnlineMap entry = OnlineTestCatalogue::entry(OnlineTestCatalogue::departements);
+    EXPECT_EQ(online->status->text(), readyStatus);
+    EXPECT_EQ(online->information->text(), OnlineCatalogBrowsing::information(entry));
+
+    online->previewButton->click();
+    EXPECT_TRUE(online->isDownloading());
+    EXPECT_TRUE(online->cancelButton->isVisibleTo(online->window()));
+    EXPECT_EQ(online->status->text(), QStringLiteral("Téléchargement et conversion de « France — Départements · 1000m »…"));
+    EXPECT_FALSE(online->previewButton->isEnabled());
+    ASSERT_TRUE(waitForDownload());
+
+    ASSERT_TRUE(online->loaded());
+    const PlmImportResult& result = online->loaded()->second;
+    EXPECT_EQ(online->loaded()->first, entry.id);
+    EXPECT_EQ(online->previewCanvas()->map(), result.map);
+    QStringList ids;
+    for (const PlmEntity& e : result.map.entities)
+        ids << e.id + QLatin1Char('=') + e.name;
+    EXPECT_EQ(ids, (QStringList{"29=Finistère", "2A=Corse-du-Sud"}));
+    EXPECT_EQ(online->status->text(), QStringLiteral("2 entités importées · 0 élément non converti"));
+    EXPECT_FALSE(online->cancelButton->isVisibleTo(online->window()));
+    EXPECT_TRUE(online->fitButton->isEnabled());
+    EXPECT_FALSE(online->previewButton->isEnabled());
+    EXPECT_TRUE(online->addButton->isEnabled());
+
+    // The preview starts on metropolitan France; "Tout afficher" drops that framing.
+    EXPECT_EQ(online->previewCanvas()->fitRegion, VectorCanvas::defaultFitRegion(result.map));
+    EXPECT_TRUE(online->previewCanvas()->fitRegion.has_value());
+    online->fitButton->click();
+    EXPECT_FALSE(online->previewCanvas()->fitRegion.has_value());
+
+    // The source and the licence open the entry's own pages.
+    online->sourceButton->click();
+    online->licenseButton->click();
+    EXPECT_EQ(opened, (QList<QUrl>{entry.originURL, entry.licenseURL}));
+
+    // Adding the previewed entry hands it over without a second download.
+    const qsizetype requests = server.requests().size();
+    online->addButton->click();
+    EXPECT_EQ(server.requests().size(), requests);
+    ASSERT_EQ(added.size(), 1);
+    EXPECT_EQ(added.first(), result.map);
+    EXPECT_EQ(showingLibrary, QList<bool>{true});
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts.first().message, QStringLiteral("Fond trouvé — France — Départements · 1000m — 2026"));
+    EXPECT_EQ(online->status->text(), QStringLiteral("Ajouté : France — Départements · 1000m — 2026.plmmap — "
+                                                     "2 entités importées · 0 élément non converti"));
+
+    saveScreenshot(QStringLiteral("online-window"));
 }
 
-TEST_F(OnlineWindowControllerTest, CancellingASlowDownloadLeavesNothingBehind)
+TEST_F(OnlineWindowControllerTest, TypingWhileTheSelectedEntryDownloadsKeepsTheDownload)
 {
-    open();
-    window->present(QStringLiteral("/bibliothèque"), true);
-    window->selectRow(rowNamed(QStringLiteral("Régions")));
-    window->addSelected();
-    ASSERT_TRUE(window->isDownloading());
-    window->cancelButton->click();
-    EXPECT_EQ(status(), QStringLiteral("Téléchargement annulé."));
-    EXPECT_FALSE(window->isDownloading());
-    EXPECT_TRUE(window->cancelButton->isHidden());
-    EXPECT_TRUE(window->previewButton->isEnabled());
-    EXPECT_FALSE(window->loaded().has_value());
-    EXPECT_TRUE(handedOver.isEmpty());
+    server.route(OnlineTestCatalogue::entry(OnlineTestCatalogue::departements).downloadURL, [] { return QByteArray(); });
+    ASSERT_TRUE(loadCatalogue());
+    ASSERT_TRUE(online->selectEntry(OnlineTestCatalogue::departements));
+    emit online->table->doubleClicked(online->table->currentIndex()); // a double-click previews
+    ASSERT_TRUE(waitUntil([this] { return server.heldCount() == 1; }));
 
-    window->openSource();
-    window->openLicense();
-    EXPECT_EQ(opened, (QList<QUrl>{window->selectedEntry()->originURL, window->selectedEntry()->licenseURL}));
+    for (const QString& typed : {QStringLiteral("d"), QStringLiteral("dé"), QStringLiteral("dép")})
+        online->search->setText(typed);
+    EXPECT_TRUE(online->isDownloading());
+    EXPECT_EQ(online->status->text(), QStringLiteral("Téléchargement et conversion de « France — Départements · 1000m »…"));
+
+    server.release(OnlineTestServer::ok(OnlineTestCatalogue::departementsGeoJson()));
+    ASSERT_TRUE(waitForDownload());
+    ASSERT_TRUE(online->loaded());
+    // A later refilter that keeps the entry keeps its preview as well.
+    online->search->setText(QStringLiteral("départements"));
+    EXPECT_TRUE(online->loaded());
+    EXPECT_EQ(online->previewCanvas()->map().entities.size(), 2);
+}
+
+TEST_F(OnlineWindowControllerTest, ChangingTheSelectionDropsTheRunningDownloadSilently)
+{
+    server.route(OnlineTestCatalogue::entry(OnlineTestCatalogue::departements).downloadURL, [] { return QByteArray(); });
+    ASSERT_TRUE(loadCatalogue());
+    ASSERT_TRUE(online->selectEntry(OnlineTestCatalogue::departements));
+    online->addButton->click();
+    ASSERT_TRUE(waitUntil([this] { return server.heldCount() == 1; }));
+
+    int ended = 0;
+    QObject::connect(online.get(), &OnlineWindowController::downloadEnded, [&ended] { ++ended; });
+    ASSERT_TRUE(online->selectEntry(OnlineTestCatalogue::regions));
+    EXPECT_FALSE(online->isDownloading());
+    EXPECT_EQ(online->status->text(), readyStatus);
+    // The answer still arrives; the stale request changes nothing.
+    server.release(OnlineTestServer::ok(OnlineTestCatalogue::departementsGeoJson()));
+    ASSERT_TRUE(waitUntil([&ended] { return ended == 1; }));
+    EXPECT_FALSE(online->loaded());
+    EXPECT_EQ(online->status->text(), readyStatus);
+    EXPECT_TRUE(online->previewCanvas()->map().entities.isEmpty());
+    EXPECT_TRUE(added.isEmpty());
+    EXPECT_TRUE(online->previewButton->isEnabled());
+}
+
+TEST_F(OnlineWindowControllerTest, CancelLeavesNothingBehind)
+{
+    server.route(OnlineTestCatalogue::entry(OnlineTestCatalogue::departements).downloadURL, [] { return QByteArray(); });
+    ASSERT_TRUE(loadCatalogue());
+    const QStringList before = temporaryConversions();
+    ASSERT_TRUE(online->selectEntry(OnlineTestCatalogue::departements));
+    int ended = 0;
+    QObject::connect(online.get(), &OnlineWindowController::downloadEnded, [&ended] { ++ended; });
+    online->addButton->click();
+    ASSERT_TRUE(waitUntil([this] { return server.heldCount() == 1; }));
+
+    saveScreenshot(QStringLiteral("online-downloading"));
+    online->cancelButton->click();
+    EXPECT_EQ(online->status->text(), QStringLiteral("Téléchargement annulé."));
+    EXPECT_FALSE(online->isDownloading());
+    EXPECT_FALSE(online->cancelButton->isVisibleTo(online->window()));
+    EXPECT_TRUE(online->previewButton->isEnabled());
+    // The transfer itself stops: its outcome comes back and is dropped.
+    ASSERT_TRUE(waitUntil([&ended] { return ended == 1; }));
+    server.release(OnlineTestServer::ok(OnlineTestCatalogue::departementsGeoJson()));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(online->loaded());
+    EXPECT_TRUE(added.isEmpty());
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_EQ(online->status->text(), QStringLiteral("Téléchargement annulé."));
+    EXPECT_EQ(temporaryConversions(), before);
 }
 
 TEST_F(OnlineWindowControllerTest, ClosingDuringADownloadCancelsItAndReopeningShowsTheEmptyPreview)
 {
-    open();
-    window->present(QStringLiteral("/bibliothèque"), false);
-    window->selectRow(rowNamed(QStringLiteral("Régions")));
-    window->loadPreview();
-    window->window()->close();
-    EXPECT_FALSE(window->isDownloading());
-    EXPECT_EQ(status(), OnlineWindowController::idleStatus());
-    window->present(QStringLiteral("/bibliothèque"), false);
-    EXPECT_EQ(dynamic_cast<VectorCanvas*>(window->preview()->rootNode())->map().name, QStringLiteral("Sans titre"));
-    EXPECT_TRUE(window->previewButton->isEnabled());
+    server.route(OnlineTestCatalogue::entry(OnlineTestCatalogue::departements).downloadURL, [] { return QByteArray(); });
+    ASSERT_TRUE(loadCatalogue());
+    ASSERT_TRUE(online->selectEntry(OnlineTestCatalogue::departements));
+    online->previewButton->click();
+    ASSERT_TRUE(online->isDownloading());
+    online->window()->close();
+    EXPECT_FALSE(online->isDownloading());
+    EXPECT_EQ(online->status->text(), readyStatus);
+
+    online->present(QStringLiteral("/tmp/Bibliothèque.plmlibrary"), false);
+    EXPECT_TRUE(online->previewCanvas()->map().entities.isEmpty());
+    EXPECT_TRUE(online->previewButton->isEnabled());
+    EXPECT_FALSE(online->fitButton->isEnabled());
 }
 
-} // namespace
+TEST_F(OnlineWindowControllerTest, AFailedDownloadSaysWhy)
+{
+    server.route(OnlineTestCatalogue::entry(OnlineTestCatalogue::departements).downloadURL, OnlineTestServer::status(503));
+    ASSERT_TRUE(loadCatalogue());
+    ASSERT_TRUE(online->selectEntry(OnlineTestCatalogue::departements));
+    online->addButton->click();
+    ASSERT_TRUE(waitForDownload());
+    EXPECT_EQ(online->status->text(),
+              QStringLiteral("Le fournisseur a répondu HTTP 503. Réessayez plus tard ou consultez la source."));
+    EXPECT_FALSE(online->loaded());
+    EXPECT_TRUE(added.isEmpty());
+}
+
+// Without any stand-in for the providers a test program is offline: every provider says so in
+// French and the cached catalogue stays usable.
+TEST(OnlineWindowOffline, EachProviderSaysItIsUnreachableAndTheCacheStays)
+{
+    UserDefaults::TemporaryScope defaults;
+    const QList<OnlineMap> cached = {OnlineTestCatalogue::entry(OnlineTestCatalogue::regions)};
+    OnlineCatalogCache::write(cached);
+    OnlineWindowController online;
+    EXPECT_EQ(online.entries(), cached);
+    ASSERT_TRUE(waitUntil([&online] { return !online.isLoadingCatalogue(); }));
+    EXPECT_EQ(online.catalogue(), cached);
+    QStringList lines;
+    for (OnlineProvider provider : allOnlineProviders())
+        lines << OnlineCatalog::errorLine(provider, QStringLiteral("Téléchargement impossible : aucun accès au réseau pendant "
+                                                                   "les tests. Vérifiez votre connexion puis réessayez."));
+    const QString prefix = QStringLiteral("1 fonds disponibles · Certains fournisseurs sont indisponibles. ");
+    ASSERT_TRUE(online.status->text().startsWith(prefix));
+    QStringList shown = online.status->text().mid(prefix.size()).split(QStringLiteral(" ; "));
+    shown.sort();
+    lines.sort();
+    EXPECT_EQ(shown, lines);
+    EXPECT_TRUE(online.previewButton->isEnabled());
+}

@@ -102,6 +102,15 @@ TEST(OnlineCatalogueLoading, OneProviderErrorLinesCarryTitleAndSentence)
     EXPECT_EQ(unreadable.errors, QStringList{QStringLiteral(
         "France · IGN : Le fond reçu ne peut pas être converti : Catalogue IGN illisible.")});
 
+    // A decoder's sentence comes under a French one.
+    const OnlineCatalog::ProviderLoad broken = OnlineCatalog::loadProvider(
+        OnlineProvider::naturalEarth, [](const QUrl& url) { return ok(url, "["); });
+    ASSERT_EQ(broken.errors.size(), 1);
+    EXPECT_TRUE(broken.errors[0].startsWith(onlineProviderTitle(OnlineProvider::naturalEarth)
+                                            + QStringLiteral(" : Index du fournisseur illisible : ")));
+    EXPECT_GT(broken.errors[0].size(), (onlineProviderTitle(OnlineProvider::naturalEarth)
+                                        + QStringLiteral(" : Index du fournisseur illisible : ")).size());
+
     const OnlineCatalog::ProviderLoad thrown = OnlineCatalog::loadProvider(
         OnlineProvider::nuts, [](const QUrl&) -> OnlineResponse { throw OnlineError::network(QStringLiteral("x")); });
     ASSERT_EQ(thrown.errors.size(), 1);
@@ -268,21 +277,4 @@ TEST(OnlineCatalogueSearch, TokensIgnoreCaseAndAccentsAndAllMustMatch)
     EXPECT_TRUE(OnlineCatalog::search(all, all[0].id).isEmpty());
     EXPECT_TRUE(OnlineCatalog::search(all, QStringLiteral("https")).isEmpty());
     EXPECT_TRUE(OnlineCatalog::search(all, QStringLiteral("geojson")).isEmpty());
-}
-
-TEST(OnlineCatalogueSearch, KeysFoldedOnceGiveTheSameListsAsThePlainSearch)
-{
-    const QList<OnlineMap> all = cannedCatalogue();
-    const QStringList keys = OnlineCatalog::searchKeys(all);
-    for (const QString& query : {QString(), QStringLiteral("DEPARTEMENTS"), QStringLiteral("régions 50m"),
-                                 QStringLiteral("  pays\t2024 "), QStringLiteral("introuvable")}) {
-        for (const std::optional<OnlineCategory> category :
-             {std::optional<OnlineCategory>(), std::optional(OnlineCategory::france), std::optional(OnlineCategory::world)}) {
-            EXPECT_EQ(OnlineCatalog::search(all, keys, query, category), OnlineCatalog::search(all, query, category))
-                << query.toStdString();
-        }
-    }
-    // Keys of another catalogue are not trusted.
-    EXPECT_EQ(OnlineCatalog::search(all, QStringList(), QStringLiteral("france")),
-              OnlineCatalog::search(all, QStringLiteral("france")));
 }

@@ -285,3 +285,32 @@ TEST(PlmOnlineDownload, AcquireMapsTransportErrorsAndConverts)
     };
     EXPECT_THROW(PlmOnlineDownload::acquire(entry, cancelDuring, &cancelled), OnlineCancelled);
 }
+
+TEST(PlmOnlineDownload, ARefusedConnectionIsSaidInFrench)
+{
+    quint16 port = 0;
+    {
+        QTcpServer closed; // a port that was free a moment ago and now has no listener
+        ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+        port = closed.serverPort();
+    }
+    const QUrl url(QStringLiteral("http://127.0.0.1:%1/index.json").arg(port));
+    const OnlineError refused = onlineErrorOf([&] { PlmOnlineDownload::download(url, testOptions()); });
+    EXPECT_EQ(refused.message(), QStringLiteral("Téléchargement impossible : le serveur a refusé la connexion. "
+                                                "Vérifiez votre connexion puis réessayez."));
+}
+
+TEST(PlmOnlineDownload, ReportsTheBytesReceivedAgainstTheDeclaredLength)
+{
+    const QByteArray body(300 * 1024, 'x');
+    LocalServer server([&](const QByteArray&) { return ok(body); });
+    OnlineDownloadOptions options = testOptions();
+    QList<QPair<qint64, qint64>> reported;
+    options.progress = [&](qint64 received, qint64 total) { reported.append({received, total}); };
+    const OnlineResponse response = PlmOnlineDownload::download(server.url("/big.json"), options);
+    EXPECT_EQ(response.data, body);
+    ASSERT_FALSE(reported.isEmpty());
+    EXPECT_EQ(reported.last(), (QPair<qint64, qint64>(body.size(), body.size())));
+    for (qsizetype i = 1; i < reported.size(); ++i)
+        EXPECT_GE(reported.at(i).first, reported.at(i - 1).first);
+}

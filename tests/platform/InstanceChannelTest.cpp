@@ -98,3 +98,67 @@ TEST(InstanceChannel, AnOversizedLengthIsRefusedWithoutDelivery)
     EXPECT_FALSE(got);
     EXPECT_NE(socket.state(), QLocalSocket::ConnectedState);
 }
+
+// A failed hand-over shows an alert whose event loop may delete the socket (its peer has left);
+// the files must reach the receiver only once the socket is done with them.
+TEST(InstanceChannel, TheReceiverMayDestroyTheSocketWhileHandlingTheFiles)
+{
+    const QString name = uniqueName();
+    InstanceChannel receiver(name);
+    ASSERT_TRUE(receiver.listen());
+    QStringList received;
+    QObject::connect(&receiver, &InstanceChannel::filesReceived, [&](const QStringList& paths) {
+        received = paths;
+        // The socket that carried the files is done with them by now...
+        for (QLocalSocket* socket : receiver.findChildren<QLocalSocket*>())
+            EXPECT_NE(socket->state(), QLocalSocket::ConnectedState);
+        // ...so the alert's nested event loop may delete it, as it does once the second launch left.
+        for (QLocalSocket* socket : receiver.findChildren<QLocalSocket*>())
+            delete socket;
+    });
+    std::atomic<bool> done{false};
+    QThread* sender = QThread::create([&] {
+        InstanceChannel client(name);
+        client.handOver({QStringLiteral("/tmp/abîmé.plm")});
+        done = true;
+    });
+    sender->start();
+    QElapsedTimer timer;
+    timer.start();
+    while ((!done || received.isEmpty()) && timer.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    sender->wait();
+    delete sender;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(received, QStringList{QStringLiteral("/tmp/abîmé.plm")});
+}
+
+// One instance per desktop session: the socket lives in the session's runtime folder and its
+// name carries the display, so two displays of one user never share an instance.
+TEST(InstanceChannel, TheDefaultNameBelongsToTheSessionAndItsDisplay)
+{
+    struct Row {
+        const char* name;
+        QByteArray runtimeDir, wayland, display;
+        QString expected;
+    };
+    const QList<Row> rows = {
+        {"x11 in the runtime folder", "/run/user/1000", "", ":1", QStringLiteral("/run/user/1000/pelmora-studio-:1")},
+        {"wayland before x11", "/run/user/1000", "wayland-0", ":0", QStringLiteral("/run/user/1000/pelmora-studio-wayland-0")},
+        {"wayland as a path", "/run/user/1000", "/tmp/w/sock", "", QStringLiteral("/run/user/1000/pelmora-studio-_tmp_w_sock")},
+        {"no runtime folder", "", "", ":2", QStringLiteral("pelmora-studio-:2-ana")},
+        {"no display", "/run/user/1000", "", "", QStringLiteral("/run/user/1000/pelmora-studio")},
+    };
+    const QByteArray saved[] = {qgetenv("XDG_RUNTIME_DIR"), qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY"), qgetenv("USER")};
+    for (const Row& row : rows) {
+        qputenv("XDG_RUNTIME_DIR", row.runtimeDir);
+        qputenv("WAYLAND_DISPLAY", row.wayland);
+        qputenv("DISPLAY", row.display);
+        qputenv("USER", "ana");
+        EXPECT_EQ(InstanceChannel::defaultName(), row.expected) << row.name;
+    }
+    qputenv("XDG_RUNTIME_DIR", saved[0]);
+    qputenv("WAYLAND_DISPLAY", saved[1]);
+    qputenv("DISPLAY", saved[2]);
+    qputenv("USER", saved[3]);
+}

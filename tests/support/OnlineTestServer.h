@@ -1,0 +1,194 @@
+#pragma once
+
+#include "online/OnlineWindowController.h"
+#include "online/PlmCatalogueProviders.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUrlQuery>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+// The providers stood in by a plain HTTP server on 127.0.0.1, served by the main thread's
+// event loop. The catalogue window's fetch is redirected to it for the server's lifetime:
+// every address the window asks for becomes a request to this server, which answers from its
+// routes by the original address (404 for any other), so no test reaches the network.
+class OnlineTestServer {
+public:
+    // A whole HTTP answer; a null array never answers (a slow provider).
+    using Route = std::function<QByteArray()>;
+
+    OnlineTestServer()
+    {
+        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(socket); });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+        const quint16 port = m_server.serverPort();
+        OnlineWindowController::setFetch([port](const QUrl& url, const OnlineDownloadOptions& given) {
+            OnlineDownloadOptions options = given;
+            options.allowPlainHttpToLoopback = true;
+            options.inactivityTimeoutMs = 20000;
+            options.totalTimeoutMs = 30000;
+            QUrl local(QStringLiteral("http://127.0.0.1:%1/fetch").arg(port));
+            QUrlQuery query;
+            query.addQueryItem(QStringLiteral("u"), QString::fromLatin1(url.toEncoded().toPercentEncoding()));
+            local.setQuery(query);
+            return PlmOnlineDownload::download(local, options);
+        });
+    }
+    ~OnlineTestServer() { OnlineWindowController::setFetch(nullptr); }
+    OnlineTestServer(const OnlineTestServer&) = delete;
+    OnlineTestServer& operator=(const OnlineTestServer&) = delete;
+
+    void route(const QUrl& url, Route answer) { m_routes.insert(url.toString(QUrl::FullyEncoded), std::move(answer)); }
+    void route(const QUrl& url, const QByteArray& answer) { route(url, [answer] { return answer; }); }
+    void routeIndex(OnlineProvider provider, const QByteArray& answer) { route(OnlineCatalog::indexURL(provider), answer); }
+    // Answers every request held so far (a route that gave a null answer) with this answer.
+    void release(const QByteArray& answer)
+    {
+        for (const QPointer<QTcpSocket>& socket : std::exchange(m_held, {})) {
+            if (socket && socket->state() == QAbstractSocket::ConnectedState) {
+                socket->write(answer);
+                socket->disconnectFromHost();
+            }
+        }
+    }
+    qsizetype heldCount() const { return m_held.size(); }
+    // The original addresses asked for, in order.
+    const QStringList& requests() const { return m_requests; }
+
+    static QByteArray ok(const QByteArray& body)
+    {
+        return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size())
+            + "\r\nConnection: close\r\n\r\n" + body;
+    }
+    static QByteArray status(int code)
+    {
+        return "HTTP/1.1 " + QByteArray::number(code) + " Refused\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    }
+
+private:
+    void serve(QTcpSocket* socket)
+    {
+        QByteArray& head = m_partial[socket];
+        head += socket->readAll();
+        if (head.size() > 64 * 1024) {
+            socket->abort();
+            return;
+        }
+        if (!head.contains("\r\n\r\n"))
+            return;
+        const QList<QByteArray> parts = head.left(head.indexOf("\r\n")).split(' ');
+        head.clear();
+        const QUrl local(QStringLiteral("http://127.0.0.1") + QString::fromLatin1(parts.value(1)));
+        const QString original = QUrl::fromPercentEncoding(
+            QUrlQuery(local).queryItemValue(QStringLiteral("u"), QUrl::FullyEncoded).toLatin1());
+        const QString key = QUrl::fromEncoded(original.toLatin1()).toString(QUrl::FullyEncoded);
+        m_requests.append(key);
+        const auto found = m_routes.constFind(key);
+        const QByteArray answer = found == m_routes.cend() ? status(404) : found.value()();
+        if (answer.isNull()) {
+            m_held.append(QPointer<QTcpSocket>(socket)); // answered by release(), if ever
+            return;
+        }
+        socket->write(answer);
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+    QHash<QString, Route> m_routes;
+    QHash<QTcpSocket*, QByteArray> m_partial;
+    QStringList m_requests;
+    QList<QPointer<QTcpSocket>> m_held;
+};
+
+// A small catalogue: the French listing offers départements and régions, GISCO one NUTS file
+// and the cities, Natural Earth two layers; the IGN capabilities list nothing and the GISCO
+// countries index answers 404.
+namespace OnlineTestCatalogue {
+
+inline QByteArray index(OnlineProvider provider)
+{
+    const auto gisco = [](const QByteArray& members) { return "{\"csv\":{},\"geojson\":{" + members + "}}"; };
+    const QByteArray raw = "https://" + OnlineCatalog::naturalEarthDownloadHost().toUtf8() + "/nvkelso/geojson/";
+    switch (provider) {
+    case OnlineProvider::france:
+        return "<html><a href=\"./departements-1000m.geojson\">d</a><a href=\"./regions-50m.geojson\">r</a></html>";
+    case OnlineProvider::ign:
+        return "<Capabilities><FeatureTypeList/></Capabilities>";
+    case OnlineProvider::nuts:
+        return gisco("\"NUTS_RG_20M_2024_4326_LEVL_0.geojson\":\"geojson/n0.geojson\"");
+    case OnlineProvider::countries:
+        return {};
+    case OnlineProvider::urbanAreas:
+        return gisco("\"URAU_RG_100K_2024_4326_CITIES.geojson\":\"c.geojson\"");
+    case OnlineProvider::naturalEarth:
+        return "[{\"name\":\"ne_110m_coastline.geojson\",\"size\":4096,\"download_url\":\"" + raw
+            + "ne_110m_coastline.geojson\"},{\"name\":\"ne_50m_admin_0_countries.geojson\",\"size\":8192,"
+              "\"download_url\":\"" + raw + "ne_50m_admin_0_countries.geojson\"}]";
+    }
+    return {};
+}
+
+// What the providers that answer offer, in no particular order.
+inline QList<OnlineMap> entries()
+{
+    QList<OnlineMap> all;
+    for (OnlineProvider provider : allOnlineProviders())
+        if (provider != OnlineProvider::countries)
+            all.append(OnlineCatalog::parseIndex(index(provider), provider));
+    return all;
+}
+
+inline OnlineMap entry(const QString& id)
+{
+    for (const OnlineMap& map : entries())
+        if (map.id == id)
+            return map;
+    ADD_FAILURE() << "no test entry " << id.toStdString();
+    return {};
+}
+
+inline const QString departements = QStringLiteral("datagouv-departements-2026-1000m");
+inline const QString regions = QStringLiteral("datagouv-regions-2026-50m");
+
+// Two départements with their codes and names, as the provider serves them.
+inline QByteArray departementsGeoJson()
+{
+    return R"({"type":"FeatureCollection","features":[
+{"type":"Feature","properties":{"code":"29","nom":"Finistère"},"geometry":{"type":"Polygon","coordinates":[[[-4.8,48.0],[-3.4,47.7],[-3.5,48.7],[-4.7,48.6],[-4.8,48.0]]]}},
+{"type":"Feature","properties":{"code":"2A","nom":"Corse-du-Sud"},"geometry":{"type":"Polygon","coordinates":[[[8.6,41.4],[9.3,41.4],[9.4,42.0],[8.6,42.1],[8.6,41.4]]]}}]})";
+}
+
+// Every index answered as above, the countries index with 404, and the départements file.
+inline void serve(OnlineTestServer& server)
+{
+    for (OnlineProvider provider : allOnlineProviders())
+        server.routeIndex(provider, provider == OnlineProvider::countries ? OnlineTestServer::status(404)
+                                                                          : OnlineTestServer::ok(index(provider)));
+    server.route(entry(departements).downloadURL, OnlineTestServer::ok(departementsGeoJson()));
+}
+
+} // namespace OnlineTestCatalogue
+
+// Runs the main thread's events until the condition holds; false when it never did.
+inline bool waitUntil(const std::function<bool()>& condition, int limitMs = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
