@@ -217,28 +217,6 @@ void importFile(const QString& path, DocumentController* controller, std::functi
     watcher->setFuture(QtConcurrent::run(runImport, path, document));
 }
 
-void openImportedMap(const PlmImportResult& result, const QString& path, bool withData, DocumentController* controller)
-{
-    DocumentController& documents = controller ? *controller : DocumentController::shared();
-    QString error;
-    Document* document = documents.makeUntitledDocument(PlmMapCodec::fileTypeIdentifier, &error);
-    if (!document) {
-        DialogHooks::presentError(error);
-        return;
-    }
-    std::unique_ptr<Document> owned(document);
-    try {
-        const QMetaObject* meta = document->metaObject();
-        if (meta->indexOfMethod(QMetaObject::normalizedSignature("setMap(PlmMap)").constData()) < 0
-            || !QMetaObject::invokeMethod(document, "setMap", Qt::DirectConnection, Q_ARG(PlmMap, result.map)))
-            document->readFromData(PlmMapCodec::encode(result.map), PlmMapCodec::fileTypeIdentifier);
-    } catch (...) {
-        DialogHooks::presentError(Document::messageOf(std::current_exception()));
-        return;
-    }
-    openInStudio(owned.release(), path, documents, withData ? importableVariables(result) : QList<PlmInputSheet>());
-}
-
 void importFileLater(const QString& path, DocumentController* controller)
 {
     QPointer<DocumentController> weak(controller);

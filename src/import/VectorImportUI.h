@@ -44,12 +44,6 @@ void importFile(const QString& path, DocumentController* controller = nullptr,
 // The same, as a task run by the main thread's event loop.
 void importFileLater(const QString& path, DocumentController* controller = nullptr);
 
-// Opens a map already imported and stored at `path` in a new studio document, as importFile()
-// does once the user chose to open it; with `withData`, its importable variables go along.
-// A failure is presented.
-void openImportedMap(const PlmImportResult& result, const QString& path, bool withData,
-                     DocumentController* controller = nullptr);
-
 // The answer of the choice alert.
 struct ImportChoice {
     bool open = false;
