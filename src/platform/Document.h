@@ -132,7 +132,6 @@ private:
     friend class DocumentController;
     void undoIndexChanged(int index);
     void scheduleAutosave();
-    QString largeFileMessage(const QString& path) const;
 
     QString filePath_;
     QString fileType_;
