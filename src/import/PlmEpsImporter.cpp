@@ -180,9 +180,9 @@ QList<double> EPSImporter::lastNumbers(int count) const
         // An operator this reader leaves out just before usually computed the missing operands.
         if (!previousUnknown_.isEmpty())
             throw PlmImportError::invalid(
-                QStringLiteral("l’opérateur « %1 » n’est pas pris en charge.").arg(previousUnknown_));
+                QStringLiteral("L’opérateur « %1 » n’est pas pris en charge.").arg(previousUnknown_));
         throw PlmImportError::invalid(
-            QStringLiteral("arguments PostScript incomplets pour l’opérateur « %1 ».").arg(operator_));
+            QStringLiteral("Arguments PostScript incomplets pour l’opérateur « %1 ».").arg(operator_));
     }
     return numbers;
 }

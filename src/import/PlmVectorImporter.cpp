@@ -227,8 +227,9 @@ QString refusalMessage(const QString& fileName, const QString& reason)
     if (fileName.isEmpty() || reason.contains(fileName))
         return reason;
     QString lowered = reason;
-    // "Enregistrement…" reads on after the colon in lower case; "SVG…", "DBF…" keep theirs.
-    if (lowered.size() > 1 && lowered[0].isUpper() && lowered[1].isLower())
+    // "Enregistrement…" and "L’opérateur…" read on after the colon in lower case; "SVG…" and
+    // "DBF…" keep theirs.
+    if (lowered.size() > 1 && lowered[0].isUpper() && (lowered[1].isLower() || lowered[1] == QChar(0x2019)))
         lowered[0] = lowered[0].toLower();
     return QStringLiteral("Le fichier « %1 » ne peut pas être importé : %2").arg(fileName, lowered);
 }

@@ -37,7 +37,7 @@ const PlmVectorPath& pathOf(const PlmEntity& entity)
 const QString noEntity = QStringLiteral("Aucun tracé ou texte EPS convertible. Source non exécutée.");
 QString incomplete(const char* op)
 {
-    return QStringLiteral("arguments PostScript incomplets pour l’opérateur « %1 ».").arg(QLatin1String(op));
+    return QStringLiteral("Arguments PostScript incomplets pour l’opérateur « %1 ».").arg(QLatin1String(op));
 }
 
 } // namespace
