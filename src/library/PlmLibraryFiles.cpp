@@ -88,12 +88,11 @@ void syncFolder(const QString& folder)
 void publish(const QString& temporary, const QString& path)
 {
     try {
-        moveNoReplace(temporary, path);
+        moveNoReplace(temporary, path); // syncs the folder
     } catch (...) {
         removeTreeQuietly(temporary);
         throw;
     }
-    syncFolder(QFileInfo(path).absolutePath());
 }
 
 // Writes the file at `path` itself; callers write at a hidden temporary name.
@@ -261,8 +260,17 @@ void writeAtomically(const QString& path, const QByteArray& bytes)
 
 void moveNoReplace(const QString& from, const QString& to)
 {
-    if (::renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(), RENAME_NOREPLACE) == 0)
+    // A rename lasts once the folders that hold both names are synced.
+    auto synced = [&] {
+        const QString target = QFileInfo(to).absolutePath();
+        syncFolder(target);
+        if (QFileInfo(from).absolutePath() != target)
+            syncFolder(QFileInfo(from).absolutePath());
+    };
+    if (::renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(), RENAME_NOREPLACE) == 0) {
+        synced();
         return;
+    }
     const int error = errno;
     if (error == EEXIST || error == ENOTEMPTY)
         throw PlmLibraryError(PlmLibraryError::Kind::collision);
@@ -270,8 +278,10 @@ void moveNoReplace(const QString& from, const QString& to)
         // A file system without the no-replace flag: test, then rename, as close together as we can.
         if (exists(to))
             throw PlmLibraryError(PlmLibraryError::Kind::collision);
-        if (::rename(native(from).constData(), native(to).constData()) == 0)
+        if (::rename(native(from).constData(), native(to).constData()) == 0) {
+            synced();
             return;
+        }
         throwErrno(from, errno);
     }
     if (error == EXDEV)

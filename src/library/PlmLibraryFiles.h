@@ -34,7 +34,7 @@ QByteArray read(const QString& path, qint64 limit = -1);
 void writeNew(const QString& path, const QByteArray& bytes);
 // Writes through a temporary file in the same folder, then renames it into place (replacing).
 void writeAtomically(const QString& path, const QByteArray& bytes);
-// rename(2) that refuses an existing target (collision).
+// rename(2) that refuses an existing target (collision), then syncs the folders involved.
 void moveNoReplace(const QString& from, const QString& to);
 void makeFolder(const QString& path); // one level; an existing path throws collision
 // Copies a file or a folder with all its contents, hidden entries included, under a hidden

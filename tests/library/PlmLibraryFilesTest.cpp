@@ -73,8 +73,9 @@ TEST(PlmLibraryFilesTest, aKilledWriteLeavesNoPartialFileUnderItsName)
     const QStringList names = visible(listing(dir.path()));
     // Killed mid-write, only a hidden temporary remains (the library lists no hidden entry).
     EXPECT_TRUE(names.isEmpty() || names == QStringList{QStringLiteral("Grande carte.plmmap")});
-    if (!names.isEmpty())
+    if (!names.isEmpty()) {
         EXPECT_EQ(QFileInfo(target).size(), bytes.size());
+    }
 }
 
 TEST(PlmLibraryFilesTest, aKilledFolderCopyLeavesNoPartialFolderUnderItsName)
@@ -93,8 +94,9 @@ TEST(PlmLibraryFilesTest, aKilledFolderCopyLeavesNoPartialFolderUnderItsName)
     killWhileWriting(library, [&] { Files::copyTree(source, target); });
     const QStringList names = visible(listing(library));
     EXPECT_TRUE(names.isEmpty() || names == QStringList{QStringLiteral("Dossier")});
-    if (!names.isEmpty())
+    if (!names.isEmpty()) {
         EXPECT_EQ(listing(target).size(), 4);
+    }
 }
 
 TEST(PlmLibraryFilesTest, writesNeverReplaceAndLeaveNoTemporaryBehind)
