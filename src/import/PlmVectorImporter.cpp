@@ -214,12 +214,22 @@ PlmImportResult importMap(const QString& path)
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw PlmImportError::invalid(QStringLiteral("Le fichier « %1 » ne peut pas être lu.").arg(info.fileName()));
-    return importData(bytes, path);
+    // The companions of a Shapefile are chosen by mistake (the index even starts with the
+    // Shapefile's own signature); a PDF-based Illustrator file holds PostScript fragments.
+    static const QStringList companions = {QStringLiteral("shx"), QStringLiteral("dbf"), QStringLiteral("sbn"),
+                                           QStringLiteral("sbx"), QStringLiteral("prj"), QStringLiteral("cpg")};
+    if (companions.contains(info.suffix().toLower()))
+        throw PlmImportError::invalid(companionMessage(info.fileName()));
+    if (bytes.startsWith("%PDF"))
+        throw PlmImportError::invalid(pdfIllustratorMessage(info.fileName()));
+    try {
+        return importData(bytes, path);
+    } catch (const PlmImportError& error) {
+        throw PlmImportError::invalid(refusalMessage(info.fileName(), error.message()));
+    } catch (const PlmMapError& error) {
+        throw PlmMapError::invalid(refusalMessage(info.fileName(), error.message()));
+    }
 }
-
-namespace {
-PlmImportResult recognisedImport(const QByteArray& bytes, const QString& path);
-} // namespace
 
 QString refusalMessage(const QString& fileName, const QString& reason)
 {
@@ -250,20 +260,6 @@ QString pdfIllustratorMessage(const QString& fileName)
 
 PlmImportResult importData(const QByteArray& bytes, const QString& path)
 {
-    const QString fileName = QFileInfo(path).fileName();
-    try {
-        return recognisedImport(bytes, path);
-    } catch (const PlmImportError& error) {
-        throw PlmImportError::invalid(refusalMessage(fileName, error.message()));
-    } catch (const PlmMapError& error) {
-        throw PlmMapError::invalid(refusalMessage(fileName, error.message()));
-    }
-}
-
-namespace {
-
-PlmImportResult recognisedImport(const QByteArray& bytes, const QString& path)
-{
     const QFileInfo info(path);
     const QString fileName = info.fileName();
     const QString baseName = info.suffix().isEmpty() ? fileName : info.completeBaseName();
@@ -289,15 +285,6 @@ PlmImportResult recognisedImport(const QByteArray& bytes, const QString& path)
             // Not a base-map document: recognition goes on.
         }
     }
-
-    // The companions of a Shapefile are chosen by mistake (the index even starts with the
-    // Shapefile's own signature); a PDF-based Illustrator file holds PostScript fragments.
-    static const QStringList companions = {QStringLiteral("shx"), QStringLiteral("dbf"), QStringLiteral("sbn"),
-                                           QStringLiteral("sbx"), QStringLiteral("prj"), QStringLiteral("cpg")};
-    if (companions.contains(info.suffix().toLower()))
-        throw PlmImportError::invalid(companionMessage(fileName));
-    if (bytes.startsWith("%PDF"))
-        throw PlmImportError::invalid(pdfIllustratorMessage(fileName));
 
     PlmImportResult result;
     if (LegacyPelmoraImporter::isLegacyBaseMap(bytes)) {
@@ -328,8 +315,6 @@ PlmImportResult recognisedImport(const QByteArray& bytes, const QString& path)
     finish(result, fileName, bytes);
     return result;
 }
-
-} // namespace
 
 void finish(PlmImportResult& result, const QString& fileName, const QByteArray& bytes)
 {

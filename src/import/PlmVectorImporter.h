@@ -23,11 +23,13 @@ namespace PlmVectorImporter {
 constexpr qint64 maximumFileSize = plmMaximumFileBytes;
 
 // Reads the file whole and imports it. Throws PlmImportError (unreadable, unrecognised,
-// malformed or not yet supported file) or PlmMapError (the finished map is invalid).
+// malformed or not yet supported file) or PlmMapError (the finished map is invalid); every
+// refusal names the file, and a Shapefile companion or a PDF-based Illustrator file is refused
+// with a sentence that says what to choose instead.
 PlmImportResult importMap(const QString& path);
 
 // The same on bytes already read; `path` names the file (its name, its base name and the
-// folder where the companions of a Shapefile are looked for). Every refusal names the file.
+// folder where the companions of a Shapefile are looked for). Refusals are the readers' own.
 PlmImportResult importData(const QByteArray& bytes, const QString& path);
 
 // "Le fichier « name » ne peut pas être importé : reason", unless the reason already names the file.
