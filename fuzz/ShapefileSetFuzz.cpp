@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QTemporaryDir>
 
 using namespace ShapefileTestWriter;
@@ -56,11 +57,18 @@ const Set& validSet()
     return set;
 }
 
+// Writes a member only when it differs from what the previous input left there: most inputs
+// change one member, and the file system is the slow part of a run.
 void write(const QString& path, const QByteArray& bytes)
 {
+    static QHash<QString, QByteArray> written;
+    const auto it = written.constFind(path);
+    if (it != written.cend() && *it == bytes)
+        return;
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(bytes);
+    written.insert(path, bytes);
 }
 
 } // namespace
@@ -69,7 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
         return 0;
-    static QTemporaryDir folder;
+    // In memory when the system offers it: the reader lists the folder and reads every member.
+    static QTemporaryDir folder(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/pelmora-fuzz-XXXXXX")
+                                                                           : QDir::tempPath() + QStringLiteral("/pelmora-fuzz-XXXXXX"));
     Set set = validSet();
     const QByteArray member = Fuzz::bytes(data + 1, size - 1);
     switch (data[0] % 5) {
