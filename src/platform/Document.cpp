@@ -1,5 +1,7 @@
 #include "platform/Document.h"
 
+#include "model/PlmFileLimits.h"
+
 #include "platform/DialogHooks.h"
 #include "platform/DocumentController.h"
 #include "platform/DocumentType.h"
@@ -19,9 +21,6 @@
 #include <QWidget>
 
 namespace {
-
-// Larger files are refused before reading: no document of ours comes near it.
-constexpr qint64 maxDocumentBytes = qint64(1) << 30;
 
 const QString untitledName = QStringLiteral("Sans titre");
 
@@ -118,11 +117,6 @@ QString Document::messageOf(const std::exception_ptr& error)
     return QStringLiteral("Une erreur inattendue s’est produite.");
 }
 
-QString Document::largeFileMessage(const QString& path) const
-{
-    return QStringLiteral("Le fichier « %1 » est trop volumineux pour être ouvert.").arg(QFileInfo(path).fileName());
-}
-
 bool Document::readFromFile(const QString& path, const QString& typeIdentifier, QString* error)
 {
     auto fail = [error](const QString& message) {
@@ -133,11 +127,11 @@ bool Document::readFromFile(const QString& path, const QString& typeIdentifier, 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Le fichier « %1 » n’a pas pu être lu.").arg(QFileInfo(path).fileName()));
-    if (file.size() > maxDocumentBytes)
-        return fail(largeFileMessage(path));
-    const QByteArray data = file.read(maxDocumentBytes + 1);
-    if (data.size() > maxDocumentBytes)
-        return fail(largeFileMessage(path));
+    if (file.size() > plmMaximumFileBytes)
+        return fail(plmLargeFileMessage(path));
+    const QByteArray data = file.read(plmMaximumFileBytes + 1);
+    if (data.size() > plmMaximumFileBytes)
+        return fail(plmLargeFileMessage(path));
     if (file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("Le fichier « %1 » n’a pas pu être lu.").arg(QFileInfo(path).fileName()));
     try {

@@ -167,7 +167,6 @@ private:
     StoreStep readOnWorker(const ReadJob& job);
     void undoIndexChanged(int index);
     void scheduleAutosave();
-    QString largeFileMessage(const QString& path) const;
 
     QString filePath_;
     QString fileType_;

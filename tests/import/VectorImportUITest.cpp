@@ -242,8 +242,10 @@ TEST_F(VectorImportUITest, failuresArePresentedWithTheirFrenchMessage)
     importAndWait(write(QStringLiteral("dessin.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n"));
     importAndWait(write(QStringLiteral("cassé.geojson"), R"({"type":"Polygon","coordinates":[]})"));
     EXPECT_EQ(errors, (QStringList{QStringLiteral("Format vectoriel non reconnu : notes.txt."),
-                                   QStringLiteral("Aucun tracé ou texte EPS convertible. Source non exécutée."),
-                                   QStringLiteral("Polygone GeoJSON vide.")}));
+                                   QStringLiteral("Le fichier « dessin.eps » ne peut pas être importé : aucun tracé "
+                                                  "ou texte EPS convertible. Source non exécutée."),
+                                   QStringLiteral("Le fichier « cassé.geojson » ne peut pas être importé : polygone "
+                                                  "GeoJSON vide.")}));
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_TRUE(MapDocument::opened.isEmpty());
 

@@ -164,6 +164,21 @@ TEST_F(DocumentTest, FailedReadLeavesDocumentUnchangedWithCodecMessage)
     EXPECT_EQ(error, QStringLiteral("Le fichier « nowhere.ftxt » n’a pas pu être lu."));
 }
 
+TEST_F(DocumentTest, AFileAboveWhatThisMachineClassDecodesIsRefusedBeforeReading)
+{
+    const QString huge = path(QStringLiteral("énorme.ftxt"));
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64(300) << 20)); // sparse: nothing is written or read
+    }
+    doc->text = QStringLiteral("intact");
+    QString error;
+    EXPECT_FALSE(doc->readFromFile(huge, fakeTextType, &error));
+    EXPECT_EQ(error, QStringLiteral("Le fichier « énorme.ftxt » est trop volumineux pour être ouvert (256 Mo au plus)."));
+    EXPECT_EQ(doc->text, QStringLiteral("intact"));
+}
+
 TEST_F(DocumentTest, AutosaveWritesChangedDocumentInPlaceAfterTheDelay)
 {
     const QString file = path(QStringLiteral("auto.ftxt"));
