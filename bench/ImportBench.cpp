@@ -211,8 +211,8 @@ QByteArray makeTable(const QList<PlmEntity>& entities)
 
 struct Files {
     QTemporaryDir dir;
-    QString geojson, shp;
-    qint64 geojsonSize = 0, shpSize = 0;
+    QString geojson, shp, plmmap;
+    qint64 geojsonSize = 0, shpSize = 0, plmmapSize = 0;
     Files()
     {
         const QList<PlmEntity> entities = polygonEntities();
@@ -230,6 +230,9 @@ struct Files {
         shp = write(QStringLiteral("Communes.shp"), shape);
         write(QStringLiteral("Communes.dbf"), makeTable(entities));
         write(QStringLiteral("Communes.prj"), "GEOGCS[\"GCS_WGS_1984\"]");
+        const QByteArray native = PlmMapCodec::encode(BenchMaps::makeLargeMap(35000));
+        plmmapSize = native.size();
+        plmmap = write(QStringLiteral("Communes.plmmap"), native);
     }
 };
 
@@ -269,6 +272,34 @@ void BM_ImportShapefile(benchmark::State& state)
     report(state, result, files().shpSize);
 }
 BENCHMARK(BM_ImportShapefile)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A base-map document through the importer, against the plain decode below: the importer's
+// recognition should cost little more than the decode itself (one parse of the text).
+void BM_ImportPlmmap(benchmark::State& state)
+{
+    const QString path = files().plmmap; // generated before timing
+    PlmImportResult result;
+    for (auto _ : state) {
+        result = PlmVectorImporter::importMap(path);
+        benchmark::DoNotOptimize(result.map.entities.size());
+    }
+    report(state, result, files().plmmapSize);
+}
+BENCHMARK(BM_ImportPlmmap)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_DecodePlmmap(benchmark::State& state)
+{
+    QFile f(files().plmmap);
+    f.open(QIODevice::ReadOnly);
+    const QByteArray bytes = f.readAll();
+    PlmImportResult result;
+    for (auto _ : state) {
+        result.map = PlmMapCodec::decode(bytes);
+        benchmark::DoNotOptimize(result.map.entities.size());
+    }
+    report(state, result, files().plmmapSize);
+}
+BENCHMARK(BM_DecodePlmmap)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // What handing the imported map to a base-map document as bytes would cost (encoded, then
 // decoded): the import avoids it by giving the studio's document the map itself.

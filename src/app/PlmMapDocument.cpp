@@ -59,8 +59,9 @@ PlmWorkDocument* PlmMapDocument::openInStudio()
     auto* document = new PlmWorkDocument;
 
     const PlmMap copy = map();
-    const QString sourcePath = importSource_.isEmpty() ? filePath() : importSource_;
     std::optional<QString> source;
+    const QString sourcePath = !importSource_.isEmpty() ? importSource_
+                               : filePath().isEmpty() ? sourceMapPath_ : filePath();
     if (!sourcePath.isEmpty())
         source = QUrl::fromLocalFile(sourcePath).toString(QUrl::FullyEncoded); // a valid address: spaces escaped
     PlmWork work;
@@ -68,7 +69,8 @@ PlmWorkDocument* PlmMapDocument::openInStudio()
     work.sourceMapURL = source;
     document->setWork(work);
 
-    const bool authored = importSource_.isEmpty()
+    // Only a map opened from its own file stays tied to it; an imported map never does.
+    const bool authored = importSource_.isEmpty() && !filePath().isEmpty()
                        && copy.metadata.value(QStringLiteral("studio.authored")) == QLatin1String("true")
                        && copy.metadata.contains(QStringLiteral("studio.authored"));
     if (authored) {

@@ -25,11 +25,16 @@ public:
     void readFromData(const QByteArray& data, const QString& typeIdentifier) override;
     void makeWindowControllers() override;
 
+    // The file the map was read from when this document is not tied to it (a map opened from
+    // the library): recorded as the work's source map address, never saved over.
+    Q_INVOKABLE void setSourceMapPath(const QString& path) { sourceMapPath_ = path; }
+
     // Opens the map in a new studio document added to the controller (this document's, else
     // the shared one) and closes this document. A map whose metadata "studio.authored" is
     // exactly "true" keeps this file and the ".plmmap" type and opens unchanged; any other
     // opens as a changed, untitled work whose source map address is this file. An imported
     // map always opens as a changed, untitled work whose source is the imported file.
+    // A document without a file of its own always opens as a changed, untitled work.
     PlmWorkDocument* openInStudio();
 
     // Marks the map as imported from this file: the file is only its source, never the file
@@ -49,4 +54,5 @@ private:
     PlmMap storage_;
     QList<PlmInputSheet> importedSheets_;
     QString importSource_;
+    QString sourceMapPath_;
 };

@@ -17,6 +17,7 @@
 #include <QUndoStack>
 #include <QWidget>
 #include <algorithm>
+#include <memory>
 
 const QString PlmWorkDocument::plmType = QStringLiteral("ondrel.pelmorastudio.plm");
 const QString PlmWorkDocument::lastDocumentKey = QStringLiteral("Studio.LastDocumentBookmark");
@@ -186,6 +187,13 @@ void PlmWorkDocument::readFromData(const QByteArray& data, const QString& typeId
 
 QByteArray PlmWorkDocument::encodeDocument(const QString& typeIdentifier) const
 {
+    return dataJobOfType(typeIdentifier)();
+}
+
+Document::DataJob PlmWorkDocument::dataJobOfType(const QString& typeIdentifier) const
+{
+    // The work is an immutable value: the job encodes the copy taken here, whatever the
+    // window does to the document meanwhile.
     if (typeIdentifier == plmMapType()) {
         const PlmWork w = work();
         bool refused = !w.variables.isEmpty();
@@ -197,24 +205,43 @@ QByteArray PlmWorkDocument::encodeDocument(const QString& typeIdentifier) const
         }
         if (refused)
             throw PlmWorkError::invalid(mapOnlyMessage());
-        return PlmMapCodec::encode(w.map);
+        return [map = w.map] { return PlmMapCodec::encode(map); };
     }
     if (typeIdentifier == plmType) {
         PlmWork copy = work();
         if (StudioWindowInterface* window = studioWindow())
             window->storeComposition(copy);
-        return PlmWorkCodec::encode(copy);
+        return [copy] { return PlmWorkCodec::encode(copy); };
     }
     throw PlmWorkError::invalid(plmOnlyMessage());
 }
 
-void PlmWorkDocument::decodeDocument(const QByteArray& data, const QString& typeIdentifier)
+Document::ReadJob PlmWorkDocument::readJobOfData(const QByteArray& data, const QString& typeIdentifier)
+{
+    // Decoding is pure and may run anywhere; storing touches the document and its windows.
+    return [this, data, typeIdentifier]() -> StoreStep {
+        auto decoded = std::make_shared<const PlmWork>(decodeWork(data, typeIdentifier));
+        return [this, decoded] { storeDecoded(*decoded); };
+    };
+}
+
+PlmWork PlmWorkDocument::decodeWork(const QByteArray& data, const QString& typeIdentifier)
 {
     PlmWork decoded;
     if (typeIdentifier == plmMapType())
         decoded.map = PlmMapCodec::decode(data);
     else
         decoded = PlmWorkCodec::decode(data);
+    return decoded;
+}
+
+void PlmWorkDocument::decodeDocument(const QByteArray& data, const QString& typeIdentifier)
+{
+    storeDecoded(decodeWork(data, typeIdentifier));
+}
+
+void PlmWorkDocument::storeDecoded(const PlmWork& decoded)
+{
     store(decoded);
     // The steps kept describe changes of the work just replaced: undoing one now would
     // patch the read work with them.
@@ -232,9 +259,15 @@ void PlmWorkDocument::didRevert()
     reloadWindows();
 }
 
+bool PlmWorkDocument::prepareToSave()
+{
+    StudioWindowInterface* window = studioWindow();
+    return !window || window->commitEditing();
+}
+
 bool PlmWorkDocument::saveDocument()
 {
-    if (StudioWindowInterface* window = studioWindow(); window && !window->commitEditing())
+    if (!prepareToSave())
         return false;
     return Document::saveDocument();
 }

@@ -53,10 +53,13 @@ public:
     QByteArray dataOfType(const QString& typeIdentifier) const override;
     void readFromData(const QByteArray& data, const QString& typeIdentifier) override;
     QByteArray encodeDocument(const QString& typeIdentifier) const;
+    DataJob dataJobOfType(const QString& typeIdentifier) const override;
     void decodeDocument(const QByteArray& data, const QString& typeIdentifier);
+    ReadJob readJobOfData(const QByteArray& data, const QString& typeIdentifier) override;
 
     // Saving first commits the window's pending edits; a refusal cancels silently.
     bool saveDocument() override;
+    bool prepareToSave() override;
     bool saveDocumentAs() override;
     // Closing also commits pending edits first; a refusal keeps the document open.
     bool canClose() override;
@@ -107,6 +110,8 @@ protected:
     void didRevert() override;
 
 private:
+    static PlmWork decodeWork(const QByteArray& data, const QString& typeIdentifier);
+    void storeDecoded(const PlmWork& decoded);
     void store(const PlmWork& work);
     void primeValidation(const PlmWork& work);
     void storeKept(const PlmWork& work, const QString& actionName);

@@ -13,29 +13,15 @@ bool holdsBoundTexts(const PlmEntity& entity)
     return kind == PlmGeometry::Kind::text || kind == PlmGeometry::Kind::group;
 }
 
-// Keys whose cells differ between two columns (either side), in key order, by one merge walk.
-QList<QString> changedKeys(const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to)
+// Keys whose cells differ between two columns (either side), in key order; blocks the two
+// share are skipped unread.
+QList<QString> changedKeys(const PlmVariableValues& from, const PlmVariableValues& to)
 {
     QList<QString> keys;
-    if (from.isSharedWith(to))
-        return keys;
-    auto f = from.constBegin();
-    auto t = to.constBegin();
-    while (f != from.constEnd() || t != to.constEnd()) {
-        const int order = f == from.constEnd() ? 1 : t == to.constEnd() ? -1 : compareKeys(f.key(), t.key());
-        if (order < 0) {
-            keys.append(f.key());
-            ++f;
-        } else if (order > 0) {
-            keys.append(t.key());
-            ++t;
-        } else {
-            if (!identicalValues(f.value(), t.value()))
-                keys.append(t.key());
-            ++f;
-            ++t;
-        }
-    }
+    PlmVariableValues::forEachDifference(from, to, [&](const QString& key, const PlmValue* f, const PlmValue* t) {
+        if (!f || !t || !identicalValues(*f, *t))
+            keys.append(key);
+    });
     return keys;
 }
 
@@ -49,9 +35,9 @@ bool sameIDs(const QList<PlmVariable>& a, const QList<PlmVariable>& b)
     return true;
 }
 
-QList<QMap<QString, PlmValue>> columnsOf(const PlmWork& work)
+QList<PlmVariableValues> columnsOf(const PlmWork& work)
 {
-    QList<QMap<QString, PlmValue>> columns;
+    QList<PlmVariableValues> columns;
     columns.reserve(work.variables.size());
     for (const PlmVariable& v : work.variables)
         columns.append(v.values);
@@ -185,12 +171,12 @@ void PlmWorkDocumentDerived::recomputeCalculatedVariables(PlmWork& next, const P
                     const auto index = indexOfID.constFind(id);
                     if (index == indexOfID.constEnd())
                         return std::nullopt;
-                    const QMap<QString, PlmValue>& values = std::as_const(computed)[*index].values;
+                    const PlmVariableValues& values = std::as_const(computed)[*index].values;
                     const auto cell = values.constFind(row);
                     return cell == values.constEnd() ? std::nullopt : cell.value().numericValue();
                 };
                 const std::optional<double> result = step.expression.evaluate(lookup);
-                const QMap<QString, PlmValue>& current = std::as_const(computed)[step.index].values;
+                const PlmVariableValues& current = std::as_const(computed)[step.index].values;
                 const auto old = current.constFind(row);
                 if (result) {
                     const PlmValue value = percentage ? PlmValue::percentage(*result) : PlmValue::number(*result);

@@ -124,23 +124,18 @@ void PlmWorkDocumentValidator::validateVariables(const PlmWork& work, const QSet
             }
             continue;
         }
-        auto old = known ? known->values.constBegin() : QMap<QString, PlmValue>::const_iterator();
-        const auto oldEnd = known ? known->values.constEnd() : old;
-        for (auto it = variable.values.constBegin(); it != variable.values.constEnd(); ++it) {
-            const PlmValue& value = it.value();
-            if (known) {
-                int order = -1;
-                while (old != oldEnd && (order = compareKeys(old.key(), it.key())) < 0)
-                    ++old;
-                if (old != oldEnd && order == 0) {
-                    const bool same = identicalValues(old.value(), value);
-                    ++old; // keeps the two walks in step, so keys compare by pointer
-                    if (same)
-                        continue;
-                }
-            }
-            checkCell(it.key(), value);
+        if (known) {
+            // Cells in blocks shared with the valid column are skipped unread; the rest are
+            // checked in key order, so the first failure is the full check's.
+            PlmVariableValues::forEachDifference(known->values, variable.values,
+                                                 [&](const QString& key, const PlmValue* was, const PlmValue* now) {
+                                                     if (now && !(was && identicalValues(*was, *now)))
+                                                         checkCell(key, *now);
+                                                 });
+            continue;
         }
+        for (auto it = variable.values.constBegin(); it != variable.values.constEnd(); ++it)
+            checkCell(it.key(), it.value());
     }
 }
 

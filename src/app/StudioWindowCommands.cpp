@@ -13,9 +13,11 @@
 #include "import/VectorImportUI.h"
 #include "layout/CarteWindowController.h"
 #include "library/LibraryCoordinator.h"
+#include "library/SymbolPickerWindowController.h"
 #include "model/PlmErrors.h"
 #include "platform/DialogHooks.h"
 #include "platform/ViewHost.h"
+#include "thematic/SymbolPickerLauncher.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -47,6 +49,8 @@ void StudioWindowCommands::install()
 {
     PlmWorkDocument::setStudioWindowFactory(
         [](PlmWorkDocument* document) -> DocumentWindowController* { return new StudioWindowCommands(document); });
+    // The panes open the symbol catalogue through this; it also makes glyphs read their icons.
+    SymbolPickerWindowController::installLauncher();
     // The layout page reads SVG drawings through the importer, which lives above it.
     DecorationController::svgImporter = [](const QString& path) { return ProportionalShapeSvgFile::importSVGSymbol(path); };
 }
@@ -316,11 +320,33 @@ QMenu* StudioWindowCommands::showDrawingMenu(QWidget* sender)
     }
     menu->addSeparator();
     QAction* catalogue = menu->addAction(QStringLiteral("Catalogue de symboles ponctuels…"));
-    // The symbol catalogue is not there yet: the item is shown, disabled.
     catalogue->setEnabled(handles(QStringLiteral("addDrawingSymbol:")));
     connect(catalogue, &QAction::triggered, this,
             [this, catalogue] { performCommand(QStringLiteral("addDrawingSymbol:"), catalogue); });
     return popUp(menu, sender);
+}
+
+void StudioWindowCommands::showPointSymbolCatalogue()
+{
+    if (!switchMode(Mode::fond, true))
+        return;
+    if (m_pointSymbolPicker)
+        m_pointSymbolPicker->close();
+    QPointer<StudioWindowCommands> self(this);
+    SymbolPickerLauncher::Request request;
+    request.completion = [self](const QString& name) {
+        if (self && self->fond)
+            self->fond->beginPlacing(PlmPointSymbol(name, std::nullopt));
+    };
+    request.svgCompletion = [self](const PlmMap& map, const QString&) {
+        if (self && self->fond)
+            self->fond->beginPlacing(PlmPointSymbol(std::nullopt, map));
+    };
+    request.onClose = [self] {
+        if (self)
+            self->m_pointSymbolPicker = nullptr;
+    };
+    m_pointSymbolPicker = SymbolPickerLauncher::open(request);
 }
 
 void StudioWindowCommands::chooseDrawingTool(int tag)
@@ -369,6 +395,13 @@ void StudioWindowCommands::registerStudioCommands()
         }
     });
     plain(QStringLiteral("openLibrary:"), [](QObject*) { LibraryCoordinator::shared().showLibrary(); });
+    registerCommand(QStringLiteral("addDrawingSymbol:"),
+                    {[this](QObject*) { showPointSymbolCatalogue(); },
+                     [] {
+                         CommandValidation validation;
+                         validation.enabled = SymbolPickerLauncher::isInstalled();
+                         return validation;
+                     }});
 
     plain(QStringLiteral("changePrintFormat:"), [this](QObject*) { applyPrintFormat(printFormat->currentIndex()); });
     plain(QStringLiteral("controlTextDidEndEditing:"), [this](QObject* sender) {

@@ -19,8 +19,7 @@ class StudioObjectsOutline;
 // "redo:", "addObject:", "showAddMenu:", "showDrawingMenu:", "chooseDrawingTool:",
 // "showBackgroundMenu:", "importBackgroundPanel:", "showBackgroundInspector:",
 // "changeBackgroundField:", "changeBackgroundLock:", "removeBackground:", "studioFond:",
-// "studioCarte:", "studioData:", "importForMode:", "openLibrary:". Commands whose neighbour does
-// not exist yet (symbol catalogue) are not answered, so their items stay disabled.
+// "studioCarte:", "studioData:", "importForMode:", "openLibrary:", "addDrawingSymbol:".
 class StudioWindowCommands : public StudioWindowController {
     Q_OBJECT
 public:
@@ -69,6 +68,11 @@ public:
 
     static const QStringList& drawingToolTitles();
 
+    // Opens the symbol catalogue to place point symbols on the base map; the chosen symbol
+    // starts placing in the Fond pane. The window is kept until it closes.
+    void showPointSymbolCatalogue();
+    QWidget* pointSymbolPicker() const { return m_pointSymbolPicker; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -80,4 +84,5 @@ private:
     StudioObjectsOutline* m_outline = nullptr;
     StudioBackgroundInspector* m_background = nullptr;
     QPointer<QMenu> m_menu;
+    QPointer<QWidget> m_pointSymbolPicker;
 };

@@ -1,6 +1,7 @@
 #include "canvas/CanvasEntityCache.h"
 
 #include "canvas/CanvasPathBuilder.h"
+#include "model/PlmClampedInt.h"
 
 #include <QHash>
 
@@ -189,7 +190,8 @@ int CanvasEntityCache::detailLevel(double pixelsPerUnit)
     // below a pixel, so copies are reused across nearby zooms.
     if (!(pixelsPerUnit > 0) || !std::isfinite(pixelsPerUnit))
         return std::numeric_limits<int>::min();
-    return int(std::floor(std::log2(1.0 / pixelsPerUnit)));
+    // log2 of a denormal's inverse is infinite: the level is clamped, not converted blindly.
+    return plmClampedInt(std::floor(std::log2(1.0 / pixelsPerUnit)), -1100, 1100);
 }
 
 const QPainterPath& CanvasEntityCache::drawingPath(const CanvasLeaf& leaf, double pixelsPerUnit)
@@ -452,7 +454,7 @@ void CanvasEntityCache::ensureGrid()
         return;
     }
     const int n = int(m_entries.size());
-    const int side = std::clamp(int(std::ceil(std::sqrt(double(n)))), 1, 512);
+    const int side = plmClampedInt(std::ceil(std::sqrt(double(n))), 1, 512);
     m_cols = m_rows = side;
     m_stamp.assign(m_entries.size(), -1);
     const double cw = m_gridRect.width() / m_cols, ch = m_gridRect.height() / m_rows;

@@ -81,7 +81,7 @@ size_t qHash(const CacheKey& k, size_t seed = 0)
 // Name labels redraw the same few texts every frame; keep their outlines.
 const LineOutline& cachedLine(const QString& line, const QString& fontName, bool bold, bool italic)
 {
-    static QHash<CacheKey, LineOutline> cache;
+    static thread_local QHash<CacheKey, LineOutline> cache; // per thread: maps are also drawn off the main thread
     CacheKey key{line, fontName, bold, italic};
     auto it = cache.constFind(key);
     if (it != cache.constEnd())
@@ -96,7 +96,7 @@ const LineOutline& cachedLine(const QString& line, const QString& fontName, bool
 // drawn with it shares one glyph cache.
 QRawFont sizedFont(const QRawFont& reference, double pixelSize)
 {
-    static QHash<QString, QRawFont> fonts;
+    static thread_local QHash<QString, QRawFont> fonts;
     const QString key = reference.familyName() + QLatin1Char('|') + reference.styleName() + QLatin1Char('|')
         + QString::number(int(reference.weight())) + QLatin1Char('|') + QString::number(int(reference.style()))
         + QLatin1Char('|') + QString::number(pixelSize, 'g', 17);
@@ -217,7 +217,7 @@ QList<QGlyphRun> TextOutline::labelGlyphRuns(const QString& text, const QString&
         return result;
     // Labels are drawn every frame at one size: keep them ready. They are
     // small (glyph indexes and positions), so a large map's names all fit.
-    static QHash<RunsKey, QList<QGlyphRun>> cache;
+    static thread_local QHash<RunsKey, QList<QGlyphRun>> cache;
     const RunsKey key{text, fontName, fontSize};
     if (auto it = cache.constFind(key); it != cache.constEnd())
         return *it;

@@ -101,37 +101,17 @@ void DataTableModel::emitChangedCells(const PlmWork& previous)
         }
         if (now.values.isSharedWith(was.values))
             continue;
-        // Both maps are ordered by entity id: one walk finds the changed entities.
+        // Only the rows whose cells changed are refreshed; blocks the two columns share are
+        // skipped unread.
         QList<int> changed;
-        auto a = was.values.cbegin();
-        auto b = now.values.cbegin();
-        const auto note = [this, &changed](const QString& entityID) {
-            const int row = m_rowOfEntity.value(entityID, -1);
-            if (row >= 0)
-                changed.append(row);
-        };
-        while (a != was.values.cend() || b != now.values.cend()) {
-            // After a copy the keys still share their text: equal pointers need no comparison.
-            if (a != was.values.cend() && b != now.values.cend() && a.key().constData() == b.key().constData()) {
-                if (!(a.value() == b.value()))
-                    note(a.key());
-                ++a;
-                ++b;
-                continue;
-            }
-            if (b == now.values.cend() || (a != was.values.cend() && a.key() < b.key())) {
-                note(a.key());
-                ++a;
-            } else if (a == was.values.cend() || b.key() < a.key()) {
-                note(b.key());
-                ++b;
-            } else {
-                if (!(a.value() == b.value()))
-                    note(a.key());
-                ++a;
-                ++b;
-            }
-        }
+        PlmVariableValues::forEachDifference(was.values, now.values,
+                                             [this, &changed](const QString& entityID, const PlmValue* x, const PlmValue* y) {
+                                                 if (x && y && *x == *y)
+                                                     return;
+                                                 const int row = m_rowOfEntity.value(entityID, -1);
+                                                 if (row >= 0)
+                                                     changed.append(row);
+                                             });
         emitChangedRows(column, changed);
     }
 }

@@ -286,7 +286,7 @@ void DataWindowController::refreshRows(const PlmWork& current)
     // The order is worked out again only when what it depends on changed: the entities, the
     // sort key and direction, and the sorted variable's values.
     const PlmVariable* sorted = sortColumn ? current.variable(*sortColumn) : nullptr;
-    const QMap<QString, PlmValue> values = sorted ? sorted->values : QMap<QString, PlmValue>();
+    const PlmVariableValues values = sorted ? sorted->values : PlmVariableValues();
     const std::optional<PlmVariableType> type = sorted ? std::optional(sorted->type) : std::nullopt;
     const bool same = m_rowsValid && m_rowsKey == sortColumn && m_rowsAscending == sortAscending
         && m_rowsType == type && (values.isSharedWith(m_rowsValues) || values == m_rowsValues)

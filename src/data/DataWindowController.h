@@ -186,7 +186,7 @@ private:
     std::unique_ptr<CommandResponder> m_importCommand;
     // The numbers of the details, kept while the active variable's values are the same.
     struct MeanCache {
-        QMap<QString, PlmValue> values;
+        PlmVariableValues values;
         qsizetype count = 0;
         std::optional<double> mean;
         bool valid = false;
@@ -198,7 +198,7 @@ private:
     std::optional<QString> m_rowsKey;
     bool m_rowsAscending = true;
     std::optional<PlmVariableType> m_rowsType;
-    QMap<QString, PlmValue> m_rowsValues;
+    PlmVariableValues m_rowsValues;
     PlmEntityList m_rowsEntities;
     // Bumped on every read start; a read whose generation is old is dropped.
     int m_readGeneration = 0;

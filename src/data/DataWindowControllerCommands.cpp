@@ -189,7 +189,7 @@ void DataWindowController::performSave(bool saveAs)
     if (saveAs)
         document->saveDocumentAs();
     else
-        document->saveDocument();
+        document->saveDocumentInBackground();
 }
 
 // --- Variable commands --------------------------------------------------------------------------

@@ -107,7 +107,19 @@ bool PlmInputReader::hasHeaderRow(const QList<QStringList>& grid)
 {
     if (grid.size() < 2)
         return false;
-    const QStringList& first = grid.first();
+    // Columns empty in every row (a spacer column of a workbook) take no part in the guess.
+    qsizetype width = 0;
+    for (const QStringList& row : grid)
+        width = std::max(width, row.size());
+    QList<bool> used(width, false);
+    for (const QStringList& row : grid)
+        for (qsizetype c = 0; c < row.size(); ++c)
+            if (!used.at(c) && !row.at(c).isEmpty())
+                used[c] = true;
+    QStringList first;
+    for (qsizetype c = 0; c < grid.first().size(); ++c)
+        if (used.at(c))
+            first.append(grid.first().at(c));
     if (first.isEmpty())
         return false;
     QStringList folded;

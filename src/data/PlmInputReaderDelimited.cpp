@@ -23,38 +23,6 @@ const QChar quote = u'"';
     fail(u"Table trop volumineuse.");
 }
 
-// The splitter's state between two characters.
-struct Splitter {
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool inQuotes = false;
-    bool justClosed = false;
-    qsizetype fieldCount = 0;
-
-    // Ends the field. The row limit is checked on the row that receives the field, so no row
-    // (the last one included) ever holds more than the allowed number of fields.
-    void endField()
-    {
-        row.append(field);
-        field = QString();
-        inQuotes = false;
-        justClosed = false;
-        ++fieldCount;
-        if (row.size() > PlmInputReader::maximumFieldsPerRow || fieldCount > PlmInputReader::maximumFields)
-            tooLarge();
-    }
-
-    void endRow()
-    {
-        endField();
-        rows.append(row);
-        row = QStringList();
-        if (rows.size() > PlmInputReader::maximumRows)
-            tooLarge();
-    }
-};
-
 // UTF-16 after its byte-order mark; none for an odd byte count or an unpaired surrogate.
 std::optional<QString> decodeUtf16(const QByteArray& data, bool littleEndian)
 {
@@ -120,23 +88,6 @@ bool isLineBreak(QChar c)
     return u == u'\n' || u == u'\r' || u == 0x0B || u == 0x0C || u == 0x85 || u == 0x2028 || u == 0x2029;
 }
 
-// The candidates' score: the field count shared by most non-blank sampled rows, weighted.
-qint64 separatorScore(const QList<QStringList>& rows)
-{
-    QHash<qsizetype, qint64> counts;
-    const qsizetype sampled = std::min<qsizetype>(rows.size(), PlmInputReader::sampledRows);
-    for (qsizetype i = 0; i < sampled; ++i) {
-        const QStringList& row = rows.at(i);
-        if (std::any_of(row.cbegin(), row.cend(), [](const QString& f) { return !f.isEmpty(); }))
-            ++counts[row.size()];
-    }
-    qint64 best = 0;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        if (it.key() > 1)
-            best = std::max(best, it.value() * PlmInputReader::rowCountWeight + it.key());
-    return best;
-}
-
 bool hasUnevenRows(const QList<QStringList>& rows)
 {
     std::optional<qsizetype> width;
@@ -148,6 +99,213 @@ bool hasUnevenRows(const QList<QStringList>& rows)
         width = row.size();
     }
     return false;
+}
+
+} // namespace
+
+namespace {
+
+// Whether the code point at i extends the character before it (a combining mark or a
+// joiner), which then is no longer a bare separator or quote.
+bool extendsPrevious(const QString& text, qsizetype i)
+{
+    if (i >= text.size())
+        return false;
+    char32_t c = text.at(i).unicode();
+    if (c < 0x300)
+        return false; // below the first combining mark: the usual case, answered at once
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+        c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+    if (c == 0x200D)
+        return true;
+    const QChar::Category category = QChar::category(c);
+    return category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining
+        || category == QChar::Mark_Enclosing;
+}
+
+// The fields and rows of a split, counted against the limits. The row limit is checked on
+// the row that receives the field, so no row (the last one included) ever holds more than
+// the allowed number of fields.
+struct Limits {
+    qsizetype fieldCount = 0;
+    qsizetype rowCount = 0;
+
+    void field(qsizetype fieldsInRow)
+    {
+        ++fieldCount;
+        if (fieldsInRow > PlmInputReader::maximumFieldsPerRow || fieldCount > PlmInputReader::maximumFields)
+            tooLarge();
+    }
+    void row()
+    {
+        ++rowCount;
+        if (rowCount > PlmInputReader::maximumRows)
+            tooLarge();
+    }
+};
+
+// Keeps every field: the grid of the chosen separator.
+struct GridSink {
+    Limits limits;
+    QList<QStringList> rows;
+    QStringList row;
+
+    void field(QString&& text)
+    {
+        row.append(std::move(text));
+        limits.field(row.size());
+    }
+    void field(QStringView text) { field(text.toString()); }
+    bool done() const { return false; }
+    void endRow()
+    {
+        limits.row();
+        const qsizetype width = row.size();
+        rows.append(std::move(row));
+        row = QStringList();
+        row.reserve(width); // rows are mostly as wide as the one before
+    }
+};
+
+// Keeps only what the separator's score reads: the width of the sampled rows and whether
+// they hold anything; the walk stops after them.
+struct ScoreSink {
+    Limits limits;
+    QHash<qsizetype, qint64> widths; // non-blank sampled rows by field count
+    qsizetype fieldsInRow = 0;
+    bool blank = true;
+
+    void field(QStringView text)
+    {
+        ++fieldsInRow;
+        blank = blank && text.isEmpty();
+        limits.field(fieldsInRow);
+    }
+    void field(QString&& text) { field(QStringView(text)); }
+    bool done() const { return limits.rowCount >= PlmInputReader::sampledRows; }
+    void endRow()
+    {
+        if (limits.rowCount < PlmInputReader::sampledRows && !blank)
+            ++widths[fieldsInRow];
+        limits.row();
+        fieldsInRow = 0;
+        blank = true;
+    }
+    qint64 score() const
+    {
+        qint64 best = 0;
+        for (auto it = widths.cbegin(); it != widths.cend(); ++it)
+            if (it.key() > 1)
+                best = std::max(best, it.value() * PlmInputReader::rowCountWeight + it.key());
+        return best;
+    }
+};
+
+// One walk over the text: a field is either a run of characters up to a bare separator or
+// line break, or a quoted run whose doubled quotes stand for one quote; each is copied once.
+// The walk compares whole characters: a quote or a separator followed by a combining mark is
+// another character. Line breaks and the tab are never extended.
+template <typename Sink>
+void splitDelimited(const QString& text, QChar separator, Sink& sink)
+{
+    const qsizetype n = text.size();
+    const char16_t* chars = reinterpret_cast<const char16_t*>(text.constData());
+    const char16_t sep = separator.unicode();
+    const bool separatorExtends = sep != u'\t' && sep != u'\n' && sep != u'\r';
+    const auto bareQuote = [&](qsizetype i) { return i < n && chars[i] == u'"' && !extendsPrevious(text, i + 1); };
+    // The ASCII characters that end a run outside quotes.
+    std::array<bool, 128> stops{};
+    stops[u'\n'] = stops[u'\r'] = stops[u'"'] = true;
+    if (sep < 128)
+        stops[sep] = true;
+
+    qsizetype i = 0;
+    bool rowOpen = false; // a field or separator was met since the last line break
+    for (;;) {
+        // At the start of a field.
+        if (bareQuote(i)) {
+            QString field;
+            qsizetype from = i + 1;
+            qsizetype j = from;
+            for (;;) {
+                while (j < n && chars[j] != u'"')
+                    ++j;
+                if (j >= n)
+                    fail(u"Guillemet non fermé.");
+                if (extendsPrevious(text, j + 1)) {
+                    ++j; // a quote with a mark is text
+                    continue;
+                }
+                if (bareQuote(j + 1)) {
+                    field.append(QStringView(chars + from, j + 1 - from)); // one quote kept
+                    j += 2;
+                    from = j;
+                    continue;
+                }
+                break;
+            }
+            const QStringView rest(chars + from, j - from);
+            const bool doubled = !field.isEmpty();
+            if (doubled)
+                field.append(rest);
+            i = j + 1;
+            // Only a separator, a line break or the end may follow a closing quote.
+            if (i < n) {
+                const char16_t c = chars[i];
+                const bool separatorHere = c == sep && (!separatorExtends || !extendsPrevious(text, i + 1));
+                if (!separatorHere && c != u'\n' && c != u'\r')
+                    fail(u"Guillemets mal formés.");
+            }
+            if (doubled)
+                sink.field(std::move(field));
+            else
+                sink.field(rest);
+        } else {
+            qsizetype j = i;
+            for (;; ++j) {
+                while (j < n && !(chars[j] < 128 ? stops[chars[j]] : chars[j] == sep))
+                    ++j;
+                if (j >= n)
+                    break;
+                const char16_t c = chars[j];
+                if (c == u'"') {
+                    if (extendsPrevious(text, j + 1))
+                        continue; // text
+                    fail(u"Guillemets mal formés.");
+                }
+                if (c == sep && c != u'\n' && c != u'\r' && separatorExtends && extendsPrevious(text, j + 1))
+                    continue; // a separator with a mark is text
+                break;
+            }
+            if (j >= n && j == i && !rowOpen) {
+                // Nothing after the last line break: no row, unless the text is empty.
+                if (sink.limits.rowCount == 0) {
+                    sink.field(QStringView());
+                    sink.endRow();
+                }
+                return;
+            }
+            sink.field(QStringView(chars + i, j - i));
+            i = j;
+        }
+        // After a field: a separator, a line break or the end.
+        if (i >= n) {
+            sink.endRow();
+            return;
+        }
+        const char16_t c = chars[i];
+        if (c == u'\n' || c == u'\r') {
+            // CR LF is one break.
+            i += (c == u'\r' && i + 1 < n && chars[i + 1] == u'\n') ? 2 : 1;
+            sink.endRow();
+            rowOpen = false;
+            if (sink.done())
+                return;
+        } else {
+            ++i; // the separator
+            rowOpen = true;
+        }
+    }
 }
 
 } // namespace
@@ -187,22 +345,34 @@ PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QStrin
         }
     }
 
+    // The best-scoring separator whose whole text splits wins. The score reads only the first
+    // rows, so candidates are ranked on those, and split whole in that order until one
+    // succeeds: the text is split once unless the leader fails further on.
+    struct Ranked {
+        QChar separator;
+        qint64 score;
+    };
+    QList<Ranked> ranked;
+    for (QChar candidate : candidates) {
+        ScoreSink score;
+        try {
+            splitDelimited(text, candidate, score);
+        } catch (const PlmWorkError&) {
+            continue; // already fails within the sampled rows
+        }
+        ranked.append({candidate, score.score()});
+    }
+    std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) { return a.score > b.score; });
     std::optional<QChar> winner;
     QList<QStringList> grid;
-    qint64 bestScore = -1;
-    for (QChar candidate : candidates) {
-        QList<QStringList> rows;
+    for (const Ranked& candidate : std::as_const(ranked)) {
         try {
-            rows = parseDelimited(text, candidate);
+            grid = parseDelimited(text, candidate.separator);
         } catch (const PlmWorkError&) {
             continue;
         }
-        const qint64 score = separatorScore(rows);
-        if (score > bestScore) {
-            bestScore = score;
-            winner = candidate;
-            grid = std::move(rows);
-        }
+        winner = candidate.separator;
+        break;
     }
     if (!winner)
         throw PlmWorkError::invalid(QStringLiteral("Texte vide ou guillemets mal formés."));
@@ -221,73 +391,10 @@ PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QStrin
     return sheet;
 }
 
-namespace {
 
-// Whether the code point at i extends the character before it (a combining mark or a
-// joiner), which then is no longer a bare separator or quote.
-bool extendsPrevious(const QString& text, qsizetype i)
-{
-    if (i >= text.size())
-        return false;
-    char32_t c = text.at(i).unicode();
-    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-        c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
-    if (c == 0x200D)
-        return true;
-    const QChar::Category category = QChar::category(c);
-    return category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining
-        || category == QChar::Mark_Enclosing;
-}
-
-} // namespace
-
-// The walk compares whole characters: a quote or a separator followed by a combining mark is
-// another character. Line breaks and the tab are never extended.
 QList<QStringList> PlmInputReader::parseDelimited(const QString& text, QChar separator)
 {
-    Splitter s;
-    const qsizetype n = text.size();
-    const QChar* chars = text.constData();
-    const auto bare = [&](qsizetype i, QChar expected) {
-        return i < n && chars[i] == expected && !extendsPrevious(text, i + 1);
-    };
-    const bool separatorExtends = separator != u'\t' && separator != u'\n' && separator != u'\r';
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = chars[i];
-        if (s.inQuotes) {
-            if (bare(i, quote)) {
-                if (bare(i + 1, quote)) {
-                    s.field.append(quote);
-                    ++i;
-                } else {
-                    s.inQuotes = false;
-                    s.justClosed = true;
-                }
-            } else {
-                s.field.append(c);
-            }
-            continue;
-        }
-        if (c == separator && (!separatorExtends || !extendsPrevious(text, i + 1))) {
-            s.endField();
-        } else if (c == u'\n' || c == u'\r') {
-            // CR LF is one break.
-            if (c == u'\r' && i + 1 < n && chars[i + 1] == u'\n')
-                ++i;
-            s.endRow();
-        } else if (bare(i, quote)) {
-            if (!s.field.isEmpty() || s.justClosed)
-                fail(u"Guillemets mal formés.");
-            s.inQuotes = true;
-        } else {
-            if (s.justClosed)
-                fail(u"Guillemets mal formés.");
-            s.field.append(c);
-        }
-    }
-    if (s.inQuotes)
-        fail(u"Guillemet non fermé.");
-    if (!s.row.isEmpty() || !s.field.isEmpty() || s.justClosed || s.rows.isEmpty())
-        s.endRow();
-    return s.rows;
+    GridSink sink;
+    splitDelimited(text, separator, sink);
+    return std::move(sink.rows);
 }

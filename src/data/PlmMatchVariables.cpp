@@ -71,10 +71,10 @@ PlmVariable PlmMatch::makeVariable(int column, QSet<QString>& usedNames, const P
         if (value)
             parsed.append({resolved.entityID, *value});
     }
-    // Filled in key order with a hint at the end: linear, where one insertion per row would
-    // walk the tree each time. Matched rows name distinct entities, so no key repeats.
+    // Filled in key order: each insertion lands at the end, so blocks fill one after the
+    // other. Matched rows name distinct entities, so no key repeats.
     std::sort(parsed.begin(), parsed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    QMap<QString, PlmValue> values;
+    PlmVariableValues values;
     for (const auto& [id, value] : std::as_const(parsed))
         values.insert(values.cend(), id, value);
     return PlmVariable(PlmWorkEdits::newVariableID(), name, type, values, std::nullopt);

@@ -35,6 +35,36 @@ std::optional<qint64> readInteger(const char* text)
     return value;
 }
 
+// The same from the characters of a cell, without converting them when they are short.
+std::optional<qint64> readInteger(QStringView text)
+{
+    char bytes[32];
+    if (text.size() >= qsizetype(sizeof bytes))
+        return readInteger(text.toUtf8().constData());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == 0 || c >= 0x80)
+            return std::nullopt; // never part of an integer; a NUL would end the text early
+        bytes[i] = char(c);
+    }
+    bytes[text.size()] = '\0';
+    return readInteger(bytes);
+}
+
+// The type attribute of a cell, shared for the usual ones.
+QString cellType(const char* type)
+{
+    static const QString known[] = {QStringLiteral("n"), QStringLiteral("s"), QStringLiteral("str"),
+                                    QStringLiteral("inlineStr"), QStringLiteral("b"), QStringLiteral("e"),
+                                    QStringLiteral("d")};
+    if (!type)
+        return known[0];
+    for (const QString& text : known)
+        if (text == QLatin1String(type))
+            return text;
+    return QString::fromUtf8(type);
+}
+
 // Where character data goes: only the innermost element's own text counts.
 enum class Slot : unsigned char { none, value, text };
 
@@ -89,8 +119,7 @@ public:
             Cell cell;
             cell.depth = depth;
             cell.reference = QString::fromUtf8(attribute(attributes, "r"));
-            const char* type = attribute(attributes, "t");
-            cell.type = type ? QString::fromUtf8(type) : QStringLiteral("n");
+            cell.type = cellType(attribute(attributes, "t"));
             cell.style = readInteger(attribute(attributes, "s")).value_or(0);
             m_cell = std::move(cell);
         }
@@ -154,7 +183,7 @@ private:
         }
         const QString& type = cell.type;
         if (type == QLatin1String("s")) {
-            const auto index = readInteger(cell.value.toUtf8().constData());
+            const auto index = readInteger(QStringView(cell.value));
             if (!index || *index < 0 || *index >= m_context.sharedStrings.size())
                 fail(QStringLiteral("Texte XLSX invalide en %1.").arg(reference));
             return m_context.sharedStrings.at(*index);

@@ -8,6 +8,11 @@
 #include <climits>
 #include <cstring>
 #include <exception>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -19,21 +24,65 @@ struct ParseState {
     int depth = 0;
     bool sawElement = false;
     std::exception_ptr failure;
-    // A few names make almost every element of a part ("row", "c", "v"…): a short list
-    // compared byte by byte shares one text per name without hashing or allocating.
-    std::vector<std::pair<QByteArray, QString>> names;
+    // A few names make almost every element of a part ("row", "c", "v"…): each distinct
+    // name is decoded once and its text shared, found in an open-addressed table by a hash
+    // taken in the same pass that finds the prefix, so that the common names cost the same
+    // wherever they first appeared.
+    struct Name {
+        std::string bytes;
+        QString text;
+    };
+    static constexpr std::size_t tableSize = 128; // at most half full
+    std::array<std::optional<Name>, tableSize> names;
+    std::size_t nameCount = 0;
+    // The text of the last character data, reused so that a text node allocates nothing.
+    QString text;
 
     QString localName(const char* qualified)
     {
-        const char* colon = std::strrchr(qualified, ':');
-        const char* local = colon ? colon + 1 : qualified;
-        for (const auto& [bytes, text] : names)
-            if (std::strcmp(bytes.constData(), local) == 0)
-                return text;
-        QString text = QString::fromUtf8(local);
-        if (names.size() < 32)
-            names.emplace_back(QByteArray(local), text);
+        const char* local = qualified;
+        std::uint32_t hash = 2166136261u;
+        const char* p = qualified;
+        for (; *p; ++p) {
+            if (*p == ':') {
+                local = p + 1;
+                hash = 2166136261u;
+            } else {
+                hash = (hash ^ static_cast<unsigned char>(*p)) * 16777619u;
+            }
+        }
+        const std::string_view name(local, std::size_t(p - local));
+        std::size_t slot = hash & (tableSize - 1);
+        while (names[slot]) {
+            if (names[slot]->bytes == name)
+                return names[slot]->text;
+            slot = (slot + 1) & (tableSize - 1);
+        }
+        QString text = QString::fromUtf8(name.data(), qsizetype(name.size()));
+        if (nameCount < tableSize / 2) {
+            names[slot] = Name{std::string(name), text};
+            ++nameCount;
+        }
         return text;
+    }
+
+    // UTF-8 character data as UTF-16, in the reused text when it is ASCII (numbers, codes,
+    // most names).
+    QStringView decode(const char* bytes, int length)
+    {
+        const auto* in = reinterpret_cast<const unsigned char*>(bytes);
+        unsigned char any = 0;
+        for (int i = 0; i < length; ++i)
+            any |= in[i];
+        if (any >= 0x80) {
+            text = QString::fromUtf8(bytes, length);
+            return text;
+        }
+        text.resize(length); // never shared: handlers see views of it
+        char16_t* out = reinterpret_cast<char16_t*>(text.data());
+        for (int i = 0; i < length; ++i)
+            out[i] = in[i];
+        return QStringView(out, length);
     }
 
     void stop(std::exception_ptr error)
@@ -121,7 +170,7 @@ void onCharacters(void* user, const XML_Char* text, int length)
     if (state->failure || state->depth == 0)
         return;
     try {
-        state->handler->characters(QString::fromUtf8(text, length));
+        state->handler->characters(state->decode(text, length));
     } catch (...) {
         state->stop(std::current_exception());
     }
@@ -156,14 +205,16 @@ void parseXMLEvents(const QByteArray& data, XMLEventHandler& handler)
     XML_SetStartDoctypeDeclHandler(state.parser, &onDoctype);
     XML_SetParamEntityParsing(state.parser, XML_PARAM_ENTITY_PARSING_NEVER);
     const XML_Status status = XML_Parse(state.parser, data.constData(), int(data.size()), XML_TRUE);
+    // The place is asked for only on a failure: finding it walks the text again.
     const XML_Error error = XML_GetErrorCode(state.parser);
-    const XML_Size line = XML_GetCurrentLineNumber(state.parser);
-    const XML_Size column = XML_GetCurrentColumnNumber(state.parser);
+    const bool failed = !state.failure && status != XML_STATUS_OK;
+    const XML_Size line = failed ? XML_GetCurrentLineNumber(state.parser) : 0;
+    const XML_Size column = failed ? XML_GetCurrentColumnNumber(state.parser) : 0;
     XML_ParserFree(state.parser);
 
     if (state.failure)
         std::rethrow_exception(state.failure);
-    if (status != XML_STATUS_OK)
+    if (failed)
         invalid(describe(error, line, column));
     if (!state.sawElement)
         invalid(QStringLiteral("document vide"));

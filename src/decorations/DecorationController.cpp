@@ -13,6 +13,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "thematic/SymbolPickerLauncher.h"
+
 #include <algorithm>
 
 DecorationController::DecorationController(Document document, ThematicCanvas* canvas, bool studioPresentation,
@@ -24,11 +26,36 @@ DecorationController::DecorationController(Document document, ThematicCanvas* ca
 {
     beep = [] { QApplication::beep(); };
     // The symbols the program draws, offered in a small window of their own.
+    // The symbol catalogue when the application has one (named symbols only: changing a
+    // symbol decoration), else a small window of the symbols the program draws.
     chooseSFSymbol = [this](std::function<void(const QString&)> chosen) {
+        if (SymbolPickerLauncher::isInstalled()) {
+            if (m_symbolPicker)
+                m_symbolPicker->close();
+            SymbolPickerLauncher::Request request;
+            request.completion = std::move(chosen);
+            m_symbolPicker = SymbolPickerLauncher::open(request);
+            return;
+        }
         ViewHost* host = m_canvas->host();
         auto* chooser = new DecorationSymbolChooser(host ? host->window() : nullptr);
         chooser->chosen = std::move(chosen);
         chooser->show();
+    };
+    // Adding a symbol decoration also offers the library's SVG symbols.
+    chooseSymbolToAdd = [this](std::function<void(const QString&)> chosen,
+                               std::function<void(const PlmMap&, const QString&)> chosenSVG) {
+        if (!SymbolPickerLauncher::isInstalled()) {
+            if (chooseSFSymbol)
+                chooseSFSymbol(std::move(chosen));
+            return;
+        }
+        if (m_symbolPicker)
+            m_symbolPicker->close();
+        SymbolPickerLauncher::Request request;
+        request.completion = std::move(chosen);
+        request.svgCompletion = std::move(chosenSVG);
+        m_symbolPicker = SymbolPickerLauncher::open(request);
     };
     m_bar = new QWidget;
     m_bar->setObjectName(QStringLiteral("Carte.Decorations"));

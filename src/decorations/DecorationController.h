@@ -168,6 +168,11 @@ public:
     static std::function<PlmMap(const QString& path)> svgImporter;
     // Opens the SF Symbol choice; tests and the pane may replace it (an empty answer cancels).
     std::function<void(std::function<void(const QString&)> chosen)> chooseSFSymbol;
+    // Opens the choice of a symbol to add: a name, or a library SVG symbol; by default the
+    // symbol catalogue, else chooseSFSymbol.
+    std::function<void(std::function<void(const QString&)> chosen,
+                       std::function<void(const PlmMap&, const QString&)> chosenSVG)>
+        chooseSymbolToAdd;
 
     // ---- Arrangement ----
     double positionValue(int index) const;
@@ -226,6 +231,7 @@ private:
     QString m_editorOriginal;
     bool m_draftDirty = false;
     QPointer<QWidget> m_bar;
+    QPointer<QWidget> m_symbolPicker; // the symbol catalogue opened from here
     QVBoxLayout* m_barLayout = nullptr;
     QList<std::function<void()>> m_bindings;
     QList<std::pair<InspectorSection*, QString>> m_sections;

@@ -50,13 +50,19 @@ void DecorationController::addObject(PlmDecorationKind kind)
         return;
     }
     if (kind == PlmDecorationKind::sfSymbol) {
-        if (!chooseSFSymbol)
-            return;
         QPointer<DecorationController> self(this);
-        chooseSFSymbol([self](const QString& name) {
+        const auto named = [self](const QString& name) {
             if (self && !name.isEmpty())
                 self->addSFSymbol(name);
-        });
+        };
+        if (chooseSymbolToAdd) {
+            chooseSymbolToAdd(named, [self](const PlmMap& map, const QString& name) {
+                if (self)
+                    self->addSVGSymbol(map, name);
+            });
+        } else if (chooseSFSymbol) {
+            chooseSFSymbol(named);
+        }
         return;
     }
     if (kind == PlmDecorationKind::legend) {

@@ -1,5 +1,7 @@
 #include "decorations/DecorationTextAttributes.h"
 
+#include "model/PlmClampedInt.h"
+
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QHash>
@@ -171,7 +173,7 @@ QFont resolvedFont(const PlmPresentation& presentation)
     if (style.italic)
         font->setItalic(true);
     if (style.textWidth && std::isfinite(*style.textWidth) && *style.textWidth > 0)
-        font->setStretch(std::clamp(int(std::lround(*style.textWidth * 100)), 1, 4000));
+        font->setStretch(plmClampedInt(std::round(*style.textWidth * 100), 1, 4000));
     return *font;
 }
 

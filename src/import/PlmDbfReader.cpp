@@ -8,6 +8,7 @@
 
 #include <QStringDecoder>
 #include <array>
+#include <optional>
 
 namespace ShapefileReader {
 
@@ -26,24 +27,61 @@ constexpr std::array<char16_t, 32> windows1252High = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-TextEncoding chooseEncoding(const std::optional<QByteArray>& codePage, unsigned char languageDriver, PlmImportBuilder& builder)
+// Names of code pages as spreadsheet and GIS programs write them in a .cpg, compared without
+// spaces, hyphens and underscores ("UTF8", "ISO 8859-1", "CP1252"…).
+QString normalisedCodePage(const std::optional<QByteArray>& codePage)
 {
-    QString declared;
-    if (codePage) {
-        bool ascii = true;
-        for (const char c : *codePage)
-            ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-        if (ascii)
-            declared = QString::fromLatin1(*codePage).trimmed().toUpper();
+    if (!codePage)
+        return {};
+    for (const char c : *codePage)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return {};
+    QString text = QString::fromLatin1(*codePage).trimmed().toUpper();
+    text.remove(QLatin1Char(' ')).remove(QLatin1Char('-')).remove(QLatin1Char('_'));
+    return text;
+}
+
+// Text with no declared encoding is UTF-8 when every field is valid UTF-8 and at least one
+// holds a multi-byte sequence (Latin-1 accents seldom form valid sequences by chance).
+bool looksLikeUtf8(const QByteArray& data, qint64 headerLength, qint64 recordLength, quint64 recordCount,
+                   const QList<qsizetype>& fieldLengths)
+{
+    bool multiByte = false;
+    for (quint64 index = 0; index < recordCount; ++index) {
+        qint64 at = headerLength + qint64(index) * recordLength + 1;
+        for (const qsizetype length : fieldLengths) {
+            const QByteArrayView bytes(data.constData() + at, length);
+            at += length;
+            bool high = false;
+            for (const char c : bytes)
+                high = high || static_cast<unsigned char>(c) >= 0x80;
+            if (!high)
+                continue;
+            QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            const QString decoded = utf8.decode(bytes); // decoding happens on conversion
+            if (utf8.hasError())
+                return false;
+            multiByte = true;
+        }
     }
-    if (declared == QLatin1String("UTF-8") || declared == QLatin1String("65001"))
+    return multiByte;
+}
+
+std::optional<TextEncoding> declaredEncoding(const std::optional<QByteArray>& codePage, unsigned char languageDriver)
+{
+    const QString declared = normalisedCodePage(codePage);
+    if (declared == QLatin1String("UTF8") || declared == QLatin1String("65001"))
         return TextEncoding::utf8;
-    if (declared == QLatin1String("1252") || declared == QLatin1String("WINDOWS-1252") || languageDriver == 0x57)
+    if (declared == QLatin1String("1252") || declared == QLatin1String("WINDOWS1252")
+        || declared == QLatin1String("CP1252") || declared == QLatin1String("ANSI1252") || languageDriver == 0x57)
         return TextEncoding::windows1252;
     if (declared == QLatin1String("MACROMAN") || languageDriver == 0x96)
         return TextEncoding::macRoman;
-    builder.note(QStringLiteral("encodage DBF non déclaré, lecture Latin-1"));
-    return TextEncoding::latin1;
+    // Latin-1 named in the .cpg is a declaration too: no note.
+    for (const char* name : {"ISO88591", "88591", "LATIN1", "28591", "CP819"})
+        if (declared == QLatin1String(name))
+            return TextEncoding::latin1;
+    return std::nullopt;
 }
 
 QString decode(const char* bytes, qsizetype length, TextEncoding encoding)
@@ -108,7 +146,6 @@ QList<Row> readDBF(const QByteArray& data, const std::optional<QByteArray>& code
     if (headerLength < 33 || data.size() < headerLength || recordLength == 0
         || quint64((data.size() - headerLength) / recordLength) < recordCount)
         fail("DBF tronqué.");
-    const TextEncoding encoding = chooseEncoding(codePage, static_cast<unsigned char>(data[29]), builder);
 
     QList<Field> fields;
     if (headerLength != 33) {
@@ -136,6 +173,19 @@ QList<Row> readDBF(const QByteArray& data, const std::optional<QByteArray>& code
         used += field.length;
     if (used > recordLength)
         fail("Longueur de ligne DBF invalide.");
+
+    std::optional<TextEncoding> declared = declaredEncoding(codePage, static_cast<unsigned char>(data[29]));
+    if (!declared) {
+        QList<qsizetype> lengths;
+        for (const Field& field : fields)
+            lengths << field.length;
+        const bool utf8 = !codePage && data[29] == 0
+                          && looksLikeUtf8(data, headerLength, recordLength, recordCount, lengths);
+        builder.note(utf8 ? QStringLiteral("encodage DBF non déclaré, lecture UTF-8")
+                          : QStringLiteral("encodage DBF non déclaré, lecture Latin-1"));
+        declared = utf8 ? TextEncoding::utf8 : TextEncoding::latin1;
+    }
+    const TextEncoding encoding = *declared;
 
     QList<Row> rows;
     rows.reserve(qsizetype(recordCount));

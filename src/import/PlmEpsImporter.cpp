@@ -116,6 +116,9 @@ void EPSImporter::run(PSScanner& scanner)
             operands_.append(std::move(token));
             continue;
         }
+        if (executeStack(token.text))
+            continue;
+        operator_ = token.text;
         execute(token.text);
         // Operands never carry over from one operator to the next.
         operands_.clear();
@@ -137,11 +140,34 @@ void EPSImporter::finishMap()
 
 void EPSImporter::execute(const QString& op)
 {
-    if (executePath(op) || executeState(op) || executeText(op))
+    if (executePath(op) || executeState(op) || executeText(op)) {
+        previousUnknown_.clear();
         return;
+    }
+    previousUnknown_.clear();
     if (ignoredOperators().contains(op) || op.startsWith(QLatin1String("Adobe_")))
         return;
     builder_.note(QStringLiteral("opérateur EPS ") + op);
+    previousUnknown_ = op;
+}
+
+bool EPSImporter::executeStack(const QString& op)
+{
+    if (op == QLatin1String("dup")) {
+        if (!operands_.isEmpty())
+            operands_.append(PSToken(operands_.last()));
+    } else if (op == QLatin1String("exch")) {
+        if (operands_.size() >= 2)
+            operands_.swapItemsAt(operands_.size() - 1, operands_.size() - 2);
+    } else if (op == QLatin1String("pop")) {
+        if (!operands_.isEmpty())
+            operands_.removeLast();
+    } else if (op == QLatin1String("clear")) {
+        operands_.clear();
+    } else {
+        return false;
+    }
+    return true;
 }
 
 QList<double> EPSImporter::lastNumbers(int count) const
@@ -150,8 +176,14 @@ QList<double> EPSImporter::lastNumbers(int count) const
     for (qsizetype i = operands_.size() - 1; i >= 0 && numbers.size() < count; --i)
         if (operands_[i].kind == PSToken::Kind::number)
             numbers.prepend(operands_[i].number);
-    if (numbers.size() < count)
-        fail("Arguments PostScript incomplets.");
+    if (numbers.size() < count) {
+        // An operator this reader leaves out just before usually computed the missing operands.
+        if (!previousUnknown_.isEmpty())
+            throw PlmImportError::invalid(
+                QStringLiteral("L’opérateur « %1 » n’est pas pris en charge.").arg(previousUnknown_));
+        throw PlmImportError::invalid(
+            QStringLiteral("Arguments PostScript incomplets pour l’opérateur « %1 ».").arg(operator_));
+    }
     return numbers;
 }
 

@@ -66,6 +66,8 @@ private:
 
     void run(PSScanner& scanner);
     void execute(const QString& op);
+    // dup, exch, pop and clear act on the operands, which then stay for the next operator.
+    bool executeStack(const QString& op);
     bool executePath(const QString& op);
     bool executeState(const QString& op);
     bool executeText(const QString& op);
@@ -92,6 +94,10 @@ private:
 
     PlmImportBuilder builder_;
     QList<PSToken> operands_;
+    // The operator being carried out, and whether the one before it was left unconverted (it
+    // took the operands that the current one may lack): refusals name the one at fault.
+    QString operator_;
+    QString previousUnknown_;
     State state_;
     QList<Saved> saved_;
     QList<PlmPathCommand> path_;

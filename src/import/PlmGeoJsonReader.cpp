@@ -1,4 +1,5 @@
 #include "import/PlmGeoJsonReader.h"
+#include "import/PlmSvgStyles.h"
 
 #include "import/PlmVectorImporter.h"
 #include "model/PlmErrors.h"
@@ -74,6 +75,7 @@ PlmImportResult read(const PlmJsonDocument& document, const QString& name)
     builder.metadata.insert(QStringLiteral("coordinates"), QStringLiteral("longitude/latitude WGS84 (sans reprojection)"));
     copyMetadata(root, builder);
     walk(root, 0, builder, defaultStyle());
+    builder.widenDegreeOutlines(defaultStyle().lineWidth);
     return builder.result();
 }
 
@@ -115,10 +117,10 @@ void walk(const PlmJsonValue& object, int index, PlmImportBuilder& builder, cons
 
         PlmStyle featureStyle = style;
         if (const auto fill = attributes.constFind(QStringLiteral("fill")); fill != attributes.cend())
-            if (const std::optional<PlmColor> colour = PlmVectorImporter::svgColor(fill.value()))
+            if (const std::optional<PlmColor> colour = PlmSvgStyles::svgColor(fill.value()))
                 featureStyle.fill = colour;
         if (const auto stroke = attributes.constFind(QStringLiteral("stroke")); stroke != attributes.cend())
-            if (const std::optional<PlmColor> colour = PlmVectorImporter::svgColor(stroke.value()))
+            if (const std::optional<PlmColor> colour = PlmSvgStyles::svgColor(stroke.value()))
                 featureStyle.stroke = *colour;
         if (const auto width = attributes.constFind(QStringLiteral("stroke-width")); width != attributes.cend())
             if (const std::optional<double> value = plainNumber(width.value()))

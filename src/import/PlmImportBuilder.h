@@ -41,6 +41,14 @@ public:
     // The finished reader's result (not a native document).
     PlmImportResult result() const;
 
+    // Outlines of a map in degrees: a written width such as 0.008° is a thirtieth of a pixel
+    // once the world is fitted in a window. The width follows the map's extent instead, so that
+    // it draws at about one pixel at the fitted view, and never thinner than `writtenDefault`.
+    static double degreeOutlineWidth(double extentWidth, double extentHeight, double writtenDefault);
+    // Gives that width to every entity drawn at `writtenDefault` whose file did not ask for a
+    // width of its own (a "stroke-width" attribute).
+    void widenDegreeOutlines(double writtenDefault);
+
 private:
     // The next suffix to try for an id already taken, so that many duplicates of one id stay
     // linear rather than quadratic.

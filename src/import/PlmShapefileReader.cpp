@@ -95,6 +95,29 @@ QList<QList<PlmPoint>> readParts(const QByteArray& data, qint64 content, qint64 
     return result;
 }
 
+// The record offsets of a .shx index, or nothing when the index does not describe this .shp
+// (bad header, an entry outside the main file or overlapping the one before): then the
+// records are read back to back.
+std::optional<QList<qint64>> indexedOffsets(const QByteArray& shx, qint64 shpSize)
+{
+    const qint64 size = shx.size();
+    if (size < 100 || (size - 100) % 8 != 0 || integer(0, 4, true, shx) != 9994
+        || 2 * qint64(integer(24, 4, true, shx)) != size || integer(28, 4, false, shx) != 1000)
+        return std::nullopt;
+    QList<qint64> offsets;
+    offsets.reserve((size - 100) / 8);
+    qint64 previousEnd = 100;
+    for (qint64 at = 100; at < size; at += 8) {
+        const qint64 offset = 2 * qint64(integer(at, 4, true, shx));
+        const qint64 length = 2 * qint64(integer(at + 4, 4, true, shx));
+        if (offset < previousEnd || length > shpSize - offset - 8)
+            return std::nullopt;
+        offsets << offset;
+        previousEnd = offset + 8 + length;
+    }
+    return offsets;
+}
+
 } // namespace
 
 PlmStyle defaultStyle()
@@ -198,10 +221,16 @@ PlmImportResult read(const QByteArray& data, const QString& url, const QString& 
                                : defaultStyle();
     const QStringList idNames = {QStringLiteral("id"), QStringLiteral("fid"), QStringLiteral("code")};
     const QStringList nameNames = {QStringLiteral("name"), QStringLiteral("nom"), QStringLiteral("label")};
+    const qint64 fileSize = data.size();
+    // Some writers leave unused bytes between records; their index says where each one starts.
+    std::optional<QList<qint64>> indexed;
+    if (companionBytes.contains(QStringLiteral("shx")))
+        indexed = indexedOffsets(companionBytes.value(QStringLiteral("shx")), fileSize);
     qint64 offset = 100;
     qsizetype index = 0;
-    const qint64 fileSize = data.size();
-    while (offset < fileSize) {
+    while (indexed ? index < indexed->size() : offset < fileSize) {
+        if (indexed)
+            offset = indexed->at(index);
         const quint64 number = integer(offset, 4, true, data);
         const qint64 size = 2 * qint64(integer(offset + 4, 4, true, data));
         if (size < 4 || size > fileSize - offset - 8)
@@ -259,6 +288,8 @@ PlmImportResult read(const QByteArray& data, const QString& url, const QString& 
     }
     if (!rows.isEmpty() && rows.size() != index)
         fail("Le nombre de lignes DBF diffère du Shapefile.");
+    if (style.lineWidth != defaultStyle().lineWidth)
+        builder.widenDegreeOutlines(style.lineWidth);
     return builder.result();
 }
 

@@ -3,6 +3,7 @@
 // tens of thousands of islands fast, and a work budget bounds what a hostile record can cost.
 #include "import/PlmShapefileReader.h"
 
+#include "model/PlmClampedInt.h"
 #include "model/PlmErrors.h"
 
 #include <algorithm>
@@ -26,19 +27,22 @@ struct RingBox {
     bool contains(const PlmPoint& p) const { return p.x >= minX && p.x <= maxX && p.y >= minY && p.y <= maxY; }
 };
 
-double ringArea(const QList<PlmPoint>& ring)
+// Twice the signed area: positive for a counter-clockwise ring (y upwards).
+double signedRingArea(const QList<PlmPoint>& ring)
 {
     double sum = 0;
     for (qsizetype k = 0; k + 1 < ring.size(); ++k)
         sum += ring[k].x * ring[k + 1].y - ring[k + 1].x * ring[k].y;
-    return std::fabs(sum);
+    return sum;
 }
 
 class NestingIndex {
 public:
-    NestingIndex(const QList<QList<PlmPoint>>& rings, const QList<double>& areas)
+    // `canParent` says which rings may hold others (all of them, or only the exteriors).
+    NestingIndex(const QList<QList<PlmPoint>>& rings, const QList<double>& areas, const QList<bool>& canParent)
         : rings_(rings)
         , areas_(areas)
+        , canParent_(canParent)
     {
         const qsizetype count = rings.size();
         boxes_.reserve(size_t(count));
@@ -56,9 +60,11 @@ public:
                    std::max(all.maxY, box.maxY)};
         }
         extent_ = all;
-        side_ = int(std::clamp<double>(std::ceil(std::sqrt(double(count))), 1, 512));
+        side_ = plmClampedInt(std::ceil(std::sqrt(double(count))), 1, 512);
         cells_.resize(size_t(side_) * size_t(side_));
         for (qsizetype j = 0; j < count; ++j) {
+            if (!canParent_[j])
+                continue;
             const int x0 = cellX(boxes_[j].minX), x1 = cellX(boxes_[j].maxX);
             const int y0 = cellY(boxes_[j].minY), y1 = cellY(boxes_[j].maxY);
             if ((x1 - x0 + 1) * (y1 - y0 + 1) > 16) {
@@ -107,10 +113,12 @@ public:
 private:
     int cell(double value, double low, double high) const
     {
-        if (!(high > low))
+        // Halved so that a span wider than the largest double stays finite.
+        const double span = high / 2 - low / 2;
+        if (!(span > 0))
             return 0;
-        const double at = (value - low) / (high - low) * side_;
-        return int(std::clamp<double>(std::floor(at), 0, side_ - 1));
+        const double at = (value / 2 - low / 2) / span * side_;
+        return plmClampedInt(std::floor(at), 0, side_ - 1);
     }
     int cellX(double x) const { return cell(x, extent_.minX, extent_.maxX); }
     int cellY(double y) const { return cell(y, extent_.minY, extent_.maxY); }
@@ -123,6 +131,7 @@ private:
 
     const QList<QList<PlmPoint>>& rings_;
     const QList<double>& areas_;
+    const QList<bool>& canParent_;
     std::vector<RingBox> boxes_;
     RingBox extent_{};
     int side_ = 1;
@@ -162,14 +171,34 @@ PlmGeometry polygonGeometry(const QList<QList<PlmPoint>>& parts)
     const qsizetype count = parts.size();
     QList<double> areas;
     areas.reserve(count);
-    for (const QList<PlmPoint>& ring : parts)
-        areas << ringArea(ring);
+    bool clockwise = false, counterClockwise = false;
+    for (const QList<PlmPoint>& ring : parts) {
+        const double signedArea = signedRingArea(ring);
+        clockwise = clockwise || signedArea < 0;
+        counterClockwise = counterClockwise || signedArea > 0;
+        areas << std::fabs(signedArea);
+    }
+    // Shapefiles run exteriors clockwise and holes counter-clockwise. When a record uses both
+    // directions, they decide: an island whose first point falls inside a neighbour stays an
+    // island, and only counter-clockwise rings look for the exterior that holds them. Files
+    // whose rings all run one way are nested by containment alone.
+    const bool byDirection = clockwise && counterClockwise;
+    QList<bool> canParent(count, true);
+    QList<bool> seeksParent(count, true);
+    if (byDirection) {
+        for (qsizetype i = 0; i < count; ++i) {
+            const bool exterior = signedRingArea(parts[i]) < 0;
+            canParent[i] = exterior;
+            seeksParent[i] = !exterior;
+        }
+    }
 
     QList<qsizetype> parents(count, -1);
     if (count > 1) {
-        NestingIndex index(parts, areas);
+        NestingIndex index(parts, areas, canParent);
         for (qsizetype i = 0; i < count; ++i)
-            parents[i] = index.parentOf(i);
+            if (seeksParent[i])
+                parents[i] = index.parentOf(i);
     }
     // Depths along the parent chains, each computed once (a chain may be long).
     QList<int> depths(count, -1);

@@ -390,10 +390,11 @@ QList<double> scaledDash(const QList<double>& lengths, double factor)
     return result;
 }
 
-QList<PlmPathCommand> shapeCommands(const QString& tag, const QMap<QString, QString>& attributes)
+QList<PlmPathCommand> shapeCommands(const QString& tag, const QMap<QString, QString>& attributes,
+                                    const PlmSvgStyles::SVGViewport& viewport)
 {
     auto length = [&](const char* name, double defaultValue = 0) {
-        return PlmSvgStyles::svgLengthAttribute(QString::fromLatin1(name), attributes, defaultValue);
+        return PlmSvgStyles::svgLengthAttribute(QString::fromLatin1(name), attributes, defaultValue, viewport);
     };
     const double pi = std::numbers::pi;
     if (tag == QLatin1String("line")) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "import/PlmSvgStyles.h"
+
 #include "model/PlmPathCommand.h"
 #include "model/PlmTransform.h"
 
@@ -31,6 +33,7 @@ QList<double> scaledDash(const QList<double>& lengths, double factor);
 
 // The outlines of "line", "polyline", "polygon", "rect", "circle" and "ellipse" from the
 // element's attributes; an empty list for any other tag.
-QList<PlmPathCommand> shapeCommands(const QString& tag, const QMap<QString, QString>& attributes);
+QList<PlmPathCommand> shapeCommands(const QString& tag, const QMap<QString, QString>& attributes,
+                                    const PlmSvgStyles::SVGViewport& viewport = {});
 
 } // namespace PlmSvgPathData

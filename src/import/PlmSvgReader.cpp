@@ -11,6 +11,8 @@
 #include <QSet>
 #include <QStringList>
 
+#include <algorithm>
+
 #include <vector>
 
 namespace {
@@ -78,6 +80,7 @@ public:
         , m_unconverted(unconverted)
     {
         PlmSvgReader::collectSVGIDs(root, m_ids);
+        m_viewport = PlmSvgStyles::svgRootViewport(root.attributes);
         PlmSvgStyles::collectSVGStyleRules(root, m_sheet, unconverted);
     }
 
@@ -110,8 +113,22 @@ private:
                          const std::optional<QString>& name, const PlmStyle& style,
                          QMap<QString, QString> attributes);
 
+    // What walking a node would produce, `use` references followed: checked before an outermost
+    // `use` is expanded, so that a tree of references doubling at each level is refused before
+    // any of it is copied.
+    struct Expansion {
+        qint64 elements = 0;
+        qint64 pathBytes = 0;
+    };
+    Expansion expansionOf(const SVGNode& node);
+    const SVGNode* referenceTarget(const SVGNode& node) const;
+    void spendExpansion(const SVGNode& target);
+
     const SVGNode& m_root;
     SVGUnconverted& m_unconverted;
+    QHash<const SVGNode*, Expansion> m_expansions;
+    PlmSvgStyles::SVGViewport m_viewport;
+    Expansion m_expanded;
     QHash<QString, const SVGNode*> m_ids;
     SVGStyleSheet m_sheet;
     qint64 m_walked = 0;
@@ -308,7 +325,7 @@ bool Walker::isNamedGroup(const SVGNode& node)
 
 void Walker::addGroup(const SVGNode& node, const ElementState& state, QList<PlmEntity>& members, QList<PlmEntity>& out)
 {
-    const PlmStyle style = PlmSvgStyles::svgStyle(state.style, state.transform, state.opacity, m_unconverted);
+    const PlmStyle style = PlmSvgStyles::svgStyle(state.style, state.transform, state.opacity, m_unconverted, m_viewport);
     const PlmGeometry geometry = PlmGeometry::group(PlmEntityList(members));
     if (isNamedGroup(node)) {
         const std::optional<QString> id = attributeIfPresent(node, QStringLiteral("id"));
@@ -343,8 +360,10 @@ std::optional<Context> Walker::useContext(const SVGNode& node, const Context& co
         note(QStringLiteral("référence SVG non résolue"));
         return std::nullopt;
     }
-    const double x = PlmSvgStyles::svgLengthAttribute(QStringLiteral("x"), node.attributes, 0);
-    const double y = PlmSvgStyles::svgLengthAttribute(QStringLiteral("y"), node.attributes, 0);
+    if (context.useChain.isEmpty())
+        spendExpansion(*target);
+    const double x = PlmSvgStyles::svgLengthAttribute(QStringLiteral("x"), node.attributes, 0, m_viewport);
+    const double y = PlmSvgStyles::svgLengthAttribute(QStringLiteral("y"), node.attributes, 0, m_viewport);
     Context inner;
     inner.style = state.style;
     inner.transform = PlmTransform::translation(x, y).concatenating(state.transform);
@@ -354,6 +373,86 @@ std::optional<Context> Walker::useContext(const SVGNode& node, const Context& co
     inner.opacity = state.opacity;
     inner.depth = context.depth + 1;
     return inner;
+}
+
+const SVGNode* Walker::referenceTarget(const SVGNode& node) const
+{
+    if (node.tag != QLatin1String("use"))
+        return nullptr;
+    QString reference = node.attribute(QStringLiteral("href"));
+    if (!node.hasAttribute(QStringLiteral("href")))
+        reference = node.attribute(QStringLiteral("xlink:href"));
+    return reference.startsWith(QLatin1Char('#')) ? m_ids.value(reference.mid(1)) : nullptr;
+}
+
+Walker::Expansion Walker::expansionOf(const SVGNode& start)
+{
+    // Post-order over children and references with an explicit stack, each node summed once;
+    // a reference back into the nodes being summed counts nothing (the walk refuses it).
+    constexpr qint64 saturated = qint64(1) << 50;
+    struct Frame {
+        const SVGNode* node;
+        qsizetype next;
+        Expansion sum;
+    };
+    auto own = [](const SVGNode& node) {
+        Expansion e;
+        e.elements = 1;
+        if (node.tag == QLatin1String("path"))
+            e.pathBytes = node.attribute(QStringLiteral("d")).size();
+        return e;
+    };
+    if (const auto it = m_expansions.constFind(&start); it != m_expansions.cend())
+        return *it;
+    std::vector<Frame> stack{{&start, 0, own(start)}};
+    QSet<const SVGNode*> active{&start};
+    Expansion result;
+    while (!stack.empty()) {
+        const qsizetype at = qsizetype(stack.size()) - 1;
+        const SVGNode& node = *stack[size_t(at)].node;
+        const qsizetype next = stack[size_t(at)].next++;
+        const SVGNode* dependency = nullptr;
+        const qsizetype childCount = qsizetype(node.children.size());
+        if (next < childCount)
+            dependency = node.children[size_t(next)].get();
+        else if (next == childCount)
+            dependency = referenceTarget(node);
+        else {
+            const Expansion sum = stack.back().sum;
+            m_expansions.insert(&node, sum);
+            active.remove(&node);
+            stack.pop_back();
+            if (stack.empty()) {
+                result = sum;
+            } else {
+                Expansion& parent = stack.back().sum;
+                parent.elements = std::min(saturated, parent.elements + sum.elements);
+                parent.pathBytes = std::min(saturated, parent.pathBytes + sum.pathBytes);
+            }
+            continue;
+        }
+        if (!dependency || active.contains(dependency))
+            continue;
+        if (const auto it = m_expansions.constFind(dependency); it != m_expansions.cend()) {
+            Expansion& sum = stack.back().sum;
+            sum.elements = std::min(saturated, sum.elements + it->elements);
+            sum.pathBytes = std::min(saturated, sum.pathBytes + it->pathBytes);
+            continue;
+        }
+        active.insert(dependency);
+        stack.push_back({dependency, 0, own(*dependency)});
+    }
+    return result;
+}
+
+void Walker::spendExpansion(const SVGNode& target)
+{
+    const Expansion cost = expansionOf(target);
+    m_expanded.elements += cost.elements;
+    m_expanded.pathBytes += cost.pathBytes;
+    if (m_expanded.elements > PlmSvgReader::maximumUseElements
+        || m_expanded.pathBytes > PlmSvgReader::maximumUsePathBytes)
+        fail(SVGTree::tooLargeMessage());
 }
 
 void Walker::addUseAttribute(const SVGNode& node, qsizetype mark, QList<PlmEntity>& out)
@@ -367,7 +466,7 @@ void Walker::addShape(const SVGNode& node, const ElementState& state, QList<PlmE
 {
     const QList<PlmPathCommand> commands = node.tag == QLatin1String("path")
         ? PlmSvgPathData::svgPathCommands(node.attribute(QStringLiteral("d")), PlmSvgPathData::maximumCommands - m_commands)
-        : PlmSvgPathData::shapeCommands(node.tag, node.attributes);
+        : PlmSvgPathData::shapeCommands(node.tag, node.attributes, m_viewport);
     if (commands.isEmpty())
         return;
     m_commands += commands.size();
@@ -376,7 +475,7 @@ void Walker::addShape(const SVGNode& node, const ElementState& state, QList<PlmE
     PlmVectorPath path;
     path.commands = PlmSvgPathData::transformedCommands(commands, state.transform.concatenating(yNegation));
     path.evenOdd = trimmed(state.style.value(QStringLiteral("fill-rule"))) == u"evenodd";
-    const PlmStyle style = PlmSvgStyles::svgStyle(state.style, state.transform, state.opacity, m_unconverted);
+    const PlmStyle style = PlmSvgStyles::svgStyle(state.style, state.transform, state.opacity, m_unconverted, m_viewport);
     out.append(makeEntity(PlmGeometry::path(path), attributeIfPresent(node, QStringLiteral("id")), entityName(node),
                           style, entityAttributes(node, state)));
 }
@@ -399,10 +498,10 @@ void Walker::addText(const SVGNode& node, const ElementState& state, QList<PlmEn
         return;
     }
     const QMap<QString, QString>& a = node.attributes;
-    const double x = PlmSvgStyles::svgLengthAttribute(QStringLiteral("x"), a, 0)
-        + PlmSvgStyles::svgLengthAttribute(QStringLiteral("dx"), a, 0);
-    const double y = PlmSvgStyles::svgLengthAttribute(QStringLiteral("y"), a, 0)
-        + PlmSvgStyles::svgLengthAttribute(QStringLiteral("dy"), a, 0);
+    const double x = PlmSvgStyles::svgLengthAttribute(QStringLiteral("x"), a, 0, m_viewport)
+        + PlmSvgStyles::svgLengthAttribute(QStringLiteral("dx"), a, 0, m_viewport);
+    const double y = PlmSvgStyles::svgLengthAttribute(QStringLiteral("y"), a, 0, m_viewport)
+        + PlmSvgStyles::svgLengthAttribute(QStringLiteral("dy"), a, 0, m_viewport);
 
     PlmText text;
     text.transform = PlmTransform{1, 0, 0, -1, x, y}.concatenating(state.transform).concatenating(yNegation);
@@ -427,7 +526,7 @@ void Walker::addText(const SVGNode& node, const ElementState& state, QList<PlmEn
         attributes.insert(QStringLiteral("text.font-weight"), state.style.value(QStringLiteral("font-weight")));
     if (state.style.contains(QStringLiteral("font-style")))
         attributes.insert(QStringLiteral("text.font-style"), state.style.value(QStringLiteral("font-style")));
-    const PlmStyle style = PlmSvgStyles::svgStyle(state.style, state.transform, state.opacity, m_unconverted);
+    const PlmStyle style = PlmSvgStyles::svgStyle(state.style, state.transform, state.opacity, m_unconverted, m_viewport);
     std::optional<QString> name = entityName(node);
     out.append(makeEntity(PlmGeometry::text(text), attributeIfPresent(node, QStringLiteral("id")),
                           name ? name : std::optional<QString>(text.text), style, attributes));

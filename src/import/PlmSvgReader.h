@@ -38,6 +38,10 @@ void collectSVGIDs(const SVGNode& node, QHash<QString, const SVGNode*>& ids);
 
 // Elements walked (`use` expansions included) beyond this many end the import.
 inline constexpr qint64 maximumWalkedElements = 500'000;
+// What `use` references may copy in all: elements, and bytes of path data. Each outermost
+// reference is measured before it is expanded.
+inline constexpr qint64 maximumUseElements = 100'000;
+inline constexpr qint64 maximumUsePathBytes = qint64(64) << 20;
 // `use` references followed inside one another.
 inline constexpr int maximumUseChain = 32;
 

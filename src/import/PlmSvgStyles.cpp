@@ -5,6 +5,8 @@
 #include "import/PlmSvgTree.h"
 #include "model/PlmErrors.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <cmath>
 
@@ -297,6 +299,50 @@ std::optional<PlmColor> svgColor(QStringView text)
 
 double svgLength(QStringView text, double fontSize)
 {
+    return svgLength(text, fontSize, SVGViewport(), SVGAxis::other);
+}
+
+SVGAxis svgAxis(const QString& name)
+{
+    static const QSet<QString> horizontal = {QStringLiteral("x"),  QStringLiteral("x1"), QStringLiteral("x2"),
+                                             QStringLiteral("cx"), QStringLiteral("dx"), QStringLiteral("rx"),
+                                             QStringLiteral("width")};
+    static const QSet<QString> vertical = {QStringLiteral("y"),  QStringLiteral("y1"), QStringLiteral("y2"),
+                                           QStringLiteral("cy"), QStringLiteral("dy"), QStringLiteral("ry"),
+                                           QStringLiteral("height")};
+    if (horizontal.contains(name))
+        return SVGAxis::horizontal;
+    if (vertical.contains(name))
+        return SVGAxis::vertical;
+    return SVGAxis::other;
+}
+
+SVGViewport svgRootViewport(const QMap<QString, QString>& attributes)
+{
+    SVGViewport viewport;
+    const QList<double> box = PlmSvgNumbers::numbers(attributes.value(QStringLiteral("viewBox")));
+    if (box.size() == 4 && box[2] > 0 && box[3] > 0 && std::isfinite(box[2]) && std::isfinite(box[3])) {
+        viewport = {box[2], box[3], true};
+        return viewport;
+    }
+    // Without a viewBox, an absolute width and height (a percentage there has nothing to
+    // resolve against).
+    const QString width = attributes.value(QStringLiteral("width"));
+    const QString height = attributes.value(QStringLiteral("height"));
+    if (width.isEmpty() || height.isEmpty() || width.contains(QLatin1Char('%')) || height.contains(QLatin1Char('%')))
+        return viewport;
+    try {
+        const double w = svgLength(width, 12);
+        const double h = svgLength(height, 12);
+        if (w > 0 && h > 0)
+            viewport = {w, h, true};
+    } catch (const PlmImportError&) {
+    }
+    return viewport;
+}
+
+double svgLength(QStringView text, double fontSize, const SVGViewport& viewport, SVGAxis axis)
+{
     const QStringView value = trimmed(text);
     const qsizetype numberLength = PlmSvgNumbers::matchLength(value, 0);
     if (numberLength == 0)
@@ -327,6 +373,10 @@ double svgLength(QStringView text, double fontSize)
         factor = fontSize;
     else if (unit == u"ex")
         factor = fontSize / 2;
+    else if (unit == u"%" && viewport.known)
+        factor = (axis == SVGAxis::horizontal ? viewport.width
+                  : axis == SVGAxis::vertical ? viewport.height
+                  : std::hypot(viewport.width, viewport.height) / std::sqrt(2.0)) / 100;
     else
         throw PlmImportError::invalid(QStringLiteral("Unité SVG non représentable : ") + value.toString());
     const double length = *number * factor;
@@ -335,12 +385,13 @@ double svgLength(QStringView text, double fontSize)
     return length;
 }
 
-double svgLengthAttribute(const QString& name, const QMap<QString, QString>& attributes, double defaultValue)
+double svgLengthAttribute(const QString& name, const QMap<QString, QString>& attributes, double defaultValue,
+                          const SVGViewport& viewport)
 {
     const auto it = attributes.constFind(name);
     if (it == attributes.cend())
         return defaultValue;
-    return svgLength(*it, 12);
+    return svgLength(*it, 12, viewport, svgAxis(name));
 }
 
 double svgOpacity(const QString& text)
@@ -389,7 +440,7 @@ std::optional<QList<double>> dashPattern(const QString& value, double scale)
 } // namespace
 
 PlmStyle svgStyle(const SVGComputedStyle& style, const PlmTransform& transform, double opacity,
-                  SVGUnconverted& unconverted)
+                  SVGUnconverted& unconverted, const SVGViewport& viewport)
 {
     PlmStyle result;
     result.pointRadius = 4;
@@ -415,7 +466,8 @@ PlmStyle svgStyle(const SVGComputedStyle& style, const PlmTransform& transform, 
             result.stroke = PlmColor{0, 0, 0, 0};
             unconverted[QStringLiteral("contour ") + *stroke] += 1;
         }
-        strokeWidth = svgLength(style.value(QStringLiteral("stroke-width"), QStringLiteral("1")), 12);
+        strokeWidth = svgLength(style.value(QStringLiteral("stroke-width"), QStringLiteral("1")), 12, viewport,
+                                SVGAxis::other);
         if (strokeWidth < 0) // an invalid width falls back to the initial one
             strokeWidth = 1;
     }

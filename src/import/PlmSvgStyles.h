@@ -65,14 +65,30 @@ std::optional<PlmColor> svgColor(QStringView text);
 // A length in user units. Throws PlmImportError "Longueur SVG invalide : …" or
 // "Unité SVG non représentable : …".
 double svgLength(QStringView text, double fontSize);
+
+// The nearest viewport, against which percentages resolve: x and widths against its width,
+// y and heights against its height, other lengths against its normalised diagonal. An
+// unknown viewport leaves percentages unrepresentable.
+struct SVGViewport {
+    double width = 0;
+    double height = 0;
+    bool known = false;
+};
+enum class SVGAxis { horizontal, vertical, other };
+double svgLength(QStringView text, double fontSize, const SVGViewport& viewport, SVGAxis axis);
+// The axis that an attribute's percentage resolves against ("x", "width", "cx"… horizontal).
+SVGAxis svgAxis(const QString& attributeName);
+// The viewport that the root element establishes: its viewBox, or else its absolute size.
+SVGViewport svgRootViewport(const QMap<QString, QString>& rootAttributes);
 // The attribute's length with a font size of 12, or the default when it is absent.
-double svgLengthAttribute(const QString& name, const QMap<QString, QString>& attributes, double defaultValue);
+double svgLengthAttribute(const QString& name, const QMap<QString, QString>& attributes, double defaultValue,
+                          const SVGViewport& viewport = {});
 
 // An opacity written as a plain decimal number, 1 when it does not read, kept within 0 and 1.
 double svgOpacity(const QString& text);
 
 // The drawing style of an element from its computed style, its transform and its opacity.
 PlmStyle svgStyle(const SVGComputedStyle& style, const PlmTransform& transform, double opacity,
-                  SVGUnconverted& unconverted);
+                  SVGUnconverted& unconverted, const SVGViewport& viewport = {});
 
 } // namespace PlmSvgStyles

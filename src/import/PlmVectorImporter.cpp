@@ -1,4 +1,5 @@
 #include "import/PlmVectorImporter.h"
+#include "import/PlmInstalledFonts.h"
 
 #include "import/PlmEpsImporter.h"
 #include "import/PlmGeoJsonReader.h"
@@ -12,7 +13,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QRegularExpression>
 #include <QSet>
 #include <QXmlStreamReader>
@@ -164,10 +164,8 @@ void countSubstitutedFonts(PlmImportResult& result)
     }
     if (names.isEmpty())
         return;
-    const QStringList families = QFontDatabase::families();
-    const QSet<QString> known(families.cbegin(), families.cend());
     for (const QString& name : names)
-        if (!known.contains(name))
+        if (!PlmInstalledFonts::isInstalled(name))
             ++result.unconverted[QStringLiteral("police substituée : ") + name];
 }
 
@@ -197,12 +195,52 @@ PlmImportResult importMap(const QString& path)
     if (!info.isFile() || !file.open(QIODevice::ReadOnly))
         throw PlmImportError::invalid(QStringLiteral("Le fichier « %1 » ne peut pas être lu.").arg(info.fileName()));
     if (file.size() > maximumFileSize)
-        throw PlmImportError::invalid(
-            QStringLiteral("Le fichier « %1 » est trop volumineux pour être importé.").arg(info.fileName()));
+        throw PlmImportError::invalid(plmLargeFileMessage(path));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw PlmImportError::invalid(QStringLiteral("Le fichier « %1 » ne peut pas être lu.").arg(info.fileName()));
-    return importData(bytes, path);
+    // The companions of a Shapefile are chosen by mistake (the index even starts with the
+    // Shapefile's own signature); a PDF-based Illustrator file holds PostScript fragments.
+    static const QStringList companions = {QStringLiteral("shx"), QStringLiteral("dbf"), QStringLiteral("sbn"),
+                                           QStringLiteral("sbx"), QStringLiteral("prj"), QStringLiteral("cpg")};
+    if (companions.contains(info.suffix().toLower()))
+        throw PlmImportError::invalid(companionMessage(info.fileName()));
+    if (bytes.startsWith("%PDF"))
+        throw PlmImportError::invalid(pdfIllustratorMessage(info.fileName()));
+    try {
+        return importData(bytes, path);
+    } catch (const PlmImportError& error) {
+        throw PlmImportError::invalid(refusalMessage(info.fileName(), error.message()));
+    } catch (const PlmMapError& error) {
+        throw PlmMapError::invalid(refusalMessage(info.fileName(), error.message()));
+    }
+}
+
+QString refusalMessage(const QString& fileName, const QString& reason)
+{
+    // A sentence that already names the file stands as it is.
+    if (fileName.isEmpty() || reason.contains(fileName))
+        return reason;
+    QString lowered = reason;
+    // "Enregistrement…" and "L’opérateur…" read on after the colon in lower case; "SVG…" and
+    // "DBF…" keep theirs.
+    if (lowered.size() > 1 && lowered[0].isUpper() && (lowered[1].isLower() || lowered[1] == QChar(0x2019)))
+        lowered[0] = lowered[0].toLower();
+    return QStringLiteral("Le fichier « %1 » ne peut pas être importé : %2").arg(fileName, lowered);
+}
+
+QString companionMessage(const QString& fileName)
+{
+    return QStringLiteral("Le fichier « %1 » accompagne un Shapefile et ne se lit pas seul. "
+                          "Choisissez le fichier .shp de ce fond.")
+        .arg(fileName);
+}
+
+QString pdfIllustratorMessage(const QString& fileName)
+{
+    return QStringLiteral("Le fichier « %1 » est un document Illustrator enregistré au format PDF, qui n’est pas "
+                          "lu. Enregistrez-le en EPS ou en SVG pour l’importer.")
+        .arg(fileName);
 }
 
 PlmImportResult importData(const QByteArray& bytes, const QString& path)
@@ -211,21 +249,23 @@ PlmImportResult importData(const QByteArray& bytes, const QString& path)
     const QString fileName = info.fileName();
     const QString baseName = info.suffix().isEmpty() ? fileName : info.completeBaseName();
 
-    // One parse serves the native test and the GeoJSON test. A base-map document is an object
-    // holding "map" and "version"; only a text too deep for the GeoJSON bound (a map of deeply
-    // nested groups) is handed to the document decoder without that look.
+    // One parse serves the native test, the native decoding and the GeoJSON test. A base-map
+    // document is an object holding "map" and "version"; a text nested deeper than the GeoJSON
+    // bound (a map of deeply nested groups) is only ever decoded as a native document.
     std::optional<PlmJsonDocument> json;
     try {
-        json.emplace(PlmJsonDocument::parse(bytes, GeoJSONReader::maximumDepth));
+        json.emplace(PlmJsonDocument::parse(bytes, PlmJsonDocument::unboundedDepth));
     } catch (const std::exception&) {
     }
-    const bool mayBeNative = !json
-                          || (json->root().isObject() && json->root().member("map").isPresent()
-                              && json->root().member("version").isPresent());
-    if (mayBeNative && !bytes.isEmpty()) {
+    const bool withinGeoJsonDepth = json && json->depth() <= GeoJSONReader::maximumDepth;
+    const bool mayBeNative = json
+                          && (!withinGeoJsonDepth
+                              || (json->root().isObject() && json->root().member("map").isPresent()
+                                  && json->root().member("version").isPresent()));
+    if (mayBeNative) {
         try {
             PlmImportResult native;
-            native.map = PlmMapCodec::decode(bytes);
+            native.map = PlmMapCodec::decode(*json);
             native.isNativeDocument = true;
             return native;
         } catch (const std::exception&) {
@@ -243,7 +283,7 @@ PlmImportResult importData(const QByteArray& bytes, const QString& path)
         result = EPSImporter::importMap(bytes, baseName);
     } else {
         bool isGeoJson = false;
-        if (json) {
+        if (withinGeoJsonDepth) {
             const PlmJsonValue root = json->root();
             if (root.isObject()) {
                 const PlmJsonValue type = root.member("type");
@@ -296,52 +336,6 @@ QString jsonText(const PlmJsonValue& value)
     std::string out;
     appendCompact(out, value);
     return QString::fromStdString(out);
-}
-
-std::optional<PlmColor> svgColor(const QString& input)
-{
-    QString text = input.trimmed().toLower();
-    if (text == QLatin1String("none"))
-        return std::nullopt;
-    static const QHash<QString, QString> named = {
-        {QStringLiteral("black"), QStringLiteral("#000000")},   {QStringLiteral("white"), QStringLiteral("#ffffff")},
-        {QStringLiteral("red"), QStringLiteral("#ff0000")},     {QStringLiteral("green"), QStringLiteral("#008000")},
-        {QStringLiteral("blue"), QStringLiteral("#0000ff")},    {QStringLiteral("yellow"), QStringLiteral("#ffff00")},
-        {QStringLiteral("gray"), QStringLiteral("#808080")},    {QStringLiteral("grey"), QStringLiteral("#808080")},
-        {QStringLiteral("orange"), QStringLiteral("#ffa500")},  {QStringLiteral("purple"), QStringLiteral("#800080")},
-        {QStringLiteral("transparent"), QStringLiteral("#00000000")}};
-    if (const auto it = named.constFind(text); it != named.cend())
-        text = it.value();
-    if (text.startsWith(QLatin1Char('#'))) {
-        QString digits = text.mid(1);
-        if (digits.size() == 3 || digits.size() == 4) {
-            QString doubled;
-            for (const QChar c : digits)
-                doubled += QString(2, c);
-            digits = doubled;
-        }
-        if (digits.size() != 6 && digits.size() != 8)
-            return std::nullopt;
-        bool ok = false;
-        const quint64 number = digits.toULongLong(&ok, 16);
-        // toULongLong accepts a sign or "0x"; only plain hexadecimal digits are colours.
-        const bool plain = std::all_of(digits.cbegin(), digits.cend(), [](QChar c) { return isxdigit(c.unicode()) && c.unicode() < 128; });
-        if (!ok || !plain)
-            return std::nullopt;
-        const quint64 rgb = digits.size() == 8 ? number >> 8 : number;
-        const double alpha = digits.size() == 8 ? double(number & 0xff) / 255.0 : 1.0;
-        return PlmColor{double((rgb >> 16) & 0xff) / 255.0, double((rgb >> 8) & 0xff) / 255.0,
-                        double(rgb & 0xff) / 255.0, alpha};
-    }
-    if (text.startsWith(QLatin1String("rgb"))) {
-        const QList<double> values = numbers(text);
-        if (values.size() < 3)
-            return std::nullopt;
-        const double divisor = text.contains(QLatin1Char('%')) ? 100.0 : 255.0;
-        return PlmColor{values[0] / divisor, values[1] / divisor, values[2] / divisor,
-                        values.size() == 4 ? values[3] : 1.0};
-    }
-    return std::nullopt;
 }
 
 QString shortestText(double value)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/PlmFileLimits.h"
+
 #include "import/PlmImportResult.h"
 #include "model/PlmColor.h"
 
@@ -16,16 +18,25 @@ class PlmJsonValue;
 // from any thread.
 namespace PlmVectorImporter {
 
-// Files above this size are refused before being read: every reader holds the whole file.
-constexpr qint64 maximumFileSize = qint64(1) << 30;
+// Files above this size are refused before being read: every reader holds the whole file and
+// its parsed form, as a document does.
+constexpr qint64 maximumFileSize = plmMaximumFileBytes;
 
 // Reads the file whole and imports it. Throws PlmImportError (unreadable, unrecognised,
-// or malformed file) or PlmMapError (the finished map is invalid).
+// malformed or not yet supported file) or PlmMapError (the finished map is invalid); every
+// refusal names the file, and a Shapefile companion or a PDF-based Illustrator file is refused
+// with a sentence that says what to choose instead.
 PlmImportResult importMap(const QString& path);
 
 // The same on bytes already read; `path` names the file (its name, its base name and the
-// folder where the companions of a Shapefile are looked for).
+// folder where the companions of a Shapefile are looked for). Refusals are the readers' own.
 PlmImportResult importData(const QByteArray& bytes, const QString& path);
+
+// "Le fichier « name » ne peut pas être importé : reason", unless the reason already names the file.
+QString refusalMessage(const QString& fileName, const QString& reason);
+// The refusals of a Shapefile companion chosen alone and of a PDF-based Illustrator file.
+QString companionMessage(const QString& fileName);
+QString pdfIllustratorMessage(const QString& fileName);
 
 // The finishing steps of every non-native road: keeps the file as a source (once), writes
 // "source.filename" and "import.unconverted", counts substituted fonts and validates.
@@ -43,10 +54,6 @@ QList<double> numbers(const QString& text);
 // The text of one JSON value: a string unchanged, null as "null", anything else as compact
 // JSON with sorted keys (12 gives "12", true "true").
 QString jsonText(const PlmJsonValue& value);
-
-// A colour written as in SVG ("red", "#abc", "#aabbccdd", "rgb(…)", "rgba(…)"); nothing for
-// "none" and for what cannot be read.
-std::optional<PlmColor> svgColor(const QString& text);
 
 // Shortest round-trip decimal text of a double (C locale).
 QString shortestText(double value);

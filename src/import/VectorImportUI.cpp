@@ -228,6 +228,21 @@ void importFileLater(const QString& path, DocumentController* controller)
     });
 }
 
+void showImportReport(const QStringList& lines, QWidget* window)
+{
+    DialogHooks::Alert alert;
+    alert.message = QStringLiteral("Résultat de l\u2019import");
+    alert.informativeText = lines.join(QStringLiteral("\n\n"));
+    alert.buttons = {QStringLiteral("OK")};
+    alert.style = DialogHooks::AlertStyle::Informational;
+    if (window) {
+        alert.window = window;
+        DialogHooks::beginSheet(alert, [](int) {});
+    } else {
+        DialogHooks::runAlert(alert);
+    }
+}
+
 bool canImportFile(const QString& path)
 {
     const QFileInfo info(path);

@@ -5,11 +5,13 @@
 #include "platform/DialogHooks.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
 class Document;
 class DocumentController;
+class QWidget;
 
 // The user side of a base-map import: the open panel, the import run off the main thread,
 // the choice alert with the French summary, and the opening of the imported map in a new
@@ -59,6 +61,10 @@ QList<PlmInputSheet> importableVariables(const PlmImportResult& result);
 // Whether an attribute is worth offering: not a "legacy."/"source." key, not the id or name,
 // and some top-level entity has a value that is neither empty, "null", its id nor its name.
 bool hasValues(const QString& attribute, const PlmMap& map);
+
+// The report of a library import: "Résultat de l’import", the lines separated by blank lines,
+// one "OK". A sheet on the window when one is given (nothing waits for it), else modal.
+void showImportReport(const QStringList& lines, QWidget* window);
 
 // Quick test of whether a file is worth importing: known extensions, else its first 4,096
 // bytes (a PostScript or Shapefile signature, "<svg", or a text starting with "{").

@@ -57,7 +57,7 @@ QList<int> classIndices(const PlmWork& work, const PlmThematicSettings& settings
         return indices;
     }
     // Numbers: the variable is looked up once, then each value placed among the thresholds.
-    const QMap<QString, PlmValue>& values = mapped->values;
+    const PlmVariableValues& values = mapped->values;
     for (qsizetype i = 0; i < entityIDs.size(); ++i) {
         const auto found = values.constFind(entityIDs[i]);
         if (found == values.constEnd())

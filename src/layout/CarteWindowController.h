@@ -101,6 +101,13 @@ public:
     void changeSymbolColor();
     void applySymbolAppearance(QObject* sender);
     void restoreAutomaticPosition(bool secondSeries);
+
+    // --- Symbol catalogue (CarteWindowControllerSymbols.cpp) ---
+    // Opens the catalogue for the series edited now; the chosen symbol is stored in that series.
+    void openSymbolPicker();
+    void storeSFSymbol(const QString& name, bool secondary);
+    void storeSVGSymbol(const PlmMap& map, bool secondary);
+    QPointer<QWidget> symbolPicker;
     void applyEntityNameSize();
     void applyEntityNameFont(const QString& family, double size);
     void toggleEntityNames();

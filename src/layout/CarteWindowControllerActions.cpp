@@ -61,8 +61,7 @@ void CarteWindowController::connectControls()
     connect(ui.entityNames, &QCheckBox::clicked, this, [this] { toggleEntityNames(); });
     connect(ui.entityNameFont, &QPushButton::clicked, this, [this] { chooseEntityNameFont(); });
     connect(ui.entityNameSize, &QLineEdit::editingFinished, this, [this] { applyEntityNameSize(); });
-    // The symbol catalogue is another window's work: the button stays off until it exists.
-    ui.chooseAsset->setEnabled(false);
+    connect(ui.chooseAsset, &QPushButton::clicked, this, [this] { openSymbolPicker(); });
 }
 
 void CarteWindowController::connectClassColorWells()
@@ -269,8 +268,8 @@ void CarteWindowController::changeSymbolKind()
         return;
     const PlmSymbolKind kind = PlmSymbolKind(index);
     if (kind == PlmSymbolKind::sfSymbol || kind == PlmSymbolKind::svg) {
-        // The symbol catalogue is not available in this pane yet: the shown kind goes back.
-        refreshControls();
+        // Nothing is stored until a symbol is chosen in the catalogue.
+        openSymbolPicker();
         return;
     }
     std::optional<PlmThematicSettings> edited = editedSettings();

@@ -1,268 +1,631 @@
 #include "library/LibraryWindowController.h"
 
-#include "platform/CommandRouter.h"
+#include "canvas/VectorCanvas.h"
+#include "library/LibraryDropPreview.h"
+#include "library/LibraryOutlineModel.h"
+#include "library/LibraryOutlineView.h"
+#include "library/LibraryQuickLook.h"
+#include "library/LibraryThumbnails.h"
+#include "library/PlmLibraryError.h"
 #include "platform/DialogHooks.h"
-#include "platform/DocumentController.h"
-#include "platform/UndoCommand.h"
+#include "platform/Document.h"
+#include "platform/UserDefaults.h"
+#include "platform/ViewHost.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QScreen>
+#include <QSplitter>
+#include <QSvgRenderer>
+#include <QToolBar>
 #include <QUndoStack>
 #include <QVBoxLayout>
-#include <memory>
 
 namespace {
 
-const char* const commandProperty = "libraryCommand";
-constexpr int pathRole = Qt::UserRole;
-constexpr int folderRole = Qt::UserRole + 1;
+const QString frameAutosaveName = QStringLiteral("Bibliothèque");
 
-LibraryWindowController::MapOpener& mapOpener()
+// "0 élément", "1 élément", "2 éléments": French keeps the singular for zero and one.
+QString counted(qsizetype n, const QString& singular, const QString& plural)
 {
-    static LibraryWindowController::MapOpener opener;
-    return opener;
+    return QString::number(n) + QLatin1Char(' ') + (n <= 1 ? singular : plural);
 }
 
-QString sentenceOf(const std::exception& error)
+bool isInside(const QString& path, const QString& folder)
 {
-    return QString::fromUtf8(error.what());
+    return path.startsWith(folder + QLatin1Char('/'));
+}
+
+// The details of a map: its name, its entity count, then what its metadata says of its source.
+QString detailsText(const QString& name, const LibraryThumbnails::Facts& facts)
+{
+    QStringList lines{name, counted(facts.entityCount, QStringLiteral("entité"), QStringLiteral("entités"))};
+    lines << facts.sourceLines;
+    return lines.join(QLatin1Char('\n'));
+}
+
+// The picture of a large map while the map itself is being read: scaled to fit, centred.
+class PreviewPicture : public QWidget {
+public:
+    explicit PreviewPicture(const QImage& image)
+        : image_(image)
+    {
+        setObjectName(QStringLiteral("Bibliothèque.Image"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::white);
+        QSizeF size = image_.deviceIndependentSize();
+        size.scale(QSizeF(this->size()), Qt::KeepAspectRatio);
+        const QRectF target(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(target, image_);
+    }
+
+private:
+    QImage image_;
+};
+
+// Whole item values, children included.
+bool sameTree(const QList<PlmLibraryItem>& a, const QList<PlmLibraryItem>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (a[i].url != b[i].url || a[i].isFolder != b[i].isFolder || !sameTree(a[i].children, b[i].children))
+            return false;
+    return true;
+}
+
+// The stack of the empty state, drawn once: three sheets, one above the other.
+QPixmap stackSymbol(const QColor& colour)
+{
+    QPixmap pixmap(QSize(64, 64) * 2);
+    pixmap.setDevicePixelRatio(2);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(colour, 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    for (int i = 2; i >= 0; --i) {
+        const double y = 14 + i * 12;
+        const QPolygonF sheet({QPointF(32, y), QPointF(56, y + 10), QPointF(32, y + 20), QPointF(8, y + 10)});
+        p.setBrush(i == 0 ? QBrush(colour.lighter(170)) : QBrush(Qt::NoBrush));
+        p.drawPolygon(sheet);
+    }
+    return pixmap;
 }
 
 } // namespace
+
+QString LibraryWindowController::libraryItemPasteboardType()
+{
+    return LibraryOutlineModel::libraryItemType();
+}
+
+QString LibraryWindowController::emptyTitle()
+{
+    return QStringLiteral("Vos fonds, prêts à cartographier");
+}
+
+QString LibraryWindowController::listAutosaveName()
+{
+    return QStringLiteral("Bibliothèque-liste");
+}
+
+QString LibraryWindowController::splitAutosaveName()
+{
+    return QStringLiteral("Bibliothèque-division");
+}
 
 LibraryWindowController::LibraryWindowController(const PlmLibraryStore& store, QObject* parent)
     : QObject(parent)
     , store_(store)
     , undo_(new QUndoStack(this))
+    , thumbnails_(new LibraryThumbnails(LibraryThumbnails::defaultCacheDirectory(), this))
 {
+    connect(thumbnails_, &LibraryThumbnails::thumbnailReady, this, [this](const QString& path) {
+        if (model_)
+            model_->refreshRow(path); // only that row is drawn again
+    });
+    connect(thumbnails_, &LibraryThumbnails::mapLoaded, this,
+            [this](const QString& path, const PlmMap& map) { previewLoaded(path, map, QString()); });
+    connect(thumbnails_, &LibraryThumbnails::mapFailed, this,
+            [this](const QString& path, const QString& error) { previewLoaded(path, std::nullopt, error); });
+    buildWindow();
+    reload();
 }
 
 LibraryWindowController::~LibraryWindowController()
 {
+    if (window_)
+        window_->removeEventFilter(this);
+    // The « Coup d’œil » files go with the window that showed them.
+    if (!previewDirectory_.isEmpty())
+        QDir(previewDirectory_).removeRecursively();
     delete window_.data();
-}
-
-void LibraryWindowController::setMapOpener(MapOpener opener)
-{
-    mapOpener() = std::move(opener);
-}
-
-QMainWindow* LibraryWindowController::window()
-{
-    if (!window_)
-        buildWindow();
-    return window_;
 }
 
 void LibraryWindowController::buildWindow()
 {
     window_ = new QMainWindow;
-    window_->setObjectName(QStringLiteral("Bibliothèque"));
+    window_->setObjectName(frameAutosaveName);
     window_->setWindowTitle(QStringLiteral("Bibliothèque — ") + QFileInfo(store_.root()).completeBaseName());
-    window_->resize(560, 480);
+    window_->setWindowFilePath(store_.root());
+    window_->setMinimumSize(760, 480);
+    window_->resize(1060, 700);
+    window_->installEventFilter(this);
 
+    buildToolbar();
+    buildContent();
+    restoreLayout();
+}
+
+void LibraryWindowController::buildContent()
+{
     auto* body = new QWidget;
     auto* column = new QVBoxLayout(body);
-    column->setContentsMargins(16, 16, 16, 16);
-    column->setSpacing(10);
+    column->setContentsMargins(0, 0, 0, 8);
+    column->setSpacing(8);
 
-    outline_ = new QTreeWidget;
-    outline_->setObjectName(QStringLiteral("Bibliothèque-liste"));
-    outline_->setHeaderHidden(true);
-    outline_->setColumnCount(1);
-    outline_->setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(outline_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) { itemActivated(item); });
-    connect(outline_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item, int) { itemActivated(item); });
-    column->addWidget(outline_, 1);
-
-    message_ = new QLabel;
-    message_->setObjectName(QStringLiteral("Library.Message"));
-    message_->setWordWrap(true);
-    message_->hide();
-    column->addWidget(message_);
-
-    auto* row = new QHBoxLayout;
-    row->addStretch(1);
-    const QList<std::pair<QString, QString>> buttons = {
-        {QStringLiteral("Nouveau document"), QStringLiteral("newStudioDocument:")},
-        {QStringLiteral("Nouveau fond"), QStringLiteral("newFondDocument:")},
-        {QStringLiteral("Ouvrir…"), QStringLiteral("openAnyDocument:")},
+    model_ = new LibraryOutlineModel(this);
+    model_->thumbnailFor = [this](const QString& path) { return thumbnails_->thumbnail(path); };
+    outline_ = new LibraryOutlineView;
+    outline_->setObjectName(listAutosaveName());
+    outline_->setModel(model_);
+    outline_->setMinimumWidth(220);
+    outline_->setContextMenuPolicy(Qt::CustomContextMenu);
+    QPointer<LibraryWindowController> weak(this);
+    outline_->onOpen = [weak] {
+        if (weak)
+            weak->openSelection({});
     };
-    for (const auto& entry : buttons) {
-        const QString command = entry.second;   // a named copy: clang before 16 cannot capture a binding
-        auto* button = new QPushButton(entry.first);
-        button->setProperty(commandProperty, command);
-        button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, [this, command] { send(command); });
-        row->addWidget(button);
-    }
-    column->addLayout(row);
+    outline_->onRename = [weak] {
+        if (weak)
+            weak->renameSelected();
+    };
+    outline_->onDelete = [weak] {
+        if (weak)
+            weak->perform(QStringLiteral("deleteSelected:"), nullptr);
+    };
+    outline_->onQuickLook = [weak] {
+        if (weak)
+            weak->toggleQuickLook();
+    };
+    outline_->validateDrop = [this](const QMimeData* data, const QModelIndex& proposed) {
+        LibraryOutlineView::DropAnswer answer;
+        answer.action = validateDrop(data, proposed);
+        answer.target = model_->indexForURL(dropDestination(proposed));
+        return answer;
+    };
+    outline_->acceptDrop = [this](const QMimeData* data, const QModelIndex& proposed) { return acceptDrop(data, proposed); };
+    outline_->dragStarted = [this](const QModelIndexList& rows) { startDragging(rows); };
+    outline_->dragEnded = [this] { draggingURLs_.clear(); };
+    connect(outline_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) { openSelection(index); });
+    connect(outline_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        updateDetails();
+        if (quickLook_ && quickLook_->isVisible())
+            preparePreviews(); // the preview follows the selection
+    });
+    connect(outline_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        contextMenu_->popup(outline_->viewport()->mapToGlobal(at));
+    });
+    contextMenu_ = new QMenu(QStringLiteral("Bibliothèque"), outline_);
+    connect(contextMenu_, &QMenu::aboutToShow, this, [this] { fillMenu(contextMenu_, true); });
+
+    auto* right = new QWidget;
+    right->setMinimumWidth(300);
+    auto* rightColumn = new QVBoxLayout(right);
+    rightColumn->setContentsMargins(16, 14, 16, 0);
+    rightColumn->setSpacing(12);
+    detail_ = new QLabel;
+    detail_->setObjectName(QStringLiteral("Bibliothèque.Détails"));
+    detail_->setWordWrap(true);
+    detail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont detailFont = detail_->font();
+    detailFont.setPixelSize(14);
+    detail_->setFont(detailFont);
+    rightColumn->addWidget(detail_);
+    preview_ = new LibraryDropPreview;
+    preview_->setObjectName(QStringLiteral("Bibliothèque.Aperçu"));
+    preview_->canReceive = [this](const QStringList& files) { return canDrop(files); };
+    preview_->receive = [weak](const QStringList& files) {
+        if (weak)
+            weak->importFiles(files, weak->selectedFolderURL().value_or(weak->store_.root()));
+    };
+    new QVBoxLayout(preview_);
+    preview_->layout()->setContentsMargins(0, 0, 0, 0);
+    // The preview runs to the pane's sides and bottom.
+    rightColumn->addWidget(preview_, 1);
+    rightColumn->setContentsMargins(0, 14, 0, 0);
+    detail_->setContentsMargins(16, 0, 16, 0);
+
+    split_ = new QSplitter(Qt::Horizontal);
+    split_->setObjectName(splitAutosaveName());
+    split_->setHandleWidth(1);
+    split_->setChildrenCollapsible(false);
+    outline_->setMinimumWidth(260);
+    split_->addWidget(outline_);
+    split_->addWidget(right);
+    split_->setStretchFactor(0, 0);
+    split_->setStretchFactor(1, 1);
+    split_->setSizes({380, 680});
+    column->addWidget(split_, 1);
+
+    status_ = new QLabel;
+    status_->setObjectName(QStringLiteral("Bibliothèque.État"));
+    QFont statusFont = status_->font();
+    statusFont.setPixelSize(12);
+    status_->setFont(statusFont);
+    status_->setForegroundRole(QPalette::PlaceholderText);
+    status_->setContentsMargins(12, 0, 12, 0);
+    column->addWidget(status_);
     window_->setCentralWidget(body);
-    reload();
 }
 
-QPushButton* LibraryWindowController::button(const QString& command) const
+void LibraryWindowController::restoreLayout()
+{
+    const QByteArray frame = UserDefaults::dataValue(frameAutosaveName);
+    if (frame.isEmpty() || !window_->restoreGeometry(frame)) {
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            window_->move(screen->availableGeometry().center() - window_->rect().center());
+    }
+    const QByteArray division = UserDefaults::dataValue(splitAutosaveName());
+    if (!division.isEmpty())
+        split_->restoreState(division);
+    const QByteArray list = UserDefaults::dataValue(listAutosaveName());
+    if (!list.isEmpty())
+        outline_->header()->restoreState(list);
+}
+
+void LibraryWindowController::saveLayout() const
 {
     if (!window_)
-        return nullptr;
-    for (QPushButton* b : window_->findChildren<QPushButton*>())
-        if (b->property(commandProperty).toString() == command)
-            return b;
-    return nullptr;
+        return;
+    UserDefaults::setValue(frameAutosaveName, window_->saveGeometry());
+    UserDefaults::setValue(splitAutosaveName(), split_->saveState());
+    UserDefaults::setValue(listAutosaveName(), outline_->header()->saveState());
 }
 
-void LibraryWindowController::send(const QString& command)
+bool LibraryWindowController::eventFilter(QObject* watched, QEvent* event)
 {
-    // The buttons reach the application delegate through the command chain of this window.
-    QWidget* start = button(command);
-    for (CommandResponder* responder : CommandRouter::shared().chainFrom(start)) {
-        if (!responder->handles(command))
-            continue;
-        if (responder->validate(command, nullptr).enabled)
-            responder->perform(command, start);
-        return;
+    if (watched == window_) {
+        switch (event->type()) {
+        case QEvent::WindowActivate:
+            refreshIfChanged();
+            break;
+        case QEvent::Close:
+        case QEvent::Hide:
+            saveLayout();
+            if (event->type() == QEvent::Close && quickLook_)
+                quickLook_->hide();
+            break;
+        case QEvent::Move:
+        case QEvent::Resize:
+            break;
+        default:
+            break;
+        }
     }
+    return QObject::eventFilter(watched, event);
 }
 
 void LibraryWindowController::showWindow()
 {
-    QMainWindow* w = window();
-    if (w->isMinimized())
-        w->showNormal();
-    w->show();
-    w->raise();
-    w->activateWindow();
+    if (window_->isMinimized())
+        window_->showNormal();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
 }
 
 void LibraryWindowController::close()
 {
     if (window_)
-        window_->hide();
+        window_->close();
 }
 
-void LibraryWindowController::fill(QTreeWidgetItem* parent, const QList<PlmLibraryItem>& items,
-                                   const std::optional<QString>& selecting)
+QWidget* LibraryWindowController::sheetWindow() const
 {
-    for (const PlmLibraryItem& item : items) {
-        auto* row = new QTreeWidgetItem;
-        row->setText(0, item.displayName());
-        row->setData(0, pathRole, item.url);
-        row->setData(0, folderRole, item.isFolder);
-        row->setToolTip(0, item.url);
-        if (parent)
-            parent->addChild(row);
-        else
-            outline_->addTopLevelItem(row);
-        fill(row, item.children, selecting);
-        if (selecting && *selecting == item.url) {
-            outline_->setCurrentItem(row);
-            for (QTreeWidgetItem* up = row->parent(); up; up = up->parent())
-                up->setExpanded(true);
-        }
-    }
+    return window_;
 }
 
-void LibraryWindowController::reload(const std::optional<QString>& selecting)
+void LibraryWindowController::presentError(const QString& message)
 {
-    if (!outline_) {
-        window();
-        if (!selecting)
-            return; // buildWindow() has just filled it
+    DialogHooks::presentError(message, window_);
+}
+
+void LibraryWindowController::presentError(const std::exception_ptr& error)
+{
+    presentError(Document::messageOf(error));
+}
+
+// --- The tree ---------------------------------------------------------------------------
+
+QList<QModelIndex> LibraryWindowController::selectedRows() const
+{
+    QList<QModelIndex> rows = outline_->selectionModel()->selectedRows();
+    // Row order, as the outline shows them.
+    std::sort(rows.begin(), rows.end(), [this](const QModelIndex& a, const QModelIndex& b) {
+        return outline_->visualRect(a).top() < outline_->visualRect(b).top();
+    });
+    return rows;
+}
+
+QList<PlmLibraryItem> LibraryWindowController::selectedItems() const
+{
+    QList<PlmLibraryItem> items;
+    for (const QModelIndex& row : selectedRows())
+        items << model_->itemAt(row);
+    return items;
+}
+
+QList<PlmLibraryItem> LibraryWindowController::selectedTopLevelItems() const
+{
+    const QList<PlmLibraryItem> all = selectedItems();
+    QList<PlmLibraryItem> top;
+    for (const PlmLibraryItem& item : all) {
+        const bool nested = std::any_of(all.cbegin(), all.cend(), [&item](const PlmLibraryItem& other) {
+            return other.isFolder && other.url != item.url && isInside(item.url, other.url);
+        });
+        if (!nested)
+            top << item;
     }
-    outline_->clear();
-    try {
-        const QList<PlmLibraryItem> items = store_.tree();
-        fill(nullptr, items, selecting);
-        message_->setVisible(items.isEmpty());
-        message_->setText(items.isEmpty() ? QStringLiteral("La bibliothèque est vide. Ajoutez-y un fond depuis le studio.")
-                                          : QString());
-    } catch (const std::exception& error) {
-        message_->setText(sentenceOf(error));
-        message_->show();
-    }
+    return top;
 }
 
 std::optional<QString> LibraryWindowController::selectedItemURL() const
 {
-    if (!outline_ || !outline_->currentItem())
+    const QModelIndex current = outline_->selectionModel()->currentIndex();
+    if (current.isValid() && outline_->selectionModel()->isSelected(current))
+        return model_->itemAt(current).url;
+    const QList<PlmLibraryItem> items = selectedItems();
+    if (items.isEmpty())
         return std::nullopt;
-    return outline_->currentItem()->data(0, pathRole).toString();
+    return items.first().url;
 }
 
 std::optional<QString> LibraryWindowController::selectedFolderURL() const
 {
-    QTreeWidgetItem* current = outline_ ? outline_->currentItem() : nullptr;
-    if (!current)
+    const std::optional<QString> selected = selectedItemURL();
+    if (!selected)
         return store_.root();
-    if (current->data(0, folderRole).toBool())
-        return current->data(0, pathRole).toString();
-    if (QTreeWidgetItem* parent = current->parent())
-        return parent->data(0, pathRole).toString();
-    return store_.root();
+    const QModelIndex index = model_->indexForURL(*selected);
+    if (model_->itemAt(index).isFolder)
+        return *selected;
+    return QFileInfo(*selected).absolutePath();
 }
 
-void LibraryWindowController::itemActivated(QTreeWidgetItem* item)
+void LibraryWindowController::select(const QStringList& urls)
 {
-    if (!item || item->data(0, folderRole).toBool())
-        return;
-    openMap(item->data(0, pathRole).toString());
+    QItemSelection selection;
+    QModelIndex first;
+    for (const QString& url : urls) {
+        const QModelIndex index = model_->indexForURL(url);
+        if (!index.isValid())
+            continue;
+        selection.select(index, index);
+        if (!first.isValid())
+            first = index;
+    }
+    outline_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (first.isValid()) {
+        outline_->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+        outline_->scrollTo(first);
+    }
 }
 
-void LibraryWindowController::openMap(const QString& path)
+void LibraryWindowController::reload(const std::optional<QStringList>& selecting)
 {
-    // The item check keeps the opening inside the library, whatever the outline still shows.
-    QString checked;
+    QStringList toSelect;
+    if (selecting) {
+        toSelect = *selecting;
+    } else {
+        for (const PlmLibraryItem& item : selectedItems())
+            toSelect << item.url;
+    }
+    QSet<QString> expanded;
+    std::function<void(const QModelIndex&)> collect = [&](const QModelIndex& parent) {
+        for (int row = 0, n = model_->rowCount(parent); row < n; ++row) {
+            const QModelIndex index = model_->index(row, 0, parent);
+            if (outline_->isExpanded(index)) {
+                expanded.insert(model_->itemAt(index).url);
+                collect(index);
+            }
+        }
+    };
+    collect({});
+
+    const QString matching = search_ ? search_->text() : QString();
+    QList<PlmLibraryItem> items;
     try {
-        const PlmLibraryItem item = store_.item(path);
-        if (item.isFolder)
-            return;
-        checked = item.url;
-    } catch (const std::exception& error) {
-        DialogHooks::presentError(sentenceOf(error), window_);
+        items = store_.tree(matching);
+    } catch (...) {
+        presentError(std::current_exception());
         return;
     }
-    if (mapOpener()) {
-        mapOpener()(checked);
-        return;
+    {
+        const QSignalBlocker quiet(outline_->selectionModel());
+        model_->setItems(items);
+        // Expansion from the top: every folder while searching, the folders that were open,
+        // and the folders on the way to an item to select.
+        std::function<void(const QList<PlmLibraryItem>&)> expand = [&](const QList<PlmLibraryItem>& level) {
+            for (const PlmLibraryItem& item : level) {
+                if (!item.isFolder)
+                    continue;
+                const bool open = !matching.isEmpty() || expanded.contains(item.url)
+                               || std::any_of(toSelect.cbegin(), toSelect.cend(),
+                                              [&item](const QString& url) { return isInside(url, item.url); });
+                if (!open)
+                    continue;
+                outline_->setExpanded(model_->indexForURL(item.url), true);
+                expand(item.children);
+            }
+        };
+        expand(items);
+        select(toSelect);
     }
-    QPointer<QMainWindow> owner = window_;
-    DocumentController::shared().openDocument(checked, true, [owner](Document*, bool, const QString& error) {
-        if (!error.isEmpty())
-            DialogHooks::presentError(error, owner);
-    });
+    updateDetails();
 }
 
-void LibraryWindowController::registerAddition(const QString& path, const QString& actionName)
+void LibraryWindowController::refreshIfChanged()
 {
-    // The deletion record is shared by undo and redo: undo trashes the file, redo restores it.
-    auto deletion = std::make_shared<std::optional<PlmLibraryDeletion>>();
-    const PlmLibraryStore store = store_;
-    QPointer<LibraryWindowController> self(this);
-    auto undo = [store, path, deletion, self] {
-        try {
-            *deletion = store.trash(path);
-        } catch (const std::exception& error) {
-            DialogHooks::presentError(sentenceOf(error), self ? self->window_ : nullptr);
-        }
-        if (self)
-            self->reload();
-    };
-    auto redo = [store, deletion, self] {
-        if (!*deletion)
-            return;
-        try {
-            store.restore(**deletion);
-            const QString restored = (*deletion)->originalURL;
-            deletion->reset();
-            if (self)
-                self->reload(restored);
-        } catch (const std::exception& error) {
-            DialogHooks::presentError(sentenceOf(error), self ? self->window_ : nullptr);
-        }
-    };
-    undo_->push(new FunctionUndoCommand(actionName, undo, redo));
+    try {
+        const QList<PlmLibraryItem> now = store_.tree(search_ ? search_->text() : QString());
+        if (!sameTree(now, model_->items()))
+            reload();
+        else
+            updateDetails();
+    } catch (...) {
+        presentError(std::current_exception());
+    }
+}
+
+// --- Details ----------------------------------------------------------------------------
+
+void LibraryWindowController::clearPreview()
+{
+    previewCanvas_ = nullptr;
+    QLayout* layout = preview_->layout();
+    while (QLayoutItem* item = layout->takeAt(0)) {
+        if (QWidget* w = item->widget())
+            delete w;
+        delete item;
+    }
+}
+
+void LibraryWindowController::showEmptyState()
+{
+    auto* box = new QWidget;
+    box->setObjectName(QStringLiteral("Bibliothèque.Vide"));
+    auto* stack = new QVBoxLayout(box);
+    stack->setSpacing(16);
+    stack->setAlignment(Qt::AlignCenter);
+    stack->setContentsMargins(16, 0, 16, 0);
+
+    auto* symbol = new QLabel;
+    symbol->setPixmap(stackSymbol(box->palette().color(QPalette::PlaceholderText)));
+    symbol->setAlignment(Qt::AlignCenter);
+    auto* title = new QLabel(emptyTitle());
+    title->setObjectName(QStringLiteral("Bibliothèque.Vide.Titre"));
+    QFont titleFont = title->font();
+    titleFont.setPixelSize(20);
+    titleFont.setWeight(QFont::DemiBold);
+    title->setFont(titleFont);
+    title->setAlignment(Qt::AlignCenter);
+    title->setWordWrap(true);
+    auto* text = new QLabel(QStringLiteral("Importez un fond ou déposez-le ici depuis le gestionnaire de fichiers.\n"
+                                           "Double-cliquez sur un fond pour créer un document de travail."));
+    text->setAlignment(Qt::AlignCenter);
+    text->setWordWrap(true);
+    text->setForegroundRole(QPalette::PlaceholderText);
+    auto* button = new QPushButton(QStringLiteral("Importer un fond…"));
+    button->setObjectName(QStringLiteral("Bibliothèque.Vide.Importer"));
+    button->setIcon(QIcon::fromTheme(QStringLiteral("list-add")));
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [this] { importMaps(); });
+
+    stack->addWidget(symbol, 0, Qt::AlignHCenter);
+    stack->addWidget(title);
+    stack->addWidget(text);
+    stack->addWidget(button, 0, Qt::AlignHCenter);
+    preview_->layout()->addWidget(box);
+}
+
+void LibraryWindowController::updateDetails()
+{
+    clearPreview();
+    loadingPreview_.clear();
+    const QList<PlmLibraryItem> selected = selectedItems();
+    const qsizetype n = selected.size();
+    if (n > 0) {
+        status_->setText(counted(n, QStringLiteral("élément sélectionné"), QStringLiteral("éléments sélectionnés")));
+    } else {
+        qsizetype rows = 0;
+        std::function<void(const QModelIndex&)> count = [&](const QModelIndex& parent) {
+            for (int row = 0, c = model_->rowCount(parent); row < c; ++row) {
+                ++rows;
+                const QModelIndex index = model_->index(row, 0, parent);
+                if (outline_->isExpanded(index))
+                    count(index);
+            }
+        };
+        count({});
+        status_->setText(counted(rows, QStringLiteral("élément affiché"), QStringLiteral("éléments affichés"))
+                         + QStringLiteral(" — déposer des fonds vectoriels pour les importer"));
+    }
+
+    if (n != 1) {
+        detail_->setText(n == 0 ? QStringLiteral("Sélectionnez un fond pour voir son aperçu vectoriel.")
+                                : counted(n, QStringLiteral("élément sélectionné"), QStringLiteral("éléments sélectionnés")));
+        showEmptyState();
+        return;
+    }
+    const PlmLibraryItem& item = selected.first();
+    if (item.isFolder) {
+        detail_->setText(item.displayName() + QLatin1Char('\n')
+                         + counted(item.children.size(), QStringLiteral("élément"), QStringLiteral("éléments")));
+        showEmptyState();
+        return;
+    }
+    try {
+        if (store_.item(item.url).isFolder) // a folder now: refused as the store does
+            throw PlmLibraryError(PlmLibraryError::Kind::unsupportedFile);
+    } catch (...) {
+        detail_->setText(item.displayName() + QLatin1Char('\n') + Document::messageOf(std::current_exception()));
+        return;
+    }
+    if (QFileInfo(item.url).size() > LibraryThumbnails::livePreviewLimit()) {
+        // A large map is read off the main thread; what the cache knows shows meanwhile.
+        loadingPreview_ = item.url;
+        const std::optional<LibraryThumbnails::Facts> facts = thumbnails_->cachedFacts(item.url);
+        detail_->setText(facts ? detailsText(item.displayName(), *facts)
+                               : item.displayName() + QStringLiteral("\nLecture du fond…"));
+        const QImage picture = thumbnails_->cachedPreview(item.url);
+        if (!picture.isNull())
+            preview_->layout()->addWidget(new PreviewPicture(picture));
+        thumbnails_->loadMap(item.url);
+        return;
+    }
+    try {
+        showMap(item, store_.map(item.url));
+    } catch (...) {
+        detail_->setText(item.displayName() + QLatin1Char('\n') + Document::messageOf(std::current_exception()));
+    }
+}
+
+void LibraryWindowController::showMap(const PlmLibraryItem& item, const PlmMap& map)
+{
+    clearPreview();
+    detail_->setText(detailsText(item.displayName(), LibraryThumbnails::factsOf(map)));
+    auto* host = new ViewHost;
+    host->setObjectName(QStringLiteral("Bibliothèque.Carte"));
+    previewCanvas_ = new VectorCanvas(map, false, QStringLiteral("Fond vide"));
+    host->setRootNode(previewCanvas_);
+    preview_->layout()->addWidget(host);
+}
+
+void LibraryWindowController::previewLoaded(const QString& path, const std::optional<PlmMap>& map, const QString& error)
+{
+    if (path != loadingPreview_)
+        return;
+    loadingPreview_.clear();
+    const QList<PlmLibraryItem> selected = selectedItems();
+    if (selected.size() != 1 || selected.first().url != path)
+        return;
+    if (map) {
+        showMap(selected.first(), *map);
+    } else {
+        clearPreview();
+        detail_->setText(selected.first().displayName() + QLatin1Char('\n') + error);
+    }
 }

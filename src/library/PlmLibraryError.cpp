@@ -1,6 +1,8 @@
 #include "library/PlmLibraryError.h"
 
-#include <QDir>
+#include "model/PlmFileLimits.h"
+
+#include <QFileInfo>
 #include <cstring>
 
 PlmLibraryError::PlmLibraryError(Kind kind)
@@ -53,7 +55,8 @@ namespace {
 
 QString fileMessage(PlmLibraryFileError::Kind kind, const QString& path, int errorNumber)
 {
-    const QString shown = QDir::toNativeSeparators(path);
+    // The file's name only: a user message never spells out where the library lives.
+    const QString shown = QFileInfo(path).fileName();
     switch (kind) {
     case PlmLibraryFileError::Kind::noSuchFile:
         return QStringLiteral("Le fichier « %1 » est introuvable.").arg(shown);
@@ -61,6 +64,8 @@ QString fileMessage(PlmLibraryFileError::Kind kind, const QString& path, int err
         return QStringLiteral("Le fichier « %1 » n’a pas pu être lu.").arg(shown);
     case PlmLibraryFileError::Kind::writeFailed:
         return QStringLiteral("Le fichier « %1 » n’a pas pu être enregistré.").arg(shown);
+    case PlmLibraryFileError::Kind::tooLarge:
+        return plmLargeFileMessage(path);
     case PlmLibraryFileError::Kind::posix:
         break;
     }

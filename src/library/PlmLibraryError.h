@@ -37,7 +37,7 @@ private:
 // passed to the caller with the path it concerns.
 class PlmLibraryFileError : public PlmError {
 public:
-    enum class Kind { noSuchFile, readFailed, writeFailed, posix };
+    enum class Kind { noSuchFile, readFailed, writeFailed, tooLarge, posix };
 
     PlmLibraryFileError(Kind kind, const QString& path, int errorNumber = 0);
     Kind kind() const { return m_kind; }

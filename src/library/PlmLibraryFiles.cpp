@@ -66,6 +66,54 @@ void finishFile(int fd, const QString& path)
         throw PlmLibraryFileError(PlmLibraryFileError::Kind::writeFailed, path, synced ? errno : saved);
 }
 
+// A hidden name beside `path` that the library listing skips: what is being written stays
+// there until it is whole, so that a kill never leaves a truncated map under its final name.
+QString temporaryBeside(const QString& path)
+{
+    return QFileInfo(path).absolutePath() + QStringLiteral("/.tmp-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+// Makes a rename in `folder` durable.
+void syncFolder(const QString& folder)
+{
+    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return; // the rename itself is done; a folder that cannot be opened cannot be synced
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Renames a finished temporary to its final name, refusing to replace anything there; the
+// temporary is removed when the rename fails.
+void publish(const QString& temporary, const QString& path)
+{
+    try {
+        moveNoReplace(temporary, path); // syncs the folder
+    } catch (...) {
+        removeTreeQuietly(temporary);
+        throw;
+    }
+}
+
+// Writes the file at `path` itself; callers write at a hidden temporary name.
+void writeDirect(const QString& path, const QByteArray& bytes)
+{
+    const int fd = createExclusive(path);
+    try {
+        writeAll(fd, bytes.constData(), bytes.size(), path);
+    } catch (...) {
+        ::close(fd);
+        ::unlink(native(path).constData());
+        throw;
+    }
+    try {
+        finishFile(fd, path);
+    } catch (...) {
+        ::unlink(native(path).constData());
+        throw;
+    }
+}
+
 void copyFile(const QString& from, const QString& to)
 {
     const int in = ::open(native(from).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
@@ -176,46 +224,53 @@ QByteArray read(const QString& path, qint64 limit)
             throw PlmLibraryFileError(PlmLibraryFileError::Kind::noSuchFile, path, ENOENT);
         throw PlmLibraryFileError(PlmLibraryFileError::Kind::readFailed, path, EACCES);
     }
+    // The size is checked before anything is read; the read is bounded too, for a file that
+    // grows meanwhile.
+    if (limit >= 0 && file.size() > limit)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::tooLarge, path, EFBIG);
     QByteArray bytes = limit >= 0 ? file.read(limit + 1) : file.readAll();
-    if (file.error() != QFileDevice::NoError || (limit >= 0 && bytes.size() > limit))
+    if (limit >= 0 && bytes.size() > limit)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::tooLarge, path, EFBIG);
+    if (file.error() != QFileDevice::NoError)
         throw PlmLibraryFileError(PlmLibraryFileError::Kind::readFailed, path, EIO);
     return bytes;
 }
 
 void writeNew(const QString& path, const QByteArray& bytes)
 {
-    const int fd = createExclusive(path);
-    try {
-        writeAll(fd, bytes.constData(), bytes.size(), path);
-    } catch (...) {
-        ::close(fd);
-        ::unlink(native(path).constData());
-        throw;
-    }
-    try {
-        finishFile(fd, path);
-    } catch (...) {
-        ::unlink(native(path).constData());
-        throw;
-    }
+    // A name already taken is refused before anything is written.
+    if (exists(path))
+        throw PlmLibraryError(PlmLibraryError::Kind::collision);
+    const QString temporary = temporaryBeside(path);
+    writeDirect(temporary, bytes);
+    publish(temporary, path);
 }
 
 void writeAtomically(const QString& path, const QByteArray& bytes)
 {
-    const QString folder = QFileInfo(path).absolutePath();
-    const QString temporary = folder + QStringLiteral("/.tmp-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    writeNew(temporary, bytes);
+    const QString temporary = temporaryBeside(path);
+    writeDirect(temporary, bytes);
     if (::rename(native(temporary).constData(), native(path).constData()) != 0) {
         const int error = errno;
         ::unlink(native(temporary).constData());
         throw PlmLibraryFileError(PlmLibraryFileError::Kind::writeFailed, path, error);
     }
+    syncFolder(QFileInfo(path).absolutePath());
 }
 
 void moveNoReplace(const QString& from, const QString& to)
 {
-    if (::renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(), RENAME_NOREPLACE) == 0)
+    // A rename lasts once the folders that hold both names are synced.
+    auto synced = [&] {
+        const QString target = QFileInfo(to).absolutePath();
+        syncFolder(target);
+        if (QFileInfo(from).absolutePath() != target)
+            syncFolder(QFileInfo(from).absolutePath());
+    };
+    if (::renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(), RENAME_NOREPLACE) == 0) {
+        synced();
         return;
+    }
     const int error = errno;
     if (error == EEXIST || error == ENOTEMPTY)
         throw PlmLibraryError(PlmLibraryError::Kind::collision);
@@ -223,8 +278,10 @@ void moveNoReplace(const QString& from, const QString& to)
         // A file system without the no-replace flag: test, then rename, as close together as we can.
         if (exists(to))
             throw PlmLibraryError(PlmLibraryError::Kind::collision);
-        if (::rename(native(from).constData(), native(to).constData()) == 0)
+        if (::rename(native(from).constData(), native(to).constData()) == 0) {
+            synced();
             return;
+        }
         throwErrno(from, errno);
     }
     if (error == EXDEV)
@@ -243,19 +300,18 @@ void makeFolder(const QString& path)
 
 void copyTree(const QString& from, const QString& to)
 {
-    const Kind kind = kindOf(from);
-    if (!kind.isDirectory || kind.isSymLink) {
-        copyInto(from, to); // a single file cleans up after itself
-        return;
-    }
-    makeFolder(to); // a collision here concerns someone else's folder: leave it alone
+    // The copy is made under a hidden name and renamed whole; what is at `to` (someone
+    // else's file or folder) is never touched.
+    if (exists(to))
+        throw PlmLibraryError(PlmLibraryError::Kind::collision);
+    const QString temporary = temporaryBeside(to);
     try {
-        for (const QString& name : entries(from))
-            copyInto(from + QLatin1Char('/') + name, to + QLatin1Char('/') + name);
+        copyInto(from, temporary);
     } catch (...) {
-        removeTreeQuietly(to);
+        removeTreeQuietly(temporary);
         throw;
     }
+    publish(temporary, to);
 }
 
 void removeTreeQuietly(const QString& path)

@@ -28,17 +28,18 @@ bool exists(const QString& path); // a dangling link counts
 
 // Reads a whole file; `limit` bounds its size (a longer file throws readFailed).
 QByteArray read(const QString& path, qint64 limit = -1);
-// Creates the file and writes the bytes; an existing file throws collision. A failed write
-// removes the file it created.
+// Creates the file and writes the bytes; an existing file throws collision. The bytes go to a
+// hidden temporary in the same folder, synced, then renamed without replacing: a kill never
+// leaves a partial file under the final name, and a failed write removes its temporary.
 void writeNew(const QString& path, const QByteArray& bytes);
-// Writes through a temporary file in the same folder, then renames it into place.
+// Writes through a temporary file in the same folder, then renames it into place (replacing).
 void writeAtomically(const QString& path, const QByteArray& bytes);
-// rename(2) that refuses an existing target (collision).
+// rename(2) that refuses an existing target (collision), then syncs the folders involved.
 void moveNoReplace(const QString& from, const QString& to);
 void makeFolder(const QString& path); // one level; an existing path throws collision
-// Copies a file or a folder with all its contents, hidden entries included. Symbolic links
-// and special files are refused with outsideLibrary. Nothing is replaced; on failure the
-// partial copy is removed.
+// Copies a file or a folder with all its contents, hidden entries included, under a hidden
+// temporary name renamed into place once whole. Symbolic links and special files are refused
+// with outsideLibrary. Nothing is replaced; on failure the partial copy is removed.
 void copyTree(const QString& from, const QString& to);
 // Removes a folder tree that this program made; errors are ignored.
 void removeTreeQuietly(const QString& path);

@@ -3,6 +3,7 @@
 
 #include "library/PlmLibraryError.h"
 #include "library/PlmLibraryFiles.h"
+#include "model/PlmFileLimits.h"
 #include "model/PlmMapCodec.h"
 #include "model/PlmTextFolding.h"
 
@@ -23,7 +24,7 @@ namespace {
 // by hand comes near it.
 constexpr int maximumListingDepth = 256;
 // A map file larger than this is refused before it is read whole.
-constexpr qint64 maximumMapBytes = qint64(1) << 30;
+constexpr qint64 maximumMapBytes = plmMaximumFileBytes;
 
 bool isControl(char32_t c)
 {

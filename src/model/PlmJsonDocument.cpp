@@ -25,6 +25,7 @@ struct PlmJsonDocument::Storage {
     QByteArray source;
     std::string pool;
     std::vector<Node> nodes;
+    int depth = 0; // deepest nesting of arrays and objects met
 
     std::string_view bytes(const Node& node) const
     {
@@ -72,6 +73,8 @@ public:
                     fail("too many nested arrays or dictionaries");
                 const uint32_t index = push(object ? kObject : kArray, 0, 0);
                 stack.push_back(index);
+                if (int(stack.size()) > m_s.depth)
+                    m_s.depth = int(stack.size());
                 ++m_p;
                 skipSpace();
                 if (m_p < m_end && *m_p == (object ? '}' : ']')) {
@@ -418,6 +421,11 @@ PlmJsonDocument PlmJsonDocument::parse(const QByteArray& utf8, int maxDepth)
     document.m_storage->source = utf8;
     Parser(*document.m_storage, maxDepth < 1 ? 1 : maxDepth).run();
     return document;
+}
+
+int PlmJsonDocument::depth() const
+{
+    return m_storage->depth;
 }
 
 // ---- PlmJsonValue ----------------------------------------------------------------------------

@@ -168,6 +168,9 @@ public:
     ~PlmJsonDocument();
 
     PlmJsonValue root() const { return PlmJsonValue(this, 0); }
+    // The deepest nesting of arrays and objects in the text (0 for a scalar): what a parse
+    // with a smaller maxDepth would have refused.
+    int depth() const;
 
     struct Node {
         uint32_t kindAndFlags;

@@ -18,7 +18,11 @@ PlmMap PlmMapCodec::decode(const QByteArray& bytes)
 {
     // The JSON tree is flat and parsed without recursion; the decoder bounds the nesting of
     // groups itself, with the French message, so the parser's own limit is not needed here.
-    const PlmJsonDocument document = PlmJsonDocument::parse(bytes, PlmJsonDocument::unboundedDepth);
+    return decode(PlmJsonDocument::parse(bytes, PlmJsonDocument::unboundedDepth));
+}
+
+PlmMap PlmMapCodec::decode(const PlmJsonDocument& document)
+{
     const PlmJsonValue root = document.root();
     const PlmMap map = root.field<PlmMap>("map");
     const qint64 fileVersion = root.field<qint64>("version");

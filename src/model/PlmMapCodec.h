@@ -4,6 +4,8 @@
 #include "model/PlmMap.h"
 
 #include <QByteArray>
+
+class PlmJsonDocument;
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -27,6 +29,9 @@ struct PlmMapCodec {
     // PlmMapError otherwise. Groups nested deeper than maximumGroupDepth are refused while
     // reading ("Groupes trop profondément imbriqués."), so hostile nesting never recurses far.
     static PlmMap decode(const QByteArray& bytes);
+    // The same, from a document already parsed without a depth bound (an importer that looked
+    // at the JSON first decodes it without parsing again).
+    static PlmMap decode(const PlmJsonDocument& document);
 
     // The one validation of a base map: throws PlmMapError with the first failure's sentence.
     static void validate(const PlmMap& map);

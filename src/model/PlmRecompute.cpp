@@ -31,7 +31,7 @@ struct Rows {
 
     const QString& id(qsizetype row) const { return entities[row].id; }
 
-    Column column(const QMap<QString, PlmValue>& values) const
+    Column column(const PlmVariableValues& values) const
     {
         Column out(byID.size());
         auto it = values.cbegin();
@@ -142,7 +142,7 @@ void PlmWork::recomputeCalculatedVariables(const PlmCancellationToken& cancellat
 
         // Rows in id order: each insertion lands at the end of the tree.
         const bool percentage = std::as_const(computed)[step.index].type == PlmVariableType::percentage;
-        QMap<QString, PlmValue> values;
+        PlmVariableValues values;
         for (qsizetype row : rows.byID)
             if (const std::optional<double>& result = results[std::size_t(row)])
                 values.insert(values.cend(), rows.id(row),

@@ -400,7 +400,7 @@ void rebindGroup(PlmEntity& entity, const PlmEntity& previous, const QString& to
             if (field.isEmpty() || fields.contains(field))
                 continue;
             if (const std::optional<qsizetype> index = lookup.named(field)) {
-                const QMap<QString, PlmValue>& values = variables.at(*index).values;
+                const PlmVariableValues& values = variables.at(*index).values;
                 const auto value = values.constFind(topLevelID);
                 if (value != values.cend())
                     fields.insert(field, value->editingText());

@@ -20,7 +20,7 @@ void PlmCalculation::writeJson(PlmJsonWriter& writer) const
     writer.endObject();
 }
 
-PlmVariable::PlmVariable(QString id, QString name, PlmVariableType type, QMap<QString, PlmValue> values,
+PlmVariable::PlmVariable(QString id, QString name, PlmVariableType type, PlmVariableValues values,
                          std::optional<PlmCalculation> calculation)
     : id(std::move(id))
     , name(std::move(name))
@@ -54,7 +54,7 @@ PlmVariable PlmVariable::fromJson(const PlmJsonValue& value)
     variable.id = value.field<QString>("id");
     variable.name = value.field<QString>("name");
     variable.type = value.field<PlmVariableType>("type");
-    variable.values = value.field<QMap<QString, PlmValue>>("values");
+    variable.values = value.field<PlmVariableValues>("values");
     return variable;
 }
 

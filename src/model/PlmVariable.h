@@ -3,6 +3,7 @@
 #include "model/PlmJson.h"
 #include "model/PlmValue.h"
 #include "model/PlmVariableType.h"
+#include "model/PlmVariableValues.h"
 
 #include <QMap>
 #include <QString>
@@ -27,11 +28,11 @@ struct PlmVariable {
     QString id;
     QString name;
     PlmVariableType type = PlmVariableType::number;
-    QMap<QString, PlmValue> values;
+    PlmVariableValues values;
     std::optional<PlmCalculation> calculation;
 
     PlmVariable() = default;
-    PlmVariable(QString id, QString name, PlmVariableType type, QMap<QString, PlmValue> values,
+    PlmVariable(QString id, QString name, PlmVariableType type, PlmVariableValues values,
                 std::optional<PlmCalculation> calculation);
 
     bool operator==(const PlmVariable&) const = default;

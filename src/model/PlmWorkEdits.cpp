@@ -258,7 +258,7 @@ void PlmWork::clearCells(const QList<QString>& entityIDs, const QString& variabl
     if (index < 0 || variables.at(index).isCalculated())
         throw PlmWorkError::invalid(calculatedCells);
     PlmWork copy = *this;
-    QMap<QString, PlmValue>& values = copy.variables[index].values;
+    PlmVariableValues& values = copy.variables[index].values;
     for (const QString& id : entityIDs)
         values.remove(id);
     copy.recomputeCalculatedVariables();

@@ -1,9 +1,12 @@
 #include "online/PlmCatalogueConversion.h"
 
+#include "import/PlmImportBuilder.h"
 #include "import/PlmVectorImporter.h"
 #include "model/PlmMapCodec.h"
 
 #include <QSet>
+#include <algorithm>
+#include <cmath>
 
 namespace PlmCatalogueConversion {
 
@@ -38,7 +41,17 @@ PlmImportResult convert(const OnlineResponse& response, const OnlineMap& entry, 
 
     map.name = entry.name + QStringLiteral(" — ") + entry.vintage;
 
-    const double width = entry.category == OnlineCategory::world ? 0.06 : 0.008;
+    // The category's width, or wider when the map's extent needs it to show at the fitted view.
+    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+    for (const PlmEntity& entity : map.entities)
+        for (const PlmPoint& p : entity.geometry.extentPoints()) {
+            minX = std::min(minX, p.x);
+            minY = std::min(minY, p.y);
+            maxX = std::max(maxX, p.x);
+            maxY = std::max(maxY, p.y);
+        }
+    const double width = PlmImportBuilder::degreeOutlineWidth(
+        maxX - minX, maxY - minY, entry.category == OnlineCategory::world ? 0.06 : 0.008);
     QSet<QString> used;
     for (qsizetype i = 0; i < map.entities.size(); ++i) {
         const PlmEntity& current = map.entities.at(i);

@@ -115,10 +115,13 @@ OnlineResponse download(const QUrl& url, const OnlineDownloadOptions& options)
     QTimer poll;
 
     auto abortWith = [&](Stop reason) {
-        if (stop != Stop::none)
-            return;
-        stop = reason;
-        reply->abort();
+        if (stop == Stop::none) {
+            stop = reason;
+            reply->abort();
+        }
+        // An aborted reply does not always report its end (a connection still being set up):
+        // the wait ends here in any case.
+        loop.quit();
     };
     auto readStatus = [&]() {
         const QVariant code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -179,7 +182,7 @@ OnlineResponse download(const QUrl& url, const OnlineDownloadOptions& options)
     if (options.cancelled)
         poll.start(50);
 
-    if (!reply->isFinished())
+    if (!reply->isFinished() && stop == Stop::none)
         loop.exec();
 
     const QUrl finalURL = reply->url().isValid() ? reply->url() : url;

@@ -34,7 +34,7 @@ QMessageBox* makeBox(const Alert& alert, QList<QAbstractButton*>& buttons)
                         : (titles[i] == QStringLiteral("Annuler") ? QMessageBox::RejectRole : QMessageBox::DestructiveRole);
         buttons.append(box->addButton(titles[i], role));
     }
-    box->setDefaultButton(qobject_cast<QPushButton*>(buttons.first()));
+    box->setDefaultButton(qobject_cast<QPushButton*>(buttons.value(alert.defaultButton, buttons.first())));
     if (alert.window)
         box->setWindowModality(Qt::WindowModal);
     return box;

@@ -18,7 +18,8 @@ enum class AlertStyle { Informational, Warning, Critical };
 struct Alert {
     QString message;          // bold first line
     QString informativeText;  // smaller second paragraph, may be empty
-    QStringList buttons;      // first is the default button; empty means one "OK"
+    QStringList buttons;      // empty means one "OK"
+    int defaultButton = 0;    // the button Return presses (the first unless told otherwise)
     AlertStyle style = AlertStyle::Warning;
     QWidget* window = nullptr; // when set the alert is shown window-modal (a sheet)
 };

@@ -1,5 +1,7 @@
 #include "platform/Document.h"
 
+#include "model/PlmFileLimits.h"
+
 #include "platform/DialogHooks.h"
 #include "platform/DocumentController.h"
 #include "platform/DocumentType.h"
@@ -7,22 +9,48 @@
 
 #include <QAction>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 #include <QUndoStack>
 #include <QWidget>
 
 namespace {
 
-// Larger files are refused before reading: no document of ours comes near it.
-constexpr qint64 maxDocumentBytes = qint64(1) << 30;
-
 const QString untitledName = QStringLiteral("Sans titre");
 
+// Writes the bytes through a temporary file renamed over the old one once every byte is on
+// disk; any thread. The French message on failure, else empty.
+QString writeAtomically(const QString& path, const QByteArray& data, const QString& cannotWrite)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return cannotWrite;
+    if (file.write(data) != data.size()) {
+        file.cancelWriting();
+        return cannotWrite;
+    }
+    if (!file.commit())
+        return cannotWrite;
+    return QString();
+}
+
 } // namespace
+
+struct Document::BackgroundSave {
+    quint64 generation = 0;
+    quint64 serial = 0; // the edit serial of the snapshot
+    QString path;
+    QString type;
+    SaveOperation operation = SaveOperation::Autosave;
+    QThread* thread = nullptr;
+    QString error; // written by the worker, read once it has finished
+};
 
 Document::Document(QObject* parent)
     : QObject(parent)
@@ -30,11 +58,18 @@ Document::Document(QObject* parent)
     , autosaveTimer_(new QTimer(this))
 {
     autosaveTimer_->setSingleShot(true);
-    connect(autosaveTimer_, &QTimer::timeout, this, [this] { autosave(); });
+    connect(autosaveTimer_, &QTimer::timeout, this, [this] { saveInBackground(SaveOperation::Autosave); });
     connect(undoStack_, &QUndoStack::indexChanged, this, &Document::undoIndexChanged);
 }
 
-Document::~Document() = default;
+Document::~Document()
+{
+    // Quitting waits for a save in flight: the file is never left half written.
+    if (save_) {
+        save_->thread->wait();
+        delete save_->thread;
+    }
+}
 
 void Document::setFilePath(const QString& path)
 {
@@ -82,11 +117,6 @@ QString Document::messageOf(const std::exception_ptr& error)
     return QStringLiteral("Une erreur inattendue s’est produite.");
 }
 
-QString Document::largeFileMessage(const QString& path) const
-{
-    return QStringLiteral("Le fichier « %1 » est trop volumineux pour être ouvert.").arg(QFileInfo(path).fileName());
-}
-
 bool Document::readFromFile(const QString& path, const QString& typeIdentifier, QString* error)
 {
     auto fail = [error](const QString& message) {
@@ -97,19 +127,74 @@ bool Document::readFromFile(const QString& path, const QString& typeIdentifier, 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Le fichier « %1 » n’a pas pu être lu.").arg(QFileInfo(path).fileName()));
-    if (file.size() > maxDocumentBytes)
-        return fail(largeFileMessage(path));
-    const QByteArray data = file.read(maxDocumentBytes + 1);
-    if (data.size() > maxDocumentBytes)
-        return fail(largeFileMessage(path));
+    if (file.size() > plmMaximumFileBytes)
+        return fail(plmLargeFileMessage(path));
+    const QByteArray data = file.read(plmMaximumFileBytes + 1);
+    if (data.size() > plmMaximumFileBytes)
+        return fail(plmLargeFileMessage(path));
     if (file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("Le fichier « %1 » n’a pas pu être lu.").arg(QFileInfo(path).fileName()));
     try {
-        readFromData(data, typeIdentifier);
+        if (const ReadJob job = readJobOfData(data, typeIdentifier)) {
+            // No save may start while the event loop runs during the read: it would write
+            // the content the read is about to replace.
+            autosaveTimer_->stop();
+            reading_ = true;
+            StoreStep store;
+            try {
+                store = readOnWorker(job);
+            } catch (...) {
+                reading_ = false;
+                if (isDocumentEdited())
+                    scheduleAutosave();
+                throw;
+            }
+            reading_ = false;
+            store();
+        } else {
+            readFromData(data, typeIdentifier);
+        }
     } catch (...) {
         return fail(messageOf(std::current_exception()));
     }
     return true;
+}
+
+Document::StoreStep Document::readOnWorker(const ReadJob& job)
+{
+    // The decoding runs on a worker while this thread keeps painting (user input waits), so
+    // that the busy cursor can show once the read lasts.
+    StoreStep store;
+    std::exception_ptr failure;
+    QThread* thread = QThread::create([&] {
+        try {
+            store = job();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    QEventLoop loop;
+    connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer busy;
+    busy.setSingleShot(true);
+    bool busyShown = false;
+    connect(&busy, &QTimer::timeout, &loop, [&] {
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+            QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+            busyShown = true;
+        }
+    });
+    thread->start();
+    busy.start(busyIndicationDelayMs);
+    if (!thread->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    thread->wait();
+    delete thread;
+    if (busyShown)
+        QGuiApplication::restoreOverrideCursor();
+    if (failure)
+        std::rethrow_exception(failure);
+    return store;
 }
 
 bool Document::writeToFile(const QString& path, const QString& typeIdentifier, QString* error) const
@@ -127,21 +212,15 @@ bool Document::writeToFile(const QString& path, const QString& typeIdentifier, Q
     }
     const QString cannotWrite = QStringLiteral("Le document « %1 » n’a pas pu être enregistré dans « %2 ».")
                                     .arg(displayName(), QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
-    // The temporary file is renamed over the old one only when every byte was written.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(cannotWrite);
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return fail(cannotWrite);
-    }
-    if (!file.commit())
-        return fail(cannotWrite);
+    const QString message = writeAtomically(path, data, cannotWrite);
+    if (!message.isEmpty())
+        return fail(message);
     return true;
 }
 
 bool Document::saveToFile(const QString& path, const QString& typeIdentifier, SaveOperation operation, QString* error)
 {
+    waitForBackgroundSave();
     QString message;
     if (!writeToFile(path, typeIdentifier, &message)) {
         if (operation != SaveOperation::SaveTo)
@@ -244,6 +323,7 @@ bool Document::revertToFile(QString* error)
 {
     if (filePath_.isEmpty())
         return false;
+    waitForBackgroundSave();
     if (!readFromFile(filePath_, fileType_, error))
         return false;
     clearUndoHistory();
@@ -257,6 +337,7 @@ bool Document::revertToFile(QString* error)
 
 bool Document::canClose()
 {
+    waitForBackgroundSave();
     if (!isDocumentEdited())
         return true;
     const bool hasFile = !filePath_.isEmpty();
@@ -280,6 +361,7 @@ void Document::close()
         return;
     closed_ = true;
     autosaveTimer_->stop();
+    waitForBackgroundSave();
     emit aboutToClose();
     for (DocumentWindowController* wc : windowControllers())
         wc->close();
@@ -289,6 +371,8 @@ void Document::close()
 void Document::updateChangeCount(ChangeType change)
 {
     const int before = changeCount_;
+    if (change != ChangeType::Cleared)
+        ++editSerial_;
     switch (change) {
     case ChangeType::Done:
     case ChangeType::Redone: ++changeCount_; break;
@@ -358,6 +442,7 @@ bool Document::isAutosaveScheduled() const
 bool Document::autosave()
 {
     autosaveTimer_->stop();
+    waitForBackgroundSave();
     if (!isDocumentEdited())
         return true;
     if (filePath_.isEmpty() || !autosavesInPlace())
@@ -371,6 +456,113 @@ bool Document::autosave()
         presentError(error);
     }
     return false;
+}
+
+bool Document::saveDocumentInBackground()
+{
+    if (filePath_.isEmpty())
+        return saveDocument(); // asks where first
+    if (!prepareToSave())
+        return false;
+    saveInBackground(SaveOperation::Save);
+    return true;
+}
+
+void Document::saveInBackground(SaveOperation operation)
+{
+    const bool autosaving = operation == SaveOperation::Autosave;
+    if (autosaving)
+        autosaveTimer_->stop();
+    if (reading_ || filePath_.isEmpty() || (autosaving && (!isDocumentEdited() || !autosavesInPlace())))
+        return;
+    if (save_) {
+        if (autosaving) {
+            autosaveAfterSave_ = true; // the change made since that snapshot is saved next
+            return;
+        }
+        waitForBackgroundSave(); // an explicit save writes what is there now
+    }
+    DataJob job;
+    try {
+        job = dataJobOfType(fileType_);
+    } catch (...) {
+        job = {}; // the synchronous path reports the refusal
+    }
+    if (!job) {
+        if (autosaving) {
+            autosave();
+        } else {
+            QString error;
+            if (!saveToFile(filePath_, fileType_, SaveOperation::Save, &error)) {
+                lastReportedError_ = error;
+                presentError(error);
+            }
+        }
+        return;
+    }
+    auto save = std::make_unique<BackgroundSave>();
+    save->generation = ++saveGeneration_;
+    save->serial = editSerial_;
+    save->path = filePath_;
+    save->type = fileType_;
+    save->operation = operation;
+    const QString cannotWrite = QStringLiteral("Le document « %1 » n’a pas pu être enregistré dans « %2 ».")
+                                    .arg(displayName(), QDir::toNativeSeparators(QFileInfo(filePath_).absolutePath()));
+    BackgroundSave* raw = save.get();
+    const QString path = filePath_;
+    save->thread = QThread::create([raw, job, path, cannotWrite] {
+        QByteArray data;
+        try {
+            data = job();
+        } catch (...) {
+            raw->error = messageOf(std::current_exception());
+            return;
+        }
+        raw->error = writeAtomically(path, data, cannotWrite);
+    });
+    const quint64 generation = save->generation;
+    connect(save->thread, &QThread::finished, this, [this, generation] { finishBackgroundSave(generation); },
+            Qt::QueuedConnection);
+    save_ = std::move(save);
+    save_->thread->start();
+}
+
+void Document::waitForBackgroundSave()
+{
+    if (!save_)
+        return;
+    save_->thread->wait();
+    finishBackgroundSave(save_->generation);
+}
+
+void Document::finishBackgroundSave(quint64 generation)
+{
+    if (!save_ || save_->generation != generation)
+        return; // already taken by a wait
+    save_->thread->wait();
+    const std::unique_ptr<BackgroundSave> save = std::move(save_);
+    save->thread->deleteLater();
+    if (save->error.isEmpty()) {
+        lastWriteError_.clear();
+        lastReportedError_.clear();
+        // Only what the snapshot held is on disk: a change made since keeps the document changed.
+        if (save->serial == editSerial_ && save->path == filePath_ && save->type == fileType_)
+            updateChangeCount(ChangeType::Cleared);
+    } else {
+        lastWriteError_ = save->error;
+        // The same refusal on every autosave would be noise: it is shown once.
+        if (save->operation != SaveOperation::Autosave || save->error != lastReportedError_) {
+            lastReportedError_ = save->error;
+            QMetaObject::invokeMethod(this, [this, error = save->error] { presentError(error); }, Qt::QueuedConnection);
+        }
+    }
+    if (autosaveAfterSave_) {
+        autosaveAfterSave_ = false;
+        if (isDocumentEdited())
+            scheduleAutosave();
+    }
+    if (backgroundSaveFinished)
+        backgroundSaveFinished();
 }
 
 QList<DocumentWindowController*> Document::windowControllers() const
@@ -428,7 +620,7 @@ bool Document::handles(const QString& command) const
 void Document::perform(const QString& command, QObject*)
 {
     if (command == QLatin1String("saveDocument:"))
-        saveDocument();
+        saveDocumentInBackground();
     else if (command == QLatin1String("saveDocumentAs:"))
         saveDocumentAs();
     else if (command == QLatin1String("revertDocumentToSaved:"))

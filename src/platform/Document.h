@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 #include <exception>
+#include <functional>
+#include <memory>
 
 class DocumentController;
 class QTimer;
@@ -47,6 +49,19 @@ public:
     // a failed read must leave the document unchanged.
     virtual QByteArray dataOfType(const QString& typeIdentifier) const = 0;
     virtual void readFromData(const QByteArray& data, const QString& typeIdentifier) = 0;
+    // The bytes of a type as a job that may run on another thread, over an immutable snapshot
+    // of the content taken now (it may throw like dataOfType, now or when run). None by
+    // default: the document is then written on the calling thread.
+    using DataJob = std::function<QByteArray()>;
+    virtual DataJob dataJobOfType(const QString& /*typeIdentifier*/) const { return {}; }
+    // Reading as a job that may run on another thread: it decodes the bytes (throwing like
+    // readFromData) and returns what stores the result, run back on the calling thread. None
+    // by default: readFromData runs on the calling thread.
+    using StoreStep = std::function<void()>;
+    using ReadJob = std::function<StoreStep()>;
+    virtual ReadJob readJobOfData(const QByteArray& /*data*/, const QString& /*typeIdentifier*/) { return {}; }
+    // How long a read may take before the busy cursor shows.
+    static constexpr int busyIndicationDelayMs = 500;
 
     // File access; false with the French message on failure. A failed write leaves the
     // file as it was.
@@ -58,6 +73,12 @@ public:
 
     // Menu actions; each presents its own failure and answers whether it succeeded.
     virtual bool saveDocument();
+    // "Enregistrer" from a menu or a shortcut: a document with a file is written in the
+    // background (its failure is presented when it comes back); answers whether the save
+    // was started or done. Closing uses saveDocument, which answers only once written.
+    bool saveDocumentInBackground();
+    // Called before a save from a menu: false cancels it silently (a pending edit refused).
+    virtual bool prepareToSave() { return true; }
     virtual bool saveDocumentAs();
     bool revertDocumentToSaved();                  // asks first
     bool revertToFile(QString* error = nullptr);   // reads the file again without asking
@@ -91,6 +112,17 @@ public:
     // Writes in place now when needed; true when nothing is left unsaved on disk.
     bool autosave();
     QString lastWriteError() const { return lastWriteError_; }
+
+    // Saving in place without holding the window: the content is snapshot on this thread,
+    // then encoded and written atomically on a worker thread; the outcome comes back here.
+    // A change made meanwhile keeps the document changed and makes the next autosave; an
+    // autosave falling due meanwhile waits for this one. Without a data job, writes at once.
+    void saveInBackground(SaveOperation operation = SaveOperation::Autosave);
+    bool isSavingInBackground() const { return save_ != nullptr; }
+    // Waits for a save in flight and takes its outcome (closing, reverting, saving again).
+    void waitForBackgroundSave();
+    // Tells when a save in the background ended (for tests and benchmarks).
+    std::function<void()> backgroundSaveFinished;
 
     // Window controllers belong to their document.
     QList<DocumentWindowController*> windowControllers() const;
@@ -130,9 +162,11 @@ protected:
 
 private:
     friend class DocumentController;
+    struct BackgroundSave;
+    void finishBackgroundSave(quint64 generation);
+    StoreStep readOnWorker(const ReadJob& job);
     void undoIndexChanged(int index);
     void scheduleAutosave();
-    QString largeFileMessage(const QString& path) const;
 
     QString filePath_;
     QString fileType_;
@@ -148,4 +182,9 @@ private:
     QList<QPointer<DocumentWindowController>> windowControllers_;
     DocumentController* controller_ = nullptr;
     bool closed_ = false;
+    quint64 editSerial_ = 0; // moves with every change, so a save knows what it wrote
+    quint64 saveGeneration_ = 0;
+    std::unique_ptr<BackgroundSave> save_;
+    bool autosaveAfterSave_ = false;
+    bool reading_ = false; // a read runs the event loop
 };

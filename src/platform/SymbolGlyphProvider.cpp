@@ -1,7 +1,14 @@
 #include "platform/SymbolGlyphProvider.h"
 
+#include "platform/SymbolGlyphTable.h"
+
+#include <QFileInfo>
 #include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QTransform>
+
+#include <algorithm>
 
 #include <cmath>
 #include <functional>
@@ -117,29 +124,170 @@ const QList<QPair<QString, Maker>>& makers()
     return list;
 }
 
+
+const QPair<QString, Maker>* drawnGlyph(const QString& name)
+{
+    for (const auto& entry : makers())
+        if (entry.first == name)
+            return &entry;
+    return nullptr;
+}
+
+struct Table {
+    QStringList names;
+    QHash<QString, QString> files;
+};
+
+const Table& table()
+{
+    static const Table t = [] {
+        Table result;
+        const QString text = QString::fromLatin1(symbolGlyphTableText);
+        for (const QString& line : text.split(u'\n', Qt::SkipEmptyParts)) {
+            const qsizetype blank = line.indexOf(u' ');
+            if (blank <= 0)
+                continue;
+            const QString name = line.left(blank);
+            result.names.append(name);
+            result.files.insert(name, line.mid(blank + 1));
+        }
+        return result;
+    }();
+    return t;
+}
+
+// Shared state: the reader, the folder and what was read, behind one lock (exports may draw
+// on worker threads).
+struct State {
+    QMutex mutex;
+    SymbolGlyphProvider::OutlineReader reader;
+    QString directory;
+    std::optional<QStringList> available;      // computed once per reader and folder
+    QHash<QString, std::optional<SymbolGlyph>> glyphs; // read icons, failures included
+};
+
+State& state()
+{
+    static State s;
+    return s;
+}
+
+constexpr const char* kInstalledDirectory = "/usr/share/bootstrap-icons/svg";
+
+QString directoryLocked(const State& s)
+{
+    return s.directory.isEmpty() ? QString::fromLatin1(kInstalledDirectory) : s.directory;
+}
+
+// The icon outline fitted into the glyph box, its larger side kBox long, at the origin.
+std::optional<SymbolGlyph> fitted(const QString& name, const QPainterPath& outline)
+{
+    const QRectF bounds = outline.boundingRect();
+    const double side = std::max(bounds.width(), bounds.height());
+    if (outline.isEmpty() || !(side > 0) || !std::isfinite(side))
+        return std::nullopt;
+    const double s = kBox / side;
+    const QTransform t(s, 0, 0, s, -bounds.left() * s, -bounds.top() * s);
+    return SymbolGlyph{name, t.map(outline), QSizeF(bounds.width() * s, bounds.height() * s)};
+}
+
 } // namespace
 
 std::optional<SymbolGlyph> SymbolGlyphProvider::glyph(const QString& name)
 {
-    for (const auto& [n, make] : makers()) {
-        if (n == name)
-            return SymbolGlyph{name, make(), QSizeF(kBox, kBox)};
+    State& s = state();
+    OutlineReader reader;
+    QString file;
+    {
+        QMutexLocker lock(&s.mutex);
+        if (const auto found = s.glyphs.constFind(name); found != s.glyphs.cend())
+            return *found;
+        reader = s.reader;
+        if (const auto entry = table().files.constFind(name); entry != table().files.cend())
+            file = directoryLocked(s) + u'/' + *entry + QStringLiteral(".svg");
     }
-    return std::nullopt;
+    std::optional<SymbolGlyph> result;
+    if (reader && !file.isEmpty() && QFileInfo(file).isFile()) {
+        if (const std::optional<QPainterPath> outline = reader(file))
+            result = fitted(name, *outline);
+    }
+    if (!result) {
+        if (const auto* drawn = drawnGlyph(name))
+            result = SymbolGlyph{name, drawn->second(), QSizeF(kBox, kBox)};
+    }
+    QMutexLocker lock(&s.mutex);
+    s.glyphs.insert(name, result);
+    return result;
 }
 
 bool SymbolGlyphProvider::isAvailable(const QString& name)
 {
-    for (const auto& entry : makers())
-        if (entry.first == name)
-            return true;
-    return false;
+    if (drawnGlyph(name))
+        return true;
+    const QStringList names = availableNames();
+    return std::binary_search(names.cbegin(), names.cend(), name);
 }
 
 QStringList SymbolGlyphProvider::availableNames()
 {
-    QStringList names;
-    for (const auto& entry : makers())
-        names.append(entry.first);
-    return names;
+    State& s = state();
+    QMutexLocker lock(&s.mutex);
+    if (!s.available) {
+        QStringList names;
+        for (const auto& entry : makers())
+            names.append(entry.first);
+        if (s.reader) {
+            const QString directory = directoryLocked(s);
+            for (const QString& name : table().names) {
+                if (QFileInfo(directory + u'/' + table().files.value(name) + QStringLiteral(".svg")).isFile())
+                    names.append(name);
+            }
+        }
+        std::sort(names.begin(), names.end());
+        names.erase(std::unique(names.begin(), names.end()), names.end());
+        s.available = names;
+    }
+    return *s.available;
+}
+
+const QStringList& SymbolGlyphProvider::tableNames() { return table().names; }
+
+QString SymbolGlyphProvider::iconFile(const QString& name)
+{
+    const auto entry = table().files.constFind(name);
+    if (entry == table().files.cend())
+        return {};
+    return iconDirectory() + u'/' + *entry + QStringLiteral(".svg");
+}
+
+QString SymbolGlyphProvider::iconDirectory()
+{
+    State& s = state();
+    QMutexLocker lock(&s.mutex);
+    return directoryLocked(s);
+}
+
+void SymbolGlyphProvider::setIconDirectory(const QString& directory)
+{
+    State& s = state();
+    QMutexLocker lock(&s.mutex);
+    s.directory = directory;
+    s.available.reset();
+    s.glyphs.clear();
+}
+
+void SymbolGlyphProvider::setOutlineReader(OutlineReader reader)
+{
+    State& s = state();
+    QMutexLocker lock(&s.mutex);
+    s.reader = std::move(reader);
+    s.available.reset();
+    s.glyphs.clear();
+}
+
+bool SymbolGlyphProvider::hasOutlineReader()
+{
+    State& s = state();
+    QMutexLocker lock(&s.mutex);
+    return bool(s.reader);
 }

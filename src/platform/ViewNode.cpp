@@ -1,5 +1,7 @@
 #include "platform/ViewNode.h"
 
+#include "model/PlmClampedInt.h"
+
 #include "platform/ViewHost.h"
 
 #include <QImage>
@@ -276,8 +278,8 @@ QImage ViewNode::renderToImage(double pixelRatio, bool transparent)
     layoutSubtreeIfNeeded();
     const double ratio = (std::isfinite(pixelRatio) && pixelRatio > 0) ? pixelRatio : 1.0;
     const QRectF own = bounds();
-    const int w = std::max(1, int(std::ceil(own.width() * ratio)));
-    const int h = std::max(1, int(std::ceil(own.height() * ratio)));
+    const int w = plmClampedInt(std::ceil(own.width() * ratio), 1);
+    const int h = plmClampedInt(std::ceil(own.height() * ratio), 1);
     QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return image;

@@ -60,36 +60,19 @@ WorkDelta::WorkDelta(const PlmWork& before, const PlmWork& after, const WorkCell
         variables_ = std::move(delta);
 }
 
-void WorkDelta::cellChangesBothWays(const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to,
+void WorkDelta::cellChangesBothWays(const PlmVariableValues& from, const PlmVariableValues& to,
                                     QList<Cell>& towardsTo, QList<Cell>& towardsFrom)
 {
-    if (from.isSharedWith(to))
-        return;
-    auto f = from.constBegin();
-    auto t = to.constBegin();
-    while (f != from.constEnd() || t != to.constEnd()) {
-        const int order = f == from.constEnd() ? 1 : t == to.constEnd() ? -1 : compareKeys(f.key(), t.key());
-        if (order < 0) {
-            towardsTo.append({f.key(), std::nullopt});
-            towardsFrom.append({f.key(), f.value()});
-            ++f;
-        } else if (order > 0) {
-            towardsTo.append({t.key(), t.value()});
-            towardsFrom.append({t.key(), std::nullopt});
-            ++t;
-        } else {
-            if (!identicalValues(f.value(), t.value())) {
-                towardsTo.append({t.key(), t.value()});
-                towardsFrom.append({f.key(), f.value()});
-            }
-            ++f;
-            ++t;
-        }
-    }
+    PlmVariableValues::forEachDifference(from, to, [&](const QString& key, const PlmValue* f, const PlmValue* t) {
+        if (f && t && identicalValues(*f, *t))
+            return;
+        towardsTo.append({key, t ? std::optional<PlmValue>(*t) : std::nullopt});
+        towardsFrom.append({key, f ? std::optional<PlmValue>(*f) : std::nullopt});
+    });
 }
 
-void WorkDelta::cellChangesAt(const QList<QString>& keys, const QMap<QString, PlmValue>& from,
-                              const QMap<QString, PlmValue>& to, QList<Cell>& towardsTo, QList<Cell>& towardsFrom)
+void WorkDelta::cellChangesAt(const QList<QString>& keys, const PlmVariableValues& from,
+                              const PlmVariableValues& to, QList<Cell>& towardsTo, QList<Cell>& towardsFrom)
 {
     for (const QString& key : keys) {
         const auto f = from.constFind(key);
@@ -105,29 +88,13 @@ void WorkDelta::cellChangesAt(const QList<QString>& keys, const QMap<QString, Pl
     }
 }
 
-QList<WorkDelta::Cell> WorkDelta::cellChanges(const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to)
+QList<WorkDelta::Cell> WorkDelta::cellChanges(const PlmVariableValues& from, const PlmVariableValues& to)
 {
     QList<Cell> cells;
-    if (from.isSharedWith(to))
-        return cells;
-    // Both maps are sorted by key: one merge walk finds every difference.
-    auto f = from.constBegin();
-    auto t = to.constBegin();
-    while (f != from.constEnd() || t != to.constEnd()) {
-        const int order = f == from.constEnd() ? 1 : t == to.constEnd() ? -1 : compareKeys(f.key(), t.key());
-        if (order < 0) {
-            cells.append({f.key(), std::nullopt});
-            ++f;
-        } else if (order > 0) {
-            cells.append({t.key(), t.value()});
-            ++t;
-        } else {
-            if (!identicalValues(f.value(), t.value()))
-                cells.append({t.key(), t.value()});
-            ++f;
-            ++t;
-        }
-    }
+    PlmVariableValues::forEachDifference(from, to, [&](const QString& key, const PlmValue* f, const PlmValue* t) {
+        if (!f || !t || !identicalValues(*f, *t))
+            cells.append({key, t ? std::optional<PlmValue>(*t) : std::nullopt});
+    });
     return cells;
 }
 

@@ -14,11 +14,11 @@
 // sides are the very columns recorded here; every key whose cell may differ is listed, in
 // key order (a key listed in vain is harmless).
 struct WorkCellChanges {
-    QList<QMap<QString, PlmValue>> before;
-    QList<QMap<QString, PlmValue>> after;
+    QList<PlmVariableValues> before;
+    QList<PlmVariableValues> after;
     QList<QList<QString>> keys;
 
-    bool describes(qsizetype i, const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to) const
+    bool describes(qsizetype i, const PlmVariableValues& from, const PlmVariableValues& to) const
     {
         return i >= 0 && i < keys.size() && i < before.size() && i < after.size() && before[i].isSharedWith(from)
             && after[i].isSharedWith(to);
@@ -61,13 +61,13 @@ private:
         QList<VariableStep> toAfter;
     };
 
-    static QList<Cell> cellChanges(const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to);
+    static QList<Cell> cellChanges(const PlmVariableValues& from, const PlmVariableValues& to);
     // Both directions of the differences, in one walk.
-    static void cellChangesBothWays(const QMap<QString, PlmValue>& from, const QMap<QString, PlmValue>& to,
+    static void cellChangesBothWays(const PlmVariableValues& from, const PlmVariableValues& to,
                                     QList<Cell>& towardsTo, QList<Cell>& towardsFrom);
     // The same from a list of the keys that may differ.
-    static void cellChangesAt(const QList<QString>& keys, const QMap<QString, PlmValue>& from,
-                              const QMap<QString, PlmValue>& to, QList<Cell>& towardsTo, QList<Cell>& towardsFrom);
+    static void cellChangesAt(const QList<QString>& keys, const PlmVariableValues& from,
+                              const PlmVariableValues& to, QList<Cell>& towardsTo, QList<Cell>& towardsFrom);
     static QList<VariableStep> stepsTowards(const QList<PlmVariable>& target, const QList<PlmVariable>& source);
     static QList<PlmVariable> rebuild(const QList<VariableStep>& steps, const QList<PlmVariable>& source);
 

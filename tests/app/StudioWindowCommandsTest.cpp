@@ -13,6 +13,8 @@
 #include "model/PlmErrors.h"
 #include "platform/ViewHost.h"
 #include "support/LibraryTestSupport.h"
+#include "library/SymbolPickerWindowController.h"
+#include "support/WidgetKeys.h"
 
 #include <QBuffer>
 #include <QCheckBox>
@@ -196,7 +198,6 @@ TEST_F(StudioWindowCommandsTest, MenusOfTheDrawingAndAddButtons)
     expected.append(QStringLiteral("Catalogue de symboles ponctuels…"));
     EXPECT_EQ(actionTitles(drawing), expected);
     EXPECT_TRUE(drawing->actions().at(0)->isChecked()); // the selection tool
-    EXPECT_FALSE(drawing->actions().last()->isEnabled()); // no catalogue yet
 
     // Choosing "Point" draws plain points again.
     window->fond->canvas()->pendingPointSymbol = PlmPointSymbol();
@@ -519,6 +520,28 @@ TEST_F(StudioWindowCommandsTest, TypingAPrintSizeThenReturnIsOneStep)
     EXPECT_EQ(window->printFormat->currentIndex(), StudioPrintFormat::custom);
     EXPECT_EQ(undoCount(), 1);
     window->window()->hide();
+}
+
+TEST_F(StudioWindowCommandsTest, ThePointSymbolCatalogueStartsPlacingTheChosenSymbol)
+{
+    StudioWindowCommands::install();
+    open(sampleWork());
+    QMenu* drawing = window->showDrawingMenu(nullptr);
+    QAction* catalogue = drawing->actions().last();
+    ASSERT_EQ(catalogue->text(), QStringLiteral("Catalogue de symboles ponctuels…"));
+    ASSERT_TRUE(catalogue->isEnabled());
+    catalogue->trigger();
+    auto* picker = qobject_cast<SymbolPickerWindowController*>(window->pointSymbolPicker());
+    ASSERT_TRUE(picker);
+    EXPECT_TRUE(picker->acceptsSVG());
+    picker->findChild<QLineEdit*>(QStringLiteral("Symbols.Search"))->setText(QStringLiteral("hôpital"));
+    keyClick(picker->findChild<QLineEdit*>(QStringLiteral("Symbols.Search")), Qt::Key_Return);
+
+    VectorCanvas* canvas = window->fond->canvas();
+    ASSERT_TRUE(canvas->pendingPointSymbol.has_value());
+    EXPECT_EQ(*canvas->pendingPointSymbol, PlmPointSymbol(QStringLiteral("cross.case.fill"), std::nullopt));
+    EXPECT_EQ(canvas->drawingTool(), VectorCanvas::DrawingTool::point);
+    EXPECT_EQ(window->pointSymbolPicker(), nullptr); // closed once chosen
 }
 
 } // namespace

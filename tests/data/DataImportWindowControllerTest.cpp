@@ -406,7 +406,7 @@ TEST_F(DataImportWindowTest, AColumnNamedLikeANumberKeepsExistingFormulasMeaning
     document.stored.variables.append(
         PlmVariable("V2", "Densité", PlmVariableType::number, {}, PlmCalculation{QStringLiteral("[Surface] * 100"), 0}));
     document.stored.recomputeCalculatedVariables();
-    const QMap<QString, PlmValue> density = document.stored.variables.at(1).values;
+    const PlmVariableValues density = document.stored.variables.at(1).values;
     open({{{"Code", "100"}, {"75056", "7"}, {"69123", "8"}}}, true);
     click(dialog->apply());
     ASSERT_EQ(document.stored.variables.size(), 3);

@@ -342,7 +342,7 @@ TEST(PlmMatchImportWork, NewColumnsAreAppendedAndExistingFormulasKeepTheirMeanin
                       PlmVariable("C", "Part", PlmVariableType::number, {},
                                   PlmCalculation{QStringLiteral("[Actifs] * 100"), 1})};
     work.recomputeCalculatedVariables();
-    const QMap<QString, PlmValue> before = work.variables.at(1).values;
+    const PlmVariableValues before = work.variables.at(1).values;
     const PlmMatch match(tableOf({"Code", "100"}, {{"1", "7"}, {"2", "8"}}), work.map);
     PlmMatchImport::appendImportedVariables(work, match, match.candidates().first(), {},
                                             {{1, PlmVariableType::number}});

@@ -35,7 +35,10 @@ const PlmVectorPath& pathOf(const PlmEntity& entity)
 }
 
 const QString noEntity = QStringLiteral("Aucun tracé ou texte EPS convertible. Source non exécutée.");
-const QString incomplete = QStringLiteral("Arguments PostScript incomplets.");
+QString incomplete(const char* op)
+{
+    return QStringLiteral("Arguments PostScript incomplets pour l’opérateur « %1 ».").arg(QLatin1String(op));
+}
 
 } // namespace
 
@@ -79,7 +82,7 @@ TEST(EpsImporterTest, pathsOperandsAndArcs)
     EXPECT_TRUE(entity.attributes.isEmpty());
 
     EXPECT_EQ(pathOf(run("5 10 20 moveto 1 1 lineto S").map.entities[0]).commands.first(), PlmPathCommand::move({10, 20}));
-    EXPECT_EQ(failure("5 moveto"), incomplete);
+    EXPECT_EQ(failure("5 moveto"), incomplete("moveto"));
 
     constexpr double pi = std::numbers::pi;
     const PlmImportResult circle = run("0 0 10 0 360 arc S");
@@ -116,7 +119,7 @@ TEST(EpsImporterTest, coloursWidthsAndDashes)
     EXPECT_EQ(dashed.map.entities[0].style.lineCap, 2);
     EXPECT_EQ(dashed.map.entities[0].style.lineJoin, 1);
     EXPECT_EQ(dashed.unconverted.value(QStringLiteral("phase du tireté")), 1);
-    EXPECT_EQ(failure("[3 2] setdash"), incomplete);
+    EXPECT_EQ(failure("[3 2] setdash"), incomplete("setdash"));
 
     const PlmEntity fill = run("0 0 m 1 0 l 1 1 l F").map.entities[0];
     EXPECT_EQ(fill.style.stroke, (PlmColor{0, 0, 0, 0}));
@@ -247,7 +250,7 @@ TEST(EpsImporterTest, fillRulesAndTextBlocks)
     ASSERT_EQ(loose.map.entities.size(), 3);
     EXPECT_EQ(loose.map.entities[1].geometry.asText()->transform, PlmTransform::translation(2, 2));
     EXPECT_EQ(loose.map.entities[2].geometry.asText()->transform, (PlmTransform{2, 0, 0, 2, 16, 28}));
-    EXPECT_EQ(failure("1 2 3 4 5 6 Tp"), incomplete);
+    EXPECT_EQ(failure("1 2 3 4 5 6 Tp"), incomplete("Tp"));
 }
 
 TEST(EpsImporterTest, importerRoutesPostScriptFiles)

@@ -267,7 +267,8 @@ TEST(PelmoraBaseMapTest, ImporterRoutesPelmoraFilesAndCountsWhatIsLeft)
     EXPECT_EQ(several.unconverted.value(QStringLiteral("fonds indépendants conservés dans la collection")), 2);
 
     EXPECT_EQ(errorOf([&] { PlmVectorImporter::importMap(write("bad.num", compactMap(1, 0, 0) + "!")); }),
-              QStringLiteral("Fond historique tronqué ou données restantes non reconnues."));
+              QStringLiteral("Le fichier « bad.num » ne peut pas être importé : fond historique tronqué ou données "
+                             "restantes non reconnues."));
 }
 
 } // namespace

@@ -76,7 +76,7 @@ TEST_F(VectorImporterTest, recognitionGoesByContentNotByExtension)
                   .map.metadata.value(QStringLiteral("source.format")),
               QStringLiteral("Shapefile"));
     // The Shapefile code decides even when the rest is not a Shapefile.
-    EXPECT_EQ(failure(QStringLiteral("x.json"), QByteArray("\x00\x00\x27\x0a{}", 6)), QStringLiteral("En-tête Shapefile invalide."));
+    EXPECT_EQ(failure(QStringLiteral("x.json"), QByteArray("\x00\x00\x27\x0a{}", 6)), QStringLiteral("Le fichier « x.json » ne peut pas être importé : en-tête Shapefile invalide."));
     EXPECT_EQ(failure(QStringLiteral("t.bin"), QByteArray("\x00\x00\x27", 3)), QStringLiteral("Format vectoriel non reconnu : t.bin."));
 }
 
@@ -89,10 +89,32 @@ TEST_F(VectorImporterTest, jsonThatIsNotGeoJsonIsNotRecognised)
     EXPECT_EQ(failure(QStringLiteral("vide.geojson"), ""), QStringLiteral("Format vectoriel non reconnu : vide.geojson."));
 }
 
+// The one parse of the text serves both tests: nesting beyond the GeoJSON reader's bound is
+// still read as a base-map document, never as GeoJSON.
+TEST_F(VectorImporterTest, deepNestingIsOnlyEverReadAsABaseMapDocument)
+{
+    PlmMap map = smallMap();
+    PlmEntity group(QStringLiteral("g0"), QStringLiteral("G"), PlmGeometry::group({map.entities.first()}), PlmStyle());
+    for (int level = 1; level < 63; ++level)
+        group = PlmEntity(QStringLiteral("g%1").arg(level), QStringLiteral("G"), PlmGeometry::group({group}), PlmStyle());
+    map.entities = {group};
+    const QByteArray native = PlmMapCodec::encode(map);
+    ASSERT_GT(PlmJsonDocument::parse(native, PlmJsonDocument::unboundedDepth).depth(), 256);
+    const PlmImportResult result = PlmVectorImporter::importMap(write(QStringLiteral("profond.json"), native));
+    EXPECT_TRUE(result.isNativeDocument);
+    EXPECT_EQ(result.map, map);
+
+    const QByteArray deepGeoJson = R"({"type":"Feature","geometry":null,"properties":{"p":)" + QByteArray(300, '[')
+                                 + QByteArray(300, ']') + "}}";
+    EXPECT_EQ(failure(QStringLiteral("profond.geojson"), deepGeoJson),
+              QStringLiteral("Format vectoriel non reconnu : profond.geojson."));
+}
+
 TEST_F(VectorImporterTest, unrecognisedPelmoraFilesAreUnknownFormatsLikeAnyOther)
 {
     EXPECT_EQ(failure(QStringLiteral("b.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n"),
-              QStringLiteral("Aucun tracé ou texte EPS convertible. Source non exécutée."));
+              QStringLiteral("Le fichier « b.eps » ne peut pas être importé : aucun tracé ou texte EPS convertible. "
+                             "Source non exécutée."));
     // The older Pelmora files are recognised by their content: a name alone earns nothing.
     for (const QString& name : {QStringLiteral("FRANCE.NUM"), QStringLiteral("france.hab"), QStringLiteral("dep.tab")})
         EXPECT_EQ(failure(name, "\x01\x02"), QStringLiteral("Format vectoriel non reconnu : ") + name + QLatin1Char('.'));
@@ -172,22 +194,6 @@ TEST(ImportResultTest, theSummaryListsEightKindsAtMost)
 TEST(VectorImporterHelpersTest, numbersFollowTheDecimalPattern)
 {
     EXPECT_EQ(PlmVectorImporter::numbers(QStringLiteral("M10,-2.5e1 .5+3. 1e999 x")), (QList<double>{10, -25, 0.5, 3}));
-}
-
-TEST(VectorImporterHelpersTest, coloursAsInSvg)
-{
-    using PlmVectorImporter::svgColor;
-    EXPECT_EQ(svgColor(QStringLiteral(" RED ")), (PlmColor{1, 0, 0, 1}));
-    EXPECT_EQ(svgColor(QStringLiteral("#F00")), (PlmColor{1, 0, 0, 1}));
-    EXPECT_EQ(svgColor(QStringLiteral("#f00c")), (PlmColor{1, 0, 0, 0xcc / 255.0}));
-    EXPECT_EQ(svgColor(QStringLiteral("transparent")), (PlmColor{0, 0, 0, 0}));
-    EXPECT_EQ(svgColor(QStringLiteral("rgb(100%, 0%, 0%)")), (PlmColor{1, 0, 0, 1}));
-    EXPECT_EQ(svgColor(QStringLiteral("rgba(255, 0, 0, 0.5)")), (PlmColor{1, 0, 0, 0.5}));
-    EXPECT_EQ(svgColor(QStringLiteral("rgb(255 0)")), std::nullopt);
-    EXPECT_EQ(svgColor(QStringLiteral("none")), std::nullopt);
-    EXPECT_EQ(svgColor(QStringLiteral("#12345")), std::nullopt);
-    EXPECT_EQ(svgColor(QStringLiteral("#-12345")), std::nullopt);
-    EXPECT_EQ(svgColor(QStringLiteral("url(#g)")), std::nullopt);
 }
 
 TEST(VectorImporterHelpersTest, jsonTextIsCompactWithSortedKeys)

@@ -242,8 +242,10 @@ TEST_F(VectorImportUITest, failuresArePresentedWithTheirFrenchMessage)
     importAndWait(write(QStringLiteral("dessin.eps"), "%!PS-Adobe-3.0 EPSF-3.0\n"));
     importAndWait(write(QStringLiteral("cassé.geojson"), R"({"type":"Polygon","coordinates":[]})"));
     EXPECT_EQ(errors, (QStringList{QStringLiteral("Format vectoriel non reconnu : notes.txt."),
-                                   QStringLiteral("Aucun tracé ou texte EPS convertible. Source non exécutée."),
-                                   QStringLiteral("Polygone GeoJSON vide.")}));
+                                   QStringLiteral("Le fichier « dessin.eps » ne peut pas être importé : aucun tracé "
+                                                  "ou texte EPS convertible. Source non exécutée."),
+                                   QStringLiteral("Le fichier « cassé.geojson » ne peut pas être importé : polygone "
+                                                  "GeoJSON vide.")}));
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_TRUE(MapDocument::opened.isEmpty());
 
@@ -349,3 +351,26 @@ TEST(ImportableVariablesTest, dbaseNumbersShowAsTheNumbersTheyAre)
 }
 
 #include "VectorImportUITest.moc"
+
+TEST_F(VectorImportUITest, theImportReportIsASheetOnItsWindowOrAModalAlert)
+{
+    QList<DialogHooks::Alert> sheets;
+    DialogHooks::Hooks h = DialogHooks::current();
+    h.sheet = [&sheets](const DialogHooks::Alert& a, std::function<void(int)> done) {
+        sheets << a;
+        done(0);
+    };
+    DialogHooks::ScopedHooks scoped(h);
+    QWidget window;
+    VectorImportUI::showImportReport({QStringLiteral("a.geojson\n2 entités"), QStringLiteral("b.svg : Fichier illisible.")}, &window);
+    ASSERT_EQ(sheets.size(), 1);
+    EXPECT_EQ(sheets[0].message, QStringLiteral("Résultat de l’import"));
+    EXPECT_EQ(sheets[0].informativeText, QStringLiteral("a.geojson\n2 entités\n\nb.svg : Fichier illisible."));
+    EXPECT_EQ(sheets[0].buttons, QStringList{QStringLiteral("OK")});
+    EXPECT_EQ(sheets[0].window, &window);
+    EXPECT_TRUE(alerts.isEmpty());
+
+    VectorImportUI::showImportReport({}, nullptr); // no window: modal, even with no line
+    EXPECT_EQ(alerts, QStringList{QStringLiteral("Résultat de l’import / ")});
+    EXPECT_EQ(sheets.size(), 1);
+}

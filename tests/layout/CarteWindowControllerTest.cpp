@@ -526,6 +526,60 @@ TEST(CartePane, PendingSizeIsStoredBeforeASaveOrRefusesIt)
     EXPECT_FALSE(field->hasFocus());
 }
 
+#include "thematic/SymbolPickerLauncher.h"
+
+TEST(CartePane, TheSymbolCatalogueStoresTheChosenSymbolInTheSeriesEditedWhenItOpened)
+{
+    PlmWork work = gridWork(4, {1, 4, 9, 16});
+    work.thematic->representation = PlmRepresentation::twoSymbols;
+    work.thematic->variableID = QStringLiteral("pop");
+    work.thematic->proportional = PlmProportionalSettings(PlmSymbolKind::circle, 30, PlmColor{1, 0, 0, 1});
+    PlmSecondSymbolSeries series;
+    series.variableID = QStringLiteral("pop");
+    series.symbols = PlmProportionalSettings(PlmSymbolKind::circle, 45, PlmColor{0, 0, 1, 1});
+    work.thematic->secondSymbols = series;
+    Pane p(work);
+    QList<SymbolPickerLauncher::Request> requests;
+    SymbolPickerLauncher::install([&requests](const SymbolPickerLauncher::Request& request) -> QWidget* {
+        requests.append(request);
+        return new QWidget;
+    });
+
+    // Choosing the SF Symbol kind opens the catalogue and stores nothing yet.
+    p.pane->inspector()->symbolKind->setCurrentIndex(int(PlmSymbolKind::sfSymbol));
+    p.pane->changeSymbolKind();
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_TRUE(bool(requests.first().svgCompletion)); // library symbols are offered
+    EXPECT_TRUE(p.document.undoSteps().isEmpty());
+    requests.first().completion(QStringLiteral("car.fill"));
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Choisir un SF Symbol"));
+    const PlmProportionalSettings first = *p.document.work().thematic->proportional;
+    EXPECT_EQ(first.kind, PlmSymbolKind::sfSymbol);
+    EXPECT_EQ(first.sfSymbolName, QStringLiteral("car.fill"));
+    EXPECT_EQ(first.sfConfiguration, PlmSFSymbolConfiguration::regularMediumMonochrome);
+
+    // Opened for the second series, the choice goes there even when the pane moved on.
+    p.pane->decorationController()->select(QStringLiteral("secondLegend"), false);
+    p.pane->inspector()->chooseAsset->click();
+    ASSERT_EQ(requests.size(), 2);
+    p.pane->decorationController()->select(QStringLiteral("legend"), false);
+    PlmMap symbol;
+    symbol.name = QStringLiteral("phare");
+    PlmVectorPath triangle;
+    triangle.commands = {PlmPathCommand::move({0, 0}), PlmPathCommand::line({10, 0}), PlmPathCommand::line({5, 8}),
+                         PlmPathCommand::close()};
+    symbol.entities = PlmEntityList({PlmEntity(QStringLiteral("t"), QStringLiteral("t"), PlmGeometry::path(triangle),
+                                               PlmStyle(PlmColor{0, 0, 0, 1}, PlmColor{1, 0, 0, 1}, 1, 3))});
+    requests.last().svgCompletion(symbol, QStringLiteral("phare"));
+    EXPECT_TRUE(p.errors.isEmpty()) << p.errors.join(u'\n').toStdString();
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Choisir un symbole SVG"));
+    const PlmProportionalSettings second = p.document.work().thematic->secondSymbols->symbols;
+    EXPECT_EQ(second.kind, PlmSymbolKind::svg);
+    EXPECT_EQ(second.svgVector, symbol);
+    EXPECT_EQ(*p.document.work().thematic->proportional, first);
+    SymbolPickerLauncher::install(nullptr);
+}
+
 #include "export/CarteExportPanel.h"
 
 // The export command reaches the panel, which opens on the live page, and each later

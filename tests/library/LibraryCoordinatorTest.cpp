@@ -1,4 +1,5 @@
 #include "library/LibraryCoordinator.h"
+#include "library/LibraryOutlineModel.h"
 #include "library/LibraryWindowController.h"
 #include "library/PlmLibraryError.h"
 #include "library/PlmLibraryManifest.h"
@@ -14,26 +15,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMainWindow>
-#include <QPushButton>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <QUndoStack>
 #include <gtest/gtest.h>
 
 namespace {
-
-struct Application : CommandResponder {
-    QStringList performed;
-    bool enabled = true;
-    bool handles(const QString& c) const override { return c.endsWith(QLatin1String("Document:")); }
-    void perform(const QString& c, QObject*) override { performed << c; }
-    CommandValidation validate(const QString&, QAction*) const override
-    {
-        CommandValidation v;
-        v.enabled = enabled;
-        return v;
-    }
-};
 
 const QString firstRunMessage = QStringLiteral("Votre bibliothèque Pelmora");
 const QString unavailableMessage = QStringLiteral("Bibliothèque indisponible");
@@ -65,7 +51,8 @@ protected:
             return DialogHooks::SavePanelResult{saveAnswers.takeFirst(), LibraryCoordinator::packageType};
         };
         hooks = std::make_unique<DialogHooks::ScopedHooks>(h);
-        LibraryWindowController::setMapOpener([this](const QString& path) { opened << path; });
+        LibraryWindowController::setMapOpener(
+            [this](const PlmMap&, const QString& path, const QList<PlmInputSheet>&) { opened << path; });
     }
     ~LibraryCoordinatorTest() override
     {
@@ -185,8 +172,8 @@ TEST_F(LibraryCoordinatorTest, firstStartCopiesTheOlderLibraryAndKeepsIt)
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
     EXPECT_EQ(copy.readAll(), QByteArray("france"));
     EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("Anciens/Europe/France.plmmap"))));
-    ASSERT_EQ(controller->outline()->topLevelItemCount(), 1);
-    EXPECT_EQ(controller->outline()->topLevelItem(0)->text(0), QStringLiteral("Europe"));
+    ASSERT_EQ(controller->model()->rowCount(), 1);
+    EXPECT_EQ(controller->model()->index(0, 0).data().toString(), QStringLiteral("Europe"));
 }
 
 TEST_F(LibraryCoordinatorTest, theOlderFolderDefaultsToThePerUserDataFolder)
@@ -309,31 +296,11 @@ TEST_F(LibraryCoordinatorTest, addedMapsGoToTheSelectedFolderAndOpenInTheStudio)
     coordinator->showOnline(std::nullopt, false);
     EXPECT_EQ(coordinator->online->destination(), package + QStringLiteral("/Europe"));
 
-    QTreeWidgetItem* map = controller->outline()->currentItem();
-    ASSERT_NE(map, nullptr);
-    emit controller->outline()->itemDoubleClicked(map, 0);
+    const QModelIndex map = controller->model()->indexForURL(*added);
+    ASSERT_TRUE(map.isValid());
+    controller->openSelection(map); // a double click
     EXPECT_EQ(opened, QStringList{*added});
-    emit controller->outline()->itemDoubleClicked(map->parent(), 0); // a folder opens nothing
+    controller->openSelection(map.parent()); // a folder opens nothing
     EXPECT_EQ(opened.size(), 1);
 }
 
-TEST_F(LibraryCoordinatorTest, theWindowOffersTheWaysIntoTheStudio)
-{
-    adopt(QStringLiteral("Atlas.plmlibrary"));
-    LibraryWindowController* library = coordinator->libraryWindowController();
-    ASSERT_NE(library, nullptr);
-    Application application;
-    CommandRouter::shared().setApplicationResponder(&application);
-    for (const char* command : {"newStudioDocument:", "newFondDocument:", "openAnyDocument:"}) {
-        QPushButton* button = library->button(QString::fromLatin1(command));
-        ASSERT_NE(button, nullptr) << command;
-        button->click();
-    }
-    EXPECT_EQ(application.performed, (QStringList{"newStudioDocument:", "newFondDocument:", "openAnyDocument:"}));
-    EXPECT_EQ(library->button("newStudioDocument:")->text(), QStringLiteral("Nouveau document"));
-    EXPECT_EQ(library->button("newFondDocument:")->text(), QStringLiteral("Nouveau fond"));
-    EXPECT_EQ(library->button("openAnyDocument:")->text(), QStringLiteral("Ouvrir…"));
-    application.enabled = false;
-    library->button("newStudioDocument:")->click();
-    EXPECT_EQ(application.performed.size(), 3);
-}

@@ -149,7 +149,7 @@ TEST_F(PlmLibraryPackageTest, openingRefusesBadManifestsLinksAndFiles)
         ADD_FAILURE() << "a package without a manifest was opened";
     } catch (const PlmLibraryFileError& error) {
         EXPECT_EQ(error.kind(), PlmLibraryFileError::Kind::noSuchFile);
-        EXPECT_TRUE(error.message().endsWith(QStringLiteral("/Vide.plmlibrary/.plmlibrary.json » est introuvable.")));
+        EXPECT_EQ(error.message(), QStringLiteral("Le fichier « .plmlibrary.json » est introuvable."));
     }
     write(QStringLiteral("Énorme.plmlibrary/.plmlibrary.json"), QByteArray(200000, ' '));
     EXPECT_EQ(packageRefusal([&] { PlmLibraryStore::openPackage(path(QStringLiteral("Énorme.plmlibrary"))); }), PackageKind::invalidPackage);

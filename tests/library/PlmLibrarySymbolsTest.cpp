@@ -241,7 +241,7 @@ TEST_F(PlmLibrarySymbolsTest, AMissingOrForeignManifestRefusesAllThreeOperations
         }
         return {};
     };
-    const QString expected = QStringLiteral("Le fichier « %1 » est introuvable.").arg(manifest);
+    const QString expected = QStringLiteral("Le fichier « %1 » est introuvable.").arg(QFileInfo(manifest).fileName());
     EXPECT_EQ(fileError([&] { store->symbolItems(); }), expected);
     EXPECT_EQ(fileError([&] { store->addSymbol(map, QStringLiteral("Autre")); }), expected);
     EXPECT_EQ(fileError([&] { store->deleteSymbol(symbol); }), expected);

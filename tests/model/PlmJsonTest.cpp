@@ -179,6 +179,10 @@ TEST(PlmJsonTest, nestingIsBoundedWithoutRecursion)
     // Documents whose decoder bounds its own recursion may go deeper: parsing is iterative.
     const PlmJsonDocument deep = PlmJsonDocument::parse(nested(200000), PlmJsonDocument::unboundedDepth);
     EXPECT_EQ(deep.root().size(), 1);
+    // The depth met tells a reader with a smaller bound what it would have refused.
+    EXPECT_EQ(deep.depth(), 200000);
+    EXPECT_EQ(PlmJsonDocument::parse(R"({"a": [1, {"b": []}], "c": {}})").depth(), 4);
+    EXPECT_EQ(PlmJsonDocument::parse("12").depth(), 0);
 }
 
 TEST(PlmJsonTest, base64IsStrict)

@@ -143,3 +143,16 @@ TEST(PlmCatalogueConversion, ImporterErrorsPassUnchangedAndNothingIsLeftOnDisk)
     EXPECT_THROW(PlmCatalogueConversion::convert(broken, communes()), PlmError);
     EXPECT_EQ(QDir::temp().entryList({QStringLiteral("PlmOnline-*")}), before);
 }
+
+TEST(PlmCatalogueConversion, AWorldWideDownloadGetsOutlinesOfAboutOnePixelAtTheFittedView)
+{
+    OnlineMap entry = communes();
+    entry.category = OnlineCategory::world;
+    entry.identifierAttribute.clear();
+    // From −180.5 to 179.5 degrees: 360° across, a thousandth of it per outline.
+    const OnlineResponse response = answer({feature(R"({"n":1})", -180), feature(R"({"n":2})", 179)});
+    const PlmMap map = PlmCatalogueConversion::convert(response, entry).map;
+    ASSERT_EQ(map.entities.size(), 2);
+    EXPECT_DOUBLE_EQ(map.entities.at(0).style.lineWidth, 0.36);
+    EXPECT_DOUBLE_EQ(map.entities.at(1).style.lineWidth, 0.36);
+}

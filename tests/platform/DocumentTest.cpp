@@ -3,12 +3,16 @@
 #include "platform/DocumentWindowController.h"
 
 #include <QDir>
+#include <QCursor>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUndoStack>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -160,6 +164,21 @@ TEST_F(DocumentTest, FailedReadLeavesDocumentUnchangedWithCodecMessage)
     EXPECT_EQ(error, QStringLiteral("Le fichier « nowhere.ftxt » n’a pas pu être lu."));
 }
 
+TEST_F(DocumentTest, AFileAboveWhatThisMachineClassDecodesIsRefusedBeforeReading)
+{
+    const QString huge = path(QStringLiteral("énorme.ftxt"));
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64(300) << 20)); // sparse: nothing is written or read
+    }
+    doc->text = QStringLiteral("intact");
+    QString error;
+    EXPECT_FALSE(doc->readFromFile(huge, fakeTextType, &error));
+    EXPECT_EQ(error, QStringLiteral("Le fichier « énorme.ftxt » est trop volumineux pour être ouvert (256 Mo au plus)."));
+    EXPECT_EQ(doc->text, QStringLiteral("intact"));
+}
+
 TEST_F(DocumentTest, AutosaveWritesChangedDocumentInPlaceAfterTheDelay)
 {
     const QString file = path(QStringLiteral("auto.ftxt"));
@@ -209,6 +228,149 @@ TEST_F(DocumentTest, FailingAutosaveKeepsChangesAndReportsOnce)
     doc->edit(QStringLiteral("REFUSE 3"));
     EXPECT_FALSE(doc->autosave());
     EXPECT_EQ(dialogs.errors.size(), 2);
+}
+
+// The save runs on a worker thread over a snapshot: a change made meanwhile is not marked
+// saved, and the next autosave writes it.
+TEST_F(DocumentTest, AChangeDuringABackgroundSaveMakesTheNextAutosave)
+{
+    const QString file = path(QStringLiteral("fond.ftxt"));
+    writeFile(file, "v1");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->backgroundJobs = true;
+    doc->gate = std::make_shared<QSemaphore>();
+    doc->setAutosaveDelay(5);
+    doc->edit(QStringLiteral("v2"));
+    ASSERT_TRUE(waitUntil([&] { return doc->isSavingInBackground(); }));
+    doc->edit(QStringLiteral("v3")); // while v2 is being written
+    EXPECT_EQ(readAll(file), QByteArray("v1"));
+    doc->gate->release(); // v2 is written, and only v2 counts as saved
+    ASSERT_TRUE(waitUntil([&] { return readAll(file) == "v2"; }));
+    EXPECT_TRUE(doc->isDocumentEdited());
+    doc->gate->release(); // the next autosave, for v3
+    ASSERT_TRUE(waitUntil([&] { return !doc->isDocumentEdited(); }));
+    EXPECT_EQ(readAll(file), QByteArray("v3"));
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(DocumentTest, ABackgroundSaveFailureComesBackOnceAndKeepsTheChanges)
+{
+    const QString file = path(QStringLiteral("refus.ftxt"));
+    writeFile(file, "propre");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->backgroundJobs = true;
+    doc->edit(QStringLiteral("REFUSE 1"));
+    doc->saveInBackground();
+    doc->waitForBackgroundSave();
+    doc->edit(QStringLiteral("REFUSE 2"));
+    doc->saveInBackground();
+    doc->waitForBackgroundSave();
+    QCoreApplication::processEvents(); // the message is shown from the event loop
+    EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Ce texte ne peut pas être enregistré.")});
+    EXPECT_EQ(doc->lastWriteError(), QStringLiteral("Ce texte ne peut pas être enregistré."));
+    EXPECT_TRUE(doc->isDocumentEdited());
+    EXPECT_EQ(readAll(file), QByteArray("propre"));
+}
+
+// Closing waits for the save in flight, which then counts: nothing is left unsaved.
+TEST_F(DocumentTest, ClosingWaitsForASaveInFlight)
+{
+    const QString file = path(QStringLiteral("quitter.ftxt"));
+    writeFile(file, "v1");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->backgroundJobs = true;
+    doc->gate = std::make_shared<QSemaphore>();
+    doc->edit(QStringLiteral("v2"));
+    doc->saveInBackground();
+    ASSERT_TRUE(doc->isSavingInBackground());
+    std::shared_ptr<QSemaphore> gate = doc->gate;
+    std::unique_ptr<QThread> releaser(QThread::create([gate] {
+        QThread::msleep(50);
+        gate->release();
+    }));
+    releaser->start();
+    EXPECT_TRUE(doc->canClose());
+    releaser->wait();
+    EXPECT_FALSE(doc->isSavingInBackground());
+    EXPECT_FALSE(doc->isDocumentEdited());
+    EXPECT_EQ(readAll(file), QByteArray("v2"));
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+}
+
+// "Enregistrer" from the menu hands the write to a worker; the window is free meanwhile.
+TEST_F(DocumentTest, TheSaveCommandWritesInTheBackground)
+{
+    const QString file = path(QStringLiteral("menu.ftxt"));
+    writeFile(file, "v1");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->setAutosaveDelay(60000);
+    doc->backgroundJobs = true;
+    doc->gate = std::make_shared<QSemaphore>();
+    doc->edit(QStringLiteral("v2"));
+    doc->perform(QStringLiteral("saveDocument:"), nullptr);
+    EXPECT_TRUE(doc->isSavingInBackground());
+    EXPECT_TRUE(doc->isDocumentEdited());
+    doc->gate->release();
+    ASSERT_TRUE(waitUntil([&] { return !doc->isDocumentEdited(); }));
+    EXPECT_EQ(readAll(file), QByteArray("v2"));
+}
+
+// A read that lasts shows the busy cursor while the event loop keeps running; a failed one
+// still leaves the document as it was.
+TEST_F(DocumentTest, ALongReadShowsTheBusyCursorUntilItEnds)
+{
+    const QString file = path(QStringLiteral("gros.ftxt"));
+    writeFile(file, "contenu");
+    doc->backgroundReads = true;
+    doc->readGate = std::make_shared<QSemaphore>();
+    std::optional<Qt::CursorShape> seen;
+    QTimer probe;
+    probe.setSingleShot(true);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (const QCursor* cursor = QGuiApplication::overrideCursor())
+            seen = cursor->shape();
+        doc->readGate->release();
+    });
+    probe.start(Document::busyIndicationDelayMs + 100);
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    EXPECT_EQ(seen, Qt::BusyCursor);
+    EXPECT_EQ(doc->text, QStringLiteral("contenu"));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    writeFile(file, "BAD");
+    doc->readGate.reset();
+    QString error;
+    EXPECT_FALSE(doc->readFromFile(file, fakeTextType, &error));
+    EXPECT_EQ(error, QStringLiteral("Ce fichier texte est illisible."));
+    EXPECT_EQ(doc->text, QStringLiteral("contenu"));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// The event loop runs during a read: an autosave falling due then must not write the
+// changes that the revert is discarding.
+TEST_F(DocumentTest, NoAutosaveWritesDuringARevertRead)
+{
+    const QString file = path(QStringLiteral("revenir.ftxt"));
+    writeFile(file, "v1");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->setAutosaveDelay(5);
+    doc->edit(QStringLiteral("v2"));
+    ASSERT_TRUE(doc->isAutosaveScheduled());
+    doc->backgroundReads = true;
+    doc->readGate = std::make_shared<QSemaphore>();
+    QTimer release;
+    release.setSingleShot(true);
+    QObject::connect(&release, &QTimer::timeout, [&] { doc->readGate->release(); });
+    release.start(100); // well after the autosave would have fallen due
+    ASSERT_TRUE(doc->revertToFile());
+    EXPECT_EQ(doc->text, QStringLiteral("v1"));
+    EXPECT_FALSE(doc->isDocumentEdited());
+    EXPECT_EQ(readAll(file), QByteArray("v1"));
 }
 
 TEST_F(DocumentTest, ClosingAnUntitledChangedDocumentAsks)

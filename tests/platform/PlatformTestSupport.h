@@ -7,9 +7,11 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QSemaphore>
 #include <QThread>
 #include <QUndoStack>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 
 // A small document type for the document layer's tests: its content is plain text; text
@@ -22,6 +24,10 @@ public:
     QString text;
     QStringList writable{fakeTextType, fakeNoteType};
     int windowsMade = 0;
+    // Saves in the background when set; a job then waits for the gate (when there is one)
+    // before it encodes, so that a test can change the document while a save is in flight.
+    bool backgroundJobs = false;
+    std::shared_ptr<QSemaphore> gate;
 
     QStringList writableTypeIdentifiers() const override { return writable; }
 
@@ -32,6 +38,37 @@ public:
         if (type == fakeNoteType)
             return "NOTE:" + text.toUtf8();
         return text.toUtf8();
+    }
+
+    DataJob dataJobOfType(const QString& type) const override
+    {
+        if (!backgroundJobs)
+            return {};
+        FakeTextDocument snapshot;
+        snapshot.text = text;
+        return [snapshot = snapshot.text, type, gate = gate] {
+            if (gate)
+                gate->acquire();
+            FakeTextDocument copy;
+            copy.text = snapshot;
+            return copy.dataOfType(type);
+        };
+    }
+
+    // Reads on a worker when set; the job waits for the read gate (when there is one).
+    bool backgroundReads = false;
+    std::shared_ptr<QSemaphore> readGate;
+    ReadJob readJobOfData(const QByteArray& data, const QString& type) override
+    {
+        if (!backgroundReads)
+            return {};
+        return [this, data, type, gate = readGate]() -> StoreStep {
+            if (gate)
+                gate->acquire();
+            FakeTextDocument decoder;
+            decoder.readFromData(data, type);
+            return [this, text = decoder.text] { this->text = text; };
+        };
     }
 
     void readFromData(const QByteArray& data, const QString&) override

@@ -1,0 +1,86 @@
+#include "support/BenchWorks.h"
+
+#include "app/PlmWorkDocument.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+// Saving the large work (35,000 entities, ten variables of which two calculated) in place:
+// the time the main thread spends, and the whole save.
+namespace {
+
+const PlmWork& largeWork()
+{
+    static const PlmWork work = BenchWorks::makeLargeWork(35000, 8, 2);
+    return work;
+}
+
+void typeOneCell(PlmWorkDocument& document, double value)
+{
+    const QString variableID = BenchWorks::inputVariableID(1);
+    const QString entityID = document.work().map.entities.at(11).id;
+    document.updateWork(QStringLiteral("Saisir une cellule"), [&](PlmWork& w) {
+        w.variables[w.variableIndex(variableID)].values.insert(entityID, PlmValue::number(value));
+    });
+}
+
+struct SavedDocument {
+    QTemporaryDir dir;
+    PlmWorkDocument document;
+    SavedDocument()
+    {
+        document.setWork(largeWork());
+        const QString path = dir.filePath(QStringLiteral("Communes.plm"));
+        QString error;
+        if (!document.saveToFile(path, PlmWorkDocument::plmType, Document::SaveOperation::SaveAs, &error))
+            qFatal("%s", qPrintable(error));
+    }
+};
+
+// The autosave as the timer runs it: the main thread takes a snapshot and hands it over;
+// "main" is its time (the iteration time), "total" the time until the file is in place.
+void BM_AutosaveInBackground(benchmark::State& state)
+{
+    SavedDocument saved;
+    PlmWorkDocument& document = saved.document;
+    double step = 0;
+    double totalMs = 0;
+    double worstMainMs = 0;
+    for (auto _ : state) {
+        typeOneCell(document, ++step);
+        QElapsedTimer clock;
+        clock.start();
+        document.saveInBackground();
+        const double mainMs = double(clock.nsecsElapsed()) / 1e6;
+        document.waitForBackgroundSave();
+        totalMs += double(clock.nsecsElapsed()) / 1e6;
+        worstMainMs = std::max(worstMainMs, mainMs);
+        state.SetIterationTime(mainMs / 1e3);
+        if (document.isDocumentEdited())
+            state.SkipWithError("not saved");
+    }
+    state.counters["total_ms"] = totalMs / double(state.iterations());
+    state.counters["worst_main_ms"] = worstMainMs;
+    state.counters["fileMB"] = double(QFileInfo(document.filePath()).size()) / 1e6;
+}
+BENCHMARK(BM_AutosaveInBackground)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The same save written on the main thread, as before saves left it.
+void BM_SaveOnMainThread(benchmark::State& state)
+{
+    SavedDocument saved;
+    PlmWorkDocument& document = saved.document;
+    double step = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        typeOneCell(document, ++step);
+        state.ResumeTiming();
+        if (!document.autosave())
+            state.SkipWithError("not saved");
+    }
+}
+BENCHMARK(BM_SaveOnMainThread)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace

@@ -1,0 +1,15 @@
+// SVG drawings through the import entry's finishing steps.
+#include "FuzzSupport.h"
+#include "import/PlmSvgReader.h"
+#include "import/PlmVectorImporter.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    Fuzz::ensureApplication();
+    const QByteArray bytes = Fuzz::bytes(data, size);
+    Fuzz::refusalIsFine([&] {
+        PlmImportResult result = PlmSvgReader::importSVG(bytes, QStringLiteral("fuzz"));
+        PlmVectorImporter::finish(result, QStringLiteral("fuzz.svg"), bytes);
+    });
+    return 0;
+}

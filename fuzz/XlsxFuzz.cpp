@@ -1,0 +1,9 @@
+// Whole XLSX workbooks (the archive and every part in it).
+#include "FuzzSupport.h"
+#include "data/PlmInputReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    Fuzz::refusalIsFine([&] { PlmInputReader::readWorkbook(Fuzz::bytes(data, size)); });
+    return 0;
+}
