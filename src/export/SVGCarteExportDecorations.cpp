@@ -54,12 +54,7 @@ void SVGCarteExport::appendStyledPath(const QPainterPath& path, const std::optio
     out.raw("<path  d=\"");
     const bool evenOdd = SvgPathData::write(out, path);
     out.raw('"');
-    if (fill)
-        out.attribute("fill").color(fill->red, fill->green, fill->blue).close()
-            .attribute("fill-opacity").number(fill->alpha).close();
-    else
-        out.raw(" fill=\"none\" fill-opacity=\"1\"");
-    out.attribute("fill-rule").raw(evenOdd ? "evenodd" : "nonzero").close();
+    writeFill(out, fill, evenOdd);
     if (stroked && style.strokeWidth > 0) {
         out.attribute("stroke").color(style.stroke.red, style.stroke.green, style.stroke.blue).close()
             .attribute("stroke-opacity").number(style.stroke.alpha).close()
