@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decorations/WorkDocumentLink.h"
 #include "model/PlmWork.h"
 
 #include <QList>
@@ -24,18 +25,8 @@ class ThematicCanvas;
 class CarteMapBlockEditor : public QObject {
     Q_OBJECT
 public:
-    // The work document as the editor sees it (the document class lives above). Every
-    // function holds the document weakly: once it is gone they read and store nothing.
-    struct Document {
-        using WorkChange = std::function<void(PlmWork&)>;
-        std::function<std::optional<PlmWork>()> work;
-        // Throws the document's error when the new work is refused.
-        std::function<void(const QString& actionName, const WorkChange& change)> updateWork;
-        std::function<void()> beginUndoGrouping;
-        std::function<void()> endUndoGrouping;
-        // Shows a refused store's French message to the user.
-        std::function<void(const QString& message)> presentError;
-    };
+    // The work document as the editor sees it.
+    using Document = WorkDocumentLink;
 
     static QString actionName() { return QStringLiteral("Transformer le bloc vectoriel"); }
     static QString sectionTitle() { return QStringLiteral("Bloc vectoriel du fond"); }

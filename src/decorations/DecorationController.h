@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decorations/DecorationTextEditor.h"
+#include "decorations/WorkDocumentLink.h"
 #include "model/PlmDecoration.h"
 #include "model/PlmDecorationKind.h"
 #include "model/PlmMap.h"
@@ -42,15 +43,7 @@ public:
     // The work document as the controller sees it (the document class lives above). Every
     // function holds the document weakly; a missing `work` or one answering none is a
     // document gone: reads give an empty selection and edits are skipped.
-    struct Document {
-        using WorkChange = std::function<void(PlmWork&)>;
-        std::function<std::optional<PlmWork>()> work;
-        // Throws the document's error when the new work is refused.
-        std::function<void(const QString& actionName, const WorkChange& change)> updateWork;
-        std::function<void()> beginUndoGrouping;
-        std::function<void()> endUndoGrouping;
-        // Shows a refused store's French message to the user.
-        std::function<void(const QString& message)> presentError;
+    struct Document : WorkDocumentLink {
         // Raises (true) or lowers (false) the change count without an undo step.
         std::function<void(bool done)> updateChangeCount;
         // A sheet alert on the canvas's window (nothing when there is no window).

@@ -13,20 +13,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-Qt::Alignment qtAlignment(PlmTextAlignment alignment)
-{
-    switch (alignment) {
-    case PlmTextAlignment::center: return Qt::AlignHCenter;
-    case PlmTextAlignment::right: return Qt::AlignRight;
-    case PlmTextAlignment::justified: return Qt::AlignJustify;
-    default: return Qt::AlignLeft;
-    }
-}
-
-} // namespace
-
 void DecorationController::beginTextEdit()
 {
     commitTextEdit();
@@ -76,7 +62,7 @@ void DecorationController::beginTextEdit()
     editor->setPalette(palette);
     editor->setPlainText(text);
     QTextOption option = editor->document()->defaultTextOption();
-    option.setAlignment(qtAlignment(presentation->alignment));
+    option.setAlignment(decorationQtAlignment(presentation->alignment));
     editor->document()->setDefaultTextOption(option);
     // The typing starts a fresh history: setting the text is not an undoable step.
     editor->document()->clearUndoRedoStacks();

@@ -38,9 +38,8 @@ void drawImageUpright(QPainter& painter, const QImage& image, const QRectF& rect
 
 } // namespace
 
-QImage decodeDecorationBitmap(const QByteArray& data)
+QImage decodeDecorationBitmap(const QByteArray& data, qint64 maxPixels)
 {
-    constexpr qint64 maxPixels = decorationBitmapMaxPixels;
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);

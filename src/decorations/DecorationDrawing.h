@@ -29,10 +29,10 @@ struct DecorationDrawingContext {
     const QImage* image = nullptr;
 };
 
-// Decodes an image object's bytes: the header is read first and images above
-// decorationBitmapMaxPixels are refused (a null image) before any pixel is decoded.
+// Decodes an image object's bytes: the header is read first and images above maxPixels are
+// refused (a null image) before any pixel is decoded.
 constexpr qint64 decorationBitmapMaxPixels = 64'000'000;
-QImage decodeDecorationBitmap(const QByteArray& data);
+QImage decodeDecorationBitmap(const QByteArray& data, qint64 maxPixels = decorationBitmapMaxPixels);
 
 // Draws one layout element into its own y-up bounds (0, 0, width, height) of the painter,
 // the same way for the screen and the exports; the selection marks come last.

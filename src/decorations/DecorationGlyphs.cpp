@@ -74,6 +74,11 @@ void strokeDecorationPath(QPainter& painter, const QPainterPath& path, std::opti
     painter.strokePath(path, pen);
 }
 
+QPainterPath decorationFramePath(const PlmPresentation& style, const QRectF& rect)
+{
+    return roundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), style.effectiveEditingStyle().cornerRadius);
+}
+
 void drawDecorationFrame(QPainter& painter, const PlmPresentation& style, std::optional<PlmDecorationKind> kind,
                          const QRectF& rect)
 {
@@ -82,7 +87,7 @@ void drawDecorationFrame(QPainter& painter, const PlmPresentation& style, std::o
     if (style.frameHidden == true)
         return;
     const PlmEditingStyle s = style.effectiveEditingStyle();
-    const QPainterPath frame = roundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), s.cornerRadius);
+    const QPainterPath frame = decorationFramePath(style, rect);
     painter.fillPath(frame, decorationColor(s.frameFill));
     if (style.border)
         strokeDecorationPath(painter, frame, std::nullopt, style);

@@ -35,6 +35,9 @@ QList<ShadowLayer> decorationShadowLayers(const PlmPresentation& style, std::opt
 // Fills with the optional colour, then strokes with the style's border.
 void strokeDecorationPath(QPainter& painter, const QPainterPath& path, std::optional<PlmColor> fill,
                           const PlmPresentation& style);
+// The frame's outline: the rectangle inset by half a point so the border stays inside, its
+// corners rounded by the style's radius.
+QPainterPath decorationFramePath(const PlmPresentation& style, const QRectF& rect);
 // Shadow, frame fill and border.
 void drawDecorationFrame(QPainter& painter, const PlmPresentation& style, std::optional<PlmDecorationKind> kind,
                          const QRectF& rect);

@@ -2,6 +2,7 @@
 
 #include "canvas/VectorCanvas.h"
 #include "decorations/DecorationDrawing.h"
+#include "decorations/DecorationViewKeys.h"
 #include "platform/ViewHost.h"
 
 #include <QMenu>
@@ -237,27 +238,18 @@ void DecorationObjectView::deleteFromMenu()
 
 void DecorationObjectView::rightMouseDown(const ViewMouseEvent& e)
 {
-    QMenu* menu = menuForEvent(e);
-    if (ViewHost* h = host())
-        menu->popup(h->mapToGlobal(h->widgetPoint(e.windowLocation).toPoint()));
+    popUpDecorationMenu(*this, menuForEvent(e), e);
 }
 
 void DecorationObjectView::keyDown(const ViewKeyEvent& e)
 {
     // Command with the plain lowercase letter only: a shifted letter is another character.
     if ((e.modifiers & Qt::ControlModifier) && !(e.modifiers & Qt::ShiftModifier)) {
-        static const QList<std::pair<int, QString>> commands = {
-            {Qt::Key_C, QStringLiteral("copy")},
-            {Qt::Key_V, QStringLiteral("paste")},
-            {Qt::Key_X, QStringLiteral("cut")},
-            {Qt::Key_D, QStringLiteral("duplicate")},
-        };
-        for (const auto& [key, command] : commands)
-            if (e.key == key) {
-                if (onCommand)
-                    onCommand(command);
-                return;
-            }
+        if (const std::optional<QString> command = decorationClipboardCommand(e.key)) {
+            if (onCommand)
+                onCommand(*command);
+            return;
+        }
     }
     if (e.key == Qt::Key_Backspace || e.key == Qt::Key_Delete) {
         if (onDelete)
@@ -274,11 +266,9 @@ void DecorationObjectView::keyDown(const ViewKeyEvent& e)
             onDeselect();
         return;
     }
-    const bool arrow = e.key == Qt::Key_Left || e.key == Qt::Key_Right || e.key == Qt::Key_Down || e.key == Qt::Key_Up;
-    if (arrow && !object.presentation.effectiveEditingStyle().lockPosition && superview()) {
-        const double step = (e.modifiers & Qt::ShiftModifier) ? 10 : 1;
-        const double dx = e.key == Qt::Key_Left ? -step : e.key == Qt::Key_Right ? step : 0;
-        const double dy = e.key == Qt::Key_Down ? -step : e.key == Qt::Key_Up ? step : 0;
+    const std::optional<QPointF> nudge = decorationArrowNudge(e);
+    if (nudge && !object.presentation.effectiveEditingStyle().lockPosition && superview()) {
+        const double dx = nudge->x(), dy = nudge->y();
         const QRectF f = frame().translated(dx, dy);
         setFrame(f);
         report(f, true);

@@ -2,6 +2,21 @@
 
 #include <cmath>
 
+namespace {
+
+// Sets one field of a presentation's editing style.
+template <typename T>
+DecorationController::PresentationChange styleFieldChange(T PlmEditingStyle::*field, const T& value)
+{
+    return [field, value](PlmPresentation& p) {
+        PlmEditingStyle style = p.effectiveEditingStyle();
+        style.*field = value;
+        p.setEffectiveEditingStyle(style);
+    };
+}
+
+} // namespace
+
 void DecorationController::setFontName(const QString& name)
 {
     if (!selected)
@@ -127,33 +142,21 @@ void DecorationController::setStyleDouble(double PlmEditingStyle::*field, double
         });
         return;
     }
-    applyPresentationChange(actionName, [field, value](PlmPresentation& p) {
-        PlmEditingStyle style = p.effectiveEditingStyle();
-        style.*field = value;
-        p.setEffectiveEditingStyle(style);
-    });
+    applyPresentationChange(actionName, styleFieldChange(field, value));
 }
 
 void DecorationController::setStyleBool(bool PlmEditingStyle::*field, bool value, const QString& actionName)
 {
     if (!selected)
         return;
-    applyPresentationChange(actionName, [field, value](PlmPresentation& p) {
-        PlmEditingStyle style = p.effectiveEditingStyle();
-        style.*field = value;
-        p.setEffectiveEditingStyle(style);
-    });
+    applyPresentationChange(actionName, styleFieldChange(field, value));
 }
 
 void DecorationController::setStyleInt(int PlmEditingStyle::*field, int value, const QString& actionName)
 {
     if (!selected)
         return;
-    applyPresentationChange(actionName, [field, value](PlmPresentation& p) {
-        PlmEditingStyle style = p.effectiveEditingStyle();
-        style.*field = value;
-        p.setEffectiveEditingStyle(style);
-    });
+    applyPresentationChange(actionName, styleFieldChange(field, value));
 }
 
 void DecorationController::setStyleColor(PlmColor PlmEditingStyle::*field, const PlmColor& value,
@@ -161,11 +164,7 @@ void DecorationController::setStyleColor(PlmColor PlmEditingStyle::*field, const
 {
     if (!selected)
         return;
-    applyPresentationChange(actionName, [field, &value](PlmPresentation& p) {
-        PlmEditingStyle style = p.effectiveEditingStyle();
-        style.*field = value;
-        p.setEffectiveEditingStyle(style);
-    });
+    applyPresentationChange(actionName, styleFieldChange(field, value));
 }
 
 void DecorationController::chooseSymbol()

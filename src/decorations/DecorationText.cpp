@@ -9,27 +9,12 @@
 
 #include <algorithm>
 
-namespace {
-
-Qt::Alignment qtAlignment(PlmTextAlignment alignment)
-{
-    switch (alignment) {
-    case PlmTextAlignment::center: return Qt::AlignHCenter;
-    case PlmTextAlignment::right: return Qt::AlignRight;
-    case PlmTextAlignment::justified: return Qt::AlignJustify;
-    case PlmTextAlignment::left: break;
-    }
-    return Qt::AlignLeft;
-}
-
-} // namespace
-
 DecorationText::DecorationText(const QString& text, const DecorationTextAttributes& attributes, double width)
     : m_attributes(attributes)
 {
     const DecorationParagraphStyle& style = attributes.paragraphStyle;
     const QFont font = attributes.layoutFont();
-    QTextOption option(qtAlignment(style.alignment));
+    QTextOption option(decorationQtAlignment(style.alignment));
     option.setWrapMode(style.wordWrap ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
     const double boxWidth = std::max(width, 1.0);
     // Line separators of the platform's texts count as paragraph ends too.

@@ -138,6 +138,17 @@ QPaintDevice* decorationReferenceDevice()
     return &device;
 }
 
+Qt::Alignment decorationQtAlignment(PlmTextAlignment alignment)
+{
+    switch (alignment) {
+    case PlmTextAlignment::center: return Qt::AlignHCenter;
+    case PlmTextAlignment::right: return Qt::AlignRight;
+    case PlmTextAlignment::justified: return Qt::AlignJustify;
+    case PlmTextAlignment::left: break;
+    }
+    return Qt::AlignLeft;
+}
+
 QColor decorationColor(const PlmColor& color)
 {
     auto unit = [](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; };

@@ -47,5 +47,7 @@ DecorationTextAttributes textAttributes(const PlmPresentation& presentation);
 QPaintDevice* decorationReferenceDevice();
 
 QColor decorationColor(const PlmColor& color);
+// The paragraph alignment Qt lays a text out with.
+Qt::Alignment decorationQtAlignment(PlmTextAlignment alignment);
 // The family a font was matched to, without the foundry Qt appends for twin installs.
 QString decorationFontFamily(const QFont& font);

@@ -1,5 +1,6 @@
 #include "decorations/ThematicLegend.h"
 
+#include "decorations/DecorationViewKeys.h"
 #include "decorations/LegendDrawing.h"
 #include "platform/ViewHost.h"
 
@@ -301,37 +302,26 @@ void ThematicLegend::editFromMenu()
 
 void ThematicLegend::rightMouseDown(const ViewMouseEvent& e)
 {
-    QMenu* menu = menuForEvent(e);
-    if (ViewHost* h = host())
-        menu->popup(h->mapToGlobal(h->widgetPoint(e.windowLocation).toPoint()));
+    popUpDecorationMenu(*this, menuForEvent(e), e);
 }
 
 void ThematicLegend::keyDown(const ViewKeyEvent& e)
 {
     if (e.modifiers & Qt::ControlModifier) {
-        static const QList<std::pair<int, QString>> commands = {
-            {Qt::Key_C, QStringLiteral("copy")},
-            {Qt::Key_V, QStringLiteral("paste")},
-            {Qt::Key_X, QStringLiteral("cut")},
-            {Qt::Key_D, QStringLiteral("duplicate")},
-        };
-        for (const auto& [key, command] : commands)
-            if (e.key == key) {
-                if (onCommand)
-                    onCommand(command);
-                return;
-            }
+        if (const std::optional<QString> command = decorationClipboardCommand(e.key)) {
+            if (onCommand)
+                onCommand(*command);
+            return;
+        }
     }
     if (e.key == Qt::Key_Backspace || e.key == Qt::Key_Delete) {
         if (onCommand)
             onCommand(QStringLiteral("delete"));
         return;
     }
-    const bool arrow = e.key == Qt::Key_Left || e.key == Qt::Key_Right || e.key == Qt::Key_Down || e.key == Qt::Key_Up;
-    if (arrow && !effectiveStyle().lockPosition && superview()) {
-        const double step = (e.modifiers & Qt::ShiftModifier) ? 10 : 1;
-        const double dx = e.key == Qt::Key_Left ? -step : e.key == Qt::Key_Right ? step : 0;
-        const double dy = e.key == Qt::Key_Down ? -step : e.key == Qt::Key_Up ? step : 0;
+    const std::optional<QPointF> nudge = decorationArrowNudge(e);
+    if (nudge && !effectiveStyle().lockPosition && superview()) {
+        const double dx = nudge->x(), dy = nudge->y();
         if (onPosition)
             onPosition(PlmPoint{frame().left() + dx, frame().top() + dy}, true);
         return;

@@ -3,6 +3,7 @@
 #include "canvas/VectorCanvas.h"
 #include "export/SvgPathData.h"
 #include "model/PlmErrors.h"
+#include "model/PlmStyle.h"
 
 #include <expat.h>
 
@@ -88,6 +89,34 @@ std::string SVGCarteExport::openClipGroups(const QList<QPainterPath>& paths)
     return opening;
 }
 
+void SVGCarteExport::writeFill(SvgOutput& out, const std::optional<PlmColor>& fill, bool evenOdd)
+{
+    if (fill)
+        out.attribute("fill").color(fill->red, fill->green, fill->blue).close()
+            .attribute("fill-opacity").number(fill->alpha).close();
+    else
+        out.raw(" fill=\"none\" fill-opacity=\"1\"");
+    out.attribute("fill-rule").raw(evenOdd ? "evenodd" : "nonzero").close();
+}
+
+void SVGCarteExport::writeStroke(SvgOutput& out, const PlmStyle& style, double width, double dashScale)
+{
+    out.attribute("stroke").color(style.stroke.red, style.stroke.green, style.stroke.blue).close()
+        .attribute("stroke-opacity").number(style.stroke.alpha).close()
+        .attribute("stroke-width").number(width).close()
+        .attribute("stroke-linecap").raw(svgLineCap(style.lineCap.value_or(0))).close()
+        .attribute("stroke-linejoin").raw(svgLineJoin(style.lineJoin.value_or(0))).close();
+    if (style.dash && !style.dash->isEmpty()) {
+        out.attribute("stroke-dasharray");
+        for (qsizetype i = 0; i < style.dash->size(); ++i) {
+            if (i > 0)
+                out.raw(' ');
+            out.number(style.dash->at(i) * dashScale);
+        }
+        out.close();
+    }
+}
+
 void SVGCarteExport::appendBox(const QRectF& rect, const std::optional<PlmColor>& fill,
                                const std::optional<PlmColor>& stroke, bool rounded)
 {
@@ -101,12 +130,7 @@ void SVGCarteExport::appendBox(const QRectF& rect, const std::optional<PlmColor>
     out.raw("<path  d=\"");
     const bool evenOdd = SvgPathData::write(out, path);
     out.raw('"');
-    if (fill)
-        out.attribute("fill").color(fill->red, fill->green, fill->blue).close()
-            .attribute("fill-opacity").number(fill->alpha).close();
-    else
-        out.raw(" fill=\"none\" fill-opacity=\"1\"");
-    out.attribute("fill-rule").raw(evenOdd ? "evenodd" : "nonzero").close();
+    writeFill(out, fill, evenOdd);
     if (stroke)
         out.attribute("stroke").color(stroke->red, stroke->green, stroke->blue).close()
             .attribute("stroke-opacity").number(stroke->alpha).close()

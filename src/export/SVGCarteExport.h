@@ -18,6 +18,7 @@
 class VectorCanvas;
 struct PlmEntity;
 struct PlmPresentation;
+struct PlmStyle;
 struct PlmVectorPath;
 
 // The page an SVG is drawn on: paper and margin in millimetres, and where the composition
@@ -87,6 +88,10 @@ private:
     void appendMap(VectorCanvas& vector);
     void appendStyledPath(const QPainterPath& path, const std::optional<PlmColor>& fill,
                           const PlmEditingStyle& style, bool stroked);
+    // The fill attributes of a path element ("none" without a colour), then its fill rule.
+    static void writeFill(SvgOutput& out, const std::optional<PlmColor>& fill, bool evenOdd);
+    // The stroke attributes of a map style drawn `width` wide, its dashes scaled by dashScale.
+    static void writeStroke(SvgOutput& out, const PlmStyle& style, double width, double dashScale);
 
     SvgComposition m_composition;
     SvgPage m_page;

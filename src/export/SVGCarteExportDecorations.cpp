@@ -1,5 +1,6 @@
 #include "export/SVGCarteExport.h"
 
+#include "decorations/DecorationDrawing.h"
 #include "decorations/DecorationGlyphs.h"
 #include "decorations/LegendLayout.h"
 #include "export/SvgPathData.h"
@@ -8,7 +9,6 @@
 
 #include <QBuffer>
 #include <QImage>
-#include <QImageReader>
 
 #include <algorithm>
 #include <cmath>
@@ -18,32 +18,9 @@ namespace {
 // The legend swatches' outline: the platform's separator colour, a light translucent grey.
 const PlmColor kSeparator{0, 0, 0, 26.0 / 255.0};
 
-QPainterPath roundedFrame(const QRectF& rect, double radius)
-{
-    QPainterPath path;
-    path.setFillRule(Qt::WindingFill);
-    if (radius > 0)
-        path.addRoundedRect(rect, radius, radius);
-    else
-        path.addRect(rect);
-    return path;
-}
-
-// Logos come from documents: the header is read first and pictures announcing more pixels than
-// a page can hold are refused before any pixel is decoded.
-QImage readLogo(const QByteArray& data)
-{
-    constexpr qint64 maxPixels = 100'000'000;
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    if (!size.isValid() || qint64(size.width()) * size.height() > maxPixels)
-        return {};
-    reader.setAutoTransform(true);
-    return reader.read();
-}
+// Logos come from documents: pictures announcing more pixels than a page can hold are refused
+// before any pixel is decoded.
+constexpr qint64 kLogoMaxPixels = 100'000'000;
 
 } // namespace
 
@@ -54,12 +31,7 @@ void SVGCarteExport::appendStyledPath(const QPainterPath& path, const std::optio
     out.raw("<path  d=\"");
     const bool evenOdd = SvgPathData::write(out, path);
     out.raw('"');
-    if (fill)
-        out.attribute("fill").color(fill->red, fill->green, fill->blue).close()
-            .attribute("fill-opacity").number(fill->alpha).close();
-    else
-        out.raw(" fill=\"none\" fill-opacity=\"1\"");
-    out.attribute("fill-rule").raw(evenOdd ? "evenodd" : "nonzero").close();
+    writeFill(out, fill, evenOdd);
     if (stroked && style.strokeWidth > 0) {
         out.attribute("stroke").color(style.stroke.red, style.stroke.green, style.stroke.blue).close()
             .attribute("stroke-opacity").number(style.stroke.alpha).close()
@@ -96,7 +68,7 @@ void SVGCarteExport::appendFrame(const PlmPresentation& presentation, std::optio
     }
     if (presentation.frameHidden == true)
         return;
-    const QPainterPath frame = roundedFrame(rect.adjusted(0.5, 0.5, -0.5, -0.5), style.cornerRadius);
+    const QPainterPath frame = decorationFramePath(presentation, rect);
     const PlmColor fill = presentation.editing ? style.frameFill : presentation.background;
     appendStyledPath(frame, fill, style, presentation.border);
 }
@@ -157,7 +129,7 @@ void SVGCarteExport::appendDecoration(const SvgCompositionView& view)
         appendStyledPath(*shape, style.noFill || open ? std::nullopt : std::optional<PlmColor>(p.background), style,
                          true);
     } else if (object.kind == PlmDecorationKind::image && object.bitmap) {
-        const QImage image = readLogo(*object.bitmap);
+        const QImage image = decodeDecorationBitmap(*object.bitmap, kLogoMaxPixels);
         if (image.isNull())
             throw PlmWorkError::invalid(QStringLiteral("Logo bitmap illisible."));
         // A PNG logo travels as it is; any other picture is turned into PNG once.

@@ -83,30 +83,11 @@ void SVGCarteExport::appendEntity(const PlmEntity& entity, const QString& fillKe
         else
             fill = entity.style.fill;
     }
-    if (fill)
-        out.attribute("fill").color(fill->red, fill->green, fill->blue).close()
-            .attribute("fill-opacity").number(fill->alpha).close();
-    else
-        out.raw(" fill=\"none\" fill-opacity=\"1\"");
-    out.attribute("fill-rule").raw(evenOdd ? "evenodd" : "nonzero").close();
+    writeFill(out, fill, evenOdd);
     const PlmStyle& style = entity.style;
     const double w = strokeScale * style.lineWidth;
-    if (w > 0) {
-        out.attribute("stroke").color(style.stroke.red, style.stroke.green, style.stroke.blue).close()
-            .attribute("stroke-opacity").number(style.stroke.alpha).close()
-            .attribute("stroke-width").number(w).close()
-            .attribute("stroke-linecap").raw(svgLineCap(style.lineCap.value_or(0))).close()
-            .attribute("stroke-linejoin").raw(svgLineJoin(style.lineJoin.value_or(0))).close();
-        if (style.dash && !style.dash->isEmpty()) {
-            out.attribute("stroke-dasharray");
-            for (qsizetype i = 0; i < style.dash->size(); ++i) {
-                if (i > 0)
-                    out.raw(' ');
-                out.number(style.dash->at(i) * strokeScale);
-            }
-            out.close();
-        }
-    }
+    if (w > 0)
+        writeStroke(out, style, w, strokeScale);
     out.raw("/>");
     closeClips();
     if (geometry.kind() == PlmGeometry::Kind::text)

@@ -74,28 +74,9 @@ void SVGCarteExport::appendSymbol(const ProportionalShape& shape, std::string_vi
         out.raw("<path d=\"");
         const bool evenOdd = SvgPathData::write(out, part.path, transform);
         out.raw('"');
-        if (style.fill)
-            out.attribute("fill").color(style.fill->red, style.fill->green, style.fill->blue).close()
-                .attribute("fill-opacity").number(style.fill->alpha).close();
-        else
-            out.raw(" fill=\"none\" fill-opacity=\"1\"");
-        out.attribute("fill-rule").raw(evenOdd ? "evenodd" : "nonzero").close();
-        if (style.lineWidth > 0) {
-            out.attribute("stroke").color(style.stroke.red, style.stroke.green, style.stroke.blue).close()
-                .attribute("stroke-opacity").number(style.stroke.alpha).close()
-                .attribute("stroke-width").number(style.lineWidth).close()
-                .attribute("stroke-linecap").raw(svgLineCap(style.lineCap.value_or(0))).close()
-                .attribute("stroke-linejoin").raw(svgLineJoin(style.lineJoin.value_or(0))).close();
-            if (style.dash && !style.dash->isEmpty()) {
-                out.attribute("stroke-dasharray");
-                for (qsizetype i = 0; i < style.dash->size(); ++i) {
-                    if (i > 0)
-                        out.raw(' ');
-                    out.number(style.dash->at(i) * t);
-                }
-                out.close();
-            }
-        }
+        writeFill(out, style.fill, evenOdd);
+        if (style.lineWidth > 0)
+            writeStroke(out, style, style.lineWidth, t);
         out.raw("/>");
         SvgOutput& closing = piece();
         for (qsizetype i = 0; i < part.clips.size(); ++i)

@@ -187,6 +187,10 @@ private:
     QUndoCommand* additionStep(const QString& path, const QString& actionName);
     QUndoCommand* deletionStep(const PlmLibraryDeletion& deletion);
     QUndoCommand* moveStep(const QString& from, const QString& to, const QString& actionName);
+    // What the steps do: trash the item and show the tree without it (none when refused), or
+    // bring a trashed item back and show it (false when refused). Refusals are presented.
+    std::optional<PlmLibraryDeletion> trashAndReload(const QString& path);
+    bool restoreAndReload(const PlmLibraryDeletion& deletion);
     // Pushes the group when it holds at least one step, else throws it away: no empty step.
     void pushGroup(LibraryUndoGroup* group);
     std::optional<QString> askName(const QString& title, const QString& defaultText);

@@ -97,24 +97,14 @@ QUndoCommand* LibraryWindowController::additionStep(const QString& path, const Q
     auto undo = [self, path, deletion] {
         if (!self)
             return;
-        try {
-            *deletion = self->store_.trash(path);
-        } catch (...) {
-            self->presentError(std::current_exception());
-        }
-        self->reload();
+        if (std::optional<PlmLibraryDeletion> trashed = self->trashAndReload(path))
+            *deletion = std::move(trashed);
     };
     auto redo = [self, deletion] {
         if (!self || !*deletion)
             return;
-        try {
-            self->store_.restore(**deletion);
-            const QString restored = (*deletion)->originalURL;
+        if (self->restoreAndReload(**deletion))
             deletion->reset();
-            self->reload(restored);
-        } catch (...) {
-            self->presentError(std::current_exception());
-        }
     };
     return new FunctionUndoCommand(actionName, undo, redo);
 }
@@ -125,26 +115,40 @@ QUndoCommand* LibraryWindowController::deletionStep(const PlmLibraryDeletion& de
     auto record = std::make_shared<PlmLibraryDeletion>(deletion);
     QPointer<LibraryWindowController> self(this);
     auto undo = [self, record] {
-        if (!self)
-            return;
-        try {
-            self->store_.restore(*record);
-            self->reload(record->originalURL);
-        } catch (...) {
-            self->presentError(std::current_exception());
-        }
+        if (self)
+            self->restoreAndReload(*record);
     };
     auto redo = [self, record] {
         if (!self)
             return;
-        try {
-            *record = self->store_.trash(record->originalURL);
-        } catch (...) {
-            self->presentError(std::current_exception());
-        }
-        self->reload();
+        if (std::optional<PlmLibraryDeletion> trashed = self->trashAndReload(record->originalURL))
+            *record = std::move(*trashed);
     };
     return new FunctionUndoCommand(QStringLiteral("Supprimer"), undo, redo);
+}
+
+std::optional<PlmLibraryDeletion> LibraryWindowController::trashAndReload(const QString& path)
+{
+    std::optional<PlmLibraryDeletion> deletion;
+    try {
+        deletion = store_.trash(path);
+    } catch (...) {
+        presentError(std::current_exception());
+    }
+    reload();
+    return deletion;
+}
+
+bool LibraryWindowController::restoreAndReload(const PlmLibraryDeletion& deletion)
+{
+    try {
+        store_.restore(deletion);
+        reload(deletion.originalURL);
+        return true;
+    } catch (...) {
+        presentError(std::current_exception());
+        return false;
+    }
 }
 
 QUndoCommand* LibraryWindowController::moveStep(const QString& from, const QString& to, const QString& actionName)

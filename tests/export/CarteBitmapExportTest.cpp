@@ -170,10 +170,7 @@ TEST(CarteBitmapExport, RefusalsLeaveTheCompositionAsBefore)
 TEST(CarteBitmapExport, NoteOfAnUnavailableSymbolOnlyWhenItsOverlayShows)
 {
     Composition c;
-    PlmProportionalSettings s;
-    s.kind = PlmSymbolKind::sfSymbol;
-    s.sfSymbolName = QStringLiteral("figure.walk");
-    c.overlay->shape = std::make_shared<ProportionalShape>(s, false);
+    c.overlay->shape = ExportTest::unavailableSymbolShape();
     ASSERT_TRUE(c.overlay->shape->nativeSymbolUnavailable);
     EXPECT_EQ(CarteBitmapExport::render(c, compositionPage(), 72, Format::png, false).notes,
               QStringList{QStringLiteral("Un SF Symbol indisponible sur cet ordinateur reste absent, comme à l’écran.")});

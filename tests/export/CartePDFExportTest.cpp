@@ -159,10 +159,7 @@ TEST(CartePDFExport, PointSymbolsOfTheMapShareOneImagePerGlyph)
 TEST(CartePDFExport, AnUnavailableSymbolIsNotedOnlyWhenItsOverlayShows)
 {
     Composition c;
-    PlmProportionalSettings s;
-    s.kind = PlmSymbolKind::sfSymbol;
-    s.sfSymbolName = QStringLiteral("figure.walk");
-    c.overlay->shape = std::make_shared<ProportionalShape>(s, false);
+    c.overlay->shape = ExportTest::unavailableSymbolShape();
     c.vector->setBackgroundImage(picture());
     const QString note = QStringLiteral("Un SF Symbol indisponible sur cet ordinateur reste absent, comme à l’écran.");
     const PlmExportResult shown = CartePDFExport::exportPDF(c, compositionPage());

@@ -22,6 +22,15 @@ namespace ExportTest {
 
 inline QColor qcolor(const PlmColor& c) { return QColor::fromRgbF(c.red, c.green, c.blue, c.alpha); }
 
+// A point symbol drawn with an SF Symbol this computer does not have.
+inline std::shared_ptr<ProportionalShape> unavailableSymbolShape()
+{
+    PlmProportionalSettings s;
+    s.kind = PlmSymbolKind::sfSymbol;
+    s.sfSymbolName = QStringLiteral("figure.walk");
+    return std::make_shared<ProportionalShape>(s, false);
+}
+
 // The canvas: its background follows the desktop theme on screen and is white while exporting.
 class Canvas : public ViewNode {
 public:
