@@ -132,6 +132,9 @@ void CarteWindowController::build(bool studioPresentation)
     CarteMapBlockEditor::Document blockDocument;
     blockDocument.work = m_document.work;
     blockDocument.updateWork = m_document.updateWork;
+    // A slider drag is one undo step.
+    blockDocument.beginUndoGrouping = m_document.beginUndoGrouping;
+    blockDocument.endUndoGrouping = m_document.endUndoGrouping;
     blockDocument.presentError = [self](const QString& message) {
         if (self)
             self->showError(message);

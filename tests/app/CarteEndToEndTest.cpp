@@ -3,6 +3,9 @@
 #include "app/StudioWindowCommands.h"
 #include "canvas/VectorCanvas.h"
 #include "decorations/CarteCompositionHost.h"
+#include "decorations/CarteBlockHandles.h"
+#include "decorations/CarteMapBlockEditor.h"
+#include "decorations/MapScaleSlider.h"
 #include "decorations/DecorationController.h"
 #include "decorations/DecorationObjectView.h"
 #include "decorations/ThematicCanvas.h"
@@ -299,4 +302,23 @@ TEST_F(CarteEndToEndTest, AClassifiedDecoratedMapIsSavedReopenedAndExported)
         document->undoStack()->undo();
     EXPECT_EQ(work().decoration.value_or(PlmDecoration()).objects, created.decoration.value_or(PlmDecoration()).objects);
     EXPECT_EQ(work().thematic, std::nullopt);
+}
+
+// The map block's scale slider, dragged in the studio's pane, stores one undo step.
+TEST_F(CarteEndToEndTest, AMapBlockSliderDragIsOneUndoStep)
+{
+    openAsTheApplication(groupedWork());
+    show();
+    ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, true));
+    CarteMapBlockEditor& editor = *window->carte->mapBlockEditor();
+    editor.overlay()->setSelected(true);
+    editor.refresh();
+    const int before = document->undoStack()->count();
+    editor.scaleSlider()->onTracking(true);
+    editor.slideScale(120);
+    editor.slideScale(140);
+    editor.slideScale(160);
+    editor.scaleSlider()->onTracking(false);
+    EXPECT_EQ(document->undoStack()->count(), before + 1);
+    EXPECT_EQ(undoName(), QStringLiteral("Transformer le bloc vectoriel"));
 }
