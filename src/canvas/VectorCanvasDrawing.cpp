@@ -1,6 +1,7 @@
 #include "canvas/VectorCanvas.h"
 
 #include "canvas/CanvasPathBuilder.h"
+#include "canvas/CanvasStrokeOutline.h"
 #include "canvas/TextOutline.h"
 #include "model/PlmErrors.h"
 #include "thematic/ProportionalShape.h"
@@ -181,6 +182,16 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
 
     painter.setTransform(world);
     m_detailLevel = CanvasEntityCache::detailLevel(std::sqrt(std::abs(world.determinant())));
+    // Strokes wider than a device pixel in an image: the stroke's area as
+    // pieces (see CanvasStrokeOutline), under a transform that keeps angles
+    // so that the pieces' widths hold in every direction. Thinner strokes
+    // take Qt's own fast hairline path; vector outputs keep real strokes.
+    const bool similar = world.type() <= QTransform::TxScale
+        && std::abs(std::abs(world.m11()) - std::abs(world.m22())) <= 1e-3 * std::abs(world.m11());
+    m_strokeOutlineScale = usesStrokeOutlines && similar && painter.paintEngine()
+            && painter.paintEngine()->type() == QPaintEngine::Raster
+        ? std::abs(world.m11())
+        : 0.0;
     m_lastPenStyle.reset();
     const int count = m_cache.size();
     for (int i = 0; i < count; ++i) {
@@ -295,8 +306,13 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
                 else
                     m_lastPenStyle = leaf.style;
             }
-            if (m_lastPen.style() != Qt::NoPen)
-                painter.strokePath(path, m_lastPen);
+            if (m_lastPen.style() != Qt::NoPen) {
+                if (m_lastPen.widthF() * m_strokeOutlineScale > 1 && CanvasStrokeOutline::supports(m_lastPen)
+                    && CanvasStrokeOutline::build(m_strokePieces, path, m_lastPen))
+                    painter.fillPath(m_strokePieces, m_lastPen.color());
+                else
+                    painter.strokePath(path, m_lastPen);
+            }
         }
     }
 
