@@ -115,9 +115,10 @@ public:
     std::optional<int> resizingCorner;
     std::optional<int> movingVertex;
     bool rendersForExport = false;
-    // Wide strokes drawn into images as filled pieces (CanvasStrokeOutline)
-    // rather than through Qt's stroker; off only to compare the two.
-    bool usesStrokeOutlines = true;
+    // Simple rings drawn from their points in one call, and wide strokes in
+    // images as filled pieces (CanvasStrokeOutline); off, every leaf goes
+    // through Qt's path fill and stroker (only to compare the pictures).
+    bool usesFastDrawing = true;
     std::optional<PlmPoint> vertexMenuPoint;
     std::optional<int> vertexMenuIndex;
     std::function<void(std::optional<int>)> onSelection;
