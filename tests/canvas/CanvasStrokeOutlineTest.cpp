@@ -156,8 +156,12 @@ TEST(CanvasStrokeOutline, FastDrawingMatchesThePlainDrawing)
         if (i % 5 == 0)
             polygon.holes.append(rect(cx - 2, cy - 2, cx + 2, cy + 2));
         PlmColor fill{0.2 + 0.05 * i, 0.9 - 0.06 * i, 0.5, 1};
-        entities.append(PlmEntity(QStringLiteral("p%1").arg(i), QString(), PlmGeometry::polygon(polygon),
-                                  style({0.2, 0.2, 0.2, 1}, fill, 0.5)));
+        PlmStyle look = style({0.2, 0.2, 0.2, i == 7 ? 0.5 : 1}, fill, i == 9 ? 1.2 : 0.5);
+        if (i == 10)
+            look.dash = QList<double>{1.5, 1};  // dashes stay with Qt, the ring or the path alike
+        if (i == 11)
+            look.lineJoin = 1;  // round
+        entities.append(PlmEntity(QStringLiteral("p%1").arg(i), QString(), PlmGeometry::polygon(polygon), look));
     }
     entities.append(lineEntity(QStringLiteral("l"), {{5, 90}, {30, 70}, {50, 95}, {95, 72}}, 0.75));
     VectorCanvas canvas(mapOf(entities), false, QString());
