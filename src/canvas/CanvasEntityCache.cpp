@@ -229,6 +229,26 @@ const QPainterPath& CanvasEntityCache::drawingPath(const CanvasLeaf& leaf, int l
     return leaf.drawnPath;
 }
 
+const QPolygonF* CanvasEntityCache::drawingRing(const CanvasLeaf& leaf, int level)
+{
+    if (!leaf.ringLevel || *leaf.ringLevel != level) {
+        const QPainterPath& path = drawingPath(leaf, level);
+        const int n = path.elementCount();
+        bool simple = n >= 4 && path.elementAt(0).type == QPainterPath::MoveToElement
+            && QPointF(path.elementAt(0)) == QPointF(path.elementAt(n - 1));
+        for (int i = 1; simple && i < n; ++i)
+            simple = path.elementAt(i).type == QPainterPath::LineToElement;
+        leaf.ring.clear();
+        if (simple) {
+            leaf.ring.reserve(n - 1);
+            for (int i = 0; i < n - 1; ++i)
+                leaf.ring.append(path.elementAt(i));
+        }
+        leaf.ringLevel = level;
+    }
+    return leaf.ring.isEmpty() ? nullptr : &leaf.ring;
+}
+
 bool CanvasEntityCache::overlaps(const QRectF& a, const QRectF& b)
 {
     return a.left() <= b.right() && b.left() <= a.right() && a.top() <= b.bottom() && b.top() <= a.bottom();

@@ -5,10 +5,12 @@
 
 #include <QList>
 #include <QPainterPath>
+#include <QPolygonF>
 #include <QRectF>
 
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // One drawn leaf of a top-level entity, kept in map units (before the
@@ -33,6 +35,10 @@ struct CanvasLeaf {
     QList<QPainterPath> clips;
     // Coarser copies of `path` by level of detail.
     mutable QList<QPair<int, QPainterPath>> simplified;
+    // The drawn path's points when it is one closed ring of straight
+    // segments (see CanvasEntityCache::drawingRing), and the level they are for.
+    mutable std::optional<int> ringLevel;
+    mutable QPolygonF ring;
     PlmEntity entity;
 };
 
@@ -87,6 +93,11 @@ public:
     // few pixels. Copies are kept per power-of-two tolerance.
     static const QPainterPath& drawingPath(const CanvasLeaf& leaf, double pixelsPerUnit);
     static const QPainterPath& drawingPath(const CanvasLeaf& leaf, int level);
+    // The points of drawingPath(leaf, level) without the closing repeat when
+    // that path is a single closed ring of straight segments, else null. Qt
+    // fills and strokes such a ring from the points in one call, for less
+    // than a path costs in two: most areas of a large map are such rings.
+    static const QPolygonF* drawingRing(const CanvasLeaf& leaf, int level);
     // The power-of-two tolerance level for a scale; the lowest int means "no
     // simplification".
     static int detailLevel(double pixelsPerUnit);

@@ -115,6 +115,10 @@ public:
     std::optional<int> resizingCorner;
     std::optional<int> movingVertex;
     bool rendersForExport = false;
+    // Simple rings drawn from their points in one call, and wide strokes in
+    // images as filled pieces (CanvasStrokeOutline); off, every leaf goes
+    // through Qt's path fill and stroker (only to compare the pictures).
+    bool usesFastDrawing = true;
     std::optional<PlmPoint> vertexMenuPoint;
     std::optional<int> vertexMenuIndex;
     std::function<void(std::optional<int>)> onSelection;
@@ -306,6 +310,8 @@ private:
     int m_detailLevel = 0;
     std::optional<PlmStyle> m_lastPenStyle;
     QPen m_lastPen;
+    double m_strokeOutlineScale = 0;  // device pixels per unit of the pen, 0: Qt strokes
+    QPainterPath m_strokePieces;  // reused from one stroke to the next
     QPointer<QMenu> m_vertexMenu;
     // Rasterized point symbols of the export fallback, one per shape, colour and (for an
     // outlined symbol) size, so that a file embeds each image once. The entry keeps its shape

@@ -1,6 +1,7 @@
 #include "canvas/VectorCanvas.h"
 
 #include "canvas/CanvasPathBuilder.h"
+#include "canvas/CanvasStrokeOutline.h"
 #include "canvas/TextOutline.h"
 #include "model/PlmErrors.h"
 #include "thematic/ProportionalShape.h"
@@ -181,6 +182,16 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
 
     painter.setTransform(world);
     m_detailLevel = CanvasEntityCache::detailLevel(std::sqrt(std::abs(world.determinant())));
+    // Strokes wider than a device pixel in an image: the stroke's area as
+    // pieces (see CanvasStrokeOutline), under a transform that keeps angles
+    // so that the pieces' widths hold in every direction. Thinner strokes
+    // take Qt's own fast hairline path; vector outputs keep real strokes.
+    const bool similar = world.type() <= QTransform::TxScale
+        && std::abs(std::abs(world.m11()) - std::abs(world.m22())) <= 1e-3 * std::abs(world.m11());
+    m_strokeOutlineScale = usesFastDrawing && similar && painter.paintEngine()
+            && painter.paintEngine()->type() == QPaintEngine::Raster
+        ? std::abs(world.m11())
+        : 0.0;
     m_lastPenStyle.reset();
     const int count = m_cache.size();
     for (int i = 0; i < count; ++i) {
@@ -277,15 +288,17 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
         painter.setTransform(world);
     } else {
         const QPainterPath& path = CanvasEntityCache::drawingPath(leaf, m_detailLevel);
-        // Separate fill and stroke calls are faster than drawPath with both
-        // for the small paths that large maps are made of.
+        std::optional<QColor> fill;
         if (!leaf.isPolyline) {
-            const auto override = leaf.isArea ? fillOverrides.constFind(classID) : fillOverrides.constEnd();
+            const auto override = leaf.isArea && !fillOverrides.isEmpty() ? fillOverrides.constFind(classID)
+                                                                           : fillOverrides.constEnd();
             if (override != fillOverrides.constEnd())
-                painter.fillPath(path, qcolor(*override));
+                fill = qcolor(*override);
             else if (leaf.style.fill)
-                painter.fillPath(path, qcolor(*leaf.style.fill));
+                fill = qcolor(*leaf.style.fill);
         }
+        bool stroked = false;
+        bool pieces = false;
         if (selectedSingle || (leaf.style.lineWidth > 0 && leaf.style.stroke.alpha > 0)) {
             // Neighbouring entities mostly share their stroke: reuse the pen.
             if (selectedSingle || !m_lastPenStyle || !sameStroke(*m_lastPenStyle, leaf.style)) {
@@ -295,9 +308,31 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
                 else
                     m_lastPenStyle = leaf.style;
             }
-            if (m_lastPen.style() != Qt::NoPen)
+            stroked = m_lastPen.style() != Qt::NoPen;
+            pieces = stroked && m_lastPen.widthF() * m_strokeOutlineScale > 1
+                && CanvasStrokeOutline::supports(m_lastPen) && CanvasStrokeOutline::build(m_strokePieces, path, m_lastPen);
+        }
+        const QPolygonF* ring = leaf.isPolyline || !usesFastDrawing ? nullptr
+                                                                    : CanvasEntityCache::drawingRing(leaf, m_detailLevel);
+        if (ring) {
+            // One call fills the ring, then strokes it (unless the pieces do).
+            painter.setBrush(fill ? QBrush(*fill) : QBrush(Qt::NoBrush));
+            if (stroked && !pieces)
+                painter.setPen(m_lastPen);
+            else
+                painter.setPen(Qt::NoPen);
+            if (fill || (stroked && !pieces))
+                painter.drawPolygon(ring->constData(), int(ring->size()), path.fillRule());
+        } else {
+            // Separate fill and stroke calls are faster than drawPath with both
+            // for the small paths that large maps are made of.
+            if (fill)
+                painter.fillPath(path, *fill);
+            if (stroked && !pieces)
                 painter.strokePath(path, m_lastPen);
         }
+        if (pieces)
+            painter.fillPath(m_strokePieces, m_lastPen.color());
     }
 
     if (clipped) {
