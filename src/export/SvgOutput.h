@@ -25,6 +25,8 @@ public:
 
     SvgOutput& raw(std::string_view s)
     {
+        if (s.empty())
+            return *this; // an empty view may have no data at all
         ensure(s.size());
         std::memcpy(m_data + m_size, s.data(), s.size());
         m_size += s.size();
