@@ -155,8 +155,18 @@ void ThematicCanvas::layoutComposition()
     m_vector->setBounds(QRectF(mapFrame.topLeft(), mapFrame.size()));
     m_vector->layoutSubtreeIfNeeded();
     if (needsFit) {
-        if (!m_vector->bounds().isEmpty())
-            m_vector->fit(true);
+        if (!m_vector->bounds().isEmpty()) {
+            const bool unchanged = m_lastFit && m_vector->fitted && m_vector->tracksFit && !m_vector->fitRegion
+                                   && m_lastFit->bounds == m_vector->bounds()
+                                   && m_lastFit->backgroundImage == m_vector->backgroundImage()
+                                   && m_lastFit->viewport == m_vector->currentViewport()
+                                   && m_lastFit->map == m_vector->map();
+            if (!unchanged) {
+                m_vector->fit(true);
+                m_lastFit = FitInputs{m_vector->map(), m_vector->backgroundImage(), m_vector->bounds(),
+                                      m_vector->currentViewport()};
+            }
+        }
         if (!m_vector->bounds().isEmpty()) {
             compositionViewport = m_vector->currentViewport();
             if (compositionSize)

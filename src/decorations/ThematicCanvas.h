@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/PlmBackgroundImage.h"
 #include "model/PlmDecorationViewport.h"
 #include "model/PlmMap.h"
 #include "model/PlmPoint.h"
@@ -99,4 +100,14 @@ private:
     ThematicLegend* m_secondLegend = nullptr;
     CarteAlignmentGuidesView* m_guides = nullptr;
     CartePrintPageGuide* m_pageGuide = nullptr;
+
+    // What the map's last fit was made from and where it put the map: a layout pass that
+    // finds the same map, frame and viewport skips the walk over every entity's extent.
+    struct FitInputs {
+        PlmMap map;
+        std::optional<PlmBackgroundImage> backgroundImage;
+        QRectF bounds;
+        PlmDecorationViewport viewport;
+    };
+    std::optional<FitInputs> m_lastFit;
 };

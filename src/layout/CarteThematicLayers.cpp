@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <numeric>
 
 namespace CarteThematicLayers {
 
@@ -66,6 +68,58 @@ QList<int> classIndices(const PlmWork& work, const PlmThematicSettings& settings
         if (!number || !std::isfinite(*number))
             continue;
         indices[i] = PlmDistribution::classIndex(number, settings.thresholds).value_or(-1);
+    }
+    return indices;
+}
+
+QList<double> entityNumbers(const PlmVariable& variable, const QStringList& entityIDs)
+{
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    QList<double> numbers(entityIDs.size(), none);
+    auto numberOf = [none](const PlmValue& value) {
+        const std::optional<double> number = value.numericValue();
+        return number && std::isfinite(*number) ? *number : none;
+    };
+    // The values are kept in key order: one walk beside the sorted identifiers is much cheaper
+    // than a search per entity. Should the order not hold, each entity is searched instead.
+    QList<qsizetype> order(entityIDs.size());
+    std::iota(order.begin(), order.end(), qsizetype(0));
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) { return entityIDs[a] < entityIDs[b]; });
+    const PlmVariableValues& values = variable.values;
+    bool ordered = true;
+    auto it = values.constBegin();
+    const QString* previous = nullptr;
+    for (qsizetype i : order) {
+        const QString& id = entityIDs[i];
+        while (it != values.constEnd() && it.key() < id) {
+            if (previous && !(*previous < it.key()))
+                ordered = false;
+            previous = &it.key();
+            ++it;
+        }
+        if (it != values.constEnd() && it.key() == id)
+            numbers[i] = numberOf(it.value());
+    }
+    for (auto rest = it; ordered && rest != values.constEnd(); ++rest) {
+        if (previous && !(*previous < rest.key()))
+            ordered = false;
+        previous = &rest.key();
+    }
+    if (!ordered) {
+        for (qsizetype i = 0; i < entityIDs.size(); ++i) {
+            const auto found = values.constFind(entityIDs[i]);
+            numbers[i] = found == values.constEnd() ? none : numberOf(*found);
+        }
+    }
+    return numbers;
+}
+
+QList<int> classIndices(const QList<double>& numbers, const QList<double>& thresholds)
+{
+    QList<int> indices(numbers.size(), -1);
+    for (qsizetype i = 0; i < numbers.size(); ++i) {
+        if (!std::isnan(numbers[i]))
+            indices[i] = PlmDistribution::classIndex(numbers[i], thresholds).value_or(-1);
     }
     return indices;
 }

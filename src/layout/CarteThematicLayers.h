@@ -33,6 +33,10 @@ QList<int> classIndices(const PlmWork& work, const PlmThematicSettings& settings
                         const QStringList& entityIDs);
 QHash<QString, PlmColor> fillOverrides(const QStringList& entityIDs, const QList<int>& classes,
                                        const QList<PlmColor>& colors, const PlmColor& missingColor);
+// The finite number of a numeric variable for each entity (NaN for none), so that other
+// thresholds only place the same numbers again; and those numbers' classes.
+QList<double> entityNumbers(const PlmVariable& variable, const QStringList& entityIDs);
+QList<int> classIndices(const QList<double>& numbers, const QList<double>& thresholds);
 
 // The class keys, their colours and the number of top-level entities that have a class.
 struct Classes {

@@ -240,6 +240,14 @@ private:
         bool operator==(const ClassKey&) const = default;
     };
     std::optional<ClassKey> m_classKey;
+    // Each colourable entity's number for the mapped numeric variable.
+    struct NumbersKey {
+        QStringList entityIDs;
+        PlmVariable variable;
+        bool operator==(const NumbersKey&) const = default;
+    };
+    std::optional<NumbersKey> m_numbersKey;
+    QList<double> m_entityNumbers;
     // The variable whose values `distribution` holds.
     std::optional<PlmVariable> m_distributionVariable;
     QList<int> m_classIndices;

@@ -492,7 +492,16 @@ void CarteWindowController::applyFillOverrides(const PlmWork& w, const PlmThemat
         const PlmVariable* mapped = settings.variableID ? w.variable(*settings.variableID) : nullptr;
         ClassKey classKey{m_colourable, mapped ? std::optional(*mapped) : std::nullopt, settings.thresholds, found.keys};
         if (!(m_classKey == classKey)) {
-            m_classIndices = Layers::classIndices(w, settings, found.keys, m_colourable);
+            if (mapped && mapped->type != PlmVariableType::text) {
+                NumbersKey numbersKey{m_colourable, *mapped};
+                if (!(m_numbersKey == numbersKey)) {
+                    m_entityNumbers = Layers::entityNumbers(*mapped, m_colourable);
+                    m_numbersKey = std::move(numbersKey);
+                }
+                m_classIndices = Layers::classIndices(m_entityNumbers, settings.thresholds);
+            } else {
+                m_classIndices = Layers::classIndices(w, settings, found.keys, m_colourable);
+            }
             m_classKey = std::move(classKey);
         }
         qsizetype i = 0;

@@ -235,3 +235,23 @@ TEST(ThematicCanvasGuides, ASelectedCentredDecorationRaisesTheGuideThatNeverTake
     canvas.layoutComposition();
     EXPECT_FALSE(anyDash());
 }
+
+// A page that follows its fit is refitted to another map at the next layout, as a fresh page
+// would be, and an unchanged map keeps the same viewport.
+TEST(ThematicCanvasLayout, APageFollowingItsFitRefitsAnotherMapAndKeepsTheSameOne)
+{
+    Hosted h = hosted(gridMap(2), {800, 600}, {824, 624});
+    ThematicCanvas& canvas = *h.canvas;
+    canvas.layoutComposition();
+    const PlmDecorationViewport small = canvas.vector()->currentViewport();
+    canvas.setNeedsLayout();
+    canvas.layoutComposition();
+    EXPECT_EQ(canvas.vector()->currentViewport(), small);
+
+    canvas.vector()->setMap(gridMap(5));
+    canvas.layoutComposition();
+    Hosted fresh = hosted(gridMap(5), {800, 600}, {824, 624});
+    fresh.canvas->layoutComposition();
+    EXPECT_EQ(canvas.vector()->currentViewport(), fresh.canvas->vector()->currentViewport());
+    EXPECT_FALSE(canvas.vector()->currentViewport() == small);
+}
