@@ -1,4 +1,4 @@
-// Whole XLSX workbooks (the archive and every part in it).
+// Whole XLSX workbooks (the archive and every member in it).
 #include "FuzzSupport.h"
 #include "data/PlmInputReader.h"
 

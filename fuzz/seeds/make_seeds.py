@@ -100,13 +100,14 @@ with zipfile.ZipFile(book, 'w', zipfile.ZIP_DEFLATED) as z:
     z.writestr('xl/worksheets/sheet1.xml', '<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData><row r="1"><c r="A1" t="s"><v>0</v></c><c r="C1" t="b"><v>1</v></c></row><row r="3"><c r="B3" t="e"><v>#N/A</v></c><c r="D3"><f>A1</f><v>2.5</v></c></row></sheetData><mergeCells count="1"><mergeCell ref="A1:B1"/></mergeCells></worksheet>')
     z.writestr('xl/sharedStrings.xml', '<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><si><t xml:space="preserve"> Nom </t></si></sst>')
 put('XlsxFuzz', 'date1904.xlsx', book.getvalue())
-parts = [b'<?xml version="1.0"?><workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets><sheet name="Feuil1" sheetId="1" r:id="rId1"/></sheets></workbook>',
+members = [b'<?xml version="1.0"?><workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets><sheet name="Feuil1" sheetId="1" r:id="rId1"/></sheets></workbook>',
          b'<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/></Relationships>',
          b'<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData><row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="inlineStr"><is><t>Pop</t></is></c></row><row r="2"><c r="A2" t="str"><v>x</v></c><c r="B2" s="1"><v>44927</v></c></row></sheetData></worksheet>',
          b'<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><si><t>Nom</t></si><si><r><t>a</t></r></si></sst>',
          b'<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><numFmts><numFmt numFmtId="164" formatCode="0.0%"/></numFmts><cellXfs count="2"><xf numFmtId="0"/><xf numFmtId="164"/></cellXfs></styleSheet>']
-for k, part in enumerate(parts):
-    put('XlsxPartFuzz', f'part{k}.xml', bytes([k]) + part)
+member_names = ['workbook', 'relationships', 'worksheet', 'shared-strings', 'styles']
+for k, member in enumerate(members):
+    put('XlsxMemberFuzz', f'{member_names[k]}.xml', bytes([k]) + member)
 put('DelimitedTextFuzz', 'semicolons.csv', 'sep=;\nCode;Nom;Population\n01;"Ain, ""01""";652 432\n02;Aisne;-12,5 %\n')
 put('DelimitedTextFuzz', 'utf16.csv', '\ufeffNom\tValeur\r\nA\t1\r\nB\t\r\n'.encode('utf-16-le'))
 put('DelimitedTextFuzz', 'latin1.txt', 'Région,Taux\nÎle-de-France,1.5\n'.encode('latin-1'))

@@ -1,4 +1,4 @@
-// One part of an otherwise valid workbook: the first byte chooses the part (workbook,
+// One member of an otherwise valid workbook: the first byte chooses the member (workbook,
 // relationships, sheet, shared strings, styles) that the rest of the input replaces, so that
 // the XML readers are reached without the fuzzer having to build an archive.
 #include "FuzzSupport.h"
