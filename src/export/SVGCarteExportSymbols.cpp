@@ -12,10 +12,25 @@
 
 namespace {
 
-QString cacheKey(const ProportionalShape& shape, double size)
+QString colorKey(const PlmColor& c)
 {
-    return QString::number(quintptr(&shape)) + QLatin1Char(':')
-           + (shape.outlineVisible ? QString::number(size, 'g', 17) : QStringLiteral("0"));
+    return QString::number(c.red, 'g', 17) + QLatin1Char(',') + QString::number(c.green, 'g', 17) + QLatin1Char(',')
+        + QString::number(c.blue, 'g', 17) + QLatin1Char(',') + QString::number(c.alpha, 'g', 17);
+}
+
+// What the embedded bitmap of a system symbol depends on: its glyph, its colour and, when
+// its outline shows, the size and the outline's style. Not the shape's address: a legend or
+// a decoration draws a shape made for the moment, whose address the next one may take.
+QString cacheKey(const ProportionalShape& shape, double size, const PlmColor& color)
+{
+    QString key = shape.nativeSymbol->name + QLatin1Char('|') + colorKey(color);
+    if (shape.outlineVisible) {
+        key += QLatin1Char('|') + QString::number(size, 'g', 17);
+        if (shape.outline)
+            key += QLatin1Char('|') + QString::number(shape.outline->lineWidth, 'g', 17) + QLatin1Char('|')
+                + colorKey(shape.outline->stroke);
+    }
+    return key;
 }
 
 } // namespace
@@ -35,7 +50,7 @@ void SVGCarteExport::appendSymbol(const ProportionalShape& shape, std::string_vi
         return;
 
     if (shape.nativeSymbol) {
-        const QString key = cacheKey(shape, size);
+        const QString key = cacheKey(shape, size, color);
         QString id = nativeSF.value(key);
         if (id.isEmpty()) {
             id = QStringLiteral("sf-") + QString::number(++serial);
