@@ -104,6 +104,33 @@ TEST(SVGCarteExportSymbolsTest, ASystemSymbolIsOnePngDefinitionPlacedUprightByRe
     EXPECT_EQ(image.pixelColor(256, 256).red(), 255);
 }
 
+TEST(SVGCarteExportSymbolsTest, EachGlyphAndColourHasItsOwnPictureWhereverTheShapeLives)
+{
+    SVGCarteExport writer(emptyComposition(), plainPage());
+    struct Row {
+        const char* name;
+        const char* glyph;
+        PlmColor color;
+        int pictures;  // distinct definitions after this row
+    };
+    const Row rows[] = {
+        {"first glyph in red", "circle.fill", PlmColor{1, 0, 0, 1}, 1},
+        {"same glyph and colour again", "circle.fill", PlmColor{1, 0, 0, 1}, 1},
+        {"same glyph in blue", "circle.fill", PlmColor{0, 0, 1, 1}, 2},
+        {"another glyph in red", "square.fill", PlmColor{1, 0, 0, 1}, 3},
+    };
+    for (const Row& row : rows) {
+        // A shape made for the moment, like a decoration's: the next one may take its address.
+        PlmProportionalSettings settings = settingsOf(PlmSymbolKind::sfSymbol);
+        settings.sfSymbolName = QString::fromLatin1(row.glyph);
+        const ProportionalShape shape(settings, false);
+        ASSERT_TRUE(shape.nativeSymbol) << row.name;
+        writer.appendSymbol(shape, "", QPointF(0, 0), 10, row.color);
+        EXPECT_EQ(capturesOf(definitionsOf(writer), QStringLiteral("<image id=\"([^\"]+)\"")).size(), row.pictures)
+            << row.name;
+    }
+}
+
 TEST(SVGCarteExportSymbolsTest, AVisibleOutlineGivesOnePictureEachSizeWithItsBorder)
 {
     SVGCarteExport writer(emptyComposition(), plainPage());
