@@ -43,7 +43,7 @@ void SVGCarteExport::appendEntity(const PlmEntity& entity, const QString& fillKe
         const QPointF centre = vector.viewPoint(QPointF(point->x, point->y));
         const double r = vector.pointRadiusInView(entity);
         if (std::shared_ptr<const ProportionalShape> shape = vector.pointShape(entity)) {
-            const PlmColor color = vector.pointSymbolColor(entity);
+            const PlmColor color = vector.pointSymbolColor(entity, &fillKey);
             openClips();
             if (shape->useSourceColors)
                 piece().raw("<g opacity=\"").number(color.alpha).raw("\">");

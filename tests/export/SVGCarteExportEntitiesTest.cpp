@@ -144,6 +144,17 @@ TEST(SVGCarteExportEntitiesTest, TextEntitiesAreOutlinesWithOneNote)
                                                 "leurs transformations exactes.")}));
 }
 
+TEST(SVGCarteExportEntitiesTest, APointSymbolInAGroupTakesTheGroupsThematicColour)
+{
+    PlmEntity star = pointEntity(QStringLiteral("m"), 10, 20, 5);
+    star.pointSymbol = PlmPointSymbol(std::nullopt, mapOf({squareEntity(QStringLiteral("p"), 0, 0, 4, 4, PlmColor{1, 0, 0, 1})}));
+    ASSERT_TRUE(star.pointSymbol->isMonochrome());
+    EntityScene scene({groupEntity(QStringLiteral("g"), {star})});
+    scene.vector.fillOverrides.insert(QStringLiteral("g"), PlmColor{0, 1, 0, 1});
+    scene.vector.fillOverrides.insert(QStringLiteral("m"), PlmColor{0, 0, 0, 1});  // a member's own id is no key
+    EXPECT_EQ(capturesOf(scene.write(), QStringLiteral("fill=\"([^\"]+)\"")), QStringList{QStringLiteral("rgb(0,255,0)")});
+}
+
 TEST(SVGCarteExportEntitiesTest, AnSvgPointSymbolWithItsOwnColoursIsWrappedInTheColoursOpacity)
 {
     PlmEntity star = pointEntity(QStringLiteral("s"), 10, 20, 5);
