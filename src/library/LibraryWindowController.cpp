@@ -7,6 +7,7 @@
 #include "library/LibraryQuickLook.h"
 #include "library/LibraryThumbnails.h"
 #include "library/PlmLibraryError.h"
+#include "model/PlmFrenchCount.h"
 #include "platform/DialogHooks.h"
 #include "platform/Document.h"
 #include "platform/UserDefaults.h"
@@ -33,11 +34,6 @@ namespace {
 const QString frameAutosaveName = QStringLiteral("Bibliothèque");
 
 // "0 élément", "1 élément", "2 éléments": French keeps the singular for zero and one.
-QString counted(qsizetype n, const QString& singular, const QString& plural)
-{
-    return QString::number(n) + QLatin1Char(' ') + (n <= 1 ? singular : plural);
-}
-
 bool isInside(const QString& path, const QString& folder)
 {
     return path.startsWith(folder + QLatin1Char('/'));
@@ -46,7 +42,7 @@ bool isInside(const QString& path, const QString& folder)
 // The details of a map: its name, its entity count, then what its metadata says of its source.
 QString detailsText(const QString& name, const LibraryThumbnails::Facts& facts)
 {
-    QStringList lines{name, counted(facts.entityCount, QStringLiteral("entité"), QStringLiteral("entités"))};
+    QStringList lines{name, PlmFrenchCount::counted(facts.entityCount, QStringLiteral("entité"), QStringLiteral("entités"))};
     lines << facts.sourceLines;
     return lines.join(QLatin1Char('\n'));
 }
@@ -548,7 +544,7 @@ void LibraryWindowController::updateDetails()
     const QList<PlmLibraryItem> selected = selectedItems();
     const qsizetype n = selected.size();
     if (n > 0) {
-        status_->setText(counted(n, QStringLiteral("élément sélectionné"), QStringLiteral("éléments sélectionnés")));
+        status_->setText(PlmFrenchCount::counted(n, QStringLiteral("élément sélectionné"), QStringLiteral("éléments sélectionnés")));
     } else {
         qsizetype rows = 0;
         std::function<void(const QModelIndex&)> count = [&](const QModelIndex& parent) {
@@ -560,20 +556,20 @@ void LibraryWindowController::updateDetails()
             }
         };
         count({});
-        status_->setText(counted(rows, QStringLiteral("élément affiché"), QStringLiteral("éléments affichés"))
+        status_->setText(PlmFrenchCount::counted(rows, QStringLiteral("élément affiché"), QStringLiteral("éléments affichés"))
                          + QStringLiteral(" — déposer des fonds vectoriels pour les importer"));
     }
 
     if (n != 1) {
         detail_->setText(n == 0 ? QStringLiteral("Sélectionnez un fond pour voir son aperçu vectoriel.")
-                                : counted(n, QStringLiteral("élément sélectionné"), QStringLiteral("éléments sélectionnés")));
+                                : PlmFrenchCount::counted(n, QStringLiteral("élément sélectionné"), QStringLiteral("éléments sélectionnés")));
         showEmptyState();
         return;
     }
     const PlmLibraryItem& item = selected.first();
     if (item.isFolder) {
         detail_->setText(item.displayName() + QLatin1Char('\n')
-                         + counted(item.children.size(), QStringLiteral("élément"), QStringLiteral("éléments")));
+                         + PlmFrenchCount::counted(item.children.size(), QStringLiteral("élément"), QStringLiteral("éléments")));
         showEmptyState();
         return;
     }

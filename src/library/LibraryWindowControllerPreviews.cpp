@@ -90,8 +90,10 @@ void LibraryWindowController::toggleQuickLook()
             QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text());
             QCoreApplication::sendEvent(outline_, &copy);
         };
+        // An existing window was handed the previews by preparePreviews(); loading them
+        // again would read and lay out the first PDF twice.
+        quickLook_->setFiles(previewURLs_);
     }
-    quickLook_->setFiles(previewURLs_);
     quickLook_->show();
     quickLook_->raise();
     quickLook_->activateWindow();
