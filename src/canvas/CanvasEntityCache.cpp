@@ -298,6 +298,7 @@ void CanvasEntityCache::reset(const PlmEntityList& entities)
         }
     }
     m_entities = entities;
+    ++m_revision;
     m_builtSinceReset = 0;
     m_statsValid = false;
     m_gridValid = false;
@@ -310,6 +311,7 @@ void CanvasEntityCache::replace(int index, const PlmEntityList& entities)
         return;
     }
     m_entities = entities;
+    ++m_revision;
     auto entry = std::make_shared<CanvasEntry>(build(entities.at(index)));
     ++m_builtSinceReset;
     if (m_statsValid) {
@@ -344,6 +346,7 @@ void CanvasEntityCache::clear()
 {
     m_entries.clear();
     m_entities = PlmEntityList();
+    ++m_revision;
     m_statsValid = false;
     m_gridValid = false;
 }

@@ -84,6 +84,9 @@ public:
     QList<int> candidates(const QRectF& mapRect);
     // How many entries were built since the last reset (for tests).
     int builtSinceReset() const { return m_builtSinceReset; }
+    // Changes whenever the entries may have changed (reset, replace, clear):
+    // lets owners keep values derived from the whole list.
+    quint64 revision() const { return m_revision; }
 
     static CanvasEntry build(const PlmEntity& entity);
 
@@ -118,6 +121,7 @@ private:
     std::vector<Slot> m_entries;
     PlmEntityList m_entities;  // the entities the slots stand for
     int m_builtSinceReset = 0;
+    quint64 m_revision = 0;
     bool m_statsValid = false;
     double m_maxLineWidth = 0;
     double m_maxScreenRadius = 0;

@@ -306,6 +306,16 @@ private:
     QPointF m_offset;
     std::optional<PlmBackgroundImage> m_backgroundImage;
     CanvasEntityCache m_cache;
+    // originalBlockBounds() scans every entity; the block editor's fields and
+    // handles ask for it on each drag step, while only the block transform moves.
+    struct BlockBoundsMemo {
+        quint64 revision = 0;
+        double scale = 0;
+        QPointF offset;
+        double yAxisSign = 0;
+        QRectF bounds;
+    };
+    std::optional<BlockBoundsMemo> m_blockBoundsMemo;
     // Per-frame drawing state.
     int m_detailLevel = 0;
     std::optional<PlmStyle> m_lastPenStyle;

@@ -468,6 +468,10 @@ std::optional<QString> VectorCanvas::entityNameLabel(const QPointF& viewPoint)
 
 QRectF VectorCanvas::originalBlockBounds()
 {
+    if (const auto& memo = m_blockBoundsMemo; memo && memo->revision == m_cache.revision()
+        && memo->scale == m_scale && memo->offset.x() == m_offset.x() && memo->offset.y() == m_offset.y()
+        && memo->yAxisSign == m_yAxisSign)
+        return memo->bounds;
     const bool saved = rendersOriginalBlock;
     rendersOriginalBlock = true;
     const QTransform mapT = mapToViewTransform();
@@ -487,7 +491,8 @@ QRectF VectorCanvas::originalBlockBounds()
         }
     }
     rendersOriginalBlock = saved;
-    return united.value_or(QRectF());
+    m_blockBoundsMemo = BlockBoundsMemo{m_cache.revision(), m_scale, m_offset, m_yAxisSign, united.value_or(QRectF())};
+    return m_blockBoundsMemo->bounds;
 }
 
 void VectorCanvas::drawEditingGroupFrame(QPainter& painter)

@@ -254,6 +254,22 @@ TEST(CanvasDrawing, OriginalBlockBoundsIgnoreTheBlockTransform)
     EXPECT_FALSE(canvas->rendersOriginalBlock);
 }
 
+TEST(CanvasDrawing, OriginalBlockBoundsFollowTheEntitiesAndTheViewport)
+{
+    auto canvas = canvasOf(mapOf({squareEntity("s", 10, 20, 30, 40)}));
+    EXPECT_EQ(canvas->originalBlockBounds(), QRectF(QPointF(10, 20), QPointF(30, 40)));
+    canvas->blockTransform = QTransform::fromTranslate(500, 500);  // the block moves, not its original bounds
+    EXPECT_EQ(canvas->originalBlockBounds(), QRectF(QPointF(10, 20), QPointF(30, 40)));
+    canvas->setMap(mapOf({squareEntity("s", 0, 0, 10, 10)}));
+    const QRectF moved = canvas->originalBlockBounds();
+    EXPECT_EQ(moved.size(), QSizeF(10 * canvas->scale(), 10 * canvas->scale()));
+    canvas->setScale(canvas->scale() * 2);
+    EXPECT_EQ(canvas->originalBlockBounds().size(), QSizeF(2 * moved.width(), 2 * moved.height()));
+    const QRectF scaled = canvas->originalBlockBounds();
+    canvas->setOffset(canvas->offset() + QPointF(5, 7));
+    EXPECT_EQ(canvas->originalBlockBounds(), scaled.translated(5, 7));
+}
+
 TEST(CanvasDrawing, NameLabelsArePickedTopmostWithinTwoPoints)
 {
     PlmEntity a = squareEntity("a", 20, 20, 60, 60);
