@@ -2,6 +2,7 @@
 
 #include "decorations/DecorationTextAttributes.h"
 
+#include <QList>
 #include <QRectF>
 #include <QString>
 #include <QTextLayout>
@@ -28,11 +29,19 @@ public:
     const std::vector<std::unique_ptr<QTextLayout>>& paragraphs() const { return m_paragraphs; }
     const DecorationTextAttributes& attributes() const { return m_attributes; }
 
+    // The underline of each laid-out line (from the top of the box, before the baseline
+    // offset); none unless the attributes underline.
+    QList<QRectF> underlines() const;
+
     // Draws into a y-up rectangle of the painter, from its top edge, clipped to it.
     void draw(QPainter& painter, const QRectF& rect) const;
 
     // Width of the widest line when nothing wraps.
     static double singleLineWidth(const QString& text, const DecorationTextAttributes& attributes);
+
+    // The font a text is laid out in and the device it is laid out against (the reference
+    // device, or one where Qt keeps the tracking); a point is one unit on either.
+    static QFont layoutFontOn(const DecorationTextAttributes& attributes, QPaintDevice** device);
 
 private:
     DecorationTextAttributes m_attributes;

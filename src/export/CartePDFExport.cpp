@@ -73,6 +73,9 @@ bool beginPage(PdfPage& page, double widthPt, double heightPt)
         return false;
     page.qtHeight = page.writer->height();
     page.painter.setRenderHint(QPainter::Antialiasing);
+    // Qt's writer otherwise re-encodes opaque pictures as JPEG: logos, backgrounds and
+    // rasterized symbols keep their exact pixels.
+    page.painter.setRenderHint(QPainter::LosslessImageRendering);
     ViewNode::flipPainter(page.painter, page.qtHeight);
     return true;
 }

@@ -89,20 +89,20 @@ std::string SVGCarteExport::openClipGroups(const QList<QPainterPath>& paths)
     return opening;
 }
 
-void SVGCarteExport::writeFill(SvgOutput& out, const std::optional<PlmColor>& fill, bool evenOdd)
+void SVGCarteExport::writeFill(SvgOutput& out, const std::optional<PlmColor>& fill, bool evenOdd) const
 {
     if (fill)
         out.attribute("fill").color(fill->red, fill->green, fill->blue).close()
-            .attribute("fill-opacity").number(fill->alpha).close();
+            .attribute("fill-opacity").number(partAlpha(fill->alpha)).close();
     else
         out.raw(" fill=\"none\" fill-opacity=\"1\"");
     out.attribute("fill-rule").raw(evenOdd ? "evenodd" : "nonzero").close();
 }
 
-void SVGCarteExport::writeStroke(SvgOutput& out, const PlmStyle& style, double width, double dashScale)
+void SVGCarteExport::writeStroke(SvgOutput& out, const PlmStyle& style, double width, double dashScale) const
 {
     out.attribute("stroke").color(style.stroke.red, style.stroke.green, style.stroke.blue).close()
-        .attribute("stroke-opacity").number(style.stroke.alpha).close()
+        .attribute("stroke-opacity").number(partAlpha(style.stroke.alpha)).close()
         .attribute("stroke-width").number(width).close()
         .attribute("stroke-linecap").raw(svgLineCap(style.lineCap.value_or(0))).close()
         .attribute("stroke-linejoin").raw(svgLineJoin(style.lineJoin.value_or(0))).close();
@@ -133,7 +133,7 @@ void SVGCarteExport::appendBox(const QRectF& rect, const std::optional<PlmColor>
     writeFill(out, fill, evenOdd);
     if (stroke)
         out.attribute("stroke").color(stroke->red, stroke->green, stroke->blue).close()
-            .attribute("stroke-opacity").number(stroke->alpha).close()
+            .attribute("stroke-opacity").number(partAlpha(stroke->alpha)).close()
             .raw(" stroke-width=\"1\" stroke-linecap=\"butt\" stroke-linejoin=\"miter\"");
     out.raw("/>");
 }

@@ -81,7 +81,10 @@ public:
     // ---- Decorations and legends ----
     void appendDecoration(const SvgCompositionView& view);
     void appendLegend(const LegendData& legend);
+    // An object's group places and turns it; its opacity goes into each element written until
+    // closeObjectGroup(), since the page applies it to each part drawn, not to the whole.
     void openObjectGroup(const PlmEditingStyle& style, const QRectF& rect);
+    void closeObjectGroup();
     void appendFrame(const PlmPresentation& presentation, std::optional<PlmDecorationKind> kind, const QRectF& rect);
 
 private:
@@ -89,11 +92,14 @@ private:
     void appendStyledPath(const QPainterPath& path, const std::optional<PlmColor>& fill,
                           const PlmEditingStyle& style, bool stroked);
     // The fill attributes of a path element ("none" without a colour), then its fill rule.
-    static void writeFill(SvgOutput& out, const std::optional<PlmColor>& fill, bool evenOdd);
+    void writeFill(SvgOutput& out, const std::optional<PlmColor>& fill, bool evenOdd) const;
     // The stroke attributes of a map style drawn `width` wide, its dashes scaled by dashScale.
-    static void writeStroke(SvgOutput& out, const PlmStyle& style, double width, double dashScale);
+    void writeStroke(SvgOutput& out, const PlmStyle& style, double width, double dashScale) const;
+    // An alpha of a part of the object being written, times the object's opacity.
+    double partAlpha(double alpha) const { return alpha * m_objectOpacity; }
 
     SvgComposition m_composition;
     SvgPage m_page;
     int m_pieces = 0;
+    double m_objectOpacity = 1;
 };

@@ -34,7 +34,7 @@ void SVGCarteExport::appendStyledPath(const QPainterPath& path, const std::optio
     writeFill(out, fill, evenOdd);
     if (stroked && style.strokeWidth > 0) {
         out.attribute("stroke").color(style.stroke.red, style.stroke.green, style.stroke.blue).close()
-            .attribute("stroke-opacity").number(style.stroke.alpha).close()
+            .attribute("stroke-opacity").number(partAlpha(style.stroke.alpha)).close()
             .attribute("stroke-width").number(style.strokeWidth).close()
             .attribute("stroke-linecap").raw(svgLineCap(style.cap)).close()
             .attribute("stroke-linejoin").raw(svgLineJoin(style.join)).close();
@@ -49,9 +49,15 @@ void SVGCarteExport::appendStyledPath(const QPainterPath& path, const std::optio
 void SVGCarteExport::openObjectGroup(const PlmEditingStyle& style, const QRectF& rect)
 {
     const QPointF c = rect.center();
-    piece().raw("<g opacity=\"").number(style.opacity).raw("\" transform=\"translate(").number(c.x()).raw(' ')
-        .number(c.y()).raw(") rotate(").number(style.rotation).raw(") translate(").number(-c.x()).raw(' ')
-        .number(-c.y()).raw(")\">");
+    piece().raw("<g transform=\"translate(").number(c.x()).raw(' ').number(c.y()).raw(") rotate(")
+        .number(style.rotation).raw(") translate(").number(-c.x()).raw(' ').number(-c.y()).raw(")\">");
+    m_objectOpacity = std::isfinite(style.opacity) ? std::clamp(style.opacity, 0.0, 1.0) : 1.0;
+}
+
+void SVGCarteExport::closeObjectGroup()
+{
+    piece().raw("</g>");
+    m_objectOpacity = 1;
 }
 
 void SVGCarteExport::appendFrame(const PlmPresentation& presentation, std::optional<PlmDecorationKind> kind,
@@ -63,7 +69,7 @@ void SVGCarteExport::appendFrame(const PlmPresentation& presentation, std::optio
         out.raw("<path  d=\"");
         const bool evenOdd = SvgPathData::write(out, layer.path);
         out.raw('"').attribute("fill").color(layer.red, layer.green, layer.blue).close()
-            .attribute("fill-opacity").number(layer.alpha).close()
+            .attribute("fill-opacity").number(partAlpha(layer.alpha)).close()
             .attribute("fill-rule").raw(evenOdd ? "evenodd" : "nonzero").close().raw("/>");
     }
     if (presentation.frameHidden == true)
@@ -97,7 +103,7 @@ void SVGCarteExport::appendLegend(const LegendData& legend)
     }
     if (legend.footer)
         appendText(*legend.footer, LegendLayout::footerPresentation(legend.presentation), layout.footer);
-    piece().raw("</g>");
+    closeObjectGroup();
 }
 
 void SVGCarteExport::appendDecoration(const SvgCompositionView& view)
@@ -116,7 +122,7 @@ void SVGCarteExport::appendDecoration(const SvgCompositionView& view)
     try {
         appendFrame(p, object.kind, bounds);
     } catch (...) {
-        piece().raw("</g>");
+        closeObjectGroup();
         throw;
     }
 
@@ -149,8 +155,10 @@ void SVGCarteExport::appendDecoration(const SvgCompositionView& view)
             out.raw("<image transform=\"translate(").number(c.x() - image.width() * s / 2).raw(' ')
                 .number(c.y() + image.height() * s / 2).raw(") scale(1 -1)\"")
                 .attribute("width").number(image.width() * s).close()
-                .attribute("height").number(image.height() * s).close()
-                .raw(" href=\"data:image/png;base64,");
+                .attribute("height").number(image.height() * s).close();
+            if (m_objectOpacity < 1)
+                out.attribute("opacity").number(m_objectOpacity).close();
+            out.raw(" href=\"data:image/png;base64,");
             out.base64(png);
             out.raw("\"/>");
         }
@@ -184,5 +192,5 @@ void SVGCarteExport::appendDecoration(const SvgCompositionView& view)
             appendText(QStringLiteral("N"), centred, QRectF(0, bounds.height() - 25, bounds.width(), 25));
         }
     }
-    piece().raw("</g>");
+    closeObjectGroup();
 }

@@ -70,9 +70,13 @@ void SVGCarteExport::appendSymbol(const ProportionalShape& shape, std::string_vi
         }
         // The rasterizer's transparent border around a visible outline, in points.
         const double q = size * shape.bitmapPad(size) / 512.0;
-        piece().raw("<use ").raw(attributes).raw(" href=\"#").escaped(id).raw("\" transform=\"translate(")
+        SvgOutput& out = piece();
+        out.raw("<use ").raw(attributes).raw(" href=\"#").escaped(id).raw("\" transform=\"translate(")
             .number(center.x() - size / 2 - q).raw(' ').number(center.y() + size / 2 + q).raw(") scale(")
-            .number(size / 512.0).raw(' ').number(-size / 512.0).raw(")\"/>");
+            .number(size / 512.0).raw(' ').number(-size / 512.0).raw(")\"");
+        if (m_objectOpacity < 1)
+            out.attribute("opacity").number(m_objectOpacity).close();
+        out.raw("/>");
         notes.insert(QStringLiteral("SF Symbols : seuls ces symboles sont incorporés en PNG 512 px via NSImage public "
                                     "Apple. Fonds, autres symboles, textes et cadres de légende, habillage restent "
                                     "vectoriels."));

@@ -51,12 +51,18 @@ void SVGCarteExport::appendText(const QString& text, const PlmPresentation& pres
         family = presentation.fontName;
     if (family.startsWith(QLatin1Char('.')))
         family = QStringLiteral("system-ui");
-    // The family found here may be a metric twin ("Nimbus Sans" for "Helvetica") that other
-    // systems lack: the requested family follows as their choice.
+    // The family found here may stand in for the requested one (a metric twin such as "Nimbus
+    // Sans" for "Helvetica", or the fallback for a font this computer lacks): the requested
+    // family then comes first, so that a reader that has it shows it. A family picked for a
+    // face of its own (a narrow family for condensed text) stays first.
     const QString requested = presentation.fontName.section(QLatin1Char('-'), 0, 0).trimmed();
     if (!requested.isEmpty() && requested.compare(family, Qt::CaseInsensitive) != 0
-        && !requested.contains(QLatin1Char(',')) && !requested.contains(QLatin1Char(';')))
-        family += QStringLiteral(", ") + requested;
+        && !requested.contains(QLatin1Char(',')) && !requested.contains(QLatin1Char(';'))) {
+        if (decorationFontFamily(QFont(requested)).compare(family, Qt::CaseInsensitive) == 0)
+            family = requested + QStringLiteral(", ") + family;
+        else
+            family += QStringLiteral(", ") + requested;
+    }
     const bool bold = font.weight() >= QFont::Bold;
     const bool italic = font.italic();
     const bool condensed = family.contains(QLatin1String("Narrow")) || family.contains(QLatin1String("Condensed"));
@@ -88,7 +94,7 @@ void SVGCarteExport::appendText(const QString& text, const PlmPresentation& pres
                 .attribute("font-weight").raw(bold ? "bold" : !presentation.editing ? "normal" : weightName(style.fontWeight)).close()
                 .attribute("font-style").raw(italic ? "italic" : "normal").close()
                 .attribute("fill").color(color.red, color.green, color.blue).close()
-                .attribute("fill-opacity").number(color.alpha).close()
+                .attribute("fill-opacity").number(partAlpha(color.alpha)).close()
                 .raw(" xml:space=\"preserve\">");
             if (justified) {
                 const qsizetype offset = paragraph.mid(line.textStart(), line.textLength()).indexOf(lineText);

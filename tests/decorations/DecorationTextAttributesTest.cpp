@@ -191,3 +191,35 @@ TEST(DecorationTextAttributes, UnusableFontSizesFallBackToTwelvePoints)
     p.fontSize = 9.5;
     EXPECT_DOUBLE_EQ(resolvedFont(p).pointSizeF(), 9.5);
 }
+
+TEST(DecorationText, TrackingWidensEveryLineBeforeItIsBrokenAndAligned)
+{
+    // Five characters, five spacings (the last one too, as every renderer adds it).
+    const QString word = QStringLiteral("Carte");
+    const DecorationTextAttributes plain = textAttributes(withStyle([](PlmEditingStyle&) {}));
+    const DecorationTextAttributes tracked = textAttributes(withStyle([](PlmEditingStyle& s) { s.tracking = 8; }));
+    EXPECT_NEAR(DecorationText::singleLineWidth(word, tracked) - DecorationText::singleLineWidth(word, plain), 40, 0.1);
+    const DecorationText line(word, tracked, 300);
+    ASSERT_EQ(line.paragraphs().size(), 1u);
+    EXPECT_NEAR(line.paragraphs()[0]->lineAt(0).naturalTextWidth(), DecorationText::singleLineWidth(word, tracked), 0.01);
+    // A width that holds the plain words on one line breaks the tracked ones.
+    const QString words = QStringLiteral("Carte des densités");
+    const double width = DecorationText::singleLineWidth(words, plain) + 10;
+    EXPECT_EQ(DecorationText(words, plain, width).paragraphs()[0]->lineCount(), 1);
+    EXPECT_GT(DecorationText(words, tracked, width).paragraphs()[0]->lineCount(), 1);
+}
+
+TEST(DecorationText, AnUnderlineRunsUnderEachLineWhereItsTextIs)
+{
+    const DecorationTextAttributes a = textAttributes(withStyle([](PlmEditingStyle& s) { s.underline = true; }));
+    DecorationTextAttributes right = a;
+    right.paragraphStyle.alignment = PlmTextAlignment::right;
+    const DecorationText text(QStringLiteral("Source"), right, 300);
+    const QList<QRectF> lines = text.underlines();
+    ASSERT_EQ(lines.size(), 1);
+    const QRectF ink = text.inkRect();
+    EXPECT_NEAR(lines[0].right(), 300, 1.0);
+    EXPECT_NEAR(lines[0].left(), ink.left(), 2.0);
+    EXPECT_GT(lines[0].top(), ink.bottom() - 3);  // below the baseline, under the letters
+    EXPECT_TRUE(DecorationText(QStringLiteral("Source"), textAttributes(PlmPresentation()), 300).underlines().isEmpty());
+}

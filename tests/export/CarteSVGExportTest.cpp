@@ -137,8 +137,9 @@ TEST(CarteSVGExportTest, OnlyShownViewsAreWrittenAndClippingFollowsWhatIsDrawn)
     EXPECT_EQ(capturesOf(text, QStringLiteral("<clipPath id=\"([^\"]+)\"")),
               (QStringList{QStringLiteral("clip-1"), QStringLiteral("clip-2"), QStringLiteral("export-page")}));
     EXPECT_EQ(text.count(QStringLiteral("data-plm-map-symbols")), 1);
-    // The page placement, then map, symbols, legend and title.
-    EXPECT_EQ(text.count(QStringLiteral("<g transform=\"translate(")), 5);
+    // The page placement, then map, symbols, legend and title, and the legend's and the
+    // title's own object groups.
+    EXPECT_EQ(text.count(QStringLiteral("<g transform=\"translate(")), 7);
     EXPECT_EQ(capturesOf(text, QStringLiteral("<title>([^<]*)</title>")), QStringList{QStringLiteral("test")});
     EXPECT_EQ(capturesOf(text, QStringLiteral("data-symbol-entity=\"([^\"]+)\"")), QStringList{QStringLiteral("e4")});
 }

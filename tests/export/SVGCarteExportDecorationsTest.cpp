@@ -168,15 +168,25 @@ TEST(SVGCarteExportDecorationsTest, ALegendWritesBlackTextsMissingColoursAndLabe
         << qPrintable(body);
 }
 
-TEST(SVGCarteExportDecorationsTest, ObjectGroupsCarryOpacityAndRotationAboutTheCentre)
+TEST(SVGCarteExportDecorationsTest, ObjectsTurnAboutTheirCentreAndTheirOpacityGoesIntoEachPart)
 {
+    // The page applies an object's opacity to each part it draws, so a border over a fill
+    // shows both, as on screen; a group opacity would hide the fill under the border.
     SvgCompositionView view = objectView(PlmDecorationKind::ellipse, QRectF(0, 0, 80, 40));
+    view.object.presentation.background = PlmColor{1, 0, 0, 0.8};
     PlmEditingStyle style = view.object.presentation.effectiveEditingStyle();
     style.opacity = 0.5;
     style.rotation = 30;
+    style.noFill = false;
+    style.frameFill = PlmColor{1, 1, 1, 0};
+    style.stroke = PlmColor{0, 0, 1, 1};
     view.object.presentation.setEffectiveEditingStyle(style);
-    EXPECT_TRUE(written(view).startsWith(
-        QStringLiteral("<g opacity=\"0.5\" transform=\"translate(40 20) rotate(30) translate(-40 -20)\">")));
+    const QString text = written(view);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("<g transform=\"translate(40 20) rotate(30) translate(-40 -20)\">")));
+    EXPECT_FALSE(text.contains(QStringLiteral(" opacity=")));
+    // The frame (transparent), then the ellipse's fill and border.
+    EXPECT_EQ(capturesOf(text, QStringLiteral("fill-opacity=\"([^\"]+)\"")), (QStringList{"0", "0.4"}));
+    EXPECT_EQ(capturesOf(text, QStringLiteral("stroke-opacity=\"([^\"]+)\"")), (QStringList{"0.5"}));
 }
 
 TEST(SVGCarteExportDecorationsTest, ASymbolObjectIsDrawnAtTheSmallerSideOfItsInnerRectangle)

@@ -57,7 +57,7 @@ TEST(SVGCarteExportTextTest, EachLineIsOneTextElementAtItsBaseline)
     EXPECT_LT(first, 120);
     EXPECT_NEAR(first - second, QFontMetricsF(textAttributes(presentation).layoutFont(), decorationReferenceDevice()).lineSpacing(), 1.5);
     EXPECT_TRUE(body.contains(QStringLiteral(
-        "font-family=\"Nimbus Sans, Helvetica\" font-size=\"12\" letter-spacing=\"0\" text-decoration=\"none\" font-stretch=\"normal\" "
+        "font-family=\"Helvetica, Nimbus Sans\" font-size=\"12\" letter-spacing=\"0\" text-decoration=\"none\" font-stretch=\"normal\" "
         "font-weight=\"normal\" font-style=\"normal\" fill=\"rgb(30.6,30.6,30.6)\" fill-opacity=\"1\"")))
         << qPrintable(body);
 }
@@ -106,6 +106,33 @@ TEST(SVGCarteExportTextTest, WidthScaleAndTrackingKeepLaidOutDistances)
     EXPECT_TRUE(body.contains(QStringLiteral(" scale(0.8 -1)\"")));
     EXPECT_TRUE(body.contains(QStringLiteral(" letter-spacing=\"2.5\" text-decoration=\"underline\"")));
     EXPECT_TRUE(body.contains(QStringLiteral(" font-weight=\"600\"")));
+}
+
+TEST(SVGCarteExportTextTest, TheRequestedFamilyComesBeforeItsStandIn)
+{
+    // A reader that has the requested font shows it; a family picked for a face of its own
+    // (the narrow family of condensed text) stays first.
+    const struct {
+        const char* name;
+        QString fontName;
+        bool condensed;
+        QString family;
+    } rows[] = {
+        {"metric twin", QStringLiteral("Helvetica-Bold"), false, QStringLiteral("Helvetica, Nimbus Sans")},
+        {"font not installed", QStringLiteral("Pelmora Absente"), false,
+         QStringLiteral("Pelmora Absente, ") + decorationFontFamily(QFont(QStringLiteral("Pelmora Absente")))},
+        {"installed family", QStringLiteral("DejaVu Sans"), false, QStringLiteral("DejaVu Sans")},
+        {"narrow face", QStringLiteral("Helvetica"), true, QStringLiteral("Nimbus Sans Narrow, Helvetica")},
+    };
+    for (const auto& row : rows) {
+        PlmPresentation presentation;
+        presentation.fontName = row.fontName;
+        PlmEditingStyle style = presentation.effectiveEditingStyle();
+        style.condensed = row.condensed;
+        presentation.setEffectiveEditingStyle(style);
+        const QString body = textOf(QStringLiteral("Nom"), presentation, QRectF(0, 0, 300, 40));
+        EXPECT_EQ(capturesOf(body, QStringLiteral("font-family=\"([^\"]*)\"")), QStringList{row.family}) << row.name;
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "export/SVGCarteExport.h"
 
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -9,7 +10,9 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QUrl>
 
+#include <cmath>
 #include <string>
 
 // Helpers of the SVG writer's tests: a writer on an empty page, what it wrote, and the
@@ -64,6 +67,57 @@ inline QImage renderWithRsvg(const QByteArray& svg, double pixelsPerPoint)
     process.start(tool, {QStringLiteral("--dpi-x"), QStringLiteral("72"), QStringLiteral("--dpi-y"), QStringLiteral("72"),
                          QStringLiteral("--zoom"), QString::number(pixelsPerPoint), QStringLiteral("-o"), out, in});
     if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return {};
+    return QImage(out).convertToFormat(QImage::Format_ARGB32);
+}
+
+// Why a headless Chromium cannot render here, or empty when it can.
+inline QString chromiumMissing()
+{
+    for (const char* name : {"chromium", "chromium-browser"})
+        if (!QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty())
+            return {};
+    return QStringLiteral("headless Chromium (Debian package chromium) is not installed");
+}
+
+// The document drawn by headless Chromium at `pixelsPerPoint`; a null image when the browser is
+// missing, fails or takes more than a minute. The page is `pointsWide` × `pointsHigh` points.
+// Runs without its sandbox (tests may run as root), with a profile of its own that is removed
+// afterwards, on a white background.
+inline QImage renderWithChromium(const QByteArray& svg, double pointsWide, double pointsHigh, double pixelsPerPoint)
+{
+    QString tool = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+    if (tool.isEmpty())
+        tool = QStandardPaths::findExecutable(QStringLiteral("chromium-browser"));
+    if (tool.isEmpty())
+        return {};
+    QTemporaryDir dir;
+    const QString in = dir.filePath(QStringLiteral("page.svg"));
+    const QString out = dir.filePath(QStringLiteral("page.png"));
+    QFile file(in);
+    if (!file.open(QIODevice::WriteOnly) || file.write(svg) != svg.size())
+        return {};
+    file.close();
+    // The document is sized in millimetres: a point is 4/3 CSS pixels, and the device scale
+    // turns CSS pixels into the asked pixels per point.
+    const int cssWide = int(std::ceil(pointsWide * 4 / 3));
+    const int cssHigh = int(std::ceil(pointsHigh * 4 / 3));
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(tool, {QStringLiteral("--headless"), QStringLiteral("--disable-gpu"), QStringLiteral("--no-sandbox"),
+                         QStringLiteral("--no-first-run"), QStringLiteral("--disable-extensions"),
+                         QStringLiteral("--disable-dev-shm-usage"), QStringLiteral("--hide-scrollbars"),
+                         QStringLiteral("--user-data-dir=") + dir.filePath(QStringLiteral("profile")),
+                         QStringLiteral("--force-device-scale-factor=") + QString::number(pixelsPerPoint * 3 / 4),
+                         QStringLiteral("--default-background-color=ffffffff"),
+                         QStringLiteral("--window-size=%1,%2").arg(cssWide).arg(cssHigh),
+                         QStringLiteral("--screenshot=") + out, QUrl::fromLocalFile(in).toString()});
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return {};
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return {};
     return QImage(out).convertToFormat(QImage::Format_ARGB32);
 }
