@@ -49,10 +49,4 @@ inline int unmatched(const QImage& a, const QImage& b, int tolerance, int reach,
     return count;
 }
 
-// Both ways: what either render shows that the other lacks.
-inline int differingPixels(const QImage& a, const QImage& b, int tolerance, int reach)
-{
-    return unmatched(a, b, tolerance, reach) + unmatched(b, a, tolerance, reach);
-}
-
 } // namespace ImageCompare
