@@ -60,6 +60,8 @@ bool CarteWindowController::commitPendingEdits()
                                                                : nullptr;
         if (!field)
             return true;
+        if (m_refusedSize == field->objectName() + field->text())
+            return dropRefusedEdit();
         const std::optional<PlmWork> current = work();
         try {
             const PlmThematicSettings typed = Texts::typedSize(
@@ -83,9 +85,25 @@ bool CarteWindowController::commitPendingEdits()
     if (!isEditing(m_inspector->thresholds))
         return true;
     const QString stored = edited ? Texts::thresholdText(edited->thresholds) : QString();
-    if (m_inspector->thresholds->text() != stored && !applyTypedThresholds())
-        return false;
+    if (m_inspector->thresholds->text() != stored) {
+        if (m_refusedThresholds == m_inspector->thresholds->text())
+            return dropRefusedEdit();
+        if (!applyTypedThresholds())
+            return false;
+    }
     endEditing();
+    return true;
+}
+
+bool CarteWindowController::dropRefusedEdit()
+{
+    // The person has seen why the text was refused and goes on (save, undo…): the text is
+    // given up and the field shows the stored value again, rather than silently stopping
+    // every later command.
+    m_refusedThresholds.reset();
+    m_refusedSize.reset();
+    endEditing();
+    refreshControls();
     return true;
 }
 
