@@ -439,6 +439,21 @@ TEST(CartePane, ColoursAndTheirReset)
     EXPECT_TRUE(p.document.work().thematic->inverted);
 }
 
+// A colour the person did not touch is stored back exactly, whatever the well can show.
+TEST(CartePane, AColourChangeKeepsTheOtherColoursExactly)
+{
+    PlmWork work = gridWork(4, {1, 2, 3, 4});
+    work.thematic->variableID = QStringLiteral("pop");
+    const PlmColor missing{0.78, 0.78, 0.78, 1};
+    work.thematic->missingColor = missing;
+    Pane p(work);
+    CarteInspector& ui = *p.pane->inspector();
+    ui.inverse->click();
+    choose(ui.palette, 2);
+    EXPECT_EQ(p.document.undoSteps().size(), 2);
+    EXPECT_EQ(p.document.work().thematic->missingColor, missing);
+}
+
 TEST(CartePane, ALayoutSelectionShowsItsSections)
 {
     PlmWork work = gridWork(2, {1, 2});
