@@ -50,6 +50,22 @@ public:
         if (beforeTreeDeletion)
             beforeTreeDeletion();
     }
+
+    // The composition takes its page size from its first layout: until a layout or the code
+    // sizes the widget, its size is Qt's default for a parentless widget (640 × 480), not
+    // the pane's, so the tree gets an empty frame meanwhile.
+    void updateRootFrame()
+    {
+        if (ViewNode* root = rootNode())
+            root->setFrame(testAttribute(Qt::WA_Resized) ? QRectF(0, 0, width(), height()) : QRectF());
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        ViewHost::resizeEvent(event);
+        updateRootFrame();
+    }
 };
 
 } // namespace
@@ -106,6 +122,7 @@ void CarteWindowController::build(bool studioPresentation)
     m_host->setObjectName(QStringLiteral("Carte.Canvas"));
     m_host->setFocusPolicy(Qt::StrongFocus);
     m_host->setRootNode(m_compositionHost);
+    host->updateRootFrame();
 
     QPointer<CarteWindowController> self(this);
     // Decorations hook: the controller edits the page's decorations through the document.

@@ -301,6 +301,30 @@ TEST(CartePane, SavingWritesTheCompositionAsShownNow)
     EXPECT_NO_THROW(copy.validate());
 }
 
+#include <QApplication>
+#include <QVBoxLayout>
+
+// The page is made by the first layout at the pane's real size, not at the 640 × 480 that a
+// widget reports before anything has sized it.
+TEST(CartePane, TheFirstPageTakesThePanesRealSize)
+{
+    PlmWork work = gridWork(4, {1, 2, 3, 4});
+    work.decoration.reset();
+    CarteWindowController pane([&work] { return std::optional<PlmWork>(work); });
+    pane.refreshControls();
+    EXPECT_FALSE(pane.canvas()->compositionSize.has_value());
+
+    QWidget window;
+    auto* column = new QVBoxLayout(&window);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(pane.view());
+    window.resize(900, 700);
+    window.show();
+    QApplication::processEvents();
+    pane.compositionHost()->layoutSubtreeIfNeeded();
+    EXPECT_EQ(pane.canvas()->compositionSize, std::optional<QSizeF>(QSizeF(900, 700)));
+}
+
 // --- Each representation drawn on the page, offscreen ---
 
 #include "decorations/CarteCompositionHost.h"
