@@ -45,6 +45,7 @@ namespace {
 class CarteViewHost : public ViewHost {
 public:
     std::function<void()> beforeTreeDeletion;
+    std::function<void()> afterResize;
     ~CarteViewHost() override
     {
         if (beforeTreeDeletion)
@@ -65,6 +66,8 @@ protected:
     {
         ViewHost::resizeEvent(event);
         updateRootFrame();
+        if (afterResize)
+            afterResize();
     }
 };
 
@@ -125,6 +128,14 @@ void CarteWindowController::build(bool studioPresentation)
     host->updateRootFrame();
 
     QPointer<CarteWindowController> self(this);
+    // The first real size makes the page: the block's fields show it at once.
+    host->afterResize = [self] {
+        if (!self || !self->m_compositionHost)
+            return;
+        self->m_compositionHost->layoutSubtreeIfNeeded();
+        if (self->m_mapBlockEditor)
+            self->m_mapBlockEditor->refreshFields();
+    };
     // Decorations hook: the controller edits the page's decorations through the document.
     DecorationController::Document decorationDocument;
     decorationDocument.work = m_document.work;

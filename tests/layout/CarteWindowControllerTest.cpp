@@ -301,6 +301,8 @@ TEST(CartePane, SavingWritesTheCompositionAsShownNow)
     EXPECT_NO_THROW(copy.validate());
 }
 
+#include "decorations/CarteMapBlockEditor.h"
+
 #include <QApplication>
 #include <QVBoxLayout>
 
@@ -321,8 +323,10 @@ TEST(CartePane, TheFirstPageTakesThePanesRealSize)
     window.resize(900, 700);
     window.show();
     QApplication::processEvents();
-    pane.compositionHost()->layoutSubtreeIfNeeded();
     EXPECT_EQ(pane.canvas()->compositionSize, std::optional<QSizeF>(QSizeF(900, 700)));
+    // The map block's fields show the block as that page fits it.
+    const QList<QLineEdit*>& block = pane.mapBlockEditor()->fields();
+    EXPECT_EQ((QStringList{block[0]->text(), block[2]->text()}), (QStringList{"32,00", "836,00"}));
 }
 
 // --- Each representation drawn on the page, offscreen ---
