@@ -233,9 +233,13 @@ void CarteWindowController::presentExportPanel()
 
 void CarteWindowController::zoomCanvas(double factor)
 {
-    if (!m_composition)
+    // The page zooms on screen about the middle of the view, as with the wheel: the map's
+    // framing in the page is part of the layout, which a zoom must not change behind the
+    // undo history (the saved file and the exports would follow it); "Ajuster" shows the
+    // whole page again.
+    if (!m_composition || !m_compositionHost)
         return;
-    m_canvas->zoom(factor);
+    m_compositionHost->zoomBy(factor, m_composition->convertFromSuperview(m_compositionHost->bounds().center()));
 }
 
 namespace {

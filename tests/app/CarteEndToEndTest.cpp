@@ -365,3 +365,30 @@ TEST_F(CarteEndToEndTest, ARefusedEntryStopsNoLaterSaveOrUndo)
     EXPECT_NE(work().thematic->palette, chosen);
     EXPECT_EQ(errors.size(), 2);
 }
+
+// A zoom shows the page closer or further; going to Fond and back then changes neither the
+// map block, the page to be saved nor the undo history.
+TEST_F(CarteEndToEndTest, ZoomingAndSwitchingModesLeaveThePageAsItIs)
+{
+    openAsTheApplication(groupedWork());
+    show();
+    ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, true));
+    QApplication::processEvents();
+    const QList<QLineEdit*>& fields = window->carte->mapBlockEditor()->fields();
+    const auto block = [&] { return QStringList{fields[0]->text(), fields[2]->text()}; };
+    const QStringList placed = block();
+    const QString step = undoName();
+    PlmWork before = work();
+    window->storeComposition(before);
+
+    ASSERT_TRUE(window->performCommand(QStringLiteral("zoomOut:")));
+    ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::fond, false));
+    QApplication::processEvents();
+    ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, false));
+    QApplication::processEvents();
+    EXPECT_EQ(block(), placed);
+    EXPECT_EQ(undoName(), step);
+    PlmWork after = work();
+    window->storeComposition(after);
+    EXPECT_EQ(after, before);
+}

@@ -266,14 +266,29 @@ TEST(CartePane, EntityNameSizeAndFont)
     EXPECT_EQ(ui.entityNameSize->text(), QStringLiteral("12,5"));
 }
 
-TEST(CartePane, ZoomInThenOutRestoresTheScale)
+// The zoom commands zoom the page on screen about the view's middle; the layout, and so the
+// saved file and the exports, stay as they are; "Ajuster" shows the whole page again.
+TEST(CartePane, ZoomCommandsZoomThePageOnScreenOnly)
 {
     Pane p(gridWork(4, {1, 2, 3, 4}));
-    const double scale = p.pane->mapView()->scale();
-    p.pane->perform(QStringLiteral("zoomIn:"), nullptr);
-    EXPECT_DOUBLE_EQ(p.pane->mapView()->scale(), scale * 1.25);
+    PlmWork before = p.document.work();
+    p.pane->storeComposition(before);
+    const QRectF shown = p.pane->canvas()->frame();
     p.pane->perform(QStringLiteral("zoomOut:"), nullptr);
-    EXPECT_DOUBLE_EQ(p.pane->mapView()->scale(), scale);
+    const QRectF smaller = p.pane->canvas()->frame();
+    EXPECT_DOUBLE_EQ(smaller.width(), shown.width() * 0.8);
+    EXPECT_NEAR(smaller.center().x(), shown.center().x(), 1e-9);
+    EXPECT_NEAR(smaller.center().y(), shown.center().y(), 1e-9);
+    PlmWork after = p.document.work();
+    p.pane->storeComposition(after);
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(p.document.undoSteps().isEmpty());
+
+    p.pane->perform(QStringLiteral("zoomIn:"), nullptr);
+    EXPECT_DOUBLE_EQ(p.pane->canvas()->frame().width(), shown.width());
+    p.pane->perform(QStringLiteral("zoomIn:"), nullptr);
+    p.pane->perform(QStringLiteral("fit:"), nullptr);
+    EXPECT_EQ(p.pane->canvas()->frame(), shown);
 }
 
 TEST(CartePane, SavingWritesTheCompositionAsShownNow)
@@ -281,7 +296,7 @@ TEST(CartePane, SavingWritesTheCompositionAsShownNow)
     PlmWork work = gridWork(4, {1, 2, 3, 4});
     work.decoration.reset();
     Pane p(work);
-    p.pane->perform(QStringLiteral("zoomIn:"), nullptr);
+    p.pane->mapView()->zoom(1.25);
     PlmWork saved = p.document.work();
     p.pane->storeComposition(saved);
     ASSERT_TRUE(saved.decoration.has_value());
