@@ -17,14 +17,23 @@ FondInspectorColorWell::FondInspectorColorWell(QWidget* parent)
 
 void FondInspectorColorWell::setColor(const QColor& color)
 {
+    m_given.reset();
     if (color == m_color)
         return;
     m_color = color;
     update();
 }
 
+void FondInspectorColorWell::setPlmColor(const PlmColor& color)
+{
+    setColor(qColor(color));
+    m_given = color;
+}
+
 std::optional<PlmColor> FondInspectorColorWell::plmColor() const
 {
+    if (m_given)
+        return m_given;
     if (!m_color.isValid())
         return std::nullopt;
     const QColor rgb = m_color.toRgb();
@@ -44,6 +53,7 @@ void FondInspectorColorWell::chooseColor(const QColor& color)
 {
     if (!color.isValid())
         return;
+    m_given.reset();
     m_color = color;
     update();
     emit colorChosen();

@@ -15,6 +15,9 @@ public:
 
     QColor color() const { return m_color; }
     void setColor(const QColor& color);
+    // Shows a stored colour: plmColor() gives it back exactly (a QColor keeps 16 bits a
+    // component) until the person picks another.
+    void setPlmColor(const PlmColor& color);
     // The well's colour in sRGB components; none when it cannot be converted.
     std::optional<PlmColor> plmColor() const;
     static QColor qColor(const PlmColor& color);
@@ -34,4 +37,5 @@ private:
     void openPanel();
 
     QColor m_color = Qt::white;
+    std::optional<PlmColor> m_given;
 };

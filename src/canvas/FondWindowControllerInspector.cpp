@@ -179,8 +179,11 @@ void FondWindowController::refreshInspector(std::optional<int> selectedIndex)
         m_pointSizeRow->setVisible(isPoint || tool == VectorCanvas::DrawingTool::point);
     showText(m_pointSizeField, FondEntityCommands::pointSizeText(style));
 
-    m_fillWell->setColor(style.fill ? FondInspectorColorWell::qColor(*style.fill) : QColor(255, 255, 255, 0));
-    m_strokeWell->setColor(FondInspectorColorWell::qColor(style.stroke));
+    if (style.fill)
+        m_fillWell->setPlmColor(*style.fill);
+    else
+        m_fillWell->setColor(QColor(255, 255, 255, 0));
+    m_strokeWell->setPlmColor(style.stroke);
     showText(m_widthField, FondEntityCommands::lineWidthText(style));
     showText(m_opacityField, FondEntityCommands::opacityText(style, entity));
 

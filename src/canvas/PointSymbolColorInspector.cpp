@@ -76,7 +76,7 @@ void PointSymbolColorInspector::refresh(const FondDocument* document)
     m_mode->setCurrentIndex(fixed ? 1 : 0);
     m_mode->setEnabled(editable);
     m_color->setEnabled(editable && fixed);
-    m_color->setColor(FondInspectorColorWell::qColor(entity.style.stroke));
+    m_color->setPlmColor(entity.style.stroke);
     m_note->setVisible(!monochrome);
     m_section->setVisible(true);
 }

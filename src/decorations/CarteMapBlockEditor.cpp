@@ -181,7 +181,9 @@ void CarteMapBlockEditor::refresh()
     refreshFields();
 }
 
-void CarteMapBlockEditor::refreshFields()
+void CarteMapBlockEditor::refreshFields() { writeFields(false); }
+
+void CarteMapBlockEditor::writeFields(bool includingFocused)
 {
     VectorCanvas* vector = m_canvas->vector();
     const std::optional<BlockValues> v = blockValues(vector->originalBlockBounds(), vector->blockTransform);
@@ -189,9 +191,9 @@ void CarteMapBlockEditor::refreshFields()
         return;
     const double values[] = {v->x, v->y, v->width, v->height, v->angle};
     for (int i = 0; i < m_fields.size() && i < 5; ++i)
-        if (!m_fields[i]->hasFocus())
+        if (includingFocused || !m_fields[i]->hasFocus())
             m_fields[i]->setText(twoDecimals(values[i]));
-    if (!m_scaleField->hasFocus())
+    if (includingFocused || !m_scaleField->hasFocus())
         m_scaleField->setText(twoDecimals(v->scale));
     const QSignalBlocker blocker(m_scaleSlider);
     m_scaleSlider->setDoubleRange(std::min(v->scale, 0.1), std::max(v->scale, 1000.0));
@@ -249,6 +251,17 @@ void CarteMapBlockEditor::placeBlock(double x, double y, double w, double h, dou
 
 void CarteMapBlockEditor::editFields()
 {
+    // The field keeps the focus after Return, and its editing ends again when the focus
+    // leaves: the entry is applied or refused once, then every field shows the block again.
+    VectorCanvas* vector = m_canvas->vector();
+    if (const std::optional<BlockValues> v = blockValues(vector->originalBlockBounds(), vector->blockTransform)) {
+        const double values[] = {v->x, v->y, v->width, v->height, v->angle};
+        bool unchanged = true;
+        for (int i = 0; i < m_fields.size() && i < 5; ++i)
+            unchanged = unchanged && m_fields[i]->text() == twoDecimals(values[i]);
+        if (unchanged)
+            return;
+    }
     QList<double> numbers;
     for (QLineEdit* field : m_fields)
         if (const std::optional<double> n = readNumber(field->text()))
@@ -256,12 +269,11 @@ void CarteMapBlockEditor::editFields()
     bool valid = numbers.size() == 5;
     for (double n : numbers)
         valid = valid && std::isfinite(n);
-    if (!valid || !(numbers[2] > 1) || !(numbers[3] > 1)) {
-        refreshFields();
-        return;
+    if (valid && numbers[2] > 1 && numbers[3] > 1) {
+        placeBlock(numbers[0], numbers[1], numbers[2], numbers[3], numbers[4]);
+        commitTransform();
     }
-    placeBlock(numbers[0], numbers[1], numbers[2], numbers[3], numbers[4]);
-    commitTransform();
+    writeFields(true);
 }
 
 void CarteMapBlockEditor::slideScale(double value)
@@ -284,8 +296,10 @@ void CarteMapBlockEditor::editScale()
     const QRectF r = vector->originalBlockBounds();
     const std::optional<double> p = readNumber(m_scaleField->text());
     const std::optional<BlockValues> v = blockValues(r, vector->blockTransform);
+    if (v && m_scaleField->text() == twoDecimals(v->scale))
+        return;
     if (!p || !std::isfinite(*p) || !(*p > 0) || !v || !(v->scale > 0) || !(std::abs(*p - v->scale) > 1e-10)) {
-        refreshFields();
+        writeFields(true);
         return;
     }
     const double k = (*p / 100) / (v->scale / 100);
@@ -294,6 +308,7 @@ void CarteMapBlockEditor::editScale()
     const QPointF m = r.center();
     storeLive(QTransform(a, b, c, d, v->centerX - (a * m.x() + c * m.y()), v->centerY - (b * m.x() + d * m.y())));
     commitTransform();
+    writeFields(true);
 }
 
 void CarteMapBlockEditor::selectBlock()

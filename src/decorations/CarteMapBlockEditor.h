@@ -77,6 +77,8 @@ public:
 
 private:
     void placeBlock(double x, double y, double w, double h, double angle);
+    // Writes the block's values into the fields, the focused one too when asked.
+    void writeFields(bool includingFocused);
     void storeLive(const QTransform& t);
 
     Document m_document;

@@ -328,7 +328,7 @@ void DecorationController::buildInspector()
         bind(well,
              [well, read] {
                  const QSignalBlocker blocker(well);
-                 well->setColor(FondInspectorColorWell::qColor(read()));
+                 well->setPlmColor(read());
              },
              [well, setter] {
                  if (const std::optional<PlmColor> c = well->plmColor())

@@ -4,6 +4,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -13,9 +14,11 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 namespace {
 
@@ -49,6 +52,50 @@ bool isControl(const QWidget* widget)
         || qobject_cast<const QComboBox*>(widget) || qobject_cast<const QAbstractSlider*>(widget)
         || qobject_cast<const QTabBar*>(widget) || InspectorSection::isColorWell(widget);
 }
+
+// Pop-ups, spin boxes and sliders take the wheel only when they have the focus: a wheel turned
+// over one on the way down an inspector scrolls the column, as over any other row, instead of
+// changing a value (and storing an undo step) the person never looked at.
+class WheelGuard : public QObject {
+public:
+    static WheelGuard* shared()
+    {
+        static WheelGuard* guard = new WheelGuard(QCoreApplication::instance());
+        return guard;
+    }
+
+    static bool guards(const QWidget* widget)
+    {
+        return qobject_cast<const QComboBox*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget)
+            || (qobject_cast<const QAbstractSlider*>(widget) && !qobject_cast<const QScrollBar*>(widget));
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (event->type() != QEvent::Wheel || !widget || widget->hasFocus())
+            return false;
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        for (QWidget* above = widget->parentWidget(); above; above = above->parentWidget()) {
+            auto* area = qobject_cast<QAbstractScrollArea*>(above);
+            if (!area)
+                continue;
+            QWidget* viewport = area->viewport();
+            QWheelEvent passed(viewport->mapFromGlobal(wheel->globalPosition()), wheel->globalPosition(),
+                               wheel->pixelDelta(), wheel->angleDelta(), wheel->buttons(), wheel->modifiers(),
+                               wheel->phase(), wheel->inverted(), wheel->source());
+            QCoreApplication::sendEvent(viewport, &passed);
+            return true;
+        }
+        // No column to scroll: the widgets around may take it.
+        event->ignore();
+        return true;
+    }
+
+private:
+    using QObject::QObject;
+};
 
 } // namespace
 
@@ -162,6 +209,13 @@ void InspectorSection::applyCompactStyle(QWidget* view)
 {
     if (!view)
         return;
+    if (WheelGuard::guards(view)) {
+        // The wheel alone never gives them the focus.
+        if (view->focusPolicy() == Qt::WheelFocus)
+            view->setFocusPolicy(Qt::StrongFocus);
+        view->removeEventFilter(WheelGuard::shared());
+        view->installEventFilter(WheelGuard::shared());
+    }
     if (isControl(view)) {
         view->setAttribute(Qt::WA_MacSmallSize);
         if (!isColorWell(view))

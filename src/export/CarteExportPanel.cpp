@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
@@ -249,6 +250,16 @@ bool CarteExportPanel::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_window && event->type() == QEvent::Close)
         QTimer::singleShot(0, this, [this] { windowClosed(); });
+    // The window is no dialog, so no default button takes Return: a field ends its editing on
+    // Return (applying the page) and leaves the key, which reaches the window here.
+    if (watched == m_window && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_continue) {
+            if (m_continue->isEnabled())
+                m_continue->click();
+            return true;
+        }
+    }
     return QObject::eventFilter(watched, event);
 }
 

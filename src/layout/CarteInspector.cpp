@@ -204,7 +204,7 @@ QWidget* CarteInspector::makeColumn(const QList<QWidget*>& views)
     return column;
 }
 
-bool CarteInspector::setClassColorRows(const QStringList& keys, const QStringList& labels, const QList<QColor>& colors)
+bool CarteInspector::setClassColorRows(const QStringList& keys, const QStringList& labels, const QList<PlmColor>& colors)
 {
     const bool rebuild = keys != classColorKeys;
     if (rebuild) {
@@ -236,7 +236,10 @@ bool CarteInspector::setClassColorRows(const QStringList& keys, const QStringLis
         }
     }
     for (qsizetype i = 0; i < keys.size(); ++i) {
-        classColorWells[i]->setColor(i < colors.size() ? colors[i] : QColor());
+        if (i < colors.size())
+            classColorWells[i]->setPlmColor(colors[i]);
+        else
+            classColorWells[i]->setColor(QColor());
         // Internal keys are never shown: a class without a label (a variable without values)
         // shows no text, a category its own text.
         QString text = i < labels.size() ? labels[i] : QString();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/PlmColor.h"
+
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -87,7 +89,7 @@ public:
     static QWidget* makeColumn(const QList<QWidget*>& views);
     // Rebuilds the class colour rows when the keys changed; sets colours and labels always.
     // Returns true when the rows were rebuilt (the pane then connects the new wells).
-    bool setClassColorRows(const QStringList& keys, const QStringList& labels, const QList<QColor>& colors);
+    bool setClassColorRows(const QStringList& keys, const QStringList& labels, const QList<PlmColor>& colors);
 
 private:
     // Owned until the pane's column takes the sections.

@@ -45,10 +45,29 @@ namespace {
 class CarteViewHost : public ViewHost {
 public:
     std::function<void()> beforeTreeDeletion;
+    std::function<void()> afterResize;
     ~CarteViewHost() override
     {
         if (beforeTreeDeletion)
             beforeTreeDeletion();
+    }
+
+    // The composition takes its page size from its first layout: until a layout or the code
+    // sizes the widget, its size is Qt's default for a parentless widget (640 × 480), not
+    // the pane's, so the tree gets an empty frame meanwhile.
+    void updateRootFrame()
+    {
+        if (ViewNode* root = rootNode())
+            root->setFrame(testAttribute(Qt::WA_Resized) ? QRectF(0, 0, width(), height()) : QRectF());
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        ViewHost::resizeEvent(event);
+        updateRootFrame();
+        if (afterResize)
+            afterResize();
     }
 };
 
@@ -106,8 +125,17 @@ void CarteWindowController::build(bool studioPresentation)
     m_host->setObjectName(QStringLiteral("Carte.Canvas"));
     m_host->setFocusPolicy(Qt::StrongFocus);
     m_host->setRootNode(m_compositionHost);
+    host->updateRootFrame();
 
     QPointer<CarteWindowController> self(this);
+    // The first real size makes the page: the block's fields show it at once.
+    host->afterResize = [self] {
+        if (!self || !self->m_compositionHost)
+            return;
+        self->m_compositionHost->layoutSubtreeIfNeeded();
+        if (self->m_mapBlockEditor)
+            self->m_mapBlockEditor->refreshFields();
+    };
     // Decorations hook: the controller edits the page's decorations through the document.
     DecorationController::Document decorationDocument;
     decorationDocument.work = m_document.work;

@@ -189,6 +189,8 @@ private:
     std::optional<int> entityIndex(const QString& entityID) const;
     bool isEditing(QObject* field) const;
     void endEditing();
+    // Gives up a pending text whose refusal was already presented; always true.
+    bool dropRefusedEdit();
     void showError(const QString& message);
 
     FondDocument m_document;
@@ -210,7 +212,8 @@ private:
     bool m_fittedInitialComposition = false;
     std::optional<PlmPrintPage> m_printPage;
     // The refused text of a field whose error was presented: ending the same edit again
-    // (Return, then the focus leaving) presents nothing more.
+    // (Return, then the focus leaving) presents nothing more, and a later commit (save,
+    // undo, mode switch) gives the text up instead of stopping.
     std::optional<QString> m_refusedThresholds;
     std::optional<QString> m_refusedSize;
     // The inputs of the fill overrides last computed: an unrelated change recomputes nothing.

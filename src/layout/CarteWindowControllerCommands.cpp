@@ -60,6 +60,8 @@ bool CarteWindowController::commitPendingEdits()
                                                                : nullptr;
         if (!field)
             return true;
+        if (m_refusedSize == field->objectName() + field->text())
+            return dropRefusedEdit();
         const std::optional<PlmWork> current = work();
         try {
             const PlmThematicSettings typed = Texts::typedSize(
@@ -83,9 +85,25 @@ bool CarteWindowController::commitPendingEdits()
     if (!isEditing(m_inspector->thresholds))
         return true;
     const QString stored = edited ? Texts::thresholdText(edited->thresholds) : QString();
-    if (m_inspector->thresholds->text() != stored && !applyTypedThresholds())
-        return false;
+    if (m_inspector->thresholds->text() != stored) {
+        if (m_refusedThresholds == m_inspector->thresholds->text())
+            return dropRefusedEdit();
+        if (!applyTypedThresholds())
+            return false;
+    }
     endEditing();
+    return true;
+}
+
+bool CarteWindowController::dropRefusedEdit()
+{
+    // The person has seen why the text was refused and goes on (save, undo…): the text is
+    // given up and the field shows the stored value again, rather than silently stopping
+    // every later command.
+    m_refusedThresholds.reset();
+    m_refusedSize.reset();
+    endEditing();
+    refreshControls();
     return true;
 }
 
@@ -215,9 +233,13 @@ void CarteWindowController::presentExportPanel()
 
 void CarteWindowController::zoomCanvas(double factor)
 {
-    if (!m_composition)
+    // The page zooms on screen about the middle of the view, as with the wheel: the map's
+    // framing in the page is part of the layout, which a zoom must not change behind the
+    // undo history (the saved file and the exports would follow it); "Ajuster" shows the
+    // whole page again.
+    if (!m_composition || !m_compositionHost)
         return;
-    m_canvas->zoom(factor);
+    m_compositionHost->zoomBy(factor, m_composition->convertFromSuperview(m_compositionHost->bounds().center()));
 }
 
 namespace {

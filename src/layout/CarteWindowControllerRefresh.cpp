@@ -410,7 +410,7 @@ void CarteWindowController::refreshChoropleth(const PlmWork& w, const PlmThemati
         }
         ui.palette->setEnabled(hasVariable);
         setChecked(ui.inverse, settings.inverted);
-        ui.missing->setColor(FondInspectorColorWell::qColor(settings.missingColor));
+        ui.missing->setPlmColor(settings.missingColor);
         ui.inverse->setEnabled(hasVariable);
         ui.missing->setEnabled(hasVariable);
         ui.thresholds->setEnabled(numeric);
@@ -424,10 +424,7 @@ void CarteWindowController::refreshChoropleth(const PlmWork& w, const PlmThemati
     content.labels = w.thematicLegendLabels(settings, defaults);
     content.colors = content.labels.isEmpty() ? QList<PlmColor>() : found.colors;
     if (updatingControls) {
-        QList<QColor> colors;
-        for (const PlmColor& color : found.colors)
-            colors.append(FondInspectorColorWell::qColor(color));
-        if (ui.setClassColorRows(found.keys, content.labels, colors))
+        if (ui.setClassColorRows(found.keys, content.labels, found.colors))
             connectClassColorWells();
         bool hidden = found.keys.isEmpty();
         if (!hidden && m_decorations->selected && !selectedLegendSeries())
@@ -537,7 +534,7 @@ void CarteWindowController::refreshSymbols(const PlmWork& w, const PlmThematicSe
         ui.maximumSize->setEnabled(currentVariable.has_value());
         ui.chooseAsset->setHidden(p.kind != PlmSymbolKind::sfSymbol && p.kind != PlmSymbolKind::svg);
         selectIndex(ui.symbolFillMode, p.automaticColor.value_or(false) ? 0 : 1);
-        ui.symbolColor->setColor(FondInspectorColorWell::qColor(p.color));
+        ui.symbolColor->setPlmColor(p.color);
         ui.symbolColor->setEnabled(recolourable && !p.automaticColor.value_or(false));
         ui.symbolFillMode->setEnabled(recolourable);
         {
@@ -547,7 +544,7 @@ void CarteWindowController::refreshSymbols(const PlmWork& w, const PlmThematicSe
         setFieldText(ui.symbolOpacityValue, formatFrenchNumber(p.color.alpha * 100, 10, 0));
         const bool outlineOn = p.outlineVisible.value_or(false);
         setChecked(ui.symbolOutlineToggle, outlineOn);
-        ui.symbolOutlineColor->setColor(FondInspectorColorWell::qColor(p.outline ? p.outline->stroke : PlmColor{0, 0, 0, 1}));
+        ui.symbolOutlineColor->setPlmColor(p.outline ? p.outline->stroke : PlmColor{0, 0, 0, 1});
         setFieldText(ui.symbolOutlineWidth, formatFrenchNumber(p.outline ? p.outline->lineWidth : 1.0, 4));
         ui.symbolOutlineColor->setEnabled(outlineOn);
         ui.symbolOutlineWidth->setEnabled(outlineOn);

@@ -16,6 +16,7 @@
 #include "support/CanvasEvents.h"
 #include "support/CanvasTestMaps.h"
 #include "support/PlmWorkTestSupport.h"
+#include "support/WidgetKeys.h"
 
 #include "decorations/DecorationTextEditor.h"
 
@@ -310,6 +311,7 @@ TEST_F(CarteEndToEndTest, AMapBlockSliderDragIsOneUndoStep)
     openAsTheApplication(groupedWork());
     show();
     ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, true));
+    QApplication::processEvents();  // the pane is laid out in the window: the page exists
     CarteMapBlockEditor& editor = *window->carte->mapBlockEditor();
     editor.overlay()->setSelected(true);
     editor.refresh();
@@ -321,4 +323,72 @@ TEST_F(CarteEndToEndTest, AMapBlockSliderDragIsOneUndoStep)
     editor.scaleSlider()->onTracking(false);
     EXPECT_EQ(document->undoStack()->count(), before + 1);
     EXPECT_EQ(undoName(), QStringLiteral("Transformer le bloc vectoriel"));
+}
+
+// A refused threshold list shows its error once; the person then saves and undoes as usual,
+// the refused text being given up.
+TEST_F(CarteEndToEndTest, ARefusedEntryStopsNoLaterSaveOrUndo)
+{
+    PlmWork start = groupedWork();
+    start.thematic = PlmThematicSettings();
+    start.thematic->variableID = QStringLiteral("pop");
+    start.thematic->method = PlmClassificationMethod::manual;
+    start.thematic->classCount = 3;
+    start.thematic->thresholds = {20000, 40000};
+    openAsTheApplication(start);
+    show();
+    ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, true));
+    CarteInspector& ui = *window->carte->inspector();
+    choose(ui.palette, 3);
+    const PlmPalette chosen = work().thematic->palette;
+    const QString refusal = QStringLiteral("Cette discrétisation attend 2 seuils, dans l’ordre strictement croissant.");
+    const auto refuse = [&] {
+        QApplication::setActiveWindow(window->window());
+        ui.thresholds->setFocus();
+        ui.thresholds->setText(QStringLiteral("10"));
+        keyClick(ui.thresholds, Qt::Key_Return);
+    };
+
+    refuse();
+    EXPECT_EQ(errors, QStringList{refusal});
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("grille.plm"));
+    document->setFilePath(path);
+    document->setFileType(PlmWorkDocument::plmType);
+    EXPECT_TRUE(document->saveDocument());
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_EQ(ui.thresholds->text(), QStringLiteral("20000 ; 40000"));
+
+    refuse();
+    EXPECT_EQ(errors, (QStringList{refusal, refusal}));
+    ASSERT_TRUE(window->performCommand(QStringLiteral("undo:")));
+    EXPECT_NE(work().thematic->palette, chosen);
+    EXPECT_EQ(errors.size(), 2);
+}
+
+// A zoom shows the page closer or further; going to Fond and back then changes neither the
+// map block, the page to be saved nor the undo history.
+TEST_F(CarteEndToEndTest, ZoomingAndSwitchingModesLeaveThePageAsItIs)
+{
+    openAsTheApplication(groupedWork());
+    show();
+    ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, true));
+    QApplication::processEvents();
+    const QList<QLineEdit*>& fields = window->carte->mapBlockEditor()->fields();
+    const auto block = [&] { return QStringList{fields[0]->text(), fields[2]->text()}; };
+    const QStringList placed = block();
+    const QString step = undoName();
+    PlmWork before = work();
+    window->storeComposition(before);
+
+    ASSERT_TRUE(window->performCommand(QStringLiteral("zoomOut:")));
+    ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::fond, false));
+    QApplication::processEvents();
+    ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, false));
+    QApplication::processEvents();
+    EXPECT_EQ(block(), placed);
+    EXPECT_EQ(undoName(), step);
+    PlmWork after = work();
+    window->storeComposition(after);
+    EXPECT_EQ(after, before);
 }

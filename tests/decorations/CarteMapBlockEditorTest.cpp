@@ -5,7 +5,9 @@
 #include "decorations/ThematicCanvas.h"
 #include "model/PlmErrors.h"
 #include "support/CompositionTestSupport.h"
+#include "support/WidgetKeys.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <gtest/gtest.h>
 
@@ -165,6 +167,33 @@ TEST(CarteMapBlockEditorFields, AWidthOfOnePointIsRefusedJustAboveItIsPlaced)
     EXPECT_EQ(t.document.history.size(), 1);
     EXPECT_NE(before, f[2]->text());
     EXPECT_EQ(f[2]->text(), QStringLiteral("1,01"));
+}
+
+// Return applies an entry once while the field keeps the focus; the field then shows the
+// block's value as every other field does, and a refused entry goes back to it.
+TEST(CarteMapBlockEditorFields, AFocusedFieldIsRewrittenAfterEachEntry)
+{
+    EditorPage t;
+    t.editor->section()->show();
+    QApplication::setActiveWindow(t.editor->section());
+    const auto enter = [](QLineEdit* field, const QString& text) {
+        field->setFocus();
+        field->setText(text);
+        keyClick(field, Qt::Key_Return);
+    };
+    QLineEdit* scale = t.editor->scaleField();
+    enter(scale, QStringLiteral("150"));
+    ASSERT_TRUE(scale->hasFocus());
+    EXPECT_EQ(scale->text(), QStringLiteral("150,00"));
+    enter(scale, QStringLiteral("1 000"));
+    EXPECT_EQ(scale->text(), QStringLiteral("150,00"));
+
+    QLineEdit* x = t.editor->fields()[0];
+    enter(x, QStringLiteral("40"));
+    EXPECT_EQ(x->text(), QStringLiteral("40,00"));
+    EXPECT_NEAR(t.values().x, 40, 1e-9);
+    x->clearFocus();
+    EXPECT_EQ(t.document.history.size(), 2);
 }
 
 TEST(CarteMapBlockEditorFit, FitToWidthKeepsTheHeightCentreAndCentreKeepsSizeAndAngle)

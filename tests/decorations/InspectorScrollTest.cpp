@@ -4,6 +4,9 @@
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QSpinBox>
+#include <QWheelEvent>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QToolButton>
@@ -20,6 +23,15 @@ void settle()
 {
     for (int round = 0; round < 6; ++round)
         QCoreApplication::processEvents();
+}
+
+// One notch of the wheel towards the person, over the middle of a widget.
+void wheelDown(QWidget* widget)
+{
+    const QPoint centre = widget->rect().center();
+    QWheelEvent event(QPointF(centre), QPointF(widget->mapToGlobal(centre)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
 }
 
 } // namespace
@@ -139,4 +151,36 @@ TEST(InspectorScroll, ClosingASectionWithTheMouseShortensTheColumn)
     settle();
     EXPECT_TRUE(section->isOpen());
     EXPECT_GT(scroll.verticalScrollBar()->maximum(), 0);
+}
+
+// A wheel turned over a pop-up or a number field on the way down the column scrolls the
+// column; the control takes the wheel only once it has the focus.
+TEST(InspectorScroll, TheWheelChangesOnlyAFocusedControl)
+{
+    UserDefaults::TemporaryScope scope;
+    InspectorScroll scroll;
+    scroll.resize(300, 200);
+    auto* decimals = new QComboBox;
+    decimals->addItems({QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
+    decimals->setCurrentIndex(2);
+    auto* size = new QSpinBox;
+    size->setValue(5);
+    auto* tall = new QWidget;
+    tall->setMinimumHeight(900);
+    scroll.addSection(new InspectorSection(QStringLiteral("Présentation"),
+                                           {InspectorSection::labeledRow(QStringLiteral("Décimales"), decimals),
+                                            InspectorSection::labeledRow(QStringLiteral("Taille"), size), tall}));
+    scroll.show();
+    settle();
+    QApplication::setActiveWindow(&scroll);
+
+    wheelDown(decimals);
+    wheelDown(size);
+    EXPECT_EQ(decimals->currentIndex(), 2);
+    EXPECT_EQ(size->value(), 5);
+    EXPECT_GT(scroll.verticalScrollBar()->value(), 0);
+
+    decimals->setFocus();
+    wheelDown(decimals);
+    EXPECT_EQ(decimals->currentIndex(), 3);
 }

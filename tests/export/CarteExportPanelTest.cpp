@@ -4,6 +4,7 @@
 #include "model/PlmErrors.h"
 #include "platform/DialogHooks.h"
 #include "support/CompositionTestSupport.h"
+#include "support/WidgetKeys.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -250,6 +251,22 @@ TEST(CarteExportPanel, ExportProposesTheMapNameWritesTheFileAndClosesSilently)
     ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
     EXPECT_TRUE(svg.readAll().contains("<svg"));
     EXPECT_TRUE(save.errors.isEmpty());
+}
+
+TEST(CarteExportPanel, ReturnInAFieldExportsWithTheValueBeingTyped)
+{
+    Fixture f;
+    SaveRecorder save;
+    f.choose(f.panel->formatPopup(), QStringLiteral("PNG"));
+    f.type(f.panel->dpiField(), QStringLiteral("72"));
+    QApplication::setActiveWindow(f.panel->window());
+    QLineEdit* margin = f.panel->marginField();
+    margin->setFocus();
+    margin->setText(QStringLiteral("25"));
+    keyClick(margin, Qt::Key_Return);
+    ASSERT_EQ(save.requests.size(), 1);
+    EXPECT_EQ(f.store.work.decoration->printPage->margin, 25);
+    EXPECT_TRUE(QFile::exists(save.dir.filePath(QStringLiteral("France.png"))));
 }
 
 TEST(CarteExportPanel, AZeroResolutionFailsBeforeTheDialogAndNotesComeInAnAlert)

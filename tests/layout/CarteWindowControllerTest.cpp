@@ -266,14 +266,29 @@ TEST(CartePane, EntityNameSizeAndFont)
     EXPECT_EQ(ui.entityNameSize->text(), QStringLiteral("12,5"));
 }
 
-TEST(CartePane, ZoomInThenOutRestoresTheScale)
+// The zoom commands zoom the page on screen about the view's middle; the layout, and so the
+// saved file and the exports, stay as they are; "Ajuster" shows the whole page again.
+TEST(CartePane, ZoomCommandsZoomThePageOnScreenOnly)
 {
     Pane p(gridWork(4, {1, 2, 3, 4}));
-    const double scale = p.pane->mapView()->scale();
-    p.pane->perform(QStringLiteral("zoomIn:"), nullptr);
-    EXPECT_DOUBLE_EQ(p.pane->mapView()->scale(), scale * 1.25);
+    PlmWork before = p.document.work();
+    p.pane->storeComposition(before);
+    const QRectF shown = p.pane->canvas()->frame();
     p.pane->perform(QStringLiteral("zoomOut:"), nullptr);
-    EXPECT_DOUBLE_EQ(p.pane->mapView()->scale(), scale);
+    const QRectF smaller = p.pane->canvas()->frame();
+    EXPECT_DOUBLE_EQ(smaller.width(), shown.width() * 0.8);
+    EXPECT_NEAR(smaller.center().x(), shown.center().x(), 1e-9);
+    EXPECT_NEAR(smaller.center().y(), shown.center().y(), 1e-9);
+    PlmWork after = p.document.work();
+    p.pane->storeComposition(after);
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(p.document.undoSteps().isEmpty());
+
+    p.pane->perform(QStringLiteral("zoomIn:"), nullptr);
+    EXPECT_DOUBLE_EQ(p.pane->canvas()->frame().width(), shown.width());
+    p.pane->perform(QStringLiteral("zoomIn:"), nullptr);
+    p.pane->perform(QStringLiteral("fit:"), nullptr);
+    EXPECT_EQ(p.pane->canvas()->frame(), shown);
 }
 
 TEST(CartePane, SavingWritesTheCompositionAsShownNow)
@@ -281,7 +296,7 @@ TEST(CartePane, SavingWritesTheCompositionAsShownNow)
     PlmWork work = gridWork(4, {1, 2, 3, 4});
     work.decoration.reset();
     Pane p(work);
-    p.pane->perform(QStringLiteral("zoomIn:"), nullptr);
+    p.pane->mapView()->zoom(1.25);
     PlmWork saved = p.document.work();
     p.pane->storeComposition(saved);
     ASSERT_TRUE(saved.decoration.has_value());
@@ -299,6 +314,34 @@ TEST(CartePane, SavingWritesTheCompositionAsShownNow)
     hidden.storeComposition(copy);
     EXPECT_EQ(copy.decoration->compositionSize, (PlmPoint{500, 400}));
     EXPECT_NO_THROW(copy.validate());
+}
+
+#include "decorations/CarteMapBlockEditor.h"
+
+#include <QApplication>
+#include <QVBoxLayout>
+
+// The page is made by the first layout at the pane's real size, not at the 640 × 480 that a
+// widget reports before anything has sized it.
+TEST(CartePane, TheFirstPageTakesThePanesRealSize)
+{
+    PlmWork work = gridWork(4, {1, 2, 3, 4});
+    work.decoration.reset();
+    CarteWindowController pane([&work] { return std::optional<PlmWork>(work); });
+    pane.refreshControls();
+    EXPECT_FALSE(pane.canvas()->compositionSize.has_value());
+
+    QWidget window;
+    auto* column = new QVBoxLayout(&window);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(pane.view());
+    window.resize(900, 700);
+    window.show();
+    QApplication::processEvents();
+    EXPECT_EQ(pane.canvas()->compositionSize, std::optional<QSizeF>(QSizeF(900, 700)));
+    // The map block's fields show the block as that page fits it.
+    const QList<QLineEdit*>& block = pane.mapBlockEditor()->fields();
+    EXPECT_EQ((QStringList{block[0]->text(), block[2]->text()}), (QStringList{"32,00", "836,00"}));
 }
 
 // --- Each representation drawn on the page, offscreen ---
@@ -437,6 +480,21 @@ TEST(CartePane, ColoursAndTheirReset)
     ui.inverse->click();
     EXPECT_EQ(p.document.undoName(), QStringLiteral("Changer les couleurs"));
     EXPECT_TRUE(p.document.work().thematic->inverted);
+}
+
+// A colour the person did not touch is stored back exactly, whatever the well can show.
+TEST(CartePane, AColourChangeKeepsTheOtherColoursExactly)
+{
+    PlmWork work = gridWork(4, {1, 2, 3, 4});
+    work.thematic->variableID = QStringLiteral("pop");
+    const PlmColor missing{0.78, 0.78, 0.78, 1};
+    work.thematic->missingColor = missing;
+    Pane p(work);
+    CarteInspector& ui = *p.pane->inspector();
+    ui.inverse->click();
+    choose(ui.palette, 2);
+    EXPECT_EQ(p.document.undoSteps().size(), 2);
+    EXPECT_EQ(p.document.work().thematic->missingColor, missing);
 }
 
 TEST(CartePane, ALayoutSelectionShowsItsSections)
