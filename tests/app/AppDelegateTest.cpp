@@ -12,12 +12,14 @@
 #include "platform/Bookmark.h"
 #include "platform/DialogHooks.h"
 #include "platform/DocumentController.h"
+#include "platform/LocalFileOpener.h"
 #include "platform/UserDefaults.h"
 
 #include "WorkDocumentTestSupport.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -431,6 +433,17 @@ TEST_F(AppDelegateTest, manualOpensInTheBrowserOrSaysItCannot)
     delegate->showManual();
     EXPECT_EQ(opened.size(), 2);
     EXPECT_EQ(alerts.size(), 2);
+
+    // The desktop's opener started but found no browser: the same alert once it has ended.
+    AppDelegate::setURLOpener(nullptr);
+    AppDelegate::setManualPathOverride(path(QStringLiteral("Manuel.html")));
+    LocalFileOpener::setCommand({QStringLiteral("false")});
+    delegate->showManual();
+    const QDeadlineTimer deadline(10000);
+    while (alerts.size() < 3 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    LocalFileOpener::setCommand({});
+    EXPECT_EQ(alerts.size(), 3);
 }
 
 TEST_F(AppDelegateTest, libraryAndOnlineCommandsAnswerInFrench)
