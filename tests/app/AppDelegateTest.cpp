@@ -21,6 +21,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
@@ -434,15 +435,21 @@ TEST_F(AppDelegateTest, manualOpensInTheBrowserOrSaysItCannot)
     EXPECT_EQ(opened.size(), 2);
     EXPECT_EQ(alerts.size(), 2);
 
-    // The desktop's opener started but found no browser: the same alert once it has ended.
+    // The desktop's opener is asked for the manual but finds no browser (xdg-open ends with an
+    // error): the same alert once it has ended.
     AppDelegate::setURLOpener(nullptr);
     AppDelegate::setManualPathOverride(path(QStringLiteral("Manuel.html")));
-    LocalFileOpener::setCommand({QStringLiteral("false")});
+    const QString asked = path(QStringLiteral("asked"));
+    LocalFileOpener::setCommand({QStringLiteral("sh"), QStringLiteral("-c"),
+                                 QStringLiteral("printf %s \"$1\" > '%1'; exit 3").arg(asked), QStringLiteral("sh")});
     delegate->showManual();
     const QDeadlineTimer deadline(10000);
     while (alerts.size() < 3 && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     LocalFileOpener::setCommand({});
+    QFile askedFile(asked);
+    ASSERT_TRUE(askedFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(askedFile.readAll()), path(QStringLiteral("Manuel.html")));
     EXPECT_EQ(alerts.size(), 3);
 }
 
