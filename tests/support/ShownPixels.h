@@ -16,7 +16,7 @@
 namespace ShownPixels {
 
 // Delivers the pending repaints.
-inline void settle(int milliseconds = 60)
+inline void settle(int milliseconds = 100)
 {
     const QDeadlineTimer deadline(milliseconds);
     while (!deadline.hasExpired())
