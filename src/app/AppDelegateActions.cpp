@@ -10,9 +10,9 @@
 #include "platform/DialogHooks.h"
 #include "platform/Document.h"
 #include "platform/DocumentController.h"
+#include "platform/LocalFileOpener.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -192,15 +192,24 @@ void AppDelegate::setURLOpener(URLOpener opener)
 
 void AppDelegate::showManual()
 {
+    const auto unavailable = [] {
+        DialogHooks::Alert alert;
+        alert.message = manualUnavailableMessage();
+        DialogHooks::runAlert(alert);
+    };
     const QString path = manualPath();
-    bool opened = false;
-    if (!path.isEmpty() && QFileInfo(path).isFile()) {
-        const QUrl url = QUrl::fromLocalFile(path);
-        opened = urlOpener() ? urlOpener()(url) : QDesktopServices::openUrl(url);
-    }
-    if (opened)
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        unavailable();
         return;
-    DialogHooks::Alert alert;
-    alert.message = manualUnavailableMessage();
-    DialogHooks::runAlert(alert);
+    }
+    if (urlOpener()) {
+        if (!urlOpener()(QUrl::fromLocalFile(path)))
+            unavailable();
+        return;
+    }
+    // Only the opener's end tells whether an application took the file (none without a browser).
+    LocalFileOpener::open(path, [unavailable](bool opened) {
+        if (!opened)
+            unavailable();
+    });
 }

@@ -206,6 +206,21 @@ void CarteBlockHandles::keyDown(const ViewKeyEvent& e)
         onChange();
 }
 
+QRectF CarteBlockHandles::paintedRect() const
+{
+    if (!selected || (canvas && canvas->isExporting) || blockBounds().isNull())
+        return bounds();
+    const QPointF knob = rotationHandlePoint();
+    double minX = knob.x(), maxX = knob.x(), minY = knob.y(), maxY = knob.y();
+    for (const QPointF& p : handlePoints()) {
+        minX = std::min(minX, p.x()), maxX = std::max(maxX, p.x());
+        minY = std::min(minY, p.y()), maxY = std::max(maxY, p.y());
+    }
+    // Half a handle square and its outline, plus a point of antialiasing.
+    const double grow = handleSide / 2 + 2;
+    return QRectF(minX - grow, minY - grow, maxX - minX + 2 * grow, maxY - minY + 2 * grow);
+}
+
 void CarteBlockHandles::draw(QPainter& painter, const QRectF&)
 {
     if (!selected || (canvas && canvas->isExporting))

@@ -54,6 +54,8 @@ public:
     bool acceptsFirstResponder() const override { return true; }
     ViewNode* hitTest(const QPointF& pointInSuperview) override;
     void draw(QPainter& painter, const QRectF& dirty) override;
+    // The outline, the knob and the handle squares, wherever the block lies.
+    QRectF paintedRect() const override;
     void mouseDown(const ViewMouseEvent& e) override;
     void mouseDragged(const ViewMouseEvent& e) override;
     void mouseUp(const ViewMouseEvent& e) override;

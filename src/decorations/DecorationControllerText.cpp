@@ -58,7 +58,16 @@ void DecorationController::beginTextEdit()
     editor->setFont(attributes.layoutFont());
     QPalette palette = editor->palette();
     palette.setColor(QPalette::Text, decorationColor(presentation->color));
-    palette.setColor(QPalette::Base, QColor(255, 255, 255, 230));
+    // The editor hides the text it replaces: its ground is the element's background laid on
+    // the page, made opaque (a see-through ground showed the old text behind the typing).
+    const QColor page = m_canvas->pageColor;
+    const PlmColor& ground = presentation->background;
+    const double a = std::clamp(ground.alpha, 0.0, 1.0);
+    const auto over = [a](double top, int below) {
+        return std::clamp(int(std::lround(255 * std::clamp(top, 0.0, 1.0) * a + below * (1 - a))), 0, 255);
+    };
+    palette.setColor(QPalette::Base,
+                     QColor(over(ground.red, page.red()), over(ground.green, page.green()), over(ground.blue, page.blue())));
     editor->setPalette(palette);
     editor->setPlainText(text);
     QTextOption option = editor->document()->defaultTextOption();

@@ -5,8 +5,10 @@
 
 #include <QPainter>
 #include <QPen>
+#include <QTransform>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -51,6 +53,31 @@ QList<ShadowLayer> decorationShadowLayers(const PlmPresentation& style, std::opt
         layers.append(layer);
     }
     return layers;
+}
+
+QRectF decorationPaintedRect(const PlmPresentation& style, const QSizeF& size)
+{
+    const PlmEditingStyle s = style.effectiveEditingStyle();
+    const auto finite = [](double v) { return std::isfinite(v) ? v : 0.0; };
+    const QRectF box(QPointF(0, 0), size);
+    QRectF painted = box;
+    if (s.shadow) {
+        const double blur = std::max(finite(s.shadowBlur), 0.0);
+        painted |= box.translated(finite(s.shadowX), finite(s.shadowY)).adjusted(-blur, -blur, blur, blur);
+    }
+    // Half the border (arrow heads and mitres reach a little further), plus a point of
+    // antialiasing.
+    const double grow = std::max(finite(s.strokeWidth), 1.0) * 2 + 1;
+    painted.adjust(-grow, -grow, grow, grow);
+    const double rotation = finite(s.rotation);
+    if (rotation == 0)
+        return painted;
+    const QPointF centre = box.center();
+    QTransform turn;
+    turn.translate(centre.x(), centre.y());
+    turn.rotate(rotation);
+    turn.translate(-centre.x(), -centre.y());
+    return turn.mapRect(painted);
 }
 
 void strokeDecorationPath(QPainter& painter, const QPainterPath& path, std::optional<PlmColor> fill,

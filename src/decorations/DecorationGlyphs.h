@@ -32,6 +32,10 @@ struct ScaleBarPiece {
 // legends pass none.
 QList<ShadowLayer> decorationShadowLayers(const PlmPresentation& style, std::optional<PlmDecorationKind> kind,
                                           const QRectF& rect);
+// The part of an element's own y-up coordinates that its drawing may cover: the box of that
+// size with its border's half width and its shadow, turned about the centre by its rotation.
+// The view repaints this much when the element moves or changes.
+QRectF decorationPaintedRect(const PlmPresentation& style, const QSizeF& size);
 // Fills with the optional colour, then strokes with the style's border.
 void strokeDecorationPath(QPainter& painter, const QPainterPath& path, std::optional<PlmColor> fill,
                           const PlmPresentation& style);

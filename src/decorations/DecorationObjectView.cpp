@@ -2,7 +2,9 @@
 
 #include "canvas/VectorCanvas.h"
 #include "decorations/DecorationDrawing.h"
+#include "decorations/DecorationGlyphs.h"
 #include "decorations/DecorationViewKeys.h"
+#include "decorations/LegendLayout.h"
 #include "platform/ViewHost.h"
 
 #include <QMenu>
@@ -97,6 +99,14 @@ const QImage* DecorationObjectView::decodedBitmap() const
 }
 
 void DecorationObjectView::draw(QPainter& painter, const QRectF&) { drawObject(painter, false); }
+
+QRectF DecorationObjectView::paintedRect() const
+{
+    const PlmPresentation& p = object.kind == PlmDecorationKind::legend
+        ? LegendLayout::textPresentation(object.presentation)
+        : object.presentation;
+    return decorationPaintedRect(p, bounds().size()).translated(bounds().topLeft());
+}
 
 void DecorationObjectView::drawObject(QPainter& painter, bool exporting) const
 {

@@ -76,6 +76,7 @@ public:
     const QImage* decodedBitmap() const;
 
     void draw(QPainter& painter, const QRectF& dirty) override;
+    QRectF paintedRect() const override;
     virtual void drawObject(QPainter& painter, bool exporting) const;
 
     // The context menu (parented to the host widget, not shown).

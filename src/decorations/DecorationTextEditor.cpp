@@ -1,6 +1,7 @@
 #include "decorations/DecorationTextEditor.h"
 
 #include <QKeyEvent>
+#include <QMimeData>
 
 DecorationTextEditor::DecorationTextEditor(QWidget* parent) : QPlainTextEdit(parent)
 {
@@ -38,4 +39,16 @@ void DecorationTextEditor::focusOutEvent(QFocusEvent* event)
         return;
     if (onFinish)
         onFinish();
+}
+
+bool DecorationTextEditor::canInsertFromMimeData(const QMimeData* source) const
+{
+    return source && source->hasText();
+}
+
+void DecorationTextEditor::insertFromMimeData(const QMimeData* source)
+{
+    if (!source || !source->hasText() || isReadOnly())
+        return;
+    insertPlainText(source->text());
 }

@@ -21,5 +21,9 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Pastes plain text only. Qt's own paste reads the first listed format without checking
+    // that there is one, and the X11 clipboard lists none for a decoration copy.
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
     void focusOutEvent(QFocusEvent* event) override;
 };

@@ -112,6 +112,36 @@ QRectF ThematicCanvas::printPageRect(const PlmPrintPage& page)
     return {page.origin.x, page.origin.y, page.width * 72 / 25.4, page.height * 72 / 25.4};
 }
 
+std::optional<QRectF> ThematicCanvas::printableArea() const
+{
+    if (!printPage)
+        return std::nullopt;
+    const double m = printPage->margin * 72 / 25.4;
+    const QRectF area = printPageRect(*printPage).adjusted(m, m, -m, -m).intersected(bounds());
+    if (!(area.width() > 0) || !(area.height() > 0))
+        return std::nullopt;
+    return area;
+}
+
+QPointF ThematicCanvas::elementOrigin(const PlmPoint& position, bool inPoints, bool keptInMargins,
+                                      const QSizeF& size) const
+{
+    QPointF origin = placement(position, inPoints, size, bounds().size());
+    if (inPoints || !keptInMargins)
+        return origin;
+    const std::optional<QRectF> area = printableArea();
+    if (!area || size.width() > area->width() || size.height() > area->height())
+        return origin;
+    origin.setX(std::clamp(origin.x(), area->left(), area->right() - size.width()));
+    origin.setY(std::clamp(origin.y(), area->top(), area->bottom() - size.height()));
+    return origin;
+}
+
+bool ThematicCanvas::keepsInMargins(PlmDecorationKind kind)
+{
+    return isText(kind) || kind == PlmDecorationKind::legend;
+}
+
 void ThematicCanvas::restackSubviews(std::optional<PlmRepresentation> representation, bool secondInFront)
 {
     const PlmRepresentation r = representation.value_or(PlmRepresentation::aplats);
@@ -199,8 +229,8 @@ void ThematicCanvas::layoutComposition()
     // 11–12. Decorations, then the legends.
     for (DecorationObjectView* view : decorationViews())
         placeDecoration(view, page.size());
-    placeLegend(m_legend, legendPosition, page.size());
-    placeLegend(m_secondLegend, secondLegendPosition, page.size());
+    placeLegend(m_legend, legendPosition);
+    placeLegend(m_secondLegend, secondLegendPosition);
 }
 
 void ThematicCanvas::placeDecoration(DecorationObjectView* view, const QSizeF& page)
@@ -224,22 +254,21 @@ void ThematicCanvas::placeDecoration(DecorationObjectView* view, const QSizeF& p
     } else {
         size = QSizeF(std::min(object.width, page.width()), std::min(object.height, page.height()));
     }
-    const QPointF origin =
-        placement(object.position, object.presentation.positionInPoints.value_or(false), size, page);
+    const QPointF origin = elementOrigin(object.position, object.presentation.positionInPoints.value_or(false),
+                                         keepsInMargins(object.kind), size);
     view->setFrame(QRectF(origin, size));
     if (object.kind == PlmDecorationKind::legend)
         view->syncLegendCopy();
 }
 
-void ThematicCanvas::placeLegend(ThematicLegend* legend, const PlmPoint& position, const QSizeF& page)
+void ThematicCanvas::placeLegend(ThematicLegend* legend, const PlmPoint& position)
 {
     if (legend->isManipulating || (isGroupManipulating && legend->isSelected()))
         return;
     const double w = legend->preferredWidth();
     const double h = legend->layoutHeight(w);
     const QSizeF size(w, h);
-    const QPointF origin =
-        placement(position, legend->presentation().positionInPoints.value_or(false), size, page);
+    const QPointF origin = elementOrigin(position, legend->presentation().positionInPoints.value_or(false), true, size);
     legend->setFrame(QRectF(origin, size));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/PlmBackgroundImage.h"
+#include "model/PlmDecorationKind.h"
 #include "model/PlmDecorationViewport.h"
 #include "model/PlmMap.h"
 #include "model/PlmPoint.h"
@@ -66,6 +67,15 @@ public:
     static QPointF placement(const PlmPoint& position, bool inPoints, const QSizeF& size, const QSizeF& page);
     // The print page's rectangle in page points.
     static QRectF printPageRect(const PlmPrintPage& page);
+    // What an export keeps of the page: the print page inside its margins, on the page; none
+    // without print page or when they do not meet.
+    std::optional<QRectF> printableArea() const;
+    // The origin of an element by the placement rule. An element placed by fractions (not by
+    // the person, who places in points) that keeps to the margins (texts and legends) and fits
+    // in the printable area is moved inside it.
+    QPointF elementOrigin(const PlmPoint& position, bool inPoints, bool keptInMargins, const QSizeF& size) const;
+    // Texts and legends are the elements automatic placement keeps inside the margins.
+    static bool keepsInMargins(PlmDecorationKind kind);
 
     // Re-orders the subviews for a representation (aplats when absent).
     void restackSubviews(std::optional<PlmRepresentation> representation, bool secondInFront);
@@ -89,7 +99,7 @@ public:
     QColor pageColor{255, 255, 255};
 
 private:
-    void placeLegend(ThematicLegend* legend, const PlmPoint& position, const QSizeF& page);
+    void placeLegend(ThematicLegend* legend, const PlmPoint& position);
     void placeDecoration(DecorationObjectView* view, const QSizeF& page);
     void zoomRequest(double factor, const QPointF& windowLocation);
 

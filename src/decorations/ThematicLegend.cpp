@@ -1,5 +1,6 @@
 #include "decorations/ThematicLegend.h"
 
+#include "decorations/DecorationGlyphs.h"
 #include "decorations/DecorationViewKeys.h"
 #include "decorations/LegendDrawing.h"
 #include "platform/ViewHost.h"
@@ -176,6 +177,12 @@ void ThematicLegend::drawContent(QPainter& painter, bool rasterizing) const
 }
 
 void ThematicLegend::draw(QPainter& painter, const QRectF&) { drawContent(painter, false); }
+
+QRectF ThematicLegend::paintedRect() const
+{
+    return decorationPaintedRect(LegendLayout::textPresentation(m_presentation), bounds().size())
+        .translated(bounds().topLeft());
+}
 
 QPointF ThematicLegend::unrotatedPoint(const QPointF& p) const
 {

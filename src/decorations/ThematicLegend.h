@@ -113,6 +113,7 @@ public:
 
     bool acceptsFirstResponder() const override { return true; }
     void draw(QPainter& painter, const QRectF& dirty) override;
+    QRectF paintedRect() const override;
     void mouseDown(const ViewMouseEvent& e) override;
     void mouseDragged(const ViewMouseEvent& e) override;
     void mouseUp(const ViewMouseEvent& e) override;

@@ -4,6 +4,7 @@
 #include "export/CarteBitmapExport.h"
 #include "export/CarteExportComposition.h"
 #include "export/CarteExportForm.h"
+#include "export/CarteExportOverflow.h"
 #include "export/CartePDFExport.h"
 #include "model/PlmErrors.h"
 #include "platform/DialogHooks.h"
@@ -395,6 +396,9 @@ void CarteExportPanel::updatePreview()
             status += QLatin1Char('\n') + QString::number(pixels.width) + QStringLiteral(" × ")
                 + QString::number(pixels.height) + QStringLiteral(" pixels");
         }
+        if (const QString overflow = CarteExportOverflow::statusLine(CarteExportOverflow::count(m_composition, size));
+            !overflow.isEmpty())
+            status += QLatin1Char('\n') + overflow;
         m_status->setText(status);
         m_continue->setEnabled(true);
         m_pendingSize = size;

@@ -152,7 +152,9 @@ void ViewHost::paintEvent(QPaintEvent* event)
     ViewNode::flipPainter(painter, height());
     const QTransform toRoot = m_root->transformToSuperview();
     painter.setTransform(toRoot, true);
+    ViewNode::s_drawingOnScreen = true;
     m_root->drawTree(painter, toRoot.inverted().mapRect(dirty));
+    ViewNode::s_drawingOnScreen = false;
 }
 
 void ViewHost::resizeEvent(QResizeEvent* event)

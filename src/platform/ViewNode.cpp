@@ -31,13 +31,14 @@ void ViewNode::setFrame(const QRectF& frame)
     if (frame == m_frame)
         return;
     const QRectF old = m_frame;
+    const QRectF oldExtent = displayExtentInSuperview();
     m_frame = frame;
     // With an explicit bounds size only the scale changes: the content keeps its layout.
     if (old.size() != frame.size() && !m_boundsSize)
         m_needsLayout = true;
     if (m_parent) {
-        m_parent->setNeedsDisplayInRect(old);
-        m_parent->setNeedsDisplayInRect(frame);
+        m_parent->setNeedsDisplayInRect(oldExtent);
+        m_parent->setNeedsDisplayInRect(displayExtentInSuperview());
     }
     setNeedsDisplay();
 }
@@ -79,7 +80,7 @@ void ViewNode::boundsChanged(const QSizeF& oldSize)
     if (oldSize != bounds().size())
         m_needsLayout = true;
     if (m_parent)
-        m_parent->setNeedsDisplayInRect(m_frame);
+        m_parent->setNeedsDisplayInRect(displayExtentInSuperview());
     setNeedsDisplay();
 }
 
@@ -144,7 +145,7 @@ void ViewNode::setHidden(bool hidden)
         return;
     m_hidden = hidden;
     if (m_parent)
-        m_parent->setNeedsDisplayInRect(m_frame);
+        m_parent->setNeedsDisplayInRect(displayExtentInSuperview());
 }
 
 void ViewNode::addSubview(ViewNode* child)
@@ -155,7 +156,7 @@ void ViewNode::addSubview(ViewNode* child)
     child->m_parent = this;
     m_children.push_back(child);
     child->m_needsLayout = true;
-    setNeedsDisplayInRect(child->m_frame);
+    setNeedsDisplayInRect(child->displayExtentInSuperview());
 }
 
 void ViewNode::insertSubview(ViewNode* child, Placement placement, ViewNode* relativeTo)
@@ -173,7 +174,7 @@ void ViewNode::insertSubview(ViewNode* child, Placement placement, ViewNode* rel
     else if (placement == Placement::above)
         ++at;
     list.insert(at, child);
-    setNeedsDisplayInRect(child->m_frame);
+    setNeedsDisplayInRect(child->displayExtentInSuperview());
 }
 
 void ViewNode::removeFromSuperview()
@@ -193,7 +194,7 @@ void ViewNode::removeFromSuperview()
     }
     auto& siblings = m_parent->m_children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
-    m_parent->setNeedsDisplayInRect(m_frame);
+    m_parent->setNeedsDisplayInRect(displayExtentInSuperview());
     m_parent = nullptr;
 }
 
@@ -243,10 +244,26 @@ ViewNode* ViewNode::hitTest(const QPointF& pointInSuperview)
 
 void ViewNode::draw(QPainter&, const QRectF&) {}
 
+QRectF ViewNode::displayExtent() const
+{
+    if (m_clipsToBounds)
+        return bounds();
+    // What was painted last still shows until it is repainted: a change of style or
+    // rotation must clear it as well as draw the new extent.
+    QRectF extent = paintedRect().united(bounds());
+    if (!m_lastPainted.isNull())
+        extent = extent.united(m_lastPainted);
+    return extent;
+}
+
+QRectF ViewNode::displayExtentInSuperview() const { return transformToSuperview().mapRect(displayExtent()); }
+
 void ViewNode::drawTree(QPainter& painter, const QRectF& dirty)
 {
     if (m_hidden)
         return;
+    if (s_drawingOnScreen && !m_clipsToBounds)
+        m_lastPainted = paintedRect();
     draw(painter, dirty);
     for (ViewNode* child : m_children) {
         if (child->m_hidden)
@@ -313,13 +330,14 @@ void ViewNode::setNeedsDisplay(bool needs)
 {
     m_needsDisplay = needs;
     if (needs)
-        requestDisplay(bounds());
+        requestDisplay(displayExtent());
 }
 
 void ViewNode::setNeedsDisplayInRect(const QRectF& rect)
 {
     m_needsDisplay = true;
-    requestDisplay(rect.intersected(bounds()));
+    // A node that does not clip shows its subviews beyond its bounds too.
+    requestDisplay(m_clipsToBounds ? rect.intersected(bounds()) : rect);
 }
 
 void ViewNode::requestDisplay(const QRectF& rectInSelf)

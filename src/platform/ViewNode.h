@@ -141,6 +141,11 @@ public:
     // that it draws in y-up node coordinates.
     static void flipPainter(QPainter& painter, double height);
 
+    // What draw() may paint, in own coordinates: the bounds by default. A node that does not
+    // clip and paints beyond its bounds (handles, shadows, rotated content) answers more, so
+    // that a move or a change repaints everything it leaves behind.
+    virtual QRectF paintedRect() const { return bounds(); }
+
     bool needsDisplay() const { return m_needsDisplay; }
     void setNeedsDisplay(bool needs = true);
     void setNeedsDisplayInRect(const QRectF& rect);
@@ -168,6 +173,10 @@ private:
     void clearNeedsDisplayTree();
 
     void boundsChanged(const QSizeF& oldSize);
+    // What this node may have on screen now or after its next drawing, in own coordinates
+    // and in the parent's.
+    QRectF displayExtent() const;
+    QRectF displayExtentInSuperview() const;
 
     QRectF m_frame;
     QPointF m_boundsOrigin;
@@ -176,6 +185,10 @@ private:
     bool m_hidden = false;
     bool m_needsDisplay = true;
     bool m_needsLayout = true;
+    QRectF m_lastPainted;  // paintedRect() at the last drawing on screen, own coordinates
+    // Set by the host while it paints the screen: exports draw the same tree without
+    // changing what the screen shows.
+    static inline bool s_drawingOnScreen = false;
     QString m_toolTip;
     ViewNode* m_parent = nullptr;
     std::vector<ViewNode*> m_children;

@@ -12,13 +12,16 @@
 #include "platform/Bookmark.h"
 #include "platform/DialogHooks.h"
 #include "platform/DocumentController.h"
+#include "platform/LocalFileOpener.h"
 #include "platform/UserDefaults.h"
 
 #include "WorkDocumentTestSupport.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
@@ -431,6 +434,23 @@ TEST_F(AppDelegateTest, manualOpensInTheBrowserOrSaysItCannot)
     delegate->showManual();
     EXPECT_EQ(opened.size(), 2);
     EXPECT_EQ(alerts.size(), 2);
+
+    // The desktop's opener is asked for the manual but finds no browser (xdg-open ends with an
+    // error): the same alert once it has ended.
+    AppDelegate::setURLOpener(nullptr);
+    AppDelegate::setManualPathOverride(path(QStringLiteral("Manuel.html")));
+    const QString asked = path(QStringLiteral("asked"));
+    LocalFileOpener::setCommand({QStringLiteral("sh"), QStringLiteral("-c"),
+                                 QStringLiteral("printf %s \"$1\" > '%1'; exit 3").arg(asked), QStringLiteral("sh")});
+    delegate->showManual();
+    const QDeadlineTimer deadline(10000);
+    while (alerts.size() < 3 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    LocalFileOpener::setCommand({});
+    QFile askedFile(asked);
+    ASSERT_TRUE(askedFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(askedFile.readAll()), path(QStringLiteral("Manuel.html")));
+    EXPECT_EQ(alerts.size(), 3);
 }
 
 TEST_F(AppDelegateTest, libraryAndOnlineCommandsAnswerInFrench)

@@ -2,8 +2,12 @@
 #include "decorations/InspectorSection.h"
 #include "support/CanvasEvents.h"
 #include "support/DecorationTestPage.h"
+#include "support/WidgetKeys.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QMimeData>
 #include <gtest/gtest.h>
 
 using namespace DecorationTestSupport;
@@ -276,6 +280,62 @@ TEST(DecorationTextEditing, TheEditorLiesOverTheTextInAShownWindow)
     editor->clearFocus();
     t.controller->commitTextEdit();
     EXPECT_EQ(t.object(0).text, QStringLiteral("Titre 2"));
+}
+
+TEST(DecorationTextEditing, PastingTakesPlainTextAndIgnoresAnythingElse)
+{
+    DecorationTestPage t(threeObjects());
+    t.controller->select(QStringLiteral("a"), false);
+    t.controller->beginTextEdit();
+    DecorationTextEditor* editor = t.controller->editor();
+    ASSERT_TRUE(editor);
+    const struct {
+        const char* name;
+        std::function<void(QMimeData&)> fill;
+        QString expected;
+    } rows[] = {
+        // What the X11 clipboard hands back for a decoration copy.
+        {"no format", [](QMimeData&) {}, QStringLiteral("Titre")},
+        {"decoration copy only",
+         [](QMimeData& m) { m.setData(DecorationController::clipboardType(), QByteArrayLiteral("[]")); },
+         QStringLiteral("Titre")},
+        {"rich text only", [](QMimeData& m) { m.setHtml(QStringLiteral("<b>gras</b>")); }, QStringLiteral("Titre")},
+        {"plain and rich text",
+         [](QMimeData& m) {
+             m.setHtml(QStringLiteral("<b>gras</b>"));
+             m.setText(QStringLiteral(" 2024"));
+         },
+         QStringLiteral("Titre 2024")},
+    };
+    for (const auto& row : rows) {
+        editor->setPlainText(QStringLiteral("Titre"));
+        editor->moveCursor(QTextCursor::End);
+        auto* mime = new QMimeData;
+        row.fill(*mime);
+        QGuiApplication::clipboard()->setMimeData(mime);
+        keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(editor->string(), row.expected) << row.name;
+    }
+    QGuiApplication::clipboard()->clear();
+}
+
+TEST(DecorationTextEditing, TheEditorHidesTheTextItReplaces)
+{
+    DecorationTestPage t(threeObjects());
+    t.h.widget->show();
+    t.controller->select(QStringLiteral("a"), false);
+    t.controller->beginTextEdit();
+    DecorationTextEditor* editor = t.controller->editor();
+    ASSERT_TRUE(editor);
+    editor->clear();
+    const QImage shot = t.h.widget->grab().toImage();
+    const QRect area = editor->geometry().adjusted(1, 1, -1, -1);
+    int ink = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            ink += qGray(shot.pixel(x, y)) < 245;
+    // At most a text cursor's line: the stored "Titre" (24 points, bold) must not show through.
+    EXPECT_LE(ink, 3 * area.height());
 }
 
 TEST(DecorationViews, DeletingFromTheViewsMenuOrKeysRemovesTheView)

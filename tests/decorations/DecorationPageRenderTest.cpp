@@ -1,12 +1,16 @@
 #include "canvas/VectorCanvas.h"
+#include "decorations/CarteBlockHandles.h"
 #include "model/PlmJson.h"
 #include "support/DecorationTestPage.h"
+#include "support/ShownPixels.h"
 
 #include <QDir>
 #include <QImage>
 #include <QWidget>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace DecorationTestSupport;
 
@@ -116,4 +120,55 @@ TEST(DecorationPageRender, EveryKindIsDrawnWhereItIsPlaced)
     for (DecorationObjectView* view : t.controller->objectViews())
         if (view->object.kind == PlmDecorationKind::scale)
             EXPECT_TRUE(view->measureScale().has_value());
+}
+
+// Moving or turning an element on the shown page repaints all it covered: shadows, rotated
+// corners and the map block's handles leave nothing behind on screen.
+TEST(DecorationPageRender, MovesLeaveNothingBehindOnScreen)
+{
+    PlmDecorationObject turned = placed(QStringLiteral("r"), PlmDecorationKind::rectangle, 80, 60, 160, 50);
+    PlmEditingStyle style = turned.presentation.effectiveEditingStyle();
+    style.rotation = 40;
+    turned.presentation.setEffectiveEditingStyle(style);
+    // A tall page in a wide window: the block's handles can stand beside the page.
+    DecorationTestPage t(workWith({turned}), {300, 400});
+    CompositionTestSupport::resizeWidget(*t.h.widget, 700, 424);
+    ThematicLegend* legend = t.h.canvas->legend();
+    legend->setTitle(QStringLiteral("Population"));
+    legend->setLabels({QStringLiteral("moins de 10"), QStringLiteral("10 et plus")});
+    legend->setColors({PlmColor{0.9, 0.8, 0.5, 1}, PlmColor{0.7, 0.3, 0.1, 1}});
+    PlmPresentation shadowed = legend->presentation();
+    PlmEditingStyle legendStyle = shadowed.effectiveEditingStyle();
+    legendStyle.shadow = true;
+    legendStyle.shadowX = 14;
+    legendStyle.shadowY = -14;
+    legendStyle.shadowColor = PlmColor{0, 0, 0, 1};
+    shadowed.setEffectiveEditingStyle(legendStyle);
+    legend->setPresentation(shadowed);
+    auto* handles = new CarteBlockHandles(t.h.canvas);
+    t.h.canvas->addSubview(handles);
+    t.h.canvas->layoutComposition();
+    handles->setSelected(true);
+    t.h.widget->show();
+    ASSERT_EQ(ShownPixels::staleCount(*t.h.widget), 0);
+
+    const struct {
+        const char* name;
+        std::function<void()> change;
+    } rows[] = {
+        {"legend with a shadow", [&] { legend->setFrame(legend->frame().translated(40, 30)); }},
+        {"turned rectangle", [&] {
+             DecorationObjectView* view = t.view(QStringLiteral("r"));
+             view->setFrame(view->frame().translated(-30, 60));
+         }},
+        {"map block beside the page", [&] {
+             for (int i = 0; i < 12; ++i)  // Shift-Left: 10 points
+                 handles->keyDown({Qt::Key_Left, QString(), Qt::ShiftModifier, false});
+         }},
+        {"block handles hidden", [&] { handles->setSelected(false); }},
+    };
+    for (const auto& row : rows) {
+        row.change();
+        EXPECT_EQ(ShownPixels::staleCount(*t.h.widget), 0) << row.name;
+    }
 }

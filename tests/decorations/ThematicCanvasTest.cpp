@@ -108,6 +108,63 @@ TEST(ThematicCanvasLayout, LegendsStartNearTheLowerAndUpperRightCornersAndDecora
     EXPECT_EQ(placed->frame(), QRectF(20, 30, 100, 50));
 }
 
+TEST(ThematicCanvasLayout, AutomaticPlacementKeepsTextsAndLegendsInsideThePrintMargins)
+{
+    Hosted h = hosted(gridMap(3), {800, 600}, {824, 624});
+    ThematicCanvas& canvas = *h.canvas;
+    canvas.legend()->setTitle(QStringLiteral("Population"));
+    canvas.legend()->setLabels({QStringLiteral("moins de 10"), QStringLiteral("10 et plus")});
+    struct Row {
+        const char* name;
+        PlmDecorationKind kind;
+        PlmPoint position;
+        bool inPoints;
+        QSizeF size;
+        QPointF inside;  // the origin with a print page of the composition's size, 10 mm margins
+    };
+    const double m = 10 * 72 / 25.4;
+    const Row rows[] = {
+        {"source on the bottom edge", PlmDecorationKind::source, {0.02, 0}, false, {600, 32}, {m, m}},
+        {"author in the lower right corner", PlmDecorationKind::author, {0.97, 0}, false, {200, 32}, {800 - m - 200, m}},
+        {"title near the top", PlmDecorationKind::title, {0.5, 0.98}, false, {600, 52}, {100, 600 - m - 52}},
+        {"source placed by the person", PlmDecorationKind::source, {4, 0}, true, {600, 32}, {4, 0}},
+        {"rectangle, not a text", PlmDecorationKind::rectangle, {0, 0}, false, {180, 100}, {0, 0}},
+        {"text wider than the printable area", PlmDecorationKind::text, {0.5, 0}, false, {780, 58}, {10, 0}},
+    };
+    QList<DecorationObjectView*> views;
+    for (const Row& row : rows) {
+        PlmDecorationObject object = PlmDecorationObject::make(QString::fromLatin1(row.name), row.kind);
+        object.position = row.position;
+        object.width = row.size.width();
+        object.height = row.size.height();
+        object.presentation.positionInPoints = row.inPoints ? std::optional<bool>(true) : std::nullopt;
+        views.append(new DecorationObjectView(object));
+        canvas.addSubview(views.last());
+    }
+    PlmPrintPage page;
+    page.origin = {0, 0};
+    page.width = 800 * 25.4 / 72;
+    page.height = 600 * 25.4 / 72;
+    page.margin = 10;
+    for (const bool withPage : {true, false}) {
+        canvas.printPage = withPage ? std::optional<PlmPrintPage>(page) : std::nullopt;
+        canvas.layoutComposition();
+        for (qsizetype i = 0; i < views.size(); ++i) {
+            const Row& row = rows[i];
+            SCOPED_TRACE(std::string(row.name) + (withPage ? " with a print page" : " without print page"));
+            // Without print page the placement rule alone places everything.
+            const QPointF expected =
+                withPage ? row.inside : ThematicCanvas::placement(row.position, row.inPoints, row.size, {800, 600});
+            EXPECT_NEAR(views[i]->frame().left(), expected.x(), 1e-9);
+            EXPECT_NEAR(views[i]->frame().top(), expected.y(), 1e-9);
+        }
+    }
+    // The legend's default place, near the lower right corner, lies within the margins.
+    canvas.printPage = page;
+    canvas.layoutComposition();
+    EXPECT_TRUE(QRectF(m, m, 800 - 2 * m, 600 - 2 * m).contains(canvas.legend()->frame()));
+}
+
 TEST(ThematicCanvasLayout, SymbolOverlaysCoverThePrintPageBesideTheComposition)
 {
     Hosted h = hosted(gridMap(2), {800, 600}, {824, 624});

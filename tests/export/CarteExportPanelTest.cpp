@@ -84,7 +84,13 @@ struct Fixture {
         store.work.map = map;
         panel = std::make_unique<CarteExportPanel>(std::make_unique<ThematicCanvasExport>(*h.canvas), store.access());
         panel->onClose = [this] { ++closes; };
-        store.changed = [this] { panel->refreshFromDocument(); };
+        // As the Carte pane does: the canvas shows the stored print page, then the panel refreshes.
+        store.changed = [this] {
+            h.canvas->printPage = store.work.decoration ? store.work.decoration->printPage : std::nullopt;
+            h.canvas->setNeedsLayout();
+            if (panel)
+                panel->refreshFromDocument();
+        };
         panel->present(h.widget.get());
     }
 
@@ -211,6 +217,15 @@ struct SaveRecorder {
         return h;
     }()};
 };
+
+TEST(CarteExportPanel, TheStatusSaysWhenAnElementLiesOutsideTheExportedArea)
+{
+    Fixture f;
+    EXPECT_EQ(f.panel->statusLabel()->text(), CarteExportPanel::pageStatus());
+    // The page starts 500 points in: the legend near the composition's right edge is cut.
+    f.type(f.panel->xField(), QStringLiteral("500"));
+    EXPECT_EQ(f.statusLastLine(), QStringLiteral("Un élément dépasse de la zone exportée."));
+}
 
 TEST(CarteExportPanel, ExportProposesTheMapNameWritesTheFileAndClosesSilently)
 {

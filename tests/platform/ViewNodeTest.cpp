@@ -1,5 +1,6 @@
 #include "platform/ViewHost.h"
 #include "platform/ViewNode.h"
+#include "support/ShownPixels.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -302,6 +304,49 @@ TEST(ViewNodeBounds, ANodeThatDoesNotClipDrawsOutsideItsFrame)
     EXPECT_EQ(QColor(root.renderToImage().pixel(15, 60 - 1 - 15)), QColor(Qt::white));
     node->setClipsToBounds(false);
     EXPECT_EQ(QColor(root.renderToImage().pixel(15, 60 - 1 - 15)), QColor(Qt::red));
+}
+
+TEST(ViewNodeDisplay, MovesAndChangesRepaintAllThatANodePaintsBeyondItsFrame)
+{
+    // Paints a shadow `reach` points beyond its lower-right corner.
+    class Shadowed : public ViewNode {
+    public:
+        double reach = 10;
+        Shadowed() { setClipsToBounds(false); }
+        QRectF paintedRect() const override { return bounds().adjusted(0, -reach, reach, 0); }
+        void draw(QPainter& p, const QRectF&) override
+        {
+            p.fillRect(bounds().translated(reach, -reach), Qt::darkGray);
+            p.fillRect(bounds(), Qt::red);
+        }
+    };
+    class Page : public ViewNode {
+    public:
+        void draw(QPainter& p, const QRectF&) override { p.fillRect(bounds(), Qt::white); }
+    };
+    ViewHost host;
+    host.resize(200, 200);
+    host.setRootNode(new Page);
+    auto* node = new Shadowed;
+    node->setFrame(QRectF(50, 100, 40, 40));
+    host.rootNode()->addSubview(node);
+    host.show();
+    ASSERT_EQ(ShownPixels::staleCount(host), 0);
+    const struct {
+        const char* name;
+        std::function<void()> change;
+    } rows[] = {
+        {"moved", [&] { node->setFrame(node->frame().translated(30, 25)); }},
+        {"shadow shortened", [&] {
+             node->reach = 2;
+             node->setNeedsDisplay();
+         }},
+        {"hidden", [&] { node->setHidden(true); }},
+    };
+    for (const auto& row : rows) {
+        row.change();
+        EXPECT_EQ(ShownPixels::staleCount(host), 0) << row.name;
+    }
 }
 
 TEST(ViewNodeOrder, InsertingBelowOrAboveASiblingMovesOnlyThatNodeAndKeepsTheFirstResponder)
