@@ -118,6 +118,34 @@ std::optional<QList<qint64>> indexedOffsets(const QByteArray& shx, qint64 shpSiz
     return offsets;
 }
 
+bool withinLongitudesAndLatitudes(const QList<PlmEntity>& entities)
+{
+    auto inRange = [](const QList<PlmPoint>& points) {
+        for (const PlmPoint& p : points)
+            if (!(std::abs(p.x) <= 180 && std::abs(p.y) <= 90))
+                return false;
+        return true;
+    };
+    for (const PlmEntity& entity : entities) {
+        const PlmGeometry& geometry = entity.geometry;
+        if (const PlmPoint* p = geometry.asPoint()) {
+            if (!inRange({*p}))
+                return false;
+        } else if (const QList<PlmPoint>* line = geometry.asPolyline()) {
+            if (!inRange(*line))
+                return false;
+        } else if (const PlmPolygon* polygon = geometry.asPolygon()) {
+            if (!inRange(polygon->exterior))
+                return false;
+        } else if (const QList<PlmPolygon>* polygons = geometry.asMultipolygon()) {
+            for (const PlmPolygon& p : *polygons)
+                if (!inRange(p.exterior))
+                    return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 PlmStyle defaultStyle()
@@ -290,6 +318,10 @@ PlmImportResult read(const QByteArray& data, const QString& url, const QString& 
         fail("Le nombre de lignes DBF diffère du Shapefile.");
     if (style.lineWidth != defaultStyle().lineWidth)
         builder.widenDegreeOutlines(style.lineWidth);
+    // Ground distances need the file's own word that its numbers are WGS 84 degrees.
+    if (companionBytes.contains(QStringLiteral("prj")) && declaresWgs84Longitudes(companionBytes.value(QStringLiteral("prj")))
+        && withinLongitudesAndLatitudes(builder.entities))
+        builder.metadata.insert(QStringLiteral("coordinates"), QStringLiteral("longitude/latitude WGS84 (sans reprojection)"));
     return builder.result();
 }
 
