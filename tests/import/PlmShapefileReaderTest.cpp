@@ -208,6 +208,37 @@ TEST_F(ShapefileReaderTest, aProjectionThatIsNotUtf8IsKeptInBase64)
     EXPECT_EQ(result.map.metadata.value(QStringLiteral("coordinates.prj")), QStringLiteral("//4="));
 }
 
+// Zones all named "0" (an id column left at 0) could not be told apart by any table: a
+// column whose values are distinct names them instead.
+TEST_F(ShapefileReaderTest, repeatedNamesGiveWayToAColumnOfDistinctValues)
+{
+    const struct {
+        const char* name;
+        Dbf dbf;
+        QStringList names;
+    } rows[] = {
+        {"an id left at 0, a region name", table({"ID", "POP", "NOM_REG"}, {{"0", "12", "Bretagne"}, {"0", "7", "Corse"}, {"0", "9", "Alsace"}}),
+         {"Bretagne", "Corse", "Alsace"}},
+        {"one name repeated, text before numbers", table({"NAME", "CODE", "ISO"}, {{"x", "1", "BZH"}, {"x", "2", "COR"}, {"x", "3", "ALS"}}),
+         {"BZH", "COR", "ALS"}},
+        {"only numbers tell them apart", table({"ID", "POP"}, {{"0", "12"}, {"0", "7"}, {"0", "9"}}), {"12", "7", "9"}},
+        {"nothing tells them apart", table({"ID", "POP"}, {{"0", "12"}, {"0", "7"}, {"0", "7"}}), {"0", "0", "0"}},
+        {"distinct names stay", table({"NOM", "LIB"}, {{"a", "x"}, {"b", "y"}, {"c", "z"}}), {"a", "b", "c"}},
+    };
+    int index = 0;
+    for (const auto& row : rows) {
+        Shp shp;
+        for (int k = 0; k < 3; ++k)
+            shp.addPoint(k, k);
+        const QString stem = QStringLiteral("zones%1").arg(++index);
+        write(stem + QStringLiteral(".dbf"), row.dbf.bytes());
+        QStringList names;
+        for (const PlmEntity& e : import(stem + QStringLiteral(".shp"), shp.bytes(1)).map.entities)
+            names << e.name;
+        EXPECT_EQ(names, row.names) << row.name;
+    }
+}
+
 TEST_F(ShapefileReaderTest, polylinePartsTakeTheRecordIdAndTheirPosition)
 {
     Shp shp;
