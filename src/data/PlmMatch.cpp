@@ -46,24 +46,28 @@ bool isNameLikeColumn(const QString& name)
 
 // A cell that is a plain number whose fractional part is not zero ("1,666", "-0.5"): a
 // measure, never a code. Integers and codes ("2A", "01") are not.
-enum class NumberCell { notNumber, integer, fraction };
+enum class NumberCell { blank, notNumber, integer, fraction };
 NumberCell numberCell(const QString& cell)
 {
     qsizetype i = 0;
     const qsizetype size = cell.size();
     while (i < size && cell.at(i).isSpace())
         ++i;
-    if (i < size && (cell.at(i) == u'-' || cell.at(i) == u'+'))
+    if (i == size)
+        return NumberCell::blank;
+    if (cell.at(i) == u'-' || cell.at(i) == u'+')
         ++i;
     const qsizetype digitsStart = i;
-    while (i < size && cell.at(i) >= u'0' && cell.at(i) <= u'9')
+    const auto isDigit = [&cell](qsizetype at) { return cell.at(at) >= u'0' && cell.at(at) <= u'9'; };
+    // Digits, in groups that a space may separate ("2 165 423,5").
+    while (i < size && (isDigit(i) || (i > digitsStart && cell.at(i).isSpace() && i + 1 < size && isDigit(i + 1))))
         ++i;
     if (i == digitsStart)
         return NumberCell::notNumber;
     bool fraction = false;
     if (i < size && (cell.at(i) == u',' || cell.at(i) == u'.')) {
         const qsizetype fractionStart = ++i;
-        while (i < size && cell.at(i) >= u'0' && cell.at(i) <= u'9') {
+        while (i < size && isDigit(i)) {
             fraction = fraction || cell.at(i) != u'0';
             ++i;
         }
@@ -82,9 +86,7 @@ bool holdsDecimals(const QList<QStringList>& rows, int column)
 {
     bool anyFraction = false;
     for (const QStringList& row : rows) {
-        if (column >= row.size() || row.at(column).trimmed().isEmpty())
-            continue;
-        const NumberCell kind = numberCell(row.at(column));
+        const NumberCell kind = column < row.size() ? numberCell(row.at(column)) : NumberCell::blank;
         if (kind == NumberCell::notNumber)
             return false;
         anyFraction = anyFraction || kind == NumberCell::fraction;
@@ -178,15 +180,23 @@ struct PlmMatch::Cache {
     QList<QList<int>> cellKeys;         // [column][row] -> key number, -1 when no entity has it
     QList<int> nameLikeColumns;
 
-    // The one entity each row's name-like columns name, -1 when they name none or several.
+    // The one entity each row's name-like columns name, -1 when they name none or several
+    // (the fallback of hits(), without listing them).
     QList<int> uniqueFallbacks(qsizetype rowCount) const
     {
         QList<int> unique(rowCount, -1);
-        QList<int> fallback;
         for (qsizetype row = 0; row < rowCount; ++row) {
-            const int* data = nullptr;
-            if (hits(FieldIndex(), false, -1, row, data, fallback) == 1)
-                unique[row] = data[0];
+            int found = -1;
+            bool several = false;
+            for (int nameColumn : nameLikeColumns) {
+                const int nameKey = cellKeys.at(nameColumn).at(row);
+                for (qsizetype i = 0; i < names.size(nameKey) && !several; ++i) {
+                    const int entity = names.begin(nameKey)[i];
+                    several = found >= 0 && entity != found;
+                    found = entity;
+                }
+            }
+            unique[row] = several ? -1 : found;
         }
         return unique;
     }

@@ -191,7 +191,7 @@ TEST(PlmMatchCandidates, AKeyThatSettlesEveryRowOnceComesFirst)
 // A column of measures is no key even where its numbers settle every row.
 TEST(PlmMatchCandidates, AColumnOfDecimalsIsNeverTheProposedKey)
 {
-    const PlmMatch match(tableOf({"Nom", "Surface"}, {{"Ashe", "2,5"}, {"Surry", "0.75"}, {"Raleigh", "3"}}),
+    const PlmMatch match(tableOf({"Nom", "Surface"}, {{"Ashe", "1 202,5"}, {"Surry", "0.75"}, {"Raleigh", "3"}}),
                          mapOf({area("a1", "Ashe", {{"CRESS_ID", "1"}}), area("a2", "Surry", {{"CRESS_ID", "2"}}),
                                 area("a3", "Wake", {{"CRESS_ID", "3"}})}));
     const PlmMatchCandidate best = match.candidates().first();
