@@ -96,6 +96,11 @@ void DataImportWindowController::refresh()
         for (int section = 1; section < m_previewModel->columnCount(); ++section)
             m_preview->setColumnWidth(section, 140);
     }
+    // The zone column widens to its longest text on screen ("Doublon : plusieurs lignes pour
+    // cette zone"), so that the reason a row needs attention is read whole.
+    const int zoneWidth = static_cast<QAbstractItemView*>(m_preview)->sizeHintForColumn(0);
+    if (zoneWidth > m_preview->columnWidth(0))
+        m_preview->setColumnWidth(0, zoneWidth);
     m_onlyIssues->setHidden(m_model.onlyIssuesHidden());
     m_matchingControls->setHidden(m_model.matchingControlsHidden());
     m_correctionControls->setHidden(m_model.correctionControlsHidden());

@@ -55,6 +55,7 @@ void DataImportWindowControllerModel::reload(const PlmMap& map)
                 m_selectedColumns.insert(column, proposedType(column));
         }
     }
+    m_keyRowShown = false;
     m_entityPositions.clear();
     m_zoneKeys.clear();
     m_idKeys.clear();
@@ -160,6 +161,7 @@ void DataImportWindowControllerModel::refresh()
         m_attention += row.needsAttention() ? 1 : 0;
         m_ignored += row.kind == PlmMatchRow::Kind::ignored ? 1 : 0;
     }
+    m_keyRowShown = m_keyRowShown || m_attention > 0 || !m_confirmedColumn;
     m_visibleRows.clear();
     const int rowCount = int(m_resolutions.size());
     if (m_attention == 0) {

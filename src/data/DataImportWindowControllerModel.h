@@ -63,7 +63,9 @@ public:
     QString summaryText() const;
     QString noteText() const;
     bool onlyIssuesHidden() const { return m_attention == 0; }
-    bool matchingControlsHidden() const { return m_attention == 0 && m_confirmedColumn; }
+    // Hidden while the proposed key settles every row; once shown it stays, so that a key the
+    // person changed can be changed again.
+    bool matchingControlsHidden() const { return !m_keyRowShown; }
     bool correctionControlsHidden() const { return m_attention == 0; }
     bool canImport(bool documentAlive) const;
 
@@ -109,6 +111,7 @@ private:
     QList<PlmMatchRow> m_resolutions;
     QList<int> m_visibleRows;
     bool m_confirmedColumn = false;
+    bool m_keyRowShown = false;
     int m_matched = 0;
     int m_attention = 0;
     int m_ignored = 0;

@@ -44,6 +44,56 @@ bool isNameLikeColumn(const QString& name)
     return words.contains(key) || key.startsWith(QLatin1String("nom_")) || key.startsWith(QLatin1String("name_"));
 }
 
+// A cell that is a plain number whose fractional part is not zero ("1,666", "-0.5"): a
+// measure, never a code. Integers and codes ("2A", "01") are not.
+enum class NumberCell { blank, notNumber, integer, fraction };
+NumberCell numberCell(const QString& cell)
+{
+    qsizetype i = 0;
+    const qsizetype size = cell.size();
+    while (i < size && cell.at(i).isSpace())
+        ++i;
+    if (i == size)
+        return NumberCell::blank;
+    if (cell.at(i) == u'-' || cell.at(i) == u'+')
+        ++i;
+    const qsizetype digitsStart = i;
+    const auto isDigit = [&cell](qsizetype at) { return cell.at(at) >= u'0' && cell.at(at) <= u'9'; };
+    // Digits, in groups that a space may separate ("2 165 423,5").
+    while (i < size && (isDigit(i) || (i > digitsStart && cell.at(i).isSpace() && i + 1 < size && isDigit(i + 1))))
+        ++i;
+    if (i == digitsStart)
+        return NumberCell::notNumber;
+    bool fraction = false;
+    if (i < size && (cell.at(i) == u',' || cell.at(i) == u'.')) {
+        const qsizetype fractionStart = ++i;
+        while (i < size && isDigit(i)) {
+            fraction = fraction || cell.at(i) != u'0';
+            ++i;
+        }
+        if (i == fractionStart)
+            return NumberCell::notNumber;
+    }
+    while (i < size && cell.at(i).isSpace())
+        ++i;
+    if (i != size)
+        return NumberCell::notNumber;
+    return fraction ? NumberCell::fraction : NumberCell::integer;
+}
+
+// Whether every non-blank cell of a column is a number and some have a fractional part.
+bool holdsDecimals(const QList<QStringList>& rows, int column)
+{
+    bool anyFraction = false;
+    for (const QStringList& row : rows) {
+        const NumberCell kind = column < row.size() ? numberCell(row.at(column)) : NumberCell::blank;
+        if (kind == NumberCell::notNumber)
+            return false;
+        anyFraction = anyFraction || kind == NumberCell::fraction;
+    }
+    return anyFraction;
+}
+
 int priorityOf(const QString& field)
 {
     if (field == idField)
@@ -129,6 +179,27 @@ struct PlmMatch::Cache {
     FieldIndex names;                   // the index of "name", for the fallback of every row
     QList<QList<int>> cellKeys;         // [column][row] -> key number, -1 when no entity has it
     QList<int> nameLikeColumns;
+
+    // The one entity each row's name-like columns name, -1 when they name none or several
+    // (the fallback of hits(), without listing them).
+    QList<int> uniqueFallbacks(qsizetype rowCount) const
+    {
+        QList<int> unique(rowCount, -1);
+        for (qsizetype row = 0; row < rowCount; ++row) {
+            int found = -1;
+            bool several = false;
+            for (int nameColumn : nameLikeColumns) {
+                const int nameKey = cellKeys.at(nameColumn).at(row);
+                for (qsizetype i = 0; i < names.size(nameKey) && !several; ++i) {
+                    const int entity = names.begin(nameKey)[i];
+                    several = found >= 0 && entity != found;
+                    found = entity;
+                }
+            }
+            unique[row] = several ? -1 : found;
+        }
+        return unique;
+    }
 
     // The index of `field` over the entities at `positions` (map order), areas preferred.
     FieldIndex buildIndex(const QString& field, const QList<int>& positions) const
@@ -380,13 +451,54 @@ PlmMatch::PlmMatch(const PlmInputTable& table, const PlmMap& map)
             m_candidates.append({column, field, recognized, priorityOf(field), claimsTwice});
         }
     }
-    // A key whose rows name some entity twice comes after one whose rows never do, whatever
-    // its field: a code-like column that matches by coincidence (numbers that happen to be
-    // other zones' codes) must not hide a clean match of every row by name.
-    std::stable_sort(m_candidates.begin(), m_candidates.end(),
-                     [](const PlmMatchCandidate& a, const PlmMatchCandidate& b) {
-                         if ((a.recognized > 0) != (b.recognized > 0))
-                             return a.recognized > 0;
+    // A column of measures with decimals ("1,666") is never proposed as the key, whatever it
+    // happens to match. Among the others, a key that settles every row once (through the
+    // name-like columns where its own cell finds nothing) comes first, and a key whose rows
+    // name some entity twice comes after one whose rows never do, whatever its field: a
+    // code-like column that matches by coincidence (numbers that happen to be other zones'
+    // codes) must not hide a clean match of every row by name.
+    QList<bool> decimalColumns(columnCount, false);
+    for (int column = 0; column < columnCount; ++column)
+        decimalColumns[column] = holdsDecimals(m_table.rows, column);
+    QList<int> fallbacks;
+    QSet<qsizetype> complete; // positions in m_candidates
+    for (qsizetype at = 0; at < m_candidates.size(); ++at) {
+        const PlmMatchCandidate& candidate = m_candidates.at(at);
+        if (candidate.recognized == 0 || candidate.claimsTwice || decimalColumns.at(candidate.column))
+            continue;
+        if (fallbacks.isEmpty() && rowCount > 0)
+            fallbacks = cache->uniqueFallbacks(rowCount);
+        const FieldIndex& index = cache->indexes[candidate.field];
+        const QList<int>& keys = cache->cellKeys.at(candidate.column);
+        const bool byName = candidate.field == nameField;
+        bool settled = true;
+        claimed.clear();
+        for (qsizetype row = 0; row < rowCount && settled; ++row) {
+            const qsizetype count = index.size(keys.at(row));
+            const int entity = count == 1 ? *index.begin(keys.at(row)) : count == 0 && !byName ? fallbacks.at(row) : -1;
+            settled = entity >= 0 && claims[entity]++ == 0;
+            if (entity >= 0)
+                claimed.append(entity);
+        }
+        for (int entity : std::as_const(claimed))
+            claims[entity] = 0;
+        if (settled)
+            complete.insert(at);
+    }
+    QList<std::pair<PlmMatchCandidate, std::pair<bool, bool>>> ranked; // candidate, (decimals, complete)
+    ranked.reserve(m_candidates.size());
+    for (qsizetype at = 0; at < m_candidates.size(); ++at)
+        ranked.append({m_candidates.at(at), {decimalColumns.at(m_candidates.at(at).column), complete.contains(at)}});
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& left, const auto& right) {
+                         const PlmMatchCandidate& a = left.first;
+                         const PlmMatchCandidate& b = right.first;
+                         const bool aRecognizes = a.recognized > 0 && !left.second.first;
+                         const bool bRecognizes = b.recognized > 0 && !right.second.first;
+                         if (aRecognizes != bRecognizes)
+                             return aRecognizes;
+                         if (left.second.second != right.second.second)
+                             return left.second.second;
                          if (a.claimsTwice != b.claimsTwice)
                              return !a.claimsTwice;
                          if (a.priority != b.priority)
@@ -397,13 +509,17 @@ PlmMatch::PlmMatch(const PlmInputTable& table, const PlmMap& map)
                              return a.column < b.column;
                          return plmCodePointLess(a.field, b.field);
                      });
+    for (qsizetype at = 0; at < ranked.size(); ++at)
+        m_candidates[at] = ranked.at(at).first;
+    // Only a candidate ranked alike can tie with the first.
+    const auto rankedAlike = [&ranked](qsizetype at) { return ranked.at(at).second == ranked.first().second; };
 
     if (m_candidates.isEmpty() || m_candidates.first().recognized == 0)
         return;
     const PlmMatchCandidate& best = m_candidates.first();
     for (qsizetype i = 1; i < m_candidates.size() && !m_tiedBestColumns; ++i) {
         const PlmMatchCandidate& other = m_candidates.at(i);
-        if (other.recognized == best.recognized && other.priority == best.priority)
+        if (other.recognized == best.recognized && other.priority == best.priority && rankedAlike(i))
             m_tiedBestColumns = !sameRowMatches(best, other);
     }
 }

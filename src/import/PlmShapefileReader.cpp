@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStringDecoder>
 #include <cmath>
 #include <cstring>
@@ -118,6 +119,97 @@ std::optional<QList<qint64>> indexedOffsets(const QByteArray& shx, qint64 shpSiz
     return offsets;
 }
 
+bool withinLongitudesAndLatitudes(const QList<PlmEntity>& entities)
+{
+    auto inRange = [](const QList<PlmPoint>& points) {
+        for (const PlmPoint& p : points)
+            if (!(std::abs(p.x) <= 180 && std::abs(p.y) <= 90))
+                return false;
+        return true;
+    };
+    for (const PlmEntity& entity : entities) {
+        const PlmGeometry& geometry = entity.geometry;
+        if (const PlmPoint* p = geometry.asPoint()) {
+            if (!inRange({*p}))
+                return false;
+        } else if (const QList<PlmPoint>* line = geometry.asPolyline()) {
+            if (!inRange(*line))
+                return false;
+        } else if (const PlmPolygon* polygon = geometry.asPolygon()) {
+            if (!inRange(polygon->exterior))
+                return false;
+        } else if (const QList<PlmPolygon>* polygons = geometry.asMultipolygon()) {
+            for (const PlmPolygon& p : *polygons)
+                if (!inRange(p.exterior))
+                    return false;
+        }
+    }
+    return true;
+}
+
+bool isNumberText(const QString& text)
+{
+    bool number = false;
+    text.toDouble(&number);
+    return number;
+}
+
+// Names come from a name column, else from the record's id. When those repeat (an id column
+// left at 0 in every record), no table could tell the zones apart by name: a column whose
+// values are all present and distinct names them instead, a name-like column first, then one
+// holding text, then any. Nothing when the names are distinct or no column is.
+std::optional<QString> distinctNameColumn(const QList<Row>& rows, const QStringList& idNames,
+                                          const QStringList& nameNames)
+{
+    if (rows.size() < 2)
+        return std::nullopt;
+    QSet<QString> names;
+    bool repeated = false;
+    for (const Row& row : rows) {
+        std::optional<QString> name = firstAttribute(nameNames, row);
+        if (!name)
+            name = firstAttribute(idNames, row);
+        if (!name)
+            continue; // named after its record number, which no other record has
+        if (names.contains(*name)) {
+            repeated = true;
+            break;
+        }
+        names.insert(*name);
+    }
+    if (!repeated)
+        return std::nullopt;
+    std::optional<QString> best;
+    int bestRank = 3;
+    for (auto column = rows.first().cbegin(); column != rows.first().cend(); ++column) {
+        const QString& field = column.key();
+        if (field.startsWith(QLatin1String("source.")))
+            continue;
+        QSet<QString> values;
+        bool usable = true, text = false;
+        for (const Row& row : rows) {
+            const QString value = row.value(field);
+            if (value.isEmpty() || values.contains(value)) {
+                usable = false;
+                break;
+            }
+            values.insert(value);
+            text = text || !isNumberText(value);
+        }
+        if (!usable)
+            continue;
+        const QString folded = field.toLower();
+        const bool nameLike = folded.contains(QLatin1String("nom")) || folded.contains(QLatin1String("name"))
+            || folded.contains(QLatin1String("label")) || folded.contains(QLatin1String("lib"));
+        const int rank = nameLike ? 0 : text ? 1 : 2;
+        if (rank < bestRank) {
+            best = field;
+            bestRank = rank;
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 PlmStyle defaultStyle()
@@ -221,6 +313,7 @@ PlmImportResult read(const QByteArray& data, const QString& url, const QString& 
                                : defaultStyle();
     const QStringList idNames = {QStringLiteral("id"), QStringLiteral("fid"), QStringLiteral("code")};
     const QStringList nameNames = {QStringLiteral("name"), QStringLiteral("nom"), QStringLiteral("label")};
+    const std::optional<QString> nameColumn = distinctNameColumn(rows, idNames, nameNames);
     const qint64 fileSize = data.size();
     // Some writers leave unused bytes between records; their index says where each one starts.
     std::optional<QList<qint64>> indexed;
@@ -239,7 +332,8 @@ PlmImportResult read(const QByteArray& data, const QString& url, const QString& 
         const quint64 type = integer(content, 4, false, data);
         const Row attributes = index < rows.size() ? rows.at(index) : Row();
         const QString recordID = firstAttribute(idNames, attributes).value_or(QStringLiteral("shp:") + QString::number(number));
-        const std::optional<QString> recordName = firstAttribute(nameNames, attributes);
+        const std::optional<QString> recordName =
+            nameColumn ? std::optional<QString>(attributes.value(*nameColumn)) : firstAttribute(nameNames, attributes);
 
         switch (type) {
         case 0:
@@ -290,6 +384,10 @@ PlmImportResult read(const QByteArray& data, const QString& url, const QString& 
         fail("Le nombre de lignes DBF diffère du Shapefile.");
     if (style.lineWidth != defaultStyle().lineWidth)
         builder.widenDegreeOutlines(style.lineWidth);
+    // Ground distances need the file's own word that its numbers are WGS 84 degrees.
+    if (companionBytes.contains(QStringLiteral("prj")) && declaresWgs84Longitudes(companionBytes.value(QStringLiteral("prj")))
+        && withinLongitudesAndLatitudes(builder.entities))
+        builder.metadata.insert(QStringLiteral("coordinates"), QStringLiteral("longitude/latitude WGS84 (sans reprojection)"));
     return builder.result();
 }
 

@@ -41,5 +41,8 @@ PlmStyle defaultStyle();
 // The default style for a file whose projection text is given: thinner lines in degrees.
 PlmStyle defaultStyle(const std::optional<QByteArray>& prj);
 bool declaresGeographicCoordinates(const QByteArray& prj);
+// True when the projection text is a geographic system on the WGS 84 datum, in degrees from
+// Greenwich, whatever the writer's spelling (WKT1, ESRI names, WKT2).
+bool declaresWgs84Longitudes(const QByteArray& prj);
 
 } // namespace ShapefileReader

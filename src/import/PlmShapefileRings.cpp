@@ -171,20 +171,23 @@ PlmGeometry polygonGeometry(const QList<QList<PlmPoint>>& parts)
     const qsizetype count = parts.size();
     QList<double> areas;
     areas.reserve(count);
-    bool clockwise = false, counterClockwise = false;
+    bool clockwise = false, counterClockwise = false, allClockwise = true;
     for (const QList<PlmPoint>& ring : parts) {
         const double signedArea = signedRingArea(ring);
         clockwise = clockwise || signedArea < 0;
+        allClockwise = allClockwise && signedArea < 0;
         counterClockwise = counterClockwise || signedArea > 0;
         areas << std::fabs(signedArea);
     }
     // Shapefiles run exteriors clockwise and holes counter-clockwise. When a record uses both
     // directions, they decide: an island whose first point falls inside a neighbour stays an
-    // island, and only counter-clockwise rings look for the exterior that holds them. Files
-    // whose rings all run one way are nested by containment alone.
+    // island, and only counter-clockwise rings look for the exterior that holds them. A record
+    // whose rings all run clockwise has no hole at all (an island in a lake of the same record
+    // is still an island). Records that break the convention (all counter-clockwise, or rings
+    // without a direction) are nested by containment alone.
     const bool byDirection = clockwise && counterClockwise;
     QList<bool> canParent(count, true);
-    QList<bool> seeksParent(count, true);
+    QList<bool> seeksParent(count, !allClockwise);
     if (byDirection) {
         for (qsizetype i = 0; i < count; ++i) {
             const bool exterior = signedRingArea(parts[i]) < 0;
@@ -194,7 +197,7 @@ PlmGeometry polygonGeometry(const QList<QList<PlmPoint>>& parts)
     }
 
     QList<qsizetype> parents(count, -1);
-    if (count > 1) {
+    if (count > 1 && !allClockwise) {
         NestingIndex index(parts, areas, canParent);
         for (qsizetype i = 0; i < count; ++i)
             if (seeksParent[i])

@@ -5,16 +5,65 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Ascending order of finite doubles by their bits: a least-significant-digit radix sort, linear
+// where a comparison sort of a large column costs most of a refresh. The key of a double flips
+// every bit of a negative and the sign bit of a positive, so that keys compare as the values.
+void radixSort(QList<double>& values)
+{
+    constexpr int digitBits = 11;
+    constexpr int digits = (64 + digitBits - 1) / digitBits;
+    constexpr std::uint64_t digitMask = (std::uint64_t(1) << digitBits) - 1;
+    const qsizetype n = values.size();
+    std::vector<std::uint64_t> keys(static_cast<std::size_t>(n)), other(static_cast<std::size_t>(n));
+    std::vector<std::uint32_t> counts(std::size_t(digits) << digitBits, 0);
+    for (qsizetype i = 0; i < n; ++i) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &values[i], sizeof bits);
+        const std::uint64_t key = bits >> 63 ? ~bits : bits | (std::uint64_t(1) << 63);
+        keys[std::size_t(i)] = key;
+        for (int d = 0; d < digits; ++d)
+            ++counts[(std::size_t(d) << digitBits) + ((key >> (d * digitBits)) & digitMask)];
+    }
+    for (int d = 0; d < digits; ++d) {
+        std::uint32_t* count = counts.data() + (std::size_t(d) << digitBits);
+        if (count[(keys[0] >> (d * digitBits)) & digitMask] == std::uint32_t(n))
+            continue; // every key has this digit: the pass would change nothing
+        std::uint32_t total = 0;
+        for (std::size_t k = 0; k <= digitMask; ++k)
+            total += std::exchange(count[k], total);
+        for (const std::uint64_t key : keys)
+            other[count[(key >> (d * digitBits)) & digitMask]++] = key;
+        keys.swap(other);
+    }
+    for (qsizetype i = 0; i < n; ++i) {
+        const std::uint64_t key = keys[std::size_t(i)];
+        const std::uint64_t bits = key >> 63 ? key & ~(std::uint64_t(1) << 63) : ~key;
+        std::memcpy(&values[i], &bits, sizeof bits);
+    }
+}
+
+} // namespace
 
 PlmDistribution::PlmDistribution(const QList<double>& values)
 {
     sorted.reserve(values.size());
+    // -0 counts as 0, so that equal values are one value whatever their order.
     for (double v : values)
         if (std::isfinite(v))
-            sorted.append(v);
+            sorted.append(v == 0 ? 0.0 : v);
     if (sorted.isEmpty())
         return;
-    std::sort(sorted.begin(), sorted.end());
+    if (sorted.size() < 256)
+        std::sort(sorted.begin(), sorted.end());
+    else
+        radixSort(sorted);
 
     const double first = sorted.first();
     const double last = sorted.last();

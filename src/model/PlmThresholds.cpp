@@ -6,6 +6,10 @@
 #include <limits>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace PlmThresholds {
 
 QList<double> equalIntervals(double minimum, double maximum, int classCount)
@@ -50,54 +54,137 @@ QList<double> standardDeviation(double mean, double standardDeviation, double sc
 
 namespace {
 
-struct JenksSolver {
-    // Prefix sums over the distinct values, entry 0 = 0.
-    std::vector<double> W, S, Q;
-    const std::vector<double>* prev = nullptr;
-    std::vector<double>* cur = nullptr;
-    int* backRow = nullptr;
+// Fisher's exact programme over the distinct values u (weights w): best[c][j] is the least sum
+// of squared deviations of the first j values cut into c classes. The best split of j never
+// moves left as j grows, so each class count is filled by divide and conquer: the middle j is
+// solved over its allowed splits and bounds the splits of both halves.
+class JenksSolver {
+    struct Range {
+        int lo, hi, optLo, optHi;
+    };
 
-    double cost(int i, int j) const
+public:
+    JenksSolver(const std::vector<double>& W, const std::vector<double>& S, const std::vector<double>& Q)
+        : W_(W), S_(S), Q_(Q), m_(int(W.size()) - 1)
     {
-        const double w = W[j] - W[i];
-        const double s = S[j] - S[i];
-        const double c = (Q[j] - Q[i]) - s * s / w;
-        return c > 0 ? c : 0.0;
     }
 
-    // Fills cur[lo..hi] knowing the best split of each lies in [optLo, optHi].
-    // Iterative, so recursion depth never grows with the input.
-    void solve(int lo0, int hi0, int optLo0, int optHi0)
+    // One class: everything from the first value.
+    void first(std::vector<double>& cur, int* backRow) const
     {
-        struct Range { int lo, hi, optLo, optHi; };
-        std::vector<Range> stack;
-        stack.push_back({lo0, hi0, optLo0, optHi0});
-        while (!stack.empty()) {
-            const Range r = stack.back();
-            stack.pop_back();
+        cur[0] = std::numeric_limits<double>::infinity();
+        for (int j = 1; j <= m_; ++j) {
+            cur[std::size_t(j)] = 0.0 + (j == 1 ? 0.0 : cost(0, j));
+            backRow[j] = 0;
+        }
+    }
+
+    // Every j of a class count from its predecessor's row.
+    void layer(int c, const std::vector<double>& prev, std::vector<double>& cur, int* backRow)
+    {
+        std::fill(cur.begin(), cur.end(), std::numeric_limits<double>::infinity());
+        stack_.clear();
+        stack_.push_back({c, m_, c - 1, m_ - 1});
+        while (!stack_.empty()) {
+            const Range r = stack_.back();
+            stack_.pop_back();
             if (r.lo > r.hi)
                 continue;
             const int mid = (r.lo + r.hi) / 2;
-            const int last = std::min(mid - 1, r.optHi);
-            double best = std::numeric_limits<double>::infinity();
-            int bestI = r.optLo;
-            for (int i = r.optLo; i <= last; ++i) {
-                const double p = (*prev)[i];
-                if (!(p < best))
-                    continue; // cost >= 0, so it cannot win
-                const double v = p + (i + 1 == mid ? 0.0 : cost(i, mid));
-                if (v < best) {
-                    best = v;
-                    bestI = i;
-                }
-            }
-            (*cur)[mid] = best;
+            const int bestI = solve(mid, r.optLo, r.optHi, prev, cur);
             backRow[mid] = bestI;
             // Order of the two halves does not matter: they are independent.
-            stack.push_back({mid + 1, r.hi, bestI, r.optHi});
-            stack.push_back({r.lo, mid - 1, r.optLo, bestI});
+            stack_.push_back({mid + 1, r.hi, bestI, r.optHi});
+            stack_.push_back({r.lo, mid - 1, r.optLo, bestI});
         }
     }
+
+    // The last class count needs only j = m: the same middles as layer() on the way to it, so
+    // the same split comes out, each bounding the next.
+    void last(int c, const std::vector<double>& prev, std::vector<double>& cur, int* backRow) const
+    {
+        int lo = c, optLo = c - 1;
+        const int optHi = m_ - 1;
+        for (;;) {
+            const int mid = (lo + m_) / 2;
+            const int bestI = solve(mid, optLo, optHi, prev, cur);
+            backRow[mid] = bestI;
+            if (mid == m_)
+                return;
+            lo = mid + 1;
+            optLo = bestI;
+        }
+    }
+
+private:
+    double cost(int i, int j) const
+    {
+        const double w = W_[std::size_t(j)] - W_[std::size_t(i)];
+        const double s = S_[std::size_t(j)] - S_[std::size_t(i)];
+        const double c = (Q_[std::size_t(j)] - Q_[std::size_t(i)]) - s * s / w;
+        return c > 0 ? c : 0.0;
+    }
+
+    // The best split of j among [optLo, optHi], the first of equal ones; fills cur[j]. Two
+    // candidates at a time where the processor allows, with the same arithmetic as one at a
+    // time, so that the same split wins.
+    int solve(int j, int optLo, int optHi, const std::vector<double>& prev, std::vector<double>& cur) const
+    {
+        const int end = std::min(j - 1, optHi);
+        const int full = std::min(end, j - 2); // a split at j - 1 leaves one value: no cost
+        const double Wj = W_[std::size_t(j)], Sj = S_[std::size_t(j)], Qj = Q_[std::size_t(j)];
+        const double* W = W_.data();
+        const double* S = S_.data();
+        const double* Q = Q_.data();
+        const double* P = prev.data();
+        double best = std::numeric_limits<double>::infinity();
+        int bestI = optLo;
+        int i = optLo;
+#if defined(__SSE2__)
+        if (full - optLo + 1 >= 4) {
+            const __m128d wj = _mm_set1_pd(Wj), sj = _mm_set1_pd(Sj), qj = _mm_set1_pd(Qj);
+            const __m128d zero = _mm_setzero_pd(), two = _mm_set1_pd(2);
+            __m128d least = _mm_set1_pd(best);
+            __m128d at = _mm_set_pd(double(i + 1), double(i));
+            __m128d leastAt = at;
+            for (; i + 1 <= full; i += 2) {
+                const __m128d w = _mm_sub_pd(wj, _mm_loadu_pd(W + i));
+                const __m128d s = _mm_sub_pd(sj, _mm_loadu_pd(S + i));
+                __m128d c = _mm_sub_pd(_mm_sub_pd(qj, _mm_loadu_pd(Q + i)), _mm_div_pd(_mm_mul_pd(s, s), w));
+                c = _mm_and_pd(c, _mm_cmpgt_pd(c, zero)); // c > 0 ? c : 0
+                const __m128d v = _mm_add_pd(_mm_loadu_pd(P + i), c);
+                const __m128d less = _mm_cmplt_pd(v, least);
+                least = _mm_or_pd(_mm_and_pd(less, v), _mm_andnot_pd(less, least));
+                leastAt = _mm_or_pd(_mm_and_pd(less, at), _mm_andnot_pd(less, leastAt));
+                at = _mm_add_pd(at, two);
+            }
+            double lanes[2], lanesAt[2];
+            _mm_storeu_pd(lanes, least);
+            _mm_storeu_pd(lanesAt, leastAt);
+            // Each lane kept its first least; the earlier of two equal ones wins.
+            const int lane = lanes[1] < lanes[0] || (lanes[1] == lanes[0] && lanesAt[1] < lanesAt[0]) ? 1 : 0;
+            if (lanes[lane] < best) {
+                best = lanes[lane];
+                bestI = int(lanesAt[lane]);
+            }
+        }
+#endif
+        for (; i <= end; ++i) {
+            const double v = P[i] + (i + 1 == j ? 0.0 : cost(i, j));
+            if (v < best) {
+                best = v;
+                bestI = i;
+            }
+        }
+        cur[std::size_t(j)] = best;
+        return bestI;
+    }
+
+    const std::vector<double>& W_;
+    const std::vector<double>& S_;
+    const std::vector<double>& Q_;
+    int m_;
+    std::vector<Range> stack_;
 };
 
 } // namespace
@@ -128,36 +215,32 @@ QList<double> jenks(const QList<double>& sorted, double scale, int classCount)
     const double s = (std::isfinite(scale) && scale > 0) ? scale : 1.0;
     const double p = u[std::size_t(m / 2)];
 
-    JenksSolver solver;
-    solver.W.assign(std::size_t(m) + 1, 0.0);
-    solver.S.assign(std::size_t(m) + 1, 0.0);
-    solver.Q.assign(std::size_t(m) + 1, 0.0);
+    // Prefix sums over the distinct values, entry 0 = 0, centred on the median and scaled so
+    // that they stay well conditioned.
+    std::vector<double> W(std::size_t(m) + 1, 0.0), S(std::size_t(m) + 1, 0.0), Q(std::size_t(m) + 1, 0.0);
     for (int i = 0; i < m; ++i) {
         const double d = u[i] / s - p / s;
-        solver.W[i + 1] = solver.W[i] + w[i];
-        solver.S[i + 1] = solver.S[i] + d * w[i];
-        solver.Q[i + 1] = solver.Q[i] + d * d * w[i];
+        W[i + 1] = W[i] + w[i];
+        S[i + 1] = S[i] + d * w[i];
+        Q[i + 1] = Q[i] + d * d * w[i];
     }
 
-    const double inf = std::numeric_limits<double>::infinity();
-    std::vector<double> prev(std::size_t(m) + 1, inf);
-    std::vector<double> cur(std::size_t(m) + 1, inf);
-    prev[0] = 0.0;
+    JenksSolver solver(W, S, Q);
+    std::vector<double> prev(std::size_t(m) + 1);
+    std::vector<double> cur(std::size_t(m) + 1);
     std::vector<int> back(std::size_t(K + 1) * std::size_t(m + 1), 0);
-
-    for (int c = 1; c <= K; ++c) {
-        std::fill(cur.begin(), cur.end(), inf);
-        solver.prev = &prev;
-        solver.cur = &cur;
-        solver.backRow = back.data() + std::size_t(c) * std::size_t(m + 1);
-        solver.solve(c, m, c - 1, m - 1);
+    const auto row = [&](int c) { return back.data() + std::size_t(c) * std::size_t(m + 1); };
+    solver.first(prev, row(1));
+    for (int c = 2; c < K; ++c) {
+        solver.layer(c, prev, cur, row(c));
         std::swap(prev, cur);
     }
+    solver.last(K, prev, cur, row(K));
 
     out.reserve(K - 1);
     int j = m;
     for (int c = K; c >= 2; --c) {
-        const int i = back[std::size_t(c) * std::size_t(m + 1) + std::size_t(j)];
+        const int i = row(c)[j];
         out.append(u[std::size_t(i) - 1]);
         j = i;
     }

@@ -3,6 +3,35 @@
 
 #include "model/PlmDistribution.h"
 
+namespace {
+
+// The sorted values of the variable last classified on this thread. Every edit of a work
+// recomputes its thresholds, most of them (a class count, a palette, another layer) with the
+// same values: those are sorted once. Holding a copy of the values keeps their storage alive,
+// so the same storage means the same, unchanged values (a change detaches the changed copy).
+const PlmDistribution& distributionOf(const PlmVariableValues& values)
+{
+    struct Sorted {
+        PlmVariableValues values;
+        PlmDistribution distribution;
+        bool filled = false;
+    };
+    thread_local Sorted last;
+    if (last.filled && values.isSharedWith(last.values))
+        return last.distribution;
+    QList<double> numbers;
+    numbers.reserve(values.size());
+    for (const PlmValue& value : values)
+        if (const std::optional<double> number = value.numericValue())
+            numbers.append(*number);
+    last.distribution = PlmDistribution(numbers);
+    last.values = values;
+    last.filled = true;
+    return last.distribution;
+}
+
+} // namespace
+
 void PlmWork::recomputeThematicThresholds()
 {
     if (!thematic)
@@ -29,13 +58,8 @@ void PlmWork::recomputeThematicThresholds()
             settings.variableID.reset();
     } else if (showsAplats(settings.effectiveRepresentation())
                && settings.method != PlmClassificationMethod::manual) {
-        QList<double> values;
-        values.reserve(mapped->values.size());
-        for (const PlmValue& value : mapped->values)
-            if (const std::optional<double> number = value.numericValue())
-                values.append(*number);
         settings.thresholds =
-            PlmDistribution(values).thresholds(settings.method, settings.classCount, {});
+            distributionOf(mapped->values).thresholds(settings.method, settings.classCount, {});
     }
 
     thematic = std::move(settings);

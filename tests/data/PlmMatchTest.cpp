@@ -1,8 +1,11 @@
 #include "data/PlmMatch.h"
+#include "data/PlmInputReader.h"
 #include "data/PlmMatchImport.h"
 #include "model/PlmErrors.h"
 #include "model/PlmTextFolding.h"
 #include "model/PlmWork.h"
+
+#include "support/CountyTableFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -170,6 +173,30 @@ TEST(PlmMatchCandidates, AKeyNamingAZoneTwiceComesAfterACleanMatchByName)
     EXPECT_EQ(best.recognized, 4);
     EXPECT_FALSE(best.claimsTwice);
     EXPECT_EQ(kinds(match.resolutions(best, {})), QList<Kind>(4, Kind::matched));
+}
+
+// The counties' perimeters, two of them round numbers equal to CRESS_IDs, must not be taken
+// for the key when the names settle every row once.
+TEST(PlmMatchCandidates, AKeyThatSettlesEveryRowOnceComesFirst)
+{
+    const PlmInputSheet sheet = PlmInputReader::readTextSheet(CountyTableFixture::countyCsv(), QStringLiteral("comtes.csv"));
+    const PlmMatch match(PlmInputTable(true, sheet.grid), CountyTableFixture::countyMap());
+    ASSERT_EQ(match.table().names, (QStringList{"CNTY_ID", "FIPS", "NAME", "REGION", "AREA", "PERIMETER"}));
+    const PlmMatchCandidate best = match.candidates().first();
+    EXPECT_EQ(std::pair(best.column, best.field), std::pair(2, QStringLiteral("name")));
+    EXPECT_EQ(kinds(match.resolutions(best, {})), QList<Kind>(CountyTableFixture::countyCount, Kind::matched));
+    EXPECT_FALSE(match.tiedBestColumns());
+}
+
+// A column of measures is no key even where its numbers settle every row.
+TEST(PlmMatchCandidates, AColumnOfDecimalsIsNeverTheProposedKey)
+{
+    const PlmMatch match(tableOf({"Nom", "Surface"}, {{"Ashe", "1 202,5"}, {"Surry", "0.75"}, {"Raleigh", "3"}}),
+                         mapOf({area("a1", "Ashe", {{"CRESS_ID", "1"}}), area("a2", "Surry", {{"CRESS_ID", "2"}}),
+                                area("a3", "Wake", {{"CRESS_ID", "3"}})}));
+    const PlmMatchCandidate best = match.candidates().first();
+    EXPECT_EQ(std::pair(best.column, best.field), std::pair(0, QStringLiteral("name")));
+    EXPECT_EQ(kinds(match.resolutions(best, {})), QList<Kind>({Kind::matched, Kind::matched, Kind::missing}));
 }
 
 TEST(PlmMatchCandidates, CandidatesRecognisingNothingComeLastAndNoneMeansNoTie)

@@ -1,6 +1,7 @@
 #include "import/PlmShapefileReader.h"
 #include "import/PlmVectorImporter.h"
 #include "model/PlmErrors.h"
+#include "model/PlmSpatialDecoration.h"
 #include "support/ShapefileTestWriter.h"
 #include "support/TableReaderTestSupport.h"
 
@@ -138,6 +139,57 @@ TEST_F(ShapefileReaderTest, outlinesInDegreesAreDrawnThinnerThanInMetres)
     EXPECT_FALSE(ShapefileReader::declaresGeographicCoordinates("LOCAL_CS[\"grille\"]"));
 }
 
+// Only a file that declares WGS 84 degrees gets the coordinates that allow ground distances,
+// whichever program wrote its .prj.
+TEST_F(ShapefileReaderTest, aWgs84ProjectionTextDeclaresLongitudesAndLatitudes)
+{
+    const QByteArray esri = R"wkt(GEOGCS["GCS_WGS_1984",DATUM["D_WGS_1984",SPHEROID["WGS_1984",6378137.0,298.257223563]],PRIMEM["Greenwich",0.0],UNIT["Degree",0.0174532925199433]])wkt";
+    const QByteArray ogc = R"wkt(GEOGCS["WGS 84",
+    DATUM["WGS_1984",
+        SPHEROID["WGS 84",6378137,298.257223563,AUTHORITY["EPSG","7030"]],
+        AUTHORITY["EPSG","6326"]],
+    PRIMEM["Greenwich",0,AUTHORITY["EPSG","8901"]],
+    UNIT["degree",0.0174532925199433,AUTHORITY["EPSG","9122"]],
+    AXIS["Latitude",NORTH],AXIS["Longitude",EAST],
+    AUTHORITY["EPSG","4326"]]
+)wkt";
+    const QByteArray wkt2 = R"wkt(GEOGCRS["WGS 84",ENSEMBLE["World Geodetic System 1984 ensemble",MEMBER["World Geodetic System 1984 (Transit)"],MEMBER["World Geodetic System 1984 (G2139)"],ELLIPSOID["WGS 84",6378137,298.257223563,LENGTHUNIT["metre",1]],ENSEMBLEACCURACY[2.0]],PRIMEM["Greenwich",0,ANGLEUNIT["degree",0.0174532925199433]],CS[ellipsoidal,2],AXIS["geodetic latitude (Lat)",north,ORDER[1],ANGLEUNIT["degree",0.0174532925199433]],AXIS["geodetic longitude (Lon)",east,ORDER[2],ANGLEUNIT["degree",0.0174532925199433]],USAGE[SCOPE["Horizontal component of 3D system."],AREA["World."],BBOX[-90,-180,90,180]],ID["EPSG",4326]])wkt";
+    const QByteArray nad27 = R"wkt(GEOGCS["GCS_North_American_1927",DATUM["D_North_American_1927",SPHEROID["Clarke_1866",6378206.4,294.9786982]],PRIMEM["Greenwich",0.0],UNIT["Degree",0.0174532925199433]])wkt";
+    const QByteArray utm = R"wkt(PROJCS["WGS_1984_UTM_Zone_31N",GEOGCS["GCS_WGS_1984",DATUM["D_WGS_1984",SPHEROID["WGS_1984",6378137.0,298.257223563]],PRIMEM["Greenwich",0.0],UNIT["Degree",0.0174532925199433]],PROJECTION["Transverse_Mercator"],PARAMETER["False_Easting",500000.0],PARAMETER["False_Northing",0.0],PARAMETER["Central_Meridian",3.0],PARAMETER["Scale_Factor",0.9996],PARAMETER["Latitude_Of_Origin",0.0],UNIT["Meter",1.0]])wkt";
+    const QByteArray grads = R"wkt(GEOGCS["WGS 84 (grades)",DATUM["WGS_1984",SPHEROID["WGS 84",6378137,298.257223563]],PRIMEM["Greenwich",0],UNIT["grad",0.01570796326794897]])wkt";
+    const struct {
+        const char* name;
+        std::optional<QByteArray> prj;
+        double x; // the map's west edge
+        bool geographic;
+    } rows[] = {
+        {"ESRI names, as QGIS and ArcGIS write", esri, 2, true},
+        {"OGC WKT1 with authorities, as GDAL writes", ogc, -180, true},
+        {"WKT2 geographic system", wkt2, 2, true},
+        {"another datum", nad27, 2, false},
+        {"projected over WGS 84", utm, 2, false},
+        {"WGS 84 in grads", grads, 2, false},
+        {"cut short", esri.left(esri.size() - 1), 2, false},
+        {"WGS 84 but numbers past a longitude", esri, 500000, false},
+        {"no projection file", std::nullopt, 2, false},
+    };
+    int index = 0;
+    for (const auto& row : rows) {
+        Shp shp;
+        shp.addParts(5, {square(row.x, 46, 0.5)});
+        const QString stem = QStringLiteral("carte%1").arg(++index);
+        if (row.prj)
+            write(stem + QStringLiteral(".prj"), *row.prj);
+        const PlmMap map = import(stem + QStringLiteral(".shp"), shp.bytes()).map;
+        EXPECT_EQ(map.metadata.value(QStringLiteral("coordinates")),
+                  row.geographic ? QStringLiteral("longitude/latitude WGS84 (sans reprojection)")
+                                 : QStringLiteral("Coordonnées source, sans reprojection"))
+            << row.name;
+        EXPECT_EQ(PlmSpatialDecoration::isGeographic(map), row.geographic) << row.name;
+        EXPECT_EQ(map.metadata.contains(QStringLiteral("coordinates.prj")), row.prj.has_value()) << row.name;
+    }
+}
+
 TEST_F(ShapefileReaderTest, aLowerCaseTableBesideAMixedCaseShapefileIsNotTaken)
 {
     Shp shp;
@@ -156,6 +208,37 @@ TEST_F(ShapefileReaderTest, aProjectionThatIsNotUtf8IsKeptInBase64)
     EXPECT_EQ(result.map.metadata.value(QStringLiteral("coordinates.prj")), QStringLiteral("//4="));
 }
 
+// Zones all named "0" (an id column left at 0) could not be told apart by any table: a
+// column whose values are distinct names them instead.
+TEST_F(ShapefileReaderTest, repeatedNamesGiveWayToAColumnOfDistinctValues)
+{
+    const struct {
+        const char* name;
+        Dbf dbf;
+        QStringList names;
+    } rows[] = {
+        {"an id left at 0, a region name", table({"ID", "POP", "NOM_REG"}, {{"0", "12", "Bretagne"}, {"0", "7", "Corse"}, {"0", "9", "Alsace"}}),
+         {"Bretagne", "Corse", "Alsace"}},
+        {"one name repeated, text before numbers", table({"NAME", "CODE", "ISO"}, {{"x", "1", "BZH"}, {"x", "2", "COR"}, {"x", "3", "ALS"}}),
+         {"BZH", "COR", "ALS"}},
+        {"only numbers tell them apart", table({"ID", "POP"}, {{"0", "12"}, {"0", "7"}, {"0", "9"}}), {"12", "7", "9"}},
+        {"nothing tells them apart", table({"ID", "POP"}, {{"0", "12"}, {"0", "7"}, {"0", "7"}}), {"0", "0", "0"}},
+        {"distinct names stay", table({"NOM", "LIB"}, {{"a", "x"}, {"b", "y"}, {"c", "z"}}), {"a", "b", "c"}},
+    };
+    int index = 0;
+    for (const auto& row : rows) {
+        Shp shp;
+        for (int k = 0; k < 3; ++k)
+            shp.addPoint(k, k);
+        const QString stem = QStringLiteral("zones%1").arg(++index);
+        write(stem + QStringLiteral(".dbf"), row.dbf.bytes());
+        QStringList names;
+        for (const PlmEntity& e : import(stem + QStringLiteral(".shp"), shp.bytes(1)).map.entities)
+            names << e.name;
+        EXPECT_EQ(names, row.names) << row.name;
+    }
+}
+
 TEST_F(ShapefileReaderTest, polylinePartsTakeTheRecordIdAndTheirPosition)
 {
     Shp shp;
@@ -170,19 +253,38 @@ TEST_F(ShapefileReaderTest, polylinePartsTakeTheRecordIdAndTheirPosition)
     EXPECT_EQ(result.map.entities.at(0).attributes.value(QStringLiteral("ID")), QStringLiteral("12"));
 }
 
-TEST_F(ShapefileReaderTest, nestedRingsMakeExteriorsHolesAndIslands)
+QList<PlmPoint> reversed(QList<PlmPoint> ring)
 {
-    Shp shp;
-    // Outer ring, a hole inside it, an island inside the hole.
-    shp.addParts(5, {square(0, 0, 10), square(2, 2, 6), square(4, 4, 2)});
-    const PlmImportResult result = import(QStringLiteral("p.shp"), shp.bytes());
-    const QList<PlmPolygon>* polygons = result.map.entities.at(0).geometry.asMultipolygon();
-    ASSERT_NE(polygons, nullptr);
-    ASSERT_EQ(polygons->size(), 2);
-    EXPECT_EQ(polygons->at(0).exterior, square(0, 0, 10));
-    EXPECT_EQ(polygons->at(0).holes, QList<QList<PlmPoint>>{square(2, 2, 6)});
-    EXPECT_EQ(polygons->at(1).exterior, square(4, 4, 2));
-    EXPECT_TRUE(polygons->at(1).holes.isEmpty());
+    std::reverse(ring.begin(), ring.end());
+    return ring;
+}
+
+// Clockwise rings are exteriors, counter-clockwise ones holes; containment decides only for
+// records that break that convention. The expected polygons are GDAL's reading of the same
+// rings, except for the all counter-clockwise record, which GDAL reads as two exteriors.
+TEST_F(ShapefileReaderTest, ringDirectionsAndNestingMakeExteriorsHolesAndIslands)
+{
+    const QList<PlmPoint> outer = square(0, 0, 10), lake = square(2, 2, 6), island = square(4, 4, 2);
+    const struct {
+        const char* name;
+        QList<QList<PlmPoint>> rings;
+        QList<PlmPolygon> polygons;
+    } rows[] = {
+        {"outer, hole and an island in the hole", {outer, reversed(lake), island},
+         {PlmPolygon{outer, {reversed(lake)}}, PlmPolygon{island, {}}}},
+        {"all clockwise: an island in a lake of the same record", {outer, island},
+         {PlmPolygon{outer, {}}, PlmPolygon{island, {}}}},
+        {"all clockwise, three deep", {outer, lake, island},
+         {PlmPolygon{outer, {}}, PlmPolygon{lake, {}}, PlmPolygon{island, {}}}},
+        {"all counter-clockwise: nested by containment", {reversed(outer), reversed(lake), reversed(island)},
+         {PlmPolygon{reversed(outer), {reversed(lake)}}, PlmPolygon{reversed(island), {}}}},
+    };
+    for (const auto& row : rows) {
+        Shp shp;
+        shp.addParts(5, row.rings);
+        const PlmGeometry geometry = import(QStringLiteral("p.shp"), shp.bytes()).map.entities.at(0).geometry;
+        EXPECT_EQ(geometry, PlmGeometry::multipolygon(row.polygons)) << row.name;
+    }
 }
 
 TEST_F(ShapefileReaderTest, manyIslandsAndHolesNestTheSameAsTheirPlainDefinition)
@@ -192,7 +294,7 @@ TEST_F(ShapefileReaderTest, manyIslandsAndHolesNestTheSameAsTheirPlainDefinition
     for (int i = 0; i < 40; ++i)
         for (int j = 0; j < 40; ++j) {
             parts << square(i * 10, j * 10, 8);
-            parts << square(i * 10 + 2, j * 10 + 2, 3);
+            parts << reversed(square(i * 10 + 2, j * 10 + 2, 3));
         }
     const PlmGeometry geometry = ShapefileReader::polygonGeometry(parts);
     const QList<PlmPolygon>* polygons = geometry.asMultipolygon();
@@ -200,13 +302,13 @@ TEST_F(ShapefileReaderTest, manyIslandsAndHolesNestTheSameAsTheirPlainDefinition
     ASSERT_EQ(polygons->size(), 1600);
     for (const PlmPolygon& p : *polygons) {
         ASSERT_EQ(p.holes.size(), 1);
-        EXPECT_EQ(p.holes.first().first().x, p.exterior.first().x + 2);
+        EXPECT_EQ(p.holes.first().last().x, p.exterior.first().x + 2);
     }
 }
 
 // The nesting rule written plainly (every pair of rings), to check the indexed one against:
 // when a record's rings run both ways, only counter-clockwise rings (holes) look for a
-// parent, among the clockwise ones (exteriors).
+// parent, among the clockwise ones (exteriors); when they all run clockwise, none does.
 PlmGeometry plainNesting(const QList<QList<PlmPoint>>& rings)
 {
     auto signedArea = [](const QList<PlmPoint>& r) {
@@ -222,9 +324,12 @@ PlmGeometry plainNesting(const QList<QList<PlmPoint>>& rings)
         counterClockwise = counterClockwise || signedArea(r) > 0;
     }
     const bool byDirection = clockwise && counterClockwise;
+    bool allClockwise = true;
+    for (const QList<PlmPoint>& r : rings)
+        allClockwise = allClockwise && signedArea(r) < 0;
     const qsizetype n = rings.size();
     QList<qsizetype> parent(n, -1);
-    for (qsizetype i = 0; i < n; ++i)
+    for (qsizetype i = 0; i < n && !allClockwise; ++i)
         for (qsizetype j = 0; j < n; ++j)
             if (byDirection && (signedArea(rings[i]) < 0 || signedArea(rings[j]) >= 0))
                 continue;
@@ -258,14 +363,15 @@ TEST_F(ShapefileReaderTest, indexedNestingAgreesWithThePlainRuleOnRandomRings)
         QList<QList<PlmPoint>> rings;
         const int count = 2 + int(random() % 300);
         for (int k = 0; k < count; ++k) {
-            // Clockwise squares of many sizes (so some hold others), some equal areas, and in
-            // odd rounds a few counter-clockwise triangles, so that both rules are checked.
+            // Squares of many sizes (so some hold others), some equal areas: counter-clockwise
+            // in every fourth round (nested by containment), clockwise otherwise, with a few
+            // counter-clockwise triangles in odd rounds (nested by direction).
             const double side = double(1 + random() % (k % 7 == 0 ? 400 : 20));
             const double x = double(random() % 500), y = double(random() % 500);
             if (round % 2 == 1 && k % 11 == 0)
                 rings << QList<PlmPoint>{{x, y}, {x + side, y}, {x, y + side}, {x, y}};
             else
-                rings << square(x, y, side);
+                rings << (round % 4 == 0 ? reversed(square(x, y, side)) : square(x, y, side));
         }
         EXPECT_EQ(ShapefileReader::polygonGeometry(rings), plainNesting(rings)) << "round " << round;
     }
