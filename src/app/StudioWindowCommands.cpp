@@ -234,7 +234,7 @@ bool StudioWindowCommands::canAddObject(PlmDecorationKind kind) const
     if (mode == Mode::fond && drawingTool(kind))
         return true;
     if (mode == Mode::fond && (kind == PlmDecorationKind::svg || kind == PlmDecorationKind::sfSymbol))
-        return false; // placed through the symbol catalogue, not there yet
+        return SymbolPickerLauncher::isInstalled(); // placed on the base map through the catalogue
     return carte->decorationController()->canEditObjects();
 }
 
@@ -257,10 +257,11 @@ void StudioWindowCommands::addObject(PlmDecorationKind kind)
             chooseDrawingTool(int(*tool));
             return;
         }
-        // Placing an SVG or SF symbol on the base map goes through the symbol catalogue,
-        // which does not exist yet.
-        if (kind == PlmDecorationKind::svg || kind == PlmDecorationKind::sfSymbol)
+        // In Fond, an SVG or SF symbol is a point symbol of the base map, chosen in the catalogue.
+        if (kind == PlmDecorationKind::svg || kind == PlmDecorationKind::sfSymbol) {
+            showPointSymbolCatalogue();
             return;
+        }
     }
     if (switchMode(Mode::carte, true))
         carte->decorationController()->addObject(kind);
@@ -383,16 +384,9 @@ void StudioWindowCommands::registerStudioCommands()
     plain(QStringLiteral("studioCarte:"), [this](QObject*) { switchMode(Mode::carte, true); });
     plain(QStringLiteral("studioData:"), [this](QObject*) { revealData(); });
     plain(QStringLiteral("importForMode:"), [this](QObject*) {
-        if (!commitEditing())
-            return;
-        // The Carte works from data, so its import brings a table into this work; the Fond
-        // imports a base map into a new document.
-        if (mode == Mode::carte) {
-            revealData();
-            data->importDataAction();
-        } else {
+        // The same base-map import in both modes: data come in from the data pane's own command.
+        if (commitEditing())
             VectorImportUI::importBaseMap();
-        }
     });
     plain(QStringLiteral("openLibrary:"), [](QObject*) { LibraryCoordinator::shared().showLibrary(); });
     registerCommand(QStringLiteral("addDrawingSymbol:"),

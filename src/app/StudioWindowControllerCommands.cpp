@@ -27,8 +27,7 @@ bool StudioWindowController::updateWork(const QString& actionName, const std::fu
     }
 }
 
-// The commands of the window's own controls: modes, tabs, panels, fit and zoom. Commands
-// whose neighbours are not there yet are not registered, so their buttons stay disabled.
+// The commands of the window's own controls: modes, tabs, panels, fit and zoom.
 void StudioWindowController::registerWindowCommands()
 {
     const auto changeMode = [this](QObject* sender) {

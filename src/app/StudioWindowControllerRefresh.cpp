@@ -288,7 +288,7 @@ void StudioWindowController::refreshPrintFormat()
     printFormat->setCurrentIndex(StudioWindowText::printFormatIndex(width, height));
 }
 
-// --- Outline (the first version: sections and top-level objects) ---------------------------
+// --- Outline ---------------------------------------------------------------------------------
 
 void StudioWindowController::rebuildObjects(const PlmWork& work)
 {

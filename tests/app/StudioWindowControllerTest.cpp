@@ -258,7 +258,7 @@ TEST_F(StudioWindowControllerTest, PanelButtonsToggleTheSplitPanes)
     EXPECT_TRUE(UserDefaults::boolValue("Studio.Columns.Hidden.0"));
     EXPECT_EQ(controller->validate(QStringLiteral("toggleObjects:"), nullptr).checked, std::optional<bool>(false));
 
-    // A command nobody answers yet leaves its button disabled.
+    // A command the plain window does not answer leaves its button disabled.
     auto* exportButton = controller->toolbar->findChild<QWidget*>("Studio.Export")->findChild<QToolButton*>();
     EXPECT_FALSE(exportButton->isEnabled());
 
