@@ -39,7 +39,7 @@ void SVGCarteExport::appendSymbol(const ProportionalShape& shape, std::string_vi
                                   double size, const PlmColor& color)
 {
     if (shape.nativeSymbolUnavailable) {
-        notes.insert(QStringLiteral("SF Symbol indisponible sur ce Mac : absent, comme à l’écran."));
+        notes.insert(QStringLiteral("SF Symbol indisponible sur cet ordinateur : absent, comme à l’écran."));
         return;
     }
     if (!(size > 0) || !shape.bounds)
@@ -73,8 +73,8 @@ void SVGCarteExport::appendSymbol(const ProportionalShape& shape, std::string_vi
         piece().raw("<use ").raw(attributes).raw(" href=\"#").escaped(id).raw("\" transform=\"translate(")
             .number(center.x() - size / 2 - q).raw(' ').number(center.y() + size / 2 + q).raw(") scale(")
             .number(size / 512.0).raw(' ').number(-size / 512.0).raw(")\"/>");
-        notes.insert(QStringLiteral("SF Symbols : seuls ces symboles sont incorporés en PNG 512 px via NSImage public "
-                                    "Apple. Fonds, autres symboles, textes et cadres de légende, habillage restent "
+        notes.insert(QStringLiteral("SF Symbols : seuls ces symboles sont incorporés en PNG 512 px, dessinés depuis le "
+                                    "jeu d’icônes installé. Fonds, autres symboles, textes et cadres de légende, habillage restent "
                                     "vectoriels."));
         return;
     }

@@ -69,7 +69,7 @@ TEST(SVGCarteExportSymbolsTest, AnUnavailableSystemSymbolLeavesOneNoteAndNoEleme
     writer.appendSymbol(shape, "", QPointF(5, 0), 10, PlmColor{1, 0, 0, 1});
     EXPECT_EQ(bodyOf(writer), QString());
     EXPECT_EQ(writer.notes,
-              (std::set<QString>{QStringLiteral("SF Symbol indisponible sur ce Mac : absent, comme à l’écran.")}));
+              (std::set<QString>{QStringLiteral("SF Symbol indisponible sur cet ordinateur : absent, comme à l’écran.")}));
 }
 
 std::shared_ptr<const ProportionalShape> systemSymbol(bool outlineVisible)
