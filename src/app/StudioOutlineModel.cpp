@@ -42,6 +42,41 @@ void StudioOutlineModel::setTree(const QList<StudioObjectNode>& roots, const Plm
     endResetModel();
 }
 
+bool StudioOutlineModel::updateEntitiesInPlace(const PlmWork& work)
+{
+    const PlmEntityList& before = m_work.map.entities;
+    const PlmEntityList& after = work.map.entities;
+    if (before.size() != after.size())
+        return false;
+    QList<StudioObjectNode*> changed;
+    QList<const PlmEntity*> entities;
+    for (qsizetype i = 0; i < after.size(); ++i) {
+        const PlmEntity& old = before.at(i);
+        const PlmEntity& entity = after.at(i);
+        if (old.id != entity.id)
+            return false;
+        if (old == entity)
+            continue;
+        // A group's rows are its members: a changed group is shown again whole.
+        if (old.geometry.asGroup() || entity.geometry.asGroup())
+            return false;
+        const auto node = m_byKey.constFind(StudioObjectReference::entity({entity.id}).key());
+        if (node == m_byKey.constEnd())
+            return false;
+        // The tree is this model's own, detached copy: its nodes may be retitled in place.
+        changed.append(const_cast<StudioObjectNode*>(*node));
+        entities.append(&entity);
+    }
+    m_work = work;
+    for (qsizetype i = 0; i < changed.size(); ++i) {
+        StudioObjectNode* node = changed.at(i);
+        node->title = entities.at(i)->name.isEmpty() ? entities.at(i)->id : entities.at(i)->name;
+        m_rowStates.remove(node);
+        emit dataChanged(indexOf(node, objectColumn), indexOf(node, deleteColumn));
+    }
+    return true;
+}
+
 void StudioOutlineModel::indexNodes(const QList<StudioObjectNode>& nodes, const StudioObjectNode* parent)
 {
     for (int row = 0; row < nodes.size(); ++row) {

@@ -63,15 +63,34 @@ void StudioWindowCommands::wireOutlineSelection()
             outline->canvasSelectionDidChange(path);
     };
     fond->canvas()->onStudioObjectSelection = reportPath;
-    if (VectorCanvas* layoutMap = carte->mapView())
-        layoutMap->onStudioObjectSelection = reportPath;
-    QPointer<CarteWindowController> pane(carte);
-    carte->decorationController()->onObjectSelectionChange = [outline, pane](const std::optional<QString>& id) {
+    if (loadedCarte())
+        wireCarteSelection();
+}
+
+void StudioWindowCommands::wireCarteSelection()
+{
+    QPointer<StudioObjectsOutline> outline(m_outline);
+    if (VectorCanvas* layoutMap = loadedCarteMapView()) {
+        layoutMap->onStudioObjectSelection = [outline](const QStringList& path) {
+            if (outline)
+                outline->canvasSelectionDidChange(path);
+        };
+    }
+    QPointer<CarteWindowController> pane(loadedCarte());
+    pane->decorationController()->onObjectSelectionChange = [outline, pane](const std::optional<QString>& id) {
         if (pane)
             pane->decorationSelectionChanged();
         if (outline)
             outline->selectDecoration(id);
     };
+}
+
+void StudioWindowCommands::carteDidLoad()
+{
+    StudioWindowController::carteDidLoad();
+    // Made while the base window was still being built: the outline wires it once it exists.
+    if (m_outline)
+        wireCarteSelection();
 }
 
 // --- Refresh ---------------------------------------------------------------------------------
@@ -235,7 +254,11 @@ bool StudioWindowCommands::canAddObject(PlmDecorationKind kind) const
         return true;
     if (mode == Mode::fond && (kind == PlmDecorationKind::svg || kind == PlmDecorationKind::sfSymbol))
         return SymbolPickerLauncher::isInstalled(); // placed on the base map through the catalogue
-    return carte->decorationController()->canEditObjects();
+    // Validating a menu does not make the pane: without it, an element can be added whenever
+    // the work can be read.
+    if (CarteWindowController* pane = loadedCarte())
+        return pane->decorationController()->canEditObjects();
+    return workingDocument() != nullptr;
 }
 
 CommandValidation StudioWindowCommands::validate(const QString& command, QAction* action) const
@@ -264,7 +287,7 @@ void StudioWindowCommands::addObject(PlmDecorationKind kind)
         }
     }
     if (switchMode(Mode::carte, true))
-        carte->decorationController()->addObject(kind);
+        carte()->decorationController()->addObject(kind);
 }
 
 QMenu* StudioWindowCommands::popUp(QMenu* menu, QWidget* sender)
@@ -413,11 +436,12 @@ void StudioWindowCommands::registerStudioCommands()
                      }});
     registerCommand(QStringLiteral("exportCarte:"), {[this](QObject*) {
                                                          if (switchMode(Mode::carte, true))
-                                                             carte->presentExportPanel();
+                                                             carte()->presentExportPanel();
                                                      },
                                                      [this] {
                                                          CommandValidation validation;
-                                                         validation.enabled = carte->canPresentExportPanel();
+                                                         validation.enabled = loadedCarte() ? loadedCarte()->canPresentExportPanel()
+                                                                                        : workingDocument() != nullptr;
                                                          return validation;
                                                      }});
     registerCommand(QStringLiteral("toggleEntityNames:"), {[this](QObject*) { toggleEntityNames(); }, [this] {

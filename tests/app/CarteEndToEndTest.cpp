@@ -122,7 +122,7 @@ TEST_F(CarteEndToEndTest, AClassifiedDecoratedMapIsSavedReopenedAndExported)
     openAsTheApplication(groupedWork());
     show();
     ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, true));
-    CarteWindowController& carte = *window->carte;
+    CarteWindowController& carte = *window->carte();
     CarteInspector& ui = *carte.inspector();
     auto* host = dynamic_cast<ViewHost*>(carte.view());
     ASSERT_TRUE(host);
@@ -258,8 +258,8 @@ TEST_F(CarteEndToEndTest, AClassifiedDecoratedMapIsSavedReopenedAndExported)
     PlmWork shownAgain = reopened.work();
     second->storeComposition(shownAgain);
     EXPECT_EQ(shownAgain.decoration->viewport, back.decoration->viewport);
-    EXPECT_EQ(second->carte->canvas()->bounds(), page);
-    EXPECT_EQ(second->carte->decorationController()->objectViews().size(), objects);
+    EXPECT_EQ(second->carte()->canvas()->bounds(), page);
+    EXPECT_EQ(second->carte()->decorationController()->objectViews().size(), objects);
     reopened.close();
 
     // The four formats from "Exporter la carte…", the save dialog answered.
@@ -310,7 +310,7 @@ TEST_F(CarteEndToEndTest, AMapBlockSliderDragIsOneUndoStep)
     openAsTheApplication(groupedWork());
     show();
     ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, true));
-    CarteMapBlockEditor& editor = *window->carte->mapBlockEditor();
+    CarteMapBlockEditor& editor = *window->carte()->mapBlockEditor();
     editor.overlay()->setSelected(true);
     editor.refresh();
     const int before = document->undoStack()->count();

@@ -219,7 +219,7 @@ TEST_F(StudioWindowCommandsTest, MenusOfTheDrawingAndAddButtons)
 TEST_F(StudioWindowCommandsTest, AddingLayoutElementsReachesTheLayoutController)
 {
     open(sampleWork());
-    ASSERT_TRUE(window->carte->decorationController()->canEditObjects());
+    ASSERT_TRUE(window->carte()->decorationController()->canEditObjects());
     // In Fond, the drawings choose a tool; the rest goes to the layout's controller in Carte.
     QAction rectangle;
     rectangle.setProperty("representedObject", QStringLiteral("rectangle"));

@@ -113,7 +113,7 @@ TEST_F(StudioWindowControllerTest, OpensInFondModeUnlessCarteWasStored)
             << stored.toString().toStdString();
         EXPECT_EQ(onlyChild(controller->canvasHost), carte ? controller->carteContent : controller->fondContent);
         EXPECT_EQ(onlyChild(controller->inspectorBody),
-                  carte ? static_cast<QWidget*>(controller->carte->inspectorScroll()) : controller->fondInspector);
+                  carte ? static_cast<QWidget*>(controller->carte()->inspectorScroll()) : controller->fondInspector);
         EXPECT_FALSE(document->work().thematic) << "restoring the mode creates no Carte";
         EXPECT_EQ(UserDefaults::integerValue(StudioWindowController::modeKey, -1), carte ? 2 : 0);
         EXPECT_EQ(controller->modeItems.value(StudioWindowController::Mode::carte)->isChecked(), carte);
@@ -555,7 +555,7 @@ TEST_F(StudioWindowControllerTest, ATypedCellDoesNotRedrawTheMapAnEntityEditDoes
     QApplication::processEvents();
     EXPECT_GE(fondPaints.paints, 1);
     EXPECT_EQ(controller->fond->canvas()->map(), document->work().map);
-    EXPECT_EQ(controller->carte->mapView()->map(), document->work().map);
+    EXPECT_EQ(controller->carte()->mapView()->map(), document->work().map);
 }
 
 TEST_F(StudioWindowControllerTest, WithoutItsDocumentTheWindowDoesNothing)
