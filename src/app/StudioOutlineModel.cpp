@@ -136,8 +136,22 @@ bool StudioOutlineModel::isEditable(const StudioObjectReference& reference) cons
 const StudioOutlineModel::RowState& StudioOutlineModel::rowState(const StudioObjectNode* node) const
 {
     auto it = m_rowStates.find(node);
-    if (it == m_rowStates.end())
-        it = m_rowStates.insert(node, RowState{state(*node->reference), isEditable(*node->reference)});
+    if (it == m_rowStates.end()) {
+        // A top-level entity's row sits where its entity does, counted from the last drawn: a
+        // look there spares a search through a large map for each row painted.
+        std::optional<StudioObjectEdits::State> known;
+        const StudioObjectReference& reference = *node->reference;
+        const auto place = m_places.constFind(node);
+        const PlmEntityList& entities = m_work.map.entities;
+        if (reference.isEntity() && reference.path.size() == 1 && place != m_places.constEnd()) {
+            const qsizetype guess = entities.size() - 1 - place->row;
+            if (guess >= 0 && guess < entities.size() && entities.at(guess).id == reference.path.first()) {
+                const PlmEntity& entity = entities.at(guess);
+                known = StudioObjectEdits::State{true, entity.hidden(), entity.locked()};
+            }
+        }
+        it = m_rowStates.insert(node, RowState{known ? *known : state(reference), isEditable(reference)});
+    }
     return *it;
 }
 

@@ -140,6 +140,29 @@ TEST_F(StudioWindowControllerTest, TheCarteButtonCreatesTheCarte)
     EXPECT_EQ(onlyChild(controller->canvasHost), controller->fondContent);
 }
 
+TEST_F(StudioWindowControllerTest, TheCartePaneIsMadeOnItsFirstVisitAndShowsEditsMadeMeanwhile)
+{
+    StudioWindowController* controller = open(sampleWork());
+    EXPECT_EQ(controller->loadedCarte(), nullptr); // a work shown in Fond builds no composition
+    const auto rename = [this](const QString& name) {
+        document->updateWork(QStringLiteral("Renommer"), [&name](PlmWork& w) { w.map.entities.edit(0).name = name; });
+    };
+    const auto shownName = [controller] { return controller->loadedCarte()->mapView()->map().entities.at(0).name; };
+    rename(QStringLiteral("Avant"));
+    ASSERT_TRUE(controller->switchMode(StudioWindowController::Mode::carte, true));
+    ASSERT_NE(controller->loadedCarte(), nullptr);
+    EXPECT_EQ(onlyChild(controller->canvasHost), controller->carteContent);
+    EXPECT_EQ(shownName(), QStringLiteral("Avant"));
+    // Hidden again, it is left alone by the refreshes and catches up when shown.
+    ASSERT_TRUE(controller->switchMode(StudioWindowController::Mode::fond, false));
+    rename(QStringLiteral("Pendant"));
+    EXPECT_EQ(shownName(), QStringLiteral("Avant"));
+    ASSERT_TRUE(controller->switchMode(StudioWindowController::Mode::carte, false));
+    EXPECT_EQ(shownName(), QStringLiteral("Pendant"));
+    rename(QStringLiteral("Après"));
+    EXPECT_EQ(shownName(), QStringLiteral("Après"));
+}
+
 TEST_F(StudioWindowControllerTest, BottomTabRestoredFromTheDefaults)
 {
     UserDefaults::setValue(StudioWindowController::tabKey, 2);
