@@ -84,12 +84,7 @@ void AppDelegate::showStudioDocument()
         if (auto* work = qobject_cast<PlmWorkDocument*>(d); work && !work->isClosed())
             last = work;
     if (last) {
-        last->showStudioWindow();
-        if (DocumentWindowController* studio = last->studioController(); studio && studio->isWindowLoaded()) {
-            QWidget* w = studio->window();
-            if (w->isMinimized())
-                w->showNormal();
-        }
+        last->showStudioWindow(); // un-minimises it too
         return;
     }
     restoringLastDocument = true;

@@ -1,4 +1,5 @@
 #include "app/PlmWorkDocumentDerived.h"
+#include "app/PlmWorkDocumentValidator.h"
 
 #include "model/PlmDependencyPlan.h"
 #include "platform/WorkUndo.h"
@@ -92,8 +93,9 @@ bool PlmWorkDocumentDerived::canRecomputeIncrementally(const PlmWork& next, cons
 {
     if (!fresh_)
         return false;
-    if (!previous.map.entities.sharesAllEntities(fresh_->map.entities)
-        || !next.map.entities.sharesAllEntities(previous.map.entities))
+    // Formulas read the rows by id: entities edited in place (renamed, moved) change no input.
+    if (!PlmWorkDocumentValidator::sameTopLevelIDs(previous.map.entities, fresh_->map.entities)
+        || !PlmWorkDocumentValidator::sameTopLevelIDs(next.map.entities, previous.map.entities))
         return false;
     if (!PlmVariable::sameDefinitions(previous.variables, fresh_->variables) || !PlmVariable::sameDefinitions(next.variables, previous.variables))
         return false;

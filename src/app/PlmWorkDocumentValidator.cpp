@@ -24,6 +24,19 @@ bool PlmWorkDocumentValidator::knowsEntitiesOf(const PlmWork& work) const
     return last_ && work.map.entities.sharesAllEntities(last_->map.entities);
 }
 
+bool PlmWorkDocumentValidator::sameTopLevelIDs(const PlmEntityList& a, const PlmEntityList& b)
+{
+    if (a.sharesAllEntities(b))
+        return true;
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (!a.sharesEntity(i, b, i) && a.at(i).id != b.at(i).id)
+            return false;
+    }
+    return true;
+}
+
 void PlmWorkDocumentValidator::validate(const PlmWork& work, const WorkCellChanges* changes)
 {
     if (!last_) {
@@ -54,6 +67,18 @@ QSet<QString> PlmWorkDocumentValidator::validateMap(const PlmWork& work, bool& s
     sameEntities = entities.sharesAllEntities(known);
     if (sameEntities)
         return lastEntityIDs_;
+
+    // Entities edited in place keep the ids, known unique, of the last valid map: only the
+    // changed entities are checked, in order, as the full check would reach them.
+    if (sameTopLevelIDs(entities, known)) {
+        for (qsizetype i = 0; i < entities.size(); ++i) {
+            if (entities.sharesEntity(i, known, i))
+                continue;
+            QSet<QString> alone; // its id is unique among the others already
+            PlmMapCodec::validateEntity(entities.at(i), 0, alone);
+        }
+        return lastEntityIDs_;
+    }
 
     // An entity shared with the last valid map passed every check of its own; only its id
     // must still be unique among its new neighbours.

@@ -181,10 +181,12 @@ void StudioBackgroundInspector::showInspector()
 {
     if (!currentImage())
         return;
-    DecorationController* decorations = m_window.carte->decorationController();
-    decorations->commitTextEdit();
-    decorations->clearSelection();
-    decorations->updateSelection();
+    if (CarteWindowController* carte = m_window.loadedCarte()) {
+        DecorationController* decorations = carte->decorationController();
+        decorations->commitTextEdit();
+        decorations->clearSelection();
+        decorations->updateSelection();
+    }
     if (PlmWorkDocument* doc = m_window.workingDocument())
         doc->select(QSet<QString>(), std::nullopt);
     m_outline.focusEntity(std::nullopt);

@@ -39,11 +39,10 @@ private:
 
 // The rows and their buttons depend on the entities, the layout and whether there are one or
 // two legends; a change of the data table alone leaves the outline as it is.
-bool showsSameObjects(const PlmWork& shown, const PlmWork& work)
+bool showsSameLayout(const PlmWork& shown, const PlmWork& work)
 {
     const auto legends = [](const PlmWork& w) { return w.thematic ? (w.thematic->secondSymbols ? 2 : 1) : 0; };
-    return shown.map.entities == work.map.entities && shown.decoration == work.decoration
-        && legends(shown) == legends(work);
+    return shown.decoration == work.decoration && legends(shown) == legends(work);
 }
 
 bool isInside(const QWidget* widget, const QWidget* container)
@@ -118,8 +117,14 @@ void StudioObjectsOutline::refresh()
         return;
     const std::optional<StudioObjectReference> before = selectedReference();
     const PlmWork work = doc->work();
-    if (!m_signature || !showsSameObjects(*m_signature, work))
+    if (!m_signature || !showsSameLayout(*m_signature, work)) {
         rebuildObjects(work);
+    } else if (!(m_signature->map.entities == work.map.entities)) {
+        if (m_model->updateEntitiesInPlace(work))
+            m_signature = work;
+        else
+            rebuildObjects(work);
+    }
     restoreSelection(before);
 }
 
@@ -155,7 +160,8 @@ void StudioObjectsOutline::restoreSelection(const std::optional<StudioObjectRefe
     PlmWorkDocument* doc = document();
     if (!doc)
         return;
-    if (const std::optional<QString> element = m_window.carte->decorationController()->selected) {
+    if (const std::optional<QString> element =
+            m_window.loadedCarte() ? m_window.loadedCarte()->decorationController()->selected : std::nullopt) {
         selectDecoration(element);
         return;
     }
@@ -212,7 +218,7 @@ void StudioObjectsOutline::selectRowsOnly(const QList<QModelIndex>& rows, bool s
 void StudioObjectsOutline::selectObjects(const QSet<QString>& entityIDs, const std::optional<QString>& primary)
 {
     focusEntity(primary);
-    for (VectorCanvas* view : {m_window.fond->canvas(), m_window.carte->mapView()}) {
+    for (VectorCanvas* view : {m_window.fond->canvas(), m_window.loadedCarteMapView()}) {
         if (!view)
             continue;
         view->creationSelection = entityIDs;
@@ -229,12 +235,14 @@ void StudioObjectsOutline::selectObjects(const QSet<QString>& entityIDs, const s
 
 void StudioObjectsOutline::focusEntity(const std::optional<QString>& entityID)
 {
-    DecorationController* decorations = m_window.carte->decorationController();
     if (entityID) {
         m_window.inspectingBackground = false;
-        decorations->commitTextEdit();
-        decorations->clearSelection();
-        decorations->updateSelection();
+        if (CarteWindowController* carte = m_window.loadedCarte()) {
+            DecorationController* decorations = carte->decorationController();
+            decorations->commitTextEdit();
+            decorations->clearSelection();
+            decorations->updateSelection();
+        }
     }
     const QWidget* focused = QApplication::focusWidget();
     if (isInside(focused, m_window.fondContent) || isInside(focused, m_window.carteContent))
@@ -245,8 +253,9 @@ void StudioObjectsOutline::focusEntity(const std::optional<QString>& entityID)
     fondView->setNeedsDisplay();
     m_window.fond->refreshInspector();
     m_window.data->selectRow(entityID);
-    m_window.carte->selectEntity(entityID);
-    for (VectorCanvas* view : {fondView, m_window.carte->mapView()}) {
+    if (CarteWindowController* carte = m_window.loadedCarte())
+        carte->selectEntity(entityID);
+    for (VectorCanvas* view : {fondView, m_window.loadedCarteMapView()}) {
         if (!view)
             continue;
         if (entityID)
@@ -272,7 +281,7 @@ void StudioObjectsOutline::selectObject(const QStringList& entityPath)
         return;
     if (!m_window.fond->canvas()->select(entityPath))
         return;
-    if (VectorCanvas* layoutMap = m_window.carte->mapView(); layoutMap && !layoutMap->select(entityPath))
+    if (VectorCanvas* layoutMap = m_window.loadedCarteMapView(); layoutMap && !layoutMap->select(entityPath))
         return;
     SuppressingSelection suppressing(m_window.suppressSelection);
     for (qsizetype length = 1; length < entityPath.size(); ++length) {
@@ -292,7 +301,7 @@ void StudioObjectsOutline::selectDecoration(const std::optional<QString>& decora
         return;
     m_window.inspectingBackground = false;
     if (m_window.mode == StudioWindowController::Mode::carte)
-        StudioWindowController::embed(m_window.carte->inspectorScroll(), m_window.inspectorBody, 0);
+        StudioWindowController::embed(m_window.carte()->inspectorScroll(), m_window.inspectorBody, 0);
     if (PlmWorkDocument* doc = document())
         doc->select(QSet<QString>(), std::nullopt);
     clearEntitySelectionInPanes();
@@ -307,19 +316,20 @@ void StudioObjectsOutline::clearEntitySelectionInPanes()
 {
     VectorCanvas* fondView = m_window.fond->canvas();
     fondView->clearSelection();
-    if (VectorCanvas* layoutMap = m_window.carte->mapView())
+    if (VectorCanvas* layoutMap = m_window.loadedCarteMapView())
         layoutMap->clearSelection();
     fondView->selectedIndex.reset();
     m_window.fond->refreshInspector();
     m_window.data->selectRow(std::nullopt);
     m_window.data->updateStatus();
-    m_window.carte->selectEntity(std::nullopt);
+    if (CarteWindowController* carte = m_window.loadedCarte())
+        carte->selectEntity(std::nullopt);
 }
 
 void StudioObjectsOutline::embedModeInspector()
 {
     if (m_window.mode == StudioWindowController::Mode::carte)
-        StudioWindowController::embed(m_window.carte->inspectorScroll(), m_window.inspectorBody, 0);
+        StudioWindowController::embed(m_window.carte()->inspectorScroll(), m_window.inspectorBody, 0);
     else
         StudioWindowController::embed(m_window.fondInspector, m_window.inspectorBody, 0);
 }
@@ -341,7 +351,7 @@ void StudioObjectsOutline::outlineSelectionDidChange()
 
     if (reference.isLayoutObject()) {
         if (m_window.switchMode(StudioWindowController::Mode::carte, true))
-            m_window.carte->decorationController()->select(reference.id, false);
+            m_window.carte()->decorationController()->select(reference.id, false);
         return;
     }
     if (reference.isTopLevelEntity()) {
@@ -374,7 +384,8 @@ void StudioObjectsOutline::outlineSelectionDidChange()
     embedModeInspector();
     if (doc)
         doc->select(reference.path.first());
-    m_window.carte->selectEntity(reference.path.first());
+    if (CarteWindowController* carte = m_window.loadedCarte())
+        carte->selectEntity(reference.path.first());
     selectObject(reference.path);
 }
 
@@ -416,7 +427,8 @@ bool StudioObjectsOutline::canDelete(const StudioObjectReference& reference) con
     if (!canEdit(reference))
         return false;
     if (reference.isLayoutObject())
-        return m_window.carte->decorationController()->canEditObjects();
+        return m_window.loadedCarte() ? m_window.loadedCarte()->decorationController()->canEditObjects()
+                                      : document() != nullptr;
     return document() != nullptr;
 }
 
@@ -461,7 +473,7 @@ void StudioObjectsOutline::deleteObject(const StudioObjectReference& reference)
     if (!doc || !m_window.commitEditing() || !canDelete(reference))
         return;
     if (reference.isLayoutObject()) {
-        DecorationController* decorations = m_window.carte->decorationController();
+        DecorationController* decorations = m_window.carte()->decorationController();
         decorations->select(reference.id, false);
         decorations->commitTextEdit();
         decorations->deleteObjects(decorations->selectedIDs, QStringLiteral("Supprimer l’habillage"));
@@ -486,7 +498,7 @@ void StudioObjectsOutline::deleteObject(const StudioObjectReference& reference)
         return;
     }
     m_window.fond->canvas()->clearSelection();
-    if (VectorCanvas* layoutMap = m_window.carte->mapView())
+    if (VectorCanvas* layoutMap = m_window.loadedCarteMapView())
         layoutMap->clearSelection();
     doc->select(path.first());
 }
@@ -499,7 +511,7 @@ std::optional<StudioObjectEdits::DropPlan> StudioObjectsOutline::dropPlan(const 
     if (!doc)
         return std::nullopt;
     // A legend dropped among the elements becomes one through the layout's own controller.
-    if (reference.isLegend() && !m_window.carte->decorationController()->canEditObjects())
+    if (reference.isLegend() && !document())
         return std::nullopt;
     return StudioObjectEdits::dropPlan(doc->work(), reference, target, childIndex, [this](const QStringList& path) {
         return canEdit(StudioObjectReference::entity(path));
@@ -526,7 +538,7 @@ bool StudioObjectsOutline::moveObject(const StudioObjectReference& reference, qs
         return false;
     if (reference.isDecoration())
         return moveStored(reference);
-    DecorationController* decorations = m_window.carte->decorationController();
+    DecorationController* decorations = m_window.carte()->decorationController();
     if (!decorations->canEditObjects())
         return false;
 

@@ -102,11 +102,24 @@ void StudioOutlineDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
     if (!enabled)
         tint.setAlphaF(tint.alphaF() * 0.35f);
     const QRect square = buttonRect(option.rect, index.column());
-    const QIcon icon = InspectorIcon::symbol(symbol, tint);
     const int iconSide = std::min(16, std::min(square.width(), square.height()));
     QRect iconRect(0, 0, iconSide, iconSide);
     iconRect.moveCenter(square.center());
-    icon.paint(painter, iconRect, Qt::AlignCenter, enabled ? QIcon::Normal : QIcon::Disabled);
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    const QString key = symbol + QLatin1Char('|') + QString::number(tint.rgba(), 16) + QLatin1Char('|')
+        + QString::number(iconSide) + QLatin1Char('|') + QString::number(ratio) + (enabled ? u'+' : u'-');
+    auto cached = m_buttonPixmaps.constFind(key);
+    if (cached == m_buttonPixmaps.constEnd()) {
+        QPixmap pixmap(QSize(iconSide, iconSide) * ratio);
+        pixmap.setDevicePixelRatio(ratio);
+        pixmap.fill(Qt::transparent);
+        QPainter iconPainter(&pixmap);
+        InspectorIcon::symbol(symbol, tint)
+            .paint(&iconPainter, QRect(0, 0, iconSide, iconSide), Qt::AlignCenter, enabled ? QIcon::Normal : QIcon::Disabled);
+        iconPainter.end();
+        cached = m_buttonPixmaps.insert(key, pixmap);
+    }
+    painter->drawPixmap(iconRect, *cached);
 }
 
 QSize StudioOutlineDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const

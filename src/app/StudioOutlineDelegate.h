@@ -2,6 +2,8 @@
 
 #include "app/StudioObjectReference.h"
 
+#include <QHash>
+#include <QPixmap>
 #include <QStyledItemDelegate>
 #include <functional>
 
@@ -35,4 +37,9 @@ public:
 protected:
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override;
+
+private:
+    // Three buttons a row on tens of rows each paint: each symbol, tint and size is drawn from
+    // its SVG once.
+    mutable QHash<QString, QPixmap> m_buttonPixmaps;
 };

@@ -42,6 +42,41 @@ void StudioOutlineModel::setTree(const QList<StudioObjectNode>& roots, const Plm
     endResetModel();
 }
 
+bool StudioOutlineModel::updateEntitiesInPlace(const PlmWork& work)
+{
+    const PlmEntityList& before = m_work.map.entities;
+    const PlmEntityList& after = work.map.entities;
+    if (before.size() != after.size())
+        return false;
+    QList<StudioObjectNode*> changed;
+    QList<const PlmEntity*> entities;
+    for (qsizetype i = 0; i < after.size(); ++i) {
+        const PlmEntity& old = before.at(i);
+        const PlmEntity& entity = after.at(i);
+        if (old.id != entity.id)
+            return false;
+        if (old == entity)
+            continue;
+        // A group's rows are its members: a changed group is shown again whole.
+        if (old.geometry.asGroup() || entity.geometry.asGroup())
+            return false;
+        const auto node = m_byKey.constFind(StudioObjectReference::entity({entity.id}).key());
+        if (node == m_byKey.constEnd())
+            return false;
+        // The tree is this model's own, detached copy: its nodes may be retitled in place.
+        changed.append(const_cast<StudioObjectNode*>(*node));
+        entities.append(&entity);
+    }
+    m_work = work;
+    for (qsizetype i = 0; i < changed.size(); ++i) {
+        StudioObjectNode* node = changed.at(i);
+        node->title = entities.at(i)->name.isEmpty() ? entities.at(i)->id : entities.at(i)->name;
+        m_rowStates.remove(node);
+        emit dataChanged(indexOf(node, objectColumn), indexOf(node, deleteColumn));
+    }
+    return true;
+}
+
 void StudioOutlineModel::indexNodes(const QList<StudioObjectNode>& nodes, const StudioObjectNode* parent)
 {
     for (int row = 0; row < nodes.size(); ++row) {
@@ -101,8 +136,22 @@ bool StudioOutlineModel::isEditable(const StudioObjectReference& reference) cons
 const StudioOutlineModel::RowState& StudioOutlineModel::rowState(const StudioObjectNode* node) const
 {
     auto it = m_rowStates.find(node);
-    if (it == m_rowStates.end())
-        it = m_rowStates.insert(node, RowState{state(*node->reference), isEditable(*node->reference)});
+    if (it == m_rowStates.end()) {
+        // A top-level entity's row sits where its entity does, counted from the last drawn: a
+        // look there spares a search through a large map for each row painted.
+        std::optional<StudioObjectEdits::State> known;
+        const StudioObjectReference& reference = *node->reference;
+        const auto place = m_places.constFind(node);
+        const PlmEntityList& entities = m_work.map.entities;
+        if (reference.isEntity() && reference.path.size() == 1 && place != m_places.constEnd()) {
+            const qsizetype guess = entities.size() - 1 - place->row;
+            if (guess >= 0 && guess < entities.size() && entities.at(guess).id == reference.path.first()) {
+                const PlmEntity& entity = entities.at(guess);
+                known = StudioObjectEdits::State{true, entity.hidden(), entity.locked()};
+            }
+        }
+        it = m_rowStates.insert(node, RowState{known ? *known : state(reference), isEditable(reference)});
+    }
     return *it;
 }
 

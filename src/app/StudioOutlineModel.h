@@ -33,6 +33,11 @@ public:
 
     // Replaces the tree (a model reset). The work is the one the tree was built from.
     void setTree(const QList<StudioObjectNode>& roots, const PlmWork& work);
+    // Entities edited in place (renamed, restyled, hidden, locked, moved; the same top-level
+    // ids in the same order, no group among the changed ones): only their rows are read again,
+    // a large map is not rebuilt row by row. False, with nothing changed, when rows would come
+    // or go; the caller then sets a new tree.
+    bool updateEntitiesInPlace(const PlmWork& work);
     const QList<StudioObjectNode>& roots() const { return m_roots; }
     const PlmWork& work() const { return m_work; }
 

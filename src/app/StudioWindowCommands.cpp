@@ -63,15 +63,34 @@ void StudioWindowCommands::wireOutlineSelection()
             outline->canvasSelectionDidChange(path);
     };
     fond->canvas()->onStudioObjectSelection = reportPath;
-    if (VectorCanvas* layoutMap = carte->mapView())
-        layoutMap->onStudioObjectSelection = reportPath;
-    QPointer<CarteWindowController> pane(carte);
-    carte->decorationController()->onObjectSelectionChange = [outline, pane](const std::optional<QString>& id) {
+    if (loadedCarte())
+        wireCarteSelection();
+}
+
+void StudioWindowCommands::wireCarteSelection()
+{
+    QPointer<StudioObjectsOutline> outline(m_outline);
+    if (VectorCanvas* layoutMap = loadedCarteMapView()) {
+        layoutMap->onStudioObjectSelection = [outline](const QStringList& path) {
+            if (outline)
+                outline->canvasSelectionDidChange(path);
+        };
+    }
+    QPointer<CarteWindowController> pane(loadedCarte());
+    pane->decorationController()->onObjectSelectionChange = [outline, pane](const std::optional<QString>& id) {
         if (pane)
             pane->decorationSelectionChanged();
         if (outline)
             outline->selectDecoration(id);
     };
+}
+
+void StudioWindowCommands::carteDidLoad()
+{
+    StudioWindowController::carteDidLoad();
+    // Made while the base window was still being built: the outline wires it once it exists.
+    if (m_outline)
+        wireCarteSelection();
 }
 
 // --- Refresh ---------------------------------------------------------------------------------
@@ -234,8 +253,12 @@ bool StudioWindowCommands::canAddObject(PlmDecorationKind kind) const
     if (mode == Mode::fond && drawingTool(kind))
         return true;
     if (mode == Mode::fond && (kind == PlmDecorationKind::svg || kind == PlmDecorationKind::sfSymbol))
-        return false; // placed through the symbol catalogue, not there yet
-    return carte->decorationController()->canEditObjects();
+        return SymbolPickerLauncher::isInstalled(); // placed on the base map through the catalogue
+    // Validating a menu does not make the pane: without it, an element can be added whenever
+    // the work can be read.
+    if (CarteWindowController* pane = loadedCarte())
+        return pane->decorationController()->canEditObjects();
+    return workingDocument() != nullptr;
 }
 
 CommandValidation StudioWindowCommands::validate(const QString& command, QAction* action) const
@@ -257,13 +280,14 @@ void StudioWindowCommands::addObject(PlmDecorationKind kind)
             chooseDrawingTool(int(*tool));
             return;
         }
-        // Placing an SVG or SF symbol on the base map goes through the symbol catalogue,
-        // which does not exist yet.
-        if (kind == PlmDecorationKind::svg || kind == PlmDecorationKind::sfSymbol)
+        // In Fond, an SVG or SF symbol is a point symbol of the base map, chosen in the catalogue.
+        if (kind == PlmDecorationKind::svg || kind == PlmDecorationKind::sfSymbol) {
+            showPointSymbolCatalogue();
             return;
+        }
     }
     if (switchMode(Mode::carte, true))
-        carte->decorationController()->addObject(kind);
+        carte()->decorationController()->addObject(kind);
 }
 
 QMenu* StudioWindowCommands::popUp(QMenu* menu, QWidget* sender)
@@ -383,16 +407,9 @@ void StudioWindowCommands::registerStudioCommands()
     plain(QStringLiteral("studioCarte:"), [this](QObject*) { switchMode(Mode::carte, true); });
     plain(QStringLiteral("studioData:"), [this](QObject*) { revealData(); });
     plain(QStringLiteral("importForMode:"), [this](QObject*) {
-        if (!commitEditing())
-            return;
-        // The Carte works from data, so its import brings a table into this work; the Fond
-        // imports a base map into a new document.
-        if (mode == Mode::carte) {
-            revealData();
-            data->importDataAction();
-        } else {
+        // The same base-map import in both modes: data come in from the data pane's own command.
+        if (commitEditing())
             VectorImportUI::importBaseMap();
-        }
     });
     plain(QStringLiteral("openLibrary:"), [](QObject*) { LibraryCoordinator::shared().showLibrary(); });
     registerCommand(QStringLiteral("addDrawingSymbol:"),
@@ -419,11 +436,12 @@ void StudioWindowCommands::registerStudioCommands()
                      }});
     registerCommand(QStringLiteral("exportCarte:"), {[this](QObject*) {
                                                          if (switchMode(Mode::carte, true))
-                                                             carte->presentExportPanel();
+                                                             carte()->presentExportPanel();
                                                      },
                                                      [this] {
                                                          CommandValidation validation;
-                                                         validation.enabled = carte->canPresentExportPanel();
+                                                         validation.enabled = loadedCarte() ? loadedCarte()->canPresentExportPanel()
+                                                                                        : workingDocument() != nullptr;
                                                          return validation;
                                                      }});
     registerCommand(QStringLiteral("toggleEntityNames:"), {[this](QObject*) { toggleEntityNames(); }, [this] {

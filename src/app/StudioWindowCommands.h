@@ -75,10 +75,12 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void carteDidLoad() override;
 
 private:
     void registerStudioCommands();
     void wireOutlineSelection();
+    void wireCarteSelection();
     QMenu* popUp(QMenu* menu, QWidget* sender);
 
     StudioObjectsOutline* m_outline = nullptr;

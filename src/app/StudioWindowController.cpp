@@ -67,13 +67,9 @@ StudioWindowController::StudioWindowController(PlmWorkDocument* document, Outlin
     const PlmMap map = document ? document->work().map : PlmMap();
     fond = new FondWindowController(map, this);
     data = new DataWindowController(readWork, this);
-    carte = document ? new CarteWindowController(FondDocument::of(document), true, this)
-                     : new CarteWindowController(readWork, true, this);
-    carte->commitStudioEditing = [this] { return commitEditing(); };
 
     fondContent = fond->view();
     dataContent = data->studioTableView();
-    carteContent = carte->view();
     fondInspector = fond->makeInspector();
     dataInspector = data->studioInspectorView();
 
@@ -112,6 +108,58 @@ StudioWindowController::StudioWindowController(PlmWorkDocument* document, Outlin
     const qint64 storedTab = UserDefaults::integerValue(tabKey, 0);
     if (storedTab < 0 || storedTab > 2 || !selectTab(int(storedTab)))
         selectTab(0);
+}
+
+CarteWindowController* StudioWindowController::carte() const
+{
+    if (m_carte)
+        return m_carte;
+    auto* self = const_cast<StudioWindowController*>(this);
+    PlmWorkDocument* document = workingDocument();
+    QPointer<PlmWorkDocument> weak(document);
+    const auto readWork = [weak]() -> std::optional<PlmWork> {
+        if (!weak)
+            return std::nullopt;
+        return weak->work();
+    };
+    self->m_carte = document ? new CarteWindowController(FondDocument::of(document), true, self)
+                             : new CarteWindowController(readWork, true, self);
+    self->m_carteJustLoaded = true;
+    self->carteDidLoad();
+    return m_carte;
+}
+
+VectorCanvas* StudioWindowController::loadedCarteMapView() const
+{
+    return m_carte ? m_carte->mapView() : nullptr;
+}
+
+void StudioWindowController::carteDidLoad()
+{
+    m_carte->commitStudioEditing = [this] { return commitEditing(); };
+    carteContent = m_carte->view();
+    CommandRouter& router = CommandRouter::shared();
+    router.attach(carteContent, m_carte, m_carte);
+    router.attach(m_carte->inspectorScroll(), m_carte, m_carte);
+    QPointer<StudioWindowController> self(this);
+    if (VectorCanvas* layoutMap = m_carte->mapView()) {
+        layoutMap->onStudioObjectSelection = [self](const QStringList& path) {
+            if (self)
+                self->canvasSelectionDidChange(path);
+        };
+    }
+    m_carte->decorationController()->onObjectSelectionChange = [self](const std::optional<QString>& id) {
+        if (!self)
+            return;
+        self->m_carte->decorationSelectionChanged();
+        self->decorationSelectionDidChange(id);
+    };
+    // The selection made while the pane did not exist.
+    if (PlmWorkDocument* doc = workingDocument()) {
+        m_carte->selectEntity(doc->selectedEntityID());
+        if (VectorCanvas* layoutMap = m_carte->mapView())
+            layoutMap->creationSelection = doc->selectedEntityIDs();
+    }
 }
 
 StudioWindowController::~StudioWindowController()
@@ -171,8 +219,6 @@ void StudioWindowController::attachResponders()
     attachPane(fondInspector, fond);
     attachPane(dataContent, data);
     attachPane(dataInspector, data);
-    attachPane(carteContent, carte);
-    attachPane(carte->inspectorScroll(), carte);
 }
 
 void StudioWindowController::restoreFrame()

@@ -129,7 +129,11 @@ public:
     bool updateWork(const QString& actionName, const std::function<void(PlmWork&)>& change);
     FondWindowController* fond = nullptr;
     DataWindowController* data = nullptr;
-    CarteWindowController* carte = nullptr;
+    // The Carte pane, made the first time it is needed: a work shown in Fond neither builds
+    // nor refreshes its composition. loadedCarte() is the pane when it exists, else null.
+    CarteWindowController* carte() const;
+    CarteWindowController* loadedCarte() const { return m_carte; }
+    VectorCanvas* loadedCarteMapView() const;
     StudioSplit* horizontal = nullptr;
     StudioSplit* vertical = nullptr;
     QWidget* sidebar = nullptr;
@@ -175,8 +179,16 @@ protected:
 
     QWidget* makeWindow() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Wires a newly made Carte pane into the window (responders, selection reports).
+    virtual void carteDidLoad();
 
 private:
+    CarteWindowController* m_carte = nullptr;
+    // The pane was made with the current work and has not been refreshed since.
+    bool m_carteJustLoaded = false;
+    // The preview tab's map view follows the work only while that tab is shown.
+    void refreshPreview(const PlmWork& work);
+
     // The window is driven from the main thread only; a call from elsewhere is reported.
     static void checkMainThread(const char* file);
     void registerWindowCommands();

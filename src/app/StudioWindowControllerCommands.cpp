@@ -27,8 +27,7 @@ bool StudioWindowController::updateWork(const QString& actionName, const std::fu
     }
 }
 
-// The commands of the window's own controls: modes, tabs, panels, fit and zoom. Commands
-// whose neighbours are not there yet are not registered, so their buttons stay disabled.
+// The commands of the window's own controls: modes, tabs, panels, fit and zoom.
 void StudioWindowController::registerWindowCommands()
 {
     const auto changeMode = [this](QObject* sender) {
@@ -67,26 +66,26 @@ void StudioWindowController::registerWindowCommands()
                                                       {}});
 
     const auto currentMapView = [this]() -> VectorCanvas* {
-        return mode == Mode::carte ? carte->mapView() : fond->canvas();
+        return mode == Mode::carte ? carte()->mapView() : fond->canvas();
     };
     // In Carte the commands act on the composition through its pane.
     registerCommand(QStringLiteral("fit:"), {[this, currentMapView](QObject*) {
                                                  if (mode == Mode::carte)
-                                                     carte->fitComposition();
+                                                     carte()->fitComposition();
                                                  else if (VectorCanvas* view = currentMapView())
                                                      view->fit(false);
                                              },
                                              {}});
     registerCommand(QStringLiteral("zoomIn:"), {[this, currentMapView](QObject*) {
                                                     if (mode == Mode::carte)
-                                                        carte->zoomCanvas(1.25);
+                                                        carte()->zoomCanvas(1.25);
                                                     else if (VectorCanvas* view = currentMapView())
                                                         view->zoom(1.25);
                                                 },
                                                 {}});
     registerCommand(QStringLiteral("zoomOut:"), {[this, currentMapView](QObject*) {
                                                      if (mode == Mode::carte)
-                                                         carte->zoomCanvas(0.8);
+                                                         carte()->zoomCanvas(0.8);
                                                      else if (VectorCanvas* view = currentMapView())
                                                          view->zoom(0.8);
                                                  },
@@ -101,7 +100,7 @@ void StudioWindowController::registerCommand(const QString& name, Command comman
 
 CommandResponder* StudioWindowController::currentPaneResponder() const
 {
-    QObject* pane = mode == Mode::carte ? static_cast<QObject*>(carte) : static_cast<QObject*>(fond);
+    QObject* pane = mode == Mode::carte ? static_cast<QObject*>(carte()) : static_cast<QObject*>(fond);
     return dynamic_cast<CommandResponder*>(pane);
 }
 

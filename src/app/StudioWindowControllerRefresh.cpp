@@ -45,7 +45,7 @@ bool StudioWindowController::commitEditing()
     // already committing (this call came from it) there is nothing more to end.
     if (!data->committing && !data->commitPendingEdit())
         return false;
-    if (!carte->commitPendingEdits())
+    if (m_carte && !m_carte->commitPendingEdits())
         return false;
     // Leaving no focused widget ends any other text edit of the window.
     if (isWindowLoaded()) {
@@ -69,8 +69,8 @@ bool StudioWindowController::switchMode(Mode newMode, bool createCarte)
     PlmWorkDocument* doc = workingDocument();
     if (newMode == Mode::carte && createCarte && !doc->createCarteIfNeeded())
         return false;
-    if (newMode == Mode::fond) {
-        DecorationController* decorations = carte->decorationController();
+    if (newMode == Mode::fond && m_carte) {
+        DecorationController* decorations = m_carte->decorationController();
         decorations->commitTextEdit();
         decorations->clearSelection();
         decorations->updateSelection();
@@ -79,8 +79,9 @@ bool StudioWindowController::switchMode(Mode newMode, bool createCarte)
     mode = newMode;
     UserDefaults::setValue(modeKey, int(newMode));
     if (newMode == Mode::carte) {
+        CarteWindowController* pane = carte(); // made on the first visit
         embed(carteContent, canvasHost, 0);
-        embed(carte->inspectorScroll(), inspectorBody, 0);
+        embed(pane->inspectorScroll(), inspectorBody, 0);
     } else {
         embed(fondContent, canvasHost, 0);
         embed(fondInspector, inspectorBody, 0);
@@ -140,6 +141,8 @@ bool StudioWindowController::selectTab(int tab)
     if (tab == 0) {
         embed(dataContent, bottomBody, 0);
     } else if (tab == 1) {
+        if (const std::optional<PlmWork> work = currentWork())
+            refreshPreview(*work);
         embed(previewView, bottomBody, 0);
         if (isWindowLoaded() && window()->layout())
             window()->layout()->activate();
@@ -179,20 +182,17 @@ void StudioWindowController::reloadObjects()
 
     fond->reloadFromDocument();
     data->reloadTable();
-    carte->refreshControls();
-
-    if (!(preview->map() == work.map))
-        preview->setMap(work.map);
+    // A hidden Carte pane is brought up to date when its mode is shown (switchMode reloads).
+    if (m_carte && mode == Mode::carte && !m_carteJustLoaded)
+        m_carte->refreshControls();
+    m_carteJustLoaded = false;
+    if (bottomTab == 1)
+        refreshPreview(work);
     // A page size being typed is not overwritten by a change made elsewhere (the window coming
     // back to the front, a cell of the table); ending the edit stores it and refreshes.
     const auto beingTyped = [](const QLineEdit* field) { return field && field->hasFocus() && field->isModified(); };
     if (!beingTyped(printWidth) && !beingTyped(printHeight))
         refreshPrintFormat();
-    std::optional<PlmBackgroundImage> background;
-    if (work.decoration)
-        background = work.decoration->backgroundImage;
-    if (!(preview->backgroundImage() == background))
-        preview->setBackgroundImage(background);
 
     // The outline shows the map's entities and the layout's objects: a change elsewhere (a
     // cell, a formula, the thematic settings) leaves it as it is, however large the map.
@@ -232,6 +232,17 @@ void StudioWindowController::reloadObjects()
         embed(backgroundInspector, inspectorBody, 0);
     updateStatus();
     validateToolbarItems();
+}
+
+void StudioWindowController::refreshPreview(const PlmWork& work)
+{
+    if (!(preview->map() == work.map))
+        preview->setMap(work.map);
+    std::optional<PlmBackgroundImage> background;
+    if (work.decoration)
+        background = work.decoration->backgroundImage;
+    if (!(preview->backgroundImage() == background))
+        preview->setBackgroundImage(background);
 }
 
 void StudioWindowController::updateStatus()
@@ -288,7 +299,7 @@ void StudioWindowController::refreshPrintFormat()
     printFormat->setCurrentIndex(StudioWindowText::printFormatIndex(width, height));
 }
 
-// --- Outline (the first version: sections and top-level objects) ---------------------------
+// --- Outline ---------------------------------------------------------------------------------
 
 void StudioWindowController::rebuildObjects(const PlmWork& work)
 {
@@ -376,7 +387,7 @@ void StudioWindowController::selectObjects(const QSet<QString>& entityIDs, const
     checkMainThread(__FILE__);
     fond->canvas()->creationSelection = entityIDs;
     fond->canvas()->setNeedsDisplay();
-    if (VectorCanvas* layoutMap = carte->mapView()) {
+    if (VectorCanvas* layoutMap = loadedCarteMapView()) {
         layoutMap->creationSelection = entityIDs;
         layoutMap->setNeedsDisplay();
     }
@@ -422,18 +433,6 @@ void StudioWindowController::wireSelection()
         if (self)
             self->canvasSelectionDidChange(path);
     };
-    if (VectorCanvas* layoutMap = carte->mapView()) {
-        layoutMap->onStudioObjectSelection = [self](const QStringList& path) {
-            if (self)
-                self->canvasSelectionDidChange(path);
-        };
-    }
-    carte->decorationController()->onObjectSelectionChange = [self](const std::optional<QString>& id) {
-        if (!self)
-            return;
-        self->carte->decorationSelectionChanged();
-        self->decorationSelectionDidChange(id);
-    };
     data->onSelectionChange = [self](const QList<QString>& ids) {
         if (!self)
             return;
@@ -445,5 +444,7 @@ void StudioWindowController::wireSelection()
 
 void StudioWindowController::storeComposition(PlmWork& work) const
 {
-    carte->storeComposition(work);
+    // A pane never made has changed nothing of the composition.
+    if (m_carte)
+        m_carte->storeComposition(work);
 }

@@ -22,7 +22,7 @@ VectorCanvas::VectorCanvas(const PlmMap& map, bool interactive, const QString& e
     accentColor = palette.color(QPalette::Highlight);
     m_cache.reset(m_map.entities);
     rebuildVisibilitySets();
-    setToolTip(QStringLiteral("Molette ou pincement : zoom · Glisser : déplacer · Option-glisser : zoom sur une "
+    setToolTip(QStringLiteral("Molette ou pincement : zoom · Glisser : déplacer · Alt-glisser : zoom sur une "
                               "zone · Ajuster : cadrage du fond"));
 }
 

@@ -177,7 +177,7 @@ private:
             const bool emptyText = cell.hasValue && cell.type == QLatin1String("str");
             if (cell.value.isEmpty() && !emptyText)
                 fail(QStringLiteral("La cellule %1 contient une formule sans valeur enregistrée. "
-                                    "Recalculez le classeur dans Excel/Numbers puis enregistrez-le.")
+                                    "Recalculez le classeur dans votre tableur puis enregistrez-le.")
                          .arg(reference));
             content.warnings.insert(formulaWarning);
         }

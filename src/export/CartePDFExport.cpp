@@ -106,7 +106,7 @@ QString CartePDFExport::kindLabel(int kind)
 {
     static const std::array<const char*, 15> labels = {
         "Titre", "Sous-titre", "Texte libre", "Source", "Auteur", "Échelle locale", "Flèche du Nord", "Rectangle",
-        "Ellipse", "Ligne", "Flèche", "Image / logo…", "Symbole SVG…", "SF Symbol…", "Légende"};
+        "Ellipse", "Ligne", "Flèche", "Image / logo…", "Symbole SVG…", "Pictogramme…", "Légende"};
     return kind >= 0 && kind < int(labels.size()) ? QString::fromUtf8(labels[size_t(kind)]) : QString();
 }
 

@@ -39,7 +39,7 @@ void SVGCarteExport::appendSymbol(const ProportionalShape& shape, std::string_vi
                                   double size, const PlmColor& color)
 {
     if (shape.nativeSymbolUnavailable) {
-        notes.insert(QStringLiteral("SF Symbol indisponible sur ce Mac : absent, comme à l’écran."));
+        notes.insert(QStringLiteral("SF Symbol indisponible sur cet ordinateur : absent, comme à l’écran."));
         return;
     }
     if (!(size > 0) || !shape.bounds)
@@ -77,8 +77,8 @@ void SVGCarteExport::appendSymbol(const ProportionalShape& shape, std::string_vi
         if (m_objectOpacity < 1)
             out.attribute("opacity").number(m_objectOpacity).close();
         out.raw("/>");
-        notes.insert(QStringLiteral("SF Symbols : seuls ces symboles sont incorporés en PNG 512 px via NSImage public "
-                                    "Apple. Fonds, autres symboles, textes et cadres de légende, habillage restent "
+        notes.insert(QStringLiteral("SF Symbols : seuls ces symboles sont incorporés en PNG 512 px, dessinés depuis le "
+                                    "jeu d’icônes installé. Fonds, autres symboles, textes et cadres de légende, habillage restent "
                                     "vectoriels."));
         return;
     }

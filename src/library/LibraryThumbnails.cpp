@@ -1,6 +1,7 @@
 #include "library/LibraryThumbnails.h"
 
 #include "canvas/VectorCanvas.h"
+#include "library/PlmLibraryStore.h"
 #include "model/PlmErrors.h"
 #include "model/PlmMapCodec.h"
 
@@ -254,7 +255,7 @@ void LibraryThumbnails::loadMap(const QString& path)
                 throw PlmError(QStringLiteral("Le fichier est trop volumineux pour être lu."));
             if (!file.open(QIODevice::ReadOnly))
                 throw PlmError(QStringLiteral("Le fichier « %1 » n’a pas pu être lu.").arg(QFileInfo(path).fileName()));
-            map = PlmMapCodec::decode(file.readAll());
+            map = PlmLibraryStore::decodeMap(path, file.readAll());
         } catch (const std::exception& failure) {
             error = QString::fromUtf8(failure.what());
         }

@@ -3,6 +3,7 @@
 
 #include "library/PlmLibraryError.h"
 #include "library/PlmLibraryFiles.h"
+#include "model/PlmErrors.h"
 #include "model/PlmFileLimits.h"
 #include "model/PlmMapCodec.h"
 #include "model/PlmTextFolding.h"
@@ -275,7 +276,7 @@ QString PlmLibraryStore::importMap(const QString& source, const QString& folder)
     if (info.suffix().toLower() != mapExtension())
         throw PlmLibraryError(Kind::unsupportedFile);
     const QByteArray bytes = Files::read(path, maximumMapBytes);
-    PlmMapCodec::decode(bytes); // only a check: the bytes are stored unchanged
+    decodeMap(path, bytes); // only a check: the bytes are stored unchanged
     const QString target = containedURL(folder, true);
     requireFolder(target);
     const QString fileName = info.fileName();
@@ -297,7 +298,18 @@ PlmMap PlmLibraryStore::map(const QString& url) const
     const PlmLibraryItem found = item(url);
     if (found.isFolder)
         throw PlmLibraryError(Kind::unsupportedFile);
-    return PlmMapCodec::decode(Files::read(found.url, maximumMapBytes));
+    return decodeMap(found.url, Files::read(found.url, maximumMapBytes));
+}
+
+PlmMap PlmLibraryStore::decodeMap(const QString& url, const QByteArray& bytes)
+{
+    try {
+        return PlmMapCodec::decode(bytes);
+    } catch (const PlmJsonDecodingError&) {
+        throw PlmError(plmDocumentOpenFailure(url, QString())); // the decoder speaks English
+    } catch (const PlmError& error) {
+        throw PlmError(plmDocumentOpenFailure(url, error.message()));
+    }
 }
 
 QString PlmLibraryStore::rename(const QString& url, const QString& newName) const
@@ -344,7 +356,7 @@ QString PlmLibraryStore::duplicate(const QString& url) const
         requireNoLink(found.url, 0);
     } else {
         bytes = Files::read(found.url, maximumMapBytes);
-        PlmMapCodec::decode(bytes);
+        decodeMap(found.url, bytes);
     }
     const QString parent = containedURL(parentOf(found.url), true);
     requireFolder(parent);

@@ -39,6 +39,9 @@ public:
     QString addMap(const PlmMap& map, const std::optional<QString>& name, const QString& folder) const;
     QString importMap(const QString& source, const QString& folder) const;
     PlmMap map(const QString& url) const;
+    // Decodes the bytes of the map file at url. A damaged file throws PlmError with the
+    // documents' sentence naming it, and the decoder's detail only when it is French.
+    static PlmMap decodeMap(const QString& url, const QByteArray& bytes);
     QString rename(const QString& url, const QString& newName) const;
     QString moveTo(const QString& url, const QString& destination) const;
     QString moveInto(const QString& url, const QString& folder) const;

@@ -57,7 +57,7 @@ QString defaultTitle(PlmDecorationKind kind)
     case PlmDecorationKind::arrow: return QStringLiteral("Flèche");
     case PlmDecorationKind::image: return QStringLiteral("Image / logo\u2026");
     case PlmDecorationKind::svg: return QStringLiteral("Symbole SVG\u2026");
-    case PlmDecorationKind::sfSymbol: return QStringLiteral("SF Symbol\u2026");
+    case PlmDecorationKind::sfSymbol: return QStringLiteral("Pictogramme\u2026");
     case PlmDecorationKind::legend: return QStringLiteral("Légende");
     }
     return {};

@@ -15,3 +15,11 @@ inline QString plmLargeFileMessage(const QString& path)
         .arg(QFileInfo(path).fileName())
         .arg(plmMaximumFileBytes >> 20);
 }
+
+// "Le document « name » n’a pas pu être ouvert.", with the reader's own text under it when it
+// says more: what a document or a library map that cannot be read tells the person.
+inline QString plmDocumentOpenFailure(const QString& path, const QString& detail)
+{
+    const QString heading = QStringLiteral("Le document « %1 » n’a pas pu être ouvert.").arg(QFileInfo(path).fileName());
+    return detail.isEmpty() || detail == heading ? heading : heading + QStringLiteral("\n\n") + detail;
+}

@@ -111,8 +111,7 @@ std::optional<QList<OnlineMap>> mergedCatalogue(const QList<OnlineMap>& old, con
             if (!fresh.contains(map.downloadURL))
                 merged.append(map);
     }
-    std::stable_sort(merged.begin(), merged.end(),
-                     [](const OnlineMap& a, const OnlineMap& b) { return OnlineCatalog::nameLess(a.name, b.name); });
+    OnlineCatalog::sortByName(merged);
     return merged;
 }
 

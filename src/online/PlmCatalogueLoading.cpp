@@ -1,5 +1,6 @@
 #include "online/PlmCatalogueLoading.h"
 
+#include "model/PlmRowSort.h"
 #include "model/PlmTextFolding.h"
 
 #include "online/OnlineError.h"
@@ -45,47 +46,13 @@ QString searchKey(const QString& text)
     return PlmTextFolding::folded(text);
 }
 
-// Compares two digit runs by value without converting them, so any length is safe.
-int compareDigits(QStringView a, QStringView b)
-{
-    while (a.size() > 1 && a.front() == u'0')
-        a = a.mid(1);
-    while (b.size() > 1 && b.front() == u'0')
-        b = b.mid(1);
-    if (a.size() != b.size())
-        return a.size() < b.size() ? -1 : 1;
-    return a.compare(b);
-}
-
 } // namespace
 
-bool nameLess(const QString& left, const QString& right)
+void sortByName(QList<OnlineMap>& maps)
 {
-    const QString a = searchKey(left);
-    const QString b = searchKey(right);
-    qsizetype i = 0;
-    qsizetype j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (a[i].isDigit() && b[j].isDigit()) {
-            qsizetype endA = i;
-            qsizetype endB = j;
-            while (endA < a.size() && a[endA].isDigit())
-                ++endA;
-            while (endB < b.size() && b[endB].isDigit())
-                ++endB;
-            const int order = compareDigits(QStringView(a).mid(i, endA - i), QStringView(b).mid(j, endB - j));
-            if (order != 0)
-                return order < 0;
-            i = endA;
-            j = endB;
-            continue;
-        }
-        if (a[i] != b[j])
-            return a[i] < b[j];
-        ++i;
-        ++j;
-    }
-    return a.size() - i < b.size() - j;
+    const PlmRowSort order;
+    std::stable_sort(maps.begin(), maps.end(),
+                     [&order](const OnlineMap& a, const OnlineMap& b) { return order.compare(a.name, b.name) < 0; });
 }
 
 QString errorLine(OnlineProvider provider, const QString& description)
@@ -149,8 +116,7 @@ OnlineCatalogResult merge(const QList<ProviderLoad>& completed)
         result.errors.append(child.errors);
     }
 
-    std::stable_sort(result.maps.begin(), result.maps.end(),
-                     [](const OnlineMap& a, const OnlineMap& b) { return nameLess(a.name, b.name); });
+    sortByName(result.maps);
     return result;
 }
 

@@ -28,9 +28,9 @@ QString errorLine(OnlineProvider provider, const QString& description);
 // Fetches and parses one provider's index. Never throws: any failure becomes its error line.
 ProviderLoad loadProvider(OnlineProvider provider, const Transport& transport);
 
-// The order of names in a file browser, independent of the locale: letters without regard to
-// case or accents, digit runs by numeric value.
-bool nameLess(const QString& a, const QString& b);
+// Sorts entries by name in the library's order (French collation, case ignored, digit runs by
+// value), stably: equal names keep their given order.
+void sortByName(QList<OnlineMap>& maps);
 
 // Joins the providers' results in the order given (their completion order): entries sorted by
 // name (natural, case-insensitive, stable, so equal names keep that order), error lines as given.

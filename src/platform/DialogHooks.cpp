@@ -1,6 +1,8 @@
 #include "platform/DialogHooks.h"
 #include "platform/UserDefaults.h"
 
+#include "model/PlmFileLimits.h"
+
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -247,8 +249,7 @@ QString errorWithDetail(const QString& heading, const QString& detail)
 
 QString documentOpenFailure(const QString& path, const QString& detail)
 {
-    return errorWithDetail(
-        QStringLiteral("Le document « %1 » n’a pas pu être ouvert.").arg(QFileInfo(path).fileName()), detail);
+    return plmDocumentOpenFailure(path, detail);
 }
 
 SaveChangesAnswer askSaveChanges(const QString& displayName, QWidget* window)

@@ -53,6 +53,9 @@ QWidget* DocumentWindowController::window()
 void DocumentWindowController::showWindow()
 {
     QWidget* w = window();
+    // A minimised window stays hidden by show() alone; keep a maximised one maximised.
+    if (w->isMinimized())
+        w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
     w->show();
     w->raise();
     w->activateWindow();

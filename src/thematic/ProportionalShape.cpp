@@ -153,7 +153,7 @@ SymbolGlyph ProportionalShape::systemSymbolImage(const QString& name)
 {
     if (std::optional<SymbolGlyph> glyph = SymbolGlyphProvider::glyph(name))
         return *glyph;
-    throw PlmWorkError::invalid(QStringLiteral("SF Symbol indisponible sur ce Mac : ") + name + QStringLiteral("."));
+    throw PlmWorkError::invalid(QStringLiteral("SF Symbol indisponible sur cet ordinateur : ") + name + QStringLiteral("."));
 }
 
 PlmStyle ProportionalShape::tintedStyle(const Part& part, const PlmColor& color) const

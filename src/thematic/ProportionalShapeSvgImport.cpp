@@ -15,7 +15,7 @@ QString notSvgMessage() { return QStringLiteral("Choisissez un fichier SVG vecto
 QString emptyPathMessage() { return QStringLiteral("SVG sans tracé représentable."); }
 QString unrepresentableElementMessage()
 {
-    return QStringLiteral("Ce tracé utilise un élément AppKit non représentable. Aucun symbole n’a été ajouté.");
+    return QStringLiteral("Ce tracé utilise un élément SVG non représentable. Aucun symbole n’a été ajouté.");
 }
 QString emptySvgMessage() { return QStringLiteral("SVG vide."); }
 

@@ -254,6 +254,25 @@ TEST_F(AppDelegateTest, emptyHandOverActsAsReopen)
     EXPECT_TRUE(libraryShown());
 }
 
+TEST_F(AppDelegateTest, aMinimisedStudioComesBackWhenItsWorkIsHandedOverAgain)
+{
+    const QString work = writeWork(QStringLiteral("étude.plm"), QStringLiteral("Étude"));
+    delegate->openURLs({work});
+    settle();
+    ASSERT_EQ(works().size(), 1);
+    QWidget* window = works().first()->studioController()->window();
+    // Launched again with the same file, then with none.
+    for (const QStringList& handedOver : {QStringList{work}, QStringList{}}) {
+        window->showMinimized();
+        ASSERT_TRUE(window->isMinimized());
+        delegate->handOverReceived(handedOver);
+        settle();
+        EXPECT_EQ(works().size(), 1);
+        EXPECT_FALSE(window->isMinimized()) << handedOver.size();
+        EXPECT_TRUE(studioShown(works().first()));
+    }
+}
+
 // --- Routing by extension -------------------------------------------------------------------------
 
 TEST_F(AppDelegateTest, libraryPackagesGoToTheLibraryCoordinator)

@@ -123,7 +123,7 @@ TEST_F(CarteEndToEndTest, AClassifiedDecoratedMapIsSavedReopenedAndExported)
     openAsTheApplication(groupedWork());
     show();
     ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, true));
-    CarteWindowController& carte = *window->carte;
+    CarteWindowController& carte = *window->carte();
     CarteInspector& ui = *carte.inspector();
     auto* host = dynamic_cast<ViewHost*>(carte.view());
     ASSERT_TRUE(host);
@@ -259,8 +259,8 @@ TEST_F(CarteEndToEndTest, AClassifiedDecoratedMapIsSavedReopenedAndExported)
     PlmWork shownAgain = reopened.work();
     second->storeComposition(shownAgain);
     EXPECT_EQ(shownAgain.decoration->viewport, back.decoration->viewport);
-    EXPECT_EQ(second->carte->canvas()->bounds(), page);
-    EXPECT_EQ(second->carte->decorationController()->objectViews().size(), objects);
+    EXPECT_EQ(second->carte()->canvas()->bounds(), page);
+    EXPECT_EQ(second->carte()->decorationController()->objectViews().size(), objects);
     reopened.close();
 
     // The four formats from "Exporter la carte…", the save dialog answered.
@@ -312,7 +312,7 @@ TEST_F(CarteEndToEndTest, AMapBlockSliderDragIsOneUndoStep)
     show();
     ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, true));
     QApplication::processEvents();  // the pane is laid out in the window: the page exists
-    CarteMapBlockEditor& editor = *window->carte->mapBlockEditor();
+    CarteMapBlockEditor& editor = *window->carte()->mapBlockEditor();
     editor.overlay()->setSelected(true);
     editor.refresh();
     const int before = document->undoStack()->count();
@@ -338,7 +338,7 @@ TEST_F(CarteEndToEndTest, ARefusedEntryStopsNoLaterSaveOrUndo)
     openAsTheApplication(start);
     show();
     ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, true));
-    CarteInspector& ui = *window->carte->inspector();
+    CarteInspector& ui = *window->carte()->inspector();
     choose(ui.palette, 3);
     const PlmPalette chosen = work().thematic->palette;
     const QString refusal = QStringLiteral("Cette discrétisation attend 2 seuils, dans l’ordre strictement croissant.");
@@ -374,7 +374,7 @@ TEST_F(CarteEndToEndTest, ZoomingAndSwitchingModesLeaveThePageAsItIs)
     show();
     ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, true));
     QApplication::processEvents();
-    const QList<QLineEdit*>& fields = window->carte->mapBlockEditor()->fields();
+    const QList<QLineEdit*>& fields = window->carte()->mapBlockEditor()->fields();
     const auto block = [&] { return QStringList{fields[0]->text(), fields[2]->text()}; };
     const QStringList placed = block();
     const QString step = undoName();

@@ -336,10 +336,12 @@ TEST_F(MainMenuTest, studioCommandsArriveFromEveryPane)
     ASSERT_NE(studio, nullptr);
     CommandRouter& router = CommandRouter::shared();
 
-    for (QWidget* pane : {studio->fondContent, studio->dataContent, studio->carteContent}) {
-        ASSERT_NE(pane, nullptr);
-        if (pane == studio->carteContent)
+    for (QWidget* const* slot : {&studio->fondContent, &studio->dataContent, &studio->carteContent}) {
+        // The Carte pane is made on its first visit.
+        if (slot == &studio->carteContent)
             ASSERT_TRUE(studio->switchMode(StudioWindowController::Mode::carte, true));
+        QWidget* pane = *slot;
+        ASSERT_NE(pane, nullptr);
         router.setStartWidget(pane);
         router.validateAll(); // as when the menu shows
         // The window's own command, from inside the pane.

@@ -148,6 +148,29 @@ TEST(PlmWorkDocumentDerivedTest, AnyOtherChangeRecomputesEverything)
     EXPECT_EQ(derived.lastEvaluatedRows(), 5);
 }
 
+TEST(PlmWorkDocumentDerivedTest, EntitiesEditedInPlaceChangeNoInputOfTheFormulas)
+{
+    PlmWorkDocumentDerived derived;
+    PlmWork current = calculatedWork();
+    PlmWork primed = current;
+    derived.recomputeCalculatedVariables(primed, current);
+    current = primed;
+
+    PlmWork renamed = current;
+    renamed.map.entities.edit(0).name = QStringLiteral("Autre nom");
+    PlmWork full = renamed;
+    full.recomputeCalculatedVariables();
+    derived.recomputeCalculatedVariables(renamed, current);
+    EXPECT_EQ(derived.lastEvaluatedRows(), 0);
+    EXPECT_TRUE(renamed == full);
+
+    // A new id changes the rows: everything is computed again.
+    PlmWork reidentified = renamed;
+    reidentified.map.entities.edit(0).id = QStringLiteral("zz");
+    derived.recomputeCalculatedVariables(reidentified, renamed);
+    EXPECT_EQ(derived.lastEvaluatedRows(), 5);
+}
+
 // The document's update, shortcuts included, against the plain sequence of full operations.
 PlmWork fullUpdate(const PlmWork& previous, const std::function<void(PlmWork&)>& change)
 {

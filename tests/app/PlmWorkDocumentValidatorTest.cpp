@@ -32,6 +32,12 @@ QList<Mutation> mutations()
     flat.exterior = {{0, 0}, {1, 1}, {0, 0}};
     return {
         {"valid cell", [](PlmWork& w) { w.variables[0].values.insert(QStringLiteral("b"), PlmValue::number(21)); }},
+        {"renamed in place", [](PlmWork& w) { w.map.entities.edit(1).name = QStringLiteral("Autre"); }},
+        {"two flat rings in place", [flat](PlmWork& w) {
+             w.map.entities.edit(3).geometry = PlmGeometry::polygon(flat);
+             w.map.entities.edit(1).name = QStringLiteral("Autre");
+             w.map.entities.edit(1).geometry = PlmGeometry::polygon(PlmPolygon());
+         }},
         {"valid new entity", [](PlmWork& w) { w.map.entities.append(square(QStringLiteral("f"))); }},
         {"duplicate appended", [](PlmWork& w) { w.map.entities.append(square(QStringLiteral("c"))); }},
         {"duplicate of a later shared entity", [](PlmWork& w) { w.map.entities.edit(0).id = QStringLiteral("e"); }},
@@ -76,7 +82,7 @@ TEST(PlmWorkDocumentValidatorTest, SameVerdictAsTheFullCheckAfterEachChange)
         EXPECT_EQ(incremental, full) << m.name;
         accepted += full == QStringLiteral("<aucune erreur>");
     }
-    EXPECT_EQ(accepted, 3); // the cell, the new entity and the new order
+    EXPECT_EQ(accepted, 4); // the cell, the renamed and the new entity, the new order
 }
 
 TEST(PlmWorkDocumentValidatorTest, ChainedChangesKeepTheVerdictOfTheFullCheck)

@@ -138,7 +138,18 @@ TEST_F(StudioObjectsOutlineTest, ExpansionSurvivesRebuildsByKey)
     QObject::connect(model(), &QAbstractItemModel::modelReset, [&resets] { ++resets; });
     document->updateWork(QStringLiteral("Test"), [](PlmWork& w) { w.addVariable(QStringLiteral("Population"), PlmVariableType::number); });
     EXPECT_EQ(resets, 0);
+    // Nor does an entity edited in place: its row is retitled and its buttons read again.
+    const auto hidden = [this] {
+        return row(StudioObjectReference::entity({"C"})).siblingAtColumn(1).data(StudioOutlineModel::HiddenRole).toBool();
+    };
+    ASSERT_FALSE(hidden());
     document->updateWork(QStringLiteral("Test"), [](PlmWork& w) { w.map.entities.edit(3).name = QStringLiteral("Cé"); });
+    document->updateWork(QStringLiteral("Test"), [](PlmWork& w) { w.map.entities.edit(3).isHidden = true; });
+    EXPECT_EQ(resets, 0);
+    EXPECT_EQ(row(StudioObjectReference::entity({"C"})).data().toString(), QStringLiteral("Cé"));
+    EXPECT_TRUE(hidden());
+    // A changed group is shown again whole.
+    document->updateWork(QStringLiteral("Test"), [](PlmWork& w) { w.map.entities.edit(1).name = QStringLiteral("Groupe"); });
     EXPECT_EQ(resets, 1);
     window->objects->collapse(model()->indexOfKey(groupKey));
     document->updateWork(QStringLiteral("Test"), [](PlmWork& w) { w.map.entities.edit(0).name = QStringLiteral("Encore"); });
@@ -312,7 +323,7 @@ TEST_F(StudioObjectsOutlineTest, LayoutSectionAndElements)
 TEST_F(StudioObjectsOutlineTest, LayoutEditsGoThroughTheLayoutController)
 {
     open(layoutWork());
-    ASSERT_TRUE(window->carte->decorationController()->canEditObjects());
+    ASSERT_TRUE(window->carte()->decorationController()->canEditObjects());
 
     // The trash of an element and of the legend is enabled; deleting stores one step.
     const QModelIndex d1 = row(StudioObjectReference::decoration("d1"));
@@ -634,7 +645,7 @@ TEST_F(StudioObjectsOutlineEventsTest, ClickingALayoutRowSelectsItInTheCarte)
 
     click(row(StudioObjectReference::decoration("d1")));
     EXPECT_EQ(window->mode, StudioWindowController::Mode::carte);
-    EXPECT_EQ(window->carte->decorationController()->selected, std::optional<QString>("d1"));
+    EXPECT_EQ(window->carte()->decorationController()->selected, std::optional<QString>("d1"));
     // Choosing a layout element clears the entity selection everywhere, the outline included.
     EXPECT_TRUE(document->selectedEntityIDs().isEmpty());
     EXPECT_EQ(selectedKeys(), QStringList{StudioObjectReference::decoration("d1").key()});
@@ -645,7 +656,7 @@ TEST_F(StudioObjectsOutlineEventsTest, ClickingALayoutRowSelectsItInTheCarte)
     EXPECT_EQ(selectedKeys(), QStringList{StudioObjectReference::decoration("d1").key()});
     click(row(StudioObjectReference::entity({"C"})));
     EXPECT_EQ(document->selectedEntityID(), std::optional<QString>("C"));
-    EXPECT_FALSE(window->carte->decorationController()->selected.has_value());
+    EXPECT_FALSE(window->carte()->decorationController()->selected.has_value());
     EXPECT_EQ(selectedKeys(), QStringList{key({"C"})});
     (void)tree;
     window->window()->hide();

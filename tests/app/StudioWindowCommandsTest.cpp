@@ -211,23 +211,15 @@ TEST_F(StudioWindowCommandsTest, MenusOfTheDrawingAndAddButtons)
     EXPECT_EQ(add->title(), QStringLiteral("Ajouter de l’habillage"));
     EXPECT_EQ(actionTitles(add),
               QStringList({"Titre", "Sous-titre", "Texte libre", "Source", "Auteur", "Échelle locale", "Flèche du Nord",
-                           "Rectangle", "Ellipse", "Ligne", "Flèche", "Image / logo…", "Symbole SVG…", "SF Symbol…",
+                           "Rectangle", "Ellipse", "Ligne", "Flèche", "Image / logo…", "Symbole SVG…", "Pictogramme…",
                            "Légende"}));
     EXPECT_EQ(add->actions().at(13)->property("representedObject").toString(), QStringLiteral("sfSymbol"));
-}
-
-TEST_F(StudioWindowCommandsTest, NeighboursNotYetBuiltLeaveTheirCommandsDisabled)
-{
-    open(sampleWork());
-    EXPECT_FALSE(window->performCommand(QStringLiteral("addDrawingSymbol:")));
-    // The export has its panel now.
-    EXPECT_TRUE(window->validate("exportCarte:", nullptr).enabled);
 }
 
 TEST_F(StudioWindowCommandsTest, AddingLayoutElementsReachesTheLayoutController)
 {
     open(sampleWork());
-    ASSERT_TRUE(window->carte->decorationController()->canEditObjects());
+    ASSERT_TRUE(window->carte()->decorationController()->canEditObjects());
     // In Fond, the drawings choose a tool; the rest goes to the layout's controller in Carte.
     QAction rectangle;
     rectangle.setProperty("representedObject", QStringLiteral("rectangle"));
@@ -261,11 +253,10 @@ TEST_F(StudioWindowCommandsTest, ImportAndLibraryReachTheirPanes)
     ASSERT_TRUE(window->performCommand("importForMode:"));
     EXPECT_EQ(panels, QStringList{VectorImportUI::openPanelTitle()}); // cancelled: nothing opens
     EXPECT_EQ(undoCount(), 0);
-    // The Carte calls for data: the same command imports a table into this work.
+    // The Carte imports a base map too, never a table into this work.
     ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::carte, true));
     ASSERT_TRUE(window->performCommand("importForMode:"));
-    EXPECT_EQ(panels, (QStringList{VectorImportUI::openPanelTitle(),
-                                   QStringLiteral("Importer des données — CSV, TSV, XLSX ou Pelmora .tab")}));
+    EXPECT_EQ(panels, (QStringList{VectorImportUI::openPanelTitle(), VectorImportUI::openPanelTitle()}));
 
     RememberedLibrary remembered;
     ASSERT_TRUE(window->performCommand("openLibrary:"));
@@ -542,6 +533,26 @@ TEST_F(StudioWindowCommandsTest, ThePointSymbolCatalogueStartsPlacingTheChosenSy
     EXPECT_EQ(*canvas->pendingPointSymbol, PlmPointSymbol(QStringLiteral("cross.case.fill"), std::nullopt));
     EXPECT_EQ(canvas->drawingTool(), VectorCanvas::DrawingTool::point);
     EXPECT_EQ(window->pointSymbolPicker(), nullptr); // closed once chosen
+}
+
+TEST_F(StudioWindowCommandsTest, SymbolKindsAddedInFondOpenThePointSymbolCatalogue)
+{
+    StudioWindowCommands::install();
+    open(sampleWork());
+    for (const QString kind : {QStringLiteral("svg"), QStringLiteral("sfSymbol")}) {
+        SCOPED_TRACE(kind.toStdString());
+        ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::fond, true));
+        QAction item;
+        item.setProperty("representedObject", kind);
+        EXPECT_TRUE(window->validate("addObject:", &item).enabled);
+        ASSERT_TRUE(window->performCommand("addObject:", &item));
+        auto* picker = qobject_cast<SymbolPickerWindowController*>(window->pointSymbolPicker());
+        ASSERT_TRUE(picker);
+        EXPECT_TRUE(picker->acceptsSVG());
+        EXPECT_EQ(window->mode, StudioWindowController::Mode::fond);
+        EXPECT_EQ(undoCount(), 0);
+        picker->close();
+    }
 }
 
 } // namespace

@@ -113,7 +113,7 @@ TEST_F(StudioWindowControllerTest, OpensInFondModeUnlessCarteWasStored)
             << stored.toString().toStdString();
         EXPECT_EQ(onlyChild(controller->canvasHost), carte ? controller->carteContent : controller->fondContent);
         EXPECT_EQ(onlyChild(controller->inspectorBody),
-                  carte ? static_cast<QWidget*>(controller->carte->inspectorScroll()) : controller->fondInspector);
+                  carte ? static_cast<QWidget*>(controller->carte()->inspectorScroll()) : controller->fondInspector);
         EXPECT_FALSE(document->work().thematic) << "restoring the mode creates no Carte";
         EXPECT_EQ(UserDefaults::integerValue(StudioWindowController::modeKey, -1), carte ? 2 : 0);
         EXPECT_EQ(controller->modeItems.value(StudioWindowController::Mode::carte)->isChecked(), carte);
@@ -138,6 +138,29 @@ TEST_F(StudioWindowControllerTest, TheCarteButtonCreatesTheCarte)
     controller->modeItems.value(StudioWindowController::Mode::fond)->click();
     EXPECT_EQ(controller->mode, StudioWindowController::Mode::fond);
     EXPECT_EQ(onlyChild(controller->canvasHost), controller->fondContent);
+}
+
+TEST_F(StudioWindowControllerTest, TheCartePaneIsMadeOnItsFirstVisitAndShowsEditsMadeMeanwhile)
+{
+    StudioWindowController* controller = open(sampleWork());
+    EXPECT_EQ(controller->loadedCarte(), nullptr); // a work shown in Fond builds no composition
+    const auto rename = [this](const QString& name) {
+        document->updateWork(QStringLiteral("Renommer"), [&name](PlmWork& w) { w.map.entities.edit(0).name = name; });
+    };
+    const auto shownName = [controller] { return controller->loadedCarte()->mapView()->map().entities.at(0).name; };
+    rename(QStringLiteral("Avant"));
+    ASSERT_TRUE(controller->switchMode(StudioWindowController::Mode::carte, true));
+    ASSERT_NE(controller->loadedCarte(), nullptr);
+    EXPECT_EQ(onlyChild(controller->canvasHost), controller->carteContent);
+    EXPECT_EQ(shownName(), QStringLiteral("Avant"));
+    // Hidden again, it is left alone by the refreshes and catches up when shown.
+    ASSERT_TRUE(controller->switchMode(StudioWindowController::Mode::fond, false));
+    rename(QStringLiteral("Pendant"));
+    EXPECT_EQ(shownName(), QStringLiteral("Avant"));
+    ASSERT_TRUE(controller->switchMode(StudioWindowController::Mode::carte, false));
+    EXPECT_EQ(shownName(), QStringLiteral("Pendant"));
+    rename(QStringLiteral("Après"));
+    EXPECT_EQ(shownName(), QStringLiteral("Après"));
 }
 
 TEST_F(StudioWindowControllerTest, BottomTabRestoredFromTheDefaults)
@@ -258,7 +281,7 @@ TEST_F(StudioWindowControllerTest, PanelButtonsToggleTheSplitPanes)
     EXPECT_TRUE(UserDefaults::boolValue("Studio.Columns.Hidden.0"));
     EXPECT_EQ(controller->validate(QStringLiteral("toggleObjects:"), nullptr).checked, std::optional<bool>(false));
 
-    // A command nobody answers yet leaves its button disabled.
+    // A command the plain window does not answer leaves its button disabled.
     auto* exportButton = controller->toolbar->findChild<QWidget*>("Studio.Export")->findChild<QToolButton*>();
     EXPECT_FALSE(exportButton->isEnabled());
 
@@ -555,7 +578,7 @@ TEST_F(StudioWindowControllerTest, ATypedCellDoesNotRedrawTheMapAnEntityEditDoes
     QApplication::processEvents();
     EXPECT_GE(fondPaints.paints, 1);
     EXPECT_EQ(controller->fond->canvas()->map(), document->work().map);
-    EXPECT_EQ(controller->carte->mapView()->map(), document->work().map);
+    EXPECT_EQ(controller->carte()->mapView()->map(), document->work().map);
 }
 
 TEST_F(StudioWindowControllerTest, WithoutItsDocumentTheWindowDoesNothing)

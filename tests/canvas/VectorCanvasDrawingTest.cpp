@@ -205,7 +205,7 @@ TEST(CanvasDrawing, PointSymbolsFillTheirSquareInTheirColour)
     glyph.pointSymbol = PlmPointSymbol(QStringLiteral("circle.fill"), std::nullopt);
     canvas->fillOverrides.clear();
     canvas->setMap(mapOf({glyph}));
-    canvas->usesSFExportFallback = true;  // the bitmap path is not there yet: the vector glyph is drawn
+    canvas->usesSFExportFallback = true;  // as the PDF export draws it
     const QImage glyphImage = canvas->renderToImage();
     EXPECT_TRUE(isNear(pixelAt(glyphImage, 40, 40), QColor(0, 0, 255)));
     EXPECT_TRUE(isNear(pixelAt(glyphImage, 22, 22), white));  // the disc's corner

@@ -206,6 +206,9 @@ TEST(CanvasMouseZoom, OptionDragZoomsOnlyOnARectangleOver8Points)
 {
     QList<Edit> edits;
     Hosted h = editable(sampleMap(), edits);
+    // The tip names the key of this keyboard.
+    EXPECT_EQ(h.canvas->toolTip(), QStringLiteral("Molette ou pincement : zoom · Glisser : déplacer · Alt-glisser : "
+                                                  "zoom sur une zone · Ajuster : cadrage du fond"));
     dragFromTo(*h.host, {50, 50}, {58, 150}, Qt::AltModifier);
     EXPECT_EQ(h.canvas->scale(), 1);
     EXPECT_FALSE(h.canvas->zoomRectangle.has_value());

@@ -172,10 +172,10 @@ TEST(XlsxCells, FormulasUseTheirStoredValues)
 
     EXPECT_EQ(errorOf([] { PlmInputReader::read(oneSheet("<row><c r=\"A9\"><f>1+1</f></c></row>"), "x"); }),
               QStringLiteral("La cellule A9 contient une formule sans valeur enregistrée. "
-                             "Recalculez le classeur dans Excel/Numbers puis enregistrez-le."));
+                             "Recalculez le classeur dans votre tableur puis enregistrez-le."));
     EXPECT_EQ(errorOf([] { PlmInputReader::read(oneSheet("<row><c r=\"A9\" t=\"str\"><f>A1</f></c></row>"), "x"); }),
               QStringLiteral("La cellule A9 contient une formule sans valeur enregistrée. "
-                             "Recalculez le classeur dans Excel/Numbers puis enregistrez-le."));
+                             "Recalculez le classeur dans votre tableur puis enregistrez-le."));
 }
 
 TEST(XlsxCells, ColumnReferences)

@@ -375,7 +375,7 @@ TEST(DecorationAdding, SymbolsAreChosenInTheirWindow)
     ASSERT_TRUE(t.object(0).symbol);
     EXPECT_EQ(t.object(0).symbol->sfSymbolName, std::optional<QString>("star.fill"));
     EXPECT_EQ(t.object(0).symbol->maximumSize, 60);
-    EXPECT_EQ(t.document.undoName(), QStringLiteral("Ajouter SF Symbol…"));
+    EXPECT_EQ(t.document.undoName(), QStringLiteral("Ajouter Pictogramme…"));
     // The inspector's button changes the symbol of the selected element.
     t.controller->chooseSFSymbol = [](std::function<void(const QString&)> chosen) { chosen(QStringLiteral("circle")); };
     t.controller->chooseSymbol();

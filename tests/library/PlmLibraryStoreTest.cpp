@@ -236,6 +236,13 @@ TEST_F(PlmLibraryStoreTest, duplicateNumbersCopiesAndRefusesLinks)
     write(QStringLiteral("Cassée.plmmap"), "pas du JSON");
     EXPECT_THROW(store.duplicate(path(QStringLiteral("Cassée.plmmap"))), PlmError);
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("Cassée copie.plmmap"))));
+    // Opening it and its « Coup d’œil » read it through map(): the French sentence naming it.
+    try {
+        store.map(path(QStringLiteral("Cassée.plmmap")));
+        ADD_FAILURE() << "a damaged map was read";
+    } catch (const PlmError& error) {
+        EXPECT_EQ(error.message(), QStringLiteral("Le document « Cassée.plmmap » n’a pas pu être ouvert."));
+    }
 }
 
 TEST_F(PlmLibraryStoreTest, trashAndRestoreRoundTripAndNeverReplace)

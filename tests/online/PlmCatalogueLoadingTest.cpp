@@ -1,5 +1,7 @@
 #include "online/PlmCatalogueLoading.h"
 
+#include "model/PlmRowSort.h"
+
 #include "online/OnlineError.h"
 #include "online/PlmCatalogueProviders.h"
 
@@ -142,7 +144,7 @@ TEST(OnlineCatalogueLoading, AllProvidersAnswerOrAllFail)
     EXPECT_TRUE(result.errors.isEmpty());
     EXPECT_EQ(result.maps.size(), cannedCatalogue().size());
     for (qsizetype i = 1; i < result.maps.size(); ++i)
-        EXPECT_FALSE(OnlineCatalog::nameLess(result.maps[i].name, result.maps[i - 1].name)) << i;
+        EXPECT_LE(PlmRowSort::localizedStandardCompare(result.maps[i - 1].name, result.maps[i].name), 0) << i;
 
     const OnlineCatalogResult failed = OnlineCatalog::load(
         [](const QUrl& url) { return OnlineResponse{{}, 500, url}; });
@@ -173,7 +175,9 @@ TEST(OnlineCatalogueLoading, TwoFailuresInCompletionOrderAndTheOthersSorted)
     for (OnlineProvider provider : {OnlineProvider::france, OnlineProvider::nuts, OnlineProvider::urbanAreas,
                                     OnlineProvider::naturalEarth})
         expected.append(namesOf(OnlineCatalog::parseIndex(cannedIndex(provider), provider)));
-    std::stable_sort(expected.begin(), expected.end(), OnlineCatalog::nameLess);
+    std::stable_sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
+        return PlmRowSort::localizedStandardCompare(a, b) < 0;
+    });
     EXPECT_EQ(namesOf(result.maps), expected);
 }
 
@@ -228,19 +232,23 @@ TEST(OnlineCatalogueLoading, BackgroundLoadDeliversNothingOnceTheContextIsGone)
     EXPECT_FALSE(delivered);
 }
 
-TEST(OnlineCatalogueLoading, NamesCompareByLettersThenNumbers)
+TEST(OnlineCatalogueLoading, NamesSortAsInTheLibrary)
 {
-    using OnlineCatalog::nameLess;
-    EXPECT_TRUE(nameLess(QStringLiteral("Carte 9"), QStringLiteral("carte 10")));
-    EXPECT_TRUE(nameLess(QStringLiteral("1:10 M"), QStringLiteral("1:50 M")));
-    EXPECT_TRUE(nameLess(QStringLiteral("ab"), QStringLiteral("B")));
-    EXPECT_TRUE(nameLess(QStringLiteral("Région"), QStringLiteral("Régions")));
-    EXPECT_TRUE(nameLess(QStringLiteral("Rz"), QStringLiteral("Sa")));
-    EXPECT_FALSE(nameLess(QStringLiteral("Zone"), QStringLiteral("zone")));
-    EXPECT_FALSE(nameLess(QStringLiteral("zone"), QStringLiteral("Zone")));
-    // Leading zeros and very long digit runs do not overflow or reorder.
-    EXPECT_TRUE(nameLess(QStringLiteral("x 007"), QStringLiteral("x 8")));
-    EXPECT_TRUE(nameLess(QString(40, u'9'), QStringLiteral("1") + QString(40, u'0')));
+    // French collation: punctuation before letters, digit runs by value, case ignored.
+    const QStringList sorted = {
+        QStringLiteral("carte 9"),
+        QStringLiteral("Carte 10"),
+        QStringLiteral("Europe — NUTS 1 · 10M"),
+        QStringLiteral("Europe — Pays · 10M"),
+        QStringLiteral("Europe — Pays · 20M"),
+        QStringLiteral("Europe — Pays statistiques (NUTS 0) · 20M"),
+        QStringLiteral("Région"),
+        QStringLiteral("Régions"),
+    };
+    OnlineCatalog::ProviderLoad load;
+    for (qsizetype i = sorted.size(); i-- > 0;)
+        load.maps.append(entry(QString::number(i), sorted[i]));
+    EXPECT_EQ(namesOf(OnlineCatalog::merge({load}).maps), sorted);
 }
 
 TEST(OnlineCatalogueSearch, BlankQueryAndCategory)

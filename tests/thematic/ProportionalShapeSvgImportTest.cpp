@@ -134,9 +134,9 @@ TEST(ProportionalShapeSvgImportTest, BezierElementsBecomeCommands)
     EXPECT_NEAR(afterClose.commands[3].asCubic()->control1.y, 3, 1e-12);
 
     EXPECT_EQ(failureOf([] { pathCommands({{Type::moveTo, {{0, 0}}}, {Type::other, {}}}, false); }),
-              QStringLiteral("Ce tracé utilise un élément AppKit non représentable. Aucun symbole n’a été ajouté."));
+              QStringLiteral("Ce tracé utilise un élément SVG non représentable. Aucun symbole n’a été ajouté."));
     EXPECT_EQ(failureOf([] { pathCommands({{Type::curveTo, {{0, 0}}}}, false); }),
-              QStringLiteral("Ce tracé utilise un élément AppKit non représentable. Aucun symbole n’a été ajouté."));
+              QStringLiteral("Ce tracé utilise un élément SVG non représentable. Aucun symbole n’a été ajouté."));
 }
 
 TEST(ProportionalShapeSvgImportTest, PainterPathsAndArcsNeverYieldArcs)
