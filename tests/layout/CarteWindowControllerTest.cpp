@@ -276,6 +276,26 @@ TEST(CartePane, ZoomInThenOutRestoresTheScale)
     EXPECT_DOUBLE_EQ(p.pane->mapView()->scale(), scale);
 }
 
+TEST(CartePane, AViewportCentredFarOffTheMapIsShownAsStored)
+{
+    // Finite but huge centres pass validation; drawing and invalidating must not overflow int.
+    for (const PlmPoint center : {PlmPoint{-2147483648.0, 1.2e8}, PlmPoint{1e308, -1e308}, PlmPoint{2147483647.5, 0}}) {
+        PlmWork work = gridWork(4, {1, 2, 3, 4});
+        work.decoration = PlmDecoration();
+        work.decoration->viewport = PlmDecorationViewport{center, 1};
+        ASSERT_NO_THROW(work.validate());
+        Pane p(work);
+        QWidget* view = p.pane->view();
+        view->show();
+        PlmWork saved = p.document.work();
+        p.pane->storeComposition(saved);
+        EXPECT_EQ(saved.decoration->viewport->center, center);
+        p.pane->perform(QStringLiteral("zoomIn:"), nullptr);
+        const QImage shown = view->grab().toImage();
+        EXPECT_EQ(shown.size(), view->size() * shown.devicePixelRatio());
+    }
+}
+
 TEST(CartePane, SavingWritesTheCompositionAsShownNow)
 {
     PlmWork work = gridWork(4, {1, 2, 3, 4});
