@@ -1,3 +1,4 @@
+#include "support/BenchGuard.h"
 #include "canvas/VectorCanvas.h"
 #include "model/PlmSymbolPosition.h"
 #include "platform/ViewHost.h"
@@ -53,7 +54,7 @@ void BM_CanvasFirstDraw(benchmark::State& state)
         drawOnce(*canvas, image);  // builds every entity's path, then draws
     }
 }
-BENCHMARK(BM_CanvasFirstDraw)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_CanvasFirstDraw)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_CanvasDrawFitted(benchmark::State& state)
 {
@@ -63,7 +64,7 @@ void BM_CanvasDrawFitted(benchmark::State& state)
     for (auto _ : state)
         drawOnce(*canvas, image);
 }
-BENCHMARK(BM_CanvasDrawFitted)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CanvasDrawFitted)->Unit(benchmark::kMillisecond);
 
 // The same through Qt's path fill and stroker alone, for comparison.
 void BM_CanvasDrawFittedPlain(benchmark::State& state)
@@ -75,7 +76,7 @@ void BM_CanvasDrawFittedPlain(benchmark::State& state)
     for (auto _ : state)
         drawOnce(*canvas, image);
 }
-BENCHMARK(BM_CanvasDrawFittedPlain)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CanvasDrawFittedPlain)->Unit(benchmark::kMillisecond);
 
 // The fitted map at 300 dpi (0.5-point outlines about 2 pixels wide), as an
 // image export draws it.
@@ -97,7 +98,7 @@ void BM_CanvasDrawFitted300dpi(benchmark::State& state)
     for (auto _ : state)
         draw();
 }
-BENCHMARK(BM_CanvasDrawFitted300dpi)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CanvasDrawFitted300dpi)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 void BM_CanvasDrawZoomedCorner(benchmark::State& state)
 {
@@ -109,7 +110,7 @@ void BM_CanvasDrawZoomedCorner(benchmark::State& state)
     for (auto _ : state)
         drawOnce(*canvas, image);
 }
-BENCHMARK(BM_CanvasDrawZoomedCorner)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CanvasDrawZoomedCorner)->Unit(benchmark::kMillisecond);
 
 // Every entity's name shown: the fitted view draws all 35,000 labels, the
 // zoomed one the hundred or so that reach the view.
@@ -122,7 +123,7 @@ void BM_CanvasDrawFittedWithNames(benchmark::State& state)
     for (auto _ : state)
         drawOnce(*canvas, image);
 }
-BENCHMARK(BM_CanvasDrawFittedWithNames)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CanvasDrawFittedWithNames)->Unit(benchmark::kMillisecond);
 
 void BM_CanvasDrawZoomedWithNames(benchmark::State& state)
 {
@@ -135,7 +136,7 @@ void BM_CanvasDrawZoomedWithNames(benchmark::State& state)
     for (auto _ : state)
         drawOnce(*canvas, image);
 }
-BENCHMARK(BM_CanvasDrawZoomedWithNames)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CanvasDrawZoomedWithNames)->Unit(benchmark::kMillisecond);
 
 // A click where name labels can be dragged: the label under the pointer.
 void BM_CanvasNameLabelHit(benchmark::State& state)
@@ -147,7 +148,7 @@ void BM_CanvasNameLabelHit(benchmark::State& state)
     for (auto _ : state)
         benchmark::DoNotOptimize(canvas->entityNameLabel(QPointF(800, 500)));
 }
-BENCHMARK(BM_CanvasNameLabelHit)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CanvasNameLabelHit)->Unit(benchmark::kMillisecond);
 
 void BM_CanvasHitTest(benchmark::State& state)
 {
@@ -166,7 +167,7 @@ void BM_CanvasHitTest(benchmark::State& state)
     benchmark::DoNotOptimize(found);
     state.counters["hit_tests"] = benchmark::Counter(double(state.iterations()) * 1000, benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_CanvasHitTest)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CanvasHitTest)->Unit(benchmark::kMillisecond);
 
 // One live edit: the map comes back with one entity moved, then a hit test
 // (which needs the grid again) as the next mouse event would do.
@@ -182,7 +183,7 @@ void BM_CanvasEditOneEntity(benchmark::State& state)
         benchmark::DoNotOptimize(canvas->indexPath(QPointF(800, 500)));
     }
 }
-BENCHMARK(BM_CanvasEditOneEntity)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CanvasEditOneEntity)->Unit(benchmark::kMillisecond);
 
 // A drag of one entity in the Fond pane's map view: each mouse move
 // translates that entity and rebuilds its cached path only.
@@ -218,7 +219,7 @@ void BM_CanvasDragOneEntity(benchmark::State& state)
     }
     state.counters["moves"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_CanvasDragOneEntity)->Unit(benchmark::kMicrosecond);
+PLM_BENCHMARK(BM_CanvasDragOneEntity)->Unit(benchmark::kMicrosecond);
 
 // The same with the next hit test, which must see the entity where it went.
 void BM_CanvasDragOneEntityThenHitTest(benchmark::State& state)
@@ -234,7 +235,7 @@ void BM_CanvasDragOneEntityThenHitTest(benchmark::State& state)
         benchmark::DoNotOptimize(canvas->indexPath(move.location));
     }
 }
-BENCHMARK(BM_CanvasDragOneEntityThenHitTest)->Unit(benchmark::kMicrosecond);
+PLM_BENCHMARK(BM_CanvasDragOneEntityThenHitTest)->Unit(benchmark::kMicrosecond);
 
 // A whole frame of the drag in a window: the move, then the repaint of what
 // it asked to redraw (the entity's old and new places).
@@ -260,6 +261,6 @@ void BM_CanvasDragOneEntityFrame(benchmark::State& state)
         QCoreApplication::processEvents();
     }
 }
-BENCHMARK(BM_CanvasDragOneEntityFrame)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CanvasDragOneEntityFrame)->Unit(benchmark::kMillisecond);
 
 } // namespace

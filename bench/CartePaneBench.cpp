@@ -1,3 +1,4 @@
+#include "support/BenchGuard.h"
 #include "app/PlmWorkDocument.h"
 #include "canvas/FondWindowControllerDocument.h"
 #include "decorations/CarteCompositionHost.h"
@@ -93,7 +94,7 @@ void BM_CarteChangeVariable(benchmark::State& state)
         bench.paint();
     }
 }
-BENCHMARK(BM_CarteChangeVariable)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CarteChangeVariable)->Unit(benchmark::kMillisecond);
 
 void BM_CarteChangeClassification(benchmark::State& state)
 {
@@ -106,7 +107,7 @@ void BM_CarteChangeClassification(benchmark::State& state)
         bench.paint();
     }
 }
-BENCHMARK(BM_CarteChangeClassification)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CarteChangeClassification)->Unit(benchmark::kMillisecond);
 
 void BM_CarteChangePalette(benchmark::State& state)
 {
@@ -119,7 +120,7 @@ void BM_CarteChangePalette(benchmark::State& state)
         bench.paint();
     }
 }
-BENCHMARK(BM_CarteChangePalette)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CarteChangePalette)->Unit(benchmark::kMillisecond);
 
 void BM_CarteTypeThresholds(benchmark::State& state)
 {
@@ -137,7 +138,7 @@ void BM_CarteTypeThresholds(benchmark::State& state)
         bench.paint();
     }
 }
-BENCHMARK(BM_CarteTypeThresholds)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CarteTypeThresholds)->Unit(benchmark::kMillisecond);
 
 // A change elsewhere (an entity name moved): the refresh recomputes no thematic layer.
 void BM_CarteUnrelatedRefresh(benchmark::State& state)
@@ -152,7 +153,7 @@ void BM_CarteUnrelatedRefresh(benchmark::State& state)
     }
     state.counters["layerComputations"] = bench.pane->layerComputations - before;
 }
-BENCHMARK(BM_CarteUnrelatedRefresh)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CarteUnrelatedRefresh)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -169,7 +170,7 @@ void BM_CartePaletteWithoutPaint(benchmark::State& state)
         choose(ui.palette, flip ? 1 : 4);
     }
 }
-BENCHMARK(BM_CartePaletteWithoutPaint)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CartePaletteWithoutPaint)->Unit(benchmark::kMillisecond);
 
 void BM_CarteVariableWithoutPaint(benchmark::State& state)
 {
@@ -181,7 +182,7 @@ void BM_CarteVariableWithoutPaint(benchmark::State& state)
         choose(ui.variable, 1 + flip);
     }
 }
-BENCHMARK(BM_CarteVariableWithoutPaint)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CarteVariableWithoutPaint)->Unit(benchmark::kMillisecond);
 
 void BM_CarteThresholdsWithoutPaint(benchmark::State& state)
 {
@@ -198,7 +199,7 @@ void BM_CarteThresholdsWithoutPaint(benchmark::State& state)
         emit ui.thresholds->editingFinished();
     }
 }
-BENCHMARK(BM_CarteThresholdsWithoutPaint)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CarteThresholdsWithoutPaint)->Unit(benchmark::kMillisecond);
 
 void BM_CartePaintOnly(benchmark::State& state)
 {
@@ -206,6 +207,6 @@ void BM_CartePaintOnly(benchmark::State& state)
     for (auto _ : state)
         bench.paint();
 }
-BENCHMARK(BM_CartePaintOnly)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CartePaintOnly)->Unit(benchmark::kMillisecond);
 
 } // namespace

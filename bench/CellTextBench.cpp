@@ -1,5 +1,6 @@
 // The texts of a 35,000-row table: typed cells parsed, a formula evaluated for every row,
 // numbers shown the French way, and a pasted block of five columns read back.
+#include "support/BenchGuard.h"
 #include "model/PlmFormula.h"
 #include "model/PlmFrenchNumber.h"
 #include "model/PlmTabularText.h"
@@ -80,7 +81,7 @@ void BM_ParsePastedBlock(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_ParseCells)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FormatFrench)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_EvaluateFormula)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ParsePastedBlock)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_ParseCells)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_FormatFrench)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_EvaluateFormula)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_ParsePastedBlock)->Unit(benchmark::kMillisecond);

@@ -1,6 +1,7 @@
 // Classification of a 35,000-row variable: the thresholds of each computed
 // method, on all-distinct values and on values with many duplicates (natural
 // breaks including the sort of the values).
+#include "support/BenchGuard.h"
 #include "model/PlmClassificationMethod.h"
 #include "model/PlmDistribution.h"
 
@@ -71,10 +72,10 @@ void BM_DistributionDistinct(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_JenksDistinct)->DenseRange(2, 10)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_JenksDuplicates)->DenseRange(2, 10)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_QuantilesDistinct)->DenseRange(2, 10, 4)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_QuantilesDuplicates)->DenseRange(2, 10, 4)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_EqualIntervalsDistinct)->DenseRange(2, 10, 4)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_EqualIntervalsDuplicates)->DenseRange(2, 10, 4)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_DistributionDistinct)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_JenksDistinct)->DenseRange(2, 10)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_JenksDuplicates)->DenseRange(2, 10)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_QuantilesDistinct)->DenseRange(2, 10, 4)->Unit(benchmark::kMicrosecond);
+PLM_BENCHMARK(BM_QuantilesDuplicates)->DenseRange(2, 10, 4)->Unit(benchmark::kMicrosecond);
+PLM_BENCHMARK(BM_EqualIntervalsDistinct)->DenseRange(2, 10, 4)->Unit(benchmark::kMicrosecond);
+PLM_BENCHMARK(BM_EqualIntervalsDuplicates)->DenseRange(2, 10, 4)->Unit(benchmark::kMicrosecond);
+PLM_BENCHMARK(BM_DistributionDistinct)->Unit(benchmark::kMillisecond);

@@ -1,3 +1,4 @@
+#include "support/BenchGuard.h"
 #include "canvas/VectorCanvas.h"
 #include "decorations/CarteCompositionHost.h"
 #include "decorations/ThematicCanvas.h"
@@ -97,7 +98,7 @@ void BM_CompositionFullRepaint(benchmark::State& state)
         paint(p, image, p.host->bounds());
     state.counters["symbols"] = double(p.canvas->symbols()->items().size());
 }
-BENCHMARK(BM_CompositionFullRepaint)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CompositionFullRepaint)->Unit(benchmark::kMillisecond);
 
 // One zoom step of the host about a page point, then a pan step: only the canvas's frame
 // changes, the page keeps its layout.
@@ -114,7 +115,7 @@ void BM_CompositionZoomStep(benchmark::State& state)
     p.host->pan = {};
     p.host->layoutComposition();
 }
-BENCHMARK(BM_CompositionZoomStep)->Unit(benchmark::kMicrosecond);
+PLM_BENCHMARK(BM_CompositionZoomStep)->Unit(benchmark::kMicrosecond);
 
 void BM_CompositionPanStep(benchmark::State& state)
 {
@@ -128,7 +129,7 @@ void BM_CompositionPanStep(benchmark::State& state)
     p.host->pan = {};
     p.host->layoutComposition();
 }
-BENCHMARK(BM_CompositionPanStep)->Unit(benchmark::kMicrosecond);
+PLM_BENCHMARK(BM_CompositionPanStep)->Unit(benchmark::kMicrosecond);
 
 // The same steps with the repaint of the window that follows them.
 void BM_CompositionZoomStepRepainted(benchmark::State& state)
@@ -146,7 +147,7 @@ void BM_CompositionZoomStepRepainted(benchmark::State& state)
     p.host->pan = {};
     p.host->layoutComposition();
 }
-BENCHMARK(BM_CompositionZoomStepRepainted)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CompositionZoomStepRepainted)->Unit(benchmark::kMillisecond);
 
 // One mouse move of a legend drag: the event, the legend's new frame and the repaint of
 // the window rectangle that holds its old and new places.
@@ -174,7 +175,7 @@ void BM_LegendDragMove(benchmark::State& state)
     }
     legend->mouseUp(e);
 }
-BENCHMARK(BM_LegendDragMove)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_LegendDragMove)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -188,5 +189,5 @@ void BM_CompositionRepaintWithoutSymbols(benchmark::State& state)
         paint(p, image, p.host->bounds());
     p.canvas->symbols()->setHidden(false);
 }
-BENCHMARK(BM_CompositionRepaintWithoutSymbols)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CompositionRepaintWithoutSymbols)->Unit(benchmark::kMillisecond);
 } // namespace

@@ -1,5 +1,6 @@
 // Speed of the data pane's clipboard on the large generated work: copying every row's cell of
 // one column, copying whole rows, and pasting a block that covers every row.
+#include "support/BenchGuard.h"
 #include "support/BenchWorks.h"
 
 #include "data/DataClipboard.h"
@@ -68,7 +69,7 @@ void BM_PaneCopyAllRows(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_PaneCopyAllRows)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CopyColumnCells)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CopyWholeRows)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PasteColumnBlock)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_PaneCopyAllRows)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CopyColumnCells)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CopyWholeRows)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_PasteColumnBlock)->Unit(benchmark::kMillisecond);

@@ -1,3 +1,4 @@
+#include "support/BenchGuard.h"
 #include "support/BenchWorks.h"
 
 #include "data/DataTableModel.h"
@@ -48,7 +49,7 @@ void BM_DataPaneReloadColumns(benchmark::State& state)
     }
     state.counters["rows"] = double(fixture.pane->rows.size());
 }
-BENCHMARK(BM_DataPaneReloadColumns)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_DataPaneReloadColumns)->Unit(benchmark::kMillisecond);
 
 void BM_DataPaneReloadOneCell(benchmark::State& state)
 {
@@ -65,7 +66,7 @@ void BM_DataPaneReloadOneCell(benchmark::State& state)
         fixture.pane->reloadTable();
     }
 }
-BENCHMARK(BM_DataPaneReloadOneCell)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_DataPaneReloadOneCell)->Unit(benchmark::kMillisecond);
 
 void BM_DataPaneReloadUnchanged(benchmark::State& state)
 {
@@ -73,7 +74,7 @@ void BM_DataPaneReloadUnchanged(benchmark::State& state)
     for (auto _ : state)
         fixture.pane->reloadTable();
 }
-BENCHMARK(BM_DataPaneReloadUnchanged)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_DataPaneReloadUnchanged)->Unit(benchmark::kMillisecond);
 
 void BM_DataPaneSort(benchmark::State& state)
 {
@@ -86,7 +87,7 @@ void BM_DataPaneSort(benchmark::State& state)
     }
 }
 // A number variable, then a text variable (every fifth variable is text).
-BENCHMARK(BM_DataPaneSort)->Arg(0)->Arg(4)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_DataPaneSort)->Arg(0)->Arg(4)->Unit(benchmark::kMillisecond);
 
 void BM_DataPaneScrollAndDraw(benchmark::State& state)
 {
@@ -101,7 +102,7 @@ void BM_DataPaneScrollAndDraw(benchmark::State& state)
         table->viewport()->render(&painter);
     }
 }
-BENCHMARK(BM_DataPaneScrollAndDraw)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_DataPaneScrollAndDraw)->Unit(benchmark::kMillisecond);
 
 void BM_DataPaneSelectAllRead(benchmark::State& state)
 {
@@ -114,6 +115,6 @@ void BM_DataPaneSelectAllRead(benchmark::State& state)
         benchmark::DoNotOptimize(fixture.pane->selectedEntityIDs());
     }
 }
-BENCHMARK(BM_DataPaneSelectAllRead)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_DataPaneSelectAllRead)->Unit(benchmark::kMillisecond);
 
 } // namespace

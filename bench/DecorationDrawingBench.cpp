@@ -1,3 +1,4 @@
+#include "support/BenchGuard.h"
 #include "decorations/DecorationDrawing.h"
 #include "decorations/LegendLayout.h"
 #include "platform/ViewNode.h"
@@ -32,7 +33,7 @@ void BM_LegendLayout(benchmark::State& state)
         benchmark::DoNotOptimize(layout.entries.size());
     }
 }
-BENCHMARK(BM_LegendLayout)->Arg(8)->Arg(64)->Unit(benchmark::kMicrosecond);
+PLM_BENCHMARK(BM_LegendLayout)->Arg(8)->Arg(64)->Unit(benchmark::kMicrosecond);
 
 void BM_LegendObjectDrawing(benchmark::State& state)
 {
@@ -49,6 +50,6 @@ void BM_LegendObjectDrawing(benchmark::State& state)
         drawDecorationObject(painter, object, legend.size, context);
     }
 }
-BENCHMARK(BM_LegendObjectDrawing)->Arg(8)->Arg(64)->Unit(benchmark::kMicrosecond);
+PLM_BENCHMARK(BM_LegendObjectDrawing)->Arg(8)->Arg(64)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "support/BenchGuard.h"
 #include "canvas/VectorCanvas.h"
 #include "decorations/LegendDrawing.h"
 #include "decorations/LegendLayout.h"
@@ -134,7 +135,7 @@ void BM_ExportPNG300dpiA4(benchmark::State& state)
         bytes = CarteBitmapExport::render(c, a4Landscape(), 300, CarteBitmapExport::Format::png, false).data.size();
     state.counters["MB"] = bytes / 1e6;
 }
-BENCHMARK(BM_ExportPNG300dpiA4)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_ExportPNG300dpiA4)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ExportJPEG300dpiA4(benchmark::State& state)
 {
@@ -143,7 +144,7 @@ void BM_ExportJPEG300dpiA4(benchmark::State& state)
     for (auto _ : state)
         CarteBitmapExport::render(c, a4Landscape(), 300, CarteBitmapExport::Format::jpeg, false);
 }
-BENCHMARK(BM_ExportJPEG300dpiA4)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_ExportJPEG300dpiA4)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ExportPDFA4(benchmark::State& state)
 {
@@ -154,7 +155,7 @@ void BM_ExportPDFA4(benchmark::State& state)
         bytes = CartePDFExport::exportPDF(c, a4Landscape()).data.size();
     state.counters["MB"] = bytes / 1e6;
 }
-BENCHMARK(BM_ExportPDFA4)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_ExportPDFA4)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
@@ -172,7 +173,7 @@ void BM_ExportImage300dpiA4(benchmark::State& state)
         benchmark::DoNotOptimize(
             CarteBitmapExport::renderImage(c, a4Landscape(), 300, CarteBitmapExport::Format::png, false).width());
 }
-BENCHMARK(BM_ExportImage300dpiA4)->Arg(-1)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_ExportImage300dpiA4)->Arg(-1)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
@@ -194,7 +195,7 @@ void BM_EncodePngBanded(benchmark::State& state)
     for (auto _ : state)
         benchmark::DoNotOptimize(PlmPngWriter::encode(image, 300, false, int(state.range(0))).size());
 }
-BENCHMARK(BM_EncodePngBanded)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_EncodePngBanded)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_EncodePngQt(benchmark::State& state)
 {
@@ -209,6 +210,6 @@ void BM_EncodePngQt(benchmark::State& state)
         benchmark::DoNotOptimize(data.size());
     }
 }
-BENCHMARK(BM_EncodePngQt)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_EncodePngQt)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

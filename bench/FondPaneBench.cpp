@@ -1,3 +1,4 @@
+#include "support/BenchGuard.h"
 #include "canvas/FondEntityCommands.h"
 #include "canvas/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
@@ -58,7 +59,7 @@ void BM_FondRestyleOneEntity(benchmark::State& state)
         benchmark::DoNotOptimize(work);
     }
 }
-BENCHMARK(BM_FondRestyleOneEntity)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_FondRestyleOneEntity)->Unit(benchmark::kMillisecond);
 
 void BM_FondDeleteOneEntity(benchmark::State& state)
 {
@@ -70,7 +71,7 @@ void BM_FondDeleteOneEntity(benchmark::State& state)
     }
 }
 // Argument: the number of variables whose cells follow the entity.
-BENCHMARK(BM_FondDeleteOneEntity)->Arg(0)->Arg(10)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_FondDeleteOneEntity)->Arg(0)->Arg(10)->Unit(benchmark::kMillisecond);
 
 void BM_FondDuplicateOneEntity(benchmark::State& state)
 {
@@ -81,7 +82,7 @@ void BM_FondDuplicateOneEntity(benchmark::State& state)
     }
 }
 // Argument: the number of variables whose cells follow the entity.
-BENCHMARK(BM_FondDuplicateOneEntity)->Arg(0)->Arg(10)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_FondDuplicateOneEntity)->Arg(0)->Arg(10)->Unit(benchmark::kMillisecond);
 
 // Select all, then the pane's refresh for the new selection.
 void BM_FondSelectAll(benchmark::State& state)
@@ -97,7 +98,7 @@ void BM_FondSelectAll(benchmark::State& state)
         benchmark::DoNotOptimize(document.selection.size());
     }
 }
-BENCHMARK(BM_FondSelectAll)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_FondSelectAll)->Unit(benchmark::kMillisecond);
 
 // One entity restyled through the pane: the update, then the reload of the map view.
 void BM_FondStyleCommandWithReload(benchmark::State& state)
@@ -117,6 +118,6 @@ void BM_FondStyleCommandWithReload(benchmark::State& state)
         pane.reloadFromDocument();
     }
 }
-BENCHMARK(BM_FondStyleCommandWithReload)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_FondStyleCommandWithReload)->Unit(benchmark::kMillisecond);
 
 } // namespace

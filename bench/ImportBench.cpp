@@ -1,6 +1,7 @@
 // Speed of the vector import on a generated 35,000-polygon GeoJSON file and Shapefile (with its
 // dBASE table): the whole import (read, recognition, reader, finishing, validation), and the
 // hand-over of the result to the studio's base-map document.
+#include "support/BenchGuard.h"
 #include "support/BenchMaps.h"
 
 #include "import/PlmGeoJsonReader.h"
@@ -259,7 +260,7 @@ void BM_ImportGeoJson(benchmark::State& state)
     }
     report(state, result, files().geojsonSize);
 }
-BENCHMARK(BM_ImportGeoJson)->Unit(benchmark::kMillisecond)->Iterations(3);
+PLM_BENCHMARK(BM_ImportGeoJson)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_ImportShapefile(benchmark::State& state)
 {
@@ -271,7 +272,7 @@ void BM_ImportShapefile(benchmark::State& state)
     }
     report(state, result, files().shpSize);
 }
-BENCHMARK(BM_ImportShapefile)->Unit(benchmark::kMillisecond)->Iterations(3);
+PLM_BENCHMARK(BM_ImportShapefile)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // A base-map document through the importer, against the plain decode below: the importer's
 // recognition should cost little more than the decode itself (one parse of the text).
@@ -285,7 +286,7 @@ void BM_ImportPlmmap(benchmark::State& state)
     }
     report(state, result, files().plmmapSize);
 }
-BENCHMARK(BM_ImportPlmmap)->Unit(benchmark::kMillisecond)->Iterations(3);
+PLM_BENCHMARK(BM_ImportPlmmap)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_DecodePlmmap(benchmark::State& state)
 {
@@ -299,7 +300,7 @@ void BM_DecodePlmmap(benchmark::State& state)
     }
     report(state, result, files().plmmapSize);
 }
-BENCHMARK(BM_DecodePlmmap)->Unit(benchmark::kMillisecond)->Iterations(3);
+PLM_BENCHMARK(BM_DecodePlmmap)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // What handing the imported map to a base-map document as bytes would cost (encoded, then
 // decoded): the import avoids it by giving the studio's document the map itself.
@@ -312,7 +313,7 @@ void BM_HandOverAsDocumentBytes(benchmark::State& state)
     }
     report(state, result, files().shpSize);
 }
-BENCHMARK(BM_HandOverAsDocumentBytes)->Unit(benchmark::kMillisecond)->Iterations(3);
+PLM_BENCHMARK(BM_HandOverAsDocumentBytes)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The stages of the GeoJSON import: the JSON parse, the reader on a parsed text, and the
 // finishing steps (source kept, counts written, validation).
@@ -332,7 +333,7 @@ void BM_GeoJsonParseOnly(benchmark::State& state)
     }
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
-BENCHMARK(BM_GeoJsonParseOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
+PLM_BENCHMARK(BM_GeoJsonParseOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_GeoJsonReaderOnly(benchmark::State& state)
 {
@@ -343,7 +344,7 @@ void BM_GeoJsonReaderOnly(benchmark::State& state)
         benchmark::DoNotOptimize(result.map.entities.size());
     }
 }
-BENCHMARK(BM_GeoJsonReaderOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
+PLM_BENCHMARK(BM_GeoJsonReaderOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_GeoJsonFinishOnly(benchmark::State& state)
 {
@@ -355,6 +356,6 @@ void BM_GeoJsonFinishOnly(benchmark::State& state)
         benchmark::DoNotOptimize(result.map.entities.size());
     }
 }
-BENCHMARK(BM_GeoJsonFinishOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
+PLM_BENCHMARK(BM_GeoJsonFinishOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

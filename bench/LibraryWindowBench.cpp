@@ -1,3 +1,4 @@
+#include "support/BenchGuard.h"
 #include "canvas/VectorCanvas.h"
 #include "library/LibraryDropPreview.h"
 #include "library/LibraryOutlineModel.h"
@@ -88,7 +89,7 @@ void BM_OpenLibraryOf2000Maps(benchmark::State& state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_OpenLibraryOf2000Maps)->Unit(benchmark::kMillisecond)->Iterations(5);
+PLM_BENCHMARK(BM_OpenLibraryOf2000Maps)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_ScrollLibraryOf2000Maps(benchmark::State& state)
 {
@@ -105,7 +106,7 @@ void BM_ScrollLibraryOf2000Maps(benchmark::State& state)
     }
     window.thumbnails()->waitForPending();
 }
-BENCHMARK(BM_ScrollLibraryOf2000Maps)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_ScrollLibraryOf2000Maps)->Unit(benchmark::kMillisecond);
 
 // Waits until the window shows the live map view of the selection.
 void waitForLivePreview(LibraryWindowController& window)
@@ -138,7 +139,7 @@ void BM_PreviewOfThe35kMap(benchmark::State& state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_PreviewOfThe35kMap)->Unit(benchmark::kMillisecond)->Iterations(5);
+PLM_BENCHMARK(BM_PreviewOfThe35kMap)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // From the selection to the live map view of the 35k map (read and decoded off the main
 // thread, the window answering meanwhile).
@@ -158,6 +159,6 @@ void BM_LivePreviewOfThe35kMap(benchmark::State& state)
         window.preview()->grab();
     }
 }
-BENCHMARK(BM_LivePreviewOfThe35kMap)->Unit(benchmark::kMillisecond)->Iterations(3);
+PLM_BENCHMARK(BM_LivePreviewOfThe35kMap)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

@@ -1,5 +1,6 @@
 // Speed of the base-map document on a large generated map: encoding, decoding, validation,
 // and the cost of one edit (copy the map, change one entity).
+#include "support/BenchGuard.h"
 #include "support/BenchMaps.h"
 
 #include "model/PlmEntity.h"
@@ -39,7 +40,7 @@ void BM_EncodeLargeMap(benchmark::State& state)
     }
     setCounters(state, largeMapBytes().size());
 }
-BENCHMARK(BM_EncodeLargeMap)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_EncodeLargeMap)->Unit(benchmark::kMillisecond);
 
 void BM_WriteLargeMapJsonOnly(benchmark::State& state)
 {
@@ -50,7 +51,7 @@ void BM_WriteLargeMapJsonOnly(benchmark::State& state)
     }
     setCounters(state, largeMapBytes().size());
 }
-BENCHMARK(BM_WriteLargeMapJsonOnly)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_WriteLargeMapJsonOnly)->Unit(benchmark::kMillisecond);
 
 void BM_DecodeLargeMap(benchmark::State& state)
 {
@@ -61,7 +62,7 @@ void BM_DecodeLargeMap(benchmark::State& state)
     }
     setCounters(state, bytes.size());
 }
-BENCHMARK(BM_DecodeLargeMap)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_DecodeLargeMap)->Unit(benchmark::kMillisecond);
 
 void BM_ParseLargeMapJsonOnly(benchmark::State& state)
 {
@@ -72,7 +73,7 @@ void BM_ParseLargeMapJsonOnly(benchmark::State& state)
     }
     setCounters(state, bytes.size());
 }
-BENCHMARK(BM_ParseLargeMapJsonOnly)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_ParseLargeMapJsonOnly)->Unit(benchmark::kMillisecond);
 
 void BM_ValidateLargeMap(benchmark::State& state)
 {
@@ -81,7 +82,7 @@ void BM_ValidateLargeMap(benchmark::State& state)
         PlmMapCodec::validate(map);
     setCounters(state, 0);
 }
-BENCHMARK(BM_ValidateLargeMap)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_ValidateLargeMap)->Unit(benchmark::kMillisecond);
 
 void BM_CopyMapAndChangeOneEntity(benchmark::State& state)
 {
@@ -94,7 +95,7 @@ void BM_CopyMapAndChangeOneEntity(benchmark::State& state)
     }
     state.counters["entities"] = double(map.entities.size());
 }
-BENCHMARK(BM_CopyMapAndChangeOneEntity)->Unit(benchmark::kMicrosecond);
+PLM_BENCHMARK(BM_CopyMapAndChangeOneEntity)->Unit(benchmark::kMicrosecond);
 
 void BM_CopyMapAndMoveOneEntity(benchmark::State& state)
 {
@@ -106,6 +107,6 @@ void BM_CopyMapAndMoveOneEntity(benchmark::State& state)
         benchmark::DoNotOptimize(copy.entities.at(middle).name.size());
     }
 }
-BENCHMARK(BM_CopyMapAndMoveOneEntity)->Unit(benchmark::kMicrosecond);
+PLM_BENCHMARK(BM_CopyMapAndMoveOneEntity)->Unit(benchmark::kMicrosecond);
 
 } // namespace

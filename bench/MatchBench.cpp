@@ -1,6 +1,7 @@
 // Speed of matching a 35,000-row table to the 35,000 entities of the large generated map:
 // building the match (every key field against every column, with the tie test), resolving the
 // rows under a key, building the variables of an import, and the whole import step on a work.
+#include "support/BenchGuard.h"
 #include "support/BenchMaps.h"
 
 #include "data/DataImportWindowControllerModel.h"
@@ -115,10 +116,10 @@ void BM_ImportDialogRefresh(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_BuildMatch)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Resolutions)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ResolutionsByNameFallback)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ImportedVariables)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ImportIntoWork)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ImportDialogReload)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ImportDialogRefresh)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_BuildMatch)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_Resolutions)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_ResolutionsByNameFallback)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_ImportedVariables)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_ImportIntoWork)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_ImportDialogReload)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_ImportDialogRefresh)->Unit(benchmark::kMillisecond);

@@ -1,3 +1,4 @@
+#include "support/BenchGuard.h"
 #include "online/OnlineWindowController.h"
 #include "online/PlmCatalogueBrowsing.h"
 #include "online/PlmCatalogueLoading.h"
@@ -47,21 +48,21 @@ void BM_FoldedFilter(benchmark::State& state)
     for (auto _ : state)
         benchmark::DoNotOptimize(index.filter(QStringLiteral("départements 20"), 0));
 }
-BENCHMARK(BM_FoldedFilter)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_FoldedFilter)->Unit(benchmark::kMillisecond);
 
 void BM_PlainSearch(benchmark::State& state)
 {
     for (auto _ : state)
         benchmark::DoNotOptimize(OnlineCatalog::search(largeCatalogue(), QStringLiteral("départements 20")));
 }
-BENCHMARK(BM_PlainSearch)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_PlainSearch)->Unit(benchmark::kMillisecond);
 
 void BM_FoldingTheCatalogue(benchmark::State& state)
 {
     for (auto _ : state)
         benchmark::DoNotOptimize(OnlineCatalogBrowsing::SearchIndex(largeCatalogue()));
 }
-BENCHMARK(BM_FoldingTheCatalogue)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_FoldingTheCatalogue)->Unit(benchmark::kMillisecond);
 
 void BM_WindowKeystroke(benchmark::State& state)
 {
@@ -88,6 +89,6 @@ void BM_WindowKeystroke(benchmark::State& state)
     }
     OnlineWindowController::setFetch(nullptr);
 }
-BENCHMARK(BM_WindowKeystroke)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_WindowKeystroke)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "support/BenchGuard.h"
 #include "support/BenchWorks.h"
 
 #include "app/PlmWorkDocument.h"
@@ -25,7 +26,7 @@ void BM_OutlineTree(benchmark::State& state)
     for (auto _ : state)
         benchmark::DoNotOptimize(studioObjectTree(largeWork()));
 }
-BENCHMARK(BM_OutlineTree)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_OutlineTree)->Unit(benchmark::kMillisecond);
 
 void BM_OutlineRebuildInWindow(benchmark::State& state)
 {
@@ -41,7 +42,7 @@ void BM_OutlineRebuildInWindow(benchmark::State& state)
         window->outline()->rebuildObjects(work);
     }
 }
-BENCHMARK(BM_OutlineRebuildInWindow)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_OutlineRebuildInWindow)->Unit(benchmark::kMillisecond);
 
 // The document selecting every entity of the large map (select all in the Fond map view): the
 // outline selects every top-level row.
@@ -62,6 +63,6 @@ void BM_OutlineSelectAll(benchmark::State& state)
     for (auto _ : state)
         window->outline()->selectObjects(all, primary);
 }
-BENCHMARK(BM_OutlineSelectAll)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_OutlineSelectAll)->Unit(benchmark::kMillisecond);
 
 } // namespace

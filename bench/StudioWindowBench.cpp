@@ -1,3 +1,4 @@
+#include "support/BenchGuard.h"
 #include "support/BenchWorks.h"
 
 #include "app/PlmWorkDocument.h"
@@ -106,8 +107,8 @@ void BM_StudioWindowOpen(benchmark::State& state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_StudioWindowOpen<StudioWindowController>)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_StudioWindowOpen<StudioWindowCommands>)->Unit(benchmark::kMillisecond)->Iterations(3);
+PLM_BENCHMARK(BM_StudioWindowOpen<StudioWindowController>)->Unit(benchmark::kMillisecond)->Iterations(3);
+PLM_BENCHMARK(BM_StudioWindowOpen<StudioWindowCommands>)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 template <typename Window>
 void BM_StudioWindowCellEdit(benchmark::State& state)
@@ -126,8 +127,8 @@ void BM_StudioWindowCellEdit(benchmark::State& state)
         value += 1;
     }
 }
-BENCHMARK(BM_StudioWindowCellEdit<StudioWindowController>)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StudioWindowCellEdit<StudioWindowCommands>)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_StudioWindowCellEdit<StudioWindowController>)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_StudioWindowCellEdit<StudioWindowCommands>)->Unit(benchmark::kMillisecond);
 
 template <typename Window>
 void BM_StudioWindowRefreshUnchanged(benchmark::State& state)
@@ -136,8 +137,8 @@ void BM_StudioWindowRefreshUnchanged(benchmark::State& state)
     for (auto _ : state)
         studio.controller->reloadObjects();
 }
-BENCHMARK(BM_StudioWindowRefreshUnchanged<StudioWindowController>)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StudioWindowRefreshUnchanged<StudioWindowCommands>)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_StudioWindowRefreshUnchanged<StudioWindowController>)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_StudioWindowRefreshUnchanged<StudioWindowCommands>)->Unit(benchmark::kMillisecond);
 
 // One entity renamed in the shown window: the map changed, so the map views, the table and the
 // outline follow; timed until the window has painted the change.
@@ -158,8 +159,8 @@ void BM_StudioWindowEntityEdit(benchmark::State& state)
         row = (row + 97) % 35000;
     }
 }
-BENCHMARK(BM_StudioWindowEntityEdit<StudioWindowController>)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StudioWindowEntityEdit<StudioWindowCommands>)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_StudioWindowEntityEdit<StudioWindowController>)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_StudioWindowEntityEdit<StudioWindowCommands>)->Unit(benchmark::kMillisecond);
 
 // Everything selected (as after selecting all in the map view), then one typed cell: the
 // table, the outline and the status line carry the whole selection through the refresh.
@@ -181,8 +182,8 @@ void BM_StudioWindowCellEditAllSelected(benchmark::State& state)
         value += 1;
     }
 }
-BENCHMARK(BM_StudioWindowCellEditAllSelected<StudioWindowController>)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StudioWindowCellEditAllSelected<StudioWindowCommands>)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_StudioWindowCellEditAllSelected<StudioWindowController>)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_StudioWindowCellEditAllSelected<StudioWindowCommands>)->Unit(benchmark::kMillisecond);
 
 template <typename Window>
 void BM_StudioWindowSelectAll(benchmark::State& state)
@@ -195,7 +196,7 @@ void BM_StudioWindowSelectAll(benchmark::State& state)
         studio.document->select(QSet<QString>(), std::nullopt);
     }
 }
-BENCHMARK(BM_StudioWindowSelectAll<StudioWindowController>)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StudioWindowSelectAll<StudioWindowCommands>)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_StudioWindowSelectAll<StudioWindowController>)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_StudioWindowSelectAll<StudioWindowCommands>)->Unit(benchmark::kMillisecond);
 
 } // namespace

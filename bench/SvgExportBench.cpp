@@ -1,3 +1,4 @@
+#include "support/BenchGuard.h"
 #include "canvas/VectorCanvas.h"
 #include "decorations/LegendLayout.h"
 #include "decorations/ThematicCanvas.h"
@@ -79,7 +80,7 @@ void BM_SvgExportLargeChoropleth(benchmark::State& state)
     }
     state.counters["MB"] = double(bytes) / 1e6;
 }
-BENCHMARK(BM_SvgExportLargeChoropleth)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+PLM_BENCHMARK(BM_SvgExportLargeChoropleth)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // The same work through the composition page of the layout window: its map view coloured by
 // class, its legend, walked and written by the export entry on an A4 landscape page.
@@ -123,6 +124,6 @@ void BM_SvgExportLargeChoroplethPage(benchmark::State& state)
             file.write(CarteSVGExport::exportSVG(composition, size).data);
     }
 }
-BENCHMARK(BM_SvgExportLargeChoroplethPage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+PLM_BENCHMARK(BM_SvgExportLargeChoroplethPage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace

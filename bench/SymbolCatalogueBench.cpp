@@ -1,4 +1,5 @@
 // The symbol catalogue: one keystroke in the search field, and opening the picker window.
+#include "support/BenchGuard.h"
 #include "import/SymbolGlyphSvgReader.h"
 #include "library/SymbolPickerWindowController.h"
 #include "platform/SymbolGlyphProvider.h"
@@ -29,7 +30,7 @@ void BM_KeystrokeRefilter(benchmark::State& state)
         ++i;
     }
 }
-BENCHMARK(BM_KeystrokeRefilter)->Unit(benchmark::kMicrosecond);
+PLM_BENCHMARK(BM_KeystrokeRefilter)->Unit(benchmark::kMicrosecond);
 
 // The whole window's answer to a keystroke: the list rule, the table and the visible previews.
 void BM_PickerKeystroke(benchmark::State& state)
@@ -49,7 +50,7 @@ void BM_PickerKeystroke(benchmark::State& state)
         ++i;
     }
 }
-BENCHMARK(BM_PickerKeystroke)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_PickerKeystroke)->Unit(benchmark::kMillisecond);
 
 // Opening the window: build, fill, show and paint the first rows (glyphs cached after the
 // first opening, as in a session).
@@ -67,7 +68,7 @@ void BM_PickerOpens(benchmark::State& state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_PickerOpens)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_PickerOpens)->Unit(benchmark::kMillisecond);
 
 // The same with no glyph read yet: the visible rows' icons are read from their SVG files.
 void BM_PickerOpensColdGlyphs(benchmark::State& state)
@@ -88,6 +89,6 @@ void BM_PickerOpensColdGlyphs(benchmark::State& state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_PickerOpensColdGlyphs)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_PickerOpensColdGlyphs)->Unit(benchmark::kMillisecond);
 
 } // namespace

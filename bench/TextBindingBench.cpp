@@ -1,5 +1,6 @@
 // Speed of rebinding the texts bound to data on a map whose every row is a data group (a commune
 // with its fields and a text showing each), as an SVG with "data-" attributes gives.
+#include "support/BenchGuard.h"
 #include "model/PlmEntity.h"
 #include "model/PlmWork.h"
 
@@ -57,4 +58,4 @@ void BM_RebindDataGroupsAfterOneCell(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_RebindDataGroupsAfterOneCell)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_RebindDataGroupsAfterOneCell)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);

@@ -1,5 +1,6 @@
 // Speed of the work record on the large generated map: recomputing calculated variables,
 // the automatic thresholds, validation, and the ".plm" document both ways.
+#include "support/BenchGuard.h"
 #include "support/BenchWorks.h"
 
 #include "model/PlmDependencyPlan.h"
@@ -134,11 +135,11 @@ void BM_ClassIndexOfEveryCategory(benchmark::State& state)
     state.counters["categories"] = double(work.map.entities.size());
 }
 
-BENCHMARK(BM_RecomputeFiveCalculatedVariables)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RecomputeWithCancellationToken)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RecomputeThematicThresholds)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ValidateWork)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_EncodeWork)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodeWork)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ClassIndexOfEveryCategory)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CheckManyCalculations)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_RecomputeFiveCalculatedVariables)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_RecomputeWithCancellationToken)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_RecomputeThematicThresholds)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_ValidateWork)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_EncodeWork)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_DecodeWork)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_ClassIndexOfEveryCategory)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CheckManyCalculations)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);

@@ -1,6 +1,7 @@
 // Speed of the data-table edits on the large generated work: sorting the table's rows, typing
 // one cell (with its recomputation), rebinding the texts bound to data after a change, and the
 // automatic anchors of every entity.
+#include "support/BenchGuard.h"
 #include "support/BenchMaps.h"
 #include "support/BenchWorks.h"
 
@@ -92,10 +93,10 @@ void BM_AnchorsOfEveryEntity(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_SortRowsByName)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SortRowsByNumber)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SortRowsByText)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SetCellAndRecompute)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RebindAfterOneCell)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RebindOneLargeGroup)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_AnchorsOfEveryEntity)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_SortRowsByName)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_SortRowsByNumber)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_SortRowsByText)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_SetCellAndRecompute)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_RebindAfterOneCell)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_RebindOneLargeGroup)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_AnchorsOfEveryEntity)->Unit(benchmark::kMillisecond);

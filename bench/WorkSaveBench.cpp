@@ -1,3 +1,4 @@
+#include "support/BenchGuard.h"
 #include "support/BenchWorks.h"
 
 #include "app/PlmWorkDocument.h"
@@ -65,7 +66,7 @@ void BM_AutosaveInBackground(benchmark::State& state)
     state.counters["worst_main_ms"] = worstMainMs;
     state.counters["fileMB"] = double(QFileInfo(document.filePath()).size()) / 1e6;
 }
-BENCHMARK(BM_AutosaveInBackground)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+PLM_BENCHMARK(BM_AutosaveInBackground)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // The same save written on the main thread, as before saves left it.
 void BM_SaveOnMainThread(benchmark::State& state)
@@ -81,6 +82,6 @@ void BM_SaveOnMainThread(benchmark::State& state)
             state.SkipWithError("not saved");
     }
 }
-BENCHMARK(BM_SaveOnMainThread)->Unit(benchmark::kMillisecond)->Iterations(5);
+PLM_BENCHMARK(BM_SaveOnMainThread)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace

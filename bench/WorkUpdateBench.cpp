@@ -1,3 +1,4 @@
+#include "support/BenchGuard.h"
 #include "support/BenchWorks.h"
 
 #include "app/PlmWorkDocument.h"
@@ -59,7 +60,7 @@ void BM_WorkUpdateOneCell(benchmark::State& state)
     state.counters["undo_steps"] = double(steps);
     state.counters["undo_bytes_per_step"] = double(withHistory - withoutHistory) / double(std::max<qint64>(steps, 1));
 }
-BENCHMARK(BM_WorkUpdateOneCell)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+PLM_BENCHMARK(BM_WorkUpdateOneCell)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_WorkUndoRedoOneCell(benchmark::State& state)
 {
@@ -71,6 +72,6 @@ void BM_WorkUndoRedoOneCell(benchmark::State& state)
         document.redo();
     }
 }
-BENCHMARK(BM_WorkUndoRedoOneCell)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_WorkUndoRedoOneCell)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -3,13 +3,15 @@
 // Shared by every fuzz target: the input as bytes and the application object the readers
 // need (fonts are looked up through Qt Gui, on the offscreen platform).
 
+#include "model/PlmErrors.h"
+
 #include <QByteArray>
 #include <QGuiApplication>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
-#include <exception>
 
 namespace Fuzz {
 
@@ -29,13 +31,19 @@ inline void ensureApplication()
     new QGuiApplication(argc, argv);
 }
 
-// Runs a reader; a refusal (an exception with its French sentence) is an answer, not a fault.
+// Runs a reader. Its refusal, the program's own error with the sentence shown to the user, is
+// an answer; any other exception (out_of_range, bad_alloc…) or an empty sentence is a finding,
+// and ends the run as a crash would.
 template <typename F>
 void refusalIsFine(F&& read)
 {
     try {
         read();
-    } catch (const std::exception&) {
+    } catch (const PlmError& error) {
+        if (!error.message().trimmed().isEmpty())
+            return;
+        std::fprintf(stderr, "refusal without a message\n");
+        std::abort();
     }
 }
 

@@ -482,10 +482,10 @@ void CanvasEntityCache::ensureGrid()
     m_stamp.assign(m_entries.size(), -1);
     const double cw = m_gridRect.width() / m_cols, ch = m_gridRect.height() / m_rows;
     auto cellX = [&](double x) {
-        return cw > 0 ? std::clamp(int((x - m_gridRect.left()) / cw), 0, m_cols - 1) : 0;
+        return cw > 0 ? plmClampedInt((x - m_gridRect.left()) / cw, 0, m_cols - 1) : 0;
     };
     auto cellY = [&](double y) {
-        return ch > 0 ? std::clamp(int((y - m_gridRect.top()) / ch), 0, m_rows - 1) : 0;
+        return ch > 0 ? plmClampedInt((y - m_gridRect.top()) / ch, 0, m_rows - 1) : 0;
     };
     // Cells as one flat list (offsets, then items): two passes, no per-cell allocation.
     auto span = [&](const CanvasEntry& e, int& x0, int& x1, int& y0, int& y1) {
@@ -537,10 +537,10 @@ QList<int> CanvasEntityCache::candidates(const QRectF& mapRect)
     ++m_query;
     const double cw = m_gridRect.width() / m_cols, ch = m_gridRect.height() / m_rows;
     auto cellX = [&](double x) {
-        return cw > 0 ? std::clamp(int((x - m_gridRect.left()) / cw), 0, m_cols - 1) : 0;
+        return cw > 0 ? plmClampedInt((x - m_gridRect.left()) / cw, 0, m_cols - 1) : 0;
     };
     auto cellY = [&](double y) {
-        return ch > 0 ? std::clamp(int((y - m_gridRect.top()) / ch), 0, m_rows - 1) : 0;
+        return ch > 0 ? plmClampedInt((y - m_gridRect.top()) / ch, 0, m_rows - 1) : 0;
     };
     const int x0 = cellX(query.left()), x1 = cellX(query.right());
     const int y0 = cellY(query.top()), y1 = cellY(query.bottom());

@@ -45,9 +45,14 @@ void VectorCanvas::apply(const PlmDecorationViewport& viewport)
     if (!std::isfinite(u) || u <= 0 || !std::isfinite(viewport.center.x) || !std::isfinite(viewport.center.y))
         return;
     const QRectF r = compositionReferenceBounds.value_or(bounds());
-    setScale(1 / u);
-    setOffset(QPointF(r.center().x() - viewport.center.x * m_scale,
-                      r.center().y() - viewport.center.y * m_yAxisSign * m_scale));
+    const double scale = 1 / u;
+    const QPointF offset(r.center().x() - viewport.center.x * scale, r.center().y() - viewport.center.y * m_yAxisSign * scale);
+    // A finite centre can still put the map past what a double holds once scaled; shown that
+    // way, the view would hand back a non-finite viewport that no document could save.
+    if (!std::isfinite(scale) || !std::isfinite(offset.x()) || !std::isfinite(offset.y()))
+        return;
+    setScale(scale);
+    setOffset(offset);
     fitted = true;
     tracksFit = false;
     setNeedsDisplay();

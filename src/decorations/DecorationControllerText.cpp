@@ -5,6 +5,7 @@
 #include "decorations/DecorationTextEditor.h"
 #include "decorations/ThematicCanvas.h"
 #include "decorations/ThematicLegend.h"
+#include "model/PlmClampedInt.h"
 #include "platform/ViewHost.h"
 
 #include <QPointer>
@@ -79,13 +80,15 @@ void DecorationController::beginTextEdit()
         const QPointF a = host->widgetPoint(view->convertToRoot(rect.topLeft()));
         const QPointF c = host->widgetPoint(view->convertToRoot(rect.bottomRight()));
         const QRectF shown = QRectF(a, c).normalized();
-        editor->setGeometry(shown.toAlignedRect());
+        // Bounded before it becomes int: the text may lie far off the view.
+        const QRectF limit = QRectF(host->rect()).adjusted(-4096, -4096, 4096, 4096);
+        editor->setGeometry(plmAlignedRectWithin(shown, limit));
         // The page may be shown zoomed: the typing keeps the size the text has on screen.
         const double zoom = rect.width() > 0 ? shown.width() / rect.width() : 1.0;
         if (zoom > 0 && std::abs(zoom - 1) > 1e-6) {
             QFont font = editor->font();
             if (font.pixelSize() > 0)
-                font.setPixelSize(std::max(1, int(std::lround(font.pixelSize() * zoom))));
+                font.setPixelSize(plmClampedInt(std::round(font.pixelSize() * zoom), 1, 1 << 16));
             else
                 font.setPointSizeF(std::max(1.0, font.pointSizeF() * zoom));
             editor->setFont(font);

@@ -119,6 +119,10 @@ private:
     struct Expansion {
         qint64 elements = 0;
         qint64 pathBytes = 0;
+        // Entities made, each counted once per group level it sits in: a deep tree of copies
+        // costs what it creates, even when its elements stay few.
+        qint64 drawables = 0;
+        qint64 entityLevels = 0;
     };
     Expansion expansionOf(const SVGNode& node);
     const SVGNode* referenceTarget(const SVGNode& node) const;
@@ -400,7 +404,15 @@ Walker::Expansion Walker::expansionOf(const SVGNode& start)
         e.elements = 1;
         if (node.tag == QLatin1String("path"))
             e.pathBytes = node.attribute(QStringLiteral("d")).size();
+        if (node.tag == QLatin1String("path") || node.tag == QLatin1String("text") || isShape(node.tag))
+            e.drawables = e.entityLevels = 1;
         return e;
+    };
+    auto add = [&](Expansion& sum, const Expansion& part) {
+        sum.elements = std::min(saturated, sum.elements + part.elements);
+        sum.pathBytes = std::min(saturated, sum.pathBytes + part.pathBytes);
+        sum.drawables = std::min(saturated, sum.drawables + part.drawables);
+        sum.entityLevels = std::min(saturated, sum.entityLevels + part.entityLevels);
     };
     if (const auto it = m_expansions.constFind(&start); it != m_expansions.cend())
         return *it;
@@ -418,25 +430,23 @@ Walker::Expansion Walker::expansionOf(const SVGNode& start)
         else if (next == childCount)
             dependency = referenceTarget(node);
         else {
-            const Expansion sum = stack.back().sum;
+            Expansion sum = stack.back().sum;
+            // A group puts one more level above everything drawn inside it.
+            if (node.tag == QLatin1String("g"))
+                sum.entityLevels = std::min(saturated, sum.entityLevels + sum.drawables);
             m_expansions.insert(&node, sum);
             active.remove(&node);
             stack.pop_back();
-            if (stack.empty()) {
+            if (stack.empty())
                 result = sum;
-            } else {
-                Expansion& parent = stack.back().sum;
-                parent.elements = std::min(saturated, parent.elements + sum.elements);
-                parent.pathBytes = std::min(saturated, parent.pathBytes + sum.pathBytes);
-            }
+            else
+                add(stack.back().sum, sum);
             continue;
         }
         if (!dependency || active.contains(dependency))
             continue;
         if (const auto it = m_expansions.constFind(dependency); it != m_expansions.cend()) {
-            Expansion& sum = stack.back().sum;
-            sum.elements = std::min(saturated, sum.elements + it->elements);
-            sum.pathBytes = std::min(saturated, sum.pathBytes + it->pathBytes);
+            add(stack.back().sum, *it);
             continue;
         }
         active.insert(dependency);
@@ -450,8 +460,10 @@ void Walker::spendExpansion(const SVGNode& target)
     const Expansion cost = expansionOf(target);
     m_expanded.elements += cost.elements;
     m_expanded.pathBytes += cost.pathBytes;
+    m_expanded.entityLevels += cost.entityLevels;
     if (m_expanded.elements > PlmSvgReader::maximumUseElements
-        || m_expanded.pathBytes > PlmSvgReader::maximumUsePathBytes)
+        || m_expanded.pathBytes > PlmSvgReader::maximumUsePathBytes
+        || m_expanded.entityLevels > PlmSvgReader::maximumUseEntityLevels)
         fail(SVGTree::tooLargeMessage());
 }
 

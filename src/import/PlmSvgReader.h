@@ -42,6 +42,10 @@ inline constexpr qint64 maximumWalkedElements = 500'000;
 // reference is measured before it is expanded.
 inline constexpr qint64 maximumUseElements = 100'000;
 inline constexpr qint64 maximumUsePathBytes = qint64(64) << 20;
+// What they may create: each entity drawn by a copy counted once per group level above it, so
+// that a deep tree of copies is refused even with few elements (16,384 shapes 16 groups deep
+// would count 278,528).
+inline constexpr qint64 maximumUseEntityLevels = 200'000;
 // `use` references followed inside one another.
 inline constexpr int maximumUseChain = 32;
 

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QSet>
 #include <QUuid>
 
 #include <cerrno>
@@ -66,11 +68,42 @@ void finishFile(int fd, const QString& path)
         throw PlmLibraryFileError(PlmLibraryFileError::Kind::writeFailed, path, synced ? errno : saved);
 }
 
+const QString temporaryPrefix = QStringLiteral(".tmp-");
+
+// The names of the temporaries this process is writing: the only ones that are not stale.
+QMutex inFlightMutex;
+QSet<QString> inFlight;
+
 // A hidden name beside `path` that the library listing skips: what is being written stays
 // there until it is whole, so that a kill never leaves a truncated map under its final name.
-QString temporaryBeside(const QString& path)
+// The name counts as in flight for as long as the object lives.
+class Temporary {
+public:
+    explicit Temporary(const QString& path)
+        : m_name(temporaryPrefix + QUuid::createUuid().toString(QUuid::WithoutBraces))
+        , m_path(QFileInfo(path).absolutePath() + QLatin1Char('/') + m_name)
+    {
+        const QMutexLocker lock(&inFlightMutex);
+        inFlight.insert(m_name);
+    }
+    ~Temporary()
+    {
+        const QMutexLocker lock(&inFlightMutex);
+        inFlight.remove(m_name);
+    }
+    Temporary(const Temporary&) = delete;
+    Temporary& operator=(const Temporary&) = delete;
+    operator const QString&() const { return m_path; }
+
+private:
+    QString m_name; // unique: the same whichever way the folder is written
+    QString m_path;
+};
+
+bool isTemporaryName(const QString& name)
 {
-    return QFileInfo(path).absolutePath() + QStringLiteral("/.tmp-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    return name.size() == temporaryPrefix.size() + 36 && name.startsWith(temporaryPrefix)
+        && !QUuid::fromString(QStringView(name).mid(temporaryPrefix.size())).isNull();
 }
 
 // Makes a rename in `folder` durable.
@@ -241,14 +274,14 @@ void writeNew(const QString& path, const QByteArray& bytes)
     // A name already taken is refused before anything is written.
     if (exists(path))
         throw PlmLibraryError(PlmLibraryError::Kind::collision);
-    const QString temporary = temporaryBeside(path);
+    const Temporary temporary(path);
     writeDirect(temporary, bytes);
     publish(temporary, path);
 }
 
 void writeAtomically(const QString& path, const QByteArray& bytes)
 {
-    const QString temporary = temporaryBeside(path);
+    const Temporary temporary(path);
     writeDirect(temporary, bytes);
     if (::rename(native(temporary).constData(), native(path).constData()) != 0) {
         const int error = errno;
@@ -304,7 +337,7 @@ void copyTree(const QString& from, const QString& to)
     // else's file or folder) is never touched.
     if (exists(to))
         throw PlmLibraryError(PlmLibraryError::Kind::collision);
-    const QString temporary = temporaryBeside(to);
+    const Temporary temporary(to);
     try {
         copyInto(from, temporary);
     } catch (...) {
@@ -323,6 +356,28 @@ void removeTreeQuietly(const QString& path)
         QDir(path).removeRecursively(); // removes links, never follows them
     else
         ::unlink(native(path).constData());
+}
+
+void removeStaleTemporaries(const QString& root)
+{
+    // Iterative, links never followed; a temporary folder is removed whole, not entered.
+    QStringList pending{root};
+    while (!pending.isEmpty()) {
+        const QString folder = pending.takeLast();
+        QDir dir(folder);
+        const QStringList names = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        for (const QString& name : names) {
+            const QString path = folder + QLatin1Char('/') + name;
+            const Kind kind = kindOf(path);
+            if (isTemporaryName(name)) {
+                const QMutexLocker lock(&inFlightMutex);
+                if (!inFlight.contains(name))
+                    removeTreeQuietly(path);
+            } else if (kind.isDirectory && !kind.isSymLink) {
+                pending.append(path);
+            }
+        }
+    }
 }
 
 QStringList entries(const QString& folder)

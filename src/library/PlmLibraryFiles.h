@@ -43,6 +43,9 @@ void makeFolder(const QString& path); // one level; an existing path throws coll
 void copyTree(const QString& from, const QString& to);
 // Removes a folder tree that this program made; errors are ignored.
 void removeTreeQuietly(const QString& path);
+// Removes, in the folder and every folder below it, the hidden temporaries that a killed
+// write left behind (those this process is still writing stay). Errors are ignored.
+void removeStaleTemporaries(const QString& root);
 // Every entry of a folder (hidden ones included), in the order the system lists them.
 QStringList entries(const QString& folder);
 

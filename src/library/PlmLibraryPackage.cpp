@@ -119,6 +119,9 @@ PlmLibraryStore PlmLibraryStore::openPackage(const QString& url)
     store.m_root = Files::resolved(path);
     store.requireFolder(store.m_root);
     PlmLibraryManifest::read(store.m_root);
+    // Only publishing makes a map visible: what a killed write left is of no use, and a copy of
+    // the folder would carry it along.
+    Files::removeStaleTemporaries(store.m_root);
     return store;
 }
 

@@ -15,3 +15,9 @@ PlmJsonDecodingError::PlmJsonDecodingError(Kind kind, const QString& message,
     , m_codingPath(codingPath)
 {
 }
+
+PlmJsonTooLargeError::PlmJsonTooLargeError(size_t maximumBytes)
+    : PlmJsonEncodingError(QStringLiteral("Le document est trop volumineux pour être enregistré (%1 Mo au plus).")
+                               .arg(qulonglong(maximumBytes >> 20)))
+{
+}

@@ -61,3 +61,10 @@ class PlmJsonEncodingError : public PlmError {
 public:
     using PlmError::PlmError;
 };
+
+// A document whose text would pass the size that reading accepts: it is not written, since it
+// could not be opened again. "Le document est trop volumineux pour être enregistré (256 Mo au plus)."
+class PlmJsonTooLargeError : public PlmJsonEncodingError {
+public:
+    explicit PlmJsonTooLargeError(size_t maximumBytes);
+};

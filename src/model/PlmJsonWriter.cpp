@@ -10,16 +10,19 @@
 #include <cstring>
 #include <utility>
 
-PlmJsonWriter::PlmJsonWriter(size_t reserveBytes)
+PlmJsonWriter::PlmJsonWriter(size_t reserveBytes, size_t maximumBytes)
+    : m_maximum(maximumBytes)
 {
     if (reserveBytes)
-        grow(reserveBytes);
+        grow(std::min(reserveBytes, maximumBytes));
     m_levels.resize(32);
 }
 
 void PlmJsonWriter::grow(size_t extra)
 {
-    const size_t capacity = std::max(m_capacity * 2, m_size + extra + 4096);
+    if (extra > m_maximum - m_size)
+        throw PlmJsonTooLargeError(m_maximum);
+    const size_t capacity = std::min(std::max(m_capacity * 2, m_size + extra + 4096), m_maximum);
     m_out.resize(qsizetype(capacity));
     m_buffer = m_out.data();
     m_capacity = capacity;
@@ -65,7 +68,8 @@ void PlmJsonWriter::beforeValue()
     if (!level.empty)
         put(',');
     level.empty = false;
-    newline();
+    if (indented())
+        newline();
 }
 
 void PlmJsonWriter::key(std::string_view utf8Key)
@@ -83,9 +87,13 @@ void PlmJsonWriter::key(std::string_view utf8Key)
     if (!level.empty)
         put(',');
     level.empty = false;
-    newline();
+    if (indented())
+        newline();
     appendQuoted(utf8Key);
-    put(" : ", 3);
+    if (indented())
+        put(" : ", 3);
+    else
+        put(':');
     m_afterKey = true;
 }
 
@@ -114,7 +122,7 @@ void PlmJsonWriter::endObject()
     if (m_depth == 0 || !m_levels[m_depth - 1].isObject || m_afterKey)
         throw PlmJsonEncodingError(QStringLiteral("Unbalanced JSON object."));
     const bool empty = m_levels[--m_depth].empty;
-    if (!empty)
+    if (!empty && m_depth < indentedLevels)
         newline();
     put('}');
 }
@@ -124,7 +132,7 @@ void PlmJsonWriter::endArray()
     if (m_depth == 0 || m_levels[m_depth - 1].isObject)
         throw PlmJsonEncodingError(QStringLiteral("Unbalanced JSON array."));
     const bool empty = m_levels[--m_depth].empty;
-    if (!empty)
+    if (!empty && m_depth < indentedLevels)
         newline();
     put(']');
 }
@@ -221,6 +229,8 @@ void PlmJsonWriter::appendQuoted(std::string_view utf8)
 void PlmJsonWriter::writeBase64(const QByteArray& bytes)
 {
     beforeValue();
+    // Room first, so that an oversized value is refused before it is encoded.
+    room(size_t((bytes.size() + 2) / 3) * 4 + 2);
     put('"');
     const QByteArray encoded = PlmBase64::encode(bytes);
     put(encoded.constData(), size_t(encoded.size()));

@@ -8,8 +8,10 @@
 #include <string_view>
 #include <vector>
 
-// Writes pretty-printed JSON (two-space indent, `"key" : value`, one member per line) in a
-// single pass. The keys of every object must be written in ascending order (UTF-8 byte order,
+// Writes JSON in a single pass, pretty printed (two-space indent, `"key" : value`, one member
+// per line) down to `indentedLevels` levels of nesting and compact below them: indentation that
+// grows with nesting would make deeply nested groups mostly spaces, and readers accept any
+// layout. The keys of every object must be written in ascending order (UTF-8 byte order,
 // which is code-point order); a key that is not greater than the previous one of the same
 // object throws PlmJsonEncodingError, so that a writer with misordered fields fails in its
 // first test instead of writing unsorted files. Dictionaries (QMap) are sorted by the writer.
@@ -22,7 +24,11 @@
 //   QByteArray bytes = w.takeBytes();
 class PlmJsonWriter {
 public:
-    explicit PlmJsonWriter(size_t reserveBytes = 0);
+    // Containers opened at a nesting level below this put each member on its own line.
+    static constexpr size_t indentedLevels = 5;
+
+    // Writing past maximumBytes throws PlmJsonTooLargeError before the buffer grows beyond it.
+    explicit PlmJsonWriter(size_t reserveBytes = 0, size_t maximumBytes = size_t(-1));
 
     void beginObject();
     void endObject();
@@ -62,6 +68,7 @@ public:
 private:
     void beforeValue();
     void newline();
+    bool indented() const { return m_depth <= indentedLevels; }
     void appendQuoted(std::string_view utf8);
 
     void push(bool isObject);
@@ -90,6 +97,7 @@ private:
     char* m_buffer = nullptr;
     size_t m_size = 0;
     size_t m_capacity = 0;
+    size_t m_maximum = size_t(-1);
     // Levels are reused rather than popped, so that writing allocates nothing per object.
     std::vector<Level> m_levels;
     size_t m_depth = 0;

@@ -1,12 +1,13 @@
 #include "model/PlmMapCodec.h"
 
 #include "model/PlmErrors.h"
+#include "model/PlmFileLimits.h"
 #include "model/PlmJson.h"
 
 QByteArray PlmMapCodec::encode(const PlmMap& map)
 {
     validate(map);
-    PlmJsonWriter writer;
+    PlmJsonWriter writer(0, size_t(plmMaximumFileBytes));
     writer.beginObject();
     writer.field("map", map);
     writer.field("version", qint64(version));

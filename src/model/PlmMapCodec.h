@@ -10,8 +10,8 @@ class PlmJsonDocument;
 #include <QSet>
 #include <QString>
 
-// The base-map document (".plmmap"): {"map": PlmMap, "version": 1}, pretty printed with
-// sorted keys, validated both ways. All functions are pure and callable from any thread.
+// The base-map document (".plmmap"): {"map": PlmMap, "version": 1}, pretty printed at the
+// shallow levels (PlmJsonWriter) with sorted keys, validated both ways. All functions are pure and callable from any thread.
 struct PlmMapCodec {
     static constexpr int version = 1;
     // Deepest level of an entity: the map's own entities are at 0, group members one deeper.
@@ -21,7 +21,8 @@ struct PlmMapCodec {
     static constexpr double maximumArcSweep = 6.283185307279586;
     static inline const QString fileTypeIdentifier = QStringLiteral("ondrel.pelmorastudio.plmmap");
 
-    // Validates, then writes. Throws PlmMapError (validation) or PlmJsonEncodingError.
+    // Validates, then writes. Throws PlmMapError (validation) or PlmJsonEncodingError; a text
+    // larger than reading accepts (plmMaximumFileBytes) is PlmJsonTooLargeError.
     static QByteArray encode(const PlmMap& map);
 
     // Reads the whole document, then checks the version ("Version .plmmap non prise en

@@ -1,6 +1,7 @@
 #include "model/PlmWorkCodec.h"
 
 #include "model/PlmErrors.h"
+#include "model/PlmFileLimits.h"
 #include "model/PlmJson.h"
 
 namespace {
@@ -42,7 +43,7 @@ QByteArray PlmWorkCodec::encode(const PlmWork& work, const PlmCancellationToken&
 {
     Document document;
     document.work = checkedAndRecomputed(work, cancellation);
-    PlmJsonWriter writer;
+    PlmJsonWriter writer(0, size_t(plmMaximumFileBytes));
     writer.write(document);
     return writer.takeBytes();
 }

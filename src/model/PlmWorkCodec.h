@@ -8,9 +8,10 @@
 class PlmJsonValue;
 class PlmJsonWriter;
 
-// The work document (".plm"): {"version": 1, "work": PlmWork}, pretty printed with sorted
-// keys. Derived data (values of calculated variables, automatic class thresholds) is never
-// trusted: it is recomputed on both ways. All functions are pure and callable from any thread.
+// The work document (".plm"): {"version": 1, "work": PlmWork}, pretty printed at the shallow
+// levels (PlmJsonWriter) with sorted keys. Derived data (values of calculated variables,
+// automatic class thresholds) is never trusted: it is recomputed on both ways. All functions
+// are pure and callable from any thread.
 struct PlmWorkCodec {
     static constexpr int version = 1;
 
@@ -23,7 +24,8 @@ struct PlmWorkCodec {
     };
 
     // Validates, recomputes a copy, writes it. Throws the first failure of validation or
-    // recomputation (PlmWorkError, PlmMapError, PlmCancellationError) or PlmJsonEncodingError.
+    // recomputation (PlmWorkError, PlmMapError, PlmCancellationError) or PlmJsonEncodingError
+    // (PlmJsonTooLargeError for a text larger than reading accepts).
     // The work passed in is not changed.
     static QByteArray encode(const PlmWork& work, const PlmCancellationToken& cancellation = {});
 

@@ -1,5 +1,7 @@
 #include "platform/ViewHost.h"
 
+#include "model/PlmClampedInt.h"
+
 #include "platform/ViewNode.h"
 
 #include <QKeyEvent>
@@ -91,8 +93,13 @@ QPointF ViewHost::scrollingDelta(const QPoint& angleDelta, const QPoint& pixelDe
 
 void ViewHost::invalidateRootRect(const QRectF& r)
 {
-    const QRectF flipped(r.x(), height() - r.y() - r.height(), r.width(), r.height());
-    update(flipped.toAlignedRect().adjusted(-1, -1, 1, 1));
+    // Clipped to the widget before it becomes int: a node far off the view (a huge but finite
+    // viewport centre) must not overflow the conversion.
+    const double top = height() - r.y() - r.height();
+    const QRectF flipped(r.x(), top, r.width(), r.height());
+    const QRect shown = plmAlignedRectWithin(flipped, QRectF(-2, -2, width() + 4.0, height() + 4.0));
+    if (!shown.isEmpty())
+        update(shown.adjusted(-1, -1, 1, 1));
 }
 
 void ViewHost::nodeDestroyed(ViewNode* node)

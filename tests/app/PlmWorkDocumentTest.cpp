@@ -1,5 +1,7 @@
 #include "WorkDocumentTestSupport.h"
+#include "support/CanvasTestMaps.h"
 
+#include "model/PlmFileLimits.h"
 #include "model/PlmMapCodec.h"
 #include "model/PlmWorkCodec.h"
 #include "platform/Bookmark.h"
@@ -187,6 +189,44 @@ TEST_F(PlmWorkDocumentTest, BaseMapTypeWithVariablesFailsEveryWriteUntilSavedAsP
     ASSERT_TRUE(doc.saveToFile(plm, PlmWorkDocument::plmType, Document::SaveOperation::SaveAs));
     EXPECT_FALSE(doc.isDocumentEdited());
     EXPECT_EQ(PlmWorkCodec::decode(fileBytes(plm)).variables.size(), 1);
+}
+
+TEST_F(PlmWorkDocumentTest, DeeplyNestedGroupsSaveAndReopenInBothTypes)
+{
+    // Growing indentation made such a map several times larger than its data, past what
+    // reading accepts.
+    PlmWork work;
+    work.map = CanvasTestMaps::nestedGroupsMap(16, 24);
+    for (const QString& type : {PlmWorkDocument::plmType, PlmWorkDocument::plmMapType()}) {
+        PlmWorkDocument doc;
+        doc.setWork(work);
+        doc.setFileType(type);
+        const QString file = path(type == PlmWorkDocument::plmType ? QStringLiteral("groupes.plm") : QStringLiteral("groupes.plmmap"));
+        ASSERT_TRUE(doc.saveToFile(file, type, Document::SaveOperation::SaveAs)) << errors.join('\n').toStdString();
+        PlmWorkDocument reopened;
+        QString error;
+        ASSERT_TRUE(reopened.readFromFile(file, type, &error)) << error.toStdString();
+        EXPECT_TRUE(reopened.work().map == work.map);
+    }
+}
+
+TEST_F(PlmWorkDocumentTest, AWorkTooLargeToReopenIsNotWrittenAndTheOldFileStays)
+{
+    const QString file = path(QStringLiteral("volumineux.plm"));
+    PlmWorkDocument doc;
+    doc.setWork(smallWork());
+    ASSERT_TRUE(doc.saveToFile(file, PlmWorkDocument::plmType, Document::SaveOperation::SaveAs));
+    const QByteArray original = fileBytes(file);
+
+    // Base64 makes these bytes a third larger than the largest file that opens.
+    doc.updateWork(QStringLiteral("Ajouter une source"), [](PlmWork& w) {
+        w.map.sources = QList<PlmSource>{{QStringLiteral("fond.svg"), QByteArray(3 * (plmMaximumFileBytes / 4), 'x')}};
+    });
+    EXPECT_FALSE(doc.autosave());
+    EXPECT_FALSE(doc.saveToFile(file, PlmWorkDocument::plmType, Document::SaveOperation::Save));
+    EXPECT_EQ(errors, QStringList{QStringLiteral("Le document est trop volumineux pour être enregistré (256 Mo au plus).")});
+    EXPECT_EQ(fileBytes(file), original);
+    EXPECT_TRUE(doc.isDocumentEdited());
 }
 
 TEST_F(PlmWorkDocumentTest, EditThenUndoSavesTheOriginalBytes)

@@ -64,6 +64,8 @@ TEST(CanvasEntityCache, GridCandidatesAndReuse)
     EXPECT_EQ(cache.candidates(QRectF(52, 52, 1, 1)), (QList<int>{105, 401}));
     EXPECT_EQ(cache.candidates(QRectF(2, 2, 2, 2)), (QList<int>{0, 400, 401}));
     EXPECT_TRUE(cache.candidates(QRectF(5000, 5000, 1, 1)).isEmpty());
+    // A view far wider than int cells: the cells are clamped before they become int.
+    EXPECT_EQ(cache.candidates(QRectF(-1e300, 52, 2e300, 1)).size(), 21);
     EXPECT_EQ(cache.builtSinceReset(), 402);
 
     PlmEntityList changed = entities;

@@ -270,6 +270,39 @@ TEST(SvgReaderUse, ExponentialExpansionIsRefused)
     EXPECT_EQ(errorOf([&] { readSvg(doc); }), QStringLiteral("SVG trop volumineux ou trop imbriqué."));
 }
 
+namespace {
+
+// Nested groups, each drawing the previous level twice through <use>: `single` levels draw it
+// once, which keeps the copied elements below their cap.
+QByteArray doublingSvg(int levels, const QList<int>& single)
+{
+    QByteArray doc = "<svg xmlns=\"http://www.w3.org/2000/svg\"><defs><g id=\"l0\"><path d=\"M0 0h1v1z\"/></g>";
+    for (int level = 1; level <= levels; ++level) {
+        const QByteArray use = "<use href=\"#l" + QByteArray::number(level - 1) + "\"/>";
+        doc += "<g id=\"l" + QByteArray::number(level) + "\">" + use + (single.contains(level) ? "" : use) + "</g>";
+    }
+    return doc + "</defs><use href=\"#l" + QByteArray::number(levels) + "\"/></svg>";
+}
+
+} // namespace
+
+TEST(SvgReaderUse, WhatCopiesCreateIsBoundedByDepth)
+{
+    // 16,384 paths 17 groups deep from about a kilobyte, with fewer than 100,000 elements copied.
+    const QByteArray deep = doublingSvg(16, {5, 11});
+    EXPECT_LT(deep.size(), 1500);
+    EXPECT_EQ(errorOf([&] { readSvg(deep); }), QStringLiteral("SVG trop volumineux ou trop imbriqué."));
+
+    // As many copies side by side, or a shallower tree, are what maps are made of.
+    QByteArray wide = "<svg><defs><path id=\"s\" d=\"M0 0h1v1z\"/></defs>";
+    for (int i = 0; i < 16384; ++i)
+        wide += "<use href=\"#s\" x=\"" + QByteArray::number(i) + "\"/>";
+    EXPECT_EQ(readSvg(wide + "</svg>").map.entities.size(), 16384);
+    const PlmSvgReading shallow = readSvg(doublingSvg(12, {}));
+    ASSERT_EQ(shallow.map.entities.size(), 1);
+    EXPECT_EQ(shallow.map.entities.at(0).id, QStringLiteral("l12"));
+}
+
 TEST(SvgReaderText, TextEntities)
 {
     const PlmSvgReading r = readInside(

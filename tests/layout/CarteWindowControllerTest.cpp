@@ -291,6 +291,39 @@ TEST(CartePane, ZoomCommandsZoomThePageOnScreenOnly)
     EXPECT_EQ(p.pane->canvas()->frame(), shown);
 }
 
+TEST(CartePane, AViewportCentredFarOffTheMapIsShownAsStored)
+{
+    // Finite centres that pass validation yet put the map billions of pixels off the view:
+    // drawing and invalidating must not overflow int.
+    // One more step and the last would not fit a double once scaled: the pane keeps its own
+    // view then, so that the work it hands back can still be saved.
+    struct Row {
+        const char* name;
+        PlmDecorationViewport viewport;
+        bool shownAsStored;
+    };
+    const Row rows[] = {{"farLeft", {{-2147483648.0, 0}, 0.25}, true},
+                        {"farUp", {{0, 1.2e8}, 0.01}, true},
+                        {"largestDouble", {{1e308, -1e308}, 1}, true},
+                        {"pastTheLargestDouble", {{1e308, -1e308}, 0.25}, false}};
+    for (const Row& row : rows) {
+        PlmWork work = gridWork(4, {1, 2, 3, 4});
+        work.decoration = PlmDecoration();
+        work.decoration->viewport = row.viewport;
+        ASSERT_NO_THROW(work.validate());
+        Pane p(work);
+        QWidget* view = p.pane->view();
+        view->show();
+        PlmWork saved = p.document.work();
+        p.pane->storeComposition(saved);
+        EXPECT_EQ(saved.decoration->viewport == row.viewport, row.shownAsStored) << row.name;
+        EXPECT_NO_THROW(saved.validate()) << row.name;
+        p.pane->perform(QStringLiteral("zoomIn:"), nullptr);
+        const QImage shown = view->grab().toImage();
+        EXPECT_EQ(shown.size(), view->size() * shown.devicePixelRatio());
+    }
+}
+
 TEST(CartePane, SavingWritesTheCompositionAsShownNow)
 {
     PlmWork work = gridWork(4, {1, 2, 3, 4});

@@ -3,6 +3,7 @@
 #include "library/PlmLibraryStore.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -135,6 +136,29 @@ TEST_F(PlmLibraryPackageTest, createAndOpenByExtensionCaseInsensitively)
               PackageKind::invalidPackage);
     EXPECT_EQ(packageRefusal([&] { PlmLibraryStore::openPackage(path(QStringLiteral("Absente.plmlibrary"))); }), PackageKind::unavailable);
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("Absente.plmlibrary"))));
+}
+
+TEST_F(PlmLibraryPackageTest, openingRemovesWhatKilledWritesLeftAndNothingElse)
+{
+    const PlmLibraryStore created = PlmLibraryStore::createPackage(path(QStringLiteral("Atlas.plmlibrary")), std::nullopt);
+    const QString stale = QStringLiteral(".tmp-8c0f6a52-3b1e-4a4e-9d55-0123456789ab");
+    for (const QString& relative : {stale, QStringLiteral("Europe/") + stale, QStringLiteral("Europe/") + stale + QStringLiteral("x/a"),
+                                    QStringLiteral("Europe/France.plmmap"), QStringLiteral(".tmp-brouillon"),
+                                    QStringLiteral("Europe/") + stale.mid(1)})
+        write(QStringLiteral("Atlas.plmlibrary/") + relative, "x");
+    // A copied folder's temporary holds a folder of its own.
+    write(QStringLiteral("Atlas.plmlibrary/Asie/.tmp-0b8e8d8e-49a4-45b4-9e43-7e5f1f3c2a10/Japon/Tokyo.plmmap"), "x");
+
+    PlmLibraryStore::openPackage(created.root());
+    QStringList left;
+    QDirIterator it(created.root(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        left << it.next().mid(created.root().size() + 1);
+    left.sort();
+    EXPECT_EQ(left, QStringList({QStringLiteral(".plmlibrary.json"), QStringLiteral(".tmp-brouillon"), QStringLiteral("Asie"),
+                                 QStringLiteral("Europe"), QStringLiteral("Europe/") + stale + QStringLiteral("x"),
+                                 QStringLiteral("Europe/") + stale + QStringLiteral("x/a"), QStringLiteral("Europe/France.plmmap"),
+                                 QStringLiteral("Europe/") + stale.mid(1)}));
 }
 
 TEST_F(PlmLibraryPackageTest, openingRefusesBadManifestsLinksAndFiles)

@@ -27,3 +27,25 @@ TEST(PlmClampedInt, outOfRangeAndNotANumberClampInFloatingPoint)
     // A denormal zoom: the inverse overflows and its logarithm is infinite.
     EXPECT_EQ(plmClampedInt(std::floor(std::log2(1.0 / 4.9e-324))), std::numeric_limits<int>::max());
 }
+
+// Geometry far off a view: clipped in floating point, then covered as toAlignedRect covers it.
+TEST(PlmClampedInt, alignedRectIsClippedBeforeItBecomesInt)
+{
+    struct Row {
+        const char* name;
+        QRectF rect;
+        QRect expected;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const QRectF limit(-2, -2, 104, 84);
+    const Row rows[] = {
+        {"insideIsAligned", QRectF(10.5, 20.25, 5, 5), QRect(10, 20, 6, 6)},
+        {"negativeSizeIsNormalised", QRectF(15.5, 25.25, -5, -5), QRect(10, 20, 6, 6)},
+        {"farLeftAndHuge", QRectF(-2147483648.0, 1.2e8, 4e9, 1e308), QRect()},
+        {"coversTheView", QRectF(-2147483648.0, -1e308, 4e9, 1e308 + 1e308 * 0.5), QRect(-2, -2, 104, 84)},
+        {"straddlesTheRight", QRectF(90, 10, 1e300, 10), QRect(90, 10, 12, 10)},
+        {"notANumber", QRectF(nan, 0, 10, 10), QRect()},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(plmAlignedRectWithin(row.rect, limit), row.expected) << row.name;
+}

@@ -53,6 +53,48 @@ TEST(PlmJsonTest, writerPrettyPrintsWithSortedKeys)
                                         "  \"g\" : 1e+21,\n  \"i\" : false\n}"));
 }
 
+TEST(PlmJsonTest, writerIndentsOnlyTheShallowLevels)
+{
+    PlmJsonWriter w;
+    for (int i = 0; i < 6; ++i)
+        w.beginArray();
+    w.beginObject();
+    w.field("a", 1);
+    w.field("b", QList<int>{2, 3});
+    w.endObject();
+    for (int i = 0; i < 6; ++i)
+        w.endArray();
+    EXPECT_EQ(w.takeBytes(), QByteArray("[\n  [\n    [\n      [\n        [\n          [{\"a\":1,\"b\":[2,3]}]\n"
+                                        "        ]\n      ]\n    ]\n  ]\n]"));
+}
+
+TEST(PlmJsonTest, writerRefusesATextPastItsMaximum)
+{
+    const QByteArray twelve("123456789abc");
+    struct Case {
+        const char* name;
+        size_t maximum;
+        bool fits;
+    };
+    for (const Case& row : {Case{"exact", 18, true}, Case{"oneByteShort", 17, false}}) {
+        for (bool base64 : {false, true}) {
+            PlmJsonWriter w(4, row.maximum);
+            auto write = [&] {
+                if (base64)
+                    w.writeBase64(twelve); // 16 characters and the quotes
+                else
+                    w.writeUtf8String("0123456789abcdef");
+            };
+            if (row.fits) {
+                write();
+                EXPECT_EQ(w.takeBytes().size(), 18) << row.name;
+            } else {
+                EXPECT_THROW(write(), PlmJsonTooLargeError) << row.name;
+            }
+        }
+    }
+}
+
 TEST(PlmJsonTest, writerRefusesWhatJsonCannotHold)
 {
     PlmJsonWriter w;

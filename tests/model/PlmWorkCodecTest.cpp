@@ -144,8 +144,7 @@ TEST(PlmWorkCodec, InvalidEnteredDataIsStillRefused)
 
     // An input cell for an entity that does not exist.
     QByteArray badCell = good;
-    badCell.replace("\"B\" : {\n            \"number\" : {\n              \"_0\" : 250.5",
-                    "\"Q\" : {\n            \"number\" : {\n              \"_0\" : 250.5");
+    badCell.replace("\"B\" : {\"number\":{\"_0\":250.5", "\"Q\" : {\"number\":{\"_0\":250.5");
     ASSERT_NE(badCell, good);
     EXPECT_EQ(failureOf(badCell), QStringLiteral("Cellule associée à une entité absente ou de type incorrect."));
 

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <cmath>
 
 // Small maps for the map view's tests.
 namespace CanvasTestMaps {
@@ -40,6 +41,28 @@ inline PlmEntity lineEntity(const QString& id, const QList<PlmPoint>& points, do
 inline PlmEntity groupEntity(const QString& id, const PlmEntityList& members)
 {
     return PlmEntity(id, id, PlmGeometry::group(members), style({0, 0, 0, 1}, std::nullopt));
+}
+
+// A binary tree of groups `levels` deep, 2^levels leaves, each a polygon of `vertices` points.
+inline PlmEntity groupTree(int levels, int vertices, int& next)
+{
+    const QString id = QString::number(next++);
+    if (levels == 0) {
+        PlmPolygon polygon;
+        for (int k = 0; k < vertices; ++k)
+            polygon.exterior.append({next + std::cos(k * 0.3), std::sin(k * 0.3)});
+        return PlmEntity(id, id, PlmGeometry::polygon(polygon), style({0, 0, 0, 1}, PlmColor{0, 0, 1, 1}));
+    }
+    const PlmEntity first = groupTree(levels - 1, vertices, next);
+    return groupEntity(id, {first, groupTree(levels - 1, vertices, next)});
+}
+
+// `groupLevels` nested groups (the outermost holding one tree) over 2^(groupLevels-1) leaves:
+// the shape of a deeply nested SVG import.
+inline PlmMap nestedGroupsMap(int groupLevels, int vertices)
+{
+    int next = 1;
+    return PlmMap(QStringLiteral("Groupes"), {groupEntity(QStringLiteral("0"), {groupTree(groupLevels - 1, vertices, next)})});
 }
 
 inline PlmMap mapOf(const PlmEntityList& entities, const QMap<QString, QString>& metadata = {})
