@@ -5,7 +5,6 @@
 
 #include <QPaintDevice>
 #include <QPaintEngine>
-#include <QElapsedTimer>
 #include <QPainter>
 
 #include <algorithm>
@@ -43,11 +42,11 @@ inline QRgb addSaturated(QRgb a, QRgb b)
     return qRgba(red, green, blue, alpha);
 }
 
+// As the painter's brush would have it (to within a unit).
 QRgb premultipliedColour(const PlmColor& c)
 {
-    const QColor q = QColor::fromRgbF(float(std::clamp(c.red, 0.0, 1.0)), float(std::clamp(c.green, 0.0, 1.0)),
-                                      float(std::clamp(c.blue, 0.0, 1.0)), float(std::clamp(c.alpha, 0.0, 1.0)));
-    return qPremultiply(q.rgba());
+    auto channel = [](double v) { return v > 0 ? (v < 1 ? int(v * 255 + 0.5) : 255) : 0; };
+    return qPremultiply(qRgba(channel(c.red), channel(c.green), channel(c.blue), channel(c.alpha)));
 }
 
 bool sameStroke(const PlmStyle& a, const PlmStyle& b)
@@ -341,11 +340,13 @@ void VectorCanvasLayers::readOverrides(const QHash<QString, PlmColor>& overrides
         return;
     // The owner recolours its overrides in place: the keys keep their order, and reading the
     // values in that order costs far less than looking every entity up.
+    // The keys kept here hold their text, which no one can change in place: a key with the
+    // same text pointer is the very same key, told without reading the text.
     bool sameKeys = size_t(overrides.size()) == overrideKeys.size();
     if (sameKeys) {
         size_t k = 0;
         for (auto it = overrides.cbegin(); it != overrides.cend() && sameKeys; ++it, ++k)
-            sameKeys = it.key() == overrideKeys[k];
+            sameKeys = it.key().constData() == overrideKeys[k].constData() && it.key().size() == overrideKeys[k].size();
     }
     if (!sameKeys) {
         QHash<QString, int> firstByID;
@@ -359,6 +360,7 @@ void VectorCanvasLayers::readOverrides(const QHash<QString, PlmColor>& overrides
         }
         overrideKeys.clear();
         overrideEntity.clear();
+        overrideColours.clear();
         overrideKeys.reserve(size_t(overrides.size()));
         overrideEntity.reserve(size_t(overrides.size()));
         for (auto it = overrides.cbegin(); it != overrides.cend(); ++it) {
@@ -366,9 +368,18 @@ void VectorCanvasLayers::readOverrides(const QHash<QString, PlmColor>& overrides
             overrideEntity.push_back(firstByID.value(it.key(), 0) - 1);
         }
     }
+    if (overrideColours.size() != overrideKeys.size()) {
+        overrideColours.assign(overrideKeys.size(), PlmColor{-1, -1, -1, -1});
+        overrideRgb.assign(overrideKeys.size(), 0);
+    }
     size_t k = 0;
     for (auto it = overrides.cbegin(); it != overrides.cend(); ++it, ++k) {
-        const quint64 colour = quint64(premultipliedColour(it.value())) | (quint64(1) << 32);
+        const PlmColor& c = it.value();
+        if (!(c == overrideColours[k])) {
+            overrideColours[k] = c;
+            overrideRgb[k] = premultipliedColour(c);
+        }
+        const quint64 colour = quint64(overrideRgb[k]) | (quint64(1) << 32);
         for (int e = overrideEntity[k]; e >= 0; e = nextWithID[size_t(e)])
             entityOverride[size_t(e)] = colour;
     }
@@ -377,7 +388,8 @@ void VectorCanvasLayers::readOverrides(const QHash<QString, PlmColor>& overrides
 VectorCanvasLayers::TableChange VectorCanvasLayers::updateTable(const QHash<QString, PlmColor>& overrides)
 {
     readOverrides(overrides);
-    std::vector<QRgb> next(colouring.size(), 0);
+    std::vector<QRgb>& next = nextTable;
+    next.assign(colouring.size(), 0);
     TableChange change = TableChange::same;
     for (size_t id = 1; id < colouring.size(); ++id) {
         const Colouring& c = colouring[id];
@@ -396,7 +408,7 @@ VectorCanvasLayers::TableChange VectorCanvasLayers::updateTable(const QHash<QStr
     if (change == TableChange::same && next != table)
         change = TableChange::colours;
     if (change != TableChange::same) {
-        table = std::move(next);
+        table.swap(next);
         pictureValid = false;
     }
     return change;
@@ -422,11 +434,7 @@ bool VectorCanvas::drawLayered(QPainter& painter, const QRectF& dirty)
         || painter.paintEngine()->type() != QPaintEngine::Raster)
         return false;
 
-    QElapsedTimer ensureTimer;
-    ensureTimer.start();
     m_cache.ensureAll();
-    if (qEnvironmentVariableIsSet("PELMORA_LAYERS_DEBUG"))
-        qWarning("ensureAll %lld us", (long long)ensureTimer.nsecsElapsed() / 1000);
     const int count = m_cache.size();
     if (!m_layers) {
         m_layers = std::make_unique<VectorCanvasLayers>();
@@ -469,8 +477,14 @@ bool VectorCanvas::drawLayered(QPainter& painter, const QRectF& dirty)
     auto drawPicture = [&](const QTransform& placement) {
         painter.save();
         painter.setTransform(placement * pixels.inverted());
-        if (!placement.isIdentity()) {
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        if (placement.type() == QTransform::TxTranslate) {
+            // A drag: the picture goes whole pixels, a copy rather than a resampling.
+            const QPoint by(qRound(placement.dx()), qRound(placement.dy()));
+            painter.setTransform(pixels.inverted());
+            painter.drawImage(layers.key.rect.topLeft() + by, layers.picture);
+        } else if (!placement.isIdentity()) {
+            // Nearest pixels while the gesture runs; the sharp picture follows.
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
             painter.drawImage(QPointF(layers.key.rect.topLeft()), layers.picture);
         } else {
             const QRect source = dirtyPixels.translated(-rect.topLeft());
@@ -508,17 +522,11 @@ bool VectorCanvas::drawLayered(QPainter& painter, const QRectF& dirty)
         layers.refineTimer.start();
         return false;
     }
-    QElapsedTimer debugTimer;
-    debugTimer.start();
     if (!renderLayers(device, rect, world))
         return false;
     layers.refineRequested = false;
     layers.refineTimer.stop();
-    const qint64 renderedAt = debugTimer.nsecsElapsed();
     layers.compose();
-    if (qEnvironmentVariableIsSet("PELMORA_LAYERS_DEBUG"))
-        qWarning("snapshot+render %lld us, compose %lld us", (long long)renderedAt / 1000,
-                 (long long)(debugTimer.nsecsElapsed() - renderedAt) / 1000);
     drawPicture(QTransform());
     drawSelectedGroupFrame(painter);
     return true;
@@ -539,7 +547,7 @@ bool VectorCanvas::renderLayers(const QTransform& device, const QRect& rect, con
         && std::abs(std::abs(world.m11()) - std::abs(world.m22())) <= 1e-3 * std::abs(world.m11());
     const double outlineScale = similar ? std::abs(world.m11()) : 0.0;
     const int threads = int(std::min(std::max(1u, std::thread::hardware_concurrency()), 8u));
-    const int stripCount = qEnvironmentVariableIsSet("PELMORA_LAYERS_STRIPS") ? qEnvironmentVariableIntValue("PELMORA_LAYERS_STRIPS") : std::clamp(rect.height() / 32, 1, threads);
+    const int stripCount = std::clamp(rect.height() / 32, 1, threads);
     std::vector<std::vector<VectorCanvasLayers::Item>> strips{size_t(stripCount)};
     for (auto& strip : strips)
         strip.reserve(size_t(count / stripCount + 16));
@@ -553,15 +561,16 @@ bool VectorCanvas::renderLayers(const QTransform& device, const QRect& rect, con
         return s;
     };
 
-    QElapsedTimer phase;
-    phase.start();
     // The simplified outlines for this zoom, made on every core: each leaf keeps its own.
     {
+        // Those far outside the view are left to the loop below, should their outline reach it.
+        const QRectF near = QRectF(rect).adjusted(-16, -16, 16, 16);
         std::vector<const CanvasLeaf*> leaves;
         leaves.reserve(size_t(count) + size_t(count) / 8);
         for (int i = 0; i < count; ++i)
             for (const CanvasLeaf& leaf : entries[size_t(i)]->leaves)
-                if (leaf.visible && !leaf.isPoint && leaf.hasBounds && !(leaf.ringLevel && *leaf.ringLevel == level))
+                if (leaf.visible && !leaf.isPoint && leaf.hasBounds && !(leaf.ringLevel && *leaf.ringLevel == level)
+                    && CanvasEntityCache::overlaps(device.mapRect(leaf.bounds), near))
                     leaves.push_back(&leaf);
         std::atomic<size_t> next{0};
         auto prepare = [&] {
@@ -579,8 +588,6 @@ bool VectorCanvas::renderLayers(const QTransform& device, const QRect& rect, con
             t.join();
     }
 
-    if (qEnvironmentVariableIsSet("PELMORA_LAYERS_DEBUG"))
-        qWarning("prepare %lld us", (long long)phase.nsecsElapsed() / 1000);
     std::vector<VectorCanvasLayers::Colouring> colouring(1);
     std::optional<PlmStyle> lastPenStyle;
     QPen lastPen;
@@ -680,18 +687,6 @@ bool VectorCanvas::renderLayers(const QTransform& device, const QRect& rect, con
             item.filled = layers.filled[size_t(item.id)] != 0;
     layers.key = key;
     std::copy(outlineColours, outlineColours + 3, layers.outlineColours);
-    if (qEnvironmentVariableIsSet("PELMORA_LAYERS_DEBUG")) {
-        size_t n = 0;
-        for (auto& strip : strips)
-            n += strip.size();
-        qWarning("snapshot done %lld us", (long long)phase.nsecsElapsed() / 1000);
-        qWarning("layers: %zu items, %d strips, rect %d,%d %dx%d", n, int(strips.size()), rect.x(), rect.y(), rect.width(), rect.height());
-        QElapsedTimer t;
-        t.start();
-        layers.render(strips);
-        qWarning("render %lld us", (long long)t.nsecsElapsed() / 1000);
-        return true;
-    }
     layers.render(strips);
     return true;
 }

@@ -66,6 +66,7 @@ struct VectorCanvasLayers {
     QImage ids;      // RGB32, id in the low 24 bits, 0 where no fill
     QImage weights;  // ARGB32 premultiplied
     std::vector<QRgb> table;  // premultiplied colour by id, of the last composition
+    std::vector<QRgb> nextTable;
     QImage picture;           // the composition
     bool pictureValid = false;
     int stripCount = 1;
@@ -93,6 +94,8 @@ struct VectorCanvasLayers {
     std::vector<QString> overrideKeys;  // the overrides' keys in their hash's order
     std::vector<int> overrideEntity;    // by key: the first entity with that id, or -1
     std::vector<int> nextWithID;        // by entity: the next entity with the same id, or -1
+    std::vector<PlmColor> overrideColours;  // by key: the colour last read, and its pixel
+    std::vector<QRgb> overrideRgb;
     void readOverrides(const QHash<QString, PlmColor>& overrides);
     // Rows of strip `s` of `count` over a height.
     static int stripTop(int s, int count, int height) { return int(qint64(height) * s / count); }
