@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <functional>
 
 using namespace CanvasTestMaps;
@@ -80,46 +79,12 @@ struct Screen {
     }
 };
 
-// The share of pixels whose colour differs from the other picture's by more
-// than antialiasing can explain, and the largest difference.
-struct Difference {
-    double share = 1;
-    int largest = 255;
-};
-
-Difference difference(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size())
-        return {};
-    Difference d{0, 0};
-    qint64 beyond = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            const int delta = std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                                        std::abs(qBlue(p) - qBlue(q))});
-            d.largest = std::max(d.largest, delta);
-            if (delta > 40)
-                ++beyond;
-        }
-    }
-    d.share = double(beyond) / (double(a.width()) * a.height());
-    return d;
-}
-
 // Edge pixels may mix their neighbours a little differently; nothing else may differ.
 void expectSamePicture(Screen& screen, const char* row)
 {
     const QImage layered = screen.picture(true);
     const QImage direct = screen.picture(false);
-    const Difference d = difference(layered, direct);
-    if (qEnvironmentVariableIsSet("PELMORA_LAYERS_DUMP")) {
-        layered.save(QStringLiteral("/tmp/layers-%1-layered.png").arg(QString::fromUtf8(row).replace(' ', '_')));
-        direct.save(QStringLiteral("/tmp/layers-%1-direct.png").arg(QString::fromUtf8(row).replace(' ', '_')));
-        std::printf("%s: share %.5f largest %d\n", row, d.share, d.largest);
-    }
-    EXPECT_LT(d.share, 0.005) << row << ": largest difference " << d.largest;
+    EXPECT_LT(shareOfDifferentPixels(layered, direct), 0.005) << row;
 }
 
 } // namespace
