@@ -27,6 +27,9 @@ const PlmMap& largeMap()
 std::unique_ptr<VectorCanvas> fittedCanvas()
 {
     auto canvas = std::make_unique<VectorCanvas>(largeMap(), false, QString());
+    // PELMORA_BENCH_VECTOR_DRAWING=1 draws every frame from the vectors, as before the screen
+    // layers, for a comparison in the same conditions.
+    canvas->usesScreenLayers = !qEnvironmentVariableIsSet("PELMORA_BENCH_VECTOR_DRAWING");
     canvas->setFrame(QRectF(0, 0, kWidth, kHeight));
     canvas->fit(true);
     return canvas;

@@ -75,6 +75,9 @@ struct BenchPane {
     {
         pane = std::make_unique<CarteWindowController>(document.link());
         document.pane = pane.get();
+        // PELMORA_BENCH_VECTOR_DRAWING=1 draws every frame from the vectors, as before the
+        // screen layers, for a comparison in the same conditions.
+        map().usesScreenLayers = !qEnvironmentVariableIsSet("PELMORA_BENCH_VECTOR_DRAWING");
         host = dynamic_cast<ViewHost*>(pane->view());
         host->resize(kWindowWidth, kWindowHeight);
         host->rootNode()->setFrame(QRectF(0, 0, kWindowWidth, kWindowHeight));
@@ -84,7 +87,7 @@ struct BenchPane {
         pane->fitComposition();
         paint();
     }
-    VectorCanvas& map() { return *pane->compositionHost()->canvas()->vector(); }
+    VectorCanvas& map() { return *pane->mapView(); }
     void paint()
     {
         QElapsedTimer timer;
@@ -101,6 +104,7 @@ struct BenchPane {
     {
         if (paints > 0)
             state.counters["paint_ms"] = double(paintNanoseconds) / paints / 1e6;
+        state.counters["layer_renders"] = pane->mapView()->layerRenderCount();
     }
 };
 

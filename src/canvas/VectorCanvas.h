@@ -37,7 +37,8 @@ struct VectorCanvasLayers;
 //
 // Split by concern: VectorCanvas.cpp (state), VectorCanvasCoordinates.cpp
 // (transform, fit, zoom), VectorCanvasDrawables.cpp (paths and point
-// symbols), VectorCanvasDrawing.cpp (drawing), VectorCanvasSelection.cpp and
+// symbols), VectorCanvasDrawing.cpp (drawing), VectorCanvasLayers.cpp (the
+// screen's pixel layers of the areas), VectorCanvasSelection.cpp and
 // VectorCanvasHitTesting.cpp (selection, hit tests, map replacement),
 // VectorCanvasMouse.cpp, VectorCanvasKeyboard.cpp,
 // VectorCanvasVertexEditing.cpp, VectorCanvasDrawingTools.cpp and

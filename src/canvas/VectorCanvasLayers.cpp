@@ -542,58 +542,14 @@ bool VectorCanvas::renderLayers(const QTransform& device, const QRect& rect, con
     for (int i = 0; i < count; ++i)
         entries.push_back(m_cache.entryHandle(i));
 
-    const int level = CanvasEntityCache::detailLevel(std::sqrt(std::abs(world.determinant())));
-    const bool similar = world.type() <= QTransform::TxScale
-        && std::abs(std::abs(world.m11()) - std::abs(world.m22())) <= 1e-3 * std::abs(world.m11());
-    const double outlineScale = similar ? std::abs(world.m11()) : 0.0;
-    const int threads = int(std::min(std::max(1u, std::thread::hardware_concurrency()), 8u));
-    const int stripCount = std::clamp(rect.height() / 32, 1, threads);
-    std::vector<std::vector<VectorCanvasLayers::Item>> strips{size_t(stripCount)};
-    for (auto& strip : strips)
-        strip.reserve(size_t(count / stripCount + 16));
-    auto stripOf = [&](double y) {
-        const int row = std::clamp(int(std::floor(y)) - rect.top(), 0, rect.height() - 1);
-        int s = int(qint64(row) * stripCount / rect.height());
-        while (s > 0 && row < VectorCanvasLayers::stripTop(s, stripCount, rect.height()))
-            --s;
-        while (s + 1 < stripCount && row >= VectorCanvasLayers::stripTop(s + 1, stripCount, rect.height()))
-            ++s;
-        return s;
+    // The leaves to draw, in drawing order.
+    struct Leaf {
+        const CanvasLeaf* leaf;
+        int entity;
+        bool single;
     };
-
-    // The simplified outlines for this zoom, made on every core: each leaf keeps its own.
-    {
-        // Those far outside the view are left to the loop below, should their outline reach it.
-        const QRectF near = QRectF(rect).adjusted(-16, -16, 16, 16);
-        std::vector<const CanvasLeaf*> leaves;
-        leaves.reserve(size_t(count) + size_t(count) / 8);
-        for (int i = 0; i < count; ++i)
-            for (const CanvasLeaf& leaf : entries[size_t(i)]->leaves)
-                if (leaf.visible && !leaf.isPoint && leaf.hasBounds && !(leaf.ringLevel && *leaf.ringLevel == level)
-                    && CanvasEntityCache::overlaps(device.mapRect(leaf.bounds), near))
-                    leaves.push_back(&leaf);
-        std::atomic<size_t> next{0};
-        auto prepare = [&] {
-            constexpr size_t chunk = 256;
-            for (size_t k = next.fetch_add(chunk); k < leaves.size(); k = next.fetch_add(chunk))
-                for (size_t j = k; j < std::min(leaves.size(), k + chunk); ++j)
-                    CanvasEntityCache::drawingRing(*leaves[j], level);
-        };
-        std::vector<std::thread> workers;
-        if (leaves.size() > 2000)
-            for (int t = 1; t < threads; ++t)
-                workers.emplace_back(prepare);
-        prepare();
-        for (std::thread& t : workers)
-            t.join();
-    }
-
-    std::vector<VectorCanvasLayers::Colouring> colouring(1);
-    std::optional<PlmStyle> lastPenStyle;
-    QPen lastPen;
-    int outlineColourCount = 0;
-    QRgb outlineColours[3] = {0, 0, 0};
-    const QRectF rectF(rect);
+    std::vector<Leaf> leaves;
+    leaves.reserve(size_t(count) + size_t(count) / 8);
     for (int i = 0; i < count; ++i) {
         const CanvasEntry& entry = *entries[size_t(i)];
         const bool single = selectedIndex && *selectedIndex == i && entry.leaves.size() == 1;
@@ -605,68 +561,142 @@ bool VectorCanvas::renderLayers(const QTransform& device, const QRect& rect, con
                 layers.ineligible = std::move(entries);
                 return false;
             }
-            if (!leaf.hasBounds)
-                continue;
-            VectorCanvasLayers::Item item;
-            if (single || (leaf.style.lineWidth > 0 && leaf.style.stroke.alpha > 0)) {
-                if (single || !lastPenStyle || !sameStroke(*lastPenStyle, leaf.style)) {
-                    lastPen = strokePen(leaf.style, single, 1.0 / m_scale);
-                    if (single)
-                        lastPenStyle.reset();
-                    else
-                        lastPenStyle = leaf.style;
-                    if (lastPen.style() != Qt::NoPen) {
-                        // The pen paints its weight channel, green or blue, with the colour's alpha.
-                        const QColor colour = lastPen.color();
-                        const QRgb rgb = colour.rgb() | 0xff000000u;
-                        int channel = 0;
-                        while (channel < outlineColourCount && outlineColours[channel] != rgb)
-                            ++channel;
-                        if (channel == 3) {
-                            layers.ineligible = std::move(entries);
-                            return false;
-                        }
-                        if (channel == outlineColourCount)
-                            outlineColours[outlineColourCount++] = rgb;
-                        static const QRgb channels[3] = {qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(0, 0, 0)};
-                        QColor weight = QColor::fromRgb(channels[channel]);
-                        weight.setAlpha(colour.alpha());
-                        lastPen.setColor(weight);
-                    }
-                }
-                item.pen = lastPen;
-            } else {
-                item.pen = QPen(Qt::NoPen);
-            }
-            const double grow = (item.pen.style() == Qt::NoPen ? 0.0 : item.pen.widthF() * outlineScale) + 2;
-            const QRectF box = key.device.mapRect(leaf.bounds).adjusted(-grow, -grow, grow, grow);
-            if (!CanvasEntityCache::overlaps(box, rectF))
-                continue;
-            if (colouring.size() > size_t(kMaxID))
-                return false;
-            item.id = int(colouring.size());
-            VectorCanvasLayers::Colouring c;
-            c.entity = i;
-            c.isArea = leaf.isArea;
-            c.isPolyline = leaf.isPolyline;
-            c.fill = leaf.style.fill ? premultipliedColour(*leaf.style.fill) : 0;
-            colouring.push_back(std::move(c));
-            item.path = CanvasEntityCache::drawingPath(leaf, level);
-            item.fillRule = item.path.fillRule();
-            item.ring = leaf.isPolyline ? nullptr : CanvasEntityCache::drawingRing(leaf, level);
-            item.pieces = item.pen.style() != Qt::NoPen && item.pen.widthF() * outlineScale > 1
-                && CanvasStrokeOutline::supports(item.pen);
-            const int first = stripOf(box.top());
-            const int last = stripOf(box.bottom());
-            strips[size_t(first)].push_back(item);
-            for (int s = first + 1; s <= last; ++s) {
-                VectorCanvasLayers::Item copy = item;
-                if (!item.ring || item.pieces)
-                    copy.path = privateCopy(item.path);
-                strips[size_t(s)].push_back(std::move(copy));
-            }
+            if (leaf.hasBounds)
+                leaves.push_back({&leaf, i, single});
         }
     }
+    if (leaves.size() > size_t(kMaxID))
+        return false;
+
+    const int level = CanvasEntityCache::detailLevel(std::sqrt(std::abs(world.determinant())));
+    const bool similar = world.type() <= QTransform::TxScale
+        && std::abs(std::abs(world.m11()) - std::abs(world.m22())) <= 1e-3 * std::abs(world.m11());
+    const double outlineScale = similar ? std::abs(world.m11()) : 0.0;
+    const int threads = int(std::min(std::max(1u, std::thread::hardware_concurrency()), 8u));
+    const QRectF rectF(rect);
+
+    // Each leaf's drawing, made on every core: the simplified outline for this zoom (each
+    // leaf keeps its own), the pen in the outline's true colour and the device box.
+    struct Prepared {
+        VectorCanvasLayers::Item item;
+        QRectF box;
+        bool shown = false;
+    };
+    std::vector<Prepared> prepared(leaves.size());
+    {
+        std::atomic<size_t> next{0};
+        auto prepare = [&] {
+            std::optional<PlmStyle> lastStyle;
+            QPen lastPen;
+            constexpr size_t chunk = 256;
+            for (size_t k = next.fetch_add(chunk); k < leaves.size(); k = next.fetch_add(chunk)) {
+                for (size_t j = k; j < std::min(leaves.size(), k + chunk); ++j) {
+                    const CanvasLeaf& leaf = *leaves[j].leaf;
+                    const bool single = leaves[j].single;
+                    Prepared& out = prepared[j];
+                    QPen pen(Qt::NoPen);
+                    if (single || (leaf.style.lineWidth > 0 && leaf.style.stroke.alpha > 0)) {
+                        // Neighbours mostly share their stroke: so do their pens.
+                        if (single || !lastStyle || !sameStroke(*lastStyle, leaf.style)) {
+                            lastPen = strokePen(leaf.style, single, 1.0 / m_scale);
+                            if (single)
+                                lastStyle.reset();
+                            else
+                                lastStyle = leaf.style;
+                        }
+                        pen = lastPen;
+                    }
+                    const double grow = (pen.style() == Qt::NoPen ? 0.0 : pen.widthF() * outlineScale) + 2;
+                    out.box = device.mapRect(leaf.bounds).adjusted(-grow, -grow, grow, grow);
+                    out.shown = CanvasEntityCache::overlaps(out.box, rectF);
+                    if (!out.shown)
+                        continue;
+                    VectorCanvasLayers::Item& item = out.item;
+                    item.pen = pen;
+                    item.path = CanvasEntityCache::drawingPath(leaf, level);
+                    item.fillRule = item.path.fillRule();
+                    item.ring = leaf.isPolyline ? nullptr : CanvasEntityCache::drawingRing(leaf, level);
+                    item.pieces = pen.style() != Qt::NoPen && pen.widthF() * outlineScale > 1
+                        && CanvasStrokeOutline::supports(pen);
+                }
+            }
+        };
+        std::vector<std::thread> workers;
+        if (leaves.size() > 2000)
+            for (int t = 1; t < threads; ++t)
+                workers.emplace_back(prepare);
+        prepare();
+        for (std::thread& t : workers)
+            t.join();
+    }
+
+    const int stripCount = std::clamp(rect.height() / 32, 1, threads);
+    std::vector<std::vector<VectorCanvasLayers::Item>> strips{size_t(stripCount)};
+    for (auto& strip : strips)
+        strip.reserve(leaves.size() / size_t(stripCount) + 16);
+    auto stripOf = [&](double y) {
+        const int row = std::clamp(int(std::floor(y)) - rect.top(), 0, rect.height() - 1);
+        int s = int(qint64(row) * stripCount / rect.height());
+        while (s > 0 && row < VectorCanvasLayers::stripTop(s, stripCount, rect.height()))
+            --s;
+        while (s + 1 < stripCount && row >= VectorCanvasLayers::stripTop(s + 1, stripCount, rect.height()))
+            ++s;
+        return s;
+    };
+    std::vector<VectorCanvasLayers::Colouring> colouring(1);
+    colouring.reserve(leaves.size() + 1);
+    int outlineColourCount = 0;
+    QRgb outlineColours[3] = {0, 0, 0};
+    QPen lastPen(Qt::NoPen);
+    QPen lastWeightPen(Qt::NoPen);
+    for (size_t j = 0; j < leaves.size(); ++j) {
+        Prepared& p = prepared[j];
+        if (!p.shown)
+            continue;
+        VectorCanvasLayers::Item& item = p.item;
+        if (item.pen.style() != Qt::NoPen) {
+            if (!(item.pen == lastPen)) {
+                // The pen paints its weight channel (green, blue, or alpha alone) with the colour's alpha.
+                lastPen = item.pen;
+                const QColor colour = item.pen.color();
+                const QRgb rgb = colour.rgb() | 0xff000000u;
+                int channel = 0;
+                while (channel < outlineColourCount && outlineColours[channel] != rgb)
+                    ++channel;
+                if (channel == 3) {
+                    layers.ineligible = std::move(entries);
+                    return false;
+                }
+                if (channel == outlineColourCount)
+                    outlineColours[outlineColourCount++] = rgb;
+                static const QRgb channels[3] = {qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(0, 0, 0)};
+                QColor weight = QColor::fromRgb(channels[channel]);
+                weight.setAlpha(colour.alpha());
+                lastWeightPen = item.pen;
+                lastWeightPen.setColor(weight);
+            }
+            item.pen = lastWeightPen;
+        }
+        const CanvasLeaf& leaf = *leaves[j].leaf;
+        item.id = int(colouring.size());
+        VectorCanvasLayers::Colouring c;
+        c.entity = leaves[j].entity;
+        c.isArea = leaf.isArea;
+        c.isPolyline = leaf.isPolyline;
+        c.fill = leaf.style.fill ? premultipliedColour(*leaf.style.fill) : 0;
+        colouring.push_back(c);
+        const int first = stripOf(p.box.top());
+        const int last = stripOf(p.box.bottom());
+        for (int s = first + 1; s <= last; ++s) {
+            VectorCanvasLayers::Item copy = item;
+            if (!item.ring || item.pieces)
+                copy.path = privateCopy(item.path);
+            strips[size_t(s)].push_back(std::move(copy));
+        }
+        strips[size_t(first)].push_back(std::move(item));
+    }
+    prepared.clear();
+
     layers.ineligible.reset();
     if (layers.entries != entries)
         layers.overrideKeys.clear();  // entity indices changed: map the override keys again
