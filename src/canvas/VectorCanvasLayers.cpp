@@ -516,12 +516,11 @@ bool VectorCanvas::drawLayered(QPainter& painter, const QRectF& dirty)
             return true;
         }
     }
-    // A small change of the map (a live edit) is drawn directly; the layers follow once it rests.
+    // A small change of the map (a live edit) is drawn directly, exactly, and costs what it
+    // did; the layers are drawn again when the whole view is next painted.
     if (!layers.ids.isNull() && !layers.refineRequested
-        && qint64(dirtyPixels.width()) * dirtyPixels.height() * 4 < qint64(rect.width()) * rect.height()) {
-        layers.refineTimer.start();
+        && qint64(dirtyPixels.width()) * dirtyPixels.height() * 4 < qint64(rect.width()) * rect.height())
         return false;
-    }
     if (!renderLayers(device, rect, world))
         return false;
     layers.refineRequested = false;
