@@ -100,6 +100,16 @@ TEST(CanvasLayers, ScreenPictureMatchesTheDirectDrawing)
         {"zoomed, wide outlines", [](VectorCanvas& c) { c.zoom(4, QPointF(150, 120)); }},
         {"selected commune", [](VectorCanvas& c) { c.selectedIndex = 30; }},
         {"selected group", [](VectorCanvas& c) { c.selectedIndex = 141; }},
+        {"hidden commune and group member",
+         [](VectorCanvas& c) {
+             PlmMap map = c.map();
+             map.entities.edit(33).isHidden = true;
+             PlmEntity& group = map.entities.edit(141);
+             PlmEntityList members = *group.geometry.asGroup();
+             members.edit(0).isHidden = true;
+             group.geometry = PlmGeometry::group(members);
+             c.setMap(map);
+         }},
         {"class colours",
          [](VectorCanvas& c) {
              for (int n = 0; n < 140; n += 3)
