@@ -28,6 +28,9 @@ const PlmMap& largeMap()
 std::unique_ptr<VectorCanvas> fittedCanvas()
 {
     auto canvas = std::make_unique<VectorCanvas>(largeMap(), false, QString());
+    // PELMORA_BENCH_VECTOR_DRAWING=1 draws every frame from the vectors, as before the screen
+    // layers, for a comparison in the same conditions.
+    canvas->usesScreenLayers = !qEnvironmentVariableIsSet("PELMORA_BENCH_VECTOR_DRAWING");
     canvas->setFrame(QRectF(0, 0, kWidth, kHeight));
     canvas->fit(true);
     return canvas;
@@ -55,6 +58,53 @@ void BM_CanvasFirstDraw(benchmark::State& state)
     }
 }
 PLM_BENCHMARK(BM_CanvasFirstDraw)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same on screen: a fresh canvas in a 1600 × 1000 window, from nothing (no path, no
+// picture kept) until the picture is final.
+void finishWindow(ViewHost& host)
+{
+    auto* canvas = dynamic_cast<VectorCanvas*>(host.rootNode());
+    if (!canvas || !canvas->hasPendingRefinement())
+        return;
+    while (canvas->hasPendingRefinement())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    host.repaint();
+}
+
+void BM_CanvasFirstDrawWindow(benchmark::State& state)
+{
+    ViewHost host;
+    host.resize(kWidth, kHeight);
+    host.show();
+    QCoreApplication::processEvents();
+    for (auto _ : state) {
+        state.PauseTiming();
+        host.setRootNode(nullptr);
+        auto canvas = fittedCanvas();
+        host.setRootNode(canvas.release());
+        state.ResumeTiming();
+        host.repaint();
+        finishWindow(host);
+    }
+    if (auto* canvas = dynamic_cast<VectorCanvas*>(host.rootNode()))
+        state.counters["layerRenders"] = canvas->layerRenderCount();
+}
+BENCHMARK(BM_CanvasFirstDrawWindow)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A repaint of the whole window with nothing changed.
+void BM_CanvasRepaintWindow(benchmark::State& state)
+{
+    ViewHost host;
+    host.resize(kWidth, kHeight);
+    host.setRootNode(fittedCanvas().release());
+    host.show();
+    QCoreApplication::processEvents();
+    host.repaint();
+    finishWindow(host);
+    for (auto _ : state)
+        host.repaint();
+}
+BENCHMARK(BM_CanvasRepaintWindow)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_CanvasDrawFitted(benchmark::State& state)
 {

@@ -8,11 +8,17 @@
 #include "platform/ViewHost.h"
 #include "support/BenchWorks.h"
 
+#include "canvas/VectorCanvas.h"
+
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
 
 // The Carte pane on the large work (35,000 areas, 10 variables): one inspector change, as
 // the person makes it, until the page is painted again — the stored change, the threshold
@@ -28,6 +34,16 @@ const PlmWork& largeWork()
         return w;
     }();
     return work;
+}
+
+// Waits until the map view has no work left for later: its picture on screen is final.
+void finish(VectorCanvas& map, ViewHost& host)
+{
+    if (!map.hasPendingRefinement())
+        return;
+    while (map.hasPendingRefinement())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    host.repaint();
 }
 
 // The real work document: each update recomputes what it must, validates and stores one
@@ -46,34 +62,50 @@ struct BenchDocument {
     FondDocument link() { return FondDocument::of(&document); }
 };
 
+// The pane in a 1600 × 1000 window, painted as the screen paints it: a repaint of the widget,
+// then any refinement that the view leaves for later, until the picture is final.
+constexpr int kWindowWidth = 1600;
+constexpr int kWindowHeight = 1000;
+
 struct BenchPane {
     BenchDocument document;
     std::unique_ptr<CarteWindowController> pane;
-    QImage image{1000, 700, QImage::Format_ARGB32_Premultiplied};
+    ViewHost* host = nullptr;
 
     BenchPane()
     {
         pane = std::make_unique<CarteWindowController>(document.link());
         document.pane = pane.get();
-        auto* host = dynamic_cast<ViewHost*>(pane->view());
-        host->resize(1000, 700);
-        host->rootNode()->setFrame(QRectF(0, 0, 1000, 700));
+        // PELMORA_BENCH_VECTOR_DRAWING=1 draws every frame from the vectors, as before the
+        // screen layers, for a comparison in the same conditions.
+        map().usesScreenLayers = !qEnvironmentVariableIsSet("PELMORA_BENCH_VECTOR_DRAWING");
+        host = dynamic_cast<ViewHost*>(pane->view());
+        host->resize(kWindowWidth, kWindowHeight);
+        host->rootNode()->setFrame(QRectF(0, 0, kWindowWidth, kWindowHeight));
+        host->show();
+        QCoreApplication::processEvents();
         host->rootNode()->layoutSubtreeIfNeeded();
         pane->fitComposition();
         paint();
     }
+    VectorCanvas& map() { return *pane->mapView(); }
     void paint()
     {
-        // As the host widget paints: layout, then the tree flipped once at the boundary.
-        image.fill(Qt::white);
-        ViewNode* root = pane->compositionHost();
-        root->layoutSubtreeIfNeeded();
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        ViewNode::flipPainter(painter, image.height());
-        const QTransform toRoot = root->transformToSuperview();
-        painter.setTransform(toRoot, true);
-        root->drawTree(painter, toRoot.inverted().mapRect(QRectF(0, 0, 1000, 700)));
+        QElapsedTimer timer;
+        timer.start();
+        host->repaint();
+        finish(map(), *host);
+        paintNanoseconds += timer.nsecsElapsed();
+        ++paints;
+    }
+    // The paint's share of each change, for the counters.
+    qint64 paintNanoseconds = 0;
+    int paints = 0;
+    void report(benchmark::State& state) const
+    {
+        if (paints > 0)
+            state.counters["paint_ms"] = double(paintNanoseconds) / paints / 1e6;
+        state.counters["layer_renders"] = pane->mapView()->layerRenderCount();
     }
 };
 
@@ -83,29 +115,38 @@ void choose(QComboBox* popup, int index)
     emit popup->activated(index);
 }
 
+// Each change cycles through at least eight states, so that no cache of a few finished
+// pictures can answer it.
 void BM_CarteChangeVariable(benchmark::State& state)
 {
     BenchPane bench;
     CarteInspector& ui = *bench.pane->inspector();
-    int flip = 0;
+    const int count = ui.variable->count() - 1;  // the first item is no variable
+    int k = 0;
     for (auto _ : state) {
-        flip = 1 - flip;
-        choose(ui.variable, 1 + flip); // the first two numeric variables
+        choose(ui.variable, 1 + (++k % count));
         bench.paint();
     }
+    state.counters["states"] = count;
+    bench.report(state);
 }
 PLM_BENCHMARK(BM_CarteChangeVariable)->Unit(benchmark::kMillisecond);
 
+// Class counts 3 … 10 and two methods, one change at a time: sixteen states.
 void BM_CarteChangeClassification(benchmark::State& state)
 {
     BenchPane bench;
     CarteInspector& ui = *bench.pane->inspector();
-    int flip = 0;
+    int k = 0;
     for (auto _ : state) {
-        flip = 1 - flip;
-        choose(ui.method, flip ? 2 : 3); // quantiles, Jenks
+        ++k;
+        if (k % 2 == 0)
+            choose(ui.method, (k / 2) % 2 ? 2 : 3); // quantiles, Jenks
+        else
+            choose(ui.classes, 2 + (k / 2) % 8);
         bench.paint();
     }
+    bench.report(state);
 }
 PLM_BENCHMARK(BM_CarteChangeClassification)->Unit(benchmark::kMillisecond);
 
@@ -113,12 +154,14 @@ void BM_CarteChangePalette(benchmark::State& state)
 {
     BenchPane bench;
     CarteInspector& ui = *bench.pane->inspector();
-    int flip = 0;
+    const int count = std::min(ui.palette->count(), 12);
+    int k = 0;
     for (auto _ : state) {
-        flip = 1 - flip;
-        choose(ui.palette, flip ? 1 : 4);
+        choose(ui.palette, ++k % count);
         bench.paint();
     }
+    state.counters["states"] = count;
+    bench.report(state);
 }
 PLM_BENCHMARK(BM_CarteChangePalette)->Unit(benchmark::kMillisecond);
 
@@ -127,18 +170,49 @@ void BM_CarteTypeThresholds(benchmark::State& state)
     BenchPane bench;
     CarteInspector& ui = *bench.pane->inspector();
     QList<double> thresholds = bench.document.document.work().thematic->thresholds;
-    int flip = 0;
+    int k = 0;
     for (auto _ : state) {
-        flip = 1 - flip;
+        const int shift = ++k % 8;
         QStringList parts;
         for (qsizetype i = 0; i < thresholds.size(); ++i)
-            parts.append(QString::number(thresholds[i] + (i == 0 ? flip * 0.5 : 0)));
+            parts.append(QString::number(thresholds[i] + (i == 0 ? shift * 0.5 : 0)));
         ui.thresholds->setText(parts.join(QStringLiteral(" ; ")));
         emit ui.thresholds->editingFinished();
         bench.paint();
     }
+    bench.report(state);
 }
 PLM_BENCHMARK(BM_CarteTypeThresholds)->Unit(benchmark::kMillisecond);
+
+// One frame of a drag of the page: the pan, the host's layout and the repaint.
+void BM_CartePageDragFrame(benchmark::State& state)
+{
+    BenchPane bench;
+    VectorCanvas& map = bench.map();
+    int k = 0;
+    for (auto _ : state) {
+        const double step = (k++ / 20) % 2 ? -3 : 3;
+        map.onCompositionPan(QPointF(step, step / 2));
+        bench.host->repaint();
+    }
+    finish(map, *bench.host);
+}
+BENCHMARK(BM_CartePageDragFrame)->Unit(benchmark::kMillisecond);
+
+// One frame of a wheel zoom of the map block (the block editor zooms the map itself).
+void BM_CarteMapZoomFrame(benchmark::State& state)
+{
+    BenchPane bench;
+    VectorCanvas& map = bench.map();
+    const QPointF around = map.bounds().center();
+    int k = 0;
+    for (auto _ : state) {
+        map.zoom((k++ / 10) % 2 ? 1 / 1.05 : 1.05, around);
+        bench.host->repaint();
+    }
+    finish(map, *bench.host);
+}
+BENCHMARK(BM_CarteMapZoomFrame)->Unit(benchmark::kMillisecond);
 
 // A change elsewhere (an entity name moved): the refresh recomputes no thematic layer.
 void BM_CarteUnrelatedRefresh(benchmark::State& state)

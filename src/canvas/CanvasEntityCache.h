@@ -74,6 +74,11 @@ public:
     {
         return index >= 0 && index < size() ? m_entries[size_t(index)].entry.get() : nullptr;
     }
+    // The entry itself, shared, if it is built: the same handle while the entity is unchanged.
+    std::shared_ptr<const CanvasEntry> entryHandle(int index) const
+    {
+        return index >= 0 && index < size() ? m_entries[size_t(index)].entry : nullptr;
+    }
     // Builds every entry (drawing and hit testing need all bounds).
     void ensureAll();
     // The largest stroke width and point radii among all entries.

@@ -1,5 +1,7 @@
 #include "canvas/VectorCanvas.h"
 
+#include "canvas/VectorCanvasLayers.h"
+
 #include "thematic/ProportionalShape.h"
 
 #include <QGuiApplication>

@@ -29,6 +29,7 @@
 
 class ProportionalShape;
 class QWidget;
+struct VectorCanvasLayers;
 
 // The one vector map view: it frames, zooms and draws a base map and finds
 // what lies under the pointer. View coordinates grow upward. It never changes
@@ -36,7 +37,8 @@ class QWidget;
 //
 // Split by concern: VectorCanvas.cpp (state), VectorCanvasCoordinates.cpp
 // (transform, fit, zoom), VectorCanvasDrawables.cpp (paths and point
-// symbols), VectorCanvasDrawing.cpp (drawing), VectorCanvasSelection.cpp and
+// symbols), VectorCanvasDrawing.cpp (drawing), VectorCanvasLayers.cpp (the
+// screen's pixel layers of the areas), VectorCanvasSelection.cpp and
 // VectorCanvasHitTesting.cpp (selection, hit tests, map replacement),
 // VectorCanvasMouse.cpp, VectorCanvasKeyboard.cpp,
 // VectorCanvasVertexEditing.cpp, VectorCanvasDrawingTools.cpp and
@@ -277,6 +279,16 @@ public:
     // Paths in map units and bounds, kept between draws.
     CanvasEntityCache& entityCache() { return m_cache; }
 
+    // On screen, the areas are kept as pixel layers (VectorCanvasLayers.h), so
+    // that a change of their colours draws no geometry again; off, every
+    // frame draws the vectors (only to compare the pictures).
+    bool usesScreenLayers = true;
+    // A pan or zoom showed the last picture moved; it is drawn sharp again
+    // once the view rests.
+    bool hasPendingRefinement() const;
+    // How many times the layers were drawn from the geometry (for tests and benchmarks).
+    int layerRenderCount() const;
+
 private:
     // After one top-level entity changed in place: the work of mapDidChange
     // for that entity alone, so that a live edit costs the same on any map.
@@ -288,6 +300,10 @@ private:
     bool movedEntityStillThere() const;
     void drawGrid(QPainter& painter);
     void drawEntities(QPainter& painter, const QRectF& dirty);
+    // The entities from the screen layers; false when they must be drawn directly.
+    bool drawLayered(QPainter& painter, const QRectF& dirty);
+    bool renderLayers(const QTransform& device, const QRect& rect, const QTransform& world);
+    void drawSelectedGroupFrame(QPainter& painter);
     void drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle,
                   const QString& classID);
     void drawPointSymbol(QPainter& painter, const PlmEntity& leaf, const ProportionalShape& shape, bool selectedSingle);
@@ -306,6 +322,7 @@ private:
     QPointF m_offset;
     std::optional<PlmBackgroundImage> m_backgroundImage;
     CanvasEntityCache m_cache;
+    std::unique_ptr<VectorCanvasLayers> m_layers;
     // originalBlockBounds() scans every entity; the block editor's fields and
     // handles ask for it on each drag step, while only the block transform moves.
     struct BlockBoundsMemo {

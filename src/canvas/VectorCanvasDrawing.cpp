@@ -162,6 +162,8 @@ const QImage& VectorCanvas::symbolBitmap(const std::shared_ptr<const Proportiona
 
 void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
 {
+    if (drawLayered(painter, dirty))
+        return;
     const QTransform viewT = painter.transform();  // block-free view coordinates → device
     const QTransform mapT(m_scale, 0, 0, m_yAxisSign * m_scale, m_offset.x(), m_offset.y());
     const QTransform world = mapT * viewT;

@@ -82,4 +82,25 @@ inline bool isNear(const QColor& a, const QColor& b, int tolerance = 8)
         && std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
+// The share of pixels of two pictures of one size whose colours differ by more than the
+// tolerance in some channel (1 when the sizes differ): antialiased edges may differ a little.
+inline double shareOfDifferentPixels(const QImage& a, const QImage& b, int tolerance = 40)
+{
+    if (a.size() != b.size() || a.isNull())
+        return 1;
+    const QImage p = a.convertToFormat(QImage::Format_ARGB32);
+    const QImage q = b.convertToFormat(QImage::Format_ARGB32);
+    qint64 beyond = 0;
+    for (int y = 0; y < p.height(); ++y) {
+        for (int x = 0; x < p.width(); ++x) {
+            const QRgb u = p.pixel(x, y);
+            const QRgb v = q.pixel(x, y);
+            if (std::abs(qRed(u) - qRed(v)) > tolerance || std::abs(qGreen(u) - qGreen(v)) > tolerance
+                || std::abs(qBlue(u) - qBlue(v)) > tolerance)
+                ++beyond;
+        }
+    }
+    return double(beyond) / (double(p.width()) * p.height());
+}
+
 } // namespace CanvasTestMaps
