@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 enum Kind : uint32_t { kNull, kBool, kNumber, kString, kArray, kObject };
@@ -150,15 +154,33 @@ private:
         return uint32_t(m_s.nodes.size() - 1);
     }
 
+    static bool isSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
+    // Pretty-printed documents are mostly indentation: runs of white space are skipped 16
+    // bytes at a time.
     void skipSpace()
     {
-        while (m_p < m_end) {
-            const char c = *m_p;
-            if (c == ' ' || c == '\n' || c == '\r' || c == '\t')
-                ++m_p;
-            else
-                break;
+        if (m_p >= m_end || !isSpace(*m_p))
+            return;
+#ifdef __SSE2__
+        const __m128i space = _mm_set1_epi8(' ');
+        const __m128i newline = _mm_set1_epi8('\n');
+        const __m128i ret = _mm_set1_epi8('\r');
+        const __m128i tab = _mm_set1_epi8('\t');
+        while (m_end - m_p >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_p));
+            const __m128i blank = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, space), _mm_cmpeq_epi8(v, newline)),
+                                               _mm_or_si128(_mm_cmpeq_epi8(v, ret), _mm_cmpeq_epi8(v, tab)));
+            const unsigned other = ~unsigned(_mm_movemask_epi8(blank)) & 0xffffu;
+            if (other != 0) {
+                m_p += __builtin_ctz(other);
+                return;
+            }
+            m_p += 16;
         }
+#endif
+        while (m_p < m_end && isSpace(*m_p))
+            ++m_p;
     }
 
     void literal(const char* word)
