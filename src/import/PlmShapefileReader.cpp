@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <QtEndian>
 #include <cmath>
 #include <cstring>
 
@@ -83,13 +84,27 @@ QList<QList<PlmPoint>> readParts(const QByteArray& data, qint64 content, qint64 
         if (starts[k] <= starts[k - 1])
             fail("Index des parts invalides.");
     const qint64 pointsAt = content + 44 + 4 * qint64(parts);
+    // Checked once for the whole run of points, which are then copied without a check each.
+    if (pointsAt < 0 || qint64(points) > (data.size() - pointsAt) / 16)
+        fail("Fichier binaire tronqué.");
+    const char* const base = data.constData() + pointsAt;
     QList<QList<PlmPoint>> result;
     result.reserve(qsizetype(parts));
     for (qsizetype k = 0; k + 1 < starts.size(); ++k) {
         QList<PlmPoint> part;
-        part.reserve(qsizetype(starts[k + 1] - starts[k]));
-        for (quint64 i = starts[k]; i < starts[k + 1]; ++i)
-            part << point(pointsAt + 16 * qint64(i), data);
+        part.reserve(qsizetype(starts[k + 1] - starts[k])); // exactly: resize alone leaves room to grow
+        part.resize(qsizetype(starts[k + 1] - starts[k]));
+        PlmPoint* out = part.data();
+        for (quint64 i = starts[k]; i < starts[k + 1]; ++i) {
+            const quint64 xBits = qFromLittleEndian<quint64>(base + 16 * i);
+            const quint64 yBits = qFromLittleEndian<quint64>(base + 16 * i + 8);
+            double x = 0, y = 0;
+            std::memcpy(&x, &xBits, sizeof x);
+            std::memcpy(&y, &yBits, sizeof y);
+            if (!std::isfinite(x) || !std::isfinite(y))
+                fail("Coordonnée Shapefile non finie.");
+            *out++ = PlmPoint{x, y};
+        }
         result << std::move(part);
     }
     return result;
@@ -167,12 +182,34 @@ PlmPoint point(qint64 offset, const QByteArray& data)
     return PlmPoint{x, y};
 }
 
+namespace {
+
+// key.toLower() == lowered, without a lowered copy of each ASCII key (the usual column names).
+bool lowersTo(const QString& key, const QString& lowered)
+{
+    for (const QChar c : key)
+        if (c.unicode() >= 0x80)
+            return key.toLower() == lowered;
+    if (key.size() != lowered.size())
+        return false;
+    for (qsizetype k = 0; k < key.size(); ++k) {
+        char16_t c = key[k].unicode();
+        if (c >= u'A' && c <= u'Z')
+            c += u'a' - u'A';
+        if (c != lowered[k].unicode())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 std::optional<QString> firstAttribute(const QStringList& wanted, const Row& row)
 {
     for (const QString& name : wanted) {
         // QMap keeps its keys in ascending order.
         for (auto it = row.cbegin(); it != row.cend(); ++it) {
-            if (it.key().toLower() == name) {
+            if (lowersTo(it.key(), name)) {
                 if (!it.value().isEmpty())
                     return it.value();
                 break;

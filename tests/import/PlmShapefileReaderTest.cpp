@@ -377,6 +377,28 @@ TEST_F(ShapefileReaderTest, integersOutsideTheDataAreRefused)
     }
 }
 
+// Column names are compared lowered, whatever their script; an empty value lets the next
+// wanted name speak.
+TEST(ShapefileAttributesTest, columnsAreFoundByTheirLoweredName)
+{
+    using ShapefileReader::firstAttribute;
+    const struct {
+        const char* name;
+        QStringList wanted;
+        ShapefileReader::Row row;
+        std::optional<QString> found;
+    } cases[] = {
+        {"upper case", {"code"}, {{"CODE", "01"}}, QStringLiteral("01")},
+        {"mixed case, second name", {"name", "nom"}, {{"Nom", "Ajaccio"}}, QStringLiteral("Ajaccio")},
+        {"empty value skipped", {"name", "nom"}, {{"NAME", ""}, {"NOM", "Bastia"}}, QStringLiteral("Bastia")},
+        {"longer name", {"nom"}, {{"NOMS", "x"}}, std::nullopt},
+        {"accented letter", {"code"}, {{"CÖDE", "x"}}, std::nullopt},
+        {"sign lowering to a letter", {"key"}, {{QStringLiteral("\u212AEY"), "v"}}, QStringLiteral("v")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(firstAttribute(c.wanted, c.row), c.found) << c.name;
+}
+
 // --- dBASE ----------------------------------------------------------------------------------
 
 class DbfTest : public ::testing::Test {
