@@ -8,7 +8,8 @@
 # each kind reports the median of its pairs' time ratios, ours over the peer's, on the last
 # lines ("geojson ratio 0.08"). Uses the Release build in $PELMORA_BUILD_DIR (default build/)
 # and only Debian's gdal-bin, python3 and python3-openpyxl. PELMORA_PEER_PAIRS sets the
-# number of pairs (default 7, at least 5).
+# number of pairs (default 7, at least 5); naming kinds (geojson shapefile decode xlsx csv) as
+# arguments runs only those.
 set -euo pipefail
 # Debian's interpreter, where python3-openpyxl lives, whatever else comes first on PATH.
 python=/usr/bin/python3
@@ -55,9 +56,10 @@ with open(sys.argv[1], "rb") as f:
 print(len(document["map"]["entities"]))
 PY
 
-"$python" - "$pairs" "$reader" "$python" "$inputs" <<'PY'
+"$python" - "$pairs" "$reader" "$python" "$inputs" "$@" <<'PY'
 import os, statistics, subprocess, sys, time
 pairs, reader, python, d = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+wanted = set(sys.argv[5:])
 env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
 kinds = [
     ("geojson", [reader, "import", f"{d}/Communes.geojson"], ["ogrinfo", "-ro", "-al", "-q", f"{d}/Communes.geojson"], "ogrinfo -ro -al -q"),
@@ -81,6 +83,8 @@ def run(command):
 
 ratios = {}
 for kind, ours_cmd, peer_cmd, peer_name in kinds:
+    if wanted and kind not in wanted:
+        continue
     run(ours_cmd), run(peer_cmd)  # warm the page cache
     ours, peer, memory, peer_memory = [], [], [], []
     for _ in range(pairs):
