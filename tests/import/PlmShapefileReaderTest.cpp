@@ -468,6 +468,8 @@ TEST_F(DbfTest, undecodableTextIsRefused)
     dbf.fields = {{"NOM", 4}};
     dbf.rows = {{{"\xff\xfe"}}};
     EXPECT_THROW(read(dbf.bytes(), QByteArray("UTF-8")), PlmImportError);
+    dbf.rows = {{{"\xc3 "}}}; // a sequence cut short, then padding
+    EXPECT_THROW(read(dbf.bytes(), QByteArray("UTF-8")), PlmImportError);
     dbf.languageDriver = 0x57;
     dbf.rows = {{{"\x81"}}};
     try {
@@ -481,11 +483,15 @@ TEST_F(DbfTest, undecodableTextIsRefused)
 TEST_F(DbfTest, valuesAreTrimmedAndNonAsciiNamesNumbered)
 {
     Dbf dbf;
-    dbf.fields = {{"A", 6}, {"N\xe9", 4}};
-    dbf.rows = {{{QByteArray("  x\0\0", 5), QByteArray(" y\r\n", 4)}}};
+    dbf.fields = {{"A", 6}, {"N\xe9", 4}, {"B", 5}};
+    dbf.rows = {{{QByteArray("  x\0\0", 5), QByteArray(" y\r\n", 4), QByteArray("\x85\xa0 ")}}};
     const auto rows = read(dbf.bytes(), QByteArray("1252"));
     EXPECT_EQ(rows.first().value(QStringLiteral("A")), QStringLiteral("x"));
     EXPECT_EQ(rows.first().value(QStringLiteral("champ2")), QStringLiteral("y"));
+    // No-break space is white space in both; 0x85 is an ellipsis in Windows-1252 but a line
+    // break in Latin-1.
+    EXPECT_EQ(rows.first().value(QStringLiteral("B")), QStringLiteral("\u2026"));
+    EXPECT_EQ(read(dbf.bytes(), QByteArray("ISO 8859-1")).first().value(QStringLiteral("B")), QString());
 }
 
 TEST_F(DbfTest, inconsistentHeadersAreRefused)
