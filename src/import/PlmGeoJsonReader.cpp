@@ -89,6 +89,8 @@ void walk(const PlmJsonValue& object, int index, PlmImportBuilder& builder, cons
         for (PlmJsonValue feature : features.elements())
             if (!feature.isObject())
                 fail("Features invalides.");
+        // Mostly one entity per feature: the list is not regrown, moving every entity each time.
+        builder.entities.reserve(builder.entities.size() + features.size());
         int position = 0;
         for (PlmJsonValue feature : features.elements())
             walk(feature, position++, builder, style);
