@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QtEndian>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -263,6 +264,13 @@ PlmImportResult read(const QByteArray& data, const QString& url, const QString& 
     std::optional<QList<qint64>> indexed;
     if (companionBytes.contains(QStringLiteral("shx")))
         indexed = indexedOffsets(companionBytes.value(QStringLiteral("shx")), fileSize);
+    // Mostly one entity per record: the list is not regrown, nor the set of ids rehashed. The
+    // room asked for never exceeds what the file's size can hold (a point record takes 28
+    // bytes), nor a bound, so that a file of empty records does not claim memory.
+    const qsizetype expected = std::min({indexed ? indexed->size() : rows.size(), qsizetype((fileSize - 100) / 28),
+                                         qsizetype(1) << 18});
+    builder.entities.reserve(expected);
+    builder.usedIDs.reserve(expected);
     qint64 offset = 100;
     qsizetype index = 0;
     while (indexed ? index < indexed->size() : offset < fileSize) {
