@@ -6,6 +6,7 @@
 #include "model/PlmJsonDocument.h"
 #include "model/PlmParallel.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -178,9 +179,11 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
             if (!feature.isObject())
                 fail("Features invalides.");
         // Mostly one entity per feature: the list is not regrown, moving every entity each time,
-        // nor the set of ids rehashed.
-        builder.entities.reserve(builder.entities.size() + features.size());
-        builder.usedIDs.reserve(builder.usedIDs.size() + features.size());
+        // nor the set of ids rehashed. The room asked for is bounded, so that a text of empty
+        // features does not claim memory.
+        const qsizetype expected = std::min(features.size(), qsizetype(1) << 18);
+        builder.entities.reserve(builder.entities.size() + expected);
+        builder.usedIDs.reserve(builder.usedIDs.size() + expected);
         walkFeatures(features, builder, style);
         return;
     }
