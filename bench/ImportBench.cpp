@@ -2,6 +2,7 @@
 // dBASE table): the whole import (read, recognition, reader, finishing, validation), and the
 // hand-over of the result to the studio's base-map document.
 #include "support/BenchGuard.h"
+#include "support/BenchImportFiles.h"
 #include "support/BenchMaps.h"
 
 #include "import/PlmGeoJsonReader.h"
@@ -10,205 +11,12 @@
 #include "model/PlmEntity.h"
 #include "model/PlmMapCodec.h"
 
-#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <benchmark/benchmark.h>
-#include <charconv>
-#include <cstring>
 
 namespace {
-
-// The polygons of the large map (groups flattened, texts and points left out), 35,000 of them.
-QList<PlmEntity> polygonEntities()
-{
-    QList<PlmEntity> out;
-    for (const PlmEntity& e : PlmEntity::leafEntities(BenchMaps::makeLargeMap(36000).entities)) {
-        if (e.geometry.asPolygon() || e.geometry.asMultipolygon())
-            out << e;
-        if (out.size() == 35000)
-            break;
-    }
-    return out;
-}
-
-QList<PlmPolygon> polygonsOf(const PlmEntity& e)
-{
-    if (const PlmPolygon* p = e.geometry.asPolygon())
-        return {*p};
-    return *e.geometry.asMultipolygon();
-}
-
-// Rings closed as both formats require.
-QList<PlmPoint> closed(QList<PlmPoint> ring)
-{
-    if (!ring.isEmpty() && !(ring.first() == ring.last()))
-        ring << ring.first();
-    return ring;
-}
-
-void appendNumber(QByteArray& out, double value)
-{
-    char buffer[32];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, end - buffer);
-}
-
-void appendRing(QByteArray& out, const QList<PlmPoint>& ring)
-{
-    out += '[';
-    bool first = true;
-    for (const PlmPoint& p : closed(ring)) {
-        out += first ? "[" : ",[";
-        first = false;
-        appendNumber(out, p.x);
-        out += ',';
-        appendNumber(out, p.y);
-        out += ']';
-    }
-    out += ']';
-}
-
-void appendPolygon(QByteArray& out, const PlmPolygon& polygon)
-{
-    out += '[';
-    appendRing(out, polygon.exterior);
-    for (const auto& hole : polygon.holes) {
-        out += ',';
-        appendRing(out, hole);
-    }
-    out += ']';
-}
-
-QByteArray makeGeoJson(const QList<PlmEntity>& entities)
-{
-    QByteArray out = R"({"type":"FeatureCollection","name":"Communes","features":[)";
-    out.reserve(200 << 20);
-    for (qsizetype i = 0; i < entities.size(); ++i) {
-        const PlmEntity& e = entities[i];
-        if (i)
-            out += ",\n";
-        out += R"({"type":"Feature","id":")" + e.id.toUtf8() + R"(","properties":{"code":")"
-             + e.attributes.value(QStringLiteral("code")).toUtf8() + R"(","nom":")"
-             + e.attributes.value(QStringLiteral("nom")).toUtf8() + R"(","population":)" + QByteArray::number(1000 + i)
-             + R"(},"geometry":)";
-        const QList<PlmPolygon> polygons = polygonsOf(e);
-        if (polygons.size() == 1) {
-            out += R"({"type":"Polygon","coordinates":)";
-            appendPolygon(out, polygons.first());
-        } else {
-            out += R"({"type":"MultiPolygon","coordinates":[)";
-            for (qsizetype k = 0; k < polygons.size(); ++k) {
-                if (k)
-                    out += ',';
-                appendPolygon(out, polygons[k]);
-            }
-            out += ']';
-        }
-        out += "}}";
-    }
-    out += "]}";
-    return out;
-}
-
-void putBE32(QByteArray& out, quint32 v)
-{
-    char b[4];
-    qToBigEndian(v, b);
-    out.append(b, 4);
-}
-void putLE32(QByteArray& out, quint32 v)
-{
-    char b[4];
-    qToLittleEndian(v, b);
-    out.append(b, 4);
-}
-void putDouble(QByteArray& out, double v)
-{
-    quint64 bits;
-    std::memcpy(&bits, &v, 8);
-    char b[8];
-    qToLittleEndian(bits, b);
-    out.append(b, 8);
-}
-
-QByteArray makeShapefile(const QList<PlmEntity>& entities)
-{
-    QByteArray records;
-    records.reserve(100 << 20);
-    for (qsizetype i = 0; i < entities.size(); ++i) {
-        QList<QList<PlmPoint>> rings;
-        for (const PlmPolygon& p : polygonsOf(entities[i])) {
-            rings << closed(p.exterior);
-            for (const auto& hole : p.holes)
-                rings << closed(hole);
-        }
-        QByteArray content;
-        putLE32(content, 5);
-        content += QByteArray(32, '\0');
-        quint32 points = 0;
-        for (const auto& r : rings)
-            points += quint32(r.size());
-        putLE32(content, quint32(rings.size()));
-        putLE32(content, points);
-        quint32 start = 0;
-        for (const auto& r : rings) {
-            putLE32(content, start);
-            start += quint32(r.size());
-        }
-        for (const auto& r : rings)
-            for (const PlmPoint& p : r) {
-                putDouble(content, p.x);
-                putDouble(content, p.y);
-            }
-        putBE32(records, quint32(i + 1));
-        putBE32(records, quint32(content.size() / 2));
-        records += content;
-    }
-    QByteArray out;
-    putBE32(out, 9994);
-    out += QByteArray(20, '\0');
-    putBE32(out, quint32((100 + records.size()) / 2));
-    putLE32(out, 1000);
-    putLE32(out, 5);
-    out += QByteArray(64, '\0');
-    return out + records;
-}
-
-QByteArray makeTable(const QList<PlmEntity>& entities)
-{
-    const QList<QPair<QByteArray, int>> fields = {{"CODE", 12}, {"NOM", 40}};
-    QByteArray out;
-    out.append(char(3));
-    out += QByteArray(3, '\0');
-    putLE32(out, quint32(entities.size()));
-    char b[2];
-    qToLittleEndian(quint16(32 + 32 * fields.size() + 1), b);
-    out.append(b, 2);
-    qToLittleEndian(quint16(1 + 12 + 40), b);
-    out.append(b, 2);
-    out += QByteArray(17, '\0');
-    out.append(char(0x57)); // Windows-1252
-    out += QByteArray(2, '\0');
-    for (const auto& [name, length] : fields) {
-        QByteArray d = name + QByteArray(11 - name.size(), '\0');
-        d.append('C');
-        d += QByteArray(4, '\0');
-        d.append(char(length));
-        d += QByteArray(15, '\0');
-        out += d;
-    }
-    out.append(char(0x0D));
-    for (const PlmEntity& e : entities) {
-        out.append(' ');
-        const QByteArray code = e.attributes.value(QStringLiteral("code")).toLatin1().left(12);
-        const QByteArray nom = e.attributes.value(QStringLiteral("nom")).toLatin1().left(40);
-        out += code + QByteArray(12 - code.size(), ' ');
-        out += nom + QByteArray(40 - nom.size(), ' ');
-    }
-    return out;
-}
 
 struct Files {
     QTemporaryDir dir;
@@ -216,24 +24,13 @@ struct Files {
     qint64 geojsonSize = 0, shpSize = 0, plmmapSize = 0;
     Files()
     {
-        const QList<PlmEntity> entities = polygonEntities();
-        auto write = [this](const QString& name, const QByteArray& bytes) {
-            QFile f(dir.filePath(name));
-            f.open(QIODevice::WriteOnly);
-            f.write(bytes);
-            return f.fileName();
-        };
-        const QByteArray json = makeGeoJson(entities);
-        geojsonSize = json.size();
-        geojson = write(QStringLiteral("Communes.geojson"), json);
-        const QByteArray shape = makeShapefile(entities);
-        shpSize = shape.size();
-        shp = write(QStringLiteral("Communes.shp"), shape);
-        write(QStringLiteral("Communes.dbf"), makeTable(entities));
-        write(QStringLiteral("Communes.prj"), "GEOGCS[\"GCS_WGS_1984\"]");
-        const QByteArray native = PlmMapCodec::encode(BenchMaps::makeLargeMap(35000));
-        plmmapSize = native.size();
-        plmmap = write(QStringLiteral("Communes.plmmap"), native);
+        BenchImportFiles::writeAll(dir.path());
+        geojson = dir.filePath(QStringLiteral("Communes.geojson"));
+        shp = dir.filePath(QStringLiteral("Communes.shp"));
+        plmmap = dir.filePath(QStringLiteral("Communes.plmmap"));
+        geojsonSize = QFileInfo(geojson).size();
+        shpSize = QFileInfo(shp).size();
+        plmmapSize = QFileInfo(plmmap).size();
     }
 };
 

@@ -1,79 +1,99 @@
 #!/usr/bin/env bash
-# Times our table readers against Python's on the same generated 35,000-row tables:
-# openpyxl in read-only mode walking every cell of the workbook, and csv.reader walking every
-# field of the delimited text. Each side reads the file from disk; the best of several runs
-# counts. Uses the Release build in $PELMORA_BUILD_DIR (default build/) and only Debian's
-# python3 and python3-openpyxl. The last lines give our time over Python's, per table kind.
+# Times our readers against independent peers on the same generated inputs of the stress size
+# (35,000 communes): the vector import of a GeoJSON file and of a Shapefile against GDAL's
+# `ogrinfo -ro -al -q`, the decoding of a base-map document against Python's json.load of the
+# same file, and the table readers against Python's csv.reader and openpyxl in read-only mode.
+# Both sides are whole processes started the same way: ours is build/bench/ReadFile, which
+# reads one file as the studio does and exits. Runs are interleaved (ours, the peer, ours, …);
+# each kind reports the median of its pairs' time ratios, ours over the peer's, on the last
+# lines ("geojson ratio 0.08"). Uses the Release build in $PELMORA_BUILD_DIR (default build/)
+# and only Debian's gdal-bin, python3 and python3-openpyxl. PELMORA_PEER_PAIRS sets the
+# number of pairs (default 7, at least 5); naming kinds (geojson shapefile decode xlsx csv) as
+# arguments runs only those.
 set -euo pipefail
 # Debian's interpreter, where python3-openpyxl lives, whatever else comes first on PATH.
 python=/usr/bin/python3
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${PELMORA_BUILD_DIR:-$root/build}"
-bench="$build/bench/TableReaderBench"
-[ -x "$bench" ] || { echo "no $bench: build first (scripts/build)" >&2; exit 1; }
+reader="$build/bench/ReadFile"
+pairs="${PELMORA_PEER_PAIRS:-7}"
+[ "$pairs" -ge 5 ] || pairs=5
+[ -x "$reader" ] || { echo "no $reader: build first (scripts/build)" >&2; exit 1; }
+command -v ogrinfo >/dev/null || { echo "ogrinfo is missing (apt-get install gdal-bin)" >&2; exit 1; }
 "$python" -c 'import openpyxl' 2>/dev/null || { echo "python3-openpyxl is missing (apt-get install python3-openpyxl)" >&2; exit 1; }
 
-tables="$(mktemp -d)"
-trap 'rm -rf "$tables"' EXIT
-export PELMORA_TABLE_DIR="$tables"
+inputs="$(mktemp -d)"
+trap 'rm -rf "$inputs"' EXIT
+QT_QPA_PLATFORM=offscreen "$reader" generate "$inputs"
 
-# Ours: Google Benchmark's real time per read, in seconds (the files are written before timing).
-ours="$(QT_QPA_PLATFORM=offscreen "$bench" --benchmark_filter='BM_Read(Csv|Xlsx)File' \
-    --benchmark_repetitions=5 --benchmark_report_aggregates_only=true --benchmark_format=json 2>/dev/null |
-    "$python" -c '
-import json, sys
-runs = json.load(sys.stdin)["benchmarks"]
-scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
-best = {}
-for r in runs:
-    if r.get("aggregate_name") not in ("median",):
-        continue
-    kind = "csv" if "Csv" in r["name"] else "xlsx"
-    best[kind] = r["real_time"] * scale[r["time_unit"]]
-print(best["csv"], best["xlsx"])
-')"
-read -r ours_csv ours_xlsx <<<"$ours"
-
-# Python: the median of several runs of a full walk over every cell.
-peer() {
-    "$python" -W ignore - "$1" "$2" <<'PY'
-import csv, statistics, sys, time
-kind, path = sys.argv[1], sys.argv[2]
-def walk_csv():
-    with open(path, newline="", encoding="utf-8") as f:
-        n = 0
-        for row in csv.reader(f, delimiter=";"):
-            for cell in row:
-                n += 1
-    return n
-def walk_xlsx():
-    import openpyxl
-    book = openpyxl.load_workbook(path, read_only=True)
-    n = 0
-    for sheet in book.worksheets:
-        for row in sheet.iter_rows():
-            for cell in row:
-                cell.value
-                n += 1
-    book.close()
-    return n
-walk = walk_csv if kind == "csv" else walk_xlsx
-times = []
-for _ in range(5 if kind == "csv" else 3):
-    start = time.perf_counter()
-    walk()
-    times.append(time.perf_counter() - start)
-print(statistics.median(times))
+cat >"$inputs/walk_csv.py" <<'PY'
+import csv, sys
+n = 0
+with open(sys.argv[1], newline="", encoding="utf-8") as f:
+    for row in csv.reader(f, delimiter=";"):
+        for cell in row:
+            n += 1
+print(n)
 PY
-}
-peer_csv="$(peer csv "$tables/communes.csv")"
-peer_xlsx="$(peer xlsx "$tables/communes.xlsx")"
+cat >"$inputs/walk_xlsx.py" <<'PY'
+import sys, warnings
+warnings.simplefilter("ignore")
+import openpyxl
+book = openpyxl.load_workbook(sys.argv[1], read_only=True)
+n = 0
+for sheet in book.worksheets:
+    for row in sheet.iter_rows():
+        for cell in row:
+            cell.value
+            n += 1
+book.close()
+print(n)
+PY
+cat >"$inputs/load_json.py" <<'PY'
+import json, sys
+with open(sys.argv[1], "rb") as f:
+    document = json.load(f)
+print(len(document["map"]["entities"]))
+PY
 
-"$python" - "$ours_csv" "$peer_csv" "$ours_xlsx" "$peer_xlsx" <<'PY'
-import sys
-oc, pc, ox, px = map(float, sys.argv[1:])
-print(f"csv: ours {oc*1000:.1f} ms, python csv.reader {pc*1000:.1f} ms")
-print(f"xlsx: ours {ox*1000:.1f} ms, python openpyxl read_only {px*1000:.1f} ms")
-print(f"xlsx ratio {ox/px:.3f}")
-print(f"csv ratio {oc/pc:.3f}")
+"$python" - "$pairs" "$reader" "$python" "$inputs" "$@" <<'PY'
+import os, statistics, subprocess, sys, time
+pairs, reader, python, d = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+wanted = set(sys.argv[5:])
+env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+kinds = [
+    ("geojson", [reader, "import", f"{d}/Communes.geojson"], ["ogrinfo", "-ro", "-al", "-q", f"{d}/Communes.geojson"], "ogrinfo -ro -al -q"),
+    ("shapefile", [reader, "import", f"{d}/Communes.shp"], ["ogrinfo", "-ro", "-al", "-q", f"{d}/Communes.shp"], "ogrinfo -ro -al -q"),
+    ("decode", [reader, "decode", f"{d}/Communes.plmmap"], [python, f"{d}/load_json.py", f"{d}/Communes.plmmap"], "python json.load"),
+    ("xlsx", [reader, "table", f"{d}/communes.xlsx"], [python, f"{d}/walk_xlsx.py", f"{d}/communes.xlsx"], "python openpyxl read_only"),
+    ("csv", [reader, "table", f"{d}/communes.csv"], [python, f"{d}/walk_csv.py", f"{d}/communes.csv"], "python csv.reader"),
+]
+
+def run(command):
+    """Wall time in seconds and peak resident memory in MiB of one whole process."""
+    start = time.perf_counter()
+    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
+    _, status, usage = os.wait4(process.pid, 0)
+    elapsed = time.perf_counter() - start
+    error = process.stderr.read().decode(errors="replace")
+    process.stderr.close()
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit(f"{command[0]} failed: {error}")
+    return elapsed, usage.ru_maxrss / 1024
+
+ratios = {}
+for kind, ours_cmd, peer_cmd, peer_name in kinds:
+    if wanted and kind not in wanted:
+        continue
+    run(ours_cmd), run(peer_cmd)  # warm the page cache
+    ours, peer, memory, peer_memory = [], [], [], []
+    for _ in range(pairs):
+        t, m = run(ours_cmd); ours.append(t); memory.append(m)
+        t, m = run(peer_cmd); peer.append(t); peer_memory.append(m)
+    ratios[kind] = statistics.median(o / p for o, p in zip(ours, peer))
+    print(f"{kind}: ours {statistics.median(ours)*1000:.0f} ms, {max(memory):.0f} MiB; "
+          f"{peer_name} {statistics.median(peer)*1000:.0f} ms, {max(peer_memory):.0f} MiB "
+          f"({pairs} interleaved pairs)")
+for kind, ratio in ratios.items():
+    print(f"{kind} ratio {ratio:.3f}")
 PY

@@ -5,10 +5,6 @@
 #include "model/PlmErrors.h"
 #include "model/PlmStyle.h"
 
-#include <expat.h>
-
-#include <climits>
-
 namespace {
 
 double pointsFromMillimetres(double mm) { return mm * 72.0 / 25.4; }
@@ -25,28 +21,6 @@ private:
     bool& m_flag;
     bool m_saved;
 };
-
-// Well-formedness only: expat reads the bytes once, in pieces that fit its int lengths.
-bool isWellFormed(const QByteArray& bytes)
-{
-    XML_Parser parser = XML_ParserCreate("UTF-8");
-    if (!parser)
-        return false;
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    bool ok = true;
-    while (ok) {
-        const int chunk = int(std::min<qsizetype>(left, INT_MAX / 2));
-        const bool last = chunk == left;
-        ok = XML_Parse(parser, data, chunk, last ? 1 : 0) == XML_STATUS_OK;
-        data += chunk;
-        left -= chunk;
-        if (last)
-            break;
-    }
-    XML_ParserFree(parser);
-    return ok;
-}
 
 } // namespace
 
@@ -270,9 +244,6 @@ PlmExportResult SVGCarteExport::makeDocument()
     bytes.append(body.view().data(), qsizetype(body.size()));
     bytes.append(tail.data(), qsizetype(tail.size()));
 
-    if (!isWellFormed(bytes))
-        throw PlmWorkError::invalid(
-            QStringLiteral("Un texte de la carte contient un caractère incompatible avec le format SVG."));
 
     PlmExportResult result;
     result.data = std::move(bytes);

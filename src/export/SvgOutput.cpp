@@ -174,9 +174,10 @@ SvgOutput& SvgOutput::escaped(const QString& s)
     const char16_t* p = reinterpret_cast<const char16_t*>(s.utf16());
     const char16_t* end = p + s.size();
     while (p < end) {
-        // Fast path: a run of plain ASCII is copied at once.
+        // Fast path: a run of plain printable ASCII is copied at once.
         const char16_t* run = p;
-        while (p < end && *p < 0x80 && *p != '&' && *p != '<' && *p != '>' && *p != '"' && *p != '\'')
+        while (p < end && *p < 0x80 && *p >= 0x20 && *p != '&' && *p != '<' && *p != '>' && *p != '"'
+               && *p != '\'')
             ++p;
         if (p > run) {
             ensure(size_t(p - run));
@@ -194,8 +195,13 @@ SvgOutput& SvgOutput::escaped(const QString& s)
         case '>': raw("&gt;"); continue;
         case '"': raw("&quot;"); continue;
         case '\'': raw("&apos;"); continue;
+        case '\t': case '\n': case '\r': raw(char(c)); continue;
         default: break;
         }
+        // The characters XML 1.0 cannot carry, even escaped: the document would not be XML.
+        if (c < 0x20 || c == 0xFFFE || c == 0xFFFF)
+            throw PlmWorkError::invalid(
+                QStringLiteral("Un texte de la carte contient un caractère incompatible avec le format SVG."));
         char32_t cp = c;
         if (c >= 0xD800 && c <= 0xDBFF) {
             if (p >= end || *p < 0xDC00 || *p > 0xDFFF)

@@ -47,7 +47,9 @@ public:
     // "x y"; throws PlmWorkError "Tracé non fini dans le cadrage exporté." unless both are finite.
     SvgOutput& point(double x, double y);
     // The text in UTF-8 with & < > " ' escaped; throws PlmWorkError "Impossible d’encoder le SVG."
-    // for a lone surrogate, which UTF-8 cannot carry.
+    // for a lone surrogate, which UTF-8 cannot carry, and "Un texte de la carte contient un
+    // caractère incompatible avec le format SVG." for a control character other than tab, line
+    // feed and carriage return, or U+FFFE / U+FFFF, which XML cannot carry.
     SvgOutput& escaped(const QString& s);
     // Standard Base64 without line breaks.
     SvgOutput& base64(const QByteArray& bytes);

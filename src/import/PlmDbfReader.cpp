@@ -129,6 +129,12 @@ QString trimmedValue(const QString& text)
     return text.mid(begin, end - begin);
 }
 
+// Bytes that decode to a character trimmedValue() cuts, whatever the encoding.
+bool isAsciiPadding(char c)
+{
+    return c == ' ' || c == '\0' || (c >= '\t' && c <= '\r');
+}
+
 struct Field {
     QString name;
     qsizetype length;
@@ -196,7 +202,18 @@ QList<Row> readDBF(const QByteArray& data, const std::optional<QByteArray>& code
             row.insert(QStringLiteral("source.deleted"), QStringLiteral("true"));
         qint64 at = start + 1;
         for (const Field& field : fields) {
-            row.insert(field.name, trimmedValue(decode(data.constData() + at, field.length, encoding)));
+            // The padding (ASCII blanks and NULs, the same characters in every encoding read
+            // here) is cut before decoding, so that a padded value is not copied twice; other
+            // white space at the ends is cut after.
+            const char* bytes = data.constData() + at;
+            qsizetype length = field.length;
+            while (length > 0 && isAsciiPadding(bytes[length - 1]))
+                --length;
+            while (length > 0 && isAsciiPadding(bytes[0])) {
+                ++bytes;
+                --length;
+            }
+            row.insert(field.name, trimmedValue(decode(bytes, length, encoding)));
             at += field.length;
         }
         rows << std::move(row);

@@ -75,8 +75,11 @@ void readHeaderComments(const QByteArray& bytes, QMap<QString, QString>& metadat
 
 bool EPSImporter::isPostScript(const QByteArray& data)
 {
-    const qsizetype at = data.indexOf("%!PS");
-    return at >= 0 && at < 1048576;
+    // Only a signature starting in the first mebibyte counts, so only that much is searched:
+    // a large GeoJSON or base-map text is not scanned to its end.
+    constexpr qsizetype window = 1048576;
+    const QByteArrayView head = QByteArrayView(data).first(std::min(data.size(), window + 3));
+    return head.indexOf("%!PS") >= 0;
 }
 
 EPSImporter::EPSImporter(const QString& name, const QString& format)

@@ -4,10 +4,14 @@
 #include "import/PlmVectorImporter.h"
 #include "model/PlmErrors.h"
 #include "model/PlmJsonDocument.h"
+#include "model/PlmParallel.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <vector>
 
 namespace GeoJSONReader {
 
@@ -41,6 +45,83 @@ std::optional<double> plainNumber(const QString& text)
     if (error != std::errc() || end != bytes.constData() + bytes.size() || !std::isfinite(value))
         return std::nullopt;
     return value;
+}
+
+std::optional<QList<PlmGeometry>> converted(const QString& type, const PlmJsonValue& coordinates,
+                                            PlmImportBuilder& builder);
+void addEntities(const QList<PlmGeometry>& geometries, const std::optional<QString>& id,
+                 const std::optional<QString>& name, const QMap<QString, QString>& attributes,
+                 const PlmStyle& style, PlmImportBuilder& builder);
+
+// The geometries of a feature converted ahead of the walk, on another thread.
+struct Prepared {
+    bool ready = false;
+    std::optional<QList<PlmGeometry>> geometries; // nothing: a type not converted (noted)
+    std::exception_ptr error;                     // what the conversion threw
+};
+
+// Converts the geometry of a Feature when it is a plain geometry with coordinates; anything
+// else (collections, missing parts and their errors) is left to the walk.
+void prepare(const PlmJsonValue& feature, PlmImportBuilder& notes, Prepared& prepared)
+{
+    if (typeOf(feature) != QLatin1String("Feature"))
+        return;
+    const PlmJsonValue geometry = feature.member("geometry");
+    if (!geometry.isObject())
+        return;
+    const PlmJsonValue typeValue = geometry.member("type");
+    if (!typeValue.isString())
+        return;
+    const QString type = typeValue.toString();
+    const PlmJsonValue coordinates = geometry.member("coordinates");
+    if (type == QLatin1String("GeometryCollection") || !coordinates.isPresent())
+        return;
+    prepared.geometries = converted(type, coordinates, notes);
+    prepared.ready = true;
+}
+
+void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder, const PlmStyle& style,
+                Prepared* prepared);
+
+// The features of a large collection: their coordinates, most of the work, are converted on
+// all cores first; then the features are walked in order, each taking its converted geometry
+// or, where its conversion failed, throwing that error where the walk in order would have.
+void walkFeatures(const PlmJsonValue& features, PlmImportBuilder& builder, const PlmStyle& style)
+{
+    constexpr qsizetype parallelFrom = 2048;
+    constexpr qsizetype run = 256;
+    const qsizetype count = features.size();
+    if (count < parallelFrom) {
+        int position = 0;
+        for (PlmJsonValue feature : features.elements())
+            walkObject(feature, position++, builder, style, nullptr);
+        return;
+    }
+    std::vector<PlmJsonValue> list;
+    list.reserve(size_t(count));
+    for (PlmJsonValue feature : features.elements())
+        list.push_back(feature);
+    std::vector<Prepared> prepared(static_cast<size_t>(count));
+    std::vector<QMap<QString, int>> notes(static_cast<size_t>((count + run - 1) / run));
+    PlmParallel::forRuns(count, run, [&](qsizetype begin, qsizetype end) {
+        PlmImportBuilder counted{QString(), QString()};
+        for (qsizetype i = begin; i < end; ++i) {
+            try {
+                prepare(list[size_t(i)], counted, prepared[size_t(i)]);
+            } catch (...) {
+                prepared[size_t(i)].error = std::current_exception();
+                break;
+            }
+        }
+        notes[size_t(begin / run)] = counted.unconverted;
+    });
+    for (const QMap<QString, int>& runNotes : notes)
+        for (auto it = runNotes.cbegin(); it != runNotes.cend(); ++it)
+            builder.unconverted[it.key()] += it.value();
+    for (qsizetype i = 0; i < count; ++i) {
+        Prepared& one = prepared[size_t(i)];
+        walkObject(list[size_t(i)], int(i), builder, style, one.ready || one.error ? &one : nullptr);
+    }
 }
 
 void copyMetadata(const PlmJsonValue& root, PlmImportBuilder& builder)
@@ -81,6 +162,14 @@ PlmImportResult read(const PlmJsonDocument& document, const QString& name)
 
 void walk(const PlmJsonValue& object, int index, PlmImportBuilder& builder, const PlmStyle& style)
 {
+    walkObject(object, index, builder, style, nullptr);
+}
+
+namespace {
+
+void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder, const PlmStyle& style,
+                Prepared* prepared)
+{
     const QString type = typeOf(object);
     if (type == QLatin1String("FeatureCollection")) {
         const PlmJsonValue features = object.member("features");
@@ -89,9 +178,13 @@ void walk(const PlmJsonValue& object, int index, PlmImportBuilder& builder, cons
         for (PlmJsonValue feature : features.elements())
             if (!feature.isObject())
                 fail("Features invalides.");
-        int position = 0;
-        for (PlmJsonValue feature : features.elements())
-            walk(feature, position++, builder, style);
+        // Mostly one entity per feature: the list is not regrown, moving every entity each time,
+        // nor the set of ids rehashed. The room asked for is bounded, so that a text of empty
+        // features does not claim memory.
+        const qsizetype expected = std::min(features.size(), qsizetype(1) << 18);
+        builder.entities.reserve(builder.entities.size() + expected);
+        builder.usedIDs.reserve(builder.usedIDs.size() + expected);
+        walkFeatures(features, builder, style);
         return;
     }
     if (type == QLatin1String("Feature")) {
@@ -133,11 +226,19 @@ void walk(const PlmJsonValue& object, int index, PlmImportBuilder& builder, cons
                 break;
             }
         }
-        addGeometry(geometry, id, name, attributes, featureStyle, builder);
+        if (!prepared) {
+            addGeometry(geometry, id, name, attributes, featureStyle, builder);
+        } else if (prepared->error) {
+            std::rethrow_exception(prepared->error);
+        } else if (prepared->geometries) {
+            addEntities(*prepared->geometries, id, name, attributes, featureStyle, builder);
+        }
         return;
     }
     addGeometry(object, std::nullopt, std::nullopt, {}, style, builder);
 }
+
+} // namespace
 
 void addGeometry(const PlmJsonValue& geometry, const std::optional<QString>& id,
                  const std::optional<QString>& name, const QMap<QString, QString>& attributes,
@@ -166,7 +267,18 @@ void addGeometry(const PlmJsonValue& geometry, const std::optional<QString>& id,
     const PlmJsonValue coordinates = geometry.member("coordinates");
     if (!coordinates.isPresent())
         fail("Coordonnées absentes.");
+    const std::optional<QList<PlmGeometry>> geometries = converted(type, coordinates, builder);
+    if (geometries)
+        addEntities(*geometries, id, name, attributes, style, builder);
+}
 
+namespace {
+
+// The geometries of one geometry object other than a collection, or nothing for a type that
+// is not converted (noted).
+std::optional<QList<PlmGeometry>> converted(const QString& type, const PlmJsonValue& coordinates,
+                                            PlmImportBuilder& builder)
+{
     QList<PlmGeometry> geometries;
     if (type == QLatin1String("Point")) {
         geometries << PlmGeometry::point(position(coordinates, builder));
@@ -193,9 +305,15 @@ void addGeometry(const PlmJsonValue& geometry, const std::optional<QString>& id,
                                  : PlmGeometry::point(position(member, builder)));
     } else {
         builder.note(QStringLiteral("géométrie ") + type);
-        return;
+        return std::nullopt;
     }
+    return geometries;
+}
 
+void addEntities(const QList<PlmGeometry>& geometries, const std::optional<QString>& id,
+                 const std::optional<QString>& name, const QMap<QString, QString>& attributes,
+                 const PlmStyle& style, PlmImportBuilder& builder)
+{
     for (qsizetype k = 0; k < geometries.size(); ++k) {
         std::optional<QString> entityID;
         if (id)
@@ -203,6 +321,8 @@ void addGeometry(const PlmJsonValue& geometry, const std::optional<QString>& id,
         builder.addEntity(geometries[k], entityID, name, style, attributes);
     }
 }
+
+} // namespace
 
 PlmPoint position(const PlmJsonValue& value, PlmImportBuilder& builder)
 {

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QStringDecoder>
+#include <QtEndian>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -84,13 +86,27 @@ QList<QList<PlmPoint>> readParts(const QByteArray& data, qint64 content, qint64 
         if (starts[k] <= starts[k - 1])
             fail("Index des parts invalides.");
     const qint64 pointsAt = content + 44 + 4 * qint64(parts);
+    // Checked once for the whole run of points, which are then copied without a check each.
+    if (pointsAt < 0 || qint64(points) > (data.size() - pointsAt) / 16)
+        fail("Fichier binaire tronqué.");
+    const char* const base = data.constData() + pointsAt;
     QList<QList<PlmPoint>> result;
     result.reserve(qsizetype(parts));
     for (qsizetype k = 0; k + 1 < starts.size(); ++k) {
         QList<PlmPoint> part;
-        part.reserve(qsizetype(starts[k + 1] - starts[k]));
-        for (quint64 i = starts[k]; i < starts[k + 1]; ++i)
-            part << point(pointsAt + 16 * qint64(i), data);
+        part.reserve(qsizetype(starts[k + 1] - starts[k])); // exactly: resize alone leaves room to grow
+        part.resize(qsizetype(starts[k + 1] - starts[k]));
+        PlmPoint* out = part.data();
+        for (quint64 i = starts[k]; i < starts[k + 1]; ++i) {
+            const quint64 xBits = qFromLittleEndian<quint64>(base + 16 * i);
+            const quint64 yBits = qFromLittleEndian<quint64>(base + 16 * i + 8);
+            double x = 0, y = 0;
+            std::memcpy(&x, &xBits, sizeof x);
+            std::memcpy(&y, &yBits, sizeof y);
+            if (!std::isfinite(x) || !std::isfinite(y))
+                fail("Coordonnée Shapefile non finie.");
+            *out++ = PlmPoint{x, y};
+        }
         result << std::move(part);
     }
     return result;
@@ -259,12 +275,34 @@ PlmPoint point(qint64 offset, const QByteArray& data)
     return PlmPoint{x, y};
 }
 
+namespace {
+
+// key.toLower() == lowered, without a lowered copy of each ASCII key (the usual column names).
+bool lowersTo(const QString& key, const QString& lowered)
+{
+    for (const QChar c : key)
+        if (c.unicode() >= 0x80)
+            return key.toLower() == lowered;
+    if (key.size() != lowered.size())
+        return false;
+    for (qsizetype k = 0; k < key.size(); ++k) {
+        char16_t c = key[k].unicode();
+        if (c >= u'A' && c <= u'Z')
+            c += u'a' - u'A';
+        if (c != lowered[k].unicode())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 std::optional<QString> firstAttribute(const QStringList& wanted, const Row& row)
 {
     for (const QString& name : wanted) {
         // QMap keeps its keys in ascending order.
         for (auto it = row.cbegin(); it != row.cend(); ++it) {
-            if (it.key().toLower() == name) {
+            if (lowersTo(it.key(), name)) {
                 if (!it.value().isEmpty())
                     return it.value();
                 break;
@@ -319,6 +357,13 @@ PlmImportResult read(const QByteArray& data, const QString& url, const QString& 
     std::optional<QList<qint64>> indexed;
     if (companionBytes.contains(QStringLiteral("shx")))
         indexed = indexedOffsets(companionBytes.value(QStringLiteral("shx")), fileSize);
+    // Mostly one entity per record: the list is not regrown, nor the set of ids rehashed. The
+    // room asked for never exceeds what the file's size can hold (a point record takes 28
+    // bytes), nor a bound, so that a file of empty records does not claim memory.
+    const qsizetype expected = std::min({indexed ? indexed->size() : rows.size(), qsizetype((fileSize - 100) / 28),
+                                         qsizetype(1) << 18});
+    builder.entities.reserve(expected);
+    builder.usedIDs.reserve(expected);
     qint64 offset = 100;
     qsizetype index = 0;
     while (indexed ? index < indexed->size() : offset < fileSize) {

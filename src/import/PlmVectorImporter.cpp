@@ -178,8 +178,7 @@ bool isShapefile(const QByteArray& bytes)
 
 bool isPostScript(const QByteArray& bytes)
 {
-    const qsizetype at = bytes.indexOf("%!PS");
-    return at >= 0 && at < 1048576;
+    return EPSImporter::isPostScript(bytes);
 }
 
 bool isSVG(const QByteArray& bytes)

@@ -2,6 +2,10 @@
 
 #include "model/PlmEntity.h"
 #include "model/PlmJson.h"
+#include "model/PlmMapDecodingDepth.h"
+#include "model/PlmParallel.h"
+
+#include <vector>
 
 PlmEntityList::PlmEntityList(std::initializer_list<PlmEntity> entities)
 {
@@ -155,9 +159,30 @@ bool PlmEntityList::operator==(const PlmEntityList& other) const
 PlmEntityList PlmEntityList::fromJson(const PlmJsonValue& value)
 {
     PlmEntityList list;
-    list.reserve(value.size());
+    const qsizetype count = value.size();
+    list.reserve(count);
+    // The entities of a large document are decoded on all cores: each is a value of its own.
+    // Lists inside groups and symbols stay on the thread that meets them.
+    constexpr qsizetype parallelFrom = 4096;
+    constexpr qsizetype run = 512;
+    const PlmMapDecodingDepth::Level level = PlmMapDecodingDepth::currentLevel();
+    if (count < parallelFrom || level.groupDepth != 0 || level.mapNesting > 1) {
+        for (PlmJsonValue element : value.elements())
+            list.appendHandle(std::make_shared<PlmEntity>(PlmEntity::fromJson(element)));
+        return list;
+    }
+    std::vector<PlmJsonValue> elements;
+    elements.reserve(size_t(count));
     for (PlmJsonValue element : value.elements())
-        list.appendHandle(std::make_shared<PlmEntity>(PlmEntity::fromJson(element)));
+        elements.push_back(element);
+    std::vector<Handle> handles(static_cast<size_t>(count));
+    PlmParallel::forRuns(count, run, [&](qsizetype begin, qsizetype end) {
+        const PlmMapDecodingDepth::AdoptedLevel adopted(level);
+        for (qsizetype i = begin; i < end; ++i)
+            handles[size_t(i)] = std::make_shared<PlmEntity>(PlmEntity::fromJson(elements[size_t(i)]));
+    });
+    for (Handle& handle : handles)
+        list.appendHandle(std::move(handle));
     return list;
 }
 

@@ -12,12 +12,19 @@
 #include <string>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 enum Kind : uint32_t { kNull, kBool, kNumber, kString, kArray, kObject };
-constexpr uint32_t kKindMask = 0xff;
-constexpr uint32_t kInPool = 0x100;    // string bytes live in the pool (escapes were resolved)
-constexpr uint32_t kIntegral = 0x200;  // number written without fraction or exponent
+constexpr uint32_t kKindMask = PlmJsonDocument::kindMask;
+constexpr uint32_t kInPool = PlmJsonDocument::inPool;
+constexpr uint32_t kIntegral = PlmJsonDocument::integral;
+static_assert(kNull == uint32_t(PlmJsonType::null) && kBool == uint32_t(PlmJsonType::boolean)
+              && kNumber == uint32_t(PlmJsonType::number) && kString == uint32_t(PlmJsonType::string)
+              && kArray == uint32_t(PlmJsonType::array) && kObject == uint32_t(PlmJsonType::object));
 
 } // namespace
 
@@ -150,15 +157,33 @@ private:
         return uint32_t(m_s.nodes.size() - 1);
     }
 
+    static bool isSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
+    // Pretty-printed documents are mostly indentation: runs of white space are skipped 16
+    // bytes at a time.
     void skipSpace()
     {
-        while (m_p < m_end) {
-            const char c = *m_p;
-            if (c == ' ' || c == '\n' || c == '\r' || c == '\t')
-                ++m_p;
-            else
-                break;
+        if (m_p >= m_end || !isSpace(*m_p))
+            return;
+#ifdef __SSE2__
+        const __m128i space = _mm_set1_epi8(' ');
+        const __m128i newline = _mm_set1_epi8('\n');
+        const __m128i ret = _mm_set1_epi8('\r');
+        const __m128i tab = _mm_set1_epi8('\t');
+        while (m_end - m_p >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_p));
+            const __m128i blank = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, space), _mm_cmpeq_epi8(v, newline)),
+                                               _mm_or_si128(_mm_cmpeq_epi8(v, ret), _mm_cmpeq_epi8(v, tab)));
+            const unsigned other = ~unsigned(_mm_movemask_epi8(blank)) & 0xffffu;
+            if (other != 0) {
+                m_p += __builtin_ctz(other);
+                return;
+            }
+            m_p += 16;
         }
+#endif
+        while (m_p < m_end && isSpace(*m_p))
+            ++m_p;
     }
 
     void literal(const char* word)
@@ -420,7 +445,15 @@ PlmJsonDocument PlmJsonDocument::parse(const QByteArray& utf8, int maxDepth)
                                    QString());
     document.m_storage->source = utf8;
     Parser(*document.m_storage, maxDepth < 1 ? 1 : maxDepth).run();
+    document.cacheStorage();
     return document;
+}
+
+void PlmJsonDocument::cacheStorage()
+{
+    m_nodes = m_storage->nodes.data();
+    m_source = m_storage->source.constData();
+    m_pool = m_storage->pool.data();
 }
 
 int PlmJsonDocument::depth() const
@@ -433,23 +466,6 @@ int PlmJsonDocument::depth() const
 static const PlmJsonDocument::Node& nodeOf(const PlmJsonDocument* document, uint32_t index)
 {
     return document->storage().nodes[index];
-}
-
-bool PlmJsonValue::isNullOrAbsent() const
-{
-    return !isPresent() || type() == PlmJsonType::null;
-}
-
-PlmJsonType PlmJsonValue::type() const
-{
-    if (!isPresent())
-        return PlmJsonType::null;
-    return PlmJsonType(nodeOf(m_document, m_index).kindAndFlags & kKindMask);
-}
-
-uint32_t PlmJsonValue::nextSibling(uint32_t index) const
-{
-    return m_document->storage().next(index);
 }
 
 void PlmJsonValue::throwTypeMismatch(const char* expectedType) const
@@ -484,21 +500,14 @@ void PlmJsonValue::throwKeyNotFound(std::string_view key) const
                                path.isEmpty() ? name : path + QLatin1Char('.') + name);
 }
 
-void PlmJsonValue::requireType(PlmJsonType wanted, const char* expectedType) const
-{
-    if (!isPresent() || type() != wanted)
-        throwTypeMismatch(expectedType);
-}
-
 bool PlmJsonValue::toBool() const
 {
     requireType(PlmJsonType::boolean, "Bool");
     return nodeOf(m_document, m_index).a != 0;
 }
 
-double PlmJsonValue::toDouble() const
+double PlmJsonValue::parsedDouble() const
 {
-    requireType(PlmJsonType::number, "Double");
     const std::string_view text = m_document->storage().bytes(nodeOf(m_document, m_index));
     double value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -538,12 +547,6 @@ int PlmJsonValue::toInt() const
     return int(value);
 }
 
-std::string_view PlmJsonValue::toUtf8() const
-{
-    requireType(PlmJsonType::string, "String");
-    return m_document->storage().bytes(nodeOf(m_document, m_index));
-}
-
 QString PlmJsonValue::toString() const
 {
     const std::string_view bytes = toUtf8();
@@ -557,26 +560,6 @@ QByteArray PlmJsonValue::toBase64Data() const
     if (!data)
         throwDataCorrupted(QStringLiteral("Encountered Data is not valid Base64."));
     return *data;
-}
-
-qsizetype PlmJsonValue::size() const
-{
-    if (!isPresent() || (type() != PlmJsonType::array && type() != PlmJsonType::object))
-        throwTypeMismatch("Array<Any>");
-    return qsizetype(nodeOf(m_document, m_index).b);
-}
-
-PlmJsonValue::Elements PlmJsonValue::elements() const
-{
-    requireType(PlmJsonType::array, "Array<Any>");
-    const PlmJsonDocument::Node& node = nodeOf(m_document, m_index);
-    return Elements{ElementIterator(m_document, m_index + 1), ElementIterator(m_document, node.a)};
-}
-
-PlmJsonValue::ElementIterator& PlmJsonValue::ElementIterator::operator++()
-{
-    m_index = m_document->storage().next(m_index);
-    return *this;
 }
 
 PlmJsonValue::Members PlmJsonValue::members() const
@@ -596,20 +579,6 @@ PlmJsonValue::MemberIterator& PlmJsonValue::MemberIterator::operator++()
 {
     m_index = m_document->storage().next(m_index + 1);
     return *this;
-}
-
-PlmJsonValue PlmJsonValue::member(std::string_view key) const
-{
-    requireType(PlmJsonType::object, "Dictionary<String, Any>");
-    const PlmJsonDocument::Storage& s = m_document->storage();
-    const uint32_t end = s.nodes[m_index].a;
-    uint32_t i = m_index + 1;
-    while (i < end) {
-        if (s.bytes(s.nodes[i]) == key)
-            return PlmJsonValue(m_document, i + 1);
-        i = s.next(i + 1);
-    }
-    return PlmJsonValue();
 }
 
 PlmJsonValue PlmJsonValue::requiredMember(std::string_view key) const

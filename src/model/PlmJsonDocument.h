@@ -22,9 +22,9 @@ public:
 
     bool isPresent() const { return m_document != nullptr; }
     // Absent, or an explicit null: how optional fields read as "no value".
-    bool isNullOrAbsent() const;
+    bool isNullOrAbsent() const { return !isPresent() || type() == PlmJsonType::null; }
 
-    PlmJsonType type() const;
+    inline PlmJsonType type() const;
     bool isNull() const { return isPresent() && type() == PlmJsonType::null; }
     bool isBool() const { return isPresent() && type() == PlmJsonType::boolean; }
     bool isNumber() const { return isPresent() && type() == PlmJsonType::number; }
@@ -34,23 +34,23 @@ public:
 
     // Typed reads; each refuses any other JSON type (no "1" for 1, no 1 for true).
     bool toBool() const;
-    double toDouble() const;
+    inline double toDouble() const;
     // Refuses numbers with a fraction (1.5) and numbers out of range.
     qint64 toInteger() const;
     int toInt() const;
     QString toString() const;
     // The string's UTF-8 bytes, escapes resolved (valid while the document lives).
-    std::string_view toUtf8() const;
+    inline std::string_view toUtf8() const;
     // A string holding strict standard Base64 (RFC 4648, padded, no white space).
     QByteArray toBase64Data() const;
 
     // Number of elements of an array or members of an object (throws for other types).
-    qsizetype size() const;
+    inline qsizetype size() const;
 
     // Arrays: for (PlmJsonValue element : value.elements()) ...; throws unless an array.
     class ElementIterator;
     struct Elements;
-    Elements elements() const;
+    inline Elements elements() const;
 
     // Objects: for (auto [key, value] : object.members()) ...; throws unless an object.
     class MemberIterator;
@@ -59,7 +59,7 @@ public:
 
     // The member with this key (the first one when a key repeats), or an absent value.
     // Throws unless this is an object.
-    PlmJsonValue member(std::string_view key) const;
+    inline PlmJsonValue member(std::string_view key) const;
     // The member with this key; throws keyNotFound when it is missing.
     PlmJsonValue requiredMember(std::string_view key) const;
 
@@ -92,8 +92,14 @@ private:
         , m_index(index)
     {
     }
-    void requireType(PlmJsonType type, const char* expectedType) const;
-    uint32_t nextSibling(uint32_t index) const;
+    void requireType(PlmJsonType wanted, const char* expectedType) const
+    {
+        if (!isPresent() || type() != wanted)
+            throwTypeMismatch(expectedType);
+    }
+    inline uint32_t nextSibling(uint32_t index) const;
+    inline std::string_view bytes(uint32_t index) const;
+    double parsedDouble() const;
 
     const PlmJsonDocument* m_document = nullptr;
     uint32_t m_index = 0;
@@ -102,7 +108,7 @@ private:
 class PlmJsonValue::ElementIterator {
 public:
     PlmJsonValue operator*() const { return PlmJsonValue(m_document, m_index); }
-    ElementIterator& operator++();
+    inline ElementIterator& operator++();
     bool operator!=(const ElementIterator& other) const { return m_index != other.m_index; }
     bool operator==(const ElementIterator& other) const { return m_index == other.m_index; }
 
@@ -177,10 +183,96 @@ public:
         uint32_t a; // containers: index after the last descendant; strings/numbers: offset; bools: 0/1
         uint32_t b; // containers: element or member count; strings/numbers: length
     };
+    static constexpr uint32_t kindMask = 0xff;   // a PlmJsonType
+    static constexpr uint32_t inPool = 0x100;    // string bytes live in the pool (escapes were resolved)
+    static constexpr uint32_t integral = 0x200;  // number written without fraction or exponent
     struct Storage;
     const Storage& storage() const { return *m_storage; }
 
 private:
+    friend class PlmJsonValue;
+    friend class PlmJsonValue::ElementIterator;
+    friend class PlmJsonValue::MemberIterator;
     PlmJsonDocument();
+    // Where the storage keeps the nodes, the text and the unescaped strings, for the values'
+    // inline accessors (the storage does not move with the document).
+    void cacheStorage();
     std::unique_ptr<Storage> m_storage;
+    const Node* m_nodes = nullptr;
+    const char* m_source = nullptr;
+    const char* m_pool = nullptr;
 };
+
+// The accessors that walk the nodes, inline: decoders call them once per value of documents
+// with millions of values.
+
+PlmJsonType PlmJsonValue::type() const
+{
+    if (!isPresent())
+        return PlmJsonType::null;
+    return PlmJsonType(m_document->m_nodes[m_index].kindAndFlags & PlmJsonDocument::kindMask);
+}
+
+uint32_t PlmJsonValue::nextSibling(uint32_t index) const
+{
+    const PlmJsonDocument::Node& node = m_document->m_nodes[index];
+    const auto kind = PlmJsonType(node.kindAndFlags & PlmJsonDocument::kindMask);
+    return (kind == PlmJsonType::array || kind == PlmJsonType::object) ? node.a : index + 1;
+}
+
+std::string_view PlmJsonValue::bytes(uint32_t index) const
+{
+    const PlmJsonDocument::Node& node = m_document->m_nodes[index];
+    const char* base = (node.kindAndFlags & PlmJsonDocument::inPool) ? m_document->m_pool : m_document->m_source;
+    return std::string_view(base + node.a, node.b);
+}
+
+double PlmJsonValue::toDouble() const
+{
+    requireType(PlmJsonType::number, "Double");
+    return parsedDouble();
+}
+
+std::string_view PlmJsonValue::toUtf8() const
+{
+    requireType(PlmJsonType::string, "String");
+    return bytes(m_index);
+}
+
+qsizetype PlmJsonValue::size() const
+{
+    const PlmJsonType kind = type();
+    if (!isPresent() || (kind != PlmJsonType::array && kind != PlmJsonType::object))
+        throwTypeMismatch("Array<Any>");
+    return qsizetype(m_document->m_nodes[m_index].b);
+}
+
+PlmJsonValue::Elements PlmJsonValue::elements() const
+{
+    requireType(PlmJsonType::array, "Array<Any>");
+    return Elements{ElementIterator(m_document, m_index + 1), ElementIterator(m_document, m_document->m_nodes[m_index].a)};
+}
+
+PlmJsonValue::ElementIterator& PlmJsonValue::ElementIterator::operator++()
+{
+    m_index = PlmJsonValue(m_document, m_index).nextSibling(m_index);
+    return *this;
+}
+
+PlmJsonValue PlmJsonValue::member(std::string_view key) const
+{
+    requireType(PlmJsonType::object, "Dictionary<String, Any>");
+    const uint32_t end = m_document->m_nodes[m_index].a;
+    uint32_t i = m_index + 1;
+    while (i < end) {
+        const std::string_view name = bytes(i);
+        // Keys are short: compare them without a library call.
+        bool same = name.size() == key.size();
+        for (size_t k = 0; same && k < key.size(); ++k)
+            same = name[k] == key[k];
+        if (same)
+            return PlmJsonValue(m_document, i + 1);
+        i = nextSibling(i + 1);
+    }
+    return PlmJsonValue();
+}

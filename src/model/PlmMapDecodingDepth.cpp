@@ -40,6 +40,24 @@ PlmMapDecodingDepth PlmMapDecodingDepth::enterMap()
     return PlmMapDecodingDepth(true, saved);
 }
 
+PlmMapDecodingDepth::Level PlmMapDecodingDepth::currentLevel()
+{
+    return Level{t_groupDepth, t_mapNesting};
+}
+
+PlmMapDecodingDepth::AdoptedLevel::AdoptedLevel(Level level)
+    : m_saved(currentLevel())
+{
+    t_groupDepth = level.groupDepth;
+    t_mapNesting = level.mapNesting;
+}
+
+PlmMapDecodingDepth::AdoptedLevel::~AdoptedLevel()
+{
+    t_groupDepth = m_saved.groupDepth;
+    t_mapNesting = m_saved.mapNesting;
+}
+
 PlmMapDecodingDepth::~PlmMapDecodingDepth()
 {
     if (!m_active)

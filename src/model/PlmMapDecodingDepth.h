@@ -12,6 +12,24 @@ public:
     // Entering a map (the document's own, or an SVG symbol's).
     static PlmMapDecodingDepth enterMap();
 
+    // The calling thread's place in the decoding, and a scope in which another thread takes
+    // it over to decode part of the same list.
+    struct Level {
+        int groupDepth = 0;
+        int mapNesting = 0;
+    };
+    static Level currentLevel();
+    class AdoptedLevel {
+    public:
+        explicit AdoptedLevel(Level level);
+        ~AdoptedLevel();
+        AdoptedLevel(const AdoptedLevel&) = delete;
+        AdoptedLevel& operator=(const AdoptedLevel&) = delete;
+
+    private:
+        Level m_saved;
+    };
+
     PlmMapDecodingDepth(PlmMapDecodingDepth&& other) noexcept;
     ~PlmMapDecodingDepth();
     PlmMapDecodingDepth(const PlmMapDecodingDepth&) = delete;

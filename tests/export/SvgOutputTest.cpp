@@ -61,6 +61,26 @@ TEST(SvgOutputTest, ALoneSurrogateCannotBeEncoded)
     }
 }
 
+// What XML 1.0 cannot carry, even escaped, is refused; the white space it allows is kept.
+TEST(SvgOutputTest, CharactersThatXmlCannotCarryAreRefused)
+{
+    const struct {
+        const char* name;
+        char16_t character;
+    } refused[] = {{"start of heading", 0x01}, {"escape", 0x1B}, {"U+FFFE", 0xFFFE}, {"U+FFFF", 0xFFFF}};
+    for (const auto& row : refused) {
+        try {
+            svgEscaped(QStringLiteral("Avant") + QChar(row.character) + QStringLiteral("après"));
+            ADD_FAILURE() << row.name << ": no error";
+        } catch (const PlmWorkError& error) {
+            EXPECT_EQ(error.message(),
+                      QStringLiteral("Un texte de la carte contient un caractère incompatible avec le format SVG."))
+                << row.name;
+        }
+    }
+    EXPECT_EQ(svgEscaped(QStringLiteral("a\tb\nc\rd\uFFFDe")), "a\tb\nc\rd\xEF\xBF\xBD" "e");
+}
+
 TEST(SvgOutputTest, PathDataClosesSubpathsAndRefusesPointsThatAreNotFinite)
 {
     PlmVectorPath path;

@@ -46,6 +46,9 @@ TEST(EpsImporterTest, signatureHeaderAndBodyStart)
 {
     EXPECT_TRUE(EPSImporter::isPostScript(QByteArray(100, 'x') + "%!PS"));
     EXPECT_FALSE(EPSImporter::isPostScript(QByteArray(1048576, 'x') + "%!PS"));
+    // The last place a signature may start, and one found only after a false start.
+    EXPECT_TRUE(EPSImporter::isPostScript(QByteArray(1048575, 'x') + "%!PS" + QByteArray(10, 'x')));
+    EXPECT_TRUE(EPSImporter::isPostScript(QByteArray(1048574, 'x') + "%%!PS"));
     EXPECT_EQ(failure("", "no signature"), QStringLiteral("Signature PostScript absente."));
 
     const PlmImportResult preview = EPSImporter::importMap("\xc5\xd0\xd3\xc6 binary (((%!PS\n0 0 moveto 1 1 lineto stroke",

@@ -199,3 +199,43 @@ TEST(GeoJSONReaderTest, nestedCollectionsWithinTheBoundAreWalked)
         geometries += "]}";
     EXPECT_EQ(GeoJSONReader::read(geometries, QStringLiteral("x")).map.entities.size(), 1);
 }
+
+// Collections of thousands of features convert their coordinates on several threads: the
+// result is that of the same features walked in order (here, as two smaller collections), and
+// the error met first in the file wins, whether it comes from the coordinates or elsewhere.
+TEST(GeoJSONReaderTest, largeCollectionsReadAsInOrder)
+{
+    const int count = 3000;
+    const auto withId = [](int i, const QString& geometry) {
+        return feature(QStringLiteral("\"id\":\"f%1\",\"properties\":{\"nom\":\"c%1\"},").arg(i), geometry);
+    };
+    const auto collection = [&](int from, int to, const QMap<int, QString>& special) {
+        QStringList features;
+        for (int i = from; i < to; ++i)
+            features << withId(i, special.value(i, QStringLiteral("{\"type\":\"Polygon\",\"coordinates\":"
+                                                                "[[[%1,0],[%2,0],[%2,1],[%1,1],[%1,0]]]}").arg(i).arg(i + 1)));
+        return QStringLiteral("{\"type\":\"FeatureCollection\",\"features\":[%1]}").arg(features.join(QLatin1Char(',')));
+    };
+    const QMap<int, QString> notable = {
+        {10, QStringLiteral(R"({"type":"Point","coordinates":[1,2,3]})")},
+        {1600, QStringLiteral(R"({"type":"Curve","coordinates":[]})")},
+        {2100, QStringLiteral("null")},
+        {2200, QStringLiteral(R"({"type":"GeometryCollection","geometries":[{"type":"Point","coordinates":[0,0]},
+            {"type":"Polygon","coordinates":[[[0,0],[1,0],[0,0],[0,0]]]}]})")},
+        {2900, QStringLiteral(R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[0,0],[0,0]]]})")},
+    };
+    const PlmImportResult whole = readText(collection(0, count, notable));
+    const PlmImportResult halves = readText(QStringLiteral("{\"type\":\"FeatureCollection\",\"features\":[%1,%2]}")
+                                                .arg(collection(0, 1500, notable), collection(1500, count, notable)));
+    EXPECT_EQ(whole.map.entities, halves.map.entities);
+    EXPECT_EQ(whole.unconverted, halves.unconverted);
+    EXPECT_EQ(whole.unconverted.value(QStringLiteral("géométrie Curve")), 1);
+    EXPECT_EQ(whole.map.entities.size(), count - 4 + 1); // Curve, null, two degenerate; the collection's point
+
+    const QString openRing = QStringLiteral(R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[1,1],[0,1]]]})");
+    const QString badCollection = QStringLiteral(R"({"type":"GeometryCollection","geometries":3})");
+    EXPECT_EQ(errorOf([&] { readText(collection(0, count, {{1000, openRing}, {2500, badCollection}})); }),
+              QStringLiteral("Anneau GeoJSON non fermé."));
+    EXPECT_EQ(errorOf([&] { readText(collection(0, count, {{700, badCollection}, {2500, openRing}})); }),
+              QStringLiteral("Collection invalide."));
+}

@@ -483,6 +483,28 @@ TEST_F(ShapefileReaderTest, integersOutsideTheDataAreRefused)
     }
 }
 
+// Column names are compared lowered, whatever their script; an empty value lets the next
+// wanted name speak.
+TEST(ShapefileAttributesTest, columnsAreFoundByTheirLoweredName)
+{
+    using ShapefileReader::firstAttribute;
+    const struct {
+        const char* name;
+        QStringList wanted;
+        ShapefileReader::Row row;
+        std::optional<QString> found;
+    } cases[] = {
+        {"upper case", {"code"}, {{"CODE", "01"}}, QStringLiteral("01")},
+        {"mixed case, second name", {"name", "nom"}, {{"Nom", "Ajaccio"}}, QStringLiteral("Ajaccio")},
+        {"empty value skipped", {"name", "nom"}, {{"NAME", ""}, {"NOM", "Bastia"}}, QStringLiteral("Bastia")},
+        {"longer name", {"nom"}, {{"NOMS", "x"}}, std::nullopt},
+        {"accented letter", {"code"}, {{"CÖDE", "x"}}, std::nullopt},
+        {"sign lowering to a letter", {"key"}, {{QStringLiteral("\u212AEY"), "v"}}, QStringLiteral("v")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(firstAttribute(c.wanted, c.row), c.found) << c.name;
+}
+
 // --- dBASE ----------------------------------------------------------------------------------
 
 class DbfTest : public ::testing::Test {
@@ -552,6 +574,8 @@ TEST_F(DbfTest, undecodableTextIsRefused)
     dbf.fields = {{"NOM", 4}};
     dbf.rows = {{{"\xff\xfe"}}};
     EXPECT_THROW(read(dbf.bytes(), QByteArray("UTF-8")), PlmImportError);
+    dbf.rows = {{{"\xc3 "}}}; // a sequence cut short, then padding
+    EXPECT_THROW(read(dbf.bytes(), QByteArray("UTF-8")), PlmImportError);
     dbf.languageDriver = 0x57;
     dbf.rows = {{{"\x81"}}};
     try {
@@ -565,11 +589,15 @@ TEST_F(DbfTest, undecodableTextIsRefused)
 TEST_F(DbfTest, valuesAreTrimmedAndNonAsciiNamesNumbered)
 {
     Dbf dbf;
-    dbf.fields = {{"A", 6}, {"N\xe9", 4}};
-    dbf.rows = {{{QByteArray("  x\0\0", 5), QByteArray(" y\r\n", 4)}}};
+    dbf.fields = {{"A", 6}, {"N\xe9", 4}, {"B", 5}};
+    dbf.rows = {{{QByteArray("  x\0\0", 5), QByteArray(" y\r\n", 4), QByteArray("\x85\xa0 ")}}};
     const auto rows = read(dbf.bytes(), QByteArray("1252"));
     EXPECT_EQ(rows.first().value(QStringLiteral("A")), QStringLiteral("x"));
     EXPECT_EQ(rows.first().value(QStringLiteral("champ2")), QStringLiteral("y"));
+    // No-break space is white space in both; 0x85 is an ellipsis in Windows-1252 but a line
+    // break in Latin-1.
+    EXPECT_EQ(rows.first().value(QStringLiteral("B")), QStringLiteral("\u2026"));
+    EXPECT_EQ(read(dbf.bytes(), QByteArray("ISO 8859-1")).first().value(QStringLiteral("B")), QString());
 }
 
 TEST_F(DbfTest, inconsistentHeadersAreRefused)

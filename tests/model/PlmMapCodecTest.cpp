@@ -270,3 +270,55 @@ TEST(PlmMapCodecTest, damagedFilesFailCleanly)
     }
     EXPECT_GT(refused, 200);
 }
+
+// Documents of thousands of entities are decoded on several threads: the result, and the
+// error met first in the order of the file, are those of a decoding in order.
+TEST(PlmMapCodecTest, largeDocumentsDecodeAsInOrder)
+{
+    const PlmEntityList rich = richMap().entities;
+    PlmEntityList entities;
+    for (int i = 0; i < 5000; ++i) {
+        PlmEntity entity = rich[i % 6]; // the group, whose members' ids repeat, comes once
+        entity.id = QStringLiteral("e%1").arg(i);
+        entities.append(entity);
+    }
+    entities.append(rich[6]);
+    const PlmMap large(QStringLiteral("Grand fond"), entities, {});
+    EXPECT_EQ(PlmMapCodec::decode(PlmMapCodec::encode(large)), large);
+
+    const QByteArray style = R"("style":{"stroke":{"red":0,"green":0,"blue":0,"alpha":1},"lineWidth":1,"pointRadius":2})";
+    const QByteArray rest = R"("attributes":{},)" + style + R"(,"geometry":{"point":{"_0":{"x":0,"y":0}}}})";
+    const auto document = [&](const QMap<int, QByteArray>& broken) {
+        QByteArray body;
+        for (int i = 0; i < 5000; ++i) {
+            if (i)
+                body += ',';
+            body += broken.value(i, R"({"id":"e)" + QByteArray::number(i) + R"(","name":"",)" + rest);
+        }
+        return envelope("1", R"({"name":"M","metadata":{},"entities":[)" + body + "]}");
+    };
+    const QByteArray numberName = R"({"id":"x","name":1,)" + rest;
+    const QByteArray noId = R"({"name":"",)" + rest;
+    const QByteArray tooDeep = PlmJson::encode(groupEntity(QStringLiteral("g"),
+                                                           {nestedGroups(64, pointEntity(QStringLiteral("p")))}));
+    // Symbols whose maps nest three deep inside the document's own map.
+    PlmEntity symbols = pointEntity(QStringLiteral("s"));
+    for (int k = 0; k < 3; ++k) {
+        PlmEntity outer = pointEntity(QStringLiteral("s"));
+        outer.pointSymbol = PlmPointSymbol(std::nullopt, PlmMap(QStringLiteral("symbole"), PlmEntityList{symbols}));
+        symbols = outer;
+    }
+    const struct {
+        const char* name;
+        QMap<int, QByteArray> broken;
+        QString error;
+    } rows[] = {
+        {"type first", {{1300, numberName}, {4700, noId}}, QStringLiteral("Expected to decode String but found number instead.")},
+        {"missing key first", {{1300, noId}, {4700, numberName}}, QStringLiteral("No value associated with key \"id\".")},
+        {"groups first", {{3000, tooDeep}, {4999, noId}}, QStringLiteral("PlmMapError: Groupes trop profondément imbriqués.")},
+        {"symbol maps first", {{2600, PlmJson::encode(symbols)}, {4000, noId}},
+         QStringLiteral("PlmMapError: Symbole SVG sans tracés vectoriels.")},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(decodingErrorOf(document(row.broken)), row.error) << row.name;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The vector inputs of the import benchmarks and of bench/peers.sh, generated from the large
+// map: 35,000 polygons as GeoJSON and as a Shapefile with its index, dBASE table and .prj, and the
+// whole 35,000-entity map as a base-map document.
+namespace BenchImportFiles {
+
+QByteArray geoJson();
+QByteArray shapefile();
+QByteArray dbaseTable();
+QByteArray baseMapDocument();
+
+// Writes Communes.geojson, Communes.shp/.shx/.dbf/.prj and Communes.plmmap into `directory`.
+void writeAll(const QString& directory);
+
+} // namespace BenchImportFiles
