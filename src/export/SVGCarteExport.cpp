@@ -5,9 +5,7 @@
 #include "model/PlmErrors.h"
 #include "model/PlmStyle.h"
 
-#include <expat.h>
-
-#include <climits>
+#include <algorithm>
 
 namespace {
 
@@ -26,26 +24,34 @@ private:
     bool m_saved;
 };
 
-// Well-formedness only: expat reads the bytes once, in pieces that fit its int lengths.
-bool isWellFormed(const QByteArray& bytes)
+// The markup is well-formed by construction and escaped() refuses lone surrogates, so what an
+// XML parser could still refuse is a character XML does not allow, carried in by a text: a
+// control character other than tab, line feed and carriage return, or U+FFFE / U+FFFF. A scan
+// of the bytes finds those at a small fraction of the cost of parsing the whole document.
+bool hasOnlyXmlCharacters(const char* data, size_t size)
 {
-    XML_Parser parser = XML_ParserCreate("UTF-8");
-    if (!parser)
-        return false;
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    bool ok = true;
-    while (ok) {
-        const int chunk = int(std::min<qsizetype>(left, INT_MAX / 2));
-        const bool last = chunk == left;
-        ok = XML_Parse(parser, data, chunk, last ? 1 : 0) == XML_STATUS_OK;
-        data += chunk;
-        left -= chunk;
-        if (last)
-            break;
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    constexpr size_t block = 64;
+    size_t i = 0;
+    while (i < size) {
+        const size_t end = std::min(size, i + block);
+        // Branch-free over a block, so that the common case vectorizes.
+        bool suspect = false;
+        for (size_t k = i; k < end; ++k)
+            suspect |= (p[k] < 0x20) | (p[k] == 0xEF);
+        if (suspect) {
+            for (size_t k = i; k < end; ++k) {
+                const unsigned char c = p[k];
+                if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+                    return false;
+                // U+FFFE and U+FFFF are EF BF BE and EF BF BF.
+                if (c == 0xEF && k + 2 < size && p[k + 1] == 0xBF && (p[k + 2] == 0xBE || p[k + 2] == 0xBF))
+                    return false;
+            }
+        }
+        i = end;
     }
-    XML_ParserFree(parser);
-    return ok;
+    return true;
 }
 
 } // namespace
@@ -270,7 +276,7 @@ PlmExportResult SVGCarteExport::makeDocument()
     bytes.append(body.view().data(), qsizetype(body.size()));
     bytes.append(tail.data(), qsizetype(tail.size()));
 
-    if (!isWellFormed(bytes))
+    if (!hasOnlyXmlCharacters(bytes.constData(), size_t(bytes.size())))
         throw PlmWorkError::invalid(
             QStringLiteral("Un texte de la carte contient un caractère incompatible avec le format SVG."));
 
