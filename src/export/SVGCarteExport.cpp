@@ -35,10 +35,12 @@ bool hasOnlyXmlCharacters(const char* data, size_t size)
     size_t i = 0;
     while (i < size) {
         const size_t end = std::min(size, i + block);
-        // Branch-free over a block, so that the common case vectorizes.
-        bool suspect = false;
-        for (size_t k = i; k < end; ++k)
-            suspect |= (p[k] < 0x20) | (p[k] == 0xEF);
+        // Branch-free over a block, so that the common case vectorizes; line feeds are frequent.
+        unsigned char suspect = 0;
+        for (size_t k = i; k < end; ++k) {
+            const unsigned char c = p[k];
+            suspect |= ((c < 0x20) & (c != '\n') & (c != '\t') & (c != '\r')) | (c == 0xEF);
+        }
         if (suspect) {
             for (size_t k = i; k < end; ++k) {
                 const unsigned char c = p[k];
