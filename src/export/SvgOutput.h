@@ -22,6 +22,13 @@ public:
     std::string str() const { return std::string(view()); }
     size_t size() const { return m_size; }
     void reserve(size_t capacity);
+    // Frees the buffer; the output is empty again.
+    void release()
+    {
+        std::free(m_data);
+        m_data = nullptr;
+        m_size = m_capacity = 0;
+    }
 
     SvgOutput& raw(std::string_view s)
     {
