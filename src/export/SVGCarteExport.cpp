@@ -336,12 +336,7 @@ PlmExportResult SVGCarteExport::makeDocument()
         .raw(' ').number(-m_page.scale).raw(")\">");
     static constexpr std::string_view tail = "</g></g></svg>";
 
-    QByteArray bytes;
-    bytes.reserve(qsizetype(head.size() + body.size() + tail.size()));
-    bytes.append(head.view().data(), qsizetype(head.size()));
-    bytes.append(body.view().data(), qsizetype(body.size()));
-    bytes.append(tail.data(), qsizetype(tail.size()));
-
+    QByteArray bytes = body.take(head.view(), tail);
     if (!hasOnlyXmlCharacters(bytes.constData(), size_t(bytes.size())))
         throw PlmWorkError::invalid(
             QStringLiteral("Un texte de la carte contient un caractère incompatible avec le format SVG."));

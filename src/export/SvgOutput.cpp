@@ -19,12 +19,33 @@ void SvgOutput::grow(size_t n)
     size_t capacity = std::max<size_t>(m_capacity * 2, 4096);
     while (capacity - m_size < n)
         capacity *= 2;
-    // realloc moves large blocks by remapping pages rather than copying them.
-    char* data = static_cast<char*>(std::realloc(m_data, capacity));
-    if (!data)
+    if (capacity > size_t(std::numeric_limits<qsizetype>::max() / 2))
         throw std::bad_alloc();
-    m_data = data;
+    // A large block grows by remapping its pages rather than copying them.
+    m_bytes.resize(qsizetype(capacity));
+    if (m_bytes.size() != qsizetype(capacity))
+        throw std::bad_alloc();
+    m_data = m_bytes.data();
     m_capacity = capacity;
+}
+
+QByteArray SvgOutput::take(std::string_view front, std::string_view back)
+{
+    const size_t size = m_size;
+    const size_t total = front.size() + size + back.size();
+    if (total > m_capacity)
+        grow(total - m_size);
+    char* data = m_bytes.data();
+    if (size > 0)
+        std::memmove(data + front.size(), data, size);
+    if (!front.empty())
+        std::memcpy(data, front.data(), front.size());
+    if (!back.empty())
+        std::memcpy(data + front.size() + size, back.data(), back.size());
+    m_bytes.resize(qsizetype(total));
+    QByteArray result = std::move(m_bytes);
+    release();
+    return result;
 }
 
 // "%.15g" from the shortest round-trip digits, which the library finds several times faster

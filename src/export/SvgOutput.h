@@ -14,7 +14,6 @@
 class SvgOutput {
 public:
     SvgOutput() = default;
-    ~SvgOutput() { std::free(m_data); }
     SvgOutput(const SvgOutput&) = delete;
     SvgOutput& operator=(const SvgOutput&) = delete;
 
@@ -25,10 +24,13 @@ public:
     // Frees the buffer; the output is empty again.
     void release()
     {
-        std::free(m_data);
+        m_bytes = QByteArray();
         m_data = nullptr;
         m_size = m_capacity = 0;
     }
+    // The text with `front` before it and `back` after it, in the same storage (moved up in
+    // place rather than copied into a new block); the output is empty afterwards.
+    QByteArray take(std::string_view front, std::string_view back);
 
     SvgOutput& raw(std::string_view s)
     {
@@ -75,6 +77,7 @@ private:
     }
     void grow(size_t n);
 
+    QByteArray m_bytes;  // its size is the capacity
     char* m_data = nullptr;
     size_t m_size = 0;
     size_t m_capacity = 0;

@@ -120,3 +120,17 @@ TEST(SvgOutputTest, NumbersMatchTheLibraryFormattingOnRandomValues)
 }
 
 } // namespace
+
+TEST(SvgOutputTest, TakingTheTextPutsTheFrontAndBackAroundItAndEmptiesTheOutput)
+{
+    const std::string large(10000, 'x');  // past the first block
+    for (const std::string& text : {std::string(), std::string("<g/>"), large}) {
+        SvgOutput out;
+        out.raw(text);
+        const QByteArray taken = out.take("<svg>", "</svg>");
+        EXPECT_EQ(taken.toStdString(), "<svg>" + text + "</svg>") << text.size();
+        EXPECT_EQ(out.size(), 0u);
+        out.raw("a");
+        EXPECT_EQ(out.str(), "a");
+    }
+}
