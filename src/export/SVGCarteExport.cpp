@@ -32,13 +32,14 @@ private:
 // XML parser could still refuse is a character XML does not allow, carried in by a text: a
 // control character other than tab, line feed and carriage return, or U+FFFE / U+FFFF. A scan
 // of the bytes finds those at a small fraction of the cost of parsing the whole document.
-bool hasOnlyXmlCharacters(const char* data, size_t size)
+// Looks at the bytes from `from` to `to`, reading at most two past `to`.
+bool hasOnlyXmlCharacters(const char* data, size_t size, size_t from, size_t to)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     constexpr size_t block = 64;
-    size_t i = 0;
-    while (i < size) {
-        const size_t end = std::min(size, i + block);
+    size_t i = from;
+    while (i < to) {
+        const size_t end = std::min(to, i + block);
         // Branch-free over a block, so that the common case vectorizes; line feeds are frequent.
         unsigned char suspect = 0;
         for (size_t k = i; k < end; ++k) {
@@ -58,6 +59,22 @@ bool hasOnlyXmlCharacters(const char* data, size_t size)
         i = end;
     }
     return true;
+}
+
+// The same, a large document in slices on all cores.
+bool hasOnlyXmlCharacters(const QByteArray& bytes)
+{
+    const size_t size = size_t(bytes.size());
+    constexpr size_t slice = size_t(4) << 20;
+    if (size <= slice)
+        return hasOnlyXmlCharacters(bytes.constData(), size, 0, size);
+    std::vector<size_t> starts;
+    for (size_t from = 0; from < size; from += slice)
+        starts.push_back(from);
+    return QtConcurrent::blockingMappedReduced<bool>(
+        starts,
+        [&](size_t from) { return hasOnlyXmlCharacters(bytes.constData(), size, from, std::min(size, from + slice)); },
+        [](bool& all, bool ok) { all = all && ok; }, true, QtConcurrent::UnorderedReduce);
 }
 
 } // namespace
@@ -337,7 +354,7 @@ PlmExportResult SVGCarteExport::makeDocument()
     static constexpr std::string_view tail = "</g></g></svg>";
 
     QByteArray bytes = body.take(head.view(), tail);
-    if (!hasOnlyXmlCharacters(bytes.constData(), size_t(bytes.size())))
+    if (!hasOnlyXmlCharacters(bytes))
         throw PlmWorkError::invalid(
             QStringLiteral("Un texte de la carte contient un caractère incompatible avec le format SVG."));
 
