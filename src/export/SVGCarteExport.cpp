@@ -8,6 +8,7 @@
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <vector>
 
@@ -219,12 +220,18 @@ void SVGCarteExport::appendEntities(VectorCanvas& vector, double strokeScale)
     // copied in order; the others are written here, in their place, as they take identifiers
     // and notes.
     constexpr qsizetype chunkSize = 256;
+    struct Copy {
+        size_t at = 0;  // in the body
+        size_t start = 0;  // in the chunk's buffer
+        size_t end = 0;
+    };
     struct Chunk {
         qsizetype first = 0;
         qsizetype end = 0;
         SvgOutput out;
         std::vector<size_t> ends;  // where each entity's text ends in `out`
         std::exception_ptr error;
+        std::vector<Copy> copies;
     };
     std::vector<Chunk> chunks(size_t((count + chunkSize - 1) / chunkSize));
     for (size_t c = 0; c < chunks.size(); ++c) {
@@ -253,6 +260,12 @@ void SVGCarteExport::appendEntities(VectorCanvas& vector, double strokeScale)
     else
         std::for_each(chunks.begin(), chunks.end(), writeChunk);
 
+    // Room is left in the body for the plain entities while the others are written in their
+    // place; the chunks are then copied into that room on all cores.
+    size_t written = 0;
+    for (const Chunk& chunk : chunks)
+        written += chunk.out.size();
+    body.reserve(body.size() + written + (size_t(1) << 20));
     std::string idPath;
     for (Chunk& chunk : chunks) {
         size_t start = 0;
@@ -267,12 +280,24 @@ void SVGCarteExport::appendEntities(VectorCanvas& vector, double strokeScale)
             if (size_t(i - chunk.first) >= chunk.ends.size())
                 std::rethrow_exception(chunk.error);
             const size_t end = chunk.ends[size_t(i - chunk.first)];
-            body.raw(chunk.out.view().substr(start, end - start));
+            const size_t at = body.skip(end - start);
+            if (!chunk.copies.empty() && chunk.copies.back().at + (chunk.copies.back().end - chunk.copies.back().start) == at)
+                chunk.copies.back().end = end;
+            else
+                chunk.copies.push_back({at, start, end});
             start = end;
             ++m_pieces;  // only whether any piece was written matters
         }
-        chunk.out.release();
     }
+    const auto copyChunk = [&](Chunk& chunk) {
+        for (const Copy& copy : chunk.copies)
+            std::memcpy(body.data() + copy.at, chunk.out.view().data() + copy.start, copy.end - copy.start);
+        chunk.out.release();
+    };
+    if (chunks.size() > 1)
+        QtConcurrent::blockingMap(chunks, copyChunk);
+    else
+        std::for_each(chunks.begin(), chunks.end(), copyChunk);
 }
 
 PlmExportResult SVGCarteExport::makeDocument()

@@ -41,6 +41,15 @@ public:
         m_size += s.size();
         return *this;
     }
+    // Leaves room for n bytes, to be filled later through data(); answers where it starts.
+    size_t skip(size_t n)
+    {
+        ensure(n);
+        const size_t at = m_size;
+        m_size += n;
+        return at;
+    }
+    char* data() { return m_data; }
     SvgOutput& raw(char c)
     {
         ensure(1);
