@@ -247,7 +247,7 @@ void SVGCarteExport::appendEntities(VectorCanvas& vector, double strokeScale)
                 const PlmEntity& entity = entities.at(i);
                 if (isPlainEntity(entity)) {
                     idPath = std::to_string(i);
-                    writePlainEntity(chunk.out, entity, idPath, vector, toView, strokeScale);
+                    writePlainEntity(chunk.out, entity, entity.id, idPath, vector, toView, strokeScale);
                 }
                 chunk.ends.push_back(chunk.out.size());
             }

@@ -77,11 +77,11 @@ public:
     // ---- Map entities ----
     void appendEntity(const PlmEntity& entity, const QString& fillKey, const std::string& idPath,
                       VectorCanvas& vector, double strokeScale);
-    // A top-level entity whose output depends on nothing but itself (no group, point, text or
-    // clip: no identifier taken, no note): such entities are written on several threads.
+    // An entity whose output depends on nothing but itself (no point, text or clip, nor a group
+    // holding one: no identifier taken, no note): such entities are written on several threads.
     static bool isPlainEntity(const PlmEntity& entity);
     // What appendEntity() writes for a plain entity, each piece after its line feed.
-    void writePlainEntity(SvgOutput& out, const PlmEntity& entity, std::string_view idPath,
+    void writePlainEntity(SvgOutput& out, const PlmEntity& entity, const QString& fillKey, std::string_view idPath,
                           const VectorCanvas& vector, const QTransform& toView, double strokeScale) const;
 
     // ---- Decorations and legends ----

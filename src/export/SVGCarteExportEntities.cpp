@@ -107,19 +107,38 @@ bool SVGCarteExport::isPlainEntity(const PlmEntity& entity)
 {
     if (entity.hidden())
         return true;
+    if (const PlmEntityList* members = entity.geometry.asGroup()) {
+        // A group's own clips are not written; its members are what matter.
+        for (const PlmEntity& member : *members)
+            if (!isPlainEntity(member))
+                return false;
+        return true;
+    }
     const PlmGeometry::Kind kind = entity.geometry.kind();
-    return kind != PlmGeometry::Kind::group && kind != PlmGeometry::Kind::point && kind != PlmGeometry::Kind::text
+    return kind != PlmGeometry::Kind::point && kind != PlmGeometry::Kind::text
         && (!entity.clipPaths || entity.clipPaths->isEmpty());
 }
 
-void SVGCarteExport::writePlainEntity(SvgOutput& out, const PlmEntity& entity, std::string_view idPath,
-                                      const VectorCanvas& vector, const QTransform& toView, double strokeScale) const
+void SVGCarteExport::writePlainEntity(SvgOutput& out, const PlmEntity& entity, const QString& fillKey,
+                                      std::string_view idPath, const VectorCanvas& vector, const QTransform& toView,
+                                      double strokeScale) const
 {
     if (entity.hidden())
         return;
     // The pieces appendEntity() writes, each after its line feed: the group, the empty clip
-    // opening, the path, the empty clip closing and the group's end.
-    out.raw("\n<g data-entity-id=\"").escaped(entity.id).raw("\" data-name=\"").escaped(entity.name).raw("\">\n\n");
-    writeEntityPath(out, entity, entity.id, idPath, vector, toView, strokeScale);
+    // opening, the path, the empty clip closing and the group's end; or the group, its members
+    // and its end.
+    out.raw("\n<g data-entity-id=\"").escaped(entity.id).raw("\" data-name=\"").escaped(entity.name).raw("\">");
+    if (const PlmEntityList* members = entity.geometry.asGroup()) {
+        std::string memberPath;
+        for (qsizetype i = 0; i < members->size(); ++i) {
+            memberPath = std::string(idPath) + '-' + std::to_string(i);
+            writePlainEntity(out, members->at(i), fillKey, memberPath, vector, toView, strokeScale);
+        }
+        out.raw("\n</g>");
+        return;
+    }
+    out.raw("\n\n");
+    writeEntityPath(out, entity, fillKey, idPath, vector, toView, strokeScale);
     out.raw("\n\n</g>");
 }

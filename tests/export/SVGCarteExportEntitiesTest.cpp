@@ -235,7 +235,8 @@ TEST(SVGCarteExportEntitiesTest, MapsWithSourcesScaleTheirStrokesWithTheView)
 
 TEST(SVGCarteExportEntitiesTest, AManyEntityMapIsWrittenInEntityOrderAsOneAtATime)
 {
-    // Enough entities for several batches, with groups, texts, clips and hidden ones among them.
+    // Enough entities for several batches, with groups (one holding a text), texts, clips and
+    // hidden ones among them.
     PlmVectorPath clip;
     clip.commands = {PlmPathCommand::move({0, 0}), PlmPathCommand::line({5, 0}), PlmPathCommand::line({5, 5}),
                      PlmPathCommand::close()};
@@ -248,6 +249,9 @@ TEST(SVGCarteExportEntitiesTest, AManyEntityMapIsWrittenInEntityOrderAsOneAtATim
         PlmEntity entity = squareEntity(id, i % 40, i / 40, i % 40 + 0.7, i / 40 + 0.3);
         if (i % 97 == 5)
             entity = groupEntity(id, {squareEntity(id + QStringLiteral("a"), 0, 0, 1, 1), squareEntity(id + QStringLiteral("b"), 2, 2, 3, 3)});
+        else if (i % 151 == 13)
+            entity = groupEntity(id, {hidden(squareEntity(id + QStringLiteral("a"), 0, 0, 1, 1)),
+                                      PlmEntity(id + QStringLiteral("t"), id, PlmGeometry::text(label), style({0, 0, 0, 1}, PlmColor{0, 0, 0, 1}, 0))});
         else if (i % 131 == 7)
             entity = PlmEntity(id, id, PlmGeometry::text(label), style({0, 0, 0, 1}, PlmColor{0, 0, 0, 1}, 0));
         else if (i % 113 == 9)
