@@ -107,7 +107,9 @@ QByteArray PlmPngWriter::encode(const QImage& source, double dpi, bool alpha, in
     if (image.isNull())
         return {};
     const int height = image.height();
-    const int count = std::clamp(bands > 0 ? bands : std::min(QThread::idealThreadCount(), 8), 1, std::max(1, height));
+    // Two bands a processor: a page's bands differ in cost (margins against the map), and a
+    // processor that ends early takes another band instead of waiting for the slowest.
+    const int count = std::clamp(bands > 0 ? bands : std::min(2 * QThread::idealThreadCount(), 16), 1, std::max(1, height));
     std::vector<Band> parts(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         const int first = int(qint64(height) * i / count);
