@@ -89,7 +89,7 @@ void BM_CanvasFirstDrawWindow(benchmark::State& state)
     if (auto* canvas = dynamic_cast<VectorCanvas*>(host.rootNode()))
         state.counters["layerRenders"] = canvas->layerRenderCount();
 }
-BENCHMARK(BM_CanvasFirstDrawWindow)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_CanvasFirstDrawWindow)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A repaint of the whole window with nothing changed.
 void BM_CanvasRepaintWindow(benchmark::State& state)
@@ -104,7 +104,7 @@ void BM_CanvasRepaintWindow(benchmark::State& state)
     for (auto _ : state)
         host.repaint();
 }
-BENCHMARK(BM_CanvasRepaintWindow)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_CanvasRepaintWindow)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_CanvasDrawFitted(benchmark::State& state)
 {

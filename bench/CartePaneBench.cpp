@@ -197,7 +197,7 @@ void BM_CartePageDragFrame(benchmark::State& state)
     }
     finish(map, *bench.host);
 }
-BENCHMARK(BM_CartePageDragFrame)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CartePageDragFrame)->Unit(benchmark::kMillisecond);
 
 // One frame of a wheel zoom of the map block (the block editor zooms the map itself).
 void BM_CarteMapZoomFrame(benchmark::State& state)
@@ -212,7 +212,7 @@ void BM_CarteMapZoomFrame(benchmark::State& state)
     }
     finish(map, *bench.host);
 }
-BENCHMARK(BM_CarteMapZoomFrame)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CarteMapZoomFrame)->Unit(benchmark::kMillisecond);
 
 // A change elsewhere (an entity name moved): the refresh recomputes no thematic layer.
 void BM_CarteUnrelatedRefresh(benchmark::State& state)

@@ -34,6 +34,7 @@ struct Band {
     QByteArray compressed;
     uLong adler = 1;
     qint64 rawLength = 0;
+    uLong crc = 0;  // of the compressed bytes, for the IDAT chunk's check
     bool ok = false;
 };
 
@@ -90,6 +91,7 @@ void compressBand(const QImage& image, bool alpha, Band& band)
     }
     band.compressed.resize(qsizetype(bound - z.avail_out));
     deflateEnd(&z);
+    band.crc = crc32(0, reinterpret_cast<const Bytef*>(band.compressed.constData()), uInt(band.compressed.size()));
     band.ok = true;
 }
 
@@ -105,7 +107,9 @@ QByteArray PlmPngWriter::encode(const QImage& source, double dpi, bool alpha, in
     if (image.isNull())
         return {};
     const int height = image.height();
-    const int count = std::clamp(bands > 0 ? bands : std::min(QThread::idealThreadCount(), 8), 1, std::max(1, height));
+    // Two bands a processor: a page's bands differ in cost (margins against the map), and a
+    // processor that ends early takes another band instead of waiting for the slowest.
+    const int count = std::clamp(bands > 0 ? bands : std::min(2 * QThread::idealThreadCount(), 16), 1, std::max(1, height));
     std::vector<Band> parts(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         const int first = int(qint64(height) * i / count);
@@ -117,19 +121,19 @@ QByteArray PlmPngWriter::encode(const QImage& source, double dpi, bool alpha, in
     QtConcurrent::blockingMap(parts, [&](Band& band) { compressBand(image, alpha && image.hasAlphaChannel(), band); });
 
     const bool withAlpha = alpha && image.hasAlphaChannel();
-    QByteArray idat;
-    idat.append(char(0x78));
-    idat.append(char(0x01));
+    qint64 idatLength = 2 + 4;  // zlib header and Adler-32 check
     uLong adler = adler32(0, nullptr, 0);
     for (const Band& band : parts) {
         if (!band.ok)
             return {};
-        idat.append(band.compressed);
+        idatLength += band.compressed.size();
         adler = adler32_combine(adler, band.adler, z_off_t(band.rawLength));
     }
-    appendBigEndian(idat, quint32(adler));
+    if (idatLength > qint64(0x7FFFFFFF))
+        return {};
 
     QByteArray out("\x89PNG\r\n\x1a\n", 8);
+    out.reserve(qsizetype(idatLength) + 128);
     QByteArray header;
     appendBigEndian(header, quint32(image.width()));
     appendBigEndian(header, quint32(height));
@@ -146,7 +150,20 @@ QByteArray PlmPngWriter::encode(const QImage& source, double dpi, bool alpha, in
         phys.append(char(1));  // metres
         appendChunk(out, "pHYs", phys);
     }
-    appendChunk(out, "IDAT", idat);
+    // The IDAT chunk written in place: its check joins the bands' own, computed on their threads.
+    appendBigEndian(out, quint32(idatLength));
+    const char start[6] = {'I', 'D', 'A', 'T', char(0x78), char(0x01)};
+    out.append(start, 6);
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(start), 6);
+    for (Band& band : parts) {
+        out.append(band.compressed);
+        crc = crc32_combine(crc, band.crc, z_off_t(band.compressed.size()));
+        band.compressed = QByteArray();
+    }
+    const char check[4] = {char(adler >> 24), char(adler >> 16), char(adler >> 8), char(adler)};
+    out.append(check, 4);
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(check), 4);
+    appendBigEndian(out, quint32(crc));
     appendChunk(out, "IEND", QByteArray());
     return out;
 }

@@ -12,7 +12,7 @@ namespace PlmPngWriter {
 
 // The image (any 32-bit RGB format; premultiplied alpha is undone) as PNG bytes: RGBA when
 // `alpha`, else RGB. Empty when the image is null or memory runs out. `bands` 0 chooses
-// from the number of processors.
+// from the number of processors (two a processor, 16 at most).
 QByteArray encode(const QImage& image, double dpi, bool alpha, int bands = 0);
 
 } // namespace PlmPngWriter

@@ -5,6 +5,7 @@
 
 #include <QPainter>
 
+#include <bit>
 #include <cmath>
 
 void SFExportPDFRenderer::drawSymbol(QPainter& painter, const std::shared_ptr<const ProportionalShape>& shape,
@@ -13,8 +14,8 @@ void SFExportPDFRenderer::drawSymbol(QPainter& painter, const std::shared_ptr<co
     // The screen draws nothing for such sizes either.
     if (!shape || !std::isfinite(size) || !(size > 0))
         return;
-    const QString key = QString::number(quintptr(shape.get()), 16) + QLatin1Char(':')
-        + QString::number(shape->outlineVisible ? size : 0.0, 'g', 17);
+    // The shape's address and the size's exact bits: no text made per symbol drawn.
+    const Key key{quintptr(shape.get()), std::bit_cast<quint64>(shape->outlineVisible ? size : 0.0)};
     auto found = m_images.constFind(key);
     if (found == m_images.constEnd()) {
         if (m_images.size() >= maximumImages)

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <memory>
+#include <utility>
 
 class ProportionalShape;
 class QPainter;
@@ -34,5 +35,6 @@ private:
         std::shared_ptr<const ProportionalShape> shape;  // keeps the address from naming another shape
         QImage image;
     };
-    QHash<QString, Entry> m_images;
+    using Key = std::pair<quintptr, quint64>;
+    QHash<Key, Entry> m_images;
 };

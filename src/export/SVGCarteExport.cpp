@@ -5,6 +5,11 @@
 #include "model/PlmErrors.h"
 #include "model/PlmStyle.h"
 
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 double pointsFromMillimetres(double mm) { return mm * 72.0 / 25.4; }
@@ -138,11 +143,7 @@ void SVGCarteExport::appendMap(VectorCanvas& vector)
 
     const PlmMap& map = vector.map();
     const double strokeScale = map.sources ? 1 / vector.currentViewport().unitsPerPoint : 1.0;
-    std::string idPath;
-    for (qsizetype i = 0; i < map.entities.size(); ++i) {
-        idPath = std::to_string(i);
-        appendEntity(map.entities.at(i), map.entities.at(i).id, idPath, vector, strokeScale);
-    }
+    appendEntities(vector, strokeScale);
 
     if (vector.showEntityNames && vector.scale() > 0) {
         for (const PlmEntity& e : map.entities) {
@@ -158,6 +159,94 @@ void SVGCarteExport::appendMap(VectorCanvas& vector)
         }
     }
     piece().raw("</g>");
+}
+
+void SVGCarteExport::appendEntities(VectorCanvas& vector, double strokeScale)
+{
+    const PlmEntityList& entities = vector.map().entities;
+    const qsizetype count = entities.size();
+    // The plain entities of each chunk are written into the chunk's buffer on all cores, then
+    // copied in order; the others are written here, in their place, as they take identifiers
+    // and notes.
+    constexpr qsizetype chunkSize = 256;
+    struct Copy {
+        size_t at = 0;  // in the body
+        size_t start = 0;  // in the chunk's buffer
+        size_t end = 0;
+    };
+    struct Chunk {
+        qsizetype first = 0;
+        qsizetype end = 0;
+        SvgOutput out;
+        std::vector<size_t> ends;  // where each entity's text ends in `out`
+        std::exception_ptr error;
+        std::vector<Copy> copies;
+    };
+    std::vector<Chunk> chunks(size_t((count + chunkSize - 1) / chunkSize));
+    for (size_t c = 0; c < chunks.size(); ++c) {
+        chunks[c].first = qsizetype(c) * chunkSize;
+        chunks[c].end = std::min(count, chunks[c].first + chunkSize);
+    }
+    const QTransform toView = vector.mapToViewTransform();
+    const auto writeChunk = [&](Chunk& chunk) {
+        try {
+            chunk.ends.reserve(size_t(chunk.end - chunk.first));
+            std::string idPath;
+            for (qsizetype i = chunk.first; i < chunk.end; ++i) {
+                const PlmEntity& entity = entities.at(i);
+                if (isPlainEntity(entity)) {
+                    idPath = std::to_string(i);
+                    writePlainEntity(chunk.out, entity, entity.id, idPath, vector, toView, strokeScale);
+                }
+                chunk.ends.push_back(chunk.out.size());
+            }
+        } catch (...) {
+            chunk.error = std::current_exception();
+        }
+    };
+    if (chunks.size() > 1)
+        QtConcurrent::blockingMap(chunks, writeChunk);
+    else
+        std::for_each(chunks.begin(), chunks.end(), writeChunk);
+
+    // Room is left in the body for the plain entities while the others are written in their
+    // place; the chunks are then copied into that room on all cores.
+    size_t written = 0;
+    for (const Chunk& chunk : chunks)
+        written += chunk.out.size();
+    body.reserve(body.size() + written + (size_t(1) << 20));
+    std::string idPath;
+    for (Chunk& chunk : chunks) {
+        size_t start = 0;
+        for (qsizetype i = chunk.first; i < chunk.end; ++i) {
+            const PlmEntity& entity = entities.at(i);
+            if (!isPlainEntity(entity)) {
+                idPath = std::to_string(i);
+                appendEntity(entity, entity.id, idPath, vector, strokeScale);
+                continue;
+            }
+            // A failure surfaces at its entity, after everything written before it.
+            if (size_t(i - chunk.first) >= chunk.ends.size())
+                std::rethrow_exception(chunk.error);
+            const size_t end = chunk.ends[size_t(i - chunk.first)];
+            const size_t at = body.skip(end - start);
+            if (!chunk.copies.empty() && chunk.copies.back().at + (chunk.copies.back().end - chunk.copies.back().start) == at)
+                chunk.copies.back().end = end;
+            else
+                chunk.copies.push_back({at, start, end});
+            start = end;
+            ++m_pieces;  // only whether any piece was written matters
+        }
+    }
+    const auto copyChunk = [&](Chunk& chunk) {
+        for (const Copy& copy : chunk.copies)
+            std::memcpy(body.data() + copy.at, chunk.out.view().data() + copy.start, copy.end - copy.start);
+        chunk.out.release();
+    };
+    if (chunks.size() > 1)
+        QtConcurrent::blockingMap(chunks, copyChunk);
+    else
+        std::for_each(chunks.begin(), chunks.end(), copyChunk);
 }
 
 PlmExportResult SVGCarteExport::makeDocument()
@@ -238,12 +327,7 @@ PlmExportResult SVGCarteExport::makeDocument()
         .raw(' ').number(-m_page.scale).raw(")\">");
     static constexpr std::string_view tail = "</g></g></svg>";
 
-    QByteArray bytes;
-    bytes.reserve(qsizetype(head.size() + body.size() + tail.size()));
-    bytes.append(head.view().data(), qsizetype(head.size()));
-    bytes.append(body.view().data(), qsizetype(body.size()));
-    bytes.append(tail.data(), qsizetype(tail.size()));
-
+    QByteArray bytes = body.take(head.view(), tail);
 
     PlmExportResult result;
     result.data = std::move(bytes);

@@ -77,6 +77,12 @@ public:
     // ---- Map entities ----
     void appendEntity(const PlmEntity& entity, const QString& fillKey, const std::string& idPath,
                       VectorCanvas& vector, double strokeScale);
+    // An entity whose output depends on nothing but itself (no point, text or clip, nor a group
+    // holding one: no identifier taken, no note): such entities are written on several threads.
+    static bool isPlainEntity(const PlmEntity& entity);
+    // What appendEntity() writes for a plain entity, each piece after its line feed.
+    void writePlainEntity(SvgOutput& out, const PlmEntity& entity, const QString& fillKey, std::string_view idPath,
+                          const VectorCanvas& vector, const QTransform& toView, double strokeScale) const;
 
     // ---- Decorations and legends ----
     void appendDecoration(const SvgCompositionView& view);
@@ -89,6 +95,10 @@ public:
 
 private:
     void appendMap(VectorCanvas& vector);
+    void appendEntities(VectorCanvas& vector, double strokeScale);
+    // The `path` element of an entity drawn as one path.
+    void writeEntityPath(SvgOutput& out, const PlmEntity& entity, const QString& fillKey, std::string_view idPath,
+                         const VectorCanvas& vector, const QTransform& toView, double strokeScale) const;
     void appendStyledPath(const QPainterPath& path, const std::optional<PlmColor>& fill,
                           const PlmEditingStyle& style, bool stroked);
     // The fill attributes of a path element ("none" without a colour), then its fill rule.

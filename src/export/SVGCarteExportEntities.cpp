@@ -59,7 +59,19 @@ void SVGCarteExport::appendEntity(const PlmEntity& entity, const QString& fillKe
     }
 
     openClips();
-    SvgOutput& out = piece();
+    writeEntityPath(piece(), entity, fillKey, idPath, vector, toView, strokeScale);
+    closeClips();
+    if (geometry.kind() == PlmGeometry::Kind::text)
+        notes.insert(QStringLiteral("Textes historiques du fond : contours vectoriels pour conserver leurs "
+                                    "transformations exactes."));
+    piece().raw("</g>");
+}
+
+void SVGCarteExport::writeEntityPath(SvgOutput& out, const PlmEntity& entity, const QString& fillKey,
+                                     std::string_view idPath, const VectorCanvas& vector, const QTransform& toView,
+                                     double strokeScale) const
+{
+    const PlmGeometry& geometry = entity.geometry;
     out.raw("<path id=\"entity-").raw(idPath).raw("\" d=\"");
     bool evenOdd = false;
     bool area = true;
@@ -89,9 +101,44 @@ void SVGCarteExport::appendEntity(const PlmEntity& entity, const QString& fillKe
     if (w > 0)
         writeStroke(out, style, w, strokeScale);
     out.raw("/>");
-    closeClips();
-    if (geometry.kind() == PlmGeometry::Kind::text)
-        notes.insert(QStringLiteral("Textes historiques du fond : contours vectoriels pour conserver leurs "
-                                    "transformations exactes."));
-    piece().raw("</g>");
+}
+
+bool SVGCarteExport::isPlainEntity(const PlmEntity& entity)
+{
+    if (entity.hidden())
+        return true;
+    if (const PlmEntityList* members = entity.geometry.asGroup()) {
+        // A group's own clips are not written; its members are what matter.
+        for (const PlmEntity& member : *members)
+            if (!isPlainEntity(member))
+                return false;
+        return true;
+    }
+    const PlmGeometry::Kind kind = entity.geometry.kind();
+    return kind != PlmGeometry::Kind::point && kind != PlmGeometry::Kind::text
+        && (!entity.clipPaths || entity.clipPaths->isEmpty());
+}
+
+void SVGCarteExport::writePlainEntity(SvgOutput& out, const PlmEntity& entity, const QString& fillKey,
+                                      std::string_view idPath, const VectorCanvas& vector, const QTransform& toView,
+                                      double strokeScale) const
+{
+    if (entity.hidden())
+        return;
+    // The pieces appendEntity() writes, each after its line feed: the group, the empty clip
+    // opening, the path, the empty clip closing and the group's end; or the group, its members
+    // and its end.
+    out.raw("\n<g data-entity-id=\"").escaped(entity.id).raw("\" data-name=\"").escaped(entity.name).raw("\">");
+    if (const PlmEntityList* members = entity.geometry.asGroup()) {
+        std::string memberPath;
+        for (qsizetype i = 0; i < members->size(); ++i) {
+            memberPath = std::string(idPath) + '-' + std::to_string(i);
+            writePlainEntity(out, members->at(i), fillKey, memberPath, vector, toView, strokeScale);
+        }
+        out.raw("\n</g>");
+        return;
+    }
+    out.raw("\n\n");
+    writeEntityPath(out, entity, fillKey, idPath, vector, toView, strokeScale);
+    out.raw("\n\n</g>");
 }

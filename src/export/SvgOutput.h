@@ -14,7 +14,6 @@
 class SvgOutput {
 public:
     SvgOutput() = default;
-    ~SvgOutput() { std::free(m_data); }
     SvgOutput(const SvgOutput&) = delete;
     SvgOutput& operator=(const SvgOutput&) = delete;
 
@@ -22,6 +21,16 @@ public:
     std::string str() const { return std::string(view()); }
     size_t size() const { return m_size; }
     void reserve(size_t capacity);
+    // Frees the buffer; the output is empty again.
+    void release()
+    {
+        m_bytes = QByteArray();
+        m_data = nullptr;
+        m_size = m_capacity = 0;
+    }
+    // The text with `front` before it and `back` after it, in the same storage (moved up in
+    // place rather than copied into a new block); the output is empty afterwards.
+    QByteArray take(std::string_view front, std::string_view back);
 
     SvgOutput& raw(std::string_view s)
     {
@@ -32,6 +41,15 @@ public:
         m_size += s.size();
         return *this;
     }
+    // Leaves room for n bytes, to be filled later through data(); answers where it starts.
+    size_t skip(size_t n)
+    {
+        ensure(n);
+        const size_t at = m_size;
+        m_size += n;
+        return at;
+    }
+    char* data() { return m_data; }
     SvgOutput& raw(char c)
     {
         ensure(1);
@@ -70,6 +88,7 @@ private:
     }
     void grow(size_t n);
 
+    QByteArray m_bytes;  // its size is the capacity
     char* m_data = nullptr;
     size_t m_size = 0;
     size_t m_capacity = 0;

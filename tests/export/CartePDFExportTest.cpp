@@ -239,3 +239,20 @@ TEST(PDFExportImageAudit, CountsEachImageObjectOnceAcrossPagesAndMasks)
 }
 
 } // namespace
+
+TEST(CartePDFExportTest, TheSymbolRendererKeepsOneImagePerShapeAndPerSizeOnlyWhenOutlined)
+{
+    auto plain = std::make_shared<ProportionalShape>(PlmProportionalSettings(), false);
+    auto outlined = std::make_shared<ProportionalShape>(PlmProportionalSettings(), false);
+    outlined->outlineVisible = true;
+    QImage page(100, 100, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&page);
+    SFExportPDFRenderer renderer;
+    const PlmColor red{1, 0, 0, 1};
+    for (const double size : {5.0, 7.0, 5.0})
+        renderer.drawSymbol(painter, plain, QPointF(50, 50), size, red);
+    EXPECT_EQ(renderer.cachedImageCount(), 1);
+    for (const double size : {5.0, 7.0, 5.0, 7.000000000000001})
+        renderer.drawSymbol(painter, outlined, QPointF(50, 50), size, red);
+    EXPECT_EQ(renderer.cachedImageCount(), 4);
+}

@@ -81,17 +81,32 @@ TEST(SVGCarteExportDocumentTest, ACompositionWithoutSizeHasNoFramingYet)
     EXPECT_EQ(errorOf(writer), QStringLiteral("La carte n’a pas encore de cadrage visible."));
 }
 
-TEST(SVGCarteExportDocumentTest, AControlCharacterInATextIsRefusedByTheXmlCheck)
+TEST(SVGCarteExportDocumentTest, ACharacterXmlDoesNotAllowInATextIsRefused)
 {
-    SvgComposition composition = emptyComposition();
-    SvgCompositionView title;
-    title.kind = SvgCompositionView::Kind::decoration;
-    title.frame = QRectF(10, 10, 200, 60);
-    title.object = PlmDecorationObject(QStringLiteral("t"), PlmDecorationKind::title, QStringLiteral("Avant\u0001après"));
-    composition.views.append(title);
-    SVGCarteExport writer(composition, plainPage());
-    EXPECT_EQ(errorOf(writer),
-              QStringLiteral("Un texte de la carte contient un caractère incompatible avec le format SVG."));
+    const struct {
+        const char* name;
+        QString text;
+        bool refused;
+    } rows[] = {
+        {"control character", QStringLiteral("Avant\u0001après"), true},
+        {"last control character", QStringLiteral("Avant\u001Faprès"), true},
+        {"noncharacter FFFE", QStringLiteral("Avant\uFFFEaprès"), true},
+        {"noncharacter FFFF", QStringLiteral("Avant\uFFFFaprès"), true},
+        {"tab and replacement character", QStringLiteral("Avant\tapr\u00E8s \uFFFD \uF8FF"), false},
+    };
+    for (const auto& row : rows) {
+        SvgComposition composition = emptyComposition();
+        SvgCompositionView title;
+        title.kind = SvgCompositionView::Kind::decoration;
+        title.frame = QRectF(10, 10, 200, 60);
+        title.object = PlmDecorationObject(QStringLiteral("t"), PlmDecorationKind::title, row.text);
+        composition.views.append(title);
+        SVGCarteExport writer(composition, plainPage());
+        EXPECT_EQ(errorOf(writer),
+                  row.refused ? QStringLiteral("Un texte de la carte contient un caractère incompatible avec le format SVG.")
+                              : QString())
+            << row.name;
+    }
 }
 
 TEST(SVGCarteExportDocumentTest, DecorationsAndLegendsAreNotClippedWhileOtherViewsAre)

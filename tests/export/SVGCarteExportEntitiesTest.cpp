@@ -1,5 +1,6 @@
 #include "canvas/VectorCanvas.h"
 #include "export/SVGCarteExport.h"
+#include "model/PlmErrors.h"
 #include "model/PlmPointSymbol.h"
 #include "model/PlmSource.h"
 #include "support/CanvasTestMaps.h"
@@ -231,3 +232,68 @@ TEST(SVGCarteExportEntitiesTest, MapsWithSourcesScaleTheirStrokesWithTheView)
 }
 
 } // namespace
+
+TEST(SVGCarteExportEntitiesTest, AManyEntityMapIsWrittenInEntityOrderAsOneAtATime)
+{
+    // Enough entities for several batches, with groups (one holding a text), texts, clips and
+    // hidden ones among them.
+    PlmVectorPath clip;
+    clip.commands = {PlmPathCommand::move({0, 0}), PlmPathCommand::line({5, 0}), PlmPathCommand::line({5, 5}),
+                     PlmPathCommand::close()};
+    PlmText label;
+    label.text = QStringLiteral("Lyon");
+    label.fontSize = 9;
+    PlmEntityList entities;
+    for (int i = 0; i < 700; ++i) {
+        const QString id = QStringLiteral("e%1").arg(i);
+        PlmEntity entity = squareEntity(id, i % 40, i / 40, i % 40 + 0.7, i / 40 + 0.3);
+        if (i % 97 == 5)
+            entity = groupEntity(id, {squareEntity(id + QStringLiteral("a"), 0, 0, 1, 1), squareEntity(id + QStringLiteral("b"), 2, 2, 3, 3)});
+        else if (i % 151 == 13)
+            entity = groupEntity(id, {hidden(squareEntity(id + QStringLiteral("a"), 0, 0, 1, 1)),
+                                      PlmEntity(id + QStringLiteral("t"), id, PlmGeometry::text(label), style({0, 0, 0, 1}, PlmColor{0, 0, 0, 1}, 0))});
+        else if (i % 131 == 7)
+            entity = PlmEntity(id, id, PlmGeometry::text(label), style({0, 0, 0, 1}, PlmColor{0, 0, 0, 1}, 0));
+        else if (i % 113 == 9)
+            entity.clipPaths = QList<PlmVectorPath>{clip};
+        else if (i % 89 == 11)
+            entity = hidden(entity);
+        entities.append(entity);
+    }
+    EntityScene scene(entities);
+    scene.writer.serial = 1;  // the map view's own clip comes first in the document
+    const QString oneAtATime = scene.write();
+
+    VectorCanvas vector(mapOf(entities), false, QString());
+    vector.setFrame(QRectF(0, 0, 400, 300));
+    vector.setScale(1);
+    vector.setOffset(QPointF(0, 0));
+    SvgComposition composition = emptyComposition();
+    SvgCompositionView map;
+    map.kind = SvgCompositionView::Kind::map;
+    map.frame = QRectF(0, 0, 400, 300);
+    map.vector = &vector;
+    composition.views = {map};
+    SVGCarteExport writer(composition, plainPage());
+    const QString document = QString::fromUtf8(writer.makeDocument().data);
+    const QString opening = QStringLiteral("<g transform=\"matrix(1 0 0 1 0 0)\">\n");
+    const qsizetype start = document.indexOf(opening) + opening.size();
+    EXPECT_EQ(document.mid(start, oneAtATime.size()), oneAtATime);
+    EXPECT_EQ(writer.notes, scene.writer.notes);
+
+    // A coordinate that is not finite fails the export wherever its entity falls.
+    PlmEntityList broken = entities;
+    broken.replace(600, squareEntity(QStringLiteral("nan"), 0, 0, std::nan(""), 1));
+    VectorCanvas brokenVector(mapOf(broken), false, QString());
+    brokenVector.setFrame(QRectF(0, 0, 400, 300));
+    brokenVector.setScale(1);
+    brokenVector.setOffset(QPointF(0, 0));
+    composition.views[0].vector = &brokenVector;
+    SVGCarteExport brokenWriter(composition, plainPage());
+    try {
+        brokenWriter.makeDocument();
+        ADD_FAILURE() << "no error";
+    } catch (const PlmError& error) {
+        EXPECT_EQ(error.message(), QStringLiteral("Tracé non fini dans le cadrage exporté."));
+    }
+}

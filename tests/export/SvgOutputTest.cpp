@@ -129,9 +129,15 @@ TEST(SvgOutputTest, NumbersMatchTheLibraryFormattingOnRandomValues)
     std::uniform_real_distribution<double> unit(-1, 1);
     std::uniform_int_distribution<int> power(-30, 30);
     QList<double> values = {0.5, 9.99999999999999e14, 999999999999999.5, 0.000099999999999999995, 1e15, 1e-5, 123.45,
-                            1.0000000000000005, 2.5e-300, 1.7976931348623157e308, 4.9e-324, 0.1 + 0.2, 652345.1234567891};
+                            1.0000000000000005, 2.5e-300, 1.7976931348623157e308, 4.9e-324, 0.1 + 0.2, 652345.1234567891,
+                            1e-4, std::nextafter(1e-4, 0.0), 99999999999999.95, 1e14, std::nextafter(1e14, 0.0),
+                            0.00012345678901234567, 2.0000000000000025, 1234.5678901234525};
     for (int i = 0; i < 200000; ++i)
         values.append(unit(random) * std::pow(10.0, power(random)));
+    // Coordinates and other values written without an exponent, where the fast path applies.
+    std::uniform_int_distribution<int> plainPower(-5, 16);
+    for (int i = 0; i < 200000; ++i)
+        values.append(unit(random) * std::pow(10.0, plainPower(random)));
     for (double v : values) {
         char expected[64];
         const char* end = std::to_chars(expected, expected + sizeof expected, v, std::chars_format::general, 15).ptr;
@@ -140,3 +146,17 @@ TEST(SvgOutputTest, NumbersMatchTheLibraryFormattingOnRandomValues)
 }
 
 } // namespace
+
+TEST(SvgOutputTest, TakingTheTextPutsTheFrontAndBackAroundItAndEmptiesTheOutput)
+{
+    const std::string large(10000, 'x');  // past the first block
+    for (const std::string& text : {std::string(), std::string("<g/>"), large}) {
+        SvgOutput out;
+        out.raw(text);
+        const QByteArray taken = out.take("<svg>", "</svg>");
+        EXPECT_EQ(taken.toStdString(), "<svg>" + text + "</svg>") << text.size();
+        EXPECT_EQ(out.size(), 0u);
+        out.raw("a");
+        EXPECT_EQ(out.str(), "a");
+    }
+}

@@ -1,0 +1,83 @@
+#include "support/BenchWorks.h"
+
+#include "decorations/ThematicCanvas.h"
+#include "decorations/ThematicLegend.h"
+#include "canvas/VectorCanvas.h"
+#include "export/CarteBitmapExport.h"
+#include "export/CartePDFExport.h"
+#include "export/CarteSVGExport.h"
+#include "export/ThematicCanvasExport.h"
+#include "model/PlmPaletteRamps.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <cstdio>
+
+// Whole-process timing of one export, for hyperfine or /usr/bin/time:
+//   ExportRun svg|pdf|png OUT
+// generates the large work (35,000 entities, as the benchmarks do), lays out its choropleth
+// page with the legend and writes one A4 landscape file (PNG at 300 dpi). The time of each
+// step goes to standard error.
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() != 3) {
+        std::fprintf(stderr, "usage: ExportRun svg|pdf|png OUT\n");
+        return 2;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const auto step = [&](const char* name) { std::fprintf(stderr, "%s %lld ms\n", name, timer.restart()); };
+    const PlmWork work = BenchWorks::makeLargeWork(35000, 2);
+    step("generate");
+
+    constexpr double width = 1000;
+    constexpr double height = 700;
+    ThematicCanvas canvas(work.map);
+    canvas.compositionSize = QSizeF(width, height);
+    canvas.setFrame(QRectF(0, 0, width, height));
+    canvas.layoutComposition();
+    const PlmThematicSettings settings = *work.thematic;
+    const QStringList keys = work.thematicClassKeys(settings);
+    const QList<PlmColor> colours = classColors(settings, keys);
+    QHash<QString, PlmColor> fills;
+    for (const PlmEntity& entity : work.map.entities)
+        if (std::optional<int> index = work.thematicClassIndex(entity.id, settings, keys); index && *index < colours.size())
+            fills.insert(entity.id, colours[*index]);
+    canvas.vector()->fillOverrides = fills;
+    canvas.legend()->setTitle(QStringLiteral("Variable 1"));
+    QStringList labels;
+    for (int i = 0; i < keys.size(); ++i)
+        labels.append(QStringLiteral("Classe ") + QString::number(i + 1));
+    canvas.legend()->setLabels(labels);
+    canvas.legend()->setColors(colours);
+    canvas.layoutComposition();
+    ThematicCanvasExport composition(canvas);
+    PlmExportSize size;
+    size.width = 297;
+    size.height = 210;
+    size.margin = 10;
+
+    step("layout");
+    PlmExportResult result;
+    if (args[1] == QLatin1String("svg"))
+        result = CarteSVGExport::exportSVG(composition, size);
+    else if (args[1] == QLatin1String("pdf"))
+        result = CartePDFExport::exportPDF(composition, size);
+    else if (args[1] == QLatin1String("png"))
+        result = CarteBitmapExport::render(composition, size, 300, CarteBitmapExport::Format::png, false);
+    else
+        return 2;
+    step("export");
+    QFile out(args[2]);
+    if (!out.open(QIODevice::WriteOnly) || out.write(result.data) != result.data.size())
+        return 1;
+    out.close();
+    step("write");
+    return 0;
+}
