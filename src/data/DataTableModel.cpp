@@ -1,6 +1,7 @@
 #include "data/DataTableModel.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -35,15 +36,22 @@ DataTableModel::Change DataTableModel::setWork(const PlmWork& work, const QStrin
         m_rows = rowEntityIDs;
         m_columns = columns;
         m_rowOfEntity.clear();
-        m_rowOfEntity.reserve(m_rows.size());
-        for (qsizetype i = 0; i < m_rows.size(); ++i)
-            m_rowOfEntity.insert(m_rows.at(i), int(i));
-        m_entityIndexOfRow.fill(-1, m_rows.size());
+        m_rowOfEntityValid = false;
         const PlmEntityList& list = work.map.entities;
-        for (qsizetype i = 0; i < list.size(); ++i) {
-            const int row = m_rowOfEntity.value(list.at(i).id, -1);
-            if (row >= 0)
-                m_entityIndexOfRow[row] = int(i);
+        // Rows in base map order (the unsorted table) name the entities at their own index.
+        bool inMapOrder = m_rows.size() == list.size();
+        for (qsizetype i = 0; i < m_rows.size() && inMapOrder; ++i)
+            inMapOrder = m_rows.at(i) == list.at(i).id;
+        m_entityIndexOfRow.resize(m_rows.size());
+        if (inMapOrder) {
+            std::iota(m_entityIndexOfRow.begin(), m_entityIndexOfRow.end(), 0);
+        } else {
+            m_entityIndexOfRow.fill(-1);
+            for (qsizetype i = 0; i < list.size(); ++i) {
+                const int row = this->row(list.at(i).id);
+                if (row >= 0)
+                    m_entityIndexOfRow[row] = int(i);
+            }
         }
         endResetModel();
         return sameColumns ? Change::rows : Change::columns;
@@ -108,7 +116,7 @@ void DataTableModel::emitChangedCells(const PlmWork& previous)
                                              [this, &changed](const QString& entityID, const PlmValue* x, const PlmValue* y) {
                                                  if (x && y && *x == *y)
                                                      return;
-                                                 const int row = m_rowOfEntity.value(entityID, -1);
+                                                 const int row = this->row(entityID);
                                                  if (row >= 0)
                                                      changed.append(row);
                                              });
@@ -136,6 +144,24 @@ void DataTableModel::emitChangedRows(int column, const QList<int>& changed)
     }
 }
 
+int DataTableModel::row(const QString& entityID) const
+{
+    if (!m_rowOfEntityValid) {
+        m_rowOfEntity.clear();
+        m_rowOfEntity.reserve(m_rows.size());
+        for (qsizetype i = 0; i < m_rows.size(); ++i)
+            m_rowOfEntity.insert(m_rows.at(i), int(i));
+        m_rowOfEntityValid = true;
+    }
+    return m_rowOfEntity.value(entityID, -1);
+}
+
+const PlmEntity* DataTableModel::entity(int row) const
+{
+    const int i = row >= 0 && row < m_entityIndexOfRow.size() ? m_entityIndexOfRow.at(row) : -1;
+    return i >= 0 && i < m_work.map.entities.size() ? &m_work.map.entities.at(i) : nullptr;
+}
+
 const PlmVariable* DataTableModel::variable(int column) const
 {
     const int v = column - 2;
@@ -149,8 +175,8 @@ QString DataTableModel::text(int row, int column) const
     if (column == 0)
         return m_rows.at(row);
     if (column == 1) {
-        const int i = m_entityIndexOfRow.at(row);
-        return i >= 0 && i < m_work.map.entities.size() ? m_work.map.entities.at(i).name : QString();
+        const PlmEntity* shown = entity(row);
+        return shown ? shown->name : QString();
     }
     if (const PlmVariable* shown = variable(column))
         return shown->displayText(m_rows.at(row)).value_or(QString());

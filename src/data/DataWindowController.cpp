@@ -228,8 +228,6 @@ void DataWindowController::reloadTable()
     const QList<QString> selected = selectedEntityIDs();
     const PlmWork current = work();
 
-    refreshEntities(current.map.entities);
-
     // A sort key whose variable is gone returns the rows to base map order.
     if (sortColumn && *sortColumn != identifierColumn && *sortColumn != nameColumn
         && current.variableIndex(*sortColumn) < 0) {
@@ -258,27 +256,9 @@ void DataWindowController::reloadTable()
     updateStatus();
 }
 
-void DataWindowController::refreshEntities(const PlmEntityList& list)
+const PlmEntity* DataWindowController::entity(const QString& entityID) const
 {
-    // Only the entities that are not the very same shared ones as at the last reload are
-    // stored again: a typed cell or one edited entity of a large map costs a walk of handles.
-    bool rebuild = list.size() != m_entitiesSource.size();
-    for (qsizetype i = 0; i < list.size() && !rebuild; ++i) {
-        if (list.sharesEntity(i, m_entitiesSource, i))
-            continue;
-        const PlmEntity& entity = list.at(i);
-        if (entity.id != m_entitiesSource.at(i).id)
-            rebuild = true;
-        else
-            entities.insert(entity.id, entity);
-    }
-    if (rebuild) {
-        entities.clear();
-        entities.reserve(list.size());
-        for (const PlmEntity& entity : list)
-            entities.insert(entity.id, entity);
-    }
-    m_entitiesSource = list;
+    return m_model->entity(m_model->row(entityID));
 }
 
 void DataWindowController::refreshRows(const PlmWork& current)
