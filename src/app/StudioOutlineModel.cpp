@@ -61,6 +61,8 @@ bool StudioOutlineModel::updateEntitiesInPlace(const PlmWork& work)
     for (qsizetype i = 0; i < after.size(); ++i) {
         const PlmEntity& old = before.at(i);
         const PlmEntity& entity = after.at(i);
+        if (before.sharesEntity(i, after, i))
+            continue; // the very same shared entity
         if (old.id != entity.id)
             return false;
         if (old == entity)

@@ -74,6 +74,8 @@ void DataTableModel::emitChangedCells(const PlmWork& previous)
         bool stale = false;
         for (qsizetype row = 0; row < m_rows.size() && !stale; ++row) {
             const int i = m_entityIndexOfRow.at(row);
+            if (i >= 0 && i < after.size() && i < before.size() && after.sharesEntity(i, before, i))
+                continue; // the entity the row named is still there, unchanged
             stale = i >= 0 && (i >= after.size() || after.at(i).id != m_rows.at(row));
         }
         if (stale) {
@@ -88,6 +90,9 @@ void DataTableModel::emitChangedCells(const PlmWork& previous)
         for (qsizetype row = 0; row < m_rows.size(); ++row) {
             const int was = oldIndex.at(row);
             const int now = m_entityIndexOfRow.at(row);
+            // The very same shared entity has the same name: most rows are skipped unread.
+            if (was >= 0 && now >= 0 && was < before.size() && after.sharesEntity(now, before, was))
+                continue;
             const QString oldName = was >= 0 && was < before.size() ? before.at(was).name : QString();
             const QString newName = now >= 0 ? after.at(now).name : QString();
             if (oldName != newName)

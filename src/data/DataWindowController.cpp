@@ -261,6 +261,28 @@ const PlmEntity* DataWindowController::entity(const QString& entityID) const
     return m_model->entity(m_model->row(entityID));
 }
 
+namespace {
+
+// Whether the rows made from one list hold for the other: the same ids in the same order, and
+// the same names when the rows are sorted by name. An entity renamed, restyled or moved in
+// place leaves an unsorted table's rows as they were.
+bool sameRowEntities(const PlmEntityList& a, const PlmEntityList& b, bool byName)
+{
+    if (a.size() != b.size())
+        return false;
+    if (a.sharesAllEntities(b))
+        return true;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (a.sharesEntity(i, b, i))
+            continue;
+        if (a.at(i).id != b.at(i).id || (byName && a.at(i).name != b.at(i).name))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void DataWindowController::refreshRows(const PlmWork& current)
 {
     // The order is worked out again only when what it depends on changed: the entities, the
@@ -270,7 +292,7 @@ void DataWindowController::refreshRows(const PlmWork& current)
     const std::optional<PlmVariableType> type = sorted ? std::optional(sorted->type) : std::nullopt;
     const bool same = m_rowsValid && m_rowsKey == sortColumn && m_rowsAscending == sortAscending
         && m_rowsType == type && (values.isSharedWith(m_rowsValues) || values == m_rowsValues)
-        && current.map.entities == m_rowsEntities;
+        && sameRowEntities(current.map.entities, m_rowsEntities, sortColumn == nameColumn);
     if (same)
         return;
     rows = current.rowEntityIDs(sortColumn, sortAscending);
