@@ -15,6 +15,7 @@
 #include <QDebug>
 #include <QFileInfo>
 #include <QUndoStack>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QWidget>
 #include <algorithm>
 #include <memory>
@@ -150,13 +151,28 @@ void PlmWorkDocument::setWork(const PlmWork& work)
 
 void PlmWorkDocument::primeValidation(const PlmWork& work)
 {
-    // The one full check happens when the work arrives rather than at its first keystroke.
+    // The one full check happens when the work arrives rather than at its first keystroke,
+    // on a worker: the work is an immutable value, and nothing needs the verdict before the
+    // first update or selection check.
     validator_.reset();
-    try {
-        validator_.validate(work);
-    } catch (...) {
-        validator_.reset(); // not a valid reference: the first update checks everything
+    primingValidator_ = QtConcurrent::run([work] {
+        auto primed = std::make_shared<PlmWorkDocumentValidator>();
+        try {
+            primed->validate(work);
+        } catch (...) {
+            primed->reset(); // not a valid reference: the first update checks everything
+        }
+        return primed;
+    });
+}
+
+PlmWorkDocumentValidator& PlmWorkDocument::validator()
+{
+    if (primingValidator_.isValid()) {
+        validator_ = std::move(*primingValidator_.result());
+        primingValidator_ = {};
     }
+    return validator_;
 }
 
 // --- Storage -----------------------------------------------------------------------------
@@ -308,14 +324,14 @@ void PlmWorkDocument::updateWork(const QString& actionName, const WorkChange& ch
     change(next);
     // The derived steps look only at what the change can have touched; their results are
     // those of the work's own full operations.
-    const bool uniqueIDs = validator_.knowsEntitiesOf(previous);
+    const bool uniqueIDs = validator().knowsEntitiesOf(previous);
     derived_.rebindVariableTexts(next, previous, uniqueIDs);
     derived_.recomputeCalculatedVariables(next, previous);
     // Columns the second rebinding changes are no longer described: they are compared whole.
     const std::optional<WorkCellChanges> changes = derived_.lastChanges();
     derived_.rebindVariableTexts(next, previous, uniqueIDs);
     applyThresholdRule(previous, next);
-    validator_.validate(next, changes ? &*changes : nullptr);
+    validator().validate(next, changes ? &*changes : nullptr);
     pendingChanges_ = changes;
     commitWork(next, actionName);
     pendingChanges_.reset();
@@ -399,7 +415,10 @@ void PlmWorkDocument::reconcileSelection(const PlmWork& w)
     if (w.map.entities.sharesAllEntities(selectionCheckedAgainst_))
         return;
     selectionCheckedAgainst_ = w.map.entities;
-    const QSet<QString> kept = existingTopLevel(w, selectedEntityIDs_, validator_.entityIDsOf(w));
+    // Nothing selected: nothing to check, and no need to wait for the work's check.
+    const QSet<QString> kept = selectedEntityIDs_.isEmpty()
+        ? QSet<QString>()
+        : existingTopLevel(w, selectedEntityIDs_, validator().entityIDsOf(w));
     std::optional<QString> primary = selectedEntityID_;
     if (primary && !kept.contains(*primary))
         primary = smallest(kept);
@@ -422,7 +441,8 @@ void PlmWorkDocument::reloadWindows()
 void PlmWorkDocument::select(const QSet<QString>& entityIDs, const std::optional<QString>& primary)
 {
     const PlmWork current = work();
-    const QSet<QString> kept = existingTopLevel(current, entityIDs, validator_.entityIDsOf(current));
+    const QSet<QString> kept =
+        entityIDs.isEmpty() ? QSet<QString>() : existingTopLevel(current, entityIDs, validator().entityIDsOf(current));
     selectionCheckedAgainst_ = current.map.entities;
     const std::optional<QString> chosen = primary && kept.contains(*primary) ? primary : smallest(kept);
     if (kept == selectedEntityIDs_ && chosen == selectedEntityID_)

@@ -6,11 +6,13 @@
 #include "platform/Document.h"
 #include "platform/DocumentWindowController.h"
 
+#include <QFuture>
 #include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -114,6 +116,7 @@ private:
     void storeDecoded(const PlmWork& decoded);
     void store(const PlmWork& work);
     void primeValidation(const PlmWork& work);
+    PlmWorkDocumentValidator& validator();
     void storeKept(const PlmWork& work, const QString& actionName);
     void reconcileSelection(const PlmWork& work);
     void reloadWindows();
@@ -130,6 +133,9 @@ private:
     QPointer<DocumentWindowController> studioController_;
     QString scopedDocumentPath_;
     PlmWorkDocumentValidator validator_;
+    // The full check of a work just set or read, running on a worker so that the window can
+    // show meanwhile; validator() takes its result over, waiting for it if need be.
+    QFuture<std::shared_ptr<PlmWorkDocumentValidator>> primingValidator_;
     PlmWorkDocumentDerived derived_;
     bool storingKeptWork_ = false;
     std::optional<WorkCellChanges> pendingChanges_; // cells changed by the update being committed

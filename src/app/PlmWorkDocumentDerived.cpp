@@ -78,15 +78,39 @@ QList<qsizetype> PlmWorkDocumentDerived::textAndGroupPositions(const PlmEntityLi
 {
     // Comparing handles reads one contiguous list; looking at each entity's kind would visit
     // every entity in memory.
-    if (scanned_ && entities.sharesAllEntities(*scanned_))
-        return scannedPositions_;
-    QList<qsizetype> positions;
-    for (qsizetype i = 0; i < entities.size(); ++i)
-        if (holdsBoundTexts(entities.at(i)))
-            positions.append(i);
-    scanned_ = entities;
-    scannedPositions_ = positions;
-    return positions;
+    for (int k = 0; k < 2; ++k) {
+        if (scanned_[k] && entities.sharesAllEntities(scanned_[k]->entities)) {
+            if (k == 1)
+                std::swap(scanned_[0], scanned_[1]);
+            return scanned_[0]->positions;
+        }
+    }
+    // A list of the same length as one scanned (entities edited in place): only the entities
+    // that are not the very same shared ones are looked at; when none of them changed kind,
+    // the positions stand.
+    std::optional<QList<qsizetype>> positions;
+    for (int k = 0; k < 2 && !positions; ++k) {
+        if (!scanned_[k] || scanned_[k]->entities.size() != entities.size())
+            continue;
+        const Scan& scan = *scanned_[k];
+        bool same = true;
+        for (qsizetype i = 0; i < entities.size() && same; ++i) {
+            if (entities.sharesEntity(i, scan.entities, i))
+                continue;
+            same = holdsBoundTexts(entities.at(i)) == holdsBoundTexts(scan.entities.at(i));
+        }
+        if (same)
+            positions = scan.positions;
+    }
+    if (!positions) {
+        positions.emplace();
+        for (qsizetype i = 0; i < entities.size(); ++i)
+            if (holdsBoundTexts(entities.at(i)))
+                positions->append(i);
+    }
+    scanned_[1] = std::move(scanned_[0]);
+    scanned_[0] = Scan{entities, *positions};
+    return *positions;
 }
 
 bool PlmWorkDocumentDerived::canRecomputeIncrementally(const PlmWork& next, const PlmWork& previous) const

@@ -30,7 +30,8 @@ public:
     void reset()
     {
         fresh_.reset();
-        scanned_.reset();
+        scanned_[0].reset();
+        scanned_[1].reset();
     }
 
     // The cells in which the last recomputed work may differ from the work before it, when
@@ -42,12 +43,16 @@ public:
 
 private:
     bool canRecomputeIncrementally(const PlmWork& next, const PlmWork& previous) const;
-    // Positions of the texts and groups of a list of entities, remembered for the last list.
+    // Positions of the texts and groups of a list of entities, remembered for the last two
+    // lists (an update asks for the work before and the work after, each twice).
     QList<qsizetype> textAndGroupPositions(const PlmEntityList& entities);
 
     std::optional<PlmWork> fresh_; // the last work whose calculated values were just computed
     std::optional<WorkCellChanges> changes_;
-    std::optional<PlmEntityList> scanned_;
-    QList<qsizetype> scannedPositions_;
+    struct Scan {
+        PlmEntityList entities;
+        QList<qsizetype> positions;
+    };
+    std::optional<Scan> scanned_[2]; // the most recent first
     qsizetype lastEvaluatedRows_ = 0;
 };

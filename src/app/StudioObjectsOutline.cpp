@@ -226,10 +226,12 @@ void StudioObjectsOutline::selectObjects(const QSet<QString>& entityIDs, const s
     }
     m_window.data->selectRows(entityIDs);
     SuppressingSelection suppressing(m_window.suppressSelection);
-    selectRowsOnly(rowsWhere([&](const StudioObjectNode& node) {
-                       return node.reference && node.reference->isTopLevelEntity()
-                           && entityIDs.contains(node.reference->path.first());
-                   }),
+    // Nothing selected (the common refresh): no row to look for among a large map's.
+    selectRowsOnly(entityIDs.isEmpty() ? QList<QModelIndex>()
+                                       : rowsWhere([&](const StudioObjectNode& node) {
+                                             return node.reference && node.reference->isTopLevelEntity()
+                                                 && entityIDs.contains(node.reference->path.first());
+                                         }),
                    false);
 }
 

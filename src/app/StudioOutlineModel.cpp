@@ -1,5 +1,7 @@
 #include "app/StudioOutlineModel.h"
 
+#include <algorithm>
+
 #include <QFont>
 #include <QMimeData>
 
@@ -33,12 +35,14 @@ void StudioOutlineModel::setTree(const QList<StudioObjectNode>& roots, const Plm
     beginResetModel();
     m_roots = roots;
     m_work = work;
-    m_places.clear();
+    m_spans.clear();
     m_byKey.clear();
+    m_byKeyValid = false;
     m_rowStates.clear();
     // The nodes are reached through pointers from here on: detach once, then read only.
     m_roots.detach();
     indexNodes(std::as_const(m_roots), nullptr);
+    std::sort(m_spans.begin(), m_spans.end(), [](const Span& a, const Span& b) { return a.begin < b.begin; });
     endResetModel();
 }
 
@@ -48,11 +52,17 @@ bool StudioOutlineModel::updateEntitiesInPlace(const PlmWork& work)
     const PlmEntityList& after = work.map.entities;
     if (before.size() != after.size())
         return false;
+    const StudioObjectNode* fond = nullptr;
+    for (const StudioObjectNode& root : std::as_const(m_roots))
+        if (!root.reference && root.key == StudioObjectNode::fondSectionKey)
+            fond = &root;
     QList<StudioObjectNode*> changed;
     QList<const PlmEntity*> entities;
     for (qsizetype i = 0; i < after.size(); ++i) {
         const PlmEntity& old = before.at(i);
         const PlmEntity& entity = after.at(i);
+        if (before.sharesEntity(i, after, i))
+            continue; // the very same shared entity
         if (old.id != entity.id)
             return false;
         if (old == entity)
@@ -60,11 +70,21 @@ bool StudioOutlineModel::updateEntitiesInPlace(const PlmWork& work)
         // A group's rows are its members: a changed group is shown again whole.
         if (old.geometry.asGroup() || entity.geometry.asGroup())
             return false;
-        const auto node = m_byKey.constFind(StudioObjectReference::entity({entity.id}).key());
-        if (node == m_byKey.constEnd())
+        // The row sits where its entity does, counted from the last drawn, under "Fond".
+        const QString key = StudioObjectReference::entity({entity.id}).key();
+        const StudioObjectNode* node = nullptr;
+        if (fond && fond->children.size() == after.size()) {
+            const StudioObjectNode& guess = fond->children.at(after.size() - 1 - i);
+            // Top-level ids are unique, and no other row has an entity's one-id key.
+            if (guess.key == key)
+                node = &guess;
+        }
+        if (!node)
+            node = nodeOfKey(key);
+        if (!node)
             return false;
         // The tree is this model's own, detached copy: its nodes may be retitled in place.
-        changed.append(const_cast<StudioObjectNode*>(*node));
+        changed.append(const_cast<StudioObjectNode*>(node));
         entities.append(&entity);
     }
     m_work = work;
@@ -79,13 +99,45 @@ bool StudioOutlineModel::updateEntitiesInPlace(const PlmWork& work)
 
 void StudioOutlineModel::indexNodes(const QList<StudioObjectNode>& nodes, const StudioObjectNode* parent)
 {
-    for (int row = 0; row < nodes.size(); ++row) {
-        const StudioObjectNode* child = &nodes.at(row);
-        m_places.insert(child, Place{parent, row});
-        if (!m_byKey.contains(child->key))
-            m_byKey.insert(child->key, child);
-        indexNodes(child->children, child);
+    if (nodes.isEmpty())
+        return;
+    const StudioObjectNode* first = nodes.constData();
+    m_spans.append(Span{quintptr(first), quintptr(first + nodes.size()), parent});
+    for (const StudioObjectNode& child : nodes)
+        indexNodes(child.children, &child);
+}
+
+void StudioOutlineModel::indexKeys(const QList<StudioObjectNode>& nodes) const
+{
+    // Depth first, each node before its children: the first node of a key is kept.
+    for (const StudioObjectNode& child : nodes) {
+        if (!m_byKey.contains(child.key))
+            m_byKey.insert(child.key, &child);
+        indexKeys(child.children);
     }
+}
+
+std::optional<StudioOutlineModel::Place> StudioOutlineModel::placeOf(const StudioObjectNode* node) const
+{
+    const quintptr address = quintptr(node);
+    auto it = std::upper_bound(m_spans.cbegin(), m_spans.cend(), address,
+                               [](quintptr a, const Span& span) { return a < span.begin; });
+    if (it == m_spans.cbegin())
+        return std::nullopt;
+    --it;
+    if (address >= it->end || (address - it->begin) % sizeof(StudioObjectNode) != 0)
+        return std::nullopt;
+    return Place{it->parent, int((address - it->begin) / sizeof(StudioObjectNode))};
+}
+
+const StudioObjectNode* StudioOutlineModel::nodeOfKey(const QString& key) const
+{
+    if (!m_byKeyValid) {
+        m_byKey.clear();
+        indexKeys(m_roots);
+        m_byKeyValid = true;
+    }
+    return m_byKey.value(key, nullptr);
 }
 
 const QList<StudioObjectNode>& StudioOutlineModel::childrenOf(const StudioObjectNode* node) const
@@ -99,15 +151,15 @@ const StudioObjectNode* StudioOutlineModel::node(const QModelIndex& index) const
         return nullptr;
     // An index kept across a rebuild names a node that is gone: look it up before use.
     const auto* candidate = static_cast<const StudioObjectNode*>(index.internalPointer());
-    return m_places.contains(candidate) ? candidate : nullptr;
+    return placeOf(candidate) ? candidate : nullptr;
 }
 
 QModelIndex StudioOutlineModel::indexOf(const StudioObjectNode* target, int column) const
 {
-    const auto it = m_places.constFind(target);
-    if (it == m_places.constEnd())
+    const std::optional<Place> place = target ? placeOf(target) : std::nullopt;
+    if (!place)
         return {};
-    return createIndex(it->row, column, const_cast<StudioObjectNode*>(target));
+    return createIndex(place->row, column, const_cast<StudioObjectNode*>(target));
 }
 
 QModelIndex StudioOutlineModel::indexOfReference(const StudioObjectReference& reference) const
@@ -117,7 +169,7 @@ QModelIndex StudioOutlineModel::indexOfReference(const StudioObjectReference& re
 
 QModelIndex StudioOutlineModel::indexOfKey(const QString& key) const
 {
-    return indexOf(m_byKey.value(key, nullptr));
+    return indexOf(nodeOfKey(key));
 }
 
 StudioObjectEdits::State StudioOutlineModel::state(const StudioObjectReference& reference) const
@@ -141,9 +193,9 @@ const StudioOutlineModel::RowState& StudioOutlineModel::rowState(const StudioObj
         // look there spares a search through a large map for each row painted.
         std::optional<StudioObjectEdits::State> known;
         const StudioObjectReference& reference = *node->reference;
-        const auto place = m_places.constFind(node);
+        const std::optional<Place> place = placeOf(node);
         const PlmEntityList& entities = m_work.map.entities;
-        if (reference.isEntity() && reference.path.size() == 1 && place != m_places.constEnd()) {
+        if (reference.isEntity() && reference.path.size() == 1 && place) {
             const qsizetype guess = entities.size() - 1 - place->row;
             if (guess >= 0 && guess < entities.size() && entities.at(guess).id == reference.path.first()) {
                 const PlmEntity& entity = entities.at(guess);
@@ -172,10 +224,10 @@ QModelIndex StudioOutlineModel::parent(const QModelIndex& child) const
     const StudioObjectNode* current = node(child);
     if (!current)
         return {};
-    const auto it = m_places.constFind(current);
-    if (it == m_places.constEnd() || !it->parent)
+    const std::optional<Place> place = placeOf(current);
+    if (!place || !place->parent)
         return {};
-    return indexOf(it->parent, 0);
+    return indexOf(place->parent, 0);
 }
 
 int StudioOutlineModel::rowCount(const QModelIndex& parent) const

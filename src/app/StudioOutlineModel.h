@@ -95,11 +95,25 @@ private:
     };
     const QList<StudioObjectNode>& childrenOf(const StudioObjectNode* node) const;
     void indexNodes(const QList<StudioObjectNode>& nodes, const StudioObjectNode* parent);
+    void indexKeys(const QList<StudioObjectNode>& nodes) const;
+    // Where a node of the current tree sits; none for a pointer that names no node of it.
+    std::optional<Place> placeOf(const StudioObjectNode* node) const;
+    const StudioObjectNode* nodeOfKey(const QString& key) const;
 
     QList<StudioObjectNode> m_roots;
     PlmWork m_work;
-    QHash<const StudioObjectNode*, Place> m_places;
-    QHash<QString, const StudioObjectNode*> m_byKey; // first node of each key
+    // Each list of nodes of the tree (the roots, each node's children) as the span of memory
+    // its nodes occupy, sorted by address: a node's place is found from its address without
+    // an entry per node, which a large map's tree would make by the ten thousand.
+    struct Span {
+        quintptr begin = 0;
+        quintptr end = 0;
+        const StudioObjectNode* parent = nullptr;
+    };
+    QList<Span> m_spans;
+    // First node of each key, made at the first lookup by key.
+    mutable QHash<QString, const StudioObjectNode*> m_byKey;
+    mutable bool m_byKeyValid = false;
     // What the rows show of each object, asked at every paint: computed once per tree (a
     // lookup walks lists of entities by id).
     struct RowState {

@@ -1,6 +1,7 @@
 #include "data/DataTableModel.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -35,15 +36,22 @@ DataTableModel::Change DataTableModel::setWork(const PlmWork& work, const QStrin
         m_rows = rowEntityIDs;
         m_columns = columns;
         m_rowOfEntity.clear();
-        m_rowOfEntity.reserve(m_rows.size());
-        for (qsizetype i = 0; i < m_rows.size(); ++i)
-            m_rowOfEntity.insert(m_rows.at(i), int(i));
-        m_entityIndexOfRow.fill(-1, m_rows.size());
+        m_rowOfEntityValid = false;
         const PlmEntityList& list = work.map.entities;
-        for (qsizetype i = 0; i < list.size(); ++i) {
-            const int row = m_rowOfEntity.value(list.at(i).id, -1);
-            if (row >= 0)
-                m_entityIndexOfRow[row] = int(i);
+        // Rows in base map order (the unsorted table) name the entities at their own index.
+        bool inMapOrder = m_rows.size() == list.size();
+        for (qsizetype i = 0; i < m_rows.size() && inMapOrder; ++i)
+            inMapOrder = m_rows.at(i) == list.at(i).id;
+        m_entityIndexOfRow.resize(m_rows.size());
+        if (inMapOrder) {
+            std::iota(m_entityIndexOfRow.begin(), m_entityIndexOfRow.end(), 0);
+        } else {
+            m_entityIndexOfRow.fill(-1);
+            for (qsizetype i = 0; i < list.size(); ++i) {
+                const int row = this->row(list.at(i).id);
+                if (row >= 0)
+                    m_entityIndexOfRow[row] = int(i);
+            }
         }
         endResetModel();
         return sameColumns ? Change::rows : Change::columns;
@@ -66,6 +74,8 @@ void DataTableModel::emitChangedCells(const PlmWork& previous)
         bool stale = false;
         for (qsizetype row = 0; row < m_rows.size() && !stale; ++row) {
             const int i = m_entityIndexOfRow.at(row);
+            if (i >= 0 && i < after.size() && i < before.size() && after.sharesEntity(i, before, i))
+                continue; // the entity the row named is still there, unchanged
             stale = i >= 0 && (i >= after.size() || after.at(i).id != m_rows.at(row));
         }
         if (stale) {
@@ -80,6 +90,9 @@ void DataTableModel::emitChangedCells(const PlmWork& previous)
         for (qsizetype row = 0; row < m_rows.size(); ++row) {
             const int was = oldIndex.at(row);
             const int now = m_entityIndexOfRow.at(row);
+            // The very same shared entity has the same name: most rows are skipped unread.
+            if (was >= 0 && now >= 0 && was < before.size() && after.sharesEntity(now, before, was))
+                continue;
             const QString oldName = was >= 0 && was < before.size() ? before.at(was).name : QString();
             const QString newName = now >= 0 ? after.at(now).name : QString();
             if (oldName != newName)
@@ -108,7 +121,7 @@ void DataTableModel::emitChangedCells(const PlmWork& previous)
                                              [this, &changed](const QString& entityID, const PlmValue* x, const PlmValue* y) {
                                                  if (x && y && *x == *y)
                                                      return;
-                                                 const int row = m_rowOfEntity.value(entityID, -1);
+                                                 const int row = this->row(entityID);
                                                  if (row >= 0)
                                                      changed.append(row);
                                              });
@@ -136,6 +149,24 @@ void DataTableModel::emitChangedRows(int column, const QList<int>& changed)
     }
 }
 
+int DataTableModel::row(const QString& entityID) const
+{
+    if (!m_rowOfEntityValid) {
+        m_rowOfEntity.clear();
+        m_rowOfEntity.reserve(m_rows.size());
+        for (qsizetype i = 0; i < m_rows.size(); ++i)
+            m_rowOfEntity.insert(m_rows.at(i), int(i));
+        m_rowOfEntityValid = true;
+    }
+    return m_rowOfEntity.value(entityID, -1);
+}
+
+const PlmEntity* DataTableModel::entity(int row) const
+{
+    const int i = row >= 0 && row < m_entityIndexOfRow.size() ? m_entityIndexOfRow.at(row) : -1;
+    return i >= 0 && i < m_work.map.entities.size() ? &m_work.map.entities.at(i) : nullptr;
+}
+
 const PlmVariable* DataTableModel::variable(int column) const
 {
     const int v = column - 2;
@@ -149,8 +180,8 @@ QString DataTableModel::text(int row, int column) const
     if (column == 0)
         return m_rows.at(row);
     if (column == 1) {
-        const int i = m_entityIndexOfRow.at(row);
-        return i >= 0 && i < m_work.map.entities.size() ? m_work.map.entities.at(i).name : QString();
+        const PlmEntity* shown = entity(row);
+        return shown ? shown->name : QString();
     }
     if (const PlmVariable* shown = variable(column))
         return shown->displayText(m_rows.at(row)).value_or(QString());

@@ -23,7 +23,7 @@ public:
     const PlmWork& work() const { return m_work; }
     const QStringList& rowEntityIDs() const { return m_rows; }
     const QStringList& columnIDs() const { return m_columns; }
-    int row(const QString& entityID) const { return m_rowOfEntity.value(entityID, -1); }
+    int row(const QString& entityID) const;
     int column(const QString& columnID) const { return int(m_columns.indexOf(columnID)); }
     QString entityID(int row) const { return row >= 0 && row < m_rows.size() ? m_rows.at(row) : QString(); }
     QString columnID(int column) const
@@ -32,6 +32,8 @@ public:
     }
     // The variable shown in a column, or null for "identifier" and "name".
     const PlmVariable* variable(int column) const;
+    // The top-level entity of a row, or null.
+    const PlmEntity* entity(int row) const;
     // The cell's text as shown ("" for a missing value).
     QString text(int row, int column) const;
 
@@ -48,6 +50,8 @@ private:
     PlmWork m_work;
     QStringList m_rows;
     QStringList m_columns;
-    QHash<QString, int> m_rowOfEntity;
+    // Made at the first lookup by id: opening a large table never needs it.
+    mutable QHash<QString, int> m_rowOfEntity;
+    mutable bool m_rowOfEntityValid = false;
     QList<int> m_entityIndexOfRow; // index in the map's entity list of each row
 };

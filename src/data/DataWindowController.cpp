@@ -228,8 +228,6 @@ void DataWindowController::reloadTable()
     const QList<QString> selected = selectedEntityIDs();
     const PlmWork current = work();
 
-    refreshEntities(current.map.entities);
-
     // A sort key whose variable is gone returns the rows to base map order.
     if (sortColumn && *sortColumn != identifierColumn && *sortColumn != nameColumn
         && current.variableIndex(*sortColumn) < 0) {
@@ -258,28 +256,32 @@ void DataWindowController::reloadTable()
     updateStatus();
 }
 
-void DataWindowController::refreshEntities(const PlmEntityList& list)
+const PlmEntity* DataWindowController::entity(const QString& entityID) const
 {
-    // Only the entities that are not the very same shared ones as at the last reload are
-    // stored again: a typed cell or one edited entity of a large map costs a walk of handles.
-    bool rebuild = list.size() != m_entitiesSource.size();
-    for (qsizetype i = 0; i < list.size() && !rebuild; ++i) {
-        if (list.sharesEntity(i, m_entitiesSource, i))
-            continue;
-        const PlmEntity& entity = list.at(i);
-        if (entity.id != m_entitiesSource.at(i).id)
-            rebuild = true;
-        else
-            entities.insert(entity.id, entity);
-    }
-    if (rebuild) {
-        entities.clear();
-        entities.reserve(list.size());
-        for (const PlmEntity& entity : list)
-            entities.insert(entity.id, entity);
-    }
-    m_entitiesSource = list;
+    return m_model->entity(m_model->row(entityID));
 }
+
+namespace {
+
+// Whether the rows made from one list hold for the other: the same ids in the same order, and
+// the same names when the rows are sorted by name. An entity renamed, restyled or moved in
+// place leaves an unsorted table's rows as they were.
+bool sameRowEntities(const PlmEntityList& a, const PlmEntityList& b, bool byName)
+{
+    if (a.size() != b.size())
+        return false;
+    if (a.sharesAllEntities(b))
+        return true;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (a.sharesEntity(i, b, i))
+            continue;
+        if (a.at(i).id != b.at(i).id || (byName && a.at(i).name != b.at(i).name))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
 
 void DataWindowController::refreshRows(const PlmWork& current)
 {
@@ -290,7 +292,7 @@ void DataWindowController::refreshRows(const PlmWork& current)
     const std::optional<PlmVariableType> type = sorted ? std::optional(sorted->type) : std::nullopt;
     const bool same = m_rowsValid && m_rowsKey == sortColumn && m_rowsAscending == sortAscending
         && m_rowsType == type && (values.isSharedWith(m_rowsValues) || values == m_rowsValues)
-        && current.map.entities == m_rowsEntities;
+        && sameRowEntities(current.map.entities, m_rowsEntities, sortColumn == nameColumn);
     if (same)
         return;
     rows = current.rowEntityIDs(sortColumn, sortAscending);

@@ -148,7 +148,8 @@ public:
     DataPaneHost host;
 
     QStringList rows;                  // entity id of each row, in display order
-    QHash<QString, PlmEntity> entities; // the base map's top-level entities by id
+    // The base map's top-level entity shown in a row, by id; null when no row shows it.
+    const PlmEntity* entity(const QString& entityID) const;
     QString activeColumn;
     bool suppressSelection = false;
     bool committing = false;
@@ -166,7 +167,6 @@ private:
     void applyColumnLayout();
     int minimumColumnWidth(int column) const;
     bool growsWithTable(int column) const;
-    void refreshEntities(const PlmEntityList& list);
     void refreshRows(const PlmWork& current);
     void rebuildPicker(const PlmWork& work);
 
@@ -192,8 +192,7 @@ private:
         bool valid = false;
     };
     mutable MeanCache m_meanCache;
-    // What `entities` and `rows` were made from, so that a reload redoes only what changed.
-    PlmEntityList m_entitiesSource;
+    // What `rows` were made from, so that a reload redoes only what changed.
     bool m_rowsValid = false;
     std::optional<QString> m_rowsKey;
     bool m_rowsAscending = true;

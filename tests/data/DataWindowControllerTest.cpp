@@ -342,7 +342,8 @@ TEST_F(DataWindowControllerTest, ASortedTableFollowsChangedValuesAndNames)
     pane.reloadTable();
     EXPECT_EQ(pane.rows.first(), QStringLiteral("E5"));
     EXPECT_EQ(text(0, 1), QStringLiteral("A"));
-    EXPECT_EQ(pane.entities.value(QStringLiteral("E5")).name, QStringLiteral("A"));
+    ASSERT_NE(pane.entity(QStringLiteral("E5")), nullptr);
+    EXPECT_EQ(pane.entity(QStringLiteral("E5"))->name, QStringLiteral("A"));
 
     // An unknown column leaves the sort as it is.
     pane.sortBy(QStringLiteral("inconnue"), true);
@@ -399,6 +400,7 @@ TEST_F(DataWindowControllerTest, AGroupIsOneRowAndHiddenOrLockedEntitiesAreRows)
     EXPECT_EQ(pane.rows.last(), QStringLiteral("G"));
     EXPECT_EQ(text(10, 1), QStringLiteral("Groupe"));
     EXPECT_FALSE(pane.rows.contains(QStringLiteral("M1")));
-    EXPECT_FALSE(pane.entities.contains(QStringLiteral("M2")));
-    EXPECT_EQ(pane.entities.size(), 11);
+    EXPECT_EQ(pane.entity(QStringLiteral("M2")), nullptr);
+    ASSERT_NE(pane.entity(QStringLiteral("G")), nullptr);
+    EXPECT_EQ(pane.entity(QStringLiteral("G"))->name, QStringLiteral("Groupe"));
 }
