@@ -133,6 +133,8 @@ void CarteWindowController::build(bool studioPresentation)
         if (!self || !self->m_compositionHost)
             return;
         self->m_compositionHost->layoutSubtreeIfNeeded();
+        if (const std::optional<PlmWork> w = self->work())
+            self->restoreStoredViewport(*w);
         if (self->m_mapBlockEditor)
             self->m_mapBlockEditor->refreshFields();
     };

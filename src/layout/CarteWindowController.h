@@ -168,6 +168,7 @@ public:
     std::function<bool()> commitStudioEditing;
 
 private:
+    void restoreStoredViewport(const PlmWork& w);
     void build(bool studioPresentation);
     std::optional<PlmWork> work() const;
     bool update(const QString& actionName, const std::function<void(PlmWork&)>& change, bool refreshOnError = true);

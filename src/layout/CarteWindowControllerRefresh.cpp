@@ -137,12 +137,7 @@ void CarteWindowController::refreshControls()
     selectEntity(m_document.selectedEntityID ? m_document.selectedEntityID() : std::nullopt);
 
     // 17. The stored viewport, once.
-    if (!m_restoredDecorationViewport && w.decoration && w.decoration->viewport) {
-        m_compositionHost->layoutSubtreeIfNeeded();
-        m_composition->compositionViewport = *w.decoration->viewport;
-        m_canvas->apply(*w.decoration->viewport);
-        m_restoredDecorationViewport = true;
-    }
+    restoreStoredViewport(w);
     // 18. The map block.
     m_mapBlockEditor->refresh();
     // Decorations hook: the object views and the inspector follow the stored work.
@@ -672,4 +667,18 @@ void CarteWindowController::presentLayers()
         m_composition->layoutSubtreeIfNeeded();
         m_composition->setNeedsLayout();
     }
+}
+
+void CarteWindowController::restoreStoredViewport(const PlmWork& w)
+{
+    if (m_restoredDecorationViewport || !w.decoration || !w.decoration->viewport)
+        return;
+    m_compositionHost->layoutSubtreeIfNeeded();
+    // Until the pane has its real size there is no page: the first real size fits the map, so
+    // the stored framing waits for it rather than being fitted away.
+    if (!m_composition->compositionSize)
+        return;
+    m_composition->compositionViewport = *w.decoration->viewport;
+    m_canvas->apply(*w.decoration->viewport);
+    m_restoredDecorationViewport = true;
 }

@@ -302,7 +302,7 @@ TEST(CartePane, AViewportCentredFarOffTheMapIsShownAsStored)
         PlmDecorationViewport viewport;
         bool shownAsStored;
     };
-    const Row rows[] = {{"farLeft", {{-2147483648.0, 0}, 0.25}, true},
+    const Row rows[] = {{"normal", {{2, 1}, 0.05}, true}, {"farLeft", {{-2147483648.0, 0}, 0.25}, true},
                         {"farUp", {{0, 1.2e8}, 0.01}, true},
                         {"largestDouble", {{1e308, -1e308}, 1}, true},
                         {"pastTheLargestDouble", {{1e308, -1e308}, 0.25}, false}};
