@@ -94,7 +94,8 @@ bool ProportionalShapeStamp::drawSprite(QPainter& painter, const QPointF& center
     Batch& batch = *m_batch;
     const double pixels = size * batch.scale;
     const double margin = std::ceil(m_absoluteStroke * batch.scale) + 2;
-    if (pixels > kLargestSprite)
+    // A huge outline (or a NaN scale) gives no sensible sprite, and its side would not fit an int.
+    if (!(pixels <= kLargestSprite) || !(margin <= kLargestSprite))
         return false;
     // Sizes to a quarter pixel, positions to half a pixel.
     const int sizeStep = int(std::lround(pixels * 4));

@@ -159,3 +159,29 @@ TEST(ProportionalShapeStamp, StampsLandWhereVectorsDoUnderAnOffsetViewport)
     EXPECT_EQ(stamped.pixelColor(centre), drawn.pixelColor(centre));
     EXPECT_GT(stamped.pixelColor(centre).red(), 180);
 }
+
+TEST(ProportionalShapeStamp, AnOutlineTooWideForASpriteIsDrawnAsVectors)
+{
+    // A crafted file may give a symbol outline far wider than any sprite: its side must not be
+    // converted to int, and the batch draws the symbol as vectors, as outside a batch.
+    PlmProportionalSettings settings;
+    settings.outline = PlmStyle(PlmColor{0, 0, 0, 1}, std::nullopt, 1e10, 4);
+    settings.outlineVisible = true;
+    const auto shape = std::make_shared<const ProportionalShape>(settings, false);
+    const PlmColor colour{0.8, 0.2, 0.1, 1};
+    QImage drawn = page(), stamped = page();
+    const ProportionalShapeStamp stamp(shape, colour);
+    {
+        QPainter painter(&drawn);
+        flip(painter);
+        stamp.draw(painter, QPointF(60, 60), 10);
+    }
+    {
+        QPainter painter(&stamped);
+        flip(painter);
+        stamp.beginBatch(painter);
+        stamp.draw(painter, QPointF(60, 60), 10);
+        stamp.endBatch(painter);
+    }
+    EXPECT_EQ(drawn, stamped);
+}
