@@ -9,6 +9,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace PlmThresholds {
 
@@ -54,6 +57,57 @@ QList<double> standardDeviation(double mean, double standardDeviation, double sc
 
 namespace {
 
+#if defined(__GNUC__) && defined(__x86_64__)
+#define PLM_JENKS_WIDE 1
+// GCC 12 takes the deliberately undefined lanes inside its AVX-512 intrinsics for uninitialised.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+// The best split of j among [from, end] (end <= j - 1), eight candidates at a time, with the
+// same arithmetic as one at a time (no fused operation can form: every product feeds a
+// division), so that the same split wins. Ranges go in whole blocks, the lanes past the range
+// masked out (the arrays are padded to be read past it): no loop tail to mispredict. Fills
+// *least, returns the split.
+__attribute__((target("avx512f"))) int bestSplitWide(const double* W, const double* S, const double* Q,
+                                                     const double* P, int j, int from, int end,
+                                                     double* least)
+{
+    const __m512d wj = _mm512_set1_pd(W[j]), sj = _mm512_set1_pd(S[j]), qj = _mm512_set1_pd(Q[j]);
+    const __m512d zero = _mm512_setzero_pd();
+    const __m512d last = _mm512_set1_pd(double(end)), single = _mm512_set1_pd(double(j - 1));
+    const __m512d eight = _mm512_set1_pd(8);
+    __m512d at = _mm512_add_pd(_mm512_set1_pd(double(from)), _mm512_set_pd(7, 6, 5, 4, 3, 2, 1, 0));
+    __m512d best = _mm512_set1_pd(std::numeric_limits<double>::infinity());
+    __m512d bestAt = at;
+    for (int i = from; i <= end; i += 8) {
+        const __m512d w = _mm512_sub_pd(wj, _mm512_loadu_pd(W + i));
+        const __m512d s = _mm512_sub_pd(sj, _mm512_loadu_pd(S + i));
+        __m512d c = _mm512_sub_pd(_mm512_sub_pd(qj, _mm512_loadu_pd(Q + i)),
+                                  _mm512_div_pd(_mm512_mul_pd(s, s), w));
+        c = _mm512_max_pd(c, zero); // c > 0 ? c : 0
+        // One value alone costs nothing.
+        c = _mm512_mask_mov_pd(c, _mm512_cmp_pd_mask(at, single, _CMP_EQ_OQ), zero);
+        const __m512d v = _mm512_add_pd(_mm512_loadu_pd(P + i), c);
+        const __mmask8 inside = _mm512_cmp_pd_mask(at, last, _CMP_LE_OQ);
+        const __mmask8 less = _mm512_mask_cmp_pd_mask(inside, v, best, _CMP_LT_OQ);
+        best = _mm512_mask_mov_pd(best, less, v);
+        bestAt = _mm512_mask_mov_pd(bestAt, less, at);
+        at = _mm512_add_pd(at, eight);
+    }
+    // Each lane kept its first least; the earliest of equal ones wins.
+    const double value = _mm512_reduce_min_pd(best);
+    *least = value;
+    return int(_mm512_mask_reduce_min_pd(_mm512_cmp_pd_mask(best, _mm512_set1_pd(value), _CMP_EQ_OQ), bestAt));
+}
+
+bool wideSupported()
+{
+    static const bool supported = __builtin_cpu_supports("avx512f");
+    return supported;
+}
+#pragma GCC diagnostic pop
+#endif
+
 // Fisher's exact programme over the distinct values u (weights w): best[c][j] is the least sum
 // of squared deviations of the first j values cut into c classes. The best split of j never
 // moves left as j grows, so each class count is filled by divide and conquer: the middle j is
@@ -64,8 +118,11 @@ class JenksSolver {
     };
 
 public:
-    JenksSolver(const std::vector<double>& W, const std::vector<double>& S, const std::vector<double>& Q)
-        : W_(W), S_(S), Q_(Q), m_(int(W.size()) - 1)
+    // Arrays hold m + 1 entries and `padding` more, read but never used.
+    static constexpr int padding = 8;
+
+    JenksSolver(const std::vector<double>& W, const std::vector<double>& S, const std::vector<double>& Q, int m)
+        : W_(W), S_(S), Q_(Q), m_(m)
     {
     }
 
@@ -83,19 +140,22 @@ public:
     void layer(int c, const std::vector<double>& prev, std::vector<double>& cur, int* backRow)
     {
         std::fill(cur.begin(), cur.end(), std::numeric_limits<double>::infinity());
-        stack_.clear();
-        stack_.push_back({c, m_, c - 1, m_ - 1});
-        while (!stack_.empty()) {
-            const Range r = stack_.back();
-            stack_.pop_back();
-            if (r.lo > r.hi)
-                continue;
-            const int mid = (r.lo + r.hi) / 2;
-            const int bestI = solve(mid, r.optLo, r.optHi, prev, cur);
-            backRow[mid] = bestI;
-            // Order of the two halves does not matter: they are independent.
-            stack_.push_back({mid + 1, r.hi, bestI, r.optHi});
-            stack_.push_back({r.lo, mid - 1, r.optLo, bestI});
+        // Level by level rather than depth first: a range's bounds come from its ancestors only,
+        // so the same splits come out, and the middles of one level do not wait on each other.
+        // Depth first, each split waited on the one before it, and that wait was most of the time.
+        level_.assign(1, {c, m_, c - 1, m_ - 1});
+        while (!level_.empty()) {
+            next_.clear();
+            for (const Range& r : level_) {
+                const int mid = (r.lo + r.hi) / 2;
+                const int bestI = solve(mid, r.optLo, r.optHi, prev, cur);
+                backRow[mid] = bestI;
+                if (r.lo < mid)
+                    next_.push_back({r.lo, mid - 1, r.optLo, bestI});
+                if (mid < r.hi)
+                    next_.push_back({mid + 1, r.hi, bestI, r.optHi});
+            }
+            level_.swap(next_);
         }
     }
 
@@ -131,6 +191,10 @@ private:
     int solve(int j, int optLo, int optHi, const std::vector<double>& prev, std::vector<double>& cur) const
     {
         const int end = std::min(j - 1, optHi);
+#if defined(PLM_JENKS_WIDE)
+        if (wideSupported())
+            return bestSplitWide(W_.data(), S_.data(), Q_.data(), prev.data(), j, optLo, end, &cur[std::size_t(j)]);
+#endif
         const int full = std::min(end, j - 2); // a split at j - 1 leaves one value: no cost
         const double Wj = W_[std::size_t(j)], Sj = S_[std::size_t(j)], Qj = Q_[std::size_t(j)];
         const double* W = W_.data();
@@ -184,7 +248,7 @@ private:
     const std::vector<double>& S_;
     const std::vector<double>& Q_;
     int m_;
-    std::vector<Range> stack_;
+    std::vector<Range> level_, next_;
 };
 
 } // namespace
@@ -217,7 +281,8 @@ QList<double> jenks(const QList<double>& sorted, double scale, int classCount)
 
     // Prefix sums over the distinct values, entry 0 = 0, centred on the median and scaled so
     // that they stay well conditioned.
-    std::vector<double> W(std::size_t(m) + 1, 0.0), S(std::size_t(m) + 1, 0.0), Q(std::size_t(m) + 1, 0.0);
+    const std::size_t size = std::size_t(m) + 1 + JenksSolver::padding;
+    std::vector<double> W(size, 0.0), S(size, 0.0), Q(size, 0.0);
     for (int i = 0; i < m; ++i) {
         const double d = u[i] / s - p / s;
         W[i + 1] = W[i] + w[i];
@@ -225,9 +290,9 @@ QList<double> jenks(const QList<double>& sorted, double scale, int classCount)
         Q[i + 1] = Q[i] + d * d * w[i];
     }
 
-    JenksSolver solver(W, S, Q);
-    std::vector<double> prev(std::size_t(m) + 1);
-    std::vector<double> cur(std::size_t(m) + 1);
+    JenksSolver solver(W, S, Q, m);
+    std::vector<double> prev(size, std::numeric_limits<double>::infinity());
+    std::vector<double> cur(size, std::numeric_limits<double>::infinity());
     std::vector<int> back(std::size_t(K + 1) * std::size_t(m + 1), 0);
     const auto row = [&](int c) { return back.data() + std::size_t(c) * std::size_t(m + 1); };
     solver.first(prev, row(1));
