@@ -112,17 +112,29 @@ bool wideSupported()
 // of squared deviations of the first j values cut into c classes. The best split of j never
 // moves left as j grows, so each class count is filled by divide and conquer: the middle j is
 // solved over its allowed splits and bounds the splits of both halves.
+struct JenksRange {
+    int lo, hi, optLo, optHi;
+};
+
+// Working arrays of the programme, kept per thread between calls: allocating them afresh cost
+// page faults worth a tenth of a call on a large variable. Released after a very large one.
+struct JenksScratch {
+    std::vector<double> u, w, W, S, Q, prev, cur;
+    std::vector<int> back;
+    std::vector<JenksRange> level, next;
+
+    static constexpr int keptDistinctValues = 1 << 17;
+};
+
 class JenksSolver {
-    struct Range {
-        int lo, hi, optLo, optHi;
-    };
+    using Range = JenksRange;
 
 public:
     // Arrays hold m + 1 entries and `padding` more, read but never used.
     static constexpr int padding = 8;
 
-    JenksSolver(const std::vector<double>& W, const std::vector<double>& S, const std::vector<double>& Q, int m)
-        : W_(W), S_(S), Q_(Q), m_(m)
+    JenksSolver(JenksScratch& scratch, int m)
+        : W_(scratch.W), S_(scratch.S), Q_(scratch.Q), m_(m), level_(scratch.level), next_(scratch.next)
     {
     }
 
@@ -248,7 +260,8 @@ private:
     const std::vector<double>& S_;
     const std::vector<double>& Q_;
     int m_;
-    std::vector<Range> level_, next_;
+    std::vector<Range>& level_;
+    std::vector<Range>& next_;
 };
 
 } // namespace
@@ -259,10 +272,13 @@ QList<double> jenks(const QList<double>& sorted, double scale, int classCount)
     if (sorted.isEmpty() || classCount < 2)
         return out;
 
-    std::vector<double> u;
-    std::vector<double> w;
-    u.reserve(sorted.size());
-    w.reserve(sorted.size());
+    thread_local JenksScratch scratch;
+    std::vector<double>& u = scratch.u;
+    std::vector<double>& w = scratch.w;
+    u.clear();
+    w.clear();
+    u.reserve(std::size_t(sorted.size()));
+    w.reserve(std::size_t(sorted.size()));
     for (double v : sorted) {
         if (!u.empty() && u.back() == v)
             w.back() += 1.0;
@@ -282,7 +298,12 @@ QList<double> jenks(const QList<double>& sorted, double scale, int classCount)
     // Prefix sums over the distinct values, entry 0 = 0, centred on the median and scaled so
     // that they stay well conditioned.
     const std::size_t size = std::size_t(m) + 1 + JenksSolver::padding;
-    std::vector<double> W(size, 0.0), S(size, 0.0), Q(size, 0.0);
+    std::vector<double>& W = scratch.W;
+    std::vector<double>& S = scratch.S;
+    std::vector<double>& Q = scratch.Q;
+    W.assign(size, 0.0);
+    S.assign(size, 0.0);
+    Q.assign(size, 0.0);
     for (int i = 0; i < m; ++i) {
         const double d = u[i] / s - p / s;
         W[i + 1] = W[i] + w[i];
@@ -290,10 +311,14 @@ QList<double> jenks(const QList<double>& sorted, double scale, int classCount)
         Q[i + 1] = Q[i] + d * d * w[i];
     }
 
-    JenksSolver solver(W, S, Q, m);
-    std::vector<double> prev(size, std::numeric_limits<double>::infinity());
-    std::vector<double> cur(size, std::numeric_limits<double>::infinity());
-    std::vector<int> back(std::size_t(K + 1) * std::size_t(m + 1), 0);
+    JenksSolver solver(scratch, m);
+    std::vector<double>& prev = scratch.prev;
+    std::vector<double>& cur = scratch.cur;
+    prev.assign(size, std::numeric_limits<double>::infinity());
+    cur.assign(size, std::numeric_limits<double>::infinity());
+    // Every entry read back below is written first.
+    std::vector<int>& back = scratch.back;
+    back.resize(std::size_t(K + 1) * std::size_t(m + 1));
     const auto row = [&](int c) { return back.data() + std::size_t(c) * std::size_t(m + 1); };
     solver.first(prev, row(1));
     for (int c = 2; c < K; ++c) {
@@ -310,6 +335,8 @@ QList<double> jenks(const QList<double>& sorted, double scale, int classCount)
         j = i;
     }
     std::reverse(out.begin(), out.end());
+    if (m > JenksScratch::keptDistinctValues)
+        scratch = JenksScratch();
     return out;
 }
 
