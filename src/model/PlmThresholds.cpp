@@ -94,10 +94,14 @@ __attribute__((target("avx512f"))) int bestSplitWide(const double* W, const doub
         bestAt = _mm512_mask_mov_pd(bestAt, less, at);
         at = _mm512_add_pd(at, eight);
     }
-    // Each lane kept its first least; the earliest of equal ones wins.
+    // Each lane kept its first least; the earliest of equal ones wins. After one block, lane l
+    // holds candidate from + l: the first lane equal to the least is the split.
     const double value = _mm512_reduce_min_pd(best);
     *least = value;
-    return int(_mm512_mask_reduce_min_pd(_mm512_cmp_pd_mask(best, _mm512_set1_pd(value), _CMP_EQ_OQ), bestAt));
+    const __mmask8 equal = _mm512_cmp_pd_mask(best, _mm512_set1_pd(value), _CMP_EQ_OQ);
+    if (end - from < 8)
+        return from + __builtin_ctz(unsigned(equal));
+    return int(_mm512_mask_reduce_min_pd(equal, bestAt));
 }
 
 bool wideSupported()
