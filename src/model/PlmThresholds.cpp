@@ -57,6 +57,10 @@ QList<double> standardDeviation(double mean, double standardDeviation, double sc
 
 namespace {
 
+struct JenksRange {
+    int lo, hi, optLo, optHi;
+};
+
 #if defined(__GNUC__) && defined(__x86_64__)
 #define PLM_JENKS_WIDE 1
 // GCC 12 takes the deliberately undefined lanes inside its AVX-512 intrinsics for uninitialised.
@@ -68,9 +72,9 @@ namespace {
 // division), so that the same split wins. Ranges go in whole blocks, the lanes past the range
 // masked out (the arrays are padded to be read past it): no loop tail to mispredict. Fills
 // *least, returns the split.
-__attribute__((target("avx512f"))) int bestSplitWide(const double* W, const double* S, const double* Q,
-                                                     const double* P, int j, int from, int end,
-                                                     double* least)
+__attribute__((target("avx512f"))) inline int bestSplitWide(const double* W, const double* S,
+                                                            const double* Q, const double* P, int j,
+                                                            int from, int end, double* least)
 {
     const __m512d wj = _mm512_set1_pd(W[j]), sj = _mm512_set1_pd(S[j]), qj = _mm512_set1_pd(Q[j]);
     const __m512d zero = _mm512_setzero_pd();
@@ -104,6 +108,27 @@ __attribute__((target("avx512f"))) int bestSplitWide(const double* W, const doub
     return int(_mm512_mask_reduce_min_pd(equal, bestAt));
 }
 
+// One class count level by level (see JenksSolver::layer), with bestSplitWide inlined.
+__attribute__((target("avx512f"))) void layerWide(const double* W, const double* S, const double* Q,
+                                                  const double* P, double* cur, int* backRow, int c, int m,
+                                                  std::vector<JenksRange>& level, std::vector<JenksRange>& next)
+{
+    level.assign(1, {c, m, c - 1, m - 1});
+    while (!level.empty()) {
+        next.clear();
+        for (const JenksRange& r : level) {
+            const int mid = (r.lo + r.hi) / 2;
+            const int bestI = bestSplitWide(W, S, Q, P, mid, r.optLo, std::min(mid - 1, r.optHi), cur + mid);
+            backRow[mid] = bestI;
+            if (r.lo < mid)
+                next.push_back({r.lo, mid - 1, r.optLo, bestI});
+            if (mid < r.hi)
+                next.push_back({mid + 1, r.hi, bestI, r.optHi});
+        }
+        level.swap(next);
+    }
+}
+
 bool wideSupported()
 {
     static const bool supported = __builtin_cpu_supports("avx512f");
@@ -112,16 +137,8 @@ bool wideSupported()
 #pragma GCC diagnostic pop
 #endif
 
-// Fisher's exact programme over the distinct values u (weights w): best[c][j] is the least sum
-// of squared deviations of the first j values cut into c classes. The best split of j never
-// moves left as j grows, so each class count is filled by divide and conquer: the middle j is
-// solved over its allowed splits and bounds the splits of both halves.
-struct JenksRange {
-    int lo, hi, optLo, optHi;
-};
-
 // Working arrays of the programme, kept per thread between calls: allocating them afresh cost
-// page faults worth a tenth of a call on a large variable. Released after a very large one.
+// page faults on every call on a large variable. Released after a very large one.
 struct JenksScratch {
     std::vector<double> u, w, W, S, Q, prev, cur;
     std::vector<int> back;
@@ -130,6 +147,10 @@ struct JenksScratch {
     static constexpr int keptDistinctValues = 1 << 17;
 };
 
+// Fisher's exact programme over the distinct values u (weights w): best[c][j] is the least sum
+// of squared deviations of the first j values cut into c classes. The best split of j never
+// moves left as j grows, so each class count is filled by divide and conquer: the middle j is
+// solved over its allowed splits and bounds the splits of both halves.
 class JenksSolver {
     using Range = JenksRange;
 
@@ -156,6 +177,10 @@ public:
     void layer(int c, const std::vector<double>& prev, std::vector<double>& cur, int* backRow)
     {
         std::fill(cur.begin(), cur.end(), std::numeric_limits<double>::infinity());
+#if defined(PLM_JENKS_WIDE)
+        if (wideSupported())
+            return layerWide(W_.data(), S_.data(), Q_.data(), prev.data(), cur.data(), backRow, c, m_, level_, next_);
+#endif
         // Level by level rather than depth first: a range's bounds come from its ancestors only,
         // so the same splits come out, and the middles of one level do not wait on each other.
         // Depth first, each split waited on the one before it, and that wait was most of the time.
