@@ -103,6 +103,8 @@ __attribute__((target("avx512f"))) inline int bestSplitWide(const double* W, con
     const double value = _mm512_reduce_min_pd(best);
     *least = value;
     const __mmask8 equal = _mm512_cmp_pd_mask(best, _mm512_set1_pd(value), _CMP_EQ_OQ);
+    if (equal == 0) // no value compares (never with finite data): the first, as one at a time
+        return from;
     if (end - from < 8)
         return from + __builtin_ctz(unsigned(equal));
     return int(_mm512_mask_reduce_min_pd(equal, bestAt));
