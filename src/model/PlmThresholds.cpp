@@ -131,9 +131,76 @@ __attribute__((target("avx512f"))) void layerWide(const double* W, const double*
     }
 }
 
+// The same search four candidates at a time, for processors with AVX2 but not AVX-512.
+__attribute__((target("avx2"))) inline int bestSplitAvx2(const double* W, const double* S, const double* Q,
+                                                         const double* P, int j, int from, int end,
+                                                         double* least)
+{
+    const __m256d wj = _mm256_set1_pd(W[j]), sj = _mm256_set1_pd(S[j]), qj = _mm256_set1_pd(Q[j]);
+    const __m256d zero = _mm256_setzero_pd(), infinity = _mm256_set1_pd(std::numeric_limits<double>::infinity());
+    const __m256d last = _mm256_set1_pd(double(end)), single = _mm256_set1_pd(double(j - 1));
+    const __m256d four = _mm256_set1_pd(4);
+    __m256d at = _mm256_add_pd(_mm256_set1_pd(double(from)), _mm256_set_pd(3, 2, 1, 0));
+    __m256d best = infinity;
+    __m256d bestAt = at;
+    for (int i = from; i <= end; i += 4) {
+        const __m256d w = _mm256_sub_pd(wj, _mm256_loadu_pd(W + i));
+        const __m256d s = _mm256_sub_pd(sj, _mm256_loadu_pd(S + i));
+        __m256d c = _mm256_sub_pd(_mm256_sub_pd(qj, _mm256_loadu_pd(Q + i)),
+                                  _mm256_div_pd(_mm256_mul_pd(s, s), w));
+        c = _mm256_max_pd(c, zero); // c > 0 ? c : 0
+        c = _mm256_blendv_pd(c, zero, _mm256_cmp_pd(at, single, _CMP_EQ_OQ));
+        const __m256d v = _mm256_add_pd(_mm256_loadu_pd(P + i), c);
+        const __m256d less = _mm256_and_pd(_mm256_cmp_pd(v, best, _CMP_LT_OQ), _mm256_cmp_pd(at, last, _CMP_LE_OQ));
+        best = _mm256_blendv_pd(best, v, less);
+        bestAt = _mm256_blendv_pd(bestAt, at, less);
+        at = _mm256_add_pd(at, four);
+    }
+    __m256d m = _mm256_min_pd(best, _mm256_permute2f128_pd(best, best, 1));
+    m = _mm256_min_pd(m, _mm256_permute_pd(m, 0x5));
+    const double value = _mm256_cvtsd_f64(m);
+    *least = value;
+    const __m256d equal = _mm256_cmp_pd(best, _mm256_set1_pd(value), _CMP_EQ_OQ);
+    const int mask = _mm256_movemask_pd(equal);
+    if (mask == 0)
+        return from;
+    if (end - from < 4)
+        return from + __builtin_ctz(unsigned(mask));
+    __m256d first = _mm256_blendv_pd(infinity, bestAt, equal);
+    first = _mm256_min_pd(first, _mm256_permute2f128_pd(first, first, 1));
+    first = _mm256_min_pd(first, _mm256_permute_pd(first, 0x5));
+    return int(_mm256_cvtsd_f64(first));
+}
+
+__attribute__((target("avx2"))) void layerAvx2(const double* W, const double* S, const double* Q,
+                                               const double* P, double* cur, int* backRow, int c, int m,
+                                               std::vector<JenksRange>& level, std::vector<JenksRange>& next)
+{
+    level.assign(1, {c, m, c - 1, m - 1});
+    while (!level.empty()) {
+        next.clear();
+        for (const JenksRange& r : level) {
+            const int mid = (r.lo + r.hi) / 2;
+            const int bestI = bestSplitAvx2(W, S, Q, P, mid, r.optLo, std::min(mid - 1, r.optHi), cur + mid);
+            backRow[mid] = bestI;
+            if (r.lo < mid)
+                next.push_back({r.lo, mid - 1, r.optLo, bestI});
+            if (mid < r.hi)
+                next.push_back({mid + 1, r.hi, bestI, r.optHi});
+        }
+        level.swap(next);
+    }
+}
+
 bool wideSupported()
 {
     static const bool supported = __builtin_cpu_supports("avx512f");
+    return supported;
+}
+
+bool avx2Supported()
+{
+    static const bool supported = __builtin_cpu_supports("avx2");
     return supported;
 }
 #pragma GCC diagnostic pop
@@ -182,6 +249,8 @@ public:
 #if defined(PLM_JENKS_WIDE)
         if (wideSupported())
             return layerWide(W_.data(), S_.data(), Q_.data(), prev.data(), cur.data(), backRow, c, m_, level_, next_);
+        if (avx2Supported())
+            return layerAvx2(W_.data(), S_.data(), Q_.data(), prev.data(), cur.data(), backRow, c, m_, level_, next_);
 #endif
         // Level by level rather than depth first: a range's bounds come from its ancestors only,
         // so the same splits come out, and the middles of one level do not wait on each other.
@@ -237,6 +306,8 @@ private:
 #if defined(PLM_JENKS_WIDE)
         if (wideSupported())
             return bestSplitWide(W_.data(), S_.data(), Q_.data(), prev.data(), j, optLo, end, &cur[std::size_t(j)]);
+        if (avx2Supported())
+            return bestSplitAvx2(W_.data(), S_.data(), Q_.data(), prev.data(), j, optLo, end, &cur[std::size_t(j)]);
 #endif
         const int full = std::min(end, j - 2); // a split at j - 1 leaves one value: no cost
         const double Wj = W_[std::size_t(j)], Sj = S_[std::size_t(j)], Qj = Q_[std::size_t(j)];
