@@ -55,6 +55,12 @@ QList<double> standardDeviation(double mean, double standardDeviation, double sc
     return out;
 }
 
+JenksKernel& jenksKernelCeiling()
+{
+    static JenksKernel ceiling = JenksKernel::avx512;
+    return ceiling;
+}
+
 namespace {
 
 struct JenksRange {
@@ -195,13 +201,13 @@ __attribute__((target("avx2"))) void layerAvx2(const double* W, const double* S,
 bool wideSupported()
 {
     static const bool supported = __builtin_cpu_supports("avx512f");
-    return supported;
+    return supported && jenksKernelCeiling() >= JenksKernel::avx512;
 }
 
 bool avx2Supported()
 {
     static const bool supported = __builtin_cpu_supports("avx2");
-    return supported;
+    return supported && jenksKernelCeiling() >= JenksKernel::avx2;
 }
 #pragma GCC diagnostic pop
 #endif
