@@ -137,42 +137,59 @@ __attribute__((target("avx512f"))) void layerWide(const double* W, const double*
     }
 }
 
-// The same search four candidates at a time, for processors with AVX2 but not AVX-512.
+// Four candidates from i, lanes at `at`, into the first least of each lane.
+__attribute__((target("avx2"))) inline void candidatesAvx2(const double* W, const double* S, const double* Q,
+                                                           const double* P, int i, __m256d wj, __m256d sj,
+                                                           __m256d qj, __m256d last, __m256d single, __m256d at,
+                                                           __m256d& best, __m256d& bestAt)
+{
+    const __m256d zero = _mm256_setzero_pd();
+    const __m256d w = _mm256_sub_pd(wj, _mm256_loadu_pd(W + i));
+    const __m256d s = _mm256_sub_pd(sj, _mm256_loadu_pd(S + i));
+    __m256d c = _mm256_sub_pd(_mm256_sub_pd(qj, _mm256_loadu_pd(Q + i)), _mm256_div_pd(_mm256_mul_pd(s, s), w));
+    c = _mm256_max_pd(c, zero);                                            // c > 0 ? c : 0
+    c = _mm256_blendv_pd(c, zero, _mm256_cmp_pd(at, single, _CMP_EQ_OQ)); // one value alone costs nothing
+    const __m256d v = _mm256_add_pd(_mm256_loadu_pd(P + i), c);
+    const __m256d less = _mm256_and_pd(_mm256_cmp_pd(v, best, _CMP_LT_OQ), _mm256_cmp_pd(at, last, _CMP_LE_OQ));
+    best = _mm256_blendv_pd(best, v, less);
+    bestAt = _mm256_blendv_pd(bestAt, at, less);
+}
+
+// The same search eight candidates at a time in two groups of four lanes, for processors with
+// AVX2 but not AVX-512.
 __attribute__((target("avx2"))) inline int bestSplitAvx2(const double* W, const double* S, const double* Q,
                                                          const double* P, int j, int from, int end,
                                                          double* least)
 {
     const __m256d wj = _mm256_set1_pd(W[j]), sj = _mm256_set1_pd(S[j]), qj = _mm256_set1_pd(Q[j]);
-    const __m256d zero = _mm256_setzero_pd(), infinity = _mm256_set1_pd(std::numeric_limits<double>::infinity());
+    const __m256d infinity = _mm256_set1_pd(std::numeric_limits<double>::infinity());
     const __m256d last = _mm256_set1_pd(double(end)), single = _mm256_set1_pd(double(j - 1));
-    const __m256d four = _mm256_set1_pd(4);
-    __m256d at = _mm256_add_pd(_mm256_set1_pd(double(from)), _mm256_set_pd(3, 2, 1, 0));
-    __m256d best = infinity;
-    __m256d bestAt = at;
-    for (int i = from; i <= end; i += 4) {
-        const __m256d w = _mm256_sub_pd(wj, _mm256_loadu_pd(W + i));
-        const __m256d s = _mm256_sub_pd(sj, _mm256_loadu_pd(S + i));
-        __m256d c = _mm256_sub_pd(_mm256_sub_pd(qj, _mm256_loadu_pd(Q + i)),
-                                  _mm256_div_pd(_mm256_mul_pd(s, s), w));
-        c = _mm256_max_pd(c, zero); // c > 0 ? c : 0
-        c = _mm256_blendv_pd(c, zero, _mm256_cmp_pd(at, single, _CMP_EQ_OQ));
-        const __m256d v = _mm256_add_pd(_mm256_loadu_pd(P + i), c);
-        const __m256d less = _mm256_and_pd(_mm256_cmp_pd(v, best, _CMP_LT_OQ), _mm256_cmp_pd(at, last, _CMP_LE_OQ));
-        best = _mm256_blendv_pd(best, v, less);
-        bestAt = _mm256_blendv_pd(bestAt, at, less);
-        at = _mm256_add_pd(at, four);
+    const __m256d eight = _mm256_set1_pd(8);
+    // Two groups of four lanes: candidates from + l and from + 4 + l, then eight on.
+    __m256d atA = _mm256_add_pd(_mm256_set1_pd(double(from)), _mm256_set_pd(3, 2, 1, 0));
+    __m256d atB = _mm256_add_pd(atA, _mm256_set1_pd(4));
+    __m256d bestA = infinity, bestB = infinity;
+    __m256d bestAtA = atA, bestAtB = atB;
+    for (int i = from; i <= end; i += 8) {
+        candidatesAvx2(W, S, Q, P, i, wj, sj, qj, last, single, atA, bestA, bestAtA);
+        candidatesAvx2(W, S, Q, P, i + 4, wj, sj, qj, last, single, atB, bestB, bestAtB);
+        atA = _mm256_add_pd(atA, eight);
+        atB = _mm256_add_pd(atB, eight);
     }
-    __m256d m = _mm256_min_pd(best, _mm256_permute2f128_pd(best, best, 1));
+    __m256d m = _mm256_min_pd(bestA, bestB);
+    m = _mm256_min_pd(m, _mm256_permute2f128_pd(m, m, 1));
     m = _mm256_min_pd(m, _mm256_permute_pd(m, 0x5));
     const double value = _mm256_cvtsd_f64(m);
     *least = value;
-    const __m256d equal = _mm256_cmp_pd(best, _mm256_set1_pd(value), _CMP_EQ_OQ);
-    const int mask = _mm256_movemask_pd(equal);
+    const __m256d valueV = _mm256_set1_pd(value);
+    const __m256d equalA = _mm256_cmp_pd(bestA, valueV, _CMP_EQ_OQ), equalB = _mm256_cmp_pd(bestB, valueV, _CMP_EQ_OQ);
+    const unsigned mask = unsigned(_mm256_movemask_pd(equalA)) | unsigned(_mm256_movemask_pd(equalB)) << 4;
     if (mask == 0)
         return from;
-    if (end - from < 4)
-        return from + __builtin_ctz(unsigned(mask));
-    __m256d first = _mm256_blendv_pd(infinity, bestAt, equal);
+    // After one round, group A lane l holds candidate from + l and group B from + 4 + l.
+    if (end - from < 8)
+        return from + __builtin_ctz(mask);
+    __m256d first = _mm256_min_pd(_mm256_blendv_pd(infinity, bestAtA, equalA), _mm256_blendv_pd(infinity, bestAtB, equalB));
     first = _mm256_min_pd(first, _mm256_permute2f128_pd(first, first, 1));
     first = _mm256_min_pd(first, _mm256_permute_pd(first, 0x5));
     return int(_mm256_cvtsd_f64(first));
