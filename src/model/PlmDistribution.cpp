@@ -20,9 +20,15 @@ void radixSort(QList<double>& values)
     constexpr int digitBits = 11;
     constexpr int digits = (64 + digitBits - 1) / digitBits;
     constexpr std::uint64_t digitMask = (std::uint64_t(1) << digitBits) - 1;
+    constexpr qsizetype keptValues = qsizetype(1) << 18;
     const qsizetype n = values.size();
-    std::vector<std::uint64_t> keys(static_cast<std::size_t>(n)), other(static_cast<std::size_t>(n));
-    std::vector<std::uint32_t> counts(std::size_t(digits) << digitBits, 0);
+    // Buffers kept per thread between sorts: allocated afresh, a large column paid page faults
+    // on every sort. Released after a very large one.
+    thread_local std::vector<std::uint64_t> keys, other;
+    thread_local std::vector<std::uint32_t> counts;
+    keys.resize(static_cast<std::size_t>(n));
+    other.resize(static_cast<std::size_t>(n));
+    counts.assign(std::size_t(digits) << digitBits, 0);
     for (qsizetype i = 0; i < n; ++i) {
         std::uint64_t bits = 0;
         std::memcpy(&bits, &values[i], sizeof bits);
@@ -46,6 +52,10 @@ void radixSort(QList<double>& values)
         const std::uint64_t key = keys[std::size_t(i)];
         const std::uint64_t bits = key >> 63 ? key & ~(std::uint64_t(1) << 63) : ~key;
         std::memcpy(&values[i], &bits, sizeof bits);
+    }
+    if (n > keptValues) {
+        keys = {};
+        other = {};
     }
 }
 

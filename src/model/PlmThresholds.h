@@ -24,6 +24,11 @@ QList<double> standardDeviation(double mean, double standardDeviation, double sc
 // values give no candidates.
 QList<double> jenks(const QList<double>& sorted, double scale, int classCount);
 
+// The widest vector instructions natural breaks may use, when the processor has them. Every
+// kind chooses the same splits; tests lower the ceiling to check each against the others.
+enum class JenksKernel { portable, avx2, avx512 };
+JenksKernel& jenksKernelCeiling();
+
 // Within-class sum of squared deviations of `sorted` cut at `thresholds`
 // (a value equal to a threshold belongs to the lower class). Used to compare
 // partitions; computed on centred values for accuracy.

@@ -159,11 +159,30 @@ TEST(PlmDistributionJenks, SplitsTheObviousGroups)
     EXPECT_EQ(few.thresholds(M::jenks, 6, {}), (QList<double>{1, 2}));
 }
 
+// Runs `check` with each kind of vector instructions the processor has (the others fall back).
+void withEachJenksKernel(const std::function<void(int)>& check)
+{
+    const PlmThresholds::JenksKernel widest = PlmThresholds::jenksKernelCeiling();
+    for (auto kernel : {PlmThresholds::JenksKernel::portable, PlmThresholds::JenksKernel::avx2, widest}) {
+        PlmThresholds::jenksKernelCeiling() = kernel;
+        check(int(kernel));
+    }
+    PlmThresholds::jenksKernelCeiling() = widest;
+}
+
 TEST(PlmDistributionJenks, TiesGoToTheEarlierSplit)
 {
     // {0} | {1, 2} and {0, 1} | {2} cost the same: the smaller split index wins.
     EXPECT_EQ(PlmDistribution({0, 1, 2}).thresholds(M::jenks, 2, {}), (QList<double>{0}));
     EXPECT_EQ(PlmDistribution({0, 1, 2, 3, 4}).thresholds(M::jenks, 2, {}), (QList<double>{1}));
+    // Mirrored clusters in exact arithmetic: cutting off the first or the last eight values
+    // costs the same to the last bit. The two splits are eight apart, in the same lane of the
+    // vector search, with each kind of vector instructions.
+    const PlmDistribution mirrored({0, 1, 2, 3, 4, 5, 6, 7, 28, 29, 30, 31, 33, 34, 35, 36,
+                                    57, 58, 59, 60, 61, 62, 63, 64});
+    withEachJenksKernel([&](int kernel) {
+        EXPECT_EQ(mirrored.thresholds(M::jenks, 2, {}), (QList<double>{7})) << "kernel " << kernel;
+    });
 }
 
 // Optimal cost over every way to cut the distinct values into k classes.
@@ -351,25 +370,27 @@ QList<double> referenceJenks(const QList<double>& sorted, double scale, int clas
 
 TEST(PlmDistributionJenks, ChoosesTheSameSplitsAsThePreviousSolver)
 {
-    std::mt19937 rng(2024);
-    for (int round = 0; round < 60; ++round) {
-        // Evenly spaced integers (splits that cost exactly the same), skewed reals, and
-        // clustered reals; sizes across the vectorised solver's steps.
-        const int n = 2 + int(rng() % (round % 3 == 0 ? 60 : 3000));
-        QList<double> values;
-        for (int i = 0; i < n; ++i) {
-            if (round % 3 == 0)
-                values.append(double(i % (n / 2 + 1)));
-            else if (round % 3 == 1)
-                values.append(std::exp(double(rng() % 100000) / 9000.0));
-            else
-                values.append(double(rng() % 5) * 100 + double(rng() % 1000) / 997.0 - 250);
+    withEachJenksKernel([](int kernel) {
+        std::mt19937 rng(2024);
+        for (int round = 0; round < 60; ++round) {
+            // Evenly spaced integers (splits that cost exactly the same), skewed reals, and
+            // clustered reals; sizes across the vectorised solver's steps.
+            const int n = 2 + int(rng() % (round % 3 == 0 ? 60 : 3000));
+            QList<double> values;
+            for (int i = 0; i < n; ++i) {
+                if (round % 3 == 0)
+                    values.append(double(i % (n / 2 + 1)));
+                else if (round % 3 == 1)
+                    values.append(std::exp(double(rng() % 100000) / 9000.0));
+                else
+                    values.append(double(rng() % 5) * 100 + double(rng() % 1000) / 997.0 - 250);
+            }
+            const PlmDistribution d(values);
+            for (int k = 2; k <= 10; ++k)
+                ASSERT_EQ(PlmThresholds::jenks(d.sorted, d.scale, k), referenceJenks(d.sorted, d.scale, k))
+                    << "kernel " << kernel << " round " << round << " k " << k;
         }
-        const PlmDistribution d(values);
-        for (int k = 2; k <= 10; ++k)
-            ASSERT_EQ(PlmThresholds::jenks(d.sorted, d.scale, k), referenceJenks(d.sorted, d.scale, k))
-                << "round " << round << " k " << k;
-    }
+    });
 }
 
 TEST(PlmDistribution, LargeColumnsAreSortedLikeSmallOnes)
