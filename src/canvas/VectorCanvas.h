@@ -338,6 +338,7 @@ private:
     std::optional<PlmStyle> m_lastPenStyle;
     QPen m_lastPen;
     double m_strokeOutlineScale = 0;  // device pixels per unit of the pen, 0: Qt strokes
+    bool m_drawsVectors = false;  // the painter writes paths (PDF), not pixels
     QPainterPath m_strokePieces;  // reused from one stroke to the next
     QPointer<QMenu> m_vertexMenu;
     // Rasterized point symbols of the export fallback, one per shape, colour and (for an

@@ -194,6 +194,7 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
             && painter.paintEngine()->type() == QPaintEngine::Raster
         ? std::abs(world.m11())
         : 0.0;
+    m_drawsVectors = painter.paintEngine() && painter.paintEngine()->type() != QPaintEngine::Raster;
     m_lastPenStyle.reset();
     const int count = m_cache.size();
     for (int i = 0; i < count; ++i) {
@@ -325,6 +326,14 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
                 painter.setPen(Qt::NoPen);
             if (fill || (stroked && !pieces))
                 painter.drawPolygon(ring->constData(), int(ring->size()), path.fillRule());
+        } else if (m_drawsVectors && fill && stroked && fill->alpha() == 255
+                   && m_lastPen.color().alpha() == 255) {
+            // Vector outputs: one path filled and stroked together is written
+            // (and compressed) once, where fillPath and strokePath write it twice
+            // and reset the painter's state in between.
+            painter.setBrush(*fill);
+            painter.setPen(m_lastPen);
+            painter.drawPath(path);
         } else {
             // Separate fill and stroke calls are faster than drawPath with both
             // for the small paths that large maps are made of.

@@ -1,9 +1,13 @@
 #include "canvas/CanvasPathBuilder.h"
 #include "canvas/VectorCanvas.h"
 #include "support/CanvasTestMaps.h"
+#include "support/PopplerTools.h"
 
 #include <QBuffer>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPicture>
 #include <gtest/gtest.h>
 
@@ -683,4 +687,52 @@ TEST(CanvasDrawing, GroupedAreasTakeTheirTopLevelEntitysClassColour)
     EXPECT_TRUE(isNear(pixelAt(image, 25, 25), QColor(0, 0, 255)));
     EXPECT_TRUE(isNear(pixelAt(image, 75, 75), QColor(0, 0, 255)));
     EXPECT_TRUE(isNear(pixelAt(image, 75, 25), QColor(255, 255, 255)));
+}
+
+TEST(CanvasDrawing, VectorOutputsWriteEachOpaqueAreaFilledAndStrokedOnce)
+{
+    // Areas with holes are paths, not rings: a PDF gets each one as a single
+    // fill-and-stroke operation, unless a colour is translucent, and the holes stay empty.
+    auto holed = [](const QString& id, double x, PlmColor fill) {
+        PlmPolygon polygon;
+        polygon.exterior = rect(x, 10, x + 40, 90);
+        polygon.holes = {rect(x + 10, 40, x + 30, 60)};
+        return PlmEntity(id, QString(), PlmGeometry::polygon(polygon), style({0, 0, 0, 1}, fill, 2));
+    };
+    const PlmColor red{1, 0, 0, 1};
+    struct Row {
+        const char* name;
+        PlmColor secondFill;
+        int together;
+        int apart;
+    };
+    for (const Row& row : {Row{"opaque", red, 2, 0}, Row{"translucent", PlmColor{1, 0, 0, 0.5}, 1, 1}}) {
+        auto canvas = canvasOf(mapOf({holed("a", 5, red), holed("b", 55, row.secondFill)}));
+        QByteArray pdf;
+        {
+            QBuffer buffer(&pdf);
+            buffer.open(QIODevice::WriteOnly);
+            QPdfWriter writer(&buffer);
+            writer.setResolution(72);
+            writer.setPageLayout(QPageLayout(QPageSize(QSizeF(100, 100), QPageSize::Point), QPageLayout::Portrait,
+                                             QMarginsF()));
+            QPainter painter(&writer);
+            ViewNode::flipPainter(painter, 100);
+            canvas->drawTree(painter, canvas->bounds());
+        }
+        const qsizetype start = pdf.indexOf("stream\n", pdf.indexOf("/FlateDecode")) + 7;
+        const QByteArray packed = pdf.mid(start, pdf.indexOf("endstream", start) - start);
+        const QList<QByteArray> operators = qUncompress(QByteArray("\0\0\x10\0", 4) + packed).simplified().split(' ');
+        EXPECT_EQ(operators.count("B*"), row.together) << row.name;
+        EXPECT_EQ(operators.count("f*") + operators.count("S"), 2 * row.apart) << row.name;
+        if (row.secondFill == red) {
+            const QImage page = PopplerTools::raster(pdf);
+            ASSERT_FALSE(page.isNull());
+            for (const double x : {10.0, 60.0}) {
+                EXPECT_TRUE(isNear(pixelAt(page, x, 30), QColor(255, 0, 0))) << x;
+                EXPECT_TRUE(isNear(pixelAt(page, x + 15, 50), QColor(255, 255, 255))) << x;
+                EXPECT_TRUE(isNear(pixelAt(page, x, 90), QColor(0, 0, 0), 60)) << x;
+            }
+        }
+    }
 }
