@@ -37,6 +37,19 @@ bool sameStroke(const PlmStyle& a, const PlmStyle& b)
         && a.lineJoin == b.lineJoin;
 }
 
+// Neighbouring areas often share their colour: a new brush of the same colour
+// would still make the painter set up its fill again (and a PDF repeat it).
+void setBrushIfChanged(QPainter& painter, const std::optional<QColor>& fill)
+{
+    const QBrush& current = painter.brush();
+    if (!fill) {
+        if (current.style() != Qt::NoBrush)
+            painter.setBrush(Qt::NoBrush);
+    } else if (current.style() != Qt::SolidPattern || current.color() != *fill || !current.transform().isIdentity()) {
+        painter.setBrush(*fill);
+    }
+}
+
 // Background images come from documents: refuse sizes that would exhaust memory.
 constexpr qint64 kMaxBackgroundPixels = qint64(64) * 1024 * 1024;
 
@@ -319,7 +332,7 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
                                                                     : CanvasEntityCache::drawingRing(leaf, m_detailLevel);
         if (ring) {
             // One call fills the ring, then strokes it (unless the pieces do).
-            painter.setBrush(fill ? QBrush(*fill) : QBrush(Qt::NoBrush));
+            setBrushIfChanged(painter, fill);
             if (stroked && !pieces)
                 painter.setPen(m_lastPen);
             else
@@ -331,7 +344,7 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
             // Vector outputs: one path filled and stroked together is written
             // (and compressed) once, where fillPath and strokePath write it twice
             // and reset the painter's state in between.
-            painter.setBrush(*fill);
+            setBrushIfChanged(painter, fill);
             painter.setPen(m_lastPen);
             painter.drawPath(path);
         } else {

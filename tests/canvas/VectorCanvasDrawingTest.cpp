@@ -725,6 +725,8 @@ TEST(CanvasDrawing, VectorOutputsWriteEachOpaqueAreaFilledAndStrokedOnce)
         const QList<QByteArray> operators = qUncompress(QByteArray("\0\0\x10\0", 4) + packed).simplified().split(' ');
         EXPECT_EQ(operators.count("B*"), row.together) << row.name;
         EXPECT_EQ(operators.count("f*") + operators.count("S"), 2 * row.apart) << row.name;
+        // Areas of one colour in a row share the brush: it is written once.
+        EXPECT_EQ(operators.count("scn"), row.secondFill == red ? 2 : 3) << row.name;  // the page's white, then red
         if (row.secondFill == red) {
             const QImage page = PopplerTools::raster(pdf);
             ASSERT_FALSE(page.isNull());
