@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPicture>
+#include <QPixmap>
 #include <gtest/gtest.h>
 
 using namespace CanvasTestMaps;
@@ -737,4 +738,41 @@ TEST(CanvasDrawing, VectorOutputsWriteEachOpaqueAreaFilledAndStrokedOnce)
             }
         }
     }
+}
+
+TEST(CanvasDrawing, ExportedImagesOfLargeMapsDrawTheSamePixelsInBands)
+{
+    // Large maps are drawn into exported images in bands, on several threads: every pixel
+    // must come out as when the map is drawn in one go (here on a pixmap, never banded).
+    PlmEntityList entities;
+    for (int i = 0; i < 1200; ++i) {
+        const double x = (i % 40) * 2.5, y = (i / 40) * 2.5 + 12;  // touching squares, overlapping strokes
+        PlmPolygon polygon;
+        polygon.exterior = rect(x, y, x + 2.5, y + 2.5);
+        if (i % 3 == 0)
+            polygon.holes = {rect(x + 0.8, y + 0.8, x + 1.7, y + 1.7)};
+        const PlmColor fill{(i % 7) / 7.0, (i % 5) / 5.0, 0.6, i % 11 == 0 ? 0.5 : 1};
+        entities.append(PlmEntity(QStringLiteral("e%1").arg(i), QString(), PlmGeometry::polygon(polygon),
+                                  style({0.1, 0.1, 0.1, 1}, fill, 0.3)));
+    }
+    auto canvas = canvasOf(mapOf(entities));
+    canvas->rendersForExport = true;
+    const double ratio = 5;
+    const QImage banded = canvas->renderToImage(ratio);
+    QPixmap whole(banded.size());
+    whole.fill(Qt::white);
+    {
+        QPainter p(&whole);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(ratio, ratio);
+        ViewNode::flipPainter(p, 100);
+        canvas->drawTree(p, canvas->bounds());
+    }
+    const QImage reference = whole.toImage().convertToFormat(banded.format());
+    int different = 0;
+    for (int y = 0; y < banded.height(); ++y)
+        for (int x = 0; x < banded.width(); ++x)
+            different += banded.pixel(x, y) != reference.pixel(x, y) ? 1 : 0;
+    EXPECT_EQ(different, 0);
+    EXPECT_TRUE(isNear(pixelAt(banded, 3.75 * ratio, 13.75 * ratio), QColor(36, 51, 153))) << "the second area shows";
 }
