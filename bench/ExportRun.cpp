@@ -8,6 +8,7 @@
 #include "export/CarteSVGExport.h"
 #include "export/ThematicCanvasExport.h"
 #include "model/PlmPaletteRamps.h"
+#include "model/PlmWorkCodec.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -16,25 +17,41 @@
 #include <cstdio>
 
 // Whole-process timing of one export, for hyperfine or /usr/bin/time:
-//   ExportRun svg|pdf|png OUT
-// generates the large work (35,000 entities, as the benchmarks do), lays out its choropleth
-// page with the legend and writes one A4 landscape file (PNG at 300 dpi). The time of each
-// step goes to standard error.
+//   ExportRun svg|pdf|png OUT [WORK]
+// generates the large work (35,000 entities, as the benchmarks do) or opens it from WORK, lays
+// out its choropleth page with the legend and writes one A4 landscape file (PNG at 300 dpi).
+// The time of each step goes to standard error.
+//   ExportRun save WORK
+// writes the generated work as a document, so that a run can open it as a person would.
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 3) {
-        std::fprintf(stderr, "usage: ExportRun svg|pdf|png OUT\n");
+    if (args.size() != 3 && args.size() != 4) {
+        std::fprintf(stderr, "usage: ExportRun svg|pdf|png OUT [WORK] | ExportRun save WORK\n");
         return 2;
     }
     QElapsedTimer timer;
     timer.start();
     const auto step = [&](const char* name) { std::fprintf(stderr, "%s %lld ms\n", name, timer.restart()); };
-    const PlmWork work = BenchWorks::makeLargeWork(35000, 2);
-    step("generate");
+    if (args[1] == QLatin1String("save")) {
+        QFile file(args[2]);
+        const QByteArray bytes = PlmWorkCodec::encode(BenchWorks::makeLargeWork(35000, 2));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? 0 : 1;
+    }
+    PlmWork work;
+    if (args.size() == 4) {
+        QFile file(args[3]);
+        if (!file.open(QIODevice::ReadOnly))
+            return 1;
+        work = PlmWorkCodec::decode(file.readAll());
+        step("open");
+    } else {
+        work = BenchWorks::makeLargeWork(35000, 2);
+        step("generate");
+    }
 
     constexpr double width = 1000;
     constexpr double height = 700;

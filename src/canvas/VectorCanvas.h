@@ -304,8 +304,19 @@ private:
     bool drawLayered(QPainter& painter, const QRectF& dirty);
     bool renderLayers(const QTransform& device, const QRect& rect, const QTransform& world);
     void drawSelectedGroupFrame(QPainter& painter);
+    // What drawLeaf carries from one leaf to the next: one per painter, so that bands of an
+    // image can be drawn on threads of their own.
+    struct LeafDrawing {
+        std::optional<PlmStyle> lastPenStyle;
+        QPen lastPen;
+        double strokeOutlineScale = 0;  // device pixels per unit of the pen, 0: Qt strokes
+        bool drawsVectors = false;  // the painter writes paths (PDF), not pixels
+        bool copiesPaths = false;  // shared cached paths are copied before Qt sees them
+        QPainterPath strokePieces;  // reused from one stroke to the next
+    };
     void drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle,
-                  const QString& classID);
+                  const QString& classID, LeafDrawing& state);
+    bool drawEntityBands(QPainter& painter, const QTransform& mapT, double margin);
     void drawPointSymbol(QPainter& painter, const PlmEntity& leaf, const ProportionalShape& shape, bool selectedSingle);
     QPen strokePen(const PlmStyle& style, bool selectedSingle, double factor) const;
     void drawNameLabelOutlines(QPainter& painter, const QRectF& visible);
@@ -335,10 +346,7 @@ private:
     std::optional<BlockBoundsMemo> m_blockBoundsMemo;
     // Per-frame drawing state.
     int m_detailLevel = 0;
-    std::optional<PlmStyle> m_lastPenStyle;
-    QPen m_lastPen;
-    double m_strokeOutlineScale = 0;  // device pixels per unit of the pen, 0: Qt strokes
-    QPainterPath m_strokePieces;  // reused from one stroke to the next
+    LeafDrawing m_leafDrawing;
     QPointer<QMenu> m_vertexMenu;
     // Rasterized point symbols of the export fallback, one per shape, colour and (for an
     // outlined symbol) size, so that a file embeds each image once. The entry keeps its shape

@@ -12,9 +12,12 @@
 #include <QGlyphRun>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -35,6 +38,29 @@ bool sameStroke(const PlmStyle& a, const PlmStyle& b)
 {
     return a.stroke == b.stroke && a.lineWidth == b.lineWidth && a.dash == b.dash && a.lineCap == b.lineCap
         && a.lineJoin == b.lineJoin;
+}
+
+// A path with data of its own: Qt fills lazy caches inside the paths it draws, so a
+// cached path drawn on several threads at once is a copy on each.
+QPainterPath ownCopy(const QPainterPath& path)
+{
+    QPainterPath copy;
+    copy.addPath(path);
+    copy.setFillRule(path.fillRule());
+    return copy;
+}
+
+// Neighbouring areas often share their colour: a new brush of the same colour
+// would still make the painter set up its fill again (and a PDF repeat it).
+void setBrushIfChanged(QPainter& painter, const std::optional<QColor>& fill)
+{
+    const QBrush& current = painter.brush();
+    if (!fill) {
+        if (current.style() != Qt::NoBrush)
+            painter.setBrush(Qt::NoBrush);
+    } else if (current.style() != Qt::SolidPattern || current.color() != *fill || !current.transform().isIdentity()) {
+        painter.setBrush(*fill);
+    }
 }
 
 // Background images come from documents: refuse sizes that would exhaust memory.
@@ -190,11 +216,18 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
     // take Qt's own fast hairline path; vector outputs keep real strokes.
     const bool similar = world.type() <= QTransform::TxScale
         && std::abs(std::abs(world.m11()) - std::abs(world.m22())) <= 1e-3 * std::abs(world.m11());
-    m_strokeOutlineScale = usesFastDrawing && similar && painter.paintEngine()
+    LeafDrawing& state = m_leafDrawing;
+    state.strokeOutlineScale = usesFastDrawing && similar && painter.paintEngine()
             && painter.paintEngine()->type() == QPaintEngine::Raster
         ? std::abs(world.m11())
         : 0.0;
-    m_lastPenStyle.reset();
+    state.drawsVectors = painter.paintEngine() && painter.paintEngine()->type() != QPaintEngine::Raster;
+    state.copiesPaths = false;
+    state.lastPenStyle.reset();
+    if (drawEntityBands(painter, mapT, margin)) {
+        painter.setTransform(viewT);
+        return;
+    }
     const int count = m_cache.size();
     for (int i = 0; i < count; ++i) {
         // Entries and leaves lie apart in memory: fetch the entry twelve steps
@@ -218,7 +251,7 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
                 continue;
             if (visibleMap && leaf.hasBounds && !CanvasEntityCache::overlaps(leaf.bounds, *visibleMap))
                 continue;
-            drawLeaf(painter, world, leaf, single, entry.entity.id);
+            drawLeaf(painter, world, leaf, single, entry.entity.id, state);
         }
         if (selected && !entry.entity.hidden() && entry.entity.geometry.isGroup() && entry.hasPathBounds) {
             painter.setTransform(viewT);
@@ -232,8 +265,103 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
     painter.setTransform(viewT);
 }
 
+bool VectorCanvas::drawEntityBands(QPainter& painter, const QTransform& mapT, double margin)
+{
+    // Exported images: the areas are drawn in horizontal bands, each on a thread of its own
+    // into a copy of that band of the picture so far, then copied back inside the painter's
+    // clip. Each pixel sees the same areas in the same order as when drawn in one go.
+    constexpr int minimumEntities = 1000;
+    constexpr qint64 maximumBytes = qint64(1) << 30;
+    if (!rendersForExport || !usesFastDrawing || selectedIndex || !std::isfinite(margin)
+        || m_cache.size() < minimumEntities)
+        return false;
+    QPaintDevice* device = painter.device();
+    if (!device || device->devType() != QInternal::Image || !painter.paintEngine()
+        || painter.paintEngine()->type() != QPaintEngine::Raster || painter.opacity() != 1
+        || painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return false;
+    const QImage& target = *static_cast<QImage*>(device);
+    const int threads = std::min(QThread::idealThreadCount(), 8);
+    if (threads < 2 || target.devicePixelRatio() != 1 || target.height() < 16 * threads
+        || target.sizeInBytes() > maximumBytes)
+        return false;
+    // The painter comes in the world transform (map units → device).
+    bool mapInvertible = false;
+    const QTransform viewToMap = mapT.inverted(&mapInvertible);
+    bool invertible = false;
+    const QTransform viewDevice = viewToMap * painter.deviceTransform();
+    const QTransform deviceToView = viewDevice.inverted(&invertible);
+    if (!invertible || !mapInvertible)
+        return false;
+    // Point symbols keep caches of their own: those maps are drawn on one thread. The leaves'
+    // drawing copies are built here, so that the threads only read them.
+    const int count = m_cache.size();
+    for (int i = 0; i < count; ++i)
+        for (const CanvasLeaf& leaf : m_cache.entry(i).leaves)
+            if (leaf.isPoint)
+                return false;
+    for (int i = 0; i < count; ++i)
+        for (const CanvasLeaf& leaf : m_cache.entry(i).leaves)
+            if (leaf.visible && !leaf.isPolyline)
+                CanvasEntityCache::drawingRing(leaf, m_detailLevel);
+            else if (leaf.visible)
+                CanvasEntityCache::drawingPath(leaf, m_detailLevel);
+
+    const int width = target.width();
+    const int height = target.height();
+    std::vector<QImage> bands{size_t(threads)};
+    std::vector<int> tops(size_t(threads) + 1, 0);
+    for (int b = 0; b <= threads; ++b)
+        tops[size_t(b)] = int(qint64(height) * b / threads);
+    for (int b = 0; b < threads; ++b) {
+        bands[size_t(b)] = target.copy(0, tops[size_t(b)], width, tops[size_t(b) + 1] - tops[size_t(b)]);
+        if (bands[size_t(b)].isNull())
+            return false;
+    }
+    const QPainter::RenderHints hints = painter.renderHints();
+    const double outlineScale = m_leafDrawing.strokeOutlineScale;
+    auto drawBand = [&](int b) {
+        const int top = tops[size_t(b)];
+        QPainter band(&bands[size_t(b)]);
+        band.setRenderHints(hints);
+        const QTransform world = mapT * viewDevice * QTransform::fromTranslate(0, -top);
+        band.setTransform(world);
+        const QRectF view = deviceToView.mapRect(QRectF(0, top, width, tops[size_t(b) + 1] - top))
+                                .adjusted(-margin, -margin, margin, margin);
+        const QRectF visibleMap = viewToMap.mapRect(view);
+        LeafDrawing state;
+        state.strokeOutlineScale = outlineScale;
+        state.copiesPaths = true;
+        for (int i = 0; i < count; ++i) {
+            const CanvasEntry* built = m_cache.builtEntry(i);  // all built above: reading only
+            if (!built)
+                continue;
+            const CanvasEntry& entry = *built;
+            if (entry.hasBounds && !CanvasEntityCache::overlaps(entry.bounds, visibleMap))
+                continue;
+            for (const CanvasLeaf& leaf : entry.leaves)
+                if (leaf.visible && (!leaf.hasBounds || CanvasEntityCache::overlaps(leaf.bounds, visibleMap)))
+                    drawLeaf(band, world, leaf, false, entry.entity.id, state);
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int b = 1; b < threads; ++b)
+        workers.emplace_back(drawBand, b);
+    drawBand(0);
+    for (std::thread& worker : workers)
+        worker.join();
+
+    painter.save();
+    painter.resetTransform();
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    for (int b = 0; b < threads; ++b)
+        painter.drawImage(QPoint(0, tops[size_t(b)]), bands[size_t(b)]);
+    painter.restore();
+    return true;
+}
+
 void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const CanvasLeaf& leaf, bool selectedSingle,
-                            const QString& classID)
+                            const QString& classID, LeafDrawing& state)
 {
     // Class colours are keyed by the top-level entity: the leaves of a group take its colour.
     // The painter comes and goes in the world transform (map units → device).
@@ -242,7 +370,7 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
     if (clipped) {
         painter.save();
         for (const QPainterPath& clip : leaf.clips)
-            painter.setClipPath(clip, Qt::IntersectClip);
+            painter.setClipPath(state.copiesPaths ? ownCopy(clip) : clip, Qt::IntersectClip);
     }
 
     if (leaf.isPoint) {
@@ -303,38 +431,48 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
         bool pieces = false;
         if (selectedSingle || (leaf.style.lineWidth > 0 && leaf.style.stroke.alpha > 0)) {
             // Neighbouring entities mostly share their stroke: reuse the pen.
-            if (selectedSingle || !m_lastPenStyle || !sameStroke(*m_lastPenStyle, leaf.style)) {
-                m_lastPen = strokePen(leaf.style, selectedSingle, 1.0 / m_scale);
+            if (selectedSingle || !state.lastPenStyle || !sameStroke(*state.lastPenStyle, leaf.style)) {
+                state.lastPen = strokePen(leaf.style, selectedSingle, 1.0 / m_scale);
                 if (selectedSingle)
-                    m_lastPenStyle.reset();
+                    state.lastPenStyle.reset();
                 else
-                    m_lastPenStyle = leaf.style;
+                    state.lastPenStyle = leaf.style;
             }
-            stroked = m_lastPen.style() != Qt::NoPen;
-            pieces = stroked && m_lastPen.widthF() * m_strokeOutlineScale > 1
-                && CanvasStrokeOutline::supports(m_lastPen) && CanvasStrokeOutline::build(m_strokePieces, path, m_lastPen);
+            stroked = state.lastPen.style() != Qt::NoPen;
+            pieces = stroked && state.lastPen.widthF() * state.strokeOutlineScale > 1
+                && CanvasStrokeOutline::supports(state.lastPen) && CanvasStrokeOutline::build(state.strokePieces, path, state.lastPen);
         }
         const QPolygonF* ring = leaf.isPolyline || !usesFastDrawing ? nullptr
                                                                     : CanvasEntityCache::drawingRing(leaf, m_detailLevel);
+        const QPainterPath copy = state.copiesPaths && !ring ? ownCopy(path) : QPainterPath();
+        const QPainterPath& drawn = state.copiesPaths && !ring ? copy : path;
         if (ring) {
             // One call fills the ring, then strokes it (unless the pieces do).
-            painter.setBrush(fill ? QBrush(*fill) : QBrush(Qt::NoBrush));
+            setBrushIfChanged(painter, fill);
             if (stroked && !pieces)
-                painter.setPen(m_lastPen);
+                painter.setPen(state.lastPen);
             else
                 painter.setPen(Qt::NoPen);
             if (fill || (stroked && !pieces))
                 painter.drawPolygon(ring->constData(), int(ring->size()), path.fillRule());
+        } else if (state.drawsVectors && fill && stroked && fill->alpha() == 255
+                   && state.lastPen.color().alpha() == 255) {
+            // Vector outputs: one path filled and stroked together is written
+            // (and compressed) once, where fillPath and strokePath write it twice
+            // and reset the painter's state in between.
+            setBrushIfChanged(painter, fill);
+            painter.setPen(state.lastPen);
+            painter.drawPath(drawn);
         } else {
             // Separate fill and stroke calls are faster than drawPath with both
             // for the small paths that large maps are made of.
             if (fill)
-                painter.fillPath(path, *fill);
+                painter.fillPath(drawn, *fill);
             if (stroked && !pieces)
-                painter.strokePath(path, m_lastPen);
+                painter.strokePath(drawn, state.lastPen);
         }
         if (pieces)
-            painter.fillPath(m_strokePieces, m_lastPen.color());
+            painter.fillPath(state.strokePieces, state.lastPen.color());
     }
 
     if (clipped) {

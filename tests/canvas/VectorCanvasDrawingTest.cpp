@@ -1,10 +1,15 @@
 #include "canvas/CanvasPathBuilder.h"
 #include "canvas/VectorCanvas.h"
 #include "support/CanvasTestMaps.h"
+#include "support/PopplerTools.h"
 
 #include <QBuffer>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPicture>
+#include <QPixmap>
 #include <gtest/gtest.h>
 
 using namespace CanvasTestMaps;
@@ -683,4 +688,91 @@ TEST(CanvasDrawing, GroupedAreasTakeTheirTopLevelEntitysClassColour)
     EXPECT_TRUE(isNear(pixelAt(image, 25, 25), QColor(0, 0, 255)));
     EXPECT_TRUE(isNear(pixelAt(image, 75, 75), QColor(0, 0, 255)));
     EXPECT_TRUE(isNear(pixelAt(image, 75, 25), QColor(255, 255, 255)));
+}
+
+TEST(CanvasDrawing, VectorOutputsWriteEachOpaqueAreaFilledAndStrokedOnce)
+{
+    // Areas with holes are paths, not rings: a PDF gets each one as a single
+    // fill-and-stroke operation, unless a colour is translucent, and the holes stay empty.
+    auto holed = [](const QString& id, double x, PlmColor fill) {
+        PlmPolygon polygon;
+        polygon.exterior = rect(x, 10, x + 40, 90);
+        polygon.holes = {rect(x + 10, 40, x + 30, 60)};
+        return PlmEntity(id, QString(), PlmGeometry::polygon(polygon), style({0, 0, 0, 1}, fill, 2));
+    };
+    const PlmColor red{1, 0, 0, 1};
+    struct Row {
+        const char* name;
+        PlmColor secondFill;
+        int together;
+        int apart;
+    };
+    for (const Row& row : {Row{"opaque", red, 2, 0}, Row{"translucent", PlmColor{1, 0, 0, 0.5}, 1, 1}}) {
+        auto canvas = canvasOf(mapOf({holed("a", 5, red), holed("b", 55, row.secondFill)}));
+        QByteArray pdf;
+        {
+            QBuffer buffer(&pdf);
+            buffer.open(QIODevice::WriteOnly);
+            QPdfWriter writer(&buffer);
+            writer.setResolution(72);
+            writer.setPageLayout(QPageLayout(QPageSize(QSizeF(100, 100), QPageSize::Point), QPageLayout::Portrait,
+                                             QMarginsF()));
+            QPainter painter(&writer);
+            ViewNode::flipPainter(painter, 100);
+            canvas->drawTree(painter, canvas->bounds());
+        }
+        const qsizetype start = pdf.indexOf("stream\n", pdf.indexOf("/FlateDecode")) + 7;
+        const QByteArray packed = pdf.mid(start, pdf.indexOf("endstream", start) - start);
+        const QList<QByteArray> operators = qUncompress(QByteArray("\0\0\x10\0", 4) + packed).simplified().split(' ');
+        EXPECT_EQ(operators.count("B*"), row.together) << row.name;
+        EXPECT_EQ(operators.count("f*") + operators.count("S"), 2 * row.apart) << row.name;
+        // Areas of one colour in a row share the brush: it is written once.
+        EXPECT_EQ(operators.count("scn"), row.secondFill == red ? 2 : 3) << row.name;  // the page's white, then red
+        if (row.secondFill == red) {
+            const QImage page = PopplerTools::raster(pdf);
+            ASSERT_FALSE(page.isNull());
+            for (const double x : {10.0, 60.0}) {
+                EXPECT_TRUE(isNear(pixelAt(page, x, 30), QColor(255, 0, 0))) << x;
+                EXPECT_TRUE(isNear(pixelAt(page, x + 15, 50), QColor(255, 255, 255))) << x;
+                EXPECT_TRUE(isNear(pixelAt(page, x, 90), QColor(0, 0, 0), 60)) << x;
+            }
+        }
+    }
+}
+
+TEST(CanvasDrawing, ExportedImagesOfLargeMapsDrawTheSamePixelsInBands)
+{
+    // Large maps are drawn into exported images in bands, on several threads: every pixel
+    // must come out as when the map is drawn in one go (here on a pixmap, never banded).
+    PlmEntityList entities;
+    for (int i = 0; i < 1200; ++i) {
+        const double x = (i % 40) * 2.5, y = (i / 40) * 2.5 + 12;  // touching squares, overlapping strokes
+        PlmPolygon polygon;
+        polygon.exterior = rect(x, y, x + 2.5, y + 2.5);
+        if (i % 3 == 0)
+            polygon.holes = {rect(x + 0.8, y + 0.8, x + 1.7, y + 1.7)};
+        const PlmColor fill{(i % 7) / 7.0, (i % 5) / 5.0, 0.6, i % 11 == 0 ? 0.5 : 1};
+        entities.append(PlmEntity(QStringLiteral("e%1").arg(i), QString(), PlmGeometry::polygon(polygon),
+                                  style({0.1, 0.1, 0.1, 1}, fill, 0.3)));
+    }
+    auto canvas = canvasOf(mapOf(entities));
+    canvas->rendersForExport = true;
+    const double ratio = 5;
+    const QImage banded = canvas->renderToImage(ratio);
+    QPixmap whole(banded.size());
+    whole.fill(Qt::white);
+    {
+        QPainter p(&whole);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(ratio, ratio);
+        ViewNode::flipPainter(p, 100);
+        canvas->drawTree(p, canvas->bounds());
+    }
+    const QImage reference = whole.toImage().convertToFormat(banded.format());
+    int different = 0;
+    for (int y = 0; y < banded.height(); ++y)
+        for (int x = 0; x < banded.width(); ++x)
+            different += banded.pixel(x, y) != reference.pixel(x, y) ? 1 : 0;
+    EXPECT_EQ(different, 0);
+    EXPECT_TRUE(isNear(pixelAt(banded, 3.75 * ratio, 13.75 * ratio), QColor(36, 51, 153))) << "the second area shows";
 }
