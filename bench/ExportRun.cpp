@@ -1,13 +1,12 @@
+#include "support/BenchPages.h"
 #include "support/BenchWorks.h"
 
 #include "decorations/ThematicCanvas.h"
-#include "decorations/ThematicLegend.h"
 #include "canvas/VectorCanvas.h"
 #include "export/CarteBitmapExport.h"
 #include "export/CartePDFExport.h"
 #include "export/CarteSVGExport.h"
 #include "export/ThematicCanvasExport.h"
-#include "model/PlmPaletteRamps.h"
 #include "model/PlmWorkCodec.h"
 
 #include <QApplication>
@@ -56,24 +55,7 @@ int main(int argc, char** argv)
     constexpr double width = 1000;
     constexpr double height = 700;
     ThematicCanvas canvas(work.map);
-    canvas.compositionSize = QSizeF(width, height);
-    canvas.setFrame(QRectF(0, 0, width, height));
-    canvas.layoutComposition();
-    const PlmThematicSettings settings = *work.thematic;
-    const QStringList keys = work.thematicClassKeys(settings);
-    const QList<PlmColor> colours = classColors(settings, keys);
-    QHash<QString, PlmColor> fills;
-    for (const PlmEntity& entity : work.map.entities)
-        if (std::optional<int> index = work.thematicClassIndex(entity.id, settings, keys); index && *index < colours.size())
-            fills.insert(entity.id, colours[*index]);
-    canvas.vector()->fillOverrides = fills;
-    canvas.legend()->setTitle(QStringLiteral("Variable 1"));
-    QStringList labels;
-    for (int i = 0; i < keys.size(); ++i)
-        labels.append(QStringLiteral("Classe ") + QString::number(i + 1));
-    canvas.legend()->setLabels(labels);
-    canvas.legend()->setColors(colours);
-    canvas.layoutComposition();
+    BenchPages::layOutLargeChoropleth(canvas, work, QSizeF(width, height));
     ThematicCanvasExport composition(canvas);
     PlmExportSize size;
     size.width = 297;

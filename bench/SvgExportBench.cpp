@@ -2,11 +2,11 @@
 #include "canvas/VectorCanvas.h"
 #include "decorations/LegendLayout.h"
 #include "decorations/ThematicCanvas.h"
-#include "decorations/ThematicLegend.h"
 #include "export/CarteSVGExport.h"
 #include "export/ThematicCanvasExport.h"
 #include "export/SVGCarteExport.h"
 #include "model/PlmPaletteRamps.h"
+#include "support/BenchPages.h"
 #include "support/BenchWorks.h"
 
 #include <QFile>
@@ -88,24 +88,7 @@ void BM_SvgExportLargeChoroplethPage(benchmark::State& state)
 {
     const PlmWork work = BenchWorks::makeLargeWork(35000, 2);
     ThematicCanvas canvas(work.map);
-    canvas.compositionSize = QSizeF(kWidth, kHeight);
-    canvas.setFrame(QRectF(0, 0, kWidth, kHeight));
-    canvas.layoutComposition();
-    const PlmThematicSettings settings = *work.thematic;
-    const QStringList keys = work.thematicClassKeys(settings);
-    const QList<PlmColor> colours = classColors(settings, keys);
-    QHash<QString, PlmColor> fills;
-    for (const PlmEntity& entity : work.map.entities)
-        if (std::optional<int> index = work.thematicClassIndex(entity.id, settings, keys); index && *index < colours.size())
-            fills.insert(entity.id, colours[*index]);
-    canvas.vector()->fillOverrides = fills;
-    canvas.legend()->setTitle(QStringLiteral("Variable 1"));
-    QStringList labels;
-    for (int i = 0; i < keys.size(); ++i)
-        labels.append(QStringLiteral("Classe ") + QString::number(i + 1));
-    canvas.legend()->setLabels(labels);
-    canvas.legend()->setColors(colours);
-    canvas.layoutComposition();
+    BenchPages::layOutLargeChoropleth(canvas, work, QSizeF(kWidth, kHeight));
     ThematicCanvasExport composition(canvas);
     PlmExportSize size;
     size.width = 297;
