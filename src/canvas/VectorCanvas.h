@@ -23,9 +23,11 @@
 #include <QStringList>
 #include <QTransform>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class ProportionalShape;
 class QWidget;
@@ -328,6 +330,17 @@ private:
 
     PlmMap m_map;
     double m_yAxisSign = 1;
+    // The extent of the map's shapes other than texts (in view orientation), kept for the
+    // entities it was measured on: every layout of a fitted view fits again, and walking two
+    // million points each time is the bulk of a fit.
+    struct ShapeExtent {
+        PlmEntityList entities;
+        double yAxisSign = 1;
+        double minX = INFINITY, maxX = -INFINITY, minY = INFINITY, maxY = -INFINITY;
+        bool any = false;
+        std::vector<qsizetype> textEntities; // top-level entities holding texts
+    };
+    std::optional<ShapeExtent> m_shapeExtent;
     DrawingTool m_drawingTool = DrawingTool::selection;
     double m_scale = 1;
     QPointF m_offset;

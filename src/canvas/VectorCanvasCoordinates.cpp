@@ -101,8 +101,49 @@ void VectorCanvas::fit(bool resettingFitRegion)
         add(fitRegion->left(), fitRegion->top());
         add(fitRegion->right(), fitRegion->bottom());
     } else {
-        for (const PlmEntity& top : m_map.entities) {
-            for (const PlmEntity& leaf : top.leafEntities()) {
+        if (!m_shapeExtent || m_shapeExtent->yAxisSign != m_yAxisSign || !(m_shapeExtent->entities == m_map.entities)) {
+            ShapeExtent extent;
+            extent.entities = m_map.entities;
+            extent.yAxisSign = m_yAxisSign;
+            auto addShape = [&](double x, double y) {
+                if (!std::isfinite(x) || !std::isfinite(y))
+                    return;
+                y *= m_yAxisSign;
+                extent.minX = std::min(extent.minX, x);
+                extent.maxX = std::max(extent.maxX, x);
+                extent.minY = std::min(extent.minY, y);
+                extent.maxY = std::max(extent.maxY, y);
+                extent.any = true;
+            };
+            for (qsizetype i = 0; i < m_map.entities.size(); ++i) {
+                bool hasText = false;
+                for (const PlmEntity& leaf : m_map.entities[i].leafEntities()) {
+                    if (leaf.geometry.asText()) {
+                        hasText = true;
+                    } else if (const PlmPoint* p = leaf.geometry.asPoint(); p && usesMapUnitRadius(leaf)) {
+                        const double r = leaf.style.pointRadius;
+                        addShape(p->x - r, p->y - r);
+                        addShape(p->x + r, p->y + r);
+                    } else {
+                        for (const PlmPoint& p : leaf.geometry.extentPoints())
+                            addShape(p.x, p.y);
+                    }
+                }
+                if (hasText)
+                    extent.textEntities.push_back(i);
+            }
+            m_shapeExtent = std::move(extent);
+        }
+        if (m_shapeExtent->any) {
+            minX = m_shapeExtent->minX;
+            maxX = m_shapeExtent->maxX;
+            minY = m_shapeExtent->minY;
+            maxY = m_shapeExtent->maxY;
+            any = true;
+        }
+        // Texts depend on the view's transform: measured at each fit.
+        for (qsizetype i : m_shapeExtent->textEntities) {
+            for (const PlmEntity& leaf : m_map.entities[i].leafEntities()) {
                 if (const PlmText* text = leaf.geometry.asText()) {
                     // The glyphs' box, in map units: its corners are mapped back
                     // from view space as the drawn text would be.
@@ -113,13 +154,6 @@ void VectorCanvas::fit(bool resettingFitRegion)
                     const QPointF a = mapPoint(vb.topLeft()), c = mapPoint(vb.bottomRight());
                     add(a.x(), a.y());
                     add(c.x(), c.y());
-                } else if (const PlmPoint* p = leaf.geometry.asPoint(); p && usesMapUnitRadius(leaf)) {
-                    const double r = leaf.style.pointRadius;
-                    add(p->x - r, p->y - r);
-                    add(p->x + r, p->y + r);
-                } else {
-                    for (const PlmPoint& p : leaf.geometry.extentPoints())
-                        add(p.x, p.y);
                 }
             }
         }

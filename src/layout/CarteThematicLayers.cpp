@@ -21,12 +21,8 @@ Classes classes(const PlmWork& work, const PlmThematicSettings& settings)
 
 int classedEntityCount(const PlmWork& work, const PlmThematicSettings& settings, const QStringList& keys)
 {
-    int count = 0;
-    for (const PlmEntity& entity : work.map.entities) {
-        if (work.thematicClassIndex(entity.id, settings, keys))
-            ++count;
-    }
-    return count;
+    const QList<int> indices = classIndices(work, settings, keys, work.entityKeyOrder());
+    return int(std::count_if(indices.cbegin(), indices.cend(), [](int index) { return index >= 0; }));
 }
 
 QStringList colourableEntities(const PlmWork& work, bool colorAreas)
@@ -49,67 +45,60 @@ QStringList colourableEntities(const PlmWork& work, bool colorAreas)
 QList<int> classIndices(const PlmWork& work, const PlmThematicSettings& settings, const QStringList& keys,
                         const QStringList& entityIDs)
 {
-    QList<int> indices(entityIDs.size(), -1);
+    return classIndices(work, settings, keys, PlmKeyOrder(entityIDs));
+}
+
+QList<int> classIndices(const PlmWork& work, const PlmThematicSettings& settings, const QStringList& keys,
+                        const PlmKeyOrder& entities)
+{
+    QList<int> indices(entities.keys().size(), -1);
     const PlmVariable* mapped = settings.variableID ? work.variable(*settings.variableID) : nullptr;
     if (!mapped)
         return indices;
+    // The variable is walked once beside the sorted identifiers, then each value placed.
+    const std::vector<const PlmValue*> cells = mapped->values.cellsOf(entities);
     if (mapped->type == PlmVariableType::text) {
-        for (qsizetype i = 0; i < entityIDs.size(); ++i)
-            indices[i] = work.thematicClassIndex(entityIDs[i], settings, keys).value_or(-1);
+        // Category keys by their text, so that no key is built per entity.
+        const QString prefix = QStringLiteral("category:");
+        QHash<QString, int> positions; // the first of equal keys wins
+        positions.reserve(keys.size());
+        for (qsizetype i = keys.size() - 1; i >= 0; --i) {
+            if (keys[i].startsWith(prefix))
+                positions.insert(keys[i].sliced(prefix.size()), int(i));
+        }
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            if (cells[i] && cells[i]->isText())
+                indices[qsizetype(i)] = positions.value(cells[i]->textValue(), -1);
+        }
         return indices;
     }
-    // Numbers: the variable is looked up once, then each value placed among the thresholds.
-    const PlmVariableValues& values = mapped->values;
-    for (qsizetype i = 0; i < entityIDs.size(); ++i) {
-        const auto found = values.constFind(entityIDs[i]);
-        if (found == values.constEnd())
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (!cells[i])
             continue;
-        const std::optional<double> number = found->numericValue();
+        const std::optional<double> number = cells[i]->numericValue();
         if (!number || !std::isfinite(*number))
             continue;
-        indices[i] = PlmDistribution::classIndex(number, settings.thresholds).value_or(-1);
+        indices[qsizetype(i)] = PlmDistribution::classIndex(number, settings.thresholds).value_or(-1);
     }
     return indices;
 }
 
 QList<double> entityNumbers(const PlmVariable& variable, const QStringList& entityIDs)
 {
+    return entityNumbers(variable, PlmKeyOrder(entityIDs));
+}
+
+QList<double> entityNumbers(const PlmVariable& variable, const PlmKeyOrder& entities)
+{
     const double none = std::numeric_limits<double>::quiet_NaN();
-    QList<double> numbers(entityIDs.size(), none);
-    auto numberOf = [none](const PlmValue& value) {
-        const std::optional<double> number = value.numericValue();
-        return number && std::isfinite(*number) ? *number : none;
-    };
-    // The values are kept in key order: one walk beside the sorted identifiers is much cheaper
-    // than a search per entity. Should the order not hold, each entity is searched instead.
-    QList<qsizetype> order(entityIDs.size());
-    std::iota(order.begin(), order.end(), qsizetype(0));
-    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) { return entityIDs[a] < entityIDs[b]; });
-    const PlmVariableValues& values = variable.values;
-    bool ordered = true;
-    auto it = values.constBegin();
-    const QString* previous = nullptr;
-    for (qsizetype i : order) {
-        const QString& id = entityIDs[i];
-        while (it != values.constEnd() && it.key() < id) {
-            if (previous && !(*previous < it.key()))
-                ordered = false;
-            previous = &it.key();
-            ++it;
-        }
-        if (it != values.constEnd() && it.key() == id)
-            numbers[i] = numberOf(it.value());
-    }
-    for (auto rest = it; ordered && rest != values.constEnd(); ++rest) {
-        if (previous && !(*previous < rest.key()))
-            ordered = false;
-        previous = &rest.key();
-    }
-    if (!ordered) {
-        for (qsizetype i = 0; i < entityIDs.size(); ++i) {
-            const auto found = values.constFind(entityIDs[i]);
-            numbers[i] = found == values.constEnd() ? none : numberOf(*found);
-        }
+    QList<double> numbers(entities.keys().size(), none);
+    const std::vector<const PlmValue*> cells = variable.values.cellsOf(entities);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (!cells[i])
+            continue;
+        const std::optional<double> number = cells[i]->numericValue();
+        if (number && std::isfinite(*number))
+            numbers[qsizetype(i)] = *number;
     }
     return numbers;
 }

@@ -31,11 +31,15 @@ QHash<QString, PlmColor> fillOverrides(const PlmWork& work, const PlmThematicSet
 QStringList colourableEntities(const PlmWork& work, bool colorAreas);
 QList<int> classIndices(const PlmWork& work, const PlmThematicSettings& settings, const QStringList& keys,
                         const QStringList& entityIDs);
+// The same for identifiers sorted once (the pane keeps them for its map).
+QList<int> classIndices(const PlmWork& work, const PlmThematicSettings& settings, const QStringList& keys,
+                        const PlmKeyOrder& entities);
 QHash<QString, PlmColor> fillOverrides(const QStringList& entityIDs, const QList<int>& classes,
                                        const QList<PlmColor>& colors, const PlmColor& missingColor);
 // The finite number of a numeric variable for each entity (NaN for none), so that other
 // thresholds only place the same numbers again; and those numbers' classes.
 QList<double> entityNumbers(const PlmVariable& variable, const QStringList& entityIDs);
+QList<double> entityNumbers(const PlmVariable& variable, const PlmKeyOrder& entities);
 QList<int> classIndices(const QList<double>& numbers, const QList<double>& thresholds);
 
 // The class keys, their colours and the number of top-level entities that have a class.

@@ -236,6 +236,8 @@ private:
     };
     std::optional<ColourableKey> m_colourableKey;
     QStringList m_colourable;
+    // The same identifiers sorted once, to walk each variable beside them.
+    PlmKeyOrder m_colourableOrder;
     struct ClassKey {
         QStringList entityIDs;
         std::optional<PlmVariable> variable;

@@ -467,6 +467,7 @@ void CarteWindowController::applyFillOverrides(const PlmWork& w, const PlmThemat
             // The map view's entries are made once per map: later changes only recolour them,
             // in the hash's own iteration order (no insertion, no allocation).
             m_colourable = Layers::colourableEntities(w, colorAreas);
+            m_colourableOrder = PlmKeyOrder(m_colourable);
             m_colourableKey = std::move(colourable);
             QHash<QString, int> positionByID;
             positionByID.reserve(m_colourable.size());
@@ -487,12 +488,12 @@ void CarteWindowController::applyFillOverrides(const PlmWork& w, const PlmThemat
             if (mapped && mapped->type != PlmVariableType::text) {
                 NumbersKey numbersKey{m_colourable, *mapped};
                 if (!(m_numbersKey == numbersKey)) {
-                    m_entityNumbers = Layers::entityNumbers(*mapped, m_colourable);
+                    m_entityNumbers = Layers::entityNumbers(*mapped, m_colourableOrder);
                     m_numbersKey = std::move(numbersKey);
                 }
                 m_classIndices = Layers::classIndices(m_entityNumbers, settings.thresholds);
             } else {
-                m_classIndices = Layers::classIndices(w, settings, found.keys, m_colourable);
+                m_classIndices = Layers::classIndices(w, settings, found.keys, m_colourableOrder);
             }
             m_classKey = std::move(classKey);
         }

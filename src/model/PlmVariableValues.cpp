@@ -64,6 +64,43 @@ QList<QString> PlmVariableValues::keys() const
     return list;
 }
 
+PlmKeyOrder::PlmKeyOrder(const QList<QString>& keys)
+    : m_keys(keys)
+    , m_sorted(std::size_t(keys.size()))
+{
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        m_sorted[std::size_t(i)] = i;
+    std::stable_sort(m_sorted.begin(), m_sorted.end(), [&](qsizetype a, qsizetype b) { return m_keys[a] < m_keys[b]; });
+}
+
+std::vector<const PlmValue*> PlmVariableValues::cellsOf(const PlmKeyOrder& order) const
+{
+    const QList<QString>& keys = order.keys();
+    std::vector<const PlmValue*> cells(std::size_t(keys.size()), nullptr);
+    if (!d)
+        return cells;
+    // Both sides ascend: each step moves past a key or past an entry.
+    auto block = d->blocks.cbegin();
+    const auto blocksEnd = d->blocks.cend();
+    std::size_t entry = 0;
+    for (qsizetype position : order.sorted()) {
+        const QString& key = keys[position];
+        // Whole blocks below the key are skipped on their last key.
+        while (block != blocksEnd && (*block)->entries.back().key < key) {
+            ++block;
+            entry = 0;
+        }
+        if (block == blocksEnd)
+            break;
+        const std::vector<Entry>& entries = (*block)->entries;
+        while (entries[entry].key < key)
+            ++entry; // the block's last key is not below the key
+        if (entries[entry].key == key)
+            cells[std::size_t(position)] = &entries[entry].value;
+    }
+    return cells;
+}
+
 PlmVariableValues::const_iterator PlmVariableValues::cbegin() const
 {
     return const_iterator(d.data(), 0, 0);

@@ -23,6 +23,8 @@
 // each shared between copies, under a shared list of block handles. Changing one cell of a
 // copy copies the list of handles (rows / blockSize of them) and that one block. Two columns
 // that share a block can skip it when looking for their differences (forEachDifference).
+class PlmKeyOrder;
+
 class PlmVariableValues {
 public:
     static constexpr qsizetype blockSize = 64;
@@ -74,6 +76,11 @@ public:
     PlmValue take(const QString& key);
     void clear() { d.reset(); }
 
+    // The cell of each key of a list, in the list's order (null for a key without cell), found
+    // by one walk through the column beside the keys in key order instead of a search per key.
+    // The pointers stay valid while this column is neither changed nor destroyed.
+    std::vector<const PlmValue*> cellsOf(const PlmKeyOrder& keys) const;
+
     // Same storage: equal without looking.
     bool isSharedWith(const PlmVariableValues& other) const { return d == other.d; }
 
@@ -109,6 +116,21 @@ private:
     QExplicitlySharedDataPointer<Data> d;
 
     friend class const_iterator;
+};
+
+// A list of keys with their positions in key order, sorted once for a list that is looked up
+// in many columns (the map's entity identifiers: each variable, each change).
+class PlmKeyOrder {
+public:
+    PlmKeyOrder() = default;
+    explicit PlmKeyOrder(const QList<QString>& keys);
+    const QList<QString>& keys() const { return m_keys; }
+    // Positions in keys(), the smaller key first (equal keys in list order).
+    const std::vector<qsizetype>& sorted() const { return m_sorted; }
+
+private:
+    QList<QString> m_keys;
+    std::vector<qsizetype> m_sorted;
 };
 
 class PlmVariableValues::const_iterator {

@@ -77,6 +77,9 @@ struct PlmWork {
     // of the label variable grouped by class, or the given defaults.
     QStringList thematicLegendLabels(const PlmThematicSettings& settings,
                                      const QStringList& defaultLabels) const;
+    // The map's entity identifiers in map order, sorted for PlmVariableValues::cellsOf; kept
+    // per thread while the same identifiers come back.
+    const PlmKeyOrder& entityKeyOrder() const;
 
     // --- Edits of the data table (implemented with the work edits) -----------------
     // Each edit changes the work only when every step succeeded.

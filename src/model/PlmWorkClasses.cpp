@@ -13,22 +13,60 @@ namespace {
 const QString classPrefix = QStringLiteral("class:");
 const QString categoryPrefix = QStringLiteral("category:");
 
-// The sorted distinct category texts of a text variable, in the map's rows.
+// The map's entity identifiers sorted, and a count that moves on each new sorting, so that
+// what was found with an older sorting is known to be stale.
+struct EntityOrder {
+    PlmKeyOrder order;
+    quint64 generation = 0;
+};
+
+// Sorted once per thread for the map that keeps coming back: every change of variable or
+// class looks up every entity.
+const EntityOrder& entityOrder(const PlmEntityList& entities)
+{
+    thread_local EntityOrder cached;
+    bool same = cached.order.keys().size() == entities.size();
+    for (qsizetype i = 0; same && i < entities.size(); ++i)
+        same = cached.order.keys()[i] == entities[i].id;
+    if (!same) {
+        QStringList ids;
+        ids.reserve(entities.size());
+        for (const PlmEntity& entity : entities)
+            ids.append(entity.id);
+        cached.order = PlmKeyOrder(ids);
+        ++cached.generation;
+    }
+    return cached;
+}
+
+// The sorted distinct category texts of a text variable, in the map's rows. A refresh asks
+// several times (class keys, legend, counts) for the same column: the last answer is kept
+// while the column's storage and the map's identifiers are the same.
 QStringList categories(const PlmWork& work, const PlmVariable& variable)
 {
+    const EntityOrder& order = entityOrder(work.map.entities);
+    thread_local struct {
+        PlmVariableValues values;
+        quint64 generation = 0;
+        QStringList texts;
+    } last;
+    if (last.generation == order.generation && last.values.isSharedWith(variable.values) && !last.values.isEmpty())
+        return last.texts;
     QStringList texts;
     QSet<QString> seen;
-    for (const PlmEntity& entity : work.map.entities) {
-        const auto it = variable.values.constFind(entity.id);
-        if (it == variable.values.constEnd() || !it->isText())
+    for (const PlmValue* cell : variable.values.cellsOf(order.order)) {
+        if (!cell || !cell->isText())
             continue;
-        const QString& text = it->textValue();
+        const QString& text = cell->textValue();
         if (PlmTextFolding::trimmed(text).isEmpty() || seen.contains(text))
             continue;
         seen.insert(text);
         texts.append(text);
     }
     plmSortByCodePoints(texts);
+    last.values = variable.values;
+    last.generation = order.generation;
+    last.texts = texts;
     return texts;
 }
 
@@ -54,6 +92,11 @@ qsizetype indexOfKey(const QStringList& keys, const QString& key)
 }
 
 } // namespace
+
+const PlmKeyOrder& PlmWork::entityKeyOrder() const
+{
+    return entityOrder(map.entities).order;
+}
 
 QStringList PlmWork::thematicClassKeys(const PlmThematicSettings& settings) const
 {
@@ -104,15 +147,18 @@ QStringList PlmWork::thematicLegendLabels(const PlmThematicSettings& settings,
 
     const qsizetype classCount = settings.thresholds.size() + 1;
     QList<QSet<QString>> sets(classCount);
-    for (const PlmEntity& entity : map.entities) {
-        const auto value = mapped->values.constFind(entity.id);
-        if (value == mapped->values.constEnd())
+    const PlmKeyOrder& order = entityKeyOrder();
+    const std::vector<const PlmValue*> values = mapped->values.cellsOf(order);
+    const std::vector<const PlmValue*> labelCells = labels->values.cellsOf(order);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const PlmValue* value = values[i];
+        if (!value)
             continue;
         const std::optional<int> index = PlmDistribution::classIndex(value->numericValue(), settings.thresholds);
         if (!index)
             continue;
-        const auto label = labels->values.constFind(entity.id);
-        if (label == labels->values.constEnd())
+        const PlmValue* label = labelCells[i];
+        if (!label)
             continue;
         const QString text = PlmTextFolding::trimmed(label->editingText());
         if (!text.isEmpty())

@@ -44,6 +44,20 @@ TEST(VectorCanvasFit, RectangleIsFramedWithA32PointMargin)
     EXPECT_NEAR(canvas->offset().y(), 150 - 2.5 * canvas->scale(), 1e-9);
 }
 
+// A fit measures the map it shows: a replaced map, or one entity moved, is framed anew.
+TEST(VectorCanvasFit, AChangedMapIsMeasuredAgain)
+{
+    auto canvas = canvasOf(mapOf({squareEntity("r", 0, 0, 10, 5), squareEntity("s", 2, 2, 3, 3)}));
+    canvas->fit(true);
+    canvas->setMap(mapOf({squareEntity("r", 0, 0, 10, 5), squareEntity("s", 2, 2, 20, 3)}));
+    canvas->fit(true);
+    EXPECT_DOUBLE_EQ(canvas->scale(), std::min(336.0 / 20, 236.0 / 5));
+    canvas->setMap(mapOf({squareEntity("t", 0, 0, 1, 1)}));
+    canvas->fit(false);
+    EXPECT_DOUBLE_EQ(canvas->scale(), 236.0);
+    EXPECT_NEAR(canvas->offset().x(), 200 - 0.5 * 236.0, 1e-9);
+}
+
 TEST(VectorCanvasFit, ExtentUnderOneMapUnitStillFillsTheView)
 {
     // A town in degrees: 0.05° wide. Only a zero extent counts as one unit.

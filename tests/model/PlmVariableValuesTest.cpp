@@ -74,6 +74,31 @@ TEST(PlmVariableValues, BehavesAsASortedMapAcrossCopies)
     EXPECT_EQ(backwards, model.keys());
 }
 
+// Many keys looked up at once find what a search per key finds: keys in any order, repeated,
+// absent, below and above every key, across many blocks and in an empty column.
+TEST(PlmVariableValues, FindsTheCellsOfAListOfKeysAsASearchPerKey)
+{
+    PlmVariableValues values;
+    for (int n = 10; n < 2000; n += 3)
+        values.insert(keyOf(n), PlmValue::number(n));
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> key(0, 2100);
+    QList<QString> keys{keyOf(13), keyOf(13), keyOf(0), keyOf(9999), keyOf(1999)};
+    for (int i = 0; i < 3000; ++i)
+        keys.append(keyOf(key(rng)));
+    const PlmKeyOrder order(keys);
+    const std::vector<const PlmValue*> cells = values.cellsOf(order);
+    ASSERT_EQ(qsizetype(cells.size()), keys.size());
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        const auto found = values.constFind(keys[i]);
+        if (found == values.cend())
+            EXPECT_EQ(cells[std::size_t(i)], nullptr) << keys[i].toStdString();
+        else
+            EXPECT_EQ(cells[std::size_t(i)], &found.value()) << keys[i].toStdString();
+    }
+    EXPECT_EQ(PlmVariableValues().cellsOf(order), std::vector<const PlmValue*>(std::size_t(keys.size()), nullptr));
+}
+
 // The difference walk names every key whose cell differs, skips what two columns share, and
 // equality agrees with the maps'.
 TEST(PlmVariableValues, DifferencesListEveryChangedKeyInOrder)
