@@ -424,6 +424,27 @@ int VectorCanvas::layerRenderCount() const
     return m_layers ? m_layers->renderCount : 0;
 }
 
+namespace {
+
+// Whether two entries give the layers the same leaves: what renderLayers reads of them.
+bool drawsAlike(const CanvasEntry& a, const CanvasEntry& b)
+{
+    if (a.leaves.size() != b.leaves.size())
+        return false;
+    for (qsizetype k = 0; k < a.leaves.size(); ++k) {
+        const CanvasLeaf& x = a.leaves[k];
+        const CanvasLeaf& y = b.leaves[k];
+        if (x.visible != y.visible || x.isPoint != y.isPoint || x.isArea != y.isArea
+            || x.isPolyline != y.isPolyline || x.hasBounds != y.hasBounds || x.bounds != y.bounds
+            || x.point != y.point || !(x.style == y.style) || !x.clips.isEmpty() || !y.clips.isEmpty()
+            || x.path != y.path)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool VectorCanvas::drawLayered(QPainter& painter, const QRectF& dirty)
 {
     // Exports and pictures draw vectors (and exact pixels): layers are for the screen.
@@ -456,6 +477,20 @@ bool VectorCanvas::drawLayered(QPainter& painter, const QRectF& dirty)
     };
     if (layers.ineligible && sameEntries(*layers.ineligible))
         return false;
+    // An entry rebuilt for a change the areas do not show (a name, an attribute) keeps the
+    // layers: the names are drawn over them. Its handle is taken so that the next frame
+    // compares pointers again.
+    if (!layers.ids.isNull() && layers.entries.size() == size_t(count)) {
+        for (int i = 0; i < count; ++i) {
+            const CanvasEntry* now = m_cache.builtEntry(i);
+            const std::shared_ptr<const CanvasEntry>& kept = layers.entries[size_t(i)];
+            if (kept.get() == now || !now || !drawsAlike(*kept, *now))
+                continue;
+            if (kept->entity.id != now->entity.id)
+                layers.overrideKeys.clear();  // the class colours go by id: map them again
+            layers.entries[size_t(i)] = m_cache.entryHandle(i);
+        }
+    }
 
     const QTransform viewT = painter.transform();  // block-free view coordinates → logical device
     const QTransform mapT(m_scale, 0, 0, m_yAxisSign * m_scale, m_offset.x(), m_offset.y());

@@ -157,6 +157,38 @@ TEST(CanvasLayers, ChangesOfGeometryAndFillsDrawTheLayersAgain)
     expectSamePicture(screen, "overridden fill");
 }
 
+TEST(CanvasLayers, OnlyChangesTheAreasShowDrawTheLayersAgain)
+{
+    struct Row {
+        const char* name;
+        std::function<void(PlmEntity&)> change;
+        bool drawsAgain;
+    };
+    const Row rows[] = {
+        {"moved", [](PlmEntity& e) { e.translate(2, 1); }, true},
+        {"outline colour", [](PlmEntity& e) { e.style.stroke = PlmColor{0.8, 0.1, 0.1, 1}; }, true},
+        {"renamed", [](PlmEntity& e) { e.name = QStringLiteral("Nouveau nom"); }, false},
+        {"attribute", [](PlmEntity& e) { e.attributes.insert(QStringLiteral("code"), QStringLiteral("42")); }, false},
+        // Its class colour goes by id: the commune shows its own fill again.
+        {"new id", [](PlmEntity& e) { e.id = QStringLiteral("C20bis"); }, false},
+    };
+    for (const Row& row : rows) {
+        Screen screen(communes());
+        screen.canvas->showEntityNames = true;
+        screen.canvas->fillOverrides.insert(QStringLiteral("C20"), PlmColor{0.95, 0.4, 0.1, 1});
+        const QImage before = screen.picture(true);
+        const int rendered = screen.canvas->layerRenderCount();
+        PlmMap map = screen.canvas->map();
+        row.change(map.entities.edit(20));
+        screen.canvas->setMap(map);
+        const QImage after = screen.picture(true);
+        EXPECT_EQ(screen.canvas->layerRenderCount(), rendered + (row.drawsAgain ? 1 : 0)) << row.name;
+        expectSamePicture(screen, row.name);
+        if (row.name != std::string_view("attribute"))
+            EXPECT_NE(after, before) << row.name;  // the new name shows, as do a move and colours
+    }
+}
+
 TEST(CanvasLayers, ZoomShowsTheMovedPictureUntilTheViewRests)
 {
     Screen screen(communes());
