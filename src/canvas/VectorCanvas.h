@@ -341,6 +341,16 @@ private:
         std::vector<qsizetype> textEntities; // top-level entities holding texts
     };
     std::optional<ShapeExtent> m_shapeExtent;
+    // The first index of each top-level id, for the entities it was made from: the outline
+    // asks for every row it paints, and searching a large map for each was most of that paint.
+    // The first lookup in a new list searches it; the next ones index it once.
+    struct TopLevelIndex {
+        PlmEntityList entities;
+        QHash<QString, qsizetype> first;
+        bool built = false;
+    };
+    mutable std::optional<TopLevelIndex> m_topLevelIndex;
+    qsizetype topLevelIndexOf(const QString& id) const;
     DrawingTool m_drawingTool = DrawingTool::selection;
     double m_scale = 1;
     QPointF m_offset;

@@ -63,13 +63,32 @@ std::optional<VectorCanvas::IndexPath> VectorCanvas::indexPath(const EntityIDPat
     for (qsizetype step = 0; step < idPath.size(); ++step) {
         if (!list)
             return std::nullopt;  // the entity reached is not a group
-        const qsizetype index = list->indexOfId(idPath[step]);
+        const qsizetype index = step == 0 ? topLevelIndexOf(idPath[step]) : list->indexOfId(idPath[step]);
         if (index < 0)
             return std::nullopt;
         result.append(int(index));
         list = list->at(index).geometry.asGroup();
     }
     return result;
+}
+
+qsizetype VectorCanvas::topLevelIndexOf(const QString& id) const
+{
+    const PlmEntityList& entities = m_map.entities;
+    if (entities.size() < 64)
+        return entities.indexOfId(id);
+    if (!m_topLevelIndex || !(m_topLevelIndex->entities == entities)) {
+        m_topLevelIndex = TopLevelIndex{entities, {}, false};
+        return entities.indexOfId(id);
+    }
+    TopLevelIndex& index = *m_topLevelIndex;
+    if (!index.built) {
+        index.first.reserve(entities.size());
+        for (qsizetype i = entities.size() - 1; i >= 0; --i)
+            index.first.insert(entities.at(i).id, i);  // the first of equal ids is the last written
+        index.built = true;
+    }
+    return index.first.value(id, -1);
 }
 
 VectorCanvas::EntityIDPath VectorCanvas::idPathAlong(const PlmMap& map, const IndexPath& path)

@@ -44,6 +44,29 @@ TEST(CanvasIndexPaths, ResolveIdsIntoNestedGroups)
     EXPECT_FALSE(canvas->entity({-1}).has_value());
 }
 
+// A large map is indexed by id after its first lookup: the first of equal ids still wins, and
+// a changed map is read afresh.
+TEST(CanvasIndexPaths, RepeatedLookupsOnALargeMapFollowItsChanges)
+{
+    PlmEntityList entities;
+    for (int i = 0; i < 100; ++i)
+        entities.append(squareEntity(i == 70 ? QStringLiteral("dup") : QStringLiteral("e%1").arg(i), i, 0, i + 1, 1));
+    entities.append(squareEntity("dup", 0, 2, 1, 3));
+    auto canvas = canvasOf(mapOf(entities));
+    for (int lookup = 0; lookup < 2; ++lookup) {
+        EXPECT_EQ(canvas->indexPath(QStringList{"dup"}), (QList<int>{70})) << lookup;
+        EXPECT_EQ(canvas->indexPath(QStringList{"e99"}), (QList<int>{99})) << lookup;
+        EXPECT_FALSE(canvas->indexPath(QStringList{"e70"}).has_value()) << lookup;
+    }
+    PlmMap changed = canvas->map();
+    changed.entities.edit(70).id = QStringLiteral("e70");
+    canvas->setMap(changed);
+    for (int lookup = 0; lookup < 2; ++lookup) {
+        EXPECT_EQ(canvas->indexPath(QStringList{"dup"}), (QList<int>{100})) << lookup;
+        EXPECT_EQ(canvas->indexPath(QStringList{"e70"}), (QList<int>{70})) << lookup;
+    }
+}
+
 TEST(CanvasIndexPaths, SelectingANestedPathEntersGroupEditing)
 {
     auto canvas = canvasOf(nestedMap());
