@@ -33,6 +33,16 @@ class ProportionalShape;
 class QWidget;
 struct VectorCanvasLayers;
 
+// Fill overrides by class: the entity with id keys[k] is coloured colours[classes[k]], or
+// `missing` when that class is out of range; a later duplicate id wins, as in a hash built
+// in this order. Empty `keys`: none given.
+struct VectorCanvasFillClasses {
+    QStringList keys;  // shared storage: the very same list while the map is the same
+    QList<int> classes;
+    QList<PlmColor> colours;
+    PlmColor missing;
+};
+
 // The one vector map view: it frames, zooms and draws a base map and finds
 // what lies under the pointer. View coordinates grow upward. It never changes
 // a document: finished edits go out through the callbacks.
@@ -76,6 +86,9 @@ public:
     void setMap(const PlmMap& map);
 
     QHash<QString, PlmColor> fillOverrides;
+    // The same overrides by class (see VectorCanvasFillClasses), set by an owner that keeps
+    // both in step, so that the screen layers recolour without reading the hash.
+    VectorCanvasFillClasses fillClasses;
     bool showEntityNames = false;
     QString entityNameFontName = QStringLiteral("Helvetica");
     double entityNameFontSize = 12;

@@ -385,9 +385,44 @@ void VectorCanvasLayers::readOverrides(const QHash<QString, PlmColor>& overrides
     }
 }
 
-VectorCanvasLayers::TableChange VectorCanvasLayers::updateTable(const QHash<QString, PlmColor>& overrides)
+void VectorCanvasLayers::readClasses(const VectorCanvasFillClasses& classes)
 {
-    readOverrides(overrides);
+    entityOverride.assign(entries.size(), 0);
+    const QStringList& keys = classes.keys;
+    if (entityClassKey.size() != entries.size() || keys.constData() != classKeys.constData()
+        || keys.size() != classKeys.size()) {
+        // Once per map: the position of each entity's id in the keys, the last one winning.
+        QHash<QString, int> positionByID;
+        positionByID.reserve(keys.size());
+        for (qsizetype k = 0; k < keys.size(); ++k)
+            positionByID.insert(keys[k], int(k));
+        entityClassKey.resize(entries.size());
+        for (size_t e = 0; e < entries.size(); ++e)
+            entityClassKey[e] = positionByID.value(entries[e]->entity.id, -1);
+        classKeys = keys;
+    }
+    // A handful of class colours, each converted once.
+    std::vector<quint64> colours(size_t(classes.colours.size()) + 1);
+    for (qsizetype c = 0; c < classes.colours.size(); ++c)
+        colours[size_t(c)] = quint64(premultipliedColour(classes.colours[c])) | (quint64(1) << 32);
+    const quint64 missing = quint64(premultipliedColour(classes.missing)) | (quint64(1) << 32);
+    const size_t classCount = size_t(classes.colours.size());
+    for (size_t e = 0; e < entries.size(); ++e) {
+        const int k = entityClassKey[e];
+        if (k < 0)
+            continue;
+        const int index = k < classes.classes.size() ? classes.classes[k] : -1;
+        entityOverride[e] = index >= 0 && size_t(index) < classCount ? colours[size_t(index)] : missing;
+    }
+}
+
+VectorCanvasLayers::TableChange VectorCanvasLayers::updateTable(const QHash<QString, PlmColor>& overrides,
+                                                                const VectorCanvasFillClasses& classes)
+{
+    if (classes.keys.isEmpty())
+        readOverrides(overrides);
+    else
+        readClasses(classes);
     std::vector<QRgb>& next = nextTable;
     next.assign(colouring.size(), 0);
     TableChange change = TableChange::same;
@@ -529,7 +564,7 @@ bool VectorCanvas::drawLayered(QPainter& painter, const QRectF& dirty)
     };
 
     if (sameGeometry) {
-        const VectorCanvasLayers::TableChange change = layers.updateTable(fillOverrides);
+        const VectorCanvasLayers::TableChange change = layers.updateTable(fillOverrides, fillClasses);
         if (change == VectorCanvasLayers::TableChange::translucent)
             return false;
         const bool coloursHold = change != VectorCanvasLayers::TableChange::filledChanged;
@@ -732,13 +767,16 @@ bool VectorCanvas::renderLayers(const QTransform& device, const QRect& rect, con
     prepared.clear();
 
     layers.ineligible.reset();
-    if (layers.entries != entries)
-        layers.overrideKeys.clear();  // entity indices changed: map the override keys again
+    if (layers.entries != entries) {
+        // Entity indices changed: map the override keys again.
+        layers.overrideKeys.clear();
+        layers.entityClassKey.clear();
+    }
     layers.entries = std::move(entries);
     layers.colouring = std::move(colouring);
     layers.filled.assign(layers.colouring.size(), 0);
     layers.table.clear();
-    if (layers.updateTable(fillOverrides) == VectorCanvasLayers::TableChange::translucent) {
+    if (layers.updateTable(fillOverrides, fillClasses) == VectorCanvasLayers::TableChange::translucent) {
         // Translucent fills are drawn directly until the map changes.
         layers.ineligible = layers.entries;
         layers.ids = QImage();

@@ -17,6 +17,8 @@
 #include <optional>
 #include <vector>
 
+struct VectorCanvasFillClasses;
+
 // The areas of a map as the screen shows them, kept as two device-pixel
 // layers so that a change of their colours rasterises no geometry:
 // - `ids`: the leaf whose fill covers each pixel's centre (drawn by a plain
@@ -88,7 +90,7 @@ struct VectorCanvasLayers {
     // fills are not for the layers (their overlaps would show); a change of
     // which leaves are filled needs the layers drawn again.
     enum class TableChange { same, colours, filledChanged, translucent };
-    TableChange updateTable(const QHash<QString, PlmColor>& overrides);
+    TableChange updateTable(const QHash<QString, PlmColor>& overrides, const VectorCanvasFillClasses& classes);
     // Fill overrides by top-level entity: the premultiplied colour, bit 32 set when present.
     std::vector<quint64> entityOverride;
     std::vector<QString> overrideKeys;  // the overrides' keys in their hash's order
@@ -97,6 +99,10 @@ struct VectorCanvasLayers {
     std::vector<PlmColor> overrideColours;  // by key: the colour last read, and its pixel
     std::vector<QRgb> overrideRgb;
     void readOverrides(const QHash<QString, PlmColor>& overrides);
+    // The same overrides given by class: the keys are mapped to entities once per map.
+    QStringList classKeys;              // the keys mapped, kept to tell the same list
+    std::vector<int> entityClassKey;    // by entity: its position in the keys, or -1
+    void readClasses(const VectorCanvasFillClasses& classes);
     // Rows of strip `s` of `count` over a height.
     static int stripTop(int s, int count, int height) { return int(qint64(height) * s / count); }
     // Runs work(s) for each strip, on as many threads.

@@ -459,6 +459,7 @@ void CarteWindowController::applyFillOverrides(const PlmWork& w, const PlmThemat
     ++layerComputations;
     if (!key.hasVariable || w.map.entities.isEmpty()) {
         m_canvas->fillOverrides.clear();
+        m_canvas->fillClasses = {};
         m_overridesFollowClasses = false;
     } else {
         ColourableKey colourable{w.map.entities, colorAreas};
@@ -502,6 +503,7 @@ void CarteWindowController::applyFillOverrides(const PlmWork& w, const PlmThemat
             const int index = m_classIndices.value(m_overrideOrder[i], -1);
             it.value() = index >= 0 && index < found.colors.size() ? found.colors[index] : settings.missingColor;
         }
+        m_canvas->fillClasses = {m_colourable, m_classIndices, found.colors, settings.missingColor};
     }
     m_fillKey = std::move(key);
     m_canvas->setNeedsDisplay();

@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -138,6 +139,44 @@ TEST(CanvasLayers, RecolouringDrawsNoGeometryAgain)
         *it = n % 2 ? PlmColor{0.1, 0.3, 0.7, 1} : PlmColor{0.8, 0.1, 0.1, 1};
     expectSamePicture(screen, "recoloured");
     EXPECT_EQ(screen.canvas->layerRenderCount(), rendered);
+}
+
+// The overrides given by class colour the screen exactly as the same overrides by id.
+TEST(CanvasLayers, ClassOverridesDrawAsTheOverridesByID)
+{
+    Screen screen(communes());
+    VectorCanvas& canvas = *screen.canvas;
+    QStringList keys;
+    QList<int> classes;
+    for (int n = 0; n < 140; n += 2) {
+        keys.append(QStringLiteral("C%1").arg(n));
+        classes.append(n % 5 - 1);  // -1: the missing colour
+    }
+    keys.append(QStringLiteral("group"));
+    classes.append(7);                   // out of range: the missing colour
+    keys.append(QStringLiteral("C4"));  // a later duplicate wins
+    classes.append(2);
+    auto drawBoth = [&](const VectorCanvasFillClasses& given, const char* row) {
+        canvas.fillOverrides.clear();
+        for (qsizetype k = 0; k < given.keys.size(); ++k) {
+            const int c = given.classes[k];
+            canvas.fillOverrides.insert(given.keys[k], c >= 0 && c < given.colours.size() ? given.colours[c] : given.missing);
+        }
+        canvas.fillClasses = given;
+        const QImage byClass = screen.picture(true);
+        canvas.fillClasses = {};
+        EXPECT_EQ(byClass, screen.picture(true)) << row;
+    };
+    VectorCanvasFillClasses given{keys, classes, {{0.9, 0.1, 0.1, 1}, {0.1, 0.9, 0.1, 1}, {0.1, 0.1, 0.9, 1}, {0.5, 0.5, 0, 1}},
+                                  {0.7, 0.7, 0.7, 1}};
+    drawBoth(given, "classes");
+    std::reverse(given.colours.begin(), given.colours.end());
+    drawBoth(given, "recoloured");
+    given.classes[0] = 3;
+    drawBoth(given, "reclassed");
+    given.keys = QStringList(keys.mid(3));
+    given.classes = classes.mid(3);
+    drawBoth(given, "other keys");
 }
 
 TEST(CanvasLayers, ChangesOfGeometryAndFillsDrawTheLayersAgain)
