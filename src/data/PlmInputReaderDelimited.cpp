@@ -154,6 +154,19 @@ struct GridSink {
     QList<QStringList> rows;
     QStringList row;
     QTypedArrayData<char16_t>* block = nullptr;
+    // References to the block are taken ahead in batches: one atomic addition per field cost
+    // as much as the rest of the split. The block outlives the sink, which returns the rest.
+    int spareReferences = 0;
+    static constexpr int referenceBatch = 4096;
+
+    GridSink() = default;
+    GridSink(const GridSink&) = delete;
+    GridSink& operator=(const GridSink&) = delete;
+    ~GridSink()
+    {
+        if (spareReferences > 0)
+            block->ref_.fetchAndAddOrdered(-spareReferences);
+    }
 
     void field(QString&& text)
     {
@@ -164,7 +177,11 @@ struct GridSink {
     {
         if (!block || text.isEmpty())
             return field(text.toString());
-        block->ref();
+        if (spareReferences == 0) {
+            block->ref_.fetchAndAddOrdered(referenceBatch);
+            spareReferences = referenceBatch;
+        }
+        --spareReferences;
         field(QString(QString::DataPointer(block, const_cast<char16_t*>(text.utf16()), text.size())));
     }
     bool done() const { return false; }
