@@ -9,6 +9,10 @@
 #include <array>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 const QChar quote = u'"';
@@ -241,6 +245,29 @@ struct ScoreSink {
     }
 };
 
+// The first index from j on (n if none) of a character that ends a run outside quotes: a
+// line break, a quote or the separator. Eight characters at a time where SSE2 is there: most
+// of a split is spent here.
+qsizetype findRunEnd(const char16_t* chars, qsizetype j, qsizetype n, char16_t sep)
+{
+#if defined(__SSE2__)
+    const __m128i lineFeed = _mm_set1_epi16(short(u'\n'));
+    const __m128i carriageReturn = _mm_set1_epi16(short(u'\r'));
+    const __m128i quoteMark = _mm_set1_epi16(short(u'"'));
+    const __m128i separator = _mm_set1_epi16(short(sep));
+    for (; j + 8 <= n; j += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + j));
+        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, lineFeed), _mm_cmpeq_epi16(v, carriageReturn)),
+                                          _mm_or_si128(_mm_cmpeq_epi16(v, quoteMark), _mm_cmpeq_epi16(v, separator)));
+        if (const int mask = _mm_movemask_epi8(hits))
+            return j + qCountTrailingZeroBits(unsigned(mask)) / 2;
+    }
+#endif
+    while (j < n && chars[j] != u'\n' && chars[j] != u'\r' && chars[j] != u'"' && chars[j] != sep)
+        ++j;
+    return j;
+}
+
 // One walk over the text: a field is either a run of characters up to a bare separator or
 // line break, or a quoted run whose doubled quotes stand for one quote; each is copied once.
 // The walk compares whole characters: a quote or a separator followed by a combining mark is
@@ -253,11 +280,6 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
     const char16_t sep = separator.unicode();
     const bool separatorExtends = sep != u'\t' && sep != u'\n' && sep != u'\r';
     const auto bareQuote = [&](qsizetype i) { return i < n && chars[i] == u'"' && !extendsPrevious(text, i + 1); };
-    // The ASCII characters that end a run outside quotes.
-    std::array<bool, 128> stops{};
-    stops[u'\n'] = stops[u'\r'] = stops[u'"'] = true;
-    if (sep < 128)
-        stops[sep] = true;
 
     qsizetype i = 0;
     bool rowOpen = false; // a field or separator was met since the last line break
@@ -303,8 +325,7 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
         } else {
             qsizetype j = i;
             for (;; ++j) {
-                while (j < n && !(chars[j] < 128 ? stops[chars[j]] : chars[j] == sep))
-                    ++j;
+                j = findRunEnd(chars, j, n, sep);
                 if (j >= n)
                     break;
                 const char16_t c = chars[j];
