@@ -151,8 +151,10 @@ struct Limits {
 // Keeps every field: the grid of the chosen separator. Given the block of the text being
 // split, a field that is a plain run of it shares that block instead of being copied: one
 // reference more, no allocation per cell (most of the cost of a large table was allocating
-// and freeing one string per cell). Such fields are not yet followed by a terminating zero;
-// terminateSlices() writes them once the split has succeeded.
+// and freeing one string per cell). Such a field ends with a zero, as any string's text does:
+// it overwrites the character that closed the field in the block (a separator, a line break, a
+// closing quote or the block's own final zero), which the splitter has read already and no
+// field covers. The text is thus spoilt for another split.
 struct GridSink {
     Limits limits;
     QList<QStringList> rows;
@@ -186,7 +188,9 @@ struct GridSink {
             spareReferences = referenceBatch;
         }
         --spareReferences;
-        field(QString(QString::DataPointer(block, const_cast<char16_t*>(text.utf16()), text.size())));
+        char16_t* begin = const_cast<char16_t*>(text.utf16());
+        begin[text.size()] = u'\0';
+        field(QString(QString::DataPointer(block, begin, text.size())));
     }
     bool done() const { return false; }
     void endRow()
@@ -198,18 +202,6 @@ struct GridSink {
         row.reserve(width); // rows are mostly as wide as the one before
     }
 };
-
-// Ends every shared field of a grid with a zero, as any string's text is, by overwriting the
-// character that closed it in the shared block: a separator, a line break, a closing quote or
-// the block's own final zero, which no field covers. Written in place: going through the
-// shared strings' own writers would copy them.
-void terminateSlices(QList<QStringList>& rows, const QTypedArrayData<char16_t>* block)
-{
-    for (QStringList& row : rows)
-        for (QString& cell : row)
-            if (cell.data_ptr().d_ptr() == block)
-                const_cast<QChar*>(cell.constData())[cell.size()] = u'\0';
-}
 
 // Keeps only what the separator's score reads: the width of the sampled rows and whether
 // they hold anything; the walk stops after them.
@@ -269,7 +261,8 @@ qsizetype findRunEnd(const char16_t* chars, qsizetype j, qsizetype n, char16_t s
 }
 
 // One walk over the text: a field is either a run of characters up to a bare separator or
-// line break, or a quoted run whose doubled quotes stand for one quote; each is copied once.
+// line break, or a quoted run whose doubled quotes stand for one quote; each is copied at most
+// once. The sink may overwrite the character that ends a field (never one read later).
 // The walk compares whole characters: a quote or a separator followed by a combining mark is
 // another character. Line breaks and the tab are never extended.
 template <typename Sink>
@@ -283,6 +276,7 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
 
     qsizetype i = 0;
     bool rowOpen = false; // a field or separator was met since the last line break
+    char16_t next = 0; // the character after a field, read before the sink may overwrite it
     for (;;) {
         // At the start of a field.
         if (bareQuote(i)) {
@@ -318,6 +312,7 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
                 if (!separatorHere && c != u'\n' && c != u'\r')
                     fail(u"Guillemets mal formés.");
             }
+            next = i < n ? chars[i] : 0;
             if (doubled)
                 sink.field(std::move(field));
             else
@@ -346,6 +341,7 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
                 }
                 return;
             }
+            next = j < n ? chars[j] : 0;
             sink.field(QStringView(chars + i, j - i));
             i = j;
         }
@@ -354,7 +350,7 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
             sink.endRow();
             return;
         }
-        const char16_t c = chars[i];
+        const char16_t c = next;
         if (c == u'\n' || c == u'\r') {
             // CR LF is one break.
             i += (c == u'\r' && i + 1 < n && chars[i + 1] == u'\n') ? 2 : 1;
@@ -371,27 +367,33 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
 
 } // namespace
 
-PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QString& fileName)
+namespace {
+
+// The text of the bytes without its byte-order mark and "sep=" line, with the encoding used
+// and the separators left to try.
+QString decodedText(const QByteArray& data, bool& windows1252, QList<QChar>& candidates)
 {
     std::optional<QString> decoded;
+    const bool isUtf16 = data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF");
     if (data.startsWith("\xFF\xFE"))
         decoded = decodeUtf16(data, true);
     else if (data.startsWith("\xFE\xFF"))
         decoded = decodeUtf16(data, false);
     else
         decoded = decodeUtf8(data);
-    bool windows1252 = false;
+    windows1252 = false;
     if (!decoded) {
         decoded = decodeWindows1252(data);
         windows1252 = true;
     }
-    if (!decoded || decoded->contains(QChar(0)))
+    // A NUL character comes from a zero byte, or a zero code unit in UTF-16.
+    if (!decoded || (isUtf16 ? decoded->contains(QChar(0)) : data.contains('\0')))
         throw PlmWorkError::invalid(QStringLiteral("Fichier texte ou XLSX attendu."));
     QString text = std::move(*decoded);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
 
-    QList<QChar> candidates = {u'\t', u';', u','};
+    candidates = {u'\t', u';', u','};
     qsizetype lineEnd = 0;
     while (lineEnd < text.size() && !isLineBreak(text.at(lineEnd)))
         ++lineEnd;
@@ -405,6 +407,17 @@ PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QStrin
             text.remove(0, cut);
         }
     }
+    text.detach(); // the fields will share its block, which only the reader writes
+    return text;
+}
+
+} // namespace
+
+PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QString& fileName)
+{
+    bool windows1252 = false;
+    QList<QChar> candidates;
+    QString text = decodedText(data, windows1252, candidates);
 
     // The best-scoring separator whose whole text splits wins. The score reads only the first
     // rows, so candidates are ranked on those, and split whole in that order until one
@@ -426,16 +439,17 @@ PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QStrin
     std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) { return a.score > b.score; });
     std::optional<QChar> winner;
     QList<QStringList> grid;
-    text.detach(); // the fields share its block, which only this function writes
     for (const Ranked& candidate : std::as_const(ranked)) {
         GridSink sink;
         sink.block = text.data_ptr().d_ptr();
         try {
             splitDelimited(text, candidate.separator, sink);
         } catch (const PlmWorkError&) {
+            // The failed split ended its fields in the text: the next one starts afresh.
+            if (&candidate != &ranked.constLast())
+                text = decodedText(data, windows1252, candidates);
             continue;
         }
-        terminateSlices(sink.rows, sink.block);
         grid = std::move(sink.rows);
         winner = candidate.separator;
         break;
