@@ -9,6 +9,10 @@
 #include <array>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 const QChar quote = u'"';
@@ -144,18 +148,50 @@ struct Limits {
     }
 };
 
-// Keeps every field: the grid of the chosen separator.
+// Keeps every field: the grid of the chosen separator. Given the block of the text being
+// split, a field that is a plain run of it shares that block instead of being copied: one
+// reference more, no allocation per cell (most of the cost of a large table was allocating
+// and freeing one string per cell). Such a field ends with a zero, as any string's text does:
+// it overwrites the character that closed the field in the block (a separator, a line break, a
+// closing quote or the block's own final zero), which the splitter has read already and no
+// field covers. The text is thus spoilt for another split.
 struct GridSink {
     Limits limits;
     QList<QStringList> rows;
     QStringList row;
+    QTypedArrayData<char16_t>* block = nullptr;
+    // References to the block are taken ahead in batches: one atomic addition per field cost
+    // as much as the rest of the split. The block outlives the sink, which returns the rest.
+    int spareReferences = 0;
+    static constexpr int referenceBatch = 4096;
+
+    GridSink() = default;
+    GridSink(const GridSink&) = delete;
+    GridSink& operator=(const GridSink&) = delete;
+    ~GridSink()
+    {
+        if (spareReferences > 0)
+            block->ref_.fetchAndAddOrdered(-spareReferences);
+    }
 
     void field(QString&& text)
     {
         row.append(std::move(text));
         limits.field(row.size());
     }
-    void field(QStringView text) { field(text.toString()); }
+    void field(QStringView text)
+    {
+        if (!block || text.isEmpty())
+            return field(text.toString());
+        if (spareReferences == 0) {
+            block->ref_.fetchAndAddOrdered(referenceBatch);
+            spareReferences = referenceBatch;
+        }
+        --spareReferences;
+        char16_t* begin = const_cast<char16_t*>(text.utf16());
+        begin[text.size()] = u'\0';
+        field(QString(QString::DataPointer(block, begin, text.size())));
+    }
     bool done() const { return false; }
     void endRow()
     {
@@ -201,8 +237,32 @@ struct ScoreSink {
     }
 };
 
+// The first index from j on (n if none) of a character that ends a run outside quotes: a
+// line break, a quote or the separator. Eight characters at a time where SSE2 is there: most
+// of a split is spent here.
+qsizetype findRunEnd(const char16_t* chars, qsizetype j, qsizetype n, char16_t sep)
+{
+#if defined(__SSE2__)
+    const __m128i lineFeed = _mm_set1_epi16(short(u'\n'));
+    const __m128i carriageReturn = _mm_set1_epi16(short(u'\r'));
+    const __m128i quoteMark = _mm_set1_epi16(short(u'"'));
+    const __m128i separator = _mm_set1_epi16(short(sep));
+    for (; j + 8 <= n; j += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + j));
+        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, lineFeed), _mm_cmpeq_epi16(v, carriageReturn)),
+                                          _mm_or_si128(_mm_cmpeq_epi16(v, quoteMark), _mm_cmpeq_epi16(v, separator)));
+        if (const int mask = _mm_movemask_epi8(hits))
+            return j + qCountTrailingZeroBits(unsigned(mask)) / 2;
+    }
+#endif
+    while (j < n && chars[j] != u'\n' && chars[j] != u'\r' && chars[j] != u'"' && chars[j] != sep)
+        ++j;
+    return j;
+}
+
 // One walk over the text: a field is either a run of characters up to a bare separator or
-// line break, or a quoted run whose doubled quotes stand for one quote; each is copied once.
+// line break, or a quoted run whose doubled quotes stand for one quote; each is copied at most
+// once. The sink may overwrite the character that ends a field (never one read later).
 // The walk compares whole characters: a quote or a separator followed by a combining mark is
 // another character. Line breaks and the tab are never extended.
 template <typename Sink>
@@ -213,14 +273,10 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
     const char16_t sep = separator.unicode();
     const bool separatorExtends = sep != u'\t' && sep != u'\n' && sep != u'\r';
     const auto bareQuote = [&](qsizetype i) { return i < n && chars[i] == u'"' && !extendsPrevious(text, i + 1); };
-    // The ASCII characters that end a run outside quotes.
-    std::array<bool, 128> stops{};
-    stops[u'\n'] = stops[u'\r'] = stops[u'"'] = true;
-    if (sep < 128)
-        stops[sep] = true;
 
     qsizetype i = 0;
     bool rowOpen = false; // a field or separator was met since the last line break
+    char16_t next = 0; // the character after a field, read before the sink may overwrite it
     for (;;) {
         // At the start of a field.
         if (bareQuote(i)) {
@@ -256,6 +312,7 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
                 if (!separatorHere && c != u'\n' && c != u'\r')
                     fail(u"Guillemets mal formés.");
             }
+            next = i < n ? chars[i] : 0;
             if (doubled)
                 sink.field(std::move(field));
             else
@@ -263,8 +320,7 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
         } else {
             qsizetype j = i;
             for (;; ++j) {
-                while (j < n && !(chars[j] < 128 ? stops[chars[j]] : chars[j] == sep))
-                    ++j;
+                j = findRunEnd(chars, j, n, sep);
                 if (j >= n)
                     break;
                 const char16_t c = chars[j];
@@ -285,6 +341,7 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
                 }
                 return;
             }
+            next = j < n ? chars[j] : 0;
             sink.field(QStringView(chars + i, j - i));
             i = j;
         }
@@ -293,7 +350,7 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
             sink.endRow();
             return;
         }
-        const char16_t c = chars[i];
+        const char16_t c = next;
         if (c == u'\n' || c == u'\r') {
             // CR LF is one break.
             i += (c == u'\r' && i + 1 < n && chars[i + 1] == u'\n') ? 2 : 1;
@@ -310,27 +367,33 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
 
 } // namespace
 
-PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QString& fileName)
+namespace {
+
+// The text of the bytes without its byte-order mark and "sep=" line, with the encoding used
+// and the separators left to try.
+QString decodedText(const QByteArray& data, bool& windows1252, QList<QChar>& candidates)
 {
     std::optional<QString> decoded;
+    const bool isUtf16 = data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF");
     if (data.startsWith("\xFF\xFE"))
         decoded = decodeUtf16(data, true);
     else if (data.startsWith("\xFE\xFF"))
         decoded = decodeUtf16(data, false);
     else
         decoded = decodeUtf8(data);
-    bool windows1252 = false;
+    windows1252 = false;
     if (!decoded) {
         decoded = decodeWindows1252(data);
         windows1252 = true;
     }
-    if (!decoded || decoded->contains(QChar(0)))
+    // A NUL character comes from a zero byte, or a zero code unit in UTF-16.
+    if (!decoded || (isUtf16 ? decoded->contains(QChar(0)) : data.contains('\0')))
         throw PlmWorkError::invalid(QStringLiteral("Fichier texte ou XLSX attendu."));
-    QString text = *decoded;
+    QString text = std::move(*decoded);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
 
-    QList<QChar> candidates = {u'\t', u';', u','};
+    candidates = {u'\t', u';', u','};
     qsizetype lineEnd = 0;
     while (lineEnd < text.size() && !isLineBreak(text.at(lineEnd)))
         ++lineEnd;
@@ -344,6 +407,17 @@ PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QStrin
             text.remove(0, cut);
         }
     }
+    text.detach(); // the fields will share its block, which only the reader writes
+    return text;
+}
+
+} // namespace
+
+PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QString& fileName)
+{
+    bool windows1252 = false;
+    QList<QChar> candidates;
+    QString text = decodedText(data, windows1252, candidates);
 
     // The best-scoring separator whose whole text splits wins. The score reads only the first
     // rows, so candidates are ranked on those, and split whole in that order until one
@@ -366,11 +440,17 @@ PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QStrin
     std::optional<QChar> winner;
     QList<QStringList> grid;
     for (const Ranked& candidate : std::as_const(ranked)) {
+        GridSink sink;
+        sink.block = text.data_ptr().d_ptr();
         try {
-            grid = parseDelimited(text, candidate.separator);
+            splitDelimited(text, candidate.separator, sink);
         } catch (const PlmWorkError&) {
+            // The failed split ended its fields in the text: the next one starts afresh.
+            if (&candidate != &ranked.constLast())
+                text = decodedText(data, windows1252, candidates);
             continue;
         }
+        grid = std::move(sink.rows);
         winner = candidate.separator;
         break;
     }

@@ -41,7 +41,10 @@ QList<PlmVariable> PlmMatch::importedVariables(const PlmMatchCandidate& candidat
 PlmVariable PlmMatch::makeVariable(int column, QSet<QString>& usedNames, const PlmMatchColumns& columns,
                                    const QList<PlmMatchRow>& resolutions) const
 {
-    QString base = column >= 0 && column < m_table.names.size() ? PlmTextFolding::trimmed(m_table.names.at(column))
+    // The cells of a text file share its whole decoded text: what the work keeps is copied,
+    // so that it does not hold the rest of the file.
+    const auto own = [](const QString& cell) { return cell.isEmpty() ? cell : QString(cell.constData(), cell.size()); };
+    QString base = column >= 0 && column < m_table.names.size() ? own(PlmTextFolding::trimmed(m_table.names.at(column)))
                                                                  : QString();
     if (base.isEmpty())
         base = QStringLiteral("Colonne %1").arg(column + 1);
@@ -60,7 +63,9 @@ PlmVariable PlmMatch::makeVariable(int column, QSet<QString>& usedNames, const P
         if (resolved.kind != PlmMatchRow::Kind::matched)
             continue;
         const auto& cells = m_table.rows.at(row);
-        const QString cell = column >= 0 && column < cells.size() ? cells.at(column) : QString();
+        QString cell = column >= 0 && column < cells.size() ? cells.at(column) : QString();
+        if (type == PlmVariableType::text)
+            cell = own(cell);
         std::optional<PlmValue> value;
         try {
             value = PlmValue::parse(cell, type);

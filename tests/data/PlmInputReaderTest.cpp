@@ -132,6 +132,30 @@ TEST(PlmInputReaderText, EncodingsAndMarks)
     EXPECT_EQ(errorOf([&] { PlmInputReader::read(le.mid(2), QStringLiteral("x")); }), notText);
 }
 
+TEST(PlmInputReaderText, CellsAreIndependentTerminatedStrings)
+{
+    // With a BOM, a sep= line, quotes, CR LF and a last line without a break.
+    PlmInputSheet sheet = readOne("\xEF\xBB\xBFsep=;\r\nab;\"c;d\";\"e\"\"f\"\r\ngh;ij\n\"k\";l");
+    const Grid expected = {{"ab", "c;d", "e\"f"}, {"gh", "ij"}, {"k", "l"}};
+    ASSERT_EQ(sheet.grid, expected);
+    for (const QStringList& row : std::as_const(sheet.grid))
+        for (const QString& cell : row)
+            EXPECT_EQ(cell.utf16()[cell.size()], 0) << cell.toStdString();
+
+    // Growing or editing a cell in place changes no other cell nor a copy of the sheet.
+    const PlmInputSheet copy = sheet;
+    sheet.grid[0][0].append(QStringLiteral("XYZ"));
+    sheet.grid[1][0][0] = u'G';
+    sheet.grid[2][1].append(QStringLiteral("MNOP"));
+    EXPECT_EQ(sheet.grid, Grid({{"abXYZ", "c;d", "e\"f"}, {"Gh", "ij"}, {"k", "lMNOP"}}));
+    EXPECT_EQ(copy.grid, expected);
+    sheet = PlmInputSheet();
+    QStringList survivor = copy.grid[1];
+    survivor[0].append(QStringLiteral("++++++++"));
+    EXPECT_EQ(survivor, QStringList({"gh++++++++", "ij"}));
+    EXPECT_EQ(copy.grid, expected);
+}
+
 TEST(PlmInputReaderText, UnevenRowsKeepTheirLengthsAndAreNoted)
 {
     const PlmInputSheet sheet = readOne("a;b;c\n1;2\n\n3;4;5\n");
