@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/PlmGeometry.h"
+#include "model/PlmStyle.h"
 #include "model/PlmVectorPath.h"
 
 #include <QMap>
@@ -75,3 +76,20 @@ public:
     // the null rectangle for a path without points.
     static QRectF bounds(const PlmVectorPath& path);
 };
+
+// Whether two styles stroke alike, so that a painter's pen can stay as it is between them.
+inline bool sameStroke(const PlmStyle& a, const PlmStyle& b)
+{
+    return a.stroke == b.stroke && a.lineWidth == b.lineWidth && a.dash == b.dash && a.lineCap == b.lineCap
+        && a.lineJoin == b.lineJoin;
+}
+
+// A path with data of its own: Qt fills lazy caches inside the paths it draws, so a cached
+// path drawn on several threads at once is a copy on each.
+inline QPainterPath threadOwnPath(const QPainterPath& path)
+{
+    QPainterPath copy;
+    copy.addPath(path);
+    copy.setFillRule(path.fillRule());
+    return copy;
+}

@@ -34,22 +34,6 @@ void unflipInto(QPainter& painter, const QRectF& rect)
     painter.scale(1, -1);
 }
 
-bool sameStroke(const PlmStyle& a, const PlmStyle& b)
-{
-    return a.stroke == b.stroke && a.lineWidth == b.lineWidth && a.dash == b.dash && a.lineCap == b.lineCap
-        && a.lineJoin == b.lineJoin;
-}
-
-// A path with data of its own: Qt fills lazy caches inside the paths it draws, so a
-// cached path drawn on several threads at once is a copy on each.
-QPainterPath ownCopy(const QPainterPath& path)
-{
-    QPainterPath copy;
-    copy.addPath(path);
-    copy.setFillRule(path.fillRule());
-    return copy;
-}
-
 // Neighbouring areas often share their colour: a new brush of the same colour
 // would still make the painter set up its fill again (and a PDF repeat it).
 void setBrushIfChanged(QPainter& painter, const std::optional<QColor>& fill)
@@ -370,7 +354,7 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
     if (clipped) {
         painter.save();
         for (const QPainterPath& clip : leaf.clips)
-            painter.setClipPath(state.copiesPaths ? ownCopy(clip) : clip, Qt::IntersectClip);
+            painter.setClipPath(state.copiesPaths ? threadOwnPath(clip) : clip, Qt::IntersectClip);
     }
 
     if (leaf.isPoint) {
@@ -444,7 +428,7 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
         }
         const QPolygonF* ring = leaf.isPolyline || !usesFastDrawing ? nullptr
                                                                     : CanvasEntityCache::drawingRing(leaf, m_detailLevel);
-        const QPainterPath copy = state.copiesPaths && !ring ? ownCopy(path) : QPainterPath();
+        const QPainterPath copy = state.copiesPaths && !ring ? threadOwnPath(path) : QPainterPath();
         const QPainterPath& drawn = state.copiesPaths && !ring ? copy : path;
         if (ring) {
             // One call fills the ring, then strokes it (unless the pieces do).

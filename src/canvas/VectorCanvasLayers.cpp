@@ -1,5 +1,6 @@
 #include "canvas/VectorCanvasLayers.h"
 
+#include "canvas/CanvasPathBuilder.h"
 #include "canvas/CanvasStrokeOutline.h"
 #include "canvas/VectorCanvas.h"
 
@@ -47,22 +48,6 @@ QRgb premultipliedColour(const PlmColor& c)
 {
     auto channel = [](double v) { return v > 0 ? (v < 1 ? int(v * 255 + 0.5) : 255) : 0; };
     return qPremultiply(qRgba(channel(c.red), channel(c.green), channel(c.blue), channel(c.alpha)));
-}
-
-bool sameStroke(const PlmStyle& a, const PlmStyle& b)
-{
-    return a.stroke == b.stroke && a.lineWidth == b.lineWidth && a.dash == b.dash && a.lineCap == b.lineCap
-        && a.lineJoin == b.lineJoin;
-}
-
-// A path of one's own: Qt paths cache derived data on first use, so one
-// path is never handed to two threads.
-QPainterPath privateCopy(const QPainterPath& path)
-{
-    QPainterPath copy;
-    copy.addPath(path);
-    copy.setFillRule(path.fillRule());
-    return copy;
 }
 
 // A plain scanline fill that writes a leaf's id into the pixels whose centres
@@ -759,7 +744,7 @@ bool VectorCanvas::renderLayers(const QTransform& device, const QRect& rect, con
         for (int s = first + 1; s <= last; ++s) {
             VectorCanvasLayers::Item copy = item;
             if (!item.ring || item.pieces)
-                copy.path = privateCopy(item.path);
+                copy.path = threadOwnPath(item.path);
             strips[size_t(s)].push_back(std::move(copy));
         }
         strips[size_t(first)].push_back(std::move(item));
