@@ -48,6 +48,14 @@ inline QStringList capturesOf(const QString& text, const QString& pattern)
     return result;
 }
 
+// Writes `svg` as page.svg in `dir`; its path, or empty when it cannot be written.
+inline QString writtenSvg(const QTemporaryDir& dir, const QByteArray& svg)
+{
+    const QString path = dir.filePath(QStringLiteral("page.svg"));
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(svg) == svg.size() ? path : QString();
+}
+
 // The document drawn by rsvg-convert at `zoom` pixels per point; a null image when the tool is
 // missing or refuses the file.
 inline QImage renderWithRsvg(const QByteArray& svg, double pixelsPerPoint)
@@ -56,12 +64,10 @@ inline QImage renderWithRsvg(const QByteArray& svg, double pixelsPerPoint)
     if (tool.isEmpty())
         return {};
     QTemporaryDir dir;
-    const QString in = dir.filePath(QStringLiteral("page.svg"));
+    const QString in = writtenSvg(dir, svg);
     const QString out = dir.filePath(QStringLiteral("page.png"));
-    QFile file(in);
-    if (!file.open(QIODevice::WriteOnly) || file.write(svg) != svg.size())
+    if (in.isEmpty())
         return {};
-    file.close();
     QProcess process;
     // The document is sized in millimetres; at 72 dpi a point is one pixel, times the zoom.
     process.start(tool, {QStringLiteral("--dpi-x"), QStringLiteral("72"), QStringLiteral("--dpi-y"), QStringLiteral("72"),
@@ -92,12 +98,10 @@ inline QImage renderWithChromium(const QByteArray& svg, double pointsWide, doubl
     if (tool.isEmpty())
         return {};
     QTemporaryDir dir;
-    const QString in = dir.filePath(QStringLiteral("page.svg"));
+    const QString in = writtenSvg(dir, svg);
     const QString out = dir.filePath(QStringLiteral("page.png"));
-    QFile file(in);
-    if (!file.open(QIODevice::WriteOnly) || file.write(svg) != svg.size())
+    if (in.isEmpty())
         return {};
-    file.close();
     // The document is sized in millimetres: a point is 4/3 CSS pixels, and the device scale
     // turns CSS pixels into the asked pixels per point.
     const int cssWide = int(std::ceil(pointsWide * 4 / 3));
