@@ -255,13 +255,13 @@ std::optional<DropPlan> dropPlan(const PlmWork& work, const StudioObjectReferenc
             return std::nullopt;
         const QStringList parentPath = reference.path.first(reference.path.size() - 1);
         const bool intoParent = parentPath.isEmpty()
-            ? target.key == StudioObjectNode::fondSectionKey
+            ? target.key() == StudioObjectNode::fondSectionKey
             : target.reference == StudioObjectReference::entity(parentPath);
         if (!intoParent)
             return std::nullopt;
         return DropPlan{reference, childCount - childIndex};
     }
-    if (objectState(work, reference).locked || target.key != StudioObjectNode::habillageSectionKey)
+    if (objectState(work, reference).locked || target.key() != StudioObjectNode::habillageSectionKey)
         return std::nullopt;
     qsizetype elements = 0;
     for (const StudioObjectNode& child : target.children) {

@@ -15,7 +15,6 @@ StudioObjectNode entityNodeAt(const PlmEntity& entity, const QStringList& path)
 {
     StudioObjectNode node;
     node.reference = StudioObjectReference::entity(path);
-    node.key = node.reference->key();
     node.title = entity.name.isEmpty() ? entity.id : entity.name;
     if (const PlmEntityList* members = entity.geometry.asGroup(); members && path.size() < maxListedDepth) {
         node.children.reserve(members->size());
@@ -46,7 +45,6 @@ StudioObjectNode StudioObjectNode::decorationNode(const PlmDecorationObject& obj
 {
     StudioObjectNode node;
     node.reference = StudioObjectReference::decoration(object.id);
-    node.key = node.reference->key();
     if (object.presentation.title)
         node.title = *object.presentation.title;
     else if (!object.text.isEmpty())
@@ -60,7 +58,7 @@ StudioObjectNode StudioObjectNode::section(const QString& name, const QList<Stud
 {
     StudioObjectNode node;
     node.title = name;
-    node.key = QStringLiteral("section:") + name;
+    node.sectionKey = QStringLiteral("section:") + name;
     node.children = children;
     return node;
 }
@@ -76,13 +74,11 @@ QList<StudioObjectNode> studioObjectTree(const PlmWork& work)
         if (work.thematic) {
             StudioObjectNode legend;
             legend.reference = StudioObjectReference::legend(QStringLiteral("legend"));
-            legend.key = legend.reference->key();
             legend.title = layout.legend.title.value_or(QStringLiteral("Légende"));
             items.append(legend);
             if (work.thematic->secondSymbols) {
                 StudioObjectNode second;
                 second.reference = StudioObjectReference::legend(QStringLiteral("secondLegend"));
-                second.key = second.reference->key();
                 second.title = layout.secondLegend.title.value_or(QStringLiteral("Légende secondaire"));
                 items.append(second);
             }

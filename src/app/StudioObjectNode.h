@@ -15,8 +15,12 @@ struct PlmWork;
 struct StudioObjectNode {
     std::optional<StudioObjectReference> reference;
     QString title;
-    QString key;
+    QString sectionKey; // section rows only
     QList<StudioObjectNode> children;
+
+    // The row's key: the reference's, or the section's. Made when asked, not per row built:
+    // a large map's outline has tens of thousands of rows and few are ever looked up by key.
+    QString key() const { return reference ? reference->key() : sectionKey; }
 
     bool operator==(const StudioObjectNode&) const = default;
 

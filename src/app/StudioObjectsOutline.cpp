@@ -134,13 +134,13 @@ void StudioObjectsOutline::rebuildObjects(const PlmWork& work)
     QSet<QString> expanded;
     for (const StudioObjectNode* node : flattenNodes(m_model->roots())) {
         if (!node->children.isEmpty() && tree->isExpanded(m_model->indexOf(node)))
-            expanded.insert(node->key);
+            expanded.insert(node->key());
     }
     SuppressingSelection suppressing(m_window.suppressSelection);
     m_signature = work;
     m_model->setTree(studioObjectTree(work), work);
     for (const StudioObjectNode* node : flattenNodes(m_model->roots())) {
-        if (!node->children.isEmpty() && (!node->reference || expanded.contains(node->key)))
+        if (!node->children.isEmpty() && (!node->reference || expanded.contains(node->key())))
             tree->expand(m_model->indexOf(node));
     }
 }

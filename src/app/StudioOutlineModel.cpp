@@ -54,7 +54,7 @@ bool StudioOutlineModel::updateEntitiesInPlace(const PlmWork& work)
         return false;
     const StudioObjectNode* fond = nullptr;
     for (const StudioObjectNode& root : std::as_const(m_roots))
-        if (!root.reference && root.key == StudioObjectNode::fondSectionKey)
+        if (!root.reference && root.key() == StudioObjectNode::fondSectionKey)
             fond = &root;
     QList<StudioObjectNode*> changed;
     QList<const PlmEntity*> entities;
@@ -76,7 +76,7 @@ bool StudioOutlineModel::updateEntitiesInPlace(const PlmWork& work)
         if (fond && fond->children.size() == after.size()) {
             const StudioObjectNode& guess = fond->children.at(after.size() - 1 - i);
             // Top-level ids are unique, and no other row has an entity's one-id key.
-            if (guess.key == key)
+            if (guess.key() == key)
                 node = &guess;
         }
         if (!node)
@@ -111,8 +111,9 @@ void StudioOutlineModel::indexKeys(const QList<StudioObjectNode>& nodes) const
 {
     // Depth first, each node before its children: the first node of a key is kept.
     for (const StudioObjectNode& child : nodes) {
-        if (!m_byKey.contains(child.key))
-            m_byKey.insert(child.key, &child);
+        const QString key = child.key();
+        if (!m_byKey.contains(key))
+            m_byKey.insert(key, &child);
         indexKeys(child.children);
     }
 }
@@ -258,7 +259,7 @@ QVariant StudioOutlineModel::data(const QModelIndex& index, int role) const
     case Qt::EditRole:
         return index.column() == objectColumn ? QVariant(current->title) : QVariant();
     case KeyRole:
-        return current->key;
+        return current->key();
     case SectionRole:
         return isSection;
     default:

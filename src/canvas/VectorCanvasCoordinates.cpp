@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
+#include <vector>
 
 QTransform VectorCanvas::mapToViewTransform() const
 {
@@ -105,32 +107,59 @@ void VectorCanvas::fit(bool resettingFitRegion)
             ShapeExtent extent;
             extent.entities = m_map.entities;
             extent.yAxisSign = m_yAxisSign;
-            auto addShape = [&](double x, double y) {
-                if (!std::isfinite(x) || !std::isfinite(y))
-                    return;
-                y *= m_yAxisSign;
-                extent.minX = std::min(extent.minX, x);
-                extent.maxX = std::max(extent.maxX, x);
-                extent.minY = std::min(extent.minY, y);
-                extent.maxY = std::max(extent.maxY, y);
-                extent.any = true;
-            };
-            for (qsizetype i = 0; i < m_map.entities.size(); ++i) {
-                bool hasText = false;
-                for (const PlmEntity& leaf : m_map.entities[i].leafEntities()) {
-                    if (leaf.geometry.asText()) {
-                        hasText = true;
-                    } else if (const PlmPoint* p = leaf.geometry.asPoint(); p && usesMapUnitRadius(leaf)) {
-                        const double r = leaf.style.pointRadius;
-                        addShape(p->x - r, p->y - r);
-                        addShape(p->x + r, p->y + r);
-                    } else {
-                        for (const PlmPoint& p : leaf.geometry.extentPoints())
-                            addShape(p.x, p.y);
+            // Each range of entities is measured on its own (on its own core for a large map,
+            // where this walk is most of the first fit) and the ranges merged in order.
+            const qsizetype count = m_map.entities.size();
+            const unsigned cores = std::min(std::max(1u, std::thread::hardware_concurrency()), 8u);
+            const qsizetype parts = count >= 2000 ? qsizetype(cores) : 1;
+            std::vector<ShapeExtent> partial;
+            partial.resize(size_t(parts));
+            auto measure = [&](qsizetype part) {
+                ShapeExtent& e = partial[size_t(part)];
+                auto addShape = [&](double x, double y) {
+                    if (!std::isfinite(x) || !std::isfinite(y))
+                        return;
+                    y *= m_yAxisSign;
+                    e.minX = std::min(e.minX, x);
+                    e.maxX = std::max(e.maxX, x);
+                    e.minY = std::min(e.minY, y);
+                    e.maxY = std::max(e.maxY, y);
+                    e.any = true;
+                };
+                const qsizetype end = count * (part + 1) / parts;
+                for (qsizetype i = count * part / parts; i < end; ++i) {
+                    bool hasText = false;
+                    for (const PlmEntity& leaf : m_map.entities[i].leafEntities()) {
+                        if (leaf.geometry.asText()) {
+                            hasText = true;
+                        } else if (const PlmPoint* p = leaf.geometry.asPoint(); p && usesMapUnitRadius(leaf)) {
+                            const double r = leaf.style.pointRadius;
+                            addShape(p->x - r, p->y - r);
+                            addShape(p->x + r, p->y + r);
+                        } else {
+                            for (const PlmPoint& p : leaf.geometry.extentPoints())
+                                addShape(p.x, p.y);
+                        }
                     }
+                    if (hasText)
+                        e.textEntities.push_back(i);
                 }
-                if (hasText)
-                    extent.textEntities.push_back(i);
+            };
+            std::vector<std::thread> workers;
+            for (qsizetype part = 1; part < parts; ++part)
+                workers.emplace_back(measure, part);
+            measure(0);
+            for (std::thread& t : workers)
+                t.join();
+            for (const ShapeExtent& e : partial) {
+                if (e.any) {
+                    extent.minX = std::min(extent.minX, e.minX);
+                    extent.maxX = std::max(extent.maxX, e.maxX);
+                    extent.minY = std::min(extent.minY, e.minY);
+                    extent.maxY = std::max(extent.maxY, e.maxY);
+                    extent.any = true;
+                }
+                extent.textEntities.insert(extent.textEntities.end(), e.textEntities.begin(), e.textEntities.end());
             }
             m_shapeExtent = std::move(extent);
         }

@@ -62,12 +62,12 @@ TEST(StudioObjectTreeTest, ListsSectionsInReverseDrawingOrder)
     PlmWork work = sampleWork();
     QList<StudioObjectNode> roots = studioObjectTree(work);
     ASSERT_EQ(roots.size(), 1); // no layout: only "Fond"
-    EXPECT_EQ(roots[0].key, StudioObjectNode::fondSectionKey);
+    EXPECT_EQ(roots[0].key(), StudioObjectNode::fondSectionKey);
     EXPECT_EQ(titles(roots[0].children), QStringList({"C", "G", "Alpha"}));
     const StudioObjectNode& groupNode = roots[0].children[1];
     EXPECT_EQ(titles(groupNode.children), QStringList({"M3", "M2", "M1"}));
     EXPECT_EQ(groupNode.children[0].reference, StudioObjectReference::entity({"G", "M3"}));
-    EXPECT_EQ(groupNode.children[0].key, QStringLiteral(R"({"entity":{"_0":["G","M3"]}})"));
+    EXPECT_EQ(groupNode.children[0].key(), QStringLiteral(R"({"entity":{"_0":["G","M3"]}})"));
 
     // A layout without objects and no thematic settings adds no section.
     work.decoration = PlmDecoration();
@@ -82,7 +82,7 @@ TEST(StudioObjectTreeTest, ListsSectionsInReverseDrawingOrder)
     work.thematic->secondSymbols = PlmSecondSymbolSeries();
     roots = studioObjectTree(work);
     ASSERT_EQ(roots.size(), 2);
-    EXPECT_EQ(roots[0].key, StudioObjectNode::habillageSectionKey);
+    EXPECT_EQ(roots[0].key(), StudioObjectNode::habillageSectionKey);
     EXPECT_EQ(titles(roots[0].children), QStringList({"Nommé", "Rectangle", "Ligne 1", "Légende", "Légende secondaire"}));
     EXPECT_EQ(roots[0].children[4].reference, StudioObjectReference::legend("secondLegend"));
 }
