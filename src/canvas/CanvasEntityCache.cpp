@@ -105,9 +105,12 @@ void simplifyRun(const std::vector<QPointF>& run, double tol2, QPainterPath& out
             out.lineTo(run[i]);
         return;
     }
-    std::vector<char> keep(n, 0);
+    // Scratch kept per thread: a first draw simplifies tens of thousands of small runs.
+    thread_local std::vector<char> keep;
+    thread_local std::vector<std::pair<size_t, size_t>> stack;
+    keep.assign(n, 0);
     keep[0] = keep[n - 1] = 1;
-    std::vector<std::pair<size_t, size_t>> stack{{0, n - 1}};
+    stack.assign(1, {0, n - 1});
     while (!stack.empty()) {
         const auto [a, b] = stack.back();
         stack.pop_back();
@@ -139,7 +142,8 @@ QPainterPath CanvasEntityCache::simplify(const QPainterPath& path, double tolera
     out.setFillRule(path.fillRule());
     const double tol2 = tolerance * tolerance;
     const int n = path.elementCount();
-    std::vector<QPointF> run;  // the current point, then straight segments' ends
+    thread_local std::vector<QPointF> run;  // the current point, then straight segments' ends
+    run.clear();
     auto flush = [&] {
         simplifyRun(run, tol2, out);
         if (!run.empty())

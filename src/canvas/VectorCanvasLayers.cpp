@@ -633,6 +633,7 @@ bool VectorCanvas::renderLayers(const QTransform& device, const QRect& rect, con
     // leaf keeps its own), the pen in the outline's true colour and the device box.
     struct Prepared {
         VectorCanvasLayers::Item item;
+        VectorCanvasLayers::Colouring colouring;
         QRectF box;
         bool shown = false;
     };
@@ -672,6 +673,11 @@ bool VectorCanvas::renderLayers(const QTransform& device, const QRect& rect, con
                     item.ring = leaf.isPolyline ? nullptr : CanvasEntityCache::drawingRing(leaf, level);
                     item.pieces = pen.style() != Qt::NoPen && pen.widthF() * outlineScale > 1
                         && CanvasStrokeOutline::supports(pen);
+                    VectorCanvasLayers::Colouring& c = out.colouring;
+                    c.entity = leaves[j].entity;
+                    c.isArea = leaf.isArea;
+                    c.isPolyline = leaf.isPolyline;
+                    c.fill = leaf.style.fill ? premultipliedColour(*leaf.style.fill) : 0;
                 }
             }
         };
@@ -731,14 +737,8 @@ bool VectorCanvas::renderLayers(const QTransform& device, const QRect& rect, con
             }
             item.pen = lastWeightPen;
         }
-        const CanvasLeaf& leaf = *leaves[j].leaf;
         item.id = int(colouring.size());
-        VectorCanvasLayers::Colouring c;
-        c.entity = leaves[j].entity;
-        c.isArea = leaf.isArea;
-        c.isPolyline = leaf.isPolyline;
-        c.fill = leaf.style.fill ? premultipliedColour(*leaf.style.fill) : 0;
-        colouring.push_back(c);
+        colouring.push_back(p.colouring);
         const int first = stripOf(p.box.top());
         const int last = stripOf(p.box.bottom());
         for (int s = first + 1; s <= last; ++s) {
