@@ -228,19 +228,24 @@ void VectorCanvasLayers::render(const std::vector<std::vector<Item>>& strips)
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setTransform(t);
         QPainterPath pieces;
+        // One brush and pen object each: the painter skips a state change when
+        // handed the very same one, where a new brush per leaf costs an update.
+        const QBrush fillBrush(kFillWeight);
+        const QBrush noBrush(Qt::NoBrush);
+        const QPen noPen(Qt::NoPen);
         for (const Item& item : strips[size_t(s)]) {
             if (item.filled)
                 idFill.fill(item);
             const bool stroked = item.pen.style() != Qt::NoPen;
             const bool drawnPieces = stroked && item.pieces && CanvasStrokeOutline::build(pieces, item.path, item.pen);
             if (item.ring) {
-                painter.setBrush(item.filled ? QBrush(kFillWeight) : QBrush(Qt::NoBrush));
-                painter.setPen(stroked && !drawnPieces ? item.pen : QPen(Qt::NoPen));
+                painter.setBrush(item.filled ? fillBrush : noBrush);
+                painter.setPen(stroked && !drawnPieces ? item.pen : noPen);
                 if (item.filled || (stroked && !drawnPieces))
                     painter.drawPolygon(item.ring->constData(), int(item.ring->size()), item.fillRule);
             } else {
                 if (item.filled)
-                    painter.fillPath(item.path, kFillWeight);
+                    painter.fillPath(item.path, fillBrush);
                 if (stroked && !drawnPieces)
                     painter.strokePath(item.path, item.pen);
             }
