@@ -388,10 +388,13 @@ template <typename Work>
 void parallelFor(size_t count, Work&& work)
 {
     const unsigned cores = std::min(std::max(1u, std::thread::hardware_concurrency()), 8u);
+    // Entities are small and many: taken in chunks, the counter is not fought over.
+    constexpr size_t chunk = 32;
     std::atomic<size_t> next{0};
     auto run = [&] {
-        for (size_t k = next.fetch_add(1); k < count; k = next.fetch_add(1))
-            work(k);
+        for (size_t k = next.fetch_add(chunk); k < count; k = next.fetch_add(chunk))
+            for (size_t j = k; j < std::min(count, k + chunk); ++j)
+                work(j);
     };
     std::vector<std::thread> workers;
     for (unsigned t = 1; t < cores; ++t)
