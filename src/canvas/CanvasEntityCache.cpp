@@ -105,9 +105,12 @@ void simplifyRun(const std::vector<QPointF>& run, double tol2, QPainterPath& out
             out.lineTo(run[i]);
         return;
     }
-    std::vector<char> keep(n, 0);
+    // Scratch kept per thread: a first draw simplifies tens of thousands of small runs.
+    thread_local std::vector<char> keep;
+    thread_local std::vector<std::pair<size_t, size_t>> stack;
+    keep.assign(n, 0);
     keep[0] = keep[n - 1] = 1;
-    std::vector<std::pair<size_t, size_t>> stack{{0, n - 1}};
+    stack.assign(1, {0, n - 1});
     while (!stack.empty()) {
         const auto [a, b] = stack.back();
         stack.pop_back();
@@ -139,7 +142,8 @@ QPainterPath CanvasEntityCache::simplify(const QPainterPath& path, double tolera
     out.setFillRule(path.fillRule());
     const double tol2 = tolerance * tolerance;
     const int n = path.elementCount();
-    std::vector<QPointF> run;  // the current point, then straight segments' ends
+    thread_local std::vector<QPointF> run;  // the current point, then straight segments' ends
+    run.clear();
     auto flush = [&] {
         simplifyRun(run, tol2, out);
         if (!run.empty())
@@ -384,10 +388,13 @@ template <typename Work>
 void parallelFor(size_t count, Work&& work)
 {
     const unsigned cores = std::min(std::max(1u, std::thread::hardware_concurrency()), 8u);
+    // Entities are small and many: taken in chunks, the counter is not fought over.
+    constexpr size_t chunk = 32;
     std::atomic<size_t> next{0};
     auto run = [&] {
-        for (size_t k = next.fetch_add(1); k < count; k = next.fetch_add(1))
-            work(k);
+        for (size_t k = next.fetch_add(chunk); k < count; k = next.fetch_add(chunk))
+            for (size_t j = k; j < std::min(count, k + chunk); ++j)
+                work(j);
     };
     std::vector<std::thread> workers;
     for (unsigned t = 1; t < cores; ++t)

@@ -184,6 +184,20 @@ QPainterPath CanvasPathBuilder::painterPath(const PlmGeometry& geometry, const A
                                             const QTransform& t)
 {
     QPainterPath path;
+    // Rings are most of a map: their elements are known ahead, one allocation each.
+    qsizetype elements = 0;
+    auto countPolygon = [&](const PlmPolygon& polygon) {
+        elements += polygon.exterior.size() + 1;
+        for (const QList<PlmPoint>& hole : polygon.holes)
+            elements += hole.size() + 1;
+    };
+    if (const PlmPolygon* polygon = geometry.asPolygon())
+        countPolygon(*polygon);
+    else if (const auto* polygons = geometry.asMultipolygon())
+        for (const PlmPolygon& p : *polygons)
+            countPolygon(p);
+    if (elements > 0 && elements < (1 << 24))
+        path.reserve(int(elements));
     PainterPathSink sink(path);
     const bool evenOdd = append(sink, geometry, attributes, t);
     path.setFillRule(evenOdd ? Qt::OddEvenFill : Qt::WindingFill);

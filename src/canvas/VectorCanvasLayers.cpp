@@ -228,19 +228,24 @@ void VectorCanvasLayers::render(const std::vector<std::vector<Item>>& strips)
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setTransform(t);
         QPainterPath pieces;
+        // One brush and pen object each: the painter skips a state change when
+        // handed the very same one, where a new brush per leaf costs an update.
+        const QBrush fillBrush(kFillWeight);
+        const QBrush noBrush(Qt::NoBrush);
+        const QPen noPen(Qt::NoPen);
         for (const Item& item : strips[size_t(s)]) {
             if (item.filled)
                 idFill.fill(item);
             const bool stroked = item.pen.style() != Qt::NoPen;
             const bool drawnPieces = stroked && item.pieces && CanvasStrokeOutline::build(pieces, item.path, item.pen);
             if (item.ring) {
-                painter.setBrush(item.filled ? QBrush(kFillWeight) : QBrush(Qt::NoBrush));
-                painter.setPen(stroked && !drawnPieces ? item.pen : QPen(Qt::NoPen));
+                painter.setBrush(item.filled ? fillBrush : noBrush);
+                painter.setPen(stroked && !drawnPieces ? item.pen : noPen);
                 if (item.filled || (stroked && !drawnPieces))
                     painter.drawPolygon(item.ring->constData(), int(item.ring->size()), item.fillRule);
             } else {
                 if (item.filled)
-                    painter.fillPath(item.path, kFillWeight);
+                    painter.fillPath(item.path, fillBrush);
                 if (stroked && !drawnPieces)
                     painter.strokePath(item.path, item.pen);
             }
@@ -633,6 +638,7 @@ bool VectorCanvas::renderLayers(const QTransform& device, const QRect& rect, con
     // leaf keeps its own), the pen in the outline's true colour and the device box.
     struct Prepared {
         VectorCanvasLayers::Item item;
+        VectorCanvasLayers::Colouring colouring;
         QRectF box;
         bool shown = false;
     };
@@ -672,6 +678,11 @@ bool VectorCanvas::renderLayers(const QTransform& device, const QRect& rect, con
                     item.ring = leaf.isPolyline ? nullptr : CanvasEntityCache::drawingRing(leaf, level);
                     item.pieces = pen.style() != Qt::NoPen && pen.widthF() * outlineScale > 1
                         && CanvasStrokeOutline::supports(pen);
+                    VectorCanvasLayers::Colouring& c = out.colouring;
+                    c.entity = leaves[j].entity;
+                    c.isArea = leaf.isArea;
+                    c.isPolyline = leaf.isPolyline;
+                    c.fill = leaf.style.fill ? premultipliedColour(*leaf.style.fill) : 0;
                 }
             }
         };
@@ -731,14 +742,8 @@ bool VectorCanvas::renderLayers(const QTransform& device, const QRect& rect, con
             }
             item.pen = lastWeightPen;
         }
-        const CanvasLeaf& leaf = *leaves[j].leaf;
         item.id = int(colouring.size());
-        VectorCanvasLayers::Colouring c;
-        c.entity = leaves[j].entity;
-        c.isArea = leaf.isArea;
-        c.isPolyline = leaf.isPolyline;
-        c.fill = leaf.style.fill ? premultipliedColour(*leaf.style.fill) : 0;
-        colouring.push_back(c);
+        colouring.push_back(p.colouring);
         const int first = stripOf(p.box.top());
         const int last = stripOf(p.box.bottom());
         for (int s = first + 1; s <= last; ++s) {
