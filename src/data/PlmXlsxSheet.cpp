@@ -2,6 +2,7 @@
 
 #include "data/PlmXlsxCell.h"
 #include "data/PlmXmlEvents.h"
+#include "data/PlmZipArchive.h"
 
 #include "model/PlmErrors.h"
 
@@ -316,16 +317,32 @@ int PlmXlsxSheet::columnOf(const QString& reference)
     return column;
 }
 
-PlmXlsxSheet::Content PlmXlsxSheet::read(const QByteArray& part, const Context& context, qint64& cells)
+namespace {
+
+// The archive's checks come first, then the total inflated, then what the parser found: the
+// order of inflating the whole part before parsing it.
+void parsePart(const ZIP& zip, const QString& path, qint64& extracted, XMLEventHandler& handler)
+{
+    XMLEventStream stream(handler);
+    extracted += zip.stream(path, [&stream](const char* bytes, qsizetype count) { stream.feed(bytes, count); });
+    if (extracted > ZIP::maximumTotalSize)
+        fail(QStringLiteral("Classeur décompressé trop volumineux."));
+    stream.finish();
+}
+
+} // namespace
+
+PlmXlsxSheet::Content PlmXlsxSheet::read(const ZIP& zip, const QString& path, const Context& context, qint64& cells,
+                                         qint64& extracted)
 {
     SheetHandler handler(context, cells);
-    parseXMLEvents(part, handler);
+    parsePart(zip, path, extracted, handler);
     return std::move(handler.content);
 }
 
-QStringList PlmXlsxSheet::readSharedStrings(const QByteArray& part)
+QStringList PlmXlsxSheet::readSharedStrings(const ZIP& zip, const QString& path, qint64& extracted)
 {
     SharedStringsHandler handler;
-    parseXMLEvents(part, handler);
+    parsePart(zip, path, extracted, handler);
     return handler.strings;
 }

@@ -99,7 +99,7 @@ ZIP::ZIP(const QByteArray& data)
     }
 }
 
-QByteArray ZIP::data(const QString& entryPath) const
+std::pair<ZIP::Entry, qint64> ZIP::locate(const QString& entryPath) const
 {
     const auto found = m_entries.constFind(entryPath);
     const QString absent = QStringLiteral("Fichier XLSX absent : %1.").arg(entryPath);
@@ -112,6 +112,12 @@ QByteArray ZIP::data(const QString& entryPath) const
     // Checks the range before anything is allocated for the result.
     if (start > m_data.size() || entry.compressed > m_data.size() - start)
         fail(QStringLiteral("Archive XLSX tronquée."));
+    return {entry, start};
+}
+
+QByteArray ZIP::data(const QString& entryPath) const
+{
+    const auto [entry, start] = locate(entryPath);
     const char* input = m_data.constData() + start;
 
     QByteArray result;
@@ -143,4 +149,57 @@ QByteArray ZIP::data(const QString& entryPath) const
     if (quint32(crc) != entry.crc)
         fail(QStringLiteral("Classeur XLSX endommagé (CRC)."));
     return result;
+}
+
+qint64 ZIP::stream(const QString& entryPath, const std::function<void(const char*, qsizetype)>& sink) const
+{
+    const auto [entry, start] = locate(entryPath);
+    const char* input = m_data.constData() + start;
+    uLong crc = crc32(0L, nullptr, 0);
+    if (entry.method == 0) {
+        if (entry.compressed != entry.size)
+            fail(QStringLiteral("Taille ZIP incorrecte."));
+        sink(input, entry.size);
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(input), static_cast<uInt>(entry.size));
+    } else {
+        const QString incorrect = QStringLiteral("Décompression XLSX incorrecte.");
+        if (entry.size > std::max<qint64>(entry.compressed, 1) * maximumDeflateRatio)
+            fail(incorrect);
+        z_stream stream{};
+        if (inflateInit2(&stream, -15) != Z_OK)
+            fail(QStringLiteral("Décompression XLSX indisponible."));
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input));
+        stream.avail_in = static_cast<uInt>(entry.compressed);
+        // Small enough to stay in the cache between inflating and parsing.
+        constexpr qint64 pieceSize = 64 * 1024;
+        char piece[pieceSize];
+        int status = Z_OK;
+        // data() gives inflate room for exactly the declared size: no more is asked for here.
+        while (status == Z_OK) {
+            const qint64 room = std::min<qint64>(pieceSize, std::max<qint64>(entry.size, 1) - qint64(stream.total_out));
+            if (room <= 0)
+                break;
+            stream.next_out = reinterpret_cast<Bytef*>(piece);
+            stream.avail_out = static_cast<uInt>(room);
+            status = inflate(&stream, Z_FINISH);
+            const qint64 produced = room - qint64(stream.avail_out);
+            if (produced > 0) {
+                const qint64 useful = std::min<qint64>(produced, entry.size - (qint64(stream.total_out) - produced));
+                if (useful > 0) {
+                    sink(piece, useful);
+                    crc = crc32(crc, reinterpret_cast<const Bytef*>(piece), static_cast<uInt>(useful));
+                }
+            }
+            if (status == Z_BUF_ERROR && stream.avail_out == 0)
+                status = Z_OK; // only out of room for this piece
+        }
+        const qint64 produced = qint64(stream.total_out);
+        const qint64 consumed = qint64(stream.total_in);
+        inflateEnd(&stream);
+        if (status != Z_STREAM_END || produced != entry.size || consumed != entry.compressed)
+            fail(incorrect);
+    }
+    if (quint32(crc) != entry.crc)
+        fail(QStringLiteral("Classeur XLSX endommagé (CRC)."));
+    return entry.size;
 }
