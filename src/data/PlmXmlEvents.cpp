@@ -275,7 +275,9 @@ void XMLEventStream::feed(const char* bytes, qsizetype count)
     const std::string_view piece(bytes, std::size_t(count));
     std::string joined = state.tail;
     joined.append(piece.substr(0, std::min(piece.size(), declaration.size() - 1)));
-    if (joined.find(declaration) != std::string::npos || piece.find(declaration) != std::string_view::npos) {
+    // memmem skips ahead by the whole word, where a search for its first byte stops at every tag.
+    if (joined.find(declaration) != std::string::npos
+        || memmem(bytes, std::size_t(count), declaration.data(), declaration.size())) {
         state.doctype = true;
         return;
     }
