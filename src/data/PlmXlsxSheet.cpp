@@ -121,6 +121,8 @@ public:
         if (name == QLatin1String("row") && depth >= 2) {
             // Rows keep the order of their start tags, as a walk of the tree would give.
             m_rows.push_back({depth, content.grid.size(), {}});
+            // Rows are mostly as wide as the widest so far; rows × widest is bounded below.
+            m_rows.back().cells.reserve(m_widest);
             content.grid.append(QStringList());
         } else if (name == QLatin1String("c") && !m_rows.empty() && depth == m_rows.back().depth + 1) {
             Cell cell;

@@ -38,7 +38,9 @@ struct ParseState {
     // The text of the last character data, reused so that a text node allocates nothing.
     QString text;
 
-    QString localName(const char* qualified)
+    QString overflowName; // a name the full table has no room for
+
+    const QString& localName(const char* qualified)
     {
         const char* local = qualified;
         std::uint32_t hash = 2166136261u;
@@ -60,10 +62,12 @@ struct ParseState {
         }
         QString text = QString::fromUtf8(name.data(), qsizetype(name.size()));
         if (nameCount < tableSize / 2) {
-            names[slot] = Name{std::string(name), text};
+            names[slot] = Name{std::string(name), std::move(text)};
             ++nameCount;
+            return names[slot]->text;
         }
-        return text;
+        overflowName = std::move(text);
+        return overflowName;
     }
 
     // UTF-8 character data as UTF-16, in the reused text when it is ASCII (numbers, codes,
