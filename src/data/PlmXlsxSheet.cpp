@@ -127,13 +127,27 @@ public:
         } else if (name == QLatin1String("c") && !m_rows.empty() && depth == m_rows.back().depth + 1) {
             Cell cell;
             cell.depth = depth;
-            if (const char* reference = attribute(attributes, "r"))
+            // One pass over the attributes for the three a cell has (the parser refuses repeats).
+            const char* reference = nullptr;
+            const char* type = nullptr;
+            const char* style = nullptr;
+            for (int i = 0; attributes[i] && attributes[i + 1]; i += 2) {
+                const char* key = attributes[i];
+                if (key[0] != '\0' && key[1] == '\0') {
+                    if (key[0] == 'r')
+                        reference = attributes[i + 1];
+                    else if (key[0] == 't')
+                        type = attributes[i + 1];
+                    else if (key[0] == 's')
+                        style = attributes[i + 1];
+                }
+            }
+            if (reference)
                 cell.reference = reference;
-            const char* type = attribute(attributes, "t");
             cell.type = cellType(type);
             if (cell.type == CellType::other)
                 cell.otherType = type;
-            cell.style = readInteger(attribute(attributes, "s")).value_or(0);
+            cell.style = readInteger(style).value_or(0);
             m_cell = std::move(cell);
         }
     }
