@@ -5,6 +5,11 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -172,26 +177,82 @@ qint64 ZIP::stream(const QString& entryPath, const std::function<void(const char
         stream.avail_in = static_cast<uInt>(entry.compressed);
         // Small enough to stay in the cache between inflating and parsing.
         constexpr qint64 pieceSize = 64 * 1024;
-        char piece[pieceSize];
         int status = Z_OK;
-        // data() gives inflate room for exactly the declared size: no more is asked for here.
-        while (status == Z_OK) {
-            const qint64 room = std::min<qint64>(pieceSize, std::max<qint64>(entry.size, 1) - qint64(stream.total_out));
-            if (room <= 0)
-                break;
-            stream.next_out = reinterpret_cast<Bytef*>(piece);
-            stream.avail_out = static_cast<uInt>(room);
-            status = inflate(&stream, Z_FINISH);
-            const qint64 produced = room - qint64(stream.avail_out);
-            if (produced > 0) {
-                const qint64 useful = std::min<qint64>(produced, entry.size - (qint64(stream.total_out) - produced));
-                if (useful > 0) {
-                    sink(piece, useful);
-                    crc = crc32(crc, reinterpret_cast<const Bytef*>(piece), static_cast<uInt>(useful));
-                }
+        // Inflates into the pieces `next` hands out and passes each filled one to `filled`.
+        const auto inflatePieces = [&](const std::function<char*()>& next,
+                                       const std::function<void(char*, qint64)>& filled) {
+            // data() gives inflate room for exactly the declared size: no more is asked for here.
+            while (status == Z_OK) {
+                const qint64 room =
+                    std::min<qint64>(pieceSize, std::max<qint64>(entry.size, 1) - qint64(stream.total_out));
+                if (room <= 0)
+                    break;
+                char* piece = next();
+                stream.next_out = reinterpret_cast<Bytef*>(piece);
+                stream.avail_out = static_cast<uInt>(room);
+                status = inflate(&stream, Z_FINISH);
+                const qint64 produced = room - qint64(stream.avail_out);
+                const qint64 useful =
+                    std::max<qint64>(0, std::min<qint64>(produced, entry.size - (qint64(stream.total_out) - produced)));
+                crc = crc32(crc, reinterpret_cast<const Bytef*>(piece), static_cast<uInt>(useful));
+                filled(piece, useful);
+                if (status == Z_BUF_ERROR && stream.avail_out == 0)
+                    status = Z_OK; // only out of room for this piece
             }
-            if (status == Z_BUF_ERROR && stream.avail_out == 0)
-                status = Z_OK; // only out of room for this piece
+        };
+        if (entry.size <= pieceSize * 16) {
+            std::vector<char> piece(pieceSize);
+            inflatePieces([&piece] { return piece.data(); },
+                          [&sink](char* bytes, qint64 count) {
+                              if (count > 0)
+                                  sink(bytes, count);
+                          });
+        } else {
+            // A large part is inflated on a second thread while the caller consumes the pieces
+            // already made: a few pieces in turn, each handed back once consumed.
+            constexpr int pieceCount = 4;
+            std::vector<char> pieces(std::size_t(pieceSize) * pieceCount);
+            std::mutex mutex;
+            std::condition_variable changed;
+            std::deque<std::pair<char*, qint64>> ready; // filled pieces in order; a null one ends
+            std::deque<char*> free;
+            for (int i = 0; i < pieceCount; ++i)
+                free.push_back(pieces.data() + std::size_t(pieceSize) * i);
+            std::thread producer([&] {
+                inflatePieces(
+                    [&]() -> char* {
+                        std::unique_lock lock(mutex);
+                        changed.wait(lock, [&] { return !free.empty(); });
+                        char* piece = free.front();
+                        free.pop_front();
+                        return piece;
+                    },
+                    [&](char* bytes, qint64 count) {
+                        std::lock_guard lock(mutex);
+                        ready.emplace_back(bytes, count);
+                        changed.notify_all();
+                    });
+                std::lock_guard lock(mutex);
+                ready.emplace_back(nullptr, 0);
+                changed.notify_all();
+            });
+            for (;;) {
+                std::pair<char*, qint64> piece;
+                {
+                    std::unique_lock lock(mutex);
+                    changed.wait(lock, [&] { return !ready.empty(); });
+                    piece = ready.front();
+                    ready.pop_front();
+                }
+                if (!piece.first)
+                    break;
+                if (piece.second > 0)
+                    sink(piece.first, piece.second);
+                std::lock_guard lock(mutex);
+                free.push_back(piece.first);
+                changed.notify_all();
+            }
+            producer.join();
         }
         const qint64 produced = qint64(stream.total_out);
         const qint64 consumed = qint64(stream.total_in);
