@@ -17,11 +17,24 @@ namespace {
 // A finite decimal number written without surrounding spaces (exponents accepted).
 std::optional<double> readNumber(const QString& text)
 {
-    QByteArray bytes = text.toLatin1();
-    if (text.isEmpty() || bytes.size() != text.size())
+    // Longer texts are no number from_chars reads in full anyway, bar leading zeros.
+    char buffer[128];
+    QByteArray longer;
+    if (text.isEmpty())
         return std::nullopt;
-    const char* begin = bytes.constData();
-    const char* end = begin + bytes.size();
+    char* bytes = buffer;
+    if (text.size() > qsizetype(sizeof buffer)) {
+        longer.resize(text.size());
+        bytes = longer.data();
+    }
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c >= 0x80)
+            return std::nullopt; // no number is written with other characters
+        bytes[i] = char(c);
+    }
+    const char* begin = bytes;
+    const char* end = begin + text.size();
     if (*begin == '+' && end - begin > 1 && begin[1] != '-' && begin[1] != '+')
         ++begin;
     double value = 0;
@@ -120,15 +133,16 @@ QString PlmXlsxCell::isoDate(double secondsSince1970, bool withTime)
     return text;
 }
 
-QString PlmXlsxCell::numberText(const QString& stored, const QString& reference, const NumberStyle& style)
+QString PlmXlsxCell::numberText(const QString& stored, std::string_view reference, const NumberStyle& style)
 {
     if (stored.isEmpty())
         return QString();
     const std::optional<double> number = readNumber(stored);
     if (!number)
-        fail(QStringLiteral("Nombre XLSX invalide en %1.").arg(reference));
+        fail(QStringLiteral("Nombre XLSX invalide en %1.")
+                 .arg(QString::fromUtf8(reference.data(), qsizetype(reference.size()))));
     const double value = *number;
-    const QString stripped = strippedFormatCode(style.formatCode);
+    const QString& stripped = style.strippedCode;
 
     if (style.formatId == 9 || style.formatId == 10 || stripped.contains(u'%')) {
         const double percent = value * 100.0;

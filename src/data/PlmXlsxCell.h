@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <string_view>
+
 // The texts of the numeric cells of a workbook: percentages, codes with leading zeros, dates
 // in ISO 8601 UTC, or the stored number unchanged. Throws PlmWorkError.
 namespace PlmXlsxCell {
@@ -15,11 +17,13 @@ inline constexpr double dateLimitSeconds = 253'402'300'800.0;
 struct NumberStyle {
     int formatId = 0;
     QString formatCode;
+    QString strippedCode; // strippedFormatCode(formatCode), taken once per style by the caller
     qint64 dayZero = dayZero1900;
 };
 
 // The text of a cell of type "n" whose stored value is `stored`; reference names the cell.
-QString numberText(const QString& stored, const QString& reference, const NumberStyle& style);
+// reference is UTF-8.
+QString numberText(const QString& stored, std::string_view reference, const NumberStyle& style);
 
 // "2023-01-01", or "2023-01-01T12:00:00.000Z" with the time of day.
 QString isoDate(double secondsSince1970, bool withTime);

@@ -138,7 +138,7 @@ QList<PlmInputSheet> WorkbookReader::read()
     const auto workbook = XMLNode::parse(extract(QStringLiteral("xl/workbook.xml")));
     const auto relationships = readRelationships(*XMLNode::parse(extract(QStringLiteral("xl/_rels/workbook.xml.rels"))));
     if (m_zip.contains(QStringLiteral("xl/sharedStrings.xml")))
-        m_context.sharedStrings = PlmXlsxSheet::readSharedStrings(extract(QStringLiteral("xl/sharedStrings.xml")));
+        m_context.sharedStrings = PlmXlsxSheet::readSharedStrings(m_zip, QStringLiteral("xl/sharedStrings.xml"), m_extracted);
     if (m_zip.contains(QStringLiteral("xl/styles.xml")))
         readStyles(*XMLNode::parse(extract(QStringLiteral("xl/styles.xml"))));
 
@@ -152,7 +152,7 @@ QList<PlmInputSheet> WorkbookReader::read()
 
     QList<PlmInputSheet> sheets;
     for (const XMLNode* sheetNode : workbook->descendants(QStringLiteral("sheet"))) {
-        PlmXlsxSheet::Content content = PlmXlsxSheet::read(extract(sheetPath(*sheetNode, relationships)), m_context, m_cells);
+        PlmXlsxSheet::Content content = PlmXlsxSheet::read(m_zip, sheetPath(*sheetNode, relationships), m_context, m_cells, m_extracted);
         const QString state = sheetNode->attribute(QStringLiteral("state"));
         if (state == QLatin1String("hidden") || state == QLatin1String("veryHidden"))
             content.warnings.insert(hiddenWarning);

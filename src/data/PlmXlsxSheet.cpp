@@ -2,10 +2,14 @@
 
 #include "data/PlmXlsxCell.h"
 #include "data/PlmXmlEvents.h"
+#include "data/PlmZipArchive.h"
 
 #include "model/PlmErrors.h"
 
 #include <charconv>
+#include <cstring>
+#include <string>
+#include <utility>
 #include <optional>
 #include <vector>
 
@@ -51,18 +55,20 @@ std::optional<qint64> readInteger(QStringView text)
     return readInteger(bytes);
 }
 
-// The type attribute of a cell, shared for the usual ones.
-QString cellType(const char* type)
+// The type attribute of a cell; `other` keeps the text of an unknown one for its message.
+enum class CellType : unsigned char { n, s, str, inlineStr, b, e, d, other };
+
+CellType cellType(const char* type)
 {
-    static const QString known[] = {QStringLiteral("n"), QStringLiteral("s"), QStringLiteral("str"),
-                                    QStringLiteral("inlineStr"), QStringLiteral("b"), QStringLiteral("e"),
-                                    QStringLiteral("d")};
-    if (!type)
-        return known[0];
-    for (const QString& text : known)
-        if (text == QLatin1String(type))
-            return text;
-    return QString::fromUtf8(type);
+    if (!type || !*type)
+        return CellType::n;
+    static constexpr std::pair<const char*, CellType> known[] = {
+        {"n", CellType::n}, {"s", CellType::s}, {"str", CellType::str}, {"inlineStr", CellType::inlineStr},
+        {"b", CellType::b}, {"e", CellType::e}, {"d", CellType::d}};
+    for (const auto& [text, value] : known)
+        if (std::strcmp(text, type) == 0)
+            return value;
+    return CellType::other;
 }
 
 // Where character data goes: only the innermost element's own text counts.
@@ -70,8 +76,9 @@ enum class Slot : unsigned char { none, value, text };
 
 struct Cell {
     int depth = 0;
-    QString reference;
-    QString type;
+    std::string reference; // short enough to stay inside the string: no allocation per cell
+    CellType type = CellType::n;
+    std::string otherType;
     qint64 style = 0;
     bool formula = false;
     bool hasValue = false;
@@ -114,13 +121,33 @@ public:
         if (name == QLatin1String("row") && depth >= 2) {
             // Rows keep the order of their start tags, as a walk of the tree would give.
             m_rows.push_back({depth, content.grid.size(), {}});
+            // Rows are mostly as wide as the widest so far; rows × widest is bounded below.
+            m_rows.back().cells.reserve(m_widest);
             content.grid.append(QStringList());
         } else if (name == QLatin1String("c") && !m_rows.empty() && depth == m_rows.back().depth + 1) {
             Cell cell;
             cell.depth = depth;
-            cell.reference = QString::fromUtf8(attribute(attributes, "r"));
-            cell.type = cellType(attribute(attributes, "t"));
-            cell.style = readInteger(attribute(attributes, "s")).value_or(0);
+            // One pass over the attributes for the three a cell has (the parser refuses repeats).
+            const char* reference = nullptr;
+            const char* type = nullptr;
+            const char* style = nullptr;
+            for (int i = 0; attributes[i] && attributes[i + 1]; i += 2) {
+                const char* key = attributes[i];
+                if (key[0] != '\0' && key[1] == '\0') {
+                    if (key[0] == 'r')
+                        reference = attributes[i + 1];
+                    else if (key[0] == 't')
+                        type = attributes[i + 1];
+                    else if (key[0] == 's')
+                        style = attributes[i + 1];
+                }
+            }
+            if (reference)
+                cell.reference = reference;
+            cell.type = cellType(type);
+            if (cell.type == CellType::other)
+                cell.otherType = type;
+            cell.style = readInteger(style).value_or(0);
             m_cell = std::move(cell);
         }
     }
@@ -161,7 +188,7 @@ public:
 private:
     void finishCell(const Cell& cell)
     {
-        const int column = PlmXlsxSheet::columnOf(cell.reference);
+        const int column = columnOf(cell.reference);
         QStringList& cells = m_rows.back().cells;
         while (cells.size() < column)
             cells.append(QString());
@@ -170,42 +197,73 @@ private:
 
     QString cellText(const Cell& cell)
     {
-        const QString& reference = cell.reference;
+        const auto reference = [&cell] { return QString::fromStdString(cell.reference); };
         if (cell.formula) {
             // A formula whose text result is empty keeps an empty value element: that is a
             // stored value, not a missing one.
-            const bool emptyText = cell.hasValue && cell.type == QLatin1String("str");
+            const bool emptyText = cell.hasValue && cell.type == CellType::str;
             if (cell.value.isEmpty() && !emptyText)
                 fail(QStringLiteral("La cellule %1 contient une formule sans valeur enregistrée. "
                                     "Recalculez le classeur dans votre tableur puis enregistrez-le.")
-                         .arg(reference));
+                         .arg(reference()));
             content.warnings.insert(formulaWarning);
         }
-        const QString& type = cell.type;
-        if (type == QLatin1String("s")) {
+        switch (cell.type) {
+        case CellType::s: {
             const auto index = readInteger(QStringView(cell.value));
             if (!index || *index < 0 || *index >= m_context.sharedStrings.size())
-                fail(QStringLiteral("Texte XLSX invalide en %1.").arg(reference));
+                fail(QStringLiteral("Texte XLSX invalide en %1.").arg(reference()));
             return m_context.sharedStrings.at(*index);
         }
-        if (type == QLatin1String("inlineStr"))
+        case CellType::inlineStr:
             return cell.inlineText;
-        if (type == QLatin1String("b"))
+        case CellType::b:
             return cell.value == QLatin1String("1") ? QStringLiteral("Vrai") : QStringLiteral("Faux");
-        if (type == QLatin1String("e"))
-            fail(QStringLiteral("Erreur Excel %1 en %2. Corrigez le classeur avant l’import.").arg(cell.value, reference));
-        if (type == QLatin1String("str") || type == QLatin1String("d"))
+        case CellType::e:
+            fail(QStringLiteral("Erreur Excel %1 en %2. Corrigez le classeur avant l’import.").arg(cell.value, reference()));
+        case CellType::str:
+        case CellType::d:
             return cell.value;
-        if (type == QLatin1String("n") || type.isEmpty()) {
-            PlmXlsxCell::NumberStyle style;
-            style.dayZero = m_context.dayZero;
-            style.formatId = cell.style >= 0 && cell.style < m_context.styleFormats.size()
-                ? m_context.styleFormats.at(cell.style)
-                : 0;
-            style.formatCode = m_context.formats.value(style.formatId);
-            return PlmXlsxCell::numberText(cell.value, reference, style);
+        case CellType::n:
+            return PlmXlsxCell::numberText(cell.value, cell.reference, numberStyle(cell.style));
+        case CellType::other:
+            break;
         }
-        fail(QStringLiteral("Type de cellule XLSX non pris en charge : %1.").arg(type));
+        fail(QStringLiteral("Type de cellule XLSX non pris en charge : %1.").arg(QString::fromStdString(cell.otherType)));
+    }
+
+    // The number style of a cell style index, looked up once per index.
+    const PlmXlsxCell::NumberStyle& numberStyle(qint64 index)
+    {
+        const bool known = index >= 0 && index < m_context.styleFormats.size();
+        const qsizetype slot = known ? qsizetype(index) + 1 : 0;
+        if (qsizetype(m_styles.size()) <= slot)
+            m_styles.resize(slot + 1);
+        std::optional<PlmXlsxCell::NumberStyle>& style = m_styles[slot];
+        if (!style) {
+            style.emplace();
+            style->dayZero = m_context.dayZero;
+            style->formatId = known ? m_context.styleFormats.at(index) : 0;
+            style->formatCode = m_context.formats.value(style->formatId);
+            style->strippedCode = PlmXlsxCell::strippedFormatCode(style->formatCode);
+        }
+        return *style;
+    }
+
+    // The column of a reference from its bytes, as PlmXlsxSheet::columnOf reads its text.
+    static int columnOf(const std::string& reference)
+    {
+        int column = 0;
+        for (const char c : reference) {
+            if (c < 'A' || c > 'Z')
+                break;
+            column = column * 26 + (c - 'A' + 1);
+            if (column > PlmXlsxSheet::maximumColumns)
+                fail(QStringLiteral("Trop de colonnes XLSX."));
+        }
+        if (column == 0)
+            fail(QStringLiteral("Adresse de cellule XLSX absente."));
+        return column;
     }
 
     const PlmXlsxSheet::Context& m_context;
@@ -214,6 +272,7 @@ private:
     std::vector<Row> m_rows;
     std::optional<Cell> m_cell;
     qsizetype m_widest = 0;
+    std::vector<std::optional<PlmXlsxCell::NumberStyle>> m_styles; // slot 0: an unknown index
 };
 
 class SharedStringsHandler : public XMLEventHandler {
@@ -274,16 +333,32 @@ int PlmXlsxSheet::columnOf(const QString& reference)
     return column;
 }
 
-PlmXlsxSheet::Content PlmXlsxSheet::read(const QByteArray& part, const Context& context, qint64& cells)
+namespace {
+
+// The archive's checks come first, then the total inflated, then what the parser found: the
+// order of inflating the whole part before parsing it.
+void parsePart(const ZIP& zip, const QString& path, qint64& extracted, XMLEventHandler& handler)
+{
+    XMLEventStream stream(handler);
+    extracted += zip.stream(path, [&stream](const char* bytes, qsizetype count) { stream.feed(bytes, count); });
+    if (extracted > ZIP::maximumTotalSize)
+        fail(QStringLiteral("Classeur décompressé trop volumineux."));
+    stream.finish();
+}
+
+} // namespace
+
+PlmXlsxSheet::Content PlmXlsxSheet::read(const ZIP& zip, const QString& path, const Context& context, qint64& cells,
+                                         qint64& extracted)
 {
     SheetHandler handler(context, cells);
-    parseXMLEvents(part, handler);
+    parsePart(zip, path, extracted, handler);
     return std::move(handler.content);
 }
 
-QStringList PlmXlsxSheet::readSharedStrings(const QByteArray& part)
+QStringList PlmXlsxSheet::readSharedStrings(const ZIP& zip, const QString& path, qint64& extracted)
 {
     SharedStringsHandler handler;
-    parseXMLEvents(part, handler);
+    parsePart(zip, path, extracted, handler);
     return handler.strings;
 }

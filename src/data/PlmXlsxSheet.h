@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+class ZIP;
+
 // The worksheets and shared strings of a workbook, read from the parser's events rather than
 // from a tree: a sheet of a few hundred thousand cells would otherwise need millions of nodes.
 namespace PlmXlsxSheet {
@@ -28,12 +30,13 @@ struct Content {
     QSet<QString> warnings; // formulas, merged cells
 };
 
-// One worksheet part. `cells` counts the cells of the whole workbook so far: one small part
-// named by many sheets cannot hold more cells together than one sheet may.
-Content read(const QByteArray& part, const Context& context, qint64& cells);
+// One worksheet part of the archive, parsed as it is inflated. `cells` counts the cells of the
+// whole workbook so far: one small part named by many sheets cannot hold more cells together
+// than one sheet may. `extracted` counts the bytes inflated so far for the same reason.
+Content read(const ZIP& zip, const QString& path, const Context& context, qint64& cells, qint64& extracted);
 
 // The texts of the shared-strings part: each si joins the text of every t below it.
-QStringList readSharedStrings(const QByteArray& part);
+QStringList readSharedStrings(const ZIP& zip, const QString& path, qint64& extracted);
 
 // The 1-based column of a reference such as "AB12" (its leading capital letters).
 int columnOf(const QString& reference);

@@ -38,7 +38,9 @@ struct ParseState {
     // The text of the last character data, reused so that a text node allocates nothing.
     QString text;
 
-    QString localName(const char* qualified)
+    QString overflowName; // a name the full table has no room for
+
+    const QString& localName(const char* qualified)
     {
         const char* local = qualified;
         std::uint32_t hash = 2166136261u;
@@ -60,10 +62,12 @@ struct ParseState {
         }
         QString text = QString::fromUtf8(name.data(), qsizetype(name.size()));
         if (nameCount < tableSize / 2) {
-            names[slot] = Name{std::string(name), text};
+            names[slot] = Name{std::string(name), std::move(text)};
             ++nameCount;
+            return names[slot]->text;
         }
-        return text;
+        overflowName = std::move(text);
+        return overflowName;
     }
 
     // UTF-8 character data as UTF-16, in the reused text when it is ASCII (numbers, codes,
@@ -217,5 +221,95 @@ void parseXMLEvents(const QByteArray& data, XMLEventHandler& handler)
     if (failed)
         invalid(describe(error, line, column));
     if (!state.sawElement)
+        invalid(QStringLiteral("document vide"));
+}
+
+struct XMLEventStream::State {
+    ParseState parse;
+    bool stopped = false;  // the parser failed or was stopped: the rest is only searched
+    bool doctype = false;
+    bool failed = false;   // the parser's own error, with its place
+    XML_Error error = XML_ERROR_NONE;
+    XML_Size line = 0;
+    XML_Size column = 0;
+    std::string tail;      // the last bytes of the previous piece, for a declaration split in two
+
+    void run(const char* bytes, int count, bool final)
+    {
+        const XML_Status status = XML_Parse(parse.parser, bytes, count, final ? XML_TRUE : XML_FALSE);
+        if (status == XML_STATUS_OK)
+            return;
+        stopped = true;
+        if (!parse.failure) {
+            failed = true;
+            error = XML_GetErrorCode(parse.parser);
+            line = XML_GetCurrentLineNumber(parse.parser);
+            column = XML_GetCurrentColumnNumber(parse.parser);
+        }
+    }
+};
+
+XMLEventStream::XMLEventStream(XMLEventHandler& handler)
+    : m_state(std::make_unique<State>())
+{
+    ParseState& state = m_state->parse;
+    state.handler = &handler;
+    state.parser = XML_ParserCreate(nullptr);
+    if (!state.parser)
+        invalid(QStringLiteral("analyseur indisponible"));
+    XML_SetUserData(state.parser, &state);
+    XML_SetElementHandler(state.parser, &onStart, &onEnd);
+    XML_SetCharacterDataHandler(state.parser, &onCharacters);
+    XML_SetStartDoctypeDeclHandler(state.parser, &onDoctype);
+    XML_SetParamEntityParsing(state.parser, XML_PARAM_ENTITY_PARSING_NEVER);
+}
+
+XMLEventStream::~XMLEventStream()
+{
+    XML_ParserFree(m_state->parse.parser);
+}
+
+void XMLEventStream::feed(const char* bytes, qsizetype count)
+{
+    State& state = *m_state;
+    if (state.doctype || count <= 0)
+        return;
+    // The declaration is searched in the raw bytes, as parseXMLEvents does before parsing.
+    static constexpr std::string_view declaration = "<!DOCTYPE";
+    const std::string_view piece(bytes, std::size_t(count));
+    std::string joined = state.tail;
+    joined.append(piece.substr(0, std::min(piece.size(), declaration.size() - 1)));
+    // memmem skips ahead by the whole word, where a search for its first byte stops at every tag.
+    if (joined.find(declaration) != std::string::npos
+        || memmem(bytes, std::size_t(count), declaration.data(), declaration.size())) {
+        state.doctype = true;
+        return;
+    }
+    const std::size_t kept = std::min(piece.size(), declaration.size() - 1);
+    if (piece.size() >= declaration.size() - 1)
+        state.tail.assign(piece.substr(piece.size() - kept));
+    else
+        state.tail = joined.substr(joined.size() - std::min(joined.size(), declaration.size() - 1));
+    if (state.stopped)
+        return;
+    for (qsizetype done = 0; done < count && !state.stopped;) {
+        const int part = int(std::min<qsizetype>(count - done, INT_MAX));
+        state.run(bytes + done, part, false);
+        done += part;
+    }
+}
+
+void XMLEventStream::finish()
+{
+    State& state = *m_state;
+    if (state.doctype)
+        throw PlmWorkError::invalid(QStringLiteral("Déclaration XML externe non prise en charge."));
+    if (!state.stopped)
+        state.run(nullptr, 0, true);
+    if (state.parse.failure)
+        std::rethrow_exception(state.parse.failure);
+    if (state.failed)
+        invalid(describe(state.error, state.line, state.column));
+    if (!state.parse.sawElement)
         invalid(QStringLiteral("document vide"));
 }

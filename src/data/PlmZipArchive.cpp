@@ -5,6 +5,11 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -99,7 +104,7 @@ ZIP::ZIP(const QByteArray& data)
     }
 }
 
-QByteArray ZIP::data(const QString& entryPath) const
+std::pair<ZIP::Entry, qint64> ZIP::locate(const QString& entryPath) const
 {
     const auto found = m_entries.constFind(entryPath);
     const QString absent = QStringLiteral("Fichier XLSX absent : %1.").arg(entryPath);
@@ -112,6 +117,12 @@ QByteArray ZIP::data(const QString& entryPath) const
     // Checks the range before anything is allocated for the result.
     if (start > m_data.size() || entry.compressed > m_data.size() - start)
         fail(QStringLiteral("Archive XLSX tronquée."));
+    return {entry, start};
+}
+
+QByteArray ZIP::data(const QString& entryPath) const
+{
+    const auto [entry, start] = locate(entryPath);
     const char* input = m_data.constData() + start;
 
     QByteArray result;
@@ -143,4 +154,113 @@ QByteArray ZIP::data(const QString& entryPath) const
     if (quint32(crc) != entry.crc)
         fail(QStringLiteral("Classeur XLSX endommagé (CRC)."));
     return result;
+}
+
+qint64 ZIP::stream(const QString& entryPath, const std::function<void(const char*, qsizetype)>& sink) const
+{
+    const auto [entry, start] = locate(entryPath);
+    const char* input = m_data.constData() + start;
+    uLong crc = crc32(0L, nullptr, 0);
+    if (entry.method == 0) {
+        if (entry.compressed != entry.size)
+            fail(QStringLiteral("Taille ZIP incorrecte."));
+        sink(input, entry.size);
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(input), static_cast<uInt>(entry.size));
+    } else {
+        const QString incorrect = QStringLiteral("Décompression XLSX incorrecte.");
+        if (entry.size > std::max<qint64>(entry.compressed, 1) * maximumDeflateRatio)
+            fail(incorrect);
+        z_stream stream{};
+        if (inflateInit2(&stream, -15) != Z_OK)
+            fail(QStringLiteral("Décompression XLSX indisponible."));
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input));
+        stream.avail_in = static_cast<uInt>(entry.compressed);
+        // Small enough to stay in the cache between inflating and parsing.
+        constexpr qint64 pieceSize = 64 * 1024;
+        int status = Z_OK;
+        // Inflates into the pieces `next` hands out and passes each filled one to `filled`.
+        const auto inflatePieces = [&](const std::function<char*()>& next,
+                                       const std::function<void(char*, qint64)>& filled) {
+            // data() gives inflate room for exactly the declared size: no more is asked for here.
+            while (status == Z_OK) {
+                const qint64 room =
+                    std::min<qint64>(pieceSize, std::max<qint64>(entry.size, 1) - qint64(stream.total_out));
+                if (room <= 0)
+                    break;
+                char* piece = next();
+                stream.next_out = reinterpret_cast<Bytef*>(piece);
+                stream.avail_out = static_cast<uInt>(room);
+                status = inflate(&stream, Z_FINISH);
+                const qint64 produced = room - qint64(stream.avail_out);
+                const qint64 useful =
+                    std::max<qint64>(0, std::min<qint64>(produced, entry.size - (qint64(stream.total_out) - produced)));
+                crc = crc32(crc, reinterpret_cast<const Bytef*>(piece), static_cast<uInt>(useful));
+                filled(piece, useful);
+                if (status == Z_BUF_ERROR && stream.avail_out == 0)
+                    status = Z_OK; // only out of room for this piece
+            }
+        };
+        if (entry.size <= pieceSize * 16) {
+            std::vector<char> piece(pieceSize);
+            inflatePieces([&piece] { return piece.data(); },
+                          [&sink](char* bytes, qint64 count) {
+                              if (count > 0)
+                                  sink(bytes, count);
+                          });
+        } else {
+            // A large part is inflated on a second thread while the caller consumes the pieces
+            // already made: a few pieces in turn, each handed back once consumed.
+            constexpr int pieceCount = 4;
+            std::vector<char> pieces(std::size_t(pieceSize) * pieceCount);
+            std::mutex mutex;
+            std::condition_variable changed;
+            std::deque<std::pair<char*, qint64>> ready; // filled pieces in order; a null one ends
+            std::deque<char*> free;
+            for (int i = 0; i < pieceCount; ++i)
+                free.push_back(pieces.data() + std::size_t(pieceSize) * i);
+            std::thread producer([&] {
+                inflatePieces(
+                    [&]() -> char* {
+                        std::unique_lock lock(mutex);
+                        changed.wait(lock, [&] { return !free.empty(); });
+                        char* piece = free.front();
+                        free.pop_front();
+                        return piece;
+                    },
+                    [&](char* bytes, qint64 count) {
+                        std::lock_guard lock(mutex);
+                        ready.emplace_back(bytes, count);
+                        changed.notify_all();
+                    });
+                std::lock_guard lock(mutex);
+                ready.emplace_back(nullptr, 0);
+                changed.notify_all();
+            });
+            for (;;) {
+                std::pair<char*, qint64> piece;
+                {
+                    std::unique_lock lock(mutex);
+                    changed.wait(lock, [&] { return !ready.empty(); });
+                    piece = ready.front();
+                    ready.pop_front();
+                }
+                if (!piece.first)
+                    break;
+                if (piece.second > 0)
+                    sink(piece.first, piece.second);
+                std::lock_guard lock(mutex);
+                free.push_back(piece.first);
+                changed.notify_all();
+            }
+            producer.join();
+        }
+        const qint64 produced = qint64(stream.total_out);
+        const qint64 consumed = qint64(stream.total_in);
+        inflateEnd(&stream);
+        if (status != Z_STREAM_END || produced != entry.size || consumed != entry.compressed)
+            fail(incorrect);
+    }
+    if (quint32(crc) != entry.crc)
+        fail(QStringLiteral("Classeur XLSX endommagé (CRC)."));
+    return entry.size;
 }

@@ -4,6 +4,8 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
+
 // A ZIP archive held in memory, as much as a workbook needs: one disk, no encryption, no
 // ZIP64, stored or deflated entries, hard limits on entry count and uncompressed sizes.
 // Every refusal is a PlmWorkError with a French sentence about the workbook.
@@ -37,6 +39,10 @@ public:
 
     // The uncompressed bytes of one entry, size and CRC-32 checked.
     QByteArray data(const QString& entryPath) const;
+    // The same bytes handed to sink piece by piece as they are inflated, so that a large part
+    // is never held whole; the checks and their messages are those of data(), made once every
+    // piece has been given (sink must not throw). Returns the entry's size.
+    qint64 stream(const QString& entryPath, const std::function<void(const char*, qsizetype)>& sink) const;
 
     // count bytes from offset; "Archive XLSX tronquée." when the range leaves the data.
     QByteArray bytes(qint64 offset, qint64 count) const;
@@ -44,6 +50,9 @@ public:
     quint16 readUInt16(qint64 offset) const;
 
 private:
+    // The entry and where its stored bytes start, checked as data() checks them.
+    std::pair<Entry, qint64> locate(const QString& entryPath) const;
+
     QByteArray m_data;
     QHash<QString, Entry> m_entries;
 };

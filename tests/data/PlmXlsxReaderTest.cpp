@@ -293,3 +293,21 @@ TEST(XlsxWorkbook, StoredAndDeflatedWorkbooksReadAlike)
     EXPECT_EQ(PlmInputReader::read(book.bytes(), QStringLiteral("x")), deflated);
     EXPECT_EQ(deflated.first().grid, Grid({{"Code"}, {"5"}}));
 }
+
+TEST(XlsxWorkbook, DeclarationsAreRefusedWhereverTheyFallInALargePart)
+{
+    // The part is parsed as it is inflated, 64 KiB at a time: a declaration is still found
+    // when those pieces cut it, even in a comment after the last row.
+    const QByteArray declaration = "<!DOCTYPE";
+    for (int cut = 0; cut <= declaration.size(); ++cut) {
+        QByteArray part = worksheet("<row><c r=\"A1\"><v>1</v></c></row>");
+        const qsizetype at = part.indexOf("</worksheet>");
+        const qsizetype filler = 65'536 - cut - at - 4;
+        part.insert(at, "<!--" + QByteArray(filler, 'x') + declaration + "-->");
+        Book book;
+        book.sheets.append({"A", {}, part});
+        EXPECT_EQ(errorOf([&] { PlmInputReader::read(book.bytes(), QStringLiteral("x")); }),
+                  QStringLiteral("Déclaration XML externe non prise en charge."))
+            << "cut after " << cut << " bytes";
+    }
+}

@@ -187,3 +187,38 @@ TEST(ZipArchiveBytes, RangesAreChecked)
     EXPECT_EQ(errorOf([&] { zip.bytes(zip.data().size() - 1, 2); }), truncatedArchive);
     EXPECT_EQ(zip.bytes(zip.data().size(), 0), QByteArray());
 }
+
+TEST(ZipArchiveExtract, StreamingGivesTheBytesAndRefusalsOfAWholeExtraction)
+{
+    // Small entries are inflated in place, large ones on a second thread: both are covered.
+    QByteArray large;
+    for (int i = 0; large.size() < 3'000'000; ++i)
+        large += "<row r=\"" + QByteArray::number(i) + "\"/>";
+    const struct {
+        const char* name;
+        QByteArray content;
+        bool deflate;
+    } rows[] = {{"small deflated", "0123456789", true}, {"small stored", "0123456789", false},
+                {"large deflated", large, true}};
+    const auto streamed = [](const ZIP& zip) {
+        QByteArray out;
+        zip.stream(QStringLiteral("a"), [&out](const char* bytes, qsizetype count) { out.append(bytes, count); });
+        return out;
+    };
+    for (const auto& row : rows) {
+        const auto archive = makeZip({{"a", row.content, row.deflate}});
+        EXPECT_EQ(streamed(ZIP(archive.bytes)), row.content) << row.name;
+
+        QByteArray damaged = archive.bytes;
+        patch32(damaged, archive.centralOffsets.at(0) + 16, 0);
+        EXPECT_EQ(errorOf([&] { streamed(ZIP(damaged)); }), errorOf([&] { ZIP(damaged).data(QStringLiteral("a")); }))
+            << row.name;
+        EXPECT_EQ(errorOf([&] { streamed(ZIP(damaged)); }), QStringLiteral("Classeur XLSX endommagé (CRC)."));
+
+        // A size one byte short of what the stream holds.
+        damaged = archive.bytes;
+        patch32(damaged, archive.centralOffsets.at(0) + 24, quint32(row.content.size() - 1));
+        EXPECT_EQ(errorOf([&] { streamed(ZIP(damaged)); }), errorOf([&] { ZIP(damaged).data(QStringLiteral("a")); }))
+            << row.name;
+    }
+}
