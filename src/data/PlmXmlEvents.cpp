@@ -180,6 +180,19 @@ void onCharacters(void* user, const XML_Char* text, int length)
     }
 }
 
+// A parser that reports its events to `state`, with no external entities.
+void startParser(ParseState& state)
+{
+    state.parser = XML_ParserCreate(nullptr);
+    if (!state.parser)
+        invalid(QStringLiteral("analyseur indisponible"));
+    XML_SetUserData(state.parser, &state);
+    XML_SetElementHandler(state.parser, &onStart, &onEnd);
+    XML_SetCharacterDataHandler(state.parser, &onCharacters);
+    XML_SetStartDoctypeDeclHandler(state.parser, &onDoctype);
+    XML_SetParamEntityParsing(state.parser, XML_PARAM_ENTITY_PARSING_NEVER);
+}
+
 } // namespace
 
 const char* XMLEventHandler::attribute(const char** attributes, const char* name)
@@ -200,14 +213,7 @@ void parseXMLEvents(const QByteArray& data, XMLEventHandler& handler)
 
     ParseState state;
     state.handler = &handler;
-    state.parser = XML_ParserCreate(nullptr);
-    if (!state.parser)
-        invalid(QStringLiteral("analyseur indisponible"));
-    XML_SetUserData(state.parser, &state);
-    XML_SetElementHandler(state.parser, &onStart, &onEnd);
-    XML_SetCharacterDataHandler(state.parser, &onCharacters);
-    XML_SetStartDoctypeDeclHandler(state.parser, &onDoctype);
-    XML_SetParamEntityParsing(state.parser, XML_PARAM_ENTITY_PARSING_NEVER);
+    startParser(state);
     const XML_Status status = XML_Parse(state.parser, data.constData(), int(data.size()), XML_TRUE);
     // The place is asked for only on a failure: finding it walks the text again.
     const XML_Error error = XML_GetErrorCode(state.parser);
@@ -254,14 +260,7 @@ XMLEventStream::XMLEventStream(XMLEventHandler& handler)
 {
     ParseState& state = m_state->parse;
     state.handler = &handler;
-    state.parser = XML_ParserCreate(nullptr);
-    if (!state.parser)
-        invalid(QStringLiteral("analyseur indisponible"));
-    XML_SetUserData(state.parser, &state);
-    XML_SetElementHandler(state.parser, &onStart, &onEnd);
-    XML_SetCharacterDataHandler(state.parser, &onCharacters);
-    XML_SetStartDoctypeDeclHandler(state.parser, &onDoctype);
-    XML_SetParamEntityParsing(state.parser, XML_PARAM_ENTITY_PARSING_NEVER);
+    startParser(state);
 }
 
 XMLEventStream::~XMLEventStream()
