@@ -158,8 +158,10 @@ QByteArray ZIP::data(const QString& entryPath) const
 
 qint64 ZIP::stream(const QString& entryPath, const std::function<void(const char*, qsizetype)>& sink) const
 {
-    const auto [entry, start] = locate(entryPath);
-    const char* input = m_data.constData() + start;
+    const auto located = locate(entryPath);
+    // Named, not a structured binding: the inflating lambda below captures it.
+    const auto& entry = located.first;
+    const char* input = m_data.constData() + located.second;
     uLong crc = crc32(0L, nullptr, 0);
     if (entry.method == 0) {
         if (entry.compressed != entry.size)
