@@ -192,12 +192,7 @@ TEST(SVGCarteExportEntitiesTest, TheMapViewWritesItsBackgroundPictureBlockMatrix
         picture.height = 40;
         picture.opacity = 0.5;
         vector.setBackgroundImage(picture);
-        SvgComposition composition = emptyComposition();
-        SvgCompositionView map;
-        map.kind = SvgCompositionView::Kind::map;
-        map.frame = QRectF(0, 0, 400, 300);
-        map.vector = &vector;
-        composition.views = {map};
+        const SvgComposition composition = mapComposition(vector);
         SVGCarteExport writer(composition, plainPage());
         const QString text = QString::fromUtf8(writer.makeDocument().data);
         const QString mime = QString::fromLatin1(type) == QLatin1String("png") ? QStringLiteral("image/png") : QStringLiteral("image/jpeg");
@@ -220,12 +215,7 @@ TEST(SVGCarteExportEntitiesTest, MapsWithSourcesScaleTheirStrokesWithTheView)
     VectorCanvas vector(map, false, QString());
     vector.setFrame(QRectF(0, 0, 400, 300));
     vector.setScale(4);
-    SvgComposition composition = emptyComposition();
-    SvgCompositionView view;
-    view.kind = SvgCompositionView::Kind::map;
-    view.frame = QRectF(0, 0, 400, 300);
-    view.vector = &vector;
-    composition.views = {view};
+    const SvgComposition composition = mapComposition(vector);
     SVGCarteExport writer(composition, plainPage());
     EXPECT_EQ(capturesOf(QString::fromUtf8(writer.makeDocument().data), QStringLiteral("stroke-width=\"([^\"]+)\"")),
               QStringList{QStringLiteral("8")});
@@ -268,12 +258,7 @@ TEST(SVGCarteExportEntitiesTest, AManyEntityMapIsWrittenInEntityOrderAsOneAtATim
     vector.setFrame(QRectF(0, 0, 400, 300));
     vector.setScale(1);
     vector.setOffset(QPointF(0, 0));
-    SvgComposition composition = emptyComposition();
-    SvgCompositionView map;
-    map.kind = SvgCompositionView::Kind::map;
-    map.frame = QRectF(0, 0, 400, 300);
-    map.vector = &vector;
-    composition.views = {map};
+    const SvgComposition composition = mapComposition(vector);
     SVGCarteExport writer(composition, plainPage());
     const QString document = QString::fromUtf8(writer.makeDocument().data);
     const QString opening = QStringLiteral("<g transform=\"matrix(1 0 0 1 0 0)\">\n");
@@ -288,8 +273,7 @@ TEST(SVGCarteExportEntitiesTest, AManyEntityMapIsWrittenInEntityOrderAsOneAtATim
     brokenVector.setFrame(QRectF(0, 0, 400, 300));
     brokenVector.setScale(1);
     brokenVector.setOffset(QPointF(0, 0));
-    composition.views[0].vector = &brokenVector;
-    SVGCarteExport brokenWriter(composition, plainPage());
+    SVGCarteExport brokenWriter(mapComposition(brokenVector), plainPage());
     try {
         brokenWriter.makeDocument();
         ADD_FAILURE() << "no error";

@@ -35,6 +35,18 @@ inline SvgComposition emptyComposition(double width = 400, double height = 300)
     return composition;
 }
 
+// An empty composition holding one map view of `vector` over its whole 400 × 300 page.
+inline SvgComposition mapComposition(VectorCanvas& vector)
+{
+    SvgComposition composition = emptyComposition();
+    SvgCompositionView map;
+    map.kind = SvgCompositionView::Kind::map;
+    map.frame = QRectF(0, 0, 400, 300);
+    map.vector = &vector;
+    composition.views = {map};
+    return composition;
+}
+
 inline QString bodyOf(const SVGCarteExport& writer) { return QString::fromStdString(writer.body.str()); }
 inline QString definitionsOf(const SVGCarteExport& writer) { return QString::fromStdString(writer.definitions.str()); }
 
