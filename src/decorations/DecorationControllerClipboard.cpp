@@ -85,14 +85,12 @@ bool DecorationController::canPaste()
 
 void DecorationController::performClipboardCommand(const QString& command)
 {
-    commitTextEdit();
+    // A legend's Delete key arrives here as "delete": the same deletion as an object's.
     if (command == QLatin1String("delete")) {
-        deleteObjects(selectedIDs, QStringLiteral("Supprimer l’habillage"));
-        commitTextEdit();
-        clearSelection();
-        updateSelection();
+        deleteSelection();
         return;
     }
+    commitTextEdit();
     QList<PlmDecorationObject> list;
     if (const std::optional<PlmWork> current = work(); current && current->decoration)
         for (const PlmDecorationObject& object : current->decoration->objects)
@@ -114,12 +112,8 @@ void DecorationController::performClipboardCommand(const QString& command)
         auto* mime = new QMimeData;
         mime->setData(clipboardType(), data);
         QGuiApplication::clipboard()->setMimeData(mime);
-        if (command == QLatin1String("cut")) {
-            deleteObjects(selectedIDs, QStringLiteral("Supprimer l’habillage"));
-            commitTextEdit();
-            clearSelection();
-            updateSelection();
-        }
+        if (command == QLatin1String("cut"))
+            deleteSelection();
         return;
     }
     if (command == QLatin1String("paste")) {

@@ -3,11 +3,10 @@
 #include "canvas/VectorCanvas.h"
 #include "decorations/DecorationDrawing.h"
 #include "decorations/DecorationGlyphs.h"
-#include "decorations/DecorationViewKeys.h"
 #include "decorations/LegendLayout.h"
+#include "decorations/PageObjectInteraction.h"
 #include "platform/ViewHost.h"
 
-#include <QMenu>
 #include <QPainter>
 
 #include <algorithm>
@@ -20,12 +19,7 @@ DecorationObjectView::DecorationObjectView(const PlmDecorationObject& object) : 
     setClipsToBounds(false);
 }
 
-DecorationObjectView::~DecorationObjectView()
-{
-    // "Supprimer" in the menu deletes this view while the menu is still emitting.
-    if (m_menu)
-        m_menu->deleteLater();
-}
+DecorationObjectView::~DecorationObjectView() = default;
 
 void DecorationObjectView::syncLegendCopy()
 {
@@ -60,13 +54,7 @@ bool DecorationObjectView::containsHit(const QPointF& point) const
 
 QPointF DecorationObjectView::localPoint(const QPointF& p) const
 {
-    const double degrees = rotation();
-    if (degrees == 0)
-        return p;
-    const QPointF c = bounds().center();
-    const double a = -degrees * std::numbers::pi / 180;
-    const QPointF d = p - c;
-    return {c.x() + d.x() * std::cos(a) - d.y() * std::sin(a), c.y() + d.x() * std::sin(a) + d.y() * std::cos(a)};
+    return PageObjectInteraction::unrotated(bounds(), rotation(), p);
 }
 
 double DecorationObjectView::rotation() const { return object.presentation.effectiveEditingStyle().rotation; }
@@ -126,22 +114,14 @@ void DecorationObjectView::drawObject(QPainter& painter, bool exporting) const
 
 void DecorationObjectView::mouseDown(const ViewMouseEvent& e)
 {
-    if (onModifiedSelect)
-        onModifiedSelect(e.modifiers);
-    else if (onSelect)
-        onSelect();
-    if (ViewHost* h = host())
-        h->setFirstResponder(this);
+    PageObjectInteraction::reportPress(*this, e, onModifiedSelect, onSelect);
     previous = e.windowLocation;
     moved = false;
     isManipulating = true;
-    const QPointF p = localPoint(e.location);
-    const QRectF b = bounds();
-    const double x = p.x() - b.left(), y = p.y() - b.top();
-    const double w = b.width(), h = b.height();
-    resizing = (x < cornerZone || x > w - cornerZone) && (y < cornerZone || y > h - cornerZone);
-    corner = (x < cornerZone ? 0 : 1) + (y > h - cornerZone ? 2 : 0);
-    rotating = object.kind != PlmDecorationKind::scale && std::abs(x - w / 2) < 12 && y > h - 16;
+    const PageObjectInteraction::Grab grab = PageObjectInteraction::grabAt(bounds(), localPoint(e.location));
+    resizing = grab.corner;
+    corner = (grab.left ? 0 : 1) + (grab.upper ? 2 : 0);
+    rotating = object.kind != PlmDecorationKind::scale && grab.knob;
     if (e.clickCount == 2 && editsText() && onEdit)
         onEdit();
 }
@@ -154,9 +134,7 @@ void DecorationObjectView::mouseDragged(const ViewMouseEvent& e)
         return;
     moved = true;
     if (rotating) {
-        const QPointF q = e.location;
-        const QPointF c = bounds().center();
-        const double angle = std::atan2(q.y() - c.y(), q.x() - c.x()) * 180 / std::numbers::pi - 90;
+        const double angle = PageObjectInteraction::knobAngle(bounds(), e.location);
         PlmEditingStyle next = style;
         next.rotation = angle;
         object.presentation.setEffectiveEditingStyle(next);
@@ -165,9 +143,8 @@ void DecorationObjectView::mouseDragged(const ViewMouseEvent& e)
             onRotation(angle, false);
         return;
     }
-    const QPointF now = parent->convertFromRoot(e.windowLocation);
-    const QPointF before = parent->convertFromRoot(previous);
-    double dx = now.x() - before.x(), dy = now.y() - before.y();
+    const QPointF motion = PageObjectInteraction::motionIn(*parent, previous, e.windowLocation);
+    double dx = motion.x(), dy = motion.y();
     previous = e.windowLocation;
     QRectF f = frame();
     if (resizing) {
@@ -177,8 +154,10 @@ void DecorationObjectView::mouseDragged(const ViewMouseEvent& e)
         dx = rx, dy = ry;
         const QRectF page = parent->bounds();
         const bool right = corner == 1 || corner == 3, upper = corner == 2 || corner == 3;
-        double w = std::min(std::max(right ? f.width() + dx : f.width() - dx, minimumWidth), page.width());
-        double h = std::min(std::max(upper ? f.height() + dy : f.height() - dy, minimumHeight), page.height());
+        const double w = PageObjectInteraction::clampedSide(right ? f.width() + dx : f.width() - dx, minimumWidth,
+                                                            page.width());
+        double h = PageObjectInteraction::clampedSide(upper ? f.height() + dy : f.height() - dy, minimumHeight,
+                                                      page.height());
         double x = f.left(), y = f.top();
         if (!right)
             x += dx;
@@ -205,9 +184,7 @@ void DecorationObjectView::mouseUp(const ViewMouseEvent&)
             report(frame(), true);
         }
     }
-    isManipulating = false;
-    if (ViewNode* parent = superview())
-        parent->setNeedsLayout();
+    PageObjectInteraction::release(*this, isManipulating);
 }
 
 void DecorationObjectView::report(const QRectF& f, bool ended)
@@ -220,52 +197,33 @@ QMenu* DecorationObjectView::menuForEvent(const ViewMouseEvent&)
 {
     if (onSelect)
         onSelect();
-    if (m_menu)
-        m_menu->deleteLater();
-    m_menu = new QMenu(host());
-    m_menu->setAttribute(Qt::WA_DeleteOnClose);
+    QList<PageObjectInteraction::ContextMenu::Item> items;
     if (editsText())
-        QObject::connect(m_menu->addAction(editMenuTitle()), &QAction::triggered, m_menu, [this] { editFromMenu(); });
-    QObject::connect(m_menu->addAction(deleteMenuTitle()), &QAction::triggered, m_menu, [this] { deleteFromMenu(); });
-    return m_menu;
+        items.append({editMenuTitle(), [this] { editFromMenu(); }});
+    items.append({deleteMenuTitle(), [this] { deleteFromMenu(); }});
+    return m_menu.make(*this, items);
 }
 
-void DecorationObjectView::editFromMenu()
-{
-    if (onSelect)
-        onSelect();
-    if (onEdit)
-        onEdit();
-}
+void DecorationObjectView::editFromMenu() { PageObjectInteraction::selectThen(onSelect, onEdit); }
 
-void DecorationObjectView::deleteFromMenu()
-{
-    if (onSelect)
-        onSelect();
-    if (onDelete)
-        onDelete();
-}
+void DecorationObjectView::deleteFromMenu() { PageObjectInteraction::selectThen(onSelect, onDelete); }
 
 void DecorationObjectView::rightMouseDown(const ViewMouseEvent& e)
 {
-    popUpDecorationMenu(*this, menuForEvent(e), e);
+    PageObjectInteraction::ContextMenu::popUp(*this, menuForEvent(e), e);
 }
 
 void DecorationObjectView::keyDown(const ViewKeyEvent& e)
 {
-    // Command with the plain lowercase letter only: a shifted letter is another character.
-    if ((e.modifiers & Qt::ControlModifier) && !(e.modifiers & Qt::ShiftModifier)) {
-        if (const std::optional<QString> command = decorationClipboardCommand(e.key)) {
-            if (onCommand)
-                onCommand(*command);
-            return;
-        }
-    }
-    if (e.key == Qt::Key_Backspace || e.key == Qt::Key_Delete) {
-        if (onDelete)
-            onDelete();
+    std::function<void(const QPointF&)> nudge;
+    if (!object.presentation.effectiveEditingStyle().lockPosition && superview())
+        nudge = [this](const QPointF& step) {
+            const QRectF f = frame().translated(step);
+            setFrame(f);
+            report(f, true);
+        };
+    if (PageObjectInteraction::handleSharedKey(e, onCommand, onDelete, nudge))
         return;
-    }
     if ((e.key == Qt::Key_Return || e.key == Qt::Key_Enter) && editsText()) {
         if (onEdit)
             onEdit();
@@ -274,14 +232,6 @@ void DecorationObjectView::keyDown(const ViewKeyEvent& e)
     if (e.key == Qt::Key_Escape) {
         if (onDeselect)
             onDeselect();
-        return;
-    }
-    const std::optional<QPointF> nudge = decorationArrowNudge(e);
-    if (nudge && !object.presentation.effectiveEditingStyle().lockPosition && superview()) {
-        const double dx = nudge->x(), dy = nudge->y();
-        const QRectF f = frame().translated(dx, dy);
-        setFrame(f);
-        report(f, true);
         return;
     }
     ViewNode::keyDown(e);

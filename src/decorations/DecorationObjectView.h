@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decorations/LegendData.h"
+#include "decorations/PageObjectInteraction.h"
 #include "model/PlmDecorationObject.h"
 #include "model/PlmPoint.h"
 #include "platform/ViewNode.h"
@@ -9,7 +10,6 @@
 #include <QColor>
 #include <QImage>
 #include <QPointF>
-#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -28,9 +28,8 @@ public:
     explicit DecorationObjectView(const PlmDecorationObject& object);
     ~DecorationObjectView() override;
 
-    static constexpr double cornerZone = 14;
-    static constexpr double minimumWidth = 40;
-    static constexpr double minimumHeight = 30;
+    static constexpr double minimumWidth = PageObjectInteraction::minimumWidth;
+    static constexpr double minimumHeight = PageObjectInteraction::minimumHeight;
 
     PlmDecorationObject object;
     bool selected = false;
@@ -98,7 +97,7 @@ public:
 private:
     void report(const QRectF& frame, bool ended);
 
-    QPointer<QMenu> m_menu;
+    PageObjectInteraction::ContextMenu m_menu;
     mutable QByteArray m_bitmapBytes;  // keeps the decoded bytes alive: same data, same image
     mutable QImage m_bitmap;
 };

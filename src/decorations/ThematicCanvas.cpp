@@ -6,6 +6,7 @@
 #include "decorations/CartePrintPageGuide.h"
 #include "decorations/DecorationObjectView.h"
 #include "decorations/LegendLayout.h"
+#include "decorations/PageObjectInteraction.h"
 #include "decorations/ThematicLegend.h"
 #include "platform/ViewHost.h"
 #include "thematic/ProportionalOverlay.h"
@@ -14,22 +15,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
-
-namespace {
-
-// A point of a view's coordinates turned back about the centre of its bounds.
-QPointF unrotated(const QPointF& p, const QRectF& bounds, double degrees)
-{
-    if (degrees == 0)
-        return p;
-    const QPointF c = bounds.center();
-    const double a = -degrees * std::numbers::pi / 180;
-    const QPointF d = p - c;
-    return {c.x() + d.x() * std::cos(a) - d.y() * std::sin(a), c.y() + d.x() * std::sin(a) + d.y() * std::cos(a)};
-}
-
-} // namespace
 
 ThematicCanvas::ThematicCanvas(const PlmMap& map)
 {
@@ -310,7 +295,7 @@ ViewNode* ThematicCanvas::routeHit(const QPointF& pointInSuperview, Qt::Keyboard
         DecorationObjectView* view = *it;
         if (view->isHidden())
             continue;
-        const QPointF q = unrotated(view->convertFromSuperview(p), view->bounds(), view->rotation());
+        const QPointF q = PageObjectInteraction::unrotated(view->bounds(), view->rotation(), view->convertFromSuperview(p));
         if (view->containsHit(q))
             return view;
     }
@@ -318,8 +303,8 @@ ViewNode* ThematicCanvas::routeHit(const QPointF& pointInSuperview, Qt::Keyboard
     for (ThematicLegend* legend : {m_legend, m_secondLegend}) {
         if (legend->isHidden())
             continue;
-        const QPointF q = unrotated(legend->convertFromSuperview(p), legend->bounds(),
-                                    legend->presentation().effectiveEditingStyle().rotation);
+        const QPointF q = PageObjectInteraction::unrotated(
+            legend->bounds(), legend->presentation().effectiveEditingStyle().rotation, legend->convertFromSuperview(p));
         if (legend->bounds().contains(q))
             return legend;
     }

@@ -1,16 +1,13 @@
 #include "decorations/ThematicLegend.h"
 
 #include "decorations/DecorationGlyphs.h"
-#include "decorations/DecorationViewKeys.h"
 #include "decorations/LegendDrawing.h"
-#include "platform/ViewHost.h"
+#include "decorations/PageObjectInteraction.h"
 
-#include <QMenu>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 ThematicLegend::ThematicLegend()
 {
@@ -19,7 +16,7 @@ ThematicLegend::ThematicLegend()
     setToolTip(defaultToolTip());
 }
 
-ThematicLegend::~ThematicLegend() { delete m_menu; }
+ThematicLegend::~ThematicLegend() = default;
 
 void ThematicLegend::contentChanged()
 {
@@ -186,10 +183,7 @@ QRectF ThematicLegend::paintedRect() const
 
 QPointF ThematicLegend::unrotatedPoint(const QPointF& p) const
 {
-    const QPointF c = bounds().center();
-    const double a = -effectiveStyle().rotation * std::numbers::pi / 180;
-    const QPointF d = p - c;
-    return {c.x() + d.x() * std::cos(a) - d.y() * std::sin(a), c.y() + d.x() * std::sin(a) + d.y() * std::cos(a)};
+    return PageObjectInteraction::unrotated(bounds(), effectiveStyle().rotation, p);
 }
 
 void ThematicLegend::mouseDown(const ViewMouseEvent& e)
@@ -198,20 +192,12 @@ void ThematicLegend::mouseDown(const ViewMouseEvent& e)
     moved = false;
     previous = dragStart = e.windowLocation;
     resizeStart = frame();
-    const QPointF q = unrotatedPoint(e.location);
-    const QRectF b = bounds();
-    const double w = b.width(), h = b.height();
-    const double x = q.x() - b.left(), y = q.y() - b.top();
-    resizingLeft = x < cornerZone;
-    resizingBottom = y < cornerZone;
-    resizing = (x < cornerZone || x > w - cornerZone) && (y < cornerZone || y > h - cornerZone);
-    rotating = std::abs(q.x() - b.center().x()) < 12 && y > h - 16;
-    if (onModifiedSelect)
-        onModifiedSelect(e.modifiers);
-    else if (onSelect)
-        onSelect();
-    if (ViewHost* hst = host())
-        hst->setFirstResponder(this);
+    const PageObjectInteraction::Grab grab = PageObjectInteraction::grabAt(bounds(), unrotatedPoint(e.location));
+    resizingLeft = grab.left;
+    resizingBottom = grab.lower;
+    resizing = grab.corner;
+    rotating = grab.knob;
+    PageObjectInteraction::reportPress(*this, e, onModifiedSelect, onSelect);
     if (e.clickCount == 2 && onEdit)
         onEdit();
 }
@@ -228,35 +214,30 @@ void ThematicLegend::mouseDragged(const ViewMouseEvent& e)
         moved = true;
     }
     if (rotating) {
-        const QPointF q = e.location;
-        const QPointF c = bounds().center();
-        const double angle = std::atan2(q.y() - c.y(), q.x() - c.x()) * 180 / std::numbers::pi - 90;
         PlmPresentation next = m_presentation;
         PlmEditingStyle style = next.effectiveEditingStyle();
-        style.rotation = angle;
+        style.rotation = PageObjectInteraction::knobAngle(bounds(), e.location);
         next.setEffectiveEditingStyle(style);
         m_presentation = next;
         contentChanged();
         return;
     }
     if (!resizing) {
-        const QPointF now = parent->convertFromRoot(p);
-        const QPointF before = parent->convertFromRoot(previous);
-        const QRectF f = frame().translated(now - before);
+        const QRectF f = frame().translated(PageObjectInteraction::motionIn(*parent, previous, p));
         previous = p;
         setFrame(f);
         if (onPosition)
             onPosition(PlmPoint{f.left(), f.top()}, false);
         return;
     }
-    const QPointF s = parent->convertFromRoot(dragStart);
-    const QPointF q = parent->convertFromRoot(p);
+    // The opposite corner stays where it was at the press.
+    const QPointF d = PageObjectInteraction::motionIn(*parent, dragStart, p);
     const QRectF r = resizeStart;
     const QRectF b = parent->bounds();
-    double w = resizingLeft ? r.width() - (q.x() - s.x()) : r.width() + (q.x() - s.x());
-    w = std::min(std::min(std::max(w, minimumWidth), b.width()), maximumWidth);
-    double h = resizingBottom ? r.height() - (q.y() - s.y()) : r.height() + (q.y() - s.y());
-    h = std::min(std::min(std::max(h, minimumHeight), b.height()), maximumHeight);
+    const double w = PageObjectInteraction::clampedSide(resizingLeft ? r.width() - d.x() : r.width() + d.x(),
+                                                        minimumWidth, b.width(), maximumWidth);
+    double h = PageObjectInteraction::clampedSide(resizingBottom ? r.height() - d.y() : r.height() + d.y(),
+                                                  minimumHeight, b.height(), maximumHeight);
     if ((effectiveStyle().lockRatio || (e.modifiers & Qt::ShiftModifier)) && r.width() > 0)
         h = std::max(std::min(std::min(w * r.height() / r.width(), maximumHeight), b.height()), minimumHeight);
     const double x = resizingLeft ? r.right() - w : r.left();
@@ -285,53 +266,34 @@ void ThematicLegend::mouseUp(const ViewMouseEvent&)
             onSize(frame().size(), PlmPoint{frame().left(), frame().top()});
         }
     }
-    isManipulating = false;
-    if (parent)
-        parent->setNeedsLayout();
+    PageObjectInteraction::release(*this, isManipulating);
 }
 
 QMenu* ThematicLegend::menuForEvent(const ViewMouseEvent&)
 {
-    delete m_menu;
-    m_menu = new QMenu(host());
-    m_menu->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(m_menu->addAction(editTitle()), &QAction::triggered, [this] { editFromMenu(); });
-    return m_menu;
+    return m_menu.make(*this, {{editTitle(), [this] { editFromMenu(); }}});
 }
 
-void ThematicLegend::editFromMenu()
-{
-    if (onSelect)
-        onSelect();
-    if (onEdit)
-        onEdit();
-}
+void ThematicLegend::editFromMenu() { PageObjectInteraction::selectThen(onSelect, onEdit); }
 
 void ThematicLegend::rightMouseDown(const ViewMouseEvent& e)
 {
-    popUpDecorationMenu(*this, menuForEvent(e), e);
+    PageObjectInteraction::ContextMenu::popUp(*this, menuForEvent(e), e);
 }
 
 void ThematicLegend::keyDown(const ViewKeyEvent& e)
 {
-    if (e.modifiers & Qt::ControlModifier) {
-        if (const std::optional<QString> command = decorationClipboardCommand(e.key)) {
-            if (onCommand)
-                onCommand(*command);
-            return;
-        }
-    }
-    if (e.key == Qt::Key_Backspace || e.key == Qt::Key_Delete) {
+    std::function<void(const QPointF&)> nudge;
+    // The owner moves the legend through the reported position.
+    if (!effectiveStyle().lockPosition && superview())
+        nudge = [this](const QPointF& step) {
+            if (onPosition)
+                onPosition(PlmPoint{frame().left() + step.x(), frame().top() + step.y()}, true);
+        };
+    const auto remove = [this] {
         if (onCommand)
             onCommand(QStringLiteral("delete"));
-        return;
-    }
-    const std::optional<QPointF> nudge = decorationArrowNudge(e);
-    if (nudge && !effectiveStyle().lockPosition && superview()) {
-        const double dx = nudge->x(), dy = nudge->y();
-        if (onPosition)
-            onPosition(PlmPoint{frame().left() + dx, frame().top() + dy}, true);
-        return;
-    }
-    ViewNode::keyDown(e);
+    };
+    if (!PageObjectInteraction::handleSharedKey(e, onCommand, remove, nudge))
+        ViewNode::keyDown(e);
 }

@@ -2,6 +2,7 @@
 
 #include "decorations/LegendData.h"
 #include "decorations/LegendLayout.h"
+#include "decorations/PageObjectInteraction.h"
 #include "model/PlmColor.h"
 #include "model/PlmDecoration.h"
 #include "model/PlmPoint.h"
@@ -11,7 +12,6 @@
 
 #include <QColor>
 #include <QList>
-#include <QPointer>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -34,9 +34,8 @@ public:
     ~ThematicLegend() override;
 
     static constexpr double dragThreshold = 3;
-    static constexpr double cornerZone = 14;
-    static constexpr double minimumWidth = 40;
-    static constexpr double minimumHeight = 30;
+    static constexpr double minimumWidth = PageObjectInteraction::minimumWidth;
+    static constexpr double minimumHeight = PageObjectInteraction::minimumHeight;
     static constexpr double maximumWidth = 1200;
     static constexpr double maximumHeight = 1600;
 
@@ -143,5 +142,5 @@ private:
     mutable QSizeF m_layoutSize;
     mutable std::optional<double> m_preferredWidth;
     mutable std::optional<std::pair<double, double>> m_contentHeight;  // width, height
-    QPointer<QMenu> m_menu;
+    PageObjectInteraction::ContextMenu m_menu;
 };
