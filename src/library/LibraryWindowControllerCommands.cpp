@@ -4,9 +4,9 @@
 #include "library/LibraryOutlineView.h"
 #include "library/LibraryUndoGroup.h"
 #include "platform/DialogHooks.h"
+#include "platform/LocalFileOpener.h"
 #include "platform/UndoCommand.h"
 
-#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QUndoStack>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -25,12 +24,6 @@ LibraryWindowController::NamePrompt& namePrompt()
 {
     static LibraryWindowController::NamePrompt prompt;
     return prompt;
-}
-
-LibraryWindowController::Revealer& revealer()
-{
-    static LibraryWindowController::Revealer reveal;
-    return reveal;
 }
 
 // The real name question: the title, a field of 320 by 24 points holding the proposed
@@ -72,11 +65,6 @@ bool hasPrefix(const QString& path, const QString& folder)
 void LibraryWindowController::setNamePrompt(NamePrompt prompt)
 {
     namePrompt() = std::move(prompt);
-}
-
-void LibraryWindowController::setRevealer(Revealer reveal)
-{
-    revealer() = std::move(reveal);
 }
 
 std::optional<QString> LibraryWindowController::askName(const QString& title, const QString& defaultText)
@@ -335,8 +323,5 @@ void LibraryWindowController::revealInFileManager()
     // package itself when nothing is selected).
     const QList<PlmLibraryItem> items = selectedItems();
     const QString folder = items.isEmpty() ? store_.root() : QFileInfo(items.first().url).absolutePath();
-    if (revealer())
-        revealer()(folder);
-    else
-        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    LocalFileOpener::open(folder);
 }
