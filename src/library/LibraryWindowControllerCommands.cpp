@@ -3,6 +3,7 @@
 #include "library/LibraryOutlineModel.h"
 #include "library/LibraryOutlineView.h"
 #include "library/LibraryUndoGroup.h"
+#include "library/PlmLibraryFiles.h"
 #include "platform/DialogHooks.h"
 #include "platform/LocalFileOpener.h"
 #include "platform/UndoCommand.h"
@@ -53,11 +54,6 @@ std::optional<QString> runNameDialog(const QString& title, const QString& defaul
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return field->text();
-}
-
-bool hasPrefix(const QString& path, const QString& folder)
-{
-    return path == folder || path.startsWith(folder + QLatin1Char('/'));
 }
 
 } // namespace
@@ -310,7 +306,7 @@ bool LibraryWindowController::canMove(const QStringList& urls, const QString& de
     const QString folder = QDir::cleanPath(destination);
     for (const QString& url : urls) {
         const QFileInfo info(url);
-        if (info.absolutePath() == folder || hasPrefix(folder, QDir::cleanPath(url))
+        if (info.absolutePath() == folder || PlmLibraryFiles::isWithin(folder, url)
             || QFileInfo::exists(folder + QLatin1Char('/') + info.fileName()))
             return false;
     }
