@@ -91,10 +91,8 @@ public:
     // (../share/pelmora-studio, in the build tree and once installed), else in the data
     // folders of the system; empty when not found.
     static QString manualPath();
-    // Tests choose where the manual is (an empty path: missing) and how an address opens.
+    // Tests choose where the manual is (an empty path: missing).
     static void setManualPathOverride(std::optional<QString> path);
-    using URLOpener = std::function<bool(const QUrl&)>;
-    static void setURLOpener(URLOpener opener);
 
     // The files named on a command line (the program's name first), as absolute clean paths:
     // options are left out except after "--", and local file: addresses become paths.

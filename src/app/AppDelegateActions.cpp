@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QUrl>
 
 namespace {
 
@@ -24,12 +23,6 @@ std::optional<QString>& manualPathOverride()
 {
     static std::optional<QString> path;
     return path;
-}
-
-AppDelegate::URLOpener& urlOpener()
-{
-    static AppDelegate::URLOpener opener;
-    return opener;
 }
 
 } // namespace
@@ -185,11 +178,6 @@ void AppDelegate::setManualPathOverride(std::optional<QString> path)
     manualPathOverride() = std::move(path);
 }
 
-void AppDelegate::setURLOpener(URLOpener opener)
-{
-    urlOpener() = std::move(opener);
-}
-
 void AppDelegate::showManual()
 {
     const auto unavailable = [] {
@@ -200,11 +188,6 @@ void AppDelegate::showManual()
     const QString path = manualPath();
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         unavailable();
-        return;
-    }
-    if (urlOpener()) {
-        if (!urlOpener()(QUrl::fromLocalFile(path)))
-            unavailable();
         return;
     }
     // Only the opener's end tells whether an application took the file (none without a browser).

@@ -7,6 +7,7 @@
 #include "library/LibraryQuickLook.h"
 #include "library/LibraryThumbnails.h"
 #include "library/PlmLibraryError.h"
+#include "library/PlmLibraryFiles.h"
 #include "model/PlmFrenchCount.h"
 #include "platform/DialogHooks.h"
 #include "platform/Document.h"
@@ -32,12 +33,6 @@
 namespace {
 
 const QString frameAutosaveName = QStringLiteral("Bibliothèque");
-
-// "0 élément", "1 élément", "2 éléments": French keeps the singular for zero and one.
-bool isInside(const QString& path, const QString& folder)
-{
-    return path.startsWith(folder + QLatin1Char('/'));
-}
 
 // The details of a map: its name, its entity count, then what its metadata says of its source.
 QString detailsText(const QString& name, const LibraryThumbnails::Facts& facts)
@@ -371,7 +366,7 @@ QList<PlmLibraryItem> LibraryWindowController::selectedTopLevelItems() const
     QList<PlmLibraryItem> top;
     for (const PlmLibraryItem& item : all) {
         const bool nested = std::any_of(all.cbegin(), all.cend(), [&item](const PlmLibraryItem& other) {
-            return other.isFolder && other.url != item.url && isInside(item.url, other.url);
+            return other.isFolder && other.url != item.url && PlmLibraryFiles::isWithin(item.url, other.url);
         });
         if (!nested)
             top << item;
@@ -460,7 +455,9 @@ void LibraryWindowController::reload(const std::optional<QStringList>& selecting
                     continue;
                 const bool open = !matching.isEmpty() || expanded.contains(item.url)
                                || std::any_of(toSelect.cbegin(), toSelect.cend(),
-                                              [&item](const QString& url) { return isInside(url, item.url); });
+                                              [&item](const QString& url) {
+                                                  return url != item.url && PlmLibraryFiles::isWithin(url, item.url);
+                                              });
                 if (!open)
                     continue;
                 outline_->setExpanded(model_->indexForURL(item.url), true);

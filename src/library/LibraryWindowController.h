@@ -143,9 +143,6 @@ public:
     // Asks for a name ("Valider"/"Annuler"); none when cancelled. Tests replace it.
     using NamePrompt = std::function<std::optional<QString>(const QString& title, const QString& defaultText, QWidget* window)>;
     static void setNamePrompt(NamePrompt prompt);
-    // Shows a folder in the desktop's file manager. Tests replace it.
-    using Revealer = std::function<void(const QString& folder)>;
-    static void setRevealer(Revealer revealer);
     // Replaces the making of the work document for an opened map (tests of this folder, which
     // has no studio); an empty function restores it.
     using MapOpener = std::function<void(const PlmMap& map, const QString& path, const QList<PlmInputSheet>& sheets)>;

@@ -3,10 +3,11 @@
 #include "library/LibraryOutlineModel.h"
 #include "library/LibraryOutlineView.h"
 #include "library/LibraryUndoGroup.h"
+#include "library/PlmLibraryFiles.h"
 #include "platform/DialogHooks.h"
+#include "platform/LocalFileOpener.h"
 #include "platform/UndoCommand.h"
 
-#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -15,7 +16,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QUndoStack>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -25,12 +25,6 @@ LibraryWindowController::NamePrompt& namePrompt()
 {
     static LibraryWindowController::NamePrompt prompt;
     return prompt;
-}
-
-LibraryWindowController::Revealer& revealer()
-{
-    static LibraryWindowController::Revealer reveal;
-    return reveal;
 }
 
 // The real name question: the title, a field of 320 by 24 points holding the proposed
@@ -62,21 +56,11 @@ std::optional<QString> runNameDialog(const QString& title, const QString& defaul
     return field->text();
 }
 
-bool hasPrefix(const QString& path, const QString& folder)
-{
-    return path == folder || path.startsWith(folder + QLatin1Char('/'));
-}
-
 } // namespace
 
 void LibraryWindowController::setNamePrompt(NamePrompt prompt)
 {
     namePrompt() = std::move(prompt);
-}
-
-void LibraryWindowController::setRevealer(Revealer reveal)
-{
-    revealer() = std::move(reveal);
 }
 
 std::optional<QString> LibraryWindowController::askName(const QString& title, const QString& defaultText)
@@ -322,7 +306,7 @@ bool LibraryWindowController::canMove(const QStringList& urls, const QString& de
     const QString folder = QDir::cleanPath(destination);
     for (const QString& url : urls) {
         const QFileInfo info(url);
-        if (info.absolutePath() == folder || hasPrefix(folder, QDir::cleanPath(url))
+        if (info.absolutePath() == folder || PlmLibraryFiles::isWithin(folder, url)
             || QFileInfo::exists(folder + QLatin1Char('/') + info.fileName()))
             return false;
     }
@@ -335,8 +319,5 @@ void LibraryWindowController::revealInFileManager()
     // package itself when nothing is selected).
     const QList<PlmLibraryItem> items = selectedItems();
     const QString folder = items.isEmpty() ? store_.root() : QFileInfo(items.first().url).absolutePath();
-    if (revealer())
-        revealer()(folder);
-    else
-        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    LocalFileOpener::open(folder);
 }

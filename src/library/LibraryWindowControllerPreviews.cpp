@@ -4,6 +4,7 @@
 #include "library/LibraryOutlineModel.h"
 #include "library/LibraryOutlineView.h"
 #include "library/LibraryQuickLook.h"
+#include "library/PlmLibraryFiles.h"
 
 #include "model/PlmErrors.h"
 
@@ -16,18 +17,13 @@
 
 namespace {
 
-bool inside(const QString& path, const QString& folder)
-{
-    return path.startsWith(folder + QLatin1Char('/'));
-}
-
 // The paths less those inside another of them that is a folder.
 QStringList topLevel(const QStringList& paths)
 {
     QStringList kept;
     for (const QString& path : paths) {
         const bool nested = std::any_of(paths.cbegin(), paths.cend(), [&path](const QString& other) {
-            return other != path && inside(path, other) && QFileInfo(other).isDir();
+            return other != path && PlmLibraryFiles::isWithin(path, other) && QFileInfo(other).isDir();
         });
         if (!nested && !kept.contains(path))
             kept << path;

@@ -226,9 +226,14 @@ QString resolved(const QString& path)
     }
 }
 
-QStringList components(const QString& standardizedPath)
+bool isWithin(const QString& path, const QString& folder, Links links)
 {
-    return standardizedPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const auto within = [](const QString& inner, const QString& outer) {
+        // Only the root keeps its slash once standardized.
+        return inner == outer || inner.startsWith(outer.endsWith(QLatin1Char('/')) ? outer : outer + QLatin1Char('/'));
+    };
+    return within(standardized(path), standardized(folder))
+        || (links == Links::alsoResolved && within(resolved(path), resolved(folder)));
 }
 
 Kind kindOf(const QString& path)

@@ -14,7 +14,13 @@ QString standardized(const QString& path);
 // The standardized path with every symbolic link resolved; the part that does not exist yet
 // is kept as written.
 QString resolved(const QString& path);
-QStringList components(const QString& standardizedPath);
+
+// Whether `path` is `folder` itself or lies below it, compared by whole components of the
+// standardized paths: "/a/library" is not in "/a/lib", and trailing slashes, "." and ".." do not
+// count. As written, links are not followed (library items never run through one); alsoResolved
+// also compares the paths with their links resolved, so a link cannot hide the nesting.
+enum class Links { asWritten, alsoResolved };
+bool isWithin(const QString& path, const QString& folder, Links links = Links::asWritten);
 
 struct Kind {
     bool exists = false;

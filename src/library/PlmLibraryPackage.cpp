@@ -163,15 +163,7 @@ PlmLibraryStore PlmLibraryStore::createPackage(const QString& url, const std::op
     QMap<QString, QString> before;
     if (migratingFrom) {
         legacy = Files::standardized(*migratingFrom);
-        // Compared both as written and with links resolved, so a link cannot hide the nesting.
-        const QStringList legacyParts = Files::components(legacy);
-        const QStringList resolvedLegacyParts = Files::components(Files::resolved(legacy));
-        const QStringList packageParts = Files::components(package);
-        const QStringList resolvedPackageParts = Files::components(Files::resolved(package));
-        auto inside = [](const QStringList& p, const QStringList& folder) {
-            return p.size() >= folder.size() && std::equal(folder.begin(), folder.end(), p.begin());
-        };
-        if (inside(packageParts, legacyParts) || inside(resolvedPackageParts, resolvedLegacyParts))
+        if (Files::isWithin(package, legacy, Files::Links::alsoResolved))
             throw PlmLibraryError(PlmLibraryError::Kind::descendantMove);
         before = fileDigests(legacy);
     }

@@ -43,13 +43,6 @@ QString lastComponent(const QString& path)
     return QFileInfo(path).fileName();
 }
 
-bool startsWith(const QStringList& components, const QStringList& prefix)
-{
-    if (components.size() < prefix.size())
-        return false;
-    return std::equal(prefix.begin(), prefix.end(), components.begin());
-}
-
 void requireNoLink(const QString& folder, int depth)
 {
     if (depth > maximumListingDepth)
@@ -109,9 +102,7 @@ PlmLibraryStore::PlmLibraryStore(const QString& root, const std::optional<QStrin
 QString PlmLibraryStore::containedURL(const QString& url, bool allowingRoot) const
 {
     const QString standard = Files::standardized(url);
-    const QStringList rootComponents = Files::components(m_root);
-    const QStringList own = Files::components(standard);
-    if (!startsWith(own, rootComponents) || (!allowingRoot && own.size() <= rootComponents.size()))
+    if (!Files::isWithin(standard, m_root) || (!allowingRoot && standard == m_root))
         throw PlmLibraryError(Kind::outsideLibrary);
     if (Files::resolved(standard) != standard)
         throw PlmLibraryError(Kind::outsideLibrary);
@@ -333,7 +324,7 @@ QString PlmLibraryStore::moveTo(const QString& url, const QString& destination) 
     requireFolder(parentOf(target));
     if (target == found.url)
         return found.url;
-    if (found.isFolder && startsWith(Files::components(target), Files::components(found.url)))
+    if (found.isFolder && Files::isWithin(target, found.url))
         throw PlmLibraryError(Kind::descendantMove);
     if (Files::exists(target))
         throw PlmLibraryError(Kind::collision);

@@ -2,13 +2,13 @@
 
 #include "canvas/VectorCanvas.h"
 #include "online/OnlineCatalogueList.h"
+#include "platform/LocalFileOpener.h"
 #include "platform/UserDefaults.h"
 #include "platform/ViewHost.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -27,12 +27,6 @@
 namespace {
 
 const QString frameAutosaveName = QStringLiteral("Fonds-en-ligne");
-
-OnlineWindowController::UrlOpener& urlOpener()
-{
-    static OnlineWindowController::UrlOpener opener;
-    return opener;
-}
 
 // Sizes are the desktop's points, that is logical pixels.
 QLabel* wrappingLabel(const QString& name, int pixelSize, bool secondary)
@@ -108,11 +102,6 @@ void OnlineWindowController::stopBackgroundWork()
     for (QFuture<void>& work : running_)
         work.waitForFinished();
     running_.clear();
-}
-
-void OnlineWindowController::setUrlOpener(UrlOpener opener)
-{
-    urlOpener() = std::move(opener);
 }
 
 void OnlineWindowController::buildWindow()
@@ -406,20 +395,14 @@ void OnlineWindowController::refreshButtons()
 void OnlineWindowController::openSource()
 {
     if (const std::optional<OnlineMap> entry = selectedEntry()) {
-        if (urlOpener())
-            urlOpener()(entry->originURL);
-        else
-            QDesktopServices::openUrl(entry->originURL);
+        LocalFileOpener::open(entry->originURL);
     }
 }
 
 void OnlineWindowController::openLicense()
 {
     if (const std::optional<OnlineMap> entry = selectedEntry()) {
-        if (urlOpener())
-            urlOpener()(entry->licenseURL);
-        else
-            QDesktopServices::openUrl(entry->licenseURL);
+        LocalFileOpener::open(entry->licenseURL);
     }
 }
 

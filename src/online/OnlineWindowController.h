@@ -45,9 +45,6 @@ public:
     // answer from a server of their own. An empty function restores the default.
     using Fetch = std::function<OnlineResponse(const QUrl&, const OnlineDownloadOptions&)>;
     static void setFetch(Fetch fetch);
-    // Opens a page in the default application; tests record it. Empty restores the default.
-    using UrlOpener = std::function<void(const QUrl&)>;
-    static void setUrlOpener(UrlOpener opener);
     // Opens a map kept at `path` in a new studio document, with the data sheets to import
     // when there are any. By default through the shared document controller's base-map
     // document, as an imported file opens. Empty restores the default.

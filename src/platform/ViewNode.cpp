@@ -9,6 +9,33 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+
+namespace {
+
+// One axis of the mapping from a node's own coordinates into its superview's: the bounds start
+// lands on the frame start and lengths grow by the frame over the bounds. Going back, an axis
+// the frame has flattened is left unscaled.
+struct SuperviewAxis {
+    double frameStart;
+    double boundsStart;
+    double scale;
+
+    double toSuperview(double v) const { return frameStart + (v - boundsStart) * scale; }
+    double fromSuperview(double v) const { return boundsStart + (v - frameStart) / (scale != 0 ? scale : 1); }
+    // Where own 0 lands, for a transform's translation.
+    double offset() const { return frameStart - scale * boundsStart; }
+};
+
+std::pair<SuperviewAxis, SuperviewAxis> superviewAxes(const ViewNode& node)
+{
+    const QRectF frame = node.frame();
+    const QPointF origin = node.bounds().topLeft();
+    const QPointF scale = node.boundsScale();
+    return {{frame.left(), origin.x(), scale.x()}, {frame.top(), origin.y(), scale.y()}};
+}
+
+} // namespace
 
 ViewNode::ViewNode() = default;
 
@@ -96,27 +123,20 @@ QPointF ViewNode::boundsScale() const
 
 QTransform ViewNode::transformToSuperview() const
 {
-    const QPointF s = boundsScale();
-    return QTransform(s.x(), 0, 0, s.y(), m_frame.left() - s.x() * m_boundsOrigin.x(),
-                      m_frame.top() - s.y() * m_boundsOrigin.y());
+    const auto [x, y] = superviewAxes(*this);
+    return QTransform(x.scale, 0, 0, y.scale, x.offset(), y.offset());
 }
 
 QPointF ViewNode::convertToSuperview(const QPointF& p) const
 {
-    if (!m_boundsSize)
-        return p - m_boundsOrigin + m_frame.topLeft();
-    const QPointF s = boundsScale();
-    return {m_frame.left() + (p.x() - m_boundsOrigin.x()) * s.x(),
-            m_frame.top() + (p.y() - m_boundsOrigin.y()) * s.y()};
+    const auto [x, y] = superviewAxes(*this);
+    return {x.toSuperview(p.x()), y.toSuperview(p.y())};
 }
 
 QPointF ViewNode::convertFromSuperview(const QPointF& p) const
 {
-    if (!m_boundsSize)
-        return p - m_frame.topLeft() + m_boundsOrigin;
-    const QPointF s = boundsScale();
-    return {m_boundsOrigin.x() + (p.x() - m_frame.left()) / (s.x() != 0 ? s.x() : 1),
-            m_boundsOrigin.y() + (p.y() - m_frame.top()) / (s.y() != 0 ? s.y() : 1)};
+    const auto [x, y] = superviewAxes(*this);
+    return {x.fromSuperview(p.x()), y.fromSuperview(p.y())};
 }
 
 QPointF ViewNode::convertTo(const QPointF& p, const ViewNode* other) const

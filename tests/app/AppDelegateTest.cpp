@@ -69,7 +69,7 @@ protected:
         PlmWorkDocument::setStudioWindowFactory(nullptr);
         LibraryCoordinator::shared().closeWindows();
         AppDelegate::setManualPathOverride(std::nullopt);
-        AppDelegate::setURLOpener(nullptr);
+        LocalFileOpener::setHook(nullptr);
     }
 
     static void settle()
@@ -435,18 +435,20 @@ TEST_F(AppDelegateTest, manualOpensInTheBrowserOrSaysItCannot)
     writeBytes(path(QStringLiteral("Manuel.html")), "<html></html>");
     QList<QUrl> opened;
     bool accept = true;
-    AppDelegate::setURLOpener([&](const QUrl& url) {
+    LocalFileOpener::setHook([&](const QUrl& url) {
         opened << url;
         return accept;
     });
     AppDelegate::setManualPathOverride(path(QStringLiteral("Manuel.html")));
     delegate->showManual();
+    settle();
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened.first(), QUrl::fromLocalFile(path(QStringLiteral("Manuel.html"))));
     EXPECT_TRUE(alerts.isEmpty());
 
     accept = false;
     delegate->showManual();
+    settle();
     EXPECT_EQ(alerts, QStringList{QStringLiteral("Le manuel local n’a pas pu être ouvert.")});
 
     AppDelegate::setManualPathOverride(path(QStringLiteral("absent.html")));
@@ -456,7 +458,7 @@ TEST_F(AppDelegateTest, manualOpensInTheBrowserOrSaysItCannot)
 
     // The desktop's opener is asked for the manual but finds no browser (xdg-open ends with an
     // error): the same alert once it has ended.
-    AppDelegate::setURLOpener(nullptr);
+    LocalFileOpener::setHook(nullptr);
     AppDelegate::setManualPathOverride(path(QStringLiteral("Manuel.html")));
     const QString asked = path(QStringLiteral("asked"));
     LocalFileOpener::setCommand({QStringLiteral("sh"), QStringLiteral("-c"),

@@ -133,3 +133,40 @@ TEST(PlmLibraryFilesTest, aMapTooLargeIsRefusedBySizeWithTheDocumentsSentence)
                                  "(256 Mo au plus)."));
     }
 }
+
+// Whole components decide, once the paths are standardized; links count only when asked to,
+// and then either way round reveals the nesting.
+TEST(PlmLibraryFilesTest, aPathIsWithinAFolderByWholeComponents)
+{
+    QTemporaryDir dir;
+    const QString lib = dir.filePath(QStringLiteral("lib"));
+    ASSERT_TRUE(QDir().mkpath(lib + QStringLiteral("/Europe")));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("library"))));
+    ASSERT_TRUE(QFile::link(lib, dir.filePath(QStringLiteral("lien"))));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("library")), lib + QStringLiteral("/dehors")));
+    const struct {
+        const char* name;
+        QString path;
+        QString folder;
+        bool asWritten;
+        bool alsoResolved;
+    } rows[] = {
+        {"the folder itself", lib, lib, true, true},
+        {"a map below it", lib + "/Europe/France.plmmap", lib, true, true},
+        {"the folder with a trailing slash", lib + "/Europe", lib + "/", true, true},
+        {"the path with a trailing slash", lib + "/", lib, true, true},
+        {"a sibling sharing the prefix", dir.filePath("library/Monde.plmmap"), lib, false, false},
+        {"the sibling itself", dir.filePath("library"), lib, false, false},
+        {"the folder's parent", dir.path(), lib, false, false},
+        {"dot-dot climbing out", lib + "/Europe/../../library", lib, false, false},
+        {"dot-dot staying in", lib + "/Europe/../Asie", lib, true, true},
+        {"the root holds everything", lib, QStringLiteral("/"), true, true},
+        {"a link leading into the folder", dir.filePath("lien/Europe"), lib, false, true},
+        {"the folder named through a link", lib + "/Europe", dir.filePath("lien"), false, true},
+        {"a link inside leading out", lib + "/dehors/Monde.plmmap", lib, true, true},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(Files::isWithin(row.path, row.folder), row.asWritten) << row.name;
+        EXPECT_EQ(Files::isWithin(row.path, row.folder, Files::Links::alsoResolved), row.alsoResolved) << row.name;
+    }
+}

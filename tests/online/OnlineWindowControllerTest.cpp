@@ -3,6 +3,7 @@
 #include "canvas/VectorCanvas.h"
 #include "online/PlmCatalogueLoading.h"
 #include "platform/DialogHooks.h"
+#include "platform/LocalFileOpener.h"
 #include "platform/UserDefaults.h"
 #include "support/OnlineTestServer.h"
 
@@ -49,12 +50,15 @@ protected:
             return 0;
         };
         hooks = std::make_unique<DialogHooks::ScopedHooks>(h);
-        OnlineWindowController::setUrlOpener([this](const QUrl& url) { opened << url; });
+        LocalFileOpener::setHook([this](const QUrl& url) {
+            opened << url;
+            return true;
+        });
     }
     ~OnlineWindowControllerTest() override
     {
         online.reset();
-        OnlineWindowController::setUrlOpener(nullptr);
+        LocalFileOpener::setHook(nullptr);
     }
 
     // Makes the window (it starts its load at once) and shows it with a destination.

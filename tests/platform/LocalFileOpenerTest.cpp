@@ -20,19 +20,22 @@ TEST(LocalFileOpener, TheHelpersExitStatusSaysWhetherTheFileWasOpened)
     const struct {
         const char* name;
         QStringList command;
-        QString path;
+        QUrl url;
         bool opened;
     } rows[] = {
-        {"helper not installed", {dir.filePath(QStringLiteral("xdg-open"))}, manual, false},
-        {"no application for the file", {QStringLiteral("false")}, manual, false},
-        {"the file handed over", {QStringLiteral("test"), QStringLiteral("-f")}, manual, true},
-        {"the path given to the helper", {QStringLiteral("test"), QStringLiteral("-f")}, manual + "-absent", false},
+        {"helper not installed", {dir.filePath(QStringLiteral("xdg-open"))}, QUrl::fromLocalFile(manual), false},
+        {"no application for the file", {QStringLiteral("false")}, QUrl::fromLocalFile(manual), false},
+        {"the file handed over", {QStringLiteral("test"), QStringLiteral("-f")}, QUrl::fromLocalFile(manual), true},
+        {"the path given to the helper", {QStringLiteral("test"), QStringLiteral("-f")}, QUrl::fromLocalFile(manual + "-absent"), false},
+        {"a web address handed over whole",
+         {QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("test \"$1\" = 'https://exemple.fr/licence%20ouverte?v=2'"), QStringLiteral("sh")},
+         QUrl(QStringLiteral("https://exemple.fr/licence ouverte?v=2")), true},
     };
     for (const auto& row : rows) {
         LocalFileOpener::setCommand(row.command);
         std::optional<bool> reported;
         int reports = 0;
-        LocalFileOpener::open(row.path, [&](bool opened) {
+        LocalFileOpener::open(row.url, [&](bool opened) {
             reported = opened;
             ++reports;
         });

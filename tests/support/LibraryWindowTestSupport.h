@@ -4,6 +4,7 @@
 #include "library/PlmLibraryStore.h"
 #include "model/PlmMapCodec.h"
 #include "platform/DialogHooks.h"
+#include "platform/LocalFileOpener.h"
 #include "platform/UserDefaults.h"
 #include "support/CanvasTestMaps.h"
 
@@ -75,7 +76,10 @@ struct LibraryWindowScene {
             namePrompts.append({title, proposed});
             return nameAnswers.isEmpty() ? std::nullopt : std::optional<QString>(nameAnswers.takeFirst());
         });
-        LibraryWindowController::setRevealer([this](const QString& folder) { revealed << folder; });
+        LocalFileOpener::setHook([this](const QUrl& folder) {
+            revealed << folder.toLocalFile();
+            return true;
+        });
         if (opensThroughHook)
             LibraryWindowController::setMapOpener([this](const PlmMap& map, const QString& path, const QList<PlmInputSheet>& sheets) {
                 opened.append({map, path, sheets});
@@ -86,7 +90,7 @@ struct LibraryWindowScene {
     {
         controller.reset();
         LibraryWindowController::setNamePrompt(nullptr);
-        LibraryWindowController::setRevealer(nullptr);
+        LocalFileOpener::setHook(nullptr);
         LibraryWindowController::setMapOpener(nullptr);
     }
     LibraryWindowScene(const LibraryWindowScene&) = delete;
