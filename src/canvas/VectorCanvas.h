@@ -1,6 +1,7 @@
 #pragma once
 
 #include "canvas/CanvasEntityCache.h"
+#include "canvas/SymbolPictureCache.h"
 #include "model/PlmBackgroundImage.h"
 #include "model/PlmDecorationViewport.h"
 #include "model/PlmMap.h"
@@ -384,16 +385,9 @@ private:
     int m_detailLevel = 0;
     LeafDrawing m_leafDrawing;
     QPointer<QMenu> m_vertexMenu;
-    // Rasterized point symbols of the export fallback, one per shape, colour and (for an
-    // outlined symbol) size, so that a file embeds each image once. The entry keeps its shape
-    // alive so that its address cannot name another shape; bounded in count.
-    struct SymbolBitmap {
-        std::shared_ptr<const ProportionalShape> shape;
-        QImage image;
-    };
-    QHash<QString, SymbolBitmap> m_symbolBitmaps;
-    const QImage& symbolBitmap(const std::shared_ptr<const ProportionalShape>& shape, const QString& glyphName,
-                               const PlmColor& color, double size);
+    // Rasterized point symbols of the export fallback, one per glyph and colour, so that a
+    // file embeds each image once; bounded in count.
+    SymbolPictureCache m_symbolPictures{256};
     QHash<QString, int> m_topLevelIndexByID;  // first index of each id, built on demand
     bool m_topLevelIndexValid = false;
     bool m_topLevelIDsUnique = true;  // the open vertex menu, owned by the host widget

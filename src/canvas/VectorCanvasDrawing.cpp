@@ -151,25 +151,6 @@ void VectorCanvas::draw(QPainter& painter, const QRectF& dirty)
     drawCreationOverlay(painter);
 }
 
-const QImage& VectorCanvas::symbolBitmap(const std::shared_ptr<const ProportionalShape>& shape,
-                                         const QString& glyphName, const PlmColor& color, double size)
-{
-    // Point symbols are shapes per entity: a system symbol is named by its glyph instead, so
-    // that every entity drawing it in one colour shares the bitmap.
-    const QString identity = glyphName.isEmpty() ? QString::number(quintptr(shape.get()), 16) : glyphName;
-    const QString key = identity + QLatin1Char(':')
-        + QString::number(shape->outlineVisible ? size : 0, 'g', 17) + QLatin1Char(':')
-        + QString::number(quint64(qcolor(color).rgba64()), 16);
-    auto found = m_symbolBitmaps.find(key);
-    if (found != m_symbolBitmaps.end())
-        return found->image;
-    constexpr int maximumEntries = 256;
-    if (m_symbolBitmaps.size() >= maximumEntries)
-        m_symbolBitmaps.clear();
-    QImage image = shape->renderBitmap(color, size);
-    return m_symbolBitmaps.insert(key, SymbolBitmap{shape, std::move(image)})->image;
-}
-
 void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
 {
     if (drawLayered(painter, dirty))
@@ -371,8 +352,7 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
             bool drawn = false;
             if (usesSFExportFallback && shape->nativeSymbol) {
                 try {
-                    const QString glyph = entity.pointSymbol ? entity.pointSymbol->sfSymbolName.value_or(QString()) : QString();
-                    const QImage& image = symbolBitmap(shape, glyph, color, 2 * r);
+                    const QImage& image = m_symbolPictures.picture(shape, color, 2 * r).image;
                     // The symbol fills the central 512 pixels; an outline's border reaches beyond.
                     const double side = 2 * r * image.width() / double(ProportionalShape::bitmapSymbolSide);
                     const QRectF square(c.x() - side / 2, c.y() - side / 2, side, side);

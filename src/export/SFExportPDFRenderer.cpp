@@ -5,7 +5,6 @@
 
 #include <QPainter>
 
-#include <bit>
 #include <cmath>
 
 void SFExportPDFRenderer::drawSymbol(QPainter& painter, const std::shared_ptr<const ProportionalShape>& shape,
@@ -14,15 +13,7 @@ void SFExportPDFRenderer::drawSymbol(QPainter& painter, const std::shared_ptr<co
     // The screen draws nothing for such sizes either.
     if (!shape || !std::isfinite(size) || !(size > 0))
         return;
-    // The shape's address and the size's exact bits: no text made per symbol drawn.
-    const Key key{quintptr(shape.get()), std::bit_cast<quint64>(shape->outlineVisible ? size : 0.0)};
-    auto found = m_images.constFind(key);
-    if (found == m_images.constEnd()) {
-        if (m_images.size() >= maximumImages)
-            m_images.clear();
-        found = m_images.insert(key, Entry{shape, shape->renderBitmap(color, size)});
-    }
-    const QImage& image = found->image;
+    const QImage& image = m_pictures.picture(shape, color, size).image;
     if (image.isNull() || !painter.isActive())
         throw PlmWorkError::invalid(QStringLiteral("Impossible d’incorporer le SF Symbol au PDF."));
     const double side = size * image.width() / double(ProportionalShape::bitmapSymbolSide);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "canvas/SymbolPictureCache.h"
 #include "export/PlmExportResult.h"
 #include "export/SvgComposition.h"
 #include "export/SvgOutput.h"
@@ -52,7 +53,8 @@ public:
     SvgOutput body;
     std::set<QString> notes;
     int serial = 0;
-    QHash<QString, QString> nativeSF;
+    // The embedded pictures of system symbols, one per glyph and colour (see SymbolPictureCache).
+    SymbolPictureCache symbolPictures;
 
     // Starts the next body piece (a line of the file) and gives the buffer to write it into.
     SvgOutput& piece();

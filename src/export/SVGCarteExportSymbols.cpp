@@ -9,31 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
-
-namespace {
-
-QString colorKey(const PlmColor& c)
-{
-    return QString::number(c.red, 'g', 17) + QLatin1Char(',') + QString::number(c.green, 'g', 17) + QLatin1Char(',')
-        + QString::number(c.blue, 'g', 17) + QLatin1Char(',') + QString::number(c.alpha, 'g', 17);
-}
-
-// What the embedded bitmap of a system symbol depends on: its glyph, its colour and, when
-// its outline shows, the size and the outline's style. Not the shape's address: a legend or
-// a decoration draws a shape made for the moment, whose address the next one may take.
-QString cacheKey(const ProportionalShape& shape, double size, const PlmColor& color)
-{
-    QString key = shape.nativeSymbol->name + QLatin1Char('|') + colorKey(color);
-    if (shape.outlineVisible) {
-        key += QLatin1Char('|') + QString::number(size, 'g', 17);
-        if (shape.outline)
-            key += QLatin1Char('|') + QString::number(shape.outline->lineWidth, 'g', 17) + QLatin1Char('|')
-                + colorKey(shape.outline->stroke);
-    }
-    return key;
-}
-
-} // namespace
+#include <utility>
 
 void SVGCarteExport::appendSymbol(const ProportionalShape& shape, std::string_view attributes, const QPointF& center,
                                   double size, const PlmColor& color)
@@ -50,24 +26,24 @@ void SVGCarteExport::appendSymbol(const ProportionalShape& shape, std::string_vi
         return;
 
     if (shape.nativeSymbol) {
-        const QString key = cacheKey(shape, size, color);
-        QString id = nativeSF.value(key);
-        if (id.isEmpty()) {
-            id = QStringLiteral("sf-") + QString::number(++serial);
-            nativeSF.insert(key, id);
-            const QImage bitmap = shape.renderBitmap(color, size);
+        SymbolPictureCache::Picture& picture = symbolPictures.picture(shape, color, size);
+        if (picture.id.isEmpty()) {
+            picture.id = QStringLiteral("sf-") + QString::number(++serial);
+            // The file holds the picture from now on: only its id is kept.
+            const QImage bitmap = std::exchange(picture.image, QImage());
             QByteArray png;
             QBuffer buffer(&png);
             buffer.open(QIODevice::WriteOnly);
             if (bitmap.isNull() || !bitmap.save(&buffer, "PNG"))
                 throw PlmWorkError::invalid(QStringLiteral("Impossible d’incorporer le SF Symbol."));
-            definitions.raw("<image id=\"").escaped(id).raw('"')
+            definitions.raw("<image id=\"").escaped(picture.id).raw('"')
                 .attribute("width").integer(bitmap.width()).close()
                 .attribute("height").integer(bitmap.height()).close()
                 .raw(" href=\"data:image/png;base64,");
             definitions.base64(png);
             definitions.raw("\"/>");
         }
+        const QString id = picture.id;
         // The rasterizer's transparent border around a visible outline, in points.
         const double q = size * shape.bitmapPad(size) / 512.0;
         SvgOutput& out = piece();
