@@ -433,6 +433,35 @@ void CanvasEntityCache::ensureAll()
         entry(i);  // texts, on this thread
 }
 
+void CanvasEntityCache::prepareDrawing(int level, bool rings, const std::optional<QRectF>& within)
+{
+    // An entry may stand in two slots (an entity listed twice): each is prepared once, so
+    // that no two workers write the same leaf.
+    std::vector<const CanvasEntry*> entries;
+    entries.reserve(m_entries.size());
+    for (const Slot& slot : m_entries)
+        if (slot.entry && (!within || !slot.entry->hasBounds || overlaps(slot.entry->bounds, *within)))
+            entries.push_back(slot.entry.get());
+    std::sort(entries.begin(), entries.end());
+    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+    const auto prepare = [&](size_t k) {
+        for (const CanvasLeaf& leaf : entries[k]->leaves) {
+            if (!leaf.visible || leaf.isPoint || (within && leaf.hasBounds && !overlaps(leaf.bounds, *within)))
+                continue;
+            if (rings && !leaf.isPolyline)
+                drawingRing(leaf, level);
+            else
+                drawingPath(leaf, level);
+        }
+    };
+    if (entries.size() < 2000 || std::thread::hardware_concurrency() < 2) {
+        for (size_t k = 0; k < entries.size(); ++k)
+            prepare(k);
+        return;
+    }
+    parallelFor(entries.size(), prepare);
+}
+
 void CanvasEntityCache::computeStats()
 {
     if (m_statsValid)

@@ -81,6 +81,10 @@ public:
     }
     // Builds every entry (drawing and hit testing need all bounds).
     void ensureAll();
+    // Builds, on every core, the drawing copies at `level` of the visible non-point leaves
+    // that meet `within` (all when empty): their rings too when `rings`, else their paths.
+    // Drawing a whole large map then only reads them; the entries must all be built.
+    void prepareDrawing(int level, bool rings, const std::optional<QRectF>& within = std::nullopt);
     // The largest stroke width and point radii among all entries.
     double maxLineWidth();
     double maxScreenRadius();

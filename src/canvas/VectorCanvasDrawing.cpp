@@ -194,6 +194,11 @@ void VectorCanvas::drawEntities(QPainter& painter, const QRectF& dirty)
         return;
     }
     const int count = m_cache.size();
+    // An export draws on one thread (a PDF's writer cannot be shared): the simplified copies
+    // of a large map are made beforehand on every core.
+    constexpr int preparedEntities = 1000;
+    if (rendersForExport && count >= preparedEntities)
+        m_cache.prepareDrawing(m_detailLevel, usesFastDrawing, visibleMap);
     for (int i = 0; i < count; ++i) {
         // Entries and leaves lie apart in memory: fetch the entry twelve steps
         // ahead, and the leaves of the one six steps ahead (whose entry came
@@ -265,12 +270,7 @@ bool VectorCanvas::drawEntityBands(QPainter& painter, const QTransform& mapT, do
         for (const CanvasLeaf& leaf : m_cache.entry(i).leaves)
             if (leaf.isPoint)
                 return false;
-    for (int i = 0; i < count; ++i)
-        for (const CanvasLeaf& leaf : m_cache.entry(i).leaves)
-            if (leaf.visible && !leaf.isPolyline)
-                CanvasEntityCache::drawingRing(leaf, m_detailLevel);
-            else if (leaf.visible)
-                CanvasEntityCache::drawingPath(leaf, m_detailLevel);
+    m_cache.prepareDrawing(m_detailLevel, true);
 
     const int width = target.width();
     const int height = target.height();

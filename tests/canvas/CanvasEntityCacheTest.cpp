@@ -177,3 +177,35 @@ TEST(CanvasEntityCache, ReplacingOneEntityKeepsTheOthersAndFindsItWhereItWent)
     EXPECT_EQ(cache.size(), 401);
     EXPECT_EQ(cache.candidates(QRectF(305, 305, 1, 1)), (QList<int>{400}));
 }
+
+TEST(CanvasEntityCache, DrawingCopiesPreparedOnEveryCoreMatchOneByOne)
+{
+    // More entities than the parallel threshold, one of them listed twice (its entry stands in
+    // two slots), a hidden one, and a rectangle that leaves the last columns out.
+    PlmEntityList entities;
+    for (int i = 0; i < 2500; ++i)
+        entities.append(denseCircle(QString::number(i), i % 50, i / 50, 0.4, 60));
+    entities.append(entities.at(10));
+    PlmEntity hidden = denseCircle(QStringLiteral("caché"), 3, 3, 0.4, 60);
+    hidden.isHidden = true;
+    entities.append(hidden);
+    const int level = CanvasEntityCache::detailLevel(40);
+    const QRectF within(-1, -1, 41, 60);
+
+    CanvasEntityCache prepared;
+    prepared.reset(entities);
+    prepared.ensureAll();
+    prepared.prepareDrawing(level, true, within);
+    for (int i = 0; i < prepared.size(); ++i) {
+        const CanvasLeaf& leaf = prepared.entry(i).leaves.first();
+        const bool wanted = leaf.visible && CanvasEntityCache::overlaps(leaf.bounds, within);
+        ASSERT_EQ(leaf.ringLevel == level, wanted) << i;
+        if (!wanted)
+            continue;
+        const CanvasEntry alone = CanvasEntityCache::build(entities.at(i));
+        const QPolygonF* ring = CanvasEntityCache::drawingRing(alone.leaves.first(), level);
+        ASSERT_TRUE(ring) << i;
+        EXPECT_EQ(leaf.ring, *ring) << i;
+        EXPECT_LT(leaf.ring.size(), 60) << i;  // simplified
+    }
+}
