@@ -103,23 +103,23 @@ QList<PlmInputSheet> PlmInputReader::read(const QByteArray& data, const QString&
     return {readTextSheet(data, fileName)};
 }
 
-bool PlmInputReader::hasHeaderRow(const QList<QStringList>& grid)
+bool PlmInputReader::hasHeaderRow(const PlmInputGrid& grid)
 {
     if (grid.size() < 2)
         return false;
     // Columns empty in every row (a spacer column of a workbook) take no part in the guess.
     qsizetype width = 0;
-    for (const QStringList& row : grid)
-        width = std::max(width, row.size());
+    for (qsizetype r = 0; r < grid.size(); ++r)
+        width = std::max(width, grid.rowSize(r));
     QList<bool> used(width, false);
-    for (const QStringList& row : grid)
-        for (qsizetype c = 0; c < row.size(); ++c)
-            if (!used.at(c) && !row.at(c).isEmpty())
+    for (qsizetype r = 0; r < grid.size(); ++r)
+        for (qsizetype c = 0; c < grid.rowSize(r); ++c)
+            if (!used.at(c) && !grid.cellView(r, c).isEmpty())
                 used[c] = true;
     QStringList first;
-    for (qsizetype c = 0; c < grid.first().size(); ++c)
+    for (qsizetype c = 0; c < grid.rowSize(0); ++c)
         if (used.at(c))
-            first.append(grid.first().at(c));
+            first.append(grid.cell(0, c));
     if (first.isEmpty())
         return false;
     QStringList folded;
@@ -144,8 +144,8 @@ bool PlmInputReader::hasHeaderRow(const QList<QStringList>& grid)
             return false;
     const qsizetype last = std::min<qsizetype>(grid.size(), 1 + headerProbeRows);
     for (qsizetype r = 1; r < last; ++r)
-        for (const QString& cell : grid.at(r))
-            if (readsAs(cell, PlmVariableType::number))
+        for (qsizetype c = 0; c < grid.rowSize(r); ++c)
+            if (readsAs(grid.cell(r, c), PlmVariableType::number))
                 return true;
     return false;
 }

@@ -59,7 +59,7 @@ PlmInputSheet readTextSheet(const QByteArray& data, const QString& fileName);
 QList<QStringList> parseDelimited(const QString& text, QChar separator);
 
 // Whether the first row of a grid looks like column names.
-bool hasHeaderRow(const QList<QStringList>& grid);
+bool hasHeaderRow(const PlmInputGrid& grid);
 
 // The proposed type of a column of data rows (every row must have the column).
 PlmVariableType suggestedType(qsizetype column, const QList<QStringList>& rows);
