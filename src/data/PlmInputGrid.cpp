@@ -1,5 +1,10 @@
 #include "data/PlmInputGrid.h"
 
+#if defined(Q_OS_LINUX)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <limits>
 #include <type_traits>
@@ -173,6 +178,23 @@ QList<QStringList> PlmInputGrid::mid(qsizetype from, qsizetype length) const
     return rows;
 }
 
+void PlmInputGrid::prefault(void* begin, qsizetype bytes)
+{
+#if defined(Q_OS_LINUX) && defined(MADV_POPULATE_WRITE)
+    static const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+    if (bytes < qsizetype(16 * page))
+        return;
+    // Only whole pages inside the buffer: the advice is refused (harmlessly) on older systems.
+    const quintptr first = (quintptr(begin) + page - 1) & ~(page - 1);
+    const quintptr last = (quintptr(begin) + quintptr(bytes)) & ~(page - 1);
+    if (last > first)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#else
+    Q_UNUSED(begin);
+    Q_UNUSED(bytes);
+#endif
+}
+
 template <typename Rows>
 bool PlmInputGrid::equals(const Rows& other) const
 {
@@ -221,6 +243,12 @@ void PlmInputGrid::TextBuilder::cell(QStringView run)
     static_assert(std::numeric_limits<quint32>::max() > 2 * 67'108'864);
     m_characters[offset + run.size()] = u'\0';
     m_raw->cells.append({quint32(offset), qint32(run.size())});
+}
+
+void PlmInputGrid::TextBuilder::reserve(qsizetype cells)
+{
+    m_raw->cells.reserve(cells);
+    prefault(m_raw->cells.data(), cells * qsizetype(sizeof(Cell)));
 }
 
 PlmInputGrid PlmInputGrid::TextBuilder::take()

@@ -68,6 +68,10 @@ public:
     friend bool operator==(const PlmInputGrid& a, const PlmInputGrid& b) { return a.equals(b); }
     friend bool operator==(const PlmInputGrid& a, const QList<QStringList>& b) { return a.equals(b); }
 
+    // Maps the pages of a large buffer about to be written in one call rather than one fault
+    // per page, where the system allows it.
+    static void prefault(void* begin, qsizetype bytes);
+
     // Fills a grid with cells found in a text, for the readers.
     class TextBuilder;
 
@@ -155,6 +159,8 @@ public:
     // The writable characters of the text, where the cells are found.
     char16_t* characters() { return m_characters; }
     QStringView text() const { return m_raw->text; }
+    // Room for about this many cells, mapped ahead.
+    void reserve(qsizetype cells);
     void cell(QStringView run);
     void endRow() { m_raw->rowEnds.append(m_raw->cells.size()); }
     PlmInputGrid take();

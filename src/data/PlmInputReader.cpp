@@ -80,12 +80,27 @@ QList<PlmInputSheet> PlmInputReader::read(const QString& filePath)
     if (info.exists() && !info.isFile())
         fail(notATable);
     QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         fail(QStringLiteral("Lecture du fichier impossible : %1").arg(file.errorString()));
     // One byte past the limit is enough to refuse a file that grew after its size was asked.
-    const QByteArray data = file.read(maximumFileSize + 1);
-    if (file.error() != QFileDevice::NoError)
-        fail(QStringLiteral("Lecture du fichier impossible : %1").arg(file.errorString()));
+    // The buffer is sized for the file found (its pages mapped at once), grown if it grew.
+    QByteArray data(std::clamp<qint64>(info.size(), 0, maximumFileSize) + 1, Qt::Uninitialized);
+    PlmInputGrid::prefault(data.data(), data.size());
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == data.size()) {
+            if (data.size() > maximumFileSize)
+                break;
+            data.resize(std::min<qsizetype>(2 * data.size(), maximumFileSize + 1));
+        }
+        const qint64 got = file.read(data.data() + filled, data.size() - filled);
+        if (got < 0 || file.error() != QFileDevice::NoError)
+            fail(QStringLiteral("Lecture du fichier impossible : %1").arg(file.errorString()));
+        if (got == 0)
+            break;
+        filled += got;
+    }
+    data.truncate(filled);
     return read(data, info.fileName());
 }
 

@@ -58,9 +58,12 @@ std::optional<QString> decodeUtf8(const QByteArray& data)
     // The mark is kept here and removed once, with the marks of the other encodings.
     QStringDecoder decoder(QStringConverter::Utf8,
                            QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-    QString text = decoder.decode(data);
+    QString text(decoder.requiredSpace(data.size()), Qt::Uninitialized);
+    PlmInputGrid::prefault(text.data(), text.size() * qsizetype(sizeof(QChar)));
+    const QChar* end = decoder.appendToBuffer(text.data(), data);
     if (decoder.hasError())
         return std::nullopt;
+    text.truncate(end - text.constData());
     return text;
 }
 
@@ -200,12 +203,25 @@ struct ScoreSink {
     QHash<qsizetype, qint64> widths; // non-blank sampled rows by field count
     qsizetype fieldsInRow = 0;
     bool blank = true;
+    QStringView whole; // the text split, to tell how far the sampled rows went
+    qsizetype reached = 0;
 
     void field(QStringView text)
     {
         ++fieldsInRow;
         blank = blank && text.isEmpty();
         limits.field(fieldsInRow);
+        const qsizetype end = text.utf16() - whole.utf16() + text.size();
+        if (!text.isEmpty() && end > reached && end <= whole.size())
+            reached = end;
+    }
+    // The fields of the whole text, guessed from the sampled rows.
+    qsizetype expectedFields() const
+    {
+        if (reached == 0)
+            return 0;
+        const double perCharacter = double(limits.fieldCount) / double(reached);
+        return qsizetype(std::min<double>(perCharacter * double(whole.size()) * 1.02 + 64, PlmInputReader::maximumFields));
     }
     char16_t* writable() { return nullptr; }
     bool done() const { return limits.rowCount >= PlmInputReader::sampledRows; }
@@ -429,16 +445,18 @@ PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QStrin
     struct Ranked {
         QChar separator;
         qint64 score;
+        qsizetype expectedFields;
     };
     QList<Ranked> ranked;
     for (QChar candidate : candidates) {
         ScoreSink score;
+        score.whole = text;
         try {
             splitDelimited(text, candidate, score);
         } catch (const PlmWorkError&) {
             continue; // already fails within the sampled rows
         }
-        ranked.append({candidate, score.score()});
+        ranked.append({candidate, score.score(), score.expectedFields()});
     }
     std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) { return a.score > b.score; });
     std::optional<QChar> winner;
@@ -446,6 +464,7 @@ PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QStrin
     for (const Ranked& candidate : std::as_const(ranked)) {
         // The grid takes the text: its cells stay there.
         PlmInputGrid::TextBuilder builder(std::move(text));
+        builder.reserve(candidate.expectedFields);
         GridSink sink{{}, builder};
         try {
             splitDelimited(builder.text(), candidate.separator, sink);
