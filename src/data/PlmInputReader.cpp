@@ -18,6 +18,9 @@ namespace {
 
 const QString notATable = QStringLiteral("Fichier texte ou XLSX attendu.");
 
+// Below this size a text file is read whole before it is decoded: the difference is too small.
+constexpr qint64 streamedTextSize = 1'048'576;
+
 bool startsWith(const QByteArray& data, std::initializer_list<unsigned char> prefix)
 {
     if (data.size() < qsizetype(prefix.size()))
@@ -82,6 +85,13 @@ QList<PlmInputSheet> PlmInputReader::read(const QString& filePath)
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         fail(QStringLiteral("Lecture du fichier impossible : %1").arg(file.errorString()));
+    // A large text is decoded as it is read; anything else is read whole below.
+    if (info.size() >= streamedTextSize) {
+        if (std::optional<PlmInputSheet> sheet = readUtf8TextFile(file, info.size(), info.fileName()))
+            return {std::move(*sheet)};
+        if (!file.seek(0))
+            fail(QStringLiteral("Lecture du fichier impossible : %1").arg(file.errorString()));
+    }
     // One byte past the limit is enough to refuse a file that grew after its size was asked.
     // The buffer is sized for the file found (its pages mapped at once), grown if it grew.
     QByteArray data(std::clamp<qint64>(info.size(), 0, maximumFileSize) + 1, Qt::Uninitialized);

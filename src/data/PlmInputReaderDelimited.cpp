@@ -6,6 +6,8 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 #include <array>
 #include <optional>
 
@@ -390,6 +392,8 @@ void splitDelimited(QStringView text, QChar separator, Sink& sink)
 
 namespace {
 
+QString preparedText(QString text, QList<QChar>& candidates);
+
 // The text of the bytes without its byte-order mark and "sep=" line, with the encoding used
 // and the separators left to try.
 QString decodedText(const QByteArray& data, bool& windows1252, QList<QChar>& candidates)
@@ -410,7 +414,15 @@ QString decodedText(const QByteArray& data, bool& windows1252, QList<QChar>& can
     // A NUL character comes from a zero byte, or a zero code unit in UTF-16.
     if (!decoded || (isUtf16 ? decoded->contains(QChar(0)) : data.contains('\0')))
         throw PlmWorkError::invalid(QStringLiteral("Fichier texte ou XLSX attendu."));
-    QString text = std::move(*decoded);
+    return preparedText(std::move(*decoded), candidates);
+}
+
+} // namespace
+
+namespace {
+
+QString preparedText(QString text, QList<QChar>& candidates)
+{
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
 
@@ -433,12 +445,13 @@ QString decodedText(const QByteArray& data, bool& windows1252, QList<QChar>& can
 
 } // namespace
 
-PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QString& fileName)
-{
-    bool windows1252 = false;
-    QList<QChar> candidates;
-    QString text = decodedText(data, windows1252, candidates);
+namespace {
 
+// The sheet of a prepared text. A split that fails spoils the text: `fresh` gives it anew for
+// the next separator, or nothing, and then there is no sheet (the caller starts over).
+std::optional<PlmInputSheet> textSheet(QString text, const QList<QChar>& candidates, bool windows1252,
+                                       const QString& fileName, const std::function<std::optional<QString>()>& fresh)
+{
     // The best-scoring separator whose whole text splits wins. The score reads only the first
     // rows, so candidates are ranked on those, and split whole in that order until one
     // succeeds: the text is split once unless the leader fails further on.
@@ -470,8 +483,12 @@ PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QStrin
             splitDelimited(builder.text(), candidate.separator, sink);
         } catch (const PlmWorkError&) {
             // The failed split ended its fields in the text: the next one starts afresh.
-            if (&candidate != &ranked.constLast())
-                text = decodedText(data, windows1252, candidates);
+            if (&candidate != &ranked.constLast()) {
+                std::optional<QString> again = fresh();
+                if (!again)
+                    return std::nullopt;
+                text = std::move(*again);
+            }
             continue;
         }
         grid = builder.take();
@@ -495,6 +512,77 @@ PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QStrin
     return sheet;
 }
 
+// The end of the last whole UTF-8 sequence of the bytes: a sequence cut by the end of a read
+// is decoded with the next one.
+qsizetype wholeSequencesEnd(const char* bytes, qsizetype size)
+{
+    for (qsizetype back = 1; back <= 3 && back <= size; ++back) {
+        const unsigned char byte = static_cast<unsigned char>(bytes[size - back]);
+        if ((byte & 0xC0) == 0x80)
+            continue; // a continuation byte
+        const qsizetype length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        return length > back ? size - back : size;
+    }
+    return size;
+}
+
+} // namespace
+
+PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QString& fileName)
+{
+    bool windows1252 = false;
+    QList<QChar> candidates;
+    QString text = decodedText(data, windows1252, candidates);
+    return *textSheet(std::move(text), candidates, windows1252, fileName, [&]() -> std::optional<QString> {
+        return decodedText(data, windows1252, candidates);
+    });
+}
+
+std::optional<PlmInputSheet> PlmInputReader::readUtf8TextFile(QIODevice& file, qint64 expectedSize,
+                                                              const QString& fileName)
+{
+    if (expectedSize <= 0 || expectedSize > maximumFileSize)
+        return std::nullopt;
+    constexpr qsizetype chunk = 262'144;
+    QByteArray bytes(chunk, Qt::Uninitialized);
+    // The decoder is stateless: each read is decoded up to its last whole sequence.
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QString text(decoder.requiredSpace(expectedSize), Qt::Uninitialized);
+    PlmInputGrid::prefault(text.data(), text.size() * qsizetype(sizeof(QChar)));
+    QChar* out = text.data();
+    qint64 total = 0;
+    qsizetype kept = 0; // bytes of a cut sequence, at the start of the buffer
+    for (bool first = true;; first = false) {
+        const qint64 got = file.read(bytes.data() + kept, chunk - kept);
+        if (got < 0)
+            return std::nullopt;
+        total += got;
+        if (total > expectedSize)
+            return std::nullopt; // it grew: read whole
+        const qsizetype size = kept + qsizetype(got);
+        const QByteArrayView view(bytes.constData(), size);
+        // Anything but UTF-8 or plain text (an older table, a workbook, UTF-16, a NUL) is read whole.
+        if (first && (isLegacyTable(bytes.left(size)) || view.startsWith("PK") || view.startsWith("\xD0\xCF\x11\xE0")
+                      || view.startsWith("\xFF\xFE") || view.startsWith("\xFE\xFF")))
+            return std::nullopt;
+        if (view.contains('\0'))
+            return std::nullopt;
+        const qsizetype whole = got == 0 ? size : wholeSequencesEnd(bytes.constData(), size);
+        out = decoder.appendToBuffer(out, view.first(whole));
+        if (decoder.hasError())
+            return std::nullopt;
+        kept = size - whole;
+        if (kept > 0)
+            std::memmove(bytes.data(), bytes.constData() + whole, kept);
+        if (got == 0)
+            break;
+    }
+    text.truncate(out - text.constData());
+    QList<QChar> candidates;
+    text = preparedText(std::move(text), candidates);
+    return textSheet(std::move(text), candidates, false, fileName, [] { return std::optional<QString>(); });
+}
 
 QList<QStringList> PlmInputReader::parseDelimited(const QString& text, QChar separator)
 {
