@@ -10,69 +10,48 @@
 #include <type_traits>
 #include <utility>
 
-PlmInputGrid::PlmInputGrid(const QList<QStringList>& rows)
+PlmInputGrid::PlmInputGrid(const QList<QStringList>& rows) : m_store(new Store)
 {
-    reserve(rows.size());
-    for (const QStringList& row : rows)
-        append(row);
+    m_store->rows = rows;
 }
 
-PlmInputGrid::PlmInputGrid(QList<QStringList>&& rows)
+PlmInputGrid::PlmInputGrid(QList<QStringList>&& rows) : m_store(new Store)
 {
-    // The cells are moved, so no count of references changes.
-    QList<QStringList> taken = std::move(rows);
-    m_store = new Store;
-    Store* store = m_store.data();
-    qsizetype total = 0;
-    for (const QStringList& row : std::as_const(taken))
-        total += row.size();
-    store->strings.reserve(total);
-    store->cells.reserve(total);
-    store->rowEnds.reserve(taken.size());
-    for (QStringList& row : taken) {
-        for (QString& cell : row) {
-            store->cells.append({quint32(store->strings.size()), -1});
-            store->strings.append(std::move(cell));
-        }
-        store->rowEnds.append(store->cells.size());
-        row = QStringList();
-    }
+    m_store->rows = std::move(rows);
 }
 
-PlmInputGrid::PlmInputGrid(std::initializer_list<QStringList> rows)
+PlmInputGrid::PlmInputGrid(std::initializer_list<QStringList> rows) : m_store(new Store)
 {
-    reserve(qsizetype(rows.size()));
-    for (const QStringList& row : rows)
-        append(row);
+    m_store->rows = QList<QStringList>(rows);
+}
+
+qsizetype PlmInputGrid::size() const
+{
+    if (!m_store)
+        return 0;
+    return runs() ? m_store->rowEnds.size() : m_store->rows.size();
 }
 
 qsizetype PlmInputGrid::rowSize(qsizetype row) const
 {
     if (row < 0 || row >= size())
         return 0;
-    const qsizetype end = m_store->rowEnds.at(row);
-    return end - (row == 0 ? 0 : m_store->rowEnds.at(row - 1));
+    if (!runs())
+        return m_store->rows.at(row).size();
+    return m_store->rowEnds.at(row) - rowStart(row);
 }
 
-qsizetype PlmInputGrid::cellIndex(qsizetype row, qsizetype column) const
+const QString* PlmInputGrid::edited(qsizetype row, qsizetype column) const
 {
-    if (row < 0 || row >= size() || column < 0)
-        return -1;
-    const qsizetype start = row == 0 ? 0 : m_store->rowEnds.at(row - 1);
-    const qsizetype index = start + column;
-    return index < m_store->rowEnds.at(row) ? index : -1;
+    if (m_edits.isEmpty())
+        return nullptr;
+    const auto found = m_edits.constFind({row, column});
+    return found == m_edits.cend() ? nullptr : &*found;
 }
 
-QString PlmInputGrid::storedCell(qsizetype index) const
+QString PlmInputGrid::run(qsizetype index) const
 {
-    if (!m_edits.isEmpty()) {
-        const auto edited = m_edits.constFind(index);
-        if (edited != m_edits.cend())
-            return *edited;
-    }
     const Cell cell = m_store->cells.at(index);
-    if (cell.length < 0)
-        return m_store->strings.at(cell.offset);
     if (cell.length == 0)
         return QString();
     // A run of the text, ended by a zero: the cell shares the text's block.
@@ -82,84 +61,87 @@ QString PlmInputGrid::storedCell(qsizetype index) const
     return QString(QString::DataPointer(static_cast<QTypedArrayData<char16_t>*>(block), begin, cell.length));
 }
 
-QStringView PlmInputGrid::storedView(qsizetype index) const
+QStringView PlmInputGrid::runView(qsizetype index) const
 {
-    if (!m_edits.isEmpty()) {
-        const auto edited = m_edits.constFind(index);
-        if (edited != m_edits.cend())
-            return *edited;
-    }
     const Cell cell = m_store->cells.at(index);
-    if (cell.length < 0)
-        return m_store->strings.at(cell.offset);
     return QStringView(m_store->text.constData() + cell.offset, cell.length);
 }
 
 QStringView PlmInputGrid::cellView(qsizetype row, qsizetype column) const
 {
-    const qsizetype index = cellIndex(row, column);
-    return index < 0 ? QStringView() : storedView(index);
+    if (column < 0 || column >= rowSize(row))
+        return QStringView();
+    if (const QString* text = edited(row, column))
+        return *text;
+    return runs() ? runView(rowStart(row) + column) : QStringView(m_store->rows.at(row).at(column));
 }
 
 QString PlmInputGrid::cell(qsizetype row, qsizetype column) const
 {
-    const qsizetype index = cellIndex(row, column);
-    return index < 0 ? QString() : storedCell(index);
+    if (column < 0 || column >= rowSize(row))
+        return QString();
+    if (const QString* text = edited(row, column))
+        return *text;
+    return runs() ? run(rowStart(row) + column) : m_store->rows.at(row).at(column);
 }
 
 QStringList PlmInputGrid::at(qsizetype row) const
 {
     Q_ASSERT(row >= 0 && row < size());
-    const qsizetype start = row == 0 ? 0 : m_store->rowEnds.at(row - 1);
-    const qsizetype end = m_store->rowEnds.at(row);
+    if (!runs() && m_edits.isEmpty())
+        return m_store->rows.at(row);
     QStringList cells;
-    cells.reserve(end - start);
-    for (qsizetype i = start; i < end; ++i)
-        cells.append(storedCell(i));
+    const qsizetype width = rowSize(row);
+    cells.reserve(width);
+    for (qsizetype c = 0; c < width; ++c)
+        cells.append(cell(row, c));
     return cells;
 }
 
 bool PlmInputGrid::rowHasText(qsizetype row) const
 {
-    const qsizetype start = row == 0 ? 0 : m_store->rowEnds.at(row - 1);
-    const qsizetype end = m_store->rowEnds.at(row);
-    for (qsizetype i = start; i < end; ++i)
-        if (!storedView(i).isEmpty())
+    const qsizetype width = rowSize(row);
+    for (qsizetype c = 0; c < width; ++c)
+        if (!cellView(row, c).isEmpty())
             return true;
     return false;
 }
 
 QString& PlmInputGrid::editableCell(qsizetype row, qsizetype column)
 {
-    const qsizetype index = std::as_const(*this).cellIndex(row, column);
-    Q_ASSERT(index >= 0);
-    auto edited = m_edits.find(index);
-    if (edited == m_edits.end())
-        edited = m_edits.insert(index, std::as_const(*this).storedCell(index));
-    return *edited;
+    Q_ASSERT(column >= 0 && column < rowSize(row));
+    auto found = m_edits.find({row, column});
+    if (found == m_edits.end())
+        found = m_edits.insert({row, column}, std::as_const(*this).cell(row, column));
+    return *found;
 }
 
 void PlmInputGrid::reserve(qsizetype rows)
 {
     if (!m_store)
         m_store = new Store;
-    m_store->rowEnds.reserve(rows);
+    if (!runs())
+        m_store->rows.reserve(rows);
 }
 
 void PlmInputGrid::append(const QStringList& row)
 {
+    if (runs()) {
+        // Rows added to a grid read from text: it is kept as lists from then on.
+        QList<QStringList> rows = toList();
+        m_edits.clear();
+        m_store = new Store;
+        m_store->rows = std::move(rows);
+    }
     if (!m_store)
         m_store = new Store;
-    Store& store = *m_store;
-    for (const QString& cell : row) {
-        store.cells.append({quint32(store.strings.size()), -1});
-        store.strings.append(cell);
-    }
-    store.rowEnds.append(store.cells.size());
+    m_store->rows.append(row);
 }
 
 QList<QStringList> PlmInputGrid::toList() const
 {
+    if (!runs() && m_edits.isEmpty())
+        return m_store ? m_store->rows : QList<QStringList>();
     QList<QStringList> rows;
     rows.reserve(size());
     for (qsizetype r = 0; r < size(); ++r)
@@ -242,7 +224,7 @@ void PlmInputGrid::TextBuilder::cell(QStringView run)
     // The text is at most 64 MiB, far below the range of an offset.
     static_assert(std::numeric_limits<quint32>::max() > 2 * 67'108'864);
     m_characters[offset + run.size()] = u'\0';
-    m_raw->cells.append({quint32(offset), qint32(run.size())});
+    m_raw->cells.append({quint32(offset), quint32(run.size())});
 }
 
 void PlmInputGrid::TextBuilder::reserve(qsizetype cells)

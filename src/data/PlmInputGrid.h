@@ -10,13 +10,13 @@
 #include <initializer_list>
 #include <iterator>
 
-// The rows of cell texts of a sheet, held in one shared store rather than one list per row and
-// one string per cell: a large table read from text was mostly allocations and page faults.
-// Cells read from delimited text stay where the reader found them in the decoded text, each
-// followed by a zero, so a cell handed out as a QString shares that text (no copy, no
-// allocation); other cells (workbooks, lists) are kept as strings of their own. Rows may differ
-// in length. Copies are O(1); a cell edited through operator[] is kept beside the shared store,
-// so editing one cell never copies the table.
+// The rows of cell texts of a sheet, in one shared store. A grid read from delimited text holds
+// the decoded text and one (offset, length) per cell rather than one list per row and one string
+// per cell (a large table was mostly allocations and page faults): a cell stays where the reader
+// found it, followed by a zero, so a cell handed out as a QString shares the text (no copy, no
+// allocation). A grid given as lists of rows (workbooks, older tables) keeps them as they are.
+// Rows may differ in length. Copies are O(1); a cell edited through operator[] is kept beside
+// the shared store, so editing one cell never copies the table.
 class PlmInputGrid {
 public:
     class RowRef;
@@ -31,7 +31,7 @@ public:
     PlmInputGrid(QList<QStringList>&& rows);
     PlmInputGrid(std::initializer_list<QStringList> rows);
 
-    qsizetype size() const { return m_store ? m_store->rowEnds.size() : 0; }
+    qsizetype size() const;
     qsizetype count() const { return size(); }
     bool isEmpty() const { return size() == 0; }
     qsizetype rowSize(qsizetype row) const;
@@ -76,28 +76,30 @@ public:
     class TextBuilder;
 
 private:
-    // Where a cell's text is: `length` characters at `offset` in the text, or, for a negative
-    // length, the string at index `offset` of `strings`.
+    // A run of the text: `length` characters at `offset`.
     struct Cell {
         quint32 offset = 0;
-        qint32 length = 0;
+        quint32 length = 0;
     };
+    // Either runs of one text (a grid read from delimited text) or the rows as they were given.
     struct Store : QSharedData {
         QString text;
-        QList<QString> strings;
         QList<Cell> cells;
         QList<qsizetype> rowEnds; // one past each row's last cell in `cells`
+        QList<QStringList> rows;  // when there is no text
     };
 
-    qsizetype cellIndex(qsizetype row, qsizetype column) const;
-    QString storedCell(qsizetype index) const;
-    QStringView storedView(qsizetype index) const;
+    bool runs() const { return m_store && !m_store->rowEnds.isEmpty(); }
+    QString run(qsizetype index) const;
+    QStringView runView(qsizetype index) const;
+    qsizetype rowStart(qsizetype row) const { return row == 0 ? 0 : m_store->rowEnds.at(row - 1); }
+    const QString* edited(qsizetype row, qsizetype column) const;
     QString& editableCell(qsizetype row, qsizetype column);
     template <typename Rows>
     bool equals(const Rows& other) const;
 
     QSharedDataPointer<Store> m_store;
-    QMap<qsizetype, QString> m_edits; // by index in `cells`
+    QMap<std::pair<qsizetype, qsizetype>, QString> m_edits; // by row and column
 };
 
 class PlmInputGrid::RowRef {
