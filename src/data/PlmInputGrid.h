@@ -9,6 +9,7 @@
 
 #include <initializer_list>
 #include <iterator>
+#include <utility>
 
 // The rows of cell texts of a sheet, in one shared store. A grid read from delimited text holds
 // the decoded text and one (offset, length) per cell rather than one list per row and one string

@@ -213,9 +213,11 @@ struct ScoreSink {
         ++fieldsInRow;
         blank = blank && text.isEmpty();
         limits.field(fieldsInRow);
-        const qsizetype end = text.utf16() - whole.utf16() + text.size();
-        if (!text.isEmpty() && end > reached && end <= whole.size())
-            reached = end;
+        // A field joined from pieces lies elsewhere and tells nothing.
+        const quintptr at = quintptr(text.utf16()), from = quintptr(whole.utf16());
+        if (text.isEmpty() || at < from || at >= from + quintptr(whole.size()) * sizeof(char16_t))
+            return;
+        reached = std::max(reached, qsizetype((at - from) / sizeof(char16_t)) + text.size());
     }
     // The fields of the whole text, guessed from the sampled rows.
     qsizetype expectedFields() const
