@@ -53,7 +53,7 @@ void BM_ReadXlsx(benchmark::State& state)
 // column's suggested type.
 void BM_PrepareImport(benchmark::State& state)
 {
-    const QList<QStringList> grid = PlmInputReader::read(csvBytes(), QStringLiteral("communes.csv")).first().grid;
+    const PlmInputGrid grid = PlmInputReader::read(csvBytes(), QStringLiteral("communes.csv")).first().grid;
     for (auto _ : state) {
         const PlmInputTable cut(PlmInputReader::hasHeaderRow(grid), grid);
         for (qsizetype c = 0; c < cut.names.size(); ++c)

@@ -18,6 +18,9 @@ namespace {
 
 const QString notATable = QStringLiteral("Fichier texte ou XLSX attendu.");
 
+// Below this size a text file is read whole before it is decoded: the difference is too small.
+constexpr qint64 streamedTextSize = 1'048'576;
+
 bool startsWith(const QByteArray& data, std::initializer_list<unsigned char> prefix)
 {
     if (data.size() < qsizetype(prefix.size()))
@@ -80,12 +83,34 @@ QList<PlmInputSheet> PlmInputReader::read(const QString& filePath)
     if (info.exists() && !info.isFile())
         fail(notATable);
     QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         fail(QStringLiteral("Lecture du fichier impossible : %1").arg(file.errorString()));
+    // A large text is decoded as it is read; anything else is read whole below.
+    if (info.size() >= streamedTextSize) {
+        if (std::optional<PlmInputSheet> sheet = readUtf8TextFile(file, info.size(), info.fileName()))
+            return {std::move(*sheet)};
+        if (!file.seek(0))
+            fail(QStringLiteral("Lecture du fichier impossible : %1").arg(file.errorString()));
+    }
     // One byte past the limit is enough to refuse a file that grew after its size was asked.
-    const QByteArray data = file.read(maximumFileSize + 1);
-    if (file.error() != QFileDevice::NoError)
-        fail(QStringLiteral("Lecture du fichier impossible : %1").arg(file.errorString()));
+    // The buffer is sized for the file found (its pages mapped at once), grown if it grew.
+    QByteArray data(std::clamp<qint64>(info.size(), 0, maximumFileSize) + 1, Qt::Uninitialized);
+    PlmInputGrid::prefault(data.data(), data.size());
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == data.size()) {
+            if (data.size() > maximumFileSize)
+                break;
+            data.resize(std::min<qsizetype>(2 * data.size(), maximumFileSize + 1));
+        }
+        const qint64 got = file.read(data.data() + filled, data.size() - filled);
+        if (got < 0 || file.error() != QFileDevice::NoError)
+            fail(QStringLiteral("Lecture du fichier impossible : %1").arg(file.errorString()));
+        if (got == 0)
+            break;
+        filled += got;
+    }
+    data.truncate(filled);
     return read(data, info.fileName());
 }
 
@@ -103,23 +128,23 @@ QList<PlmInputSheet> PlmInputReader::read(const QByteArray& data, const QString&
     return {readTextSheet(data, fileName)};
 }
 
-bool PlmInputReader::hasHeaderRow(const QList<QStringList>& grid)
+bool PlmInputReader::hasHeaderRow(const PlmInputGrid& grid)
 {
     if (grid.size() < 2)
         return false;
     // Columns empty in every row (a spacer column of a workbook) take no part in the guess.
     qsizetype width = 0;
-    for (const QStringList& row : grid)
-        width = std::max(width, row.size());
+    for (qsizetype r = 0; r < grid.size(); ++r)
+        width = std::max(width, grid.rowSize(r));
     QList<bool> used(width, false);
-    for (const QStringList& row : grid)
-        for (qsizetype c = 0; c < row.size(); ++c)
-            if (!used.at(c) && !row.at(c).isEmpty())
+    for (qsizetype r = 0; r < grid.size(); ++r)
+        for (qsizetype c = 0; c < grid.rowSize(r); ++c)
+            if (!used.at(c) && !grid.cellView(r, c).isEmpty())
                 used[c] = true;
     QStringList first;
-    for (qsizetype c = 0; c < grid.first().size(); ++c)
+    for (qsizetype c = 0; c < grid.rowSize(0); ++c)
         if (used.at(c))
-            first.append(grid.first().at(c));
+            first.append(grid.cell(0, c));
     if (first.isEmpty())
         return false;
     QStringList folded;
@@ -144,8 +169,8 @@ bool PlmInputReader::hasHeaderRow(const QList<QStringList>& grid)
             return false;
     const qsizetype last = std::min<qsizetype>(grid.size(), 1 + headerProbeRows);
     for (qsizetype r = 1; r < last; ++r)
-        for (const QString& cell : grid.at(r))
-            if (readsAs(cell, PlmVariableType::number))
+        for (qsizetype c = 0; c < grid.rowSize(r); ++c)
+            if (readsAs(grid.cell(r, c), PlmVariableType::number))
                 return true;
     return false;
 }

@@ -4,6 +4,7 @@
 #include "model/PlmVariableType.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -55,11 +56,17 @@ QList<PlmInputSheet> read(const QByteArray& data, const QString& fileName);
 // Reads bytes as delimited text: decoding, the "sep=" line, the separator by score.
 PlmInputSheet readTextSheet(const QByteArray& data, const QString& fileName);
 
+// Reads a UTF-8 text file of the given size as it decodes it, so that its bytes are never
+// held whole. None when it is no such text (another format, another encoding, a NUL), when it
+// grew past that size or when its leading separator fails further on: the caller then reads
+// the file's bytes whole, from the start.
+std::optional<PlmInputSheet> readUtf8TextFile(QIODevice& file, qint64 expectedSize, const QString& fileName);
+
 // Splits a text into rows of fields with double-quote quoting.
 QList<QStringList> parseDelimited(const QString& text, QChar separator);
 
 // Whether the first row of a grid looks like column names.
-bool hasHeaderRow(const QList<QStringList>& grid);
+bool hasHeaderRow(const PlmInputGrid& grid);
 
 // The proposed type of a column of data rows (every row must have the column).
 PlmVariableType suggestedType(qsizetype column, const QList<QStringList>& rows);

@@ -6,6 +6,8 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 #include <array>
 #include <optional>
 
@@ -58,9 +60,12 @@ std::optional<QString> decodeUtf8(const QByteArray& data)
     // The mark is kept here and removed once, with the marks of the other encodings.
     QStringDecoder decoder(QStringConverter::Utf8,
                            QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-    QString text = decoder.decode(data);
+    QString text(decoder.requiredSpace(data.size()), Qt::Uninitialized);
+    PlmInputGrid::prefault(text.data(), text.size() * qsizetype(sizeof(QChar)));
+    const QChar* end = decoder.appendToBuffer(text.data(), data);
     if (decoder.hasError())
         return std::nullopt;
+    text.truncate(end - text.constData());
     return text;
 }
 
@@ -92,15 +97,15 @@ bool isLineBreak(QChar c)
     return u == u'\n' || u == u'\r' || u == 0x0B || u == 0x0C || u == 0x85 || u == 0x2028 || u == 0x2029;
 }
 
-bool hasUnevenRows(const QList<QStringList>& rows)
+bool hasUnevenRows(const PlmInputGrid& grid)
 {
     std::optional<qsizetype> width;
-    for (const QStringList& row : rows) {
-        if (!std::any_of(row.cbegin(), row.cend(), [](const QString& f) { return !f.isEmpty(); }))
+    for (qsizetype r = 0; r < grid.size(); ++r) {
+        if (!grid.rowHasText(r))
             continue;
-        if (width && *width != row.size())
+        if (width && *width != grid.rowSize(r))
             return true;
-        width = row.size();
+        width = grid.rowSize(r);
     }
     return false;
 }
@@ -111,7 +116,7 @@ namespace {
 
 // Whether the code point at i extends the character before it (a combining mark or a
 // joiner), which then is no longer a bare separator or quote.
-bool extendsPrevious(const QString& text, qsizetype i)
+bool extendsPrevious(QStringView text, qsizetype i)
 {
     if (i >= text.size())
         return false;
@@ -119,7 +124,7 @@ bool extendsPrevious(const QString& text, qsizetype i)
     if (c < 0x300)
         return false; // below the first combining mark: the usual case, answered at once
     if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-        c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+        c = QChar::surrogateToUcs4(text.at(i).unicode(), text.at(i + 1).unicode());
     if (c == 0x200D)
         return true;
     const QChar::Category category = QChar::category(c);
@@ -148,49 +153,39 @@ struct Limits {
     }
 };
 
-// Keeps every field: the grid of the chosen separator. Given the block of the text being
-// split, a field that is a plain run of it shares that block instead of being copied: one
-// reference more, no allocation per cell (most of the cost of a large table was allocating
-// and freeing one string per cell). Such a field ends with a zero, as any string's text does:
-// it overwrites the character that closed the field in the block (a separator, a line break, a
-// closing quote or the block's own final zero), which the splitter has read already and no
-// field covers. The text is thus spoilt for another split.
+// Keeps every field in a grid over the text being split: a field that is a run of the text
+// stays there (the builder ends it with a zero), so no cell is allocated.
 struct GridSink {
+    Limits limits;
+    PlmInputGrid::TextBuilder& builder;
+    qsizetype fieldsInRow = 0;
+
+    char16_t* writable() { return builder.characters(); }
+    void field(QStringView text)
+    {
+        builder.cell(text);
+        limits.field(++fieldsInRow);
+    }
+    bool done() const { return false; }
+    void endRow()
+    {
+        limits.row();
+        builder.endRow();
+        fieldsInRow = 0;
+    }
+};
+
+// Keeps every field as a string of its own, for a text the split may not write to.
+struct ListSink {
     Limits limits;
     QList<QStringList> rows;
     QStringList row;
-    QTypedArrayData<char16_t>* block = nullptr;
-    // References to the block are taken ahead in batches: one atomic addition per field cost
-    // as much as the rest of the split. The block outlives the sink, which returns the rest.
-    int spareReferences = 0;
-    static constexpr int referenceBatch = 4096;
 
-    GridSink() = default;
-    GridSink(const GridSink&) = delete;
-    GridSink& operator=(const GridSink&) = delete;
-    ~GridSink()
-    {
-        if (spareReferences > 0)
-            block->ref_.fetchAndAddOrdered(-spareReferences);
-    }
-
-    void field(QString&& text)
-    {
-        row.append(std::move(text));
-        limits.field(row.size());
-    }
+    char16_t* writable() { return nullptr; }
     void field(QStringView text)
     {
-        if (!block || text.isEmpty())
-            return field(text.toString());
-        if (spareReferences == 0) {
-            block->ref_.fetchAndAddOrdered(referenceBatch);
-            spareReferences = referenceBatch;
-        }
-        --spareReferences;
-        char16_t* begin = const_cast<char16_t*>(text.utf16());
-        begin[text.size()] = u'\0';
-        field(QString(QString::DataPointer(block, begin, text.size())));
+        row.append(text.toString());
+        limits.field(row.size());
     }
     bool done() const { return false; }
     void endRow()
@@ -210,14 +205,29 @@ struct ScoreSink {
     QHash<qsizetype, qint64> widths; // non-blank sampled rows by field count
     qsizetype fieldsInRow = 0;
     bool blank = true;
+    QStringView whole; // the text split, to tell how far the sampled rows went
+    qsizetype reached = 0;
 
     void field(QStringView text)
     {
         ++fieldsInRow;
         blank = blank && text.isEmpty();
         limits.field(fieldsInRow);
+        // A field joined from pieces lies elsewhere and tells nothing.
+        const quintptr at = quintptr(text.utf16()), from = quintptr(whole.utf16());
+        if (text.isEmpty() || at < from || at >= from + quintptr(whole.size()) * sizeof(char16_t))
+            return;
+        reached = std::max(reached, qsizetype((at - from) / sizeof(char16_t)) + text.size());
     }
-    void field(QString&& text) { field(QStringView(text)); }
+    // The fields of the whole text, guessed from the sampled rows.
+    qsizetype expectedFields() const
+    {
+        if (reached == 0)
+            return 0;
+        const double perCharacter = double(limits.fieldCount) / double(reached);
+        return qsizetype(std::min<double>(perCharacter * double(whole.size()) * 1.02 + 64, PlmInputReader::maximumFields));
+    }
+    char16_t* writable() { return nullptr; }
     bool done() const { return limits.rowCount >= PlmInputReader::sampledRows; }
     void endRow()
     {
@@ -261,15 +271,19 @@ qsizetype findRunEnd(const char16_t* chars, qsizetype j, qsizetype n, char16_t s
 }
 
 // One walk over the text: a field is either a run of characters up to a bare separator or
-// line break, or a quoted run whose doubled quotes stand for one quote; each is copied at most
-// once. The sink may overwrite the character that ends a field (never one read later).
+// line break, or a quoted run whose doubled quotes stand for one quote. Where the sink lets the
+// split write to the text (its characters given by writable()), a quoted field with doubled
+// quotes is joined in place, over the characters already read; otherwise it is copied once.
+// The sink may overwrite the character that ends a field (never one read later).
 // The walk compares whole characters: a quote or a separator followed by a combining mark is
 // another character. Line breaks and the tab are never extended.
 template <typename Sink>
-void splitDelimited(const QString& text, QChar separator, Sink& sink)
+void splitDelimited(QStringView text, QChar separator, Sink& sink)
 {
     const qsizetype n = text.size();
-    const char16_t* chars = reinterpret_cast<const char16_t*>(text.constData());
+    const char16_t* chars = text.utf16();
+    char16_t* writable = sink.writable();
+    Q_ASSERT(!writable || writable == chars);
     const char16_t sep = separator.unicode();
     const bool separatorExtends = sep != u'\t' && sep != u'\n' && sep != u'\r';
     const auto bareQuote = [&](qsizetype i) { return i < n && chars[i] == u'"' && !extendsPrevious(text, i + 1); };
@@ -280,9 +294,21 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
     for (;;) {
         // At the start of a field.
         if (bareQuote(i)) {
-            QString field;
-            qsizetype from = i + 1;
+            QString copied;
+            const qsizetype start = i + 1;
+            qsizetype written = start; // end of the joined field, when written in place
+            qsizetype from = start;
             qsizetype j = from;
+            bool doubled = false;
+            const auto keep = [&](qsizetype end) {
+                if (writable) {
+                    if (written != from)
+                        std::copy(chars + from, chars + end, writable + written);
+                    written += end - from;
+                } else {
+                    copied.append(QStringView(chars + from, end - from));
+                }
+            };
             for (;;) {
                 while (j < n && chars[j] != u'"')
                     ++j;
@@ -293,17 +319,19 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
                     continue;
                 }
                 if (bareQuote(j + 1)) {
-                    field.append(QStringView(chars + from, j + 1 - from)); // one quote kept
+                    keep(j + 1); // one quote kept
+                    doubled = true;
                     j += 2;
                     from = j;
                     continue;
                 }
                 break;
             }
-            const QStringView rest(chars + from, j - from);
-            const bool doubled = !field.isEmpty();
-            if (doubled)
-                field.append(rest);
+            QStringView field(chars + from, j - from);
+            if (doubled) {
+                keep(j);
+                field = writable ? QStringView(chars + start, written - start) : QStringView(copied);
+            }
             i = j + 1;
             // Only a separator, a line break or the end may follow a closing quote.
             if (i < n) {
@@ -313,10 +341,7 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
                     fail(u"Guillemets mal formés.");
             }
             next = i < n ? chars[i] : 0;
-            if (doubled)
-                sink.field(std::move(field));
-            else
-                sink.field(rest);
+            sink.field(field);
         } else {
             qsizetype j = i;
             for (;; ++j) {
@@ -369,6 +394,8 @@ void splitDelimited(const QString& text, QChar separator, Sink& sink)
 
 namespace {
 
+QString preparedText(QString text, QList<QChar>& candidates);
+
 // The text of the bytes without its byte-order mark and "sep=" line, with the encoding used
 // and the separators left to try.
 QString decodedText(const QByteArray& data, bool& windows1252, QList<QChar>& candidates)
@@ -389,7 +416,15 @@ QString decodedText(const QByteArray& data, bool& windows1252, QList<QChar>& can
     // A NUL character comes from a zero byte, or a zero code unit in UTF-16.
     if (!decoded || (isUtf16 ? decoded->contains(QChar(0)) : data.contains('\0')))
         throw PlmWorkError::invalid(QStringLiteral("Fichier texte ou XLSX attendu."));
-    QString text = std::move(*decoded);
+    return preparedText(std::move(*decoded), candidates);
+}
+
+} // namespace
+
+namespace {
+
+QString preparedText(QString text, QList<QChar>& candidates)
+{
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
 
@@ -407,50 +442,58 @@ QString decodedText(const QByteArray& data, bool& windows1252, QList<QChar>& can
             text.remove(0, cut);
         }
     }
-    text.detach(); // the fields will share its block, which only the reader writes
     return text;
 }
 
 } // namespace
 
-PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QString& fileName)
-{
-    bool windows1252 = false;
-    QList<QChar> candidates;
-    QString text = decodedText(data, windows1252, candidates);
+namespace {
 
+// The sheet of a prepared text. A split that fails spoils the text: `fresh` gives it anew for
+// the next separator, or nothing, and then there is no sheet (the caller starts over).
+std::optional<PlmInputSheet> textSheet(QString text, const QList<QChar>& candidates, bool windows1252,
+                                       const QString& fileName, const std::function<std::optional<QString>()>& fresh)
+{
     // The best-scoring separator whose whole text splits wins. The score reads only the first
     // rows, so candidates are ranked on those, and split whole in that order until one
     // succeeds: the text is split once unless the leader fails further on.
     struct Ranked {
         QChar separator;
         qint64 score;
+        qsizetype expectedFields;
     };
     QList<Ranked> ranked;
     for (QChar candidate : candidates) {
         ScoreSink score;
+        score.whole = text;
         try {
             splitDelimited(text, candidate, score);
         } catch (const PlmWorkError&) {
             continue; // already fails within the sampled rows
         }
-        ranked.append({candidate, score.score()});
+        ranked.append({candidate, score.score(), score.expectedFields()});
     }
     std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) { return a.score > b.score; });
     std::optional<QChar> winner;
-    QList<QStringList> grid;
+    PlmInputGrid grid;
     for (const Ranked& candidate : std::as_const(ranked)) {
-        GridSink sink;
-        sink.block = text.data_ptr().d_ptr();
+        // The grid takes the text: its cells stay there.
+        PlmInputGrid::TextBuilder builder(std::move(text));
+        builder.reserve(candidate.expectedFields);
+        GridSink sink{{}, builder};
         try {
-            splitDelimited(text, candidate.separator, sink);
+            splitDelimited(builder.text(), candidate.separator, sink);
         } catch (const PlmWorkError&) {
             // The failed split ended its fields in the text: the next one starts afresh.
-            if (&candidate != &ranked.constLast())
-                text = decodedText(data, windows1252, candidates);
+            if (&candidate != &ranked.constLast()) {
+                std::optional<QString> again = fresh();
+                if (!again)
+                    return std::nullopt;
+                text = std::move(*again);
+            }
             continue;
         }
-        grid = std::move(sink.rows);
+        grid = builder.take();
         winner = candidate.separator;
         break;
     }
@@ -471,10 +514,81 @@ PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QStrin
     return sheet;
 }
 
+// The end of the last whole UTF-8 sequence of the bytes: a sequence cut by the end of a read
+// is decoded with the next one.
+qsizetype wholeSequencesEnd(const char* bytes, qsizetype size)
+{
+    for (qsizetype back = 1; back <= 3 && back <= size; ++back) {
+        const unsigned char byte = static_cast<unsigned char>(bytes[size - back]);
+        if ((byte & 0xC0) == 0x80)
+            continue; // a continuation byte
+        const qsizetype length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        return length > back ? size - back : size;
+    }
+    return size;
+}
+
+} // namespace
+
+PlmInputSheet PlmInputReader::readTextSheet(const QByteArray& data, const QString& fileName)
+{
+    bool windows1252 = false;
+    QList<QChar> candidates;
+    QString text = decodedText(data, windows1252, candidates);
+    return *textSheet(std::move(text), candidates, windows1252, fileName, [&]() -> std::optional<QString> {
+        return decodedText(data, windows1252, candidates);
+    });
+}
+
+std::optional<PlmInputSheet> PlmInputReader::readUtf8TextFile(QIODevice& file, qint64 expectedSize,
+                                                              const QString& fileName)
+{
+    if (expectedSize <= 0 || expectedSize > maximumFileSize)
+        return std::nullopt;
+    constexpr qsizetype chunk = 262'144;
+    QByteArray bytes(chunk, Qt::Uninitialized);
+    // The decoder is stateless: each read is decoded up to its last whole sequence.
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QString text(decoder.requiredSpace(expectedSize), Qt::Uninitialized);
+    PlmInputGrid::prefault(text.data(), text.size() * qsizetype(sizeof(QChar)));
+    QChar* out = text.data();
+    qint64 total = 0;
+    qsizetype kept = 0; // bytes of a cut sequence, at the start of the buffer
+    for (bool first = true;; first = false) {
+        const qint64 got = file.read(bytes.data() + kept, chunk - kept);
+        if (got < 0)
+            return std::nullopt;
+        total += got;
+        if (total > expectedSize)
+            return std::nullopt; // it grew: read whole
+        const qsizetype size = kept + qsizetype(got);
+        const QByteArrayView view(bytes.constData(), size);
+        // Anything but UTF-8 or plain text (an older table, a workbook, UTF-16, a NUL) is read whole.
+        if (first && (isLegacyTable(bytes.left(size)) || view.startsWith("PK") || view.startsWith("\xD0\xCF\x11\xE0")
+                      || view.startsWith("\xFF\xFE") || view.startsWith("\xFE\xFF")))
+            return std::nullopt;
+        if (view.contains('\0'))
+            return std::nullopt;
+        const qsizetype whole = got == 0 ? size : wholeSequencesEnd(bytes.constData(), size);
+        out = decoder.appendToBuffer(out, view.first(whole));
+        if (decoder.hasError())
+            return std::nullopt;
+        kept = size - whole;
+        if (kept > 0)
+            std::memmove(bytes.data(), bytes.constData() + whole, kept);
+        if (got == 0)
+            break;
+    }
+    text.truncate(out - text.constData());
+    QList<QChar> candidates;
+    text = preparedText(std::move(text), candidates);
+    return textSheet(std::move(text), candidates, false, fileName, [] { return std::optional<QString>(); });
+}
 
 QList<QStringList> PlmInputReader::parseDelimited(const QString& text, QChar separator)
 {
-    GridSink sink;
+    ListSink sink;
     splitDelimited(text, separator, sink);
     return std::move(sink.rows);
 }

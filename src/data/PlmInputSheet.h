@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/PlmInputGrid.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -8,7 +10,7 @@
 // differ in length, cells are untrimmed) and French notes for the user (never failures).
 struct PlmInputSheet {
     QString name;
-    QList<QStringList> grid;
+    PlmInputGrid grid;
     QStringList warnings;
 
     bool operator==(const PlmInputSheet&) const = default;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/PlmInputGrid.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -14,7 +16,7 @@ struct PlmInputTable {
     // Width = the longest row. With a header, the first row names the columns (its empty or
     // missing cells become "Colonne n") and is not data. Blank rows are dropped, the others
     // padded with empty cells.
-    PlmInputTable(bool hasHeader, const QList<QStringList>& grid);
+    PlmInputTable(bool hasHeader, const PlmInputGrid& grid);
 
     bool operator==(const PlmInputTable&) const = default;
 };

@@ -208,6 +208,40 @@ TEST(PlmInputReaderBytes, SizeLimitAndSignatures)
     EXPECT_EQ(errorOf([&] { PlmInputReader::read(QByteArray("a\0b", 3), QStringLiteral("x")); }), notText);
 }
 
+// A large text file is decoded as it is read: whatever falls on the ends of the reads, the file
+// gives the sheet (or the failure) that its bytes give.
+TEST(PlmInputReaderBytes, LargeFileReadsAsItsBytes)
+{
+    QByteArray rows; // two- and three-byte characters everywhere, so some are cut by the reads
+    for (int i = 0; rows.size() < 1'500'000; ++i)
+        rows += "\xC3\x89vry \xE2\x82\xAC\xE2\x82\xAC" + QByteArray::number(i) + ";\xC3\xA9;" + QByteArray(i % 7, 'x') + "\r\n";
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"UTF-8", rows},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + rows},
+        {"Windows-1252 near the end", rows + "caf\xE9;1\r\n"},
+        {"cut character at the end", rows + "\xE2\x82"},
+        {"NUL near the end", rows + QByteArray("a\0b", 3)},
+        {"first separator failing near the end", rows + "\"a;b\",c\r\n"},
+        {"unclosed quote at the end", rows + "\"a"},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(QStringLiteral("grand.csv"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(c.bytes), c.bytes.size());
+        file.close();
+        QList<PlmInputSheet> fromFile, fromBytes;
+        const QString fileError = errorOf([&] { fromFile = PlmInputReader::read(path); });
+        const QString bytesError = errorOf([&] { fromBytes = PlmInputReader::read(c.bytes, QStringLiteral("grand.csv")); });
+        EXPECT_EQ(fileError, bytesError) << c.name;
+        EXPECT_TRUE(fromFile == fromBytes) << c.name;
+    }
+}
+
 TEST(PlmInputReaderBytes, FilesAreCheckedBeforeReading)
 {
     QTemporaryDir dir;
