@@ -87,9 +87,11 @@ public:
 private:
     friend class PlmJsonDocument;
     friend class MemberIterator;
-    PlmJsonValue(const PlmJsonDocument* document, uint32_t index)
+    friend class ElementIterator;
+    PlmJsonValue(const PlmJsonDocument* document, uint32_t index, uint32_t offset = 0)
         : m_document(document)
         , m_index(index)
+        , m_offset(offset)
     {
     }
     void requireType(PlmJsonType wanted, const char* expectedType) const
@@ -100,27 +102,42 @@ private:
     inline uint32_t nextSibling(uint32_t index) const;
     inline std::string_view bytes(uint32_t index) const;
     double parsedDouble() const;
+    // Values inside a packed array (see PlmJsonDocument::packed), which have no node.
+    qsizetype packedSize() const;
+    Elements packedElements() const;
+    std::string_view numberText() const;
 
     const PlmJsonDocument* m_document = nullptr;
     uint32_t m_index = 0;
+    // 0 for a value with a node. Otherwise the value sits inside the packed array m_index:
+    // the offset in the text where it starts, with packedArrayBit for an array of numbers.
+    uint32_t m_offset = 0;
 };
 
 class PlmJsonValue::ElementIterator {
 public:
-    PlmJsonValue operator*() const { return PlmJsonValue(m_document, m_index); }
+    PlmJsonValue operator*() const { return PlmJsonValue(m_document, m_index, m_offset); }
     inline ElementIterator& operator++();
-    bool operator!=(const ElementIterator& other) const { return m_index != other.m_index; }
-    bool operator==(const ElementIterator& other) const { return m_index == other.m_index; }
+    bool operator!=(const ElementIterator& other) const { return !(*this == other); }
+    bool operator==(const ElementIterator& other) const
+    {
+        return m_index == other.m_index && m_remaining == other.m_remaining;
+    }
 
 private:
     friend class PlmJsonValue;
-    ElementIterator(const PlmJsonDocument* document, uint32_t index)
+    ElementIterator(const PlmJsonDocument* document, uint32_t index, uint32_t offset = 0, uint32_t remaining = 0)
         : m_document(document)
         , m_index(index)
+        , m_offset(offset)
+        , m_remaining(remaining)
     {
     }
+    void stepPacked();
     const PlmJsonDocument* m_document;
-    uint32_t m_index;
+    uint32_t m_index;     // the element's node, or the packed array's
+    uint32_t m_offset;    // inside a packed array: the element's offset (as PlmJsonValue::m_offset)
+    uint32_t m_remaining; // inside a packed array: elements left, this one included
 };
 
 struct PlmJsonValue::Elements {
@@ -186,6 +203,13 @@ public:
     static constexpr uint32_t kindMask = 0xff;   // a PlmJsonType
     static constexpr uint32_t inPool = 0x100;    // string bytes live in the pool (escapes were resolved)
     static constexpr uint32_t integral = 0x200;  // number written without fraction or exponent
+    // An array of numbers, or of arrays of numbers (coordinates), keeps no node per element:
+    // its node (count in b, a past the next node) is followed by one node whose `a` is the
+    // offset of the first element in the text, which is read again when walked. Such arrays
+    // are most of a geographic file, and three nodes per point would outweigh the text.
+    static constexpr uint32_t packed = 0x400;
+    static constexpr uint32_t packedArrays = 0x800; // packed, and its elements are arrays of numbers
+    static constexpr uint32_t packedArrayBit = 0x80000000u; // in a packed value's offset: an array
     struct Storage;
     const Storage& storage() const { return *m_storage; }
 
@@ -210,6 +234,8 @@ PlmJsonType PlmJsonValue::type() const
 {
     if (!isPresent())
         return PlmJsonType::null;
+    if (m_offset != 0)
+        return (m_offset & PlmJsonDocument::packedArrayBit) ? PlmJsonType::array : PlmJsonType::number;
     return PlmJsonType(m_document->m_nodes[m_index].kindAndFlags & PlmJsonDocument::kindMask);
 }
 
@@ -244,18 +270,26 @@ qsizetype PlmJsonValue::size() const
     const PlmJsonType kind = type();
     if (!isPresent() || (kind != PlmJsonType::array && kind != PlmJsonType::object))
         throwTypeMismatch("Array<Any>");
+    if (m_offset != 0)
+        return packedSize();
     return qsizetype(m_document->m_nodes[m_index].b);
 }
 
 PlmJsonValue::Elements PlmJsonValue::elements() const
 {
     requireType(PlmJsonType::array, "Array<Any>");
-    return Elements{ElementIterator(m_document, m_index + 1), ElementIterator(m_document, m_document->m_nodes[m_index].a)};
+    const PlmJsonDocument::Node& node = m_document->m_nodes[m_index];
+    if (m_offset != 0 || (node.kindAndFlags & PlmJsonDocument::packed))
+        return packedElements();
+    return Elements{ElementIterator(m_document, m_index + 1), ElementIterator(m_document, node.a)};
 }
 
 PlmJsonValue::ElementIterator& PlmJsonValue::ElementIterator::operator++()
 {
-    m_index = PlmJsonValue(m_document, m_index).nextSibling(m_index);
+    if (m_remaining != 0)
+        stepPacked();
+    else
+        m_index = PlmJsonValue(m_document, m_index).nextSibling(m_index);
     return *this;
 }
 
