@@ -24,7 +24,7 @@ constexpr uint32_t kInPool = PlmJsonDocument::inPool;
 constexpr uint32_t kIntegral = PlmJsonDocument::integral;
 constexpr uint32_t kPacked = PlmJsonDocument::packed;
 constexpr uint32_t kPackedArrays = PlmJsonDocument::packedArrays;
-constexpr uint32_t kArrayBit = PlmJsonDocument::packedArrayBit;
+constexpr uint32_t kPackedElement = PlmJsonDocument::packedElement;
 
 bool isSpaceByte(char c)
 {
@@ -76,7 +76,10 @@ struct PlmJsonDocument::Storage {
         const char* base = (node.kindAndFlags & kInPool) ? pool.data() : source.constData();
         return std::string_view(base + node.a, node.b);
     }
-    const char* at(uint32_t offset) const { return source.constData() + (offset & ~kArrayBit); }
+    const char* at(uint32_t offset) const { return source.constData() + offset; }
+    // The nodes of the values inside packed arrays (the last two).
+    uint32_t packedNumber() const { return uint32_t(nodes.size() - 2); }
+    uint32_t packedArray() const { return uint32_t(nodes.size() - 1); }
     uint32_t next(uint32_t index) const
     {
         const Node& node = nodes[index];
@@ -95,7 +98,6 @@ public:
         , m_begin(storage.source.constData())
         , m_end(storage.source.constData() + storage.source.size())
         , m_maxDepth(maxDepth)
-        , m_packing(storage.source.size() < qsizetype(kArrayBit))
     {
     }
 
@@ -156,6 +158,8 @@ public:
                     skipSpace();
                     if (m_p != m_end)
                         fail("garbage after the end of the document");
+                    push(kNumber | kPackedElement, 0, 0);
+                    push(kArray | kPacked | kPackedElement, 0, 0);
                     return;
                 }
                 const uint32_t top = stack.back();
@@ -174,7 +178,7 @@ public:
                 if (*m_p != (object ? '}' : ']'))
                     fail(object ? "expected ',' or '}'" : "expected ',' or ']'");
                 ++m_p;
-                if (object || !m_packing || !pack(top))
+                if (object || !pack(top))
                     m_s.nodes[top].a = uint32_t(m_s.nodes.size());
                 stack.pop_back();
             }
@@ -482,7 +486,6 @@ private:
     const char* m_begin;
     const char* m_end;
     int m_maxDepth;
-    bool m_packing; // offsets fit below packedArrayBit
 };
 
 const char* foundTypeName(uint32_t kind)
@@ -599,17 +602,19 @@ qsizetype PlmJsonValue::packedSize() const
 PlmJsonValue::Elements PlmJsonValue::packedElements() const
 {
     const PlmJsonDocument::Storage& s = m_document->storage();
+    const uint32_t number = s.packedNumber();
     if (m_offset != 0) {
         // An array of numbers inside a packed array of arrays; never empty.
         const char* first = s.at(m_offset) + 1;
         while (isSpaceByte(*first))
             ++first;
-        return Elements{ElementIterator(m_document, m_index, uint32_t(first - s.source.constData()), uint32_t(packedSize())),
-                        ElementIterator(m_document, m_index)};
+        return Elements{ElementIterator(m_document, number, uint32_t(first - s.source.constData()), uint32_t(packedSize())),
+                        ElementIterator(m_document, number)};
     }
     const PlmJsonDocument::Node& node = s.nodes[m_index];
-    const uint32_t first = s.nodes[m_index + 1].a | ((node.kindAndFlags & kPackedArrays) ? kArrayBit : 0);
-    return Elements{ElementIterator(m_document, m_index, first, node.b), ElementIterator(m_document, m_index)};
+    const uint32_t element = (node.kindAndFlags & kPackedArrays) ? s.packedArray() : number;
+    return Elements{ElementIterator(m_document, element, s.nodes[m_index + 1].a, node.b),
+                    ElementIterator(m_document, element)};
 }
 
 void PlmJsonValue::ElementIterator::stepPacked()
@@ -620,8 +625,8 @@ void PlmJsonValue::ElementIterator::stepPacked()
     }
     const PlmJsonDocument::Storage& s = m_document->storage();
     const char* p = s.at(m_offset);
-    p = skipSeparator((m_offset & kArrayBit) ? skipNumberArray(p) : skipNumber(p));
-    m_offset = uint32_t(p - s.source.constData()) | (m_offset & kArrayBit);
+    p = skipSeparator(m_index == s.packedArray() ? skipNumberArray(p) : skipNumber(p));
+    m_offset = uint32_t(p - s.source.constData());
 }
 
 double PlmJsonValue::parsedDouble() const
@@ -744,19 +749,27 @@ QString PlmJsonValue::codingPath() const
         return QString();
     // Walk down from the root to this value (errors only, so no parent links are kept).
     const PlmJsonDocument::Storage& s = m_document->storage();
+    // A value inside a packed array: first the path of that array, the packed node that
+    // starts last before the value.
+    uint32_t target = m_index;
+    if (m_offset != 0) {
+        for (uint32_t i = 0; i + 2 < s.nodes.size(); i = (s.nodes[i].kindAndFlags & kPacked) ? i + 2 : i + 1)
+            if ((s.nodes[i].kindAndFlags & kPacked) && s.nodes[i + 1].a <= m_offset)
+                target = i;
+    }
     QStringList parts;
     uint32_t container = 0;
-    while (container != m_index) {
+    while (container != target) {
         const bool object = (s.nodes[container].kindAndFlags & kKindMask) == kObject;
         const uint32_t end = s.next(container);
         uint32_t child = container + 1;
         qsizetype position = 0;
         for (;;) {
-            if (child >= end || m_index >= end)
+            if (child >= end || target >= end)
                 return QString(); // not inside: cannot happen for values of this document
             const uint32_t value = object ? child + 1 : child;
             const uint32_t after = s.next(value);
-            if (m_index < after) {
+            if (target < after) {
                 if (object) {
                     const std::string_view key = s.bytes(s.nodes[child]);
                     parts.append(QString::fromUtf8(key.data(), qsizetype(key.size())));
@@ -771,14 +784,14 @@ QString PlmJsonValue::codingPath() const
         }
     }
     if (m_offset != 0) {
-        // Inside a packed array: count the elements before this one.
+        // Inside the packed array: count the elements before this value.
         qsizetype position = 0;
-        for (PlmJsonValue element : PlmJsonValue(m_document, m_index).elements()) {
+        for (PlmJsonValue element : PlmJsonValue(m_document, target).elements()) {
             if (element.m_offset == m_offset) {
                 parts.append(QStringLiteral("[%1]").arg(position));
                 break;
             }
-            if ((element.m_offset & kArrayBit) && (m_offset & ~kArrayBit) > (element.m_offset & ~kArrayBit)
+            if (element.isArray() && m_offset > element.m_offset
                 && s.at(m_offset) < skipNumberArray(s.at(element.m_offset))) {
                 parts.append(QStringLiteral("[%1]").arg(position));
                 qsizetype inner = 0;

@@ -87,7 +87,6 @@ public:
 private:
     friend class PlmJsonDocument;
     friend class MemberIterator;
-    friend class ElementIterator;
     PlmJsonValue(const PlmJsonDocument* document, uint32_t index, uint32_t offset = 0)
         : m_document(document)
         , m_index(index)
@@ -109,8 +108,9 @@ private:
 
     const PlmJsonDocument* m_document = nullptr;
     uint32_t m_index = 0;
-    // 0 for a value with a node. Otherwise the value sits inside the packed array m_index:
-    // the offset in the text where it starts, with packedArrayBit for an array of numbers.
+    // 0 for a value with a node. A value inside a packed array has none: m_index is then
+    // one of the two nodes that stand for such numbers and arrays, and m_offset where the
+    // value starts in the text.
     uint32_t m_offset = 0;
 };
 
@@ -135,8 +135,8 @@ private:
     }
     void stepPacked();
     const PlmJsonDocument* m_document;
-    uint32_t m_index;     // the element's node, or the packed array's
-    uint32_t m_offset;    // inside a packed array: the element's offset (as PlmJsonValue::m_offset)
+    uint32_t m_index;     // the element's node (inside a packed array: as PlmJsonValue::m_index)
+    uint32_t m_offset;    // inside a packed array: where the element starts in the text
     uint32_t m_remaining; // inside a packed array: elements left, this one included
 };
 
@@ -209,7 +209,9 @@ public:
     // are most of a geographic file, and three nodes per point would outweigh the text.
     static constexpr uint32_t packed = 0x400;
     static constexpr uint32_t packedArrays = 0x800; // packed, and its elements are arrays of numbers
-    static constexpr uint32_t packedArrayBit = 0x80000000u; // in a packed value's offset: an array
+    // The last two nodes, after the root's: a number and an array of numbers inside a packed
+    // array, the node of every such value (the array one is also `packed`).
+    static constexpr uint32_t packedElement = 0x1000;
     struct Storage;
     const Storage& storage() const { return *m_storage; }
 
@@ -234,8 +236,6 @@ PlmJsonType PlmJsonValue::type() const
 {
     if (!isPresent())
         return PlmJsonType::null;
-    if (m_offset != 0)
-        return (m_offset & PlmJsonDocument::packedArrayBit) ? PlmJsonType::array : PlmJsonType::number;
     return PlmJsonType(m_document->m_nodes[m_index].kindAndFlags & PlmJsonDocument::kindMask);
 }
 
@@ -279,7 +279,7 @@ PlmJsonValue::Elements PlmJsonValue::elements() const
 {
     requireType(PlmJsonType::array, "Array<Any>");
     const PlmJsonDocument::Node& node = m_document->m_nodes[m_index];
-    if (m_offset != 0 || (node.kindAndFlags & PlmJsonDocument::packed))
+    if (node.kindAndFlags & PlmJsonDocument::packed)
         return packedElements();
     return Elements{ElementIterator(m_document, m_index + 1), ElementIterator(m_document, node.a)};
 }
