@@ -348,7 +348,7 @@ void addEntities(const QList<PlmGeometry>& geometries, const std::optional<QStri
 
 PlmPoint position(const PlmJsonValue& value, PlmImportBuilder& builder)
 {
-    if (!value.isArray() || value.size() < 2)
+    if (!value.isArray())
         fail("Coordonnées GeoJSON invalides.");
     double xy[2] = {0, 0};
     int i = 0;
@@ -359,7 +359,9 @@ PlmPoint position(const PlmJsonValue& value, PlmImportBuilder& builder)
             xy[i] = element.toDouble();
         ++i;
     }
-    if (!std::isfinite(xy[0]) || !std::isfinite(xy[1]))
+    // Fewer than two numbers fails as the same sentence (counted here: an array of numbers
+    // has no size stored).
+    if (i < 2 || !std::isfinite(xy[0]) || !std::isfinite(xy[1]))
         fail("Coordonnées GeoJSON invalides.");
     if (i > 2)
         builder.note(QStringLiteral("altitude/mesure conservée dans la source"));

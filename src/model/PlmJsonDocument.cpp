@@ -31,8 +31,8 @@ bool isSpaceByte(char c)
     return c == ' ' || c == '\n' || c == '\r' || c == '\t';
 }
 
-// Steps over white space, then over one comma and the white space after it when present: from
-// the end of one element of a packed array to the start of the next.
+// From the end of one element of a packed array to the start of the next, or to the closing
+// bracket after the last one.
 const char* skipSeparator(const char* p)
 {
     while (isSpaceByte(*p))
@@ -608,35 +608,41 @@ PlmJsonValue::Elements PlmJsonValue::packedElements() const
         const char* first = s.at(m_offset) + 1;
         while (isSpaceByte(*first))
             ++first;
-        return Elements{ElementIterator(m_document, number, uint32_t(first - s.source.constData()), uint32_t(packedSize())),
+        return Elements{ElementIterator(m_document, number, uint32_t(first - s.source.constData()), 1),
                         ElementIterator(m_document, number)};
     }
     const PlmJsonDocument::Node& node = s.nodes[m_index];
     const uint32_t element = (node.kindAndFlags & kPackedArrays) ? s.packedArray() : number;
-    return Elements{ElementIterator(m_document, element, s.nodes[m_index + 1].a, node.b),
+    return Elements{ElementIterator(m_document, element, s.nodes[m_index + 1].a, 1),
                     ElementIterator(m_document, element)};
 }
 
 void PlmJsonValue::ElementIterator::stepPacked()
 {
-    if (--m_remaining == 0) {
-        m_offset = 0;
-        return;
-    }
     const PlmJsonDocument::Storage& s = m_document->storage();
     const char* p = s.at(m_offset);
     p = skipSeparator(m_index == s.packedArray() ? skipNumberArray(p) : skipNumber(p));
-    m_offset = uint32_t(p - s.source.constData());
+    if (*p == ']') { // the end
+        m_offset = 0;
+        m_inPacked = 0;
+    } else {
+        m_offset = uint32_t(p - s.source.constData());
+    }
 }
 
 double PlmJsonValue::parsedDouble() const
 {
-    const std::string_view text = numberText();
+    const PlmJsonDocument::Storage& s = m_document->storage();
+    // A number inside a packed array ends where the parse stops: it was checked as JSON.
+    const char* start = m_offset != 0 ? s.at(m_offset) : s.bytes(s.nodes[m_index]).data();
+    const char* end = m_offset != 0 ? s.source.constData() + s.source.size() : start + s.nodes[m_index].b;
     double value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec != std::errc() || !std::isfinite(value))
+    const auto result = std::from_chars(start, end, value);
+    if (result.ec != std::errc() || !std::isfinite(value)) {
+        const std::string_view text = numberText();
         throwDataCorrupted(QStringLiteral("Parsed JSON number <%1> does not fit in Double.")
                                .arg(QString::fromLatin1(text.data(), qsizetype(text.size()))));
+    }
     return value;
 }
 

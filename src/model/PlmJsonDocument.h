@@ -121,23 +121,23 @@ public:
     bool operator!=(const ElementIterator& other) const { return !(*this == other); }
     bool operator==(const ElementIterator& other) const
     {
-        return m_index == other.m_index && m_remaining == other.m_remaining;
+        return m_index == other.m_index && m_inPacked == other.m_inPacked;
     }
 
 private:
     friend class PlmJsonValue;
-    ElementIterator(const PlmJsonDocument* document, uint32_t index, uint32_t offset = 0, uint32_t remaining = 0)
+    ElementIterator(const PlmJsonDocument* document, uint32_t index, uint32_t offset = 0, uint32_t inPacked = 0)
         : m_document(document)
         , m_index(index)
         , m_offset(offset)
-        , m_remaining(remaining)
+        , m_inPacked(inPacked)
     {
     }
     void stepPacked();
     const PlmJsonDocument* m_document;
     uint32_t m_index;     // the element's node (inside a packed array: as PlmJsonValue::m_index)
     uint32_t m_offset;    // inside a packed array: where the element starts in the text
-    uint32_t m_remaining; // inside a packed array: elements left, this one included
+    uint32_t m_inPacked;  // 1 on an element of a packed array, 0 past its last one and elsewhere
 };
 
 struct PlmJsonValue::Elements {
@@ -286,7 +286,7 @@ PlmJsonValue::Elements PlmJsonValue::elements() const
 
 PlmJsonValue::ElementIterator& PlmJsonValue::ElementIterator::operator++()
 {
-    if (m_remaining != 0)
+    if (m_inPacked != 0)
         stepPacked();
     else
         m_index = PlmJsonValue(m_document, m_index).nextSibling(m_index);
