@@ -4,6 +4,8 @@
 //   ReadFile import FILE    the vector import (GeoJSON, Shapefile…), as Fichier > Importer
 //   ReadFile decode FILE    opens a base-map document (.plmmap): read, decode, validate
 //   ReadFile table FILE     reads a data table (CSV, XLSX…), as the data import does
+// After reading, it prints the count read on standard output and the process's peak resident
+// memory on standard error ("peak RSS 198 MiB"), the figure memory targets are set against.
 #include "support/BenchImportFiles.h"
 #include "support/BenchTables.h"
 
@@ -14,6 +16,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+
+#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstring>
@@ -71,6 +75,9 @@ int main(int argc, char** argv)
             return 2;
         }
         std::printf("%lld\n", static_cast<long long>(count));
+        rusage usage{};
+        if (getrusage(RUSAGE_SELF, &usage) == 0) // ru_maxrss is in KiB
+            std::fprintf(stderr, "peak RSS %ld MiB\n", (usage.ru_maxrss + 512) / 1024);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

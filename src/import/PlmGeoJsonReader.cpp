@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace GeoJSONReader {
@@ -80,13 +82,32 @@ void prepare(const PlmJsonValue& feature, PlmImportBuilder& notes, Prepared& pre
     prepared.ready = true;
 }
 
+// The property names of a collection's features, one shared string each: the features of a
+// file mostly repeat the same few names, which would otherwise be allocated once per feature.
+class PropertyNames {
+public:
+    QString operator()(std::string_view key)
+    {
+        if (const auto known = m_names.find(key); known != m_names.end())
+            return known->second;
+        QString name = QString::fromUtf8(key.data(), qsizetype(key.size()));
+        if (m_names.size() < 4096) // the key's bytes live in the document, as long as the walk
+            m_names.emplace(key, name);
+        return name;
+    }
+
+private:
+    std::unordered_map<std::string_view, QString> m_names;
+};
+
 void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder, const PlmStyle& style,
-                Prepared* prepared);
+                Prepared* prepared, PropertyNames& names);
 
 // The features of a large collection: their coordinates, most of the work, are converted on
 // all cores first; then the features are walked in order, each taking its converted geometry
 // or, where its conversion failed, throwing that error where the walk in order would have.
-void walkFeatures(const PlmJsonValue& features, PlmImportBuilder& builder, const PlmStyle& style)
+void walkFeatures(const PlmJsonValue& features, PlmImportBuilder& builder, const PlmStyle& style,
+                  PropertyNames& names)
 {
     constexpr qsizetype parallelFrom = 2048;
     constexpr qsizetype run = 256;
@@ -94,7 +115,7 @@ void walkFeatures(const PlmJsonValue& features, PlmImportBuilder& builder, const
     if (count < parallelFrom) {
         int position = 0;
         for (PlmJsonValue feature : features.elements())
-            walkObject(feature, position++, builder, style, nullptr);
+            walkObject(feature, position++, builder, style, nullptr, names);
         return;
     }
     std::vector<PlmJsonValue> list;
@@ -120,7 +141,7 @@ void walkFeatures(const PlmJsonValue& features, PlmImportBuilder& builder, const
             builder.unconverted[it.key()] += it.value();
     for (qsizetype i = 0; i < count; ++i) {
         Prepared& one = prepared[size_t(i)];
-        walkObject(list[size_t(i)], int(i), builder, style, one.ready || one.error ? &one : nullptr);
+        walkObject(list[size_t(i)], int(i), builder, style, one.ready || one.error ? &one : nullptr, names);
     }
 }
 
@@ -162,13 +183,14 @@ PlmImportResult read(const PlmJsonDocument& document, const QString& name)
 
 void walk(const PlmJsonValue& object, int index, PlmImportBuilder& builder, const PlmStyle& style)
 {
-    walkObject(object, index, builder, style, nullptr);
+    PropertyNames names;
+    walkObject(object, index, builder, style, nullptr, names);
 }
 
 namespace {
 
 void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder, const PlmStyle& style,
-                Prepared* prepared)
+                Prepared* prepared, PropertyNames& names)
 {
     const QString type = typeOf(object);
     if (type == QLatin1String("FeatureCollection")) {
@@ -184,7 +206,7 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
         const qsizetype expected = std::min(features.size(), qsizetype(1) << 18);
         builder.entities.reserve(builder.entities.size() + expected);
         builder.usedIDs.reserve(builder.usedIDs.size() + expected);
-        walkFeatures(features, builder, style);
+        walkFeatures(features, builder, style, names);
         return;
     }
     if (type == QLatin1String("Feature")) {
@@ -197,7 +219,7 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
         const PlmJsonValue properties = object.member("properties");
         if (properties.isObject())
             for (auto [key, value] : properties.members())
-                attributes.insert(QString::fromUtf8(key.data(), qsizetype(key.size())), PlmVectorImporter::jsonText(value));
+                attributes.insert(names(key), PlmVectorImporter::jsonText(value));
 
         QString id;
         const PlmJsonValue featureID = object.member("id");
@@ -326,7 +348,7 @@ void addEntities(const QList<PlmGeometry>& geometries, const std::optional<QStri
 
 PlmPoint position(const PlmJsonValue& value, PlmImportBuilder& builder)
 {
-    if (!value.isArray() || value.size() < 2)
+    if (!value.isArray())
         fail("Coordonnées GeoJSON invalides.");
     double xy[2] = {0, 0};
     int i = 0;
@@ -337,7 +359,9 @@ PlmPoint position(const PlmJsonValue& value, PlmImportBuilder& builder)
             xy[i] = element.toDouble();
         ++i;
     }
-    if (!std::isfinite(xy[0]) || !std::isfinite(xy[1]))
+    // Fewer than two numbers fails as the same sentence (counted here: an array of numbers
+    // has no size stored).
+    if (i < 2 || !std::isfinite(xy[0]) || !std::isfinite(xy[1]))
         fail("Coordonnées GeoJSON invalides.");
     if (i > 2)
         builder.note(QStringLiteral("altitude/mesure conservée dans la source"));

@@ -22,6 +22,43 @@ enum Kind : uint32_t { kNull, kBool, kNumber, kString, kArray, kObject };
 constexpr uint32_t kKindMask = PlmJsonDocument::kindMask;
 constexpr uint32_t kInPool = PlmJsonDocument::inPool;
 constexpr uint32_t kIntegral = PlmJsonDocument::integral;
+constexpr uint32_t kPacked = PlmJsonDocument::packed;
+constexpr uint32_t kPackedArrays = PlmJsonDocument::packedArrays;
+constexpr uint32_t kPackedElement = PlmJsonDocument::packedElement;
+
+bool isSpaceByte(char c)
+{
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
+
+// From the end of one element of a packed array to the start of the next, or to the closing
+// bracket after the last one.
+const char* skipSeparator(const char* p)
+{
+    while (isSpaceByte(*p))
+        ++p;
+    if (*p == ',') {
+        ++p;
+        while (isSpaceByte(*p))
+            ++p;
+    }
+    return p;
+}
+
+// The end of a number, or of an array of numbers, already checked by the parser (so the text
+// goes on at least to the closing bracket of the packed array).
+const char* skipNumber(const char* p)
+{
+    while ((*p >= '0' && *p <= '9') || *p == '-' || *p == '+' || *p == '.' || *p == 'e' || *p == 'E')
+        ++p;
+    return p;
+}
+const char* skipNumberArray(const char* p)
+{
+    while (*p != ']')
+        ++p;
+    return p + 1;
+}
 static_assert(kNull == uint32_t(PlmJsonType::null) && kBool == uint32_t(PlmJsonType::boolean)
               && kNumber == uint32_t(PlmJsonType::number) && kString == uint32_t(PlmJsonType::string)
               && kArray == uint32_t(PlmJsonType::array) && kObject == uint32_t(PlmJsonType::object));
@@ -39,6 +76,10 @@ struct PlmJsonDocument::Storage {
         const char* base = (node.kindAndFlags & kInPool) ? pool.data() : source.constData();
         return std::string_view(base + node.a, node.b);
     }
+    const char* at(uint32_t offset) const { return source.constData() + offset; }
+    // The nodes of the values inside packed arrays (the last two).
+    uint32_t packedNumber() const { return uint32_t(nodes.size() - 2); }
+    uint32_t packedArray() const { return uint32_t(nodes.size() - 1); }
     uint32_t next(uint32_t index) const
     {
         const Node& node = nodes[index];
@@ -78,7 +119,8 @@ public:
                 const bool object = c == '{';
                 if (int(stack.size()) >= m_maxDepth)
                     fail("too many nested arrays or dictionaries");
-                const uint32_t index = push(object ? kObject : kArray, 0, 0);
+                // An array keeps the offset of its bracket until it closes, for packing.
+                const uint32_t index = push(object ? kObject : kArray, object ? 0 : uint32_t(m_p - m_begin), 0);
                 stack.push_back(index);
                 if (int(stack.size()) > m_s.depth)
                     m_s.depth = int(stack.size());
@@ -116,6 +158,8 @@ public:
                     skipSpace();
                     if (m_p != m_end)
                         fail("garbage after the end of the document");
+                    push(kNumber | kPackedElement, 0, 0);
+                    push(kArray | kPacked | kPackedElement, 0, 0);
                     return;
                 }
                 const uint32_t top = stack.back();
@@ -134,7 +178,8 @@ public:
                 if (*m_p != (object ? '}' : ']'))
                     fail(object ? "expected ',' or '}'" : "expected ',' or ']'");
                 ++m_p;
-                m_s.nodes[top].a = uint32_t(m_s.nodes.size());
+                if (object || !pack(top))
+                    m_s.nodes[top].a = uint32_t(m_s.nodes.size());
                 stack.pop_back();
             }
         }
@@ -149,6 +194,36 @@ private:
                 .arg(QString::fromLatin1(what))
                 .arg(qint64(m_p - m_begin)),
             QString());
+    }
+
+    // Packs a closed, non-empty array whose elements are all numbers, or all packed arrays
+    // of numbers: its elements' nodes give way to one node holding the first one's offset.
+    bool pack(uint32_t index)
+    {
+        std::vector<PlmJsonDocument::Node>& nodes = m_s.nodes;
+        const uint32_t count = nodes[index].b;
+        const size_t span = nodes.size() - index - 1;
+        uint32_t flags = kPacked;
+        if (span == count) {
+            for (size_t i = index + 1; i < nodes.size(); ++i)
+                if ((nodes[i].kindAndFlags & kKindMask) != kNumber)
+                    return false;
+        } else if (span == size_t(count) * 2) {
+            for (size_t i = index + 1; i < nodes.size(); i += 2)
+                if ((nodes[i].kindAndFlags & (kKindMask | kPacked | kPackedArrays)) != (kArray | kPacked))
+                    return false;
+            flags |= kPackedArrays;
+        } else {
+            return false;
+        }
+        const char* first = m_begin + nodes[index].a + 1; // after the bracket
+        while (isSpace(*first))
+            ++first;
+        nodes.resize(index + 1);
+        nodes[index].kindAndFlags |= flags;
+        nodes[index].a = index + 2;
+        push(kNull, uint32_t(first - m_begin), 0);
+        return true;
     }
 
     uint32_t push(uint32_t kind, uint32_t a, uint32_t b)
@@ -477,7 +552,7 @@ void PlmJsonValue::throwTypeMismatch(const char* expectedType) const
                                                 : QStringLiteral("Expected a value but found null instead."),
                                    codingPath());
     }
-    const uint32_t kind = nodeOf(m_document, m_index).kindAndFlags & kKindMask;
+    const uint32_t kind = uint32_t(type());
     throw PlmJsonDecodingError(PlmJsonDecodingError::Kind::typeMismatch,
                                QStringLiteral("Expected to decode %1 but found %2 instead.")
                                    .arg(QString::fromLatin1(expectedType ? expectedType : "a value"),
@@ -506,24 +581,79 @@ bool PlmJsonValue::toBool() const
     return nodeOf(m_document, m_index).a != 0;
 }
 
+std::string_view PlmJsonValue::numberText() const
+{
+    const PlmJsonDocument::Storage& s = m_document->storage();
+    if (m_offset == 0)
+        return s.bytes(s.nodes[m_index]);
+    const char* start = s.at(m_offset);
+    return std::string_view(start, size_t(skipNumber(start) - start));
+}
+
+qsizetype PlmJsonValue::packedSize() const
+{
+    // An array of numbers inside a packed array: one more element than commas.
+    qsizetype count = 1;
+    for (const char* p = m_document->storage().at(m_offset); *p != ']'; ++p)
+        count += *p == ',';
+    return count;
+}
+
+PlmJsonValue::Elements PlmJsonValue::packedElements() const
+{
+    const PlmJsonDocument::Storage& s = m_document->storage();
+    const uint32_t number = s.packedNumber();
+    if (m_offset != 0) {
+        // An array of numbers inside a packed array of arrays; never empty.
+        const char* first = s.at(m_offset) + 1;
+        while (isSpaceByte(*first))
+            ++first;
+        return Elements{ElementIterator(m_document, number, uint32_t(first - s.source.constData()), 1),
+                        ElementIterator(m_document, number)};
+    }
+    const PlmJsonDocument::Node& node = s.nodes[m_index];
+    const uint32_t element = (node.kindAndFlags & kPackedArrays) ? s.packedArray() : number;
+    return Elements{ElementIterator(m_document, element, s.nodes[m_index + 1].a, 1),
+                    ElementIterator(m_document, element)};
+}
+
+void PlmJsonValue::ElementIterator::stepPacked()
+{
+    const PlmJsonDocument::Storage& s = m_document->storage();
+    const char* p = s.at(m_offset);
+    p = skipSeparator(m_index == s.packedArray() ? skipNumberArray(p) : skipNumber(p));
+    if (*p == ']') { // the end
+        m_offset = 0;
+        m_inPacked = 0;
+    } else {
+        m_offset = uint32_t(p - s.source.constData());
+    }
+}
+
 double PlmJsonValue::parsedDouble() const
 {
-    const std::string_view text = m_document->storage().bytes(nodeOf(m_document, m_index));
+    const PlmJsonDocument::Storage& s = m_document->storage();
+    // A number inside a packed array ends where the parse stops: it was checked as JSON.
+    const char* start = m_offset != 0 ? s.at(m_offset) : s.bytes(s.nodes[m_index]).data();
+    const char* end = m_offset != 0 ? s.source.constData() + s.source.size() : start + s.nodes[m_index].b;
     double value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec != std::errc() || !std::isfinite(value))
+    const auto result = std::from_chars(start, end, value);
+    if (result.ec != std::errc() || !std::isfinite(value)) {
+        const std::string_view text = numberText();
         throwDataCorrupted(QStringLiteral("Parsed JSON number <%1> does not fit in Double.")
                                .arg(QString::fromLatin1(text.data(), qsizetype(text.size()))));
+    }
     return value;
 }
 
 qint64 PlmJsonValue::toInteger() const
 {
     requireType(PlmJsonType::number, "Int");
-    const PlmJsonDocument::Node& node = nodeOf(m_document, m_index);
-    const std::string_view text = m_document->storage().bytes(node);
+    const std::string_view text = numberText();
     const QString shown = QString::fromLatin1(text.data(), qsizetype(text.size()));
-    if (node.kindAndFlags & kIntegral) {
+    const bool integral = m_offset != 0 ? text.find_first_of(".eE") == std::string_view::npos
+                                        : (nodeOf(m_document, m_index).kindAndFlags & kIntegral) != 0;
+    if (integral) {
         qint64 value = 0;
         const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
         if (result.ec == std::errc() && result.ptr == text.data() + text.size())
@@ -625,19 +755,27 @@ QString PlmJsonValue::codingPath() const
         return QString();
     // Walk down from the root to this value (errors only, so no parent links are kept).
     const PlmJsonDocument::Storage& s = m_document->storage();
+    // A value inside a packed array: first the path of that array, the packed node that
+    // starts last before the value.
+    uint32_t target = m_index;
+    if (m_offset != 0) {
+        for (uint32_t i = 0; i + 2 < s.nodes.size(); i = (s.nodes[i].kindAndFlags & kPacked) ? i + 2 : i + 1)
+            if ((s.nodes[i].kindAndFlags & kPacked) && s.nodes[i + 1].a <= m_offset)
+                target = i;
+    }
     QStringList parts;
     uint32_t container = 0;
-    while (container != m_index) {
+    while (container != target) {
         const bool object = (s.nodes[container].kindAndFlags & kKindMask) == kObject;
         const uint32_t end = s.next(container);
         uint32_t child = container + 1;
         qsizetype position = 0;
         for (;;) {
-            if (child >= end || m_index >= end)
+            if (child >= end || target >= end)
                 return QString(); // not inside: cannot happen for values of this document
             const uint32_t value = object ? child + 1 : child;
             const uint32_t after = s.next(value);
-            if (m_index < after) {
+            if (target < after) {
                 if (object) {
                     const std::string_view key = s.bytes(s.nodes[child]);
                     parts.append(QString::fromUtf8(key.data(), qsizetype(key.size())));
@@ -648,6 +786,29 @@ QString PlmJsonValue::codingPath() const
                 break;
             }
             child = after;
+            ++position;
+        }
+    }
+    if (m_offset != 0) {
+        // Inside the packed array: count the elements before this value.
+        qsizetype position = 0;
+        for (PlmJsonValue element : PlmJsonValue(m_document, target).elements()) {
+            if (element.m_offset == m_offset) {
+                parts.append(QStringLiteral("[%1]").arg(position));
+                break;
+            }
+            if (element.isArray() && m_offset > element.m_offset
+                && s.at(m_offset) < skipNumberArray(s.at(element.m_offset))) {
+                parts.append(QStringLiteral("[%1]").arg(position));
+                qsizetype inner = 0;
+                for (PlmJsonValue number : element.elements()) {
+                    if (number.m_offset == m_offset)
+                        break;
+                    ++inner;
+                }
+                parts.append(QStringLiteral("[%1]").arg(inner));
+                break;
+            }
             ++position;
         }
     }

@@ -87,9 +87,10 @@ public:
 private:
     friend class PlmJsonDocument;
     friend class MemberIterator;
-    PlmJsonValue(const PlmJsonDocument* document, uint32_t index)
+    PlmJsonValue(const PlmJsonDocument* document, uint32_t index, uint32_t offset = 0)
         : m_document(document)
         , m_index(index)
+        , m_offset(offset)
     {
     }
     void requireType(PlmJsonType wanted, const char* expectedType) const
@@ -100,27 +101,43 @@ private:
     inline uint32_t nextSibling(uint32_t index) const;
     inline std::string_view bytes(uint32_t index) const;
     double parsedDouble() const;
+    // Values inside a packed array (see PlmJsonDocument::packed), which have no node.
+    qsizetype packedSize() const;
+    Elements packedElements() const;
+    std::string_view numberText() const;
 
     const PlmJsonDocument* m_document = nullptr;
     uint32_t m_index = 0;
+    // 0 for a value with a node. A value inside a packed array has none: m_index is then
+    // one of the two nodes that stand for such numbers and arrays, and m_offset where the
+    // value starts in the text.
+    uint32_t m_offset = 0;
 };
 
 class PlmJsonValue::ElementIterator {
 public:
-    PlmJsonValue operator*() const { return PlmJsonValue(m_document, m_index); }
+    PlmJsonValue operator*() const { return PlmJsonValue(m_document, m_index, m_offset); }
     inline ElementIterator& operator++();
-    bool operator!=(const ElementIterator& other) const { return m_index != other.m_index; }
-    bool operator==(const ElementIterator& other) const { return m_index == other.m_index; }
+    bool operator!=(const ElementIterator& other) const { return !(*this == other); }
+    bool operator==(const ElementIterator& other) const
+    {
+        return m_index == other.m_index && m_inPacked == other.m_inPacked;
+    }
 
 private:
     friend class PlmJsonValue;
-    ElementIterator(const PlmJsonDocument* document, uint32_t index)
+    ElementIterator(const PlmJsonDocument* document, uint32_t index, uint32_t offset = 0, uint32_t inPacked = 0)
         : m_document(document)
         , m_index(index)
+        , m_offset(offset)
+        , m_inPacked(inPacked)
     {
     }
+    void stepPacked();
     const PlmJsonDocument* m_document;
-    uint32_t m_index;
+    uint32_t m_index;     // the element's node (inside a packed array: as PlmJsonValue::m_index)
+    uint32_t m_offset;    // inside a packed array: where the element starts in the text
+    uint32_t m_inPacked;  // 1 on an element of a packed array, 0 past its last one and elsewhere
 };
 
 struct PlmJsonValue::Elements {
@@ -186,6 +203,15 @@ public:
     static constexpr uint32_t kindMask = 0xff;   // a PlmJsonType
     static constexpr uint32_t inPool = 0x100;    // string bytes live in the pool (escapes were resolved)
     static constexpr uint32_t integral = 0x200;  // number written without fraction or exponent
+    // An array of numbers, or of arrays of numbers (coordinates), keeps no node per element:
+    // its node (count in b, a past the next node) is followed by one node whose `a` is the
+    // offset of the first element in the text, which is read again when walked. Such arrays
+    // are most of a geographic file, and three nodes per point would outweigh the text.
+    static constexpr uint32_t packed = 0x400;
+    static constexpr uint32_t packedArrays = 0x800; // packed, and its elements are arrays of numbers
+    // The last two nodes, after the root's: a number and an array of numbers inside a packed
+    // array, the node of every such value (the array one is also `packed`).
+    static constexpr uint32_t packedElement = 0x1000;
     struct Storage;
     const Storage& storage() const { return *m_storage; }
 
@@ -244,18 +270,26 @@ qsizetype PlmJsonValue::size() const
     const PlmJsonType kind = type();
     if (!isPresent() || (kind != PlmJsonType::array && kind != PlmJsonType::object))
         throwTypeMismatch("Array<Any>");
+    if (m_offset != 0)
+        return packedSize();
     return qsizetype(m_document->m_nodes[m_index].b);
 }
 
 PlmJsonValue::Elements PlmJsonValue::elements() const
 {
     requireType(PlmJsonType::array, "Array<Any>");
-    return Elements{ElementIterator(m_document, m_index + 1), ElementIterator(m_document, m_document->m_nodes[m_index].a)};
+    const PlmJsonDocument::Node& node = m_document->m_nodes[m_index];
+    if (node.kindAndFlags & PlmJsonDocument::packed)
+        return packedElements();
+    return Elements{ElementIterator(m_document, m_index + 1), ElementIterator(m_document, node.a)};
 }
 
 PlmJsonValue::ElementIterator& PlmJsonValue::ElementIterator::operator++()
 {
-    m_index = PlmJsonValue(m_document, m_index).nextSibling(m_index);
+    if (m_inPacked != 0)
+        stepPacked();
+    else
+        m_index = PlmJsonValue(m_document, m_index).nextSibling(m_index);
     return *this;
 }
 

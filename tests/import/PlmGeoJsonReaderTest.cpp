@@ -70,6 +70,18 @@ TEST(GeoJSONReaderTest, propertiesBecomeTextAttributes)
     EXPECT_EQ(a.value(QStringLiteral("o")), QString::fromUtf8(R"({"a":2,"b":[1,"x\/y"]})"));
 }
 
+// Thousands of features repeat the same few property names: each name is one shared string.
+TEST(GeoJSONReaderTest, featuresShareTheirPropertyNames)
+{
+    const PlmImportResult result = readText(QStringLiteral("{\"type\":\"FeatureCollection\",\"features\":[%1,%2]}")
+                                                .arg(feature(QStringLiteral("\"properties\":{\"code\":\"1\"},")),
+                                                     feature(QStringLiteral("\"properties\":{\"code\":\"2\"},"))));
+    ASSERT_EQ(result.map.entities.size(), 2);
+    const QString first = result.map.entities.at(0).attributes.firstKey();
+    EXPECT_EQ(first, QStringLiteral("code"));
+    EXPECT_TRUE(first.isSharedWith(result.map.entities.at(1).attributes.firstKey()));
+}
+
 TEST(GeoJSONReaderTest, namesFollowNameThenNAMEThenNom)
 {
     EXPECT_EQ(readText(feature(QString::fromUtf8(R"("id":"a","properties":{"name":"","nom":"Lyon"},)"))).map.entities.first().name,

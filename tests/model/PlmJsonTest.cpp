@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -209,6 +210,74 @@ TEST(PlmJsonTest, payloadEnumerationsNeedExactlyOneCase)
     w.field("_0", 1);
     w.endCase();
     EXPECT_EQ(w.takeBytes(), QByteArray("{\n  \"a\" : {\n    \"_0\" : 1\n  }\n}"));
+}
+
+namespace {
+
+// The text a value reads back as through the public accessors, to compare whole documents.
+std::string readBack(const PlmJsonValue& value)
+{
+    switch (value.type()) {
+    case PlmJsonType::null: return "null";
+    case PlmJsonType::boolean: return value.toBool() ? "true" : "false";
+    case PlmJsonType::number: {
+        char buffer[32];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, value.toDouble()).ptr;
+        return std::string(buffer, end);
+    }
+    case PlmJsonType::string: return '"' + std::string(value.toUtf8()) + '"';
+    case PlmJsonType::array: {
+        std::string out = "[" + std::to_string(value.size()) + ":";
+        for (PlmJsonValue element : value.elements())
+            out += readBack(element) + ",";
+        return out + "]";
+    }
+    case PlmJsonType::object: {
+        std::string out = "{";
+        for (auto [key, member] : value.members())
+            out += std::string(key) + ":" + readBack(member) + ",";
+        return out + "}";
+    }
+    }
+    return "?";
+}
+
+} // namespace
+
+// Arrays of numbers and arrays of such arrays (coordinates) are kept compactly; they read as
+// any other array, whatever the spacing, next to the arrays that are not packed.
+TEST(PlmJsonTest, arraysOfNumbersReadAsAnyOtherArray)
+{
+    struct Case {
+        const char* name;
+        const char* text;
+        const char* readBack;
+    };
+    const Case cases[] = {
+        {"numbers", "[1, -2.5e1 ,3]", "[3:1,-25,3,]"},
+        {"rings", R"({"c":[ [ [0 , 1],[2,3.5] ] , [[4,5]] ],"n":7})", "{c:[2:[2:[2:0,1,],[2:2,3.5,],],[1:[2:4,5,],],],n:7,}"},
+        {"spacing", "[\n [ 1\t,\r2 ]\n,\n[3] ]", "[2:[2:1,2,],[1:3,],]"},
+        {"mixed", R"([[1,"a"],[[1],2],[],[[]],[true]])", "[5:[2:1,\"a\",],[2:[1:1,],2,],[0:],[1:[0:],],[1:true,],]"},
+        {"deeper", "[[[[1,2]]],[[3]]]", "[2:[1:[1:[2:1,2,],],],[1:[1:3,],],]"},
+    };
+    for (const Case& row : cases) {
+        const PlmJsonDocument d = PlmJsonDocument::parse(row.text);
+        EXPECT_EQ(readBack(d.root()), row.readBack) << row.name;
+    }
+
+    const PlmJsonDocument d = PlmJsonDocument::parse(R"({"c": [[1, 2], [3, 4.5, 1e400]], "i": [7, 2.0, 3e0, 0.5]})");
+    const PlmJsonDecodingError fraction = decodingErrorOf([&] { d.root().field<QList<int>>("i"); });
+    EXPECT_EQ(fraction.message(), QStringLiteral("Parsed JSON number <0.5> does not fit in Int."));
+    EXPECT_EQ(fraction.codingPath(), QStringLiteral("i[3]"));
+    const PlmJsonDecodingError big = decodingErrorOf([&] { d.root().field<QList<QList<double>>>("c"); });
+    EXPECT_EQ(big.message(), QStringLiteral("Parsed JSON number <1e400> does not fit in Double."));
+    EXPECT_EQ(big.codingPath(), QStringLiteral("c[1][2]"));
+    const PlmJsonDecodingError mistyped = decodingErrorOf([&] { d.root().field<QList<QList<QString>>>("c"); });
+    EXPECT_EQ(mistyped.message(), QStringLiteral("Expected to decode String but found number instead."));
+    EXPECT_EQ(mistyped.codingPath(), QStringLiteral("c[0][0]"));
+    const PlmJsonDecodingError notObject = decodingErrorOf([&] { d.root().field<QList<PlmPoint>>("c"); });
+    EXPECT_EQ(notObject.message(), QStringLiteral("Expected to decode Dictionary<String, Any> but found an array instead."));
+    EXPECT_EQ(notObject.codingPath(), QStringLiteral("c[0]"));
 }
 
 TEST(PlmJsonTest, nestingIsBoundedWithoutRecursion)
