@@ -1,7 +1,7 @@
 #include "support/BenchGuard.h"
 #include "canvas/VectorCanvas.h"
 #include "model/PlmSymbolPosition.h"
-#include "platform/ViewHost.h"
+#include "desktop/ViewHost.h"
 #include "support/BenchMaps.h"
 
 #include <QCoreApplication>

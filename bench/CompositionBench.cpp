@@ -1,11 +1,11 @@
 #include "support/BenchGuard.h"
 #include "canvas/VectorCanvas.h"
-#include "decorations/CarteCompositionHost.h"
-#include "decorations/ThematicCanvas.h"
-#include "decorations/ThematicLegend.h"
-#include "platform/ViewHost.h"
+#include "page/CarteCompositionHost.h"
+#include "page/ThematicCanvas.h"
+#include "page/ThematicLegend.h"
+#include "desktop/ViewHost.h"
 #include "support/BenchMaps.h"
-#include "thematic/ProportionalOverlay.h"
+#include "canvas/ProportionalOverlay.h"
 
 #include <QImage>
 #include <QPainter>

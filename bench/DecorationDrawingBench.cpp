@@ -1,7 +1,7 @@
 #include "support/BenchGuard.h"
-#include "decorations/DecorationDrawing.h"
-#include "decorations/LegendLayout.h"
-#include "platform/ViewNode.h"
+#include "page/DecorationDrawing.h"
+#include "page/LegendLayout.h"
+#include "desktop/ViewNode.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,14 +1,14 @@
 #include "support/BenchGuard.h"
 #include "canvas/VectorCanvas.h"
-#include "decorations/LegendDrawing.h"
-#include "decorations/LegendLayout.h"
+#include "page/LegendDrawing.h"
+#include "page/LegendLayout.h"
 #include "export/CarteBitmapExport.h"
 #include "export/CarteExportComposition.h"
 #include "export/CartePDFExport.h"
 #include "export/SFExportPDFRenderer.h"
 #include "export/PlmPngWriter.h"
 #include "support/BenchMaps.h"
-#include "thematic/ProportionalShape.h"
+#include "canvas/ProportionalShape.h"
 
 #include <QBuffer>
 #include <QImageWriter>

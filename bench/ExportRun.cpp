@@ -1,11 +1,11 @@
 #include "support/BenchPages.h"
 #include "support/BenchWorks.h"
 
-#include "decorations/ThematicCanvas.h"
+#include "page/ThematicCanvas.h"
 #include "canvas/VectorCanvas.h"
 #include "export/CarteBitmapExport.h"
 #include "export/CartePDFExport.h"
-#include "export/CarteSVGExport.h"
+#include "export/SvgCompositionExport.h"
 #include "export/PlmPngWriter.h"
 #include "export/ThematicCanvasExport.h"
 #include "model/PlmWorkCodec.h"
@@ -70,7 +70,7 @@ int run(const QStringList& args)
     step("layout");
     PlmExportResult result;
     if (args[1] == QLatin1String("svg"))
-        result = CarteSVGExport::exportSVG(composition, size);
+        result = SvgCompositionExport::exportSVG(composition, size);
     else if (args[1] == QLatin1String("pdf"))
         result = CartePDFExport::exportPDF(composition, size);
     else if (args[1] == QLatin1String("png") && finer) {

@@ -1,6 +1,6 @@
 #include "support/BenchGuard.h"
-#include "canvas/FondEntityCommands.h"
-#include "canvas/FondWindowController.h"
+#include "fond/FondEntityCommands.h"
+#include "fond/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
 #include "support/BenchWorks.h"
 

@@ -5,8 +5,8 @@
 #include "support/BenchImportFiles.h"
 #include "support/BenchMaps.h"
 
-#include "import/PlmGeoJsonReader.h"
-#include "import/PlmVectorImporter.h"
+#include "basemaps/GeoJSONReader.h"
+#include "basemaps/PlmVectorImporter.h"
 #include "model/PlmJsonDocument.h"
 #include "model/PlmEntity.h"
 #include "model/PlmMapCodec.h"

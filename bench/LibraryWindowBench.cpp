@@ -6,8 +6,8 @@
 #include "library/LibraryThumbnails.h"
 #include "library/LibraryWindowController.h"
 #include "model/PlmMapCodec.h"
-#include "platform/DialogHooks.h"
-#include "platform/ViewHost.h"
+#include "desktop/DialogHooks.h"
+#include "desktop/ViewHost.h"
 #include "support/BenchMaps.h"
 
 #include <QCoreApplication>

@@ -5,8 +5,8 @@
 #include "support/BenchMaps.h"
 
 #include "data/DataImportWindowControllerModel.h"
-#include "data/PlmMatch.h"
-#include "data/PlmMatchImport.h"
+#include "tables/PlmMatch.h"
+#include "tables/PlmMatchImport.h"
 #include "model/PlmWork.h"
 
 #include <benchmark/benchmark.h>

@@ -1,7 +1,7 @@
 #include "support/BenchGuard.h"
 #include "online/OnlineWindowController.h"
-#include "online/PlmCatalogueBrowsing.h"
-#include "online/PlmCatalogueLoading.h"
+#include "catalogue/OnlineCatalogBrowsing.h"
+#include "catalogue/PlmCatalogueLoading.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>

@@ -9,8 +9,8 @@
 #include "support/BenchImportFiles.h"
 #include "support/BenchTables.h"
 
-#include "data/PlmInputReader.h"
-#include "import/PlmVectorImporter.h"
+#include "tables/PlmInputReader.h"
+#include "basemaps/PlmVectorImporter.h"
 #include "model/PlmMapCodec.h"
 
 #include <QCoreApplication>

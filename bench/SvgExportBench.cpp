@@ -1,8 +1,8 @@
 #include "support/BenchGuard.h"
 #include "canvas/VectorCanvas.h"
-#include "decorations/LegendLayout.h"
-#include "decorations/ThematicCanvas.h"
-#include "export/CarteSVGExport.h"
+#include "page/LegendLayout.h"
+#include "page/ThematicCanvas.h"
+#include "export/SvgCompositionExport.h"
 #include "export/ThematicCanvasExport.h"
 #include "export/SVGCarteExport.h"
 #include "model/PlmPaletteRamps.h"
@@ -96,7 +96,7 @@ void BM_SvgExportLargeChoroplethPage(benchmark::State& state)
     size.margin = 10;
     qsizetype bytes = 0;
     for (auto _ : state) {
-        const PlmExportResult result = CarteSVGExport::exportSVG(composition, size);
+        const PlmExportResult result = SvgCompositionExport::exportSVG(composition, size);
         bytes = result.data.size();
         benchmark::DoNotOptimize(result.data.constData());
     }
@@ -104,7 +104,7 @@ void BM_SvgExportLargeChoroplethPage(benchmark::State& state)
     if (qEnvironmentVariableIsSet("PELMORA_KEEP_RENDERS")) {
         QFile file(QStringLiteral("/tmp/bench-page.svg"));
         if (file.open(QIODevice::WriteOnly))
-            file.write(CarteSVGExport::exportSVG(composition, size).data);
+            file.write(SvgCompositionExport::exportSVG(composition, size).data);
     }
 }
 PLM_BENCHMARK(BM_SvgExportLargeChoroplethPage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);

@@ -1,10 +1,10 @@
 // The symbol catalogue: one keystroke in the search field, and opening the picker window.
 #include "support/BenchGuard.h"
-#include "import/SymbolGlyphSvgReader.h"
-#include "library/SymbolPickerWindowController.h"
+#include "symbolcatalogue/SymbolGlyphSvgReader.h"
+#include "symbolcatalogue/SymbolPickerWindowController.h"
 #include "platform/SymbolGlyphProvider.h"
 #include "platform/UserDefaults.h"
-#include "thematic/PlmSymbolCatalogue.h"
+#include "canvas/PlmSymbolCatalogue.h"
 
 #include <QApplication>
 #include <QLineEdit>

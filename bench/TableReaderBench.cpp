@@ -4,8 +4,8 @@
 // benchmarks read the files from disk as a person's import does; bench/peers.sh times them
 // against Python's readers on the same files.
 #include "support/BenchGuard.h"
-#include "data/PlmInputReader.h"
-#include "data/PlmInputTable.h"
+#include "tables/PlmInputReader.h"
+#include "tables/PlmInputTable.h"
 
 #include "support/BenchTables.h"
 

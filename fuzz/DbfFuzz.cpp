@@ -1,7 +1,7 @@
 // dBASE tables; the first byte chooses the declared code page (none, UTF-8, 1252, MacRoman).
 #include "FuzzSupport.h"
-#include "import/PlmImportBuilder.h"
-#include "import/PlmShapefileReader.h"
+#include "basemaps/PlmImportBuilder.h"
+#include "basemaps/ShapefileReader.h"
 
 #include <optional>
 

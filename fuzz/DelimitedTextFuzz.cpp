@@ -1,7 +1,7 @@
 // Delimited text tables (encodings, "sep=" line, separator guess, quoting), then the header
 // guess and the column types that the import dialog asks for.
 #include "FuzzSupport.h"
-#include "data/PlmInputReader.h"
+#include "tables/PlmInputReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

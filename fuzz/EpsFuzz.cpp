@@ -1,7 +1,7 @@
 // EPS, PostScript and Illustrator drawings through the import entry's finishing steps.
 #include "FuzzSupport.h"
-#include "import/PlmEpsImporter.h"
-#include "import/PlmVectorImporter.h"
+#include "basemaps/EPSImporter.h"
+#include "basemaps/PlmVectorImporter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,7 +1,7 @@
 // GeoJSON through the import entry's finishing steps (sources, validation).
 #include "FuzzSupport.h"
-#include "import/PlmGeoJsonReader.h"
-#include "import/PlmVectorImporter.h"
+#include "basemaps/GeoJSONReader.h"
+#include "basemaps/PlmVectorImporter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

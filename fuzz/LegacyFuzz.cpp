@@ -1,8 +1,8 @@
 // Files of the older Pelmora program: the four base-map layouts and the ".tab" tables; the
 // first byte chooses the reader.
 #include "FuzzSupport.h"
-#include "import/PlmPelmoraBaseMap.h"
-#include "import/PlmPelmoraTable.h"
+#include "basemaps/LegacyPelmoraImporter.h"
+#include "basemaps/LegacyPelmoraTable.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

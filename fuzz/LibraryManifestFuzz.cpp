@@ -1,6 +1,6 @@
 // The manifest of a library package.
 #include "FuzzSupport.h"
-#include "library/PlmLibraryManifest.h"
+#include "librarystore/PlmLibraryManifest.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,7 +1,7 @@
 // The indexes of the online providers (JSON listings, WFS capabilities); the first byte
 // chooses the provider.
 #include "FuzzSupport.h"
-#include "online/PlmCatalogueProviders.h"
+#include "catalogue/PlmCatalogueProviders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -2,7 +2,7 @@
 // member (.shp, .shx, .dbf, .prj, .cpg) that the rest of the input replaces; the others are a
 // small valid set, written beside it in a temporary folder.
 #include "FuzzSupport.h"
-#include "import/PlmShapefileReader.h"
+#include "basemaps/ShapefileReader.h"
 #include "support/ShapefileTestWriter.h"
 
 #include <QDir>

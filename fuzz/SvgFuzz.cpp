@@ -1,7 +1,7 @@
 // SVG drawings through the import entry's finishing steps.
 #include "FuzzSupport.h"
-#include "import/PlmSvgReader.h"
-#include "import/PlmVectorImporter.h"
+#include "basemaps/PlmSvgReader.h"
+#include "basemaps/PlmVectorImporter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

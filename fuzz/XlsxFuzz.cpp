@@ -1,6 +1,6 @@
 // Whole XLSX workbooks (the archive and every member in it).
 #include "FuzzSupport.h"
-#include "data/PlmInputReader.h"
+#include "tables/PlmInputReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -2,7 +2,7 @@
 // relationships, sheet, shared strings, styles) that the rest of the input replaces, so that
 // the XML readers are reached without the fuzzer having to build an archive.
 #include "FuzzSupport.h"
-#include "data/PlmInputReader.h"
+#include "tables/PlmInputReader.h"
 #include "support/ZipTestWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -1,8 +1,8 @@
 #include "support/BenchPages.h"
 
 #include "canvas/VectorCanvas.h"
-#include "decorations/ThematicCanvas.h"
-#include "decorations/ThematicLegend.h"
+#include "page/ThematicCanvas.h"
+#include "page/ThematicLegend.h"
 #include "model/PlmPaletteRamps.h"
 
 namespace BenchPages {

@@ -3,13 +3,13 @@
 #include "app/MainMenu.h"
 #include "app/PlmWorkDocument.h"
 #include "app/TextFieldCommands.h"
-#include "import/VectorImportUI.h"
+#include "mapimport/VectorImportUI.h"
 #include "library/LibraryCoordinator.h"
-#include "platform/CommandRouter.h"
-#include "platform/DialogHooks.h"
-#include "platform/Document.h"
-#include "platform/DocumentController.h"
-#include "platform/DocumentWindowController.h"
+#include "desktop/CommandRouter.h"
+#include "desktop/DialogHooks.h"
+#include "desktop/Document.h"
+#include "desktop/DocumentController.h"
+#include "desktop/DocumentWindowController.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,14 +2,14 @@
 
 #include "app/PlmWorkDocument.h"
 #include "app/StudioWindowController.h"
-#include "import/VectorImportUI.h"
+#include "mapimport/VectorImportUI.h"
 #include "library/LibraryCoordinator.h"
 #include "library/LibraryWindowController.h"
 #include "model/PlmWork.h"
 #include "online/OnlineWindowController.h"
-#include "platform/DialogHooks.h"
-#include "platform/Document.h"
-#include "platform/DocumentController.h"
+#include "desktop/DialogHooks.h"
+#include "desktop/Document.h"
+#include "desktop/DocumentController.h"
 #include "platform/LocalFileOpener.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "app/AppDelegate.h"
 
 #include "app/MainMenu.h"
-#include "platform/DialogHooks.h"
-#include "platform/DocumentController.h"
+#include "desktop/DialogHooks.h"
+#include "desktop/DocumentController.h"
 
 #include <QApplication>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #include "app/MainMenu.h"
 
 #include "platform/CommandResponder.h"
-#include "platform/CommandRouter.h"
+#include "desktop/CommandRouter.h"
 
 #include <QAction>
 #include <QApplication>

@@ -5,7 +5,7 @@
 #include "data/DataImportWindowController.h"
 #include "model/PlmMapCodec.h"
 #include "platform/Bookmark.h"
-#include "platform/DocumentController.h"
+#include "desktop/DocumentController.h"
 
 #include <QUrl>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "data/PlmInputSheet.h"
+#include "tables/PlmInputSheet.h"
 #include "model/PlmMap.h"
-#include "platform/Document.h"
+#include "desktop/Document.h"
 
 #include <mutex>
 

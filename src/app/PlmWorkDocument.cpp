@@ -6,9 +6,9 @@
 #include "model/PlmMapCodec.h"
 #include "model/PlmWorkCodec.h"
 #include "platform/Bookmark.h"
-#include "platform/DocumentController.h"
+#include "desktop/DocumentController.h"
 #include "platform/DocumentType.h"
-#include "platform/DocumentWindowController.h"
+#include "desktop/DocumentWindowController.h"
 #include "platform/UserDefaults.h"
 #include "platform/WorkUndo.h"
 

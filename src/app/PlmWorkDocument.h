@@ -3,8 +3,8 @@
 #include "app/PlmWorkDocumentDerived.h"
 #include "app/PlmWorkDocumentValidator.h"
 #include "model/PlmWork.h"
-#include "platform/Document.h"
-#include "platform/DocumentWindowController.h"
+#include "desktop/Document.h"
+#include "desktop/DocumentWindowController.h"
 
 #include <QFuture>
 #include <QPointer>

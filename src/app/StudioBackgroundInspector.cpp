@@ -4,15 +4,15 @@
 #include "app/StudioObjectsOutline.h"
 #include "app/StudioSplit.h"
 #include "app/StudioWindowController.h"
-#include "canvas/FondWindowController.h"
+#include "fond/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
-#include "decorations/DecorationController.h"
-#include "decorations/InspectorScroll.h"
-#include "decorations/InspectorSection.h"
-#include "layout/CarteWindowController.h"
+#include "page/DecorationController.h"
+#include "inspector/InspectorScroll.h"
+#include "inspector/InspectorSection.h"
+#include "carte/CarteWindowController.h"
 #include "model/PlmErrors.h"
 #include "model/PlmFrenchNumber.h"
-#include "platform/DialogHooks.h"
+#include "desktop/DialogHooks.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -4,14 +4,14 @@
 #include "app/StudioOutlineDelegate.h"
 #include "app/StudioOutlineModel.h"
 #include "app/StudioWindowController.h"
-#include "canvas/FondWindowController.h"
+#include "fond/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
 #include "data/DataWindowController.h"
-#include "decorations/DecorationController.h"
-#include "decorations/InspectorScroll.h"
-#include "layout/CarteWindowController.h"
+#include "page/DecorationController.h"
+#include "inspector/InspectorScroll.h"
+#include "carte/CarteWindowController.h"
 #include "model/PlmErrors.h"
-#include "platform/DialogHooks.h"
+#include "desktop/DialogHooks.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 #include "app/StudioOutlineDelegate.h"
 
 #include "app/StudioOutlineModel.h"
-#include "decorations/InspectorIcon.h"
+#include "inspector/InspectorIcon.h"
 
 #include <QApplication>
 #include <QLineEdit>

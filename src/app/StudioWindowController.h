@@ -5,8 +5,8 @@
 #include "model/PlmVariable.h"
 #include "model/PlmWork.h"
 #include "platform/CommandResponder.h"
-#include "platform/Document.h"
-#include "platform/DocumentWindowController.h"
+#include "desktop/Document.h"
+#include "desktop/DocumentWindowController.h"
 
 #include <QHash>
 #include <QList>

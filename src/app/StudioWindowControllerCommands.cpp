@@ -1,12 +1,12 @@
 #include "app/PlmWorkDocument.h"
 #include "app/StudioSplit.h"
 #include "app/StudioWindowController.h"
-#include "canvas/FondWindowController.h"
+#include "fond/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
-#include "layout/CarteWindowController.h"
+#include "carte/CarteWindowController.h"
 #include "model/PlmErrors.h"
-#include "platform/CommandRouter.h"
-#include "platform/DialogHooks.h"
+#include "desktop/CommandRouter.h"
+#include "desktop/DialogHooks.h"
 
 #include <QAction>
 #include <QButtonGroup>

@@ -2,10 +2,10 @@
 #include "app/StudioWindowController.h"
 #include "canvas/VectorCanvas.h"
 #include "data/DataWindowController.h"
-#include "decorations/InspectorIcon.h"
-#include "decorations/InspectorScroll.h"
-#include "decorations/InspectorSection.h"
-#include "platform/ViewHost.h"
+#include "inspector/InspectorIcon.h"
+#include "inspector/InspectorScroll.h"
+#include "inspector/InspectorSection.h"
+#include "desktop/ViewHost.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

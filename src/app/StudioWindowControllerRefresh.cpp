@@ -2,15 +2,15 @@
 #include "app/StudioSplit.h"
 #include "app/StudioWindowController.h"
 #include "app/StudioWindowText.h"
-#include "canvas/FondWindowController.h"
+#include "fond/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
 #include "data/DataWindowController.h"
-#include "decorations/DecorationController.h"
-#include "decorations/InspectorIcon.h"
-#include "decorations/InspectorScroll.h"
-#include "layout/CarteWindowController.h"
+#include "page/DecorationController.h"
+#include "inspector/InspectorIcon.h"
+#include "inspector/InspectorScroll.h"
+#include "carte/CarteWindowController.h"
 #include "platform/UserDefaults.h"
-#include "platform/ViewHost.h"
+#include "desktop/ViewHost.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "app/StudioToolbarHost.h"
 #include "app/StudioWindowController.h"
 #include "app/StudioWindowText.h"
-#include "decorations/InspectorIcon.h"
-#include "decorations/InspectorSection.h"
+#include "inspector/InspectorIcon.h"
+#include "inspector/InspectorSection.h"
 
 #include <QComboBox>
 #include <QFrame>

@@ -1,6 +1,6 @@
 #include "app/TextFieldCommands.h"
 
-#include "platform/CommandRouter.h"
+#include "desktop/CommandRouter.h"
 
 #include <QApplication>
 #include <QClipboard>

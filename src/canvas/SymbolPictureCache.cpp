@@ -1,6 +1,6 @@
 #include "canvas/SymbolPictureCache.h"
 
-#include "thematic/ProportionalShape.h"
+#include "canvas/ProportionalShape.h"
 
 #include <bit>
 

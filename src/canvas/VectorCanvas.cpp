@@ -2,7 +2,7 @@
 
 #include "canvas/VectorCanvasLayers.h"
 
-#include "thematic/ProportionalShape.h"
+#include "canvas/ProportionalShape.h"
 
 #include <QGuiApplication>
 #include <QMenu>

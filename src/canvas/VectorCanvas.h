@@ -8,7 +8,7 @@
 #include "model/PlmPointSymbol.h"
 #include "model/PlmStyle.h"
 #include "model/PlmVectorPath.h"
-#include "platform/ViewNode.h"
+#include "desktop/ViewNode.h"
 
 #include <QColor>
 #include <QPen>

@@ -1,7 +1,7 @@
 #include "canvas/VectorCanvas.h"
 
 #include "canvas/CanvasPathBuilder.h"
-#include "thematic/ProportionalShape.h"
+#include "canvas/ProportionalShape.h"
 
 PlmVectorPath VectorCanvas::path(const PlmGeometry& geometry, const QMap<QString, QString>& attributes) const
 {

@@ -4,7 +4,7 @@
 #include "canvas/CanvasStrokeOutline.h"
 #include "canvas/TextOutline.h"
 #include "model/PlmErrors.h"
-#include "thematic/ProportionalShape.h"
+#include "canvas/ProportionalShape.h"
 
 #include <QBuffer>
 #include <QFontDatabase>

@@ -1,7 +1,7 @@
 #include "canvas/VectorCanvas.h"
 
 #include "canvas/CanvasPathBuilder.h"
-#include "platform/ViewHost.h"
+#include "desktop/ViewHost.h"
 
 #include <QGuiApplication>
 #include <QPainter>

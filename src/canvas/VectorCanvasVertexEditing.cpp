@@ -1,6 +1,6 @@
 #include "canvas/VectorCanvas.h"
 
-#include "platform/ViewHost.h"
+#include "desktop/ViewHost.h"
 
 #include <QMenu>
 

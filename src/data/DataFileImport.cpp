@@ -2,10 +2,10 @@
 // thread, then the import dialog on the main thread; and the pane's status label.
 #include "data/DataImportWindowController.h"
 #include "data/DataWindowController.h"
-#include "data/PlmInputReader.h"
+#include "tables/PlmInputReader.h"
 #include "model/PlmErrors.h"
-#include "platform/CommandRouter.h"
-#include "platform/DialogHooks.h"
+#include "desktop/CommandRouter.h"
+#include "desktop/DialogHooks.h"
 
 #include <QApplication>
 #include <QFile>

@@ -2,7 +2,7 @@
 
 #include "data/DataImportWindowControllerDocument.h"
 #include "data/DataImportWindowControllerModel.h"
-#include "data/PlmInputSheet.h"
+#include "tables/PlmInputSheet.h"
 
 #include <QDialog>
 #include <QList>

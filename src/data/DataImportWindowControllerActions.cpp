@@ -4,7 +4,7 @@
 
 #include "data/DataImportWindowControllerPreview.h"
 #include "data/DataImportWindowControllerZones.h"
-#include "data/PlmMatchImport.h"
+#include "tables/PlmMatchImport.h"
 #include "model/PlmErrors.h"
 
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 #include "data/DataImportWindowControllerModel.h"
 #include "model/PlmFrenchCount.h"
 
-#include "data/PlmInputReader.h"
-#include "data/PlmMatchImport.h"
+#include "tables/PlmInputReader.h"
+#include "tables/PlmMatchImport.h"
 #include "model/PlmCodePointOrder.h"
 #include "model/PlmEntity.h"
 

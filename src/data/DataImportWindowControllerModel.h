@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/PlmInputSheet.h"
-#include "data/PlmMatch.h"
+#include "tables/PlmInputSheet.h"
+#include "tables/PlmMatch.h"
 #include "model/PlmWork.h"
 
 #include <QHash>

@@ -3,8 +3,8 @@
 #include "data/DataTableModel.h"
 #include "model/PlmFrenchCount.h"
 #include "data/DataWindowController.h"
-#include "decorations/InspectorScroll.h"
-#include "decorations/InspectorSection.h"
+#include "inspector/InspectorScroll.h"
+#include "inspector/InspectorSection.h"
 #include "model/PlmDistribution.h"
 #include "model/PlmFrenchNumber.h"
 

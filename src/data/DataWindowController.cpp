@@ -4,7 +4,7 @@
 #include "data/DataImportWindowController.h"
 #include "data/DataTableModel.h"
 #include "platform/CommandResponder.h"
-#include "platform/Document.h"
+#include "desktop/Document.h"
 
 #include <QAction>
 #include <QApplication>

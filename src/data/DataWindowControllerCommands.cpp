@@ -7,7 +7,7 @@
 #include "data/DataTableModel.h"
 #include "data/DataVariableDialog.h"
 #include "model/PlmErrors.h"
-#include "platform/Document.h"
+#include "desktop/Document.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -3,7 +3,7 @@
 #include "data/DataWindowController.h"
 
 #include "data/DataCellDelegate.h"
-#include "platform/CommandRouter.h"
+#include "desktop/CommandRouter.h"
 
 void DataWindowController::installCellEditing()
 {

@@ -5,7 +5,7 @@
 #include "export/CarteExportScope.h"
 #include "export/PlmPngWriter.h"
 #include "model/PlmErrors.h"
-#include "platform/ViewNode.h"
+#include "desktop/ViewNode.h"
 
 #include <QBuffer>
 #include <QColorSpace>

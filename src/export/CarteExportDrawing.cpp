@@ -1,7 +1,7 @@
 #include "export/CarteExportDrawing.h"
 
 #include "export/CarteExportComposition.h"
-#include "platform/ViewNode.h"
+#include "desktop/ViewNode.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
 #include "export/CarteExportOverflow.h"
 
 #include "export/CarteExportComposition.h"
-#include "platform/ViewNode.h"
+#include "desktop/ViewNode.h"
 
 #include <QRectF>
 

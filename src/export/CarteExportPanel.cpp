@@ -1,13 +1,13 @@
 #include "export/CarteExportPanel.h"
 
-#include "decorations/InspectorSection.h"
+#include "inspector/InspectorSection.h"
 #include "export/CarteBitmapExport.h"
 #include "export/CarteExportComposition.h"
 #include "export/CarteExportForm.h"
 #include "export/CarteExportOverflow.h"
 #include "export/CartePDFExport.h"
 #include "model/PlmErrors.h"
-#include "platform/DialogHooks.h"
+#include "desktop/DialogHooks.h"
 
 #include <QAction>
 #include <QApplication>

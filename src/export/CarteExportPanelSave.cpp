@@ -3,9 +3,9 @@
 #include "export/CarteBitmapExport.h"
 #include "export/CarteExportForm.h"
 #include "export/CartePDFExport.h"
-#include "export/CarteSVGExport.h"
+#include "export/SvgCompositionExport.h"
 #include "model/PlmErrors.h"
-#include "platform/DialogHooks.h"
+#include "desktop/DialogHooks.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -50,7 +50,7 @@ void CarteExportPanel::exportFile()
             result = CartePDFExport::exportPDF(m_composition, size);
             break;
         case svg:
-            result = CarteSVGExport::exportSVG(m_composition, size);
+            result = SvgCompositionExport::exportSVG(m_composition, size);
             break;
         default: {
             const std::optional<double> dpi = CarteExportForm::parseNumber(m_dpi->text());

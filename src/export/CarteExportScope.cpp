@@ -1,7 +1,7 @@
 #include "export/CarteExportScope.h"
 
 #include "canvas/VectorCanvas.h"
-#include "platform/ViewNode.h"
+#include "desktop/ViewNode.h"
 
 CarteExportSelection CarteExportSelection::cleared() const
 {

@@ -3,7 +3,7 @@
 #include "canvas/VectorCanvas.h"
 #include "export/CarteExportComposition.h"
 #include "model/PlmRepresentation.h"
-#include "thematic/ProportionalShape.h"
+#include "canvas/ProportionalShape.h"
 
 #include <algorithm>
 

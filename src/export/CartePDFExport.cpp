@@ -10,8 +10,8 @@
 #include "export/PdfPageBox.h"
 #include "export/SFExportPDFRenderer.h"
 #include "model/PlmErrors.h"
-#include "platform/ViewNode.h"
-#include "thematic/ProportionalShape.h"
+#include "desktop/ViewNode.h"
+#include "canvas/ProportionalShape.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

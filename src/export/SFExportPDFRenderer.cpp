@@ -1,7 +1,7 @@
 #include "export/SFExportPDFRenderer.h"
 
 #include "model/PlmErrors.h"
-#include "thematic/ProportionalShape.h"
+#include "canvas/ProportionalShape.h"
 
 #include <QPainter>
 

@@ -1,8 +1,8 @@
 #include "export/SVGCarteExport.h"
 
-#include "decorations/DecorationDrawing.h"
-#include "decorations/DecorationGlyphs.h"
-#include "decorations/LegendLayout.h"
+#include "page/DecorationDrawing.h"
+#include "page/DecorationGlyphs.h"
+#include "page/LegendLayout.h"
 #include "export/SvgPathData.h"
 #include "model/PlmErrors.h"
 #include "model/PlmFrenchNumber.h"

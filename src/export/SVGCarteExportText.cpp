@@ -1,7 +1,7 @@
 #include "export/SVGCarteExport.h"
 
-#include "decorations/DecorationText.h"
-#include "decorations/DecorationTextAttributes.h"
+#include "page/DecorationText.h"
+#include "page/DecorationTextAttributes.h"
 
 #include <QRegularExpression>
 #include <QTextLayout>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "decorations/DecorationDrawing.h"
-#include "decorations/LegendData.h"
+#include "page/DecorationDrawing.h"
+#include "page/LegendData.h"
 #include "model/PlmColor.h"
 #include "model/PlmDecorationObject.h"
 #include "model/PlmPoint.h"
-#include "thematic/ProportionalShape.h"
+#include "canvas/ProportionalShape.h"
 
 #include <QList>
 #include <QRectF>

@@ -1,15 +1,15 @@
 #include "export/ThematicCanvasExport.h"
 
 #include "canvas/VectorCanvas.h"
-#include "decorations/CarteAlignmentGuidesView.h"
-#include "decorations/CarteBlockHandles.h"
-#include "decorations/CartePrintPageGuide.h"
-#include "decorations/DecorationObjectView.h"
-#include "decorations/ThematicCanvas.h"
-#include "decorations/ThematicLegend.h"
+#include "page/CarteAlignmentGuidesView.h"
+#include "page/CarteBlockHandles.h"
+#include "page/CartePrintPageGuide.h"
+#include "page/DecorationObjectView.h"
+#include "page/ThematicCanvas.h"
+#include "page/ThematicLegend.h"
 #include "export/SFExportPDFRenderer.h"
-#include "thematic/ProportionalOverlay.h"
-#include "thematic/ProportionalShape.h"
+#include "canvas/ProportionalOverlay.h"
+#include "canvas/ProportionalShape.h"
 
 #include <QPainter>
 

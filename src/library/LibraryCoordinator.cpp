@@ -1,11 +1,11 @@
 #include "library/LibraryCoordinator.h"
 
 #include "library/LibraryWindowController.h"
-#include "library/PlmLibraryError.h"
-#include "library/PlmLibraryManifest.h"
+#include "librarystore/PlmLibraryError.h"
+#include "librarystore/PlmLibraryManifest.h"
 #include "online/OnlineWindowController.h"
 #include "platform/Bookmark.h"
-#include "platform/DialogHooks.h"
+#include "desktop/DialogHooks.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/PlmLibraryStore.h"
+#include "librarystore/PlmLibraryStore.h"
 
 #include <QObject>
 #include <QPointer>

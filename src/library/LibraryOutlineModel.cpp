@@ -1,6 +1,6 @@
 #include "library/LibraryOutlineModel.h"
 
-#include "decorations/InspectorIcon.h"
+#include "inspector/InspectorIcon.h"
 
 #include <QFileInfo>
 #include <QIcon>

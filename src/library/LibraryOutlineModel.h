@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/PlmLibraryItem.h"
+#include "librarystore/PlmLibraryItem.h"
 
 #include <QAbstractItemModel>
 #include <QHash>

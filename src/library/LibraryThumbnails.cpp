@@ -1,7 +1,7 @@
 #include "library/LibraryThumbnails.h"
 
 #include "canvas/VectorCanvas.h"
-#include "library/PlmLibraryStore.h"
+#include "librarystore/PlmLibraryStore.h"
 #include "model/PlmErrors.h"
 #include "model/PlmMapCodec.h"
 

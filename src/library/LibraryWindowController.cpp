@@ -6,13 +6,13 @@
 #include "library/LibraryOutlineView.h"
 #include "library/LibraryQuickLook.h"
 #include "library/LibraryThumbnails.h"
-#include "library/PlmLibraryError.h"
-#include "library/PlmLibraryFiles.h"
+#include "librarystore/PlmLibraryError.h"
+#include "librarystore/PlmLibraryFiles.h"
 #include "model/PlmFrenchCount.h"
-#include "platform/DialogHooks.h"
-#include "platform/Document.h"
+#include "desktop/DialogHooks.h"
+#include "desktop/Document.h"
 #include "platform/UserDefaults.h"
-#include "platform/ViewHost.h"
+#include "desktop/ViewHost.h"
 
 #include <QApplication>
 #include <QDir>

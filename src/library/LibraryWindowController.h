@@ -1,9 +1,9 @@
 #pragma once
 
-#include "data/PlmInputSheet.h"
-#include "library/PlmLibraryStore.h"
+#include "tables/PlmInputSheet.h"
+#include "librarystore/PlmLibraryStore.h"
 #include "platform/CommandResponder.h"
-#include "platform/DocumentController.h"
+#include "desktop/DocumentController.h"
 
 #include <QMainWindow>
 #include <QModelIndexList>

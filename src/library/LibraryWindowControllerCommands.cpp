@@ -3,8 +3,8 @@
 #include "library/LibraryOutlineModel.h"
 #include "library/LibraryOutlineView.h"
 #include "library/LibraryUndoGroup.h"
-#include "library/PlmLibraryFiles.h"
-#include "platform/DialogHooks.h"
+#include "librarystore/PlmLibraryFiles.h"
+#include "desktop/DialogHooks.h"
 #include "platform/LocalFileOpener.h"
 #include "platform/UndoCommand.h"
 

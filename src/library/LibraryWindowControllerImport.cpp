@@ -1,12 +1,12 @@
 #include "library/LibraryWindowController.h"
 
-#include "import/PlmPelmoraCompanions.h"
-#include "import/VectorImportUI.h"
+#include "mapimport/ExternalFileAccess.h"
+#include "mapimport/VectorImportUI.h"
 #include "library/LibraryUndoGroup.h"
 #include "model/PlmMapCodec.h"
-#include "platform/DialogHooks.h"
-#include "platform/Document.h"
-#include "platform/DocumentController.h"
+#include "desktop/DialogHooks.h"
+#include "desktop/Document.h"
+#include "desktop/DocumentController.h"
 
 #include <QFileInfo>
 #include <QFutureWatcher>

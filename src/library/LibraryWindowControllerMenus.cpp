@@ -1,11 +1,11 @@
 #include "library/LibraryWindowController.h"
 
-#include "decorations/InspectorIcon.h"
+#include "inspector/InspectorIcon.h"
 #include "library/LibraryCoordinator.h"
 #include "library/LibraryOutlineModel.h"
 #include "library/LibraryOutlineView.h"
 #include "library/LibraryQuickLook.h"
-#include "platform/CommandRouter.h"
+#include "desktop/CommandRouter.h"
 
 #include <QAction>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 #include "library/LibraryWindowController.h"
 
-#include "import/VectorImportUI.h"
+#include "mapimport/VectorImportUI.h"
 #include "library/LibraryOutlineModel.h"
 #include "library/LibraryOutlineView.h"
 #include "library/LibraryQuickLook.h"
-#include "library/PlmLibraryFiles.h"
+#include "librarystore/PlmLibraryFiles.h"
 
 #include "model/PlmErrors.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "online/PlmCatalogueBrowsing.h"
+#include "catalogue/OnlineCatalogBrowsing.h"
 
 #include <QAbstractListModel>
 #include <QStyledItemDelegate>

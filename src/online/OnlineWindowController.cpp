@@ -4,7 +4,7 @@
 #include "online/OnlineCatalogueList.h"
 #include "platform/LocalFileOpener.h"
 #include "platform/UserDefaults.h"
-#include "platform/ViewHost.h"
+#include "desktop/ViewHost.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "data/PlmInputSheet.h"
-#include "import/PlmImportResult.h"
-#include "online/PlmCatalogueBrowsing.h"
-#include "online/PlmOnlineDownload.h"
+#include "tables/PlmInputSheet.h"
+#include "basemaps/PlmImportResult.h"
+#include "catalogue/OnlineCatalogBrowsing.h"
+#include "catalogue/PlmOnlineDownload.h"
 
 #include <QFuture>
 #include <QMainWindow>

@@ -1,10 +1,10 @@
 #include "online/OnlineWindowController.h"
 
-#include "import/VectorImportUI.h"
+#include "mapimport/VectorImportUI.h"
 #include "model/PlmMapCodec.h"
-#include "online/PlmCatalogueLoading.h"
-#include "platform/Document.h"
-#include "platform/DocumentController.h"
+#include "catalogue/PlmCatalogueLoading.h"
+#include "desktop/Document.h"
+#include "desktop/DocumentController.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>

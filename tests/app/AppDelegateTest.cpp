@@ -2,20 +2,20 @@
 #include "app/MainMenu.h"
 #include "app/PlmWorkDocument.h"
 #include "app/StudioWindowCommands.h"
-#include "import/VectorImportUI.h"
+#include "mapimport/VectorImportUI.h"
 #include "library/LibraryCoordinator.h"
 #include "library/LibraryWindowController.h"
 #include "model/PlmMapCodec.h"
 #include "online/OnlineWindowController.h"
 #include "support/OnlineTestServer.h"
-#include "library/PlmLibraryStore.h"
+#include "librarystore/PlmLibraryStore.h"
 #include "platform/Bookmark.h"
-#include "platform/DialogHooks.h"
-#include "platform/DocumentController.h"
+#include "desktop/DialogHooks.h"
+#include "desktop/DocumentController.h"
 #include "platform/LocalFileOpener.h"
 #include "platform/UserDefaults.h"
 
-#include "WorkDocumentTestSupport.h"
+#include "support/WorkDocumentTestSupport.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
-#include "WorkDocumentTestSupport.h"
+#include "support/WorkDocumentTestSupport.h"
 
 #include "app/PlmMapDocument.h"
 #include "library/LibraryOutlineModel.h"
-#include "platform/DocumentController.h"
+#include "desktop/DocumentController.h"
 #include "support/LibraryWindowTestSupport.h"
 
 #include <QUrl>

@@ -5,13 +5,13 @@
 #include "app/StudioWindowCommands.h"
 #include "library/LibraryCoordinator.h"
 #include "library/LibraryWindowController.h"
-#include "platform/CommandRouter.h"
-#include "platform/DialogHooks.h"
-#include "platform/DocumentController.h"
+#include "desktop/CommandRouter.h"
+#include "desktop/DialogHooks.h"
+#include "desktop/DocumentController.h"
 #include "platform/UserDefaults.h"
 
 #include "support/LibraryTestSupport.h"
-#include "WorkDocumentTestSupport.h"
+#include "support/WorkDocumentTestSupport.h"
 
 #include <QAction>
 #include <QApplication>

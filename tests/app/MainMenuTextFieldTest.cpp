@@ -1,5 +1,5 @@
 #include "app/TextFieldCommands.h"
-#include "platform/CommandRouter.h"
+#include "desktop/CommandRouter.h"
 
 #include <QApplication>
 #include <QClipboard>

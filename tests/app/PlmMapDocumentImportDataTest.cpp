@@ -1,12 +1,12 @@
-#include "WorkDocumentTestSupport.h"
+#include "support/WorkDocumentTestSupport.h"
 
 #include "app/PlmMapDocument.h"
 #include "data/DataImportWindowController.h"
-#include "import/PlmVectorImporter.h"
-#include "import/VectorImportUI.h"
+#include "basemaps/PlmVectorImporter.h"
+#include "mapimport/VectorImportUI.h"
 #include "model/PlmMapCodec.h"
-#include "platform/DialogHooks.h"
-#include "platform/DocumentController.h"
+#include "desktop/DialogHooks.h"
+#include "desktop/DocumentController.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>

@@ -1,10 +1,10 @@
-#include "WorkDocumentTestSupport.h"
+#include "support/WorkDocumentTestSupport.h"
 
 #include "app/PlmMapDocument.h"
 #include "app/StudioWindowController.h"
 #include "model/PlmMapCodec.h"
-#include "platform/DialogHooks.h"
-#include "platform/DocumentController.h"
+#include "desktop/DialogHooks.h"
+#include "desktop/DocumentController.h"
 #include "platform/UserDefaults.h"
 
 #include <QDir>

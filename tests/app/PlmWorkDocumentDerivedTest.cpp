@@ -1,4 +1,4 @@
-#include "WorkDocumentTestSupport.h"
+#include "support/WorkDocumentTestSupport.h"
 
 #include "app/PlmWorkDocumentDerived.h"
 #include "model/PlmWorkCodec.h"

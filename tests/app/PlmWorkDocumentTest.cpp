@@ -1,11 +1,11 @@
-#include "WorkDocumentTestSupport.h"
+#include "support/WorkDocumentTestSupport.h"
 #include "support/CanvasTestMaps.h"
 
 #include "model/PlmFileLimits.h"
 #include "model/PlmMapCodec.h"
 #include "model/PlmWorkCodec.h"
 #include "platform/Bookmark.h"
-#include "platform/DocumentController.h"
+#include "desktop/DocumentController.h"
 #include "platform/UserDefaults.h"
 
 #include <QDir>

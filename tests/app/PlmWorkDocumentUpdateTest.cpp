@@ -1,4 +1,4 @@
-#include "WorkDocumentTestSupport.h"
+#include "support/WorkDocumentTestSupport.h"
 
 #include <QUndoStack>
 #include <gtest/gtest.h>

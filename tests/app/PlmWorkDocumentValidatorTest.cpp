@@ -1,4 +1,4 @@
-#include "WorkDocumentTestSupport.h"
+#include "support/WorkDocumentTestSupport.h"
 
 #include "app/PlmWorkDocumentValidator.h"
 

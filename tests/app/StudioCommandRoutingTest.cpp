@@ -1,8 +1,8 @@
-#include "StudioWindowTestSupport.h"
+#include "support/StudioWindowTestSupport.h"
 
-#include "canvas/FondWindowController.h"
+#include "fond/FondWindowController.h"
 #include "data/DataWindowController.h"
-#include "platform/CommandRouter.h"
+#include "desktop/CommandRouter.h"
 
 #include <QTreeView>
 

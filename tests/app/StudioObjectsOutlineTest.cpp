@@ -1,12 +1,12 @@
-#include "StudioWindowTestSupport.h"
+#include "support/StudioWindowTestSupport.h"
 
 #include "app/StudioObjectsOutline.h"
 #include "app/StudioOutlineDelegate.h"
 #include "app/StudioOutlineModel.h"
-#include "canvas/FondWindowController.h"
+#include "fond/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
-#include "decorations/DecorationController.h"
-#include "layout/CarteWindowController.h"
+#include "page/DecorationController.h"
+#include "carte/CarteWindowController.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,15 +1,15 @@
 #include "app/PlmWorkDocument.h"
 #include "app/StudioSplit.h"
 #include "app/StudioWindowController.h"
-#include "canvas/FondWindowController.h"
+#include "fond/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
 #include "data/DataTableModel.h"
 #include "data/DataWindowController.h"
-#include "decorations/InspectorScroll.h"
-#include "layout/CarteWindowController.h"
-#include "platform/DialogHooks.h"
+#include "inspector/InspectorScroll.h"
+#include "carte/CarteWindowController.h"
+#include "desktop/DialogHooks.h"
 #include "platform/UserDefaults.h"
-#include "platform/ViewHost.h"
+#include "desktop/ViewHost.h"
 
 #include <QApplication>
 #include <QButtonGroup>

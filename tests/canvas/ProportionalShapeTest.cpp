@@ -1,7 +1,7 @@
 #include "model/PlmErrors.h"
 #include "platform/SymbolGlyphProvider.h"
 #include "support/CanvasTestMaps.h"
-#include "thematic/ProportionalShape.h"
+#include "canvas/ProportionalShape.h"
 
 #include <QImage>
 #include <QPainter>

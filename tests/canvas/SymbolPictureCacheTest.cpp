@@ -1,5 +1,5 @@
 #include "canvas/SymbolPictureCache.h"
-#include "thematic/ProportionalShape.h"
+#include "canvas/ProportionalShape.h"
 
 #include <QImage>
 #include <gtest/gtest.h>

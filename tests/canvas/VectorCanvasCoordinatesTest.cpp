@@ -1,6 +1,6 @@
 #include "canvas/CanvasPathBuilder.h"
 #include "canvas/VectorCanvas.h"
-#include "platform/ViewHost.h"
+#include "desktop/ViewHost.h"
 #include "support/CanvasTestMaps.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 #include "canvas/TextOutline.h"
 #include "canvas/VectorCanvas.h"
 #include "support/CanvasTestMaps.h"
-#include "thematic/ProportionalShape.h"
+#include "canvas/ProportionalShape.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "canvas/VectorCanvas.h"
-#include "platform/ViewHost.h"
+#include "desktop/ViewHost.h"
 #include "support/CanvasTestMaps.h"
 
 #include <QCoreApplication>

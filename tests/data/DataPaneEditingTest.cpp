@@ -9,7 +9,7 @@
 #include "data/DataTableView.h"
 #include "data/DataVariableDialog.h"
 #include "model/PlmErrors.h"
-#include "platform/Document.h"
+#include "desktop/Document.h"
 #include "support/PlmWorkTestSupport.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 // dialog, the size limit, failures, a document closed during the read, the drop and the command.
 #include "support/DataPaneTestSupport.h"
 
-#include "platform/CommandRouter.h"
+#include "desktop/CommandRouter.h"
 
 namespace {
 

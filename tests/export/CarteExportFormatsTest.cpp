@@ -1,7 +1,7 @@
-#include "decorations/DecorationObjectView.h"
+#include "page/DecorationObjectView.h"
 #include "export/CarteBitmapExport.h"
 #include "export/CartePDFExport.h"
-#include "export/CarteSVGExport.h"
+#include "export/SvgCompositionExport.h"
 #include "export/ThematicCanvasExport.h"
 #include "support/CompositionTestSupport.h"
 #include "support/ImageCompare.h"
@@ -275,7 +275,7 @@ TEST_P(CarteExportFormatsTest, PdfAndSvgRendersShowThePngExport)
     const double dpi = 72 * kPixelsPerPoint;
     const QImage png = CarteBitmapExport::renderImage(page.composition, size, dpi, CarteBitmapExport::Format::png, false)
                            .convertToFormat(QImage::Format_ARGB32);
-    const QByteArray svg = CarteSVGExport::exportSVG(page.composition, size).data;
+    const QByteArray svg = SvgCompositionExport::exportSVG(page.composition, size).data;
     const QByteArray pdf = CartePDFExport::exportPDF(page.composition, size).data;
     const struct {
         const char* name;

@@ -2,7 +2,7 @@
 #include "export/CarteExportPanel.h"
 #include "export/ThematicCanvasExport.h"
 #include "model/PlmErrors.h"
-#include "platform/DialogHooks.h"
+#include "desktop/DialogHooks.h"
 #include "support/CompositionTestSupport.h"
 #include "support/WidgetKeys.h"
 

@@ -1,5 +1,5 @@
-#include "decorations/DecorationGlyphs.h"
-#include "decorations/LegendLayout.h"
+#include "page/DecorationGlyphs.h"
+#include "page/LegendLayout.h"
 #include "export/SVGCarteExport.h"
 #include "support/SvgTestSupport.h"
 

@@ -1,7 +1,7 @@
 #include "canvas/VectorCanvas.h"
-#include "decorations/DecorationDrawing.h"
-#include "decorations/LegendDrawing.h"
-#include "decorations/LegendLayout.h"
+#include "page/DecorationDrawing.h"
+#include "page/LegendDrawing.h"
+#include "page/LegendLayout.h"
 #include "export/SVGCarteExport.h"
 #include "support/CanvasTestMaps.h"
 #include "support/SvgTestSupport.h"
@@ -16,7 +16,7 @@ using namespace CanvasTestMaps;
 using namespace SvgTestSupport;
 
 // Decorations and legends of the SVG drawn by rsvg-convert against the screen's drawing of the
-// same values (the whole page against the PNG export: CarteSVGExportTest).
+// same values (the whole page against the PNG export: SvgCompositionExportTest).
 namespace {
 
 constexpr double kWidth = 400;

@@ -1,5 +1,5 @@
-#include "decorations/DecorationText.h"
-#include "decorations/DecorationTextAttributes.h"
+#include "page/DecorationText.h"
+#include "page/DecorationTextAttributes.h"
 #include "export/SVGCarteExport.h"
 #include "support/SvgTestSupport.h"
 

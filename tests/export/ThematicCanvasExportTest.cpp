@@ -1,4 +1,4 @@
-#include "decorations/DecorationObjectView.h"
+#include "page/DecorationObjectView.h"
 #include "export/CarteBitmapExport.h"
 #include "export/CartePDFExport.h"
 #include "export/PDFExportImageAudit.h"

@@ -1,14 +1,14 @@
 #include "library/LibraryCoordinator.h"
 #include "library/LibraryOutlineModel.h"
 #include "library/LibraryWindowController.h"
-#include "library/PlmLibraryError.h"
-#include "library/PlmLibraryManifest.h"
+#include "librarystore/PlmLibraryError.h"
+#include "librarystore/PlmLibraryManifest.h"
 #include "model/PlmMapCodec.h"
 #include "online/OnlineWindowController.h"
 #include "support/OnlineTestServer.h"
 #include "platform/Bookmark.h"
-#include "platform/CommandRouter.h"
-#include "platform/DialogHooks.h"
+#include "desktop/CommandRouter.h"
+#include "desktop/DialogHooks.h"
 #include "platform/UserDefaults.h"
 
 #include <QDir>

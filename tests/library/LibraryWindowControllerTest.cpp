@@ -1,13 +1,13 @@
 #include "canvas/VectorCanvas.h"
-#include "import/PlmPelmoraCompanions.h"
+#include "mapimport/ExternalFileAccess.h"
 #include "library/LibraryDropPreview.h"
 #include "library/LibraryOutlineModel.h"
 #include "library/LibraryOutlineView.h"
 #include "library/LibraryQuickLook.h"
 #include "library/LibraryThumbnails.h"
 #include "library/LibraryWindowController.h"
-#include "library/PlmLibraryError.h"
-#include "platform/CommandRouter.h"
+#include "librarystore/PlmLibraryError.h"
+#include "desktop/CommandRouter.h"
 #include "support/LibraryWindowTestSupport.h"
 
 #include <QAction>

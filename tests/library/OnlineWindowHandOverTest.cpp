@@ -2,7 +2,7 @@
 #include "library/LibraryWindowController.h"
 #include "model/PlmMapCodec.h"
 #include "online/OnlineWindowController.h"
-#include "platform/DialogHooks.h"
+#include "desktop/DialogHooks.h"
 #include "platform/UserDefaults.h"
 #include "support/LibraryTestSupport.h"
 #include "support/OnlineTestServer.h"

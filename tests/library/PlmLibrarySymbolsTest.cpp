@@ -1,8 +1,8 @@
-#include "library/PlmLibraryError.h"
-#include "library/PlmLibraryFiles.h"
-#include "library/PlmLibraryStore.h"
-#include "library/PlmLibrarySymbols.h"
-#include "import/PlmSvgReader.h"
+#include "librarystore/PlmLibraryError.h"
+#include "librarystore/PlmLibraryFiles.h"
+#include "librarystore/PlmLibraryStore.h"
+#include "librarystore/PlmLibrarySymbols.h"
+#include "basemaps/PlmSvgReader.h"
 #include "model/PlmMapCodec.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "PlmMapTestSupport.h"
+#include "support/PlmMapTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "PlmMapTestSupport.h"
+#include "support/PlmMapTestSupport.h"
 
 #include "model/PlmErrors.h"
 #include "model/PlmJson.h"

@@ -1,8 +1,8 @@
 #include "online/OnlineWindowController.h"
 
 #include "canvas/VectorCanvas.h"
-#include "online/PlmCatalogueLoading.h"
-#include "platform/DialogHooks.h"
+#include "catalogue/PlmCatalogueLoading.h"
+#include "desktop/DialogHooks.h"
 #include "platform/LocalFileOpener.h"
 #include "platform/UserDefaults.h"
 #include "support/OnlineTestServer.h"

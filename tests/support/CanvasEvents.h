@@ -1,7 +1,7 @@
 #pragma once
 
 #include "canvas/VectorCanvas.h"
-#include "platform/ViewHost.h"
+#include "desktop/ViewHost.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "layout/CarteWindowController.h"
-#include "platform/ViewHost.h"
-#include "platform/ViewNode.h"
+#include "carte/CarteWindowController.h"
+#include "desktop/ViewHost.h"
+#include "desktop/ViewNode.h"
 #include "support/CanvasTestMaps.h"
 #include "support/FondTestDocument.h"
 #include "support/PlmWorkTestSupport.h"

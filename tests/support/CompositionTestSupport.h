@@ -1,12 +1,12 @@
 #pragma once
 
 #include "canvas/VectorCanvas.h"
-#include "decorations/CarteCompositionHost.h"
-#include "decorations/ThematicCanvas.h"
-#include "decorations/ThematicLegend.h"
-#include "platform/ViewHost.h"
+#include "page/CarteCompositionHost.h"
+#include "page/ThematicCanvas.h"
+#include "page/ThematicLegend.h"
+#include "desktop/ViewHost.h"
 #include "support/CanvasTestMaps.h"
-#include "thematic/ProportionalOverlay.h"
+#include "canvas/ProportionalOverlay.h"
 
 #include <memory>
 

@@ -13,7 +13,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
-#include "platform/DialogHooks.h"
+#include "desktop/DialogHooks.h"
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>

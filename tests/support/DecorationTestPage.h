@@ -1,9 +1,9 @@
 #pragma once
 
-#include "decorations/DecorationController.h"
-#include "decorations/DecorationObjectView.h"
-#include "decorations/ThematicCanvas.h"
-#include "decorations/ThematicLegend.h"
+#include "page/DecorationController.h"
+#include "page/DecorationObjectView.h"
+#include "page/ThematicCanvas.h"
+#include "page/ThematicLegend.h"
 #include "model/PlmErrors.h"
 #include "support/CompositionTestSupport.h"
 

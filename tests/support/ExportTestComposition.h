@@ -6,13 +6,13 @@
 
 #include "support/CanvasTestMaps.h"
 #include "canvas/VectorCanvas.h"
-#include "decorations/DecorationDrawing.h"
-#include "decorations/LegendDrawing.h"
-#include "decorations/LegendLayout.h"
+#include "page/DecorationDrawing.h"
+#include "page/LegendDrawing.h"
+#include "page/LegendLayout.h"
 #include "export/CarteExportComposition.h"
 #include "export/SFExportPDFRenderer.h"
-#include "platform/ViewNode.h"
-#include "thematic/ProportionalShape.h"
+#include "desktop/ViewNode.h"
+#include "canvas/ProportionalShape.h"
 
 #include <QPainter>
 

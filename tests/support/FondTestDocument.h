@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvas/FondWindowControllerDocument.h"
+#include "fond/FondDocument.h"
 #include "model/PlmErrors.h"
 #include "model/PlmWork.h"
 

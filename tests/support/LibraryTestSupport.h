@@ -1,7 +1,7 @@
 #pragma once
 
 #include "library/LibraryCoordinator.h"
-#include "library/PlmLibraryStore.h"
+#include "librarystore/PlmLibraryStore.h"
 #include "platform/Bookmark.h"
 #include "platform/UserDefaults.h"
 

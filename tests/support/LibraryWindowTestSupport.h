@@ -1,9 +1,9 @@
 #pragma once
 
 #include "library/LibraryWindowController.h"
-#include "library/PlmLibraryStore.h"
+#include "librarystore/PlmLibraryStore.h"
 #include "model/PlmMapCodec.h"
-#include "platform/DialogHooks.h"
+#include "desktop/DialogHooks.h"
 #include "platform/LocalFileOpener.h"
 #include "platform/UserDefaults.h"
 #include "support/CanvasTestMaps.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "online/OnlineWindowController.h"
-#include "online/PlmCatalogueProviders.h"
+#include "catalogue/PlmCatalogueProviders.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

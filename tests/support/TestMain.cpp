@@ -1,8 +1,18 @@
-#include "platform/DialogHooks.h"
-
-#include <QApplication>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
+
+#if defined(PELMORA_TEST_MAIN_CORE)
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#elif defined(PELMORA_TEST_MAIN_GUI)
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;
+#else
+#define PELMORA_TEST_MAIN_WIDGETS
+#include "desktop/DialogHooks.h"
+
+#include <QApplication>
+using TestApplication = QApplication;
 
 namespace {
 
@@ -34,18 +44,22 @@ DialogHooks::Hooks unansweredQuestions()
 }
 
 } // namespace
+#endif
 
 // Every test executable runs on the offscreen platform with its own settings scope, so
-// widget tests need no display and no test ever reads or writes the user's settings.
+// widget tests need no display and no test ever reads or writes the user's settings. The
+// application is the least the tested layer needs (see tests/CMakeLists.txt).
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
+    TestApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Pelmora Tests"));
     QCoreApplication::setApplicationName(QStringLiteral("Pelmora Studio Tests"));
+#ifdef PELMORA_TEST_MAIN_WIDGETS
     DialogHooks::setFallbackHooks(unansweredQuestions());
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

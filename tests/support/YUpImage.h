@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ViewNode.h"
+#include "desktop/ViewNode.h"
 
 #include <QColor>
 #include <QImage>

@@ -1,0 +1,114 @@
+#include "basemaps/PlmImportBuilder.h"
+
+#include <algorithm>
+#include <cmath>
+
+PlmImportBuilder::PlmImportBuilder(const QString& name, const QString& format)
+    : name(name)
+{
+    metadata.insert(QStringLiteral("source.format"), format);
+}
+
+void PlmImportBuilder::addEntity(const PlmGeometry& geometry, const std::optional<QString>& id,
+                                 const std::optional<QString>& entityName, const PlmStyle& style,
+                                 const QMap<QString, QString>& attributes)
+{
+    const QString requested = id && !id->isEmpty()
+                                ? *id
+                                : QStringLiteral("import:") + QString::number(entities.size() + 1);
+    QString chosen = requested;
+    if (usedIDs.contains(requested)) {
+        int suffix = nextSuffix_.value(requested, 2);
+        do {
+            chosen = requested + QLatin1Char(':') + QString::number(suffix++);
+        } while (usedIDs.contains(chosen));
+        nextSuffix_.insert(requested, suffix);
+    }
+    PlmEntity entity(chosen, entityName ? *entityName : requested, geometry, style, attributes);
+    if (chosen != requested) {
+        entity.attributes.insert(QStringLiteral("source.id"), requested);
+        note(QStringLiteral("identifiant dupliqué, conservé en attribut"));
+    }
+    usedIDs.insert(chosen);
+    entities.append(std::move(entity));
+}
+
+void PlmImportBuilder::addSource(const QString& sourceName, const QByteArray& data)
+{
+    if (!sources)
+        sources.emplace();
+    sources->append(PlmSource{sourceName, data});
+}
+
+PlmImportResult PlmImportBuilder::result() const
+{
+    PlmImportResult result;
+    result.map.name = name;
+    result.map.entities = PlmEntityList(entities);
+    result.map.metadata = metadata;
+    result.map.sources = sources;
+    result.unconverted = unconverted;
+    result.isNativeDocument = false;
+    return result;
+}
+
+namespace {
+
+// Pixels across the longer side of a map fitted in the studio window's canvas.
+constexpr double fittedViewPixels = 1000;
+
+struct Extent {
+    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+    void add(const PlmPoint& p)
+    {
+        minX = std::min(minX, p.x);
+        minY = std::min(minY, p.y);
+        maxX = std::max(maxX, p.x);
+        maxY = std::max(maxY, p.y);
+    }
+    void add(const QList<PlmPoint>& points)
+    {
+        for (const PlmPoint& p : points)
+            add(p);
+    }
+};
+
+void addGeometry(Extent& extent, const PlmGeometry& geometry)
+{
+    // The common cases without building the extent point list.
+    if (const PlmPoint* point = geometry.asPoint())
+        extent.add(*point);
+    else if (const QList<PlmPoint>* line = geometry.asPolyline())
+        extent.add(*line);
+    else if (const PlmPolygon* polygon = geometry.asPolygon())
+        extent.add(polygon->exterior);
+    else if (const QList<PlmPolygon>* polygons = geometry.asMultipolygon())
+        for (const PlmPolygon& p : *polygons)
+            extent.add(p.exterior);
+    else
+        extent.add(geometry.extentPoints());
+}
+
+} // namespace
+
+double PlmImportBuilder::degreeOutlineWidth(double extentWidth, double extentHeight, double writtenDefault)
+{
+    const double longer = std::max(extentWidth, extentHeight);
+    if (!std::isfinite(longer) || !(longer > 0))
+        return writtenDefault;
+    return std::max(writtenDefault, longer / fittedViewPixels);
+}
+
+void PlmImportBuilder::widenDegreeOutlines(double writtenDefault)
+{
+    Extent extent;
+    for (const PlmEntity& entity : entities)
+        addGeometry(extent, entity.geometry);
+    const double width = degreeOutlineWidth(extent.maxX - extent.minX, extent.maxY - extent.minY, writtenDefault);
+    if (width == writtenDefault)
+        return;
+    const QString asked = QStringLiteral("stroke-width");
+    for (PlmEntity& entity : entities)
+        if (entity.style.lineWidth == writtenDefault && !entity.attributes.contains(asked))
+            entity.style.lineWidth = width;
+}

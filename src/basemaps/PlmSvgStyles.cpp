@@ -1,0 +1,502 @@
+#include "basemaps/PlmSvgStyles.h"
+
+#include "basemaps/PlmSvgNumbers.h"
+#include "basemaps/PlmSvgPathData.h"
+#include "basemaps/SVGTree.h"
+#include "model/PlmErrors.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+
+using PlmSvgNumbers::isSpace;
+using PlmSvgNumbers::trimmed;
+
+void SVGStyleSheet::add(const SVGStyleRule& rule)
+{
+    m_bySelector[rule.selector].append(m_rules.size());
+    m_rules.append(rule);
+}
+
+QList<const SVGStyleRule*> SVGStyleSheet::matching(const SVGNode& node) const
+{
+    QList<qsizetype> indexes;
+    if (m_rules.isEmpty())
+        return {};
+    auto collect = [&](const QString& key) {
+        const auto it = m_bySelector.constFind(key);
+        if (it != m_bySelector.cend())
+            indexes.append(*it);
+    };
+    collect(node.tag);
+    collect(QStringLiteral("*"));
+    // An element without an id has no id to match: "#" alone selects nothing.
+    const QString id = node.attribute(QStringLiteral("id"));
+    if (!id.isEmpty())
+        collect(QLatin1Char('#') + id);
+    const QString classes = node.attribute(QStringLiteral("class"));
+    if (!classes.isEmpty()) {
+        const QStringList pieces = classes.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (const QString& piece : pieces)
+            collect(QLatin1Char('.') + piece);
+    }
+    std::sort(indexes.begin(), indexes.end());
+    indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+    QList<const SVGStyleRule*> rules;
+    rules.reserve(indexes.size());
+    for (qsizetype i : indexes)
+        rules.append(&m_rules.at(i));
+    return rules;
+}
+
+namespace PlmSvgStyles {
+
+const QStringList& presentationProperties()
+{
+    static const QStringList names = {
+        QStringLiteral("fill"),           QStringLiteral("stroke"),          QStringLiteral("stroke-width"),
+        QStringLiteral("fill-rule"),      QStringLiteral("font-family"),     QStringLiteral("font-size"),
+        QStringLiteral("font-weight"),    QStringLiteral("font-style"),      QStringLiteral("text-anchor"),
+        QStringLiteral("fill-opacity"),   QStringLiteral("stroke-opacity"),  QStringLiteral("stroke-dasharray"),
+        QStringLiteral("stroke-linecap"), QStringLiteral("stroke-linejoin"), QStringLiteral("display"),
+        QStringLiteral("visibility"),     QStringLiteral("clip-path"),       QStringLiteral("mask"),
+        QStringLiteral("filter"),
+    };
+    return names;
+}
+
+namespace {
+
+// CSS comments say nothing about the rules; left in, they would glue onto the next selector.
+QString withoutComments(const QString& css)
+{
+    if (!css.contains(QLatin1String("/*")))
+        return css;
+    QString out;
+    out.reserve(css.size());
+    qsizetype i = 0;
+    while (i < css.size()) {
+        const qsizetype open = css.indexOf(QLatin1String("/*"), i);
+        if (open < 0) {
+            out += QStringView(css).mid(i);
+            break;
+        }
+        out += QStringView(css).mid(i, open - i);
+        const qsizetype close = css.indexOf(QLatin1String("*/"), open + 2);
+        if (close < 0)
+            break;
+        out += QLatin1Char(' ');
+        i = close + 2;
+    }
+    return out;
+}
+
+void readStyleText(const QString& text, SVGStyleSheet& sheet, SVGUnconverted& unconverted)
+{
+    // The blocks "selectors { declarations }" with no brace inside either part.
+    const QString css = withoutComments(text);
+    const qsizetype n = css.size();
+    auto isBrace = [&](qsizetype k) { return css[k] == u'{' || css[k] == u'}'; };
+    auto nextBrace = [&](qsizetype from) {
+        for (qsizetype k = from; k < n; ++k)
+            if (isBrace(k))
+                return k;
+        return qsizetype(-1);
+    };
+    qsizetype i = 0;
+    while (i < n) {
+        while (i < n && isBrace(i))
+            ++i;
+        const qsizetype open = nextBrace(i);
+        if (open < 0)
+            break;
+        if (css[open] == u'}') {
+            i = open;
+            continue;
+        }
+        const qsizetype close = nextBrace(open + 1);
+        if (close < 0)
+            break;
+        if (css[close] == u'{') {
+            i = open + 1;
+            continue;
+        }
+        const QStringView selectors = QStringView(css).mid(i, open - i);
+        const QMap<QString, QString> declarations = parseSVGDeclarations(QStringView(css).mid(open + 1, close - open - 1));
+        for (QStringView piece : selectors.split(u',', Qt::SkipEmptyParts)) {
+            const QStringView selector = trimmed(piece);
+            if (selector.isEmpty())
+                continue;
+            if (selector.contains(u' ') || selector.contains(u':') || selector.contains(u'[')
+                || selector.contains(u'>')) {
+                unconverted[QStringLiteral("sélecteur CSS complexe")] += 1;
+                continue;
+            }
+            sheet.add(SVGStyleRule{selector.toString(), declarations});
+        }
+        i = close + 1;
+    }
+}
+
+void collectFrom(const SVGNode& node, SVGStyleSheet& sheet, SVGUnconverted& unconverted)
+{
+    // The text of a style element already holds that of any element inside it: reading those
+    // again would read their rules twice and keep one copy of the text per level.
+    if (node.tag == QLatin1String("style")) {
+        readStyleText(node.text(), sheet, unconverted);
+        return;
+    }
+    for (const auto& child : node.children)
+        collectFrom(*child, sheet, unconverted);
+}
+
+[[noreturn]] void invalidLength(QStringView text)
+{
+    throw PlmImportError::invalid(QStringLiteral("Longueur SVG invalide : ") + text.toString());
+}
+
+} // namespace
+
+void collectSVGStyleRules(const SVGNode& root, SVGStyleSheet& sheet, SVGUnconverted& unconverted)
+{
+    collectFrom(root, sheet, unconverted); // depth bounded by the parser
+}
+
+QMap<QString, QString> parseSVGDeclarations(QStringView text)
+{
+    QMap<QString, QString> declarations;
+    static const QString important = QStringLiteral("!important");
+    for (QStringView piece : text.split(u';', Qt::SkipEmptyParts)) {
+        const qsizetype colon = piece.indexOf(u':');
+        if (colon < 0)
+            continue;
+        // Line breaks are white space too: a declaration on its own line is still read.
+        const QStringView name = trimmed(piece.left(colon));
+        QStringView value = trimmed(piece.mid(colon + 1));
+        if (value.endsWith(important, Qt::CaseInsensitive))
+            value = trimmed(value.chopped(important.size()));
+        if (name.isEmpty())
+            continue;
+        declarations.insert(name.toString(), value.toString());
+    }
+    return declarations;
+}
+
+SVGComputedStyle computedStyle(const SVGNode& node, const SVGComputedStyle& inherited, const SVGStyleSheet& sheet)
+{
+    SVGComputedStyle style = inherited;
+    if (!node.attributes.isEmpty())
+        for (const QString& property : presentationProperties()) {
+            const auto it = node.attributes.constFind(property);
+            if (it != node.attributes.cend())
+                style.insert(property, *it);
+        }
+    for (const SVGStyleRule* rule : sheet.matching(node))
+        for (auto it = rule->declarations.cbegin(); it != rule->declarations.cend(); ++it)
+            style.insert(it.key(), it.value());
+    const auto styleAttribute = node.attributes.constFind(QStringLiteral("style"));
+    if (styleAttribute != node.attributes.cend()) {
+        const QMap<QString, QString> declarations = parseSVGDeclarations(*styleAttribute);
+        for (auto it = declarations.cbegin(); it != declarations.cend(); ++it)
+            style.insert(it.key(), it.value());
+    }
+    return style;
+}
+
+namespace {
+
+std::optional<PlmColor> hexColor(QStringView digits)
+{
+    QString hex;
+    if (digits.size() == 3 || digits.size() == 4) {
+        for (QChar c : digits) {
+            hex += c;
+            hex += c;
+        }
+    } else if (digits.size() == 6 || digits.size() == 8) {
+        hex = digits.toString();
+    } else {
+        return std::nullopt;
+    }
+    quint64 value = 0;
+    for (QChar c : hex) {
+        const char16_t u = c.unicode();
+        int digit;
+        if (u >= u'0' && u <= u'9')
+            digit = u - u'0';
+        else if (u >= u'a' && u <= u'f')
+            digit = u - u'a' + 10;
+        else
+            return std::nullopt;
+        value = value * 16 + quint64(digit);
+    }
+    double alpha = 1;
+    if (hex.size() == 8) {
+        alpha = double(value & 0xff) / 255;
+        value >>= 8;
+    }
+    return PlmColor{double((value >> 16) & 0xff) / 255, double((value >> 8) & 0xff) / 255,
+                    double(value & 0xff) / 255, alpha};
+}
+
+double unitClamped(double value)
+{
+    return std::clamp(value, 0.0, 1.0);
+}
+
+std::optional<PlmColor> functionalColor(QStringView text)
+{
+    // rgb()/rgba(): numbers with their positions, so that a percentage alpha reads as one.
+    QList<double> values;
+    QList<bool> percent;
+    qsizetype start = 0;
+    qsizetype end = 0;
+    qsizetype from = 0;
+    while (PlmSvgNumbers::findNext(text, from, start, end)) {
+        const std::optional<double> value = PlmSvgNumbers::toDouble(text.mid(start, end - start));
+        if (value && std::isfinite(*value)) {
+            values.append(*value);
+            percent.append(end < text.size() && text[end] == u'%');
+        }
+        from = end;
+    }
+    if (values.size() < 3)
+        return std::nullopt;
+    const double divisor = text.contains(u'%') ? 100 : 255;
+    double alpha = 1;
+    if (values.size() == 4)
+        alpha = percent[3] ? values[3] / 100 : values[3];
+    // CSS clamps out-of-range components; unclamped they would make the whole map invalid.
+    return PlmColor{unitClamped(values[0] / divisor), unitClamped(values[1] / divisor),
+                    unitClamped(values[2] / divisor), unitClamped(alpha)};
+}
+
+} // namespace
+
+std::optional<PlmColor> svgColor(QStringView text)
+{
+    const QString value = trimmed(text).toString().toLower();
+    if (value == QLatin1String("none"))
+        return std::nullopt;
+    static const QHash<QString, QString> named = {
+        {QStringLiteral("black"), QStringLiteral("000000")},   {QStringLiteral("white"), QStringLiteral("ffffff")},
+        {QStringLiteral("red"), QStringLiteral("ff0000")},     {QStringLiteral("green"), QStringLiteral("008000")},
+        {QStringLiteral("blue"), QStringLiteral("0000ff")},    {QStringLiteral("yellow"), QStringLiteral("ffff00")},
+        {QStringLiteral("gray"), QStringLiteral("808080")},    {QStringLiteral("grey"), QStringLiteral("808080")},
+        {QStringLiteral("orange"), QStringLiteral("ffa500")},  {QStringLiteral("purple"), QStringLiteral("800080")},
+        {QStringLiteral("transparent"), QStringLiteral("00000000")},
+    };
+    const auto it = named.constFind(value);
+    if (it != named.cend())
+        return hexColor(*it);
+    if (value.startsWith(QLatin1Char('#')))
+        return hexColor(QStringView(value).mid(1));
+    if (value.startsWith(QLatin1String("rgb")))
+        return functionalColor(value);
+    return std::nullopt;
+}
+
+double svgLength(QStringView text, double fontSize)
+{
+    return svgLength(text, fontSize, SVGViewport(), SVGAxis::other);
+}
+
+SVGAxis svgAxis(const QString& name)
+{
+    static const QSet<QString> horizontal = {QStringLiteral("x"),  QStringLiteral("x1"), QStringLiteral("x2"),
+                                             QStringLiteral("cx"), QStringLiteral("dx"), QStringLiteral("rx"),
+                                             QStringLiteral("width")};
+    static const QSet<QString> vertical = {QStringLiteral("y"),  QStringLiteral("y1"), QStringLiteral("y2"),
+                                           QStringLiteral("cy"), QStringLiteral("dy"), QStringLiteral("ry"),
+                                           QStringLiteral("height")};
+    if (horizontal.contains(name))
+        return SVGAxis::horizontal;
+    if (vertical.contains(name))
+        return SVGAxis::vertical;
+    return SVGAxis::other;
+}
+
+SVGViewport svgRootViewport(const QMap<QString, QString>& attributes)
+{
+    SVGViewport viewport;
+    const QList<double> box = PlmSvgNumbers::numbers(attributes.value(QStringLiteral("viewBox")));
+    if (box.size() == 4 && box[2] > 0 && box[3] > 0 && std::isfinite(box[2]) && std::isfinite(box[3])) {
+        viewport = {box[2], box[3], true};
+        return viewport;
+    }
+    // Without a viewBox, an absolute width and height (a percentage there has nothing to
+    // resolve against).
+    const QString width = attributes.value(QStringLiteral("width"));
+    const QString height = attributes.value(QStringLiteral("height"));
+    if (width.isEmpty() || height.isEmpty() || width.contains(QLatin1Char('%')) || height.contains(QLatin1Char('%')))
+        return viewport;
+    try {
+        const double w = svgLength(width, 12);
+        const double h = svgLength(height, 12);
+        if (w > 0 && h > 0)
+            viewport = {w, h, true};
+    } catch (const PlmImportError&) {
+    }
+    return viewport;
+}
+
+double svgLength(QStringView text, double fontSize, const SVGViewport& viewport, SVGAxis axis)
+{
+    const QStringView value = trimmed(text);
+    const qsizetype numberLength = PlmSvgNumbers::matchLength(value, 0);
+    if (numberLength == 0)
+        invalidLength(value);
+    const QStringView unit = value.mid(numberLength);
+    for (QChar c : unit) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || u == u'%'))
+            invalidLength(value);
+    }
+    const std::optional<double> number = PlmSvgNumbers::toDouble(value.left(numberLength));
+    if (!number || !std::isfinite(*number))
+        invalidLength(value);
+    double factor;
+    if (unit.isEmpty() || unit == u"px")
+        factor = 1;
+    else if (unit == u"pt")
+        factor = 4.0 / 3.0;
+    else if (unit == u"pc")
+        factor = 16;
+    else if (unit == u"mm")
+        factor = 96 / 25.4;
+    else if (unit == u"cm")
+        factor = 96 / 2.54;
+    else if (unit == u"in")
+        factor = 96;
+    else if (unit == u"em")
+        factor = fontSize;
+    else if (unit == u"ex")
+        factor = fontSize / 2;
+    else if (unit == u"%" && viewport.known)
+        factor = (axis == SVGAxis::horizontal ? viewport.width
+                  : axis == SVGAxis::vertical ? viewport.height
+                  : std::hypot(viewport.width, viewport.height) / std::sqrt(2.0)) / 100;
+    else
+        throw PlmImportError::invalid(QStringLiteral("Unité SVG non représentable : ") + value.toString());
+    const double length = *number * factor;
+    if (!std::isfinite(length)) // "1e308in"
+        invalidLength(value);
+    return length;
+}
+
+double svgLengthAttribute(const QString& name, const QMap<QString, QString>& attributes, double defaultValue,
+                          const SVGViewport& viewport)
+{
+    const auto it = attributes.constFind(name);
+    if (it == attributes.cend())
+        return defaultValue;
+    return svgLength(*it, 12, viewport, svgAxis(name));
+}
+
+double svgOpacity(const QString& text)
+{
+    const std::optional<double> value = PlmSvgNumbers::plainNumber(text);
+    return value ? unitClamped(*value) : 1.0;
+}
+
+namespace {
+
+bool isNone(const QString& value)
+{
+    return trimmed(value).compare(QLatin1String("none"), Qt::CaseInsensitive) == 0;
+}
+
+std::optional<int> code(const QString& value, const QStringList& names)
+{
+    const qsizetype index = names.indexOf(trimmed(value).toString());
+    if (index < 0)
+        return std::nullopt;
+    return int(index);
+}
+
+// SVG repeats an odd list to make it even; a negative length or an all-zero list draws a
+// solid line (and a dash pattern of zeros would never advance along the line).
+std::optional<QList<double>> dashPattern(const QString& value, double scale)
+{
+    QList<double> lengths = PlmSvgNumbers::numbers(value);
+    double total = 0;
+    for (double length : lengths) {
+        if (length < 0)
+            return std::nullopt;
+        total += length;
+    }
+    if (lengths.isEmpty() || !(total > 0))
+        return std::nullopt;
+    if (lengths.size() % 2 == 1)
+        lengths += QList<double>(lengths);
+    lengths = PlmSvgPathData::scaledDash(lengths, scale);
+    for (double length : lengths)
+        if (!std::isfinite(length))
+            return std::nullopt;
+    return lengths;
+}
+
+} // namespace
+
+PlmStyle svgStyle(const SVGComputedStyle& style, const PlmTransform& transform, double opacity,
+                  SVGUnconverted& unconverted, const SVGViewport& viewport)
+{
+    PlmStyle result;
+    result.pointRadius = 4;
+
+    const auto fill = style.constFind(QStringLiteral("fill"));
+    if (fill == style.cend()) {
+        result.fill = PlmColor{0, 0, 0, 1};
+    } else if (!isNone(*fill)) {
+        result.fill = svgColor(*fill);
+        if (!result.fill)
+            unconverted[QStringLiteral("remplissage ") + *fill] += 1;
+    }
+
+    double strokeWidth = 0;
+    const auto stroke = style.constFind(QStringLiteral("stroke"));
+    if (stroke == style.cend() || isNone(*stroke)) {
+        result.stroke = PlmColor{0, 0, 0, 0};
+    } else {
+        const std::optional<PlmColor> color = svgColor(*stroke);
+        if (color) {
+            result.stroke = *color;
+        } else {
+            result.stroke = PlmColor{0, 0, 0, 0};
+            unconverted[QStringLiteral("contour ") + *stroke] += 1;
+        }
+        strokeWidth = svgLength(style.value(QStringLiteral("stroke-width"), QStringLiteral("1")), 12, viewport,
+                                SVGAxis::other);
+        if (strokeWidth < 0) // an invalid width falls back to the initial one
+            strokeWidth = 1;
+    }
+
+    const double fillOpacity = svgOpacity(style.value(QStringLiteral("fill-opacity"), QStringLiteral("1")));
+    const double strokeOpacity = svgOpacity(style.value(QStringLiteral("stroke-opacity"), QStringLiteral("1")));
+    const double elementOpacity = unitClamped(opacity);
+    if (result.fill)
+        result.fill->alpha *= elementOpacity * fillOpacity;
+    result.stroke.alpha *= elementOpacity * strokeOpacity;
+
+    const double scale = std::sqrt(std::abs(transform.a * transform.d - transform.b * transform.c));
+    result.lineWidth = strokeWidth * scale;
+    if (strokeWidth > 0) {
+        const bool uniform = std::abs(std::hypot(transform.a, transform.b) - std::hypot(transform.c, transform.d)) <= 1e-9
+            && std::abs(transform.a * transform.c + transform.b * transform.d) <= 1e-9;
+        if (!uniform)
+            unconverted[QStringLiteral("épaisseur de contour sous transformation non uniforme")] += 1;
+    }
+
+    const auto dash = style.constFind(QStringLiteral("stroke-dasharray"));
+    if (dash != style.cend() && !isNone(*dash))
+        result.dash = dashPattern(*dash, scale);
+
+    static const QStringList caps = {QStringLiteral("butt"), QStringLiteral("round"), QStringLiteral("square")};
+    static const QStringList joins = {QStringLiteral("miter"), QStringLiteral("round"), QStringLiteral("bevel")};
+    result.lineCap = code(style.value(QStringLiteral("stroke-linecap"), QStringLiteral("butt")), caps);
+    result.lineJoin = code(style.value(QStringLiteral("stroke-linejoin"), QStringLiteral("miter")), joins);
+    return result;
+}
+
+} // namespace PlmSvgStyles

@@ -1,0 +1,321 @@
+// Pending edits, the composition written with the work, entity names and the pane's commands.
+#include "carte/CarteWindowController.h"
+
+#include "canvas/VectorCanvas.h"
+#include "page/CarteCompositionHost.h"
+#include "page/ThematicCanvas.h"
+#include "page/DecorationController.h"
+#include "export/CarteExportPanel.h"
+#include "export/ThematicCanvasExport.h"
+#include "carte/CarteInspector.h"
+#include "carte/CarteInspectorTexts.h"
+#include "carte/CarteThematicRules.h"
+#include "model/PlmErrors.h"
+#include "desktop/DialogHooks.h"
+#include "desktop/ViewHost.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace Texts = CarteInspectorTexts;
+
+namespace {
+
+// The composition size a work may store (the layout's validation range).
+bool isStorableSize(double width, double height)
+{
+    return std::isfinite(width) && std::isfinite(height) && width >= 100 && width <= 10000 && height >= 100
+        && height <= 10000;
+}
+
+} // namespace
+
+bool CarteWindowController::isEditing(QObject* field) const
+{
+    auto* line = qobject_cast<QLineEdit*>(field);
+    return line && line->hasFocus();
+}
+
+void CarteWindowController::endEditing()
+{
+    // Focus goes back to the composition, which ends the field's editing.
+    if (m_host && m_host->isVisible())
+        m_host->setFocus();
+    for (QLineEdit* field : {m_inspector->minimumSize, m_inspector->maximumSize, m_inspector->thresholds}) {
+        if (field->hasFocus())
+            field->clearFocus();
+    }
+}
+
+bool CarteWindowController::commitPendingEdits()
+{
+    m_decorations->commitTextEdit();
+    const std::optional<PlmThematicSettings> edited = editedSettings();
+    if (edited && edited->representation == PlmRepresentation::proportional) {
+        QLineEdit* field = isEditing(m_inspector->minimumSize)   ? m_inspector->minimumSize
+                         : isEditing(m_inspector->maximumSize) ? m_inspector->maximumSize
+                                                               : nullptr;
+        if (!field)
+            return true;
+        if (m_refusedSize == field->objectName() + field->text())
+            return dropRefusedEdit();
+        const std::optional<PlmWork> current = work();
+        try {
+            const PlmThematicSettings typed = Texts::typedSize(
+                *edited, field == m_inspector->minimumSize ? Texts::SizeField::minimum : Texts::SizeField::maximum,
+                field->text(), distribution, current ? current->topLevelEntityIDs() : QSet<QString>());
+            if (!applyThematic(typed, QStringLiteral("Changer la taille des symboles")))
+                return false;
+        } catch (const PlmError& error) {
+            refreshControls();
+            const QString key = field->objectName() + field->text();
+            if (m_refusedSize != key) {
+                m_refusedSize = key;
+                showError(error.message());
+            }
+            return false;
+        }
+        m_refusedSize.reset();
+        endEditing();
+        return true;
+    }
+    if (!isEditing(m_inspector->thresholds))
+        return true;
+    const QString stored = edited ? Texts::thresholdText(edited->thresholds) : QString();
+    if (m_inspector->thresholds->text() != stored) {
+        if (m_refusedThresholds == m_inspector->thresholds->text())
+            return dropRefusedEdit();
+        if (!applyTypedThresholds())
+            return false;
+    }
+    endEditing();
+    return true;
+}
+
+bool CarteWindowController::dropRefusedEdit()
+{
+    // The person has seen why the text was refused and goes on (save, undo…): the text is
+    // given up and the field shows the stored value again, rather than silently stopping
+    // every later command.
+    m_refusedThresholds.reset();
+    m_refusedSize.reset();
+    endEditing();
+    refreshControls();
+    return true;
+}
+
+void CarteWindowController::storeComposition(PlmWork& work) const
+{
+    if (!m_composition)
+        return;
+    if (!work.decoration)
+        work.decoration = PlmDecoration();
+    // The framing shown now, not the one the pane opened with; a map view never laid out has
+    // none, and the stored viewport stays.
+    if (!m_canvas->bounds().isEmpty() && m_canvas->scale() > 0)
+        work.decoration->viewport = m_canvas->currentViewport();
+    else if (m_composition->compositionViewport)
+        work.decoration->viewport = *m_composition->compositionViewport;
+    // A composition under the minimum (never laid out) would make every save invalid.
+    const QRectF page = m_composition->bounds();
+    if (isStorableSize(page.width(), page.height()))
+        work.decoration->compositionSize = PlmPoint{page.width(), page.height()};
+}
+
+void CarteWindowController::toggleEntityNames()
+{
+    if (commitStudioEditing && !commitStudioEditing())
+        return;
+    update(QStringLiteral("Afficher les noms des entités"),
+           [](PlmWork& work) {
+               if (!work.decoration) {
+                   work.decoration = PlmDecoration();
+                   work.decoration->showEntityNames = true;
+                   return;
+               }
+               work.decoration->showEntityNames = !work.decoration->showEntityNames.value_or(false);
+           },
+           false);
+}
+
+void CarteWindowController::chooseEntityNameFont()
+{
+    if (!m_composition)
+        return;
+    if (!commitPendingEdits())
+        return;
+    QFont initial(m_canvas->entityNameFontName);
+    if (!CarteInspector::fontKnown(m_canvas->entityNameFontName))
+        initial = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    initial.setPointSizeF(m_canvas->entityNameFontSize);
+    const std::optional<QFont> chosen =
+        DialogHooks::chooseFont(initial, QStringLiteral("Noms des entités"), m_host ? m_host->window() : nullptr);
+    if (chosen)
+        applyEntityNameFont(chosen->family(), chosen->pointSizeF());
+}
+
+void CarteWindowController::applyEntityNameSize()
+{
+    if (!m_composition)
+        return;
+    const QString text = m_inspector->entityNameSize->text();
+    if (text == Texts::entityNameSizeText(m_canvas->entityNameFontSize))
+        return;
+    const std::optional<double> size = Texts::entityNameSize(text);
+    if (!size) {
+        refreshControls();
+        showError(QStringLiteral("Taille de police incorrecte."));
+        return;
+    }
+    applyEntityNameFont(m_canvas->entityNameFontName, *size);
+}
+
+void CarteWindowController::applyEntityNameFont(const QString& family, double size)
+{
+    update(QStringLiteral("Typographie des noms d’entités"), [&](PlmWork& work) {
+        if (!work.decoration)
+            work.decoration = PlmDecoration();
+        work.decoration->entityNameFontName = family;
+        work.decoration->entityNameFontSize = size;
+    });
+}
+
+void CarteWindowController::fitComposition()
+{
+    if (!m_composition)
+        return;
+    m_compositionHost->framingRect.reset();
+    m_compositionHost->zoom = 1;
+    m_compositionHost->pan = QPointF(0, 0);
+    m_compositionHost->setNeedsLayout();
+    m_compositionHost->layoutSubtreeIfNeeded();
+    m_compositionHost->setNeedsDisplay();
+}
+
+bool CarteWindowController::canPresentExportPanel() const
+{
+    return m_composition && m_document.canRead() && m_document.canUpdate();
+}
+
+void CarteWindowController::presentExportPanel()
+{
+    if (!canPresentExportPanel() || !commitPendingEdits())
+        return;
+    QWidget* hostWindow = m_host ? m_host->window() : nullptr;
+    if (!hostWindow && m_inspectorScroll)
+        hostWindow = m_inspectorScroll->window();
+    if (!hostWindow || !m_document.work())
+        return;
+    // A previous panel goes first: it reads the same composition.
+    if (m_exportPanel) {
+        m_exportPanel->onClose = nullptr;
+        m_exportPanel->close();
+        delete m_exportPanel.data();
+    }
+    CarteExportPanel::WorkAccess access;
+    access.read = m_document.work;
+    access.update = m_document.updateWork;
+    access.undoStack = m_document.undoStack ? m_document.undoStack() : nullptr;
+    auto composition = std::make_unique<ThematicCanvasExport>(*m_composition, m_document.work);
+    auto* panel = new CarteExportPanel(std::move(composition), std::move(access), this);
+    m_exportPanel = panel;
+    QPointer<CarteWindowController> self(this);
+    QPointer<CarteExportPanel> weakPanel(panel);
+    panel->onClose = [self, weakPanel] {
+        if (self && weakPanel && self->m_exportPanel == weakPanel)
+            weakPanel->deleteLater();
+    };
+    panel->present(hostWindow);
+}
+
+void CarteWindowController::zoomCanvas(double factor)
+{
+    // The page zooms on screen about the middle of the view, as with the wheel: the map's
+    // framing in the page is part of the layout, which a zoom must not change behind the
+    // undo history (the saved file and the exports would follow it); "Ajuster" shows the
+    // whole page again.
+    if (!m_composition || !m_compositionHost)
+        return;
+    m_compositionHost->zoomBy(factor, m_composition->convertFromSuperview(m_compositionHost->bounds().center()));
+}
+
+namespace {
+
+const QStringList& paneCommands()
+{
+    static const QStringList commands{
+        QStringLiteral("copy:"),   QStringLiteral("cut:"),       QStringLiteral("paste:"),
+        QStringLiteral("duplicate:"), QStringLiteral("delete:"), QStringLiteral("commitEditing"),
+        QStringLiteral("toggleEntityNames:"), QStringLiteral("chooseEntityNameFont:"), QStringLiteral("fit:"),
+        QStringLiteral("zoomIn:"), QStringLiteral("zoomOut:"),   QStringLiteral("exportCarte:"),
+        QStringLiteral("selectAll:")};
+    return commands;
+}
+
+bool isDecorationCommand(const QString& command)
+{
+    return command == QLatin1String("copy:") || command == QLatin1String("cut:") || command == QLatin1String("paste:")
+        || command == QLatin1String("duplicate:") || command == QLatin1String("delete:")
+        || command == QLatin1String("selectAll:");
+}
+
+} // namespace
+
+bool CarteWindowController::handles(const QString& command) const
+{
+    return paneCommands().contains(command);
+}
+
+void CarteWindowController::perform(const QString& command, QObject* sender)
+{
+    Q_UNUSED(sender);
+    if (command == QLatin1String("commitEditing"))
+        commitPendingEdits();
+    else if (command == QLatin1String("toggleEntityNames:"))
+        toggleEntityNames();
+    else if (command == QLatin1String("chooseEntityNameFont:"))
+        chooseEntityNameFont();
+    else if (command == QLatin1String("fit:"))
+        fitComposition();
+    else if (command == QLatin1String("zoomIn:"))
+        zoomCanvas(1.25);
+    else if (command == QLatin1String("zoomOut:"))
+        zoomCanvas(0.8);
+    else if (command == QLatin1String("exportCarte:"))
+        presentExportPanel();
+    else if (command == QLatin1String("delete:") && m_decorations->canEditObjects()) {
+        m_decorations->commitTextEdit();
+        m_decorations->deleteObjects(m_decorations->selectedIDs, QStringLiteral("Supprimer l’habillage"));
+        m_decorations->clearSelection();
+        m_decorations->updateSelection();
+    }
+    // Decorations hook: the clipboard and Select All of the page's decorations.
+    else if (command == QLatin1String("selectAll:"))
+        m_decorations->selectAll();
+    else if (isDecorationCommand(command))
+        m_decorations->performClipboardCommand(command.chopped(1));
+}
+
+CommandValidation CarteWindowController::validate(const QString& command, QAction* action) const
+{
+    Q_UNUSED(action);
+    CommandValidation validation;
+    if (isDecorationCommand(command)) {
+        // Decorations hook: paste needs decorations on the clipboard, the others a selection.
+        validation.enabled = m_decorations->canEditObjects();
+        if (command == QLatin1String("paste:"))
+            validation.enabled = validation.enabled && m_decorations->canPaste();
+        else if (command != QLatin1String("selectAll:"))
+            validation.enabled = validation.enabled && !m_decorations->selectedIDs.isEmpty();
+    }
+    else if (command == QLatin1String("exportCarte:"))
+        validation.enabled = canPresentExportPanel();
+    else if (command == QLatin1String("toggleEntityNames:")) {
+        const std::optional<PlmWork> current = work();
+        validation.checked = current && current->decoration && current->decoration->showEntityNames.value_or(false);
+    }
+    return validation;
+}

@@ -1,0 +1,303 @@
+#include "desktop/DialogHooks.h"
+#include "platform/UserDefaults.h"
+
+#include "model/PlmFileLimits.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace DialogHooks {
+namespace {
+
+QMessageBox::Icon iconFor(AlertStyle style)
+{
+    switch (style) {
+    case AlertStyle::Informational: return QMessageBox::Information;
+    case AlertStyle::Critical: return QMessageBox::Critical;
+    case AlertStyle::Warning: break;
+    }
+    return QMessageBox::Warning;
+}
+
+// Builds the box and returns the buttons in the order of the request.
+QMessageBox* makeBox(const Alert& alert, QList<QAbstractButton*>& buttons)
+{
+    auto* box = new QMessageBox(alert.window);
+    box->setIcon(iconFor(alert.style));
+    box->setText(alert.message);
+    box->setInformativeText(alert.informativeText);
+    const QStringList titles = alert.buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : alert.buttons;
+    for (int i = 0; i < titles.size(); ++i) {
+        const auto role = i == 0 ? QMessageBox::AcceptRole
+                        : (titles[i] == QStringLiteral("Annuler") ? QMessageBox::RejectRole : QMessageBox::DestructiveRole);
+        buttons.append(box->addButton(titles[i], role));
+    }
+    box->setDefaultButton(qobject_cast<QPushButton*>(buttons.value(alert.defaultButton, buttons.first())));
+    if (alert.window)
+        box->setWindowModality(Qt::WindowModal);
+    return box;
+}
+
+int indexOf(QMessageBox* box, const QList<QAbstractButton*>& buttons)
+{
+    const int index = buttons.indexOf(box->clickedButton());
+    return index < 0 ? int(buttons.size()) - 1 : index;
+}
+
+QString filterFor(const FileTypeChoice& type)
+{
+    QStringList patterns;
+    for (const QString& ext : type.extensions)
+        patterns << QStringLiteral("*.") + ext;
+    return QStringLiteral("%1 (%2)").arg(type.description, patterns.join(QLatin1Char(' ')));
+}
+
+Hooks& installed()
+{
+    static Hooks hooks;
+    return hooks;
+}
+
+template <typename F>
+const F& pick(const F& installedHook, const F& fallback)
+{
+    return installedHook ? installedHook : fallback;
+}
+
+} // namespace
+
+QString saveChangesMessage(const QString& displayName)
+{
+    // No-break spaces inside the guillemets and before "?": a wrapped line never parts them.
+    return QStringLiteral("Voulez-vous enregistrer les modifications apportées au document «\u00A0%1\u00A0»\u00A0?")
+        .arg(displayName);
+}
+
+Hooks defaultHooks()
+{
+    Hooks hooks;
+    hooks.alert = [](const Alert& alert) {
+        QList<QAbstractButton*> buttons;
+        QMessageBox* box = makeBox(alert, buttons);
+        box->exec();
+        const int index = indexOf(box, buttons);
+        delete box;
+        return index;
+    };
+    hooks.sheet = [](const Alert& alert, std::function<void(int)> completion) {
+        QList<QAbstractButton*> buttons;
+        QMessageBox* box = makeBox(alert, buttons);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(box, &QMessageBox::finished, box, [box, buttons, completion](int) {
+            if (completion)
+                completion(indexOf(box, buttons));
+        });
+        box->open();
+    };
+    hooks.presentError = [](const QString& message, QWidget* window) {
+        Alert alert;
+        // A message of several paragraphs: the first is the heading, the rest its detail.
+        const qsizetype split = message.indexOf(QStringLiteral("\n\n"));
+        alert.message = split < 0 ? message : message.left(split);
+        if (split >= 0)
+            alert.informativeText = message.mid(split + 2);
+        alert.style = AlertStyle::Critical;
+        alert.window = window;
+        runAlert(alert);
+    };
+    hooks.askSaveChanges = [](const QString& displayName, QWidget* window) {
+        Alert alert;
+        alert.message = saveChangesMessage(displayName);
+        alert.informativeText = QStringLiteral("Vos modifications seront perdues si vous ne les enregistrez pas.");
+        alert.buttons = {QStringLiteral("Enregistrer"), QStringLiteral("Annuler"), QStringLiteral("Ne pas enregistrer")};
+        alert.window = window;
+        switch (runAlert(alert)) {
+        case 0: return SaveChangesAnswer::Save;
+        case 2: return SaveChangesAnswer::DontSave;
+        default: return SaveChangesAnswer::Cancel;
+        }
+    };
+    hooks.openPanel = [](const OpenPanelRequest& request) -> std::optional<QStringList> {
+        QFileDialog dialog(request.window, request.title, request.directory);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        if (request.canChooseDirectories && !request.canChooseFiles)
+            dialog.setFileMode(QFileDialog::Directory);
+        else
+            dialog.setFileMode(request.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        if (!request.extensions.isEmpty()) {
+            QStringList patterns;
+            for (const QString& ext : request.extensions)
+                patterns << QStringLiteral("*.") + ext;
+            dialog.setNameFilter(patterns.join(QLatin1Char(' ')));
+        } else if (!request.filters.isEmpty()) {
+            QStringList filters;
+            for (const FileTypeChoice& type : request.filters)
+                filters << filterFor(type);
+            filters << QStringLiteral("Tous les fichiers (*)");
+            dialog.setNameFilters(filters);
+        }
+        if (!request.prompt.isEmpty())
+            dialog.setLabelText(QFileDialog::Accept, request.prompt);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.selectedFiles();
+    };
+    hooks.savePanel = [](const SavePanelRequest& request) -> std::optional<SavePanelResult> {
+        QFileDialog dialog(request.window, request.title, request.directory);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        QStringList filters;
+        int selected = 0;
+        for (int i = 0; i < request.types.size(); ++i) {
+            filters << filterFor(request.types[i]);
+            if (request.types[i].identifier == request.selectedType)
+                selected = i;
+        }
+        if (!filters.isEmpty()) {
+            dialog.setNameFilters(filters);
+            dialog.selectNameFilter(filters[selected]);
+        }
+        if (!request.prompt.isEmpty())
+            dialog.setLabelText(QFileDialog::Accept, request.prompt);
+        dialog.selectFile(request.suggestedName);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        SavePanelResult result;
+        result.path = dialog.selectedFiles().constFirst();
+        const int typeIndex = int(filters.indexOf(dialog.selectedNameFilter()));
+        if (typeIndex >= 0) {
+            const FileTypeChoice& type = request.types[typeIndex];
+            result.typeIdentifier = type.identifier;
+            const QString suffix = QFileInfo(result.path).suffix().toLower();
+            if (!type.extensions.isEmpty() && !type.extensions.contains(suffix))
+                result.path += QLatin1Char('.') + type.extensions.first();
+        }
+        return result;
+    };
+    hooks.colorPanel = [](const QColor& initial, const QString& title, QWidget* window) -> std::optional<QColor> {
+        const QColor color = QColorDialog::getColor(initial, window, title, QColorDialog::ShowAlphaChannel);
+        if (!color.isValid())
+            return std::nullopt;
+        return color;
+    };
+    hooks.fontPanel = [](const QFont& initial, const QString& title, QWidget* window) -> std::optional<QFont> {
+        bool ok = false;
+        const QFont font = QFontDialog::getFont(&ok, initial, window, title);
+        if (!ok)
+            return std::nullopt;
+        return font;
+    };
+    return hooks;
+}
+
+namespace {
+
+Hooks& fallbackHooks()
+{
+    static Hooks hooks = defaultHooks();
+    return hooks;
+}
+
+// Each member of the first set, or the second's where the first has none.
+Hooks merged(const Hooks& first, const Hooks& second)
+{
+    Hooks hooks;
+    hooks.alert = pick(first.alert, second.alert);
+    hooks.sheet = pick(first.sheet, second.sheet);
+    hooks.presentError = pick(first.presentError, second.presentError);
+    hooks.askSaveChanges = pick(first.askSaveChanges, second.askSaveChanges);
+    hooks.openPanel = pick(first.openPanel, second.openPanel);
+    hooks.savePanel = pick(first.savePanel, second.savePanel);
+    hooks.colorPanel = pick(first.colorPanel, second.colorPanel);
+    hooks.fontPanel = pick(first.fontPanel, second.fontPanel);
+    return hooks;
+}
+
+} // namespace
+
+void setFallbackHooks(const Hooks& hooks)
+{
+    fallbackHooks() = merged(hooks, defaultHooks());
+}
+
+Hooks current()
+{
+    return merged(installed(), fallbackHooks());
+}
+
+void install(const Hooks& hooks)
+{
+    installed() = hooks;
+}
+
+int runAlert(const Alert& alert) { return current().alert(alert); }
+
+void beginSheet(const Alert& alert, std::function<void(int)> completion)
+{
+    current().sheet(alert, std::move(completion));
+}
+
+void presentError(const QString& message, QWidget* window) { current().presentError(message, window); }
+
+QString errorWithDetail(const QString& heading, const QString& detail)
+{
+    return detail.isEmpty() || detail == heading ? heading : heading + QStringLiteral("\n\n") + detail;
+}
+
+QString documentOpenFailure(const QString& path, const QString& detail)
+{
+    return plmDocumentOpenFailure(path, detail);
+}
+
+SaveChangesAnswer askSaveChanges(const QString& displayName, QWidget* window)
+{
+    return current().askSaveChanges(displayName, window);
+}
+
+std::optional<QStringList> runOpenPanel(const OpenPanelRequest& request)
+{
+    if (request.folderKey.isEmpty())
+        return current().openPanel(request);
+    OpenPanelRequest panel = request;
+    if (panel.directory.isEmpty()) {
+        const QString last = UserDefaults::stringValue(panel.folderKey);
+        if (!last.isEmpty() && QFileInfo(last).isDir())
+            panel.directory = last;
+    }
+    std::optional<QStringList> chosen = current().openPanel(panel);
+    if (chosen && !chosen->isEmpty()) {
+        const QFileInfo first(chosen->first());
+        UserDefaults::setValue(panel.folderKey, first.isDir() && panel.canChooseDirectories && !panel.canChooseFiles
+                                                    ? first.absoluteFilePath()
+                                                    : first.absolutePath());
+    }
+    return chosen;
+}
+
+std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request) { return current().savePanel(request); }
+
+std::optional<QColor> chooseColor(const QColor& initial, const QString& title, QWidget* window)
+{
+    return current().colorPanel(initial, title, window);
+}
+
+std::optional<QFont> chooseFont(const QFont& initial, const QString& title, QWidget* window)
+{
+    return current().fontPanel(initial, title, window);
+}
+
+ScopedHooks::ScopedHooks(const Hooks& hooks)
+    : previous_(installed())
+{
+    install(hooks);
+}
+
+ScopedHooks::~ScopedHooks()
+{
+    install(previous_);
+}
+
+} // namespace DialogHooks

@@ -1,0 +1,649 @@
+#include "desktop/Document.h"
+
+#include "model/PlmFileLimits.h"
+
+#include "desktop/DialogHooks.h"
+#include "desktop/DocumentController.h"
+#include "platform/DocumentType.h"
+#include "desktop/DocumentWindowController.h"
+
+#include <QAction>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+#include <QUndoStack>
+#include <QWidget>
+
+namespace {
+
+const QString untitledName = QStringLiteral("Sans titre");
+
+// Writes the bytes through a temporary file renamed over the old one once every byte is on
+// disk; any thread. The French message on failure, else empty.
+QString writeAtomically(const QString& path, const QByteArray& data, const QString& cannotWrite)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return cannotWrite;
+    if (file.write(data) != data.size()) {
+        file.cancelWriting();
+        return cannotWrite;
+    }
+    if (!file.commit())
+        return cannotWrite;
+    return QString();
+}
+
+} // namespace
+
+struct Document::BackgroundSave {
+    quint64 generation = 0;
+    quint64 serial = 0; // the edit serial of the snapshot
+    QString path;
+    QString type;
+    SaveOperation operation = SaveOperation::Autosave;
+    QThread* thread = nullptr;
+    QString error; // written by the worker, read once it has finished
+};
+
+Document::Document(QObject* parent)
+    : QObject(parent)
+    , undoStack_(new QUndoStack(this))
+    , autosaveTimer_(new QTimer(this))
+{
+    autosaveTimer_->setSingleShot(true);
+    connect(autosaveTimer_, &QTimer::timeout, this, [this] { saveInBackground(SaveOperation::Autosave); });
+    connect(undoStack_, &QUndoStack::indexChanged, this, &Document::undoIndexChanged);
+}
+
+Document::~Document()
+{
+    // Quitting waits for a save in flight: the file is never left half written.
+    if (save_) {
+        save_->thread->wait();
+        delete save_->thread;
+    }
+}
+
+void Document::setFilePath(const QString& path)
+{
+    const QString absolute = path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    if (absolute == filePath_)
+        return;
+    const QString oldName = displayName();
+    filePath_ = absolute;
+    emit filePathChanged(filePath_);
+    if (displayName() != oldName)
+        emit displayNameChanged(displayName());
+}
+
+QString Document::displayName() const
+{
+    if (!displayName_.isEmpty())
+        return displayName_;
+    if (!filePath_.isEmpty())
+        return QFileInfo(filePath_).completeBaseName();
+    return untitledName;
+}
+
+void Document::setDisplayName(const QString& name)
+{
+    const QString oldName = displayName();
+    displayName_ = name;
+    if (displayName() != oldName)
+        emit displayNameChanged(displayName());
+}
+
+QStringList Document::writableTypeIdentifiers() const
+{
+    return fileType_.isEmpty() ? QStringList() : QStringList{fileType_};
+}
+
+QString Document::messageOf(const std::exception_ptr& error)
+{
+    try {
+        if (error)
+            std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+    }
+    return QStringLiteral("Une erreur inattendue s’est produite.");
+}
+
+bool Document::readFromFile(const QString& path, const QString& typeIdentifier, QString* error)
+{
+    auto fail = [error](const QString& message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("Le fichier « %1 » n’a pas pu être lu.").arg(QFileInfo(path).fileName()));
+    if (file.size() > plmMaximumFileBytes)
+        return fail(plmLargeFileMessage(path));
+    const QByteArray data = file.read(plmMaximumFileBytes + 1);
+    if (data.size() > plmMaximumFileBytes)
+        return fail(plmLargeFileMessage(path));
+    if (file.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("Le fichier « %1 » n’a pas pu être lu.").arg(QFileInfo(path).fileName()));
+    try {
+        if (const ReadJob job = readJobOfData(data, typeIdentifier)) {
+            // No save may start while the event loop runs during the read: it would write
+            // the content the read is about to replace.
+            autosaveTimer_->stop();
+            reading_ = true;
+            StoreStep store;
+            try {
+                store = readOnWorker(job);
+            } catch (...) {
+                reading_ = false;
+                if (isDocumentEdited())
+                    scheduleAutosave();
+                throw;
+            }
+            reading_ = false;
+            store();
+        } else {
+            readFromData(data, typeIdentifier);
+        }
+    } catch (...) {
+        return fail(messageOf(std::current_exception()));
+    }
+    return true;
+}
+
+Document::StoreStep Document::readOnWorker(const ReadJob& job)
+{
+    // The decoding runs on a worker while this thread keeps painting (user input waits), so
+    // that the busy cursor can show once the read lasts.
+    StoreStep store;
+    std::exception_ptr failure;
+    QThread* thread = QThread::create([&] {
+        try {
+            store = job();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    QEventLoop loop;
+    connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer busy;
+    busy.setSingleShot(true);
+    bool busyShown = false;
+    connect(&busy, &QTimer::timeout, &loop, [&] {
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+            QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+            busyShown = true;
+        }
+    });
+    thread->start();
+    busy.start(busyIndicationDelayMs);
+    if (!thread->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    thread->wait();
+    delete thread;
+    if (busyShown)
+        QGuiApplication::restoreOverrideCursor();
+    if (failure)
+        std::rethrow_exception(failure);
+    return store;
+}
+
+bool Document::writeToFile(const QString& path, const QString& typeIdentifier, QString* error) const
+{
+    auto fail = [error](const QString& message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    QByteArray data;
+    try {
+        data = dataOfType(typeIdentifier);
+    } catch (...) {
+        return fail(messageOf(std::current_exception()));
+    }
+    const QString cannotWrite = QStringLiteral("Le document « %1 » n’a pas pu être enregistré dans « %2 ».")
+                                    .arg(displayName(), QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
+    const QString message = writeAtomically(path, data, cannotWrite);
+    if (!message.isEmpty())
+        return fail(message);
+    return true;
+}
+
+bool Document::saveToFile(const QString& path, const QString& typeIdentifier, SaveOperation operation, QString* error)
+{
+    waitForBackgroundSave();
+    QString message;
+    if (!writeToFile(path, typeIdentifier, &message)) {
+        if (operation != SaveOperation::SaveTo)
+            lastWriteError_ = message;
+        if (error)
+            *error = message;
+        return false;
+    }
+    if (operation == SaveOperation::SaveTo)
+        return true;
+    lastWriteError_.clear();
+    lastReportedError_.clear();
+    const bool newPlace = path != filePath_ || typeIdentifier != fileType_;
+    // A name given before (a map's name) gives way to the name of the file chosen.
+    if (operation == SaveOperation::SaveAs && QDir::cleanPath(QFileInfo(path).absoluteFilePath()) != filePath_)
+        setDisplayName(QString());
+    setFileType(typeIdentifier);
+    setFilePath(path);
+    updateChangeCount(ChangeType::Cleared);
+    if (newPlace && controller_)
+        controller_->noteNewRecentDocument(filePath_);
+    return true;
+}
+
+bool Document::saveDocument()
+{
+    if (filePath_.isEmpty())
+        return saveDocumentAs();
+    QString error;
+    if (!saveToFile(filePath_, fileType_, SaveOperation::Save, &error)) {
+        lastReportedError_ = error;
+        presentError(error);
+        return false;
+    }
+    return true;
+}
+
+bool Document::saveDocumentAs()
+{
+    const QStringList identifiers = writableTypeIdentifiers();
+    DialogHooks::SavePanelRequest request;
+    request.title = QStringLiteral("Enregistrer sous");
+    request.prompt = QStringLiteral("Enregistrer");
+    request.suggestedName = displayName();
+    request.directory = filePath_.isEmpty()
+        ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+        : QFileInfo(filePath_).absolutePath();
+    for (const QString& id : identifiers) {
+        DialogHooks::FileTypeChoice choice;
+        choice.identifier = id;
+        if (const DocumentType* t = DocumentTypes::find(id)) {
+            choice.description = t->description;
+            choice.extensions = t->extensions;
+        } else {
+            choice.description = id;
+        }
+        request.types.append(choice);
+    }
+    request.selectedType = identifiers.contains(fileType_) ? fileType_ : identifiers.value(0);
+    request.window = windowForSheet();
+
+    const std::optional<DialogHooks::SavePanelResult> chosen = DialogHooks::runSavePanel(request);
+    if (!chosen || chosen->path.isEmpty())
+        return false;
+    const QString type = chosen->typeIdentifier.isEmpty() ? request.selectedType : chosen->typeIdentifier;
+    QString path = chosen->path;
+    const QStringList extensions = DocumentTypes::find(type) ? DocumentTypes::find(type)->extensions : QStringList();
+    if (!extensions.isEmpty() && !extensions.contains(QFileInfo(path).suffix().toLower()))
+        path += QLatin1Char('.') + extensions.first();
+
+    QString error;
+    if (!saveToFile(path, type, SaveOperation::SaveAs, &error)) {
+        lastReportedError_ = error;
+        presentError(error);
+        return false;
+    }
+    return true;
+}
+
+bool Document::revertDocumentToSaved()
+{
+    if (filePath_.isEmpty())
+        return false;
+    DialogHooks::Alert alert;
+    alert.message = QStringLiteral("Voulez-vous revenir à la version enregistrée du document « %1 » ?").arg(displayName());
+    alert.informativeText = QStringLiteral("Vos modifications actuelles seront perdues.");
+    alert.buttons = {QStringLiteral("Revenir"), QStringLiteral("Annuler")};
+    alert.window = windowForSheet();
+    if (DialogHooks::runAlert(alert) != 0)
+        return false;
+    QString error;
+    if (!revertToFile(&error)) {
+        presentError(error);
+        return false;
+    }
+    return true;
+}
+
+bool Document::revertToFile(QString* error)
+{
+    if (filePath_.isEmpty())
+        return false;
+    waitForBackgroundSave();
+    if (!readFromFile(filePath_, fileType_, error))
+        return false;
+    clearUndoHistory();
+    lastWriteError_.clear();
+    lastReportedError_.clear();
+    updateChangeCount(ChangeType::Cleared);
+    didRevert();
+    emit reverted();
+    return true;
+}
+
+bool Document::canClose()
+{
+    waitForBackgroundSave();
+    if (!isDocumentEdited())
+        return true;
+    const bool hasFile = !filePath_.isEmpty();
+    if (hasFile && autosavesInPlace() && autosave())
+        return true;
+    switch (DialogHooks::askSaveChanges(displayName(), windowForSheet())) {
+    case DialogHooks::SaveChangesAnswer::Save:
+        // A file that refused the last write gets a new place rather than the same failure.
+        return hasFile && lastWriteError_.isEmpty() ? saveDocument() : saveDocumentAs();
+    case DialogHooks::SaveChangesAnswer::DontSave:
+        return true;
+    case DialogHooks::SaveChangesAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+void Document::close()
+{
+    if (closed_)
+        return;
+    closed_ = true;
+    autosaveTimer_->stop();
+    waitForBackgroundSave();
+    emit aboutToClose();
+    for (DocumentWindowController* wc : windowControllers())
+        wc->close();
+    emit closed();
+}
+
+void Document::updateChangeCount(ChangeType change)
+{
+    const int before = changeCount_;
+    if (change != ChangeType::Cleared)
+        ++editSerial_;
+    switch (change) {
+    case ChangeType::Done:
+    case ChangeType::Redone: ++changeCount_; break;
+    case ChangeType::Undone: --changeCount_; break;
+    case ChangeType::Cleared: changeCount_ = 0; break;
+    }
+    if (changeCount_ == 0)
+        autosaveTimer_->stop();
+    else
+        scheduleAutosave();
+    if (changeCount_ != before)
+        emit changeCountChanged(changeCount_);
+}
+
+void Document::undoIndexChanged(int index)
+{
+    const int delta = index - undoIndex_;
+    undoIndex_ = index;
+    if (ignoreUndoIndex_)
+        return;
+    for (int i = 0; i < delta; ++i)
+        updateChangeCount(ChangeType::Redone);
+    for (int i = 0; i < -delta; ++i)
+        updateChangeCount(ChangeType::Undone);
+}
+
+void Document::undo()
+{
+    if (undoStack_->canUndo())
+        undoStack_->undo();
+}
+
+void Document::redo()
+{
+    if (undoStack_->canRedo())
+        undoStack_->redo();
+}
+
+void Document::pushUndoStepUncounted(QUndoCommand* command)
+{
+    ignoreUndoIndex_ = true;
+    undoStack_->push(command);
+    undoIndex_ = undoStack_->index();
+    ignoreUndoIndex_ = false;
+}
+
+void Document::clearUndoHistory()
+{
+    ignoreUndoIndex_ = true;
+    undoStack_->clear();
+    undoIndex_ = undoStack_->index();
+    ignoreUndoIndex_ = false;
+}
+
+void Document::scheduleAutosave()
+{
+    if (closed_ || filePath_.isEmpty() || !autosavesInPlace())
+        return;
+    autosaveTimer_->start(autosaveDelayMs_);
+}
+
+bool Document::isAutosaveScheduled() const
+{
+    return autosaveTimer_->isActive();
+}
+
+bool Document::autosave()
+{
+    autosaveTimer_->stop();
+    waitForBackgroundSave();
+    if (!isDocumentEdited())
+        return true;
+    if (filePath_.isEmpty() || !autosavesInPlace())
+        return false;
+    QString error;
+    if (saveToFile(filePath_, fileType_, SaveOperation::Autosave, &error))
+        return true;
+    // The same refusal on every keystroke would be noise: it is shown once.
+    if (error != lastReportedError_) {
+        lastReportedError_ = error;
+        presentError(error);
+    }
+    return false;
+}
+
+bool Document::saveDocumentInBackground()
+{
+    if (filePath_.isEmpty())
+        return saveDocument(); // asks where first
+    if (!prepareToSave())
+        return false;
+    saveInBackground(SaveOperation::Save);
+    return true;
+}
+
+void Document::saveInBackground(SaveOperation operation)
+{
+    const bool autosaving = operation == SaveOperation::Autosave;
+    if (autosaving)
+        autosaveTimer_->stop();
+    if (reading_ || filePath_.isEmpty() || (autosaving && (!isDocumentEdited() || !autosavesInPlace())))
+        return;
+    if (save_) {
+        if (autosaving) {
+            autosaveAfterSave_ = true; // the change made since that snapshot is saved next
+            return;
+        }
+        waitForBackgroundSave(); // an explicit save writes what is there now
+    }
+    DataJob job;
+    try {
+        job = dataJobOfType(fileType_);
+    } catch (...) {
+        job = {}; // the synchronous path reports the refusal
+    }
+    if (!job) {
+        if (autosaving) {
+            autosave();
+        } else {
+            QString error;
+            if (!saveToFile(filePath_, fileType_, SaveOperation::Save, &error)) {
+                lastReportedError_ = error;
+                presentError(error);
+            }
+        }
+        return;
+    }
+    auto save = std::make_unique<BackgroundSave>();
+    save->generation = ++saveGeneration_;
+    save->serial = editSerial_;
+    save->path = filePath_;
+    save->type = fileType_;
+    save->operation = operation;
+    const QString cannotWrite = QStringLiteral("Le document « %1 » n’a pas pu être enregistré dans « %2 ».")
+                                    .arg(displayName(), QDir::toNativeSeparators(QFileInfo(filePath_).absolutePath()));
+    BackgroundSave* raw = save.get();
+    const QString path = filePath_;
+    save->thread = QThread::create([raw, job, path, cannotWrite] {
+        QByteArray data;
+        try {
+            data = job();
+        } catch (...) {
+            raw->error = messageOf(std::current_exception());
+            return;
+        }
+        raw->error = writeAtomically(path, data, cannotWrite);
+    });
+    const quint64 generation = save->generation;
+    connect(save->thread, &QThread::finished, this, [this, generation] { finishBackgroundSave(generation); },
+            Qt::QueuedConnection);
+    save_ = std::move(save);
+    save_->thread->start();
+}
+
+void Document::waitForBackgroundSave()
+{
+    if (!save_)
+        return;
+    save_->thread->wait();
+    finishBackgroundSave(save_->generation);
+}
+
+void Document::finishBackgroundSave(quint64 generation)
+{
+    if (!save_ || save_->generation != generation)
+        return; // already taken by a wait
+    save_->thread->wait();
+    const std::unique_ptr<BackgroundSave> save = std::move(save_);
+    save->thread->deleteLater();
+    if (save->error.isEmpty()) {
+        lastWriteError_.clear();
+        lastReportedError_.clear();
+        // Only what the snapshot held is on disk: a change made since keeps the document changed.
+        if (save->serial == editSerial_ && save->path == filePath_ && save->type == fileType_)
+            updateChangeCount(ChangeType::Cleared);
+    } else {
+        lastWriteError_ = save->error;
+        // The same refusal on every autosave would be noise: it is shown once.
+        if (save->operation != SaveOperation::Autosave || save->error != lastReportedError_) {
+            lastReportedError_ = save->error;
+            QMetaObject::invokeMethod(this, [this, error = save->error] { presentError(error); }, Qt::QueuedConnection);
+        }
+    }
+    if (autosaveAfterSave_) {
+        autosaveAfterSave_ = false;
+        if (isDocumentEdited())
+            scheduleAutosave();
+    }
+    if (backgroundSaveFinished)
+        backgroundSaveFinished();
+}
+
+QList<DocumentWindowController*> Document::windowControllers() const
+{
+    QList<DocumentWindowController*> list;
+    for (const auto& wc : windowControllers_)
+        if (wc)
+            list.append(wc);
+    return list;
+}
+
+void Document::addWindowController(DocumentWindowController* controller)
+{
+    if (!controller || windowControllers().contains(controller))
+        return;
+    windowControllers_.append(QPointer<DocumentWindowController>(controller));
+    controller->setParent(this);
+    controller->setDocument(this);
+}
+
+void Document::removeWindowController(DocumentWindowController* controller)
+{
+    windowControllers_.removeIf([controller](const QPointer<DocumentWindowController>& wc) {
+        return wc.isNull() || wc == controller;
+    });
+}
+
+void Document::showWindows()
+{
+    for (DocumentWindowController* wc : windowControllers())
+        wc->showWindow();
+}
+
+QWidget* Document::windowForSheet() const
+{
+    for (DocumentWindowController* wc : windowControllers())
+        if (wc->isWindowLoaded())
+            return wc->window();
+    return nullptr;
+}
+
+void Document::presentError(const QString& message) const
+{
+    DialogHooks::presentError(message, windowForSheet());
+}
+
+bool Document::handles(const QString& command) const
+{
+    static const QStringList commands = {
+        QStringLiteral("saveDocument:"), QStringLiteral("saveDocumentAs:"),
+        QStringLiteral("revertDocumentToSaved:"), QStringLiteral("undo:"), QStringLiteral("redo:")};
+    return commands.contains(command);
+}
+
+void Document::perform(const QString& command, QObject*)
+{
+    if (command == QLatin1String("saveDocument:"))
+        saveDocumentInBackground();
+    else if (command == QLatin1String("saveDocumentAs:"))
+        saveDocumentAs();
+    else if (command == QLatin1String("revertDocumentToSaved:"))
+        revertDocumentToSaved();
+    else if (command == QLatin1String("undo:"))
+        undo();
+    else if (command == QLatin1String("redo:"))
+        redo();
+}
+
+CommandValidation Document::validate(const QString& command, QAction*) const
+{
+    CommandValidation v;
+    if (command == QLatin1String("undo:")) {
+        v.enabled = undoStack_->canUndo();
+        const QString name = undoStack_->undoText();
+        v.title = name.isEmpty() || !v.enabled ? QStringLiteral("Annuler") : QStringLiteral("Annuler ") + name;
+    } else if (command == QLatin1String("redo:")) {
+        v.enabled = undoStack_->canRedo();
+        const QString name = undoStack_->redoText();
+        v.title = name.isEmpty() || !v.enabled ? QStringLiteral("Rétablir") : QStringLiteral("Rétablir ") + name;
+    } else if (command == QLatin1String("revertDocumentToSaved:")) {
+        v.enabled = !filePath_.isEmpty() && isDocumentEdited();
+    }
+    return v;
+}

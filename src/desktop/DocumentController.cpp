@@ -1,0 +1,237 @@
+#include "desktop/DocumentController.h"
+
+#include "desktop/Document.h"
+#include "platform/DocumentType.h"
+#include "desktop/DocumentWindowController.h"
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QWidget>
+
+namespace {
+
+QString cleanAbsolute(const QString& path)
+{
+    return path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+} // namespace
+
+DocumentController::DocumentController(QObject* parent)
+    : QObject(parent)
+{
+}
+
+DocumentController::~DocumentController()
+{
+    const QList<Document*> docs = documents_;
+    documents_.clear();
+    for (Document* d : docs) {
+        d->controller_ = nullptr;
+        delete d;
+    }
+}
+
+DocumentController& DocumentController::shared()
+{
+    static DocumentController* controller = new DocumentController(qApp);
+    return *controller;
+}
+
+void DocumentController::addDocument(Document* document)
+{
+    if (!document || documents_.contains(document) || document->isClosed())
+        return;
+    documents_.append(document);
+    document->controller_ = this;
+    connect(document, &Document::closed, this, [this, document] {
+        removeDocument(document);
+        document->deleteLater();
+    });
+    connect(document, &QObject::destroyed, this, [this, document] {
+        if (documents_.removeAll(document) > 0)
+            emit documentRemoved(document);
+    });
+    emit documentAdded(document);
+}
+
+void DocumentController::removeDocument(Document* document)
+{
+    if (documents_.removeAll(document) == 0)
+        return;
+    if (document->controller_ == this)
+        document->controller_ = nullptr;
+    disconnect(document, nullptr, this, nullptr);
+    emit documentRemoved(document);
+}
+
+Document* DocumentController::documentForPath(const QString& path) const
+{
+    const QString wanted = cleanAbsolute(path);
+    if (wanted.isEmpty())
+        return nullptr;
+    for (Document* d : documents_)
+        if (!d->isClosed() && d->filePath() == wanted)
+            return d;
+    return nullptr;
+}
+
+Document* DocumentController::currentDocument() const
+{
+    QWidget* active = QApplication::activeWindow();
+    if (!active)
+        return nullptr;
+    for (Document* d : documents_)
+        for (DocumentWindowController* wc : d->windowControllers())
+            if (wc->isWindowLoaded() && wc->window() == active)
+                return d;
+    return nullptr;
+}
+
+bool DocumentController::hasEditedDocuments() const
+{
+    for (Document* d : documents_)
+        if (d->isDocumentEdited())
+            return true;
+    return false;
+}
+
+QString DocumentController::typeForPath(const QString& path) const
+{
+    const DocumentType* t = DocumentTypes::forPath(path);
+    return t ? t->identifier : QString();
+}
+
+QString DocumentController::defaultType() const
+{
+    for (const DocumentType& t : DocumentTypes::all())
+        if (t.factory)
+            return t.identifier;
+    return {};
+}
+
+Document* DocumentController::makeUntitledDocument(const QString& typeIdentifier, QString* error)
+{
+    const DocumentType* t = DocumentTypes::find(typeIdentifier);
+    Document* d = t && t->factory ? t->factory() : nullptr;
+    if (!d) {
+        if (error)
+            *error = QStringLiteral("Aucun document de ce type ne peut être créé.");
+        return nullptr;
+    }
+    if (d->fileType().isEmpty())
+        d->setFileType(typeIdentifier);
+    return d;
+}
+
+Document* DocumentController::openUntitledDocument(bool display, QString* error)
+{
+    Document* d = makeUntitledDocument(defaultType(), error);
+    if (!d)
+        return nullptr;
+    addDocument(d);
+    if (display) {
+        d->makeWindowControllers();
+        d->showWindows();
+    }
+    return d;
+}
+
+Document* DocumentController::makeDocument(const QString& path, const QString& typeIdentifier, QString* error)
+{
+    const DocumentType* t = DocumentTypes::find(typeIdentifier);
+    if (!t || !t->factory) {
+        if (error)
+            *error = QStringLiteral("Le fichier « %1 » n’est pas d’un type que l’application sait ouvrir.")
+                         .arg(QFileInfo(path).fileName());
+        return nullptr;
+    }
+    Document* d = t->factory();
+    if (!d->readFromFile(path, typeIdentifier, error)) {
+        delete d;
+        return nullptr;
+    }
+    d->setFileType(typeIdentifier);
+    d->setFilePath(path);
+    return d;
+}
+
+void DocumentController::openDocument(const QString& path, bool display, const OpenCompletion& completion)
+{
+    if (Document* open = documentForPath(path)) {
+        if (display)
+            open->showWindows();
+        if (completion)
+            completion(open, true, {});
+        return;
+    }
+    QString error;
+    Document* d = makeDocument(path, typeForPath(path), &error);
+    if (!d) {
+        if (completion)
+            completion(nullptr, false, error);
+        return;
+    }
+    addDocument(d);
+    noteNewRecentDocument(d->filePath());
+    // A document may close itself while making its windows (a base map moves into a work
+    // document); it is deleted later, so the completion still receives it.
+    if (display && !d->isClosed()) {
+        d->makeWindowControllers();
+        if (!d->isClosed())
+            d->showWindows();
+    }
+    if (completion)
+        completion(d, false, {});
+}
+
+QString DocumentController::recentDocumentsKey()
+{
+    return QStringLiteral("Documents.Recents");
+}
+
+QStringList DocumentController::recentDocumentPaths() const
+{
+    QStringList existing;
+    for (const QString& p : UserDefaults::value(recentDocumentsKey()).toStringList())
+        if (!p.isEmpty() && QFileInfo::exists(p) && !existing.contains(p))
+            existing.append(p);
+    return existing.mid(0, maximumRecentDocumentCount);
+}
+
+void DocumentController::noteNewRecentDocument(const QString& path)
+{
+    const QString clean = cleanAbsolute(path);
+    if (clean.isEmpty())
+        return;
+    QStringList list = UserDefaults::value(recentDocumentsKey()).toStringList();
+    list.removeAll(clean);
+    list.prepend(clean);
+    UserDefaults::setValue(recentDocumentsKey(), list.mid(0, maximumRecentDocumentCount));
+    emit recentDocumentsChanged();
+}
+
+void DocumentController::clearRecentDocuments()
+{
+    UserDefaults::remove(recentDocumentsKey());
+    emit recentDocumentsChanged();
+}
+
+bool DocumentController::reviewUnsavedDocumentsBeforeQuit()
+{
+    const QList<Document*> docs = documents_;
+    // Every document is asked: one may still hold an edit in progress.
+    for (Document* d : docs)
+        if (!d->canClose())
+            return false;
+    return true;
+}
+
+void DocumentController::closeAllDocuments()
+{
+    const QList<Document*> docs = documents_;
+    for (Document* d : docs)
+        d->close();
+}

@@ -1,0 +1,399 @@
+#include "librarystore/PlmLibraryFiles.h"
+
+#include "librarystore/PlmLibraryError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSet>
+#include <QUuid>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace PlmLibraryFiles {
+namespace {
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+[[noreturn]] void throwErrno(const QString& path, int error)
+{
+    if (error == ENOENT || error == ENOTDIR)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::noSuchFile, path, error);
+    throw PlmLibraryFileError(PlmLibraryFileError::Kind::posix, path, error);
+}
+
+constexpr qint64 chunkSize = 1024 * 1024;
+
+// Opens a new file for writing only when nothing is there (O_EXCL also refuses a link).
+int createExclusive(const QString& path)
+{
+    const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        if (errno == EEXIST)
+            throw PlmLibraryError(PlmLibraryError::Kind::collision);
+        throwErrno(path, errno);
+    }
+    return fd;
+}
+
+void writeAll(int fd, const char* data, qint64 size, const QString& path)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(std::min(size, chunkSize)));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw PlmLibraryFileError(PlmLibraryFileError::Kind::writeFailed, path, errno);
+        }
+        data += n;
+        size -= n;
+    }
+}
+
+void finishFile(int fd, const QString& path)
+{
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+    const int saved = errno;
+    if (::close(fd) != 0 || !synced)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::writeFailed, path, synced ? errno : saved);
+}
+
+const QString temporaryPrefix = QStringLiteral(".tmp-");
+
+// The names of the temporaries this process is writing: the only ones that are not stale.
+QMutex inFlightMutex;
+QSet<QString> inFlight;
+
+// A hidden name beside `path` that the library listing skips: what is being written stays
+// there until it is whole, so that a kill never leaves a truncated map under its final name.
+// The name counts as in flight for as long as the object lives.
+class Temporary {
+public:
+    explicit Temporary(const QString& path)
+        : m_name(temporaryPrefix + QUuid::createUuid().toString(QUuid::WithoutBraces))
+        , m_path(QFileInfo(path).absolutePath() + QLatin1Char('/') + m_name)
+    {
+        const QMutexLocker lock(&inFlightMutex);
+        inFlight.insert(m_name);
+    }
+    ~Temporary()
+    {
+        const QMutexLocker lock(&inFlightMutex);
+        inFlight.remove(m_name);
+    }
+    Temporary(const Temporary&) = delete;
+    Temporary& operator=(const Temporary&) = delete;
+    operator const QString&() const { return m_path; }
+
+private:
+    QString m_name; // unique: the same whichever way the folder is written
+    QString m_path;
+};
+
+bool isTemporaryName(const QString& name)
+{
+    return name.size() == temporaryPrefix.size() + 36 && name.startsWith(temporaryPrefix)
+        && !QUuid::fromString(QStringView(name).mid(temporaryPrefix.size())).isNull();
+}
+
+// Makes a rename in `folder` durable.
+void syncFolder(const QString& folder)
+{
+    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return; // the rename itself is done; a folder that cannot be opened cannot be synced
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Renames a finished temporary to its final name, refusing to replace anything there; the
+// temporary is removed when the rename fails.
+void publish(const QString& temporary, const QString& path)
+{
+    try {
+        moveNoReplace(temporary, path); // syncs the folder
+    } catch (...) {
+        removeTreeQuietly(temporary);
+        throw;
+    }
+}
+
+// Writes the file at `path` itself; callers write at a hidden temporary name.
+void writeDirect(const QString& path, const QByteArray& bytes)
+{
+    const int fd = createExclusive(path);
+    try {
+        writeAll(fd, bytes.constData(), bytes.size(), path);
+    } catch (...) {
+        ::close(fd);
+        ::unlink(native(path).constData());
+        throw;
+    }
+    try {
+        finishFile(fd, path);
+    } catch (...) {
+        ::unlink(native(path).constData());
+        throw;
+    }
+}
+
+void copyFile(const QString& from, const QString& to)
+{
+    const int in = ::open(native(from).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (in < 0)
+        throwErrno(from, errno);
+    int out = -1;
+    try {
+        out = createExclusive(to);
+        QByteArray buffer(int(chunkSize), Qt::Uninitialized);
+        for (;;) {
+            const ssize_t n = ::read(in, buffer.data(), size_t(buffer.size()));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                throw PlmLibraryFileError(PlmLibraryFileError::Kind::readFailed, from, errno);
+            }
+            if (n == 0)
+                break;
+            writeAll(out, buffer.constData(), n, to);
+        }
+        const int done = out;
+        out = -1;
+        finishFile(done, to);
+    } catch (...) {
+        if (out >= 0) {
+            ::close(out);
+            ::unlink(native(to).constData());
+        }
+        ::close(in);
+        throw;
+    }
+    ::close(in);
+}
+
+void copyInto(const QString& from, const QString& to)
+{
+    const Kind kind = kindOf(from);
+    if (!kind.exists)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::noSuchFile, from, ENOENT);
+    if (kind.isSymLink)
+        throw PlmLibraryError(PlmLibraryError::Kind::outsideLibrary);
+    if (kind.isDirectory) {
+        makeFolder(to);
+        for (const QString& name : entries(from))
+            copyInto(from + QLatin1Char('/') + name, to + QLatin1Char('/') + name);
+        return;
+    }
+    if (!kind.isRegularFile)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::posix, from, EINVAL);
+    copyFile(from, to);
+}
+
+} // namespace
+
+QString standardized(const QString& path)
+{
+    return QDir::cleanPath(QDir::isAbsolutePath(path) ? path : QDir::current().absoluteFilePath(path));
+}
+
+QString resolved(const QString& path)
+{
+    QString head = standardized(path);
+    QStringList tail;
+    for (;;) {
+        char buffer[PATH_MAX];
+        if (::realpath(native(head).constData(), buffer)) {
+            QString result = QFile::decodeName(buffer);
+            for (const QString& part : tail)
+                result += (result.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + part;
+            return result;
+        }
+        const qsizetype slash = head.lastIndexOf(QLatin1Char('/'));
+        if (slash < 0 || head == QLatin1String("/"))
+            return standardized(path);
+        tail.prepend(head.mid(slash + 1));
+        head = slash == 0 ? QStringLiteral("/") : head.left(slash);
+    }
+}
+
+bool isWithin(const QString& path, const QString& folder, Links links)
+{
+    const auto within = [](const QString& inner, const QString& outer) {
+        // Only the root keeps its slash once standardized.
+        return inner == outer || inner.startsWith(outer.endsWith(QLatin1Char('/')) ? outer : outer + QLatin1Char('/'));
+    };
+    return within(standardized(path), standardized(folder))
+        || (links == Links::alsoResolved && within(resolved(path), resolved(folder)));
+}
+
+Kind kindOf(const QString& path)
+{
+    Kind kind;
+    struct stat info;
+    if (::lstat(native(path).constData(), &info) != 0)
+        return kind;
+    kind.exists = true;
+    kind.isSymLink = S_ISLNK(info.st_mode);
+    kind.isDirectory = S_ISDIR(info.st_mode);
+    kind.isRegularFile = S_ISREG(info.st_mode);
+    return kind;
+}
+
+bool exists(const QString& path)
+{
+    return kindOf(path).exists;
+}
+
+QByteArray read(const QString& path, qint64 limit)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (!exists(path))
+            throw PlmLibraryFileError(PlmLibraryFileError::Kind::noSuchFile, path, ENOENT);
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::readFailed, path, EACCES);
+    }
+    // The size is checked before anything is read; the read is bounded too, for a file that
+    // grows meanwhile.
+    if (limit >= 0 && file.size() > limit)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::tooLarge, path, EFBIG);
+    QByteArray bytes = limit >= 0 ? file.read(limit + 1) : file.readAll();
+    if (limit >= 0 && bytes.size() > limit)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::tooLarge, path, EFBIG);
+    if (file.error() != QFileDevice::NoError)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::readFailed, path, EIO);
+    return bytes;
+}
+
+void writeNew(const QString& path, const QByteArray& bytes)
+{
+    // A name already taken is refused before anything is written.
+    if (exists(path))
+        throw PlmLibraryError(PlmLibraryError::Kind::collision);
+    const Temporary temporary(path);
+    writeDirect(temporary, bytes);
+    publish(temporary, path);
+}
+
+void writeAtomically(const QString& path, const QByteArray& bytes)
+{
+    const Temporary temporary(path);
+    writeDirect(temporary, bytes);
+    if (::rename(native(temporary).constData(), native(path).constData()) != 0) {
+        const int error = errno;
+        ::unlink(native(temporary).constData());
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::writeFailed, path, error);
+    }
+    syncFolder(QFileInfo(path).absolutePath());
+}
+
+void moveNoReplace(const QString& from, const QString& to)
+{
+    // A rename lasts once the folders that hold both names are synced.
+    auto synced = [&] {
+        const QString target = QFileInfo(to).absolutePath();
+        syncFolder(target);
+        if (QFileInfo(from).absolutePath() != target)
+            syncFolder(QFileInfo(from).absolutePath());
+    };
+    if (::renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(), RENAME_NOREPLACE) == 0) {
+        synced();
+        return;
+    }
+    const int error = errno;
+    if (error == EEXIST || error == ENOTEMPTY)
+        throw PlmLibraryError(PlmLibraryError::Kind::collision);
+    if (error == EINVAL || error == ENOSYS) {
+        // A file system without the no-replace flag: test, then rename, as close together as we can.
+        if (exists(to))
+            throw PlmLibraryError(PlmLibraryError::Kind::collision);
+        if (::rename(native(from).constData(), native(to).constData()) == 0) {
+            synced();
+            return;
+        }
+        throwErrno(from, errno);
+    }
+    if (error == EXDEV)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::posix, to, error);
+    throwErrno(exists(from) ? to : from, error);
+}
+
+void makeFolder(const QString& path)
+{
+    if (::mkdir(native(path).constData(), 0755) == 0)
+        return;
+    if (errno == EEXIST)
+        throw PlmLibraryError(PlmLibraryError::Kind::collision);
+    throwErrno(path, errno);
+}
+
+void copyTree(const QString& from, const QString& to)
+{
+    // The copy is made under a hidden name and renamed whole; what is at `to` (someone
+    // else's file or folder) is never touched.
+    if (exists(to))
+        throw PlmLibraryError(PlmLibraryError::Kind::collision);
+    const Temporary temporary(to);
+    try {
+        copyInto(from, temporary);
+    } catch (...) {
+        removeTreeQuietly(temporary);
+        throw;
+    }
+    publish(temporary, to);
+}
+
+void removeTreeQuietly(const QString& path)
+{
+    const Kind kind = kindOf(path);
+    if (!kind.exists)
+        return;
+    if (kind.isDirectory)
+        QDir(path).removeRecursively(); // removes links, never follows them
+    else
+        ::unlink(native(path).constData());
+}
+
+void removeStaleTemporaries(const QString& root)
+{
+    // Iterative, links never followed; a temporary folder is removed whole, not entered.
+    QStringList pending{root};
+    while (!pending.isEmpty()) {
+        const QString folder = pending.takeLast();
+        QDir dir(folder);
+        const QStringList names = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        for (const QString& name : names) {
+            const QString path = folder + QLatin1Char('/') + name;
+            const Kind kind = kindOf(path);
+            if (isTemporaryName(name)) {
+                const QMutexLocker lock(&inFlightMutex);
+                if (!inFlight.contains(name))
+                    removeTreeQuietly(path);
+            } else if (kind.isDirectory && !kind.isSymLink) {
+                pending.append(path);
+            }
+        }
+    }
+}
+
+QStringList entries(const QString& folder)
+{
+    const Kind kind = kindOf(folder);
+    if (!kind.exists)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::noSuchFile, folder, ENOENT);
+    QDir dir(folder);
+    if (!dir.isReadable())
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::readFailed, folder, EACCES);
+    return dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+}
+
+} // namespace PlmLibraryFiles

@@ -1,0 +1,238 @@
+#include "page/DecorationText.h"
+
+#include <QCoreApplication>
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QGuiApplication>
+#include <QHash>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRawFont>
+#include <QScreen>
+#include <QTextLine>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The outline bounds of glyphs, by font: every paint lays its texts out again, and
+// outlining the same glyphs each time is most of that. Fonts are told by what selects
+// their outlines (no engine is kept alive); a few are kept per thread.
+QHash<quint32, QRectF>& glyphBoxes(const QRawFont& font)
+{
+    thread_local QHash<QString, QHash<quint32, QRectF>> cache;
+    const QString key = font.familyName() + QLatin1Char('\n') + font.styleName() + QLatin1Char('\n')
+                        + QString::number(font.pixelSize(), 'g', 17) + QLatin1Char('/') + QString::number(font.weight())
+                        + QLatin1Char('/') + QString::number(int(font.style())) + QLatin1Char('/')
+                        + QString::number(int(font.hintingPreference()));
+    if (cache.size() >= 64 && !cache.contains(key))
+        cache.clear();
+    return cache[key];
+}
+
+// Qt scales an absolute letter spacing by the whole-number quotient of the font's dpi and the
+// screen's, so on the 72-dpi reference device any tracking comes out as zero. Tracked texts
+// are therefore laid out on a device at the screen's dpi, with the point size scaled so that
+// a point still measures one unit.
+struct TrackingDevice {
+    QImage image;
+    double dpi = 72;
+    double spacingFactor = 0;  // laid-out spacing per unit asked; 0 when Qt ignores it
+};
+
+int screenDpiY()
+{
+    if (QCoreApplication::testAttribute(Qt::AA_Use96Dpi))
+        return 96;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        return int(std::lround(screen->logicalDotsPerInchY()));
+    return 100;
+}
+
+double laidWidth(const QString& text, const QFont& font, QPaintDevice* device)
+{
+    QTextLayout layout(text, font, device);
+    layout.setTextOption(QTextOption(Qt::AlignLeft));
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid())
+        line.setLineWidth(1e6);
+    layout.endLayout();
+    return line.isValid() ? line.naturalTextWidth() : 0;
+}
+
+const TrackingDevice& trackingDevice()
+{
+    static const TrackingDevice device = [] {
+        TrackingDevice d;
+        d.dpi = std::max(screenDpiY(), 1);
+        d.image = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
+        const int dotsPerMeter = int(std::lround(d.dpi / 0.0254));
+        d.image.setDotsPerMeterX(dotsPerMeter);
+        d.image.setDotsPerMeterY(dotsPerMeter);
+        // Measure what the engine really adds: two glyphs, one spacing each.
+        QFont probe(QStringLiteral("DejaVu Sans"));
+        probe.setPointSizeF(12 * 72 / d.dpi);
+        const double plain = laidWidth(QStringLiteral("ii"), probe, &d.image);
+        probe.setLetterSpacing(QFont::AbsoluteSpacing, 10);
+        d.spacingFactor = std::max(0.0, (laidWidth(QStringLiteral("ii"), probe, &d.image) - plain) / 20);
+        return d;
+    }();
+    return device;
+}
+
+} // namespace
+
+QFont DecorationText::layoutFontOn(const DecorationTextAttributes& attributes, QPaintDevice** device)
+{
+    QFont font = attributes.layoutFont();
+    *device = decorationReferenceDevice();
+    if (attributes.kern == 0 || !std::isfinite(attributes.kern) || !(font.pointSizeF() > 0))
+        return font;
+    const TrackingDevice& tracking = trackingDevice();
+    if (!(tracking.spacingFactor > 0))
+        return font;
+    font.setPointSizeF(font.pointSizeF() * 72 / tracking.dpi);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, attributes.kern / tracking.spacingFactor);
+    *device = const_cast<QImage*>(&tracking.image);
+    return font;
+}
+
+DecorationText::DecorationText(const QString& text, const DecorationTextAttributes& attributes, double width)
+    : m_attributes(attributes)
+{
+    const DecorationParagraphStyle& style = attributes.paragraphStyle;
+    QPaintDevice* device = nullptr;
+    const QFont font = layoutFontOn(attributes, &device);
+    QTextOption option(decorationQtAlignment(style.alignment));
+    option.setWrapMode(style.wordWrap ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
+    const double boxWidth = std::max(width, 1.0);
+    // Line separators of the platform's texts count as paragraph ends too.
+    QString normalised = text;
+    normalised.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    normalised.replace(QChar(0x2029), QLatin1Char('\n'));
+    normalised.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    const QStringList paragraphs = normalised.split(QLatin1Char('\n'));
+    double y = 0;
+    for (qsizetype p = 0; p < paragraphs.size(); ++p) {
+        if (p > 0)
+            y += style.paragraphSpacing + style.paragraphSpacingBefore;
+        auto layout = std::make_unique<QTextLayout>(paragraphs[p], font, device);
+        layout->setTextOption(option);
+        layout->setCacheEnabled(true);
+        layout->beginLayout();
+        bool first = true;
+        while (true) {
+            QTextLine line = layout->createLine();
+            if (!line.isValid())
+                break;
+            const double head = first ? style.firstLineHeadIndent : style.headIndent;
+            line.setLeadingIncluded(true);
+            line.setLineWidth(std::max(boxWidth - head + std::min(style.tailIndent, 0.0), 1.0));
+            if (!first)
+                y += style.lineSpacing;
+            line.setPosition(QPointF(head, y));
+            y += line.height();
+            first = false;
+        }
+        layout->endLayout();
+        m_paragraphs.push_back(std::move(layout));
+    }
+    m_usedHeight = y;
+
+    for (const auto& layout : m_paragraphs) {
+        for (const QGlyphRun& run : layout->glyphRuns()) {
+            const QRawFont raw = run.rawFont();
+            const QList<quint32> glyphs = run.glyphIndexes();
+            const QList<QPointF> positions = run.positions();
+            QHash<quint32, QRectF>& boxes = glyphBoxes(raw);
+            for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
+                // The outline's bounds: the engine's glyph metrics are rounded to whole pixels.
+                auto found = boxes.constFind(glyphs[i]);
+                if (found == boxes.constEnd())
+                    found = boxes.insert(glyphs[i], raw.pathForGlyph(glyphs[i]).boundingRect());
+                const QRectF box = *found;
+                if (box.isEmpty())
+                    continue;
+                const QRectF ink = box.translated(positions[i] + QPointF(0, -attributes.baselineOffset));
+                m_ink = m_ink.isNull() ? ink : m_ink.united(ink);
+            }
+        }
+    }
+}
+
+void DecorationText::draw(QPainter& painter, const QRectF& rect) const
+{
+    painter.save();
+    // Un-flip: from here y runs downward from the rectangle's top edge.
+    painter.translate(rect.left(), rect.top() + rect.height());
+    painter.scale(1, -1);
+    painter.setClipRect(QRectF(0, 0, rect.width(), rect.height()), Qt::IntersectClip);
+    painter.setPen(m_attributes.foregroundColor);
+    const QPointF shift(0, -m_attributes.baselineOffset);
+    for (const auto& layout : m_paragraphs) {
+        for (QGlyphRun run : layout->glyphRuns()) {
+            // Qt places a run's underline at the drawing origin rather than under its glyphs
+            // (and the raster engine may leave it out): lines are underlined below instead.
+            run.setUnderline(false);
+            painter.drawGlyphRun(shift, run);
+        }
+    }
+    for (const QRectF& underline : underlines())
+        painter.fillRect(underline.translated(shift), m_attributes.foregroundColor);
+    painter.restore();
+}
+
+QList<QRectF> DecorationText::underlines() const
+{
+    QList<QRectF> result;
+    if (m_attributes.underlineStyle == 0)
+        return result;
+    QPaintDevice* device = nullptr;
+    const QFontMetricsF metrics(layoutFontOn(m_attributes, &device), device);
+    const double thickness = std::max(metrics.lineWidth(), 0.5);
+    for (const auto& layout : m_paragraphs) {
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            // The natural rectangle starts where the alignment put the text and spans its
+            // advances (trailing blanks left out).
+            const QRectF text = line.naturalTextRect();
+            if (line.textLength() <= 0 || !(text.width() > 0))
+                continue;
+            const double baseline = line.y() + line.ascent();
+            result.append(QRectF(text.left(), baseline + metrics.underlinePos() - thickness / 2, text.width(), thickness));
+        }
+    }
+    return result;
+}
+
+double DecorationText::singleLineWidth(const QString& text, const DecorationTextAttributes& attributes)
+{
+    QPaintDevice* device = nullptr;
+    const QFont font = layoutFontOn(attributes, &device);
+    if (device != decorationReferenceDevice()) {
+        // Tracking is in the laid-out advances only.
+        QString normalised = text;
+        normalised.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        double widest = 0;
+        for (const QString& line : normalised.split(QLatin1Char('\n')))
+            widest = std::max(widest, laidWidth(line, font, device));
+        return widest;
+    }
+    const QFontMetricsF metrics(font, device);
+    QString normalised = text;
+    normalised.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    double widest = 0;
+    for (const QString& line : normalised.split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    return widest;
+}
+
+void drawDecorationText(QPainter& painter, const QString& text, const QRectF& rect,
+                        const DecorationTextAttributes& attributes)
+{
+    if (rect.width() <= 0 || rect.height() <= 0)
+        return;
+    DecorationText(text, attributes, rect.width()).draw(painter, rect);
+}

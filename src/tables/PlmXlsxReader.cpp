@@ -1,0 +1,182 @@
+#include "tables/PlmInputReader.h"
+#include "tables/PlmXlsxCell.h"
+#include "tables/PlmXlsxSheet.h"
+#include "tables/XMLNode.h"
+#include "tables/ZIP.h"
+
+#include "model/PlmErrors.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+
+namespace {
+
+[[noreturn]] void fail(const QString& message)
+{
+    throw PlmWorkError::invalid(message);
+}
+
+const QString hiddenWarning = QStringLiteral("Feuille masquée dans le classeur d’origine.");
+
+std::optional<qint64> readInteger(const QString& text)
+{
+    const QByteArray bytes = text.toLatin1();
+    if (bytes.isEmpty() || bytes.size() != text.size())
+        return std::nullopt;
+    const char* begin = bytes.constData();
+    const char* end = begin + bytes.size();
+    if (*begin == '+' && end - begin > 1 && begin[1] != '-')
+        ++begin;
+    qint64 value = 0;
+    const auto result = std::from_chars(begin, end, value);
+    if (result.ec != std::errc() || result.ptr != end)
+        return std::nullopt;
+    return value;
+}
+
+// A dictionary from key–value pairs that refuses a repeated key.
+template <typename Key>
+QHash<Key, QString> uniqueMap(const QList<QPair<Key, QString>>& pairs)
+{
+    QHash<Key, QString> map;
+    for (const auto& [key, value] : pairs) {
+        if (map.contains(key))
+            fail(QStringLiteral("Entrée XLSX répétée."));
+        map.insert(key, value);
+    }
+    return map;
+}
+
+class WorkbookReader {
+public:
+    explicit WorkbookReader(const QByteArray& data)
+        : m_zip(data)
+    {
+    }
+
+    QList<PlmInputSheet> read();
+
+private:
+    QByteArray extract(const QString& path);
+    void readStyles(const XMLNode& root);
+    QHash<QString, QString> readRelationships(const XMLNode& root) const;
+    static QString sheetPath(const XMLNode& sheet, const QHash<QString, QString>& relationships);
+
+    ZIP m_zip;
+    qint64 m_extracted = 0;
+    qint64 m_cells = 0;
+    PlmXlsxSheet::Context m_context;
+};
+
+// The bytes extracted are counted over the whole reading, so a workbook naming the same
+// large part from many sheets cannot inflate it again and again.
+QByteArray WorkbookReader::extract(const QString& path)
+{
+    QByteArray bytes = m_zip.data(path);
+    m_extracted += bytes.size();
+    if (m_extracted > ZIP::maximumTotalSize)
+        fail(QStringLiteral("Classeur décompressé trop volumineux."));
+    return bytes;
+}
+
+void WorkbookReader::readStyles(const XMLNode& root)
+{
+    QList<QPair<qint64, QString>> pairs;
+    for (const XMLNode* format : root.descendants(QStringLiteral("numFmt"))) {
+        const auto id = readInteger(format->attribute(QStringLiteral("numFmtId")));
+        if (id && format->hasAttribute(QStringLiteral("formatCode")))
+            pairs.append({*id, format->attribute(QStringLiteral("formatCode"))});
+    }
+    m_context.formats = uniqueMap(pairs);
+    if (const XMLNode* xfs = root.child(QStringLiteral("cellXfs"))) {
+        for (const auto& xf : xfs->children) {
+            const auto id = readInteger(xf->attribute(QStringLiteral("numFmtId")));
+            m_context.styleFormats.append(id && *id >= INT_MIN && *id <= INT_MAX ? int(*id) : 0);
+        }
+    }
+}
+
+QHash<QString, QString> WorkbookReader::readRelationships(const XMLNode& root) const
+{
+    QList<QPair<QString, QString>> pairs;
+    for (const auto& relationship : root.children) {
+        if (relationship->name != QLatin1String("Relationship")
+            || relationship->attribute(QStringLiteral("TargetMode")) == QLatin1String("External"))
+            continue;
+        if (relationship->hasAttribute(QStringLiteral("Id")) && relationship->hasAttribute(QStringLiteral("Target")))
+            pairs.append({relationship->attribute(QStringLiteral("Id")),
+                          relationship->attribute(QStringLiteral("Target"))});
+    }
+    return uniqueMap(pairs);
+}
+
+QString WorkbookReader::sheetPath(const XMLNode& sheet, const QHash<QString, QString>& relationships)
+{
+    QString id = sheet.hasAttribute(QStringLiteral("r:id")) ? sheet.attribute(QStringLiteral("r:id"))
+                                                            : sheet.attribute(QStringLiteral("id"));
+    if (id.isEmpty()) {
+        // Some writers bind the relationships namespace to another prefix.
+        for (const auto& [key, value] : sheet.attributes)
+            if (key.endsWith(QLatin1String(":id")))
+                id = value;
+    }
+    const auto target = relationships.constFind(id);
+    if (id.isEmpty() || target == relationships.cend())
+        fail(QStringLiteral("Feuille XLSX sans fichier associé."));
+    const QString path = target->startsWith(u'/') ? target->mid(1) : QStringLiteral("xl/") + *target;
+    if (path.split(u'/').contains(QStringLiteral("..")))
+        fail(QStringLiteral("Chemin XLSX non pris en charge."));
+    return path;
+}
+
+QList<PlmInputSheet> WorkbookReader::read()
+{
+    const auto workbook = XMLNode::parse(extract(QStringLiteral("xl/workbook.xml")));
+    const auto relationships = readRelationships(*XMLNode::parse(extract(QStringLiteral("xl/_rels/workbook.xml.rels"))));
+    if (m_zip.contains(QStringLiteral("xl/sharedStrings.xml")))
+        m_context.sharedStrings = PlmXlsxSheet::readSharedStrings(m_zip, QStringLiteral("xl/sharedStrings.xml"), m_extracted);
+    if (m_zip.contains(QStringLiteral("xl/styles.xml")))
+        readStyles(*XMLNode::parse(extract(QStringLiteral("xl/styles.xml"))));
+
+    m_context.dayZero = PlmXlsxCell::dayZero1900;
+    const QList<const XMLNode*> properties = workbook->descendants(QStringLiteral("workbookPr"));
+    if (!properties.isEmpty()) {
+        const QString date1904 = properties.first()->attribute(QStringLiteral("date1904"));
+        if (date1904 == QLatin1String("1") || date1904 == QLatin1String("true"))
+            m_context.dayZero = PlmXlsxCell::dayZero1904;
+    }
+
+    QList<PlmInputSheet> sheets;
+    for (const XMLNode* sheetNode : workbook->descendants(QStringLiteral("sheet"))) {
+        PlmXlsxSheet::Content content = PlmXlsxSheet::read(m_zip, sheetPath(*sheetNode, relationships), m_context, m_cells, m_extracted);
+        const QString state = sheetNode->attribute(QStringLiteral("state"));
+        if (state == QLatin1String("hidden") || state == QLatin1String("veryHidden"))
+            content.warnings.insert(hiddenWarning);
+        const bool hasValue = std::any_of(content.grid.cbegin(), content.grid.cend(), [](const QStringList& row) {
+            return std::any_of(row.cbegin(), row.cend(), [](const QString& cell) { return !cell.isEmpty(); });
+        });
+        if (!hasValue)
+            continue;
+        PlmInputSheet sheet;
+        sheet.name = sheetNode->hasAttribute(QStringLiteral("name")) ? sheetNode->attribute(QStringLiteral("name"))
+                                                                     : QStringLiteral("Feuille");
+        sheet.grid = std::move(content.grid);
+        sheet.warnings = QStringList(content.warnings.cbegin(), content.warnings.cend());
+        std::sort(sheet.warnings.begin(), sheet.warnings.end());
+        sheets.append(std::move(sheet));
+    }
+    if (sheets.isEmpty())
+        fail(QStringLiteral("Classeur vide."));
+    return sheets;
+}
+
+} // namespace
+
+QList<PlmInputSheet> PlmInputReader::readWorkbook(const QByteArray& data)
+{
+    return WorkbookReader(data).read();
+}

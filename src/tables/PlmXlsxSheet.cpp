@@ -1,0 +1,364 @@
+#include "tables/PlmXlsxSheet.h"
+
+#include "tables/PlmXlsxCell.h"
+#include "tables/XMLEventStream.h"
+#include "tables/ZIP.h"
+
+#include "model/PlmErrors.h"
+
+#include <charconv>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <optional>
+#include <vector>
+
+namespace {
+
+[[noreturn]] void fail(const QString& message)
+{
+    throw PlmWorkError::invalid(message);
+}
+
+const QString formulaWarning =
+    QStringLiteral("Formules : seules les valeurs déjà enregistrées sont lues ; aucune formule n’est calculée.");
+const QString mergedWarning =
+    QStringLiteral("Cellules fusionnées : seule la cellule supérieure gauche contient une valeur.");
+
+std::optional<qint64> readInteger(const char* text)
+{
+    if (!text || !*text)
+        return std::nullopt;
+    const char* end = text + std::strlen(text);
+    if (*text == '+' && end - text > 1 && text[1] != '-')
+        ++text;
+    qint64 value = 0;
+    const auto result = std::from_chars(text, end, value);
+    if (result.ec != std::errc() || result.ptr != end)
+        return std::nullopt;
+    return value;
+}
+
+// The same from the characters of a cell, without converting them when they are short.
+std::optional<qint64> readInteger(QStringView text)
+{
+    char bytes[32];
+    if (text.size() >= qsizetype(sizeof bytes))
+        return readInteger(text.toUtf8().constData());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == 0 || c >= 0x80)
+            return std::nullopt; // never part of an integer; a NUL would end the text early
+        bytes[i] = char(c);
+    }
+    bytes[text.size()] = '\0';
+    return readInteger(bytes);
+}
+
+// The type attribute of a cell; `other` keeps the text of an unknown one for its message.
+enum class CellType : unsigned char { n, s, str, inlineStr, b, e, d, other };
+
+CellType cellType(const char* type)
+{
+    if (!type || !*type)
+        return CellType::n;
+    static constexpr std::pair<const char*, CellType> known[] = {
+        {"n", CellType::n}, {"s", CellType::s}, {"str", CellType::str}, {"inlineStr", CellType::inlineStr},
+        {"b", CellType::b}, {"e", CellType::e}, {"d", CellType::d}};
+    for (const auto& [text, value] : known)
+        if (std::strcmp(text, type) == 0)
+            return value;
+    return CellType::other;
+}
+
+// Where character data goes: only the innermost element's own text counts.
+enum class Slot : unsigned char { none, value, text };
+
+struct Cell {
+    int depth = 0;
+    std::string reference; // short enough to stay inside the string: no allocation per cell
+    CellType type = CellType::n;
+    std::string otherType;
+    qint64 style = 0;
+    bool formula = false;
+    bool hasValue = false;
+    QString value;
+    QString inlineText;
+};
+
+struct Row {
+    int depth = 0;
+    qsizetype slot = 0;
+    QStringList cells;
+};
+
+class SheetHandler : public XMLEventHandler {
+public:
+    SheetHandler(const PlmXlsxSheet::Context& context, qint64& cells)
+        : m_context(context)
+        , m_cells(cells)
+    {
+    }
+
+    PlmXlsxSheet::Content content;
+
+    void startElement(const QString& name, const char** attributes, int depth) override
+    {
+        m_slots.push_back(Slot::none);
+        if (name == QLatin1String("mergeCell"))
+            content.warnings.insert(mergedWarning);
+        if (m_cell) {
+            if (depth == m_cell->depth + 1 && name == QLatin1String("v") && !m_cell->hasValue) {
+                m_cell->hasValue = true;
+                m_slots.back() = Slot::value;
+            } else if (depth == m_cell->depth + 1 && name == QLatin1String("f")) {
+                m_cell->formula = true;
+            } else if (name == QLatin1String("t")) {
+                m_slots.back() = Slot::text;
+            }
+            return;
+        }
+        if (name == QLatin1String("row") && depth >= 2) {
+            // Rows keep the order of their start tags, as a walk of the tree would give.
+            m_rows.push_back({depth, content.grid.size(), {}});
+            // Rows are mostly as wide as the widest so far; rows × widest is bounded below.
+            m_rows.back().cells.reserve(m_widest);
+            content.grid.append(QStringList());
+        } else if (name == QLatin1String("c") && !m_rows.empty() && depth == m_rows.back().depth + 1) {
+            Cell cell;
+            cell.depth = depth;
+            // One pass over the attributes for the three a cell has (the parser refuses repeats).
+            const char* reference = nullptr;
+            const char* type = nullptr;
+            const char* style = nullptr;
+            for (int i = 0; attributes[i] && attributes[i + 1]; i += 2) {
+                const char* key = attributes[i];
+                if (key[0] != '\0' && key[1] == '\0') {
+                    if (key[0] == 'r')
+                        reference = attributes[i + 1];
+                    else if (key[0] == 't')
+                        type = attributes[i + 1];
+                    else if (key[0] == 's')
+                        style = attributes[i + 1];
+                }
+            }
+            if (reference)
+                cell.reference = reference;
+            cell.type = cellType(type);
+            if (cell.type == CellType::other)
+                cell.otherType = type;
+            cell.style = readInteger(style).value_or(0);
+            m_cell = std::move(cell);
+        }
+    }
+
+    void characters(QStringView text) override
+    {
+        if (!m_cell || m_slots.empty())
+            return;
+        if (m_slots.back() == Slot::value)
+            m_cell->value += text;
+        else if (m_slots.back() == Slot::text)
+            m_cell->inlineText += text;
+    }
+
+    void endElement(int depth) override
+    {
+        m_slots.pop_back();
+        if (m_cell) {
+            if (depth == m_cell->depth) {
+                finishCell(*m_cell);
+                m_cell.reset();
+            }
+            return;
+        }
+        if (!m_rows.empty() && depth == m_rows.back().depth) {
+            Row row = std::move(m_rows.back());
+            m_rows.pop_back();
+            m_widest = std::max(m_widest, row.cells.size());
+            m_cells += row.cells.size();
+            content.grid[row.slot] = std::move(row.cells);
+            if (content.grid.size() > PlmXlsxSheet::maximumRows
+                || qint64(content.grid.size()) * m_widest > PlmXlsxSheet::maximumCells
+                || m_cells > PlmXlsxSheet::maximumCells)
+                fail(QStringLiteral("Table XLSX trop volumineuse."));
+        }
+    }
+
+private:
+    void finishCell(const Cell& cell)
+    {
+        const int column = columnOf(cell.reference);
+        QStringList& cells = m_rows.back().cells;
+        while (cells.size() < column)
+            cells.append(QString());
+        cells[column - 1] = cellText(cell);
+    }
+
+    QString cellText(const Cell& cell)
+    {
+        const auto reference = [&cell] { return QString::fromStdString(cell.reference); };
+        if (cell.formula) {
+            // A formula whose text result is empty keeps an empty value element: that is a
+            // stored value, not a missing one.
+            const bool emptyText = cell.hasValue && cell.type == CellType::str;
+            if (cell.value.isEmpty() && !emptyText)
+                fail(QStringLiteral("La cellule %1 contient une formule sans valeur enregistrée. "
+                                    "Recalculez le classeur dans votre tableur puis enregistrez-le.")
+                         .arg(reference()));
+            content.warnings.insert(formulaWarning);
+        }
+        switch (cell.type) {
+        case CellType::s: {
+            const auto index = readInteger(QStringView(cell.value));
+            if (!index || *index < 0 || *index >= m_context.sharedStrings.size())
+                fail(QStringLiteral("Texte XLSX invalide en %1.").arg(reference()));
+            return m_context.sharedStrings.at(*index);
+        }
+        case CellType::inlineStr:
+            return cell.inlineText;
+        case CellType::b:
+            return cell.value == QLatin1String("1") ? QStringLiteral("Vrai") : QStringLiteral("Faux");
+        case CellType::e:
+            fail(QStringLiteral("Erreur Excel %1 en %2. Corrigez le classeur avant l’import.").arg(cell.value, reference()));
+        case CellType::str:
+        case CellType::d:
+            return cell.value;
+        case CellType::n:
+            return PlmXlsxCell::numberText(cell.value, cell.reference, numberStyle(cell.style));
+        case CellType::other:
+            break;
+        }
+        fail(QStringLiteral("Type de cellule XLSX non pris en charge : %1.").arg(QString::fromStdString(cell.otherType)));
+    }
+
+    // The number style of a cell style index, looked up once per index.
+    const PlmXlsxCell::NumberStyle& numberStyle(qint64 index)
+    {
+        const bool known = index >= 0 && index < m_context.styleFormats.size();
+        const qsizetype slot = known ? qsizetype(index) + 1 : 0;
+        if (qsizetype(m_styles.size()) <= slot)
+            m_styles.resize(slot + 1);
+        std::optional<PlmXlsxCell::NumberStyle>& style = m_styles[slot];
+        if (!style) {
+            style.emplace();
+            style->dayZero = m_context.dayZero;
+            style->formatId = known ? m_context.styleFormats.at(index) : 0;
+            style->formatCode = m_context.formats.value(style->formatId);
+            style->strippedCode = PlmXlsxCell::strippedFormatCode(style->formatCode);
+        }
+        return *style;
+    }
+
+    // The column of a reference from its bytes, as PlmXlsxSheet::columnOf reads its text.
+    static int columnOf(const std::string& reference)
+    {
+        int column = 0;
+        for (const char c : reference) {
+            if (c < 'A' || c > 'Z')
+                break;
+            column = column * 26 + (c - 'A' + 1);
+            if (column > PlmXlsxSheet::maximumColumns)
+                fail(QStringLiteral("Trop de colonnes XLSX."));
+        }
+        if (column == 0)
+            fail(QStringLiteral("Adresse de cellule XLSX absente."));
+        return column;
+    }
+
+    const PlmXlsxSheet::Context& m_context;
+    qint64& m_cells;
+    std::vector<Slot> m_slots;
+    std::vector<Row> m_rows;
+    std::optional<Cell> m_cell;
+    qsizetype m_widest = 0;
+    std::vector<std::optional<PlmXlsxCell::NumberStyle>> m_styles; // slot 0: an unknown index
+};
+
+class SharedStringsHandler : public XMLEventHandler {
+public:
+    QStringList strings;
+
+    void startElement(const QString& name, const char**, int depth) override
+    {
+        m_slots.push_back(Slot::none);
+        if (depth == 2 && name == QLatin1String("si")) {
+            m_inString = true;
+            m_current.clear();
+        } else if (m_inString && name == QLatin1String("t")) {
+            m_slots.back() = Slot::text;
+        }
+    }
+
+    void characters(QStringView text) override
+    {
+        if (m_inString && !m_slots.empty() && m_slots.back() == Slot::text)
+            m_current += text;
+    }
+
+    void endElement(int depth) override
+    {
+        m_slots.pop_back();
+        if (depth == 2 && m_inString) {
+            // No sheet can use more strings than it may hold cells; an endless list of empty
+            // strings would only fill memory.
+            if (strings.size() >= PlmXlsxSheet::maximumCells)
+                fail(QStringLiteral("Table XLSX trop volumineuse."));
+            strings.append(m_current);
+            m_current = QString();
+            m_inString = false;
+        }
+    }
+
+private:
+    std::vector<Slot> m_slots;
+    bool m_inString = false;
+    QString m_current;
+};
+
+} // namespace
+
+int PlmXlsxSheet::columnOf(const QString& reference)
+{
+    int column = 0;
+    for (QChar c : reference) {
+        if (c < u'A' || c > u'Z')
+            break;
+        column = column * 26 + (c.unicode() - u'A' + 1);
+        if (column > maximumColumns)
+            fail(QStringLiteral("Trop de colonnes XLSX."));
+    }
+    if (column == 0)
+        fail(QStringLiteral("Adresse de cellule XLSX absente."));
+    return column;
+}
+
+namespace {
+
+// The archive's checks come first, then the total inflated, then what the parser found: the
+// order of inflating the whole part before parsing it.
+void parsePart(const ZIP& zip, const QString& path, qint64& extracted, XMLEventHandler& handler)
+{
+    XMLEventStream stream(handler);
+    extracted += zip.stream(path, [&stream](const char* bytes, qsizetype count) { stream.feed(bytes, count); });
+    if (extracted > ZIP::maximumTotalSize)
+        fail(QStringLiteral("Classeur décompressé trop volumineux."));
+    stream.finish();
+}
+
+} // namespace
+
+PlmXlsxSheet::Content PlmXlsxSheet::read(const ZIP& zip, const QString& path, const Context& context, qint64& cells,
+                                         qint64& extracted)
+{
+    SheetHandler handler(context, cells);
+    parsePart(zip, path, extracted, handler);
+    return std::move(handler.content);
+}
+
+QStringList PlmXlsxSheet::readSharedStrings(const ZIP& zip, const QString& path, qint64& extracted)
+{
+    SharedStringsHandler handler;
+    parsePart(zip, path, extracted, handler);
+    return handler.strings;
+}

@@ -1,0 +1,253 @@
+#include "basemaps/GeoJSONReader.h"
+#include "model/PlmErrors.h"
+#include "support/TableReaderTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+PlmImportResult read(const char* json)
+{
+    return GeoJSONReader::read(QByteArray(json), QStringLiteral("Carte"));
+}
+
+QString failure(const char* json)
+{
+    return errorOf([&] { read(json); });
+}
+
+QStringList ids(const PlmImportResult& result)
+{
+    QStringList out;
+    for (const PlmEntity& e : result.map.entities)
+        out << e.id;
+    return out;
+}
+
+QString feature(const QString& extra, const QString& geometry = QString::fromUtf8(R"({"type":"Point","coordinates":[1,2]})"))
+{
+    return QString::fromUtf8(R"({"type":"Feature",%1"geometry":%2})").arg(extra, geometry);
+}
+
+PlmImportResult readText(const QString& json)
+{
+    return GeoJSONReader::read(json.toUtf8(), QStringLiteral("Carte"));
+}
+
+} // namespace
+
+TEST(GeoJSONReaderTest, featuresWithoutIdsAreNumberedByPosition)
+{
+    const PlmImportResult result = read(R"({"type":"FeatureCollection","features":[
+        {"type":"Feature","geometry":{"type":"Point","coordinates":[1,2]}},
+        {"type":"Feature","geometry":null},
+        {"type":"Feature","geometry":{"type":"Point","coordinates":[3,4]}},
+        {"type":"Feature","geometry":{"type":"Point","coordinates":[5,6]}}]})");
+    EXPECT_EQ(ids(result), (QStringList{QStringLiteral("geojson:1"), QStringLiteral("geojson:3"), QStringLiteral("geojson:4")}));
+    EXPECT_EQ(result.unconverted, (QMap<QString, int>{{QStringLiteral("géométrie nulle"), 1}}));
+    EXPECT_EQ(result.map.metadata.value(QStringLiteral("source.format")), QStringLiteral("GeoJSON"));
+    EXPECT_EQ(result.map.metadata.value(QStringLiteral("coordinates")),
+              QStringLiteral("longitude/latitude WGS84 (sans reprojection)"));
+    EXPECT_FALSE(result.isNativeDocument);
+}
+
+TEST(GeoJSONReaderTest, idsComeFromTheMemberThenTheProperty)
+{
+    EXPECT_EQ(ids(readText(feature(QString::fromUtf8(R"("id":7,"properties":{"id":"B"},)")))), QStringList{QStringLiteral("7")});
+    EXPECT_EQ(ids(readText(feature(QString::fromUtf8(R"("properties":{"id":"A1"},)")))), QStringList{QStringLiteral("A1")});
+}
+
+TEST(GeoJSONReaderTest, propertiesBecomeTextAttributes)
+{
+    const PlmImportResult result = readText(feature(
+        QString::fromUtf8(R"("properties":{"s":"texte","n":12,"f":1.5,"b":true,"z":null,"o":{"b":[1,"x/y"],"a":2}},)")));
+    const QMap<QString, QString> a = result.map.entities.first().attributes;
+    EXPECT_EQ(a.value(QStringLiteral("s")), QStringLiteral("texte"));
+    EXPECT_EQ(a.value(QStringLiteral("n")), QStringLiteral("12"));
+    EXPECT_EQ(a.value(QStringLiteral("f")), QStringLiteral("1.5"));
+    EXPECT_EQ(a.value(QStringLiteral("b")), QStringLiteral("true"));
+    EXPECT_EQ(a.value(QStringLiteral("z")), QStringLiteral("null"));
+    EXPECT_EQ(a.value(QStringLiteral("o")), QString::fromUtf8(R"({"a":2,"b":[1,"x\/y"]})"));
+}
+
+// Thousands of features repeat the same few property names: each name is one shared string.
+TEST(GeoJSONReaderTest, featuresShareTheirPropertyNames)
+{
+    const PlmImportResult result = readText(QStringLiteral("{\"type\":\"FeatureCollection\",\"features\":[%1,%2]}")
+                                                .arg(feature(QStringLiteral("\"properties\":{\"code\":\"1\"},")),
+                                                     feature(QStringLiteral("\"properties\":{\"code\":\"2\"},"))));
+    ASSERT_EQ(result.map.entities.size(), 2);
+    const QString first = result.map.entities.at(0).attributes.firstKey();
+    EXPECT_EQ(first, QStringLiteral("code"));
+    EXPECT_TRUE(first.isSharedWith(result.map.entities.at(1).attributes.firstKey()));
+}
+
+TEST(GeoJSONReaderTest, namesFollowNameThenNAMEThenNom)
+{
+    EXPECT_EQ(readText(feature(QString::fromUtf8(R"("id":"a","properties":{"name":"","nom":"Lyon"},)"))).map.entities.first().name,
+              QString());
+    EXPECT_EQ(readText(feature(QString::fromUtf8(R"("id":"a","properties":{"NAME":"N","nom":"Lyon"},)"))).map.entities.first().name,
+              QStringLiteral("N"));
+    EXPECT_EQ(readText(feature(QString::fromUtf8(R"("id":"a","properties":{"nom":"Lyon"},)"))).map.entities.first().name,
+              QStringLiteral("Lyon"));
+    EXPECT_EQ(readText(feature(QString::fromUtf8(R"("id":"a",)"))).map.entities.first().name, QStringLiteral("a"));
+}
+
+TEST(GeoJSONReaderTest, styleComesFromFillStrokeAndPlainStrokeWidths)
+{
+    const PlmEntity styled = readText(feature(QString::fromUtf8(R"("properties":{"fill":"#f00","stroke":"blue","stroke-width":"2.5"},)")))
+                                 .map.entities.first();
+    EXPECT_EQ(styled.style.fill, (PlmColor{1, 0, 0, 1}));
+    EXPECT_EQ(styled.style.stroke, (PlmColor{0, 0, 1, 1}));
+    EXPECT_EQ(styled.style.lineWidth, 2.5);
+    for (const char* width : {R"(" 2")", R"("2px")", R"("")", R"("inf")"}) {
+        const PlmEntity plain = readText(feature(QString::fromUtf8(R"x("properties":{"stroke-width":%1,"fill":"url(#a)"},)x").arg(QLatin1String(width))))
+                                    .map.entities.first();
+        EXPECT_EQ(plain.style, GeoJSONReader::defaultStyle()) << width;
+    }
+    EXPECT_EQ(GeoJSONReader::defaultStyle().lineWidth, 0.008);
+}
+
+TEST(GeoJSONReaderTest, multiPointsNumberTheirMembersOnlyWhenSeveral)
+{
+    EXPECT_EQ(ids(readText(feature(QString::fromUtf8(R"("id":"P",)"), QString::fromUtf8(R"({"type":"MultiPoint","coordinates":[[1,1],[2,2],[3,3]]})")))),
+              (QStringList{QStringLiteral("P:1"), QStringLiteral("P:2"), QStringLiteral("P:3")}));
+    EXPECT_EQ(ids(readText(feature(QString::fromUtf8(R"("id":"P",)"), QString::fromUtf8(R"({"type":"MultiPoint","coordinates":[[1,1]]})")))),
+              QStringList{QStringLiteral("P")});
+}
+
+TEST(GeoJSONReaderTest, aMultiPolygonOfOneStaysAMultipolygon)
+{
+    const PlmImportResult result = read(R"({"type":"MultiPolygon","coordinates":[[[[0,0],[1,0],[1,1],[0,0]]]]})");
+    ASSERT_EQ(result.map.entities.size(), 1);
+    EXPECT_EQ(result.map.entities.first().geometry.kind(), PlmGeometry::Kind::multipolygon);
+    EXPECT_EQ(result.map.entities.first().id, QStringLiteral("import:1"));
+    EXPECT_EQ(result.map.entities.first().name, QStringLiteral("import:1"));
+}
+
+TEST(GeoJSONReaderTest, geometryCollectionsNumberTheirMembers)
+{
+    const PlmImportResult result = readText(feature(QString::fromUtf8(R"("id":"G",)"),
+        QString::fromUtf8(R"({"type":"GeometryCollection","geometries":[{"type":"Point","coordinates":[1,1]},{"type":"LineString","coordinates":[[0,0],[1,1]]},{"type":"Curve","coordinates":[]}]})")));
+    EXPECT_EQ(ids(result), (QStringList{QStringLiteral("G:1"), QStringLiteral("G:2")}));
+    EXPECT_EQ(result.unconverted.value(QStringLiteral("géométrie Curve")), 1);
+}
+
+TEST(GeoJSONReaderTest, extraCoordinatesAreCountedPerPosition)
+{
+    const PlmImportResult result = read(R"({"type":"LineString","coordinates":[[0,0,5],[1,1,6],[2,2]]})");
+    EXPECT_EQ(result.unconverted.value(QStringLiteral("altitude/mesure conservée dans la source")), 2);
+    EXPECT_EQ(*result.map.entities.first().geometry.asPolyline(), (QList<PlmPoint>{{0, 0}, {1, 1}, {2, 2}}));
+}
+
+TEST(GeoJSONReaderTest, ringsMustBeClosedExactlyAndDegenerateOnesAreDropped)
+{
+    EXPECT_EQ(failure(R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[1,1],[0,0.0000001]]]})"),
+              QStringLiteral("Anneau GeoJSON non fermé."));
+    EXPECT_EQ(failure(R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[0,0]]]})"), QStringLiteral("Anneau GeoJSON non fermé."));
+
+    const PlmImportResult flat = read(R"({"type":"Polygon","coordinates":[[[0,0],[1,1],[0,0],[0,0]]]})");
+    EXPECT_TRUE(flat.map.entities.isEmpty());
+    EXPECT_EQ(flat.unconverted.value(QStringLiteral("polygone dégénéré (source conservée)")), 1);
+
+    const PlmImportResult hole = read(R"({"type":"Polygon","coordinates":[[[0,0],[4,0],[4,4],[0,0]],[[1,1],[2,2],[1,1],[1,1]]]})");
+    ASSERT_EQ(hole.map.entities.size(), 1);
+    EXPECT_TRUE(hole.map.entities.first().geometry.asPolygon()->holes.isEmpty());
+    EXPECT_EQ(hole.unconverted.value(QStringLiteral("trou dégénéré (source conservée)")), 1);
+}
+
+TEST(GeoJSONReaderTest, metadataIsCopiedFromTheTopLevel)
+{
+    const PlmImportResult result = read(R"({"type":"FeatureCollection","features":[],"name":"Départements",
+        "crs":{"type":"name","properties":{"name":"urn:ogc:def:crs:OGC:1.3:CRS84"}},"license":3})");
+    EXPECT_EQ(result.map.metadata.value(QStringLiteral("name")), QStringLiteral("Départements"));
+    EXPECT_EQ(result.map.metadata.value(QStringLiteral("crs")),
+              QString::fromUtf8(R"({"properties":{"name":"urn:ogc:def:crs:OGC:1.3:CRS84"},"type":"name"})"));
+    EXPECT_EQ(result.map.metadata.value(QStringLiteral("license")), QStringLiteral("3"));
+    EXPECT_FALSE(result.map.metadata.contains(QStringLiteral("attribution")));
+}
+
+TEST(GeoJSONReaderTest, everyMalformedShapeHasItsMessage)
+{
+    EXPECT_EQ(failure(R"([1,2])"), QStringLiteral("GeoJSON invalide."));
+    EXPECT_EQ(failure(R"({"type":"FeatureCollection","features":{}})"), QStringLiteral("Features invalides."));
+    EXPECT_EQ(failure(R"({"type":"FeatureCollection","features":[1]})"), QStringLiteral("Features invalides."));
+    EXPECT_EQ(failure(R"({"type":"Feature","geometry":{"coordinates":[1,2]}})"), QStringLiteral("Type GeoJSON absent."));
+    EXPECT_EQ(failure(R"({"type":"GeometryCollection","geometries":[[]]})"), QStringLiteral("Collection invalide."));
+    EXPECT_EQ(failure(R"({"type":"Point"})"), QStringLiteral("Coordonnées absentes."));
+    EXPECT_EQ(failure(R"({"type":"MultiPolygon","coordinates":{}})"), QStringLiteral("Multipolygone invalide."));
+    EXPECT_EQ(failure(R"({"type":"MultiPoint","coordinates":3})"), QStringLiteral("Géométrie multiple invalide."));
+    EXPECT_EQ(failure(R"({"type":"Point","coordinates":[1]})"), QStringLiteral("Coordonnées GeoJSON invalides."));
+    EXPECT_EQ(failure(R"({"type":"Point","coordinates":[1,"2"]})"), QStringLiteral("Coordonnées GeoJSON invalides."));
+    EXPECT_THROW(read(R"({"type":"Point","coordinates":[1e400,2]})"), PlmJsonDecodingError); // the parser refuses it
+    EXPECT_EQ(failure(R"({"type":"LineString","coordinates":{}})"), QStringLiteral("Ligne GeoJSON invalide."));
+    EXPECT_EQ(failure(R"({"type":"Polygon","coordinates":[]})"), QStringLiteral("Polygone GeoJSON vide."));
+}
+
+TEST(GeoJSONReaderTest, deepNestingIsRefusedBeforeWalking)
+{
+    QByteArray deep = R"({"type":"Feature","properties":{"p":)";
+    deep += QByteArray(100000, '[') + QByteArray(100000, ']') + "}}";
+    EXPECT_THROW(GeoJSONReader::read(deep, QStringLiteral("x")), PlmJsonDecodingError);
+}
+
+TEST(GeoJSONReaderTest, nestedCollectionsWithinTheBoundAreWalked)
+{
+    // 120 feature collections, each holding the next, around one point; then geometry
+    // collections as deep as the nesting bound allows.
+    QByteArray features;
+    for (int k = 0; k < 120; ++k)
+        features += R"({"type":"FeatureCollection","features":[)";
+    features += R"({"type":"Point","coordinates":[1,2]})";
+    for (int k = 0; k < 120; ++k)
+        features += "]}";
+    EXPECT_EQ(GeoJSONReader::read(features, QStringLiteral("x")).map.entities.size(), 1);
+
+    QByteArray geometries;
+    for (int k = 0; k < 127; ++k)
+        geometries += R"({"type":"GeometryCollection","geometries":[)";
+    geometries += R"({"type":"Point","coordinates":[1,2]})";
+    for (int k = 0; k < 127; ++k)
+        geometries += "]}";
+    EXPECT_EQ(GeoJSONReader::read(geometries, QStringLiteral("x")).map.entities.size(), 1);
+}
+
+// Collections of thousands of features convert their coordinates on several threads: the
+// result is that of the same features walked in order (here, as two smaller collections), and
+// the error met first in the file wins, whether it comes from the coordinates or elsewhere.
+TEST(GeoJSONReaderTest, largeCollectionsReadAsInOrder)
+{
+    const int count = 3000;
+    const auto withId = [](int i, const QString& geometry) {
+        return feature(QStringLiteral("\"id\":\"f%1\",\"properties\":{\"nom\":\"c%1\"},").arg(i), geometry);
+    };
+    const auto collection = [&](int from, int to, const QMap<int, QString>& special) {
+        QStringList features;
+        for (int i = from; i < to; ++i)
+            features << withId(i, special.value(i, QStringLiteral("{\"type\":\"Polygon\",\"coordinates\":"
+                                                                "[[[%1,0],[%2,0],[%2,1],[%1,1],[%1,0]]]}").arg(i).arg(i + 1)));
+        return QStringLiteral("{\"type\":\"FeatureCollection\",\"features\":[%1]}").arg(features.join(QLatin1Char(',')));
+    };
+    const QMap<int, QString> notable = {
+        {10, QStringLiteral(R"({"type":"Point","coordinates":[1,2,3]})")},
+        {1600, QStringLiteral(R"({"type":"Curve","coordinates":[]})")},
+        {2100, QStringLiteral("null")},
+        {2200, QStringLiteral(R"({"type":"GeometryCollection","geometries":[{"type":"Point","coordinates":[0,0]},
+            {"type":"Polygon","coordinates":[[[0,0],[1,0],[0,0],[0,0]]]}]})")},
+        {2900, QStringLiteral(R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[0,0],[0,0]]]})")},
+    };
+    const PlmImportResult whole = readText(collection(0, count, notable));
+    const PlmImportResult halves = readText(QStringLiteral("{\"type\":\"FeatureCollection\",\"features\":[%1,%2]}")
+                                                .arg(collection(0, 1500, notable), collection(1500, count, notable)));
+    EXPECT_EQ(whole.map.entities, halves.map.entities);
+    EXPECT_EQ(whole.unconverted, halves.unconverted);
+    EXPECT_EQ(whole.unconverted.value(QStringLiteral("géométrie Curve")), 1);
+    EXPECT_EQ(whole.map.entities.size(), count - 4 + 1); // Curve, null, two degenerate; the collection's point
+
+    const QString openRing = QStringLiteral(R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[1,1],[0,1]]]})");
+    const QString badCollection = QStringLiteral(R"({"type":"GeometryCollection","geometries":3})");
+    EXPECT_EQ(errorOf([&] { readText(collection(0, count, {{1000, openRing}, {2500, badCollection}})); }),
+              QStringLiteral("Anneau GeoJSON non fermé."));
+    EXPECT_EQ(errorOf([&] { readText(collection(0, count, {{700, badCollection}, {2500, openRing}})); }),
+              QStringLiteral("Collection invalide."));
+}

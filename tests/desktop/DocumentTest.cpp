@@ -1,0 +1,496 @@
+#include "support/PlatformTestSupport.h"
+
+#include "desktop/DocumentWindowController.h"
+
+#include <QDir>
+#include <QCursor>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUndoStack>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return "<absent>";
+    return f.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+class DocumentTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        registerFakeTypes();
+        ASSERT_TRUE(dir.isValid());
+        doc = std::make_unique<FakeTextDocument>();
+        doc->setFileType(fakeTextType);
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    DialogRecorder dialogs;
+    DialogHooks::ScopedHooks scoped{dialogs.hooks()};
+    std::unique_ptr<FakeTextDocument> doc;
+};
+
+TEST_F(DocumentTest, UntitledDocumentIsNamedSansTitreAndUnchanged)
+{
+    EXPECT_EQ(doc->displayName(), QStringLiteral("Sans titre"));
+    EXPECT_FALSE(doc->isDocumentEdited());
+    doc->setFilePath(path(QStringLiteral("Carte des régions.ftxt")));
+    EXPECT_EQ(doc->displayName(), QStringLiteral("Carte des régions"));
+    doc->setDisplayName(QStringLiteral("Europe"));
+    EXPECT_EQ(doc->displayName(), QStringLiteral("Europe"));
+}
+
+TEST_F(DocumentTest, ChangeCountFollowsUndoRedoAndMarksWithoutUndoStep)
+{
+    doc->edit(QStringLiteral("a"));
+    EXPECT_EQ(doc->text, QStringLiteral("a")); // the push did not apply the change twice
+    EXPECT_EQ(doc->changeCount(), 1);
+    doc->edit(QStringLiteral("ab"));
+    EXPECT_EQ(doc->changeCount(), 2);
+    doc->undo();
+    EXPECT_EQ(doc->text, QStringLiteral("a"));
+    EXPECT_EQ(doc->changeCount(), 1);
+    doc->undo();
+    EXPECT_EQ(doc->text, QString());
+    EXPECT_FALSE(doc->isDocumentEdited());
+    doc->redo();
+    EXPECT_EQ(doc->text, QStringLiteral("a"));
+    EXPECT_EQ(doc->changeCount(), 1);
+
+    doc->updateChangeCount(Document::ChangeType::Done);
+    EXPECT_EQ(doc->changeCount(), 2);
+    EXPECT_EQ(doc->undoStack()->count(), 2); // no undo step for a plain mark
+
+    doc->clearUndoHistory();
+    EXPECT_EQ(doc->changeCount(), 2);
+    EXPECT_FALSE(doc->undoStack()->canUndo());
+}
+
+TEST_F(DocumentTest, UndoAfterSaveMakesTheDocumentChangedAgain)
+{
+    doc->edit(QStringLiteral("saved"));
+    ASSERT_TRUE(doc->saveToFile(path(QStringLiteral("d.ftxt")), fakeTextType, Document::SaveOperation::Save));
+    EXPECT_FALSE(doc->isDocumentEdited());
+    doc->undo();
+    EXPECT_TRUE(doc->isDocumentEdited());
+    doc->redo();
+    EXPECT_FALSE(doc->isDocumentEdited());
+}
+
+TEST_F(DocumentTest, SaveAsOffersWritableTypesInOrderAndAddsTheChosenExtension)
+{
+    doc->text = QStringLiteral("bonjour");
+    doc->setFileType(fakeNoteType);
+    doc->setDisplayName(QStringLiteral("Europe"));
+    dialogs.savePanelAnswer = DialogHooks::SavePanelResult{path(QStringLiteral("lettre")), fakeTextType};
+    ASSERT_TRUE(doc->saveDocumentAs());
+
+    ASSERT_EQ(dialogs.savePanels.size(), 1);
+    const auto& request = dialogs.savePanels.first();
+    ASSERT_EQ(request.types.size(), 2);
+    EXPECT_EQ(request.types[0].identifier, fakeTextType);
+    EXPECT_EQ(request.types[1].identifier, fakeNoteType);
+    EXPECT_EQ(request.types[1].extensions, (QStringList{QStringLiteral("fnote"), QStringLiteral("note")}));
+    EXPECT_EQ(request.selectedType, fakeNoteType); // the document's own type comes preselected
+    EXPECT_EQ(request.suggestedName, QStringLiteral("Europe"));
+
+    EXPECT_EQ(doc->filePath(), path(QStringLiteral("lettre.ftxt")));
+    EXPECT_EQ(doc->fileType(), fakeTextType);
+    EXPECT_EQ(readAll(doc->filePath()), QByteArray("bonjour"));
+    EXPECT_EQ(doc->displayName(), QStringLiteral("lettre"));
+}
+
+TEST_F(DocumentTest, SaveOfUntitledDocumentRunsSaveAsAndCancelWritesNothing)
+{
+    doc->edit(QStringLiteral("x"));
+    dialogs.savePanelAnswer.reset();
+    EXPECT_FALSE(doc->saveDocument());
+    EXPECT_EQ(dialogs.savePanels.size(), 1);
+    EXPECT_TRUE(doc->isDocumentEdited());
+    EXPECT_TRUE(doc->filePath().isEmpty());
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(DocumentTest, RefusedWriteKeepsOldFileAndDocumentChanged)
+{
+    const QString file = path(QStringLiteral("garde.ftxt"));
+    writeFile(file, "ancien");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->edit(QStringLiteral("REFUSE ceci"));
+    EXPECT_FALSE(doc->saveDocument());
+    EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Ce texte ne peut pas être enregistré.")});
+    EXPECT_EQ(readAll(file), QByteArray("ancien"));
+    EXPECT_TRUE(doc->isDocumentEdited());
+    EXPECT_EQ(doc->text, QStringLiteral("REFUSE ceci"));
+}
+
+TEST_F(DocumentTest, WriteIntoMissingFolderGivesFrenchMessage)
+{
+    doc->text = QStringLiteral("t");
+    QString error;
+    EXPECT_FALSE(doc->writeToFile(path(QStringLiteral("absent/sous/d.ftxt")), fakeTextType, &error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Le document « Sans titre » n’a pas pu être enregistré dans « ")));
+}
+
+TEST_F(DocumentTest, FailedReadLeavesDocumentUnchangedWithCodecMessage)
+{
+    const QString bad = path(QStringLiteral("bad.ftxt"));
+    writeFile(bad, "BAD bytes");
+    doc->text = QStringLiteral("intact");
+    QString error;
+    EXPECT_FALSE(doc->readFromFile(bad, fakeTextType, &error));
+    EXPECT_EQ(error, QStringLiteral("Ce fichier texte est illisible."));
+    EXPECT_EQ(doc->text, QStringLiteral("intact"));
+    EXPECT_FALSE(doc->readFromFile(path(QStringLiteral("nowhere.ftxt")), fakeTextType, &error));
+    EXPECT_EQ(error, QStringLiteral("Le fichier « nowhere.ftxt » n’a pas pu être lu."));
+}
+
+TEST_F(DocumentTest, AFileAboveWhatThisMachineClassDecodesIsRefusedBeforeReading)
+{
+    const QString huge = path(QStringLiteral("énorme.ftxt"));
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64(300) << 20)); // sparse: nothing is written or read
+    }
+    doc->text = QStringLiteral("intact");
+    QString error;
+    EXPECT_FALSE(doc->readFromFile(huge, fakeTextType, &error));
+    EXPECT_EQ(error, QStringLiteral("Le fichier « énorme.ftxt » est trop volumineux pour être ouvert (256 Mo au plus)."));
+    EXPECT_EQ(doc->text, QStringLiteral("intact"));
+}
+
+TEST_F(DocumentTest, AutosaveWritesChangedDocumentInPlaceAfterTheDelay)
+{
+    const QString file = path(QStringLiteral("auto.ftxt"));
+    writeFile(file, "v1");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->setAutosaveDelay(30);
+    doc->edit(QStringLiteral("v2"));
+    EXPECT_TRUE(doc->isAutosaveScheduled());
+    EXPECT_EQ(readAll(file), QByteArray("v1")); // not at once
+    ASSERT_TRUE(waitUntil([&] { return !doc->isDocumentEdited(); }));
+    EXPECT_EQ(readAll(file), QByteArray("v2"));
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(DocumentTest, UntitledDocumentIsNeverAutosaved)
+{
+    doc->setAutosaveDelay(5);
+    doc->edit(QStringLiteral("brouillon"));
+    EXPECT_FALSE(doc->isAutosaveScheduled());
+    EXPECT_FALSE(doc->autosave());
+    EXPECT_TRUE(doc->isDocumentEdited());
+}
+
+TEST_F(DocumentTest, FailingAutosaveKeepsChangesAndReportsOnce)
+{
+    const QString file = path(QStringLiteral("refus.ftxt"));
+    writeFile(file, "propre");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->setAutosaveDelay(5);
+    doc->edit(QStringLiteral("REFUSE 1"));
+    ASSERT_TRUE(waitUntil([&] { return !doc->isAutosaveScheduled(); }));
+    doc->edit(QStringLiteral("REFUSE 2"));
+    ASSERT_TRUE(waitUntil([&] { return !doc->isAutosaveScheduled(); }));
+    EXPECT_FALSE(doc->autosave());
+
+    EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Ce texte ne peut pas être enregistré.")});
+    EXPECT_TRUE(doc->isDocumentEdited());
+    EXPECT_EQ(doc->text, QStringLiteral("REFUSE 2"));
+    EXPECT_EQ(readAll(file), QByteArray("propre"));
+
+    // Once a write succeeds, a later refusal is news again.
+    doc->edit(QStringLiteral("accepté"));
+    EXPECT_TRUE(doc->autosave());
+    EXPECT_EQ(readAll(file), QByteArray("accepté"));
+    doc->edit(QStringLiteral("REFUSE 3"));
+    EXPECT_FALSE(doc->autosave());
+    EXPECT_EQ(dialogs.errors.size(), 2);
+}
+
+// The save runs on a worker thread over a snapshot: a change made meanwhile is not marked
+// saved, and the next autosave writes it.
+TEST_F(DocumentTest, AChangeDuringABackgroundSaveMakesTheNextAutosave)
+{
+    const QString file = path(QStringLiteral("fond.ftxt"));
+    writeFile(file, "v1");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->backgroundJobs = true;
+    doc->gate = std::make_shared<QSemaphore>();
+    doc->setAutosaveDelay(5);
+    doc->edit(QStringLiteral("v2"));
+    ASSERT_TRUE(waitUntil([&] { return doc->isSavingInBackground(); }));
+    doc->edit(QStringLiteral("v3")); // while v2 is being written
+    EXPECT_EQ(readAll(file), QByteArray("v1"));
+    doc->gate->release(); // v2 is written, and only v2 counts as saved
+    ASSERT_TRUE(waitUntil([&] { return readAll(file) == "v2"; }));
+    EXPECT_TRUE(doc->isDocumentEdited());
+    doc->gate->release(); // the next autosave, for v3
+    ASSERT_TRUE(waitUntil([&] { return !doc->isDocumentEdited(); }));
+    EXPECT_EQ(readAll(file), QByteArray("v3"));
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(DocumentTest, ABackgroundSaveFailureComesBackOnceAndKeepsTheChanges)
+{
+    const QString file = path(QStringLiteral("refus.ftxt"));
+    writeFile(file, "propre");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->backgroundJobs = true;
+    doc->edit(QStringLiteral("REFUSE 1"));
+    doc->saveInBackground();
+    doc->waitForBackgroundSave();
+    doc->edit(QStringLiteral("REFUSE 2"));
+    doc->saveInBackground();
+    doc->waitForBackgroundSave();
+    QCoreApplication::processEvents(); // the message is shown from the event loop
+    EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Ce texte ne peut pas être enregistré.")});
+    EXPECT_EQ(doc->lastWriteError(), QStringLiteral("Ce texte ne peut pas être enregistré."));
+    EXPECT_TRUE(doc->isDocumentEdited());
+    EXPECT_EQ(readAll(file), QByteArray("propre"));
+}
+
+// Closing waits for the save in flight, which then counts: nothing is left unsaved.
+TEST_F(DocumentTest, ClosingWaitsForASaveInFlight)
+{
+    const QString file = path(QStringLiteral("quitter.ftxt"));
+    writeFile(file, "v1");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->backgroundJobs = true;
+    doc->gate = std::make_shared<QSemaphore>();
+    doc->edit(QStringLiteral("v2"));
+    doc->saveInBackground();
+    ASSERT_TRUE(doc->isSavingInBackground());
+    std::shared_ptr<QSemaphore> gate = doc->gate;
+    std::unique_ptr<QThread> releaser(QThread::create([gate] {
+        QThread::msleep(50);
+        gate->release();
+    }));
+    releaser->start();
+    EXPECT_TRUE(doc->canClose());
+    releaser->wait();
+    EXPECT_FALSE(doc->isSavingInBackground());
+    EXPECT_FALSE(doc->isDocumentEdited());
+    EXPECT_EQ(readAll(file), QByteArray("v2"));
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+}
+
+// "Enregistrer" from the menu hands the write to a worker; the window is free meanwhile.
+TEST_F(DocumentTest, TheSaveCommandWritesInTheBackground)
+{
+    const QString file = path(QStringLiteral("menu.ftxt"));
+    writeFile(file, "v1");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->setAutosaveDelay(60000);
+    doc->backgroundJobs = true;
+    doc->gate = std::make_shared<QSemaphore>();
+    doc->edit(QStringLiteral("v2"));
+    doc->perform(QStringLiteral("saveDocument:"), nullptr);
+    EXPECT_TRUE(doc->isSavingInBackground());
+    EXPECT_TRUE(doc->isDocumentEdited());
+    doc->gate->release();
+    ASSERT_TRUE(waitUntil([&] { return !doc->isDocumentEdited(); }));
+    EXPECT_EQ(readAll(file), QByteArray("v2"));
+}
+
+// A read that lasts shows the busy cursor while the event loop keeps running; a failed one
+// still leaves the document as it was.
+TEST_F(DocumentTest, ALongReadShowsTheBusyCursorUntilItEnds)
+{
+    const QString file = path(QStringLiteral("gros.ftxt"));
+    writeFile(file, "contenu");
+    doc->backgroundReads = true;
+    doc->readGate = std::make_shared<QSemaphore>();
+    std::optional<Qt::CursorShape> seen;
+    QTimer probe;
+    probe.setSingleShot(true);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (const QCursor* cursor = QGuiApplication::overrideCursor())
+            seen = cursor->shape();
+        doc->readGate->release();
+    });
+    probe.start(Document::busyIndicationDelayMs + 100);
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    EXPECT_EQ(seen, Qt::BusyCursor);
+    EXPECT_EQ(doc->text, QStringLiteral("contenu"));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    writeFile(file, "BAD");
+    doc->readGate.reset();
+    QString error;
+    EXPECT_FALSE(doc->readFromFile(file, fakeTextType, &error));
+    EXPECT_EQ(error, QStringLiteral("Ce fichier texte est illisible."));
+    EXPECT_EQ(doc->text, QStringLiteral("contenu"));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// The event loop runs during a read: an autosave falling due then must not write the
+// changes that the revert is discarding.
+TEST_F(DocumentTest, NoAutosaveWritesDuringARevertRead)
+{
+    const QString file = path(QStringLiteral("revenir.ftxt"));
+    writeFile(file, "v1");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->setAutosaveDelay(5);
+    doc->edit(QStringLiteral("v2"));
+    ASSERT_TRUE(doc->isAutosaveScheduled());
+    doc->backgroundReads = true;
+    doc->readGate = std::make_shared<QSemaphore>();
+    QTimer release;
+    release.setSingleShot(true);
+    QObject::connect(&release, &QTimer::timeout, [&] { doc->readGate->release(); });
+    release.start(100); // well after the autosave would have fallen due
+    ASSERT_TRUE(doc->revertToFile());
+    EXPECT_EQ(doc->text, QStringLiteral("v1"));
+    EXPECT_FALSE(doc->isDocumentEdited());
+    EXPECT_EQ(readAll(file), QByteArray("v1"));
+}
+
+TEST_F(DocumentTest, ClosingAnUntitledChangedDocumentAsks)
+{
+    doc->edit(QStringLiteral("x"));
+    dialogs.saveAnswer = DialogHooks::SaveChangesAnswer::Cancel;
+    EXPECT_FALSE(doc->canClose());
+    dialogs.saveAnswer = DialogHooks::SaveChangesAnswer::DontSave;
+    EXPECT_TRUE(doc->canClose());
+    EXPECT_EQ(dialogs.questions, (QStringList{QStringLiteral("Sans titre"), QStringLiteral("Sans titre")}));
+
+    dialogs.saveAnswer = DialogHooks::SaveChangesAnswer::Save;
+    dialogs.savePanelAnswer = DialogHooks::SavePanelResult{path(QStringLiteral("sauvé.ftxt")), fakeTextType};
+    EXPECT_TRUE(doc->canClose());
+    EXPECT_EQ(readAll(path(QStringLiteral("sauvé.ftxt"))), QByteArray("x"));
+    // The guillemets hold to the name with no-break spaces; the name itself is kept as it is.
+    EXPECT_EQ(DialogHooks::saveChangesMessage(QStringLiteral("Europe de l’Ouest")),
+              QStringLiteral("Voulez-vous enregistrer les modifications apportées au document "
+                             "«\u00A0Europe de l’Ouest\u00A0»\u00A0?"));
+    EXPECT_FALSE(DialogHooks::saveChangesMessage(QStringLiteral("Europe")).contains(QStringLiteral("« ")));
+    EXPECT_FALSE(DialogHooks::saveChangesMessage(QStringLiteral("Europe")).contains(QStringLiteral(" »")));
+}
+
+TEST_F(DocumentTest, ClosingADocumentWithAFileWritesInPlaceWithoutAsking)
+{
+    const QString file = path(QStringLiteral("ferme.ftxt"));
+    ASSERT_TRUE(doc->saveToFile(file, fakeTextType, Document::SaveOperation::SaveAs));
+    doc->edit(QStringLiteral("fin"));
+    EXPECT_TRUE(doc->canClose());
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+    EXPECT_EQ(readAll(file), QByteArray("fin"));
+}
+
+TEST_F(DocumentTest, ClosingAfterARefusedWriteAsksAndSavesElsewhere)
+{
+    const QString file = path(QStringLiteral("bloque.ftxt"));
+    ASSERT_TRUE(doc->saveToFile(file, fakeTextType, Document::SaveOperation::SaveAs));
+    doc->edit(QStringLiteral("REFUSE"));
+    dialogs.saveAnswer = DialogHooks::SaveChangesAnswer::Save;
+    dialogs.savePanelAnswer.reset();
+    EXPECT_FALSE(doc->canClose()); // the save panel was cancelled
+    EXPECT_EQ(dialogs.errors.size(), 1);
+    EXPECT_EQ(dialogs.questions, QStringList{QStringLiteral("bloque")});
+    EXPECT_EQ(dialogs.savePanels.size(), 1); // a new place, not the same failing write
+    EXPECT_TRUE(doc->isDocumentEdited());
+}
+
+TEST_F(DocumentTest, RevertAsksThenReadsTheFileAgain)
+{
+    const QString file = path(QStringLiteral("rev.ftxt"));
+    writeFile(file, "origine");
+    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
+    doc->setFilePath(file);
+    doc->edit(QStringLiteral("modifié"));
+
+    dialogs.alertAnswer = 1; // "Annuler"
+    EXPECT_FALSE(doc->revertDocumentToSaved());
+    EXPECT_EQ(doc->text, QStringLiteral("modifié"));
+    ASSERT_EQ(dialogs.alerts.size(), 1);
+    EXPECT_EQ(dialogs.alerts[0].message, QStringLiteral("Voulez-vous revenir à la version enregistrée du document « rev » ?"));
+    EXPECT_EQ(dialogs.alerts[0].buttons, (QStringList{QStringLiteral("Revenir"), QStringLiteral("Annuler")}));
+
+    dialogs.alertAnswer = 0;
+    EXPECT_TRUE(doc->revertDocumentToSaved());
+    EXPECT_EQ(doc->text, QStringLiteral("origine"));
+    EXPECT_FALSE(doc->isDocumentEdited());
+    EXPECT_FALSE(doc->undoStack()->canUndo());
+}
+
+TEST_F(DocumentTest, RevertOfUnreadableFileKeepsTheChanges)
+{
+    const QString file = path(QStringLiteral("abime.ftxt"));
+    ASSERT_TRUE(doc->saveToFile(file, fakeTextType, Document::SaveOperation::SaveAs));
+    doc->edit(QStringLiteral("travail"));
+    writeFile(file, "BAD");
+    EXPECT_FALSE(doc->revertDocumentToSaved());
+    EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Ce fichier texte est illisible.")});
+    EXPECT_EQ(doc->text, QStringLiteral("travail"));
+    EXPECT_TRUE(doc->undoStack()->canUndo());
+    EXPECT_TRUE(doc->isDocumentEdited());
+}
+
+TEST_F(DocumentTest, WindowTitleFollowsNameAndEditedStateAndCloseOrdersWindowsOut)
+{
+    auto* wc = new DocumentWindowController;
+    doc->addWindowController(wc);
+    EXPECT_EQ(wc->parent(), doc.get());
+    wc->showWindow();
+    EXPECT_EQ(wc->window()->windowTitle(), QStringLiteral("Sans titre[*]"));
+    EXPECT_FALSE(wc->window()->isWindowModified());
+    doc->edit(QStringLiteral("x"));
+    EXPECT_TRUE(wc->window()->isWindowModified());
+    doc->setDisplayName(QStringLiteral("Monde"));
+    EXPECT_EQ(wc->window()->windowTitle(), QStringLiteral("Monde[*]"));
+
+    // Closing the window asks first; cancelling keeps it open.
+    dialogs.saveAnswer = DialogHooks::SaveChangesAnswer::Cancel;
+    EXPECT_FALSE(wc->window()->close());
+    EXPECT_TRUE(wc->window()->isVisible());
+    EXPECT_FALSE(doc->isClosed());
+    dialogs.saveAnswer = DialogHooks::SaveChangesAnswer::DontSave;
+    EXPECT_TRUE(wc->window()->close());
+    EXPECT_TRUE(doc->isClosed());
+    EXPECT_FALSE(wc->window()->isVisible());
+}
+
+TEST(UndoCommandTest, FirstRedoIsSkippedLaterOnesApply)
+{
+    int redone = 0;
+    int undone = 0;
+    QUndoStack stack;
+    stack.push(new FunctionUndoCommand(QStringLiteral("Pas"), [&] { ++undone; }, [&] { ++redone; }));
+    EXPECT_EQ(redone, 0);
+    stack.undo();
+    stack.redo();
+    stack.undo();
+    EXPECT_EQ(undone, 2);
+    EXPECT_EQ(redone, 1);
+    EXPECT_EQ(stack.undoText(), QString());
+    EXPECT_EQ(stack.redoText(), QStringLiteral("Pas"));
+}
+
+} // namespace

@@ -1,0 +1,260 @@
+#include "canvas/VectorCanvas.h"
+#include "page/CarteBlockHandles.h"
+#include "page/CarteMapBlockEditor.h"
+#include "page/MapScaleSlider.h"
+#include "page/ThematicCanvas.h"
+#include "model/PlmErrors.h"
+#include "support/CompositionTestSupport.h"
+#include "support/WidgetKeys.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace CompositionTestSupport;
+
+namespace {
+
+// A work document reduced to what the editor uses: one stored work, an undo history of
+// action names (grouped between begin and end), validation on every update.
+struct FakeDocument {
+    PlmWork work;
+    QStringList history;
+    int groupDepth = 0;
+    bool groupRecorded = false;
+    QStringList errors;
+    // The pane refreshes its editor after every stored change.
+    std::function<void()> onStored;
+
+    CarteMapBlockEditor::Document link()
+    {
+        CarteMapBlockEditor::Document d;
+        d.work = [this] { return std::optional<PlmWork>(work); };
+        d.updateWork = [this](const QString& name, const CarteMapBlockEditor::Document::WorkChange& change) {
+            PlmWork next = work;
+            change(next);
+            next.validate();
+            if (next == work)
+                return;
+            work = next;
+            if (groupDepth == 0 || !groupRecorded)
+                history.append(name);
+            groupRecorded = groupDepth > 0;
+            if (onStored)
+                onStored();
+        };
+        d.beginUndoGrouping = [this] {
+            if (groupDepth++ == 0)
+                groupRecorded = false;
+        };
+        d.endUndoGrouping = [this] { --groupDepth; };
+        d.presentError = [this](const QString& message) { errors.append(message); };
+        return d;
+    }
+};
+
+struct EditorPage {
+    FakeDocument document;
+    Hosted h;
+    std::unique_ptr<CarteMapBlockEditor> editor;
+
+    explicit EditorPage(QSizeF page = {800, 600})
+        : h(hosted(gridMap(3), page, page + QSizeF(24, 24)))
+    {
+        document.work.map = gridMap(3);
+        editor = std::make_unique<CarteMapBlockEditor>(document.link(), h.canvas);
+        document.onStored = [this] { editor->refresh(); };
+        editor->refresh();
+    }
+    QTransform transform() const { return h.canvas->vector()->blockTransform; }
+    QRectF block() const { return h.canvas->vector()->originalBlockBounds(); }
+    CarteMapBlockEditor::BlockValues values() const
+    {
+        return *CarteMapBlockEditor::blockValues(block(), transform());
+    }
+    void type(QLineEdit* field, const QString& text) { field->setText(text); }
+};
+
+} // namespace
+
+TEST(CarteMapBlockEditorNumbers, TypedNumbersTakeACommaAndNoBreakSpacesOnly)
+{
+    struct Row {
+        const char* name;
+        QString text;
+        std::optional<double> value;
+    };
+    const Row rows[] = {
+        {"plain", QStringLiteral("150"), 150},
+        {"decimal comma", QStringLiteral("150,5"), 150.5},
+        {"narrow no-break space", QStringLiteral("1\u202F000"), 1000},
+        {"no-break space", QStringLiteral("1\u00A0000"), 1000},
+        {"ordinary space", QStringLiteral("1 000"), std::nullopt},
+        {"leading space", QStringLiteral(" 5"), std::nullopt},
+        {"trailing letter", QStringLiteral("5 %"), std::nullopt},
+        {"empty", QString(), std::nullopt},
+        {"exponent and sign", QStringLiteral("-2.5e1"), -25},
+        {"plus sign", QStringLiteral("+3"), 3},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(CarteMapBlockEditor::readNumber(row.text), row.value);
+    }
+}
+
+TEST(CarteMapBlockEditorStore, TheFirstCommitCreatesTheLayoutWithTransformSizeAndViewport)
+{
+    EditorPage t;
+    ASSERT_FALSE(t.document.work.decoration);
+    t.editor->fitBlock(2);  // centre: the block is already centred, but the commit stores it
+    ASSERT_TRUE(t.document.work.decoration);
+    const PlmDecoration& layout = *t.document.work.decoration;
+    ASSERT_TRUE(layout.mapTransform);
+    EXPECT_EQ(layout.compositionSize, std::optional<PlmPoint>(PlmPoint{800, 600}));
+    EXPECT_EQ(layout.viewport, t.h.canvas->compositionViewport);
+    EXPECT_EQ(t.document.history, QStringList{QStringLiteral("Transformer le bloc vectoriel")});
+    EXPECT_TRUE(t.editor->overlay()->selected);
+}
+
+TEST(CarteMapBlockEditorScale, TheScaleFieldRescalesAboutTheCentreAndRefusesWhatItCannotRead)
+{
+    EditorPage t;
+    EXPECT_EQ(t.editor->scaleField()->text(), QStringLiteral("100,00"));
+    const auto before = t.values();
+    t.type(t.editor->scaleField(), QStringLiteral("150,5"));
+    t.editor->editScale();
+    const auto after = t.values();
+    EXPECT_NEAR(after.scale, 150.5, 1e-9);
+    EXPECT_NEAR(after.centerX, before.centerX, 1e-9);
+    EXPECT_NEAR(after.centerY, before.centerY, 1e-9);
+    EXPECT_EQ(t.editor->scaleField()->text(), QStringLiteral("150,50"));
+    EXPECT_EQ(t.document.history.size(), 1);
+
+    t.type(t.editor->scaleField(), QStringLiteral("1 000"));
+    t.editor->editScale();
+    EXPECT_EQ(t.editor->scaleField()->text(), QStringLiteral("150,50"));
+    // The same scale again stores nothing and only rewrites the field.
+    t.type(t.editor->scaleField(), QStringLiteral("150.5"));
+    t.editor->editScale();
+    EXPECT_EQ(t.editor->scaleField()->text(), QStringLiteral("150,50"));
+    EXPECT_EQ(t.document.history.size(), 1);
+
+    t.type(t.editor->scaleField(), QStringLiteral("1\u202F000"));
+    t.editor->controlTextDidEndEditing(t.editor->scaleField());
+    EXPECT_NEAR(t.values().scale, 1000, 1e-9);
+}
+
+TEST(CarteMapBlockEditorFields, AWidthOfOnePointIsRefusedJustAboveItIsPlaced)
+{
+    EditorPage t;
+    QList<QLineEdit*> f = t.editor->fields();
+    const QString before = f[2]->text();
+    for (const char* width : {"1", "1,01"}) {
+        f[0]->setText(QStringLiteral("10"));
+        f[1]->setText(QStringLiteral("20"));
+        f[2]->setText(QString::fromLatin1(width));
+        f[3]->setText(QStringLiteral("50"));
+        f[4]->setText(QStringLiteral("0"));
+        t.editor->editFields();
+    }
+    const auto v = t.values();
+    EXPECT_NEAR(v.width, 1.01, 1e-9);
+    EXPECT_NEAR(v.x, 10, 1e-9);
+    EXPECT_NEAR(v.y, 20, 1e-9);
+    EXPECT_NEAR(v.height, 50, 1e-9);
+    EXPECT_EQ(t.document.history.size(), 1);
+    EXPECT_NE(before, f[2]->text());
+    EXPECT_EQ(f[2]->text(), QStringLiteral("1,01"));
+}
+
+// Return applies an entry once while the field keeps the focus; the field then shows the
+// block's value as every other field does, and a refused entry goes back to it.
+TEST(CarteMapBlockEditorFields, AFocusedFieldIsRewrittenAfterEachEntry)
+{
+    EditorPage t;
+    t.editor->section()->show();
+    QApplication::setActiveWindow(t.editor->section());
+    const auto enter = [](QLineEdit* field, const QString& text) {
+        field->setFocus();
+        field->setText(text);
+        keyClick(field, Qt::Key_Return);
+    };
+    QLineEdit* scale = t.editor->scaleField();
+    enter(scale, QStringLiteral("150"));
+    ASSERT_TRUE(scale->hasFocus());
+    EXPECT_EQ(scale->text(), QStringLiteral("150,00"));
+    enter(scale, QStringLiteral("1 000"));
+    EXPECT_EQ(scale->text(), QStringLiteral("150,00"));
+
+    QLineEdit* x = t.editor->fields()[0];
+    enter(x, QStringLiteral("40"));
+    EXPECT_EQ(x->text(), QStringLiteral("40,00"));
+    EXPECT_NEAR(t.values().x, 40, 1e-9);
+    x->clearFocus();
+    EXPECT_EQ(t.document.history.size(), 2);
+}
+
+TEST(CarteMapBlockEditorFit, FitToWidthKeepsTheHeightCentreAndCentreKeepsSizeAndAngle)
+{
+    EditorPage t;
+    QList<QLineEdit*> f = t.editor->fields();
+    f[0]->setText(QStringLiteral("100"));
+    f[1]->setText(QStringLiteral("50"));
+    f[2]->setText(QStringLiteral("200"));
+    f[3]->setText(QStringLiteral("100"));
+    f[4]->setText(QStringLiteral("30"));
+    t.editor->editFields();
+    t.editor->fitBlock(2);
+    auto v = t.values();
+    EXPECT_NEAR(v.centerX, 400, 1e-9);
+    EXPECT_NEAR(v.centerY, 300, 1e-9);
+    EXPECT_NEAR(v.width, 200, 1e-9);
+    EXPECT_NEAR(v.angle, 30, 1e-9);
+
+    f[1]->setText(QStringLiteral("50"));
+    t.editor->editFields();
+    const double centreY = t.values().centerY;
+    t.editor->fitBlock(1);
+    v = t.values();
+    EXPECT_NEAR(v.centerY, centreY, 1e-9);
+    EXPECT_NEAR(v.width, 800 - 64, 1e-9);
+    EXPECT_NEAR(v.angle, 0, 1e-9);
+    t.editor->fitBlock(0);
+    v = t.values();
+    EXPECT_NEAR(v.height, 600 - 64, 1e-9);  // the square grid is held by the page's height
+    EXPECT_NEAR(v.centerY, 300, 1e-9);
+}
+
+TEST(CarteMapBlockEditorScale, AScaleOutsideTheSliderRangeWidensItAndADragIsOneUndoStep)
+{
+    EditorPage t;
+    t.editor->overlay()->setSelected(true);
+    t.h.canvas->vector()->blockTransform = QTransform::fromScale(0.0005, 0.0005);
+    t.editor->refreshFields();
+    EXPECT_NEAR(t.editor->scaleSlider()->doubleMinimum(), 0.05, 1e-9);
+    EXPECT_NEAR(t.editor->scaleSlider()->doubleValue(), 0.05, 1e-6);
+    t.editor->refresh();
+    // A drag: tracking starts, several values, tracking ends.
+    t.editor->scaleSlider()->onTracking(true);
+    t.editor->slideScale(120);
+    t.editor->slideScale(140);
+    t.editor->slideScale(160);
+    t.editor->scaleSlider()->onTracking(false);
+    EXPECT_EQ(t.document.history, QStringList{QStringLiteral("Transformer le bloc vectoriel")});
+    EXPECT_NEAR(t.values().scale, 160, 1e-9);
+    EXPECT_EQ(t.editor->scaleField()->text(), QStringLiteral("160,00"));
+}
+
+TEST(CarteMapBlockEditorStore, ARefusedStoreRestoresTheStoredTransformAndShowsTheMessage)
+{
+    EditorPage t({90, 600});  // a page narrower than the layout allows
+    const QTransform stored = t.transform();
+    t.type(t.editor->scaleField(), QStringLiteral("200"));
+    t.editor->editScale();
+    EXPECT_EQ(t.document.errors, QStringList{QStringLiteral("Dimensions de composition incorrectes.")});
+    EXPECT_EQ(t.transform(), stored);
+    EXPECT_TRUE(t.document.history.isEmpty());
+    EXPECT_EQ(t.editor->scaleField()->text(), QStringLiteral("100,00"));
+}

@@ -1,0 +1,314 @@
+#include "canvas/VectorCanvas.h"
+#include "page/CarteAlignmentGuidesView.h"
+#include "page/CarteBlockHandles.h"
+#include "page/CartePrintPageGuide.h"
+#include "page/DecorationObjectView.h"
+#include "page/ThematicCanvas.h"
+#include "page/ThematicLegend.h"
+#include "support/CompositionTestSupport.h"
+#include "support/YUpImage.h"
+#include "canvas/ProportionalOverlay.h"
+
+#include <QDir>
+#include <QImage>
+#include <gtest/gtest.h>
+
+using namespace CompositionTestSupport;
+
+namespace {
+
+PlmDecorationObject rectangleObject(const QString& id, PlmPoint position, double w, double h, bool inPoints)
+{
+    PlmDecorationObject object;
+    object.id = id;
+    object.kind = PlmDecorationKind::rectangle;
+    object.position = position;
+    object.width = w;
+    object.height = h;
+    object.presentation.positionInPoints = inPoints ? std::optional<bool>(true) : std::nullopt;
+    return object;
+}
+
+QStringList stackNames(const ThematicCanvas& canvas)
+{
+    QStringList names;
+    for (ViewNode* node : canvas.subviews()) {
+        if (node == canvas.vector())
+            names << QStringLiteral("map");
+        else if (node == canvas.symbols())
+            names << QStringLiteral("symbols");
+        else if (node == canvas.secondSymbols())
+            names << QStringLiteral("secondSymbols");
+        else if (node == canvas.legend())
+            names << QStringLiteral("legend");
+        else if (node == canvas.secondLegend())
+            names << QStringLiteral("secondLegend");
+        else if (node == canvas.guides())
+            names << QStringLiteral("guides");
+        else if (node == canvas.pageGuide())
+            names << QStringLiteral("page");
+        else if (dynamic_cast<CarteBlockHandles*>(node))
+            names << QStringLiteral("handles");
+        else if (auto* d = dynamic_cast<DecorationObjectView*>(node))
+            names << d->object.id;
+    }
+    return names;
+}
+
+} // namespace
+
+TEST(ThematicCanvasPlacement, StoredPositionsGiveFramesByFractionsOfTheFreeSpaceOrInPoints)
+{
+    struct Row {
+        const char* name;
+        PlmPoint position;
+        bool inPoints;
+        QSizeF size;
+        QPointF origin;
+    };
+    const QSizeF page(1000, 600);
+    const Row rows[] = {
+        {"half of the free width", {0.5, 0}, false, {200, 100}, {400, 0}},
+        {"wider than the page", {0.5, 0.5}, false, {1200, 100}, {0, 250}},
+        {"upper right corner", {1, 1}, false, {200, 100}, {800, 500}},
+        {"points", {30, 40}, true, {200, 100}, {30, 40}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QPointF origin = ThematicCanvas::placement(row.position, row.inPoints, row.size, page);
+        EXPECT_EQ(origin, row.origin);
+        // Invariant: a fraction placement never puts an element that fits outside the page.
+        if (!row.inPoints && row.size.width() <= page.width())
+            EXPECT_LE(origin.x() + row.size.width(), page.width());
+    }
+}
+
+TEST(ThematicCanvasLayout, LegendsStartNearTheLowerAndUpperRightCornersAndDecorationsFollowTheirObjects)
+{
+    Hosted h = hosted(gridMap(3), {800, 600}, {824, 624});
+    ThematicCanvas& canvas = *h.canvas;
+    canvas.legend()->setTitle(QStringLiteral("Population"));
+    canvas.legend()->setLabels({QStringLiteral("moins de 10"), QStringLiteral("10 et plus")});
+    canvas.secondLegend()->setHidden(false);
+    canvas.secondLegend()->setTitle(QStringLiteral("Emplois"));
+    auto* wide = new DecorationObjectView(rectangleObject(QStringLiteral("wide"), {0.5, 0.5}, 1000, 50, false));
+    auto* placed = new DecorationObjectView(rectangleObject(QStringLiteral("placed"), {20, 30}, 100, 50, true));
+    canvas.addSubview(wide);
+    canvas.addSubview(placed);
+    canvas.layoutComposition();
+
+    const QRectF first = canvas.legend()->frame();
+    EXPECT_DOUBLE_EQ(first.left(), 0.96 * (800 - first.width()));
+    EXPECT_DOUBLE_EQ(first.top(), 0.08 * (600 - first.height()));
+    const QRectF second = canvas.secondLegend()->frame();
+    EXPECT_DOUBLE_EQ(second.left(), 0.96 * (800 - second.width()));
+    EXPECT_DOUBLE_EQ(second.top(), 0.95 * (600 - second.height()));
+    // A decoration wider than the page is shrunk to it; a legend never is.
+    EXPECT_EQ(wide->frame(), QRectF(0, 275, 800, 50));
+    EXPECT_EQ(placed->frame(), QRectF(20, 30, 100, 50));
+}
+
+TEST(ThematicCanvasLayout, AutomaticPlacementKeepsTextsAndLegendsInsideThePrintMargins)
+{
+    Hosted h = hosted(gridMap(3), {800, 600}, {824, 624});
+    ThematicCanvas& canvas = *h.canvas;
+    canvas.legend()->setTitle(QStringLiteral("Population"));
+    canvas.legend()->setLabels({QStringLiteral("moins de 10"), QStringLiteral("10 et plus")});
+    struct Row {
+        const char* name;
+        PlmDecorationKind kind;
+        PlmPoint position;
+        bool inPoints;
+        QSizeF size;
+        QPointF inside;  // the origin with a print page of the composition's size, 10 mm margins
+    };
+    const double m = 10 * 72 / 25.4;
+    const Row rows[] = {
+        {"source on the bottom edge", PlmDecorationKind::source, {0.02, 0}, false, {600, 32}, {m, m}},
+        {"author in the lower right corner", PlmDecorationKind::author, {0.97, 0}, false, {200, 32}, {800 - m - 200, m}},
+        {"title near the top", PlmDecorationKind::title, {0.5, 0.98}, false, {600, 52}, {100, 600 - m - 52}},
+        {"source placed by the person", PlmDecorationKind::source, {4, 0}, true, {600, 32}, {4, 0}},
+        {"rectangle, not a text", PlmDecorationKind::rectangle, {0, 0}, false, {180, 100}, {0, 0}},
+        {"text wider than the printable area", PlmDecorationKind::text, {0.5, 0}, false, {780, 58}, {10, 0}},
+    };
+    QList<DecorationObjectView*> views;
+    for (const Row& row : rows) {
+        PlmDecorationObject object = PlmDecorationObject::make(QString::fromLatin1(row.name), row.kind);
+        object.position = row.position;
+        object.width = row.size.width();
+        object.height = row.size.height();
+        object.presentation.positionInPoints = row.inPoints ? std::optional<bool>(true) : std::nullopt;
+        views.append(new DecorationObjectView(object));
+        canvas.addSubview(views.last());
+    }
+    PlmPrintPage page;
+    page.origin = {0, 0};
+    page.width = 800 * 25.4 / 72;
+    page.height = 600 * 25.4 / 72;
+    page.margin = 10;
+    for (const bool withPage : {true, false}) {
+        canvas.printPage = withPage ? std::optional<PlmPrintPage>(page) : std::nullopt;
+        canvas.layoutComposition();
+        for (qsizetype i = 0; i < views.size(); ++i) {
+            const Row& row = rows[i];
+            SCOPED_TRACE(std::string(row.name) + (withPage ? " with a print page" : " without print page"));
+            // Without print page the placement rule alone places everything.
+            const QPointF expected =
+                withPage ? row.inside : ThematicCanvas::placement(row.position, row.inPoints, row.size, {800, 600});
+            EXPECT_NEAR(views[i]->frame().left(), expected.x(), 1e-9);
+            EXPECT_NEAR(views[i]->frame().top(), expected.y(), 1e-9);
+        }
+    }
+    // The legend's default place, near the lower right corner, lies within the margins.
+    canvas.printPage = page;
+    canvas.layoutComposition();
+    EXPECT_TRUE(QRectF(m, m, 800 - 2 * m, 600 - 2 * m).contains(canvas.legend()->frame()));
+}
+
+TEST(ThematicCanvasLayout, SymbolOverlaysCoverThePrintPageBesideTheComposition)
+{
+    Hosted h = hosted(gridMap(2), {800, 600}, {824, 624});
+    ThematicCanvas& canvas = *h.canvas;
+    EXPECT_EQ(canvas.symbols()->frame(), QRectF(0, 0, 800, 600));
+    PlmPrintPage page;
+    page.origin = {700, -100};
+    page.width = 100 * 25.4 / 72;
+    page.height = 200 * 25.4 / 72;
+    canvas.printPage = page;
+    canvas.layoutComposition();
+    const QRectF covered(0, -100, 800, 700);
+    for (ProportionalOverlay* overlay : {canvas.symbols(), canvas.secondSymbols()}) {
+        EXPECT_NEAR(overlay->frame().top(), covered.top(), 1e-9);
+        EXPECT_NEAR(overlay->frame().height(), covered.height(), 1e-9);
+        // Overlay coordinates are page coordinates.
+        EXPECT_EQ(overlay->convertToSuperview(QPointF(5, -50)), QPointF(5, -50));
+    }
+}
+
+TEST(ThematicCanvasStacking, RestackPutsTheSecondSeriesBelowTheMapOnlyForAreasWithSymbolsBehind)
+{
+    Hosted h = hosted(gridMap(2), {400, 300}, {424, 324});
+    ThematicCanvas& canvas = *h.canvas;
+    canvas.addSubview(new DecorationObjectView(rectangleObject(QStringLiteral("title"), {0, 0}, 10, 10, true)));
+    auto* handles = new CarteBlockHandles(&canvas);
+    canvas.addSubview(handles);
+    canvas.restackSubviews(PlmRepresentation::aplatsAndSymbols, false);
+    EXPECT_EQ(stackNames(canvas).join(u' '),
+              QStringLiteral("secondSymbols map symbols page legend secondLegend title guides handles"));
+    canvas.layoutComposition();
+    EXPECT_EQ(stackNames(canvas).last(), QStringLiteral("page"));
+
+    canvas.restackSubviews(PlmRepresentation::twoSymbols, true);
+    canvas.layoutComposition();
+    EXPECT_EQ(stackNames(canvas).join(u' '),
+              QStringLiteral("map symbols secondSymbols legend secondLegend title guides handles page"));
+    canvas.restackSubviews(std::nullopt, false);
+    EXPECT_EQ(stackNames(canvas).mid(0, 3).join(u' '), QStringLiteral("map secondSymbols symbols"));
+}
+
+TEST(ThematicCanvasRender, APageWithMapSymbolsLegendAndPrintGuideDrawsEachInItsPlace)
+{
+    const PlmMap map = gridMap(6);
+    Hosted h = hosted(map, {600, 420}, {624, 444});
+    ThematicCanvas& canvas = *h.canvas;
+    canvas.symbols()->setHidden(false);
+    canvas.symbols()->setItems(itemsAtCentres(map, 30));
+    canvas.legend()->setTitle(QStringLiteral("Densité"));
+    canvas.legend()->setLabels({QStringLiteral("faible"), QStringLiteral("forte")});
+    canvas.legend()->setColors({PlmColor{0.9, 0.9, 0.6, 1}, PlmColor{0.2, 0.5, 0.2, 1}});
+    canvas.legendPosition = {0.98, 0.04};
+    canvas.secondLegend()->setHidden(false);
+    canvas.secondLegend()->setTitle(QStringLiteral("Habitants"));
+    canvas.secondLegend()->setProportionalShape(canvas.symbols()->sharedShape());
+    canvas.secondLegend()->setReferenceSizes({34, 18, 6});
+    canvas.secondLegend()->setLabels({QStringLiteral("12 000"), QStringLiteral("3 500"), QStringLiteral("400")});
+    canvas.secondLegendPosition = {0.98, 0.97};
+    PlmPrintPage page;
+    page.origin = {20, 20};
+    page.width = 190;
+    page.height = 135;
+    page.margin = 10;
+    canvas.printPage = page;
+    canvas.layoutComposition();
+
+    const QImage image = canvas.renderToImage(1.0);
+    ASSERT_EQ(image.size(), QSize(600, 420));
+    const QString path = QDir::temp().filePath(QStringLiteral("pelmora-composition-page.png"));
+    image.save(path);
+
+    // A symbol at the centre of a map square, in the series' colour.
+    const ProportionalOverlay::Item item = canvas.symbols()->items().at(14);
+    const QPointF c = canvas.symbols()->placedCenter(item.point);
+    const QColor symbol = CanvasTestMaps::pixelAt(image, c.x(), c.y());
+    EXPECT_GT(symbol.red(), 180);
+    EXPECT_LT(symbol.green(), 110);
+    // The legend's box sits in the lower right, white over the page.
+    const QRectF legend = canvas.legend()->frame();
+    EXPECT_GT(legend.left(), 400);
+    // The symbol legend's largest reference symbol, in the series' colour, in the upper right.
+    const QRectF symbols = canvas.secondLegend()->frame();
+    EXPECT_GT(symbols.top(), 210);
+    bool symbolDrawn = false;
+    for (int y = int(symbols.top()); y < int(symbols.bottom()) && !symbolDrawn; ++y)
+        for (int x = int(symbols.left()); x < int(symbols.right()) && !symbolDrawn; ++x) {
+            const QColor c = CanvasTestMaps::pixelAt(image, x, y);
+            symbolDrawn = c.red() > 180 && c.green() < 110;
+        }
+    EXPECT_TRUE(symbolDrawn);
+    // The print page's outline in the accent colour (a 1-pt line on a pixel edge covers two
+    // rows at half strength), and plain page inside it.
+    const QRectF r = ThematicCanvas::printPageRect(page);
+    const QColor outline = CanvasTestMaps::pixelAt(image, r.left() + 40, r.top());
+    EXPECT_GT(outline.blue() - outline.red(), 60);
+    EXPECT_EQ(CanvasTestMaps::pixelAt(image, r.left() + 10, r.top() + 10), QColor(Qt::white));
+}
+
+TEST(ThematicCanvasGuides, ASelectedCentredDecorationRaisesTheGuideThatNeverTakesAClick)
+{
+    Hosted h = hosted(gridMap(2), {400, 300}, {424, 324});
+    ThematicCanvas& canvas = *h.canvas;
+    // 5.9 points right of the page centre: centred; the guide is drawn down the middle.
+    auto* view = new DecorationObjectView(rectangleObject(QStringLiteral("r"), {155.9, 20}, 100, 40, true));
+    canvas.addSubview(view);
+    canvas.restackSubviews(std::nullopt, true);
+    canvas.layoutComposition();
+    const auto guideAt = [&](double y) {
+        const QImage image = canvas.renderToImage(1.0);
+        const QColor c = CanvasTestMaps::pixelAt(image, 200, y);
+        return c.blue() - c.red() > 30;
+    };
+    // Find a dash: the line is dashed 4 on 4 off, so one of eight rows shows it.
+    auto anyDash = [&] {
+        for (int y = 250; y < 258; ++y)
+            if (guideAt(y))
+                return true;
+        return false;
+    };
+    EXPECT_FALSE(anyDash());  // unselected: no guide
+    view->selected = true;
+    EXPECT_TRUE(anyDash());
+    EXPECT_EQ(canvas.guides()->hitTest(QPointF(200, 255)), nullptr);
+    view->object.position.x = 156;  // exactly 6 points off: not centred
+    canvas.layoutComposition();
+    EXPECT_FALSE(anyDash());
+}
+
+// A page that follows its fit is refitted to another map at the next layout, as a fresh page
+// would be, and an unchanged map keeps the same viewport.
+TEST(ThematicCanvasLayout, APageFollowingItsFitRefitsAnotherMapAndKeepsTheSameOne)
+{
+    Hosted h = hosted(gridMap(2), {800, 600}, {824, 624});
+    ThematicCanvas& canvas = *h.canvas;
+    canvas.layoutComposition();
+    const PlmDecorationViewport small = canvas.vector()->currentViewport();
+    canvas.setNeedsLayout();
+    canvas.layoutComposition();
+    EXPECT_EQ(canvas.vector()->currentViewport(), small);
+
+    canvas.vector()->setMap(gridMap(5));
+    canvas.layoutComposition();
+    Hosted fresh = hosted(gridMap(5), {800, 600}, {824, 624});
+    fresh.canvas->layoutComposition();
+    EXPECT_EQ(canvas.vector()->currentViewport(), fresh.canvas->vector()->currentViewport());
+    EXPECT_FALSE(canvas.vector()->currentViewport() == small);
+}

@@ -1,0 +1,155 @@
+#pragma once
+
+#include "desktop/DialogHooks.h"
+#include "desktop/Document.h"
+#include "platform/DocumentType.h"
+#include "platform/UndoCommand.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QSemaphore>
+#include <QThread>
+#include <QUndoStack>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+// A small document type for the document layer's tests: its content is plain text; text
+// holding "REFUSE" cannot be written and bytes starting with "BAD" cannot be read.
+inline const QString fakeTextType = QStringLiteral("test.pelmora.text");
+inline const QString fakeNoteType = QStringLiteral("test.pelmora.note");
+
+class FakeTextDocument : public Document {
+public:
+    QString text;
+    QStringList writable{fakeTextType, fakeNoteType};
+    int windowsMade = 0;
+    // Saves in the background when set; a job then waits for the gate (when there is one)
+    // before it encodes, so that a test can change the document while a save is in flight.
+    bool backgroundJobs = false;
+    std::shared_ptr<QSemaphore> gate;
+
+    QStringList writableTypeIdentifiers() const override { return writable; }
+
+    QByteArray dataOfType(const QString& type) const override
+    {
+        if (text.contains(QStringLiteral("REFUSE")))
+            throw std::runtime_error("Ce texte ne peut pas être enregistré.");
+        if (type == fakeNoteType)
+            return "NOTE:" + text.toUtf8();
+        return text.toUtf8();
+    }
+
+    DataJob dataJobOfType(const QString& type) const override
+    {
+        if (!backgroundJobs)
+            return {};
+        FakeTextDocument snapshot;
+        snapshot.text = text;
+        return [snapshot = snapshot.text, type, gate = gate] {
+            if (gate)
+                gate->acquire();
+            FakeTextDocument copy;
+            copy.text = snapshot;
+            return copy.dataOfType(type);
+        };
+    }
+
+    // Reads on a worker when set; the job waits for the read gate (when there is one).
+    bool backgroundReads = false;
+    std::shared_ptr<QSemaphore> readGate;
+    ReadJob readJobOfData(const QByteArray& data, const QString& type) override
+    {
+        if (!backgroundReads)
+            return {};
+        return [this, data, type, gate = readGate]() -> StoreStep {
+            if (gate)
+                gate->acquire();
+            FakeTextDocument decoder;
+            decoder.readFromData(data, type);
+            return [this, text = decoder.text] { this->text = text; };
+        };
+    }
+
+    void readFromData(const QByteArray& data, const QString&) override
+    {
+        if (data.startsWith("BAD"))
+            throw std::runtime_error("Ce fichier texte est illisible.");
+        text = QString::fromUtf8(data);
+    }
+
+    void makeWindowControllers() override { ++windowsMade; }
+
+    // One undoable edit, made before it is pushed.
+    void edit(const QString& newText, const QString& name = QStringLiteral("Saisir"))
+    {
+        const QString old = text;
+        text = newText;
+        undoStack()->push(new FunctionUndoCommand(name, [this, old] { text = old; }, [this, newText] { text = newText; }));
+    }
+};
+
+inline void registerFakeTypes()
+{
+    DocumentTypes::registerType({fakeTextType, QStringLiteral("Texte"), {QStringLiteral("ftxt")},
+                                 [] { return new FakeTextDocument; }});
+    DocumentTypes::registerType({fakeNoteType, QStringLiteral("Note"), {QStringLiteral("fnote"), QStringLiteral("note")},
+                                 [] { return new FakeTextDocument; }});
+}
+
+// Records every dialog asked for and answers from scripted values.
+struct DialogRecorder {
+    QStringList errors;
+    QStringList questions; // display names asked about
+    QList<DialogHooks::SavePanelRequest> savePanels;
+    QList<DialogHooks::Alert> alerts;
+    DialogHooks::SaveChangesAnswer saveAnswer = DialogHooks::SaveChangesAnswer::Cancel;
+    std::optional<DialogHooks::SavePanelResult> savePanelAnswer;
+    int alertAnswer = 0;
+
+    DialogHooks::Hooks hooks()
+    {
+        DialogHooks::Hooks h;
+        h.presentError = [this](const QString& m, QWidget*) { errors << m; };
+        h.askSaveChanges = [this](const QString& name, QWidget*) {
+            questions << name;
+            return saveAnswer;
+        };
+        h.savePanel = [this](const DialogHooks::SavePanelRequest& r) {
+            savePanels << r;
+            return savePanelAnswer;
+        };
+        h.alert = [this](const DialogHooks::Alert& a) {
+            alerts << a;
+            return alertAnswer;
+        };
+        h.sheet = [this](const DialogHooks::Alert& a, std::function<void(int)> done) {
+            alerts << a;
+            done(alertAnswer);
+        };
+        return h;
+    }
+};
+
+inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 3000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        // Outside a running event loop deleteLater() waits for an explicit flush.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+inline void spinEvents(int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+}
