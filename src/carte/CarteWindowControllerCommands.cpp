@@ -286,12 +286,8 @@ void CarteWindowController::perform(const QString& command, QObject* sender)
         zoomCanvas(0.8);
     else if (command == QLatin1String("exportCarte:"))
         presentExportPanel();
-    else if (command == QLatin1String("delete:") && m_decorations->canEditObjects()) {
-        m_decorations->commitTextEdit();
-        m_decorations->deleteObjects(m_decorations->selectedIDs, QStringLiteral("Supprimer l’habillage"));
-        m_decorations->clearSelection();
-        m_decorations->updateSelection();
-    }
+    else if (command == QLatin1String("delete:") && m_decorations->canEditObjects())
+        m_decorations->deleteSelection();
     // Decorations hook: the clipboard and Select All of the page's decorations.
     else if (command == QLatin1String("selectAll:"))
         m_decorations->selectAll();
