@@ -185,9 +185,47 @@ public:
         return std::string_view(start, size_t(p - start));
     }
 
-    // As PlmJsonValue::toDouble().
+    // As PlmJsonValue::toDouble(). Most coordinates have at most 15 or 16 digits: those are
+    // an exact integer divided by an exact power of ten, one correctly rounded division, the
+    // same double as from_chars gives. Others go to from_chars.
     double number()
     {
+        static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        const char* start = p;
+        const bool negative = p < m_end && *p == '-';
+        if (negative)
+            ++p;
+        uint64_t mantissa = 0;
+        int digits = 0;
+        int fraction = 0;
+        if (p < m_end && *p == '0') {
+            ++p;
+        } else if (p < m_end && *p >= '1' && *p <= '9') {
+            while (p < m_end && *p >= '0' && *p <= '9') {
+                mantissa = mantissa * 10 + uint64_t(*p++ - '0');
+                ++digits;
+            }
+        } else {
+            giveUp();
+        }
+        if (p < m_end && *p == '.') {
+            ++p;
+            if (p >= m_end || *p < '0' || *p > '9')
+                giveUp();
+            while (p < m_end && *p >= '0' && *p <= '9') {
+                mantissa = mantissa * 10 + uint64_t(*p++ - '0');
+                ++digits;
+                ++fraction;
+            }
+        }
+        if ((p >= m_end || (*p != 'e' && *p != 'E')) && digits <= 19 && mantissa <= (uint64_t(1) << 53)
+            && fraction <= 22) {
+            const double value = double(mantissa) / powers[fraction];
+            return negative ? -value : value;
+        }
+        p = start;
         bool integral;
         const std::string_view text = numberToken(integral);
         double value = 0;
