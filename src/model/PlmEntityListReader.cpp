@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -146,6 +147,21 @@ public:
         const std::string_view bytes = string();
         return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
     }
+
+    // Names that repeat from entity to entity (attribute names, fonts) share one string.
+    QString shared(std::string_view bytes)
+    {
+        if (bytes.size() > 32)
+            return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+        for (const auto& [known, string] : m_shared)
+            if (known == bytes)
+                return string;
+        QString string = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+        if (m_shared.size() < 32)
+            m_shared.emplace_back(std::string(bytes), string);
+        return string;
+    }
+    QString sharedString() { return shared(string()); }
 
     // One number token (RFC 8259 grammar); returns its text.
     std::string_view numberToken(bool& integral)
@@ -506,6 +522,44 @@ public:
         return style;
     }
 
+    PlmTransform transform()
+    {
+        double values[6] = {1, 0, 0, 1, 0, 0};
+        unsigned seen = 0;
+        members([&](std::string_view key) {
+            const int index = keyIndex(key, {"a", "b", "c", "d", "tx", "ty"});
+            if (index < 0)
+                return skipValue();
+            once(seen, index);
+            values[index] = number();
+        });
+        if (seen != 63)
+            giveUp();
+        return PlmTransform{values[0], values[1], values[2], values[3], values[4], values[5]};
+    }
+
+    PlmText text()
+    {
+        PlmText text;
+        unsigned seen = 0;
+        members([&](std::string_view key) {
+            const int index = keyIndex(key, {"text", "fontName", "fontSize", "transform", "anchor"});
+            if (index < 0)
+                return skipValue();
+            once(seen, index);
+            switch (index) {
+            case 0: text.text = qstring(); break;
+            case 1: text.fontName = sharedString(); break;
+            case 2: text.fontSize = number(); break;
+            case 3: text.transform = transform(); break;
+            case 4: text.anchor = sharedString(); break;
+            }
+        });
+        if (seen != 31)
+            giveUp();
+        return text;
+    }
+
     PlmEntityList entities()
     {
         PlmEntityList list;
@@ -540,7 +594,7 @@ public:
                     break;
                 }
                 case PlmGeometry::Kind::path: geometry = PlmGeometry::path(throughTree<PlmVectorPath>()); break;
-                case PlmGeometry::Kind::text: geometry = PlmGeometry::text(throughTree<PlmText>()); break;
+                case PlmGeometry::Kind::text: geometry = PlmGeometry::text(text()); break;
                 case PlmGeometry::Kind::group: {
                     space();
                     const char* start = p;
@@ -587,7 +641,7 @@ public:
             case 4: {
                 QMap<QString, QString> attributes;
                 members([&](std::string_view name) {
-                    const QString attribute = QString::fromUtf8(name.data(), qsizetype(name.size()));
+                    const QString attribute = shared(name);
                     attributes.insert(attribute, qstring());
                 });
                 entity.attributes = std::move(attributes);
@@ -699,6 +753,7 @@ private:
     std::string m_scratch;
     std::vector<char> m_closers;
     std::vector<PlmPoint> m_points;
+    std::vector<std::pair<std::string, QString>> m_shared;
 };
 
 // One stretch of the entity list, read by one thread.
