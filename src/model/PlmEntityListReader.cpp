@@ -768,7 +768,9 @@ struct Stretch {
 void readStretch(Stretch& stretch, const char* textEnd, bool first)
 {
     try {
-        Reader reader(stretch.begin, textEnd);
+        // A stretch reads nothing past the next one's start: whatever the text, each byte is
+        // read, and each entity built, once at most.
+        Reader reader(stretch.begin, stretch.limit ? stretch.limit : textEnd);
         if (first && reader.peek() == ']') {
             ++reader.p;
             stretch.closedAt = reader.p;
@@ -788,9 +790,7 @@ void readStretch(Stretch& stretch, const char* textEnd, bool first)
             }
             reader.expect(',');
             reader.space();
-            if (stretch.limit && reader.p >= stretch.limit) {
-                if (reader.p != stretch.limit)
-                    giveUp();
+            if (reader.p == stretch.limit) {
                 stretch.outcome = Stretch::Outcome::continues;
                 return;
             }
