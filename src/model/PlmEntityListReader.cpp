@@ -5,6 +5,7 @@
 #include "model/PlmMapDecodingDepth.h"
 #include "model/PlmParallel.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -163,6 +164,32 @@ public:
     }
     QString sharedString() { return shared(string()); }
 
+    // Appends a run of decimal digits to `mantissa` (which wraps past 19 digits: the caller
+    // then does not use it) and returns how many there were; eight at a time while it can.
+    int readDigits(uint64_t& mantissa)
+    {
+        int count = 0;
+        while (std::endian::native == std::endian::little && m_end - p >= 8) {
+            uint64_t chunk;
+            std::memcpy(&chunk, p, 8);
+            if ((((chunk & 0xF0F0F0F0F0F0F0F0u) | (((chunk + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4))
+                 != 0x3333333333333333u))
+                break;
+            // Eight ASCII digits, the first in the lowest byte: pair them up, then in fours.
+            chunk = (chunk & 0x0F0F0F0F0F0F0F0Fu) * 2561 >> 8;
+            chunk = (chunk & 0x00FF00FF00FF00FFu) * 6553601 >> 16;
+            chunk = (chunk & 0x0000FFFF0000FFFFu) * 42949672960001u >> 32;
+            mantissa = mantissa * 100000000u + chunk;
+            count += 8;
+            p += 8;
+        }
+        while (p < m_end && *p >= '0' && *p <= '9') {
+            mantissa = mantissa * 10 + uint64_t(*p++ - '0');
+            ++count;
+        }
+        return count;
+    }
+
     // One number token (RFC 8259 grammar); returns its text.
     std::string_view numberToken(bool& integral)
     {
@@ -219,10 +246,7 @@ public:
         if (p < m_end && *p == '0') {
             ++p;
         } else if (p < m_end && *p >= '1' && *p <= '9') {
-            while (p < m_end && *p >= '0' && *p <= '9') {
-                mantissa = mantissa * 10 + uint64_t(*p++ - '0');
-                ++digits;
-            }
+            digits = readDigits(mantissa);
         } else {
             giveUp();
         }
@@ -230,23 +254,26 @@ public:
             ++p;
             if (p >= m_end || *p < '0' || *p > '9')
                 giveUp();
-            while (p < m_end && *p >= '0' && *p <= '9') {
-                mantissa = mantissa * 10 + uint64_t(*p++ - '0');
-                ++digits;
-                ++fraction;
-            }
+            fraction = readDigits(mantissa);
+            digits += fraction;
         }
-        if ((p >= m_end || (*p != 'e' && *p != 'E')) && digits <= 19 && mantissa <= (uint64_t(1) << 53)
-            && fraction <= 22) {
+        const bool exponent = p < m_end && (*p == 'e' || *p == 'E');
+        if (!exponent && digits <= 19 && mantissa <= (uint64_t(1) << 53) && fraction <= 22) {
             const double value = double(mantissa) / powers[fraction];
             return negative ? -value : value;
         }
-        p = start;
-        bool integral;
-        const std::string_view text = numberToken(integral);
+        if (exponent) {
+            ++p;
+            if (p < m_end && (*p == '+' || *p == '-'))
+                ++p;
+            if (p >= m_end || *p < '0' || *p > '9')
+                giveUp();
+            while (p < m_end && *p >= '0' && *p <= '9')
+                ++p;
+        }
         double value = 0;
-        const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (result.ec != std::errc() || !std::isfinite(value))
+        const auto result = std::from_chars(start, p, value);
+        if (result.ec != std::errc() || result.ptr != p || !std::isfinite(value))
             giveUp();
         return value;
     }
