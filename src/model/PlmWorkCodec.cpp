@@ -1,5 +1,6 @@
 #include "model/PlmWorkCodec.h"
 
+#include "model/PlmEntityListReader.h"
 #include "model/PlmErrors.h"
 #include "model/PlmFileLimits.h"
 #include "model/PlmJson.h"
@@ -50,6 +51,23 @@ QByteArray PlmWorkCodec::encode(const PlmWork& work, const PlmCancellationToken&
 
 PlmWork PlmWorkCodec::decode(const QByteArray& bytes, const PlmCancellationToken& cancellation)
 {
+    // The map's entity list straight from the text, the rest through the tree; anything that
+    // road does not take (every refusal among others) takes the tree road below, as for a
+    // ".plmmap".
+    if (std::optional<PlmEntityListReader::Split> split
+        = PlmEntityListReader::read(bytes, {"work", "map", "entities"})) {
+        std::optional<Document> document;
+        try {
+            const PlmJsonDocument rest = PlmJsonDocument::parse(split->rest, PlmJsonDocument::unboundedDepth);
+            document = rest.root().as<Document>();
+        } catch (...) {
+            document.reset();
+        }
+        if (document) {
+            document->work.map.entities = std::move(split->entities);
+            return checkedAndRecomputed(std::move(document->work), cancellation);
+        }
+    }
     // The parser is iterative; the map decoder bounds group nesting itself with its own
     // French message, as for a ".plmmap".
     const PlmJsonDocument json = PlmJsonDocument::parse(bytes, PlmJsonDocument::unboundedDepth);

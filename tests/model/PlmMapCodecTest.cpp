@@ -271,8 +271,9 @@ TEST(PlmMapCodecTest, damagedFilesFailCleanly)
     EXPECT_GT(refused, 200);
 }
 
-// Documents of thousands of entities are decoded on several threads: the result, and the
-// error met first in the order of the file, are those of a decoding in order.
+// Documents of thousands of entities are decoded and validated on several threads, written
+// on one line or with an entity per line as the writer does (read in stretches): the result,
+// and the error met first in the order of the file, are those of a decoding in order.
 TEST(PlmMapCodecTest, largeDocumentsDecodeAsInOrder)
 {
     const PlmEntityList rich = richMap().entities;
@@ -287,18 +288,24 @@ TEST(PlmMapCodecTest, largeDocumentsDecodeAsInOrder)
     EXPECT_EQ(PlmMapCodec::decode(PlmMapCodec::encode(large)), large);
 
     const QByteArray style = R"("style":{"stroke":{"red":0,"green":0,"blue":0,"alpha":1},"lineWidth":1,"pointRadius":2})";
-    const QByteArray rest = R"("attributes":{},)" + style + R"(,"geometry":{"point":{"_0":{"x":0,"y":0}}}})";
-    const auto document = [&](const QMap<int, QByteArray>& broken) {
+    // Entities of 1 kB: several megabytes in all.
+    const QByteArray rest = R"("attributes":{"texte":")" + QByteArray(1000, 'x') + R"("},)" + style
+        + R"(,"geometry":{"point":{"_0":{"x":0,"y":0}}}})";
+    const auto document = [&](const QMap<int, QByteArray>& broken, const char* separator) {
         QByteArray body;
         for (int i = 0; i < 5000; ++i) {
-            if (i)
-                body += ',';
+            body += i ? "," : "";
+            body += separator;
             body += broken.value(i, R"({"id":"e)" + QByteArray::number(i) + R"(","name":"",)" + rest);
         }
         return envelope("1", R"({"name":"M","metadata":{},"entities":[)" + body + "]}");
     };
     const QByteArray numberName = R"({"id":"x","name":1,)" + rest;
     const QByteArray noId = R"({"name":"",)" + rest;
+    const QByteArray duplicateId = R"({"id":"e5","name":"",)" + rest;
+    const QByteArray badStyle = R"({"id":"b","name":"","attributes":{},"geometry":{"point":{"_0":{"x":0,"y":0}}},)"
+                                R"("style":{"stroke":{"red":0,"green":0,"blue":0,"alpha":1},"lineWidth":-1,"pointRadius":2}})";
+    const QByteArray noColon = R"({"id" "x"})";
     const QByteArray tooDeep = PlmJson::encode(groupEntity(QStringLiteral("g"),
                                                            {nestedGroups(64, pointEntity(QStringLiteral("p")))}));
     // Symbols whose maps nest three deep inside the document's own map.
@@ -318,7 +325,18 @@ TEST(PlmMapCodecTest, largeDocumentsDecodeAsInOrder)
         {"groups first", {{3000, tooDeep}, {4999, noId}}, QStringLiteral("PlmMapError: Groupes trop profondément imbriqués.")},
         {"symbol maps first", {{2600, PlmJson::encode(symbols)}, {4000, noId}},
          QStringLiteral("PlmMapError: Symbole SVG sans tracés vectoriels.")},
+        {"syntax anywhere first", {{300, numberName}, {4800, noColon}},
+         QStringLiteral("The given data was not valid JSON (expected ':' at byte %1).")},
+        {"duplicate id first", {{2000, duplicateId}, {4000, badStyle}},
+         QStringLiteral("PlmMapError: Identifiant vide ou dupliqué : e5")},
+        {"invalid style first", {{1000, badStyle}, {4000, duplicateId}}, QStringLiteral("PlmMapError: Style invalide : b")},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(decodingErrorOf(document(row.broken)), row.error) << row.name;
+        for (const char* separator : {"", "\n      "}) {
+            const QByteArray bytes = document(row.broken, separator);
+            const QString error = row.error.contains(QLatin1String("%1"))
+                ? row.error.arg(bytes.indexOf(noColon) + 6)
+                : row.error;
+            EXPECT_EQ(decodingErrorOf(bytes), error) << row.name << (*separator ? " (lines)" : "");
+        }
 }
