@@ -2,6 +2,7 @@
 
 #include "model/PlmEntity.h"
 #include "model/PlmJson.h"
+#include "model/PlmJsonText.h"
 #include "model/PlmMapDecodingDepth.h"
 #include "model/PlmParallel.h"
 
@@ -704,74 +705,21 @@ private:
 
     uint32_t hex4()
     {
-        if (m_end - p < 4)
+        const int32_t value = PlmJsonText::hexQuad(p, m_end);
+        if (value < 0)
             giveUp();
-        uint32_t value = 0;
-        for (int i = 0; i < 4; ++i) {
-            const char c = p[i];
-            int digit;
-            if (c >= '0' && c <= '9')
-                digit = c - '0';
-            else if (c >= 'a' && c <= 'f')
-                digit = c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F')
-                digit = c - 'A' + 10;
-            else
-                giveUp();
-            value = value * 16 + uint32_t(digit);
-        }
         p += 4;
-        return value;
+        return uint32_t(value);
     }
 
-    void appendUtf8(uint32_t cp)
-    {
-        if (cp < 0x80) {
-            m_scratch.push_back(char(cp));
-        } else if (cp < 0x800) {
-            m_scratch.push_back(char(0xC0 | (cp >> 6)));
-            m_scratch.push_back(char(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            m_scratch.push_back(char(0xE0 | (cp >> 12)));
-            m_scratch.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            m_scratch.push_back(char(0x80 | (cp & 0x3F)));
-        } else {
-            m_scratch.push_back(char(0xF0 | (cp >> 18)));
-            m_scratch.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-            m_scratch.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            m_scratch.push_back(char(0x80 | (cp & 0x3F)));
-        }
-    }
+    void appendUtf8(uint32_t cp) { PlmJsonText::appendUtf8(m_scratch, cp); }
 
     // One well-formed UTF-8 sequence (a byte >= 0x80 first), as the parser accepts it.
     void utf8Sequence()
     {
-        const auto* s = reinterpret_cast<const unsigned char*>(p);
-        const auto* end = reinterpret_cast<const unsigned char*>(m_end);
-        const unsigned char c = s[0];
-        int length;
-        uint32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            cp = c & 0x07;
-        } else {
-            giveUp();
-        }
-        if (end - s < length)
-            giveUp();
-        for (int i = 1; i < length; ++i) {
-            if ((s[i] & 0xC0) != 0x80)
-                giveUp();
-            cp = (cp << 6) | (s[i] & 0x3F);
-        }
-        if ((length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
-            || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+        const int length = PlmJsonText::utf8SequenceLength(reinterpret_cast<const unsigned char*>(p),
+                                                           reinterpret_cast<const unsigned char*>(m_end));
+        if (length == 0)
             giveUp();
         p += length;
     }

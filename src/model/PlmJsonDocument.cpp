@@ -2,6 +2,7 @@
 
 #include "model/PlmBase64.h"
 #include "model/PlmErrors.h"
+#include "model/PlmJsonText.h"
 
 #include <QStringList>
 
@@ -318,80 +319,22 @@ private:
         push(kNumber | flags, uint32_t(start - m_begin), uint32_t(m_p - start));
     }
 
-    static int hexValue(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    }
-
     uint32_t readHex4()
     {
-        if (m_end - m_p < 4)
+        const int32_t value = PlmJsonText::hexQuad(m_p, m_end);
+        if (value < 0)
             fail("invalid unicode escape");
-        uint32_t value = 0;
-        for (int i = 0; i < 4; ++i) {
-            const int digit = hexValue(m_p[i]);
-            if (digit < 0)
-                fail("invalid unicode escape");
-            value = value * 16 + uint32_t(digit);
-        }
         m_p += 4;
-        return value;
+        return uint32_t(value);
     }
 
-    static void appendUtf8(std::string& out, uint32_t cp)
-    {
-        if (cp < 0x80) {
-            out.push_back(char(cp));
-        } else if (cp < 0x800) {
-            out.push_back(char(0xC0 | (cp >> 6)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(char(0xE0 | (cp >> 12)));
-            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(char(0xF0 | (cp >> 18)));
-            out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        }
-    }
 
     // Checks one UTF-8 sequence starting at m_p (a byte >= 0x80) and steps over it.
     void skipUtf8Sequence()
     {
-        const auto* p = reinterpret_cast<const unsigned char*>(m_p);
-        const auto* end = reinterpret_cast<const unsigned char*>(m_end);
-        const unsigned char c = p[0];
-        int length;
-        uint32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            cp = c & 0x07;
-        } else {
-            fail("invalid UTF-8");
-        }
-        if (end - p < length)
-            fail("invalid UTF-8");
-        for (int i = 1; i < length; ++i) {
-            if ((p[i] & 0xC0) != 0x80)
-                fail("invalid UTF-8");
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if ((length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
-            || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+        const int length = PlmJsonText::utf8SequenceLength(reinterpret_cast<const unsigned char*>(m_p),
+                                                           reinterpret_cast<const unsigned char*>(m_end));
+        if (length == 0)
             fail("invalid UTF-8");
         m_p += length;
     }
@@ -471,7 +414,7 @@ private:
                 } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
                     fail("unpaired surrogate in a unicode escape");
                 }
-                appendUtf8(m_s.pool, cp);
+                PlmJsonText::appendUtf8(m_s.pool, cp);
                 break;
             }
             default:
