@@ -373,45 +373,36 @@ public:
     template <typename Member>
     void members(Member&& member)
     {
-        space();
-        expect('{');
-        space();
-        if (peek() == '}') {
-            ++p;
-            return;
-        }
-        for (;;) {
-            member(key());
-            space();
-            if (peek() == ',') {
-                ++p;
-                continue;
-            }
-            expect('}');
-            return;
-        }
+        sequence('{', '}', [&] { member(key()); });
     }
 
     // Calls element() for each element of an array; element reads the value.
     template <typename Element>
     void elements(Element&& element)
     {
+        sequence('[', ']', element);
+    }
+
+    // The items of an object or an array, between their brackets and separated by commas.
+    template <typename Item>
+    void sequence(char open, char close, Item&& item)
+    {
         space();
-        expect('[');
+        expect(open);
         space();
-        if (peek() == ']') {
+        if (peek() == close) {
             ++p;
             return;
         }
         for (;;) {
             space();
-            element();
+            item();
             space();
             if (peek() == ',') {
                 ++p;
                 continue;
             }
-            expect(']');
+            expect(close);
             return;
         }
     }
