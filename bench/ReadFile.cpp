@@ -3,13 +3,12 @@
 //   ReadFile generate DIR   writes the benchmark inputs (maps and tables) into DIR
 //   ReadFile import FILE    the vector import (GeoJSON, Shapefile…), as Fichier > Importer
 //   ReadFile decode FILE    opens a base-map document (.plmmap): read, decode, validate
-//   ReadFile table FILE     reads a data table (CSV, XLSX…), as the data import does
-// After reading, it prints the count read on standard output and the process's peak resident
-// memory on standard error ("peak RSS 198 MiB"), the figure memory targets are set against.
+// Tables are read by ReadTable. After reading, it prints the count read on standard output and
+// the process's peak resident memory on standard error.
 #include "support/BenchImportFiles.h"
 #include "support/BenchTables.h"
+#include "support/PeakMemory.h"
 
-#include "tables/PlmInputReader.h"
 #include "basemaps/PlmVectorImporter.h"
 #include "model/PlmMapCodec.h"
 
@@ -17,12 +16,9 @@
 #include <QDir>
 #include <QFile>
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <optional>
 
 namespace {
 
@@ -45,13 +41,9 @@ QByteArray readFile(const QString& path)
 
 int main(int argc, char** argv)
 {
-    // A table is read without an application object: the table readers need none, and making
-    // one (its event dispatcher, its locale) is time the peers' processes do not spend either.
-    std::optional<QCoreApplication> app;
-    if (argc != 3 || std::strcmp(argv[1], "table") != 0)
-        app.emplace(argc, argv);
+    QCoreApplication app(argc, argv);
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s generate DIR | import FILE | decode FILE | table FILE\n", argv[0]);
+        std::fprintf(stderr, "usage: %s generate DIR | import FILE | decode FILE\n", argv[0]);
         return 2;
     }
     const QByteArray command = argv[1];
@@ -68,16 +60,12 @@ int main(int argc, char** argv)
             count = PlmVectorImporter::importMap(path).map.entities.size();
         else if (command == "decode")
             count = PlmMapCodec::decode(readFile(path)).entities.size();
-        else if (command == "table")
-            count = PlmInputReader::read(path).first().grid.size();
         if (count < 0) {
             std::fprintf(stderr, "unknown command %s\n", argv[1]);
             return 2;
         }
         std::printf("%lld\n", static_cast<long long>(count));
-        rusage usage{};
-        if (getrusage(RUSAGE_SELF, &usage) == 0) // ru_maxrss is in KiB
-            std::fprintf(stderr, "peak RSS %ld MiB\n", (usage.ru_maxrss + 512) / 1024);
+        printPeakMemory();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

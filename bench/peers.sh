@@ -3,13 +3,13 @@
 # (35,000 communes): the vector import of a GeoJSON file and of a Shapefile against GDAL's
 # `ogrinfo -ro -al -q`, the decoding of a base-map document against Python's json.load of the
 # same file, and the table readers against Python's csv.reader and openpyxl in read-only mode.
-# Both sides are whole processes started the same way: ours is build/bench/ReadFile, which
-# reads one file as the studio does and exits. Runs are interleaved (ours, the peer, ours, …);
-# each kind reports the median of its pairs' time ratios, ours over the peer's, on the last
-# lines ("geojson ratio 0.08"). Uses the Release build in $PELMORA_BUILD_DIR (default build/)
-# and only Debian's gdal-bin, python3 and python3-openpyxl. PELMORA_PEER_PAIRS sets the
-# number of pairs (default 7, at least 5); naming kinds (geojson shapefile decode xlsx csv) as
-# arguments runs only those.
+# Both sides are whole processes started the same way: ours is build/bench/ReadFile (maps) or
+# build/bench/ReadTable (tables), which reads one file as the studio does and exits. Runs are
+# interleaved (ours, the peer, ours, …); each kind reports the median of its pairs' time ratios,
+# ours over the peer's, on the last lines ("geojson ratio 0.08"). Uses the Release build in
+# $PELMORA_BUILD_DIR (default build/) and only Debian's gdal-bin, python3 and python3-openpyxl.
+# PELMORA_PEER_PAIRS sets the number of pairs (default 7, at least 5); naming kinds (geojson
+# shapefile decode xlsx csv) as arguments runs only those.
 set -euo pipefail
 # Debian's interpreter, where python3-openpyxl lives, whatever else comes first on PATH.
 python=/usr/bin/python3
@@ -18,7 +18,8 @@ build="${PELMORA_BUILD_DIR:-$root/build}"
 reader="$build/bench/ReadFile"
 pairs="${PELMORA_PEER_PAIRS:-7}"
 [ "$pairs" -ge 5 ] || pairs=5
-[ -x "$reader" ] || { echo "no $reader: build first (scripts/build)" >&2; exit 1; }
+tables="$build/bench/ReadTable"
+[ -x "$reader" ] && [ -x "$tables" ] || { echo "no $reader or $tables: build first (scripts/build)" >&2; exit 1; }
 command -v ogrinfo >/dev/null || { echo "ogrinfo is missing (apt-get install gdal-bin)" >&2; exit 1; }
 "$python" -c 'import openpyxl' 2>/dev/null || { echo "python3-openpyxl is missing (apt-get install python3-openpyxl)" >&2; exit 1; }
 
@@ -56,17 +57,17 @@ with open(sys.argv[1], "rb") as f:
 print(len(document["map"]["entities"]))
 PY
 
-"$python" - "$pairs" "$reader" "$python" "$inputs" "$@" <<'PY'
+"$python" - "$pairs" "$reader" "$python" "$inputs" "$tables" "$@" <<'PY'
 import os, statistics, subprocess, sys, time
-pairs, reader, python, d = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
-wanted = set(sys.argv[5:])
+pairs, reader, python, d, tables = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5]
+wanted = set(sys.argv[6:])
 env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
 kinds = [
     ("geojson", [reader, "import", f"{d}/Communes.geojson"], ["ogrinfo", "-ro", "-al", "-q", f"{d}/Communes.geojson"], "ogrinfo -ro -al -q"),
     ("shapefile", [reader, "import", f"{d}/Communes.shp"], ["ogrinfo", "-ro", "-al", "-q", f"{d}/Communes.shp"], "ogrinfo -ro -al -q"),
     ("decode", [reader, "decode", f"{d}/Communes.plmmap"], [python, f"{d}/load_json.py", f"{d}/Communes.plmmap"], "python json.load"),
-    ("xlsx", [reader, "table", f"{d}/communes.xlsx"], [python, f"{d}/walk_xlsx.py", f"{d}/communes.xlsx"], "python openpyxl read_only"),
-    ("csv", [reader, "table", f"{d}/communes.csv"], [python, f"{d}/walk_csv.py", f"{d}/communes.csv"], "python csv.reader"),
+    ("xlsx", [tables, f"{d}/communes.xlsx"], [python, f"{d}/walk_xlsx.py", f"{d}/communes.xlsx"], "python openpyxl read_only"),
+    ("csv", [tables, f"{d}/communes.csv"], [python, f"{d}/walk_csv.py", f"{d}/communes.csv"], "python csv.reader"),
 ]
 
 def run(command):
