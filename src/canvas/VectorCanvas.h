@@ -153,6 +153,8 @@ public:
     std::optional<QRectF> fitRegion;
     bool fitted = false;
     bool tracksFit = true;
+    // Fits made so far, so that a caller can tell the layout pass has just fitted the map.
+    quint64 fitCount() const { return m_fitCount; }
     std::optional<QRectF> zoomRectangle;
     QPointF down;
     QPointF previous;
@@ -368,6 +370,7 @@ private:
     DrawingTool m_drawingTool = DrawingTool::selection;
     double m_scale = 1;
     QPointF m_offset;
+    quint64 m_fitCount = 0;
     std::optional<PlmBackgroundImage> m_backgroundImage;
     CanvasEntityCache m_cache;
     std::unique_ptr<VectorCanvasLayers> m_layers;

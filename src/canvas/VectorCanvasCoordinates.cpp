@@ -85,6 +85,7 @@ void VectorCanvas::fit(bool resettingFitRegion)
     const QRectF b = bounds();
     if (!(b.width() > 0) || !(b.height() > 0))
         return;
+    ++m_fitCount;
 
     double minX = INFINITY, maxX = -INFINITY, minY = INFINITY, maxY = -INFINITY;
     bool any = false;

@@ -168,16 +168,22 @@ void ThematicCanvas::layoutComposition()
     }
     m_vector->setFrame(mapFrame);
     m_vector->setBounds(QRectF(mapFrame.topLeft(), mapFrame.size()));
+    const quint64 fitsBefore = m_vector->fitCount();
     m_vector->layoutSubtreeIfNeeded();
     if (needsFit) {
         if (!m_vector->bounds().isEmpty()) {
+            // The map's layout has just fitted it to these bounds, with no fit region: the same
+            // fit again would only measure its texts a second time.
+            const bool fittedByLayout = m_vector->fitCount() != fitsBefore && m_vector->fitted
+                                        && m_vector->tracksFit && !m_vector->fitRegion;
             const bool unchanged = m_lastFit && m_vector->fitted && m_vector->tracksFit && !m_vector->fitRegion
                                    && m_lastFit->bounds == m_vector->bounds()
                                    && m_lastFit->backgroundImage == m_vector->backgroundImage()
                                    && m_lastFit->viewport == m_vector->currentViewport()
                                    && m_lastFit->map == m_vector->map();
-            if (!unchanged) {
-                m_vector->fit(true);
+            if (fittedByLayout || !unchanged) {
+                if (!fittedByLayout)
+                    m_vector->fit(true);
                 m_lastFit = FitInputs{m_vector->map(), m_vector->backgroundImage(), m_vector->bounds(),
                                       m_vector->currentViewport()};
             }

@@ -312,3 +312,17 @@ TEST(ThematicCanvasLayout, APageFollowingItsFitRefitsAnotherMapAndKeepsTheSameOn
     EXPECT_EQ(canvas.vector()->currentViewport(), fresh.canvas->vector()->currentViewport());
     EXPECT_FALSE(canvas.vector()->currentViewport() == small);
 }
+
+// A fresh page is fitted once: its map's layout fit is not repeated by the page's own.
+TEST(ThematicCanvasLayout, AFreshPageFitsItsMapOnce)
+{
+    Hosted h = hosted(gridMap(2), {800, 600}, {824, 624});
+    ThematicCanvas& canvas = *h.canvas;
+    canvas.layoutComposition();
+    EXPECT_EQ(canvas.vector()->fitCount(), 1u);
+    Hosted fresh = hosted(gridMap(2), {800, 600}, {824, 624});
+    fresh.canvas->vector()->setFrame(canvas.vector()->frame());
+    fresh.canvas->vector()->setBounds(canvas.vector()->bounds());
+    fresh.canvas->vector()->fit(true);
+    EXPECT_EQ(canvas.vector()->currentViewport(), fresh.canvas->vector()->currentViewport());
+}
