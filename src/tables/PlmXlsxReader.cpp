@@ -156,9 +156,9 @@ QList<PlmInputSheet> WorkbookReader::read()
         const QString state = sheetNode->attribute(QStringLiteral("state"));
         if (state == QLatin1String("hidden") || state == QLatin1String("veryHidden"))
             content.warnings.insert(hiddenWarning);
-        const bool hasValue = std::any_of(content.grid.cbegin(), content.grid.cend(), [](const QStringList& row) {
-            return std::any_of(row.cbegin(), row.cend(), [](const QString& cell) { return !cell.isEmpty(); });
-        });
+        bool hasValue = false;
+        for (qsizetype r = 0; r < content.grid.size() && !hasValue; ++r)
+            hasValue = content.grid.rowHasText(r);
         if (!hasValue)
             continue;
         PlmInputSheet sheet;

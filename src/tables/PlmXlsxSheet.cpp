@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <map>
 #include <string>
 #include <utility>
 #include <optional>
@@ -89,7 +90,7 @@ struct Cell {
 struct Row {
     int depth = 0;
     qsizetype slot = 0;
-    QStringList cells;
+    std::vector<PlmInputGrid::Cell> cells;
 };
 
 class SheetHandler : public XMLEventHandler {
@@ -97,22 +98,30 @@ public:
     SheetHandler(const PlmXlsxSheet::Context& context, qint64& cells)
         : m_context(context)
         , m_cells(cells)
+        , m_grid(context.sharedStrings.text)
     {
     }
 
     PlmXlsxSheet::Content content;
+
+    // The grid once every row has ended.
+    PlmInputGrid takeGrid()
+    {
+        Q_ASSERT(m_finished.empty() && m_rows.empty());
+        return m_grid.take();
+    }
 
     void startElement(const QString& name, const char** attributes, int depth) override
     {
         m_slots.push_back(Slot::none);
         if (name == QLatin1String("mergeCell"))
             content.warnings.insert(mergedWarning);
-        if (m_cell) {
-            if (depth == m_cell->depth + 1 && name == QLatin1String("v") && !m_cell->hasValue) {
-                m_cell->hasValue = true;
+        if (m_inCell) {
+            if (depth == m_cell.depth + 1 && name == QLatin1String("v") && !m_cell.hasValue) {
+                m_cell.hasValue = true;
                 m_slots.back() = Slot::value;
-            } else if (depth == m_cell->depth + 1 && name == QLatin1String("f")) {
-                m_cell->formula = true;
+            } else if (depth == m_cell.depth + 1 && name == QLatin1String("f")) {
+                m_cell.formula = true;
             } else if (name == QLatin1String("t")) {
                 m_slots.back() = Slot::text;
             }
@@ -120,13 +129,18 @@ public:
         }
         if (name == QLatin1String("row") && depth >= 2) {
             // Rows keep the order of their start tags, as a walk of the tree would give.
-            m_rows.push_back({depth, content.grid.size(), {}});
+            m_rows.push_back({depth, m_rowCount++, std::move(m_spare)});
+            m_rows.back().cells.clear();
             // Rows are mostly as wide as the widest so far; rows × widest is bounded below.
             m_rows.back().cells.reserve(m_widest);
-            content.grid.append(QStringList());
         } else if (name == QLatin1String("c") && !m_rows.empty() && depth == m_rows.back().depth + 1) {
-            Cell cell;
+            // One cell is read at a time into the same buffers.
+            Cell& cell = m_cell;
             cell.depth = depth;
+            cell.formula = false;
+            cell.hasValue = false;
+            cell.value.resize(0);
+            cell.inlineText.resize(0);
             // One pass over the attributes for the three a cell has (the parser refuses repeats).
             const char* reference = nullptr;
             const char* type = nullptr;
@@ -144,58 +158,84 @@ public:
             }
             if (reference)
                 cell.reference = reference;
+            else
+                cell.reference.clear();
             cell.type = cellType(type);
             if (cell.type == CellType::other)
                 cell.otherType = type;
             cell.style = readInteger(style).value_or(0);
-            m_cell = std::move(cell);
+            m_inCell = true;
         }
     }
 
     void characters(QStringView text) override
     {
-        if (!m_cell || m_slots.empty())
+        if (!m_inCell || m_slots.empty())
             return;
         if (m_slots.back() == Slot::value)
-            m_cell->value += text;
+            m_cell.value += text;
         else if (m_slots.back() == Slot::text)
-            m_cell->inlineText += text;
+            m_cell.inlineText += text;
     }
 
     void endElement(int depth) override
     {
         m_slots.pop_back();
-        if (m_cell) {
-            if (depth == m_cell->depth) {
-                finishCell(*m_cell);
-                m_cell.reset();
+        if (m_inCell) {
+            if (depth == m_cell.depth) {
+                finishCell(m_cell);
+                m_inCell = false;
             }
             return;
         }
         if (!m_rows.empty() && depth == m_rows.back().depth) {
             Row row = std::move(m_rows.back());
             m_rows.pop_back();
-            m_widest = std::max(m_widest, row.cells.size());
-            m_cells += row.cells.size();
-            content.grid[row.slot] = std::move(row.cells);
-            if (content.grid.size() > PlmXlsxSheet::maximumRows
-                || qint64(content.grid.size()) * m_widest > PlmXlsxSheet::maximumCells
+            const qsizetype width = qsizetype(row.cells.size());
+            m_widest = std::max(m_widest, width);
+            m_cells += width;
+            addRow(std::move(row));
+            if (m_rowCount > PlmXlsxSheet::maximumRows
+                || qint64(m_rowCount) * m_widest > PlmXlsxSheet::maximumCells
                 || m_cells > PlmXlsxSheet::maximumCells)
                 fail(QStringLiteral("Table XLSX trop volumineuse."));
         }
     }
 
 private:
+    // Rows go to the grid in the order of their start tags: a row ended before the one around
+    // it waits for it.
+    void addRow(Row row)
+    {
+        if (row.slot != m_grid.rows()) {
+            m_finished.emplace(row.slot, std::move(row.cells));
+            return;
+        }
+        m_grid.row(row.cells.data(), qsizetype(row.cells.size()));
+        m_spare = std::move(row.cells);
+        for (auto next = m_finished.begin(); next != m_finished.end() && next->first == m_grid.rows();
+             next = m_finished.erase(next))
+            m_grid.row(next->second.data(), qsizetype(next->second.size()));
+    }
+
     void finishCell(const Cell& cell)
     {
         const int column = columnOf(cell.reference);
-        QStringList& cells = m_rows.back().cells;
-        while (cells.size() < column)
-            cells.append(QString());
-        cells[column - 1] = cellText(cell);
+        std::vector<PlmInputGrid::Cell>& cells = m_rows.back().cells;
+        if (qsizetype(cells.size()) < column)
+            cells.resize(std::size_t(column));
+        cells[std::size_t(column) - 1] = cellText(cell);
     }
 
-    QString cellText(const Cell& cell)
+    // Characters copied to the grid's text.
+    PlmInputGrid::Cell write(QStringView text)
+    {
+        if (m_grid.textSize() + text.size() + 1 > PlmInputGrid::maximumText)
+            fail(QStringLiteral("Table XLSX trop volumineuse."));
+        return m_grid.write(text);
+    }
+
+    PlmInputGrid::Cell cellText(const Cell& cell)
     {
         const auto reference = [&cell] { return QString::fromStdString(cell.reference); };
         if (cell.formula) {
@@ -211,21 +251,22 @@ private:
         switch (cell.type) {
         case CellType::s: {
             const auto index = readInteger(QStringView(cell.value));
-            if (!index || *index < 0 || *index >= m_context.sharedStrings.size())
+            if (!index || *index < 0 || *index >= m_context.sharedStrings.runs.size())
                 fail(QStringLiteral("Texte XLSX invalide en %1.").arg(reference()));
-            return m_context.sharedStrings.at(*index);
+            const PlmInputGrid::Cell run = m_context.sharedStrings.runs.at(*index);
+            return PlmInputGrid::RunBuilder::shared(run.offset, run.length);
         }
         case CellType::inlineStr:
-            return cell.inlineText;
+            return write(cell.inlineText);
         case CellType::b:
-            return cell.value == QLatin1String("1") ? QStringLiteral("Vrai") : QStringLiteral("Faux");
+            return write(cell.value == QLatin1String("1") ? u"Vrai" : u"Faux");
         case CellType::e:
             fail(QStringLiteral("Erreur Excel %1 en %2. Corrigez le classeur avant l’import.").arg(cell.value, reference()));
         case CellType::str:
         case CellType::d:
-            return cell.value;
+            return write(cell.value);
         case CellType::n:
-            return PlmXlsxCell::numberText(cell.value, cell.reference, numberStyle(cell.style));
+            return write(PlmXlsxCell::numberText(cell.value, cell.reference, numberStyle(cell.style)));
         case CellType::other:
             break;
         }
@@ -270,21 +311,26 @@ private:
     qint64& m_cells;
     std::vector<Slot> m_slots;
     std::vector<Row> m_rows;
-    std::optional<Cell> m_cell;
+    qsizetype m_rowCount = 0; // rows started
+    std::vector<PlmInputGrid::Cell> m_spare; // the cells of the last row added, to reuse
+    std::map<qsizetype, std::vector<PlmInputGrid::Cell>> m_finished; // ended before an outer row
+    PlmInputGrid::RunBuilder m_grid;
+    Cell m_cell;
+    bool m_inCell = false;
     qsizetype m_widest = 0;
     std::vector<std::optional<PlmXlsxCell::NumberStyle>> m_styles; // slot 0: an unknown index
 };
 
 class SharedStringsHandler : public XMLEventHandler {
 public:
-    QStringList strings;
+    PlmXlsxSheet::SharedStrings strings;
 
     void startElement(const QString& name, const char**, int depth) override
     {
         m_slots.push_back(Slot::none);
         if (depth == 2 && name == QLatin1String("si")) {
             m_inString = true;
-            m_current.clear();
+            m_start = strings.text.size();
         } else if (m_inString && name == QLatin1String("t")) {
             m_slots.back() = Slot::text;
         }
@@ -293,7 +339,7 @@ public:
     void characters(QStringView text) override
     {
         if (m_inString && !m_slots.empty() && m_slots.back() == Slot::text)
-            m_current += text;
+            strings.text += text;
     }
 
     void endElement(int depth) override
@@ -302,10 +348,11 @@ public:
         if (depth == 2 && m_inString) {
             // No sheet can use more strings than it may hold cells; an endless list of empty
             // strings would only fill memory.
-            if (strings.size() >= PlmXlsxSheet::maximumCells)
+            if (strings.runs.size() >= PlmXlsxSheet::maximumCells)
                 fail(QStringLiteral("Table XLSX trop volumineuse."));
-            strings.append(m_current);
-            m_current = QString();
+            // The part is at most a few hundred million bytes: the offsets fit.
+            strings.runs.append({quint32(m_start), quint32(strings.text.size() - m_start)});
+            strings.text.append(QChar(u'\0'));
             m_inString = false;
         }
     }
@@ -313,7 +360,7 @@ public:
 private:
     std::vector<Slot> m_slots;
     bool m_inString = false;
-    QString m_current;
+    qsizetype m_start = 0; // of the current string in the text
 };
 
 } // namespace
@@ -353,10 +400,11 @@ PlmXlsxSheet::Content PlmXlsxSheet::read(const ZIP& zip, const QString& path, co
 {
     SheetHandler handler(context, cells);
     parsePart(zip, path, extracted, handler);
+    handler.content.grid = handler.takeGrid();
     return std::move(handler.content);
 }
 
-QStringList PlmXlsxSheet::readSharedStrings(const ZIP& zip, const QString& path, qint64& extracted)
+PlmXlsxSheet::SharedStrings PlmXlsxSheet::readSharedStrings(const ZIP& zip, const QString& path, qint64& extracted)
 {
     SharedStringsHandler handler;
     parsePart(zip, path, extracted, handler);

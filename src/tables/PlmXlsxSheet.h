@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tables/PlmInputGrid.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -18,15 +20,21 @@ inline constexpr qsizetype maximumRows = 200'000;
 inline constexpr qint64 maximumCells = 5'000'000;
 
 // What the cells of every sheet need from the rest of the workbook.
+// The shared strings, one after another in one text, each followed by a zero.
+struct SharedStrings {
+    QString text;
+    QList<PlmInputGrid::Cell> runs; // offset and length of each string in text
+};
+
 struct Context {
-    QStringList sharedStrings;
+    SharedStrings sharedStrings;
     QHash<qint64, QString> formats;  // number-format id → format code
     QList<int> styleFormats;         // cell style index → number-format id
     qint64 dayZero = 0;              // seconds from 1970 to serial day 0
 };
 
 struct Content {
-    QList<QStringList> grid;
+    PlmInputGrid grid;
     QSet<QString> warnings; // formulas, merged cells
 };
 
@@ -36,7 +44,7 @@ struct Content {
 Content read(const ZIP& zip, const QString& path, const Context& context, qint64& cells, qint64& extracted);
 
 // The texts of the shared-strings part: each si joins the text of every t below it.
-QStringList readSharedStrings(const ZIP& zip, const QString& path, qint64& extracted);
+SharedStrings readSharedStrings(const ZIP& zip, const QString& path, qint64& extracted);
 
 // The 1-based column of a reference such as "AB12" (its leading capital letters).
 int columnOf(const QString& reference);
