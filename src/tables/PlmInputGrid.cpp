@@ -260,10 +260,22 @@ PlmInputGrid::Cell PlmInputGrid::RunBuilder::write(QStringView characters)
     return cell;
 }
 
+void PlmInputGrid::RunBuilder::resolveShared(QString text, const QList<Cell>& runs)
+{
+    m_raw->shared = std::move(text);
+    for (Cell& cell : m_raw->cells) {
+        if (cell.offset & sharedRun) {
+            const Cell run = runs.at(cell.offset & ~sharedRun);
+            cell = shared(run.offset, run.length);
+        }
+    }
+}
+
 void PlmInputGrid::RunBuilder::row(const Cell* cells, qsizetype count)
 {
-    for (qsizetype i = 0; i < count; ++i)
-        m_raw->cells.append(cells[i]);
+    const qsizetype start = m_raw->cells.size();
+    m_raw->cells.resize(start + count); // grows geometrically
+    std::copy(cells, cells + count, m_raw->cells.data() + start);
     m_raw->rowEnds.append(m_raw->cells.size());
 }
 

@@ -194,6 +194,10 @@ public:
     Cell write(QStringView characters);
     // A run of the shared text.
     static Cell shared(quint32 offset, quint32 length) { return {length ? offset | sharedRun : 0, length}; }
+    // A cell to be found later by its index in the list of runs given to resolveShared().
+    static Cell sharedIndex(quint32 index) { return {index | sharedRun, 0}; }
+    // Sets the shared text and replaces every sharedIndex() cell by its run of it.
+    void resolveShared(QString text, const QList<Cell>& runs);
     qsizetype textSize() const { return m_raw->text.size(); }
     void row(const Cell* cells, qsizetype count);
     qsizetype rows() const { return m_raw->rowEnds.size(); }

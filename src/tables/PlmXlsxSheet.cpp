@@ -6,6 +6,7 @@
 
 #include "model/PlmErrors.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <map>
@@ -72,6 +73,14 @@ CellType cellType(const char* type)
     return CellType::other;
 }
 
+// Whether an element's name is this one: most names are told apart by their length alone.
+template <std::size_t N>
+bool is(const QString& name, const char16_t (&literal)[N])
+{
+    return name.size() == qsizetype(N - 1)
+        && std::equal(literal, literal + N - 1, reinterpret_cast<const char16_t*>(name.constData()));
+}
+
 // Where character data goes: only the innermost element's own text counts.
 enum class Slot : unsigned char { none, value, text };
 
@@ -98,42 +107,46 @@ public:
     SheetHandler(const PlmXlsxSheet::Context& context, qint64& cells)
         : m_context(context)
         , m_cells(cells)
-        , m_grid(context.sharedStrings.text)
+        , m_grid(QString())
     {
     }
 
     PlmXlsxSheet::Content content;
 
-    // The grid once every row has ended.
+    // The grid once every row has ended, its shared strings found.
     PlmInputGrid takeGrid()
     {
         Q_ASSERT(m_finished.empty() && m_rows.empty());
+        if (m_usesShared) {
+            const PlmXlsxSheet::SharedStrings& strings = m_context.sharedStrings->strings();
+            m_grid.resolveShared(strings.text, strings.runs);
+        }
         return m_grid.take();
     }
 
     void startElement(const QString& name, const char** attributes, int depth) override
     {
         m_slots.push_back(Slot::none);
-        if (name == QLatin1String("mergeCell"))
+        if (is(name, u"mergeCell"))
             content.warnings.insert(mergedWarning);
         if (m_inCell) {
-            if (depth == m_cell.depth + 1 && name == QLatin1String("v") && !m_cell.hasValue) {
+            if (depth == m_cell.depth + 1 && is(name, u"v") && !m_cell.hasValue) {
                 m_cell.hasValue = true;
                 m_slots.back() = Slot::value;
-            } else if (depth == m_cell.depth + 1 && name == QLatin1String("f")) {
+            } else if (depth == m_cell.depth + 1 && is(name, u"f")) {
                 m_cell.formula = true;
-            } else if (name == QLatin1String("t")) {
+            } else if (is(name, u"t")) {
                 m_slots.back() = Slot::text;
             }
             return;
         }
-        if (name == QLatin1String("row") && depth >= 2) {
+        if (is(name, u"row") && depth >= 2) {
             // Rows keep the order of their start tags, as a walk of the tree would give.
             m_rows.push_back({depth, m_rowCount++, std::move(m_spare)});
             m_rows.back().cells.clear();
             // Rows are mostly as wide as the widest so far; rows × widest is bounded below.
             m_rows.back().cells.reserve(m_widest);
-        } else if (name == QLatin1String("c") && !m_rows.empty() && depth == m_rows.back().depth + 1) {
+        } else if (is(name, u"c") && !m_rows.empty() && depth == m_rows.back().depth + 1) {
             // One cell is read at a time into the same buffers.
             Cell& cell = m_cell;
             cell.depth = depth;
@@ -251,10 +264,11 @@ private:
         switch (cell.type) {
         case CellType::s: {
             const auto index = readInteger(QStringView(cell.value));
-            if (!index || *index < 0 || *index >= m_context.sharedStrings.runs.size())
+            if (!index || *index < 0 || !m_context.sharedStrings || !m_context.sharedStrings->has(*index))
                 fail(QStringLiteral("Texte XLSX invalide en %1.").arg(reference()));
-            const PlmInputGrid::Cell run = m_context.sharedStrings.runs.at(*index);
-            return PlmInputGrid::RunBuilder::shared(run.offset, run.length);
+            // The index for now: the strings may still be being read.
+            m_usesShared = true;
+            return PlmInputGrid::RunBuilder::sharedIndex(quint32(*index));
         }
         case CellType::inlineStr:
             return write(cell.inlineText);
@@ -282,11 +296,8 @@ private:
             m_styles.resize(slot + 1);
         std::optional<PlmXlsxCell::NumberStyle>& style = m_styles[slot];
         if (!style) {
-            style.emplace();
-            style->dayZero = m_context.dayZero;
-            style->formatId = known ? m_context.styleFormats.at(index) : 0;
-            style->formatCode = m_context.formats.value(style->formatId);
-            style->strippedCode = PlmXlsxCell::strippedFormatCode(style->formatCode);
+            const int formatId = known ? m_context.styleFormats.at(index) : 0;
+            style = PlmXlsxCell::numberStyle(formatId, m_context.formats.value(formatId), m_context.dayZero);
         }
         return *style;
     }
@@ -317,21 +328,24 @@ private:
     PlmInputGrid::RunBuilder m_grid;
     Cell m_cell;
     bool m_inCell = false;
+    bool m_usesShared = false;
     qsizetype m_widest = 0;
     std::vector<std::optional<PlmXlsxCell::NumberStyle>> m_styles; // slot 0: an unknown index
 };
 
 class SharedStringsHandler : public XMLEventHandler {
 public:
+    explicit SharedStringsHandler(std::atomic<qint64>& count) : m_count(count) {}
+
     PlmXlsxSheet::SharedStrings strings;
 
     void startElement(const QString& name, const char**, int depth) override
     {
         m_slots.push_back(Slot::none);
-        if (depth == 2 && name == QLatin1String("si")) {
+        if (depth == 2 && is(name, u"si")) {
             m_inString = true;
             m_start = strings.text.size();
-        } else if (m_inString && name == QLatin1String("t")) {
+        } else if (m_inString && is(name, u"t")) {
             m_slots.back() = Slot::text;
         }
     }
@@ -354,11 +368,14 @@ public:
             strings.runs.append({quint32(m_start), quint32(strings.text.size() - m_start)});
             strings.text.append(QChar(u'\0'));
             m_inString = false;
+            m_count.store(strings.runs.size(), std::memory_order_release);
+            m_count.notify_all();
         }
     }
 
 private:
     std::vector<Slot> m_slots;
+    std::atomic<qint64>& m_count; // the strings read so far, for the sheet read meanwhile
     bool m_inString = false;
     qsizetype m_start = 0; // of the current string in the text
 };
@@ -404,9 +421,53 @@ PlmXlsxSheet::Content PlmXlsxSheet::read(const ZIP& zip, const QString& path, co
     return std::move(handler.content);
 }
 
-PlmXlsxSheet::SharedStrings PlmXlsxSheet::readSharedStrings(const ZIP& zip, const QString& path, qint64& extracted)
+PlmXlsxSheet::SharedStringsReader::SharedStringsReader(const ZIP& zip, const QString& path, qint64 extracted)
+    : m_extracted(extracted)
 {
-    SharedStringsHandler handler;
-    parsePart(zip, path, extracted, handler);
-    return handler.strings;
+    m_thread = std::thread([this, &zip, path] {
+        try {
+            SharedStringsHandler handler(m_count);
+            parsePart(zip, path, m_extracted, handler);
+            m_strings = std::move(handler.strings);
+        } catch (...) {
+            m_error = std::current_exception();
+        }
+        m_count.store(finished, std::memory_order_release);
+        m_count.notify_all();
+    });
+}
+
+PlmXlsxSheet::SharedStringsReader::~SharedStringsReader()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void PlmXlsxSheet::SharedStringsReader::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_error)
+        std::rethrow_exception(m_error);
+}
+
+bool PlmXlsxSheet::SharedStringsReader::has(qint64 index)
+{
+    // Strings once counted stay: an index past them waits for more, or for the end.
+    for (;;) {
+        const qint64 count = m_count.load(std::memory_order_acquire);
+        if (count == finished)
+            break;
+        if (index < count)
+            return true;
+        m_count.wait(count, std::memory_order_acquire);
+    }
+    wait();
+    return index < m_strings.runs.size();
+}
+
+const PlmXlsxSheet::SharedStrings& PlmXlsxSheet::SharedStringsReader::strings()
+{
+    wait();
+    return m_strings;
 }
