@@ -185,15 +185,30 @@ PlmXlsxCell::NumberStyle PlmXlsxCell::numberStyle(int formatId, const QString& f
     return style;
 }
 
-QString PlmXlsxCell::numberText(const QString& stored, std::string_view reference, const NumberStyle& style)
+namespace {
+
+double storedNumber(const QString& stored, std::string_view reference)
 {
-    if (stored.isEmpty())
-        return QString();
     const std::optional<double> number = readNumber(stored);
     if (!number)
         fail(QStringLiteral("Nombre XLSX invalide en %1.")
                  .arg(QString::fromUtf8(reference.data(), qsizetype(reference.size()))));
-    const double value = *number;
+    return *number;
+}
+
+} // namespace
+
+void PlmXlsxCell::checkNumber(const QString& stored, std::string_view reference)
+{
+    if (!stored.isEmpty())
+        storedNumber(stored, reference);
+}
+
+QString PlmXlsxCell::numberText(const QString& stored, std::string_view reference, const NumberStyle& style)
+{
+    if (stored.isEmpty())
+        return QString();
+    const double value = storedNumber(stored, reference);
     if (style.percent) {
         const double percent = value * 100.0;
         if (!std::isfinite(percent))

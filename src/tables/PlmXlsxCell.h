@@ -28,6 +28,11 @@ struct NumberStyle {
 // The style of the numbers of one format.
 NumberStyle numberStyle(int formatId, const QString& formatCode, qint64 dayZero);
 
+// Whether numbers of this style keep their stored text (checked by checkNumber() alone).
+inline bool keepsStoredText(const NumberStyle& style) { return !style.percent && !style.zeros && !style.date; }
+// Throws "Nombre XLSX invalide en …" unless stored is empty or a finite number.
+void checkNumber(const QString& stored, std::string_view reference);
+
 // The text of a cell of type "n" whose stored value is `stored`; reference names the cell.
 // reference is UTF-8.
 QString numberText(const QString& stored, std::string_view reference, const NumberStyle& style);

@@ -279,8 +279,14 @@ private:
         case CellType::str:
         case CellType::d:
             return write(cell.value);
-        case CellType::n:
-            return write(PlmXlsxCell::numberText(cell.value, cell.reference, numberStyle(cell.style)));
+        case CellType::n: {
+            const PlmXlsxCell::NumberStyle& style = numberStyle(cell.style);
+            if (PlmXlsxCell::keepsStoredText(style)) {
+                PlmXlsxCell::checkNumber(cell.value, cell.reference);
+                return write(cell.value);
+            }
+            return write(PlmXlsxCell::numberText(cell.value, cell.reference, style));
+        }
         case CellType::other:
             break;
         }
