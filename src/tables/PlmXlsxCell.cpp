@@ -15,13 +15,17 @@ namespace {
     throw PlmWorkError::invalid(message);
 }
 
-// The number of a plain decimal of at most 15 digits ("-12.5"), or nothing for any other text.
-// Such digits make an integer a double holds exactly, and a power of ten up to 10^15 too, so
-// that their one division is the correctly rounded value from_chars would give.
-std::optional<double> plainDecimal(const char16_t* text, qsizetype size)
+// A plain decimal of at most 15 digits ("-12.5"): its digits as an integer and the number of
+// them after the point.
+struct PlainDecimal {
+    std::uint64_t digits = 0;
+    int fraction = 0;
+    bool negative = false;
+};
+
+// The digits of a plain decimal, or nothing for any other text.
+std::optional<PlainDecimal> plainDecimal(const char16_t* text, qsizetype size)
 {
-    static constexpr double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
-                                        1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     const char16_t* p = text;
     const char16_t* end = text + size;
     const bool negative = p < end && *p == u'-';
@@ -45,15 +49,24 @@ std::optional<double> plainDecimal(const char16_t* text, qsizetype size)
     }
     if (p != end || count > 15)
         return std::nullopt;
-    const double value = double(digits) / powers[fraction];
-    return negative ? -value : value;
+    return PlainDecimal{digits, fraction, negative};
+}
+
+// Such digits make an integer a double holds exactly, and a power of ten up to 10^15 too, so
+// that their one division is the correctly rounded value from_chars would give.
+double valueOf(const PlainDecimal& plain)
+{
+    static constexpr double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
+                                        1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const double value = double(plain.digits) / powers[plain.fraction];
+    return plain.negative ? -value : value;
 }
 
 // A finite decimal number written without surrounding spaces (exponents accepted).
 std::optional<double> readNumber(const QString& text)
 {
     if (const auto plain = plainDecimal(reinterpret_cast<const char16_t*>(text.constData()), text.size()))
-        return plain;
+        return valueOf(*plain);
     // Longer texts are no number from_chars reads in full anyway, bar leading zeros.
     char buffer[128];
     QByteArray longer;
@@ -200,7 +213,8 @@ double storedNumber(const QString& stored, std::string_view reference)
 
 void PlmXlsxCell::checkNumber(const QString& stored, std::string_view reference)
 {
-    if (!stored.isEmpty())
+    // A plain decimal is always a finite number: its value is not needed.
+    if (!stored.isEmpty() && !plainDecimal(reinterpret_cast<const char16_t*>(stored.constData()), stored.size()))
         storedNumber(stored, reference);
 }
 
