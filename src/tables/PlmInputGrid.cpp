@@ -55,16 +55,17 @@ QString PlmInputGrid::run(qsizetype index) const
     if (cell.length == 0)
         return QString();
     // A run of the text, ended by a zero: the cell shares the text's block.
-    QArrayData* block = const_cast<QString&>(m_store->text).data_ptr().d_ptr();
+    QString& text = const_cast<QString&>(textOf(cell));
+    QArrayData* block = text.data_ptr().d_ptr();
     block->ref();
-    char16_t* begin = const_cast<char16_t*>(reinterpret_cast<const char16_t*>(m_store->text.constData())) + cell.offset;
+    char16_t* begin = const_cast<char16_t*>(reinterpret_cast<const char16_t*>(text.constData())) + (cell.offset & ~sharedRun);
     return QString(QString::DataPointer(static_cast<QTypedArrayData<char16_t>*>(block), begin, cell.length));
 }
 
 QStringView PlmInputGrid::runView(qsizetype index) const
 {
     const Cell cell = m_store->cells.at(index);
-    return QStringView(m_store->text.constData() + cell.offset, cell.length);
+    return QStringView(textOf(cell).constData() + (cell.offset & ~sharedRun), cell.length);
 }
 
 QStringView PlmInputGrid::cellView(qsizetype row, qsizetype column) const
@@ -239,5 +240,52 @@ PlmInputGrid PlmInputGrid::TextBuilder::take()
     grid.m_store = std::move(m_store);
     m_raw = nullptr;
     m_characters = nullptr;
+    return grid;
+}
+
+PlmInputGrid::RunBuilder::RunBuilder(QString shared) : m_store(new Store)
+{
+    m_raw = m_store.data();
+    m_raw->shared = std::move(shared);
+}
+
+PlmInputGrid::Cell PlmInputGrid::RunBuilder::write(QStringView characters)
+{
+    if (characters.isEmpty())
+        return {};
+    Q_ASSERT(m_raw->text.size() + characters.size() < maximumText);
+    const Cell cell{quint32(m_raw->text.size()), quint32(characters.size())};
+    m_raw->text.append(characters);
+    m_raw->text.append(QChar(u'\0'));
+    return cell;
+}
+
+void PlmInputGrid::RunBuilder::resolveShared(QString text, const QList<Cell>& runs)
+{
+    m_raw->shared = std::move(text);
+    for (Cell& cell : m_raw->cells) {
+        if (cell.offset & sharedRun) {
+            const Cell run = runs.at(cell.offset & ~sharedRun);
+            cell = shared(run.offset, run.length);
+        }
+    }
+}
+
+void PlmInputGrid::RunBuilder::row(const Cell* cells, qsizetype count)
+{
+    const qsizetype start = m_raw->cells.size();
+    m_raw->cells.resize(start + count); // grows geometrically
+    std::copy(cells, cells + count, m_raw->cells.data() + start);
+    m_raw->rowEnds.append(m_raw->cells.size());
+}
+
+PlmInputGrid PlmInputGrid::RunBuilder::take()
+{
+    PlmInputGrid grid;
+    if (m_raw->rowEnds.isEmpty())
+        grid.m_store = new Store; // no rows: an empty list of rows
+    else
+        grid.m_store = std::move(m_store);
+    m_raw = nullptr;
     return grid;
 }

@@ -15,7 +15,9 @@
 // the decoded text and one (offset, length) per cell rather than one list per row and one string
 // per cell (a large table was mostly allocations and page faults): a cell stays where the reader
 // found it, followed by a zero, so a cell handed out as a QString shares the text (no copy, no
-// allocation). A grid given as lists of rows (workbooks, older tables) keeps them as they are.
+// allocation). A workbook's grid is built the same way, its cells written one after another
+// into its own text or found in the workbook's shared strings, a second text that every sheet
+// shares. A grid given as lists of rows (older tables) keeps them as they are.
 // Rows may differ in length. Copies are O(1); a cell edited through operator[] is kept beside
 // the shared store, so editing one cell never copies the table.
 class PlmInputGrid {
@@ -75,16 +77,24 @@ public:
 
     // Fills a grid with cells found in a text, for the readers.
     class TextBuilder;
+    // Fills a grid with cells written row by row, for the workbook reader.
+    class RunBuilder;
 
-private:
-    // A run of the text: `length` characters at `offset`.
+    // A run of the text: `length` characters at `offset`; with sharedRun set in the offset, of
+    // the shared text.
     struct Cell {
         quint32 offset = 0;
         quint32 length = 0;
     };
+    static constexpr quint32 sharedRun = 0x8000'0000u;
+    // The most characters either text may hold, so that every offset fits beside the flag.
+    static constexpr qsizetype maximumText = qsizetype(sharedRun) - 1;
+
+private:
     // Either runs of one text (a grid read from delimited text) or the rows as they were given.
     struct Store : QSharedData {
         QString text;
+        QString shared;           // runs flagged sharedRun
         QList<Cell> cells;
         QList<qsizetype> rowEnds; // one past each row's last cell in `cells`
         QList<QStringList> rows;  // when there is no text
@@ -93,6 +103,7 @@ private:
     bool runs() const { return m_store && !m_store->rowEnds.isEmpty(); }
     QString run(qsizetype index) const;
     QStringView runView(qsizetype index) const;
+    const QString& textOf(Cell cell) const { return cell.offset & sharedRun ? m_store->shared : m_store->text; }
     qsizetype rowStart(qsizetype row) const { return row == 0 ? 0 : m_store->rowEnds.at(row - 1); }
     const QString* edited(qsizetype row, qsizetype column) const;
     QString& editableCell(qsizetype row, qsizetype column);
@@ -172,4 +183,27 @@ private:
     QSharedDataPointer<Store> m_store;
     Store* m_raw = nullptr; // the store, reached without the check for sharing
     char16_t* m_characters = nullptr;
+};
+
+// Builds a grid over texts that it owns, row by row: the grid's own text, where write() copies
+// each cell followed by a zero, and a shared text given whole (each run followed by a zero too).
+class PlmInputGrid::RunBuilder {
+public:
+    explicit RunBuilder(QString shared);
+    // The run of the characters written at the end of the own text (none when empty).
+    Cell write(QStringView characters);
+    // A run of the shared text.
+    static Cell shared(quint32 offset, quint32 length) { return {length ? offset | sharedRun : 0, length}; }
+    // A cell to be found later by its index in the list of runs given to resolveShared().
+    static Cell sharedIndex(quint32 index) { return {index | sharedRun, 0}; }
+    // Sets the shared text and replaces every sharedIndex() cell by its run of it.
+    void resolveShared(QString text, const QList<Cell>& runs);
+    qsizetype textSize() const { return m_raw->text.size(); }
+    void row(const Cell* cells, qsizetype count);
+    qsizetype rows() const { return m_raw->rowEnds.size(); }
+    PlmInputGrid take();
+
+private:
+    QSharedDataPointer<Store> m_store;
+    Store* m_raw = nullptr;
 };

@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 
 namespace {
@@ -14,9 +15,58 @@ namespace {
     throw PlmWorkError::invalid(message);
 }
 
+// A plain decimal of at most 15 digits ("-12.5"): its digits as an integer and the number of
+// them after the point.
+struct PlainDecimal {
+    std::uint64_t digits = 0;
+    int fraction = 0;
+    bool negative = false;
+};
+
+// The digits of a plain decimal, or nothing for any other text.
+std::optional<PlainDecimal> plainDecimal(const char16_t* text, qsizetype size)
+{
+    const char16_t* p = text;
+    const char16_t* end = text + size;
+    const bool negative = p < end && *p == u'-';
+    if (p < end && (*p == u'-' || *p == u'+'))
+        ++p;
+    std::uint64_t digits = 0;
+    int count = 0;
+    int fraction = 0;
+    const char16_t* integerStart = p;
+    for (; p < end && *p >= u'0' && *p <= u'9'; ++p, ++count)
+        digits = digits * 10 + std::uint64_t(*p - u'0');
+    if (p == integerStart)
+        return std::nullopt;
+    if (p < end && *p == u'.') {
+        const char16_t* fractionStart = ++p;
+        for (; p < end && *p >= u'0' && *p <= u'9'; ++p, ++count)
+            digits = digits * 10 + std::uint64_t(*p - u'0');
+        fraction = int(p - fractionStart);
+        if (fraction == 0)
+            return std::nullopt;
+    }
+    if (p != end || count > 15)
+        return std::nullopt;
+    return PlainDecimal{digits, fraction, negative};
+}
+
+// Such digits make an integer a double holds exactly, and a power of ten up to 10^15 too, so
+// that their one division is the correctly rounded value from_chars would give.
+double valueOf(const PlainDecimal& plain)
+{
+    static constexpr double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
+                                        1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const double value = double(plain.digits) / powers[plain.fraction];
+    return plain.negative ? -value : value;
+}
+
 // A finite decimal number written without surrounding spaces (exponents accepted).
 std::optional<double> readNumber(const QString& text)
 {
+    if (const auto plain = plainDecimal(reinterpret_cast<const char16_t*>(text.constData()), text.size()))
+        return valueOf(*plain);
     // Longer texts are no number from_chars reads in full anyway, bar leading zeros.
     char buffer[128];
     QByteArray longer;
@@ -133,18 +183,47 @@ QString PlmXlsxCell::isoDate(double secondsSince1970, bool withTime)
     return text;
 }
 
-QString PlmXlsxCell::numberText(const QString& stored, std::string_view reference, const NumberStyle& style)
+PlmXlsxCell::NumberStyle PlmXlsxCell::numberStyle(int formatId, const QString& formatCode, qint64 dayZero)
 {
-    if (stored.isEmpty())
-        return QString();
+    NumberStyle style;
+    style.formatId = formatId;
+    style.formatCode = formatCode;
+    style.dayZero = dayZero;
+    const QString stripped = strippedFormatCode(formatCode);
+    style.percent = formatId == 9 || formatId == 10 || stripped.contains(u'%');
+    style.zeros = formatCode.size() >= 2 && formatCode.count(u'0') == formatCode.size();
+    style.date = isDateFormatId(formatId) || stripped.contains(u'y') || stripped.contains(u'd')
+        || stripped.contains(u'h') || stripped.contains(u's');
+    style.timeOfDay = stripped.contains(u'h') || stripped.contains(u's') || alwaysWithTime(formatId);
+    return style;
+}
+
+namespace {
+
+double storedNumber(const QString& stored, std::string_view reference)
+{
     const std::optional<double> number = readNumber(stored);
     if (!number)
         fail(QStringLiteral("Nombre XLSX invalide en %1.")
                  .arg(QString::fromUtf8(reference.data(), qsizetype(reference.size()))));
-    const double value = *number;
-    const QString& stripped = style.strippedCode;
+    return *number;
+}
 
-    if (style.formatId == 9 || style.formatId == 10 || stripped.contains(u'%')) {
+} // namespace
+
+void PlmXlsxCell::checkNumber(const QString& stored, std::string_view reference)
+{
+    // A plain decimal is always a finite number: its value is not needed.
+    if (!stored.isEmpty() && !plainDecimal(reinterpret_cast<const char16_t*>(stored.constData()), stored.size()))
+        storedNumber(stored, reference);
+}
+
+QString PlmXlsxCell::numberText(const QString& stored, std::string_view reference, const NumberStyle& style)
+{
+    if (stored.isEmpty())
+        return QString();
+    const double value = storedNumber(stored, reference);
+    if (style.percent) {
         const double percent = value * 100.0;
         if (!std::isfinite(percent))
             fail(QStringLiteral("Pourcentage hors limites."));
@@ -152,20 +231,18 @@ QString PlmXlsxCell::numberText(const QString& stored, std::string_view referenc
     }
 
     const QString& code = style.formatCode;
-    if (code.size() >= 2 && code.count(u'0') == code.size() && value >= 0 && std::trunc(value) == value) {
+    if (style.zeros && value >= 0 && std::trunc(value) == value) {
         char buffer[400];
         const auto written = std::to_chars(buffer, buffer + sizeof buffer, value == 0 ? 0.0 : value,
                                            std::chars_format::fixed, 0);
         return QString::fromLatin1(buffer, written.ptr - buffer).rightJustified(code.size(), u'0');
     }
 
-    if (isDateFormatId(style.formatId) || stripped.contains(u'y') || stripped.contains(u'd')
-        || stripped.contains(u'h') || stripped.contains(u's')) {
+    if (style.date) {
         const double seconds = double(style.dayZero) + value * 86'400.0;
         if (!std::isfinite(seconds) || std::fabs(seconds) >= dateLimitSeconds)
             fail(QStringLiteral("Date XLSX hors limites."));
-        const bool dateOnly = std::trunc(value) == value && !stripped.contains(u'h')
-            && !stripped.contains(u's') && !alwaysWithTime(style.formatId);
+        const bool dateOnly = std::trunc(value) == value && !style.timeOfDay;
         return isoDate(seconds, !dateOnly);
     }
     return stored;

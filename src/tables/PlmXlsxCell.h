@@ -17,9 +17,21 @@ inline constexpr double dateLimitSeconds = 253'402'300'800.0;
 struct NumberStyle {
     int formatId = 0;
     QString formatCode;
-    QString strippedCode; // strippedFormatCode(formatCode), taken once per style by the caller
     qint64 dayZero = dayZero1900;
+    // What the format makes of a number, found once per style by numberStyle().
+    bool percent = false;
+    bool zeros = false;         // a code of zeros alone: leading zeros kept
+    bool date = false;
+    bool timeOfDay = false;     // a date always written with its time
 };
+
+// The style of the numbers of one format.
+NumberStyle numberStyle(int formatId, const QString& formatCode, qint64 dayZero);
+
+// Whether numbers of this style keep their stored text (checked by checkNumber() alone).
+inline bool keepsStoredText(const NumberStyle& style) { return !style.percent && !style.zeros && !style.date; }
+// Throws "Nombre XLSX invalide en …" unless stored is empty or a finite number.
+void checkNumber(const QString& stored, std::string_view reference);
 
 // The text of a cell of type "n" whose stored value is `stored`; reference names the cell.
 // reference is UTF-8.

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <optional>
 
 namespace {
 
@@ -64,9 +65,11 @@ private:
     QByteArray extract(const QString& path);
     void readStyles(const XMLNode& root);
     QHash<QString, QString> readRelationships(const XMLNode& root) const;
+    QList<PlmInputSheet> readAfterSharedStrings(const XMLNode& workbook, const QHash<QString, QString>& relationships);
     static QString sheetPath(const XMLNode& sheet, const QHash<QString, QString>& relationships);
 
     ZIP m_zip;
+    std::optional<PlmXlsxSheet::SharedStringsReader> m_sharedStrings;
     qint64 m_extracted = 0;
     qint64 m_cells = 0;
     PlmXlsxSheet::Context m_context;
@@ -137,8 +140,27 @@ QList<PlmInputSheet> WorkbookReader::read()
 {
     const auto workbook = XMLNode::parse(extract(QStringLiteral("xl/workbook.xml")));
     const auto relationships = readRelationships(*XMLNode::parse(extract(QStringLiteral("xl/_rels/workbook.xml.rels"))));
-    if (m_zip.contains(QStringLiteral("xl/sharedStrings.xml")))
-        m_context.sharedStrings = PlmXlsxSheet::readSharedStrings(m_zip, QStringLiteral("xl/sharedStrings.xml"), m_extracted);
+    const QString sharedStringsPath = QStringLiteral("xl/sharedStrings.xml");
+    if (m_zip.contains(sharedStringsPath)) {
+        // Read while the rest goes on. Its errors come first, as if it had been read here: every
+        // later error waits for it. The part counts its declared size once it is read.
+        m_sharedStrings.emplace(m_zip, sharedStringsPath, m_extracted);
+        m_context.sharedStrings = &*m_sharedStrings;
+        m_extracted += m_zip.entries().value(sharedStringsPath).size;
+    }
+    try {
+        return readAfterSharedStrings(*workbook, relationships);
+    } catch (...) {
+        if (m_sharedStrings)
+            m_sharedStrings->strings();
+        throw;
+    }
+}
+
+QList<PlmInputSheet> WorkbookReader::readAfterSharedStrings(const XMLNode& workbookRoot,
+                                                            const QHash<QString, QString>& relationships)
+{
+    const XMLNode* workbook = &workbookRoot;
     if (m_zip.contains(QStringLiteral("xl/styles.xml")))
         readStyles(*XMLNode::parse(extract(QStringLiteral("xl/styles.xml"))));
 
@@ -156,9 +178,9 @@ QList<PlmInputSheet> WorkbookReader::read()
         const QString state = sheetNode->attribute(QStringLiteral("state"));
         if (state == QLatin1String("hidden") || state == QLatin1String("veryHidden"))
             content.warnings.insert(hiddenWarning);
-        const bool hasValue = std::any_of(content.grid.cbegin(), content.grid.cend(), [](const QStringList& row) {
-            return std::any_of(row.cbegin(), row.cend(), [](const QString& cell) { return !cell.isEmpty(); });
-        });
+        bool hasValue = false;
+        for (qsizetype r = 0; r < content.grid.size() && !hasValue; ++r)
+            hasValue = content.grid.rowHasText(r);
         if (!hasValue)
             continue;
         PlmInputSheet sheet;
@@ -169,6 +191,8 @@ QList<PlmInputSheet> WorkbookReader::read()
         std::sort(sheet.warnings.begin(), sheet.warnings.end());
         sheets.append(std::move(sheet));
     }
+    if (m_sharedStrings)
+        m_sharedStrings->strings();
     if (sheets.isEmpty())
         fail(QStringLiteral("Classeur vide."));
     return sheets;

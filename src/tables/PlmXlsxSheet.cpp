@@ -6,8 +6,10 @@
 
 #include "model/PlmErrors.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <map>
 #include <string>
 #include <utility>
 #include <optional>
@@ -71,6 +73,14 @@ CellType cellType(const char* type)
     return CellType::other;
 }
 
+// Whether an element's name is this one: most names are told apart by their length alone.
+template <std::size_t N>
+bool is(const QString& name, const char16_t (&literal)[N])
+{
+    return name.size() == qsizetype(N - 1)
+        && std::equal(literal, literal + N - 1, reinterpret_cast<const char16_t*>(name.constData()));
+}
+
 // Where character data goes: only the innermost element's own text counts.
 enum class Slot : unsigned char { none, value, text };
 
@@ -89,7 +99,7 @@ struct Cell {
 struct Row {
     int depth = 0;
     qsizetype slot = 0;
-    QStringList cells;
+    std::vector<PlmInputGrid::Cell> cells;
 };
 
 class SheetHandler : public XMLEventHandler {
@@ -97,36 +107,53 @@ public:
     SheetHandler(const PlmXlsxSheet::Context& context, qint64& cells)
         : m_context(context)
         , m_cells(cells)
+        , m_grid(QString())
     {
     }
 
     PlmXlsxSheet::Content content;
 
+    // The grid once every row has ended, its shared strings found.
+    PlmInputGrid takeGrid()
+    {
+        Q_ASSERT(m_finished.empty() && m_rows.empty());
+        if (m_usesShared) {
+            const PlmXlsxSheet::SharedStrings& strings = m_context.sharedStrings->strings();
+            m_grid.resolveShared(strings.text, strings.runs);
+        }
+        return m_grid.take();
+    }
+
     void startElement(const QString& name, const char** attributes, int depth) override
     {
         m_slots.push_back(Slot::none);
-        if (name == QLatin1String("mergeCell"))
+        if (is(name, u"mergeCell"))
             content.warnings.insert(mergedWarning);
-        if (m_cell) {
-            if (depth == m_cell->depth + 1 && name == QLatin1String("v") && !m_cell->hasValue) {
-                m_cell->hasValue = true;
+        if (m_inCell) {
+            if (depth == m_cell.depth + 1 && is(name, u"v") && !m_cell.hasValue) {
+                m_cell.hasValue = true;
                 m_slots.back() = Slot::value;
-            } else if (depth == m_cell->depth + 1 && name == QLatin1String("f")) {
-                m_cell->formula = true;
-            } else if (name == QLatin1String("t")) {
+            } else if (depth == m_cell.depth + 1 && is(name, u"f")) {
+                m_cell.formula = true;
+            } else if (is(name, u"t")) {
                 m_slots.back() = Slot::text;
             }
             return;
         }
-        if (name == QLatin1String("row") && depth >= 2) {
+        if (is(name, u"row") && depth >= 2) {
             // Rows keep the order of their start tags, as a walk of the tree would give.
-            m_rows.push_back({depth, content.grid.size(), {}});
+            m_rows.push_back({depth, m_rowCount++, std::move(m_spare)});
+            m_rows.back().cells.clear();
             // Rows are mostly as wide as the widest so far; rows × widest is bounded below.
             m_rows.back().cells.reserve(m_widest);
-            content.grid.append(QStringList());
-        } else if (name == QLatin1String("c") && !m_rows.empty() && depth == m_rows.back().depth + 1) {
-            Cell cell;
+        } else if (is(name, u"c") && !m_rows.empty() && depth == m_rows.back().depth + 1) {
+            // One cell is read at a time into the same buffers.
+            Cell& cell = m_cell;
             cell.depth = depth;
+            cell.formula = false;
+            cell.hasValue = false;
+            cell.value.resize(0);
+            cell.inlineText.resize(0);
             // One pass over the attributes for the three a cell has (the parser refuses repeats).
             const char* reference = nullptr;
             const char* type = nullptr;
@@ -144,58 +171,84 @@ public:
             }
             if (reference)
                 cell.reference = reference;
+            else
+                cell.reference.clear();
             cell.type = cellType(type);
             if (cell.type == CellType::other)
                 cell.otherType = type;
             cell.style = readInteger(style).value_or(0);
-            m_cell = std::move(cell);
+            m_inCell = true;
         }
     }
 
     void characters(QStringView text) override
     {
-        if (!m_cell || m_slots.empty())
+        if (!m_inCell || m_slots.empty())
             return;
         if (m_slots.back() == Slot::value)
-            m_cell->value += text;
+            m_cell.value += text;
         else if (m_slots.back() == Slot::text)
-            m_cell->inlineText += text;
+            m_cell.inlineText += text;
     }
 
     void endElement(int depth) override
     {
         m_slots.pop_back();
-        if (m_cell) {
-            if (depth == m_cell->depth) {
-                finishCell(*m_cell);
-                m_cell.reset();
+        if (m_inCell) {
+            if (depth == m_cell.depth) {
+                finishCell(m_cell);
+                m_inCell = false;
             }
             return;
         }
         if (!m_rows.empty() && depth == m_rows.back().depth) {
             Row row = std::move(m_rows.back());
             m_rows.pop_back();
-            m_widest = std::max(m_widest, row.cells.size());
-            m_cells += row.cells.size();
-            content.grid[row.slot] = std::move(row.cells);
-            if (content.grid.size() > PlmXlsxSheet::maximumRows
-                || qint64(content.grid.size()) * m_widest > PlmXlsxSheet::maximumCells
+            const qsizetype width = qsizetype(row.cells.size());
+            m_widest = std::max(m_widest, width);
+            m_cells += width;
+            addRow(std::move(row));
+            if (m_rowCount > PlmXlsxSheet::maximumRows
+                || qint64(m_rowCount) * m_widest > PlmXlsxSheet::maximumCells
                 || m_cells > PlmXlsxSheet::maximumCells)
                 fail(QStringLiteral("Table XLSX trop volumineuse."));
         }
     }
 
 private:
+    // Rows go to the grid in the order of their start tags: a row ended before the one around
+    // it waits for it.
+    void addRow(Row row)
+    {
+        if (row.slot != m_grid.rows()) {
+            m_finished.emplace(row.slot, std::move(row.cells));
+            return;
+        }
+        m_grid.row(row.cells.data(), qsizetype(row.cells.size()));
+        m_spare = std::move(row.cells);
+        for (auto next = m_finished.begin(); next != m_finished.end() && next->first == m_grid.rows();
+             next = m_finished.erase(next))
+            m_grid.row(next->second.data(), qsizetype(next->second.size()));
+    }
+
     void finishCell(const Cell& cell)
     {
         const int column = columnOf(cell.reference);
-        QStringList& cells = m_rows.back().cells;
-        while (cells.size() < column)
-            cells.append(QString());
-        cells[column - 1] = cellText(cell);
+        std::vector<PlmInputGrid::Cell>& cells = m_rows.back().cells;
+        if (qsizetype(cells.size()) < column)
+            cells.resize(std::size_t(column));
+        cells[std::size_t(column) - 1] = cellText(cell);
     }
 
-    QString cellText(const Cell& cell)
+    // Characters copied to the grid's text.
+    PlmInputGrid::Cell write(QStringView text)
+    {
+        if (m_grid.textSize() + text.size() + 1 > PlmInputGrid::maximumText)
+            fail(QStringLiteral("Table XLSX trop volumineuse."));
+        return m_grid.write(text);
+    }
+
+    PlmInputGrid::Cell cellText(const Cell& cell)
     {
         const auto reference = [&cell] { return QString::fromStdString(cell.reference); };
         if (cell.formula) {
@@ -211,21 +264,29 @@ private:
         switch (cell.type) {
         case CellType::s: {
             const auto index = readInteger(QStringView(cell.value));
-            if (!index || *index < 0 || *index >= m_context.sharedStrings.size())
+            if (!index || *index < 0 || !m_context.sharedStrings || !m_context.sharedStrings->has(*index))
                 fail(QStringLiteral("Texte XLSX invalide en %1.").arg(reference()));
-            return m_context.sharedStrings.at(*index);
+            // The index for now: the strings may still be being read.
+            m_usesShared = true;
+            return PlmInputGrid::RunBuilder::sharedIndex(quint32(*index));
         }
         case CellType::inlineStr:
-            return cell.inlineText;
+            return write(cell.inlineText);
         case CellType::b:
-            return cell.value == QLatin1String("1") ? QStringLiteral("Vrai") : QStringLiteral("Faux");
+            return write(cell.value == QLatin1String("1") ? u"Vrai" : u"Faux");
         case CellType::e:
             fail(QStringLiteral("Erreur Excel %1 en %2. Corrigez le classeur avant l’import.").arg(cell.value, reference()));
         case CellType::str:
         case CellType::d:
-            return cell.value;
-        case CellType::n:
-            return PlmXlsxCell::numberText(cell.value, cell.reference, numberStyle(cell.style));
+            return write(cell.value);
+        case CellType::n: {
+            const PlmXlsxCell::NumberStyle& style = numberStyle(cell.style);
+            if (PlmXlsxCell::keepsStoredText(style)) {
+                PlmXlsxCell::checkNumber(cell.value, cell.reference);
+                return write(cell.value);
+            }
+            return write(PlmXlsxCell::numberText(cell.value, cell.reference, style));
+        }
         case CellType::other:
             break;
         }
@@ -241,11 +302,8 @@ private:
             m_styles.resize(slot + 1);
         std::optional<PlmXlsxCell::NumberStyle>& style = m_styles[slot];
         if (!style) {
-            style.emplace();
-            style->dayZero = m_context.dayZero;
-            style->formatId = known ? m_context.styleFormats.at(index) : 0;
-            style->formatCode = m_context.formats.value(style->formatId);
-            style->strippedCode = PlmXlsxCell::strippedFormatCode(style->formatCode);
+            const int formatId = known ? m_context.styleFormats.at(index) : 0;
+            style = PlmXlsxCell::numberStyle(formatId, m_context.formats.value(formatId), m_context.dayZero);
         }
         return *style;
     }
@@ -270,22 +328,30 @@ private:
     qint64& m_cells;
     std::vector<Slot> m_slots;
     std::vector<Row> m_rows;
-    std::optional<Cell> m_cell;
+    qsizetype m_rowCount = 0; // rows started
+    std::vector<PlmInputGrid::Cell> m_spare; // the cells of the last row added, to reuse
+    std::map<qsizetype, std::vector<PlmInputGrid::Cell>> m_finished; // ended before an outer row
+    PlmInputGrid::RunBuilder m_grid;
+    Cell m_cell;
+    bool m_inCell = false;
+    bool m_usesShared = false;
     qsizetype m_widest = 0;
     std::vector<std::optional<PlmXlsxCell::NumberStyle>> m_styles; // slot 0: an unknown index
 };
 
 class SharedStringsHandler : public XMLEventHandler {
 public:
-    QStringList strings;
+    explicit SharedStringsHandler(std::atomic<qint64>& count) : m_count(count) {}
+
+    PlmXlsxSheet::SharedStrings strings;
 
     void startElement(const QString& name, const char**, int depth) override
     {
         m_slots.push_back(Slot::none);
-        if (depth == 2 && name == QLatin1String("si")) {
+        if (depth == 2 && is(name, u"si")) {
             m_inString = true;
-            m_current.clear();
-        } else if (m_inString && name == QLatin1String("t")) {
+            m_start = strings.text.size();
+        } else if (m_inString && is(name, u"t")) {
             m_slots.back() = Slot::text;
         }
     }
@@ -293,7 +359,7 @@ public:
     void characters(QStringView text) override
     {
         if (m_inString && !m_slots.empty() && m_slots.back() == Slot::text)
-            m_current += text;
+            strings.text += text;
     }
 
     void endElement(int depth) override
@@ -302,18 +368,22 @@ public:
         if (depth == 2 && m_inString) {
             // No sheet can use more strings than it may hold cells; an endless list of empty
             // strings would only fill memory.
-            if (strings.size() >= PlmXlsxSheet::maximumCells)
+            if (strings.runs.size() >= PlmXlsxSheet::maximumCells)
                 fail(QStringLiteral("Table XLSX trop volumineuse."));
-            strings.append(m_current);
-            m_current = QString();
+            // The part is at most a few hundred million bytes: the offsets fit.
+            strings.runs.append({quint32(m_start), quint32(strings.text.size() - m_start)});
+            strings.text.append(QChar(u'\0'));
             m_inString = false;
+            m_count.store(strings.runs.size(), std::memory_order_release);
+            m_count.notify_all();
         }
     }
 
 private:
     std::vector<Slot> m_slots;
+    std::atomic<qint64>& m_count; // the strings read so far, for the sheet read meanwhile
     bool m_inString = false;
-    QString m_current;
+    qsizetype m_start = 0; // of the current string in the text
 };
 
 } // namespace
@@ -353,12 +423,57 @@ PlmXlsxSheet::Content PlmXlsxSheet::read(const ZIP& zip, const QString& path, co
 {
     SheetHandler handler(context, cells);
     parsePart(zip, path, extracted, handler);
+    handler.content.grid = handler.takeGrid();
     return std::move(handler.content);
 }
 
-QStringList PlmXlsxSheet::readSharedStrings(const ZIP& zip, const QString& path, qint64& extracted)
+PlmXlsxSheet::SharedStringsReader::SharedStringsReader(const ZIP& zip, const QString& path, qint64 extracted)
+    : m_extracted(extracted)
 {
-    SharedStringsHandler handler;
-    parsePart(zip, path, extracted, handler);
-    return handler.strings;
+    m_thread = std::thread([this, &zip, path] {
+        try {
+            SharedStringsHandler handler(m_count);
+            parsePart(zip, path, m_extracted, handler);
+            m_strings = std::move(handler.strings);
+        } catch (...) {
+            m_error = std::current_exception();
+        }
+        m_count.store(finished, std::memory_order_release);
+        m_count.notify_all();
+    });
+}
+
+PlmXlsxSheet::SharedStringsReader::~SharedStringsReader()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void PlmXlsxSheet::SharedStringsReader::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_error)
+        std::rethrow_exception(m_error);
+}
+
+bool PlmXlsxSheet::SharedStringsReader::has(qint64 index)
+{
+    // Strings once counted stay: an index past them waits for more, or for the end.
+    for (;;) {
+        const qint64 count = m_count.load(std::memory_order_acquire);
+        if (count == finished)
+            break;
+        if (index < count)
+            return true;
+        m_count.wait(count, std::memory_order_acquire);
+    }
+    wait();
+    return index < m_strings.runs.size();
+}
+
+const PlmXlsxSheet::SharedStrings& PlmXlsxSheet::SharedStringsReader::strings()
+{
+    wait();
+    return m_strings;
 }

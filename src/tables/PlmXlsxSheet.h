@@ -1,11 +1,17 @@
 #pragma once
 
+#include "tables/PlmInputGrid.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include <atomic>
+#include <exception>
+#include <thread>
 
 class ZIP;
 
@@ -18,15 +24,51 @@ inline constexpr qsizetype maximumRows = 200'000;
 inline constexpr qint64 maximumCells = 5'000'000;
 
 // What the cells of every sheet need from the rest of the workbook.
+// The texts of the shared-strings part, each si joining the text of every t below it, one
+// after another in one text, each followed by a zero.
+struct SharedStrings {
+    QString text;
+    QList<PlmInputGrid::Cell> runs; // offset and length of each string in text
+};
+
+// The shared-strings part read on a thread of its own, so that the first sheet is parsed
+// meanwhile. What the sheet needs early, whether a string exists, is known as soon as it is
+// read, or once the reading has ended.
+class SharedStringsReader {
+public:
+    // `extracted` counts the bytes inflated before this part.
+    SharedStringsReader(const ZIP& zip, const QString& path, qint64 extracted);
+    ~SharedStringsReader();
+    SharedStringsReader(const SharedStringsReader&) = delete;
+    SharedStringsReader& operator=(const SharedStringsReader&) = delete;
+
+    // Whether there is a string at this index; throws the reading's error when it failed first.
+    bool has(qint64 index);
+    // The strings once all are read; throws the reading's error.
+    const SharedStrings& strings();
+    // The bytes inflated so far, this part included, once read.
+    qint64 extracted() { strings(); return m_extracted; }
+
+private:
+    void wait();
+
+    SharedStrings m_strings;
+    qint64 m_extracted = 0;
+    static constexpr qint64 finished = -1;
+    std::atomic<qint64> m_count{0}; // strings read so far, or finished once the reading ended
+    std::exception_ptr m_error;
+    std::thread m_thread;
+};
+
 struct Context {
-    QStringList sharedStrings;
+    SharedStringsReader* sharedStrings = nullptr; // none when the workbook has no such part
     QHash<qint64, QString> formats;  // number-format id → format code
     QList<int> styleFormats;         // cell style index → number-format id
     qint64 dayZero = 0;              // seconds from 1970 to serial day 0
 };
 
 struct Content {
-    QList<QStringList> grid;
+    PlmInputGrid grid;
     QSet<QString> warnings; // formulas, merged cells
 };
 
@@ -35,8 +77,6 @@ struct Content {
 // than one sheet may. `extracted` counts the bytes inflated so far for the same reason.
 Content read(const ZIP& zip, const QString& path, const Context& context, qint64& cells, qint64& extracted);
 
-// The texts of the shared-strings part: each si joins the text of every t below it.
-QStringList readSharedStrings(const ZIP& zip, const QString& path, qint64& extracted);
 
 // The 1-based column of a reference such as "AB12" (its leading capital letters).
 int columnOf(const QString& reference);

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 #include <exception>
+#include <iterator>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -35,8 +36,10 @@ struct ParseState {
     static constexpr std::size_t tableSize = 128; // at most half full
     std::array<std::optional<Name>, tableSize> names;
     std::size_t nameCount = 0;
-    // The text of the last character data, reused so that a text node allocates nothing.
+    // The text of the last character data, reused so that a text node allocates nothing, or
+    // of the last short one, most values.
     QString text;
+    char16_t shortText[64];
 
     QString overflowName; // a name the full table has no room for
 
@@ -82,8 +85,11 @@ struct ParseState {
             text = QString::fromUtf8(bytes, length);
             return text;
         }
-        text.resize(length); // never shared: handlers see views of it
-        char16_t* out = reinterpret_cast<char16_t*>(text.data());
+        char16_t* out = shortText;
+        if (length > int(std::size(shortText))) {
+            text.resize(length); // never shared: handlers see views of it
+            out = reinterpret_cast<char16_t*>(text.data());
+        }
         for (int i = 0; i < length; ++i)
             out[i] = in[i];
         return QStringView(out, length);

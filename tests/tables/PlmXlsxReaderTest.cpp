@@ -86,6 +86,30 @@ TEST(XlsxWorkbook, SharedStringsIncludeEveryRun)
     }
 }
 
+// The shared strings are read beside the sheets, yet their error is the one given, as the
+// first part read, whatever the styles or the sheets hold.
+TEST(XlsxWorkbook, AnErrorOfTheSharedStringsComesFirst)
+{
+    const QByteArray broken = "<si><t>Nord</t></si><si><t>Sud</t>";
+    const QString expected =
+        errorOf([&] { PlmInputReader::read(oneSheet("<row><c r=\"A1\" t=\"s\"><v>0</v></c></row>", {}, broken), "x"); });
+    ASSERT_TRUE(expected.startsWith(QStringLiteral("XML XLSX invalide : "))) << qPrintable(expected);
+    const struct {
+        const char* name;
+        QByteArray styles;
+        QByteArray rows;
+    } cases[] = {
+        {"an index past the strings", {}, "<row><c r=\"A1\" t=\"s\"><v>5</v></c></row>"},
+        {"an index before an invalid cell", {}, "<row><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"x\"/></row>"},
+        {"an invalid cell", {}, "<row><c r=\"A1\" t=\"x\"><v>1</v></c></row>"},
+        {"invalid styles", "<styleSheet>", "<row><c r=\"A1\"><v>1</v></c></row>"},
+        {"no value", {}, "<row/>"},
+        {"no string used", {}, "<row><c r=\"A1\"><v>1</v></c></row>"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(errorOf([&] { PlmInputReader::read(oneSheet(c.rows, c.styles, broken), "x"); }), expected) << c.name;
+}
+
 TEST(XlsxCells, DatesInBothSystems)
 {
     const QByteArray styles = stylesPart({0, 14, 22});
@@ -126,6 +150,21 @@ TEST(XlsxCells, CustomFormatsPercentagesAndLeadingZeros)
     EXPECT_EQ(oneNumber("2.5", 8, styles), QStringLiteral("2.5"));
     // A style index outside the styles is the general format.
     EXPECT_EQ(oneNumber("1e3", 99, styles), QStringLiteral("1e3"));
+}
+
+// Plain decimals are read as the same numbers as their exponent forms.
+TEST(XlsxCells, PlainDecimalsAndTheirExponentForms)
+{
+    const QByteArray styles = stylesPart({0, 22, 10});
+    const QList<QPair<QByteArray, QByteArray>> pairs = {
+        {"0.1", "1E-1"}, {"+44927.123456789", "44927123456789E-9"}, {"-2.675", "-2675E-3"},
+        {"12345.0123456789", "123450123456789E-10"}, {"0.000000000000001", "1E-15"}, {"007.5", "75E-1"},
+        {"98765.4321", "987654321E-4"}};
+    for (const auto& [plain, exponent] : pairs) {
+        for (const int style : {1, 2}) {
+            EXPECT_EQ(oneNumber(plain, style, styles), oneNumber(exponent, style, styles)) << plain.constData();
+        }
+    }
 }
 
 TEST(XlsxCells, StrippedFormatCodes)
