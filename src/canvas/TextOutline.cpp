@@ -1,5 +1,7 @@
 #include "canvas/TextOutline.h"
 
+#include "canvas/FontGlyphCache.h"
+
 #include <QFontDatabase>
 #include <QGlyphRun>
 #include <QHash>
@@ -22,24 +24,6 @@ struct LineOutline {
     QList<QGlyphRun> runs;  // at the reference size, positions y down from the line's top
     double ascent = 0;
 };
-
-// The outlines of glyphs, by font: labels repeat the same few letters and digits, and loading
-// each from the font again was most of laying a line out. Fonts are told by what selects their
-// outlines (no engine is kept alive); a few are kept per thread, each with a bounded count.
-QHash<quint32, QPainterPath>& glyphPaths(const QRawFont& font)
-{
-    thread_local QHash<QString, QHash<quint32, QPainterPath>> cache;
-    const QString key = font.familyName() + QLatin1Char('\n') + font.styleName() + QLatin1Char('\n')
-                        + QString::number(font.pixelSize(), 'g', 17) + QLatin1Char('/') + QString::number(font.weight())
-                        + QLatin1Char('/') + QString::number(int(font.style())) + QLatin1Char('/')
-                        + QString::number(int(font.hintingPreference()));
-    if (cache.size() >= 64 && !cache.contains(key))
-        cache.clear();
-    QHash<quint32, QPainterPath>& paths = cache[key];
-    if (paths.size() >= 4096)
-        paths.clear();
-    return paths;
-}
 
 LineOutline layoutLine(const QString& line, const QFont& font)
 {
@@ -68,7 +52,7 @@ LineOutline layoutLine(const QString& line, const QFont& font)
     out.ascent = ascent;
     for (const QGlyphRun& run : runs) {
         const QRawFont raw = run.rawFont();
-        QHash<quint32, QPainterPath>& paths = glyphPaths(raw);
+        QHash<quint32, QPainterPath>& paths = fontGlyphCache<QPainterPath>(raw);
         const QList<quint32> indexes = run.glyphIndexes();
         const QList<QPointF> positions = run.positions();
         for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {

@@ -1,5 +1,7 @@
 #include "page/DecorationText.h"
 
+#include "canvas/FontGlyphCache.h"
+
 #include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QGlyphRun>
@@ -15,21 +17,6 @@
 #include <cmath>
 
 namespace {
-
-// The outline bounds of glyphs, by font: every paint lays its texts out again, and
-// outlining the same glyphs each time is most of that. Fonts are told by what selects
-// their outlines (no engine is kept alive); a few are kept per thread.
-QHash<quint32, QRectF>& glyphBoxes(const QRawFont& font)
-{
-    thread_local QHash<QString, QHash<quint32, QRectF>> cache;
-    const QString key = font.familyName() + QLatin1Char('\n') + font.styleName() + QLatin1Char('\n')
-                        + QString::number(font.pixelSize(), 'g', 17) + QLatin1Char('/') + QString::number(font.weight())
-                        + QLatin1Char('/') + QString::number(int(font.style())) + QLatin1Char('/')
-                        + QString::number(int(font.hintingPreference()));
-    if (cache.size() >= 64 && !cache.contains(key))
-        cache.clear();
-    return cache[key];
-}
 
 // Qt scales an absolute letter spacing by the whole-number quotient of the font's dpi and the
 // screen's, so on the 72-dpi reference device any tracking comes out as zero. Tracked texts
@@ -146,7 +133,7 @@ DecorationText::DecorationText(const QString& text, const DecorationTextAttribut
             const QRawFont raw = run.rawFont();
             const QList<quint32> glyphs = run.glyphIndexes();
             const QList<QPointF> positions = run.positions();
-            QHash<quint32, QRectF>& boxes = glyphBoxes(raw);
+            QHash<quint32, QRectF>& boxes = fontGlyphCache<QRectF>(raw);
             for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
                 // The outline's bounds: the engine's glyph metrics are rounded to whole pixels.
                 auto found = boxes.constFind(glyphs[i]);
