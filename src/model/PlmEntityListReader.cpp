@@ -218,15 +218,21 @@ public:
         }
         if (p < m_end && (*p == 'e' || *p == 'E')) {
             integral = false;
-            ++p;
-            if (p < m_end && (*p == '+' || *p == '-'))
-                ++p;
-            if (p >= m_end || *p < '0' || *p > '9')
-                giveUp();
-            while (p < m_end && *p >= '0' && *p <= '9')
-                ++p;
+            exponentDigits();
         }
         return std::string_view(start, size_t(p - start));
+    }
+
+    // Steps over an exponent, from its 'e' or 'E' to its last digit.
+    void exponentDigits()
+    {
+        ++p;
+        if (p < m_end && (*p == '+' || *p == '-'))
+            ++p;
+        if (p >= m_end || *p < '0' || *p > '9')
+            giveUp();
+        while (p < m_end && *p >= '0' && *p <= '9')
+            ++p;
     }
 
     // As PlmJsonValue::toDouble(). Most coordinates have at most 15 or 16 digits: those are
@@ -263,15 +269,8 @@ public:
             const double value = double(mantissa) / powers[fraction];
             return negative ? -value : value;
         }
-        if (exponent) {
-            ++p;
-            if (p < m_end && (*p == '+' || *p == '-'))
-                ++p;
-            if (p >= m_end || *p < '0' || *p > '9')
-                giveUp();
-            while (p < m_end && *p >= '0' && *p <= '9')
-                ++p;
-        }
+        if (exponent)
+            exponentDigits();
         double value = 0;
         const auto result = std::from_chars(start, p, value);
         if (result.ec != std::errc() || result.ptr != p || !std::isfinite(value))
