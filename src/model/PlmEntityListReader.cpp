@@ -769,7 +769,8 @@ void readStretch(Stretch& stretch, const char* textEnd, bool first)
 } // namespace
 
 std::optional<PlmEntityListReader::Split> PlmEntityListReader::read(const QByteArray& bytes,
-                                                                    std::initializer_list<std::string_view> keys)
+                                                                    std::initializer_list<std::string_view> keys,
+                                                                    qsizetype stretchBytes)
 {
     if (quint64(bytes.size()) >= 0xffffffffull)
         return std::nullopt;
@@ -813,8 +814,7 @@ std::optional<PlmEntityListReader::Split> PlmEntityListReader::read(const QByteA
         --lineStart;
     if (lineStart > listStart + 1 && *first == '{') {
         const std::string_view pattern(lineStart - 1, size_t(first - lineStart) + 2); // "\n", indentation, '{'
-        constexpr qsizetype stretchBytes = qsizetype(1) << 20;
-        const qsizetype count = std::min<qsizetype>((textEnd - first) / stretchBytes, 256);
+        const qsizetype count = std::min<qsizetype>((textEnd - first) / std::max<qsizetype>(stretchBytes, 1), 256);
         const std::string_view rest(first, size_t(textEnd - first));
         for (qsizetype i = 1; i < count; ++i) {
             const size_t from = size_t(i * ((textEnd - first) / count));
@@ -845,6 +845,7 @@ std::optional<PlmEntityListReader::Split> PlmEntityListReader::read(const QByteA
         if (stretch.outcome == Stretch::Outcome::failed)
             return std::nullopt;
         total += stretch.entities.size();
+        ++split.stretches;
         if (stretch.outcome == Stretch::Outcome::closes) {
             listEnd = stretch.closedAt;
             break;

@@ -22,10 +22,18 @@ public:
         PlmEntityList entities;
         // The document with the entity list replaced by [], for the tree decoder.
         QByteArray rest;
+        // How many stretches of the list were read side by side.
+        qsizetype stretches = 0;
     };
+
+    // Stretches are cut at least this long, so that a thread's work outweighs its start, and
+    // 256 at most.
+    static constexpr qsizetype defaultStretchBytes = qsizetype(1) << 20;
 
     // Reads the entity list found by following `keys` from the root object (the first
     // member of each name, as PlmJsonValue::member() finds it): the list of the document's
-    // own map, whose entities lie at group depth 0.
-    static std::optional<Split> read(const QByteArray& bytes, std::initializer_list<std::string_view> keys);
+    // own map, whose entities lie at group depth 0. A shorter `stretchBytes` cuts a small
+    // list into many stretches, as a large one is cut.
+    static std::optional<Split> read(const QByteArray& bytes, std::initializer_list<std::string_view> keys,
+                                     qsizetype stretchBytes = defaultStretchBytes);
 };

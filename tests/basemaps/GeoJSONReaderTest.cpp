@@ -34,6 +34,23 @@ PlmImportResult readText(const QString& json)
     return GeoJSONReader::read(json.toUtf8(), QStringLiteral("Carte"));
 }
 
+// The features [from, to) of a large collection: unit squares with ids and names, except the
+// geometries given by position.
+QString squareFeatures(int from, int to, const QMap<int, QString>& special)
+{
+    QStringList features;
+    for (int i = from; i < to; ++i)
+        features << feature(QStringLiteral("\"id\":\"f%1\",\"properties\":{\"nom\":\"c%1\"},").arg(i),
+                            special.value(i, QStringLiteral("{\"type\":\"Polygon\",\"coordinates\":"
+                                                            "[[[%1,0],[%2,0],[%2,1],[%1,1],[%1,0]]]}").arg(i).arg(i + 1)));
+    return features.join(QLatin1Char(','));
+}
+
+QString featureCollection(const QString& features)
+{
+    return QStringLiteral("{\"type\":\"FeatureCollection\",\"features\":[%1]}").arg(features);
+}
+
 } // namespace
 
 TEST(GeoJSONReaderTest, featuresWithoutIdsAreNumberedByPosition)
@@ -218,15 +235,8 @@ TEST(GeoJSONReaderTest, nestedCollectionsWithinTheBoundAreWalked)
 TEST(GeoJSONReaderTest, largeCollectionsReadAsInOrder)
 {
     const int count = 3000;
-    const auto withId = [](int i, const QString& geometry) {
-        return feature(QStringLiteral("\"id\":\"f%1\",\"properties\":{\"nom\":\"c%1\"},").arg(i), geometry);
-    };
-    const auto collection = [&](int from, int to, const QMap<int, QString>& special) {
-        QStringList features;
-        for (int i = from; i < to; ++i)
-            features << withId(i, special.value(i, QStringLiteral("{\"type\":\"Polygon\",\"coordinates\":"
-                                                                "[[[%1,0],[%2,0],[%2,1],[%1,1],[%1,0]]]}").arg(i).arg(i + 1)));
-        return QStringLiteral("{\"type\":\"FeatureCollection\",\"features\":[%1]}").arg(features.join(QLatin1Char(',')));
+    const auto collection = [](int from, int to, const QMap<int, QString>& special) {
+        return featureCollection(squareFeatures(from, to, special));
     };
     const QMap<int, QString> notable = {
         {10, QStringLiteral(R"({"type":"Point","coordinates":[1,2,3]})")},
@@ -250,4 +260,47 @@ TEST(GeoJSONReaderTest, largeCollectionsReadAsInOrder)
               QStringLiteral("Anneau GeoJSON non fermé."));
     EXPECT_EQ(errorOf([&] { readText(collection(0, count, {{700, badCollection}, {2500, openRing}})); }),
               QStringLiteral("Collection invalide."));
+}
+
+// The notes of a large collection are counted on the threads that convert its features, batch
+// by batch: a kind met in several batches adds up over all of them, as in a read in order (here,
+// the same features as collections small enough to be walked in order).
+TEST(GeoJSONReaderTest, notesAddUpAcrossBatches)
+{
+    const QString curve = QStringLiteral(R"({"type":"Curve","coordinates":[]})");
+    const QString altitude = QStringLiteral(R"({"type":"Point","coordinates":[1,2,3]})");
+    const QString altitudes = QStringLiteral(R"({"type":"LineString","coordinates":[[0,0,1],[1,0,2],[1,1,3]]})");
+    const QString flat = QStringLiteral(R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[0,0],[0,0]]]})");
+    const QString flatHole = QStringLiteral(
+        R"({"type":"Polygon","coordinates":[[[0,0],[4,0],[4,4],[0,4],[0,0]],[[1,1],[2,1],[1,1],[1,1]]]})");
+    const QString altitudeNote = QStringLiteral("altitude/mesure conservée dans la source");
+    const struct {
+        const char* name;
+        QMap<int, QString> special;
+        QMap<QString, int> notes;
+    } rows[] = {
+        {"one kind in the first, middle and last batches", {{3, curve}, {1100, curve}, {2999, curve}},
+         {{QStringLiteral("géométrie Curve"), 3}}},
+        {"one kind in every batch", [&] {
+             QMap<int, QString> everyBatch;
+             for (int i = 100; i < 3000; i += 256)
+                 everyBatch.insert(i, flat);
+             return everyBatch;
+         }(),
+         {{QStringLiteral("polygone dégénéré (source conservée)"), 12}}},
+        {"several in one batch, one in another", {{10, altitude}, {11, altitudes}, {2500, altitude}},
+         {{altitudeNote, 5}}},
+        {"kinds sharing batches", {{0, flatHole}, {1, curve}, {600, flatHole}, {601, altitude}, {2047, curve}, {2048, flatHole}},
+         {{QStringLiteral("trou dégénéré (source conservée)"), 3}, {QStringLiteral("géométrie Curve"), 2}, {altitudeNote, 1}}},
+    };
+    for (const auto& row : rows) {
+        const PlmImportResult whole = readText(featureCollection(squareFeatures(0, 3000, row.special)));
+        QStringList inOrder;
+        for (int from = 0; from < 3000; from += 1000)
+            inOrder << featureCollection(squareFeatures(from, from + 1000, row.special));
+        const PlmImportResult walked = readText(featureCollection(inOrder.join(QLatin1Char(','))));
+        EXPECT_EQ(whole.unconverted, row.notes) << row.name;
+        EXPECT_EQ(whole.unconverted, walked.unconverted) << row.name;
+        EXPECT_EQ(whole.map.entities, walked.map.entities) << row.name;
+    }
 }

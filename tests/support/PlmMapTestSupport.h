@@ -66,4 +66,55 @@ inline PlmMap mapOf(const PlmEntityList& entities)
     return PlmMap(QStringLiteral("Carte"), entities);
 }
 
+// A map with every kind of geometry, style option, flag, point symbol, clip path and source,
+// and strings with escapes and non-ASCII characters.
+inline PlmMap everyKindMap()
+{
+    PlmEntity hidden = pointEntity(QStringLiteral("p"));
+    hidden.isHidden = false;
+    hidden.isLocked = true;
+    hidden.pointSymbol = PlmPointSymbol(QStringLiteral("star.fill"), std::nullopt);
+    hidden.pointSymbol->colorMode = PlmPointSymbolColorMode::fixed;
+    hidden.attributes = {{QStringLiteral("INSEE"), QStringLiteral("75056")},
+                         {QStringLiteral("nom"), QStringLiteral("Paris « centre »\n\"quoted\"")}};
+
+    PlmPolygon withHole{square(0, 0, 10), {square(2, 2, 2), square(5, 5, 1)}};
+    PlmEntity multi(QStringLiteral("mp"), QStringLiteral("Îles"),
+                    PlmGeometry::multipolygon({withHole, PlmPolygon{square(20, 0, 3), {}}}), filledStyle());
+    multi.style.dash = QList<double>{4, 2, 0};
+    multi.style.lineCap = 1;
+    multi.style.lineJoin = 2;
+    multi.clipPaths = QList<PlmVectorPath>{closedSquarePath()};
+
+    PlmVectorPath curvy;
+    curvy.evenOdd = true;
+    curvy.commands = {PlmPathCommand::move({0.1, -0.2}),
+                      PlmPathCommand::cubic({1, 2}, {3, 4}, {5, 6}),
+                      PlmPathCommand::arc({1, 1}, {2, 0}, {0, 1}, -0.5, 3.14),
+                      PlmPathCommand::line({1e-300, 1e300}), PlmPathCommand::close()};
+
+    PlmText label{QStringLiteral("Étiquette"), QStringLiteral("Helvetica"), 9.5,
+                  PlmTransform{1, 0.5, -0.5, 1, 100, 200}, QStringLiteral("middle")};
+
+    PlmMap symbolMap(QStringLiteral("symbole"), PlmEntityList{pathEntity(QStringLiteral("s"))});
+    PlmEntity svgPoint = pointEntity(QStringLiteral("svg"), {-3, 4});
+    svgPoint.pointSymbol = PlmPointSymbol(std::nullopt, symbolMap);
+
+    PlmEntityList entities{
+        hidden,
+        PlmEntity(QStringLiteral("l"), QString(), PlmGeometry::polyline({{0, 0}, {0, 0}}), plainStyle()),
+        polygonEntity(QStringLiteral("poly")),
+        multi,
+        pathEntity(QStringLiteral("path"), curvy),
+        PlmEntity(QStringLiteral("t"), QStringLiteral("texte"), PlmGeometry::text(label), plainStyle()),
+        groupEntity(QStringLiteral("g"), PlmEntityList{pointEntity(QStringLiteral("p")),
+                                                       groupEntity(QStringLiteral("g"), {svgPoint})}),
+    };
+    PlmMap map(QStringLiteral("Fond « test »"), entities,
+               {{QStringLiteral("source.name"), QStringLiteral("x.geojson")}});
+    map.sources = QList<PlmSource>{{QStringLiteral("a.bin"), QByteArray("\x00\x01\xff\xfe", 4)},
+                                   {QStringLiteral("vide"), QByteArray()}};
+    return map;
+}
+
 } // namespace PlmMapTest

@@ -4,6 +4,7 @@
 
 #include "model/PlmErrors.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +21,15 @@ inline void PrintTo(const QStringList& list, std::ostream* os)
     for (const QString& s : list)
         *os << '"' << s.toStdString() << "\" ";
     *os << ']';
+}
+
+// Counts by kind (an import's unconverted notes) with their kinds.
+inline void PrintTo(const QMap<QString, int>& counts, std::ostream* os)
+{
+    *os << '{';
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        *os << " \"" << it.key().toStdString() << "\": " << it.value();
+    *os << " }";
 }
 
 // The French sentence of the PlmError that `f` throws, or a marker when it throws none.
