@@ -16,15 +16,34 @@ bool isLineBreak(QChar c)
            || c == QChar(0x0B) || c == QChar(0x0C) || c == QChar(0x85);
 }
 
-QString withoutLineBreaks(const QString& text)
-{
+// A run of a paragraph's characters.
+struct Span {
     qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && isLineBreak(text.at(start)))
+    qsizetype length = 0;
+};
+
+// A line's characters without the line feeds and other newlines at either end.
+Span withoutLineBreaks(const QString& paragraph, Span line)
+{
+    qsizetype start = line.start;
+    qsizetype end = line.start + line.length;
+    while (start < end && isLineBreak(paragraph.at(start)))
         ++start;
-    while (end > start && isLineBreak(text.at(end - 1)))
+    while (end > start && isLineBreak(paragraph.at(end - 1)))
         --end;
-    return text.mid(start, end - start);
+    return {start, end - start};
+}
+
+// A line without the blanks that hang past its natural end: the layout lets a wrapped line keep
+// the blank it broke at beyond its end, taking no room and carrying no underline on the page
+// (the blanks ending a paragraph do take room). A line of hanging blanks alone keeps them.
+Span withoutHangingBlanks(const QTextLine& line, const QString& paragraph, Span span)
+{
+    const double naturalEnd = line.naturalTextRect().right();
+    qsizetype end = span.start + span.length;
+    while (end > span.start && paragraph.at(end - 1).isSpace() && line.cursorToX(int(end - 1)) >= naturalEnd - 1e-6)
+        --end;
+    return end > span.start ? Span{span.start, end - span.start} : span;
 }
 
 // The name of the weight index of an editing style; indexes outside the table read as regular.
@@ -76,9 +95,14 @@ void SVGCarteExport::appendText(const QString& text, const PlmPresentation& pres
             const QTextLine line = layout->lineAt(i);
             if (line.textLength() <= 0 || line.y() >= rect.height())  // off the box: clipped on screen
                 continue;
-            const QString lineText = withoutLineBreaks(paragraph.mid(line.textStart(), line.textLength()));
-            if (lineText.isEmpty())
+            const Span lineSpan = withoutLineBreaks(paragraph, {line.textStart(), line.textLength()});
+            if (lineSpan.length <= 0)
                 continue;
+            const Span shownSpan = withoutHangingBlanks(line, paragraph, lineSpan);
+            const QString shown = paragraph.mid(shownSpan.start, shownSpan.length);
+            // Underlined as on the page: over the line's natural extent, and not at all when it
+            // has none.
+            const bool underlined = style.underline && line.naturalTextWidth() > 0;
             const double px = line.cursorToX(line.textStart());
             const double x = rect.left() + px;
             const double y = rect.bottom() - (line.y() + line.ascent()) + attributes.baselineOffset;
@@ -89,7 +113,7 @@ void SVGCarteExport::appendText(const QString& text, const PlmPresentation& pres
                 .attribute("font-family").escaped(family).close()
                 .attribute("font-size").number(presentation.fontSize).close()
                 .attribute("letter-spacing").number(style.tracking / f).close()
-                .attribute("text-decoration").raw(style.underline ? "underline" : "none").close()
+                .attribute("text-decoration").raw(underlined ? "underline" : "none").close()
                 .attribute("font-stretch").raw(condensed ? "condensed" : "normal").close()
                 .attribute("font-weight").raw(bold ? "bold" : !presentation.editing ? "normal" : weightName(style.fontWeight)).close()
                 .attribute("font-style").raw(italic ? "italic" : "normal").close()
@@ -97,16 +121,15 @@ void SVGCarteExport::appendText(const QString& text, const PlmPresentation& pres
                 .attribute("fill-opacity").number(partAlpha(color.alpha)).close()
                 .raw(" xml:space=\"preserve\">");
             if (justified) {
-                const qsizetype offset = paragraph.mid(line.textStart(), line.textLength()).indexOf(lineText);
-                QRegularExpressionMatchIterator it = words.globalMatch(lineText);
+                QRegularExpressionMatchIterator it = words.globalMatch(shown);
                 while (it.hasNext()) {
                     const QRegularExpressionMatch match = it.next();
-                    const int cursor = line.textStart() + int(std::max<qsizetype>(offset, 0) + match.capturedStart());
+                    const int cursor = int(shownSpan.start + match.capturedStart());
                     out.raw("<tspan x=\"").number((line.cursorToX(cursor) - px) / f).raw("\">")
                         .escaped(match.captured()).raw("</tspan>");
                 }
             } else {
-                out.escaped(lineText);
+                out.escaped(shown);
             }
             out.raw("</text>");
         }

@@ -75,12 +75,10 @@ SvgComposition SvgCompositionExport::compositionOf(CarteExportComposition& compo
             if (std::optional<PlmDecorationObject> object = composition.decorationObject(*view)) {
                 item.kind = SvgCompositionView::Kind::decoration;
                 item.object = *object;
-                if (map) {
-                    // The scale bar and the north arrow are measured in the map view's coordinates.
-                    const QRectF inMap(map->convertFromSuperview(view->frame().topLeft()), view->frame().size());
-                    item.context = decorationContext(item.object, map, inMap, map->bounds().size());
-                }
                 if (auto* objectView = dynamic_cast<DecorationObjectView*>(view)) {
+                    // The scale bar and the north arrow read what the view itself draws on screen,
+                    // in PNG and in PDF.
+                    item.context = objectView->pageContext();
                     objectView->syncLegendCopy();
                     item.context.legend = objectView->legendCopy;
                 }

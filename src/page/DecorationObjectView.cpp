@@ -64,13 +64,22 @@ bool DecorationObjectView::editsText() const
     return isText(object.kind) || object.kind == PlmDecorationKind::legend;
 }
 
+DecorationDrawingContext DecorationObjectView::pageContext() const
+{
+    if (!vector || !superview())
+        return {};
+    // The visible extent is that of the page (the superview), not of the map view, which may
+    // reach past the page's edges.
+    const QRectF f = frame();
+    return decorationContext(object, vector, QRectF(vector->convertFrom(f.topLeft(), superview()), f.size()),
+                             superview()->bounds().size());
+}
+
 std::optional<double> DecorationObjectView::measureScale() const
 {
-    if (object.kind != PlmDecorationKind::scale || !vector || !superview())
+    if (object.kind != PlmDecorationKind::scale)
         return std::nullopt;
-    const QRectF f = frame();
-    const QRectF inMap(vector->convertFrom(f.topLeft(), superview()), f.size());
-    return measureDecorationScale(*vector, inMap, superview()->bounds().size());
+    return pageContext().scaleMeters;
 }
 
 const QImage* DecorationObjectView::decodedBitmap() const
@@ -98,12 +107,7 @@ QRectF DecorationObjectView::paintedRect() const
 
 void DecorationObjectView::drawObject(QPainter& painter, bool exporting) const
 {
-    DecorationDrawingContext context;
-    if (vector && superview()) {
-        const QRectF f = frame();
-        context = decorationContext(object, vector, QRectF(vector->convertFrom(f.topLeft(), superview()), f.size()),
-                                    superview()->bounds().size());
-    }
+    DecorationDrawingContext context = pageContext();
     context.exporting = exporting;
     context.selected = selected && !exporting;
     context.legend = legendCopy;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "page/DecorationDrawing.h"
 #include "page/LegendData.h"
 #include "page/PageObjectInteraction.h"
 #include "model/PlmDecorationObject.h"
@@ -69,6 +70,10 @@ public:
     double rotation() const;
     // Texts and legends can be edited in place.
     bool editsText() const;
+    // What the object's drawing reads of the map under the page (a scale bar's measure and
+    // latitude, whether north is known), measured against the page the view sits on. The
+    // screen and every export draw from this one measure.
+    DecorationDrawingContext pageContext() const;
     // A scale bar's ground length in metres at the current framing; none elsewhere.
     std::optional<double> measureScale() const;
     // An image object's bitmap, decoded once per bitmap.

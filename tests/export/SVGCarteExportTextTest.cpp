@@ -5,6 +5,7 @@
 
 #include <QFontMetricsF>
 #include <QGlyphRun>
+#include <QRegularExpression>
 #include <QTextLayout>
 
 #include <gtest/gtest.h>
@@ -106,6 +107,70 @@ TEST(SVGCarteExportTextTest, WidthScaleAndTrackingKeepLaidOutDistances)
     EXPECT_TRUE(body.contains(QStringLiteral(" scale(0.8 -1)\"")));
     EXPECT_TRUE(body.contains(QStringLiteral(" letter-spacing=\"2.5\" text-decoration=\"underline\"")));
     EXPECT_TRUE(body.contains(QStringLiteral(" font-weight=\"600\"")));
+}
+
+// The horizontal extent an SVG reader underlines under one written line: the line's advance
+// in the written font, with the letter spacing after each character, stretched by the scale.
+struct WrittenLine {
+    QString text;
+    double left = 0, right = 0;
+};
+QList<WrittenLine> underlinedLines(const QString& body, const PlmPresentation& presentation)
+{
+    static const QRegularExpression element(QStringLiteral(
+        "<text transform=\"translate\\(([^ ]+) [^)]+\\) scale\\(([^ ]+) -1\\)\"[^>]* letter-spacing=\"([^\"]+)\" "
+        "text-decoration=\"underline\"[^>]*>([^<]*)</text>"));
+    const QFontMetricsF metrics(resolvedFont(presentation), decorationReferenceDevice());
+    QList<WrittenLine> lines;
+    QRegularExpressionMatchIterator it = element.globalMatch(body);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        QString text = m.captured(4);
+        text.replace(QStringLiteral("&apos;"), QStringLiteral("'")).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+        const double x = m.captured(1).toDouble(), scale = m.captured(2).toDouble();
+        const double advance = metrics.horizontalAdvance(text) + m.captured(3).toDouble() * text.size();
+        lines.append({text, x, x + scale * advance});
+    }
+    return lines;
+}
+
+TEST(SVGCarteExportTextTest, UnderlinesOfWrappedLinesEndAtTheLastLetterAsOnThePage)
+{
+    const QString wrapped = QStringLiteral("Population des communes rurales et urbaines en l’an deux mille");
+    const QRectF box(20, 10, 190, 120);
+    const struct {
+        const char* name;
+        PlmTextAlignment alignment;
+        double tracking;
+        QString text;
+    } rows[] = {
+        {"left", PlmTextAlignment::left, 0, wrapped},
+        {"centred", PlmTextAlignment::center, 0, wrapped},
+        {"right", PlmTextAlignment::right, 0, wrapped},
+        {"right, tracked", PlmTextAlignment::right, 1.5, wrapped},
+        // Blanks ending a paragraph take room on the page, and are underlined there.
+        {"blanks ending paragraphs", PlmTextAlignment::left, 0, QStringLiteral("Nord  \n   \nSud")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        PlmPresentation presentation;
+        presentation.fontName = QStringLiteral("Helvetica");
+        presentation.fontSize = 18;
+        presentation.alignment = row.alignment;
+        PlmEditingStyle style = presentation.effectiveEditingStyle();
+        style.underline = true;
+        style.tracking = row.tracking;
+        presentation.setEffectiveEditingStyle(style);
+        // The underlines the screen, the PNG and the PDF draw, from the box's left edge.
+        const QList<QRectF> drawn = DecorationText(row.text, textAttributes(presentation), box.width()).underlines();
+        const QList<WrittenLine> written = underlinedLines(textOf(row.text, presentation, box), presentation);
+        ASSERT_GE(drawn.size(), 2);
+        ASSERT_EQ(written.size(), drawn.size());
+        for (qsizetype i = 0; i < drawn.size(); ++i) {
+            EXPECT_NEAR(written[i].left, box.left() + drawn[i].left(), 0.3) << qPrintable(written[i].text);
+            EXPECT_NEAR(written[i].right, box.left() + drawn[i].right(), 0.3) << qPrintable(written[i].text);
+        }
+    }
 }
 
 TEST(SVGCarteExportTextTest, TheRequestedFamilyComesBeforeItsStandIn)

@@ -1,11 +1,14 @@
 #include "page/CarteBlockHandles.h"
+#include "page/DecorationGlyphs.h"
 #include "page/DecorationObjectView.h"
 #include "page/LegendLayout.h"
 #include "export/CarteBitmapExport.h"
+#include "export/CartePDFExport.h"
 #include "export/SvgCompositionExport.h"
 #include "export/ThematicCanvasExport.h"
 #include "model/PlmErrors.h"
 #include "support/CompositionTestSupport.h"
+#include "support/PopplerTools.h"
 #include "support/SvgTestSupport.h"
 #include "support/YUpImage.h"
 
@@ -169,6 +172,50 @@ TEST(SvgCompositionExportTest, PageErrorsComeFirstAndTheExportFlagIsClearedAfter
     }
     EXPECT_FALSE(page.canvas.isExporting);
     EXPECT_FALSE(page.canvas.vector()->rendersOriginalBlock);
+}
+
+TEST(SvgCompositionExportTest, TheScaleBarReadsWhatThePdfAndTheScreenShowAtEveryFraming)
+{
+    // The map view reaches 8 points past each edge of the 600-point page: measured against the
+    // view rather than the page, a framing a little under 20 degrees wide would be refused.
+    const struct {
+        const char* name;
+        double degreesAcrossPage;
+        bool measured;
+    } rows[] = {
+        {"well within the limit", 15, true},
+        {"just within the limit", 19.6, true},
+        {"past the limit", 20.5, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const PlmMap map = geographicMap({{0, 40}, {10, 42}});
+        Hosted hosted = CompositionTestSupport::hosted(map, {600, 420}, {624, 444});
+        ThematicCanvas& canvas = *hosted.canvas;
+        canvas.legend()->setHidden(true);
+        frameMap(canvas, PlmPoint{6, 44}, row.degreesAcrossPage / 600);
+        PlmDecorationObject object(QStringLiteral("s"), PlmDecorationKind::scale);
+        object.presentation.positionInPoints = true;
+        object.position = {40, 40};
+        object.width = 160;
+        object.height = 60;
+        auto* scale = new DecorationObjectView(object);
+        scale->vector = canvas.vector();
+        canvas.addSubview(scale);
+        canvas.layoutComposition();
+        ThematicCanvasExport composition(canvas);
+
+        const std::optional<double> metres = scale->measureScale();
+        ASSERT_EQ(metres.has_value(), row.measured);
+        const QString shown = metres ? scaleBarLabel(*metres, 0) : QStringLiteral("Échelle indisponible à ce cadrage");
+        const QString svg = QString::fromUtf8(SvgCompositionExport::exportSVG(composition, a4Landscape()).data);
+        const QString pdf = PopplerTools::text(CartePDFExport::exportPDF(composition, a4Landscape()).data).simplified();
+        const QString svgText = capturesOf(svg, QStringLiteral(">([^<]*)</text>")).join(QLatin1Char(' ')).simplified();
+        EXPECT_TRUE(svgText.startsWith(shown)) << qPrintable(svgText);
+        EXPECT_TRUE(pdf.startsWith(shown)) << qPrintable(pdf);
+        // The bar's ends, 10 points inside the object, on the page.
+        EXPECT_EQ(svg.count(QStringLiteral("<path  d=\"M 10 20 L 150 20 ")), row.measured ? 1 : 0);
+    }
 }
 
 } // namespace

@@ -32,6 +32,28 @@ inline PlmMap gridMap(int n)
     return CanvasTestMaps::mapOf(entities);
 }
 
+// Squares of 4 degrees in longitude and latitude (WGS84, unprojected), ids "l0", "l1"…, their
+// lower-left corners at the given points.
+inline PlmMap geographicMap(const QList<PlmPoint>& corners)
+{
+    PlmEntityList entities;
+    for (qsizetype i = 0; i < corners.size(); ++i)
+        entities.append(CanvasTestMaps::squareEntity(QStringLiteral("l%1").arg(i), corners[i].x, corners[i].y,
+                                                     corners[i].x + 4, corners[i].y + 4, PlmColor{0.8, 0.9, 0.75, 1}, 2));
+    return CanvasTestMaps::mapOf(
+        entities, {{QStringLiteral("coordinates"), QStringLiteral("longitude/latitude WGS84 (sans reprojection)")}});
+}
+
+// Frames the page's map as a person does (it no longer follows its fit): `centre` at the
+// page's centre, `unitsPerPoint` map units across one point of the page.
+inline void frameMap(ThematicCanvas& canvas, const PlmPoint& centre, double unitsPerPoint)
+{
+    canvas.vector()->tracksFit = false;
+    canvas.layoutComposition();
+    canvas.vector()->apply(PlmDecorationViewport{centre, unitsPerPoint});
+    canvas.layoutComposition();
+}
+
 // The page takes an explicit size; the widget is `widget` wide and high.
 inline Hosted hosted(const PlmMap& map, QSizeF page, QSizeF widget)
 {
