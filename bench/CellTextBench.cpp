@@ -1,5 +1,7 @@
 // The texts of a 35,000-row table: typed cells parsed, a formula evaluated for every row,
-// numbers shown the French way, and a pasted block of five columns read back.
+// numbers shown the French way, and a pasted block of five columns read back. Each row is a part
+// of a wait (named "Only"): the studio window's benchmarks time a typed cell until it is
+// painted. Wall time, as everywhere in these programs.
 #include "support/BenchGuard.h"
 #include "model/PlmFormula.h"
 #include "model/PlmFrenchNumber.h"
@@ -25,7 +27,7 @@ QList<double> sampleValues()
     return values;
 }
 
-void BM_ParseCells(benchmark::State& state)
+void BM_ParseCellsOnly(benchmark::State& state)
 {
     QStringList texts;
     for (double v : sampleValues())
@@ -37,7 +39,7 @@ void BM_ParseCells(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * rows);
 }
 
-void BM_FormatFrench(benchmark::State& state)
+void BM_FormatFrenchOnly(benchmark::State& state)
 {
     const QList<double> values = sampleValues();
     for (auto _ : state) {
@@ -47,7 +49,7 @@ void BM_FormatFrench(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * rows);
 }
 
-void BM_EvaluateFormula(benchmark::State& state)
+void BM_EvaluateFormulaOnly(benchmark::State& state)
 {
     const QList<PlmVariable> variables{
         PlmVariable(QStringLiteral("a"), QStringLiteral("Actifs"), PlmVariableType::number, {}, std::nullopt),
@@ -66,7 +68,7 @@ void BM_EvaluateFormula(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * rows);
 }
 
-void BM_ParsePastedBlock(benchmark::State& state)
+void BM_ParsePastedBlockOnly(benchmark::State& state)
 {
     QList<QStringList> block;
     const QList<double> values = sampleValues();
@@ -81,7 +83,7 @@ void BM_ParsePastedBlock(benchmark::State& state)
 
 } // namespace
 
-PLM_BENCHMARK(BM_ParseCells)->Unit(benchmark::kMillisecond);
-PLM_BENCHMARK(BM_FormatFrench)->Unit(benchmark::kMillisecond);
-PLM_BENCHMARK(BM_EvaluateFormula)->Unit(benchmark::kMillisecond);
-PLM_BENCHMARK(BM_ParsePastedBlock)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_ParseCellsOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_FormatFrenchOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_EvaluateFormulaOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_ParsePastedBlockOnly)->Unit(benchmark::kMillisecond)->UseRealTime();

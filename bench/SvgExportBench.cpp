@@ -14,7 +14,11 @@
 #include <benchmark/benchmark.h>
 
 // The SVG export of the large generated work (35,000 entities, about 2 million points) as a
-// choropleth in five classes with its legend and a title, on an A4 landscape page.
+// choropleth in five classes with its legend and a title, on an A4 landscape page. The Page row
+// is the export as the person asks for it: from the studio's page, laid out before timing as on
+// screen, to the file's bytes (the wait before the save panel; writing the file after it is not
+// timed). The WriterOnly row is its part after the page's walk: the SVG writer on a description
+// of the page built by hand. The writer uses other threads: wall time throughout.
 namespace {
 
 constexpr double kWidth = 1000;
@@ -58,7 +62,7 @@ struct LargeComposition {
     }
 };
 
-void BM_SvgExportLargeChoropleth(benchmark::State& state)
+void BM_SvgExportLargeChoroplethWriterOnly(benchmark::State& state)
 {
     LargeComposition scene;
     SvgPage page;
@@ -80,7 +84,7 @@ void BM_SvgExportLargeChoropleth(benchmark::State& state)
     }
     state.counters["MB"] = double(bytes) / 1e6;
 }
-PLM_BENCHMARK(BM_SvgExportLargeChoropleth)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+PLM_BENCHMARK(BM_SvgExportLargeChoroplethWriterOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // The same work through the composition page of the layout window: its map view coloured by
 // class, its legend, walked and written by the export entry on an A4 landscape page.
@@ -89,6 +93,7 @@ void BM_SvgExportLargeChoroplethPage(benchmark::State& state)
     const PlmWork work = BenchWorks::makeLargeWork(35000, 2);
     ThematicCanvas canvas(work.map);
     BenchPages::layOutLargeChoropleth(canvas, work, QSizeF(kWidth, kHeight));
+    canvas.renderToImage(0.1); // drawn once, as the page on screen is
     ThematicCanvasExport composition(canvas);
     PlmExportSize size;
     size.width = 297;

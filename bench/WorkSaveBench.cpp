@@ -8,8 +8,10 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
-// Saving the large work (35,000 entities, ten variables of which two calculated) in place:
-// the time the main thread spends, and the whole save.
+// Saving the large work (35,000 entities, ten variables of which two calculated) in place,
+// from the open document just changed: the time the main thread spends, which is what the
+// person waits for, and the whole save until the file is in place. Both are wall times: the
+// background save writes on a worker, and the encoding validates on every core.
 namespace {
 
 const PlmWork& largeWork()
@@ -82,6 +84,6 @@ void BM_SaveOnMainThread(benchmark::State& state)
             state.SkipWithError("not saved");
     }
 }
-PLM_BENCHMARK(BM_SaveOnMainThread)->Unit(benchmark::kMillisecond)->Iterations(5);
+PLM_BENCHMARK(BM_SaveOnMainThread)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 } // namespace

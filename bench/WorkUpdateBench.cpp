@@ -9,6 +9,9 @@
 
 // One typed cell through the document's undoable update on the large work: copy, change,
 // rebind, recompute the calculated variables, thresholds, validation, commit and undo step.
+// These are the document's part of the wait (named "Only"): the window's refresh and paint
+// that follow are timed by StudioWindowBench. Wall time, as everywhere in these programs: the
+// document primes its validator on a worker.
 namespace {
 
 constexpr int entityCount = 35000;
@@ -34,7 +37,7 @@ void typeOneCell(PlmWorkDocument& document, const QString& variableID, const QSt
     });
 }
 
-void BM_WorkUpdateOneCell(benchmark::State& state)
+void BM_WorkUpdateOneCellOnly(benchmark::State& state)
 {
     PlmWorkDocument document;
     document.setWork(largeWork());
@@ -60,9 +63,9 @@ void BM_WorkUpdateOneCell(benchmark::State& state)
     state.counters["undo_steps"] = double(steps);
     state.counters["undo_bytes_per_step"] = double(withHistory - withoutHistory) / double(std::max<qint64>(steps, 1));
 }
-PLM_BENCHMARK(BM_WorkUpdateOneCell)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+PLM_BENCHMARK(BM_WorkUpdateOneCellOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
-void BM_WorkUndoRedoOneCell(benchmark::State& state)
+void BM_WorkUndoRedoOneCellOnly(benchmark::State& state)
 {
     PlmWorkDocument document;
     document.setWork(largeWork());
@@ -72,6 +75,6 @@ void BM_WorkUndoRedoOneCell(benchmark::State& state)
         document.redo();
     }
 }
-PLM_BENCHMARK(BM_WorkUndoRedoOneCell)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_WorkUndoRedoOneCellOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

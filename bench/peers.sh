@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Times our readers against independent peers on the same generated inputs of the stress size
-# (35,000 communes): the vector import of a GeoJSON file and of a Shapefile against GDAL's
-# `ogrinfo -ro -al -q`, the decoding of a base-map document against Python's json.load of the
-# same file, and the table readers against Python's csv.reader and openpyxl in read-only mode.
+# Times our readers against independent peers on the same inputs: the vector import of a
+# GeoJSON file and of a Shapefile against GDAL's `ogrinfo -ro -al -q`, the decoding of a
+# base-map document against Python's json.load of the same file, and the table readers against
+# Python's csv.reader and openpyxl in read-only mode.
+#   bench/peers.sh [KIND…] [FILE…] [KIND=FILE…]
+# With no file, the inputs are generated at the stress size (35,000 communes); naming kinds
+# (geojson shapefile decode xlsx csv) runs only those. Files given are timed as they are, their
+# kind told by their extension (.geojson/.json, .shp, .plmmap, .csv/.tsv, .xlsx) or by KIND=;
+# generated inputs are then made only for the kinds also named.
 # Both sides are whole processes started the same way: ours is build/bench/ReadFile (maps) or
 # build/bench/ReadTable (tables), which reads one file as the studio does and exits. Runs are
-# interleaved (ours, the peer, ours, …); each kind reports the median of its pairs' time ratios,
-# ours over the peer's, on the last lines ("geojson ratio 0.08"). Uses the Release build in
-# $PELMORA_BUILD_DIR (default build/) and only Debian's gdal-bin, python3 and python3-openpyxl.
-# PELMORA_PEER_PAIRS sets the number of pairs (default 7, at least 5); naming kinds (geojson
-# shapefile decode xlsx csv) as arguments runs only those.
+# interleaved (ours, the peer, ours, …); each input reports the median of its pairs' time
+# ratios, ours over the peer's, on the last lines, with the input's size ("geojson ratio 0.08
+# (83.2 MB, generated)"). Uses the Release build in $PELMORA_BUILD_DIR (default build/) and only
+# Debian's gdal-bin, python3 and python3-openpyxl. PELMORA_PEER_PAIRS sets the number of pairs
+# (default 7, at least 5).
 set -euo pipefail
 # Debian's interpreter, where python3-openpyxl lives, whatever else comes first on PATH.
 python=/usr/bin/python3
@@ -23,15 +28,29 @@ tables="$build/bench/ReadTable"
 command -v ogrinfo >/dev/null || { echo "ogrinfo is missing (apt-get install gdal-bin)" >&2; exit 1; }
 "$python" -c 'import openpyxl' 2>/dev/null || { echo "python3-openpyxl is missing (apt-get install python3-openpyxl)" >&2; exit 1; }
 
+# Generated inputs are made unless only files are given.
+generate=yes
+if [ "$#" -gt 0 ]; then
+    generate=no
+    for argument in "$@"; do
+        case "$argument" in
+            geojson|shapefile|decode|xlsx|csv) generate=yes ;;
+        esac
+    done
+fi
 inputs="$(mktemp -d)"
 trap 'rm -rf "$inputs"' EXIT
-QT_QPA_PLATFORM=offscreen "$reader" generate "$inputs"
+[ "$generate" = no ] || QT_QPA_PLATFORM=offscreen "$reader" generate "$inputs"
 
 cat >"$inputs/walk_csv.py" <<'PY'
 import csv, sys
 n = 0
-with open(sys.argv[1], newline="", encoding="utf-8") as f:
-    for row in csv.reader(f, delimiter=";"):
+with open(sys.argv[1], newline="", encoding="utf-8", errors="replace") as f:
+    # The commonest of the usual separators on the first line: a file of any of them is read.
+    first = f.readline()
+    f.seek(0)
+    delimiter = max(";,\t", key=first.count)
+    for row in csv.reader(f, delimiter=delimiter):
         for cell in row:
             n += 1
 print(n)
@@ -57,18 +76,58 @@ with open(sys.argv[1], "rb") as f:
 print(len(document["map"]["entities"]))
 PY
 
-"$python" - "$pairs" "$reader" "$python" "$inputs" "$tables" "$@" <<'PY'
+"$python" - "$pairs" "$reader" "$python" "$inputs" "$tables" "$generate" "$@" <<'PY'
 import os, statistics, subprocess, sys, time
 pairs, reader, python, d, tables = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5]
-wanted = set(sys.argv[6:])
+generate = sys.argv[6] == "yes"
 env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-kinds = [
-    ("geojson", [reader, "import", f"{d}/Communes.geojson"], ["ogrinfo", "-ro", "-al", "-q", f"{d}/Communes.geojson"], "ogrinfo -ro -al -q"),
-    ("shapefile", [reader, "import", f"{d}/Communes.shp"], ["ogrinfo", "-ro", "-al", "-q", f"{d}/Communes.shp"], "ogrinfo -ro -al -q"),
-    ("decode", [reader, "decode", f"{d}/Communes.plmmap"], [python, f"{d}/load_json.py", f"{d}/Communes.plmmap"], "python json.load"),
-    ("xlsx", [tables, f"{d}/communes.xlsx"], [python, f"{d}/walk_xlsx.py", f"{d}/communes.xlsx"], "python openpyxl read_only"),
-    ("csv", [tables, f"{d}/communes.csv"], [python, f"{d}/walk_csv.py", f"{d}/communes.csv"], "python csv.reader"),
-]
+order = ["geojson", "shapefile", "decode", "xlsx", "csv"]
+extensions = {".geojson": "geojson", ".json": "geojson", ".shp": "shapefile", ".plmmap": "decode",
+              ".csv": "csv", ".tsv": "csv", ".xlsx": "xlsx"}
+generated = {"geojson": "Communes.geojson", "shapefile": "Communes.shp", "decode": "Communes.plmmap",
+             "xlsx": "communes.xlsx", "csv": "communes.csv"}
+
+def commands(kind, path):
+    """Our command, the peer's and the peer's name for one input."""
+    if kind in ("geojson", "shapefile"):
+        return [reader, "import", path], ["ogrinfo", "-ro", "-al", "-q", path], "ogrinfo -ro -al -q"
+    if kind == "decode":
+        return [reader, "decode", path], [python, f"{d}/load_json.py", path], "python json.load"
+    if kind == "xlsx":
+        return [tables, path], [python, f"{d}/walk_xlsx.py", path], "python openpyxl read_only"
+    return [tables, path], [python, f"{d}/walk_csv.py", path], "python csv.reader"
+
+def size(kind, path):
+    """Bytes read: a Shapefile's geometry, index and table files together."""
+    if kind != "shapefile":
+        return os.path.getsize(path)
+    stem, parts = os.path.splitext(path)[0], set()
+    for extension in (".shp", ".shx", ".dbf", ".prj", ".cpg"):
+        for name in (stem + extension, stem + extension.upper()):
+            if os.path.isfile(name):
+                parts.add(os.path.realpath(name))
+    return sum(os.path.getsize(part) for part in parts)
+
+def shown(size):
+    return f"{size / 1e6:.1f} MB" if size >= 1e6 else f"{size / 1e3:.1f} kB"
+
+named, files = set(), []
+for argument in sys.argv[7:]:
+    if argument in order:
+        named.add(argument)
+        continue
+    kind, path = "", argument
+    prefix, equals, rest = argument.partition("=")
+    if equals and prefix in order:
+        kind, path = prefix, rest
+    kind = kind or extensions.get(os.path.splitext(path)[1].lower(), "")
+    if not kind:
+        sys.exit(f"{argument}: kind unknown by its extension; write KIND=FILE ({' '.join(order)})")
+    if not os.path.isfile(path):
+        sys.exit(f"{path}: no such file")
+    files.append((kind, os.path.abspath(path), os.path.basename(path)))
+inputs = [(kind, f"{d}/{generated[kind]}", "generated") for kind in order
+          if generate and (not named or kind in named)] + files
 
 def run(command):
     """Wall time in seconds and peak resident memory in MiB of one whole process."""
@@ -79,22 +138,22 @@ def run(command):
     error = process.stderr.read().decode(errors="replace")
     process.stderr.close()
     if os.waitstatus_to_exitcode(status) != 0:
-        sys.exit(f"{command[0]} failed: {error}")
+        sys.exit(f"{command[0]} failed on {command[-1]}: {error}")
     return elapsed, usage.ru_maxrss / 1024
 
-ratios = {}
-for kind, ours_cmd, peer_cmd, peer_name in kinds:
-    if wanted and kind not in wanted:
-        continue
+ratios = []
+for kind, path, label in inputs:
+    ours_cmd, peer_cmd, peer_name = commands(kind, path)
+    read = shown(size(kind, path))
     run(ours_cmd), run(peer_cmd)  # warm the page cache
     ours, peer, memory, peer_memory = [], [], [], []
     for _ in range(pairs):
         t, m = run(ours_cmd); ours.append(t); memory.append(m)
         t, m = run(peer_cmd); peer.append(t); peer_memory.append(m)
-    ratios[kind] = statistics.median(o / p for o, p in zip(ours, peer))
-    print(f"{kind}: ours {statistics.median(ours)*1000:.0f} ms, {max(memory):.0f} MiB; "
+    ratios.append((kind, statistics.median(o / p for o, p in zip(ours, peer)), read, label))
+    print(f"{kind} ({label}, {read}): ours {statistics.median(ours)*1000:.0f} ms, {max(memory):.0f} MiB; "
           f"{peer_name} {statistics.median(peer)*1000:.0f} ms, {max(peer_memory):.0f} MiB "
           f"({pairs} interleaved pairs)")
-for kind, ratio in ratios.items():
-    print(f"{kind} ratio {ratio:.3f}")
+for kind, ratio, read, label in ratios:
+    print(f"{kind} ratio {ratio:.3f} ({read}, {label})")
 PY
