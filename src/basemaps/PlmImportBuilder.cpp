@@ -71,6 +71,8 @@ struct Extent {
         for (const PlmPoint& p : points)
             add(p);
     }
+    double width() const { return maxX - minX; }
+    double height() const { return maxY - minY; }
 };
 
 void addGeometry(Extent& extent, const PlmGeometry& geometry)
@@ -89,22 +91,45 @@ void addGeometry(Extent& extent, const PlmGeometry& geometry)
         extent.add(geometry.extentPoints());
 }
 
-} // namespace
-
-double PlmImportBuilder::degreeOutlineWidth(double extentWidth, double extentHeight, double writtenDefault)
-{
-    const double longer = std::max(extentWidth, extentHeight);
-    if (!std::isfinite(longer) || !(longer > 0))
-        return writtenDefault;
-    return std::max(writtenDefault, longer / fittedViewPixels);
-}
-
-void PlmImportBuilder::widenDegreeOutlines(double writtenDefault)
+Extent extentOf(const QList<PlmEntity>& entities)
 {
     Extent extent;
     for (const PlmEntity& entity : entities)
         addGeometry(extent, entity.geometry);
-    const double width = degreeOutlineWidth(extent.maxX - extent.minX, extent.maxY - extent.minY, writtenDefault);
+    return extent;
+}
+
+// About one pixel once the longer side fills the fitted view; nothing for an extent without size.
+std::optional<double> fittedOutlineWidth(double extentWidth, double extentHeight)
+{
+    const double longer = std::max(extentWidth, extentHeight);
+    if (!std::isfinite(longer) || !(longer > 0))
+        return std::nullopt;
+    return longer / fittedViewPixels;
+}
+
+} // namespace
+
+double PlmImportBuilder::degreeOutlineWidth(double extentWidth, double extentHeight, double writtenDefault)
+{
+    const std::optional<double> fitted = fittedOutlineWidth(extentWidth, extentHeight);
+    return fitted ? std::max(writtenDefault, *fitted) : writtenDefault;
+}
+
+void PlmImportBuilder::widenDegreeOutlines(double writtenDefault)
+{
+    const Extent extent = extentOf(entities);
+    replaceOutlineWidth(writtenDefault, degreeOutlineWidth(extent.width(), extent.height(), writtenDefault));
+}
+
+void PlmImportBuilder::fitOutlinesToExtent(double writtenDefault)
+{
+    const Extent extent = extentOf(entities);
+    replaceOutlineWidth(writtenDefault, fittedOutlineWidth(extent.width(), extent.height()).value_or(writtenDefault));
+}
+
+void PlmImportBuilder::replaceOutlineWidth(double writtenDefault, double width)
+{
     if (width == writtenDefault)
         return;
     const QString asked = QStringLiteral("stroke-width");

@@ -48,8 +48,15 @@ public:
     // Gives that width to every entity drawn at `writtenDefault` whose file did not ask for a
     // width of its own (a "stroke-width" attribute).
     void widenDegreeOutlines(double writtenDefault);
+    // Outlines of a file that says nothing of its units (a Shapefile, whose .prj is often
+    // missing): the width that draws at about one pixel at the fitted view, whatever the
+    // coordinates, in place of `writtenDefault`, for the same entities as above. A map without
+    // an extent (one point) keeps `writtenDefault`.
+    void fitOutlinesToExtent(double writtenDefault);
 
 private:
+    // Gives `width` to every entity drawn at `writtenDefault` that did not ask for a width.
+    void replaceOutlineWidth(double writtenDefault, double width);
     // The next suffix to try for an id already taken, so that many duplicates of one id stay
     // linear rather than quadratic.
     QHash<QString, int> nextSuffix_;

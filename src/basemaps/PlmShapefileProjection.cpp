@@ -1,8 +1,10 @@
 // What a Shapefile's .prj text says about its coordinates. The text is read as a tree of WKT
 // nodes (KEYWORD[value, …, NODE[…]]), the forms that GDAL, QGIS and ArcGIS write (WKT1 with or
-// without AUTHORITY, the ESRI names, WKT2). Anything else declares nothing.
+// without AUTHORITY, the ESRI names, WKT2). Anything else declares nothing. And whether the
+// numbers of a file so declared are longitudes and latitudes.
 #include "basemaps/ShapefileReader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <vector>
@@ -177,7 +179,108 @@ bool anglesInDegrees(const WktNode& node, bool top)
     return true;
 }
 
+// How far past ±180 and ±90 a writer's rounding may put a vertex: Natural Earth's countries
+// reach 180.00000000000006. A billionth of a degree is a tenth of a millimetre on the ground;
+// anything further is no longitude or latitude.
+constexpr double roundingPastBounds = 1e-9;
+
+bool withinRounding(const PlmPoint& p)
+{
+    return std::abs(p.x) <= 180 + roundingPastBounds && std::abs(p.y) <= 90 + roundingPastBounds;
+}
+
+bool withinBounds(const PlmPoint& p)
+{
+    return std::abs(p.x) <= 180 && std::abs(p.y) <= 90;
+}
+
+template <typename Test>
+bool everyPoint(const QList<PlmPoint>& points, Test test)
+{
+    return std::all_of(points.cbegin(), points.cend(), test);
+}
+
+template <typename Test>
+bool everyPoint(const PlmPolygon& polygon, Test test)
+{
+    if (!everyPoint(polygon.exterior, test))
+        return false;
+    for (const QList<PlmPoint>& hole : polygon.holes)
+        if (!everyPoint(hole, test))
+            return false;
+    return true;
+}
+
+template <typename Test>
+bool everyPoint(const PlmGeometry& geometry, Test test)
+{
+    if (const PlmPoint* p = geometry.asPoint())
+        return test(*p);
+    if (const QList<PlmPoint>* line = geometry.asPolyline())
+        return everyPoint(*line, test);
+    if (const PlmPolygon* polygon = geometry.asPolygon())
+        return everyPoint(*polygon, test);
+    if (const QList<PlmPolygon>* polygons = geometry.asMultipolygon()) {
+        for (const PlmPolygon& p : *polygons)
+            if (!everyPoint(p, test))
+                return false;
+        return true;
+    }
+    return everyPoint(geometry.extentPoints(), test);
+}
+
+PlmPoint ontoBounds(const PlmPoint& p)
+{
+    return PlmPoint{std::clamp(p.x, -180.0, 180.0), std::clamp(p.y, -90.0, 90.0)};
+}
+
+QList<PlmPoint> ontoBounds(QList<PlmPoint> points)
+{
+    for (PlmPoint& p : points)
+        p = ontoBounds(p);
+    return points;
+}
+
+PlmPolygon ontoBounds(const PlmPolygon& polygon)
+{
+    PlmPolygon moved{ontoBounds(polygon.exterior), {}};
+    for (const QList<PlmPoint>& hole : polygon.holes)
+        moved.holes << ontoBounds(hole);
+    return moved;
+}
+
+// Only the kinds a Shapefile gives.
+PlmGeometry ontoBounds(const PlmGeometry& geometry)
+{
+    if (const PlmPoint* p = geometry.asPoint())
+        return PlmGeometry::point(ontoBounds(*p));
+    if (const QList<PlmPoint>* line = geometry.asPolyline())
+        return PlmGeometry::polyline(ontoBounds(*line));
+    if (const PlmPolygon* polygon = geometry.asPolygon())
+        return PlmGeometry::polygon(ontoBounds(*polygon));
+    if (const QList<PlmPolygon>* polygons = geometry.asMultipolygon()) {
+        QList<PlmPolygon> moved;
+        for (const PlmPolygon& p : *polygons)
+            moved << ontoBounds(p);
+        return PlmGeometry::multipolygon(moved);
+    }
+    return geometry;
+}
+
 } // namespace
+
+bool fitLongitudesAndLatitudes(QList<PlmEntity>& entities)
+{
+    for (const PlmEntity& entity : std::as_const(entities))
+        if (!everyPoint(entity.geometry, withinRounding))
+            return false;
+    // Put on the bound, the vertices are what the file meant, and the map's coordinates are
+    // longitudes and latitudes for every reader of the map.
+    for (PlmEntity& entity : entities)
+        if (!everyPoint(entity.geometry, withinBounds))
+            entity.geometry = ontoBounds(entity.geometry);
+    return true;
+}
 
 bool declaresWgs84Longitudes(const QByteArray& prj)
 {

@@ -135,34 +135,6 @@ std::optional<QList<qint64>> indexedOffsets(const QByteArray& shx, qint64 shpSiz
     return offsets;
 }
 
-bool withinLongitudesAndLatitudes(const QList<PlmEntity>& entities)
-{
-    auto inRange = [](const QList<PlmPoint>& points) {
-        for (const PlmPoint& p : points)
-            if (!(std::abs(p.x) <= 180 && std::abs(p.y) <= 90))
-                return false;
-        return true;
-    };
-    for (const PlmEntity& entity : entities) {
-        const PlmGeometry& geometry = entity.geometry;
-        if (const PlmPoint* p = geometry.asPoint()) {
-            if (!inRange({*p}))
-                return false;
-        } else if (const QList<PlmPoint>* line = geometry.asPolyline()) {
-            if (!inRange(*line))
-                return false;
-        } else if (const PlmPolygon* polygon = geometry.asPolygon()) {
-            if (!inRange(polygon->exterior))
-                return false;
-        } else if (const QList<PlmPolygon>* polygons = geometry.asMultipolygon()) {
-            for (const PlmPolygon& p : *polygons)
-                if (!inRange(p.exterior))
-                    return false;
-        }
-    }
-    return true;
-}
-
 bool isNumberText(const QString& text)
 {
     bool number = false;
@@ -226,30 +198,46 @@ std::optional<QString> distinctNameColumn(const QList<Row>& rows, const QStringL
     return best;
 }
 
+// A column that names the zones when no record has a name field ("name", "nom", "label"):
+// the first, by field name, whose name says name or nom (STATE_NAME, AREANAME, NAME_1,
+// NOM_COM) and whose values are all present, distinct and not all numbers (a French NOMBRE
+// column counts things). Without it the zones would be named after their ids (shp:1…), which
+// no table of data holds.
+std::optional<QString> nameSayingColumn(const QList<Row>& rows, const QStringList& nameNames)
+{
+    if (rows.isEmpty())
+        return std::nullopt;
+    for (const Row& row : rows)
+        if (firstAttribute(nameNames, row))
+            return std::nullopt;
+    for (auto column = rows.first().cbegin(); column != rows.first().cend(); ++column) {
+        const QString& field = column.key();
+        const QString folded = field.toLower();
+        if (field.startsWith(QLatin1String("source."))
+            || !(folded.contains(QLatin1String("name")) || folded.contains(QLatin1String("nom"))))
+            continue;
+        QSet<QString> values;
+        bool usable = true, text = false;
+        for (const Row& row : rows) {
+            const QString value = row.value(field);
+            if (value.isEmpty() || values.contains(value)) {
+                usable = false;
+                break;
+            }
+            values.insert(value);
+            text = text || !isNumberText(value);
+        }
+        if (usable && text)
+            return field;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 PlmStyle defaultStyle()
 {
     return PlmStyle(PlmColor{0.2, 0.25, 0.3, 1}, PlmColor{0.85, 0.9, 0.95, 1}, 1.0, 4.0);
-}
-
-bool declaresGeographicCoordinates(const QByteArray& prj)
-{
-    // A projection file in the WKT form names a geographic system alone ("GEOGCS[…]") or a
-    // projected one built on it ("PROJCS[… GEOGCS[…] …]").
-    const QByteArray text = prj.trimmed().toUpper();
-    return text.startsWith("GEOGCS[") && !text.contains("PROJCS[");
-}
-
-PlmStyle defaultStyle(const std::optional<QByteArray>& prj)
-{
-    // Line widths of an imported map are in map units: one unit is a hair in metres but a
-    // whole degree in longitude and latitude, which would bury a map of communes under its
-    // outlines. Degrees get the width the GeoJSON import gives its (degree) coordinates.
-    PlmStyle style = defaultStyle();
-    if (prj && declaresGeographicCoordinates(*prj))
-        style.lineWidth = 0.008;
-    return style;
 }
 
 quint64 integer(qint64 offset, int size, bool bigEndian, const QByteArray& data)
@@ -346,12 +334,12 @@ PlmImportResult read(const QByteArray& data, const QString& url, const QString& 
         rows = readDBF(companionBytes.value(QStringLiteral("dbf")), codePage, builder);
     }
 
-    const PlmStyle style = companionBytes.contains(QStringLiteral("prj"))
-                               ? defaultStyle(companionBytes.value(QStringLiteral("prj")))
-                               : defaultStyle();
+    const PlmStyle style = defaultStyle();
     const QStringList idNames = {QStringLiteral("id"), QStringLiteral("fid"), QStringLiteral("code")};
     const QStringList nameNames = {QStringLiteral("name"), QStringLiteral("nom"), QStringLiteral("label")};
-    const std::optional<QString> nameColumn = distinctNameColumn(rows, idNames, nameNames);
+    std::optional<QString> nameColumn = nameSayingColumn(rows, nameNames);
+    if (!nameColumn)
+        nameColumn = distinctNameColumn(rows, idNames, nameNames);
     const qint64 fileSize = data.size();
     // Some writers leave unused bytes between records; their index says where each one starts.
     std::optional<QList<qint64>> indexed;
@@ -427,11 +415,13 @@ PlmImportResult read(const QByteArray& data, const QString& url, const QString& 
     }
     if (!rows.isEmpty() && rows.size() != index)
         fail("Le nombre de lignes DBF diffère du Shapefile.");
-    if (style.lineWidth != defaultStyle().lineWidth)
-        builder.widenDegreeOutlines(style.lineWidth);
+    // Line widths are in map units, and a Shapefile's units are anyone's guess (its .prj is
+    // often missing): a width of 1 is a degree-thick outline on a map in degrees and a hairline
+    // on one in metres. One pixel at the fitted view reads on both.
+    builder.fitOutlinesToExtent(style.lineWidth);
     // Ground distances need the file's own word that its numbers are WGS 84 degrees.
     if (companionBytes.contains(QStringLiteral("prj")) && declaresWgs84Longitudes(companionBytes.value(QStringLiteral("prj")))
-        && withinLongitudesAndLatitudes(builder.entities))
+        && fitLongitudesAndLatitudes(builder.entities))
         builder.metadata.insert(QStringLiteral("coordinates"), QStringLiteral("longitude/latitude WGS84 (sans reprojection)"));
     return builder.result();
 }

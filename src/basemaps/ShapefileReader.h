@@ -37,12 +37,13 @@ PlmGeometry polygonGeometry(const QList<QList<PlmPoint>>& parts);
 bool ringContains(const QList<PlmPoint>& ring, double x, double y);
 int depth(qsizetype ring, const QList<qsizetype>& parents);
 
+// The style every entity gets; its line width is then fitted to the map's extent.
 PlmStyle defaultStyle();
-// The default style for a file whose projection text is given: thinner lines in degrees.
-PlmStyle defaultStyle(const std::optional<QByteArray>& prj);
-bool declaresGeographicCoordinates(const QByteArray& prj);
 // True when the projection text is a geographic system on the WGS 84 datum, in degrees from
 // Greenwich, whatever the writer's spelling (WKT1, ESRI names, WKT2).
 bool declaresWgs84Longitudes(const QByteArray& prj);
+// Whether every coordinate is a longitude within ±180 and a latitude within ±90, allowing a
+// writer's rounding past the bounds; when so, the vertices so rounded are put on the bound.
+bool fitLongitudesAndLatitudes(QList<PlmEntity>& entities);
 
 } // namespace ShapefileReader

@@ -13,6 +13,15 @@
 #include <unordered_set>
 #include <numeric>
 
+// libstdc++'s hash of the UTF-16 units: about twice as fast as QHash's on these short keys.
+struct TextHash {
+    size_t operator()(const QString& text) const noexcept
+    {
+        return std::hash<std::u16string_view>{}(
+            std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())));
+    }
+};
+
 namespace {
 
 const QString idField = QStringLiteral("id");
@@ -94,11 +103,58 @@ bool holdsDecimals(const QList<QStringList>& rows, int column)
     return anyFraction;
 }
 
-int priorityOf(const QString& field)
+// 0 for "id", 1 for a code-like attribute, 2 for "name", 3 for an attribute that is a key
+// only because its values tell the zones apart.
+int priorityOf(const QString& field, const QSet<QString>& distinctValueFields)
 {
     if (field == idField)
         return 0;
-    return field == nameField ? 2 : 1;
+    if (field == nameField)
+        return 2;
+    return distinctValueFields.contains(field) ? 3 : 1;
+}
+
+// Attributes that are no code by their name but whose values tell every top-level entity
+// apart (present on each, all different; checked again once normalised), so that the person
+// can always pick the column that identifies the zones (STATE_NAME, AreaID, FIPS…). Left out:
+// a single entity (one value tells nothing apart), the import's own bookkeeping ("source.",
+// "legacy."), and an attribute that only repeats every entity's id or name, fields already.
+QStringList distinctValueAttributes(const PlmEntityList& entities, const QStringList& names)
+{
+    QStringList kept;
+    if (entities.size() < 2)
+        return kept;
+    for (const QString& name : names) {
+        if (PlmMatch::isKeyAttributeName(name) || name.startsWith(QLatin1String("source."))
+            || name.startsWith(QLatin1String("legacy.")))
+            continue;
+        // Presence and repetition first: comparing costs less than hashing every value.
+        bool present = true, repeatsID = true, repeatsName = true;
+        for (const PlmEntity& entity : entities) {
+            const auto value = entity.attributes.constFind(name);
+            if (value == entity.attributes.cend()
+                || std::all_of(value->cbegin(), value->cend(), [](QChar c) { return c.isSpace(); })) {
+                present = false;
+                break;
+            }
+            repeatsID = repeatsID && *value == entity.id;
+            repeatsName = repeatsName && *value == entity.name;
+        }
+        if (!present || repeatsID || repeatsName)
+            continue;
+        std::unordered_set<QString, TextHash> values;
+        values.reserve(size_t(entities.size()));
+        bool distinct = true;
+        for (const PlmEntity& entity : entities) {
+            if (!values.insert(entity.attributes.value(name)).second) {
+                distinct = false;
+                break;
+            }
+        }
+        if (distinct)
+            kept.append(name);
+    }
+    return kept;
 }
 
 template <typename Entities>
@@ -158,14 +214,6 @@ struct FieldIndex {
     const int* begin(int key) const { return entities.constData() + offsets.at(key); }
 };
 
-// libstdc++'s hash of the UTF-16 units: about twice as fast as QHash's on these short keys.
-struct TextHash {
-    size_t operator()(const QString& text) const noexcept
-    {
-        return std::hash<std::u16string_view>{}(
-            std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())));
-    }
-};
 using TextNumbers = std::unordered_map<QString, int, TextHash>;
 
 struct PlmMatch::Cache {
@@ -355,15 +403,25 @@ PlmMatch::PlmMatch(const PlmInputTable& table, const PlmMap& map)
             attributeNames.insert(it.key());
     }
     QStringList keyAttributes;
+    QStringList otherAttributes;
     for (const QString& name : attributeNames) {
         if (isKeyAttributeName(name))
             keyAttributes.append(name);
+        else
+            otherAttributes.append(name);
     }
     plmSortByCodePoints(keyAttributes);
+    plmSortByCodePoints(otherAttributes);
     QStringList fields = {idField};
     for (const QString& name : std::as_const(keyAttributes))
         fields.append(attributePrefix + name);
     fields.append(nameField);
+    // Then the attributes whose values alone make them keys.
+    QSet<QString> distinctValueFields;
+    for (const QString& name : distinctValueAttributes(m_map.entities, otherAttributes)) {
+        fields.append(attributePrefix + name);
+        distinctValueFields.insert(attributePrefix + name);
+    }
 
     // Normalising is the costly part; each field and each column is normalised on its own
     // thread, then the keys are numbered in a fixed order so the result never depends on timing.
@@ -391,6 +449,19 @@ PlmMatch::PlmMatch(const PlmInputTable& table, const PlmMap& map)
         std::for_each(jobs.begin(), jobs.end(), normalize);
     else
         QtConcurrent::blockingMap(jobs, normalize);
+    // Values that differ only in case, accents or spaces name the same key: such an attribute
+    // no longer tells the zones apart.
+    for (qsizetype f = fields.size() - 1; f >= 0; --f) {
+        if (!distinctValueFields.contains(fields.at(f)))
+            continue;
+        const QStringList& keys = entityKeyTexts.at(f);
+        const QSet<QString> distinct(keys.cbegin(), keys.cend());
+        if (distinct.size() != keys.size() || distinct.contains(QString())) {
+            distinctValueFields.remove(fields.at(f));
+            fields.removeAt(f);
+            entityKeyTexts.removeAt(f);
+        }
+    }
 
     cache->keyNumbers.reserve(entityCount * 2);
     for (qsizetype f = 0; f < fields.size(); ++f) {
@@ -448,7 +519,7 @@ PlmMatch::PlmMatch(const PlmInputTable& table, const PlmMap& map)
                 claimsTwice = claimsTwice || claims.at(entity) > 1;
                 claims[entity] = 0;
             }
-            m_candidates.append({column, field, recognized, priorityOf(field), claimsTwice});
+            m_candidates.append({column, field, recognized, priorityOf(field, distinctValueFields), claimsTwice});
         }
     }
     // A column of measures with decimals ("1,666") is never proposed as the key, whatever it

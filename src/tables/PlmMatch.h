@@ -23,6 +23,9 @@ using PlmMatchColumns = QMap<int, PlmVariableType>;
 // entities through which property (the candidates, best first), what each row resolves to, and
 // the variables an import builds. Immutable once built; copies are cheap.
 //
+// Key fields: "id", the attributes whose names look like codes, "name", then the other
+// attributes whose values tell every entity apart.
+//
 // Every cell and entity key is normalised and looked up once at construction; scoring,
 // resolving and the tie test then walk flat tables, without hashing texts.
 class PlmMatch {

@@ -8,7 +8,9 @@ struct PlmMatchCandidate {
     int column = 0;
     QString field = QStringLiteral("id");
     int recognized = 0; // rows naming exactly one entity that no other such row names
-    int priority = 0;   // 0 for "id", 1 for an attribute, 2 for "name"; lower is preferred
+    // 0 for "id", 1 for a code-like attribute, 2 for "name", 3 for an attribute that is a key
+    // only by its distinct values; lower is preferred
+    int priority = 0;
     bool claimsTwice = false; // some entity is the only one named by two rows or more
 
     bool operator==(const PlmMatchCandidate&) const = default;

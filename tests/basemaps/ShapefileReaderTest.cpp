@@ -4,6 +4,7 @@
 #include "model/PlmSpatialDecoration.h"
 #include "support/ShapefileTestWriter.h"
 #include "support/TableReaderTestSupport.h"
+#include "support/UsStatesFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -99,7 +100,6 @@ TEST_F(ShapefileReaderTest, withoutCompanionsIdsComeFromRecordNumbers)
     ASSERT_TRUE(result.map.sources);
     ASSERT_EQ(result.map.sources->size(), 1);
     EXPECT_EQ(result.map.sources->first().name, QStringLiteral("Communes.shp"));
-    EXPECT_EQ(result.map.entities.at(0).style.lineWidth, 1.0);
     EXPECT_EQ(result.map.entities.at(0).style.pointRadius, 4.0);
 }
 
@@ -123,20 +123,41 @@ TEST_F(ShapefileReaderTest, companionsAreFoundByExactBaseNameAndLowerCasedExtens
                                     QStringLiteral("Communes.shp")}));
 }
 
-TEST_F(ShapefileReaderTest, outlinesInDegreesAreDrawnThinnerThanInMetres)
+// Whatever a file's units, and whether or not a .prj says them, its outlines draw at about one
+// pixel once the map is fitted in the window: the longer side of the extent / 1000.
+TEST_F(ShapefileReaderTest, outlinesAreOnePixelWideAtTheFittedViewWhateverTheUnits)
 {
-    Shp shp;
-    shp.addParts(5, {square(2, 46, 0.05)});
-    write(QStringLiteral("Degres.prj"), "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\"]]");
-    EXPECT_EQ(import(QStringLiteral("Degres.shp"), shp.bytes()).map.entities.at(0).style.lineWidth, 0.008);
-
-    Shp projected;
-    projected.addParts(5, {square(700000, 6600000, 5000)});
-    write(QStringLiteral("Lambert.prj"), "PROJCS[\"RGF93_Lambert_93\",GEOGCS[\"GCS_RGF_1993\"]]");
-    EXPECT_EQ(import(QStringLiteral("Lambert.shp"), projected.bytes()).map.entities.at(0).style.lineWidth, 1.0);
-
-    EXPECT_TRUE(ShapefileReader::declaresGeographicCoordinates("  geogcs[\"WGS 84\"]\n"));
-    EXPECT_FALSE(ShapefileReader::declaresGeographicCoordinates("LOCAL_CS[\"grille\"]"));
+    const QByteArray wgs84 = R"wkt(GEOGCS["GCS_WGS_1984",DATUM["D_WGS_1984",SPHEROID["WGS_1984",6378137.0,298.257223563]],PRIMEM["Greenwich",0.0],UNIT["Degree",0.0174532925199433]])wkt";
+    const QByteArray utm = R"wkt(PROJCS["NAD_1983_UTM_Zone_16N",GEOGCS["GCS_North_American_1983",DATUM["D_North_American_1983",SPHEROID["GRS_1980",6378137.0,298.257222101]],PRIMEM["Greenwich",0.0],UNIT["Degree",0.0174532925199433]],PROJECTION["Transverse_Mercator"],PARAMETER["False_Easting",500000.0],PARAMETER["Central_Meridian",-87.0],PARAMETER["Scale_Factor",0.9996],UNIT["Meter",1.0]])wkt";
+    const struct {
+        const char* name;
+        std::optional<QByteArray> prj;
+        QList<QList<PlmPoint>> zones;
+        double width;
+    } rows[] = {
+        {"states in degrees, no .prj", std::nullopt, {square(-125, 25, 4), square(-71, 45, 4)}, 58.0 / 1000},
+        {"states in degrees, an empty .prj", QByteArray(), {square(-117, 14, 3), square(-89, 30, 3)}, 31.0 / 1000},
+        {"a commune in WGS 84 degrees", wgs84, {square(2, 46, 0.0625)}, 0.0625 / 1000},
+        {"a county in UTM metres", utm, {square(500000, 4600000, 20000), square(540000, 4630000, 20000)}, 60.0},
+        {"a city in feet, no .prj", std::nullopt, {square(1091000, 1813000, 139000)}, 139.0},
+    };
+    int index = 0;
+    for (const auto& row : rows) {
+        Shp shp;
+        for (const QList<PlmPoint>& zone : row.zones)
+            shp.addParts(5, {zone});
+        const QString stem = QStringLiteral("largeur%1").arg(++index);
+        if (row.prj)
+            write(stem + QStringLiteral(".prj"), *row.prj);
+        QList<double> widths;
+        for (const PlmEntity& entity : import(stem + QStringLiteral(".shp"), shp.bytes()).map.entities)
+            widths << entity.style.lineWidth;
+        EXPECT_EQ(widths, QList<double>(row.zones.size(), row.width)) << row.name;
+    }
+    // A lone point has no extent to fit: it keeps the written width.
+    Shp point;
+    point.addPoint(2, 46);
+    EXPECT_EQ(import(QStringLiteral("point.shp"), point.bytes(1)).map.entities.at(0).style.lineWidth, 1.0);
 }
 
 // Only a file that declares WGS 84 degrees gets the coordinates that allow ground distances,
@@ -157,26 +178,35 @@ TEST_F(ShapefileReaderTest, aWgs84ProjectionTextDeclaresLongitudesAndLatitudes)
     const QByteArray nad27 = R"wkt(GEOGCS["GCS_North_American_1927",DATUM["D_North_American_1927",SPHEROID["Clarke_1866",6378206.4,294.9786982]],PRIMEM["Greenwich",0.0],UNIT["Degree",0.0174532925199433]])wkt";
     const QByteArray utm = R"wkt(PROJCS["WGS_1984_UTM_Zone_31N",GEOGCS["GCS_WGS_1984",DATUM["D_WGS_1984",SPHEROID["WGS_1984",6378137.0,298.257223563]],PRIMEM["Greenwich",0.0],UNIT["Degree",0.0174532925199433]],PROJECTION["Transverse_Mercator"],PARAMETER["False_Easting",500000.0],PARAMETER["False_Northing",0.0],PARAMETER["Central_Meridian",3.0],PARAMETER["Scale_Factor",0.9996],PARAMETER["Latitude_Of_Origin",0.0],UNIT["Meter",1.0]])wkt";
     const QByteArray grads = R"wkt(GEOGCS["WGS 84 (grades)",DATUM["WGS_1984",SPHEROID["WGS 84",6378137,298.257223563]],PRIMEM["Greenwich",0],UNIT["grad",0.01570796326794897]])wkt";
+    // Fiji as Natural Earth writes it: its east edge rounded a few ulps past the antimeridian.
+    const auto eastEdgeAt = [](double x) {
+        return QList<PlmPoint>{{179.5, -17}, {179.5, -16.5}, {x, -16.5}, {x, -17}, {179.5, -17}};
+    };
+    const QList<PlmPoint> antarctica = {{10, -89.5}, {10, -90.00000000000001}, {11, -90.00000000000001}, {10, -89.5}};
     const struct {
         const char* name;
         std::optional<QByteArray> prj;
-        double x; // the map's west edge
+        QList<PlmPoint> ring;
         bool geographic;
     } rows[] = {
-        {"ESRI names, as QGIS and ArcGIS write", esri, 2, true},
-        {"OGC WKT1 with authorities, as GDAL writes", ogc, -180, true},
-        {"WKT2 geographic system", wkt2, 2, true},
-        {"another datum", nad27, 2, false},
-        {"projected over WGS 84", utm, 2, false},
-        {"WGS 84 in grads", grads, 2, false},
-        {"cut short", esri.left(esri.size() - 1), 2, false},
-        {"WGS 84 but numbers past a longitude", esri, 500000, false},
-        {"no projection file", std::nullopt, 2, false},
+        {"ESRI names, as QGIS and ArcGIS write", esri, square(2, 46, 0.5), true},
+        {"OGC WKT1 with authorities, as GDAL writes", ogc, square(-180, 46, 0.5), true},
+        {"WKT2 geographic system", wkt2, square(2, 46, 0.5), true},
+        {"another datum", nad27, square(2, 46, 0.5), false},
+        {"projected over WGS 84", utm, square(2, 46, 0.5), false},
+        {"WGS 84 in grads", grads, square(2, 46, 0.5), false},
+        {"cut short", esri.left(esri.size() - 1), square(2, 46, 0.5), false},
+        {"WGS 84 but numbers past a longitude", esri, square(500000, 46, 0.5), false},
+        {"no projection file", std::nullopt, square(2, 46, 0.5), false},
+        {"a writer's rounding past 180", ogc, eastEdgeAt(180.00000000000006), true},
+        {"a writer's rounding past -90", esri, antarctica, true},
+        {"a millionth of a degree past 180", ogc, eastEdgeAt(180.000001), false},
+        {"a latitude of 120", esri, square(2, 119.5, 0.5), false},
     };
     int index = 0;
     for (const auto& row : rows) {
         Shp shp;
-        shp.addParts(5, {square(row.x, 46, 0.5)});
+        shp.addParts(5, {row.ring});
         const QString stem = QStringLiteral("carte%1").arg(++index);
         if (row.prj)
             write(stem + QStringLiteral(".prj"), *row.prj);
@@ -208,9 +238,10 @@ TEST_F(ShapefileReaderTest, aProjectionThatIsNotUtf8IsKeptInBase64)
     EXPECT_EQ(result.map.metadata.value(QStringLiteral("coordinates.prj")), QStringLiteral("//4="));
 }
 
-// Zones all named "0" (an id column left at 0) could not be told apart by any table: a
-// column whose values are distinct names them instead.
-TEST_F(ShapefileReaderTest, repeatedNamesGiveWayToAColumnOfDistinctValues)
+// Zones all named "0" (an id column left at 0), or named after their record numbers for want
+// of a name field, could not be told apart by any table: a column whose values are distinct
+// names them instead, one whose name says name when there is no name field.
+TEST_F(ShapefileReaderTest, zonesWithoutUsableNamesTakeThemFromAColumnOfDistinctValues)
 {
     const struct {
         const char* name;
@@ -224,6 +255,20 @@ TEST_F(ShapefileReaderTest, repeatedNamesGiveWayToAColumnOfDistinctValues)
         {"only numbers tell them apart", table({"ID", "POP"}, {{"0", "12"}, {"0", "7"}, {"0", "9"}}), {"12", "7", "9"}},
         {"nothing tells them apart", table({"ID", "POP"}, {{"0", "12"}, {"0", "7"}, {"0", "7"}}), {"0", "0", "0"}},
         {"distinct names stay", table({"NOM", "LIB"}, {{"a", "x"}, {"b", "y"}, {"c", "z"}}), {"a", "b", "c"}},
+        {"a name field wins over other names", table({"NAME", "NAME_FR"}, {{"Germany", "Allemagne"}, {"Spain", "Espagne"}, {"Italy", "Italie"}}),
+         {"Germany", "Spain", "Italy"}},
+        {"no name field: the state's name", table({"STATE_FIPS", "STATE_ID", "STATE_NAME"}, {{"53", "1", "Washington"}, {"30", "2", "Montana"}, {"23", "3", "Maine"}}),
+         {"Washington", "Montana", "Maine"}},
+        {"no name field: the area's name beside its number", table({"AreaID", "AREANAME"}, {{"1310101", "Chiyoda"}, {"1310201", "Chuo"}, {"1310301", "Minato"}}),
+         {"Chiyoda", "Chuo", "Minato"}},
+        {"an empty name field", table({"NAME", "STATE_NAME"}, {{"", "Washington"}, {"", "Montana"}, {"", "Maine"}}),
+         {"Washington", "Montana", "Maine"}},
+        {"a repeated country, distinct regions", table({"NAME_0", "NAME_1"}, {{"France", "Bretagne"}, {"France", "Corse"}, {"France", "Alsace"}}),
+         {"Bretagne", "Corse", "Alsace"}},
+        {"a repeated name is no name", table({"NOM_DEP", "INSEE"}, {{"Ain", "01001"}, {"Ain", "01002"}, {"Aisne", "02001"}}),
+         {"shp:1", "shp:2", "shp:3"}},
+        {"a NOMBRE column counts things", table({"NOMBRE", "POP"}, {{"12", "5"}, {"7", "6"}, {"9", "8"}}),
+         {"shp:1", "shp:2", "shp:3"}},
     };
     int index = 0;
     for (const auto& row : rows) {
@@ -237,6 +282,14 @@ TEST_F(ShapefileReaderTest, repeatedNamesGiveWayToAColumnOfDistinctValues)
             names << e.name;
         EXPECT_EQ(names, row.names) << row.name;
     }
+}
+
+// The shared fixture's map is what the import of its files gives.
+TEST_F(ShapefileReaderTest, theStatesFixtureImportsAsItsMap)
+{
+    write(QStringLiteral("states.dbf"), UsStatesFixture::dbf().bytes());
+    const PlmImportResult result = import(QStringLiteral("states.shp"), UsStatesFixture::shp().bytes());
+    EXPECT_EQ(result.map.entities, UsStatesFixture::map().entities);
 }
 
 TEST_F(ShapefileReaderTest, polylinePartsTakeTheRecordIdAndTheirPosition)

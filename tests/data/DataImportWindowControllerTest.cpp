@@ -1,6 +1,9 @@
 #include "data/DataImportWindowController.h"
 #include "model/PlmErrors.h"
 #include "platform/UserDefaults.h"
+#include "tables/PlmInputReader.h"
+
+#include "support/UsStatesFixture.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -210,6 +213,29 @@ TEST_F(DataImportWindowTest, ATableWhoseRowsAllMatchIsReadyAtOnce)
     EXPECT_TRUE(includeBox(dialog, 1)->isChecked());
     EXPECT_EQ(typeBox(dialog, 2)->currentText(), QStringLiteral("Pourcentage"));
     EXPECT_FALSE(typeBox(dialog, 0)->isEnabled());
+}
+
+// States imported from a Shapefile whose names come from STATE_NAME: the incomes are proposed
+// by name, every row recognised, nothing to correct; the other columns that tell the states
+// apart can be chosen.
+TEST_F(DataImportWindowTest, IncomesByStateAreProposedByTheStatesNames)
+{
+    document.stored = PlmWork();
+    document.stored.map = UsStatesFixture::map();
+    const PlmInputSheet sheet = PlmInputReader::readTextSheet(UsStatesFixture::incomeCsv(), QStringLiteral("revenus.csv"));
+    dialog = new DataImportWindowController(DataImportWindowControllerDocument::of(&document), {sheet},
+                                            QStringLiteral("revenus.csv"), true);
+    dialog->show();
+    QApplication::processEvents();
+    EXPECT_EQ(dialog->sourcePicker()->currentText(), QStringLiteral("Name"));
+    EXPECT_EQ(dialog->fieldPicker()->currentText(), QStringLiteral("Nom"));
+    QStringList fields;
+    for (int i = 0; i < dialog->fieldPicker()->count(); ++i)
+        fields << dialog->fieldPicker()->itemText(i);
+    EXPECT_EQ(fields, (QStringList{"Identifiant", "STATE_ABBR", "STATE_FIPS", "STATE_ID", "Nom"}));
+    EXPECT_EQ(dialog->summary()->text(), QStringLiteral("48 zones reconnues sur 48"));
+    EXPECT_FALSE(visibleIn(dialog->correctionControls()));
+    EXPECT_TRUE(dialog->apply()->isEnabled());
 }
 
 TEST_F(DataImportWindowTest, CommittingAddsTheColumnsAsOneUndoableUpdateAndUndoRestoresTheWork)

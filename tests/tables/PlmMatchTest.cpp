@@ -1,11 +1,13 @@
 #include "tables/PlmMatch.h"
 #include "tables/PlmInputReader.h"
 #include "tables/PlmMatchImport.h"
+#include "model/PlmCodePointOrder.h"
 #include "model/PlmErrors.h"
 #include "model/PlmTextFolding.h"
 #include "model/PlmWork.h"
 
 #include "support/CountyTableFixture.h"
+#include "support/UsStatesFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -117,6 +119,40 @@ TEST(PlmMatchKeys, CodeLikeAttributeNamesAreKeyFields)
     EXPECT_EQ(fields, QStringList({"id", "attr:CODE_INSEE", "name"}));
 }
 
+// Besides the code-like names, an attribute whose values tell every zone apart is a key, after
+// the names.
+TEST(PlmMatchKeys, AttributesWhoseValuesTellTheZonesApartAreKeyFieldsToo)
+{
+    using Fields = QList<std::pair<QString, int>>; // field and priority, in the candidates' order
+    const Fields plain = {{"id", 0}, {"name", 2}};
+    const struct {
+        const char* name;
+        QList<PlmEntity> zones;
+        Fields fields;
+    } rows[] = {
+        {"distinct values", {area("1", "Un", {{"AreaID", "1310101"}}), area("2", "Deux", {{"AreaID", "1310201"}})},
+         {{"id", 0}, {"name", 2}, {"attr:AreaID", 3}}},
+        {"after the code-like ones", {area("1", "Un", {{"STATE_ID", "1"}, {"FIPS", "53"}}), area("2", "Deux", {{"STATE_ID", "2"}, {"FIPS", "30"}})},
+         {{"id", 0}, {"attr:STATE_ID", 1}, {"name", 2}, {"attr:FIPS", 3}}},
+        {"a repeated value", {area("1", "Un", {{"REGION", "Pacific"}}), area("2", "Deux", {{"REGION", "Pacific"}})}, plain},
+        {"values equal once folded", {area("1", "Un", {{"LIB", "Île"}}), area("2", "Deux", {{"LIB", "ILE"}})}, plain},
+        {"a zone without the value", {area("1", "Un", {{"POP", "12"}}), area("2", "Deux", {{"POP", " "}})}, plain},
+        {"a zone without the attribute", {area("1", "Un", {{"POP", "12"}}), area("2", "Deux")}, plain},
+        {"the names again", {area("1", "Un", {{"NOM_REG", "Un"}}), area("2", "Deux", {{"NOM_REG", "Deux"}})}, plain},
+        {"the ids again", {area("1", "Un", {{"FID", "1"}}), area("2", "Deux", {{"FID", "2"}})}, plain},
+        {"the import's bookkeeping", {area("1", "Un", {{"source.id", "a"}, {"legacy.recordIndex", "0"}}),
+                                      area("2", "Deux", {{"source.id", "b"}, {"legacy.recordIndex", "1"}})}, plain},
+        {"one zone tells nothing apart", {area("1", "Un", {{"AreaID", "1310101"}})}, plain},
+    };
+    for (const auto& row : rows) {
+        const PlmMatch match(tableOf({"A"}, {{"x"}}), PlmMap(QStringLiteral("Carte"), PlmEntityList(row.zones)));
+        Fields fields;
+        for (const PlmMatchCandidate& candidate : match.candidates())
+            fields.append({candidate.field, candidate.priority});
+        EXPECT_EQ(fields, row.fields) << row.name;
+    }
+}
+
 TEST(PlmMatchKeys, FieldLabels)
 {
     EXPECT_EQ(PlmMatch::fieldLabel("id"), QStringLiteral("Identifiant"));
@@ -175,17 +211,74 @@ TEST(PlmMatchCandidates, AKeyNamingAZoneTwiceComesAfterACleanMatchByName)
     EXPECT_EQ(kinds(match.resolutions(best, {})), QList<Kind>(4, Kind::matched));
 }
 
-// The counties' perimeters, two of them round numbers equal to CRESS_IDs, must not be taken
-// for the key when the names settle every row once.
+// A key that settles every row once comes before one that leaves rows unsettled, whatever
+// their fields: the counties' perimeters, two of them round numbers equal to CRESS_IDs; a code
+// column with one code no zone has, beside labels that settle every row (no name-like column
+// to fall back on, so the codes alone leave the third row unsettled).
 TEST(PlmMatchCandidates, AKeyThatSettlesEveryRowOnceComesFirst)
 {
-    const PlmInputSheet sheet = PlmInputReader::readTextSheet(CountyTableFixture::countyCsv(), QStringLiteral("comtes.csv"));
-    const PlmMatch match(PlmInputTable(true, sheet.grid), CountyTableFixture::countyMap());
-    ASSERT_EQ(match.table().names, (QStringList{"CNTY_ID", "FIPS", "NAME", "REGION", "AREA", "PERIMETER"}));
+    const PlmInputSheet counties = PlmInputReader::readTextSheet(CountyTableFixture::countyCsv(), QStringLiteral("comtes.csv"));
+    const struct {
+        const char* name;
+        PlmInputTable table;
+        PlmMap map;
+        std::pair<int, QString> best;
+    } rows[] = {
+        {"counties by name, not by perimeter", PlmInputTable(true, counties.grid), CountyTableFixture::countyMap(),
+         {2, QStringLiteral("name")}},
+        {"labels, not a code missing one zone", tableOf({"Libellé", "Code"}, {{"Ain", "1"}, {"Aisne", "2"}, {"Allier", "9"}}),
+         mapOf({area("a1", "Ain", {{"CODE", "1"}}), area("a2", "Aisne", {{"CODE", "2"}}), area("a3", "Allier", {{"CODE", "3"}})}),
+         {0, QStringLiteral("name")}},
+    };
+    for (const auto& row : rows) {
+        const PlmMatch match(row.table, row.map);
+        const PlmMatchCandidate best = match.candidates().first();
+        EXPECT_EQ(std::pair(best.column, best.field), row.best) << row.name;
+        EXPECT_EQ(kinds(match.resolutions(best, {})), QList<Kind>(row.table.rows.size(), Kind::matched)) << row.name;
+        EXPECT_FALSE(match.tiedBestColumns()) << row.name;
+    }
+}
+
+// States named after their STATE_NAME: the incomes join them by name, 48 of 48, and not
+// through STATE_FIPS against STATE_ID, where 41 numbers happen to be other states' ids. On a
+// map imported when the states were named after their record numbers, STATE_NAME is the key.
+TEST(PlmMatchCandidates, IncomesByStateJoinTheStatesByName)
+{
+    const PlmInputSheet sheet = PlmInputReader::readTextSheet(UsStatesFixture::incomeCsv(), QStringLiteral("revenus.csv"));
+    const PlmInputTable table(true, sheet.grid);
+    ASSERT_EQ(table.names, (QStringList{"Name", "STATE_FIPS", "2019", "2020", "2021"}));
+    const PlmMap states = UsStatesFixture::map();
+    QList<PlmMatchRow> expected;
+    for (const QStringList& row : table.rows) {
+        const auto state = std::find_if(states.entities.begin(), states.entities.end(),
+                                        [&](const PlmEntity& e) { return e.name == row.first(); });
+        ASSERT_NE(state, states.entities.end()) << row.first().toStdString();
+        expected.append(PlmMatchRow::matched(state->id));
+    }
+
+    const PlmMatch match(table, states);
+    QStringList fields;
+    for (const PlmMatchCandidate& candidate : match.candidates())
+        if (!fields.contains(candidate.field))
+            fields.append(candidate.field);
+    plmSortByCodePoints(fields);
+    EXPECT_EQ(fields, (QStringList{"attr:STATE_ABBR", "attr:STATE_FIPS", "attr:STATE_ID", "id", "name"}));
+    ASSERT_NE(match.candidate(1, "attr:STATE_ID"), nullptr);
+    EXPECT_EQ(match.candidate(1, "attr:STATE_ID")->recognized, 41);
     const PlmMatchCandidate best = match.candidates().first();
-    EXPECT_EQ(std::pair(best.column, best.field), std::pair(2, QStringLiteral("name")));
-    EXPECT_EQ(kinds(match.resolutions(best, {})), QList<Kind>(CountyTableFixture::countyCount, Kind::matched));
+    EXPECT_EQ(std::pair(best.column, best.field), std::pair(0, QStringLiteral("name")));
+    EXPECT_EQ(best.recognized, UsStatesFixture::stateCount);
+    EXPECT_EQ(match.resolutions(best, {}), expected);
     EXPECT_FALSE(match.tiedBestColumns());
+
+    PlmMap numbered = states;
+    for (qsizetype i = 0; i < numbered.entities.size(); ++i)
+        numbered.entities.edit(i).name = numbered.entities.at(i).id;
+    const PlmMatch older(table, numbered);
+    const PlmMatchCandidate olderBest = older.candidates().first();
+    EXPECT_EQ(std::pair(olderBest.column, olderBest.field), std::pair(0, QStringLiteral("attr:STATE_NAME")));
+    EXPECT_EQ(older.resolutions(olderBest, {}), expected);
+    EXPECT_FALSE(older.tiedBestColumns());
 }
 
 // A column of measures is no key even where its numbers settle every row.
