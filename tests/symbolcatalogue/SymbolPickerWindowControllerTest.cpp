@@ -101,7 +101,7 @@ TEST_F(SymbolPickerWindowControllerTest, TheWindowsControlsWithAndWithoutLibrary
     EXPECT_EQ(picker->size(), QSize(620, 560));
     EXPECT_EQ(picker->minimumSize(), QSize(420, 330));
     EXPECT_EQ(child<QLineEdit>(QStringLiteral("Symbols.Search"))->placeholderText(),
-              QStringLiteral("Rechercher un symbole ou saisir son nom SF public"));
+              QStringLiteral("Rechercher un symbole ou saisir le nom d’un pictogramme"));
     QComboBox* category = child<QComboBox>(QStringLiteral("Symbols.Category"));
     ASSERT_TRUE(category);
     EXPECT_EQ(category->count(), 12);
