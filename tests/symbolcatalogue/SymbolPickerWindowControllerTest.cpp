@@ -4,6 +4,7 @@
 #include "model/PlmErrors.h"
 #include "desktop/DialogHooks.h"
 #include "platform/UserDefaults.h"
+#include "support/FilePermissionScope.h"
 #include "support/LibraryTestSupport.h"
 
 #include <QApplication>
@@ -18,8 +19,6 @@
 #include <QTableView>
 #include "support/WidgetKeys.h"
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 namespace {
 
@@ -210,8 +209,8 @@ TEST_F(SymbolPickerWindowControllerTest, AFailedFileIsReportedAfterTheOthersAreS
 
 TEST_F(SymbolPickerWindowControllerTest, AnUnreadableFolderIsReportedWithWhatWasStoredBeforeIt)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "every folder can be read by the superuser";
+    FilePermissionScope permissions;
+    ASSERT_TRUE(permissions.holds());
     const QString first = file(QStringLiteral("a.svg"), drawing);
     file(QStringLiteral("fermé/b.svg"), drawing);
     QFile::setPermissions(files.filePath(QStringLiteral("fermé")), QFileDevice::Permissions());
