@@ -1,12 +1,15 @@
 // Speed of the vector import on a generated 35,000-polygon GeoJSON file and Shapefile (with its
 // dBASE table): the whole import (read, recognition, reader, finishing, validation), and the
-// hand-over of the result to the studio's base-map document. Rows named "Only" time a part from
-// data in memory. The GeoJSON reader and the validation run on every core: wall time throughout.
+// hand-over of the result to the studio's base-map document; and the refusal of crafted
+// PostScript programs at the EPS reader's limits. Rows named "Only" time a part from data in
+// memory. The GeoJSON reader and the validation run on every core: wall time throughout.
 #include "support/BenchGuard.h"
 #include "support/BenchImportFiles.h"
 #include "support/BenchMaps.h"
 
+#include "basemaps/EPSImporter.h"
 #include "basemaps/GeoJSONReader.h"
+#include "basemaps/PlmPostScriptScanner.h"
 #include "basemaps/PlmVectorImporter.h"
 #include "model/PlmJsonDocument.h"
 #include "model/PlmEntity.h"
@@ -16,6 +19,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+
+#include <vector>
 
 namespace {
 
@@ -155,5 +160,55 @@ void BM_GeoJsonFinishOnly(benchmark::State& state)
     }
 }
 PLM_BENCHMARK(BM_GeoJsonFinishOnly)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Crafted programs that the EPS reader refuses at one of its limits, or reads without running
+// (loops and recursion cost one token each): each should cost about the time of reading it.
+struct HostileProgram {
+    const char* name;
+    QByteArray body;
+};
+
+const std::vector<HostileProgram>& hostilePrograms()
+{
+    static const std::vector<HostileProgram> programs = [] {
+        std::vector<HostileProgram> list;
+        list.push_back({"loop and recursion", "{ } loop /recurse { recurse } def recurse 0 0 m 1 1 l S"});
+        QByteArray saves;
+        for (int i = 0; i <= EPSImporter::maximumSavedStates; ++i)
+            saves += "q ";
+        list.push_back({"saved states", saves});
+        QByteArray clips = "0 0 m 1 1 l ";
+        for (int i = 0; i <= EPSImporter::maximumClips; ++i)
+            clips += "0 0 m 1 1 l W n ";
+        list.push_back({"clips", clips});
+        QByteArray path = "0 0 m ";
+        path.reserve(EPSImporter::maximumPathCommands * 2 + 16);
+        for (qsizetype i = 0; i < EPSImporter::maximumPathCommands; ++i)
+            path += "h ";
+        list.push_back({"path commands", path});
+        list.push_back({"string", "(" + QByteArray(PSScanner::maximumStringBytes + 8, 'z')});
+        list.push_back({"nesting", QByteArray(100, '{')});
+        for (HostileProgram& program : list)
+            program.body.prepend("%!PS-Adobe-3.0\n");
+        return list;
+    }();
+    return programs;
+}
+
+void BM_EPSHostileProgram(benchmark::State& state)
+{
+    const HostileProgram& program = hostilePrograms().at(std::size_t(state.range(0))); // built before timing
+    state.SetLabel(program.name);
+    for (auto _ : state) {
+        try {
+            const PlmImportResult result = EPSImporter::importMap(program.body, QStringLiteral("carte"));
+            benchmark::DoNotOptimize(result.map.entities.size());
+        } catch (const PlmImportError& refused) {
+            benchmark::DoNotOptimize(&refused);
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * program.body.size());
+}
+PLM_BENCHMARK(BM_EPSHostileProgram)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 } // namespace

@@ -153,7 +153,7 @@ SymbolGlyph ProportionalShape::systemSymbolImage(const QString& name)
 {
     if (std::optional<SymbolGlyph> glyph = SymbolGlyphProvider::glyph(name))
         return *glyph;
-    throw PlmWorkError::invalid(QStringLiteral("SF Symbol indisponible sur cet ordinateur : ") + name + QStringLiteral("."));
+    throw PlmWorkError::invalid(QStringLiteral("Pictogramme indisponible sur cet ordinateur : ") + name + QStringLiteral("."));
 }
 
 PlmStyle ProportionalShape::tintedStyle(const Part& part, const PlmColor& color) const
@@ -300,12 +300,12 @@ QImage ProportionalShape::renderBitmap(const PlmColor& color, double pixelSize) 
     const int n = bitmapSymbolSide + 2 * pad;
     QImage image(n, n, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
-        throw PlmWorkError::invalid(QStringLiteral("Impossible de rendre le SF Symbol par API publique."));
+        throw PlmWorkError::invalid(QStringLiteral("Impossible de rendre le pictogramme par API publique."));
     image.fill(Qt::transparent);
     const double s = std::max(std::isfinite(pixelSize) ? pixelSize : 0.01, 0.01);
     QPainter painter(&image);
     if (!painter.isActive())
-        throw PlmWorkError::invalid(QStringLiteral("Impossible de rendre le SF Symbol par API publique."));
+        throw PlmWorkError::invalid(QStringLiteral("Impossible de rendre le pictogramme par API publique."));
     painter.setRenderHint(QPainter::Antialiasing);
     // The bitmap is read as a y-up square, like every symbol drawing.
     painter.translate(0, n);

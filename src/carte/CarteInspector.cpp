@@ -3,6 +3,7 @@
 #include "inspector/FondInspectorColorWell.h"
 #include "inspector/InspectorSection.h"
 #include "model/PlmPalette.h"
+#include "model/PlmSymbolKind.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -71,8 +72,12 @@ const QStringList& CarteInspector::paletteTitles()
 
 const QStringList& CarteInspector::symbolKindTitles()
 {
-    static const QStringList titles{QStringLiteral("Cercle"), QStringLiteral("Carré"), QStringLiteral("Triangle"),
-                                    QStringLiteral("SF Symbols"), QStringLiteral("SVG personnalisé")};
+    static const QStringList titles = [] {
+        QStringList list;
+        for (PlmSymbolKind kind : allPlmSymbolKinds())
+            list.append(title(kind));
+        return list;
+    }();
     return titles;
 }
 

@@ -117,7 +117,7 @@ QString symbolNotice(bool hasVariable, bool symbolUnavailable)
     if (!hasVariable)
         return QStringLiteral("Choisissez une variable numérique dans Données.");
     if (symbolUnavailable)
-        return QStringLiteral("Ce SF Symbol est indisponible sur cet ordinateur. Son nom et ses réglages sont conservés ; "
+        return QStringLiteral("Ce pictogramme est indisponible sur cet ordinateur. Son nom et ses réglages sont conservés ; "
                               "choisissez un autre symbole pour l’afficher.");
     return QStringLiteral("Surface proportionnelle à la valeur ; min et max restent liés. 0 et donnée absente : "
                           "aucun symbole. Glissez un symbole pour le déplacer.");

@@ -36,7 +36,7 @@ void CarteWindowController::storeSFSymbol(const QString& name, bool secondary)
     settings->proportional->sfSymbolName = name;
     settings->proportional->sfConfiguration = PlmSFSymbolConfiguration::regularMediumMonochrome;
     settings->proportional->sfVector.reset();
-    applyThematic(*settings, QStringLiteral("Choisir un SF Symbol"), secondary);
+    applyThematic(*settings, QStringLiteral("Choisir un pictogramme"), secondary);
 }
 
 void CarteWindowController::storeSVGSymbol(const PlmMap& map, bool secondary)

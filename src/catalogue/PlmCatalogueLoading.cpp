@@ -75,7 +75,7 @@ ProviderLoad loadProvider(OnlineProvider provider, const Transport& transport)
     return result;
 }
 
-OnlineCatalogResult load(const Transport& transport)
+OnlineCatalogResult load(const Transport& transport, const CompletionObserver& completed)
 {
     // Each child hands its result over as it completes; the merge below keeps that order.
     std::mutex mutex;
@@ -88,24 +88,28 @@ OnlineCatalogResult load(const Transport& transport)
     for (OnlineProvider provider : providers) {
         children.emplace_back([&, provider] {
             ProviderLoad child = loadProvider(provider, transport);
-            const std::lock_guard lock(mutex);
-            finished.push_back(std::move(child));
-            arrived.notify_one();
+            {
+                const std::lock_guard lock(mutex);
+                finished.push_back(std::move(child));
+                arrived.notify_one();
+            }
+            if (completed)
+                completed(provider);
         });
     }
 
-    QList<ProviderLoad> completed;
+    QList<ProviderLoad> inOrder;
     for (qsizetype taken = 0; taken < providers.size(); ++taken) {
         std::unique_lock lock(mutex);
         arrived.wait(lock, [&] { return !finished.empty(); });
         ProviderLoad child = std::move(finished.front());
         finished.pop_front();
         lock.unlock();
-        completed.append(std::move(child));
+        inOrder.append(std::move(child));
     }
     for (std::thread& child : children)
         child.join();
-    return merge(completed);
+    return merge(inOrder);
 }
 
 OnlineCatalogResult merge(const QList<ProviderLoad>& completed)

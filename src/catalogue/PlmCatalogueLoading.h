@@ -36,10 +36,14 @@ void sortByName(QList<OnlineMap>& maps);
 // name (natural, case-insensitive, stable, so equal names keep that order), error lines as given.
 OnlineCatalogResult merge(const QList<ProviderLoad>& completed);
 
+// Told on a provider's thread once its result has taken its place in the completion order.
+using CompletionObserver = std::function<void(OnlineProvider)>;
+
 // Runs every provider on a thread of its own and blocks until all are done. Entries are sorted
 // by name (natural, case-insensitive, stable); error lines stay in completion order.
-// The transport must be callable from several threads at once.
-OnlineCatalogResult load(const Transport& transport);
+// The transport (and the observer, which tests use to order providers) must be callable from
+// several threads at once.
+OnlineCatalogResult load(const Transport& transport, const CompletionObserver& completed = {});
 
 // Runs load() away from the calling thread and hands the result to `done` on the thread of
 // `context`; nothing is delivered once `context` is gone.

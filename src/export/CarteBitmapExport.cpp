@@ -26,7 +26,7 @@ namespace {
 
 QString CarteBitmapExport::unavailableSymbolNote()
 {
-    return QStringLiteral("Un SF Symbol indisponible sur cet ordinateur reste absent, comme à l’écran.");
+    return QStringLiteral("Un pictogramme indisponible sur cet ordinateur reste absent, comme à l’écran.");
 }
 
 QImage CarteBitmapExport::renderImage(CarteExportComposition& composition, const PlmExportSize& size, double dpi,

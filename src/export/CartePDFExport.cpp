@@ -173,11 +173,11 @@ QString diagnosedName(CarteExportComposition& composition, ViewNode& view)
     case Role::map: {
         VectorCanvas* vector = composition.mapView();
         if (vector && vector->backgroundImage())
-            return QStringLiteral("Image de fond intégrée et éventuels symboles SF ponctuels");
+            return QStringLiteral("Image de fond intégrée et éventuels pictogrammes ponctuels");
         if (vector) {
             for (const PlmEntity& leaf : PlmEntity::visibleLeafEntities(vector->map().entities))
                 if (leaf.pointSymbol && leaf.pointSymbol->sfSymbolName)
-                    return QStringLiteral("Symboles ponctuels SF");
+                    return QStringLiteral("Pictogrammes ponctuels");
         }
         fail(QStringLiteral("Le rendu PDF du fond contient une image inattendue. Export interrompu."));
     }
@@ -192,7 +192,7 @@ QString diagnosedName(CarteExportComposition& composition, ViewNode& view)
     default:
         break;
     }
-    return QStringLiteral("SF Symbols : ") + exportSFSymbolNames(composition).join(QStringLiteral(", "));
+    return QStringLiteral("Pictogrammes : ") + exportSFSymbolNames(composition).join(QStringLiteral(", "));
 }
 
 bool showsDrawableSystemSymbol(CarteExportComposition& composition)
@@ -234,7 +234,7 @@ PlmExportResult CartePDFExport::exportPDF(CarteExportComposition& composition, c
         if (!names.isEmpty() && showsDrawableSystemSymbol(composition)) {
             result.data = renderPDF(composition, size, true);
             rasterized = true;
-            result.notes << QStringLiteral("SF Symbols : rendu public non vectoriel remplacé par un motif transparent "
+            result.notes << QStringLiteral("Pictogrammes : rendu public non vectoriel remplacé par un motif transparent "
                                            "512 px pour préserver leur apparence dans le PDF. Symboles concernés : ")
                     + names.join(QStringLiteral(", ")) + QLatin1Char('.');
         }

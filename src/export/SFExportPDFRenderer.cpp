@@ -15,7 +15,7 @@ void SFExportPDFRenderer::drawSymbol(QPainter& painter, const std::shared_ptr<co
         return;
     const QImage& image = m_pictures.picture(shape, color, size).image;
     if (image.isNull() || !painter.isActive())
-        throw PlmWorkError::invalid(QStringLiteral("Impossible d’incorporer le SF Symbol au PDF."));
+        throw PlmWorkError::invalid(QStringLiteral("Impossible d’incorporer le pictogramme au PDF."));
     const double side = size * image.width() / double(ProportionalShape::bitmapSymbolSide);
     // The painter is y-up; the image is drawn upright inside its square.
     painter.save();

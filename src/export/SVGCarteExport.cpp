@@ -294,7 +294,7 @@ PlmExportResult SVGCarteExport::makeDocument()
     }
 
     if (!m_composition.sfSymbolNames.isEmpty())
-        notes.insert(QStringLiteral("SF Symbols concernés : ") + m_composition.sfSymbolNames.join(QStringLiteral(", "))
+        notes.insert(QStringLiteral("Pictogrammes concernés : ") + m_composition.sfSymbolNames.join(QStringLiteral(", "))
                      + QStringLiteral("."));
 
     const double W = pointsFromMillimetres(m_page.width);

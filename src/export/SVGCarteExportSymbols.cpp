@@ -15,7 +15,7 @@ void SVGCarteExport::appendSymbol(const ProportionalShape& shape, std::string_vi
                                   double size, const PlmColor& color)
 {
     if (shape.nativeSymbolUnavailable) {
-        notes.insert(QStringLiteral("SF Symbol indisponible sur cet ordinateur : absent, comme à l’écran."));
+        notes.insert(QStringLiteral("Pictogramme indisponible sur cet ordinateur : absent, comme à l’écran."));
         return;
     }
     if (!(size > 0) || !shape.bounds)
@@ -35,7 +35,7 @@ void SVGCarteExport::appendSymbol(const ProportionalShape& shape, std::string_vi
             QBuffer buffer(&png);
             buffer.open(QIODevice::WriteOnly);
             if (bitmap.isNull() || !bitmap.save(&buffer, "PNG"))
-                throw PlmWorkError::invalid(QStringLiteral("Impossible d’incorporer le SF Symbol."));
+                throw PlmWorkError::invalid(QStringLiteral("Impossible d’incorporer le pictogramme."));
             definitions.raw("<image id=\"").escaped(picture.id).raw('"')
                 .attribute("width").integer(bitmap.width()).close()
                 .attribute("height").integer(bitmap.height()).close()
@@ -53,7 +53,7 @@ void SVGCarteExport::appendSymbol(const ProportionalShape& shape, std::string_vi
         if (m_objectOpacity < 1)
             out.attribute("opacity").number(m_objectOpacity).close();
         out.raw("/>");
-        notes.insert(QStringLiteral("SF Symbols : seuls ces symboles sont incorporés en PNG 512 px, dessinés depuis le "
+        notes.insert(QStringLiteral("Pictogrammes : seuls ces symboles sont incorporés en PNG 512 px, dessinés depuis le "
                                     "jeu d’icônes installé. Fonds, autres symboles, textes et cadres de légende, habillage restent "
                                     "vectoriels."));
         return;

@@ -100,8 +100,14 @@ private:
 } // namespace
 
 InspectorSection::InspectorSection(const QString& title, const QList<QWidget*>& content, QWidget* parent)
+    : InspectorSection(title, title, content, parent)
+{
+}
+
+InspectorSection::InspectorSection(const QString& title, const QString& storedTitle, const QList<QWidget*>& content,
+                                   QWidget* parent)
     : QWidget(parent), m_title(title), m_body(new QWidget(this)), m_bodyLayout(new QVBoxLayout(m_body)),
-      m_header(new QToolButton(this)), m_preference(preferenceKey(title))
+      m_header(new QToolButton(this)), m_preference(preferenceKey(storedTitle))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 8, 12, 8);

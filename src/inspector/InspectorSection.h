@@ -12,6 +12,7 @@ class QVBoxLayout;
 // A collapsible section of an inspector: a heading row (chevron and title) over a body that
 // holds the rows. Whether it is open is remembered per title under
 // "Carte.Inspecteur.section." + title, so every inspector using a title shares the state.
+// A renamed section keeps the key of its earlier title.
 //
 // Sizes are in the layout unit of the views (one point of the design is one logical pixel),
 // fonts included: an 11-point inspector font is 11 logical pixels high, so a label fits its
@@ -31,6 +32,10 @@ public:
     // The content views are compacted and added to the body, as wide as the body.
     explicit InspectorSection(const QString& title, const QList<QWidget*>& content = {},
                               QWidget* parent = nullptr);
+    // A section renamed since people could close it: its state stays under the earlier title,
+    // so the choice they made is still read.
+    InspectorSection(const QString& title, const QString& storedTitle, const QList<QWidget*>& content = {},
+                     QWidget* parent = nullptr);
 
     QWidget* body() const { return m_body; }
     QToolButton* header() const { return m_header; }

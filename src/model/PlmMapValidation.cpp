@@ -129,7 +129,7 @@ void PlmMapCodec::validateEntity(const PlmEntity& entity, int depth, QSet<QStrin
         if (symbol->sfSymbolName.has_value() == symbol->svgVector.has_value())
             fail(QStringLiteral("Motif ponctuel invalide."));
         if (symbol->sfSymbolName && PlmTextFolding::trimmed(*symbol->sfSymbolName).isEmpty())
-            fail(QStringLiteral("Nom SF Symbol vide."));
+            fail(QStringLiteral("Nom de pictogramme vide."));
         if (symbol->svgVector)
             validateSvgSymbol(*symbol->svgVector, depth);
     }

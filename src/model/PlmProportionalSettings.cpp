@@ -119,7 +119,7 @@ void PlmProportionalSettings::validate(const QSet<QString>& entityIDs) const
     if (kind == PlmSymbolKind::svg && !svgVector)
         throw PlmWorkError(QStringLiteral("Importez un symbole SVG vectoriel."));
     if (kind == PlmSymbolKind::sfSymbol && (!sfSymbolName || isBlank(*sfSymbolName)))
-        throw PlmWorkError(QStringLiteral("Choisissez un SF Symbol."));
+        throw PlmWorkError(QStringLiteral("Choisissez un pictogramme."));
 
     if (sfVector)
         validateVectorShape(*sfVector);

@@ -33,7 +33,7 @@ QString title(PlmSymbolKind kind)
     case PlmSymbolKind::circle: return QStringLiteral("Cercle");
     case PlmSymbolKind::square: return QStringLiteral("Carré");
     case PlmSymbolKind::triangle: return QStringLiteral("Triangle");
-    case PlmSymbolKind::sfSymbol: return QStringLiteral("SF Symbols");
+    case PlmSymbolKind::sfSymbol: return QStringLiteral("Pictogramme");
     case PlmSymbolKind::svg: return QStringLiteral("SVG personnalisé");
     }
     return {};

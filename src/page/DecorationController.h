@@ -174,7 +174,8 @@ public:
     void changeObjectOrder(bool toFront);
 
     // ---- Inspector ----
-    InspectorSection* addSection(const QString& title, const QString& key);
+    // `storedTitle` names the section's open state when it differs from the title (a renamed section).
+    InspectorSection* addSection(const QString& title, const QString& key, const QString& storedTitle = {});
     // Registers a control: its refresh runs after every selection change; its action runs
     // after a running text edit was committed.
     void bind(QWidget* control, std::function<void()> refresh, std::function<void()> action);

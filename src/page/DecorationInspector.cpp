@@ -94,9 +94,9 @@ public:
 
 } // namespace
 
-InspectorSection* DecorationController::addSection(const QString& title, const QString& key)
+InspectorSection* DecorationController::addSection(const QString& title, const QString& key, const QString& storedTitle)
 {
-    auto* section = new InspectorSection(title);
+    auto* section = new InspectorSection(title, storedTitle.isEmpty() ? title : storedTitle);
     m_barLayout->addWidget(section);
     m_sections.append({section, key});
     return section;
@@ -578,8 +578,8 @@ void DecorationController::buildInspector()
              [this, fits] { setLegendFitsContent(fits->isChecked()); });
     }
 
-    // 10. SF Symbol
-    current = addSection(QStringLiteral("SF Symbol"), QStringLiteral("sf"));
+    // 10. Pictogramme (its open state is still stored under the section's first title)
+    current = addSection(QStringLiteral("Pictogramme"), QStringLiteral("sf"), QStringLiteral("SF Symbol"));
     addWell(QStringLiteral("Couleur du symbole"),
             [this] {
                 const std::optional<PlmPresentation> p = selectedPresentation();

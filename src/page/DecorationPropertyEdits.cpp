@@ -177,7 +177,7 @@ void DecorationController::chooseSymbol()
     chooseSFSymbol([self, id](const QString& name) {
         if (!self || name.isEmpty())
             return;
-        self->applyChange(QStringLiteral("Changer le SF Symbol"), [&](PlmDecoration& d) {
+        self->applyChange(QStringLiteral("Changer le pictogramme"), [&](PlmDecoration& d) {
             for (PlmDecorationObject& o : d.objects)
                 if (o.id == id)
                     o.symbol = symbolSettings(name, std::nullopt);

@@ -73,7 +73,7 @@ void SymbolPickerWindowController::buildControls()
 {
     m_search = new QLineEdit(this);
     m_search->setObjectName(QStringLiteral("Symbols.Search"));
-    m_search->setPlaceholderText(QStringLiteral("Rechercher un symbole ou saisir son nom SF public"));
+    m_search->setPlaceholderText(QStringLiteral("Rechercher un symbole ou saisir le nom d’un pictogramme"));
     m_search->setClearButtonEnabled(true);
     connect(m_search, &QLineEdit::textChanged, this, &SymbolPickerWindowController::refilter);
 

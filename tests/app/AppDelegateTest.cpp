@@ -19,7 +19,6 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -464,9 +463,7 @@ TEST_F(AppDelegateTest, manualOpensInTheBrowserOrSaysItCannot)
     LocalFileOpener::setCommand({QStringLiteral("sh"), QStringLiteral("-c"),
                                  QStringLiteral("printf %s \"$1\" > '%1'; exit 3").arg(asked), QStringLiteral("sh")});
     delegate->showManual();
-    const QDeadlineTimer deadline(10000);
-    while (alerts.size() < 3 && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    waitUntil([&] { return alerts.size() >= 3; });
     LocalFileOpener::setCommand({});
     QFile askedFile(asked);
     ASSERT_TRUE(askedFile.open(QIODevice::ReadOnly));

@@ -1,3 +1,4 @@
+#include "support/EventWait.h"
 #include "support/WorkDocumentTestSupport.h"
 
 #include "app/PlmMapDocument.h"
@@ -10,7 +11,6 @@
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QPointer>
 #include <QPushButton>
@@ -107,10 +107,7 @@ TEST_F(PlmMapDocumentImportDataTest, ImportingWithItsDataFromTheFileOpensTheDial
         DocumentController documents;
         bool done = false;
         VectorImportUI::importFile(path, &documents, [&done] { done = true; });
-        const QDeadlineTimer deadline(10000);
-        while (!done && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        ASSERT_TRUE(done);
+        ASSERT_TRUE(waitUntil([&done] { return done; }));
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(buttons, (QStringList{QStringLiteral("Importer le fond et ses données"),
                                         QStringLiteral("Importer le fond seul"), QStringLiteral("Annuler")}));
@@ -170,10 +167,7 @@ TEST_F(PlmMapDocumentImportDataTest, AnImportedStudioMapIsANewUntitledWorkEachTi
     for (int i = 0; i < 2; ++i) {
         bool done = false;
         VectorImportUI::importFile(file, &documents, [&done] { done = true; });
-        const QDeadlineTimer deadline(10000);
-        while (!done && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        ASSERT_TRUE(done);
+        ASSERT_TRUE(waitUntil([&done] { return done; }));
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     EXPECT_EQ(alerts, (QStringList{QStringLiteral("Fond trouvé — Régions"), QStringLiteral("Fond trouvé — Régions")}));

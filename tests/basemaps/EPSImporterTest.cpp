@@ -4,8 +4,6 @@
 #include "model/PlmMapCodec.h"
 #include "model/PlmText.h"
 
-#include <QElapsedTimer>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -266,10 +264,9 @@ TEST(EpsImporterTest, importerRoutesPostScriptFiles)
     EXPECT_EQ(result.map.sources->size(), 1);
 }
 
-TEST(EpsImporterTest, hostileProgramsAreRefusedQuickly)
+// How long these take is timed by the import benchmark (BM_EPSHostileProgram).
+TEST(EpsImporterTest, hostileProgramsAreRefusedAtTheirLimits)
 {
-    QElapsedTimer timer;
-    timer.start();
     // Procedures are never run, so loops and recursion cost one token each.
     const PlmImportResult loop = run("{ } loop /recurse { recurse } def recurse 0 0 m 1 1 l S");
     EXPECT_EQ(loop.unconverted.value(QStringLiteral("opérateur EPS loop")), 1);
@@ -293,7 +290,6 @@ TEST(EpsImporterTest, hostileProgramsAreRefusedQuickly)
 
     EXPECT_EQ(failure("(" + QByteArray(PSScanner::maximumStringBytes + 8, 'z')), QStringLiteral("Chaîne PostScript trop longue."));
     EXPECT_EQ(failure(QByteArray(100, '{')), QStringLiteral("Imbrication PostScript excessive."));
-    EXPECT_LT(timer.elapsed(), 20000);
 }
 
 TEST(EpsImporterTest, mutatedProgramsFailCleanlyOrGiveValidMaps)

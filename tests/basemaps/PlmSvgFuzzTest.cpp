@@ -1,6 +1,7 @@
 #include "basemaps/PlmSvgReader.h"
 #include "model/PlmErrors.h"
 #include "model/PlmMapCodec.h"
+#include "support/EventWait.h"
 
 #include <QThread>
 
@@ -171,7 +172,7 @@ TEST(SvgReaderFuzz, DeepTreesAndReferencesFitASmallStack)
     });
     thread->setStackSize(1024 * 1024);
     thread->start();
-    ASSERT_TRUE(thread->wait(60000));
+    ASSERT_TRUE(thread->wait(QDeadlineTimer(EventWait::guard)));
     delete thread;
     EXPECT_EQ(outcome, QStringLiteral("1 1"));
 }

@@ -139,7 +139,7 @@ TEST(ProportionalShapeGlyphs, KnownNamesDrawAndOthersAreUnavailable)
         ProportionalShape::systemSymbolImage(QStringLiteral("figure.walk"));
         FAIL();
     } catch (const PlmWorkError& error) {
-        EXPECT_EQ(error.message(), QStringLiteral("SF Symbol indisponible sur cet ordinateur : figure.walk."));
+        EXPECT_EQ(error.message(), QStringLiteral("Pictogramme indisponible sur cet ordinateur : figure.walk."));
     }
     EXPECT_TRUE(SymbolGlyphProvider::availableNames().contains(QStringLiteral("star.fill")));
     EXPECT_FALSE(SymbolGlyphProvider::isAvailable(QStringLiteral("")));

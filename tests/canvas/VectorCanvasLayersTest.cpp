@@ -1,9 +1,9 @@
 #include "canvas/VectorCanvas.h"
 #include "desktop/ViewHost.h"
 #include "support/CanvasTestMaps.h"
+#include "support/EventWait.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPixmap>
 #include <gtest/gtest.h>
@@ -237,10 +237,7 @@ TEST(CanvasLayers, ZoomShowsTheMovedPictureUntilTheViewRests)
     screen.picture(true);
     EXPECT_EQ(screen.canvas->layerRenderCount(), rendered);
     EXPECT_TRUE(screen.canvas->hasPendingRefinement());
-    QElapsedTimer waited;
-    waited.start();
-    while (screen.canvas->hasPendingRefinement() && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    ASSERT_TRUE(waitUntil([&] { return !screen.canvas->hasPendingRefinement(); }));
     expectSamePicture(screen, "after the zoom");
     EXPECT_EQ(screen.canvas->layerRenderCount(), rendered + 1);
 }

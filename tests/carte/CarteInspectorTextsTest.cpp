@@ -68,7 +68,7 @@ TEST(CarteInspectorTexts, StatisticsAndNoticeLines)
     EXPECT_EQ(symbolCountsLine(2, distributionOf({-5, 0, 1, 4}), 6),
               QStringLiteral("2 symboles · 1 valeurs nulles · 2 sans donnée · 1 valeurs négatives non représentées"));
     EXPECT_EQ(symbolNotice(true, true),
-              QStringLiteral("Ce SF Symbol est indisponible sur cet ordinateur. Son nom et ses réglages sont conservés ; "
+              QStringLiteral("Ce pictogramme est indisponible sur cet ordinateur. Son nom et ses réglages sont conservés ; "
                              "choisissez un autre symbole pour l’afficher."));
     EXPECT_EQ(legendTitle(PlmWorkTest::numberVariable("v", "Chômage", {}, PlmVariableType::percentage)),
               QStringLiteral("Chômage (%)"));

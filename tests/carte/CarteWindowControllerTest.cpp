@@ -643,7 +643,7 @@ TEST(CartePane, TheSymbolCatalogueStoresTheChosenSymbolInTheSeriesEditedWhenItOp
     EXPECT_TRUE(bool(requests.first().svgCompletion)); // library symbols are offered
     EXPECT_TRUE(p.document.undoSteps().isEmpty());
     requests.first().completion(QStringLiteral("car.fill"));
-    EXPECT_EQ(p.document.undoName(), QStringLiteral("Choisir un SF Symbol"));
+    EXPECT_EQ(p.document.undoName(), QStringLiteral("Choisir un pictogramme"));
     const PlmProportionalSettings first = *p.document.work().thematic->proportional;
     EXPECT_EQ(first.kind, PlmSymbolKind::sfSymbol);
     EXPECT_EQ(first.sfSymbolName, QStringLiteral("car.fill"));

@@ -4,6 +4,7 @@
 
 #include "catalogue/OnlineError.h"
 #include "catalogue/PlmCatalogueProviders.h"
+#include "support/EventWait.h"
 
 #include <QEventLoop>
 #include <QHash>
@@ -15,9 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
+#include <future>
 #include <memory>
-#include <thread>
 
 namespace {
 
@@ -154,18 +154,27 @@ TEST(OnlineCatalogueLoading, AllProvidersAnswerOrAllFail)
 
 TEST(OnlineCatalogueLoading, TwoFailuresInCompletionOrderAndTheOthersSorted)
 {
-    // The IGN failure is held back, so the countries failure completes first although
-    // its provider starts later.
-    const OnlineCatalogResult result = OnlineCatalog::load([](const QUrl& url) {
-        const OnlineProvider provider = *providerOf(url);
-        if (provider == OnlineProvider::ign) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            return OnlineResponse{{}, 503, url};
-        }
-        if (provider == OnlineProvider::countries)
-            return OnlineResponse{{}, 404, url};
-        return ok(url, cannedIndex(provider));
-    });
+    // The IGN failure is held back until the countries failure has completed, so it comes
+    // second although its provider starts first.
+    std::promise<void> countriesCompleted;
+    const std::shared_future<void> countriesDone = countriesCompleted.get_future().share();
+    std::atomic_bool heldTooLong = false;
+    const OnlineCatalogResult result = OnlineCatalog::load(
+        [&](const QUrl& url) {
+            const OnlineProvider provider = *providerOf(url);
+            if (provider == OnlineProvider::ign) {
+                heldTooLong = countriesDone.wait_for(EventWait::guard) != std::future_status::ready;
+                return OnlineResponse{{}, 503, url};
+            }
+            if (provider == OnlineProvider::countries)
+                return OnlineResponse{{}, 404, url};
+            return ok(url, cannedIndex(provider));
+        },
+        [&](OnlineProvider provider) {
+            if (provider == OnlineProvider::countries)
+                countriesCompleted.set_value();
+        });
+    EXPECT_FALSE(heldTooLong) << "the countries' completion was never reported";
     ASSERT_EQ(result.errors.size(), 2);
     EXPECT_TRUE(result.errors[0].startsWith(QStringLiteral("Europe · pays : ")));
     EXPECT_TRUE(result.errors[1].startsWith(QStringLiteral("France · IGN : ")));
@@ -205,7 +214,7 @@ TEST(OnlineCatalogueLoading, BackgroundLoadDeliversOnTheCallersThread)
         deliveredOn = QThread::currentThreadId();
         loop.quit();
     });
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    QTimer::singleShot(EventWait::guard, &loop, &QEventLoop::quit);
     loop.exec();
     ASSERT_TRUE(received.has_value());
     EXPECT_EQ(deliveredOn, QThread::currentThreadId());
@@ -215,17 +224,18 @@ TEST(OnlineCatalogueLoading, BackgroundLoadDeliversOnTheCallersThread)
 TEST(OnlineCatalogueLoading, BackgroundLoadDeliversNothingOnceTheContextIsGone)
 {
     auto context = std::make_unique<QObject>();
-    std::atomic_bool release = false;
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
     bool delivered = false;
     OnlineCatalog::loadInBackground(
-        [&release](const QUrl& url) {
-            while (!release)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        [released](const QUrl& url) {
+            // Every provider answers only once the context is gone.
+            released.wait();
             return OnlineResponse{{}, 500, url};
         },
         context.get(), [&delivered](const OnlineCatalogResult&) { delivered = true; });
     context.reset();
-    release = true;
+    release.set_value();
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();

@@ -8,6 +8,7 @@
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
 #include "model/PlmEntity.h"
+#include "support/EventWait.h"
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -79,8 +80,9 @@ OnlineDownloadOptions testOptions()
 {
     OnlineDownloadOptions options;
     options.allowPlainHttpToLoopback = true;
-    options.inactivityTimeoutMs = 3000;
-    options.totalTimeoutMs = 8000;
+    // Loopback answers at once; these only end a request that a broken test would leave open.
+    options.inactivityTimeoutMs = int(std::chrono::milliseconds(EventWait::guard).count());
+    options.totalTimeoutMs = options.inactivityTimeoutMs;
     return options;
 }
 
@@ -138,7 +140,7 @@ TEST(PlmOnlineDownload, RunsOnAWorkerThreadWhileTheMainThreadServes)
     QFutureWatcher<OnlineResponse> watcher;
     QEventLoop loop;
     QObject::connect(&watcher, &QFutureWatcher<OnlineResponse>::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(10'000, &loop, &QEventLoop::quit);
+    QTimer::singleShot(EventWait::guard, &loop, &QEventLoop::quit);
     watcher.setFuture(QtConcurrent::run([url] { return PlmOnlineDownload::download(url, testOptions()); }));
     loop.exec();
     ASSERT_TRUE(watcher.isFinished());
@@ -221,11 +223,15 @@ TEST(PlmOnlineDownload, SilentServerTimesOutAndCancellationIsNotAFailure)
     EXPECT_EQ(late.message(), QStringLiteral("Téléchargement impossible : le fournisseur n’a pas répondu à temps. "
                                              "Vérifiez votre connexion puis réessayez."));
 
+    // The person cancels once the request is in flight, before any answer.
     std::atomic_bool cancelled = false;
-    options.inactivityTimeoutMs = 5000;
+    LocalServer held([&cancelled](const QByteArray&) {
+        cancelled = true;
+        return QByteArray();
+    });
+    options = testOptions();
     options.cancelled = &cancelled;
-    QTimer::singleShot(200, [&] { cancelled = true; });
-    EXPECT_THROW(PlmOnlineDownload::download(server.url("/slow"), options), OnlineCancelled);
+    EXPECT_THROW(PlmOnlineDownload::download(held.url("/slow"), options), OnlineCancelled);
 }
 
 TEST(PlmOnlineDownload, AnswerChecksRefuseEmptyAndIncompleteAnswers)

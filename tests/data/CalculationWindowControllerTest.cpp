@@ -3,19 +3,17 @@
 #include "data/CalculationWindowController.h"
 
 #include "model/PlmErrors.h"
+#include "support/EventWait.h"
 #include "support/PlmWorkTestSupport.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QSemaphore>
-#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -67,18 +65,6 @@ public:
     }
     int dataShown = 0;
 };
-
-bool waitUntil(const std::function<bool()>& condition, int milliseconds = 5000)
-{
-    QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 void typeText(QWidget* widget, const QString& text)
 {
@@ -184,8 +170,9 @@ TEST_F(CalculationWindowControllerTest, ASupersededPreviewWritesNothing)
 
     // Closing the window during the pause drops the preview as well.
     typeText(window->formulaField(), QStringLiteral("0"));
+    ASSERT_TRUE(window->previewRunning());
     window->closeWindow();
-    QThread::msleep(150);
+    EXPECT_FALSE(window->previewRunning()); // no pause left to end in an evaluation
     QApplication::processEvents();
     EXPECT_EQ(window->evaluationsStarted(), 2);
     EXPECT_FALSE(window->result().has_value());

@@ -173,7 +173,7 @@ TEST(CarteBitmapExport, NoteOfAnUnavailableSymbolOnlyWhenItsOverlayShows)
     c.overlay->shape = ExportTest::unavailableSymbolShape();
     ASSERT_TRUE(c.overlay->shape->nativeSymbolUnavailable);
     EXPECT_EQ(CarteBitmapExport::render(c, compositionPage(), 72, Format::png, false).notes,
-              QStringList{QStringLiteral("Un SF Symbol indisponible sur cet ordinateur reste absent, comme à l’écran.")});
+              QStringList{QStringLiteral("Un pictogramme indisponible sur cet ordinateur reste absent, comme à l’écran.")});
     c.overlay->setHidden(true);
     EXPECT_TRUE(CarteBitmapExport::render(c, compositionPage(), 72, Format::png, false).notes.isEmpty());
 }

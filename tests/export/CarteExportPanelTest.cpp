@@ -1,3 +1,4 @@
+#include "export/CarteBitmapExport.h"
 #include "export/CarteExportForm.h"
 #include "export/CarteExportPanel.h"
 #include "export/ThematicCanvasExport.h"
@@ -303,8 +304,7 @@ TEST(CarteExportPanel, AZeroResolutionFailsBeforeTheDialogAndNotesComeInAnAlert)
     f.panel->exportButton()->click();
     ASSERT_EQ(save.sheets.size(), 1);
     EXPECT_EQ(save.sheets.first().message, QStringLiteral("Carte exportée"));
-    EXPECT_EQ(save.sheets.first().informativeText,
-              QStringLiteral("Un SF Symbol indisponible sur cet ordinateur reste absent, comme à l’écran."));
+    EXPECT_EQ(save.sheets.first().informativeText, CarteBitmapExport::unavailableSymbolNote());
     EXPECT_EQ(save.sheets.first().window, f.h.widget.get());
 }
 

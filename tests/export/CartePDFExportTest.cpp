@@ -1,6 +1,7 @@
 #include "support/ExportTestComposition.h"
 #include "support/PopplerTools.h"
 #include "support/YUpImage.h"
+#include "export/CarteBitmapExport.h"
 #include "export/CartePDFExport.h"
 #include "export/PDFExportImageAudit.h"
 #include "model/PlmErrors.h"
@@ -91,7 +92,7 @@ TEST(CartePDFExport, ABackgroundPictureIsNamedInTheNote)
     EXPECT_EQ(PopplerTools::imageList(result.data).size(), 1);
     EXPECT_EQ(result.notes,
               QStringList{QStringLiteral("Le rendu PDF contient 1 image(s)/masque(s). Éléments concernés : Image de fond "
-                                         "intégrée et éventuels symboles SF ponctuels. Les géométries du fond restent "
+                                         "intégrée et éventuels pictogrammes ponctuels. Les géométries du fond restent "
                                          "vectorielles.")});
 }
 
@@ -120,11 +121,11 @@ TEST(CartePDFExport, SystemSymbolsAreRasterizedOnlyWhenTheFileHoldsImages)
     EXPECT_EQ(PDFExportImageAudit::imageCount(mixed.data), 1 + 2);  // picture, symbol and its mask
     ASSERT_EQ(mixed.notes.size(), 2);
     EXPECT_EQ(mixed.notes[0],
-              QStringLiteral("SF Symbols : rendu public non vectoriel remplacé par un motif transparent 512 px pour "
+              QStringLiteral("Pictogrammes : rendu public non vectoriel remplacé par un motif transparent 512 px pour "
                              "préserver leur apparence dans le PDF. Symboles concernés : star.fill."));
     EXPECT_EQ(mixed.notes[1],
               QStringLiteral("Le rendu PDF contient 3 image(s)/masque(s). Éléments concernés : Image de fond intégrée "
-                             "et éventuels symboles SF ponctuels ; SF Symbols : star.fill. Les géométries du fond "
+                             "et éventuels pictogrammes ponctuels ; Pictogrammes : star.fill. Les géométries du fond "
                              "restent vectorielles."));
     const QImage page = PopplerTools::raster(mixed.data, 72);
     EXPECT_TRUE(nearColor(at(page, 100, 100), QColor(204, 46, 41), 30));  // the symbol's colour at its centre
@@ -152,7 +153,7 @@ TEST(CartePDFExport, PointSymbolsOfTheMapShareOneImagePerGlyph)
     EXPECT_TRUE(result.notes[0].endsWith(QStringLiteral("Symboles concernés : star.fill.")));
     EXPECT_EQ(result.notes[1],
               QStringLiteral("Le rendu PDF contient 3 image(s)/masque(s). Éléments concernés : Image de fond intégrée "
-                             "et éventuels symboles SF ponctuels. Les géométries du fond restent vectorielles."));
+                             "et éventuels pictogrammes ponctuels. Les géométries du fond restent vectorielles."));
     EXPECT_FALSE(c.vector->usesSFExportFallback);
 }
 
@@ -161,7 +162,7 @@ TEST(CartePDFExport, AnUnavailableSymbolIsNotedOnlyWhenItsOverlayShows)
     Composition c;
     c.overlay->shape = ExportTest::unavailableSymbolShape();
     c.vector->setBackgroundImage(picture());
-    const QString note = QStringLiteral("Un SF Symbol indisponible sur cet ordinateur reste absent, comme à l’écran.");
+    const QString note = CarteBitmapExport::unavailableSymbolNote();
     const PlmExportResult shown = CartePDFExport::exportPDF(c, compositionPage());
     // No second render for a symbol that has no image to draw.
     ASSERT_EQ(shown.notes.size(), 2);

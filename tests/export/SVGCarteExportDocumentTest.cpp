@@ -63,8 +63,8 @@ TEST(SVGCarteExportDocumentTest, TheMapNameIsTheEscapedTitleAndNotesAreSortedInT
     writer.notes.insert(QStringLiteral("B note."));
     const PlmExportResult result = writer.makeDocument();
     EXPECT_TRUE(documentText(result).contains(QStringLiteral(
-        "<title>A &amp; B &lt;1&gt;</title><desc>B note. SF Symbols concernés : star.fill.</desc>")));
-    EXPECT_EQ(result.notes, (QStringList{QStringLiteral("B note."), QStringLiteral("SF Symbols concernés : star.fill.")}));
+        "<title>A &amp; B &lt;1&gt;</title><desc>B note. Pictogrammes concernés : star.fill.</desc>")));
+    EXPECT_EQ(result.notes, (QStringList{QStringLiteral("B note."), QStringLiteral("Pictogrammes concernés : star.fill.")}));
 }
 
 TEST(SVGCarteExportDocumentTest, WithoutNotesTheDescriptionIsEmpty)

@@ -69,7 +69,7 @@ TEST(SVGCarteExportSymbolsTest, AnUnavailableSystemSymbolLeavesOneNoteAndNoEleme
     writer.appendSymbol(shape, "", QPointF(5, 0), 10, PlmColor{1, 0, 0, 1});
     EXPECT_EQ(bodyOf(writer), QString());
     EXPECT_EQ(writer.notes,
-              (std::set<QString>{QStringLiteral("SF Symbol indisponible sur cet ordinateur : absent, comme à l’écran.")}));
+              (std::set<QString>{QStringLiteral("Pictogramme indisponible sur cet ordinateur : absent, comme à l’écran.")}));
 }
 
 std::shared_ptr<const ProportionalShape> systemSymbol(bool outlineVisible)
@@ -97,7 +97,7 @@ TEST(SVGCarteExportSymbolsTest, ASystemSymbolIsOnePngDefinitionPlacedUprightByRe
               QStringLiteral("<use  href=\"#sf-3\" transform=\"translate(95 55) scale(0.01953125 -0.01953125)\"/>\n"
                              "<use data-a=\"1\" href=\"#sf-3\" transform=\"translate(-10 10) scale(0.0390625 -0.0390625)\"/>"));
     EXPECT_EQ(writer.notes,
-              (std::set<QString>{QStringLiteral("SF Symbols : seuls ces symboles sont incorporés en PNG 512 px, dessinés "
+              (std::set<QString>{QStringLiteral("Pictogrammes : seuls ces symboles sont incorporés en PNG 512 px, dessinés "
                                                 "depuis le jeu d’icônes installé. Fonds, autres symboles, textes et cadres "
                                                 "de légende, habillage restent vectoriels.")}));
     // The embedded picture is the rasterized symbol: opaque red pixels in the middle.

@@ -180,7 +180,7 @@ TEST(ThematicCanvasExport, SystemSymbolsOfTheLayerAreRasterizedOnceWhenThePdfHol
     EXPECT_TRUE(pdf.notes[0].endsWith(QStringLiteral("Symboles concernés : star.fill.")));
     EXPECT_EQ(pdf.notes[1],
               QStringLiteral("Le rendu PDF contient 3 image(s)/masque(s). Éléments concernés : Image de fond intégrée "
-                             "et éventuels symboles SF ponctuels ; SF Symbols : star.fill. Les géométries du fond "
+                             "et éventuels pictogrammes ponctuels ; Pictogrammes : star.fill. Les géométries du fond "
                              "restent vectorielles."));
     // A symbol sits where the screen draws it, in the layer's colour.
     const ProportionalOverlay::Item item = p.canvas.symbols()->items().at(14);

@@ -70,6 +70,18 @@ TEST_F(InspectorSectionTest, ClosingIsRememberedForEveryLaterSectionOfTheTitle)
     EXPECT_EQ(UserDefaults::settings().value(QStringLiteral("Carte.Inspecteur.section. Forme ")), QVariant(true));
 }
 
+TEST_F(InspectorSectionTest, ARenamedSectionKeepsTheStateStoredUnderItsEarlierTitle)
+{
+    UserDefaults::setValue(QStringLiteral("Carte.Inspecteur.section.Ancien titre"), false);
+    InspectorSection section(QStringLiteral("Nouveau titre"), QStringLiteral("Ancien titre"));
+    EXPECT_EQ(section.title(), QStringLiteral("Nouveau titre"));
+    EXPECT_EQ(section.header()->accessibleName(), QStringLiteral("Nouveau titre"));
+    EXPECT_FALSE(section.isOpen());
+    section.toggle();
+    EXPECT_EQ(UserDefaults::settings().value(QStringLiteral("Carte.Inspecteur.section.Ancien titre")), QVariant(true));
+    EXPECT_FALSE(UserDefaults::settings().contains(QStringLiteral("Carte.Inspecteur.section.Nouveau titre")));
+}
+
 TEST_F(InspectorSectionTest, LiveSectionsOfOneTitleKeepTheirOwnStateUntilRebuilt)
 {
     InspectorSection first(QStringLiteral("Légende"));

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPdfView>
 #include <QPushButton>
 #include <QUndoStack>
 #include <QUrl>
@@ -89,6 +90,24 @@ protected:
         return window.outline()->handleKey(&event);
     }
 };
+
+// Whether the quick look's page shows a drawing: a pixel that is neither the blank page's white
+// nor the background around it (read in a corner), as soon as the page has been rendered.
+bool showsDrawnPage(const LibraryQuickLook& quickLook)
+{
+    const QPdfView* view = quickLook.findChild<QPdfView*>();
+    if (!view)
+        return false;
+    const QImage shown = view->viewport()->grab().toImage();
+    if (shown.isNull())
+        return false;
+    const QRgb background = shown.pixel(0, 0);
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (const QRgb pixel = shown.pixel(x, y); pixel != background && pixel != qRgb(255, 255, 255))
+                return true;
+    return false;
+}
 
 } // namespace
 
@@ -463,7 +482,7 @@ TEST_F(LibraryWindowControllerTest, dropsMoveRowsAndImportFilesFromTheFileManage
     QObject::connect(&window, &LibraryWindowController::importFinished, &loop, &QEventLoop::quit);
     QTimer watchdog;
     QObject::connect(&watchdog, &QTimer::timeout, &loop, &QEventLoop::quit);
-    watchdog.start(20000);
+    watchdog.start(EventWait::guard);
     scene.alertAnswers = {0, 0}; // "Importer le fond", twice
     EXPECT_EQ(drag(two, below, true), Qt::CopyAction);
     loop.exec();
@@ -515,11 +534,8 @@ TEST_F(LibraryWindowControllerTest, outlineKeysAndQuickLookPreviews)
     EXPECT_EQ(window.quickLook()->captionText(), QStringLiteral("Carte — 1 sur 2"));
     QFile::remove(QStringLiteral("library-quicklook.pdf"));
     QFile::copy(window.previewURLs().first(), QStringLiteral("library-quicklook.pdf")); // looked at
-    {
-        QEventLoop settle; // the page is drawn in the background
-        QTimer::singleShot(400, &settle, &QEventLoop::quit);
-        settle.exec();
-    }
+    // The page is drawn in the background: the picture is taken once it shows.
+    ASSERT_TRUE(waitUntil([&] { return showsDrawnPage(*window.quickLook()); }));
     window.quickLook()->grab().toImage().save(QStringLiteral("library-quicklook.png"));
     // Space again hides it without writing anything.
     EXPECT_TRUE(key(Qt::Key_Space));

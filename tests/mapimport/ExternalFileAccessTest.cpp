@@ -3,6 +3,7 @@
 #include "platform/Bookmark.h"
 #include "desktop/DialogHooks.h"
 #include "platform/UserDefaults.h"
+#include "support/FilePermissionScope.h"
 #include "support/PelmoraTestFiles.h"
 #include "support/TableReaderTestSupport.h"
 
@@ -10,8 +11,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 using namespace PelmoraTestFiles;
 
@@ -174,8 +173,8 @@ TEST_F(PelmoraCompanionsTest, HeaderNamesOneMoreDigitization)
 
 TEST_F(PelmoraCompanionsTest, UnreadableCompanionIsNamedAfterOneFolderRequest)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind root";
+    FilePermissionScope permissions;
+    ASSERT_TRUE(permissions.holds());
     DialogHooks::ScopedHooks hooks(panel(std::nullopt));
     const QString tab = write("b.tab", table({{"A", {}}}, {"R"}));
     QFile::setPermissions(tab, QFileDevice::Permissions());
@@ -188,8 +187,8 @@ TEST_F(PelmoraCompanionsTest, UnreadableCompanionIsNamedAfterOneFolderRequest)
 
 TEST_F(PelmoraCompanionsTest, UnlistableFolderAsksOnceAndRemembersTheAllowedFolder)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind root";
+    FilePermissionScope permissions;
+    ASSERT_TRUE(permissions.holds());
     const QString path = write("deep/inner/c.dep", compactMap(1, 0, 0));
     const QString inner = QFileInfo(path).absolutePath();
     QFile::setPermissions(inner, QFileDevice::ExeOwner | QFileDevice::ExeUser);

@@ -308,7 +308,15 @@ TEST(PlmDecorationValidation, SymbolIsCheckedAgainstTheGivenEntityIds)
     decoration.objects.append(symbol);
     EXPECT_EQ(failure(decoration, {QStringLiteral("FR")}), QString());
     decoration.objects[0].symbol->sfSymbolName = QStringLiteral("  ");
-    EXPECT_EQ(failure(decoration, {QStringLiteral("FR")}), QStringLiteral("Choisissez un SF Symbol."));
+    // The symbol's own refusal, worded by its settings.
+    QString unnamed;
+    try {
+        decoration.objects[0].symbol->validate({QStringLiteral("FR")});
+    } catch (const PlmWorkError& error) {
+        unnamed = error.message();
+    }
+    ASSERT_FALSE(unnamed.isEmpty());
+    EXPECT_EQ(failure(decoration, {QStringLiteral("FR")}), unnamed);
 }
 
 TEST(PlmDecorationValidation, OrderOfPrecedence)

@@ -61,7 +61,7 @@ TEST(PlmMapValidationTest, eachOfTheFifteenMessages)
 
     PlmEntity blankSymbol = pointEntity("p");
     blankSymbol.pointSymbol = PlmPointSymbol(QStringLiteral(" \n\t"), std::nullopt);
-    EXPECT_EQ(failureOf(blankSymbol), "Nom SF Symbol vide.");
+    EXPECT_EQ(failureOf(blankSymbol), "Nom de pictogramme vide.");
 
     EXPECT_EQ(failureOf(svgSymbolPoint("p", PlmMap(QStringLiteral("s"), {}))),
               "Symbole SVG sans tracés vectoriels.");

@@ -170,9 +170,9 @@ TEST(PlmProportionalSettingsValidation, Outline)
 TEST(PlmProportionalSettingsValidation, SymbolChoice)
 {
     PlmProportionalSettings settings(PlmSymbolKind::sfSymbol, 20, PlmColor{0, 0, 0, 1}, QStringLiteral(" \n "));
-    EXPECT_EQ(failure(settings), QStringLiteral("Choisissez un SF Symbol."));
+    EXPECT_EQ(failure(settings), QStringLiteral("Choisissez un pictogramme."));
     settings.sfSymbolName.reset();
-    EXPECT_EQ(failure(settings), QStringLiteral("Choisissez un SF Symbol."));
+    EXPECT_EQ(failure(settings), QStringLiteral("Choisissez un pictogramme."));
     settings.sfSymbolName = QStringLiteral("star.fill");
     EXPECT_EQ(failure(settings), QString());
     settings.kind = PlmSymbolKind::svg;
@@ -245,7 +245,7 @@ TEST(PlmSymbolKind, TitlesAndOrder)
     QStringList titles;
     for (PlmSymbolKind kind : allPlmSymbolKinds())
         titles.append(title(kind));
-    EXPECT_EQ(titles, (QStringList{"Cercle", "Carré", "Triangle", "SF Symbols", "SVG personnalisé"}));
+    EXPECT_EQ(titles, (QStringList{"Cercle", "Carré", "Triangle", "Pictogramme", "SVG personnalisé"}));
     EXPECT_EQ(plmSymbolKindFromRawValue(u"sfSymbol"), PlmSymbolKind::sfSymbol);
     EXPECT_FALSE(plmSymbolKindFromRawValue(u"star").has_value());
 }

@@ -156,7 +156,15 @@ TEST(PlmWorkValidation, OrderOfTheChecks)
     second.symbols.kind = PlmSymbolKind::sfSymbol;
     work.thematic->representation = PlmRepresentation::aplatsAndSymbols;
     work.thematic->secondSymbols = second;
-    EXPECT_EQ(failureOf(work), QStringLiteral("Choisissez un SF Symbol."));
+    // The second series' own refusal, worded by its settings.
+    QString unnamed;
+    try {
+        second.symbols.validate({QStringLiteral("G")});
+    } catch (const PlmWorkError& error) {
+        unnamed = error.message();
+    }
+    ASSERT_FALSE(unnamed.isEmpty());
+    EXPECT_EQ(failureOf(work), unnamed);
     work.thematic->secondSymbols->symbols.sfSymbolName = QStringLiteral("star");
     EXPECT_EQ(failureOf(work), QString());
 

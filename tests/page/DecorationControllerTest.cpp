@@ -1,5 +1,6 @@
 #include "canvas/VectorCanvas.h"
 #include "inspector/InspectorSection.h"
+#include "platform/UserDefaults.h"
 #include "support/CanvasEvents.h"
 #include "support/DecorationTestPage.h"
 #include "support/WidgetKeys.h"
@@ -88,6 +89,22 @@ TEST(DecorationSelection, SectionsFollowTheKindOfTheSelection)
     t.controller->select(QStringLiteral("secondLegend"), false);
     EXPECT_EQ(visible(), QStringList({"Texte / Caractères", "Paragraphe", "Contour", "Cadre", "Ombre",
                                       "Position & taille", "Alignement", "Légende", "Objet"}));
+}
+
+TEST(DecorationSelection, ThePictogramSectionReadsTheStateStoredUnderItsFormerTitle)
+{
+    UserDefaults::TemporaryScope defaults;
+    UserDefaults::setValue(QStringLiteral("Carte.Inspecteur.section.SF Symbol"), false);
+    DecorationTestPage t(workWith({placed("s", PlmDecorationKind::sfSymbol, 40, 40, 60, 60)}));
+    t.controller->select(QStringLiteral("s"), false);
+    InspectorSection* pictogram = nullptr;
+    for (const auto& [section, key] : t.controller->sections())
+        if (key == QStringLiteral("sf"))
+            pictogram = section;
+    ASSERT_NE(pictogram, nullptr);
+    EXPECT_EQ(pictogram->title(), QStringLiteral("Pictogramme"));
+    EXPECT_FALSE(pictogram->isHidden());
+    EXPECT_FALSE(pictogram->isOpen());
 }
 
 TEST(DecorationViews, FollowTheStoredObjectsAndTheirOrder)

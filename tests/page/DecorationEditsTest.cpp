@@ -380,7 +380,7 @@ TEST(DecorationAdding, SymbolsAreChosenInTheirWindow)
     t.controller->chooseSFSymbol = [](std::function<void(const QString&)> chosen) { chosen(QStringLiteral("circle")); };
     t.controller->chooseSymbol();
     EXPECT_EQ(t.object(0).symbol->sfSymbolName, std::optional<QString>("circle"));
-    EXPECT_EQ(t.document.undoName(), QStringLiteral("Changer le SF Symbol"));
+    EXPECT_EQ(t.document.undoName(), QStringLiteral("Changer le pictogramme"));
 }
 
 TEST(DecorationAdding, TheOpenPanelBringsTheImage)

@@ -61,7 +61,6 @@ TEST(DecorationSymbolCatalogue, AddingOffersLibrarySymbolsAndChangingOffersNamed
     EXPECT_FALSE(bool(catalogue.requests.at(2).svgCompletion));
     catalogue.requests.at(2).completion(QStringLiteral("bus.fill"));
     EXPECT_EQ(t.object(0).symbol->sfSymbolName, std::optional<QString>("bus.fill"));
-    EXPECT_EQ(t.document.undoName(), QStringLiteral("Changer le SF Symbol"));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "platform/InstanceChannel.h"
+#include "support/EventWait.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QThread>
 #include <QUuid>
@@ -36,10 +36,7 @@ QStringList sendAndReceive(const QString& name, const QStringList& paths, bool* 
         done = true;
     });
     sender->start();
-    QElapsedTimer timer;
-    timer.start();
-    while ((!done || !got) && timer.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    waitUntil([&] { return done && got; });
     sender->wait();
     delete sender;
     *delivered = ok;
@@ -85,18 +82,11 @@ TEST(InstanceChannel, AnOversizedLengthIsRefusedWithoutDelivery)
     QObject::connect(&receiver, &InstanceChannel::filesReceived, [&](const QStringList&) { got = true; });
     QLocalSocket socket;
     socket.connectToServer(name);
-    QElapsedTimer timer;
-    timer.start();
-    while (socket.state() != QLocalSocket::ConnectedState && timer.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    ASSERT_EQ(socket.state(), QLocalSocket::ConnectedState);
+    ASSERT_TRUE(waitUntil([&] { return socket.state() == QLocalSocket::ConnectedState; }));
     socket.write("999999999999\nabc");
     socket.flush();
-    timer.restart();
-    while (socket.state() == QLocalSocket::ConnectedState && timer.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(waitUntil([&] { return socket.state() != QLocalSocket::ConnectedState; }));
     EXPECT_FALSE(got);
-    EXPECT_NE(socket.state(), QLocalSocket::ConnectedState);
 }
 
 // A failed hand-over shows an alert whose event loop may delete the socket (its peer has left);
@@ -123,10 +113,7 @@ TEST(InstanceChannel, TheReceiverMayDestroyTheSocketWhileHandlingTheFiles)
         done = true;
     });
     sender->start();
-    QElapsedTimer timer;
-    timer.start();
-    while ((!done || received.isEmpty()) && timer.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    waitUntil([&] { return done && !received.isEmpty(); });
     sender->wait();
     delete sender;
     QCoreApplication::processEvents();

@@ -1,7 +1,7 @@
 #include "platform/LocalFileOpener.h"
+#include "support/EventWait.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -40,9 +40,7 @@ TEST(LocalFileOpener, TheHelpersExitStatusSaysWhetherTheFileWasOpened)
             ++reports;
         });
         EXPECT_FALSE(reported) << row.name << ": reported from inside the call";
-        const QDeadlineTimer deadline(10000);
-        while (!reported && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        waitUntil([&] { return reported.has_value(); });
         QCoreApplication::processEvents();
         EXPECT_EQ(reported, std::optional<bool>(row.opened)) << row.name;
         EXPECT_EQ(reports, 1) << row.name;

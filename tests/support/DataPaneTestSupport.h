@@ -8,6 +8,7 @@
 #include "data/DataTableModel.h"
 #include "data/DataWindowController.h"
 
+#include "support/EventWait.h"
 #include "support/PlmWorkTestSupport.h"
 
 #include <QApplication>
@@ -16,7 +17,6 @@
 #include "desktop/DialogHooks.h"
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -125,11 +125,7 @@ protected:
     QStringList columnIDs() const { return pane.tableModel()->columnIDs(); }
     bool waitForRead()
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (pane.readingImport && timer.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return !pane.readingImport;
+        return waitUntil([this] { return !pane.readingImport; });
     }
     QString writeFile(const QString& name, const QByteArray& bytes)
     {

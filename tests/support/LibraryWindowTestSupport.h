@@ -7,6 +7,7 @@
 #include "platform/LocalFileOpener.h"
 #include "platform/UserDefaults.h"
 #include "support/CanvasTestMaps.h"
+#include "support/EventWait.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -161,7 +162,7 @@ struct LibraryWindowScene {
             done = true;
             loop.quit();
         });
-        QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+        QTimer::singleShot(EventWait::guard, &loop, &QEventLoop::quit);
         if (!done)
             loop.exec();
     }

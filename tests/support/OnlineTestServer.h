@@ -2,9 +2,9 @@
 
 #include "online/OnlineWindowController.h"
 #include "catalogue/PlmCatalogueProviders.h"
+#include "support/EventWait.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QPointer>
 #include <QTcpServer>
@@ -179,16 +179,3 @@ inline void serve(OnlineTestServer& server)
 }
 
 } // namespace OnlineTestCatalogue
-
-// Runs the main thread's events until the condition holds; false when it never did.
-inline bool waitUntil(const std::function<bool()>& condition, int limitMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}

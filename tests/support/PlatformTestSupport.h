@@ -4,9 +4,9 @@
 #include "desktop/Document.h"
 #include "platform/DocumentType.h"
 #include "platform/UndoCommand.h"
+#include "support/EventWait.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QSemaphore>
 #include <QThread>
 #include <QUndoStack>
@@ -130,26 +130,3 @@ struct DialogRecorder {
         return h;
     }
 };
-
-inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 3000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        // Outside a running event loop deleteLater() waits for an explicit flush.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-inline void spinEvents(int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-}
