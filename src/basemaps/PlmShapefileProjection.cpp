@@ -4,6 +4,8 @@
 // numbers of a file so declared are longitudes and latitudes.
 #include "basemaps/ShapefileReader.h"
 
+#include "model/PlmSpatialDecoration.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -179,21 +181,6 @@ bool anglesInDegrees(const WktNode& node, bool top)
     return true;
 }
 
-// How far past ±180 and ±90 a writer's rounding may put a vertex: Natural Earth's countries
-// reach 180.00000000000006. A billionth of a degree is a tenth of a millimetre on the ground;
-// anything further is no longitude or latitude.
-constexpr double roundingPastBounds = 1e-9;
-
-bool withinRounding(const PlmPoint& p)
-{
-    return std::abs(p.x) <= 180 + roundingPastBounds && std::abs(p.y) <= 90 + roundingPastBounds;
-}
-
-bool withinBounds(const PlmPoint& p)
-{
-    return std::abs(p.x) <= 180 && std::abs(p.y) <= 90;
-}
-
 template <typename Test>
 bool everyPoint(const QList<PlmPoint>& points, Test test)
 {
@@ -229,57 +216,14 @@ bool everyPoint(const PlmGeometry& geometry, Test test)
     return everyPoint(geometry.extentPoints(), test);
 }
 
-PlmPoint ontoBounds(const PlmPoint& p)
-{
-    return PlmPoint{std::clamp(p.x, -180.0, 180.0), std::clamp(p.y, -90.0, 90.0)};
-}
-
-QList<PlmPoint> ontoBounds(QList<PlmPoint> points)
-{
-    for (PlmPoint& p : points)
-        p = ontoBounds(p);
-    return points;
-}
-
-PlmPolygon ontoBounds(const PlmPolygon& polygon)
-{
-    PlmPolygon moved{ontoBounds(polygon.exterior), {}};
-    for (const QList<PlmPoint>& hole : polygon.holes)
-        moved.holes << ontoBounds(hole);
-    return moved;
-}
-
-// Only the kinds a Shapefile gives.
-PlmGeometry ontoBounds(const PlmGeometry& geometry)
-{
-    if (const PlmPoint* p = geometry.asPoint())
-        return PlmGeometry::point(ontoBounds(*p));
-    if (const QList<PlmPoint>* line = geometry.asPolyline())
-        return PlmGeometry::polyline(ontoBounds(*line));
-    if (const PlmPolygon* polygon = geometry.asPolygon())
-        return PlmGeometry::polygon(ontoBounds(*polygon));
-    if (const QList<PlmPolygon>* polygons = geometry.asMultipolygon()) {
-        QList<PlmPolygon> moved;
-        for (const PlmPolygon& p : *polygons)
-            moved << ontoBounds(p);
-        return PlmGeometry::multipolygon(moved);
-    }
-    return geometry;
-}
-
 } // namespace
 
-bool fitLongitudesAndLatitudes(QList<PlmEntity>& entities)
+bool withinLongitudesAndLatitudes(const QList<PlmEntity>& entities)
 {
-    for (const PlmEntity& entity : std::as_const(entities))
-        if (!everyPoint(entity.geometry, withinRounding))
-            return false;
-    // Put on the bound, the vertices are what the file meant, and the map's coordinates are
-    // longitudes and latitudes for every reader of the map.
-    for (PlmEntity& entity : entities)
-        if (!everyPoint(entity.geometry, withinBounds))
-            entity.geometry = ontoBounds(entity.geometry);
-    return true;
+    // The same bounds, rounding allowed, as the scale bar's test of a geographic map.
+    return std::all_of(entities.cbegin(), entities.cend(), [](const PlmEntity& entity) {
+        return everyPoint(entity.geometry, PlmSpatialDecoration::isLongitudeLatitude);
+    });
 }
 
 bool declaresWgs84Longitudes(const QByteArray& prj)

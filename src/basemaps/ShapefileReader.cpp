@@ -421,7 +421,7 @@ PlmImportResult read(const QByteArray& data, const QString& url, const QString& 
     builder.fitOutlinesToExtent(style.lineWidth);
     // Ground distances need the file's own word that its numbers are WGS 84 degrees.
     if (companionBytes.contains(QStringLiteral("prj")) && declaresWgs84Longitudes(companionBytes.value(QStringLiteral("prj")))
-        && fitLongitudesAndLatitudes(builder.entities))
+        && withinLongitudesAndLatitudes(builder.entities))
         builder.metadata.insert(QStringLiteral("coordinates"), QStringLiteral("longitude/latitude WGS84 (sans reprojection)"));
     return builder.result();
 }

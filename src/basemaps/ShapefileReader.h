@@ -42,8 +42,8 @@ PlmStyle defaultStyle();
 // True when the projection text is a geographic system on the WGS 84 datum, in degrees from
 // Greenwich, whatever the writer's spelling (WKT1, ESRI names, WKT2).
 bool declaresWgs84Longitudes(const QByteArray& prj);
-// Whether every coordinate is a longitude within ±180 and a latitude within ±90, allowing a
-// writer's rounding past the bounds; when so, the vertices so rounded are put on the bound.
-bool fitLongitudesAndLatitudes(QList<PlmEntity>& entities);
+// Whether every coordinate, holes included, is a longitude and a latitude (within ±180 and ±90,
+// a writer's rounding allowed).
+bool withinLongitudesAndLatitudes(const QList<PlmEntity>& entities);
 
 } // namespace ShapefileReader

@@ -24,11 +24,6 @@ constexpr double maximumSegmentSpan = 5;
 constexpr double stepSpan = 0.02;
 constexpr double sameParallelTolerance = 1e-8;
 
-bool isGeographicPoint(const PlmPoint& p)
-{
-    return std::isfinite(p.x) && std::isfinite(p.y) && std::abs(p.x) <= 180 && std::abs(p.y) <= 90;
-}
-
 // A GeoJSON named CRS ({"type": "name", "properties": {"name": …}}) that is WGS84 lon/lat.
 bool isGeographicCrs(const QString& text)
 {
@@ -50,7 +45,18 @@ bool isGeographicCrs(const QString& text)
         || value == QLatin1String("urn:ogc:def:crs:EPSG::4326") || value == QLatin1String("EPSG:4326");
 }
 
+// How far past ±180 and ±90 a writer's rounding may put a vertex: Natural Earth's countries
+// reach 180.00000000000006. A billionth of a degree is a tenth of a millimetre on the ground;
+// anything further is no longitude or latitude.
+constexpr double roundingPastBounds = 1e-9;
+
 } // namespace
+
+bool isLongitudeLatitude(const PlmPoint& p)
+{
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::abs(p.x) <= 180 + roundingPastBounds
+        && std::abs(p.y) <= 90 + roundingPastBounds;
+}
 
 bool isGeographic(const PlmEntityList& entities, const QMap<QString, QString>& metadata)
 {
@@ -64,7 +70,7 @@ bool isGeographic(const PlmEntityList& entities, const QMap<QString, QString>& m
     for (const PlmEntity& entity : entities) {
         const QList<PlmPoint> points = entity.geometry.extentPoints();
         for (const PlmPoint& p : points) {
-            if (!isGeographicPoint(p))
+            if (!isLongitudeLatitude(p))
                 return false;
         }
     }

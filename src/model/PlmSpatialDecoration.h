@@ -13,8 +13,12 @@
 // map whose coordinates are not declared geographic.
 namespace PlmSpatialDecoration {
 
+// Whether a point can be a longitude and latitude: finite, within ±180 × ±90 give or take a
+// writer's rounding (a billionth of a degree).
+bool isLongitudeLatitude(const PlmPoint& p);
+
 // True when the metadata declares "longitude/latitude WGS84 (sans reprojection)", every extent
-// point lies within ±180 × ±90, and an optional "crs" (GeoJSON) names CRS84 or EPSG:4326.
+// point is a longitude and latitude, and an optional "crs" (GeoJSON) names CRS84 or EPSG:4326.
 bool isGeographic(const PlmEntityList& entities, const QMap<QString, QString>& metadata);
 bool isGeographic(const PlmMap& map);
 

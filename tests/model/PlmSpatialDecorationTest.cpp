@@ -39,9 +39,26 @@ TEST(PlmSpatialDecorationTest, GeographicNeedsTheDeclarationAndLongitudeLatitude
     EXPECT_FALSE(isGeographic(franceMap({{QStringLiteral("coordinates"), QStringLiteral("Lambert 93")}})));
     EXPECT_FALSE(isGeographic(PlmMap(QStringLiteral("vide"), {}, {{QStringLiteral("coordinates"), geographic}})));
 
-    PlmMap outside = franceMap();
-    outside.entities.append(pointEntity(QStringLiteral("x"), 180.5, 0));
-    EXPECT_FALSE(isGeographic(outside));
+    // A writer's rounding past a bound is still a longitude or latitude; anything further is not.
+    const struct {
+        const char* name;
+        PlmPoint point;
+        bool geographic;
+    } rows[] = {
+        {"on the antimeridian", {180, 0}, true},
+        {"rounded past 180", {180.00000000000006, 0}, true},
+        {"rounded past -90", {0, -90.00000000000001}, true},
+        {"half a degree past 180", {180.5, 0}, false},
+        {"a millionth past -180", {-180.000001, 0}, false},
+        {"a latitude of 120", {0, 120}, false},
+        {"a millionth past 90", {0, 90.000001}, false},
+        {"not a number", {qQNaN(), 0}, false},
+    };
+    for (const auto& row : rows) {
+        PlmMap map = franceMap();
+        map.entities.append(pointEntity(QStringLiteral("x"), row.point.x, row.point.y));
+        EXPECT_EQ(isGeographic(map), row.geographic) << row.name;
+    }
 
     // Group members count, as the extent points of the group.
     PlmMap nested = franceMap();
