@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
 #include <QtEndian>
@@ -198,6 +199,19 @@ std::optional<QString> distinctNameColumn(const QList<Row>& rows, const QStringL
     return best;
 }
 
+// Whether a field's name says it holds names: one of its words (between underscores, digits
+// and the like) begins with "nom" or begins or ends with "name" (NOM_COM, NAME_1, AREANAME,
+// NAMELSAD), not a word that merely holds them (ECONOMIE, SURNOMBRE).
+bool saysName(const QString& field)
+{
+    static const QRegularExpression words(QStringLiteral("[^a-z]+"));
+    const QStringList parts = field.toLower().split(words, Qt::SkipEmptyParts);
+    return std::any_of(parts.cbegin(), parts.cend(), [](const QString& word) {
+        return word.startsWith(QLatin1String("nom")) || word.startsWith(QLatin1String("name"))
+            || word.endsWith(QLatin1String("name"));
+    });
+}
+
 // A column that names the zones when no record has a name field ("name", "nom", "label"):
 // the first, by field name, whose name says name or nom (STATE_NAME, AREANAME, NAME_1,
 // NOM_COM) and whose values are all present, distinct and not all numbers (a French NOMBRE
@@ -212,9 +226,7 @@ std::optional<QString> nameSayingColumn(const QList<Row>& rows, const QStringLis
             return std::nullopt;
     for (auto column = rows.first().cbegin(); column != rows.first().cend(); ++column) {
         const QString& field = column.key();
-        const QString folded = field.toLower();
-        if (field.startsWith(QLatin1String("source."))
-            || !(folded.contains(QLatin1String("name")) || folded.contains(QLatin1String("nom"))))
+        if (field.startsWith(QLatin1String("source.")) || !saysName(field))
             continue;
         QSet<QString> values;
         bool usable = true, text = false;

@@ -269,6 +269,10 @@ TEST_F(ShapefileReaderTest, zonesWithoutUsableNamesTakeThemFromAColumnOfDistinct
          {"shp:1", "shp:2", "shp:3"}},
         {"a NOMBRE column counts things", table({"NOMBRE", "POP"}, {{"12", "5"}, {"7", "6"}, {"9", "8"}}),
          {"shp:1", "shp:2", "shp:3"}},
+        {"a word that only holds nom", table({"ECONOMIE", "POP"}, {{"agricole", "5"}, {"industrielle", "6"}, {"tertiaire", "8"}}),
+         {"shp:1", "shp:2", "shp:3"}},
+        {"a census name with its kind", table({"GEOID", "NAMELSAD"}, {{"06001", "Alameda Co"}, {"06003", "Alpine Co"}, {"06005", "Amador Co"}}),
+         {"Alameda Co", "Alpine Co", "Amador Co"}},
     };
     int index = 0;
     for (const auto& row : rows) {
