@@ -1,5 +1,7 @@
 #include "basemaps/PlmInstalledFonts.h"
 
+#include "platform/UsableFonts.h"
+
 #include <QFontDatabase>
 #include <QMutex>
 #include <QRawFont>
@@ -35,7 +37,7 @@ const KnownNames& knownNames()
             names->families.insert(family);
             for (const QString& style : QFontDatabase::styles(family)) {
                 const QRawFont raw = QRawFont::fromFont(QFontDatabase::font(family, style, 12));
-                if (!raw.isValid())
+                if (!UsableFonts::isUsable(raw))
                     continue;
                 const QString name = postScriptName(raw.fontTable("name"));
                 if (!name.isEmpty())

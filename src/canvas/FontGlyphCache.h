@@ -7,7 +7,8 @@
 // Values kept per glyph of a font on the calling thread (outlines, outline bounds): texts
 // repeat the same few letters and digits, and asking the font for each again is most of laying
 // them out. Fonts are told by what selects their outlines (no engine is kept alive); a few fonts
-// are kept, each with a bounded count of glyphs.
+// are kept, each with a bounded count of glyphs. The font must be usable (UsableFonts::isUsable),
+// as its names are read.
 template <typename Value>
 QHash<quint32, Value>& fontGlyphCache(const QRawFont& font)
 {

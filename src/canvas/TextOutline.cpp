@@ -1,6 +1,7 @@
 #include "canvas/TextOutline.h"
 
 #include "canvas/FontGlyphCache.h"
+#include "platform/UsableFonts.h"
 
 #include <QFontDatabase>
 #include <QGlyphRun>
@@ -47,7 +48,7 @@ LineOutline layoutLine(const QString& line, const QFont& font)
     layout.endLayout();
     out.width = tl.naturalTextWidth();
     const double ascent = tl.ascent();
-    const QList<QGlyphRun> runs = layout.glyphRuns();
+    const QList<QGlyphRun> runs = UsableFonts::glyphRuns(layout);
     out.runs = runs;
     out.ascent = ascent;
     for (const QGlyphRun& run : runs) {
@@ -238,8 +239,11 @@ QList<QGlyphRun> TextOutline::labelGlyphRuns(const QString& text, const QString&
         const double dx = -lo.width * k / 2;
         const double baseline = fontSize * double(i) * 1.2;
         for (const QGlyphRun& run : lo.runs) {
+            const QRawFont font = sizedFont(run.rawFont(), fontSize);
+            if (!UsableFonts::isUsable(font))  // the engine could not take the size
+                continue;
             QGlyphRun sized;
-            sized.setRawFont(sizedFont(run.rawFont(), fontSize));
+            sized.setRawFont(font);
             sized.setGlyphIndexes(run.glyphIndexes());
             QList<QPointF> positions = run.positions();
             for (QPointF& p : positions)

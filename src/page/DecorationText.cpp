@@ -1,6 +1,7 @@
 #include "page/DecorationText.h"
 
 #include "canvas/FontGlyphCache.h"
+#include "platform/UsableFonts.h"
 
 #include <QCoreApplication>
 #include <QFontMetricsF>
@@ -129,7 +130,7 @@ DecorationText::DecorationText(const QString& text, const DecorationTextAttribut
     m_usedHeight = y;
 
     for (const auto& layout : m_paragraphs) {
-        for (const QGlyphRun& run : layout->glyphRuns()) {
+        for (const QGlyphRun& run : UsableFonts::glyphRuns(*layout)) {
             const QRawFont raw = run.rawFont();
             const QList<quint32> glyphs = run.glyphIndexes();
             const QList<QPointF> positions = run.positions();
@@ -159,7 +160,7 @@ void DecorationText::draw(QPainter& painter, const QRectF& rect) const
     painter.setPen(m_attributes.foregroundColor);
     const QPointF shift(0, -m_attributes.baselineOffset);
     for (const auto& layout : m_paragraphs) {
-        for (QGlyphRun run : layout->glyphRuns()) {
+        for (QGlyphRun run : UsableFonts::glyphRuns(*layout)) {
             // Qt places a run's underline at the drawing origin rather than under its glyphs
             // (and the raster engine may leave it out): lines are underlined below instead.
             run.setUnderline(false);

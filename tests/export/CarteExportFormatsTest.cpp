@@ -7,7 +7,9 @@
 #include "support/CompositionTestSupport.h"
 #include "support/ImageCompare.h"
 #include "support/PopplerTools.h"
+#include "support/ShownPixels.h"
 #include "support/SvgTestSupport.h"
+#include "support/UncoveredScripts.h"
 #include "support/YUpImage.h"
 
 #include <QBuffer>
@@ -366,5 +368,92 @@ TEST_P(CarteExportFormatsTest, PdfAndSvgRendersShowThePngExport)
 
 INSTANTIATE_TEST_SUITE_P(Pages, CarteExportFormatsTest, testing::ValuesIn(kPages),
                          [](const testing::TestParamInfo<PageCase>& info) { return std::string(info.param.name); });
+
+// A page whose title and map names are `text`, with the map, its names and a legend shown.
+void nameEverything(FormatPage& page, const QString& text)
+{
+    PlmEntityList entities;
+    for (int i = 0; i < 4; ++i) {
+        const double x = (i % 2) * 10, y = (i / 2) * 10;
+        PlmEntity square = CanvasTestMaps::squareEntity(QStringLiteral("e%1").arg(i), x, y, x + 9, y + 9,
+                                                        PlmColor{0.75, 0.85, 0.95, 1}, 1);
+        square.name = text;
+        entities.append(square);
+    }
+    page.canvas.vector()->setMap(CanvasTestMaps::mapOf(entities));
+    page.canvas.vector()->showEntityNames = true;
+    page.canvas.vector()->setHidden(false);
+    page.canvas.legend()->setHidden(false);
+    page.canvas.legend()->setTitle(QStringLiteral("Densité"));
+    page.canvas.legend()->setLabels({QStringLiteral("faible"), UncoveredScripts::devanagari()});
+    page.add(PlmDecorationObject(QStringLiteral("t"), PlmDecorationKind::title, text), QRectF(40, 250, 400, 50));
+}
+
+// Pixels of the map's fill: the page drew its map.
+int mapPixels(const QImage& image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += nearColor(image.pixelColor(x, y), QColor::fromRgbF(0.75f, 0.85f, 0.95f), 4) ? 1 : 0;
+    return count;
+}
+
+// Letters that no font here covers, typed as a title and held by the map's names, are drawn
+// nowhere (the page looks as with empty texts) on screen, in PNG, JPEG and PDF, and are written
+// as they are in the SVG, whose reader draws them with its own fonts.
+TEST(CarteExportUncoveredScript, TextsNoFontCoversDrawNothingOnScreenAndInEveryFormat)
+{
+    if (const QString covered = UncoveredScripts::coveredHere(); !covered.isEmpty())
+        GTEST_SKIP() << qPrintable(covered);
+    const QString devanagari = UncoveredScripts::devanagari();
+    FormatPage written;
+    FormatPage blank;
+    nameEverything(written, devanagari);
+    nameEverything(blank, QString());
+
+    written.hosted.widget->show();
+    blank.hosted.widget->show();
+    const QImage shown = ShownPixels::onScreen(*written.hosted.widget);
+    EXPECT_GT(mapPixels(shown), 1000);
+    EXPECT_EQ(CanvasTestMaps::shareOfDifferentPixels(shown, ShownPixels::onScreen(*blank.hosted.widget), 0), 0);
+
+    const PlmExportSize size = FormatPage::size();
+    const double dpi = 72 * kPixelsPerPoint;
+    const QSize pixels(int(kWidth * kPixelsPerPoint), int(kHeight * kPixelsPerPoint));
+    const auto bitmap = [&](FormatPage& page, CarteBitmapExport::Format format) {
+        return QImage::fromData(CarteBitmapExport::render(page.composition, size, dpi, format, false).data)
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage png = bitmap(written, CarteBitmapExport::Format::png);
+    EXPECT_EQ(png.size(), pixels);
+    EXPECT_GT(mapPixels(png), 1000);
+    EXPECT_EQ(CanvasTestMaps::shareOfDifferentPixels(png, bitmap(blank, CarteBitmapExport::Format::png), 0), 0);
+    FormatPage latin;  // the same page in letters a font covers shows its texts
+    nameEverything(latin, QStringLiteral("Delhi"));
+    EXPECT_GT(CanvasTestMaps::shareOfDifferentPixels(bitmap(latin, CarteBitmapExport::Format::png), png, 0), 0);
+    EXPECT_EQ(bitmap(written, CarteBitmapExport::Format::jpeg).size(), pixels);
+
+    const QByteArray pdf = CartePDFExport::exportPDF(written.composition, size).data;
+    EXPECT_EQ(PopplerTools::info(pdf, QStringLiteral("Pages")), QStringLiteral("1"));
+    const QImage page = PopplerTools::raster(pdf, int(dpi));
+    EXPECT_GT(mapPixels(page), 1000);
+    const QImage blankPage = PopplerTools::raster(CartePDFExport::exportPDF(blank.composition, size).data, int(dpi));
+    EXPECT_EQ(CanvasTestMaps::shareOfDifferentPixels(page, blankPage, 0), 0);
+
+    QString error;
+    const QList<XmlElement> elements = xmlElements(SvgCompositionExport::exportSVG(written.composition, size).data, &error);
+    EXPECT_EQ(error, QString());
+    QStringList texts;
+    int names = 0;
+    for (const XmlElement& element : elements) {
+        if (element.name == QLatin1String("text"))
+            texts << element.text;
+        if (element.name == QLatin1String("path") && element.attributes.value(QStringLiteral("data-entity-name")) == devanagari)
+            ++names;
+    }
+    EXPECT_EQ(texts.count(devanagari), 2) << qPrintable(texts.join(QLatin1Char('|')));  // the title and a legend label
+    EXPECT_EQ(names, 4);
+}
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "page/DecorationText.h"
 #include "page/DecorationTextAttributes.h"
+#include "support/CanvasTestMaps.h"
+#include "support/UncoveredScripts.h"
 #include "support/YUpImage.h"
 
 #include <QFontDatabase>
@@ -222,4 +224,43 @@ TEST(DecorationText, AnUnderlineRunsUnderEachLineWhereItsTextIs)
     EXPECT_NEAR(lines[0].left(), ink.left(), 2.0);
     EXPECT_GT(lines[0].top(), ink.bottom() - 3);  // below the baseline, under the letters
     EXPECT_TRUE(DecorationText(QStringLiteral("Source"), textAttributes(PlmPresentation()), 300).underlines().isEmpty());
+}
+
+TEST(DecorationText, LettersNoFontCoversLeaveNoInkAndDrawNothing)
+{
+    if (const QString covered = UncoveredScripts::coveredHere(); !covered.isEmpty())
+        GTEST_SKIP() << qPrintable(covered);
+    PlmPresentation p;
+    p.fontSize = 30;
+    p.color = PlmColor{0, 0, 0, 1};
+    const DecorationTextAttributes a = textAttributes(p);
+    const QString devanagari = UncoveredScripts::devanagari();
+    const auto drawn = [&](const QString& text) {
+        YUpImage image(300, 120);
+        drawDecorationText(*image.painter, text, QRectF(0, 0, 300, 120), a);
+        image.finish();
+        return image.image;
+    };
+    const struct {
+        const char* name;
+        QString text;
+        QString drawnAs;  // the text that measures and draws the same
+    } rows[] = {
+        {"alone", devanagari, QString()},
+        {"own paragraph after a title", QStringLiteral("Titre\n") + devanagari, QStringLiteral("Titre")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const DecorationText laid(row.text, a, 300);
+        const DecorationText expected(row.drawnAs, a, 300);
+        EXPECT_EQ(laid.hasGlyphs(), expected.hasGlyphs());
+        EXPECT_EQ(laid.inkRect(), expected.inkRect());
+        EXPECT_EQ(CanvasTestMaps::shareOfDifferentPixels(drawn(row.text), drawn(row.drawnAs), 0), 0);
+    }
+    // On the title's own line the stand-in may deepen the line, but adds no ink along it.
+    const QRectF shared = DecorationText(QStringLiteral("Titre ") + devanagari, a, 300).inkRect();
+    const QRectF title = DecorationText(QStringLiteral("Titre"), a, 300).inkRect();
+    EXPECT_DOUBLE_EQ(shared.left(), title.left());
+    EXPECT_DOUBLE_EQ(shared.width(), title.width());
+    EXPECT_DOUBLE_EQ(shared.height(), title.height());
 }

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QXmlStreamReader>
 
 #include <cmath>
 #include <string>
@@ -58,6 +59,35 @@ inline QStringList capturesOf(const QString& text, const QString& pattern)
     while (it.hasNext())
         result.append(it.next().captured(1));
     return result;
+}
+
+// An element of a document as an XML reader reads it: its name, attributes and own text.
+struct XmlElement {
+    QString name;
+    QXmlStreamAttributes attributes;
+    QString text;
+};
+
+// Every element of a document in document order, read by Qt's XML reader; when the bytes are
+// not well-formed XML, the reader's error goes to `error` (emptied otherwise).
+inline QList<XmlElement> xmlElements(const QByteArray& xml, QString* error)
+{
+    QList<XmlElement> elements;
+    QList<qsizetype> open;
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement()) {
+            open.append(elements.size());
+            elements.append({reader.name().toString(), reader.attributes(), QString()});
+        } else if (reader.isEndElement() && !open.isEmpty()) {
+            open.removeLast();
+        } else if (reader.isCharacters() && !open.isEmpty()) {
+            elements[open.last()].text += reader.text();
+        }
+    }
+    *error = reader.hasError() ? reader.errorString() : QString();
+    return elements;
 }
 
 // Writes `svg` as page.svg in `dir`; its path, or empty when it cannot be written.
