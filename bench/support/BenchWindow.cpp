@@ -1,5 +1,6 @@
 #include "support/BenchWindow.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -29,9 +30,20 @@ BenchWindow::BenchWindow(QWidget* painted, std::function<bool()> pending)
         painted->installEventFilter(this);
 }
 
+std::unique_ptr<BenchWindow> BenchWindow::wholeWindow(QWidget* window, std::function<bool()> pending)
+{
+    auto watch = std::make_unique<BenchWindow>(nullptr, std::move(pending));
+    watch->m_painted = window;
+    watch->m_wholeWindow = true;
+    QCoreApplication::instance()->installEventFilter(watch.get());
+    return watch;
+}
+
 BenchWindow::~BenchWindow()
 {
-    if (m_painted)
+    if (m_wholeWindow)
+        QCoreApplication::instance()->removeEventFilter(this);
+    else if (m_painted)
         m_painted->removeEventFilter(this);
 }
 
@@ -39,7 +51,10 @@ bool BenchWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // Seen before the widget paints; the loop stops once the whole pass (the paint and the
     // flush of the window to the screen) has returned to it.
-    if (watched == m_painted && event->type() == QEvent::Paint) {
+    if (event->type() != QEvent::Paint || !m_painted)
+        return false;
+    if (watched == m_painted
+        || (m_wholeWindow && watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == m_painted)) {
         ++m_paints;
         ++m_paintsSinceMark;
         if (m_loop)

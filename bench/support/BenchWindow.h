@@ -5,6 +5,7 @@
 #include <QSize>
 
 #include <functional>
+#include <memory>
 
 class QEventLoop;
 class QWidget;
@@ -34,6 +35,8 @@ public:
     // view's sharp picture after a gesture); the picture is final once it answers false after
     // a paint.
     explicit BenchWindow(QWidget* painted, std::function<bool()> pending = {});
+    // Counts the paints of every widget of a window (a change that shows in several views).
+    static std::unique_ptr<BenchWindow> wholeWindow(QWidget* window, std::function<bool()> pending = {});
     ~BenchWindow() override;
 
     // Shows the painted widget's window (resized to `size` when given) and runs the event loop
@@ -70,6 +73,7 @@ private:
     bool runUntil(const std::function<bool()>& done, int timeoutMs);
 
     QPointer<QWidget> m_painted;
+    bool m_wholeWindow = false;
     std::function<bool()> m_pending;
     int m_paints = 0;
     int m_paintsSinceMark = 0;
