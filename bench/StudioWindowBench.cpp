@@ -88,7 +88,8 @@ struct OpenedStudio {
         }
         // Nothing is painted before the platform exposes the window, which comes from the
         // event loop: the watch set now sees the first paint.
-        watch = BenchWindow::wholeWindow(studio->window(), [this] { return fondPending(studio); });
+        watch = std::make_unique<BenchWindow>(studio->window(), [this] { return fondPending(studio); },
+                                              BenchWindow::Scope::withChildren);
         return watch->waitForExposure(state);
     }
     ~OpenedStudio()
@@ -199,7 +200,8 @@ struct ShownStudio : OpenStudio<Window> {
     bool show(benchmark::State& state)
     {
         StudioWindowController* studio = this->controller;
-        watch = BenchWindow::wholeWindow(studio->window(), [studio] { return fondPending(studio); });
+        watch = std::make_unique<BenchWindow>(studio->window(), [studio] { return fondPending(studio); },
+                                              BenchWindow::Scope::withChildren);
         this->controller->showWindow();
         return watch->waitForExposure(state);
     }

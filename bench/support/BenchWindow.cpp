@@ -23,25 +23,19 @@ bool isExposed(const QWidget* widget)
 
 } // namespace
 
-BenchWindow::BenchWindow(QWidget* painted, std::function<bool()> pending)
-    : m_painted(painted), m_pending(std::move(pending))
+BenchWindow::BenchWindow(QWidget* painted, std::function<bool()> pending, Scope scope)
+    : m_painted(painted), m_pending(std::move(pending)), m_scope(scope)
 {
-    if (painted)
+    // The paints of widgets inside it reach their own filters only: the application's sees them.
+    if (scope == Scope::withChildren)
+        QCoreApplication::instance()->installEventFilter(this);
+    else if (painted)
         painted->installEventFilter(this);
-}
-
-std::unique_ptr<BenchWindow> BenchWindow::wholeWindow(QWidget* window, std::function<bool()> pending)
-{
-    auto watch = std::make_unique<BenchWindow>(nullptr, std::move(pending));
-    watch->m_painted = window;
-    watch->m_wholeWindow = true;
-    QCoreApplication::instance()->installEventFilter(watch.get());
-    return watch;
 }
 
 BenchWindow::~BenchWindow()
 {
-    if (m_wholeWindow)
+    if (m_scope == Scope::withChildren)
         QCoreApplication::instance()->removeEventFilter(this);
     else if (m_painted)
         m_painted->removeEventFilter(this);
@@ -49,17 +43,18 @@ BenchWindow::~BenchWindow()
 
 bool BenchWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() != QEvent::Paint || !m_painted || !watched->isWidgetType())
+        return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget != m_painted && !(m_scope == Scope::withChildren && m_painted->isAncestorOf(widget)))
+        return false;
     // Seen before the widget paints; the loop stops once the whole pass (the paint and the
     // flush of the window to the screen) has returned to it.
-    if (event->type() != QEvent::Paint || !m_painted)
-        return false;
-    if (watched == m_painted
-        || (m_wholeWindow && watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == m_painted)) {
-        ++m_paints;
-        ++m_paintsSinceMark;
-        if (m_loop)
-            m_loop->quit();
-    }
+    ++m_paints;
+    ++m_paintsSinceMark;
+    m_lastPainted = widget;
+    if (m_loop)
+        m_loop->quit();
     return false;
 }
 

@@ -5,7 +5,6 @@
 #include <QSize>
 
 #include <functional>
-#include <memory>
 
 class QEventLoop;
 class QWidget;
@@ -31,12 +30,13 @@ class State;
 //     }
 class BenchWindow : public QObject {
 public:
+    // Which paints count: the widget's alone, or also those of the widgets inside it (every view
+    // of a window, for a change that shows in several; views made after the watch began).
+    enum class Scope { widget, withChildren };
     // `pending` tells whether the picture on screen still waits for work left for later (a map
     // view's sharp picture after a gesture); the picture is final once it answers false after
     // a paint.
-    explicit BenchWindow(QWidget* painted, std::function<bool()> pending = {});
-    // Counts the paints of every widget of a window (a change that shows in several views).
-    static std::unique_ptr<BenchWindow> wholeWindow(QWidget* window, std::function<bool()> pending = {});
+    explicit BenchWindow(QWidget* painted, std::function<bool()> pending = {}, Scope scope = Scope::widget);
     ~BenchWindow() override;
 
     // Shows the painted widget's window (resized to `size` when given) and runs the event loop
@@ -50,6 +50,8 @@ public:
     void mark() { m_paintsSinceMark = 0; }
     int paintsSinceMark() const { return m_paintsSinceMark; }
     int paints() const { return m_paints; }
+    // The widget painted last (among those counted).
+    QWidget* lastPainted() const { return m_lastPainted; }
 
     // Runs the event loop until the widget has painted since the mark and its picture is
     // final, then until the display has taken that picture. False, with the benchmark failed,
@@ -73,7 +75,8 @@ private:
     bool runUntil(const std::function<bool()>& done, int timeoutMs);
 
     QPointer<QWidget> m_painted;
-    bool m_wholeWindow = false;
+    QPointer<QWidget> m_lastPainted;
+    Scope m_scope = Scope::widget;
     std::function<bool()> m_pending;
     int m_paints = 0;
     int m_paintsSinceMark = 0;
