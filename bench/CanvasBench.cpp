@@ -67,9 +67,9 @@ void BM_CanvasFirstDraw(benchmark::State& state)
     if (!window.show(state, QSize(kWidth, kHeight)))
         return;
     for (auto _ : state) {
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         host.setRootNode(nullptr);
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         window.mark();
         auto* canvas = new VectorCanvas(largeMap(), false, QString());
         canvas->usesScreenLayers = usesScreenLayers();
@@ -93,10 +93,10 @@ void BM_CanvasFirstDraw_PartImageAfterFit(benchmark::State& state)
     QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
     std::unique_ptr<VectorCanvas> canvas;
     for (auto _ : state) {
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         canvas.reset();  // freeing the previous paths is not part of a draw
         canvas = fittedCanvas();
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         drawOnce(*canvas, image);  // builds every entity's path, then draws
     }
 }

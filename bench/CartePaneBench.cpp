@@ -240,11 +240,11 @@ void BM_CarteTypeThresholds(benchmark::State& state)
     for (auto _ : state) {
         if (!bench.step(state, [&] { typeThresholds(ui, states.at(++k % states.size())); }))
             break;
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         const QList<int> now = bench.map().fillClasses.classes;
         const int changed = reclassifiedZones(classes, now);
         classes = now;
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         if (changed == 0) {
             state.SkipWithError("the typed thresholds changed no zone's class");
             break;

@@ -78,9 +78,9 @@ void BM_DataPaneReloadOneCell(benchmark::State& state)
     double value = 0;
     for (auto _ : state) {
         // The typed value itself (which copies the variable's values) is the model's cost.
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         fixture.work.variables[index].values.insert(entity, PlmValue::number(value += 1));
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         if (!fixture.step(state, [&] { fixture.pane->reloadTable(); }))
             break;
     }
@@ -146,9 +146,9 @@ void BM_DataPaneSelectAllRead(benchmark::State& state)
         });
         if (!painted)
             break;
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         const bool cleared = fixture.step(state, [&] { fixture.pane->selectRows({}); });
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         if (!cleared)
             break;
     }

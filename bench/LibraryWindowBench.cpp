@@ -95,10 +95,10 @@ void BM_OpenLibraryOf2000Maps(benchmark::State& state)
         BenchWindow watch(window->outline()->viewport(), [controller] { return thumbnailsPending(*controller); });
         const bool shown = watch.show(state, QSize(1060, 700));
         benchmark::DoNotOptimize(window->model()->rowCount());
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         window->thumbnails()->waitForPending();
         window.reset();
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         if (!shown)
             break;
     }
@@ -183,9 +183,9 @@ void BM_LivePreviewOfThe35kMap(benchmark::State& state)
     if (!preview.open(state))
         return;
     for (auto _ : state) {
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         const bool cleared = preview.clearSelection(state);
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         if (!cleared || !preview.selectMap(state))
             break;
     }
@@ -201,22 +201,22 @@ void BM_LivePreviewOfThe35kMap_PartCachedPicture(benchmark::State& state)
     if (!preview.open(state))
         return;
     for (auto _ : state) {
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         bool ok = preview.clearSelection(state);
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         if (!ok)
             break;
         preview.watch->mark();
         preview.selected = true;
         preview.window.select({preview.map});
         ok = preview.watch->waitForPaint(state);
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         if (ok && preview.window.previewCanvas()) {
             state.SkipWithError("the live view came before the cached picture");
             ok = false;
         }
         ok = ok && preview.watch->waitForPicture(state);
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         if (!ok)
             break;
     }

@@ -100,9 +100,9 @@ void BM_OutlineSelectAll(benchmark::State& state)
     for (auto _ : state) {
         if (!shown.step(state, [&] { shown.window->outline()->selectObjects(all, primary); }))
             break;
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         const bool cleared = shown.step(state, [&] { shown.window->outline()->selectObjects({}, std::nullopt); });
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         if (!cleared)
             break;
     }

@@ -122,11 +122,11 @@ void BM_StudioOpenSavedWork(benchmark::State& state)
     for (auto _ : state) {
         auto studio = std::make_unique<OpenedStudio>();
         const bool opened = studio->open(state, path);
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         if (opened)
             state.counters["fond_layer_renders"] = studio->studio->fond->canvas()->layerRenderCount();
         studio.reset();
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         if (!opened)
             break;
     }
@@ -145,7 +145,7 @@ void BM_StudioFirstSwitchToCarte(benchmark::State& state)
         return;
     }
     for (auto _ : state) {
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         auto studio = std::make_unique<OpenedStudio>();
         const bool opened = studio->open(state, path);
         QToolButton* button = opened ? studio->studio->modeItems.value(StudioWindowController::Mode::carte) : nullptr;
@@ -153,7 +153,7 @@ void BM_StudioFirstSwitchToCarte(benchmark::State& state)
             state.SkipWithError("no Carte mode button, or the Carte pane was made before the switch");
             break;
         }
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         if (!opened)
             break;
         button->click();
@@ -167,10 +167,10 @@ void BM_StudioFirstSwitchToCarte(benchmark::State& state)
         // sees its first paint.
         BenchWindow pageWatch(page, [carte] { return carte->mapView()->hasPendingRefinement(); });
         const bool painted = pageWatch.waitForPicture(state);
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         state.counters["page_layer_renders"] = carte->mapView()->layerRenderCount();
         studio.reset();
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         if (!painted)
             break;
     }
@@ -224,10 +224,10 @@ void BM_StudioWindowOpen_PartFromMemory(benchmark::State& state)
     for (auto _ : state) {
         auto studio = std::make_unique<ShownStudio<Window>>();
         const bool shown = studio->show(state);
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         studio.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         if (!shown)
             break;
     }
@@ -343,9 +343,9 @@ void BM_StudioWindowSelectAll(benchmark::State& state)
     for (auto _ : state) {
         if (!studio.step(state, [&] { studio.document->select(all, work.map.entities.first().id); }))
             break;
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         const bool cleared = studio.step(state, [&] { studio.document->select(QSet<QString>(), std::nullopt); });
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         if (!cleared)
             break;
     }

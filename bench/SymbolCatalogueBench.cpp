@@ -74,9 +74,9 @@ void BM_PickerOpens(benchmark::State& state)
     for (auto _ : state) {
         std::unique_ptr<SymbolPickerWindowController> picker(makePicker());
         const bool shown = BenchWindow(picker.get(), {}, BenchWindow::Scope::withChildren).show(state);
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         picker.reset();
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         if (!shown)
             break;
     }
@@ -89,15 +89,15 @@ void BM_PickerOpensColdGlyphs(benchmark::State& state)
     warmUp();
     UserDefaults::TemporaryScope scope;
     for (auto _ : state) {
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         SymbolGlyphProvider::setOutlineReader(nullptr); // forgets every glyph read
         SymbolGlyphSvgReader::install();
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         std::unique_ptr<SymbolPickerWindowController> picker(makePicker());
         const bool shown = BenchWindow(picker.get(), {}, BenchWindow::Scope::withChildren).show(state);
-        state.PauseTiming();
+        BenchWindow::pauseTiming(state);
         picker.reset();
-        state.ResumeTiming();
+        BenchWindow::resumeTiming(state);
         if (!shown)
             break;
     }

@@ -136,3 +136,15 @@ bool BenchWindow::repaint(benchmark::State& state)
         m_painted->repaint();
     return waitForPicture(state);
 }
+
+void BenchWindow::pauseTiming(benchmark::State& state)
+{
+    if (!state.error_occurred())
+        state.PauseTiming();
+}
+
+void BenchWindow::resumeTiming(benchmark::State& state)
+{
+    if (!state.error_occurred())
+        state.ResumeTiming();
+}

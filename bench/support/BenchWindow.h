@@ -64,6 +64,11 @@ public:
 
     QWidget* widget() const { return m_painted; }
 
+    // Stop and restart the timing around untimed work (a window closed, a selection cleared)
+    // that may itself fail the benchmark: the library refuses to pause or resume once it has.
+    static void pauseTiming(benchmark::State& state);
+    static void resumeTiming(benchmark::State& state);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
