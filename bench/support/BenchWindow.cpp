@@ -50,7 +50,6 @@ bool BenchWindow::eventFilter(QObject* watched, QEvent* event)
         return false;
     // Seen before the widget paints; the loop stops once the whole pass (the paint and the
     // flush of the window to the screen) has returned to it.
-    ++m_paints;
     ++m_paintsSinceMark;
     m_lastPainted = widget;
     if (m_loop)

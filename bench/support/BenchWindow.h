@@ -48,8 +48,6 @@ public:
 
     // Starts a step: its paints are counted from here.
     void mark() { m_paintsSinceMark = 0; }
-    int paintsSinceMark() const { return m_paintsSinceMark; }
-    int paints() const { return m_paints; }
     // The widget painted last (among those counted).
     QWidget* lastPainted() const { return m_lastPainted; }
 
@@ -61,8 +59,6 @@ public:
     bool waitForPaint(benchmark::State& state);
     // Paints the whole widget now, as an expose of it would, then waits as waitForPicture.
     bool repaint(benchmark::State& state);
-
-    QWidget* widget() const { return m_painted; }
 
     // Stop and restart the timing around untimed work (a window closed, a selection cleared)
     // that may itself fail the benchmark: the library refuses to pause or resume once it has.
@@ -80,10 +76,9 @@ private:
     bool runUntil(const std::function<bool()>& done, int timeoutMs);
 
     QPointer<QWidget> m_painted;
-    QPointer<QWidget> m_lastPainted;
-    Scope m_scope = Scope::widget;
     std::function<bool()> m_pending;
-    int m_paints = 0;
+    Scope m_scope = Scope::widget;
+    QPointer<QWidget> m_lastPainted;
     int m_paintsSinceMark = 0;
     QEventLoop* m_loop = nullptr;
 };
