@@ -5,9 +5,8 @@
 #include "page/ThematicLegend.h"
 #include "desktop/ViewHost.h"
 #include "support/BenchMaps.h"
-#include "canvas/ProportionalOverlay.h"
-
 #include "support/BenchWindow.h"
+#include "canvas/ProportionalOverlay.h"
 
 #include <benchmark/benchmark.h>
 
