@@ -143,6 +143,22 @@ bool isNumberText(const QString& text)
     return number;
 }
 
+// Whether a column's values are present on every row and all different (none when not), and
+// if so whether any of them is text rather than a number.
+std::optional<bool> distinctValuesHoldText(const QList<Row>& rows, const QString& field)
+{
+    QSet<QString> values;
+    bool text = false;
+    for (const Row& row : rows) {
+        const QString value = row.value(field);
+        if (value.isEmpty() || values.contains(value))
+            return std::nullopt;
+        values.insert(value);
+        text = text || !isNumberText(value);
+    }
+    return text;
+}
+
 // Names come from a name column, else from the record's id. When those repeat (an id column
 // left at 0 in every record), no table could tell the zones apart by name: a column whose
 // values are all present and distinct names them instead, a name-like column first, then one
@@ -174,23 +190,13 @@ std::optional<QString> distinctNameColumn(const QList<Row>& rows, const QStringL
         const QString& field = column.key();
         if (field.startsWith(QLatin1String("source.")))
             continue;
-        QSet<QString> values;
-        bool usable = true, text = false;
-        for (const Row& row : rows) {
-            const QString value = row.value(field);
-            if (value.isEmpty() || values.contains(value)) {
-                usable = false;
-                break;
-            }
-            values.insert(value);
-            text = text || !isNumberText(value);
-        }
-        if (!usable)
+        const std::optional<bool> text = distinctValuesHoldText(rows, field);
+        if (!text)
             continue;
         const QString folded = field.toLower();
         const bool nameLike = folded.contains(QLatin1String("nom")) || folded.contains(QLatin1String("name"))
             || folded.contains(QLatin1String("label")) || folded.contains(QLatin1String("lib"));
-        const int rank = nameLike ? 0 : text ? 1 : 2;
+        const int rank = nameLike ? 0 : *text ? 1 : 2;
         if (rank < bestRank) {
             best = field;
             bestRank = rank;
@@ -228,18 +234,7 @@ std::optional<QString> nameSayingColumn(const QList<Row>& rows, const QStringLis
         const QString& field = column.key();
         if (field.startsWith(QLatin1String("source.")) || !saysName(field))
             continue;
-        QSet<QString> values;
-        bool usable = true, text = false;
-        for (const Row& row : rows) {
-            const QString value = row.value(field);
-            if (value.isEmpty() || values.contains(value)) {
-                usable = false;
-                break;
-            }
-            values.insert(value);
-            text = text || !isNumberText(value);
-        }
-        if (usable && text)
+        if (distinctValuesHoldText(rows, field).value_or(false))
             return field;
     }
     return std::nullopt;
