@@ -68,7 +68,15 @@ QString withPackageExtension(const QString& path)
 
 LibraryCoordinator& LibraryCoordinator::shared()
 {
-    static LibraryCoordinator* coordinator = new LibraryCoordinator(qApp);
+    static LibraryCoordinator* coordinator = [] {
+        auto* made = new LibraryCoordinator(qApp);
+        // A child of the application goes only after the application itself, too late for
+        // windows and for the thumbnails and previews still being drawn: they go as its
+        // event loop ends.
+        if (QCoreApplication* application = QCoreApplication::instance())
+            connect(application, &QCoreApplication::aboutToQuit, made, &LibraryCoordinator::closeWindows);
+        return made;
+    }();
     return *coordinator;
 }
 

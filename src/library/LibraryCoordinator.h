@@ -18,6 +18,8 @@ class OnlineWindowController;
 class LibraryCoordinator : public QObject {
     Q_OBJECT
 public:
+    // The application's coordinator, a child of the application object; its windows are
+    // closed and deleted as the application's event loop ends.
     static LibraryCoordinator& shared();
 
     static const QString packageType;      // "ondrel.pelmorastudio.plmlibrary"

@@ -1,7 +1,4 @@
-#include "app/AppDelegate.h"
-#include "app/PlmWorkDocument.h"
-#include "app/StudioWindowCommands.h"
-#include "platform/InstanceChannel.h"
+#include "app/StudioProgram.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -23,21 +20,5 @@ int main(int argc, char** argv)
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qtTexts);
 
-    const QStringList files = AppDelegate::filesOfArguments(QCoreApplication::arguments());
-
-    // One running instance per user: a second launch hands its files over and leaves.
-    InstanceChannel channel(InstanceChannel::defaultName());
-    if (channel.handOver(files))
-        return 0;
-    channel.listen();
-
-    PlmWorkDocument::registerDocumentTypes();
-    StudioWindowCommands::install();
-
-    AppDelegate delegate;
-    QObject::connect(&channel, &InstanceChannel::filesReceived, &delegate, &AppDelegate::handOverReceived);
-    delegate.applicationDidFinishLaunching();
-    if (!files.isEmpty())
-        delegate.openURLs(files);
-    return app.exec();
+    return StudioProgram::run();
 }

@@ -1,0 +1,15 @@
+#pragma once
+
+// The program's run between the making of its application object and the end of its event
+// loop, shared by main() and the tests that start and quit the program for real. The
+// QApplication lives on main's stack and what is made here lives in run()'s frame, so both
+// end in the order they end in the program: the delegate first, then the application with
+// the shared objects hanging from it.
+namespace StudioProgram {
+
+// Hands the files of the command line to an instance already running and returns 0, or
+// starts this one (document types, studio window, application delegate, the files) and runs
+// the event loop until the application quits; returns the loop's exit code.
+int run();
+
+} // namespace StudioProgram
