@@ -210,7 +210,7 @@ void BM_CanvasNameLabelHit(benchmark::State& state)
     for (auto _ : state)
         benchmark::DoNotOptimize(canvas->entityNameLabel(QPointF(800, 500)));
 }
-PLM_BENCHMARK(BM_CanvasNameLabelHit)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CanvasNameLabelHit)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_CanvasHitTest(benchmark::State& state)
 {
@@ -229,7 +229,7 @@ void BM_CanvasHitTest(benchmark::State& state)
     benchmark::DoNotOptimize(found);
     state.counters["hit_tests"] = benchmark::Counter(double(state.iterations()) * 1000, benchmark::Counter::kIsRate);
 }
-PLM_BENCHMARK(BM_CanvasHitTest)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CanvasHitTest)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A part of one live edit (nothing painted): the map comes back with one entity moved, then a
 // hit test (which needs the grid again) as the next mouse event would do.
@@ -245,7 +245,7 @@ void BM_CanvasEditOneEntity_PartSetMapAndHitTest(benchmark::State& state)
         benchmark::DoNotOptimize(canvas->indexPath(QPointF(800, 500)));
     }
 }
-PLM_BENCHMARK(BM_CanvasEditOneEntity_PartSetMapAndHitTest)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CanvasEditOneEntity_PartSetMapAndHitTest)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A drag of one entity in the Fond pane's map view: each mouse move
 // translates that entity and rebuilds its cached path only.
@@ -283,7 +283,7 @@ void BM_CanvasDragOneEntityFrame_PartMove(benchmark::State& state)
     }
     state.counters["moves"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
-PLM_BENCHMARK(BM_CanvasDragOneEntityFrame_PartMove)->Unit(benchmark::kMicrosecond);
+PLM_BENCHMARK(BM_CanvasDragOneEntityFrame_PartMove)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_CanvasDragOneEntityFrame_PartMoveAndHitTest(benchmark::State& state)
 {
@@ -298,7 +298,7 @@ void BM_CanvasDragOneEntityFrame_PartMoveAndHitTest(benchmark::State& state)
         benchmark::DoNotOptimize(canvas->indexPath(move.location));
     }
 }
-PLM_BENCHMARK(BM_CanvasDragOneEntityFrame_PartMoveAndHitTest)->Unit(benchmark::kMicrosecond);
+PLM_BENCHMARK(BM_CanvasDragOneEntityFrame_PartMoveAndHitTest)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // A whole frame of the drag in a window: the move, then the paint of what it asked to redraw
 // (the entity's old and new places, drawn directly from the vectors).

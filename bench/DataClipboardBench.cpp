@@ -72,6 +72,6 @@ void BM_PaneCopyAllRows(benchmark::State& state)
 } // namespace
 
 PLM_BENCHMARK(BM_PaneCopyAllRows)->Unit(benchmark::kMillisecond)->UseRealTime();
-PLM_BENCHMARK(BM_CopyColumnCells_PartText)->Unit(benchmark::kMillisecond);
-PLM_BENCHMARK(BM_CopyWholeRows_PartText)->Unit(benchmark::kMillisecond);
-PLM_BENCHMARK(BM_PasteColumnBlock_PartWork)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_CopyColumnCells_PartText)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_CopyWholeRows_PartText)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_PasteColumnBlock_PartWork)->Unit(benchmark::kMillisecond)->UseRealTime();

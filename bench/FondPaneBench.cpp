@@ -62,7 +62,7 @@ void BM_FondRestyleOneEntity_PartCommand(benchmark::State& state)
         benchmark::DoNotOptimize(work);
     }
 }
-PLM_BENCHMARK(BM_FondRestyleOneEntity_PartCommand)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_FondRestyleOneEntity_PartCommand)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_FondDeleteOneEntity_PartCommand(benchmark::State& state)
 {
@@ -74,7 +74,7 @@ void BM_FondDeleteOneEntity_PartCommand(benchmark::State& state)
     }
 }
 // Argument: the number of variables whose cells follow the entity.
-PLM_BENCHMARK(BM_FondDeleteOneEntity_PartCommand)->Arg(0)->Arg(10)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_FondDeleteOneEntity_PartCommand)->Arg(0)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_FondDuplicateOneEntity_PartCommand(benchmark::State& state)
 {
@@ -85,7 +85,7 @@ void BM_FondDuplicateOneEntity_PartCommand(benchmark::State& state)
     }
 }
 // Argument: the number of variables whose cells follow the entity.
-PLM_BENCHMARK(BM_FondDuplicateOneEntity_PartCommand)->Arg(0)->Arg(10)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_FondDuplicateOneEntity_PartCommand)->Arg(0)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A part of selecting every entity: the pane's command, then its inspector's refresh for the new
 // selection (nothing painted).
@@ -102,7 +102,7 @@ void BM_FondSelectAll_PartPane(benchmark::State& state)
         benchmark::DoNotOptimize(document.selection.size());
     }
 }
-PLM_BENCHMARK(BM_FondSelectAll_PartPane)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_FondSelectAll_PartPane)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One entity restyled through the pane: the typed line width, the update, the reload of the map
 // view, until the view in its shown 1600 × 1000 window has painted the change.

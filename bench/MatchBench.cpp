@@ -118,10 +118,10 @@ void BM_ImportDialogRefresh_PartModel(benchmark::State& state)
 
 } // namespace
 
-PLM_BENCHMARK(BM_BuildMatch)->Unit(benchmark::kMillisecond);
-PLM_BENCHMARK(BM_Resolutions)->Unit(benchmark::kMillisecond);
-PLM_BENCHMARK(BM_ResolutionsByNameFallback)->Unit(benchmark::kMillisecond);
-PLM_BENCHMARK(BM_ImportedVariables)->Unit(benchmark::kMillisecond);
-PLM_BENCHMARK(BM_ImportIntoWork_PartBeforeValidation)->Unit(benchmark::kMillisecond);
-PLM_BENCHMARK(BM_ImportDialogReload_PartModel)->Unit(benchmark::kMillisecond);
-PLM_BENCHMARK(BM_ImportDialogRefresh_PartModel)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_BuildMatch)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_Resolutions)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_ResolutionsByNameFallback)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_ImportedVariables)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_ImportIntoWork_PartBeforeValidation)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_ImportDialogReload_PartModel)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_ImportDialogRefresh_PartModel)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -31,7 +31,7 @@ void BM_OutlineRebuild_PartTree(benchmark::State& state)
     for (auto _ : state)
         benchmark::DoNotOptimize(studioObjectTree(largeWork()));
 }
-PLM_BENCHMARK(BM_OutlineRebuild_PartTree)->Unit(benchmark::kMillisecond);
+PLM_BENCHMARK(BM_OutlineRebuild_PartTree)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The full studio window on the large work, shown and painted once.
 struct ShownWindow {

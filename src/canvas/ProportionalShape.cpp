@@ -300,12 +300,12 @@ QImage ProportionalShape::renderBitmap(const PlmColor& color, double pixelSize) 
     const int n = bitmapSymbolSide + 2 * pad;
     QImage image(n, n, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
-        throw PlmWorkError::invalid(QStringLiteral("Impossible de rendre le pictogramme par API publique."));
+        throw PlmWorkError::invalid(QStringLiteral("Impossible de dessiner le pictogramme."));
     image.fill(Qt::transparent);
     const double s = std::max(std::isfinite(pixelSize) ? pixelSize : 0.01, 0.01);
     QPainter painter(&image);
     if (!painter.isActive())
-        throw PlmWorkError::invalid(QStringLiteral("Impossible de rendre le pictogramme par API publique."));
+        throw PlmWorkError::invalid(QStringLiteral("Impossible de dessiner le pictogramme."));
     painter.setRenderHint(QPainter::Antialiasing);
     // The bitmap is read as a y-up square, like every symbol drawing.
     painter.translate(0, n);

@@ -234,8 +234,8 @@ PlmExportResult CartePDFExport::exportPDF(CarteExportComposition& composition, c
         if (!names.isEmpty() && showsDrawableSystemSymbol(composition)) {
             result.data = renderPDF(composition, size, true);
             rasterized = true;
-            result.notes << QStringLiteral("Pictogrammes : rendu public non vectoriel remplacé par un motif transparent "
-                                           "512 px pour préserver leur apparence dans le PDF. Symboles concernés : ")
+            result.notes << QStringLiteral("Pictogrammes : dessinés en images transparentes de 512 px "
+                                           "pour préserver leur apparence dans le PDF. Symboles concernés : ")
                     + names.join(QStringLiteral(", ")) + QLatin1Char('.');
         }
     }

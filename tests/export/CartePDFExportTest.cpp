@@ -121,7 +121,7 @@ TEST(CartePDFExport, SystemSymbolsAreRasterizedOnlyWhenTheFileHoldsImages)
     EXPECT_EQ(PDFExportImageAudit::imageCount(mixed.data), 1 + 2);  // picture, symbol and its mask
     ASSERT_EQ(mixed.notes.size(), 2);
     EXPECT_EQ(mixed.notes[0],
-              QStringLiteral("Pictogrammes : rendu public non vectoriel remplacé par un motif transparent 512 px pour "
+              QStringLiteral("Pictogrammes : dessinés en images transparentes de 512 px pour "
                              "préserver leur apparence dans le PDF. Symboles concernés : star.fill."));
     EXPECT_EQ(mixed.notes[1],
               QStringLiteral("Le rendu PDF contient 3 image(s)/masque(s). Éléments concernés : Image de fond intégrée "
