@@ -4,6 +4,7 @@
 // map, change one entity). Decoding and validation run on every core: all rows are timed, and
 // their rates given, in wall time.
 #include "support/BenchGuard.h"
+#include "support/BenchSavedFile.h"
 #include "support/BenchMaps.h"
 
 #include "model/PlmEntity.h"
@@ -11,7 +12,6 @@
 #include "model/PlmMapCodec.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -28,23 +28,10 @@ const QByteArray& largeMapBytes()
     return bytes;
 }
 
-// The document saved once, before any timing.
-struct SavedMap {
-    QTemporaryDir dir;
-    QString path;
-    SavedMap()
-    {
-        path = dir.filePath(QStringLiteral("Communes.plmmap"));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(largeMapBytes()) != largeMapBytes().size())
-            qFatal("cannot write %s", qPrintable(path));
-    }
-};
-
 const QString& savedMapPath()
 {
-    static const SavedMap saved;
-    return saved.path;
+    static const BenchSavedFile saved(QStringLiteral("Communes.plmmap"), largeMapBytes());
+    return saved.path();
 }
 
 void setCounters(benchmark::State& state, qint64 bytesPerIteration)

@@ -4,13 +4,13 @@
 // and the document both ways. Decoding and validation run on every core: all rows are timed,
 // and their rates given, in wall time.
 #include "support/BenchGuard.h"
+#include "support/BenchSavedFile.h"
 #include "support/BenchWorks.h"
 
 #include "model/PlmDependencyPlan.h"
 #include "model/PlmWorkCodec.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -35,23 +35,10 @@ const QByteArray& documentBytes()
     return bytes;
 }
 
-// The document saved once, before any timing.
-struct SavedWork {
-    QTemporaryDir dir;
-    QString path;
-    SavedWork()
-    {
-        path = dir.filePath(QStringLiteral("Communes.plm"));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(documentBytes()) != documentBytes().size())
-            qFatal("cannot write %s", qPrintable(path));
-    }
-};
-
 const QString& savedWorkPath()
 {
-    static const SavedWork saved;
-    return saved.path;
+    static const BenchSavedFile saved(QStringLiteral("Communes.plm"), documentBytes());
+    return saved.path();
 }
 
 void BM_RecomputeFiveCalculatedVariablesOnly(benchmark::State& state)
