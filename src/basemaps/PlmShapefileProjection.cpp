@@ -181,48 +181,13 @@ bool anglesInDegrees(const WktNode& node, bool top)
     return true;
 }
 
-template <typename Test>
-bool everyPoint(const QList<PlmPoint>& points, Test test)
-{
-    return std::all_of(points.cbegin(), points.cend(), test);
-}
-
-template <typename Test>
-bool everyPoint(const PlmPolygon& polygon, Test test)
-{
-    if (!everyPoint(polygon.exterior, test))
-        return false;
-    for (const QList<PlmPoint>& hole : polygon.holes)
-        if (!everyPoint(hole, test))
-            return false;
-    return true;
-}
-
-template <typename Test>
-bool everyPoint(const PlmGeometry& geometry, Test test)
-{
-    if (const PlmPoint* p = geometry.asPoint())
-        return test(*p);
-    if (const QList<PlmPoint>* line = geometry.asPolyline())
-        return everyPoint(*line, test);
-    if (const PlmPolygon* polygon = geometry.asPolygon())
-        return everyPoint(*polygon, test);
-    if (const QList<PlmPolygon>* polygons = geometry.asMultipolygon()) {
-        for (const PlmPolygon& p : *polygons)
-            if (!everyPoint(p, test))
-                return false;
-        return true;
-    }
-    return everyPoint(geometry.extentPoints(), test);
-}
-
 } // namespace
 
 bool withinLongitudesAndLatitudes(const QList<PlmEntity>& entities)
 {
     // The same bounds, rounding allowed, as the scale bar's test of a geographic map.
     return std::all_of(entities.cbegin(), entities.cend(), [](const PlmEntity& entity) {
-        return everyPoint(entity.geometry, PlmSpatialDecoration::isLongitudeLatitude);
+        return entity.geometry.everyExtentPoint(PlmSpatialDecoration::isLongitudeLatitude);
     });
 }
 

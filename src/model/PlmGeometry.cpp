@@ -89,8 +89,12 @@ QList<PlmPoint> PlmGeometry::extentPoints() const
 
 bool PlmGeometry::hasFiniteExtent() const
 {
-    auto finite = [](const PlmPoint& p) { return std::isfinite(p.x) && std::isfinite(p.y); };
-    return visitExtent(*this, finite);
+    return everyExtentPoint([](const PlmPoint& p) { return std::isfinite(p.x) && std::isfinite(p.y); });
+}
+
+bool PlmGeometry::everyExtentPoint(bool (*test)(const PlmPoint&)) const
+{
+    return visitExtent(*this, test);
 }
 
 PlmGeometry PlmGeometry::fromJson(const PlmJsonValue& value)

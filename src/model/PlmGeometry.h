@@ -58,6 +58,9 @@ struct PlmGeometry {
     QList<PlmPoint> extentPoints() const;
     // Whether every extent point has finite coordinates (without building the list).
     bool hasFiniteExtent() const;
+    // Whether every extent point passes `test`, stopping at the first that does not (without
+    // building the list).
+    bool everyExtentPoint(bool (*test)(const PlmPoint&)) const;
 
     // {"caseName": {"_0": payload}}, case names as the Kind enumerators.
     static PlmGeometry fromJson(const PlmJsonValue& value);

@@ -67,13 +67,9 @@ bool isGeographic(const PlmEntityList& entities, const QMap<QString, QString>& m
         return false;
     if (entities.isEmpty())
         return false;
-    for (const PlmEntity& entity : entities) {
-        const QList<PlmPoint> points = entity.geometry.extentPoints();
-        for (const PlmPoint& p : points) {
-            if (!isLongitudeLatitude(p))
-                return false;
-        }
-    }
+    for (const PlmEntity& entity : entities)
+        if (!entity.geometry.everyExtentPoint(isLongitudeLatitude))
+            return false;
     const auto crs = metadata.constFind(crsKey);
     if (crs == metadata.cend())
         return true;

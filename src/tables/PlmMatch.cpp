@@ -13,6 +13,8 @@
 #include <unordered_set>
 #include <numeric>
 
+namespace {
+
 // libstdc++'s hash of the UTF-16 units: about twice as fast as QHash's on these short keys.
 struct TextHash {
     size_t operator()(const QString& text) const noexcept
@@ -21,8 +23,6 @@ struct TextHash {
             std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())));
     }
 };
-
-namespace {
 
 const QString idField = QStringLiteral("id");
 const QString nameField = QStringLiteral("name");
