@@ -101,11 +101,16 @@ struct OpenedStudio {
     }
 };
 
-// The application's document types and its full studio window.
-void installStudio()
+// The saved work, with the application's document types and its full studio window installed
+// to open it; empty, the benchmark failed, when the work could not be saved.
+QString installedStudioAndSavedWork(benchmark::State& state)
 {
     PlmWorkDocument::registerDocumentTypes();
     StudioWindowCommands::install();
+    const QString path = savedWorkPath();
+    if (path.isEmpty())
+        state.SkipWithError("the work could not be saved");
+    return path;
 }
 
 // From the saved file on disk to the first painted window: the read and decoding of the work,
@@ -113,12 +118,9 @@ void installStudio()
 // exposed, and the Fond map fitted and painted. Closing is not timed.
 void BM_StudioOpenSavedWork(benchmark::State& state)
 {
-    installStudio();
-    const QString path = savedWorkPath();
-    if (path.isEmpty()) {
-        state.SkipWithError("the work could not be saved");
+    const QString path = installedStudioAndSavedWork(state);
+    if (path.isEmpty())
         return;
-    }
     for (auto _ : state) {
         auto studio = std::make_unique<OpenedStudio>();
         const bool opened = studio->open(state, path);
@@ -138,12 +140,9 @@ PLM_BENCHMARK(BM_StudioOpenSavedWork)->Unit(benchmark::kMillisecond)->UseRealTim
 // until the Carte page is painted with its final picture.
 void BM_StudioFirstSwitchToCarte(benchmark::State& state)
 {
-    installStudio();
-    const QString path = savedWorkPath();
-    if (path.isEmpty()) {
-        state.SkipWithError("the work could not be saved");
+    const QString path = installedStudioAndSavedWork(state);
+    if (path.isEmpty())
         return;
-    }
     for (auto _ : state) {
         BenchWindow::pauseTiming(state);
         auto studio = std::make_unique<OpenedStudio>();

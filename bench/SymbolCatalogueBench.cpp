@@ -65,13 +65,21 @@ void BM_PickerKeystroke(benchmark::State& state)
 }
 PLM_BENCHMARK(BM_PickerKeystroke)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Opening the window: build, fill, show until exposed and painted with its first rows (glyphs
-// cached after the first opening, as in a session). Closing is not timed.
+// Opening the window: build, fill, show until exposed and painted with its first rows. Argument
+// coldGlyphs:0, the glyphs cached by an earlier opening, as in a session; coldGlyphs:1, none read
+// yet: the visible rows' icons are read from their SVG files. Closing is not timed.
 void BM_PickerOpens(benchmark::State& state)
 {
     warmUp();
     UserDefaults::TemporaryScope scope;
+    const bool coldGlyphs = state.range(0) != 0;
     for (auto _ : state) {
+        if (coldGlyphs) {
+            BenchWindow::pauseTiming(state);
+            SymbolGlyphProvider::setOutlineReader(nullptr); // forgets every glyph read
+            SymbolGlyphSvgReader::install();
+            BenchWindow::resumeTiming(state);
+        }
         std::unique_ptr<SymbolPickerWindowController> picker(makePicker());
         const bool shown = BenchWindow(picker.get(), {}, BenchWindow::Scope::withChildren).show(state);
         BenchWindow::pauseTiming(state);
@@ -81,27 +89,6 @@ void BM_PickerOpens(benchmark::State& state)
             break;
     }
 }
-PLM_BENCHMARK(BM_PickerOpens)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// The same with no glyph read yet: the visible rows' icons are read from their SVG files.
-void BM_PickerOpensColdGlyphs(benchmark::State& state)
-{
-    warmUp();
-    UserDefaults::TemporaryScope scope;
-    for (auto _ : state) {
-        BenchWindow::pauseTiming(state);
-        SymbolGlyphProvider::setOutlineReader(nullptr); // forgets every glyph read
-        SymbolGlyphSvgReader::install();
-        BenchWindow::resumeTiming(state);
-        std::unique_ptr<SymbolPickerWindowController> picker(makePicker());
-        const bool shown = BenchWindow(picker.get(), {}, BenchWindow::Scope::withChildren).show(state);
-        BenchWindow::pauseTiming(state);
-        picker.reset();
-        BenchWindow::resumeTiming(state);
-        if (!shown)
-            break;
-    }
-}
-PLM_BENCHMARK(BM_PickerOpensColdGlyphs)->Unit(benchmark::kMillisecond)->UseRealTime();
+PLM_BENCHMARK(BM_PickerOpens)->ArgName("coldGlyphs")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
