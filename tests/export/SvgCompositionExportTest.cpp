@@ -174,23 +174,23 @@ TEST(SvgCompositionExportTest, PageErrorsComeFirstAndTheExportFlagIsClearedAfter
     EXPECT_FALSE(page.canvas.vector()->rendersOriginalBlock);
 }
 
-TEST(SvgCompositionExportTest, TheScaleBarReadsWhatThePdfAndTheScreenShowAtEveryFraming)
+// The scale bar's texts and bar in the SVG are those the page measures and draws on screen and
+// in PDF. The map view reaches 8 points past each edge of the 600-point page: measured against
+// the view rather than the page, a framing a little under 20 degrees wide would be refused.
+TEST(SvgCompositionExportTest, TheScaleBarReadsWhatThePageShowsAtEveryFraming)
 {
-    // The map view reaches 8 points past each edge of the 600-point page: measured against the
-    // view rather than the page, a framing a little under 20 degrees wide would be refused.
     const struct {
         const char* name;
         double degreesAcrossPage;
-        bool measured;
+        const char* texts;  // the SVG's text elements, joined by blanks
     } rows[] = {
-        {"well within the limit", 15, true},
-        {"just within the limit", 19.6, true},
-        {"past the limit", 20.5, false},
+        {"well within the limit", 15, "≈ 297 km Locale à 40,4°"},
+        {"just within the limit", 19.6, "≈ 395 km Locale à 39,3°"},
+        {"past the limit", 20.5, "Échelle indisponible à ce cadrage"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const PlmMap map = geographicMap({{0, 40}, {10, 42}});
-        Hosted hosted = CompositionTestSupport::hosted(map, {600, 420}, {624, 444});
+        Hosted hosted = CompositionTestSupport::hosted(geographicMap({{0, 40}, {10, 42}}), {600, 420}, {624, 444});
         ThematicCanvas& canvas = *hosted.canvas;
         canvas.legend()->setHidden(true);
         frameMap(canvas, PlmPoint{6, 44}, row.degreesAcrossPage / 600);
@@ -206,15 +206,15 @@ TEST(SvgCompositionExportTest, TheScaleBarReadsWhatThePdfAndTheScreenShowAtEvery
         ThematicCanvasExport composition(canvas);
 
         const std::optional<double> metres = scale->measureScale();
-        ASSERT_EQ(metres.has_value(), row.measured);
         const QString shown = metres ? scaleBarLabel(*metres, 0) : QStringLiteral("Échelle indisponible à ce cadrage");
         const QString svg = QString::fromUtf8(SvgCompositionExport::exportSVG(composition, a4Landscape()).data);
-        const QString pdf = PopplerTools::text(CartePDFExport::exportPDF(composition, a4Landscape()).data).simplified();
-        const QString svgText = capturesOf(svg, QStringLiteral(">([^<]*)</text>")).join(QLatin1Char(' ')).simplified();
-        EXPECT_TRUE(svgText.startsWith(shown)) << qPrintable(svgText);
-        EXPECT_TRUE(pdf.startsWith(shown)) << qPrintable(pdf);
+        const QString svgText = capturesOf(svg, QStringLiteral(">([^<]*)</text>")).join(QLatin1Char(' '));
+        EXPECT_EQ(svgText, QString::fromUtf8(row.texts));
+        EXPECT_TRUE(svgText.startsWith(shown)) << qPrintable(shown);
+        const QString pdf = PopplerTools::text(CartePDFExport::exportPDF(composition, a4Landscape()).data);
+        EXPECT_TRUE(pdf.simplified().startsWith(shown)) << qPrintable(pdf);
         // The bar's ends, 10 points inside the object, on the page.
-        EXPECT_EQ(svg.count(QStringLiteral("<path  d=\"M 10 20 L 150 20 ")), row.measured ? 1 : 0);
+        EXPECT_EQ(svg.count(QStringLiteral("<path  d=\"M 10 20 L 150 20 ")), metres ? 1 : 0);
     }
 }
 
