@@ -43,18 +43,7 @@ struct FormatPage {
         canvas.legend()->setHidden(true);
     }
 
-    // An object framed in page points, y up, linked to the map view as the pane links it.
-    void add(PlmDecorationObject object, const QRectF& frame)
-    {
-        object.presentation.positionInPoints = true;
-        object.position = {frame.x(), frame.y()};
-        object.width = frame.width();
-        object.height = frame.height();
-        auto* view = new DecorationObjectView(object);
-        view->vector = canvas.vector();
-        canvas.addSubview(view);
-        canvas.layoutComposition();
-    }
+    void add(const PlmDecorationObject& object, const QRectF& frame) { addDecoration(canvas, object, frame); }
 
     static PlmExportSize size()
     {

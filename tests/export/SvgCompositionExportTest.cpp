@@ -42,13 +42,8 @@ struct Page {
         canvas.legend()->setColors(kClasses);
         canvas.legend()->setShowsMissing(false);
         canvas.legendPosition = {0.98, 0.04};
-        PlmDecorationObject heading(QStringLiteral("t"), PlmDecorationKind::title, QStringLiteral("Carte des densités"));
-        heading.presentation.positionInPoints = true;
-        heading.position = {20, 360};
-        heading.width = 300;
-        heading.height = 50;
-        title = new DecorationObjectView(heading);
-        canvas.addSubview(title);
+        title = addDecoration(canvas, PlmDecorationObject(QStringLiteral("t"), PlmDecorationKind::title, QStringLiteral("Carte des densités")),
+                              QRectF(20, 360, 300, 50));
         canvas.addSubview(new CarteBlockHandles(&canvas));
         canvas.layoutComposition();
     }
@@ -194,15 +189,8 @@ TEST(SvgCompositionExportTest, TheScaleBarReadsWhatThePageShowsAtEveryFraming)
         ThematicCanvas& canvas = *hosted.canvas;
         canvas.legend()->setHidden(true);
         frameMap(canvas, PlmPoint{6, 44}, row.degreesAcrossPage / 600);
-        PlmDecorationObject object(QStringLiteral("s"), PlmDecorationKind::scale);
-        object.presentation.positionInPoints = true;
-        object.position = {40, 40};
-        object.width = 160;
-        object.height = 60;
-        auto* scale = new DecorationObjectView(object);
-        scale->vector = canvas.vector();
-        canvas.addSubview(scale);
-        canvas.layoutComposition();
+        const DecorationObjectView* scale
+            = addDecoration(canvas, PlmDecorationObject(QStringLiteral("s"), PlmDecorationKind::scale), QRectF(40, 40, 160, 60));
         ThematicCanvasExport composition(canvas);
 
         const std::optional<double> metres = scale->measureScale();
