@@ -1,8 +1,10 @@
 // A program built like pelmora-studio's main() (the application object on main's stack, then
 // StudioProgram::run()), for StudioProgramQuitTest: it brings the windows of one scenario on
 // screen, quits through the application's own quit command (the « Quitter Pelmora Studio »
-// action of the main menu) or by closing the last window, and reports on stdout what it saw:
-//   reached: <state>                 the scenario's windows were there when it quit
+// action of the main menu), by closing the last window or by ending the event loop, and reports
+// on stdout what it saw:
+//   reached: <scenario>              the scenario's windows were there when it quit
+//   not reached: <what>              what did not come on screen
 //   quit: <how>                      the event loop ended after that quit
 //   destroyed after the application: <class>   a widget deleted once QApplication was gone
 // Usage: StudioProgramQuitProbe --scenario=<name> [files to open, as on the command line].
@@ -29,7 +31,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QMainWindow>
 #include <QPointer>
 #include <QSet>
 #include <QStandardPaths>
@@ -37,8 +38,10 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -67,41 +70,24 @@ void watchForLateDeletion(QWidget* widget)
     });
 }
 
-// What quitting was asked for, and how; empty until then.
-QString& quitRequested()
+// How the program was asked to end, as reported; empty until then.
+QString quitRequested;
+
+void trigger(const char* command)
 {
-    static QString how;
-    return how;
+    dynamic_cast<AppDelegate*>(CommandRouter::shared().applicationResponder())->mainMenu()->action(QLatin1String(command))->trigger();
 }
 
-AppDelegate* delegate()
+// A window, or a controller's window, on screen.
+template <typename Window>
+bool shown(Window* window)
 {
-    return dynamic_cast<AppDelegate*>(CommandRouter::shared().applicationResponder());
-}
-
-// The menu item the user chooses (or whose shortcut Ctrl+Q fires).
-void quitThroughMenu(const QString& reached)
-{
-    say(QStringLiteral("reached: ") + reached);
-    quitRequested() = QStringLiteral("Quitter Pelmora Studio");
-    delegate()->mainMenu()->action(QStringLiteral("terminate:"))->trigger();
-}
-
-void giveUp(const QString& missing)
-{
-    say(QStringLiteral("not reached: ") + missing);
-    QCoreApplication::exit(2);
+    return window && window->window() && window->window()->isVisible();
 }
 
 LibraryWindowController* libraryWindow()
 {
     return LibraryCoordinator::shared().libraryWindowController();
-}
-
-bool libraryShown()
-{
-    LibraryWindowController* library = libraryWindow();
-    return library && library->window() && library->window()->isVisible();
 }
 
 StudioWindowController* studioWindow()
@@ -118,108 +104,113 @@ bool studioShown()
     return studio && studio->isWindowLoaded() && studio->window()->isVisible();
 }
 
-// A scenario acts once the program shows what the command line opened: a document is read
-// in a loop of its own (which runs timers too) before the program's event loop starts.
-struct Scenario {
-    std::function<bool()> launched;
-    std::function<void()> act;
+// The one window on screen; none when there are more or none.
+QWidget* onlyWindow()
+{
+    QWidget* only = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->isVisible() && std::exchange(only, widget))
+            return nullptr;
+    return only;
+}
+
+// How a scenario ends the program: what the report says, and the deed.
+struct Quit {
+    const char* how;
+    void (*act)();
 };
+const Quit byTheMenu{"Quitter Pelmora Studio", [] { trigger("terminate:"); }};
+const Quit byClosingTheLastWindow{"closing the last window", [] { onlyWindow()->close(); }};
+// As when the desktop ends the program: no question, the loop simply ends.
+const Quit byEndingTheLoop{"the application's event loop ended", [] { QCoreApplication::quit(); }};
+
+// What a scenario brings on screen once the program shows what the command line opened, and
+// how it then quits. `bring` names what did not come, or gives nothing.
+struct Scenario {
+    std::function<QString()> bring;
+    Quit quit = byTheMenu;
+};
+
+QString missingUnless(bool reached, const char* what)
+{
+    return reached ? QString() : QString::fromUtf8(what);
+}
 
 QHash<QString, Scenario> scenarios()
 {
+    const auto nothingMore = [] { return QString(); };
     return {
-        {QStringLiteral("library-open"), {libraryShown, [] { quitThroughMenu(QStringLiteral("library window shown")); }}},
-        {QStringLiteral("library-closed"),
-         {[] { return libraryShown() && studioShown(); },
-          [] {
-              // Closed, shown again from the studio's menu (Ctrl+L), closed again.
-              libraryWindow()->window()->close();
-              delegate()->mainMenu()->action(QStringLiteral("showLibrary:"))->trigger();
-              if (!libraryShown())
-                  return giveUp(QStringLiteral("library window shown again"));
-              libraryWindow()->window()->close();
-              if (libraryWindow()->window()->isVisible() || !studioShown())
-                  return giveUp(QStringLiteral("library window closed, studio window left"));
-              quitThroughMenu(QStringLiteral("library window closed again"));
-          }}},
-        {QStringLiteral("library-last-window"),
-         {libraryShown,
-          [] {
-              say(QStringLiteral("reached: library window alone"));
-              quitRequested() = QStringLiteral("closing the last window");
-              libraryWindow()->window()->close();
-          }}},
-        {QStringLiteral("quick-look"),
-         {libraryShown,
-          [] {
-              LibraryWindowController* library = libraryWindow();
-              QStringList maps;
-              for (const PlmLibraryItem& item : library->store().tree())
-                  if (!item.isFolder)
-                      maps << item.url;
-              library->select(maps);
-              library->perform(QStringLiteral("quickLook:"), nullptr);
-              if (!library->quickLook() || !library->quickLook()->isVisible() || library->previewURLs().size() != 2)
-                  return giveUp(QStringLiteral("« Coup d’œil » of two maps"));
-              quitThroughMenu(QStringLiteral("« Coup d’œil » shown"));
-          }}},
-        {QStringLiteral("thumbnails"),
-         {libraryShown,
-          [] {
-              LibraryWindowController* library = libraryWindow();
-              // Drawing the rows asks for their pictures, made on worker threads; their
-              // results can only come back through the event loop, after the quit.
-              library->outline()->viewport()->repaint();
-              if (library->thumbnails()->pendingCount() == 0)
-                  return giveUp(QStringLiteral("thumbnails being made"));
-              quitThroughMenu(QStringLiteral("thumbnails being made"));
-          }}},
-        {QStringLiteral("online"),
-         {libraryShown,
-          [] {
-              delegate()->mainMenu()->action(QStringLiteral("showOnline:"))->trigger();
-              OnlineWindowController* online = LibraryCoordinator::shared().online;
-              if (!online || !online->window() || !online->window()->isVisible())
-                  return giveUp(QStringLiteral("online catalogue window"));
-              quitThroughMenu(QStringLiteral("online catalogue loading"));
-          }}},
-        {QStringLiteral("studio-loop-ended"),
-         {studioShown,
-          [] {
-              // As when the desktop ends the program: no question, the loop simply ends.
-              say(QStringLiteral("reached: studio window shown"));
-              quitRequested() = QStringLiteral("the application's event loop ended");
-              QCoreApplication::quit();
-          }}},
-        {QStringLiteral("export-panel"),
-         {studioShown,
-          [] {
-              StudioWindowController* studio = studioWindow();
-              studio->perform(QStringLiteral("exportCarte:"), nullptr);
-              CarteExportPanel* panel = studio->carte() ? studio->carte()->exportPanel() : nullptr;
-              if (!panel || !panel->window() || !panel->window()->isVisible())
-                  return giveUp(QStringLiteral("export panel"));
-              quitThroughMenu(QStringLiteral("export panel shown"));
-          }}},
-        {QStringLiteral("symbol-picker"),
-         {studioShown,
-          [] {
-              SymbolPickerLauncher::Request request;
-              request.completion = [](const QString&) {};
-              const QPointer<QWidget> picker = SymbolPickerLauncher::open(request);
-              if (!picker || !picker->isVisible())
-                  return giveUp(QStringLiteral("symbol catalogue window"));
-              quitThroughMenu(QStringLiteral("symbol catalogue shown"));
-          }}},
+        {QStringLiteral("LibraryWindowOpen"), {nothingMore}},
+        {QStringLiteral("LibraryWindowClosedAgain"),
+         {[] {
+             // Closed, shown again from the studio's menu (Ctrl+L), closed again.
+             libraryWindow()->window()->close();
+             trigger("showLibrary:");
+             if (!shown(libraryWindow()))
+                 return QStringLiteral("library window shown again");
+             libraryWindow()->window()->close();
+             return missingUnless(!shown(libraryWindow()) && studioShown(), "library window closed, studio window left");
+         }}},
+        {QStringLiteral("LibraryWindowClosedLast"),
+         {[] { return missingUnless(onlyWindow(), "library window alone"); }, byClosingTheLastWindow}},
+        {QStringLiteral("QuickLookShown"),
+         {[] {
+             LibraryWindowController* library = libraryWindow();
+             QStringList maps;
+             for (const PlmLibraryItem& item : library->store().tree())
+                 if (!item.isFolder)
+                     maps << item.url;
+             library->select(maps);
+             library->perform(QStringLiteral("quickLook:"), nullptr);
+             return missingUnless(shown(library->quickLook()) && library->previewURLs().size() == 2,
+                                  "« Coup d’œil » of two maps");
+         }}},
+        {QStringLiteral("ThumbnailsBeingMade"),
+         {[] {
+             // Drawing the rows asks for their pictures, made on worker threads; their results
+             // can only come back through the event loop, after the quit.
+             libraryWindow()->outline()->viewport()->repaint();
+             return missingUnless(libraryWindow()->thumbnails()->pendingCount() > 0, "thumbnails being made");
+         }}},
+        {QStringLiteral("OnlineCatalogueLoading"),
+         {[] {
+             trigger("showOnline:");
+             return missingUnless(shown(LibraryCoordinator::shared().online.data()), "online catalogue window");
+         }}},
+        {QStringLiteral("StudioWindowOpenWhenTheLoopEnds"), {nothingMore, byEndingTheLoop}},
+        {QStringLiteral("ExportPanelShown"),
+         {[] {
+             StudioWindowController* studio = studioWindow();
+             studio->perform(QStringLiteral("exportCarte:"), nullptr);
+             return missingUnless(studio->carte() && shown(studio->carte()->exportPanel()), "export panel");
+         }}},
+        {QStringLiteral("SymbolCatalogueShown"),
+         {[] {
+             SymbolPickerLauncher::Request request;
+             request.completion = [](const QString&) {};
+             const QPointer<QWidget> picker = SymbolPickerLauncher::open(request);
+             return missingUnless(picker && picker->isVisible(), "symbol catalogue window");
+         }}},
     };
 }
 
-// Asks again at every turn of the event loop until the program has launched.
-void actWhenLaunched(const Scenario& scenario)
+// Asks again at every turn of the event loop (a document is read in a loop of its own, which
+// runs timers too, before the program's) until the windows of the files handed over show: the
+// library window for a library, the studio window for a work document.
+void actWhenLaunched(const QString& name, const Scenario& scenario)
 {
-    if (!scenario.launched())
-        return (void)QTimer::singleShot(0, qApp, [scenario] { actWhenLaunched(scenario); });
-    scenario.act();
+    const QStringList files = QCoreApplication::arguments().mid(1);
+    const bool library = std::any_of(files.begin(), files.end(), [](const QString& f) { return f.endsWith(".plmlibrary"); });
+    const bool document = std::any_of(files.begin(), files.end(), [](const QString& f) { return f.endsWith(".plm"); });
+    if ((library && !shown(libraryWindow())) || (document && !studioShown()))
+        return (void)QTimer::singleShot(0, qApp, [name, scenario] { actWhenLaunched(name, scenario); });
+    if (const QString missing = scenario.bring(); !missing.isEmpty()) {
+        say(QStringLiteral("not reached: ") + missing);
+        return QCoreApplication::exit(2);
+    }
+    say(QStringLiteral("reached: ") + name);
+    quitRequested = QString::fromUtf8(scenario.quit.how);
+    scenario.quit.act();
 }
 
 // Every question is answered at once, as a cancel, and reported.
@@ -274,15 +265,15 @@ int main(int argc, char** argv)
             if (argument.startsWith(QLatin1String("--scenario=")))
                 name = argument.mid(int(qstrlen("--scenario=")));
         const Scenario scenario = scenarios().value(name);
-        if (!scenario.act) {
+        if (!scenario.bring) {
             std::fprintf(stderr, "unknown scenario: %s\n", qPrintable(name));
             return 64;
         }
-        QTimer::singleShot(0, &app, [scenario] { actWhenLaunched(scenario); });
+        QTimer::singleShot(0, &app, [name, scenario] { actWhenLaunched(name, scenario); });
 
         exitCode = StudioProgram::run();
-        if (!quitRequested().isEmpty())
-            say(QStringLiteral("quit: ") + quitRequested());
+        if (!quitRequested.isEmpty())
+            say(QStringLiteral("quit: ") + quitRequested);
 
         // Whatever is still alive now goes with the application object or later still: it
         // must not be a widget.

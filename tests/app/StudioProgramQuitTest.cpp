@@ -19,12 +19,13 @@
 namespace {
 
 struct QuitRow {
-    const char* name;
-    const char* scenario;
-    bool library;  // the library package is handed over
-    bool document; // a work document is handed over
-    const char* report;
+    const char* scenario; // as the probe names it
+    bool library;         // the library package is handed over
+    bool document;        // a work document is handed over
+    const char* quit;     // how the probe reports the quit
 };
+
+const char* const byTheMenu = "Quitter Pelmora Studio";
 
 // Everything in a folder of its own: settings, caches, the single-instance socket, the
 // temporary « Coup d’œil » files, the library (two maps) and a work document.
@@ -32,10 +33,13 @@ struct ProgramHome {
     QTemporaryDir dir;
     QString library = dir.filePath(QStringLiteral("Atlas.plmlibrary"));
     QString document = dir.filePath(QStringLiteral("Croquis.plm"));
+    static constexpr std::pair<const char*, const char*> folders[] = {
+        {"HOME", "home"}, {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
+        {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "runtime"}, {"TMPDIR", "tmp"}};
 
     ProgramHome()
     {
-        for (const char* folder : {"home", "config", "data", "cache", "runtime", "tmp"})
+        for (const auto& [variable, folder] : folders)
             QDir().mkpath(dir.filePath(QLatin1String(folder)));
         QFile::setPermissions(dir.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const PlmLibraryStore store = PlmLibraryStore::createPackage(library, std::nullopt);
@@ -50,19 +54,15 @@ struct ProgramHome {
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath(QStringLiteral("cache")));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("runtime")));
-        env.insert(QStringLiteral("TMPDIR"), dir.filePath(QStringLiteral("tmp")));
+        for (const auto& [variable, folder] : folders)
+            env.insert(QLatin1String(variable), dir.filePath(QLatin1String(folder)));
         return env;
     }
 };
 
 void PrintTo(const QuitRow& row, std::ostream* os)
 {
-    *os << row.name;
+    *os << row.scenario;
 }
 
 class StudioProgramQuitTest : public ::testing::TestWithParam<QuitRow> {};
@@ -94,30 +94,20 @@ TEST_P(StudioProgramQuitTest, quitsCleanlyWithTheScenariosWindows)
     const std::string report = program.readAllStandardOutput().toStdString();
     const QString errors = QString::fromUtf8(program.readAllStandardError());
 
-    EXPECT_EQ(report, row.report) << qPrintable(errors);
+    EXPECT_EQ(report, std::string("reached: ") + row.scenario + "\nquit: " + row.quit + "\n") << qPrintable(errors);
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << qPrintable(errors);
     EXPECT_EQ(program.exitCode(), 0) << qPrintable(errors);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, StudioProgramQuitTest,
-    ::testing::Values(
-        QuitRow{"LibraryWindowOpen", "library-open", true, false,
-                "reached: library window shown\nquit: Quitter Pelmora Studio\n"},
-        QuitRow{"LibraryWindowClosedAgain", "library-closed", true, true,
-                "reached: library window closed again\nquit: Quitter Pelmora Studio\n"},
-        QuitRow{"LibraryWindowClosedLast", "library-last-window", true, false,
-                "reached: library window alone\nquit: closing the last window\n"},
-        QuitRow{"QuickLookShown", "quick-look", true, false,
-                "reached: « Coup d’œil » shown\nquit: Quitter Pelmora Studio\n"},
-        QuitRow{"ThumbnailsBeingMade", "thumbnails", true, false,
-                "reached: thumbnails being made\nquit: Quitter Pelmora Studio\n"},
-        QuitRow{"OnlineCatalogueLoading", "online", true, false,
-                "reached: online catalogue loading\nquit: Quitter Pelmora Studio\n"},
-        QuitRow{"StudioWindowOpenWhenTheLoopEnds", "studio-loop-ended", false, true,
-                "reached: studio window shown\nquit: the application's event loop ended\n"},
-        QuitRow{"ExportPanelShown", "export-panel", false, true,
-                "reached: export panel shown\nquit: Quitter Pelmora Studio\n"},
-        QuitRow{"SymbolCatalogueShown", "symbol-picker", false, true,
-                "reached: symbol catalogue shown\nquit: Quitter Pelmora Studio\n"}),
-    [](const ::testing::TestParamInfo<QuitRow>& info) { return std::string(info.param.name); });
+    ::testing::Values(QuitRow{"LibraryWindowOpen", true, false, byTheMenu},
+                      QuitRow{"LibraryWindowClosedAgain", true, true, byTheMenu},
+                      QuitRow{"LibraryWindowClosedLast", true, false, "closing the last window"},
+                      QuitRow{"QuickLookShown", true, false, byTheMenu},
+                      QuitRow{"ThumbnailsBeingMade", true, false, byTheMenu},
+                      QuitRow{"OnlineCatalogueLoading", true, false, byTheMenu},
+                      QuitRow{"StudioWindowOpenWhenTheLoopEnds", false, true, "the application's event loop ended"},
+                      QuitRow{"ExportPanelShown", false, true, byTheMenu},
+                      QuitRow{"SymbolCatalogueShown", false, true, byTheMenu}),
+    [](const ::testing::TestParamInfo<QuitRow>& info) { return std::string(info.param.scenario); });

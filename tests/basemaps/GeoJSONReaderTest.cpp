@@ -210,97 +210,69 @@ TEST(GeoJSONReaderTest, deepNestingIsRefusedBeforeWalking)
 
 TEST(GeoJSONReaderTest, nestedCollectionsWithinTheBoundAreWalked)
 {
-    // 120 feature collections, each holding the next, around one point; then geometry
-    // collections as deep as the nesting bound allows.
-    QByteArray features;
-    for (int k = 0; k < 120; ++k)
-        features += R"({"type":"FeatureCollection","features":[)";
-    features += R"({"type":"Point","coordinates":[1,2]})";
-    for (int k = 0; k < 120; ++k)
-        features += "]}";
-    EXPECT_EQ(GeoJSONReader::read(features, QStringLiteral("x")).map.entities.size(), 1);
-
-    QByteArray geometries;
-    for (int k = 0; k < 127; ++k)
-        geometries += R"({"type":"GeometryCollection","geometries":[)";
-    geometries += R"({"type":"Point","coordinates":[1,2]})";
-    for (int k = 0; k < 127; ++k)
-        geometries += "]}";
-    EXPECT_EQ(GeoJSONReader::read(geometries, QStringLiteral("x")).map.entities.size(), 1);
+    // Collections of one type, each holding the next, around one point.
+    const auto nested = [](const char* type, const char* member, int levels) {
+        return QStringLiteral(R"({"type":"%1","%2":[)").arg(QLatin1String(type), QLatin1String(member)).repeated(levels)
+            + QStringLiteral(R"({"type":"Point","coordinates":[1,2]})") + QStringLiteral("]}").repeated(levels);
+    };
+    EXPECT_EQ(readText(nested("FeatureCollection", "features", 120)).map.entities.size(), 1);
+    // As deep as the nesting bound allows.
+    EXPECT_EQ(readText(nested("GeometryCollection", "geometries", 127)).map.entities.size(), 1);
 }
 
-// Collections of thousands of features convert their coordinates on several threads: the
-// result is that of the same features walked in order (here, as two smaller collections), and
+// Collections of thousands of features convert their coordinates on several threads, batch by
+// batch: the result is that of the same features walked in order (here, as three collections
+// small enough to be walked so), its notes adding up over every batch where a kind is met; and
 // the error met first in the file wins, whether it comes from the coordinates or elsewhere.
 TEST(GeoJSONReaderTest, largeCollectionsReadAsInOrder)
 {
     const int count = 3000;
-    const auto collection = [](int from, int to, const QMap<int, QString>& special) {
-        return featureCollection(squareFeatures(from, to, special));
-    };
-    const QMap<int, QString> notable = {
-        {10, QStringLiteral(R"({"type":"Point","coordinates":[1,2,3]})")},
-        {1600, QStringLiteral(R"({"type":"Curve","coordinates":[]})")},
-        {2100, QStringLiteral("null")},
-        {2200, QStringLiteral(R"({"type":"GeometryCollection","geometries":[{"type":"Point","coordinates":[0,0]},
-            {"type":"Polygon","coordinates":[[[0,0],[1,0],[0,0],[0,0]]]}]})")},
-        {2900, QStringLiteral(R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[0,0],[0,0]]]})")},
-    };
-    const PlmImportResult whole = readText(collection(0, count, notable));
-    const PlmImportResult halves = readText(QStringLiteral("{\"type\":\"FeatureCollection\",\"features\":[%1,%2]}")
-                                                .arg(collection(0, 1500, notable), collection(1500, count, notable)));
-    EXPECT_EQ(whole.map.entities, halves.map.entities);
-    EXPECT_EQ(whole.unconverted, halves.unconverted);
-    EXPECT_EQ(whole.unconverted.value(QStringLiteral("géométrie Curve")), 1);
-    EXPECT_EQ(whole.map.entities.size(), count - 4 + 1); // Curve, null, two degenerate; the collection's point
-
-    const QString openRing = QStringLiteral(R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[1,1],[0,1]]]})");
-    const QString badCollection = QStringLiteral(R"({"type":"GeometryCollection","geometries":3})");
-    EXPECT_EQ(errorOf([&] { readText(collection(0, count, {{1000, openRing}, {2500, badCollection}})); }),
-              QStringLiteral("Anneau GeoJSON non fermé."));
-    EXPECT_EQ(errorOf([&] { readText(collection(0, count, {{700, badCollection}, {2500, openRing}})); }),
-              QStringLiteral("Collection invalide."));
-}
-
-// The notes of a large collection are counted on the threads that convert its features, batch
-// by batch: a kind met in several batches adds up over all of them, as in a read in order (here,
-// the same features as collections small enough to be walked in order).
-TEST(GeoJSONReaderTest, notesAddUpAcrossBatches)
-{
     const QString curve = QStringLiteral(R"({"type":"Curve","coordinates":[]})");
     const QString altitude = QStringLiteral(R"({"type":"Point","coordinates":[1,2,3]})");
     const QString altitudes = QStringLiteral(R"({"type":"LineString","coordinates":[[0,0,1],[1,0,2],[1,1,3]]})");
     const QString flat = QStringLiteral(R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[0,0],[0,0]]]})");
     const QString flatHole = QStringLiteral(
         R"({"type":"Polygon","coordinates":[[[0,0],[4,0],[4,4],[0,4],[0,0]],[[1,1],[2,1],[1,1],[1,1]]]})");
+    const QString pointAndFlat = QStringLiteral(R"({"type":"GeometryCollection","geometries":[)"
+                                                R"({"type":"Point","coordinates":[0,0]},%1]})").arg(flat);
     const QString altitudeNote = QStringLiteral("altitude/mesure conservée dans la source");
+    const QString curveNote = QStringLiteral("géométrie Curve");
+    const QString flatNote = QStringLiteral("polygone dégénéré (source conservée)");
+    QMap<int, QString> everyBatch;
+    for (int i = 100; i < count; i += 256)
+        everyBatch.insert(i, flat);
     const struct {
         const char* name;
         QMap<int, QString> special;
         QMap<QString, int> notes;
+        qsizetype entities;
     } rows[] = {
-        {"one kind in the first, middle and last batches", {{3, curve}, {1100, curve}, {2999, curve}},
-         {{QStringLiteral("géométrie Curve"), 3}}},
-        {"one kind in every batch", [&] {
-             QMap<int, QString> everyBatch;
-             for (int i = 100; i < 3000; i += 256)
-                 everyBatch.insert(i, flat);
-             return everyBatch;
-         }(),
-         {{QStringLiteral("polygone dégénéré (source conservée)"), 12}}},
-        {"several in one batch, one in another", {{10, altitude}, {11, altitudes}, {2500, altitude}},
-         {{altitudeNote, 5}}},
+        {"one of each kind", {{10, altitude}, {1600, curve}, {2100, QStringLiteral("null")}, {2200, pointAndFlat}, {2900, flat}},
+         {{altitudeNote, 1}, {curveNote, 1}, {QStringLiteral("géométrie nulle"), 1}, {flatNote, 2}},
+         count - 4 + 1},  // Curve, null, two degenerate; the collection's point
+        {"one kind in the first, middle and last batches", {{3, curve}, {1100, curve}, {2999, curve}}, {{curveNote, 3}}, count - 3},
+        {"one kind in every batch", everyBatch, {{flatNote, 12}}, count - 12},
+        {"several in one batch, one in another", {{10, altitude}, {11, altitudes}, {2500, altitude}}, {{altitudeNote, 5}}, count},
         {"kinds sharing batches", {{0, flatHole}, {1, curve}, {600, flatHole}, {601, altitude}, {2047, curve}, {2048, flatHole}},
-         {{QStringLiteral("trou dégénéré (source conservée)"), 3}, {QStringLiteral("géométrie Curve"), 2}, {altitudeNote, 1}}},
+         {{QStringLiteral("trou dégénéré (source conservée)"), 3}, {curveNote, 2}, {altitudeNote, 1}}, count - 2},
     };
     for (const auto& row : rows) {
-        const PlmImportResult whole = readText(featureCollection(squareFeatures(0, 3000, row.special)));
+        SCOPED_TRACE(row.name);
+        const PlmImportResult whole = readText(featureCollection(squareFeatures(0, count, row.special)));
         QStringList inOrder;
-        for (int from = 0; from < 3000; from += 1000)
+        for (int from = 0; from < count; from += 1000)
             inOrder << featureCollection(squareFeatures(from, from + 1000, row.special));
         const PlmImportResult walked = readText(featureCollection(inOrder.join(QLatin1Char(','))));
-        EXPECT_EQ(whole.unconverted, row.notes) << row.name;
-        EXPECT_EQ(whole.unconverted, walked.unconverted) << row.name;
-        EXPECT_EQ(whole.map.entities, walked.map.entities) << row.name;
+        EXPECT_EQ(whole.unconverted, row.notes);
+        EXPECT_EQ(whole.map.entities.size(), row.entities);
+        EXPECT_EQ(whole.unconverted, walked.unconverted);
+        EXPECT_EQ(whole.map.entities, walked.map.entities);
     }
+
+    const QString openRing = QStringLiteral(R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[1,1],[0,1]]]})");
+    const QString badCollection = QStringLiteral(R"({"type":"GeometryCollection","geometries":3})");
+    EXPECT_EQ(errorOf([&] { readText(featureCollection(squareFeatures(0, count, {{1000, openRing}, {2500, badCollection}}))); }),
+              QStringLiteral("Anneau GeoJSON non fermé."));
+    EXPECT_EQ(errorOf([&] { readText(featureCollection(squareFeatures(0, count, {{700, badCollection}, {2500, openRing}}))); }),
+              QStringLiteral("Collection invalide."));
 }

@@ -3,29 +3,20 @@
 #include "model/PlmErrors.h"
 #include "model/PlmJsonDocument.h"
 #include "model/PlmMapCodec.h"
+#include "support/ScratchFilesTest.h"
 #include "support/ShapefileTestWriter.h"
 #include "support/TableReaderTestSupport.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-class VectorImporterTest : public ::testing::Test {
+class VectorImporterTest : public ScratchFilesTest {
 protected:
-    QString write(const QString& name, const QByteArray& bytes)
-    {
-        QFile f(dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return f.fileName();
-    }
     QString failure(const QString& name, const QByteArray& bytes)
     {
         return errorOf([&] { PlmVectorImporter::importMap(write(name, bytes)); });
     }
-    QTemporaryDir dir;
 };
 
 PlmMap smallMap()

@@ -42,13 +42,8 @@ struct Page {
         canvas.legend()->setColors(kClasses);
         canvas.legend()->setShowsMissing(false);
         canvas.legendPosition = {0.98, 0.04};
-        PlmDecorationObject heading(QStringLiteral("t"), PlmDecorationKind::title, QStringLiteral("Carte des densités"));
-        heading.presentation.positionInPoints = true;
-        heading.position = {20, 360};
-        heading.width = 300;
-        heading.height = 50;
-        title = new DecorationObjectView(heading);
-        canvas.addSubview(title);
+        title = addDecoration(canvas, PlmDecorationObject(QStringLiteral("t"), PlmDecorationKind::title, QStringLiteral("Carte des densités")),
+                              QRectF(20, 360, 300, 50));
         canvas.addSubview(new CarteBlockHandles(&canvas));
         canvas.layoutComposition();
     }
@@ -174,47 +169,40 @@ TEST(SvgCompositionExportTest, PageErrorsComeFirstAndTheExportFlagIsClearedAfter
     EXPECT_FALSE(page.canvas.vector()->rendersOriginalBlock);
 }
 
-TEST(SvgCompositionExportTest, TheScaleBarReadsWhatThePdfAndTheScreenShowAtEveryFraming)
+// The scale bar's texts and bar in the SVG are those the page measures and draws on screen and
+// in PDF. The map view reaches 8 points past each edge of the 600-point page: measured against
+// the view rather than the page, a framing a little under 20 degrees wide would be refused.
+TEST(SvgCompositionExportTest, TheScaleBarReadsWhatThePageShowsAtEveryFraming)
 {
-    // The map view reaches 8 points past each edge of the 600-point page: measured against the
-    // view rather than the page, a framing a little under 20 degrees wide would be refused.
     const struct {
         const char* name;
         double degreesAcrossPage;
-        bool measured;
+        const char* texts;  // the SVG's text elements, joined by blanks
     } rows[] = {
-        {"well within the limit", 15, true},
-        {"just within the limit", 19.6, true},
-        {"past the limit", 20.5, false},
+        {"well within the limit", 15, "≈ 297 km Locale à 40,4°"},
+        {"just within the limit", 19.6, "≈ 395 km Locale à 39,3°"},
+        {"past the limit", 20.5, "Échelle indisponible à ce cadrage"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const PlmMap map = geographicMap({{0, 40}, {10, 42}});
-        Hosted hosted = CompositionTestSupport::hosted(map, {600, 420}, {624, 444});
+        Hosted hosted = CompositionTestSupport::hosted(geographicMap({{0, 40}, {10, 42}}), {600, 420}, {624, 444});
         ThematicCanvas& canvas = *hosted.canvas;
         canvas.legend()->setHidden(true);
         frameMap(canvas, PlmPoint{6, 44}, row.degreesAcrossPage / 600);
-        PlmDecorationObject object(QStringLiteral("s"), PlmDecorationKind::scale);
-        object.presentation.positionInPoints = true;
-        object.position = {40, 40};
-        object.width = 160;
-        object.height = 60;
-        auto* scale = new DecorationObjectView(object);
-        scale->vector = canvas.vector();
-        canvas.addSubview(scale);
-        canvas.layoutComposition();
+        const DecorationObjectView* scale
+            = addDecoration(canvas, PlmDecorationObject(QStringLiteral("s"), PlmDecorationKind::scale), QRectF(40, 40, 160, 60));
         ThematicCanvasExport composition(canvas);
 
         const std::optional<double> metres = scale->measureScale();
-        ASSERT_EQ(metres.has_value(), row.measured);
         const QString shown = metres ? scaleBarLabel(*metres, 0) : QStringLiteral("Échelle indisponible à ce cadrage");
         const QString svg = QString::fromUtf8(SvgCompositionExport::exportSVG(composition, a4Landscape()).data);
-        const QString pdf = PopplerTools::text(CartePDFExport::exportPDF(composition, a4Landscape()).data).simplified();
-        const QString svgText = capturesOf(svg, QStringLiteral(">([^<]*)</text>")).join(QLatin1Char(' ')).simplified();
-        EXPECT_TRUE(svgText.startsWith(shown)) << qPrintable(svgText);
-        EXPECT_TRUE(pdf.startsWith(shown)) << qPrintable(pdf);
+        const QString svgText = capturesOf(svg, QStringLiteral(">([^<]*)</text>")).join(QLatin1Char(' '));
+        EXPECT_EQ(svgText, QString::fromUtf8(row.texts));
+        EXPECT_TRUE(svgText.startsWith(shown)) << qPrintable(shown);
+        const QString pdf = PopplerTools::text(CartePDFExport::exportPDF(composition, a4Landscape()).data);
+        EXPECT_TRUE(pdf.simplified().startsWith(shown)) << qPrintable(pdf);
         // The bar's ends, 10 points inside the object, on the page.
-        EXPECT_EQ(svg.count(QStringLiteral("<path  d=\"M 10 20 L 150 20 ")), row.measured ? 1 : 0);
+        EXPECT_EQ(svg.count(QStringLiteral("<path  d=\"M 10 20 L 150 20 ")), metres ? 1 : 0);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "canvas/VectorCanvas.h"
 #include "page/CarteCompositionHost.h"
+#include "page/DecorationObjectView.h"
 #include "page/ThematicCanvas.h"
 #include "page/ThematicLegend.h"
 #include "desktop/ViewHost.h"
@@ -52,6 +53,21 @@ inline void frameMap(ThematicCanvas& canvas, const PlmPoint& centre, double unit
     canvas.layoutComposition();
     canvas.vector()->apply(PlmDecorationViewport{centre, unitsPerPoint});
     canvas.layoutComposition();
+}
+
+// Adds `object` to the page, framed in page points (y up) and linked to the map view as the pane
+// links it; its view.
+inline DecorationObjectView* addDecoration(ThematicCanvas& canvas, PlmDecorationObject object, const QRectF& frame)
+{
+    object.presentation.positionInPoints = true;
+    object.position = {frame.x(), frame.y()};
+    object.width = frame.width();
+    object.height = frame.height();
+    auto* view = new DecorationObjectView(object);
+    view->vector = canvas.vector();
+    canvas.addSubview(view);
+    canvas.layoutComposition();
+    return view;
 }
 
 // The page takes an explicit size; the widget is `widget` wide and high.

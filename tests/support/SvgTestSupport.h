@@ -14,6 +14,7 @@
 #include <QXmlStreamReader>
 
 #include <cmath>
+#include <functional>
 #include <string>
 
 // Helpers of the SVG writer's tests: a writer on an empty page, what it wrote, and the
@@ -90,74 +91,22 @@ inline QList<XmlElement> xmlElements(const QByteArray& xml, QString* error)
     return elements;
 }
 
-// Writes `svg` as page.svg in `dir`; its path, or empty when it cannot be written.
-inline QString writtenSvg(const QTemporaryDir& dir, const QByteArray& svg)
+// What `tool` draws of `svg`, written as page.svg in a folder of its own: the page.png that the
+// arguments made of (page.svg, page.png, the folder) ask for; a null image when the tool is
+// missing, fails or takes more than a minute.
+inline QImage renderedBy(const QString& tool, const QByteArray& svg,
+                         const std::function<QStringList(const QString&, const QString&, const QTemporaryDir&)>& arguments)
 {
-    const QString path = dir.filePath(QStringLiteral("page.svg"));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(svg) == svg.size() ? path : QString();
-}
-
-// The document drawn by rsvg-convert at `zoom` pixels per point; a null image when the tool is
-// missing or refuses the file.
-inline QImage renderWithRsvg(const QByteArray& svg, double pixelsPerPoint)
-{
-    const QString tool = QStandardPaths::findExecutable(QStringLiteral("rsvg-convert"));
-    if (tool.isEmpty())
-        return {};
     QTemporaryDir dir;
-    const QString in = writtenSvg(dir, svg);
+    const QString in = dir.filePath(QStringLiteral("page.svg"));
     const QString out = dir.filePath(QStringLiteral("page.png"));
-    if (in.isEmpty())
+    QFile file(in);
+    if (tool.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(svg) != svg.size())
         return {};
-    QProcess process;
-    // The document is sized in millimetres; at 72 dpi a point is one pixel, times the zoom.
-    process.start(tool, {QStringLiteral("--dpi-x"), QStringLiteral("72"), QStringLiteral("--dpi-y"), QStringLiteral("72"),
-                         QStringLiteral("--zoom"), QString::number(pixelsPerPoint), QStringLiteral("-o"), out, in});
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
-        return {};
-    return QImage(out).convertToFormat(QImage::Format_ARGB32);
-}
-
-// Why a headless Chromium cannot render here, or empty when it can.
-inline QString chromiumMissing()
-{
-    for (const char* name : {"chromium", "chromium-browser"})
-        if (!QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty())
-            return {};
-    return QStringLiteral("headless Chromium (Debian package chromium) is not installed");
-}
-
-// The document drawn by headless Chromium at `pixelsPerPoint`; a null image when the browser is
-// missing, fails or takes more than a minute. The page is `pointsWide` × `pointsHigh` points.
-// Runs without its sandbox (tests may run as root), with a profile of its own that is removed
-// afterwards, on a white background.
-inline QImage renderWithChromium(const QByteArray& svg, double pointsWide, double pointsHigh, double pixelsPerPoint)
-{
-    QString tool = QStandardPaths::findExecutable(QStringLiteral("chromium"));
-    if (tool.isEmpty())
-        tool = QStandardPaths::findExecutable(QStringLiteral("chromium-browser"));
-    if (tool.isEmpty())
-        return {};
-    QTemporaryDir dir;
-    const QString in = writtenSvg(dir, svg);
-    const QString out = dir.filePath(QStringLiteral("page.png"));
-    if (in.isEmpty())
-        return {};
-    // The document is sized in millimetres: a point is 4/3 CSS pixels, and the device scale
-    // turns CSS pixels into the asked pixels per point.
-    const int cssWide = int(std::ceil(pointsWide * 4 / 3));
-    const int cssHigh = int(std::ceil(pointsHigh * 4 / 3));
+    file.close();
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(tool, {QStringLiteral("--headless"), QStringLiteral("--disable-gpu"), QStringLiteral("--no-sandbox"),
-                         QStringLiteral("--no-first-run"), QStringLiteral("--disable-extensions"),
-                         QStringLiteral("--disable-dev-shm-usage"), QStringLiteral("--hide-scrollbars"),
-                         QStringLiteral("--user-data-dir=") + dir.filePath(QStringLiteral("profile")),
-                         QStringLiteral("--force-device-scale-factor=") + QString::number(pixelsPerPoint * 3 / 4),
-                         QStringLiteral("--default-background-color=ffffffff"),
-                         QStringLiteral("--window-size=%1,%2").arg(cssWide).arg(cssHigh),
-                         QStringLiteral("--screenshot=") + out, QUrl::fromLocalFile(in).toString()});
+    process.start(tool, arguments(in, out, dir));
     if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished(5000);
@@ -166,6 +115,58 @@ inline QImage renderWithChromium(const QByteArray& svg, double pointsWide, doubl
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return {};
     return QImage(out).convertToFormat(QImage::Format_ARGB32);
+}
+
+// The document drawn by rsvg-convert at `pixelsPerPoint`; a null image when the tool is missing
+// or refuses the file.
+inline QImage renderWithRsvg(const QByteArray& svg, double pixelsPerPoint)
+{
+    return renderedBy(QStandardPaths::findExecutable(QStringLiteral("rsvg-convert")), svg,
+                      [&](const QString& in, const QString& out, const QTemporaryDir&) {
+                          // The document is sized in millimetres; at 72 dpi a point is one pixel,
+                          // times the zoom.
+                          return QStringList{QStringLiteral("--dpi-x"), QStringLiteral("72"), QStringLiteral("--dpi-y"),
+                                             QStringLiteral("72"), QStringLiteral("--zoom"), QString::number(pixelsPerPoint),
+                                             QStringLiteral("-o"), out, in};
+                      });
+}
+
+// The headless Chromium found here, or empty.
+inline QString chromiumTool()
+{
+    for (const char* name : {"chromium", "chromium-browser"})
+        if (const QString tool = QStandardPaths::findExecutable(QString::fromLatin1(name)); !tool.isEmpty())
+            return tool;
+    return {};
+}
+
+// Why a headless Chromium cannot render here, or empty when it can.
+inline QString chromiumMissing()
+{
+    return chromiumTool().isEmpty() ? QStringLiteral("headless Chromium (Debian package chromium) is not installed")
+                                    : QString();
+}
+
+// The document drawn by headless Chromium at `pixelsPerPoint`; a null image when the browser is
+// missing, fails or takes more than a minute. The page is `pointsWide` × `pointsHigh` points.
+// Runs without its sandbox (tests may run as root), with a profile of its own that is removed
+// afterwards, on a white background.
+inline QImage renderWithChromium(const QByteArray& svg, double pointsWide, double pointsHigh, double pixelsPerPoint)
+{
+    return renderedBy(chromiumTool(), svg, [&](const QString& in, const QString& out, const QTemporaryDir& dir) {
+        // The document is sized in millimetres: a point is 4/3 CSS pixels, and the device scale
+        // turns CSS pixels into the asked pixels per point.
+        const int cssWide = int(std::ceil(pointsWide * 4 / 3));
+        const int cssHigh = int(std::ceil(pointsHigh * 4 / 3));
+        return QStringList{QStringLiteral("--headless"), QStringLiteral("--disable-gpu"), QStringLiteral("--no-sandbox"),
+                           QStringLiteral("--no-first-run"), QStringLiteral("--disable-extensions"),
+                           QStringLiteral("--disable-dev-shm-usage"), QStringLiteral("--hide-scrollbars"),
+                           QStringLiteral("--user-data-dir=") + dir.filePath(QStringLiteral("profile")),
+                           QStringLiteral("--force-device-scale-factor=") + QString::number(pixelsPerPoint * 3 / 4),
+                           QStringLiteral("--default-background-color=ffffffff"),
+                           QStringLiteral("--window-size=%1,%2").arg(cssWide).arg(cssHigh),
+                           QStringLiteral("--screenshot=") + out, QUrl::fromLocalFile(in).toString()};
+    });
 }
 
 } // namespace SvgTestSupport

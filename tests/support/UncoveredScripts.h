@@ -5,6 +5,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <ostream>
+#include <string>
+
+#include <gtest/gtest.h>
+
 // Texts in scripts that none of the fonts the tests rely on (scripts/packages.txt) covers, and
 // that Qt lays out with a stand-in font of its own: the case of a work written in a script the
 // computer has no font for.
@@ -40,6 +45,24 @@ inline QString coveredHere()
             covered << QString::fromLatin1(sample.name);
     return covered.isEmpty() ? QString()
                              : QStringLiteral("a font here covers ") + covered.join(QStringLiteral(", "));
+}
+
+// A named row of a table: a text, and the text that must draw exactly as it does.
+struct DrawnAs {
+    std::string name;
+    QString text;
+    QString drawn;
+};
+
+inline void PrintTo(const DrawnAs& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+// The row's name, as a parameterised test names its rows.
+inline std::string rowName(const testing::TestParamInfo<DrawnAs>& info)
+{
+    return info.param.name;
 }
 
 } // namespace UncoveredScripts
