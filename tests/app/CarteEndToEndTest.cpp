@@ -16,6 +16,7 @@
 #include "support/CanvasEvents.h"
 #include "support/CanvasTestMaps.h"
 #include "support/PlmWorkTestSupport.h"
+#include "support/WidgetInput.h"
 #include "support/WidgetKeys.h"
 
 #include "page/DecorationTextEditor.h"
@@ -68,18 +69,6 @@ PlmWork groupedWork()
     work.variables = {PlmWorkTest::numberVariable(QStringLiteral("pop"), QStringLiteral("Population"), population),
                       PlmWorkTest::numberVariable(QStringLiteral("dens"), QStringLiteral("Densité"), density)};
     return work;
-}
-
-void choose(QComboBox* popup, int index)
-{
-    popup->setCurrentIndex(index);
-    emit popup->activated(index);
-}
-
-void type(QLineEdit* field, const QString& text)
-{
-    field->setText(text);
-    emit field->editingFinished();
 }
 
 QString shotDir()

@@ -14,6 +14,7 @@
 #include "desktop/ViewHost.h"
 #include "support/LibraryTestSupport.h"
 #include "symbolcatalogue/SymbolPickerWindowController.h"
+#include "support/WidgetInput.h"
 #include "support/WidgetKeys.h"
 
 #include <QBuffer>
@@ -63,12 +64,6 @@ protected:
         const QString path = files.filePath(name);
         image.save(path, "PNG");
         return path;
-    }
-
-    void endEditing(QLineEdit* field, const QString& text)
-    {
-        field->setText(text);
-        emit field->editingFinished();
     }
 
     QTemporaryDir files;
@@ -349,14 +344,14 @@ TEST_F(StudioWindowCommandsTest, BackgroundFieldsStoreOnlyWhatWasTyped)
     EXPECT_FALSE(x->isEnabled()); // locked
     EXPECT_TRUE(opacity->isEnabled());
 
-    endEditing(opacity, QStringLiteral("50"));
+    type(opacity, QStringLiteral("50"));
     EXPECT_EQ(work().decoration->backgroundImage->opacity, 0.5);
     EXPECT_EQ(undoName(), QStringLiteral("Réglage de l’image de fond"));
     EXPECT_EQ(opacity->text(), QStringLiteral("50"));
 
     // While locked, a new X stores nothing and the field shows the stored value again.
     int steps = undoCount();
-    endEditing(x, QStringLiteral("10"));
+    type(x, QStringLiteral("10"));
     EXPECT_EQ(undoCount(), steps);
     EXPECT_EQ(x->text(), QStringLiteral("652345,2"));
 
@@ -373,9 +368,9 @@ TEST_F(StudioWindowCommandsTest, BackgroundFieldsStoreOnlyWhatWasTyped)
     EXPECT_EQ(undoCount(), steps);
     EXPECT_EQ(work().decoration->backgroundImage->position.x, 652345.2);
 
-    endEditing(x, QStringLiteral("652000"));
+    type(x, QStringLiteral("652000"));
     EXPECT_EQ(work().decoration->backgroundImage->position.x, 652000);
-    endEditing(window->backgroundFields.at(2), QStringLiteral("abc"));
+    type(window->backgroundFields.at(2), QStringLiteral("abc"));
     EXPECT_EQ(work().decoration->backgroundImage->width, 1000);
     EXPECT_EQ(window->backgroundFields.at(2)->text(), QStringLiteral("1000"));
 
@@ -539,7 +534,7 @@ TEST_F(StudioWindowCommandsTest, SymbolKindsAddedInFondOpenThePointSymbolCatalog
 {
     StudioWindowCommands::install();
     open(sampleWork());
-    for (const QString kind : {QStringLiteral("svg"), QStringLiteral("sfSymbol")}) {
+    for (const QString& kind : {QStringLiteral("svg"), QStringLiteral("sfSymbol")}) {
         SCOPED_TRACE(kind.toStdString());
         ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::fond, true));
         QAction item;

@@ -1,6 +1,7 @@
 #include "page/DecorationSymbolChooser.h"
 #include "inspector/InspectorSection.h"
 #include "support/DecorationTestPage.h"
+#include "support/WidgetInput.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -29,8 +30,7 @@ void type(const DecorationTestPage& t, const QString& label, const QString& text
 {
     QLineEdit* f = field(t, label);
     ASSERT_TRUE(f) << label.toStdString();
-    f->setText(text);
-    emit f->editingFinished();
+    ::type(f, text);
 }
 
 void press(const DecorationTestPage& t, const QString& label)
