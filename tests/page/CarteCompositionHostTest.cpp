@@ -3,6 +3,7 @@
 #include "page/MapScaleSlider.h"
 #include "page/ThematicCanvas.h"
 #include "support/CompositionTestSupport.h"
+#include "support/WidgetInput.h"
 
 #include <QMouseEvent>
 #include <QCoreApplication>
@@ -113,13 +114,9 @@ TEST(MapScaleSliderTracking, APressStartsTrackingAndTheReleaseEndsIt)
     slider.resize(200, 20);
     QList<bool> tracking;
     slider.onTracking = [&](bool on) { tracking.append(on); };
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(100, 10), slider.mapToGlobal(QPointF(100, 10)),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&slider, &press);
+    sendMouse(&slider, QEvent::MouseButtonPress, QPoint(100, 10));
     EXPECT_EQ(tracking, QList<bool>{true});
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(120, 10), slider.mapToGlobal(QPointF(120, 10)),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&slider, &release);
+    sendMouse(&slider, QEvent::MouseButtonRelease, QPoint(120, 10));
     EXPECT_EQ(tracking, (QList<bool>{true, false}));
 }
 
