@@ -1,4 +1,5 @@
 #include "support/StudioWindowTestSupport.h"
+#include "support/ImageBytes.h"
 
 #include "app/StudioBackgroundInspector.h"
 #include "app/StudioPrintFormat.h"
@@ -320,9 +321,7 @@ TEST_F(StudioWindowCommandsTest, BackgroundFieldsStoreOnlyWhatWasTyped)
 {
     PlmWork start = sampleWork();
     PlmBackgroundImage image;
-    QBuffer buffer(&image.data);
-    buffer.open(QIODevice::WriteOnly);
-    QImage(4, 4, QImage::Format_RGB32).save(&buffer, "PNG");
+    image.data = plainPng(Qt::darkGreen, 4, 4);
     image.type = QStringLiteral("png");
     image.position = PlmPoint{652345.2, 10};
     image.width = 1000;
@@ -403,9 +402,7 @@ TEST_F(StudioWindowCommandsTest, TypingInABackgroundFieldThenReturnStoresOnce)
 {
     PlmWork start = sampleWork();
     PlmBackgroundImage image;
-    QBuffer buffer(&image.data);
-    buffer.open(QIODevice::WriteOnly);
-    QImage(4, 4, QImage::Format_RGB32).save(&buffer, "PNG");
+    image.data = plainPng(Qt::darkGreen, 4, 4);
     image.type = QStringLiteral("png");
     image.position = PlmPoint{652345.2, 10};
     image.width = 1000;

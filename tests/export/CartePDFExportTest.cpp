@@ -1,4 +1,5 @@
 #include "support/ExportTestComposition.h"
+#include "support/ImageBytes.h"
 #include "support/PopplerTools.h"
 #include "support/YUpImage.h"
 #include "export/CarteBitmapExport.h"
@@ -6,7 +7,6 @@
 #include "export/PDFExportImageAudit.h"
 #include "model/PlmErrors.h"
 
-#include <QBuffer>
 #include <QPdfWriter>
 
 #include <gtest/gtest.h>
@@ -30,14 +30,8 @@ QColor at(const QImage& image, double x, double y) { return image.pixelColor(int
 // A background picture for the map view: something a vector file cannot hold but as an image.
 PlmBackgroundImage picture()
 {
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(QColor(20, 160, 60));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
     PlmBackgroundImage b;
-    b.data = bytes;
+    b.data = plainPng(QColor(20, 160, 60), 8, 8, QImage::Format_RGB32);
     b.type = QStringLiteral("png");
     b.opacity = 1;
     b.position = PlmPoint{20, 20};

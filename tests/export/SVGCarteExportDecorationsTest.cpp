@@ -1,9 +1,9 @@
 #include "page/DecorationGlyphs.h"
 #include "page/LegendLayout.h"
 #include "export/SVGCarteExport.h"
+#include "support/ImageBytes.h"
 #include "support/SvgTestSupport.h"
 
-#include <QBuffer>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -28,24 +28,13 @@ QString written(const SvgCompositionView& view)
     return bodyOf(writer);
 }
 
-QByteArray pngOf(int width, int height)
-{
-    QImage image(width, height, QImage::Format_ARGB32);
-    image.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 TEST(SVGCarteExportDecorationsTest, AnImageIsPlacedUprightAndFittedInTheInnerRectangle)
 {
     SvgCompositionView view = objectView(PlmDecorationKind::image, QRectF(0, 0, 100, 100));
     PlmEditingStyle style = view.object.presentation.effectiveEditingStyle();
     style.padding = 0;
     view.object.presentation.setEffectiveEditingStyle(style);
-    view.object.bitmap = pngOf(200, 100);
+    view.object.bitmap = plainPng(Qt::red, 200, 100);
     const QString body = written(view);
     EXPECT_TRUE(body.contains(QStringLiteral(
         "<image transform=\"translate(0 75) scale(1 -1)\" width=\"100\" height=\"50\" href=\"data:image/png;base64,")))

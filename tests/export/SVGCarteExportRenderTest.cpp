@@ -4,10 +4,10 @@
 #include "page/LegendLayout.h"
 #include "export/SVGCarteExport.h"
 #include "support/CanvasTestMaps.h"
+#include "support/ImageBytes.h"
 #include "support/SvgTestSupport.h"
 #include "support/YUpImage.h"
 
-#include <QBuffer>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -31,17 +31,6 @@ QColor probe(const QImage& image, const QPointF& p)
 // Every kind of decoration and a symbol legend, drawn by rsvg-convert and by the screen's code.
 struct DecorationScene {
     SvgComposition composition = emptyComposition(kWidth, kHeight);
-
-    static QByteArray redLogo()
-    {
-        QImage image(40, 20, QImage::Format_ARGB32);
-        image.fill(QColor(220, 30, 30));
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        return bytes;
-    }
 
     void add(PlmDecorationObject object, const QRectF& frame, const DecorationDrawingContext& context = {})
     {
@@ -72,7 +61,7 @@ struct DecorationScene {
         box.presentation.setEffectiveEditingStyle(dashed);
         add(box, QRectF(20, 140, 110, 60));
         PlmDecorationObject logo("i", PlmDecorationKind::image);
-        logo.bitmap = redLogo();
+        logo.bitmap = plainPng(QColor(220, 30, 30), 40, 20);
         add(logo, QRectF(150, 140, 100, 60));
         PlmDecorationObject symbol("f", PlmDecorationKind::sfSymbol);
         PlmProportionalSettings star;

@@ -5,6 +5,7 @@
 #include "export/CarteExportSymbolNames.h"
 #include "export/ThematicCanvasExport.h"
 #include "support/CompositionTestSupport.h"
+#include "support/ImageBytes.h"
 #include "support/PopplerTools.h"
 #include "support/YUpImage.h"
 
@@ -163,12 +164,8 @@ TEST(ThematicCanvasExport, SystemSymbolsOfTheLayerAreRasterizedOnceWhenThePdfHol
 
     QImage green(4, 4, QImage::Format_RGB32);
     green.fill(QColor(20, 160, 60));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    green.save(&buffer, "PNG");
     PlmBackgroundImage picture;
-    picture.data = bytes;
+    picture.data = encodedImage(green);
     picture.type = QStringLiteral("png");
     picture.width = 5;
     picture.height = 5;

@@ -5,6 +5,7 @@
 #include "page/DecorationText.h"
 #include "page/LegendLayout.h"
 #include "model/PlmMap.h"
+#include "support/ImageBytes.h"
 #include "support/YUpImage.h"
 
 #include <QBuffer>
@@ -52,15 +53,6 @@ int darkPixels(const QImage& image, const QRect& yUp)
             if (at(image, x, y).lightness() < 128)
                 ++count;
     return count;
-}
-
-QByteArray pngOf(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
 }
 
 } // namespace
@@ -177,7 +169,7 @@ TEST(DecorationDrawing, ImagesAreFittedAndCentred)
     QImage small(10, 5, QImage::Format_ARGB32);
     small.fill(Qt::red);
     PlmDecorationObject image = objectOf(PlmDecorationKind::image, 112, 112);
-    image.bitmap = pngOf(small);
+    image.bitmap = encodedImage(small);
     image.presentation.frameHidden = true;
     const QImage drawn = draw(image);  // content 100 × 100: the picture becomes 100 × 50
     EXPECT_TRUE(nearColor(at(drawn, 56, 56), Qt::red));

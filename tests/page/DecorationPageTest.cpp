@@ -1,9 +1,9 @@
 #include "page/DecorationDrawing.h"
 #include "page/LegendLayout.h"
+#include "support/ImageBytes.h"
 
 #include "support/YUpImage.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <gtest/gtest.h>
 
@@ -105,10 +105,7 @@ TEST(DecorationPage, OneObjectOfEachKindDrawsInsideItsFrame)
     for (int x = 0; x < 20; ++x)
         for (int y = 0; y < 10; ++y)
             picture.setPixelColor(x, y, QColor(250, 200, 0));  // top-left quarter: upright check
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    picture.save(&buffer, "PNG");
+    const QByteArray png = encodedImage(picture);
     PlmDecorationObject image = make(PlmDecorationKind::image, 120, 100);
     image.bitmap = png;
     image.presentation.border = true;
