@@ -1,6 +1,7 @@
 #include "page/DecorationObjectView.h"
 
 #include "support/DecorationTestPage.h"
+#include "support/PresentationTestSupport.h"
 
 #include <QMenu>
 #include <gtest/gtest.h>
@@ -45,12 +46,10 @@ struct ViewOnPage {
 };
 
 // A 200 × 100 rectangle at (100, 100) whose editing style is changed.
-PlmDecorationObject rectangleWith(const std::function<void(PlmEditingStyle&)>& change)
+PlmDecorationObject rectangleWith(const EditingStyleChange& change)
 {
     PlmDecorationObject object = placed("r", PlmDecorationKind::rectangle, 100, 100, 200, 100);
-    PlmEditingStyle style = object.presentation.effectiveEditingStyle();
-    change(style);
-    object.presentation.setEffectiveEditingStyle(style);
+    changeEditingStyle(object.presentation, change);
     return object;
 }
 
