@@ -1,5 +1,6 @@
 #include "app/StudioBackgroundImage.h"
 #include "model/PlmErrors.h"
+#include "support/ErrorCapture.h"
 #include "support/ImageBytes.h"
 
 #include <QImage>
@@ -39,12 +40,7 @@ QByteArray pngHeader(quint32 width, quint32 height)
 
 QString refusal(const QByteArray& bytes)
 {
-    try {
-        checkImage(bytes);
-    } catch (const PlmWorkError& error) {
-        return error.message();
-    }
-    return {};
+    return thrownMessage<PlmWorkError>([&] { checkImage(bytes); });
 }
 
 TEST(StudioBackgroundImageTest, ReadsPngAndJpegTypes)

@@ -1,5 +1,6 @@
 #include "model/PlmErrors.h"
 #include "model/PlmTabularText.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +12,7 @@ using Rows = QList<QStringList>;
 
 QString refusal(const QString& text)
 {
-    try {
-        PlmTabularText::parse(text);
-    } catch (const PlmWorkError& error) {
-        return error.message();
-    }
-    return QStringLiteral("<accepted>");
+    return thrownMessage<PlmWorkError>([&] { PlmTabularText::parse(text); });
 }
 
 const QString malformed = QStringLiteral("Texte à coller mal formé après un guillemet.");

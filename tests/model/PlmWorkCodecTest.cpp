@@ -2,6 +2,7 @@
 #include "model/PlmJson.h"
 #include "model/PlmWorkCodec.h"
 #include "support/PlmWorkTestSupport.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +12,7 @@ namespace {
 
 QString failureOf(const QByteArray& bytes)
 {
-    try {
-        PlmWorkCodec::decode(bytes);
-    } catch (const PlmError& error) {
-        return error.message();
-    }
-    return {};
+    return thrownMessage([&] { PlmWorkCodec::decode(bytes); });
 }
 
 PlmWork richWork()

@@ -1,6 +1,7 @@
 #include "model/PlmErrors.h"
 #include "model/PlmWork.h"
 #include "support/PlmWorkTestSupport.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,12 +16,7 @@ const QString wrongCell = QStringLiteral("Cellule associée à une entité absen
 
 QString failureOf(const PlmWork& work)
 {
-    try {
-        work.validate();
-    } catch (const PlmError& error) {
-        return error.message();
-    }
-    return {};
+    return thrownMessage([&] { work.validate(); });
 }
 
 PlmWork baseWork()
