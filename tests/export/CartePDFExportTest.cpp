@@ -6,6 +6,7 @@
 #include "export/CartePDFExport.h"
 #include "export/PDFExportImageAudit.h"
 #include "model/PlmErrors.h"
+#include "support/ErrorCapture.h"
 
 #include <QPdfWriter>
 
@@ -174,19 +175,11 @@ TEST(CartePDFExport, RefusalsLeaveTheCompositionAsBefore)
     const CarteExportSelection before = c.selection();
     PlmExportSize bad = compositionPage();
     bad.width = 9.999;
-    try {
-        CartePDFExport::exportPDF(c, bad);
-        FAIL();
-    } catch (const PlmWorkError& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("Dimensions attendues entre 10 et 2 000 mm."));
-    }
+    EXPECT_EQ(thrownMessage<PlmWorkError>([&] { CartePDFExport::exportPDF(c, bad); }),
+              QStringLiteral("Dimensions attendues entre 10 et 2 000 mm."));
     c.root->setFrame(QRectF(0, 0, 400, 0));
-    try {
-        CartePDFExport::exportPDF(c, compositionPage());
-        FAIL();
-    } catch (const PlmWorkError& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("La carte n’a pas encore de cadrage visible."));
-    }
+    EXPECT_EQ(thrownMessage<PlmWorkError>([&] { CartePDFExport::exportPDF(c, compositionPage()); }),
+              QStringLiteral("La carte n’a pas encore de cadrage visible."));
     EXPECT_EQ(c.selection(), before);
     EXPECT_EQ(c.exportingChanges, (QList<bool>{true, false, true, false}));
 }

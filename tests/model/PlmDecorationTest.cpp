@@ -305,12 +305,8 @@ TEST(PlmDecorationValidation, SymbolIsCheckedAgainstTheGivenEntityIds)
     EXPECT_EQ(failure(decoration, {QStringLiteral("FR")}), QString());
     decoration.objects[0].symbol->sfSymbolName = QStringLiteral("  ");
     // The symbol's own refusal, worded by its settings.
-    QString unnamed;
-    try {
-        decoration.objects[0].symbol->validate({QStringLiteral("FR")});
-    } catch (const PlmWorkError& error) {
-        unnamed = error.message();
-    }
+    const QString unnamed =
+        thrownMessage<PlmWorkError>([&] { decoration.objects[0].symbol->validate({QStringLiteral("FR")}); });
     ASSERT_FALSE(unnamed.isEmpty());
     EXPECT_EQ(failure(decoration, {QStringLiteral("FR")}), unnamed);
 }

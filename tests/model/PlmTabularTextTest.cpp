@@ -130,10 +130,6 @@ TEST(PlmTabularTextTest, BoundedReadingKeepsOnlyWhatFitsButChecksTheWholeText)
     EXPECT_EQ(PlmTabularText::parse(QString(3000000, QLatin1Char('\n')), 2, 1, &complete), (Rows{{""}, {""}}));
     EXPECT_FALSE(complete);
     // A malformed quote past the limits is still refused.
-    try {
-        PlmTabularText::parse(QStringLiteral("1\n2\n\"x"), 1, 1, &complete);
-        ADD_FAILURE() << "accepted";
-    } catch (const PlmWorkError& error) {
-        EXPECT_EQ(error.message(), unclosed);
-    }
+    EXPECT_EQ(thrownMessage<PlmWorkError>([&] { PlmTabularText::parse(QStringLiteral("1\n2\n\"x"), 1, 1, &complete); }),
+              unclosed);
 }

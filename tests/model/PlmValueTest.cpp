@@ -127,12 +127,9 @@ TEST(PlmValueTest, JsonHoldsExactlyOneCase)
 
     for (const char* json : {R"({})", R"({"other": {"_0": 1}})",
                              R"({"number": {"_0": 1}, "text": {"_0": "a"}})"}) {
-        try {
-            PlmJson::decode<PlmValue>(json);
-            ADD_FAILURE() << json;
-        } catch (const PlmJsonDecodingError& error) {
-            EXPECT_EQ(error.message(), QStringLiteral("Invalid number of keys found, expected one.")) << json;
-        }
+        EXPECT_EQ(thrownMessage<PlmJsonDecodingError>([&] { PlmJson::decode<PlmValue>(json); }),
+                  QStringLiteral("Invalid number of keys found, expected one."))
+            << json;
     }
     EXPECT_THROW(PlmJson::decode<PlmValue>(R"({"number": {"_0": "1"}})"), PlmJsonDecodingError);
     EXPECT_THROW(PlmJson::decode<PlmValue>(R"({"text": {}})"), PlmJsonDecodingError);

@@ -162,12 +162,8 @@ TEST(PlmWorkCodec, InvalidEnteredDataIsStillRefused)
     EXPECT_THROW(PlmWorkCodec::encode(names), PlmWorkError);
     PlmWork formula = richWork();
     formula.variables[3].calculation->expression = "[Actifs] / (";
-    try {
-        PlmWorkCodec::encode(formula);
-        FAIL();
-    } catch (const PlmWorkError& error) {
-        EXPECT_EQ(error.message(), QStringLiteral("Formule incomplète : une valeur ou une variable est attendue."));
-    }
+    EXPECT_EQ(thrownMessage<PlmWorkError>([&] { PlmWorkCodec::encode(formula); }),
+              QStringLiteral("Formule incomplète : une valeur ou une variable est attendue."));
 }
 
 TEST(PlmWorkCodec, HostileCountsAreRefusedBeforeUse)

@@ -153,12 +153,7 @@ TEST(PlmWorkValidation, OrderOfTheChecks)
     work.thematic->representation = PlmRepresentation::aplatsAndSymbols;
     work.thematic->secondSymbols = second;
     // The second series' own refusal, worded by its settings.
-    QString unnamed;
-    try {
-        second.symbols.validate({QStringLiteral("G")});
-    } catch (const PlmWorkError& error) {
-        unnamed = error.message();
-    }
+    const QString unnamed = thrownMessage<PlmWorkError>([&] { second.symbols.validate({QStringLiteral("G")}); });
     ASSERT_FALSE(unnamed.isEmpty());
     EXPECT_EQ(failureOf(work), unnamed);
     work.thematic->secondSymbols->symbols.sfSymbolName = QStringLiteral("star");
