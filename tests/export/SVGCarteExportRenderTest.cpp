@@ -7,6 +7,7 @@
 #include "support/ImageBytes.h"
 #include "support/SvgTestSupport.h"
 #include "support/YUpImage.h"
+#include "support/KeptRenders.h"
 
 #include <QPainter>
 
@@ -115,10 +116,8 @@ TEST(SVGCarteExportRenderTest, DecorationsAndASymbolLegendRenderAsOnScreen)
     const QImage svg = renderWithRsvg(writer.makeDocument().data, 1);
     ASSERT_FALSE(svg.isNull());
     const YUpImage raster = scene.raster();
-    if (qEnvironmentVariableIsSet("PELMORA_KEEP_RENDERS")) {
-        svg.save(QStringLiteral("/tmp/svg-decorations.png"));
-        raster.image.save(QStringLiteral("/tmp/raster-decorations.png"));
-    }
+    KeptRenders::keep(QStringLiteral("svg-decorations.png"), svg);
+    KeptRenders::keep(QStringLiteral("raster-decorations.png"), raster.image);
     const struct {
         const char* name;
         QPointF at;

@@ -8,6 +8,7 @@
 #include "support/ImageBytes.h"
 #include "support/PopplerTools.h"
 #include "support/YUpImage.h"
+#include "support/KeptRenders.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -103,12 +104,8 @@ TEST(ThematicCanvasExport, PngJpegAndPdfShowWhatTheScreenShows)
     EXPECT_EQ(composition.selection(), before);
     EXPECT_FALSE(p.canvas.isExporting);
 
-    const QString dir = QDir::temp().filePath(QStringLiteral("pelmora-export-"));
-    for (const auto& [name, data] : {std::pair{"page.png", png.data}, {"page.jpg", jpeg.data}, {"page.pdf", pdf.data}}) {
-        QFile file(dir + QString::fromLatin1(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(data);
-    }
+    for (const auto& [name, data] : {std::pair{"page.png", png.data}, {"page.jpg", jpeg.data}, {"page.pdf", pdf.data}})
+        KeptRenders::keep(QStringLiteral("export-") + QString::fromLatin1(name), data);
     const QImage screen = p.canvas.renderToImage(1.0);
     const QImage fromPng = decoded(png.data);
     const QImage fromJpeg = decoded(jpeg.data);

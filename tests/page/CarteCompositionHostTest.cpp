@@ -4,6 +4,7 @@
 #include "page/ThematicCanvas.h"
 #include "support/CompositionTestSupport.h"
 #include "support/WidgetInput.h"
+#include "support/KeptRenders.h"
 
 #include <QMouseEvent>
 #include <QCoreApplication>
@@ -132,7 +133,7 @@ TEST(CarteCompositionHostDrawing, AZoomedPageDrawsEachElementWhereTheHostShowsIt
     canvas.layoutComposition();
     h.host->zoomBy(2, QPointF(150, 150));
     const QImage image = h.host->renderToImage(1.0);
-    image.save(QDir::temp().filePath(QStringLiteral("pelmora-composition-zoomed.png")));
+    KeptRenders::keep(QStringLiteral("composition-zoomed.png"), image);
     // A symbol inside the visible part lands where the host maps its centre, green.
     int checked = 0;
     for (const ProportionalOverlay::Item& item : canvas.symbols()->items()) {

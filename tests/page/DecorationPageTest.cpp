@@ -3,6 +3,7 @@
 #include "support/ImageBytes.h"
 
 #include "support/YUpImage.h"
+#include "support/KeptRenders.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -147,7 +148,7 @@ TEST(DecorationPage, OneObjectOfEachKindDrawsInsideItsFrame)
         sheet.painter->restore();
     }
     sheet.finish();
-    sheet.image.save(QDir::tempPath() + QStringLiteral("/pelmora-decorations-page.png"));
+    KeptRenders::keep(QStringLiteral("decorations-page.png"), sheet.image);
 
     // Nothing leaks out of the frames: a band of the page between objects stays untouched.
     for (int x = 0; x < 620; x += 7)
