@@ -8,6 +8,7 @@
 #include "support/SvgTestSupport.h"
 #include "support/YUpImage.h"
 #include "support/KeptRenders.h"
+#include "support/PresentationTestSupport.h"
 
 #include <QPainter>
 
@@ -55,11 +56,11 @@ struct DecorationScene {
         PlmDecorationObject box("r", PlmDecorationKind::rectangle);
         box.presentation.background = PlmColor{0.2, 0.7, 0.3, 1};
         box.presentation.border = true;
-        PlmEditingStyle dashed = box.presentation.effectiveEditingStyle();
-        dashed.dash = 1;
-        dashed.strokeWidth = 2;
-        dashed.rotation = 20;
-        box.presentation.setEffectiveEditingStyle(dashed);
+        changeEditingStyle(box.presentation, [&](PlmEditingStyle& s) {
+            s.dash = 1;
+            s.strokeWidth = 2;
+            s.rotation = 20;
+        });
         add(box, QRectF(20, 140, 110, 60));
         PlmDecorationObject logo("i", PlmDecorationKind::image);
         logo.bitmap = plainPng(QColor(220, 30, 30), 40, 20);
