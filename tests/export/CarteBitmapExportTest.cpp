@@ -14,19 +14,8 @@
 namespace {
 
 using ExportTest::Composition;
+using ExportTest::compositionPage;
 using Format = CarteBitmapExport::Format;
-
-// A page that shows the 400 × 300 composition at scale 1 from its origin, no margin: page
-// points are composition points (page 141.1 × 105.8 mm).
-PlmExportSize compositionPage(double margin = 0)
-{
-    PlmExportSize s;
-    s.width = 400 * 25.4 / 72;
-    s.height = 300 * 25.4 / 72;
-    s.margin = margin;
-    s.compositionOrigin = QPointF(0, 0);
-    return s;
-}
 
 QImage decoded(const QByteArray& data, QByteArray* format = nullptr)
 {

@@ -15,16 +15,7 @@
 namespace {
 
 using ExportTest::Composition;
-
-PlmExportSize compositionPage(double margin = 0)
-{
-    PlmExportSize s;
-    s.width = 400 * 25.4 / 72;
-    s.height = 300 * 25.4 / 72;
-    s.margin = margin;
-    s.compositionOrigin = QPointF(0, 0);
-    return s;
-}
+using ExportTest::compositionPage;
 
 QColor at(const QImage& image, double x, double y) { return image.pixelColor(int(x), image.height() - 1 - int(y)); }
 
