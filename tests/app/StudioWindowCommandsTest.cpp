@@ -67,6 +67,22 @@ protected:
         return path;
     }
 
+    // The sample work under a 1000 × 500 background picture placed at (652345.2, 10).
+    static PlmWork workWithBackground(bool locked)
+    {
+        PlmWork work = sampleWork();
+        PlmBackgroundImage image;
+        image.data = plainPng(Qt::darkGreen, 4, 4);
+        image.type = QStringLiteral("png");
+        image.position = PlmPoint{652345.2, 10};
+        image.width = 1000;
+        image.height = 500;
+        image.locked = locked;
+        work.decoration = PlmDecoration();
+        work.decoration->backgroundImage = image;
+        return work;
+    }
+
     QTemporaryDir files;
 };
 
@@ -319,17 +335,7 @@ TEST_F(StudioWindowCommandsTest, ImportsPlacesAndReplacesTheBackgroundImage)
 
 TEST_F(StudioWindowCommandsTest, BackgroundFieldsStoreOnlyWhatWasTyped)
 {
-    PlmWork start = sampleWork();
-    PlmBackgroundImage image;
-    image.data = plainPng(Qt::darkGreen, 4, 4);
-    image.type = QStringLiteral("png");
-    image.position = PlmPoint{652345.2, 10};
-    image.width = 1000;
-    image.height = 500;
-    image.locked = true;
-    start.decoration = PlmDecoration();
-    start.decoration->backgroundImage = image;
-    open(start);
+    open(workWithBackground(true));
     // The inspector column comes back to show the background's settings.
     window->horizontal->togglePanel(2);
     ASSERT_TRUE(window->horizontal->isPanelHidden(2));
@@ -400,17 +406,7 @@ TEST_F(StudioWindowCommandsTest, ZoomsTheCurrentMapViewAboutItsCentre)
 
 TEST_F(StudioWindowCommandsTest, TypingInABackgroundFieldThenReturnStoresOnce)
 {
-    PlmWork start = sampleWork();
-    PlmBackgroundImage image;
-    image.data = plainPng(Qt::darkGreen, 4, 4);
-    image.type = QStringLiteral("png");
-    image.position = PlmPoint{652345.2, 10};
-    image.width = 1000;
-    image.height = 500;
-    image.locked = false;
-    start.decoration = PlmDecoration();
-    start.decoration->backgroundImage = image;
-    open(start);
+    open(workWithBackground(false));
     window->window()->resize(1400, 900);
     window->window()->show();
     window->window()->activateWindow();
