@@ -16,9 +16,12 @@
 #include "support/CanvasEvents.h"
 #include "support/CanvasTestMaps.h"
 #include "support/PlmWorkTestSupport.h"
+#include "support/WidgetInput.h"
 #include "support/WidgetKeys.h"
 
 #include "page/DecorationTextEditor.h"
+#include "support/KeptRenders.h"
+#include "support/TestFiles.h"
 
 #include <QApplication>
 #include <QFile>
@@ -70,26 +73,6 @@ PlmWork groupedWork()
     return work;
 }
 
-void choose(QComboBox* popup, int index)
-{
-    popup->setCurrentIndex(index);
-    emit popup->activated(index);
-}
-
-void type(QLineEdit* field, const QString& text)
-{
-    field->setText(text);
-    emit field->editingFinished();
-}
-
-QString shotDir()
-{
-    const QString dir = qEnvironmentVariable("PELMORA_KEEP_RENDERS");
-    if (!dir.isEmpty())
-        QDir().mkpath(dir);
-    return dir;
-}
-
 } // namespace
 
 class CarteEndToEndTest : public StudioWindowFixture {
@@ -97,8 +80,8 @@ protected:
     void shoot(const QString& name)
     {
         QApplication::processEvents();
-        if (!shotDir().isEmpty())
-            window->window()->grab().save(shotDir() + QLatin1Char('/') + name + QStringLiteral(".png"));
+        if (!KeptRenders::folder().isEmpty())
+            KeptRenders::keep(name + QStringLiteral(".png"), window->window()->grab().toImage());
     }
     // As the application opens a work: the studio window comes from the document's factory.
     void openAsTheApplication(const PlmWork& work)
@@ -254,8 +237,8 @@ TEST_F(CarteEndToEndTest, AClassifiedDecoratedMapIsSavedReopenedAndExported)
     second->window()->show();
     ASSERT_TRUE(second->switchMode(StudioWindowController::Mode::carte, false));
     QApplication::processEvents();
-    if (!shotDir().isEmpty())
-        second->window()->grab().save(shotDir() + QStringLiteral("/09-reopened.png"));
+    if (!KeptRenders::folder().isEmpty())
+        KeptRenders::keep(QStringLiteral("09-reopened.png"), second->window()->grab().toImage());
     PlmWork shownAgain = reopened.work();
     second->storeComposition(shownAgain);
     EXPECT_EQ(shownAgain.decoration->viewport, back.decoration->viewport);
@@ -294,9 +277,8 @@ TEST_F(CarteEndToEndTest, AClassifiedDecoratedMapIsSavedReopenedAndExported)
     ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
     EXPECT_TRUE(svg.readAll().contains("Population des communes"));
     shoot(QStringLiteral("11-after-export"));
-    if (!shotDir().isEmpty())
-        for (const QString& name : QDir(out.path()).entryList(QDir::Files))
-            QFile::copy(out.filePath(name), shotDir() + QLatin1Char('/') + name);
+    for (const QString& name : QDir(out.path()).entryList(QDir::Files))
+        KeptRenders::keep(name, fileBytes(out.filePath(name)));
 
     // Every step undone: the work as the map was created.
     while (document->undoStack()->canUndo())

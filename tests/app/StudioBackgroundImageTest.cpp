@@ -1,7 +1,8 @@
 #include "app/StudioBackgroundImage.h"
 #include "model/PlmErrors.h"
+#include "support/ErrorCapture.h"
+#include "support/ImageBytes.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <QImageReader>
 #include <gtest/gtest.h>
@@ -10,20 +11,9 @@ namespace {
 
 using namespace StudioBackgroundImage;
 
-QByteArray encoded(const QImage& image, const char* format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
-
 QByteArray png(int width, int height, QImage::Format format = QImage::Format_RGB32)
 {
-    QImage image(width, height, format);
-    image.fill(Qt::white);
-    return encoded(image, "PNG");
+    return plainPng(Qt::white, width, height, format);
 }
 
 // A 1 × 1 GIF87a: Qt writes no GIF, so it is spelled out.
@@ -50,12 +40,7 @@ QByteArray pngHeader(quint32 width, quint32 height)
 
 QString refusal(const QByteArray& bytes)
 {
-    try {
-        checkImage(bytes);
-    } catch (const PlmWorkError& error) {
-        return error.message();
-    }
-    return {};
+    return thrownMessage<PlmWorkError>([&] { checkImage(bytes); });
 }
 
 TEST(StudioBackgroundImageTest, ReadsPngAndJpegTypes)
@@ -65,7 +50,7 @@ TEST(StudioBackgroundImageTest, ReadsPngAndJpegTypes)
     EXPECT_EQ(file.pixelSize, QSize(40, 20));
     QImage image(8, 8, QImage::Format_RGB32);
     image.fill(Qt::red);
-    EXPECT_EQ(checkImage(encoded(image, "JPEG")).type, QStringLiteral("jpg"));
+    EXPECT_EQ(checkImage(encodedImage(image, "JPEG")).type, QStringLiteral("jpg"));
 }
 
 TEST(StudioBackgroundImageTest, RefusesWhatIsNotASmallEnoughPngOrJpeg)
@@ -131,7 +116,7 @@ TEST(StudioBackgroundImageTest, PlacesANewImageOverTheMapAndKeepsAReplacedOnesPl
     old.locked = false;
     QImage jpeg(4, 4, QImage::Format_RGB32);
     jpeg.fill(Qt::blue);
-    const PlmBackgroundImage replaced = placedImage(old, checkImage(encoded(jpeg, "JPEG")), QRectF(0, 0, 1, 1));
+    const PlmBackgroundImage replaced = placedImage(old, checkImage(encodedImage(jpeg, "JPEG")), QRectF(0, 0, 1, 1));
     EXPECT_EQ(replaced.type, QStringLiteral("jpg"));
     EXPECT_NE(replaced.data, old.data);
     EXPECT_EQ(replaced.position, old.position);

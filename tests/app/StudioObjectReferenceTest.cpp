@@ -1,5 +1,6 @@
 #include "app/StudioObjectReference.h"
 #include "model/PlmErrors.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -7,12 +8,7 @@ namespace {
 
 QString decodingMessage(const QByteArray& json)
 {
-    try {
-        StudioObjectReference::fromJson(json);
-    } catch (const PlmJsonDecodingError& error) {
-        return error.message();
-    }
-    return {};
+    return thrownMessage<PlmJsonDecodingError>([&] { StudioObjectReference::fromJson(json); });
 }
 
 TEST(StudioObjectReferenceTest, WritesCompactJsonOfEachCase)

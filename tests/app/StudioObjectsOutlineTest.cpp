@@ -1,4 +1,5 @@
 #include "support/StudioWindowTestSupport.h"
+#include "support/WidgetInput.h"
 
 #include "app/StudioObjectsOutline.h"
 #include "app/StudioOutlineDelegate.h"
@@ -349,14 +350,7 @@ TEST_F(StudioObjectsOutlineTest, ClicksOnTheDrawnButtonsToggleTheirState)
     window->window()->show();
     QApplication::processEvents();
     QTreeView* tree = window->objects;
-    const auto click = [tree](const QModelIndex& cell) {
-        const QPoint centre = tree->visualRect(cell).center();
-        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-            QMouseEvent event(type, centre, tree->viewport()->mapToGlobal(centre), Qt::LeftButton,
-                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(tree->viewport(), &event);
-        }
-    };
+    const auto click = [tree](const QModelIndex& cell) { sendClick(tree->viewport(), tree->visualRect(cell).center()); };
     const QModelIndex alpha = row(StudioObjectReference::entity({"A"}));
     ASSERT_FALSE(tree->visualRect(alpha.siblingAtColumn(1)).isEmpty());
     click(alpha.siblingAtColumn(1));
@@ -414,20 +408,9 @@ protected:
         return window->objects;
     }
 
-    void mouse(QEvent::Type type, const QPoint& at, Qt::MouseButtons buttons)
-    {
-        QWidget* viewport = window->objects->viewport();
-        QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
-        QApplication::sendEvent(viewport, &event);
-    }
-
     void doubleClick(const QModelIndex& cell)
     {
-        const QPoint at = window->objects->visualRect(cell).center();
-        mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
-        mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
-        mouse(QEvent::MouseButtonDblClick, at, Qt::LeftButton);
-        mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
+        sendDoubleClick(window->objects->viewport(), window->objects->visualRect(cell).center());
         QApplication::processEvents();
     }
 
@@ -443,9 +426,7 @@ protected:
 
     void click(const QModelIndex& cell)
     {
-        const QPoint at = window->objects->visualRect(cell).center();
-        mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
-        mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
+        sendClick(window->objects->viewport(), window->objects->visualRect(cell).center());
         QApplication::processEvents();
     }
 
@@ -608,12 +589,9 @@ TEST_F(StudioObjectsOutlineEventsTest, ADragOfSeveralSelectedRowsCarriesThePress
     const auto pressWith = [this](const QModelIndex& cell, Qt::KeyboardModifiers modifiers, bool release) {
         QWidget* viewport = window->objects->viewport();
         const QPoint at = window->objects->visualRect(cell).center();
-        QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, modifiers);
-        QApplication::sendEvent(viewport, &press);
-        if (release) {
-            QMouseEvent up(QEvent::MouseButtonRelease, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, modifiers);
-            QApplication::sendEvent(viewport, &up);
-        }
+        sendMouse(viewport, QEvent::MouseButtonPress, at, modifiers);
+        if (release)
+            sendMouse(viewport, QEvent::MouseButtonRelease, at, modifiers);
         QApplication::processEvents();
     };
     // C (the first row) then Ctrl-click A (the last): both selected; pressing A again starts
@@ -627,8 +605,7 @@ TEST_F(StudioObjectsOutlineEventsTest, ADragOfSeveralSelectedRowsCarriesThePress
     std::unique_ptr<QMimeData> data(model()->mimeData(tree->selectionModel()->selectedIndexes()));
     ASSERT_TRUE(data);
     EXPECT_EQ(data->data(StudioObjectReference::pasteboardType), key({"A"}).toUtf8());
-    QMouseEvent up(QEvent::MouseButtonRelease, QPoint(1, 1), QPoint(1, 1), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(tree->viewport(), &up);
+    sendMouse(tree->viewport(), QEvent::MouseButtonRelease, QPoint(1, 1));
     window->window()->hide();
 }
 
@@ -723,7 +700,8 @@ TEST_F(StudioObjectsOutlineEventsTest, TypingATextEntityValueThenReturnIsOneStep
 
 TEST_F(StudioObjectsOutlineEventsTest, ANameBeingTypedIsStoredWhenASelectionArrivesFromElsewhere)
 {
-    QTreeView* tree = (open(sampleWork()), shownTree());
+    open(sampleWork());
+    shownTree();
     doubleClick(row(StudioObjectReference::entity({"A"})));
     auto* editor = renameEditor();
     ASSERT_TRUE(editor);

@@ -1,6 +1,7 @@
 #include "app/StudioPrintFormat.h"
 #include "model/PlmErrors.h"
 #include "model/PlmWork.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -18,12 +19,7 @@ PlmWork workWithPage(const PlmPrintPage& page)
 
 QString refusal(const QString& width, const QString& height, const PlmWork& work)
 {
-    try {
-        typedPage(width, height, work);
-    } catch (const PlmWorkError& error) {
-        return error.message();
-    }
-    return {};
+    return thrownMessage<PlmWorkError>([&] { typedPage(width, height, work); });
 }
 
 TEST(StudioPrintFormatTest, FormatsFollowTheOrientation)

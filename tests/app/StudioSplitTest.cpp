@@ -1,5 +1,6 @@
 #include "app/StudioSplit.h"
 #include "platform/UserDefaults.h"
+#include "support/WidgetInput.h"
 
 #include <QSettings>
 #include <QApplication>
@@ -37,12 +38,6 @@ protected:
 
     UserDefaults::TemporaryScope m_scope;
 };
-
-void sendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons buttons)
-{
-    QMouseEvent event(type, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
 
 } // namespace
 
@@ -132,9 +127,9 @@ TEST_F(StudioSplitTest, DraggingADividerWithTheMouseStoresTheSizes)
     ASSERT_NE(handle, nullptr);
     ASSERT_TRUE(handle->isVisible());
     const QPoint start = handle->rect().center();
-    sendMouse(handle, QEvent::MouseButtonPress, start, Qt::LeftButton);
-    sendMouse(handle, QEvent::MouseMove, start + QPoint(60, 0), Qt::LeftButton);
-    sendMouse(handle, QEvent::MouseButtonRelease, start + QPoint(60, 0), Qt::NoButton);
+    sendMouse(handle, QEvent::MouseButtonPress, start);
+    sendMouse(handle, QEvent::MouseMove, start + QPoint(60, 0));
+    sendMouse(handle, QEvent::MouseButtonRelease, start + QPoint(60, 0));
     EXPECT_EQ(split->pane(0)->width(), 300);
     EXPECT_DOUBLE_EQ(UserDefaults::settings().value("Studio.Columns.Size.0").toDouble(), 300);
     EXPECT_DOUBLE_EQ(UserDefaults::settings().value("Studio.Columns.Size.1").toDouble(), 320);

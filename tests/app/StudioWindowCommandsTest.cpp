@@ -1,4 +1,5 @@
 #include "support/StudioWindowTestSupport.h"
+#include "support/ImageBytes.h"
 
 #include "app/StudioBackgroundInspector.h"
 #include "app/StudioPrintFormat.h"
@@ -14,6 +15,7 @@
 #include "desktop/ViewHost.h"
 #include "support/LibraryTestSupport.h"
 #include "symbolcatalogue/SymbolPickerWindowController.h"
+#include "support/WidgetInput.h"
 #include "support/WidgetKeys.h"
 
 #include <QBuffer>
@@ -65,10 +67,20 @@ protected:
         return path;
     }
 
-    void endEditing(QLineEdit* field, const QString& text)
+    // The sample work under a 1000 × 500 background picture placed at (652345.2, 10).
+    static PlmWork workWithBackground(bool locked)
     {
-        field->setText(text);
-        emit field->editingFinished();
+        PlmWork work = sampleWork();
+        PlmBackgroundImage image;
+        image.data = plainPng(Qt::darkGreen, 4, 4);
+        image.type = QStringLiteral("png");
+        image.position = PlmPoint{652345.2, 10};
+        image.width = 1000;
+        image.height = 500;
+        image.locked = locked;
+        work.decoration = PlmDecoration();
+        work.decoration->backgroundImage = image;
+        return work;
     }
 
     QTemporaryDir files;
@@ -323,19 +335,7 @@ TEST_F(StudioWindowCommandsTest, ImportsPlacesAndReplacesTheBackgroundImage)
 
 TEST_F(StudioWindowCommandsTest, BackgroundFieldsStoreOnlyWhatWasTyped)
 {
-    PlmWork start = sampleWork();
-    PlmBackgroundImage image;
-    QBuffer buffer(&image.data);
-    buffer.open(QIODevice::WriteOnly);
-    QImage(4, 4, QImage::Format_RGB32).save(&buffer, "PNG");
-    image.type = QStringLiteral("png");
-    image.position = PlmPoint{652345.2, 10};
-    image.width = 1000;
-    image.height = 500;
-    image.locked = true;
-    start.decoration = PlmDecoration();
-    start.decoration->backgroundImage = image;
-    open(start);
+    open(workWithBackground(true));
     // The inspector column comes back to show the background's settings.
     window->horizontal->togglePanel(2);
     ASSERT_TRUE(window->horizontal->isPanelHidden(2));
@@ -349,14 +349,14 @@ TEST_F(StudioWindowCommandsTest, BackgroundFieldsStoreOnlyWhatWasTyped)
     EXPECT_FALSE(x->isEnabled()); // locked
     EXPECT_TRUE(opacity->isEnabled());
 
-    endEditing(opacity, QStringLiteral("50"));
+    type(opacity, QStringLiteral("50"));
     EXPECT_EQ(work().decoration->backgroundImage->opacity, 0.5);
     EXPECT_EQ(undoName(), QStringLiteral("Réglage de l’image de fond"));
     EXPECT_EQ(opacity->text(), QStringLiteral("50"));
 
     // While locked, a new X stores nothing and the field shows the stored value again.
     int steps = undoCount();
-    endEditing(x, QStringLiteral("10"));
+    type(x, QStringLiteral("10"));
     EXPECT_EQ(undoCount(), steps);
     EXPECT_EQ(x->text(), QStringLiteral("652345,2"));
 
@@ -373,9 +373,9 @@ TEST_F(StudioWindowCommandsTest, BackgroundFieldsStoreOnlyWhatWasTyped)
     EXPECT_EQ(undoCount(), steps);
     EXPECT_EQ(work().decoration->backgroundImage->position.x, 652345.2);
 
-    endEditing(x, QStringLiteral("652000"));
+    type(x, QStringLiteral("652000"));
     EXPECT_EQ(work().decoration->backgroundImage->position.x, 652000);
-    endEditing(window->backgroundFields.at(2), QStringLiteral("abc"));
+    type(window->backgroundFields.at(2), QStringLiteral("abc"));
     EXPECT_EQ(work().decoration->backgroundImage->width, 1000);
     EXPECT_EQ(window->backgroundFields.at(2)->text(), QStringLiteral("1000"));
 
@@ -406,19 +406,7 @@ TEST_F(StudioWindowCommandsTest, ZoomsTheCurrentMapViewAboutItsCentre)
 
 TEST_F(StudioWindowCommandsTest, TypingInABackgroundFieldThenReturnStoresOnce)
 {
-    PlmWork start = sampleWork();
-    PlmBackgroundImage image;
-    QBuffer buffer(&image.data);
-    buffer.open(QIODevice::WriteOnly);
-    QImage(4, 4, QImage::Format_RGB32).save(&buffer, "PNG");
-    image.type = QStringLiteral("png");
-    image.position = PlmPoint{652345.2, 10};
-    image.width = 1000;
-    image.height = 500;
-    image.locked = false;
-    start.decoration = PlmDecoration();
-    start.decoration->backgroundImage = image;
-    open(start);
+    open(workWithBackground(false));
     window->window()->resize(1400, 900);
     window->window()->show();
     window->window()->activateWindow();
@@ -539,7 +527,7 @@ TEST_F(StudioWindowCommandsTest, SymbolKindsAddedInFondOpenThePointSymbolCatalog
 {
     StudioWindowCommands::install();
     open(sampleWork());
-    for (const QString kind : {QStringLiteral("svg"), QStringLiteral("sfSymbol")}) {
+    for (const QString& kind : {QStringLiteral("svg"), QStringLiteral("sfSymbol")}) {
         SCOPED_TRACE(kind.toStdString());
         ASSERT_TRUE(window->switchMode(StudioWindowController::Mode::fond, true));
         QAction item;

@@ -3,6 +3,7 @@
 #include "app/StudioWindowController.h"
 #include "fond/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
+#include "support/WidgetInput.h"
 #include "data/DataTableModel.h"
 #include "data/DataWindowController.h"
 #include "inspector/InspectorScroll.h"
@@ -252,8 +253,9 @@ TEST_F(StudioWindowControllerTest, ToolbarOffersTheTwentyOneItemsByIdentifier)
         QWidget* item = controller->toolbar->findChild<QWidget*>(identifier);
         ASSERT_NE(item, nullptr) << identifier.toStdString();
         if (identifier != StudioWindowController::flexibleSpaceIdentifier && identifier != "Studio.Brand"
-            && !identifier.startsWith("Studio.Separator."))
+            && !identifier.startsWith("Studio.Separator.")) {
             EXPECT_EQ(item->height(), 36) << identifier.toStdString();
+        }
     }
     QWidget* separator = controller->toolbar->findChild<QWidget*>("Studio.Separator.Zoom");
     EXPECT_EQ(separator->property("toolbarLabel").toString(), QString());
@@ -302,14 +304,10 @@ TEST_F(StudioWindowControllerTest, AColumnWidthDraggedInOneWindowOpensTheNext)
     ASSERT_EQ(columns->pane(0)->width(), 240);
     QWidget* handle = columns->findChild<QWidget*>(QStringLiteral("StudioSplit.Divider.0"));
     ASSERT_TRUE(handle && handle->isVisible());
-    const auto send = [handle](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
-        QMouseEvent event(type, QPointF(at), handle->mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, Qt::NoModifier);
-        QApplication::sendEvent(handle, &event);
-    };
     const QPoint grip = handle->rect().center();
-    send(QEvent::MouseButtonPress, grip, Qt::LeftButton);
-    send(QEvent::MouseMove, grip + QPoint(45, 0), Qt::LeftButton);
-    send(QEvent::MouseButtonRelease, grip + QPoint(45, 0), Qt::NoButton);
+    sendMouse(handle, QEvent::MouseButtonPress, grip);
+    sendMouse(handle, QEvent::MouseMove, grip + QPoint(45, 0));
+    sendMouse(handle, QEvent::MouseButtonRelease, grip + QPoint(45, 0));
     EXPECT_EQ(columns->pane(0)->width(), 285);
     EXPECT_DOUBLE_EQ(UserDefaults::doubleValue(QStringLiteral("Studio.Columns.Size.0"), 0), 285);
     // The inspector hidden from the toolbar stays hidden in the next window.

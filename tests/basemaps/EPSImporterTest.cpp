@@ -3,6 +3,7 @@
 #include "model/PlmErrors.h"
 #include "model/PlmMapCodec.h"
 #include "model/PlmText.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -19,12 +20,7 @@ PlmImportResult run(const QByteArray& body)
 
 QString failure(const QByteArray& body, const QByteArray& head = "%!PS-Adobe-3.0\n")
 {
-    try {
-        EPSImporter::importMap(head + body, QStringLiteral("carte"));
-    } catch (const PlmImportError& error) {
-        return error.message();
-    }
-    return QString();
+    return thrownMessage<PlmImportError>([&] { EPSImporter::importMap(head + body, QStringLiteral("carte")); });
 }
 
 const PlmVectorPath& pathOf(const PlmEntity& entity)

@@ -75,7 +75,7 @@ TEST(PelmoraTableTest, LayoutsAreTriedInOrderAndTheFirstWins)
     // The first layout would read a shorter file differently; the file is readable by 256/10 only.
     const QByteArray wide = table({{"Taux", {{0, 0.25}}}}, {"A"});
     EXPECT_EQ(LegacyPelmoraTable::parse(wide), LegacyPelmoraTable::read(wide, 256, 10));
-    EXPECT_NE(errorOf([&] { LegacyPelmoraTable::read(wide, 26, 4); }), QStringLiteral("(aucune erreur)"));
+    EXPECT_FALSE(errorOf([&] { LegacyPelmoraTable::read(wide, 26, 4); }).isEmpty());
 }
 
 TEST(PelmoraTableTest, RefusalsKeepTheTwoMessagesOfParse)

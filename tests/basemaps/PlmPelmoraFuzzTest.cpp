@@ -71,19 +71,7 @@ TEST(PelmoraFuzzTest, TableAndLayoutSurviveMutations)
 {
     const QByteArray tab = table({{"A", {{0, 1}, {1, 2}}}, {"", {{1, 3}}}}, {"x", "y"});
     EXPECT_GT(survive(tab, 300, [](const QByteArray& b) { LegacyPelmoraTable::parse(b); }), 0);
-    QByteArray hab(24, '\0');
-    const QByteArray block = packBitsBlock();
-    putLong(hab, block.size());
-    hab += block;
-    putLong(hab, block.size());
-    hab += block;
-    putWord(hab, 1);
-    putWord(hab, 0);
-    putWord(hab, 1);
-    QByteArray object(32, '\0');
-    putWord(object, 3);
-    object.append(QByteArray(55 + 12 - 34, '\0'));
-    hab += object + QByteArray(39, '\0');
+    const QByteArray hab = layoutFile(1, 0, 1);
     ASSERT_EQ(LegacyPelmoraLayout::countObjects(hab), 2);
     EXPECT_GT(survive(hab, 300, [](const QByteArray& b) { LegacyPelmoraLayout::countObjects(b); }), 0);
 }

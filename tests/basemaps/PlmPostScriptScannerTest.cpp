@@ -1,5 +1,6 @@
 #include "basemaps/PlmPostScriptScanner.h"
 #include "model/PlmErrors.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -17,12 +18,7 @@ QList<PSToken> scan(const QByteArray& bytes)
 
 QString failure(const QByteArray& bytes)
 {
-    try {
-        scan(bytes);
-    } catch (const PlmImportError& error) {
-        return error.message();
-    }
-    return QString();
+    return thrownMessage<PlmImportError>([&] { scan(bytes); });
 }
 
 PSToken op(const char* text) { return PSToken::makeOp(QString::fromUtf8(text)); }

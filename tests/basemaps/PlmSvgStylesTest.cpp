@@ -10,11 +10,20 @@ using namespace PlmSvgStyles;
 
 namespace {
 
-std::unique_ptr<SVGNode> parse(const char* xml)
+// A document's root with the rules of its style sheets.
+struct StyledDocument {
+    std::unique_ptr<SVGNode> root;
+    SVGStyleSheet sheet;
+    SVGUnconverted unconverted;
+};
+
+StyledDocument styled(const char* xml)
 {
     SVGTree::Parsed parsed = SVGTree::parse(QByteArray(xml));
     EXPECT_EQ(parsed.status, SVGTree::Status::ok);
-    return std::move(parsed.root);
+    StyledDocument document{std::move(parsed.root), {}, {}};
+    collectSVGStyleRules(*document.root, document.sheet, document.unconverted);
+    return document;
 }
 
 const SVGNode& firstChild(const SVGNode& node, const char* tag)
@@ -107,20 +116,17 @@ TEST(SvgDeclarations, ParsingRules)
 
 TEST(SvgStyleSheet, SimpleSelectorsAndComplexOnesCounted)
 {
-    auto root = parse("<svg><style>.a, g > path { fill: red } rect{stroke:blue} #x{fill:green} "
-                      "*{stroke-width:3} rect.a{fill:yellow} a:hover{fill:red} [x]{fill:red}"
-                      "/* a comment */ .b { fill: purple }</style><rect class=\"b a\" id=\"x\"/></svg>");
-    SVGStyleSheet sheet;
-    SVGUnconverted unconverted;
-    collectSVGStyleRules(*root, sheet, unconverted);
-    EXPECT_EQ(unconverted.value(QStringLiteral("sélecteur CSS complexe")), 3);
+    const StyledDocument d = styled("<svg><style>.a, g > path { fill: red } rect{stroke:blue} #x{fill:green} "
+                                    "*{stroke-width:3} rect.a{fill:yellow} a:hover{fill:red} [x]{fill:red}"
+                                    "/* a comment */ .b { fill: purple }</style><rect class=\"b a\" id=\"x\"/></svg>");
+    EXPECT_EQ(d.unconverted.value(QStringLiteral("sélecteur CSS complexe")), 3);
     QStringList selectors;
-    for (const SVGStyleRule& rule : sheet.rules())
+    for (const SVGStyleRule& rule : d.sheet.rules())
         selectors << rule.selector;
     EXPECT_EQ(selectors, (QStringList{".a", "rect", "#x", "*", "rect.a", ".b"}));
 
     // Document order decides, not specificity; "rect.a" matches nothing.
-    const SVGComputedStyle style = computedStyle(firstChild(*root, "rect"), {}, sheet);
+    const SVGComputedStyle style = computedStyle(firstChild(*d.root, "rect"), {}, d.sheet);
     EXPECT_EQ(style.value("fill"), QStringLiteral("purple"));
     EXPECT_EQ(style.value("stroke"), QStringLiteral("blue"));
     EXPECT_EQ(style.value("stroke-width"), QStringLiteral("3"));
@@ -128,19 +134,16 @@ TEST(SvgStyleSheet, SimpleSelectorsAndComplexOnesCounted)
 
 TEST(SvgStyleSheet, StyleAttributeOverRuleOverPresentationAttribute)
 {
-    auto root = parse("<svg><style>.c{fill:green;stroke:green}</style>"
-                      "<rect class=\"c\" fill=\"blue\" stroke=\"blue\" stroke-width=\"2\" style=\"fill:red\"/>"
-                      "<circle id=\"\" fill=\"blue\"/></svg>");
-    SVGStyleSheet sheet;
-    SVGUnconverted unconverted;
-    collectSVGStyleRules(*root, sheet, unconverted);
+    const StyledDocument d = styled("<svg><style>.c{fill:green;stroke:green}</style>"
+                                    "<rect class=\"c\" fill=\"blue\" stroke=\"blue\" stroke-width=\"2\" style=\"fill:red\"/>"
+                                    "<circle id=\"\" fill=\"blue\"/></svg>");
     const SVGComputedStyle inherited = {{"font-size", "20"}, {"fill", "black"}};
-    const SVGComputedStyle style = computedStyle(firstChild(*root, "rect"), inherited, sheet);
+    const SVGComputedStyle style = computedStyle(firstChild(*d.root, "rect"), inherited, d.sheet);
     EXPECT_EQ(style.value("fill"), QStringLiteral("red"));
     EXPECT_EQ(style.value("stroke"), QStringLiteral("green"));
     EXPECT_EQ(style.value("stroke-width"), QStringLiteral("2"));
     EXPECT_EQ(style.value("font-size"), QStringLiteral("20"));
-    EXPECT_EQ(computedStyle(firstChild(*root, "circle"), inherited, sheet).value("fill"), QStringLiteral("blue"));
+    EXPECT_EQ(computedStyle(firstChild(*d.root, "circle"), inherited, d.sheet).value("fill"), QStringLiteral("blue"));
 }
 
 TEST(SvgStyle, FillsAndStrokes)

@@ -1,5 +1,5 @@
 #include "support/CanvasTestMaps.h"
-#include "canvas/ProportionalShape.h"
+#include "support/ProportionalShapeTestSupport.h"
 
 #include <QImage>
 #include <QPainter>
@@ -9,31 +9,9 @@
 #include <limits>
 
 using namespace CanvasTestMaps;
+using namespace ProportionalShapeTest;
 
 namespace {
-
-PlmProportionalSettings settingsOf(PlmSymbolKind kind)
-{
-    PlmProportionalSettings s;
-    s.kind = kind;
-    return s;
-}
-
-// A white 200 × 200 image; yUp puts the painter's origin at the lower left.
-QImage drawn(const ProportionalShape& shape, QPointF centre, double size, PlmColor colour, double outlineScale = 1,
-             bool yUp = true)
-{
-    QImage image(200, 200, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    if (yUp) {
-        painter.translate(0, 200);
-        painter.scale(1, -1);
-    }
-    shape.draw(painter, centre, size, colour, outlineScale);
-    painter.end();
-    return image;
-}
 
 bool blank(const QImage& image)
 {

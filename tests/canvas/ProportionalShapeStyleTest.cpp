@@ -1,18 +1,12 @@
 #include "support/CanvasTestMaps.h"
-#include "canvas/ProportionalShape.h"
+#include "support/ProportionalShapeTestSupport.h"
 
 #include <gtest/gtest.h>
 
 using namespace CanvasTestMaps;
+using namespace ProportionalShapeTest;
 
 namespace {
-
-PlmProportionalSettings settingsOf(PlmSymbolKind kind)
-{
-    PlmProportionalSettings s;
-    s.kind = kind;
-    return s;
-}
 
 // A single-colour 27 × 57 rectangle stroked 3 wide: its shape bounds are 30 × 60.
 PlmMap tallMap(std::optional<PlmColor> fill = PlmColor{0, 0, 1, 0.8}, PlmColor stroke = {0, 0, 1, 0.6})

@@ -2,6 +2,7 @@
 #include "canvas/ProportionalShapeSvgImport.h"
 
 #include "model/PlmErrors.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,16 +16,6 @@ QMap<QString, QString> svgMetadata()
 {
     return {{QStringLiteral("source.format"), QStringLiteral("SVG")},
             {QStringLiteral("source.file"), QStringLiteral("a.svg")}};
-}
-
-template <typename F> QString failureOf(F&& f)
-{
-    try {
-        f();
-    } catch (const PlmError& error) {
-        return error.message();
-    }
-    return QStringLiteral("<no failure>");
 }
 
 PlmEntity textEntity(const QString& id, const QString& text)
@@ -42,32 +33,34 @@ TEST(ProportionalShapeSvgImportTest, RefusesWhatIsNotAnSvgOrNotFullyConverted)
 {
     const PlmMap square = mapOf({squareEntity(QStringLiteral("a"), 0, 0, 10, 10)},
                                 {{QStringLiteral("source.format"), QStringLiteral("GeoJSON")}});
-    EXPECT_EQ(failureOf([&] { importSVGSymbol(square, {}); }), QStringLiteral("Choisissez un fichier SVG vectoriel."));
+    EXPECT_EQ(thrownMessage([&] { importSVGSymbol(square, {}); }),
+              QStringLiteral("Choisissez un fichier SVG vectoriel."));
     const PlmMap noFormat = mapOf({squareEntity(QStringLiteral("a"), 0, 0, 10, 10)});
-    EXPECT_EQ(failureOf([&] { importSVGSymbol(noFormat, {}); }), QStringLiteral("Choisissez un fichier SVG vectoriel."));
+    EXPECT_EQ(thrownMessage([&] { importSVGSymbol(noFormat, {}); }),
+              QStringLiteral("Choisissez un fichier SVG vectoriel."));
 
     const PlmMap svg = mapOf({squareEntity(QStringLiteral("a"), 0, 0, 10, 10)}, svgMetadata());
     const QMap<QString, int> two{{QStringLiteral("viewport SVG imbriqué"), 1},
                                  {QStringLiteral("référence SVG non résolue"), 3}};
-    EXPECT_EQ(failureOf([&] { importSVGSymbol(svg, two); }),
+    EXPECT_EQ(thrownMessage([&] { importSVGSymbol(svg, two); }),
               QStringLiteral("Ce SVG contient des éléments non convertibles : référence SVG non résolue, "
                              "viewport SVG imbriqué. Le symbole n’a pas été ajouté."));
 
     const QMap<QString, int> six{{"f", 1}, {"b", 1}, {"e", 1}, {"a", 2}, {"d", 1}, {"c", 1}};
-    EXPECT_EQ(failureOf([&] { importSVGSymbol(svg, six); }),
+    EXPECT_EQ(thrownMessage([&] { importSVGSymbol(svg, six); }),
               QStringLiteral("Ce SVG contient des éléments non convertibles : a, b, c, d. Le symbole n’a pas été ajouté."));
 }
 
 TEST(ProportionalShapeSvgImportTest, EmptyMapAndEmptyTextFail)
 {
     const PlmMap empty = mapOf({}, svgMetadata());
-    EXPECT_EQ(failureOf([&] { importSVGSymbol(empty, {}); }), QStringLiteral("SVG vide."));
+    EXPECT_EQ(thrownMessage([&] { importSVGSymbol(empty, {}); }), QStringLiteral("SVG vide."));
     // The unconverted elements are reported before the emptiness.
-    EXPECT_EQ(failureOf([&] { importSVGSymbol(empty, {{QStringLiteral("filtre"), 1}}); }),
+    EXPECT_EQ(thrownMessage([&] { importSVGSymbol(empty, {{QStringLiteral("filtre"), 1}}); }),
               QStringLiteral("Ce SVG contient des éléments non convertibles : filtre. Le symbole n’a pas été ajouté."));
 
     const PlmMap blank = mapOf({textEntity(QStringLiteral("t"), QString())}, svgMetadata());
-    EXPECT_EQ(failureOf([&] { importSVGSymbol(blank, {}); }), QStringLiteral("SVG sans tracé représentable."));
+    EXPECT_EQ(thrownMessage([&] { importSVGSymbol(blank, {}); }), QStringLiteral("SVG sans tracé représentable."));
 }
 
 TEST(ProportionalShapeSvgImportTest, GroupsAndTextsBecomePaths)
@@ -133,9 +126,9 @@ TEST(ProportionalShapeSvgImportTest, BezierElementsBecomeCommands)
     EXPECT_TRUE(afterClose.evenOdd);
     EXPECT_NEAR(afterClose.commands[3].asCubic()->control1.y, 3, 1e-12);
 
-    EXPECT_EQ(failureOf([] { pathCommands({{Type::moveTo, {{0, 0}}}, {Type::other, {}}}, false); }),
+    EXPECT_EQ(thrownMessage([] { pathCommands({{Type::moveTo, {{0, 0}}}, {Type::other, {}}}, false); }),
               QStringLiteral("Ce tracé utilise un élément SVG non représentable. Aucun symbole n’a été ajouté."));
-    EXPECT_EQ(failureOf([] { pathCommands({{Type::curveTo, {{0, 0}}}}, false); }),
+    EXPECT_EQ(thrownMessage([] { pathCommands({{Type::curveTo, {{0, 0}}}}, false); }),
               QStringLiteral("Ce tracé utilise un élément SVG non représentable. Aucun symbole n’a été ajouté."));
 }
 

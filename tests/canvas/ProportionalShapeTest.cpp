@@ -1,36 +1,16 @@
 #include "model/PlmErrors.h"
 #include "platform/SymbolGlyphProvider.h"
 #include "support/CanvasTestMaps.h"
-#include "canvas/ProportionalShape.h"
+#include "support/ProportionalShapeTestSupport.h"
 
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
 
 using namespace CanvasTestMaps;
+using namespace ProportionalShapeTest;
 
 namespace {
-
-PlmProportionalSettings settingsOf(PlmSymbolKind kind)
-{
-    PlmProportionalSettings s;
-    s.kind = kind;
-    return s;
-}
-
-// Draws a shape into a white 200 × 200 y-up image and returns it.
-QImage drawn(const ProportionalShape& shape, QPointF centre, double size, PlmColor colour)
-{
-    QImage image(200, 200, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(0, 200);
-    painter.scale(1, -1);
-    shape.draw(painter, centre, size, colour, 1);
-    painter.end();
-    return image;
-}
 
 PlmMap svgMap(double lineWidth, PlmColor stroke = {0, 0, 0, 1})
 {

@@ -1,6 +1,7 @@
 #include "canvas/CanvasPathBuilder.h"
 #include "canvas/VectorCanvas.h"
 #include "support/CanvasTestMaps.h"
+#include "support/ImageBytes.h"
 #include "support/PopplerTools.h"
 
 #include <QBuffer>
@@ -30,17 +31,6 @@ std::unique_ptr<VectorCanvas> canvasOf(const PlmMap& map)
 
 const QColor red(255, 0, 0);
 const QColor white(255, 255, 255);
-
-QByteArray pngOf(QColor colour, int w, int h)
-{
-    QImage image(w, h, QImage::Format_ARGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 } // namespace
 
@@ -162,7 +152,7 @@ TEST(CanvasDrawing, BackgroundPaintingImageAndBlockTransform)
     EXPECT_EQ(qAlpha(canvas->renderToImage(1.0, true).pixel(90, 10)), 0);
 
     PlmBackgroundImage background;
-    background.data = pngOf(QColor(0, 0, 255), 8, 8);
+    background.data = plainPng(QColor(0, 0, 255), 8, 8);
     background.type = "png";
     background.position = PlmPoint{50, 50};
     background.width = 40;
@@ -223,12 +213,8 @@ TEST(CanvasDrawing, BackgroundImageIsDrawnUpright)
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 10; ++x)
             picture.setPixel(x, y, qRgb(255, 0, 0));  // the picture's top half is red
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    picture.save(&buffer, "PNG");
     PlmBackgroundImage background;
-    background.data = bytes;
+    background.data = encodedImage(picture);
     background.type = "png";
     background.position = PlmPoint{0, 0};
     background.width = 100;
@@ -339,7 +325,7 @@ TEST(CanvasDrawing, EmptyMapShowsItsTextOnlyWithoutImage)
     EXPECT_LE(bottom - top + 1, 12);
     canvas->emptyText = QStringLiteral("Aucun fond");
     PlmBackgroundImage background;
-    background.data = pngOf(Qt::white, 2, 2);
+    background.data = plainPng(Qt::white, 2, 2);
     background.width = background.height = 1;
     canvas->setBackgroundImage(background);
     EXPECT_EQ(inkIn(canvas->renderToImage()), 0);

@@ -2,6 +2,7 @@
 
 #include "model/PlmErrors.h"
 #include "support/PlmWorkTestSupport.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -12,18 +13,6 @@ namespace {
 PlmDistribution distributionOf(const QList<double>& values)
 {
     return PlmDistribution(values);
-}
-
-// The French sentence a typed value is refused with; empty when accepted.
-template <class Call>
-QString refusal(Call call)
-{
-    try {
-        call();
-    } catch (const PlmError& error) {
-        return error.message();
-    }
-    return QString();
 }
 
 } // namespace
@@ -111,7 +100,7 @@ TEST(CarteInspectorTexts, TypedThresholds)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(refusal([&] { typedThresholds(manualFive, row.text, {}); }), row.message);
+        EXPECT_EQ(thrownMessage([&] { typedThresholds(manualFive, row.text, {}); }), row.message);
     }
     PlmThematicSettings oneClass;
     oneClass.method = PlmClassificationMethod::manual;
@@ -127,9 +116,10 @@ TEST(CarteInspectorTexts, TypedSymbolSizes)
     const PlmDistribution values = distributionOf({1, 4, 9});
     EXPECT_EQ(typedSize(settings, SizeField::minimum, QStringLiteral("20"), values, {}).proportional->maximumSize, 60);
     EXPECT_EQ(typedSize(settings, SizeField::maximum, QStringLiteral("12,5"), values, {}).proportional->maximumSize, 12.5);
-    EXPECT_EQ(refusal([&] { typedSize(settings, SizeField::minimum, QStringLiteral("5"), distributionOf({0, -2}), {}); }),
+    const PlmDistribution nonPositive = distributionOf({0, -2});
+    EXPECT_EQ(thrownMessage([&] { typedSize(settings, SizeField::minimum, QStringLiteral("5"), nonPositive, {}); }),
               QStringLiteral("Cette variable n’a pas de valeur positive."));
-    EXPECT_EQ(refusal([&] { typedSize(settings, SizeField::maximum, QString(), values, {}); }),
+    EXPECT_EQ(thrownMessage([&] { typedSize(settings, SizeField::maximum, QString(), values, {}); }),
               QStringLiteral("Saisissez une taille positive en points."));
 }
 
@@ -149,10 +139,10 @@ TEST(CarteInspectorTexts, SymbolAppearanceRanges)
 
     const QString range = QStringLiteral("Opacité : 0 à 100 %. Épaisseur : nombre positif ou nul, en points.");
     controls.opacityText = QStringLiteral("100,5");
-    EXPECT_EQ(refusal([&] { appearance(settings, controls, false); }), range);
+    EXPECT_EQ(thrownMessage([&] { appearance(settings, controls, false); }), range);
     controls.opacityText = QStringLiteral("50");
     controls.outlineWidthText = QStringLiteral("-1");
-    EXPECT_EQ(refusal([&] { appearance(settings, controls, false); }), range);
+    EXPECT_EQ(thrownMessage([&] { appearance(settings, controls, false); }), range);
 }
 
 TEST(CarteInspectorTexts, EntityNameSizes)

@@ -3,6 +3,7 @@
 #include "desktop/ViewHost.h"
 #include "support/CanvasTestMaps.h"
 #include "support/CartePaneTestSupport.h"
+#include "support/WidgetInput.h"
 
 #include <QComboBox>
 #include <QPixmap>
@@ -27,8 +28,7 @@ TEST(CarteScreenLayers, PaletteChangeRecoloursTheScreenWithoutDrawingTheMapAgain
 
     QComboBox* palette = p.pane->inspector()->palette;
     const int other = palette->currentIndex() == 1 ? 2 : 1;
-    palette->setCurrentIndex(other);
-    emit palette->activated(other);
+    choose(palette, other);
     const QImage after = host->grab().toImage();
     map.usesScreenLayers = false;
     const QImage direct = host->grab().toImage();

@@ -57,6 +57,7 @@ TEST(CarteWindowController, TheLayoutMapFollowsTheEntityNameSettings)
 #include "model/PlmErrors.h"
 #include "model/PlmSecondSymbolSeries.h"
 #include "support/CartePaneTestSupport.h"
+#include "support/WidgetInput.h"
 #include "canvas/ProportionalOverlay.h"
 
 #include <QComboBox>
@@ -68,19 +69,25 @@ using CartePaneTest::gridWork;
 
 namespace {
 
-void choose(QComboBox* popup, int index)
+// Four squares whose "pop" values are red circles of 30 points, and blue circles of 45 points
+// in the second series when there are two.
+PlmWork symbolWork(PlmRepresentation representation)
 {
-    popup->setCurrentIndex(index);
-    emit popup->activated(index);
-}
-
-void type(QLineEdit* field, const QString& text)
-{
-    field->setText(text);
-    emit field->editingFinished();
+    PlmWork work = gridWork(4, {1, 4, 9, 16});
+    work.thematic->representation = representation;
+    work.thematic->variableID = QStringLiteral("pop");
+    work.thematic->proportional = PlmProportionalSettings(PlmSymbolKind::circle, 30, PlmColor{1, 0, 0, 1});
+    if (representation == PlmRepresentation::twoSymbols) {
+        PlmSecondSymbolSeries series;
+        series.variableID = QStringLiteral("pop");
+        series.symbols = PlmProportionalSettings(PlmSymbolKind::circle, 45, PlmColor{0, 0, 1, 1});
+        work.thematic->secondSymbols = series;
+    }
+    return work;
 }
 
 } // namespace
+
 
 TEST(CartePane, ChoosingAVariableColoursTheMapAndIsUndone)
 {
@@ -200,10 +207,7 @@ TEST(CartePane, ProportionalSymbolsFollowTheirSettings)
 
 TEST(CartePane, SwitchingToAplatsAndSymbolsMovesTheSymbolsToTheSecondLayer)
 {
-    PlmWork work = gridWork(4, {1, 4, 9, 16});
-    work.thematic->representation = PlmRepresentation::proportional;
-    work.thematic->variableID = QStringLiteral("pop");
-    work.thematic->proportional = PlmProportionalSettings(PlmSymbolKind::square, 25, PlmColor{0, 0, 1, 1});
+    const PlmWork work = symbolWork(PlmRepresentation::proportional);
     Pane p(work);
     CarteInspector& ui = *p.pane->inspector();
     choose(ui.representation, 2);
@@ -220,7 +224,7 @@ TEST(CartePane, SwitchingToAplatsAndSymbolsMovesTheSymbolsToTheSecondLayer)
     // Editing the symbols series shows its own settings.
     choose(ui.editSeries, 1);
     EXPECT_TRUE(p.pane->editingSecondary);
-    EXPECT_EQ(ui.maximumSize->text(), QStringLiteral("25"));
+    EXPECT_EQ(ui.maximumSize->text(), QStringLiteral("30"));
 }
 
 TEST(CartePane, AnUnrelatedChangeComputesNoThematicLayer)
@@ -570,15 +574,7 @@ TEST(CartePane, PageAndNamesReachTheComposition)
 
 TEST(CartePane, SelectingTheSecondLegendEditsTheSecondSeries)
 {
-    PlmWork work = gridWork(4, {1, 4, 9, 16});
-    work.thematic->representation = PlmRepresentation::twoSymbols;
-    work.thematic->variableID = QStringLiteral("pop");
-    work.thematic->proportional = PlmProportionalSettings(PlmSymbolKind::circle, 30, PlmColor{1, 0, 0, 1});
-    PlmSecondSymbolSeries series;
-    series.variableID = QStringLiteral("pop");
-    series.symbols = PlmProportionalSettings(PlmSymbolKind::circle, 45, PlmColor{0, 0, 1, 1});
-    work.thematic->secondSymbols = series;
-    Pane p(work);
+    Pane p(symbolWork(PlmRepresentation::twoSymbols));
     p.pane->decorationController()->select(QStringLiteral("secondLegend"), false);
     EXPECT_TRUE(p.pane->editingSecondary);
     EXPECT_EQ(p.pane->inspector()->maximumSize->text(), QStringLiteral("45"));
@@ -591,11 +587,7 @@ TEST(CartePane, SelectingTheSecondLegendEditsTheSecondSeries)
 
 TEST(CartePane, PendingSizeIsStoredBeforeASaveOrRefusesIt)
 {
-    PlmWork work = gridWork(4, {1, 4, 9, 16});
-    work.thematic->representation = PlmRepresentation::proportional;
-    work.thematic->variableID = QStringLiteral("pop");
-    work.thematic->proportional = PlmProportionalSettings(PlmSymbolKind::circle, 30, PlmColor{1, 0, 0, 1});
-    Pane p(work);
+    Pane p(symbolWork(PlmRepresentation::proportional));
     InspectorScroll* column = p.pane->inspectorScroll();
     column->show();
     QApplication::setActiveWindow(column);
@@ -621,15 +613,7 @@ TEST(CartePane, PendingSizeIsStoredBeforeASaveOrRefusesIt)
 
 TEST(CartePane, TheSymbolCatalogueStoresTheChosenSymbolInTheSeriesEditedWhenItOpened)
 {
-    PlmWork work = gridWork(4, {1, 4, 9, 16});
-    work.thematic->representation = PlmRepresentation::twoSymbols;
-    work.thematic->variableID = QStringLiteral("pop");
-    work.thematic->proportional = PlmProportionalSettings(PlmSymbolKind::circle, 30, PlmColor{1, 0, 0, 1});
-    PlmSecondSymbolSeries series;
-    series.variableID = QStringLiteral("pop");
-    series.symbols = PlmProportionalSettings(PlmSymbolKind::circle, 45, PlmColor{0, 0, 1, 1});
-    work.thematic->secondSymbols = series;
-    Pane p(work);
+    Pane p(symbolWork(PlmRepresentation::twoSymbols));
     QList<SymbolPickerLauncher::Request> requests;
     SymbolPickerLauncher::install([&requests](const SymbolPickerLauncher::Request& request) -> QWidget* {
         requests.append(request);

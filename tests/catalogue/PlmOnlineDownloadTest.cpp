@@ -1,80 +1,19 @@
 #include "catalogue/PlmOnlineDownload.h"
 
 #include <QCoreApplication>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
 #include "model/PlmEntity.h"
 #include "support/EventWait.h"
+#include "support/LoopbackHttpServer.h"
 #include <functional>
 #include <gtest/gtest.h>
 
 namespace {
 
-// A canned HTTP server on 127.0.0.1, served by the download's own event loop. Each connection
-// reads one request head (bounded) and gets the answer the handler writes for it.
-class LocalServer {
-public:
-    using Handler = std::function<QByteArray(const QByteArray& head)>;
-
-    explicit LocalServer(Handler handler)
-        : m_handler(std::move(handler))
-    {
-        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this]() {
-            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-                ++m_connections;
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket]() {
-                    QByteArray& head = m_partial[socket];
-                    head += socket->readAll();
-                    if (head.size() > 64 * 1024) {
-                        socket->abort();
-                        return;
-                    }
-                    if (!head.contains("\r\n\r\n"))
-                        return;
-                    m_heads.append(head);
-                    const QByteArray answer = m_handler(head);
-                    head.clear();
-                    if (answer.isNull())
-                        return; // never answer
-                    socket->write(answer);
-                    socket->disconnectFromHost();
-                });
-                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
-    }
-
-    QUrl url(const QString& path) const
-    {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
-    }
-    int connections() const { return m_connections; }
-    const QList<QByteArray>& heads() const { return m_heads; }
-
-private:
-    QTcpServer m_server;
-    Handler m_handler;
-    int m_connections = 0;
-    QList<QByteArray> m_heads;
-    QHash<QTcpSocket*, QByteArray> m_partial;
-};
-
-QByteArray ok(const QByteArray& body, const QByteArray& extraHeaders = {})
-{
-    return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size())
-        + "\r\nConnection: close\r\n" + extraHeaders + "\r\n" + body;
-}
-
-QByteArray pathOf(const QByteArray& head)
-{
-    const QList<QByteArray> parts = head.left(head.indexOf("\r\n")).split(' ');
-    return parts.size() > 1 ? parts.at(1) : QByteArray();
-}
+using Server = LoopbackHttpServer;
 
 OnlineDownloadOptions testOptions()
 {
@@ -102,7 +41,7 @@ OnlineError onlineErrorOf(F&& call)
 
 TEST(PlmOnlineDownload, RefusesPlainHttpAndOtherSchemesBeforeAnyConnection)
 {
-    LocalServer server([](const QByteArray&) { return ok("{}"); });
+    Server server([](const QByteArray&) { return Server::ok("{}"); });
     const OnlineError plain = onlineErrorOf([&] { PlmOnlineDownload::download(server.url("/a.json")); });
     EXPECT_EQ(plain.kind(), OnlineError::Kind::network);
     EXPECT_EQ(plain.message(), QStringLiteral("Téléchargement impossible : seules les adresses sécurisées (HTTPS) "
@@ -117,7 +56,7 @@ TEST(PlmOnlineDownload, RefusesPlainHttpAndOtherSchemesBeforeAnyConnection)
 
 TEST(PlmOnlineDownload, SendsOnlyItsTwoHeadersAndNoCookie)
 {
-    LocalServer server([](const QByteArray&) { return ok("{\"a\":1}", "Set-Cookie: session=secret; Path=/\r\n"); });
+    Server server([](const QByteArray&) { return Server::ok("{\"a\":1}", "Set-Cookie: session=secret; Path=/\r\n"); });
     for (int i = 0; i < 2; ++i) {
         const OnlineResponse response = PlmOnlineDownload::download(server.url("/a.json"), testOptions());
         EXPECT_EQ(response.status, 200);
@@ -135,7 +74,7 @@ TEST(PlmOnlineDownload, SendsOnlyItsTwoHeadersAndNoCookie)
 
 TEST(PlmOnlineDownload, RunsOnAWorkerThreadWhileTheMainThreadServes)
 {
-    LocalServer server([](const QByteArray&) { return ok("[1]"); });
+    Server server([](const QByteArray&) { return Server::ok("[1]"); });
     const QUrl url = server.url("/worker.json");
     QFutureWatcher<OnlineResponse> watcher;
     QEventLoop loop;
@@ -149,7 +88,7 @@ TEST(PlmOnlineDownload, RunsOnAWorkerThreadWhileTheMainThreadServes)
 
 TEST(PlmOnlineDownload, ErrorStatusComesBackWithAnEmptyBody)
 {
-    LocalServer server([](const QByteArray&) {
+    Server server([](const QByteArray&) {
         return QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nConnection: close\r\n\r\nnot found");
     });
     const OnlineResponse response = PlmOnlineDownload::download(server.url("/missing"), testOptions());
@@ -165,12 +104,12 @@ TEST(PlmOnlineDownload, ErrorStatusComesBackWithAnEmptyBody)
 TEST(PlmOnlineDownload, SizeLimitIsEnforcedWhileReading)
 {
     const QByteArray exact(1000, 'x');
-    LocalServer server([&](const QByteArray& head) {
-        const QByteArray path = pathOf(head);
+    Server server([&](const QByteArray& head) {
+        const QByteArray path = Server::pathOf(head);
         if (path == "/exact")
-            return ok(exact);
+            return Server::ok(exact);
         if (path == "/over")
-            return ok(exact + 'x');
+            return Server::ok(exact + 'x');
         // No declared length and far more than the limit: must stop at the limit.
         return QByteArray("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n") + QByteArray(4 * 1024 * 1024, 'y');
     });
@@ -184,9 +123,9 @@ TEST(PlmOnlineDownload, SizeLimitIsEnforcedWhileReading)
 
 TEST(PlmOnlineDownload, RedirectsAreFollowedOnlyToAllowedAddresses)
 {
-    LocalServer* self = nullptr;
-    LocalServer server([&](const QByteArray& head) {
-        const QByteArray path = pathOf(head);
+    Server* self = nullptr;
+    Server server([&](const QByteArray& head) {
+        const QByteArray path = Server::pathOf(head);
         auto redirect = [](const QByteArray& to) {
             return "HTTP/1.1 302 Found\r\nLocation: " + to + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
         };
@@ -196,7 +135,7 @@ TEST(PlmOnlineDownload, RedirectsAreFollowedOnlyToAllowedAddresses)
             return redirect("http://192.0.2.1/plain.json");
         if (path == "/loop")
             return redirect(self->url("/loop").toEncoded());
-        return ok("{}");
+        return Server::ok("{}");
     });
     self = &server;
     const OnlineResponse moved = PlmOnlineDownload::download(server.url("/moved"), testOptions());
@@ -216,7 +155,7 @@ TEST(PlmOnlineDownload, RedirectsAreFollowedOnlyToAllowedAddresses)
 
 TEST(PlmOnlineDownload, SilentServerTimesOutAndCancellationIsNotAFailure)
 {
-    LocalServer server([](const QByteArray&) { return QByteArray(); });
+    Server server([](const QByteArray&) { return QByteArray(); });
     OnlineDownloadOptions options = testOptions();
     options.inactivityTimeoutMs = 300;
     const OnlineError late = onlineErrorOf([&] { PlmOnlineDownload::download(server.url("/slow"), options); });
@@ -225,7 +164,7 @@ TEST(PlmOnlineDownload, SilentServerTimesOutAndCancellationIsNotAFailure)
 
     // The person cancels once the request is in flight, before any answer.
     std::atomic_bool cancelled = false;
-    LocalServer held([&cancelled](const QByteArray&) {
+    Server held([&cancelled](const QByteArray&) {
         cancelled = true;
         return QByteArray();
     });
@@ -309,7 +248,7 @@ TEST(PlmOnlineDownload, ARefusedConnectionIsSaidInFrench)
 TEST(PlmOnlineDownload, ReportsTheBytesReceivedAgainstTheDeclaredLength)
 {
     const QByteArray body(300 * 1024, 'x');
-    LocalServer server([&](const QByteArray&) { return ok(body); });
+    Server server([&](const QByteArray&) { return Server::ok(body); });
     OnlineDownloadOptions options = testOptions();
     QList<QPair<qint64, qint64>> reported;
     options.progress = [&](qint64 received, qint64 total) { reported.append({received, total}); };

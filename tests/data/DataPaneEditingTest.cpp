@@ -11,6 +11,7 @@
 #include "model/PlmErrors.h"
 #include "desktop/Document.h"
 #include "support/PlmWorkTestSupport.h"
+#include "support/WidgetInput.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -452,15 +453,7 @@ TEST_F(DataPaneEditingTest, ADoubleClickEditsAnInputCellAndOpensACalculatedFormu
     QTableView* table = pane.table();
     const auto doubleClick = [&](const QString& entity, const QString& columnID) {
         const QModelIndex cell = model()->index(model()->row(entity), column(columnID));
-        const QPoint at = table->visualRect(cell).center();
-        const QPoint global = table->viewport()->mapToGlobal(at);
-        QMouseEvent down(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QMouseEvent again(QEvent::MouseButtonDblClick, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QMouseEvent up(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(table->viewport(), &down);
-        QApplication::sendEvent(table->viewport(), &up);
-        QApplication::sendEvent(table->viewport(), &again);
-        QApplication::sendEvent(table->viewport(), &up);
+        sendDoubleClick(table->viewport(), table->visualRect(cell).center());
         QApplication::processEvents();
     };
 

@@ -2,6 +2,7 @@
 // the columns and the active column, the keys, sorting, the redraw of what changed, and the row
 // selection shared with the other panes.
 #include "support/DataPaneTestSupport.h"
+#include "support/WidgetInput.h"
 
 namespace {
 
@@ -50,13 +51,7 @@ TEST_F(DataWindowControllerTest, AClickedRowIsReportedAndAReloadKeepsTheSelectio
     table->show();
     QApplication::processEvents();
 
-    const QPoint centre = table->visualRect(cell(4, 1)).center();
-    QMouseEvent press(QEvent::MouseButtonPress, centre, table->viewport()->mapToGlobal(centre), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, centre, table->viewport()->mapToGlobal(centre), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(table->viewport(), &press);
-    QApplication::sendEvent(table->viewport(), &release);
+    sendClick(table->viewport(), table->visualRect(cell(4, 1)).center());
     ASSERT_FALSE(reports.isEmpty());
     EXPECT_EQ(reports.last(), (QList<QString>{"E4"}));
 

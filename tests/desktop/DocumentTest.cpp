@@ -1,4 +1,5 @@
 #include "support/PlatformTestSupport.h"
+#include "support/TestFiles.h"
 
 #include "desktop/DocumentWindowController.h"
 
@@ -16,21 +17,6 @@
 
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<absent>";
-    return f.readAll();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 class DocumentTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -41,6 +27,23 @@ protected:
         doc->setFileType(fakeTextType);
     }
     QString path(const QString& name) const { return dir.filePath(name); }
+
+    // The document read from a new file of these bytes and kept at its path.
+    QString opened(const QString& name, const QByteArray& bytes)
+    {
+        const QString file = path(name);
+        writeBytes(file, bytes);
+        EXPECT_TRUE(doc->readFromFile(file, fakeTextType));
+        doc->setFilePath(file);
+        return file;
+    }
+
+    // Saves go to a worker that waits for the gate before it writes.
+    void gateBackgroundSaves()
+    {
+        doc->backgroundJobs = true;
+        doc->gate = std::make_shared<QSemaphore>();
+    }
 
     QTemporaryDir dir;
     DialogRecorder dialogs;
@@ -114,7 +117,7 @@ TEST_F(DocumentTest, SaveAsOffersWritableTypesInOrderAndAddsTheChosenExtension)
 
     EXPECT_EQ(doc->filePath(), path(QStringLiteral("lettre.ftxt")));
     EXPECT_EQ(doc->fileType(), fakeTextType);
-    EXPECT_EQ(readAll(doc->filePath()), QByteArray("bonjour"));
+    EXPECT_EQ(fileBytes(doc->filePath()), QByteArray("bonjour"));
     EXPECT_EQ(doc->displayName(), QStringLiteral("lettre"));
 }
 
@@ -131,14 +134,11 @@ TEST_F(DocumentTest, SaveOfUntitledDocumentRunsSaveAsAndCancelWritesNothing)
 
 TEST_F(DocumentTest, RefusedWriteKeepsOldFileAndDocumentChanged)
 {
-    const QString file = path(QStringLiteral("garde.ftxt"));
-    writeFile(file, "ancien");
-    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
-    doc->setFilePath(file);
+    const QString file = opened(QStringLiteral("garde.ftxt"), "ancien");
     doc->edit(QStringLiteral("REFUSE ceci"));
     EXPECT_FALSE(doc->saveDocument());
     EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Ce texte ne peut pas être enregistré.")});
-    EXPECT_EQ(readAll(file), QByteArray("ancien"));
+    EXPECT_EQ(fileBytes(file), QByteArray("ancien"));
     EXPECT_TRUE(doc->isDocumentEdited());
     EXPECT_EQ(doc->text, QStringLiteral("REFUSE ceci"));
 }
@@ -154,7 +154,7 @@ TEST_F(DocumentTest, WriteIntoMissingFolderGivesFrenchMessage)
 TEST_F(DocumentTest, FailedReadLeavesDocumentUnchangedWithCodecMessage)
 {
     const QString bad = path(QStringLiteral("bad.ftxt"));
-    writeFile(bad, "BAD bytes");
+    writeBytes(bad, "BAD bytes");
     doc->text = QStringLiteral("intact");
     QString error;
     EXPECT_FALSE(doc->readFromFile(bad, fakeTextType, &error));
@@ -181,16 +181,13 @@ TEST_F(DocumentTest, AFileAboveWhatThisMachineClassDecodesIsRefusedBeforeReading
 
 TEST_F(DocumentTest, AutosaveWritesChangedDocumentInPlaceAfterTheDelay)
 {
-    const QString file = path(QStringLiteral("auto.ftxt"));
-    writeFile(file, "v1");
-    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
-    doc->setFilePath(file);
+    const QString file = opened(QStringLiteral("auto.ftxt"), "v1");
     doc->setAutosaveDelay(30);
     doc->edit(QStringLiteral("v2"));
     EXPECT_TRUE(doc->isAutosaveScheduled());
-    EXPECT_EQ(readAll(file), QByteArray("v1")); // not at once
+    EXPECT_EQ(fileBytes(file), QByteArray("v1")); // not at once
     ASSERT_TRUE(waitUntil([&] { return !doc->isDocumentEdited(); }));
-    EXPECT_EQ(readAll(file), QByteArray("v2"));
+    EXPECT_EQ(fileBytes(file), QByteArray("v2"));
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
@@ -205,10 +202,7 @@ TEST_F(DocumentTest, UntitledDocumentIsNeverAutosaved)
 
 TEST_F(DocumentTest, FailingAutosaveKeepsChangesAndReportsOnce)
 {
-    const QString file = path(QStringLiteral("refus.ftxt"));
-    writeFile(file, "propre");
-    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
-    doc->setFilePath(file);
+    const QString file = opened(QStringLiteral("refus.ftxt"), "propre");
     doc->setAutosaveDelay(5);
     doc->edit(QStringLiteral("REFUSE 1"));
     ASSERT_TRUE(waitUntil([&] { return !doc->isAutosaveScheduled(); }));
@@ -219,12 +213,12 @@ TEST_F(DocumentTest, FailingAutosaveKeepsChangesAndReportsOnce)
     EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Ce texte ne peut pas être enregistré.")});
     EXPECT_TRUE(doc->isDocumentEdited());
     EXPECT_EQ(doc->text, QStringLiteral("REFUSE 2"));
-    EXPECT_EQ(readAll(file), QByteArray("propre"));
+    EXPECT_EQ(fileBytes(file), QByteArray("propre"));
 
     // Once a write succeeds, a later refusal is news again.
     doc->edit(QStringLiteral("accepté"));
     EXPECT_TRUE(doc->autosave());
-    EXPECT_EQ(readAll(file), QByteArray("accepté"));
+    EXPECT_EQ(fileBytes(file), QByteArray("accepté"));
     doc->edit(QStringLiteral("REFUSE 3"));
     EXPECT_FALSE(doc->autosave());
     EXPECT_EQ(dialogs.errors.size(), 2);
@@ -234,32 +228,25 @@ TEST_F(DocumentTest, FailingAutosaveKeepsChangesAndReportsOnce)
 // saved, and the next autosave writes it.
 TEST_F(DocumentTest, AChangeDuringABackgroundSaveMakesTheNextAutosave)
 {
-    const QString file = path(QStringLiteral("fond.ftxt"));
-    writeFile(file, "v1");
-    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
-    doc->setFilePath(file);
-    doc->backgroundJobs = true;
-    doc->gate = std::make_shared<QSemaphore>();
+    const QString file = opened(QStringLiteral("fond.ftxt"), "v1");
+    gateBackgroundSaves();
     doc->setAutosaveDelay(5);
     doc->edit(QStringLiteral("v2"));
     ASSERT_TRUE(waitUntil([&] { return doc->isSavingInBackground(); }));
     doc->edit(QStringLiteral("v3")); // while v2 is being written
-    EXPECT_EQ(readAll(file), QByteArray("v1"));
+    EXPECT_EQ(fileBytes(file), QByteArray("v1"));
     doc->gate->release(); // v2 is written, and only v2 counts as saved
-    ASSERT_TRUE(waitUntil([&] { return readAll(file) == "v2"; }));
+    ASSERT_TRUE(waitUntil([&] { return fileBytes(file) == "v2"; }));
     EXPECT_TRUE(doc->isDocumentEdited());
     doc->gate->release(); // the next autosave, for v3
     ASSERT_TRUE(waitUntil([&] { return !doc->isDocumentEdited(); }));
-    EXPECT_EQ(readAll(file), QByteArray("v3"));
+    EXPECT_EQ(fileBytes(file), QByteArray("v3"));
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
 TEST_F(DocumentTest, ABackgroundSaveFailureComesBackOnceAndKeepsTheChanges)
 {
-    const QString file = path(QStringLiteral("refus.ftxt"));
-    writeFile(file, "propre");
-    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
-    doc->setFilePath(file);
+    const QString file = opened(QStringLiteral("refus.ftxt"), "propre");
     doc->backgroundJobs = true;
     doc->edit(QStringLiteral("REFUSE 1"));
     doc->saveInBackground();
@@ -271,18 +258,14 @@ TEST_F(DocumentTest, ABackgroundSaveFailureComesBackOnceAndKeepsTheChanges)
     EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Ce texte ne peut pas être enregistré.")});
     EXPECT_EQ(doc->lastWriteError(), QStringLiteral("Ce texte ne peut pas être enregistré."));
     EXPECT_TRUE(doc->isDocumentEdited());
-    EXPECT_EQ(readAll(file), QByteArray("propre"));
+    EXPECT_EQ(fileBytes(file), QByteArray("propre"));
 }
 
 // Closing waits for the save in flight, which then counts: nothing is left unsaved.
 TEST_F(DocumentTest, ClosingWaitsForASaveInFlight)
 {
-    const QString file = path(QStringLiteral("quitter.ftxt"));
-    writeFile(file, "v1");
-    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
-    doc->setFilePath(file);
-    doc->backgroundJobs = true;
-    doc->gate = std::make_shared<QSemaphore>();
+    const QString file = opened(QStringLiteral("quitter.ftxt"), "v1");
+    gateBackgroundSaves();
     doc->edit(QStringLiteral("v2"));
     doc->saveInBackground();
     // The writer may finish at once or later: either way its outcome reaches the document only
@@ -292,27 +275,23 @@ TEST_F(DocumentTest, ClosingWaitsForASaveInFlight)
     EXPECT_TRUE(doc->canClose());
     EXPECT_FALSE(doc->isSavingInBackground());
     EXPECT_FALSE(doc->isDocumentEdited());
-    EXPECT_EQ(readAll(file), QByteArray("v2"));
+    EXPECT_EQ(fileBytes(file), QByteArray("v2"));
     EXPECT_TRUE(dialogs.questions.isEmpty());
 }
 
 // "Enregistrer" from the menu hands the write to a worker; the window is free meanwhile.
 TEST_F(DocumentTest, TheSaveCommandWritesInTheBackground)
 {
-    const QString file = path(QStringLiteral("menu.ftxt"));
-    writeFile(file, "v1");
-    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
-    doc->setFilePath(file);
+    const QString file = opened(QStringLiteral("menu.ftxt"), "v1");
     doc->setAutosaveDelay(60000);
-    doc->backgroundJobs = true;
-    doc->gate = std::make_shared<QSemaphore>();
+    gateBackgroundSaves();
     doc->edit(QStringLiteral("v2"));
     doc->perform(QStringLiteral("saveDocument:"), nullptr);
     EXPECT_TRUE(doc->isSavingInBackground());
     EXPECT_TRUE(doc->isDocumentEdited());
     doc->gate->release();
     ASSERT_TRUE(waitUntil([&] { return !doc->isDocumentEdited(); }));
-    EXPECT_EQ(readAll(file), QByteArray("v2"));
+    EXPECT_EQ(fileBytes(file), QByteArray("v2"));
 }
 
 // A read that lasts shows the busy cursor while the event loop keeps running; a failed one
@@ -320,7 +299,7 @@ TEST_F(DocumentTest, TheSaveCommandWritesInTheBackground)
 TEST_F(DocumentTest, ALongReadShowsTheBusyCursorUntilItEnds)
 {
     const QString file = path(QStringLiteral("gros.ftxt"));
-    writeFile(file, "contenu");
+    writeBytes(file, "contenu");
     doc->backgroundReads = true;
     doc->readGate = std::make_shared<QSemaphore>();
     std::optional<Qt::CursorShape> seen;
@@ -337,7 +316,7 @@ TEST_F(DocumentTest, ALongReadShowsTheBusyCursorUntilItEnds)
     EXPECT_EQ(doc->text, QStringLiteral("contenu"));
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 
-    writeFile(file, "BAD");
+    writeBytes(file, "BAD");
     doc->readGate.reset();
     QString error;
     EXPECT_FALSE(doc->readFromFile(file, fakeTextType, &error));
@@ -350,10 +329,7 @@ TEST_F(DocumentTest, ALongReadShowsTheBusyCursorUntilItEnds)
 // changes that the revert is discarding.
 TEST_F(DocumentTest, NoAutosaveWritesDuringARevertRead)
 {
-    const QString file = path(QStringLiteral("revenir.ftxt"));
-    writeFile(file, "v1");
-    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
-    doc->setFilePath(file);
+    const QString file = opened(QStringLiteral("revenir.ftxt"), "v1");
     doc->setAutosaveDelay(5);
     doc->edit(QStringLiteral("v2"));
     ASSERT_TRUE(doc->isAutosaveScheduled());
@@ -368,7 +344,7 @@ TEST_F(DocumentTest, NoAutosaveWritesDuringARevertRead)
     ASSERT_TRUE(doc->revertToFile());
     EXPECT_EQ(doc->text, QStringLiteral("v1"));
     EXPECT_FALSE(doc->isDocumentEdited());
-    EXPECT_EQ(readAll(file), QByteArray("v1"));
+    EXPECT_EQ(fileBytes(file), QByteArray("v1"));
 }
 
 TEST_F(DocumentTest, ClosingAnUntitledChangedDocumentAsks)
@@ -383,7 +359,7 @@ TEST_F(DocumentTest, ClosingAnUntitledChangedDocumentAsks)
     dialogs.saveAnswer = DialogHooks::SaveChangesAnswer::Save;
     dialogs.savePanelAnswer = DialogHooks::SavePanelResult{path(QStringLiteral("sauvé.ftxt")), fakeTextType};
     EXPECT_TRUE(doc->canClose());
-    EXPECT_EQ(readAll(path(QStringLiteral("sauvé.ftxt"))), QByteArray("x"));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("sauvé.ftxt"))), QByteArray("x"));
     // The guillemets hold to the name with no-break spaces; the name itself is kept as it is.
     EXPECT_EQ(DialogHooks::saveChangesMessage(QStringLiteral("Europe de l’Ouest")),
               QStringLiteral("Voulez-vous enregistrer les modifications apportées au document "
@@ -399,7 +375,7 @@ TEST_F(DocumentTest, ClosingADocumentWithAFileWritesInPlaceWithoutAsking)
     doc->edit(QStringLiteral("fin"));
     EXPECT_TRUE(doc->canClose());
     EXPECT_TRUE(dialogs.questions.isEmpty());
-    EXPECT_EQ(readAll(file), QByteArray("fin"));
+    EXPECT_EQ(fileBytes(file), QByteArray("fin"));
 }
 
 TEST_F(DocumentTest, ClosingAfterARefusedWriteAsksAndSavesElsewhere)
@@ -418,10 +394,7 @@ TEST_F(DocumentTest, ClosingAfterARefusedWriteAsksAndSavesElsewhere)
 
 TEST_F(DocumentTest, RevertAsksThenReadsTheFileAgain)
 {
-    const QString file = path(QStringLiteral("rev.ftxt"));
-    writeFile(file, "origine");
-    ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
-    doc->setFilePath(file);
+    const QString file = opened(QStringLiteral("rev.ftxt"), "origine");
     doc->edit(QStringLiteral("modifié"));
 
     dialogs.alertAnswer = 1; // "Annuler"
@@ -443,7 +416,7 @@ TEST_F(DocumentTest, RevertOfUnreadableFileKeepsTheChanges)
     const QString file = path(QStringLiteral("abime.ftxt"));
     ASSERT_TRUE(doc->saveToFile(file, fakeTextType, Document::SaveOperation::SaveAs));
     doc->edit(QStringLiteral("travail"));
-    writeFile(file, "BAD");
+    writeBytes(file, "BAD");
     EXPECT_FALSE(doc->revertDocumentToSaved());
     EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Ce fichier texte est illisible.")});
     EXPECT_EQ(doc->text, QStringLiteral("travail"));

@@ -1,6 +1,7 @@
 #include "desktop/ViewHost.h"
 #include "desktop/ViewNode.h"
 #include "support/ShownPixels.h"
+#include "support/ViewHostEvents.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -41,7 +42,20 @@ public:
     int layouts = 0;
 };
 
+// A host widget of the given size showing an empty root node.
+struct HostedRoot {
+    ViewHost host;
+    ViewNode* root = new ViewNode;  // owned by the host
+    HostedRoot(int width, int height)
+    {
+        host.resize(width, height);
+        host.setRootNode(root);
+    }
+};
+
 } // namespace
+
+using namespace ViewHostEvents;
 
 TEST(ViewNodeTree, HitTestFindsTopmostVisibleChildInLocalCoordinates)
 {
@@ -128,34 +142,25 @@ TEST(ViewNodeTree, LayoutRunsAgainOnlyAfterASizeChange)
 
 TEST(ViewHostEvents, MouseEventsArriveFlippedAndFollowTheNodeThatWasPressed)
 {
-    ViewHost host;
-    host.resize(200, 100);
-    auto* root = new ViewNode;
-    host.setRootNode(root);
-    EXPECT_EQ(root->frame(), QRectF(0, 0, 200, 100));
+    HostedRoot t(200, 100);
+    EXPECT_EQ(t.root->frame(), QRectF(0, 0, 200, 100));
     auto* probe = new ProbeNode;
     probe->setFrame(QRectF(0, 0, 100, 50));  // the lower-left quarter
-    root->addSubview(probe);
+    t.root->addSubview(probe);
 
-    // Widget (10, 90) is 10 points above the bottom edge.
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 90), QPointF(10, 90), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&host, &press);
-    QMouseEvent move(QEvent::MouseMove, QPointF(150, 20), QPointF(150, 20), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QCoreApplication::sendEvent(&host, &move);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(150, 20), QPointF(150, 20), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&host, &release);
+    // Widget (10, 90) is 10 points above the bottom edge; the points are the widget's own here,
+    // so that the flip under test is not also the one that places the events.
+    mouseAtWidget(t.host, QEvent::MouseButtonPress, QPointF(10, 90));
+    mouseAtWidget(t.host, QEvent::MouseMove, QPointF(150, 20));
+    mouseAtWidget(t.host, QEvent::MouseButtonRelease, QPointF(150, 20));
     ASSERT_EQ(probe->downs.size(), 1);
     EXPECT_EQ(probe->downs[0], QPointF(10, 10));
     ASSERT_EQ(probe->drags.size(), 1);
     EXPECT_EQ(probe->drags[0], QPointF(150, 80));  // outside the node, still its drag
     ASSERT_EQ(probe->ups.size(), 1);
-    EXPECT_EQ(host.firstResponder(), probe);
+    EXPECT_EQ(t.host.firstResponder(), probe);
 
-    QKeyEvent key(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier);
-    QCoreApplication::sendEvent(&host, &key);
+    key(t.host, Qt::Key_Left);
     EXPECT_EQ(probe->keys, QList<int>{Qt::Key_Left});
 }
 
@@ -179,94 +184,72 @@ TEST(ViewHostEvents, OneWheelNotchZoomsAboutTenPercent)
 
 TEST(ViewHostEvents, DeletedNodeIsForgottenByTheHost)
 {
-    ViewHost host;
-    host.resize(100, 100);
-    auto* root = new ViewNode;
-    host.setRootNode(root);
+    HostedRoot t(100, 100);
     auto* probe = new ProbeNode;
     probe->setFrame(QRectF(0, 0, 100, 100));
-    root->addSubview(probe);
-    host.setFirstResponder(probe);
+    t.root->addSubview(probe);
+    t.host.setFirstResponder(probe);
     delete probe;
-    EXPECT_EQ(host.firstResponder(), nullptr);
-    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
-    QCoreApplication::sendEvent(&host, &key);  // goes to the root, no crash
+    EXPECT_EQ(t.host.firstResponder(), nullptr);
+    key(t.host, Qt::Key_A);  // goes to the root, no crash
 }
 
 TEST(ViewHostEvents, DetachedSubtreeIsForgottenByTheHost)
 {
-    ViewHost host;
-    host.resize(100, 100);
-    auto* root = new ViewNode;
-    host.setRootNode(root);
+    HostedRoot t(100, 100);
     auto* container = new ViewNode;
     container->setFrame(QRectF(0, 0, 100, 100));
-    root->addSubview(container);
+    t.root->addSubview(container);
     auto* probe = new ProbeNode;
     probe->setFrame(QRectF(0, 0, 100, 100));
     container->addSubview(probe);
 
     // A press makes the probe the mouse target and the first responder.
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(50, 50), QPointF(50, 50), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(&host, &press);
-    ASSERT_EQ(host.firstResponder(), probe);
+    press(t.host, QPointF(50, 50));
+    ASSERT_EQ(t.host.firstResponder(), probe);
 
     // Detaching the container, then deleting it, must not leave the host
     // pointing at the probe.
     container->removeFromSuperview();
-    EXPECT_EQ(host.firstResponder(), nullptr);
+    EXPECT_EQ(t.host.firstResponder(), nullptr);
     delete container;
-    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
-    QCoreApplication::sendEvent(&host, &key);
-    QMouseEvent drag(QEvent::MouseMove, QPointF(60, 50), QPointF(60, 50), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QCoreApplication::sendEvent(&host, &drag);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(60, 50), QPointF(60, 50), Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QCoreApplication::sendEvent(&host, &release);
+    key(t.host, Qt::Key_A);
+    drag(t.host, QPointF(60, 50));
+    release(t.host, QPointF(60, 50));
 }
 
 TEST(ViewHostEvents, ANodeOfTheShownTreeCanBecomeTheRoot)
 {
-    ViewHost host;
-    host.resize(100, 80);
-    auto* root = new ViewNode;
-    host.setRootNode(root);
+    HostedRoot t(100, 80);
     auto* probe = new ProbeNode;
     probe->setFrame(QRectF(10, 10, 20, 20));
-    root->addSubview(probe);
-    host.setRootNode(probe);  // the old root goes, the probe survives it
-    EXPECT_EQ(host.rootNode(), probe);
+    t.root->addSubview(probe);
+    t.host.setRootNode(probe);  // the old root goes, the probe survives it
+    EXPECT_EQ(t.host.rootNode(), probe);
     EXPECT_EQ(probe->superview(), nullptr);
     EXPECT_EQ(probe->frame(), QRectF(0, 0, 100, 80));
 }
 
 TEST(ViewNodeBounds, AScaledBoundsMapsEventsDrawingAndConversionsFromBoundsToFrame)
 {
-    ViewHost host;
-    host.resize(200, 100);
-    auto* root = new ViewNode;
-    host.setRootNode(root);
+    HostedRoot t(200, 100);
     // A page of 100 × 50 points shown at half size in a 50 × 25 frame at (20, 10).
     auto* page = new ProbeNode(Qt::green);
     page->setFrame(QRectF(20, 10, 50, 25));
     page->setBoundsSize(QSizeF(100, 50));
-    root->addSubview(page);
+    t.root->addSubview(page);
     EXPECT_EQ(page->bounds(), QRectF(0, 0, 100, 50));
     EXPECT_EQ(page->boundsScale(), QPointF(0.5, 0.5));
     EXPECT_EQ(page->convertToRoot(QPointF(100, 50)), QPointF(70, 35));
     EXPECT_EQ(page->convertFromRoot(QPointF(45, 20)), QPointF(50, 20));
 
     // A press at root (45, 20) reaches the page at its own (50, 20).
-    QMouseEvent press(QEvent::MouseButtonPress, host.widgetPoint(QPointF(45, 20)), host.widgetPoint(QPointF(45, 20)),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&host, &press);
+    press(t.host, QPointF(45, 20));
     ASSERT_EQ(page->downs.size(), 1);
     EXPECT_EQ(page->downs[0], QPointF(50, 20));
 
     // Its 4 × 4 corner mark is drawn 2 × 2 at the frame's corner.
-    const QImage image = root->renderToImage(1.0);
+    const QImage image = t.root->renderToImage(1.0);
     EXPECT_EQ(QColor(image.pixel(21, 100 - 1 - 11)), QColor(Qt::blue));
     EXPECT_EQ(QColor(image.pixel(23, 100 - 1 - 13)), QColor(Qt::green));
     // The explicit size stays when the frame grows: the scale changes.
@@ -351,10 +334,8 @@ TEST(ViewNodeDisplay, MovesAndChangesRepaintAllThatANodePaintsBeyondItsFrame)
 
 TEST(ViewNodeOrder, InsertingBelowOrAboveASiblingMovesOnlyThatNodeAndKeepsTheFirstResponder)
 {
-    ViewHost host;
-    host.resize(100, 100);
-    auto* root = new ViewNode;
-    host.setRootNode(root);
+    HostedRoot t(100, 100);
+    ViewNode* root = t.root;
     auto* a = new ProbeNode;
     auto* b = new ProbeNode;
     auto* c = new ProbeNode;
@@ -362,14 +343,14 @@ TEST(ViewNodeOrder, InsertingBelowOrAboveASiblingMovesOnlyThatNodeAndKeepsTheFir
         n->setFrame(QRectF(0, 0, 100, 100));
         root->addSubview(n);
     }
-    host.setFirstResponder(c);
+    t.host.setFirstResponder(c);
     root->insertSubview(c, ViewNode::Placement::below, b);
     EXPECT_EQ(root->subviews(), (std::vector<ViewNode*>{a, c, b}));
     root->insertSubview(a, ViewNode::Placement::above, b);
     EXPECT_EQ(root->subviews(), (std::vector<ViewNode*>{c, b, a}));
     root->insertSubview(a, ViewNode::Placement::below);
     EXPECT_EQ(root->subviews(), (std::vector<ViewNode*>{a, c, b}));
-    EXPECT_EQ(host.firstResponder(), c);
+    EXPECT_EQ(t.host.firstResponder(), c);
     // A new node goes in at the asked place too.
     auto* d = new ProbeNode;
     root->insertSubview(d, ViewNode::Placement::above, a);

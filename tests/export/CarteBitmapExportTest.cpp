@@ -2,6 +2,7 @@
 #include "support/YUpImage.h"
 #include "export/CarteBitmapExport.h"
 #include "model/PlmErrors.h"
+#include "support/ErrorCapture.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -13,19 +14,8 @@
 namespace {
 
 using ExportTest::Composition;
+using ExportTest::compositionPage;
 using Format = CarteBitmapExport::Format;
-
-// A page that shows the 400 × 300 composition at scale 1 from its origin, no margin: page
-// points are composition points (page 141.1 × 105.8 mm).
-PlmExportSize compositionPage(double margin = 0)
-{
-    PlmExportSize s;
-    s.width = 400 * 25.4 / 72;
-    s.height = 300 * 25.4 / 72;
-    s.margin = margin;
-    s.compositionOrigin = QPointF(0, 0);
-    return s;
-}
 
 QImage decoded(const QByteArray& data, QByteArray* format = nullptr)
 {
@@ -42,16 +32,6 @@ QImage decoded(const QByteArray& data, QByteArray* format = nullptr)
 QColor at(const QImage& image, double x, double y)
 {
     return image.pixelColor(int(x), image.height() - 1 - int(y));
-}
-
-QString messageOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const PlmWorkError& e) {
-        return e.message();
-    }
-    return {};
 }
 
 TEST(CarteBitmapExport, A4At300DpiWritesItsSizeAndResolution)
@@ -151,7 +131,7 @@ TEST(CarteBitmapExport, RefusalsLeaveTheCompositionAsBefore)
     c.legend->selected = true;
     const CarteExportSelection before = c.selection();
     const auto render = [&](const PlmExportSize& s, double dpi, Format f, double q) {
-        return messageOf([&] { CarteBitmapExport::render(c, s, dpi, f, false, q); });
+        return thrownMessage<PlmWorkError>([&] { CarteBitmapExport::render(c, s, dpi, f, false, q); });
     };
     EXPECT_EQ(render(compositionPage(), 72, Format::jpeg, 1.01), QStringLiteral("Qualité JPEG incorrecte."));
     EXPECT_EQ(render(compositionPage(), 72, Format::jpeg, std::nan("")), QStringLiteral("Qualité JPEG incorrecte."));

@@ -5,6 +5,7 @@
 #include "model/PlmErrors.h"
 #include "desktop/DialogHooks.h"
 #include "support/CompositionTestSupport.h"
+#include "support/WidgetInput.h"
 #include "support/WidgetKeys.h"
 
 #include <QCheckBox>
@@ -95,18 +96,6 @@ struct Fixture {
         panel->present(h.widget.get());
     }
 
-    void choose(QComboBox* popup, const QString& item)
-    {
-        const int i = popup->findText(item);
-        ASSERT_GE(i, 0);
-        popup->setCurrentIndex(i);
-        emit popup->activated(i);
-    }
-    void type(QLineEdit* field, const QString& text)
-    {
-        field->setText(text);
-        emit field->editingFinished();
-    }
     QStringList fields() const
     {
         return {panel->widthField()->text(), panel->heightField()->text(), panel->marginField()->text(),
@@ -140,39 +129,39 @@ TEST(CarteExportPanel, OpeningGivesAWorkWithoutPageTheA4LandscapePageAsOneStep)
 TEST(CarteExportPanel, FormatsPaperAndOrientationDriveTheFormAndOnlyRealChangesAreStored)
 {
     Fixture f;
-    f.choose(f.panel->formatPopup(), QStringLiteral("PNG"));
-    f.choose(f.panel->orientationPopup(), QStringLiteral("Portrait"));
+    choose(f.panel->formatPopup(), QStringLiteral("PNG"));
+    choose(f.panel->orientationPopup(), QStringLiteral("Portrait"));
     EXPECT_EQ(f.statusLastLine(), QStringLiteral("2480 × 3508 pixels"));
     EXPECT_TRUE(f.panel->dpiField()->isEnabled());
     EXPECT_FALSE(f.panel->transparencyBox()->isHidden());
-    f.choose(f.panel->formatPopup(), QStringLiteral("JPEG"));
+    choose(f.panel->formatPopup(), QStringLiteral("JPEG"));
     EXPECT_TRUE(f.panel->transparencyBox()->isHidden());
     EXPECT_TRUE(f.panel->dpiField()->isEnabled());
     f.panel->renderPreviewNow();
     EXPECT_FALSE(f.panel->imagePreview()->pixmap().isNull());
     for (const QString& vector : {QStringLiteral("PDF"), QStringLiteral("SVG")}) {
-        f.choose(f.panel->formatPopup(), vector);
+        choose(f.panel->formatPopup(), vector);
         EXPECT_FALSE(f.panel->dpiField()->isEnabled());
     }
 
-    f.choose(f.panel->paperPopup(), QStringLiteral("A3"));
+    choose(f.panel->paperPopup(), QStringLiteral("A3"));
     EXPECT_EQ(f.fields().mid(0, 2), (QStringList{"297,0", "420,0"}));
-    f.choose(f.panel->orientationPopup(), QStringLiteral("Paysage"));
+    choose(f.panel->orientationPopup(), QStringLiteral("Paysage"));
     EXPECT_EQ(f.fields().mid(0, 2), (QStringList{"420,0", "297,0"}));
     EXPECT_EQ(f.store.work.decoration->printPage->width, 420);
 
     // An unchanged page records nothing; a margin typed with a comma is read.
     const int steps = f.store.stack.count();
-    f.type(f.panel->xField(), QStringLiteral("0"));
+    type(f.panel->xField(), QStringLiteral("0"));
     EXPECT_EQ(f.store.stack.count(), steps);
-    f.type(f.panel->marginField(), QStringLiteral("12,5"));
+    type(f.panel->marginField(), QStringLiteral("12,5"));
     EXPECT_EQ(f.store.work.decoration->printPage->margin, 12.5);
     EXPECT_EQ(f.store.stack.text(f.store.stack.count() - 1), QStringLiteral("Page d’impression"));
 
     // A square page keeps the orientation chosen for it.
-    f.type(f.panel->widthField(), QStringLiteral("200"));
-    f.type(f.panel->heightField(), QStringLiteral("200"));
-    f.choose(f.panel->orientationPopup(), QStringLiteral("Portrait"));
+    type(f.panel->widthField(), QStringLiteral("200"));
+    type(f.panel->heightField(), QStringLiteral("200"));
+    choose(f.panel->orientationPopup(), QStringLiteral("Portrait"));
     EXPECT_FALSE(f.store.work.decoration->printPage->landscape);
     EXPECT_EQ(f.panel->orientationPopup()->currentText(), QStringLiteral("Portrait"));
 }
@@ -181,16 +170,16 @@ TEST(CarteExportPanel, RefusedValuesShowInTheStatusAndDisableExport)
 {
     Fixture f;
     const int steps = f.store.stack.count();
-    f.type(f.panel->marginField(), QStringLiteral("abc"));
+    type(f.panel->marginField(), QStringLiteral("abc"));
     EXPECT_EQ(f.panel->statusLabel()->text(), QStringLiteral("Valeur numérique incorrecte."));
     EXPECT_FALSE(f.panel->exportButton()->isEnabled());
-    f.type(f.panel->marginField(), QStringLiteral("105"));
+    type(f.panel->marginField(), QStringLiteral("105"));
     EXPECT_EQ(f.panel->statusLabel()->text(), QStringLiteral("Page ou marges d’impression incorrectes."));
-    f.type(f.panel->marginField(), QStringLiteral("10"));
-    f.type(f.panel->xField(), QStringLiteral("100000001"));
+    type(f.panel->marginField(), QStringLiteral("10"));
+    type(f.panel->xField(), QStringLiteral("100000001"));
     EXPECT_EQ(f.panel->statusLabel()->text(), QStringLiteral("Page ou marges d’impression incorrectes."));
     EXPECT_EQ(f.store.stack.count(), steps);
-    f.type(f.panel->xField(), QStringLiteral("0"));
+    type(f.panel->xField(), QStringLiteral("0"));
     EXPECT_TRUE(f.panel->exportButton()->isEnabled());
 }
 
@@ -224,7 +213,7 @@ TEST(CarteExportPanel, TheStatusSaysWhenAnElementLiesOutsideTheExportedArea)
     Fixture f;
     EXPECT_EQ(f.panel->statusLabel()->text(), CarteExportPanel::pageStatus());
     // The page starts 500 points in: the legend near the composition's right edge is cut.
-    f.type(f.panel->xField(), QStringLiteral("500"));
+    type(f.panel->xField(), QStringLiteral("500"));
     EXPECT_EQ(f.statusLastLine(), QStringLiteral("Un élément dépasse de la zone exportée."));
 }
 
@@ -232,8 +221,8 @@ TEST(CarteExportPanel, ExportProposesTheMapNameWritesTheFileAndClosesSilently)
 {
     Fixture f;
     SaveRecorder save;
-    f.choose(f.panel->formatPopup(), QStringLiteral("PNG"));
-    f.type(f.panel->dpiField(), QStringLiteral("72"));
+    choose(f.panel->formatPopup(), QStringLiteral("PNG"));
+    type(f.panel->dpiField(), QStringLiteral("72"));
     f.panel->exportButton()->click();
     ASSERT_EQ(save.requests.size(), 1);
     const DialogHooks::SavePanelRequest& r = save.requests.first();
@@ -250,7 +239,7 @@ TEST(CarteExportPanel, ExportProposesTheMapNameWritesTheFileAndClosesSilently)
 
     // A JPEG proposes "jpg" and only that type.
     f.panel->present(f.h.widget.get());
-    f.choose(f.panel->formatPopup(), QStringLiteral("JPEG"));
+    choose(f.panel->formatPopup(), QStringLiteral("JPEG"));
     save.cancel = true;
     f.panel->exportButton()->click();
     EXPECT_EQ(save.requests.last().suggestedName + "." + save.requests.last().types.first().extensions.first(),
@@ -261,7 +250,7 @@ TEST(CarteExportPanel, ExportProposesTheMapNameWritesTheFileAndClosesSilently)
 
     // SVG goes through the SVG writer.
     save.cancel = false;
-    f.choose(f.panel->formatPopup(), QStringLiteral("SVG"));
+    choose(f.panel->formatPopup(), QStringLiteral("SVG"));
     f.panel->exportButton()->click();
     QFile svg(save.dir.filePath(QStringLiteral("France.svg")));
     ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
@@ -273,8 +262,8 @@ TEST(CarteExportPanel, ReturnInAFieldExportsWithTheValueBeingTyped)
 {
     Fixture f;
     SaveRecorder save;
-    f.choose(f.panel->formatPopup(), QStringLiteral("PNG"));
-    f.type(f.panel->dpiField(), QStringLiteral("72"));
+    choose(f.panel->formatPopup(), QStringLiteral("PNG"));
+    type(f.panel->dpiField(), QStringLiteral("72"));
     QApplication::setActiveWindow(f.panel->window());
     QLineEdit* margin = f.panel->marginField();
     margin->setFocus();
@@ -289,7 +278,7 @@ TEST(CarteExportPanel, AZeroResolutionFailsBeforeTheDialogAndNotesComeInAnAlert)
 {
     Fixture f;
     SaveRecorder save;
-    f.choose(f.panel->formatPopup(), QStringLiteral("PNG"));
+    choose(f.panel->formatPopup(), QStringLiteral("PNG"));
     f.panel->dpiField()->setText(QStringLiteral("0"));
     f.panel->exportButton()->click();
     EXPECT_EQ(save.errors, QStringList{QStringLiteral("Saisissez une résolution positive en dpi.")});

@@ -1,12 +1,13 @@
 #include "support/ExportTestComposition.h"
+#include "support/ImageBytes.h"
 #include "support/PopplerTools.h"
 #include "support/YUpImage.h"
 #include "export/CarteBitmapExport.h"
 #include "export/CartePDFExport.h"
 #include "export/PDFExportImageAudit.h"
 #include "model/PlmErrors.h"
+#include "support/ErrorCapture.h"
 
-#include <QBuffer>
 #include <QPdfWriter>
 
 #include <gtest/gtest.h>
@@ -14,30 +15,15 @@
 namespace {
 
 using ExportTest::Composition;
-
-PlmExportSize compositionPage(double margin = 0)
-{
-    PlmExportSize s;
-    s.width = 400 * 25.4 / 72;
-    s.height = 300 * 25.4 / 72;
-    s.margin = margin;
-    s.compositionOrigin = QPointF(0, 0);
-    return s;
-}
+using ExportTest::compositionPage;
 
 QColor at(const QImage& image, double x, double y) { return image.pixelColor(int(x), image.height() - 1 - int(y)); }
 
 // A background picture for the map view: something a vector file cannot hold but as an image.
 PlmBackgroundImage picture()
 {
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(QColor(20, 160, 60));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
     PlmBackgroundImage b;
-    b.data = bytes;
+    b.data = plainPng(QColor(20, 160, 60), 8, 8, QImage::Format_RGB32);
     b.type = QStringLiteral("png");
     b.opacity = 1;
     b.position = PlmPoint{20, 20};
@@ -180,19 +166,11 @@ TEST(CartePDFExport, RefusalsLeaveTheCompositionAsBefore)
     const CarteExportSelection before = c.selection();
     PlmExportSize bad = compositionPage();
     bad.width = 9.999;
-    try {
-        CartePDFExport::exportPDF(c, bad);
-        FAIL();
-    } catch (const PlmWorkError& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("Dimensions attendues entre 10 et 2 000 mm."));
-    }
+    EXPECT_EQ(thrownMessage<PlmWorkError>([&] { CartePDFExport::exportPDF(c, bad); }),
+              QStringLiteral("Dimensions attendues entre 10 et 2 000 mm."));
     c.root->setFrame(QRectF(0, 0, 400, 0));
-    try {
-        CartePDFExport::exportPDF(c, compositionPage());
-        FAIL();
-    } catch (const PlmWorkError& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("La carte n’a pas encore de cadrage visible."));
-    }
+    EXPECT_EQ(thrownMessage<PlmWorkError>([&] { CartePDFExport::exportPDF(c, compositionPage()); }),
+              QStringLiteral("La carte n’a pas encore de cadrage visible."));
     EXPECT_EQ(c.selection(), before);
     EXPECT_EQ(c.exportingChanges, (QList<bool>{true, false, true, false}));
 }

@@ -1,9 +1,10 @@
 #include "page/DecorationGlyphs.h"
 #include "page/LegendLayout.h"
 #include "export/SVGCarteExport.h"
+#include "support/ImageBytes.h"
 #include "support/SvgTestSupport.h"
+#include "support/PresentationTestSupport.h"
 
-#include <QBuffer>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -28,24 +29,11 @@ QString written(const SvgCompositionView& view)
     return bodyOf(writer);
 }
 
-QByteArray pngOf(int width, int height)
-{
-    QImage image(width, height, QImage::Format_ARGB32);
-    image.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 TEST(SVGCarteExportDecorationsTest, AnImageIsPlacedUprightAndFittedInTheInnerRectangle)
 {
     SvgCompositionView view = objectView(PlmDecorationKind::image, QRectF(0, 0, 100, 100));
-    PlmEditingStyle style = view.object.presentation.effectiveEditingStyle();
-    style.padding = 0;
-    view.object.presentation.setEffectiveEditingStyle(style);
-    view.object.bitmap = pngOf(200, 100);
+    changeEditingStyle(view.object.presentation, [&](PlmEditingStyle& s) { s.padding = 0; });
+    view.object.bitmap = plainPng(Qt::red, 200, 100);
     const QString body = written(view);
     EXPECT_TRUE(body.contains(QStringLiteral(
         "<image transform=\"translate(0 75) scale(1 -1)\" width=\"100\" height=\"50\" href=\"data:image/png;base64,")))
@@ -79,9 +67,7 @@ TEST(SVGCarteExportDecorationsTest, FrameBordersUseTheirDashPatterns)
     for (const auto& row : rows) {
         SvgCompositionView view = objectView(PlmDecorationKind::rectangle, QRectF(0, 0, 80, 40));
         view.object.presentation.border = true;
-        PlmEditingStyle style = view.object.presentation.effectiveEditingStyle();
-        style.dash = row.dash;
-        view.object.presentation.setEffectiveEditingStyle(style);
+        changeEditingStyle(view.object.presentation, [&](PlmEditingStyle& s) { s.dash = row.dash; });
         const QString body = written(view);
         // The frame and the rectangle's own path carry the same border.
         QStringList expected = row.written + row.written;
@@ -115,10 +101,7 @@ TEST(SVGCarteExportDecorationsTest, AHiddenFrameStillWritesItsShadow)
 {
     SvgCompositionView view = objectView(PlmDecorationKind::rectangle, QRectF(0, 0, 80, 40));
     view.object.presentation.frameHidden = true;
-    PlmEditingStyle style = view.object.presentation.effectiveEditingStyle();
-    style.shadow = true;
-    style.shadowBlur = 0;
-    view.object.presentation.setEffectiveEditingStyle(style);
+    changeEditingStyle(view.object.presentation, [&](PlmEditingStyle& s) { s.shadow = true; s.shadowBlur = 0; });
     const QString body = written(view);
     EXPECT_EQ(capturesOf(body, QStringLiteral("<path  d=\"([^\"]+)\"")),
               (QStringList{QStringLiteral("M 3 -3 L 83 -3 L 83 37 L 3 37 L 3 -3 Z"),
@@ -174,13 +157,13 @@ TEST(SVGCarteExportDecorationsTest, ObjectsTurnAboutTheirCentreAndTheirOpacityGo
     // shows both, as on screen; a group opacity would hide the fill under the border.
     SvgCompositionView view = objectView(PlmDecorationKind::ellipse, QRectF(0, 0, 80, 40));
     view.object.presentation.background = PlmColor{1, 0, 0, 0.8};
-    PlmEditingStyle style = view.object.presentation.effectiveEditingStyle();
-    style.opacity = 0.5;
-    style.rotation = 30;
-    style.noFill = false;
-    style.frameFill = PlmColor{1, 1, 1, 0};
-    style.stroke = PlmColor{0, 0, 1, 1};
-    view.object.presentation.setEffectiveEditingStyle(style);
+    changeEditingStyle(view.object.presentation, [&](PlmEditingStyle& s) {
+        s.opacity = 0.5;
+        s.rotation = 30;
+        s.noFill = false;
+        s.frameFill = PlmColor{1, 1, 1, 0};
+        s.stroke = PlmColor{0, 0, 1, 1};
+    });
     const QString text = written(view);
     EXPECT_TRUE(text.startsWith(QStringLiteral("<g transform=\"translate(40 20) rotate(30) translate(-40 -20)\">")));
     EXPECT_FALSE(text.contains(QStringLiteral(" opacity=")));

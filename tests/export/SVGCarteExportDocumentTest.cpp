@@ -3,6 +3,7 @@
 #include "model/PlmErrors.h"
 #include "support/CanvasTestMaps.h"
 #include "support/SvgTestSupport.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +15,7 @@ QString documentText(const PlmExportResult& result) { return QString::fromUtf8(r
 
 QString errorOf(SVGCarteExport& writer)
 {
-    try {
-        writer.makeDocument();
-    } catch (const PlmError& error) {
-        return error.message();
-    }
-    return {};
+    return thrownMessage([&] { writer.makeDocument(); });
 }
 
 TEST(SVGCarteExportDocumentTest, AnA4PageWithAMarginGivesItsSizeViewBoxAndPageClip)

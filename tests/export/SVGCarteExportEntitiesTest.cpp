@@ -35,12 +35,6 @@ struct EntityScene {
     }
 };
 
-PlmEntity hidden(PlmEntity entity)
-{
-    entity.isHidden = true;
-    return entity;
-}
-
 TEST(SVGCarteExportEntitiesTest, HiddenMembersOfAGroupAreLeftOutAndOthersKeepTheirIndexPath)
 {
     PlmEntity group = groupEntity(QStringLiteral("g"), {hidden(squareEntity(QStringLiteral("a"), 0, 0, 1, 1)),

@@ -4,10 +4,12 @@
 #include "page/LegendLayout.h"
 #include "export/SVGCarteExport.h"
 #include "support/CanvasTestMaps.h"
+#include "support/ImageBytes.h"
 #include "support/SvgTestSupport.h"
 #include "support/YUpImage.h"
+#include "support/KeptRenders.h"
+#include "support/PresentationTestSupport.h"
 
-#include <QBuffer>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -32,17 +34,6 @@ QColor probe(const QImage& image, const QPointF& p)
 struct DecorationScene {
     SvgComposition composition = emptyComposition(kWidth, kHeight);
 
-    static QByteArray redLogo()
-    {
-        QImage image(40, 20, QImage::Format_ARGB32);
-        image.fill(QColor(220, 30, 30));
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        return bytes;
-    }
-
     void add(PlmDecorationObject object, const QRectF& frame, const DecorationDrawingContext& context = {})
     {
         SvgCompositionView view;
@@ -65,14 +56,14 @@ struct DecorationScene {
         PlmDecorationObject box("r", PlmDecorationKind::rectangle);
         box.presentation.background = PlmColor{0.2, 0.7, 0.3, 1};
         box.presentation.border = true;
-        PlmEditingStyle dashed = box.presentation.effectiveEditingStyle();
-        dashed.dash = 1;
-        dashed.strokeWidth = 2;
-        dashed.rotation = 20;
-        box.presentation.setEffectiveEditingStyle(dashed);
+        changeEditingStyle(box.presentation, [&](PlmEditingStyle& s) {
+            s.dash = 1;
+            s.strokeWidth = 2;
+            s.rotation = 20;
+        });
         add(box, QRectF(20, 140, 110, 60));
         PlmDecorationObject logo("i", PlmDecorationKind::image);
-        logo.bitmap = redLogo();
+        logo.bitmap = plainPng(QColor(220, 30, 30), 40, 20);
         add(logo, QRectF(150, 140, 100, 60));
         PlmDecorationObject symbol("f", PlmDecorationKind::sfSymbol);
         PlmProportionalSettings star;
@@ -126,10 +117,8 @@ TEST(SVGCarteExportRenderTest, DecorationsAndASymbolLegendRenderAsOnScreen)
     const QImage svg = renderWithRsvg(writer.makeDocument().data, 1);
     ASSERT_FALSE(svg.isNull());
     const YUpImage raster = scene.raster();
-    if (qEnvironmentVariableIsSet("PELMORA_KEEP_RENDERS")) {
-        svg.save(QStringLiteral("/tmp/svg-decorations.png"));
-        raster.image.save(QStringLiteral("/tmp/raster-decorations.png"));
-    }
+    KeptRenders::keep(QStringLiteral("svg-decorations.png"), svg);
+    KeptRenders::keep(QStringLiteral("raster-decorations.png"), raster.image);
     const struct {
         const char* name;
         QPointF at;

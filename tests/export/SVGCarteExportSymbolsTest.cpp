@@ -1,6 +1,7 @@
 #include "canvas/VectorCanvas.h"
 #include "export/SVGCarteExport.h"
 #include "support/CanvasTestMaps.h"
+#include "support/ProportionalShapeTestSupport.h"
 #include "support/SvgTestSupport.h"
 #include "platform/SymbolGlyphProvider.h"
 
@@ -8,15 +9,9 @@
 
 using namespace CanvasTestMaps;
 using namespace SvgTestSupport;
+using ProportionalShapeTest::settingsOf;
 
 namespace {
-
-PlmProportionalSettings settingsOf(PlmSymbolKind kind)
-{
-    PlmProportionalSettings settings;
-    settings.kind = kind;
-    return settings;
-}
 
 // An SVG symbol whose one part is a 10 × 20 rectangle from (0, 0), stroked 1 point wide.
 std::shared_ptr<const ProportionalShape> tallSymbol(std::optional<QList<double>> dash = std::nullopt, double lineWidth = 1)

@@ -5,8 +5,10 @@
 #include "export/CarteExportSymbolNames.h"
 #include "export/ThematicCanvasExport.h"
 #include "support/CompositionTestSupport.h"
+#include "support/ImageBytes.h"
 #include "support/PopplerTools.h"
 #include "support/YUpImage.h"
+#include "support/KeptRenders.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -102,12 +104,8 @@ TEST(ThematicCanvasExport, PngJpegAndPdfShowWhatTheScreenShows)
     EXPECT_EQ(composition.selection(), before);
     EXPECT_FALSE(p.canvas.isExporting);
 
-    const QString dir = QDir::temp().filePath(QStringLiteral("pelmora-export-"));
-    for (const auto& [name, data] : {std::pair{"page.png", png.data}, {"page.jpg", jpeg.data}, {"page.pdf", pdf.data}}) {
-        QFile file(dir + QString::fromLatin1(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(data);
-    }
+    for (const auto& [name, data] : {std::pair{"page.png", png.data}, {"page.jpg", jpeg.data}, {"page.pdf", pdf.data}})
+        KeptRenders::keep(QStringLiteral("export-") + QString::fromLatin1(name), data);
     const QImage screen = p.canvas.renderToImage(1.0);
     const QImage fromPng = decoded(png.data);
     const QImage fromJpeg = decoded(jpeg.data);
@@ -163,12 +161,8 @@ TEST(ThematicCanvasExport, SystemSymbolsOfTheLayerAreRasterizedOnceWhenThePdfHol
 
     QImage green(4, 4, QImage::Format_RGB32);
     green.fill(QColor(20, 160, 60));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    green.save(&buffer, "PNG");
     PlmBackgroundImage picture;
-    picture.data = bytes;
+    picture.data = encodedImage(green);
     picture.type = QStringLiteral("png");
     picture.width = 5;
     picture.height = 5;

@@ -21,18 +21,6 @@ PlmEntity textEntity(const QString& id, const QString& text)
     return PlmEntity(id, text, PlmGeometry::text(value), style({0, 0, 0, 1}, std::nullopt));
 }
 
-PlmEntity locked(PlmEntity entity)
-{
-    entity.isLocked = true;
-    return entity;
-}
-
-PlmEntity hidden(PlmEntity entity)
-{
-    entity.isHidden = true;
-    return entity;
-}
-
 PlmVariable variable(const QString& id, const QMap<QString, double>& cells)
 {
     QMap<QString, PlmValue> values;

@@ -23,18 +23,6 @@ using namespace CanvasTestMaps;
 
 namespace {
 
-PlmEntity locked(PlmEntity entity)
-{
-    entity.isLocked = true;
-    return entity;
-}
-
-PlmEntity hidden(PlmEntity entity)
-{
-    entity.isHidden = true;
-    return entity;
-}
-
 PlmWork sampleWork()
 {
     PlmWork work;

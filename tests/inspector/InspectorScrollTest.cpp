@@ -2,6 +2,7 @@
 #include "inspector/InspectorScroll.h"
 #include "inspector/InspectorSection.h"
 #include "platform/UserDefaults.h"
+#include "support/WidgetInput.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -134,20 +135,13 @@ TEST(InspectorScroll, ClosingASectionWithTheMouseShortensTheColumn)
     EXPECT_EQ(section->width(), scroll.viewport()->width());
 
     QToolButton* header = section->header();
-    const QPoint centre = header->rect().center();
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(centre), header->mapToGlobal(QPointF(centre)), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(centre), header->mapToGlobal(QPointF(centre)),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(header, &press);
-    QApplication::sendEvent(header, &release);
+    sendClick(header, header->rect().center());
     settle();
     EXPECT_FALSE(section->isOpen());
     EXPECT_EQ(scroll.verticalScrollBar()->maximum(), 0);
     EXPECT_EQ(UserDefaults::boolValue(QStringLiteral("Carte.Inspecteur.section.Symboles"), true), false);
 
-    QApplication::sendEvent(header, &press);
-    QApplication::sendEvent(header, &release);
+    sendClick(header, header->rect().center());
     settle();
     EXPECT_TRUE(section->isOpen());
     EXPECT_GT(scroll.verticalScrollBar()->maximum(), 0);

@@ -1,70 +1,64 @@
 #include "inspector/PaletteSlider.h"
+#include "support/WidgetInput.h"
 
-#include <QApplication>
-#include <QMouseEvent>
 #include <QStringList>
 #include <QStyle>
 #include <gtest/gtest.h>
 
 namespace {
 
-void sendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons buttons)
-{
-    QMouseEvent event(type, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
+// A shown slider 200 points wide whose drag reports and value changes are recorded in order.
+struct RecordedSlider {
+    PaletteSlider slider;
+    QStringList calls;
+
+    RecordedSlider(double value, double minimum, double maximum)
+        : slider(value, minimum, maximum)
+    {
+        slider.resize(200, 20);
+        slider.show();
+        slider.begin = [this] { calls << "begin"; };
+        slider.end = [this] { calls << "end"; };
+        QObject::connect(&slider, &PaletteSlider::doubleValueChanged, [this](double) { calls << "value"; });
+    }
+};
 
 } // namespace
 
 TEST(PaletteSlider, ADragThatChangesNothingStillReportsBeginThenEndOnce)
 {
-    PaletteSlider slider(0.5, 0, 1);
-    slider.resize(200, 20);
-    slider.show();
-    QStringList calls;
-    slider.begin = [&] { calls << "begin"; };
-    slider.end = [&] { calls << "end"; };
+    RecordedSlider t(0.5, 0, 1);
     const QPoint handle(100, 10);
-    sendMouse(&slider, QEvent::MouseButtonPress, handle, Qt::LeftButton);
-    EXPECT_TRUE(slider.isDragging());
-    sendMouse(&slider, QEvent::MouseButtonRelease, handle, Qt::NoButton);
-    EXPECT_EQ(calls, (QStringList{"begin", "end"}));
-    EXPECT_FALSE(slider.isDragging());
-    EXPECT_DOUBLE_EQ(slider.doubleValue(), 0.5);
+    sendMouse(&t.slider, QEvent::MouseButtonPress, handle);
+    EXPECT_TRUE(t.slider.isDragging());
+    sendMouse(&t.slider, QEvent::MouseButtonRelease, handle);
+    EXPECT_EQ(t.calls, (QStringList{"begin", "end"}));
+    EXPECT_FALSE(t.slider.isDragging());
+    EXPECT_DOUBLE_EQ(t.slider.doubleValue(), 0.5);
 }
 
 TEST(PaletteSlider, ChangesDuringTheDragFallBetweenBeginAndEnd)
 {
-    PaletteSlider slider(0, 0, 100);
-    slider.resize(200, 20);
-    slider.show();
-    QStringList calls;
-    slider.begin = [&] { calls << "begin"; };
-    slider.end = [&] { calls << "end"; };
-    QObject::connect(&slider, &PaletteSlider::doubleValueChanged, [&](double) { calls << "value"; });
-    const QPoint start(slider.style()->sliderPositionFromValue(0, PaletteSlider::steps, 0, 200) + 2, 10);
-    sendMouse(&slider, QEvent::MouseButtonPress, start, Qt::LeftButton);
-    sendMouse(&slider, QEvent::MouseMove, start + QPoint(80, 0), Qt::LeftButton);
-    sendMouse(&slider, QEvent::MouseButtonRelease, start + QPoint(80, 0), Qt::NoButton);
-    ASSERT_GE(calls.size(), 3);
-    EXPECT_EQ(calls.first(), "begin");
-    EXPECT_EQ(calls.last(), "end");
-    EXPECT_EQ(calls.count("begin"), 1);
-    EXPECT_EQ(calls.count("end"), 1);
-    EXPECT_GT(slider.doubleValue(), 0);
+    RecordedSlider t(0, 0, 100);
+    const QPoint start(t.slider.style()->sliderPositionFromValue(0, PaletteSlider::steps, 0, 200) + 2, 10);
+    sendMouse(&t.slider, QEvent::MouseButtonPress, start);
+    sendMouse(&t.slider, QEvent::MouseMove, start + QPoint(80, 0));
+    sendMouse(&t.slider, QEvent::MouseButtonRelease, start + QPoint(80, 0));
+    ASSERT_GE(t.calls.size(), 3);
+    EXPECT_EQ(t.calls.first(), "begin");
+    EXPECT_EQ(t.calls.last(), "end");
+    EXPECT_EQ(t.calls.count("begin"), 1);
+    EXPECT_EQ(t.calls.count("end"), 1);
+    EXPECT_GT(t.slider.doubleValue(), 0);
 }
 
 TEST(PaletteSlider, HidingTheSliderMidDragClosesTheDragOnce)
 {
-    PaletteSlider slider(0.2, 0, 1);
-    slider.resize(200, 20);
-    slider.show();
-    int ends = 0;
-    slider.end = [&] { ++ends; };
-    sendMouse(&slider, QEvent::MouseButtonPress, QPoint(40, 10), Qt::LeftButton);
-    slider.hide();
-    sendMouse(&slider, QEvent::MouseButtonRelease, QPoint(40, 10), Qt::NoButton);
-    EXPECT_EQ(ends, 1);
+    RecordedSlider t(0.2, 0, 1);
+    sendMouse(&t.slider, QEvent::MouseButtonPress, QPoint(40, 10));
+    t.slider.hide();
+    sendMouse(&t.slider, QEvent::MouseButtonRelease, QPoint(40, 10));
+    EXPECT_EQ(t.calls.count("end"), 1);
 }
 
 TEST(PaletteSlider, UnsetClosuresAreSkipped)
@@ -72,8 +66,7 @@ TEST(PaletteSlider, UnsetClosuresAreSkipped)
     PaletteSlider slider;
     slider.resize(200, 20);
     slider.show();
-    sendMouse(&slider, QEvent::MouseButtonPress, QPoint(40, 10), Qt::LeftButton);
-    sendMouse(&slider, QEvent::MouseButtonRelease, QPoint(40, 10), Qt::NoButton);
+    sendClick(&slider, QPoint(40, 10));
     EXPECT_FALSE(slider.isDragging());
 }
 

@@ -6,6 +6,7 @@
 #include "model/PlmMapCodec.h"
 #include "online/OnlineWindowController.h"
 #include "support/OnlineTestServer.h"
+#include "support/TestFiles.h"
 #include "platform/Bookmark.h"
 #include "desktop/CommandRouter.h"
 #include "desktop/DialogHooks.h"
@@ -61,13 +62,7 @@ protected:
     }
 
     QString path(const QString& relative) const { return dir.path() + QLatin1Char('/') + relative; }
-    void write(const QString& relative, const QByteArray& bytes) const
-    {
-        QDir().mkpath(QFileInfo(path(relative)).absolutePath());
-        QFile file(path(relative));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
+    void write(const QString& relative, const QByteArray& bytes) const { writeBytes(path(relative), bytes); }
     // Adopts a new package without any dialog.
     QString adopt(const QString& name)
     {

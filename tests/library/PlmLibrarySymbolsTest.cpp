@@ -4,6 +4,8 @@
 #include "librarystore/PlmLibrarySymbols.h"
 #include "basemaps/PlmSvgReader.h"
 #include "model/PlmMapCodec.h"
+#include "support/LibraryRefusal.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,33 +36,6 @@ PlmMap symbolMap(const PlmEntityList& entities)
     return PlmMap(QStringLiteral("Étoile"), entities, {{QStringLiteral("source.format"), QStringLiteral("SVG")}});
 }
 
-// The refusal raised by the call with its sentence, or nothing.
-template <typename F>
-std::optional<StoreKind> storeRefusal(F&& call, QString* message = nullptr)
-{
-    try {
-        call();
-    } catch (const PlmLibraryError& error) {
-        if (message)
-            *message = QString::fromUtf8(error.what());
-        return error.kind();
-    }
-    return std::nullopt;
-}
-
-template <typename F>
-std::optional<PackageKind> packageRefusal(F&& call, QString* message = nullptr)
-{
-    try {
-        call();
-    } catch (const PlmLibraryPackageError& error) {
-        if (message)
-            *message = QString::fromUtf8(error.what());
-        return error.kind();
-    }
-    return std::nullopt;
-}
-
 class PlmLibrarySymbolsTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -71,12 +46,6 @@ protected:
     }
     QString symbolsFolder() const { return store->root() + QStringLiteral("/.symbols"); }
     QStringList symbolFiles() const { return QDir(symbolsFolder()).entryList(QDir::Files | QDir::Hidden); }
-    void writeFile(const QString& path, const QByteArray& bytes) const
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
 
     QTemporaryDir dir;
     QString package = dir.filePath(QStringLiteral("Bibliothèque.plmlibrary"));
@@ -142,8 +111,8 @@ TEST_F(PlmLibrarySymbolsTest, AnImportedDrawingIsAcceptedAndImportedLetteringIsN
 TEST_F(PlmLibrarySymbolsTest, ListingSkipsHiddenAndOtherFilesAndFoldersNamedLikeMaps)
 {
     store->addSymbol(symbolMap({pathEntity("a")}), QStringLiteral("Un"));
-    writeFile(symbolsFolder() + QStringLiteral("/.caché.plmmap"), "{}");
-    writeFile(symbolsFolder() + QStringLiteral("/notes.txt"), "texte");
+    writeBytes(symbolsFolder() + QStringLiteral("/.caché.plmmap"), "{}");
+    writeBytes(symbolsFolder() + QStringLiteral("/notes.txt"), "texte");
     ASSERT_TRUE(QDir().mkpath(symbolsFolder() + QStringLiteral("/Dossier.plmmap/Deux.plmmap")));
     const QList<PlmLibraryItem> items = store->symbolItems();
     ASSERT_EQ(items.size(), 1);
@@ -152,7 +121,7 @@ TEST_F(PlmLibrarySymbolsTest, ListingSkipsHiddenAndOtherFilesAndFoldersNamedLike
 
 TEST_F(PlmLibrarySymbolsTest, ALinkOrAFileInPlaceOfTheFolderIsRefused)
 {
-    writeFile(symbolsFolder(), "pas un dossier");
+    writeBytes(symbolsFolder(), "pas un dossier");
     QString message;
     EXPECT_EQ(storeRefusal([&] { store->symbolItems(); }, &message), StoreKind::invalidFolder);
     EXPECT_EQ(message, QStringLiteral("Le dossier de destination n’existe pas."));
@@ -196,7 +165,7 @@ TEST_F(PlmLibrarySymbolsTest, DeletionTakesOnlyMarkedDocumentsOfTheSymbolsFolder
     const QString baseMap = store->addMap(map, QStringLiteral("Fond"), store->root());
     const QString symbol = store->addSymbol(map, QStringLiteral("Étoile"));
     const QString unmarked = symbolsFolder() + QStringLiteral("/Main.plmmap");
-    writeFile(unmarked, PlmMapCodec::encode(map));
+    writeBytes(unmarked, PlmMapCodec::encode(map));
 
     QString message;
     EXPECT_EQ(storeRefusal([&] { store->deleteSymbol(baseMap); }, &message), StoreKind::outsideLibrary);
@@ -224,7 +193,7 @@ TEST_F(PlmLibrarySymbolsTest, AMissingOrForeignManifestRefusesAllThreeOperations
     const QString symbol = store->addSymbol(map, QStringLiteral("Étoile"));
     const QString manifest = store->root() + QStringLiteral("/.plmlibrary.json");
 
-    writeFile(manifest, R"({"version":2,"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","created":0})");
+    writeBytes(manifest, R"({"version":2,"id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","created":0})");
     QString message;
     EXPECT_EQ(packageRefusal([&] { store->symbolItems(); }, &message), PackageKind::invalidPackage);
     EXPECT_EQ(message, QStringLiteral("Ce package n’est pas une bibliothèque Pelmora valide ou sa version n’est pas "

@@ -1,6 +1,8 @@
 #include "librarystore/PlmLibraryError.h"
 #include "librarystore/PlmLibraryManifest.h"
 #include "librarystore/PlmLibraryStore.h"
+#include "support/LibraryRefusal.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -17,46 +19,12 @@ using StoreKind = PlmLibraryError::Kind;
 
 namespace {
 
-// The package refusal raised by the call, or nothing.
-template <typename F>
-std::optional<PackageKind> packageRefusal(F&& call)
-{
-    try {
-        call();
-    } catch (const PlmLibraryPackageError& error) {
-        return error.kind();
-    }
-    return std::nullopt;
-}
-
-template <typename F>
-std::optional<StoreKind> storeRefusal(F&& call)
-{
-    try {
-        call();
-    } catch (const PlmLibraryError& error) {
-        return error.kind();
-    }
-    return std::nullopt;
-}
-
 class PlmLibraryPackageTest : public ::testing::Test {
 protected:
     ~PlmLibraryPackageTest() override { PlmLibraryStore::setMigrationCopyObserver(nullptr); }
 
     QString path(const QString& relative) const { return dir.path() + QLatin1Char('/') + relative; }
-    void write(const QString& relative, const QByteArray& bytes) const
-    {
-        QDir().mkpath(QFileInfo(path(relative)).absolutePath());
-        QFile file(path(relative));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    static QByteArray contents(const QString& file)
-    {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<absent>");
-    }
+    void write(const QString& relative, const QByteArray& bytes) const { writeBytes(path(relative), bytes); }
     void makeLegacyFolder() const
     {
         write(QStringLiteral("Fonds/Europe/France.plmmap"), "france");
@@ -126,7 +94,7 @@ TEST_F(PlmLibraryPackageTest, createAndOpenByExtensionCaseInsensitively)
     EXPECT_EQ(created.root(), path(QStringLiteral("Atlas.PLMLIBRARY")));
     EXPECT_FALSE(created.trashDirectory().has_value());
     EXPECT_EQ(QFileInfo(created.root()).permissions() & 0x0777, QFileDevice::Permissions(0x0755) & 0x0777);
-    const QByteArray manifest = contents(created.root() + QStringLiteral("/.plmlibrary.json"));
+    const QByteArray manifest = fileBytes(created.root() + QStringLiteral("/.plmlibrary.json"));
     EXPECT_EQ(PlmLibraryManifest::decode(manifest), PlmLibraryManifest::read(created.root()));
     EXPECT_EQ(PlmLibraryStore::openPackage(path(QStringLiteral("Atlas.PLMLIBRARY"))), created);
 
@@ -190,13 +158,13 @@ TEST_F(PlmLibraryPackageTest, creationNeverReplacesAnythingAndNeedsAFolderAsPare
     write(QStringLiteral("Pris.plmlibrary/carte.plmmap"), "à moi");
     EXPECT_EQ(storeRefusal([&] { PlmLibraryStore::createPackage(path(QStringLiteral("Pris.plmlibrary")), std::nullopt); }),
               StoreKind::collision);
-    EXPECT_EQ(contents(path(QStringLiteral("Pris.plmlibrary/carte.plmmap"))), QByteArray("à moi"));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("Pris.plmlibrary/carte.plmmap"))), QByteArray("à moi"));
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("Pris.plmlibrary/.plmlibrary.json"))));
 
     write(QStringLiteral("plat"), "fichier");
     EXPECT_EQ(packageRefusal([&] { PlmLibraryStore::createPackage(path(QStringLiteral("plat/Neuve.plmlibrary")), std::nullopt); }),
               PackageKind::unavailable);
-    EXPECT_EQ(contents(path(QStringLiteral("plat"))), QByteArray("fichier"));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("plat"))), QByteArray("fichier"));
 }
 
 TEST_F(PlmLibraryPackageTest, migrationCopiesEverythingAndProvesIt)
@@ -208,12 +176,12 @@ TEST_F(PlmLibraryPackageTest, migrationCopiesEverythingAndProvesIt)
     EXPECT_EQ(before.value(QStringLiteral(".réglages")).size(), 64);
 
     const PlmLibraryStore store = PlmLibraryStore::createPackage(path(QStringLiteral("Neuve.plmlibrary")), path(QStringLiteral("Fonds")));
-    EXPECT_EQ(contents(store.root() + QStringLiteral("/Europe/France.plmmap")), QByteArray("france"));
-    EXPECT_EQ(contents(store.root() + QStringLiteral("/Europe/Italie.plmmap")), QByteArray("italie"));
-    EXPECT_EQ(contents(store.root() + QStringLiteral("/.réglages")), QByteArray("caché"));
+    EXPECT_EQ(fileBytes(store.root() + QStringLiteral("/Europe/France.plmmap")), QByteArray("france"));
+    EXPECT_EQ(fileBytes(store.root() + QStringLiteral("/Europe/Italie.plmmap")), QByteArray("italie"));
+    EXPECT_EQ(fileBytes(store.root() + QStringLiteral("/.réglages")), QByteArray("caché"));
     EXPECT_EQ(PlmLibraryStore::fileDigests(store.root()), before); // the manifest is not part of the proof
     EXPECT_NO_THROW(PlmLibraryManifest::read(store.root()));
-    EXPECT_EQ(contents(path(QStringLiteral("Fonds/Europe/France.plmmap"))), QByteArray("france"));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("Fonds/Europe/France.plmmap"))), QByteArray("france"));
     EXPECT_EQ(PlmLibraryStore::fileDigests(path(QStringLiteral("Fonds"))), before);
 }
 
@@ -268,14 +236,14 @@ TEST_F(PlmLibraryPackageTest, aFolderChangedDuringTheCopyLeavesNoPackageAndTheOr
     EXPECT_EQ(packageRefusal([&] { PlmLibraryStore::createPackage(path(QStringLiteral("N.plmlibrary")), path(QStringLiteral("Fonds"))); }),
               PackageKind::integrity);
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("N.plmlibrary"))));
-    EXPECT_EQ(contents(path(QStringLiteral("Fonds/Europe/Italie.plmmap"))), QByteArray("italie"));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("Fonds/Europe/Italie.plmmap"))), QByteArray("italie"));
 
     // A copy damaged after it was made is caught by the same proof.
     PlmLibraryStore::setMigrationCopyObserver([this] { write(QStringLiteral("M.plmlibrary/Europe/Italie.plmmap"), "abîmée"); });
     EXPECT_EQ(packageRefusal([&] { PlmLibraryStore::createPackage(path(QStringLiteral("M.plmlibrary")), path(QStringLiteral("Fonds"))); }),
               PackageKind::integrity);
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("M.plmlibrary"))));
-    EXPECT_EQ(contents(path(QStringLiteral("Fonds/Europe/Italie.plmmap"))), QByteArray("italie"));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("Fonds/Europe/Italie.plmmap"))), QByteArray("italie"));
 }
 
 TEST_F(PlmLibraryPackageTest, legacyStoreIsMadeInThePerUserDataFolder)

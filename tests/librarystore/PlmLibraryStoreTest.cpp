@@ -1,6 +1,8 @@
 #include "librarystore/PlmLibraryError.h"
 #include "librarystore/PlmLibraryStore.h"
 #include "model/PlmMapCodec.h"
+#include "support/LibraryRefusal.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,18 +14,6 @@ using Kind = PlmLibraryError::Kind;
 
 namespace {
 
-// Runs the call and returns the store refusal it raised, or nothing.
-template <typename F>
-std::optional<Kind> refusal(F&& call)
-{
-    try {
-        call();
-    } catch (const PlmLibraryError& error) {
-        return error.kind();
-    }
-    return std::nullopt;
-}
-
 class PlmLibraryStoreTest : public ::testing::Test {
 protected:
     PlmLibraryStoreTest()
@@ -34,22 +24,11 @@ protected:
     }
 
     QString path(const QString& relative) const { return root + QLatin1Char('/') + relative; }
-    void write(const QString& relative, const QByteArray& bytes) const
-    {
-        QDir().mkpath(QFileInfo(path(relative)).absolutePath());
-        QFile file(path(relative));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
+    void write(const QString& relative, const QByteArray& bytes) const { writeBytes(path(relative), bytes); }
     static QByteArray mapBytes(const QString& name) { return PlmMapCodec::encode(PlmMap(name, {})); }
     void writeMap(const QString& relative, const QString& name = QStringLiteral("Carte")) const
     {
         write(relative, mapBytes(name));
-    }
-    static QByteArray contents(const QString& file)
-    {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<absent>");
     }
     static QStringList names(const QList<PlmLibraryItem>& items)
     {
@@ -86,21 +65,21 @@ TEST_F(PlmLibraryStoreTest, nameRuleTrimsAndRefuses)
     EXPECT_EQ(PlmLibraryStore::validatedName(QStringLiteral("Région Île-de-France")), QStringLiteral("Région Île-de-France"));
     for (const QString& bad : {QString(), QStringLiteral("   \n"), QStringLiteral(".cache"), QStringLiteral("a/b"),
                                QStringLiteral("a:b"), QStringLiteral("a\tb"), QStringLiteral("a\u200Db")})
-        EXPECT_EQ(refusal([&] { PlmLibraryStore::validatedName(bad); }), Kind::invalidName) << bad.toStdString();
+        EXPECT_EQ(storeRefusal([&] { PlmLibraryStore::validatedName(bad); }), Kind::invalidName) << bad.toStdString();
 }
 
 TEST_F(PlmLibraryStoreTest, addingWithoutANameCleansTheMapNameAndNumbersTakenNames)
 {
     const QString a = store.addMap(PlmMap(QStringLiteral("a/b:c"), {}), std::nullopt, root);
     EXPECT_EQ(QFileInfo(a).fileName(), QStringLiteral("a\u2013b\u2013c.plmmap"));
-    EXPECT_EQ(contents(a), mapBytes(QStringLiteral("a/b:c")));
+    EXPECT_EQ(fileBytes(a), mapBytes(QStringLiteral("a/b:c")));
     EXPECT_EQ(QFileInfo(store.addMap(PlmMap(QStringLiteral("..."), {}), std::nullopt, root)).fileName(), QStringLiteral("Fond.plmmap"));
     EXPECT_EQ(QFileInfo(store.addMap(PlmMap(QStringLiteral("   "), {}), std::nullopt, root)).fileName(), QStringLiteral("Fond (2).plmmap"));
     EXPECT_EQ(QFileInfo(store.addMap(PlmMap(QString(), {}), std::nullopt, root)).fileName(), QStringLiteral("Fond (3).plmmap"));
     EXPECT_EQ(PlmLibraryStore::cleanedName(QStringLiteral("..Carte.")), QStringLiteral("Carte"));
-    EXPECT_EQ(refusal([&] { store.addMap(PlmMap(QStringLiteral("x"), {}), QStringLiteral("a/b"), root); }), Kind::invalidName);
+    EXPECT_EQ(storeRefusal([&] { store.addMap(PlmMap(QStringLiteral("x"), {}), QStringLiteral("a/b"), root); }), Kind::invalidName);
     // A folder outside the library, or missing, is refused before anything is written.
-    EXPECT_EQ(refusal([&] { store.addMap(PlmMap(QStringLiteral("x"), {}), std::nullopt, dir.path()); }), Kind::outsideLibrary);
+    EXPECT_EQ(storeRefusal([&] { store.addMap(PlmMap(QStringLiteral("x"), {}), std::nullopt, dir.path()); }), Kind::outsideLibrary);
     EXPECT_THROW(store.addMap(PlmMap(QStringLiteral("x"), {}), std::nullopt, path(QStringLiteral("absent"))), PlmLibraryFileError);
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("x.plmmap"))));
 }
@@ -108,26 +87,18 @@ TEST_F(PlmLibraryStoreTest, addingWithoutANameCleansTheMapNameAndNumbersTakenNam
 TEST_F(PlmLibraryStoreTest, importAcceptsOnlyDecodableMapsAndNeverChangesTheSource)
 {
     const QString outside = dir.path() + QStringLiteral("/Carte.PLMMAP");
-    {
-        QFile f(outside);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(mapBytes(QStringLiteral("Carte")));
-    }
+    writeBytes(outside, mapBytes(QStringLiteral("Carte")));
     const QString imported = store.importMap(outside, root);
     EXPECT_EQ(QFileInfo(imported).fileName(), QStringLiteral("Carte.plmmap"));
-    EXPECT_EQ(contents(imported), contents(outside));
+    EXPECT_EQ(fileBytes(imported), fileBytes(outside));
     EXPECT_EQ(QFileInfo(store.importMap(outside, root)).fileName(), QStringLiteral("Carte (2).plmmap"));
 
     const QString json = dir.path() + QStringLiteral("/carte.json");
     QFile(outside).copy(json);
-    EXPECT_EQ(refusal([&] { store.importMap(json, root); }), Kind::unsupportedFile);
+    EXPECT_EQ(storeRefusal([&] { store.importMap(json, root); }), Kind::unsupportedFile);
 
     const QString damaged = dir.path() + QStringLiteral("/Abîmée.plmmap");
-    {
-        QFile f(damaged);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("{\"version\": 1, \"map\": [");
-    }
+    writeBytes(damaged, "{\"version\": 1, \"map\": [");
     EXPECT_THROW(store.importMap(damaged, root), PlmError);
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("Abîmée.plmmap"))));
 }
@@ -138,7 +109,7 @@ TEST_F(PlmLibraryStoreTest, renameKeepsTheExtensionAndRefusesTakenNames)
     writeMap(QStringLiteral("Asie.plmmap"));
     const QString europe = path(QStringLiteral("Europe.plmmap"));
     EXPECT_EQ(store.rename(europe, QStringLiteral("Europe")), europe);
-    EXPECT_EQ(refusal([&] { store.rename(europe, QStringLiteral("Asie")); }), Kind::collision);
+    EXPECT_EQ(storeRefusal([&] { store.rename(europe, QStringLiteral("Asie")); }), Kind::collision);
     const QString monde = store.rename(europe, QStringLiteral(" Monde "));
     EXPECT_EQ(monde, path(QStringLiteral("Monde.plmmap")));
     EXPECT_FALSE(QFileInfo::exists(europe));
@@ -151,15 +122,15 @@ TEST_F(PlmLibraryStoreTest, moveRefusesDescendantsAndCollisions)
     writeMap(QStringLiteral("A/B/Carte.plmmap"));
     writeMap(QStringLiteral("Carte.plmmap"));
     const QString a = path(QStringLiteral("A"));
-    EXPECT_EQ(refusal([&] { store.moveInto(a, a); }), Kind::descendantMove);
-    EXPECT_EQ(refusal([&] { store.moveInto(a, path(QStringLiteral("A/B"))); }), Kind::descendantMove);
-    EXPECT_EQ(refusal([&] { store.moveInto(path(QStringLiteral("Carte.plmmap")), path(QStringLiteral("A/B"))); }), Kind::collision);
+    EXPECT_EQ(storeRefusal([&] { store.moveInto(a, a); }), Kind::descendantMove);
+    EXPECT_EQ(storeRefusal([&] { store.moveInto(a, path(QStringLiteral("A/B"))); }), Kind::descendantMove);
+    EXPECT_EQ(storeRefusal([&] { store.moveInto(path(QStringLiteral("Carte.plmmap")), path(QStringLiteral("A/B"))); }), Kind::collision);
     EXPECT_EQ(store.moveInto(path(QStringLiteral("A/B/Carte.plmmap")), path(QStringLiteral("A/B"))), path(QStringLiteral("A/B/Carte.plmmap")));
-    EXPECT_EQ(refusal([&] { store.moveInto(a, path(QStringLiteral("Carte.plmmap"))); }), Kind::invalidFolder);
+    EXPECT_EQ(storeRefusal([&] { store.moveInto(a, path(QStringLiteral("Carte.plmmap"))); }), Kind::invalidFolder);
     // A sibling whose name merely starts like the folder is not a descendant.
     QDir(root).mkdir(QStringLiteral("AB"));
     EXPECT_EQ(store.moveInto(a, path(QStringLiteral("AB"))), path(QStringLiteral("AB/A")));
-    EXPECT_EQ(contents(path(QStringLiteral("AB/A/B/Carte.plmmap"))), mapBytes(QStringLiteral("Carte")));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("AB/A/B/Carte.plmmap"))), mapBytes(QStringLiteral("Carte")));
 }
 
 TEST_F(PlmLibraryStoreTest, itemCheckKeepsEverythingInsideTheRoot)
@@ -172,13 +143,13 @@ TEST_F(PlmLibraryStoreTest, itemCheckKeepsEverythingInsideTheRoot)
 
     EXPECT_FALSE(store.item(path(QStringLiteral("EUROPE.PLMMAP"))).isFolder);
     EXPECT_TRUE(store.item(path(QStringLiteral("x.plmmap"))).isFolder);
-    EXPECT_EQ(refusal([&] { store.item(root); }), Kind::outsideLibrary);
-    EXPECT_EQ(refusal([&] { store.item(path(QStringLiteral("../Fonds/../Corbeille"))); }), Kind::outsideLibrary);
-    EXPECT_EQ(refusal([&] { store.item(path(QStringLiteral("lien.plmmap"))); }), Kind::outsideLibrary);
-    EXPECT_EQ(refusal([&] { store.item(path(QStringLiteral("dehors/Fonds/EUROPE.PLMMAP"))); }), Kind::outsideLibrary);
-    EXPECT_EQ(refusal([&] { store.item(path(QStringLiteral("notes.txt"))); }), Kind::unsupportedFile);
+    EXPECT_EQ(storeRefusal([&] { store.item(root); }), Kind::outsideLibrary);
+    EXPECT_EQ(storeRefusal([&] { store.item(path(QStringLiteral("../Fonds/../Corbeille"))); }), Kind::outsideLibrary);
+    EXPECT_EQ(storeRefusal([&] { store.item(path(QStringLiteral("lien.plmmap"))); }), Kind::outsideLibrary);
+    EXPECT_EQ(storeRefusal([&] { store.item(path(QStringLiteral("dehors/Fonds/EUROPE.PLMMAP"))); }), Kind::outsideLibrary);
+    EXPECT_EQ(storeRefusal([&] { store.item(path(QStringLiteral("notes.txt"))); }), Kind::unsupportedFile);
     // Writing through a link to a folder outside is refused too.
-    EXPECT_EQ(refusal([&] { store.addMap(PlmMap(QStringLiteral("x"), {}), std::nullopt, path(QStringLiteral("dehors"))); }),
+    EXPECT_EQ(storeRefusal([&] { store.addMap(PlmMap(QStringLiteral("x"), {}), std::nullopt, path(QStringLiteral("dehors"))); }),
               Kind::outsideLibrary);
 }
 
@@ -221,16 +192,16 @@ TEST_F(PlmLibraryStoreTest, duplicateNumbersCopiesAndRefusesLinks)
     const QString europe = path(QStringLiteral("Europe.plmmap"));
     EXPECT_EQ(store.duplicate(europe), path(QStringLiteral("Europe copie.plmmap")));
     EXPECT_EQ(store.duplicate(europe), path(QStringLiteral("Europe copie (2).plmmap")));
-    EXPECT_EQ(contents(path(QStringLiteral("Europe copie (2).plmmap"))), contents(europe));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("Europe copie (2).plmmap"))), fileBytes(europe));
 
     writeMap(QStringLiteral("Atlas/Sous/Zone.plmmap"));
     write(QStringLiteral("Atlas/.cache"), "caché");
     EXPECT_EQ(store.duplicate(path(QStringLiteral("Atlas"))), path(QStringLiteral("Atlas copie")));
-    EXPECT_EQ(contents(path(QStringLiteral("Atlas copie/.cache"))), QByteArray("caché"));
-    EXPECT_EQ(contents(path(QStringLiteral("Atlas copie/Sous/Zone.plmmap"))), mapBytes(QStringLiteral("Carte")));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("Atlas copie/.cache"))), QByteArray("caché"));
+    EXPECT_EQ(fileBytes(path(QStringLiteral("Atlas copie/Sous/Zone.plmmap"))), mapBytes(QStringLiteral("Carte")));
 
     ASSERT_TRUE(QFile::link(dir.path(), path(QStringLiteral("Atlas/Sous/lien"))));
-    EXPECT_EQ(refusal([&] { store.duplicate(path(QStringLiteral("Atlas"))); }), Kind::outsideLibrary);
+    EXPECT_EQ(storeRefusal([&] { store.duplicate(path(QStringLiteral("Atlas"))); }), Kind::outsideLibrary);
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("Atlas copie (2)"))));
 
     write(QStringLiteral("Cassée.plmmap"), "pas du JSON");
@@ -254,28 +225,28 @@ TEST_F(PlmLibraryStoreTest, trashAndRestoreRoundTripAndNeverReplace)
     EXPECT_FALSE(QFileInfo::exists(europe));
     EXPECT_TRUE(QFileInfo(deletion.trashedURL).fileName().endsWith(QStringLiteral("-Europe.plmmap")));
     EXPECT_EQ(QFileInfo(deletion.trashedURL).absolutePath(), *store.trashDirectory());
-    EXPECT_EQ(contents(deletion.trashedURL), mapBytes(QStringLiteral("Europe")));
+    EXPECT_EQ(fileBytes(deletion.trashedURL), mapBytes(QStringLiteral("Europe")));
 
     // A new map took the name: the restore is refused and the trashed map stays where it is.
     writeMap(QStringLiteral("Atlas/Europe.plmmap"), QStringLiteral("Nouvelle"));
-    EXPECT_EQ(refusal([&] { store.restore(deletion); }), Kind::collision);
-    EXPECT_EQ(contents(europe), mapBytes(QStringLiteral("Nouvelle")));
+    EXPECT_EQ(storeRefusal([&] { store.restore(deletion); }), Kind::collision);
+    EXPECT_EQ(fileBytes(europe), mapBytes(QStringLiteral("Nouvelle")));
     EXPECT_TRUE(QFileInfo::exists(deletion.trashedURL));
 
     QFile::remove(europe);
     store.restore(deletion);
-    EXPECT_EQ(contents(europe), mapBytes(QStringLiteral("Europe")));
+    EXPECT_EQ(fileBytes(europe), mapBytes(QStringLiteral("Europe")));
     EXPECT_FALSE(QFileInfo::exists(deletion.trashedURL));
     // Restoring outside the library is refused.
-    EXPECT_EQ(refusal([&] { store.restore({dir.path() + QStringLiteral("/x.plmmap"), europe}); }), Kind::outsideLibrary);
+    EXPECT_EQ(storeRefusal([&] { store.restore({dir.path() + QStringLiteral("/x.plmmap"), europe}); }), Kind::outsideLibrary);
 }
 
 TEST_F(PlmLibraryStoreTest, newFolderAndMapReading)
 {
     const QString atlas = store.newFolder(QStringLiteral(" Atlas "), root);
     EXPECT_EQ(atlas, path(QStringLiteral("Atlas")));
-    EXPECT_EQ(refusal([&] { store.newFolder(QStringLiteral("Atlas"), root); }), Kind::collision);
-    EXPECT_EQ(refusal([&] { store.map(atlas); }), Kind::unsupportedFile);
+    EXPECT_EQ(storeRefusal([&] { store.newFolder(QStringLiteral("Atlas"), root); }), Kind::collision);
+    EXPECT_EQ(storeRefusal([&] { store.map(atlas); }), Kind::unsupportedFile);
     writeMap(QStringLiteral("Atlas/Zone.plmmap"), QStringLiteral("Zone"));
     EXPECT_EQ(store.map(path(QStringLiteral("Atlas/Zone.plmmap"))).name, QStringLiteral("Zone"));
 }
@@ -284,10 +255,8 @@ TEST_F(PlmLibraryStoreTest, rootThatIsALinkOrAFileIsRefused)
 {
     const QString link = dir.path() + QStringLiteral("/Lien");
     ASSERT_TRUE(QFile::link(root, link));
-    EXPECT_EQ(refusal([&] { PlmLibraryStore s(link); }), Kind::outsideLibrary);
+    EXPECT_EQ(storeRefusal([&] { PlmLibraryStore s(link); }), Kind::outsideLibrary);
     const QString file = dir.path() + QStringLiteral("/fichier");
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
-    EXPECT_EQ(refusal([&] { PlmLibraryStore s(file); }), Kind::invalidFolder);
+    writeBytes(file, {});
+    EXPECT_EQ(storeRefusal([&] { PlmLibraryStore s(file); }), Kind::invalidFolder);
 }

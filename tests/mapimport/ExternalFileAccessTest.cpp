@@ -5,6 +5,7 @@
 #include "platform/UserDefaults.h"
 #include "support/FilePermissionScope.h"
 #include "support/PelmoraTestFiles.h"
+#include "support/TestFiles.h"
 #include "support/TableReaderTestSupport.h"
 
 #include <QDir>
@@ -16,34 +17,13 @@ using namespace PelmoraTestFiles;
 
 namespace {
 
-QByteArray layout(int first, int second, int records, int vertices = 3)
-{
-    QByteArray b(24, '\0');
-    const QByteArray block = packBitsBlock();
-    putLong(b, block.size());
-    b += block;
-    putLong(b, block.size());
-    b += block;
-    putWord(b, first);
-    putWord(b, second);
-    putWord(b, records);
-    for (int i = 0; i < first + second; ++i) {
-        QByteArray object(32, '\0');
-        putWord(object, vertices);
-        object.append(QByteArray((i < first ? 55 : 47) + 4 * vertices - 34, '\0'));
-        b += object;
-    }
-    b.append(QByteArray(39 * records, '\0'));
-    return b;
-}
-
 TEST(PelmoraLayoutTest, CountsObjectsAndNamesEachFault)
 {
-    EXPECT_EQ(LegacyPelmoraLayout::countObjects(layout(2, 1, 4)), 7);
+    EXPECT_EQ(LegacyPelmoraLayout::countObjects(layoutFile(2, 1, 4)), 7);
     const auto fault = [](const QByteArray& bytes) { return errorOf([&] { LegacyPelmoraLayout::countObjects(bytes); }); };
-    EXPECT_EQ(fault(layout(1, 0, 0) + "x"), QStringLiteral("Fin d’habillage non qualifiée."));
-    EXPECT_EQ(fault(layout(1, 0, 0, 2)), QStringLiteral("Sommets d’habillage invalides."));
-    QByteArray cut = layout(1, 0, 0);
+    EXPECT_EQ(fault(layoutFile(1, 0, 0) + "x"), QStringLiteral("Fin d’habillage non qualifiée."));
+    EXPECT_EQ(fault(layoutFile(1, 0, 0, 2)), QStringLiteral("Sommets d’habillage invalides."));
+    QByteArray cut = layoutFile(1, 0, 0);
     EXPECT_EQ(fault(cut.left(cut.size() - 1)), QStringLiteral("Objet d’habillage tronqué."));
     QByteArray noLength(24, '\0');
     putLong(noLength, 0);
@@ -66,12 +46,8 @@ class PelmoraCompanionsTest : public ::testing::Test {
 protected:
     QString write(const QString& name, const QByteArray& bytes)
     {
-        const QString path = dir.filePath(name);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path;
+        writeBytes(dir.filePath(name), bytes);
+        return dir.filePath(name);
     }
     // Counts the folder panels shown and answers them with `answer`.
     DialogHooks::Hooks panel(std::optional<QStringList> answer)
@@ -118,7 +94,7 @@ TEST_F(PelmoraCompanionsTest, CompanionsAreDescribedAndKeptInCandidateOrder)
     const QByteArray tab = table(variables, labels);
     write("FRANCE.tab", tab);
     write("FRANCE.num", compactMap(30, 5, 5));
-    write("FRANCE.hab", layout(1, 1, 2));
+    write("FRANCE.hab", layoutFile(1, 1, 2));
     const PlmImportResult result = ExternalFileAccess::importWithRelatedFiles(write("FRANCE.DEP", compactMap(1, 0, 0)));
     const auto& m = result.map.metadata;
     EXPECT_EQ(m.value("legacy.table"), QStringLiteral("Tableau trouvé : 3 variables, 12 lignes"));

@@ -1,6 +1,7 @@
 #include "model/PlmDecoration.h"
 #include "model/PlmErrors.h"
 #include "model/PlmJson.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,12 +16,7 @@ const double kInfinity = std::numeric_limits<double>::infinity();
 // The message of the first failure, or an empty string when the layout passes.
 QString failure(const PlmDecoration& decoration, const QSet<QString>& entityIDs = {})
 {
-    try {
-        decoration.validate(entityIDs);
-    } catch (const PlmWorkError& error) {
-        return error.message();
-    }
-    return {};
+    return thrownMessage<PlmWorkError>([&] { decoration.validate(entityIDs); });
 }
 
 QString failure(const PlmPrintPage& page)
@@ -309,12 +305,8 @@ TEST(PlmDecorationValidation, SymbolIsCheckedAgainstTheGivenEntityIds)
     EXPECT_EQ(failure(decoration, {QStringLiteral("FR")}), QString());
     decoration.objects[0].symbol->sfSymbolName = QStringLiteral("  ");
     // The symbol's own refusal, worded by its settings.
-    QString unnamed;
-    try {
-        decoration.objects[0].symbol->validate({QStringLiteral("FR")});
-    } catch (const PlmWorkError& error) {
-        unnamed = error.message();
-    }
+    const QString unnamed =
+        thrownMessage<PlmWorkError>([&] { decoration.objects[0].symbol->validate({QStringLiteral("FR")}); });
     ASSERT_FALSE(unnamed.isEmpty());
     EXPECT_EQ(failure(decoration, {QStringLiteral("FR")}), unnamed);
 }

@@ -1,6 +1,7 @@
 #include "model/PlmEditingStyle.h"
 #include "model/PlmErrors.h"
 #include "model/PlmPresentation.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +14,7 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 template <typename T> QString failure(const T& value)
 {
-    try {
-        value.validate();
-    } catch (const PlmWorkError& error) {
-        return error.message();
-    }
-    return {};
+    return thrownMessage<PlmWorkError>([&] { value.validate(); });
 }
 
 QString styleFailure(const std::function<void(PlmEditingStyle&)>& change)

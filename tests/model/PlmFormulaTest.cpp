@@ -1,5 +1,6 @@
 #include "model/PlmErrors.h"
 #include "model/PlmFormula.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -35,12 +36,7 @@ PlmExpression parse(const QString& text)
 
 QString refusal(const QString& text)
 {
-    try {
-        parse(text);
-    } catch (const PlmWorkError& error) {
-        return error.message();
-    }
-    return QStringLiteral("<accepted>");
+    return thrownMessage<PlmWorkError>([&] { parse(text); });
 }
 
 std::optional<double> value(const QString& text, const QHash<QString, double>& values = {})

@@ -3,22 +3,13 @@
 #include "model/PlmErrors.h"
 #include "model/PlmJson.h"
 #include "model/PlmMapCodec.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
 using namespace PlmMapTest;
 
 namespace {
-
-QString mapErrorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const PlmMapError& error) {
-        return error.message();
-    }
-    return QStringLiteral("<no PlmMapError>");
-}
 
 QString decodingErrorOf(const QByteArray& bytes)
 {
@@ -92,7 +83,7 @@ TEST(PlmMapCodecTest, versionIsCheckedAfterTheWholeDocumentDecoded)
 TEST(PlmMapCodecTest, invalidMapsAreNeitherWrittenNorRead)
 {
     const PlmMap emptyGroup = mapOf({groupEntity(QStringLiteral("g"), {})});
-    EXPECT_EQ(mapErrorOf([&] { PlmMapCodec::encode(emptyGroup); }), QStringLiteral("Groupe vide."));
+    EXPECT_EQ(thrownMessage<PlmMapError>([&] { PlmMapCodec::encode(emptyGroup); }), QStringLiteral("Groupe vide."));
     const QByteArray file = envelope("1", R"({"name": "M", "metadata": {}, "entities": [
         {"id": "a", "name": "", "attributes": {}, "geometry": {"point": {"_0": {"x": 0, "y": 0}}},
          "style": {"stroke": {"red": 0, "green": 0, "blue": 0, "alpha": 1}, "lineWidth": 1, "pointRadius": 0}}]})");
@@ -168,7 +159,7 @@ TEST(PlmMapCodecTest, groupDepthLimitIsSixtyThreeBothWays)
     EXPECT_EQ(PlmMapCodec::decode(bytes), deepest);
 
     const PlmMap tooDeep = mapOf({nestedGroups(64, pointEntity(QStringLiteral("p")))});
-    EXPECT_EQ(mapErrorOf([&] { PlmMapCodec::encode(tooDeep); }),
+    EXPECT_EQ(thrownMessage<PlmMapError>([&] { PlmMapCodec::encode(tooDeep); }),
               QStringLiteral("Groupes trop profondément imbriqués."));
     // The same structure written without validation is refused when read.
     PlmJsonWriter writer;

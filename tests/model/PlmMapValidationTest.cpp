@@ -2,6 +2,7 @@
 
 #include "model/PlmErrors.h"
 #include "model/PlmMapCodec.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -17,12 +18,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 QString failureOf(const PlmMap& map)
 {
-    try {
-        PlmMapCodec::validate(map);
-    } catch (const PlmMapError& error) {
-        return error.message();
-    }
-    return QString();
+    return thrownMessage<PlmMapError>([&] { PlmMapCodec::validate(map); });
 }
 
 QString failureOf(const PlmEntity& entity)

@@ -2,6 +2,7 @@
 
 #include "model/PlmErrors.h"
 #include "model/PlmJson.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -37,12 +38,8 @@ TEST(PlmMapValuesTest, requiredEmptyContainersMustBePresent)
 {
     const QByteArray entity = R"({"id": "a", "name": "", "geometry": {"point": {"_0": {"x": 0, "y": 0}}},
         "style": {"stroke": {"red": 0, "green": 0, "blue": 0, "alpha": 1}, "lineWidth": 1, "pointRadius": 2}})";
-    try {
-        PlmJson::decode<PlmEntity>(entity);
-        FAIL() << "an entity without attributes decoded";
-    } catch (const PlmJsonDecodingError& error) {
-        EXPECT_EQ(error.message(), QStringLiteral("No value associated with key \"attributes\"."));
-    }
+    EXPECT_EQ(thrownMessage<PlmJsonDecodingError>([&] { PlmJson::decode<PlmEntity>(entity); }),
+              QStringLiteral("No value associated with key \"attributes\"."));
 }
 
 TEST(PlmMapValuesTest, colorModesAreStoredByName)

@@ -4,6 +4,7 @@
 #include "model/PlmSource.h"
 #include "model/PlmText.h"
 #include "model/PlmVectorPath.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -18,12 +19,7 @@ PlmPathCommand decodeCommand(const QByteArray& json)
 
 QString commandErrorOf(const QByteArray& json)
 {
-    try {
-        decodeCommand(json);
-    } catch (const PlmJsonDecodingError& error) {
-        return error.message();
-    }
-    return QString();
+    return thrownMessage<PlmJsonDecodingError>([&] { decodeCommand(json); });
 }
 
 QByteArray compact(QByteArray json)

@@ -2,6 +2,7 @@
 #include "model/PlmErrors.h"
 #include "model/PlmJson.h"
 #include "model/PlmProportionalSettings.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -26,12 +27,7 @@ PlmProportionalSettings circles(double maximumSize = 40)
 
 QString failure(const PlmProportionalSettings& settings, const QSet<QString>& ids = {})
 {
-    try {
-        settings.validate(ids);
-    } catch (const PlmError& error) {
-        return error.message();
-    }
-    return {};
+    return thrownMessage([&] { settings.validate(ids); });
 }
 
 PlmEntity pathEntity(const QString& id)

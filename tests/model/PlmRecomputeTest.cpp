@@ -2,6 +2,7 @@
 #include "model/PlmErrors.h"
 #include "model/PlmWork.h"
 #include "support/PlmWorkTestSupport.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -18,12 +19,7 @@ const QString calculationMessage =
 
 QString failureOf(PlmWork work)
 {
-    try {
-        work.recomputeCalculatedVariables();
-    } catch (const PlmWorkError& error) {
-        return error.message();
-    }
-    return {};
+    return thrownMessage<PlmWorkError>([&] { work.recomputeCalculatedVariables(); });
 }
 
 std::optional<double> numberAt(const PlmWork& work, const QString& variableID, const QString& entityID)

@@ -1,5 +1,6 @@
 #include "model/PlmErrors.h"
 #include "model/PlmTabularText.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +12,7 @@ using Rows = QList<QStringList>;
 
 QString refusal(const QString& text)
 {
-    try {
-        PlmTabularText::parse(text);
-    } catch (const PlmWorkError& error) {
-        return error.message();
-    }
-    return QStringLiteral("<accepted>");
+    return thrownMessage<PlmWorkError>([&] { PlmTabularText::parse(text); });
 }
 
 const QString malformed = QStringLiteral("Texte à coller mal formé après un guillemet.");
@@ -134,10 +130,6 @@ TEST(PlmTabularTextTest, BoundedReadingKeepsOnlyWhatFitsButChecksTheWholeText)
     EXPECT_EQ(PlmTabularText::parse(QString(3000000, QLatin1Char('\n')), 2, 1, &complete), (Rows{{""}, {""}}));
     EXPECT_FALSE(complete);
     // A malformed quote past the limits is still refused.
-    try {
-        PlmTabularText::parse(QStringLiteral("1\n2\n\"x"), 1, 1, &complete);
-        ADD_FAILURE() << "accepted";
-    } catch (const PlmWorkError& error) {
-        EXPECT_EQ(error.message(), unclosed);
-    }
+    EXPECT_EQ(thrownMessage<PlmWorkError>([&] { PlmTabularText::parse(QStringLiteral("1\n2\n\"x"), 1, 1, &complete); }),
+              unclosed);
 }

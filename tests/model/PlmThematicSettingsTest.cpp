@@ -2,6 +2,7 @@
 #include "model/PlmJson.h"
 #include "model/PlmThematicSettings.h"
 #include "model/PlmVariable.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -54,12 +55,7 @@ PlmThematicSettings twoSeries(PlmSymbolKind first, PlmSymbolKind second)
 
 QString failure(const PlmThematicSettings& settings)
 {
-    try {
-        settings.validate(variables);
-    } catch (const PlmWorkError& error) {
-        return error.message();
-    }
-    return {};
+    return thrownMessage<PlmWorkError>([&] { settings.validate(variables); });
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "model/PlmJson.h"
 #include "model/PlmWorkCodec.h"
 #include "support/PlmWorkTestSupport.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +12,7 @@ namespace {
 
 QString failureOf(const QByteArray& bytes)
 {
-    try {
-        PlmWorkCodec::decode(bytes);
-    } catch (const PlmError& error) {
-        return error.message();
-    }
-    return {};
+    return thrownMessage([&] { PlmWorkCodec::decode(bytes); });
 }
 
 PlmWork richWork()
@@ -166,12 +162,8 @@ TEST(PlmWorkCodec, InvalidEnteredDataIsStillRefused)
     EXPECT_THROW(PlmWorkCodec::encode(names), PlmWorkError);
     PlmWork formula = richWork();
     formula.variables[3].calculation->expression = "[Actifs] / (";
-    try {
-        PlmWorkCodec::encode(formula);
-        FAIL();
-    } catch (const PlmWorkError& error) {
-        EXPECT_EQ(error.message(), QStringLiteral("Formule incomplète : une valeur ou une variable est attendue."));
-    }
+    EXPECT_EQ(thrownMessage<PlmWorkError>([&] { PlmWorkCodec::encode(formula); }),
+              QStringLiteral("Formule incomplète : une valeur ou une variable est attendue."));
 }
 
 TEST(PlmWorkCodec, HostileCountsAreRefusedBeforeUse)

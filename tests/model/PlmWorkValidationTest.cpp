@@ -1,6 +1,7 @@
 #include "model/PlmErrors.h"
 #include "model/PlmWork.h"
 #include "support/PlmWorkTestSupport.h"
+#include "support/ErrorCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,12 +16,7 @@ const QString wrongCell = QStringLiteral("Cellule associée à une entité absen
 
 QString failureOf(const PlmWork& work)
 {
-    try {
-        work.validate();
-    } catch (const PlmError& error) {
-        return error.message();
-    }
-    return {};
+    return thrownMessage([&] { work.validate(); });
 }
 
 PlmWork baseWork()
@@ -157,12 +153,7 @@ TEST(PlmWorkValidation, OrderOfTheChecks)
     work.thematic->representation = PlmRepresentation::aplatsAndSymbols;
     work.thematic->secondSymbols = second;
     // The second series' own refusal, worded by its settings.
-    QString unnamed;
-    try {
-        second.symbols.validate({QStringLiteral("G")});
-    } catch (const PlmWorkError& error) {
-        unnamed = error.message();
-    }
+    const QString unnamed = thrownMessage<PlmWorkError>([&] { second.symbols.validate({QStringLiteral("G")}); });
     ASSERT_FALSE(unnamed.isEmpty());
     EXPECT_EQ(failureOf(work), unnamed);
     work.thematic->secondSymbols->symbols.sfSymbolName = QStringLiteral("star");

@@ -3,6 +3,8 @@
 #include "page/MapScaleSlider.h"
 #include "page/ThematicCanvas.h"
 #include "support/CompositionTestSupport.h"
+#include "support/WidgetInput.h"
+#include "support/KeptRenders.h"
 
 #include <QMouseEvent>
 #include <QCoreApplication>
@@ -113,13 +115,9 @@ TEST(MapScaleSliderTracking, APressStartsTrackingAndTheReleaseEndsIt)
     slider.resize(200, 20);
     QList<bool> tracking;
     slider.onTracking = [&](bool on) { tracking.append(on); };
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(100, 10), slider.mapToGlobal(QPointF(100, 10)),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&slider, &press);
+    sendMouse(&slider, QEvent::MouseButtonPress, QPoint(100, 10));
     EXPECT_EQ(tracking, QList<bool>{true});
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(120, 10), slider.mapToGlobal(QPointF(120, 10)),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&slider, &release);
+    sendMouse(&slider, QEvent::MouseButtonRelease, QPoint(120, 10));
     EXPECT_EQ(tracking, (QList<bool>{true, false}));
 }
 
@@ -135,7 +133,7 @@ TEST(CarteCompositionHostDrawing, AZoomedPageDrawsEachElementWhereTheHostShowsIt
     canvas.layoutComposition();
     h.host->zoomBy(2, QPointF(150, 150));
     const QImage image = h.host->renderToImage(1.0);
-    image.save(QDir::temp().filePath(QStringLiteral("pelmora-composition-zoomed.png")));
+    KeptRenders::keep(QStringLiteral("composition-zoomed.png"), image);
     // A symbol inside the visible part lands where the host maps its centre, green.
     int checked = 0;
     for (const ProportionalOverlay::Item& item : canvas.symbols()->items()) {

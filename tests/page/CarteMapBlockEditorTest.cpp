@@ -5,6 +5,7 @@
 #include "page/ThematicCanvas.h"
 #include "model/PlmErrors.h"
 #include "support/CompositionTestSupport.h"
+#include "support/DecorationTestPage.h"
 #include "support/WidgetKeys.h"
 
 #include <QApplication>
@@ -17,46 +18,8 @@ using namespace CompositionTestSupport;
 
 namespace {
 
-// A work document reduced to what the editor uses: one stored work, an undo history of
-// action names (grouped between begin and end), validation on every update.
-struct FakeDocument {
-    PlmWork work;
-    QStringList history;
-    int groupDepth = 0;
-    bool groupRecorded = false;
-    QStringList errors;
-    // The pane refreshes its editor after every stored change.
-    std::function<void()> onStored;
-
-    CarteMapBlockEditor::Document link()
-    {
-        CarteMapBlockEditor::Document d;
-        d.work = [this] { return std::optional<PlmWork>(work); };
-        d.updateWork = [this](const QString& name, const CarteMapBlockEditor::Document::WorkChange& change) {
-            PlmWork next = work;
-            change(next);
-            next.validate();
-            if (next == work)
-                return;
-            work = next;
-            if (groupDepth == 0 || !groupRecorded)
-                history.append(name);
-            groupRecorded = groupDepth > 0;
-            if (onStored)
-                onStored();
-        };
-        d.beginUndoGrouping = [this] {
-            if (groupDepth++ == 0)
-                groupRecorded = false;
-        };
-        d.endUndoGrouping = [this] { --groupDepth; };
-        d.presentError = [this](const QString& message) { errors.append(message); };
-        return d;
-    }
-};
-
 struct EditorPage {
-    FakeDocument document;
+    DecorationTestDocument document;
     Hosted h;
     std::unique_ptr<CarteMapBlockEditor> editor;
 
@@ -114,7 +77,7 @@ TEST(CarteMapBlockEditorStore, TheFirstCommitCreatesTheLayoutWithTransformSizeAn
     ASSERT_TRUE(layout.mapTransform);
     EXPECT_EQ(layout.compositionSize, std::optional<PlmPoint>(PlmPoint{800, 600}));
     EXPECT_EQ(layout.viewport, t.h.canvas->compositionViewport);
-    EXPECT_EQ(t.document.history, QStringList{QStringLiteral("Transformer le bloc vectoriel")});
+    EXPECT_EQ(t.document.undoNames(), QStringList{QStringLiteral("Transformer le bloc vectoriel")});
     EXPECT_TRUE(t.editor->overlay()->selected);
 }
 
@@ -130,7 +93,7 @@ TEST(CarteMapBlockEditorScale, TheScaleFieldRescalesAboutTheCentreAndRefusesWhat
     EXPECT_NEAR(after.centerX, before.centerX, 1e-9);
     EXPECT_NEAR(after.centerY, before.centerY, 1e-9);
     EXPECT_EQ(t.editor->scaleField()->text(), QStringLiteral("150,50"));
-    EXPECT_EQ(t.document.history.size(), 1);
+    EXPECT_EQ(t.document.undo.size(), 1);
 
     t.type(t.editor->scaleField(), QStringLiteral("1 000"));
     t.editor->editScale();
@@ -139,7 +102,7 @@ TEST(CarteMapBlockEditorScale, TheScaleFieldRescalesAboutTheCentreAndRefusesWhat
     t.type(t.editor->scaleField(), QStringLiteral("150.5"));
     t.editor->editScale();
     EXPECT_EQ(t.editor->scaleField()->text(), QStringLiteral("150,50"));
-    EXPECT_EQ(t.document.history.size(), 1);
+    EXPECT_EQ(t.document.undo.size(), 1);
 
     t.type(t.editor->scaleField(), QStringLiteral("1\u202F000"));
     t.editor->controlTextDidEndEditing(t.editor->scaleField());
@@ -164,7 +127,7 @@ TEST(CarteMapBlockEditorFields, AWidthOfOnePointIsRefusedJustAboveItIsPlaced)
     EXPECT_NEAR(v.x, 10, 1e-9);
     EXPECT_NEAR(v.y, 20, 1e-9);
     EXPECT_NEAR(v.height, 50, 1e-9);
-    EXPECT_EQ(t.document.history.size(), 1);
+    EXPECT_EQ(t.document.undo.size(), 1);
     EXPECT_NE(before, f[2]->text());
     EXPECT_EQ(f[2]->text(), QStringLiteral("1,01"));
 }
@@ -193,7 +156,7 @@ TEST(CarteMapBlockEditorFields, AFocusedFieldIsRewrittenAfterEachEntry)
     EXPECT_EQ(x->text(), QStringLiteral("40,00"));
     EXPECT_NEAR(t.values().x, 40, 1e-9);
     x->clearFocus();
-    EXPECT_EQ(t.document.history.size(), 2);
+    EXPECT_EQ(t.document.undo.size(), 2);
 }
 
 TEST(CarteMapBlockEditorFit, FitToWidthKeepsTheHeightCentreAndCentreKeepsSizeAndAngle)
@@ -242,7 +205,7 @@ TEST(CarteMapBlockEditorScale, AScaleOutsideTheSliderRangeWidensItAndADragIsOneU
     t.editor->slideScale(140);
     t.editor->slideScale(160);
     t.editor->scaleSlider()->onTracking(false);
-    EXPECT_EQ(t.document.history, QStringList{QStringLiteral("Transformer le bloc vectoriel")});
+    EXPECT_EQ(t.document.undoNames(), QStringList{QStringLiteral("Transformer le bloc vectoriel")});
     EXPECT_NEAR(t.values().scale, 160, 1e-9);
     EXPECT_EQ(t.editor->scaleField()->text(), QStringLiteral("160,00"));
 }
@@ -255,6 +218,6 @@ TEST(CarteMapBlockEditorStore, ARefusedStoreRestoresTheStoredTransformAndShowsTh
     t.editor->editScale();
     EXPECT_EQ(t.document.errors, QStringList{QStringLiteral("Dimensions de composition incorrectes.")});
     EXPECT_EQ(t.transform(), stored);
-    EXPECT_TRUE(t.document.history.isEmpty());
+    EXPECT_TRUE(t.document.undo.isEmpty());
     EXPECT_EQ(t.editor->scaleField()->text(), QStringLiteral("100,00"));
 }

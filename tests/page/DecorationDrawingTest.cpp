@@ -5,7 +5,9 @@
 #include "page/DecorationText.h"
 #include "page/LegendLayout.h"
 #include "model/PlmMap.h"
+#include "support/ImageBytes.h"
 #include "support/YUpImage.h"
+#include "support/PresentationTestSupport.h"
 
 #include <QBuffer>
 #include <QImageWriter>
@@ -22,13 +24,6 @@ PlmDecorationObject objectOf(PlmDecorationKind kind, double width, double height
     object.width = width;
     object.height = height;
     return object;
-}
-
-void setStyle(PlmDecorationObject& object, const std::function<void(PlmEditingStyle&)>& change)
-{
-    PlmEditingStyle s = object.presentation.effectiveEditingStyle();
-    change(s);
-    object.presentation.editing = s;
 }
 
 QImage draw(const PlmDecorationObject& object, const DecorationDrawingContext& context = {})
@@ -54,15 +49,6 @@ int darkPixels(const QImage& image, const QRect& yUp)
     return count;
 }
 
-QByteArray pngOf(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 } // namespace
 
 TEST(DecorationDrawing, RectangleIsFilledWithTheBackgroundUnlessNoFill)
@@ -73,7 +59,10 @@ TEST(DecorationDrawing, RectangleIsFilledWithTheBackgroundUnlessNoFill)
     EXPECT_TRUE(nearColor(at(filled, 50, 30), Qt::red));
     EXPECT_TRUE(nearColor(at(filled, 2, 2), Qt::red));  // the frame fill defaults to the background too
 
-    setStyle(rect, [](PlmEditingStyle& s) { s.noFill = true; s.frameFill = PlmColor{1, 1, 1, 0}; });
+    changeEditingStyle(rect.presentation, [](PlmEditingStyle& s) {
+        s.noFill = true;
+        s.frameFill = PlmColor{1, 1, 1, 0};
+    });
     EXPECT_TRUE(nearColor(at(draw(rect), 50, 30), Qt::white));
 }
 
@@ -82,7 +71,7 @@ TEST(DecorationDrawing, LinesAndArrowsAreNeverFilled)
     for (PlmDecorationKind kind : {PlmDecorationKind::line, PlmDecorationKind::arrow}) {
         PlmDecorationObject line = objectOf(kind, 100, 60);
         line.presentation.background = PlmColor{1, 0, 0, 1};
-        setStyle(line, [](PlmEditingStyle& s) {
+        changeEditingStyle(line.presentation, [](PlmEditingStyle& s) {
             s.noFill = false;
             s.frameFill = PlmColor{1, 1, 1, 0};
             s.strokeWidth = 3;
@@ -100,7 +89,10 @@ TEST(DecorationDrawing, TextBackgroundIsFilledOnlyWithAnEditingStyle)
     text.presentation.background = PlmColor{0, 0, 1, 1};
     text.presentation.frameHidden = true;
     EXPECT_TRUE(nearColor(at(draw(text), 60, 30), Qt::white));
-    setStyle(text, [](PlmEditingStyle& s) { s.frameFill = PlmColor{1, 1, 1, 0}; s.padding = 10; });
+    changeEditingStyle(text.presentation, [](PlmEditingStyle& s) {
+        s.frameFill = PlmColor{1, 1, 1, 0};
+        s.padding = 10;
+    });
     const QImage styled = draw(text);
     EXPECT_TRUE(nearColor(at(styled, 60, 30), Qt::blue));
     EXPECT_TRUE(nearColor(at(styled, 5, 5), Qt::white));  // outside the padded rectangle
@@ -109,7 +101,7 @@ TEST(DecorationDrawing, TextBackgroundIsFilledOnlyWithAnEditingStyle)
 TEST(DecorationDrawing, ScaleBarShowsItsFrenchLabelWithNarrowNoBreakGrouping)
 {
     PlmDecorationObject scale = objectOf(PlmDecorationKind::scale, 220, 70);
-    setStyle(scale, [](PlmEditingStyle& s) { s.scaleUnit = 1; s.scaleStyle = 1; });
+    changeEditingStyle(scale.presentation, [](PlmEditingStyle& s) { s.scaleUnit = 1; s.scaleStyle = 1; });
     scale.presentation.frameHidden = true;
     DecorationDrawingContext context;
     context.scaleMeters = 12345;
@@ -177,7 +169,7 @@ TEST(DecorationDrawing, ImagesAreFittedAndCentred)
     QImage small(10, 5, QImage::Format_ARGB32);
     small.fill(Qt::red);
     PlmDecorationObject image = objectOf(PlmDecorationKind::image, 112, 112);
-    image.bitmap = pngOf(small);
+    image.bitmap = encodedImage(small);
     image.presentation.frameHidden = true;
     const QImage drawn = draw(image);  // content 100 × 100: the picture becomes 100 × 50
     EXPECT_TRUE(nearColor(at(drawn, 56, 56), Qt::red));

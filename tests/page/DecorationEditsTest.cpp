@@ -1,6 +1,8 @@
 #include "page/DecorationSymbolChooser.h"
 #include "inspector/InspectorSection.h"
 #include "support/DecorationTestPage.h"
+#include "support/PresentationTestSupport.h"
+#include "support/WidgetInput.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -29,8 +31,7 @@ void type(const DecorationTestPage& t, const QString& label, const QString& text
 {
     QLineEdit* f = field(t, label);
     ASSERT_TRUE(f) << label.toStdString();
-    f->setText(text);
-    emit f->editingFinished();
+    ::type(f, text);
 }
 
 void press(const DecorationTestPage& t, const QString& label)
@@ -248,9 +249,7 @@ TEST(DecorationArrangement, AlignmentSizesAndOrder)
 {
     PlmWork work = workWith({placed("a", PlmDecorationKind::rectangle, 10, 20, 100, 50),
                              placed("b", PlmDecorationKind::ellipse, 10, 100, 100, 50)});
-    PlmEditingStyle fixed = work.decoration->objects[1].presentation.effectiveEditingStyle();
-    fixed.lockPosition = true;
-    work.decoration->objects[1].presentation.setEffectiveEditingStyle(fixed);
+    changeEditingStyle(work.decoration->objects[1].presentation, [](PlmEditingStyle& s) { s.lockPosition = true; });
     DecorationTestPage t(work);
     t.controller->select(QStringLiteral("a"), false);
     t.controller->select(QStringLiteral("b"), true);

@@ -1,20 +1,12 @@
 #include "page/DecorationGlyphs.h"
 
 #include "support/YUpImage.h"
+#include "support/PresentationTestSupport.h"
 
 #include <functional>
 #include <gtest/gtest.h>
 
 namespace {
-
-PlmPresentation styled(const std::function<void(PlmEditingStyle&)>& change)
-{
-    PlmPresentation p;
-    PlmEditingStyle s = p.effectiveEditingStyle();
-    change(s);
-    p.editing = s;
-    return p;
-}
 
 QRectF boundsOf(const QPainterPath& path) { return path.boundingRect(); }
 
@@ -25,13 +17,13 @@ TEST(DecorationShadow, BlurZeroGivesOneFullLayerAndBlurTwelveGivesTwelveGrowingL
     EXPECT_TRUE(decorationShadowLayers(PlmPresentation(), std::nullopt, QRectF(0, 0, 10, 10)).isEmpty());
 
     const QRectF rect(10, 20, 100, 50);
-    const auto sharp = decorationShadowLayers(styled([](PlmEditingStyle& s) { s.shadow = true; s.shadowBlur = 0; }),
-                                              PlmDecorationKind::rectangle, rect);
+    const PlmPresentation unblurred = withEditingStyle([](PlmEditingStyle& s) { s.shadow = true; s.shadowBlur = 0; });
+    const auto sharp = decorationShadowLayers(unblurred, PlmDecorationKind::rectangle, rect);
     ASSERT_EQ(sharp.size(), 1);
     EXPECT_DOUBLE_EQ(sharp[0].alpha, 0.25);
     EXPECT_EQ(boundsOf(sharp[0].path), rect.translated(3, -3));
 
-    const auto soft = decorationShadowLayers(styled([](PlmEditingStyle& s) {
+    const auto soft = decorationShadowLayers(withEditingStyle([](PlmEditingStyle& s) {
         s.shadow = true;
         s.shadowBlur = 12;
         s.shadowColor = PlmColor{0.2, 0.4, 0.6, 0.6};
@@ -48,7 +40,11 @@ TEST(DecorationShadow, BlurZeroGivesOneFullLayerAndBlurTwelveGivesTwelveGrowingL
 
 TEST(DecorationShadow, ALegendShadowIsARoundedRectangleAndAnEllipseShadowAnOval)
 {
-    const PlmPresentation p = styled([](PlmEditingStyle& s) { s.shadow = true; s.shadowBlur = 12; s.cornerRadius = 0; });
+    const PlmPresentation p = withEditingStyle([](PlmEditingStyle& s) {
+        s.shadow = true;
+        s.shadowBlur = 12;
+        s.cornerRadius = 0;
+    });
     const QRectF rect(0, 0, 100, 100);
     const auto legend = decorationShadowLayers(p, std::nullopt, rect);
     // The widest layer is rounded by its outset alone: its corner point is not covered.
@@ -62,7 +58,7 @@ TEST(DecorationShadow, ALegendShadowIsARoundedRectangleAndAnEllipseShadowAnOval)
 
 TEST(DecorationFrame, HiddenFrameKeepsItsShadowAndZeroBorderIsNotStroked)
 {
-    PlmPresentation p = styled([](PlmEditingStyle& s) {
+    PlmPresentation p = withEditingStyle([](PlmEditingStyle& s) {
         s.shadow = true;
         s.shadowBlur = 0;
         s.shadowColor = PlmColor{0, 0, 1, 1};
@@ -84,7 +80,7 @@ TEST(DecorationFrame, HiddenFrameKeepsItsShadowAndZeroBorderIsNotStroked)
     EXPECT_TRUE(nearColor(shown.at(50, 50), Qt::red));
     EXPECT_TRUE(nearColor(shown.at(85, 15), Qt::blue));
 
-    PlmPresentation border = styled([](PlmEditingStyle& s) {
+    PlmPresentation border = withEditingStyle([](PlmEditingStyle& s) {
         s.strokeWidth = 0;
         s.frameFill = PlmColor{1, 1, 1, 0};
         s.stroke = PlmColor{0, 0, 0, 1};
@@ -178,7 +174,7 @@ TEST(DecorationScaleBar, LabelsInFrenchWithTheAutomaticUnit)
 
 TEST(DecorationStroke, DashedStrokeLeavesGapsAndFillComesFirst)
 {
-    const PlmPresentation p = styled([](PlmEditingStyle& s) {
+    const PlmPresentation p = withEditingStyle([](PlmEditingStyle& s) {
         s.strokeWidth = 4;
         s.dash = 1;
         s.stroke = PlmColor{0, 0, 0, 1};

@@ -1,6 +1,7 @@
 #include "page/DecorationObjectView.h"
 
 #include "support/DecorationTestPage.h"
+#include "support/PresentationTestSupport.h"
 
 #include <QMenu>
 #include <gtest/gtest.h>
@@ -44,6 +45,14 @@ struct ViewOnPage {
     void key(int key, Qt::KeyboardModifiers m = {}) { view->keyDown({key, QString(), m, false}); }
 };
 
+// A 200 × 100 rectangle at (100, 100) whose editing style is changed.
+PlmDecorationObject rectangleWith(const EditingStyleChange& change)
+{
+    PlmDecorationObject object = placed("r", PlmDecorationKind::rectangle, 100, 100, 200, 100);
+    changeEditingStyle(object.presentation, change);
+    return object;
+}
+
 } // namespace
 
 TEST(DecorationObjectViewGestures, MovesResizesAndRotations)
@@ -63,11 +72,7 @@ TEST(DecorationObjectViewGestures, MovesResizesAndRotations)
     }
     {
         // With fixed proportions the stored object's ratio rules.
-        PlmDecorationObject object = placed("r", PlmDecorationKind::rectangle, 100, 100, 200, 100);
-        PlmEditingStyle style = object.presentation.effectiveEditingStyle();
-        style.lockRatio = true;
-        object.presentation.setEffectiveEditingStyle(style);
-        ViewOnPage t(object);
+        ViewOnPage t(rectangleWith([](PlmEditingStyle& style) { style.lockRatio = true; }));
         t.view->setFrame(QRectF(100, 100, 200, 150));
         t.drag({195, 145}, {100, 0});
         EXPECT_EQ(t.geometry.last().first, QRectF(100, 100, 300, 150));
@@ -90,11 +95,7 @@ TEST(DecorationObjectViewGestures, MovesResizesAndRotations)
     }
     {
         // A fixed position: selected, but never moved.
-        PlmDecorationObject object = placed("r", PlmDecorationKind::rectangle, 100, 100, 200, 100);
-        PlmEditingStyle style = object.presentation.effectiveEditingStyle();
-        style.lockPosition = true;
-        object.presentation.setEffectiveEditingStyle(style);
-        ViewOnPage t(object);
+        ViewOnPage t(rectangleWith([](PlmEditingStyle& style) { style.lockPosition = true; }));
         t.drag({100, 50}, {30, -10});
         t.key(Qt::Key_Left);
         EXPECT_TRUE(t.geometry.isEmpty());

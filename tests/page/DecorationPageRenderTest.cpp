@@ -2,6 +2,7 @@
 #include "page/CarteBlockHandles.h"
 #include "model/PlmJson.h"
 #include "support/DecorationTestPage.h"
+#include "support/PresentationTestSupport.h"
 #include "support/ShownPixels.h"
 
 #include <QDir>
@@ -118,8 +119,9 @@ TEST(DecorationPageRender, EveryKindIsDrawnWhereItIsPlaced)
     EXPECT_EQ(PlmJson::decode<PlmWork>(PlmJson::encode(t.document.work)), t.document.work);
     // The scale bar measured a ground length on this framing.
     for (DecorationObjectView* view : t.controller->objectViews())
-        if (view->object.kind == PlmDecorationKind::scale)
+        if (view->object.kind == PlmDecorationKind::scale) {
             EXPECT_TRUE(view->measureScale().has_value());
+        }
 }
 
 // Moving or turning an element on the shown page repaints all it covered: shadows, rotated
@@ -127,9 +129,7 @@ TEST(DecorationPageRender, EveryKindIsDrawnWhereItIsPlaced)
 TEST(DecorationPageRender, MovesLeaveNothingBehindOnScreen)
 {
     PlmDecorationObject turned = placed(QStringLiteral("r"), PlmDecorationKind::rectangle, 80, 60, 160, 50);
-    PlmEditingStyle style = turned.presentation.effectiveEditingStyle();
-    style.rotation = 40;
-    turned.presentation.setEffectiveEditingStyle(style);
+    changeEditingStyle(turned.presentation, [](PlmEditingStyle& s) { s.rotation = 40; });
     // A tall page in a wide window: the block's handles can stand beside the page.
     DecorationTestPage t(workWith({turned}), {300, 400});
     CompositionTestSupport::resizeWidget(*t.h.widget, 700, 424);
@@ -138,12 +138,12 @@ TEST(DecorationPageRender, MovesLeaveNothingBehindOnScreen)
     legend->setLabels({QStringLiteral("moins de 10"), QStringLiteral("10 et plus")});
     legend->setColors({PlmColor{0.9, 0.8, 0.5, 1}, PlmColor{0.7, 0.3, 0.1, 1}});
     PlmPresentation shadowed = legend->presentation();
-    PlmEditingStyle legendStyle = shadowed.effectiveEditingStyle();
-    legendStyle.shadow = true;
-    legendStyle.shadowX = 14;
-    legendStyle.shadowY = -14;
-    legendStyle.shadowColor = PlmColor{0, 0, 0, 1};
-    shadowed.setEffectiveEditingStyle(legendStyle);
+    changeEditingStyle(shadowed, [](PlmEditingStyle& s) {
+        s.shadow = true;
+        s.shadowX = 14;
+        s.shadowY = -14;
+        s.shadowColor = PlmColor{0, 0, 0, 1};
+    });
     legend->setPresentation(shadowed);
     auto* handles = new CarteBlockHandles(t.h.canvas);
     t.h.canvas->addSubview(handles);

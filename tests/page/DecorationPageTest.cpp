@@ -1,9 +1,11 @@
 #include "page/DecorationDrawing.h"
 #include "page/LegendLayout.h"
+#include "support/ImageBytes.h"
 
 #include "support/YUpImage.h"
+#include "support/KeptRenders.h"
+#include "support/PresentationTestSupport.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <gtest/gtest.h>
 
@@ -46,11 +48,11 @@ TEST(DecorationPage, OneObjectOfEachKindDrawsInsideItsFrame)
     PlmDecorationObject text = make(PlmDecorationKind::text, 180, 90);
     text.text = QStringLiteral("Un texte libre assez long pour passer à la ligne dans sa boîte.\nSecond paragraphe.");
     text.presentation.border = true;
-    PlmEditingStyle textStyle = text.presentation.effectiveEditingStyle();
-    textStyle.shadow = true;
-    textStyle.cornerRadius = 6;
-    textStyle.frameFill = PlmColor{1, 1, 0.9, 1};
-    text.presentation.editing = textStyle;
+    changeEditingStyle(text.presentation, [&](PlmEditingStyle& s) {
+        s.shadow = true;
+        s.cornerRadius = 6;
+        s.frameFill = PlmColor{1, 1, 0.9, 1};
+    });
     add(text, {20, 390});
     PlmDecorationObject source = make(PlmDecorationKind::source, 250, 24);
     source.text = QStringLiteral("Source : INSEE");
@@ -63,9 +65,7 @@ TEST(DecorationPage, OneObjectOfEachKindDrawsInsideItsFrame)
     add(author, {380, 10});
 
     PlmDecorationObject scale = make(PlmDecorationKind::scale, 220, 70);
-    PlmEditingStyle scaleStyle = scale.presentation.effectiveEditingStyle();
-    scaleStyle.scaleStyle = 1;
-    scale.presentation.editing = scaleStyle;
+    changeEditingStyle(scale.presentation, [&](PlmEditingStyle& s) { s.scaleStyle = 1; });
     DecorationDrawingContext scaleContext;
     scaleContext.scaleMeters = 12345;
     scaleContext.scaleLatitude = 46.52;
@@ -73,31 +73,25 @@ TEST(DecorationPage, OneObjectOfEachKindDrawsInsideItsFrame)
     add(scale, {20, 40}, scaleContext);
 
     PlmDecorationObject north = make(PlmDecorationKind::north, 64, 100);
-    PlmEditingStyle northStyle = north.presentation.effectiveEditingStyle();
-    northStyle.northStyle = 2;
-    northStyle.rotation = 15;
-    north.presentation.editing = northStyle;
+    changeEditingStyle(north.presentation, [&](PlmEditingStyle& s) { s.northStyle = 2; s.rotation = 15; });
     DecorationDrawingContext northContext;
     northContext.northDetermined = true;
     add(north, {510, 400}, northContext);
 
     PlmDecorationObject rectangle = make(PlmDecorationKind::rectangle, 120, 70);
     rectangle.presentation.background = PlmColor{0.9, 0.3, 0.2, 1};
-    PlmEditingStyle rectStyle = rectangle.presentation.effectiveEditingStyle();
-    rectStyle.cornerRadius = 10;
-    rectStyle.dash = 1;
-    rectStyle.strokeWidth = 2;
-    rectangle.presentation.editing = rectStyle;
+    changeEditingStyle(rectangle.presentation, [&](PlmEditingStyle& s) {
+        s.cornerRadius = 10;
+        s.dash = 1;
+        s.strokeWidth = 2;
+    });
     add(rectangle, {220, 400});
     PlmDecorationObject ellipse = make(PlmDecorationKind::ellipse, 120, 70);
     ellipse.presentation.background = PlmColor{0.2, 0.5, 0.9, 1};
     add(ellipse, {360, 400});
     add(make(PlmDecorationKind::line, 120, 30), {220, 350});
     PlmDecorationObject arrow = make(PlmDecorationKind::arrow, 120, 40);
-    PlmEditingStyle arrowStyle = arrow.presentation.effectiveEditingStyle();
-    arrowStyle.strokeWidth = 2;
-    arrowStyle.cap = 1;
-    arrow.presentation.editing = arrowStyle;
+    changeEditingStyle(arrow.presentation, [&](PlmEditingStyle& s) { s.strokeWidth = 2; s.cap = 1; });
     add(arrow, {360, 345});
 
     QImage picture(40, 20, QImage::Format_ARGB32);
@@ -105,10 +99,7 @@ TEST(DecorationPage, OneObjectOfEachKindDrawsInsideItsFrame)
     for (int x = 0; x < 20; ++x)
         for (int y = 0; y < 10; ++y)
             picture.setPixelColor(x, y, QColor(250, 200, 0));  // top-left quarter: upright check
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    picture.save(&buffer, "PNG");
+    const QByteArray png = encodedImage(picture);
     PlmDecorationObject image = make(PlmDecorationKind::image, 120, 100);
     image.bitmap = png;
     image.presentation.border = true;
@@ -150,7 +141,7 @@ TEST(DecorationPage, OneObjectOfEachKindDrawsInsideItsFrame)
         sheet.painter->restore();
     }
     sheet.finish();
-    sheet.image.save(QDir::tempPath() + QStringLiteral("/pelmora-decorations-page.png"));
+    KeptRenders::keep(QStringLiteral("decorations-page.png"), sheet.image);
 
     // Nothing leaks out of the frames: a band of the page between objects stays untouched.
     for (int x = 0; x < 620; x += 7)

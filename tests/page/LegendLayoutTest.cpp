@@ -2,6 +2,7 @@
 
 #include "page/DecorationText.h"
 #include "page/DecorationTextAttributes.h"
+#include "support/PresentationTestSupport.h"
 
 #include <QFontMetricsF>
 #include <cmath>
@@ -18,13 +19,6 @@ LegendData classLegend(int labels, QSizeF size = QSizeF(200, 200))
         legend.labels << QStringLiteral("Classe %1").arg(i + 1);
     legend.size = size;
     return legend;
-}
-
-void setStyle(LegendData& legend, const std::function<void(PlmEditingStyle&)>& change)
-{
-    PlmEditingStyle s = legend.presentation.effectiveEditingStyle();
-    change(s);
-    legend.presentation.editing = s;
 }
 
 std::shared_ptr<const ProportionalShape> circle()
@@ -73,7 +67,7 @@ TEST(LegendLayoutContent, SymbolLegendSkipsSansDonneeAndRowsFitTheLargestSymbol)
 TEST(LegendLayoutContent, ColumnsRowsAndHorizontalLegends)
 {
     LegendData legend = classLegend(4);  // + "Sans donnée" = 5 entries
-    setStyle(legend, [](PlmEditingStyle& s) { s.columns = 2; });
+    changeEditingStyle(legend.presentation, [](PlmEditingStyle& s) { s.columns = 2; });
     legend.size = QSizeF(300, 200);
     const LegendLayout::Content c(legend, 300);
     EXPECT_EQ(c.rows, 3);
@@ -85,10 +79,10 @@ TEST(LegendLayoutContent, ColumnsRowsAndHorizontalLegends)
     EXPECT_LT(layout.entries[4].swatch.center().y(), layout.entries[2].swatch.center().y());
 
     LegendData row = classLegend(3);
-    setStyle(row, [](PlmEditingStyle& s) { s.horizontal = true; });
+    changeEditingStyle(row.presentation, [](PlmEditingStyle& s) { s.horizontal = true; });
     EXPECT_EQ(LegendLayout::columnCount(row), 4);
     EXPECT_EQ(LegendLayout::Content(row, 600).rows, 1);
-    setStyle(row, [](PlmEditingStyle& s) { s.horizontal = true; s.columns = 3; });
+    changeEditingStyle(row.presentation, [](PlmEditingStyle& s) { s.horizontal = true; s.columns = 3; });
     EXPECT_EQ(LegendLayout::columnCount(row), 3);
 }
 
@@ -106,7 +100,7 @@ TEST(LegendLayoutContent, NarrowWidthsEmptyTitlesAndSmallPaddings)
     EXPECT_DOUBLE_EQ(empty.heading.height, bold.ascent() + bold.descent());
     EXPECT_DOUBLE_EQ(empty.heading.topInset, 0);
 
-    setStyle(legend, [](PlmEditingStyle& s) { s.padding = 0; });
+    changeEditingStyle(legend.presentation, [](PlmEditingStyle& s) { s.padding = 0; });
     EXPECT_DOUBLE_EQ(LegendLayout::Content(legend, 200).pad, 6);
 }
 

@@ -3,6 +3,7 @@
 #include "page/CartePrintPageGuide.h"
 #include "page/DecorationObjectView.h"
 #include "page/ThematicCanvas.h"
+#include "support/PresentationTestSupport.h"
 #include "support/CanvasEvents.h"
 #include "support/CompositionTestSupport.h"
 
@@ -98,6 +99,9 @@ TEST(ThematicCanvasRouting, ClicksFollowTheElementPriority)
         Target expected;
     };
     auto none = [](RoutedPage&) {};
+    const auto quarterTurn = [](RoutedPage& t) {
+        changeEditingStyle(t.decoration->object.presentation, [](PlmEditingStyle& s) { s.rotation = 90; });
+    };
     const Row rows[] = {
         {"a symbol", [](RoutedPage& t) { return t.symbolCentre(5); }, none, {}, Target::symbols},
         {"the map between symbols", [](RoutedPage& t) { return t.symbolCentre(5) + QPointF(0, 25); }, none, {},
@@ -131,18 +135,10 @@ TEST(ThematicCanvasRouting, ClicksFollowTheElementPriority)
         {"selected handles before symbols", [](RoutedPage& t) { return t.symbolCentre(5); },
          [](RoutedPage& t) { t.handles->setSelected(true); }, {}, Target::handles},
         {"a decoration turned a quarter, where it is drawn", [](RoutedPage&) { return QPointF(140, 590); },
-         [](RoutedPage& t) {
-             PlmEditingStyle s = t.decoration->object.presentation.effectiveEditingStyle();
-             s.rotation = 90;
-             t.decoration->object.presentation.setEffectiveEditingStyle(s);
-         },
+         quarterTurn,
          {}, Target::decoration},
         {"… and not where its unrotated frame lies", [](RoutedPage&) { return QPointF(60, 500); },
-         [](RoutedPage& t) {
-             PlmEditingStyle s = t.decoration->object.presentation.effectiveEditingStyle();
-             s.rotation = 90;
-             t.decoration->object.presentation.setEffectiveEditingStyle(s);
-         },
+         quarterTurn,
          {}, Target::map},
         {"exporting answers outside the host", [](RoutedPage&) { return QPointF(-200, 300); },
          [](RoutedPage& t) { t.h.canvas->isExporting = true; }, {}, Target::map},

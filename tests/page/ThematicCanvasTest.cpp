@@ -8,6 +8,7 @@
 #include "support/CompositionTestSupport.h"
 #include "support/YUpImage.h"
 #include "canvas/ProportionalOverlay.h"
+#include "support/KeptRenders.h"
 
 #include <QDir>
 #include <QImage>
@@ -78,8 +79,9 @@ TEST(ThematicCanvasPlacement, StoredPositionsGiveFramesByFractionsOfTheFreeSpace
         const QPointF origin = ThematicCanvas::placement(row.position, row.inPoints, row.size, page);
         EXPECT_EQ(origin, row.origin);
         // Invariant: a fraction placement never puts an element that fits outside the page.
-        if (!row.inPoints && row.size.width() <= page.width())
+        if (!row.inPoints && row.size.width() <= page.width()) {
             EXPECT_LE(origin.x() + row.size.width(), page.width());
+        }
     }
 }
 
@@ -233,8 +235,7 @@ TEST(ThematicCanvasRender, APageWithMapSymbolsLegendAndPrintGuideDrawsEachInItsP
 
     const QImage image = canvas.renderToImage(1.0);
     ASSERT_EQ(image.size(), QSize(600, 420));
-    const QString path = QDir::temp().filePath(QStringLiteral("pelmora-composition-page.png"));
-    image.save(path);
+    KeptRenders::keep(QStringLiteral("composition-page.png"), image);
 
     // A symbol at the centre of a map square, in the series' colour.
     const ProportionalOverlay::Item item = canvas.symbols()->items().at(14);

@@ -1,6 +1,7 @@
 #include "page/ThematicLegend.h"
 #include "desktop/ViewHost.h"
 #include "support/CanvasEvents.h"
+#include "support/PresentationTestSupport.h"
 
 #include <QAction>
 #include <QMenu>
@@ -42,12 +43,10 @@ struct LegendPage {
         legend->onEdit = [this] { calls.append(QStringLiteral("edit")); };
     }
 
-    void setStyle(const std::function<void(PlmEditingStyle&)>& change)
+    void setStyle(const EditingStyleChange& change)
     {
         PlmPresentation p = legend->presentation();
-        PlmEditingStyle s = p.effectiveEditingStyle();
-        change(s);
-        p.setEffectiveEditingStyle(s);
+        changeEditingStyle(p, change);
         legend->setPresentation(p);
     }
 };

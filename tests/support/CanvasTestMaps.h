@@ -43,6 +43,18 @@ inline PlmEntity groupEntity(const QString& id, const PlmEntityList& members)
     return PlmEntity(id, id, PlmGeometry::group(members), style({0, 0, 0, 1}, std::nullopt));
 }
 
+inline PlmEntity locked(PlmEntity entity)
+{
+    entity.isLocked = true;
+    return entity;
+}
+
+inline PlmEntity hidden(PlmEntity entity)
+{
+    entity.isHidden = true;
+    return entity;
+}
+
 // A binary tree of groups `levels` deep, 2^levels leaves, each a polygon of `vertices` points.
 inline PlmEntity groupTree(int levels, int vertices, int& next)
 {

@@ -10,6 +10,7 @@
 #include "page/LegendDrawing.h"
 #include "page/LegendLayout.h"
 #include "export/CarteExportComposition.h"
+#include "export/PlmExportSize.h"
 #include "export/SFExportPDFRenderer.h"
 #include "desktop/ViewNode.h"
 #include "canvas/ProportionalShape.h"
@@ -252,5 +253,17 @@ public:
         return true;
     }
 };
+
+// A page that shows the 400 × 300 composition at scale 1 from its origin: page points are
+// composition points (page 141.1 × 105.8 mm).
+inline PlmExportSize compositionPage(double margin = 0)
+{
+    PlmExportSize s;
+    s.width = 400 * 25.4 / 72;
+    s.height = 300 * 25.4 / 72;
+    s.margin = margin;
+    s.compositionOrigin = QPointF(0, 0);
+    return s;
+}
 
 } // namespace ExportTest

@@ -3,37 +3,27 @@
 #include "online/OnlineWindowController.h"
 #include "catalogue/PlmCatalogueProviders.h"
 #include "support/EventWait.h"
+#include "support/LoopbackHttpServer.h"
 
 #include <QCoreApplication>
-#include <QHash>
-#include <QPointer>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QUrlQuery>
 #include <gtest/gtest.h>
 
 #include <functional>
 
-// The providers stood in by a plain HTTP server on 127.0.0.1, served by the main thread's
-// event loop. The catalogue window's fetch is redirected to it for the server's lifetime:
-// every address the window asks for becomes a request to this server, which answers from its
-// routes by the original address (404 for any other), so no test reaches the network.
-class OnlineTestServer {
+// The providers stood in by a loopback HTTP server, served by the main thread's event loop.
+// The catalogue window's fetch is redirected to it for the server's lifetime: every address the
+// window asks for becomes a request to this server, which answers from its routes by the
+// original address (404 for any other), so no test reaches the network.
+class OnlineTestServer : public LoopbackHttpServer {
 public:
-    // A whole HTTP answer; a null array never answers (a slow provider).
+    // A whole HTTP answer; a null array never answers (a slow provider) until release().
     using Route = std::function<QByteArray()>;
 
     OnlineTestServer()
+        : LoopbackHttpServer([this](const QByteArray& head) { return answer(head); })
     {
-        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(socket); });
-                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
-        const quint16 port = m_server.serverPort();
-        OnlineWindowController::setFetch([port](const QUrl& url, const OnlineDownloadOptions& given) {
+        OnlineWindowController::setFetch([port = port()](const QUrl& url, const OnlineDownloadOptions& given) {
             OnlineDownloadOptions options = given;
             options.allowPlainHttpToLoopback = true;
             options.inactivityTimeoutMs = 20000;
@@ -46,69 +36,27 @@ public:
         });
     }
     ~OnlineTestServer() { OnlineWindowController::setFetch(nullptr); }
-    OnlineTestServer(const OnlineTestServer&) = delete;
-    OnlineTestServer& operator=(const OnlineTestServer&) = delete;
 
     void route(const QUrl& url, Route answer) { m_routes.insert(url.toString(QUrl::FullyEncoded), std::move(answer)); }
     void route(const QUrl& url, const QByteArray& answer) { route(url, [answer] { return answer; }); }
     void routeIndex(OnlineProvider provider, const QByteArray& answer) { route(OnlineCatalog::indexURL(provider), answer); }
-    // Answers every request held so far (a route that gave a null answer) with this answer.
-    void release(const QByteArray& answer)
-    {
-        for (const QPointer<QTcpSocket>& socket : std::exchange(m_held, {})) {
-            if (socket && socket->state() == QAbstractSocket::ConnectedState) {
-                socket->write(answer);
-                socket->disconnectFromHost();
-            }
-        }
-    }
-    qsizetype heldCount() const { return m_held.size(); }
     // The original addresses asked for, in order.
     const QStringList& requests() const { return m_requests; }
 
-    static QByteArray ok(const QByteArray& body)
-    {
-        return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size())
-            + "\r\nConnection: close\r\n\r\n" + body;
-    }
-    static QByteArray status(int code)
-    {
-        return "HTTP/1.1 " + QByteArray::number(code) + " Refused\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
-    }
-
 private:
-    void serve(QTcpSocket* socket)
+    QByteArray answer(const QByteArray& head)
     {
-        QByteArray& head = m_partial[socket];
-        head += socket->readAll();
-        if (head.size() > 64 * 1024) {
-            socket->abort();
-            return;
-        }
-        if (!head.contains("\r\n\r\n"))
-            return;
-        const QList<QByteArray> parts = head.left(head.indexOf("\r\n")).split(' ');
-        head.clear();
-        const QUrl local(QStringLiteral("http://127.0.0.1") + QString::fromLatin1(parts.value(1)));
+        const QUrl local(QStringLiteral("http://127.0.0.1") + QString::fromLatin1(pathOf(head)));
         const QString original = QUrl::fromPercentEncoding(
             QUrlQuery(local).queryItemValue(QStringLiteral("u"), QUrl::FullyEncoded).toLatin1());
         const QString key = QUrl::fromEncoded(original.toLatin1()).toString(QUrl::FullyEncoded);
         m_requests.append(key);
         const auto found = m_routes.constFind(key);
-        const QByteArray answer = found == m_routes.cend() ? status(404) : found.value()();
-        if (answer.isNull()) {
-            m_held.append(QPointer<QTcpSocket>(socket)); // answered by release(), if ever
-            return;
-        }
-        socket->write(answer);
-        socket->disconnectFromHost();
+        return found == m_routes.cend() ? status(404) : found.value()();
     }
 
-    QTcpServer m_server;
     QHash<QString, Route> m_routes;
-    QHash<QTcpSocket*, QByteArray> m_partial;
     QStringList m_requests;
-    QList<QPointer<QTcpSocket>> m_held;
 };
 
 // A small catalogue: the French listing offers départements and régions, GISCO one NUTS file

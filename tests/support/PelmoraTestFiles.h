@@ -108,6 +108,29 @@ inline QByteArray packBitsBlock(int missing = 0)
     return b;
 }
 
+// A layout: 24 header bytes, two PackBits blocks, the counts, then `first` objects of the first
+// kind and `second` of the second, each of `vertices` vertices, and `records` text records.
+inline QByteArray layoutFile(int first, int second, int records, int vertices = 3)
+{
+    QByteArray b(24, '\0');
+    const QByteArray block = packBitsBlock();
+    putLong(b, block.size());
+    b += block;
+    putLong(b, block.size());
+    b += block;
+    putWord(b, first);
+    putWord(b, second);
+    putWord(b, records);
+    for (int i = 0; i < first + second; ++i) {
+        QByteArray object(32, '\0');
+        putWord(object, vertices);
+        object.append(QByteArray((i < first ? 55 : 47) + 4 * vertices - 34, '\0'));
+        b += object;
+    }
+    b.append(QByteArray(39 * records, '\0'));
+    return b;
+}
+
 inline void putFixed(QByteArray& b, double value)
 {
     putLong(b, quint32(qint32(std::lround(value * 65536))));

@@ -3,6 +3,7 @@
 // Helpers of the table-reader tests: readable QString output and the message of a failure.
 
 #include "model/PlmErrors.h"
+#include "support/ErrorCapture.h"
 
 #include <QMap>
 #include <QString>
@@ -32,14 +33,9 @@ inline void PrintTo(const QMap<QString, int>& counts, std::ostream* os)
     *os << " }";
 }
 
-// The French sentence of the PlmError that `f` throws, or a marker when it throws none.
+// The French sentence of the PlmError that `f` throws, or an empty text when it throws none.
 template <typename F>
 QString errorOf(F&& f)
 {
-    try {
-        f();
-    } catch (const PlmError& error) {
-        return error.message();
-    }
-    return QStringLiteral("(aucune erreur)");
+    return thrownMessage(std::forward<F>(f));
 }

@@ -5,6 +5,7 @@
 #include "model/PlmErrors.h"
 #include "desktop/DialogHooks.h"
 #include "desktop/DocumentWindowController.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QStringList>
@@ -94,15 +95,3 @@ inline QString messageOf(const std::function<void()>& f)
     return QStringLiteral("<aucune erreur>");
 }
 
-inline QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<absent>");
-}
-
-inline void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}

@@ -6,6 +6,7 @@
 #include "platform/UserDefaults.h"
 #include "support/FilePermissionScope.h"
 #include "support/LibraryTestSupport.h"
+#include "support/TestFiles.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -60,12 +61,8 @@ protected:
 
     QString file(const QString& relative, const QByteArray& bytes) const
     {
-        const QString path = files.filePath(relative);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path;
+        writeBytes(files.filePath(relative), bytes);
+        return files.filePath(relative);
     }
 
     QStringList names() const
@@ -231,10 +228,8 @@ TEST_F(SymbolPickerWindowControllerTest, OneUndecodableSymbolDocumentHidesOnlyIt
 {
     open();
     picker->importSVGFiles({file(QStringLiteral("a.svg"), drawing), file(QStringLiteral("b.svg"), drawing)});
-    QFile bad(library.path + QLatin1Char('/') + PlmLibrarySymbols::folderName + QStringLiteral("/abimé.plmmap"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("{ pas une carte");
-    bad.close();
+    writeBytes(library.path + QLatin1Char('/') + PlmLibrarySymbols::folderName + QStringLiteral("/abimé.plmmap"),
+               "{ pas une carte");
     picker->reloadSVGItems();
     picker->refilter();
     EXPECT_EQ(names(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
