@@ -1,3 +1,4 @@
+#include "support/TestFiles.h"
 #include "support/PlatformTestSupport.h"
 
 #include "desktop/DocumentController.h"
@@ -32,11 +33,8 @@ protected:
 
     QString write(const QString& name, const QByteArray& bytes)
     {
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path;
+        writeBytes(dir.filePath(name), bytes);
+        return dir.filePath(name);
     }
 
     struct Opened {

@@ -3,6 +3,8 @@
 #include "export/CartePDFExport.h"
 #include "export/SvgCompositionExport.h"
 #include "export/ThematicCanvasExport.h"
+#include "support/PresentationTestSupport.h"
+#include "support/ImageBytes.h"
 #include "support/CompositionTestSupport.h"
 #include "support/ImageCompare.h"
 #include "support/PopplerTools.h"
@@ -10,7 +12,6 @@
 #include "support/UncoveredScripts.h"
 #include "support/YUpImage.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QStandardPaths>
 
@@ -59,10 +60,10 @@ PlmPresentation styled(const std::function<void(PlmEditingStyle&)>& edit, double
 {
     PlmPresentation p;
     p.fontSize = fontSize;
-    PlmEditingStyle style = p.effectiveEditingStyle();
-    style.frameFill = PlmColor{1, 1, 1, 0};
-    edit(style);
-    p.setEffectiveEditingStyle(style);
+    changeEditingStyle(p, [&](PlmEditingStyle& style) {
+        style.frameFill = PlmColor{1, 1, 1, 0};
+        edit(style);
+    });
     return p;
 }
 
@@ -78,11 +79,7 @@ QByteArray checkerboardPng()
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             image.setPixel(x, y, cellColour(x / kCell, y / kCell).rgb());
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return encodedImage(image);
 }
 
 // The pixel of a page render at a y-up page point.

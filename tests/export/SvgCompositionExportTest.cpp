@@ -7,6 +7,7 @@
 #include "export/SvgCompositionExport.h"
 #include "export/ThematicCanvasExport.h"
 #include "model/PlmErrors.h"
+#include "support/KeptRenders.h"
 #include "support/CompositionTestSupport.h"
 #include "support/PopplerTools.h"
 #include "support/SvgTestSupport.h"
@@ -75,10 +76,8 @@ TEST(SvgCompositionExportTest, ThePageRendersInRsvgAsInThePngExport)
                            .convertToFormat(QImage::Format_ARGB32);
     ASSERT_LE(std::abs(svg.width() - png.width()), 1);
     ASSERT_LE(std::abs(svg.height() - png.height()), 1);
-    if (qEnvironmentVariableIsSet("PELMORA_KEEP_RENDERS")) {
-        svg.save(QStringLiteral("/tmp/page-svg.png"));
-        png.save(QStringLiteral("/tmp/page-png.png"));
-    }
+    KeptRenders::keep(QStringLiteral("page-svg.png"), svg);
+    KeptRenders::keep(QStringLiteral("page-png.png"), png);
 
     // A composition point p lands on the page at offset + scale · p, y from the bottom.
     const PlmExportSize::Placement placement = size.placement(600, 420);

@@ -5,6 +5,7 @@
 #include "desktop/Document.h"
 #include "desktop/DocumentController.h"
 #include "platform/DocumentType.h"
+#include "support/TestFiles.h"
 #include "support/ShapefileTestWriter.h"
 #include "support/TableReaderTestSupport.h"
 
@@ -78,10 +79,8 @@ protected:
 
     QString write(const QString& name, const QByteArray& bytes)
     {
-        QFile f(dir.filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        return f.fileName();
+        writeBytes(dir.filePath(name), bytes);
+        return dir.filePath(name);
     }
 
     // Imports and waits for the background read and the main-thread step after it.

@@ -1,6 +1,7 @@
 #include "canvas/VectorCanvas.h"
 #include "inspector/InspectorSection.h"
 #include "platform/UserDefaults.h"
+#include "support/PresentationTestSupport.h"
 #include "support/CanvasEvents.h"
 #include "support/DecorationTestPage.h"
 #include "support/WidgetKeys.h"
@@ -133,9 +134,7 @@ TEST(DecorationGestures, DraggingAnObjectMovesItsCompanionsInOneStep)
 {
     PlmWork work = threeObjects();
     // c keeps its place: its position is fixed.
-    PlmEditingStyle fixed = work.decoration->objects[2].presentation.effectiveEditingStyle();
-    fixed.lockPosition = true;
-    work.decoration->objects[2].presentation.setEffectiveEditingStyle(fixed);
+    changeEditingStyle(work.decoration->objects[2].presentation, [](PlmEditingStyle& s) { s.lockPosition = true; });
     // b is stored as fractions of the free room.
     work.decoration->objects[1].presentation.positionInPoints.reset();
     work.decoration->objects[1].position = {0.5, 0.5};

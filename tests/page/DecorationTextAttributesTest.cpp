@@ -1,5 +1,6 @@
 #include "page/DecorationText.h"
 #include "page/DecorationTextAttributes.h"
+#include "support/PresentationTestSupport.h"
 #include "support/CanvasTestMaps.h"
 #include "support/UncoveredScripts.h"
 #include "support/YUpImage.h"
@@ -13,14 +14,6 @@
 
 namespace {
 
-PlmPresentation withStyle(const std::function<void(PlmEditingStyle&)>& change)
-{
-    PlmPresentation p;
-    PlmEditingStyle style = p.effectiveEditingStyle();
-    change(style);
-    p.editing = style;
-    return p;
-}
 
 } // namespace
 
@@ -57,7 +50,7 @@ TEST(DecorationTextAttributes, FontNamesResolveByNameThenFamilyThenSystemFont)
 
 TEST(DecorationTextAttributes, ParagraphKernBaselineAndUnderlineEntriesAreAlwaysSet)
 {
-    const PlmPresentation p = withStyle([](PlmEditingStyle& s) {
+    const PlmPresentation p = withEditingStyle([](PlmEditingStyle& s) {
         s.tailIndent = 20;
         s.indent = 4;
         s.firstIndent = 9;
@@ -79,7 +72,7 @@ TEST(DecorationTextAttributes, ParagraphKernBaselineAndUnderlineEntriesAreAlways
     EXPECT_DOUBLE_EQ(a.baselineOffset, 0);
 
     const DecorationTextAttributes underlined =
-        textAttributes(withStyle([](PlmEditingStyle& s) { s.underline = true; s.tracking = 2.5; s.baseline = -3; }));
+        textAttributes(withEditingStyle([](PlmEditingStyle& s) { s.underline = true; s.tracking = 2.5; s.baseline = -3; }));
     EXPECT_EQ(underlined.underlineStyle, 1);
     EXPECT_DOUBLE_EQ(underlined.kern, 2.5);
     EXPECT_DOUBLE_EQ(underlined.baselineOffset, -3);
@@ -98,8 +91,8 @@ TEST(DecorationTextAttributes, ColourIsTakenAsSRGBWithItsAlpha)
 
 TEST(DecorationTextAttributes, HalfTextWidthHalvesTheAdvanceButKeepsTheLineHeight)
 {
-    const PlmPresentation plain = withStyle([](PlmEditingStyle&) {});
-    const PlmPresentation narrow = withStyle([](PlmEditingStyle& s) { s.textWidth = 0.5; });
+    const PlmPresentation plain = withEditingStyle([](PlmEditingStyle&) {});
+    const PlmPresentation narrow = withEditingStyle([](PlmEditingStyle& s) { s.textWidth = 0.5; });
     const QString text = QStringLiteral("Carte du département");
     const double normal = DecorationText::singleLineWidth(text, textAttributes(plain));
     const double half = DecorationText::singleLineWidth(text, textAttributes(narrow));
@@ -112,23 +105,23 @@ TEST(DecorationTextAttributes, HalfTextWidthHalvesTheAdvanceButKeepsTheLineHeigh
 
 TEST(DecorationTextAttributes, WeightIndexIsAppliedOnlyWithAStoredStyleAndBoldComesAfterIt)
 {
-    const QFont light = resolvedFont(withStyle([](PlmEditingStyle& s) { s.fontWeight = 0; }));
+    const QFont light = resolvedFont(withEditingStyle([](PlmEditingStyle& s) { s.fontWeight = 0; }));
     EXPECT_EQ(light.weight(), QFont::Light);
-    EXPECT_EQ(resolvedFont(withStyle([](PlmEditingStyle& s) { s.fontWeight = 3; })).weight(), QFont::Bold);
+    EXPECT_EQ(resolvedFont(withEditingStyle([](PlmEditingStyle& s) { s.fontWeight = 3; })).weight(), QFont::Bold);
 
-    PlmPresentation bold = withStyle([](PlmEditingStyle& s) { s.fontWeight = 0; });
+    PlmPresentation bold = withEditingStyle([](PlmEditingStyle& s) { s.fontWeight = 0; });
     bold.bold = true;
     const QFont boldFont = resolvedFont(bold);
     EXPECT_TRUE(boldFont.bold());
     EXPECT_EQ(decorationFontFamily(boldFont), QStringLiteral("Nimbus Sans"));
 
-    PlmPresentation italic = withStyle([](PlmEditingStyle& s) { s.italic = true; });
+    PlmPresentation italic = withEditingStyle([](PlmEditingStyle& s) { s.italic = true; });
     EXPECT_TRUE(resolvedFont(italic).italic());
 }
 
 TEST(DecorationTextAttributes, CondensedPicksTheNarrowFamilyWhenThereIsOne)
 {
-    const QFont narrow = resolvedFont(withStyle([](PlmEditingStyle& s) { s.condensed = true; }));
+    const QFont narrow = resolvedFont(withEditingStyle([](PlmEditingStyle& s) { s.condensed = true; }));
     if (!QFontDatabase::hasFamily(QStringLiteral("Nimbus Sans Narrow")))
         GTEST_SKIP() << "no narrow face installed";
     EXPECT_EQ(decorationFontFamily(narrow), QStringLiteral("Nimbus Sans Narrow"));
@@ -136,7 +129,7 @@ TEST(DecorationTextAttributes, CondensedPicksTheNarrowFamilyWhenThereIsOne)
 
 TEST(DecorationText, WrappedLinesAndParagraphSpacingAddUpInTheUsedHeight)
 {
-    PlmPresentation p = withStyle([](PlmEditingStyle& s) { s.paragraphAfter = 10; });
+    PlmPresentation p = withEditingStyle([](PlmEditingStyle& s) { s.paragraphAfter = 10; });
     const DecorationTextAttributes a = textAttributes(p);
     const DecorationText one(QStringLiteral("Un"), a, 300);
     const DecorationText two(QStringLiteral("Un\nDeux"), a, 300);
@@ -198,8 +191,8 @@ TEST(DecorationText, TrackingWidensEveryLineBeforeItIsBrokenAndAligned)
 {
     // Five characters, five spacings (the last one too, as every renderer adds it).
     const QString word = QStringLiteral("Carte");
-    const DecorationTextAttributes plain = textAttributes(withStyle([](PlmEditingStyle&) {}));
-    const DecorationTextAttributes tracked = textAttributes(withStyle([](PlmEditingStyle& s) { s.tracking = 8; }));
+    const DecorationTextAttributes plain = textAttributes(withEditingStyle([](PlmEditingStyle&) {}));
+    const DecorationTextAttributes tracked = textAttributes(withEditingStyle([](PlmEditingStyle& s) { s.tracking = 8; }));
     EXPECT_NEAR(DecorationText::singleLineWidth(word, tracked) - DecorationText::singleLineWidth(word, plain), 40, 0.1);
     const DecorationText line(word, tracked, 300);
     ASSERT_EQ(line.paragraphs().size(), 1u);
@@ -213,7 +206,7 @@ TEST(DecorationText, TrackingWidensEveryLineBeforeItIsBrokenAndAligned)
 
 TEST(DecorationText, AnUnderlineRunsUnderEachLineWhereItsTextIs)
 {
-    const DecorationTextAttributes a = textAttributes(withStyle([](PlmEditingStyle& s) { s.underline = true; }));
+    const DecorationTextAttributes a = textAttributes(withEditingStyle([](PlmEditingStyle& s) { s.underline = true; }));
     DecorationTextAttributes right = a;
     right.paragraphStyle.alignment = PlmTextAlignment::right;
     const DecorationText text(QStringLiteral("Source"), right, 300);

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "support/TestFiles.h"
+
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -13,10 +14,8 @@ protected:
     // Writes `bytes` as `name` in the folder; the file's path.
     QString write(const QString& name, const QByteArray& bytes)
     {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << name.toStdString();
-        EXPECT_EQ(file.write(bytes), bytes.size()) << name.toStdString();
-        return file.fileName();
+        writeBytes(dir.filePath(name), bytes);
+        return dir.filePath(name);
     }
 
     QTemporaryDir dir;
