@@ -5,7 +5,6 @@
 #include "page/DecorationGlyphs.h"
 #include "page/LegendLayout.h"
 #include "page/PageObjectInteraction.h"
-#include "desktop/ViewHost.h"
 
 #include <QPainter>
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 namespace PageObjectInteraction {
 
@@ -68,6 +69,8 @@ void release(ViewNode& view, bool& isManipulating)
         parent->setNeedsLayout();
 }
 
+namespace {
+
 std::optional<QString> clipboardCommand(const ViewKeyEvent& e)
 {
     if (!(e.modifiers & Qt::ControlModifier) || (e.modifiers & Qt::ShiftModifier))
@@ -93,6 +96,8 @@ std::optional<QPointF> arrowNudge(const ViewKeyEvent& e)
     const double dy = e.key == Qt::Key_Down ? -step : e.key == Qt::Key_Up ? step : 0;
     return QPointF(dx, dy);
 }
+
+} // namespace
 
 bool handleSharedKey(const ViewKeyEvent& e, const std::function<void(const QString&)>& onCommand,
                      const std::function<void()>& onDelete, const std::function<void(const QPointF&)>& nudge)

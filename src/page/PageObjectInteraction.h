@@ -9,7 +9,6 @@
 
 #include <functional>
 #include <limits>
-#include <optional>
 #include <utility>
 
 class QMenu;
@@ -63,16 +62,11 @@ void release(ViewNode& view, bool& isManipulating);
 
 // ---- Keys ----
 
-// The clipboard command of Control with a plain c, v, x or d ("copy", "paste", "cut",
-// "duplicate"). With Shift the letter is another character: no command.
-std::optional<QString> clipboardCommand(const ViewKeyEvent& e);
-// Delete or Backspace, whatever the modifiers.
-bool isDeleteKey(const ViewKeyEvent& e);
-// The move an arrow key gives the element: one point, ten with Shift; none for other keys.
-std::optional<QPointF> arrowNudge(const ViewKeyEvent& e);
-// The keys both elements share, in this order: a clipboard command, deletion, an arrow nudge
-// (only when `nudge` is set: an element that may move). Returns whether the key was used;
-// the element handles its own keys, or hands the key on, otherwise.
+// The keys both elements share, in this order: a clipboard command (Control with a plain c,
+// v, x or d: "copy", "paste", "cut", "duplicate"; with Shift the letter is another character),
+// deletion (Delete or Backspace, whatever the modifiers), an arrow nudge (one point, ten with
+// Shift; only when `nudge` is set: an element that may move). Returns whether the key was
+// used; the element handles its own keys, or hands the key on, otherwise.
 bool handleSharedKey(const ViewKeyEvent& e, const std::function<void(const QString&)>& onCommand,
                      const std::function<void()>& onDelete, const std::function<void(const QPointF&)>& nudge);
 
