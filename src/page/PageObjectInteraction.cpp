@@ -3,8 +3,6 @@
 #include "desktop/ViewHost.h"
 #include "desktop/ViewNode.h"
 
-#include <QMenu>
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -125,29 +123,6 @@ void selectThen(const std::function<void()>& onSelect, const std::function<void(
         onSelect();
     if (report)
         report();
-}
-
-ContextMenu::~ContextMenu()
-{
-    if (m_menu)
-        m_menu->deleteLater();
-}
-
-QMenu* ContextMenu::make(ViewNode& view, const QList<Item>& items)
-{
-    if (m_menu)
-        m_menu->deleteLater();
-    m_menu = new QMenu(view.host());
-    m_menu->setAttribute(Qt::WA_DeleteOnClose);
-    for (const auto& [title, action] : items)
-        QObject::connect(m_menu->addAction(title), &QAction::triggered, m_menu, action);
-    return m_menu;
-}
-
-void ContextMenu::popUp(ViewNode& view, QMenu* menu, const ViewMouseEvent& e)
-{
-    if (ViewHost* h = view.host())
-        menu->popup(h->mapToGlobal(h->widgetPoint(e.windowLocation).toPoint()));
 }
 
 } // namespace PageObjectInteraction

@@ -1,17 +1,13 @@
 #pragma once
 
-#include <QList>
 #include <QPointF>
-#include <QPointer>
 #include <QRectF>
 #include <QString>
 #include <Qt>
 
 #include <functional>
 #include <limits>
-#include <utility>
 
-class QMenu;
 class ViewNode;
 struct ViewKeyEvent;
 struct ViewMouseEvent;
@@ -74,24 +70,5 @@ bool handleSharedKey(const ViewKeyEvent& e, const std::function<void(const QStri
 
 // Calls the selection report, then the item's own: a menu item acts on the selected element.
 void selectThen(const std::function<void()>& onSelect, const std::function<void()>& report);
-
-// An element's context menu, one at a time, parented to the host widget. A menu item may
-// delete the element while the menu still emits, so old menus go through deleteLater.
-class ContextMenu {
-public:
-    ContextMenu() = default;
-    ContextMenu(const ContextMenu&) = delete;
-    ContextMenu& operator=(const ContextMenu&) = delete;
-    ~ContextMenu();
-
-    using Item = std::pair<QString, std::function<void()>>;
-    // A new menu with these items (not shown), replacing the previous one.
-    QMenu* make(ViewNode& view, const QList<Item>& items);
-    // Pops a menu up under the pointer (nothing without a host window).
-    static void popUp(ViewNode& view, QMenu* menu, const ViewMouseEvent& e);
-
-private:
-    QPointer<QMenu> m_menu;
-};
 
 } // namespace PageObjectInteraction
