@@ -260,6 +260,9 @@ PlmMap importIndexedCollection(const QByteArray& data, const QString& name, cons
     return map;
 }
 
+namespace {
+
+// Walks one PackBits block without unpacking it: it must unpack to exactly 51,840 bytes.
 void checkBitmapBlock(const QByteArray& data, qint64 offset, qint64 length, const QString& truncated,
                       const QString& unqualified)
 {
@@ -292,26 +295,29 @@ void checkBitmapBlock(const QByteArray& data, qint64 offset, qint64 length, cons
         fail(unqualified);
 }
 
+} // namespace
+
+qint64 skipBitmapBlocks(const QByteArray& data, qint64 offset, const BitmapBlockMessages& messages)
+{
+    for (int block = 0; block < 2; ++block) {
+        if (!fits(data, offset, 4))
+            fail(messages.cutLength);
+        const qint64 length = longWord(data, offset);
+        if (length < 1 || length > data.size() - offset - 4)
+            fail(messages.badLength);
+        checkBitmapBlock(data, offset + 4, length, messages.truncated, messages.unqualified);
+        offset += 4 + length;
+    }
+    return offset;
+}
+
 PlmMap importDressed(const QByteArray& data, const QString& name, const QString& fileName)
 {
     const qint64 n = data.size();
-    const QString invalidBlock = QStringLiteral("Bloc historique invalide.");
-    const QString truncatedBlock = QStringLiteral("Bloc historique tronqué.");
-    const QString unqualifiedBlock = QStringLiteral("Bloc historique non qualifié.");
-    const QString truncated = QStringLiteral("Fond habillé historique tronqué.");
-    if (!fits(data, 68, 4))
-        fail(truncated);
-    const qint64 l1 = longWord(data, 68);
-    if (l1 < 1 || l1 > n - 72)
-        fail(invalidBlock);
-    checkBitmapBlock(data, 72, l1, truncatedBlock, unqualifiedBlock);
-    if (!fits(data, 72 + l1, 4))
-        fail(truncated);
-    const qint64 l2 = longWord(data, 72 + l1);
-    if (l2 < 1 || l2 > n - 76 - l1)
-        fail(invalidBlock);
-    checkBitmapBlock(data, 76 + l1, l2, truncatedBlock, unqualifiedBlock);
-    const qint64 p = 76 + l1 + l2;
+    const qint64 p = skipBitmapBlocks(data, 68,
+                                      {QStringLiteral("Fond habillé historique tronqué."),
+                                       QStringLiteral("Bloc historique invalide."), QStringLiteral("Bloc historique tronqué."),
+                                       QStringLiteral("Bloc historique non qualifié.")});
     const unsigned a = readDressedWord(p, data);
     const unsigned b = readDressedWord(p + 2, data);
     const unsigned c = readDressedWord(p + 4, data);

@@ -29,10 +29,17 @@ PlmMap importDetailed(const QByteArray& data, const QString& name, const QString
 // The map name the import entry gives a file: base name for ".num", else the whole name.
 QString mapName(const QString& fileName);
 
-// Walks a PackBits block without unpacking it: it must unpack to exactly 51,840 bytes.
-// Throws PlmMapError with `truncated` (a run past the block) or `unqualified` (another size).
-void checkBitmapBlock(const QByteArray& data, qint64 offset, qint64 length, const QString& truncated,
-                      const QString& unqualified);
+// What each variant says when its two bitmap blocks are refused.
+struct BitmapBlockMessages {
+    QString cutLength;    // a block's length word past the data
+    QString badLength;    // a length below 1 or past the data
+    QString truncated;    // a run past its block
+    QString unqualified;  // a block that does not unpack to 51,840 bytes
+};
+// Walks the two PackBits blocks at `offset`, each a big-endian long length then its bytes,
+// without unpacking them: each must unpack to exactly 51,840 bytes. Returns the offset past
+// them; throws PlmMapError with the matching message.
+qint64 skipBitmapBlocks(const QByteArray& data, qint64 offset, const BitmapBlockMessages& messages);
 
 // Big-endian words, each throwing its variant's message when outside the data.
 unsigned readWord(qint64 offset, const QByteArray& data);

@@ -28,21 +28,10 @@ int countObjects(const QByteArray& data)
 {
     const qint64 n = data.size();
     const QString invalidBlock = QStringLiteral("Bloc d’habillage historique invalide.");
-    const QString truncatedBlock = QStringLiteral("Bloc d’habillage tronqué.");
-    const QString unqualifiedBlock = QStringLiteral("Variante d’habillage non qualifiée.");
-    if (!fits(data, 24, 4))
-        fail(invalidBlock);
-    const qint64 l1 = longWord(data, 24);
-    if (l1 < 1 || l1 > n - 28)
-        fail(invalidBlock);
-    LegacyPelmoraImporter::checkBitmapBlock(data, 28, l1, truncatedBlock, unqualifiedBlock);
-    if (!fits(data, 28 + l1, 4))
-        fail(invalidBlock);
-    const qint64 l2 = longWord(data, 28 + l1);
-    if (l2 < 1 || l2 > n - 32 - l1)
-        fail(invalidBlock);
-    LegacyPelmoraImporter::checkBitmapBlock(data, 32 + l1, l2, truncatedBlock, unqualifiedBlock);
-    const qint64 p = 32 + l1 + l2;
+    const qint64 p = LegacyPelmoraImporter::skipBitmapBlocks(
+        data, 24,
+        {invalidBlock, invalidBlock, QStringLiteral("Bloc d’habillage tronqué."),
+         QStringLiteral("Variante d’habillage non qualifiée.")});
     const unsigned a = readWord(p, data);
     const unsigned b = readWord(p + 2, data);
     const unsigned c = readWord(p + 4, data);

@@ -309,17 +309,13 @@ QList<PlmPathCommand> svgPathCommands(QStringView text, qsizetype limit)
             add(PlmPathCommand::line(current));
             break;
         }
-        case u'C': {
-            const PlmPoint c1 = point();
-            const PlmPoint c2 = point();
-            const PlmPoint end = point();
-            add(PlmPathCommand::cubic(c1, c2, end));
-            lastCubicControl = c2;
-            current = end;
-            break;
-        }
+        case u'C':
         case u'S': {
-            const PlmPoint c1 = (previousUpper == u'C' || previousUpper == u'S') ? reflected(current, lastCubicControl) : current;
+            PlmPoint c1;
+            if (upper == u'C')
+                c1 = point();
+            else
+                c1 = (previousUpper == u'C' || previousUpper == u'S') ? reflected(current, lastCubicControl) : current;
             const PlmPoint c2 = point();
             const PlmPoint end = point();
             add(PlmPathCommand::cubic(c1, c2, end));

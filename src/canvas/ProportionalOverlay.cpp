@@ -4,7 +4,6 @@
 #include "desktop/ViewHost.h"
 #include "canvas/ProportionalShapeStamp.h"
 
-#include <QMenu>
 #include <QPainter>
 #include <QPen>
 
@@ -24,7 +23,7 @@ std::shared_ptr<const ProportionalShape> defaultShape()
 
 ProportionalOverlay::ProportionalOverlay() : m_shape(defaultShape()) {}
 
-ProportionalOverlay::~ProportionalOverlay() { delete m_menu; }
+ProportionalOverlay::~ProportionalOverlay() = default;
 
 void ProportionalOverlay::setConcentricPartner(ProportionalOverlay* partner)
 {
@@ -320,18 +319,12 @@ QMenu* ProportionalOverlay::menuForEvent(const ViewMouseEvent& e)
         if (onSelection)
             onSelection(hit->id);
     }
-    delete m_menu;
-    m_menu = new QMenu(host());
-    m_menu->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(m_menu->addAction(resetTitle()), &QAction::triggered, [this] { reset(); });
-    return m_menu;
+    return m_menu.make(*this, {{resetTitle(), [this] { reset(); }}});
 }
 
 void ProportionalOverlay::rightMouseDown(const ViewMouseEvent& e)
 {
-    QMenu* menu = menuForEvent(e);
-    if (ViewHost* h = host())
-        menu->popup(h->mapToGlobal(h->widgetPoint(e.windowLocation).toPoint()));
+    ViewContextMenu::popUp(*this, menuForEvent(e), e);
 }
 
 void ProportionalOverlay::reset()

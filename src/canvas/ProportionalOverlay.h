@@ -2,12 +2,12 @@
 
 #include "model/PlmColor.h"
 #include "model/PlmPoint.h"
+#include "desktop/ViewContextMenu.h"
 #include "desktop/ViewNode.h"
 #include "canvas/ProportionalShape.h"
 
 #include <QHash>
 #include <QList>
-#include <QPointer>
 #include <QSet>
 #include <QString>
 
@@ -122,5 +122,5 @@ private:
     mutable QSet<QString> m_sortedPartnerHidden;
     mutable quint64 m_sortedPartnerGeneration = 0;
     quint64 m_generation = 1;  // grows with every change of the items
-    QPointer<QMenu> m_menu;
+    ViewContextMenu m_menu;
 };

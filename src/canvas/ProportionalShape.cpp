@@ -294,6 +294,17 @@ int ProportionalShape::bitmapPad(double pixelSize) const
     return pad > maximumPad ? maximumPad : int(pad);
 }
 
+void ProportionalShape::drawBitmap(QPainter& painter, const QImage& image, const QPointF& center, double size)
+{
+    // An outline's border reaches beyond the central 512 pixels.
+    const double side = size * image.width() / double(bitmapSymbolSide);
+    painter.save();
+    painter.translate(center.x() - side / 2, center.y() + side / 2);
+    painter.scale(1, -1);
+    painter.drawImage(QRectF(0, 0, side, side), image);
+    painter.restore();
+}
+
 QImage ProportionalShape::renderBitmap(const PlmColor& color, double pixelSize) const
 {
     const int pad = bitmapPad(pixelSize);

@@ -66,6 +66,9 @@ public:
     // The pad of that bitmap on each side, in pixels; bounded so that the bitmap stays at
     // most maximumBitmapSide pixels across.
     int bitmapPad(double pixelSize) const;
+    // Draws such a bitmap centred on a point of the painter's y-up coordinates, upright, for a
+    // symbol of `size` points (its central 512 pixels span `size`).
+    static void drawBitmap(QPainter& painter, const QImage& image, const QPointF& center, double size);
     static constexpr int bitmapSymbolSide = 512;
     static constexpr int maximumBitmapSide = 2048;
 

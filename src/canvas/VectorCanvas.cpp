@@ -5,7 +5,6 @@
 #include "canvas/ProportionalShape.h"
 
 #include <QGuiApplication>
-#include <QMenu>
 #include <QPalette>
 
 VectorCanvas::VectorCanvas(const PlmMap& map, bool interactive, const QString& emptyText)
@@ -28,11 +27,7 @@ VectorCanvas::VectorCanvas(const PlmMap& map, bool interactive, const QString& e
                               "zone · Ajuster : cadrage du fond"));
 }
 
-VectorCanvas::~VectorCanvas()
-{
-    // An open vertex menu would call back into this view.
-    delete m_vertexMenu;
-}
+VectorCanvas::~VectorCanvas() = default;
 
 std::optional<VectorCanvas::DrawingTool> VectorCanvas::drawingToolFromRaw(int raw)
 {

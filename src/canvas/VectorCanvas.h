@@ -8,12 +8,12 @@
 #include "model/PlmPointSymbol.h"
 #include "model/PlmStyle.h"
 #include "model/PlmVectorPath.h"
+#include "desktop/ViewContextMenu.h"
 #include "desktop/ViewNode.h"
 
 #include <QColor>
 #include <QPen>
 #include <QMenu>
-#include <QPointer>
 #include <QHash>
 #include <QImage>
 #include <QList>
@@ -387,11 +387,11 @@ private:
     // Per-frame drawing state.
     int m_detailLevel = 0;
     LeafDrawing m_leafDrawing;
-    QPointer<QMenu> m_vertexMenu;
+    ViewContextMenu m_vertexMenu;
     // Rasterized point symbols of the export fallback, one per glyph and colour, so that a
     // file embeds each image once; bounded in count.
     SymbolPictureCache m_symbolPictures{256};
     QHash<QString, int> m_topLevelIndexByID;  // first index of each id, built on demand
     bool m_topLevelIndexValid = false;
-    bool m_topLevelIDsUnique = true;  // the open vertex menu, owned by the host widget
+    bool m_topLevelIDsUnique = true;
 };

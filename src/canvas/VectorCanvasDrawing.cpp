@@ -353,11 +353,7 @@ void VectorCanvas::drawLeaf(QPainter& painter, const QTransform& world, const Ca
             if (usesSFExportFallback && shape->nativeSymbol) {
                 try {
                     const QImage& image = m_symbolPictures.picture(shape, color, 2 * r).image;
-                    // The symbol fills the central 512 pixels; an outline's border reaches beyond.
-                    const double side = 2 * r * image.width() / double(ProportionalShape::bitmapSymbolSide);
-                    const QRectF square(c.x() - side / 2, c.y() - side / 2, side, side);
-                    unflipInto(painter, square);
-                    painter.drawImage(square, image);
+                    ProportionalShape::drawBitmap(painter, image, c, 2 * r);
                     drawn = true;
                 } catch (const PlmError&) {
                     drawn = false;

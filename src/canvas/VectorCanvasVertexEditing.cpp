@@ -2,8 +2,6 @@
 
 #include "desktop/ViewHost.h"
 
-#include <QMenu>
-
 #include <algorithm>
 #include <cmath>
 
@@ -118,14 +116,10 @@ void VectorCanvas::rightMouseDown(const ViewMouseEvent& e)
     case VertexMenu::shown:
         break;
     }
-    ViewHost* h = host();
-    if (!h)
+    if (!host())
         return;
-    delete m_vertexMenu;
-    m_vertexMenu = new QMenu(h);
-    m_vertexMenu->setAttribute(Qt::WA_DeleteOnClose);
-    // The menu dies with the view (see the destructor), so `this` stays valid.
-    QObject::connect(m_vertexMenu->addAction(insertVertexTitle()), &QAction::triggered, [this] { editVertex(true); });
-    QObject::connect(m_vertexMenu->addAction(deleteVertexTitle()), &QAction::triggered, [this] { editVertex(false); });
-    m_vertexMenu->popup(h->mapToGlobal(h->widgetPoint(e.windowLocation).toPoint()));
+    ViewContextMenu::popUp(*this,
+                           m_vertexMenu.make(*this, {{insertVertexTitle(), [this] { editVertex(true); }},
+                                                     {deleteVertexTitle(), [this] { editVertex(false); }}}),
+                           e);
 }

@@ -158,18 +158,9 @@ void CarteWindowController::build(bool studioPresentation)
         }
     };
     m_decorations = new DecorationController(decorationDocument, m_composition, studioPresentation, this);
-
-    CarteMapBlockEditor::Document blockDocument;
-    blockDocument.work = m_document.work;
-    blockDocument.updateWork = m_document.updateWork;
-    // A slider drag is one undo step.
-    blockDocument.beginUndoGrouping = m_document.beginUndoGrouping;
-    blockDocument.endUndoGrouping = m_document.endUndoGrouping;
-    blockDocument.presentError = [self](const QString& message) {
-        if (self)
-            self->showError(message);
-    };
-    m_mapBlockEditor = new CarteMapBlockEditor(blockDocument, m_composition, this);
+    // The map block's editor reaches the document through the same work functions (a slider
+    // drag is one undo step).
+    m_mapBlockEditor = new CarteMapBlockEditor(decorationDocument, m_composition, this);
 
     // The column: point-symbol colour, Représentation, Apparence, class colours, the map
     // block, then the decorations' bar when it exists.

@@ -16,11 +16,5 @@ void SFExportPDFRenderer::drawSymbol(QPainter& painter, const std::shared_ptr<co
     const QImage& image = m_pictures.picture(shape, color, size).image;
     if (image.isNull() || !painter.isActive())
         throw PlmWorkError::invalid(QStringLiteral("Impossible d’incorporer le pictogramme au PDF."));
-    const double side = size * image.width() / double(ProportionalShape::bitmapSymbolSide);
-    // The painter is y-up; the image is drawn upright inside its square.
-    painter.save();
-    painter.translate(center.x() - side / 2, center.y() + side / 2);
-    painter.scale(1, -1);
-    painter.drawImage(QRectF(0, 0, side, side), image);
-    painter.restore();
+    ProportionalShape::drawBitmap(painter, image, center, size);
 }

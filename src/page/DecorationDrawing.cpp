@@ -100,10 +100,7 @@ void drawSymbol(QPainter& painter, const PlmDecorationObject& object, const QRec
         try {
             const QImage image = shape.renderBitmap(colour, side);
             if (!image.isNull()) {
-                // The symbol fills the central 512 pixels; an outline's border reaches beyond.
-                const QPointF c = content.center();
-                const double drawn = side * image.width() / double(ProportionalShape::bitmapSymbolSide);
-                drawImageUpright(painter, image, QRectF(c.x() - drawn / 2, c.y() - drawn / 2, drawn, drawn));
+                ProportionalShape::drawBitmap(painter, image, content.center(), side);
                 return;
             }
         } catch (...) {

@@ -5,7 +5,6 @@
 #include "page/DecorationGlyphs.h"
 #include "page/LegendLayout.h"
 #include "page/PageObjectInteraction.h"
-#include "desktop/ViewHost.h"
 
 #include <QPainter>
 
@@ -201,7 +200,7 @@ QMenu* DecorationObjectView::menuForEvent(const ViewMouseEvent&)
 {
     if (onSelect)
         onSelect();
-    QList<PageObjectInteraction::ContextMenu::Item> items;
+    QList<ViewContextMenu::Item> items;
     if (editsText())
         items.append({editMenuTitle(), [this] { editFromMenu(); }});
     items.append({deleteMenuTitle(), [this] { deleteFromMenu(); }});
@@ -214,7 +213,7 @@ void DecorationObjectView::deleteFromMenu() { PageObjectInteraction::selectThen(
 
 void DecorationObjectView::rightMouseDown(const ViewMouseEvent& e)
 {
-    PageObjectInteraction::ContextMenu::popUp(*this, menuForEvent(e), e);
+    ViewContextMenu::popUp(*this, menuForEvent(e), e);
 }
 
 void DecorationObjectView::keyDown(const ViewKeyEvent& e)

@@ -5,6 +5,7 @@
 #include "page/PageObjectInteraction.h"
 #include "model/PlmDecorationObject.h"
 #include "model/PlmPoint.h"
+#include "desktop/ViewContextMenu.h"
 #include "desktop/ViewNode.h"
 
 #include <QByteArray>
@@ -102,7 +103,7 @@ public:
 private:
     void report(const QRectF& frame, bool ended);
 
-    PageObjectInteraction::ContextMenu m_menu;
+    ViewContextMenu m_menu;
     mutable QByteArray m_bitmapBytes;  // keeps the decoded bytes alive: same data, same image
     mutable QImage m_bitmap;
 };

@@ -128,26 +128,34 @@ DecorationText::DecorationText(const QString& text, const DecorationTextAttribut
         m_paragraphs.push_back(std::move(layout));
     }
     m_usedHeight = y;
+    for (const auto& layout : m_paragraphs)
+        m_runs.append(UsableFonts::glyphRuns(*layout));
+}
 
-    for (const auto& layout : m_paragraphs) {
-        for (const QGlyphRun& run : UsableFonts::glyphRuns(*layout)) {
-            const QRawFont raw = run.rawFont();
-            const QList<quint32> glyphs = run.glyphIndexes();
-            const QList<QPointF> positions = run.positions();
-            QHash<quint32, QRectF>& boxes = fontGlyphCache<QRectF>(raw);
-            for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
-                // The outline's bounds: the engine's glyph metrics are rounded to whole pixels.
-                auto found = boxes.constFind(glyphs[i]);
-                if (found == boxes.constEnd())
-                    found = boxes.insert(glyphs[i], raw.pathForGlyph(glyphs[i]).boundingRect());
-                const QRectF box = *found;
-                if (box.isEmpty())
-                    continue;
-                const QRectF ink = box.translated(positions[i] + QPointF(0, -attributes.baselineOffset));
-                m_ink = m_ink.isNull() ? ink : m_ink.united(ink);
-            }
+QRectF DecorationText::inkRect() const
+{
+    if (m_ink)
+        return *m_ink;
+    QRectF ink;
+    for (const QGlyphRun& run : m_runs) {
+        const QRawFont raw = run.rawFont();
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        QHash<quint32, QRectF>& boxes = fontGlyphCache<QRectF>(raw);
+        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
+            // The outline's bounds: the engine's glyph metrics are rounded to whole pixels.
+            auto found = boxes.constFind(glyphs[i]);
+            if (found == boxes.constEnd())
+                found = boxes.insert(glyphs[i], raw.pathForGlyph(glyphs[i]).boundingRect());
+            const QRectF box = *found;
+            if (box.isEmpty())
+                continue;
+            const QRectF glyphInk = box.translated(positions[i] + QPointF(0, -m_attributes.baselineOffset));
+            ink = ink.isNull() ? glyphInk : ink.united(glyphInk);
         }
     }
+    m_ink = ink;
+    return ink;
 }
 
 void DecorationText::draw(QPainter& painter, const QRectF& rect) const
@@ -159,13 +167,11 @@ void DecorationText::draw(QPainter& painter, const QRectF& rect) const
     painter.setClipRect(QRectF(0, 0, rect.width(), rect.height()), Qt::IntersectClip);
     painter.setPen(m_attributes.foregroundColor);
     const QPointF shift(0, -m_attributes.baselineOffset);
-    for (const auto& layout : m_paragraphs) {
-        for (QGlyphRun run : UsableFonts::glyphRuns(*layout)) {
-            // Qt places a run's underline at the drawing origin rather than under its glyphs
-            // (and the raster engine may leave it out): lines are underlined below instead.
-            run.setUnderline(false);
-            painter.drawGlyphRun(shift, run);
-        }
+    for (QGlyphRun run : m_runs) {
+        // Qt places a run's underline at the drawing origin rather than under its glyphs
+        // (and the raster engine may leave it out): lines are underlined below instead.
+        run.setUnderline(false);
+        painter.drawGlyphRun(shift, run);
     }
     for (const QRectF& underline : underlines())
         painter.fillRect(underline.translated(shift), m_attributes.foregroundColor);

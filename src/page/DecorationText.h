@@ -8,6 +8,7 @@
 #include <QTextLayout>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -19,9 +20,10 @@ class DecorationText {
 public:
     DecorationText(const QString& text, const DecorationTextAttributes& attributes, double width);
 
-    bool hasGlyphs() const { return !m_ink.isNull(); }
+    bool hasGlyphs() const { return !inkRect().isNull(); }
     // The union of the glyphs' ink, from the top of the box; null when nothing is inked.
-    QRectF inkRect() const { return m_ink; }
+    // Measured on first use: drawing does not need it.
+    QRectF inkRect() const;
     // Height used by the laid-out lines.
     double usedHeight() const { return m_usedHeight; }
 
@@ -46,7 +48,10 @@ public:
 private:
     DecorationTextAttributes m_attributes;
     std::vector<std::unique_ptr<QTextLayout>> m_paragraphs;
-    QRectF m_ink;
+    // The paragraphs' glyph runs that a usable font draws, in order: taken from the layouts
+    // once, for drawing and for the ink alike.
+    QList<QGlyphRun> m_runs;
+    mutable std::optional<QRectF> m_ink;
     double m_usedHeight = 0;
 };
 

@@ -30,13 +30,7 @@ void drawSymbol(QPainter& painter, const LegendData& legend, const LegendLayout:
         try {
             const QImage image = shape.renderBitmap(legend.symbolColor, entry.size);
             if (!image.isNull()) {
-                const double side = entry.size * image.width() / 512.0;
-                const QRectF target(centre.x() - side / 2, centre.y() - side / 2, side, side);
-                painter.save();
-                painter.translate(target.left(), target.top() + target.height());
-                painter.scale(1, -1);
-                painter.drawImage(QRectF(0, 0, side, side), image);
-                painter.restore();
+                ProportionalShape::drawBitmap(painter, image, centre, entry.size);
                 return;
             }
         } catch (...) {

@@ -3,11 +3,10 @@
 #include "desktop/ViewHost.h"
 #include "desktop/ViewNode.h"
 
-#include <QMenu>
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 namespace PageObjectInteraction {
 
@@ -68,6 +67,8 @@ void release(ViewNode& view, bool& isManipulating)
         parent->setNeedsLayout();
 }
 
+namespace {
+
 std::optional<QString> clipboardCommand(const ViewKeyEvent& e)
 {
     if (!(e.modifiers & Qt::ControlModifier) || (e.modifiers & Qt::ShiftModifier))
@@ -93,6 +94,8 @@ std::optional<QPointF> arrowNudge(const ViewKeyEvent& e)
     const double dy = e.key == Qt::Key_Down ? -step : e.key == Qt::Key_Up ? step : 0;
     return QPointF(dx, dy);
 }
+
+} // namespace
 
 bool handleSharedKey(const ViewKeyEvent& e, const std::function<void(const QString&)>& onCommand,
                      const std::function<void()>& onDelete, const std::function<void(const QPointF&)>& nudge)
@@ -120,29 +123,6 @@ void selectThen(const std::function<void()>& onSelect, const std::function<void(
         onSelect();
     if (report)
         report();
-}
-
-ContextMenu::~ContextMenu()
-{
-    if (m_menu)
-        m_menu->deleteLater();
-}
-
-QMenu* ContextMenu::make(ViewNode& view, const QList<Item>& items)
-{
-    if (m_menu)
-        m_menu->deleteLater();
-    m_menu = new QMenu(view.host());
-    m_menu->setAttribute(Qt::WA_DeleteOnClose);
-    for (const auto& [title, action] : items)
-        QObject::connect(m_menu->addAction(title), &QAction::triggered, m_menu, action);
-    return m_menu;
-}
-
-void ContextMenu::popUp(ViewNode& view, QMenu* menu, const ViewMouseEvent& e)
-{
-    if (ViewHost* h = view.host())
-        menu->popup(h->mapToGlobal(h->widgetPoint(e.windowLocation).toPoint()));
 }
 
 } // namespace PageObjectInteraction

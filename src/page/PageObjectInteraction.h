@@ -1,18 +1,13 @@
 #pragma once
 
-#include <QList>
 #include <QPointF>
-#include <QPointer>
 #include <QRectF>
 #include <QString>
 #include <Qt>
 
 #include <functional>
 #include <limits>
-#include <optional>
-#include <utility>
 
-class QMenu;
 class ViewNode;
 struct ViewKeyEvent;
 struct ViewMouseEvent;
@@ -63,16 +58,11 @@ void release(ViewNode& view, bool& isManipulating);
 
 // ---- Keys ----
 
-// The clipboard command of Control with a plain c, v, x or d ("copy", "paste", "cut",
-// "duplicate"). With Shift the letter is another character: no command.
-std::optional<QString> clipboardCommand(const ViewKeyEvent& e);
-// Delete or Backspace, whatever the modifiers.
-bool isDeleteKey(const ViewKeyEvent& e);
-// The move an arrow key gives the element: one point, ten with Shift; none for other keys.
-std::optional<QPointF> arrowNudge(const ViewKeyEvent& e);
-// The keys both elements share, in this order: a clipboard command, deletion, an arrow nudge
-// (only when `nudge` is set: an element that may move). Returns whether the key was used;
-// the element handles its own keys, or hands the key on, otherwise.
+// The keys both elements share, in this order: a clipboard command (Control with a plain c,
+// v, x or d: "copy", "paste", "cut", "duplicate"; with Shift the letter is another character),
+// deletion (Delete or Backspace, whatever the modifiers), an arrow nudge (one point, ten with
+// Shift; only when `nudge` is set: an element that may move). Returns whether the key was
+// used; the element handles its own keys, or hands the key on, otherwise.
 bool handleSharedKey(const ViewKeyEvent& e, const std::function<void(const QString&)>& onCommand,
                      const std::function<void()>& onDelete, const std::function<void(const QPointF&)>& nudge);
 
@@ -80,24 +70,5 @@ bool handleSharedKey(const ViewKeyEvent& e, const std::function<void(const QStri
 
 // Calls the selection report, then the item's own: a menu item acts on the selected element.
 void selectThen(const std::function<void()>& onSelect, const std::function<void()>& report);
-
-// An element's context menu, one at a time, parented to the host widget. A menu item may
-// delete the element while the menu still emits, so old menus go through deleteLater.
-class ContextMenu {
-public:
-    ContextMenu() = default;
-    ContextMenu(const ContextMenu&) = delete;
-    ContextMenu& operator=(const ContextMenu&) = delete;
-    ~ContextMenu();
-
-    using Item = std::pair<QString, std::function<void()>>;
-    // A new menu with these items (not shown), replacing the previous one.
-    QMenu* make(ViewNode& view, const QList<Item>& items);
-    // Pops a menu up under the pointer (nothing without a host window).
-    static void popUp(ViewNode& view, QMenu* menu, const ViewMouseEvent& e);
-
-private:
-    QPointer<QMenu> m_menu;
-};
 
 } // namespace PageObjectInteraction

@@ -172,16 +172,16 @@ void ThematicCanvas::layoutComposition()
     m_vector->layoutSubtreeIfNeeded();
     if (needsFit) {
         if (!m_vector->bounds().isEmpty()) {
+            const bool fitsWhole = m_vector->fitted && m_vector->tracksFit && !m_vector->fitRegion;
             // The map's layout has just fitted it to these bounds, with no fit region: the same
             // fit again would only measure its texts a second time.
-            const bool fittedByLayout = m_vector->fitCount() != fitsBefore && m_vector->fitted
-                                        && m_vector->tracksFit && !m_vector->fitRegion;
-            const bool unchanged = m_lastFit && m_vector->fitted && m_vector->tracksFit && !m_vector->fitRegion
+            const bool fittedByLayout = fitsWhole && m_vector->fitCount() != fitsBefore;
+            const bool unchanged = !fittedByLayout && fitsWhole && m_lastFit
                                    && m_lastFit->bounds == m_vector->bounds()
                                    && m_lastFit->backgroundImage == m_vector->backgroundImage()
                                    && m_lastFit->viewport == m_vector->currentViewport()
                                    && m_lastFit->map == m_vector->map();
-            if (fittedByLayout || !unchanged) {
+            if (!unchanged) {
                 if (!fittedByLayout)
                     m_vector->fit(true);
                 m_lastFit = FitInputs{m_vector->map(), m_vector->backgroundImage(), m_vector->bounds(),

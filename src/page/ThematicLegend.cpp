@@ -278,7 +278,7 @@ void ThematicLegend::editFromMenu() { PageObjectInteraction::selectThen(onSelect
 
 void ThematicLegend::rightMouseDown(const ViewMouseEvent& e)
 {
-    PageObjectInteraction::ContextMenu::popUp(*this, menuForEvent(e), e);
+    ViewContextMenu::popUp(*this, menuForEvent(e), e);
 }
 
 void ThematicLegend::keyDown(const ViewKeyEvent& e)

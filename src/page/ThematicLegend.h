@@ -7,6 +7,7 @@
 #include "model/PlmDecoration.h"
 #include "model/PlmPoint.h"
 #include "model/PlmPresentation.h"
+#include "desktop/ViewContextMenu.h"
 #include "desktop/ViewNode.h"
 #include "canvas/ProportionalShape.h"
 
@@ -142,5 +143,5 @@ private:
     mutable QSizeF m_layoutSize;
     mutable std::optional<double> m_preferredWidth;
     mutable std::optional<std::pair<double, double>> m_contentHeight;  // width, height
-    PageObjectInteraction::ContextMenu m_menu;
+    ViewContextMenu m_menu;
 };
