@@ -305,6 +305,22 @@ void ProportionalShape::drawBitmap(QPainter& painter, const QImage& image, const
     painter.restore();
 }
 
+void ProportionalShape::drawAsBitmap(QPainter& painter, const QPointF& center, double size, const PlmColor& color) const
+{
+    if (nativeSymbol) {
+        try {
+            const QImage image = renderBitmap(color, size);
+            if (!image.isNull()) {
+                drawBitmap(painter, image, center, size);
+                return;
+            }
+        } catch (...) {
+            // Drawn as vectors below.
+        }
+    }
+    draw(painter, center, size, color, 1);
+}
+
 QImage ProportionalShape::renderBitmap(const PlmColor& color, double pixelSize) const
 {
     const int pad = bitmapPad(pixelSize);

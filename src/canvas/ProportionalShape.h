@@ -69,6 +69,9 @@ public:
     // Draws such a bitmap centred on a point of the painter's y-up coordinates, upright, for a
     // symbol of `size` points (its central 512 pixels span `size`).
     static void drawBitmap(QPainter& painter, const QImage& image, const QPointF& center, double size);
+    // Draws a glyph symbol as such a bitmap, as the exports that carry glyphs as images show
+    // it; a shape without glyph, or whose bitmap cannot be made, is drawn as vectors.
+    void drawAsBitmap(QPainter& painter, const QPointF& center, double size, const PlmColor& color) const;
     static constexpr int bitmapSymbolSide = 512;
     static constexpr int maximumBitmapSide = 2048;
 

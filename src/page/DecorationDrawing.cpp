@@ -96,18 +96,10 @@ void drawSymbol(QPainter& painter, const PlmDecorationObject& object, const QRec
     if (!(side > 0))
         return;
     const PlmColor& colour = object.presentation.color;
-    if (exporting && shape.nativeSymbol) {
-        try {
-            const QImage image = shape.renderBitmap(colour, side);
-            if (!image.isNull()) {
-                ProportionalShape::drawBitmap(painter, image, content.center(), side);
-                return;
-            }
-        } catch (...) {
-            // Drawn as vectors below.
-        }
-    }
-    shape.draw(painter, content.center(), side, colour, 1);
+    if (exporting)
+        shape.drawAsBitmap(painter, content.center(), side, colour);
+    else
+        shape.draw(painter, content.center(), side, colour, 1);
 }
 
 } // namespace

@@ -26,18 +26,10 @@ void drawSymbol(QPainter& painter, const LegendData& legend, const LegendLayout:
 {
     const ProportionalShape& shape = *legend.proportionalShape;
     const QPointF centre = entry.swatch.center();
-    if (rasterizing && shape.nativeSymbol) {
-        try {
-            const QImage image = shape.renderBitmap(legend.symbolColor, entry.size);
-            if (!image.isNull()) {
-                ProportionalShape::drawBitmap(painter, image, centre, entry.size);
-                return;
-            }
-        } catch (...) {
-            // Drawn as vectors below.
-        }
-    }
-    shape.draw(painter, centre, entry.size, legend.symbolColor, 1);
+    if (rasterizing)
+        shape.drawAsBitmap(painter, centre, entry.size, legend.symbolColor);
+    else
+        shape.draw(painter, centre, entry.size, legend.symbolColor, 1);
 }
 
 } // namespace
