@@ -25,11 +25,6 @@ struct GiveUp {};
     throw GiveUp{};
 }
 
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
-}
-
 int keyIndex(std::string_view key, std::initializer_list<std::string_view> names)
 {
     int index = 0;
@@ -57,7 +52,7 @@ public:
 
     void space()
     {
-        while (p < m_end && isSpace(*p))
+        while (p < m_end && PlmJsonText::isSpace(*p))
             ++p;
     }
     char peek() const { return p < m_end ? *p : '\0'; }

@@ -27,20 +27,15 @@ constexpr uint32_t kPacked = PlmJsonDocument::packed;
 constexpr uint32_t kPackedArrays = PlmJsonDocument::packedArrays;
 constexpr uint32_t kPackedElement = PlmJsonDocument::packedElement;
 
-bool isSpaceByte(char c)
-{
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
-}
-
 // From the end of one element of a packed array to the start of the next, or to the closing
 // bracket after the last one.
 const char* skipSeparator(const char* p)
 {
-    while (isSpaceByte(*p))
+    while (PlmJsonText::isSpace(*p))
         ++p;
     if (*p == ',') {
         ++p;
-        while (isSpaceByte(*p))
+        while (PlmJsonText::isSpace(*p))
             ++p;
     }
     return p;
@@ -218,7 +213,7 @@ private:
             return false;
         }
         const char* first = m_begin + nodes[index].a + 1; // after the bracket
-        while (isSpace(*first))
+        while (PlmJsonText::isSpace(*first))
             ++first;
         nodes.resize(index + 1);
         nodes[index].kindAndFlags |= flags;
@@ -233,13 +228,11 @@ private:
         return uint32_t(m_s.nodes.size() - 1);
     }
 
-    static bool isSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
-
     // Pretty-printed documents are mostly indentation: runs of white space are skipped 16
     // bytes at a time.
     void skipSpace()
     {
-        if (m_p >= m_end || !isSpace(*m_p))
+        if (m_p >= m_end || !PlmJsonText::isSpace(*m_p))
             return;
 #ifdef __SSE2__
         const __m128i space = _mm_set1_epi8(' ');
@@ -258,7 +251,7 @@ private:
             m_p += 16;
         }
 #endif
-        while (m_p < m_end && isSpace(*m_p))
+        while (m_p < m_end && PlmJsonText::isSpace(*m_p))
             ++m_p;
     }
 
@@ -549,7 +542,7 @@ PlmJsonValue::Elements PlmJsonValue::packedElements() const
     if (m_offset != 0) {
         // An array of numbers inside a packed array of arrays; never empty.
         const char* first = s.at(m_offset) + 1;
-        while (isSpaceByte(*first))
+        while (PlmJsonText::isSpace(*first))
             ++first;
         return Elements{ElementIterator(m_document, number, uint32_t(first - s.source.constData()), 1),
                         ElementIterator(m_document, number)};

@@ -4,9 +4,15 @@
 #include <string>
 
 // How the texts of JSON documents are spelled, shared by the tree parser and the direct reader
-// of entity lists: the four hex digits of a \u escape, and the strict UTF-8 both accept (no
-// overlong forms, no surrogates, nothing past U+10FFFF).
+// of entity lists: white space, the four hex digits of a \u escape, and the strict UTF-8 both
+// accept (no overlong forms, no surrogates, nothing past U+10FFFF).
 namespace PlmJsonText {
+
+// JSON's white space between tokens.
+inline bool isSpace(char c)
+{
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
 
 // The value of the four hex digits at p, or -1 when fewer than four hex digits stand there.
 inline int32_t hexQuad(const char* p, const char* end)
