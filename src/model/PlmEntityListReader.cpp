@@ -68,75 +68,11 @@ public:
     {
         expect('"');
         const char* start = p;
-        while (p < m_end) {
-            const unsigned char c = static_cast<unsigned char>(*p);
-            if (c == '"') {
-                ++p;
-                return std::string_view(start, size_t(p - 1 - start));
-            }
-            if (c == '\\')
-                break;
-            if (c < 0x20)
-                giveUp();
-            if (c >= 0x80)
-                utf8Sequence();
-            else
-                ++p;
-        }
-        if (p >= m_end)
+        m_scratch.clear();
+        bool escaped = false;
+        if (PlmJsonText::readString(p, m_end, m_scratch, escaped))
             giveUp();
-        m_scratch.assign(start, size_t(p - start));
-        while (p < m_end) {
-            const unsigned char c = static_cast<unsigned char>(*p);
-            if (c == '"') {
-                ++p;
-                return m_scratch;
-            }
-            if (c < 0x20)
-                giveUp();
-            if (c >= 0x80) {
-                const char* sequence = p;
-                utf8Sequence();
-                m_scratch.append(sequence, size_t(p - sequence));
-                continue;
-            }
-            if (c != '\\') {
-                m_scratch.push_back(char(c));
-                ++p;
-                continue;
-            }
-            ++p;
-            if (p >= m_end)
-                giveUp();
-            switch (*p++) {
-            case '"': m_scratch.push_back('"'); break;
-            case '\\': m_scratch.push_back('\\'); break;
-            case '/': m_scratch.push_back('/'); break;
-            case 'b': m_scratch.push_back('\b'); break;
-            case 'f': m_scratch.push_back('\f'); break;
-            case 'n': m_scratch.push_back('\n'); break;
-            case 'r': m_scratch.push_back('\r'); break;
-            case 't': m_scratch.push_back('\t'); break;
-            case 'u': {
-                uint32_t cp = hex4();
-                if (cp >= 0xD800 && cp <= 0xDBFF) {
-                    if (m_end - p < 6 || p[0] != '\\' || p[1] != 'u')
-                        giveUp();
-                    p += 2;
-                    const uint32_t low = hex4();
-                    if (low < 0xDC00 || low > 0xDFFF)
-                        giveUp();
-                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-                    giveUp();
-                }
-                appendUtf8(cp);
-                break;
-            }
-            default: giveUp();
-            }
-        }
-        giveUp();
+        return escaped ? std::string_view(m_scratch) : std::string_view(start, size_t(p - 1 - start));
     }
 
     QString qstring()
@@ -686,27 +622,6 @@ private:
             return false;
         p += word.size();
         return true;
-    }
-
-    uint32_t hex4()
-    {
-        const int32_t value = PlmJsonText::hexQuad(p, m_end);
-        if (value < 0)
-            giveUp();
-        p += 4;
-        return uint32_t(value);
-    }
-
-    void appendUtf8(uint32_t cp) { PlmJsonText::appendUtf8(m_scratch, cp); }
-
-    // One well-formed UTF-8 sequence (a byte >= 0x80 first), as the parser accepts it.
-    void utf8Sequence()
-    {
-        const int length = PlmJsonText::utf8SequenceLength(reinterpret_cast<const unsigned char*>(p),
-                                                           reinterpret_cast<const unsigned char*>(m_end));
-        if (length == 0)
-            giveUp();
-        p += length;
     }
 
     const char* m_end;

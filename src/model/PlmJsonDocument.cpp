@@ -133,7 +133,7 @@ public:
                     continue;
                 }
             } else if (c == '"') {
-                readString(kString);
+                readString();
             } else if (c == 't') {
                 literal("true");
                 push(kBool, 1, 0);
@@ -267,7 +267,7 @@ private:
     {
         if (m_p >= m_end || *m_p != '"')
             fail("expected a string key");
-        readString(kString);
+        readString();
         skipSpace();
         if (m_p >= m_end || *m_p != ':')
             fail("expected ':'");
@@ -312,109 +312,22 @@ private:
         push(kNumber | flags, uint32_t(start - m_begin), uint32_t(m_p - start));
     }
 
-    uint32_t readHex4()
-    {
-        const int32_t value = PlmJsonText::hexQuad(m_p, m_end);
-        if (value < 0)
-            fail("invalid unicode escape");
-        m_p += 4;
-        return uint32_t(value);
-    }
-
-
-    // Checks one UTF-8 sequence starting at m_p (a byte >= 0x80) and steps over it.
-    void skipUtf8Sequence()
-    {
-        const int length = PlmJsonText::utf8SequenceLength(reinterpret_cast<const unsigned char*>(m_p),
-                                                           reinterpret_cast<const unsigned char*>(m_end));
-        if (length == 0)
-            fail("invalid UTF-8");
-        m_p += length;
-    }
-
-    void readString(uint32_t kind)
+    void readString()
     {
         ++m_p; // opening quote
         const char* start = m_p;
-        // Fast path: no escapes.
-        while (m_p < m_end) {
-            const unsigned char c = static_cast<unsigned char>(*m_p);
-            if (c == '"') {
-                push(kind, uint32_t(start - m_begin), uint32_t(m_p - start));
-                ++m_p;
-                return;
-            }
-            if (c == '\\')
-                break;
-            if (c < 0x20)
-                fail("unescaped control character in a string");
-            if (c >= 0x80)
-                skipUtf8Sequence();
-            else
-                ++m_p;
-        }
-        if (m_p >= m_end)
-            fail("unterminated string");
-        // Slow path: copy into the pool with escapes resolved.
         const size_t poolStart = m_s.pool.size();
-        m_s.pool.append(start, size_t(m_p - start));
-        while (m_p < m_end) {
-            const unsigned char c = static_cast<unsigned char>(*m_p);
-            if (c == '"') {
-                const size_t length = m_s.pool.size() - poolStart;
-                if (m_s.pool.size() > 0xffffffffu)
-                    fail("document too large");
-                push(kind | kInPool, uint32_t(poolStart), uint32_t(length));
-                ++m_p;
-                return;
-            }
-            if (c < 0x20)
-                fail("unescaped control character in a string");
-            if (c >= 0x80) {
-                const char* sequence = m_p;
-                skipUtf8Sequence();
-                m_s.pool.append(sequence, size_t(m_p - sequence));
-                continue;
-            }
-            if (c != '\\') {
-                m_s.pool.push_back(char(c));
-                ++m_p;
-                continue;
-            }
-            ++m_p;
-            if (m_p >= m_end)
-                fail("unterminated string");
-            const char e = *m_p++;
-            switch (e) {
-            case '"': m_s.pool.push_back('"'); break;
-            case '\\': m_s.pool.push_back('\\'); break;
-            case '/': m_s.pool.push_back('/'); break;
-            case 'b': m_s.pool.push_back('\b'); break;
-            case 'f': m_s.pool.push_back('\f'); break;
-            case 'n': m_s.pool.push_back('\n'); break;
-            case 'r': m_s.pool.push_back('\r'); break;
-            case 't': m_s.pool.push_back('\t'); break;
-            case 'u': {
-                uint32_t cp = readHex4();
-                if (cp >= 0xD800 && cp <= 0xDBFF) {
-                    if (m_end - m_p < 6 || m_p[0] != '\\' || m_p[1] != 'u')
-                        fail("unpaired surrogate in a unicode escape");
-                    m_p += 2;
-                    const uint32_t low = readHex4();
-                    if (low < 0xDC00 || low > 0xDFFF)
-                        fail("unpaired surrogate in a unicode escape");
-                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-                    fail("unpaired surrogate in a unicode escape");
-                }
-                PlmJsonText::appendUtf8(m_s.pool, cp);
-                break;
-            }
-            default:
-                fail("invalid escape sequence");
-            }
+        bool escaped = false;
+        if (const char* problem = PlmJsonText::readString(m_p, m_end, m_s.pool, escaped))
+            fail(problem);
+        if (!escaped) {
+            push(kString, uint32_t(start - m_begin), uint32_t(m_p - 1 - start));
+            return;
         }
-        fail("unterminated string");
+        // Escapes resolved: the string lives in the pool.
+        if (m_s.pool.size() > 0xffffffffu)
+            fail("document too large");
+        push(kString | kInPool, uint32_t(poolStart), uint32_t(m_s.pool.size() - poolStart));
     }
 
     PlmJsonDocument::Storage& m_s;

@@ -4,7 +4,7 @@
 #include <string>
 
 // How the texts of JSON documents are spelled, shared by the tree parser and the direct reader
-// of entity lists: white space, the four hex digits of a \u escape, and the strict UTF-8 both
+// of entity lists: white space, and strings with their escapes and the strict UTF-8 both
 // accept (no overlong forms, no surrogates, nothing past U+10FFFF).
 namespace PlmJsonText {
 
@@ -85,6 +85,108 @@ inline int utf8SequenceLength(const unsigned char* s, const unsigned char* end)
         || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
         return 0;
     return length;
+}
+
+// Reads a string from just after its opening quote to just after its closing one. Returns
+// nullptr on success: `escaped` is then false when the string is the bytes between the quotes,
+// true when it has escapes, resolved into what was appended to `out`. Otherwise returns what is
+// wrong (in the parser's words), `cursor` left where it was found.
+inline const char* readString(const char*& cursor, const char* end, std::string& out, bool& escaped)
+{
+    const char* p = cursor; // a local, so that appending to `out` never reloads it
+    const auto stop = [&](const char* problem) {
+        cursor = p;
+        return problem;
+    };
+    const auto sequenceLength = [&] {
+        return utf8SequenceLength(reinterpret_cast<const unsigned char*>(p), reinterpret_cast<const unsigned char*>(end));
+    };
+    const char* start = p;
+    escaped = false;
+    // Most strings have no escape: they are their own bytes.
+    while (p < end) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c == '"') {
+            ++p;
+            return stop(nullptr);
+        }
+        if (c == '\\')
+            break;
+        if (c < 0x20)
+            return stop("unescaped control character in a string");
+        if (c >= 0x80) {
+            const int length = sequenceLength();
+            if (length == 0)
+                return stop("invalid UTF-8");
+            p += length;
+        } else {
+            ++p;
+        }
+    }
+    if (p >= end)
+        return stop("unterminated string");
+    escaped = true;
+    out.append(start, size_t(p - start));
+    while (p < end) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c == '"') {
+            ++p;
+            return stop(nullptr);
+        }
+        if (c < 0x20)
+            return stop("unescaped control character in a string");
+        if (c >= 0x80) {
+            const int length = sequenceLength();
+            if (length == 0)
+                return stop("invalid UTF-8");
+            out.append(p, size_t(length));
+            p += length;
+            continue;
+        }
+        if (c != '\\') {
+            out.push_back(char(c));
+            ++p;
+            continue;
+        }
+        ++p;
+        if (p >= end)
+            return stop("unterminated string");
+        switch (*p++) {
+        case '"': out.push_back('"'); break;
+        case '\\': out.push_back('\\'); break;
+        case '/': out.push_back('/'); break;
+        case 'b': out.push_back('\b'); break;
+        case 'f': out.push_back('\f'); break;
+        case 'n': out.push_back('\n'); break;
+        case 'r': out.push_back('\r'); break;
+        case 't': out.push_back('\t'); break;
+        case 'u': {
+            int32_t cp = hexQuad(p, end);
+            if (cp < 0)
+                return stop("invalid unicode escape");
+            p += 4;
+            if (cp >= 0xD800 && cp <= 0xDBFF) {
+                if (end - p < 6 || p[0] != '\\' || p[1] != 'u')
+                    return stop("unpaired surrogate in a unicode escape");
+                p += 2;
+                const int32_t low = hexQuad(p, end);
+                if (low < 0)
+                    return stop("invalid unicode escape");
+                p += 4;
+                if (low < 0xDC00 || low > 0xDFFF)
+                    return stop("unpaired surrogate in a unicode escape");
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+                return stop("unpaired surrogate in a unicode escape");
+            }
+            appendUtf8(out, uint32_t(cp));
+            break;
+        }
+        default:
+            return stop("invalid escape sequence");
+        }
+    }
+    return stop("unterminated string");
 }
 
 } // namespace PlmJsonText
