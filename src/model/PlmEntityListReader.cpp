@@ -122,48 +122,13 @@ public:
         return count;
     }
 
-    // One number token (RFC 8259 grammar); returns its text.
-    std::string_view numberToken(bool& integral)
+    // Steps over one number token (RFC 8259 grammar); returns its shape.
+    PlmJsonText::NumberShape numberToken()
     {
-        const char* start = p;
-        integral = true;
-        if (p < m_end && *p == '-')
-            ++p;
-        if (p >= m_end)
+        const PlmJsonText::NumberShape shape = PlmJsonText::scanNumber(p, m_end);
+        if (shape == PlmJsonText::NumberShape::none)
             giveUp();
-        if (*p == '0') {
-            ++p;
-        } else if (*p >= '1' && *p <= '9') {
-            while (p < m_end && *p >= '0' && *p <= '9')
-                ++p;
-        } else {
-            giveUp();
-        }
-        if (p < m_end && *p == '.') {
-            integral = false;
-            ++p;
-            if (p >= m_end || *p < '0' || *p > '9')
-                giveUp();
-            while (p < m_end && *p >= '0' && *p <= '9')
-                ++p;
-        }
-        if (p < m_end && (*p == 'e' || *p == 'E')) {
-            integral = false;
-            exponentDigits();
-        }
-        return std::string_view(start, size_t(p - start));
-    }
-
-    // Steps over an exponent, from its 'e' or 'E' to its last digit.
-    void exponentDigits()
-    {
-        ++p;
-        if (p < m_end && (*p == '+' || *p == '-'))
-            ++p;
-        if (p >= m_end || *p < '0' || *p > '9')
-            giveUp();
-        while (p < m_end && *p >= '0' && *p <= '9')
-            ++p;
+        return shape;
     }
 
     // As PlmJsonValue::toDouble(). Most coordinates have at most 15 or 16 digits: those are
@@ -200,8 +165,10 @@ public:
             const double value = double(mantissa) / powers[fraction];
             return negative ? -value : value;
         }
-        if (exponent)
-            exponentDigits();
+        if (exponent) { // rare: the whole token again, checked as any other
+            p = start;
+            numberToken();
+        }
         double value = 0;
         const auto result = std::from_chars(start, p, value);
         if (result.ec != std::errc() || result.ptr != p || !std::isfinite(value))
@@ -212,13 +179,12 @@ public:
     // As PlmJsonValue::toInt(), for numbers written without fraction or exponent.
     int integer()
     {
-        bool integral;
-        const std::string_view text = numberToken(integral);
-        if (!integral)
+        const char* start = p;
+        if (numberToken() != PlmJsonText::NumberShape::integer)
             giveUp();
         qint64 value = 0;
-        const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (result.ec != std::errc() || result.ptr != text.data() + text.size()
+        const auto result = std::from_chars(start, p, value);
+        if (result.ec != std::errc() || result.ptr != p
             || value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
             giveUp();
         return int(value);
@@ -265,8 +231,7 @@ public:
                 if (!null())
                     giveUp();
             } else {
-                bool integral;
-                numberToken(integral);
+                numberToken();
             }
             // After a value: a comma or the end of containers.
             for (;;) {

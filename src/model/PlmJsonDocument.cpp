@@ -278,38 +278,11 @@ private:
     void readNumber()
     {
         const char* start = m_p;
-        uint32_t flags = kIntegral;
-        if (*m_p == '-')
-            ++m_p;
-        if (m_p >= m_end)
+        const PlmJsonText::NumberShape shape = PlmJsonText::scanNumber(m_p, m_end);
+        if (shape == PlmJsonText::NumberShape::none)
             fail("invalid number");
-        if (*m_p == '0') {
-            ++m_p;
-        } else if (*m_p >= '1' && *m_p <= '9') {
-            while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
-                ++m_p;
-        } else {
-            fail("invalid number");
-        }
-        if (m_p < m_end && *m_p == '.') {
-            flags = 0;
-            ++m_p;
-            if (m_p >= m_end || *m_p < '0' || *m_p > '9')
-                fail("invalid number");
-            while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
-                ++m_p;
-        }
-        if (m_p < m_end && (*m_p == 'e' || *m_p == 'E')) {
-            flags = 0;
-            ++m_p;
-            if (m_p < m_end && (*m_p == '+' || *m_p == '-'))
-                ++m_p;
-            if (m_p >= m_end || *m_p < '0' || *m_p > '9')
-                fail("invalid number");
-            while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
-                ++m_p;
-        }
-        push(kNumber | flags, uint32_t(start - m_begin), uint32_t(m_p - start));
+        push(kNumber | (shape == PlmJsonText::NumberShape::integer ? kIntegral : 0), uint32_t(start - m_begin),
+             uint32_t(m_p - start));
     }
 
     void readString()

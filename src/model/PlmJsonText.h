@@ -4,8 +4,8 @@
 #include <string>
 
 // How the texts of JSON documents are spelled, shared by the tree parser and the direct reader
-// of entity lists: white space, and strings with their escapes and the strict UTF-8 both
-// accept (no overlong forms, no surrogates, nothing past U+10FFFF).
+// of entity lists: white space, numbers, and strings with their escapes and the strict UTF-8
+// both accept (no overlong forms, no surrogates, nothing past U+10FFFF).
 namespace PlmJsonText {
 
 // JSON's white space between tokens.
@@ -85,6 +85,48 @@ inline int utf8SequenceLength(const unsigned char* s, const unsigned char* end)
         || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
         return 0;
     return length;
+}
+
+// What a number is written as: none (not a number), an integer (neither fraction nor
+// exponent), or any other.
+enum class NumberShape { none, integer, other };
+
+// Steps over one number (RFC 8259's grammar) from its first character, or up to where it stops
+// fitting when there is none.
+inline NumberShape scanNumber(const char*& p, const char* end)
+{
+    NumberShape shape = NumberShape::integer;
+    if (p < end && *p == '-')
+        ++p;
+    if (p >= end)
+        return NumberShape::none;
+    if (*p == '0') {
+        ++p;
+    } else if (*p >= '1' && *p <= '9') {
+        while (p < end && *p >= '0' && *p <= '9')
+            ++p;
+    } else {
+        return NumberShape::none;
+    }
+    if (p < end && *p == '.') {
+        shape = NumberShape::other;
+        ++p;
+        if (p >= end || *p < '0' || *p > '9')
+            return NumberShape::none;
+        while (p < end && *p >= '0' && *p <= '9')
+            ++p;
+    }
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        shape = NumberShape::other;
+        ++p;
+        if (p < end && (*p == '+' || *p == '-'))
+            ++p;
+        if (p >= end || *p < '0' || *p > '9')
+            return NumberShape::none;
+        while (p < end && *p >= '0' && *p <= '9')
+            ++p;
+    }
+    return shape;
 }
 
 // Reads a string from just after its opening quote to just after its closing one. Returns
