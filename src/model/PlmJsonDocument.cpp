@@ -430,12 +430,12 @@ PlmJsonValue::Elements PlmJsonValue::packedElements() const
         const char* first = s.at(m_offset) + 1;
         while (PlmJsonText::isSpace(*first))
             ++first;
-        return Elements{ElementIterator(m_document, number, uint32_t(first - s.source.constData()), 1),
+        return Elements{ElementIterator(m_document, number, uint32_t(first - s.source.constData())),
                         ElementIterator(m_document, number)};
     }
     const PlmJsonDocument::Node& node = s.nodes[m_index];
     const uint32_t element = (node.kindAndFlags & kPackedArrays) ? s.packedArray() : number;
-    return Elements{ElementIterator(m_document, element, s.nodes[m_index + 1].a, 1),
+    return Elements{ElementIterator(m_document, element, s.nodes[m_index + 1].a),
                     ElementIterator(m_document, element)};
 }
 
@@ -446,7 +446,6 @@ void PlmJsonValue::ElementIterator::stepPacked()
     p = skipSeparator(m_index == s.packedArray() ? skipNumberArray(p) : skipNumber(p));
     if (*p == ']') { // the end
         m_offset = 0;
-        m_inPacked = 0;
     } else {
         m_offset = uint32_t(p - s.source.constData());
     }

@@ -121,23 +121,21 @@ public:
     bool operator!=(const ElementIterator& other) const { return !(*this == other); }
     bool operator==(const ElementIterator& other) const
     {
-        return m_index == other.m_index && m_inPacked == other.m_inPacked;
+        return m_index == other.m_index && m_offset == other.m_offset;
     }
 
 private:
     friend class PlmJsonValue;
-    ElementIterator(const PlmJsonDocument* document, uint32_t index, uint32_t offset = 0, uint32_t inPacked = 0)
+    ElementIterator(const PlmJsonDocument* document, uint32_t index, uint32_t offset = 0)
         : m_document(document)
         , m_index(index)
         , m_offset(offset)
-        , m_inPacked(inPacked)
     {
     }
     void stepPacked();
     const PlmJsonDocument* m_document;
     uint32_t m_index;     // the element's node (inside a packed array: as PlmJsonValue::m_index)
-    uint32_t m_offset;    // inside a packed array: where the element starts in the text
-    uint32_t m_inPacked;  // 1 on an element of a packed array, 0 past its last one and elsewhere
+    uint32_t m_offset;    // on an element of a packed array, where it starts in the text; else 0
 };
 
 struct PlmJsonValue::Elements {
@@ -286,7 +284,7 @@ PlmJsonValue::Elements PlmJsonValue::elements() const
 
 PlmJsonValue::ElementIterator& PlmJsonValue::ElementIterator::operator++()
 {
-    if (m_inPacked != 0)
+    if (m_offset != 0)
         stepPacked();
     else
         m_index = PlmJsonValue(m_document, m_index).nextSibling(m_index);
