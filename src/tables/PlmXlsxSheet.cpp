@@ -107,7 +107,6 @@ public:
     SheetHandler(const PlmXlsxSheet::Context& context, qint64& cells)
         : m_context(context)
         , m_cells(cells)
-        , m_grid(QString())
     {
     }
 
@@ -428,12 +427,11 @@ PlmXlsxSheet::Content PlmXlsxSheet::read(const ZIP& zip, const QString& path, co
 }
 
 PlmXlsxSheet::SharedStringsReader::SharedStringsReader(const ZIP& zip, const QString& path, qint64 extracted)
-    : m_extracted(extracted)
 {
-    m_thread = std::thread([this, &zip, path] {
+    m_thread = std::thread([this, &zip, path, extracted]() mutable {
         try {
             SharedStringsHandler handler(m_count);
-            parsePart(zip, path, m_extracted, handler);
+            parsePart(zip, path, extracted, handler);
             m_strings = std::move(handler.strings);
         } catch (...) {
             m_error = std::current_exception();
