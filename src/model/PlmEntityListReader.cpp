@@ -397,13 +397,7 @@ public:
 
     PlmStyle style()
     {
-        PlmColor stroke;
-        std::optional<PlmColor> fill;
-        double lineWidth = 0;
-        double pointRadius = 0;
-        std::optional<QList<double>> dash;
-        std::optional<int> lineCap;
-        std::optional<int> lineJoin;
+        PlmStyle style;
         unsigned seen = 0;
         members([&](std::string_view key) {
             const int index = keyIndex(key, {"stroke", "lineWidth", "pointRadius", "fill", "dash", "lineCap", "lineJoin"});
@@ -413,26 +407,22 @@ public:
             if (index >= 3 && null())
                 return;
             switch (index) {
-            case 0: stroke = color(); break;
-            case 1: lineWidth = number(); break;
-            case 2: pointRadius = number(); break;
-            case 3: fill = color(); break;
+            case 0: style.stroke = color(); break;
+            case 1: style.lineWidth = number(); break;
+            case 2: style.pointRadius = number(); break;
+            case 3: style.fill = color(); break;
             case 4: {
                 QList<double> values;
                 elements([&] { values.append(number()); });
-                dash = std::move(values);
+                style.dash = std::move(values);
                 break;
             }
-            case 5: lineCap = integer(); break;
-            case 6: lineJoin = integer(); break;
+            case 5: style.lineCap = integer(); break;
+            case 6: style.lineJoin = integer(); break;
             }
         });
         if ((seen & 7) != 7)
             giveUp();
-        PlmStyle style(stroke, fill, lineWidth, pointRadius);
-        style.dash = std::move(dash);
-        style.lineCap = lineCap;
-        style.lineJoin = lineJoin;
         return style;
     }
 
