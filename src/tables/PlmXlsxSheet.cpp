@@ -41,22 +41,6 @@ std::optional<qint64> readInteger(const char* text)
     return value;
 }
 
-// The same from the characters of a cell, without converting them when they are short.
-std::optional<qint64> readInteger(QStringView text)
-{
-    char bytes[32];
-    if (text.size() >= qsizetype(sizeof bytes))
-        return readInteger(text.toUtf8().constData());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c == 0 || c >= 0x80)
-            return std::nullopt; // never part of an integer; a NUL would end the text early
-        bytes[i] = char(c);
-    }
-    bytes[text.size()] = '\0';
-    return readInteger(bytes);
-}
-
 // The type attribute of a cell; `other` keeps the text of an unknown one for its message.
 enum class CellType : unsigned char { n, s, str, inlineStr, b, e, d, other };
 
@@ -262,7 +246,7 @@ private:
         }
         switch (cell.type) {
         case CellType::s: {
-            const auto index = readInteger(QStringView(cell.value));
+            const auto index = PlmXlsxSheet::readInteger(cell.value);
             if (!index || *index < 0 || !m_context.sharedStrings || !m_context.sharedStrings->has(*index))
                 fail(QStringLiteral("Texte XLSX invalide en %1.").arg(reference()));
             // The index for now: the strings may still be being read.
@@ -400,6 +384,22 @@ int PlmXlsxSheet::columnOf(const QString& reference)
     if (column == 0)
         fail(QStringLiteral("Adresse de cellule XLSX absente."));
     return column;
+}
+
+// Short texts are converted on the stack.
+std::optional<qint64> PlmXlsxSheet::readInteger(QStringView text)
+{
+    char bytes[32];
+    if (text.size() >= qsizetype(sizeof bytes))
+        return ::readInteger(text.toUtf8().constData());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == 0 || c >= 0x80)
+            return std::nullopt; // never part of an integer; a NUL would end the text early
+        bytes[i] = char(c);
+    }
+    bytes[text.size()] = '\0';
+    return ::readInteger(bytes);
 }
 
 namespace {

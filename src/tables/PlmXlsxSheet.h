@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <exception>
+#include <optional>
 #include <thread>
 
 class ZIP;
@@ -74,5 +75,8 @@ Content read(const ZIP& zip, const QString& path, const Context& context, qint64
 
 // The 1-based column of a reference such as "AB12" (its leading capital letters).
 int columnOf(const QString& reference);
+
+// A decimal integer written alone, an optional '+' first; none for any other text.
+std::optional<qint64> readInteger(QStringView text);
 
 } // namespace PlmXlsxSheet
