@@ -25,7 +25,6 @@ constexpr uint32_t kInPool = PlmJsonDocument::inPool;
 constexpr uint32_t kIntegral = PlmJsonDocument::integral;
 constexpr uint32_t kPacked = PlmJsonDocument::packed;
 constexpr uint32_t kPackedArrays = PlmJsonDocument::packedArrays;
-constexpr uint32_t kPackedElement = PlmJsonDocument::packedElement;
 
 // From the end of one element of a packed array to the start of the next, or to the closing
 // bracket after the last one.
@@ -73,7 +72,8 @@ struct PlmJsonDocument::Storage {
         return std::string_view(base + node.a, node.b);
     }
     const char* at(uint32_t offset) const { return source.constData() + offset; }
-    // The nodes of the values inside packed arrays (the last two).
+    // The nodes of the values inside packed arrays, the last two, after the root's (the array
+    // one is also packed).
     uint32_t packedNumber() const { return uint32_t(nodes.size() - 2); }
     uint32_t packedArray() const { return uint32_t(nodes.size() - 1); }
     uint32_t next(uint32_t index) const
@@ -154,8 +154,9 @@ public:
                     skipSpace();
                     if (m_p != m_end)
                         fail("garbage after the end of the document");
-                    push(kNumber | kPackedElement, 0, 0);
-                    push(kArray | kPacked | kPackedElement, 0, 0);
+                    // The nodes of every number and every array of numbers inside a packed array.
+                    push(kNumber, 0, 0);
+                    push(kArray | kPacked, 0, 0);
                     return;
                 }
                 const uint32_t top = stack.back();

@@ -207,9 +207,6 @@ public:
     // are most of a geographic file, and three nodes per point would outweigh the text.
     static constexpr uint32_t packed = 0x400;
     static constexpr uint32_t packedArrays = 0x800; // packed, and its elements are arrays of numbers
-    // The last two nodes, after the root's: a number and an array of numbers inside a packed
-    // array, the node of every such value (the array one is also `packed`).
-    static constexpr uint32_t packedElement = 0x1000;
     struct Storage;
     const Storage& storage() const { return *m_storage; }
 
