@@ -25,11 +25,6 @@ struct GiveUp {};
     throw GiveUp{};
 }
 
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
-}
-
 int keyIndex(std::string_view key, std::initializer_list<std::string_view> names)
 {
     int index = 0;
@@ -57,7 +52,7 @@ public:
 
     void space()
     {
-        while (p < m_end && isSpace(*p))
+        while (p < m_end && PlmJsonText::isSpace(*p))
             ++p;
     }
     char peek() const { return p < m_end ? *p : '\0'; }
@@ -73,75 +68,11 @@ public:
     {
         expect('"');
         const char* start = p;
-        while (p < m_end) {
-            const unsigned char c = static_cast<unsigned char>(*p);
-            if (c == '"') {
-                ++p;
-                return std::string_view(start, size_t(p - 1 - start));
-            }
-            if (c == '\\')
-                break;
-            if (c < 0x20)
-                giveUp();
-            if (c >= 0x80)
-                utf8Sequence();
-            else
-                ++p;
-        }
-        if (p >= m_end)
+        m_scratch.clear();
+        bool escaped = false;
+        if (PlmJsonText::readString(p, m_end, m_scratch, escaped))
             giveUp();
-        m_scratch.assign(start, size_t(p - start));
-        while (p < m_end) {
-            const unsigned char c = static_cast<unsigned char>(*p);
-            if (c == '"') {
-                ++p;
-                return m_scratch;
-            }
-            if (c < 0x20)
-                giveUp();
-            if (c >= 0x80) {
-                const char* sequence = p;
-                utf8Sequence();
-                m_scratch.append(sequence, size_t(p - sequence));
-                continue;
-            }
-            if (c != '\\') {
-                m_scratch.push_back(char(c));
-                ++p;
-                continue;
-            }
-            ++p;
-            if (p >= m_end)
-                giveUp();
-            switch (*p++) {
-            case '"': m_scratch.push_back('"'); break;
-            case '\\': m_scratch.push_back('\\'); break;
-            case '/': m_scratch.push_back('/'); break;
-            case 'b': m_scratch.push_back('\b'); break;
-            case 'f': m_scratch.push_back('\f'); break;
-            case 'n': m_scratch.push_back('\n'); break;
-            case 'r': m_scratch.push_back('\r'); break;
-            case 't': m_scratch.push_back('\t'); break;
-            case 'u': {
-                uint32_t cp = hex4();
-                if (cp >= 0xD800 && cp <= 0xDBFF) {
-                    if (m_end - p < 6 || p[0] != '\\' || p[1] != 'u')
-                        giveUp();
-                    p += 2;
-                    const uint32_t low = hex4();
-                    if (low < 0xDC00 || low > 0xDFFF)
-                        giveUp();
-                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-                    giveUp();
-                }
-                appendUtf8(cp);
-                break;
-            }
-            default: giveUp();
-            }
-        }
-        giveUp();
+        return escaped ? std::string_view(m_scratch) : std::string_view(start, size_t(p - 1 - start));
     }
 
     QString qstring()
@@ -191,48 +122,13 @@ public:
         return count;
     }
 
-    // One number token (RFC 8259 grammar); returns its text.
-    std::string_view numberToken(bool& integral)
+    // Steps over one number token (RFC 8259 grammar); returns its shape.
+    PlmJsonText::NumberShape numberToken()
     {
-        const char* start = p;
-        integral = true;
-        if (p < m_end && *p == '-')
-            ++p;
-        if (p >= m_end)
+        const PlmJsonText::NumberShape shape = PlmJsonText::scanNumber(p, m_end);
+        if (shape == PlmJsonText::NumberShape::none)
             giveUp();
-        if (*p == '0') {
-            ++p;
-        } else if (*p >= '1' && *p <= '9') {
-            while (p < m_end && *p >= '0' && *p <= '9')
-                ++p;
-        } else {
-            giveUp();
-        }
-        if (p < m_end && *p == '.') {
-            integral = false;
-            ++p;
-            if (p >= m_end || *p < '0' || *p > '9')
-                giveUp();
-            while (p < m_end && *p >= '0' && *p <= '9')
-                ++p;
-        }
-        if (p < m_end && (*p == 'e' || *p == 'E')) {
-            integral = false;
-            exponentDigits();
-        }
-        return std::string_view(start, size_t(p - start));
-    }
-
-    // Steps over an exponent, from its 'e' or 'E' to its last digit.
-    void exponentDigits()
-    {
-        ++p;
-        if (p < m_end && (*p == '+' || *p == '-'))
-            ++p;
-        if (p >= m_end || *p < '0' || *p > '9')
-            giveUp();
-        while (p < m_end && *p >= '0' && *p <= '9')
-            ++p;
+        return shape;
     }
 
     // As PlmJsonValue::toDouble(). Most coordinates have at most 15 or 16 digits: those are
@@ -269,8 +165,10 @@ public:
             const double value = double(mantissa) / powers[fraction];
             return negative ? -value : value;
         }
-        if (exponent)
-            exponentDigits();
+        if (exponent) { // rare: the whole token again, checked as any other
+            p = start;
+            numberToken();
+        }
         double value = 0;
         const auto result = std::from_chars(start, p, value);
         if (result.ec != std::errc() || result.ptr != p || !std::isfinite(value))
@@ -281,13 +179,12 @@ public:
     // As PlmJsonValue::toInt(), for numbers written without fraction or exponent.
     int integer()
     {
-        bool integral;
-        const std::string_view text = numberToken(integral);
-        if (!integral)
+        const char* start = p;
+        if (numberToken() != PlmJsonText::NumberShape::integer)
             giveUp();
         qint64 value = 0;
-        const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (result.ec != std::errc() || result.ptr != text.data() + text.size()
+        const auto result = std::from_chars(start, p, value);
+        if (result.ec != std::errc() || result.ptr != p
             || value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
             giveUp();
         return int(value);
@@ -334,8 +231,7 @@ public:
                 if (!null())
                     giveUp();
             } else {
-                bool integral;
-                numberToken(integral);
+                numberToken();
             }
             // After a value: a comma or the end of containers.
             for (;;) {
@@ -501,13 +397,7 @@ public:
 
     PlmStyle style()
     {
-        PlmColor stroke;
-        std::optional<PlmColor> fill;
-        double lineWidth = 0;
-        double pointRadius = 0;
-        std::optional<QList<double>> dash;
-        std::optional<int> lineCap;
-        std::optional<int> lineJoin;
+        PlmStyle style;
         unsigned seen = 0;
         members([&](std::string_view key) {
             const int index = keyIndex(key, {"stroke", "lineWidth", "pointRadius", "fill", "dash", "lineCap", "lineJoin"});
@@ -517,26 +407,22 @@ public:
             if (index >= 3 && null())
                 return;
             switch (index) {
-            case 0: stroke = color(); break;
-            case 1: lineWidth = number(); break;
-            case 2: pointRadius = number(); break;
-            case 3: fill = color(); break;
+            case 0: style.stroke = color(); break;
+            case 1: style.lineWidth = number(); break;
+            case 2: style.pointRadius = number(); break;
+            case 3: style.fill = color(); break;
             case 4: {
                 QList<double> values;
                 elements([&] { values.append(number()); });
-                dash = std::move(values);
+                style.dash = std::move(values);
                 break;
             }
-            case 5: lineCap = integer(); break;
-            case 6: lineJoin = integer(); break;
+            case 5: style.lineCap = integer(); break;
+            case 6: style.lineJoin = integer(); break;
             }
         });
         if ((seen & 7) != 7)
             giveUp();
-        PlmStyle style(stroke, fill, lineWidth, pointRadius);
-        style.dash = std::move(dash);
-        style.lineCap = lineCap;
-        style.lineJoin = lineJoin;
         return style;
     }
 
@@ -691,27 +577,6 @@ private:
             return false;
         p += word.size();
         return true;
-    }
-
-    uint32_t hex4()
-    {
-        const int32_t value = PlmJsonText::hexQuad(p, m_end);
-        if (value < 0)
-            giveUp();
-        p += 4;
-        return uint32_t(value);
-    }
-
-    void appendUtf8(uint32_t cp) { PlmJsonText::appendUtf8(m_scratch, cp); }
-
-    // One well-formed UTF-8 sequence (a byte >= 0x80 first), as the parser accepts it.
-    void utf8Sequence()
-    {
-        const int length = PlmJsonText::utf8SequenceLength(reinterpret_cast<const unsigned char*>(p),
-                                                           reinterpret_cast<const unsigned char*>(m_end));
-        if (length == 0)
-            giveUp();
-        p += length;
     }
 
     const char* m_end;

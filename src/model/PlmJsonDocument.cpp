@@ -25,22 +25,16 @@ constexpr uint32_t kInPool = PlmJsonDocument::inPool;
 constexpr uint32_t kIntegral = PlmJsonDocument::integral;
 constexpr uint32_t kPacked = PlmJsonDocument::packed;
 constexpr uint32_t kPackedArrays = PlmJsonDocument::packedArrays;
-constexpr uint32_t kPackedElement = PlmJsonDocument::packedElement;
-
-bool isSpaceByte(char c)
-{
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
-}
 
 // From the end of one element of a packed array to the start of the next, or to the closing
 // bracket after the last one.
 const char* skipSeparator(const char* p)
 {
-    while (isSpaceByte(*p))
+    while (PlmJsonText::isSpace(*p))
         ++p;
     if (*p == ',') {
         ++p;
-        while (isSpaceByte(*p))
+        while (PlmJsonText::isSpace(*p))
             ++p;
     }
     return p;
@@ -78,7 +72,8 @@ struct PlmJsonDocument::Storage {
         return std::string_view(base + node.a, node.b);
     }
     const char* at(uint32_t offset) const { return source.constData() + offset; }
-    // The nodes of the values inside packed arrays (the last two).
+    // The nodes of the values inside packed arrays, the last two, after the root's (the array
+    // one is also packed).
     uint32_t packedNumber() const { return uint32_t(nodes.size() - 2); }
     uint32_t packedArray() const { return uint32_t(nodes.size() - 1); }
     uint32_t next(uint32_t index) const
@@ -138,7 +133,7 @@ public:
                     continue;
                 }
             } else if (c == '"') {
-                readString(kString);
+                readString();
             } else if (c == 't') {
                 literal("true");
                 push(kBool, 1, 0);
@@ -159,8 +154,9 @@ public:
                     skipSpace();
                     if (m_p != m_end)
                         fail("garbage after the end of the document");
-                    push(kNumber | kPackedElement, 0, 0);
-                    push(kArray | kPacked | kPackedElement, 0, 0);
+                    // The nodes of every number and every array of numbers inside a packed array.
+                    push(kNumber, 0, 0);
+                    push(kArray | kPacked, 0, 0);
                     return;
                 }
                 const uint32_t top = stack.back();
@@ -218,7 +214,7 @@ private:
             return false;
         }
         const char* first = m_begin + nodes[index].a + 1; // after the bracket
-        while (isSpace(*first))
+        while (PlmJsonText::isSpace(*first))
             ++first;
         nodes.resize(index + 1);
         nodes[index].kindAndFlags |= flags;
@@ -233,13 +229,11 @@ private:
         return uint32_t(m_s.nodes.size() - 1);
     }
 
-    static bool isSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
-
     // Pretty-printed documents are mostly indentation: runs of white space are skipped 16
     // bytes at a time.
     void skipSpace()
     {
-        if (m_p >= m_end || !isSpace(*m_p))
+        if (m_p >= m_end || !PlmJsonText::isSpace(*m_p))
             return;
 #ifdef __SSE2__
         const __m128i space = _mm_set1_epi8(' ');
@@ -258,7 +252,7 @@ private:
             m_p += 16;
         }
 #endif
-        while (m_p < m_end && isSpace(*m_p))
+        while (m_p < m_end && PlmJsonText::isSpace(*m_p))
             ++m_p;
     }
 
@@ -274,7 +268,7 @@ private:
     {
         if (m_p >= m_end || *m_p != '"')
             fail("expected a string key");
-        readString(kString);
+        readString();
         skipSpace();
         if (m_p >= m_end || *m_p != ':')
             fail("expected ':'");
@@ -285,143 +279,29 @@ private:
     void readNumber()
     {
         const char* start = m_p;
-        uint32_t flags = kIntegral;
-        if (*m_p == '-')
-            ++m_p;
-        if (m_p >= m_end)
+        const PlmJsonText::NumberShape shape = PlmJsonText::scanNumber(m_p, m_end);
+        if (shape == PlmJsonText::NumberShape::none)
             fail("invalid number");
-        if (*m_p == '0') {
-            ++m_p;
-        } else if (*m_p >= '1' && *m_p <= '9') {
-            while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
-                ++m_p;
-        } else {
-            fail("invalid number");
-        }
-        if (m_p < m_end && *m_p == '.') {
-            flags = 0;
-            ++m_p;
-            if (m_p >= m_end || *m_p < '0' || *m_p > '9')
-                fail("invalid number");
-            while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
-                ++m_p;
-        }
-        if (m_p < m_end && (*m_p == 'e' || *m_p == 'E')) {
-            flags = 0;
-            ++m_p;
-            if (m_p < m_end && (*m_p == '+' || *m_p == '-'))
-                ++m_p;
-            if (m_p >= m_end || *m_p < '0' || *m_p > '9')
-                fail("invalid number");
-            while (m_p < m_end && *m_p >= '0' && *m_p <= '9')
-                ++m_p;
-        }
-        push(kNumber | flags, uint32_t(start - m_begin), uint32_t(m_p - start));
+        push(kNumber | (shape == PlmJsonText::NumberShape::integer ? kIntegral : 0), uint32_t(start - m_begin),
+             uint32_t(m_p - start));
     }
 
-    uint32_t readHex4()
-    {
-        const int32_t value = PlmJsonText::hexQuad(m_p, m_end);
-        if (value < 0)
-            fail("invalid unicode escape");
-        m_p += 4;
-        return uint32_t(value);
-    }
-
-
-    // Checks one UTF-8 sequence starting at m_p (a byte >= 0x80) and steps over it.
-    void skipUtf8Sequence()
-    {
-        const int length = PlmJsonText::utf8SequenceLength(reinterpret_cast<const unsigned char*>(m_p),
-                                                           reinterpret_cast<const unsigned char*>(m_end));
-        if (length == 0)
-            fail("invalid UTF-8");
-        m_p += length;
-    }
-
-    void readString(uint32_t kind)
+    void readString()
     {
         ++m_p; // opening quote
         const char* start = m_p;
-        // Fast path: no escapes.
-        while (m_p < m_end) {
-            const unsigned char c = static_cast<unsigned char>(*m_p);
-            if (c == '"') {
-                push(kind, uint32_t(start - m_begin), uint32_t(m_p - start));
-                ++m_p;
-                return;
-            }
-            if (c == '\\')
-                break;
-            if (c < 0x20)
-                fail("unescaped control character in a string");
-            if (c >= 0x80)
-                skipUtf8Sequence();
-            else
-                ++m_p;
-        }
-        if (m_p >= m_end)
-            fail("unterminated string");
-        // Slow path: copy into the pool with escapes resolved.
         const size_t poolStart = m_s.pool.size();
-        m_s.pool.append(start, size_t(m_p - start));
-        while (m_p < m_end) {
-            const unsigned char c = static_cast<unsigned char>(*m_p);
-            if (c == '"') {
-                const size_t length = m_s.pool.size() - poolStart;
-                if (m_s.pool.size() > 0xffffffffu)
-                    fail("document too large");
-                push(kind | kInPool, uint32_t(poolStart), uint32_t(length));
-                ++m_p;
-                return;
-            }
-            if (c < 0x20)
-                fail("unescaped control character in a string");
-            if (c >= 0x80) {
-                const char* sequence = m_p;
-                skipUtf8Sequence();
-                m_s.pool.append(sequence, size_t(m_p - sequence));
-                continue;
-            }
-            if (c != '\\') {
-                m_s.pool.push_back(char(c));
-                ++m_p;
-                continue;
-            }
-            ++m_p;
-            if (m_p >= m_end)
-                fail("unterminated string");
-            const char e = *m_p++;
-            switch (e) {
-            case '"': m_s.pool.push_back('"'); break;
-            case '\\': m_s.pool.push_back('\\'); break;
-            case '/': m_s.pool.push_back('/'); break;
-            case 'b': m_s.pool.push_back('\b'); break;
-            case 'f': m_s.pool.push_back('\f'); break;
-            case 'n': m_s.pool.push_back('\n'); break;
-            case 'r': m_s.pool.push_back('\r'); break;
-            case 't': m_s.pool.push_back('\t'); break;
-            case 'u': {
-                uint32_t cp = readHex4();
-                if (cp >= 0xD800 && cp <= 0xDBFF) {
-                    if (m_end - m_p < 6 || m_p[0] != '\\' || m_p[1] != 'u')
-                        fail("unpaired surrogate in a unicode escape");
-                    m_p += 2;
-                    const uint32_t low = readHex4();
-                    if (low < 0xDC00 || low > 0xDFFF)
-                        fail("unpaired surrogate in a unicode escape");
-                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-                    fail("unpaired surrogate in a unicode escape");
-                }
-                PlmJsonText::appendUtf8(m_s.pool, cp);
-                break;
-            }
-            default:
-                fail("invalid escape sequence");
-            }
+        bool escaped = false;
+        if (const char* problem = PlmJsonText::readString(m_p, m_end, m_s.pool, escaped))
+            fail(problem);
+        if (!escaped) {
+            push(kString, uint32_t(start - m_begin), uint32_t(m_p - 1 - start));
+            return;
         }
-        fail("unterminated string");
+        // Escapes resolved: the string lives in the pool.
+        if (m_s.pool.size() > 0xffffffffu)
+            fail("document too large");
+        push(kString | kInPool, uint32_t(poolStart), uint32_t(m_s.pool.size() - poolStart));
     }
 
     PlmJsonDocument::Storage& m_s;
@@ -549,14 +429,14 @@ PlmJsonValue::Elements PlmJsonValue::packedElements() const
     if (m_offset != 0) {
         // An array of numbers inside a packed array of arrays; never empty.
         const char* first = s.at(m_offset) + 1;
-        while (isSpaceByte(*first))
+        while (PlmJsonText::isSpace(*first))
             ++first;
-        return Elements{ElementIterator(m_document, number, uint32_t(first - s.source.constData()), 1),
+        return Elements{ElementIterator(m_document, number, uint32_t(first - s.source.constData())),
                         ElementIterator(m_document, number)};
     }
     const PlmJsonDocument::Node& node = s.nodes[m_index];
     const uint32_t element = (node.kindAndFlags & kPackedArrays) ? s.packedArray() : number;
-    return Elements{ElementIterator(m_document, element, s.nodes[m_index + 1].a, 1),
+    return Elements{ElementIterator(m_document, element, s.nodes[m_index + 1].a),
                     ElementIterator(m_document, element)};
 }
 
@@ -567,7 +447,6 @@ void PlmJsonValue::ElementIterator::stepPacked()
     p = skipSeparator(m_index == s.packedArray() ? skipNumberArray(p) : skipNumber(p));
     if (*p == ']') { // the end
         m_offset = 0;
-        m_inPacked = 0;
     } else {
         m_offset = uint32_t(p - s.source.constData());
     }

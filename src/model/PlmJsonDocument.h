@@ -121,23 +121,21 @@ public:
     bool operator!=(const ElementIterator& other) const { return !(*this == other); }
     bool operator==(const ElementIterator& other) const
     {
-        return m_index == other.m_index && m_inPacked == other.m_inPacked;
+        return m_index == other.m_index && m_offset == other.m_offset;
     }
 
 private:
     friend class PlmJsonValue;
-    ElementIterator(const PlmJsonDocument* document, uint32_t index, uint32_t offset = 0, uint32_t inPacked = 0)
+    ElementIterator(const PlmJsonDocument* document, uint32_t index, uint32_t offset = 0)
         : m_document(document)
         , m_index(index)
         , m_offset(offset)
-        , m_inPacked(inPacked)
     {
     }
     void stepPacked();
     const PlmJsonDocument* m_document;
     uint32_t m_index;     // the element's node (inside a packed array: as PlmJsonValue::m_index)
-    uint32_t m_offset;    // inside a packed array: where the element starts in the text
-    uint32_t m_inPacked;  // 1 on an element of a packed array, 0 past its last one and elsewhere
+    uint32_t m_offset;    // on an element of a packed array, where it starts in the text; else 0
 };
 
 struct PlmJsonValue::Elements {
@@ -209,9 +207,6 @@ public:
     // are most of a geographic file, and three nodes per point would outweigh the text.
     static constexpr uint32_t packed = 0x400;
     static constexpr uint32_t packedArrays = 0x800; // packed, and its elements are arrays of numbers
-    // The last two nodes, after the root's: a number and an array of numbers inside a packed
-    // array, the node of every such value (the array one is also `packed`).
-    static constexpr uint32_t packedElement = 0x1000;
     struct Storage;
     const Storage& storage() const { return *m_storage; }
 
@@ -286,7 +281,7 @@ PlmJsonValue::Elements PlmJsonValue::elements() const
 
 PlmJsonValue::ElementIterator& PlmJsonValue::ElementIterator::operator++()
 {
-    if (m_inPacked != 0)
+    if (m_offset != 0)
         stepPacked();
     else
         m_index = PlmJsonValue(m_document, m_index).nextSibling(m_index);

@@ -243,10 +243,9 @@ PlmInputGrid PlmInputGrid::TextBuilder::take()
     return grid;
 }
 
-PlmInputGrid::RunBuilder::RunBuilder(QString shared) : m_store(new Store)
+PlmInputGrid::RunBuilder::RunBuilder() : m_store(new Store)
 {
     m_raw = m_store.data();
-    m_raw->shared = std::move(shared);
 }
 
 PlmInputGrid::Cell PlmInputGrid::RunBuilder::write(QStringView characters)

@@ -186,10 +186,11 @@ private:
 };
 
 // Builds a grid over texts that it owns, row by row: the grid's own text, where write() copies
-// each cell followed by a zero, and a shared text given whole (each run followed by a zero too).
+// each cell followed by a zero, and a shared text given whole to resolveShared() (each run
+// followed by a zero too).
 class PlmInputGrid::RunBuilder {
 public:
-    explicit RunBuilder(QString shared);
+    RunBuilder();
     // The run of the characters written at the end of the own text (none when empty).
     Cell write(QStringView characters);
     // A run of the shared text.

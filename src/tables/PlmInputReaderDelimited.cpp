@@ -394,7 +394,27 @@ void splitDelimited(QStringView text, QChar separator, Sink& sink)
 
 namespace {
 
-QString preparedText(QString text, QList<QChar>& candidates);
+QString preparedText(QString text, QList<QChar>& candidates)
+{
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+
+    candidates = {u'\t', u';', u','};
+    qsizetype lineEnd = 0;
+    while (lineEnd < text.size() && !isLineBreak(text.at(lineEnd)))
+        ++lineEnd;
+    if (lineEnd == 5 && text.left(4).toLower() == QLatin1String("sep=")) {
+        const QChar chosen = text.at(4);
+        if (chosen == u',' || chosen == u';' || chosen == u'\t') {
+            candidates = {chosen};
+            qsizetype cut = lineEnd;
+            if (cut < text.size())
+                cut += (text.at(cut) == u'\r' && cut + 1 < text.size() && text.at(cut + 1) == u'\n') ? 2 : 1;
+            text.remove(0, cut);
+        }
+    }
+    return text;
+}
 
 // The text of the bytes without its byte-order mark and "sep=" line, with the encoding used
 // and the separators left to try.
@@ -418,36 +438,6 @@ QString decodedText(const QByteArray& data, bool& windows1252, QList<QChar>& can
         throw PlmWorkError::invalid(QStringLiteral("Fichier texte ou XLSX attendu."));
     return preparedText(std::move(*decoded), candidates);
 }
-
-} // namespace
-
-namespace {
-
-QString preparedText(QString text, QList<QChar>& candidates)
-{
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-
-    candidates = {u'\t', u';', u','};
-    qsizetype lineEnd = 0;
-    while (lineEnd < text.size() && !isLineBreak(text.at(lineEnd)))
-        ++lineEnd;
-    if (lineEnd == 5 && text.left(4).toLower() == QLatin1String("sep=")) {
-        const QChar chosen = text.at(4);
-        if (chosen == u',' || chosen == u';' || chosen == u'\t') {
-            candidates = {chosen};
-            qsizetype cut = lineEnd;
-            if (cut < text.size())
-                cut += (text.at(cut) == u'\r' && cut + 1 < text.size() && text.at(cut + 1) == u'\n') ? 2 : 1;
-            text.remove(0, cut);
-        }
-    }
-    return text;
-}
-
-} // namespace
-
-namespace {
 
 // The sheet of a prepared text. A split that fails spoils the text: `fresh` gives it anew for
 // the next separator, or nothing, and then there is no sheet (the caller starts over).

@@ -10,7 +10,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <charconv>
 #include <climits>
 #include <optional>
 
@@ -22,22 +21,6 @@ namespace {
 }
 
 const QString hiddenWarning = QStringLiteral("Feuille masquée dans le classeur d’origine.");
-
-std::optional<qint64> readInteger(const QString& text)
-{
-    const QByteArray bytes = text.toLatin1();
-    if (bytes.isEmpty() || bytes.size() != text.size())
-        return std::nullopt;
-    const char* begin = bytes.constData();
-    const char* end = begin + bytes.size();
-    if (*begin == '+' && end - begin > 1 && begin[1] != '-')
-        ++begin;
-    qint64 value = 0;
-    const auto result = std::from_chars(begin, end, value);
-    if (result.ec != std::errc() || result.ptr != end)
-        return std::nullopt;
-    return value;
-}
 
 // A dictionary from key–value pairs that refuses a repeated key.
 template <typename Key>
@@ -90,14 +73,14 @@ void WorkbookReader::readStyles(const XMLNode& root)
 {
     QList<QPair<qint64, QString>> pairs;
     for (const XMLNode* format : root.descendants(QStringLiteral("numFmt"))) {
-        const auto id = readInteger(format->attribute(QStringLiteral("numFmtId")));
+        const auto id = PlmXlsxSheet::readInteger(format->attribute(QStringLiteral("numFmtId")));
         if (id && format->hasAttribute(QStringLiteral("formatCode")))
             pairs.append({*id, format->attribute(QStringLiteral("formatCode"))});
     }
     m_context.formats = uniqueMap(pairs);
     if (const XMLNode* xfs = root.child(QStringLiteral("cellXfs"))) {
         for (const auto& xf : xfs->children) {
-            const auto id = readInteger(xf->attribute(QStringLiteral("numFmtId")));
+            const auto id = PlmXlsxSheet::readInteger(xf->attribute(QStringLiteral("numFmtId")));
             m_context.styleFormats.append(id && *id >= INT_MIN && *id <= INT_MAX ? int(*id) : 0);
         }
     }

@@ -41,22 +41,6 @@ std::optional<qint64> readInteger(const char* text)
     return value;
 }
 
-// The same from the characters of a cell, without converting them when they are short.
-std::optional<qint64> readInteger(QStringView text)
-{
-    char bytes[32];
-    if (text.size() >= qsizetype(sizeof bytes))
-        return readInteger(text.toUtf8().constData());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c == 0 || c >= 0x80)
-            return std::nullopt; // never part of an integer; a NUL would end the text early
-        bytes[i] = char(c);
-    }
-    bytes[text.size()] = '\0';
-    return readInteger(bytes);
-}
-
 // The type attribute of a cell; `other` keeps the text of an unknown one for its message.
 enum class CellType : unsigned char { n, s, str, inlineStr, b, e, d, other };
 
@@ -107,7 +91,6 @@ public:
     SheetHandler(const PlmXlsxSheet::Context& context, qint64& cells)
         : m_context(context)
         , m_cells(cells)
-        , m_grid(QString())
     {
     }
 
@@ -263,7 +246,7 @@ private:
         }
         switch (cell.type) {
         case CellType::s: {
-            const auto index = readInteger(QStringView(cell.value));
+            const auto index = PlmXlsxSheet::readInteger(cell.value);
             if (!index || *index < 0 || !m_context.sharedStrings || !m_context.sharedStrings->has(*index))
                 fail(QStringLiteral("Texte XLSX invalide en %1.").arg(reference()));
             // The index for now: the strings may still be being read.
@@ -403,6 +386,22 @@ int PlmXlsxSheet::columnOf(const QString& reference)
     return column;
 }
 
+// Short texts are converted on the stack.
+std::optional<qint64> PlmXlsxSheet::readInteger(QStringView text)
+{
+    char bytes[32];
+    if (text.size() >= qsizetype(sizeof bytes))
+        return ::readInteger(text.toUtf8().constData());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == 0 || c >= 0x80)
+            return std::nullopt; // never part of an integer; a NUL would end the text early
+        bytes[i] = char(c);
+    }
+    bytes[text.size()] = '\0';
+    return ::readInteger(bytes);
+}
+
 namespace {
 
 // The archive's checks come first, then the total inflated, then what the parser found: the
@@ -428,12 +427,11 @@ PlmXlsxSheet::Content PlmXlsxSheet::read(const ZIP& zip, const QString& path, co
 }
 
 PlmXlsxSheet::SharedStringsReader::SharedStringsReader(const ZIP& zip, const QString& path, qint64 extracted)
-    : m_extracted(extracted)
 {
-    m_thread = std::thread([this, &zip, path] {
+    m_thread = std::thread([this, &zip, path, extracted]() mutable {
         try {
             SharedStringsHandler handler(m_count);
-            parsePart(zip, path, m_extracted, handler);
+            parsePart(zip, path, extracted, handler);
             m_strings = std::move(handler.strings);
         } catch (...) {
             m_error = std::current_exception();

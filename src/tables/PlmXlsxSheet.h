@@ -2,15 +2,14 @@
 
 #include "tables/PlmInputGrid.h"
 
-#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
-#include <QStringList>
 
 #include <atomic>
 #include <exception>
+#include <optional>
 #include <thread>
 
 class ZIP;
@@ -23,7 +22,6 @@ inline constexpr int maximumColumns = 4'096;
 inline constexpr qsizetype maximumRows = 200'000;
 inline constexpr qint64 maximumCells = 5'000'000;
 
-// What the cells of every sheet need from the rest of the workbook.
 // The texts of the shared-strings part, each si joining the text of every t below it, one
 // after another in one text, each followed by a zero.
 struct SharedStrings {
@@ -46,20 +44,18 @@ public:
     bool has(qint64 index);
     // The strings once all are read; throws the reading's error.
     const SharedStrings& strings();
-    // The bytes inflated so far, this part included, once read.
-    qint64 extracted() { strings(); return m_extracted; }
 
 private:
     void wait();
 
     SharedStrings m_strings;
-    qint64 m_extracted = 0;
     static constexpr qint64 finished = -1;
     std::atomic<qint64> m_count{0}; // strings read so far, or finished once the reading ended
     std::exception_ptr m_error;
     std::thread m_thread;
 };
 
+// What the cells of every sheet need from the rest of the workbook.
 struct Context {
     SharedStringsReader* sharedStrings = nullptr; // none when the workbook has no such part
     QHash<qint64, QString> formats;  // number-format id → format code
@@ -77,8 +73,10 @@ struct Content {
 // than one sheet may. `extracted` counts the bytes inflated so far for the same reason.
 Content read(const ZIP& zip, const QString& path, const Context& context, qint64& cells, qint64& extracted);
 
-
 // The 1-based column of a reference such as "AB12" (its leading capital letters).
 int columnOf(const QString& reference);
+
+// A decimal integer written alone, an optional '+' first; none for any other text.
+std::optional<qint64> readInteger(QStringView text);
 
 } // namespace PlmXlsxSheet
