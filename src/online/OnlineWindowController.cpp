@@ -73,9 +73,6 @@ OnlineWindowController::OnlineWindowController(QObject* parent)
     : QObject(parent)
 {
     buildWindow();
-    // The transfers need the application's event machinery: they stop before it goes.
-    if (QCoreApplication* application = QCoreApplication::instance())
-        connect(application, &QCoreApplication::aboutToQuit, this, &OnlineWindowController::stopBackgroundWork);
     // The last catalogue shows at once; a fresh load replaces it when it comes.
     const QList<OnlineMap> cached = OnlineCatalogCache::read();
     if (!cached.isEmpty())
