@@ -234,13 +234,11 @@ void BM_StudioWindowOpen_PartFromMemory(benchmark::State& state)
 PLM_BENCHMARK(BM_StudioWindowOpen_PartFromMemory<StudioWindowController>)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 PLM_BENCHMARK(BM_StudioWindowOpen_PartFromMemory<StudioWindowCommands>)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-// One typed cell (the work document's update included) until the window has painted it.
-template <typename Window>
-void BM_StudioWindowCellEdit(benchmark::State& state)
+// Each timed step types a number into a cell of a row in sight (the work document's update
+// included) until the window has painted it.
+template <typename Studio>
+void typeCells(benchmark::State& state, Studio& studio)
 {
-    ShownStudio<Window> studio;
-    if (!studio.show(state))
-        return;
     const QString variableID = BenchWorks::inputVariableID(1);
     const PlmWork start = studio.document->work();
     qsizetype row = 0;
@@ -257,6 +255,16 @@ void BM_StudioWindowCellEdit(benchmark::State& state)
         row = (row + 1) % kVisibleRows;
         value += 1;
     }
+}
+
+// One typed cell until the window has painted it.
+template <typename Window>
+void BM_StudioWindowCellEdit(benchmark::State& state)
+{
+    ShownStudio<Window> studio;
+    if (!studio.show(state))
+        return;
+    typeCells(state, studio);
 }
 PLM_BENCHMARK(BM_StudioWindowCellEdit<StudioWindowController>)->Unit(benchmark::kMillisecond)->UseRealTime();
 PLM_BENCHMARK(BM_StudioWindowCellEdit<StudioWindowCommands>)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -310,21 +318,7 @@ void BM_StudioWindowCellEditAllSelected(benchmark::State& state)
     const PlmWork start = studio.document->work();
     if (!studio.step(state, [&] { studio.document->select(start.topLevelEntityIDs(), start.map.entities.first().id); }))
         return;
-    const QString variableID = BenchWorks::inputVariableID(1);
-    qsizetype row = 0;
-    double value = 1000.5;
-    for (auto _ : state) {
-        const QString entityID = start.map.entities.at(row).id;
-        const bool painted = studio.step(state, [&] {
-            studio.document->updateWork(QStringLiteral("Saisir une cellule"), [&](PlmWork& work) {
-                work.variables[work.variableIndex(variableID)].values.insert(entityID, PlmValue::number(value));
-            });
-        });
-        if (!painted)
-            break;
-        row = (row + 1) % kVisibleRows;
-        value += 1;
-    }
+    typeCells(state, studio);
 }
 PLM_BENCHMARK(BM_StudioWindowCellEditAllSelected<StudioWindowController>)->Unit(benchmark::kMillisecond)->UseRealTime();
 PLM_BENCHMARK(BM_StudioWindowCellEditAllSelected<StudioWindowCommands>)->Unit(benchmark::kMillisecond)->UseRealTime();
