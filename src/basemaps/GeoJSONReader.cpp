@@ -1,4 +1,5 @@
 #include "basemaps/GeoJSONReader.h"
+#include "basemaps/PlmNameColumn.h"
 #include "basemaps/PlmSvgStyles.h"
 
 #include "basemaps/PlmVectorImporter.h"
@@ -100,14 +101,22 @@ private:
     std::unordered_map<std::string_view, QString> m_names;
 };
 
+// What the zones' names need once every feature is read: the properties of each feature that
+// gave entities, with the range of its entities, and whether any feature has a name property.
+struct FeatureNames {
+    bool named = false;
+    QList<PlmNameColumn::Row> properties;
+    QList<std::pair<qsizetype, qsizetype>> entities; // [first, end) in the builder
+};
+
 void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder, const PlmStyle& style,
-                Prepared* prepared, PropertyNames& names);
+                Prepared* prepared, PropertyNames& names, FeatureNames& featureNames);
 
 // The features of a large collection: their coordinates, most of the work, are converted on
 // all cores first; then the features are walked in order, each taking its converted geometry
 // or, where its conversion failed, throwing that error where the walk in order would have.
 void walkFeatures(const PlmJsonValue& features, PlmImportBuilder& builder, const PlmStyle& style,
-                  PropertyNames& names)
+                  PropertyNames& names, FeatureNames& featureNames)
 {
     constexpr qsizetype parallelFrom = 2048;
     constexpr qsizetype run = 256;
@@ -115,7 +124,7 @@ void walkFeatures(const PlmJsonValue& features, PlmImportBuilder& builder, const
     if (count < parallelFrom) {
         int position = 0;
         for (PlmJsonValue feature : features.elements())
-            walkObject(feature, position++, builder, style, nullptr, names);
+            walkObject(feature, position++, builder, style, nullptr, names, featureNames);
         return;
     }
     std::vector<PlmJsonValue> list;
@@ -141,7 +150,8 @@ void walkFeatures(const PlmJsonValue& features, PlmImportBuilder& builder, const
             builder.unconverted[it.key()] += it.value();
     for (qsizetype i = 0; i < count; ++i) {
         Prepared& one = prepared[size_t(i)];
-        walkObject(list[size_t(i)], int(i), builder, style, one.ready || one.error ? &one : nullptr, names);
+        walkObject(list[size_t(i)], int(i), builder, style, one.ready || one.error ? &one : nullptr, names,
+                   featureNames);
     }
 }
 
@@ -184,13 +194,26 @@ PlmImportResult read(const PlmJsonDocument& document, const QString& name)
 void walk(const PlmJsonValue& object, int index, PlmImportBuilder& builder, const PlmStyle& style)
 {
     PropertyNames names;
-    walkObject(object, index, builder, style, nullptr, names);
+    FeatureNames featureNames;
+    walkObject(object, index, builder, style, nullptr, names, featureNames);
+    // Without a name property anywhere, the zones take their names from a name column, as a
+    // Shapefile's do.
+    if (featureNames.named)
+        return;
+    const std::optional<QString> column = PlmNameColumn::find(featureNames.properties);
+    if (!column)
+        return;
+    for (qsizetype k = 0; k < featureNames.properties.size(); ++k) {
+        const QString name = featureNames.properties[k].value(*column);
+        for (qsizetype i = featureNames.entities[k].first; i < featureNames.entities[k].second; ++i)
+            builder.entities[i].name = name;
+    }
 }
 
 namespace {
 
 void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder, const PlmStyle& style,
-                Prepared* prepared, PropertyNames& names)
+                Prepared* prepared, PropertyNames& names, FeatureNames& featureNames)
 {
     const QString type = typeOf(object);
     if (type == QLatin1String("FeatureCollection")) {
@@ -206,7 +229,7 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
         const qsizetype expected = std::min(features.size(), qsizetype(1) << 18);
         builder.entities.reserve(builder.entities.size() + expected);
         builder.usedIDs.reserve(builder.usedIDs.size() + expected);
-        walkFeatures(features, builder, style, names);
+        walkFeatures(features, builder, style, names, featureNames);
         return;
     }
     if (type == QLatin1String("Feature")) {
@@ -248,12 +271,18 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
                 break;
             }
         }
+        featureNames.named = featureNames.named || name;
+        const qsizetype first = builder.entities.size();
         if (!prepared) {
             addGeometry(geometry, id, name, attributes, featureStyle, builder);
         } else if (prepared->error) {
             std::rethrow_exception(prepared->error);
         } else if (prepared->geometries) {
             addEntities(*prepared->geometries, id, name, attributes, featureStyle, builder);
+        }
+        if (builder.entities.size() > first) {
+            featureNames.properties << attributes;
+            featureNames.entities << std::pair(first, builder.entities.size());
         }
         return;
     }

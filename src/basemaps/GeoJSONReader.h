@@ -27,6 +27,9 @@ PlmImportResult read(const PlmJsonDocument& document, const QString& name);
 
 PlmStyle defaultStyle();
 
+// Adds the entities of a collection, a feature or a geometry. Features are named by their
+// property "name", "NAME" or "nom"; when no feature has one, by the name column of
+// PlmNameColumn, as a Shapefile's records are.
 void walk(const PlmJsonValue& object, int index, PlmImportBuilder& builder, const PlmStyle& style);
 void addGeometry(const PlmJsonValue& geometry, const std::optional<QString>& id,
                  const std::optional<QString>& name, const QMap<QString, QString>& attributes,

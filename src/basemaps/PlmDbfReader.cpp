@@ -5,8 +5,12 @@
 #include "basemaps/PlmMacRoman.h"
 
 #include "model/PlmErrors.h"
+#include "model/PlmFrenchNumberDigits.h"
+#include "model/PlmNumberText.h"
+#include "model/PlmValueDecimal.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -138,9 +142,54 @@ bool isAsciiPadding(char c)
 struct Field {
     QString name;
     qsizetype length;
+    bool numeric; // N or F: its text is a number
 };
 
+// Digits alone, with an optional sign: a whole number as an integer field holds it.
+bool isWholeNumberText(const QString& text)
+{
+    qsizetype at = !text.isEmpty() && (text[0] == u'+' || text[0] == u'-') ? 1 : 0;
+    if (at == text.size())
+        return false;
+    for (; at < text.size(); ++at)
+        if (text[at] < u'0' || text[at] > u'9')
+            return false;
+    return true;
+}
+
 } // namespace
+
+QString numberFieldText(const QString& text)
+{
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c == u'*'; }))
+        return {};
+    // A whole number keeps every digit, also past what a double holds (a 19-digit id); only
+    // its sign and padding zeros go.
+    if (isWholeNumberText(text)) {
+        const bool negative = text[0] == u'-';
+        qsizetype first = text[0] == u'+' || negative ? 1 : 0;
+        while (first + 1 < text.size() && text[first] == u'0')
+            ++first;
+        const QString digits = text.mid(first);
+        return negative && digits != QLatin1String("0") ? QLatin1Char('-') + digits : digits;
+    }
+    const std::optional<double> value = plmReadDecimal(text);
+    if (!value)
+        return text; // not a number: the writer's text, as a character field would give it
+    // Other numbers were written with padding decimals or an exponent, and the digits past a
+    // double's are the writer's rounding noise: the shortest digits that read back to the same
+    // double, without exponent from 10^-24 up to 10^24, where a plain text is still mostly
+    // digits rather than zeros.
+    const PlmDecimalDigits digits = PlmDecimalDigits::shortest(*value);
+    if (digits.isZero())
+        return QStringLiteral("0");
+    if (digits.pointPosition < -23 || digits.pointPosition > 24)
+        return PlmNumberText::shortest(*value);
+    std::string plain = PlmDecimalDigits::plainDecimalText(*value);
+    if (plain.size() >= 2 && plain.compare(plain.size() - 2, 2, ".0") == 0)
+        plain.resize(plain.size() - 2);
+    return QString::fromLatin1(plain.data(), qsizetype(plain.size()));
+}
 
 QList<Row> readDBF(const QByteArray& data, const std::optional<QByteArray>& codePage, PlmImportBuilder& builder)
 {
@@ -169,7 +218,8 @@ QList<Row> readDBF(const QByteArray& data, const std::optional<QByteArray>& code
                 ascii = ascii && static_cast<unsigned char>(data[at + k]) < 0x80;
             const QString name = ascii ? QString::fromLatin1(data.constData() + at, nameLength)
                                        : QStringLiteral("champ") + QString::number(fields.size() + 1);
-            fields << Field{name, qsizetype(static_cast<unsigned char>(data[at + 16]))};
+            const char type = data[at + 11];
+            fields << Field{name, qsizetype(static_cast<unsigned char>(data[at + 16])), type == 'N' || type == 'F'};
             if (at + 32 >= headerLength - 1)
                 break;
         }
@@ -213,7 +263,8 @@ QList<Row> readDBF(const QByteArray& data, const std::optional<QByteArray>& code
                 ++bytes;
                 --length;
             }
-            row.insert(field.name, trimmedValue(decode(bytes, length, encoding)));
+            const QString value = trimmedValue(decode(bytes, length, encoding));
+            row.insert(field.name, field.numeric ? numberFieldText(value) : value);
             at += field.length;
         }
         rows << std::move(row);

@@ -1,11 +1,11 @@
 #include "basemaps/ShapefileReader.h"
+#include "basemaps/PlmNameColumn.h"
 
 #include "model/PlmErrors.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
 #include <QtEndian>
@@ -136,29 +136,6 @@ std::optional<QList<qint64>> indexedOffsets(const QByteArray& shx, qint64 shpSiz
     return offsets;
 }
 
-bool isNumberText(const QString& text)
-{
-    bool number = false;
-    text.toDouble(&number);
-    return number;
-}
-
-// Whether a column's values are present on every row and all different (none when not), and
-// if so whether any of them is text rather than a number.
-std::optional<bool> distinctValuesHoldText(const QList<Row>& rows, const QString& field)
-{
-    QSet<QString> values;
-    bool text = false;
-    for (const Row& row : rows) {
-        const QString value = row.value(field);
-        if (value.isEmpty() || values.contains(value))
-            return std::nullopt;
-        values.insert(value);
-        text = text || !isNumberText(value);
-    }
-    return text;
-}
-
 // Names come from a name column, else from the record's id. When those repeat (an id column
 // left at 0 in every record), no table could tell the zones apart by name: a column whose
 // values are all present and distinct names them instead, a name-like column first, then one
@@ -190,7 +167,7 @@ std::optional<QString> distinctNameColumn(const QList<Row>& rows, const QStringL
         const QString& field = column.key();
         if (field.startsWith(QLatin1String("source.")))
             continue;
-        const std::optional<bool> text = distinctValuesHoldText(rows, field);
+        const std::optional<bool> text = PlmNameColumn::distinctValuesHoldText(rows, field);
         if (!text)
             continue;
         const QString folded = field.toLower();
@@ -205,39 +182,14 @@ std::optional<QString> distinctNameColumn(const QList<Row>& rows, const QStringL
     return best;
 }
 
-// Whether a field's name says it holds names: one of its words (between underscores, digits
-// and the like) begins with "nom" or begins or ends with "name" (NOM_COM, NAME_1, AREANAME,
-// NAMELSAD), not a word that merely holds them (ECONOMIE, SURNOMBRE).
-bool saysName(const QString& field)
-{
-    static const QRegularExpression words(QStringLiteral("[^a-z]+"));
-    const QStringList parts = field.toLower().split(words, Qt::SkipEmptyParts);
-    return std::any_of(parts.cbegin(), parts.cend(), [](const QString& word) {
-        return word.startsWith(QLatin1String("nom")) || word.startsWith(QLatin1String("name"))
-            || word.endsWith(QLatin1String("name"));
-    });
-}
-
-// A column that names the zones when no record has a name field ("name", "nom", "label"):
-// the first, by field name, whose name says name or nom (STATE_NAME, AREANAME, NAME_1,
-// NOM_COM) and whose values are all present, distinct and not all numbers (a French NOMBRE
-// column counts things). Without it the zones would be named after their ids (shp:1…), which
-// no table of data holds.
+// The name column of the shared rule, asked only when no record has a name field ("name",
+// "nom", "label").
 std::optional<QString> nameSayingColumn(const QList<Row>& rows, const QStringList& nameNames)
 {
-    if (rows.isEmpty())
-        return std::nullopt;
     for (const Row& row : rows)
         if (firstAttribute(nameNames, row))
             return std::nullopt;
-    for (auto column = rows.first().cbegin(); column != rows.first().cend(); ++column) {
-        const QString& field = column.key();
-        if (field.startsWith(QLatin1String("source.")) || !saysName(field))
-            continue;
-        if (distinctValuesHoldText(rows, field).value_or(false))
-            return field;
-    }
-    return std::nullopt;
+    return PlmNameColumn::find(rows);
 }
 
 } // namespace

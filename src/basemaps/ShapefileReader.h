@@ -21,8 +21,14 @@ using Row = QMap<QString, QString>;
 // `url` is the .shp file's path (its folder holds the companions); `name` the map's name.
 PlmImportResult read(const QByteArray& data, const QString& url, const QString& name);
 
-// One row per dBASE record, in order; `codePage` is the .cpg text when there is one.
+// One row per dBASE record, in order; `codePage` is the .cpg text when there is one. Numeric
+// fields (N, F) give numberFieldText(), character fields their text as written.
 QList<Row> readDBF(const QByteArray& data, const std::optional<QByteArray>& codePage, PlmImportBuilder& builder);
+// The trimmed text of a numeric field as the number it is, whoever wrote it: writers pad a
+// number to the field's decimal count ("28801.000000000000000" gives "28801", "0.500" gives
+// "0.5") and fill a missing one with '*' or blanks (empty: no value). A text that is no number
+// stays as it is.
+QString numberFieldText(const QString& text);
 
 // An unsigned integer of 1 to 8 bytes; "Fichier binaire tronqué." outside the data.
 quint64 integer(qint64 offset, int size, bool bigEndian, const QByteArray& data);

@@ -7,35 +7,10 @@
 
 #include <QCollator>
 #include <QLocale>
-#include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 
 namespace VectorImportUI {
-
-namespace {
-
-// A dBASE number is written to its field's full decimal count ("1091.000000000000"); the
-// sheet shows it as the number it is ("1091"), trimmed as text so that no digit changes.
-QString dbfNumberText(const QString& value)
-{
-    static const QRegularExpression fixed(QStringLiteral("^[+-]?[0-9]+\\.[0-9]+$"));
-    if (!fixed.match(value).hasMatch())
-        return value;
-    qsizetype end = value.size();
-    while (value.at(end - 1) == u'0')
-        --end;
-    if (value.at(end - 1) == u'.')
-        --end;
-    QString text = value.left(end);
-    if (text.startsWith(u'+'))
-        text.remove(0, 1);
-    if (text == QLatin1String("-0"))
-        text = QStringLiteral("0");
-    return text;
-}
-
-} // namespace
 
 bool hasValues(const QString& attribute, const PlmMap& map)
 {
@@ -91,12 +66,11 @@ QList<PlmInputSheet> importableVariables(const PlmImportResult& result)
     sheet.name = map.name;
     sheet.grid.reserve(map.entities.size() + 1);
     sheet.grid << (QStringList{QStringLiteral("Identifiant")} + names);
-    const bool dbase = format == QLatin1String("Shapefile");
     for (const PlmEntity& entity : map.entities) {
         QStringList row{entity.id};
         for (const QString& name : names) {
             const QString value = entity.attributes.value(name);
-            row << (value == QLatin1String("null") ? QString() : dbase ? dbfNumberText(value) : value);
+            row << (value == QLatin1String("null") ? QString() : value);
         }
         sheet.grid << row;
     }

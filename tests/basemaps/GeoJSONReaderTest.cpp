@@ -1,6 +1,7 @@
 #include "basemaps/GeoJSONReader.h"
 #include "model/PlmErrors.h"
 #include "support/TableReaderTestSupport.h"
+#include "support/UsStatesFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -108,6 +109,27 @@ TEST(GeoJSONReaderTest, namesFollowNameThenNAMEThenNom)
     EXPECT_EQ(readText(feature(QString::fromUtf8(R"("id":"a","properties":{"nom":"Lyon"},)"))).map.entities.first().name,
               QStringLiteral("Lyon"));
     EXPECT_EQ(readText(feature(QString::fromUtf8(R"("id":"a",)"))).map.entities.first().name, QStringLiteral("a"));
+}
+
+// Without a name property in any feature, the zones take their names from a name column, as a
+// Shapefile's do; one feature with a name property, even empty, keeps the names of the file.
+TEST(GeoJSONReaderTest, withoutANamePropertyNamesComeFromANameColumn)
+{
+    const PlmImportResult states = GeoJSONReader::read(UsStatesFixture::geojson(), QStringLiteral("states"));
+    QList<std::pair<QString, QString>> zones, expected;
+    for (const PlmEntity& e : states.map.entities)
+        zones << std::pair(e.id, e.name);
+    for (int k = 0; k < UsStatesFixture::stateCount; ++k)
+        expected << std::pair(QStringLiteral("geojson:%1").arg(k + 1), QString::fromUtf8(UsStatesFixture::states[k].name));
+    EXPECT_EQ(zones, expected);
+
+    const PlmImportResult named = readText(featureCollection(
+        feature(QStringLiteral("\"properties\":{\"name\":\"\",\"NAME_1\":\"Corse\"},")) + QLatin1Char(',')
+        + feature(QStringLiteral("\"properties\":{\"NAME_1\":\"Bretagne\"},"))));
+    QStringList names;
+    for (const PlmEntity& e : named.map.entities)
+        names << e.name;
+    EXPECT_EQ(names, (QStringList{QString(), QStringLiteral("geojson:2")}));
 }
 
 TEST(GeoJSONReaderTest, styleComesFromFillStrokeAndPlainStrokeWidths)

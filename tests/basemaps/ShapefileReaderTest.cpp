@@ -2,12 +2,14 @@
 #include "basemaps/PlmVectorImporter.h"
 #include "model/PlmErrors.h"
 #include "model/PlmSpatialDecoration.h"
+#include "support/CensusTractsFixture.h"
 #include "support/ScratchFilesTest.h"
 #include "support/ShapefileTestWriter.h"
 #include "support/TableReaderTestSupport.h"
 #include "support/UsStatesFixture.h"
 
 #include <cmath>
+#include <tuple>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -225,7 +227,7 @@ TEST_F(ShapefileReaderTest, aProjectionThatIsNotUtf8IsKeptInBase64)
 
 // Zones all named "0" (an id column left at 0), or named after their record numbers for want
 // of a name field, could not be told apart by any table: a column whose values are distinct
-// names them instead, one whose name says name when there is no name field.
+// names them instead, one whose name says name (the shared rule) when there is no name field.
 TEST_F(ShapefileReaderTest, zonesWithoutUsableNamesTakeThemFromAColumnOfDistinctValues)
 {
     const struct {
@@ -244,20 +246,8 @@ TEST_F(ShapefileReaderTest, zonesWithoutUsableNamesTakeThemFromAColumnOfDistinct
          {"Germany", "Spain", "Italy"}},
         {"no name field: the state's name", table({"STATE_FIPS", "STATE_ID", "STATE_NAME"}, {{"53", "1", "Washington"}, {"30", "2", "Montana"}, {"23", "3", "Maine"}}),
          {"Washington", "Montana", "Maine"}},
-        {"no name field: the area's name beside its number", table({"AreaID", "AREANAME"}, {{"1310101", "Chiyoda"}, {"1310201", "Chuo"}, {"1310301", "Minato"}}),
-         {"Chiyoda", "Chuo", "Minato"}},
         {"an empty name field", table({"NAME", "STATE_NAME"}, {{"", "Washington"}, {"", "Montana"}, {"", "Maine"}}),
          {"Washington", "Montana", "Maine"}},
-        {"a repeated country, distinct regions", table({"NAME_0", "NAME_1"}, {{"France", "Bretagne"}, {"France", "Corse"}, {"France", "Alsace"}}),
-         {"Bretagne", "Corse", "Alsace"}},
-        {"a repeated name is no name", table({"NOM_DEP", "INSEE"}, {{"Ain", "01001"}, {"Ain", "01002"}, {"Aisne", "02001"}}),
-         {"shp:1", "shp:2", "shp:3"}},
-        {"a NOMBRE column counts things", table({"NOMBRE", "POP"}, {{"12", "5"}, {"7", "6"}, {"9", "8"}}),
-         {"shp:1", "shp:2", "shp:3"}},
-        {"a word that only holds nom", table({"ECONOMIE", "POP"}, {{"agricole", "5"}, {"industrielle", "6"}, {"tertiaire", "8"}}),
-         {"shp:1", "shp:2", "shp:3"}},
-        {"a census name with its kind", table({"GEOID", "NAMELSAD"}, {{"06001", "Alameda Co"}, {"06003", "Alpine Co"}, {"06005", "Amador Co"}}),
-         {"Alameda Co", "Alpine Co", "Amador Co"}},
     };
     int index = 0;
     for (const auto& row : rows) {
@@ -279,6 +269,20 @@ TEST_F(ShapefileReaderTest, theStatesFixtureImportsAsItsMap)
     write(QStringLiteral("states.dbf"), UsStatesFixture::dbf().bytes());
     const PlmImportResult result = import(QStringLiteral("states.shp"), UsStatesFixture::shp().bytes());
     EXPECT_EQ(result.map.entities, UsStatesFixture::map().entities);
+}
+
+// Numeric fields give numbers wherever the reader's text goes (the ids here), character fields
+// their text.
+TEST_F(ShapefileReaderTest, numericFieldsGiveTheNumbersTheyHold)
+{
+    write(QStringLiteral("tracts.dbf"), CensusTractsFixture::dbf().bytes());
+    const PlmImportResult result = import(QStringLiteral("tracts.shp"), CensusTractsFixture::shp().bytes());
+    ASSERT_EQ(result.map.entities.size(), CensusTractsFixture::tractCount);
+    for (int k = 0; k < CensusTractsFixture::tractCount; ++k) {
+        const PlmEntity& tract = result.map.entities.at(k);
+        const QString id = QString::number(CensusTractsFixture::id(k));
+        EXPECT_EQ(std::tuple(tract.id, tract.name, tract.attributes), std::tuple(id, id, CensusTractsFixture::attributes(k)));
+    }
 }
 
 TEST_F(ShapefileReaderTest, polylinePartsTakeTheRecordIdAndTheirPosition)
@@ -640,6 +644,39 @@ TEST_F(DbfTest, valuesAreTrimmedAndNonAsciiNamesNumbered)
     // break in Latin-1.
     EXPECT_EQ(rows.first().value(QStringLiteral("B")), QStringLiteral("\u2026"));
     EXPECT_EQ(read(dbf.bytes(), QByteArray("ISO 8859-1")).first().value(QStringLiteral("B")), QString());
+}
+
+// Writers pad numbers to the field's decimal count, fill missing ones with '*' and may write an
+// exponent; what is read is the number in its shortest plain text.
+TEST(DbfNumberTextTest, aNumericFieldReadsAsTheNumberItHolds)
+{
+    const struct {
+        const char* name;
+        const char* written;
+        const char* read;
+    } rows[] = {
+        {"padded to fifteen decimals", "28801.000000000000000", "28801"},
+        {"a decimal with padding", "0.500", "0.5"},
+        {"negative zero", "-0.0", "0"},
+        {"a whole negative zero", "-0", "0"},
+        {"a plus sign", "+3.10", "3.1"},
+        {"leading zeros of a number", "007", "7"},
+        {"a whole number past a double's digits", "12345678901234567891", "12345678901234567891"},
+        {"digits past a double's are noise", "123456789.123456791043282", "123456789.12345679"},
+        {"an exponent written out", "1.23450000000e+05", "123450"},
+        {"a small number written out", "1.5e-20", "0.000000000000000000015"},
+        {"too large to write out", "1.5e+30", "1.5e+30"},
+        {"too small to write out", "2.5e-30", "2.5e-30"},
+        {"filled with stars", "************************", ""},
+        {"one star", "*", ""},
+        {"blank", "", ""},
+        {"stars beside digits are no number", "12**", "12**"},
+        {"a decimal comma is no number", "1,5", "1,5"},
+        {"a text", "N/A", "N/A"},
+        {"not finite", "inf", "inf"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ShapefileReader::numberFieldText(QString::fromLatin1(row.written)), QString::fromLatin1(row.read)) << row.name;
 }
 
 TEST_F(DbfTest, inconsistentHeadersAreRefused)

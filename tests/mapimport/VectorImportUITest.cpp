@@ -5,6 +5,10 @@
 #include "desktop/Document.h"
 #include "desktop/DocumentController.h"
 #include "platform/DocumentType.h"
+#include "tables/PlmInputReader.h"
+#include "tables/PlmInputTable.h"
+#include "tables/PlmMatch.h"
+#include "support/CensusTractsFixture.h"
 #include "support/TestFiles.h"
 #include "support/ShapefileTestWriter.h"
 #include "support/TableReaderTestSupport.h"
@@ -329,24 +333,34 @@ TEST(ImportableVariablesTest, onlyGeoJsonAndShapefileMapsOfferTheirAttributes)
         QStringLiteral("GeoJSON"), {{{QStringLiteral("name"), QStringLiteral("a")}, {QStringLiteral("id"), QStringLiteral("7")}}})).isEmpty());
 }
 
-// dBASE writes a number to its field's full decimal count; the sheet shows the number itself.
-TEST(ImportableVariablesTest, dbaseNumbersShowAsTheNumbersTheyAre)
+// A tract table as GIS programs write it brings its data as the numbers they are: a CSV keyed
+// by the tracts' numbers joins every zone, the numeric columns with missing values are offered
+// as numbers, the code with its leading zeros as text.
+TEST(ImportableVariablesTest, aShapefileOfNumbersJoinsItsCsvAndOffersNumbers)
 {
-    const QStringList written = {"1091.000000000000", "12.500", "-0.000", "+3.10", "0.05", "007", "1.2e3", "1 091.00", "abc.00"};
-    const QStringList shown = {"1091", "12.5", "0", "3.1", "0.05", "007", "1.2e3", "1 091.00", "abc.00"};
-    QList<QMap<QString, QString>> rows;
-    for (const QString& value : written)
-        rows << QMap<QString, QString>{{QStringLiteral("pop"), value}};
-    const QList<PlmInputSheet> sheets = VectorImportUI::importableVariables(mapWithAttributes(QStringLiteral("Shapefile"), rows));
+    QTemporaryDir dir;
+    writeBytes(dir.filePath(QStringLiteral("tracts.dbf")), CensusTractsFixture::dbf().bytes());
+    writeBytes(dir.filePath(QStringLiteral("tracts.shp")), CensusTractsFixture::shp().bytes());
+    const PlmImportResult result = PlmVectorImporter::importMap(dir.filePath(QStringLiteral("tracts.shp")));
+
+    const QList<PlmInputSheet> sheets = VectorImportUI::importableVariables(result);
     ASSERT_EQ(sheets.size(), 1);
-    QStringList column;
-    for (const QStringList& row : sheets.first().grid.mid(1))
-        column << row.at(1);
-    EXPECT_EQ(column, shown);
-    // A GeoJSON text is its author's: it stays as written.
-    const QList<PlmInputSheet> geojson = VectorImportUI::importableVariables(mapWithAttributes(QStringLiteral("GeoJSON"), rows));
-    ASSERT_EQ(geojson.size(), 1);
-    EXPECT_EQ(geojson.first().grid.at(1).at(1), QStringLiteral("1091.000000000000"));
+    const PlmInputTable offered(true, sheets.first().grid);
+    QMap<QString, PlmVariableType> types;
+    for (qsizetype column = 1; column < offered.names.size(); ++column)
+        types.insert(offered.names.at(column), PlmInputReader::suggestedType(column, offered.rows));
+    EXPECT_EQ(types, (QMap<QString, PlmVariableType>{{QStringLiteral("CODE"), PlmVariableType::text},
+                                                     {QStringLiteral("median"), PlmVariableType::number},
+                                                     {QStringLiteral("share"), PlmVariableType::number}}));
+
+    const PlmInputTable incomes(true, PlmInputReader::readTextSheet(CensusTractsFixture::incomeCsv(), QStringLiteral("revenus.csv")).grid);
+    const PlmMatch match(incomes, result.map);
+    const PlmMatchCandidate best = match.candidates().first();
+    EXPECT_EQ(std::pair(best.column, best.field), std::pair(0, QStringLiteral("id")));
+    QList<PlmMatchRow> expected;
+    for (const QStringList& row : incomes.rows)
+        expected << PlmMatchRow::matched(row.first());
+    EXPECT_EQ(match.resolutions(best, {}), expected);
 }
 
 #include "VectorImportUITest.moc"

@@ -1,10 +1,10 @@
 #pragma once
 
-// A hundred counties as a shapefile import gives them (dBASE reals written to their full
-// decimal count, an integer CRESS_ID 1..100 in record order) and the French CSV a person
-// brings for them: CNTY_ID, FIPS, NAME, a text region, AREA and PERIMETER with decimal
-// commas. Two perimeters happen to be round numbers: 3 on the third county (its own
-// CRESS_ID) and 2 on the eleventh (the second county's CRESS_ID).
+// A hundred counties with a shapefile's attributes (CNTY_ID as a text written to its full
+// decimal count, which no key of the CSV names, an integer CRESS_ID 1..100 in record order)
+// and the French CSV a person brings for them: CNTY_ID, FIPS, NAME, a text region, AREA and
+// PERIMETER with decimal commas. Two perimeters happen to be round numbers: 3 on the third
+// county (its own CRESS_ID) and 2 on the eleventh (the second county's CRESS_ID).
 
 #include "model/PlmEntity.h"
 #include "model/PlmGeometry.h"

@@ -114,11 +114,13 @@ struct Shp {
     }
 };
 
-// A dBASE table of character fields.
+// A dBASE table, of character fields unless a field says otherwise.
 struct Dbf {
     struct Field {
         QByteArray name;
         int length;
+        char type = 'C';
+        int decimals = 0;
     };
     struct Row {
         QList<QByteArray> values;
@@ -146,19 +148,22 @@ struct Dbf {
         for (const Field& f : fields) {
             QByteArray descriptor = f.name.left(11);
             descriptor += QByteArray(11 - descriptor.size(), '\0');
-            descriptor.append('C');
+            descriptor.append(f.type);
             descriptor += QByteArray(4, '\0');
             descriptor.append(char(f.length));
-            descriptor += QByteArray(15, '\0');
+            descriptor.append(char(f.decimals));
+            descriptor += QByteArray(14, '\0');
             out += descriptor;
         }
         out.append(char(0x0D));
         for (const Row& row : rows) {
             out.append(row.deleted ? '*' : ' ');
             for (int k = 0; k < fields.size(); ++k) {
-                QByteArray value = row.values.value(k).left(fields[k].length);
-                value += QByteArray(fields[k].length - value.size(), ' ');
-                out += value;
+                const QByteArray value = row.values.value(k).left(fields[k].length);
+                const QByteArray padding(fields[k].length - value.size(), ' ');
+                // Numbers are aligned right, texts left.
+                const bool numeric = fields[k].type == 'N' || fields[k].type == 'F';
+                out += numeric ? padding + value : value + padding;
             }
         }
         out.append(char(0x1A));

@@ -2,10 +2,10 @@
 
 // The 48 contiguous states as a Shapefile without .prj brings them (degree squares on a grid;
 // a table with STATE_NAME, STATE_FIPS as text with leading zeros and STATE_ID numbering the
-// records from 1, no field called name, nom or label), the map its import gives, and the CSV of
-// incomes a person brings for them: Name, STATE_FIPS as plain numbers, then one column per year.
-// The records do not run in FIPS order, so 41 of the FIPS numbers happen to be some other
-// state's STATE_ID.
+// records from 1, no field called name, nom or label) and as a GeoJSON file, the map the
+// Shapefile's import gives, and the CSV of incomes a person brings for them: Name, STATE_FIPS
+// as plain numbers, then one column per year. The records do not run in FIPS order, so 41 of
+// the FIPS numbers happen to be some other state's STATE_ID.
 
 #include "model/PlmEntity.h"
 #include "model/PlmGeometry.h"
@@ -13,6 +13,7 @@
 #include "support/ShapefileTestWriter.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 #include <algorithm>
 #include <numeric>
@@ -91,6 +92,24 @@ inline PlmMap map()
                                   PlmGeometry::polygon(PlmPolygon{outline(k), {}}), style, attributes));
     }
     return PlmMap(QStringLiteral("states"), entities);
+}
+
+// The same states as a GeoJSON file brings them: the table's fields as properties (STATE_ID a
+// number), no feature id and no property called name, NAME or nom.
+inline QByteArray geojson()
+{
+    QByteArrayList features;
+    for (int k = 0; k < stateCount; ++k) {
+        const QList<std::pair<QString, QString>> values = fields(k); // STATE_NAME, STATE_FIPS, STATE_ID
+        QByteArrayList ring;
+        for (const PlmPoint& p : outline(k))
+            ring << '[' + QByteArray::number(p.x, 'g', 17) + ',' + QByteArray::number(p.y, 'g', 17) + ']';
+        features << R"({"type":"Feature","properties":{"STATE_NAME":")" + values.at(0).second.toUtf8() + R"(","STATE_FIPS":")"
+                        + values.at(1).second.toUtf8()
+                        + R"(","STATE_ID":)" + QByteArray::number(k + 1) + R"(},"geometry":{"type":"Polygon","coordinates":[[)"
+                        + ring.join(',') + "]]}}";
+    }
+    return R"({"type":"FeatureCollection","features":[)" + features.join(",\n") + "]}";
 }
 
 // Incomes by state in alphabetical order, FIPS written as plain numbers.
