@@ -70,6 +70,22 @@ const TrackingDevice& trackingDevice()
     return device;
 }
 
+// Whether a justified line would have its letters spread: it holds one word (no blank before
+// its trailing ones) and is not its paragraph's last, which is never justified.
+bool holdsLoneJustifiedWord(const QString& paragraph, const QTextLine& line)
+{
+    const qsizetype start = line.textStart();
+    qsizetype end = start + line.textLength();
+    if (end >= paragraph.size() || paragraph.isRightToLeft() || !(line.naturalTextWidth() > 0))
+        return false;
+    while (end > start && paragraph.at(end - 1).isSpace())
+        --end;
+    for (qsizetype i = start; i < end; ++i)
+        if (paragraph.at(i).isSpace())
+            return false;
+    return end > start;
+}
+
 } // namespace
 
 QFont DecorationText::layoutFontOn(const DecorationTextAttributes& attributes, QPaintDevice** device)
@@ -93,6 +109,7 @@ DecorationText::DecorationText(const QString& text, const DecorationTextAttribut
     const DecorationParagraphStyle& style = attributes.paragraphStyle;
     QPaintDevice* device = nullptr;
     const QFont font = layoutFontOn(attributes, &device);
+    const bool justified = style.alignment == PlmTextAlignment::justified;
     QTextOption option(decorationQtAlignment(style.alignment));
     option.setWrapMode(style.wordWrap ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
     const double boxWidth = std::max(width, 1.0);
@@ -117,7 +134,16 @@ DecorationText::DecorationText(const QString& text, const DecorationTextAttribut
                 break;
             const double head = first ? style.firstLineHeadIndent : style.headIndent;
             line.setLeadingIncluded(true);
-            line.setLineWidth(std::max(boxWidth - head + std::min(style.tailIndent, 0.0), 1.0));
+            const double lineWidth = std::max(boxWidth - head + std::min(style.tailIndent, 0.0), 1.0);
+            line.setLineWidth(lineWidth);
+            if (justified && holdsLoneJustifiedWord(paragraphs[p], line)) {
+                // Typesetting leaves a lone word at the line's start rather than spreading its
+                // letters: set at its own width, the line has no room left to spread.
+                const int length = line.textLength();
+                line.setLineWidth(line.naturalTextWidth());
+                if (line.textLength() != length)
+                    line.setLineWidth(lineWidth);
+            }
             if (!first)
                 y += style.lineSpacing;
             line.setPosition(QPointF(head, y));
