@@ -100,9 +100,11 @@ void SVGCarteExport::appendText(const QString& text, const PlmPresentation& pres
                 continue;
             const Span shownSpan = withoutHangingBlanks(line, paragraph, lineSpan);
             const QString shown = paragraph.mid(shownSpan.start, shownSpan.length);
-            // Underlined as on the page: over the line's natural extent, and not at all when it
-            // has none.
-            const bool underlined = style.underline && line.naturalTextWidth() > 0;
+            // Underlined as on the page, and not at all where the page draws no underline. A
+            // justified line's underline is a box of its own: readers draw text-decoration under
+            // each word of a justified line, or not at all.
+            const QRectF underline = laid.underline(line);
+            const bool underlined = !underline.isNull() && !justified;
             const double px = line.cursorToX(line.textStart());
             const double x = rect.left() + px;
             const double y = rect.bottom() - (line.y() + line.ascent()) + attributes.baselineOffset;
@@ -132,6 +134,11 @@ void SVGCarteExport::appendText(const QString& text, const PlmPresentation& pres
                 out.escaped(shown);
             }
             out.raw("</text>");
+            if (justified && !underline.isNull())
+                appendBox(QRectF(rect.left() + underline.left(),
+                                 rect.bottom() - underline.bottom() + attributes.baselineOffset, underline.width(),
+                                 underline.height()),
+                          color, std::nullopt, false);
         }
     }
 }

@@ -207,24 +207,25 @@ void DecorationText::draw(QPainter& painter, const QRectF& rect) const
 QList<QRectF> DecorationText::underlines() const
 {
     QList<QRectF> result;
-    if (m_attributes.underlineStyle == 0)
-        return result;
+    for (const auto& layout : m_paragraphs)
+        for (int i = 0; i < layout->lineCount(); ++i)
+            if (const QRectF line = underline(layout->lineAt(i)); !line.isNull())
+                result.append(line);
+    return result;
+}
+
+QRectF DecorationText::underline(const QTextLine& line) const
+{
+    // The natural rectangle starts where the alignment put the text and spans its advances
+    // (trailing blanks left out), or the whole line once it is justified.
+    const QRectF text = line.naturalTextRect();
+    if (m_attributes.underlineStyle == 0 || line.textLength() <= 0 || !(text.width() > 0))
+        return {};
     QPaintDevice* device = nullptr;
     const QFontMetricsF metrics(layoutFontOn(m_attributes, &device), device);
     const double thickness = std::max(metrics.lineWidth(), 0.5);
-    for (const auto& layout : m_paragraphs) {
-        for (int i = 0; i < layout->lineCount(); ++i) {
-            const QTextLine line = layout->lineAt(i);
-            // The natural rectangle starts where the alignment put the text and spans its
-            // advances (trailing blanks left out).
-            const QRectF text = line.naturalTextRect();
-            if (line.textLength() <= 0 || !(text.width() > 0))
-                continue;
-            const double baseline = line.y() + line.ascent();
-            result.append(QRectF(text.left(), baseline + metrics.underlinePos() - thickness / 2, text.width(), thickness));
-        }
-    }
-    return result;
+    const double baseline = line.y() + line.ascent();
+    return QRectF(text.left(), baseline + metrics.underlinePos() - thickness / 2, text.width(), thickness);
 }
 
 double DecorationText::singleLineWidth(const QString& text, const DecorationTextAttributes& attributes)
