@@ -89,6 +89,22 @@ void SVGCarteExport::appendText(const QString& text, const PlmPresentation& pres
     const bool justified = presentation.alignment == PlmTextAlignment::justified;
     static const QRegularExpression words(QStringLiteral("\\S+\\s*"));
 
+    // The page clips a text to its rectangle: so does the file, where anything reaches past it.
+    QRectF reach = laid.inkRect();
+    for (const QRectF& underline : laid.underlines())
+        reach = reach.united(underline.translated(0, -attributes.baselineOffset));
+    const bool clipped = !reach.isNull() && !QRectF(0, 0, rect.width(), rect.height()).contains(reach);
+    bool opened = false;
+    const auto openClip = [&] {
+        if (opened || !clipped)
+            return;
+        QPainterPath clip;
+        clip.setFillRule(Qt::WindingFill);
+        clip.addRect(rect);
+        piece().raw(openClipGroups(QList<QPainterPath>{clip}));
+        opened = true;
+    };
+
     for (const auto& layout : laid.paragraphs()) {
         const QString paragraph = layout->text();
         for (int i = 0; i < layout->lineCount(); ++i) {
@@ -109,6 +125,7 @@ void SVGCarteExport::appendText(const QString& text, const PlmPresentation& pres
             const double x = rect.left() + px;
             const double y = rect.bottom() - (line.y() + line.ascent()) + attributes.baselineOffset;
 
+            openClip();
             SvgOutput& out = piece();
             out.raw("<text transform=\"translate(").number(x).raw(' ').number(y).raw(") scale(").number(f)
                 .raw(" -1)\"")
@@ -141,4 +158,6 @@ void SVGCarteExport::appendText(const QString& text, const PlmPresentation& pres
                           color, std::nullopt, false);
         }
     }
+    if (opened)
+        piece().raw("</g>");
 }
