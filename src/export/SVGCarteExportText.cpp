@@ -89,6 +89,22 @@ void SVGCarteExport::appendText(const QString& text, const PlmPresentation& pres
     const bool justified = presentation.alignment == PlmTextAlignment::justified;
     static const QRegularExpression words(QStringLiteral("\\S+\\s*"));
 
+    // The page clips a text to its rectangle: so does the file, where anything reaches past it.
+    QRectF reach = laid.inkRect();
+    for (const QRectF& underline : laid.underlines())
+        reach = reach.united(underline.translated(0, -attributes.baselineOffset));
+    const bool clipped = !reach.isNull() && !QRectF(0, 0, rect.width(), rect.height()).contains(reach);
+    bool opened = false;
+    const auto openClip = [&] {
+        if (opened || !clipped)
+            return;
+        QPainterPath clip;
+        clip.setFillRule(Qt::WindingFill);
+        clip.addRect(rect);
+        piece().raw(openClipGroups(QList<QPainterPath>{clip}));
+        opened = true;
+    };
+
     for (const auto& layout : laid.paragraphs()) {
         const QString paragraph = layout->text();
         for (int i = 0; i < layout->lineCount(); ++i) {
@@ -100,13 +116,16 @@ void SVGCarteExport::appendText(const QString& text, const PlmPresentation& pres
                 continue;
             const Span shownSpan = withoutHangingBlanks(line, paragraph, lineSpan);
             const QString shown = paragraph.mid(shownSpan.start, shownSpan.length);
-            // Underlined as on the page: over the line's natural extent, and not at all when it
-            // has none.
-            const bool underlined = style.underline && line.naturalTextWidth() > 0;
+            // Underlined as on the page, and not at all where the page draws no underline. A
+            // justified line's underline is a box of its own: readers draw text-decoration under
+            // each word of a justified line, or not at all.
+            const QRectF underline = laid.underline(line);
+            const bool underlined = !underline.isNull() && !justified;
             const double px = line.cursorToX(line.textStart());
             const double x = rect.left() + px;
             const double y = rect.bottom() - (line.y() + line.ascent()) + attributes.baselineOffset;
 
+            openClip();
             SvgOutput& out = piece();
             out.raw("<text transform=\"translate(").number(x).raw(' ').number(y).raw(") scale(").number(f)
                 .raw(" -1)\"")
@@ -132,6 +151,13 @@ void SVGCarteExport::appendText(const QString& text, const PlmPresentation& pres
                 out.escaped(shown);
             }
             out.raw("</text>");
+            if (justified && !underline.isNull())
+                appendBox(QRectF(rect.left() + underline.left(),
+                                 rect.bottom() - underline.bottom() + attributes.baselineOffset, underline.width(),
+                                 underline.height()),
+                          color, std::nullopt, false);
         }
     }
+    if (opened)
+        piece().raw("</g>");
 }

@@ -70,6 +70,22 @@ const TrackingDevice& trackingDevice()
     return device;
 }
 
+// Whether a justified line would have its letters spread: it holds one word (no blank before
+// its trailing ones) and is not its paragraph's last, which is never justified.
+bool holdsLoneJustifiedWord(const QString& paragraph, const QTextLine& line)
+{
+    const qsizetype start = line.textStart();
+    qsizetype end = start + line.textLength();
+    if (end >= paragraph.size() || paragraph.isRightToLeft() || !(line.naturalTextWidth() > 0))
+        return false;
+    while (end > start && paragraph.at(end - 1).isSpace())
+        --end;
+    for (qsizetype i = start; i < end; ++i)
+        if (paragraph.at(i).isSpace())
+            return false;
+    return end > start;
+}
+
 } // namespace
 
 QFont DecorationText::layoutFontOn(const DecorationTextAttributes& attributes, QPaintDevice** device)
@@ -93,6 +109,7 @@ DecorationText::DecorationText(const QString& text, const DecorationTextAttribut
     const DecorationParagraphStyle& style = attributes.paragraphStyle;
     QPaintDevice* device = nullptr;
     const QFont font = layoutFontOn(attributes, &device);
+    const bool justified = style.alignment == PlmTextAlignment::justified;
     QTextOption option(decorationQtAlignment(style.alignment));
     option.setWrapMode(style.wordWrap ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
     const double boxWidth = std::max(width, 1.0);
@@ -117,7 +134,16 @@ DecorationText::DecorationText(const QString& text, const DecorationTextAttribut
                 break;
             const double head = first ? style.firstLineHeadIndent : style.headIndent;
             line.setLeadingIncluded(true);
-            line.setLineWidth(std::max(boxWidth - head + std::min(style.tailIndent, 0.0), 1.0));
+            const double lineWidth = std::max(boxWidth - head + std::min(style.tailIndent, 0.0), 1.0);
+            line.setLineWidth(lineWidth);
+            if (justified && holdsLoneJustifiedWord(paragraphs[p], line)) {
+                // Typesetting leaves a lone word at the line's start rather than spreading its
+                // letters: set at its own width, the line has no room left to spread.
+                const int length = line.textLength();
+                line.setLineWidth(line.naturalTextWidth());
+                if (line.textLength() != length)
+                    line.setLineWidth(lineWidth);
+            }
             if (!first)
                 y += style.lineSpacing;
             line.setPosition(QPointF(head, y));
@@ -181,24 +207,25 @@ void DecorationText::draw(QPainter& painter, const QRectF& rect) const
 QList<QRectF> DecorationText::underlines() const
 {
     QList<QRectF> result;
-    if (m_attributes.underlineStyle == 0)
-        return result;
+    for (const auto& layout : m_paragraphs)
+        for (int i = 0; i < layout->lineCount(); ++i)
+            if (const QRectF line = underline(layout->lineAt(i)); !line.isNull())
+                result.append(line);
+    return result;
+}
+
+QRectF DecorationText::underline(const QTextLine& line) const
+{
+    // The natural rectangle starts where the alignment put the text and spans its advances
+    // (trailing blanks left out), or the whole line once it is justified.
+    const QRectF text = line.naturalTextRect();
+    if (m_attributes.underlineStyle == 0 || line.textLength() <= 0 || !(text.width() > 0))
+        return {};
     QPaintDevice* device = nullptr;
     const QFontMetricsF metrics(layoutFontOn(m_attributes, &device), device);
     const double thickness = std::max(metrics.lineWidth(), 0.5);
-    for (const auto& layout : m_paragraphs) {
-        for (int i = 0; i < layout->lineCount(); ++i) {
-            const QTextLine line = layout->lineAt(i);
-            // The natural rectangle starts where the alignment put the text and spans its
-            // advances (trailing blanks left out).
-            const QRectF text = line.naturalTextRect();
-            if (line.textLength() <= 0 || !(text.width() > 0))
-                continue;
-            const double baseline = line.y() + line.ascent();
-            result.append(QRectF(text.left(), baseline + metrics.underlinePos() - thickness / 2, text.width(), thickness));
-        }
-    }
-    return result;
+    const double baseline = line.y() + line.ascent();
+    return QRectF(text.left(), baseline + metrics.underlinePos() - thickness / 2, text.width(), thickness);
 }
 
 double DecorationText::singleLineWidth(const QString& text, const DecorationTextAttributes& attributes)

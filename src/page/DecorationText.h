@@ -34,6 +34,9 @@ public:
     // The underline of each laid-out line (from the top of the box, before the baseline
     // offset); none unless the attributes underline.
     QList<QRectF> underlines() const;
+    // The underline of one of the laid-out lines; null when it has none (nothing underlined, or
+    // a line of no natural width).
+    QRectF underline(const QTextLine& line) const;
 
     // Draws into a y-up rectangle of the painter, from its top edge, clipped to it.
     void draw(QPainter& painter, const QRectF& rect) const;

@@ -202,6 +202,32 @@ const PageCase kPages[] = {
          EXPECT_LE(std::abs(drawn.left - expected.left), 6) << drawn.left << " " << expected.left;
          EXPECT_LE(std::abs(drawn.right - expected.right), 6) << drawn.right << " " << expected.right;
      }},
+    {"JustifiedUnderlinedText",
+     [](FormatPage& page) {
+         // Wrapped lines spread to the box, one underline under each; the first line holds one
+         // word alone, which is not the paragraph's last.
+         PlmDecorationObject text(QStringLiteral("t"), PlmDecorationKind::text,
+                                  QStringLiteral("Voies Départementales et routes du réseau national"));
+         text.presentation = styled([](PlmEditingStyle& s) { s.underline = true; }, 24);
+         text.presentation.alignment = PlmTextAlignment::justified;
+         page.add(text, QRectF(40, 60, 240, 220));
+     },
+     {},
+     {},
+     // Each reader sets the letters of every word itself, from where the page put the word.
+     400},
+    {"OverflowingText",
+     [](FormatPage& page) {
+         // Cut at the box on the right (no wrapping) and at the bottom, across the second line.
+         PlmDecorationObject text(QStringLiteral("t"), PlmDecorationKind::text,
+                                  QStringLiteral("Une ligne bien trop longue pour son cadre\nSeconde ligne coupée"));
+         text.presentation = styled([](PlmEditingStyle& s) { s.wraps = false; }, 30);
+         page.add(text, QRectF(60, 160, 260, 74));
+         // The message of a north arrow that cannot point, in type too large for its box.
+         PlmDecorationObject north(QStringLiteral("n"), PlmDecorationKind::north);
+         north.presentation.fontSize = 40;
+         page.add(north, QRectF(60, 40, 140, 70));
+     }},
     {"TranslucentObject",
      [](FormatPage& page) {
          PlmDecorationObject box(QStringLiteral("r"), PlmDecorationKind::rectangle);

@@ -8,6 +8,10 @@
 #include <QRegularExpression>
 #include <QTextLayout>
 
+#include <algorithm>
+#include <optional>
+#include <utility>
+
 #include <gtest/gtest.h>
 
 using namespace SvgTestSupport;
@@ -109,27 +113,41 @@ TEST(SVGCarteExportTextTest, WidthScaleAndTrackingKeepLaidOutDistances)
     EXPECT_TRUE(body.contains(QStringLiteral(" font-weight=\"600\"")));
 }
 
-// The horizontal extent an SVG reader underlines under one written line: the line's advance
-// in the written font, with the letter spacing after each character, stretched by the scale.
+// The underlines an SVG reader draws under the written lines, in order: a line's
+// text-decoration across its advance (the letter spacing after each character, stretched by the
+// scale), or a box of its own written after its line, whose rows are known too.
 struct WrittenLine {
     QString text;
     double left = 0, right = 0;
+    std::optional<std::pair<double, double>> rows;  // bottom and top of a box
 };
 QList<WrittenLine> underlinedLines(const QString& body, const PlmPresentation& presentation)
 {
     static const QRegularExpression element(QStringLiteral(
         "<text transform=\"translate\\(([^ ]+) [^)]+\\) scale\\(([^ ]+) -1\\)\"[^>]* letter-spacing=\"([^\"]+)\" "
-        "text-decoration=\"underline\"[^>]*>([^<]*)</text>"));
+        "text-decoration=\"underline\"[^>]*>(.*)</text>|<path  d=\"([^\"]+)\""));
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    static const QRegularExpression number(QStringLiteral("-?[0-9.e+-]+"));
     const QFontMetricsF metrics(resolvedFont(presentation), decorationReferenceDevice());
     QList<WrittenLine> lines;
     QRegularExpressionMatchIterator it = element.globalMatch(body);
     while (it.hasNext()) {
         const QRegularExpressionMatch m = it.next();
-        QString text = m.captured(4);
+        if (m.capturedLength(5) > 0) {
+            QList<double> xs, ys;
+            QRegularExpressionMatchIterator n = number.globalMatch(m.captured(5));
+            for (int i = 0; n.hasNext(); ++i)
+                (i % 2 ? ys : xs).append(n.next().captured().toDouble());
+            lines.append({QStringLiteral("(box)"), *std::min_element(xs.begin(), xs.end()),
+                          *std::max_element(xs.begin(), xs.end()),
+                          std::pair(*std::min_element(ys.begin(), ys.end()), *std::max_element(ys.begin(), ys.end()))});
+            continue;
+        }
+        QString text = m.captured(4).remove(tag);
         text.replace(QStringLiteral("&apos;"), QStringLiteral("'")).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
         const double x = m.captured(1).toDouble(), scale = m.captured(2).toDouble();
         const double advance = metrics.horizontalAdvance(text) + m.captured(3).toDouble() * text.size();
-        lines.append({text, x, x + scale * advance});
+        lines.append({text, x, x + scale * advance, std::nullopt});
     }
     return lines;
 }
@@ -148,8 +166,12 @@ TEST(SVGCarteExportTextTest, UnderlinesOfWrappedLinesEndAtTheLastLetterAsOnThePa
         {"centred", PlmTextAlignment::center, 0, wrapped},
         {"right", PlmTextAlignment::right, 0, wrapped},
         {"right, tracked", PlmTextAlignment::right, 1.5, wrapped},
+        // Spread lines are underlined across the box, the paragraph's last under its words.
+        {"justified", PlmTextAlignment::justified, 0, wrapped},
         // Blanks ending a paragraph take room on the page, and are underlined there.
         {"blanks ending paragraphs", PlmTextAlignment::left, 0, QStringLiteral("Nord  \n   \nSud")},
+        // A line of no natural width has no underline on the page.
+        {"zero-width space alone on a line", PlmTextAlignment::left, 0, QStringLiteral("Nord\n\u200B\nSud")},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -161,7 +183,7 @@ TEST(SVGCarteExportTextTest, UnderlinesOfWrappedLinesEndAtTheLastLetterAsOnThePa
         style.underline = true;
         style.tracking = row.tracking;
         presentation.setEffectiveEditingStyle(style);
-        // The underlines the screen, the PNG and the PDF draw, from the box's left edge.
+        // The underlines the screen, the PNG and the PDF draw, from the box's top left.
         const QList<QRectF> drawn = DecorationText(row.text, textAttributes(presentation), box.width()).underlines();
         const QList<WrittenLine> written = underlinedLines(textOf(row.text, presentation, box), presentation);
         ASSERT_GE(drawn.size(), 2);
@@ -169,6 +191,10 @@ TEST(SVGCarteExportTextTest, UnderlinesOfWrappedLinesEndAtTheLastLetterAsOnThePa
         for (qsizetype i = 0; i < drawn.size(); ++i) {
             EXPECT_NEAR(written[i].left, box.left() + drawn[i].left(), 0.3) << qPrintable(written[i].text);
             EXPECT_NEAR(written[i].right, box.left() + drawn[i].right(), 0.3) << qPrintable(written[i].text);
+            if (written[i].rows) {
+                EXPECT_NEAR(written[i].rows->first, box.bottom() - drawn[i].bottom(), 0.01);
+                EXPECT_NEAR(written[i].rows->second, box.bottom() - drawn[i].top(), 0.01);
+            }
         }
     }
 }

@@ -219,6 +219,51 @@ TEST(DecorationText, AnUnderlineRunsUnderEachLineWhereItsTextIs)
     EXPECT_TRUE(DecorationText(QStringLiteral("Source"), textAttributes(PlmPresentation()), 300).underlines().isEmpty());
 }
 
+TEST(DecorationText, AJustifiedLineSpreadsItsBlanksAndLeavesALoneWordAtItsStart)
+{
+    // The glyphs of one line, from the top of the box.
+    const auto glyphsOf = [](const DecorationText& text, int line) {
+        QList<QPointF> positions;
+        for (const QGlyphRun& run : text.paragraphs()[0]->lineAt(line).glyphRuns())
+            positions += run.positions();
+        return positions;
+    };
+    const struct {
+        const char* name;
+        QString text;
+        int line;
+        bool spread;  // or set as a left-aligned line is
+    } rows[] = {
+        {"words of a line", QStringLiteral("Routes et Départementales du réseau"), 0, true},
+        {"lone word before others", QStringLiteral("Voies Départementales et routes"), 0, false},
+        {"part of a word too long for the box", QStringLiteral("Anticonstitutionnellement dit"), 0, false},
+        {"last line", QStringLiteral("Voies Départementales et routes"), 2, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        PlmPresentation p;
+        p.fontSize = 24;
+        DecorationTextAttributes left = textAttributes(p);
+        DecorationTextAttributes justified = left;
+        justified.paragraphStyle.alignment = PlmTextAlignment::justified;
+        const DecorationText set(row.text, justified, 228);
+        const DecorationText plain(row.text, left, 228);
+        ASSERT_EQ(set.paragraphs()[0]->lineCount(), plain.paragraphs()[0]->lineCount());
+        ASSERT_GT(set.paragraphs()[0]->lineCount(), row.line);
+        const QTextLine line = set.paragraphs()[0]->lineAt(row.line);
+        ASSERT_EQ(line.textLength(), plain.paragraphs()[0]->lineAt(row.line).textLength());
+        const QList<QPointF> glyphs = glyphsOf(set, row.line), leftGlyphs = glyphsOf(plain, row.line);
+        ASSERT_EQ(glyphs.size(), leftGlyphs.size());
+        ASSERT_GE(glyphs.size(), 2);
+        // A spread line moves its last glyph to the right; its first stays.
+        EXPECT_NEAR(glyphs.first().x(), leftGlyphs.first().x(), 0.01);
+        if (row.spread)
+            EXPECT_GT(glyphs.last().x() - leftGlyphs.last().x(), 5);
+        else
+            EXPECT_EQ(glyphs, leftGlyphs);
+    }
+}
+
 TEST(DecorationText, LettersNoFontCoversLeaveNoInkAndDrawNothing)
 {
     if (const QString covered = UncoveredScripts::coveredHere(); !covered.isEmpty())
