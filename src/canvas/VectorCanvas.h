@@ -141,6 +141,9 @@ public:
     std::optional<int> vertexMenuIndex;
     std::function<void(std::optional<int>)> onSelection;
     QTransform blockTransform;
+    // How much a block transform enlarges what is drawn through it, the symbols over the map
+    // included: the square root of its area factor, so a stretched block keeps their areas.
+    static double blockScale(const QTransform& block);
     bool rendersOriginalBlock = false;
     std::function<void(double, const QPointF&)> onCompositionZoom;
     std::function<void(const QPointF&)> onCompositionPan;

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+double VectorCanvas::blockScale(const QTransform& block) { return std::sqrt(std::abs(block.determinant())); }
+
 QTransform VectorCanvas::mapToViewTransform() const
 {
     const QTransform base(m_scale, 0, 0, m_yAxisSign * m_scale, m_offset.x(), m_offset.y());

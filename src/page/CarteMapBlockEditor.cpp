@@ -131,7 +131,7 @@ std::optional<CarteMapBlockEditor::BlockValues> CarteMapBlockEditor::blockValues
     v.x = c.x() - v.width / 2;
     v.y = c.y() - v.height / 2;
     v.angle = std::atan2(t.m12(), t.m11()) * 180 / std::numbers::pi;
-    v.scale = 100 * std::sqrt(std::abs(t.m11() * t.m22() - t.m12() * t.m21()));
+    v.scale = 100 * VectorCanvas::blockScale(t);
     return v;
 }
 

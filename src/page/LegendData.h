@@ -24,6 +24,9 @@ struct LegendData {
     // Present: a symbol legend, one reference size per label.
     std::shared_ptr<const ProportionalShape> proportionalShape;
     QList<double> referenceSizes;
+    // The map block's scale: the reference symbols are drawn, and laid out, at their sizes
+    // times it, as the map draws its own symbols; the sizes themselves stay as stored.
+    double symbolScale = 1;
     PlmColor symbolColor{0.8, 0.18, 0.16, 0.85};
     std::optional<QString> footer;
     QSizeF size;  // the legend's bounds, points

@@ -74,7 +74,19 @@ double LegendLayout::cellWidth(const LegendData& legend)
     const double swatch = legend.presentation.effectiveEditingStyle().swatchSize;
     if (!legend.proportionalShape)
         return swatch;
-    return std::max(swatch, largest(legend.referenceSizes, legend.referenceSizes.isEmpty() ? 22 : 0));
+    return std::max(swatch, largest(drawnSizes(legend), legend.referenceSizes.isEmpty() ? 22 : 0));
+}
+
+QList<double> LegendLayout::drawnSizes(const LegendData& legend)
+{
+    const double scale = legend.symbolScale;
+    if (scale == 1 || !std::isfinite(scale) || !(scale > 0))
+        return legend.referenceSizes;
+    QList<double> sizes;
+    sizes.reserve(legend.referenceSizes.size());
+    for (double size : legend.referenceSizes)
+        sizes.append(size * scale);
+    return sizes;
 }
 
 LegendLayout::TextMetrics LegendLayout::measure(const QString& text, const PlmPresentation& presentation,
@@ -116,7 +128,7 @@ LegendLayout::Content::Content(const LegendData& legend, double width)
     heading = measure(titleText(legend), titlePresentation(legend.presentation), inner);
     foot = measure(legend.footer.value_or(QString()), footerPresentation(legend.presentation), inner);
     const double base = legend.proportionalShape
-                            ? (legend.referenceSizes.isEmpty() ? s.swatchSize : largest(legend.referenceSizes, 0))
+                            ? (legend.referenceSizes.isEmpty() ? s.swatchSize : largest(drawnSizes(legend), 0))
                             : 2 * s.swatchSize / 3;
     rowHeight = std::max(base, tallest);
     rows = std::max(int((labels.size() + c - 1) / c), 1);
@@ -158,6 +170,7 @@ LegendLayout::LegendLayout(const LegendData& legend)
     const double spacing = s.legendSpacing;
     const int c = columnCount(legend);
     const double swatchCell = cellWidth(legend);
+    const QList<double> sizes = drawnSizes(legend);
     const double rowsTop = h - 2 * pad - content.heading.height;
     for (int i = 0; i < content.labels.size(); ++i) {
         const int column = i % c;
@@ -171,9 +184,7 @@ LegendLayout::LegendLayout(const LegendData& legend)
         entry.text = QRectF(x0 + swatchCell + spacing, cy + m.height / 2 + m.topInset - m.drawingHeight,
                             content.labelWidth, m.drawingHeight);
         // A symbol legend short of reference sizes draws the missing ones at the swatch size.
-        entry.size = legend.proportionalShape
-                         ? (i < legend.referenceSizes.size() ? legend.referenceSizes[i] : s.swatchSize)
-                         : s.swatchSize;
+        entry.size = legend.proportionalShape ? (i < sizes.size() ? sizes[i] : s.swatchSize) : s.swatchSize;
         entries.append(entry);
     }
     title = QRectF(pad, h - pad + content.heading.topInset - content.heading.drawingHeight, w - 2 * pad,

@@ -60,4 +60,6 @@ struct LegendLayout {
     static int columnCount(const LegendData& legend);
     // Width of the swatch column: the largest symbol of a symbol legend.
     static double cellWidth(const LegendData& legend);
+    // The reference sizes as the legend draws them: at the map block's scale.
+    static QList<double> drawnSizes(const LegendData& legend);
 };

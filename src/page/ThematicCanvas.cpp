@@ -43,6 +43,7 @@ ThematicCanvas::ThematicCanvas(const PlmMap& map)
     m_pageGuide = new CartePrintPageGuide(this);
     addSubview(m_pageGuide);
     m_vector->onViewportChange = [this] {
+        followBlockScale();
         m_symbols->setNeedsDisplay();
         m_secondSymbols->setNeedsDisplay();
         for (DecorationObjectView* view : decorationViews())
@@ -217,7 +218,8 @@ void ThematicCanvas::layoutComposition()
     m_guides->setNeedsDisplay();
     for (CarteBlockHandles* handles : blockHandles())
         handles->setFrame(page);
-    // 11–12. Decorations, then the legends.
+    // 11–12. Decorations, then the legends; the legend objects copy the legends' symbol scale.
+    followBlockScale();
     for (DecorationObjectView* view : decorationViews())
         placeDecoration(view, page.size());
     placeLegend(m_legend, legendPosition);
@@ -250,6 +252,13 @@ void ThematicCanvas::placeDecoration(DecorationObjectView* view, const QSizeF& p
     view->setFrame(QRectF(origin, size));
     if (object.kind == PlmDecorationKind::legend)
         view->syncLegendCopy();
+}
+
+void ThematicCanvas::followBlockScale()
+{
+    const double scale = VectorCanvas::blockScale(m_vector->blockTransform);
+    m_legend->setSymbolScale(scale);
+    m_secondLegend->setSymbolScale(scale);
 }
 
 void ThematicCanvas::placeLegend(ThematicLegend* legend, const PlmPoint& position)

@@ -99,6 +99,8 @@ public:
     QColor pageColor{255, 255, 255};
 
 private:
+    // Gives both legends the map block's scale, so that their symbols match the map's.
+    void followBlockScale();
     void placeLegend(ThematicLegend* legend, const PlmPoint& position);
     void placeDecoration(DecorationObjectView* view, const QSizeF& page);
     void zoomRequest(double factor, const QPointF& windowLocation);

@@ -98,6 +98,16 @@ void ThematicLegend::setReferenceSizes(const QList<double>& sizes)
     contentChanged();
 }
 
+void ThematicLegend::setSymbolScale(double scale)
+{
+    if (scale == m_symbolScale)
+        return;
+    m_symbolScale = scale;
+    contentChanged();
+    if (ViewNode* parent = superview())
+        parent->setNeedsLayout();
+}
+
 void ThematicLegend::setSymbolColor(const PlmColor& color)
 {
     if (color == m_symbolColor)
@@ -125,6 +135,7 @@ LegendData ThematicLegend::legendData() const
     data.showsMissing = m_showsMissing;
     data.proportionalShape = m_shape;
     data.referenceSizes = m_referenceSizes;
+    data.symbolScale = m_symbolScale;
     data.symbolColor = m_symbolColor;
     data.footer = m_footer;
     data.size = bounds().size();

@@ -60,6 +60,10 @@ public:
     void setProportionalShape(std::shared_ptr<const ProportionalShape> shape);
     const QList<double>& referenceSizes() const { return m_referenceSizes; }
     void setReferenceSizes(const QList<double>& sizes);
+    // The map block's scale, which the symbols take as they do on the map (set by the page);
+    // a change re-lays out the page.
+    double symbolScale() const { return m_symbolScale; }
+    void setSymbolScale(double scale);
     const PlmColor& symbolColor() const { return m_symbolColor; }
     void setSymbolColor(const PlmColor& color);
     const std::optional<QString>& footer() const { return m_footer; }
@@ -136,6 +140,7 @@ private:
     PlmColor m_missingColor{0.78, 0.78, 0.78, 1};
     std::shared_ptr<const ProportionalShape> m_shape;
     QList<double> m_referenceSizes;
+    double m_symbolScale = 1;
     PlmColor m_symbolColor{0.8, 0.18, 0.16, 0.85};
     std::optional<QString> m_footer;
 

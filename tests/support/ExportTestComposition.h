@@ -254,16 +254,19 @@ public:
     }
 };
 
-// A page that shows the 400 × 300 composition at scale 1 from its origin: page points are
-// composition points (page 141.1 × 105.8 mm).
-inline PlmExportSize compositionPage(double margin = 0)
+// A page that shows a composition of `size` points at scale 1 from its origin: page points are
+// composition points.
+inline PlmExportSize compositionPage(const QSizeF& size, double margin = 0)
 {
     PlmExportSize s;
-    s.width = 400 * 25.4 / 72;
-    s.height = 300 * 25.4 / 72;
+    s.width = size.width() * 25.4 / 72;
+    s.height = size.height() * 25.4 / 72;
     s.margin = margin;
     s.compositionOrigin = QPointF(0, 0);
     return s;
 }
+
+// The same for the 400 × 300 composition (page 141.1 × 105.8 mm).
+inline PlmExportSize compositionPage(double margin = 0) { return compositionPage(QSizeF(400, 300), margin); }
 
 } // namespace ExportTest

@@ -4,12 +4,14 @@
 
 #include <QFile>
 #include <QImage>
+#include <QPainterPath>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTransform>
 #include <QUrl>
 #include <QXmlStreamReader>
 
@@ -89,6 +91,96 @@ inline QList<XmlElement> xmlElements(const QByteArray& xml, QString* error)
     }
     *error = reader.hasError() ? reader.errorString() : QString();
     return elements;
+}
+
+// A transform attribute as the writer writes it (matrix, translate, scale and rotate about the
+// origin, in list order): the map from the element's coordinates to its parent's.
+inline QTransform svgTransform(const QString& text)
+{
+    QTransform result;
+    static const QRegularExpression step(QStringLiteral("(\\w+)\\s*\\(([^)]*)\\)"));
+    static const QRegularExpression separator(QStringLiteral("[\\s,]+"));
+    QRegularExpressionMatchIterator it = step.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        QList<double> v;
+        for (const QString& number : match.captured(2).split(separator, Qt::SkipEmptyParts))
+            v.append(number.toDouble());
+        const QString name = match.captured(1);
+        QTransform t;
+        if (name == QLatin1String("matrix") && v.size() == 6)
+            t = QTransform(v[0], v[1], v[2], v[3], v[4], v[5]);
+        else if (name == QLatin1String("translate") && !v.isEmpty())
+            t = QTransform::fromTranslate(v[0], v.size() > 1 ? v[1] : 0);
+        else if (name == QLatin1String("scale") && !v.isEmpty())
+            t = QTransform::fromScale(v[0], v.size() > 1 ? v[1] : v[0]);
+        else if (name == QLatin1String("rotate") && v.size() == 1)
+            t.rotate(v[0]);
+        // The later steps of the list apply first.
+        result = t * result;
+    }
+    return result;
+}
+
+// Path data of absolute M, L, C and Z commands, all the writer writes.
+inline QPainterPath svgPathOutline(const QString& data)
+{
+    QPainterPath path;
+    QList<double> numbers;
+    QChar command;
+    auto flush = [&] {
+        if (command == QLatin1Char('M') && numbers.size() >= 2)
+            path.moveTo(numbers[0], numbers[1]);
+        else if (command == QLatin1Char('L') && numbers.size() >= 2)
+            path.lineTo(numbers[0], numbers[1]);
+        else if (command == QLatin1Char('C') && numbers.size() >= 6)
+            path.cubicTo(numbers[0], numbers[1], numbers[2], numbers[3], numbers[4], numbers[5]);
+        else if (command == QLatin1Char('Z'))
+            path.closeSubpath();
+        numbers.clear();
+    };
+    QRegularExpressionMatchIterator it =
+        QRegularExpression(QStringLiteral("[MLCZ]|[-+]?[0-9]*\\.?[0-9]+(?:[eE][-+]?[0-9]+)?")).globalMatch(data);
+    while (it.hasNext()) {
+        const QString token = it.next().captured(0);
+        if (token.size() == 1 && token[0].isLetter()) {
+            flush();
+            command = token[0];
+        } else {
+            numbers.append(token.toDouble());
+        }
+    }
+    flush();
+    return path;
+}
+
+// A path element of a document and the extent of its outline in the document's user space,
+// through the transforms of the groups around it (clips are not applied).
+struct PlacedPath {
+    QXmlStreamAttributes attributes;
+    QRectF extent;
+};
+
+inline QList<PlacedPath> placedPaths(const QByteArray& xml)
+{
+    QList<PlacedPath> paths;
+    QList<QTransform> open{QTransform()};
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement()) {
+            const QXmlStreamAttributes attributes = reader.attributes();
+            const QTransform placed =
+                svgTransform(attributes.value(QStringLiteral("transform")).toString()) * open.last();
+            open.append(placed);
+            if (reader.name() == QLatin1String("path"))
+                paths.append({attributes, placed.map(svgPathOutline(attributes.value(QStringLiteral("d")).toString()))
+                                              .boundingRect()});
+        } else if (reader.isEndElement() && open.size() > 1) {
+            open.removeLast();
+        }
+    }
+    return paths;
 }
 
 // What `tool` draws of `svg`, written as page.svg in a folder of its own: the page.png that the
