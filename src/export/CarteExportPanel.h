@@ -62,6 +62,9 @@ public:
     void exportFile();
     // Closes the window (onClose is called).
     void close();
+    // Writes an export's bytes as "Exporter" does once the destination is chosen: whole or not
+    // at all (a temporary file renamed over the destination). False when it could not.
+    static bool writeFile(const QString& path, const QByteArray& data);
 
     // The export page of the form: the page cut out of the composition at its origin.
     PlmExportSize exportSize(const PlmPrintPage& page) const;

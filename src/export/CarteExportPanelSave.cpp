@@ -86,13 +86,18 @@ void CarteExportPanel::exportFile()
     finishExport(chosen->path, result.data, result.notes);
 }
 
+bool CarteExportPanel::writeFile(const QString& path, const QByteArray& data)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit())
+        return true;
+    file.cancelWriting();
+    return false;
+}
+
 void CarteExportPanel::finishExport(const QString& path, const QByteArray& data, const QStringList& notes)
 {
-    // Written whole or not at all: a temporary file renamed over the destination.
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit();
-    if (!written) {
-        file.cancelWriting();
+    if (!writeFile(path, data)) {
         const QFileInfo info(path);
         DialogHooks::presentError(QStringLiteral("Le document « %1 » n’a pas pu être enregistré dans « %2 ».")
                                       .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath())),
