@@ -35,10 +35,10 @@ const KnownNames& knownNames()
         const QStringList families = QFontDatabase::families();
         for (const QString& family : families) {
             names->families.insert(family);
-            for (const QString& style : QFontDatabase::styles(family)) {
-                const QRawFont raw = QRawFont::fromFont(QFontDatabase::font(family, style, 12));
-                if (!UsableFonts::isUsable(raw))
-                    continue;
+            QList<QRawFont> faces;
+            for (const QString& style : QFontDatabase::styles(family))
+                faces << QRawFont::fromFont(QFontDatabase::font(family, style, 12));
+            for (const QRawFont& raw : readableFaces(faces)) {
                 const QString name = postScriptName(raw.fontTable("name"));
                 if (!name.isEmpty())
                     names->postScript.insert(name);
@@ -79,6 +79,13 @@ QString postScriptName(const QByteArray& table)
         }
     }
     return fallback;
+}
+
+QList<QRawFont> readableFaces(const QList<QRawFont>& faces)
+{
+    QList<QRawFont> readable = faces;
+    readable.removeIf([](const QRawFont& face) { return !UsableFonts::isUsable(face); });
+    return readable;
 }
 
 bool isInstalled(const QString& name)

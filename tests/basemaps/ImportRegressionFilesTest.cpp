@@ -107,7 +107,7 @@ const std::vector<Row>& rows()
         {"aShapefileWorldInDegreesGetsOutlinesOfAboutOnePixel", "world-degrees.shp",
          [](const PlmImportResult& r) { EXPECT_EQ(lineWidths(r.map), QList<double>{0.36}); }},
         {"aGeoJsonWorldGetsOutlinesOfAboutOnePixelButKeepsAWrittenWidth", "world-degrees.geojson",
-         [](const PlmImportResult& r) { EXPECT_EQ(lineWidths(r.map), (QList<double>{0.36, 0.5})); }},
+         [](const PlmImportResult& r) { EXPECT_EQ(lineWidths(r.map), (QList<double>{0.36, 0.5, 0.008})); }},
         {"aDoublingTreeOfReferencesIsRefusedBeforeItIsCopied", "use-doubling-17.svg",
          {}, QStringLiteral("Le fichier « use-doubling-17.svg » ne peut pas être importé : "
                             "SVG trop volumineux ou trop imbriqué.")},

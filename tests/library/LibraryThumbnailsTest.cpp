@@ -2,6 +2,7 @@
 #include "library/LibraryOutlineView.h"
 #include "library/LibraryThumbnails.h"
 #include "library/LibraryWindowController.h"
+#include "support/FilePermissionScope.h"
 #include "support/LibraryWindowTestSupport.h"
 
 #include <QDateTime>
@@ -53,13 +54,18 @@ TEST_F(LibraryThumbnailsTest, aMapIsDrawnOnceOffTheMainThreadAndKeptOnDiskByItsM
     const QString cached = thumbnails.cacheFile(file);
     EXPECT_TRUE(QFileInfo::exists(cached));
 
-    // A second window (a later launch) reads the disk cache, not the map.
-    LibraryThumbnails later(cacheDir.path());
-    QFile::setPermissions(file, QFileDevice::Permissions());
-    later.thumbnail(file);
-    later.waitForPending();
-    EXPECT_EQ(later.thumbnail(file).size(), image.size());
-    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // A second window (a later launch) reads the disk cache, not the map, which it cannot
+    // read. Its worker starts within the scope, and so is bound by the file's permissions too.
+    {
+        FilePermissionScope permissions;
+        ASSERT_TRUE(permissions.holds());
+        QFile::setPermissions(file, QFileDevice::Permissions());
+        LibraryThumbnails later(cacheDir.path());
+        later.thumbnail(file);
+        later.waitForPending();
+        EXPECT_EQ(later.thumbnail(file).size(), image.size());
+        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
 
     // An edited map gets a new key and a new picture.
     scene.writeMap(QStringLiteral("Carte.plmmap"), LibraryWindowScene::squares(QStringLiteral("Carte"), 0));

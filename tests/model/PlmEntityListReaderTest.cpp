@@ -238,3 +238,17 @@ TEST(PlmEntityListReaderTest, stretchesMeetWhereverTheCutsFall)
         }
     }
 }
+
+// However short the length, and however many entities, a list is cut into 256 stretches at
+// most, and they still meet.
+TEST(PlmEntityListReaderTest, stretchesStopAtTheCap)
+{
+    const qsizetype cap = 256;
+    const qsizetype count = 4 * cap;
+    const PlmMap map(QStringLiteral("Fond"), entitiesOf(int(count), kinds[0].entity));
+    const QByteArray bytes = PlmMapCodec::encode(map);
+    const FastRoad fast = fastRoad(bytes, stretchBytesFor(bytes, count));
+    ASSERT_TRUE(fast.map.has_value());
+    EXPECT_EQ(*fast.map, treeRoad(bytes));
+    EXPECT_EQ(fast.stretches, cap);
+}

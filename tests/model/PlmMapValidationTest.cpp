@@ -66,6 +66,10 @@ TEST(PlmMapValidationTest, eachOfTheFifteenMessages)
     EXPECT_EQ(failureOf(pointEntity(QString())), "Identifiant vide ou dupliqué : ");
 
     EXPECT_EQ(failureOf(pointEntity("p", {kNaN, 0})), "Coordonnées non finies : p");
+    // A hole's vertices are coordinates too.
+    PlmEntity nonFiniteHole("h", {}, PlmGeometry::polygon(PlmPolygon{square(0, 0, 10), {{{1, 1}, {2, 1}, {1, kInf}}}}),
+                            filledStyle());
+    EXPECT_EQ(failureOf(nonFiniteHole), "Coordonnées non finies : h");
 
     PlmEntity shortLine(QStringLiteral("l"), {}, PlmGeometry::polyline({{0, 0}}), plainStyle());
     EXPECT_EQ(failureOf(shortLine), "Ligne trop courte : l");

@@ -52,6 +52,10 @@ TEST(PlmSpatialDecorationTest, GeographicNeedsTheDeclarationAndLongitudeLatitude
         {"a millionth past -180", {-180.000001, 0}, false},
         {"a latitude of 120", {0, 120}, false},
         {"a millionth past 90", {0, 90.000001}, false},
+        {"two billionths past 180", {180.000000002, 0}, false},
+        {"two billionths past -90", {0, -90.000000002}, false},
+        {"half a billionth past -180", {-180.0000000005, 0}, true},
+        {"half a billionth past 90", {0, 90.0000000005}, true},
         {"not a number", {qQNaN(), 0}, false},
     };
     for (const auto& row : rows) {
@@ -66,6 +70,12 @@ TEST(PlmSpatialDecorationTest, GeographicNeedsTheDeclarationAndLongitudeLatitude
                                      PlmGeometry::group({pointEntity(QStringLiteral("n"), 0, 91)}),
                                      PlmStyle()));
     EXPECT_FALSE(isGeographic(nested));
+
+    // So do a polygon's holes, as its exterior.
+    PlmMap holed = franceMap();
+    const PlmPolygon lake{{{0, 0}, {10, 0}, {10, 10}, {0, 10}}, {{{2, 2}, {3, 2}, {2, 95}}}};
+    holed.entities.append(PlmEntity(QStringLiteral("h"), QString(), PlmGeometry::polygon(lake), PlmStyle()));
+    EXPECT_FALSE(isGeographic(holed));
 }
 
 TEST(PlmSpatialDecorationTest, CrsMustNameWgs84LongitudeLatitude)

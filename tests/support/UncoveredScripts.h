@@ -36,7 +36,8 @@ inline QList<Sample> samples()
 inline QString devanagari() { return samples().first().text; }
 
 // Why these texts would find a font on this computer (one with more fonts than the tests'),
-// or empty when none does.
+// or empty when none does. CTest runs the tests that use them with the tests' fonts alone
+// (tests/fixtures/fonts/fonts.conf), where none does.
 inline QString coveredHere()
 {
     QStringList covered;
