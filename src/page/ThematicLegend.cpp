@@ -26,14 +26,19 @@ void ThematicLegend::contentChanged()
     setNeedsDisplay();
 }
 
+void ThematicLegend::sizeChanged()
+{
+    contentChanged();
+    if (ViewNode* parent = superview())
+        parent->setNeedsLayout();
+}
+
 void ThematicLegend::setPresentation(const PlmPresentation& presentation)
 {
     if (presentation == m_presentation)
         return;
     m_presentation = presentation;
-    contentChanged();
-    if (ViewNode* parent = superview())
-        parent->setNeedsLayout();
+    sizeChanged();
 }
 
 void ThematicLegend::setSelected(bool selected)
@@ -103,9 +108,7 @@ void ThematicLegend::setSymbolScale(double scale)
     if (scale == m_symbolScale)
         return;
     m_symbolScale = scale;
-    contentChanged();
-    if (ViewNode* parent = superview())
-        parent->setNeedsLayout();
+    sizeChanged();
 }
 
 void ThematicLegend::setSymbolColor(const PlmColor& color)

@@ -128,6 +128,8 @@ public:
 
 private:
     void contentChanged();
+    // A change that can change the legend's size: the page lays its legends out again.
+    void sizeChanged();
     // The layout for the current size, measured once per content and size.
     const LegendLayout& cachedLayout() const;
 
