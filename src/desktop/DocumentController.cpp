@@ -36,7 +36,14 @@ DocumentController::~DocumentController()
 
 DocumentController& DocumentController::shared()
 {
-    static DocumentController* controller = new DocumentController(qApp);
+    static DocumentController* controller = [] {
+        auto* made = new DocumentController(qApp);
+        // A child of the application goes only after the application itself, too late for
+        // the documents' windows: what is still open goes as its event loop ends.
+        if (QCoreApplication* application = QCoreApplication::instance())
+            connect(application, &QCoreApplication::aboutToQuit, made, &DocumentController::closeDocumentsAtQuit);
+        return made;
+    }();
     return *controller;
 }
 
@@ -234,4 +241,17 @@ void DocumentController::closeAllDocuments()
     const QList<Document*> docs = documents_;
     for (Document* d : docs)
         d->close();
+}
+
+void DocumentController::closeDocumentsAtQuit()
+{
+    const QList<Document*> docs = documents_;
+    for (Document* d : docs) {
+        // Past the loop's end nothing is asked: a document with a file takes its pending
+        // changes in place, as autosave would have; any other was asked about before the loop
+        // ended, or never could be.
+        d->autosave();
+        d->close();
+        delete d;
+    }
 }

@@ -18,6 +18,8 @@ public:
     explicit DocumentController(QObject* parent = nullptr);
     ~DocumentController() override;
 
+    // The application's controller, a child of the application object; the documents still
+    // open as the application's event loop ends are closed and deleted then.
     static DocumentController& shared();
 
     QList<Document*> documents() const { return documents_; }
@@ -61,6 +63,11 @@ public:
     bool reviewUnsavedDocumentsBeforeQuit();
     // Closes every document without asking.
     void closeAllDocuments();
+    // As the application's event loop ends: every document still open writes its pending
+    // changes in place when it has a file (a failed write is reported as autosave reports
+    // it), closes without a question and is deleted with its windows, while the application
+    // still exists.
+    void closeDocumentsAtQuit();
 
 signals:
     void documentAdded(Document* document);

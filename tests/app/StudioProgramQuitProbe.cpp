@@ -1,8 +1,8 @@
 // A program built like pelmora-studio's main() (the application object on main's stack, then
 // StudioProgram::run()), for StudioProgramQuitTest: it brings the windows of one scenario on
 // screen, quits through the application's own quit command (the « Quitter Pelmora Studio »
-// action of the main menu), by closing the last window or by ending the event loop, and reports
-// on stdout what it saw:
+// action of the main menu), by closing the last window, by ending the event loop, or by ending
+// it under a document's save question, and reports on stdout what it saw:
 //   reached: <scenario>              the scenario's windows were there when it quit
 //   not reached: <what>              what did not come on screen
 //   quit: <how>                      the event loop ended after that quit
@@ -41,6 +41,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -90,18 +91,48 @@ LibraryWindowController* libraryWindow()
     return LibraryCoordinator::shared().libraryWindowController();
 }
 
-StudioWindowController* studioWindow()
+QList<PlmWorkDocument*> workDocuments()
 {
+    QList<PlmWorkDocument*> works;
     for (Document* document : DocumentController::shared().documents())
         if (auto* work = qobject_cast<PlmWorkDocument*>(document))
-            return dynamic_cast<StudioWindowController*>(work->studioController());
-    return nullptr;
+            works << work;
+    return works;
+}
+
+StudioWindowController* studioWindowOf(PlmWorkDocument* work)
+{
+    return work ? dynamic_cast<StudioWindowController*>(work->studioController()) : nullptr;
+}
+
+StudioWindowController* studioWindow()
+{
+    const QList<PlmWorkDocument*> works = workDocuments();
+    return works.isEmpty() ? nullptr : studioWindowOf(works.first());
+}
+
+bool studioShown(StudioWindowController* studio)
+{
+    return studio && studio->isWindowLoaded() && studio->window()->isVisible();
 }
 
 bool studioShown()
 {
-    StudioWindowController* studio = studioWindow();
-    return studio && studio->isWindowLoaded() && studio->window()->isVisible();
+    return studioShown(studioWindow());
+}
+
+// The work document made by a menu command: the last one, without a file.
+PlmWorkDocument* newWorkDocument()
+{
+    const QList<PlmWorkDocument*> works = workDocuments();
+    return works.size() > 1 && works.last()->filePath().isEmpty() ? works.last() : nullptr;
+}
+
+// Ctrl+W on a window: « Fermer » closes the active window.
+void closeByCtrlW(QWidget* window)
+{
+    QApplication::setActiveWindow(window);
+    trigger("performClose:");
 }
 
 // The one window on screen; none when there are more or none.
@@ -114,6 +145,8 @@ QWidget* onlyWindow()
     return only;
 }
 
+DialogHooks::Hooks reportedQuestions();
+
 // How a scenario ends the program: what the report says, and the deed.
 struct Quit {
     const char* how;
@@ -121,8 +154,24 @@ struct Quit {
 };
 const Quit byTheMenu{"Quitter Pelmora Studio", [] { trigger("terminate:"); }};
 const Quit byClosingTheLastWindow{"closing the last window", [] { onlyWindow()->close(); }};
-// As when the desktop ends the program: no question, the loop simply ends.
-const Quit byEndingTheLoop{"the application's event loop ended", [] { QCoreApplication::quit(); }};
+// As when the desktop ends the program: no window is closed and no question asked, the loop
+// simply ends (QCoreApplication::quit() would close the windows first).
+const Quit byEndingTheLoop{"the application's event loop ended", [] { QCoreApplication::exit(0); }};
+// The new document's window is closed while it has unsaved changes; the loop ends while its
+// save question shows, and the person cancels the question. Any later question is reported.
+const Quit underTheSaveQuestion{"the event loop ended under the save question", [] {
+    DialogHooks::Hooks hooks = reportedQuestions();
+    const auto reportAgain = hooks.askSaveChanges;
+    // The hooks are copied at every question: the flag is shared, not captured.
+    hooks.askSaveChanges = [reportAgain, asked = std::make_shared<bool>(false)](const QString& name, QWidget* window) {
+        if (std::exchange(*asked, true))
+            return reportAgain(name, window);
+        QCoreApplication::exit(0);
+        return DialogHooks::SaveChangesAnswer::Cancel;
+    };
+    DialogHooks::install(hooks);
+    studioWindowOf(newWorkDocument())->window()->close();
+}};
 
 // What a scenario brings on screen once the program shows what the command line opened, and
 // how it then quits. `bring` names what did not come, or gives nothing.
@@ -139,6 +188,16 @@ QString missingUnless(bool reached, const char* what)
 QHash<QString, Scenario> scenarios()
 {
     const auto nothingMore = [] { return QString(); };
+    const auto exportPanel = [] {
+        StudioWindowController* studio = studioWindow();
+        studio->perform(QStringLiteral("exportCarte:"), nullptr);
+        return missingUnless(studio->carte() && shown(studio->carte()->exportPanel()), "export panel");
+    };
+    const auto newFondBesideTheWork = [] {
+        trigger("newFondDocument:");
+        return missingUnless(studioShown() && studioShown(studioWindowOf(newWorkDocument())),
+                             "« Nouveau fond » beside the work");
+    };
     return {
         {QStringLiteral("LibraryWindowOpen"), {nothingMore}},
         {QStringLiteral("LibraryWindowClosedAgain"),
@@ -178,12 +237,37 @@ QHash<QString, Scenario> scenarios()
              return missingUnless(shown(LibraryCoordinator::shared().online.data()), "online catalogue window");
          }}},
         {QStringLiteral("StudioWindowOpenWhenTheLoopEnds"), {nothingMore, byEndingTheLoop}},
-        {QStringLiteral("ExportPanelShown"),
+        {QStringLiteral("ExportPanelShown"), {exportPanel}},
+        {QStringLiteral("ExportPanelShownWhenTheLoopEnds"), {exportPanel, byEndingTheLoop}},
+        {QStringLiteral("NewFondAndWorkOpenWhenTheLoopEnds"), {newFondBesideTheWork, byEndingTheLoop}},
+        {QStringLiteral("WindowClosedByCtrlWAnotherLeftOpen"),
+         {[newFondBesideTheWork] {
+             if (const QString missing = newFondBesideTheWork(); !missing.isEmpty())
+                 return missing;
+             closeByCtrlW(studioWindowOf(newWorkDocument())->window());
+             return missingUnless(workDocuments().size() == 1 && studioShown(), "« Nouveau fond » closed, the work left");
+         },
+          byEndingTheLoop}},
+        {QStringLiteral("OnlineCatalogueClosedWhenTheLoopEnds"),
          {[] {
-             StudioWindowController* studio = studioWindow();
-             studio->perform(QStringLiteral("exportCarte:"), nullptr);
-             return missingUnless(studio->carte() && shown(studio->carte()->exportPanel()), "export panel");
-         }}},
+             trigger("showOnline:");
+             const QPointer<OnlineWindowController> online = LibraryCoordinator::shared().online;
+             if (!shown(online.data()))
+                 return QStringLiteral("online catalogue window");
+             online->window()->close();
+             return missingUnless(!shown(online.data()) && studioShown(), "online catalogue closed, studio window left");
+         },
+          byEndingTheLoop}},
+        {QStringLiteral("SaveQuestionShowingWhenTheLoopEnds"),
+         {[] {
+             trigger("newStudioDocument:");
+             PlmWorkDocument* untitled = newWorkDocument();
+             if (!untitled)
+                 return QStringLiteral("« Nouveau document »");
+             untitled->updateChangeCount(Document::ChangeType::Done);
+             return missingUnless(studioShown(studioWindowOf(untitled)), "« Nouveau document » with unsaved changes");
+         },
+          underTheSaveQuestion}},
         {QStringLiteral("SymbolCatalogueShown"),
          {[] {
              SymbolPickerLauncher::Request request;

@@ -12,9 +12,10 @@
 // Quitting the program for real: each row starts StudioProgramQuitProbe (the program's own
 // start and event loop, built like main) on files handed over as on the command line, brings
 // a scenario's windows on screen, and quits: by the menu's « Quitter Pelmora Studio », by
-// closing the last window, or by the end of the event loop alone. The program must end on
-// its own with exit code 0, and no widget may be deleted after the application object: it
-// would crash there, or at best by chance not.
+// closing the last window, or by the end of the event loop alone, with documents still open
+// (one of them under its save question). The program must end on its own with exit code 0,
+// ask no question after the quit, and no widget may be deleted after the application object:
+// it would crash there, or at best by chance not.
 
 namespace {
 
@@ -26,6 +27,7 @@ struct QuitRow {
 };
 
 const char* const byTheMenu = "Quitter Pelmora Studio";
+const char* const loopEnded = "the application's event loop ended";
 
 // Everything in a folder of its own: settings, caches, the single-instance socket, the
 // temporary « Coup d’œil » files, the library (two maps) and a work document.
@@ -107,7 +109,13 @@ INSTANTIATE_TEST_SUITE_P(
                       QuitRow{"QuickLookShown", true, false, byTheMenu},
                       QuitRow{"ThumbnailsBeingMade", true, false, byTheMenu},
                       QuitRow{"OnlineCatalogueLoading", true, false, byTheMenu},
-                      QuitRow{"StudioWindowOpenWhenTheLoopEnds", false, true, "the application's event loop ended"},
+                      QuitRow{"StudioWindowOpenWhenTheLoopEnds", false, true, loopEnded},
                       QuitRow{"ExportPanelShown", false, true, byTheMenu},
-                      QuitRow{"SymbolCatalogueShown", false, true, byTheMenu}),
+                      QuitRow{"SymbolCatalogueShown", false, true, byTheMenu},
+                      QuitRow{"NewFondAndWorkOpenWhenTheLoopEnds", false, true, loopEnded},
+                      QuitRow{"WindowClosedByCtrlWAnotherLeftOpen", false, true, loopEnded},
+                      QuitRow{"OnlineCatalogueClosedWhenTheLoopEnds", true, true, loopEnded},
+                      QuitRow{"ExportPanelShownWhenTheLoopEnds", false, true, loopEnded},
+                      QuitRow{"SaveQuestionShowingWhenTheLoopEnds", false, true,
+                              "the event loop ended under the save question"}),
     [](const ::testing::TestParamInfo<QuitRow>& info) { return std::string(info.param.scenario); });

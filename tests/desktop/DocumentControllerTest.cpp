@@ -166,4 +166,21 @@ TEST_F(DocumentControllerTest, QuitWritesFilesInPlaceAndAsksAboutUntitledOnes)
     EXPECT_TRUE(controller.reviewUnsavedDocumentsBeforeQuit());
 }
 
+TEST_F(DocumentControllerTest, TheLoopsEndWritesFilesInPlaceAndDeletesEveryDocumentWithoutAQuestion)
+{
+    const Opened withFile = open(write(QStringLiteral("fin.ftxt"), "avant"), false);
+    static_cast<FakeTextDocument*>(withFile.document.data())->edit(QStringLiteral("après"));
+    QPointer<Document> untitled = controller.openUntitledDocument(false);
+    ASSERT_TRUE(untitled);
+    static_cast<FakeTextDocument*>(untitled.data())->edit(QStringLiteral("brouillon"));
+
+    controller.closeDocumentsAtQuit();
+    EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("fin.ftxt"))), QByteArray("après"));
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+    EXPECT_TRUE(controller.documents().isEmpty());
+    // Gone now, not later: no event loop runs any more to delete them.
+    EXPECT_TRUE(withFile.document.isNull());
+    EXPECT_TRUE(untitled.isNull());
+}
+
 } // namespace
