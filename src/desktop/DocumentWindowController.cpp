@@ -96,6 +96,11 @@ bool DocumentWindowController::eventFilter(QObject* watched, QEvent* event)
                 otherVisible = true;
         if (!otherVisible) {
             if (!document_->canClose()) {
+                // The document stays open, so its window stays on screen: a second close that
+                // reached the window while the question showed may have hidden it, and a
+                // document without a window could only be lost at quit.
+                if (document_ && !document_->isClosed() && !window_->isVisible())
+                    window_->show();
                 event->ignore();
                 return true;
             }

@@ -442,6 +442,18 @@ TEST_F(DocumentTest, WindowTitleFollowsNameAndEditedStateAndCloseOrdersWindowsOu
     EXPECT_FALSE(wc->window()->close());
     EXPECT_TRUE(wc->window()->isVisible());
     EXPECT_FALSE(doc->isClosed());
+    // Whatever hid the window while the question showed, a cancelled close leaves it shown.
+    DialogHooks::Hooks hiding = dialogs.hooks();
+    hiding.askSaveChanges = [wc](const QString&, QWidget*) {
+        wc->window()->hide();
+        return DialogHooks::SaveChangesAnswer::Cancel;
+    };
+    {
+        DialogHooks::ScopedHooks hidden(hiding);
+        EXPECT_FALSE(wc->window()->close());
+    }
+    EXPECT_TRUE(wc->window()->isVisible());
+    EXPECT_FALSE(doc->isClosed());
     dialogs.saveAnswer = DialogHooks::SaveChangesAnswer::DontSave;
     EXPECT_TRUE(wc->window()->close());
     EXPECT_TRUE(doc->isClosed());
