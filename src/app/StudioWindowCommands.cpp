@@ -138,8 +138,10 @@ void StudioWindowCommands::applyPrintFormat(int item)
     if (item > StudioPrintFormat::a3) {
         if (!StudioPrintFormat::hasPrintPage(work))
             setPrintPage(PlmPrintPage());
-        printFormat->setCurrentIndex(StudioPrintFormat::custom);
-        printWidth->setFocus();
+        if (printFormat)
+            printFormat->setCurrentIndex(StudioPrintFormat::custom);
+        if (printWidth)
+            printWidth->setFocus();
         return;
     }
     setPrintPage(StudioPrintFormat::formatPage(item, StudioPrintFormat::currentPage(work)));
@@ -420,7 +422,10 @@ void StudioWindowCommands::registerStudioCommands()
                          return validation;
                      }});
 
-    plain(QStringLiteral("changePrintFormat:"), [this](QObject*) { applyPrintFormat(printFormat->currentIndex()); });
+    plain(QStringLiteral("changePrintFormat:"), [this](QObject*) {
+        if (printFormat)
+            applyPrintFormat(printFormat->currentIndex());
+    });
     plain(QStringLiteral("controlTextDidEndEditing:"), [this](QObject* sender) {
         if (sender && (sender == printWidth || sender == printHeight))
             applyTypedPageSize();

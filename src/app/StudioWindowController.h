@@ -164,9 +164,12 @@ public:
     Mode mode = Mode::fond;
     int bottomTab = 0;
     QMap<Mode, QToolButton*> modeItems;
-    QComboBox* printFormat = nullptr;
-    QLineEdit* printWidth = nullptr;
-    QLineEdit* printHeight = nullptr;
+    // The print format group's controls, owned by the group they sit in (the toolbar's): a
+    // group made again takes them over, and once that group is gone the next one makes them
+    // anew, so these never point at deleted controls.
+    QPointer<QComboBox> printFormat;
+    QPointer<QLineEdit> printWidth;
+    QPointer<QLineEdit> printHeight;
     std::optional<PlmWork> objectsSignature;
     QToolBar* toolbar = nullptr;
     QStandardItemModel* objectsModel = nullptr;

@@ -217,7 +217,7 @@ QWidget* StudioWindowController::makeModeButton(Mode itemMode)
 
 QWidget* StudioWindowController::makePrintFormatGroup()
 {
-    if (!printFormat) {
+    if (!printFormat || !printWidth || !printHeight) {
         printFormat = new QComboBox;
         printWidth = new QLineEdit(QStringLiteral("297"));
         printHeight = new QLineEdit(QStringLiteral("210"));

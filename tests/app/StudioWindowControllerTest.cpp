@@ -239,6 +239,18 @@ TEST_F(StudioWindowControllerTest, APrintFormatGroupMadeAgainSendsEachChoiceOnce
     QApplication::sendEvent(controller->printFormat, &down);
     EXPECT_EQ(controller->printFormat->currentIndex(), 1);
     EXPECT_EQ(choices, 1);
+
+    // The group made again took the controls with it; the next one makes them anew.
+    again.reset();
+    EXPECT_TRUE(controller->printFormat.isNull());
+    again.reset(controller->makeToolbarItem(QStringLiteral("Studio.PrintFormat")));
+    ASSERT_FALSE(controller->printFormat.isNull());
+    EXPECT_TRUE(again->isAncestorOf(controller->printFormat));
+    EXPECT_EQ(controller->printFormat->count(), 3);
+    again->show();
+    controller->printFormat->setFocus();
+    QApplication::sendEvent(controller->printFormat, &down);
+    EXPECT_EQ(choices, 2);
 }
 
 TEST_F(StudioWindowControllerTest, ToolbarOffersTheTwentyOneItemsByIdentifier)
