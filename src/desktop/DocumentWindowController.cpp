@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QMainWindow>
+#include <QWindow>
 
 DocumentWindowController::DocumentWindowController(QObject* parent)
     : QObject(parent)
@@ -88,23 +89,33 @@ QWidget* DocumentWindowController::makeWindow()
 
 bool DocumentWindowController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == window_ && event->type() == QEvent::Close && document_ && !document_->isClosed()) {
+    if (event->type() != QEvent::Close || !window_)
+        return QObject::eventFilter(watched, event);
+    if (askingToClose_ && (watched == window_ || watched == window_->windowHandle())) {
+        // A second close while the question shows (the title bar's button, Alt+F4) would reach
+        // the window system's window past the question and hide the window with the document
+        // still open: that close is refused, the question answers for both.
+        event->ignore();
+        return true;
+    }
+    if (watched == window_ && document_ && !document_->isClosed()) {
         // Closing the document's last visible window closes the document, after its question.
         bool otherVisible = false;
         for (DocumentWindowController* wc : document_->windowControllers())
             if (wc != this && wc->isWindowLoaded() && wc->window()->isVisible())
                 otherVisible = true;
         if (!otherVisible) {
-            if (!document_->canClose()) {
-                // The document stays open, so its window stays on screen: a second close that
-                // reached the window while the question showed may have hidden it, and a
-                // document without a window could only be lost at quit.
-                if (document_ && !document_->isClosed() && !window_->isVisible())
-                    window_->show();
+            if (QWindow* handle = window_->windowHandle())
+                handle->installEventFilter(this);
+            askingToClose_ = true;
+            const bool canClose = document_->canClose();
+            askingToClose_ = false;
+            if (!canClose) {
                 event->ignore();
                 return true;
             }
-            document_->close();
+            if (document_)
+                document_->close();
         }
     }
     return QObject::eventFilter(watched, event);

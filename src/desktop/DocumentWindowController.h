@@ -43,4 +43,6 @@ private:
     QPointer<QWidget> window_;
     QMetaObject::Connection nameConnection_;
     QMetaObject::Connection changeConnection_;
+    // While the document's close question shows for this window.
+    bool askingToClose_ = false;
 };

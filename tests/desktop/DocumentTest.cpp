@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QUndoStack>
 #include <QWidget>
+#include <QWindow>
+#include <QCloseEvent>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
@@ -442,16 +444,24 @@ TEST_F(DocumentTest, WindowTitleFollowsNameAndEditedStateAndCloseOrdersWindowsOu
     EXPECT_FALSE(wc->window()->close());
     EXPECT_TRUE(wc->window()->isVisible());
     EXPECT_FALSE(doc->isClosed());
-    // Whatever hid the window while the question showed, a cancelled close leaves it shown.
-    DialogHooks::Hooks hiding = dialogs.hooks();
-    hiding.askSaveChanges = [wc](const QString&, QWidget*) {
-        wc->window()->hide();
+    // A second close from the window system while the question shows (Alt+F4) is refused:
+    // the window stays on screen with its document, and the question answers once.
+    DialogHooks::Hooks closingAgain = dialogs.hooks();
+    int questions = 0;
+    bool shownDuringQuestion = false;
+    closingAgain.askSaveChanges = [&](const QString&, QWidget*) {
+        ++questions;
+        QCloseEvent again;
+        QCoreApplication::sendEvent(wc->window()->windowHandle(), &again);
+        shownDuringQuestion = wc->window()->isVisible() && !again.isAccepted();
         return DialogHooks::SaveChangesAnswer::Cancel;
     };
     {
-        DialogHooks::ScopedHooks hidden(hiding);
+        DialogHooks::ScopedHooks scopedAgain(closingAgain);
         EXPECT_FALSE(wc->window()->close());
     }
+    EXPECT_TRUE(shownDuringQuestion);
+    EXPECT_EQ(questions, 1);
     EXPECT_TRUE(wc->window()->isVisible());
     EXPECT_FALSE(doc->isClosed());
     dialogs.saveAnswer = DialogHooks::SaveChangesAnswer::DontSave;
