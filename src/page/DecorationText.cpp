@@ -221,11 +221,15 @@ QRectF DecorationText::underline(const QTextLine& line) const
     const QRectF text = line.naturalTextRect();
     if (m_attributes.underlineStyle == 0 || line.textLength() <= 0 || !(text.width() > 0))
         return {};
-    QPaintDevice* device = nullptr;
-    const QFontMetricsF metrics(layoutFontOn(m_attributes, &device), device);
-    const double thickness = std::max(metrics.lineWidth(), 0.5);
+    if (!m_underlineBand) {
+        // The font's underline, measured once for every line of the text.
+        QPaintDevice* device = nullptr;
+        const QFontMetricsF metrics(layoutFontOn(m_attributes, &device), device);
+        const double thickness = std::max(metrics.lineWidth(), 0.5);
+        m_underlineBand = QPointF(metrics.underlinePos() - thickness / 2, thickness);
+    }
     const double baseline = line.y() + line.ascent();
-    return QRectF(text.left(), baseline + metrics.underlinePos() - thickness / 2, text.width(), thickness);
+    return QRectF(text.left(), baseline + m_underlineBand->x(), text.width(), m_underlineBand->y());
 }
 
 double DecorationText::singleLineWidth(const QString& text, const DecorationTextAttributes& attributes)

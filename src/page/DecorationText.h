@@ -55,6 +55,8 @@ private:
     // once, for drawing and for the ink alike.
     QList<QGlyphRun> m_runs;
     mutable std::optional<QRectF> m_ink;
+    // The underline's top below the baseline (x) and its thickness (y).
+    mutable std::optional<QPointF> m_underlineBand;
     double m_usedHeight = 0;
 };
 
