@@ -7,6 +7,8 @@
 #include "model/PlmJsonDocument.h"
 #include "model/PlmParallel.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -238,17 +240,27 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
             builder.note(QStringLiteral("géométrie nulle"));
             return;
         }
+        // A null property keeps its text among the attributes, as stored documents have it, but
+        // it is a missing value: it gives no id, no name, and no value to the name column.
         QMap<QString, QString> attributes;
+        QStringList nulls;
         const PlmJsonValue properties = object.member("properties");
         if (properties.isObject())
-            for (auto [key, value] : properties.members())
-                attributes.insert(names(key), PlmVectorImporter::jsonText(value));
+            for (auto [key, value] : properties.members()) {
+                const QString name = names(key);
+                attributes.insert(name, PlmVectorImporter::jsonText(value));
+                if (value.isNull())
+                    nulls << name;
+                else if (!nulls.isEmpty())
+                    nulls.removeAll(name); // a later member of the same name replaces it
+            }
+        const auto present = [&](const QString& key) { return attributes.contains(key) && !nulls.contains(key); };
 
         QString id;
         const PlmJsonValue featureID = object.member("id");
-        if (featureID.isPresent())
+        if (featureID.isPresent() && !featureID.isNull())
             id = PlmVectorImporter::jsonText(featureID);
-        else if (attributes.contains(QStringLiteral("id")))
+        else if (present(QStringLiteral("id")))
             id = attributes.value(QStringLiteral("id"));
         else
             id = QStringLiteral("geojson:") + QString::number(qint64(index) + 1);
@@ -266,8 +278,8 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
 
         std::optional<QString> name;
         for (const QString& key : {QStringLiteral("name"), QStringLiteral("NAME"), QStringLiteral("nom")}) {
-            if (const auto it = attributes.constFind(key); it != attributes.cend()) {
-                name = it.value();
+            if (present(key)) {
+                name = attributes.value(key);
                 break;
             }
         }
@@ -281,7 +293,10 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
             addEntities(*prepared->geometries, id, name, attributes, featureStyle, builder);
         }
         if (builder.entities.size() > first) {
-            featureNames.properties << attributes;
+            PlmNameColumn::Row values = attributes;
+            for (const QString& key : std::as_const(nulls))
+                values.insert(key, QString());
+            featureNames.properties << values;
             featureNames.entities << std::pair(first, builder.entities.size());
         }
         return;

@@ -191,8 +191,13 @@ QString numberFieldText(const QString& text)
     return QString::fromLatin1(plain.data(), qsizetype(plain.size()));
 }
 
-QList<Row> readDBF(const QByteArray& data, const std::optional<QByteArray>& codePage, PlmImportBuilder& builder)
+QList<Row> readDBF(const QByteArray& data, const std::optional<QByteArray>& givenCodePage, PlmImportBuilder& builder)
 {
+    // A .cpg of nothing but blanks and line breaks (GIS programs write an empty one when asked
+    // for no encoding) declares nothing: the table reads as if it had none.
+    std::optional<QByteArray> codePage = givenCodePage;
+    if (codePage && codePage->trimmed().isEmpty())
+        codePage.reset();
     if (data.size() < 32)
         fail("DBF tronqué.");
     const quint64 recordCount = integer(4, 4, false, data);

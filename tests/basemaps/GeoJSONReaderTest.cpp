@@ -100,15 +100,31 @@ TEST(GeoJSONReaderTest, featuresShareTheirPropertyNames)
     EXPECT_TRUE(first.isSharedWith(result.map.entities.at(1).attributes.firstKey()));
 }
 
-TEST(GeoJSONReaderTest, namesFollowNameThenNAMEThenNom)
+// A null property is a missing value: it gives neither a name nor an id, as if it were absent.
+TEST(GeoJSONReaderTest, namesFollowNameThenNAMEThenNomThenTheId)
 {
-    EXPECT_EQ(readText(feature(QString::fromUtf8(R"("id":"a","properties":{"name":"","nom":"Lyon"},)"))).map.entities.first().name,
-              QString());
-    EXPECT_EQ(readText(feature(QString::fromUtf8(R"("id":"a","properties":{"NAME":"N","nom":"Lyon"},)"))).map.entities.first().name,
-              QStringLiteral("N"));
-    EXPECT_EQ(readText(feature(QString::fromUtf8(R"("id":"a","properties":{"nom":"Lyon"},)"))).map.entities.first().name,
-              QStringLiteral("Lyon"));
-    EXPECT_EQ(readText(feature(QString::fromUtf8(R"("id":"a",)"))).map.entities.first().name, QStringLiteral("a"));
+    const struct {
+        const char* name;
+        const char* members; // of the one feature
+        const char* id;
+        const char* zone;
+    } cases[] = {
+        {"an empty name stays empty", R"("id":"a","properties":{"name":"","nom":"Lyon"},)", "a", ""},
+        {"NAME before nom", R"("id":"a","properties":{"NAME":"N","nom":"Lyon"},)", "a", "N"},
+        {"nom alone", R"("id":"a","properties":{"nom":"Lyon"},)", "a", "Lyon"},
+        {"no name property", R"("id":"a",)", "a", "a"},
+        {"a null name gives way to NAME", R"("id":"a","properties":{"name":null,"NAME":"N"},)", "a", "N"},
+        {"null names give way to the id", R"("id":"a","properties":{"name":null,"nom":null},)", "a", "a"},
+        {"a null id property gives way to the position", R"("properties":{"id":null,"name":null},)", "geojson:1", "geojson:1"},
+        {"a null id member gives way to the property", R"("id":null,"properties":{"id":"B"},)", "B", "B"},
+        {"a null member replaced by a later one", R"("id":"a","properties":{"name":null,"name":"Lyon"},)", "a", "Lyon"},
+    };
+    for (const auto& c : cases) {
+        const PlmImportResult result = readText(feature(QString::fromUtf8(c.members)));
+        ASSERT_EQ(result.map.entities.size(), 1) << c.name;
+        EXPECT_EQ(result.map.entities.first().id, QString::fromUtf8(c.id)) << c.name;
+        EXPECT_EQ(result.map.entities.first().name, QString::fromUtf8(c.zone)) << c.name;
+    }
 }
 
 // Without a name property in any feature, the zones take their names from a name column, as a
@@ -130,6 +146,43 @@ TEST(GeoJSONReaderTest, withoutANamePropertyNamesComeFromANameColumn)
     for (const PlmEntity& e : named.map.entities)
         names << e.name;
     EXPECT_EQ(names, (QStringList{QString(), QStringLiteral("geojson:2")}));
+}
+
+// What the file's features give the name column: nulls are missing values (the attributes keep
+// their text), and every entity of a feature that makes several carries the feature's name.
+TEST(GeoJSONReaderTest, theNameColumnReadsNullsAsMissingAndNamesEveryEntity)
+{
+    const auto zoneNames = [](const PlmImportResult& result) {
+        QStringList out;
+        for (const PlmEntity& e : result.map.entities)
+            out << e.name;
+        return out;
+    };
+    // A numeric code with one null is no name column; the text names are.
+    const PlmImportResult codes = readText(featureCollection(
+        feature(QStringLiteral("\"properties\":{\"NAME_CODE\":1,\"country_name\":\"Bénin\",\"name\":null},")) + QLatin1Char(',')
+        + feature(QStringLiteral("\"properties\":{\"NAME_CODE\":null,\"country_name\":\"Togo\",\"name\":null},"))));
+    EXPECT_EQ(zoneNames(codes), (QStringList{QStringLiteral("Bénin"), QStringLiteral("Togo")}));
+    EXPECT_EQ(codes.map.entities.last().attributes.value(QStringLiteral("NAME_CODE")), QStringLiteral("null"));
+    EXPECT_EQ(codes.map.entities.last().attributes.value(QStringLiteral("name")), QStringLiteral("null"));
+
+    // A null in the only name column leaves the ids as names.
+    const PlmImportResult gap = readText(featureCollection(
+        feature(QStringLiteral("\"id\":\"a\",\"properties\":{\"NOM_COM\":\"Vienne\"},")) + QLatin1Char(',')
+        + feature(QStringLiteral("\"id\":\"b\",\"properties\":{\"NOM_COM\":null},"))));
+    EXPECT_EQ(zoneNames(gap), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+
+    const PlmImportResult several = readText(featureCollection(
+        feature(QStringLiteral("\"properties\":{\"NAME_1\":\"Corse\"},"),
+                QStringLiteral("{\"type\":\"MultiPoint\",\"coordinates\":[[1,2],[3,4]]}")) + QLatin1Char(',')
+        + feature(QStringLiteral("\"properties\":{\"NAME_1\":\"Bretagne\"},"),
+                  QStringLiteral("{\"type\":\"MultiLineString\",\"coordinates\":[[[0,0],[1,1]],[[2,2],[3,3]]]}"))
+        + QLatin1Char(',')
+        + feature(QStringLiteral("\"properties\":{\"NAME_1\":\"Alsace\"},"),
+                  QStringLiteral("{\"type\":\"GeometryCollection\",\"geometries\":[{\"type\":\"Point\",\"coordinates\":[5,6]},"
+                                 "{\"type\":\"Point\",\"coordinates\":[7,8]}]}"))));
+    EXPECT_EQ(zoneNames(several), (QStringList{QStringLiteral("Corse"), QStringLiteral("Corse"), QStringLiteral("Bretagne"),
+                                               QStringLiteral("Bretagne"), QStringLiteral("Alsace"), QStringLiteral("Alsace")}));
 }
 
 TEST(GeoJSONReaderTest, styleComesFromFillStrokeAndPlainStrokeWidths)

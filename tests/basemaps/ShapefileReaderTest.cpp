@@ -604,6 +604,36 @@ TEST_F(DbfTest, theCodePageFileThenTheLanguageByteChooseTheEncoding)
     EXPECT_TRUE(builder.unconverted.isEmpty());
 }
 
+// GIS programs write a .cpg of 0 bytes when asked for no encoding: a blank one declares nothing,
+// so UTF-8 bytes beside a language byte 0 read as UTF-8, as without the file.
+TEST_F(DbfTest, aBlankCodePageFileDeclaresNothing)
+{
+    const struct {
+        const char* name;
+        std::optional<QByteArray> cpg;
+    } cases[] = {
+        {"no .cpg", std::nullopt},
+        {"an empty .cpg", QByteArray("")},
+        {"a line break", QByteArray("\r\n")},
+        {"blanks and a tab", QByteArray("  \t\n")},
+    };
+    for (const auto& c : cases) {
+        Dbf dbf;
+        dbf.fields = {{"NOM", 16}};
+        dbf.rows = {{{"C\xc3\xb4te d'Ivoire"}}};
+        PlmImportBuilder notes{QStringLiteral("t"), QStringLiteral("Shapefile")};
+        EXPECT_EQ(ShapefileReader::readDBF(dbf.bytes(), c.cpg, notes).first().value(QStringLiteral("NOM")),
+                  QStringLiteral("Côte d'Ivoire"))
+            << c.name;
+        EXPECT_EQ(notes.unconverted, (QMap<QString, int>{{QStringLiteral("encodage DBF non déclaré, lecture UTF-8"), 1}}))
+            << c.name;
+        dbf.rows = {{{"C\xf4te"}}};
+        EXPECT_EQ(ShapefileReader::readDBF(dbf.bytes(), c.cpg, notes).first().value(QStringLiteral("NOM")),
+                  QStringLiteral("Côte"))
+            << c.name;
+    }
+}
+
 TEST_F(DbfTest, anUndeclaredEncodingReadsLatin1AndIsNotedOnce)
 {
     Dbf dbf;
@@ -660,12 +690,15 @@ TEST(DbfNumberTextTest, aNumericFieldReadsAsTheNumberItHolds)
         {"negative zero", "-0.0", "0"},
         {"a whole negative zero", "-0", "0"},
         {"a plus sign", "+3.10", "3.1"},
+        {"a plus sign on a whole number", "+7", "7"},
         {"leading zeros of a number", "007", "7"},
         {"a whole number past a double's digits", "12345678901234567891", "12345678901234567891"},
         {"digits past a double's are noise", "123456789.123456791043282", "123456789.12345679"},
         {"an exponent written out", "1.23450000000e+05", "123450"},
         {"a small number written out", "1.5e-20", "0.000000000000000000015"},
         {"too large to write out", "1.5e+30", "1.5e+30"},
+        {"the largest written out", "9.5e23", "950000000000000000000000"},
+        {"the smallest too large to write out", "1e24", "1e+24"},
         {"too small to write out", "2.5e-30", "2.5e-30"},
         {"filled with stars", "************************", ""},
         {"one star", "*", ""},
