@@ -2,6 +2,7 @@
 
 #include "canvas/VectorCanvas.h"
 #include "page/CarteBlockHandles.h"
+#include "page/CartePrintPageGuide.h"
 #include "inspector/InspectorSection.h"
 #include "page/MapScaleSlider.h"
 #include "page/ThematicCanvas.h"
@@ -322,6 +323,19 @@ void CarteMapBlockEditor::selectBlock()
     refreshFields();
 }
 
+QRectF CarteMapBlockEditor::fitArea() const
+{
+    // To the person the page on the screen is the page: a shown print page is what the export
+    // covers, so its printable area is the target and its margins are the margins. Only a page
+    // whose margins leave nothing falls back to the composition.
+    if (const std::optional<PlmPrintPage> page = m_canvas->pageGuide()->shownPage()) {
+        const QRectF printable = ThematicCanvas::printableRect(*page);
+        if (printable.width() > 0 && printable.height() > 0)
+            return printable;
+    }
+    return m_canvas->bounds().adjusted(32, 32, -32, -32);
+}
+
 void CarteMapBlockEditor::fitBlock(int tag)
 {
     VectorCanvas* vector = m_canvas->vector();
@@ -329,12 +343,12 @@ void CarteMapBlockEditor::fitBlock(int tag)
     const std::optional<BlockValues> v = blockValues(r, vector->blockTransform);
     if (!v)
         return;
-    const QRectF b = m_canvas->bounds();
+    const QRectF b = fitArea();
     double w = v->width, h = v->height, angle = v->angle;
     if (tag == 0 || tag == 1) {
-        double k = (b.width() - 64) / r.width();
+        double k = b.width() / r.width();
         if (tag == 0)
-            k = std::min(k, (b.height() - 64) / r.height());
+            k = std::min(k, b.height() / r.height());
         w = k * r.width();
         h = k * r.height();
         angle = 0;

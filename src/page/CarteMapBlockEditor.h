@@ -76,6 +76,9 @@ public:
     void controlTextDidEndEditing(QObject* field);
 
 private:
+    // Where the fit and centre buttons place the block: the printable area of the print page
+    // shown, else the composition less 32 points on every side.
+    QRectF fitArea() const;
     void placeBlock(double x, double y, double w, double h, double angle);
     // Writes the block's values into the fields, the focused one too when asked.
     void writeFields(bool includingFocused);

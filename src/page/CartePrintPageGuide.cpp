@@ -60,12 +60,11 @@ void CartePrintPageGuide::draw(QPainter& painter, const QRectF&)
     QPen pen(accentColor, 1);
     painter.setPen(pen);
     painter.drawRect(r);
-    const double m = page->margin * 72 / 25.4;
     QPen dashed(accentColor, 1);
     dashed.setDashPattern({4, 4});  // pen widths: the width is 1
     dashed.setDashOffset(0);
     painter.setPen(dashed);
-    painter.drawRect(r.adjusted(m, m, -m, -m));
+    painter.drawRect(ThematicCanvas::printableRect(*page));
     // The caption, upright on a y-up page.
     QFont font;
     font.setPixelSize(11);

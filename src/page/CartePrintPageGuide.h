@@ -34,10 +34,10 @@ public:
     void mouseDragged(const ViewMouseEvent& e) override;
     void mouseUp(const ViewMouseEvent& e) override;
 
+    // The page shown, when there is one to show: the page the person sees and places the
+    // map in.
+    std::optional<PlmPrintPage> shownPage() const;
+
     QColor accentColor{0, 122, 255};
     QColor labelColor{0, 0, 0, 217};
-
-private:
-    // The page shown, when there is one to show.
-    std::optional<PlmPrintPage> shownPage() const;
 };

@@ -98,12 +98,17 @@ QRectF ThematicCanvas::printPageRect(const PlmPrintPage& page)
     return {page.origin.x, page.origin.y, page.width * 72 / 25.4, page.height * 72 / 25.4};
 }
 
+QRectF ThematicCanvas::printableRect(const PlmPrintPage& page)
+{
+    const double m = page.margin * 72 / 25.4;
+    return printPageRect(page).adjusted(m, m, -m, -m);
+}
+
 std::optional<QRectF> ThematicCanvas::printableArea() const
 {
     if (!printPage)
         return std::nullopt;
-    const double m = printPage->margin * 72 / 25.4;
-    const QRectF area = printPageRect(*printPage).adjusted(m, m, -m, -m).intersected(bounds());
+    const QRectF area = printableRect(*printPage).intersected(bounds());
     if (!(area.width() > 0) || !(area.height() > 0))
         return std::nullopt;
     return area;

@@ -67,6 +67,8 @@ public:
     static QPointF placement(const PlmPoint& position, bool inPoints, const QSizeF& size, const QSizeF& page);
     // The print page's rectangle in page points.
     static QRectF printPageRect(const PlmPrintPage& page);
+    // The print page shrunk by its margins, in page points: the dashed line the page guide draws.
+    static QRectF printableRect(const PlmPrintPage& page);
     // What an export keeps of the page: the print page inside its margins, on the page; none
     // without print page or when they do not meet.
     std::optional<QRectF> printableArea() const;

@@ -190,6 +190,88 @@ TEST(CarteMapBlockEditorFit, FitToWidthKeepsTheHeightCentreAndCentreKeepsSizeAnd
     EXPECT_NEAR(v.centerY, 300, 1e-9);
 }
 
+// The buttons place the map on the sheet the person sees: with a print page shown, its printable
+// area (the page shrunk by its margins, in page points, even where it passes the composition's
+// edge) and no other margin; without one, or when its margins leave nothing, the composition
+// less 32 points. The grid map is square, so a fit to the page is held by the shorter side.
+TEST(CarteMapBlockEditorFit, TheButtonsPlaceTheBlockInTheShownPagesPrintableArea)
+{
+    constexpr double mm = 72 / 25.4;
+    const auto pageAt = [](double x, double y, double margin, bool visible) {
+        PlmPrintPage page;
+        page.origin = {x, y};
+        page.width = 150;
+        page.height = 100;
+        page.margin = margin;
+        page.visible = visible;
+        return page;
+    };
+    const auto box = [](QPointF centre, double w, double h) {
+        return QRectF(centre.x() - w / 2, centre.y() - h / 2, w, h);
+    };
+    const PlmPrintPage shown = pageAt(100, 50, 10, true);
+    const QRectF printable(100 + 10 * mm, 50 + 10 * mm, 130 * mm, 80 * mm);
+    const PlmPrintPage pastEdge = pageAt(600, 450, 10, true);  // reaches x 1025, y 733 on an 800 × 600 page
+    const QRectF pastEdgePrintable(600 + 10 * mm, 450 + 10 * mm, 130 * mm, 80 * mm);
+    const QPointF compositionCentre(400, 300);
+    // The block before each press: 200 × 100 pt centred on (200, 100), turned by the row's angle.
+    const QPointF startCentre(200, 100);
+
+    struct Row {
+        const char* name;
+        std::optional<PlmPrintPage> page;
+        int tag;
+        double startAngle;
+        QRectF expected;
+        double expectedAngle;
+    };
+    const Row rows[] = {
+        {"fit to page, page shown", shown, 0, 0, box(printable.center(), 80 * mm, 80 * mm), 0},
+        {"fit to page removes the rotation", shown, 0, 30, box(printable.center(), 80 * mm, 80 * mm), 0},
+        {"fit to width, page shown", shown, 1, 0, box({printable.center().x(), 100}, 130 * mm, 130 * mm), 0},
+        {"centre, page shown, angle kept", shown, 2, 30, box(printable.center(), 200, 100), 30},
+        {"page past the composition's edge", pastEdge, 0, 0, box(pastEdgePrintable.center(), 80 * mm, 80 * mm), 0},
+        {"fit to page, page hidden", pageAt(100, 50, 10, false), 0, 0, box(compositionCentre, 536, 536), 0},
+        {"fit to width, page hidden", pageAt(100, 50, 10, false), 1, 0, box({400, 100}, 736, 736), 0},
+        {"centre, page hidden", pageAt(100, 50, 10, false), 2, 30, box(compositionCentre, 200, 100), 30},
+        {"no print page", std::nullopt, 0, 0, box(compositionCentre, 536, 536), 0},
+        {"margins leave nothing", pageAt(100, 50, 50, true), 0, 0, box(compositionCentre, 536, 536), 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EditorPage t;
+        ASSERT_NEAR(t.block().width(), t.block().height(), 1e-9);
+        t.h.canvas->printPage = row.page;
+        QList<QLineEdit*> f = t.editor->fields();
+        const QString start[] = {QStringLiteral("100"), QStringLiteral("50"), QStringLiteral("200"),
+                                 QStringLiteral("100"), QString::number(row.startAngle)};
+        for (int i = 0; i < 5; ++i)
+            f[i]->setText(start[i]);
+        t.editor->editFields();
+        ASSERT_NEAR(t.values().centerX, startCentre.x(), 1e-9);
+        ASSERT_NEAR(t.values().centerY, startCentre.y(), 1e-9);
+        const qsizetype steps = t.document.undo.size();
+
+        t.editor->fitBlock(row.tag);
+        const auto v = t.values();
+        const QRectF placed(v.x, v.y, v.width, v.height);
+        const double off = std::max({std::abs(placed.left() - row.expected.left()),
+                                     std::abs(placed.top() - row.expected.top()),
+                                     std::abs(placed.right() - row.expected.right()),
+                                     std::abs(placed.bottom() - row.expected.bottom())});
+        EXPECT_LT(off, 1e-6) << "placed (" << placed.x() << ", " << placed.y() << ", " << placed.width() << " × "
+                             << placed.height() << "), expected (" << row.expected.x() << ", " << row.expected.y()
+                             << ", " << row.expected.width() << " × " << row.expected.height() << ")";
+        EXPECT_NEAR(v.angle, row.expectedAngle, 1e-9);
+        // One undo step per press, and the work keeps the placement shown.
+        EXPECT_EQ(t.document.undo.size(), steps + 1);
+        EXPECT_EQ(t.document.undoName(), CarteMapBlockEditor::actionName());
+        ASSERT_TRUE(t.document.work.decoration && t.document.work.decoration->mapTransform);
+        const PlmTransform& kept = *t.document.work.decoration->mapTransform;
+        EXPECT_EQ(QTransform(kept.a, kept.b, kept.c, kept.d, kept.tx, kept.ty), t.transform());
+    }
+}
+
 TEST(CarteMapBlockEditorScale, AScaleOutsideTheSliderRangeWidensItAndADragIsOneUndoStep)
 {
     EditorPage t;
