@@ -76,7 +76,7 @@ bool holdsLoneJustifiedWord(const QString& paragraph, const QTextLine& line)
 {
     const qsizetype start = line.textStart();
     qsizetype end = start + line.textLength();
-    if (end >= paragraph.size() || paragraph.isRightToLeft() || !(line.naturalTextWidth() > 0))
+    if (end >= paragraph.size() || !(line.naturalTextWidth() > 0))
         return false;
     while (end > start && paragraph.at(end - 1).isSpace())
         --end;
@@ -136,17 +136,21 @@ DecorationText::DecorationText(const QString& text, const DecorationTextAttribut
             line.setLeadingIncluded(true);
             const double lineWidth = std::max(boxWidth - head + std::min(style.tailIndent, 0.0), 1.0);
             line.setLineWidth(lineWidth);
+            double startShift = 0;
             if (justified && holdsLoneJustifiedWord(paragraphs[p], line)) {
                 // Typesetting leaves a lone word at the line's start rather than spreading its
-                // letters: set at its own width, the line has no room left to spread.
+                // letters: set at its own width, the line has no room left to spread. A
+                // right-to-left paragraph's lines start at the right edge.
                 const int length = line.textLength();
                 line.setLineWidth(line.naturalTextWidth());
                 if (line.textLength() != length)
                     line.setLineWidth(lineWidth);
+                else if (paragraphs[p].isRightToLeft())
+                    startShift = lineWidth - line.width();
             }
             if (!first)
                 y += style.lineSpacing;
-            line.setPosition(QPointF(head, y));
+            line.setPosition(QPointF(head + startShift, y));
             y += line.height();
             first = false;
         }

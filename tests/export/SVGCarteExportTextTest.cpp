@@ -1,6 +1,7 @@
 #include "page/DecorationText.h"
 #include "page/DecorationTextAttributes.h"
 #include "export/SVGCarteExport.h"
+#include "support/PresentationTestSupport.h"
 #include "support/SvgTestSupport.h"
 
 #include <QFontMetricsF>
@@ -195,6 +196,53 @@ TEST(SVGCarteExportTextTest, UnderlinesOfWrappedLinesEndAtTheLastLetterAsOnThePa
                 EXPECT_NEAR(written[i].rows->first, box.bottom() - drawn[i].bottom(), 0.01);
                 EXPECT_NEAR(written[i].rows->second, box.bottom() - drawn[i].top(), 0.01);
             }
+        }
+    }
+}
+
+TEST(SVGCarteExportTextTest, ATextReachingPastItsBoxIsClippedWhereThePageClipsIt)
+{
+    PlmPresentation plain;
+    plain.fontName = QStringLiteral("Helvetica");
+    plain.fontSize = 18;
+    PlmPresentation unwrapped = plain, underlined = plain;
+    changeEditingStyle(unwrapped, [](PlmEditingStyle& s) { s.wraps = false; });
+    changeEditingStyle(underlined, [](PlmEditingStyle& s) { s.underline = true; });
+    // A box tall enough for the letters of a line but not for its underline: its bottom midway
+    // between the bottoms of the two.
+    const DecorationText nord(QStringLiteral("Nord"), textAttributes(underlined), 300);
+    ASSERT_EQ(nord.underlines().size(), 1);
+    const double inkBottom = nord.inkRect().bottom();
+    const double underlineBottom = nord.underlines().first().bottom() - textAttributes(underlined).baselineOffset;
+    ASSERT_LT(inkBottom + 0.5, underlineBottom);
+    const double lineSpacing = QFontMetricsF(textAttributes(plain).layoutFont(), decorationReferenceDevice()).lineSpacing();
+    const struct {
+        const char* name;
+        QString text;
+        PlmPresentation presentation;
+        QRectF box;
+        bool clipped;
+    } rows[] = {
+        {"fits", QStringLiteral("Nord"), plain, QRectF(20, 10, 300, 40), false},
+        {"unwrapped line too long", QStringLiteral("Une ligne bien trop longue"), unwrapped, QRectF(20, 10, 80, 40), true},
+        {"second line cut across", QStringLiteral("Nord\nSud"), plain, QRectF(20, 10, 300, 1.5 * lineSpacing), true},
+        {"underline alone below the box", QStringLiteral("Nord"), underlined,
+         QRectF(20, 10, 300, (inkBottom + underlineBottom) / 2), true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SVGCarteExport writer(emptyComposition(), plainPage());
+        writer.appendText(row.text, row.presentation, row.box);
+        QList<ClippedElement> drawn = clippedElements(writer);
+        drawn.removeIf([](const ClippedElement& element) { return element.name == QLatin1String("g"); });
+        ASSERT_FALSE(drawn.isEmpty());
+        // The page clips a text to its rectangle, here the box itself, y-up.
+        const QList<QPolygonF> expected = row.clipped ? QList<QPolygonF>{QPolygonF(row.box)} : QList<QPolygonF>();
+        for (const ClippedElement& element : drawn) {
+            QList<QPolygonF> clips;
+            for (const QPainterPath& clip : element.clips)
+                clips.append(clip.toFillPolygon());
+            EXPECT_EQ(clips, expected) << qPrintable(element.name);
         }
     }
 }

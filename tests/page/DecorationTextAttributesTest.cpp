@@ -228,39 +228,52 @@ TEST(DecorationText, AJustifiedLineSpreadsItsBlanksAndLeavesALoneWordAtItsStart)
             positions += run.positions();
         return positions;
     };
+    constexpr double kWidth = 228;
     const struct {
         const char* name;
         QString text;
         int line;
-        bool spread;  // or set as a left-aligned line is
+        bool spread;  // or set as a line aligned to its start is
+        // The alignment that sets a line at its start, and a font that has the row's letters.
+        PlmTextAlignment start = PlmTextAlignment::left;
+        QString fontName = QStringLiteral("Helvetica");
     } rows[] = {
         {"words of a line", QStringLiteral("Routes et Départementales du réseau"), 0, true},
         {"lone word before others", QStringLiteral("Voies Départementales et routes"), 0, false},
         {"part of a word too long for the box", QStringLiteral("Anticonstitutionnellement dit"), 0, false},
         {"last line", QStringLiteral("Voies Départementales et routes"), 2, false},
+        // A right-to-left paragraph starts its lines at the right edge.
+        {"lone Hebrew word before others", QStringLiteral("ההתיישבותיות והכפרים של הארץ"), 0, false,
+         PlmTextAlignment::right, QStringLiteral("DejaVu Sans")},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         PlmPresentation p;
         p.fontSize = 24;
-        DecorationTextAttributes left = textAttributes(p);
-        DecorationTextAttributes justified = left;
+        p.fontName = row.fontName;
+        DecorationTextAttributes atStart = textAttributes(p);
+        atStart.paragraphStyle.alignment = row.start;
+        DecorationTextAttributes justified = atStart;
         justified.paragraphStyle.alignment = PlmTextAlignment::justified;
-        const DecorationText set(row.text, justified, 228);
-        const DecorationText plain(row.text, left, 228);
+        const DecorationText set(row.text, justified, kWidth);
+        const DecorationText plain(row.text, atStart, kWidth);
         ASSERT_EQ(set.paragraphs()[0]->lineCount(), plain.paragraphs()[0]->lineCount());
         ASSERT_GT(set.paragraphs()[0]->lineCount(), row.line);
         const QTextLine line = set.paragraphs()[0]->lineAt(row.line);
         ASSERT_EQ(line.textLength(), plain.paragraphs()[0]->lineAt(row.line).textLength());
-        const QList<QPointF> glyphs = glyphsOf(set, row.line), leftGlyphs = glyphsOf(plain, row.line);
-        ASSERT_EQ(glyphs.size(), leftGlyphs.size());
+        const QList<QPointF> glyphs = glyphsOf(set, row.line), startGlyphs = glyphsOf(plain, row.line);
+        ASSERT_EQ(glyphs.size(), startGlyphs.size());
         ASSERT_GE(glyphs.size(), 2);
-        // A spread line moves its last glyph to the right; its first stays.
-        EXPECT_NEAR(glyphs.first().x(), leftGlyphs.first().x(), 0.01);
+        // The line's text begins at the box's edge on its start side.
+        const QRectF natural = line.naturalTextRect();
+        EXPECT_NEAR(row.start == PlmTextAlignment::right ? natural.right() : natural.left(),
+                    row.start == PlmTextAlignment::right ? kWidth : 0, 0.5);
+        // A spread line moves its last glyph away from its start; its first stays.
+        EXPECT_NEAR(glyphs.first().x(), startGlyphs.first().x(), 0.01);
         if (row.spread)
-            EXPECT_GT(glyphs.last().x() - leftGlyphs.last().x(), 5);
+            EXPECT_GT(glyphs.last().x() - startGlyphs.last().x(), 5);
         else
-            EXPECT_EQ(glyphs, leftGlyphs);
+            EXPECT_EQ(glyphs, startGlyphs);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "export/SVGCarteExport.h"
 
 #include <QFile>
+#include <QHash>
 #include <QImage>
 #include <QPainterPath>
 #include <QProcess>
@@ -181,6 +182,48 @@ inline QList<PlacedPath> placedPaths(const QByteArray& xml)
         }
     }
     return paths;
+}
+
+// An element of a writer's body with the outlines of the clip paths around it: those of the
+// groups that hold it and its own, outermost first, read from the writer's definitions.
+struct ClippedElement {
+    QString name;
+    QList<QPainterPath> clips;
+};
+
+inline QList<ClippedElement> clippedElements(const SVGCarteExport& writer)
+{
+    const QByteArray xml = QStringLiteral("<svg><defs>%1</defs><body>%2</body></svg>")
+                               .arg(definitionsOf(writer), bodyOf(writer)).toUtf8();
+    QHash<QString, QPainterPath> outlines;
+    QString clipId;
+    QList<ClippedElement> elements;
+    QList<QList<QPainterPath>> open{{}};
+    bool inBody = false;
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement()) {
+            const QXmlStreamAttributes attributes = reader.attributes();
+            QList<QPainterPath> clips = open.last();
+            if (reader.name() == QLatin1String("clipPath"))
+                clipId = attributes.value(QStringLiteral("id")).toString();
+            else if (reader.name() == QLatin1String("path") && !inBody && !clipId.isEmpty())
+                outlines.insert(clipId, svgPathOutline(attributes.value(QStringLiteral("d")).toString()));
+            else if (reader.name() == QLatin1String("body"))
+                inBody = true;
+            static const QRegularExpression reference(QStringLiteral("^url\\(#([^)]+)\\)$"));
+            const QRegularExpressionMatch clip = reference.match(attributes.value(QStringLiteral("clip-path")).toString());
+            if (clip.hasMatch())
+                clips.append(outlines.value(clip.captured(1)));
+            if (inBody && reader.name() != QLatin1String("body"))
+                elements.append({reader.name().toString(), clips});
+            open.append(clips);
+        } else if (reader.isEndElement() && open.size() > 1) {
+            open.removeLast();
+        }
+    }
+    return elements;
 }
 
 // What `tool` draws of `svg`, written as page.svg in a folder of its own: the page.png that the
