@@ -29,6 +29,14 @@
 #include <QMenu>
 #include <QTemporaryDir>
 
+#include <ostream>
+
+inline void PrintTo(const PlmPrintPage& page, std::ostream* out)
+{
+    *out << page.width << " × " << page.height << " mm at (" << page.origin.x << ", " << page.origin.y << "), margin "
+         << page.margin << (page.landscape ? ", landscape" : ", portrait") << (page.visible ? ", shown" : ", hidden");
+}
+
 namespace {
 
 PlmEntity square(const QString& id, double x, double y, double side)
@@ -144,6 +152,43 @@ TEST_F(StudioWindowCommandsTest, LeavingAPrintFieldWithoutTypingChangesNothing)
     EXPECT_EQ(window->mode, StudioWindowController::Mode::fond);
     EXPECT_EQ(undoCount(), 0);
     EXPECT_FALSE(work().decoration.has_value());
+}
+
+// A format choice that comes once the print format group is gone, its controls with it,
+// neither fails nor touches the page; the group made next shows the page and changes it.
+TEST_F(StudioWindowCommandsTest, AFormatChoiceAfterTheGroupIsGoneChangesNothingAndTheNextGroupWorks)
+{
+    open(sampleWork());
+    window->applyPrintFormat(StudioPrintFormat::a3);
+    const PlmWork before = work();
+    ASSERT_TRUE(before.decoration && before.decoration->printPage);
+    const int steps = undoCount();
+    std::unique_ptr<QWidget> group(window->makeToolbarItem(QStringLiteral("Studio.PrintFormat")));
+    group.reset();
+    ASSERT_TRUE(window->printFormat.isNull());
+
+    EXPECT_TRUE(window->performCommand("changePrintFormat:"));
+    EXPECT_EQ(work().decoration->printPage, before.decoration->printPage);
+    EXPECT_TRUE(work() == before);
+    EXPECT_EQ(undoCount(), steps);
+    EXPECT_TRUE(errors.isEmpty());
+
+    group.reset(window->makeToolbarItem(QStringLiteral("Studio.PrintFormat")));
+    ASSERT_FALSE(window->printFormat.isNull() || window->printWidth.isNull() || window->printHeight.isNull());
+    EXPECT_EQ(window->printFormat->currentIndex(), StudioPrintFormat::a3);
+    EXPECT_EQ(window->printWidth->text(), QStringLiteral("420,0"));
+    PlmPrintPage expected = *before.decoration->printPage;
+    choose(window->printFormat, StudioPrintFormat::a4);
+    expected.width = 297;
+    expected.height = 210;
+    EXPECT_EQ(work().decoration->printPage, expected);
+    type(window->printWidth, QStringLiteral("300"));
+    expected.width = 300;
+    EXPECT_EQ(work().decoration->printPage, expected);
+    type(window->printHeight, QStringLiteral("200"));
+    expected.height = 200;
+    EXPECT_EQ(work().decoration->printPage, expected);
+    EXPECT_TRUE(errors.isEmpty());
 }
 
 TEST_F(StudioWindowCommandsTest, FirstPageToggleShowsAnA4LandscapePage)

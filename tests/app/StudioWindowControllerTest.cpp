@@ -29,7 +29,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
+#include <ostream>
 
 namespace {
 
@@ -252,6 +254,72 @@ TEST_F(StudioWindowControllerTest, APrintFormatGroupMadeAgainSendsEachChoiceOnce
     QApplication::sendEvent(controller->printFormat, &down);
     EXPECT_EQ(choices, 2);
 }
+
+namespace {
+
+// What is gone of the print format group before the window makes the group again: the whole
+// group made last (the controls with it), or one control alone, its group keeping the others.
+struct GoneControls {
+    const char* name;
+    std::function<void(StudioWindowController&, std::unique_ptr<QWidget>& group)> remove;
+};
+
+void PrintTo(const GoneControls& row, std::ostream* out) { *out << row.name; }
+
+class StudioWindowPrintFormatGroupTest : public StudioWindowControllerTest,
+                                         public testing::WithParamInterface<GoneControls> {};
+
+} // namespace
+
+TEST_P(StudioWindowPrintFormatGroupTest, TheGroupMadeAgainHasAllItsControlsWorking)
+{
+    StudioWindowController* controller = open(sampleWork());
+    QStringList sent;
+    const auto recorded = [controller, &sent](const QString& command) {
+        return StudioWindowController::Command{[controller, &sent, command](QObject* sender) {
+                                                   const QString from =
+                                                       sender == controller->printFormat    ? QStringLiteral("format")
+                                                       : sender == controller->printWidth  ? QStringLiteral("width")
+                                                       : sender == controller->printHeight ? QStringLiteral("height")
+                                                                                           : QStringLiteral("other");
+                                                   sent.append(command + QLatin1Char(' ') + from);
+                                               },
+                                               {}};
+    };
+    for (const QString& command : {QStringLiteral("changePrintFormat:"), QStringLiteral("controlTextDidEndEditing:")})
+        controller->registerCommand(command, recorded(command));
+    std::unique_ptr<QWidget> group(controller->makeToolbarItem(QStringLiteral("Studio.PrintFormat")));
+    GetParam().remove(*controller, group);
+
+    std::unique_ptr<QWidget> again(controller->makeToolbarItem(QStringLiteral("Studio.PrintFormat")));
+    for (QWidget* control : {static_cast<QWidget*>(controller->printFormat), static_cast<QWidget*>(controller->printWidth),
+                             static_cast<QWidget*>(controller->printHeight)}) {
+        ASSERT_NE(control, nullptr);
+        EXPECT_TRUE(again->isAncestorOf(control)) << control->objectName().toStdString();
+    }
+    QStringList formats;
+    for (int i = 0; i < controller->printFormat->count(); ++i)
+        formats.append(controller->printFormat->itemText(i));
+    EXPECT_EQ(formats, (QStringList{QStringLiteral("A4"), QStringLiteral("A3"), QStringLiteral("Personnalisée")}));
+    EXPECT_EQ(controller->printWidth->text(), QStringLiteral("297,0"));
+    EXPECT_EQ(controller->printHeight->text(), QStringLiteral("210,0"));
+
+    choose(controller->printFormat, 1);
+    type(controller->printWidth, QStringLiteral("300"));
+    type(controller->printHeight, QStringLiteral("200"));
+    EXPECT_EQ(sent, (QStringList{QStringLiteral("changePrintFormat: format"),
+                                 QStringLiteral("controlTextDidEndEditing: width"),
+                                 QStringLiteral("controlTextDidEndEditing: height")}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gone, StudioWindowPrintFormatGroupTest,
+    testing::Values(
+        GoneControls{"WholeGroup", [](StudioWindowController&, std::unique_ptr<QWidget>& group) { group.reset(); }},
+        GoneControls{"FormatOnly", [](StudioWindowController& c, std::unique_ptr<QWidget>&) { delete c.printFormat.data(); }},
+        GoneControls{"WidthOnly", [](StudioWindowController& c, std::unique_ptr<QWidget>&) { delete c.printWidth.data(); }},
+        GoneControls{"HeightOnly", [](StudioWindowController& c, std::unique_ptr<QWidget>&) { delete c.printHeight.data(); }}),
+    [](const testing::TestParamInfo<GoneControls>& info) { return std::string(info.param.name); });
 
 TEST_F(StudioWindowControllerTest, ToolbarOffersTheTwentyOneItemsByIdentifier)
 {

@@ -4,6 +4,7 @@
 #include "export/CartePDFExport.h"
 #include "export/SvgCompositionExport.h"
 #include "export/ThematicCanvasExport.h"
+#include "support/ColourRuns.h"
 #include "support/DecorationTestPage.h"
 #include "support/ExportTestComposition.h"
 #include "support/KeptRenders.h"
@@ -124,37 +125,16 @@ std::ostream& operator<<(std::ostream& out, const Widths& w)
                << w.secondLegend << " / " << w.extraLegend;
 }
 
-// The widest row of pixels of a colour, in points, inside a y-up page rectangle and outside
-// every rectangle of `skip`, on a y-down picture of the page.
-double widestRun(const QImage& image, const PlmColor& colour, const QRectF& area, const QList<QRectF>& skip = {})
-{
-    const QColor wanted = ExportTest::qcolor(colour);
-    const double ppp = image.width() / kWidth;
-    auto inside = [&](int x, int y) {
-        const QPointF p((x + 0.5) / ppp, kHeight - (y + 0.5) / ppp);
-        if (!area.contains(p))
-            return false;
-        for (const QRectF& r : skip)
-            if (r.contains(p))
-                return false;
-        return nearColor(image.pixelColor(x, y), wanted, 40);
-    };
-    int widest = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0, run = 0; x < image.width(); ++x) {
-            run = inside(x, y) ? run + 1 : 0;
-            widest = std::max(widest, run);
-        }
-    return widest / ppp;
-}
-
 Widths measured(const QImage& image, const ScaledPage& page)
 {
     const QRectF whole(0, 0, kWidth, kHeight);
     const QList<QRectF> legends = page.legendFrames();
-    return {widestRun(image, kFirst, whole, legends), widestRun(image, kSecond, whole, legends),
-            widestRun(image, kFirst, legends[0]), widestRun(image, kSecond, legends[1]),
-            widestRun(image, kSecond, legends[2])};
+    const QSizeF size(kWidth, kHeight);
+    const QColor first = ExportTest::qcolor(kFirst);
+    const QColor second = ExportTest::qcolor(kSecond);
+    return {widestRun(image, size, first, whole, legends), widestRun(image, size, second, whole, legends),
+            widestRun(image, size, first, legends[0]), widestRun(image, size, second, legends[1]),
+            widestRun(image, size, second, legends[2])};
 }
 
 // The same read from the SVG's elements: the paths filled with a series' colour, placed on the

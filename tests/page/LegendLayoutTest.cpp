@@ -7,7 +7,10 @@
 #include <QFontMetricsF>
 #include <cmath>
 #include <functional>
+#include <ostream>
 #include <gtest/gtest.h>
+
+inline void PrintTo(const QSizeF& size, std::ostream* out) { *out << size.width() << " × " << size.height(); }
 
 namespace {
 
@@ -63,6 +66,66 @@ TEST(LegendLayoutContent, SymbolLegendSkipsSansDonneeAndRowsFitTheLargestSymbol)
     EXPECT_DOUBLE_EQ(layout.entries[1].size, 30);
     EXPECT_DOUBLE_EQ(layout.entries[1].swatch.width(), 48);
 }
+
+namespace {
+
+// A symbol legend drawn at the map block's scale.
+struct BlockScaleRow {
+    const char* name;
+    double scale;
+};
+
+void PrintTo(const BlockScaleRow& row, std::ostream* out) { *out << row.name; }
+
+class LegendLayoutBlockScale : public testing::TestWithParam<BlockScaleRow> {};
+
+// The square a symbol of an entry covers, centred on its swatch as the legend draws it.
+QRectF symbolSquare(const LegendLayout::Entry& entry)
+{
+    return QRectF(entry.swatch.center() - QPointF(entry.size / 2, entry.size / 2), QSizeF(entry.size, entry.size));
+}
+
+} // namespace
+
+// At the block's scale the symbols, the symbol column and the rows all grow or shrink
+// together: each circle is its reference size times the scale, the column and the rows are as
+// wide and as tall as the largest circle, and no circle reaches another row, its label or the
+// legend's edge.
+TEST_P(LegendLayoutBlockScale, SymbolsColumnAndRowsTakeTheBlockScale)
+{
+    const double scale = GetParam().scale;
+    LegendData legend = classLegend(3);
+    legend.proportionalShape = circle();
+    legend.referenceSizes = {48, 30, 10};
+    legend.symbolScale = scale;
+    const double width = LegendLayout::preferredWidth(legend);
+    legend.size = QSizeF(width, LegendLayout::Content(legend, width).height);
+    const LegendLayout layout(legend);
+    const double largest = 48 * scale;
+
+    QList<double> sizes;
+    for (const LegendLayout::Entry& entry : layout.entries)
+        sizes.append(entry.size);
+    EXPECT_EQ(sizes, (QList<double>{48 * scale, 30 * scale, 10 * scale}));
+    EXPECT_DOUBLE_EQ(LegendLayout::Content(legend, width).rowHeight, largest);
+    const double spacing = legend.presentation.effectiveEditingStyle().legendSpacing;
+    const QRectF bounds(QPointF(0, 0), legend.size);
+    for (qsizetype i = 0; i < layout.entries.size(); ++i) {
+        SCOPED_TRACE(i);
+        const LegendLayout::Entry& entry = layout.entries[i];
+        const QRectF symbol = symbolSquare(entry);
+        EXPECT_EQ(entry.swatch.size(), QSizeF(largest, largest));
+        EXPECT_TRUE(entry.swatch.contains(symbol));
+        EXPECT_TRUE(bounds.contains(symbol));
+        EXPECT_DOUBLE_EQ(entry.text.left(), entry.swatch.right() + spacing);
+        for (qsizetype j = 0; j < i; ++j)
+            EXPECT_FALSE(symbol.intersects(symbolSquare(layout.entries[j]))) << "overlaps entry " << j;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, LegendLayoutBlockScale,
+                         testing::Values(BlockScaleRow{"Reduced", 0.85}, BlockScaleRow{"Enlarged", 2}),
+                         [](const testing::TestParamInfo<BlockScaleRow>& info) { return std::string(info.param.name); });
 
 TEST(LegendLayoutContent, ColumnsRowsAndHorizontalLegends)
 {

@@ -5,9 +5,11 @@
 #include "page/DecorationObjectView.h"
 #include "page/ThematicCanvas.h"
 #include "page/ThematicLegend.h"
+#include "support/ColourRuns.h"
 #include "support/CompositionTestSupport.h"
 #include "support/YUpImage.h"
 #include "canvas/ProportionalOverlay.h"
+#include "canvas/ProportionalShape.h"
 #include "support/KeptRenders.h"
 
 #include <QDir>
@@ -326,4 +328,62 @@ TEST(ThematicCanvasLayout, AFreshPageFitsItsMapOnce)
     fresh.canvas->vector()->setBounds(canvas.vector()->bounds());
     fresh.canvas->vector()->fit(true);
     EXPECT_EQ(canvas.vector()->currentViewport(), fresh.canvas->vector()->currentViewport());
+}
+
+namespace {
+
+const PlmColor kCircles{0.8, 0.1, 0.1, 1};
+
+// Circles on gridMap(3): 36 points at the middle square, 18 at the last one, and the page's
+// first legend for them, in one colour.
+void showCircles(ThematicCanvas& canvas, const PlmMap& map)
+{
+    PlmProportionalSettings settings;
+    settings.kind = PlmSymbolKind::circle;
+    const auto shape = std::make_shared<const ProportionalShape>(settings, false);
+    canvas.symbols()->setShape(shape);
+    canvas.symbols()->setColor(kCircles);
+    canvas.symbols()->setItems({{map.entities[4].id, 36, PlmPoint{14.5, 14.5}}, {map.entities[8].id, 18, PlmPoint{24.5, 24.5}}});
+    canvas.symbols()->setHidden(false);
+    canvas.legend()->setProportionalShape(shape);
+    canvas.legend()->setSymbolColor(kCircles);
+    canvas.legend()->setTitle(QStringLiteral("Population"));
+    canvas.legend()->setLabels({QStringLiteral("36"), QStringLiteral("18")});
+    canvas.legend()->setReferenceSizes({36, 18});
+}
+
+// The widest circle drawn on the map (outside the legend) and in the legend, in points.
+std::pair<double, double> widestCircles(ThematicCanvas& canvas)
+{
+    const QImage image = canvas.renderToImage(3);
+    const QSizeF page = canvas.bounds().size();
+    const QRectF legend = canvas.legend()->frame();
+    const QColor colour = QColor::fromRgbF(kCircles.red, kCircles.green, kCircles.blue);
+    return {widestRun(image, page, colour, QRectF(QPointF(0, 0), page), {legend}),
+            widestRun(image, page, colour, legend)};
+}
+
+} // namespace
+
+// The map can hold a scaled block that nothing announced (a stored transform set as it is).
+// A page following its fit, with no size of its own, is laid out again without its view
+// moving and so without a viewport notice: that layout still gives the legend the block's
+// scale, and the legend's largest circle is as wide as the map's.
+TEST(ThematicCanvasLegendScale, ALayoutWithoutAViewportChangeGivesTheLegendTheBlocksScale)
+{
+    const PlmMap map = gridMap(3);
+    ThematicCanvas canvas(map);
+    canvas.setFrame(QRectF(0, 0, 800, 600));
+    canvas.setBounds(QRectF(0, 0, 800, 600));
+    showCircles(canvas, map);
+    canvas.layoutComposition();
+    const PlmDecorationViewport viewport = canvas.vector()->currentViewport();
+    // Twice the size about the page's centre, as stored.
+    canvas.vector()->blockTransform = QTransform(2, 0, 0, 2, -400, -300);
+    canvas.layoutComposition();
+    ASSERT_EQ(canvas.vector()->currentViewport(), viewport);
+
+    const auto [onMap, inLegend] = widestCircles(canvas);
+    EXPECT_NEAR(onMap, 72, 0.5);
+    EXPECT_NEAR(inLegend, onMap, 0.5);
 }
