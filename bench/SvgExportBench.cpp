@@ -10,10 +10,13 @@
 #include "support/BenchPages.h"
 #include "support/BenchWorks.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 #include <benchmark/benchmark.h>
 
@@ -23,11 +26,89 @@
 // screen, to the file written where the save panel pointed (the wait before the panel and the
 // write after it; the panel itself is not timed). The WriterOnly row is its part after the
 // page's walk: the SVG writer on a description of the page built by hand, bytes in memory. The
-// writer uses other threads: wall time throughout.
+// writer uses other threads: wall time throughout. After the timed loop, each row reads its SVG
+// back and fails unless it holds every entity of the page's map.
 namespace {
 
 constexpr double kWidth = 1000;
 constexpr double kHeight = 700;
+
+// What an exported SVG must hold of its map: a group per entity shown, named by its id, and a
+// drawn element per leaf (an entity that is not a group).
+struct MapEntities {
+    QSet<QString> ids;
+    qsizetype leaves = 0;
+};
+
+void addShown(const PlmEntityList& entities, MapEntities& into)
+{
+    for (const PlmEntity& entity : entities) {
+        if (entity.hidden())
+            continue;
+        into.ids.insert(entity.id);
+        if (const PlmEntityList* members = entity.geometry.asGroup())
+            addShown(*members, into);
+        else
+            ++into.leaves;
+    }
+}
+
+// What the SVG holds, read back by meaning: the ids of its entity groups, and its drawn entity
+// elements (an id "entity-…"; a path counts only with its geometry).
+struct WrittenEntities {
+    QSet<QString> ids;
+    qsizetype groups = 0;
+    qsizetype drawn = 0;
+    QString error;  // the XML reader's, when the file is not well formed
+};
+
+WrittenEntities readWrittenEntities(QIODevice& svg)
+{
+    WrittenEntities written;
+    QXmlStreamReader reader(&svg);
+    while (reader.readNext() != QXmlStreamReader::EndDocument && !reader.hasError()) {
+        if (!reader.isStartElement())
+            continue;
+        const QXmlStreamAttributes attributes = reader.attributes();
+        if (reader.name() == QLatin1String("g") && attributes.hasAttribute(QLatin1String("data-entity-id"))) {
+            written.ids.insert(attributes.value(QLatin1String("data-entity-id")).toString());
+            ++written.groups;
+        }
+        if (attributes.value(QLatin1String("id")).startsWith(QLatin1String("entity-"))
+            && (reader.name() != QLatin1String("path") || !attributes.value(QLatin1String("d")).trimmed().isEmpty()))
+            ++written.drawn;
+    }
+    if (reader.hasError())
+        written.error = reader.errorString();
+    return written;
+}
+
+// Whether the SVG holds every entity of the map that the page shows, each once; otherwise the
+// benchmark fails, saying what is missing. A file that lost its entities' paths (a tenth of
+// its size left) would pass for an export by its size alone. Untimed: read after the loop.
+bool holdsEveryEntity(benchmark::State& state, const PlmMap& map, QIODevice& svg)
+{
+    MapEntities expected;
+    addShown(map.entities, expected);
+    const WrittenEntities written = readWrittenEntities(svg);
+    QString failure;
+    if (!written.error.isEmpty())
+        failure = QStringLiteral("the SVG is not well formed: ") + written.error;
+    else if (written.ids != expected.ids || written.groups != expected.ids.size())
+        failure = QStringLiteral("the SVG holds %1 entity groups (%2 of the map's entities) for the %3 the page shows")
+                      .arg(written.groups)
+                      .arg((written.ids & expected.ids).size())
+                      .arg(expected.ids.size());
+    else if (written.drawn != expected.leaves)
+        failure = QStringLiteral("the SVG holds %1 drawn entity elements with their geometry for the %2 the page shows")
+                      .arg(written.drawn)
+                      .arg(expected.leaves);
+    state.counters["entities"] = double(written.groups);
+    if (failure.isEmpty())
+        return true;
+    state.SkipWithError(failure.toUtf8().constData());
+    return false;
+}
 
 struct LargeComposition {
     PlmWork work = BenchWorks::makeLargeWork(35000, 2);
@@ -80,14 +161,20 @@ void BM_SvgExportLargeChoroplethWriterOnly(benchmark::State& state)
     page.scale = std::min((w - m2) / kWidth, (h - m2) / kHeight);
     page.offsetX = (w - kWidth * page.scale) / 2;
     page.offsetY = (h - kHeight * page.scale) / 2;
-    qsizetype bytes = 0;
+    QByteArray last;
     for (auto _ : state) {
         SVGCarteExport writer(scene.composition, page);
-        const PlmExportResult result = writer.makeDocument();
-        bytes = result.data.size();
+        PlmExportResult result = writer.makeDocument();
         benchmark::DoNotOptimize(result.data.constData());
+        // Kept for the check after the loop; the previous bytes are freed here, as each
+        // iteration's were.
+        last.swap(result.data);
     }
-    state.counters["MB"] = double(bytes) / 1e6;
+    state.counters["MB"] = double(last.size()) / 1e6;
+    QBuffer svg(&last);
+    svg.open(QIODevice::ReadOnly);
+    if (!state.error_occurred())
+        holdsEveryEntity(state, scene.vector.map(), svg);
 }
 PLM_BENCHMARK(BM_SvgExportLargeChoroplethWriterOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
@@ -133,6 +220,11 @@ void BM_SvgExportLargeChoroplethPage(benchmark::State& state)
     if (QFileInfo(path).size() != bytes && !state.error_occurred())
         state.SkipWithError("the written file does not hold the export's bytes");
     state.counters["MB"] = double(bytes) / 1e6;
+    QFile written(path);
+    if (!state.error_occurred() && !written.open(QIODevice::ReadOnly))
+        state.SkipWithError("the written file cannot be read back");
+    if (!state.error_occurred())
+        holdsEveryEntity(state, canvas.vector()->map(), written);
     if (qEnvironmentVariableIsSet("PELMORA_KEEP_RENDERS")) {
         QFile::remove(QStringLiteral("/tmp/bench-page.svg"));
         QFile::copy(path, QStringLiteral("/tmp/bench-page.svg"));

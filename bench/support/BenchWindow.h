@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QSize>
+#include <QString>
 
 #include <functional>
 
@@ -59,6 +62,22 @@ public:
     bool waitForPaint(benchmark::State& state);
     // Paints the whole widget now, as an expose of it would, then waits as waitForPicture.
     bool repaint(benchmark::State& state);
+
+    // Whether the window shows `expected` (the picture a view should show, drawn apart) in
+    // `area` of `widget` (the widget's coordinates; the image has its size), read back from the
+    // platform once the picture is final: the platform's copy of the window (the offscreen
+    // screen's, or the display server's), so what reached the window, not a paint made for the
+    // check. Both are compared in blocks by their mean colour, so that two drawings of the same
+    // picture agree whatever their edges' antialiasing; the blocks of one plain colour in
+    // `expected` (its background, the inside of a large shape) are left out, so that the share
+    // counts what the view draws rather than its empty margins. Returns the share of the
+    // others that the window shows alike; negative when the platform gives no picture of that
+    // area.
+    static double shownShare(const QWidget* widget, const QRect& area, const QImage& expected);
+    // Fails the benchmark with `failure` and the share found when it is below `minimum`;
+    // `share`, when given, receives it. Untimed work: pause the timing around it.
+    static bool shows(benchmark::State& state, const QWidget* widget, const QRect& area, const QImage& expected,
+                      double minimum, const QString& failure, double* share = nullptr);
 
     // Stop and restart the timing around untimed work (a window closed, a selection cleared)
     // that may itself fail the benchmark: the library refuses to pause or resume once it has.
