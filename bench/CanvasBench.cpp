@@ -3,6 +3,7 @@
 #include "model/PlmSymbolPosition.h"
 #include "desktop/ViewHost.h"
 #include "support/BenchMaps.h"
+#include "support/BenchViews.h"
 #include "support/BenchWindow.h"
 
 #include <QImage>
@@ -13,7 +14,9 @@
 
 // Drawing and hit testing of the large generated map (35,000 entities, about 2 million points)
 // in a 1600 × 1000 view: on screen in a shown window, timed until the final picture, and into
-// images as exports draw (on several threads, hence wall time).
+// images as exports draw (on several threads, hence wall time). The rows on screen read back
+// what the window shows after their first step and after their loop (untimed) and fail when it
+// is not the map view's picture.
 namespace {
 
 constexpr int kWidth = 1600;
@@ -56,6 +59,12 @@ bool hasPendingRefinement(const ViewHost& host)
     return canvas && canvas->hasPendingRefinement();
 }
 
+// The check that the window shows the map view it hosts (see BenchViews::ShownAfterSteps).
+BenchViews::ShownAfterSteps mapShown(const ViewHost& host)
+{
+    return BenchViews::ShownAfterSteps([&host] { return host.rootNode(); }, "the map view", "shown_share");
+}
+
 // The first picture of the map, as the person meets it: from constructing the map view with the
 // map, through the first fit (a walk over every point) and the paths built for it, to the final
 // picture in a shown 1600 × 1000 window. The window was shown empty before; freeing the
@@ -66,6 +75,7 @@ void BM_CanvasFirstDraw(benchmark::State& state)
     BenchWindow window(&host, [&host] { return hasPendingRefinement(host); });
     if (!window.show(state, QSize(kWidth, kHeight)))
         return;
+    BenchViews::ShownAfterSteps shown = mapShown(host);
     for (auto _ : state) {
         BenchWindow::pauseTiming(state);
         host.setRootNode(nullptr);
@@ -80,7 +90,10 @@ void BM_CanvasFirstDraw(benchmark::State& state)
             state.SkipWithError("the map view was never fitted");
             break;
         }
+        if (!shown.afterStep(state))
+            break;
     }
+    shown.afterLoop(state);
     if (auto* canvas = dynamic_cast<VectorCanvas*>(host.rootNode()))
         state.counters["layerRenders"] = canvas->layerRenderCount();
 }
@@ -110,11 +123,13 @@ void BM_CanvasRepaintWindow(benchmark::State& state)
     BenchWindow window(&host, [&host] { return hasPendingRefinement(host); });
     if (!window.show(state, QSize(kWidth, kHeight)))
         return;
+    BenchViews::ShownAfterSteps shown = mapShown(host);
     for (auto _ : state) {
         window.mark();
-        if (!window.repaint(state))
+        if (!window.repaint(state) || !shown.afterStep(state))
             break;
     }
+    shown.afterLoop(state);
 }
 PLM_BENCHMARK(BM_CanvasRepaintWindow)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -318,6 +333,7 @@ void BM_CanvasDragOneEntityFrame(benchmark::State& state)
     BenchWindow window(&host, [canvas] { return canvas->hasPendingRefinement(); });
     if (!window.show(state, QSize(kWidth, kHeight)))  // the first full paint builds every path
         return;
+    BenchViews::ShownAfterSteps shown = mapShown(host);
     ViewMouseEvent move;
     int n = 0;
     for (auto _ : state) {
@@ -325,9 +341,10 @@ void BM_CanvasDragOneEntityFrame(benchmark::State& state)
         move.location = start + QPointF(5 + n % 40, n % 30);
         ++n;
         canvas->mouseDragged(move);
-        if (!window.waitForPicture(state))
+        if (!window.waitForPicture(state) || !shown.afterStep(state))
             break;
     }
+    shown.afterLoop(state);
 }
 PLM_BENCHMARK(BM_CanvasDragOneEntityFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -1,4 +1,5 @@
 #include "support/BenchGuard.h"
+#include "support/BenchViews.h"
 #include "app/PlmWorkDocument.h"
 #include "fond/FondDocument.h"
 #include "page/CarteCompositionHost.h"
@@ -24,7 +25,9 @@
 // inspector change, as the person makes it, until the page on screen is final — the stored
 // change, the threshold recomputation the work document runs, the pane's refresh, the paint
 // of what changed and any refinement the map view leaves for later. Gestures (a drag of the
-// page, a wheel zoom of the map) are timed until the sharp picture that follows them.
+// page, a wheel zoom of the map) are timed until the sharp picture that follows them. Every row
+// that times a picture reaching the window reads back what the window shows after its first
+// step and after its loop (untimed) and fails when it is not the page with its map.
 namespace {
 
 const PlmWork& largeWork()
@@ -65,6 +68,10 @@ struct BenchPane {
     std::unique_ptr<CarteWindowController> pane;
     ViewHost* host = nullptr;
     std::unique_ptr<BenchWindow> window;
+    // The composition as the window shows it: the page host's whole tree (the page, its map view
+    // and legend) drawn apart, against the window's pixels.
+    BenchViews::ShownAfterSteps shown{[this] { return host ? host->rootNode() : nullptr; }, "the Carte page",
+                                      "page_shown_share"};
 
     BenchPane()
     {
@@ -103,7 +110,7 @@ struct BenchPane {
             return false;
         paintNanoseconds += timer.nsecsElapsed();
         ++steps;
-        return true;
+        return shown.afterStep(state);
     }
     qint64 paintNanoseconds = 0;
     int steps = 0;
@@ -135,6 +142,7 @@ void BM_CarteChangeVariable(benchmark::State& state)
         if (!bench.step(state, [&] { choose(ui.variable, 1 + (++k % count)); }))
             break;
     }
+    bench.shown.afterLoop(state);
     state.counters["states"] = count;
     bench.report(state);
 }
@@ -159,6 +167,7 @@ void BM_CarteChangeClassification(benchmark::State& state)
         if (!ok)
             break;
     }
+    bench.shown.afterLoop(state);
     bench.report(state);
 }
 PLM_BENCHMARK(BM_CarteChangeClassification)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -175,6 +184,7 @@ void BM_CarteChangePalette(benchmark::State& state)
         if (!bench.step(state, [&] { choose(ui.palette, ++k % count); }))
             break;
     }
+    bench.shown.afterLoop(state);
     state.counters["states"] = count;
     bench.report(state);
 }
@@ -251,6 +261,7 @@ void BM_CarteTypeThresholds(benchmark::State& state)
         }
         reclassified += changed;
     }
+    bench.shown.afterLoop(state);
     state.counters["reclassified"] = double(reclassified) / std::max<qint64>(1, qint64(state.iterations()));
     bench.report(state);
 }
@@ -280,6 +291,7 @@ void gestureUntilSharp(benchmark::State& state, Frame&& frame)
         if (!ok || !bench.step(state, [] {}))
             break;
     }
+    bench.shown.afterLoop(state);
     state.counters["frames"] = kGestureFrames;
     state.counters["sharp_renders"] = bench.map().layerRenderCount() - rendersBefore;
 }
@@ -318,9 +330,10 @@ void oneFrame(benchmark::State& state, Frame&& frame, int framesPerDirection)
     for (auto _ : state) {
         bench.window->mark();
         frame(bench.map(), (k++ / framesPerDirection) % 2 ? -1 : 1);
-        if (!bench.window->waitForPaint(state))
+        if (!bench.window->waitForPaint(state) || !bench.shown.afterStep(state))
             break;
     }
+    bench.shown.afterLoop(state);
 }
 
 void BM_CartePageDrag_PartOneFrame(benchmark::State& state)
@@ -350,6 +363,7 @@ void BM_CarteUnrelatedChange(benchmark::State& state)
         if (!bench.step(state, [&] { bench.pane->moveEntityName(id, PlmPoint{x, 0}); }))
             break;
     }
+    bench.shown.afterLoop(state);
     state.counters["layerComputations"] = bench.pane->layerComputations - before;
     bench.report(state);
 }
@@ -413,9 +427,10 @@ void BM_CarteRepaint_PartPaintOnly(benchmark::State& state)
         return;
     for (auto _ : state) {
         bench.window->mark();
-        if (!bench.window->repaint(state))
+        if (!bench.window->repaint(state) || !bench.shown.afterStep(state))
             break;
     }
+    bench.shown.afterLoop(state);
 }
 PLM_BENCHMARK(BM_CarteRepaint_PartPaintOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -1,4 +1,5 @@
 #include "support/BenchGuard.h"
+#include "support/BenchViews.h"
 #include "fond/FondEntityCommands.h"
 #include "fond/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
@@ -105,7 +106,9 @@ void BM_FondSelectAll_PartPane(benchmark::State& state)
 PLM_BENCHMARK(BM_FondSelectAll_PartPane)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One entity restyled through the pane: the typed line width, the update, the reload of the map
-// view, until the view in its shown 1600 × 1000 window has painted the change.
+// view, until the view in its shown 1600 × 1000 window has painted the change. What the window
+// shows is read back after the first step and after the loop (untimed): the map view's picture,
+// the restyled entity with its selection frame.
 void BM_FondStyleCommand(benchmark::State& state)
 {
     BenchDocument document;
@@ -120,15 +123,17 @@ void BM_FondStyleCommand(benchmark::State& state)
     BenchWindow window(pane.view(), [canvas] { return canvas->hasPendingRefinement(); });
     if (!window.show(state, QSize(1600, 1000)))
         return;
+    BenchViews::ShownAfterSteps shown([&pane] { return pane.canvas(); }, "the Fond map view", "shown_share");
     int width = 1;
     for (auto _ : state) {
         window.mark();
         pane.widthField()->setText(QString::number(++width % 50 + 1));
         pane.commitStyle(pane.widthField());
         pane.reloadFromDocument();
-        if (!window.waitForPicture(state))
+        if (!window.waitForPicture(state) || !shown.afterStep(state))
             break;
     }
+    shown.afterLoop(state);
 }
 PLM_BENCHMARK(BM_FondStyleCommand)->Unit(benchmark::kMillisecond)->UseRealTime();
 

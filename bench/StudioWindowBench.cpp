@@ -1,4 +1,5 @@
 #include "support/BenchGuard.h"
+#include "support/BenchViews.h"
 #include "support/BenchWindow.h"
 #include "support/BenchWorks.h"
 
@@ -14,17 +15,13 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QImage>
-#include <QPainter>
 #include <QPointer>
-#include <QPolygonF>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QWidget>
 
 #include <benchmark/benchmark.h>
 #include <memory>
-#include <string>
 
 // The studio window on the large work (35,000 entities, ten variables), timed until what the
 // person sees is painted: opening the saved work from its file until the first picture of the
@@ -66,47 +63,10 @@ bool fondPending(const StudioWindowController* studio)
     return studio && studio->fond && studio->fond->canvas()->hasPendingRefinement();
 }
 
-// The share of a map view's drawn blocks that the window must show as the map view draws
-// them apart. Both drawings agree on nearly all of them; whatever else lies over the map
-// (the page's legend and title, the Fond's selection frames) takes a few.
-constexpr double kMinimumShownShare = 0.8;
-
-// Whether the window shows the map view's picture: what the window holds in the map view's
-// rectangle, read back after the picture is final, against the map view drawn apart into an
-// image of that rectangle. A map view that drew its layers but never painted them into the
-// window fails the row, as does one that drew nothing: the other views' paints would pass for
-// either. Untimed: callers pause the timing around it.
-bool mapViewShown(benchmark::State& state, VectorCanvas* map, const char* name, const char* counter)
-{
-    const ViewHost* host = map ? map->host() : nullptr;
-    if (!host) {
-        state.SkipWithError((std::string(name) + " is not in the window").c_str());
-        return false;
-    }
-    const QRectF bounds = map->bounds();
-    QPolygonF corners;
-    for (const QPointF& corner : {bounds.topLeft(), bounds.topRight(), bounds.bottomLeft(), bounds.bottomRight()})
-        corners.append(host->widgetPoint(map->convertToRoot(corner)));
-    const QRectF onScreen = corners.boundingRect();
-    const QRect area = onScreen.toAlignedRect();
-    QImage expected(area.size(), QImage::Format_ARGB32_Premultiplied);
-    expected.fill(Qt::transparent);
-    {
-        QPainter painter(&expected);
-        painter.setRenderHint(QPainter::Antialiasing);
-        map->renderInto(painter, onScreen.translated(-area.topLeft()));
-    }
-    double share = 0;
-    const bool shown = BenchWindow::shows(state, host, area, expected, kMinimumShownShare,
-                                          QString::fromUtf8(name) + QStringLiteral("'s picture is not in the window"), &share);
-    state.counters[counter] = share;
-    return shown;
-}
-
 bool fondShown(benchmark::State& state, const StudioWindowController* studio)
 {
-    return mapViewShown(state, studio && studio->fond ? studio->fond->canvas() : nullptr, "the Fond map view",
-                        "fond_shown_share");
+    return BenchViews::viewShown(state, studio && studio->fond ? studio->fond->canvas() : nullptr,
+                                 "the Fond map view", "fond_shown_share");
 }
 
 // Saved works opened so far in this process: the first one meets what a person launching the
@@ -248,7 +208,8 @@ void BM_StudioFirstSwitchToCarte(benchmark::State& state)
         BenchWindow pageWatch(page, [carte] { return carte->mapView()->hasPendingRefinement(); });
         const bool painted = pageWatch.waitForPicture(state);
         BenchWindow::pauseTiming(state);
-        const bool shown = painted && mapViewShown(state, carte->mapView(), "the Carte map view", "page_shown_share");
+        const bool shown
+            = painted && BenchViews::viewShown(state, carte->mapView(), "the Carte map view", "page_shown_share");
         state.counters["page_layer_renders"] = carte->mapView()->layerRenderCount();
         studio.reset();
         BenchWindow::resumeTiming(state);
@@ -286,7 +247,7 @@ struct ShownStudio : OpenStudio<Window> {
         this->controller->showWindow();
         return watch->waitForExposure(state);
     }
-    // Whether the window shows the Fond map's picture (untimed: see mapViewShown).
+    // Whether the window shows the Fond map's picture (untimed: see BenchViews::viewShown).
     bool showsMap(benchmark::State& state) { return fondShown(state, this->controller); }
     // Shown for the timed edits that follow (untimed).
     bool showWithMap(benchmark::State& state) { return show(state) && showsMap(state); }
