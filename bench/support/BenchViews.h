@@ -63,7 +63,7 @@ inline bool viewShown(benchmark::State& state, ViewNode* view, const char* name,
 
 // The check of a row that times a picture reaching a window, kept out of the timing: once after
 // its first timed step (the timing paused around it) and once after its loop, on the view that
-// `view` gives at that moment.
+// `view` gives at that moment (or by a check of the row's own).
 //
 //     BenchViews::ShownAfterSteps shown([&] { return host.rootNode(); }, "the map view", "shown_share");
 //     for (auto _ : state) {
@@ -75,9 +75,12 @@ inline bool viewShown(benchmark::State& state, ViewNode* view, const char* name,
 class ShownAfterSteps {
 public:
     ShownAfterSteps(std::function<ViewNode*()> view, const char* name, const char* counter)
-        : m_view(std::move(view)), m_name(name), m_counter(counter)
+        : m_check([view = std::move(view), name, counter](benchmark::State& state) {
+              return viewShown(state, view ? view() : nullptr, name, counter);
+          })
     {
     }
+    explicit ShownAfterSteps(std::function<bool(benchmark::State&)> check) : m_check(std::move(check)) {}
 
     // At the end of a timed step: checks the loop's first step only. False when the row failed
     // (by this check or before it).
@@ -97,11 +100,9 @@ public:
     bool afterLoop(benchmark::State& state) { return !state.error_occurred() && check(state); }
 
 private:
-    bool check(benchmark::State& state) { return viewShown(state, m_view ? m_view() : nullptr, m_name, m_counter); }
+    bool check(benchmark::State& state) { return m_check(state); }
 
-    std::function<ViewNode*()> m_view;
-    const char* m_name;
-    const char* m_counter;
+    std::function<bool(benchmark::State&)> m_check;
     bool m_checkedFirst = false;
 };
 
