@@ -144,7 +144,7 @@ TEST_P(StudioProgramQuitTest, quitsCleanlyWithTheScenariosWindows)
     EXPECT_EQ(run.status, QProcess::NormalExit) << qPrintable(run.errors);
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.errors);
     if (row.keepsEdit) {
-        EXPECT_EQ(PlmWorkCodec::decode(fileBytes(home.document)).map.name, editedMapName);
+        EXPECT_EQ(PlmWorkCodec::decode(fileBytes(home.document)).map.name.toStdString(), editedMapName.toStdString());
     }
 }
 
