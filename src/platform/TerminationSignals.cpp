@@ -13,6 +13,10 @@
 namespace {
 
 constexpr std::array<int, 3> watched{SIGTERM, SIGINT, SIGHUP};
+// Whether the signal, coming again after the first, means "now": a kill or a Ctrl+C repeated
+// does. A hang-up does not: a closing terminal sends it twice (the shell passes it on, the
+// kernel sends its own) and a logout sends it right after SIGTERM; it is the same end.
+constexpr std::array<bool, watched.size()> insistsWhenRepeated{true, true, false};
 
 // What the handler reads: all set before the handler is installed, and the descriptor
 // taken away before it is closed.
@@ -27,7 +31,7 @@ extern "C" void onTerminationSignal(int number)
 {
     const int savedErrno = errno;
     for (std::size_t i = 0; i < watched.size(); ++i)
-        if (handled[i])
+        if (handled[i] && insistsWhenRepeated[i])
             sigaction(watched[i], &byDefault, nullptr);
     const int fd = signalWriteEnd.load();
     if (fd >= 0) {
@@ -64,8 +68,8 @@ TerminationSignals::TerminationSignals(QObject* parent)
 
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
-    // The others wait while one is handled, then find their default action: the second ends
-    // the process. Interrupted system calls resume.
+    // The others wait while one is handled, then find their default action: a second kill or
+    // Ctrl+C ends the process. Interrupted system calls resume.
     sigemptyset(&action.sa_mask);
     for (int number : watched)
         sigaddset(&action.sa_mask, number);

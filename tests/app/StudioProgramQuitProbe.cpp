@@ -227,9 +227,13 @@ const Quit underTheSaveQuestion{"the event loop ended under the save question", 
     DialogHooks::install(hooks);
     studioWindowOf(newWorkDocument())->window()->close();
 }};
-Quit bySignal(const char* name, int number)
+// One signal, or a few in a row as the desktop or the terminal sends them.
+Quit bySignals(const char* name, QList<int> numbers)
 {
-    return {name, [number] { sendSignal(number); }};
+    return {name, [numbers] {
+                for (int number : numbers)
+                    sendSignal(number);
+            }};
 }
 // The real save question of the changed « Nouveau document » whose window is closed.
 const Quit bySigtermUnderTheSaveQuestion{"SIGTERM under the save question", [] {
@@ -374,9 +378,15 @@ QHash<QString, Scenario> scenarios()
              return missingUnless(studioShown(studioWindowOf(untitled)), "« Nouveau document » with unsaved changes");
          },
           underTheSaveQuestion}},
-        {QStringLiteral("WorkEditedWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySignal("SIGTERM", SIGTERM)}},
-        {QStringLiteral("WorkEditedWhenSIGINTArrives"), {editBesideAnUntitledDraft, bySignal("SIGINT", SIGINT)}},
-        {QStringLiteral("WorkEditedWhenSIGHUPArrives"), {editBesideAnUntitledDraft, bySignal("SIGHUP", SIGHUP)}},
+        {QStringLiteral("WorkEditedWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySignals("SIGTERM", {SIGTERM})}},
+        {QStringLiteral("WorkEditedWhenSIGINTArrives"), {editBesideAnUntitledDraft, bySignals("SIGINT", {SIGINT})}},
+        {QStringLiteral("WorkEditedWhenSIGHUPArrives"), {editBesideAnUntitledDraft, bySignals("SIGHUP", {SIGHUP})}},
+        // A logout sends SIGHUP right after SIGTERM; a closing terminal SIGHUP from the shell
+        // and again from the kernel.
+        {QStringLiteral("WorkEditedWhenALogoutSendsSIGTERMThenSIGHUP"),
+         {editBesideAnUntitledDraft, bySignals("SIGTERM then SIGHUP", {SIGTERM, SIGHUP})}},
+        {QStringLiteral("WorkEditedWhenAClosingTerminalSendsSIGHUPTwice"),
+         {editBesideAnUntitledDraft, bySignals("SIGHUP twice", {SIGHUP, SIGHUP})}},
         {QStringLiteral("SaveQuestionShowingWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySigtermUnderTheSaveQuestion}},
         {QStringLiteral("SavePanelShowingWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySigtermUnderTheSavePanel}},
         {QStringLiteral("SecondSIGTERMWhileTheFirstIsHandled"), {editBesideAnUntitledDraft, bySigtermTwice}},

@@ -17,7 +17,8 @@
 // a scenario's windows on screen, and quits: by the menu's « Quitter Pelmora Studio », by
 // closing the last window, by the end of the event loop alone, with documents still open
 // (one of them under its save question), or by SIGTERM, SIGINT or SIGHUP, with an edit that no
-// autosave wrote yet (also while a question or a panel shows). The program must end on its
+// autosave wrote yet (also while a question or a panel shows, and with the hang-up that
+// follows a logout's SIGTERM or a closing terminal's first hang-up). The program must end on its
 // own with exit code 0, ask no question and show no panel after the quit, keep that edit in
 // its file, and no widget may be deleted after the application object: it would crash there,
 // or at best by chance not.
@@ -168,14 +169,16 @@ INSTANTIATE_TEST_SUITE_P(
                       QuitRow{"WorkEditedWhenSIGTERMArrives", false, true, "SIGTERM", true},
                       QuitRow{"WorkEditedWhenSIGINTArrives", false, true, "SIGINT", true},
                       QuitRow{"WorkEditedWhenSIGHUPArrives", false, true, "SIGHUP", true},
+                      QuitRow{"WorkEditedWhenALogoutSendsSIGTERMThenSIGHUP", false, true, "SIGTERM then SIGHUP", true},
+                      QuitRow{"WorkEditedWhenAClosingTerminalSendsSIGHUPTwice", false, true, "SIGHUP twice", true},
                       QuitRow{"SaveQuestionShowingWhenSIGTERMArrives", false, true, "SIGTERM under the save question", true},
                       QuitRow{"SavePanelShowingWhenSIGTERMArrives", false, true, "SIGTERM under the save panel", true},
                       QuitRow{"LaunchErrorShowingWhenSIGTERMArrives", true, false, "SIGTERM under an error at the launch",
                               false, true}),
     [](const ::testing::TestParamInfo<QuitRow>& info) { return std::string(info.param.scenario); });
 
-// A second signal while the first is being handled ends the program at once, as any of them
-// did before the program watched them: a person who insists is obeyed.
+// A second kill while the first is being handled ends the program at once, as it did before
+// the program watched it: a person who insists is obeyed.
 TEST(StudioProgramSecondSignalTest, endsTheProgramAtOnce)
 {
     ProgramHome home;
