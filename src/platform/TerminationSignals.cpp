@@ -13,10 +13,13 @@
 namespace {
 
 constexpr std::array<int, 3> watched{SIGTERM, SIGINT, SIGHUP};
-// Whether the signal, coming again after the first, means "now": a kill or a Ctrl+C repeated
-// does. A hang-up does not: a closing terminal sends it twice (the shell passes it on, the
-// kernel sends its own) and a logout sends it right after SIGTERM; it is the same end.
-constexpr std::array<bool, watched.size()> insistsWhenRepeated{true, true, false};
+// A kill or a Ctrl+C: once one came, the next kill or Ctrl+C means "now". A hang-up neither
+// means it nor makes a kill mean it: a logout sends SIGTERM and SIGHUP together, and the kernel
+// delivers the hang-up first; a closing terminal sends two (the shell's, the kernel's).
+constexpr bool insists(int number)
+{
+    return number == SIGTERM || number == SIGINT;
+}
 
 // What the handler reads: all set before the handler is installed, and the descriptor
 // taken away before it is closed.
@@ -30,9 +33,10 @@ struct sigaction byDefault {};
 extern "C" void onTerminationSignal(int number)
 {
     const int savedErrno = errno;
-    for (std::size_t i = 0; i < watched.size(); ++i)
-        if (handled[i] && insistsWhenRepeated[i])
-            sigaction(watched[i], &byDefault, nullptr);
+    if (insists(number))
+        for (std::size_t i = 0; i < watched.size(); ++i)
+            if (handled[i] && insists(watched[i]))
+                sigaction(watched[i], &byDefault, nullptr);
     const int fd = signalWriteEnd.load();
     if (fd >= 0) {
         const char byte = char(number);

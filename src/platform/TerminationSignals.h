@@ -8,11 +8,12 @@ class QSocketNotifier;
 // The signals that end the program from outside — SIGTERM (logout, shutdown, kill), SIGINT
 // (Ctrl+C in its terminal), SIGHUP (its terminal closed) — handed to the event loop, so that
 // the program can end in order rather than at once. The handler only writes the signal's
-// number to a socket pair and gives SIGTERM and SIGINT back their default action: one of them
-// coming after the first signal, while it is being handled or later, ends the process at once
-// as it would unwatched. SIGHUP stays caught and changes nothing more: a closing terminal sends
-// it twice and a logout right after SIGTERM, and neither means "now". A signal ignored when
-// the watch starts stays ignored. One watch at a time, made and delivered on the main thread.
+// number to a socket pair; the event loop delivers the first. After a SIGTERM or a SIGINT, both
+// get their default action back: another one, while the end is being handled or later, ends
+// the process at once as it would unwatched. SIGHUP stays caught and changes nothing: a closing
+// terminal sends it twice (the shell's, the kernel's), and a logout sends SIGTERM and SIGHUP
+// together, the hang-up delivered first; neither means "now". A signal ignored when the watch
+// starts stays ignored. One watch at a time, made and delivered on the main thread.
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:

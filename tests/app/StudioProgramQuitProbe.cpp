@@ -381,10 +381,13 @@ QHash<QString, Scenario> scenarios()
         {QStringLiteral("WorkEditedWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySignals("SIGTERM", {SIGTERM})}},
         {QStringLiteral("WorkEditedWhenSIGINTArrives"), {editBesideAnUntitledDraft, bySignals("SIGINT", {SIGINT})}},
         {QStringLiteral("WorkEditedWhenSIGHUPArrives"), {editBesideAnUntitledDraft, bySignals("SIGHUP", {SIGHUP})}},
-        // A logout sends SIGHUP right after SIGTERM; a closing terminal SIGHUP from the shell
-        // and again from the kernel.
+        // A logout sends SIGTERM and SIGHUP together, which come in either order (the kernel
+        // delivers the lower number first); a closing terminal sends SIGHUP from the shell and
+        // again from the kernel.
         {QStringLiteral("WorkEditedWhenALogoutSendsSIGTERMThenSIGHUP"),
          {editBesideAnUntitledDraft, bySignals("SIGTERM then SIGHUP", {SIGTERM, SIGHUP})}},
+        {QStringLiteral("WorkEditedWhenALogoutsSIGHUPComesFirst"),
+         {editBesideAnUntitledDraft, bySignals("SIGHUP then SIGTERM", {SIGHUP, SIGTERM})}},
         {QStringLiteral("WorkEditedWhenAClosingTerminalSendsSIGHUPTwice"),
          {editBesideAnUntitledDraft, bySignals("SIGHUP twice", {SIGHUP, SIGHUP})}},
         {QStringLiteral("SaveQuestionShowingWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySigtermUnderTheSaveQuestion}},

@@ -170,6 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
                       QuitRow{"WorkEditedWhenSIGINTArrives", false, true, "SIGINT", true},
                       QuitRow{"WorkEditedWhenSIGHUPArrives", false, true, "SIGHUP", true},
                       QuitRow{"WorkEditedWhenALogoutSendsSIGTERMThenSIGHUP", false, true, "SIGTERM then SIGHUP", true},
+                      QuitRow{"WorkEditedWhenALogoutsSIGHUPComesFirst", false, true, "SIGHUP then SIGTERM", true},
                       QuitRow{"WorkEditedWhenAClosingTerminalSendsSIGHUPTwice", false, true, "SIGHUP twice", true},
                       QuitRow{"SaveQuestionShowingWhenSIGTERMArrives", false, true, "SIGTERM under the save question", true},
                       QuitRow{"SavePanelShowingWhenSIGTERMArrives", false, true, "SIGTERM under the save panel", true},
