@@ -72,8 +72,8 @@ TerminationSignals::TerminationSignals(QObject* parent)
 
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
-    // The others wait while one is handled, then find their default action: a second kill or
-    // Ctrl+C ends the process. Interrupted system calls resume.
+    // The watched signals wait while one is handled, so that one sent with it finds the action
+    // that handler left. Interrupted system calls resume.
     sigemptyset(&action.sa_mask);
     for (int number : watched)
         sigaddset(&action.sa_mask, number);
