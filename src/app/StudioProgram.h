@@ -9,7 +9,9 @@ namespace StudioProgram {
 
 // Hands the files of the command line to an instance already running and returns 0, or
 // starts this one (document types, studio window, application delegate, the files) and runs
-// the event loop until the application quits; returns the loop's exit code.
+// the event loop until the application quits or SIGTERM, SIGINT or SIGHUP ends the loop (the
+// documents with a file then keep their pending changes, written in place; untitled ones are
+// closed without a question); returns the loop's exit code.
 int run();
 
 } // namespace StudioProgram

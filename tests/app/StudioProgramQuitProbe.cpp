@@ -1,14 +1,17 @@
 // A program built like pelmora-studio's main() (the application object on main's stack, then
 // StudioProgram::run()), for StudioProgramQuitTest: it brings the windows of one scenario on
 // screen, quits through the application's own quit command (the « Quitter Pelmora Studio »
-// action of the main menu), by closing the last window, by ending the event loop, or by ending
-// it under a document's save question, and reports on stdout what it saw:
+// action of the main menu), by closing the last window, by ending the event loop, by ending
+// it under a document's save question, or by sending itself SIGTERM, SIGINT or SIGHUP (as a
+// logout, Ctrl+C or a closed terminal would), and reports on stdout what it saw:
 //   reached: <scenario>              the scenario's windows were there when it quit
 //   not reached: <what>              what did not come on screen
 //   quit: <how>                      the event loop ended after that quit
+//   second signal: SIGTERM           sent while the first was being handled (the loop ended)
 //   destroyed after the application: <class>   a widget deleted once QApplication was gone
 // Usage: StudioProgramQuitProbe --scenario=<name> [files to open, as on the command line].
-// Any question asked along the way is answered at once and reported as "question: <text>".
+// Any question asked along the way is answered at once and reported as "question: <text>",
+// any open, save, colour or font panel as "panel: <title>".
 
 #include "app/AppDelegate.h"
 #include "app/MainMenu.h"
@@ -39,6 +42,8 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -150,8 +155,58 @@ DialogHooks::Hooks reportedQuestions();
 // How a scenario ends the program: what the report says, and the deed.
 struct Quit {
     const char* how;
-    void (*act)();
+    std::function<void()> act;
 };
+
+void reached(const QString& name, const Quit& quit)
+{
+    say(QStringLiteral("reached: ") + name);
+    quitRequested = QString::fromUtf8(quit.how);
+}
+
+// The work handed over on the command line.
+PlmWorkDocument* workWithFile()
+{
+    for (PlmWorkDocument* work : workDocuments())
+        if (!work->filePath().isEmpty())
+            return work;
+    return nullptr;
+}
+
+// The name the work's map takes by the edit that no autosave writes (as the test names it).
+const QString editedMapName = QStringLiteral("Croquis retouché");
+
+// Sent as the desktop or the terminal would; the work's edit must still wait for its autosave.
+void sendSignal(int number)
+{
+    if (PlmWorkDocument* work = workWithFile(); work && !work->isDocumentEdited())
+        say(QStringLiteral("not reached: the work's edit still unsaved"));
+    std::raise(number);
+}
+
+// SIGTERM comes from the loop of the question or panel just shown.
+void sigtermWhileShown()
+{
+    QTimer::singleShot(0, qApp, [] {
+        const QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            say(QStringLiteral("not reached: the question or panel on screen"));
+        sendSignal(SIGTERM);
+    });
+}
+
+// The first call is answered by the real dialog, on screen in its own loop, under which
+// SIGTERM comes; any later one as before.
+template <typename Hook>
+Hook realFirstUnderSigterm(const Hook& real, const Hook& later)
+{
+    return [real, later, shown = std::make_shared<bool>(false)](const auto&... arguments) {
+        if (std::exchange(*shown, true))
+            return later(arguments...);
+        sigtermWhileShown();
+        return real(arguments...);
+    };
+}
 const Quit byTheMenu{"Quitter Pelmora Studio", [] { trigger("terminate:"); }};
 const Quit byClosingTheLastWindow{"closing the last window", [] { onlyWindow()->close(); }};
 // As when the desktop ends the program: no window is closed and no question asked, the loop
@@ -172,12 +227,51 @@ const Quit underTheSaveQuestion{"the event loop ended under the save question", 
     DialogHooks::install(hooks);
     studioWindowOf(newWorkDocument())->window()->close();
 }};
+// One signal, or a few in a row as the desktop or the terminal sends them.
+Quit bySignals(const char* name, QList<int> numbers)
+{
+    return {name, [numbers] {
+                for (int number : numbers)
+                    sendSignal(number);
+            }};
+}
+// The real save question of the changed « Nouveau document » whose window is closed.
+const Quit bySigtermUnderTheSaveQuestion{"SIGTERM under the save question", [] {
+    DialogHooks::Hooks hooks = reportedQuestions();
+    hooks.askSaveChanges = DialogHooks::defaultHooks().askSaveChanges; // asks through the alert
+    hooks.alert = realFirstUnderSigterm(DialogHooks::defaultHooks().alert, hooks.alert);
+    DialogHooks::install(hooks);
+    studioWindowOf(newWorkDocument())->window()->close();
+}};
+// The real « Enregistrer sous » panel of the work.
+const Quit bySigtermUnderTheSavePanel{"SIGTERM under the save panel", [] {
+    DialogHooks::Hooks hooks = reportedQuestions();
+    hooks.savePanel = realFirstUnderSigterm(DialogHooks::defaultHooks().savePanel, hooks.savePanel);
+    DialogHooks::install(hooks);
+    workWithFile()->saveDocumentAs();
+}};
+// The second comes while the end of the loop is being handled.
+const Quit bySigtermTwice{"SIGTERM twice", [] {
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] {
+        say(QStringLiteral("second signal: SIGTERM"));
+        std::raise(SIGTERM);
+    });
+    sendSignal(SIGTERM);
+}};
+// The file that could not be read is reported before the program's loop runs: the real
+// alert shows in a loop of its own, under which SIGTERM comes.
+const Quit bySigtermUnderALaunchError{"SIGTERM under an error at the launch", [] {
+    say(QStringLiteral("not reached: the error at the launch"));
+    QCoreApplication::exit(2);
+}};
 
 // What a scenario brings on screen once the program shows what the command line opened, and
-// how it then quits. `bring` names what did not come, or gives nothing.
+// how it then quits. `bring` names what did not come, or gives nothing. `beforeLaunch` runs
+// before the program starts, with the scenario's name.
 struct Scenario {
     std::function<QString()> bring;
     Quit quit = byTheMenu;
+    std::function<void(const QString&)> beforeLaunch = {};
 };
 
 QString missingUnless(bool reached, const char* what)
@@ -192,6 +286,22 @@ QHash<QString, Scenario> scenarios()
         StudioWindowController* studio = studioWindow();
         studio->perform(QStringLiteral("exportCarte:"), nullptr);
         return missingUnless(studio->carte() && shown(studio->carte()->exportPanel()), "export panel");
+    };
+    // The work gets an edit that only autosave would write, and later (its delay is made
+    // long enough that nothing else can), beside a « Nouveau document » with a change.
+    const auto editBesideAnUntitledDraft = [] {
+        PlmWorkDocument* work = workWithFile();
+        if (!work)
+            return QStringLiteral("the work handed over");
+        work->setAutosaveDelay(int(std::chrono::milliseconds(std::chrono::hours(1)).count()));
+        work->updateWork(QStringLiteral("Renommer"), [](PlmWork& edited) { edited.map.name = editedMapName; });
+        trigger("newStudioDocument:");
+        PlmWorkDocument* draft = newWorkDocument();
+        if (!draft)
+            return QStringLiteral("« Nouveau document »");
+        draft->updateChangeCount(Document::ChangeType::Done);
+        return missingUnless(work->isDocumentEdited() && work->isAutosaveScheduled() && studioShown(studioWindowOf(draft)),
+                             "an edit not yet autosaved beside a changed « Nouveau document »");
     };
     const auto newFondBesideTheWork = [] {
         trigger("newFondDocument:");
@@ -268,6 +378,34 @@ QHash<QString, Scenario> scenarios()
              return missingUnless(studioShown(studioWindowOf(untitled)), "« Nouveau document » with unsaved changes");
          },
           underTheSaveQuestion}},
+        {QStringLiteral("WorkEditedWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySignals("SIGTERM", {SIGTERM})}},
+        {QStringLiteral("WorkEditedWhenSIGINTArrives"), {editBesideAnUntitledDraft, bySignals("SIGINT", {SIGINT})}},
+        {QStringLiteral("WorkEditedWhenSIGHUPArrives"), {editBesideAnUntitledDraft, bySignals("SIGHUP", {SIGHUP})}},
+        // A logout sends SIGTERM and SIGHUP together, which come in either order (the kernel
+        // delivers the lower number first); a closing terminal sends SIGHUP from the shell and
+        // again from the kernel.
+        {QStringLiteral("WorkEditedWhenALogoutSendsSIGTERMThenSIGHUP"),
+         {editBesideAnUntitledDraft, bySignals("SIGTERM then SIGHUP", {SIGTERM, SIGHUP})}},
+        {QStringLiteral("WorkEditedWhenALogoutsSIGHUPComesFirst"),
+         {editBesideAnUntitledDraft, bySignals("SIGHUP then SIGTERM", {SIGHUP, SIGTERM})}},
+        {QStringLiteral("WorkEditedWhenAClosingTerminalSendsSIGHUPTwice"),
+         {editBesideAnUntitledDraft, bySignals("SIGHUP twice", {SIGHUP, SIGHUP})}},
+        {QStringLiteral("SaveQuestionShowingWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySigtermUnderTheSaveQuestion}},
+        {QStringLiteral("SavePanelShowingWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySigtermUnderTheSavePanel}},
+        {QStringLiteral("SecondSIGTERMWhileTheFirstIsHandled"), {editBesideAnUntitledDraft, bySigtermTwice}},
+        {QStringLiteral("LaunchErrorShowingWhenSIGTERMArrives"),
+         {nothingMore, bySigtermUnderALaunchError, [](const QString& name) {
+              DialogHooks::Hooks hooks = reportedQuestions();
+              hooks.presentError = DialogHooks::defaultHooks().presentError; // shows through the alert
+              const auto reportAgain = hooks.alert;
+              hooks.alert = [name, real = realFirstUnderSigterm(DialogHooks::defaultHooks().alert, reportAgain),
+                             first = std::make_shared<bool>(true)](const DialogHooks::Alert& alert) {
+                  if (std::exchange(*first, false))
+                      reached(name, bySigtermUnderALaunchError);
+                  return real(alert);
+              };
+              DialogHooks::install(hooks);
+          }}},
         {QStringLiteral("SymbolCatalogueShown"),
          {[] {
              SymbolPickerLauncher::Request request;
@@ -283,6 +421,8 @@ QHash<QString, Scenario> scenarios()
 // library window for a library, the studio window for a work document.
 void actWhenLaunched(const QString& name, const Scenario& scenario)
 {
+    if (!quitRequested.isEmpty())
+        return; // already ending, from the launch
     const QStringList files = QCoreApplication::arguments().mid(1);
     const bool library = std::any_of(files.begin(), files.end(), [](const QString& f) { return f.endsWith(".plmlibrary"); });
     const bool document = std::any_of(files.begin(), files.end(), [](const QString& f) { return f.endsWith(".plm"); });
@@ -292,8 +432,7 @@ void actWhenLaunched(const QString& name, const Scenario& scenario)
         say(QStringLiteral("not reached: ") + missing);
         return QCoreApplication::exit(2);
     }
-    say(QStringLiteral("reached: ") + name);
-    quitRequested = QString::fromUtf8(scenario.quit.how);
+    reached(name, scenario.quit);
     scenario.quit.act();
 }
 
@@ -315,10 +454,22 @@ DialogHooks::Hooks reportedQuestions()
         say(QStringLiteral("question: save ") + name);
         return DialogHooks::SaveChangesAnswer::DontSave;
     };
-    hooks.openPanel = [](const DialogHooks::OpenPanelRequest&) { return std::optional<QStringList>(); };
-    hooks.savePanel = [](const DialogHooks::SavePanelRequest&) { return std::optional<DialogHooks::SavePanelResult>(); };
-    hooks.colorPanel = [](const QColor&, const QString&, QWidget*) { return std::optional<QColor>(); };
-    hooks.fontPanel = [](const QFont&, const QString&, QWidget*) { return std::optional<QFont>(); };
+    hooks.openPanel = [](const DialogHooks::OpenPanelRequest& request) {
+        say(QStringLiteral("panel: ") + request.title);
+        return std::optional<QStringList>();
+    };
+    hooks.savePanel = [](const DialogHooks::SavePanelRequest& request) {
+        say(QStringLiteral("panel: ") + request.title);
+        return std::optional<DialogHooks::SavePanelResult>();
+    };
+    hooks.colorPanel = [](const QColor&, const QString& title, QWidget*) {
+        say(QStringLiteral("panel: couleurs ") + title);
+        return std::optional<QColor>();
+    };
+    hooks.fontPanel = [](const QFont&, const QString& title, QWidget*) {
+        say(QStringLiteral("panel: polices ") + title);
+        return std::optional<QFont>();
+    };
     return hooks;
 }
 
@@ -353,6 +504,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "unknown scenario: %s\n", qPrintable(name));
             return 64;
         }
+        if (scenario.beforeLaunch)
+            scenario.beforeLaunch(name);
         QTimer::singleShot(0, &app, [name, scenario] { actWhenLaunched(name, scenario); });
 
         exitCode = StudioProgram::run();

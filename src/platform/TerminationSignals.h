@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+
+class QSocketNotifier;
+
+// The signals that end the program from outside — SIGTERM (logout, shutdown, kill), SIGINT
+// (Ctrl+C in its terminal), SIGHUP (its terminal closed) — handed to the event loop, so that
+// the program can end in order rather than at once. The handler only writes the signal's
+// number to a socket pair; the event loop delivers the first. After a SIGTERM or a SIGINT, both
+// get their default action back: another one, while the end is being handled or later, ends
+// the process at once as it would unwatched. SIGHUP stays caught and changes nothing: a closing
+// terminal sends it twice (the shell's, the kernel's), and a logout sends SIGTERM and SIGHUP
+// together, the hang-up delivered first; neither means "now". A signal ignored when the watch
+// starts stays ignored. One watch at a time, made and delivered on the main thread.
+class TerminationSignals : public QObject {
+    Q_OBJECT
+public:
+    explicit TerminationSignals(QObject* parent = nullptr);
+    // Gives each watched signal back the action it had before the watch.
+    ~TerminationSignals() override;
+    TerminationSignals(const TerminationSignals&) = delete;
+    TerminationSignals& operator=(const TerminationSignals&) = delete;
+
+    // SIGTERM, SIGINT, SIGHUP.
+    static QList<int> watchedSignals();
+    // The signal delivered, or 0 while none came.
+    int received() const { return received_; }
+
+signals:
+    // Once, from the event loop, for the first signal.
+    void terminationRequested(int signalNumber);
+
+private:
+    void deliver();
+
+    int readEnd_ = -1;
+    int writeEnd_ = -1;
+    QSocketNotifier* notifier_ = nullptr;
+    int received_ = 0;
+};

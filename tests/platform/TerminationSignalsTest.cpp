@@ -1,0 +1,137 @@
+#include "platform/TerminationSignals.h"
+#include "support/EventWait.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <map>
+
+// The watch runs in this test's own process: a signal it failed to catch ends the test.
+
+namespace {
+
+struct sigaction actionOf(int number)
+{
+    struct sigaction action {};
+    sigaction(number, nullptr, &action);
+    return action;
+}
+
+bool actsAs(int number, void (*handler)(int))
+{
+    const struct sigaction action = actionOf(number);
+    return !(action.sa_flags & SA_SIGINFO) && action.sa_handler == handler;
+}
+
+void setAction(int number, void (*handler)(int))
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    sigaction(number, &action, nullptr);
+}
+
+volatile std::sig_atomic_t ownHandlerCalls = 0;
+extern "C" void ownHandler(int)
+{
+    ownHandlerCalls = ownHandlerCalls + 1;
+}
+
+// Every watched signal starts with its default action, whatever the test runner left (a
+// runner started under nohup ignores SIGHUP), and gets back the runner's afterwards.
+class TerminationSignalsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (int number : TerminationSignals::watchedSignals()) {
+            runners[number] = actionOf(number);
+            setAction(number, SIG_DFL);
+        }
+    }
+    void TearDown() override
+    {
+        for (const auto& [number, action] : runners)
+            sigaction(number, &action, nullptr);
+    }
+
+    // What the watch delivered, in order.
+    QList<int> delivered;
+    void record(TerminationSignals& watch)
+    {
+        QObject::connect(&watch, &TerminationSignals::terminationRequested, [this](int number) { delivered << number; });
+    }
+
+private:
+    std::map<int, struct sigaction> runners;
+};
+
+// Signals in the order they come; the first is the one delivered.
+struct SignalRow {
+    const char* name;
+    QList<int> numbers;
+    bool killOrCtrlCEndsItAfter; // a kill or a Ctrl+C coming then ends the process at once
+};
+
+void PrintTo(const SignalRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
+class TerminationSignalsDeliveryTest : public TerminationSignalsTest, public ::testing::WithParamInterface<SignalRow> {};
+
+} // namespace
+
+TEST_P(TerminationSignalsDeliveryTest, theFirstIsDeliveredByTheEventLoopAndOnlyAKillOrCtrlCMeansNow)
+{
+    const SignalRow& row = GetParam();
+    TerminationSignals watch;
+    record(watch);
+
+    // The process lives on: the handler only took note, and the event loop delivers.
+    for (int number : row.numbers)
+        ASSERT_EQ(std::raise(number), 0);
+    EXPECT_TRUE(delivered.isEmpty());
+    EXPECT_EQ(watch.received(), 0);
+    EXPECT_EQ(actsAs(SIGTERM, SIG_DFL), row.killOrCtrlCEndsItAfter);
+    EXPECT_EQ(actsAs(SIGINT, SIG_DFL), row.killOrCtrlCEndsItAfter);
+    EXPECT_FALSE(actsAs(SIGHUP, SIG_DFL));
+
+    ASSERT_TRUE(waitUntil([&] { return !delivered.isEmpty(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(delivered, QList<int>{row.numbers.first()});
+    EXPECT_EQ(watch.received(), row.numbers.first());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, TerminationSignalsDeliveryTest,
+    ::testing::Values(SignalRow{"SIGTERM", {SIGTERM}, true}, SignalRow{"SIGINT", {SIGINT}, true},
+                      SignalRow{"SIGHUP", {SIGHUP}, false},
+                      // A closing terminal: the shell's hang-up, then the kernel's.
+                      SignalRow{"SIGHUPTwice", {SIGHUP, SIGHUP}, false},
+                      // A logout, as the kernel delivers it (the lower number first), or not.
+                      SignalRow{"SIGHUPThenSIGTERM", {SIGHUP, SIGTERM}, true},
+                      SignalRow{"SIGTERMThenSIGHUP", {SIGTERM, SIGHUP}, true}),
+    [](const ::testing::TestParamInfo<SignalRow>& info) { return std::string(info.param.name); });
+
+TEST_F(TerminationSignalsTest, anIgnoredSignalStaysIgnoredAndEachActionComesBackAfterTheWatch)
+{
+    setAction(SIGHUP, SIG_IGN);
+    setAction(SIGTERM, ownHandler);
+    {
+        TerminationSignals watch;
+        record(watch);
+        EXPECT_TRUE(actsAs(SIGHUP, SIG_IGN));
+        // The socket keeps the order: an ignored SIGHUP noted would come first.
+        ASSERT_EQ(std::raise(SIGHUP), 0);
+        ASSERT_EQ(std::raise(SIGTERM), 0);
+        ASSERT_TRUE(waitUntil([&] { return !delivered.isEmpty(); }));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(delivered, QList<int>{SIGTERM});
+        EXPECT_EQ(ownHandlerCalls, 0);
+    }
+    EXPECT_TRUE(actsAs(SIGHUP, SIG_IGN));
+    EXPECT_TRUE(actsAs(SIGTERM, ownHandler));
+    EXPECT_TRUE(actsAs(SIGINT, SIG_DFL));
+    ASSERT_EQ(std::raise(SIGTERM), 0);
+    EXPECT_EQ(ownHandlerCalls, 1);
+}
