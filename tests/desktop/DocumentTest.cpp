@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -304,15 +305,21 @@ TEST_F(DocumentTest, ALongReadShowsTheBusyCursorUntilItEnds)
     writeBytes(file, "contenu");
     doc->backgroundReads = true;
     doc->readGate = std::make_shared<QSemaphore>();
+    // The read is held until the cursor shows (or long past its delay): a loaded machine may
+    // run the cursor's timer late, and a read let go too early would not show it.
     std::optional<Qt::CursorShape> seen;
+    QElapsedTimer held;
+    held.start();
     QTimer probe;
-    probe.setSingleShot(true);
     QObject::connect(&probe, &QTimer::timeout, [&] {
         if (const QCursor* cursor = QGuiApplication::overrideCursor())
             seen = cursor->shape();
-        doc->readGate->release();
+        if (seen || held.elapsed() > 20 * Document::busyIndicationDelayMs) {
+            probe.stop();
+            doc->readGate->release();
+        }
     });
-    probe.start(Document::busyIndicationDelayMs + 100);
+    probe.start(20);
     ASSERT_TRUE(doc->readFromFile(file, fakeTextType));
     EXPECT_EQ(seen, Qt::BusyCursor);
     EXPECT_EQ(doc->text, QStringLiteral("contenu"));
