@@ -103,8 +103,9 @@ private:
     std::unordered_map<std::string_view, QString> m_names;
 };
 
-// What the zones' names need once every feature is read: the properties of each feature that
-// gave entities, with the range of its entities, and whether any feature has a name property.
+// What the zones' names need once every feature is read: whether any feature has a name
+// property, and until one has, the properties of each feature that gave entities, with the
+// range of its entities.
 struct FeatureNames {
     bool named = false;
     QList<PlmNameColumn::Row> properties;
@@ -283,7 +284,12 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
                 break;
             }
         }
-        featureNames.named = featureNames.named || name;
+        if (name && !featureNames.named) {
+            // One name property names the file's zones: no name column will be looked for.
+            featureNames.named = true;
+            featureNames.properties.clear();
+            featureNames.entities.clear();
+        }
         const qsizetype first = builder.entities.size();
         if (!prepared) {
             addGeometry(geometry, id, name, attributes, featureStyle, builder);
@@ -292,7 +298,7 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
         } else if (prepared->geometries) {
             addEntities(*prepared->geometries, id, name, attributes, featureStyle, builder);
         }
-        if (builder.entities.size() > first) {
+        if (!featureNames.named && builder.entities.size() > first) {
             PlmNameColumn::Row values = attributes;
             for (const QString& key : std::as_const(nulls))
                 values.insert(key, QString());
