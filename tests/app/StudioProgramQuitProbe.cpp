@@ -2,12 +2,11 @@
 // StudioProgram::run()), for StudioProgramQuitTest: it brings the windows of one scenario on
 // screen, quits through the application's own quit command (the « Quitter Pelmora Studio »
 // action of the main menu), by closing the last window, by ending the event loop, by ending
-// it under a document's save question, or by sending itself SIGTERM, SIGINT or SIGHUP (as a
-// logout, Ctrl+C or a closed terminal would), and reports on stdout what it saw:
+// it under a document's save question, or by sending itself SIGTERM (as a logout or kill
+// would), and reports on stdout what it saw:
 //   reached: <scenario>              the scenario's windows were there when it quit
 //   not reached: <what>              what did not come on screen
 //   quit: <how>                      the event loop ended after that quit
-//   second signal: SIGTERM           sent while the first was being handled (the loop ended)
 //   destroyed after the application: <class>   a widget deleted once QApplication was gone
 // Usage: StudioProgramQuitProbe --scenario=<name> [files to open, as on the command line].
 // Any question asked along the way is answered at once and reported as "question: <text>",
@@ -227,14 +226,7 @@ const Quit underTheSaveQuestion{"the event loop ended under the save question", 
     DialogHooks::install(hooks);
     studioWindowOf(newWorkDocument())->window()->close();
 }};
-// One signal, or a few in a row as the desktop or the terminal sends them.
-Quit bySignals(const char* name, QList<int> numbers)
-{
-    return {name, [numbers] {
-                for (int number : numbers)
-                    sendSignal(number);
-            }};
-}
+const Quit bySigterm{"SIGTERM", [] { sendSignal(SIGTERM); }};
 // The real save question of the changed « Nouveau document » whose window is closed.
 const Quit bySigtermUnderTheSaveQuestion{"SIGTERM under the save question", [] {
     DialogHooks::Hooks hooks = reportedQuestions();
@@ -249,14 +241,6 @@ const Quit bySigtermUnderTheSavePanel{"SIGTERM under the save panel", [] {
     hooks.savePanel = realFirstUnderSigterm(DialogHooks::defaultHooks().savePanel, hooks.savePanel);
     DialogHooks::install(hooks);
     workWithFile()->saveDocumentAs();
-}};
-// The second comes while the end of the loop is being handled.
-const Quit bySigtermTwice{"SIGTERM twice", [] {
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] {
-        say(QStringLiteral("second signal: SIGTERM"));
-        std::raise(SIGTERM);
-    });
-    sendSignal(SIGTERM);
 }};
 // The file that could not be read is reported before the program's loop runs: the real
 // alert shows in a loop of its own, under which SIGTERM comes.
@@ -378,21 +362,9 @@ QHash<QString, Scenario> scenarios()
              return missingUnless(studioShown(studioWindowOf(untitled)), "« Nouveau document » with unsaved changes");
          },
           underTheSaveQuestion}},
-        {QStringLiteral("WorkEditedWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySignals("SIGTERM", {SIGTERM})}},
-        {QStringLiteral("WorkEditedWhenSIGINTArrives"), {editBesideAnUntitledDraft, bySignals("SIGINT", {SIGINT})}},
-        {QStringLiteral("WorkEditedWhenSIGHUPArrives"), {editBesideAnUntitledDraft, bySignals("SIGHUP", {SIGHUP})}},
-        // A logout sends SIGTERM and SIGHUP together, which come in either order (the kernel
-        // delivers the lower number first); a closing terminal sends SIGHUP from the shell and
-        // again from the kernel.
-        {QStringLiteral("WorkEditedWhenALogoutSendsSIGTERMThenSIGHUP"),
-         {editBesideAnUntitledDraft, bySignals("SIGTERM then SIGHUP", {SIGTERM, SIGHUP})}},
-        {QStringLiteral("WorkEditedWhenALogoutsSIGHUPComesFirst"),
-         {editBesideAnUntitledDraft, bySignals("SIGHUP then SIGTERM", {SIGHUP, SIGTERM})}},
-        {QStringLiteral("WorkEditedWhenAClosingTerminalSendsSIGHUPTwice"),
-         {editBesideAnUntitledDraft, bySignals("SIGHUP twice", {SIGHUP, SIGHUP})}},
+        {QStringLiteral("WorkEditedWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySigterm}},
         {QStringLiteral("SaveQuestionShowingWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySigtermUnderTheSaveQuestion}},
         {QStringLiteral("SavePanelShowingWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySigtermUnderTheSavePanel}},
-        {QStringLiteral("SecondSIGTERMWhileTheFirstIsHandled"), {editBesideAnUntitledDraft, bySigtermTwice}},
         {QStringLiteral("LaunchErrorShowingWhenSIGTERMArrives"),
          {nothingMore, bySigtermUnderALaunchError, [](const QString& name) {
               DialogHooks::Hooks hooks = reportedQuestions();
