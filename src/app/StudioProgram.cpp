@@ -3,6 +3,8 @@
 #include "app/AppDelegate.h"
 #include "app/PlmWorkDocument.h"
 #include "app/StudioWindowCommands.h"
+#include "desktop/DialogHooks.h"
+#include "desktop/DocumentController.h"
 #include "platform/InstanceChannel.h"
 #include "platform/TerminationSignals.h"
 
@@ -10,10 +12,14 @@
 
 namespace {
 
-// Ends the program's loop and any question's or panel's loop running inside it; the
-// documents still open then take their pending changes as the loop ends, without a question.
-void endTheEventLoop()
+// Ends the program as « Quitter » would, with nobody to answer: the edits in progress are
+// taken, no question or panel shows any more (one showing is closed unanswered), and the
+// program's loop ends, with any question's or panel's loop running inside it; the documents
+// still open then take their pending changes as the loop ends.
+void endOnSignal()
 {
+    DialogHooks::setUnattended(true);
+    DocumentController::shared().commitEditsBeforeQuit();
     QCoreApplication::exit(0);
 }
 
@@ -30,9 +36,11 @@ int StudioProgram::run()
     channel.listen();
 
     // A logout, a shutdown, kill, Ctrl+C or a closed terminal ends the program as the end of
-    // its event loop does, with exit code 0, rather than at once with the last edits.
+    // its event loop does, with exit code 0, rather than at once with the last edits. The
+    // signals are taken so until the process has exited, its settings written.
     TerminationSignals terminationSignals;
-    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, qApp, endTheEventLoop);
+    terminationSignals.holdUntilExit();
+    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, qApp, endOnSignal);
 
     PlmWorkDocument::registerDocumentTypes();
     StudioWindowCommands::install();
@@ -45,6 +53,10 @@ int StudioProgram::run()
     // A signal delivered during the launch (in a document read's loop or under a question)
     // ended only that loop: the program's own ends as soon as it runs.
     if (terminationSignals.received())
-        QMetaObject::invokeMethod(qApp, endTheEventLoop, Qt::QueuedConnection);
-    return QApplication::exec();
+        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    const int status = QApplication::exec();
+    // The loop has ended: whatever happens now shows no window.
+    DialogHooks::setUnattended(true);
+    // A document that could not be written at the end was reported on the standard error.
+    return DocumentController::shared().refusedWritesAtQuit() > 0 ? 1 : status;
 }

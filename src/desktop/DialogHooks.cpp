@@ -9,6 +9,11 @@
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
 
 namespace DialogHooks {
 namespace {
@@ -216,7 +221,62 @@ Hooks merged(const Hooks& first, const Hooks& second)
     return hooks;
 }
 
+bool& unattendedFlag()
+{
+    static bool unattended = false;
+    return unattended;
+}
+
+void writeUnattended(const QString& message, const QString& detail = {})
+{
+    std::fprintf(stderr, "%s\n", unattendedLine(detail.isEmpty() ? message : message + QLatin1Char(' ') + detail)
+                                    .toLocal8Bit()
+                                    .constData());
+    std::fflush(stderr);
+}
+
+// Answers as a dialog closed unanswered does: the last button, no choice, no file.
+Hooks unattendedHooks()
+{
+    Hooks hooks;
+    hooks.alert = [](const Alert& alert) {
+        writeUnattended(alert.message, alert.informativeText);
+        return std::max(int(alert.buttons.size()) - 1, 0);
+    };
+    hooks.sheet = [](const Alert& alert, std::function<void(int)> completion) {
+        writeUnattended(alert.message, alert.informativeText);
+        if (completion)
+            completion(std::max(int(alert.buttons.size()) - 1, 0));
+    };
+    hooks.presentError = [](const QString& message, QWidget*) {
+        const qsizetype split = message.indexOf(QStringLiteral("\n\n"));
+        writeUnattended(split < 0 ? message : message.left(split), split < 0 ? QString() : message.mid(split + 2));
+    };
+    hooks.askSaveChanges = [](const QString&, QWidget*) { return SaveChangesAnswer::Cancel; };
+    hooks.openPanel = [](const OpenPanelRequest&) { return std::optional<QStringList>(); };
+    hooks.savePanel = [](const SavePanelRequest&) { return std::optional<SavePanelResult>(); };
+    hooks.colorPanel = [](const QColor&, const QString&, QWidget*) { return std::optional<QColor>(); };
+    hooks.fontPanel = [](const QFont&, const QString&, QWidget*) { return std::optional<QFont>(); };
+    return hooks;
+}
+
 } // namespace
+
+bool setUnattended(bool unattended)
+{
+    return std::exchange(unattendedFlag(), unattended);
+}
+
+bool isUnattended()
+{
+    return unattendedFlag();
+}
+
+QString unattendedLine(const QString& message)
+{
+    // One line a report, as a journal keeps them.
+    return QStringLiteral("Pelmora Studio : ") + QString(message).replace(QRegularExpression(QStringLiteral("\\s*\n\\s*")), QStringLiteral(" "));
+}
 
 void setFallbackHooks(const Hooks& hooks)
 {
@@ -225,6 +285,8 @@ void setFallbackHooks(const Hooks& hooks)
 
 Hooks current()
 {
+    if (unattendedFlag())
+        return unattendedHooks();
     return merged(installed(), fallbackHooks());
 }
 

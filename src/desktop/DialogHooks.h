@@ -95,6 +95,15 @@ Hooks defaultHooks();
 // The hooks in force (a copy); every missing member of an installed set falls back to the default.
 Hooks current();
 void install(const Hooks& hooks);
+
+// Once nobody is there to answer (the program's event loop has ended, or ends on a signal), no
+// window may show: every question and panel is answered at once as if closed unanswered, and
+// what an alert or an error would say goes to the standard error output instead. Takes
+// precedence over every installed hook. Returns the previous setting.
+bool setUnattended(bool unattended);
+bool isUnattended();
+// The line an unattended alert or error writes: the program's name, then the text.
+QString unattendedLine(const QString& message);
 // Replaces what members missing from the installed set fall back to (the real dialogs unless
 // changed); test programs make every unanswered question return at once instead of blocking.
 void setFallbackHooks(const Hooks& hooks);

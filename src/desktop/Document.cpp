@@ -439,7 +439,7 @@ bool Document::isAutosaveScheduled() const
     return autosaveTimer_->isActive();
 }
 
-bool Document::autosave()
+bool Document::writeInPlace(QString* error)
 {
     autosaveTimer_->stop();
     waitForBackgroundSave();
@@ -447,11 +447,16 @@ bool Document::autosave()
         return true;
     if (filePath_.isEmpty() || !autosavesInPlace())
         return false;
+    return saveToFile(filePath_, fileType_, SaveOperation::Autosave, error);
+}
+
+bool Document::autosave()
+{
     QString error;
-    if (saveToFile(filePath_, fileType_, SaveOperation::Autosave, &error))
+    if (writeInPlace(&error))
         return true;
     // The same refusal on every keystroke would be noise: it is shown once.
-    if (error != lastReportedError_) {
+    if (!error.isEmpty() && error != lastReportedError_) {
         lastReportedError_ = error;
         presentError(error);
     }

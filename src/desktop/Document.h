@@ -111,6 +111,9 @@ public:
     bool isAutosaveScheduled() const;
     // Writes in place now when needed; true when nothing is left unsaved on disk.
     bool autosave();
+    // The same write, showing nothing: false when changes are left unsaved, with the French
+    // message when the write was refused (none for a document without a file).
+    bool writeInPlace(QString* error);
     QString lastWriteError() const { return lastWriteError_; }
 
     // Saving in place without holding the window: the content is snapshot on this thread,

@@ -1,5 +1,6 @@
 #include "desktop/DocumentController.h"
 
+#include "desktop/DialogHooks.h"
 #include "desktop/Document.h"
 #include "platform/DocumentType.h"
 #include "desktop/DocumentWindowController.h"
@@ -9,6 +10,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QWidget>
+
+#include <cstdio>
 
 namespace {
 
@@ -243,15 +246,35 @@ void DocumentController::closeAllDocuments()
         d->close();
 }
 
-void DocumentController::closeDocumentsAtQuit()
+void DocumentController::commitEditsBeforeQuit()
 {
     const QList<Document*> docs = documents_;
+    for (Document* d : docs)
+        if (!d->isClosed())
+            d->prepareToSave(); // a refused text stays unsaved: nobody can be asked about it
+}
+
+void DocumentController::closeDocumentsAtQuit()
+{
+    // Past the loop's end nothing is asked and nothing shows, whatever a document does.
+    const bool wasUnattended = DialogHooks::setUnattended(true);
+    const QList<Document*> docs = documents_;
     for (Document* d : docs) {
-        // Past the loop's end nothing is asked: a document with a file takes its pending
-        // changes in place, as autosave would have; any other was asked about before the loop
-        // ended, or never could be.
-        d->autosave();
+        // A document with a file takes its pending changes in place, as autosave would have;
+        // any other was asked about before the loop ended, or never could be.
+        QString error;
+        if (!d->writeInPlace(&error) && !error.isEmpty()) {
+            ++refusedWritesAtQuit_;
+            std::fprintf(stderr, "%s\n", refusedWriteLine(d->displayName(), error).toLocal8Bit().constData());
+            std::fflush(stderr);
+        }
         d->close();
         delete d;
     }
+    DialogHooks::setUnattended(wasUnattended);
+}
+
+QString DocumentController::refusedWriteLine(const QString& displayName, const QString& error)
+{
+    return DialogHooks::unattendedLine(QStringLiteral("« %1 » : %2").arg(displayName, error));
 }

@@ -63,11 +63,19 @@ public:
     bool reviewUnsavedDocumentsBeforeQuit();
     // Closes every document without asking.
     void closeAllDocuments();
+    // Before the program ends without a question (on a signal): each document ends the edit
+    // in progress in its windows as a save would, taking what was typed; a text the field
+    // refuses is left out. Nothing is asked: the caller makes the dialogs unattended first.
+    void commitEditsBeforeQuit();
     // As the application's event loop ends: every document still open writes its pending
-    // changes in place when it has a file (a failed write is reported as autosave reports
-    // it), closes without a question and is deleted with its windows, while the application
-    // still exists.
+    // changes in place when it has a file, closes without a question and is deleted with its
+    // windows, while the application still exists. No window may show any more: a refused
+    // write is written to the standard error output, with the document's name, and counted.
     void closeDocumentsAtQuit();
+    // The writes refused by closeDocumentsAtQuit: the program then ends with status 1.
+    int refusedWritesAtQuit() const { return refusedWritesAtQuit_; }
+    // The line a refused write at the end writes to the standard error output.
+    static QString refusedWriteLine(const QString& displayName, const QString& error);
 
 signals:
     void documentAdded(Document* document);
@@ -76,4 +84,5 @@ signals:
 
 private:
     QList<Document*> documents_;
+    int refusedWritesAtQuit_ = 0;
 };

@@ -95,10 +95,13 @@ TerminationSignals::~TerminationSignals()
 {
     if (writeEnd_ < 0)
         return;
-    for (std::size_t i = 0; i < watched.size(); ++i) {
-        if (handled[i])
-            sigaction(watched[i], &previous[i], nullptr);
-        handled[i] = false;
+    // Held, the handler stays with what it reads: it then only changes the actions.
+    if (!holdsUntilExit_) {
+        for (std::size_t i = 0; i < watched.size(); ++i) {
+            if (handled[i])
+                sigaction(watched[i], &previous[i], nullptr);
+            handled[i] = false;
+        }
     }
     signalWriteEnd.store(-1);
     delete notifier_;

@@ -18,7 +18,8 @@ class TerminationSignals : public QObject {
     Q_OBJECT
 public:
     explicit TerminationSignals(QObject* parent = nullptr);
-    // Gives each watched signal back the action it had before the watch.
+    // Gives each watched signal back the action it had before the watch, unless the watch holds
+    // until the process exits.
     ~TerminationSignals() override;
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;
@@ -27,6 +28,11 @@ public:
     static QList<int> watchedSignals();
     // The signal delivered, or 0 while none came.
     int received() const { return received_; }
+    // Once this watch is destroyed, the signals are still taken as while it ran, until the
+    // process exits: nothing is delivered any more, but a hang-up never kills, and a kill or a
+    // Ctrl+C kills only after a kill or a Ctrl+C. The program tears down and writes its settings
+    // after its loop has ended; a logout's signals coming then must not cut that short.
+    void holdUntilExit() { holdsUntilExit_ = true; }
 
 signals:
     // Once, from the event loop, for the first signal.
@@ -39,4 +45,5 @@ private:
     int writeEnd_ = -1;
     QSocketNotifier* notifier_ = nullptr;
     int received_ = 0;
+    bool holdsUntilExit_ = false;
 };

@@ -20,6 +20,9 @@
 #include "canvas/SymbolPickerLauncher.h"
 #include "carte/CarteWindowController.h"
 #include "catalogue/OnlineError.h"
+#include "data/DataCellField.h"
+#include "data/DataTableModel.h"
+#include "data/DataWindowController.h"
 #include "desktop/CommandRouter.h"
 #include "desktop/DialogHooks.h"
 #include "desktop/DocumentController.h"
@@ -155,6 +158,8 @@ DialogHooks::Hooks reportedQuestions();
 struct Quit {
     const char* how;
     std::function<void()> act;
+    // Once the application object is gone, before the process exits.
+    std::function<void()> afterTheApplication = {};
 };
 
 void reached(const QString& name, const Quit& quit)
@@ -163,17 +168,27 @@ void reached(const QString& name, const Quit& quit)
     quitRequested = QString::fromUtf8(quit.how);
 }
 
-// The work handed over on the command line.
-PlmWorkDocument* workWithFile()
+// The work handed over on the command line, and the base map (kept as a .plmmap).
+PlmWorkDocument* documentWithFile(bool baseMap)
 {
     for (PlmWorkDocument* work : workDocuments())
-        if (!work->filePath().isEmpty())
+        if (!work->filePath().isEmpty() && (work->fileType() == PlmWorkDocument::plmMapType()) == baseMap)
             return work;
     return nullptr;
+}
+PlmWorkDocument* workWithFile()
+{
+    return documentWithFile(false);
+}
+PlmWorkDocument* mapWithFile()
+{
+    return documentWithFile(true);
 }
 
 // The name the work's map takes by the edit that no autosave writes (as the test names it).
 const QString editedMapName = QStringLiteral("Croquis retouché");
+// What is typed in a data cell before a signal (as the test names it).
+const QString typedCell = QStringLiteral("0,5");
 
 // Sent as the desktop or the terminal would; the work's edit must still wait for its autosave.
 void sendSignal(int number)
@@ -227,6 +242,17 @@ const Quit underTheSaveQuestion{"the event loop ended under the save question", 
     studioWindowOf(newWorkDocument())->window()->close();
 }};
 const Quit bySigterm{"SIGTERM", [] { sendSignal(SIGTERM); }};
+// Nothing is changed yet: what is typed is still in its field.
+const Quit bySigtermWhileTyping{"SIGTERM while a cell is typed", [] { std::raise(SIGTERM); }};
+// A logout: the hang-up ends the loop, the kill comes while the program tears down, and a
+// closing terminal's second hang-up once the application is gone.
+const Quit byHangUpThenKillWhileEnding{
+    "SIGHUP, then SIGTERM while ending",
+    [] {
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] { std::raise(SIGTERM); });
+        sendSignal(SIGHUP);
+    },
+    [] { std::raise(SIGHUP); }};
 // The real save question of the changed « Nouveau document » whose window is closed.
 const Quit bySigtermUnderTheSaveQuestion{"SIGTERM under the save question", [] {
     DialogHooks::Hooks hooks = reportedQuestions();
@@ -286,6 +312,45 @@ QHash<QString, Scenario> scenarios()
         draft->updateChangeCount(Document::ChangeType::Done);
         return missingUnless(work->isDocumentEdited() && work->isAutosaveScheduled() && studioShown(studioWindowOf(draft)),
                              "an edit not yet autosaved beside a changed « Nouveau document »");
+    };
+    // A data cell of the work typed without Return.
+    const auto cellTyped = [] {
+        PlmWorkDocument* work = workWithFile();
+        StudioWindowController* studio = studioWindowOf(work);
+        if (!studio || !studio->selectTab(0))
+            return QStringLiteral("the data pane");
+        work->setAutosaveDelay(int(std::chrono::milliseconds(std::chrono::hours(1)).count()));
+        const PlmWork current = work->work();
+        if (current.variables.isEmpty() || current.map.entities.isEmpty())
+            return QStringLiteral("a variable of the work");
+        DataWindowController* data = studio->data;
+        const QString entity = current.map.entities.first().id;
+        const int column = data->tableModel()->column(current.variables.first().id);
+        data->selectRows({entity});
+        data->activateColumn(column);
+        const QModelIndex cell = data->tableModel()->index(data->tableModel()->row(entity), column);
+        data->table()->setCurrentIndex(cell);
+        data->table()->edit(cell);
+        QApplication::processEvents();
+        DataCellField* field = data->table()->findChild<DataCellField*>();
+        if (!field || !field->isVisible())
+            return QStringLiteral("the cell's field");
+        field->setText(typedCell);
+        return missingUnless(!work->isDocumentEdited(), "a cell typed, not yet taken");
+    };
+    // The work edited, and the base map given a variable, which only a work document keeps:
+    // its last write is refused.
+    const auto variableInTheBaseMap = [] {
+        PlmWorkDocument* work = workWithFile();
+        PlmWorkDocument* map = mapWithFile();
+        if (!work || !map)
+            return QStringLiteral("the work and the base map handed over");
+        for (PlmWorkDocument* document : {work, map})
+            document->setAutosaveDelay(int(std::chrono::milliseconds(std::chrono::hours(1)).count()));
+        work->updateWork(QStringLiteral("Renommer"), [](PlmWork& edited) { edited.map.name = editedMapName; });
+        map->updateWork(QStringLiteral("Ajouter une variable"),
+                        [](PlmWork& edited) { edited.addVariable(QStringLiteral("Densité"), PlmVariableType::number); });
+        return missingUnless(work->isDocumentEdited() && map->isDocumentEdited(), "the two documents edited");
     };
     const auto newFondBesideTheWork = [] {
         trigger("newFondDocument:");
@@ -363,6 +428,10 @@ QHash<QString, Scenario> scenarios()
          },
           underTheSaveQuestion}},
         {QStringLiteral("WorkEditedWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySigterm}},
+        {QStringLiteral("CellTypedWhenSIGTERMArrives"), {cellTyped, bySigtermWhileTyping}},
+        {QStringLiteral("WorkEditedWhenSIGHUPThenSIGTERMArrive"), {editBesideAnUntitledDraft, byHangUpThenKillWhileEnding}},
+        {QStringLiteral("BaseMapWriteRefusedWhenSIGTERMArrives"), {variableInTheBaseMap, bySigterm}},
+        {QStringLiteral("BaseMapWriteRefusedWhenTheLoopEnds"), {variableInTheBaseMap, byEndingTheLoop}},
         {QStringLiteral("SaveQuestionShowingWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySigtermUnderTheSaveQuestion}},
         {QStringLiteral("SavePanelShowingWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySigtermUnderTheSavePanel}},
         {QStringLiteral("LaunchErrorShowingWhenSIGTERMArrives"),
@@ -458,6 +527,7 @@ OnlineResponse endlessTransfer(const QUrl&, const OnlineDownloadOptions& options
 int main(int argc, char** argv)
 {
     int exitCode = 0;
+    std::function<void()> afterTheApplication;
     {
         QApplication app(argc, argv);
         QCoreApplication::setOrganizationName(QStringLiteral("Pelmora"));
@@ -480,6 +550,7 @@ int main(int argc, char** argv)
             scenario.beforeLaunch(name);
         QTimer::singleShot(0, &app, [name, scenario] { actWhenLaunched(name, scenario); });
 
+        afterTheApplication = scenario.quit.afterTheApplication;
         exitCode = StudioProgram::run();
         if (!quitRequested.isEmpty())
             say(QStringLiteral("quit: ") + quitRequested);
@@ -489,5 +560,7 @@ int main(int argc, char** argv)
         for (QWidget* widget : QApplication::allWidgets())
             watchForLateDeletion(widget);
     }
+    if (afterTheApplication)
+        afterTheApplication();
     return lateDeletions == 0 ? exitCode : 3;
 }

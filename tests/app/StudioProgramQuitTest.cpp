@@ -1,4 +1,5 @@
 #include "librarystore/PlmLibraryStore.h"
+#include "model/PlmMapCodec.h"
 #include "model/PlmWorkCodec.h"
 #include "support/EventWait.h"
 #include "support/LibraryWindowTestSupport.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -25,17 +27,29 @@
 
 namespace {
 
+// What the work's file holds afterwards of what the probe did before the quit.
+enum class Kept { nothing, editedMapName, typedCell };
+
 struct QuitRow {
     const char* scenario; // as the probe names it
     bool library;         // the library package is handed over
     bool document;        // a work document is handed over
     const char* quit;     // how the probe reports the quit
-    bool keepsEdit = false;  // the work's file holds the probe's edit afterwards
+    Kept kept = Kept::nothing;
     bool unreadable = false; // a work that cannot be read is handed over too
+    bool baseMap = false;    // a base map kept as a .plmmap is handed over too: its last write is refused
 };
 
-// The probe's edit of the work before a signal (as the probe names it).
+// The probe's edit of the work before a signal, and the text it types in a data cell without
+// Return (as the probe names them).
 const QString editedMapName = QStringLiteral("Croquis retouché");
+const QString typedCell = QStringLiteral("0,5");
+// What the program writes on its standard error output, a line each, when the base map's
+// last write is refused.
+const QString refusedBaseMapLine =
+    QStringLiteral("Pelmora Studio : « Fond » : Enregistrez au format .plm pour conserver les données, l’habillage, "
+                   "l’image de fond, la page d’impression et l’affichage des noms. Le .plmmap contient uniquement le "
+                   "fond vectoriel.");
 
 const char* const byTheMenu = "Quitter Pelmora Studio";
 const char* const loopEnded = "the application's event loop ended";
@@ -47,6 +61,9 @@ struct ProgramHome {
     QString library = dir.filePath(QStringLiteral("Atlas.plmlibrary"));
     QString document = dir.filePath(QStringLiteral("Croquis.plm"));
     QString unreadable = dir.filePath(QStringLiteral("Casse.plm"));
+    QString baseMap = dir.filePath(QStringLiteral("Fond.plmmap"));
+    PlmWork work;
+    QByteArray baseMapBytes;
     static constexpr std::pair<const char*, const char*> folders[] = {
         {"HOME", "home"}, {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
         {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "runtime"}, {"TMPDIR", "tmp"}};
@@ -59,9 +76,14 @@ struct ProgramHome {
         const PlmLibraryStore store = PlmLibraryStore::createPackage(library, std::nullopt);
         store.addMap(LibraryWindowScene::squares(QStringLiteral("Bocage"), 40), std::nullopt, store.root());
         store.addMap(LibraryWindowScene::squares(QStringLiteral("Causses"), 60), std::nullopt, store.root());
-        PlmWork work;
         work.map = LibraryWindowScene::squares(QStringLiteral("Croquis"), 5);
+        work.addVariable(QStringLiteral("Part"), PlmVariableType::number);
         LibraryWindowScene::writeFile(document, PlmWorkCodec::encode(work));
+        // Made in the studio: it opens as itself, and stays a .plmmap.
+        PlmMap map = LibraryWindowScene::squares(QStringLiteral("Fond"), 4);
+        map.metadata.insert(QStringLiteral("studio.authored"), QStringLiteral("true"));
+        LibraryWindowScene::writeFile(baseMap, PlmMapCodec::encode(map));
+        baseMapBytes = fileBytes(baseMap);
         writeBytes(unreadable, "pas un document");
     }
 
@@ -138,14 +160,29 @@ TEST_P(StudioProgramQuitTest, quitsCleanlyWithTheScenariosWindows)
         arguments << home.document;
     if (row.unreadable)
         arguments << home.unreadable;
+    if (row.baseMap)
+        arguments << home.baseMap;
 
     const ProbeRun run = runProbe(home, arguments);
     ASSERT_TRUE(run.ended) << "the program did not end: " << run.report;
     EXPECT_EQ(run.report, std::string("reached: ") + row.scenario + "\nquit: " + row.quit + "\n") << qPrintable(run.errors);
     EXPECT_EQ(run.status, QProcess::NormalExit) << qPrintable(run.errors);
-    EXPECT_EQ(run.exitCode, 0) << qPrintable(run.errors);
-    if (row.keepsEdit) {
-        EXPECT_EQ(PlmWorkCodec::decode(fileBytes(home.document)).map.name.toStdString(), editedMapName.toStdString());
+    // A refused write at the end is reported on the standard error output (nothing else the
+    // program says there), and the program ends at once with status 1.
+    EXPECT_EQ(run.exitCode, row.baseMap ? 1 : 0) << qPrintable(run.errors);
+    const QStringList reported = run.errors.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^Pelmora Studio : ")));
+    EXPECT_EQ(reported.join(QLatin1Char('\n')).toStdString(), row.baseMap ? refusedBaseMapLine.toStdString() : std::string())
+        << qPrintable(run.errors);
+    const PlmWork kept = PlmWorkCodec::decode(fileBytes(home.document));
+    PlmWork expected = home.work;
+    if (row.kept == Kept::editedMapName)
+        expected.map.name = editedMapName;
+    if (row.kept == Kept::typedCell)
+        expected.setCell(expected.map.entities.first().id, expected.variables.first().id, typedCell);
+    EXPECT_EQ(kept.map.name.toStdString(), expected.map.name.toStdString());
+    EXPECT_TRUE(kept.variables == expected.variables) << "the data cell typed is not the file's";
+    if (row.baseMap) {
+        EXPECT_EQ(fileBytes(home.baseMap), home.baseMapBytes);
     }
 }
 
@@ -166,9 +203,20 @@ INSTANTIATE_TEST_SUITE_P(
                       QuitRow{"ExportPanelShownWhenTheLoopEnds", false, true, loopEnded},
                       QuitRow{"SaveQuestionShowingWhenTheLoopEnds", false, true,
                               "the event loop ended under the save question"},
-                      QuitRow{"WorkEditedWhenSIGTERMArrives", false, true, "SIGTERM", true},
-                      QuitRow{"SaveQuestionShowingWhenSIGTERMArrives", false, true, "SIGTERM under the save question", true},
-                      QuitRow{"SavePanelShowingWhenSIGTERMArrives", false, true, "SIGTERM under the save panel", true},
+                      QuitRow{"WorkEditedWhenSIGTERMArrives", false, true, "SIGTERM", Kept::editedMapName},
+                      QuitRow{"SaveQuestionShowingWhenSIGTERMArrives", false, true, "SIGTERM under the save question",
+                              Kept::editedMapName},
+                      QuitRow{"SavePanelShowingWhenSIGTERMArrives", false, true, "SIGTERM under the save panel",
+                              Kept::editedMapName},
                       QuitRow{"LaunchErrorShowingWhenSIGTERMArrives", true, false, "SIGTERM under an error at the launch",
-                              false, true}),
+                              Kept::nothing, true},
+                      // What « Quitter » takes, a signal takes: the edit in progress first.
+                      QuitRow{"CellTypedWhenSIGTERMArrives", false, true, "SIGTERM while a cell is typed", Kept::typedCell},
+                      // A logout: neither the kill during the teardown nor a last hang-up cuts it short.
+                      QuitRow{"WorkEditedWhenSIGHUPThenSIGTERMArrive", false, true, "SIGHUP, then SIGTERM while ending",
+                              Kept::editedMapName},
+                      QuitRow{"BaseMapWriteRefusedWhenSIGTERMArrives", false, true, "SIGTERM", Kept::editedMapName, false,
+                              true},
+                      QuitRow{"BaseMapWriteRefusedWhenTheLoopEnds", false, true, loopEnded, Kept::editedMapName, false,
+                              true}),
     [](const ::testing::TestParamInfo<QuitRow>& info) { return std::string(info.param.scenario); });

@@ -188,4 +188,35 @@ TEST_F(DocumentControllerTest, TheLoopsEndWritesFilesInPlaceAndDeletesEveryDocum
     EXPECT_TRUE(untitled.isNull());
 }
 
+// A write refused at the loop's end can no longer be shown: it is written to the standard error
+// output with the document's name and counted, and the other documents are still written.
+TEST_F(DocumentControllerTest, AWriteRefusedAtTheLoopsEndGoesToTheErrorOutputAndTheOthersAreStillWritten)
+{
+    const Opened refused = open(write(QStringLiteral("refus.ftxt"), "avant"), false);
+    static_cast<FakeTextDocument*>(refused.document.data())->edit(QStringLiteral("REFUSE"));
+    // Its save in the background fails too, while the loop still ran: that failure may not show.
+    auto* inFlight = static_cast<FakeTextDocument*>(open(write(QStringLiteral("vol.ftxt"), "avant"), false).document.data());
+    inFlight->backgroundJobs = true;
+    inFlight->edit(QStringLiteral("REFUSE aussi"));
+    inFlight->saveInBackground();
+    const Opened written = open(write(QStringLiteral("fin.ftxt"), "avant"), false);
+    static_cast<FakeTextDocument*>(written.document.data())->edit(QStringLiteral("après"));
+
+    testing::internal::CaptureStderr();
+    controller.closeDocumentsAtQuit();
+    const QString reported = QString::fromLocal8Bit(testing::internal::GetCapturedStderr().c_str());
+    QCoreApplication::processEvents(); // whatever was queued before the end would show now
+
+    EXPECT_EQ(reported.toStdString(), "Pelmora Studio : « refus » : Ce texte ne peut pas être enregistré.\n"
+                                      "Pelmora Studio : « vol » : Ce texte ne peut pas être enregistré.\n");
+    EXPECT_EQ(controller.refusedWritesAtQuit(), 2);
+    EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("refus.ftxt"))), QByteArray("avant"));
+    EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("fin.ftxt"))), QByteArray("après"));
+    EXPECT_TRUE(dialogs.alerts.isEmpty());
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+    EXPECT_TRUE(controller.documents().isEmpty());
+    // The dialogs are attended again once the documents are gone (the program stays unattended).
+    EXPECT_FALSE(DialogHooks::isUnattended());
+}
+
 } // namespace

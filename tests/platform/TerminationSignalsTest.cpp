@@ -102,6 +102,25 @@ TEST_P(TerminationSignalsDeliveryTest, theFirstIsDeliveredByTheEventLoopAndOnlyA
     EXPECT_EQ(watch.received(), row.numbers.first());
 }
 
+// The program's watch ends before the process does (the application is torn down and the
+// settings written afterwards): held, the signals coming then are taken as while it ran.
+TEST_P(TerminationSignalsDeliveryTest, afterAHeldWatchTheyAreTakenAsWhileItRanWithNothingDelivered)
+{
+    const SignalRow& row = GetParam();
+    {
+        TerminationSignals watch;
+        record(watch);
+        watch.holdUntilExit();
+    }
+    for (int number : row.numbers)
+        ASSERT_EQ(std::raise(number), 0);
+    EXPECT_EQ(actsAs(SIGTERM, SIG_DFL), row.killOrCtrlCEndsItAfter);
+    EXPECT_EQ(actsAs(SIGINT, SIG_DFL), row.killOrCtrlCEndsItAfter);
+    EXPECT_FALSE(actsAs(SIGHUP, SIG_DFL));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(delivered.isEmpty());
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Signals, TerminationSignalsDeliveryTest,
     ::testing::Values(SignalRow{"SIGTERM", {SIGTERM}, true}, SignalRow{"SIGINT", {SIGINT}, true},
@@ -115,6 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TerminationSignalsTest, anIgnoredSignalStaysIgnoredAndEachActionComesBackAfterTheWatch)
 {
+    ownHandlerCalls = 0;
     setAction(SIGHUP, SIG_IGN);
     setAction(SIGTERM, ownHandler);
     {
@@ -134,4 +154,71 @@ TEST_F(TerminationSignalsTest, anIgnoredSignalStaysIgnoredAndEachActionComesBack
     EXPECT_TRUE(actsAs(SIGINT, SIG_DFL));
     ASSERT_EQ(std::raise(SIGTERM), 0);
     EXPECT_EQ(ownHandlerCalls, 1);
+}
+
+// A signal ignored when the watch starts (SIGINT for a program started with a script's `&`,
+// SIGHUP under nohup) stays ignored whatever comes, even once a kill or a Ctrl+C gives the
+// others their default action back.
+namespace {
+
+struct IgnoredRow {
+    const char* name;
+    int ignored;
+    int comes;
+};
+
+void PrintTo(const IgnoredRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
+class TerminationSignalsIgnoredTest : public TerminationSignalsTest, public ::testing::WithParamInterface<IgnoredRow> {};
+
+} // namespace
+
+TEST_P(TerminationSignalsIgnoredTest, anIgnoredSignalStaysIgnoredOnceAnotherCame)
+{
+    const IgnoredRow& row = GetParam();
+    setAction(row.ignored, SIG_IGN);
+    TerminationSignals watch;
+    record(watch);
+    ASSERT_EQ(std::raise(row.comes), 0);
+    ASSERT_TRUE(waitUntil([&] { return !delivered.isEmpty(); }));
+    EXPECT_TRUE(actsAs(row.ignored, SIG_IGN));
+    EXPECT_EQ(delivered, QList<int>{row.comes});
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, TerminationSignalsIgnoredTest,
+                         ::testing::Values(IgnoredRow{"SIGINTUnderAScriptsAmpersandThenSIGTERM", SIGINT, SIGTERM},
+                                           IgnoredRow{"SIGTERMIgnoredThenCtrlC", SIGTERM, SIGINT},
+                                           IgnoredRow{"SIGHUPUnderNohupThenSIGTERM", SIGHUP, SIGTERM}),
+                         [](const ::testing::TestParamInfo<IgnoredRow>& info) { return std::string(info.param.name); });
+
+// Only the first signal ends the loop: one coming once it was delivered, even a kill after a
+// hang-up, delivers nothing more.
+TEST_F(TerminationSignalsTest, onlyTheFirstSignalIsEverDelivered)
+{
+    TerminationSignals watch;
+    record(watch);
+    ASSERT_EQ(std::raise(SIGHUP), 0);
+    ASSERT_TRUE(waitUntil([&] { return !delivered.isEmpty(); }));
+    // The handler writes to the socket before raise returns: the next turn of the loop reads it.
+    ASSERT_EQ(std::raise(SIGTERM), 0);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(std::raise(SIGHUP), 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(delivered, QList<int>{SIGHUP});
+    EXPECT_EQ(watch.received(), SIGHUP);
+}
+
+// A watch ended leaves nothing behind: the next one starts and delivers.
+TEST_F(TerminationSignalsTest, aWatchStartsAfterAnotherEnded)
+{
+    { TerminationSignals first; }
+    TerminationSignals second;
+    record(second);
+    ASSERT_FALSE(actsAs(SIGHUP, SIG_DFL)) << "the second watch did not start";
+    ASSERT_EQ(std::raise(SIGHUP), 0);
+    ASSERT_TRUE(waitUntil([&] { return !delivered.isEmpty(); }));
+    EXPECT_EQ(delivered, QList<int>{SIGHUP});
 }
