@@ -1,8 +1,9 @@
 // Speed of the vector import on a generated 35,000-polygon GeoJSON file and Shapefile (with its
-// dBASE table): the whole import (read, recognition, reader, finishing, validation), and the
-// hand-over of the result to the studio's base-map document; and the refusal of crafted
-// PostScript programs at the EPS reader's limits. Rows named "Only" time a part from data in
-// memory. The GeoJSON reader and the validation run on every core: wall time throughout.
+// dBASE table), and on a wide GeoJSON file with and without nulls: the whole import (read,
+// recognition, reader, finishing, validation), and the hand-over of the result to the studio's
+// base-map document; and the refusal of crafted PostScript programs at the EPS reader's limits.
+// Rows named "Only" time a part from data in memory. The GeoJSON reader and the validation run
+// on every core: wall time throughout.
 #include "support/BenchGuard.h"
 #include "support/BenchImportFiles.h"
 #include "support/BenchMaps.h"
@@ -76,6 +77,41 @@ void BM_ImportShapefile(benchmark::State& state)
     report(state, result, files().shpSize);
 }
 PLM_BENCHMARK(BM_ImportShapefile)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// A wide file whose features hold 800 nulls before their other properties, against the same
+// file with numbers in place of the nulls: the nulls' bookkeeping (missing values for names and
+// ids) should cost no more than reading the numbers. Both name their zones by the same column.
+struct WideFiles {
+    QTemporaryDir dir;
+    QString paths[2];
+    qint64 sizes[2] = {0, 0};
+    WideFiles()
+    {
+        for (int nulls : {0, 1}) {
+            paths[nulls] = dir.filePath(nulls ? QStringLiteral("Nulls.geojson") : QStringLiteral("Numbers.geojson"));
+            QFile file(paths[nulls]);
+            const QByteArray bytes = BenchImportFiles::wideGeoJson(nulls);
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+                qFatal("cannot write %s", qPrintable(paths[nulls]));
+            sizes[nulls] = bytes.size();
+        }
+    }
+};
+
+void BM_ImportWideGeoJson(benchmark::State& state)
+{
+    static const WideFiles wide; // generated before timing
+    const int nulls = int(state.range(0));
+    PlmImportResult result;
+    for (auto _ : state) {
+        result = PlmVectorImporter::importMap(wide.paths[nulls]);
+        benchmark::DoNotOptimize(result.map.entities.size());
+    }
+    if (result.map.entities.size() != 1000 || result.map.entities.first().name != QStringLiteral("Commune 0"))
+        state.SkipWithError("the zones are not the file's 1,000 named features");
+    report(state, result, wide.sizes[nulls]);
+}
+PLM_BENCHMARK(BM_ImportWideGeoJson)->ArgName("nulls")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 // A base-map document through the importer, against the plain decode below: the importer's
 // recognition should cost little more than the decode itself (one parse of the text).

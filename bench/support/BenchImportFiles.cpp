@@ -234,6 +234,30 @@ QByteArray geoJson()
     return makeGeoJson(entities());
 }
 
+QByteArray wideGeoJson(bool nulls)
+{
+    constexpr int features = 1000, leading = 800, trailing = 799;
+    QByteArray out = R"({"type":"FeatureCollection","name":"Large","features":[)";
+    out.reserve(features * 20000);
+    const auto number = [](int feature, int k) { return QByteArray::number((feature * 7919 + k * 104729) % 1000003); };
+    for (int i = 0; i < features; ++i) {
+        if (i)
+            out += ",\n";
+        out += R"({"type":"Feature","id":"w)" + QByteArray::number(i) + R"(","properties":{)";
+        for (int k = 0; k < leading; ++k)
+            out += "\"v" + QByteArray::number(k) + "\":" + (nulls ? QByteArray("null") : number(i, k)) + ',';
+        out += R"("NOM_COM":"Commune )" + QByteArray::number(i) + '"';
+        for (int k = leading; k < leading + trailing; ++k)
+            out += ",\"v" + QByteArray::number(k) + "\":" + number(i, k);
+        const QByteArray x = QByteArray::number(i % 100), x1 = QByteArray::number(i % 100 + 1);
+        const QByteArray y = QByteArray::number(i / 100), y1 = QByteArray::number(i / 100 + 1);
+        out += R"(},"geometry":{"type":"Polygon","coordinates":[[[)" + x + ',' + y + "],[" + x1 + ',' + y + "],[" + x1
+             + ',' + y1 + "],[" + x + ',' + y1 + "],[" + x + ',' + y + "]]]}}";
+    }
+    out += "]}";
+    return out;
+}
+
 QByteArray shapefile()
 {
     return makeShapefile(entities());

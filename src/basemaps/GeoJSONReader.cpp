@@ -7,6 +7,7 @@
 #include "model/PlmJsonDocument.h"
 #include "model/PlmParallel.h"
 
+#include <QSet>
 #include <QStringList>
 
 #include <algorithm>
@@ -104,10 +105,13 @@ private:
 };
 
 // What the zones' names need once every feature is read: whether any feature has a name
-// property, and until one has, the properties of each feature that gave entities, with the
-// range of its entities.
+// property, and until one has, for each feature that gave entities, the range of its entities
+// and its values of the fields that may name them. Those are the first such feature's fields
+// whose names say name, the only ones the name column is looked for among: a copy of every
+// property would double a wide file's memory.
 struct FeatureNames {
     bool named = false;
+    QStringList fields;
     QList<PlmNameColumn::Row> properties;
     QList<std::pair<qsizetype, qsizetype>> entities; // [first, end) in the builder
 };
@@ -243,17 +247,19 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
         }
         // A null property keeps its text among the attributes, as stored documents have it, but
         // it is a missing value: it gives no id, no name, and no value to the name column.
+        // Wide files hold hundreds of nulls: each member costs one step, not a walk over them.
         QMap<QString, QString> attributes;
-        QStringList nulls;
+        QSet<QString> nulls; // the keys whose last member is null
         const PlmJsonValue properties = object.member("properties");
         if (properties.isObject())
             for (auto [key, value] : properties.members()) {
                 const QString name = names(key);
+                const qsizetype known = attributes.size();
                 attributes.insert(name, PlmVectorImporter::jsonText(value));
                 if (value.isNull())
-                    nulls << name;
-                else if (!nulls.isEmpty())
-                    nulls.removeAll(name); // a later member of the same name replaces it
+                    nulls.insert(name);
+                else if (attributes.size() == known && !nulls.isEmpty())
+                    nulls.remove(name); // a later member of the same name replaces it
             }
         const auto present = [&](const QString& key) { return attributes.contains(key) && !nulls.contains(key); };
 
@@ -299,9 +305,14 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
             addEntities(*prepared->geometries, id, name, attributes, featureStyle, builder);
         }
         if (!featureNames.named && builder.entities.size() > first) {
-            PlmNameColumn::Row values = attributes;
-            for (const QString& key : std::as_const(nulls))
-                values.insert(key, QString());
+            if (featureNames.properties.isEmpty())
+                for (auto it = attributes.cbegin(); it != attributes.cend(); ++it)
+                    if (PlmNameColumn::saysName(it.key()))
+                        featureNames.fields << it.key();
+            PlmNameColumn::Row values;
+            for (const QString& field : std::as_const(featureNames.fields))
+                if (const auto it = attributes.constFind(field); it != attributes.cend())
+                    values.insert(field, nulls.contains(field) ? QString() : it.value());
             featureNames.properties << values;
             featureNames.entities << std::pair(first, builder.entities.size());
         }

@@ -185,6 +185,83 @@ TEST(GeoJSONReaderTest, theNameColumnReadsNullsAsMissingAndNamesEveryEntity)
                                                QStringLiteral("Bretagne"), QStringLiteral("Alsace"), QStringLiteral("Alsace")}));
 }
 
+// Wide files hold many nulls before their values. What decides names and ids is each key's last
+// member, null or not, however many nulls came before it in the feature and in earlier features;
+// the attributes keep every key's last text, « null » included.
+TEST(GeoJSONReaderTest, manyNullsFirstLeaveEachKeyItsLastMember)
+{
+    constexpr int leadingNulls = 64;
+    QMap<QString, QString> leading;
+    QString nulls;
+    for (int k = 0; k < leadingNulls; ++k) {
+        const QString key = QStringLiteral("n%1").arg(k, 2, 10, QLatin1Char('0'));
+        leading.insert(key, QStringLiteral("null"));
+        nulls += QStringLiteral("\"%1\":null,").arg(key);
+    }
+    struct Feature {
+        const char* members; // before the properties
+        const char* properties; // after the leading nulls
+    };
+    struct Zone {
+        const char* id;
+        const char* name;
+        QMap<QString, QString> attributes; // besides the leading nulls
+    };
+    // One line per zone: its id, name and every attribute, the leading nulls kept as they were
+    // counted rather than listed.
+    const auto described = [&](const QString& id, const QString& name, const QMap<QString, QString>& attributes) {
+        QStringList pairs;
+        int kept = 0;
+        for (auto it = attributes.cbegin(); it != attributes.cend(); ++it) {
+            if (leading.contains(it.key()) && it.value() == QLatin1String("null"))
+                ++kept;
+            else
+                pairs << it.key() + QLatin1Char('=') + it.value();
+        }
+        return QStringLiteral("%1 | %2 | %3 leading nulls | %4").arg(id, name).arg(kept).arg(pairs.join(QStringLiteral(", ")));
+    };
+    const auto text = [](const char* utf8) { return QString::fromUtf8(utf8); };
+    const QString null = QStringLiteral("null");
+    const struct {
+        const char* name;
+        QList<Feature> features;
+        QList<Zone> zones;
+    } rows[] = {
+        {"name properties",
+         {{"", R"("name":null,"NAME":"Nord")"},
+          {"", R"("nom":null,"nom":null,"nom":"Lyon","id":null,"id":"B")"},
+          {"", R"("name":"Vienne","name":null,"NAME":null,"nom":"Metz","id":"C","id":null)"},
+          {R"("id":null,)", R"("n05":7,"nom":"Brest","id":"D")"},
+          {"", R"("name":"Ouest")"}},
+         {{"geojson:1", "Nord", {{text("name"), null}, {text("NAME"), text("Nord")}}},
+          {"B", "Lyon", {{text("nom"), text("Lyon")}, {text("id"), text("B")}}},
+          {"geojson:3", "Metz", {{text("name"), null}, {text("NAME"), null}, {text("nom"), text("Metz")}, {text("id"), null}}},
+          {"D", "Brest", {{text("n05"), text("7")}, {text("nom"), text("Brest")}, {text("id"), text("D")}}},
+          {"geojson:5", "Ouest", {{text("name"), text("Ouest")}}}}},
+        {"a name column given after its null",
+         {{R"("id":"a",)", R"("NOM_COM":null,"NOM_COM":"Vienne")"}, {R"("id":"b",)", R"("NOM_COM":"Metz")"}},
+         {{"a", "Vienne", {{text("NOM_COM"), text("Vienne")}}}, {"b", "Metz", {{text("NOM_COM"), text("Metz")}}}}},
+        {"a name column made null after its value",
+         {{R"("id":"a",)", R"("NOM_COM":"Vienne","NOM_COM":null)"}, {R"("id":"b",)", R"("NOM_COM":"Metz")"}},
+         {{"a", "a", {{text("NOM_COM"), null}}}, {"b", "b", {{text("NOM_COM"), text("Metz")}}}}},
+    };
+    for (const auto& row : rows) {
+        QStringList features, expected;
+        for (const Feature& f : row.features)
+            features << feature(text(f.members) + QStringLiteral("\"properties\":{") + nulls + text(f.properties)
+                                + QStringLiteral("},"));
+        for (const Zone& zone : row.zones) {
+            QMap<QString, QString> attributes = leading;
+            attributes.insert(zone.attributes);
+            expected << described(text(zone.id), text(zone.name), attributes);
+        }
+        QStringList zones;
+        for (const PlmEntity& e : readText(featureCollection(features.join(QLatin1Char(',')))).map.entities)
+            zones << described(e.id, e.name, e.attributes);
+        EXPECT_EQ(zones, expected) << row.name;
+    }
+}
+
 TEST(GeoJSONReaderTest, styleComesFromFillStrokeAndPlainStrokeWidths)
 {
     const PlmEntity styled = readText(feature(QString::fromUtf8(R"("properties":{"fill":"#f00","stroke":"blue","stroke-width":"2.5"},)")))

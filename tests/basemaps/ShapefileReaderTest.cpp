@@ -700,6 +700,8 @@ TEST(DbfNumberTextTest, aNumericFieldReadsAsTheNumberItHolds)
         {"the largest written out", "9.5e23", "950000000000000000000000"},
         {"the smallest too large to write out", "1e24", "1e+24"},
         {"too small to write out", "2.5e-30", "2.5e-30"},
+        {"the smallest written out", "1e-24", "0.000000000000000000000001"},
+        {"the largest too small to write out", "9.5e-25", "9.5e-25"},
         {"filled with stars", "************************", ""},
         {"one star", "*", ""},
         {"blank", "", ""},
