@@ -114,6 +114,7 @@ public:
     std::optional<PlmWork> work() const override { return std::nullopt; }
     std::optional<PlmDecorationObject> decorationObject(const ViewNode&) const override { return std::nullopt; }
     QString legendTitle(const ViewNode&) const override { return {}; }
+    QString outlineTitle(const ViewNode&) const override { return {}; }
     bool drawSymbolFallback(ViewNode&, QPainter&, SFExportPDFRenderer&) override { return false; }
 };
 

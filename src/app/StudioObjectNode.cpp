@@ -1,5 +1,6 @@
 #include "app/StudioObjectNode.h"
 
+#include "model/PlmOutlineTitle.h"
 #include "model/PlmWork.h"
 
 const QString StudioObjectNode::fondSectionKey = QStringLiteral("section:Fond");
@@ -45,12 +46,7 @@ StudioObjectNode StudioObjectNode::decorationNode(const PlmDecorationObject& obj
 {
     StudioObjectNode node;
     node.reference = StudioObjectReference::decoration(object.id);
-    if (object.presentation.title)
-        node.title = *object.presentation.title;
-    else if (!object.text.isEmpty())
-        node.title = object.text.section(QLatin1Char('\n'), 0, 0);
-    else
-        node.title = defaultTitle(object.kind);
+    node.title = PlmOutlineTitle::object(object);
     return node;
 }
 
@@ -74,12 +70,12 @@ QList<StudioObjectNode> studioObjectTree(const PlmWork& work)
         if (work.thematic) {
             StudioObjectNode legend;
             legend.reference = StudioObjectReference::legend(QStringLiteral("legend"));
-            legend.title = layout.legend.title.value_or(QStringLiteral("Légende"));
+            legend.title = PlmOutlineTitle::legend(layout.legend, false);
             items.append(legend);
             if (work.thematic->secondSymbols) {
                 StudioObjectNode second;
                 second.reference = StudioObjectReference::legend(QStringLiteral("secondLegend"));
-                second.title = layout.secondLegend.title.value_or(QStringLiteral("Légende secondaire"));
+                second.title = PlmOutlineTitle::legend(layout.secondLegend, true);
                 items.append(second);
             }
         }

@@ -27,8 +27,7 @@ struct StudioObjectNode {
     // An entity at `path`: titled by its name, or its id when the name is empty; a group
     // lists its members last drawn first, each with the path extended by its id.
     static StudioObjectNode entityNode(const PlmEntity& entity, const QStringList& path);
-    // A layout element: its presentation title, else the first line of its text, else the
-    // kind's default title.
+    // A layout element, titled as PlmOutlineTitle::object says.
     static StudioObjectNode decorationNode(const PlmDecorationObject& object);
     static StudioObjectNode section(const QString& name, const QList<StudioObjectNode>& children);
 

@@ -75,6 +75,8 @@ public:
     // For the notes: the object of a decoration view, the title of a legend view.
     virtual std::optional<PlmDecorationObject> decorationObject(const ViewNode& view) const = 0;
     virtual QString legendTitle(const ViewNode& view) const = 0;
+    // The title the objects outline gives a legend or layout object view (PlmOutlineTitle).
+    virtual QString outlineTitle(const ViewNode& view) const = 0;
 
     // The print page to show on the canvas after the export panel stored it.
     virtual void showPrintPage(const PlmPrintPage& page) { (void)page; }

@@ -1,27 +1,50 @@
 #include "export/CarteExportOverflow.h"
 
 #include "export/CarteExportComposition.h"
+#include "canvas/VectorCanvas.h"
 #include "desktop/ViewNode.h"
 
+#include <QPolygonF>
 #include <QRectF>
+
+#include <algorithm>
 
 namespace CarteExportOverflow {
 
-int count(CarteExportComposition& composition, const PlmExportSize& size)
+namespace {
+
+// The map block's corners in the canvas's coordinates: the map's own extent through the block
+// transform, which may turn it.
+QPolygonF mapBlock(VectorCanvas& vector)
+{
+    const QRectF extent = vector.originalBlockBounds();
+    if (extent.isEmpty())
+        return {};
+    return (vector.blockTransform * vector.transformToSuperview()).map(QPolygonF(extent));
+}
+
+} // namespace
+
+QStringList outside(CarteExportComposition& composition, const PlmExportSize& size)
 {
     ViewNode& canvas = composition.canvas();
     canvas.layoutSubtreeIfNeeded();
     const QRectF bounds = canvas.bounds();
     const PlmExportSize::Placement place = size.placement(bounds.width(), bounds.height());
     if (!(place.scale > 0))
-        return 0;
+        return {};
     // The kept part of the page, in composition points.
     const double m = PlmExportSize::points(size.margin);
     const QRectF kept((m - place.offsetX) / place.scale, (m - place.offsetY) / place.scale,
                       (size.pageWidthPoints() - 2 * m) / place.scale, (size.pageHeightPoints() - 2 * m) / place.scale);
     // Frames computed from millimetres land a rounding error away from the margin.
     const QRectF tolerant = kept.adjusted(-1e-6, -1e-6, 1e-6, 1e-6);
-    int outside = 0;
+    QStringList names;
+    if (VectorCanvas* vector = composition.mapView(); vector && !vector->isHidden()) {
+        const QPolygonF block = mapBlock(*vector);
+        if (std::any_of(block.cbegin(), block.cend(), [&](const QPointF& corner) { return !tolerant.contains(corner); }))
+            names << QStringLiteral("Carte");
+    }
     for (const ViewNode* view : canvas.subviews()) {
         const CarteExportComposition::ViewRole role = composition.role(*view);
         if (view->isHidden()
@@ -29,18 +52,16 @@ int count(CarteExportComposition& composition, const PlmExportSize& size)
             continue;
         const QRectF frame = view->transformToSuperview().mapRect(view->bounds());
         if (!tolerant.contains(frame))
-            ++outside;
+            names << composition.outlineTitle(*view);
     }
-    return outside;
+    return names;
 }
 
-QString statusLine(int count)
+QString statusLine(const QStringList& names)
 {
-    if (count <= 0)
+    if (names.isEmpty())
         return {};
-    if (count == 1)
-        return QStringLiteral("Un élément dépasse de la zone exportée.");
-    return QString::number(count) + QStringLiteral(" éléments dépassent de la zone exportée.");
+    return QStringLiteral("Hors de la zone exportée : ") + names.join(QStringLiteral(", ")) + QLatin1Char('.');
 }
 
 } // namespace CarteExportOverflow

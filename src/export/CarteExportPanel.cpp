@@ -396,7 +396,7 @@ void CarteExportPanel::updatePreview()
             status += QLatin1Char('\n') + QString::number(pixels.width) + QStringLiteral(" × ")
                 + QString::number(pixels.height) + QStringLiteral(" pixels");
         }
-        if (const QString overflow = CarteExportOverflow::statusLine(CarteExportOverflow::count(m_composition, size));
+        if (const QString overflow = CarteExportOverflow::statusLine(CarteExportOverflow::outside(m_composition, size));
             !overflow.isEmpty())
             status += QLatin1Char('\n') + overflow;
         m_status->setText(status);

@@ -8,6 +8,7 @@
 #include "page/ThematicCanvas.h"
 #include "page/ThematicLegend.h"
 #include "export/SFExportPDFRenderer.h"
+#include "model/PlmOutlineTitle.h"
 #include "canvas/ProportionalOverlay.h"
 #include "canvas/ProportionalShape.h"
 
@@ -140,6 +141,15 @@ QString ThematicCanvasExport::legendTitle(const ViewNode& view) const
     if (!l)
         return {};
     return l->presentation().title.value_or(l->title());
+}
+
+QString ThematicCanvasExport::outlineTitle(const ViewNode& view) const
+{
+    if (auto* d = dynamic_cast<const DecorationObjectView*>(&view))
+        return PlmOutlineTitle::object(d->object);
+    if (auto* l = dynamic_cast<const ThematicLegend*>(&view))
+        return PlmOutlineTitle::legend(l->presentation(), l == m_canvas.secondLegend());
+    return {};
 }
 
 bool ThematicCanvasExport::drawSymbolFallback(ViewNode& view, QPainter& painter, SFExportPDFRenderer& renderer)

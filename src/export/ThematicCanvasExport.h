@@ -30,6 +30,7 @@ public:
     std::optional<PlmWork> work() const override;
     std::optional<PlmDecorationObject> decorationObject(const ViewNode& view) const override;
     QString legendTitle(const ViewNode& view) const override;
+    QString outlineTitle(const ViewNode& view) const override;
     bool drawSymbolFallback(ViewNode& view, QPainter& painter, SFExportPDFRenderer& renderer) override;
     void showPrintPage(const PlmPrintPage& page) override;
 

@@ -39,8 +39,7 @@ QSizeF DecorationController::pageSize() const { return m_canvas->bounds().size()
 
 QPointF DecorationController::objectOrigin(const PlmDecorationObject& object, const QSizeF& size) const
 {
-    return m_canvas->elementOrigin(object.position, object.presentation.positionInPoints.value_or(false),
-                                   ThematicCanvas::keepsInMargins(object.kind), size);
+    return m_canvas->elementOrigin(object.position, object.presentation.positionInPoints.value_or(false), size);
 }
 
 void DecorationController::installLegendCallbacks(ThematicLegend* legend, const QString& id)
@@ -208,8 +207,7 @@ QPointF DecorationController::legendOrigin(const QString& id) const
         if (current->decoration)
             presentation = id == legendID ? current->decoration->legend : current->decoration->secondLegend;
     }
-    return m_canvas->elementOrigin(position, presentation.positionInPoints.value_or(false), true,
-                                   view->frame().size());
+    return m_canvas->elementOrigin(position, presentation.positionInPoints.value_or(false), view->frame().size());
 }
 
 void DecorationController::dragCompanions(const QString& excluding, double dx, double dy)

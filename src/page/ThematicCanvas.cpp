@@ -114,23 +114,21 @@ std::optional<QRectF> ThematicCanvas::printableArea() const
     return area;
 }
 
-QPointF ThematicCanvas::elementOrigin(const PlmPoint& position, bool inPoints, bool keptInMargins,
-                                      const QSizeF& size) const
+QPointF ThematicCanvas::elementOrigin(const PlmPoint& position, bool inPoints, const QSizeF& size) const
 {
     QPointF origin = placement(position, inPoints, size, bounds().size());
-    if (inPoints || !keptInMargins)
+    if (inPoints)
         return origin;
     const std::optional<QRectF> area = printableArea();
-    if (!area || size.width() > area->width() || size.height() > area->height())
+    if (!area)
         return origin;
-    origin.setX(std::clamp(origin.x(), area->left(), area->right() - size.width()));
-    origin.setY(std::clamp(origin.y(), area->top(), area->bottom() - size.height()));
+    // Each direction on its own. Too large for the area, an element starts at its left edge and
+    // at its top, its largest y (y grows upward), where a text begins.
+    origin.setX(size.width() > area->width() ? area->left()
+                                             : std::clamp(origin.x(), area->left(), area->right() - size.width()));
+    origin.setY(size.height() > area->height() ? area->bottom() - size.height()
+                                               : std::clamp(origin.y(), area->top(), area->bottom() - size.height()));
     return origin;
-}
-
-bool ThematicCanvas::keepsInMargins(PlmDecorationKind kind)
-{
-    return isText(kind) || kind == PlmDecorationKind::legend;
 }
 
 void ThematicCanvas::restackSubviews(std::optional<PlmRepresentation> representation, bool secondInFront)
@@ -252,8 +250,7 @@ void ThematicCanvas::placeDecoration(DecorationObjectView* view, const QSizeF& p
     } else {
         size = QSizeF(std::min(object.width, page.width()), std::min(object.height, page.height()));
     }
-    const QPointF origin = elementOrigin(object.position, object.presentation.positionInPoints.value_or(false),
-                                         keepsInMargins(object.kind), size);
+    const QPointF origin = elementOrigin(object.position, object.presentation.positionInPoints.value_or(false), size);
     view->setFrame(QRectF(origin, size));
     if (object.kind == PlmDecorationKind::legend)
         view->syncLegendCopy();
@@ -273,7 +270,7 @@ void ThematicCanvas::placeLegend(ThematicLegend* legend, const PlmPoint& positio
     const double w = legend->preferredWidth();
     const double h = legend->layoutHeight(w);
     const QSizeF size(w, h);
-    const QPointF origin = elementOrigin(position, legend->presentation().positionInPoints.value_or(false), true, size);
+    const QPointF origin = elementOrigin(position, legend->presentation().positionInPoints.value_or(false), size);
     legend->setFrame(QRectF(origin, size));
 }
 

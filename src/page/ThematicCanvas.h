@@ -73,11 +73,10 @@ public:
     // without print page or when they do not meet.
     std::optional<QRectF> printableArea() const;
     // The origin of an element by the placement rule. An element placed by fractions (not by
-    // the person, who places in points) that keeps to the margins (texts and legends) and fits
-    // in the printable area is moved inside it.
-    QPointF elementOrigin(const PlmPoint& position, bool inPoints, bool keptInMargins, const QSizeF& size) const;
-    // Texts and legends are the elements automatic placement keeps inside the margins.
-    static bool keepsInMargins(PlmDecorationKind kind);
+    // the person, who places in points), whatever its kind, is kept to the printable area
+    // direction by direction: inside it where it fits, else from its left edge across and from
+    // its top edge down.
+    QPointF elementOrigin(const PlmPoint& position, bool inPoints, const QSizeF& size) const;
 
     // Re-orders the subviews for a representation (aplats when absent).
     void restackSubviews(std::optional<PlmRepresentation> representation, bool secondInFront);

@@ -212,9 +212,13 @@ TEST(CarteExportPanel, TheStatusSaysWhenAnElementLiesOutsideTheExportedArea)
 {
     Fixture f;
     EXPECT_EQ(f.panel->statusLabel()->text(), CarteExportPanel::pageStatus());
-    // The page starts 500 points in: the legend near the composition's right edge is cut.
+    // The page starts 500 points in: the map's left part is cut; the legend, placed
+    // automatically, follows the page.
     type(f.panel->xField(), QStringLiteral("500"));
-    EXPECT_EQ(f.statusLastLine(), QStringLiteral("Un élément dépasse de la zone exportée."));
+    EXPECT_EQ(f.statusLastLine(), QStringLiteral("Hors de la zone exportée : Carte."));
+    // Back on the map, nothing is cut: no line.
+    type(f.panel->xField(), QStringLiteral("0"));
+    EXPECT_EQ(f.panel->statusLabel()->text(), CarteExportPanel::pageStatus());
 }
 
 TEST(CarteExportPanel, ExportProposesTheMapNameWritesTheFileAndClosesSilently)

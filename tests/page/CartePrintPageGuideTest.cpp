@@ -93,3 +93,50 @@ TEST(CartePrintPageGuideDrag, TheBorderMovesThePageAndOnlyAMovedPageIsReported)
     // The symbol overlays followed the page.
     EXPECT_TRUE(canvas.symbols()->frame().contains(ThematicCanvas::printPageRect(moved)));
 }
+
+TEST(CartePrintPageGuideDrawing, TheDashedLineLiesOnThePrintableRectangle)
+{
+    Hosted h = hosted(gridMap(2), {800, 600}, {824, 624});
+    ThematicCanvas& canvas = *h.canvas;
+    CartePrintPageGuide& guide = *canvas.pageGuide();
+    canvas.printPage = pageOf(150, 100, 10, {120.3, 80.6});
+    canvas.layoutComposition();
+    // Four pixels a point: the 1-point line covers four pixels across, half a point each side.
+    const double ratio = 4;
+    const QImage image = guide.renderToImage(ratio);
+    const QRectF printable = ThematicCanvas::printableRect(*canvas.printPage);
+    const auto covered = [&](const QPointF& p) {
+        return CanvasTestMaps::pixelAt(image, p.x() * ratio, p.y() * ratio).red() < 128;
+    };
+    struct Edge {
+        const char* name;
+        QPointF from, to;  // along the edge, short of the corners
+        QPointF across;    // a unit step across it
+    };
+    const double inset = 6;
+    const Edge edges[] = {
+        {"left", {printable.left(), printable.top() + inset}, {printable.left(), printable.bottom() - inset}, {1, 0}},
+        {"right", {printable.right(), printable.top() + inset}, {printable.right(), printable.bottom() - inset}, {1, 0}},
+        {"bottom", {printable.left() + inset, printable.top()}, {printable.right() - inset, printable.top()}, {0, 1}},
+        {"top", {printable.left() + inset, printable.bottom()}, {printable.right() - inset, printable.bottom()}, {0, 1}},
+    };
+    for (const Edge& edge : edges) {
+        SCOPED_TRACE(edge.name);
+        const QPointF along = edge.to - edge.from;
+        const int steps = int(std::hypot(along.x(), along.y()) / 0.25);
+        int onLine = 0, within = 0, beside = 0;
+        for (int i = 0; i <= steps; ++i) {
+            const QPointF p = edge.from + along * (double(i) / steps);
+            // Both halves of the line are drawn at the same places (the dashes), nothing a
+            // point away from it.
+            const bool inner = covered(p - 0.3 * edge.across), outer = covered(p + 0.3 * edge.across);
+            onLine += inner && outer;
+            within += inner || outer;
+            beside += covered(p - edge.across) + covered(p + edge.across);
+        }
+        EXPECT_EQ(beside, 0);
+        // Dashed: four points drawn, four left out.
+        EXPECT_GT(onLine, 0.35 * steps);
+        EXPECT_LT(within, 0.65 * steps);
+    }
+}

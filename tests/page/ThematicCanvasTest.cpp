@@ -112,61 +112,105 @@ TEST(ThematicCanvasLayout, LegendsStartNearTheLowerAndUpperRightCornersAndDecora
     EXPECT_EQ(placed->frame(), QRectF(20, 30, 100, 50));
 }
 
-TEST(ThematicCanvasLayout, AutomaticPlacementKeepsTextsAndLegendsInsideThePrintMargins)
+TEST(ThematicCanvasLayout, AutomaticPlacementKeepsEveryElementInsideThePrintMarginsDirectionByDirection)
 {
-    Hosted h = hosted(gridMap(3), {800, 600}, {824, 624});
+    // An A4 portrait page at 10 mm margins on a larger composition, as the export panel leaves
+    // it: the printable area is 538.6 points wide, narrower than a new title or source.
+    Hosted h = hosted(gridMap(3), {1000, 900}, {1024, 924});
     ThematicCanvas& canvas = *h.canvas;
     canvas.legend()->setTitle(QStringLiteral("Population"));
     canvas.legend()->setLabels({QStringLiteral("moins de 10"), QStringLiteral("10 et plus")});
+    PlmPrintPage page;
+    page.origin = {200, 30};
+    page.width = 210;
+    page.height = 297;
+    page.landscape = false;
+    page.margin = 10;
+    const QRectF area = ThematicCanvas::printableRect(page);
+    ASSERT_NEAR(area.width(), 538.58, 0.01);
+    // y grows upward: the area's top as the person sees it is its largest y.
+    const double left = area.left(), right = area.right(), bottom = area.top(), top = area.bottom();
     struct Row {
         const char* name;
         PlmDecorationKind kind;
         PlmPoint position;
         bool inPoints;
-        QSizeF size;
-        QPointF inside;  // the origin with a print page of the composition's size, 10 mm margins
+        std::optional<QSizeF> size;  // the kind's own size when absent
+        QPointF inside;              // the origin with the print page
     };
-    const double m = 10 * 72 / 25.4;
     const Row rows[] = {
-        {"source on the bottom edge", PlmDecorationKind::source, {0.02, 0}, false, {600, 32}, {m, m}},
-        {"author in the lower right corner", PlmDecorationKind::author, {0.97, 0}, false, {200, 32}, {800 - m - 200, m}},
-        {"title near the top", PlmDecorationKind::title, {0.5, 0.98}, false, {600, 52}, {100, 600 - m - 52}},
-        {"source placed by the person", PlmDecorationKind::source, {4, 0}, true, {600, 32}, {4, 0}},
-        {"rectangle, not a text", PlmDecorationKind::rectangle, {0, 0}, false, {180, 100}, {0, 0}},
-        {"text wider than the printable area", PlmDecorationKind::text, {0.5, 0}, false, {780, 58}, {10, 0}},
+        {"new title, wider than the area: starts at its left edge", PlmDecorationKind::title, {0.5, 0.98}, false, {},
+         {left, top - 52}},
+        {"new source, wider than the area, on its bottom edge", PlmDecorationKind::source, {0.02, 0}, false, {},
+         {left, bottom}},
+        {"new subtitle, wider than the area, left where it is down", PlmDecorationKind::subtitle, {0.5, 0.82}, false,
+         {}, {left, 0.82 * (900 - 40)}},
+        {"new author in the lower right corner", PlmDecorationKind::author, {0.97, 0}, false, {}, {right - 200, bottom}},
+        {"new north arrow, right of the page, kept across only", PlmDecorationKind::north, {0.92, 0.88}, false, {},
+         {right - 64, 0.88 * (900 - 100)}},
+        {"new scale bar in the lower left corner", PlmDecorationKind::scale, {0.06, 0.06}, false, {}, {left, bottom}},
+        {"new rectangle in the middle, not moved", PlmDecorationKind::rectangle, {0.5, 0.5}, false, {},
+         {0.5 * (1000 - 180), 0.5 * (900 - 100)}},
+        {"ellipse in the upper left corner", PlmDecorationKind::ellipse, {0, 1}, false, {}, {left, top - 100}},
+        {"line in the lower right corner", PlmDecorationKind::line, {1, 0}, false, {}, {right - 180, bottom}},
+        {"arrow above the page", PlmDecorationKind::arrow, {0.5, 1}, false, {}, {0.5 * (1000 - 180), top - 100}},
+        {"text wider than the area", PlmDecorationKind::text, {0.5, 0.08}, false, QSizeF(780, 58),
+         {left, 0.08 * (900 - 58)}},
+        {"image taller than the area: starts at its top", PlmDecorationKind::image, {0.5, 0}, false, QSizeF(100, 850),
+         {0.5 * (1000 - 100), top - 850}},
+        {"SVG drawing wider and taller than the area", PlmDecorationKind::svg, {1, 1}, false, QSizeF(560, 800),
+         {left, top - 800}},
+        {"pictogram near the lower right corner", PlmDecorationKind::sfSymbol, {0.99, 0.01}, false, QSizeF(60, 60),
+         {right - 60, bottom}},
+        {"legend object in the upper right corner", PlmDecorationKind::legend, {1, 1}, false, {},
+         {right - 180, top - 100}},
+        {"text placed by the person in the margin", PlmDecorationKind::text, {205, 845}, true, {}, {205, 845}},
+        {"pictogram placed by the person off the page", PlmDecorationKind::sfSymbol, {900, 10}, true, QSizeF(60, 60),
+         {900, 10}},
     };
     QList<DecorationObjectView*> views;
     for (const Row& row : rows) {
         PlmDecorationObject object = PlmDecorationObject::make(QString::fromLatin1(row.name), row.kind);
         object.position = row.position;
-        object.width = row.size.width();
-        object.height = row.size.height();
+        if (row.size) {
+            object.width = row.size->width();
+            object.height = row.size->height();
+        }
         object.presentation.positionInPoints = row.inPoints ? std::optional<bool>(true) : std::nullopt;
         views.append(new DecorationObjectView(object));
         canvas.addSubview(views.last());
     }
-    PlmPrintPage page;
-    page.origin = {0, 0};
-    page.width = 800 * 25.4 / 72;
-    page.height = 600 * 25.4 / 72;
-    page.margin = 10;
     for (const bool withPage : {true, false}) {
         canvas.printPage = withPage ? std::optional<PlmPrintPage>(page) : std::nullopt;
         canvas.layoutComposition();
         for (qsizetype i = 0; i < views.size(); ++i) {
             const Row& row = rows[i];
             SCOPED_TRACE(std::string(row.name) + (withPage ? " with a print page" : " without print page"));
+            const QRectF frame = views[i]->frame();
             // Without print page the placement rule alone places everything.
-            const QPointF expected =
-                withPage ? row.inside : ThematicCanvas::placement(row.position, row.inPoints, row.size, {800, 600});
-            EXPECT_NEAR(views[i]->frame().left(), expected.x(), 1e-9);
-            EXPECT_NEAR(views[i]->frame().top(), expected.y(), 1e-9);
+            const QPointF expected = withPage ? row.inside
+                                              : ThematicCanvas::placement(row.position, row.inPoints, frame.size(),
+                                                                          {1000, 900});
+            EXPECT_NEAR(frame.left(), expected.x(), 1e-9);
+            EXPECT_NEAR(frame.top(), expected.y(), 1e-9);
+            // Invariant: an element placed automatically lies inside the area in each direction
+            // where it fits, and begins at the area's left or top edge where it does not.
+            if (withPage && !row.inPoints) {
+                if (frame.width() <= area.width())
+                    EXPECT_TRUE(frame.left() >= left - 1e-9 && frame.right() <= right + 1e-9);
+                else
+                    EXPECT_NEAR(frame.left(), left, 1e-9);
+                if (frame.height() <= area.height())
+                    EXPECT_TRUE(frame.top() >= bottom - 1e-9 && frame.bottom() <= top + 1e-9);
+                else
+                    EXPECT_NEAR(frame.bottom(), top, 1e-9);
+            }
         }
     }
     // The legend's default place, near the lower right corner, lies within the margins.
     canvas.printPage = page;
     canvas.layoutComposition();
-    EXPECT_TRUE(QRectF(m, m, 800 - 2 * m, 600 - 2 * m).contains(canvas.legend()->frame()));
+    EXPECT_TRUE(area.contains(canvas.legend()->frame()));
 }
 
 TEST(ThematicCanvasLayout, SymbolOverlaysCoverThePrintPageBesideTheComposition)

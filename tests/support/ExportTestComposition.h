@@ -12,6 +12,7 @@
 #include "export/CarteExportComposition.h"
 #include "export/PlmExportSize.h"
 #include "export/SFExportPDFRenderer.h"
+#include "model/PlmOutlineTitle.h"
 #include "desktop/ViewNode.h"
 #include "canvas/ProportionalShape.h"
 
@@ -243,6 +244,14 @@ public:
     {
         auto* l = dynamic_cast<const Legend*>(&view);
         return l ? l->data.presentation.title.value_or(l->data.title) : QString();
+    }
+    QString outlineTitle(const ViewNode& view) const override
+    {
+        if (auto* o = dynamic_cast<const Object*>(&view))
+            return PlmOutlineTitle::object(o->object);
+        if (auto* l = dynamic_cast<const Legend*>(&view))
+            return PlmOutlineTitle::legend(l->data.presentation, false);
+        return {};
     }
     bool drawSymbolFallback(ViewNode& view, QPainter& painter, SFExportPDFRenderer& renderer) override
     {
