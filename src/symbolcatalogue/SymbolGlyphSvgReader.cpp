@@ -59,7 +59,7 @@ QPainterPath cutCurves(const QPainterPath& path, double error)
 }
 
 // Whether a path fills the same area under either fill rule: no two of its subpaths wind
-// over one place, as a merged outline's never do, so that it bounds its area as it is.
+// over one place.
 bool windsOnce(const QPainterPath& path)
 {
     if (path.fillRule() == Qt::OddEvenFill)
@@ -102,32 +102,49 @@ std::optional<QPainterPath> outline(const QByteArray& svg)
         reach |= part.path.boundingRect().adjusted(-half, -half, half, half);
         parts.append(std::move(part));
     }
-    if (parts.isEmpty())
-        return std::nullopt;
-    // One filled part that winds once is the outline already, its curves kept.
-    if (parts.size() == 1 && parts.front().strokeWidth == 0 && windsOnce(parts.front().path))
-        return parts.front().path;
-
-    // Otherwise the parts become one area, even-odd parts the area they fill, their curves
-    // cut into chords first.
     const double side = std::max(reach.width(), reach.height());
-    if (!(side > 0) || !std::isfinite(side))
+    if (parts.isEmpty() || !(side > 0) || !std::isfinite(side))
         return std::nullopt;
     const double error = side * kChordError;
-    QPainterPath result;
-    result.setFillRule(Qt::WindingFill);
-    for (const Part& source : parts) {
-        QPainterPath part = source.path;
-        if (source.strokeWidth > 0) {
+    // The parts' areas, their curves cut into chords; the stroked lines widened first.
+    QList<QPainterPath> areas;
+    for (const Part& part : parts) {
+        QPainterPath area = part.path;
+        if (part.strokeWidth > 0) {
             QPainterPathStroker stroker;
-            stroker.setWidth(source.strokeWidth);
+            stroker.setWidth(part.strokeWidth);
             stroker.setCapStyle(Qt::RoundCap);
             stroker.setJoinStyle(Qt::RoundJoin);
             stroker.setCurveThreshold(error);
-            part = stroker.createStroke(part);
+            area = stroker.createStroke(area);
         }
-        part = cutCurves(part, error).simplified();
-        result = result.isEmpty() ? part : result.united(part);
+        areas.append(cutCurves(area, error));
+    }
+
+    // Filled parts that each wind once and never overlap are the outline as they are, their
+    // curves kept: filled even-odd, a part inside another's hole stays filled. (The checks
+    // run on the chords: an overlap thinner than their error goes unseen.)
+    QList<QRectF> boxes;
+    for (const QPainterPath& area : areas)
+        boxes.append(area.controlPointRect());
+    bool asTheyAre = true;
+    for (qsizetype i = 0; asTheyAre && i < parts.size(); ++i) {
+        asTheyAre = parts[i].strokeWidth == 0 && windsOnce(areas[i]);
+        for (qsizetype j = 0; asTheyAre && j < i; ++j)
+            asTheyAre = !boxes[i].intersects(boxes[j]) || !areas[i].intersects(areas[j]);
+    }
+    QPainterPath result;
+    if (asTheyAre) {
+        for (const Part& part : parts)
+            result.addPath(part.path);
+        result.setFillRule(Qt::OddEvenFill);
+        return result;
+    }
+    // Otherwise the chords become one area, even-odd parts the area they fill.
+    result.setFillRule(Qt::WindingFill);
+    for (const QPainterPath& area : areas) {
+        const QPainterPath simple = area.simplified();
+        result = result.isEmpty() ? simple : result.united(simple);
     }
     if (result.isEmpty())
         return std::nullopt;
