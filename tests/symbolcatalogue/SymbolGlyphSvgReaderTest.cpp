@@ -1,13 +1,136 @@
 #include "symbolcatalogue/SymbolGlyphSvgReader.h"
-#include "platform/SymbolGlyphProvider.h"
+#include "basemaps/PlmSvgReader.h"
+#include "canvas/CanvasPathBuilder.h"
 #include "canvas/ProportionalShape.h"
+#include "model/PlmEntity.h"
+#include "platform/SymbolGlyphProvider.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
 namespace {
+
+// Closed rings of points along a boundary.
+using Rings = QList<QList<QPointF>>;
+
+// A path's boundary, each curve evaluated at `steps` even steps of its parameter.
+Rings boundaryOf(const QPainterPath& path, int steps)
+{
+    Rings rings;
+    QPointF last;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.isMoveTo()) {
+            rings.append({QPointF(e)});
+        } else if (e.isLineTo() && !rings.isEmpty()) {
+            rings.last().append(QPointF(e));
+        } else if (e.isCurveTo() && i + 2 < path.elementCount() && !rings.isEmpty()) {
+            const QPointF c1 = e, c2 = path.elementAt(i + 1), end = path.elementAt(i + 2);
+            for (int k = 1; k <= steps; ++k) {
+                const double t = double(k) / steps, u = 1 - t;
+                rings.last().append(u * u * u * last + 3 * u * u * t * c1 + 3 * u * t * t * c2 + t * t * t * end);
+            }
+            i += 2;
+        }
+        if (!rings.isEmpty() && !rings.last().isEmpty())
+            last = rings.last().last();
+    }
+    return rings;
+}
+
+// A circle's boundary from angle `from` to `to` (radians, counter-clockwise), finely.
+QList<QPointF> arcPoints(QPointF centre, double radius, double from, double to)
+{
+    const int steps = 1024;
+    QList<QPointF> points;
+    for (int k = 0; k <= steps; ++k) {
+        const double a = from + (to - from) * k / steps;
+        points.append(centre + radius * QPointF(std::cos(a), std::sin(a)));
+    }
+    return points;
+}
+
+double distanceToSegment(QPointF p, QPointF a, QPointF b)
+{
+    const QPointF d = b - a;
+    const double length2 = QPointF::dotProduct(d, d);
+    const double t = length2 > 0 ? std::clamp(QPointF::dotProduct(p - a, d) / length2, 0.0, 1.0) : 0.0;
+    const QPointF q = a + t * d - p;
+    return std::hypot(q.x(), q.y());
+}
+
+// How far the points of `from` (its segments' ends and middles) lie from `to` at most.
+double farthest(const Rings& from, const Rings& to)
+{
+    double worst = 0;
+    for (const QList<QPointF>& ring : from) {
+        for (qsizetype i = 0; i < ring.size(); ++i) {
+            const QPointF a = ring[i], b = ring[(i + 1) % ring.size()];
+            for (const QPointF& p : {a, (a + b) / 2}) {
+                double nearest = std::numeric_limits<double>::infinity();
+                for (const QList<QPointF>& other : to)
+                    for (qsizetype j = 0; j < other.size(); ++j)
+                        nearest = std::min(nearest, distanceToSegment(p, other[j], other[(j + 1) % other.size()]));
+                worst = std::max(worst, nearest);
+            }
+        }
+    }
+    return worst;
+}
+
+// How far two boundaries depart from each other: the farther of each from the other.
+double departure(const Rings& a, const Rings& b) { return std::max(farthest(a, b), farthest(b, a)); }
+
+// The boundary of the icon's own drawing, its curves evaluated finely, y upward as the
+// outline is.
+Rings iconBoundary(const QByteArray& svg)
+{
+    const PlmSvgReading reading = PlmSvgReader::read(svg, QStringLiteral("icône"));
+    const QTransform upward(1, 0, 0, PlmMap::yAxisSign(reading.map.metadata), 0, 0);
+    Rings rings;
+    for (const PlmEntity& leaf : PlmEntity::leafEntities(reading.map.entities)) {
+        const PlmVectorPath commands = CanvasPathBuilder::vectorPath(leaf.geometry, leaf.attributes, upward);
+        rings += boundaryOf(CanvasPathBuilder::toPainterPath(commands), 32);
+    }
+    return rings;
+}
+
+QByteArray iconBytes(const QString& name)
+{
+    QFile file(SymbolGlyphProvider::iconFile(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray svgOf(const char* body)
+{
+    return QByteArray(R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 16 16">)") + body + "</svg>";
+}
+
+// Two circles of radius 5 about (6, 8) and (10, 8) make one area; in the y-up outline the
+// circles' centres are at y = -8. Their boundary is each circle's arc outside the other, from
+// where they cross above to where they cross below and back.
+Rings twoCirclesBoundary()
+{
+    const double a = std::acos(2.0 / 5);
+    return {arcPoints({6, -8}, 5, a, 2 * std::numbers::pi - a)
+            + arcPoints({10, -8}, 5, a - std::numbers::pi, std::numbers::pi - a)};
+}
+
+Rings circlesBoundary(QPointF centre, std::initializer_list<double> radii)
+{
+    Rings rings;
+    for (double r : radii)
+        rings.append(arcPoints(centre, r, 0, 2 * std::numbers::pi));
+    return rings;
+}
 
 class SymbolGlyphSvgReaderTest : public ::testing::Test {
 protected:
@@ -75,6 +198,55 @@ TEST_F(SymbolGlyphSvgReaderTest, ASymbolDrawsItsIconAtAnySize)
     // A car seen from the front fills a good part of its 160-point box, never all of it.
     EXPECT_GT(black, 160 * 160 / 5);
     EXPECT_LT(black, 160 * 160 * 9 / 10);
+}
+
+// A pictogram printed 100 mm wide shows no corner: no part of the outline departs from the
+// icon's own drawing by more than a thousandth of its larger side, whether its curves are
+// kept or its elements merged into one area (even-odd, stroked and overlapping ones alike).
+TEST_F(SymbolGlyphSvgReaderTest, TheOutlineDepartsFromTheIconByAThousandthOfItsSideAtMost)
+{
+    struct Row {
+        const char* name;
+        QByteArray svg;
+        Rings truth;
+        QList<QPointF> inside;
+        QList<QPointF> outside;
+    };
+    const QByteArray airplane = iconBytes(QStringLiteral("airplane"));
+    // The points tried inside and outside stay off the rows of the curves' ends, where a
+    // crossing count would be ambiguous.
+    const QList<Row> rows = {
+        {"airplane: one path of arcs and curves around a hole", airplane, iconBoundary(airplane),
+         {{8, -0.7}, {0.4, -11.3}, {15.6, -11.3}}, {{8, -5.1}, {3, -3.1}}},
+        {"two overlapping circles",
+         svgOf(R"(<circle cx="6" cy="8" r="5"/><circle cx="10" cy="8" r="5"/>)"), twoCirclesBoundary(),
+         {{8, -7.7}, {2, -7.7}, {14, -7.7}}, {{8, -3.2}, {8, -12.8}}},
+        {"one path of two circles winding twice where they overlap",
+         svgOf(R"(<path d="M1 8a5 5 0 1 0 10 0a5 5 0 1 0-10 0M5 8a5 5 0 1 0 10 0a5 5 0 1 0-10 0z"/>)"),
+         twoCirclesBoundary(), {{8, -7.7}, {2, -7.7}, {14, -7.7}}, {{8, -3.2}, {8, -12.8}}},
+        {"an even-odd ring, its circles turning alike, and a dot in its hole",
+         svgOf(R"(<path fill-rule="evenodd" d="M8 1a7 7 0 1 0 0 14A7 7 0 0 0 8 1m0 3a4 4 0 1 0 0 8 4 4 0 0 0 0-8"/>)"
+               R"(<circle cx="8" cy="8" r="2"/>)"),
+         circlesBoundary({8, -8}, {7, 4, 2}), {{8.1, -7.7}, {8, -2.5}}, {{8, -5}, {8, -0.5}}},
+        {"a stroked circle",
+         svgOf(R"(<path d="M8 2a6 6 0 1 1 0 12a6 6 0 1 1 0-12z" fill="none" stroke="#000" stroke-width="2"/>)"),
+         circlesBoundary({8, -8}, {7, 5}), {{8.2, -2.1}, {13.9, -8.3}}, {{8.1, -7.7}, {8, -0.5}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::optional<QPainterPath> outline = SymbolGlyphSvgReader::outline(row.svg);
+        ASSERT_TRUE(outline);
+        QRectF truthBounds;
+        for (const QList<QPointF>& ring : row.truth)
+            truthBounds |= QPolygonF(ring).boundingRect();
+        const double side = std::max(truthBounds.width(), truthBounds.height());
+        ASSERT_GT(side, 10.0);
+        EXPECT_LE(departure(boundaryOf(*outline, 32), row.truth), side / 1000);
+        for (const QPointF& p : row.inside)
+            EXPECT_TRUE(outline->contains(p)) << p.x() << ", " << p.y();
+        for (const QPointF& p : row.outside)
+            EXPECT_FALSE(outline->contains(p)) << p.x() << ", " << p.y();
+    }
 }
 
 } // namespace
