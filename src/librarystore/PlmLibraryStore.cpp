@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QUuid>
 
 #include <algorithm>
@@ -75,6 +76,25 @@ QList<PlmLibraryItem> filtered(const QList<PlmLibraryItem>& items, const QString
         kept.append(partial);
     }
     return kept;
+}
+
+std::optional<QString>& trashStandIn()
+{
+    static std::optional<QString> folder;
+    return folder;
+}
+
+// The desktop's trash keeps each item under files/ and its record under info/, named after it
+// with ".trashinfo"; the record of an item taken back out would stay there for ever.
+void dropDesktopTrashRecord(const QString& trashed)
+{
+    const QFileInfo item(trashed);
+    if (item.absoluteDir().dirName() != QLatin1String("files"))
+        return;
+    const QString record = QFileInfo(item.absolutePath()).absolutePath() + QStringLiteral("/info/") + item.fileName()
+                         + QStringLiteral(".trashinfo");
+    if (QFileInfo(record).isFile())
+        QFile::remove(record);
 }
 
 } // namespace
@@ -365,14 +385,19 @@ PlmLibraryDeletion PlmLibraryStore::trash(const QString& url) const
     const PlmLibraryItem found = item(url);
     PlmLibraryDeletion deletion;
     deletion.originalURL = found.url;
-    if (m_trash) {
-        if (!Files::exists(*m_trash) && !QDir().mkpath(*m_trash))
-            throw PlmLibraryFileError(PlmLibraryFileError::Kind::posix, *m_trash, EACCES);
-        deletion.trashedURL = *m_trash + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
+    if (const std::optional<QString> folder = m_trash ? m_trash : trashStandIn()) {
+        if (!Files::exists(*folder) && !QDir().mkpath(*folder))
+            throw PlmLibraryFileError(PlmLibraryFileError::Kind::posix, *folder, EACCES);
+        deletion.trashedURL = *folder + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()
                             + QLatin1Char('-') + lastComponent(found.url);
         Files::moveNoReplace(found.url, deletion.trashedURL);
         return deletion;
     }
+    // Qt keeps the desktop's trash in the per-user data folder only when that folder exists;
+    // without it, the trash would be made in the working directory.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!data.isEmpty())
+        QDir().mkpath(data);
     QString trashed;
     if (!QFile::moveToTrash(found.url, &trashed)) {
         if (!Files::exists(found.url))
@@ -381,7 +406,7 @@ PlmLibraryDeletion PlmLibraryStore::trash(const QString& url) const
     }
     if (trashed.isEmpty())
         throw PlmLibraryFileError(PlmLibraryFileError::Kind::noSuchFile, found.url, ENOENT);
-    deletion.trashedURL = trashed;
+    deletion.trashedURL = Files::standardized(trashed);
     return deletion;
 }
 
@@ -392,4 +417,15 @@ void PlmLibraryStore::restore(const PlmLibraryDeletion& deletion) const
     if (Files::exists(original))
         throw PlmLibraryError(Kind::collision);
     Files::moveNoReplace(deletion.trashedURL, original);
+    dropDesktopTrashRecord(deletion.trashedURL);
+}
+
+void PlmLibraryStore::setDesktopTrashStandIn(const std::optional<QString>& folder)
+{
+    trashStandIn() = folder ? std::optional<QString>(Files::standardized(*folder)) : std::nullopt;
+}
+
+std::optional<QString> PlmLibraryStore::desktopTrashStandIn()
+{
+    return trashStandIn();
 }

@@ -46,8 +46,16 @@ public:
     QString moveTo(const QString& url, const QString& destination) const;
     QString moveInto(const QString& url, const QString& folder) const;
     QString duplicate(const QString& url) const;
+    // Into the store's trash folder when it has one, else into the desktop's trash (or the
+    // stand-in below); the record keeps an absolute path, whatever the working directory.
     PlmLibraryDeletion trash(const QString& url) const;
+    // Puts a trashed item back, and drops the desktop trash's record of it.
     void restore(const PlmLibraryDeletion& deletion) const;
+    // A folder that takes the desktop trash's place for every store without a trash folder of
+    // its own (tests: the desktop's trash is shared by every process of the machine); none
+    // gives the desktop's back.
+    static void setDesktopTrashStandIn(const std::optional<QString>& folder);
+    static std::optional<QString> desktopTrashStandIn();
 
     // --- The package around the root (PlmLibraryPackage.cpp) ---------------------------
     static QString packageExtension();  // "plmlibrary"

@@ -5,6 +5,7 @@
 #include "librarystore/PlmLibraryManifest.h"
 #include "model/PlmMapCodec.h"
 #include "online/OnlineWindowController.h"
+#include "support/LibraryTestSupport.h"
 #include "support/OnlineTestServer.h"
 #include "support/TestFiles.h"
 #include "platform/Bookmark.h"
@@ -80,6 +81,7 @@ protected:
 
     QTemporaryDir dir;
     UserDefaults::TemporaryScope defaults;
+    OwnTrash trash;
     OnlineTestServer providers; // the online window loads its catalogue from here, never from the network
     QList<DialogHooks::Alert> alerts;
     QList<int> answers;
@@ -277,11 +279,13 @@ TEST_F(LibraryCoordinatorTest, addedMapsGoToTheSelectedFolderAndOpenInTheStudio)
     EXPECT_EQ(controller->selectedItemURL(), *added);
     EXPECT_EQ(controller->selectedFolderURL(), package + QStringLiteral("/Europe"));
     EXPECT_EQ(controller->undoStack()->undoText(), QStringLiteral("Ajouter à la bibliothèque"));
-    // Undo moves the added map to the trash (the test mode's own), redo brings it back.
+    // Undo moves the added map to the trash (the test's own), redo brings it back.
     const QByteArray bytes = PlmMapCodec::encode(PlmMap(QStringLiteral("France/Corse"), {}));
     controller->undoStack()->undo();
     EXPECT_FALSE(QFileInfo::exists(*added));
+    EXPECT_EQ(trash.entries().size(), 1);
     controller->undoStack()->redo();
+    EXPECT_TRUE(trash.entries().isEmpty());
     QFile back(*added);
     ASSERT_TRUE(back.open(QIODevice::ReadOnly));
     EXPECT_EQ(back.readAll(), bytes);

@@ -114,8 +114,10 @@ TEST_F(OnlineWindowHandOverTest, AddedDownloadGoesIntoTheLibraryAsOneUndoableSte
 
     window->undoStack()->undo();
     EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(library.trash.entries().size(), 1);
     window->undoStack()->redo();
     EXPECT_TRUE(QFile::exists(path));
+    EXPECT_TRUE(library.trash.entries().isEmpty());
 }
 
 TEST_F(OnlineWindowHandOverTest, DecliningTheChoiceAddsNothing)

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -239,6 +240,34 @@ TEST_F(PlmLibraryStoreTest, trashAndRestoreRoundTripAndNeverReplace)
     EXPECT_FALSE(QFileInfo::exists(deletion.trashedURL));
     // Restoring outside the library is refused.
     EXPECT_EQ(storeRefusal([&] { store.restore({dir.path() + QStringLiteral("/x.plmmap"), europe}); }), Kind::outsideLibrary);
+}
+
+// The desktop's trash of a home of the test's own, whose per-user data folder does not exist
+// yet: Qt makes that trash only inside it, and otherwise in the working directory.
+TEST_F(PlmLibraryStoreTest, theDesktopTrashIsThePerUserOneAndKeepsNoRecordOfARestoredItem)
+{
+    struct OwnHome {
+        QTemporaryDir dir;
+        QByteArray saved = qgetenv("HOME");
+        OwnHome() { qputenv("HOME", QFile::encodeName(dir.path())); }
+        ~OwnHome() { qputenv("HOME", saved); }
+    } home;
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
+    ASSERT_TRUE(trash.startsWith(home.dir.path() + QLatin1Char('/')));
+    ASSERT_FALSE(QFileInfo::exists(QFileInfo(trash).absolutePath()));
+    const PlmLibraryStore desktop(root); // no trash folder of its own
+    writeMap(QStringLiteral("Europe.plmmap"), QStringLiteral("Europe"));
+    const QString europe = path(QStringLiteral("Europe.plmmap"));
+
+    const PlmLibraryDeletion deletion = desktop.trash(europe);
+    EXPECT_EQ(QFileInfo(deletion.trashedURL).path(), trash + QStringLiteral("/files"));
+    EXPECT_EQ(fileBytes(deletion.trashedURL), mapBytes(QStringLiteral("Europe")));
+    EXPECT_EQ(QDir(trash + QStringLiteral("/info")).entryList(QDir::Files).size(), 1);
+
+    desktop.restore(deletion);
+    EXPECT_EQ(fileBytes(europe), mapBytes(QStringLiteral("Europe")));
+    EXPECT_TRUE(QDir(trash + QStringLiteral("/files")).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    EXPECT_TRUE(QDir(trash + QStringLiteral("/info")).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }
 
 TEST_F(PlmLibraryStoreTest, newFolderAndMapReading)

@@ -26,8 +26,9 @@ public:
         OnlineWindowController::setFetch([port = port()](const QUrl& url, const OnlineDownloadOptions& given) {
             OnlineDownloadOptions options = given;
             options.allowPlainHttpToLoopback = true;
-            options.inactivityTimeoutMs = 20000;
-            options.totalTimeoutMs = 30000;
+            // No speed limit: a loaded machine may answer late; only the guard ends a wait.
+            options.inactivityTimeoutMs = int(std::chrono::milliseconds(EventWait::guard).count());
+            options.totalTimeoutMs = options.inactivityTimeoutMs;
             QUrl local(QStringLiteral("http://127.0.0.1:%1/fetch").arg(port));
             QUrlQuery query;
             query.addQueryItem(QStringLiteral("u"), QString::fromLatin1(url.toEncoded().toPercentEncoding()));

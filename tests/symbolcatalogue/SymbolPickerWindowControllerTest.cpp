@@ -4,6 +4,7 @@
 #include "model/PlmErrors.h"
 #include "desktop/DialogHooks.h"
 #include "platform/UserDefaults.h"
+#include "support/EventWait.h"
 #include "support/FilePermissionScope.h"
 #include "support/LibraryTestSupport.h"
 #include "support/TestFiles.h"
@@ -258,11 +259,12 @@ TEST_F(SymbolPickerWindowControllerTest, ReturnCancelsTheDeleteQuestionAndSuppri
         real.sheet = DialogHooks::defaultHooks().sheet;
         DialogHooks::ScopedHooks scoped(real);
         picker->confirmDeleteSelectedSVG();
-        QMessageBox* box = picker->findChild<QMessageBox*>();
+        QPointer<QMessageBox> box = picker->findChild<QMessageBox*>();
         ASSERT_TRUE(box);
         EXPECT_EQ(box->text(), QStringLiteral("Supprimer « phare » de la bibliothèque ?"));
         keyClick(box, Qt::Key_Return);
-        QApplication::processEvents();
+        // The answered question closes and deletes itself; the real hooks stay until it is gone.
+        ASSERT_TRUE(waitUntil([&] { return box.isNull(); }));
     }
     EXPECT_EQ(names(), QStringList{QStringLiteral("phare")});
 
@@ -274,6 +276,7 @@ TEST_F(SymbolPickerWindowControllerTest, ReturnCancelsTheDeleteQuestionAndSuppri
     EXPECT_TRUE(QDir(library.path + QLatin1Char('/') + PlmLibrarySymbols::folderName)
                     .entryList({QStringLiteral("*.plmmap")}, QDir::Files)
                     .isEmpty());
+    EXPECT_EQ(library.trash.entries().size(), 1); // trashed, not erased
 }
 
 TEST_F(SymbolPickerWindowControllerTest, WithoutALibraryTheNamedSymbolsStayAndNothingIsAsked)
