@@ -227,16 +227,13 @@ bool& unattendedFlag()
     return unattended;
 }
 
-void writeUnattended(const QString& message, const QString& detail = {})
+void writeUnattended(const QString& message, const QString& detail)
 {
-    std::fprintf(stderr, "%s\n", unattendedLine(detail.isEmpty() ? message : message + QLatin1Char(' ') + detail)
-                                    .toLocal8Bit()
-                                    .constData());
-    std::fflush(stderr);
+    reportUnattended(detail.isEmpty() ? message : message + QLatin1Char(' ') + detail);
 }
 
 // Answers as a dialog closed unanswered does: the last button, no choice, no file.
-Hooks unattendedHooks()
+Hooks makeUnattendedHooks()
 {
     Hooks hooks;
     hooks.alert = [](const Alert& alert) {
@@ -248,10 +245,7 @@ Hooks unattendedHooks()
         if (completion)
             completion(std::max(int(alert.buttons.size()) - 1, 0));
     };
-    hooks.presentError = [](const QString& message, QWidget*) {
-        const qsizetype split = message.indexOf(QStringLiteral("\n\n"));
-        writeUnattended(split < 0 ? message : message.left(split), split < 0 ? QString() : message.mid(split + 2));
-    };
+    hooks.presentError = [](const QString& message, QWidget*) { reportUnattended(message); };
     hooks.askSaveChanges = [](const QString&, QWidget*) { return SaveChangesAnswer::Cancel; };
     hooks.openPanel = [](const OpenPanelRequest&) { return std::optional<QStringList>(); };
     hooks.savePanel = [](const SavePanelRequest&) { return std::optional<SavePanelResult>(); };
@@ -267,15 +261,13 @@ bool setUnattended(bool unattended)
     return std::exchange(unattendedFlag(), unattended);
 }
 
-bool isUnattended()
-{
-    return unattendedFlag();
-}
-
-QString unattendedLine(const QString& message)
+void reportUnattended(const QString& message)
 {
     // One line a report, as a journal keeps them.
-    return QStringLiteral("Pelmora Studio : ") + QString(message).replace(QRegularExpression(QStringLiteral("\\s*\n\\s*")), QStringLiteral(" "));
+    const QString line = QStringLiteral("Pelmora Studio : ")
+                       + QString(message).replace(QRegularExpression(QStringLiteral("\\s*\n\\s*")), QStringLiteral(" "));
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
 }
 
 void setFallbackHooks(const Hooks& hooks)
@@ -285,8 +277,9 @@ void setFallbackHooks(const Hooks& hooks)
 
 Hooks current()
 {
+    static const Hooks unattended = makeUnattendedHooks();
     if (unattendedFlag())
-        return unattendedHooks();
+        return unattended;
     return merged(installed(), fallbackHooks());
 }
 

@@ -101,9 +101,9 @@ void install(const Hooks& hooks);
 // what an alert or an error would say goes to the standard error output instead. Takes
 // precedence over every installed hook. Returns the previous setting.
 bool setUnattended(bool unattended);
-bool isUnattended();
-// The line an unattended alert or error writes: the program's name, then the text.
-QString unattendedLine(const QString& message);
+// What an unattended alert or error writes: one line on the standard error output, the
+// program's name, then the text.
+void reportUnattended(const QString& message);
 // Replaces what members missing from the installed set fall back to (the real dialogs unless
 // changed); test programs make every unanswered question return at once instead of blocking.
 void setFallbackHooks(const Hooks& hooks);

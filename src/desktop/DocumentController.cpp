@@ -11,8 +11,6 @@
 #include <QFileInfo>
 #include <QWidget>
 
-#include <cstdio>
-
 namespace {
 
 QString cleanAbsolute(const QString& path)
@@ -265,8 +263,7 @@ void DocumentController::closeDocumentsAtQuit()
         QString error;
         if (!d->writeInPlace(&error) && !error.isEmpty()) {
             ++refusedWritesAtQuit_;
-            std::fprintf(stderr, "%s\n", refusedWriteLine(d->displayName(), error).toLocal8Bit().constData());
-            std::fflush(stderr);
+            DialogHooks::reportUnattended(QStringLiteral("« %1 » : %2").arg(d->displayName(), error));
         }
         d->close();
         delete d;
@@ -274,7 +271,3 @@ void DocumentController::closeDocumentsAtQuit()
     DialogHooks::setUnattended(wasUnattended);
 }
 
-QString DocumentController::refusedWriteLine(const QString& displayName, const QString& error)
-{
-    return DialogHooks::unattendedLine(QStringLiteral("« %1 » : %2").arg(displayName, error));
-}

@@ -74,8 +74,6 @@ public:
     void closeDocumentsAtQuit();
     // The writes refused by closeDocumentsAtQuit: the program then ends with status 1.
     int refusedWritesAtQuit() const { return refusedWritesAtQuit_; }
-    // The line a refused write at the end writes to the standard error output.
-    static QString refusedWriteLine(const QString& displayName, const QString& error);
 
 signals:
     void documentAdded(Document* document);

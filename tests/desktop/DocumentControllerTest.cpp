@@ -216,7 +216,7 @@ TEST_F(DocumentControllerTest, AWriteRefusedAtTheLoopsEndGoesToTheErrorOutputAnd
     EXPECT_TRUE(dialogs.errors.isEmpty());
     EXPECT_TRUE(controller.documents().isEmpty());
     // The dialogs are attended again once the documents are gone (the program stays unattended).
-    EXPECT_FALSE(DialogHooks::isUnattended());
+    EXPECT_FALSE(DialogHooks::setUnattended(false));
 }
 
 } // namespace
