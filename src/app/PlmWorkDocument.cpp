@@ -25,6 +25,19 @@ const QString PlmWorkDocument::lastDocumentKey = QStringLiteral("Studio.LastDocu
 
 namespace {
 
+// What a .plmmap cannot hold: data, decorations, a background image, a print page, the
+// entity names' display.
+bool keepsMoreThanTheMap(const PlmWork& w)
+{
+    if (!w.variables.isEmpty())
+        return true;
+    if (!w.decoration)
+        return false;
+    const PlmDecoration& d = *w.decoration;
+    return !d.objects.isEmpty() || d.backgroundImage || d.printPage || d.showEntityNames.value_or(false)
+        || d.entityNameFontName || d.entityNameFontSize || (d.entityNamePositions && !d.entityNamePositions->isEmpty());
+}
+
 PlmWorkDocument::StudioWindowFactory& studioWindowFactory()
 {
     static PlmWorkDocument::StudioWindowFactory factory;
@@ -184,6 +197,14 @@ QStringList PlmWorkDocument::writableTypeIdentifiers() const
     return {plmType};
 }
 
+QString PlmWorkDocument::saveAsTypeIdentifier() const
+{
+    // The base map's own type would refuse the write again, asking for a .plm.
+    if (fileType() == plmMapType() && keepsMoreThanTheMap(work()))
+        return plmType;
+    return Document::saveAsTypeIdentifier();
+}
+
 void PlmWorkDocument::setFilePath(const QString& path)
 {
     Document::setFilePath(path);
@@ -212,14 +233,7 @@ Document::DataJob PlmWorkDocument::dataJobOfType(const QString& typeIdentifier) 
     // window does to the document meanwhile.
     if (typeIdentifier == plmMapType()) {
         const PlmWork w = work();
-        bool refused = !w.variables.isEmpty();
-        if (!refused && w.decoration) {
-            const PlmDecoration& d = *w.decoration;
-            refused = !d.objects.isEmpty() || d.backgroundImage || d.printPage || d.showEntityNames.value_or(false)
-                   || d.entityNameFontName || d.entityNameFontSize
-                   || (d.entityNamePositions && !d.entityNamePositions->isEmpty());
-        }
-        if (refused)
+        if (keepsMoreThanTheMap(w))
             throw PlmWorkError::invalid(mapOnlyMessage());
         return [map = w.map] { return PlmMapCodec::encode(map); };
     }

@@ -51,6 +51,7 @@ public:
 
     // Storage and file types.
     QStringList writableTypeIdentifiers() const override;
+    QString saveAsTypeIdentifier() const override;
     void setFilePath(const QString& path) override; // also remembers a ".plm" as the last document
     QByteArray dataOfType(const QString& typeIdentifier) const override;
     void readFromData(const QByteArray& data, const QString& typeIdentifier) override;

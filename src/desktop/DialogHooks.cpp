@@ -28,7 +28,8 @@ QMessageBox::Icon iconFor(AlertStyle style)
     return QMessageBox::Warning;
 }
 
-// Builds the box and returns the buttons in the order of the request.
+// Builds the box and returns the buttons in the order of the request. Escape presses the
+// button a box closed without an answer gives.
 QMessageBox* makeBox(const Alert& alert, QList<QAbstractButton*>& buttons)
 {
     auto* box = new QMessageBox(alert.window);
@@ -42,15 +43,18 @@ QMessageBox* makeBox(const Alert& alert, QList<QAbstractButton*>& buttons)
         buttons.append(box->addButton(titles[i], role));
     }
     box->setDefaultButton(qobject_cast<QPushButton*>(buttons.value(alert.defaultButton, buttons.first())));
+    if (QAbstractButton* escape = buttons.value(unansweredButton(alert)))
+        box->setEscapeButton(escape);
     if (alert.window)
         box->setWindowModality(Qt::WindowModal);
     return box;
 }
 
-int indexOf(QMessageBox* box, const QList<QAbstractButton*>& buttons)
+// The button pressed; a box whose loop ended under it (the program's end) had none.
+int indexOf(QMessageBox* box, const QList<QAbstractButton*>& buttons, const Alert& alert)
 {
-    const int index = buttons.indexOf(box->clickedButton());
-    return index < 0 ? int(buttons.size()) - 1 : index;
+    const int index = int(buttons.indexOf(box->clickedButton()));
+    return index < 0 ? unansweredButton(alert) : index;
 }
 
 QString filterFor(const FileTypeChoice& type)
@@ -75,6 +79,16 @@ const F& pick(const F& installedHook, const F& fallback)
 
 } // namespace
 
+int unansweredButton(const Alert& alert)
+{
+    // Whatever the order of the buttons, « Annuler » and never a destructive one (the save
+    // question's « Ne pas enregistrer » comes last).
+    const int cancel = int(alert.buttons.indexOf(QStringLiteral("Annuler")));
+    if (cancel >= 0)
+        return cancel;
+    return alert.buttons.size() <= 1 ? 0 : int(alert.buttons.size());
+}
+
 QString saveChangesMessage(const QString& displayName)
 {
     // No-break spaces inside the guillemets and before "?": a wrapped line never parts them.
@@ -89,7 +103,7 @@ Hooks defaultHooks()
         QList<QAbstractButton*> buttons;
         QMessageBox* box = makeBox(alert, buttons);
         box->exec();
-        const int index = indexOf(box, buttons);
+        const int index = indexOf(box, buttons, alert);
         delete box;
         return index;
     };
@@ -97,9 +111,9 @@ Hooks defaultHooks()
         QList<QAbstractButton*> buttons;
         QMessageBox* box = makeBox(alert, buttons);
         box->setAttribute(Qt::WA_DeleteOnClose);
-        QObject::connect(box, &QMessageBox::finished, box, [box, buttons, completion](int) {
+        QObject::connect(box, &QMessageBox::finished, box, [box, buttons, completion, alert](int) {
             if (completion)
-                completion(indexOf(box, buttons));
+                completion(indexOf(box, buttons, alert));
         });
         box->open();
     };
@@ -173,14 +187,9 @@ Hooks defaultHooks()
         SavePanelResult result;
         result.path = dialog.selectedFiles().constFirst();
         const int typeIndex = int(filters.indexOf(dialog.selectedNameFilter()));
-        if (typeIndex >= 0) {
-            const FileTypeChoice& type = request.types[typeIndex];
-            result.typeIdentifier = type.identifier;
-            const QString suffix = QFileInfo(result.path).suffix().toLower();
-            if (!type.extensions.isEmpty() && !type.extensions.contains(suffix))
-                result.path += QLatin1Char('.') + type.extensions.first();
-        }
-        return result;
+        if (typeIndex >= 0)
+            result.typeIdentifier = request.types[typeIndex].identifier;
+        return result; // the name typed decides over the list (runSavePanel)
     };
     hooks.colorPanel = [](const QColor& initial, const QString& title, QWidget* window) -> std::optional<QColor> {
         const QColor color = QColorDialog::getColor(initial, window, title, QColorDialog::ShowAlphaChannel);
@@ -227,23 +236,29 @@ bool& unattendedFlag()
     return unattended;
 }
 
+QString& unattendedSubject()
+{
+    static QString name;
+    return name;
+}
+
 void writeUnattended(const QString& message, const QString& detail)
 {
     reportUnattended(detail.isEmpty() ? message : message + QLatin1Char(' ') + detail);
 }
 
-// Answers as a dialog closed unanswered does: the last button, no choice, no file.
+// Answers as a dialog closed unanswered does: Escape's button, no choice, no file.
 Hooks makeUnattendedHooks()
 {
     Hooks hooks;
     hooks.alert = [](const Alert& alert) {
         writeUnattended(alert.message, alert.informativeText);
-        return std::max(int(alert.buttons.size()) - 1, 0);
+        return unansweredButton(alert);
     };
     hooks.sheet = [](const Alert& alert, std::function<void(int)> completion) {
         writeUnattended(alert.message, alert.informativeText);
         if (completion)
-            completion(std::max(int(alert.buttons.size()) - 1, 0));
+            completion(unansweredButton(alert));
     };
     hooks.presentError = [](const QString& message, QWidget*) { reportUnattended(message); };
     hooks.askSaveChanges = [](const QString&, QWidget*) { return SaveChangesAnswer::Cancel; };
@@ -264,10 +279,28 @@ bool setUnattended(bool unattended)
 void reportUnattended(const QString& message)
 {
     // One line a report, as a journal keeps them.
+    const QString& subject = unattendedSubject();
     const QString line = QStringLiteral("Pelmora Studio : ")
+                       + (subject.isEmpty() ? QString() : QStringLiteral("« %1 » : ").arg(subject))
                        + QString(message).replace(QRegularExpression(QStringLiteral("\\s*\n\\s*")), QStringLiteral(" "));
     std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
     std::fflush(stderr);
+}
+
+void reportUnseen(const QString& message)
+{
+    if (unattendedFlag())
+        reportUnattended(message);
+}
+
+UnattendedSubject::UnattendedSubject(const QString& documentName)
+    : previous_(std::exchange(unattendedSubject(), documentName))
+{
+}
+
+UnattendedSubject::~UnattendedSubject()
+{
+    unattendedSubject() = previous_;
 }
 
 void setFallbackHooks(const Hooks& hooks)
@@ -332,7 +365,36 @@ std::optional<QStringList> runOpenPanel(const OpenPanelRequest& request)
     return chosen;
 }
 
-std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request) { return current().savePanel(request); }
+SavePanelResult savedAs(const SavePanelRequest& request, const SavePanelResult& answer)
+{
+    if (request.types.isEmpty())
+        return answer;
+    const QString suffix = QFileInfo(answer.path).suffix().toLower();
+    for (const FileTypeChoice& type : request.types)
+        if (!suffix.isEmpty() && type.extensions.contains(suffix))
+            return {answer.path, type.identifier};
+    const auto offered = [&](const QString& identifier) {
+        return std::find_if(request.types.cbegin(), request.types.cend(),
+                            [&](const FileTypeChoice& type) { return type.identifier == identifier; });
+    };
+    auto type = offered(answer.typeIdentifier);
+    if (type == request.types.cend())
+        type = offered(request.selectedType);
+    if (type == request.types.cend())
+        type = request.types.cbegin();
+    SavePanelResult result{answer.path, type->identifier};
+    if (!type->extensions.isEmpty())
+        result.path += QLatin1Char('.') + type->extensions.first();
+    return result;
+}
+
+std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request)
+{
+    std::optional<SavePanelResult> chosen = current().savePanel(request);
+    if (chosen && !chosen->path.isEmpty())
+        chosen = savedAs(request, *chosen);
+    return chosen;
+}
 
 std::optional<QColor> chooseColor(const QColor& initial, const QString& title, QWidget* window)
 {

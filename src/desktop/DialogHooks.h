@@ -27,6 +27,11 @@ struct Alert {
 // Index of the button chosen in Alert::buttons (0 for the default button).
 using AlertHook = std::function<int(const Alert&)>;
 
+// The answer of an alert closed without a person's answer (its loop ended under it, or nobody
+// can answer any more), as Escape gives it: the button « Annuler » wherever it stands, else
+// the only button; past the last one (no button) for several without « Annuler ».
+int unansweredButton(const Alert& alert);
+
 // Non-blocking alert attached to a window; the completion receives the button index.
 using SheetHook = std::function<void(const Alert&, std::function<void(int)> completion)>;
 
@@ -73,6 +78,10 @@ struct SavePanelResult {
     QString path;        // absolute; the extension of the chosen type is added when missing
     QString typeIdentifier;
 };
+// What a save panel's answer saves: a name typed with the extension of one of the types offered
+// is saved as that type, whatever the list shows; any other name takes the type chosen in the
+// list (the one chosen at first when none is), with its extension added.
+SavePanelResult savedAs(const SavePanelRequest& request, const SavePanelResult& answer);
 using SavePanelHook = std::function<std::optional<SavePanelResult>(const SavePanelRequest&)>;
 
 using ColorPanelHook = std::function<std::optional<QColor>(const QColor& initial, const QString& title, QWidget* window)>;
@@ -102,8 +111,23 @@ void install(const Hooks& hooks);
 // precedence over every installed hook. Returns the previous setting.
 bool setUnattended(bool unattended);
 // What an unattended alert or error writes: one line on the standard error output, the
-// program's name, then the text.
+// program's name, the document spoken of (see UnattendedSubject) and the text.
 void reportUnattended(const QString& message);
+// A refusal a window shows in itself (a status line rather than an alert): once nobody can
+// see it, it is reported as an unattended alert is.
+void reportUnseen(const QString& message);
+
+// While it lives, unattended reports speak of that document: « name » : before their text.
+class UnattendedSubject {
+public:
+    explicit UnattendedSubject(const QString& documentName);
+    ~UnattendedSubject();
+    UnattendedSubject(const UnattendedSubject&) = delete;
+    UnattendedSubject& operator=(const UnattendedSubject&) = delete;
+
+private:
+    QString previous_;
+};
 // Replaces what members missing from the installed set fall back to (the real dialogs unless
 // changed); test programs make every unanswered question return at once instead of blocking.
 void setFallbackHooks(const Hooks& hooks);
@@ -119,6 +143,7 @@ QString errorWithDetail(const QString& heading, const QString& detail);
 QString documentOpenFailure(const QString& path, const QString& detail);
 SaveChangesAnswer askSaveChanges(const QString& displayName, QWidget* window = nullptr);
 std::optional<QStringList> runOpenPanel(const OpenPanelRequest& request);
+// The answer as savedAs() makes it.
 std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request);
 std::optional<QColor> chooseColor(const QColor& initial, const QString& title = {}, QWidget* window = nullptr);
 std::optional<QFont> chooseFont(const QFont& initial, const QString& title = {}, QWidget* window = nullptr);

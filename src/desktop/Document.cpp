@@ -279,25 +279,26 @@ bool Document::saveDocumentAs()
         }
         request.types.append(choice);
     }
-    request.selectedType = identifiers.contains(fileType_) ? fileType_ : identifiers.value(0);
+    request.selectedType = saveAsTypeIdentifier();
     request.window = windowForSheet();
 
+    // The panel's answer names a type offered and a path with its extension.
     const std::optional<DialogHooks::SavePanelResult> chosen = DialogHooks::runSavePanel(request);
     if (!chosen || chosen->path.isEmpty())
         return false;
-    const QString type = chosen->typeIdentifier.isEmpty() ? request.selectedType : chosen->typeIdentifier;
-    QString path = chosen->path;
-    const QStringList extensions = DocumentTypes::find(type) ? DocumentTypes::find(type)->extensions : QStringList();
-    if (!extensions.isEmpty() && !extensions.contains(QFileInfo(path).suffix().toLower()))
-        path += QLatin1Char('.') + extensions.first();
-
     QString error;
-    if (!saveToFile(path, type, SaveOperation::SaveAs, &error)) {
+    if (!saveToFile(chosen->path, chosen->typeIdentifier, SaveOperation::SaveAs, &error)) {
         lastReportedError_ = error;
         presentError(error);
         return false;
     }
     return true;
+}
+
+QString Document::saveAsTypeIdentifier() const
+{
+    const QStringList identifiers = writableTypeIdentifiers();
+    return identifiers.contains(fileType_) ? fileType_ : identifiers.value(0);
 }
 
 bool Document::revertDocumentToSaved()

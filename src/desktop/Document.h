@@ -43,6 +43,8 @@ public:
 
     // The types "Enregistrer sous…" offers, in order; by default the document's own type.
     virtual QStringList writableTypeIdentifiers() const;
+    // The type "Enregistrer sous…" offers chosen: the document's own when it is offered.
+    virtual QString saveAsTypeIdentifier() const;
     virtual bool autosavesInPlace() const { return true; }
 
     // Content. Both throw an exception whose what() is the French sentence shown to the user;

@@ -3,6 +3,7 @@
 #include "app/PlmMapDocument.h"
 #include "app/StudioWindowController.h"
 #include "model/PlmMapCodec.h"
+#include "model/PlmWorkCodec.h"
 #include "desktop/DialogHooks.h"
 #include "desktop/DocumentController.h"
 #include "platform/UserDefaults.h"
@@ -139,6 +140,7 @@ TEST_F(PlmMapDocumentTest, SavingAnImportedMapAsksForANewWorkFileButAnAuthoredOn
     EXPECT_EQ(panels[0].suggestedName, QStringLiteral("Départements"));
 
     const QString authored = writeMap(QStringLiteral("dessin.plmmap"), {{QStringLiteral("studio.authored"), QStringLiteral("true")}});
+    const QByteArray authoredBytes = fileBytes(authored);
     open(authored);
     work = qobject_cast<PlmWorkDocument*>(controller.documents().last());
     ASSERT_NE(work, nullptr);
@@ -148,6 +150,27 @@ TEST_F(PlmMapDocumentTest, SavingAnImportedMapAsksForANewWorkFileButAnAuthoredOn
     EXPECT_EQ(panels[1].types[0].identifier, QStringLiteral("ondrel.pelmorastudio.plmmap"));
     EXPECT_EQ(panels[1].types[1].identifier, QStringLiteral("ondrel.pelmorastudio.plm"));
     EXPECT_EQ(panels[1].selectedType, QStringLiteral("ondrel.pelmorastudio.plmmap"));
+
+    // Given data, the base map refuses its own type: « Enregistrer » on the save question that
+    // follows the refusal offers the .plm chosen, and a name typed « .plm » is a work document,
+    // whatever the list shows.
+    work->updateWork(QStringLiteral("Ajouter une variable"),
+                     [](PlmWork& w) { w.addVariable(QStringLiteral("Densité"), PlmVariableType::number); });
+    const QString saved = dir.filePath(QStringLiteral("saved.plm"));
+    hooks.savePanel = [&panels, saved](const DialogHooks::SavePanelRequest& r) {
+        panels << r;
+        return std::optional<DialogHooks::SavePanelResult>({saved, QStringLiteral("ondrel.pelmorastudio.plmmap")});
+    };
+    hooks.askSaveChanges = [](const QString&, QWidget*) { return DialogHooks::SaveChangesAnswer::Save; };
+    hooks.presentError = [](const QString&, QWidget*) {}; // the refusal, read
+    DialogHooks::ScopedHooks answering(hooks);
+    EXPECT_TRUE(work->canClose());
+    ASSERT_EQ(panels.size(), 3);
+    EXPECT_EQ(panels[2].selectedType, QStringLiteral("ondrel.pelmorastudio.plm"));
+    EXPECT_EQ(work->filePath(), saved);
+    EXPECT_EQ(work->fileType(), QStringLiteral("ondrel.pelmorastudio.plm"));
+    EXPECT_EQ(PlmWorkCodec::decode(fileBytes(saved)).variables.size(), 1);
+    EXPECT_EQ(fileBytes(authored), authoredBytes);
 }
 
 TEST_F(PlmMapDocumentTest, SourceAddressIsAValidFileAddressEvenWithSpacesAndAccents)

@@ -1,10 +1,15 @@
 #include "desktop/DialogHooks.h"
 #include "platform/UserDefaults.h"
+#include "support/WidgetKeys.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 // An open panel of a kind opens in the folder last used for that kind, and only there.
 TEST(DialogHooksOpenPanel, APanelOpensWhereTheLastOfItsKindWasChosen)
@@ -99,4 +104,137 @@ TEST(DialogHooksUnattended, NothingIsAskedAndEachQuestionIsAnsweredAsClosedUnans
     // Attended again, the installed hooks answer.
     EXPECT_EQ(DialogHooks::runAlert(question), 0);
     EXPECT_EQ(asked, 1);
+}
+
+namespace {
+
+// How a question shown by the real dialogs ends without a person's answer.
+enum class Unanswered { loopEnded, escapePressed, nobodyThere };
+
+// Asks the question with the real dialogs and ends it so. The loop ends as a signal or a
+// logout ends the program's: the question's own loop, running inside it, ends with it.
+template <typename Answer>
+Answer askedAndLeft(Unanswered way, const std::function<Answer()>& ask, bool& shown)
+{
+    shown = false;
+    if (way == Unanswered::nobodyThere) {
+        const bool was = DialogHooks::setUnattended(true);
+        testing::internal::CaptureStderr();
+        const Answer answer = ask();
+        testing::internal::GetCapturedStderr();
+        DialogHooks::setUnattended(was);
+        shown = true; // nothing may show: answered at once
+        return answer;
+    }
+    const DialogHooks::ScopedHooks real(DialogHooks::defaultHooks());
+    std::optional<Answer> answer;
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, [&] {
+            QWidget* question = QApplication::activeModalWidget();
+            shown = question && question->isVisible();
+            if (way == Unanswered::escapePressed && question)
+                keyClick(question->focusWidget() ? question->focusWidget() : question, Qt::Key_Escape);
+            else
+                QCoreApplication::exit(0);
+        });
+        answer = ask();
+        QCoreApplication::exit(0);
+    });
+    QCoreApplication::exec();
+    // A window the ended loop left on screen goes with its owner; none here is kept.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible() && window->isModal())
+            window->hide();
+    return *answer;
+}
+
+DialogHooks::Alert alertWith(const QStringList& buttons, int defaultButton = 0)
+{
+    DialogHooks::Alert alert;
+    alert.message = QStringLiteral("Question");
+    alert.buttons = buttons;
+    alert.defaultButton = defaultButton;
+    return alert;
+}
+
+} // namespace
+
+// Every question of the program, left without an answer, gives the answer Escape gives —
+// « Annuler » wherever it stands, never a destructive button — whether its loop ended under it
+// (the program ends on a signal), Escape was pressed, or nobody could be asked.
+TEST(DialogHooksUnanswered, EveryQuestionLeftUnansweredGivesEscapesAnswer)
+{
+    using Answers = std::function<int()>;
+    const auto alert = [](DialogHooks::Alert asked) -> Answers { return [asked] { return DialogHooks::runAlert(asked); }; };
+    // A panel's answer: 1 when something was chosen.
+    const auto chosen = [](auto panel) -> Answers { return [panel] { return panel() ? 1 : 0; }; };
+    struct Row {
+        const char* name;
+        Answers ask;
+        int expected;
+    };
+    const Row rows[] = {
+        {"the save question (Enregistrer, Annuler, Ne pas enregistrer)",
+         [] { return int(DialogHooks::askSaveChanges(QStringLiteral("Fond"))); },
+         int(DialogHooks::SaveChangesAnswer::Cancel)},
+        {"an alert laid out as the save question",
+         alert(alertWith({QStringLiteral("Enregistrer"), QStringLiteral("Annuler"), QStringLiteral("Ne pas enregistrer")})), 1},
+        {"revert, delete or import (…, Annuler)", alert(alertWith({QStringLiteral("Revenir"), QStringLiteral("Annuler")})), 1},
+        {"delete, Return cancelling", alert(alertWith({QStringLiteral("Supprimer"), QStringLiteral("Annuler")}, 1)), 1},
+        {"the library's choice (three, then Annuler)",
+         alert(alertWith({QStringLiteral("Créer une bibliothèque…"), QStringLiteral("Ouvrir une bibliothèque…"),
+                          QStringLiteral("Copier l’ancienne…"), QStringLiteral("Annuler")})),
+         3},
+        {"a notice of one button", alert(alertWith({})), 0},
+        {"an open panel", chosen([] { return DialogHooks::runOpenPanel({}); }), 0},
+        {"a save panel", chosen([] { return DialogHooks::runSavePanel({}); }), 0},
+        {"the colour panel", chosen([] { return DialogHooks::chooseColor(Qt::red); }), 0},
+        {"the font panel", chosen([] { return DialogHooks::chooseFont(QFont()); }), 0},
+    };
+    for (const Row& row : rows) {
+        for (const auto& [way, wayName] : {std::pair{Unanswered::loopEnded, "the loop ended"},
+                                           std::pair{Unanswered::escapePressed, "Escape"},
+                                           std::pair{Unanswered::nobodyThere, "nobody there"}}) {
+            SCOPED_TRACE(std::string(row.name) + ", " + wayName);
+            bool shown = false;
+            EXPECT_EQ(askedAndLeft<int>(way, row.ask, shown), row.expected);
+            EXPECT_TRUE(shown);
+        }
+    }
+}
+
+// The name typed decides the type over the list; any other name takes the list's type and its
+// extension.
+TEST(DialogHooksSavePanel, ANameTypedWithAnOfferedExtensionIsSavedAsThatType)
+{
+    DialogHooks::SavePanelRequest request;
+    request.types = {{QStringLiteral("fond"), QStringLiteral("Fond de carte"), {QStringLiteral("plmmap")}},
+                     {QStringLiteral("document"), QStringLiteral("Document"), {QStringLiteral("plm")}}};
+    request.selectedType = QStringLiteral("fond");
+    struct Row {
+        const char* name;
+        DialogHooks::SavePanelResult answer;
+        DialogHooks::SavePanelResult saved;
+    };
+    const Row rows[] = {
+        {"the other type's extension typed", {"/d/saved.plm", "fond"}, {"/d/saved.plm", "document"}},
+        {"in capitals", {"/d/Saved.PLM", "fond"}, {"/d/Saved.PLM", "document"}},
+        {"the list's own extension", {"/d/saved.plmmap", "fond"}, {"/d/saved.plmmap", "fond"}},
+        {"no extension", {"/d/saved", "document"}, {"/d/saved.plm", "document"}},
+        {"an extension no type has", {"/d/carte.v2", "fond"}, {"/d/carte.v2.plmmap", "fond"}},
+        {"no type named: the one chosen at first", {"/d/saved", ""}, {"/d/saved.plmmap", "fond"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const DialogHooks::SavePanelResult saved = DialogHooks::savedAs(request, row.answer);
+        EXPECT_EQ(saved.path, row.saved.path);
+        EXPECT_EQ(saved.typeIdentifier, row.saved.typeIdentifier);
+    }
+    // Every panel's answer goes through the rule.
+    DialogHooks::Hooks hooks;
+    hooks.savePanel = [](const DialogHooks::SavePanelRequest&) {
+        return std::optional<DialogHooks::SavePanelResult>({QStringLiteral("/d/saved.plm"), QStringLiteral("fond")});
+    };
+    const DialogHooks::ScopedHooks scope(hooks);
+    EXPECT_EQ(DialogHooks::runSavePanel(request)->typeIdentifier, QStringLiteral("document"));
 }
