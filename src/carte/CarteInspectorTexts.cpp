@@ -23,13 +23,16 @@ QString f(std::optional<double> value, int decimals)
     return formatFrenchNumber(value, 10, decimals);
 }
 
-// The typed number of a field; none for a blank text, the parse sentence for anything else.
+// The typed number of a field; none for a blank text or one that is no number. The parser's
+// refusal speaks of a data cell: each field gives its own.
 std::optional<double> typedNumber(const QString& text)
 {
-    const std::optional<PlmValue> value = PlmValue::parse(text, PlmVariableType::number);
-    if (!value)
+    try {
+        const std::optional<PlmValue> value = PlmValue::parse(text, PlmVariableType::number);
+        return value ? value->numericValue() : std::nullopt;
+    } catch (const PlmError&) {
         return std::nullopt;
-    return value->numericValue();
+    }
 }
 
 } // namespace
@@ -137,8 +140,7 @@ PlmThematicSettings typedThresholds(const PlmThematicSettings& edited, const QSt
     QList<double> list;
     if (!trimmed.isEmpty()) {
         for (const QString& piece : trimmed.split(QLatin1Char(';'))) {
-            const std::optional<PlmValue> value = PlmValue::parse(piece, PlmVariableType::number);
-            const std::optional<double> number = value && !value->isText() ? value->numericValue() : std::nullopt;
+            const std::optional<double> number = typedNumber(piece);
             if (!number)
                 throw PlmWorkError(QStringLiteral("Un seuil doit être un nombre. Séparez les seuils par ;."));
             list.append(*number);

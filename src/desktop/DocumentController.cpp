@@ -247,9 +247,14 @@ void DocumentController::closeAllDocuments()
 void DocumentController::commitEditsBeforeQuit()
 {
     const QList<Document*> docs = documents_;
-    for (Document* d : docs)
-        if (!d->isClosed())
-            d->prepareToSave(); // a refused text stays unsaved: nobody can be asked about it
+    for (Document* d : docs) {
+        if (d->isClosed())
+            continue;
+        // A refused text stays unsaved: nobody can be asked about it, its refusal is reported
+        // with the document's name.
+        const DialogHooks::UnattendedSubject subject(d->displayName());
+        d->prepareToSave();
+    }
 }
 
 void DocumentController::closeDocumentsAtQuit()
@@ -260,10 +265,11 @@ void DocumentController::closeDocumentsAtQuit()
     for (Document* d : docs) {
         // A document with a file takes its pending changes in place, as autosave would have;
         // any other was asked about before the loop ended, or never could be.
+        const DialogHooks::UnattendedSubject subject(d->displayName());
         QString error;
         if (!d->writeInPlace(&error) && !error.isEmpty()) {
             ++refusedWritesAtQuit_;
-            DialogHooks::reportUnattended(QStringLiteral("« %1 » : %2").arg(d->displayName(), error));
+            DialogHooks::reportUnattended(error);
         }
         d->close();
         delete d;

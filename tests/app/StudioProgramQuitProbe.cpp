@@ -18,6 +18,7 @@
 #include "app/StudioProgram.h"
 #include "app/StudioWindowController.h"
 #include "canvas/SymbolPickerLauncher.h"
+#include "carte/CarteInspector.h"
 #include "carte/CarteWindowController.h"
 #include "catalogue/OnlineError.h"
 #include "data/DataCellField.h"
@@ -36,6 +37,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QPointer>
 #include <QSet>
 #include <QStandardPaths>
@@ -187,8 +189,10 @@ PlmWorkDocument* mapWithFile()
 
 // The name the work's map takes by the edit that no autosave writes (as the test names it).
 const QString editedMapName = QStringLiteral("Croquis retouché");
-// What is typed in a data cell before a signal (as the test names it).
+// What is typed in a data cell before a signal (as the test names it), and a text refused
+// there and in a symbol size.
 const QString typedCell = QStringLiteral("0,5");
+const QString refusedText = QStringLiteral("abc");
 
 // Sent as the desktop or the terminal would; the work's edit must still wait for its autosave.
 void sendSignal(int number)
@@ -244,6 +248,7 @@ const Quit underTheSaveQuestion{"the event loop ended under the save question", 
 const Quit bySigterm{"SIGTERM", [] { sendSignal(SIGTERM); }};
 // Nothing is changed yet: what is typed is still in its field.
 const Quit bySigtermWhileTyping{"SIGTERM while a cell is typed", [] { std::raise(SIGTERM); }};
+const Quit bySigtermWhileASizeIsTyped{"SIGTERM while a symbol size is typed", [] { std::raise(SIGTERM); }};
 // A logout: the hang-up ends the loop, the kill comes while the program tears down, and a
 // closing terminal's second hang-up once the application is gone.
 const Quit byHangUpThenKillWhileEnding{
@@ -260,6 +265,16 @@ const Quit bySigtermUnderTheSaveQuestion{"SIGTERM under the save question", [] {
     hooks.alert = realFirstUnderSigterm(DialogHooks::defaultHooks().alert, hooks.alert);
     DialogHooks::install(hooks);
     studioWindowOf(newWorkDocument())->window()->close();
+}};
+// « Fermer » on the base map given a variable: its write is refused (the person reads why),
+// then the real save question shows.
+const Quit bySigtermUnderTheBaseMapsSaveQuestion{"SIGTERM under the save question", [] {
+    DialogHooks::Hooks hooks = reportedQuestions();
+    hooks.presentError = [](const QString&, QWidget*) {};
+    hooks.askSaveChanges = DialogHooks::defaultHooks().askSaveChanges; // asks through the alert
+    hooks.alert = realFirstUnderSigterm(DialogHooks::defaultHooks().alert, hooks.alert);
+    DialogHooks::install(hooks);
+    closeByCtrlW(studioWindowOf(mapWithFile())->window());
 }};
 // The real « Enregistrer sous » panel of the work.
 const Quit bySigtermUnderTheSavePanel{"SIGTERM under the save panel", [] {
@@ -314,7 +329,7 @@ QHash<QString, Scenario> scenarios()
                              "an edit not yet autosaved beside a changed « Nouveau document »");
     };
     // A data cell of the work typed without Return.
-    const auto cellTyped = [] {
+    const auto cellTypedWith = [](const QString& typed) {
         PlmWorkDocument* work = workWithFile();
         StudioWindowController* studio = studioWindowOf(work);
         if (!studio || !studio->selectTab(0))
@@ -335,8 +350,28 @@ QHash<QString, Scenario> scenarios()
         DataCellField* field = data->table()->findChild<DataCellField*>();
         if (!field || !field->isVisible())
             return QStringLiteral("the cell's field");
-        field->setText(typedCell);
+        field->setText(typed);
         return missingUnless(!work->isDocumentEdited(), "a cell typed, not yet taken");
+    };
+    // The Carte pane's largest symbol size typed without Return.
+    const auto symbolSizeTyped = [] {
+        PlmWorkDocument* work = workWithFile();
+        StudioWindowController* studio = studioWindowOf(work);
+        if (!studio || !studio->switchMode(StudioWindowController::Mode::carte, true) || !studio->carte())
+            return QStringLiteral("the Carte pane");
+        work->setAutosaveDelay(int(std::chrono::milliseconds(std::chrono::hours(1)).count()));
+        work->updateWork(QStringLiteral("Symboles proportionnels"), [](PlmWork& edited) {
+            PlmThematicSettings symbols;
+            symbols.variableID = edited.variables.first().id;
+            symbols.representation = PlmRepresentation::proportional;
+            symbols.proportional = PlmProportionalSettings(PlmSymbolKind::circle, 30, PlmColor{0.8, 0.18, 0.16, 0.85});
+            edited.thematic = symbols;
+        });
+        QLineEdit* size = studio->carte()->inspector()->maximumSize;
+        QApplication::setActiveWindow(studio->window());
+        size->setFocus();
+        size->setText(refusedText);
+        return missingUnless(size->isEnabled() && size->hasFocus(), "a symbol size typed, not yet taken");
     };
     // The work edited, and the base map given a variable, which only a work document keeps:
     // its last write is refused.
@@ -428,7 +463,10 @@ QHash<QString, Scenario> scenarios()
          },
           underTheSaveQuestion}},
         {QStringLiteral("WorkEditedWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySigterm}},
-        {QStringLiteral("CellTypedWhenSIGTERMArrives"), {cellTyped, bySigtermWhileTyping}},
+        {QStringLiteral("CellTypedWhenSIGTERMArrives"), {[cellTypedWith] { return cellTypedWith(typedCell); }, bySigtermWhileTyping}},
+        {QStringLiteral("CellRefusedWhenSIGTERMArrives"), {[cellTypedWith] { return cellTypedWith(refusedText); }, bySigtermWhileTyping}},
+        {QStringLiteral("SymbolSizeRefusedWhenSIGTERMArrives"), {symbolSizeTyped, bySigtermWhileASizeIsTyped}},
+        {QStringLiteral("BaseMapSaveQuestionShowingWhenSIGTERMArrives"), {variableInTheBaseMap, bySigtermUnderTheBaseMapsSaveQuestion}},
         {QStringLiteral("WorkEditedWhenSIGHUPThenSIGTERMArrive"), {editBesideAnUntitledDraft, byHangUpThenKillWhileEnding}},
         {QStringLiteral("BaseMapWriteRefusedWhenSIGTERMArrives"), {variableInTheBaseMap, bySigterm}},
         {QStringLiteral("BaseMapWriteRefusedWhenTheLoopEnds"), {variableInTheBaseMap, byEndingTheLoop}},

@@ -38,6 +38,8 @@ struct QuitRow {
     Kept kept = Kept::nothing;
     bool unreadable = false; // a work that cannot be read is handed over too
     bool baseMap = false;    // a base map kept as a .plmmap is handed over too: its last write is refused
+    // What the program writes on its standard error output besides the base map's refusal.
+    const char* reported = "";
 };
 
 // The probe's edit of the work before a signal, and the text it types in a data cell without
@@ -171,7 +173,8 @@ TEST_P(StudioProgramQuitTest, quitsCleanlyWithTheScenariosWindows)
     // program says there), and the program ends at once with status 1.
     EXPECT_EQ(run.exitCode, row.baseMap ? 1 : 0) << qPrintable(run.errors);
     const QStringList reported = run.errors.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^Pelmora Studio : ")));
-    EXPECT_EQ(reported.join(QLatin1Char('\n')).toStdString(), row.baseMap ? refusedBaseMapLine.toStdString() : std::string())
+    EXPECT_EQ(reported.join(QLatin1Char('\n')).toStdString(),
+              row.baseMap ? refusedBaseMapLine.toStdString() : std::string(row.reported))
         << qPrintable(run.errors);
     const PlmWork kept = PlmWorkCodec::decode(fileBytes(home.document));
     PlmWork expected = home.work;
@@ -212,6 +215,19 @@ INSTANTIATE_TEST_SUITE_P(
                               Kept::nothing, true},
                       // What « Quitter » takes, a signal takes: the edit in progress first.
                       QuitRow{"CellTypedWhenSIGTERMArrives", false, true, "SIGTERM while a cell is typed", Kept::typedCell},
+                      // A text refused is left out, and why goes where someone may read it, whatever
+                      // field held it: the dialogs are unattended before the edits are taken.
+                      QuitRow{"CellRefusedWhenSIGTERMArrives", false, true, "SIGTERM while a cell is typed", Kept::nothing,
+                              false, false,
+                              "Pelmora Studio : « Croquis » : Nombre attendu : utilisez par exemple 1234,5. Une cellule "
+                              "vide signifie une donnée absente."},
+                      QuitRow{"SymbolSizeRefusedWhenSIGTERMArrives", false, true, "SIGTERM while a symbol size is typed",
+                              Kept::nothing, false, false,
+                              "Pelmora Studio : « Croquis » : Saisissez une taille positive en points."},
+                      // Left unanswered, the save question cancels: the base map's change is not
+                      // dropped, its write refused at the end.
+                      QuitRow{"BaseMapSaveQuestionShowingWhenSIGTERMArrives", false, true, "SIGTERM under the save question",
+                              Kept::editedMapName, false, true},
                       // A logout: neither the kill during the teardown nor a last hang-up cuts it short.
                       QuitRow{"WorkEditedWhenSIGHUPThenSIGTERMArrive", false, true, "SIGHUP, then SIGTERM while ending",
                               Kept::editedMapName},

@@ -95,6 +95,8 @@ TEST(CarteInspectorTexts, TypedThresholds)
     const QList<Row> rows{
         {"too few", "10 ; 20", "Cette discrétisation attend 4 seuils, dans l’ordre strictement croissant."},
         {"an empty piece", "1 ; ; 3 ; 4", "Un seuil doit être un nombre. Séparez les seuils par ;."},
+        // The parser's own refusal speaks of a data cell.
+        {"a word", "1 ; abc ; 3 ; 4", "Un seuil doit être un nombre. Séparez les seuils par ;."},
         {"not increasing", "1 ; 3 ; 2 ; 4", "Réglages de carte invalides : variable, classes, seuils ou couleurs."},
         {"blank with four expected", "   ", "Cette discrétisation attend 4 seuils, dans l’ordre strictement croissant."},
     };
@@ -119,8 +121,9 @@ TEST(CarteInspectorTexts, TypedSymbolSizes)
     const PlmDistribution nonPositive = distributionOf({0, -2});
     EXPECT_EQ(thrownMessage([&] { typedSize(settings, SizeField::minimum, QStringLiteral("5"), nonPositive, {}); }),
               QStringLiteral("Cette variable n’a pas de valeur positive."));
-    EXPECT_EQ(thrownMessage([&] { typedSize(settings, SizeField::maximum, QString(), values, {}); }),
-              QStringLiteral("Saisissez une taille positive en points."));
+    for (const QString& refused : {QString(), QStringLiteral("abc")})
+        EXPECT_EQ(thrownMessage([&] { typedSize(settings, SizeField::maximum, refused, values, {}); }),
+                  QStringLiteral("Saisissez une taille positive en points."));
 }
 
 TEST(CarteInspectorTexts, SymbolAppearanceRanges)

@@ -188,35 +188,67 @@ TEST_F(DocumentControllerTest, TheLoopsEndWritesFilesInPlaceAndDeletesEveryDocum
     EXPECT_TRUE(untitled.isNull());
 }
 
+// Before a signal ends the program, every document takes what is typed in it; a text it
+// refuses is left out, and its refusal, which nobody can read any more, goes to the standard
+// error output with the document's name.
+TEST_F(DocumentControllerTest, EveryDocumentTakesWhatIsTypedInItBeforeASignalsEnd)
+{
+    auto* refused = static_cast<FakeTextDocument*>(open(write(QStringLiteral("refus.ftxt"), "avant"), false).document.data());
+    refused->typing = QStringLiteral("REFUSE");
+    auto* first = static_cast<FakeTextDocument*>(open(write(QStringLiteral("un.ftxt"), "avant"), false).document.data());
+    first->typing = QStringLiteral("un");
+    auto* second = static_cast<FakeTextDocument*>(open(write(QStringLiteral("deux.ftxt"), "avant"), false).document.data());
+    second->typing = QStringLiteral("deux");
+
+    DialogHooks::setUnattended(true);
+    testing::internal::CaptureStderr();
+    controller.commitEditsBeforeQuit();
+    const QString reported = QString::fromLocal8Bit(testing::internal::GetCapturedStderr().c_str());
+    DialogHooks::setUnattended(false);
+
+    EXPECT_EQ(reported.toStdString(), "Pelmora Studio : « refus » : Ce texte ne peut pas être saisi.\n");
+    EXPECT_EQ((QStringList{refused->text, first->text, second->text}),
+              (QStringList{QStringLiteral("avant"), QStringLiteral("un"), QStringLiteral("deux")}));
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
 // A write refused at the loop's end can no longer be shown: it is written to the standard error
-// output with the document's name and counted, and the other documents are still written.
+// output with the document's name and counted, and the other documents are still written. So
+// is whatever a closing document would show. The dialogs are given back as they were: attended
+// when the loop simply ended, unattended after a signal.
 TEST_F(DocumentControllerTest, AWriteRefusedAtTheLoopsEndGoesToTheErrorOutputAndTheOthersAreStillWritten)
 {
-    const Opened refused = open(write(QStringLiteral("refus.ftxt"), "avant"), false);
-    static_cast<FakeTextDocument*>(refused.document.data())->edit(QStringLiteral("REFUSE"));
-    // Its save in the background fails too, while the loop still ran: that failure may not show.
-    auto* inFlight = static_cast<FakeTextDocument*>(open(write(QStringLiteral("vol.ftxt"), "avant"), false).document.data());
-    inFlight->backgroundJobs = true;
-    inFlight->edit(QStringLiteral("REFUSE aussi"));
-    inFlight->saveInBackground();
-    const Opened written = open(write(QStringLiteral("fin.ftxt"), "avant"), false);
-    static_cast<FakeTextDocument*>(written.document.data())->edit(QStringLiteral("après"));
+    for (const bool unattendedBefore : {false, true}) {
+        SCOPED_TRACE(unattendedBefore ? "after a signal" : "the loop ended");
+        const Opened refused = open(write(QStringLiteral("refus.ftxt"), "avant"), false);
+        static_cast<FakeTextDocument*>(refused.document.data())->edit(QStringLiteral("REFUSE"));
+        // Its save in the background fails too, while the loop still ran: that failure may not show.
+        auto* inFlight = static_cast<FakeTextDocument*>(open(write(QStringLiteral("vol.ftxt"), "avant"), false).document.data());
+        inFlight->backgroundJobs = true;
+        inFlight->edit(QStringLiteral("REFUSE aussi"));
+        inFlight->saveInBackground();
+        const Opened written = open(write(QStringLiteral("fin.ftxt"), "avant"), false);
+        static_cast<FakeTextDocument*>(written.document.data())->edit(QStringLiteral("après"));
+        QObject::connect(written.document.data(), &Document::aboutToClose,
+                         [] { DialogHooks::presentError(QStringLiteral("Un réglage saisi est refusé.")); });
 
-    testing::internal::CaptureStderr();
-    controller.closeDocumentsAtQuit();
-    const QString reported = QString::fromLocal8Bit(testing::internal::GetCapturedStderr().c_str());
-    QCoreApplication::processEvents(); // whatever was queued before the end would show now
+        DialogHooks::setUnattended(unattendedBefore);
+        testing::internal::CaptureStderr();
+        controller.closeDocumentsAtQuit();
+        const QString reported = QString::fromLocal8Bit(testing::internal::GetCapturedStderr().c_str());
+        EXPECT_EQ(DialogHooks::setUnattended(false), unattendedBefore);
+        QCoreApplication::processEvents(); // whatever was queued before the end would show now
 
-    EXPECT_EQ(reported.toStdString(), "Pelmora Studio : « refus » : Ce texte ne peut pas être enregistré.\n"
-                                      "Pelmora Studio : « vol » : Ce texte ne peut pas être enregistré.\n");
-    EXPECT_EQ(controller.refusedWritesAtQuit(), 2);
-    EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("refus.ftxt"))), QByteArray("avant"));
-    EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("fin.ftxt"))), QByteArray("après"));
-    EXPECT_TRUE(dialogs.alerts.isEmpty());
-    EXPECT_TRUE(dialogs.errors.isEmpty());
-    EXPECT_TRUE(controller.documents().isEmpty());
-    // The dialogs are attended again once the documents are gone (the program stays unattended).
-    EXPECT_FALSE(DialogHooks::setUnattended(false));
+        EXPECT_EQ(reported.toStdString(), "Pelmora Studio : « refus » : Ce texte ne peut pas être enregistré.\n"
+                                          "Pelmora Studio : « vol » : Ce texte ne peut pas être enregistré.\n"
+                                          "Pelmora Studio : « fin » : Un réglage saisi est refusé.\n");
+        EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("refus.ftxt"))), QByteArray("avant"));
+        EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("fin.ftxt"))), QByteArray("après"));
+        EXPECT_TRUE(dialogs.alerts.isEmpty());
+        EXPECT_TRUE(dialogs.errors.isEmpty());
+        EXPECT_TRUE(controller.documents().isEmpty());
+    }
+    EXPECT_EQ(controller.refusedWritesAtQuit(), 4);
 }
 
 } // namespace

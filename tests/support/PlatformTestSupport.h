@@ -12,7 +12,9 @@
 #include <QUndoStack>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 // A small document type for the document layer's tests: its content is plain text; text
 // holding "REFUSE" cannot be written and bytes starting with "BAD" cannot be read.
@@ -79,6 +81,20 @@ public:
     }
 
     void makeWindowControllers() override { ++windowsMade; }
+
+    // What is being typed, not yet taken: a save takes it, unless it holds "REFUSE".
+    std::optional<QString> typing;
+    bool prepareToSave() override
+    {
+        if (!typing)
+            return true;
+        if (typing->contains(QStringLiteral("REFUSE"))) {
+            DialogHooks::presentError(QStringLiteral("Ce texte ne peut pas être saisi."));
+            return false;
+        }
+        edit(*std::exchange(typing, std::nullopt));
+        return true;
+    }
 
     // One undoable edit, made before it is pushed.
     void edit(const QString& newText, const QString& name = QStringLiteral("Saisir"))
