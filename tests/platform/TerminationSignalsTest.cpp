@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <csignal>
 #include <map>
+#include <sys/socket.h>
+#include <unistd.h>
 
 // The watch runs in this test's own process: a signal it failed to catch ends the test.
 
@@ -112,6 +116,11 @@ TEST_P(TerminationSignalsDeliveryTest, afterAHeldWatchTheyAreTakenAsWhileItRanWi
         record(watch);
         watch.holdUntilExit();
     }
+    // The watch's descriptors are taken again (the lowest free ones go first): a handler that
+    // kept writing to its old one would write into whatever file has that number now.
+    std::array<std::array<int, 2>, 8> reused{};
+    for (auto& pair : reused)
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, pair.data()), 0);
     for (int number : row.numbers)
         ASSERT_EQ(std::raise(number), 0);
     EXPECT_EQ(actsAs(SIGTERM, SIG_DFL), row.killOrCtrlCEndsItAfter);
@@ -119,6 +128,15 @@ TEST_P(TerminationSignalsDeliveryTest, afterAHeldWatchTheyAreTakenAsWhileItRanWi
     EXPECT_FALSE(actsAs(SIGHUP, SIG_DFL));
     QCoreApplication::processEvents();
     EXPECT_TRUE(delivered.isEmpty());
+    int written = 0;
+    for (const auto& pair : reused) {
+        for (int fd : pair) {
+            char byte;
+            written += int(std::max<ssize_t>(::recv(fd, &byte, 1, MSG_DONTWAIT), 0));
+            ::close(fd);
+        }
+    }
+    EXPECT_EQ(written, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
