@@ -58,6 +58,19 @@ QList<QPointF> arcPoints(QPointF centre, double radius, double from, double to)
     return points;
 }
 
+// The graph of y = f(x) from x = `from` to x = `to`, finely.
+template<typename F>
+QList<QPointF> graphPoints(F f, double from, double to)
+{
+    const int steps = 2048;
+    QList<QPointF> points;
+    for (int k = 0; k <= steps; ++k) {
+        const double x = from + (to - from) * k / steps;
+        points.append({x, f(x)});
+    }
+    return points;
+}
+
 double distanceToSegment(QPointF p, QPointF a, QPointF b)
 {
     const QPointF d = b - a;
@@ -132,6 +145,15 @@ Rings circlesBoundary(QPointF centre, std::initializer_list<double> radii)
     return rings;
 }
 
+// The lens of two parabolas "M0 8Q8-8 16 8Q8 24 0 8": each arc bulges 8 units from the
+// lens's axis at y = 8, -8 in the y-up outline.
+Rings lensBoundary()
+{
+    const auto bulge = [](double x) { return x * (16 - x) / 8; };
+    return {graphPoints([&](double x) { return -8 + bulge(x); }, 0, 16)
+            + graphPoints([&](double x) { return -8 - bulge(x); }, 16, 0)};
+}
+
 class SymbolGlyphSvgReaderTest : public ::testing::Test {
 protected:
     SymbolGlyphSvgReaderTest() { SymbolGlyphSvgReader::install(); }
@@ -201,9 +223,9 @@ TEST_F(SymbolGlyphSvgReaderTest, ASymbolDrawsItsIconAtAnySize)
 }
 
 // A pictogram printed 100 mm wide shows no corner: no part of the outline departs from the
-// icon's own drawing by more than a thousandth of its larger side, whether its curves are
-// kept or its elements merged into one area (even-odd, stroked and overlapping ones alike).
-TEST_F(SymbolGlyphSvgReaderTest, TheOutlineDepartsFromTheIconByAThousandthOfItsSideAtMost)
+// icon's own drawing by more than 1/2000 of its larger side, whether its curves are kept or
+// its elements merged into one area (even-odd, stroked and overlapping ones alike).
+TEST_F(SymbolGlyphSvgReaderTest, TheOutlineDepartsFromTheIconByATwoThousandthOfItsSideAtMost)
 {
     struct Row {
         const char* name;
@@ -231,6 +253,11 @@ TEST_F(SymbolGlyphSvgReaderTest, TheOutlineDepartsFromTheIconByAThousandthOfItsS
         {"a stroked circle",
          svgOf(R"(<path d="M8 2a6 6 0 1 1 0 12a6 6 0 1 1 0-12z" fill="none" stroke="#000" stroke-width="2"/>)"),
          circlesBoundary({8, -8}, {7, 5}), {{8.2, -2.1}, {13.9, -8.3}}, {{8.1, -7.7}, {8, -0.5}}},
+        // Each arc is one curve spanning the glyph, its chords' departure at its largest at
+        // the apex: few chords, or chords cut to a looser error, show there.
+        {"a lens of two long curves merged with a bar inside it",
+         svgOf(R"(<path d="M0 8Q8-8 16 8Q8 24 0 8z"/><rect x="6" y="4" width="4" height="8"/>)"), lensBoundary(),
+         {{8.1, -0.2}, {8.1, -15.8}}, {{8.1, 0.2}, {1, -1.1}}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -241,7 +268,8 @@ TEST_F(SymbolGlyphSvgReaderTest, TheOutlineDepartsFromTheIconByAThousandthOfItsS
             truthBounds |= QPolygonF(ring).boundingRect();
         const double side = std::max(truthBounds.width(), truthBounds.height());
         ASSERT_GT(side, 10.0);
-        EXPECT_LE(departure(boundaryOf(*outline, 32), row.truth), side / 1000);
+        // The allowance covers the sampling of the rings, not the chords.
+        EXPECT_LE(departure(boundaryOf(*outline, 32), row.truth), side / 2000 * 1.01);
         for (const QPointF& p : row.inside)
             EXPECT_TRUE(outline->contains(p)) << p.x() << ", " << p.y();
         for (const QPointF& p : row.outside)
