@@ -57,6 +57,9 @@ TEST(CarteExportOverflow, NamesTheMapThenTheElementsReachingBeyondThePageInsideI
                          QRectF(40, 40, 100, 20));
          },
          {"Carte", "Habitants au km²", "Carte de France", "Nord", "Image / logo\u2026"}},
+        {"a legend drawn above an object comes after it", {0, 0}, 10,
+         [](ExportTest::Composition& c) { c.root->insertSubview(c.legend, ViewNode::Placement::above); },
+         {"Carte", "Carte de France", "Légende"}},
         // Texts count by what they show on the page: their frames pass the right edge here.
         {"a text's border is cut, another's white fill is not", {0, 0}, 0,
          [](ExportTest::Composition& c) {
