@@ -2,12 +2,14 @@
 
 #include "export/CarteExportComposition.h"
 #include "canvas/VectorCanvas.h"
+#include "page/DecorationDrawing.h"
 #include "desktop/ViewNode.h"
 
 #include <QPolygonF>
 #include <QRectF>
 
 #include <algorithm>
+#include <optional>
 
 namespace CarteExportOverflow {
 
@@ -21,6 +23,21 @@ QPolygonF mapBlock(VectorCanvas& vector)
     if (extent.isEmpty())
         return {};
     return (vector.blockTransform * vector.transformToSuperview()).map(QPolygonF(extent));
+}
+
+// What of a legend or layout object view could be cut, in its superview's coordinates: what a
+// text shows of itself (nothing when it shows nothing), the frame of the others.
+std::optional<QRectF> reach(CarteExportComposition& composition, const ViewNode& view)
+{
+    QRectF drawn = view.bounds();
+    if (const std::optional<PlmDecorationObject> object = composition.decorationObject(view)) {
+        if (const std::optional<QRectF> shown = decorationDrawnRect(*object, drawn.size())) {
+            if (shown->isNull())
+                return std::nullopt;
+            drawn = shown->translated(drawn.topLeft());
+        }
+    }
+    return view.transformToSuperview().mapRect(drawn);
 }
 
 } // namespace
@@ -50,8 +67,7 @@ QStringList outside(CarteExportComposition& composition, const PlmExportSize& si
         if (view->isHidden()
             || (role != CarteExportComposition::ViewRole::decoration && role != CarteExportComposition::ViewRole::legend))
             continue;
-        const QRectF frame = view->transformToSuperview().mapRect(view->bounds());
-        if (!tolerant.contains(frame))
+        if (const std::optional<QRectF> drawn = reach(composition, *view); drawn && !tolerant.contains(*drawn))
             names << composition.outlineTitle(*view);
     }
     return names;

@@ -14,7 +14,9 @@ namespace CarteExportOverflow {
 // The names of what is not wholly inside the page's margins, with the composition placed on
 // the page as the writers place it: « Carte » first when the shown map block is cut, then the
 // shown legends and layout objects, bottom to top, by the titles the objects outline gives
-// them. Lays the canvas out first (a page just stored may have moved elements).
+// them. A text counts by what it shows (decorationDrawnRect), since a frame wider than its
+// text loses nothing; the others by their frames. Lays the canvas out first (a page just
+// stored may have moved elements).
 QStringList outside(CarteExportComposition& composition, const PlmExportSize& size);
 
 // The status line for those names: empty for none.

@@ -11,18 +11,39 @@
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-void rotateAboutCentre(QPainter& painter, const QSizeF& size, double degrees)
+// An element turns about the centre of its bounds.
+QTransform turnAboutCentre(const QSizeF& size, double degrees)
 {
     const QPointF centre(size.width() / 2, size.height() / 2);
-    painter.translate(centre);
-    painter.rotate(degrees);
-    painter.translate(-centre);
+    QTransform turn;
+    turn.translate(centre.x(), centre.y());
+    turn.rotate(degrees);
+    turn.translate(-centre.x(), -centre.y());
+    return turn;
+}
+
+void rotateAboutCentre(QPainter& painter, const QSizeF& size, double degrees)
+{
+    painter.setTransform(turnAboutCentre(size, degrees), true);
+}
+
+// The box inside the frame that holds a text, a shape or a picture.
+QRectF contentBox(const QRectF& bounds, const PlmEditingStyle& style)
+{
+    return bounds.adjusted(style.padding, style.padding, -style.padding, -style.padding);
+}
+
+// Only an editing style paints a text's background over its content box, besides the frame's fill.
+bool fillsTextBackground(const PlmPresentation& presentation, const PlmEditingStyle& style)
+{
+    return presentation.editing && !style.noFill;
 }
 
 // Draws an image upright into a y-up rectangle.
@@ -144,10 +165,10 @@ void drawDecorationObject(QPainter& painter, const PlmDecorationObject& object, 
     painter.setOpacity(painter.opacity() * std::clamp(style.opacity, 0.0, 1.0));
     rotateAboutCentre(painter, size, style.rotation);
     drawDecorationFrame(painter, p, object.kind, bounds);
-    const QRectF content = bounds.adjusted(style.padding, style.padding, -style.padding, -style.padding);
+    const QRectF content = contentBox(bounds, style);
 
     if (isText(object.kind)) {
-        if (p.editing && !style.noFill)
+        if (fillsTextBackground(p, style))
             painter.fillRect(content, decorationColor(p.background));
         drawDecorationText(painter, object.text, content, textAttributes(p));
     } else if (auto shape = decorationShapePath(object.kind, p, content)) {
@@ -176,6 +197,24 @@ void drawDecorationObject(QPainter& painter, const PlmDecorationObject& object, 
     if (context.selected)
         drawDecorationSelection(painter, object.kind, size, context.accent);
     painter.restore();
+}
+
+std::optional<QRectF> decorationDrawnRect(const PlmDecorationObject& object, const QSizeF& size)
+{
+    if (!isText(object.kind))
+        return std::nullopt;
+    // The text kinds' drawing above, piece by piece.
+    const PlmPresentation& p = object.presentation;
+    const PlmEditingStyle style = p.effectiveEditingStyle();
+    const QRectF bounds(QPointF(0, 0), size);
+    const QRectF content = contentBox(bounds, style);
+    QRectF drawn = decorationFrameDrawnRect(p, object.kind, bounds);
+    if (fillsTextBackground(p, style) && decorationColorShowsOnWhite(p.background))
+        drawn |= content;
+    drawn |= decorationTextDrawnRect(object.text, content, textAttributes(p));
+    if (drawn.isNull())
+        return QRectF();
+    return turnAboutCentre(size, style.rotation).mapRect(drawn);
 }
 
 LegendData decorationLegendCopy(const PlmDecorationObject& object, const LegendData& source, const QSizeF& bounds)

@@ -39,6 +39,12 @@ QImage decodeDecorationBitmap(const QByteArray& data, qint64 maxPixels = decorat
 void drawDecorationObject(QPainter& painter, const PlmDecorationObject& object, const QSizeF& bounds,
                           const DecorationDrawingContext& context);
 
+// What a text element shows of itself on the white export page, in its own y-up bounds
+// (0, 0, width, height) and turned as drawn: its laid-out text as clipped to its box, its
+// border, and its shadow and fills unless transparent or white; null when nothing shows. Its
+// frame alone shows nothing. None for the other kinds, whose frame stands for their drawing.
+std::optional<QRectF> decorationDrawnRect(const PlmDecorationObject& object, const QSizeF& size);
+
 // The selection outline, rotation knob (not on a scale bar) and corner handles.
 void drawDecorationSelection(QPainter& painter, PlmDecorationKind kind, const QSizeF& bounds, const QColor& accent);
 

@@ -4,6 +4,7 @@
 #include "model/PlmFrenchNumber.h"
 
 #include <QPainter>
+#include <QPainterPathStroker>
 #include <QPen>
 #include <QTransform>
 
@@ -80,14 +81,13 @@ QRectF decorationPaintedRect(const PlmPresentation& style, const QSizeF& size)
     return turn.mapRect(painted);
 }
 
-void strokeDecorationPath(QPainter& painter, const QPainterPath& path, std::optional<PlmColor> fill,
-                          const PlmPresentation& style)
+namespace {
+
+// The pen a style strokes its border and shapes with; none when it strokes nothing.
+std::optional<QPen> decorationPen(const PlmEditingStyle& s)
 {
-    if (fill)
-        painter.fillPath(path, decorationColor(*fill));
-    const PlmEditingStyle s = style.effectiveEditingStyle();
     if (!(s.strokeWidth > 0))  // also a width of NaN; Qt would draw a cosmetic line at 0
-        return;
+        return std::nullopt;
     QPen pen(decorationColor(s.stroke));
     pen.setWidthF(s.strokeWidth);
     pen.setCapStyle(s.cap == 1 ? Qt::RoundCap : s.cap == 2 ? Qt::SquareCap : Qt::FlatCap);
@@ -98,7 +98,24 @@ void strokeDecorationPath(QPainter& painter, const QPainterPath& path, std::opti
         pen.setDashPattern({6 / s.strokeWidth, 4 / s.strokeWidth});
     else if (s.dash == 2)
         pen.setDashPattern({1 / s.strokeWidth, 3 / s.strokeWidth});
-    painter.strokePath(path, pen);
+    return pen;
+}
+
+} // namespace
+
+void strokeDecorationPath(QPainter& painter, const QPainterPath& path, std::optional<PlmColor> fill,
+                          const PlmPresentation& style)
+{
+    if (fill)
+        painter.fillPath(path, decorationColor(*fill));
+    if (const std::optional<QPen> pen = decorationPen(style.effectiveEditingStyle()))
+        painter.strokePath(path, *pen);
+}
+
+bool decorationColorShowsOnWhite(const PlmColor& color)
+{
+    const QColor c = decorationColor(color);
+    return c.alpha() > 0 && (c.rgb() & 0xffffff) != 0xffffff;
 }
 
 QPainterPath decorationFramePath(const PlmPresentation& style, const QRectF& rect)
@@ -118,6 +135,25 @@ void drawDecorationFrame(QPainter& painter, const PlmPresentation& style, std::o
     painter.fillPath(frame, decorationColor(s.frameFill));
     if (style.border)
         strokeDecorationPath(painter, frame, std::nullopt, style);
+}
+
+QRectF decorationFrameDrawnRect(const PlmPresentation& style, std::optional<PlmDecorationKind> kind,
+                                const QRectF& rect)
+{
+    QRectF drawn;
+    for (const ShadowLayer& layer : decorationShadowLayers(style, kind, rect))
+        if (decorationColorShowsOnWhite({layer.red, layer.green, layer.blue, layer.alpha}))
+            drawn |= layer.path.boundingRect();
+    if (style.frameHidden == true)
+        return drawn;
+    const PlmEditingStyle s = style.effectiveEditingStyle();
+    const QPainterPath frame = decorationFramePath(style, rect);
+    if (decorationColorShowsOnWhite(s.frameFill))
+        drawn |= frame.boundingRect();
+    if (style.border)
+        if (const std::optional<QPen> pen = decorationPen(s); pen && pen->color().alpha() > 0)
+            drawn |= QPainterPathStroker(*pen).createStroke(frame).boundingRect();
+    return drawn;
 }
 
 std::optional<QPainterPath> decorationShapePath(PlmDecorationKind kind, const PlmPresentation& style,

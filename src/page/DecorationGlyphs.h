@@ -45,6 +45,12 @@ QPainterPath decorationFramePath(const PlmPresentation& style, const QRectF& rec
 // Shadow, frame fill and border.
 void drawDecorationFrame(QPainter& painter, const PlmPresentation& style, std::optional<PlmDecorationKind> kind,
                          const QRectF& rect);
+// What drawDecorationFrame() shows of itself on the white export page: its shadow and fill
+// unless transparent or white, its border unless transparent; null when none of them shows.
+QRectF decorationFrameDrawnRect(const PlmPresentation& style, std::optional<PlmDecorationKind> kind,
+                                const QRectF& rect);
+// Whether a fill in this colour shows on the white export page: neither transparent nor white.
+bool decorationColorShowsOnWhite(const PlmColor& color);
 // Rectangle, ellipse, line and arrow; none for the other kinds.
 std::optional<QPainterPath> decorationShapePath(PlmDecorationKind kind, const PlmPresentation& style,
                                                 const QRectF& rect);

@@ -13,6 +13,7 @@
 #include <QRawFont>
 #include <QScreen>
 #include <QTextLine>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -85,6 +86,18 @@ bool holdsLoneJustifiedWord(const QString& paragraph, const QTextLine& line)
             return false;
     return end > start;
 }
+
+// From a y-up rectangle's top edge, y running downward as the text is laid out.
+QTransform fromTopEdge(const QRectF& rect)
+{
+    QTransform transform;
+    transform.translate(rect.left(), rect.top() + rect.height());
+    transform.scale(1, -1);
+    return transform;
+}
+
+// A text drawn into a rectangle of no area shows nothing.
+bool holdsText(const QRectF& rect) { return !(rect.width() <= 0 || rect.height() <= 0); }
 
 } // namespace
 
@@ -192,8 +205,7 @@ void DecorationText::draw(QPainter& painter, const QRectF& rect) const
 {
     painter.save();
     // Un-flip: from here y runs downward from the rectangle's top edge.
-    painter.translate(rect.left(), rect.top() + rect.height());
-    painter.scale(1, -1);
+    painter.setTransform(fromTopEdge(rect), true);
     painter.setClipRect(QRectF(0, 0, rect.width(), rect.height()), Qt::IntersectClip);
     painter.setPen(m_attributes.foregroundColor);
     const QPointF shift(0, -m_attributes.baselineOffset);
@@ -206,6 +218,18 @@ void DecorationText::draw(QPainter& painter, const QRectF& rect) const
     for (const QRectF& underline : underlines())
         painter.fillRect(underline.translated(shift), m_attributes.foregroundColor);
     painter.restore();
+}
+
+QRectF DecorationText::drawnRect(const QRectF& rect) const
+{
+    // Placed as draw() places them: the baseline offset shifts glyphs and underlines alike.
+    QRectF ink = inkRect();
+    for (const QRectF& underline : underlines())
+        ink |= underline.translated(0, -m_attributes.baselineOffset);
+    const QRectF shown = ink.intersected(QRectF(0, 0, rect.width(), rect.height()));
+    if (shown.isEmpty())
+        return {};
+    return fromTopEdge(rect).mapRect(shown);
 }
 
 QList<QRectF> DecorationText::underlines() const
@@ -261,7 +285,14 @@ double DecorationText::singleLineWidth(const QString& text, const DecorationText
 void drawDecorationText(QPainter& painter, const QString& text, const QRectF& rect,
                         const DecorationTextAttributes& attributes)
 {
-    if (rect.width() <= 0 || rect.height() <= 0)
+    if (!holdsText(rect))
         return;
     DecorationText(text, attributes, rect.width()).draw(painter, rect);
+}
+
+QRectF decorationTextDrawnRect(const QString& text, const QRectF& rect, const DecorationTextAttributes& attributes)
+{
+    if (!holdsText(rect))
+        return {};
+    return DecorationText(text, attributes, rect.width()).drawnRect(rect);
 }

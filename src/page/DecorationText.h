@@ -40,6 +40,9 @@ public:
 
     // Draws into a y-up rectangle of the painter, from its top edge, clipped to it.
     void draw(QPainter& painter, const QRectF& rect) const;
+    // What draw() inks of that rectangle: the glyphs and underlines as clipped to it, in the
+    // painter's y-up coordinates; null when nothing shows.
+    QRectF drawnRect(const QRectF& rect) const;
 
     // Width of the widest line when nothing wraps.
     static double singleLineWidth(const QString& text, const DecorationTextAttributes& attributes);
@@ -63,3 +66,5 @@ private:
 // Draws a text into a y-up rectangle with the given attributes.
 void drawDecorationText(QPainter& painter, const QString& text, const QRectF& rect,
                         const DecorationTextAttributes& attributes);
+// What drawDecorationText() inks of the rectangle (DecorationText::drawnRect).
+QRectF decorationTextDrawnRect(const QString& text, const QRectF& rect, const DecorationTextAttributes& attributes);

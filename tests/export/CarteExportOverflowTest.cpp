@@ -50,17 +50,40 @@ TEST(CarteExportOverflow, NamesTheMapThenTheElementsReachingBeyondThePageInsideI
              c.legend->data.presentation.title = QStringLiteral("Habitants au km²");
              PlmDecorationObject arrow(QStringLiteral("n1"), PlmDecorationKind::north);
              arrow.presentation.title = QStringLiteral("Nord");
-             auto* north = new ExportTest::Object(arrow);
-             north->setFrame(QRectF(380, 200, 64, 100));
-             c.root->addSubview(north);
-             auto* logo = new ExportTest::Object(PlmDecorationObject(QStringLiteral("i1"), PlmDecorationKind::image, QString()));
-             logo->setFrame(QRectF(-10, 100, 60, 60));
-             c.root->addSubview(logo);
-             auto* inside = new ExportTest::Object(PlmDecorationObject(QStringLiteral("s1"), PlmDecorationKind::source));
-             inside->setFrame(QRectF(40, 40, 100, 20));
-             c.root->addSubview(inside);
+             c.addObject(arrow, QRectF(380, 200, 64, 100));
+             c.addObject(PlmDecorationObject(QStringLiteral("i1"), PlmDecorationKind::image, QString()),
+                         QRectF(-10, 100, 60, 60));
+             c.addObject(PlmDecorationObject(QStringLiteral("s1"), PlmDecorationKind::source),
+                         QRectF(40, 40, 100, 20));
          },
          {"Carte", "Habitants au km²", "Carte de France", "Nord", "Image / logo\u2026"}},
+        {"a legend drawn above an object comes after it", {0, 0}, 10,
+         [](ExportTest::Composition& c) { c.root->insertSubview(c.legend, ViewNode::Placement::above); },
+         {"Carte", "Carte de France", "Légende"}},
+        // Texts count by what they show on the page: their frames pass the right edge here.
+        {"a text's border is cut, another's white fill is not", {0, 0}, 0,
+         [](ExportTest::Composition& c) {
+             PlmDecorationObject framed(QStringLiteral("x1"), PlmDecorationKind::text, QStringLiteral("Encadré"));
+             framed.presentation.border = true;
+             c.addObject(framed, QRectF(300, 140, 140, 58));
+             c.addObject(PlmDecorationObject(QStringLiteral("x2"), PlmDecorationKind::text, QStringLiteral("Note")),
+                         QRectF(300, 60, 140, 58));
+         },
+         {"Encadré"}},
+        {"a text's tinted fill and another's shadow are cut", {0, 0}, 0,
+         [](ExportTest::Composition& c) {
+             PlmDecorationObject tinted(QStringLiteral("x1"), PlmDecorationKind::text, QStringLiteral("Teinté"));
+             tinted.presentation.background = PlmColor{0.85, 0.9, 0.95, 1};
+             c.addObject(tinted, QRectF(300, 140, 140, 58));
+             PlmDecorationObject shadowed(QStringLiteral("x2"), PlmDecorationKind::text, QStringLiteral("Ombré"));
+             PlmEditingStyle style = shadowed.presentation.effectiveEditingStyle();
+             style.shadow = true;
+             shadowed.presentation.setEffectiveEditingStyle(style);
+             c.addObject(shadowed, QRectF(300, 60, 140, 58));
+         },
+         {"Teinté", "Ombré"}},
+        {"a title's lines that run past its own box are not drawn", {0, 0}, 0,
+         [](ExportTest::Composition& c) { c.title->setFrame(QRectF(250, 2, 140, 40)); }, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -99,17 +122,44 @@ TEST(CarteExportOverflow, AMapFittedToThePageIsKeptAndOneFittedElsewhereIsNamed)
     portrait.landscape = false;
     PlmPrintPage hidden = landscape;
     hidden.visible = false;
+    const auto none = [](ThematicCanvas&) {};
+    const auto placedOffThePage = [](ThematicCanvas& canvas) {
+        addDecoration(canvas, PlmDecorationObject(QStringLiteral("t"), PlmDecorationKind::title),
+                      QRectF(100, 900, 300, 52));
+        PlmPresentation presentation = PlmDecoration::defaultSecondLegend();
+        presentation.positionInPoints = true;
+        canvas.secondLegend()->setPresentation(presentation);
+        canvas.secondLegend()->setTitle(QStringLiteral("Emplois"));
+        canvas.secondLegend()->setHidden(false);
+        canvas.secondLegendPosition = {10, 300};
+        canvas.setNeedsLayout();
+    };
     struct Row {
         const char* name;
         PlmPrintPage fittedOn, exported;
-        bool placedOffThePage;
+        std::function<void(ThematicCanvas&)> place;
         QStringList outside;
     };
+    // New titles and sources are 600 points wide, more than portrait A4 inside its margins.
     const Row rows[] = {
-        {"fitted to the page it is exported on", portrait, portrait, false, {}},
-        {"fitted with the page hidden: to the composition", hidden, hidden, false, {"Carte"}},
-        {"fitted on landscape, exported on portrait", landscape, portrait, false, {"Carte"}},
-        {"elements the person placed off the page", portrait, portrait, true, {"Légende secondaire", "Titre"}},
+        {"fitted to the page it is exported on", portrait, portrait, none, {}},
+        {"fitted with the page hidden: to the composition", hidden, hidden, none, {"Carte"}},
+        {"fitted on landscape, exported on portrait", landscape, portrait, none, {"Carte"}},
+        {"elements the person placed off the page", portrait, portrait, placedOffThePage,
+         {"Légende secondaire", "Titre"}},
+        {"a new title and source whose texts stay inside", portrait, portrait,
+         [](ThematicCanvas& canvas) {
+             addPlacedDecoration(canvas, PlmDecorationObject(QStringLiteral("t"), PlmDecorationKind::title));
+             const QString source = QStringLiteral("Source : Insee, recensement de la population 2021");
+             addPlacedDecoration(canvas, PlmDecorationObject(QStringLiteral("s"), PlmDecorationKind::source, source));
+         },
+         {}},
+        {"a new title whose text runs past the margin", portrait, portrait,
+         [](ThematicCanvas& canvas) {
+             const QString title = QStringLiteral("Part de l’emploi informel en Afrique (2010–2020)");
+             addPlacedDecoration(canvas, PlmDecorationObject(QStringLiteral("t"), PlmDecorationKind::title, title));
+         },
+         {"Part de l’emploi informel en Afrique (2010–2020)"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -125,17 +175,7 @@ TEST(CarteExportOverflow, AMapFittedToThePageIsKeptAndOneFittedElsewhereIsNamed)
         editor.fitBlock(0);
         canvas.printPage = row.exported;
         canvas.setNeedsLayout();
-        if (row.placedOffThePage) {
-            addDecoration(canvas, PlmDecorationObject(QStringLiteral("t"), PlmDecorationKind::title),
-                          QRectF(100, 900, 300, 52));
-            PlmPresentation presentation = PlmDecoration::defaultSecondLegend();
-            presentation.positionInPoints = true;
-            canvas.secondLegend()->setPresentation(presentation);
-            canvas.secondLegend()->setTitle(QStringLiteral("Emplois"));
-            canvas.secondLegend()->setHidden(false);
-            canvas.secondLegendPosition = {10, 300};
-            canvas.setNeedsLayout();
-        }
+        row.place(canvas);
         PlmExportSize size;
         size.width = row.exported.width;
         size.height = row.exported.height;

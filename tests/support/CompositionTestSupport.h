@@ -55,19 +55,26 @@ inline void frameMap(ThematicCanvas& canvas, const PlmPoint& centre, double unit
     canvas.layoutComposition();
 }
 
-// Adds `object` to the page, framed in page points (y up) and linked to the map view as the pane
-// links it; its view.
+// Adds `object` to the page where the page places it, linked to the map view as the pane links
+// it; its view. A new object of a kind is placed by the kind's fractions of the free space,
+// kept to the printable area.
+inline DecorationObjectView* addPlacedDecoration(ThematicCanvas& canvas, const PlmDecorationObject& object)
+{
+    auto* view = new DecorationObjectView(object);
+    view->vector = canvas.vector();
+    canvas.addSubview(view);
+    canvas.layoutComposition();
+    return view;
+}
+
+// Adds `object` to the page, framed in page points (y up); its view.
 inline DecorationObjectView* addDecoration(ThematicCanvas& canvas, PlmDecorationObject object, const QRectF& frame)
 {
     object.presentation.positionInPoints = true;
     object.position = {frame.x(), frame.y()};
     object.width = frame.width();
     object.height = frame.height();
-    auto* view = new DecorationObjectView(object);
-    view->vector = canvas.vector();
-    canvas.addSubview(view);
-    canvas.layoutComposition();
-    return view;
+    return addPlacedDecoration(canvas, object);
 }
 
 // The page takes an explicit size; the widget is `widget` wide and high.

@@ -161,6 +161,14 @@ public:
     Marker* editor = nullptr;
     std::optional<PlmWork> storedWork;
     QList<bool> exportingChanges;
+    // Adds a layout object's view on top, framed in canvas points; the view.
+    Object* addObject(const PlmDecorationObject& object, const QRectF& frame)
+    {
+        auto* view = new Object(object);
+        view->setFrame(frame);
+        root->addSubview(view);
+        return view;
+    }
     // The objects' views in subview order.
     QList<Object*> objects() const
     {
