@@ -45,18 +45,26 @@ int StudioProgram::run()
     PlmWorkDocument::registerDocumentTypes();
     StudioWindowCommands::install();
 
-    AppDelegate delegate;
-    QObject::connect(&channel, &InstanceChannel::filesReceived, &delegate, &AppDelegate::handOverReceived);
-    delegate.applicationDidFinishLaunching();
-    if (!files.isEmpty())
-        delegate.openURLs(files);
-    // A signal delivered during the launch (in a document read's loop or under a question)
-    // ended only that loop: the program's own ends as soon as it runs.
-    if (terminationSignals.received())
-        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
-    const int status = QApplication::exec();
-    // The loop has ended: whatever happens now shows no window.
-    DialogHooks::setUnattended(true);
+    int status = 0;
+    {
+        AppDelegate delegate;
+        QObject::connect(&channel, &InstanceChannel::filesReceived, &delegate, &AppDelegate::handOverReceived);
+        delegate.applicationDidFinishLaunching();
+        if (!files.isEmpty())
+            delegate.openURLs(files);
+        // A signal delivered during the launch (in a document read's loop or under a question)
+        // ended only that loop: the program's own ends as soon as it runs.
+        if (terminationSignals.received())
+            QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        status = QApplication::exec();
+        // The loop has ended: whatever happens now shows no window.
+        DialogHooks::setUnattended(true);
+    }
+    // The documents were closed as the loop ended; one made since, while the program tore
+    // down (a command that came in then), closes now, while the application object exists:
+    // its windows may not outlive it.
+    DocumentController& documents = DocumentController::shared();
+    documents.closeDocumentsAtQuit();
     // A document that could not be written at the end was reported on the standard error.
-    return DocumentController::shared().refusedWritesAtQuit() > 0 ? 1 : status;
+    return documents.refusedWritesAtQuit() > 0 ? 1 : status;
 }

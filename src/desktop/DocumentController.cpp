@@ -261,8 +261,9 @@ void DocumentController::closeDocumentsAtQuit()
 {
     // Past the loop's end nothing is asked and nothing shows, whatever a document does.
     const bool wasUnattended = DialogHooks::setUnattended(true);
-    const QList<Document*> docs = documents_;
-    for (Document* d : docs) {
+    // A document made while the others close goes too, until none is left.
+    while (!documents_.isEmpty()) {
+        Document* d = documents_.first();
         // A document with a file takes its pending changes in place, as autosave would have;
         // any other was asked about before the loop ended, or never could be.
         const DialogHooks::UnattendedSubject subject(d->displayName());
@@ -272,6 +273,7 @@ void DocumentController::closeDocumentsAtQuit()
             DialogHooks::reportUnattended(error);
         }
         d->close();
+        removeDocument(d);
         delete d;
     }
     DialogHooks::setUnattended(wasUnattended);

@@ -67,10 +67,11 @@ public:
     // in progress in its windows as a save would, taking what was typed; a text the field
     // refuses is left out. Nothing is asked: the caller makes the dialogs unattended first.
     void commitEditsBeforeQuit();
-    // As the application's event loop ends: every document still open writes its pending
-    // changes in place when it has a file, closes without a question and is deleted with its
-    // windows, while the application still exists. No window may show any more: a refused
-    // write is written to the standard error output, with the document's name, and counted.
+    // As the application's event loop ends, and once more before the application object
+    // goes: every document still open writes its pending changes in place when it has a file,
+    // closes without a question and is deleted with its windows, while the application still
+    // exists. No window may show any more: a refused write is written to the standard error
+    // output, with the document's name, and counted.
     void closeDocumentsAtQuit();
     // The writes refused by closeDocumentsAtQuit: the program then ends with status 1.
     int refusedWritesAtQuit() const { return refusedWritesAtQuit_; }

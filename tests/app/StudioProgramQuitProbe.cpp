@@ -246,6 +246,11 @@ const Quit underTheSaveQuestion{"the event loop ended under the save question", 
     studioWindowOf(newWorkDocument())->window()->close();
 }};
 const Quit bySigterm{"SIGTERM", [] { sendSignal(SIGTERM); }};
+// A command that comes in as the program ends, once its documents were closed: « Nouveau fond ».
+const Quit byEndingTheLoopBeforeACommand{"the application's event loop ended", [] {
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] { trigger("newFondDocument:"); });
+    QCoreApplication::exit(0);
+}};
 // Nothing is changed yet: what is typed is still in its field.
 const Quit bySigtermWhileTyping{"SIGTERM while a cell is typed", [] { std::raise(SIGTERM); }};
 const Quit bySigtermWhileASizeIsTyped{"SIGTERM while a symbol size is typed", [] { std::raise(SIGTERM); }};
@@ -431,6 +436,7 @@ QHash<QString, Scenario> scenarios()
              return missingUnless(shown(LibraryCoordinator::shared().online.data()), "online catalogue window");
          }}},
         {QStringLiteral("StudioWindowOpenWhenTheLoopEnds"), {nothingMore, byEndingTheLoop}},
+        {QStringLiteral("NewFondMadeAfterTheLoopEnded"), {nothingMore, byEndingTheLoopBeforeACommand}},
         {QStringLiteral("ExportPanelShown"), {exportPanel}},
         {QStringLiteral("ExportPanelShownWhenTheLoopEnds"), {exportPanel, byEndingTheLoop}},
         {QStringLiteral("NewFondAndWorkOpenWhenTheLoopEnds"), {newFondBesideTheWork, byEndingTheLoop}},

@@ -201,6 +201,8 @@ INSTANTIATE_TEST_SUITE_P(
                       QuitRow{"ExportPanelShown", false, true, byTheMenu},
                       QuitRow{"SymbolCatalogueShown", false, true, byTheMenu},
                       QuitRow{"NewFondAndWorkOpenWhenTheLoopEnds", false, true, loopEnded},
+                      // Nothing made as the program ends outlives it.
+                      QuitRow{"NewFondMadeAfterTheLoopEnded", false, true, loopEnded},
                       QuitRow{"WindowClosedByCtrlWAnotherLeftOpen", false, true, loopEnded},
                       QuitRow{"OnlineCatalogueClosedWhenTheLoopEnds", true, true, loopEnded},
                       QuitRow{"ExportPanelShownWhenTheLoopEnds", false, true, loopEnded},
