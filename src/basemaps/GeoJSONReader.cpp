@@ -7,7 +7,6 @@
 #include "model/PlmJsonDocument.h"
 #include "model/PlmParallel.h"
 
-#include <QSet>
 #include <QStringList>
 
 #include <algorithm>
@@ -103,6 +102,21 @@ public:
 private:
     std::unordered_map<std::string_view, QString> m_names;
 };
+
+// Every null property's text is this one string, so that the text a key keeps (its last
+// member's) tells by its storage whether it is null: the hundreds of nulls of a wide file's
+// features cost neither a string each nor a set of keys hashed one by one. A string « null » in
+// the file has storage of its own: it is a value.
+const QString& nullText()
+{
+    static const QString text = QStringLiteral("null");
+    return text;
+}
+
+bool isNullText(const QString& text)
+{
+    return text.constData() == nullText().constData();
+}
 
 // What the zones' names need once every feature is read: whether any feature has a name
 // property, and until one has, for each feature that gave entities, the range of its entities
@@ -247,21 +261,15 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
         }
         // A null property keeps its text among the attributes, as stored documents have it, but
         // it is a missing value: it gives no id, no name, and no value to the name column.
-        // Wide files hold hundreds of nulls: each member costs one step, not a walk over them.
         QMap<QString, QString> attributes;
-        QSet<QString> nulls; // the keys whose last member is null
         const PlmJsonValue properties = object.member("properties");
         if (properties.isObject())
-            for (auto [key, value] : properties.members()) {
-                const QString name = names(key);
-                const qsizetype known = attributes.size();
-                attributes.insert(name, PlmVectorImporter::jsonText(value));
-                if (value.isNull())
-                    nulls.insert(name);
-                else if (attributes.size() == known && !nulls.isEmpty())
-                    nulls.remove(name); // a later member of the same name replaces it
-            }
-        const auto present = [&](const QString& key) { return attributes.contains(key) && !nulls.contains(key); };
+            for (auto [key, value] : properties.members())
+                attributes.insert(names(key), value.isNull() ? nullText() : PlmVectorImporter::jsonText(value));
+        const auto present = [&](const QString& key) {
+            const auto it = attributes.constFind(key);
+            return it != attributes.cend() && !isNullText(it.value());
+        };
 
         QString id;
         const PlmJsonValue featureID = object.member("id");
@@ -312,7 +320,7 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
             PlmNameColumn::Row values;
             for (const QString& field : std::as_const(featureNames.fields))
                 if (const auto it = attributes.constFind(field); it != attributes.cend())
-                    values.insert(field, nulls.contains(field) ? QString() : it.value());
+                    values.insert(field, isNullText(it.value()) ? QString() : it.value());
             featureNames.properties << values;
             featureNames.entities << std::pair(first, builder.entities.size());
         }

@@ -118,6 +118,8 @@ TEST(GeoJSONReaderTest, namesFollowNameThenNAMEThenNomThenTheId)
         {"a null id property gives way to the position", R"("properties":{"id":null,"name":null},)", "geojson:1", "geojson:1"},
         {"a null id member gives way to the property", R"("id":null,"properties":{"id":"B"},)", "B", "B"},
         {"a null member replaced by a later one", R"("id":"a","properties":{"name":null,"name":"Lyon"},)", "a", "Lyon"},
+        {"the text null is a name and an id", R"("properties":{"id":"null","name":"null"},)", "null", "null"},
+        {"a text null replaced by a null", R"("id":"a","properties":{"name":"null","name":null},)", "a", "a"},
     };
     for (const auto& c : cases) {
         const PlmImportResult result = readText(feature(QString::fromUtf8(c.members)));
@@ -187,7 +189,7 @@ TEST(GeoJSONReaderTest, theNameColumnReadsNullsAsMissingAndNamesEveryEntity)
 
 // Wide files hold many nulls before their values. What decides names and ids is each key's last
 // member, null or not, however many nulls came before it in the feature and in earlier features;
-// the attributes keep every key's last text, « null » included.
+// the attributes keep every key's last text, « null » included. The text « null » is a value.
 TEST(GeoJSONReaderTest, manyNullsFirstLeaveEachKeyItsLastMember)
 {
     constexpr int leadingNulls = 64;
@@ -239,8 +241,12 @@ TEST(GeoJSONReaderTest, manyNullsFirstLeaveEachKeyItsLastMember)
           {"D", "Brest", {{text("n05"), text("7")}, {text("nom"), text("Brest")}, {text("id"), text("D")}}},
           {"geojson:5", "Ouest", {{text("name"), text("Ouest")}}}}},
         {"a name column given after its null",
-         {{R"("id":"a",)", R"("NOM_COM":null,"NOM_COM":"Vienne")"}, {R"("id":"b",)", R"("NOM_COM":"Metz")"}},
-         {{"a", "Vienne", {{text("NOM_COM"), text("Vienne")}}}, {"b", "Metz", {{text("NOM_COM"), text("Metz")}}}}},
+         {{R"("id":"a",)", R"("NOM_COM":null,"NOM_COM":"Vienne")"},
+          {R"("id":"b",)", R"("NOM_COM":"Metz")"},
+          {R"("id":"c",)", R"("NOM_COM":"null")"}},
+         {{"a", "Vienne", {{text("NOM_COM"), text("Vienne")}}},
+          {"b", "Metz", {{text("NOM_COM"), text("Metz")}}},
+          {"c", "null", {{text("NOM_COM"), null}}}}},
         {"a name column made null after its value",
          {{R"("id":"a",)", R"("NOM_COM":"Vienne","NOM_COM":null)"}, {R"("id":"b",)", R"("NOM_COM":"Metz")"}},
          {{"a", "a", {{text("NOM_COM"), null}}}, {"b", "b", {{text("NOM_COM"), text("Metz")}}}}},
