@@ -31,7 +31,11 @@ DocumentController::~DocumentController()
     documents_.clear();
     for (Document* d : docs) {
         d->controller_ = nullptr;
-        delete d;
+        // The application's own controller goes with the application object, after its
+        // widgets can no longer be deleted safely: a document still open then (the program
+        // closes them all before) is left to the process's end rather than crash it.
+        if (!QCoreApplication::closingDown())
+            delete d;
     }
 }
 

@@ -598,6 +598,9 @@ int main(int argc, char** argv)
         exitCode = StudioProgram::run();
         if (!quitRequested.isEmpty())
             say(QStringLiteral("quit: ") + quitRequested);
+        // Every document is closed while the application exists, however late it was made.
+        if (const qsizetype left = DocumentController::shared().documents().size())
+            say(QStringLiteral("documents left open: ") + QString::number(left));
 
         // Whatever is still alive now goes with the application object or later still: it
         // must not be a widget.
