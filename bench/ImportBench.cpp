@@ -112,6 +112,12 @@ constexpr double wideNullsAim = 1.25;
 // compares the fastest runs, which a busy machine lengthens least.
 double fastestWideImport[2] = {0, 0};
 
+void keepFastest(double& fastest, double took)
+{
+    if (fastest == 0 || took < fastest)
+        fastest = took;
+}
+
 // Imports a wide file once, checking its zones; the wall time it took, or nothing when the
 // zones are wrong.
 std::optional<double> importWide(const WideFiles& wide, int nulls, PlmImportResult& result)
@@ -137,8 +143,8 @@ void BM_ImportWideGeoJson(benchmark::State& state)
     for (auto _ : state) {
         const std::optional<double> took = importWide(wide, nulls, result);
         zones = zones && took;
-        if (took && (fastest == 0 || *took < fastest))
-            fastest = *took;
+        if (took)
+            keepFastest(fastest, *took);
         benchmark::DoNotOptimize(result.map.entities.size());
     }
     report(state, result, wide.sizes[nulls]);
@@ -157,8 +163,7 @@ void BM_ImportWideGeoJson(benchmark::State& state)
                 state.SkipWithError("the zones of the file with numbers are not its 1,000 named features");
                 return;
             }
-            if (fastestWideImport[0] == 0 || *took < fastestWideImport[0])
-                fastestWideImport[0] = *took;
+            keepFastest(fastestWideImport[0], *took);
         }
     }
     const double ratio = fastestWideImport[1] / fastestWideImport[0];

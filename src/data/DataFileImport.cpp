@@ -177,6 +177,10 @@ void DataWindowController::showError(const QString& message)
         status->setText(message);
         status->show();
     }
+    // A refusal met while a command takes the pending edit: once nobody can see the status
+    // line (the program ends), the standard error output says it too.
+    if (committing)
+        DialogHooks::reportUnseen(message);
     ++beepCount;
     QApplication::beep();
 }

@@ -1,11 +1,9 @@
 #include "data/DataWindowController.h"
 
-#include "data/DataCellDelegate.h"
 #include "data/DataCellField.h"
 #include "data/DataImportWindowController.h"
 #include "data/DataTableModel.h"
 #include "platform/CommandResponder.h"
-#include "desktop/DialogHooks.h"
 #include "desktop/Document.h"
 
 #include <QAction>
@@ -586,20 +584,13 @@ bool DataWindowController::commitPendingEdit()
     // Ending the editor's edit as leaving it does: its editing code stores the text or keeps
     // the editor open when the text is refused. The focus event is sent rather than moving the
     // focus, which does nothing in a window that is not active.
-    std::optional<QString> refusal;
     for (DataCellField* editor : m_table->viewport()->findChildren<DataCellField*>()) {
         if (!editor->isVisible())
             continue;
         QFocusEvent leave(QEvent::FocusOut, Qt::OtherFocusReason);
         QApplication::sendEvent(editor, &leave);
-        if (editor->isVisible() && cellDelegate)
-            refusal = cellDelegate->refusal(editor->variableID, editor->text());
     }
     const bool refused = m_table->isEditing();
-    // The status line says why; when nobody can see it any more (the program ends), so does
-    // the standard error output.
-    if (refused && refusal)
-        DialogHooks::reportUnseen(*refusal);
     if (!refused && m_table->isVisible())
         m_table->setFocus();
     committing = false;

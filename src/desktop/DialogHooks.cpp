@@ -29,7 +29,7 @@ QMessageBox::Icon iconFor(AlertStyle style)
 }
 
 // Builds the box and returns the buttons in the order of the request. Escape presses the
-// button a box closed without an answer gives.
+// button a box closed without an answer gives (the one rejecting, or the only one).
 QMessageBox* makeBox(const Alert& alert, QList<QAbstractButton*>& buttons)
 {
     auto* box = new QMessageBox(alert.window);
@@ -37,14 +37,13 @@ QMessageBox* makeBox(const Alert& alert, QList<QAbstractButton*>& buttons)
     box->setText(alert.message);
     box->setInformativeText(alert.informativeText);
     const QStringList titles = alert.buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : alert.buttons;
+    const int unanswered = unansweredButton(alert);
     for (int i = 0; i < titles.size(); ++i) {
         const auto role = i == 0 ? QMessageBox::AcceptRole
-                        : (titles[i] == QStringLiteral("Annuler") ? QMessageBox::RejectRole : QMessageBox::DestructiveRole);
+                        : (i == unanswered ? QMessageBox::RejectRole : QMessageBox::DestructiveRole);
         buttons.append(box->addButton(titles[i], role));
     }
     box->setDefaultButton(qobject_cast<QPushButton*>(buttons.value(alert.defaultButton, buttons.first())));
-    if (QAbstractButton* escape = buttons.value(unansweredButton(alert)))
-        box->setEscapeButton(escape);
     if (alert.window)
         box->setWindowModality(Qt::WindowModal);
     return box;
@@ -369,10 +368,10 @@ SavePanelResult savedAs(const SavePanelRequest& request, const SavePanelResult& 
 {
     if (request.types.isEmpty())
         return answer;
-    const QString suffix = QFileInfo(answer.path).suffix().toLower();
-    for (const FileTypeChoice& type : request.types)
-        if (!suffix.isEmpty() && type.extensions.contains(suffix))
-            return {answer.path, type.identifier};
+    if (const QString suffix = QFileInfo(answer.path).suffix().toLower(); !suffix.isEmpty())
+        for (const FileTypeChoice& type : request.types)
+            if (type.extensions.contains(suffix))
+                return {answer.path, type.identifier};
     const auto offered = [&](const QString& identifier) {
         return std::find_if(request.types.cbegin(), request.types.cend(),
                             [&](const FileTypeChoice& type) { return type.identifier == identifier; });
