@@ -4,6 +4,7 @@
 #include "model/PlmFileLimits.h"
 
 #include <QColorDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -167,6 +168,9 @@ Hooks defaultHooks()
     hooks.savePanel = [](const SavePanelRequest& request) -> std::optional<SavePanelResult> {
         QFileDialog dialog(request.window, request.title, request.directory);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // The panel sees the name as typed, before its extension is added: whether it replaces
+        // a file is asked of the name written (runSavePanel).
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
         QStringList filters;
         int selected = 0;
         for (int i = 0; i < request.types.size(); ++i) {
@@ -273,6 +277,11 @@ Hooks makeUnattendedHooks()
 bool setUnattended(bool unattended)
 {
     return std::exchange(unattendedFlag(), unattended);
+}
+
+bool isUnattended()
+{
+    return unattendedFlag();
 }
 
 void reportUnattended(const QString& message)
@@ -387,11 +396,35 @@ SavePanelResult savedAs(const SavePanelRequest& request, const SavePanelResult& 
     return result;
 }
 
+Alert replaceQuestion(const QString& path, QWidget* window)
+{
+    const QFileInfo info(path);
+    Alert alert;
+    alert.message = QStringLiteral("« %1 » existe déjà. Voulez-vous le remplacer ?").arg(info.fileName());
+    alert.informativeText = QStringLiteral("Un élément portant ce nom existe déjà dans « %1 ». "
+                                           "Le remplacer écrasera son contenu.")
+                                .arg(QDir::toNativeSeparators(info.absolutePath()));
+    alert.buttons = {QStringLiteral("Remplacer"), QStringLiteral("Annuler")};
+    alert.defaultButton = 1;
+    alert.window = window;
+    return alert;
+}
+
 std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request)
 {
     std::optional<SavePanelResult> chosen = current().savePanel(request);
-    if (chosen && !chosen->path.isEmpty())
-        chosen = savedAs(request, *chosen);
+    if (!chosen || chosen->path.isEmpty())
+        return chosen;
+    chosen = savedAs(request, *chosen);
+    if (request.refusal) {
+        if (const QString refused = request.refusal(chosen->path); !refused.isEmpty()) {
+            presentError(refused, request.window);
+            return std::nullopt;
+        }
+    }
+    const QFileInfo existing(chosen->path);
+    if ((existing.exists() || existing.isSymLink()) && runAlert(replaceQuestion(chosen->path, request.window)) != 0)
+        return std::nullopt;
     return chosen;
 }
 

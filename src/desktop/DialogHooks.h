@@ -73,6 +73,9 @@ struct SavePanelRequest {
     QList<FileTypeChoice> types;  // in the order offered; empty means any file
     QString selectedType;         // identifier chosen at first
     QWidget* window = nullptr;
+    // Why the program may not write at that path (the file of another open document), or
+    // empty; asked of the path as written, before any question.
+    std::function<QString(const QString& path)> refusal;
 };
 struct SavePanelResult {
     QString path;        // absolute; the extension of the chosen type is added when missing
@@ -110,6 +113,7 @@ void install(const Hooks& hooks);
 // what an alert or an error would say goes to the standard error output instead. Takes
 // precedence over every installed hook. Returns the previous setting.
 bool setUnattended(bool unattended);
+bool isUnattended();
 // What an unattended alert or error writes: one line on the standard error output, the
 // program's name, the document spoken of (see UnattendedSubject) and the text.
 void reportUnattended(const QString& message);
@@ -143,8 +147,13 @@ QString errorWithDetail(const QString& heading, const QString& detail);
 QString documentOpenFailure(const QString& path, const QString& detail);
 SaveChangesAnswer askSaveChanges(const QString& displayName, QWidget* window = nullptr);
 std::optional<QStringList> runOpenPanel(const OpenPanelRequest& request);
-// The answer as savedAs() makes it.
+// The answer as savedAs() makes it. The path written, once its extension is added, is the one
+// checked: a refusal is shown and chooses nothing; an existing file or folder is replaced only
+// once the person has said so (replaceQuestion), « Annuler » choosing nothing.
 std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request);
+// The question asked before a save replaces what exists at the path: « Remplacer » or « Annuler »,
+// which Return and Escape give.
+Alert replaceQuestion(const QString& path, QWidget* window = nullptr);
 std::optional<QColor> chooseColor(const QColor& initial, const QString& title = {}, QWidget* window = nullptr);
 std::optional<QFont> chooseFont(const QFont& initial, const QString& title = {}, QWidget* window = nullptr);
 

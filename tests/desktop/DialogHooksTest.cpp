@@ -1,5 +1,6 @@
 #include "desktop/DialogHooks.h"
 #include "platform/UserDefaults.h"
+#include "support/TestFiles.h"
 #include "support/WidgetKeys.h"
 
 #include <QApplication>
@@ -172,6 +173,7 @@ TEST(DialogHooksUnanswered, EveryQuestionLeftUnansweredGivesEscapesAnswer)
         const char* name;
         Answers ask;
         int expected;
+        bool escapeCloses = true; // a box without a button to give Escape keeps it
     };
     const Row rows[] = {
         {"the save question (Enregistrer, Annuler, Ne pas enregistrer)",
@@ -186,6 +188,9 @@ TEST(DialogHooksUnanswered, EveryQuestionLeftUnansweredGivesEscapesAnswer)
                           QStringLiteral("Copier l’ancienne…"), QStringLiteral("Annuler")})),
          3},
         {"a notice of one button", alert(alertWith({})), 0},
+        {"one button named", alert(alertWith({QStringLiteral("Fermer")})), 0},
+        {"several buttons without Annuler: none of them",
+         alert(alertWith({QStringLiteral("Remplacer"), QStringLiteral("Supprimer")})), 2, false},
         {"an open panel", chosen([] { return DialogHooks::runOpenPanel({}); }), 0},
         {"a save panel", chosen([] { return DialogHooks::runSavePanel({}); }), 0},
         {"the colour panel", chosen([] { return DialogHooks::chooseColor(Qt::red); }), 0},
@@ -195,6 +200,8 @@ TEST(DialogHooksUnanswered, EveryQuestionLeftUnansweredGivesEscapesAnswer)
         for (const auto& [way, wayName] : {std::pair{Unanswered::loopEnded, "the loop ended"},
                                            std::pair{Unanswered::escapePressed, "Escape"},
                                            std::pair{Unanswered::nobodyThere, "nobody there"}}) {
+            if (way == Unanswered::escapePressed && !row.escapeCloses)
+                continue;
             SCOPED_TRACE(std::string(row.name) + ", " + wayName);
             bool shown = false;
             EXPECT_EQ(askedAndLeft<int>(way, row.ask, shown), row.expected);
@@ -215,6 +222,7 @@ TEST(DialogHooksSavePanel, ANameTypedWithAnOfferedExtensionIsSavedAsThatType)
         const char* name;
         DialogHooks::SavePanelResult answer;
         DialogHooks::SavePanelResult saved;
+        QString selectedType = QStringLiteral("fond");
     };
     const Row rows[] = {
         {"the other type's extension typed", {"/d/saved.plm", "fond"}, {"/d/saved.plm", "document"}},
@@ -223,18 +231,89 @@ TEST(DialogHooksSavePanel, ANameTypedWithAnOfferedExtensionIsSavedAsThatType)
         {"no extension", {"/d/saved", "document"}, {"/d/saved.plm", "document"}},
         {"an extension no type has", {"/d/carte.v2", "fond"}, {"/d/carte.v2.plmmap", "fond"}},
         {"no type named: the one chosen at first", {"/d/saved", ""}, {"/d/saved.plmmap", "fond"}},
+        {"no type named, the second chosen at first", {"/d/saved", ""}, {"/d/saved.plm", "document"}, "document"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
+        request.selectedType = row.selectedType;
         const DialogHooks::SavePanelResult saved = DialogHooks::savedAs(request, row.answer);
         EXPECT_EQ(saved.path, row.saved.path);
         EXPECT_EQ(saved.typeIdentifier, row.saved.typeIdentifier);
     }
     // Every panel's answer goes through the rule.
+    request.selectedType = QStringLiteral("fond");
     DialogHooks::Hooks hooks;
     hooks.savePanel = [](const DialogHooks::SavePanelRequest&) {
         return std::optional<DialogHooks::SavePanelResult>({QStringLiteral("/d/saved.plm"), QStringLiteral("fond")});
     };
     const DialogHooks::ScopedHooks scope(hooks);
     EXPECT_EQ(DialogHooks::runSavePanel(request)->typeIdentifier, QStringLiteral("document"));
+}
+
+// Whatever the name typed, the file the program will write is the one checked: when it exists,
+// nothing is written before the person says « Remplacer »; « Annuler », and a question left
+// unanswered, choose nothing. The same for the document, export and library panels.
+TEST(DialogHooksSavePanel, AnExistingFileIsReplacedOnlyOnceThePersonSaysSo)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QDir dir(folder.path());
+    for (const char* name : {"session.plm", "carte.v2.plm", "nc.pdf", "Atlas.plmlibrary"})
+        writeBytes(dir.filePath(QLatin1String(name)), "avant");
+    const auto panel = [](const char* type, const char* extension) {
+        DialogHooks::SavePanelRequest request;
+        request.types = {{QLatin1String(type), QLatin1String(type), {QLatin1String(extension)}}};
+        request.selectedType = QLatin1String(type);
+        return request;
+    };
+    DialogHooks::SavePanelRequest document = panel("document", "plm");
+    document.types.prepend({QStringLiteral("fond"), QStringLiteral("fond"), {QStringLiteral("plmmap")}});
+    struct Row {
+        const char* name;
+        DialogHooks::SavePanelRequest request;
+        const char* typed;
+        const char* written; // the file asked about, or nothing asked when it does not exist
+    };
+    const Row rows[] = {
+        {"a document typed without its extension", document, "session", "session.plm"},
+        {"another suffix", document, "carte.v2", "carte.v2.plm"},
+        {"the type's extension", document, "session.plm", "session.plm"},
+        {"in capitals", document, "Session.PLM", nullptr},
+        {"a new name", document, "nouveau", nullptr},
+        {"the export's proposal, without extension", panel("pdf", "pdf"), "nc", "nc.pdf"},
+        {"a library", panel("library", "plmlibrary"), "Atlas", "Atlas.plmlibrary"},
+    };
+    enum Answer { replace, cancel, unanswered };
+    for (const Row& row : rows) {
+        for (const Answer answer : {replace, cancel, unanswered}) {
+            SCOPED_TRACE(std::string(row.name) + (answer == replace ? ", Remplacer" : answer == cancel ? ", Annuler" : ", unanswered"));
+            QList<DialogHooks::Alert> asked;
+            DialogHooks::Hooks hooks;
+            hooks.savePanel = [&](const DialogHooks::SavePanelRequest&) {
+                return std::optional<DialogHooks::SavePanelResult>({dir.filePath(QLatin1String(row.typed)), QString()});
+            };
+            hooks.alert = [&](const DialogHooks::Alert& alert) {
+                asked << alert;
+                return answer == replace ? 0 : answer == cancel ? 1 : DialogHooks::unansweredButton(alert);
+            };
+            const DialogHooks::ScopedHooks scope(hooks);
+            const std::optional<DialogHooks::SavePanelResult> chosen = DialogHooks::runSavePanel(row.request);
+            if (!row.written) {
+                EXPECT_TRUE(asked.isEmpty());
+                EXPECT_TRUE(chosen.has_value());
+                continue;
+            }
+            ASSERT_EQ(asked.size(), 1);
+            EXPECT_EQ(asked.first().message, QStringLiteral("« %1 » existe déjà. Voulez-vous le remplacer ?").arg(QLatin1String(row.written)));
+            EXPECT_EQ(chosen.has_value(), answer == replace);
+            if (chosen)
+                EXPECT_EQ(chosen->path, dir.filePath(QLatin1String(row.written)));
+        }
+    }
+    // The question shown: Return and Escape both cancel.
+    const DialogHooks::Alert question = DialogHooks::replaceQuestion(dir.filePath(QStringLiteral("nc.pdf")));
+    EXPECT_EQ(question.informativeText,
+              QStringLiteral("Un élément portant ce nom existe déjà dans « %1 ». Le remplacer écrasera son contenu.").arg(folder.path()));
+    EXPECT_EQ(question.buttons.value(question.defaultButton), QStringLiteral("Annuler"));
+    EXPECT_EQ(question.buttons.value(DialogHooks::unansweredButton(question)), QStringLiteral("Annuler"));
 }

@@ -242,9 +242,12 @@ TEST_F(LibraryCoordinatorTest, aDamagedPackageIsShownAndTheCurrentLibraryStays)
     EXPECT_EQ(UserDefaults::dataValue(LibraryCoordinator::bookmarkKey), bookmark);
     EXPECT_EQ(coordinator->scopedLibrary(), good);
 
-    // A second package at a new place can be created; a taken place is reported and changes nothing.
+    // A taken place is asked about like any file; told to replace it, the store still never
+    // writes over a library: reported, nothing changes.
     saveAnswers = {good};
+    answers = {0};
     coordinator->createLibrary(std::nullopt);
+    EXPECT_EQ(alerts.last().message, QStringLiteral("« Bonne.plmlibrary » existe déjà. Voulez-vous le remplacer ?"));
     EXPECT_EQ(errors.last(), PlmLibraryError::description(PlmLibraryError::Kind::collision));
     EXPECT_EQ(coordinator->libraryWindowController(), controller);
 }
