@@ -76,6 +76,7 @@ PlmWorkDocument* PlmMapDocument::openInStudio()
     if (authored) {
         document->setFileType(PlmWorkDocument::plmMapType());
         document->setFilePath(filePath());
+        document->adoptDiskVersion(*this); // the file as this document read it
         if (!filePath().isEmpty() && Bookmark::startAccessing(filePath()))
             document->adoptScopedDocumentURL(filePath());
     }

@@ -65,6 +65,6 @@ int StudioProgram::run()
     // its windows may not outlive it.
     DocumentController& documents = DocumentController::shared();
     documents.closeDocumentsAtQuit();
-    // A document that could not be written at the end was reported on the standard error.
-    return documents.refusedWritesAtQuit() > 0 ? 1 : status;
+    // What the end could not keep was said on the standard error output.
+    return documents.changesLostAtQuit() > 0 ? 1 : status;
 }

@@ -11,7 +11,9 @@ namespace StudioProgram {
 // starts this one (document types, studio window, application delegate, the files) and runs
 // the event loop until the application quits or SIGTERM, SIGINT or SIGHUP ends the loop (the
 // documents with a file then keep their pending changes, written in place; untitled ones are
-// closed without a question); returns the loop's exit code.
+// closed without a question); returns the loop's exit code, or 1 when the end could not keep a
+// change (a write refused; after a signal, a text refused or a document never saved), each
+// said on the standard error output.
 int run();
 
 } // namespace StudioProgram

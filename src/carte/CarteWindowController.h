@@ -190,9 +190,12 @@ private:
     std::optional<int> entityIndex(const QString& entityID) const;
     bool isEditing(QObject* field) const;
     void endEditing();
-    // Gives up a pending text whose refusal was already presented; always true.
+    // Gives up a pending text whose refusal was already presented: true, unless nobody can
+    // have seen that refusal (the program ends on a signal), which it then reports once.
     bool dropRefusedEdit();
     void showError(const QString& message);
+    // Shows why a typed text is refused, kept for dropRefusedEdit.
+    void refuseText(const QString& message);
 
     FondDocument m_document;
     QPointer<ViewHost> m_host;
@@ -217,6 +220,8 @@ private:
     // undo, mode switch) gives the text up instead of stopping.
     std::optional<QString> m_refusedThresholds;
     std::optional<QString> m_refusedSize;
+    QString m_refusal;            // why the pending text was refused
+    bool m_refusalUnseen = false; // said where nobody sees the pane: already reported
     // The inputs of the fill overrides last computed: an unrelated change recomputes nothing.
     struct FillKey {
         PlmEntityList entities;

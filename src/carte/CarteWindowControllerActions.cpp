@@ -149,7 +149,7 @@ bool CarteWindowController::applyTypedThresholds()
         // The same refused text is presented once, however many times editing ends.
         if (m_refusedThresholds != text) {
             m_refusedThresholds = text;
-            showError(error.message());
+            refuseText(error.message());
         }
         return false;
     }
@@ -299,7 +299,7 @@ void CarteWindowController::changeSizes(QObject* field)
         if (m_refusedSize != key) {
             m_refusedSize = key;
             refreshControls();
-            showError(error.message());
+            refuseText(error.message());
         }
     }
 }

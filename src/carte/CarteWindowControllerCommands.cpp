@@ -74,7 +74,7 @@ bool CarteWindowController::commitPendingEdits()
             const QString key = field->objectName() + field->text();
             if (m_refusedSize != key) {
                 m_refusedSize = key;
-                showError(error.message());
+                refuseText(error.message());
             }
             return false;
         }
@@ -99,12 +99,23 @@ bool CarteWindowController::dropRefusedEdit()
 {
     // The person has seen why the text was refused and goes on (save, undo…): the text is
     // given up and the field shows the stored value again, rather than silently stopping
-    // every later command.
+    // every later command. Once nobody can see the pane (the program ends on a signal), the
+    // text given up is a change lost: why is said once more, where someone may read it.
+    const bool lost = DialogHooks::isUnattended() && !m_refusalUnseen;
+    if (lost)
+        DialogHooks::reportUnattended(m_refusal);
     m_refusedThresholds.reset();
     m_refusedSize.reset();
     endEditing();
     refreshControls();
-    return true;
+    return !lost;
+}
+
+void CarteWindowController::refuseText(const QString& message)
+{
+    m_refusal = message;
+    m_refusalUnseen = DialogHooks::isUnattended();
+    showError(message);
 }
 
 void CarteWindowController::storeComposition(PlmWork& work) const

@@ -24,6 +24,11 @@ namespace {
 
 const QString untitledName = QStringLiteral("Sans titre");
 
+QString cleanAbsolutePath(const QString& path)
+{
+    return path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
 // Writes the bytes through a temporary file renamed over the old one once every byte is on
 // disk; any thread. The French message on failure, else empty.
 QString writeAtomically(const QString& path, const QByteArray& data, const QString& cannotWrite)
@@ -50,6 +55,7 @@ struct Document::BackgroundSave {
     SaveOperation operation = SaveOperation::Autosave;
     QThread* thread = nullptr;
     QString error; // written by the worker, read once it has finished
+    std::optional<FileVersion> written; // the file as the worker left it
 };
 
 Document::Document(QObject* parent)
@@ -73,7 +79,7 @@ Document::~Document()
 
 void Document::setFilePath(const QString& path)
 {
-    const QString absolute = path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QString absolute = cleanAbsolutePath(path);
     if (absolute == filePath_)
         return;
     const QString oldName = displayName();
@@ -134,6 +140,9 @@ bool Document::readFromFile(const QString& path, const QString& typeIdentifier, 
         return fail(plmLargeFileMessage(path));
     if (file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("Le fichier « %1 » n’a pas pu être lu.").arg(QFileInfo(path).fileName()));
+    // The version read, taken from the open file: a change made after the read is news.
+    const std::optional<FileVersion> version = FileVersion::ofOpenFile(file.handle());
+    file.close();
     try {
         if (const ReadJob job = readJobOfData(data, typeIdentifier)) {
             // No save may start while the event loop runs during the read: it would write
@@ -157,6 +166,7 @@ bool Document::readFromFile(const QString& path, const QString& typeIdentifier, 
     } catch (...) {
         return fail(messageOf(std::current_exception()));
     }
+    noteDiskVersion(path, version);
     return true;
 }
 
@@ -231,6 +241,7 @@ bool Document::saveToFile(const QString& path, const QString& typeIdentifier, Sa
     }
     if (operation == SaveOperation::SaveTo)
         return true;
+    noteDiskVersion(path, FileVersion::of(path));
     lastWriteError_.clear();
     lastReportedError_.clear();
     const bool newPlace = path != filePath_ || typeIdentifier != fileType_;
@@ -250,6 +261,14 @@ bool Document::saveDocument()
     if (filePath_.isEmpty())
         return saveDocumentAs();
     QString error;
+    switch (checkFileOnDisk(false, &error)) {
+    case InPlace::reverted: return true;
+    case InPlace::skip:
+        if (!error.isEmpty())
+            presentError(error);
+        return false;
+    case InPlace::write: break;
+    }
     if (!saveToFile(filePath_, fileType_, SaveOperation::Save, &error)) {
         lastReportedError_ = error;
         presentError(error);
@@ -281,6 +300,16 @@ bool Document::saveDocumentAs()
     }
     request.selectedType = saveAsTypeIdentifier();
     request.window = windowForSheet();
+    // Two documents on one file would each write over the other's content.
+    request.refusal = [this](const QString& path) {
+        if (controller_)
+            for (Document* other : controller_->documents())
+                if (other != this && !other->isClosed() && isSameFile(other->filePath(), path))
+                    return QStringLiteral("« %1 » est le fichier du document « %2 », ouvert dans une autre fenêtre. "
+                                          "Fermez ce document ou choisissez un autre nom.")
+                        .arg(QFileInfo(path).fileName(), other->displayName());
+        return QString();
+    };
 
     // The panel's answer names a type offered and a path with its extension.
     const std::optional<DialogHooks::SavePanelResult> chosen = DialogHooks::runSavePanel(request);
@@ -342,8 +371,15 @@ bool Document::canClose()
     if (!isDocumentEdited())
         return true;
     const bool hasFile = !filePath_.isEmpty();
-    if (hasFile && autosavesInPlace() && autosave())
-        return true;
+    if (hasFile && autosavesInPlace()) {
+        switch (checkFileOnDisk(false, nullptr)) {
+        case InPlace::reverted: return true;
+        case InPlace::skip: return false; // cancelled: the document stays open, as it is
+        case InPlace::write: break;
+        }
+        if (autosave())
+            return true;
+    }
     switch (DialogHooks::askSaveChanges(displayName(), windowForSheet())) {
     case DialogHooks::SaveChangesAnswer::Save:
         // A file that refused the last write gets a new place rather than the same failure.
@@ -448,6 +484,11 @@ bool Document::writeInPlace(QString* error)
         return true;
     if (filePath_.isEmpty() || !autosavesInPlace())
         return false;
+    switch (checkFileOnDisk(false, error)) {
+    case InPlace::reverted: return true;
+    case InPlace::skip: return false;
+    case InPlace::write: break;
+    }
     return saveToFile(filePath_, fileType_, SaveOperation::Autosave, error);
 }
 
@@ -488,6 +529,16 @@ void Document::saveInBackground(SaveOperation operation)
         }
         waitForBackgroundSave(); // an explicit save writes what is there now
     }
+    QString changedOnDisk;
+    switch (checkFileOnDisk(autosaving, &changedOnDisk)) {
+    case InPlace::reverted: return;
+    case InPlace::skip:
+        // An autosave's refusal is the end's to report, once.
+        if (!changedOnDisk.isEmpty() && !autosaving)
+            presentError(changedOnDisk);
+        return;
+    case InPlace::write: break;
+    }
     DataJob job;
     try {
         job = dataJobOfType(fileType_);
@@ -525,6 +576,8 @@ void Document::saveInBackground(SaveOperation operation)
             return;
         }
         raw->error = writeAtomically(path, data, cannotWrite);
+        if (raw->error.isEmpty())
+            raw->written = FileVersion::of(path);
     });
     const quint64 generation = save->generation;
     connect(save->thread, &QThread::finished, this, [this, generation] { finishBackgroundSave(generation); },
@@ -549,6 +602,7 @@ void Document::finishBackgroundSave(quint64 generation)
     const std::unique_ptr<BackgroundSave> save = std::move(save_);
     save->thread->deleteLater();
     if (save->error.isEmpty()) {
+        noteDiskVersion(save->path, save->written);
         lastWriteError_.clear();
         lastReportedError_.clear();
         // Only what the snapshot held is on disk: a change made since keeps the document changed.
@@ -569,6 +623,83 @@ void Document::finishBackgroundSave(quint64 generation)
     }
     if (backgroundSaveFinished)
         backgroundSaveFinished();
+}
+
+std::optional<FileVersion> Document::diskVersion() const
+{
+    if (filePath_.isEmpty() || diskVersionPath_ != filePath_)
+        return std::nullopt;
+    return diskVersion_;
+}
+
+void Document::adoptDiskVersion(const Document& other)
+{
+    diskVersionPath_ = other.diskVersionPath_;
+    diskVersion_ = other.diskVersion_;
+}
+
+void Document::noteDiskVersion(const QString& path, const std::optional<FileVersion>& version)
+{
+    diskVersionPath_ = cleanAbsolutePath(path);
+    diskVersion_ = version;
+    declinedVersion_.reset();
+}
+
+DialogHooks::Alert Document::changedOnDiskQuestion(const QString& displayName, const QString& path)
+{
+    DialogHooks::Alert alert;
+    alert.message = QStringLiteral("Le fichier du document « %1 » a été modifié par une autre application.").arg(displayName);
+    alert.informativeText =
+        QStringLiteral("« %1 » a changé depuis que ce document l’a ouvert ou enregistré. Voulez-vous le remplacer "
+                       "par ce document, ou garder le fichier du disque et le rouvrir ? En le gardant, vous perdez "
+                       "les modifications faites ici depuis.")
+            .arg(QFileInfo(path).fileName());
+    alert.buttons = {QStringLiteral("Remplacer"), QStringLiteral("Garder le fichier du disque"), QStringLiteral("Annuler")};
+    alert.defaultButton = 2;
+    return alert;
+}
+
+Document::InPlace Document::checkFileOnDisk(bool quietIfDeclined, QString* error)
+{
+    const std::optional<FileVersion> known = diskVersion();
+    if (!known)
+        return InPlace::write;
+    const std::optional<FileVersion> now = FileVersion::of(filePath_);
+    // A file deleted meanwhile is simply written again.
+    if (!now || *now == *known)
+        return InPlace::write;
+    if (DialogHooks::isUnattended()) {
+        if (error)
+            *error = QStringLiteral("Le fichier « %1 » a été modifié par une autre application : il n’a pas été "
+                                    "remplacé, les modifications de ce document sont perdues.")
+                         .arg(QFileInfo(filePath_).fileName());
+        return InPlace::skip;
+    }
+    // An autosave does not ask again about the version the person chose not to replace, nor
+    // while the question shows.
+    if (askingAboutDisk_ || (quietIfDeclined && declinedVersion_ == now))
+        return InPlace::skip;
+    DialogHooks::Alert question = changedOnDiskQuestion(displayName(), filePath_);
+    question.window = windowForSheet();
+    askingAboutDisk_ = true;
+    const int answer = DialogHooks::runAlert(question);
+    askingAboutDisk_ = false;
+    switch (answer) {
+    case 0:
+        diskVersion_ = now;
+        declinedVersion_.reset();
+        return InPlace::write;
+    case 1: {
+        QString readError;
+        if (revertToFile(&readError))
+            return InPlace::reverted;
+        presentError(readError);
+        break;
+    }
+    default: break;
+    }
+    declinedVersion_ = now;
+    return InPlace::skip;
 }
 
 QList<DocumentWindowController*> Document::windowControllers() const

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/CommandResponder.h"
+#include "platform/FileVersion.h"
+#include "desktop/DialogHooks.h"
 #include "desktop/DocumentWindowController.h"
 
 #include <QByteArray>
@@ -12,6 +14,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class DocumentController;
 class QTimer;
@@ -72,6 +75,16 @@ public:
     // Writes and, except for SaveTo, makes the path and type the document's own and clears
     // the change count.
     bool saveToFile(const QString& path, const QString& typeIdentifier, SaveOperation operation, QString* error = nullptr);
+
+    // The version of its file this document last read or wrote. Before it writes in place, a
+    // file changed since by another program is not replaced unasked: the person chooses to
+    // replace it, to keep it (the document reads it again) or to cancel; with nobody to ask
+    // it is kept, the write refused.
+    std::optional<FileVersion> diskVersion() const;
+    // Takes the version another document read of the same file (one handing its file over).
+    void adoptDiskVersion(const Document& other);
+    // The question asked then.
+    static DialogHooks::Alert changedOnDiskQuestion(const QString& displayName, const QString& path);
 
     // Menu actions; each presents its own failure and answers whether it succeeded.
     virtual bool saveDocument();
@@ -168,6 +181,10 @@ protected:
 private:
     friend class DocumentController;
     struct BackgroundSave;
+    // What to do before writing in place over a file that may have changed on disk.
+    enum class InPlace { write, skip, reverted };
+    InPlace checkFileOnDisk(bool quietIfDeclined, QString* error);
+    void noteDiskVersion(const QString& path, const std::optional<FileVersion>& version);
     void finishBackgroundSave(quint64 generation);
     StoreStep readOnWorker(const ReadJob& job);
     void undoIndexChanged(int index);
@@ -192,4 +209,8 @@ private:
     std::unique_ptr<BackgroundSave> save_;
     bool autosaveAfterSave_ = false;
     bool reading_ = false; // a read runs the event loop
+    QString diskVersionPath_;                    // the file diskVersion_ is of
+    std::optional<FileVersion> diskVersion_;
+    std::optional<FileVersion> declinedVersion_; // a changed file the person chose not to replace
+    bool askingAboutDisk_ = false;
 };

@@ -3,6 +3,7 @@
 #include "desktop/DialogHooks.h"
 #include "desktop/Document.h"
 #include "platform/DocumentType.h"
+#include "platform/FileVersion.h"
 #include "desktop/DocumentWindowController.h"
 #include "platform/UserDefaults.h"
 
@@ -81,11 +82,12 @@ void DocumentController::removeDocument(Document* document)
 
 Document* DocumentController::documentForPath(const QString& path) const
 {
-    const QString wanted = cleanAbsolute(path);
-    if (wanted.isEmpty())
+    if (path.isEmpty())
         return nullptr;
+    // The file itself, whatever path leads to it: a link, a linked folder or a hard link to an
+    // open document's file opens nothing new.
     for (Document* d : documents_)
-        if (!d->isClosed() && d->filePath() == wanted)
+        if (!d->isClosed() && isSameFile(d->filePath(), path))
             return d;
     return nullptr;
 }
@@ -257,8 +259,10 @@ void DocumentController::commitEditsBeforeQuit()
         // A refused text stays unsaved: nobody can be asked about it, its refusal is reported
         // with the document's name.
         const DialogHooks::UnattendedSubject subject(d->displayName());
-        d->prepareToSave();
+        if (!d->prepareToSave())
+            ++changesLostAtQuit_;
     }
+    endingOnSignal_ = true;
 }
 
 void DocumentController::closeDocumentsAtQuit()
@@ -272,9 +276,15 @@ void DocumentController::closeDocumentsAtQuit()
         // any other was asked about before the loop ended, or never could be.
         const DialogHooks::UnattendedSubject subject(d->displayName());
         QString error;
-        if (!d->writeInPlace(&error) && !error.isEmpty()) {
-            ++refusedWritesAtQuit_;
-            DialogHooks::reportUnattended(error);
+        if (!d->writeInPlace(&error)) {
+            // A change with no file to go to is lost as a refused write is, once nobody could
+            // be asked about it.
+            if (error.isEmpty() && endingOnSignal_ && d->filePath().isEmpty())
+                error = QStringLiteral("Ce document n’a jamais été enregistré : ses modifications sont perdues.");
+            if (!error.isEmpty()) {
+                ++changesLostAtQuit_;
+                DialogHooks::reportUnattended(error);
+            }
         }
         d->close();
         removeDocument(d);

@@ -25,7 +25,8 @@ public:
     QList<Document*> documents() const { return documents_; }
     void addDocument(Document* document);
     void removeDocument(Document* document);
-    // The open document of that file (compared as absolute clean paths), or nullptr.
+    // The open document of the file the path leads to (the file itself, not the spelling of
+    // its path), or nullptr.
     Document* documentForPath(const QString& path) const;
     // The document of the active window, or nullptr.
     Document* currentDocument() const;
@@ -65,16 +66,19 @@ public:
     void closeAllDocuments();
     // Before the program ends without a question (on a signal): each document ends the edit
     // in progress in its windows as a save would, taking what was typed; a text the field
-    // refuses is left out. Nothing is asked: the caller makes the dialogs unattended first.
+    // refuses is left out, and counted. Nothing is asked: the caller makes the dialogs
+    // unattended first. The end is then one nobody attends: a document left with changes and
+    // no file is named as it closes, and counted.
     void commitEditsBeforeQuit();
     // As the application's event loop ends, and once more before the application object
     // goes: every document still open writes its pending changes in place when it has a file,
     // closes without a question and is deleted with its windows, while the application still
-    // exists. No window may show any more: a refused write is written to the standard error
-    // output, with the document's name, and counted.
+    // exists. No window may show any more: a refused write (a file changed on disk is not
+    // replaced) is written to the standard error output, with the document's name, and counted.
     void closeDocumentsAtQuit();
-    // The writes refused by closeDocumentsAtQuit: the program then ends with status 1.
-    int refusedWritesAtQuit() const { return refusedWritesAtQuit_; }
+    // The changes the end could not keep (writes refused, texts refused, documents never
+    // saved, each said on the standard error output): the program then ends with status 1.
+    int changesLostAtQuit() const { return changesLostAtQuit_; }
 
 signals:
     void documentAdded(Document* document);
@@ -83,5 +87,6 @@ signals:
 
 private:
     QList<Document*> documents_;
-    int refusedWritesAtQuit_ = 0;
+    int changesLostAtQuit_ = 0;
+    bool endingOnSignal_ = false;
 };

@@ -33,12 +33,16 @@
 #include "library/LibraryQuickLook.h"
 #include "library/LibraryThumbnails.h"
 #include "library/LibraryWindowController.h"
+#include "model/PlmWorkCodec.h"
 #include "online/OnlineWindowController.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QApplication>
 #include <QLineEdit>
+#include <QFile>
 #include <QPointer>
+#include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
 #include <QThread>
@@ -187,8 +191,10 @@ PlmWorkDocument* mapWithFile()
     return documentWithFile(true);
 }
 
-// The name the work's map takes by the edit that no autosave writes (as the test names it).
+// The name the work's map takes by the edit that no autosave writes, and the one another
+// program writes over its file (as the test names them).
 const QString editedMapName = QStringLiteral("Croquis retouché");
+const QString writtenElsewhereName = QStringLiteral("Réécrit ailleurs");
 // What is typed in a data cell before a signal (as the test names it), and a text refused
 // there and in a symbol size.
 const QString typedCell = QStringLiteral("0,5");
@@ -254,6 +260,9 @@ const Quit byEndingTheLoopBeforeACommand{"the application's event loop ended", [
 // Nothing is changed yet: what is typed is still in its field.
 const Quit bySigtermWhileTyping{"SIGTERM while a cell is typed", [] { std::raise(SIGTERM); }};
 const Quit bySigtermWhileASizeIsTyped{"SIGTERM while a symbol size is typed", [] { std::raise(SIGTERM); }};
+const Quit bySigtermWhileTheRefusedTextStays{"SIGTERM while a refused text stays in its field", [] { std::raise(SIGTERM); }};
+// Nothing of the work's own is left to write.
+const Quit bySigtermBesideTheWork{"SIGTERM", [] { std::raise(SIGTERM); }};
 // A logout: the hang-up ends the loop, the kill comes while the program tears down, and a
 // closing terminal's second hang-up once the application is gone.
 const Quit byHangUpThenKillWhileEnding{
@@ -317,21 +326,28 @@ QHash<QString, Scenario> scenarios()
         studio->perform(QStringLiteral("exportCarte:"), nullptr);
         return missingUnless(studio->carte() && shown(studio->carte()->exportPanel()), "export panel");
     };
+    // A « Nouveau document » given a variable, which has no file to go to.
+    const auto untitledDraftGivenAVariable = [] {
+        trigger("newStudioDocument:");
+        PlmWorkDocument* draft = newWorkDocument();
+        if (!draft)
+            return QStringLiteral("« Nouveau document »");
+        draft->updateWork(QStringLiteral("Ajouter une variable"),
+                          [](PlmWork& edited) { edited.addVariable(QStringLiteral("Densité"), PlmVariableType::number); });
+        return missingUnless(draft->isDocumentEdited() && studioShown(studioWindowOf(draft)),
+                             "a changed « Nouveau document »");
+    };
     // The work gets an edit that only autosave would write, and later (its delay is made
     // long enough that nothing else can), beside a « Nouveau document » with a change.
-    const auto editBesideAnUntitledDraft = [] {
+    const auto editBesideAnUntitledDraft = [untitledDraftGivenAVariable] {
         PlmWorkDocument* work = workWithFile();
         if (!work)
             return QStringLiteral("the work handed over");
         work->setAutosaveDelay(int(std::chrono::milliseconds(std::chrono::hours(1)).count()));
         work->updateWork(QStringLiteral("Renommer"), [](PlmWork& edited) { edited.map.name = editedMapName; });
-        trigger("newStudioDocument:");
-        PlmWorkDocument* draft = newWorkDocument();
-        if (!draft)
-            return QStringLiteral("« Nouveau document »");
-        draft->updateChangeCount(Document::ChangeType::Done);
-        return missingUnless(work->isDocumentEdited() && work->isAutosaveScheduled() && studioShown(studioWindowOf(draft)),
-                             "an edit not yet autosaved beside a changed « Nouveau document »");
+        if (const QString missing = untitledDraftGivenAVariable(); !missing.isEmpty())
+            return missing;
+        return missingUnless(work->isDocumentEdited() && work->isAutosaveScheduled(), "an edit not yet autosaved");
     };
     // A data cell of the work typed without Return.
     const auto cellTypedWith = [](const QString& typed) {
@@ -377,6 +393,37 @@ QHash<QString, Scenario> scenarios()
         size->setFocus();
         size->setText(refusedText);
         return missingUnless(size->isEnabled() && size->hasFocus(), "a symbol size typed, not yet taken");
+    };
+    // A text typed in a Carte field and confirmed with Return: refused, its refusal read (by
+    // nobody reporting it here), the text left in the field.
+    const auto refusedOnReturn = [](QLineEdit* CarteInspector::*which, bool symbols) {
+        return [which, symbols] {
+            PlmWorkDocument* work = workWithFile();
+            StudioWindowController* studio = studioWindowOf(work);
+            if (!studio || !studio->switchMode(StudioWindowController::Mode::carte, true) || !studio->carte())
+                return QStringLiteral("the Carte pane");
+            work->setAutosaveDelay(int(std::chrono::milliseconds(std::chrono::hours(1)).count()));
+            if (symbols)
+                work->updateWork(QStringLiteral("Symboles proportionnels"), [](PlmWork& edited) {
+                    PlmThematicSettings settings = *edited.thematic;
+                    settings.representation = PlmRepresentation::proportional;
+                    settings.proportional =
+                        PlmProportionalSettings(PlmSymbolKind::circle, 30, PlmColor{0.8, 0.18, 0.16, 0.85});
+                    edited.thematic = settings;
+                });
+            int refusals = 0;
+            DialogHooks::Hooks hooks = reportedQuestions();
+            hooks.presentError = [&refusals](const QString&, QWidget*) { ++refusals; };
+            const DialogHooks::ScopedHooks read(hooks);
+            QLineEdit* field = studio->carte()->inspector()->*which;
+            QApplication::setActiveWindow(studio->window());
+            field->setFocus();
+            field->setText(refusedText);
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(field, &press);
+            return missingUnless(refusals == 1 && field->hasFocus() && field->text() == refusedText,
+                                 "a text refused on Return, left in its field");
+        };
     };
     // The work edited, and the base map given a variable, which only a work document keeps:
     // its last write is refused.
@@ -469,6 +516,26 @@ QHash<QString, Scenario> scenarios()
          },
           underTheSaveQuestion}},
         {QStringLiteral("WorkEditedWhenSIGTERMArrives"), {editBesideAnUntitledDraft, bySigterm}},
+        {QStringLiteral("UntitledGivenAVariableWhenSIGTERMArrives"), {untitledDraftGivenAVariable, bySigtermBesideTheWork}},
+        {QStringLiteral("WorkRewrittenElsewhereWhenSIGTERMArrives"),
+         {[editBesideAnUntitledDraft] {
+              if (const QString missing = editBesideAnUntitledDraft(); !missing.isEmpty())
+                  return missing;
+              // Another program saves another version of the work over its file.
+              QFile read(workWithFile()->filePath());
+              if (!read.open(QIODevice::ReadOnly))
+                  return QStringLiteral("the work's file");
+              PlmWork theirs = PlmWorkCodec::decode(read.readAll());
+              theirs.map.name = writtenElsewhereName;
+              QSaveFile file(read.fileName());
+              const bool written = file.open(QIODevice::WriteOnly) && file.write(PlmWorkCodec::encode(theirs)) > 0 && file.commit();
+              return missingUnless(written, "the work's file written over by another program");
+          },
+          bySigterm}},
+        {QStringLiteral("ThresholdsRefusedOnReturnWhenSIGTERMArrives"),
+         {refusedOnReturn(&CarteInspector::thresholds, false), bySigtermWhileTheRefusedTextStays}},
+        {QStringLiteral("SymbolSizeRefusedOnReturnWhenSIGTERMArrives"),
+         {refusedOnReturn(&CarteInspector::maximumSize, true), bySigtermWhileTheRefusedTextStays}},
         {QStringLiteral("CellTypedWhenSIGTERMArrives"), {[cellTypedWith] { return cellTypedWith(typedCell); }, bySigtermWhileTyping}},
         {QStringLiteral("CellRefusedWhenSIGTERMArrives"), {[cellTypedWith] { return cellTypedWith(refusedText); }, bySigtermWhileTyping}},
         {QStringLiteral("SymbolSizeRefusedWhenSIGTERMArrives"), {symbolSizeTyped, bySigtermWhileASizeIsTyped}},

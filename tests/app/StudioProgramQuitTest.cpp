@@ -28,7 +28,7 @@
 namespace {
 
 // What the work's file holds afterwards of what the probe did before the quit.
-enum class Kept { nothing, editedMapName, typedCell };
+enum class Kept { nothing, editedMapName, typedCell, writtenElsewhere };
 
 struct QuitRow {
     const char* scenario; // as the probe names it
@@ -46,6 +46,8 @@ struct QuitRow {
 // Return (as the probe names them).
 const QString editedMapName = QStringLiteral("Croquis retouché");
 const QString typedCell = QStringLiteral("0,5");
+// The name of the version another program writes over the work's file.
+const QString writtenElsewhereName = QStringLiteral("Réécrit ailleurs");
 // What the program writes on its standard error output, a line each, when the base map's
 // last write is refused.
 const QString refusedBaseMapLine =
@@ -54,6 +56,8 @@ const QString refusedBaseMapLine =
                    "fond vectoriel.");
 
 const char* const byTheMenu = "Quitter Pelmora Studio";
+const char* const untitledLost =
+    "Pelmora Studio : « Sans titre » : Ce document n’a jamais été enregistré : ses modifications sont perdues.";
 const char* const loopEnded = "the application's event loop ended";
 
 // Everything in a folder of its own: settings, caches, the single-instance socket, the
@@ -169,17 +173,24 @@ TEST_P(StudioProgramQuitTest, quitsCleanlyWithTheScenariosWindows)
     ASSERT_TRUE(run.ended) << "the program did not end: " << run.report;
     EXPECT_EQ(run.report, std::string("reached: ") + row.scenario + "\nquit: " + row.quit + "\n") << qPrintable(run.errors);
     EXPECT_EQ(run.status, QProcess::NormalExit) << qPrintable(run.errors);
-    // A refused write at the end is reported on the standard error output (nothing else the
-    // program says there), and the program ends at once with status 1.
-    EXPECT_EQ(run.exitCode, row.baseMap ? 1 : 0) << qPrintable(run.errors);
+    // What the end cannot keep (a refused write, a refused text, a document never saved) is
+    // reported on the standard error output (nothing else the program says there), and the
+    // program ends at once with status 1.
+    QStringList expectedLines;
+    if (row.baseMap)
+        expectedLines << refusedBaseMapLine;
+    if (*row.reported)
+        expectedLines << QString::fromUtf8(row.reported);
+    EXPECT_EQ(run.exitCode, expectedLines.isEmpty() ? 0 : 1) << qPrintable(run.errors);
     const QStringList reported = run.errors.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^Pelmora Studio : ")));
-    EXPECT_EQ(reported.join(QLatin1Char('\n')).toStdString(),
-              row.baseMap ? refusedBaseMapLine.toStdString() : std::string(row.reported))
+    EXPECT_EQ(reported.join(QLatin1Char('\n')).toStdString(), expectedLines.join(QLatin1Char('\n')).toStdString())
         << qPrintable(run.errors);
     const PlmWork kept = PlmWorkCodec::decode(fileBytes(home.document));
     PlmWork expected = home.work;
     if (row.kept == Kept::editedMapName)
         expected.map.name = editedMapName;
+    if (row.kept == Kept::writtenElsewhere)
+        expected.map.name = writtenElsewhereName;
     if (row.kept == Kept::typedCell)
         expected.setCell(expected.map.entities.first().id, expected.variables.first().id, typedCell);
     EXPECT_EQ(kept.map.name.toStdString(), expected.map.name.toStdString());
@@ -208,11 +219,22 @@ INSTANTIATE_TEST_SUITE_P(
                       QuitRow{"ExportPanelShownWhenTheLoopEnds", false, true, loopEnded},
                       QuitRow{"SaveQuestionShowingWhenTheLoopEnds", false, true,
                               "the event loop ended under the save question"},
-                      QuitRow{"WorkEditedWhenSIGTERMArrives", false, true, "SIGTERM", Kept::editedMapName},
+                      // A changed « Nouveau document » has no file to go to: said lost.
+                      QuitRow{"WorkEditedWhenSIGTERMArrives", false, true, "SIGTERM", Kept::editedMapName, false, false,
+                              untitledLost},
+                      QuitRow{"UntitledGivenAVariableWhenSIGTERMArrives", false, true, "SIGTERM", Kept::nothing, false,
+                              false, untitledLost},
                       QuitRow{"SaveQuestionShowingWhenSIGTERMArrives", false, true, "SIGTERM under the save question",
-                              Kept::editedMapName},
+                              Kept::editedMapName, false, false, untitledLost},
                       QuitRow{"SavePanelShowingWhenSIGTERMArrives", false, true, "SIGTERM under the save panel",
-                              Kept::editedMapName},
+                              Kept::editedMapName, false, false, untitledLost},
+                      // A file another program wrote since is not replaced.
+                      QuitRow{"WorkRewrittenElsewhereWhenSIGTERMArrives", false, true, "SIGTERM", Kept::writtenElsewhere,
+                              false, false,
+                              "Pelmora Studio : « Croquis » : Le fichier « Croquis.plm » a été modifié par une autre "
+                              "application : il n’a pas été remplacé, les modifications de ce document sont perdues.\n"
+                              "Pelmora Studio : « Sans titre » : Ce document n’a jamais été enregistré : ses "
+                              "modifications sont perdues."},
                       QuitRow{"LaunchErrorShowingWhenSIGTERMArrives", true, false, "SIGTERM under an error at the launch",
                               Kept::nothing, true},
                       // What « Quitter » takes, a signal takes: the edit in progress first.
@@ -226,13 +248,20 @@ INSTANTIATE_TEST_SUITE_P(
                       QuitRow{"SymbolSizeRefusedWhenSIGTERMArrives", false, true, "SIGTERM while a symbol size is typed",
                               Kept::nothing, false, false,
                               "Pelmora Studio : « Croquis » : Saisissez une taille positive en points."},
+                      // Refused on Return and read, the text still in its field is named all the same.
+                      QuitRow{"ThresholdsRefusedOnReturnWhenSIGTERMArrives", false, true,
+                              "SIGTERM while a refused text stays in its field", Kept::nothing, false, false,
+                              "Pelmora Studio : « Croquis » : Un seuil doit être un nombre. Séparez les seuils par ;."},
+                      QuitRow{"SymbolSizeRefusedOnReturnWhenSIGTERMArrives", false, true,
+                              "SIGTERM while a refused text stays in its field", Kept::nothing, false, false,
+                              "Pelmora Studio : « Croquis » : Saisissez une taille positive en points."},
                       // Left unanswered, the save question cancels: the base map's change is not
                       // dropped, its write refused at the end.
                       QuitRow{"BaseMapSaveQuestionShowingWhenSIGTERMArrives", false, true, "SIGTERM under the save question",
                               Kept::editedMapName, false, true},
                       // A logout: neither the kill during the teardown nor a last hang-up cuts it short.
                       QuitRow{"WorkEditedWhenSIGHUPThenSIGTERMArrive", false, true, "SIGHUP, then SIGTERM while ending",
-                              Kept::editedMapName},
+                              Kept::editedMapName, false, false, untitledLost},
                       QuitRow{"BaseMapWriteRefusedWhenSIGTERMArrives", false, true, "SIGTERM", Kept::editedMapName, false,
                               true},
                       QuitRow{"BaseMapWriteRefusedWhenTheLoopEnds", false, true, loopEnded, Kept::editedMapName, false,

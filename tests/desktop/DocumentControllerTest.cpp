@@ -5,9 +5,12 @@
 #include "platform/UserDefaults.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace {
 
@@ -188,10 +191,11 @@ TEST_F(DocumentControllerTest, TheLoopsEndWritesFilesInPlaceAndDeletesEveryDocum
     EXPECT_TRUE(untitled.isNull());
 }
 
-// Before a signal ends the program, every document takes what is typed in it; a text it
-// refuses is left out, and its refusal, which nobody can read any more, goes to the standard
-// error output with the document's name.
-TEST_F(DocumentControllerTest, EveryDocumentTakesWhatIsTypedInItBeforeASignalsEnd)
+// Before a signal ends the program, every document takes what is typed in it. What the end
+// cannot keep — a text refused, a changed document that never had a file — is said once on the
+// standard error output with its document's name, and counted; while someone can see the
+// window, a refusal shows there alone.
+TEST_F(DocumentControllerTest, ASignalsEndTakesWhatIsTypedAndNamesWhatItCannotKeep)
 {
     auto* refused = static_cast<FakeTextDocument*>(open(write(QStringLiteral("refus.ftxt"), "avant"), false).document.data());
     refused->typing = QStringLiteral("REFUSE");
@@ -199,17 +203,75 @@ TEST_F(DocumentControllerTest, EveryDocumentTakesWhatIsTypedInItBeforeASignalsEn
     first->typing = QStringLiteral("un");
     auto* second = static_cast<FakeTextDocument*>(open(write(QStringLiteral("deux.ftxt"), "avant"), false).document.data());
     second->typing = QStringLiteral("deux");
+    static_cast<FakeTextDocument*>(controller.openUntitledDocument(false))->edit(QStringLiteral("brouillon"));
+    controller.openUntitledDocument(false); // unchanged: nothing lost
+
+    testing::internal::CaptureStderr();
+    refused->perform(QStringLiteral("saveDocument:"), nullptr); // an ordinary Ctrl+S
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(refused->refusalsShown.size(), 1);
 
     DialogHooks::setUnattended(true);
     testing::internal::CaptureStderr();
     controller.commitEditsBeforeQuit();
+    const QStringList texts{refused->text, first->text, second->text};
+    controller.closeDocumentsAtQuit();
     const QString reported = QString::fromLocal8Bit(testing::internal::GetCapturedStderr().c_str());
     DialogHooks::setUnattended(false);
 
-    EXPECT_EQ(reported.toStdString(), "Pelmora Studio : « refus » : Ce texte ne peut pas être saisi.\n");
-    EXPECT_EQ((QStringList{refused->text, first->text, second->text}),
-              (QStringList{QStringLiteral("avant"), QStringLiteral("un"), QStringLiteral("deux")}));
+    EXPECT_EQ(reported.toStdString(), "Pelmora Studio : « refus » : Ce texte ne peut pas être saisi.\n"
+                                      "Pelmora Studio : « Sans titre » : Ce document n’a jamais été enregistré : "
+                                      "ses modifications sont perdues.\n");
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("avant"), QStringLiteral("un"), QStringLiteral("deux")}));
+    EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("deux.ftxt"))), QByteArray("deux"));
+    EXPECT_EQ(controller.changesLostAtQuit(), 2);
     EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+// One file is one document, whatever path leads to it: a link, a linked folder or a hard link
+// brings the open document forward.
+TEST_F(DocumentControllerTest, AFileOpenedByAnyPathIsOneDocument)
+{
+    const QString file = write(QStringLiteral("doc.ftxt"), "contenu");
+    const Opened first = open(file);
+    ASSERT_TRUE(first.document);
+    ASSERT_TRUE(QFile::link(file, dir.filePath(QStringLiteral("lien.ftxt"))));
+    ASSERT_TRUE(QFile::link(dir.path(), dir.filePath(QStringLiteral("dossier lié"))));
+    ASSERT_EQ(::link(QFile::encodeName(file).constData(), QFile::encodeName(dir.filePath(QStringLiteral("dur.ftxt"))).constData()), 0);
+    for (const char* path : {"lien.ftxt", "dossier lié/doc.ftxt", "dur.ftxt"}) {
+        SCOPED_TRACE(path);
+        const Opened again = open(dir.filePath(QString::fromUtf8(path)));
+        EXPECT_TRUE(again.alreadyOpen);
+        EXPECT_EQ(again.document, first.document);
+    }
+    // A copy is another file.
+    ASSERT_TRUE(QFile::copy(file, dir.filePath(QStringLiteral("copie.ftxt"))));
+    EXPECT_FALSE(open(dir.filePath(QStringLiteral("copie.ftxt"))).alreadyOpen);
+    EXPECT_EQ(controller.documents().size(), 2);
+}
+
+// Saving as the file of a document open in another window is refused, naming that document,
+// before anything is asked or written; the same file reached through a link too.
+TEST_F(DocumentControllerTest, SavingAsAnotherOpenDocumentsFileIsRefused)
+{
+    const QString other = write(QStringLiteral("B.ftxt"), "contenu de B");
+    ASSERT_TRUE(open(other, false).document);
+    ASSERT_TRUE(QFile::link(other, dir.filePath(QStringLiteral("lien.ftxt"))));
+    auto* document = static_cast<FakeTextDocument*>(open(write(QStringLiteral("A.ftxt"), "A"), false).document.data());
+    document->edit(QStringLiteral("modifié"));
+    for (const char* typed : {"B.ftxt", "B", "lien.ftxt"}) {
+        SCOPED_TRACE(typed);
+        dialogs.errors.clear();
+        dialogs.savePanelAnswer = DialogHooks::SavePanelResult{dir.filePath(QString::fromUtf8(typed)), fakeTextType};
+        EXPECT_FALSE(document->saveDocumentAs());
+        EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("« %1 » est le fichier du document « B », ouvert dans une "
+                                                             "autre fenêtre. Fermez ce document ou choisissez un autre nom.")
+                                                  .arg(QFileInfo(typed).suffix().isEmpty() ? QStringLiteral("B.ftxt")
+                                                                                           : QString::fromUtf8(typed))});
+        EXPECT_TRUE(dialogs.alerts.isEmpty());
+        EXPECT_EQ(fileBytes(other), QByteArray("contenu de B"));
+        EXPECT_EQ(document->filePath(), dir.filePath(QStringLiteral("A.ftxt")));
+    }
 }
 
 // A write refused at the loop's end can no longer be shown: it is written to the standard error
@@ -248,7 +310,7 @@ TEST_F(DocumentControllerTest, AWriteRefusedAtTheLoopsEndGoesToTheErrorOutputAnd
         EXPECT_TRUE(dialogs.errors.isEmpty());
         EXPECT_TRUE(controller.documents().isEmpty());
     }
-    EXPECT_EQ(controller.refusedWritesAtQuit(), 4);
+    EXPECT_EQ(controller.changesLostAtQuit(), 4);
 }
 
 } // namespace

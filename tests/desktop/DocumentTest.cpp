@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUndoStack>
@@ -475,6 +476,116 @@ TEST_F(DocumentTest, WindowTitleFollowsNameAndEditedStateAndCloseOrdersWindowsOu
     EXPECT_TRUE(wc->window()->close());
     EXPECT_TRUE(doc->isClosed());
     EXPECT_FALSE(wc->window()->isVisible());
+}
+
+// Another program changes the document's file: rewrites it through a new file renamed over
+// it, or appends to it.
+enum class ChangeOnDisk { rewritten, appended, deleted };
+
+void changeOnDisk(const QString& path, ChangeOnDisk change)
+{
+    if (change == ChangeOnDisk::deleted) {
+        ASSERT_TRUE(QFile::remove(path));
+        return;
+    }
+    if (change == ChangeOnDisk::appended) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write(" et la suite");
+        return;
+    }
+    QSaveFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("leur version");
+    ASSERT_TRUE(file.commit());
+}
+
+// A file changed on disk since the document last read or wrote it is not replaced unasked,
+// whatever write comes next: « Remplacer » writes it, « Garder le fichier du disque » reads it
+// again, « Annuler » leaves both as they are; with nobody to ask (the end of the program) the
+// write is refused. The document's own writes are never taken for another program's.
+TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
+{
+    enum class Write { autosave, save, saveInBackground, close, end };
+    enum Answer { replace, keep, cancel, nobody };
+    struct Row {
+        const char* name;
+        ChangeOnDisk change;
+        Write write;
+        Answer answer;
+        bool replaced;
+    };
+    const Row rows[] = {
+        {"rewritten, autosave, Remplacer", ChangeOnDisk::rewritten, Write::autosave, replace, true},
+        {"appended to, Enregistrer, Remplacer", ChangeOnDisk::appended, Write::save, replace, true},
+        {"rewritten, Enregistrer in the background, Garder", ChangeOnDisk::rewritten, Write::saveInBackground, keep, false},
+        {"appended to, autosave, Garder", ChangeOnDisk::appended, Write::autosave, keep, false},
+        {"rewritten, autosave, Annuler", ChangeOnDisk::rewritten, Write::autosave, cancel, false},
+        {"appended to, closing, Annuler", ChangeOnDisk::appended, Write::close, cancel, false},
+        {"rewritten, the end", ChangeOnDisk::rewritten, Write::end, nobody, false},
+        {"appended to, the end", ChangeOnDisk::appended, Write::end, nobody, false},
+        {"deleted, autosave: written again", ChangeOnDisk::deleted, Write::autosave, nobody, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        doc = std::make_unique<FakeTextDocument>();
+        doc->setFileType(fakeTextType);
+        doc->setAutosaveDelay(60000);
+        dialogs.alerts.clear();
+        const QString file = opened(QStringLiteral("partagé.ftxt"), "lu");
+        doc->edit(QStringLiteral("écrit ici"));
+        ASSERT_TRUE(doc->autosave()); // its own write is no change on disk
+        doc->edit(QStringLiteral("ma version"));
+        changeOnDisk(file, row.change);
+        const QByteArray theirs = fileBytes(file);
+        dialogs.alertAnswer = row.answer == replace ? 0 : row.answer == keep ? 1 : 2;
+
+        QString error;
+        bool unsaved = false;
+        switch (row.write) {
+        case Write::autosave: doc->saveInBackground(Document::SaveOperation::Autosave); break;
+        case Write::save: doc->saveDocument(); break;
+        case Write::saveInBackground:
+            doc->backgroundJobs = true;
+            doc->perform(QStringLiteral("saveDocument:"), nullptr);
+            doc->waitForBackgroundSave();
+            break;
+        case Write::close: EXPECT_FALSE(doc->canClose()); break;
+        case Write::end:
+            DialogHooks::setUnattended(true);
+            unsaved = !doc->writeInPlace(&error);
+            DialogHooks::setUnattended(false);
+            break;
+        }
+        const bool asked = row.answer != nobody;
+        ASSERT_EQ(dialogs.alerts.size(), asked ? 1 : 0);
+        if (asked)
+            EXPECT_EQ(dialogs.alerts.first().message,
+                      QStringLiteral("Le fichier du document « partagé » a été modifié par une autre application."));
+        EXPECT_EQ(fileBytes(file), row.replaced ? QByteArray("ma version") : theirs);
+        EXPECT_EQ(doc->text, row.answer == keep ? QString::fromUtf8(theirs) : QStringLiteral("ma version"));
+        EXPECT_EQ(doc->isDocumentEdited(), !row.replaced && row.answer != keep);
+        if (row.write == Write::end) {
+            EXPECT_TRUE(unsaved);
+            EXPECT_EQ(error, QStringLiteral("Le fichier « partagé.ftxt » a été modifié par une autre application : il "
+                                            "n’a pas été remplacé, les modifications de ce document sont perdues."));
+        }
+        // Cancelled, the next autosave does not ask again about that version; Enregistrer does.
+        if (row.answer == cancel) {
+            doc->saveInBackground(Document::SaveOperation::Autosave);
+            EXPECT_EQ(dialogs.alerts.size(), 1);
+            doc->saveDocument();
+            EXPECT_EQ(dialogs.alerts.size(), 2);
+        }
+        // Once replaced or read again, the document's next writes ask nothing.
+        if (row.replaced || row.answer == keep) {
+            doc->edit(QStringLiteral("ensuite"));
+            doc->saveInBackground(Document::SaveOperation::Autosave);
+            doc->waitForBackgroundSave();
+            EXPECT_EQ(fileBytes(file), QByteArray("ensuite"));
+            EXPECT_EQ(dialogs.alerts.size(), asked ? 1 : 0);
+        }
+    }
 }
 
 TEST(UndoCommandTest, FirstRedoIsSkippedLaterOnesApply)

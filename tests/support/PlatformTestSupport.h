@@ -82,14 +82,17 @@ public:
 
     void makeWindowControllers() override { ++windowsMade; }
 
-    // What is being typed, not yet taken: a save takes it, unless it holds "REFUSE".
+    // What is being typed, not yet taken: a save takes it, unless it holds "REFUSE", whose
+    // refusal the window shows in itself, as a pane's status line does.
     std::optional<QString> typing;
+    QStringList refusalsShown;
     bool prepareToSave() override
     {
         if (!typing)
             return true;
         if (typing->contains(QStringLiteral("REFUSE"))) {
-            DialogHooks::presentError(QStringLiteral("Ce texte ne peut pas être saisi."));
+            refusalsShown << QStringLiteral("Ce texte ne peut pas être saisi.");
+            DialogHooks::reportUnseen(refusalsShown.last());
             return false;
         }
         edit(*std::exchange(typing, std::nullopt));
