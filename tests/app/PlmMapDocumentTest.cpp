@@ -72,6 +72,8 @@ TEST_F(PlmMapDocumentTest, AuthoredMapKeepsItsFileAndTypeAndOpensUnchanged)
     ASSERT_NE(fakeWindowOf(*work), nullptr);
     EXPECT_TRUE(fakeWindowOf(*work)->window()->isVisible());
     EXPECT_FALSE(UserDefaults::contains(PlmWorkDocument::lastDocumentKey)); // not a ".plm"
+    // A change another program makes to the file from now on is news to the work.
+    EXPECT_EQ(work->diskVersion(), FileVersion::of(file));
 
     // Saving writes the base map back to its own file.
     work->updateWork(QStringLiteral("Renommer l’entité"), [](PlmWork& w) { w.map.entities.edit(0).name = QStringLiteral("Ain"); });

@@ -5,6 +5,7 @@
 #include "model/PlmErrors.h"
 #include "desktop/DialogHooks.h"
 #include "support/CompositionTestSupport.h"
+#include "support/TestFiles.h"
 #include "support/WidgetInput.h"
 #include "support/WidgetKeys.h"
 
@@ -189,15 +190,22 @@ struct SaveRecorder {
     QList<DialogHooks::SavePanelRequest> requests;
     QStringList errors;
     QList<DialogHooks::Alert> sheets;
+    QList<DialogHooks::Alert> alerts; // answered « Annuler »
     bool cancel = false;
+    bool proposalAsIs = false; // Return on the name proposed, which has no extension
     DialogHooks::ScopedHooks hooks{[this] {
         DialogHooks::Hooks h;
         h.savePanel = [this](const DialogHooks::SavePanelRequest& r) -> std::optional<DialogHooks::SavePanelResult> {
             requests << r;
             if (cancel)
                 return std::nullopt;
-            return DialogHooks::SavePanelResult{dir.filePath(r.suggestedName + "." + r.types.first().extensions.first()),
-                                                r.types.first().identifier};
+            return DialogHooks::SavePanelResult{
+                dir.filePath(r.suggestedName + (proposalAsIs ? QString() : "." + r.types.first().extensions.first())),
+                r.types.first().identifier};
+        };
+        h.alert = [this](const DialogHooks::Alert& a) {
+            alerts << a;
+            return 1;
         };
         h.presentError = [this](const QString& message, QWidget*) { errors << message; };
         h.sheet = [this](const DialogHooks::Alert& a, std::function<void(int)> done) {
@@ -260,6 +268,18 @@ TEST(CarteExportPanel, ExportProposesTheMapNameWritesTheFileAndClosesSilently)
     ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
     EXPECT_TRUE(svg.readAll().contains("<svg"));
     EXPECT_TRUE(save.errors.isEmpty());
+
+    // Exporting again on the name proposed asks before replacing last time's file.
+    svg.close();
+    writeBytes(svg.fileName(), "dernier export");
+    save.proposalAsIs = true;
+    f.panel->present(f.h.widget.get());
+    choose(f.panel->formatPopup(), QStringLiteral("SVG"));
+    f.panel->exportButton()->click();
+    ASSERT_EQ(save.alerts.size(), 1);
+    EXPECT_EQ(save.alerts.first().message, QStringLiteral("« France.svg » existe déjà. Voulez-vous le remplacer ?"));
+    EXPECT_EQ(fileBytes(svg.fileName()), QByteArray("dernier export"));
+    EXPECT_TRUE(f.panel->window()->isVisible());
 }
 
 TEST(CarteExportPanel, ReturnInAFieldExportsWithTheValueBeingTyped)
