@@ -287,8 +287,9 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
         if (const auto stroke = attributes.constFind(QStringLiteral("stroke")); stroke != attributes.cend())
             if (const std::optional<PlmColor> colour = PlmSvgStyles::svgColor(stroke.value()))
                 featureStyle.stroke = *colour;
+        // A negative width, which no map can hold, keeps the default as an unreadable one does.
         if (const auto width = attributes.constFind(QStringLiteral("stroke-width")); width != attributes.cend())
-            if (const std::optional<double> value = plainNumber(width.value()))
+            if (const std::optional<double> value = plainNumber(width.value()); value && *value >= 0)
                 featureStyle.lineWidth = *value;
 
         std::optional<QString> name;

@@ -45,12 +45,21 @@ PlmStyle EPSImporter::style(bool fill, bool stroke, const State& state)
     PlmStyle style;
     style.stroke = stroke ? state.stroke : PlmColor{0, 0, 0, 0};
     style.fill = fill ? std::optional<PlmColor>(state.fill) : std::nullopt;
-    style.lineWidth = stroke ? state.width * s : 0;
+    // What overflows under the scale cannot be held by the map: it falls back to PostScript's
+    // initial width and solid line rather than refusing the file. A zero width stays zero (0 × ∞).
+    style.lineWidth = stroke && state.width > 0 ? state.width * s : 0;
+    if (!std::isfinite(style.lineWidth))
+        style.lineWidth = 1;
     style.pointRadius = 4;
     QList<double> dash;
     dash.reserve(state.dash.size());
-    for (double length : state.dash)
+    for (double length : state.dash) {
         dash.append(length * s);
+        if (!std::isfinite(dash.last())) {
+            dash.clear();
+            break;
+        }
+    }
     style.dash = dash;
     style.lineCap = state.cap;
     style.lineJoin = state.join;
@@ -129,11 +138,6 @@ void EPSImporter::flushText()
 void EPSImporter::addEntity(const PlmGeometry& geometry, const std::optional<QString>& name, const PlmStyle& style,
                             qsizetype commandCount)
 {
-    if (!std::isfinite(style.lineWidth))
-        fail("Valeurs PostScript non finies.");
-    for (double length : *style.dash)
-        if (!std::isfinite(length))
-            fail("Valeurs PostScript non finies.");
     qint64 weight = commandCount;
     for (const PlmVectorPath& clip : std::as_const(state_.clips))
         weight += clip.commands.size();

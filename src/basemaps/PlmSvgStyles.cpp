@@ -341,21 +341,24 @@ SVGViewport svgRootViewport(const QMap<QString, QString>& attributes)
     return viewport;
 }
 
-double svgLength(QStringView text, double fontSize, const SVGViewport& viewport, SVGAxis axis)
+namespace {
+
+// None for a text that is not a length or overflows; a unit with nothing to resolve against
+// still throws, as the length itself is well formed.
+std::optional<double> readLength(QStringView value, double fontSize, const SVGViewport& viewport, SVGAxis axis)
 {
-    const QStringView value = trimmed(text);
     const qsizetype numberLength = PlmSvgNumbers::matchLength(value, 0);
     if (numberLength == 0)
-        invalidLength(value);
+        return std::nullopt;
     const QStringView unit = value.mid(numberLength);
     for (QChar c : unit) {
         const char16_t u = c.unicode();
         if (!((u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || u == u'%'))
-            invalidLength(value);
+            return std::nullopt;
     }
     const std::optional<double> number = PlmSvgNumbers::toDouble(value.left(numberLength));
     if (!number || !std::isfinite(*number))
-        invalidLength(value);
+        return std::nullopt;
     double factor;
     if (unit.isEmpty() || unit == u"px")
         factor = 1;
@@ -381,8 +384,19 @@ double svgLength(QStringView text, double fontSize, const SVGViewport& viewport,
         throw PlmImportError::invalid(QStringLiteral("Unité SVG non représentable : ") + value.toString());
     const double length = *number * factor;
     if (!std::isfinite(length)) // "1e308in"
-        invalidLength(value);
+        return std::nullopt;
     return length;
+}
+
+} // namespace
+
+double svgLength(QStringView text, double fontSize, const SVGViewport& viewport, SVGAxis axis)
+{
+    const QStringView value = trimmed(text);
+    const std::optional<double> length = readLength(value, fontSize, viewport, axis);
+    if (!length)
+        invalidLength(value);
+    return *length;
 }
 
 double svgLengthAttribute(const QString& name, const QMap<QString, QString>& attributes, double defaultValue,
@@ -466,10 +480,11 @@ PlmStyle svgStyle(const SVGComputedStyle& style, const PlmTransform& transform, 
             result.stroke = PlmColor{0, 0, 0, 0};
             unconverted[QStringLiteral("contour ") + *stroke] += 1;
         }
-        strokeWidth = svgLength(style.value(QStringLiteral("stroke-width"), QStringLiteral("1")), 12, viewport,
-                                SVGAxis::other);
-        if (strokeWidth < 0) // an invalid width falls back to the initial one
-            strokeWidth = 1;
+        // An invalid width (negative, unreadable, overflowing) falls back to the initial one, as
+        // SVG has it for invalid values, rather than refusing the file.
+        const std::optional<double> width = readLength(
+            trimmed(style.value(QStringLiteral("stroke-width"), QStringLiteral("1"))), 12, viewport, SVGAxis::other);
+        strokeWidth = width && *width >= 0 ? *width : 1;
     }
 
     const double fillOpacity = svgOpacity(style.value(QStringLiteral("fill-opacity"), QStringLiteral("1")));
@@ -480,7 +495,11 @@ PlmStyle svgStyle(const SVGComputedStyle& style, const PlmTransform& transform, 
     result.stroke.alpha *= elementOpacity * strokeOpacity;
 
     const double scale = std::sqrt(std::abs(transform.a * transform.d - transform.b * transform.c));
-    result.lineWidth = strokeWidth * scale;
+    // No stroke has no width even under a scale that overflowed (0 × ∞); a product that
+    // overflows cannot be held and falls back to the initial width.
+    result.lineWidth = strokeWidth > 0 ? strokeWidth * scale : 0;
+    if (!std::isfinite(result.lineWidth))
+        result.lineWidth = 1;
     if (strokeWidth > 0) {
         const bool uniform = std::abs(std::hypot(transform.a, transform.b) - std::hypot(transform.c, transform.d)) <= 1e-9
             && std::abs(transform.a * transform.c + transform.b * transform.d) <= 1e-9;

@@ -149,6 +149,23 @@ TEST(EpsImporterTest, transformsScaleGeometryAndWidths)
     EXPECT_NEAR(rotated->axisX.y, 10, 1e-12);
 
     EXPECT_EQ(failure("1e300 1e300 scale 1e300 1e300 scale 1 1 m 2 2 l S"), QStringLiteral("Valeurs PostScript non finies."));
+
+    // A width or dash that overflows under the scale falls back to the initial one.
+    const struct {
+        const char* name;
+        QByteArray program;
+        double lineWidth;
+        QList<double> dash;
+    } overflowing[] = {
+        {"width", "1e300 w 1e10 1e10 scale 0 0 m 1 1 l S", 1, {}},
+        {"zero width", "0 w 1e200 1e200 scale 0 0 m 1e-200 1e-200 l S", 0, {}},
+        {"dash", "[1e300 2] 0 d 1e10 1e10 scale 0 0 m 1 1 l S", 1e10, {}},
+    };
+    for (const auto& row : overflowing) {
+        const PlmStyle style = run(row.program).map.entities[0].style;
+        EXPECT_EQ(style.lineWidth, row.lineWidth) << row.name;
+        EXPECT_EQ(style.dash, row.dash) << row.name;
+    }
 }
 
 TEST(EpsImporterTest, graphicsStateClipsAndCompoundPaths)

@@ -275,7 +275,7 @@ TEST(GeoJSONReaderTest, styleComesFromFillStrokeAndPlainStrokeWidths)
     EXPECT_EQ(styled.style.fill, (PlmColor{1, 0, 0, 1}));
     EXPECT_EQ(styled.style.stroke, (PlmColor{0, 0, 1, 1}));
     EXPECT_EQ(styled.style.lineWidth, 2.5);
-    for (const char* width : {R"(" 2")", R"("2px")", R"("")", R"("inf")"}) {
+    for (const char* width : {R"(" 2")", R"("2px")", R"("")", R"("inf")", R"(-3)", R"("-1")"}) {
         const PlmEntity plain = readText(feature(QString::fromUtf8(R"x("properties":{"stroke-width":%1,"fill":"url(#a)"},)x").arg(QLatin1String(width))))
                                     .map.entities.first();
         EXPECT_EQ(plain.style, GeoJSONReader::defaultStyle()) << width;

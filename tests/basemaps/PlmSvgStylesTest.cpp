@@ -200,8 +200,21 @@ TEST(SvgStyle, WidthsAndDashesUnderTransforms)
     EXPECT_FALSE(svgStyle({{"stroke-dasharray", "0 0"}}, PlmTransform(), 1, unconverted).dash);
     EXPECT_FALSE(svgStyle({{"stroke-dasharray", "4 -1"}}, PlmTransform(), 1, unconverted).dash);
     EXPECT_FALSE(svgStyle({{"stroke-dasharray", "none"}}, PlmTransform(), 1, unconverted).dash);
-    // A negative width is invalid and falls back to 1.
-    EXPECT_EQ(svgStyle({{"stroke", "red"}, {"stroke-width", "-3"}}, PlmTransform(), 1, unconverted).lineWidth, 1);
+    // A width the map cannot hold falls back to the initial one; an unstroked element has none.
+    const struct {
+        const char* name;
+        SVGComputedStyle style;
+        PlmTransform transform;
+        double lineWidth;
+    } widths[] = {
+        {"negative", {{"stroke", "red"}, {"stroke-width", "-3"}}, PlmTransform(), 1},
+        {"unreadable", {{"stroke", "red"}, {"stroke-width", "abc"}}, PlmTransform::scale(2, 2), 2},
+        {"overflowing unit", {{"stroke", "red"}, {"stroke-width", "1e308in"}}, PlmTransform(), 1},
+        {"overflowing product", {{"stroke", "red"}, {"stroke-width", "1e300"}}, PlmTransform::scale(1e10, 1e10), 1},
+        {"unstroked, overflowing scale", {}, PlmTransform::scale(1e200, 1e200), 0},
+    };
+    for (const auto& row : widths)
+        EXPECT_EQ(svgStyle(row.style, row.transform, 1, unconverted).lineWidth, row.lineWidth) << row.name;
     EXPECT_EQ(errorOf([&] { svgStyle({{"stroke", "red"}, {"stroke-width", "10%"}}, PlmTransform(), 1, unconverted); }),
               QStringLiteral("Unité SVG non représentable : 10%"));
 }
