@@ -25,6 +25,21 @@ TEST(CarteExportOverflow, NamesTheMapThenTheElementsReachingBeyondThePageInsideI
         QStringList outside;
     };
     const auto none = [](ExportTest::Composition&) {};
+    // A text element, its editing style stored before its presentation changes (the style
+    // copies the background into its frame fill).
+    const auto text = [](const char* words, const std::function<void(PlmEditingStyle&)>& edit = nullptr,
+                         const std::function<void(PlmPresentation&)>& present = nullptr) {
+        PlmDecorationObject object(QString::fromUtf8(words), PlmDecorationKind::text, QString::fromUtf8(words));
+        if (edit) {
+            PlmEditingStyle style = object.presentation.effectiveEditingStyle();
+            edit(style);
+            object.presentation.setEffectiveEditingStyle(style);
+        }
+        if (present)
+            present(object.presentation);
+        return object;
+    };
+    const PlmColor tint{0.85, 0.9, 0.95, 1};
     const Row rows[] = {
         {"the composition's own size, no margin", {0, 0}, 0, none, {}},
         {"10 mm margins cut the map's edges, the legend's foot and the title's head", {0, 0}, 10, none,
@@ -84,6 +99,71 @@ TEST(CarteExportOverflow, NamesTheMapThenTheElementsReachingBeyondThePageInsideI
          {"Teinté", "Ombré"}},
         {"a title's lines that run past its own box are not drawn", {0, 0}, 0,
          [](ExportTest::Composition& c) { c.title->setFrame(QRectF(250, 2, 140, 40)); }, {}},
+        // The frames below pass the page's edge; what each text shows decides.
+        {"a line turned upright stays inside where it would pass the edge unturned", {0, 0}, 0,
+         [&](ExportTest::Composition& c) {
+             c.addObject(text("Texte tourné d’un quart", [](PlmEditingStyle& s) { s.rotation = 90; }),
+                         QRectF(280, 130, 200, 40));
+         },
+         {}},
+        {"a frame past the edge by less than its padding clips its line inside", {0, 0}, 0,
+         [&](ExportTest::Composition& c) {
+             const auto clipped = [](PlmEditingStyle& s) {
+                 s.padding = 12;
+                 s.wraps = false;
+             };
+             c.addObject(text("Une ligne plus longue que sa boîte", clipped), QRectF(300, 100, 108, 40));
+         },
+         {}},
+        {"a 12-point border on the edge is cut by its outer half, a 1-point one is not", {0, 0}, 0,
+         [&](ExportTest::Composition& c) {
+             const auto bordered = [](PlmPresentation& p) { p.border = true; };
+             c.addObject(text("Bordé", [](PlmEditingStyle& s) { s.strokeWidth = 12; }, bordered),
+                         QRectF(300, 100, 100, 40));
+             c.addObject(text("Filet", nullptr, bordered), QRectF(300, 160, 100, 40));
+         },
+         {"Bordé"}},
+        {"a hidden frame's fill and border are not cut, a frame shown again is", {0, 0}, 0,
+         [&](ExportTest::Composition& c) {
+             const auto framed = [&](bool hidden) {
+                 return [=](PlmPresentation& p) {
+                     p.frameHidden = hidden;
+                     p.border = true;
+                     p.background = tint;
+                 };
+             };
+             c.addObject(text("Sans cadre", nullptr, framed(true)), QRectF(300, 100, 140, 40));
+             c.addObject(text("Cadre remis", nullptr, framed(false)), QRectF(300, 160, 140, 40));
+         },
+         {"Cadre remis"}},
+        {"an editing style's frame fill and the background it lays under the text are cut", {0, 0}, 0,
+         [&](ExportTest::Composition& c) {
+             c.addObject(text("Fond du style", [&](PlmEditingStyle& s) { s.frameFill = tint; }),
+                         QRectF(300, 100, 140, 40));
+             const auto tinted = [&](PlmPresentation& p) { p.background = tint; };
+             c.addObject(text("Fond du texte", [](PlmEditingStyle&) {}, tinted), QRectF(300, 160, 140, 40));
+         },
+         {"Fond du style", "Fond du texte"}},
+        {"a text showing nothing is not named, even off the page", {0, 0}, 0,
+         [&](ExportTest::Composition& c) { c.addObject(text(""), QRectF(420, 100, 100, 40)); }, {}},
+        {"an underline drops with its text's lowered baseline", {0, 0}, 0,
+         [&](ExportTest::Composition& c) {
+             const auto lowered = [](PlmEditingStyle& s) {
+                 s.underline = true;
+                 s.baseline = -30;
+             };
+             c.addObject(text("Titre", lowered), QRectF(200, 266, 80, 64));
+         },
+         {}},
+        {"a fully transparent fill or border is not cut", {0, 0}, 0,
+         [&](ExportTest::Composition& c) {
+             const auto clear = [](PlmPresentation& p) { p.background = {0.8, 0.2, 0.2, 0}; };
+             c.addObject(text("Fond transparent", nullptr, clear), QRectF(290, 100, 130, 40));
+             c.addObject(text("Bord transparent", [](PlmEditingStyle& s) { s.stroke.alpha = 0; },
+                              [](PlmPresentation& p) { p.border = true; }),
+                         QRectF(290, 160, 130, 40));
+         },
+         {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
