@@ -206,6 +206,8 @@ std::optional<QRectF> decorationDrawnRect(const PlmDecorationObject& object, con
     // The text kinds' drawing above, piece by piece.
     const PlmPresentation& p = object.presentation;
     const PlmEditingStyle style = p.effectiveEditingStyle();
+    if (!(style.opacity > 0)) // drawn wholly transparent
+        return QRectF();
     const QRectF bounds(QPointF(0, 0), size);
     const QRectF content = contentBox(bounds, style);
     QRectF drawn = decorationFrameDrawnRect(p, object.kind, bounds);

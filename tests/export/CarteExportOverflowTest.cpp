@@ -164,6 +164,11 @@ TEST(CarteExportOverflow, NamesTheMapThenTheElementsReachingBeyondThePageInsideI
                          QRectF(290, 160, 130, 40));
          },
          {}},
+        {"a text drawn wholly transparent is not named", {0, 0}, 0,
+         [&](ExportTest::Composition& c) {
+             c.addObject(text("Effacé", [](PlmEditingStyle& s) { s.opacity = 0; }), QRectF(420, 100, 100, 40));
+         },
+         {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
