@@ -188,6 +188,11 @@ CarteInspector::~CarteInspector()
     }
 }
 
+bool CarteInspector::isBeingTyped(const QLineEdit* field)
+{
+    return field && (field->hasFocus() || (field->isVisible() && field->window()->focusWidget() == field));
+}
+
 bool CarteInspector::fontKnown(const QString& name)
 {
     if (name.trimmed().isEmpty())

@@ -85,6 +85,11 @@ public:
     // fontconfig resolves (such as "Helvetica" for its metric twin).
     static bool fontKnown(const QString& name);
 
+    // Whether the person is typing in the field: it holds the focus of its window, active or
+    // not (they may be in another window, or coming back to this one). What it holds is then
+    // still to be taken, and a refresh leaves it as typed.
+    static bool isBeingTyped(const QLineEdit* field);
+
     // A vertical stack of views (leading, spacing 8), each as wide as the stack.
     static QWidget* makeColumn(const QList<QWidget*>& views);
     // Rebuilds the class colour rows when the keys changed; sets colours and labels always.

@@ -35,8 +35,7 @@ bool isStorableSize(double width, double height)
 
 bool CarteWindowController::isEditing(QObject* field) const
 {
-    auto* line = qobject_cast<QLineEdit*>(field);
-    return line && line->hasFocus();
+    return CarteInspector::isBeingTyped(qobject_cast<QLineEdit*>(field));
 }
 
 void CarteWindowController::endEditing()

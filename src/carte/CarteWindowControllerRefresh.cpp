@@ -65,7 +65,7 @@ void setChecked(QCheckBox* box, bool on)
 // A field being typed into keeps its text.
 void setFieldText(QLineEdit* field, const QString& text)
 {
-    if (!field->hasFocus() && field->text() != text)
+    if (!CarteInspector::isBeingTyped(field) && field->text() != text)
         field->setText(text);
 }
 
