@@ -44,7 +44,7 @@ void CarteWindowController::endEditing()
     if (m_host && m_host->isVisible())
         m_host->setFocus();
     for (QLineEdit* field : {m_inspector->minimumSize, m_inspector->maximumSize, m_inspector->thresholds}) {
-        if (field->hasFocus())
+        if (isEditing(field))
             field->clearFocus();
     }
 }

@@ -607,6 +607,16 @@ TEST(CartePane, PendingSizeIsStoredBeforeASaveOrRefusesIt)
     EXPECT_EQ(p.document.undoName(), QStringLiteral("Changer la taille des symboles"));
     EXPECT_EQ(p.document.work().thematic->proportional->maximumSize, 50);
     EXPECT_FALSE(field->hasFocus());
+
+    // Refused as the person went to another window, the text is still the field's edit: a save
+    // gives it up as it does in front.
+    field->setFocus();
+    field->setText(QStringLiteral("abc"));
+    QApplication::setActiveWindow(nullptr);
+    ASSERT_FALSE(field->hasFocus());
+    EXPECT_EQ(p.errors.size(), 2);
+    EXPECT_TRUE(p.pane->commitPendingEdits());
+    EXPECT_EQ(field->text(), QStringLiteral("50"));
 }
 
 #include "canvas/SymbolPickerLauncher.h"
