@@ -651,8 +651,8 @@ DialogHooks::Alert Document::changedOnDiskQuestion(const QString& displayName, c
     alert.message = QStringLiteral("Le fichier du document « %1 » a été modifié par une autre application.").arg(displayName);
     alert.informativeText =
         QStringLiteral("« %1 » a changé depuis que ce document l’a ouvert ou enregistré. Voulez-vous le remplacer "
-                       "par ce document, ou garder le fichier du disque et le rouvrir ? En le gardant, vous perdez "
-                       "les modifications faites ici depuis.")
+                       "par ce document, ou garder le fichier du disque et le rouvrir ? En gardant le fichier du "
+                       "disque, vous abandonnez les modifications faites ici.")
             .arg(QFileInfo(path).fileName());
     alert.buttons = {QStringLiteral("Remplacer"), QStringLiteral("Garder le fichier du disque"), QStringLiteral("Annuler")};
     alert.defaultButton = 2;
