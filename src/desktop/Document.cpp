@@ -24,11 +24,6 @@ namespace {
 
 const QString untitledName = QStringLiteral("Sans titre");
 
-QString cleanAbsolutePath(const QString& path)
-{
-    return path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
 // Writes the bytes through a temporary file renamed over the old one once every byte is on
 // disk; any thread. The French message on failure, else empty.
 QString writeAtomically(const QString& path, const QByteArray& data, const QString& cannotWrite)
@@ -645,7 +640,10 @@ void Document::noteDiskVersion(const QString& path, const std::optional<FileVers
     declinedVersion_.reset();
 }
 
-DialogHooks::Alert Document::changedOnDiskQuestion(const QString& displayName, const QString& path)
+namespace {
+
+// Asked before a write in place over a file another program changed.
+DialogHooks::Alert changedOnDiskQuestion(const QString& displayName, const QString& path)
 {
     DialogHooks::Alert alert;
     alert.message = QStringLiteral("Le fichier du document « %1 » a été modifié par une autre application.").arg(displayName);
@@ -658,6 +656,8 @@ DialogHooks::Alert Document::changedOnDiskQuestion(const QString& displayName, c
     alert.defaultButton = 2;
     return alert;
 }
+
+} // namespace
 
 Document::InPlace Document::checkFileOnDisk(bool quietIfDeclined, QString* error)
 {

@@ -2,7 +2,6 @@
 
 #include "platform/CommandResponder.h"
 #include "platform/FileVersion.h"
-#include "desktop/DialogHooks.h"
 #include "desktop/DocumentWindowController.h"
 
 #include <QByteArray>
@@ -83,8 +82,6 @@ public:
     std::optional<FileVersion> diskVersion() const;
     // Takes the version another document read of the same file (one handing its file over).
     void adoptDiskVersion(const Document& other);
-    // The question asked then.
-    static DialogHooks::Alert changedOnDiskQuestion(const QString& displayName, const QString& path);
 
     // Menu actions; each presents its own failure and answers whether it succeeded.
     virtual bool saveDocument();

@@ -12,15 +12,6 @@
 #include <QFileInfo>
 #include <QWidget>
 
-namespace {
-
-QString cleanAbsolute(const QString& path)
-{
-    return path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
-} // namespace
-
 DocumentController::DocumentController(QObject* parent)
     : QObject(parent)
 {
@@ -217,7 +208,7 @@ QStringList DocumentController::recentDocumentPaths() const
 
 void DocumentController::noteNewRecentDocument(const QString& path)
 {
-    const QString clean = cleanAbsolute(path);
+    const QString clean = cleanAbsolutePath(path);
     if (clean.isEmpty())
         return;
     QStringList list = UserDefaults::value(recentDocumentsKey()).toStringList();

@@ -21,7 +21,7 @@ std::optional<FileVersion> versionOf(const struct stat& status)
 // A path whose file may not exist yet: its folder with links resolved, then its name.
 QString resolvedPath(const QString& path)
 {
-    const QFileInfo info(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    const QFileInfo info(cleanAbsolutePath(path));
     const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
     return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') + info.fileName();
 }
@@ -44,6 +44,11 @@ std::optional<FileVersion> FileVersion::ofOpenFile(int descriptor)
     if (descriptor < 0 || ::fstat(descriptor, &status) != 0)
         return std::nullopt;
     return versionOf(status);
+}
+
+QString cleanAbsolutePath(const QString& path)
+{
+    return path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 bool isSameFile(const QString& first, const QString& second)

@@ -23,6 +23,9 @@ struct FileVersion {
     bool isSameFileAs(const FileVersion& other) const { return device == other.device && inode == other.inode; }
 };
 
+// The path made absolute and clean ("." and ".." resolved, no link followed); empty for empty.
+QString cleanAbsolutePath(const QString& path);
+
 // Whether two paths lead to one file: the same file when both exist, else the same clean
 // absolute path with its folder's links resolved.
 bool isSameFile(const QString& first, const QString& second);
