@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QPointer>
 
+#include <utility>
+
 StudioOutlineDelegate::StudioOutlineDelegate(QObject* parent)
     : QStyledItemDelegate(parent)
 {
@@ -27,13 +29,32 @@ void StudioOutlineDelegate::setModelData(QWidget* editor, QAbstractItemModel* mo
         return;
     // Posted: every way the view ends an edit (Return, leaving the field, its current row
     // moved by code) closes the editor right after this call, before the name is stored.
+    m_pendingRename = PendingRename{outline, *node->reference, field->text()};
     QMetaObject::invokeMethod(
-        const_cast<StudioOutlineDelegate*>(this),
-        [model = QPointer<StudioOutlineModel>(outline), reference = *node->reference, name = field->text()] {
-            if (model && model->onRename)
-                model->onRename(reference, name);
-        },
-        Qt::QueuedConnection);
+        const_cast<StudioOutlineDelegate*>(this), [this] { storePendingRename(); }, Qt::QueuedConnection);
+}
+
+void StudioOutlineDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const
+{
+    if (editor == m_openEditor)
+        m_openEditor = nullptr;
+    QStyledItemDelegate::destroyEditor(editor, index);
+}
+
+void StudioOutlineDelegate::commitRename()
+{
+    if (QWidget* editor = m_openEditor) {
+        emit commitData(editor);
+        emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+    storePendingRename();
+}
+
+void StudioOutlineDelegate::storePendingRename() const
+{
+    const std::optional<PendingRename> rename = std::exchange(m_pendingRename, std::nullopt);
+    if (rename && rename->model && rename->model->onRename)
+        rename->model->onRename(rename->reference, rename->name);
 }
 
 QString StudioOutlineDelegate::symbolName(const QModelIndex& index)
@@ -138,6 +159,7 @@ QWidget* StudioOutlineDelegate::createEditor(QWidget* parent, const QStyleOption
     auto* editor = new QLineEdit(parent);
     editor->setFrame(false);
     editor->setObjectName(QStringLiteral("Studio.Objects.Rename"));
+    m_openEditor = editor;
     return editor;
 }
 

@@ -4,8 +4,12 @@
 
 #include <QHash>
 #include <QPixmap>
+#include <QPointer>
 #include <QStyledItemDelegate>
 #include <functional>
+#include <optional>
+
+class StudioOutlineModel;
 
 // Draws the objects outline's rows: the title (sections in semibold), then the eye, the lock
 // and the trash of each object, and answers clicks on those three; the title is renamed in
@@ -33,12 +37,25 @@ public:
     // A typed name is stored once the editor has closed: storing it rebuilds the rows, which
     // must not happen under the view while it still holds the editor.
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
+    void destroyEditor(QWidget* editor, const QModelIndex& index) const override;
+    // Ends a rename in progress and stores the name typed now, rather than once the event loop
+    // comes back: a save, a close or the end must find it among the document's changes.
+    void commitRename();
 
 protected:
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override;
 
 private:
+    struct PendingRename {
+        QPointer<StudioOutlineModel> model;
+        StudioObjectReference reference;
+        QString name;
+    };
+    void storePendingRename() const;
+
+    mutable QPointer<QWidget> m_openEditor;
+    mutable std::optional<PendingRename> m_pendingRename;
     // Three buttons a row on tens of rows each paint: each symbol, tint and size is drawn from
     // its SVG once.
     mutable QHash<QString, QPixmap> m_buttonPixmaps;

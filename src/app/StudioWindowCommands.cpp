@@ -3,6 +3,7 @@
 #include "app/PlmWorkDocument.h"
 #include "app/StudioBackgroundInspector.h"
 #include "app/StudioObjectsOutline.h"
+#include "app/StudioOutlineDelegate.h"
 #include "app/StudioPrintFormat.h"
 #include "app/StudioWindowText.h"
 #include "fond/FondWindowController.h"
@@ -94,6 +95,17 @@ void StudioWindowCommands::carteDidLoad()
 }
 
 // --- Refresh ---------------------------------------------------------------------------------
+
+bool StudioWindowCommands::commitEditing()
+{
+    if (!StudioWindowController::commitEditing())
+        return false;
+    // The view ends the rename as the focus leaves it, and its name is stored here, not once
+    // the event loop comes back: the save or the close that asked must find it.
+    if (m_outline)
+        m_outline->delegate()->commitRename();
+    return true;
+}
 
 void StudioWindowCommands::reloadObjects()
 {

@@ -32,6 +32,8 @@ public:
     StudioObjectsOutline* outline() const { return m_outline; }
     StudioBackgroundInspector* background() const { return m_background; }
 
+    // Ends every edit in progress, the outline's rename included, and stores what it typed.
+    bool commitEditing() override;
     // The refresh after a change and the selection pushed by the document.
     void reloadObjects() override;
     void selectObjects(const QSet<QString>& entityIDs, const std::optional<QString>& primary) override;

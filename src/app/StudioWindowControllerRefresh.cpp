@@ -1,6 +1,8 @@
 #include "app/PlmWorkDocument.h"
 #include "app/StudioSplit.h"
 #include "app/StudioWindowController.h"
+
+#include "export/CarteExportPanel.h"
 #include "app/StudioWindowText.h"
 #include "fond/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
@@ -47,6 +49,10 @@ bool StudioWindowController::commitEditing()
         return false;
     if (m_carte && !m_carte->commitPendingEdits())
         return false;
+    // The export panel is a window of its own: the studio's focus does not end its typing.
+    if (m_carte)
+        if (CarteExportPanel* panel = m_carte->exportPanel())
+            panel->commitTypedFields();
     // Leaving no focused widget ends any other text edit of the window.
     if (isWindowLoaded()) {
         if (QWidget* focused = window()->focusWidget())

@@ -144,7 +144,7 @@ void CarteWindowController::build(bool studioPresentation)
     decorationDocument.updateWork = m_document.updateWork;
     decorationDocument.beginUndoGrouping = m_document.beginUndoGrouping;
     decorationDocument.endUndoGrouping = m_document.endUndoGrouping;
-    decorationDocument.updateChangeCount = m_document.updateChangeCount;
+    decorationDocument.noteDraft = m_document.noteDraft;
     decorationDocument.presentError = [self](const QString& message) {
         if (self)
             self->showError(message);

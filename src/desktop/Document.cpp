@@ -149,7 +149,7 @@ bool Document::readFromFile(const QString& path, const QString& typeIdentifier, 
                 store = readOnWorker(job);
             } catch (...) {
                 reading_ = false;
-                if (isDocumentEdited())
+                if (changeCount_ != 0)
                     scheduleAutosave();
                 throw;
             }
@@ -419,6 +419,15 @@ void Document::updateChangeCount(ChangeType change)
         emit changeCountChanged(changeCount_);
 }
 
+void Document::noteDraft(bool pending)
+{
+    if (pending == draftPending_)
+        return;
+    // Nothing to write yet: the autosave comes with the step the draft becomes.
+    draftPending_ = pending;
+    emit changeCountChanged(changeCount_);
+}
+
 void Document::undoIndexChanged(int index)
 {
     const int delta = index - undoIndex_;
@@ -475,8 +484,8 @@ bool Document::writeInPlace(QString* error)
 {
     autosaveTimer_->stop();
     waitForBackgroundSave();
-    if (!isDocumentEdited())
-        return true;
+    if (changeCount_ == 0)
+        return !draftPending_;
     if (filePath_.isEmpty() || !autosavesInPlace())
         return false;
     switch (checkFileOnDisk(false, error)) {
@@ -484,7 +493,7 @@ bool Document::writeInPlace(QString* error)
     case InPlace::skip: return false;
     case InPlace::write: break;
     }
-    return saveToFile(filePath_, fileType_, SaveOperation::Autosave, error);
+    return saveToFile(filePath_, fileType_, SaveOperation::Autosave, error) && !draftPending_;
 }
 
 bool Document::autosave()
@@ -515,7 +524,7 @@ void Document::saveInBackground(SaveOperation operation)
     const bool autosaving = operation == SaveOperation::Autosave;
     if (autosaving)
         autosaveTimer_->stop();
-    if (reading_ || filePath_.isEmpty() || (autosaving && (!isDocumentEdited() || !autosavesInPlace())))
+    if (reading_ || filePath_.isEmpty() || (autosaving && (changeCount_ == 0 || !autosavesInPlace())))
         return;
     if (save_) {
         if (autosaving) {
@@ -613,7 +622,7 @@ void Document::finishBackgroundSave(quint64 generation)
     }
     if (autosaveAfterSave_) {
         autosaveAfterSave_ = false;
-        if (isDocumentEdited())
+        if (changeCount_ != 0)
             scheduleAutosave();
     }
     if (backgroundSaveFinished)

@@ -101,10 +101,15 @@ public:
     virtual void close();
     bool isClosed() const { return closed_; }
 
-    // Change count: zero when the document equals its file.
+    // Change count: zero when the file holds every step.
     int changeCount() const { return changeCount_; }
-    bool isDocumentEdited() const { return changeCount_ != 0; }
+    // Whether the file lacks something: a step, or a text still being typed.
+    bool isDocumentEdited() const { return changeCount_ != 0 || draftPending_; }
     void updateChangeCount(ChangeType change);
+    // A text typed in place that is not a step yet. No write holds it, so the document shows
+    // changes while it is pending, whatever a save writes meanwhile; its edit's end makes it
+    // a step (counted then, and autosaved) or drops it.
+    void noteDraft(bool pending);
 
     // One undo stack per document. Each step pushed or redone raises the change count, each
     // step undone lowers it.
@@ -191,6 +196,7 @@ private:
     QString fileType_;
     QString displayName_;
     int changeCount_ = 0;
+    bool draftPending_ = false;
     QUndoStack* undoStack_ = nullptr;
     int undoIndex_ = 0;
     bool ignoreUndoIndex_ = false;

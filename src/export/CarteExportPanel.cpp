@@ -277,7 +277,18 @@ void CarteExportPanel::close()
         m_window->close();
 }
 
-void CarteExportPanel::loadPageIntoForm()
+void CarteExportPanel::commitTypedFields()
+{
+    if (!m_window)
+        return;
+    // A field the person typed in says so until the form is loaded again. The resolution
+    // is not the work's: the export reads it as it stands.
+    for (QLineEdit* field : {m_width, m_height, m_margin, m_x, m_y})
+        if (field->isModified())
+            formChanged(field);
+}
+
+void CarteExportPanel::loadPageIntoForm(bool keepTyped)
 {
     const std::optional<PlmWork> work = m_work.read ? m_work.read() : std::nullopt;
     if (!m_window || !work || !work->decoration || !work->decoration->printPage)
@@ -285,11 +296,15 @@ void CarteExportPanel::loadPageIntoForm()
     const PlmPrintPage& p = *work->decoration->printPage;
     const bool loading = m_loading;
     m_loading = true;
-    m_width->setText(CarteExportForm::formatNumber(p.width));
-    m_height->setText(CarteExportForm::formatNumber(p.height));
-    m_margin->setText(CarteExportForm::formatNumber(p.margin));
-    m_x->setText(CarteExportForm::formatNumber(p.origin.x));
-    m_y->setText(CarteExportForm::formatNumber(p.origin.y));
+    const auto show = [keepTyped](QLineEdit* field, double value) {
+        if (!keepTyped || !field->isModified())
+            field->setText(CarteExportForm::formatNumber(value));
+    };
+    show(m_width, p.width);
+    show(m_height, p.height);
+    show(m_margin, p.margin);
+    show(m_x, p.origin.x);
+    show(m_y, p.origin.y);
     m_orientation->setCurrentIndex(p.landscape ? 1 : 0);
     const double small = std::min(p.width, p.height);
     const double large = std::max(p.width, p.height);
@@ -456,7 +471,7 @@ void CarteExportPanel::refreshFromDocument()
         return;
     const std::optional<PlmWork> work = m_work.read ? m_work.read() : std::nullopt;
     if (work && work->decoration && work->decoration->printPage) {
-        loadPageIntoForm();
+        loadPageIntoForm(true);
         updatePreview();
         return;
     }

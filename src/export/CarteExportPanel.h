@@ -62,6 +62,9 @@ public:
     void exportFile();
     // Closes the window (onClose is called).
     void close();
+    // Takes what was typed in a field and not yet ended (Return, Tab, leaving the window), as
+    // ending it would: a save, a close or the end of the program finds it in the work.
+    void commitTypedFields();
     // Writes an export's bytes as "Exporter" does once the destination is chosen: whole or not
     // at all (a temporary file renamed over the destination). False when it could not.
     static bool writeFile(const QString& path, const QByteArray& data);
@@ -102,7 +105,9 @@ protected:
 
 private:
     void buildWindow();
-    void loadPageIntoForm();
+    // `keepTyped` leaves a field the person is typing in as it is: a refresh of the studio
+    // (its window coming to the front among them) must not wipe what is being typed.
+    void loadPageIntoForm(bool keepTyped = false);
     void formChanged(QObject* sender);
     void applyPage();
     void updatePreview();

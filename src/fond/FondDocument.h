@@ -32,8 +32,8 @@ struct FondDocument {
     // Every update between the two is one undo step (named after its first update).
     std::function<void()> beginUndoGrouping;
     std::function<void()> endUndoGrouping;
-    // Raises (true) or lowers (false) the change count without an undo step.
-    std::function<void(bool done)> updateChangeCount;
+    // Tells the document whether a text typed in place is pending (not a step yet).
+    std::function<void(bool pending)> noteDraft;
 
     bool canRead() const { return bool(work); }
     bool canUpdate() const { return bool(updateWork); }
@@ -104,11 +104,11 @@ struct FondDocument {
                 group->setText(group->child(0)->text());
             }
         };
-        if constexpr (requires(Document* d) { d->updateChangeCount(Document::ChangeType::Done); })
-            link.updateChangeCount = [weak](bool done) {
-            if (weak)
-                weak->updateChangeCount(done ? Document::ChangeType::Done : Document::ChangeType::Undone);
-        };
+        if constexpr (requires(Document* d) { d->noteDraft(true); })
+            link.noteDraft = [weak](bool pending) {
+                if (weak)
+                    weak->noteDraft(pending);
+            };
         return link;
     }
 };

@@ -71,6 +71,9 @@ DecorationController::DecorationController(Document document, ThematicCanvas* ca
 
 DecorationController::~DecorationController()
 {
+    // A draft nobody can end any more is no change of the document's.
+    if (m_draftDirty && m_document.noteDraft)
+        m_document.noteDraft(false);
     if (m_editor) {
         m_editor->onFinish = nullptr;
         m_editor->onCancel = nullptr;

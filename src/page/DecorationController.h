@@ -44,8 +44,8 @@ public:
     // function holds the document weakly; a missing `work` or one answering none is a
     // document gone: reads give an empty selection and edits are skipped.
     struct Document : WorkDocumentLink {
-        // Raises (true) or lowers (false) the change count without an undo step.
-        std::function<void(bool done)> updateChangeCount;
+        // Tells the document whether a text typed in place is pending (not a step yet).
+        std::function<void(bool pending)> noteDraft;
         // A sheet alert on the canvas's window (nothing when there is no window).
         std::function<void(const QString& message)> showAlert;
     };

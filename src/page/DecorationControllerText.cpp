@@ -126,8 +126,8 @@ void DecorationController::textDidChange()
     if (m_draftDirty)
         return;
     m_draftDirty = true;
-    if (m_document.updateChangeCount)
-        m_document.updateChangeCount(true);
+    if (m_document.noteDraft)
+        m_document.noteDraft(true);
 }
 
 void DecorationController::commitTextEdit()
@@ -145,21 +145,22 @@ void DecorationController::commitTextEdit()
     disconnect(editor, nullptr, this, nullptr);
     editor->hide();
     editor->deleteLater();
-    if (m_draftDirty) {
-        m_draftDirty = false;
-        if (m_document.updateChangeCount)
-            m_document.updateChangeCount(false);
-    }
+    // The step first: the document never looks unchanged between the draft and its step.
     if (text != m_editorOriginal)
         applyChange(QStringLiteral("Modifier le texte"), [&](PlmDecoration& d) { setText(text, target, d); });
+    if (m_draftDirty) {
+        m_draftDirty = false;
+        if (m_document.noteDraft)
+            m_document.noteDraft(false);
+    }
 }
 
 void DecorationController::cancelTextEdit()
 {
     if (m_draftDirty) {
         m_draftDirty = false;
-        if (m_document.updateChangeCount)
-            m_document.updateChangeCount(false);
+        if (m_document.noteDraft)
+            m_document.noteDraft(false);
     }
     if (m_editor) {
         m_editor->onFinish = nullptr;

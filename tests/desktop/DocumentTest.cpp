@@ -102,6 +102,30 @@ TEST_F(DocumentTest, UndoAfterSaveMakesTheDocumentChangedAgain)
     EXPECT_FALSE(doc->isDocumentEdited());
 }
 
+TEST_F(DocumentTest, ADraftBeingTypedShowsAChangeNoWriteHolds)
+{
+    const QString file = opened(QStringLiteral("draft.ftxt"), "v1");
+    doc->setAutosaveDelay(20);
+    doc->noteDraft(true);
+    // Nothing to write yet: no autosave, yet the document is not its file.
+    EXPECT_TRUE(doc->isDocumentEdited());
+    EXPECT_FALSE(doc->isAutosaveScheduled());
+    // A write meanwhile (another change's) does not hold the draft.
+    doc->edit(QStringLiteral("v2"));
+    EXPECT_FALSE(doc->autosave());
+    EXPECT_EQ(fileBytes(file), QByteArray("v2"));
+    EXPECT_TRUE(doc->isDocumentEdited());
+    // Its end becomes a step, written by the next autosave.
+    doc->noteDraft(false);
+    doc->edit(QStringLiteral("v2 typed"));
+    ASSERT_TRUE(waitUntil([&] { return !doc->isDocumentEdited(); }));
+    EXPECT_EQ(fileBytes(file), QByteArray("v2 typed"));
+    // A draft given up leaves the document as its file.
+    doc->noteDraft(true);
+    doc->noteDraft(false);
+    EXPECT_FALSE(doc->isDocumentEdited());
+}
+
 TEST_F(DocumentTest, SaveAsOffersWritableTypesInOrderAndAddsTheChosenExtension)
 {
     doc->text = QStringLiteral("bonjour");

@@ -233,7 +233,8 @@ TEST(DecorationTextEditing, TypedTextIsOneUndoStepOnlyWhenItChanged)
 
     t.controller->beginTextEdit();
     t.controller->editor()->insertPlainText(QStringLiteral(" de la carte"));
-    EXPECT_EQ(t.document.changeCount, 1);  // counted while typing
+    EXPECT_EQ(t.document.changeCount, 0);
+    EXPECT_TRUE(t.document.draft);
     // An export draws what is typed; the document keeps the old text.
     EXPECT_EQ(t.controller->applyingPendingTextEdit(t.document.work).decoration->objects.at(0).text,
               QStringLiteral("Titre de la carte"));
@@ -243,6 +244,7 @@ TEST(DecorationTextEditing, TypedTextIsOneUndoStepOnlyWhenItChanged)
     EXPECT_EQ(t.object(0).text, QStringLiteral("Titre de la carte"));
     EXPECT_EQ(t.document.undoNames(), QStringList({"Modifier le texte"}));
     EXPECT_EQ(t.document.changeCount, 1);
+    EXPECT_FALSE(t.document.draft);
 
     // Escape leaves everything as it was.
     t.controller->beginTextEdit();
@@ -252,6 +254,7 @@ TEST(DecorationTextEditing, TypedTextIsOneUndoStepOnlyWhenItChanged)
     EXPECT_FALSE(t.controller->editor());
     EXPECT_EQ(t.object(0).text, QStringLiteral("Titre de la carte"));
     EXPECT_EQ(t.document.changeCount, 1);
+    EXPECT_FALSE(t.document.draft);
 
     // A rectangle has no text to edit.
     t.controller->select(QStringLiteral("b"), false);

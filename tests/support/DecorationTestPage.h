@@ -14,7 +14,7 @@
 
 // A work document reduced to what the decoration controller uses: one stored work validated
 // on every update, an undo history of whole works with their names (grouped between begin
-// and end), a change count and the errors and alerts shown. After each stored change it
+// and end), a change count, whether a draft is typed, and the errors and alerts shown. After each stored change it
 // synchronises the controller, as the Carte pane's refresh does.
 struct DecorationTestDocument {
     PlmWork work;
@@ -26,6 +26,7 @@ struct DecorationTestDocument {
     int groupDepth = 0;
     bool groupRecorded = false;
     int changeCount = 0;
+    bool draft = false; // a text typed in place, not a step yet
     QStringList errors;
     QStringList alerts;
     std::function<void()> onStored;
@@ -73,7 +74,7 @@ struct DecorationTestDocument {
         };
         d.endUndoGrouping = [this] { --groupDepth; };
         d.presentError = [this](const QString& message) { errors.append(message); };
-        d.updateChangeCount = [this](bool done) { changeCount += done ? 1 : -1; };
+        d.noteDraft = [this](bool pending) { draft = pending; };
         d.showAlert = [this](const QString& message) { alerts.append(message); };
         return d;
     }
