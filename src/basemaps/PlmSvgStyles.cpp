@@ -1,5 +1,6 @@
 #include "basemaps/PlmSvgStyles.h"
 
+#include "basemaps/PlmStrokeScale.h"
 #include "basemaps/PlmSvgNumbers.h"
 #include "basemaps/PlmSvgPathData.h"
 #include "basemaps/SVGTree.h"
@@ -494,12 +495,12 @@ PlmStyle svgStyle(const SVGComputedStyle& style, const PlmTransform& transform, 
         result.fill->alpha *= elementOpacity * fillOpacity;
     result.stroke.alpha *= elementOpacity * strokeOpacity;
 
-    const double scale = std::sqrt(std::abs(transform.a * transform.d - transform.b * transform.c));
+    const double scale = PlmStrokeScale::of(transform);
     // No stroke has no width even under a scale that overflowed (0 × ∞); a product that
-    // overflows cannot be held and falls back to the initial width.
+    // overflows cannot be held and acts as no width, the initial one under the same scale.
     result.lineWidth = strokeWidth > 0 ? strokeWidth * scale : 0;
     if (!std::isfinite(result.lineWidth))
-        result.lineWidth = 1;
+        result.lineWidth = std::isfinite(scale) ? scale : 1;
     if (strokeWidth > 0) {
         const bool uniform = std::abs(std::hypot(transform.a, transform.b) - std::hypot(transform.c, transform.d)) <= 1e-9
             && std::abs(transform.a * transform.c + transform.b * transform.d) <= 1e-9;

@@ -200,21 +200,29 @@ TEST(SvgStyle, WidthsAndDashesUnderTransforms)
     EXPECT_FALSE(svgStyle({{"stroke-dasharray", "0 0"}}, PlmTransform(), 1, unconverted).dash);
     EXPECT_FALSE(svgStyle({{"stroke-dasharray", "4 -1"}}, PlmTransform(), 1, unconverted).dash);
     EXPECT_FALSE(svgStyle({{"stroke-dasharray", "none"}}, PlmTransform(), 1, unconverted).dash);
-    // A width the map cannot hold falls back to the initial one; an unstroked element has none.
+    // A width that cannot be read or held acts as none, the initial one under the transform; an
+    // unstroked element has none.
     const struct {
         const char* name;
         SVGComputedStyle style;
         PlmTransform transform;
         double lineWidth;
+        std::optional<QList<double>> dash = std::nullopt;
     } widths[] = {
         {"negative", {{"stroke", "red"}, {"stroke-width", "-3"}}, PlmTransform(), 1},
         {"unreadable", {{"stroke", "red"}, {"stroke-width", "abc"}}, PlmTransform::scale(2, 2), 2},
         {"overflowing unit", {{"stroke", "red"}, {"stroke-width", "1e308in"}}, PlmTransform(), 1},
-        {"overflowing product", {{"stroke", "red"}, {"stroke-width", "1e300"}}, PlmTransform::scale(1e10, 1e10), 1},
+        {"overflowing product", {{"stroke", "red"}, {"stroke-width", "1e300"}}, PlmTransform::scale(1e10, 1e10), 1e10},
         {"unstroked, overflowing scale", {}, PlmTransform::scale(1e200, 1e200), 0},
+        {"scale past 1e154", {{"stroke", "red"}, {"stroke-width", "1e-154"}, {"stroke-dasharray", "1e-154 2e-154"}},
+         PlmTransform::scale(1e155, 1e155), 10, QList<double>{10, 20}},
+        {"scale under 1e-154", {{"stroke", "red"}, {"stroke-width", "1e171"}}, PlmTransform::scale(1e-170, 1e-170), 10},
     };
-    for (const auto& row : widths)
-        EXPECT_EQ(svgStyle(row.style, row.transform, 1, unconverted).lineWidth, row.lineWidth) << row.name;
+    for (const auto& row : widths) {
+        const PlmStyle style = svgStyle(row.style, row.transform, 1, unconverted);
+        EXPECT_EQ(style.lineWidth, row.lineWidth) << row.name;
+        EXPECT_EQ(style.dash, row.dash) << row.name;
+    }
     EXPECT_EQ(errorOf([&] { svgStyle({{"stroke", "red"}, {"stroke-width", "10%"}}, PlmTransform(), 1, unconverted); }),
               QStringLiteral("Unité SVG non représentable : 10%"));
 }
