@@ -58,12 +58,13 @@ TEST(SvgLength, Units)
     EXPECT_DOUBLE_EQ(svgLength(u"1ex", 12), 6);
     EXPECT_DOUBLE_EQ(svgLength(u"-4px", 12), -4);
     EXPECT_DOUBLE_EQ(svgLength(u"1e-400", 12), 0);
+    EXPECT_DOUBLE_EQ(svgLength(u"2PX", 12), 2);
 }
 
 TEST(SvgLength, RefusedLengths)
 {
     EXPECT_EQ(errorOf([] { svgLength(u"50%", 12); }), QStringLiteral("Unité SVG non représentable : 50%"));
-    EXPECT_EQ(errorOf([] { svgLength(u"2PX", 12); }), QStringLiteral("Unité SVG non représentable : 2PX"));
+    EXPECT_EQ(errorOf([] { svgLength(u"2foo", 12); }), QStringLiteral("Unité SVG non représentable : 2foo"));
     EXPECT_EQ(errorOf([] { svgLength(u"abc", 12); }), QStringLiteral("Longueur SVG invalide : abc"));
     EXPECT_EQ(errorOf([] { svgLength(u" 10 20 ", 12); }), QStringLiteral("Longueur SVG invalide : 10 20"));
     EXPECT_EQ(errorOf([] { svgLength(u"", 12); }), QStringLiteral("Longueur SVG invalide : "));
@@ -211,6 +212,8 @@ TEST(SvgStyle, WidthsAndDashesUnderTransforms)
     } widths[] = {
         {"negative", {{"stroke", "red"}, {"stroke-width", "-3"}}, PlmTransform(), 1},
         {"unreadable", {{"stroke", "red"}, {"stroke-width", "abc"}}, PlmTransform::scale(2, 2), 2},
+        {"unknown unit", {{"stroke", "red"}, {"stroke-width", "1rem"}}, PlmTransform::scale(2, 2), 2},
+        {"unit in capitals", {{"stroke", "red"}, {"stroke-width", "2PX"}}, PlmTransform(), 2},
         {"overflowing unit", {{"stroke", "red"}, {"stroke-width", "1e308in"}}, PlmTransform(), 1},
         {"overflowing product", {{"stroke", "red"}, {"stroke-width", "1e300"}}, PlmTransform::scale(1e10, 1e10), 1e10},
         {"unstroked, overflowing scale", {}, PlmTransform::scale(1e200, 1e200), 0},
