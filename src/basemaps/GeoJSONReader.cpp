@@ -287,10 +287,14 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
         if (const auto stroke = attributes.constFind(QStringLiteral("stroke")); stroke != attributes.cend())
             if (const std::optional<PlmColor> colour = PlmSvgStyles::svgColor(stroke.value()))
                 featureStyle.stroke = *colour;
-        // A negative width, which no map can hold, keeps the default as an unreadable one does.
+        // A width that does not read, or a negative one that no map can hold, acts as none: the
+        // default, widened with the others. Zero is a width: no outline.
+        bool writtenWidth = false;
         if (const auto width = attributes.constFind(QStringLiteral("stroke-width")); width != attributes.cend())
-            if (const std::optional<double> value = plainNumber(width.value()); value && *value >= 0)
+            if (const std::optional<double> value = plainNumber(width.value()); value && *value >= 0) {
                 featureStyle.lineWidth = *value;
+                writtenWidth = true;
+            }
 
         std::optional<QString> name;
         for (const QString& key : {QStringLiteral("name"), QStringLiteral("NAME"), QStringLiteral("nom")}) {
@@ -313,6 +317,8 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
         } else if (prepared->geometries) {
             addEntities(*prepared->geometries, id, name, attributes, featureStyle, builder);
         }
+        if (writtenWidth)
+            builder.keepWrittenWidths(first);
         if (!featureNames.named && builder.entities.size() > first) {
             if (featureNames.properties.isEmpty())
                 for (auto it = attributes.cbegin(); it != attributes.cend(); ++it)

@@ -275,10 +275,32 @@ TEST(GeoJSONReaderTest, styleComesFromFillStrokeAndPlainStrokeWidths)
     EXPECT_EQ(styled.style.fill, (PlmColor{1, 0, 0, 1}));
     EXPECT_EQ(styled.style.stroke, (PlmColor{0, 0, 1, 1}));
     EXPECT_EQ(styled.style.lineWidth, 2.5);
-    for (const char* width : {R"(" 2")", R"("2px")", R"("")", R"("inf")", R"(-3)", R"("-1")"}) {
-        const PlmEntity plain = readText(feature(QString::fromUtf8(R"x("properties":{"stroke-width":%1,"fill":"url(#a)"},)x").arg(QLatin1String(width))))
+    // A width the reader ignores acts as none: on a line 1,000° long, the default widened to a
+    // thousandth of it. A width of 0 is one: no outline.
+    const struct {
+        const char* name;
+        const char* width;
+        double lineWidth;
+    } widths[] = {
+        {"none", nullptr, 1},
+        {"zero", "0", 0},
+        {"as the default", "0.008", 0.008},
+        {"spaced", R"(" 2")", 1},
+        {"unit", R"("2px")", 1},
+        {"empty", R"("")", 1},
+        {"infinite", R"("inf")", 1},
+        {"negative", "-3", 1},
+        {"negative text", R"("-1")", 1},
+        {"unreadable", R"("abc")", 1},
+    };
+    const QString line = QStringLiteral(R"({"type":"LineString","coordinates":[[0,0],[1000,0]]})");
+    for (const auto& row : widths) {
+        const QString width = row.width ? QStringLiteral("\"stroke-width\":%1,").arg(QLatin1String(row.width)) : QString();
+        const PlmEntity plain = readText(feature(QStringLiteral("\"properties\":{%1\"fill\":\"url(#a)\"},").arg(width), line))
                                     .map.entities.first();
-        EXPECT_EQ(plain.style, GeoJSONReader::defaultStyle()) << width;
+        PlmStyle expected = GeoJSONReader::defaultStyle();
+        expected.lineWidth = row.lineWidth;
+        EXPECT_EQ(plain.style, expected) << row.name << ": " << plain.style.lineWidth;
     }
     EXPECT_EQ(GeoJSONReader::defaultStyle().lineWidth, 0.008);
 }
