@@ -27,6 +27,16 @@ namespace {
     throw PlmImportError::invalid(QString::fromUtf8(message));
 }
 
+// A coordinate too large (or too small) for a double: no map can place it. The feature that
+// holds it names it in the refusal.
+class OutOfRangeCoordinate : public PlmImportError {
+public:
+    OutOfRangeCoordinate()
+        : PlmImportError(QStringLiteral("Coordonnée GeoJSON hors limites."))
+    {
+    }
+};
+
 QString typeOf(const PlmJsonValue& object)
 {
     const PlmJsonValue type = object.member("type");
@@ -310,12 +320,16 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
             featureNames.entities.clear();
         }
         const qsizetype first = builder.entities.size();
-        if (!prepared) {
-            addGeometry(geometry, id, name, attributes, featureStyle, builder);
-        } else if (prepared->error) {
-            std::rethrow_exception(prepared->error);
-        } else if (prepared->geometries) {
-            addEntities(*prepared->geometries, id, name, attributes, featureStyle, builder);
+        try {
+            if (!prepared) {
+                addGeometry(geometry, id, name, attributes, featureStyle, builder);
+            } else if (prepared->error) {
+                std::rethrow_exception(prepared->error);
+            } else if (prepared->geometries) {
+                addEntities(*prepared->geometries, id, name, attributes, featureStyle, builder);
+            }
+        } catch (const OutOfRangeCoordinate&) {
+            throw PlmImportError::invalid(QStringLiteral("Coordonnée GeoJSON hors limites dans l’objet « %1 ».").arg(id));
         }
         if (writtenWidth)
             builder.keepWrittenWidths(first);
@@ -431,8 +445,13 @@ PlmPoint position(const PlmJsonValue& value, PlmImportBuilder& builder)
     for (PlmJsonValue element : value.elements()) {
         if (!element.isNumber())
             fail("Coordonnées GeoJSON invalides.");
-        if (i < 2)
-            xy[i] = element.toDouble();
+        if (i < 2) {
+            try {
+                xy[i] = element.toDouble();
+            } catch (const PlmJsonDecodingError&) { // a number, but not one a double holds
+                throw OutOfRangeCoordinate();
+            }
+        }
         ++i;
     }
     // Fewer than two numbers fails as the same sentence (counted here: an array of numbers
