@@ -27,6 +27,16 @@ namespace {
     throw PlmImportError::invalid(QString::fromUtf8(message));
 }
 
+// A coordinate too large (or too small) for a double: no map can place it. The feature that
+// holds it names it in the refusal.
+class OutOfRangeCoordinate : public PlmImportError {
+public:
+    OutOfRangeCoordinate()
+        : PlmImportError(QStringLiteral("Coordonnée GeoJSON hors limites."))
+    {
+    }
+};
+
 QString typeOf(const PlmJsonValue& object)
 {
     const PlmJsonValue type = object.member("type");
@@ -287,10 +297,14 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
         if (const auto stroke = attributes.constFind(QStringLiteral("stroke")); stroke != attributes.cend())
             if (const std::optional<PlmColor> colour = PlmSvgStyles::svgColor(stroke.value()))
                 featureStyle.stroke = *colour;
-        // A negative width, which no map can hold, keeps the default as an unreadable one does.
+        // A width that does not read, or a negative one that no map can hold, acts as none: the
+        // default, widened with the others. Zero is a width: no outline.
+        bool writtenWidth = false;
         if (const auto width = attributes.constFind(QStringLiteral("stroke-width")); width != attributes.cend())
-            if (const std::optional<double> value = plainNumber(width.value()); value && *value >= 0)
+            if (const std::optional<double> value = plainNumber(width.value()); value && *value >= 0) {
                 featureStyle.lineWidth = *value;
+                writtenWidth = true;
+            }
 
         std::optional<QString> name;
         for (const QString& key : {QStringLiteral("name"), QStringLiteral("NAME"), QStringLiteral("nom")}) {
@@ -306,13 +320,19 @@ void walkObject(const PlmJsonValue& object, int index, PlmImportBuilder& builder
             featureNames.entities.clear();
         }
         const qsizetype first = builder.entities.size();
-        if (!prepared) {
-            addGeometry(geometry, id, name, attributes, featureStyle, builder);
-        } else if (prepared->error) {
-            std::rethrow_exception(prepared->error);
-        } else if (prepared->geometries) {
-            addEntities(*prepared->geometries, id, name, attributes, featureStyle, builder);
+        try {
+            if (!prepared) {
+                addGeometry(geometry, id, name, attributes, featureStyle, builder);
+            } else if (prepared->error) {
+                std::rethrow_exception(prepared->error);
+            } else if (prepared->geometries) {
+                addEntities(*prepared->geometries, id, name, attributes, featureStyle, builder);
+            }
+        } catch (const OutOfRangeCoordinate&) {
+            throw PlmImportError::invalid(QStringLiteral("Coordonnée GeoJSON hors limites dans l’objet « %1 ».").arg(id));
         }
+        if (writtenWidth)
+            builder.keepWrittenWidths(first);
         if (!featureNames.named && builder.entities.size() > first) {
             if (featureNames.properties.isEmpty())
                 for (auto it = attributes.cbegin(); it != attributes.cend(); ++it)
@@ -425,8 +445,13 @@ PlmPoint position(const PlmJsonValue& value, PlmImportBuilder& builder)
     for (PlmJsonValue element : value.elements()) {
         if (!element.isNumber())
             fail("Coordonnées GeoJSON invalides.");
-        if (i < 2)
-            xy[i] = element.toDouble();
+        if (i < 2) {
+            try {
+                xy[i] = element.toDouble();
+            } catch (const PlmJsonDecodingError&) { // a number, but not one a double holds
+                throw OutOfRangeCoordinate();
+            }
+        }
         ++i;
     }
     // Fewer than two numbers fails as the same sentence (counted here: an array of numbers

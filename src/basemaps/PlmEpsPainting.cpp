@@ -1,4 +1,5 @@
 #include "basemaps/EPSImporter.h"
+#include "basemaps/PlmStrokeScale.h"
 
 #include "model/PlmErrors.h"
 #include "model/PlmGeometry.h"
@@ -40,16 +41,16 @@ bool isUniform(const PlmTransform& t)
 
 PlmStyle EPSImporter::style(bool fill, bool stroke, const State& state)
 {
-    const PlmTransform& t = state.transform;
-    const double s = std::sqrt(std::abs(t.a * t.d - t.b * t.c));
+    const double s = PlmStrokeScale::of(state.transform);
     PlmStyle style;
     style.stroke = stroke ? state.stroke : PlmColor{0, 0, 0, 0};
     style.fill = fill ? std::optional<PlmColor>(state.fill) : std::nullopt;
-    // What overflows under the scale cannot be held by the map: it falls back to PostScript's
-    // initial width and solid line rather than refusing the file. A zero width stays zero (0 × ∞).
+    // What overflows under the scale cannot be held by the map: it acts as no width, PostScript's
+    // initial one under the same scale, and as a solid line, rather than refusing the file. A
+    // zero width stays zero (0 × ∞).
     style.lineWidth = stroke && state.width > 0 ? state.width * s : 0;
     if (!std::isfinite(style.lineWidth))
-        style.lineWidth = 1;
+        style.lineWidth = std::isfinite(s) ? s : 1;
     style.pointRadius = 4;
     QList<double> dash;
     dash.reserve(state.dash.size());

@@ -128,12 +128,20 @@ void PlmImportBuilder::fitOutlinesToExtent(double writtenDefault)
     replaceOutlineWidth(writtenDefault, fittedOutlineWidth(extent.width(), extent.height()).value_or(writtenDefault));
 }
 
+void PlmImportBuilder::keepWrittenWidths(qsizetype first)
+{
+    writtenWidths_.resize(size_t(entities.size()), false);
+    for (qsizetype i = std::max(first, qsizetype(0)); i < entities.size(); ++i)
+        writtenWidths_[size_t(i)] = true;
+}
+
 void PlmImportBuilder::replaceOutlineWidth(double writtenDefault, double width)
 {
     if (width == writtenDefault)
         return;
-    const QString asked = QStringLiteral("stroke-width");
-    for (PlmEntity& entity : entities)
-        if (entity.style.lineWidth == writtenDefault && !entity.attributes.contains(asked))
-            entity.style.lineWidth = width;
+    for (qsizetype i = 0; i < entities.size(); ++i) {
+        const bool written = size_t(i) < writtenWidths_.size() && writtenWidths_[size_t(i)];
+        if (!written && entities.at(i).style.lineWidth == writtenDefault)
+            entities[i].style.lineWidth = width;
+    }
 }

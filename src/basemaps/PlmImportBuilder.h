@@ -12,6 +12,7 @@
 #include <QSet>
 #include <QString>
 #include <optional>
+#include <vector>
 
 // The working state of one vector import, owned by one reader: every entity goes through
 // addEntity(), which keeps the ids unique and counts what had to be renamed.
@@ -45,8 +46,11 @@ public:
     // once the world is fitted in a window. The width follows the map's extent instead, so that
     // it draws at about one pixel at the fitted view, and never thinner than `writtenDefault`.
     static double degreeOutlineWidth(double extentWidth, double extentHeight, double writtenDefault);
+    // The entities from `first` on were given a width their file asked for: the outlines widened
+    // or fitted below leave them as they are. A width the reader ignored is not one.
+    void keepWrittenWidths(qsizetype first);
     // Gives that width to every entity drawn at `writtenDefault` whose file did not ask for a
-    // width of its own (a "stroke-width" attribute).
+    // width of its own.
     void widenDegreeOutlines(double writtenDefault);
     // Outlines of a file that says nothing of its units (a Shapefile, whose .prj is often
     // missing): the width that draws at about one pixel at the fitted view, whatever the
@@ -57,6 +61,8 @@ public:
 private:
     // Gives `width` to every entity drawn at `writtenDefault` that did not ask for a width.
     void replaceOutlineWidth(double writtenDefault, double width);
+    // By position in `entities`: whether its file gave it a width (false past the end).
+    std::vector<bool> writtenWidths_;
     // The next suffix to try for an id already taken, so that many duplicates of one id stay
     // linear rather than quadratic.
     QHash<QString, int> nextSuffix_;

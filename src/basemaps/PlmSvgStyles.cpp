@@ -1,5 +1,6 @@
 #include "basemaps/PlmSvgStyles.h"
 
+#include "basemaps/PlmStrokeScale.h"
 #include "basemaps/PlmSvgNumbers.h"
 #include "basemaps/PlmSvgPathData.h"
 #include "basemaps/SVGTree.h"
@@ -156,6 +157,96 @@ void collectFrom(const SVGNode& node, SVGStyleSheet& sheet, SVGUnconverted& unco
     throw PlmImportError::invalid(QStringLiteral("Longueur SVG invalide : ") + text.toString());
 }
 
+// The user units in one of a unit that needs no viewport; none for "%" and for units SVG does
+// not have. CSS units are case-insensitive ("2PX" is 2px).
+std::optional<double> unitFactor(QStringView unit, double fontSize)
+{
+    const auto is = [&](QStringView name) { return unit.compare(name, Qt::CaseInsensitive) == 0; };
+    if (unit.isEmpty() || is(u"px"))
+        return 1;
+    if (is(u"pt"))
+        return 4.0 / 3.0;
+    if (is(u"pc"))
+        return 16;
+    if (is(u"mm"))
+        return 96 / 25.4;
+    if (is(u"cm"))
+        return 96 / 2.54;
+    if (is(u"in"))
+        return 96;
+    if (is(u"em"))
+        return fontSize;
+    if (is(u"ex"))
+        return fontSize / 2;
+    return std::nullopt;
+}
+
+// A length's number and its unit as written, when it reads as a finite number followed by
+// letters or "%".
+std::optional<std::pair<double, QStringView>> splitLength(QStringView value)
+{
+    const qsizetype numberLength = PlmSvgNumbers::matchLength(value, 0);
+    if (numberLength == 0)
+        return std::nullopt;
+    const QStringView unit = value.mid(numberLength);
+    for (QChar c : unit) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || u == u'%'))
+            return std::nullopt;
+    }
+    const std::optional<double> number = PlmSvgNumbers::toDouble(value.left(numberLength));
+    if (!number || !std::isfinite(*number))
+        return std::nullopt;
+    return std::pair(*number, unit);
+}
+
+// None for a text that is not a length or overflows; a unit SVG does not have, or one with
+// nothing to resolve against, still throws, as the length itself is well formed.
+std::optional<double> readLength(QStringView value, double fontSize, const SVGViewport& viewport, SVGAxis axis)
+{
+    const auto split = splitLength(value);
+    if (!split)
+        return std::nullopt;
+    const auto [number, unit] = *split;
+    std::optional<double> factor = unitFactor(unit, fontSize);
+    if (!factor && unit == u"%" && viewport.known)
+        factor = (axis == SVGAxis::horizontal ? viewport.width
+                  : axis == SVGAxis::vertical ? viewport.height
+                  : std::hypot(viewport.width, viewport.height) / std::sqrt(2.0)) / 100;
+    if (!factor)
+        throw PlmImportError::invalid(QStringLiteral("Unité SVG non représentable : ") + value.toString());
+    const double length = number * *factor;
+    if (!std::isfinite(length)) // "1e308in"
+        return std::nullopt;
+    return length;
+}
+
+bool isInherit(QStringView value)
+{
+    return trimmed(value).compare(QLatin1String("inherit"), Qt::CaseInsensitive) == 0;
+}
+
+// A stroke width CSS would take: a length that is not negative, in a unit SVG has, that does
+// not overflow. A percentage is one whatever the viewport; it is resolved, or refused, later.
+bool isStrokeWidth(QStringView text)
+{
+    const auto split = splitLength(trimmed(text));
+    if (!split || split->first < 0)
+        return false;
+    if (split->second == u"%")
+        return true;
+    const std::optional<double> factor = unitFactor(split->second, 12);
+    return factor && std::isfinite(split->first * *factor);
+}
+
+// CSS drops a declaration whose value its property cannot take, so that the earlier or
+// inherited one applies. Only the width is checked: the other values are read where they are
+// used, and what cannot be read there is counted.
+bool isAcceptedValue(QStringView property, QStringView value)
+{
+    return property != u"stroke-width" || isInherit(value) || isStrokeWidth(value);
+}
+
 } // namespace
 
 void collectSVGStyleRules(const SVGNode& root, SVGStyleSheet& sheet, SVGUnconverted& unconverted)
@@ -176,7 +267,7 @@ QMap<QString, QString> parseSVGDeclarations(QStringView text)
         QStringView value = trimmed(piece.mid(colon + 1));
         if (value.endsWith(important, Qt::CaseInsensitive))
             value = trimmed(value.chopped(important.size()));
-        if (name.isEmpty())
+        if (name.isEmpty() || !isAcceptedValue(name, value))
             continue;
         declarations.insert(name.toString(), value.toString());
     }
@@ -186,20 +277,33 @@ QMap<QString, QString> parseSVGDeclarations(QStringView text)
 SVGComputedStyle computedStyle(const SVGNode& node, const SVGComputedStyle& inherited, const SVGStyleSheet& sheet)
 {
     SVGComputedStyle style = inherited;
+    // A later source outranks an earlier one unless CSS drops its value; « inherit » takes the
+    // parent's value, or none when the parent has none.
+    const auto apply = [&](const QString& property, const QString& value) {
+        if (isInherit(value)) {
+            const auto parent = inherited.constFind(property);
+            if (parent != inherited.cend())
+                style.insert(property, *parent);
+            else
+                style.remove(property);
+        } else if (isAcceptedValue(property, value)) {
+            style.insert(property, value);
+        }
+    };
     if (!node.attributes.isEmpty())
         for (const QString& property : presentationProperties()) {
             const auto it = node.attributes.constFind(property);
             if (it != node.attributes.cend())
-                style.insert(property, *it);
+                apply(property, *it);
         }
     for (const SVGStyleRule* rule : sheet.matching(node))
         for (auto it = rule->declarations.cbegin(); it != rule->declarations.cend(); ++it)
-            style.insert(it.key(), it.value());
+            apply(it.key(), it.value());
     const auto styleAttribute = node.attributes.constFind(QStringLiteral("style"));
     if (styleAttribute != node.attributes.cend()) {
         const QMap<QString, QString> declarations = parseSVGDeclarations(*styleAttribute);
         for (auto it = declarations.cbegin(); it != declarations.cend(); ++it)
-            style.insert(it.key(), it.value());
+            apply(it.key(), it.value());
     }
     return style;
 }
@@ -341,55 +445,6 @@ SVGViewport svgRootViewport(const QMap<QString, QString>& attributes)
     return viewport;
 }
 
-namespace {
-
-// None for a text that is not a length or overflows; a unit with nothing to resolve against
-// still throws, as the length itself is well formed.
-std::optional<double> readLength(QStringView value, double fontSize, const SVGViewport& viewport, SVGAxis axis)
-{
-    const qsizetype numberLength = PlmSvgNumbers::matchLength(value, 0);
-    if (numberLength == 0)
-        return std::nullopt;
-    const QStringView unit = value.mid(numberLength);
-    for (QChar c : unit) {
-        const char16_t u = c.unicode();
-        if (!((u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || u == u'%'))
-            return std::nullopt;
-    }
-    const std::optional<double> number = PlmSvgNumbers::toDouble(value.left(numberLength));
-    if (!number || !std::isfinite(*number))
-        return std::nullopt;
-    double factor;
-    if (unit.isEmpty() || unit == u"px")
-        factor = 1;
-    else if (unit == u"pt")
-        factor = 4.0 / 3.0;
-    else if (unit == u"pc")
-        factor = 16;
-    else if (unit == u"mm")
-        factor = 96 / 25.4;
-    else if (unit == u"cm")
-        factor = 96 / 2.54;
-    else if (unit == u"in")
-        factor = 96;
-    else if (unit == u"em")
-        factor = fontSize;
-    else if (unit == u"ex")
-        factor = fontSize / 2;
-    else if (unit == u"%" && viewport.known)
-        factor = (axis == SVGAxis::horizontal ? viewport.width
-                  : axis == SVGAxis::vertical ? viewport.height
-                  : std::hypot(viewport.width, viewport.height) / std::sqrt(2.0)) / 100;
-    else
-        throw PlmImportError::invalid(QStringLiteral("Unité SVG non représentable : ") + value.toString());
-    const double length = *number * factor;
-    if (!std::isfinite(length)) // "1e308in"
-        return std::nullopt;
-    return length;
-}
-
-} // namespace
-
 double svgLength(QStringView text, double fontSize, const SVGViewport& viewport, SVGAxis axis)
 {
     const QStringView value = trimmed(text);
@@ -480,11 +535,10 @@ PlmStyle svgStyle(const SVGComputedStyle& style, const PlmTransform& transform, 
             result.stroke = PlmColor{0, 0, 0, 0};
             unconverted[QStringLiteral("contour ") + *stroke] += 1;
         }
-        // An invalid width (negative, unreadable, overflowing) falls back to the initial one, as
-        // SVG has it for invalid values, rather than refusing the file.
-        const std::optional<double> width = readLength(
-            trimmed(style.value(QStringLiteral("stroke-width"), QStringLiteral("1"))), 12, viewport, SVGAxis::other);
-        strokeWidth = width && *width >= 0 ? *width : 1;
+        // A width CSS would drop (negative, unreadable, in a unit SVG does not have, overflowing)
+        // acts as none: the initial one, rather than refusing the file.
+        const QStringView written = trimmed(style.value(QStringLiteral("stroke-width"), QStringLiteral("1")));
+        strokeWidth = isStrokeWidth(written) ? readLength(written, 12, viewport, SVGAxis::other).value_or(1) : 1;
     }
 
     const double fillOpacity = svgOpacity(style.value(QStringLiteral("fill-opacity"), QStringLiteral("1")));
@@ -494,12 +548,12 @@ PlmStyle svgStyle(const SVGComputedStyle& style, const PlmTransform& transform, 
         result.fill->alpha *= elementOpacity * fillOpacity;
     result.stroke.alpha *= elementOpacity * strokeOpacity;
 
-    const double scale = std::sqrt(std::abs(transform.a * transform.d - transform.b * transform.c));
+    const double scale = PlmStrokeScale::of(transform);
     // No stroke has no width even under a scale that overflowed (0 × ∞); a product that
-    // overflows cannot be held and falls back to the initial width.
+    // overflows cannot be held and acts as no width, the initial one under the same scale.
     result.lineWidth = strokeWidth > 0 ? strokeWidth * scale : 0;
     if (!std::isfinite(result.lineWidth))
-        result.lineWidth = 1;
+        result.lineWidth = std::isfinite(scale) ? scale : 1;
     if (strokeWidth > 0) {
         const bool uniform = std::abs(std::hypot(transform.a, transform.b) - std::hypot(transform.c, transform.d)) <= 1e-9
             && std::abs(transform.a * transform.c + transform.b * transform.d) <= 1e-9;

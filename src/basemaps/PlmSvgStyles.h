@@ -50,11 +50,13 @@ const QStringList& presentationProperties();
 // not simple counts "sélecteur CSS complexe".
 void collectSVGStyleRules(const SVGNode& root, SVGStyleSheet& sheet, SVGUnconverted& unconverted);
 
-// "name: value; …" → name to value; a later name replaces an earlier one.
+// "name: value; …" → name to value; a later name replaces an earlier one, unless CSS drops its
+// value (a stroke width it cannot take).
 QMap<QString, QString> parseSVGDeclarations(QStringView text);
 
 // The inherited style, then presentation attributes, then matching rules, then the `style`
-// attribute.
+// attribute; a stroke width CSS drops leaves the value before it, and « inherit » takes the
+// inherited one.
 SVGComputedStyle computedStyle(const SVGNode& node, const SVGComputedStyle& inherited,
                                const SVGStyleSheet& sheet);
 
@@ -62,8 +64,8 @@ SVGComputedStyle computedStyle(const SVGNode& node, const SVGComputedStyle& inhe
 // paints that cannot be read. Components are kept between 0 and 1.
 std::optional<PlmColor> svgColor(QStringView text);
 
-// A length in user units. Throws PlmImportError "Longueur SVG invalide : …" or
-// "Unité SVG non représentable : …".
+// A length in user units, its unit in any case. Throws PlmImportError "Longueur SVG invalide : …"
+// or "Unité SVG non représentable : …".
 double svgLength(QStringView text, double fontSize);
 
 // The nearest viewport, against which percentages resolve: x and widths against its width,

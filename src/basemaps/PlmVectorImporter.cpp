@@ -91,13 +91,30 @@ std::string numberText(double value)
     return error == std::errc() ? std::string(buffer, end) : std::string("0");
 }
 
+// A number shortest, or as the file writes it when no double holds it (1e400): one such value
+// is kept as written rather than refusing the file. The parser keeps that text to itself but
+// for its refusal, which names it between angle brackets.
+std::string numberText(const PlmJsonValue& value)
+{
+    try {
+        return numberText(value.toDouble());
+    } catch (const PlmJsonDecodingError& error) {
+        const QString message = error.message();
+        const qsizetype open = message.indexOf(QLatin1Char('<'));
+        const qsizetype close = message.lastIndexOf(QLatin1Char('>'));
+        if (open < 0 || close <= open)
+            throw;
+        return message.mid(open + 1, close - open - 1).toStdString();
+    }
+}
+
 // The depth is bounded by the parse that made the value.
 void appendCompact(std::string& out, const PlmJsonValue& value)
 {
     switch (value.type()) {
     case PlmJsonType::null: out += "null"; break;
     case PlmJsonType::boolean: out += value.toBool() ? "true" : "false"; break;
-    case PlmJsonType::number: out += numberText(value.toDouble()); break;
+    case PlmJsonType::number: out += numberText(value); break;
     case PlmJsonType::string: appendEscaped(out, value.toUtf8()); break;
     case PlmJsonType::array: {
         out += '[';

@@ -150,16 +150,19 @@ TEST(EpsImporterTest, transformsScaleGeometryAndWidths)
 
     EXPECT_EQ(failure("1e300 1e300 scale 1e300 1e300 scale 1 1 m 2 2 l S"), QStringLiteral("Valeurs PostScript non finies."));
 
-    // A width or dash that overflows under the scale falls back to the initial one.
+    // A width or dash that overflows under the scale acts as none: the initial width, a solid line.
+    // The scale itself is taken whole, however far past the square root of the largest double.
     const struct {
         const char* name;
         QByteArray program;
         double lineWidth;
         QList<double> dash;
     } overflowing[] = {
-        {"width", "1e300 w 1e10 1e10 scale 0 0 m 1 1 l S", 1, {}},
+        {"width", "1e300 w 1e10 1e10 scale 0 0 m 1 1 l S", 1e10, {}},
         {"zero width", "0 w 1e200 1e200 scale 0 0 m 1e-200 1e-200 l S", 0, {}},
         {"dash", "[1e300 2] 0 d 1e10 1e10 scale 0 0 m 1 1 l S", 1e10, {}},
+        {"scale past 1e154", "1e-154 w [1e-154 2e-154] 0 d 1e155 1e155 scale 0 0 m 1e-155 1e-155 l S", 10, {10, 20}},
+        {"scale under 1e-154", "1e171 w 1e-170 1e-170 scale 0 0 m 1e170 1e170 l S", 10, {}},
     };
     for (const auto& row : overflowing) {
         const PlmStyle style = run(row.program).map.entities[0].style;

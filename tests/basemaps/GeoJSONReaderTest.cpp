@@ -78,7 +78,7 @@ TEST(GeoJSONReaderTest, idsComeFromTheMemberThenTheProperty)
 TEST(GeoJSONReaderTest, propertiesBecomeTextAttributes)
 {
     const PlmImportResult result = readText(feature(
-        QString::fromUtf8(R"("properties":{"s":"texte","n":12,"f":1.5,"b":true,"z":null,"o":{"b":[1,"x/y"],"a":2}},)")));
+        QString::fromUtf8(R"("properties":{"s":"texte","n":12,"f":1.5,"b":true,"z":null,"o":{"b":[1,"x/y"],"a":2},"h":[-1E400]},)")));
     const QMap<QString, QString> a = result.map.entities.first().attributes;
     EXPECT_EQ(a.value(QStringLiteral("s")), QStringLiteral("texte"));
     EXPECT_EQ(a.value(QStringLiteral("n")), QStringLiteral("12"));
@@ -86,6 +86,7 @@ TEST(GeoJSONReaderTest, propertiesBecomeTextAttributes)
     EXPECT_EQ(a.value(QStringLiteral("b")), QStringLiteral("true"));
     EXPECT_EQ(a.value(QStringLiteral("z")), QStringLiteral("null"));
     EXPECT_EQ(a.value(QStringLiteral("o")), QString::fromUtf8(R"({"a":2,"b":[1,"x\/y"]})"));
+    EXPECT_EQ(a.value(QStringLiteral("h")), QStringLiteral("[-1E400]")); // too large for a double: as written
 }
 
 // Thousands of features repeat the same few property names: each name is one shared string.
@@ -275,10 +276,33 @@ TEST(GeoJSONReaderTest, styleComesFromFillStrokeAndPlainStrokeWidths)
     EXPECT_EQ(styled.style.fill, (PlmColor{1, 0, 0, 1}));
     EXPECT_EQ(styled.style.stroke, (PlmColor{0, 0, 1, 1}));
     EXPECT_EQ(styled.style.lineWidth, 2.5);
-    for (const char* width : {R"(" 2")", R"("2px")", R"("")", R"("inf")", R"(-3)", R"("-1")"}) {
-        const PlmEntity plain = readText(feature(QString::fromUtf8(R"x("properties":{"stroke-width":%1,"fill":"url(#a)"},)x").arg(QLatin1String(width))))
+    // A width the reader ignores acts as none: on a line 1,000° long, the default widened to a
+    // thousandth of it. A width of 0 is one: no outline.
+    const struct {
+        const char* name;
+        const char* width;
+        double lineWidth;
+    } widths[] = {
+        {"none", nullptr, 1},
+        {"zero", "0", 0},
+        {"as the default", "0.008", 0.008},
+        {"spaced", R"(" 2")", 1},
+        {"unit", R"("2px")", 1},
+        {"empty", R"("")", 1},
+        {"infinite", R"("inf")", 1},
+        {"negative", "-3", 1},
+        {"negative text", R"("-1")", 1},
+        {"unreadable", R"("abc")", 1},
+        {"out of range", "1e400", 1},
+    };
+    const QString line = QStringLiteral(R"({"type":"LineString","coordinates":[[0,0],[1000,0]]})");
+    for (const auto& row : widths) {
+        const QString width = row.width ? QStringLiteral("\"stroke-width\":%1,").arg(QLatin1String(row.width)) : QString();
+        const PlmEntity plain = readText(feature(QStringLiteral("\"properties\":{%1\"fill\":\"url(#a)\"},").arg(width), line))
                                     .map.entities.first();
-        EXPECT_EQ(plain.style, GeoJSONReader::defaultStyle()) << width;
+        PlmStyle expected = GeoJSONReader::defaultStyle();
+        expected.lineWidth = row.lineWidth;
+        EXPECT_EQ(plain.style, expected) << row.name << ": " << plain.style.lineWidth;
     }
     EXPECT_EQ(GeoJSONReader::defaultStyle().lineWidth, 0.008);
 }
@@ -354,7 +378,10 @@ TEST(GeoJSONReaderTest, everyMalformedShapeHasItsMessage)
     EXPECT_EQ(failure(R"({"type":"MultiPoint","coordinates":3})"), QStringLiteral("Géométrie multiple invalide."));
     EXPECT_EQ(failure(R"({"type":"Point","coordinates":[1]})"), QStringLiteral("Coordonnées GeoJSON invalides."));
     EXPECT_EQ(failure(R"({"type":"Point","coordinates":[1,"2"]})"), QStringLiteral("Coordonnées GeoJSON invalides."));
-    EXPECT_THROW(read(R"({"type":"Point","coordinates":[1e400,2]})"), PlmJsonDecodingError); // the parser refuses it
+    EXPECT_EQ(failure(R"({"type":"Point","coordinates":[1e400,2]})"), QStringLiteral("Coordonnée GeoJSON hors limites."));
+    EXPECT_EQ(failure(R"({"type":"FeatureCollection","features":[{"type":"Feature","id":"f2","properties":{},
+        "geometry":{"type":"LineString","coordinates":[[0,0],[1,-1e400]]}}]})"),
+              QStringLiteral("Coordonnée GeoJSON hors limites dans l’objet « f2 »."));
     EXPECT_EQ(failure(R"({"type":"LineString","coordinates":{}})"), QStringLiteral("Ligne GeoJSON invalide."));
     EXPECT_EQ(failure(R"({"type":"Polygon","coordinates":[]})"), QStringLiteral("Polygone GeoJSON vide."));
 }

@@ -351,6 +351,32 @@ TEST(SvgReaderStyles, CascadeOpacityAndTransforms)
     EXPECT_DOUBLE_EQ(r.map.entities.at(1).style.fill->alpha, 0.25);
 }
 
+// CSS drops a width it cannot take, so the earlier or inherited one applies; « inherit » takes the
+// parent's.
+TEST(SvgReaderStyles, AWidthDroppedByTheCascadeLeavesTheInheritedOne)
+{
+    const struct {
+        const char* name;
+        QByteArray path;
+        double lineWidth;
+    } rows[] = {
+        {"none", "<path d=\"M0 0h1\"/>", 5},
+        {"inherit", "<path d=\"M0 0h1\" stroke-width=\"inherit\"/>", 5},
+        {"inherit over an attribute", "<path d=\"M0 0h1\" stroke-width=\"3\" style=\"stroke-width:inherit\"/>", 5},
+        {"unreadable", "<path d=\"M0 0h1\" stroke-width=\"abc\"/>", 5},
+        {"negative", "<path d=\"M0 0h1\" stroke-width=\"-1\"/>", 5},
+        {"unknown unit", "<path d=\"M0 0h1\" stroke-width=\"1rem\"/>", 5},
+        {"unit in capitals", "<path d=\"M0 0h1\" stroke-width=\"2PX\"/>", 2},
+        {"later declaration invalid", "<path d=\"M0 0h1\" style=\"stroke-width:4;stroke-width:auto\"/>", 4},
+        {"rule invalid", "<style>path{stroke-width:2foo}</style><path d=\"M0 0h1\"/>", 5},
+    };
+    for (const auto& row : rows) {
+        const PlmSvgReading r = readInside("<g stroke=\"black\" stroke-width=\"5\">" + row.path + "</g>");
+        ASSERT_EQ(r.map.entities.size(), 1) << row.name;
+        EXPECT_EQ(r.map.entities.at(0).style.lineWidth, row.lineWidth) << row.name;
+    }
+}
+
 TEST(SvgReaderImport, ResultOfTheImporter)
 {
     const PlmImportResult result = PlmSvgReader::importSVG("<svg><rect width=\"1\" height=\"1\" fill=\"url(#g)\"/></svg>",

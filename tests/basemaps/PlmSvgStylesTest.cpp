@@ -58,12 +58,13 @@ TEST(SvgLength, Units)
     EXPECT_DOUBLE_EQ(svgLength(u"1ex", 12), 6);
     EXPECT_DOUBLE_EQ(svgLength(u"-4px", 12), -4);
     EXPECT_DOUBLE_EQ(svgLength(u"1e-400", 12), 0);
+    EXPECT_DOUBLE_EQ(svgLength(u"2PX", 12), 2);
 }
 
 TEST(SvgLength, RefusedLengths)
 {
     EXPECT_EQ(errorOf([] { svgLength(u"50%", 12); }), QStringLiteral("Unité SVG non représentable : 50%"));
-    EXPECT_EQ(errorOf([] { svgLength(u"2PX", 12); }), QStringLiteral("Unité SVG non représentable : 2PX"));
+    EXPECT_EQ(errorOf([] { svgLength(u"2foo", 12); }), QStringLiteral("Unité SVG non représentable : 2foo"));
     EXPECT_EQ(errorOf([] { svgLength(u"abc", 12); }), QStringLiteral("Longueur SVG invalide : abc"));
     EXPECT_EQ(errorOf([] { svgLength(u" 10 20 ", 12); }), QStringLiteral("Longueur SVG invalide : 10 20"));
     EXPECT_EQ(errorOf([] { svgLength(u"", 12); }), QStringLiteral("Longueur SVG invalide : "));
@@ -200,21 +201,31 @@ TEST(SvgStyle, WidthsAndDashesUnderTransforms)
     EXPECT_FALSE(svgStyle({{"stroke-dasharray", "0 0"}}, PlmTransform(), 1, unconverted).dash);
     EXPECT_FALSE(svgStyle({{"stroke-dasharray", "4 -1"}}, PlmTransform(), 1, unconverted).dash);
     EXPECT_FALSE(svgStyle({{"stroke-dasharray", "none"}}, PlmTransform(), 1, unconverted).dash);
-    // A width the map cannot hold falls back to the initial one; an unstroked element has none.
+    // A width that cannot be read or held acts as none, the initial one under the transform; an
+    // unstroked element has none.
     const struct {
         const char* name;
         SVGComputedStyle style;
         PlmTransform transform;
         double lineWidth;
+        std::optional<QList<double>> dash = std::nullopt;
     } widths[] = {
         {"negative", {{"stroke", "red"}, {"stroke-width", "-3"}}, PlmTransform(), 1},
         {"unreadable", {{"stroke", "red"}, {"stroke-width", "abc"}}, PlmTransform::scale(2, 2), 2},
+        {"unknown unit", {{"stroke", "red"}, {"stroke-width", "1rem"}}, PlmTransform::scale(2, 2), 2},
+        {"unit in capitals", {{"stroke", "red"}, {"stroke-width", "2PX"}}, PlmTransform(), 2},
         {"overflowing unit", {{"stroke", "red"}, {"stroke-width", "1e308in"}}, PlmTransform(), 1},
-        {"overflowing product", {{"stroke", "red"}, {"stroke-width", "1e300"}}, PlmTransform::scale(1e10, 1e10), 1},
+        {"overflowing product", {{"stroke", "red"}, {"stroke-width", "1e300"}}, PlmTransform::scale(1e10, 1e10), 1e10},
         {"unstroked, overflowing scale", {}, PlmTransform::scale(1e200, 1e200), 0},
+        {"scale past 1e154", {{"stroke", "red"}, {"stroke-width", "1e-154"}, {"stroke-dasharray", "1e-154 2e-154"}},
+         PlmTransform::scale(1e155, 1e155), 10, QList<double>{10, 20}},
+        {"scale under 1e-154", {{"stroke", "red"}, {"stroke-width", "1e171"}}, PlmTransform::scale(1e-170, 1e-170), 10},
     };
-    for (const auto& row : widths)
-        EXPECT_EQ(svgStyle(row.style, row.transform, 1, unconverted).lineWidth, row.lineWidth) << row.name;
+    for (const auto& row : widths) {
+        const PlmStyle style = svgStyle(row.style, row.transform, 1, unconverted);
+        EXPECT_EQ(style.lineWidth, row.lineWidth) << row.name;
+        EXPECT_EQ(style.dash, row.dash) << row.name;
+    }
     EXPECT_EQ(errorOf([&] { svgStyle({{"stroke", "red"}, {"stroke-width", "10%"}}, PlmTransform(), 1, unconverted); }),
               QStringLiteral("Unité SVG non représentable : 10%"));
 }
