@@ -92,19 +92,13 @@ std::string numberText(double value)
 }
 
 // A number shortest, or as the file writes it when no double holds it (1e400): one such value
-// is kept as written rather than refusing the file. The parser keeps that text to itself but
-// for its refusal, which names it between angle brackets.
+// is kept as written rather than refusing the file.
 std::string numberText(const PlmJsonValue& value)
 {
     try {
         return numberText(value.toDouble());
-    } catch (const PlmJsonDecodingError& error) {
-        const QString message = error.message();
-        const qsizetype open = message.indexOf(QLatin1Char('<'));
-        const qsizetype close = message.lastIndexOf(QLatin1Char('>'));
-        if (open < 0 || close <= open)
-            throw;
-        return message.mid(open + 1, close - open - 1).toStdString();
+    } catch (const PlmJsonDecodingError&) {
+        return std::string(value.numberText());
     }
 }
 

@@ -79,6 +79,8 @@ public:
 
     // Where this value sits, for example "map.entities[3].geometry" (empty for the root).
     QString codingPath() const;
+    // A number's text as the file writes it, also one no double holds (1e400); numbers only.
+    std::string_view numberText() const;
 
     [[noreturn]] void throwTypeMismatch(const char* expectedType) const;
     [[noreturn]] void throwDataCorrupted(const QString& message) const;
@@ -104,7 +106,6 @@ private:
     // Values inside a packed array (see PlmJsonDocument::packed), which have no node.
     qsizetype packedSize() const;
     Elements packedElements() const;
-    std::string_view numberText() const;
 
     const PlmJsonDocument* m_document = nullptr;
     uint32_t m_index = 0;
