@@ -3,14 +3,20 @@
 
 #include "model/PlmFileLimits.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTextEdit>
 
 #include <algorithm>
 #include <cstdio>
@@ -207,6 +213,20 @@ Hooks defaultHooks()
             return std::nullopt;
         return font;
     };
+    hooks.textBeingTyped = [] {
+        const QWidget* focus = QApplication::focusWidget();
+        if (const auto* line = qobject_cast<const QLineEdit*>(focus))
+            return !line->isReadOnly();
+        if (const auto* text = qobject_cast<const QTextEdit*>(focus))
+            return !text->isReadOnly();
+        if (const auto* plain = qobject_cast<const QPlainTextEdit*>(focus))
+            return !plain->isReadOnly();
+        if (const auto* spin = qobject_cast<const QAbstractSpinBox*>(focus))
+            return !spin->isReadOnly();
+        if (const auto* combo = qobject_cast<const QComboBox*>(focus))
+            return combo->isEditable();
+        return false;
+    };
     return hooks;
 }
 
@@ -230,6 +250,7 @@ Hooks merged(const Hooks& first, const Hooks& second)
     hooks.savePanel = pick(first.savePanel, second.savePanel);
     hooks.colorPanel = pick(first.colorPanel, second.colorPanel);
     hooks.fontPanel = pick(first.fontPanel, second.fontPanel);
+    hooks.textBeingTyped = pick(first.textBeingTyped, second.textBeingTyped);
     return hooks;
 }
 
@@ -269,6 +290,7 @@ Hooks makeUnattendedHooks()
     hooks.savePanel = [](const SavePanelRequest&) { return std::optional<SavePanelResult>(); };
     hooks.colorPanel = [](const QColor&, const QString&, QWidget*) { return std::optional<QColor>(); };
     hooks.fontPanel = [](const QFont&, const QString&, QWidget*) { return std::optional<QFont>(); };
+    hooks.textBeingTyped = [] { return false; };
     return hooks;
 }
 
@@ -282,6 +304,11 @@ bool setUnattended(bool unattended)
 bool isUnattended()
 {
     return unattendedFlag();
+}
+
+bool isTextBeingTyped()
+{
+    return current().textBeingTyped();
 }
 
 void reportUnattended(const QString& message)

@@ -89,6 +89,9 @@ using SavePanelHook = std::function<std::optional<SavePanelResult>(const SavePan
 
 using ColorPanelHook = std::function<std::optional<QColor>(const QColor& initial, const QString& title, QWidget* window)>;
 using FontPanelHook = std::function<std::optional<QFont>(const QFont& initial, const QString& title, QWidget* window)>;
+// Whether the person is typing a text (a text input holds the keyboard focus): what the program
+// would ask or alert unprompted then waits, so that no keystroke lands in a dialog.
+using TypingHook = std::function<bool()>;
 
 struct Hooks {
     AlertHook alert;
@@ -99,6 +102,7 @@ struct Hooks {
     SavePanelHook savePanel;
     ColorPanelHook colorPanel;
     FontPanelHook fontPanel;
+    TypingHook textBeingTyped;
 };
 
 // The real dialogs (QMessageBox, QFileDialog, QColorDialog, QFontDialog).
@@ -114,6 +118,8 @@ void install(const Hooks& hooks);
 // precedence over every installed hook. Returns the previous setting.
 bool setUnattended(bool unattended);
 bool isUnattended();
+// Whether a text is being typed, as the hook in force says (never once unattended).
+bool isTextBeingTyped();
 // What an unattended alert or error writes: one line on the standard error output, the
 // program's name, the document spoken of (see UnattendedSubject) and the text.
 void reportUnattended(const QString& message);

@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
@@ -24,20 +23,10 @@ namespace {
 
 const QString untitledName = QStringLiteral("Sans titre");
 
-// Writes the bytes through a temporary file renamed over the old one once every byte is on
-// disk; any thread. The French message on failure, else empty.
-QString writeAtomically(const QString& path, const QByteArray& data, const QString& cannotWrite)
+QString cannotWriteMessage(const QString& displayName, const QString& path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return cannotWrite;
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return cannotWrite;
-    }
-    if (!file.commit())
-        return cannotWrite;
-    return QString();
+    return QStringLiteral("Le document « %1 » n’a pas pu être enregistré dans « %2 ».")
+        .arg(displayName, QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
 }
 
 } // namespace
@@ -49,8 +38,10 @@ struct Document::BackgroundSave {
     QString type;
     SaveOperation operation = SaveOperation::Autosave;
     QThread* thread = nullptr;
+    std::optional<FileVersion> expected; // the file it may replace, when one is known
+    quint64 questions = 0; // the questions about the file asked before it started
     QString error; // written by the worker, read once it has finished
-    std::optional<FileVersion> written; // the file as the worker left it
+    DocumentDiskVersion::Written written;
 };
 
 Document::Document(QObject* parent)
@@ -120,6 +111,7 @@ QString Document::messageOf(const std::exception_ptr& error)
 
 bool Document::readFromFile(const QString& path, const QString& typeIdentifier, QString* error)
 {
+    readFailure_ = nullptr;
     auto fail = [error](const QString& message) {
         if (error)
             *error = message;
@@ -138,6 +130,7 @@ bool Document::readFromFile(const QString& path, const QString& typeIdentifier, 
     // The version read, taken from the open file: a change made after the read is news.
     const std::optional<FileVersion> version = FileVersion::ofOpenFile(file.handle());
     file.close();
+    QByteArray digest;
     try {
         if (const ReadJob job = readJobOfData(data, typeIdentifier)) {
             // No save may start while the event loop runs during the read: it would write
@@ -146,7 +139,11 @@ bool Document::readFromFile(const QString& path, const QString& typeIdentifier, 
             reading_ = true;
             StoreStep store;
             try {
-                store = readOnWorker(job);
+                // The bytes' digest is taken on the worker too, while the window keeps painting.
+                store = readOnWorker([&digest, &data, &job] {
+                    digest = DocumentDiskVersion::digestOf(data);
+                    return job();
+                });
             } catch (...) {
                 reading_ = false;
                 if (changeCount_ != 0)
@@ -157,11 +154,13 @@ bool Document::readFromFile(const QString& path, const QString& typeIdentifier, 
             store();
         } else {
             readFromData(data, typeIdentifier);
+            digest = DocumentDiskVersion::digestOf(data);
         }
     } catch (...) {
-        return fail(messageOf(std::current_exception()));
+        readFailure_ = std::current_exception();
+        return fail(messageOf(readFailure_));
     }
-    noteDiskVersion(path, version);
+    noteDiskVersion(path, version, digest);
     return true;
 }
 
@@ -204,39 +203,51 @@ Document::StoreStep Document::readOnWorker(const ReadJob& job)
 
 bool Document::writeToFile(const QString& path, const QString& typeIdentifier, QString* error) const
 {
-    auto fail = [error](const QString& message) {
-        if (error)
-            *error = message;
-        return false;
-    };
+    const DocumentDiskVersion::Written written = writeFile(path, typeIdentifier, std::nullopt);
+    if (error && !written.error.isEmpty())
+        *error = written.error;
+    return written.error.isEmpty();
+}
+
+DocumentDiskVersion::Written Document::writeFile(const QString& path, const QString& typeIdentifier,
+                                                 const std::optional<FileVersion>& expected) const
+{
     QByteArray data;
     try {
         data = dataOfType(typeIdentifier);
     } catch (...) {
-        return fail(messageOf(std::current_exception()));
+        DocumentDiskVersion::Written refused;
+        refused.error = messageOf(std::current_exception());
+        return refused;
     }
-    const QString cannotWrite = QStringLiteral("Le document « %1 » n’a pas pu être enregistré dans « %2 ».")
-                                    .arg(displayName(), QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
-    const QString message = writeAtomically(path, data, cannotWrite);
-    if (!message.isEmpty())
-        return fail(message);
-    return true;
+    return DocumentDiskVersion::write(path, data, cannotWriteMessage(displayName(), path), expected, beforeReplacingFile);
 }
 
 bool Document::saveToFile(const QString& path, const QString& typeIdentifier, SaveOperation operation, QString* error)
 {
     waitForBackgroundSave();
-    QString message;
-    if (!writeToFile(path, typeIdentifier, &message)) {
+    // In place, the file replaced must still be the version known.
+    const bool inPlace = operation == SaveOperation::Save || operation == SaveOperation::Autosave;
+    DocumentDiskVersion::Written written = writeFile(path, typeIdentifier, inPlace ? disk_.versionAt(path) : std::nullopt);
+    while (written.changedMeanwhile) {
+        // Another program wrote the file since the check: asked about as any change on disk.
+        switch (checkFileOnDisk(operation == SaveOperation::Autosave, error)) {
+        case InPlace::reverted: return true;
+        case InPlace::skip: return false;
+        case InPlace::write: break;
+        }
+        written = writeFile(path, typeIdentifier, disk_.versionAt(path));
+    }
+    if (!written.error.isEmpty()) {
         if (operation != SaveOperation::SaveTo)
-            lastWriteError_ = message;
+            lastWriteError_ = written.error;
         if (error)
-            *error = message;
+            *error = written.error;
         return false;
     }
     if (operation == SaveOperation::SaveTo)
         return true;
-    noteDiskVersion(path, FileVersion::of(path));
+    noteDiskVersion(path, written.version, written.digest);
     lastWriteError_.clear();
     lastReportedError_.clear();
     const bool newPlace = path != filePath_ || typeIdentifier != fileType_;
@@ -265,8 +276,10 @@ bool Document::saveDocument()
     case InPlace::write: break;
     }
     if (!saveToFile(filePath_, fileType_, SaveOperation::Save, &error)) {
-        lastReportedError_ = error;
-        presentError(error);
+        if (!error.isEmpty()) { // none when the person kept another program's file
+            lastReportedError_ = error;
+            presentError(error);
+        }
         return false;
     }
     return true;
@@ -550,11 +563,16 @@ void Document::saveInBackground(SaveOperation operation)
         job = {}; // the synchronous path reports the refusal
     }
     if (!job) {
-        if (autosaving) {
+        if (autosaving && DialogHooks::isTextBeingTyped()) {
+            // A refusal waits for the typing to stop: the next autosave shows it.
+            QString error;
+            if (!writeInPlace(&error) && !error.isEmpty() && error != lastReportedError_)
+                scheduleAutosave();
+        } else if (autosaving) {
             autosave();
         } else {
             QString error;
-            if (!saveToFile(filePath_, fileType_, SaveOperation::Save, &error)) {
+            if (!saveToFile(filePath_, fileType_, SaveOperation::Save, &error) && !error.isEmpty()) {
                 lastReportedError_ = error;
                 presentError(error);
             }
@@ -567,11 +585,12 @@ void Document::saveInBackground(SaveOperation operation)
     save->path = filePath_;
     save->type = fileType_;
     save->operation = operation;
-    const QString cannotWrite = QStringLiteral("Le document « %1 » n’a pas pu être enregistré dans « %2 ».")
-                                    .arg(displayName(), QDir::toNativeSeparators(QFileInfo(filePath_).absolutePath()));
+    save->expected = diskVersion();
+    save->questions = disk_.questions;
+    const QString cannotWrite = cannotWriteMessage(displayName(), filePath_);
     BackgroundSave* raw = save.get();
     const QString path = filePath_;
-    save->thread = QThread::create([raw, job, path, cannotWrite] {
+    save->thread = QThread::create([raw, job, path, cannotWrite, beforeReplacing = beforeReplacingFile] {
         QByteArray data;
         try {
             data = job();
@@ -579,9 +598,8 @@ void Document::saveInBackground(SaveOperation operation)
             raw->error = messageOf(std::current_exception());
             return;
         }
-        raw->error = writeAtomically(path, data, cannotWrite);
-        if (raw->error.isEmpty())
-            raw->written = FileVersion::of(path);
+        raw->written = DocumentDiskVersion::write(path, data, cannotWrite, raw->expected, beforeReplacing);
+        raw->error = raw->written.error;
     });
     const quint64 generation = save->generation;
     connect(save->thread, &QThread::finished, this, [this, generation] { finishBackgroundSave(generation); },
@@ -605,8 +623,18 @@ void Document::finishBackgroundSave(quint64 generation)
     save_->thread->wait();
     const std::unique_ptr<BackgroundSave> save = std::move(save_);
     save->thread->deleteLater();
-    if (save->error.isEmpty()) {
-        noteDiskVersion(save->path, save->written);
+    if (save->written.changedMeanwhile) {
+        // Another program wrote the file while this save encoded: it was kept, and is asked
+        // about as a save that found it changed, unless a question about it came meanwhile.
+        QMetaObject::invokeMethod(
+            this,
+            [this, operation = save->operation, questions = save->questions] {
+                if (!closed_ && !save_ && isDocumentEdited() && disk_.questions == questions)
+                    saveInBackground(operation);
+            },
+            Qt::QueuedConnection);
+    } else if (save->error.isEmpty()) {
+        noteDiskVersion(save->path, save->written.version, save->written.digest);
         lastWriteError_.clear();
         lastReportedError_.clear();
         // Only what the snapshot held is on disk: a change made since keeps the document changed.
@@ -617,7 +645,19 @@ void Document::finishBackgroundSave(quint64 generation)
         // The same refusal on every autosave would be noise: it is shown once.
         if (save->operation != SaveOperation::Autosave || save->error != lastReportedError_) {
             lastReportedError_ = save->error;
-            QMetaObject::invokeMethod(this, [this, error = save->error] { presentError(error); }, Qt::QueuedConnection);
+            const bool autosaving = save->operation == SaveOperation::Autosave;
+            QMetaObject::invokeMethod(
+                this,
+                [this, error = save->error, autosaving] {
+                    // An autosave's refusal waits for the typing to stop, and comes with the next one.
+                    if (autosaving && DialogHooks::isTextBeingTyped()) {
+                        lastReportedError_.clear();
+                        scheduleAutosave();
+                        return;
+                    }
+                    presentError(error);
+                },
+                Qt::QueuedConnection);
         }
     }
     if (autosaveAfterSave_) {
@@ -627,88 +667,6 @@ void Document::finishBackgroundSave(quint64 generation)
     }
     if (backgroundSaveFinished)
         backgroundSaveFinished();
-}
-
-std::optional<FileVersion> Document::diskVersion() const
-{
-    if (filePath_.isEmpty() || diskVersionPath_ != filePath_)
-        return std::nullopt;
-    return diskVersion_;
-}
-
-void Document::adoptDiskVersion(const Document& other)
-{
-    diskVersionPath_ = other.diskVersionPath_;
-    diskVersion_ = other.diskVersion_;
-}
-
-void Document::noteDiskVersion(const QString& path, const std::optional<FileVersion>& version)
-{
-    diskVersionPath_ = cleanAbsolutePath(path);
-    diskVersion_ = version;
-    declinedVersion_.reset();
-}
-
-namespace {
-
-// Asked before a write in place over a file another program changed.
-DialogHooks::Alert changedOnDiskQuestion(const QString& displayName, const QString& path)
-{
-    DialogHooks::Alert alert;
-    alert.message = QStringLiteral("Le fichier du document « %1 » a été modifié par une autre application.").arg(displayName);
-    alert.informativeText =
-        QStringLiteral("« %1 » a changé depuis que ce document l’a ouvert ou enregistré. Voulez-vous le remplacer "
-                       "par ce document, ou garder le fichier du disque et le rouvrir ? En gardant le fichier du "
-                       "disque, vous abandonnez les modifications faites ici.")
-            .arg(QFileInfo(path).fileName());
-    alert.buttons = {QStringLiteral("Remplacer"), QStringLiteral("Garder le fichier du disque"), QStringLiteral("Annuler")};
-    alert.defaultButton = 2;
-    return alert;
-}
-
-} // namespace
-
-Document::InPlace Document::checkFileOnDisk(bool quietIfDeclined, QString* error)
-{
-    const std::optional<FileVersion> known = diskVersion();
-    if (!known)
-        return InPlace::write;
-    const std::optional<FileVersion> now = FileVersion::of(filePath_);
-    // A file deleted meanwhile is simply written again.
-    if (!now || *now == *known)
-        return InPlace::write;
-    if (DialogHooks::isUnattended()) {
-        if (error)
-            *error = QStringLiteral("Le fichier « %1 » a été modifié par une autre application : il n’a pas été "
-                                    "remplacé, les modifications de ce document sont perdues.")
-                         .arg(QFileInfo(filePath_).fileName());
-        return InPlace::skip;
-    }
-    // An autosave does not ask again about the version the person chose not to replace, nor
-    // while the question shows.
-    if (askingAboutDisk_ || (quietIfDeclined && declinedVersion_ == now))
-        return InPlace::skip;
-    DialogHooks::Alert question = changedOnDiskQuestion(displayName(), filePath_);
-    question.window = windowForSheet();
-    askingAboutDisk_ = true;
-    const int answer = DialogHooks::runAlert(question);
-    askingAboutDisk_ = false;
-    switch (answer) {
-    case 0:
-        diskVersion_ = now;
-        declinedVersion_.reset();
-        return InPlace::write;
-    case 1: {
-        QString readError;
-        if (revertToFile(&readError))
-            return InPlace::reverted;
-        presentError(readError);
-        break;
-    }
-    default: break;
-    }
-    declinedVersion_ = now;
-    return InPlace::skip;
 }
 
 QList<DocumentWindowController*> Document::windowControllers() const

@@ -2,6 +2,7 @@
 
 #include "platform/CommandResponder.h"
 #include "platform/FileVersion.h"
+#include "desktop/DocumentDiskVersion.h"
 #include "desktop/DocumentWindowController.h"
 
 #include <QByteArray>
@@ -75,10 +76,11 @@ public:
     // the change count.
     bool saveToFile(const QString& path, const QString& typeIdentifier, SaveOperation operation, QString* error = nullptr);
 
-    // The version of its file this document last read or wrote. Before it writes in place, a
-    // file changed since by another program is not replaced unasked: the person chooses to
-    // replace it, to keep it (the document reads it again) or to cancel; with nobody to ask
-    // it is kept, the write refused.
+    // The version of its file this document last read or wrote. Before it writes in place, and
+    // again just before the rename, a file changed since by another program is not replaced
+    // unasked: the person chooses to replace it, to keep it (the document reads it again) or to
+    // cancel; with nobody to ask it is kept, the write refused. A new version holding the bytes
+    // last read or written (a touch, a copy of them renamed over it) is no change.
     std::optional<FileVersion> diskVersion() const;
     // Takes the version another document read of the same file (one handing its file over).
     void adoptDiskVersion(const Document& other);
@@ -143,6 +145,8 @@ public:
     void waitForBackgroundSave();
     // Tells when a save in the background ended (for tests and benchmarks).
     std::function<void()> backgroundSaveFinished;
+    // Runs on the writing thread just before a write in place compares the file a last time (for tests).
+    std::function<void()> beforeReplacingFile;
 
     // Window controllers belong to their document.
     QList<DocumentWindowController*> windowControllers() const;
@@ -185,8 +189,10 @@ private:
     struct BackgroundSave;
     // What to do before writing in place over a file that may have changed on disk.
     enum class InPlace { write, skip, reverted };
-    InPlace checkFileOnDisk(bool quietIfDeclined, QString* error);
-    void noteDiskVersion(const QString& path, const std::optional<FileVersion>& version);
+    InPlace checkFileOnDisk(bool autosaving, QString* error);
+    void noteDiskVersion(const QString& path, const std::optional<FileVersion>& version, const QByteArray& digest);
+    DocumentDiskVersion::Written writeFile(const QString& path, const QString& typeIdentifier,
+                                           const std::optional<FileVersion>& expected) const;
     void finishBackgroundSave(quint64 generation);
     StoreStep readOnWorker(const ReadJob& job);
     void undoIndexChanged(int index);
@@ -212,8 +218,6 @@ private:
     std::unique_ptr<BackgroundSave> save_;
     bool autosaveAfterSave_ = false;
     bool reading_ = false; // a read runs the event loop
-    QString diskVersionPath_;                    // the file diskVersion_ is of
-    std::optional<FileVersion> diskVersion_;
-    std::optional<FileVersion> declinedVersion_; // a changed file the person chose not to replace
-    bool askingAboutDisk_ = false;
+    DocumentDiskVersion disk_;
+    std::exception_ptr readFailure_; // why the last read failed
 };

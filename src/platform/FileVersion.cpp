@@ -8,13 +8,20 @@
 
 namespace {
 
+// Two writes within one second differ only by their nanoseconds.
+qint64 nanoseconds(const struct timespec& time)
+{
+    return qint64(time.tv_sec) * 1000000000 + qint64(time.tv_nsec);
+}
+
 std::optional<FileVersion> versionOf(const struct stat& status)
 {
     FileVersion version;
     version.device = quint64(status.st_dev);
     version.inode = quint64(status.st_ino);
     version.size = qint64(status.st_size);
-    version.modifiedNs = qint64(status.st_mtim.tv_sec) * 1000000000 + qint64(status.st_mtim.tv_nsec);
+    version.modifiedNs = nanoseconds(status.st_mtim);
+    version.changedNs = nanoseconds(status.st_ctim);
     return version;
 }
 

@@ -7,11 +7,13 @@
 // Which file a path leads to, and which version of its content is there, as the file system
 // keeps them: the same file is reached through links, linked folders and hard links, and a
 // program that writes over it (or renames another file in its place) gives it a new version.
+// The change time is part of it: a program may put the modification date back, never that.
 struct FileVersion {
     quint64 device = 0;
     quint64 inode = 0;
     qint64 size = 0;
     qint64 modifiedNs = 0; // last change of the content, in nanoseconds since the epoch
+    qint64 changedNs = 0;  // last change of the content or of the file's status (mode, dates, name)
 
     bool operator==(const FileVersion&) const = default;
 

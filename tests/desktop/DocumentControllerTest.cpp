@@ -251,26 +251,49 @@ TEST_F(DocumentControllerTest, AFileOpenedByAnyPathIsOneDocument)
 }
 
 // Saving as the file of a document open in another window is refused, naming that document,
-// before anything is asked or written; the same file reached through a link too.
+// before anything is asked or written: the same file reached through a link too, and the path
+// of a document whose file was deleted, reached through a linked folder. The document's own
+// file is no other document's: Enregistrer sous… on the name proposed saves there.
 TEST_F(DocumentControllerTest, SavingAsAnotherOpenDocumentsFileIsRefused)
 {
     const QString other = write(QStringLiteral("B.ftxt"), "contenu de B");
     ASSERT_TRUE(open(other, false).document);
     ASSERT_TRUE(QFile::link(other, dir.filePath(QStringLiteral("lien.ftxt"))));
-    auto* document = static_cast<FakeTextDocument*>(open(write(QStringLiteral("A.ftxt"), "A"), false).document.data());
+    const QString gone = write(QStringLiteral("C.ftxt"), "contenu de C");
+    ASSERT_TRUE(open(gone, false).document);
+    ASSERT_TRUE(QFile::remove(gone));
+    ASSERT_TRUE(QFile::link(dir.path(), dir.filePath(QStringLiteral("dossier lié"))));
+    const QString own = write(QStringLiteral("A.ftxt"), "A");
+    auto* document = static_cast<FakeTextDocument*>(open(own, false).document.data());
     document->edit(QStringLiteral("modifié"));
-    for (const char* typed : {"B.ftxt", "B", "lien.ftxt"}) {
-        SCOPED_TRACE(typed);
+    struct Row {
+        const char* typed;
+        const char* refusedFile;     // the name the refusal gives; none when saved
+        const char* refusedDocument;
+    };
+    const Row rows[] = {
+        {"B.ftxt", "B.ftxt", "B"},
+        {"B", "B.ftxt", "B"},
+        {"lien.ftxt", "lien.ftxt", "B"},
+        {"dossier lié/C.ftxt", "C.ftxt", "C"},
+        {"A", nullptr, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.typed);
+        const bool refused = row.refusedFile != nullptr;
         dialogs.errors.clear();
-        dialogs.savePanelAnswer = DialogHooks::SavePanelResult{dir.filePath(QString::fromUtf8(typed)), fakeTextType};
-        EXPECT_FALSE(document->saveDocumentAs());
-        EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("« %1 » est le fichier du document « B », ouvert dans une "
-                                                             "autre fenêtre. Fermez ce document ou choisissez un autre nom.")
-                                                  .arg(QFileInfo(typed).suffix().isEmpty() ? QStringLiteral("B.ftxt")
-                                                                                           : QString::fromUtf8(typed))});
-        EXPECT_TRUE(dialogs.alerts.isEmpty());
+        dialogs.alerts.clear();
+        dialogs.savePanelAnswer = DialogHooks::SavePanelResult{dir.filePath(QString::fromUtf8(row.typed)), fakeTextType};
+        EXPECT_EQ(document->saveDocumentAs(), !refused);
+        EXPECT_EQ(dialogs.errors, refused ? QStringList{QStringLiteral("« %1 » est le fichier du document « %2 », ouvert dans une "
+                                                                       "autre fenêtre. Fermez ce document ou choisissez un autre nom.")
+                                                            .arg(QString::fromUtf8(row.refusedFile), QString::fromUtf8(row.refusedDocument))}
+                                          : QStringList());
+        EXPECT_EQ(dialogs.alerts.size(), refused ? 0 : 1); // replacing its file is asked first
         EXPECT_EQ(fileBytes(other), QByteArray("contenu de B"));
-        EXPECT_EQ(document->filePath(), dir.filePath(QStringLiteral("A.ftxt")));
+        EXPECT_FALSE(QFile::exists(gone));
+        EXPECT_EQ(fileBytes(own), refused ? QByteArray("A") : QByteArray("modifié"));
+        EXPECT_EQ(document->filePath(), own);
     }
 }
 

@@ -17,7 +17,11 @@
 #include <QCloseEvent>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
 #include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -231,7 +235,14 @@ TEST_F(DocumentTest, UntitledDocumentIsNeverAutosaved)
 TEST_F(DocumentTest, FailingAutosaveKeepsChangesAndReportsOnce)
 {
     const QString file = opened(QStringLiteral("refus.ftxt"), "propre");
+    // Not while a text is being typed: the next autosave once it stopped shows the refusal.
     doc->setAutosaveDelay(5);
+    dialogs.typing = true;
+    doc->edit(QStringLiteral("REFUSE 0"));
+    doc->saveInBackground(Document::SaveOperation::Autosave);
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+    dialogs.typing = false;
+    ASSERT_TRUE(waitUntil([&] { return !dialogs.errors.isEmpty(); }));
     doc->edit(QStringLiteral("REFUSE 1"));
     ASSERT_TRUE(waitUntil([&] { return !doc->isAutosaveScheduled(); }));
     doc->edit(QStringLiteral("REFUSE 2"));
@@ -276,9 +287,13 @@ TEST_F(DocumentTest, ABackgroundSaveFailureComesBackOnceAndKeepsTheChanges)
 {
     const QString file = opened(QStringLiteral("refus.ftxt"), "propre");
     doc->backgroundJobs = true;
+    dialogs.typing = true; // an autosave's refusal waits for the typing to stop
     doc->edit(QStringLiteral("REFUSE 1"));
     doc->saveInBackground();
     doc->waitForBackgroundSave();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+    dialogs.typing = false;
     doc->edit(QStringLiteral("REFUSE 2"));
     doc->saveInBackground();
     doc->waitForBackgroundSave();
@@ -503,34 +518,66 @@ TEST_F(DocumentTest, WindowTitleFollowsNameAndEditedStateAndCloseOrdersWindowsOu
 }
 
 // Another program changes the document's file: rewrites it through a new file renamed over
-// it, or appends to it.
-enum class ChangeOnDisk { rewritten, appended, deleted };
+// it (with unreadable bytes too), appends to it, rewrites it in place with as many bytes (and
+// puts its date back), deletes it; or does what changes no byte: touches it, changes its mode,
+// renames a copy of the same bytes over it.
+enum class ChangeOnDisk {
+    rewritten, unreadable, malformedJson, appended, rewrittenInPlace, rewrittenInPlaceDatePutBack, deleted,
+    touched, modeChanged, sameBytesRenamedOver,
+};
 
 void changeOnDisk(const QString& path, ChangeOnDisk change)
 {
-    if (change == ChangeOnDisk::deleted) {
-        ASSERT_TRUE(QFile::remove(path));
+    const QByteArray name = QFile::encodeName(path);
+    struct stat before {};
+    ASSERT_EQ(::stat(name.constData(), &before), 0);
+    QByteArray bytes;
+    switch (change) {
+    case ChangeOnDisk::deleted: ASSERT_TRUE(QFile::remove(path)); return;
+    case ChangeOnDisk::touched: ASSERT_EQ(::utimensat(AT_FDCWD, name.constData(), nullptr, 0), 0); return;
+    case ChangeOnDisk::modeChanged:
+        ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup));
         return;
-    }
-    if (change == ChangeOnDisk::appended) {
+    case ChangeOnDisk::appended: {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::Append));
         file.write(" et la suite");
         return;
     }
+    case ChangeOnDisk::rewrittenInPlace:
+    case ChangeOnDisk::rewrittenInPlaceDatePutBack: {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        const qint64 size = file.size();
+        file.write(QByteArray(size, '*'));
+        file.close();
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        if (change == ChangeOnDisk::rewrittenInPlaceDatePutBack) {
+            ASSERT_EQ(::utimensat(AT_FDCWD, name.constData(), times, 0), 0);
+        }
+        return;
+    }
+    case ChangeOnDisk::rewritten: bytes = "leur version"; break;
+    case ChangeOnDisk::unreadable: bytes = "BAD bytes"; break;
+    case ChangeOnDisk::malformedJson: bytes = "BAD JSON"; break;
+    case ChangeOnDisk::sameBytesRenamedOver: bytes = fileBytes(path); break;
+    }
     QSaveFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("leur version");
+    file.write(bytes);
     ASSERT_TRUE(file.commit());
 }
 
 // A file changed on disk since the document last read or wrote it is not replaced unasked,
-// whatever write comes next: « Remplacer » writes it, « Garder le fichier du disque » reads it
-// again, « Annuler » leaves both as they are; with nobody to ask (the end of the program) the
-// write is refused. The document's own writes are never taken for another program's.
+// whatever write comes next, even when the change comes just before the write's rename:
+// « Remplacer » writes it, « Garder le fichier du disque » reads it again (or says, as opening
+// does, why it cannot), « Annuler » leaves both as they are; with nobody to ask (the end of the
+// program) the write is refused. A file whose bytes did not change is no change. The document's
+// own writes, in the background too, are never taken for another program's. An autosave asks
+// nothing while a text is being typed, and never asks twice at once.
 TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
 {
-    enum class Write { autosave, save, saveInBackground, close, end };
+    enum class Write { autosave, save, saveInBackground, close, end, autosaveWhileTyping, saveWhileTyping, saveAutosaveDueUnderTheQuestion };
     enum Answer { replace, keep, cancel, nobody };
     struct Row {
         const char* name;
@@ -538,6 +585,7 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
         Write write;
         Answer answer;
         bool replaced;
+        bool justBeforeTheRename = false; // the change comes as the write is about to rename
     };
     const Row rows[] = {
         {"rewritten, autosave, Remplacer", ChangeOnDisk::rewritten, Write::autosave, replace, true},
@@ -549,6 +597,18 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
         {"rewritten, the end", ChangeOnDisk::rewritten, Write::end, nobody, false},
         {"appended to, the end", ChangeOnDisk::appended, Write::end, nobody, false},
         {"deleted, autosave: written again", ChangeOnDisk::deleted, Write::autosave, nobody, true},
+        {"touched, autosave: no question", ChangeOnDisk::touched, Write::autosave, nobody, true},
+        {"mode changed, autosave: no question", ChangeOnDisk::modeChanged, Write::autosave, nobody, true},
+        {"same bytes renamed over it, autosave: no question", ChangeOnDisk::sameBytesRenamedOver, Write::autosave, nobody, true},
+        {"rewritten in place within the second, autosave, Remplacer", ChangeOnDisk::rewrittenInPlace, Write::autosave, replace, true},
+        {"rewritten in place, date put back, autosave, Annuler", ChangeOnDisk::rewrittenInPlaceDatePutBack, Write::autosave, cancel, false},
+        {"rewritten before the rename, Enregistrer in the background, Remplacer", ChangeOnDisk::rewritten, Write::saveInBackground, replace, true, true},
+        {"rewritten before the rename, the end", ChangeOnDisk::rewritten, Write::end, nobody, false, true},
+        {"unreadable, autosave, Garder", ChangeOnDisk::unreadable, Write::autosave, keep, false},
+        {"malformed JSON, Enregistrer, Garder", ChangeOnDisk::malformedJson, Write::save, keep, false},
+        {"rewritten, autosave while typing, Remplacer once typing stops", ChangeOnDisk::rewritten, Write::autosaveWhileTyping, replace, true},
+        {"rewritten, Enregistrer while typing, Remplacer", ChangeOnDisk::rewritten, Write::saveWhileTyping, replace, true},
+        {"rewritten, Enregistrer, autosave due under the question, Annuler", ChangeOnDisk::rewritten, Write::saveAutosaveDueUnderTheQuestion, cancel, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -556,12 +616,23 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
         doc->setFileType(fakeTextType);
         doc->setAutosaveDelay(60000);
         dialogs.alerts.clear();
+        dialogs.errors.clear();
         const QString file = opened(QStringLiteral("partagé.ftxt"), "lu");
         doc->edit(QStringLiteral("écrit ici"));
         ASSERT_TRUE(doc->autosave()); // its own write is no change on disk
         doc->edit(QStringLiteral("ma version"));
-        changeOnDisk(file, row.change);
-        const QByteArray theirs = fileBytes(file);
+        QByteArray theirs;
+        std::optional<QFileDevice::Permissions> mode;
+        const auto change = [&] {
+            changeOnDisk(file, row.change);
+            theirs = fileBytes(file);
+            if (QFile::exists(file))
+                mode = QFile::permissions(file);
+        };
+        if (row.justBeforeTheRename)
+            doc->beforeReplacingFile = [&change, once = std::make_shared<std::once_flag>()] { std::call_once(*once, change); };
+        else
+            change();
         dialogs.alertAnswer = row.answer == replace ? 0 : row.answer == keep ? 1 : 2;
 
         QString error;
@@ -573,6 +644,8 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
             doc->backgroundJobs = true;
             doc->perform(QStringLiteral("saveDocument:"), nullptr);
             doc->waitForBackgroundSave();
+            QCoreApplication::processEvents(); // a change met at the rename is asked about from the event loop
+            doc->waitForBackgroundSave();
             break;
         case Write::close: EXPECT_FALSE(doc->canClose()); break;
         case Write::end:
@@ -580,15 +653,45 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
             unsaved = !doc->writeInPlace(&error);
             DialogHooks::setUnattended(false);
             break;
+        case Write::autosaveWhileTyping:
+            dialogs.typing = true;
+            doc->setAutosaveDelay(1);
+            doc->saveInBackground(Document::SaveOperation::Autosave);
+            QCoreApplication::processEvents(); // the autosaves falling due while typing ask nothing
+            EXPECT_TRUE(dialogs.alerts.isEmpty());
+            dialogs.typing = false;
+            EXPECT_TRUE(waitUntil([&] { return !dialogs.alerts.isEmpty(); }));
+            doc->setAutosaveDelay(60000);
+            break;
+        case Write::saveWhileTyping:
+            dialogs.typing = true;
+            doc->perform(QStringLiteral("saveDocument:"), nullptr);
+            dialogs.typing = false;
+            break;
+        case Write::saveAutosaveDueUnderTheQuestion:
+            dialogs.whileAlertShows = [&] { doc->saveInBackground(Document::SaveOperation::Autosave); };
+            doc->saveDocument();
+            break;
         }
         const bool asked = row.answer != nobody;
-        ASSERT_EQ(dialogs.alerts.size(), asked ? 1 : 0);
-        if (asked)
+        const bool unreadable = row.change == ChangeOnDisk::unreadable || row.change == ChangeOnDisk::malformedJson;
+        const bool readAgain = row.answer == keep && !unreadable;
+        EXPECT_EQ(dialogs.alerts.size(), asked ? 1 : 0);
+        if (asked && !dialogs.alerts.isEmpty()) {
             EXPECT_EQ(dialogs.alerts.first().message,
                       QStringLiteral("Le fichier du document « partagé » a été modifié par une autre application."));
+        }
         EXPECT_EQ(fileBytes(file), row.replaced ? QByteArray("ma version") : theirs);
-        EXPECT_EQ(doc->text, row.answer == keep ? QString::fromUtf8(theirs) : QStringLiteral("ma version"));
-        EXPECT_EQ(doc->isDocumentEdited(), !row.replaced && row.answer != keep);
+        if (row.replaced && mode) {
+            EXPECT_EQ(QFile::permissions(file), *mode); // a write keeps the file's permissions
+        }
+        EXPECT_EQ(doc->text, readAgain ? QString::fromUtf8(theirs) : QStringLiteral("ma version"));
+        EXPECT_EQ(doc->isDocumentEdited(), !row.replaced && !readAgain);
+        // A file that cannot be read is said as opening says it, in French.
+        const QString heading = QStringLiteral("Le document « partagé.ftxt » n’a pas pu être ouvert.");
+        EXPECT_EQ(dialogs.errors, row.change == ChangeOnDisk::unreadable      ? QStringList{heading + "\n\nCe fichier texte est illisible."}
+                                  : row.change == ChangeOnDisk::malformedJson ? QStringList{heading}
+                                                                              : QStringList());
         if (row.write == Write::end) {
             EXPECT_TRUE(unsaved);
             EXPECT_EQ(error, QStringLiteral("Le fichier « partagé.ftxt » a été modifié par une autre application : il "
@@ -601,12 +704,16 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
             doc->saveDocument();
             EXPECT_EQ(dialogs.alerts.size(), 2);
         }
-        // Once replaced or read again, the document's next writes ask nothing.
-        if (row.replaced || row.answer == keep) {
-            doc->edit(QStringLiteral("ensuite"));
-            doc->saveInBackground(Document::SaveOperation::Autosave);
-            doc->waitForBackgroundSave();
-            EXPECT_EQ(fileBytes(file), QByteArray("ensuite"));
+        // Once replaced or read again, the document's next writes, in the background, ask nothing.
+        if (row.replaced || readAgain) {
+            doc->beforeReplacingFile = nullptr;
+            doc->backgroundJobs = true;
+            for (const char* next : {"ensuite", "et encore"}) {
+                doc->edit(QString::fromUtf8(next));
+                doc->saveInBackground(Document::SaveOperation::Autosave);
+                doc->waitForBackgroundSave();
+                EXPECT_EQ(fileBytes(file), QByteArray(next));
+            }
             EXPECT_EQ(dialogs.alerts.size(), asked ? 1 : 0);
         }
     }

@@ -2,6 +2,7 @@
 
 #include "desktop/DialogHooks.h"
 #include "desktop/Document.h"
+#include "model/PlmErrors.h"
 #include "platform/DocumentType.h"
 #include "platform/UndoCommand.h"
 #include "support/EventWait.h"
@@ -17,7 +18,8 @@
 #include <utility>
 
 // A small document type for the document layer's tests: its content is plain text; text
-// holding "REFUSE" cannot be written and bytes starting with "BAD" cannot be read.
+// holding "REFUSE" cannot be written and bytes starting with "BAD" cannot be read ("BAD JSON"
+// fails as a malformed JSON file does, in the decoder's English).
 inline const QString fakeTextType = QStringLiteral("test.pelmora.text");
 inline const QString fakeNoteType = QStringLiteral("test.pelmora.note");
 
@@ -75,6 +77,10 @@ public:
 
     void readFromData(const QByteArray& data, const QString&) override
     {
+        if (data.startsWith("BAD JSON"))
+            throw PlmJsonDecodingError(PlmJsonDecodingError::Kind::dataCorrupted,
+                                       QStringLiteral("The given data was not valid JSON (unexpected end of data at byte 5000)."),
+                                       QString());
         if (data.startsWith("BAD"))
             throw std::runtime_error("Ce fichier texte est illisible.");
         text = QString::fromUtf8(data);
@@ -125,6 +131,8 @@ struct DialogRecorder {
     DialogHooks::SaveChangesAnswer saveAnswer = DialogHooks::SaveChangesAnswer::Cancel;
     std::optional<DialogHooks::SavePanelResult> savePanelAnswer;
     int alertAnswer = 0;
+    bool typing = false; // a text input holds the keyboard focus
+    std::function<void()> whileAlertShows; // runs once, as the next alert's event loop would
 
     DialogHooks::Hooks hooks()
     {
@@ -140,12 +148,15 @@ struct DialogRecorder {
         };
         h.alert = [this](const DialogHooks::Alert& a) {
             alerts << a;
+            if (const std::function<void()> run = std::exchange(whileAlertShows, nullptr))
+                run();
             return alertAnswer;
         };
         h.sheet = [this](const DialogHooks::Alert& a, std::function<void(int)> done) {
             alerts << a;
             done(alertAnswer);
         };
+        h.textBeingTyped = [this] { return typing; };
         return h;
     }
 };
