@@ -111,7 +111,6 @@ QString Document::messageOf(const std::exception_ptr& error)
 
 bool Document::readFromFile(const QString& path, const QString& typeIdentifier, QString* error)
 {
-    readFailure_ = nullptr;
     auto fail = [error](const QString& message) {
         if (error)
             *error = message;
@@ -157,8 +156,7 @@ bool Document::readFromFile(const QString& path, const QString& typeIdentifier, 
             digest = DocumentDiskVersion::digestOf(data);
         }
     } catch (...) {
-        readFailure_ = std::current_exception();
-        return fail(messageOf(readFailure_));
+        return fail(messageOf(std::current_exception()));
     }
     noteDiskVersion(path, version, digest);
     return true;

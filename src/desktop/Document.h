@@ -219,5 +219,4 @@ private:
     bool autosaveAfterSave_ = false;
     bool reading_ = false; // a read runs the event loop
     DocumentDiskVersion disk_;
-    std::exception_ptr readFailure_; // why the last read failed
 };

@@ -2,7 +2,6 @@
 
 #include "desktop/DialogHooks.h"
 #include "desktop/Document.h"
-#include "model/PlmErrors.h"
 #include "model/PlmFileLimits.h"
 
 #include <QCryptographicHash>
@@ -192,18 +191,6 @@ DocumentDiskVersion::Written DocumentDiskVersion::write(const QString& path, con
     return result;
 }
 
-QString DocumentDiskVersion::unreadableDetail(const std::exception_ptr& failure, const QString& message)
-{
-    try {
-        if (failure)
-            std::rethrow_exception(failure);
-    } catch (const PlmJsonDecodingError&) {
-        return QString(); // the decoder speaks English
-    } catch (...) {
-    }
-    return message;
-}
-
 // The document's side: its version, its check before a write in place and the question.
 
 std::optional<FileVersion> Document::diskVersion() const
@@ -276,7 +263,7 @@ Document::InPlace Document::checkFileOnDisk(bool autosaving, QString* error)
         if (revertToFile(&readError))
             return InPlace::reverted;
         // Said as opening the file says it; the changes made here stay.
-        presentError(DialogHooks::documentOpenFailure(filePath_, DocumentDiskVersion::unreadableDetail(readFailure_, readError)));
+        presentError(DialogHooks::documentOpenFailure(filePath_, readError));
         break;
     }
     default: break;

@@ -53,10 +53,6 @@ public:
     static Written write(const QString& path, const QByteArray& data, const QString& cannotWrite,
                          const std::optional<FileVersion>& expected, const std::function<void()>& beforeComparing);
 
-    // What to say under « Le document « X » n’a pas pu être ouvert. » of a read that failed:
-    // its French message, nothing for the JSON decoder's English one.
-    static QString unreadableDetail(const std::exception_ptr& failure, const QString& message);
-
 private:
     QString path_;
     std::optional<FileVersion> version_;

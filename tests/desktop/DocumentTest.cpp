@@ -522,7 +522,7 @@ TEST_F(DocumentTest, WindowTitleFollowsNameAndEditedStateAndCloseOrdersWindowsOu
 // puts its date back), deletes it; or does what changes no byte: touches it, changes its mode,
 // renames a copy of the same bytes over it.
 enum class ChangeOnDisk {
-    rewritten, unreadable, malformedJson, appended, rewrittenInPlace, rewrittenInPlaceDatePutBack, deleted,
+    rewritten, unreadable, appended, rewrittenInPlace, rewrittenInPlaceDatePutBack, deleted,
     touched, modeChanged, sameBytesRenamedOver,
 };
 
@@ -559,7 +559,6 @@ void changeOnDisk(const QString& path, ChangeOnDisk change)
     }
     case ChangeOnDisk::rewritten: bytes = "leur version"; break;
     case ChangeOnDisk::unreadable: bytes = "BAD bytes"; break;
-    case ChangeOnDisk::malformedJson: bytes = "BAD JSON"; break;
     case ChangeOnDisk::sameBytesRenamedOver: bytes = fileBytes(path); break;
     }
     QSaveFile file(path);
@@ -605,7 +604,7 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
         {"rewritten before the rename, Enregistrer in the background, Remplacer", ChangeOnDisk::rewritten, Write::saveInBackground, replace, true, true},
         {"rewritten before the rename, the end", ChangeOnDisk::rewritten, Write::end, nobody, false, true},
         {"unreadable, autosave, Garder", ChangeOnDisk::unreadable, Write::autosave, keep, false},
-        {"malformed JSON, Enregistrer, Garder", ChangeOnDisk::malformedJson, Write::save, keep, false},
+        {"unreadable, Enregistrer, Garder", ChangeOnDisk::unreadable, Write::save, keep, false},
         {"rewritten, autosave while typing, Remplacer once typing stops", ChangeOnDisk::rewritten, Write::autosaveWhileTyping, replace, true},
         {"rewritten, Enregistrer while typing, Remplacer", ChangeOnDisk::rewritten, Write::saveWhileTyping, replace, true},
         {"rewritten, Enregistrer, autosave due under the question, Annuler", ChangeOnDisk::rewritten, Write::saveAutosaveDueUnderTheQuestion, cancel, false},
@@ -674,7 +673,7 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
             break;
         }
         const bool asked = row.answer != nobody;
-        const bool unreadable = row.change == ChangeOnDisk::unreadable || row.change == ChangeOnDisk::malformedJson;
+        const bool unreadable = row.change == ChangeOnDisk::unreadable;
         const bool readAgain = row.answer == keep && !unreadable;
         EXPECT_EQ(dialogs.alerts.size(), asked ? 1 : 0);
         if (asked && !dialogs.alerts.isEmpty()) {
@@ -689,9 +688,7 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
         EXPECT_EQ(doc->isDocumentEdited(), !row.replaced && !readAgain);
         // A file that cannot be read is said as opening says it, in French.
         const QString heading = QStringLiteral("Le document « partagé.ftxt » n’a pas pu être ouvert.");
-        EXPECT_EQ(dialogs.errors, row.change == ChangeOnDisk::unreadable      ? QStringList{heading + "\n\nCe fichier texte est illisible."}
-                                  : row.change == ChangeOnDisk::malformedJson ? QStringList{heading}
-                                                                              : QStringList());
+        EXPECT_EQ(dialogs.errors, unreadable ? QStringList{heading + "\n\nCe fichier texte est illisible."} : QStringList());
         if (row.write == Write::end) {
             EXPECT_TRUE(unsaved);
             EXPECT_EQ(error, QStringLiteral("Le fichier « partagé.ftxt » a été modifié par une autre application : il "

@@ -2,7 +2,6 @@
 
 #include "desktop/DialogHooks.h"
 #include "desktop/Document.h"
-#include "model/PlmErrors.h"
 #include "platform/DocumentType.h"
 #include "platform/UndoCommand.h"
 #include "support/EventWait.h"
@@ -18,8 +17,7 @@
 #include <utility>
 
 // A small document type for the document layer's tests: its content is plain text; text
-// holding "REFUSE" cannot be written and bytes starting with "BAD" cannot be read ("BAD JSON"
-// fails as a malformed JSON file does, in the decoder's English).
+// holding "REFUSE" cannot be written and bytes starting with "BAD" cannot be read.
 inline const QString fakeTextType = QStringLiteral("test.pelmora.text");
 inline const QString fakeNoteType = QStringLiteral("test.pelmora.note");
 
@@ -77,10 +75,6 @@ public:
 
     void readFromData(const QByteArray& data, const QString&) override
     {
-        if (data.startsWith("BAD JSON"))
-            throw PlmJsonDecodingError(PlmJsonDecodingError::Kind::dataCorrupted,
-                                       QStringLiteral("The given data was not valid JSON (unexpected end of data at byte 5000)."),
-                                       QString());
         if (data.startsWith("BAD"))
             throw std::runtime_error("Ce fichier texte est illisible.");
         text = QString::fromUtf8(data);
