@@ -264,6 +264,7 @@ TEST(DialogHooksSavePanel, AnExistingFileIsReplacedOnlyOnceThePersonSaysSo)
     for (const char* name : {"session.plm", "carte.v2.plm", "nc.pdf", "Atlas.plmlibrary"})
         writeBytes(dir.filePath(QLatin1String(name)), "avant");
     ASSERT_TRUE(dir.mkdir(QStringLiteral("fold.plm")));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("parti")), dir.filePath(QStringLiteral("lien.plm"))));
     const auto panel = [](const char* type, const char* extension) {
         DialogHooks::SavePanelRequest request;
         request.types = {{QLatin1String(type), QLatin1String(type), {QLatin1String(extension)}}};
@@ -288,6 +289,7 @@ TEST(DialogHooksSavePanel, AnExistingFileIsReplacedOnlyOnceThePersonSaysSo)
         {"in capitals", document, "Session.PLM", nullptr},
         {"a new name", document, "nouveau", nullptr},
         {"the export's proposal, without extension", panel("pdf", "pdf"), "nc", "nc.pdf"},
+        {"a dangling link", document, "lien", "lien.plm"},
         {"a folder", document, "fold", "fold.plm", QStringLiteral("« fold.plm » est un dossier et ne peut pas être remplacé.")},
         {"what the request keeps", keeping, "Atlas", "Atlas.plmlibrary", QStringLiteral("« Atlas.plmlibrary » reste.")},
     };
