@@ -437,22 +437,62 @@ Alert replaceQuestion(const QString& path, QWidget* window)
     return alert;
 }
 
+namespace {
+
+// What the panel says of something it will not replace, before the person chooses again.
+Alert notReplacedNotice(const QString& reason, QWidget* window)
+{
+    Alert alert;
+    alert.message = reason;
+    alert.informativeText = QStringLiteral("Choisissez un autre nom.");
+    alert.buttons = {QStringLiteral("OK")};
+    alert.window = window;
+    return alert;
+}
+
+// Why what exists at the path will not be replaced by this save, or empty.
+QString replacementRefused(const SavePanelRequest& request, const QString& path)
+{
+    if (request.replacementRefusal)
+        if (QString refused = request.replacementRefusal(path); !refused.isEmpty())
+            return refused;
+    // No save writes over a folder: its rename or its writer would only fail after the question.
+    const QFileInfo existing(path);
+    if (existing.isDir())
+        return QStringLiteral("« %1 » est un dossier et ne peut pas être remplacé.").arg(existing.fileName());
+    return {};
+}
+
+} // namespace
+
 std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request)
 {
-    std::optional<SavePanelResult> chosen = current().savePanel(request);
-    if (!chosen || chosen->path.isEmpty())
-        return chosen;
-    chosen = savedAs(request, *chosen);
-    if (request.refusal) {
-        if (const QString refused = request.refusal(chosen->path); !refused.isEmpty()) {
-            presentError(refused, request.window);
-            return std::nullopt;
+    SavePanelRequest panel = request;
+    for (;;) {
+        const std::optional<SavePanelResult> answer = current().savePanel(panel);
+        if (!answer || answer->path.isEmpty())
+            return answer;
+        const SavePanelResult chosen = savedAs(panel, *answer);
+        if (request.refusal) {
+            if (const QString refused = request.refusal(chosen.path); !refused.isEmpty()) {
+                presentError(refused, request.window);
+                return std::nullopt;
+            }
         }
+        const QFileInfo existing(chosen.path);
+        if (!existing.exists() && !existing.isSymLink())
+            return chosen;
+        if (const QString kept = replacementRefused(request, chosen.path); !kept.isEmpty())
+            runAlert(notReplacedNotice(kept, request.window));
+        else if (runAlert(replaceQuestion(chosen.path, request.window)) == 0)
+            return chosen;
+        // Back in the panel where the person left it, to choose another name. Once nobody can
+        // answer, the panel answers nothing at once.
+        const QFileInfo typed(answer->path);
+        panel.directory = typed.absolutePath();
+        panel.suggestedName = typed.fileName();
+        panel.selectedType = chosen.typeIdentifier;
     }
-    const QFileInfo existing(chosen->path);
-    if ((existing.exists() || existing.isSymLink()) && runAlert(replaceQuestion(chosen->path, request.window)) != 0)
-        return std::nullopt;
-    return chosen;
 }
 
 std::optional<QColor> chooseColor(const QColor& initial, const QString& title, QWidget* window)

@@ -68,7 +68,7 @@ using OpenPanelHook = std::function<std::optional<QStringList>(const OpenPanelRe
 struct SavePanelRequest {
     QString title;
     QString prompt;
-    QString suggestedName;        // without extension
+    QString suggestedName;        // without extension, or the name typed when the panel shows again
     QString directory;
     QList<FileTypeChoice> types;  // in the order offered; empty means any file
     QString selectedType;         // identifier chosen at first
@@ -76,6 +76,9 @@ struct SavePanelRequest {
     // Why the program may not write at that path (the file of another open document), or
     // empty; asked of the path as written, before any question.
     std::function<QString(const QString& path)> refusal;
+    // Why this save will not write over what exists at that path (anything where a library
+    // is created), or empty; asked only of an existing path. A folder is never replaced either.
+    std::function<QString(const QString& path)> replacementRefusal;
 };
 struct SavePanelResult {
     QString path;        // absolute; the extension of the chosen type is added when missing
@@ -154,8 +157,10 @@ QString documentOpenFailure(const QString& path, const QString& detail);
 SaveChangesAnswer askSaveChanges(const QString& displayName, QWidget* window = nullptr);
 std::optional<QStringList> runOpenPanel(const OpenPanelRequest& request);
 // The answer as savedAs() makes it. The path written, once its extension is added, is the one
-// checked: a refusal is shown and chooses nothing; an existing file or folder is replaced only
-// once the person has said so (replaceQuestion), « Annuler » choosing nothing.
+// checked: a refusal is shown and chooses nothing. What exists there and will not be replaced
+// (a folder, or what replacementRefusal names) is said at once, with « OK » alone; anything
+// else is replaced only once the person has said so (replaceQuestion). After that notice, and
+// after « Annuler », the panel shows again in the same folder with the name typed.
 std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request);
 // The question asked before a save replaces what exists at the path: « Remplacer » or « Annuler »,
 // which Return and Escape give.

@@ -163,26 +163,44 @@ Document* DocumentController::makeDocument(const QString& path, const QString& t
     return d;
 }
 
+void DocumentController::bringForward(Document* document, bool display, const OpenCompletion& completion)
+{
+    if (display && !document->isClosed())
+        document->showWindows();
+    if (completion)
+        completion(document, true, {});
+}
+
 void DocumentController::openDocument(const QString& path, bool display, const OpenCompletion& completion)
 {
     if (Document* open = documentForPath(path)) {
-        if (display)
-            open->showWindows();
-        if (completion)
-            completion(open, true, {});
+        bringForward(open, display, completion);
         return;
     }
+    // The file itself, as documentForPath matches it: a link to a file being read waits too.
+    for (const std::shared_ptr<Reading>& read : std::as_const(reading_)) {
+        if (isSameFile(read->path, path)) {
+            read->waiting.append({display, completion});
+            return;
+        }
+    }
+    const auto read = std::make_shared<Reading>(Reading{path, {}});
+    reading_.append(read);
     QString error;
     Document* d = makeDocument(path, typeForPath(path), &error);
+    reading_.removeOne(read);
     if (!d) {
         if (completion)
             completion(nullptr, false, error);
+        for (const auto& request : std::as_const(read->waiting))
+            if (request.second)
+                request.second(nullptr, false, error);
         return;
     }
     addDocument(d);
     noteNewRecentDocument(d->filePath());
     // A document may close itself while making its windows (a base map moves into a work
-    // document); it is deleted later, so the completion still receives it.
+    // document); it is deleted later, so the completions still receive it.
     if (display && !d->isClosed()) {
         d->makeWindowControllers();
         if (!d->isClosed())
@@ -190,6 +208,8 @@ void DocumentController::openDocument(const QString& path, bool display, const O
     }
     if (completion)
         completion(d, false, {});
+    for (const auto& [waitingDisplay, waiting] : std::as_const(read->waiting))
+        bringForward(d, waitingDisplay, waiting);
 }
 
 QString DocumentController::recentDocumentsKey()

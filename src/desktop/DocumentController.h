@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
+#include <utility>
 
 class Document;
 
@@ -49,6 +51,9 @@ public:
     // Opens a file (or brings forward the document already open on it). The completion
     // receives the document (which may already have closed itself, as a base map does once
     // it moved into a work document), whether it was already open, and the error message.
+    // A file being read is open already: a request for it meanwhile (the read runs the event
+    // loop) waits for the read's end, then gets the same document, already open, or the same
+    // error.
     using OpenCompletion = std::function<void(Document* document, bool alreadyOpen, const QString& error)>;
     void openDocument(const QString& path, bool display, const OpenCompletion& completion);
 
@@ -86,7 +91,15 @@ signals:
     void recentDocumentsChanged();
 
 private:
+    // A file being read and the requests for it that came meanwhile.
+    struct Reading {
+        QString path;
+        QList<std::pair<bool, OpenCompletion>> waiting; // display, completion
+    };
+    static void bringForward(Document* document, bool display, const OpenCompletion& completion);
+
     QList<Document*> documents_;
+    QList<std::shared_ptr<Reading>> reading_;
     int changesLostAtQuit_ = 0;
     bool endingOnSignal_ = false;
 };

@@ -64,6 +64,20 @@ QString withPackageExtension(const QString& path)
     return path + QLatin1Char('.') + LibraryCoordinator::packageExtension;
 }
 
+// A library is made as a new package and never written over anything: what stands at its
+// name is named before the person is asked anything (a folder, the save panel names itself).
+QString packagePlaceTaken(const QString& path)
+{
+    const QFileInfo existing(path);
+    if (existing.isDir() && QFileInfo::exists(QDir(path).filePath(PlmLibraryStore::manifestName())))
+        return QStringLiteral("Une bibliothèque « %1 » existe déjà à cet endroit. Elle ne peut pas être remplacée.")
+            .arg(existing.fileName());
+    if (existing.isDir())
+        return {};
+    return QStringLiteral("%1 « %2 » existe déjà à cet endroit. Il ne peut pas être remplacé par une bibliothèque.")
+        .arg(existing.isFile() ? QStringLiteral("Un fichier") : QStringLiteral("Un élément"), existing.fileName());
+}
+
 } // namespace
 
 LibraryCoordinator& LibraryCoordinator::shared()
@@ -237,6 +251,7 @@ void LibraryCoordinator::createLibrary(const std::optional<QString>& migrating)
     panel.suggestedName = QFileInfo(defaultPackageName).completeBaseName();
     panel.types = {{packageType, QStringLiteral("Bibliothèque Pelmora"), {packageExtension}}};
     panel.selectedType = packageType;
+    panel.replacementRefusal = packagePlaceTaken;
     const std::optional<DialogHooks::SavePanelResult> chosen = DialogHooks::runSavePanel(panel);
     if (!chosen || chosen->path.isEmpty())
         return;

@@ -15,6 +15,7 @@
 #include "platform/LocalFileOpener.h"
 #include "platform/UserDefaults.h"
 
+#include "support/PlatformTestSupport.h"
 #include "support/WorkDocumentTestSupport.h"
 
 #include <QAction>
@@ -270,6 +271,26 @@ TEST_F(AppDelegateTest, aMinimisedStudioComesBackWhenItsWorkIsHandedOverAgain)
         EXPECT_FALSE(window->isMinimized()) << handedOver.size();
         EXPECT_TRUE(studioShown(works().first()));
     }
+}
+
+// A double double-click in a file manager, or a second launch while the first reads its file:
+// handed over twice more while it is being read, directly and through a link, a work is still one
+// document in one window, shown once read.
+TEST_F(AppDelegateTest, aWorkHandedOverAgainWhileItIsReadIsOneDocumentInOneWindow)
+{
+    const QString work = writeWork(QStringLiteral("étude.plm"), QStringLiteral("Étude"));
+    ASSERT_TRUE(QFile::link(work, path(QStringLiteral("lien.plm"))));
+    HeldReads<PlmWorkDocument> held(PlmWorkDocument::plmType);
+    held.whileReading([&] { delegate->openURLs({work}); }, [&] {
+        delegate->handOverReceived({work});
+        delegate->handOverReceived({path(QStringLiteral("lien.plm"))});
+    });
+    settle();
+    ASSERT_EQ(works().size(), 1);
+    EXPECT_TRUE(studioShown(works().first()));
+    EXPECT_EQ(MainMenu::listedWindows().size(), 1);
+    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_FALSE(delegate->openingExternalDocument);
 }
 
 // --- Routing by extension -------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -251,8 +252,10 @@ TEST(DialogHooksSavePanel, ANameTypedWithAnOfferedExtensionIsSavedAsThatType)
 }
 
 // Whatever the name typed, the file the program will write is the one checked: when it exists,
-// nothing is written before the person says « Remplacer »; « Annuler », and a question left
-// unanswered, choose nothing. The same for the document, export and library panels.
+// nothing is written before the person says « Remplacer ». « Annuler », and a question left
+// unanswered, go back to the panel, in its folder with the name typed. What the save will not
+// replace (a folder, what the request names) is said at once with « OK » alone, then the panel
+// shows again. The same for the document, export and library panels.
 TEST(DialogHooksSavePanel, AnExistingFileIsReplacedOnlyOnceThePersonSaysSo)
 {
     QTemporaryDir folder;
@@ -260,6 +263,8 @@ TEST(DialogHooksSavePanel, AnExistingFileIsReplacedOnlyOnceThePersonSaysSo)
     const QDir dir(folder.path());
     for (const char* name : {"session.plm", "carte.v2.plm", "nc.pdf", "Atlas.plmlibrary"})
         writeBytes(dir.filePath(QLatin1String(name)), "avant");
+    ASSERT_TRUE(dir.mkdir(QStringLiteral("fold.plm")));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("parti")), dir.filePath(QStringLiteral("lien.plm"))));
     const auto panel = [](const char* type, const char* extension) {
         DialogHooks::SavePanelRequest request;
         request.types = {{QLatin1String(type), QLatin1String(type), {QLatin1String(extension)}}};
@@ -268,11 +273,14 @@ TEST(DialogHooksSavePanel, AnExistingFileIsReplacedOnlyOnceThePersonSaysSo)
     };
     DialogHooks::SavePanelRequest document = panel("document", "plm");
     document.types.prepend({QStringLiteral("fond"), QStringLiteral("fond"), {QStringLiteral("plmmap")}});
+    DialogHooks::SavePanelRequest keeping = panel("library", "plmlibrary");
+    keeping.replacementRefusal = [](const QString& path) { return QStringLiteral("« %1 » reste.").arg(QFileInfo(path).fileName()); };
     struct Row {
         const char* name;
         DialogHooks::SavePanelRequest request;
         const char* typed;
         const char* written; // the file asked about, or nothing asked when it does not exist
+        QString notReplaced = {}; // said instead of the question
     };
     const Row rows[] = {
         {"a document typed without its extension", document, "session", "session.plm"},
@@ -281,16 +289,22 @@ TEST(DialogHooksSavePanel, AnExistingFileIsReplacedOnlyOnceThePersonSaysSo)
         {"in capitals", document, "Session.PLM", nullptr},
         {"a new name", document, "nouveau", nullptr},
         {"the export's proposal, without extension", panel("pdf", "pdf"), "nc", "nc.pdf"},
-        {"a library", panel("library", "plmlibrary"), "Atlas", "Atlas.plmlibrary"},
+        {"a dangling link", document, "lien", "lien.plm"},
+        {"a folder", document, "fold", "fold.plm", QStringLiteral("« fold.plm » est un dossier et ne peut pas être remplacé.")},
+        {"what the request keeps", keeping, "Atlas", "Atlas.plmlibrary", QStringLiteral("« Atlas.plmlibrary » reste.")},
     };
     enum Answer { replace, cancel, unanswered };
     for (const Row& row : rows) {
         for (const Answer answer : {replace, cancel, unanswered}) {
             SCOPED_TRACE(std::string(row.name) + (answer == replace ? ", Remplacer" : answer == cancel ? ", Annuler" : ", unanswered"));
             QList<DialogHooks::Alert> asked;
+            QList<DialogHooks::SavePanelRequest> panels;
             DialogHooks::Hooks hooks;
-            hooks.savePanel = [&](const DialogHooks::SavePanelRequest&) {
-                return std::optional<DialogHooks::SavePanelResult>({dir.filePath(QLatin1String(row.typed)), QString()});
+            hooks.savePanel = [&](const DialogHooks::SavePanelRequest& request) {
+                panels << request;
+                // Back in the panel, another name.
+                const QString name = QLatin1String(panels.size() == 1 ? row.typed : "autre");
+                return std::optional<DialogHooks::SavePanelResult>({dir.filePath(name), QString()});
             };
             hooks.alert = [&](const DialogHooks::Alert& alert) {
                 asked << alert;
@@ -298,16 +312,28 @@ TEST(DialogHooksSavePanel, AnExistingFileIsReplacedOnlyOnceThePersonSaysSo)
             };
             const DialogHooks::ScopedHooks scope(hooks);
             const std::optional<DialogHooks::SavePanelResult> chosen = DialogHooks::runSavePanel(row.request);
+            ASSERT_TRUE(chosen.has_value());
             if (!row.written) {
                 EXPECT_TRUE(asked.isEmpty());
-                EXPECT_TRUE(chosen.has_value());
+                EXPECT_EQ(panels.size(), 1);
                 continue;
             }
             ASSERT_EQ(asked.size(), 1);
-            EXPECT_EQ(asked.first().message, QStringLiteral("« %1 » existe déjà. Voulez-vous le remplacer ?").arg(QLatin1String(row.written)));
-            EXPECT_EQ(chosen.has_value(), answer == replace);
-            if (chosen)
-                EXPECT_EQ(chosen->path, dir.filePath(QLatin1String(row.written)));
+            const bool replaced = row.notReplaced.isEmpty() && answer == replace;
+            if (row.notReplaced.isEmpty()) {
+                EXPECT_EQ(asked.first().message, QStringLiteral("« %1 » existe déjà. Voulez-vous le remplacer ?").arg(QLatin1String(row.written)));
+            } else {
+                EXPECT_EQ(asked.first().message, row.notReplaced);
+                EXPECT_EQ(asked.first().informativeText, QStringLiteral("Choisissez un autre nom."));
+                EXPECT_EQ(asked.first().buttons, QStringList{QStringLiteral("OK")});
+            }
+            EXPECT_EQ(chosen->path, dir.filePath(replaced ? QLatin1String(row.written)
+                                                          : QStringLiteral("autre.") + QFileInfo(QLatin1String(row.written)).suffix()));
+            ASSERT_EQ(panels.size(), replaced ? 1 : 2);
+            if (!replaced) {
+                EXPECT_EQ(panels.last().directory, folder.path());
+                EXPECT_EQ(panels.last().suggestedName, QLatin1String(row.typed));
+            }
         }
     }
     // The question shown: Return and Escape both cancel.

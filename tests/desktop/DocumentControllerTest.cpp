@@ -49,13 +49,18 @@ protected:
     Opened open(const QString& path, bool display = true)
     {
         Opened o;
+        openInto(o, path, display);
+        return o;
+    }
+    // For a completion that may come later.
+    void openInto(Opened& o, const QString& path, bool display = true)
+    {
         controller.openDocument(path, display, [&o](Document* d, bool already, const QString& e) {
             o.document = d;
             o.alreadyOpen = already;
             o.error = e;
             ++o.calls;
         });
-        return o;
     }
 
     UserDefaults::TemporaryScope defaults;
@@ -248,6 +253,37 @@ TEST_F(DocumentControllerTest, AFileOpenedByAnyPathIsOneDocument)
     ASSERT_TRUE(QFile::copy(file, dir.filePath(QStringLiteral("copie.ftxt"))));
     EXPECT_FALSE(open(dir.filePath(QStringLiteral("copie.ftxt"))).alreadyOpen);
     EXPECT_EQ(controller.documents().size(), 2);
+}
+
+// A file being read is open already: asked for again meanwhile (handed over again, through a
+// link, or chosen in the open panel), it is the one document once read, already open; a read
+// that fails fails each request alike.
+TEST_F(DocumentControllerTest, AFileBeingReadIsOneDocument)
+{
+    HeldReads<FakeTextDocument> held(fakeTextType);
+    const QString file = dir.filePath(QStringLiteral("lent.ftxt"));
+    const QString link = dir.filePath(QStringLiteral("lien.ftxt"));
+    ASSERT_TRUE(QFile::link(file, link));
+    for (const char* content : {"BAD", "contenu"}) {
+        SCOPED_TRACE(content);
+        write(QStringLiteral("lent.ftxt"), content);
+        Opened first, again, linked;
+        held.whileReading([&] { openInto(first, file); }, [&] {
+            openInto(again, file);
+            openInto(linked, link, false);
+        });
+        const bool read = QByteArray(content) != "BAD";
+        for (const Opened* o : {&first, &again, &linked}) {
+            EXPECT_EQ(o->calls, 1);
+            EXPECT_EQ(o->document, first.document);
+            EXPECT_EQ(o->alreadyOpen, read && o != &first);
+            EXPECT_EQ(o->error, read ? QString() : QStringLiteral("Ce fichier texte est illisible."));
+        }
+        EXPECT_EQ(controller.documents().size(), read ? 1 : 0);
+        if (read) {
+            EXPECT_EQ(static_cast<FakeTextDocument*>(first.document.data())->windowsMade, 1);
+        }
+    }
 }
 
 // Saving as the file of a document open in another window is refused, naming that document,

@@ -190,7 +190,7 @@ struct SaveRecorder {
     QList<DialogHooks::SavePanelRequest> requests;
     QStringList errors;
     QList<DialogHooks::Alert> sheets;
-    QList<DialogHooks::Alert> alerts; // answered « Annuler »
+    QList<DialogHooks::Alert> alerts; // answered « Annuler », then the panel shown again is cancelled
     bool cancel = false;
     bool proposalAsIs = false; // Return on the name proposed, which has no extension
     DialogHooks::ScopedHooks hooks{[this] {
@@ -205,6 +205,7 @@ struct SaveRecorder {
         };
         h.alert = [this](const DialogHooks::Alert& a) {
             alerts << a;
+            cancel = true;
             return 1;
         };
         h.presentError = [this](const QString& message, QWidget*) { errors << message; };

@@ -242,14 +242,39 @@ TEST_F(LibraryCoordinatorTest, aDamagedPackageIsShownAndTheCurrentLibraryStays)
     EXPECT_EQ(UserDefaults::dataValue(LibraryCoordinator::bookmarkKey), bookmark);
     EXPECT_EQ(coordinator->scopedLibrary(), good);
 
-    // A taken place is asked about like any file; told to replace it, the store still never
-    // writes over a library: reported, nothing changes.
-    saveAnswers = {good};
-    answers = {0};
-    coordinator->createLibrary(std::nullopt);
-    EXPECT_EQ(alerts.last().message, QStringLiteral("« Bonne.plmlibrary » existe déjà. Voulez-vous le remplacer ?"));
-    EXPECT_EQ(errors.last(), PlmLibraryError::description(PlmLibraryError::Kind::collision));
-    EXPECT_EQ(coordinator->libraryWindowController(), controller);
+    // A library is never created over what stands at its name: the panel says so at once, with
+    // « OK » alone, and shows again in the same folder with the name typed; cancelled there,
+    // nothing changes.
+    write(QStringLiteral("Fichier.plmlibrary"), "fichier");
+    QDir(dir.path()).mkdir(QStringLiteral("Dossier.plmlibrary"));
+    const struct {
+        const char* typed;
+        QString said;
+    } taken[] = {
+        {"Bonne", QStringLiteral("Une bibliothèque « Bonne.plmlibrary » existe déjà à cet endroit. Elle ne peut pas être remplacée.")},
+        {"Fichier.plmlibrary", QStringLiteral("Un fichier « Fichier.plmlibrary » existe déjà à cet endroit. "
+                                              "Il ne peut pas être remplacé par une bibliothèque.")},
+        {"Dossier", QStringLiteral("« Dossier.plmlibrary » est un dossier et ne peut pas être remplacé.")},
+    };
+    for (const auto& row : taken) {
+        SCOPED_TRACE(row.typed);
+        alerts.clear();
+        savePanels.clear();
+        errors.clear();
+        saveAnswers = {path(QLatin1String(row.typed))};
+        answers = {0};
+        coordinator->createLibrary(std::nullopt);
+        ASSERT_EQ(alerts.size(), 1);
+        EXPECT_EQ(alerts[0].message, row.said);
+        EXPECT_EQ(alerts[0].buttons, QStringList{QStringLiteral("OK")});
+        ASSERT_EQ(savePanels.size(), 2);
+        EXPECT_EQ(savePanels[1].directory, dir.path());
+        EXPECT_EQ(savePanels[1].suggestedName, QLatin1String(row.typed));
+        EXPECT_TRUE(errors.isEmpty());
+        EXPECT_EQ(coordinator->libraryWindowController(), controller);
+    }
+    EXPECT_EQ(fileBytes(path(QStringLiteral("Fichier.plmlibrary"))), QByteArray("fichier"));
+    EXPECT_TRUE(QDir(path(QStringLiteral("Dossier.plmlibrary"))).isEmpty());
 }
 
 TEST_F(LibraryCoordinatorTest, adoptingAnotherPackageReplacesBothWindows)

@@ -9,8 +9,10 @@
 #include <QCoreApplication>
 #include <QSemaphore>
 #include <QThread>
+#include <QTimer>
 #include <QUndoStack>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -115,6 +117,61 @@ inline void registerFakeTypes()
     DocumentTypes::registerType({fakeNoteType, QStringLiteral("Note"), {QStringLiteral("fnote"), QStringLiteral("note")},
                                  [] { return new FakeTextDocument; }});
 }
+
+// While it lives, every document of the type is a D whose read, on a worker with the read's
+// event loop running, waits for the test: what comes while a file is being read comes at a
+// chosen point, not after a delay. The type's own factory is back once it goes.
+template <typename D>
+class HeldReads {
+public:
+    explicit HeldReads(const QString& typeIdentifier)
+        : type_(*DocumentTypes::find(typeIdentifier))
+    {
+        DocumentType held = type_;
+        held.factory = [this] { return new Held(opened_); };
+        DocumentTypes::registerType(held);
+    }
+    ~HeldReads() { DocumentTypes::registerType(type_); }
+    HeldReads(const HeldReads&) = delete;
+    HeldReads& operator=(const HeldReads&) = delete;
+
+    // Starts the read, and runs the action in its event loop, before the read can end.
+    void whileReading(const std::function<void()>& read, const std::function<void()>& action)
+    {
+        auto gate = std::make_shared<std::promise<void>>();
+        opened_ = gate->get_future().share();
+        QTimer::singleShot(0, [gate, action] {
+            // Let the reads go first, so that one the action starts never waits for it: the read
+            // under way still ends only once the action has, its end coming through this loop.
+            gate->set_value();
+            action();
+        });
+        read();
+    }
+
+private:
+    class Held : public D {
+    public:
+        explicit Held(std::shared_future<void> opened) : opened_(std::move(opened)) {}
+        Document::ReadJob readJobOfData(const QByteArray& data, const QString& type) override
+        {
+            const Document::ReadJob own = D::readJobOfData(data, type);
+            return [this, own, data, type, opened = opened_]() -> Document::StoreStep {
+                if (opened.valid())
+                    opened.wait();
+                if (own)
+                    return own();
+                return [this, data, type] { this->readFromData(data, type); };
+            };
+        }
+
+    private:
+        std::shared_future<void> opened_;
+    };
+
+    DocumentType type_;
+    std::shared_future<void> opened_;
+};
 
 // Records every dialog asked for and answers from scripted values.
 struct DialogRecorder {
