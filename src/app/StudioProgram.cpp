@@ -31,9 +31,8 @@ int StudioProgram::run()
 
     // One running instance per user: a second launch hands its files over and leaves.
     InstanceChannel channel(InstanceChannel::defaultName());
-    if (channel.handOver(files))
+    if (channel.handOverOrListen(files))
         return 0;
-    channel.listen();
 
     // A logout, a shutdown, kill, Ctrl+C or a closed terminal ends the program as the end of
     // its event loop does, with exit code 0, rather than at once with the last edits. The

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 
 #include <memory>
 
@@ -95,6 +96,26 @@ bool InstanceChannel::listen()
     }
     connect(m_server, &QLocalServer::newConnection, this, &InstanceChannel::acceptConnections);
     return true;
+}
+
+QString InstanceChannel::electionLockPath() const
+{
+    // Beside the socket: a bare name lives in the temporary folder, as the socket's does.
+    const QString socket = QDir::isAbsolutePath(m_name) ? m_name : QDir(QDir::tempPath()).filePath(m_name);
+    return socket + QStringLiteral(".lock");
+}
+
+bool InstanceChannel::handOverOrListen(const QStringList& paths, int timeoutMs)
+{
+    // Without it, the second of two launches finds nobody listening yet, and its listen takes
+    // the name over from the first: two programs, each opening the same file. A lock left by a
+    // launch that died is taken over; one never given up is waited for a while, then ignored.
+    QLockFile election(electionLockPath());
+    election.tryLock(10 * timeoutMs);
+    if (handOver(paths, timeoutMs))
+        return true;
+    listen();
+    return false;
 }
 
 bool InstanceChannel::isListening() const

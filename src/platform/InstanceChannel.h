@@ -21,6 +21,11 @@ public:
 
     // Starts listening; false when the name cannot be taken.
     bool listen();
+    // A launch: hands the paths over to the running instance (true), else becomes it and
+    // listens. One launch at a time decides, so that two launches together never both become
+    // the running instance. The file that keeps them one at a time is `electionLockPath`.
+    bool handOverOrListen(const QStringList& paths, int timeoutMs = 2000);
+    QString electionLockPath() const;
     bool isListening() const;
 
     // The name used by default: one per desktop session, so a launch on another display or

@@ -3,11 +3,13 @@
 
 #include <QCoreApplication>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QThread>
 #include <QUuid>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 
 namespace {
 
@@ -65,6 +67,34 @@ TEST(InstanceChannel, NoRunningInstanceMeansNoHandOver)
 {
     InstanceChannel client(uniqueName());
     EXPECT_FALSE(client.handOver({QStringLiteral("/tmp/x.plm")}, 200));
+}
+
+TEST(InstanceChannel, OfTwoLaunchesTogetherTheLaterHandsItsFilesToTheFirst)
+{
+    const QString name = uniqueName();
+    InstanceChannel first(name);
+    QStringList received;
+    QObject::connect(&first, &InstanceChannel::filesReceived, [&](const QStringList& p) { received = p; });
+    // The first launch is deciding: nobody listens yet.
+    auto deciding = std::make_unique<QLockFile>(first.electionLockPath());
+    ASSERT_TRUE(deciding->tryLock(0));
+    std::atomic<bool> done{false};
+    std::atomic<bool> handedOver{false};
+    QThread* second = QThread::create([&] {
+        InstanceChannel channel(name);
+        handedOver = channel.handOverOrListen({QStringLiteral("/tmp/carte.plm")});
+        done = true;
+    });
+    second->start();
+    QThread::msleep(200); // time for the second launch to try, which it must not do yet
+    EXPECT_FALSE(done);
+    ASSERT_TRUE(first.listen());
+    deciding.reset();
+    waitUntil([&] { return done && (!handedOver || !received.isEmpty()); });
+    second->wait();
+    delete second;
+    EXPECT_TRUE(handedOver);
+    EXPECT_EQ(received, QStringList{QStringLiteral("/tmp/carte.plm")});
 }
 
 TEST(InstanceChannel, DecodingIgnoresEmptyParts)
