@@ -196,31 +196,59 @@ PlmThematicSettings appearance(const PlmThematicSettings& edited, const SymbolAp
     PlmThematicSettings settings = edited;
     if (!settings.proportional)
         return settings;
-    const std::optional<double> opacity = controls.sliderOpacity ? controls.sliderOpacity : typedNumber(controls.opacityText);
-    if (!opacity || !(*opacity >= 0 && *opacity <= 100))
-        throw range;
-    const std::optional<double> width = typedNumber(controls.outlineWidthText);
-    if (!width || !std::isfinite(*width) || *width < 0)
-        throw range;
-    if (!controls.outlineColor)
-        throw range;
     PlmProportionalSettings& symbols = *settings.proportional;
-    symbols.automaticColor = controls.automaticFill;
-    if (controls.automaticFill) {
-        const PlmColor base = secondSeries ? PlmColor{0.18, 0.42, 0.8, 0.85} : PlmColor{0.8, 0.18, 0.16, 0.85};
-        symbols.color.red = base.red;
-        symbols.color.green = base.green;
-        symbols.color.blue = base.blue;
+    if (controls.sliderOpacity || controls.opacityText) {
+        const std::optional<double> opacity =
+            controls.sliderOpacity ? controls.sliderOpacity : typedNumber(*controls.opacityText);
+        if (!opacity || !(*opacity >= 0 && *opacity <= 100))
+            throw range;
+        symbols.color.alpha = *opacity / 100;
     }
-    symbols.color.alpha = *opacity / 100;
-    PlmStyle outline;
-    outline.stroke = *controls.outlineColor;
-    outline.fill.reset();
-    outline.lineWidth = *width;
-    outline.pointRadius = 4;
-    symbols.outline = outline;
-    symbols.outlineVisible = controls.outlineVisible;
+    if (controls.automaticFill) {
+        symbols.automaticColor = *controls.automaticFill;
+        if (*controls.automaticFill) {
+            const PlmColor base = secondSeries ? PlmColor{0.18, 0.42, 0.8, 0.85} : PlmColor{0.8, 0.18, 0.16, 0.85};
+            symbols.color.red = base.red;
+            symbols.color.green = base.green;
+            symbols.color.blue = base.blue;
+        }
+    }
+    if (controls.outlineWidthText || controls.outlineColor || controls.outlineVisible) {
+        // A series without an outline gets the one its controls show.
+        PlmStyle outline = symbols.outline.value_or(PlmStyle(PlmColor{0, 0, 0, 1}, std::nullopt, 1, 4));
+        if (controls.outlineWidthText) {
+            const std::optional<double> width = typedNumber(*controls.outlineWidthText);
+            if (!width || !std::isfinite(*width) || *width < 0)
+                throw range;
+            outline.lineWidth = *width;
+        }
+        if (controls.outlineColor)
+            outline.stroke = *controls.outlineColor;
+        symbols.outline = outline;
+        if (controls.outlineVisible)
+            symbols.outlineVisible = *controls.outlineVisible;
+    }
     return settings;
+}
+
+QString minimumSizeText(double size)
+{
+    return formatFrenchNumber(size, 4);
+}
+
+QString maximumSizeText(double size)
+{
+    return formatFrenchNumber(size, 6);
+}
+
+QString opacityText(double alpha)
+{
+    return formatFrenchNumber(alpha * 100, 10, 0);
+}
+
+QString outlineWidthText(double width)
+{
+    return formatFrenchNumber(width, 4);
 }
 
 std::optional<double> entityNameSize(const QString& text)

@@ -41,18 +41,25 @@ enum class SizeField { minimum, maximum };
 PlmThematicSettings typedSize(const PlmThematicSettings& edited, SizeField field, const QString& text,
                               const PlmDistribution& distribution, const QSet<QString>& entityIDs);
 
-// The appearance controls of a symbol series, as read from the inspector.
+// The appearance controls of a symbol series, as read from the inspector: only the control
+// the person used is set, so that a change never takes the rounded text of another field.
 struct SymbolAppearance {
-    bool automaticFill = false;
+    std::optional<bool> automaticFill;
     // The slider's value, or the typed text when the field sent the change.
     std::optional<double> sliderOpacity;
-    QString opacityText;
-    QString outlineWidthText;
+    std::optional<QString> opacityText;
+    std::optional<QString> outlineWidthText;
     std::optional<PlmColor> outlineColor;
-    bool outlineVisible = false;
+    std::optional<bool> outlineVisible;
 };
 // The edited settings with that appearance; throws the parse error or the range sentence.
 PlmThematicSettings appearance(const PlmThematicSettings& edited, const SymbolAppearance& controls, bool secondSeries);
+
+// The texts the size and appearance fields show for stored values.
+QString minimumSizeText(double size);
+QString maximumSizeText(double size);
+QString opacityText(double alpha);
+QString outlineWidthText(double width);
 
 // The entity-name size typed with a decimal comma or point, in (0, 1000]; none otherwise.
 std::optional<double> entityNameSize(const QString& text);

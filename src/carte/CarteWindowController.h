@@ -25,6 +25,7 @@ class ThematicCanvas;
 class PointSymbolColorInspector;
 class VectorCanvas;
 class ViewHost;
+class QLineEdit;
 class QWidget;
 
 // The Carte pane: the composition of a work's thematic map and its inspector. It never keeps
@@ -85,7 +86,6 @@ public:
     void changeVariable();
     void changeMethod();
     void changeClasses();
-    bool applyTypedThresholds();
     void changeLegendLabels();
     void changePresentation();
     void changeColors(QObject* sender);
@@ -96,7 +96,6 @@ public:
     void changeOrder();
     void changeConcentric();
     void changeSymbolKind();
-    void changeSizes(QObject* field);
     void previewTypedSize(QObject* field);
     void changeSymbolColor();
     void applySymbolAppearance(QObject* sender);
@@ -108,8 +107,7 @@ public:
     void storeSFSymbol(const QString& name, bool secondary);
     void storeSVGSymbol(const PlmMap& map, bool secondary);
     QPointer<QWidget> symbolPicker;
-    void applyEntityNameSize();
-    void applyEntityNameFont(const QString& family, double size);
+    bool applyEntityNameFont(const QString& family, double size);
     void toggleEntityNames();
     void chooseEntityNameFont();
     // A symbol dragged or nudged on the page: its entity's manual position in the edited
@@ -167,6 +165,10 @@ public:
     // The studio's commit of every pane, run before the names are toggled.
     std::function<bool()> commitStudioEditing;
 
+protected:
+    // Watches the typed fields' focus leaving (see takeTypedText).
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void restoreStoredViewport(const PlmWork& w);
     void build(bool studioPresentation);
@@ -190,6 +192,17 @@ private:
     std::optional<int> entityIndex(const QString& entityID) const;
     bool isEditing(QObject* field) const;
     void endEditing();
+    // The inspector's fields whose typed text becomes a stored value.
+    QList<QLineEdit*> typedFields() const;
+    // What a field shows for the stored work: a text left as shown is no edit, however the
+    // value was rounded to show it.
+    QString storedText(const QLineEdit* field) const;
+    // Stores a field's typed value as one undoable step; throws the refusal's sentence.
+    bool applyTypedText(QLineEdit* field);
+    // Takes a field's text when its editing ends (Return, or the person leaving it) or when a
+    // commit takes it: stored, or refused once. A refused text is given up as the person
+    // leaves the field, which shows the stored value again.
+    bool takeTypedText(QLineEdit* field, bool committing);
     // Gives up a pending text whose refusal was already presented: true, unless nobody can
     // have seen that refusal (the program ends on a signal), which it then reports once.
     bool dropRefusedEdit();
@@ -215,11 +228,14 @@ private:
     bool m_restoredDecorationViewport = false;
     bool m_fittedInitialComposition = false;
     std::optional<PlmPrintPage> m_printPage;
-    // The refused text of a field whose error was presented: ending the same edit again
-    // (Return, then the focus leaving) presents nothing more, and a later commit (save,
-    // undo, mode switch) gives the text up instead of stopping.
-    std::optional<QString> m_refusedThresholds;
-    std::optional<QString> m_refusedSize;
+    // The refused text of a field whose error was presented, while it stays there: Return
+    // again presents nothing more, and a later commit (save, undo, mode switch) gives the
+    // text up instead of stopping.
+    struct RefusedText {
+        QPointer<QLineEdit> field;
+        QString text;
+    };
+    std::optional<RefusedText> m_refused;
     QString m_refusal;            // why the pending text was refused
     bool m_refusalUnseen = false; // said where nobody sees the pane: already reported
     // The inputs of the fill overrides last computed: an unrelated change recomputes nothing.

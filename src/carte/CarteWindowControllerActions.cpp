@@ -33,14 +33,11 @@ void CarteWindowController::connectControls()
     connect(ui.decimals, &QComboBox::activated, this, [this] { changePresentation(); });
     connect(ui.hideMissing, &QCheckBox::clicked, this, [this] { changePresentation(); });
     connect(ui.resetClassColors, &QPushButton::clicked, this, [this] { resetPalette(); });
-    connect(ui.thresholds, &QLineEdit::editingFinished, this, [this] { applyTypedThresholds(); });
     connect(ui.representation, &QComboBox::activated, this, [this] { changeRepresentation(); });
     connect(ui.editSeries, &QComboBox::activated, this, [this] { changeEditingSeries(); });
     connect(ui.order, &QComboBox::activated, this, [this] { changeOrder(); });
     connect(ui.concentric, &QCheckBox::clicked, this, [this] { changeConcentric(); });
     connect(ui.symbolKind, &QComboBox::activated, this, [this] { changeSymbolKind(); });
-    connect(ui.minimumSize, &QLineEdit::editingFinished, this, [this] { changeSizes(m_inspector->minimumSize); });
-    connect(ui.maximumSize, &QLineEdit::editingFinished, this, [this] { changeSizes(m_inspector->maximumSize); });
     connect(ui.minimumSize, &QLineEdit::textEdited, this, [this] { previewTypedSize(m_inspector->minimumSize); });
     connect(ui.maximumSize, &QLineEdit::textEdited, this, [this] { previewTypedSize(m_inspector->maximumSize); });
     connect(ui.symbolColor, &FondInspectorColorWell::colorChosen, this, [this] { changeSymbolColor(); });
@@ -49,19 +46,18 @@ void CarteWindowController::connectControls()
         if (m_inspector->symbolOpacity->isSliderDown() || m_inspector->symbolOpacity->hasFocus())
             applySymbolAppearance(m_inspector->symbolOpacity);
     });
-    connect(ui.symbolOpacityValue, &QLineEdit::editingFinished, this,
-            [this] { applySymbolAppearance(m_inspector->symbolOpacityValue); });
     connect(ui.symbolOutlineToggle, &QCheckBox::clicked, this,
             [this] { applySymbolAppearance(m_inspector->symbolOutlineToggle); });
     connect(ui.symbolOutlineColor, &FondInspectorColorWell::colorChosen, this,
             [this] { applySymbolAppearance(m_inspector->symbolOutlineColor); });
-    connect(ui.symbolOutlineWidth, &QLineEdit::editingFinished, this,
-            [this] { applySymbolAppearance(m_inspector->symbolOutlineWidth); });
     connect(ui.restorePosition, &QPushButton::clicked, this, [this] { restoreAutomaticPosition(editingSecondary); });
     connect(ui.entityNames, &QCheckBox::clicked, this, [this] { toggleEntityNames(); });
     connect(ui.entityNameFont, &QPushButton::clicked, this, [this] { chooseEntityNameFont(); });
-    connect(ui.entityNameSize, &QLineEdit::editingFinished, this, [this] { applyEntityNameSize(); });
     connect(ui.chooseAsset, &QPushButton::clicked, this, [this] { openSymbolPicker(); });
+    for (QLineEdit* field : typedFields()) {
+        connect(field, &QLineEdit::editingFinished, this, [this, field] { takeTypedText(field, false); });
+        field->installEventFilter(this);
+    }
 }
 
 void CarteWindowController::connectClassColorWells()
@@ -127,32 +123,6 @@ void CarteWindowController::changeClasses()
     if (edited->method == PlmClassificationMethod::manual)
         edited->thresholds = distribution.thresholds(PlmClassificationMethod::equalIntervals, edited->classCount, {});
     applyThematic(*edited, QStringLiteral("Changer les classes"));
-}
-
-bool CarteWindowController::applyTypedThresholds()
-{
-    const std::optional<PlmThematicSettings> edited = editedSettings();
-    if (!edited)
-        return true;
-    const QString text = m_inspector->thresholds->text();
-    if (text == Texts::thresholdText(edited->thresholds)) {
-        m_refusedThresholds.reset();
-        return true;
-    }
-    const std::optional<PlmWork> current = work();
-    try {
-        const PlmThematicSettings typed =
-            Texts::typedThresholds(*edited, text, current ? current->variables : QList<PlmVariable>());
-        m_refusedThresholds.reset();
-        return applyThematic(typed, QStringLiteral("Saisir les seuils"));
-    } catch (const PlmError& error) {
-        // The same refused text is presented once, however many times editing ends.
-        if (m_refusedThresholds != text) {
-            m_refusedThresholds = text;
-            refuseText(error.message());
-        }
-        return false;
-    }
 }
 
 void CarteWindowController::changeLegendLabels()
@@ -279,31 +249,6 @@ void CarteWindowController::changeSymbolKind()
     applyThematic(*edited, QStringLiteral("Changer le symbole"));
 }
 
-void CarteWindowController::changeSizes(QObject* field)
-{
-    const std::optional<PlmThematicSettings> edited = editedSettings();
-    if (!edited || edited->representation != PlmRepresentation::proportional)
-        return;
-    auto* line = qobject_cast<QLineEdit*>(field);
-    if (!line)
-        return;
-    const std::optional<PlmWork> current = work();
-    try {
-        const PlmThematicSettings typed = Texts::typedSize(
-            *edited, line == m_inspector->minimumSize ? Texts::SizeField::minimum : Texts::SizeField::maximum,
-            line->text(), distribution, current ? current->topLevelEntityIDs() : QSet<QString>());
-        m_refusedSize.reset();
-        applyThematic(typed, QStringLiteral("Changer la taille des symboles"));
-    } catch (const PlmError& error) {
-        const QString key = line->objectName() + line->text();
-        if (m_refusedSize != key) {
-            m_refusedSize = key;
-            refreshControls();
-            refuseText(error.message());
-        }
-    }
-}
-
 void CarteWindowController::previewTypedSize(QObject* field)
 {
     const std::optional<PlmThematicSettings> edited = editedSettings();
@@ -338,20 +283,21 @@ void CarteWindowController::applySymbolAppearance(QObject* sender)
     const std::optional<PlmThematicSettings> edited = editedSettings();
     if (!edited || !edited->proportional)
         return;
+    // Only the control used is read: the fields' rounded texts are not taken along.
     const CarteInspector& ui = *m_inspector;
     Texts::SymbolAppearance controls;
-    controls.automaticFill = ui.symbolFillMode->currentIndex() == 0;
-    if (sender == ui.symbolOpacity)
+    if (sender == ui.symbolFillMode)
+        controls.automaticFill = ui.symbolFillMode->currentIndex() == 0;
+    else if (sender == ui.symbolOpacity)
         controls.sliderOpacity = ui.symbolOpacity->value();
-    controls.opacityText = ui.symbolOpacityValue->text();
-    controls.outlineWidthText = ui.symbolOutlineWidth->text();
-    controls.outlineColor = ui.symbolOutlineColor->plmColor();
-    controls.outlineVisible = ui.symbolOutlineToggle->isChecked();
+    else if (sender == ui.symbolOutlineToggle)
+        controls.outlineVisible = ui.symbolOutlineToggle->isChecked();
+    else if (sender == ui.symbolOutlineColor)
+        controls.outlineColor = ui.symbolOutlineColor->plmColor();
+    if (!controls.automaticFill && !controls.sliderOpacity && !controls.outlineVisible && !controls.outlineColor)
+        return;
     try {
-        const PlmThematicSettings changed = Texts::appearance(*edited, controls, editingSecondary);
-        if (changed.proportional == edited->proportional)
-            return;
-        applyThematic(changed, QStringLiteral("Apparence des symboles"));
+        applyThematic(Texts::appearance(*edited, controls, editingSecondary), QStringLiteral("Apparence des symboles"));
     } catch (const PlmError& error) {
         refreshControls();
         showError(error.message());

@@ -15,6 +15,7 @@
 #include "desktop/ViewHost.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QLineEdit>
@@ -43,54 +44,138 @@ void CarteWindowController::endEditing()
     // Focus goes back to the composition, which ends the field's editing.
     if (m_host && m_host->isVisible())
         m_host->setFocus();
-    for (QLineEdit* field : {m_inspector->minimumSize, m_inspector->maximumSize, m_inspector->thresholds}) {
+    for (QLineEdit* field : typedFields()) {
         if (isEditing(field))
             field->clearFocus();
     }
 }
 
+QList<QLineEdit*> CarteWindowController::typedFields() const
+{
+    const CarteInspector& ui = *m_inspector;
+    return {ui.thresholds,         ui.minimumSize,        ui.maximumSize,
+            ui.symbolOpacityValue, ui.symbolOutlineWidth, ui.entityNameSize};
+}
+
+QString CarteWindowController::storedText(const QLineEdit* field) const
+{
+    const CarteInspector& ui = *m_inspector;
+    if (field == ui.entityNameSize)
+        return m_canvas ? Texts::entityNameSizeText(m_canvas->entityNameFontSize) : QString();
+    const std::optional<PlmThematicSettings> edited = editedSettings();
+    if (field == ui.thresholds)
+        return Texts::thresholdText(edited.value_or(PlmThematicSettings()).thresholds);
+    if (!edited || !edited->proportional)
+        return QString();
+    const PlmProportionalSettings& symbols = *edited->proportional;
+    if (field == ui.minimumSize)
+        return Texts::minimumSizeText(CarteThematicLayers::minimumSymbolSize(symbols, distribution));
+    if (field == ui.maximumSize)
+        return Texts::maximumSizeText(symbols.maximumSize);
+    if (field == ui.symbolOpacityValue)
+        return Texts::opacityText(symbols.color.alpha);
+    if (field == ui.symbolOutlineWidth)
+        return Texts::outlineWidthText(symbols.outline ? symbols.outline->lineWidth : 1.0);
+    return QString();
+}
+
+bool CarteWindowController::applyTypedText(QLineEdit* field)
+{
+    const CarteInspector& ui = *m_inspector;
+    const QString text = field->text();
+    if (field == ui.entityNameSize) {
+        if (!m_composition)
+            return true;
+        const std::optional<double> size = Texts::entityNameSize(text);
+        if (!size)
+            throw PlmWorkError(QStringLiteral("Taille de police incorrecte."));
+        return applyEntityNameFont(m_canvas->entityNameFontName, *size);
+    }
+    const std::optional<PlmThematicSettings> edited = editedSettings();
+    if (!edited)
+        return true;
+    const std::optional<PlmWork> current = work();
+    if (field == ui.thresholds)
+        return applyThematic(Texts::typedThresholds(*edited, text, current ? current->variables : QList<PlmVariable>()),
+                             QStringLiteral("Saisir les seuils"));
+    if (field == ui.minimumSize || field == ui.maximumSize) {
+        if (edited->representation != PlmRepresentation::proportional)
+            return true;
+        const Texts::SizeField size = field == ui.minimumSize ? Texts::SizeField::minimum : Texts::SizeField::maximum;
+        return applyThematic(Texts::typedSize(*edited, size, text, distribution,
+                                              current ? current->topLevelEntityIDs() : QSet<QString>()),
+                             QStringLiteral("Changer la taille des symboles"));
+    }
+    if (!edited->proportional)
+        return true;
+    Texts::SymbolAppearance controls;
+    (field == ui.symbolOpacityValue ? controls.opacityText : controls.outlineWidthText) = text;
+    return applyThematic(Texts::appearance(*edited, controls, editingSecondary), QStringLiteral("Apparence des symboles"));
+}
+
+bool CarteWindowController::takeTypedText(QLineEdit* field, bool committing)
+{
+    const QString text = field->text();
+    const bool refusedHere = m_refused && m_refused->field == field;
+    if (text == storedText(field)) {
+        // Nothing typed, or typed back as shown: the exact stored value stays.
+        if (refusedHere)
+            m_refused.reset();
+        return true;
+    }
+    if (refusedHere && m_refused->text == text) {
+        if (committing)
+            return dropRefusedEdit();
+        // Return again presents nothing more; a field left shows the stored value again.
+        if (!CarteInspector::isBeingTyped(field)) {
+            m_refused.reset();
+            refreshControls();
+        }
+        return false;
+    }
+    try {
+        if (!applyTypedText(field))
+            return false;
+    } catch (const PlmError& error) {
+        // A preview of an earlier text goes; the refused text stays while the field is typed in.
+        refreshControls();
+        m_refused = RefusedText{field, text};
+        refuseText(error.message());
+        if (!committing && !CarteInspector::isBeingTyped(field)) {
+            m_refused.reset();
+            refreshControls();
+        }
+        return false;
+    }
+    m_refused.reset();
+    return true;
+}
+
+bool CarteWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+    // A field ends its editing once per text: left after Return refused its text, it says
+    // nothing more, so the pane gives the text up here and the field shows the stored value.
+    if (event->type() == QEvent::FocusOut && m_refused && m_refused->field == watched) {
+        QLineEdit* field = m_refused->field;
+        if (field->text() == m_refused->text && !CarteInspector::isBeingTyped(field)) {
+            m_refused.reset();
+            refreshControls();
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 bool CarteWindowController::commitPendingEdits()
 {
     m_decorations->commitTextEdit();
-    const std::optional<PlmThematicSettings> edited = editedSettings();
-    if (edited && edited->representation == PlmRepresentation::proportional) {
-        QLineEdit* field = isEditing(m_inspector->minimumSize)   ? m_inspector->minimumSize
-                         : isEditing(m_inspector->maximumSize) ? m_inspector->maximumSize
-                                                               : nullptr;
-        if (!field)
-            return true;
-        if (m_refusedSize == field->objectName() + field->text())
-            return dropRefusedEdit();
-        const std::optional<PlmWork> current = work();
-        try {
-            const PlmThematicSettings typed = Texts::typedSize(
-                *edited, field == m_inspector->minimumSize ? Texts::SizeField::minimum : Texts::SizeField::maximum,
-                field->text(), distribution, current ? current->topLevelEntityIDs() : QSet<QString>());
-            if (!applyThematic(typed, QStringLiteral("Changer la taille des symboles")))
-                return false;
-        } catch (const PlmError& error) {
-            refreshControls();
-            const QString key = field->objectName() + field->text();
-            if (m_refusedSize != key) {
-                m_refusedSize = key;
-                refuseText(error.message());
-            }
+    for (QLineEdit* field : typedFields()) {
+        if (!isEditing(field))
+            continue;
+        if (!takeTypedText(field, true))
             return false;
-        }
-        m_refusedSize.reset();
         endEditing();
         return true;
     }
-    if (!isEditing(m_inspector->thresholds))
-        return true;
-    const QString stored = edited ? Texts::thresholdText(edited->thresholds) : QString();
-    if (m_inspector->thresholds->text() != stored) {
-        if (m_refusedThresholds == m_inspector->thresholds->text())
-            return dropRefusedEdit();
-        if (!applyTypedThresholds())
-            return false;
-    }
-    endEditing();
     return true;
 }
 
@@ -103,8 +188,7 @@ bool CarteWindowController::dropRefusedEdit()
     const bool lost = DialogHooks::isUnattended() && !m_refusalUnseen;
     if (lost)
         DialogHooks::reportUnattended(m_refusal);
-    m_refusedThresholds.reset();
-    m_refusedSize.reset();
+    m_refused.reset();
     endEditing();
     refreshControls();
     return !lost;
@@ -167,25 +251,9 @@ void CarteWindowController::chooseEntityNameFont()
         applyEntityNameFont(chosen->family(), chosen->pointSizeF());
 }
 
-void CarteWindowController::applyEntityNameSize()
+bool CarteWindowController::applyEntityNameFont(const QString& family, double size)
 {
-    if (!m_composition)
-        return;
-    const QString text = m_inspector->entityNameSize->text();
-    if (text == Texts::entityNameSizeText(m_canvas->entityNameFontSize))
-        return;
-    const std::optional<double> size = Texts::entityNameSize(text);
-    if (!size) {
-        refreshControls();
-        showError(QStringLiteral("Taille de police incorrecte."));
-        return;
-    }
-    applyEntityNameFont(m_canvas->entityNameFontName, *size);
-}
-
-void CarteWindowController::applyEntityNameFont(const QString& family, double size)
-{
-    update(QStringLiteral("Typographie des noms d’entités"), [&](PlmWork& work) {
+    return update(QStringLiteral("Typographie des noms d’entités"), [&](PlmWork& work) {
         if (!work.decoration)
             work.decoration = PlmDecoration();
         work.decoration->entityNameFontName = family;

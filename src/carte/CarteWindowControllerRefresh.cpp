@@ -16,7 +16,6 @@
 #include "carte/CarteInspector.h"
 #include "carte/CarteInspectorTexts.h"
 #include "carte/CarteThematicRules.h"
-#include "model/PlmFrenchNumber.h"
 #include "model/PlmPaletteRamps.h"
 #include "model/PlmPointSymbol.h"
 #include "model/PlmSymbolPosition.h"
@@ -526,9 +525,9 @@ void CarteWindowController::refreshSymbols(const PlmWork& w, const PlmThematicSe
     }
     if (updatingControls) {
         selectIndex(ui.symbolKind, int(p.kind));
-        setFieldText(ui.minimumSize, formatFrenchNumber(minimum, 4));
+        setFieldText(ui.minimumSize, Texts::minimumSizeText(minimum));
         ui.minimumSize->setEnabled(minimum > 0);
-        setFieldText(ui.maximumSize, formatFrenchNumber(p.maximumSize, 6));
+        setFieldText(ui.maximumSize, Texts::maximumSizeText(p.maximumSize));
         ui.maximumSize->setEnabled(currentVariable.has_value());
         ui.chooseAsset->setHidden(p.kind != PlmSymbolKind::sfSymbol && p.kind != PlmSymbolKind::svg);
         selectIndex(ui.symbolFillMode, p.automaticColor.value_or(false) ? 0 : 1);
@@ -539,11 +538,11 @@ void CarteWindowController::refreshSymbols(const PlmWork& w, const PlmThematicSe
             const QSignalBlocker blocker(ui.symbolOpacity);
             ui.symbolOpacity->setValue(int(std::lround(p.color.alpha * 100)));
         }
-        setFieldText(ui.symbolOpacityValue, formatFrenchNumber(p.color.alpha * 100, 10, 0));
+        setFieldText(ui.symbolOpacityValue, Texts::opacityText(p.color.alpha));
         const bool outlineOn = p.outlineVisible.value_or(false);
         setChecked(ui.symbolOutlineToggle, outlineOn);
         ui.symbolOutlineColor->setPlmColor(p.outline ? p.outline->stroke : PlmColor{0, 0, 0, 1});
-        setFieldText(ui.symbolOutlineWidth, formatFrenchNumber(p.outline ? p.outline->lineWidth : 1.0, 4));
+        setFieldText(ui.symbolOutlineWidth, Texts::outlineWidthText(p.outline ? p.outline->lineWidth : 1.0));
         ui.symbolOutlineColor->setEnabled(outlineOn);
         ui.symbolOutlineWidth->setEnabled(outlineOn);
     }

@@ -28,6 +28,43 @@ QTransform qtTransform(const PlmTransform& t) { return QTransform(t.a, t.b, t.c,
 
 QString twoDecimals(double value) { return formatFrenchNumber(value, 15, 2); }
 
+// The block transform with the typed box values (x, y, width, height, angle; none where the
+// field shows the block as it is) applied one by one, each changing only what it names: a width
+// scales the block along its own first axis and keeps its x, a height along its second axis and
+// keeps its y, an angle turns it about its centre, x and y move it. An unturned block keeps its
+// other scale and offset exactly.
+QTransform withTypedValues(const QRectF& r, QTransform t, const std::optional<double> (&typed)[5])
+{
+    const QPointF m = r.center();
+    const auto values = [&r, &t] { return *CarteMapBlockEditor::blockValues(r, t); };
+    if (typed[2]) {
+        const auto v = values();
+        const double k = *typed[2] / v.width;
+        t = QTransform(k * t.m11(), k * t.m12(), t.m21(), t.m22(),
+                       t.dx() + (1 - k) * t.m11() * m.x() + (*typed[2] - v.width) / 2,
+                       t.dy() + (1 - k) * t.m12() * m.x());
+    }
+    if (typed[3]) {
+        const auto v = values();
+        const double k = *typed[3] / v.height;
+        t = QTransform(t.m11(), t.m12(), k * t.m21(), k * t.m22(), t.dx() + (1 - k) * t.m21() * m.y(),
+                       t.dy() + (1 - k) * t.m22() * m.y() + (*typed[3] - v.height) / 2);
+    }
+    if (typed[4]) {
+        const auto v = values();
+        const double turn = (*typed[4] - v.angle) * std::numbers::pi / 180;
+        const double cs = std::cos(turn), sn = std::sin(turn);
+        const double ex = t.dx() - v.centerX, ey = t.dy() - v.centerY;
+        t = QTransform(cs * t.m11() - sn * t.m12(), sn * t.m11() + cs * t.m12(), cs * t.m21() - sn * t.m22(),
+                       sn * t.m21() + cs * t.m22(), v.centerX + cs * ex - sn * ey, v.centerY + sn * ex + cs * ey);
+    }
+    if (typed[0])
+        t = QTransform(t.m11(), t.m12(), t.m21(), t.m22(), t.dx() + (*typed[0] - values().x), t.dy());
+    if (typed[1])
+        t = QTransform(t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy() + (*typed[1] - values().y));
+    return t;
+}
+
 } // namespace
 
 CarteMapBlockEditor::CarteMapBlockEditor(Document document, ThematicCanvas* canvas, QObject* parent)
@@ -241,10 +278,13 @@ void CarteMapBlockEditor::storeLive(const QTransform& t)
 void CarteMapBlockEditor::placeBlock(double x, double y, double w, double h, double angle)
 {
     const QRectF r = m_overlay->canvas ? m_overlay->blockBounds() : QRectF();
-    const std::optional<QTransform> t = placedTransform(r, x, y, w, h, angle);
-    if (!t)
-        return;
-    storeLive(*t);
+    if (const std::optional<QTransform> t = placedTransform(r, x, y, w, h, angle))
+        showPlaced(*t);
+}
+
+void CarteMapBlockEditor::showPlaced(const QTransform& t)
+{
+    storeLive(t);
     m_overlay->setNeedsDisplay();
     if (m_overlay->onPreview)
         m_overlay->onPreview();
@@ -252,26 +292,29 @@ void CarteMapBlockEditor::placeBlock(double x, double y, double w, double h, dou
 
 void CarteMapBlockEditor::editFields()
 {
-    // The field keeps the focus after Return, and its editing ends again when the focus
-    // leaves: the entry is applied or refused once, then every field shows the block again.
+    // The field keeps the focus after Return: the entry is applied or refused, then every
+    // field shows the block again. A field showing the block as it is counts for nothing: its
+    // rounded text is never read back into the block.
     VectorCanvas* vector = m_canvas->vector();
-    if (const std::optional<BlockValues> v = blockValues(vector->originalBlockBounds(), vector->blockTransform)) {
-        const double values[] = {v->x, v->y, v->width, v->height, v->angle};
-        bool unchanged = true;
-        for (int i = 0; i < m_fields.size() && i < 5; ++i)
-            unchanged = unchanged && m_fields[i]->text() == twoDecimals(values[i]);
-        if (unchanged)
-            return;
+    const QRectF r = vector->originalBlockBounds();
+    const std::optional<BlockValues> v = blockValues(r, vector->blockTransform);
+    if (!v)
+        return;
+    const double shown[] = {v->x, v->y, v->width, v->height, v->angle};
+    std::optional<double> typed[5];
+    bool changed = false;
+    bool valid = v->width > 0 && v->height > 0;
+    for (int i = 0; i < m_fields.size() && i < 5; ++i) {
+        if (m_fields[i]->text() == twoDecimals(shown[i]))
+            continue;
+        changed = true;
+        typed[i] = readNumber(m_fields[i]->text());
+        valid = valid && typed[i] && std::isfinite(*typed[i]);
     }
-    QList<double> numbers;
-    for (QLineEdit* field : m_fields)
-        if (const std::optional<double> n = readNumber(field->text()))
-            numbers.append(*n);
-    bool valid = numbers.size() == 5;
-    for (double n : numbers)
-        valid = valid && std::isfinite(n);
-    if (valid && numbers[2] > 1 && numbers[3] > 1) {
-        placeBlock(numbers[0], numbers[1], numbers[2], numbers[3], numbers[4]);
+    if (!changed)
+        return;
+    if (valid && (!typed[2] || *typed[2] > 1) && (!typed[3] || *typed[3] > 1)) {
+        showPlaced(withTypedValues(r, vector->blockTransform, typed));
         commitTransform();
     }
     writeFields(true);

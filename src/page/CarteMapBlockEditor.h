@@ -80,6 +80,8 @@ private:
     // shown, else the composition less 32 points on every side.
     QRectF fitArea() const;
     void placeBlock(double x, double y, double w, double h, double angle);
+    // Shows the block under a new transform, not yet stored.
+    void showPlaced(const QTransform& t);
     // Writes the block's values into the fields, the focused one too when asked.
     void writeFields(bool includingFocused);
     void storeLive(const QTransform& t);

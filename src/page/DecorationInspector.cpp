@@ -10,6 +10,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -63,6 +64,37 @@ QString fieldText(double value, double scale)
         return formatFrenchNumber(value * scale, 3, 0);
     return formatFrenchNumber(value, 3);
 }
+
+// The text of a number field refused (beeped, or its error shown) while the person is still in
+// the field.
+const char* const refusedTextKey = "refusedText";
+
+// A field ends its editing once per text: left after Return refused its text, it says nothing
+// more, so the text is given up here and the field shows the stored value again (a context
+// menu is no leaving).
+class RefusedTextWatch : public QObject {
+public:
+    RefusedTextWatch(QLineEdit* field, std::function<QString()> storedText)
+        : QObject(field), m_field(field), m_storedText(std::move(storedText))
+    {
+        field->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_field && event->type() == QEvent::FocusOut
+            && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason
+            && m_field->property(refusedTextKey) == QVariant(m_field->text())) {
+            m_field->setProperty(refusedTextKey, QVariant());
+            m_field->setText(m_storedText());
+        }
+        return false;
+    }
+
+private:
+    QLineEdit* m_field;
+    std::function<QString()> m_storedText;
+};
 
 // A row of exclusive segments (text labels or icons), reporting the chosen index.
 class Segments : public QWidget {
@@ -210,24 +242,38 @@ void DecorationController::buildInspector()
         }
         row->addWidget(field);
         const double scale = range.scale;
+        new RefusedTextWatch(field, [value, scale] { return fieldText(value(), scale); });
         bind(field,
              [field, value, scale] {
                  if (!field->hasFocus())
                      field->setText(fieldText(value(), scale));
              },
-             [this, field, setter, scale] {
+             [this, field, value, setter, scale] {
+                 // A text left as shown is no edit: the value it rounds stays exact. Return
+                 // again on a refused text refuses it no more.
+                 const QString text = field->text();
+                 const double before = value();
+                 if (text == fieldText(before, scale) || field->property(refusedTextKey) == QVariant(text))
+                     return;
+                 field->setProperty(refusedTextKey, QVariant());
                  std::optional<double> number;
                  try {
-                     if (const std::optional<PlmValue> parsed = PlmValue::parse(field->text(), PlmVariableType::number))
+                     if (const std::optional<PlmValue> parsed = PlmValue::parse(text, PlmVariableType::number))
                          number = parsed->numericValue();
                  } catch (const std::exception&) {
                  }
-                 if (!number || !std::isfinite(*number)) {
-                     if (beep)
-                         beep();
-                     return;
+                 if (number && std::isfinite(*number)) {
+                     setter(*number / scale);
+                     if (value() != before || *number / scale == before)
+                         return;
+                 } else if (beep) {
+                     beep();
                  }
-                 setter(*number / scale);
+                 // Refused: the text stays while the person is in the field, not once they left it.
+                 if (field->hasFocus())
+                     field->setProperty(refusedTextKey, text);
+                 else
+                     field->setText(fieldText(value(), scale));
              });
         current->addRow(InspectorSection::labeledRow(label, holder));
         m_controls.insert(label, field);

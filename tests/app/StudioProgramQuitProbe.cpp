@@ -38,6 +38,7 @@
 
 #include <QAction>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QApplication>
 #include <QLineEdit>
 #include <QFile>
@@ -199,6 +200,8 @@ const QString writtenElsewhereName = QStringLiteral("Réécrit ailleurs");
 // there and in a symbol size.
 const QString typedCell = QStringLiteral("0,5");
 const QString refusedText = QStringLiteral("abc");
+// The largest symbol size typed after its refusal (as the test names it).
+const QString correctedSize = QStringLiteral("50");
 
 // Sent as the desktop or the terminal would; the work's edit must still wait for its autosave.
 void sendSignal(int number)
@@ -396,9 +399,10 @@ QHash<QString, Scenario> scenarios()
     };
 
     // A text typed in a Carte field and confirmed with Return: refused, its refusal read (by
-    // nobody reporting it here), the text left in the field when the person goes elsewhere.
-    const auto refusedOnReturn = [](QLineEdit* CarteInspector::*which, bool symbols) {
-        return [which, symbols] {
+    // nobody reporting it here, and only once); then what the person does next.
+    using AfterRefusal = std::function<QString(StudioWindowController*, QLineEdit*)>;
+    const auto refusedOnReturnThen = [](QLineEdit* CarteInspector::*which, bool symbols, AfterRefusal next) {
+        return [which, symbols, next] {
             PlmWorkDocument* work = workWithFile();
             StudioWindowController* studio = studioWindowOf(work);
             if (!studio || !studio->switchMode(StudioWindowController::Mode::carte, true) || !studio->carte())
@@ -422,12 +426,54 @@ QHash<QString, Scenario> scenarios()
             field->setText(refusedText);
             QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
             QApplication::sendEvent(field, &press);
-            // The person then goes to another program, the field still holding the text.
-            QApplication::setActiveWindow(nullptr);
-            return missingUnless(refusals == 1 && studio->window()->focusWidget() == field && field->text() == refusedText,
-                                 "a text refused on Return, left in its field, another program in front");
+            if (refusals != 1 || field->text() != refusedText)
+                return QStringLiteral("a text refused on Return");
+            const QString missing = next(studio, field);
+            return missing.isEmpty() ? missingUnless(refusals == 1, "the refusal presented once") : missing;
         };
     };
+    // The person then goes to another program, the field still holding the text.
+    const auto refusedOnReturn = [refusedOnReturnThen](QLineEdit* CarteInspector::*which, bool symbols) {
+        return refusedOnReturnThen(which, symbols, [](StudioWindowController* studio, QLineEdit* field) {
+            QApplication::setActiveWindow(nullptr);
+            return missingUnless(studio->window()->focusWidget() == field && field->text() == refusedText,
+                                 "a text refused on Return, left in its field, another program in front");
+        });
+    };
+    // The field shows what the work keeps once the person leaves it, and a Ctrl+S changes nothing.
+    const auto leftThenSaved = [](std::function<void(StudioWindowController*, QLineEdit*)> leave) {
+        return [leave](StudioWindowController* studio, QLineEdit* field) {
+            leave(studio, field);
+            if (field->hasFocus() || field->text() == refusedText)
+                return QStringLiteral("the field left showing what the work keeps");
+            trigger("saveDocument:");
+            return missingUnless(field->text() != refusedText, "the field after a Ctrl+S");
+        };
+    };
+    const auto byTab = [](StudioWindowController*, QLineEdit* field) {
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(field, &tab);
+    };
+    const auto byAClickOnThePage = [](StudioWindowController* studio, QLineEdit*) {
+        QWidget* page = studio->carte()->view();
+        page->setFocus(Qt::MouseFocusReason); // as the window system's own click gives it
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent click(type, QPointF(4, 4), page->mapToGlobal(QPointF(4, 4)), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(page, &click);
+        }
+    };
+    // An ordinary Ctrl+S while the refused text is still in its field: it is given up there.
+    const auto savedWhileItStays = [](StudioWindowController*, QLineEdit* field) {
+        trigger("saveDocument:");
+        return missingUnless(!field->hasFocus() && field->text() != refusedText, "the refused text given up by Ctrl+S");
+    };
+    // The person types a size that fits, without Return.
+    const auto corrected = [](StudioWindowController*, QLineEdit* field) {
+        field->setText(correctedSize);
+        return missingUnless(field->hasFocus(), "a corrected size typed, not yet taken");
+    };
+
     // The work edited, and the base map given a variable, which only a work document keeps:
     // its last write is refused.
     const auto variableInTheBaseMap = [] {
@@ -539,6 +585,15 @@ QHash<QString, Scenario> scenarios()
          {refusedOnReturn(&CarteInspector::thresholds, false), bySigtermWhileTheRefusedTextStays}},
         {QStringLiteral("SymbolSizeRefusedOnReturnWhenSIGTERMArrives"),
          {refusedOnReturn(&CarteInspector::maximumSize, true), bySigtermWhileTheRefusedTextStays}},
+        {QStringLiteral("ThresholdsRefusedThenLeftByTabWhenSIGTERMArrives"),
+         {refusedOnReturnThen(&CarteInspector::thresholds, false, leftThenSaved(byTab)), bySigtermBesideTheWork}},
+        {QStringLiteral("SymbolSizeRefusedThenLeftByAClickWhenSIGTERMArrives"),
+         {refusedOnReturnThen(&CarteInspector::maximumSize, true, leftThenSaved(byAClickOnThePage)),
+          bySigtermBesideTheWork}},
+        {QStringLiteral("ThresholdsRefusedThenSavedWhenSIGTERMArrives"),
+         {refusedOnReturnThen(&CarteInspector::thresholds, false, savedWhileItStays), bySigtermBesideTheWork}},
+        {QStringLiteral("SymbolSizeRefusedThenCorrectedWhenSIGTERMArrives"),
+         {refusedOnReturnThen(&CarteInspector::maximumSize, true, corrected), bySigtermWhileASizeIsTyped}},
         {QStringLiteral("CellTypedWhenSIGTERMArrives"), {[cellTypedWith] { return cellTypedWith(typedCell); }, bySigtermWhileTyping}},
         {QStringLiteral("CellRefusedWhenSIGTERMArrives"), {[cellTypedWith] { return cellTypedWith(refusedText); }, bySigtermWhileTyping}},
         {QStringLiteral("SymbolSizeRefusedWhenSIGTERMArrives"), {symbolSizeTyped, bySigtermWhileASizeIsTyped}},

@@ -28,7 +28,7 @@
 namespace {
 
 // What the work's file holds afterwards of what the probe did before the quit.
-enum class Kept { nothing, editedMapName, typedCell, writtenElsewhere };
+enum class Kept { nothing, editedMapName, typedCell, writtenElsewhere, correctedSymbolSize };
 
 struct QuitRow {
     const char* scenario; // as the probe names it
@@ -46,6 +46,8 @@ struct QuitRow {
 // Return (as the probe names them).
 const QString editedMapName = QStringLiteral("Croquis retouché");
 const QString typedCell = QStringLiteral("0,5");
+// The largest symbol size the probe types after its refusal.
+const double correctedSize = 50;
 // The name of the version another program writes over the work's file.
 const QString writtenElsewhereName = QStringLiteral("Réécrit ailleurs");
 // What the program writes on its standard error output, a line each, when the base map's
@@ -195,6 +197,10 @@ TEST_P(StudioProgramQuitTest, quitsCleanlyWithTheScenariosWindows)
         expected.setCell(expected.map.entities.first().id, expected.variables.first().id, typedCell);
     EXPECT_EQ(kept.map.name.toStdString(), expected.map.name.toStdString());
     EXPECT_TRUE(kept.variables == expected.variables) << "the data cell typed is not the file's";
+    if (row.kept == Kept::correctedSymbolSize) {
+        ASSERT_TRUE(kept.thematic && kept.thematic->proportional);
+        EXPECT_EQ(kept.thematic->proportional->maximumSize, correctedSize);
+    }
     if (row.baseMap) {
         EXPECT_EQ(fileBytes(home.baseMap), home.baseMapBytes);
     }
@@ -255,6 +261,16 @@ INSTANTIATE_TEST_SUITE_P(
                       QuitRow{"SymbolSizeRefusedOnReturnWhenSIGTERMArrives", false, true,
                               "SIGTERM while a refused text stays in its field", Kept::nothing, false, false,
                               "Pelmora Studio : « Croquis » : Saisissez une taille positive en points."},
+                      // Left (Tab, a click on the page), the field shows what the work keeps: a
+                      // Ctrl+S, then the end, have nothing to name.
+                      QuitRow{"ThresholdsRefusedThenLeftByTabWhenSIGTERMArrives", false, true, "SIGTERM"},
+                      QuitRow{"SymbolSizeRefusedThenLeftByAClickWhenSIGTERMArrives", false, true, "SIGTERM"},
+                      // An ordinary Ctrl+S gives the refused text up, in front of the person: nothing
+                      // goes to the standard error output.
+                      QuitRow{"ThresholdsRefusedThenSavedWhenSIGTERMArrives", false, true, "SIGTERM"},
+                      // Corrected after its refusal, the size typed is written, nothing named.
+                      QuitRow{"SymbolSizeRefusedThenCorrectedWhenSIGTERMArrives", false, true,
+                              "SIGTERM while a symbol size is typed", Kept::correctedSymbolSize},
                       // Left unanswered, the save question cancels: the base map's change is not
                       // dropped, its write refused at the end.
                       QuitRow{"BaseMapSaveQuestionShowingWhenSIGTERMArrives", false, true, "SIGTERM under the save question",

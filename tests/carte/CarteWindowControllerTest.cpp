@@ -688,3 +688,169 @@ TEST(CartePane, TheExportCommandOpensThePanelAndRefreshesIt)
     EXPECT_FALSE(panel->exportButton()->isEnabled());
     panel->close();
 }
+
+#include "desktop/DialogHooks.h"
+#include "support/WidgetKeys.h"
+
+#include <functional>
+
+namespace {
+
+// Stored values that every field shows rounded: symbols of at most 60.0055… points whose
+// smallest (for 2 against 16) shows 21,22, an opacity of 85,3 %, an outline of 1,23456 points;
+// names of 12,5 points; the map block a little off its own scale; a text on the page of 12,54
+// points at 10,26 points from the left.
+PlmWork roundedWork()
+{
+    PlmWork work = gridWork(4, {2, 4, 9, 16});
+    work.thematic->representation = PlmRepresentation::proportional;
+    work.thematic->variableID = QStringLiteral("pop");
+    PlmProportionalSettings symbols(PlmSymbolKind::circle, 60.005575633793036, PlmColor{0.8, 0.18, 0.16, 0.853});
+    symbols.outline = PlmStyle(PlmColor{0, 0, 0, 1}, std::nullopt, 1.23456, 4);
+    symbols.outlineVisible = true;
+    work.thematic->proportional = symbols;
+    work.decoration = PlmDecoration();
+    work.decoration->showEntityNames = true;
+    work.decoration->entityNameFontSize = 12.5;
+    work.decoration->mapTransform = PlmTransform{1.00003, 0, 0, 0.99998, 0.4, 0.7};
+    PlmDecorationObject text(QStringLiteral("T1"), PlmDecorationKind::text, QStringLiteral("Titre"), PlmPoint{10.26, 40});
+    text.presentation.positionInPoints = true;
+    text.presentation.fontSize = 12.54;
+    work.decoration->objects = {text};
+    return work;
+}
+
+// Three classes of equal intervals: thresholds the field shows are not typed ones.
+PlmWork thresholdWork()
+{
+    PlmWork work = gridWork(4, {5, 15, 25, 36});
+    work.thematic->variableID = QStringLiteral("pop");
+    work.thematic->method = PlmClassificationMethod::equalIntervals;
+    work.thematic->classCount = 3;
+    return work;
+}
+
+QLineEdit* decorationField(Pane& p, const QString& label)
+{
+    p.pane->decorationController()->select(QStringLiteral("T1"), false);
+    return qobject_cast<QLineEdit*>(p.pane->decorationController()->control(label));
+}
+
+} // namespace
+
+// What a field shows once the person has left it is what is kept. Return on the text a field
+// shows changes nothing, however the stored value was rounded to show it; a text refused on
+// Return (its refusal presented once), then left by Tab or by a click on the page, gives way to
+// the stored value; a save and a signal's end then name nothing and keep the work as it was.
+TEST(CartePane, AFieldLeftShowsWhatIsKept)
+{
+    using Field = std::function<QLineEdit*(Pane&)>;
+    struct Row {
+        const char* name;
+        PlmWork work;
+        Field field;
+        QString refusal; // the sentence presented, or none when the field beeps or shows the stored value at once
+        int beeps = 0;
+        const char* typed = "abc";
+    };
+    const QString symbolSize = QStringLiteral("Saisissez une taille positive en points.");
+    const QString appearance = QStringLiteral("Opacité : 0 à 100 %. Épaisseur : nombre positif ou nul, en points.");
+    const auto block = [](int i) {
+        return [i](Pane& p) { return i < 0 ? p.pane->mapBlockEditor()->scaleField() : p.pane->mapBlockEditor()->fields()[i]; };
+    };
+    const QList<Row> rows{
+        {"thresholds", thresholdWork(), [](Pane& p) { return p.pane->inspector()->thresholds; },
+         QStringLiteral("Un seuil doit être un nombre. Séparez les seuils par ;.")},
+        {"minimum size", roundedWork(), [](Pane& p) { return p.pane->inspector()->minimumSize; }, symbolSize},
+        {"maximum size", roundedWork(), [](Pane& p) { return p.pane->inspector()->maximumSize; }, symbolSize},
+        {"symbol opacity", roundedWork(), [](Pane& p) { return p.pane->inspector()->symbolOpacityValue; }, appearance},
+        {"outline width", roundedWork(), [](Pane& p) { return p.pane->inspector()->symbolOutlineWidth; }, appearance},
+        {"entity name size", roundedWork(), [](Pane& p) { return p.pane->inspector()->entityNameSize; },
+         QStringLiteral("Taille de police incorrecte.")},
+        {"block scale", roundedWork(), block(-1), {}},
+        {"block x", roundedWork(), block(0), {}},
+        {"block y", roundedWork(), block(1), {}},
+        {"block width", roundedWork(), block(2), {}},
+        {"block height", roundedWork(), block(3), {}},
+        {"block angle", roundedWork(), block(4), {}},
+        {"text size", roundedWork(), [](Pane& p) { return decorationField(p, QStringLiteral("Taille (pt)")); }, {}, 1},
+        {"text x", roundedWork(), [](Pane& p) { return decorationField(p, QStringLiteral("X (pt)")); }, {}, 1},
+        {"text size the work refuses", roundedWork(),
+         [](Pane& p) { return decorationField(p, QStringLiteral("Taille (pt)")); },
+         QStringLiteral("Présentation de texte incorrecte."), 0, "250"},
+    };
+    const std::pair<const char*, std::function<void(Pane&, QLineEdit*)>> leaves[] = {
+        {"Tab", [](Pane&, QLineEdit* field) { keyClick(field, Qt::Key_Tab); }},
+        {"a click on the page", [](Pane& p, QLineEdit*) { sendFocusingClick(p.pane->view(), QPoint(4, 4)); }},
+    };
+    for (const Row& row : rows) {
+        for (const auto& [leaveName, leave] : leaves) {
+            SCOPED_TRACE(std::string(row.name) + ", left by " + leaveName);
+            Pane p(row.work);
+            int beeps = 0;
+            p.pane->decorationController()->beep = [&beeps] { ++beeps; };
+            p.showInWindow();
+            QLineEdit* field = row.field(p);
+            ASSERT_TRUE(field && field->isVisible() && field->isEnabled());
+            const PlmWork before = p.document.work();
+            const QString shown = field->text();
+
+            field->setFocus();
+            keyClick(field, Qt::Key_Return);
+            EXPECT_TRUE(p.document.undoSteps().isEmpty()) << "Return on " << shown.toStdString();
+
+            field->setText(QString::fromUtf8(row.typed));
+            keyClick(field, Qt::Key_Return);
+            leave(p, field);
+            ASSERT_FALSE(field->hasFocus());
+            // A click on the page lets go of the text on it: its field shows it once selected again.
+            EXPECT_EQ((field->isVisible() ? field : row.field(p))->text(), shown);
+            EXPECT_EQ(p.errors, row.refusal.isEmpty() ? QStringList() : QStringList{row.refusal});
+            EXPECT_EQ(beeps, row.beeps);
+
+            testing::internal::CaptureStderr();
+            EXPECT_TRUE(p.commitAsTheStudio());
+            DialogHooks::setUnattended(true);
+            EXPECT_TRUE(p.commitAsTheStudio());
+            DialogHooks::setUnattended(false);
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+            EXPECT_TRUE(p.document.undoSteps().isEmpty());
+            EXPECT_TRUE(p.document.work() == before);
+        }
+    }
+}
+
+// An appearance control changes only what it names: the opacity and the outline width shown
+// rounded beside it are not read back.
+TEST(CartePane, AnAppearanceControlChangesOnlyWhatItNames)
+{
+    struct Row {
+        const char* name;
+        std::function<void(CarteInspector&)> use;
+        std::function<void(PlmProportionalSettings&)> named;
+    };
+    const QList<Row> rows{
+        {"outline hidden", [](CarteInspector& ui) { ui.symbolOutlineToggle->click(); },
+         [](PlmProportionalSettings& s) { s.outlineVisible = false; }},
+        {"automatic fill", [](CarteInspector& ui) { choose(ui.symbolFillMode, 0); },
+         [](PlmProportionalSettings& s) {
+             s.automaticColor = true;
+             s.color = PlmColor{0.8, 0.18, 0.16, s.color.alpha};
+         }},
+        {"outline colour",
+         [](CarteInspector& ui) {
+             ui.symbolOutlineColor->setColor(QColor(0, 0, 255));
+             emit ui.symbolOutlineColor->colorChosen();
+         },
+         [](PlmProportionalSettings& s) { s.outline->stroke = PlmColor{0, 0, 1, 1}; }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Pane p(roundedWork());
+        PlmWork expected = p.document.work();
+        row.named(*expected.thematic->proportional);
+        row.use(*p.pane->inspector());
+        EXPECT_EQ(p.document.undoSteps().size(), 1);
+        EXPECT_TRUE(p.document.work() == expected);
+    }
+}

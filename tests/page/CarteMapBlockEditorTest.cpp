@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 using namespace CompositionTestSupport;
@@ -157,6 +158,56 @@ TEST(CarteMapBlockEditorFields, AFocusedFieldIsRewrittenAfterEachEntry)
     EXPECT_NEAR(t.values().x, 40, 1e-9);
     x->clearFocus();
     EXPECT_EQ(t.document.undo.size(), 2);
+}
+
+// A field changes only what it names: the others show rounded values, never read back. An
+// unturned block keeps the entries of its transform that the field does not name exactly; Return
+// on the text a field shows stores nothing.
+TEST(CarteMapBlockEditorFields, AFieldChangesOnlyWhatItNames)
+{
+    struct Row {
+        const char* name;
+        int field; // x, y, width, height, angle
+        QString typed;
+        double value;
+        // The transform's entries kept exactly: m11, m12, m21, m22, dx, dy.
+        std::array<bool, 6> kept;
+    };
+    const Row rows[] = {
+        {"x", 0, QStringLiteral("41"), 41, {true, true, true, true, false, true}},
+        {"y", 1, QStringLiteral("41"), 41, {true, true, true, true, true, false}},
+        {"width", 2, QStringLiteral("500"), 500, {false, true, true, true, false, true}},
+        {"height", 3, QStringLiteral("300"), 300, {true, true, true, false, true, false}},
+        {"angle", 4, QStringLiteral("30"), 30, {false, false, false, false, false, false}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EditorPage t;
+        t.h.canvas->vector()->blockTransform = QTransform(1.00003, 0, 0, 0.99998, 32.0041, 17.3337);
+        t.editor->refreshFields();
+        const QTransform before = t.transform();
+        const auto values = [&t] {
+            const auto v = t.values();
+            return std::array<double, 5>{v.x, v.y, v.width, v.height, v.angle};
+        };
+        const std::array<double, 5> start = values();
+        QLineEdit* field = t.editor->fields()[row.field];
+        t.editor->controlTextDidEndEditing(field);
+        EXPECT_TRUE(t.document.undo.isEmpty()) << "Return on " << field->text().toStdString();
+
+        field->setText(row.typed);
+        t.editor->controlTextDidEndEditing(field);
+        EXPECT_EQ(t.document.undo.size(), 1);
+        const QTransform after = t.transform();
+        const std::array<double, 6> entries[] = {{before.m11(), before.m12(), before.m21(), before.m22(), before.dx(), before.dy()},
+                                                 {after.m11(), after.m12(), after.m21(), after.m22(), after.dx(), after.dy()}};
+        for (int i = 0; i < 6; ++i)
+            if (row.kept[i])
+                EXPECT_EQ(entries[1][i], entries[0][i]) << "entry " << i;
+        const std::array<double, 5> end = values();
+        for (int i = 0; i < 5; ++i)
+            EXPECT_NEAR(end[i], i == row.field ? row.value : start[i], 1e-9) << "value " << i;
+    }
 }
 
 TEST(CarteMapBlockEditorFit, FitToWidthKeepsTheHeightCentreAndCentreKeepsSizeAndAngle)

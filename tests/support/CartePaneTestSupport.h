@@ -7,6 +7,8 @@
 #include "support/FondTestDocument.h"
 #include "support/PlmWorkTestSupport.h"
 
+#include <QApplication>
+#include <QHBoxLayout>
 #include <QStringList>
 #include <QWidget>
 #include <memory>
@@ -70,10 +72,36 @@ struct Pane {
         pane->fitComposition();
     }
 
+    // The page beside the inspector column in one shown, active window, as in the studio: a
+    // Tab or a click moves the focus between them.
+    void showInWindow()
+    {
+        window = std::make_unique<QWidget>();
+        auto* row = new QHBoxLayout(window.get());
+        row->addWidget(pane->view(), 1);
+        row->addWidget(pane->inspectorScroll());
+        window->resize(1000, 700);
+        window->show();
+        QApplication::setActiveWindow(window.get());
+    }
+
+    // The studio's commit before a save or at a signal's end: the pane takes its pending edits,
+    // then no widget keeps the focus, which ends any other field's edit.
+    bool commitAsTheStudio()
+    {
+        if (!pane->commitPendingEdits())
+            return false;
+        if (QWidget* focused = QApplication::focusWidget())
+            focused->clearFocus();
+        return true;
+    }
+
     FondTestDocument document;
     std::unique_ptr<CarteWindowController> pane;
     QStringList errors;
     std::function<void(const PlmWork&)> refuse;
+    // Declared last: it goes first, with the pane's widgets it holds.
+    std::unique_ptr<QWidget> window;
 };
 
 } // namespace CartePaneTest

@@ -42,6 +42,15 @@ inline void sendClick(QWidget* widget, QPoint at, Qt::KeyboardModifiers modifier
     sendMouse(widget, QEvent::MouseButtonRelease, at, modifiers);
 }
 
+// A person's click: the widget takes the focus as its policy allows (Qt gives it only on the
+// window system's own events), then the press and the release.
+inline void sendFocusingClick(QWidget* widget, QPoint at)
+{
+    if (widget->focusPolicy() & Qt::ClickFocus)
+        widget->setFocus(Qt::MouseFocusReason);
+    sendClick(widget, at);
+}
+
 // Press, release, then the second press as Qt reports it, and its release.
 inline void sendDoubleClick(QWidget* widget, QPoint at)
 {
