@@ -286,6 +286,10 @@ void DocumentController::closeDocumentsAtQuit()
         // A document with a file takes its pending changes in place, as autosave would have;
         // any other was asked about before the loop ended, or never could be.
         const DialogHooks::UnattendedSubject subject(d->displayName());
+        // A loop ended by neither « Quitter » nor a signal took no edit in progress: what is
+        // typed goes in now, a text refused is named.
+        if (!endingOnSignal_ && !d->isClosed() && !d->prepareToSave())
+            ++changesLostAtQuit_;
         QString error;
         if (!d->writeInPlace(&error)) {
             // A change with no file to go to is lost as a refused write is, once nobody could

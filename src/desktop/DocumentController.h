@@ -76,7 +76,8 @@ public:
     // no file is named as it closes, and counted.
     void commitEditsBeforeQuit();
     // As the application's event loop ends, and once more before the application object
-    // goes: every document still open writes its pending changes in place when it has a file,
+    // goes: every document still open takes the edit in progress in its windows (unless a
+    // signal's end took it already), writes its pending changes in place when it has a file,
     // closes without a question and is deleted with its windows, while the application still
     // exists. No window may show any more: a refused write (a file changed on disk is not
     // replaced) is written to the standard error output, with the document's name, and counted.

@@ -17,6 +17,7 @@
 #include <QTreeView>
 
 #include <chrono>
+#include <memory>
 
 // What a person types reaches the file however long the typing takes and however it ends: a
 // save landing in the middle never makes the window say the file holds what it does not, and
@@ -43,13 +44,14 @@ public:
     void SetUp() override
     {
         StudioWindowCommands::install();
+        controller = std::make_unique<DocumentController>(); // a fresh one, as each run of the program has
         doc = new PlmWorkDocument; // the controller's, as the application's documents are
         doc->setWork(titledWork());
         ASSERT_TRUE(doc->saveToFile(path, PlmWorkDocument::plmType, Document::SaveOperation::SaveAs));
         // The test says when an autosave comes.
         doc->setAutosaveDelay(int(std::chrono::milliseconds(std::chrono::hours(1)).count()));
         doc->makeWindowControllers();
-        controller.addDocument(doc);
+        controller->addDocument(doc);
         window = dynamic_cast<StudioWindowCommands*>(doc->studioWindow());
         ASSERT_TRUE(window);
         window->window()->resize(1400, 900);
@@ -59,13 +61,13 @@ public:
     }
     void TearDown() override
     {
-        if (controller.documents().contains(doc))
+        if (controller && controller->documents().contains(doc))
             doc->close();
         QApplication::processEvents();
     }
 
     PlmWork stored() const { return PlmWorkCodec::decode(fileBytes(path)); }
-    bool open() const { return controller.documents().contains(doc) && !doc->isClosed(); }
+    bool open() const { return controller->documents().contains(doc) && !doc->isClosed(); }
     bool shownChanged() const { return window->window()->isWindowModified(); }
     void autosave()
     {
@@ -82,7 +84,7 @@ public:
 
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("Carte.plm"));
-    DocumentController controller;
+    std::unique_ptr<DocumentController> controller;
     PlmWorkDocument* doc = nullptr;
 };
 
@@ -109,6 +111,8 @@ const Ending endBySignal{"signal", true, [](auto&, DocumentController& c, auto&,
                              c.closeDocumentsAtQuit();
                              DialogHooks::setUnattended(was);
                          }};
+// The event loop ended by neither « Quitter » nor a signal (the desktop ending it).
+const Ending endOfTheLoop{"the loop's end", true, [](auto&, DocumentController& c, auto&, auto&) { c.closeDocumentsAtQuit(); }};
 const Ending modeSwitch{"mode switch", false, [](auto&, auto&, auto&, StudioWindowCommands& w) {
                             w.switchMode(StudioWindowController::Mode::fond, false);
                         }};
@@ -131,7 +135,7 @@ TEST_F(StudioTypedEditsTest, APageTextTypedAcrossAnAutosaveReachesTheFileHowever
         {"autosave in place", [](StudioTypedEditsTest& t) { t.doc->autosave(); }},
     };
     for (const auto& save : saves)
-        for (const Ending& ending : {clickAway, ctrlReturn, modeSwitch, saveByCtrlS, closeByCtrlW, quitByCtrlQ, endBySignal}) {
+        for (const Ending& ending : {clickAway, ctrlReturn, modeSwitch, saveByCtrlS, closeByCtrlW, quitByCtrlQ, endBySignal, endOfTheLoop}) {
             SCOPED_TRACE(std::string(save.save) + ", then " + ending.name);
             TearDown();
             SetUp();
@@ -147,7 +151,7 @@ TEST_F(StudioTypedEditsTest, APageTextTypedAcrossAnAutosaveReachesTheFileHowever
             EXPECT_EQ(stored().decoration->objects.at(0).text, QStringLiteral("Titre"));
             EXPECT_TRUE(shownChanged());
             typeKeys(decorations.editor(), QStringLiteral("lub"));
-            ending.run(*this, controller, *doc, *window);
+            ending.run(*this, *controller, *doc, *window);
             if (!ending.closes) {
                 EXPECT_FALSE(decorations.editor());
                 autosave();
@@ -161,7 +165,7 @@ TEST_F(StudioTypedEditsTest, APageTextTypedAcrossAnAutosaveReachesTheFileHowever
 
 TEST_F(StudioTypedEditsTest, ANameBeingTypedInTheOutlineIsTakenByASaveACloseOrTheEnd)
 {
-    for (const Ending& ending : {saveByCtrlS, closeByCtrlW, quitByCtrlQ, endBySignal}) {
+    for (const Ending& ending : {saveByCtrlS, closeByCtrlW, quitByCtrlQ, endBySignal, endOfTheLoop}) {
         SCOPED_TRACE(ending.name);
         TearDown();
         SetUp();
@@ -173,7 +177,7 @@ TEST_F(StudioTypedEditsTest, ANameBeingTypedInTheOutlineIsTakenByASaveACloseOrTh
         ASSERT_TRUE(editor);
         editor->selectAll();
         typeKeys(editor, QStringLiteral("Ouest"));
-        ending.run(*this, controller, *doc, *window);
+        ending.run(*this, *controller, *doc, *window);
         EXPECT_EQ(stored().map.entities.at(0).name, QStringLiteral("Ouest"));
         if (!ending.closes)
             EXPECT_FALSE(shownChanged());
@@ -183,7 +187,7 @@ TEST_F(StudioTypedEditsTest, ANameBeingTypedInTheOutlineIsTakenByASaveACloseOrTh
 TEST_F(StudioTypedEditsTest, AnExportPanelFieldBeingTypedIsTakenByASaveACloseOrTheEnd)
 {
     for (const bool studioInFront : {false, true})
-        for (const Ending& ending : {saveByCtrlS, closeByCtrlW, quitByCtrlQ, endBySignal}) {
+        for (const Ending& ending : {saveByCtrlS, closeByCtrlW, quitByCtrlQ, endBySignal, endOfTheLoop}) {
             SCOPED_TRACE(std::string(ending.name) + (studioInFront ? ", the studio window clicked" : ", the panel in front"));
             TearDown();
             SetUp();
@@ -201,7 +205,7 @@ TEST_F(StudioTypedEditsTest, AnExportPanelFieldBeingTypedIsTakenByASaveACloseOrT
                 window->window()->activateWindow();
                 QApplication::processEvents();
             }
-            ending.run(*this, controller, *doc, *window);
+            ending.run(*this, *controller, *doc, *window);
             EXPECT_EQ(stored().decoration->printPage->margin, 17);
         }
 }
