@@ -128,13 +128,11 @@ void TypedField::ended(End how)
     if (m_unconfirmed)
         return;
     const QString text = m_field->text();
-    if (!holdsEdit(text)) {
-        if (text == m_rules.shown()) {
-            // Nothing typed, or typed back as shown: the exact stored value stays.
-            m_refused.reset();
-            m_reported = false;
-            m_field->setModified(false);
-        }
+    if (text == m_rules.shown()) {
+        // Nothing typed, or typed back as shown: the exact stored value stays.
+        m_refused.reset();
+        m_reported = false;
+        m_field->setModified(false);
         return;
     }
     if (m_refused && *m_refused == text) {
@@ -145,10 +143,15 @@ void TypedField::ended(End how)
     }
     if (take(text) || how != End::left)
         return;
-    // Refused as the person left the field: they correct it where they typed it.
+    // Refused as the person left the field: they correct it where they typed it. A field the
+    // person's click took away (its object no longer selected) gives the text up instead.
     QTimer::singleShot(0, this, [this] {
-        if (isActive() && m_refused && m_field->text() == *m_refused && m_field->isVisible() && m_field->isEnabled())
+        if (!isActive() || !m_refused || m_field->text() != *m_refused)
+            return;
+        if (m_field->isVisible() && m_field->isEnabled())
             m_field->setFocus(Qt::OtherFocusReason);
+        else
+            discard();
     });
 }
 

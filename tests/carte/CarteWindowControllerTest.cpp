@@ -267,7 +267,8 @@ TEST(CartePane, EntityNameSizeAndFont)
     EXPECT_EQ(p.document.work().decoration->entityNameFontSize, 12.5);
     type(ui.entityNameSize, QStringLiteral("0"));
     EXPECT_EQ(p.errors, QStringList{"Taille de police incorrecte."});
-    EXPECT_EQ(ui.entityNameSize->text(), QStringLiteral("12,5"));
+    EXPECT_EQ(ui.entityNameSize->text(), QStringLiteral("0")); // kept for the person to correct
+    EXPECT_EQ(p.document.work().decoration->entityNameFontSize, 12.5);
 }
 
 // The zoom commands zoom the page on screen about the view's middle; the layout, and so the
@@ -608,13 +609,16 @@ TEST(CartePane, PendingSizeIsStoredBeforeASaveOrRefusesIt)
     EXPECT_EQ(p.document.work().thematic->proportional->maximumSize, 50);
     EXPECT_FALSE(field->hasFocus());
 
-    // Refused as the person went to another window, the text is still the field's edit: a save
-    // gives it up as it does in front.
+    // Typed, then the person went to another window: nothing is taken or refused meanwhile; the
+    // text is still the field's edit, which a save refuses, then gives up once it was seen.
     field->setFocus();
     field->setText(QStringLiteral("abc"));
     QApplication::setActiveWindow(nullptr);
     ASSERT_FALSE(field->hasFocus());
+    EXPECT_EQ(p.errors.size(), 1);
+    EXPECT_FALSE(p.pane->commitPendingEdits());
     EXPECT_EQ(p.errors.size(), 2);
+    EXPECT_EQ(field->text(), QStringLiteral("abc"));
     EXPECT_TRUE(p.pane->commitPendingEdits());
     EXPECT_EQ(field->text(), QStringLiteral("50"));
 }
@@ -820,6 +824,79 @@ TEST(CartePane, AFieldLeftShowsWhatIsKept)
     }
 }
 
+// A text refused as the person leaves the field (Tab, a click on the page) stays where it was
+// typed, its refusal presented once and the focus back in it, so that it is corrected there.
+// Left again unchanged, the field shows what the work keeps; the work never changed.
+TEST(CartePane, ATextRefusedAsTheFieldIsLeftStaysInIt)
+{
+    struct Row {
+        const char* name;
+        PlmWork work;
+        std::function<QLineEdit*(Pane&)> field;
+        QString refusal; // the sentence presented, or none when the field beeps
+        const char* typed = "abc";
+    };
+    const QString symbolSize = QStringLiteral("Saisissez une taille positive en points.");
+    const QString appearance = QStringLiteral("Opacité : 0 à 100 %. Épaisseur : nombre positif ou nul, en points.");
+    const QList<Row> rows{
+        {"thresholds: a piece missing", thresholdWork(), [](Pane& p) { return p.pane->inspector()->thresholds; },
+         QStringLiteral("Un seuil doit être un nombre. Séparez les seuils par ;."), "10 ; ; 20"},
+        {"thresholds: not increasing", thresholdWork(), [](Pane& p) { return p.pane->inspector()->thresholds; },
+         QStringLiteral("Réglages de carte invalides : variable, classes, seuils ou couleurs."), "20 ; 10"},
+        {"thresholds: too many", thresholdWork(), [](Pane& p) { return p.pane->inspector()->thresholds; },
+         QStringLiteral("Cette discrétisation attend 2 seuils, dans l’ordre strictement croissant."), "10 ; 15 ; 20"},
+        {"minimum size", roundedWork(), [](Pane& p) { return p.pane->inspector()->minimumSize; }, symbolSize},
+        {"maximum size left blank", roundedWork(), [](Pane& p) { return p.pane->inspector()->maximumSize; }, symbolSize, ""},
+        {"symbol opacity", roundedWork(), [](Pane& p) { return p.pane->inspector()->symbolOpacityValue; }, appearance},
+        {"outline width", roundedWork(), [](Pane& p) { return p.pane->inspector()->symbolOutlineWidth; }, appearance},
+        {"entity name size", roundedWork(), [](Pane& p) { return p.pane->inspector()->entityNameSize; },
+         QStringLiteral("Taille de police incorrecte.")},
+        {"text size", roundedWork(), [](Pane& p) { return decorationField(p, QStringLiteral("Taille (pt)")); }, {}},
+        {"text x", roundedWork(), [](Pane& p) { return decorationField(p, QStringLiteral("X (pt)")); }, {}},
+    };
+    const std::pair<const char*, std::function<void(Pane&, QLineEdit*)>> leaves[] = {
+        {"Tab", [](Pane&, QLineEdit* field) { keyClick(field, Qt::Key_Tab); }},
+        {"a click on the page", [](Pane& p, QLineEdit*) { sendFocusingClick(p.pane->view(), QPoint(4, 4)); }},
+    };
+    for (const Row& row : rows) {
+        for (const auto& [leaveName, leave] : leaves) {
+            SCOPED_TRACE(std::string(row.name) + ", left by " + leaveName);
+            Pane p(row.work);
+            int beeps = 0;
+            p.pane->decorationController()->beep = [&beeps] { ++beeps; };
+            p.showInWindow();
+            QLineEdit* field = row.field(p);
+            ASSERT_TRUE(field && field->isVisible() && field->isEnabled());
+            const PlmWork before = p.document.work();
+            const QString shown = field->text();
+            field->setFocus(Qt::MouseFocusReason);
+            field->selectAll();
+            keyClick(field, Qt::Key_Delete);
+            typeKeys(field, QString::fromUtf8(row.typed));
+            leave(p, field);
+            QCoreApplication::processEvents();
+            EXPECT_EQ(p.errors, row.refusal.isEmpty() ? QStringList() : QStringList{row.refusal});
+            EXPECT_EQ(beeps, row.refusal.isEmpty() ? 1 : 0);
+            EXPECT_TRUE(p.document.work() == before);
+            if (!field->isVisible()) {
+                // The click on the page let go of the text there: its field, shown again, shows
+                // what the work keeps.
+                EXPECT_EQ(row.field(p)->text(), shown);
+                continue;
+            }
+            EXPECT_EQ(field->text(), QString::fromUtf8(row.typed));
+            EXPECT_TRUE(field->hasFocus()) << "the focus back where the text was typed";
+
+            leave(p, field);
+            QCoreApplication::processEvents();
+            EXPECT_FALSE(field->hasFocus());
+            EXPECT_EQ((field->isVisible() ? field : row.field(p))->text(), shown);
+            EXPECT_EQ(p.errors.size() + beeps, 1) << "presented once";
+            EXPECT_TRUE(p.document.work() == before);
+        }
+    }
+}
+
 // An appearance control changes only what it names: the opacity and the outline width shown
 // rounded beside it are not read back.
 TEST(CartePane, AnAppearanceControlChangesOnlyWhatItNames)
@@ -853,4 +930,13 @@ TEST(CartePane, AnAppearanceControlChangesOnlyWhatItNames)
         EXPECT_EQ(p.document.undoSteps().size(), 1);
         EXPECT_TRUE(p.document.work() == expected);
     }
+    // A change that names no control (a field's text, nothing at all) changes nothing: the
+    // rounded opacity and width the fields show are never read back.
+    Pane p(roundedWork());
+    const PlmWork before = p.document.work();
+    for (QObject* sender : std::initializer_list<QObject*>{nullptr, p.pane->inspector()->symbolOpacityValue,
+                                                           p.pane->inspector()->symbolOutlineWidth})
+        p.pane->applySymbolAppearance(sender);
+    EXPECT_TRUE(p.document.undoSteps().isEmpty());
+    EXPECT_TRUE(p.document.work() == before);
 }
