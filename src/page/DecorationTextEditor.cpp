@@ -284,8 +284,9 @@ void DecorationTextEditor::focusOutEvent(QFocusEvent* event)
     QPlainTextEdit::focusOutEvent(event);
     m_blink.stop();
     viewport()->update();
-    // A focus lost to a popup (the context menu) is no end of editing.
-    if (event->reason() == Qt::PopupFocusReason)
+    // A focus lost to a popup (the context menu) or with the window's activation (the person
+    // is in another window for a while) is no end of editing: the typing goes on on return.
+    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
         return;
     if (onFinish)
         onFinish();

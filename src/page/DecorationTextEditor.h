@@ -17,9 +17,10 @@
 // while typing every line shows). The caret, the selection, clicks and the line-wise keys follow
 // that same layout; the text view underneath keeps the typing, its undo and the clipboard.
 //
-// It also decides how the editing ends: Command-Return or losing the focus finishes, Escape
-// cancels; a plain Return stays a line break. Its undo history is its own, so undo while typing
-// never reaches the document's.
+// It also decides how the editing ends: Command-Return or the focus taken elsewhere in the
+// window finishes, Escape cancels; a plain Return stays a line break. A window that merely
+// loses its activation keeps the edit open: coming back, the typing goes on. Its undo history
+// is its own, so undo while typing never reaches the document's.
 class DecorationTextEditor : public QPlainTextEdit {
     Q_OBJECT
 public:
