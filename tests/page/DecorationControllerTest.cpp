@@ -241,12 +241,15 @@ TEST(DecorationTextEditing, TypedTextIsOneUndoStepOnlyWhenItChanged)
     EXPECT_EQ(t.controller->applyingPendingTextEdit(t.document.work).decoration->objects.at(0).text,
               QStringLiteral("Titre de la carte"));
     EXPECT_EQ(t.object(0).text, QStringLiteral("Titre"));
+    t.document.saidChanged.clear();
     QKeyEvent commandReturn(QEvent::KeyPress, Qt::Key_Return, Qt::ControlModifier);
     QCoreApplication::sendEvent(t.controller->editor(), &commandReturn);
     EXPECT_EQ(t.object(0).text, QStringLiteral("Titre de la carte"));
     EXPECT_EQ(t.document.undoNames(), QStringList({"Modifier le texte"}));
     EXPECT_EQ(t.document.changeCount, 1);
     EXPECT_FALSE(t.document.draft);
+    // The draft becomes its step before it ends: the window never says unchanged in between.
+    EXPECT_EQ(t.document.saidChanged, QList<bool>({true, true}));
 
     // Escape leaves everything as it was.
     t.controller->beginTextEdit();
@@ -262,6 +265,15 @@ TEST(DecorationTextEditing, TypedTextIsOneUndoStepOnlyWhenItChanged)
     t.controller->select(QStringLiteral("b"), false);
     t.controller->beginTextEdit();
     EXPECT_FALSE(t.controller->editor());
+
+    // A controller going away during a draft leaves no change behind it.
+    t.controller->select(QStringLiteral("a"), false);
+    t.controller->beginTextEdit();
+    t.controller->editor()->insertPlainText(QStringLiteral("?"));
+    ASSERT_TRUE(t.document.draft);
+    t.controller.reset();
+    EXPECT_FALSE(t.document.draft);
+    EXPECT_EQ(t.object(0).text, QStringLiteral("Titre de la carte"));
 }
 
 TEST(DecorationTextEditing, ALegendTitleStartsFromTheLegendsOwnTitle)
