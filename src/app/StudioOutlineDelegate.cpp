@@ -4,6 +4,7 @@
 #include "inspector/InspectorIcon.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -48,6 +49,14 @@ void StudioOutlineDelegate::commitRename()
         emit closeEditor(editor, QAbstractItemDelegate::NoHint);
     }
     storePendingRename();
+}
+
+bool StudioOutlineDelegate::eventFilter(QObject* object, QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut && object == m_openEditor
+        && static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason)
+        return false;
+    return QStyledItemDelegate::eventFilter(object, event);
 }
 
 void StudioOutlineDelegate::storePendingRename() const

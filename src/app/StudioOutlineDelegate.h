@@ -43,6 +43,10 @@ public:
     void commitRename();
 
 protected:
+    // A rename stays open while its window is away (Qt's item delegate ends it on any focus
+    // loss): coming back, the typing goes on. Return, Escape, a click elsewhere or a command
+    // that takes every edit ends it.
+    bool eventFilter(QObject* object, QEvent* event) override;
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override;
 

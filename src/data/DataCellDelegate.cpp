@@ -172,6 +172,10 @@ bool DataCellDelegate::eventFilter(QObject* object, QEvent* event)
         return QStyledItemDelegate::eventFilter(object, event);
     }
     if (event->type() == QEvent::FocusOut) {
+        // A window that merely loses its activation keeps the edit open, untaken: coming back,
+        // the person goes on typing in the cell.
+        if (static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason)
+            return false;
         // Ending the edit by leaving the editor: a refused text keeps it open.
         if (const std::optional<QString> refused = refusal(field->variableID, field->text())) {
             m_pane->showError(*refused);

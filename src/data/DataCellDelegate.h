@@ -12,7 +12,7 @@ class DataWindowController;
 // The cell editing of the data pane: editors are DataCellFields; an editor whose text does not
 // parse for its variable stays open with the refusal on the pane's status line; a finished edit
 // is one undoable update "Saisir une cellule"; Tab, Shift-Tab, Return and the vertical arrows
-// commit and move the editor to the next cell.
+// commit and move the editor to the next cell. An edit stays open while its window is away.
 class DataCellDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:

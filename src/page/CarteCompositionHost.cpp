@@ -114,6 +114,9 @@ void CarteCompositionHost::layoutComposition()
     m_canvas->setBoundsSize(page);
     m_canvas->layoutSubtreeIfNeeded();
     setNeedsDisplay();
+    // The page moved on screen, usually without laying itself out again.
+    if (m_canvas->onPlacementChange)
+        m_canvas->onPlacementChange();
 }
 
 ViewNode* CarteCompositionHost::hitTest(const QPointF& pointInSuperview)

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointF>
+#include <QRectF>
 #include <QPointer>
 #include <QSet>
 #include <QSizeF>
@@ -131,6 +132,16 @@ public:
     PlmWork applyingPendingTextEdit(const PlmWork& work) const;
     PlmDecoration applyingPendingTextEdit(const PlmDecoration& decoration) const;
     static void setText(const QString& text, const QString& target, PlmDecoration& decoration);
+    // Where a target's text lies on the page: the view drawing it, its box there (y up) and how
+    // the page sets it; none for a target without a view.
+    struct TextPlace {
+        ViewNode* view = nullptr;
+        QRectF box;
+        DecorationTextAttributes attributes;
+    };
+    std::optional<TextPlace> textPlace(const QString& target) const;
+    // Lays the open editor over its text as the page shows it now.
+    void placeTextEditor();
 
     // ---- Clipboard and deletion ----
     void performClipboardCommand(const QString& command);

@@ -1,13 +1,15 @@
 #include "page/DecorationController.h"
 
+#include "page/DecorationDrawing.h"
 #include "page/DecorationObjectView.h"
 #include "page/DecorationTextAttributes.h"
 #include "page/DecorationTextEditor.h"
 #include "page/ThematicCanvas.h"
 #include "page/ThematicLegend.h"
-#include "model/PlmClampedInt.h"
+#include "page/LegendLayout.h"
 #include "desktop/ViewHost.h"
 
+#include <QLineF>
 #include <QPointer>
 #include <QTextCursor>
 
@@ -23,19 +25,14 @@ void DecorationController::beginTextEdit()
     if (!presentation)
         return;
     const QString target = *selected;
-    ViewNode* view = nullptr;
     QString text;
-    bool legendTitleBand = false;
     if (target == QLatin1String("legend") || target == QLatin1String("secondLegend")) {
         ThematicLegend* legend = legendView(target);
-        view = legend;
         text = legend->presentation().title.value_or(legend->title());
-        legendTitleBand = true;
     } else {
         DecorationObjectView* objectView = this->objectView(target);
         if (!objectView)
             return;
-        view = objectView;
         const PlmDecorationObject& object = objectView->object;
         if (isText(object.kind)) {
             text = object.text;
@@ -48,17 +45,13 @@ void DecorationController::beginTextEdit()
             return;
         }
     }
-    const QRectF b = view->bounds();
-    QRectF rect = b.adjusted(4, 4, -4, -4);
-    if (legendTitleBand)
-        rect = QRectF(b.left() + 8, b.top() + b.height() - 36, b.width() - 16, 30);
+    const std::optional<TextPlace> place = textPlace(target);
+    if (!place)
+        return;
 
-    ViewHost* host = view->host();
+    ViewHost* host = place->view->host();
     auto* editor = new DecorationTextEditor(host);
-    const DecorationTextAttributes attributes = textAttributes(*presentation);
-    editor->setFont(attributes.layoutFont());
     QPalette palette = editor->palette();
-    palette.setColor(QPalette::Text, decorationColor(presentation->color));
     // The editor hides the text it replaces: its ground is the element's background laid on
     // the page, made opaque (a see-through ground showed the old text behind the typing).
     const QColor page = m_canvas->pageColor;
@@ -71,33 +64,15 @@ void DecorationController::beginTextEdit()
                      QColor(over(ground.red, page.red()), over(ground.green, page.green()), over(ground.blue, page.blue())));
     editor->setPalette(palette);
     editor->setPlainText(text);
-    QTextOption option = editor->document()->defaultTextOption();
-    option.setAlignment(decorationQtAlignment(presentation->alignment));
-    editor->document()->setDefaultTextOption(option);
-    // The typing starts a fresh history: setting the text is not an undoable step.
+    // The typing starts a fresh history: setting the text is not an undoable step, nor typing.
     editor->document()->clearUndoRedoStacks();
-    if (host) {
-        const QPointF a = host->widgetPoint(view->convertToRoot(rect.topLeft()));
-        const QPointF c = host->widgetPoint(view->convertToRoot(rect.bottomRight()));
-        const QRectF shown = QRectF(a, c).normalized();
-        // Bounded before it becomes int: the text may lie far off the view.
-        const QRectF limit = QRectF(host->rect()).adjusted(-4096, -4096, 4096, 4096);
-        editor->setGeometry(plmAlignedRectWithin(shown, limit));
-        // The page may be shown zoomed: the typing keeps the size the text has on screen.
-        const double zoom = rect.width() > 0 ? shown.width() / rect.width() : 1.0;
-        if (zoom > 0 && std::abs(zoom - 1) > 1e-6) {
-            QFont font = editor->font();
-            if (font.pixelSize() > 0)
-                font.setPixelSize(plmClampedInt(std::round(font.pixelSize() * zoom), 1, 1 << 16));
-            else
-                font.setPointSizeF(std::max(1.0, font.pointSizeF() * zoom));
-            editor->setFont(font);
-        }
-        editor->show();
-    }
+    editor->document()->setModified(false);
     m_editor = editor;
     m_editorTarget = target;
     m_editorOriginal = text;
+    placeTextEditor();
+    if (host)
+        editor->show();
     QPointer<DecorationController> self(this);
     editor->onFinish = [self] {
         if (self)
@@ -108,17 +83,69 @@ void DecorationController::beginTextEdit()
             self->cancelTextEdit();
     };
     connect(editor, &QPlainTextEdit::textChanged, this, &DecorationController::textDidChange);
-    // The canvas keeps every click inside the editor for it.
-    m_canvas->textEditorHit = [view, rect, self](const QPointF& p) -> ViewNode* {
-        if (!self || !self->m_editor)
+    // The canvas keeps every click inside the editor's box for it.
+    m_canvas->textEditorHit = [self](const QPointF& p) -> ViewNode* {
+        if (!self || !self->m_editor || !self->m_editorTarget)
             return nullptr;
-        return rect.contains(view->convertFrom(p, self->m_canvas)) ? view : nullptr;
+        const std::optional<TextPlace> place = self->textPlace(*self->m_editorTarget);
+        if (!place)
+            return nullptr;
+        return place->box.contains(place->view->convertFrom(p, self->m_canvas)) ? place->view : nullptr;
+    };
+    // A zoom, a scroll or a new layout of the page takes the editor along.
+    m_canvas->onPlacementChange = [self] {
+        if (self)
+            self->placeTextEditor();
     };
     if (host && host->isVisible())
         editor->setFocus(Qt::OtherFocusReason);
     QTextCursor cursor = editor->textCursor();
     cursor.movePosition(QTextCursor::End);
     editor->setTextCursor(cursor);
+}
+
+std::optional<DecorationController::TextPlace> DecorationController::textPlace(const QString& target) const
+{
+    if (target == QLatin1String("legend") || target == QLatin1String("secondLegend")) {
+        ThematicLegend* legend = legendView(target);
+        if (!legend)
+            return std::nullopt;
+        const LegendData data = legend->legendData();
+        return TextPlace{legend, LegendLayout(data).title,
+                         textAttributes(LegendLayout::titlePresentation(data.presentation))};
+    }
+    DecorationObjectView* view = objectView(target);
+    if (!view)
+        return std::nullopt;
+    const PlmDecorationObject& object = view->object;
+    if (object.kind == PlmDecorationKind::legend) {
+        if (!view->legendCopy)
+            return TextPlace{view, view->bounds(), textAttributes(LegendLayout::titlePresentation(object.presentation))};
+        return TextPlace{view, LegendLayout(*view->legendCopy).title,
+                         textAttributes(LegendLayout::titlePresentation(view->legendCopy->presentation))};
+    }
+    return TextPlace{view, decorationContentBox(view->bounds(), object.presentation.effectiveEditingStyle()),
+                     textAttributes(object.presentation)};
+}
+
+void DecorationController::placeTextEditor()
+{
+    if (!m_editor || !m_editorTarget)
+        return;
+    const std::optional<TextPlace> place = textPlace(*m_editorTarget);
+    if (!place)
+        return;
+    ViewHost* host = place->view->host();
+    if (!host || m_editor->parentWidget() != host)
+        return;
+    // The box's top-left corner (y up: its top edge is its largest y) and the pixels of a point.
+    const QRectF& box = place->box;
+    const QPointF corner(box.left(), box.top() + box.height());
+    const QPointF topLeft = host->widgetPoint(place->view->convertToRoot(corner));
+    const double span = std::max(box.width(), 1.0);
+    const QPointF across = host->widgetPoint(place->view->convertToRoot(corner + QPointF(span, 0)));
+    m_editor->setPageText(place->attributes, box.width());
+    m_editor->placeBox(topLeft, QLineF(topLeft, across).length() / span, box.height());
 }
 
 void DecorationController::textDidChange()
@@ -140,6 +167,9 @@ void DecorationController::commitTextEdit()
     m_editor = nullptr;
     m_editorTarget.reset();
     m_canvas->textEditorHit = nullptr;
+    m_canvas->onPlacementChange = nullptr;
+    // The text is taken: nothing is being typed any more.
+    editor->document()->setModified(false);
     editor->onFinish = nullptr;
     editor->onCancel = nullptr;
     disconnect(editor, nullptr, this, nullptr);
@@ -163,6 +193,7 @@ void DecorationController::cancelTextEdit()
             m_document.noteDraft(false);
     }
     if (m_editor) {
+        m_editor->document()->setModified(false);
         m_editor->onFinish = nullptr;
         m_editor->onCancel = nullptr;
         disconnect(m_editor, nullptr, this, nullptr);
@@ -172,6 +203,7 @@ void DecorationController::cancelTextEdit()
     m_editor = nullptr;
     m_editorTarget.reset();
     m_canvas->textEditorHit = nullptr;
+    m_canvas->onPlacementChange = nullptr;
 }
 
 void DecorationController::setText(const QString& text, const QString& target, PlmDecoration& decoration)

@@ -34,12 +34,6 @@ void rotateAboutCentre(QPainter& painter, const QSizeF& size, double degrees)
     painter.setTransform(turnAboutCentre(size, degrees), true);
 }
 
-// The box inside the frame that holds a text, a shape or a picture.
-QRectF contentBox(const QRectF& bounds, const PlmEditingStyle& style)
-{
-    return bounds.adjusted(style.padding, style.padding, -style.padding, -style.padding);
-}
-
 // Only an editing style paints a text's background over its content box, besides the frame's fill.
 bool fillsTextBackground(const PlmPresentation& presentation, const PlmEditingStyle& style)
 {
@@ -58,6 +52,11 @@ void drawImageUpright(QPainter& painter, const QImage& image, const QRectF& rect
 }
 
 } // namespace
+
+QRectF decorationContentBox(const QRectF& bounds, const PlmEditingStyle& style)
+{
+    return bounds.adjusted(style.padding, style.padding, -style.padding, -style.padding);
+}
 
 QImage decodeDecorationBitmap(const QByteArray& data, qint64 maxPixels)
 {
@@ -165,7 +164,7 @@ void drawDecorationObject(QPainter& painter, const PlmDecorationObject& object, 
     painter.setOpacity(painter.opacity() * std::clamp(style.opacity, 0.0, 1.0));
     rotateAboutCentre(painter, size, style.rotation);
     drawDecorationFrame(painter, p, object.kind, bounds);
-    const QRectF content = contentBox(bounds, style);
+    const QRectF content = decorationContentBox(bounds, style);
 
     if (isText(object.kind)) {
         if (fillsTextBackground(p, style))
@@ -209,7 +208,7 @@ std::optional<QRectF> decorationDrawnRect(const PlmDecorationObject& object, con
     if (!(style.opacity > 0)) // drawn wholly transparent
         return QRectF();
     const QRectF bounds(QPointF(0, 0), size);
-    const QRectF content = contentBox(bounds, style);
+    const QRectF content = decorationContentBox(bounds, style);
     QRectF drawn = decorationFrameDrawnRect(p, object.kind, bounds);
     if (fillsTextBackground(p, style) && decorationColorShowsOnWhite(p.background))
         drawn |= content;

@@ -34,6 +34,9 @@ struct DecorationDrawingContext {
 constexpr qint64 decorationBitmapMaxPixels = 64'000'000;
 QImage decodeDecorationBitmap(const QByteArray& data, qint64 maxPixels = decorationBitmapMaxPixels);
 
+// The box inside an element's frame that holds its text, shape or picture (y-up bounds).
+QRectF decorationContentBox(const QRectF& bounds, const PlmEditingStyle& style);
+
 // Draws one layout element into its own y-up bounds (0, 0, width, height) of the painter,
 // the same way for the screen and the exports; the selection marks come last.
 void drawDecorationObject(QPainter& painter, const PlmDecorationObject& object, const QSizeF& bounds,

@@ -227,6 +227,8 @@ void ThematicCanvas::layoutComposition()
         placeDecoration(view, page.size());
     placeLegend(m_legend, legendPosition);
     placeLegend(m_secondLegend, secondLegendPosition);
+    if (onPlacementChange)
+        onPlacementChange();
 }
 
 void ThematicCanvas::placeDecoration(DecorationObjectView* view, const QSizeF& page)

@@ -90,6 +90,9 @@ public:
     // An open in-place text editor answers here first (installed by the decoration
     // controller): given a point in canvas coordinates, the editor hit or none.
     std::function<ViewNode*(const QPointF&)> textEditorHit;
+    // Runs once the page has been placed again, in itself or on screen (its elements laid out, a
+    // zoom, a scroll, a new size of its host): an open in-place text editor follows.
+    std::function<void()> onPlacementChange;
 
     void layout() override;
     ViewNode* hitTest(const QPointF& pointInSuperview) override;

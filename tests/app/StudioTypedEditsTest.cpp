@@ -1,6 +1,8 @@
+#include "support/EventWait.h"
 #include "support/StudioWindowTestSupport.h"
 #include "support/TestFiles.h"
 #include "support/WidgetKeys.h"
+#include "support/WindowActivation.h"
 
 #include "app/StudioObjectsOutline.h"
 #include "app/StudioOutlineModel.h"
@@ -13,11 +15,14 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTreeView>
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 // What a person types reaches the file however long the typing takes and however it ends: a
 // save landing in the middle never makes the window say the file holds what it does not, and
@@ -173,8 +178,13 @@ TEST_F(StudioTypedEditsTest, APageTextTypedAcrossAnAutosaveReachesTheFileHowever
 
 TEST_F(StudioTypedEditsTest, ANameBeingTypedInTheOutlineIsTakenByASaveACloseOrTheEnd)
 {
-    for (const Ending& ending : {saveByCtrlS, closeByCtrlW, quitByCtrlQ, endBySignal, endOfTheLoop}) {
-        SCOPED_TRACE(ending.name);
+    const struct {
+        Ending ending;
+        bool away;  // another window in front as the ending comes (a close from the window list)
+    } rows[] = {{saveByCtrlS, false}, {closeByCtrlW, false}, {quitByCtrlQ, false},
+                {endBySignal, false}, {endOfTheLoop, false},  {closeByCtrlW, true}};
+    for (const auto& [ending, away] : rows) {
+        SCOPED_TRACE(std::string(ending.name) + (away ? ", another window in front" : ""));
         TearDown();
         SetUp();
         QTreeView* tree = window->objects;
@@ -185,6 +195,9 @@ TEST_F(StudioTypedEditsTest, ANameBeingTypedInTheOutlineIsTakenByASaveACloseOrTh
         ASSERT_TRUE(editor);
         editor->selectAll();
         typeKeys(editor, QStringLiteral("Ouest"));
+        std::optional<WindowActivation::Away> elsewhere;
+        if (away)
+            elsewhere.emplace();
         ending.run(*this, *controller, *doc, *window);
         EXPECT_EQ(stored().map.entities.at(0).name, QStringLiteral("Ouest"));
         if (!ending.closes)
@@ -218,12 +231,90 @@ TEST_F(StudioTypedEditsTest, AnExportPanelFieldBeingTypedIsTakenByASaveACloseOrT
         }
 }
 
+// ---- The in-place editors while their window is away ----
+// A person going to another program for a while and coming back finds the edit where they left
+// it: nothing was taken while they were away, the keys they type next go on in it, and their own
+// act in the window ends it.
+TEST_F(StudioTypedEditsTest, AnEditInPlaceLeftForAnotherWindowGoesOnWhenThePersonComesBack)
+{
+    const struct {
+        const char* name;
+        // Opens the edit and types its first part; the editor.
+        std::function<QWidget*()> begin;
+        QString rest;
+        std::function<void(QWidget* editor)> end;  // the person's act in the window
+        std::function<QString(const PlmWork&)> held;
+        QString before;
+        QString typed;
+    } rows[] = {
+        {"a page text, ended by Ctrl+Return",
+         [this]() -> QWidget* {
+             if (!window->switchMode(StudioWindowController::Mode::carte, true))
+                 return nullptr;
+             autosave(); // the page the Carte made is the file's
+             DecorationController& decorations = *window->carte()->decorationController();
+             decorations.select(QStringLiteral("t"), false);
+             decorations.beginTextEdit();
+             typeKeys(decorations.editor(), QStringLiteral(" Zorg"));
+             return decorations.editor();
+         },
+         QStringLiteral("lub"), [](QWidget* editor) { keyClick(editor, Qt::Key_Return, Qt::ControlModifier); },
+         [](const PlmWork& w) { return w.decoration->objects.at(0).text; }, QStringLiteral("Titre"),
+         QStringLiteral("Titre Zorglub")},
+        {"an outline rename, ended by Return",
+         [this]() -> QWidget* {
+             QTreeView* tree = window->objects;
+             const QModelIndex row = window->outline()->model()->indexOfReference(StudioObjectReference::entity({"A"}));
+             tree->setCurrentIndex(row);
+             tree->edit(row);
+             auto* editor = tree->findChild<QLineEdit*>(QStringLiteral("Studio.Objects.Rename"));
+             if (!editor)
+                 return nullptr;
+             editor->setFocus();
+             editor->selectAll();
+             typeKeys(editor, QStringLiteral("Ou"));
+             return editor;
+         },
+         QStringLiteral("est"), [](QWidget* editor) { keyClick(editor, Qt::Key_Return); },
+         [](const PlmWork& w) { return w.map.entities.at(0).name; }, QStringLiteral("Alpha"), QStringLiteral("Ouest")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TearDown();
+        SetUp();
+        const QPointer<QWidget> editor = row.begin();
+        ASSERT_TRUE(editor);
+        ASSERT_EQ(QApplication::focusWidget(), editor.data());
+        WindowActivation::FocusOutReasons focusOuts(editor);
+        WindowActivation::Away away;
+        EXPECT_EQ(focusOuts.reasons, QList<Qt::FocusReason>({Qt::ActiveWindowFocusReason}));
+        // Away longer than the autosave waits: the edit stays open, untaken, and still typed.
+        autosave();
+        ASSERT_TRUE(editor);
+        EXPECT_TRUE(editor->isVisible());
+        EXPECT_TRUE(DialogHooks::defaultHooks().textBeingTyped()) << "the typing hook sees the edit open";
+        EXPECT_EQ(row.held(stored()), row.before);
+        EXPECT_FALSE(QApplication::activeModalWidget());
+        away.comeBack(window->window());
+        // The person goes on typing where they were.
+        ASSERT_EQ(QApplication::focusWidget(), editor.data());
+        typeKeys(QApplication::focusWidget(), row.rest);
+        row.end(editor);
+        // The edit ends as the event loop goes on.
+        ASSERT_TRUE(waitUntil([&] { return !editor; }));
+        QApplication::processEvents();
+        autosave();
+        EXPECT_EQ(row.held(stored()), row.typed);
+        EXPECT_FALSE(shownChanged());
+    }
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
 // ---- Typed fields ----------------------------------------------------------------------------
 
 #include "app/StudioWindowController.h"
 #include "carte/CarteInspector.h"
 #include "fond/FondWindowController.h"
-#include "support/WindowActivation.h"
 
 namespace {
 
@@ -295,7 +386,7 @@ TEST_F(StudioTypedEditsTest, AFieldKeepsItsEditWhileAnotherProgramIsInFront)
         field->selectAll();
         typeKeys(field, QString::fromUtf8(row.first));
         {
-            WindowActivation::AnotherProgram away;
+            WindowActivation::Away away;
             autosave();
             EXPECT_EQ(row.stored(stored()), before) << "taken while the person is away";
         }

@@ -12,6 +12,7 @@
 #include "desktop/Document.h"
 #include "support/PlmWorkTestSupport.h"
 #include "support/WidgetInput.h"
+#include "support/WindowActivation.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -291,6 +292,30 @@ TEST_F(DataPaneEditingTest, ReturnOnTheLastRowEndsTheEditInPlace)
     EXPECT_FALSE(editing());
     EXPECT_EQ(cell("txt", "D"), QStringLiteral("Sud"));
     EXPECT_EQ(pane.selectedEntityIDs(), QList<QString>{QStringLiteral("D")});
+}
+
+TEST_F(DataPaneEditingTest, ACellLeftForAnotherWindowGoesOnWhenThePersonComesBack)
+{
+    DataCellField* field = edit("D", "txt");
+    ASSERT_NE(field, nullptr);
+    typeText(field, QStringLiteral("Su"));
+    WindowActivation::FocusOutReasons focusOuts(field);
+    WindowActivation::Away away;
+    EXPECT_EQ(focusOuts.reasons, QList<Qt::FocusReason>({Qt::ActiveWindowFocusReason}));
+    // While the person is away, the cell is still being typed and nothing is taken.
+    ASSERT_EQ(editor(), field);
+    EXPECT_TRUE(field->isModified());
+    EXPECT_EQ(cell("txt", "D"), QStringLiteral("∅"));
+    EXPECT_EQ(document.undoStack()->count(), 0);
+    EXPECT_TRUE(pane.statusLabel()->isHidden());
+    away.comeBack(&window);
+    // The person goes on typing where they were, and ends the edit.
+    ASSERT_EQ(QApplication::focusWidget(), field);
+    typeText(field, QStringLiteral("d"));
+    sendKey(field, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(cell("txt", "D"), QStringLiteral("Sud"));
+    EXPECT_EQ(undoNames(), QStringList{QStringLiteral("Saisir une cellule")});
 }
 
 TEST_F(DataPaneEditingTest, ReturnInATableSortedByTheEditedColumnMovesFromTheNewPlace)

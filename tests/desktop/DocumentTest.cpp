@@ -114,6 +114,9 @@ TEST_F(DocumentTest, ADraftBeingTypedShowsAChangeNoWriteHolds)
     // Nothing to write yet: no autosave, yet the document is not its file.
     EXPECT_TRUE(doc->isDocumentEdited());
     EXPECT_FALSE(doc->isAutosaveScheduled());
+    // A write in place with the draft alone holds nothing of it: it does not say written.
+    EXPECT_FALSE(doc->autosave());
+    EXPECT_EQ(fileBytes(file), QByteArray("v1"));
     // A write meanwhile (another change's) does not hold the draft.
     doc->edit(QStringLiteral("v2"));
     EXPECT_FALSE(doc->autosave());

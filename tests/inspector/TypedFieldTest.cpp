@@ -97,7 +97,7 @@ TEST(TypedField, AnEditEndsByThePersonsActInTheWindow)
          [](Scene& s) {
              s.type(QStringLiteral("2"));
              {
-                 WindowActivation::AnotherProgram away;
+                 WindowActivation::Away away;
                  EXPECT_EQ(s.takes, 0) << "taken while the person was away";
                  EXPECT_FALSE(s.field->hasFocus());
              }
@@ -142,7 +142,7 @@ TEST(TypedField, AnEditEndsByThePersonsActInTheWindow)
         {"a refused text away and back: nothing presented while away",
          [](Scene& s) {
              s.type(QStringLiteral("2x"));
-             { WindowActivation::AnotherProgram away; }
+             { WindowActivation::Away away; }
              WindowActivation::activate(s.window.get());
              EXPECT_TRUE(s.presented.isEmpty());
              returnKey(s);
@@ -198,7 +198,7 @@ TEST(TypedField, ACommandTakesEveryEditOrSaysWhyNot)
         {"the end takes a text typed before another program came in front",
          [](Scene& s) {
              s.type(QStringLiteral("25"));
-             WindowActivation::AnotherProgram away;
+             WindowActivation::Away away;
              EXPECT_EQ(s.takes, 0);
          },
          true, true, QStringLiteral("25"), {}, QStringLiteral("25"), {}},
@@ -269,7 +269,7 @@ TEST(TypedField, TheTypingHookSeesOpenEditsNotFocus)
     s.type(QStringLiteral("2"));
     EXPECT_TRUE(hook()) << "typed";
     {
-        WindowActivation::AnotherProgram away;
+        WindowActivation::Away away;
         EXPECT_TRUE(hook()) << "typed, its window in the background";
     }
     WindowActivation::activate(s.window.get());

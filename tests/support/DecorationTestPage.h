@@ -27,6 +27,10 @@ struct DecorationTestDocument {
     bool groupRecorded = false;
     int changeCount = 0;
     bool draft = false; // a text typed in place, not a step yet
+    // Whether the window says the document holds changes, after each report that can change it
+    // (a stored step, a draft begun or ended).
+    QList<bool> saidChanged;
+    bool changed() const { return changeCount != 0 || draft; }
     QStringList errors;
     QStringList alerts;
     std::function<void()> onStored;
@@ -65,6 +69,7 @@ struct DecorationTestDocument {
             }
             groupRecorded = groupDepth > 0;
             work = next;
+            saidChanged.append(changed());
             if (onStored)
                 onStored();
         };
@@ -74,7 +79,10 @@ struct DecorationTestDocument {
         };
         d.endUndoGrouping = [this] { --groupDepth; };
         d.presentError = [this](const QString& message) { errors.append(message); };
-        d.noteDraft = [this](bool pending) { draft = pending; };
+        d.noteDraft = [this](bool pending) {
+            draft = pending;
+            saidChanged.append(changed());
+        };
         d.showAlert = [this](const QString& message) { alerts.append(message); };
         return d;
     }
