@@ -9,6 +9,7 @@
 #include "page/DecorationController.h"
 #include "inspector/InspectorScroll.h"
 #include "inspector/InspectorSection.h"
+#include "inspector/TypedField.h"
 #include "carte/CarteWindowController.h"
 #include "model/PlmErrors.h"
 #include "model/PlmFrenchNumber.h"
@@ -17,6 +18,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMenu>
@@ -27,8 +29,6 @@ StudioBackgroundInspector::StudioBackgroundInspector(StudioWindowController& win
     , m_window(window)
     , m_outline(outline)
 {
-    for (int tag = 0; tag < StudioBackgroundImage::fieldCount; ++tag)
-        m_shown.append(QString());
 }
 
 StudioBackgroundInspector::~StudioBackgroundInspector()
@@ -47,7 +47,10 @@ void StudioBackgroundInspector::build()
         field->setToolTip(label);
         field->setObjectName(QStringLiteral("Studio.Background.") + QString::number(tag));
         field->setProperty("tag", tag);
-        connect(field, &QLineEdit::editingFinished, this, [this, tag] { fieldDidEndEditing(tag); });
+        // A refused entry beeps and stays while the field is being edited.
+        TypedField::attach(field, {label, [this, tag] { return shownText(tag, StudioBackgroundImage::fieldValue(currentImage(), tag)); },
+                                   [this, tag](const QString&) { return takeField(tag); },
+                                   [](const QString&) { QApplication::beep(); }});
         m_window.backgroundFields.append(field);
         rows.append(InspectorSection::labeledRow(label, field));
     }
@@ -209,12 +212,8 @@ void StudioBackgroundInspector::refresh()
     const std::optional<PlmBackgroundImage> image = currentImage();
     for (int tag = 0; tag < m_window.backgroundFields.size() && tag < StudioBackgroundImage::fieldCount; ++tag) {
         QLineEdit* field = m_window.backgroundFields.at(tag);
-        const QString text = shownText(tag, StudioBackgroundImage::fieldValue(image, tag));
-        // A field being edited keeps what the user is typing.
-        if (!field->hasFocus()) {
-            field->setText(text);
-            m_shown[tag] = text;
-        }
+        // A field being edited keeps what the person is typing.
+        TypedField::of(field)->show(shownText(tag, StudioBackgroundImage::fieldValue(image, tag)));
         field->setEnabled(image && (tag == 4 || !image->locked));
     }
     if (QCheckBox* lock = m_window.backgroundLock) {
@@ -225,26 +224,40 @@ void StudioBackgroundInspector::refresh()
         m_remove->setEnabled(image.has_value());
 }
 
+QString StudioBackgroundInspector::takeField(int tag)
+{
+    if (tag < 0 || tag >= m_window.backgroundFields.size())
+        return {};
+    const QString typed = m_window.backgroundFields.at(tag)->text();
+    const std::optional<PlmBackgroundImage> image = currentImage();
+    PlmWorkDocument* doc = m_window.workingDocument();
+    // Return, or leaving the field, without typing: nothing to store.
+    if (!image || !doc || typed == shownText(tag, StudioBackgroundImage::fieldValue(image, tag)))
+        return {};
+    const std::optional<PlmBackgroundImage> changed = StudioBackgroundImage::withField(*image, tag, typed);
+    if (!changed) {
+        // A locked image keeps its place: nothing to store.
+        const bool lockedPlace = image->locked && tag >= 0 && tag <= 3;
+        return lockedPlace ? QString() : TypedField::notANumber();
+    }
+    try {
+        doc->updateWork(QStringLiteral("Réglage de l’image de fond"), [&](PlmWork& work) {
+            if (work.decoration)
+                work.decoration->backgroundImage = *changed;
+        });
+    } catch (const PlmError& error) {
+        return error.message();
+    }
+    return {};
+}
+
 void StudioBackgroundInspector::fieldDidEndEditing(int tag)
 {
     if (tag < 0 || tag >= m_window.backgroundFields.size())
         return;
-    const QString typed = m_window.backgroundFields.at(tag)->text();
-    const std::optional<PlmBackgroundImage> image = currentImage();
-    // Return, or leaving the field, without typing: nothing to store.
-    if (typed != m_shown.at(tag) && image) {
-        if (const std::optional<PlmBackgroundImage> changed = StudioBackgroundImage::withField(*image, tag, typed)) {
-            m_window.updateWork(QStringLiteral("Réglage de l’image de fond"), [&](PlmWork& work) {
-                if (work.decoration)
-                    work.decoration->backgroundImage = *changed;
-            });
-        }
-    }
-    m_shown[tag] = QString(); // forces the field to show the stored value again
-    QLineEdit* field = m_window.backgroundFields.at(tag);
-    const bool focused = field->hasFocus();
-    if (focused)
-        field->clearFocus();
+    const QString refusal = takeField(tag);
+    if (refusal != TypedField::notANumber() && !refusal.isEmpty())
+        DialogHooks::presentError(refusal, m_window.isWindowLoaded() ? m_window.window() : nullptr);
     refresh();
 }
 

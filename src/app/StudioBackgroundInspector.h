@@ -46,8 +46,11 @@ public:
 
     void showInspector();
     void refresh();
-    // One field's end of editing (tag 0 x, 1 y, 2 width, 3 height, 4 opacity in percent).
+    // One field's end of editing (tag 0 x, 1 y, 2 width, 3 height, 4 opacity in percent): its
+    // text stored, or refused; then every field not being typed in shows the image.
     void fieldDidEndEditing(int tag);
+    // Stores a field's text: empty when stored or nothing to store, else why it is refused.
+    QString takeField(int tag);
     void changeLock(bool locked);
     void removeBackground();
 
@@ -59,7 +62,6 @@ private:
 
     StudioWindowController& m_window;
     StudioObjectsOutline& m_outline;
-    QStringList m_shown;
     QPushButton* m_replace = nullptr;
     QPushButton* m_remove = nullptr;
     QPointer<QMenu> m_menu;

@@ -12,6 +12,7 @@
 #include "carte/CarteWindowController.h"
 #include "model/PlmErrors.h"
 #include "desktop/DialogHooks.h"
+#include "inspector/TypedField.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -100,7 +101,8 @@ StudioObjectsOutline::StudioObjectsOutline(StudioWindowController& window)
     connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { outlineSelectionDidChange(); });
     if (window.svgTextValue)
-        connect(window.svgTextValue, &QLineEdit::editingFinished, this, [this] { textValueDidEndEditing(); });
+        TypedField::attach(window.svgTextValue, {QStringLiteral("Valeur"), [this] { return m_shownText; },
+                                                 [this](const QString&) { return takeTextValue(); }});
 }
 
 PlmWorkDocument* StudioObjectsOutline::document() const
@@ -591,18 +593,27 @@ void StudioObjectsOutline::showTextInspector(const QStringList& path)
 
 void StudioObjectsOutline::textValueDidEndEditing()
 {
+    if (const QString refusal = takeTextValue(); !refusal.isEmpty())
+        DialogHooks::presentError(refusal, m_window.isWindowLoaded() ? m_window.window() : nullptr);
+}
+
+QString StudioObjectsOutline::takeTextValue()
+{
     PlmWorkDocument* doc = document();
     if (!doc || !m_textPath || !m_window.svgTextValue)
-        return;
+        return {};
     const QString typed = m_window.svgTextValue->text();
     // Leaving the field without typing stores nothing.
     if (typed == m_shownText)
-        return;
+        return {};
     const QStringList path = *m_textPath;
-    if (m_window.updateWork(QStringLiteral("Modifier le texte SVG"),
-               [&](PlmWork& work) { StudioObjectEdits::setTextEntityValue(work, path, typed); })) {
-        m_shownText = typed;
-    } else {
+    try {
+        doc->updateWork(QStringLiteral("Modifier le texte SVG"),
+                        [&](PlmWork& work) { StudioObjectEdits::setTextEntityValue(work, path, typed); });
+    } catch (const PlmError& error) {
         rebuildObjects(doc->work());
+        return error.message();
     }
+    m_shownText = typed;
+    return {};
 }

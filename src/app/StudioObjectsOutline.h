@@ -64,6 +64,8 @@ public:
     void showTextInspector(const QStringList& path);
     std::optional<QStringList> textInspectorPath() const { return m_textPath; }
     void textValueDidEndEditing();
+    // Stores the SVG text typed: empty when stored or unchanged, else why it is refused.
+    QString takeTextValue();
 
 private:
     PlmWorkDocument* document() const;

@@ -174,11 +174,21 @@ void StudioWindowCommands::applyTypedPageSize()
     try {
         page = StudioPrintFormat::typedPage(printWidth->text(), printHeight->text(), work);
     } catch (const PlmError& error) {
-        DialogHooks::presentError(error.message(), isWindowLoaded() ? window() : nullptr);
-        refreshPrintFormat();
+        refusePrintPage(error.message());
         return;
     }
     setPrintPage(page);
+}
+
+void StudioWindowCommands::refusePrintPage(const QString& message)
+{
+    // A size field being typed presents its refusal itself and keeps its text.
+    if (takingTypedText) {
+        typedRefusal = message;
+        return;
+    }
+    DialogHooks::presentError(message, isWindowLoaded() ? window() : nullptr);
+    refreshPrintFormat();
 }
 
 bool StudioWindowCommands::setPrintPage(const PlmPrintPage& page)
@@ -186,9 +196,14 @@ bool StudioWindowCommands::setPrintPage(const PlmPrintPage& page)
     PlmWorkDocument* doc = workingDocument();
     if (!doc)
         return false;
-    bool stored = false;
     try {
         page.validate();
+    } catch (const PlmError& error) {
+        refusePrintPage(error.message());
+        return false;
+    }
+    bool stored = false;
+    try {
         if (switchMode(Mode::carte, false)) {
             if (StudioPrintFormat::currentPage(doc->work()) == page && StudioPrintFormat::hasPrintPage(doc->work())) {
                 stored = true;
@@ -199,7 +214,8 @@ bool StudioWindowCommands::setPrintPage(const PlmPrintPage& page)
             }
         }
     } catch (const PlmError& error) {
-        DialogHooks::presentError(error.message(), isWindowLoaded() ? window() : nullptr);
+        refusePrintPage(error.message());
+        return false;
     }
     refreshPrintFormat();
     return stored;

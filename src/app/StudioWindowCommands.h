@@ -42,6 +42,8 @@ public:
     void applyPrintFormat(int item);
     void applyTypedPageSize();
     bool setPrintPage(const PlmPrintPage& page);
+    // Says why a page typed or chosen is refused; the fields show the work's page again.
+    void refusePrintPage(const QString& message);
     void togglePrintPageVisibility();
 
     // The work's display of entity names; undo and redo after committing pending edits.

@@ -99,6 +99,8 @@ public:
     void updateStatus();
     void refreshStatistics();
     void refreshPrintFormat();
+    // What a print size field shows of the work's page (A4 landscape without one).
+    QString shownPrintDimension(bool width) const;
     void rebuildObjects(const PlmWork& work);
     void validateToolbarItems();
 
@@ -170,6 +172,10 @@ public:
     QPointer<QComboBox> printFormat;
     QPointer<QLineEdit> printWidth;
     QPointer<QLineEdit> printHeight;
+    // While a print field's text is stored through "controlTextDidEndEditing:", the command says
+    // why it refuses it here instead of presenting it: the field presents it.
+    bool takingTypedText = false;
+    QString typedRefusal;
     std::optional<PlmWork> objectsSignature;
     QToolBar* toolbar = nullptr;
     QStandardItemModel* objectsModel = nullptr;

@@ -6,10 +6,13 @@
 #include "app/StudioWindowText.h"
 #include "fond/FondWindowController.h"
 #include "canvas/VectorCanvas.h"
+#include "data/CalculationWindowController.h"
 #include "data/DataWindowController.h"
 #include "page/DecorationController.h"
 #include "inspector/InspectorIcon.h"
 #include "inspector/InspectorScroll.h"
+#include "inspector/TypedField.h"
+#include "desktop/DialogHooks.h"
 #include "carte/CarteWindowController.h"
 #include "platform/UserDefaults.h"
 #include "desktop/ViewHost.h"
@@ -43,22 +46,36 @@ QString selectionKeyOfEntity(const QString& id)
 
 bool StudioWindowController::commitEditing()
 {
+    // Once nobody can see the window (the program ends), every edit is taken or named, not
+    // only the first one refused.
+    const bool unattended = DialogHooks::isUnattended();
+    bool kept = true;
+    const auto went = [&kept, unattended](bool taken) {
+        kept = kept && taken;
+        return taken || unattended;
+    };
     // The data pane ends its own cell edit and says whether the text was refused; while it is
     // already committing (this call came from it) there is nothing more to end.
-    if (!data->committing && !data->commitPendingEdit())
+    if (!data->committing && !went(data->commitPendingEdit()))
         return false;
-    if (m_carte && !m_carte->commitPendingEdits())
+    if (m_carte && !went(m_carte->commitPendingEdits()))
         return false;
-    // The export panel is a window of its own: the studio's focus does not end its typing.
+    // Every other typed field of the window: the Fond and layout inspectors, the page size.
+    if (isWindowLoaded() && !went(TypedField::commitAll(window())))
+        return false;
+    // The export panel and the formula window are windows of their own: the studio's focus does
+    // not end their typing.
     if (m_carte)
-        if (CarteExportPanel* panel = m_carte->exportPanel())
-            panel->commitTypedFields();
+        if (CarteExportPanel* panel = m_carte->exportPanel(); panel && !went(panel->commitTypedFields()))
+            return false;
+    if (data->calculationController && !went(TypedField::commitAll(data->calculationController->window())))
+        return false;
     // Leaving no focused widget ends any other text edit of the window.
     if (isWindowLoaded()) {
         if (QWidget* focused = window()->focusWidget())
             focused->clearFocus();
     }
-    return true;
+    return kept;
 }
 
 // --- Modes ---------------------------------------------------------------------------------
@@ -290,6 +307,13 @@ void StudioWindowController::refreshStatistics()
     statistics->setText(blocks.isEmpty() ? StudioWindowText::noNumericVariable : blocks.join(QStringLiteral("\n\n")));
 }
 
+QString StudioWindowController::shownPrintDimension(bool width) const
+{
+    const std::optional<PlmWork> work = currentWork();
+    const std::optional<PlmPrintPage> page = work && work->decoration ? work->decoration->printPage : std::nullopt;
+    return StudioWindowText::printDimension(width ? (page ? page->width : 297) : (page ? page->height : 210));
+}
+
 void StudioWindowController::refreshPrintFormat()
 {
     if (!printFormat || !printWidth || !printHeight)
@@ -300,8 +324,9 @@ void StudioWindowController::refreshPrintFormat()
         width = work->decoration->printPage->width;
         height = work->decoration->printPage->height;
     }
-    printWidth->setText(StudioWindowText::printDimension(width));
-    printHeight->setText(StudioWindowText::printDimension(height));
+    // A size being typed keeps its text.
+    TypedField::of(printWidth)->show(StudioWindowText::printDimension(width));
+    TypedField::of(printHeight)->show(StudioWindowText::printDimension(height));
     printFormat->setCurrentIndex(StudioWindowText::printFormatIndex(width, height));
 }
 

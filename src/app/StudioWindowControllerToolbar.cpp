@@ -3,12 +3,14 @@
 #include "app/StudioWindowText.h"
 #include "inspector/InspectorIcon.h"
 #include "inspector/InspectorSection.h"
+#include "inspector/TypedField.h"
 
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 #include <QToolButton>
 #include <QMainWindow>
 #include <QToolBar>
@@ -225,8 +227,15 @@ QWidget* StudioWindowController::makePrintFormatGroup()
         connect(printFormat, &QComboBox::activated, this,
                 [this] { performCommand(QStringLiteral("changePrintFormat:"), printFormat); });
         for (QLineEdit* field : {printWidth, printHeight}) {
-            connect(field, &QLineEdit::editingFinished, this,
-                    [this, field] { performCommand(QStringLiteral("controlTextDidEndEditing:"), field); });
+            const bool width = field == printWidth;
+            TypedField::attach(field, {width ? QStringLiteral("Largeur de la page (mm)") : QStringLiteral("Hauteur de la page (mm)"),
+                                       [this, width] { return shownPrintDimension(width); },
+                                       [this, field](const QString&) {
+                                           const QScopedValueRollback<bool> taking(takingTypedText, true);
+                                           typedRefusal.clear();
+                                           performCommand(QStringLiteral("controlTextDidEndEditing:"), field);
+                                           return typedRefusal;
+                                       }});
         }
     }
     printFormat->clear();

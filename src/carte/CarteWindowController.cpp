@@ -238,6 +238,8 @@ bool CarteWindowController::update(const QString& actionName, const std::functio
         m_document.updateWork(actionName, change);
         return true;
     } catch (const PlmError& error) {
+        if (m_takingTypedText)
+            throw;
         if (refreshOnError)
             refreshControls();
         showError(error.message());

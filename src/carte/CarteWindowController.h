@@ -165,10 +165,6 @@ public:
     // The studio's commit of every pane, run before the names are toggled.
     std::function<bool()> commitStudioEditing;
 
-protected:
-    // Watches the typed fields' focus leaving (see takeTypedText).
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void restoreStoredViewport(const PlmWork& w);
     void build(bool studioPresentation);
@@ -199,16 +195,9 @@ private:
     QString storedText(const QLineEdit* field) const;
     // Stores a field's typed value as one undoable step; throws the refusal's sentence.
     bool applyTypedText(QLineEdit* field);
-    // Takes a field's text when its editing ends (Return, or the person leaving it) or when a
-    // commit takes it: stored, or refused once. A refused text is given up as the person
-    // leaves the field, which shows the stored value again.
-    bool takeTypedText(QLineEdit* field, bool committing);
-    // Gives up a pending text whose refusal was already presented: true, unless nobody can
-    // have seen that refusal (the program ends on a signal), which it then reports once.
-    bool dropRefusedEdit();
+    // Stores a field's typed text for its TypedField: empty when stored, else the refusal.
+    QString takeTypedText(QLineEdit* field);
     void showError(const QString& message);
-    // Shows why a typed text is refused, kept for dropRefusedEdit.
-    void refuseText(const QString& message);
 
     FondDocument m_document;
     QPointer<ViewHost> m_host;
@@ -228,16 +217,8 @@ private:
     bool m_restoredDecorationViewport = false;
     bool m_fittedInitialComposition = false;
     std::optional<PlmPrintPage> m_printPage;
-    // The refused text of a field whose error was presented, while it stays there: Return
-    // again presents nothing more, and a later commit (save, undo, mode switch) gives the
-    // text up instead of stopping.
-    struct RefusedText {
-        QPointer<QLineEdit> field;
-        QString text;
-    };
-    std::optional<RefusedText> m_refused;
-    QString m_refusal;            // why the pending text was refused
-    bool m_refusalUnseen = false; // said where nobody sees the pane: already reported
+    // While a typed text is stored, a refused update is the field's refusal, not an error shown.
+    bool m_takingTypedText = false;
     // The inputs of the fill overrides last computed: an unrelated change recomputes nothing.
     struct FillKey {
         PlmEntityList entities;

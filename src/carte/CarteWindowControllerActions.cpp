@@ -2,7 +2,9 @@
 // settings and stores it as one undoable change.
 #include "carte/CarteWindowController.h"
 
+
 #include "inspector/FondInspectorColorWell.h"
+#include "inspector/TypedField.h"
 #include "canvas/VectorCanvas.h"
 #include "carte/CarteInspector.h"
 #include "carte/CarteInspectorTexts.h"
@@ -54,9 +56,15 @@ void CarteWindowController::connectControls()
     connect(ui.entityNames, &QCheckBox::clicked, this, [this] { toggleEntityNames(); });
     connect(ui.entityNameFont, &QPushButton::clicked, this, [this] { chooseEntityNameFont(); });
     connect(ui.chooseAsset, &QPushButton::clicked, this, [this] { openSymbolPicker(); });
-    for (QLineEdit* field : typedFields()) {
-        connect(field, &QLineEdit::editingFinished, this, [this, field] { takeTypedText(field, false); });
-        field->installEventFilter(this);
+    const QStringList names{QStringLiteral("Seuils"), QStringLiteral("Taille minimale (pt)"),
+                            QStringLiteral("Taille maximale (pt)"), QStringLiteral("Opacité (%)"),
+                            QStringLiteral("Épaisseur (pt)"), QStringLiteral("Taille des noms (pt)")};
+    const QList<QLineEdit*> fields = typedFields();
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        QLineEdit* field = fields[i];
+        TypedField::attach(field, {names.value(i), [this, field] { return storedText(field); },
+                                   [this, field](const QString&) { return takeTypedText(field); },
+                                   [this](const QString& message) { showError(message); }});
     }
 }
 

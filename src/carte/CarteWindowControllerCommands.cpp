@@ -13,6 +13,7 @@
 #include "model/PlmErrors.h"
 #include "desktop/DialogHooks.h"
 #include "desktop/ViewHost.h"
+#include "inspector/TypedField.h"
 
 #include <QAction>
 #include <QEvent>
@@ -20,6 +21,7 @@
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 namespace Texts = CarteInspectorTexts;
 
@@ -113,92 +115,36 @@ bool CarteWindowController::applyTypedText(QLineEdit* field)
     return applyThematic(Texts::appearance(*edited, controls, editingSecondary), QStringLiteral("Apparence des symboles"));
 }
 
-bool CarteWindowController::takeTypedText(QLineEdit* field, bool committing)
+QString CarteWindowController::takeTypedText(QLineEdit* field)
 {
-    const QString text = field->text();
-    const bool refusedHere = m_refused && m_refused->field == field;
-    if (text == storedText(field)) {
-        // Nothing typed, or typed back as shown: the exact stored value stays.
-        if (refusedHere)
-            m_refused.reset();
-        return true;
-    }
-    if (refusedHere && m_refused->text == text) {
-        if (committing)
-            return dropRefusedEdit();
-        // Return again presents nothing more; a field left shows the stored value again.
-        if (!CarteInspector::isBeingTyped(field)) {
-            m_refused.reset();
-            refreshControls();
+    QString refusal;
+    {
+        const QScopedValueRollback<bool> taking(m_takingTypedText, true);
+        try {
+            applyTypedText(field);
+        } catch (const PlmError& error) {
+            refusal = error.message();
         }
-        return false;
     }
-    try {
-        if (!applyTypedText(field))
-            return false;
-    } catch (const PlmError& error) {
-        // A preview of an earlier text goes; the refused text stays while the field is typed in.
+    // A preview of an earlier text goes; the field keeps what was typed.
+    if (!refusal.isEmpty())
         refreshControls();
-        m_refused = RefusedText{field, text};
-        refuseText(error.message());
-        if (!committing && !CarteInspector::isBeingTyped(field)) {
-            m_refused.reset();
-            refreshControls();
-        }
-        return false;
-    }
-    m_refused.reset();
-    return true;
-}
-
-bool CarteWindowController::eventFilter(QObject* watched, QEvent* event)
-{
-    // A field ends its editing once per text: left after Return refused its text, it says
-    // nothing more, so the pane gives the text up here and the field shows the stored value.
-    if (event->type() == QEvent::FocusOut && m_refused && m_refused->field == watched) {
-        QLineEdit* field = m_refused->field;
-        if (field->text() == m_refused->text && !CarteInspector::isBeingTyped(field)) {
-            m_refused.reset();
-            refreshControls();
-        }
-    }
-    return QObject::eventFilter(watched, event);
+    return refusal;
 }
 
 bool CarteWindowController::commitPendingEdits()
 {
     m_decorations->commitTextEdit();
     for (QLineEdit* field : typedFields()) {
-        if (!isEditing(field))
+        TypedField* typed = TypedField::of(field);
+        if (!typed || !typed->isBeingTyped())
             continue;
-        if (!takeTypedText(field, true))
+        if (!typed->commit())
             return false;
         endEditing();
         return true;
     }
     return true;
-}
-
-bool CarteWindowController::dropRefusedEdit()
-{
-    // The person has seen why the text was refused and goes on (save, undo…): the text is
-    // given up and the field shows the stored value again, rather than silently stopping
-    // every later command. Once nobody can see the pane (the program ends on a signal), the
-    // text given up is a change lost: why is said once more, where someone may read it.
-    const bool lost = DialogHooks::isUnattended() && !m_refusalUnseen;
-    if (lost)
-        DialogHooks::reportUnattended(m_refusal);
-    m_refused.reset();
-    endEditing();
-    refreshControls();
-    return !lost;
-}
-
-void CarteWindowController::refuseText(const QString& message)
-{
-    m_refusal = message;
-    m_refusalUnseen = DialogHooks::isUnattended();
-    showError(message);
 }
 
 void CarteWindowController::storeComposition(PlmWork& work) const

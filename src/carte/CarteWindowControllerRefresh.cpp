@@ -1,8 +1,10 @@
 // The one refresh of the Carte pane and the refresh of each thematic layer.
 #include "carte/CarteWindowController.h"
+
 #include "export/CarteExportPanel.h"
 
 #include "inspector/FondInspectorColorWell.h"
+#include "inspector/TypedField.h"
 #include "fond/PointSymbolColorInspector.h"
 #include "canvas/VectorCanvas.h"
 #include "page/CarteCompositionHost.h"
@@ -64,7 +66,9 @@ void setChecked(QCheckBox* box, bool on)
 // A field being typed into keeps its text.
 void setFieldText(QLineEdit* field, const QString& text)
 {
-    if (!CarteInspector::isBeingTyped(field) && field->text() != text)
+    if (TypedField* typed = TypedField::of(field))
+        typed->show(text);
+    else if (!CarteInspector::isBeingTyped(field) && field->text() != text)
         field->setText(text);
 }
 

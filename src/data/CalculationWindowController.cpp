@@ -1,4 +1,6 @@
 #include "data/CalculationWindowController.h"
+
+#include "inspector/TypedField.h"
 #include "model/PlmFrenchCount.h"
 
 #include "model/PlmErrors.h"
@@ -205,6 +207,9 @@ void CalculationWindowController::buildWindow(const std::optional<PlmVariable>& 
     m_formula = new QLineEdit(editing && edited->calculation ? edited->calculation->expression : QString());
     m_formula->setObjectName(QStringLiteral("Calculation.Formula"));
     m_formula->setPlaceholderText(QStringLiteral("Chômeurs / Population active * 100"));
+    // What is typed here becomes a variable only through « Enregistrer »: the end names it.
+    TypedField::attachUnconfirmed(m_name, m_window->windowTitle() + QStringLiteral(" — Nom"));
+    TypedField::attachUnconfirmed(m_formula, m_window->windowTitle() + QStringLiteral(" — Formule"));
     connect(m_name, &QLineEdit::textEdited, this, &CalculationWindowController::requestPreview);
     connect(m_formula, &QLineEdit::textEdited, this, &CalculationWindowController::requestPreview);
 

@@ -1,5 +1,7 @@
 #include "data/DataVariableDialog.h"
 
+#include "inspector/TypedField.h"
+
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -35,6 +37,7 @@ void showSheet(const Request& request, const Completion& completion)
     field->setObjectName(QStringLiteral("Data.VariableDialog.Name"));
     field->setFixedWidth(330);
     layout->addWidget(field, 0, Qt::AlignLeft);
+    TypedField::attachUnconfirmed(field, message->text());
     QComboBox* types = nullptr;
     if (!request.rename) {
         types = new QComboBox;

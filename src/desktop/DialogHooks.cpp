@@ -102,6 +102,27 @@ QString saveChangesMessage(const QString& displayName)
         .arg(displayName);
 }
 
+bool holdsTextBeingTyped(const QWidget* focus, bool inActiveWindow)
+{
+    if (!focus)
+        return false;
+    if (focus->property("textBeingTyped").toBool())
+        return true;
+    // A text input with a change its edit has not taken yet (a field's edit that ended took it).
+    if (const auto* line = qobject_cast<const QLineEdit*>(focus))
+        return !line->isReadOnly() && line->isModified();
+    if (const auto* text = qobject_cast<const QTextEdit*>(focus))
+        return !text->isReadOnly() && text->document()->isModified();
+    if (const auto* plain = qobject_cast<const QPlainTextEdit*>(focus))
+        return !plain->isReadOnly() && plain->document()->isModified();
+    if (const auto* combo = qobject_cast<const QComboBox*>(focus))
+        return combo->isEditable() && combo->lineEdit() && combo->lineEdit()->isModified();
+    // A spin box tells nothing of its edit: it counts while the person is in it.
+    if (const auto* spin = qobject_cast<const QAbstractSpinBox*>(focus))
+        return inActiveWindow && !spin->isReadOnly();
+    return false;
+}
+
 Hooks defaultHooks()
 {
     Hooks hooks;
@@ -214,17 +235,11 @@ Hooks defaultHooks()
         return font;
     };
     hooks.textBeingTyped = [] {
-        const QWidget* focus = QApplication::focusWidget();
-        if (const auto* line = qobject_cast<const QLineEdit*>(focus))
-            return !line->isReadOnly();
-        if (const auto* text = qobject_cast<const QTextEdit*>(focus))
-            return !text->isReadOnly();
-        if (const auto* plain = qobject_cast<const QPlainTextEdit*>(focus))
-            return !plain->isReadOnly();
-        if (const auto* spin = qobject_cast<const QAbstractSpinBox*>(focus))
-            return !spin->isReadOnly();
-        if (const auto* combo = qobject_cast<const QComboBox*>(focus))
-            return combo->isEditable();
+        // Each window's own focus: an edit stays open while its window is in the background.
+        const QWidget* active = QApplication::activeWindow();
+        for (const QWidget* window : QApplication::topLevelWidgets())
+            if (window->isVisible() && holdsTextBeingTyped(window->focusWidget(), window == active))
+                return true;
         return false;
     };
     return hooks;

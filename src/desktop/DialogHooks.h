@@ -92,8 +92,8 @@ using SavePanelHook = std::function<std::optional<SavePanelResult>(const SavePan
 
 using ColorPanelHook = std::function<std::optional<QColor>(const QColor& initial, const QString& title, QWidget* window)>;
 using FontPanelHook = std::function<std::optional<QFont>(const QFont& initial, const QString& title, QWidget* window)>;
-// Whether the person is typing a text (a text input holds the keyboard focus): what the program
-// would ask or alert unprompted then waits, so that no keystroke lands in a dialog.
+// Whether the person is typing a text (an edit is open with a change not taken yet): what the
+// program would ask or alert unprompted then waits, so that no keystroke lands in a dialog.
 using TypingHook = std::function<bool()>;
 
 struct Hooks {
@@ -110,6 +110,11 @@ struct Hooks {
 
 // The real dialogs (QMessageBox, QFileDialog, QColorDialog, QFontDialog).
 Hooks defaultHooks();
+// Whether a window's focus widget holds a text being typed, as the real typing hook asks of
+// every visible window: a text input with a change not taken yet (a QLineEdit's modified flag, a
+// text document's), an editable pop-up's text, a widget whose "textBeingTyped" property says so,
+// or a spin box the person is in (its window active).
+bool holdsTextBeingTyped(const QWidget* focus, bool inActiveWindow);
 
 // The hooks in force (a copy); every missing member of an installed set falls back to the default.
 Hooks current();

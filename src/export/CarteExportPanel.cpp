@@ -8,6 +8,7 @@
 #include "export/CartePDFExport.h"
 #include "model/PlmErrors.h"
 #include "desktop/DialogHooks.h"
+#include "inspector/TypedField.h"
 
 #include <QAction>
 #include <QApplication>
@@ -187,8 +188,18 @@ void CarteExportPanel::buildWindow()
     for (QComboBox* popup : {m_format, m_paper, m_orientation})
         connect(popup, &QComboBox::activated, this, [this, popup] { formChanged(popup); });
     connect(m_transparency, &QCheckBox::clicked, this, [this] { formChanged(m_transparency); });
-    for (QLineEdit* field : {m_width, m_height, m_margin, m_x, m_y, m_dpi})
-        connect(field, &QLineEdit::editingFinished, this, [this, field] { formChanged(field); });
+    // The page's fields store what is typed as their edit ends; the resolution is no part of the
+    // work and is read as it stands.
+    const std::pair<QLineEdit*, const char*> typed[] = {{m_width, "Largeur (mm)"},      {m_height, "Hauteur (mm)"},
+                                                        {m_margin, "Marges (mm)"},      {m_x, "Position X (pt)"},
+                                                        {m_y, "Position Y (pt)"}};
+    for (const auto& [field, name] : typed) {
+        QLineEdit* pageField = field;
+        TypedField::attach(pageField, {QString::fromUtf8(name), [this, pageField] { return shownText(pageField); },
+                                       [this](const QString&) { return takePage(); },
+                                       [this](const QString& message) { showError(message); }});
+    }
+    connect(m_dpi, &QLineEdit::editingFinished, this, [this] { formChanged(m_dpi); });
 
     m_preview = new QPdfView;
     m_preview->setDocument(m_pdfDocument);
@@ -249,8 +260,14 @@ void CarteExportPanel::buildWindow()
 
 bool CarteExportPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_window && event->type() == QEvent::Close)
+    if (watched == m_window && event->type() == QEvent::Close) {
+        // Closing takes what a field holds; a text refused now keeps the window open.
+        if (!commitTypedFields()) {
+            event->ignore();
+            return true;
+        }
         QTimer::singleShot(0, this, [this] { windowClosed(); });
+    }
     // The window is no dialog, so no default button takes Return: a field ends its editing on
     // Return (applying the page) and leaves the key, which reaches the window here.
     if (watched == m_window && event->type() == QEvent::KeyPress) {
@@ -277,15 +294,37 @@ void CarteExportPanel::close()
         m_window->close();
 }
 
-void CarteExportPanel::commitTypedFields()
+bool CarteExportPanel::commitTypedFields()
 {
-    if (!m_window)
-        return;
-    // A field the person typed in says so until the form is loaded again. The resolution
-    // is not the work's: the export reads it as it stands.
-    for (QLineEdit* field : {m_width, m_height, m_margin, m_x, m_y})
-        if (field->isModified())
-            formChanged(field);
+    return !m_window || TypedField::commitAll(m_window);
+}
+
+QString CarteExportPanel::shownText(const QLineEdit* field) const
+{
+    const std::optional<PlmWork> work = m_work.read ? m_work.read() : std::nullopt;
+    if (!work || !work->decoration || !work->decoration->printPage)
+        return field->text();
+    const PlmPrintPage& p = *work->decoration->printPage;
+    const double value = field == m_width ? p.width
+                       : field == m_height ? p.height
+                       : field == m_margin ? p.margin
+                       : field == m_x ? p.origin.x
+                                      : p.origin.y;
+    return CarteExportForm::formatNumber(value);
+}
+
+QString CarteExportPanel::takePage()
+{
+    if (m_loading || !m_window)
+        return {};
+    try {
+        applyPage();
+    } catch (const PlmError& error) {
+        return error.message();
+    }
+    loadPageIntoForm(true);
+    updatePreview();
+    return {};
 }
 
 void CarteExportPanel::loadPageIntoForm(bool keepTyped)
@@ -297,7 +336,9 @@ void CarteExportPanel::loadPageIntoForm(bool keepTyped)
     const bool loading = m_loading;
     m_loading = true;
     const auto show = [keepTyped](QLineEdit* field, double value) {
-        if (!keepTyped || !field->isModified())
+        if (keepTyped)
+            TypedField::of(field)->show(CarteExportForm::formatNumber(value));
+        else
             field->setText(CarteExportForm::formatNumber(value));
     };
     show(m_width, p.width);

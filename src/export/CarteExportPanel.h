@@ -62,9 +62,11 @@ public:
     void exportFile();
     // Closes the window (onClose is called).
     void close();
-    // Takes what was typed in a field and not yet ended (Return, Tab, leaving the window), as
-    // ending it would: a save, a close or the end of the program finds it in the work.
-    void commitTypedFields();
+    // Takes what was typed in a page field and not yet ended (Return, Tab, a click elsewhere in
+    // the window), as ending it would: a save, a close or the end of the program finds it in the
+    // work. False when a text is refused now (shown in the panel) or, once nobody can see the
+    // panel, named as lost.
+    bool commitTypedFields();
     // Writes an export's bytes as "Exporter" does once the destination is chosen: whole or not
     // at all (a temporary file renamed over the destination). False when it could not.
     static bool writeFile(const QString& path, const QByteArray& data);
@@ -110,6 +112,11 @@ private:
     void loadPageIntoForm(bool keepTyped = false);
     void formChanged(QObject* sender);
     void applyPage();
+    // A page field's text stored with the others as the work's print page: empty when stored,
+    // else why the page is refused.
+    QString takePage();
+    // What a page field shows of the work's print page.
+    QString shownText(const QLineEdit* field) const;
     void updatePreview();
     void showError(const QString& message);
     void windowClosed();

@@ -38,8 +38,8 @@ void CarteExportPanel::exportFile()
     if (!m_window)
         return;
     // A field being edited ends its editing first, so that what it holds is exported.
-    if (QWidget* focused = QApplication::focusWidget(); focused && m_window->isAncestorOf(focused))
-        focused->clearFocus();
+    if (!commitTypedFields())
+        return;
     const int format = std::clamp(m_format->currentIndex(), 0, 3);
     PlmExportResult result;
     try {

@@ -252,32 +252,56 @@ void appendCreatedEntity(PlmWork& work, const PlmEntity& entity)
         work.map.metadata.insert(QStringLiteral("studio.authored"), QStringLiteral("true"));
 }
 
-bool applyStyleText(PlmStyle& style, int tag, const QString& text)
+namespace {
+
+// The number a style field's text gives, or nothing.
+std::optional<double> styleNumber(const QString& text)
 {
     std::optional<PlmValue> value;
     try {
         value = PlmValue::parse(text, PlmVariableType::number);
     } catch (const PlmError&) {
-        return false;
+        return std::nullopt;
     }
     const std::optional<double> number = value ? value->numericValue() : std::nullopt;
     if (!number || !std::isfinite(*number))
-        return false;
-    const double v = *number;
+        return std::nullopt;
+    return number;
+}
+
+} // namespace
+
+QString styleTextRefusal(int tag, const QString& text)
+{
+    const std::optional<double> v = styleNumber(text);
+    if (!v)
+        return QStringLiteral("Valeur numérique incorrecte.");
     switch (tag) {
     case lineWidthTag:
-        if (v < 0)
-            return false;
+        return *v >= 0 ? QString() : QStringLiteral("L’épaisseur doit être positive ou nulle.");
+    case pointSizeTag:
+        return *v > 0 && *v <= 2000 ? QString()
+                                    : QStringLiteral("La taille du point doit être supérieure à 0 et au plus de 2 000.");
+    case opacityTag:
+        return *v >= 0 && *v <= 100 ? QString() : QStringLiteral("L’opacité doit être comprise entre 0 et 100 %.");
+    default:
+        return QStringLiteral("Valeur numérique incorrecte.");
+    }
+}
+
+bool applyStyleText(PlmStyle& style, int tag, const QString& text)
+{
+    if (!styleTextRefusal(tag, text).isEmpty())
+        return false;
+    const double v = *styleNumber(text);
+    switch (tag) {
+    case lineWidthTag:
         style.lineWidth = v;
         return true;
     case pointSizeTag:
-        if (!(v > 0 && v <= 2000))
-            return false;
         style.pointRadius = v * 0.5;
         return true;
     case opacityTag:
-        if (!(v >= 0 && v <= 100))
-            return false;
         style.stroke.alpha = v / 100;
         if (style.fill)
             style.fill->alpha = v / 100;

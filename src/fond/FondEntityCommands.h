@@ -97,6 +97,8 @@ enum StyleTag { lineWidthTag = 1, opacityTag = 2, pointSizeTag = 3 };
 // Writes a typed value; false (style unchanged) for a text that is no number or a value
 // out of the control's range.
 bool applyStyleText(PlmStyle& style, int tag, const QString& text);
+// Why applyStyleText refuses a text, in French; empty when it takes it.
+QString styleTextRefusal(int tag, const QString& text);
 // A colour well's colour: the fill well sets the fill, the other the stroke.
 void applyStyleColor(PlmStyle& style, bool fill, const PlmColor& color);
 

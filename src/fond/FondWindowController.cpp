@@ -193,6 +193,10 @@ bool FondWindowController::update(const QString& actionName, const WorkChange& c
 
 void FondWindowController::presentError(const QString& message)
 {
+    if (m_refusalCapture) {
+        *m_refusalCapture = message;
+        return;
+    }
     // Nothing is shown while the map view is in no window.
     if (m_host && (m_host->parentWidget() || m_host->isVisible()))
         DialogHooks::presentError(message, m_host->window());

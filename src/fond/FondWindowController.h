@@ -124,6 +124,12 @@ private:
     // One undoable update; a refused one reloads and shows its message. True when stored.
     bool update(const QString& actionName, const WorkChange& change);
     void presentError(const QString& message);
+    // A typed style number stored as the style field's edit: empty when stored, else why not.
+    QString takeStyleText(QLineEdit* field);
+    // What the name and style fields show of the entity inspected (the creation style without one).
+    const PlmEntity* inspectedEntity(std::optional<int> selectedIndex) const;
+    QString shownName() const;
+    QString shownStyleText(const QLineEdit* field) const;
     QSet<QString> selectedIDs() const;
     // After the pane changed the document's selection: the view's selected entity follows.
     void followDocumentSelection();
@@ -148,4 +154,6 @@ private:
     QPointer<QWidget> m_inspector;
     QPointer<QWidget> m_pointSizeRow;
     QList<QPointer<QWidget>> m_looseControls; // deleted with the pane unless an inspector took them
+    // While a typed style is stored, a refused update is the field's refusal, not an error shown.
+    QString* m_refusalCapture = nullptr;
 };

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 #include <QUuid>
 #include <algorithm>
 
@@ -60,6 +61,46 @@ void FondWindowController::commitStyle(QWidget* control)
         }
     }
     refreshInspector();
+}
+
+QString FondWindowController::takeStyleText(QLineEdit* field)
+{
+    const QString refusal = styleTextRefusal(field->property("tag").toInt(), field->text());
+    if (!refusal.isEmpty())
+        return refusal;
+    QString failure;
+    {
+        const QScopedValueRollback<QString*> capture(m_refusalCapture, &failure);
+        commitStyle(field);
+    }
+    return failure;
+}
+
+const PlmEntity* FondWindowController::inspectedEntity(std::optional<int> selectedIndex) const
+{
+    if (selectedIndex && *selectedIndex >= 0 && *selectedIndex < m_map.entities.size())
+        return &m_map.entities.at(*selectedIndex);
+    return nullptr;
+}
+
+QString FondWindowController::shownName() const
+{
+    const PlmEntity* entity = inspectedEntity(m_canvas ? m_canvas->selectedIndex : std::nullopt);
+    return entity ? entity->name : QString();
+}
+
+QString FondWindowController::shownStyleText(const QLineEdit* field) const
+{
+    if (!m_canvas)
+        return field->text();
+    const PlmEntity* entity = inspectedEntity(m_canvas->selectedIndex);
+    const PlmStyle& style = entity ? entity->style : m_canvas->creationStyle;
+    switch (field->property("tag").toInt()) {
+    case lineWidthTag: return lineWidthText(style);
+    case opacityTag: return opacityText(style, entity);
+    case pointSizeTag: return pointSizeText(style);
+    default: return field->text();
+    }
 }
 
 // --- Selection, groups, duplicates, deletion -------------------------------------------------

@@ -6,7 +6,9 @@
 #include "canvas/VectorCanvas.h"
 #include "inspector/InspectorScroll.h"
 #include "inspector/InspectorSection.h"
+#include "inspector/TypedField.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -16,16 +18,11 @@
 
 namespace {
 
-// A text field shows the stored value unless the user is typing in it.
-bool isBeingEdited(const QLineEdit* field)
-{
-    return field->hasFocus() && field->isModified();
-}
-
+// A text field shows the stored value unless the person is typing in it.
 void showText(QLineEdit* field, const QString& text)
 {
-    if (!isBeingEdited(field) && field->text() != text)
-        field->setText(text);
+    if (TypedField* typed = TypedField::of(field))
+        typed->show(text);
 }
 
 } // namespace
@@ -61,17 +58,20 @@ void FondWindowController::makeControls()
     m_opacityField->setObjectName(QStringLiteral("Fond.Opacité (%)"));
     m_pointSizeField->setObjectName(QStringLiteral("Fond.Taille du point"));
 
-    // Return and the end of editing both commit; an unchanged field commits nothing, so a
-    // value shown rounded is never written back.
-    connect(m_nameField, &QLineEdit::editingFinished, this, [this] {
-        if (m_nameField->isModified())
-            commitName(m_nameField);
-    });
-    for (QLineEdit* field : {m_widthField, m_opacityField, m_pointSizeField}) {
-        connect(field, &QLineEdit::editingFinished, this, [this, field] {
-            if (field->isModified())
-                commitStyle(field);
-        });
+    // An unchanged field commits nothing, so a value shown rounded is never written back.
+    TypedField::attach(m_nameField, {QStringLiteral("Nom"), [this] { return shownName(); },
+                                     [this](const QString&) {
+                                         commitName(m_nameField);
+                                         return QString();
+                                     }});
+    const std::pair<QLineEdit*, QString> styleFields[] = {{m_widthField, QStringLiteral("Épaisseur")},
+                                                          {m_opacityField, QStringLiteral("Opacité (%)")},
+                                                          {m_pointSizeField, QStringLiteral("Taille du point")}};
+    for (const auto& [field, name] : styleFields) {
+        QLineEdit* styleField = field;
+        TypedField::attach(styleField, {name, [this, styleField] { return shownStyleText(styleField); },
+                                        [this, styleField](const QString&) { return takeStyleText(styleField); },
+                                        [](const QString&) { QApplication::beep(); }});
     }
     for (FondInspectorColorWell* well : {m_fillWell, m_strokeWell})
         connect(well, &FondInspectorColorWell::colorChosen, this, [this, well] { commitStyle(well); });
@@ -162,9 +162,7 @@ void FondWindowController::refreshInspector(std::optional<int> selectedIndex)
     const VectorCanvas::DrawingTool tool = m_canvas->drawingTool();
     m_toolPicker->setCurrentIndex(int(tool));
 
-    const PlmEntity* entity = nullptr;
-    if (selectedIndex && *selectedIndex >= 0 && *selectedIndex < m_map.entities.size())
-        entity = &m_map.entities.at(*selectedIndex);
+    const PlmEntity* entity = inspectedEntity(selectedIndex);
     const bool locked = entity && entity->locked();
     m_nameField->setEnabled(entity && !locked);
     for (QWidget* control : std::initializer_list<QWidget*>{m_fillWell, m_strokeWell, m_widthField, m_opacityField,

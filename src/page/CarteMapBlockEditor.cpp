@@ -9,11 +9,14 @@
 #include "model/PlmErrors.h"
 #include "model/PlmFrenchNumber.h"
 #include "desktop/ViewHost.h"
+#include "inspector/TypedField.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QToolButton>
 
 #include <charconv>
@@ -92,9 +95,8 @@ CarteMapBlockEditor::CarteMapBlockEditor(Document document, ThematicCanvas* canv
     connect(select, &QPushButton::clicked, this, [this] { selectBlock(); });
     m_section->addRow(select);
 
-    // Return and leaving a field both end its editing: one signal applies it.
     m_scaleField->setObjectName(QStringLiteral("Carte.MapScale"));
-    connect(m_scaleField, &QLineEdit::editingFinished, this, [this] { controlTextDidEndEditing(m_scaleField); });
+    attachTypedField(m_scaleField, QStringLiteral("Échelle du fond (%)"));
     m_scaleSlider->setObjectName(QStringLiteral("Carte.MapScaleSlider"));
     connect(m_scaleSlider, &PaletteSlider::doubleValueChanged, this, [this](double v) { slideScale(v); });
     Document link = m_document;
@@ -116,9 +118,8 @@ CarteMapBlockEditor::CarteMapBlockEditor(Document document, ThematicCanvas* canv
     const QStringList labels = {QStringLiteral("X (pt)"), QStringLiteral("Y (pt)"), QStringLiteral("Largeur (pt)"),
                                 QStringLiteral("Hauteur (pt)"), QStringLiteral("Angle (°)")};
     for (int i = 0; i < 5; ++i) {
-        QLineEdit* field = m_fields[i];
-        connect(field, &QLineEdit::editingFinished, this, [this, field] { controlTextDidEndEditing(field); });
-        m_section->addRow(InspectorSection::labeledRow(labels[i], field));
+        attachTypedField(m_fields[i], labels[i]);
+        m_section->addRow(InspectorSection::labeledRow(labels[i], m_fields[i]));
     }
 
     auto* icons = new QWidget;
@@ -227,15 +228,40 @@ void CarteMapBlockEditor::writeFields(bool includingFocused)
     const std::optional<BlockValues> v = blockValues(vector->originalBlockBounds(), vector->blockTransform);
     if (!v)
         return;
+    const auto write = [includingFocused](QLineEdit* field, double value) {
+        if (includingFocused)
+            field->setText(twoDecimals(value));
+        else if (TypedField* typed = TypedField::of(field))
+            typed->show(twoDecimals(value));
+    };
     const double values[] = {v->x, v->y, v->width, v->height, v->angle};
     for (int i = 0; i < m_fields.size() && i < 5; ++i)
-        if (includingFocused || !m_fields[i]->hasFocus())
-            m_fields[i]->setText(twoDecimals(values[i]));
-    if (includingFocused || !m_scaleField->hasFocus())
-        m_scaleField->setText(twoDecimals(v->scale));
+        write(m_fields[i], values[i]);
+    write(m_scaleField, v->scale);
     const QSignalBlocker blocker(m_scaleSlider);
     m_scaleSlider->setDoubleRange(std::min(v->scale, 0.1), std::max(v->scale, 1000.0));
     m_scaleSlider->setDoubleValue(v->scale);
+}
+
+void CarteMapBlockEditor::attachTypedField(QLineEdit* field, const QString& name)
+{
+    // A refused entry stays in its field with a beep: the block keeps its place meanwhile.
+    TypedField::attach(field, {name, [this, field] { return shownText(field); },
+                               [this, field](const QString&) { return field == m_scaleField ? applyTypedScale() : applyTypedBox(field); },
+                               [](const QString&) { QApplication::beep(); }});
+}
+
+QString CarteMapBlockEditor::shownText(const QLineEdit* field) const
+{
+    VectorCanvas* vector = m_canvas->vector();
+    const std::optional<BlockValues> v = blockValues(vector->originalBlockBounds(), vector->blockTransform);
+    if (!v)
+        return field->text();
+    if (field == m_scaleField)
+        return twoDecimals(v->scale);
+    const double values[] = {v->x, v->y, v->width, v->height, v->angle};
+    const qsizetype index = m_fields.indexOf(field);
+    return index >= 0 && index < 5 ? twoDecimals(values[index]) : field->text();
 }
 
 void CarteMapBlockEditor::storeBlockTransform(PlmWork& work) const
@@ -290,33 +316,40 @@ void CarteMapBlockEditor::showPlaced(const QTransform& t)
         m_overlay->onPreview();
 }
 
-void CarteMapBlockEditor::editFields()
+QString CarteMapBlockEditor::applyTypedBox(const QLineEdit* only)
 {
-    // The field keeps the focus after Return: the entry is applied or refused, then every
-    // field shows the block again. A field showing the block as it is counts for nothing: its
-    // rounded text is never read back into the block.
+    // A field showing the block as it is counts for nothing: its rounded text is never read back
+    // into the block.
     VectorCanvas* vector = m_canvas->vector();
     const QRectF r = vector->originalBlockBounds();
     const std::optional<BlockValues> v = blockValues(r, vector->blockTransform);
     if (!v)
-        return;
+        return {};
     const double shown[] = {v->x, v->y, v->width, v->height, v->angle};
     std::optional<double> typed[5];
     bool changed = false;
-    bool valid = v->width > 0 && v->height > 0;
     for (int i = 0; i < m_fields.size() && i < 5; ++i) {
-        if (m_fields[i]->text() == twoDecimals(shown[i]))
+        if ((only && m_fields[i] != only) || m_fields[i]->text() == twoDecimals(shown[i]))
             continue;
         changed = true;
         typed[i] = readNumber(m_fields[i]->text());
-        valid = valid && typed[i] && std::isfinite(*typed[i]);
+        if (!typed[i] || !std::isfinite(*typed[i]))
+            return TypedField::notANumber();
     }
     if (!changed)
-        return;
-    if (valid && (!typed[2] || *typed[2] > 1) && (!typed[3] || *typed[3] > 1)) {
-        showPlaced(withTypedValues(r, vector->blockTransform, typed));
-        commitTransform();
-    }
+        return {};
+    if (!(v->width > 0 && v->height > 0) || (typed[2] && !(*typed[2] > 1)) || (typed[3] && !(*typed[3] > 1)))
+        return QStringLiteral("La largeur et la hauteur du bloc doivent dépasser 1 point.");
+    showPlaced(withTypedValues(r, vector->blockTransform, typed));
+    commitTransform();
+    return {};
+}
+
+void CarteMapBlockEditor::editFields()
+{
+    // The field keeps the focus after Return: the entry is applied or refused, then every
+    // field shows the block again.
+    applyTypedBox(nullptr);
     writeFields(true);
 }
 
@@ -334,24 +367,31 @@ void CarteMapBlockEditor::slideScale(double value)
     editScale();
 }
 
-void CarteMapBlockEditor::editScale()
+QString CarteMapBlockEditor::applyTypedScale()
 {
     VectorCanvas* vector = m_canvas->vector();
     const QRectF r = vector->originalBlockBounds();
     const std::optional<double> p = readNumber(m_scaleField->text());
     const std::optional<BlockValues> v = blockValues(r, vector->blockTransform);
-    if (v && m_scaleField->text() == twoDecimals(v->scale))
-        return;
-    if (!p || !std::isfinite(*p) || !(*p > 0) || !v || !(v->scale > 0) || !(std::abs(*p - v->scale) > 1e-10)) {
-        writeFields(true);
-        return;
-    }
+    if (!v || m_scaleField->text() == twoDecimals(v->scale))
+        return {};
+    if (!p || !std::isfinite(*p) || !(*p > 0) || !(v->scale > 0))
+        return QStringLiteral("Saisissez une échelle positive, en pourcentage.");
+    // The same scale again stores nothing.
+    if (!(std::abs(*p - v->scale) > 1e-10))
+        return {};
     const double k = (*p / 100) / (v->scale / 100);
     const QTransform& t = vector->blockTransform;
     const double a = k * t.m11(), b = k * t.m12(), c = k * t.m21(), d = k * t.m22();
     const QPointF m = r.center();
     storeLive(QTransform(a, b, c, d, v->centerX - (a * m.x() + c * m.y()), v->centerY - (b * m.x() + d * m.y())));
     commitTransform();
+    return {};
+}
+
+void CarteMapBlockEditor::editScale()
+{
+    applyTypedScale();
     writeFields(true);
 }
 

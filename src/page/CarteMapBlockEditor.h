@@ -68,6 +68,8 @@ public:
 
     // Actions.
     void slideScale(double value);
+    // The scale field's text, or every box field whose text differs from what it shows, applied;
+    // then every field shows the block again.
     void editScale();
     void editFields();
     void selectBlock();
@@ -82,8 +84,15 @@ private:
     void placeBlock(double x, double y, double w, double h, double angle);
     // Shows the block under a new transform, not yet stored.
     void showPlaced(const QTransform& t);
-    // Writes the block's values into the fields, the focused one too when asked.
+    // Writes the block's values into the fields, the one being typed in too when asked.
     void writeFields(bool includingFocused);
+    void attachTypedField(QLineEdit* field, const QString& name);
+    // What a field shows of the block as it is.
+    QString shownText(const QLineEdit* field) const;
+    // Apply a typed entry: empty when applied or nothing to apply, else why it is refused (the
+    // block unchanged). The box takes the field named, or every field whose text changed.
+    QString applyTypedScale();
+    QString applyTypedBox(const QLineEdit* only);
     void storeLive(const QTransform& t);
 
     Document m_document;

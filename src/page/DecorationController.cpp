@@ -96,6 +96,10 @@ PlmDecoration DecorationController::decorationOf(const PlmWork& work)
 
 void DecorationController::presentError(const QString& message)
 {
+    if (m_refusalCapture) {
+        *m_refusalCapture = message;
+        return;
+    }
     if (m_document.presentError)
         m_document.presentError(message);
 }

@@ -225,6 +225,10 @@ private:
     QSizeF pageSize() const;
     void presentError(const QString& message);
     void buildInspector();
+    // Stores a number typed in an inspector field through its setter: empty when stored, else
+    // the refusal (the text no number, or the value refused by the setter or the work).
+    QString takeNumber(const QString& text, const std::function<double()>& value,
+                       const std::function<void(double)>& setter, double scale);
     void alert(const QString& message);
 
     Document m_document;
@@ -243,4 +247,6 @@ private:
     QHash<QString, QWidget*> m_controls;
     QHash<InspectorSection*, QWidget*> m_iconRows;
     QWidget* m_typographyRow = nullptr;
+    // While a typed number is stored, the refusal presented goes here instead.
+    QString* m_refusalCapture = nullptr;
 };

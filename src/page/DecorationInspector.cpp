@@ -4,17 +4,18 @@
 #include "page/DecorationTextAttributes.h"
 #include "inspector/InspectorSection.h"
 #include "inspector/PaletteSlider.h"
+#include "inspector/TypedField.h"
 #include "model/PlmFrenchNumber.h"
 #include "model/PlmValue.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -64,37 +65,6 @@ QString fieldText(double value, double scale)
         return formatFrenchNumber(value * scale, 3, 0);
     return formatFrenchNumber(value, 3);
 }
-
-// The text of a number field refused (beeped, or its error shown) while the person is still in
-// the field.
-const char* const refusedTextKey = "refusedText";
-
-// A field ends its editing once per text: left after Return refused its text, it says nothing
-// more, so the text is given up here and the field shows the stored value again (a context
-// menu is no leaving).
-class RefusedTextWatch : public QObject {
-public:
-    RefusedTextWatch(QLineEdit* field, std::function<QString()> storedText)
-        : QObject(field), m_field(field), m_storedText(std::move(storedText))
-    {
-        field->installEventFilter(this);
-    }
-
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == m_field && event->type() == QEvent::FocusOut
-            && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason
-            && m_field->property(refusedTextKey) == QVariant(m_field->text())) {
-            m_field->setProperty(refusedTextKey, QVariant());
-            m_field->setText(m_storedText());
-        }
-        return false;
-    }
-
-private:
-    QLineEdit* m_field;
-    std::function<QString()> m_storedText;
-};
 
 // A row of exclusive segments (text labels or icons), reporting the chosen index.
 class Segments : public QWidget {
@@ -156,8 +126,6 @@ void DecorationController::bind(QWidget* control, std::function<void()> refresh,
             value = well->color();
         else if (auto* button = qobject_cast<QAbstractButton*>(c))
             value = button->isChecked();
-        else if (auto* field = qobject_cast<QLineEdit*>(c))
-            value = field->text();
         else if (auto* slider = qobject_cast<PaletteSlider*>(c))
             value = slider->doubleValue();
         self->commitTextEdit();
@@ -172,8 +140,6 @@ void DecorationController::bind(QWidget* control, std::function<void()> refresh,
             well->setColor(value.value<QColor>());
         else if (auto* button = qobject_cast<QAbstractButton*>(c))
             button->setChecked(value.toBool());
-        else if (auto* field = qobject_cast<QLineEdit*>(c))
-            field->setText(value.toString());
         else if (auto* slider = qobject_cast<PaletteSlider*>(c))
             slider->setDoubleValue(value.toDouble());
         action();
@@ -186,10 +152,34 @@ void DecorationController::bind(QWidget* control, std::function<void()> refresh,
         connect(well, &FondInspectorColorWell::colorChosen, this, run);
     else if (auto* button = qobject_cast<QAbstractButton*>(control))
         connect(button, &QAbstractButton::clicked, this, run);
-    else if (auto* field = qobject_cast<QLineEdit*>(control))
-        connect(field, &QLineEdit::editingFinished, this, run);
     else if (auto* slider = qobject_cast<PaletteSlider*>(control))
         connect(slider, &PaletteSlider::doubleValueChanged, this, run);
+}
+
+QString DecorationController::takeNumber(const QString& text, const std::function<double()>& value,
+                                         const std::function<void(double)>& setter, double scale)
+{
+    std::optional<double> number;
+    try {
+        if (const std::optional<PlmValue> parsed = PlmValue::parse(text, PlmVariableType::number))
+            number = parsed->numericValue();
+    } catch (const std::exception&) {
+    }
+    if (!number || !std::isfinite(*number))
+        return TypedField::notANumber();
+    // The setter presents the work's refusal, or beeps at a value it does not take: both are the
+    // field's refusal here.
+    QString refusal;
+    bool beeped = false;
+    {
+        const QScopedValueRollback<QString*> capture(m_refusalCapture, &refusal);
+        const QScopedValueRollback<std::function<void()>> quiet(beep, [&beeped] { beeped = true; });
+        const double before = value();
+        setter(*number / scale);
+        if (refusal.isEmpty() && (beeped || (value() == before && *number / scale != before)))
+            refusal = TypedField::notANumber();
+    }
+    return refusal;
 }
 
 PlmEditingStyle DecorationController::selectedStyle() const
@@ -242,39 +232,17 @@ void DecorationController::buildInspector()
         }
         row->addWidget(field);
         const double scale = range.scale;
-        new RefusedTextWatch(field, [value, scale] { return fieldText(value(), scale); });
-        bind(field,
-             [field, value, scale] {
-                 if (!field->hasFocus())
-                     field->setText(fieldText(value(), scale));
-             },
-             [this, field, value, setter, scale] {
-                 // A text left as shown is no edit: the value it rounds stays exact. Return
-                 // again on a refused text refuses it no more.
-                 const QString text = field->text();
-                 const double before = value();
-                 if (text == fieldText(before, scale) || field->property(refusedTextKey) == QVariant(text))
-                     return;
-                 field->setProperty(refusedTextKey, QVariant());
-                 std::optional<double> number;
-                 try {
-                     if (const std::optional<PlmValue> parsed = PlmValue::parse(text, PlmVariableType::number))
-                         number = parsed->numericValue();
-                 } catch (const std::exception&) {
-                 }
-                 if (number && std::isfinite(*number)) {
-                     setter(*number / scale);
-                     if (value() != before || *number / scale == before)
-                         return;
-                 } else if (beep) {
-                     beep();
-                 }
-                 // Refused: the text stays while the person is in the field, not once they left it.
-                 if (field->hasFocus())
-                     field->setProperty(refusedTextKey, text);
-                 else
-                     field->setText(fieldText(value(), scale));
-             });
+        TypedField* typed = TypedField::attach(
+            field, {label, [value, scale] { return fieldText(value(), scale); },
+                    [this, value, setter, scale](const QString& text) { return takeNumber(text, value, setter, scale); },
+                    [this](const QString& message) {
+                        // A text that is no number beeps; the work's own refusal is presented.
+                        if (message != TypedField::notANumber())
+                            presentError(message);
+                        else if (beep)
+                            beep();
+                    }});
+        bind(field, [typed, value, scale] { typed->show(fieldText(value(), scale)); }, {});
         current->addRow(InspectorSection::labeledRow(label, holder));
         m_controls.insert(label, field);
         if (slider)

@@ -253,14 +253,17 @@ INSTANTIATE_TEST_SUITE_P(
                               "vide signifie une donnée absente."},
                       QuitRow{"SymbolSizeRefusedWhenSIGTERMArrives", false, true, "SIGTERM while a symbol size is typed",
                               Kept::nothing, false, false,
-                              "Pelmora Studio : « Croquis » : Saisissez une taille positive en points."},
+                              "Pelmora Studio : « Croquis » : « Taille maximale (pt) » : Saisissez une taille positive en "
+                              "points. Texte perdu : « abc »."},
                       // Refused on Return and read, the text still in its field is named all the same.
                       QuitRow{"ThresholdsRefusedOnReturnWhenSIGTERMArrives", false, true,
                               "SIGTERM while a refused text stays in its field", Kept::nothing, false, false,
-                              "Pelmora Studio : « Croquis » : Un seuil doit être un nombre. Séparez les seuils par ;."},
+                              "Pelmora Studio : « Croquis » : « Seuils » : Un seuil doit être un nombre. Séparez les seuils "
+                              "par ;. Texte perdu : « abc »."},
                       QuitRow{"SymbolSizeRefusedOnReturnWhenSIGTERMArrives", false, true,
                               "SIGTERM while a refused text stays in its field", Kept::nothing, false, false,
-                              "Pelmora Studio : « Croquis » : Saisissez une taille positive en points."},
+                              "Pelmora Studio : « Croquis » : « Taille maximale (pt) » : Saisissez une taille positive en "
+                              "points. Texte perdu : « abc »."},
                       // Left (Tab, a click on the page), the field shows what the work keeps: a
                       // Ctrl+S, then the end, have nothing to name.
                       QuitRow{"ThresholdsRefusedThenLeftByTabWhenSIGTERMArrives", false, true, "SIGTERM"},

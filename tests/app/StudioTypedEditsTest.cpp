@@ -46,6 +46,7 @@ PlmWork titledWork()
 
 class StudioTypedEditsTest : public StudioWindowFixture {
 public:
+    using StudioWindowFixture::window;
     void SetUp() override
     {
         StudioWindowCommands::install();
@@ -72,6 +73,13 @@ public:
     }
 
     PlmWork stored() const { return PlmWorkCodec::decode(fileBytes(path)); }
+    // A field the studio window or its export panel shows.
+    bool showsInItsWindows(const QWidget* field) const
+    {
+        const CarteWindowController* carte = window->loadedCarte();
+        const CarteExportPanel* panel = carte ? carte->exportPanel() : nullptr;
+        return field->window() == window->window() || (panel && field->window() == panel->window());
+    }
     bool open() const { return controller->documents().contains(doc) && !doc->isClosed(); }
     bool shownChanged() const { return window->window()->isWindowModified(); }
     void autosave()
@@ -270,14 +278,6 @@ TEST_F(StudioTypedEditsTest, AnEditInPlaceLeftForAnotherWindowGoesOnWhenThePerso
          QStringLiteral("est"), [](QWidget* editor) { keyClick(editor, Qt::Key_Return); },
          [](const PlmWork& w) { return w.map.entities.at(0).name; }, QStringLiteral("Alpha"), QStringLiteral("Ouest")},
     };
-    // What the typing hook sees of an editor: a change typed and not taken yet.
-    const auto beingTyped = [](QWidget* editor) {
-        if (auto* line = qobject_cast<QLineEdit*>(editor))
-            return line->isModified();
-        if (auto* text = qobject_cast<QPlainTextEdit*>(editor))
-            return text->document()->isModified();
-        return editor->property("textBeingTyped").toBool();
-    };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         TearDown();
@@ -292,7 +292,7 @@ TEST_F(StudioTypedEditsTest, AnEditInPlaceLeftForAnotherWindowGoesOnWhenThePerso
         autosave();
         ASSERT_TRUE(editor);
         EXPECT_TRUE(editor->isVisible());
-        EXPECT_TRUE(beingTyped(editor));
+        EXPECT_TRUE(DialogHooks::defaultHooks().textBeingTyped()) << "the typing hook sees the edit open";
         EXPECT_EQ(row.held(stored()), row.before);
         EXPECT_FALSE(QApplication::activeModalWidget());
         away.comeBack(window->window());
@@ -308,4 +308,176 @@ TEST_F(StudioTypedEditsTest, AnEditInPlaceLeftForAnotherWindowGoesOnWhenThePerso
         EXPECT_FALSE(shownChanged());
     }
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+// ---- Typed fields ----------------------------------------------------------------------------
+
+#include "app/StudioWindowController.h"
+#include "carte/CarteInspector.h"
+#include "fond/FondWindowController.h"
+
+namespace {
+
+// A field of the studio or of its panel, made ready to type in, and what the file holds of it.
+struct TypedFieldRow {
+    const char* name;
+    std::function<QLineEdit*(StudioTypedEditsTest&)> field;
+    std::function<double(const PlmWork&)> stored;
+    // Typed before and after the person's visit elsewhere, and what the whole reads.
+    const char* first;
+    const char* rest;
+    double value;
+};
+
+const QList<TypedFieldRow>& typedFieldRows()
+{
+    static const QList<TypedFieldRow> rows{
+        {"Carte: the names' size",
+         [](StudioTypedEditsTest& t) {
+             t.doc->updateWork(QStringLiteral("Afficher les noms"), [](PlmWork& w) { w.decoration->showEntityNames = true; });
+             EXPECT_TRUE(t.window->switchMode(StudioWindowController::Mode::carte, true));
+             return t.window->carte()->inspector()->entityNameSize;
+         },
+         [](const PlmWork& w) { return w.decoration->entityNameFontSize.value_or(0); }, "1", "4", 14},
+        {"toolbar: the page's width", [](StudioTypedEditsTest& t) { return t.window->printWidth.data(); },
+         [](const PlmWork& w) { return w.decoration->printPage ? w.decoration->printPage->width : 0; }, "4", "20", 420},
+        {"layout inspector: a title's size",
+         [](StudioTypedEditsTest& t) {
+             EXPECT_TRUE(t.window->switchMode(StudioWindowController::Mode::carte, true));
+             t.window->carte()->decorationController()->select(QStringLiteral("t"), false);
+             return qobject_cast<QLineEdit*>(t.window->carte()->decorationController()->control(QStringLiteral("Taille (pt)")));
+         },
+         [](const PlmWork& w) { return w.decoration->objects.at(0).presentation.fontSize; }, "1", "8", 18},
+        {"Fond inspector: an entity's line width",
+         [](StudioTypedEditsTest& t) {
+             EXPECT_TRUE(t.window->switchMode(StudioWindowController::Mode::fond, false));
+             t.doc->select(QStringLiteral("A"));
+             return t.window->fond->widthField();
+         },
+         [](const PlmWork& w) { return w.map.entities.at(0).style.lineWidth; }, "1", "2", 12},
+        {"export panel: the margin",
+         [](StudioTypedEditsTest& t) {
+             EXPECT_TRUE(t.window->switchMode(StudioWindowController::Mode::carte, true));
+             t.window->carte()->presentExportPanel();
+             return t.window->carte()->exportPanel()->marginField();
+         },
+         [](const PlmWork& w) { return w.decoration->printPage ? w.decoration->printPage->margin : 0; }, "1", "7", 17},
+    };
+    return rows;
+}
+
+} // namespace
+
+// Another program in front in the middle of typing ends no edit: nothing is taken, refused or
+// asked while the person is away, even when an autosave comes; back, they go on typing where
+// they were, and the whole entry is what the file holds once the edit ends.
+TEST_F(StudioTypedEditsTest, AFieldKeepsItsEditWhileAnotherProgramIsInFront)
+{
+    for (const TypedFieldRow& row : typedFieldRows()) {
+        SCOPED_TRACE(row.name);
+        TearDown();
+        SetUp();
+        QLineEdit* field = row.field(*this);
+        ASSERT_TRUE(field && field->isEnabled() && showsInItsWindows(field));
+        autosave();
+        const double before = row.stored(stored());
+        WindowActivation::activate(field);
+        field->setFocus(Qt::MouseFocusReason);
+        field->selectAll();
+        typeKeys(field, QString::fromUtf8(row.first));
+        {
+            WindowActivation::Away away;
+            autosave();
+            EXPECT_EQ(row.stored(stored()), before) << "taken while the person is away";
+        }
+        EXPECT_EQ(errors + alerts, QStringList()) << "shown while the person was away";
+        WindowActivation::activate(field);
+        EXPECT_TRUE(field->hasFocus()) << "back in the field";
+        typeKeys(field, QString::fromUtf8(row.rest));
+        keyClick(field, Qt::Key_Return);
+        saveByCtrlS.run(*this, *controller, *doc, *window);
+        EXPECT_EQ(row.stored(stored()), row.value);
+        EXPECT_EQ(errors + alerts, QStringList());
+    }
+}
+
+#include "data/CalculationWindowController.h"
+#include "data/DataWindowController.h"
+
+#include <QDialog>
+
+// The end (a signal) takes what it can and names what it cannot keep, whatever field or
+// dialog holds it: the document, the field, why, and the text lost, on the standard error
+// output, and the program's status says a change was lost. Nothing shows any more.
+TEST_F(StudioTypedEditsTest, TheEndNamesWhatNoFieldOrDialogCouldKeep)
+{
+    const auto typeIn = [](QLineEdit* field, const char* text) {
+        WindowActivation::activate(field);
+        field->setFocus(Qt::MouseFocusReason);
+        field->selectAll();
+        typeKeys(field, QString::fromUtf8(text));
+    };
+    const auto fieldRow = [&typeIn](int row, const char* text, std::optional<int> key) {
+        return [&typeIn, row, text, key](StudioTypedEditsTest& t) {
+            QLineEdit* field = typedFieldRows().at(row).field(t);
+            ASSERT_TRUE(t.showsInItsWindows(field));
+            typeIn(field, text);
+            if (key)
+                keyClick(field, *key);
+            QCoreApplication::processEvents();
+        };
+    };
+    const auto dialogRow = [&typeIn](const char* command, const char* objectName) {
+        return [&typeIn, command, objectName](StudioTypedEditsTest& t) {
+            t.window->data->perform(QString::fromLatin1(command), nullptr);
+            QLineEdit* field = nullptr;
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (!field && top->isVisible())
+                    field = top->findChild<QLineEdit*>(QString::fromLatin1(objectName));
+            ASSERT_TRUE(field);
+            typeIn(field, "Taux");
+        };
+    };
+    const QString lost = QStringLiteral("Valeur numérique incorrecte. Texte perdu : « abc ».");
+    const struct {
+        const char* name;
+        std::function<void(StudioTypedEditsTest&)> type;
+        QString reported;
+    } rows[] = {
+        {"a title's size typed", fieldRow(2, "abc", {}), QStringLiteral("« Taille (pt) » : ") + lost},
+        {"a title's size refused on Return", fieldRow(2, "abc", Qt::Key_Return), QStringLiteral("« Taille (pt) » : ") + lost},
+        {"a line width typed", fieldRow(3, "abc", {}), QStringLiteral("« Épaisseur » : ") + lost},
+        {"a line width refused on Return", fieldRow(3, "abc", Qt::Key_Return), QStringLiteral("« Épaisseur » : ") + lost},
+        {"the export margin typed", fieldRow(4, "abc", {}), QStringLiteral("« Marges (mm) » : ") + lost},
+        {"the export margin refused as it was left", fieldRow(4, "abc", Qt::Key_Tab), QStringLiteral("« Marges (mm) » : ") + lost},
+        {"a title's size and the export margin, both refused",
+         [&typeIn](StudioTypedEditsTest& t) {
+             QLineEdit* margin = typedFieldRows().at(4).field(t);
+             t.window->carte()->decorationController()->select(QStringLiteral("t"), false);
+             auto* size = qobject_cast<QLineEdit*>(t.window->carte()->decorationController()->control(QStringLiteral("Taille (pt)")));
+             typeIn(size, "abc");
+             keyClick(size, Qt::Key_Return);
+             typeIn(margin, "abc");
+         },
+         QStringLiteral("« Taille (pt) » : ") + lost + QStringLiteral("\nPelmora Studio : « Carte » : « Marges (mm) » : ") + lost},
+        {"a new variable's name in its dialog", dialogRow("addVariable:", "Data.VariableDialog.Name"),
+         QStringLiteral("« Ajouter une variable » : Saisie non validée. Texte perdu : « Taux ».")},
+        {"a new calculated variable's formula", dialogRow("newCalculation:", "Calculation.Formula"),
+         QStringLiteral("« Nouvelle variable calculée — Formule » : Saisie non validée. Texte perdu : « Taux ».")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TearDown();
+        SetUp();
+        row.type(*this);
+        autosave();
+        const QByteArray before = fileBytes(path);
+        testing::internal::CaptureStderr();
+        endBySignal.run(*this, *controller, *doc, *window);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  (QStringLiteral("Pelmora Studio : « Carte » : ") + row.reported + QLatin1Char('\n')).toStdString());
+        EXPECT_GE(controller->changesLostAtQuit(), 1);
+        EXPECT_EQ(fileBytes(path), before);
+        EXPECT_FALSE(open());
+    }
 }

@@ -420,9 +420,10 @@ TEST_F(StudioWindowCommandsTest, BackgroundFieldsStoreOnlyWhatWasTyped)
 
     type(x, QStringLiteral("652000"));
     EXPECT_EQ(work().decoration->backgroundImage->position.x, 652000);
+    // A text that is no number stores nothing and stays for the person to correct.
     type(window->backgroundFields.at(2), QStringLiteral("abc"));
     EXPECT_EQ(work().decoration->backgroundImage->width, 1000);
-    EXPECT_EQ(window->backgroundFields.at(2)->text(), QStringLiteral("1000"));
+    EXPECT_EQ(window->backgroundFields.at(2)->text(), QStringLiteral("abc"));
 
     window->performCommand("removeBackground:");
     EXPECT_EQ(undoName(), QStringLiteral("Supprimer l’image de fond"));

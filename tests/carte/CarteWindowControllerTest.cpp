@@ -267,7 +267,8 @@ TEST(CartePane, EntityNameSizeAndFont)
     EXPECT_EQ(p.document.work().decoration->entityNameFontSize, 12.5);
     type(ui.entityNameSize, QStringLiteral("0"));
     EXPECT_EQ(p.errors, QStringList{"Taille de police incorrecte."});
-    EXPECT_EQ(ui.entityNameSize->text(), QStringLiteral("12,5"));
+    EXPECT_EQ(ui.entityNameSize->text(), QStringLiteral("0")); // kept for the person to correct
+    EXPECT_EQ(p.document.work().decoration->entityNameFontSize, 12.5);
 }
 
 // The zoom commands zoom the page on screen about the view's middle; the layout, and so the
@@ -608,13 +609,16 @@ TEST(CartePane, PendingSizeIsStoredBeforeASaveOrRefusesIt)
     EXPECT_EQ(p.document.work().thematic->proportional->maximumSize, 50);
     EXPECT_FALSE(field->hasFocus());
 
-    // Refused as the person went to another window, the text is still the field's edit: a save
-    // gives it up as it does in front.
+    // Typed, then the person went to another window: nothing is taken or refused meanwhile; the
+    // text is still the field's edit, which a save refuses, then gives up once it was seen.
     field->setFocus();
     field->setText(QStringLiteral("abc"));
     QApplication::setActiveWindow(nullptr);
     ASSERT_FALSE(field->hasFocus());
+    EXPECT_EQ(p.errors.size(), 1);
+    EXPECT_FALSE(p.pane->commitPendingEdits());
     EXPECT_EQ(p.errors.size(), 2);
+    EXPECT_EQ(field->text(), QStringLiteral("abc"));
     EXPECT_TRUE(p.pane->commitPendingEdits());
     EXPECT_EQ(field->text(), QStringLiteral("50"));
 }
@@ -738,10 +742,12 @@ QLineEdit* decorationField(Pane& p, const QString& label)
 
 } // namespace
 
-// What a field shows once the person has left it is what is kept. Return on the text a field
-// shows changes nothing, however the stored value was rounded to show it; a text refused on
-// Return (its refusal presented once), then left by Tab or by a click on the page, gives way to
-// the stored value; a save and a signal's end then name nothing and keep the work as it was.
+// What a field shows once the person has left it is what is kept. A text refused as the person
+// leaves the field stays where it was typed, its refusal presented once and the focus back in
+// it; left again unchanged, it gives way to the stored value. Return on the text a field shows
+// changes nothing, however the stored value was rounded to show it; a text refused on Return
+// (its refusal presented once), then left by Tab or by a click on the page, gives way to the
+// stored value; a save and a signal's end then name nothing and keep the work as it was.
 TEST(CartePane, AFieldLeftShowsWhatIsKept)
 {
     using Field = std::function<QLineEdit*(Pane&)>;
@@ -761,8 +767,15 @@ TEST(CartePane, AFieldLeftShowsWhatIsKept)
     const QList<Row> rows{
         {"thresholds", thresholdWork(), [](Pane& p) { return p.pane->inspector()->thresholds; },
          QStringLiteral("Un seuil doit être un nombre. Séparez les seuils par ;.")},
+        {"thresholds, a piece missing", thresholdWork(), [](Pane& p) { return p.pane->inspector()->thresholds; },
+         QStringLiteral("Un seuil doit être un nombre. Séparez les seuils par ;."), 0, "10 ; ; 20"},
+        {"thresholds, not increasing", thresholdWork(), [](Pane& p) { return p.pane->inspector()->thresholds; },
+         QStringLiteral("Réglages de carte invalides : variable, classes, seuils ou couleurs."), 0, "20 ; 10"},
+        {"thresholds, too many", thresholdWork(), [](Pane& p) { return p.pane->inspector()->thresholds; },
+         QStringLiteral("Cette discrétisation attend 2 seuils, dans l’ordre strictement croissant."), 0, "10 ; 15 ; 20"},
         {"minimum size", roundedWork(), [](Pane& p) { return p.pane->inspector()->minimumSize; }, symbolSize},
         {"maximum size", roundedWork(), [](Pane& p) { return p.pane->inspector()->maximumSize; }, symbolSize},
+        {"maximum size left blank", roundedWork(), [](Pane& p) { return p.pane->inspector()->maximumSize; }, symbolSize, 0, ""},
         {"symbol opacity", roundedWork(), [](Pane& p) { return p.pane->inspector()->symbolOpacityValue; }, appearance},
         {"outline width", roundedWork(), [](Pane& p) { return p.pane->inspector()->symbolOutlineWidth; }, appearance},
         {"entity name size", roundedWork(), [](Pane& p) { return p.pane->inspector()->entityNameSize; },
@@ -794,6 +807,31 @@ TEST(CartePane, AFieldLeftShowsWhatIsKept)
             ASSERT_TRUE(field && field->isVisible() && field->isEnabled());
             const PlmWork before = p.document.work();
             const QString shown = field->text();
+            const QStringList refusal = row.refusal.isEmpty() ? QStringList() : QStringList{row.refusal};
+
+            // Refused as it is left: kept, and left again, given up.
+            field->setFocus(Qt::MouseFocusReason);
+            field->selectAll();
+            keyClick(field, Qt::Key_Delete);
+            typeKeys(field, QString::fromUtf8(row.typed));
+            leave(p, field);
+            QCoreApplication::processEvents();
+            EXPECT_EQ(p.errors, refusal);
+            EXPECT_EQ(beeps, row.beeps);
+            EXPECT_TRUE(p.document.work() == before);
+            // A click on the page that let go of the text on it lets go of the text typed for it.
+            if (field->isVisible()) {
+                EXPECT_EQ(field->text(), QString::fromUtf8(row.typed));
+                EXPECT_TRUE(field->hasFocus()) << "the focus back where the text was typed";
+                leave(p, field);
+                QCoreApplication::processEvents();
+                EXPECT_FALSE(field->hasFocus());
+                EXPECT_EQ(p.errors, refusal) << "presented once";
+            }
+            field = row.field(p);
+            EXPECT_EQ(field->text(), shown);
+            p.errors.clear();
+            beeps = 0;
 
             field->setFocus();
             keyClick(field, Qt::Key_Return);
@@ -805,7 +843,7 @@ TEST(CartePane, AFieldLeftShowsWhatIsKept)
             ASSERT_FALSE(field->hasFocus());
             // A click on the page lets go of the text on it: its field shows it once selected again.
             EXPECT_EQ((field->isVisible() ? field : row.field(p))->text(), shown);
-            EXPECT_EQ(p.errors, row.refusal.isEmpty() ? QStringList() : QStringList{row.refusal});
+            EXPECT_EQ(p.errors, refusal);
             EXPECT_EQ(beeps, row.beeps);
 
             testing::internal::CaptureStderr();
@@ -853,4 +891,13 @@ TEST(CartePane, AnAppearanceControlChangesOnlyWhatItNames)
         EXPECT_EQ(p.document.undoSteps().size(), 1);
         EXPECT_TRUE(p.document.work() == expected);
     }
+    // A change that names no control (a field's text, nothing at all) changes nothing: the
+    // rounded opacity and width the fields show are never read back.
+    Pane p(roundedWork());
+    const PlmWork before = p.document.work();
+    for (QObject* sender : std::initializer_list<QObject*>{nullptr, p.pane->inspector()->symbolOpacityValue,
+                                                           p.pane->inspector()->symbolOutlineWidth})
+        p.pane->applySymbolAppearance(sender);
+    EXPECT_TRUE(p.document.undoSteps().isEmpty());
+    EXPECT_TRUE(p.document.work() == before);
 }

@@ -299,6 +299,28 @@ TEST(CarteExportPanel, ReturnInAFieldExportsWithTheValueBeingTyped)
     EXPECT_TRUE(QFile::exists(save.dir.filePath(QStringLiteral("France.png"))));
 }
 
+// After an undo the panel shows the page the work holds again, every field but the one the
+// person is typing in.
+TEST(CarteExportPanel, AnUndoShowsThePageTheWorkHoldsAgain)
+{
+    Fixture f;
+    QApplication::setActiveWindow(f.panel->window());
+    QLineEdit* margin = f.panel->marginField();
+    margin->setFocus();
+    margin->selectAll();
+    typeKeys(margin, QStringLiteral("25"));
+    keyClick(margin, Qt::Key_Tab);
+    ASSERT_EQ(f.store.work.decoration->printPage->margin, 25);
+    QLineEdit* x = f.panel->xField();
+    x->setFocus();
+    x->selectAll();
+    typeKeys(x, QStringLiteral("5"));
+    f.store.stack.undo();
+    EXPECT_EQ(f.store.work.decoration->printPage->margin, 10);
+    EXPECT_EQ(margin->text(), CarteExportForm::formatNumber(10));
+    EXPECT_EQ(x->text(), QStringLiteral("5")) << "what is being typed stays";
+}
+
 TEST(CarteExportPanel, AZeroResolutionFailsBeforeTheDialogAndNotesComeInAnAlert)
 {
     Fixture f;

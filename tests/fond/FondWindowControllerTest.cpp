@@ -1,4 +1,5 @@
 #include "fond/FondWindowController.h"
+#include "inspector/TypedField.h"
 
 #include "fond/FondEntityCommands.h"
 #include "inspector/FondInspectorColorWell.h"
@@ -159,9 +160,12 @@ TEST(FondWindowControllerTest, StyleFieldsEditTheSelectionInOneStep)
     EXPECT_DOUBLE_EQ(p.entity("A").style.fill->alpha, 0.5);
     EXPECT_EQ(p.pane.opacityField()->text(), "50");
 
+    // Refused, the text stays for the person to correct; given up, the stored value shows again.
     p.type(p.pane.opacityField(), QStringLiteral("150"));
     EXPECT_EQ(p.document.undoSteps().size(), 1);
-    EXPECT_EQ(p.pane.opacityField()->text(), "50"); // the stored value again
+    EXPECT_EQ(p.pane.opacityField()->text(), "150");
+    TypedField::of(p.pane.opacityField())->discard();
+    EXPECT_EQ(p.pane.opacityField()->text(), "50");
 
     // A field left unchanged commits nothing.
     p.pane.widthField()->setModified(false);

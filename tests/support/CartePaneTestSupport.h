@@ -3,6 +3,7 @@
 #include "carte/CarteWindowController.h"
 #include "desktop/ViewHost.h"
 #include "desktop/ViewNode.h"
+#include "inspector/TypedField.h"
 #include "support/CanvasTestMaps.h"
 #include "support/FondTestDocument.h"
 #include "support/PlmWorkTestSupport.h"
@@ -86,10 +87,12 @@ struct Pane {
     }
 
     // The studio's commit before a save or at a signal's end: the pane takes its pending edits,
-    // then no widget keeps the focus, which ends any other field's edit.
+    // then every typed field of the window, and no widget keeps the focus.
     bool commitAsTheStudio()
     {
         if (!pane->commitPendingEdits())
+            return false;
+        if (!TypedField::commitAll(window ? window.get() : pane->inspectorScroll()))
             return false;
         if (QWidget* focused = QApplication::focusWidget())
             focused->clearFocus();

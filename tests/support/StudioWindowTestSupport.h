@@ -42,12 +42,16 @@ protected:
                 return std::nullopt;
             return QStringList{chosenFile};
         };
-        installed.alert = [](const DialogHooks::Alert&) { return 0; };
+        installed.alert = [this](const DialogHooks::Alert& alert) {
+            alerts.append(alert.message);
+            return 0;
+        };
         return installed;
     }
 
     UserDefaults::TemporaryScope scope;
     QStringList errors;
+    QStringList alerts;
     QStringList panels;
     QString chosenFile;
     DialogHooks::ScopedHooks hooks;

@@ -43,14 +43,17 @@ private:
     QPointer<QWidget> m_widget;
 };
 
-inline void activate(QWidget* window)
+// The window of a widget shown and in front.
+inline void activate(QWidget* widget)
 {
+    QWidget* window = widget->window();
+    window->show();
     window->activateWindow();
     QApplication::setActiveWindow(window);
     QApplication::processEvents();
 }
 
-// Another window in front; it stays until `comeBack`.
+// Another window in front, until `comeBack` or for as long as the object lives.
 class Away {
 public:
     Away()
@@ -58,7 +61,6 @@ public:
         m_other = std::make_unique<QWidget>();
         m_other->setWindowTitle(QStringLiteral("Autre programme"));
         m_other->resize(300, 200);
-        m_other->show();
         activate(m_other.get());
     }
     // The person's window in front again.

@@ -1,0 +1,290 @@
+#include "inspector/TypedField.h"
+
+#include "desktop/DialogHooks.h"
+#include "support/WidgetKeys.h"
+#include "support/WindowActivation.h"
+
+#include <QLineEdit>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+const QString refusal = QStringLiteral("Saisissez un entier.");
+
+// A window with a whole-number field, stored as the number reads (« 007 » is 7), and a second
+// field the Tab key goes to. What the field stores, takes and presents is recorded.
+struct Scene {
+    std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
+    QLineEdit* field = new QLineEdit;
+    QLineEdit* next = new QLineEdit;
+    QString stored = QStringLiteral("10");
+    int takes = 0;
+    QStringList presented;
+    TypedField* typed = nullptr;
+
+    Scene()
+    {
+        auto* layout = new QVBoxLayout(window.get());
+        layout->addWidget(field);
+        layout->addWidget(next);
+        typed = TypedField::attach(field, {QStringLiteral("Nombre"), [this] { return stored; },
+                                           [this](const QString& text) {
+                                               ++takes;
+                                               if (!QRegularExpression(QStringLiteral("^\\d+$")).match(text).hasMatch())
+                                                   return refusal;
+                                               stored = QString::number(text.toInt());
+                                               return QString();
+                                           },
+                                           [this](const QString& message) { presented.append(message); }});
+        typed->refresh();
+        WindowActivation::activate(window.get());
+        field->setFocus(Qt::MouseFocusReason);
+        field->selectAll();
+    }
+
+    void press(int key) { keyClick(QApplication::focusWidget(), key); }
+    void type(const QString& text) { typeKeys(field, text); }
+    // What the queued work of the field (the focus given back) has done.
+    static void settle() { QCoreApplication::processEvents(); }
+};
+
+// How the person ends the edit, or does not.
+using Act = std::function<void(Scene&)>;
+
+const Act returnKey = [](Scene& s) { s.press(Qt::Key_Return); };
+const Act tabKey = [](Scene& s) {
+    s.press(Qt::Key_Tab);
+    Scene::settle();
+};
+const Act clickOnTheNextField = [](Scene& s) {
+    s.next->setFocus(Qt::MouseFocusReason);
+    Scene::settle();
+};
+
+} // namespace
+
+// One field's edit, from the keys typed to what it stores, presents and shows. An edit ends by
+// the person's act in the window (Return, Tab, a click elsewhere): never because another
+// window came in front or a context menu opened. A refused text is presented once and stays
+// where it was typed, the focus back in it; left again unchanged, it gives way to the stored
+// value.
+TEST(TypedField, AnEditEndsByThePersonsActInTheWindow)
+{
+    struct Row {
+        const char* name;
+        Act act;
+        QString stored;
+        QStringList presented;
+        QString shown;      // the field's text afterwards
+        bool focusInField;  // the focus is in the field afterwards
+        int takes = -1;     // how often a text was taken, when it matters
+    };
+    const QList<Row> rows{
+        {"Return stores what is typed, as it is stored",
+         [](Scene& s) { s.type(QStringLiteral("025")); returnKey(s); }, QStringLiteral("25"), {}, QStringLiteral("25"), true},
+        {"Return on the text shown takes nothing", returnKey, QStringLiteral("10"), {}, QStringLiteral("10"), true, 0},
+        {"Tab stores", [](Scene& s) { s.type(QStringLiteral("25")); tabKey(s); }, QStringLiteral("25"), {}, QStringLiteral("25"), false},
+        {"a click on another field stores",
+         [](Scene& s) { s.type(QStringLiteral("25")); clickOnTheNextField(s); }, QStringLiteral("25"), {}, QStringLiteral("25"), false},
+        {"another program in front ends nothing; back, the rest typed and Return",
+         [](Scene& s) {
+             s.type(QStringLiteral("2"));
+             {
+                 WindowActivation::Away away;
+                 EXPECT_EQ(s.takes, 0) << "taken while the person was away";
+                 EXPECT_FALSE(s.field->hasFocus());
+             }
+             WindowActivation::activate(s.window.get());
+             EXPECT_TRUE(s.field->hasFocus()) << "the person comes back to the field";
+             s.type(QStringLiteral("5"));
+             returnKey(s);
+         },
+         QStringLiteral("25"), {}, QStringLiteral("25"), true, 1},
+        {"a context menu ends nothing, a refused text stays",
+         [](Scene& s) {
+             s.type(QStringLiteral("2"));
+             QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
+             QApplication::sendEvent(s.field, &popup);
+             EXPECT_EQ(s.takes, 0);
+             s.type(QStringLiteral("x"));
+             returnKey(s);
+             QApplication::sendEvent(s.field, &popup);
+         },
+         QStringLiteral("10"), {refusal}, QStringLiteral("2x"), true, 1},
+        {"refused on Return: presented once, kept however often Return comes",
+         [](Scene& s) { s.type(QStringLiteral("2x")); returnKey(s); returnKey(s); },
+         QStringLiteral("10"), {refusal}, QStringLiteral("2x"), true, 1},
+        {"refused on Return, then left: the stored value shows",
+         [](Scene& s) { s.type(QStringLiteral("2x")); returnKey(s); tabKey(s); },
+         QStringLiteral("10"), {refusal}, QStringLiteral("10"), false, 1},
+        {"refused as the field is left by Tab: kept, the focus back in it",
+         [](Scene& s) { s.type(QStringLiteral("2x")); tabKey(s); },
+         QStringLiteral("10"), {refusal}, QStringLiteral("2x"), true, 1},
+        {"refused as the field is left by a click: kept, the focus back in it",
+         [](Scene& s) { s.type(QStringLiteral("2x")); clickOnTheNextField(s); },
+         QStringLiteral("10"), {refusal}, QStringLiteral("2x"), true, 1},
+        {"refused as it is left, left again unchanged: the stored value shows",
+         [](Scene& s) { s.type(QStringLiteral("2x")); tabKey(s); tabKey(s); },
+         QStringLiteral("10"), {refusal}, QStringLiteral("10"), false, 1},
+        {"refused as it is left, typed on and left: refused again, still kept",
+         [](Scene& s) { s.type(QStringLiteral("2x")); tabKey(s); s.type(QStringLiteral("y")); tabKey(s); },
+         QStringLiteral("10"), {refusal, refusal}, QStringLiteral("2xy"), true, 2},
+        {"refused, then corrected where it was typed",
+         [](Scene& s) { s.type(QStringLiteral("2x")); tabKey(s); s.press(Qt::Key_Backspace); returnKey(s); },
+         QStringLiteral("2"), {refusal}, QStringLiteral("2"), true, 2},
+        {"a refused text away and back: nothing presented while away",
+         [](Scene& s) {
+             s.type(QStringLiteral("2x"));
+             { WindowActivation::Away away; }
+             WindowActivation::activate(s.window.get());
+             EXPECT_TRUE(s.presented.isEmpty());
+             returnKey(s);
+         },
+         QStringLiteral("10"), {refusal}, QStringLiteral("2x"), true, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Scene s;
+        row.act(s);
+        EXPECT_EQ(s.stored, row.stored);
+        EXPECT_EQ(s.presented, row.presented);
+        EXPECT_EQ(s.field->text(), row.shown);
+        EXPECT_EQ(s.field->hasFocus(), row.focusInField);
+        if (row.takes >= 0)
+            EXPECT_EQ(s.takes, row.takes);
+        // A field shows its stored value exactly when nothing is being typed in it.
+        EXPECT_EQ(s.typed->isBeingTyped(), row.shown != s.stored);
+    }
+}
+
+// A command that takes every edit (a save, a close, the end). In front of the person it takes a
+// typed text, stops on a new refusal (presented, the text kept) and gives a refusal already seen
+// up; once nobody can see the window, a refused text is named on the standard error output, once,
+// with its field and the text lost, and nothing is presented.
+TEST(TypedField, ACommandTakesEveryEditOrSaysWhyNot)
+{
+    const QString named = QStringLiteral("Pelmora Studio : « Nombre » : Saisissez un entier. Texte perdu : « 2x ».\n");
+    struct Row {
+        const char* name;
+        Act before;
+        bool unattended;
+        bool kept;          // commit's answer
+        QString stored;
+        QStringList presented;
+        QString shown;
+        QString reported;   // the standard error output
+        bool keptAgain = true; // a second command's answer: a refusal seen is given up, one named is not named again
+    };
+    const Act typedAndRefused = [](Scene& s) { s.type(QStringLiteral("2x")); returnKey(s); };
+    const QList<Row> rows{
+        {"a typed text is taken", [](Scene& s) { s.type(QStringLiteral("25")); }, false, true, QStringLiteral("25"), {},
+         QStringLiteral("25"), {}},
+        {"nothing typed, nothing taken", [](Scene&) {}, true, true, QStringLiteral("10"), {}, QStringLiteral("10"), {}},
+        {"a new refusal stops the command", [](Scene& s) { s.type(QStringLiteral("2x")); }, false, false,
+         QStringLiteral("10"), {refusal}, QStringLiteral("2x"), {}},
+        {"a refusal already presented is given up", typedAndRefused, false, true, QStringLiteral("10"), {refusal},
+         QStringLiteral("10"), {}},
+        {"the end names a new refusal", [](Scene& s) { s.type(QStringLiteral("2x")); }, true, false, QStringLiteral("10"),
+         {}, QStringLiteral("2x"), named},
+        {"the end names a refusal the person saw, once", typedAndRefused, true, false, QStringLiteral("10"), {refusal},
+         QStringLiteral("2x"), named},
+        {"the end takes a text typed before another program came in front",
+         [](Scene& s) {
+             s.type(QStringLiteral("25"));
+             WindowActivation::Away away;
+             EXPECT_EQ(s.takes, 0);
+         },
+         true, true, QStringLiteral("25"), {}, QStringLiteral("25"), {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Scene s;
+        row.before(s);
+        testing::internal::CaptureStderr();
+        const bool wasUnattended = DialogHooks::setUnattended(row.unattended);
+        EXPECT_EQ(s.typed->commit(), row.kept);
+        EXPECT_EQ(s.field->text(), row.shown);
+        EXPECT_EQ(s.typed->commit(), row.keptAgain) << "a second command";
+        DialogHooks::setUnattended(wasUnattended);
+        EXPECT_EQ(QString::fromStdString(testing::internal::GetCapturedStderr()), row.reported);
+        EXPECT_EQ(s.stored, row.stored);
+        EXPECT_EQ(s.presented, row.presented);
+    }
+}
+
+// A dialog's field is confirmed by the dialog's own button: nothing takes it, and only the end,
+// closing the dialog unanswered, names a text typed there.
+TEST(TypedField, ADialogsUnconfirmedTextIsNamedOnlyAtTheEnd)
+{
+    QWidget dialog;
+    auto* field = new QLineEdit(QStringLiteral("Part"), &dialog);
+    TypedField* typed = TypedField::attachUnconfirmed(field, QStringLiteral("Renommer la variable"));
+    WindowActivation::activate(&dialog);
+    field->setFocus();
+    EXPECT_TRUE(typed->commit()) << "untouched";
+    field->end(false);
+    typeKeys(field, QStringLiteral(" active"));
+    keyClick(field, Qt::Key_Return);
+    EXPECT_TRUE(typed->commit()) << "a save in front of the person leaves the dialog alone";
+    EXPECT_EQ(field->text(), QStringLiteral("Part active"));
+
+    testing::internal::CaptureStderr();
+    const bool wasUnattended = DialogHooks::setUnattended(true);
+    EXPECT_FALSE(typed->commit());
+    EXPECT_TRUE(typed->commit()) << "named once";
+    DialogHooks::setUnattended(wasUnattended);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Pelmora Studio : « Renommer la variable » : Saisie non validée. Texte perdu : « Part active ».\n");
+}
+
+// A window being torn down blocks its children's signals first: its field, losing the focus
+// as the window goes, takes nothing and presents nothing.
+TEST(TypedField, AFieldOfAWindowBeingTornDownDoesNothing)
+{
+    Scene s;
+    s.type(QStringLiteral("2x"));
+    for (QObject* child : s.window->findChildren<QObject*>())
+        child->blockSignals(true);
+    clickOnTheNextField(s);
+    EXPECT_TRUE(s.typed->commit());
+    EXPECT_EQ(s.takes, 0);
+    EXPECT_TRUE(s.presented.isEmpty());
+}
+
+// The real typing hook, as autosave and the changed-on-disk question ask it: a text is being
+// typed while an edit is open with a change not yet taken, in any window, the one in the
+// background too; a spin box counts while the person is in it.
+TEST(TypedField, TheTypingHookSeesOpenEditsNotFocus)
+{
+    const auto hook = DialogHooks::defaultHooks().textBeingTyped;
+    Scene s;
+    EXPECT_FALSE(hook()) << "a field merely holding the focus";
+    s.type(QStringLiteral("2"));
+    EXPECT_TRUE(hook()) << "typed";
+    {
+        WindowActivation::Away away;
+        EXPECT_TRUE(hook()) << "typed, its window in the background";
+    }
+    WindowActivation::activate(s.window.get());
+    returnKey(s);
+    EXPECT_FALSE(hook()) << "taken by Return, the field still focused";
+    s.type(QStringLiteral("x"));
+    returnKey(s);
+    EXPECT_TRUE(hook()) << "refused, still there";
+
+    QWidget window;
+    auto* spin = new QSpinBox(&window);
+    WindowActivation::activate(&window);
+    spin->setFocus();
+    EXPECT_TRUE(DialogHooks::holdsTextBeingTyped(spin, true));
+    EXPECT_FALSE(DialogHooks::holdsTextBeingTyped(spin, false)) << "a spin box in a window left";
+    spin->setReadOnly(true);
+    EXPECT_FALSE(DialogHooks::holdsTextBeingTyped(spin, true));
+}
