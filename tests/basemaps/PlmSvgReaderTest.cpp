@@ -352,10 +352,10 @@ TEST(SvgReaderStyles, CascadeOpacityAndTransforms)
     EXPECT_DOUBLE_EQ(r.map.entities.at(1).style.fill->alpha, 0.25);
 }
 
-// CSS drops a width it cannot take, so the earlier or inherited one applies. The CSS-wide keywords
-// give what CSS gives: « inherit » the parent's width, « initial » the initial 1, « unset » and
-// « revert » the parent's (the width is inherited), « revert-layer » the element's presentation
-// attribute.
+// CSS drops a width it cannot take, so the earlier or inherited one applies; zero is a width, that
+// of no outline. The CSS-wide keywords give what CSS gives: « inherit » the parent's width,
+// « initial » the initial 1, « unset » and « revert » the parent's (the width is inherited),
+// « revert-layer » the element's presentation attribute.
 TEST(SvgReaderStyles, AWidthThroughTheCascade)
 {
     const struct {
@@ -372,6 +372,7 @@ TEST(SvgReaderStyles, AWidthThroughTheCascade)
         {"unit in capitals", "<path d=\"M0 0h1\" stroke-width=\"2PX\"/>", 2},
         {"later declaration invalid", "<path d=\"M0 0h1\" style=\"stroke-width:4;stroke-width:auto\"/>", 4},
         {"rule invalid", "<style>path{stroke-width:2foo}</style><path d=\"M0 0h1\"/>", 5},
+        {"zero", "<path d=\"M0 0h1\" stroke-width=\"0\"/>", 0},
         {"initial", "<path d=\"M0 0h1\" stroke-width=\"initial\"/>", 1},
         {"unset after a width", "<path d=\"M0 0h1\" style=\"stroke-width:3;stroke-width:unset\"/>", 5},
         {"revert in a later rule", "<style>path{stroke-width:3} path{stroke-width:Revert}</style><path d=\"M0 0h1\"/>", 5},
