@@ -1,5 +1,6 @@
 // Speed of the vector import on a generated 35,000-polygon GeoJSON file and Shapefile (with its
-// dBASE table), and on a wide GeoJSON file with and without nulls: the whole import (read,
+// dBASE table), on a wide GeoJSON file with and without nulls, and on GeoJSON points whose
+// property holds a number no double holds or an ordinary one: the whole import (read,
 // recognition, reader, finishing, validation), and the hand-over of the result to the studio's
 // base-map document; and the refusal of crafted PostScript programs at the EPS reader's limits.
 // Rows named "Only" time a part from data in memory. The GeoJSON reader and the validation run
@@ -21,7 +22,10 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <chrono>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -110,7 +114,7 @@ constexpr double wideNullsAim = 1.25;
 
 // The fastest import of each wide file in this process, in seconds: the ratio of the pair
 // compares the fastest runs, which a busy machine lengthens least.
-double fastestWideImport[2] = {0, 0};
+std::array<double, 2> fastestWideImport = {0, 0};
 
 void keepFastest(double& fastest, double took)
 {
@@ -118,65 +122,158 @@ void keepFastest(double& fastest, double took)
         fastest = took;
 }
 
-// Imports a wide file once, checking its zones; the wall time it took, or nothing when the
-// zones are wrong.
-std::optional<double> importWide(const WideFiles& wide, int nulls, PlmImportResult& result)
+// The wall time of one import of `path`, or nothing when `expected` finds the result wrong.
+template <typename Check>
+std::optional<double> timedImport(const QString& path, PlmImportResult& result, Check expected)
 {
     const auto start = std::chrono::steady_clock::now();
-    result = PlmVectorImporter::importMap(wide.paths[nulls]);
+    result = PlmVectorImporter::importMap(path);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    if (result.map.entities.size() != 1000 || result.map.entities.first().name != QStringLiteral("Commune 0"))
+    if (!expected(result))
         return std::nullopt;
     return took.count();
 }
 
-// The row with numbers runs first; the row with nulls then reports how many times as long it
-// read (nulls_over_numbers) and fails past the aim. Run alone, it reads the numbers itself,
-// untimed, as many times.
-void BM_ImportWideGeoJson(benchmark::State& state)
+// Times a file of a pair on every iteration, keeping its fastest run in `fastest[second]`.
+// The second file of the pair then reports how many times as long it read as the first under
+// `counter`, and fails past `aim`; run alone, it reads the first itself, untimed, as many times.
+// `import(k, result)` imports file k of the pair and times it; `wrong` says what a wrong result is.
+template <typename Import>
+void timePair(benchmark::State& state, int second, std::array<double, 2>& fastest, Import import, double aim,
+              const char* counter, const char* wrong, const char* names[2])
 {
-    static const WideFiles wide; // generated before timing
-    const int nulls = int(state.range(0));
     PlmImportResult result;
-    double fastest = 0;
-    bool zones = true;
+    double own = 0;
+    bool right = true;
     for (auto _ : state) {
-        const std::optional<double> took = importWide(wide, nulls, result);
-        zones = zones && took;
+        const std::optional<double> took = import(second, result);
+        right = right && took;
         if (took)
-            keepFastest(fastest, *took);
+            keepFastest(own, *took);
         benchmark::DoNotOptimize(result.map.entities.size());
     }
-    report(state, result, wide.sizes[nulls]);
-    if (!zones) {
-        state.SkipWithError("the zones are not the file's 1,000 named features");
+    state.counters["entities"] = double(result.map.entities.size());
+    if (!right) {
+        state.SkipWithError(wrong);
         return;
     }
-    fastestWideImport[nulls] = fastest;
-    if (!nulls)
+    fastest[second] = own;
+    if (!second)
         return;
-    if (fastestWideImport[0] == 0) {
-        PlmImportResult numbers;
+    if (fastest[0] == 0) {
+        PlmImportResult first;
         for (benchmark::IterationCount k = 0; k < state.iterations(); ++k) {
-            const std::optional<double> took = importWide(wide, 0, numbers);
+            const std::optional<double> took = import(0, first);
             if (!took) {
-                state.SkipWithError("the zones of the file with numbers are not its 1,000 named features");
+                state.SkipWithError(wrong);
                 return;
             }
-            keepFastest(fastestWideImport[0], *took);
+            keepFastest(fastest[0], *took);
         }
     }
-    const double ratio = fastestWideImport[1] / fastestWideImport[0];
-    state.counters["nulls_over_numbers"] = ratio;
-    if (ratio > wideNullsAim) {
-        const std::string message = QStringLiteral("the file with nulls reads %1 times as long as the one with numbers, past %2")
+    const double ratio = fastest[1] / fastest[0];
+    state.counters[counter] = ratio;
+    if (ratio > aim) {
+        const std::string message = QStringLiteral("the file with %1 reads %2 times as long as the one with %3, past %4")
+                                        .arg(QLatin1String(names[1]))
                                         .arg(ratio, 0, 'f', 2)
-                                        .arg(wideNullsAim, 0, 'f', 2)
+                                        .arg(QLatin1String(names[0]))
+                                        .arg(aim, 0, 'f', 2)
                                         .toStdString();
         state.SkipWithError(message.c_str());
     }
 }
+
+// The row with numbers runs first; the row with nulls then reports how many times as long it
+// read (nulls_over_numbers) and fails past the aim. Both fail unless the zones are the file's
+// 1,000 named features.
+void BM_ImportWideGeoJson(benchmark::State& state)
+{
+    static const WideFiles wide; // generated before timing
+    const auto import = [](int nulls, PlmImportResult& result) {
+        return timedImport(wide.paths[nulls], result, [](const PlmImportResult& read) {
+            return read.map.entities.size() == 1000 && read.map.entities.first().name == QStringLiteral("Commune 0");
+        });
+    };
+    static const char* names[2] = {"numbers", "nulls"};
+    const int nulls = int(state.range(0));
+    timePair(state, nulls, fastestWideImport, import, wideNullsAim, "nulls_over_numbers",
+             "the zones are not the file's 1,000 named features", names);
+    state.counters["fileMB"] = double(wide.sizes[nulls]) / 1e6;
+    state.SetBytesProcessed(state.iterations() * wide.sizes[nulls]);
+}
 PLM_BENCHMARK(BM_ImportWideGeoJson)->ArgName("nulls")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Point features whose one property holds a number no double holds (1e400), kept as the file
+// writes it, against the same file with an ordinary number (1e300): such a number should cost
+// no more to read than any other, however many features come before it.
+struct LargeNumberFiles {
+    QTemporaryDir dir;
+    QString paths[2];
+    qint64 sizes[2] = {0, 0};
+    explicit LargeNumberFiles(int features)
+    {
+        for (int huge : {0, 1}) {
+            QByteArray bytes = R"({"type":"FeatureCollection","features":[)";
+            bytes.reserve(qsizetype(features) * 120);
+            const QByteArray number = huge ? "1e400" : "1e300";
+            for (int i = 0; i < features; ++i) {
+                if (i)
+                    bytes += ",\n";
+                bytes += R"({"type":"Feature","id":"f)" + QByteArray::number(i) + R"(","properties":{"p0":)" + number
+                       + R"(},"geometry":{"type":"Point","coordinates":[)" + QByteArray::number(i % 360 - 180) + ','
+                       + QByteArray::number(i % 170 - 85) + "]}}";
+            }
+            bytes += "]}";
+            paths[huge] = dir.filePath(huge ? QStringLiteral("Huge.geojson") : QStringLiteral("Ordinary.geojson"));
+            QFile file(paths[huge]);
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+                qFatal("cannot write %s", qPrintable(paths[huge]));
+            sizes[huge] = bytes.size();
+        }
+        // As the wide files: each is read once before timing.
+        for (const QString& path : paths)
+            benchmark::DoNotOptimize(PlmVectorImporter::importMap(path).map.entities.size());
+    }
+};
+
+constexpr double largeNumberAim = 1.5;
+
+// The row with ordinary numbers runs first at each count; the row with numbers no double holds
+// then reports huge_over_ordinary and fails past the aim. Both fail unless every feature is
+// read with its property as the file writes it (1e400) or as the shortest text of its double.
+void BM_ImportLargeNumberGeoJson(benchmark::State& state)
+{
+    const int features = int(state.range(0));
+    const int huge = int(state.range(1));
+    static std::map<int, std::unique_ptr<LargeNumberFiles>> made;
+    std::unique_ptr<LargeNumberFiles>& files = made[features];
+    if (!files)
+        files = std::make_unique<LargeNumberFiles>(features); // generated before timing
+    static std::map<int, std::array<double, 2>> fastest; // by count
+    const LargeNumberFiles& pair = *files;
+    const auto import = [&pair, features](int k, PlmImportResult& result) {
+        return timedImport(pair.paths[k], result, [&](const PlmImportResult& read) {
+            return read.map.entities.size() == features
+                && read.map.entities.last().attributes.value(QStringLiteral("p0"))
+                       == (k ? QStringLiteral("1e400") : QStringLiteral("1e+300"));
+        });
+    };
+    static const char* names[2] = {"ordinary numbers", "numbers no double holds"};
+    timePair(state, huge, fastest[features], import, largeNumberAim, "huge_over_ordinary",
+             "the features are not the file's points with their property", names);
+    state.counters["fileMB"] = double(pair.sizes[huge]) / 1e6;
+    state.SetBytesProcessed(state.iterations() * pair.sizes[huge]);
+}
+PLM_BENCHMARK(BM_ImportLargeNumberGeoJson)
+    ->ArgNames({"features", "huge"})
+    ->Args({35000, 0})
+    ->Args({35000, 1})
+    ->Args({70000, 0})
+    ->Args({70000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 // A base-map document through the importer, against the plain decode below: the importer's
 // recognition should cost little more than the decode itself (one parse of the text).

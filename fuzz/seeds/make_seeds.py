@@ -42,7 +42,20 @@ put('GeoJsonFuzz', 'mixed.geojson', json.dumps({"type": "FeatureCollection", "fe
     {"type": "Feature", "properties": {"nom": "Lyon", "fill": "#abc"}, "geometry": {"type": "MultiPolygon", "coordinates": [[[[0, 0], [1, 0], [1, 1], [0, 0]], [[0.2, 0.2], [0.4, 0.2], [0.4, 0.4], [0.2, 0.2]]]]}},
     {"type": "Feature", "id": 7, "properties": None, "geometry": {"type": "GeometryCollection", "geometries": [{"type": "MultiPoint", "coordinates": [[1, 2], [3, 4]]}, {"type": "MultiLineString", "coordinates": [[[0, 0], [5, 5]]]}]}},
     {"type": "Feature", "properties": {}, "geometry": None}]}))
+put('GeoJsonFuzz', 'numbers-no-double-holds.geojson', '''{"type": "FeatureCollection", "features": [
+{"type": "Feature", "id": "f1", "properties": {"p0": 1e400, "p1": [-1E400, 1e-400], "stroke": "blue", "stroke-width": 1e400},
+ "geometry": {"type": "LineString", "coordinates": [[0, 0], [1, 1e-300]]}},
+{"type": "Feature", "id": "f2", "properties": {"p0": 1e300, "p2": {"b": -1e400, "a": [1e400]}}, "geometry": {"type": "Point", "coordinates": [1, -1e300]}}]}
+''')
 copy('SvgFuzz', '*.svg')
+put('SvgFuzz', 'css-wide-keywords.svg', '''<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100">
+<style>path { stroke-width: 3 } .u { stroke-width: unset; fill: revert } .l { stroke: revert-layer; clip-path: revert-layer }</style>
+<g fill="red" stroke="blue" stroke-width="5" opacity="0.5" stroke-dasharray="2 1">
+<path d="M0 0h10v10z" stroke-width="initial" fill="INHERIT" opacity="inherit"/>
+<path class="u" d="M20 0h10v10z" stroke-width="0" style="stroke-width:revert;opacity:0.3;opacity:unset"/>
+<path class="l" d="M40 0h10v10z" stroke="green" clip-path="url(#c)" style="stroke-dasharray:initial"/>
+<g style="opacity:revert-layer" opacity="0.2"><circle r="3" style="fill:revert-layer" fill="unset"/></g>
+</g></svg>''')
 put('SvgFuzz', 'shapes.svg', '''<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" viewBox="0 0 200 100">
 <style>.a { fill: #f80; stroke: rgb(10%, 20%, 30%) } #b { opacity: .5 }</style>
 <defs><symbol id="s"><circle r="3"/></symbol><linearGradient id="g"/></defs>

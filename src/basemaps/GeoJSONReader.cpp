@@ -446,11 +446,10 @@ PlmPoint position(const PlmJsonValue& value, PlmImportBuilder& builder)
         if (!element.isNumber())
             fail("Coordonnées GeoJSON invalides.");
         if (i < 2) {
-            try {
-                xy[i] = element.toDouble();
-            } catch (const PlmJsonDecodingError&) { // a number, but not one a double holds
+            const std::optional<double> number = element.toDoubleIfHeld();
+            if (!number) // a number, but not one a double holds
                 throw OutOfRangeCoordinate();
-            }
+            xy[i] = *number;
         }
         ++i;
     }

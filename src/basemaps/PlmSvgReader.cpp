@@ -34,7 +34,8 @@ struct Context {
     PlmTransform transform;
     QString layer;
     QStringList useChain;
-    double opacity = 1;
+    double opacity = 1;    // the product of every ancestor's own
+    double ownOpacity = 1; // the parent's own, which « inherit » takes
     int depth = 0;
 };
 
@@ -44,6 +45,7 @@ struct ElementState {
     PlmTransform transform;
     QString layer;
     double opacity = 1;
+    double ownOpacity = 1;
 };
 
 bool isNeverDrawn(const QString& tag)
@@ -182,17 +184,8 @@ bool Walker::prepare(const SVGNode& node, const Context& context, ElementState& 
             return false;
         }
     }
-    // The `style` attribute outranks the presentation attribute, as for every other property.
-    QString ownOpacity = QStringLiteral("1");
-    const auto styleAttribute = node.attributes.constFind(QStringLiteral("style"));
-    const QMap<QString, QString> declarations = styleAttribute != node.attributes.cend()
-        ? PlmSvgStyles::parseSVGDeclarations(*styleAttribute)
-        : QMap<QString, QString>();
-    if (declarations.contains(QStringLiteral("opacity")))
-        ownOpacity = declarations.value(QStringLiteral("opacity"));
-    else if (node.hasAttribute(QStringLiteral("opacity")))
-        ownOpacity = node.attribute(QStringLiteral("opacity"));
-    state.opacity = context.opacity * PlmSvgStyles::svgOpacity(ownOpacity);
+    state.ownOpacity = PlmSvgStyles::svgOwnOpacity(node, context.ownOpacity);
+    state.opacity = context.opacity * state.ownOpacity;
 
     state.transform = PlmSvgPathData::svgTransform(node.attribute(QStringLiteral("transform"))).concatenating(context.transform);
 
@@ -289,6 +282,7 @@ Context Walker::innerContext(const Context& context, const ElementState& state) 
     inner.layer = state.layer;
     inner.useChain = context.useChain;
     inner.opacity = state.opacity;
+    inner.ownOpacity = state.ownOpacity;
     inner.depth = context.depth + 1;
     return inner;
 }
@@ -375,6 +369,7 @@ std::optional<Context> Walker::useContext(const SVGNode& node, const Context& co
     inner.useChain = context.useChain;
     inner.useChain.append(reference);
     inner.opacity = state.opacity;
+    inner.ownOpacity = state.ownOpacity;
     inner.depth = context.depth + 1;
     return inner;
 }

@@ -221,9 +221,36 @@ std::optional<double> readLength(QStringView value, double fontSize, const SVGVi
     return length;
 }
 
-bool isInherit(QStringView value)
+// The values every CSS property takes, whose meaning is found in the cascade rather than in
+// the property.
+enum class WideKeyword { none, inherit, initial, unset, revert, revertLayer };
+
+WideKeyword wideKeyword(QStringView value)
 {
-    return trimmed(value).compare(QLatin1String("inherit"), Qt::CaseInsensitive) == 0;
+    const QStringView word = trimmed(value);
+    // Most values are colours, numbers and names: one letter tells them apart.
+    const char16_t first = word.isEmpty() ? 0 : word.front().toLower().unicode();
+    if (first != u'i' && first != u'u' && first != u'r')
+        return WideKeyword::none;
+    const auto is = [&](QLatin1String name) { return word.compare(name, Qt::CaseInsensitive) == 0; };
+    if (is(QLatin1String("inherit")))
+        return WideKeyword::inherit;
+    if (is(QLatin1String("initial")))
+        return WideKeyword::initial;
+    if (is(QLatin1String("unset")))
+        return WideKeyword::unset;
+    if (is(QLatin1String("revert")))
+        return WideKeyword::revert;
+    if (is(QLatin1String("revert-layer")))
+        return WideKeyword::revertLayer;
+    return WideKeyword::none;
+}
+
+// Of the presentation properties, those a child takes from its parent when nothing sets them.
+bool isInherited(const QString& property)
+{
+    return property != QLatin1String("display") && property != QLatin1String("clip-path")
+        && property != QLatin1String("mask") && property != QLatin1String("filter");
 }
 
 // A stroke width CSS would take: a length that is not negative, in a unit SVG has, that does
@@ -244,7 +271,7 @@ bool isStrokeWidth(QStringView text)
 // used, and what cannot be read there is counted.
 bool isAcceptedValue(QStringView property, QStringView value)
 {
-    return property != u"stroke-width" || isInherit(value) || isStrokeWidth(value);
+    return property != u"stroke-width" || wideKeyword(value) != WideKeyword::none || isStrokeWidth(value);
 }
 
 } // namespace
@@ -274,38 +301,99 @@ QMap<QString, QString> parseSVGDeclarations(QStringView text)
     return declarations;
 }
 
+namespace {
+
+// A property's value as it applies: nothing in the outer optional when CSS drops the
+// declaration, nothing in the inner one for the initial value (a missing property, which the
+// reader draws as that value).
+using Resolved = std::optional<std::optional<QString>>;
+
+// `value` of `property` on `node`, from a presentation attribute or from a later source.
+Resolved resolve(const SVGNode& node, const QString& property, const QString& value, bool fromAttribute,
+                 const SVGComputedStyle& inherited)
+{
+    const auto parent = [&]() -> std::optional<QString> {
+        const auto it = inherited.constFind(property);
+        return it != inherited.cend() ? std::optional<QString>(*it) : std::nullopt;
+    };
+    // No style of the user or of the program's own is modelled: « revert » leaves what the
+    // property has without any style.
+    const auto reverted = [&]() -> std::optional<QString> { return isInherited(property) ? parent() : std::nullopt; };
+    switch (wideKeyword(value)) {
+    case WideKeyword::inherit: return parent();
+    case WideKeyword::initial: return std::optional<QString>();
+    case WideKeyword::unset:
+    case WideKeyword::revert: return reverted();
+    case WideKeyword::revertLayer:
+        // The presentation attributes form the lowest layer of the document's own styles: a
+        // rule or the `style` attribute rolls back to the element's attribute, when it has one
+        // that CSS takes.
+        if (!fromAttribute && presentationProperties().contains(property))
+            if (const auto attribute = node.attributes.constFind(property); attribute != node.attributes.cend())
+                if (Resolved below = resolve(node, property, *attribute, true, inherited))
+                    return below;
+        return reverted();
+    case WideKeyword::none: break;
+    }
+    if (!isAcceptedValue(property, value))
+        return std::nullopt;
+    return std::optional<QString>(value);
+}
+
+} // namespace
+
 SVGComputedStyle computedStyle(const SVGNode& node, const SVGComputedStyle& inherited, const SVGStyleSheet& sheet)
 {
     SVGComputedStyle style = inherited;
-    // A later source outranks an earlier one unless CSS drops its value; « inherit » takes the
-    // parent's value, or none when the parent has none.
-    const auto apply = [&](const QString& property, const QString& value) {
-        if (isInherit(value)) {
-            const auto parent = inherited.constFind(property);
-            if (parent != inherited.cend())
-                style.insert(property, *parent);
-            else
-                style.remove(property);
-        } else if (isAcceptedValue(property, value)) {
-            style.insert(property, value);
-        }
+    // A later source outranks an earlier one unless CSS drops its value.
+    const auto apply = [&](const QString& property, const QString& value, bool fromAttribute) {
+        const Resolved resolved = resolve(node, property, value, fromAttribute, inherited);
+        if (!resolved)
+            return;
+        if (*resolved)
+            style.insert(property, **resolved);
+        else
+            style.remove(property);
     };
     if (!node.attributes.isEmpty())
         for (const QString& property : presentationProperties()) {
             const auto it = node.attributes.constFind(property);
             if (it != node.attributes.cend())
-                apply(property, *it);
+                apply(property, *it, true);
         }
     for (const SVGStyleRule* rule : sheet.matching(node))
         for (auto it = rule->declarations.cbegin(); it != rule->declarations.cend(); ++it)
-            apply(it.key(), it.value());
+            apply(it.key(), it.value(), false);
     const auto styleAttribute = node.attributes.constFind(QStringLiteral("style"));
     if (styleAttribute != node.attributes.cend()) {
         const QMap<QString, QString> declarations = parseSVGDeclarations(*styleAttribute);
         for (auto it = declarations.cbegin(); it != declarations.cend(); ++it)
-            apply(it.key(), it.value());
+            apply(it.key(), it.value(), false);
     }
     return style;
+}
+
+double svgOwnOpacity(const SVGNode& node, double parentOpacity)
+{
+    // Opacity is not inherited: « inherit » alone takes the parent's; the other keywords leave
+    // the initial 1.
+    const auto resolved = [&](const QString& value) {
+        const WideKeyword keyword = wideKeyword(value);
+        if (keyword == WideKeyword::none)
+            return svgOpacity(value);
+        return keyword == WideKeyword::inherit ? parentOpacity : 1.0;
+    };
+    // The `style` attribute outranks the presentation attribute, as for every other property;
+    // « revert-layer » there rolls back to the attribute.
+    const auto styleAttribute = node.attributes.constFind(QStringLiteral("style"));
+    if (styleAttribute != node.attributes.cend()) {
+        const QMap<QString, QString> declarations = parseSVGDeclarations(*styleAttribute);
+        const auto declared = declarations.constFind(QStringLiteral("opacity"));
+        if (declared != declarations.cend() && wideKeyword(*declared) != WideKeyword::revertLayer)
+            return resolved(*declared);
+    }
+    const auto attribute = node.attributes.constFind(QStringLiteral("opacity"));
+    return attribute != node.attributes.cend() ? resolved(*attribute) : 1.0;
 }
 
 namespace {

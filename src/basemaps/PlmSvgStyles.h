@@ -55,10 +55,16 @@ void collectSVGStyleRules(const SVGNode& root, SVGStyleSheet& sheet, SVGUnconver
 QMap<QString, QString> parseSVGDeclarations(QStringView text);
 
 // The inherited style, then presentation attributes, then matching rules, then the `style`
-// attribute; a stroke width CSS drops leaves the value before it, and « inherit » takes the
-// inherited one.
+// attribute; a stroke width CSS drops leaves the value before it. The CSS-wide keywords take
+// what CSS gives: « inherit » the parent's value, « initial » none (the initial value), « unset »
+// and « revert » the parent's for an inherited property and none for the others, « revert-layer »
+// the presentation attribute's from a rule or the `style` attribute, else as « revert ».
 SVGComputedStyle computedStyle(const SVGNode& node, const SVGComputedStyle& inherited,
                                const SVGStyleSheet& sheet);
+
+// The element's own opacity, between 0 and 1: its `style` attribute's, else its presentation
+// attribute's, else 1; « inherit » takes `parentOpacity`, the parent's own.
+double svgOwnOpacity(const SVGNode& node, double parentOpacity);
 
 // A colour keyword, "#rgb[a]", "#rrggbb[aa]", "rgb(…)" or "rgba(…)"; none for "none" and for
 // paints that cannot be read. Components are kept between 0 and 1.

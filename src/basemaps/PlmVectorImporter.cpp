@@ -95,11 +95,9 @@ std::string numberText(double value)
 // is kept as written rather than refusing the file.
 std::string numberText(const PlmJsonValue& value)
 {
-    try {
-        return numberText(value.toDouble());
-    } catch (const PlmJsonDecodingError&) {
-        return std::string(value.numberText());
-    }
+    if (const std::optional<double> number = value.toDoubleIfHeld())
+        return numberText(*number);
+    return std::string(value.numberText());
 }
 
 // The depth is bounded by the parse that made the value.

@@ -452,19 +452,33 @@ void PlmJsonValue::ElementIterator::stepPacked()
     }
 }
 
-double PlmJsonValue::parsedDouble() const
+bool PlmJsonValue::readDouble(double& value) const
 {
     const PlmJsonDocument::Storage& s = m_document->storage();
     // A number inside a packed array ends where the parse stops: it was checked as JSON.
     const char* start = m_offset != 0 ? s.at(m_offset) : s.bytes(s.nodes[m_index]).data();
     const char* end = m_offset != 0 ? s.source.constData() + s.source.size() : start + s.nodes[m_index].b;
-    double value = 0;
     const auto result = std::from_chars(start, end, value);
-    if (result.ec != std::errc() || !std::isfinite(value)) {
+    return result.ec == std::errc() && std::isfinite(value);
+}
+
+double PlmJsonValue::parsedDouble() const
+{
+    double value = 0;
+    if (!readDouble(value)) {
         const std::string_view text = numberText();
         throwDataCorrupted(QStringLiteral("Parsed JSON number <%1> does not fit in Double.")
                                .arg(QString::fromLatin1(text.data(), qsizetype(text.size()))));
     }
+    return value;
+}
+
+std::optional<double> PlmJsonValue::toDoubleIfHeld() const
+{
+    requireType(PlmJsonType::number, "Double");
+    double value = 0;
+    if (!readDouble(value))
+        return std::nullopt;
     return value;
 }
 

@@ -2,6 +2,7 @@
 #include "basemaps/PlmVectorImporter.h"
 #include "basemaps/SVGTree.h"
 #include "model/PlmMapCodec.h"
+#include "support/PlmMapTestSupport.h"
 #include "support/TableReaderTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -351,9 +352,11 @@ TEST(SvgReaderStyles, CascadeOpacityAndTransforms)
     EXPECT_DOUBLE_EQ(r.map.entities.at(1).style.fill->alpha, 0.25);
 }
 
-// CSS drops a width it cannot take, so the earlier or inherited one applies; « inherit » takes the
-// parent's.
-TEST(SvgReaderStyles, AWidthDroppedByTheCascadeLeavesTheInheritedOne)
+// CSS drops a width it cannot take, so the earlier or inherited one applies; zero is a width, that
+// of no outline. The CSS-wide keywords give what CSS gives: « inherit » the parent's width,
+// « initial » the initial 1, « unset » and « revert » the parent's (the width is inherited),
+// « revert-layer » the element's presentation attribute.
+TEST(SvgReaderStyles, AWidthThroughTheCascade)
 {
     const struct {
         const char* name;
@@ -369,11 +372,46 @@ TEST(SvgReaderStyles, AWidthDroppedByTheCascadeLeavesTheInheritedOne)
         {"unit in capitals", "<path d=\"M0 0h1\" stroke-width=\"2PX\"/>", 2},
         {"later declaration invalid", "<path d=\"M0 0h1\" style=\"stroke-width:4;stroke-width:auto\"/>", 4},
         {"rule invalid", "<style>path{stroke-width:2foo}</style><path d=\"M0 0h1\"/>", 5},
+        {"zero", "<path d=\"M0 0h1\" stroke-width=\"0\"/>", 0},
+        {"initial", "<path d=\"M0 0h1\" stroke-width=\"initial\"/>", 1},
+        {"unset after a width", "<path d=\"M0 0h1\" style=\"stroke-width:3;stroke-width:unset\"/>", 5},
+        {"revert in a later rule", "<style>path{stroke-width:3} path{stroke-width:Revert}</style><path d=\"M0 0h1\"/>", 5},
+        {"revert-layer over an attribute", "<path d=\"M0 0h1\" stroke-width=\"3\" style=\"stroke-width:revert-layer\"/>", 3},
     };
     for (const auto& row : rows) {
         const PlmSvgReading r = readInside("<g stroke=\"black\" stroke-width=\"5\">" + row.path + "</g>");
         ASSERT_EQ(r.map.entities.size(), 1) << row.name;
         EXPECT_EQ(r.map.entities.at(0).style.lineWidth, row.lineWidth) << row.name;
+    }
+}
+
+// The CSS-wide keywords on the other properties, inherited or not: each element reads as the one
+// with the value CSS gives written out, under a group that sets them all.
+TEST(SvgReaderStyles, KeywordsReadAsTheValueCssGives)
+{
+    const struct {
+        const char* name;
+        QByteArray keyword;
+        QByteArray plain;
+    } rows[] = {
+        {"fill initial", "fill=\"initial\"", "fill=\"black\""},
+        {"stroke unset after a colour", "style=\"stroke:green;stroke:unset\"", ""},
+        {"opacity inherit", "opacity=\"inherit\"", "opacity=\"0.5\""},
+        {"opacity unset", "style=\"opacity:0.3;opacity:unset\"", "opacity=\"1\""},
+        {"opacity revert-layer", "opacity=\"0.3\" style=\"opacity:revert-layer\"", "opacity=\"0.3\""},
+        {"clip-path revert-layer", "clip-path=\"url(#c)\" style=\"clip-path:revert-layer\"", "clip-path=\"url(#c)\""},
+    };
+    const auto read = [](const QByteArray& attributes) {
+        return readInside("<g fill=\"red\" stroke=\"blue\" stroke-width=\"5\" opacity=\"0.5\">"
+                          "<path d=\"M0 0h1v1z\" " + attributes + "/></g>");
+    };
+    for (const auto& row : rows) {
+        const PlmSvgReading keyword = read(row.keyword);
+        const PlmSvgReading plain = read(row.plain);
+        EXPECT_EQ(keyword.unconverted, plain.unconverted) << row.name;
+        ASSERT_EQ(keyword.map.entities.size(), plain.map.entities.size()) << row.name;
+        if (!plain.map.entities.isEmpty())
+            EXPECT_EQ(keyword.map.entities.first().style, plain.map.entities.first().style) << row.name;
     }
 }
 

@@ -220,6 +220,7 @@ TEST(SvgStyle, WidthsAndDashesUnderTransforms)
         {"scale past 1e154", {{"stroke", "red"}, {"stroke-width", "1e-154"}, {"stroke-dasharray", "1e-154 2e-154"}},
          PlmTransform::scale(1e155, 1e155), 10, QList<double>{10, 20}},
         {"scale under 1e-154", {{"stroke", "red"}, {"stroke-width", "1e171"}}, PlmTransform::scale(1e-170, 1e-170), 10},
+        {"infinite scale", {{"stroke", "red"}, {"stroke-width", "2"}}, PlmTransform::scale(INFINITY, INFINITY), 1},
     };
     for (const auto& row : widths) {
         const PlmStyle style = svgStyle(row.style, row.transform, 1, unconverted);

@@ -1,10 +1,21 @@
 #pragma once
 
 #include "model/PlmEntity.h"
+#include "model/PlmJsonWriter.h"
 #include "model/PlmMap.h"
 
 #include <QList>
 #include <QString>
+
+#include <ostream>
+
+// A style as the documents write it, where a test compares whole styles.
+inline void PrintTo(const PlmStyle& style, std::ostream* os)
+{
+    PlmJsonWriter writer;
+    style.writeJson(writer);
+    *os << writer.takeBytes().toStdString();
+}
 
 // Small builders for map tests.
 namespace PlmMapTest {
