@@ -260,8 +260,18 @@ InstanceChannel::~InstanceChannel()
 QString InstanceChannel::defaultName()
 {
     QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
-    if (display.isEmpty())
+    if (display.isEmpty()) {
+        // An X display is [host]:number[.screen]: the screen is part of the same session, and
+        // "unix" is the local socket an empty host stands for. Another host, "localhost"
+        // included (the way a forwarded display over SSH is written), is another session.
         display = qEnvironmentVariable("DISPLAY");
+        if (const qsizetype colon = display.lastIndexOf(QLatin1Char(':')); colon >= 0) {
+            QString host = display.left(colon).toLower();
+            if (host == QLatin1String("unix"))
+                host.clear();
+            display = host + QLatin1Char(':') + display.mid(colon + 1).section(QLatin1Char('.'), 0, 0);
+        }
+    }
     return sessionName(qEnvironmentVariable("XDG_RUNTIME_DIR"), display,
                        qEnvironmentVariable("USER", QStringLiteral("user")));
 }

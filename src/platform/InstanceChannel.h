@@ -49,8 +49,9 @@ public:
     // The name used by default: one per desktop session, so a launch on another display or
     // session never hands its files to an instance the user cannot see.
     static QString defaultName();
-    // A socket in the session's runtime folder when there is one, named after the display;
-    // else a name in the temporary folder that carries the user as well.
+    // A socket in the session's runtime folder when there is one, named after the display
+    // (its host and number: the screen is left out, ":0" and ":0.1" are one session); else a
+    // name in the temporary folder that carries the user as well.
     static QString sessionName(const QString& runtimeDir, const QString& display, const QString& user);
 
     // Wire format: UTF-8 paths separated by NUL bytes. Unknown or malformed data is ignored.

@@ -133,7 +133,9 @@ TEST(InstanceChannel, AnOversizedLengthIsRefusedWithoutDelivery)
 }
 
 // One instance per desktop session: the socket lives in the session's runtime folder and its
-// name carries the display, so two displays of one user never share an instance.
+// name carries the display, so two displays of one user never share an instance. An X display
+// is its host and number: a screen of it, or the local socket written "unix", is the same
+// session; another host, "localhost" as an SSH forwarding writes it too, is another.
 TEST(InstanceChannel, TheDefaultNameBelongsToTheSessionAndItsDisplay)
 {
     struct Row {
@@ -143,6 +145,9 @@ TEST(InstanceChannel, TheDefaultNameBelongsToTheSessionAndItsDisplay)
     };
     const QList<Row> rows = {
         {"x11 in the runtime folder", "/run/user/1000", "", ":1", QStringLiteral("/run/user/1000/pelmora-studio-:1")},
+        {"a screen of that display", "/run/user/1000", "", ":1.0", QStringLiteral("/run/user/1000/pelmora-studio-:1")},
+        {"its local socket named", "/run/user/1000", "", "unix:1.2", QStringLiteral("/run/user/1000/pelmora-studio-:1")},
+        {"a display of another host", "/run/user/1000", "", "localhost:10.0", QStringLiteral("/run/user/1000/pelmora-studio-localhost:10")},
         {"wayland before x11", "/run/user/1000", "wayland-0", ":0", QStringLiteral("/run/user/1000/pelmora-studio-wayland-0")},
         {"wayland as a path", "/run/user/1000", "/tmp/w/sock", "", QStringLiteral("/run/user/1000/pelmora-studio-_tmp_w_sock")},
         {"no runtime folder", "", "", ":2", QStringLiteral("pelmora-studio-:2-ana")},
