@@ -29,10 +29,18 @@ int StudioProgram::run()
 {
     const QStringList files = AppDelegate::filesOfArguments(QCoreApplication::arguments());
 
-    // One running instance per user: a second launch hands its files over and leaves.
+    // One running instance per desktop session: a second launch hands its files over and
+    // leaves. Where the channel cannot be made, this launch still starts, and says what follows.
     InstanceChannel channel(InstanceChannel::defaultName());
     if (channel.handOverOrListen(files))
         return 0;
+    if (!channel.isListening())
+        DialogHooks::reportUnattended(
+            QStringLiteral("« %1 » ne peut pas être créé : les lancements suivants ouvriront chacun leur propre fenêtre.")
+                .arg(channel.socketPath()));
+    // As the loop ends the name goes: a later launch becomes the running instance rather than
+    // handing its files to a program that will not open them.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &channel, &InstanceChannel::stopListening);
 
     // A logout, a shutdown, kill, Ctrl+C or a closed terminal ends the program as the end of
     // its event loop does, with exit code 0, rather than at once with the last edits. The

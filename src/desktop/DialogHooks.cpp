@@ -488,19 +488,23 @@ std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request)
         if (!answer || answer->path.isEmpty())
             return answer;
         const SavePanelResult chosen = savedAs(panel, *answer);
-        if (request.refusal) {
-            if (const QString refused = request.refusal(chosen.path); !refused.isEmpty()) {
-                presentError(refused, request.window);
-                return std::nullopt;
-            }
+        // Said, when the program may not write there; the person then chooses again.
+        const auto refused = [&request, &chosen] {
+            const QString refusal = request.refusal ? request.refusal(chosen.path) : QString();
+            if (!refusal.isEmpty())
+                presentError(refusal, request.window);
+            return !refusal.isEmpty();
+        };
+        if (!refused()) {
+            const QFileInfo existing(chosen.path);
+            if (!existing.exists() && !existing.isSymLink())
+                return chosen;
+            if (const QString kept = replacementRefused(request, chosen.path); !kept.isEmpty())
+                runAlert(notReplacedNotice(kept, request.window));
+            // Asked again once answered: the file may have been opened while the question showed.
+            else if (runAlert(replaceQuestion(chosen.path, request.window)) == 0 && !refused())
+                return chosen;
         }
-        const QFileInfo existing(chosen.path);
-        if (!existing.exists() && !existing.isSymLink())
-            return chosen;
-        if (const QString kept = replacementRefused(request, chosen.path); !kept.isEmpty())
-            runAlert(notReplacedNotice(kept, request.window));
-        else if (runAlert(replaceQuestion(chosen.path, request.window)) == 0)
-            return chosen;
         // Back in the panel where the person left it, to choose another name. Once nobody can
         // answer, the panel answers nothing at once.
         const QFileInfo typed(answer->path);

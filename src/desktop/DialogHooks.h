@@ -74,7 +74,7 @@ struct SavePanelRequest {
     QString selectedType;         // identifier chosen at first
     QWidget* window = nullptr;
     // Why the program may not write at that path (the file of another open document), or
-    // empty; asked of the path as written, before any question.
+    // empty; asked of the path as written, before any question and again after it.
     std::function<QString(const QString& path)> refusal;
     // Why this save will not write over what exists at that path (anything where a library
     // is created), or empty; asked only of an existing path. A folder is never replaced either.
@@ -162,10 +162,12 @@ QString documentOpenFailure(const QString& path, const QString& detail);
 SaveChangesAnswer askSaveChanges(const QString& displayName, QWidget* window = nullptr);
 std::optional<QStringList> runOpenPanel(const OpenPanelRequest& request);
 // The answer as savedAs() makes it. The path written, once its extension is added, is the one
-// checked: a refusal is shown and chooses nothing. What exists there and will not be replaced
-// (a folder, or what replacementRefusal names) is said at once, with « OK » alone; anything
-// else is replaced only once the person has said so (replaceQuestion). After that notice, and
-// after « Annuler », the panel shows again in the same folder with the name typed.
+// checked: the request's refusal is shown before anything is asked, and again once the
+// person has said « Remplacer » (the file may have been opened while the question showed).
+// What exists there and will not be replaced (a folder, or what replacementRefusal names) is
+// said at once, with « OK » alone; anything else is replaced only once the person has said so
+// (replaceQuestion). After a refusal, that notice or « Annuler », the panel shows again in the
+// same folder with the name typed.
 std::optional<SavePanelResult> runSavePanel(const SavePanelRequest& request);
 // The question asked before a save replaces what exists at the path: « Remplacer » or « Annuler »,
 // which Return and Escape give.

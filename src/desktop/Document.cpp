@@ -306,14 +306,21 @@ bool Document::saveDocumentAs()
     }
     request.selectedType = saveAsTypeIdentifier();
     request.window = windowForSheet();
-    // Two documents on one file would each write over the other's content.
+    // Two documents on one file would each write over the other's content; a file being read
+    // is already another document's, named after its file as its window will be.
     request.refusal = [this](const QString& path) {
-        if (controller_)
-            for (Document* other : controller_->documents())
-                if (other != this && !other->isClosed() && isSameFile(other->filePath(), path))
-                    return QStringLiteral("« %1 » est le fichier du document « %2 », ouvert dans une autre fenêtre. "
-                                          "Fermez ce document ou choisissez un autre nom.")
-                        .arg(QFileInfo(path).fileName(), other->displayName());
+        const auto refusal = [&path](const QString& documentName) {
+            return QStringLiteral("« %1 » est le fichier du document « %2 », ouvert dans une autre fenêtre. "
+                                  "Fermez ce document ou choisissez un autre nom.")
+                .arg(QFileInfo(path).fileName(), documentName);
+        };
+        if (!controller_)
+            return QString();
+        for (Document* other : controller_->documents())
+            if (other != this && !other->isClosed() && isSameFile(other->filePath(), path))
+                return refusal(other->displayName());
+        if (controller_->isBeingRead(path))
+            return refusal(QFileInfo(path).completeBaseName());
         return QString();
     };
 

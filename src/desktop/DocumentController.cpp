@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QWidget>
 
+#include <algorithm>
+
 DocumentController::DocumentController(QObject* parent)
     : QObject(parent)
 {
@@ -210,6 +212,12 @@ void DocumentController::openDocument(const QString& path, bool display, const O
         completion(d, false, {});
     for (const auto& [waitingDisplay, waiting] : std::as_const(read->waiting))
         bringForward(d, waitingDisplay, waiting);
+}
+
+bool DocumentController::isBeingRead(const QString& path) const
+{
+    return std::any_of(reading_.begin(), reading_.end(),
+                       [&path](const std::shared_ptr<Reading>& read) { return isSameFile(read->path, path); });
 }
 
 QString DocumentController::recentDocumentsKey()

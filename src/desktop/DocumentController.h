@@ -56,6 +56,8 @@ public:
     // error.
     using OpenCompletion = std::function<void(Document* document, bool alreadyOpen, const QString& error)>;
     void openDocument(const QString& path, bool display, const OpenCompletion& completion);
+    // Whether the file the path leads to is being read, its document not made yet.
+    bool isBeingRead(const QString& path) const;
 
     // Recent documents, newest first, kept in the user defaults; missing files are left out.
     QStringList recentDocumentPaths() const;

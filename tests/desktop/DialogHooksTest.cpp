@@ -343,3 +343,59 @@ TEST(DialogHooksSavePanel, AnExistingFileIsReplacedOnlyOnceThePersonSaysSo)
     EXPECT_EQ(question.buttons.value(question.defaultButton), QStringLiteral("Annuler"));
     EXPECT_EQ(question.buttons.value(DialogHooks::unansweredButton(question)), QStringLiteral("Annuler"));
 }
+
+// Where the program may not write (the file of another document), the refusal is said and the
+// panel shows again in its folder with the name typed: asked before anything else, and again
+// once the person has said « Remplacer », for the file may have been opened meanwhile.
+TEST(DialogHooksSavePanel, ASaveRefusedThereGoesBackToThePanelWithTheNameTyped)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QDir dir(folder.path());
+    writeBytes(dir.filePath(QStringLiteral("autre.plm")), "avant");
+    const QString refusal = QStringLiteral("« autre.plm » est le fichier d’un autre document.");
+    struct Row {
+        const char* name;
+        bool openBefore;       // the file is another document's from the start
+        bool openedMeanwhile;  // it becomes one while the replace question shows
+        int questions;
+    };
+    const Row rows[] = {
+        {"another document's file", true, false, 0},
+        {"opened while the replace question showed", false, true, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        bool open = row.openBefore;
+        DialogHooks::SavePanelRequest request;
+        request.types = {{QStringLiteral("document"), QStringLiteral("document"), {QStringLiteral("plm")}}};
+        request.selectedType = QStringLiteral("document");
+        request.refusal = [&](const QString& path) {
+            return open && QFileInfo(path).fileName() == QLatin1String("autre.plm") ? refusal : QString();
+        };
+        QList<DialogHooks::SavePanelRequest> panels;
+        QStringList errors;
+        int questions = 0;
+        DialogHooks::Hooks hooks;
+        hooks.savePanel = [&](const DialogHooks::SavePanelRequest& shown) {
+            panels << shown;
+            const QString name = panels.size() == 1 ? QStringLiteral("autre") : QStringLiteral("neuf");
+            return std::optional<DialogHooks::SavePanelResult>({dir.filePath(name), QString()});
+        };
+        hooks.alert = [&](const DialogHooks::Alert&) {
+            ++questions;
+            open = open || row.openedMeanwhile;
+            return 0; // « Remplacer »
+        };
+        hooks.presentError = [&](const QString& message, QWidget*) { errors << message; };
+        const DialogHooks::ScopedHooks scope(hooks);
+        const std::optional<DialogHooks::SavePanelResult> chosen = DialogHooks::runSavePanel(request);
+        ASSERT_TRUE(chosen.has_value());
+        EXPECT_EQ(chosen->path, dir.filePath(QStringLiteral("neuf.plm")));
+        EXPECT_EQ(errors, QStringList{refusal});
+        EXPECT_EQ(questions, row.questions);
+        ASSERT_EQ(panels.size(), 2);
+        EXPECT_EQ(panels.last().directory, folder.path());
+        EXPECT_EQ(panels.last().suggestedName, QStringLiteral("autre"));
+    }
+}

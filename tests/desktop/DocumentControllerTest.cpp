@@ -287,9 +287,10 @@ TEST_F(DocumentControllerTest, AFileBeingReadIsOneDocument)
 }
 
 // Saving as the file of a document open in another window is refused, naming that document,
-// before anything is asked or written: the same file reached through a link too, and the path
-// of a document whose file was deleted, reached through a linked folder. The document's own
-// file is no other document's: Enregistrer sous… on the name proposed saves there.
+// before anything is asked or written: the same file reached through a link too, the path of a
+// document whose file was deleted, reached through a linked folder, and a file being read,
+// named as its window will be. The document's own file is no other document's: Enregistrer
+// sous… on the name proposed saves there.
 TEST_F(DocumentControllerTest, SavingAsAnotherOpenDocumentsFileIsRefused)
 {
     const QString other = write(QStringLiteral("B.ftxt"), "contenu de B");
@@ -299,6 +300,7 @@ TEST_F(DocumentControllerTest, SavingAsAnotherOpenDocumentsFileIsRefused)
     ASSERT_TRUE(open(gone, false).document);
     ASSERT_TRUE(QFile::remove(gone));
     ASSERT_TRUE(QFile::link(dir.path(), dir.filePath(QStringLiteral("dossier lié"))));
+    const QString read = write(QStringLiteral("D.ftxt"), "contenu de D");
     const QString own = write(QStringLiteral("A.ftxt"), "A");
     auto* document = static_cast<FakeTextDocument*>(open(own, false).document.data());
     document->edit(QStringLiteral("modifié"));
@@ -306,12 +308,14 @@ TEST_F(DocumentControllerTest, SavingAsAnotherOpenDocumentsFileIsRefused)
         const char* typed;
         const char* refusedFile;     // the name the refusal gives; none when saved
         const char* refusedDocument;
+        bool whileRead = false;      // saved while D.ftxt is being read
     };
     const Row rows[] = {
         {"B.ftxt", "B.ftxt", "B"},
         {"B", "B.ftxt", "B"},
         {"lien.ftxt", "lien.ftxt", "B"},
         {"dossier lié/C.ftxt", "C.ftxt", "C"},
+        {"D", "D.ftxt", "D", true},
         {"A", nullptr, nullptr},
     };
     for (const Row& row : rows) {
@@ -320,7 +324,16 @@ TEST_F(DocumentControllerTest, SavingAsAnotherOpenDocumentsFileIsRefused)
         dialogs.errors.clear();
         dialogs.alerts.clear();
         dialogs.savePanelAnswer = DialogHooks::SavePanelResult{dir.filePath(QString::fromUtf8(row.typed)), fakeTextType};
-        EXPECT_EQ(document->saveDocumentAs(), !refused);
+        bool saved = false;
+        if (row.whileRead) {
+            HeldReads<FakeTextDocument> held(fakeTextType);
+            Opened reading;
+            held.whileReading([&] { openInto(reading, read); }, [&] { saved = document->saveDocumentAs(); });
+            EXPECT_EQ(fileBytes(read), QByteArray("contenu de D"));
+        } else {
+            saved = document->saveDocumentAs();
+        }
+        EXPECT_EQ(saved, !refused);
         EXPECT_EQ(dialogs.errors, refused ? QStringList{QStringLiteral("« %1 » est le fichier du document « %2 », ouvert dans une "
                                                                        "autre fenêtre. Fermez ce document ou choisissez un autre nom.")
                                                             .arg(QString::fromUtf8(row.refusedFile), QString::fromUtf8(row.refusedDocument))}

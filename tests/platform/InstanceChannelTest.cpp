@@ -1,15 +1,27 @@
 #include "platform/InstanceChannel.h"
+#include "platform/FileVersion.h"
+#include "platform/LaunchLock.h"
 #include "support/EventWait.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QThread>
 #include <QUuid>
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <memory>
+#include <optional>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -66,18 +78,19 @@ TEST(InstanceChannel, AnEmptyHandOverIsStillDelivered)
 TEST(InstanceChannel, NoRunningInstanceMeansNoHandOver)
 {
     InstanceChannel client(uniqueName());
-    EXPECT_FALSE(client.handOver({QStringLiteral("/tmp/x.plm")}, 200));
+    EXPECT_FALSE(client.handOver({QStringLiteral("/tmp/x.plm")}));
 }
 
+// The first launch is still deciding, for longer than a launch takes to decide: the second
+// waits for it rather than becoming a second running instance.
 TEST(InstanceChannel, OfTwoLaunchesTogetherTheLaterHandsItsFilesToTheFirst)
 {
     const QString name = uniqueName();
     InstanceChannel first(name);
     QStringList received;
     QObject::connect(&first, &InstanceChannel::filesReceived, [&](const QStringList& p) { received = p; });
-    // The first launch is deciding: nobody listens yet.
-    auto deciding = std::make_unique<QLockFile>(first.electionLockPath());
-    ASSERT_TRUE(deciding->tryLock(0));
+    auto deciding = std::make_unique<LaunchLock>(first.electionLockPath(), std::chrono::milliseconds(0));
+    ASSERT_TRUE(deciding->isHeld());
     std::atomic<bool> done{false};
     std::atomic<bool> handedOver{false};
     QThread* second = QThread::create([&] {
@@ -86,7 +99,7 @@ TEST(InstanceChannel, OfTwoLaunchesTogetherTheLaterHandsItsFilesToTheFirst)
         done = true;
     });
     second->start();
-    QThread::msleep(200); // time for the second launch to try, which it must not do yet
+    QThread::sleep(1); // the second launch tries meanwhile, which it must not do yet
     EXPECT_FALSE(done);
     ASSERT_TRUE(first.listen());
     deciding.reset();
@@ -119,39 +132,10 @@ TEST(InstanceChannel, AnOversizedLengthIsRefusedWithoutDelivery)
     EXPECT_FALSE(got);
 }
 
-// A failed hand-over shows an alert whose event loop may delete the socket (its peer has left);
-// the files must reach the receiver only once the socket is done with them.
-TEST(InstanceChannel, TheReceiverMayDestroyTheSocketWhileHandlingTheFiles)
-{
-    const QString name = uniqueName();
-    InstanceChannel receiver(name);
-    ASSERT_TRUE(receiver.listen());
-    QStringList received;
-    QObject::connect(&receiver, &InstanceChannel::filesReceived, [&](const QStringList& paths) {
-        received = paths;
-        // The socket that carried the files is done with them by now...
-        for (QLocalSocket* socket : receiver.findChildren<QLocalSocket*>())
-            EXPECT_NE(socket->state(), QLocalSocket::ConnectedState);
-        // ...so the alert's nested event loop may delete it, as it does once the second launch left.
-        for (QLocalSocket* socket : receiver.findChildren<QLocalSocket*>())
-            delete socket;
-    });
-    std::atomic<bool> done{false};
-    QThread* sender = QThread::create([&] {
-        InstanceChannel client(name);
-        client.handOver({QStringLiteral("/tmp/abîmé.plm")});
-        done = true;
-    });
-    sender->start();
-    waitUntil([&] { return done && !received.isEmpty(); });
-    sender->wait();
-    delete sender;
-    QCoreApplication::processEvents();
-    EXPECT_EQ(received, QStringList{QStringLiteral("/tmp/abîmé.plm")});
-}
-
 // One instance per desktop session: the socket lives in the session's runtime folder and its
-// name carries the display, so two displays of one user never share an instance.
+// name carries the display, so two displays of one user never share an instance. An X display
+// is its host and number: a screen of it, or the local socket written "unix", is the same
+// session; another host, "localhost" as an SSH forwarding writes it too, is another.
 TEST(InstanceChannel, TheDefaultNameBelongsToTheSessionAndItsDisplay)
 {
     struct Row {
@@ -161,6 +145,9 @@ TEST(InstanceChannel, TheDefaultNameBelongsToTheSessionAndItsDisplay)
     };
     const QList<Row> rows = {
         {"x11 in the runtime folder", "/run/user/1000", "", ":1", QStringLiteral("/run/user/1000/pelmora-studio-:1")},
+        {"a screen of that display", "/run/user/1000", "", ":1.0", QStringLiteral("/run/user/1000/pelmora-studio-:1")},
+        {"its local socket named", "/run/user/1000", "", "unix:1.2", QStringLiteral("/run/user/1000/pelmora-studio-:1")},
+        {"a display of another host", "/run/user/1000", "", "localhost:10.0", QStringLiteral("/run/user/1000/pelmora-studio-localhost:10")},
         {"wayland before x11", "/run/user/1000", "wayland-0", ":0", QStringLiteral("/run/user/1000/pelmora-studio-wayland-0")},
         {"wayland as a path", "/run/user/1000", "/tmp/w/sock", "", QStringLiteral("/run/user/1000/pelmora-studio-_tmp_w_sock")},
         {"no runtime folder", "", "", ":2", QStringLiteral("pelmora-studio-:2-ana")},
@@ -178,4 +165,161 @@ TEST(InstanceChannel, TheDefaultNameBelongsToTheSessionAndItsDisplay)
     qputenv("WAYLAND_DISPLAY", saved[1]);
     qputenv("DISPLAY", saved[2]);
     qputenv("USER", saved[3]);
+}
+
+namespace {
+
+// A running instance seen from outside, written as the wire format asks: it answers a
+// complete hand-over with "ok" once its thread's events run, keeping the paths.
+struct AnsweringServer {
+    QLocalServer server;
+    QStringList received;
+
+    explicit AnsweringServer(const QString& path)
+    {
+        EXPECT_TRUE(server.listen(path));
+        QObject::connect(&server, &QLocalServer::newConnection, [this] {
+            while (QLocalSocket* socket = server.nextPendingConnection()) {
+                QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
+                    const QByteArray bytes = socket->peek(socket->bytesAvailable());
+                    const qsizetype newline = bytes.indexOf('\n');
+                    if (newline < 0 || bytes.size() - newline - 1 < bytes.left(newline).toLongLong())
+                        return;
+                    received += InstanceChannel::decode(socket->readAll().mid(newline + 1));
+                    socket->write("ok");
+                    socket->disconnectFromServer();
+                });
+            }
+        });
+    }
+};
+
+std::optional<FileVersion> socketFile(const InstanceChannel& channel)
+{
+    struct stat status {};
+    if (::lstat(QFile::encodeName(channel.socketPath()).constData(), &status) != 0)
+        return std::nullopt;
+    FileVersion version;
+    version.device = status.st_dev;
+    version.inode = status.st_ino;
+    return version;
+}
+
+} // namespace
+
+// A running instance that is slow to answer (its main thread reading a big work; the whole
+// program stopped for a while) is alive: a launch that reached it waits for its answer, hands
+// its files over, and leaves the instance its socket.
+TEST(InstanceChannel, ALiveInstanceKeepsItsNameHoweverLongItTakesToAnswer)
+{
+    enum class Instance { busyMainThread, stoppedProgram };
+    struct Row {
+        const char* name;
+        Instance instance;
+    };
+    const Row rows[] = {
+        {"its main thread busy until the launch has ended", Instance::busyMainThread},
+        {"the whole program stopped for 3 s", Instance::stoppedProgram},
+    };
+    const QStringList files{QStringLiteral("/tmp/Région lente.plm")};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString name = QDir::temp().filePath(uniqueName());
+        InstanceChannel running(name);
+        QStringList channelReceived;
+        QObject::connect(&running, &InstanceChannel::filesReceived, [&](const QStringList& p) { channelReceived += p; });
+        std::unique_ptr<AnsweringServer> stopped;
+        if (row.instance == Instance::busyMainThread)
+            ASSERT_TRUE(running.listen());
+        else
+            stopped = std::make_unique<AnsweringServer>(name);
+        const std::optional<FileVersion> socket = socketFile(running);
+        ASSERT_TRUE(socket);
+        const QStringList& received = stopped ? stopped->received : channelReceived;
+
+        std::atomic<bool> handedOver{false};
+        QThread* launch = QThread::create([&] {
+            InstanceChannel channel(name);
+            handedOver = channel.handOverOrListen(files);
+        });
+        launch->start();
+        // No event of this thread runs meanwhile.
+        if (row.instance == Instance::busyMainThread)
+            EXPECT_TRUE(launch->wait(QDeadlineTimer(EventWait::guard))) << "the answer waited for the main thread";
+        else
+            QThread::sleep(3);
+        waitUntil([&] { return launch->isFinished() && (!handedOver || !received.isEmpty()); });
+        launch->wait();
+        delete launch;
+        EXPECT_TRUE(handedOver);
+        EXPECT_EQ(received, files);
+        const std::optional<FileVersion> after = socketFile(running);
+        EXPECT_TRUE(after && after->isSameFileAs(*socket)) << "the running instance's socket was replaced";
+    }
+}
+
+// A name nobody answers under any more is taken over: a socket left by an instance that ended
+// (it refuses connections), and an instance that ends as the launch reaches it. The launch
+// then runs, and a later launch's files come to it.
+TEST(InstanceChannel, ANameNobodyAnswersUnderIsTakenOver)
+{
+    struct Row {
+        const char* name;
+        bool leftBehind; // else an instance ends before answering
+    };
+    const Row rows[] = {
+        {"a socket left behind", true},
+        {"an instance ending as it is reached", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString name = QDir::temp().filePath(uniqueName());
+        std::unique_ptr<QLocalServer> ending;
+        if (row.leftBehind) {
+            // Bound, and never served again: connections are refused.
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::strcpy(address.sun_path, QFile::encodeName(name).constData());
+            ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+            ::close(fd);
+        } else {
+            ending = std::make_unique<QLocalServer>();
+            ASSERT_TRUE(ending->listen(name));
+            QObject::connect(ending.get(), &QLocalServer::newConnection, [&ending] {
+                QLocalSocket* reached = ending->nextPendingConnection();
+                ending->close();
+                reached->abort();
+            });
+        }
+        ASSERT_TRUE(QFileInfo::exists(name));
+
+        InstanceChannel launch(name);
+        QStringList received;
+        QObject::connect(&launch, &InstanceChannel::filesReceived, [&](const QStringList& p) { received += p; });
+        std::atomic<bool> done{false};
+        std::atomic<bool> handedOver{true};
+        QThread* launching = QThread::create([&] {
+            handedOver = launch.handOverOrListen({QStringLiteral("/tmp/premier.plm")});
+            done = true;
+        });
+        launching->start();
+        ASSERT_TRUE(waitUntil([&] { return done.load(); }));
+        launching->wait();
+        delete launching;
+        EXPECT_FALSE(handedOver);
+        EXPECT_TRUE(launch.isListening());
+
+        std::atomic<bool> laterHandedOver{false};
+        QThread* later = QThread::create([&] {
+            InstanceChannel channel(name);
+            laterHandedOver = channel.handOverOrListen({QStringLiteral("/tmp/ensuite.plm")});
+        });
+        later->start();
+        waitUntil([&] { return later->isFinished() && (!laterHandedOver || !received.isEmpty()); });
+        later->wait();
+        delete later;
+        EXPECT_TRUE(laterHandedOver);
+        EXPECT_EQ(received, QStringList{QStringLiteral("/tmp/ensuite.plm")});
+    }
 }

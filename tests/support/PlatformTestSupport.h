@@ -180,6 +180,8 @@ struct DialogRecorder {
     QList<DialogHooks::SavePanelRequest> savePanels;
     QList<DialogHooks::Alert> alerts;
     DialogHooks::SaveChangesAnswer saveAnswer = DialogHooks::SaveChangesAnswer::Cancel;
+    // The next save panel's answer, given once: a panel shown again (after a refusal) is
+    // cancelled unless another is set.
     std::optional<DialogHooks::SavePanelResult> savePanelAnswer;
     int alertAnswer = 0;
     bool typing = false; // a text input holds the keyboard focus
@@ -195,7 +197,7 @@ struct DialogRecorder {
         };
         h.savePanel = [this](const DialogHooks::SavePanelRequest& r) {
             savePanels << r;
-            return savePanelAnswer;
+            return std::exchange(savePanelAnswer, std::nullopt);
         };
         h.alert = [this](const DialogHooks::Alert& a) {
             alerts << a;
