@@ -4,6 +4,7 @@
 #include "app/PlmWorkDocument.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -85,5 +86,23 @@ void BM_SaveOnMainThread(benchmark::State& state)
     }
 }
 PLM_BENCHMARK(BM_SaveOnMainThread)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+// The digest of the saved file's bytes that every open and every save takes, so that a later
+// version of the file holding the same bytes is known as the document's own: a part of both.
+void BM_DiskDigestOfSavedWorkOnly(benchmark::State& state)
+{
+    SavedDocument saved;
+    QFile file(saved.document.filePath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        state.SkipWithError("the saved work cannot be read");
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DocumentDiskVersion::digestOf(bytes));
+    state.SetBytesProcessed(int64_t(state.iterations()) * bytes.size());
+    state.counters["fileMB"] = double(bytes.size()) / 1e6;
+}
+PLM_BENCHMARK(BM_DiskDigestOfSavedWorkOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

@@ -44,11 +44,11 @@ public:
         std::optional<FileVersion> version; // the file this write made
         QByteArray digest;              // of the bytes written
     };
-    // Writes the bytes to a temporary file beside the file (a link's target), flushes it to disk
-    // and renames it over the file, keeping the file's permissions. With an expected version,
-    // the file is compared with it just before the rename and kept when it is another (a file
-    // gone is written again). A failed write leaves the file as it was. beforeComparing runs
-    // just before that comparison (tests).
+    // Writes the bytes atomically (AtomicFileWriter: a link's target, the file's permissions
+    // kept, a file the person may not write refused). With an expected version, the file is
+    // compared with it just before the rename and kept when it is another (a file gone is written
+    // again). A failed write leaves the file as it was. beforeComparing runs just before that
+    // comparison (tests).
     static Written write(const QString& path, const QByteArray& data, const QString& cannotWrite,
                          const std::optional<FileVersion>& expected, const std::function<void()>& beforeComparing);
 

@@ -6,6 +6,7 @@
 #include "export/SvgCompositionExport.h"
 #include "model/PlmErrors.h"
 #include "desktop/DialogHooks.h"
+#include "platform/AtomicFileWriter.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -13,7 +14,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QSaveFile>
 #include <QWidget>
 
 namespace {
@@ -88,11 +88,7 @@ void CarteExportPanel::exportFile()
 
 bool CarteExportPanel::writeFile(const QString& path, const QByteArray& data)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit())
-        return true;
-    file.cancelWriting();
-    return false;
+    return AtomicFileWriter::write(path, data).written();
 }
 
 void CarteExportPanel::finishExport(const QString& path, const QByteArray& data, const QStringList& notes)

@@ -2,6 +2,7 @@
 
 #include "canvas/VectorCanvas.h"
 #include "model/PlmErrors.h"
+#include "platform/AtomicFileWriter.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -13,7 +14,6 @@
 #include <QPdfDocument>
 #include <QPdfView>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -48,8 +48,7 @@ void LibraryQuickLook::writePreviewPDF(const PlmMap& map, const QString& path)
         QPainter painter(&writer);
         canvas.renderInto(painter, QRectF(QPointF(0, 0), pageSize()));
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!AtomicFileWriter::write(path, bytes).written())
         throw PreviewWriteError(QFileInfo(path).fileName());
 }
 

@@ -4,7 +4,9 @@
 #include "librarystore/PlmLibraryStore.h"
 #include "model/PlmErrors.h"
 #include "model/PlmMapCodec.h"
+#include "platform/AtomicFileWriter.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -15,7 +17,6 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QPointer>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -32,9 +33,10 @@ void saveImage(const QImage& image, const QString& file)
 {
     if (image.isNull() || file.isEmpty() || !QDir().mkpath(QFileInfo(file).absolutePath()))
         return;
-    QSaveFile out(file);
-    if (out.open(QIODevice::WriteOnly) && image.save(&out, "PNG"))
-        out.commit();
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"))
+        AtomicFileWriter::write(file, png);
 }
 
 void saveFacts(const LibraryThumbnails::Facts& facts, const QString& file)
@@ -43,9 +45,7 @@ void saveFacts(const LibraryThumbnails::Facts& facts, const QString& file)
         return;
     QJsonObject object{{QStringLiteral("entities"), double(facts.entityCount)},
                        {QStringLiteral("source"), QJsonArray::fromStringList(facts.sourceLines)}};
-    QSaveFile out(file);
-    if (out.open(QIODevice::WriteOnly) && out.write(QJsonDocument(object).toJson(QJsonDocument::Compact)) > 0)
-        out.commit();
+    AtomicFileWriter::write(file, QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
 // A cached file is ours, but the cache folder is the user's: read it as any outside file.

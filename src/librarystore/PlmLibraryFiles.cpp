@@ -1,6 +1,7 @@
 #include "librarystore/PlmLibraryFiles.h"
 
 #include "librarystore/PlmLibraryError.h"
+#include "platform/AtomicFileWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -128,22 +129,24 @@ void publish(const QString& temporary, const QString& path)
     }
 }
 
-// Writes the file at `path` itself; callers write at a hidden temporary name.
-void writeDirect(const QString& path, const QByteArray& bytes)
+// The store's own refusals for a write through the common writer, as its own steps made them:
+// a name taken is a collision; the temporary's creation, writing and flushing are reported on
+// the temporary; the rename on the name.
+void throwRefusal(const AtomicFileWriter::Result& written, const QString& path)
 {
-    const int fd = createExclusive(path);
-    try {
-        writeAll(fd, bytes.constData(), bytes.size(), path);
-    } catch (...) {
-        ::close(fd);
-        ::unlink(native(path).constData());
-        throw;
-    }
-    try {
-        finishFile(fd, path);
-    } catch (...) {
-        ::unlink(native(path).constData());
-        throw;
+    using Refusal = AtomicFileWriter::Refusal;
+    switch (written.refusal) {
+    case Refusal::none:
+    case Refusal::changedMeanwhile: // not asked for
+        return;
+    case Refusal::exists: throw PlmLibraryError(PlmLibraryError::Kind::collision);
+    case Refusal::noFileName:
+    case Refusal::temporary: throwErrno(written.temporary.isEmpty() ? path : written.temporary, written.error);
+    case Refusal::writing:
+    case Refusal::syncing: throw PlmLibraryFileError(PlmLibraryFileError::Kind::writeFailed, written.temporary, written.error);
+    case Refusal::isFolder:
+    case Refusal::notWritable:
+    case Refusal::renaming: throwErrno(path, written.error);
     }
 }
 
@@ -276,24 +279,21 @@ QByteArray read(const QString& path, qint64 limit)
 
 void writeNew(const QString& path, const QByteArray& bytes)
 {
-    // A name already taken is refused before anything is written.
-    if (exists(path))
-        throw PlmLibraryError(PlmLibraryError::Kind::collision);
-    const Temporary temporary(path);
-    writeDirect(temporary, bytes);
-    publish(temporary, path);
+    AtomicFileWriter::Options options;
+    options.replaceExisting = false;
+    options.newFileMode = 0644;
+    throwRefusal(AtomicFileWriter::write(path, bytes, options), path);
 }
 
 void writeAtomically(const QString& path, const QByteArray& bytes)
 {
-    const Temporary temporary(path);
-    writeDirect(temporary, bytes);
-    if (::rename(native(temporary).constData(), native(path).constData()) != 0) {
-        const int error = errno;
-        ::unlink(native(temporary).constData());
-        throw PlmLibraryFileError(PlmLibraryFileError::Kind::writeFailed, path, error);
-    }
-    syncFolder(QFileInfo(path).absolutePath());
+    AtomicFileWriter::Options options;
+    options.newFileMode = 0644;
+    const AtomicFileWriter::Result written = AtomicFileWriter::write(path, bytes, options);
+    if (written.refusal == AtomicFileWriter::Refusal::renaming || written.refusal == AtomicFileWriter::Refusal::notWritable
+        || written.refusal == AtomicFileWriter::Refusal::isFolder)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::writeFailed, path, written.error);
+    throwRefusal(written, path);
 }
 
 void moveNoReplace(const QString& from, const QString& to)
@@ -377,6 +377,9 @@ void removeStaleTemporaries(const QString& root)
             if (isTemporaryName(name)) {
                 const QMutexLocker lock(&inFlightMutex);
                 if (!inFlight.contains(name))
+                    removeTreeQuietly(path);
+            } else if (AtomicFileWriter::isTemporaryName(name) && kind.isRegularFile) {
+                if (!AtomicFileWriter::isWritingTemporary(path))
                     removeTreeQuietly(path);
             } else if (kind.isDirectory && !kind.isSymLink) {
                 pending.append(path);

@@ -1,5 +1,7 @@
 #include "platform/TerminationSignals.h"
 
+#include "platform/AtomicFileWriter.h"
+
 #include <QSocketNotifier>
 #include <QtGlobal>
 
@@ -25,18 +27,26 @@ constexpr bool insists(int number)
 // taken away before it is closed.
 std::atomic<int> signalWriteEnd{-1};
 static_assert(std::atomic<int>::is_always_lock_free, "the handler may only use lock-free atomics");
+// Whether a kill or a Ctrl+C came: the next one ends the process at once.
+std::atomic<bool> insisted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the handler may only use lock-free atomics");
 std::array<bool, watched.size()> handled{};
 std::array<struct sigaction, watched.size()> previous{};
 struct sigaction byDefault {};
 
-// Async-signal-safe only: sigaction and write, errno kept for the code interrupted.
+// Async-signal-safe only: unlink, sigaction, raise and write, errno kept for the code interrupted.
 extern "C" void onTerminationSignal(int number)
 {
     const int savedErrno = errno;
-    if (insists(number))
-        for (std::size_t i = 0; i < watched.size(); ++i)
-            if (handled[i] && insists(watched[i]))
-                sigaction(watched[i], &byDefault, nullptr);
+    if (insists(number) && insisted.exchange(true)) {
+        // "Now": the writes in flight are given up, and their temporaries with them. The signal
+        // then ends the process as it would unwatched, once this handler returns.
+        AtomicFileWriter::removeTemporariesInFlight();
+        sigaction(number, &byDefault, nullptr);
+        raise(number);
+        errno = savedErrno;
+        return;
+    }
     const int fd = signalWriteEnd.load();
     if (fd >= 0) {
         const char byte = char(number);
@@ -65,6 +75,7 @@ TerminationSignals::TerminationSignals(QObject* parent)
     notifier_ = new QSocketNotifier(readEnd_, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::deliver);
 
+    insisted.store(false);
     byDefault.sa_handler = SIG_DFL;
     sigemptyset(&byDefault.sa_mask);
     byDefault.sa_flags = 0;

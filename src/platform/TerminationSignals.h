@@ -8,9 +8,10 @@ class QSocketNotifier;
 // The signals that end the program from outside — SIGTERM (logout, shutdown, kill), SIGINT
 // (Ctrl+C in its terminal), SIGHUP (its terminal closed) — handed to the event loop, so that
 // the program can end in order rather than at once. The handler only writes the signal's
-// number to a socket pair; the event loop delivers the first. After a SIGTERM or a SIGINT, both
-// get their default action back: another one, while the end is being handled or later, ends
-// the process at once as it would unwatched. SIGHUP stays caught and changes nothing: a closing
+// number to a socket pair; the event loop delivers the first. After a SIGTERM or a SIGINT,
+// another one, while the end is being handled or later, ends the process at once as it would
+// unwatched (status 143 or 130), once the handler removed the temporary files of the writes in
+// flight (AtomicFileWriter), which are given up. SIGHUP stays caught and changes nothing: a closing
 // terminal sends it twice (the shell's, the kernel's), and a logout sends SIGTERM and SIGHUP
 // together, the hang-up delivered first; neither means "now". A signal ignored when the watch
 // starts stays ignored. One watch at a time, made and delivered on the main thread.

@@ -1,3 +1,4 @@
+#include "support/FilePermissionScope.h"
 #include "support/TestFiles.h"
 #include "support/PlatformTestSupport.h"
 
@@ -349,9 +350,11 @@ TEST_F(DocumentControllerTest, SavingAsAnotherOpenDocumentsFileIsRefused)
 // A write refused at the loop's end can no longer be shown: it is written to the standard error
 // output with the document's name and counted, and the other documents are still written. So
 // is whatever a closing document would show. The dialogs are given back as they were: attended
-// when the loop simply ended, unattended after a signal.
+// when the loop simply ended, unattended after a signal. A file made read-only is refused so.
 TEST_F(DocumentControllerTest, AWriteRefusedAtTheLoopsEndGoesToTheErrorOutputAndTheOthersAreStillWritten)
 {
+    FilePermissionScope permissions;
+    ASSERT_TRUE(permissions.holds());
     for (const bool unattendedBefore : {false, true}) {
         SCOPED_TRACE(unattendedBefore ? "after a signal" : "the loop ended");
         const Opened refused = open(write(QStringLiteral("refus.ftxt"), "avant"), false);
@@ -361,6 +364,9 @@ TEST_F(DocumentControllerTest, AWriteRefusedAtTheLoopsEndGoesToTheErrorOutputAnd
         inFlight->backgroundJobs = true;
         inFlight->edit(QStringLiteral("REFUSE aussi"));
         inFlight->saveInBackground();
+        const QString readOnly = write(QStringLiteral("protégé.ftxt"), "avant");
+        static_cast<FakeTextDocument*>(open(readOnly, false).document.data())->edit(QStringLiteral("après"));
+        ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner));
         const Opened written = open(write(QStringLiteral("fin.ftxt"), "avant"), false);
         static_cast<FakeTextDocument*>(written.document.data())->edit(QStringLiteral("après"));
         QObject::connect(written.document.data(), &Document::aboutToClose,
@@ -375,14 +381,18 @@ TEST_F(DocumentControllerTest, AWriteRefusedAtTheLoopsEndGoesToTheErrorOutputAnd
 
         EXPECT_EQ(reported.toStdString(), "Pelmora Studio : « refus » : Ce texte ne peut pas être enregistré.\n"
                                           "Pelmora Studio : « vol » : Ce texte ne peut pas être enregistré.\n"
+                                          "Pelmora Studio : « protégé » : Le document « protégé » n’a pas pu être enregistré dans « "
+                                              + dir.path().toStdString() + " ».\n"
                                           "Pelmora Studio : « fin » : Un réglage saisi est refusé.\n");
         EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("refus.ftxt"))), QByteArray("avant"));
+        EXPECT_EQ(fileBytes(readOnly), QByteArray("avant"));
+        ASSERT_TRUE(QFile::remove(readOnly));
         EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("fin.ftxt"))), QByteArray("après"));
         EXPECT_TRUE(dialogs.alerts.isEmpty());
         EXPECT_TRUE(dialogs.errors.isEmpty());
         EXPECT_TRUE(controller.documents().isEmpty());
     }
-    EXPECT_EQ(controller.changesLostAtQuit(), 4);
+    EXPECT_EQ(controller.changesLostAtQuit(), 6);
 }
 
 } // namespace

@@ -1,7 +1,9 @@
+#include "support/FilePermissionScope.h"
 #include "support/PlatformTestSupport.h"
 #include "support/TestFiles.h"
 
 #include "desktop/DocumentWindowController.h"
+#include "platform/AtomicFileWriter.h"
 
 #include <QDir>
 #include <QCursor>
@@ -579,8 +581,13 @@ void changeOnDisk(const QString& path, ChangeOnDisk change)
 // nothing while a text is being typed, and never asks twice at once.
 TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
 {
-    enum class Write { autosave, save, saveInBackground, close, end, autosaveWhileTyping, saveWhileTyping, saveAutosaveDueUnderTheQuestion };
+    enum class Write { autosave, save, saveInBackground, close, end, autosaveWhileTyping, saveWhileTyping, saveAutosaveDueUnderTheQuestion,
+                       saveInBackgroundQuestionMeanwhile };
     enum Answer { replace, keep, cancel, nobody };
+    // What the document did with its file before the change: read it and wrote it (on this
+    // thread or in the background), only read it, wrote it while another program changed it right
+    // after the rename, or wrote it after a question about an earlier change.
+    enum class Before { ownWrite, ownWriteInBackground, readOnly, changedJustAfterOwnRename, earlierQuestion };
     struct Row {
         const char* name;
         ChangeOnDisk change;
@@ -588,6 +595,7 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
         Answer answer;
         bool replaced;
         bool justBeforeTheRename = false; // the change comes as the write is about to rename
+        Before before = Before::ownWrite;
     };
     const Row rows[] = {
         {"rewritten, autosave, Remplacer", ChangeOnDisk::rewritten, Write::autosave, replace, true},
@@ -611,6 +619,17 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
         {"rewritten, autosave while typing, Remplacer once typing stops", ChangeOnDisk::rewritten, Write::autosaveWhileTyping, replace, true},
         {"rewritten, Enregistrer while typing, Remplacer", ChangeOnDisk::rewritten, Write::saveWhileTyping, replace, true},
         {"rewritten, Enregistrer, autosave due under the question, Annuler", ChangeOnDisk::rewritten, Write::saveAutosaveDueUnderTheQuestion, cancel, false},
+        {"touched after a read alone, autosave: no question", ChangeOnDisk::touched, Write::autosave, nobody, true, false, Before::readOnly},
+        {"touched after a save in the background, autosave: no question", ChangeOnDisk::touched, Write::autosave, nobody, true, false,
+         Before::ownWriteInBackground},
+        {"rewritten just after the document's own rename, autosave, Remplacer", ChangeOnDisk::rewritten, Write::autosave, replace, true,
+         false, Before::changedJustAfterOwnRename},
+        {"rewritten before the rename, Enregistrer in the background, a question meanwhile, Annuler", ChangeOnDisk::rewritten,
+         Write::saveInBackgroundQuestionMeanwhile, cancel, false, true},
+        {"unreadable before the rename, Enregistrer in the background, Garder", ChangeOnDisk::unreadable, Write::saveInBackground, keep,
+         false, true},
+        {"after an earlier question, rewritten before the rename, Enregistrer in the background, Remplacer", ChangeOnDisk::rewritten,
+         Write::saveInBackground, replace, true, true, Before::earlierQuestion},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -620,9 +639,6 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
         dialogs.alerts.clear();
         dialogs.errors.clear();
         const QString file = opened(QStringLiteral("partagé.ftxt"), "lu");
-        doc->edit(QStringLiteral("écrit ici"));
-        ASSERT_TRUE(doc->autosave()); // its own write is no change on disk
-        doc->edit(QStringLiteral("ma version"));
         QByteArray theirs;
         std::optional<QFileDevice::Permissions> mode;
         const auto change = [&] {
@@ -631,9 +647,43 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
             if (QFile::exists(file))
                 mode = QFile::permissions(file);
         };
+        // Its own writes are no change on disk.
+        switch (row.before) {
+        case Before::readOnly: break;
+        case Before::ownWrite:
+        case Before::earlierQuestion:
+            doc->edit(QStringLiteral("écrit ici"));
+            ASSERT_TRUE(doc->autosave());
+            break;
+        case Before::ownWriteInBackground:
+            doc->backgroundJobs = true;
+            doc->edit(QStringLiteral("écrit ici"));
+            doc->saveInBackground(Document::SaveOperation::Autosave);
+            doc->waitForBackgroundSave();
+            ASSERT_FALSE(doc->isDocumentEdited());
+            doc->backgroundJobs = false;
+            break;
+        case Before::changedJustAfterOwnRename: {
+            AtomicFileWriter::Hooks hooks;
+            hooks.afterRename = [&](const QString&) { change(); };
+            const AtomicFileWriter::ScopedHooks scopedHooks(hooks);
+            doc->edit(QStringLiteral("écrit ici"));
+            ASSERT_TRUE(doc->autosave());
+            break;
+        }
+        }
+        doc->edit(QStringLiteral("ma version"));
+        if (row.before == Before::earlierQuestion) {
+            changeOnDisk(file, ChangeOnDisk::rewritten);
+            dialogs.alertAnswer = 0;
+            ASSERT_TRUE(doc->saveDocument());
+            ASSERT_EQ(dialogs.alerts.size(), 1);
+            dialogs.alerts.clear();
+            doc->edit(QStringLiteral("ma version"));
+        }
         if (row.justBeforeTheRename)
             doc->beforeReplacingFile = [&change, once = std::make_shared<std::once_flag>()] { std::call_once(*once, change); };
-        else
+        else if (row.before != Before::changedJustAfterOwnRename)
             change();
         dialogs.alertAnswer = row.answer == replace ? 0 : row.answer == keep ? 1 : 2;
 
@@ -647,6 +697,14 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
             doc->perform(QStringLiteral("saveDocument:"), nullptr);
             doc->waitForBackgroundSave();
             QCoreApplication::processEvents(); // a change met at the rename is asked about from the event loop
+            doc->waitForBackgroundSave();
+            break;
+        case Write::saveInBackgroundQuestionMeanwhile:
+            doc->backgroundJobs = true;
+            doc->perform(QStringLiteral("saveDocument:"), nullptr);
+            doc->waitForBackgroundSave();
+            doc->saveDocument(); // asked before the save in the background comes back to it
+            QCoreApplication::processEvents();
             doc->waitForBackgroundSave();
             break;
         case Write::close: EXPECT_FALSE(doc->canClose()); break;
@@ -716,6 +774,55 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
             }
             EXPECT_EQ(dialogs.alerts.size(), asked ? 1 : 0);
         }
+    }
+}
+
+// A file its owner made read-only, in a folder they may write, is not replaced by any write in
+// place: the write is refused as any failed write is, said once, and the file keeps its bytes
+// and its mode, with nothing left beside it; the document keeps its changes. (The end of the
+// program says it on the standard error output: the document controller's test.)
+TEST_F(DocumentTest, AFileThePersonMayNotWriteIsNotReplaced)
+{
+    enum class Write { autosave, save };
+    struct Row {
+        const char* name;
+        Write write;
+        bool inBackground;
+    };
+    const Row rows[] = {
+        {"autosave", Write::autosave, false},
+        {"Enregistrer", Write::save, false},
+        {"autosave in the background", Write::autosave, true},
+        {"Enregistrer in the background", Write::save, true},
+    };
+    FilePermissionScope permissions;
+    ASSERT_TRUE(permissions.holds());
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        doc = std::make_unique<FakeTextDocument>();
+        doc->setFileType(fakeTextType);
+        doc->setAutosaveDelay(60000);
+        doc->backgroundJobs = row.inBackground;
+        dialogs.errors.clear();
+        const QString file = opened(QStringLiteral("protégé.ftxt"), "lu");
+        ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        doc->edit(QStringLiteral("ma version"));
+        switch (row.write) {
+        case Write::autosave: doc->saveInBackground(Document::SaveOperation::Autosave); break;
+        case Write::save: doc->perform(QStringLiteral("saveDocument:"), nullptr); break;
+        }
+        doc->waitForBackgroundSave();
+        QCoreApplication::processEvents(); // a refusal in the background is shown from the event loop
+
+        const QString refusal = QStringLiteral("Le document « protégé » n’a pas pu être enregistré dans « %1 ».").arg(dir.path());
+        EXPECT_EQ(dialogs.errors, QStringList{refusal});
+        EXPECT_EQ(doc->lastWriteError(), refusal);
+        EXPECT_EQ(fileBytes(file), QByteArray("lu"));
+        EXPECT_EQ(QFile::permissions(file), QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                  QStringList{QStringLiteral("protégé.ftxt")});
+        EXPECT_TRUE(doc->isDocumentEdited());
+        ASSERT_TRUE(QFile::remove(file));
     }
 }
 

@@ -116,6 +116,8 @@ TEST_F(PlmLibraryPackageTest, openingRemovesWhatKilledWritesLeftAndNothingElse)
         write(QStringLiteral("Atlas.plmlibrary/") + relative, "x");
     // A copied folder's temporary holds a folder of its own.
     write(QStringLiteral("Atlas.plmlibrary/Asie/.tmp-0b8e8d8e-49a4-45b4-9e43-7e5f1f3c2a10/Japon/Tokyo.plmmap"), "x");
+    // A file's write leaves a temporary named after the file.
+    write(QStringLiteral("Atlas.plmlibrary/Europe/.Italie.plmmap.k3v9x2ab.pelmora-tmp"), "x");
 
     PlmLibraryStore::openPackage(created.root());
     QStringList left;

@@ -1,5 +1,10 @@
+#include "platform/AtomicFileWriter.h"
 #include "platform/TerminationSignals.h"
 #include "support/EventWait.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -7,7 +12,9 @@
 #include <array>
 #include <csignal>
 #include <map>
+#include <optional>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // The watch runs in this test's own process: a signal it failed to catch ends the test.
@@ -33,6 +40,38 @@ void setAction(int number, void (*handler)(int))
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     sigaction(number, &action, nullptr);
+}
+
+// How a child process ended; nothing when it still runs after the guard (it is then killed).
+std::optional<int> endOf(pid_t child)
+{
+    const QDeadlineTimer deadline(EventWait::guard);
+    int status = 0;
+    while (::waitpid(child, &status, WNOHANG) == 0) {
+        if (deadline.hasExpired()) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+            return std::nullopt;
+        }
+        ::usleep(1000);
+    }
+    return status;
+}
+
+// Whether the signal, sent now, ends the process at once: tried on a copy of this process, which
+// takes the signal as this one would (the copy's report to the event loop lands in this one's
+// socket, after every report of this one's own signals).
+bool endsAtOnce(int number)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::raise(number);
+        ::_exit(0);
+    }
+    if (child < 0)
+        return false;
+    const std::optional<int> status = endOf(child);
+    return status && WIFSIGNALED(*status) && WTERMSIG(*status) == number;
 }
 
 volatile std::sig_atomic_t ownHandlerCalls = 0;
@@ -96,9 +135,9 @@ TEST_P(TerminationSignalsDeliveryTest, theFirstIsDeliveredByTheEventLoopAndOnlyA
         ASSERT_EQ(std::raise(number), 0);
     EXPECT_TRUE(delivered.isEmpty());
     EXPECT_EQ(watch.received(), 0);
-    EXPECT_EQ(actsAs(SIGTERM, SIG_DFL), row.killOrCtrlCEndsItAfter);
-    EXPECT_EQ(actsAs(SIGINT, SIG_DFL), row.killOrCtrlCEndsItAfter);
-    EXPECT_FALSE(actsAs(SIGHUP, SIG_DFL));
+    EXPECT_EQ(endsAtOnce(SIGTERM), row.killOrCtrlCEndsItAfter);
+    EXPECT_EQ(endsAtOnce(SIGINT), row.killOrCtrlCEndsItAfter);
+    EXPECT_FALSE(endsAtOnce(SIGHUP));
 
     ASSERT_TRUE(waitUntil([&] { return !delivered.isEmpty(); }));
     QCoreApplication::processEvents();
@@ -123,9 +162,9 @@ TEST_P(TerminationSignalsDeliveryTest, afterAHeldWatchTheyAreTakenAsWhileItRanWi
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, pair.data()), 0);
     for (int number : row.numbers)
         ASSERT_EQ(std::raise(number), 0);
-    EXPECT_EQ(actsAs(SIGTERM, SIG_DFL), row.killOrCtrlCEndsItAfter);
-    EXPECT_EQ(actsAs(SIGINT, SIG_DFL), row.killOrCtrlCEndsItAfter);
-    EXPECT_FALSE(actsAs(SIGHUP, SIG_DFL));
+    EXPECT_EQ(endsAtOnce(SIGTERM), row.killOrCtrlCEndsItAfter);
+    EXPECT_EQ(endsAtOnce(SIGINT), row.killOrCtrlCEndsItAfter);
+    EXPECT_FALSE(endsAtOnce(SIGHUP));
     QCoreApplication::processEvents();
     EXPECT_TRUE(delivered.isEmpty());
     int written = 0;
@@ -239,4 +278,49 @@ TEST_F(TerminationSignalsTest, aWatchStartsAfterAnotherEnded)
     ASSERT_EQ(std::raise(SIGHUP), 0);
     ASSERT_TRUE(waitUntil([&] { return !delivered.isEmpty(); }));
     EXPECT_EQ(delivered, QList<int>{SIGHUP});
+}
+
+// The end's writes run under the watch: a kill that insists, coming while one of them is under
+// way, ends the process at once (as designed, status 143), and the write's temporary goes with
+// it: the folder holds the file as it was, and nothing else.
+TEST_F(TerminationSignalsTest, aWriteCutShortByTheNextKillLeavesNoTemporaryBehind)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("Communes.plm"));
+    writeBytes(file, "ancien");
+    TerminationSignals watch;
+    int flushing[2];
+    ASSERT_EQ(::pipe(flushing), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The first kill: the end begins, and writes the work; the write is held as it flushes.
+        std::raise(SIGTERM);
+        AtomicFileWriter::Hooks held;
+        held.sync = [&](int) {
+            const char byte = 1;
+            [[maybe_unused]] const ssize_t told = ::write(flushing[1], &byte, 1);
+            for (;;)
+                ::pause();
+            return 0;
+        };
+        const AtomicFileWriter::ScopedHooks scoped(held);
+        AtomicFileWriter::write(file, QByteArray(1 << 20, 'n'));
+        ::_exit(0);
+    }
+    ::close(flushing[1]);
+    char byte = 0;
+    const bool held = ::read(flushing[0], &byte, 1) == 1;
+    ::close(flushing[0]);
+    QStringList during = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    ::kill(child, SIGTERM);
+    const std::optional<int> status = endOf(child);
+
+    ASSERT_TRUE(status) << "the kill did not end the process";    ASSERT_TRUE(held) << "the write never reached its flush";
+    ASSERT_EQ(during.size(), 2);
+    EXPECT_TRUE(AtomicFileWriter::isTemporaryName(during.first())) << during.first().toStdString();
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("Communes.plm")});
+    EXPECT_EQ(fileBytes(file), QByteArray("ancien"));
 }
