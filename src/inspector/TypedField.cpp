@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QLineEdit>
-#include <QPointer>
 #include <QScopedValueRollback>
 #include <QTimer>
 
