@@ -1,0 +1,140 @@
+// The quit probe's scenarios in which a window goes while one of its fields holds the focus:
+// the export panel of the work « Croquis » in front, as the window system brings it, one of
+// its fields clicked (and typed in), the work « Relevé » changed moments before (its autosave
+// not yet due) and a changed « Nouveau document » beside; then a signal, a close of the studio
+// window from outside (a task bar, a window list), or « Quitter ».
+
+#include "app/StudioProgramQuitProbe.h"
+
+#include "app/PlmWorkDocument.h"
+#include "app/StudioWindowController.h"
+#include "carte/CarteWindowController.h"
+#include "export/CarteExportPanel.h"
+#include "support/EventWait.h"
+#include "support/WidgetKeys.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
+#include <QWindow>
+
+#include <chrono>
+#include <csignal>
+
+namespace QuitProbe {
+namespace {
+
+// The second work's change, and the margin typed in the panel (as the test names them).
+const QString retouchedName = QStringLiteral("Relevé retouché");
+const QString typedMargin = QStringLiteral("12");
+
+// The work read from the file of that name.
+PlmWorkDocument* workInFile(const QString& baseName)
+{
+    for (PlmWorkDocument* work : workDocuments())
+        if (QFileInfo(work->filePath()).completeBaseName() == baseName)
+            return work;
+    return nullptr;
+}
+
+// Both works on screen: « Relevé », handed over after « Croquis », is read after it.
+bool bothWorksShown()
+{
+    return studioShown(studioWindowOf(workInFile(QStringLiteral("Croquis"))))
+        && studioShown(studioWindowOf(workInFile(QStringLiteral("Relevé"))));
+}
+
+// « Relevé » changed moments before: its autosave is not yet due when the end comes.
+QString secondWorkChanged()
+{
+    PlmWorkDocument* second = workInFile(QStringLiteral("Relevé"));
+    second->setAutosaveDelay(int(std::chrono::milliseconds(std::chrono::hours(1)).count()));
+    second->updateWork(QStringLiteral("Renommer"), [](PlmWork& edited) { edited.map.name = retouchedName; });
+    return missingUnless(second->isDocumentEdited() && second->isAutosaveScheduled(),
+                         "the second work changed, its autosave not yet due");
+}
+
+using PanelField = QLineEdit* (CarteExportPanel::*)() const;
+
+// The second work changed and a changed « Nouveau document » beside, then the export panel of
+// « Croquis » in front, brought there by the window system as a person's click does, the field
+// clicked, and the text typed in it when there is one.
+std::function<QString()> exportFieldFocused(PanelField which, const QString& typed)
+{
+    return [which, typed] {
+        if (const QString missing = secondWorkChanged(); !missing.isEmpty())
+            return missing;
+        if (const QString missing = untitledDraftGivenAVariable(); !missing.isEmpty())
+            return missing;
+        StudioWindowController* studio = studioWindowOf(workInFile(QStringLiteral("Croquis")));
+        if (!studio)
+            return QStringLiteral("the work « Croquis »");
+        studio->perform(QStringLiteral("exportCarte:"), nullptr);
+        CarteExportPanel* panel = studio->carte() ? studio->carte()->exportPanel() : nullptr;
+        if (!panel || !panel->window() || !panel->window()->isVisible())
+            return QStringLiteral("the export panel");
+        panel->window()->activateWindow();
+        if (!waitUntil([panel] { return QApplication::activeWindow() == panel->window(); }))
+            return QStringLiteral("the export panel in front");
+        QLineEdit* field = (panel->*which)();
+        field->setFocus(Qt::MouseFocusReason);
+        if (!typed.isEmpty()) {
+            field->selectAll();
+            typeKeys(field, typed);
+        }
+        return missingUnless(field->hasFocus() && (typed.isEmpty() || (field->text() == typed && field->isModified())),
+                             "a field of the export panel holding the focus");
+    };
+}
+
+// A signal while the second work's change still waits for its autosave.
+Quit bySignal(const char* how, int number)
+{
+    return {how, [number] {
+                if (PlmWorkDocument* second = workInFile(QStringLiteral("Relevé")); !second || !second->isDocumentEdited())
+                    say(QStringLiteral("not reached: the second work's change still unwritten"));
+                std::raise(number);
+            }};
+}
+
+// Runs the deed once the object is gone, from the event loop.
+void whenGone(const QPointer<QObject>& object, const std::function<void()>& then)
+{
+    if (!object)
+        return then();
+    QTimer::singleShot(10, qApp, [object, then] { whenGone(object, then); });
+}
+
+// The studio window of « Croquis » closed as a task bar or a window list closes it (wmctrl -c:
+// the window system's close, on the window); once the work is gone with its windows, SIGTERM
+// ends the program with the others still open.
+const Quit byClosingFromOutsideThenSigterm{"closed from outside, then SIGTERM", [] {
+    PlmWorkDocument* croquis = workInFile(QStringLiteral("Croquis"));
+    studioWindowOf(croquis)->window()->windowHandle()->close();
+    whenGone(croquis, [] {
+        PlmWorkDocument* second = workInFile(QStringLiteral("Relevé"));
+        if (!studioShown(studioWindowOf(second)) || !studioShown(studioWindowOf(newWorkDocument())))
+            say(QStringLiteral("not reached: the other works still open"));
+        std::raise(SIGTERM);
+    });
+}};
+
+} // namespace
+
+QHash<QString, Scenario> teardownScenarios()
+{
+    return {
+        {QStringLiteral("ExportMarginTypedWhenSIGTERMArrives"),
+         {exportFieldFocused(&CarteExportPanel::marginField, typedMargin), bySignal("SIGTERM", SIGTERM), {}, bothWorksShown}},
+        {QStringLiteral("ExportPositionClickedWhenSIGINTArrives"),
+         {exportFieldFocused(&CarteExportPanel::xField, {}), bySignal("SIGINT", SIGINT), {}, bothWorksShown}},
+        {QStringLiteral("ExportWidthClickedWhenSIGHUPArrives"),
+         {exportFieldFocused(&CarteExportPanel::widthField, {}), bySignal("SIGHUP", SIGHUP), {}, bothWorksShown}},
+        {QStringLiteral("ExportMarginTypedWhenItsStudioWindowIsClosedFromOutside"),
+         {exportFieldFocused(&CarteExportPanel::marginField, typedMargin), byClosingFromOutsideThenSigterm, {}, bothWorksShown}},
+    };
+}
+
+} // namespace QuitProbe
