@@ -10,10 +10,14 @@
 #include "app/StudioWindowController.h"
 #include "carte/CarteWindowController.h"
 #include "export/CarteExportPanel.h"
+#include "library/LibraryCoordinator.h"
+#include "library/LibraryWindowController.h"
+#include "model/PlmWorkCodec.h"
 #include "support/EventWait.h"
 #include "support/WidgetKeys.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPointer>
@@ -121,11 +125,33 @@ const Quit byClosingFromOutsideThenSigterm{"closed from outside, then SIGTERM", 
     });
 }};
 
+// « Croquis » changed beside the library window, its autosave not yet due. However the end
+// comes, the work is written before any window goes: the library window's end finds it so.
+QString workChangedBesideTheLibrary()
+{
+    PlmWorkDocument* croquis = workInFile(QStringLiteral("Croquis"));
+    LibraryWindowController* library = LibraryCoordinator::shared().libraryWindowController();
+    if (!croquis || !library || !library->window())
+        return QStringLiteral("the work and the library window");
+    croquis->setAutosaveDelay(int(std::chrono::milliseconds(std::chrono::hours(1)).count()));
+    croquis->updateWork(QStringLiteral("Renommer"), [](PlmWork& edited) { edited.map.name = QStringLiteral("Croquis retouché"); });
+    QObject::connect(library->window(), &QObject::destroyed, [file = croquis->filePath()] {
+        QFile read(file);
+        if (!read.open(QIODevice::ReadOnly) || PlmWorkCodec::decode(read.readAll()).map.name != QStringLiteral("Croquis retouché"))
+            say(QStringLiteral("the library window went before the work was written"));
+    });
+    return missingUnless(croquis->isDocumentEdited() && croquis->isAutosaveScheduled(), "the work changed, not yet autosaved");
+}
+
+// As when the desktop ends the program: the loop simply ends.
+const Quit byEndingTheLoop{"the application's event loop ended", [] { QCoreApplication::exit(0); }};
+
 } // namespace
 
 QHash<QString, Scenario> teardownScenarios()
 {
     return {
+        {QStringLiteral("LibraryWindowBesideAChangedWorkWhenTheLoopEnds"), {workChangedBesideTheLibrary, byEndingTheLoop}},
         {QStringLiteral("ExportMarginTypedWhenSIGTERMArrives"),
          {exportFieldFocused(&CarteExportPanel::marginField, typedMargin), bySignal("SIGTERM", SIGTERM), {}, bothWorksShown}},
         {QStringLiteral("ExportPositionClickedWhenSIGINTArrives"),

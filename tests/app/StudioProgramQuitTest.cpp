@@ -304,6 +304,8 @@ INSTANTIATE_TEST_SUITE_P(
                               true},
                       QuitRow{"BaseMapWriteRefusedWhenTheLoopEnds", false, true, loopEnded, Kept::editedMapName, false,
                               true},
+                      // The library window goes once the work beside it was written.
+                      QuitRow{"LibraryWindowBesideAChangedWorkWhenTheLoopEnds", true, true, loopEnded, Kept::editedMapName},
                       // The export panel in front, a field of it holding the focus (typed in or only
                       // clicked): its window goes answering none of its fields, after every work
                       // was written or its loss said.
