@@ -2,8 +2,9 @@
 // StudioProgram::run()), for StudioProgramQuitTest: it brings the windows of one scenario on
 // screen, quits through the application's own quit command (the « Quitter Pelmora Studio »
 // action of the main menu), by closing the last window, by ending the event loop, by ending
-// it under a document's save question, or by sending itself SIGTERM (as a logout or kill
-// would), and reports on stdout what it saw:
+// it under a document's save question, by sending itself SIGTERM, SIGINT or SIGHUP (as a
+// logout, kill, Ctrl+C or a closed terminal would), or by closing a studio window from outside
+// first (StudioProgramQuitProbeTeardown.cpp), and reports on stdout what it saw:
 //   reached: <scenario>              the scenario's windows were there when it quit
 //   not reached: <what>              what did not come on screen
 //   quit: <how>                      the event loop ended after that quit

@@ -20,7 +20,8 @@
 // closing the last window, by the end of the event loop alone, with documents still open
 // (one of them under its save question), or by SIGTERM, with an edit that no autosave wrote
 // yet (also while a question or a panel shows; which signals end the program, and how a second
-// one is taken, is the watch's own test). The program must end on its
+// one is taken, is the watch's own test), or with a window going while a field of it holds the
+// focus, beside a second changed work and an unsaved one. The program must end on its
 // own with exit code 0, ask no question and show no panel after the quit, keep that edit in
 // its file, and no widget may be deleted after the application object: it would crash there,
 // or at best by chance not.
