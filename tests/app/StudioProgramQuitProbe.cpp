@@ -119,6 +119,9 @@ QString untitledDraftGivenAVariable()
 }
 
 const Quit byTheMenu{"Quitter Pelmora Studio", [] { trigger("terminate:"); }};
+// As when the desktop ends the program: no window is closed and no question asked, the loop
+// simply ends (QCoreApplication::quit() would close the windows first).
+const Quit byEndingTheLoop{"the application's event loop ended", [] { QCoreApplication::exit(0); }};
 
 } // namespace QuitProbe
 
@@ -257,9 +260,6 @@ Hook realFirstUnderSigterm(const Hook& real, const Hook& later)
     };
 }
 const Quit byClosingTheLastWindow{"closing the last window", [] { onlyWindow()->close(); }};
-// As when the desktop ends the program: no window is closed and no question asked, the loop
-// simply ends (QCoreApplication::quit() would close the windows first).
-const Quit byEndingTheLoop{"the application's event loop ended", [] { QCoreApplication::exit(0); }};
 // The new document's window is closed while it has unsaved changes; the loop ends while its
 // save question shows, and the person cancels the question. Any later question is reported.
 const Quit underTheSaveQuestion{"the event loop ended under the save question", [] {

@@ -39,6 +39,7 @@ struct Quit {
 };
 
 extern const Quit byTheMenu;
+extern const Quit byEndingTheLoop;
 
 // What a scenario brings on screen once the program shows what the command line opened, and
 // how it then quits. `bring` names what did not come, or gives nothing. `beforeLaunch` runs

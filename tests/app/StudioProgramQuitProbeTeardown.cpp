@@ -1,8 +1,9 @@
-// The quit probe's scenarios in which a window goes while one of its fields holds the focus:
-// the export panel of the work « Croquis » in front, as the window system brings it, one of
-// its fields clicked (and typed in), the work « Relevé » changed moments before (its autosave
-// not yet due) and a changed « Nouveau document » beside; then a signal, a close of the studio
-// window from outside (a task bar, a window list), or « Quitter ».
+// The quit probe's scenarios in which windows go beside works not yet written. The export
+// panel of the work « Croquis » in front, as the window system brings it, one of its fields
+// clicked (and typed in), the work « Relevé » changed moments before (its autosave not yet due)
+// and a changed « Nouveau document » beside; then a signal, or a close of the studio window from
+// outside (a task bar, a window list). And the library window beside a changed work as the
+// loop ends.
 
 #include "app/StudioProgramQuitProbe.h"
 
@@ -30,7 +31,8 @@
 namespace QuitProbe {
 namespace {
 
-// The second work's change, and the margin typed in the panel (as the test names them).
+// The works' changes, and the margin typed in the panel (as the test names them).
+const QString editedMapName = QStringLiteral("Croquis retouché");
 const QString retouchedName = QStringLiteral("Relevé retouché");
 const QString typedMargin = QStringLiteral("12");
 
@@ -126,7 +128,8 @@ const Quit byClosingFromOutsideThenSigterm{"closed from outside, then SIGTERM", 
 }};
 
 // « Croquis » changed beside the library window, its autosave not yet due. However the end
-// comes, the work is written before any window goes: the library window's end finds it so.
+// comes, the work is written before any window goes: the library window's end finds it so,
+// the library being handed over first.
 QString workChangedBesideTheLibrary()
 {
     PlmWorkDocument* croquis = workInFile(QStringLiteral("Croquis"));
@@ -134,17 +137,14 @@ QString workChangedBesideTheLibrary()
     if (!croquis || !library || !library->window())
         return QStringLiteral("the work and the library window");
     croquis->setAutosaveDelay(int(std::chrono::milliseconds(std::chrono::hours(1)).count()));
-    croquis->updateWork(QStringLiteral("Renommer"), [](PlmWork& edited) { edited.map.name = QStringLiteral("Croquis retouché"); });
+    croquis->updateWork(QStringLiteral("Renommer"), [](PlmWork& edited) { edited.map.name = editedMapName; });
     QObject::connect(library->window(), &QObject::destroyed, [file = croquis->filePath()] {
         QFile read(file);
-        if (!read.open(QIODevice::ReadOnly) || PlmWorkCodec::decode(read.readAll()).map.name != QStringLiteral("Croquis retouché"))
+        if (!read.open(QIODevice::ReadOnly) || PlmWorkCodec::decode(read.readAll()).map.name != editedMapName)
             say(QStringLiteral("the library window went before the work was written"));
     });
     return missingUnless(croquis->isDocumentEdited() && croquis->isAutosaveScheduled(), "the work changed, not yet autosaved");
 }
-
-// As when the desktop ends the program: the loop simply ends.
-const Quit byEndingTheLoop{"the application's event loop ended", [] { QCoreApplication::exit(0); }};
 
 } // namespace
 
