@@ -1,9 +1,9 @@
 // The quit probe's scenarios in which windows go beside works not yet written. The export
-// panel of the work « Croquis » in front, as the window system brings it, one of its fields
-// clicked (and typed in), the work « Relevé » changed moments before (its autosave not yet due)
-// and a changed « Nouveau document » beside; then a signal, or a close of the studio window from
-// outside (a task bar, a window list). And the library window beside a changed work as the
-// loop ends.
+// panel of the work « Croquis » in front, as the window system brings it, PNG chosen and its
+// « Résolution (dpi) » clicked (and typed in), the work « Relevé » changed moments before (its
+// autosave not yet due) and a changed « Nouveau document » beside; then a signal, or a close of
+// the studio window from outside (a task bar, a window list). And the library window beside a
+// changed work as the loop ends.
 
 #include "app/StudioProgramQuitProbe.h"
 
@@ -16,8 +16,10 @@
 #include "model/PlmWorkCodec.h"
 #include "support/EventWait.h"
 #include "support/WidgetKeys.h"
+#include "support/WindowActivation.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -31,10 +33,10 @@
 namespace QuitProbe {
 namespace {
 
-// The works' changes, and the margin typed in the panel (as the test names them).
+// The works' changes (as the test names them), and a resolution typed in the panel.
 const QString editedMapName = QStringLiteral("Croquis retouché");
 const QString retouchedName = QStringLiteral("Relevé retouché");
-const QString typedMargin = QStringLiteral("12");
+const QString typedResolution = QStringLiteral("150");
 
 // The work read from the file of that name.
 PlmWorkDocument* workInFile(const QString& baseName)
@@ -62,14 +64,13 @@ QString secondWorkChanged()
                          "the second work changed, its autosave not yet due");
 }
 
-using PanelField = QLineEdit* (CarteExportPanel::*)() const;
-
 // The second work changed and a changed « Nouveau document » beside, then the export panel of
-// « Croquis » in front, brought there by the window system as a person's click does, the field
-// clicked, and the text typed in it when there is one.
-std::function<QString()> exportFieldFocused(PanelField which, const QString& typed)
+// « Croquis » in front, brought there by the window system as a person's click does, PNG
+// chosen, « Résolution (dpi) » clicked, and the text typed in it when there is one. The field
+// shows a value it was given: it ends its editing on its next focus loss, typed in or not.
+std::function<QString()> resolutionFocused(const QString& typed)
 {
-    return [which, typed] {
+    return [typed] {
         if (const QString missing = secondWorkChanged(); !missing.isEmpty())
             return missing;
         if (const QString missing = untitledDraftGivenAVariable(); !missing.isEmpty())
@@ -81,10 +82,15 @@ std::function<QString()> exportFieldFocused(PanelField which, const QString& typ
         CarteExportPanel* panel = studio->carte() ? studio->carte()->exportPanel() : nullptr;
         if (!panel || !panel->window() || !panel->window()->isVisible())
             return QStringLiteral("the export panel");
-        panel->window()->activateWindow();
+        WindowActivation::activate(panel->window());
         if (!waitUntil([panel] { return QApplication::activeWindow() == panel->window(); }))
             return QStringLiteral("the export panel in front");
-        QLineEdit* field = (panel->*which)();
+        const int png = panel->formatPopup()->findText(QStringLiteral("PNG"));
+        panel->formatPopup()->setCurrentIndex(png);
+        emit panel->formatPopup()->activated(png);
+        QLineEdit* field = panel->dpiField();
+        if (!field->isEnabled())
+            return QStringLiteral("« Résolution (dpi) » for a PNG");
         field->setFocus(Qt::MouseFocusReason);
         if (!typed.isEmpty()) {
             field->selectAll();
@@ -152,14 +158,14 @@ QHash<QString, Scenario> teardownScenarios()
 {
     return {
         {QStringLiteral("LibraryWindowBesideAChangedWorkWhenTheLoopEnds"), {workChangedBesideTheLibrary, byEndingTheLoop}},
-        {QStringLiteral("ExportMarginTypedWhenSIGTERMArrives"),
-         {exportFieldFocused(&CarteExportPanel::marginField, typedMargin), bySignal("SIGTERM", SIGTERM), {}, bothWorksShown}},
-        {QStringLiteral("ExportPositionClickedWhenSIGINTArrives"),
-         {exportFieldFocused(&CarteExportPanel::xField, {}), bySignal("SIGINT", SIGINT), {}, bothWorksShown}},
-        {QStringLiteral("ExportWidthClickedWhenSIGHUPArrives"),
-         {exportFieldFocused(&CarteExportPanel::widthField, {}), bySignal("SIGHUP", SIGHUP), {}, bothWorksShown}},
-        {QStringLiteral("ExportMarginTypedWhenItsStudioWindowIsClosedFromOutside"),
-         {exportFieldFocused(&CarteExportPanel::marginField, typedMargin), byClosingFromOutsideThenSigterm, {}, bothWorksShown}},
+        {QStringLiteral("ExportResolutionTypedWhenSIGTERMArrives"),
+         {resolutionFocused(typedResolution), bySignal("SIGTERM", SIGTERM), {}, bothWorksShown}},
+        {QStringLiteral("ExportResolutionTypedWhenSIGINTArrives"),
+         {resolutionFocused(typedResolution), bySignal("SIGINT", SIGINT), {}, bothWorksShown}},
+        {QStringLiteral("ExportResolutionTypedWhenSIGHUPArrives"),
+         {resolutionFocused(typedResolution), bySignal("SIGHUP", SIGHUP), {}, bothWorksShown}},
+        {QStringLiteral("ExportResolutionTypedWhenItsStudioWindowIsClosedFromOutside"),
+         {resolutionFocused(typedResolution), byClosingFromOutsideThenSigterm, {}, bothWorksShown}},
     };
 }
 

@@ -29,7 +29,7 @@
 namespace {
 
 // What the work's file holds afterwards of what the probe did before the quit.
-enum class Kept { nothing, editedMapName, typedCell, writtenElsewhere, correctedSymbolSize, typedMargin };
+enum class Kept { nothing, editedMapName, typedCell, writtenElsewhere, correctedSymbolSize };
 
 struct QuitRow {
     const char* scenario; // as the probe names it
@@ -51,9 +51,8 @@ const QString editedMapName = QStringLiteral("Croquis retouché");
 const QString typedCell = QStringLiteral("0,5");
 // The largest symbol size the probe types after its refusal.
 const double correctedSize = 50;
-// The second work's name once the probe changed it, and the margin it types in the export panel.
+// The second work's name once the probe changed it.
 const QString retouchedName = QStringLiteral("Relevé retouché");
-const double typedMargin = 12;
 // The name of the version another program writes over the work's file.
 const QString writtenElsewhereName = QStringLiteral("Réécrit ailleurs");
 // What the program writes on its standard error output, a line each, when the base map's
@@ -213,10 +212,6 @@ TEST_P(StudioProgramQuitTest, quitsCleanlyWithTheScenariosWindows)
         ASSERT_TRUE(kept.thematic && kept.thematic->proportional);
         EXPECT_EQ(kept.thematic->proportional->maximumSize, correctedSize);
     }
-    if (row.kept == Kept::typedMargin) {
-        ASSERT_TRUE(kept.decoration && kept.decoration->printPage);
-        EXPECT_EQ(kept.decoration->printPage->margin, typedMargin);
-    }
     // However the first work's windows went, the other work keeps its change.
     if (row.secondWork) {
         EXPECT_EQ(PlmWorkCodec::decode(fileBytes(home.secondWork)).map.name.toStdString(), retouchedName.toStdString());
@@ -310,14 +305,14 @@ INSTANTIATE_TEST_SUITE_P(
                       // The export panel in front, a field of it holding the focus (typed in or only
                       // clicked): its window goes answering none of its fields, after every work
                       // was written or its loss said.
-                      QuitRow{.scenario = "ExportMarginTypedWhenSIGTERMArrives", .document = true, .quit = "SIGTERM",
-                              .kept = Kept::typedMargin, .reported = untitledLost, .secondWork = true},
-                      QuitRow{.scenario = "ExportPositionClickedWhenSIGINTArrives", .document = true, .quit = "SIGINT",
+                      QuitRow{.scenario = "ExportResolutionTypedWhenSIGTERMArrives", .document = true, .quit = "SIGTERM",
                               .reported = untitledLost, .secondWork = true},
-                      QuitRow{.scenario = "ExportWidthClickedWhenSIGHUPArrives", .document = true, .quit = "SIGHUP",
+                      QuitRow{.scenario = "ExportResolutionTypedWhenSIGINTArrives", .document = true, .quit = "SIGINT",
+                              .reported = untitledLost, .secondWork = true},
+                      QuitRow{.scenario = "ExportResolutionTypedWhenSIGHUPArrives", .document = true, .quit = "SIGHUP",
                               .reported = untitledLost, .secondWork = true},
                       // Its studio window closed from outside, the work goes alone; the others stay.
-                      QuitRow{.scenario = "ExportMarginTypedWhenItsStudioWindowIsClosedFromOutside", .document = true,
-                              .quit = "closed from outside, then SIGTERM", .kept = Kept::typedMargin,
-                              .reported = untitledLost, .secondWork = true}),
+                      QuitRow{.scenario = "ExportResolutionTypedWhenItsStudioWindowIsClosedFromOutside", .document = true,
+                              .quit = "closed from outside, then SIGTERM", .reported = untitledLost,
+                              .secondWork = true}),
     [](const ::testing::TestParamInfo<QuitRow>& info) { return std::string(info.param.scenario); });
