@@ -9,6 +9,7 @@
 #include "desktop/DocumentController.h"
 #include "platform/DocumentType.h"
 #include "desktop/DocumentWindowController.h"
+#include "desktop/WindowTeardown.h"
 #include "platform/UserDefaults.h"
 #include "platform/WorkUndo.h"
 
@@ -136,7 +137,7 @@ PlmWorkDocument::~PlmWorkDocument()
 {
     if (!scopedDocumentPath_.isEmpty())
         Bookmark::stopAccessing(scopedDocumentPath_);
-    delete acquisitionDialog_.data();
+    WindowTeardown::destroy(acquisitionDialog_.data());
 }
 
 PlmWork PlmWorkDocument::work() const

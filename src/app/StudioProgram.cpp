@@ -66,10 +66,12 @@ int StudioProgram::run()
         status = QApplication::exec();
         // The loop has ended: whatever happens now shows no window.
         DialogHooks::setUnattended(true);
+        // The documents were written and closed as the loop ended; one made since (a command
+        // that came in as they closed) is written before the delegate and its menus go.
+        DocumentController::shared().closeDocumentsAtQuit();
     }
-    // The documents were closed as the loop ended; one made since, while the program tore
-    // down (a command that came in then), closes now, while the application object exists:
-    // its windows may not outlive it.
+    // One made while the delegate went closes now, while the application object exists: its
+    // windows may not outlive it.
     DocumentController& documents = DocumentController::shared();
     documents.closeDocumentsAtQuit();
     // What the end could not keep was said on the standard error output.

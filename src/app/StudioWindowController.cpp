@@ -15,6 +15,7 @@
 #include "desktop/CommandRouter.h"
 #include "platform/UserDefaults.h"
 #include "desktop/ViewHost.h"
+#include "desktop/WindowTeardown.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -165,12 +166,16 @@ void StudioWindowController::carteDidLoad()
 StudioWindowController::~StudioWindowController()
 {
     saveFrame();
+    // From here on the window, its panes and inspectors answer none of their fields: the
+    // window goes before the panes, and each holds what the other's handlers use.
+    if (isWindowLoaded())
+        WindowTeardown::silence(window());
     // Views taken out of the window by embed() have no parent: they are ours to delete.
     // The others go with the window; the panes delete their own.
     for (QWidget* own : {static_cast<QWidget*>(previewView), static_cast<QWidget*>(statisticsScroll),
                          static_cast<QWidget*>(backgroundInspector), static_cast<QWidget*>(svgTextInspector)}) {
         if (own && !own->parent())
-            delete own;
+            WindowTeardown::destroy(own);
     }
 }
 

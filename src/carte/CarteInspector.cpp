@@ -4,6 +4,7 @@
 #include "inspector/InspectorSection.h"
 #include "model/PlmPalette.h"
 #include "model/PlmSymbolKind.h"
+#include "desktop/WindowTeardown.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -184,7 +185,7 @@ CarteInspector::~CarteInspector()
     // Sections never placed in a column are still ours.
     for (const QPointer<QWidget>& section : m_sections) {
         if (section && !section->parent())
-            delete section.data();
+            WindowTeardown::destroy(section.data());
     }
 }
 

@@ -18,6 +18,7 @@
 #include "model/PlmSymbolPosition.h"
 #include "desktop/DialogHooks.h"
 #include "desktop/ViewHost.h"
+#include "desktop/WindowTeardown.h"
 
 #include <QPushButton>
 #include <QScrollBar>
@@ -89,6 +90,9 @@ CarteWindowController::CarteWindowController(WorkReader readWork, bool studioPre
 
 CarteWindowController::~CarteWindowController()
 {
+    // Nothing of the pane answers its fields any more: the page and the inspector go in turn.
+    WindowTeardown::silence(m_host.data());
+    WindowTeardown::silence(m_inspectorScroll.data());
     // The export panel and the block editor point into the composition.
     delete m_exportPanel.data();
     delete m_mapBlockEditor;

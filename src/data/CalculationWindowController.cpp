@@ -5,6 +5,7 @@
 
 #include "model/PlmErrors.h"
 #include "model/PlmWork.h"
+#include "desktop/WindowTeardown.h"
 #include "platform/UserDefaults.h"
 
 #include <QAbstractTableModel>
@@ -162,7 +163,7 @@ CalculationWindowController::CalculationWindowController(Document document, std:
 CalculationWindowController::~CalculationWindowController()
 {
     m_cancellation.cancel();
-    delete m_window.data();
+    WindowTeardown::destroy(m_window.data());
 }
 
 QWidget* CalculationWindowController::window() const

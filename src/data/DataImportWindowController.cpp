@@ -4,6 +4,7 @@
 
 #include "data/DataImportWindowControllerPreview.h"
 #include "data/DataImportWindowControllerZones.h"
+#include "desktop/WindowTeardown.h"
 #include "platform/UserDefaults.h"
 
 #include <QCheckBox>
@@ -70,7 +71,12 @@ DataImportWindowController::DataImportWindowController(const DataImportWindowCon
     reload();
 }
 
-DataImportWindowController::~DataImportWindowController() = default;
+DataImportWindowController::~DataImportWindowController()
+{
+    // The dialog is a window of its own: deleted while shown (its pane goes, the program
+    // ends), a field losing its focus must not call into what is already destroyed here.
+    WindowTeardown::silence(this);
+}
 
 void DataImportWindowController::buildControls(const QString&)
 {

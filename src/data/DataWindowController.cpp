@@ -1,10 +1,12 @@
 #include "data/DataWindowController.h"
 
 #include "data/DataCellField.h"
+#include "data/CalculationWindowController.h"
 #include "data/DataImportWindowController.h"
 #include "data/DataTableModel.h"
 #include "platform/CommandResponder.h"
 #include "desktop/Document.h"
+#include "desktop/WindowTeardown.h"
 
 #include <QAction>
 #include <QApplication>
@@ -63,9 +65,18 @@ DataWindowController::DataWindowController(WorkReader readWork, QObject* parent)
 
 DataWindowController::~DataWindowController()
 {
-    if (importController)
+    // The formula window and the import dialog are windows of their own: what is typed in them
+    // reaches nothing once the pane goes.
+    if (calculationController)
+        WindowTeardown::silence(calculationController->window());
+    if (importController) {
+        WindowTeardown::silence(importController.data());
         importController->close();
+    }
     // The views taken out of the pane by the studio window have no parent: they are ours.
+    for (QObject* own : std::initializer_list<QObject*>{m_view.data(), m_scroll.data(), status.data(),
+                                                        m_inspector.data(), variablePicker.data()})
+        WindowTeardown::silence(own);
     delete m_view.data();
     delete m_scroll.data();
     delete status.data();

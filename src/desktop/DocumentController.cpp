@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QWidget>
 
 #include <algorithm>
@@ -290,29 +291,55 @@ void DocumentController::closeDocumentsAtQuit()
     const bool wasUnattended = DialogHooks::setUnattended(true);
     // A document made while the others close goes too, until none is left.
     while (!documents_.isEmpty()) {
-        Document* d = documents_.first();
-        // A document with a file takes its pending changes in place, as autosave would have;
-        // any other was asked about before the loop ended, or never could be.
-        const DialogHooks::UnattendedSubject subject(d->displayName());
-        // A loop ended by neither « Quitter » nor a signal took no edit in progress: what is
-        // typed goes in now, a text refused is named.
-        if (!endingOnSignal_ && !d->isClosed() && !d->prepareToSave())
-            ++changesLostAtQuit_;
-        QString error;
-        if (!d->writeInPlace(&error)) {
-            // A change with no file to go to is lost as a refused write is, once nobody could
-            // be asked about it.
-            if (error.isEmpty() && endingOnSignal_ && d->filePath().isEmpty())
-                error = QStringLiteral("Ce document n’a jamais été enregistré : ses modifications sont perdues.");
-            if (!error.isEmpty()) {
-                ++changesLostAtQuit_;
-                DialogHooks::reportUnattended(error);
-            }
+        QList<QPointer<Document>> ending;
+        for (Document* d : std::as_const(documents_))
+            ending.append(d);
+        // Every document is written, or its loss said, before any of them or of their windows
+        // goes: one window's teardown cannot cost another document its work.
+        if (!endingOnSignal_)
+            for (const QPointer<Document>& d : ending)
+                if (d)
+                    takeEditAtQuit(d);
+        for (const QPointer<Document>& d : ending)
+            if (d)
+                writeAtQuit(d);
+        for (const QPointer<Document>& d : ending) {
+            if (!d)
+                continue;
+            // Whatever a closing document would show is said with its name.
+            const DialogHooks::UnattendedSubject subject(d->displayName());
+            d->close();
+            removeDocument(d);
         }
-        d->close();
-        removeDocument(d);
-        delete d;
+        for (const QPointer<Document>& d : ending)
+            delete d.data();
     }
     DialogHooks::setUnattended(wasUnattended);
 }
 
+void DocumentController::takeEditAtQuit(Document* document)
+{
+    // A loop ended by neither « Quitter » nor a signal took no edit in progress: what is typed
+    // goes in now, a text refused is named.
+    const DialogHooks::UnattendedSubject subject(document->displayName());
+    if (!document->isClosed() && !document->prepareToSave())
+        ++changesLostAtQuit_;
+}
+
+void DocumentController::writeAtQuit(Document* document)
+{
+    // A document with a file takes its pending changes in place, as autosave would have; any
+    // other was asked about before the loop ended, or never could be.
+    const DialogHooks::UnattendedSubject subject(document->displayName());
+    QString error;
+    if (document->writeInPlace(&error))
+        return;
+    // A change with no file to go to is lost as a refused write is, once nobody could be asked
+    // about it.
+    if (error.isEmpty() && endingOnSignal_ && document->filePath().isEmpty())
+        error = QStringLiteral("Ce document n’a jamais été enregistré : ses modifications sont perdues.");
+    if (!error.isEmpty()) {
+        ++changesLostAtQuit_;
+        DialogHooks::reportUnattended(error);
+    }
+}

@@ -79,10 +79,11 @@ public:
     void commitEditsBeforeQuit();
     // As the application's event loop ends, and once more before the application object
     // goes: every document still open takes the edit in progress in its windows (unless a
-    // signal's end took it already), writes its pending changes in place when it has a file,
-    // closes without a question and is deleted with its windows, while the application still
-    // exists. No window may show any more: a refused write (a file changed on disk is not
-    // replaced) is written to the standard error output, with the document's name, and counted.
+    // signal's end took it already) and writes its pending changes in place when it has a
+    // file; only once all are written (or their loss said) do they close without a question
+    // and go with their windows, while the application still exists. No window may show any
+    // more: a refused write (a file changed on disk is not replaced) is written to the
+    // standard error output, with the document's name, and counted.
     void closeDocumentsAtQuit();
     // The changes the end could not keep (writes refused, texts refused, documents never
     // saved, each said on the standard error output): the program then ends with status 1.
@@ -100,6 +101,9 @@ private:
         QList<std::pair<bool, OpenCompletion>> waiting; // display, completion
     };
     static void bringForward(Document* document, bool display, const OpenCompletion& completion);
+    // The end's two steps for one document, before any document or window goes.
+    void takeEditAtQuit(Document* document);
+    void writeAtQuit(Document* document);
 
     QList<Document*> documents_;
     QList<std::shared_ptr<Reading>> reading_;

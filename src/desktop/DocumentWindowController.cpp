@@ -2,6 +2,7 @@
 
 #include "desktop/CommandRouter.h"
 #include "desktop/Document.h"
+#include "desktop/WindowTeardown.h"
 
 #include <QCloseEvent>
 #include <QMainWindow>
@@ -14,7 +15,8 @@ DocumentWindowController::DocumentWindowController(QObject* parent)
 
 DocumentWindowController::~DocumentWindowController()
 {
-    delete window_.data();
+    // A subclass's part is gone already: nothing in the window may call into it.
+    WindowTeardown::destroy(window_.data());
 }
 
 void DocumentWindowController::setDocument(Document* document)

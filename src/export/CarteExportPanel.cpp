@@ -9,6 +9,7 @@
 #include "model/PlmErrors.h"
 #include "desktop/DialogHooks.h"
 #include "inspector/TypedField.h"
+#include "desktop/WindowTeardown.h"
 
 #include <QAction>
 #include <QApplication>
@@ -88,9 +89,11 @@ CarteExportPanel::CarteExportPanel(std::unique_ptr<CarteExportComposition> compo
 
 CarteExportPanel::~CarteExportPanel()
 {
+    // The composition the fields apply their page to may be gone already: a field losing its
+    // focus as the window dies must reach nothing.
     if (m_window) {
         m_window->removeEventFilter(this);
-        delete m_window.data();
+        WindowTeardown::destroy(m_window.data());
     }
     // The document reads from a buffer that is a member: it goes first.
     m_pdfDocument->close();
@@ -125,8 +128,9 @@ void CarteExportPanel::present(QWidget* sourceWindow)
         }
     }
     if (m_window) {
+        // The window shown before goes answering none of its fields.
         m_window->removeEventFilter(this);
-        delete m_window.data();
+        WindowTeardown::destroy(m_window.data());
     }
     buildWindow();
     const std::optional<PlmWork> current = m_work.read ? m_work.read() : std::nullopt;

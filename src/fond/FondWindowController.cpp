@@ -7,6 +7,7 @@
 #include "model/PlmErrors.h"
 #include "desktop/DialogHooks.h"
 #include "desktop/ViewHost.h"
+#include "desktop/WindowTeardown.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -42,7 +43,12 @@ FondWindowController::FondWindowController(const PlmMap& map, QObject* parent)
 
 FondWindowController::~FondWindowController()
 {
-    // The widgets may already belong to a window that was destroyed first.
+    // The widgets may already belong to a window that was destroyed first. Those left answer
+    // nothing as they go: the pane's handlers read what is being torn down.
+    WindowTeardown::silence(m_host.data());
+    WindowTeardown::silence(m_inspector.data());
+    for (const QPointer<QWidget>& control : m_looseControls)
+        WindowTeardown::silence(control.data());
     delete m_host.data();
     delete m_inspector.data();
     for (const QPointer<QWidget>& control : m_looseControls) {

@@ -4,6 +4,7 @@
 #include "inspector/InspectorSection.h"
 #include "model/PlmErrors.h"
 #include "desktop/DialogHooks.h"
+#include "desktop/WindowTeardown.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -34,7 +35,7 @@ PointSymbolColorInspector::~PointSymbolColorInspector()
 {
     // A section never placed in an inspector column is ours.
     if (m_section && !m_section->parent())
-        delete m_section.data();
+        WindowTeardown::destroy(m_section.data());
 }
 
 QString PointSymbolColorInspector::modeActionName()

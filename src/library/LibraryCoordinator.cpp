@@ -6,6 +6,7 @@
 #include "online/OnlineWindowController.h"
 #include "platform/Bookmark.h"
 #include "desktop/DialogHooks.h"
+#include "desktop/DocumentController.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
@@ -83,6 +84,9 @@ QString packagePlaceTaken(const QString& path)
 LibraryCoordinator& LibraryCoordinator::shared()
 {
     static LibraryCoordinator* coordinator = [] {
+        // As the loop ends every document is written before any window goes: the documents'
+        // controller takes the end first.
+        DocumentController::shared();
         auto* made = new LibraryCoordinator(qApp);
         // A child of the application goes only after the application itself, too late for
         // windows and for the thumbnails and previews still being drawn: they go as its

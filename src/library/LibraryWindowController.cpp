@@ -13,6 +13,7 @@
 #include "desktop/Document.h"
 #include "platform/UserDefaults.h"
 #include "desktop/ViewHost.h"
+#include "desktop/WindowTeardown.h"
 
 #include <QApplication>
 #include <QDir>
@@ -143,7 +144,8 @@ LibraryWindowController::~LibraryWindowController()
     // The « Coup d’œil » files go with the window that showed them.
     if (!previewDirectory_.isEmpty())
         QDir(previewDirectory_).removeRecursively();
-    delete window_.data();
+    // The search field and the outline answer nothing while the window goes.
+    WindowTeardown::destroy(window_.data());
 }
 
 void LibraryWindowController::buildWindow()

@@ -5,6 +5,7 @@
 #include "platform/LocalFileOpener.h"
 #include "platform/UserDefaults.h"
 #include "desktop/ViewHost.h"
+#include "desktop/WindowTeardown.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -86,7 +87,8 @@ OnlineWindowController::~OnlineWindowController()
     stopBackgroundWork();
     if (window_) {
         window_->removeEventFilter(this);
-        delete window_.data();
+        // The search field and the list answer nothing while the window goes.
+        WindowTeardown::destroy(window_.data());
     }
 }
 

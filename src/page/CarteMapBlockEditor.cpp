@@ -10,6 +10,7 @@
 #include "model/PlmFrenchNumber.h"
 #include "desktop/ViewHost.h"
 #include "inspector/TypedField.h"
+#include "desktop/WindowTeardown.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -153,8 +154,8 @@ CarteMapBlockEditor::CarteMapBlockEditor(Document document, ThematicCanvas* canv
 CarteMapBlockEditor::~CarteMapBlockEditor()
 {
     // The overlay may already be gone with its canvas; its callbacks hold the editor weakly,
-    // so nothing needs undoing there.
-    delete m_section;
+    // so nothing needs undoing there. A field of the section left as it goes reaches nothing.
+    WindowTeardown::destroy(m_section.data());
 }
 
 std::optional<CarteMapBlockEditor::BlockValues> CarteMapBlockEditor::blockValues(const QRectF& r, const QTransform& t)

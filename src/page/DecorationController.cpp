@@ -3,6 +3,7 @@
 #include "page/DecorationObjectView.h"
 #include "page/DecorationSymbolChooser.h"
 #include "desktop/ViewHost.h"
+#include "desktop/WindowTeardown.h"
 #include "page/DecorationTextEditor.h"
 #include "inspector/InspectorSection.h"
 #include "page/ThematicCanvas.h"
@@ -77,11 +78,11 @@ DecorationController::~DecorationController()
     if (m_editor) {
         m_editor->onFinish = nullptr;
         m_editor->onCancel = nullptr;
-        delete m_editor.data();
+        WindowTeardown::destroy(m_editor.data());
     }
     // The bar is handed to the pane's column; when it was never placed it is ours.
     if (m_bar && !m_bar->parent())
-        delete m_bar.data();
+        WindowTeardown::destroy(m_bar.data());
 }
 
 std::optional<PlmWork> DecorationController::work() const

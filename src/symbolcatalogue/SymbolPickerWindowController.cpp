@@ -5,6 +5,7 @@
 #include "librarystore/PlmLibraryFiles.h"
 #include "symbolcatalogue/SymbolPickerModel.h"
 #include "model/PlmMapCodec.h"
+#include "desktop/WindowTeardown.h"
 #include "platform/UserDefaults.h"
 #include "canvas/SymbolPickerLauncher.h"
 
@@ -58,7 +59,12 @@ SymbolPickerWindowController::SymbolPickerWindowController(std::function<void(co
     m_search->setFocus();
 }
 
-SymbolPickerWindowController::~SymbolPickerWindowController() = default;
+SymbolPickerWindowController::~SymbolPickerWindowController()
+{
+    // Deleted while shown (the program ends), its search field must not call into what is
+    // already destroyed here.
+    WindowTeardown::silence(this);
+}
 
 void SymbolPickerWindowController::installLauncher()
 {

@@ -2,8 +2,9 @@
 // StudioProgram::run()), for StudioProgramQuitTest: it brings the windows of one scenario on
 // screen, quits through the application's own quit command (the « Quitter Pelmora Studio »
 // action of the main menu), by closing the last window, by ending the event loop, by ending
-// it under a document's save question, or by sending itself SIGTERM (as a logout or kill
-// would), and reports on stdout what it saw:
+// it under a document's save question, by sending itself SIGTERM, SIGINT or SIGHUP (as a
+// logout, kill, Ctrl+C or a closed terminal would), or by closing a studio window from outside
+// first (StudioProgramQuitProbeTeardown.cpp), and reports on stdout what it saw:
 //   reached: <scenario>              the scenario's windows were there when it quit
 //   not reached: <what>              what did not come on screen
 //   quit: <how>                      the event loop ended after that quit
@@ -16,6 +17,7 @@
 #include "app/MainMenu.h"
 #include "app/PlmWorkDocument.h"
 #include "app/StudioProgram.h"
+#include "app/StudioProgramQuitProbe.h"
 #include "app/StudioWindowController.h"
 #include "canvas/SymbolPickerLauncher.h"
 #include "carte/CarteInspector.h"
@@ -58,7 +60,7 @@
 #include <memory>
 #include <utility>
 
-namespace {
+namespace QuitProbe {
 
 // Each line goes out at once: the program may yet crash, or report from its static objects.
 void say(const QString& line)
@@ -66,6 +68,68 @@ void say(const QString& line)
     std::printf("%s\n", line.toUtf8().constData());
     std::fflush(stdout);
 }
+
+void trigger(const char* command)
+{
+    dynamic_cast<AppDelegate*>(CommandRouter::shared().applicationResponder())->mainMenu()->action(QLatin1String(command))->trigger();
+}
+
+QList<PlmWorkDocument*> workDocuments()
+{
+    QList<PlmWorkDocument*> works;
+    for (Document* document : DocumentController::shared().documents())
+        if (auto* work = qobject_cast<PlmWorkDocument*>(document))
+            works << work;
+    return works;
+}
+
+StudioWindowController* studioWindowOf(PlmWorkDocument* work)
+{
+    return work ? dynamic_cast<StudioWindowController*>(work->studioController()) : nullptr;
+}
+
+bool studioShown(StudioWindowController* studio)
+{
+    return studio && studio->isWindowLoaded() && studio->window()->isVisible();
+}
+
+// The work document made by a menu command: the last one, without a file.
+PlmWorkDocument* newWorkDocument()
+{
+    const QList<PlmWorkDocument*> works = workDocuments();
+    return works.size() > 1 && works.last()->filePath().isEmpty() ? works.last() : nullptr;
+}
+
+QString missingUnless(bool reached, const char* what)
+{
+    return reached ? QString() : QString::fromUtf8(what);
+}
+
+// A « Nouveau document » given a variable, which has no file to go to.
+QString untitledDraftGivenAVariable()
+{
+    trigger("newStudioDocument:");
+    PlmWorkDocument* draft = newWorkDocument();
+    if (!draft)
+        return QStringLiteral("« Nouveau document »");
+    draft->updateWork(QStringLiteral("Ajouter une variable"),
+                      [](PlmWork& edited) { edited.addVariable(QStringLiteral("Densité"), PlmVariableType::number); });
+    return missingUnless(draft->isDocumentEdited() && studioShown(studioWindowOf(draft)),
+                         "a changed « Nouveau document »");
+}
+
+const Quit byTheMenu{"Quitter Pelmora Studio", [] { trigger("terminate:"); }};
+// As when the desktop ends the program: no window is closed and no question asked, the loop
+// simply ends (QCoreApplication::quit() would close the windows first).
+const Quit byEndingTheLoop{"the application's event loop ended", [] { QCoreApplication::exit(0); }};
+
+} // namespace QuitProbe
+
+using namespace QuitProbe;
+
+namespace {
+
+using QuitProbe::studioShown; // beside the overload below
 
 int lateDeletions = 0;
 
@@ -88,11 +152,6 @@ void watchForLateDeletion(QWidget* widget)
 // How the program was asked to end, as reported; empty until then.
 QString quitRequested;
 
-void trigger(const char* command)
-{
-    dynamic_cast<AppDelegate*>(CommandRouter::shared().applicationResponder())->mainMenu()->action(QLatin1String(command))->trigger();
-}
-
 // A window, or a controller's window, on screen.
 template <typename Window>
 bool shown(Window* window)
@@ -105,41 +164,15 @@ LibraryWindowController* libraryWindow()
     return LibraryCoordinator::shared().libraryWindowController();
 }
 
-QList<PlmWorkDocument*> workDocuments()
-{
-    QList<PlmWorkDocument*> works;
-    for (Document* document : DocumentController::shared().documents())
-        if (auto* work = qobject_cast<PlmWorkDocument*>(document))
-            works << work;
-    return works;
-}
-
-StudioWindowController* studioWindowOf(PlmWorkDocument* work)
-{
-    return work ? dynamic_cast<StudioWindowController*>(work->studioController()) : nullptr;
-}
-
 StudioWindowController* studioWindow()
 {
     const QList<PlmWorkDocument*> works = workDocuments();
     return works.isEmpty() ? nullptr : studioWindowOf(works.first());
 }
 
-bool studioShown(StudioWindowController* studio)
-{
-    return studio && studio->isWindowLoaded() && studio->window()->isVisible();
-}
-
 bool studioShown()
 {
     return studioShown(studioWindow());
-}
-
-// The work document made by a menu command: the last one, without a file.
-PlmWorkDocument* newWorkDocument()
-{
-    const QList<PlmWorkDocument*> works = workDocuments();
-    return works.size() > 1 && works.last()->filePath().isEmpty() ? works.last() : nullptr;
 }
 
 // Ctrl+W on a window: « Fermer » closes the active window.
@@ -160,14 +193,6 @@ QWidget* onlyWindow()
 }
 
 DialogHooks::Hooks reportedQuestions();
-
-// How a scenario ends the program: what the report says, and the deed.
-struct Quit {
-    const char* how;
-    std::function<void()> act;
-    // Once the application object is gone, before the process exits.
-    std::function<void()> afterTheApplication = {};
-};
 
 void reached(const QString& name, const Quit& quit)
 {
@@ -234,11 +259,7 @@ Hook realFirstUnderSigterm(const Hook& real, const Hook& later)
         return real(arguments...);
     };
 }
-const Quit byTheMenu{"Quitter Pelmora Studio", [] { trigger("terminate:"); }};
 const Quit byClosingTheLastWindow{"closing the last window", [] { onlyWindow()->close(); }};
-// As when the desktop ends the program: no window is closed and no question asked, the loop
-// simply ends (QCoreApplication::quit() would close the windows first).
-const Quit byEndingTheLoop{"the application's event loop ended", [] { QCoreApplication::exit(0); }};
 // The new document's window is closed while it has unsaved changes; the loop ends while its
 // save question shows, and the person cancels the question. Any later question is reported.
 const Quit underTheSaveQuestion{"the event loop ended under the save question", [] {
@@ -307,20 +328,6 @@ const Quit bySigtermUnderALaunchError{"SIGTERM under an error at the launch", []
     QCoreApplication::exit(2);
 }};
 
-// What a scenario brings on screen once the program shows what the command line opened, and
-// how it then quits. `bring` names what did not come, or gives nothing. `beforeLaunch` runs
-// before the program starts, with the scenario's name.
-struct Scenario {
-    std::function<QString()> bring;
-    Quit quit = byTheMenu;
-    std::function<void(const QString&)> beforeLaunch = {};
-};
-
-QString missingUnless(bool reached, const char* what)
-{
-    return reached ? QString() : QString::fromUtf8(what);
-}
-
 QHash<QString, Scenario> scenarios()
 {
     const auto nothingMore = [] { return QString(); };
@@ -329,20 +336,9 @@ QHash<QString, Scenario> scenarios()
         studio->perform(QStringLiteral("exportCarte:"), nullptr);
         return missingUnless(studio->carte() && shown(studio->carte()->exportPanel()), "export panel");
     };
-    // A « Nouveau document » given a variable, which has no file to go to.
-    const auto untitledDraftGivenAVariable = [] {
-        trigger("newStudioDocument:");
-        PlmWorkDocument* draft = newWorkDocument();
-        if (!draft)
-            return QStringLiteral("« Nouveau document »");
-        draft->updateWork(QStringLiteral("Ajouter une variable"),
-                          [](PlmWork& edited) { edited.addVariable(QStringLiteral("Densité"), PlmVariableType::number); });
-        return missingUnless(draft->isDocumentEdited() && studioShown(studioWindowOf(draft)),
-                             "a changed « Nouveau document »");
-    };
     // The work gets an edit that only autosave would write, and later (its delay is made
     // long enough that nothing else can), beside a « Nouveau document » with a change.
-    const auto editBesideAnUntitledDraft = [untitledDraftGivenAVariable] {
+    const auto editBesideAnUntitledDraft = [] {
         PlmWorkDocument* work = workWithFile();
         if (!work)
             return QStringLiteral("the work handed over");
@@ -493,7 +489,8 @@ QHash<QString, Scenario> scenarios()
         return missingUnless(studioShown() && studioShown(studioWindowOf(newWorkDocument())),
                              "« Nouveau fond » beside the work");
     };
-    return {
+    QHash<QString, Scenario> all = teardownScenarios();
+    all.insert({
         {QStringLiteral("LibraryWindowOpen"), {nothingMore}},
         {QStringLiteral("LibraryWindowClosedAgain"),
          {[] {
@@ -623,7 +620,8 @@ QHash<QString, Scenario> scenarios()
              const QPointer<QWidget> picker = SymbolPickerLauncher::open(request);
              return missingUnless(picker && picker->isVisible(), "symbol catalogue window");
          }}},
-    };
+    });
+    return all;
 }
 
 // Asks again at every turn of the event loop (a document is read in a loop of its own, which
@@ -636,7 +634,7 @@ void actWhenLaunched(const QString& name, const Scenario& scenario)
     const QStringList files = QCoreApplication::arguments().mid(1);
     const bool library = std::any_of(files.begin(), files.end(), [](const QString& f) { return f.endsWith(".plmlibrary"); });
     const bool document = std::any_of(files.begin(), files.end(), [](const QString& f) { return f.endsWith(".plm"); });
-    if ((library && !shown(libraryWindow())) || (document && !studioShown()))
+    if ((library && !shown(libraryWindow())) || (document && !studioShown()) || (scenario.launched && !scenario.launched()))
         return (void)QTimer::singleShot(0, qApp, [name, scenario] { actWhenLaunched(name, scenario); });
     if (const QString missing = scenario.bring(); !missing.isEmpty()) {
         say(QStringLiteral("not reached: ") + missing);

@@ -20,7 +20,8 @@
 // closing the last window, by the end of the event loop alone, with documents still open
 // (one of them under its save question), or by SIGTERM, with an edit that no autosave wrote
 // yet (also while a question or a panel shows; which signals end the program, and how a second
-// one is taken, is the watch's own test). The program must end on its
+// one is taken, is the watch's own test), or with a window going while a field of it holds the
+// focus, beside a second changed work and an unsaved one. The program must end on its
 // own with exit code 0, ask no question and show no panel after the quit, keep that edit in
 // its file, and no widget may be deleted after the application object: it would crash there,
 // or at best by chance not.
@@ -32,14 +33,16 @@ enum class Kept { nothing, editedMapName, typedCell, writtenElsewhere, corrected
 
 struct QuitRow {
     const char* scenario; // as the probe names it
-    bool library;         // the library package is handed over
-    bool document;        // a work document is handed over
+    bool library = false;  // the library package is handed over
+    bool document = false; // a work document is handed over
     const char* quit;     // how the probe reports the quit
     Kept kept = Kept::nothing;
     bool unreadable = false; // a work that cannot be read is handed over too
     bool baseMap = false;    // a base map kept as a .plmmap is handed over too: its last write is refused
     // What the program writes on its standard error output besides the base map's refusal.
     const char* reported = "";
+    // A second work is handed over too, and changed moments before the end: its change is kept.
+    bool secondWork = false;
 };
 
 // The probe's edit of the work before a signal, and the text it types in a data cell without
@@ -48,6 +51,8 @@ const QString editedMapName = QStringLiteral("Croquis retouché");
 const QString typedCell = QStringLiteral("0,5");
 // The largest symbol size the probe types after its refusal.
 const double correctedSize = 50;
+// The second work's name once the probe changed it.
+const QString retouchedName = QStringLiteral("Relevé retouché");
 // The name of the version another program writes over the work's file.
 const QString writtenElsewhereName = QStringLiteral("Réécrit ailleurs");
 // What the program writes on its standard error output, a line each, when the base map's
@@ -70,6 +75,7 @@ struct ProgramHome {
     QString document = dir.filePath(QStringLiteral("Croquis.plm"));
     QString unreadable = dir.filePath(QStringLiteral("Casse.plm"));
     QString baseMap = dir.filePath(QStringLiteral("Fond.plmmap"));
+    QString secondWork = dir.filePath(QStringLiteral("Relevé.plm"));
     PlmWork work;
     QByteArray baseMapBytes;
     static constexpr std::pair<const char*, const char*> folders[] = {
@@ -87,6 +93,9 @@ struct ProgramHome {
         work.map = LibraryWindowScene::squares(QStringLiteral("Croquis"), 5);
         work.addVariable(QStringLiteral("Part"), PlmVariableType::number);
         LibraryWindowScene::writeFile(document, PlmWorkCodec::encode(work));
+        PlmWork second = work;
+        second.map.name = QStringLiteral("Relevé");
+        LibraryWindowScene::writeFile(secondWork, PlmWorkCodec::encode(second));
         // Made in the studio: it opens as itself, and stays a .plmmap.
         PlmMap map = LibraryWindowScene::squares(QStringLiteral("Fond"), 4);
         map.metadata.insert(QStringLiteral("studio.authored"), QStringLiteral("true"));
@@ -170,6 +179,8 @@ TEST_P(StudioProgramQuitTest, quitsCleanlyWithTheScenariosWindows)
         arguments << home.unreadable;
     if (row.baseMap)
         arguments << home.baseMap;
+    if (row.secondWork)
+        arguments << home.secondWork;
 
     const ProbeRun run = runProbe(home, arguments);
     ASSERT_TRUE(run.ended) << "the program did not end: " << run.report;
@@ -200,6 +211,10 @@ TEST_P(StudioProgramQuitTest, quitsCleanlyWithTheScenariosWindows)
     if (row.kept == Kept::correctedSymbolSize) {
         ASSERT_TRUE(kept.thematic && kept.thematic->proportional);
         EXPECT_EQ(kept.thematic->proportional->maximumSize, correctedSize);
+    }
+    // However the first work's windows went, the other work keeps its change.
+    if (row.secondWork) {
+        EXPECT_EQ(PlmWorkCodec::decode(fileBytes(home.secondWork)).map.name.toStdString(), retouchedName.toStdString());
     }
     if (row.baseMap) {
         EXPECT_EQ(fileBytes(home.baseMap), home.baseMapBytes);
@@ -284,5 +299,20 @@ INSTANTIATE_TEST_SUITE_P(
                       QuitRow{"BaseMapWriteRefusedWhenSIGTERMArrives", false, true, "SIGTERM", Kept::editedMapName, false,
                               true},
                       QuitRow{"BaseMapWriteRefusedWhenTheLoopEnds", false, true, loopEnded, Kept::editedMapName, false,
-                              true}),
+                              true},
+                      // The library window goes once the work beside it was written.
+                      QuitRow{"LibraryWindowBesideAChangedWorkWhenTheLoopEnds", true, true, loopEnded, Kept::editedMapName},
+                      // The export panel in front, a field of it holding the focus (typed in or only
+                      // clicked): its window goes answering none of its fields, after every work
+                      // was written or its loss said.
+                      QuitRow{.scenario = "ExportResolutionTypedWhenSIGTERMArrives", .document = true, .quit = "SIGTERM",
+                              .reported = untitledLost, .secondWork = true},
+                      QuitRow{.scenario = "ExportResolutionTypedWhenSIGINTArrives", .document = true, .quit = "SIGINT",
+                              .reported = untitledLost, .secondWork = true},
+                      QuitRow{.scenario = "ExportResolutionTypedWhenSIGHUPArrives", .document = true, .quit = "SIGHUP",
+                              .reported = untitledLost, .secondWork = true},
+                      // Its studio window closed from outside, the work goes alone; the others stay.
+                      QuitRow{.scenario = "ExportResolutionTypedWhenItsStudioWindowIsClosedFromOutside", .document = true,
+                              .quit = "closed from outside, then SIGTERM", .reported = untitledLost,
+                              .secondWork = true}),
     [](const ::testing::TestParamInfo<QuitRow>& info) { return std::string(info.param.scenario); });

@@ -182,9 +182,17 @@ TEST_F(DocumentControllerTest, TheLoopsEndWritesFilesInPlaceAndDeletesEveryDocum
     QPointer<Document> untitled = controller.openUntitledDocument(false);
     ASSERT_TRUE(untitled);
     static_cast<FakeTextDocument*>(untitled.data())->edit(QStringLiteral("brouillon"));
+    const Opened later = open(write(QStringLiteral("suite.ftxt"), "avant"), false);
+    static_cast<FakeTextDocument*>(later.document.data())->edit(QStringLiteral("suite"));
+    // Every document is written before the first one closes: its windows' teardown cannot
+    // cost another document its work.
+    QByteArray laterWhenTheFirstCloses;
+    QObject::connect(withFile.document.data(), &Document::aboutToClose,
+                     [&] { laterWhenTheFirstCloses = fileBytes(dir.filePath(QStringLiteral("suite.ftxt"))); });
 
     controller.closeDocumentsAtQuit();
     EXPECT_EQ(fileBytes(dir.filePath(QStringLiteral("fin.ftxt"))), QByteArray("après"));
+    EXPECT_EQ(laterWhenTheFirstCloses, QByteArray("suite"));
     // Nobody may be there to answer (a logout ends the loop): the untitled document's changes
     // are dropped, never asked about nor offered a place.
     EXPECT_TRUE(dialogs.questions.isEmpty());
@@ -195,6 +203,7 @@ TEST_F(DocumentControllerTest, TheLoopsEndWritesFilesInPlaceAndDeletesEveryDocum
     // Gone now, not later: no event loop runs any more to delete them.
     EXPECT_TRUE(withFile.document.isNull());
     EXPECT_TRUE(untitled.isNull());
+    EXPECT_TRUE(later.document.isNull());
 }
 
 // Before a signal ends the program, every document takes what is typed in it. What the end
