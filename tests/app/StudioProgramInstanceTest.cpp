@@ -1,6 +1,7 @@
 #include "model/PlmWorkCodec.h"
 #include "support/EventWait.h"
 #include "support/PlmWorkTestSupport.h"
+#include "support/ProgramFolders.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -22,20 +23,12 @@
 namespace {
 
 // Settings, caches, the session's runtime folder and two works, in a folder of their own.
-struct Session {
-    QTemporaryDir dir;
-    QString runtime = dir.filePath(QStringLiteral("runtime"));
+struct Session : ProgramFolders {
     QString first = dir.filePath(QStringLiteral("Premier.plm"));
     QString second = dir.filePath(QStringLiteral("Second.plm"));
-    static constexpr std::pair<const char*, const char*> folders[] = {
-        {"HOME", "home"}, {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
-        {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "runtime"}, {"TMPDIR", "tmp"}};
 
     Session()
     {
-        for (const auto& [variable, folder] : folders)
-            QDir().mkpath(dir.filePath(QLatin1String(folder)));
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         PlmWork work;
         work.map = PlmWorkTest::mapWithEntities({QStringLiteral("a"), QStringLiteral("b")});
         writeBytes(first, PlmWorkCodec::encode(work));
@@ -44,12 +37,9 @@ struct Session {
 
     QProcessEnvironment environment() const
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcessEnvironment env = ProgramFolders::environment();
         env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":77"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        for (const auto& [variable, folder] : folders)
-            env.insert(QLatin1String(variable), dir.filePath(QLatin1String(folder)));
         return env;
     }
 };
@@ -60,13 +50,7 @@ void launch(QProcess& program, const Session& session, const QStringList& argume
 {
     program.setProcessEnvironment(session.environment());
     program.setChildProcessModifier([] {
-        for (int number : {SIGTERM, SIGINT, SIGHUP})
-            std::signal(number, SIG_DFL);
-        sigset_t watched;
-        sigemptyset(&watched);
-        for (int number : {SIGTERM, SIGINT, SIGHUP})
-            sigaddset(&watched, number);
-        sigprocmask(SIG_UNBLOCK, &watched, nullptr);
+        restoreTerminationSignals();
         if (::geteuid() == 0)
             for (int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
                 ::prctl(PR_CAPBSET_DROP, capability, 0, 0, 0);
@@ -116,12 +100,12 @@ TEST(StudioProgramInstance, ALaterLaunchsFilesOpenInTheRunningProgram)
         Session session;
         ASSERT_TRUE(session.dir.isValid());
         if (!row.runtimeWritable)
-            QFile::setPermissions(session.runtime, QFile::ReadOwner | QFile::ExeOwner);
+            QFile::setPermissions(session.runtime(), QFile::ReadOwner | QFile::ExeOwner);
         const std::string told = row.runtimeWritable
             ? std::string()
             : QStringLiteral("Pelmora Studio : « %1 » ne peut pas être créé : les lancements suivants ouvriront chacun "
                              "leur propre fenêtre.")
-                  .arg(QDir(session.runtime).filePath(QStringLiteral("pelmora-studio-:77")))
+                  .arg(QDir(session.runtime()).filePath(QStringLiteral("pelmora-studio-:77")))
                   .toStdString();
 
         QProcess running;

@@ -3,6 +3,7 @@
 #include "model/PlmWorkCodec.h"
 #include "support/EventWait.h"
 #include "support/LibraryWindowTestSupport.h"
+#include "support/ProgramFolders.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -69,8 +70,7 @@ const char* const loopEnded = "the application's event loop ended";
 
 // Everything in a folder of its own: settings, caches, the single-instance socket, the
 // temporary « Coup d’œil » files, the library (two maps) and a work document.
-struct ProgramHome {
-    QTemporaryDir dir;
+struct ProgramHome : ProgramFolders {
     QString library = dir.filePath(QStringLiteral("Atlas.plmlibrary"));
     QString document = dir.filePath(QStringLiteral("Croquis.plm"));
     QString unreadable = dir.filePath(QStringLiteral("Casse.plm"));
@@ -78,15 +78,9 @@ struct ProgramHome {
     QString secondWork = dir.filePath(QStringLiteral("Relevé.plm"));
     PlmWork work;
     QByteArray baseMapBytes;
-    static constexpr std::pair<const char*, const char*> folders[] = {
-        {"HOME", "home"}, {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
-        {"XDG_CACHE_HOME", "cache"}, {"XDG_RUNTIME_DIR", "runtime"}, {"TMPDIR", "tmp"}};
 
     ProgramHome()
     {
-        for (const auto& [variable, folder] : folders)
-            QDir().mkpath(dir.filePath(QLatin1String(folder)));
-        QFile::setPermissions(dir.filePath(QStringLiteral("runtime")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const PlmLibraryStore store = PlmLibraryStore::createPackage(library, std::nullopt);
         store.addMap(LibraryWindowScene::squares(QStringLiteral("Bocage"), 40), std::nullopt, store.root());
         store.addMap(LibraryWindowScene::squares(QStringLiteral("Causses"), 60), std::nullopt, store.root());
@@ -104,14 +98,6 @@ struct ProgramHome {
         writeBytes(unreadable, "pas un document");
     }
 
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        for (const auto& [variable, folder] : folders)
-            env.insert(QLatin1String(variable), dir.filePath(QLatin1String(folder)));
-        return env;
-    }
 };
 
 void PrintTo(const QuitRow& row, std::ostream* os)
@@ -134,15 +120,7 @@ ProbeRun runProbe(const ProgramHome& home, const QStringList& arguments)
 {
     QProcess program;
     program.setProcessEnvironment(home.environment());
-    program.setChildProcessModifier([] {
-        sigset_t watched;
-        sigemptyset(&watched);
-        for (int number : {SIGTERM, SIGINT, SIGHUP}) {
-            std::signal(number, SIG_DFL);
-            sigaddset(&watched, number);
-        }
-        sigprocmask(SIG_UNBLOCK, &watched, nullptr);
-    });
+    program.setChildProcessModifier(restoreTerminationSignals);
     program.start(QStringLiteral(STUDIO_QUIT_PROBE), arguments);
     ProbeRun run;
     if (!program.waitForStarted(-1))
