@@ -70,11 +70,12 @@ bool TypedField::isActive() const
 
 bool TypedField::holdsEdit(const QString& text) const
 {
-    if (text == m_rules.shown())
-        return false;
     // Typed by the person, or still there after its refusal; a text a program put in the field
-    // it is typing in counts as typed too.
-    return m_field->isModified() || m_refused || (m_field->window() && m_field->window()->focusWidget() == m_field);
+    // it is typing in counts as typed too. The stored value is written only then: a command
+    // that takes every edit asks each field of its window.
+    const bool typed =
+        m_field->isModified() || m_refused || (m_field->window() && m_field->window()->focusWidget() == m_field);
+    return typed && text != m_rules.shown();
 }
 
 bool TypedField::isBeingTyped() const
@@ -169,8 +170,8 @@ bool TypedField::commit()
         return false;
     }
     if (!holdsEdit(text)) {
-        if (text == m_rules.shown())
-            m_refused.reset();
+        // A refused text not held any more is the stored value's own (an undo came back to it).
+        m_refused.reset();
         return true;
     }
     if (m_refused && *m_refused == text) {
