@@ -50,7 +50,7 @@ void StudioBackgroundInspector::build()
         // A refused entry beeps and stays while the field is being edited.
         TypedField::attach(field, {label, [this, tag] { return shownText(tag, StudioBackgroundImage::fieldValue(currentImage(), tag)); },
                                    [this, tag](const QString&) { return takeField(tag); },
-                                   [](const QString&) { QApplication::beep(); }});
+                                   [](const QString&) { QApplication::beep(); }, true});
         m_window.backgroundFields.append(field);
         rows.append(InspectorSection::labeledRow(label, field));
     }

@@ -235,7 +235,8 @@ QWidget* StudioWindowController::makePrintFormatGroup()
                                            typedRefusal.clear();
                                            performCommand(QStringLiteral("controlTextDidEndEditing:"), field);
                                            return typedRefusal;
-                                       }});
+                                       },
+                                       {}, false, true});
         }
     }
     printFormat->clear();

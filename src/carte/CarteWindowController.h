@@ -164,6 +164,9 @@ public:
     std::function<void(const QString&)> presentError;
     // The studio's commit of every pane, run before the names are toggled.
     std::function<bool()> commitStudioEditing;
+    // Every typed edit of the work's windows taken (the studio's when it is there), or false on a
+    // refusal, said in front of the person.
+    bool commitWorkEditing();
 
 private:
     void restoreStoredViewport(const PlmWork& w);

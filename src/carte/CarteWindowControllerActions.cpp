@@ -62,9 +62,12 @@ void CarteWindowController::connectControls()
     const QList<QLineEdit*> fields = typedFields();
     for (qsizetype i = 0; i < fields.size(); ++i) {
         QLineEdit* field = fields[i];
+        // The names' size and the symbols' sizes give the stored value back on a refusal; the
+        // thresholds and the symbols' appearance keep the text to correct.
+        const bool showsStored = field == ui.entityNameSize || field == ui.minimumSize || field == ui.maximumSize;
         TypedField::attach(field, {names.value(i), [this, field] { return storedText(field); },
                                    [this, field](const QString&) { return takeTypedText(field); },
-                                   [this](const QString& message) { showError(message); }});
+                                   [this](const QString& message) { showError(message); }, false, showsStored});
     }
 }
 

@@ -224,9 +224,16 @@ bool CarteWindowController::canPresentExportPanel() const
     return m_composition && m_document.canRead() && m_document.canUpdate();
 }
 
+bool CarteWindowController::commitWorkEditing()
+{
+    return commitStudioEditing ? commitStudioEditing() : commitPendingEdits();
+}
+
 void CarteWindowController::presentExportPanel()
 {
-    if (!canPresentExportPanel() || !commitPendingEdits())
+    // What is typed in any window of the work is taken first: the panel previews and exports
+    // what the work holds, never a size previewed as it is typed.
+    if (!canPresentExportPanel() || !commitWorkEditing())
         return;
     QWidget* hostWindow = m_host ? m_host->window() : nullptr;
     if (!hostWindow && m_inspectorScroll)
@@ -243,6 +250,7 @@ void CarteWindowController::presentExportPanel()
     access.read = m_document.work;
     access.update = m_document.updateWork;
     access.undoStack = m_document.undoStack ? m_document.undoStack() : nullptr;
+    access.commitEdits = [self = QPointer<CarteWindowController>(this)] { return !self || self->commitWorkEditing(); };
     auto composition = std::make_unique<ThematicCanvasExport>(*m_composition, m_document.work);
     auto* panel = new CarteExportPanel(std::move(composition), std::move(access), this);
     m_exportPanel = panel;

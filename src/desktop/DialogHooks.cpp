@@ -1,8 +1,10 @@
 #include "desktop/DialogHooks.h"
+#include "desktop/TypedTextState.h"
 #include "platform/UserDefaults.h"
 
 #include "model/PlmFileLimits.h"
 
+#include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QColorDialog>
@@ -108,9 +110,16 @@ bool holdsTextBeingTyped(const QWidget* focus, bool inActiveWindow)
         return false;
     if (focus->property("textBeingTyped").toBool())
         return true;
-    // A text input with a change its edit has not taken yet (a field's edit that ended took it).
-    if (const auto* line = qobject_cast<const QLineEdit*>(focus))
-        return !line->isReadOnly() && line->isModified();
+    // A field that stores its text says whether the person typed a change nothing took yet. An
+    // item view's editor stores its text as it closes. Any other plain field holds nothing back
+    // (a search, a resolution read when used): its modified flag outlives the edit Return ended.
+    if (const auto* line = qobject_cast<const QLineEdit*>(focus)) {
+        if (const TypedTextState* state = TypedTextState::of(line))
+            return state->isBeingTyped();
+        const QWidget* viewport = line->parentWidget();
+        const bool inPlace = viewport && qobject_cast<const QAbstractItemView*>(viewport->parentWidget());
+        return inPlace && !line->isReadOnly() && line->isModified();
+    }
     if (const auto* text = qobject_cast<const QTextEdit*>(focus))
         return !text->isReadOnly() && text->document()->isModified();
     if (const auto* plain = qobject_cast<const QPlainTextEdit*>(focus))

@@ -111,9 +111,10 @@ struct Hooks {
 // The real dialogs (QMessageBox, QFileDialog, QColorDialog, QFontDialog).
 Hooks defaultHooks();
 // Whether a window's focus widget holds a text being typed, as the real typing hook asks of
-// every visible window: a text input with a change not taken yet (a QLineEdit's modified flag, a
-// text document's), an editable pop-up's text, a widget whose "textBeingTyped" property says so,
-// or a spin box the person is in (its window active).
+// every visible window: a field that stores its text with a change typed and not taken yet (see
+// TypedTextState), an item view's editor with a change, a text document's change, an editable
+// pop-up's text, a widget whose "textBeingTyped" property says so, or a spin box the person is
+// in (its window active). A search field or a field whose edit Return ended holds nothing.
 bool holdsTextBeingTyped(const QWidget* focus, bool inActiveWindow);
 
 // The hooks in force (a copy); every missing member of an installed set falls back to the default.

@@ -199,9 +199,16 @@ void CarteExportPanel::buildWindow()
                                                         {m_y, "Position Y (pt)"}};
     for (const auto& [field, name] : typed) {
         QLineEdit* pageField = field;
-        TypedField::attach(pageField, {QString::fromUtf8(name), [this, pageField] { return shownText(pageField); },
-                                       [this](const QString&) { return takePage(); },
-                                       [this](const QString& message) { showError(message); }});
+        TypedField* typedField =
+            TypedField::attach(pageField, {QString::fromUtf8(name), [this, pageField] { return shownText(pageField); },
+                                           [this](const QString&) { return takePage(); },
+                                           [this](const QString& message) { showError(message); }});
+        // A refused text given up for the stored value takes its refusal along: the status line
+        // and « Exporter » follow the fields again.
+        connect(pageField, &QLineEdit::textChanged, this, [this, typedField] {
+            if (!m_loading && m_window && !typedField->isBeingTyped() && !m_continue->isEnabled() && !pageBeingTyped())
+                updatePreview();
+        });
     }
     connect(m_dpi, &QLineEdit::editingFinished, this, [this] { formChanged(m_dpi); });
 
@@ -296,6 +303,14 @@ void CarteExportPanel::close()
 {
     if (m_window)
         m_window->close();
+}
+
+bool CarteExportPanel::pageBeingTyped() const
+{
+    for (const QLineEdit* field : {m_width, m_height, m_margin, m_x, m_y})
+        if (const TypedField* typed = TypedField::of(field); typed && typed->isBeingTyped())
+            return true;
+    return false;
 }
 
 bool CarteExportPanel::commitTypedFields()

@@ -40,6 +40,9 @@ public:
         std::function<std::optional<PlmWork>()> read;
         std::function<void(const QString& actionName, const std::function<void(PlmWork&)>& change)> update;
         QUndoStack* undoStack = nullptr;
+        // Takes what is typed in the work's other windows, as every command that reads the work
+        // does: false when a text there is refused (said in front of the person).
+        std::function<bool()> commitEdits;
     };
 
     enum Format { pdf, svg, png, jpeg };
@@ -117,6 +120,8 @@ private:
     QString takePage();
     // What a page field shows of the work's print page.
     QString shownText(const QLineEdit* field) const;
+    // Whether a page field holds a text typed and not taken (a refused one included).
+    bool pageBeingTyped() const;
     void updatePreview();
     void showError(const QString& message);
     void windowClosed();

@@ -37,8 +37,9 @@ void CarteExportPanel::exportFile()
 {
     if (!m_window)
         return;
-    // A field being edited ends its editing first, so that what it holds is exported.
-    if (!commitTypedFields())
+    // A field being edited, here or in another window of the work, ends its editing first, so
+    // that what the work holds is exported.
+    if ((m_work.commitEdits && !m_work.commitEdits()) || !m_window || !commitTypedFields())
         return;
     const int format = std::clamp(m_format->currentIndex(), 0, 3);
     PlmExportResult result;

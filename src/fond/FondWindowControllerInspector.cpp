@@ -71,7 +71,7 @@ void FondWindowController::makeControls()
         QLineEdit* styleField = field;
         TypedField::attach(styleField, {name, [this, styleField] { return shownStyleText(styleField); },
                                         [this, styleField](const QString&) { return takeStyleText(styleField); },
-                                        [](const QString&) { QApplication::beep(); }});
+                                        [](const QString&) { QApplication::beep(); }, true});
     }
     for (FondInspectorColorWell* well : {m_fillWell, m_strokeWell})
         connect(well, &FondInspectorColorWell::colorChosen, this, [this, well] { commitStyle(well); });

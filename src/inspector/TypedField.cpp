@@ -9,7 +9,7 @@
 #include <QTimer>
 
 TypedField::TypedField(QLineEdit* field, Rules rules)
-    : QObject(field)
+    : TypedTextState(field)
     , m_field(field)
     , m_rules(std::move(rules))
 {
@@ -70,11 +70,10 @@ bool TypedField::isActive() const
 
 bool TypedField::holdsEdit(const QString& text) const
 {
-    // Typed by the person, or still there after its refusal; a text a program put in the field
-    // it is typing in counts as typed too. The stored value is written only then: a command
-    // that takes every edit asks each field of its window.
-    const bool typed =
-        m_field->isModified() || m_refused || (m_field->window() && m_field->window()->focusWidget() == m_field);
+    // Typed by the person since the field last showed the stored value (showing it clears the
+    // flag), or still there after its refusal. The focus alone is no edit: a field only clicked
+    // keeps showing the stored value as it changes elsewhere, and stores nothing.
+    const bool typed = m_field->isModified() || m_refused;
     return typed && text != m_rules.shown();
 }
 
@@ -141,7 +140,7 @@ void TypedField::ended(End how)
             discard();
         return;
     }
-    if (take(text) || how != End::left)
+    if (take(text, By::person) || how != End::left)
         return;
     // Refused as the person left the field: they correct it where they typed it. A field the
     // person's click took away (its object no longer selected) gives the text up instead.
@@ -177,7 +176,12 @@ bool TypedField::commit()
     if (m_refused && *m_refused == text) {
         if (!DialogHooks::isUnattended()) {
             // The person has seen why and goes on (a save, a close, an undo): the text is given
-            // up rather than stopping every later command.
+            // up rather than stopping every later command. A refusal nobody saw (a beep, a
+            // status line behind another window) stops the command and is said now.
+            if (!m_refusalSeen) {
+                refuse(text, m_refusal, By::command);
+                return false;
+            }
             discard();
             return true;
         }
@@ -188,10 +192,10 @@ bool TypedField::commit()
         m_reported = true;
         return false;
     }
-    return take(text);
+    return take(text, By::command);
 }
 
-bool TypedField::take(const QString& text)
+bool TypedField::take(const QString& text, By by)
 {
     QString refusal;
     {
@@ -208,22 +212,52 @@ bool TypedField::take(const QString& text)
         m_field->setModified(false);
         return true;
     }
-    refuse(text, refusal);
+    refuse(text, refusal, by);
     return false;
 }
 
-void TypedField::refuse(const QString& text, const QString& message)
+void TypedField::refuse(const QString& text, const QString& message, By by)
 {
     m_refused = text;
     m_refusal = message;
     m_reported = false;
+    m_refusalSeen = false;
     if (DialogHooks::isUnattended()) {
         DialogHooks::reportUnattended(lostText(m_rules.name, message, text));
         m_reported = true;
         return;
     }
+    QWidget* window = m_field->window();
+    if (by == By::command) {
+        // The command stops where the person can see why: the field in front, its text selected.
+        // A field that only beeps, or that nobody can see, says it in an alert.
+        bringToFront();
+        m_refusalSeen = true;
+        if (m_rules.beeps || !m_field->isVisible() || !m_rules.present)
+            DialogHooks::presentError(message, window);
+        else
+            m_rules.present(message);
+        return;
+    }
+    if (m_rules.showsStoredOnRefusal)
+        discard();
+    m_refusalSeen = !m_rules.beeps && window && window->isActiveWindow();
     if (m_rules.present)
         m_rules.present(message);
+}
+
+void TypedField::bringToFront()
+{
+    QWidget* window = m_field->window();
+    if (window && window->isVisible() && !window->isActiveWindow()) {
+        if (window->isMinimized())
+            window->showNormal();
+        window->raise();
+        window->activateWindow();
+    }
+    if (m_field->isVisible() && m_field->isEnabled())
+        m_field->setFocus(Qt::OtherFocusReason);
+    m_field->selectAll();
 }
 
 bool TypedField::commitAll(const QWidget* window)

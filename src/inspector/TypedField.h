@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QObject>
+#include "desktop/TypedTextState.h"
+
 #include <QString>
 
 #include <functional>
@@ -14,16 +15,22 @@ class QWidget;
 // a close, the end). A window that merely loses its activation ends nothing: coming back, the
 // person goes on typing where they were. Every typed field of the inspectors follows the same
 // rules through this one piece:
+// - a field is being typed only once the person changed its text since it last showed the
+//   stored value, and until something takes that change: a field only clicked shows the stored
+//   value as it changes elsewhere, and leaving it stores nothing;
 // - a text left as the field shows the stored value is no edit: the value it rounds stays exact;
-// - a refused text is presented once and stays in the field; refused as the person leaves the
-//   field, the focus goes back to it; left again unchanged, it gives way to the stored value;
-// - a command that takes every edit takes a changed text, or stops on its refusal; a refused text
-//   already presented is given up there, the person having seen why;
+// - a refused text is presented once and stays in the field (unless the field gives the stored
+//   value back at once); refused as the person leaves the field, the focus goes back to it; left
+//   again unchanged, it gives way to the stored value;
+// - a command that takes every edit takes a changed text, or stops on its refusal: the field's
+//   window comes in front, the focus in the field with its text selected, and the refusal is
+//   said there. A refused text the person saw said in front of them is given up by the next
+//   command; one never seen stops it again;
 // - once nobody can see the window (the program ends), a refused text is named on the standard
 //   error output with its field and counted lost.
 // The piece is the field's child. It reacts to nothing once the field's signals are blocked (a
 // window being torn down).
-class TypedField : public QObject {
+class TypedField : public TypedTextState {
     Q_OBJECT
 public:
     struct Rules {
@@ -37,6 +44,11 @@ public:
         // Shows a refusal where the person works (an alert, a beep, a status line); the dialog
         // hooks' error by default.
         std::function<void(const QString& message)> present;
+        // `present` only beeps: a command stopped by the refusal says it in an alert.
+        bool beeps = false;
+        // A refusal at the end of the person's edit gives the stored value back at once (the
+        // controls refreshed), rather than keeping the text to correct.
+        bool showsStoredOnRefusal = false;
     };
 
     // Gives the field its rules; the piece lives as long as the field.
@@ -52,7 +64,7 @@ public:
     const QString& name() const { return m_rules.name; }
 
     // Whether an edit is open with a change not taken yet (a refused text still there included).
-    bool isBeingTyped() const;
+    bool isBeingTyped() const override;
     // Shows the stored value, unless the person's edit is open.
     void refresh();
     // The same with the text of the stored value as the caller wrote it.
@@ -81,9 +93,13 @@ private:
     void ended(End how);
     // Whether the field holds a change the person made and nothing took yet.
     bool holdsEdit(const QString& text) const;
-    // Stores the text; the refusal presented (or named once nobody can see it) otherwise.
-    bool take(const QString& text);
-    void refuse(const QString& text, const QString& message);
+    // Stores the text; the refusal presented (or named once nobody can see it) otherwise. A
+    // command's refusal is said with the field in front of the person.
+    enum class By { person, command };
+    bool take(const QString& text, By by);
+    void refuse(const QString& text, const QString& message, By by);
+    // The field's window in front, the focus in the field with its text selected.
+    void bringToFront();
     bool isActive() const;
 
     QLineEdit* m_field;
@@ -91,6 +107,8 @@ private:
     // The text whose refusal was presented, while the field holds it.
     std::optional<QString> m_refused;
     QString m_refusal;
+    // The refusal was said in front of the person (an alert, or the field's window active).
+    bool m_refusalSeen = false;
     // Named on the standard error output already: the end counts it once.
     bool m_reported = false;
     // The dialog's own button takes the text (attachUnconfirmed).

@@ -249,7 +249,7 @@ void CarteMapBlockEditor::attachTypedField(QLineEdit* field, const QString& name
     // A refused entry stays in its field with a beep: the block keeps its place meanwhile.
     TypedField::attach(field, {name, [this, field] { return shownText(field); },
                                [this, field](const QString&) { return field == m_scaleField ? applyTypedScale() : applyTypedBox(field); },
-                               [](const QString&) { QApplication::beep(); }});
+                               [](const QString&) { QApplication::beep(); }, true});
 }
 
 QString CarteMapBlockEditor::shownText(const QLineEdit* field) const

@@ -241,7 +241,8 @@ void DecorationController::buildInspector()
                             presentError(message);
                         else if (beep)
                             beep();
-                    }});
+                    },
+                    true});
         bind(field, [typed, value, scale] { typed->show(fieldText(value(), scale)); }, {});
         current->addRow(InspectorSection::labeledRow(label, holder));
         m_controls.insert(label, field);

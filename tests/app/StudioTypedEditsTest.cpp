@@ -481,3 +481,83 @@ TEST_F(StudioTypedEditsTest, TheEndNamesWhatNoFieldOrDialogCouldKeep)
         EXPECT_FALSE(open());
     }
 }
+
+// ---- A command stopped by a refused text ------------------------------------------------------
+
+// A save, a close or a quit that meets a refused text, typed and never ended, stops where the
+// person can see why, whatever window is in front: the field's window comes in front, the focus
+// in the field with its text selected, and the field's sentence is said (an alert, or the export
+// panel's status line). Nothing is written or closed. Seen, the refusal is given up by the next
+// command, which goes through.
+TEST_F(StudioTypedEditsTest, ACommandStoppedByARefusedTextSaysWhyWhereThePersonIs)
+{
+    const QString notANumber = QStringLiteral("Valeur numérique incorrecte.");
+    const QString refusals[] = {QStringLiteral("Taille de police incorrecte."),
+                                QStringLiteral("Dimensions de page incorrectes."), notANumber, notANumber, notANumber};
+    for (const Ending* ending : {&saveByCtrlS, &closeByCtrlW, &quitByCtrlQ}) {
+        for (qsizetype i = 0; i < typedFieldRows().size(); ++i) {
+            const TypedFieldRow& row = typedFieldRows()[i];
+            SCOPED_TRACE(std::string(row.name) + ", " + ending->name);
+            TearDown();
+            SetUp();
+            errors.clear();
+            alerts.clear();
+            QLineEdit* field = row.field(*this);
+            autosave();
+            const QByteArray before = fileBytes(path);
+            const double storedBefore = row.stored(stored());
+            WindowActivation::activate(field);
+            field->setFocus(Qt::MouseFocusReason);
+            field->selectAll();
+            typeKeys(field, QStringLiteral("abc"));
+            {
+                WindowActivation::Away away;
+                ending->run(*this, *controller, *doc, *window);
+                QApplication::processEvents();
+                ASSERT_TRUE(open());
+                EXPECT_EQ(QApplication::activeWindow(), field->window()) << "the field's window in front";
+                EXPECT_TRUE(field->hasFocus());
+                EXPECT_EQ(field->selectedText(), QStringLiteral("abc"));
+                const CarteExportPanel* panel = window->loadedCarte() ? window->loadedCarte()->exportPanel() : nullptr;
+                if (panel && field->window() == panel->window()) {
+                    EXPECT_EQ(panel->statusLabel()->text().toStdString(), refusals[i].toStdString());
+                    EXPECT_EQ((errors + alerts).join(u'|').toStdString(), "");
+                } else {
+                    EXPECT_EQ((errors + alerts).join(u'|').toStdString(), refusals[i].toStdString());
+                }
+                EXPECT_TRUE(fileBytes(path) == before) << "nothing written";
+            }
+            ending->run(*this, *controller, *doc, *window);
+            EXPECT_EQ(open(), !ending->closes) << "the refusal seen, the command goes through";
+            EXPECT_EQ(row.stored(stored()), storedBefore) << "the text given up";
+        }
+    }
+}
+
+// « Exporter » takes what is typed in the work's windows first: the work holds it before the
+// file is asked for, and a refused text stops the export in front of the person.
+TEST_F(StudioTypedEditsTest, AnExportTakesWhatIsTypedInTheWorksWindowsFirst)
+{
+    QLineEdit* names = typedFieldRows().at(0).field(*this);
+    window->carte()->presentExportPanel();
+    CarteExportPanel* panel = window->carte()->exportPanel();
+    ASSERT_TRUE(panel);
+    std::optional<double> heldWhenAsked;
+    DialogHooks::Hooks hooks = DialogHooks::current();
+    hooks.savePanel = [&](const DialogHooks::SavePanelRequest&) -> std::optional<DialogHooks::SavePanelResult> {
+        heldWhenAsked = doc->work().decoration->entityNameFontSize.value_or(0);
+        return std::nullopt;
+    };
+    const DialogHooks::ScopedHooks answered(hooks);
+    for (const char* typed : {"abc", "20"}) {
+        SCOPED_TRACE(typed);
+        WindowActivation::activate(names);
+        names->setFocus(Qt::MouseFocusReason);
+        names->selectAll();
+        typeKeys(names, QString::fromUtf8(typed));
+        WindowActivation::activate(panel->window());
+        panel->exportFile();
+    }
+    EXPECT_EQ(errors, QStringList{QStringLiteral("Taille de police incorrecte.")}) << "the refused text stopped the first";
+    EXPECT_EQ(heldWhenAsked, std::optional<double>(20));
+}

@@ -547,6 +547,36 @@ TEST_F(StudioWindowCommandsTest, TypingAPrintSizeThenReturnIsOneStep)
     window->window()->hide();
 }
 
+// The page's width in the toolbar speaks only for what is typed in it: only clicked, it shows
+// the page a change elsewhere gives, and leaving it stores nothing; a word typed and Return is
+// refused in one alert, and the field shows the stored width again.
+TEST_F(StudioWindowCommandsTest, APrintFieldSpeaksOnlyForWhatIsTypedInIt)
+{
+    open(sampleWork());
+    window->window()->show();
+    window->window()->activateWindow();
+    QApplication::setActiveWindow(window->window());
+    window->applyPrintFormat(StudioPrintFormat::a4);
+    QLineEdit* width = window->printWidth;
+    width->setFocus(Qt::MouseFocusReason);
+    window->applyPrintFormat(StudioPrintFormat::a3);
+    const int steps = undoCount();
+    EXPECT_EQ(width->text(), QStringLiteral("420,0"));
+    keyClick(width, Qt::Key_Tab);
+    QApplication::processEvents();
+    EXPECT_EQ(undoCount(), steps) << "a step nobody made";
+    EXPECT_EQ(work().decoration->printPage->width, 420);
+
+    width->setFocus(Qt::MouseFocusReason);
+    width->selectAll();
+    typeKeys(width, QStringLiteral("abc"));
+    keyClick(width, Qt::Key_Return);
+    EXPECT_EQ(errors, QStringList{QStringLiteral("Dimensions de page incorrectes.")});
+    EXPECT_EQ(width->text(), QStringLiteral("420,0"));
+    EXPECT_EQ(undoCount(), steps);
+    window->window()->hide();
+}
+
 TEST_F(StudioWindowCommandsTest, ThePointSymbolCatalogueStartsPlacingTheChosenSymbol)
 {
     StudioWindowCommands::install();

@@ -2,6 +2,7 @@
 
 #include "canvas/VectorCanvas.h"
 #include "model/PlmDecoration.h"
+#include "support/WidgetKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -267,7 +268,7 @@ TEST(CartePane, EntityNameSizeAndFont)
     EXPECT_EQ(p.document.work().decoration->entityNameFontSize, 12.5);
     type(ui.entityNameSize, QStringLiteral("0"));
     EXPECT_EQ(p.errors, QStringList{"Taille de police incorrecte."});
-    EXPECT_EQ(ui.entityNameSize->text(), QStringLiteral("0")); // kept for the person to correct
+    EXPECT_EQ(ui.entityNameSize->text(), QStringLiteral("12,5")); // the stored size given back
     EXPECT_EQ(p.document.work().decoration->entityNameFontSize, 12.5);
 }
 
@@ -596,13 +597,17 @@ TEST(CartePane, PendingSizeIsStoredBeforeASaveOrRefusesIt)
     field->setFocus();
     ASSERT_TRUE(field->hasFocus());
 
-    field->setText(QStringLiteral("abc"));
+    const auto typeIn = [field](const char* text) {
+        field->setFocus();
+        field->selectAll();
+        typeKeys(field, QString::fromUtf8(text));
+    };
+    typeIn("abc");
     EXPECT_FALSE(p.pane->commitPendingEdits());
     EXPECT_EQ(p.errors.size(), 1);
     EXPECT_TRUE(p.document.undoSteps().isEmpty());
 
-    field->setFocus();
-    field->setText(QStringLiteral("50"));
+    typeIn("50");
     EXPECT_TRUE(p.pane->commitPendingEdits());
     EXPECT_EQ(p.document.undoSteps().size(), 1);
     EXPECT_EQ(p.document.undoName(), QStringLiteral("Changer la taille des symboles"));
@@ -611,8 +616,7 @@ TEST(CartePane, PendingSizeIsStoredBeforeASaveOrRefusesIt)
 
     // Typed, then the person went to another window: nothing is taken or refused meanwhile; the
     // text is still the field's edit, which a save refuses, then gives up once it was seen.
-    field->setFocus();
-    field->setText(QStringLiteral("abc"));
+    typeIn("abc");
     QApplication::setActiveWindow(nullptr);
     ASSERT_FALSE(field->hasFocus());
     EXPECT_EQ(p.errors.size(), 1);
@@ -621,6 +625,33 @@ TEST(CartePane, PendingSizeIsStoredBeforeASaveOrRefusesIt)
     EXPECT_EQ(field->text(), QStringLiteral("abc"));
     EXPECT_TRUE(p.pane->commitPendingEdits());
     EXPECT_EQ(field->text(), QStringLiteral("50"));
+}
+
+// A size typed is previewed on the map; refused, it gives the stored size back to the field and
+// to the map.
+TEST(CartePane, ARefusedSizeShowsTheStoredSizeAgain)
+{
+    Pane p(symbolWork(PlmRepresentation::proportional));
+    p.showInWindow();
+    QLineEdit* field = p.pane->inspector()->minimumSize;
+    const QString shown = field->text();
+    const auto smallest = [&p] {
+        double size = 1e9;
+        for (const ProportionalOverlay::Item& item : p.pane->canvas()->symbols()->items())
+            size = std::min(size, item.size);
+        return size;
+    };
+    const double stored = smallest();
+    field->setFocus(Qt::MouseFocusReason);
+    field->selectAll();
+    typeKeys(field, QStringLiteral("20"));
+    ASSERT_EQ(smallest(), 20) << "previewed as it is typed";
+    typeKeys(field, QStringLiteral("x"));
+    keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(p.errors, QStringList{QStringLiteral("Saisissez une taille positive en points.")});
+    EXPECT_EQ(field->text(), shown);
+    EXPECT_EQ(smallest(), stored);
+    EXPECT_TRUE(p.document.undoSteps().isEmpty());
 }
 
 #include "canvas/SymbolPickerLauncher.h"
@@ -755,9 +786,12 @@ TEST(CartePane, AFieldLeftShowsWhatIsKept)
         const char* name;
         PlmWork work;
         Field field;
-        QString refusal; // the sentence presented, or none when the field beeps or shows the stored value at once
+        QString refusal; // the sentence presented, or none when the field beeps
         int beeps = 0;
         const char* typed = "abc";
+        // The field gives the stored value back as the refusal is presented, rather than
+        // keeping the text to correct.
+        bool showsStored = false;
     };
     const QString symbolSize = QStringLiteral("Saisissez une taille positive en points.");
     const QString appearance = QStringLiteral("Opacité : 0 à 100 %. Épaisseur : nombre positif ou nul, en points.");
@@ -773,13 +807,16 @@ TEST(CartePane, AFieldLeftShowsWhatIsKept)
          QStringLiteral("Réglages de carte invalides : variable, classes, seuils ou couleurs."), 0, "20 ; 10"},
         {"thresholds, too many", thresholdWork(), [](Pane& p) { return p.pane->inspector()->thresholds; },
          QStringLiteral("Cette discrétisation attend 2 seuils, dans l’ordre strictement croissant."), 0, "10 ; 15 ; 20"},
-        {"minimum size", roundedWork(), [](Pane& p) { return p.pane->inspector()->minimumSize; }, symbolSize},
-        {"maximum size", roundedWork(), [](Pane& p) { return p.pane->inspector()->maximumSize; }, symbolSize},
-        {"maximum size left blank", roundedWork(), [](Pane& p) { return p.pane->inspector()->maximumSize; }, symbolSize, 0, ""},
+        {"minimum size", roundedWork(), [](Pane& p) { return p.pane->inspector()->minimumSize; }, symbolSize, 0, "abc", true},
+        {"maximum size", roundedWork(), [](Pane& p) { return p.pane->inspector()->maximumSize; }, symbolSize, 0, "abc", true},
+        {"maximum size left blank", roundedWork(), [](Pane& p) { return p.pane->inspector()->maximumSize; }, symbolSize, 0, "",
+         true},
         {"symbol opacity", roundedWork(), [](Pane& p) { return p.pane->inspector()->symbolOpacityValue; }, appearance},
         {"outline width", roundedWork(), [](Pane& p) { return p.pane->inspector()->symbolOutlineWidth; }, appearance},
         {"entity name size", roundedWork(), [](Pane& p) { return p.pane->inspector()->entityNameSize; },
-         QStringLiteral("Taille de police incorrecte.")},
+         QStringLiteral("Taille de police incorrecte."), 0, "abc", true},
+        {"entity name size out of range", roundedWork(), [](Pane& p) { return p.pane->inspector()->entityNameSize; },
+         QStringLiteral("Taille de police incorrecte."), 0, "1001", true},
         {"block scale", roundedWork(), block(-1), {}},
         {"block x", roundedWork(), block(0), {}},
         {"block y", roundedWork(), block(1), {}},
@@ -820,7 +857,9 @@ TEST(CartePane, AFieldLeftShowsWhatIsKept)
             EXPECT_EQ(beeps, row.beeps);
             EXPECT_TRUE(p.document.work() == before);
             // A click on the page that let go of the text on it lets go of the text typed for it.
-            if (field->isVisible()) {
+            if (row.showsStored) {
+                EXPECT_FALSE(field->hasFocus()) << "the stored value given back at once";
+            } else if (field->isVisible()) {
                 EXPECT_EQ(field->text(), QString::fromUtf8(row.typed));
                 EXPECT_TRUE(field->hasFocus()) << "the focus back where the text was typed";
                 leave(p, field);
@@ -900,4 +939,25 @@ TEST(CartePane, AnAppearanceControlChangesOnlyWhatItNames)
         p.pane->applySymbolAppearance(sender);
     EXPECT_TRUE(p.document.undoSteps().isEmpty());
     EXPECT_TRUE(p.document.work() == before);
+}
+
+// « Seuils » only clicked follows the thresholds that a change of the data made elsewhere gives
+// (a formula edited), and leaving it stores nothing: the thresholds stay automatic.
+TEST(CartePane, ThresholdsOnlyClickedFollowAChangeMadeElsewhere)
+{
+    Pane p(thresholdWork());
+    p.showInWindow();
+    QLineEdit* field = p.pane->inspector()->thresholds;
+    field->setFocus(Qt::MouseFocusReason);
+    const QString before = field->text();
+    p.document.updateWork(QStringLiteral("Modifier la formule"), [](PlmWork& work) {
+        work.variables = {PlmWorkTest::numberVariable(QStringLiteral("pop"), QStringLiteral("Population"),
+                                                      {{QStringLiteral("e0"), 15}, {QStringLiteral("e1"), 45},
+                                                       {QStringLiteral("e2"), 75}, {QStringLiteral("e3"), 108}})};
+    });
+    EXPECT_NE(field->text(), before) << "the field shows the thresholds of the new data";
+    keyClick(field, Qt::Key_Tab);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(p.document.undoSteps().size(), 1);
+    EXPECT_EQ(p.document.work().thematic->method, PlmClassificationMethod::equalIntervals);
 }

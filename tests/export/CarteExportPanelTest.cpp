@@ -8,6 +8,7 @@
 #include "support/TestFiles.h"
 #include "support/WidgetInput.h"
 #include "support/WidgetKeys.h"
+#include "support/WindowActivation.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -182,6 +183,49 @@ TEST(CarteExportPanel, RefusedValuesShowInTheStatusAndDisableExport)
     EXPECT_EQ(f.store.stack.count(), steps);
     type(f.panel->xField(), QStringLiteral("0"));
     EXPECT_TRUE(f.panel->exportButton()->isEnabled());
+}
+
+// The status line and « Exporter » follow the page fields: a refused text keeps its refusal
+// until the field shows a stored value again. Closing the window takes what a field holds, or
+// keeps the window open on a refusal.
+TEST(CarteExportPanel, TheRefusalFollowsTheFieldsAndClosingTakesThem)
+{
+    const auto leave = [](Fixture&) {
+        keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCoreApplication::processEvents();
+    };
+    const auto closeWindow = [](Fixture& f) { f.panel->window()->close(); QCoreApplication::processEvents(); };
+    struct Row {
+        const char* name;
+        const char* typed;
+        std::function<void(Fixture&)> then;
+        bool open;
+        double margin;
+        QString status; // the status line's first line
+    };
+    const QString refused = QStringLiteral("Valeur numérique incorrecte.");
+    const QList<Row> rows{
+        {"refused as it is left, left again unchanged: the stored value, its status and « Exporter » back", "abc",
+         [&](Fixture& f) { leave(f); leave(f); }, true, 10, CarteExportPanel::pageStatus()},
+        {"typed, the window closed by its button: stored", "12", closeWindow, false, 12, {}},
+        {"refused, the window closed: it stays open with its refusal", "abc", closeWindow, true, 10, refused},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fixture f;
+        QLineEdit* margin = f.panel->marginField();
+        WindowActivation::activate(margin);
+        margin->setFocus(Qt::MouseFocusReason);
+        margin->selectAll();
+        typeKeys(margin, QString::fromUtf8(row.typed));
+        row.then(f);
+        EXPECT_EQ(f.closes == 0, row.open);
+        EXPECT_EQ(f.store.work.decoration->printPage->margin, row.margin);
+        if (row.open) {
+            EXPECT_EQ(f.panel->statusLabel()->text().split(QLatin1Char('\n')).first(), row.status);
+            EXPECT_EQ(f.panel->exportButton()->isEnabled(), row.status != refused);
+        }
+    }
 }
 
 // Records the save dialog and answers it with a path in a temporary folder.

@@ -29,7 +29,9 @@ struct Scene {
     QStringList presented;
     TypedField* typed = nullptr;
 
-    Scene()
+    // What the field's own refusal does: `beeps` when it says nothing (only `presented`
+    // records it), `showsStored` when it gives the stored value back at once.
+    explicit Scene(bool beeps = false, bool showsStored = false)
     {
         auto* layout = new QVBoxLayout(window.get());
         layout->addWidget(field);
@@ -42,7 +44,8 @@ struct Scene {
                                                stored = QString::number(text.toInt());
                                                return QString();
                                            },
-                                           [this](const QString& message) { presented.append(message); }});
+                                           [this](const QString& message) { presented.append(message); }, beeps,
+                                           showsStored});
         typed->refresh();
         WindowActivation::activate(window.get());
         field->setFocus(Qt::MouseFocusReason);
@@ -148,6 +151,13 @@ TEST(TypedField, AnEditEndsByThePersonsActInTheWindow)
              returnKey(s);
          },
          QStringLiteral("10"), {refusal}, QStringLiteral("2x"), true, 1},
+        {"a field only clicked shows a change made elsewhere, and leaving it stores nothing",
+         [](Scene& s) {
+             s.stored = QStringLiteral("30");
+             s.typed->refresh();
+             tabKey(s);
+         },
+         QStringLiteral("30"), {}, QStringLiteral("30"), false, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -219,6 +229,66 @@ TEST(TypedField, ACommandTakesEveryEditOrSaysWhyNot)
     }
 }
 
+// A field whose refusal gives the stored value back does so as the person ends the edit; a
+// command keeps the text to correct and stops. A command stopped by a refusal brings the field
+// in front, its text selected, and says why there (in an alert for a field whose own refusal
+// only beeps). A refusal counts as seen once said in front of the person: a command gives it
+// up then, and stops on it until then.
+TEST(TypedField, ARefusalIsSaidWhereThePersonIsAndGivenUpOnlyOnceSeen)
+{
+    struct Row {
+        const char* name;
+        bool beeps;
+        bool showsStored;
+        Act act;
+        QStringList presented; // by the field's own rule
+        QStringList alerted;   // by an alert the field makes
+        QString shown;
+        bool focusInField;
+        bool keptByACommand; // what a command answers afterwards
+    };
+    const Act typeRefused = [](Scene& s) { s.type(QStringLiteral("2x")); };
+    const Act commandStops = [](Scene& s) { EXPECT_FALSE(s.typed->commit()); };
+    const QList<Row> rows{
+        {"refused on Return, the stored value given back", false, true,
+         [&](Scene& s) { typeRefused(s); returnKey(s); }, {refusal}, {}, QStringLiteral("10"), true, true},
+        {"refused as it is left, the stored value given back", false, true,
+         [&](Scene& s) { typeRefused(s); tabKey(s); }, {refusal}, {}, QStringLiteral("10"), false, true},
+        {"a command keeps the refused text of such a field and stops", false, true,
+         [&](Scene& s) { typeRefused(s); commandStops(s); }, {refusal}, {}, QStringLiteral("2x"), true, true},
+        {"a beeping field stopping a command says why in an alert", true, false,
+         [&](Scene& s) { typeRefused(s); commandStops(s); }, {}, {refusal}, QStringLiteral("2x"), true, true},
+        {"a beep on Return is not seen: the next command stops and says why", true, false,
+         [&](Scene& s) { typeRefused(s); returnKey(s); commandStops(s); }, {refusal}, {refusal}, QStringLiteral("2x"),
+         true, true},
+        {"a command from another window brings the field in front, its text selected", false, false,
+         [&](Scene& s) {
+             typeRefused(s);
+             WindowActivation::Away away;
+             commandStops(s);
+             Scene::settle();
+             EXPECT_EQ(QApplication::activeWindow(), s.window.get());
+             EXPECT_EQ(s.field->selectedText(), QStringLiteral("2x"));
+         },
+         {refusal}, {}, QStringLiteral("2x"), true, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QStringList alerted;
+        DialogHooks::Hooks hooks;
+        hooks.presentError = [&alerted](const QString& message, QWidget*) { alerted.append(message); };
+        const DialogHooks::ScopedHooks scoped(hooks);
+        Scene s(row.beeps, row.showsStored);
+        row.act(s);
+        EXPECT_EQ(s.presented, row.presented);
+        EXPECT_EQ(alerted, row.alerted);
+        EXPECT_EQ(s.field->text(), row.shown);
+        EXPECT_EQ(s.field->hasFocus(), row.focusInField);
+        EXPECT_EQ(s.stored, QStringLiteral("10"));
+        EXPECT_EQ(s.typed->commit(), row.keptByACommand);
+    }
+}
+
 // A dialog's field is confirmed by the dialog's own button: nothing takes it, and only the end,
 // closing the dialog unanswered, names a text typed there.
 TEST(TypedField, ADialogsUnconfirmedTextIsNamedOnlyAtTheEnd)
@@ -259,8 +329,8 @@ TEST(TypedField, AFieldOfAWindowBeingTornDownDoesNothing)
 }
 
 // The real typing hook, as autosave and the changed-on-disk question ask it: a text is being
-// typed while an edit is open with a change not yet taken, in any window, the one in the
-// background too; a spin box counts while the person is in it.
+// typed while an edit of a field that stores it is open with a change not yet taken, in any
+// shown window, the one in the background too; a spin box counts while the person is in it.
 TEST(TypedField, TheTypingHookSeesOpenEditsNotFocus)
 {
     const auto hook = DialogHooks::defaultHooks().textBeingTyped;
@@ -278,6 +348,18 @@ TEST(TypedField, TheTypingHookSeesOpenEditsNotFocus)
     s.type(QStringLiteral("x"));
     returnKey(s);
     EXPECT_TRUE(hook()) << "refused, still there";
+    s.window->hide();
+    EXPECT_FALSE(hook()) << "its window hidden";
+
+    // A plain field (a search) holds nothing back, typed in or its edit ended by Return.
+    QWidget searchWindow;
+    auto* search = new QLineEdit(&searchWindow);
+    WindowActivation::activate(&searchWindow);
+    search->setFocus();
+    typeKeys(search, QStringLiteral("ab"));
+    EXPECT_FALSE(hook()) << "a search being typed";
+    keyClick(search, Qt::Key_Return);
+    EXPECT_FALSE(hook()) << "a plain field after Return";
 
     QWidget window;
     auto* spin = new QSpinBox(&window);
