@@ -13,6 +13,7 @@
 
 class Document;
 class DocumentController;
+class InstanceChannel;
 class MainMenu;
 class QUrl;
 class TextFieldCommands;
@@ -80,7 +81,11 @@ public:
 
     // The platform's application and window commands.
     void orderFrontStandardAboutPanel();
+    // « Quitter »: while its questions are asked, a launch waits for their outcome; its files
+    // open here if the end is cancelled, else it becomes the running instance.
     void terminate();
+    // The channel later launches reach this program by.
+    void setInstanceChannel(InstanceChannel* channel);
     void performClose();
     void performMiniaturize();
     void arrangeInFront();
@@ -113,6 +118,7 @@ private:
     void switchToFondMode(Document* document);
 
     QPointer<DocumentController> documents_;
+    QPointer<InstanceChannel> channel_;
     bool usesSharedController_ = true;
     std::unique_ptr<MainMenu> mainMenu_;
     TextFieldCommands* textFields_ = nullptr;

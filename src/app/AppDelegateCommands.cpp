@@ -3,6 +3,7 @@
 #include "app/MainMenu.h"
 #include "desktop/DialogHooks.h"
 #include "desktop/DocumentController.h"
+#include "platform/InstanceChannel.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -65,12 +66,25 @@ void AppDelegate::orderFrontStandardAboutPanel()
     DialogHooks::runAlert(alert);
 }
 
+void AppDelegate::setInstanceChannel(InstanceChannel* channel)
+{
+    channel_ = channel;
+}
+
 void AppDelegate::terminate()
 {
     // The document controller asks about unsaved documents; a cancel keeps everything open.
     DocumentController& documents = documentController();
-    if (!documents.reviewUnsavedDocumentsBeforeQuit())
+    if (channel_)
+        channel_->holdLaunches();
+    if (!documents.reviewUnsavedDocumentsBeforeQuit()) {
+        if (channel_)
+            channel_->resumeLaunches();
         return;
+    }
+    // Decided: a launch from now on is the next running instance, not a file for this one.
+    if (channel_)
+        channel_->stopListening();
     documents.closeAllDocuments();
     QCoreApplication::quit();
 }

@@ -47,6 +47,10 @@ int StudioProgram::run()
     // signals are taken so until the process has exited, its settings written.
     TerminationSignals terminationSignals;
     terminationSignals.holdUntilExit();
+    // The end a signal asks for is decided at once: a launch from then on becomes the next
+    // running instance rather than handing its files to this one.
+    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &channel,
+                     &InstanceChannel::stopListening);
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, qApp, endOnSignal);
 
     PlmWorkDocument::registerDocumentTypes();
@@ -56,6 +60,7 @@ int StudioProgram::run()
     {
         AppDelegate delegate;
         QObject::connect(&channel, &InstanceChannel::filesReceived, &delegate, &AppDelegate::handOverReceived);
+        delegate.setInstanceChannel(&channel);
         delegate.applicationDidFinishLaunching();
         if (!files.isEmpty())
             delegate.openURLs(files);

@@ -6,8 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
-#include <QSet>
 #include <QUuid>
 
 #include <cerrno>
@@ -15,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,35 +70,76 @@ void finishFile(int fd, const QString& path)
 
 const QString temporaryPrefix = QStringLiteral(".tmp-");
 
-// The names of the temporaries this process is writing: the only ones that are not stale.
-QMutex inFlightMutex;
-QSet<QString> inFlight;
-
 // A hidden name beside `path` that the library listing skips: what is being written stays
 // there until it is whole, so that a kill never leaves a truncated map under its final name.
-// The name counts as in flight for as long as the object lives.
+// It is held under the writer's lock for as long as the object lives, so that no clean-up (of
+// this program or of another sharing the library) takes it for one a kill left behind.
 class Temporary {
 public:
     explicit Temporary(const QString& path)
-        : m_name(temporaryPrefix + QUuid::createUuid().toString(QUuid::WithoutBraces))
-        , m_path(QFileInfo(path).absolutePath() + QLatin1Char('/') + m_name)
+        : m_folder(QFileInfo(path).absolutePath())
     {
-        const QMutexLocker lock(&inFlightMutex);
-        inFlight.insert(m_name);
     }
     ~Temporary()
     {
-        const QMutexLocker lock(&inFlightMutex);
-        inFlight.remove(m_name);
+        if (m_lock >= 0)
+            ::close(m_lock);
     }
     Temporary(const Temporary&) = delete;
     Temporary& operator=(const Temporary&) = delete;
     operator const QString&() const { return m_path; }
 
+    // Makes it, an empty folder or an empty file, and holds it.
+    void create(bool folder)
+    {
+        for (int attempt = 0; attempt < 64; ++attempt) {
+            m_path = m_folder + QLatin1Char('/') + temporaryPrefix + QUuid::createUuid().toString(QUuid::WithoutBraces);
+            const QByteArray name = native(m_path);
+            const int made = folder ? ::mkdir(name.constData(), 0755)
+                                    : ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            if (made < 0) {
+                if (errno == EEXIST)
+                    continue;
+                throwErrno(m_path, errno);
+            }
+            if (!folder)
+                ::close(made);
+            // A folder cannot be opened for writing: the lock is held on a reading descriptor,
+            // the file's too, and kept until the copy is published.
+            const int lock = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+            if (lock >= 0 && AtomicFileWriter::holdWhileWriting(lock, name)) {
+                m_lock = lock;
+                return;
+            }
+            // Another program's clean-up took it before the lock: it removes it.
+            if (lock >= 0)
+                ::close(lock);
+        }
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::posix, m_folder, EEXIST);
+    }
+
 private:
-    QString m_name; // unique: the same whichever way the folder is written
+    QString m_folder;
     QString m_path;
+    int m_lock = -1;
 };
+
+// Removes a temporary left behind: one that no living writer holds. The clean-up's own lock is
+// held while it removes it, so a writer that comes at that instant starts again elsewhere.
+void removeUnlessBeingWritten(const QString& path)
+{
+    const QByteArray name = native(path);
+    // Not blocking on a special file; one that cannot be opened cannot be told, and stays.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat held {};
+    struct stat named {};
+    if (::flock(fd, LOCK_SH | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 && ::lstat(name.constData(), &named) == 0
+        && held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+        removeTreeQuietly(path);
+    ::close(fd);
+}
 
 bool isTemporaryName(const QString& name)
 {
@@ -123,6 +163,10 @@ void publish(const QString& temporary, const QString& path)
 {
     try {
         moveNoReplace(temporary, path); // syncs the folder
+    } catch (const PlmLibraryFileError& error) {
+        // The temporary is this write's own: the failure is the rename's, on the final name.
+        removeTreeQuietly(temporary);
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::posix, path, error.errorNumber());
     } catch (...) {
         removeTreeQuietly(temporary);
         throw;
@@ -145,19 +189,28 @@ void throwRefusal(const AtomicFileWriter::Result& written, const QString& path)
     case Refusal::writing:
     case Refusal::syncing: throw PlmLibraryFileError(PlmLibraryFileError::Kind::writeFailed, written.temporary, written.error);
     case Refusal::isFolder:
-    case Refusal::notWritable:
-    case Refusal::renaming: throwErrno(path, written.error);
+    case Refusal::notWritable: throwErrno(path, written.error);
+    // The temporary is the writer's own: a rename that fails says why, never that a file is
+    // missing.
+    case Refusal::renaming: throw PlmLibraryFileError(PlmLibraryFileError::Kind::posix, path, written.error);
     }
 }
 
-void copyFile(const QString& from, const QString& to)
+// Copies into a new file; `made` when the temporary holding the copy made it already, empty.
+void copyFile(const QString& from, const QString& to, bool made = false)
 {
     const int in = ::open(native(from).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (in < 0)
         throwErrno(from, errno);
     int out = -1;
     try {
-        out = createExclusive(to);
+        if (made) {
+            out = ::open(native(to).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+            if (out < 0)
+                throwErrno(to, errno);
+        } else {
+            out = createExclusive(to);
+        }
         QByteArray buffer(int(chunkSize), Qt::Uninitialized);
         for (;;) {
             const ssize_t n = ::read(in, buffer.data(), size_t(buffer.size()));
@@ -184,22 +237,36 @@ void copyFile(const QString& from, const QString& to)
     ::close(in);
 }
 
-void copyInto(const QString& from, const QString& to)
+// What a copy may take: a file or a folder, never a link or a special file.
+Kind copiable(const QString& from)
 {
     const Kind kind = kindOf(from);
     if (!kind.exists)
         throw PlmLibraryFileError(PlmLibraryFileError::Kind::noSuchFile, from, ENOENT);
     if (kind.isSymLink)
         throw PlmLibraryError(PlmLibraryError::Kind::outsideLibrary);
-    if (kind.isDirectory) {
+    if (!kind.isDirectory && !kind.isRegularFile)
+        throw PlmLibraryFileError(PlmLibraryFileError::Kind::posix, from, EINVAL);
+    return kind;
+}
+
+// Copies a folder's entries into `to`, which exists.
+void copyEntries(const QString& from, const QString& to);
+
+void copyInto(const QString& from, const QString& to)
+{
+    if (copiable(from).isDirectory) {
         makeFolder(to);
-        for (const QString& name : entries(from))
-            copyInto(from + QLatin1Char('/') + name, to + QLatin1Char('/') + name);
+        copyEntries(from, to);
         return;
     }
-    if (!kind.isRegularFile)
-        throw PlmLibraryFileError(PlmLibraryFileError::Kind::posix, from, EINVAL);
     copyFile(from, to);
+}
+
+void copyEntries(const QString& from, const QString& to)
+{
+    for (const QString& name : entries(from))
+        copyInto(from + QLatin1Char('/') + name, to + QLatin1Char('/') + name);
 }
 
 } // namespace
@@ -342,9 +409,14 @@ void copyTree(const QString& from, const QString& to)
     // else's file or folder) is never touched.
     if (exists(to))
         throw PlmLibraryError(PlmLibraryError::Kind::collision);
-    const Temporary temporary(to);
+    const bool folder = copiable(from).isDirectory;
+    Temporary temporary(to);
+    temporary.create(folder);
     try {
-        copyInto(from, temporary);
+        if (folder)
+            copyEntries(from, temporary);
+        else
+            copyFile(from, temporary, true);
     } catch (...) {
         removeTreeQuietly(temporary);
         throw;
@@ -375,12 +447,10 @@ void removeStaleTemporaries(const QString& root)
             const QString path = folder + QLatin1Char('/') + name;
             const Kind kind = kindOf(path);
             if (isTemporaryName(name)) {
-                const QMutexLocker lock(&inFlightMutex);
-                if (!inFlight.contains(name))
-                    removeTreeQuietly(path);
+                removeUnlessBeingWritten(path);
             } else if (AtomicFileWriter::isTemporaryName(name) && kind.isRegularFile) {
                 if (!AtomicFileWriter::isWritingTemporary(path))
-                    removeTreeQuietly(path);
+                    removeUnlessBeingWritten(path);
             } else if (kind.isDirectory && !kind.isSymLink) {
                 pending.append(path);
             }

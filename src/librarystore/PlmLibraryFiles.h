@@ -50,7 +50,8 @@ void copyTree(const QString& from, const QString& to);
 // Removes a folder tree that this program made; errors are ignored.
 void removeTreeQuietly(const QString& path);
 // Removes, in the folder and every folder below it, the hidden temporaries that a killed
-// write left behind (those this process is still writing stay). Errors are ignored.
+// write left behind. A write holds its temporary under a lock while it lasts: what this program
+// or another sharing the library is still writing stays. Errors are ignored.
 void removeStaleTemporaries(const QString& root);
 // Every entry of a folder (hidden ones included), in the order the system lists them.
 QStringList entries(const QString& folder);

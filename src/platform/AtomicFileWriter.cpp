@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -159,6 +160,17 @@ int renameWithoutReplacing(const char* from, const char* to)
 
 } // namespace
 
+bool AtomicFileWriter::holdWhileWriting(int descriptor, const QByteArray& path)
+{
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0)
+        // A file system without locks: nobody can take one to remove it either.
+        return errno != EWOULDBLOCK;
+    struct stat held {};
+    struct stat named {};
+    return ::fstat(descriptor, &held) == 0 && ::lstat(path.constData(), &named) == 0 && held.st_dev == named.st_dev
+        && held.st_ino == named.st_ino;
+}
+
 AtomicFileWriter::Result AtomicFileWriter::write(const QString& path, const QByteArray& data, const Options& options)
 {
     Result result;
@@ -197,6 +209,12 @@ AtomicFileWriter::Result AtomicFileWriter::write(const QString& path, const QByt
                             exists ? 0600 : mode_t(options.newFileMode));
         if (descriptor < 0 && errno != EEXIST)
             break;
+        if (descriptor >= 0 && !holdWhileWriting(descriptor, temporary)) {
+            // Another program's clean-up took it in the instant before the lock: it removes it.
+            ::close(descriptor);
+            descriptor = -1;
+            errno = EEXIST;
+        }
     }
     result.temporary = QFile::decodeName(temporary);
     if (descriptor < 0) {

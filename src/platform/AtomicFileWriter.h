@@ -17,6 +17,9 @@
 // random lower-case letters or digits; NAME shortened when the whole would pass the system's
 // limit on a name). One that a kill left behind is recognisable by that name alone; those being
 // written when the program is ended by a second signal are removed by the signal's handler.
+// For as long as its write lasts, a temporary is held under an exclusive flock(2): another
+// program sharing the folder (a second session of the person's) tells it from one left behind:
+// a clean-up removes only what it could lock itself.
 class AtomicFileWriter {
 public:
     // Why a write was refused; the file is then as it was, and no temporary is left.
@@ -62,6 +65,10 @@ public:
     static bool isTemporaryName(const QString& fileName);
     // Whether this process is writing the temporary at that path now.
     static bool isWritingTemporary(const QString& path);
+    // The lock a write holds on what it is making (a file or a folder, open at `descriptor`):
+    // false when another program's clean-up held it first, or removed the name meanwhile — the
+    // writer then starts again under another name. Held until the descriptor is closed.
+    static bool holdWhileWriting(int descriptor, const QByteArray& path);
     // Removes every temporary this process is writing now. Safe in a signal handler: the process
     // is about to end, and the writes in flight are given up.
     static void removeTemporariesInFlight() noexcept;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -157,11 +158,16 @@ public:
         while (::write(wake_[1], &stop, 1) < 0 && errno == EINTR) {
         }
         thread_.join();
-        // The file is removed only while it is still this socket's; a launch that meets it
-        // afterwards is refused and decides again.
+        // The name goes first: the launches let go below then find nobody under it, and the
+        // first of them becomes the running instance. The file is removed only while it is
+        // still this socket's; a launch that meets it afterwards is refused and decides again.
         if (identity_ && identityOf(path_) == identity_)
             ::unlink(QFile::encodeName(path_).constData());
         ::close(socket_);
+        for (const Client& client : clients_)
+            ::close(client.fd);
+        for (const Held& launch : held_)
+            ::close(launch.fd);
         for (const int fd : wake_)
             ::close(fd);
     }
@@ -169,16 +175,43 @@ public:
     Listener(const Listener&) = delete;
     Listener& operator=(const Listener&) = delete;
 
+    // From now on a launch is read but not answered: it waits, its files still its own.
+    void hold()
+    {
+        const std::lock_guard lock(mutex_);
+        holding_ = true;
+    }
+
+    // The launches held are answered and their files received; the next ones are again at once.
+    void resume()
+    {
+        std::vector<Held> held;
+        {
+            const std::lock_guard lock(mutex_);
+            holding_ = false;
+            held.swap(held_);
+        }
+        for (const Held& launch : held) {
+            take(launch.fd, launch.paths);
+            ::close(launch.fd);
+        }
+    }
+
 private:
     struct Client {
         int fd;
         QByteArray buffer;
         QDeadlineTimer deadline;
     };
+    struct Held {
+        int fd;
+        QStringList paths;
+    };
+    enum class Read { pending, done, held };
 
     void serve()
     {
-        std::vector<Client> clients;
+        std::vector<Client>& clients = clients_;
         for (;;) {
             std::vector<pollfd> watched{{wake_[0], POLLIN, 0},
                                         {socket_, short(clients.size() < kMaxClients ? POLLIN : 0), 0}};
@@ -196,8 +229,10 @@ private:
             if (watched[0].revents != 0)
                 break;
             for (std::size_t i = clients.size(); i-- > 0;) {
-                const bool pending = watched[i + 2].revents == 0 || readFrom(clients[i]);
-                if (!pending || clients[i].deadline.hasExpired()) {
+                const Read read = watched[i + 2].revents == 0 ? Read::pending : readFrom(clients[i]);
+                if (read == Read::held) {
+                    clients.erase(clients.begin() + std::ptrdiff_t(i));
+                } else if (read == Read::done || clients[i].deadline.hasExpired()) {
                     ::close(clients[i].fd);
                     clients.erase(clients.begin() + std::ptrdiff_t(i));
                 }
@@ -208,35 +243,47 @@ private:
                     clients.push_back({fd, {}, QDeadlineTimer(kClientPatience)});
             }
         }
-        for (const Client& client : clients)
-            ::close(client.fd);
     }
 
-    // Takes what the launch sent; false once it is done with (answered, malformed, or gone).
-    bool readFrom(Client& client)
+    // Takes what the launch sent: done once answered, malformed or gone; held while the end
+    // of the program is asked for.
+    Read readFrom(Client& client)
     {
         char chunk[4096];
         const ssize_t n = ::recv(client.fd, chunk, sizeof(chunk), 0);
         if (n < 0)
-            return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK;
+            return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK ? Read::pending : Read::done;
         if (n == 0)
-            return false;
+            return Read::done;
         client.buffer.append(chunk, n);
         const qsizetype newline = client.buffer.indexOf('\n');
         if (newline < 0)
-            return client.buffer.size() <= kMaxHeaderBytes;
+            return client.buffer.size() <= kMaxHeaderBytes ? Read::pending : Read::done;
         bool ok = false;
         const qint64 length = client.buffer.left(newline).toLongLong(&ok);
         if (!ok || length < 0 || length > kMaxMessageBytes)
-            return false;
+            return Read::done;
         if (client.buffer.size() - newline - 1 < length)
-            return true;
+            return Read::pending;
         const QStringList paths = decode(client.buffer.mid(newline + 1, length));
-        // The launch may exit once answered: its files are the channel's from now on.
-        [[maybe_unused]] const ssize_t answered = ::send(client.fd, "ok", 2, MSG_NOSIGNAL);
+        {
+            // Answered now, the launch would leave its files to a program that is ending.
+            const std::lock_guard lock(mutex_);
+            if (holding_) {
+                held_.push_back({client.fd, paths});
+                return Read::held;
+            }
+        }
+        take(client.fd, paths);
+        return Read::done;
+    }
+
+    // The launch may exit once answered: its files are the channel's from now on.
+    void take(int fd, const QStringList& paths)
+    {
+        [[maybe_unused]] const ssize_t answered = ::send(fd, "ok", 2, MSG_NOSIGNAL);
         InstanceChannel* channel = channel_;
         QMetaObject::invokeMethod(channel, [channel, paths] { emit channel->filesReceived(paths); }, Qt::QueuedConnection);
-        return false;
     }
 
     int socket_;
@@ -244,6 +291,10 @@ private:
     QString path_;
     std::optional<FileIdentity> identity_;
     InstanceChannel* channel_;
+    std::vector<Client> clients_; // the serving thread's until it is joined
+    std::mutex mutex_;
+    bool holding_ = false;
+    std::vector<Held> held_;
     std::thread thread_;
 };
 
@@ -378,6 +429,18 @@ InstanceChannel::Claim InstanceChannel::claim()
 void InstanceChannel::stopListening()
 {
     m_listener.reset();
+}
+
+void InstanceChannel::holdLaunches()
+{
+    if (m_listener)
+        m_listener->hold();
+}
+
+void InstanceChannel::resumeLaunches()
+{
+    if (m_listener)
+        m_listener->resume();
 }
 
 bool InstanceChannel::handOverOrListen(const QStringList& paths)

@@ -14,7 +14,7 @@
 //
 // The socket is served on a thread of its own, which answers a launch at once and queues its
 // files for the event loop: an instance whose main thread is busy (reading a big work) still
-// answers, and keeps its name. A socket that accepts a connection belongs to a live instance,
+// answers, and keeps its name — unless the program's end is asked for (holdLaunches). A socket that accepts a connection belongs to a live instance,
 // however slow, and is never removed; only one that refuses connections (left by an instance
 // that ended without removing it) is taken over.
 class InstanceChannel : public QObject {
@@ -32,8 +32,15 @@ public:
     // Starts listening; false when a live instance has the name or the socket cannot be made.
     bool listen();
     // Gives the name up, as the program ends: a later launch becomes the running instance
-    // rather than handing its files to a program that will not open them.
+    // rather than handing its files to a program that will not open them. The launches held
+    // are let go unanswered: they decide again, and the first becomes the running instance.
     void stopListening();
+    // The end of the program is asked for (a question may still cancel it): a launch is read
+    // but not answered, so that its files are never acknowledged by a program that will not
+    // open them. resumeLaunches, once the end is cancelled, answers those held and receives
+    // their files; stopListening, once it is decided, lets them go.
+    void holdLaunches();
+    void resumeLaunches();
     // A launch: hands the paths over to the running instance (true), else becomes it and
     // listens (false; isListening() tells whether the socket could be made). One launch at a
     // time decides, so that two launches together never both become the running instance; the

@@ -1,9 +1,12 @@
-// Library writes killed in the middle and files too large to take: what a person finds in the
-// library folder afterwards.
+// Library writes killed in the middle, or cleaned up by another program sharing the library,
+// and files too large to take: what a person finds in the library folder afterwards.
 #include "librarystore/PlmLibraryError.h"
 #include "librarystore/PlmLibraryFiles.h"
 #include "librarystore/PlmLibraryStore.h"
 #include "model/PlmFileLimits.h"
+#include "platform/AtomicFileWriter.h"
+#include "support/ErrorCapture.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +14,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <csignal>
+#include <cstring>
+#include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -169,4 +175,77 @@ TEST(PlmLibraryFilesTest, aPathIsWithinAFolderByWholeComponents)
         EXPECT_EQ(Files::isWithin(row.path, row.folder), row.asWritten) << row.name;
         EXPECT_EQ(Files::isWithin(row.path, row.folder, Files::Links::alsoResolved), row.alsoResolved) << row.name;
     }
+}
+
+// Two sessions of the person's, each with its program, share one library; each cleans its
+// folders as it opens them, while the other may be writing there. The other's write, of a map
+// or of a folder copy, survives every clean-up and ends whole; what a killed write left, which
+// nobody holds, is still removed.
+TEST(PlmLibraryFilesTest, aCleanUpSparesAnotherProgramsWriteAndRemovesWhatAKillLeft)
+{
+    struct Row {
+        const char* name;
+        std::function<void(const QString& library, const QString& target)> write;
+        qint64 size; // of what the write makes
+    };
+    const QByteArray bytes(64 << 20, 'x');
+    const Row rows[] = {
+        {"a map written", [&](const QString&, const QString& target) { Files::writeNew(target, bytes); }, bytes.size()},
+        {"a folder copied",
+         [&](const QString& library, const QString& target) {
+             Files::copyTree(QFileInfo(library).absolutePath() + QStringLiteral("/Dossier"), target);
+         },
+         4},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        for (int k = 0; k < 4; ++k)
+            writeBytes(dir.filePath(QStringLiteral("Dossier/carte %1.plmmap").arg(k)), QByteArray(16 << 20, char('a' + k)));
+        const QString library = dir.filePath(QStringLiteral("Fonds"));
+        // Left by killed writes of each kind.
+        writeBytes(library + QStringLiteral("/Europe/.Monde.plmmap.k1lled00.pelmora-tmp"), "partiel");
+        writeBytes(library + QStringLiteral("/.tmp-0f8e2c1a-5b7d-4e36-9a41-2d6c8b3e7f90/carte.plmmap"), "partiel");
+        const QString target = library + QStringLiteral("/Grande carte");
+
+        const pid_t other = ::fork();
+        ASSERT_GE(other, 0);
+        if (other == 0) {
+            try {
+                row.write(library, target);
+            } catch (...) {
+                ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        // This program opens the library over and over while the other writes.
+        int status = 0;
+        while (::waitpid(other, &status, WNOHANG) == 0)
+            Files::removeStaleTemporaries(library);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "the other program's write failed";
+        const QFileInfo made(target);
+        EXPECT_EQ(made.isDir() ? listing(target).size() : made.size(), row.size);
+        Files::removeStaleTemporaries(library);
+        EXPECT_EQ(listing(library), (QStringList{QStringLiteral("Europe"), QStringLiteral("Grande carte")}));
+        EXPECT_TRUE(listing(library + QStringLiteral("/Europe")).isEmpty());
+    }
+}
+
+// A write whose temporary went from under it says why its rename failed, about the file it
+// writes: not that this file, which may well be there, cannot be found.
+TEST(PlmLibraryFilesTest, aFailedRenameNamesItsFailure)
+{
+    QTemporaryDir dir;
+    AtomicFileWriter::Hooks hooks;
+    hooks.sync = [](int descriptor) {
+        char path[PATH_MAX] = {};
+        const QByteArray link = "/proc/self/fd/" + QByteArray::number(descriptor);
+        if (::readlink(link.constData(), path, sizeof path - 1) > 0)
+            ::unlink(path);
+        return 0;
+    };
+    const AtomicFileWriter::ScopedHooks removedMeanwhile(hooks);
+    EXPECT_EQ(thrownMessage([&] { Files::writeNew(dir.filePath(QStringLiteral("big.plmmap")), "carte"); }),
+              QStringLiteral("L’opération sur « big.plmmap » a échoué (%1).").arg(QString::fromLocal8Bit(std::strerror(ENOENT))));
 }

@@ -21,6 +21,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -322,4 +323,103 @@ TEST(InstanceChannel, ANameNobodyAnswersUnderIsTakenOver)
         EXPECT_TRUE(laterHandedOver);
         EXPECT_EQ(received, QStringList{QStringLiteral("/tmp/ensuite.plm")});
     }
+}
+
+// The program's end is asked for, its questions still showing: a launch reaching it then waits,
+// unanswered. Once the end is cancelled its files come to the program; once it is decided, the
+// launch becomes the running instance itself. Either way they open somewhere.
+TEST(InstanceChannel, ALaunchDuringTheEndIsNeitherAnsweredNorLost)
+{
+    struct Row {
+        const char* name;
+        bool cancelled;
+    };
+    const Row rows[] = {
+        {"the end cancelled", true},
+        {"the end decided", false},
+    };
+    const QStringList files{QStringLiteral("/tmp/Autre carte.plm")};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString name = QDir::temp().filePath(uniqueName());
+        InstanceChannel ending(name);
+        ASSERT_TRUE(ending.listen());
+        QStringList received;
+        QObject::connect(&ending, &InstanceChannel::filesReceived, [&](const QStringList& p) { received += p; });
+        ending.holdLaunches();
+
+        std::atomic<bool> done{false};
+        std::atomic<bool> handedOver{false};
+        std::atomic<bool> runsItself{false};
+        QThread* launch = QThread::create([&] {
+            InstanceChannel channel(name);
+            handedOver = channel.handOverOrListen(files);
+            runsItself = channel.isListening();
+            done = true;
+        });
+        launch->start();
+        // Long enough for an answer to reach the launch and its files the program.
+        for (const QDeadlineTimer meanwhile(1500); !meanwhile.hasExpired() && !done && received.isEmpty();)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_FALSE(done || !received.isEmpty()) << "the launch was answered while the end was asked for";
+        if (row.cancelled)
+            ending.resumeLaunches();
+        else
+            ending.stopListening();
+        waitUntil([&] { return done && (!row.cancelled || !received.isEmpty()); });
+        launch->wait();
+        delete launch;
+        EXPECT_EQ(handedOver, row.cancelled);
+        EXPECT_EQ(runsItself, !row.cancelled);
+        EXPECT_EQ(received, row.cancelled ? files : QStringList());
+    }
+}
+
+// Where every user may make a socket of our name first (the temporary folder), another user's
+// program listening under it is never handed a launch's files, nor has its socket removed.
+TEST(InstanceChannel, AnotherUsersSocketOfOurNameIsRefused)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a second user takes root to make";
+    const QString name = QDir::temp().filePath(uniqueName());
+    const QByteArray path = QFile::encodeName(name);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        // The other user, made of system calls alone: it answers any hand-over, as ours would.
+        const uid_t nobody = 65534;
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, path.constData());
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || ::chown(path.constData(), nobody, nobody) != 0
+            || ::setgid(nobody) != 0 || ::setuid(nobody) != 0 || ::listen(fd, 8) != 0)
+            ::_exit(3);
+        [[maybe_unused]] const ssize_t told = ::write(ready[1], "r", 1);
+        for (;;) {
+            const int peer = ::accept(fd, nullptr, nullptr);
+            char bytes[256];
+            if (::recv(peer, bytes, sizeof bytes, 0) > 0) {
+                [[maybe_unused]] const ssize_t answered = ::send(peer, "ok", 2, MSG_NOSIGNAL);
+                ::_exit(2);
+            }
+            ::close(peer);
+        }
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1) << "the other user's program did not start";
+    ::close(ready[0]);
+
+    InstanceChannel launch(name);
+    EXPECT_FALSE(launch.handOverOrListen({QStringLiteral("/tmp/Ma carte.plm")}));
+    EXPECT_FALSE(launch.isListening());
+    EXPECT_TRUE(QFileInfo::exists(name)) << "the other user's socket was removed";
+    ::kill(other, SIGKILL);
+    int status = 0;
+    ::waitpid(other, &status, 0);
+    EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << "the other user was handed the files";
+    QFile::remove(name);
 }
