@@ -56,6 +56,13 @@ put('SvgFuzz', 'css-wide-keywords.svg', '''<svg xmlns="http://www.w3.org/2000/sv
 <path class="l" d="M40 0h10v10z" stroke="green" clip-path="url(#c)" style="stroke-dasharray:initial"/>
 <g style="opacity:revert-layer" opacity="0.2"><circle r="3" style="fill:revert-layer" fill="unset"/></g>
 </g></svg>''')
+put('SvgFuzz', 'revert-layer-attributes.svg', '''<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 100 100">
+<style>rect { fill: revert-layer; stroke: revert-layer } .s { stroke-width: revert-layer }</style>
+<g fill="red" stroke="blue" stroke-width="revert-layer">
+<rect width="10" height="10" fill="revert-layer" stroke="revert-layer"/>
+<rect class="s" x="20" width="10" height="10" fill="revert-layer" stroke-width="revert-layer" style="fill:revert-layer;stroke-width:revert-layer"/>
+<circle r="3" display="revert-layer" clip-path="revert-layer" style="display:revert-layer"/>
+</g></svg>''')
 put('SvgFuzz', 'shapes.svg', '''<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" viewBox="0 0 200 100">
 <style>.a { fill: #f80; stroke: rgb(10%, 20%, 30%) } #b { opacity: .5 }</style>
 <defs><symbol id="s"><circle r="3"/></symbol><linearGradient id="g"/></defs>

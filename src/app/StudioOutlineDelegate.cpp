@@ -1,6 +1,7 @@
 #include "app/StudioOutlineDelegate.h"
 
 #include "app/StudioOutlineModel.h"
+#include "desktop/FocusLoss.h"
 #include "inspector/InspectorIcon.h"
 
 #include <QApplication>
@@ -53,8 +54,7 @@ void StudioOutlineDelegate::commitRename()
 
 bool StudioOutlineDelegate::eventFilter(QObject* object, QEvent* event)
 {
-    if (event->type() == QEvent::FocusOut && object == m_openEditor
-        && static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason)
+    if (object == m_openEditor && FocusLoss::endsNothing(event))
         return false;
     return QStyledItemDelegate::eventFilter(object, event);
 }

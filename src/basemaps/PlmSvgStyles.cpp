@@ -308,8 +308,9 @@ namespace {
 // reader draws as that value).
 using Resolved = std::optional<std::optional<QString>>;
 
-// `value` of `property` on `node`, from a presentation attribute or from a later source.
-Resolved resolve(const SVGNode& node, const QString& property, const QString& value, bool fromAttribute,
+// `value` of `property`, given what the document's own lower layers resolve it to (none when
+// they leave it alone, or for the lowest layer).
+Resolved resolve(const QString& property, const QString& value, const Resolved& lowerLayers,
                  const SVGComputedStyle& inherited)
 {
     const auto parent = [&]() -> std::optional<QString> {
@@ -324,15 +325,7 @@ Resolved resolve(const SVGNode& node, const QString& property, const QString& va
     case WideKeyword::initial: return std::optional<QString>();
     case WideKeyword::unset:
     case WideKeyword::revert: return reverted();
-    case WideKeyword::revertLayer:
-        // The presentation attributes form the lowest layer of the document's own styles: a
-        // rule or the `style` attribute rolls back to the element's attribute, when it has one
-        // that CSS takes.
-        if (!fromAttribute && presentationProperties().contains(property))
-            if (const auto attribute = node.attributes.constFind(property); attribute != node.attributes.cend())
-                if (Resolved below = resolve(node, property, *attribute, true, inherited))
-                    return below;
-        return reverted();
+    case WideKeyword::revertLayer: return lowerLayers ? lowerLayers : Resolved(reverted());
     case WideKeyword::none: break;
     }
     if (!isAcceptedValue(property, value))
@@ -345,11 +338,30 @@ Resolved resolve(const SVGNode& node, const QString& property, const QString& va
 SVGComputedStyle computedStyle(const SVGNode& node, const SVGComputedStyle& inherited, const SVGStyleSheet& sheet)
 {
     SVGComputedStyle style = inherited;
-    // A later source outranks an earlier one unless CSS drops its value.
-    const auto apply = [&](const QString& property, const QString& value, bool fromAttribute) {
-        const Resolved resolved = resolve(node, property, value, fromAttribute, inherited);
+    // The document's own styles come in layers: the presentation attributes lowest, then the
+    // style sheet's rules, then the `style` attribute. Within a layer a later source outranks an
+    // earlier one unless CSS drops its value; « revert-layer » rolls back to what the layers
+    // below its own give.
+    enum class Layer { attributes, rules, styleAttribute };
+    QHash<QString, std::optional<QString>> fromAttributes;
+    QHash<QString, std::optional<QString>> fromRules;
+    const auto below = [&](const QString& property, Layer layer) -> Resolved {
+        if (layer == Layer::styleAttribute)
+            if (const auto it = fromRules.constFind(property); it != fromRules.cend())
+                return *it;
+        if (layer != Layer::attributes)
+            if (const auto it = fromAttributes.constFind(property); it != fromAttributes.cend())
+                return *it;
+        return std::nullopt;
+    };
+    const auto apply = [&](const QString& property, const QString& value, Layer layer) {
+        const Resolved resolved = resolve(property, value, below(property, layer), inherited);
         if (!resolved)
             return;
+        if (layer == Layer::attributes)
+            fromAttributes.insert(property, *resolved);
+        else if (layer == Layer::rules)
+            fromRules.insert(property, *resolved);
         if (*resolved)
             style.insert(property, **resolved);
         else
@@ -359,16 +371,16 @@ SVGComputedStyle computedStyle(const SVGNode& node, const SVGComputedStyle& inhe
         for (const QString& property : presentationProperties()) {
             const auto it = node.attributes.constFind(property);
             if (it != node.attributes.cend())
-                apply(property, *it, true);
+                apply(property, *it, Layer::attributes);
         }
     for (const SVGStyleRule* rule : sheet.matching(node))
         for (auto it = rule->declarations.cbegin(); it != rule->declarations.cend(); ++it)
-            apply(it.key(), it.value(), false);
+            apply(it.key(), it.value(), Layer::rules);
     const auto styleAttribute = node.attributes.constFind(QStringLiteral("style"));
     if (styleAttribute != node.attributes.cend()) {
         const QMap<QString, QString> declarations = parseSVGDeclarations(*styleAttribute);
         for (auto it = declarations.cbegin(); it != declarations.cend(); ++it)
-            apply(it.key(), it.value(), false);
+            apply(it.key(), it.value(), Layer::styleAttribute);
     }
     return style;
 }

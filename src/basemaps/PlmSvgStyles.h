@@ -58,7 +58,8 @@ QMap<QString, QString> parseSVGDeclarations(QStringView text);
 // attribute; a stroke width CSS drops leaves the value before it. The CSS-wide keywords take
 // what CSS gives: « inherit » the parent's value, « initial » none (the initial value), « unset »
 // and « revert » the parent's for an inherited property and none for the others, « revert-layer »
-// the presentation attribute's from a rule or the `style` attribute, else as « revert ».
+// what the layers below give (from the `style` attribute the style sheet's rules, else the
+// presentation attribute; from a rule the presentation attribute), else as « revert ».
 SVGComputedStyle computedStyle(const SVGNode& node, const SVGComputedStyle& inherited,
                                const SVGStyleSheet& sheet);
 

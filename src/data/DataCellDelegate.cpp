@@ -3,6 +3,7 @@
 #include "data/DataCellField.h"
 #include "data/DataTableModel.h"
 #include "data/DataWindowController.h"
+#include "desktop/FocusLoss.h"
 #include "model/PlmErrors.h"
 
 #include <QAbstractItemView>
@@ -172,9 +173,9 @@ bool DataCellDelegate::eventFilter(QObject* object, QEvent* event)
         return QStyledItemDelegate::eventFilter(object, event);
     }
     if (event->type() == QEvent::FocusOut) {
-        // A window that merely loses its activation keeps the edit open, untaken: coming back,
-        // the person goes on typing in the cell.
-        if (static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason)
+        // A window that merely loses its activation, a pop-up or the menu bar keeps the edit
+        // open, untaken: coming back, the person goes on typing in the cell.
+        if (FocusLoss::endsNothing(event))
             return false;
         // Ending the edit by leaving the editor: a refused text keeps it open.
         if (const std::optional<QString> refused = refusal(field->variableID, field->text())) {

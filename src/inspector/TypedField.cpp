@@ -1,6 +1,7 @@
 #include "inspector/TypedField.h"
 
 #include "desktop/DialogHooks.h"
+#include "desktop/FocusLoss.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -114,9 +115,7 @@ bool TypedField::eventFilter(QObject* watched, QEvent* event)
         m_skipFinish = true;
         // The window losing its activation (another program or window in front, a dialog), a
         // pop-up or context menu, the menu bar: the person has not left the field.
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason
-            && reason != Qt::MenuBarFocusReason)
+        if (!FocusLoss::endsNothing(event))
             ended(End::left);
     }
     return false;

@@ -132,6 +132,9 @@ public:
     PlmWork applyingPendingTextEdit(const PlmWork& work) const;
     PlmDecoration applyingPendingTextEdit(const PlmDecoration& decoration) const;
     static void setText(const QString& text, const QString& target, PlmDecoration& decoration);
+    // A text element whose lines no longer fit its frame made taller to hold them all, its width
+    // kept: its top edge stays where it is, unless the frame would then leave the page.
+    void growToText(const QString& target, PlmDecoration& decoration) const;
     // Where a target's text lies on the page: the view drawing it, its box there (y up) and how
     // the page sets it; none for a target without a view.
     struct TextPlace {

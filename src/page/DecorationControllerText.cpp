@@ -2,6 +2,7 @@
 
 #include "page/DecorationDrawing.h"
 #include "page/DecorationObjectView.h"
+#include "page/DecorationText.h"
 #include "page/DecorationTextAttributes.h"
 #include "page/DecorationTextEditor.h"
 #include "page/ThematicCanvas.h"
@@ -177,7 +178,10 @@ void DecorationController::commitTextEdit()
     editor->deleteLater();
     // The step first: the document never looks unchanged between the draft and its step.
     if (text != m_editorOriginal)
-        applyChange(QStringLiteral("Modifier le texte"), [&](PlmDecoration& d) { setText(text, target, d); });
+        applyChange(QStringLiteral("Modifier le texte"), [&](PlmDecoration& d) {
+            setText(text, target, d);
+            growToText(target, d);
+        });
     if (m_draftDirty) {
         m_draftDirty = false;
         if (m_document.noteDraft)
@@ -226,6 +230,33 @@ void DecorationController::setText(const QString& text, const QString& target, P
         }
 }
 
+void DecorationController::growToText(const QString& target, PlmDecoration& decoration) const
+{
+    for (PlmDecorationObject& object : decoration.objects) {
+        if (object.id != target)
+            continue;
+        if (!isText(object.kind))
+            return;
+        // The lines as the page lays them out in the frame's content box.
+        const QSizeF size(object.width, object.height);
+        const QRectF content = decorationContentBox(QRectF(QPointF(), size), object.presentation.effectiveEditingStyle());
+        const double used = DecorationText(object.text, textAttributes(object.presentation), content.width()).usedHeight();
+        const double height = used + (size.height() - content.height());
+        if (!(height > object.height) || !std::isfinite(height))
+            return;
+        // An element placed by fractions stays where its fractions put it, kept on the page by
+        // the placement rule; one placed in points keeps its top edge.
+        if (object.presentation.positionInPoints.value_or(false)) {
+            const QPointF origin = objectOrigin(object, size);
+            const QSizeF grown(object.width, height);
+            const QPointF below(origin.x(), origin.y() + object.height - height);
+            object.position.y = ThematicCanvas::keptWithin(below, grown, m_canvas->bounds()).y();
+        }
+        object.height = height;
+        return;
+    }
+}
+
 PlmWork DecorationController::applyingPendingTextEdit(const PlmWork& work) const
 {
     if (!m_editor || !m_editorTarget)
@@ -233,6 +264,7 @@ PlmWork DecorationController::applyingPendingTextEdit(const PlmWork& work) const
     PlmWork result = work;
     PlmDecoration decoration = decorationOf(work);
     setText(m_editor->string(), *m_editorTarget, decoration);
+    growToText(*m_editorTarget, decoration);
     result.decoration = decoration;
     return result;
 }
@@ -240,7 +272,9 @@ PlmWork DecorationController::applyingPendingTextEdit(const PlmWork& work) const
 PlmDecoration DecorationController::applyingPendingTextEdit(const PlmDecoration& decoration) const
 {
     PlmDecoration result = decoration;
-    if (m_editor && m_editorTarget)
+    if (m_editor && m_editorTarget) {
         setText(m_editor->string(), *m_editorTarget, result);
+        growToText(*m_editorTarget, result);
+    }
     return result;
 }

@@ -1,5 +1,6 @@
 #include "page/DecorationTextEditor.h"
 
+#include "desktop/FocusLoss.h"
 #include "model/PlmClampedInt.h"
 
 #include <QApplication>
@@ -284,9 +285,10 @@ void DecorationTextEditor::focusOutEvent(QFocusEvent* event)
     QPlainTextEdit::focusOutEvent(event);
     m_blink.stop();
     viewport()->update();
-    // A focus lost to a popup (the context menu) or with the window's activation (the person
-    // is in another window for a while) is no end of editing: the typing goes on on return.
-    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+    // A focus lost to a popup (the context menu), the menu bar or with the window's activation
+    // (the person is in another window for a while) is no end of editing: the typing goes on
+    // on return.
+    if (FocusLoss::endsNothing(event))
         return;
     if (onFinish)
         onFinish();

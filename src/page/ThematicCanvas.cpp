@@ -120,15 +120,16 @@ QPointF ThematicCanvas::elementOrigin(const PlmPoint& position, bool inPoints, c
     if (inPoints)
         return origin;
     const std::optional<QRectF> area = printableArea();
-    if (!area)
-        return origin;
+    return area ? keptWithin(origin, size, *area) : origin;
+}
+
+QPointF ThematicCanvas::keptWithin(const QPointF& origin, const QSizeF& size, const QRectF& area)
+{
     // Each direction on its own. Too large for the area, an element starts at its left edge and
     // at its top, its largest y (y grows upward), where a text begins.
-    origin.setX(size.width() > area->width() ? area->left()
-                                             : std::clamp(origin.x(), area->left(), area->right() - size.width()));
-    origin.setY(size.height() > area->height() ? area->bottom() - size.height()
-                                               : std::clamp(origin.y(), area->top(), area->bottom() - size.height()));
-    return origin;
+    return {size.width() > area.width() ? area.left() : std::clamp(origin.x(), area.left(), area.right() - size.width()),
+            size.height() > area.height() ? area.bottom() - size.height()
+                                          : std::clamp(origin.y(), area.top(), area.bottom() - size.height())};
 }
 
 void ThematicCanvas::restackSubviews(std::optional<PlmRepresentation> representation, bool secondInFront)

@@ -77,6 +77,10 @@ public:
     // direction by direction: inside it where it fits, else from its left edge across and from
     // its top edge down.
     QPointF elementOrigin(const PlmPoint& position, bool inPoints, const QSizeF& size) const;
+    // An element's origin kept to an area direction by direction, as elementOrigin keeps one
+    // placed by fractions: inside it where it fits, else from its left edge across and from its
+    // top edge (its largest y) down.
+    static QPointF keptWithin(const QPointF& origin, const QSizeF& size, const QRectF& area);
 
     // Re-orders the subviews for a representation (aplats when absent).
     void restackSubviews(std::optional<PlmRepresentation> representation, bool secondInFront);

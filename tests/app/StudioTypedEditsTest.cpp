@@ -7,6 +7,8 @@
 #include "app/StudioObjectsOutline.h"
 #include "app/StudioOutlineModel.h"
 #include "carte/CarteWindowController.h"
+#include "data/DataTableModel.h"
+#include "data/DataWindowController.h"
 #include "desktop/DocumentController.h"
 #include "export/CarteExportPanel.h"
 #include "model/PlmWorkCodec.h"
@@ -15,6 +17,8 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -310,6 +314,143 @@ TEST_F(StudioTypedEditsTest, AnEditInPlaceLeftForAnotherWindowGoesOnWhenThePerso
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
+// The menu bar (Alt pressed alone, a menu opened and closed with Escape) and a pop-up take the
+// keys for a while and give them back: an edit in place goes on, untaken, and what is typed next
+// goes into it. A click elsewhere in the window ends it.
+TEST_F(StudioTypedEditsTest, OnlyTheWindowsOwnFocusEndsAnEditInPlace)
+{
+    struct Editor {
+        const char* name;
+        // Opens the edit with its first part typed; the editor.
+        std::function<QWidget*(StudioTypedEditsTest&)> begin;
+        std::function<void(QWidget* editor)> end;  // the person's act in the editor
+        std::function<QString(const PlmWork&)> held;
+    };
+    const Editor pageText{"a page text",
+                          [](StudioTypedEditsTest& t) -> QWidget* {
+                              if (!t.window->switchMode(StudioWindowController::Mode::carte, true))
+                                  return nullptr;
+                              DecorationController& decorations = *t.window->carte()->decorationController();
+                              decorations.select(QStringLiteral("t"), false);
+                              decorations.beginTextEdit();
+                              decorations.editor()->selectAll();
+                              typeKeys(decorations.editor(), QStringLiteral("Zo"));
+                              return decorations.editor();
+                          },
+                          [](QWidget* editor) { keyClick(editor, Qt::Key_Return, Qt::ControlModifier); },
+                          [](const PlmWork& w) { return w.decoration->objects.at(0).text; }};
+    const Editor outlineRename{"an outline rename",
+                               [](StudioTypedEditsTest& t) -> QWidget* {
+                                   QTreeView* tree = t.window->objects;
+                                   const QModelIndex row =
+                                       t.window->outline()->model()->indexOfReference(StudioObjectReference::entity({"A"}));
+                                   tree->setCurrentIndex(row);
+                                   tree->edit(row);
+                                   auto* editor = tree->findChild<QLineEdit*>(QStringLiteral("Studio.Objects.Rename"));
+                                   if (!editor)
+                                       return nullptr;
+                                   editor->setFocus();
+                                   editor->selectAll();
+                                   typeKeys(editor, QStringLiteral("Zo"));
+                                   return editor;
+                               },
+                               [](QWidget* editor) { keyClick(editor, Qt::Key_Return); },
+                               [](const PlmWork& w) { return w.map.entities.at(0).name; }};
+    const Editor dataCell{"a data cell",
+                          [](StudioTypedEditsTest& t) -> QWidget* {
+                              QString id;
+                              t.doc->updateWork(QStringLiteral("Nouvelle variable"), [&](PlmWork& w) {
+                                  id = w.addVariable(QStringLiteral("Note"), PlmVariableType::text);
+                              });
+                              if (!t.window->revealData())
+                                  return nullptr;
+                              DataWindowController& data = *t.window->data;
+                              const int column = data.tableModel()->column(id);
+                              data.selectRows({QStringLiteral("A")});
+                              data.activateColumn(column);
+                              const QModelIndex cell = data.tableModel()->index(data.tableModel()->row(QStringLiteral("A")), column);
+                              data.table()->setCurrentIndex(cell);
+                              data.table()->edit(cell);
+                              QApplication::processEvents();
+                              QWidget* editor = QApplication::focusWidget();
+                              if (!qobject_cast<QLineEdit*>(editor) || editor->parentWidget() != data.table()->viewport())
+                                  return nullptr;
+                              typeKeys(editor, QStringLiteral("Zo"));
+                              return editor;
+                          },
+                          [](QWidget* editor) { keyClick(editor, Qt::Key_Return); },
+                          [](const PlmWork& w) {
+                              return w.variables.isEmpty() ? QString() : w.variables.last().values.value(QStringLiteral("A")).editingText();
+                          }};
+    // The focus taken from the editor, and given back when it only borrowed the keys.
+    enum class Interruption { menuBar, popUp, clickElsewhere };
+    const struct {
+        const Editor& editor;
+        Interruption interruption;
+    } rows[] = {
+        {pageText, Interruption::menuBar},      {pageText, Interruption::popUp},      {pageText, Interruption::clickElsewhere},
+        {outlineRename, Interruption::menuBar}, {outlineRename, Interruption::popUp}, {outlineRename, Interruption::clickElsewhere},
+        {dataCell, Interruption::menuBar},      {dataCell, Interruption::popUp},      {dataCell, Interruption::clickElsewhere},
+    };
+    for (const auto& row : rows) {
+        const bool ends = row.interruption == Interruption::clickElsewhere;
+        SCOPED_TRACE(std::string(row.editor.name) + (row.interruption == Interruption::menuBar ? ", the menu bar"
+                                                     : row.interruption == Interruption::popUp ? ", a pop-up"
+                                                                                                : ", a click elsewhere"));
+        TearDown();
+        SetUp();
+        const QPointer<QWidget> editor = row.editor.begin(*this);
+        ASSERT_TRUE(editor);
+        ASSERT_EQ(QApplication::focusWidget(), editor.data());
+        autosave();
+        const QString before = row.editor.held(stored());
+        WindowActivation::FocusOutReasons focusOuts(editor);
+        // What the menu bar does on Alt alone, a context menu shown, a click in the outline.
+        QMenuBar* bar = window->window()->findChild<QMenuBar*>();
+        if (!bar)
+            bar = new QMenuBar(window->window());
+        bar->show();
+        QMenu menu(window->window());
+        menu.addAction(QStringLiteral("Copier"));
+        switch (row.interruption) {
+        case Interruption::menuBar: bar->setFocus(Qt::MenuBarFocusReason); break;
+        case Interruption::popUp: menu.popup(window->window()->mapToGlobal(QPoint(200, 200))); break;
+        case Interruption::clickElsewhere: window->objects->setFocus(Qt::MouseFocusReason); break;
+        }
+        QApplication::processEvents();
+        const Qt::FocusReason reason = row.interruption == Interruption::menuBar ? Qt::MenuBarFocusReason
+                                     : row.interruption == Interruption::popUp   ? Qt::PopupFocusReason
+                                                                                 : Qt::MouseFocusReason;
+        EXPECT_EQ(focusOuts.reasons, QList<Qt::FocusReason>({reason}));
+        if (ends) {
+            ASSERT_TRUE(waitUntil([&] { return !editor || !editor->isVisible(); }));
+            autosave();
+            EXPECT_EQ(row.editor.held(stored()), QStringLiteral("Zo"));
+            continue;
+        }
+        autosave();
+        EXPECT_EQ(row.editor.held(stored()), before);
+        if (!editor || !editor->isVisible()) {
+            ADD_FAILURE() << "the edit ended";
+            continue;
+        }
+        // Escape closes the menu and gives the keys back to the editor.
+        if (row.interruption == Interruption::menuBar)
+            editor->setFocus(Qt::MenuBarFocusReason);
+        else
+            menu.close();
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), editor.data());
+        typeKeys(QApplication::focusWidget(), QStringLiteral("rglub"));
+        row.editor.end(editor);
+        ASSERT_TRUE(waitUntil([&] { return !editor || !editor->isVisible(); }));
+        QApplication::processEvents();
+        autosave();
+        EXPECT_EQ(row.editor.held(stored()), QStringLiteral("Zorglub"));
+    }
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
 // ---- Typed fields ----------------------------------------------------------------------------
 
 #include "app/StudioWindowController.h"
@@ -402,6 +543,7 @@ TEST_F(StudioTypedEditsTest, AFieldKeepsItsEditWhileAnotherProgramIsInFront)
 }
 
 #include "data/CalculationWindowController.h"
+#include "data/DataTableModel.h"
 #include "data/DataWindowController.h"
 
 #include <QDialog>

@@ -147,6 +147,31 @@ TEST(SvgStyleSheet, StyleAttributeOverRuleOverPresentationAttribute)
     EXPECT_EQ(computedStyle(firstChild(*d.root, "circle"), inherited, d.sheet).value("fill"), QStringLiteral("blue"));
 }
 
+// « revert-layer » rolls back to the document's layers below its own: the `style` attribute to
+// the style sheet's rules, a rule to the presentation attribute, the attribute (the lowest) to
+// what « revert » gives, the parent's fill.
+TEST(SvgStyleSheet, RevertLayerRollsBackToTheLayerBelow)
+{
+    const struct {
+        const char* name;
+        const char* svg;
+        const char* fill;
+    } rows[] = {
+        {"a presentation attribute", "<svg><rect fill=\"revert-layer\"/></svg>", "black"},
+        {"a rule", "<svg><style>rect{fill:revert-layer}</style><rect fill=\"green\"/></svg>", "green"},
+        {"the style attribute over a rule",
+         "<svg><style>rect{fill:red}</style><rect fill=\"green\" style=\"fill:revert-layer\"/></svg>", "red"},
+        {"the style attribute with no rule", "<svg><rect fill=\"green\" style=\"fill:revert-layer\"/></svg>", "green"},
+        {"every layer", "<svg><style>rect{fill:revert-layer}</style><rect fill=\"revert-layer\" style=\"fill:revert-layer\"/></svg>",
+         "black"},
+    };
+    for (const auto& row : rows) {
+        const StyledDocument d = styled(row.svg);
+        EXPECT_EQ(computedStyle(firstChild(*d.root, "rect"), {{"fill", "black"}}, d.sheet).value("fill"), QString(row.fill))
+            << row.name;
+    }
+}
+
 TEST(SvgStyle, FillsAndStrokes)
 {
     SVGUnconverted unconverted;

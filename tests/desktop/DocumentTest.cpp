@@ -524,10 +524,10 @@ TEST_F(DocumentTest, WindowTitleFollowsNameAndEditedStateAndCloseOrdersWindowsOu
 
 // Another program changes the document's file: rewrites it through a new file renamed over
 // it (with unreadable bytes too), appends to it, rewrites it in place with as many bytes (and
-// puts its date back), deletes it; or does what changes no byte: touches it, changes its mode,
-// renames a copy of the same bytes over it.
+// puts its date back; or changes only its next-to-last byte so), deletes it; or does what
+// changes no byte: touches it, changes its mode, renames a copy of the same bytes over it.
 enum class ChangeOnDisk {
-    rewritten, unreadable, appended, rewrittenInPlace, rewrittenInPlaceDatePutBack, deleted,
+    rewritten, unreadable, appended, rewrittenInPlace, rewrittenInPlaceDatePutBack, oneByteNearTheEndDatePutBack, deleted,
     touched, modeChanged, sameBytesRenamedOver,
 };
 
@@ -550,14 +550,21 @@ void changeOnDisk(const QString& path, ChangeOnDisk change)
         return;
     }
     case ChangeOnDisk::rewrittenInPlace:
-    case ChangeOnDisk::rewrittenInPlaceDatePutBack: {
+    case ChangeOnDisk::rewrittenInPlaceDatePutBack:
+    case ChangeOnDisk::oneByteNearTheEndDatePutBack: {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         const qint64 size = file.size();
-        file.write(QByteArray(size, '*'));
+        if (change == ChangeOnDisk::oneByteNearTheEndDatePutBack) {
+            ASSERT_GE(size, 2);
+            ASSERT_TRUE(file.seek(size - 2));
+            file.write("#");
+        } else {
+            file.write(QByteArray(size, '*'));
+        }
         file.close();
         const struct timespec times[2] = {before.st_atim, before.st_mtim};
-        if (change == ChangeOnDisk::rewrittenInPlaceDatePutBack) {
+        if (change != ChangeOnDisk::rewrittenInPlace) {
             ASSERT_EQ(::utimensat(AT_FDCWD, name.constData(), times, 0), 0);
         }
         return;
@@ -612,6 +619,8 @@ TEST_F(DocumentTest, AFileChangedOnDiskIsReplacedOnlyOnceThePersonSaysSo)
         {"same bytes renamed over it, autosave: no question", ChangeOnDisk::sameBytesRenamedOver, Write::autosave, nobody, true},
         {"rewritten in place within the second, autosave, Remplacer", ChangeOnDisk::rewrittenInPlace, Write::autosave, replace, true},
         {"rewritten in place, date put back, autosave, Annuler", ChangeOnDisk::rewrittenInPlaceDatePutBack, Write::autosave, cancel, false},
+        {"one byte near the end rewritten in place, date put back, Enregistrer, Garder", ChangeOnDisk::oneByteNearTheEndDatePutBack,
+         Write::save, keep, false},
         {"rewritten before the rename, Enregistrer in the background, Remplacer", ChangeOnDisk::rewritten, Write::saveInBackground, replace, true, true},
         {"rewritten before the rename, the end", ChangeOnDisk::rewritten, Write::end, nobody, false, true},
         {"unreadable, autosave, Garder", ChangeOnDisk::unreadable, Write::autosave, keep, false},

@@ -1,5 +1,6 @@
 #include "canvas/VectorCanvas.h"
 #include "inspector/InspectorSection.h"
+#include "page/DecorationDrawing.h"
 #include "page/DecorationText.h"
 #include "platform/UserDefaults.h"
 #include "support/PresentationTestSupport.h"
@@ -274,6 +275,61 @@ TEST(DecorationTextEditing, TypedTextIsOneUndoStepOnlyWhenItChanged)
     t.controller.reset();
     EXPECT_FALSE(t.document.draft);
     EXPECT_EQ(t.object(0).text, QStringLiteral("Titre de la carte"));
+}
+
+// A text typed in place whose lines no longer fit its frame makes the frame as tall as the page
+// lays them out, in the same step: its width stays, its top edge too unless the frame would then
+// leave the page; one undo gives back the text and the frame.
+TEST(DecorationTextEditing, TheFrameGrowsToHoldEveryTypedLine)
+{
+    const struct {
+        const char* name;
+        PlmDecorationObject object;
+        QString typed;
+        bool grows;
+        bool keepsItsTop;
+    } rows[] = {
+        {"a new title of two lines", PlmDecorationObject::make(QStringLiteral("a"), PlmDecorationKind::title),
+         QStringLiteral("Carte des communes\nde la région"), true, false},
+        {"a source of two lines placed in points", placed(QStringLiteral("a"), PlmDecorationKind::source, 40, 200, 400, 32),
+         QStringLiteral("Source : recensement\nTraitement : Pelmora"), true, true},
+        {"a free text of four lines near the page's foot", placed(QStringLiteral("a"), PlmDecorationKind::text, 40, 4, 300, 58),
+         QStringLiteral("Un\nDeux\nTrois\nQuatre"), true, false},
+        {"a shorter text", placed(QStringLiteral("a"), PlmDecorationKind::text, 40, 100, 300, 80), QStringLiteral("Court"),
+         false, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        DecorationTestPage t(workWith({row.object}));
+        const PlmWork before = t.document.work;
+        const QRectF frameBefore = t.view(QStringLiteral("a"))->frame();
+        t.controller->select(QStringLiteral("a"), false);
+        t.controller->beginTextEdit();
+        ASSERT_TRUE(t.controller->editor());
+        t.controller->editor()->selectAll();
+        t.controller->editor()->insertPlainText(row.typed);
+        keyClick(t.controller->editor(), Qt::Key_Return, Qt::ControlModifier);
+        ASSERT_EQ(t.object(0).text, row.typed);
+        EXPECT_EQ(t.document.undoNames(), QStringList({"Modifier le texte"}));
+
+        // The lines as the page lays them out in the frame's content box.
+        const DecorationObjectView* view = t.view(QStringLiteral("a"));
+        const QRectF frame = view->frame();
+        const PlmPresentation& presentation = t.object(0).presentation;
+        const QRectF content = decorationContentBox(view->bounds(), presentation.effectiveEditingStyle());
+        const double used = DecorationText(row.typed, textAttributes(presentation), content.width()).usedHeight();
+        const double padding = frame.height() - content.height();
+        ASSERT_EQ(used > frameBefore.height() - padding, row.grows);
+        EXPECT_EQ(frame.width(), frameBefore.width());
+        EXPECT_NEAR(frame.height(), std::max(frameBefore.height(), used + padding), 1e-6);
+        EXPECT_TRUE(t.h.canvas->bounds().contains(frame));
+        if (row.keepsItsTop) {
+            EXPECT_DOUBLE_EQ(frame.bottom(), frameBefore.bottom());
+        }
+
+        t.document.undoLast();
+        EXPECT_EQ(t.document.work, before);
+    }
 }
 
 TEST(DecorationTextEditing, ALegendTitleStartsFromTheLegendsOwnTitle)
