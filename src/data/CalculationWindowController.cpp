@@ -534,6 +534,7 @@ void CalculationWindowController::windowWillClose()
     m_cancellation.cancel();
     ++m_generation;
     m_evaluating = false;
+    emit windowClosed();
 }
 
 QString CalculationWindowController::promptMessage()
