@@ -484,7 +484,6 @@ TEST_F(StudioTypedEditsTest, TheEndNamesWhatNoFieldOrDialogCouldKeep)
 
 #include "data/DataImportWindowController.h"
 
-#include <QFile>
 #include <QPushButton>
 
 // The windows a work opens beside its studio window go with it: closed by Ctrl+W, nothing of
@@ -522,9 +521,7 @@ TEST_F(StudioTypedEditsTest, AWorksOwnWindowsCloseWithIt)
         {"the import dialog",
          [](StudioTypedEditsTest& t) {
              const QString table = t.dir.filePath(QStringLiteral("zones.csv"));
-             QFile file(table);
-             EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write("code;valeur\nA;1\n") > 0);
-             file.close();
+             writeBytes(table, "code;valeur\nA;1\n");
              t.window->data->importFile(table);
              EXPECT_TRUE(waitUntil([&t] { return !t.window->data->readingImport; }));
              return QPointer<QWidget>(t.window->data->importDialog());
@@ -540,13 +537,13 @@ TEST_F(StudioTypedEditsTest, AWorksOwnWindowsCloseWithIt)
         for (const QWidget* top : QApplication::topLevelWidgets())
             if (top->isVisible())
                 titles << top->windowTitle();
-        return titles;
+        return titles.join(QStringLiteral(", ")).toStdString();
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         TearDown();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        const QStringList before = onScreen();
+        const std::string before = onScreen();
         SetUp();
         const QPointer<QWidget> own = row.open(*this);
         ASSERT_TRUE(own && own->isVisible());
@@ -554,7 +551,6 @@ TEST_F(StudioTypedEditsTest, AWorksOwnWindowsCloseWithIt)
         closeByCtrlW.run(*this, *controller, *doc, *window);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_FALSE(open());
-        EXPECT_TRUE(!own || !own->isVisible());
         EXPECT_EQ(onScreen(), before);
     }
 }
@@ -611,6 +607,6 @@ TEST_F(StudioTypedEditsTest, AFormulaWindowEndedByThePersonHoldsNothingAtTheEnd)
         QStringList names;
         for (const PlmVariable& variable : stored().variables)
             names << variable.name;
-        EXPECT_EQ(names, row.variables);
+        EXPECT_EQ(names.join(QLatin1Char(',')).toStdString(), row.variables.join(QLatin1Char(',')).toStdString());
     }
 }
