@@ -64,11 +64,15 @@ bool StudioWindowController::commitEditing()
     if (isWindowLoaded() && !went(TypedField::commitAll(window())))
         return false;
     // The export panel and the formula window are windows of their own: the studio's focus does
-    // not end their typing.
+    // not end their typing. Only one on screen holds any: closed, hidden, confirmed or cancelled,
+    // what its fields still show was taken or given up by the person.
+    const auto shown = [](const QWidget* own) { return own && own->isVisible(); };
     if (m_carte)
-        if (CarteExportPanel* panel = m_carte->exportPanel(); panel && !went(panel->commitTypedFields()))
+        if (CarteExportPanel* panel = m_carte->exportPanel();
+            panel && shown(panel->window()) && !went(panel->commitTypedFields()))
             return false;
-    if (data->calculationController && !went(TypedField::commitAll(data->calculationController->window())))
+    if (data->calculationController && shown(data->calculationController->window())
+        && !went(TypedField::commitAll(data->calculationController->window())))
         return false;
     // Leaving no focused widget ends any other text edit of the window.
     if (isWindowLoaded()) {

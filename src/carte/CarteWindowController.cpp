@@ -93,6 +93,9 @@ CarteWindowController::~CarteWindowController()
     // Nothing of the pane answers its fields any more: the page and the inspector go in turn.
     WindowTeardown::silence(m_host.data());
     WindowTeardown::silence(m_inspectorScroll.data());
+    // The symbol catalogue of a series is a window of its own: it goes with the pane, and
+    // neither its choice nor its close reaches the pane any more.
+    WindowTeardown::destroy(symbolPicker.data());
     // The export panel and the block editor point into the composition.
     delete m_exportPanel.data();
     delete m_mapBlockEditor;

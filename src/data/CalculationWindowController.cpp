@@ -194,6 +194,9 @@ void CalculationWindowController::buildWindow(const std::optional<PlmVariable>& 
     m_window->setWindowTitle(editing ? QStringLiteral("Modifier la variable calculée")
                                      : QStringLiteral("Nouvelle variable calculée"));
     m_window->setAttribute(Qt::WA_DeleteOnClose, false);
+    // A window of the work's: it never keeps the program running once the work's own windows
+    // are closed.
+    m_window->setAttribute(Qt::WA_QuitOnClose, false);
     m_window->setMinimumSize(700, 500);
     const QByteArray frame = UserDefaults::dataValue(frameAutosaveName);
     if (frame.isEmpty() || !m_window->restoreGeometry(frame)) {
@@ -531,6 +534,7 @@ void CalculationWindowController::windowWillClose()
     m_cancellation.cancel();
     ++m_generation;
     m_evaluating = false;
+    emit windowClosed();
 }
 
 QString CalculationWindowController::promptMessage()

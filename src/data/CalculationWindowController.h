@@ -92,6 +92,9 @@ public:
 signals:
     // A preview reached its end state (shown or failed); a cancelled one does not signal.
     void previewFinished();
+    // The window closed, however: saved, cancelled or its close button. Nothing of it is used
+    // again; the owner lets it go.
+    void windowClosed();
 
 private:
     struct PreviewJob;

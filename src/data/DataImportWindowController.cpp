@@ -58,6 +58,8 @@ DataImportWindowController::DataImportWindowController(const DataImportWindowCon
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowMaximizeButtonHint);
     setWindowTitle(QStringLiteral("Importer des données — ") + sourceName);
+    // Opened for a work, which closes it as it goes: it never keeps the program running alone.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setObjectName(QStringLiteral("DataImport"));
     buildControls(sourceName);
 

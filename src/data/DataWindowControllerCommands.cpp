@@ -230,6 +230,9 @@ void DataWindowController::openCalculation(const std::optional<QString>& variabl
                 self->calculationSaved(savedID);
         },
         this);
+    // Closed, its window holds nothing any more: the next formula opens a window of its own.
+    connect(calculationController, &CalculationWindowController::windowClosed, calculationController,
+            &QObject::deleteLater);
     calculationController->showWindow();
 }
 

@@ -150,6 +150,8 @@ void CarteExportPanel::buildWindow()
 {
     auto* window = new QWidget(nullptr, Qt::Window);
     window->setAttribute(Qt::WA_DeleteOnClose, false);
+    // The work's panel never keeps the program running once the work's own windows are closed.
+    window->setAttribute(Qt::WA_QuitOnClose, false);
     window->resize(1100, 760);
     window->setMinimumSize(900, 620);
     window->installEventFilter(this);

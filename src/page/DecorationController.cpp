@@ -80,6 +80,9 @@ DecorationController::~DecorationController()
         m_editor->onCancel = nullptr;
         WindowTeardown::destroy(m_editor.data());
     }
+    // The symbol catalogue opened from the page is a window of its own, and its choice would
+    // reach a page that no longer exists: it goes with the page, unanswered.
+    WindowTeardown::destroy(m_symbolPicker.data());
     // The bar is handed to the pane's column; when it was never placed it is ours.
     if (m_bar && !m_bar->parent())
         WindowTeardown::destroy(m_bar.data());

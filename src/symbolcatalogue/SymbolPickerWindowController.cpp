@@ -42,6 +42,8 @@ SymbolPickerWindowController::SymbolPickerWindowController(std::function<void(co
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowMaximizeButtonHint);
     setWindowTitle(QStringLiteral("Catalogue de symboles"));
+    // Opened for a work, which closes it as it goes: it never keeps the program running alone.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setObjectName(QStringLiteral("Symbols"));
     buildControls();
     setMinimumSize(420, 330);

@@ -37,6 +37,7 @@
 #include "library/LibraryWindowController.h"
 #include "model/PlmWorkCodec.h"
 #include "online/OnlineWindowController.h"
+#include "page/DecorationController.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -260,6 +261,7 @@ Hook realFirstUnderSigterm(const Hook& real, const Hook& later)
     };
 }
 const Quit byClosingTheLastWindow{"closing the last window", [] { onlyWindow()->close(); }};
+const Quit byClosingTheWork{"closing the work's window", [] { studioWindow()->window()->close(); }};
 // The new document's window is closed while it has unsaved changes; the loop ends while its
 // save question shows, and the person cancels the question. Any later question is reported.
 const Quit underTheSaveQuestion{"the event loop ended under the save question", [] {
@@ -613,6 +615,26 @@ QHash<QString, Scenario> scenarios()
               };
               DialogHooks::install(hooks);
           }}},
+        // The only work's own windows beside its studio window: closing the work takes them
+        // all, and nothing is left to keep the program running.
+        {QStringLiteral("WorkWindowsShownWhenTheWorkIsClosed"),
+         {[] {
+             StudioWindowController* studio = studioWindow();
+             PlmWorkDocument* work = workWithFile();
+             if (!studio || !work || !studio->switchMode(StudioWindowController::Mode::carte, true))
+                 return QStringLiteral("Carte mode");
+             // The page the Carte made is the file's: the close asks nothing.
+             if (!work->saveToFile(work->filePath(), work->fileType(), Document::SaveOperation::Save))
+                 return QStringLiteral("the page saved");
+             studio->carte()->decorationController()->chooseSymbolToAdd([](const QString&) {}, {});
+             studio->carte()->openSymbolPicker();
+             studio->data->perform(QStringLiteral("newCalculation:"), nullptr);
+             studio->perform(QStringLiteral("exportCarte:"), nullptr);
+             const QWidgetList tops = QApplication::topLevelWidgets();
+             return missingUnless(std::count_if(tops.begin(), tops.end(), [](QWidget* w) { return w->isVisible(); }) == 5,
+                                  "two symbol catalogues, the formula window and the export panel beside the work");
+         },
+          byClosingTheWork}},
         {QStringLiteral("SymbolCatalogueShown"),
          {[] {
              SymbolPickerLauncher::Request request;

@@ -210,6 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
                       QuitRow{"StudioWindowOpenWhenTheLoopEnds", false, true, loopEnded},
                       QuitRow{"ExportPanelShown", false, true, byTheMenu},
                       QuitRow{"SymbolCatalogueShown", false, true, byTheMenu},
+                      QuitRow{"WorkWindowsShownWhenTheWorkIsClosed", false, true, "closing the work's window"},
                       QuitRow{"NewFondAndWorkOpenWhenTheLoopEnds", false, true, loopEnded},
                       // Nothing made as the program ends outlives it.
                       QuitRow{"NewFondMadeAfterTheLoopEnded", false, true, loopEnded},

@@ -703,3 +703,132 @@ TEST_F(StudioTypedEditsTest, AnExportTakesWhatIsTypedInTheWorksWindowsFirst)
     EXPECT_EQ(errors, QStringList{QStringLiteral("Taille de police incorrecte.")}) << "the refused text stopped the first";
     EXPECT_EQ(heldWhenAsked, std::optional<double>(20));
 }
+
+#include "data/DataImportWindowController.h"
+
+#include <QPushButton>
+
+// The windows a work opens beside its studio window go with it: closed by Ctrl+W, nothing of
+// it stays on screen to keep the program running or to send a choice nowhere.
+TEST_F(StudioTypedEditsTest, AWorksOwnWindowsCloseWithIt)
+{
+    const auto inCarte = [](StudioTypedEditsTest& t) {
+        EXPECT_TRUE(t.window->switchMode(StudioWindowController::Mode::carte, true));
+        return t.window->carte();
+    };
+    const struct {
+        const char* name;
+        std::function<QPointer<QWidget>(StudioTypedEditsTest&)> open;
+    } rows[] = {
+        {"the symbol catalogue of a page symbol",
+         [&inCarte](StudioTypedEditsTest& t) {
+             inCarte(t)->decorationController()->chooseSymbolToAdd([](const QString&) {}, {});
+             QPointer<QWidget> catalogue;
+             for (QWidget* top : QApplication::topLevelWidgets())
+                 if (top->isVisible() && top->objectName() == QLatin1String("Symbols"))
+                     catalogue = top;
+             return catalogue;
+         }},
+        {"the symbol catalogue of a proportional series",
+         [&inCarte](StudioTypedEditsTest& t) {
+             CarteWindowController* carte = inCarte(t);
+             carte->openSymbolPicker();
+             return carte->symbolPicker;
+         }},
+        {"the formula window",
+         [](StudioTypedEditsTest& t) {
+             t.window->data->perform(QStringLiteral("newCalculation:"), nullptr);
+             return QPointer<QWidget>(t.window->data->calculationController->window());
+         }},
+        {"the import dialog",
+         [](StudioTypedEditsTest& t) {
+             const QString table = t.dir.filePath(QStringLiteral("zones.csv"));
+             writeBytes(table, "code;valeur\nA;1\n");
+             t.window->data->importFile(table);
+             EXPECT_TRUE(waitUntil([&t] { return !t.window->data->readingImport; }));
+             return QPointer<QWidget>(t.window->data->importDialog());
+         }},
+        {"the export panel",
+         [&inCarte](StudioTypedEditsTest& t) {
+             inCarte(t)->presentExportPanel();
+             return QPointer<QWidget>(t.window->carte()->exportPanel()->window());
+         }},
+    };
+    const auto onScreen = [] {
+        QStringList titles;
+        for (const QWidget* top : QApplication::topLevelWidgets())
+            if (top->isVisible())
+                titles << top->windowTitle();
+        return titles.join(QStringLiteral(", ")).toStdString();
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TearDown();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const std::string before = onScreen();
+        SetUp();
+        const QPointer<QWidget> own = row.open(*this);
+        ASSERT_TRUE(own && own->isVisible());
+        ASSERT_NE(own.data(), window->window());
+        closeByCtrlW.run(*this, *controller, *doc, *window);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(open());
+        EXPECT_EQ(onScreen(), before);
+    }
+}
+
+// A dialog confirmed, cancelled or closed holds nothing: the end names no text of it, and
+// nothing is lost.
+TEST_F(StudioTypedEditsTest, AFormulaWindowEndedByThePersonHoldsNothingAtTheEnd)
+{
+    const auto click = [](const char* button) {
+        return [button](CalculationWindowController& formula) {
+            formula.window()->findChild<QPushButton*>(QString::fromLatin1(button))->click();
+        };
+    };
+    const struct {
+        const char* name;
+        bool edited; // « Modifier la formule… » of a calculated variable, else a new one
+        std::function<void(CalculationWindowController&)> end;
+        QStringList variables; // the work's afterwards
+    } rows[] = {
+        {"« Créer la variable »", false, click("Calculation.Save"), {"Taux"}},
+        {"« Annuler »", false, click("Calculation.Cancel"), {}},
+        {"its close box", false, [](CalculationWindowController& formula) { formula.window()->close(); }, {}},
+        {"« Enregistrer les modifications »", true, click("Calculation.Save"), {"Taux"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TearDown();
+        SetUp();
+        DataWindowController& data = *window->data;
+        if (row.edited) {
+            doc->updateWork(QStringLiteral("Créer une variable calculée"), [](PlmWork& work) {
+                work.saveCalculatedVariable(std::nullopt, QStringLiteral("Base"), PlmVariableType::number,
+                                            QStringLiteral("1 + 1"), 2);
+            });
+            data.openCalculation(doc->work().variables.first().id);
+        } else {
+            data.perform(QStringLiteral("newCalculation:"), nullptr);
+        }
+        ASSERT_TRUE(data.calculationController);
+        CalculationWindowController& formula = *data.calculationController;
+        formula.nameField()->setFocus();
+        formula.nameField()->selectAll();
+        typeKeys(formula.nameField(), QStringLiteral("Taux"));
+        formula.formulaField()->setFocus();
+        formula.formulaField()->selectAll();
+        typeKeys(formula.formulaField(), QStringLiteral("2 * 3"));
+        ASSERT_TRUE(waitUntil([&formula] { return formula.saveButton()->isEnabled(); }));
+        row.end(formula);
+        QApplication::processEvents();
+        testing::internal::CaptureStderr();
+        endBySignal.run(*this, *controller, *doc, *window);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(controller->changesLostAtQuit(), 0);
+        QStringList names;
+        for (const PlmVariable& variable : stored().variables)
+            names << variable.name;
+        EXPECT_EQ(names.join(QLatin1Char(',')).toStdString(), row.variables.join(QLatin1Char(',')).toStdString());
+    }
+}
