@@ -19,6 +19,10 @@
 #include <QPointer>
 #include <QStandardPaths>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 // The store's own bound on a map file: larger ones are not read at all.
@@ -113,6 +117,13 @@ QString LibraryThumbnails::cacheFile(const QString& path) const
          + QStringLiteral(".png");
 }
 
+void LibraryThumbnails::releaseFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
 QImage LibraryThumbnails::render(const PlmMap& map, double pixelRatio)
 {
     VectorCanvas canvas(map, false, emptyText());
@@ -168,6 +179,8 @@ QImage LibraryThumbnails::thumbnail(const QString& path)
                 }
             }
             saveImage(image, diskFile);
+            if (size > livePreviewLimit())
+                releaseFreedMemory(); // the map, its file's bytes and its drawing are gone
         }
         if (!self)
             return;
@@ -279,6 +292,12 @@ void LibraryThumbnails::loadMap(const QString& path)
             if (!QFileInfo::exists(previewFile))
                 saveImage(renderPreview(*map), previewFile);
             saveFacts(facts, sibling(key, QStringLiteral(".json")));
+        }
+        if (large) {
+            // The window holds the map now (or nothing, when the selection changed): what
+            // its reading used is given back.
+            map.reset();
+            releaseFreedMemory();
         }
     });
 }
