@@ -307,4 +307,37 @@ void BM_ImportNestedMapInWindow(benchmark::State& state)
 }
 PLM_BENCHMARK(BM_ImportNestedMapInWindow)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
+// What the import is set against: the same map read from its file and shown in a map view of the
+// same size, as a work shows it at the least. Counters as above; run alone as well.
+void BM_NestedMapInAMapView(benchmark::State& state)
+{
+    const QString file = nestedMapFile();
+    if (file.isEmpty()) {
+        state.SkipWithError("the nested map could not be written");
+        return;
+    }
+    for (auto _ : state) {
+        const long before = residentMemoryMiB();
+        QFile in(file);
+        if (!in.open(QIODevice::ReadOnly)) {
+            state.SkipWithError("the nested map could not be read");
+            break;
+        }
+        auto host = std::make_unique<ViewHost>();
+        auto* canvas = new VectorCanvas(PlmMapCodec::decode(in.readAll()), false, QStringLiteral("Fond vide"));
+        in.close();
+        host->setRootNode(canvas);
+        host->resize(700, 560);
+        host->show();
+        runUntil([canvas] { return !canvas->hasPendingRefinement(); }, 300);
+        runUntil([] { return false; }, 2);
+        BenchWindow::pauseTiming(state);
+        state.counters["before_MiB"] = double(before);
+        state.counters["peak_MiB"] = double(peakMemoryMiB());
+        state.counters["retained_MiB"] = double(residentMemoryMiB());
+        BenchWindow::resumeTiming(state);
+    }
+}
+PLM_BENCHMARK(BM_NestedMapInAMapView)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+
 } // namespace
