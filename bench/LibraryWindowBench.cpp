@@ -9,12 +9,14 @@
 #include "desktop/DialogHooks.h"
 #include "desktop/ViewHost.h"
 #include "support/BenchMaps.h"
+#include "support/PeakMemory.h"
 #include "support/BenchViews.h"
 #include "support/BenchWindow.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QMainWindow>
 #include <QScrollBar>
@@ -23,7 +25,9 @@
 
 // The library window on large libraries, in a shown 1060 × 700 window and timed until its final
 // picture on screen: opening a library of 2,000 maps, scrolling its outline a page, and the live
-// preview of the 35,000-entity map when it is selected (its cached picture first, a part).
+// preview of the 35,000-entity map when it is selected (its cached picture first, a part). Also
+// the memory of « Importer un fond… » of a 150 MB map of nested groups, at its peak and once the
+// import has ended (run it alone: the peak is the whole process's).
 namespace {
 
 QTemporaryDir& benchDir()
@@ -227,5 +231,113 @@ void BM_LivePreviewOfThe35kMap_PartCachedPicture(benchmark::State& state)
     }
 }
 PLM_BENCHMARK(BM_LivePreviewOfThe35kMap_PartCachedPicture)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+
+// A 150 MB map of 40 nested groups (81,920 leaves 16 groups deep), written once as text.
+const QString& nestedMapFile()
+{
+    static const QString file = [] {
+        const QString path = benchDir().filePath(QStringLiteral("Imbrications.plmmap"));
+        return BenchMaps::writeNestedMapFile(path, 40) ? path : QString();
+    }();
+    return file;
+}
+
+// Runs the event loop until `done` answers true; false after `seconds`.
+bool runUntil(const std::function<bool()>& done, int seconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > seconds * 1000)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
+}
+
+// « Importer un fond… » in the shown library window: the open panel gives the nested map, every
+// question is answered « Importer le fond », and the import ends with the new map selected, its
+// live preview drawn and its row's picture made, as the person sees it. Counters: the
+// process's resident memory before the import (MiB), its peak during it, and what it still
+// holds once the import, its picture and its preview are done and the events that follow have
+// run. Only the memory of the map shown (the preview's view) may stay; run alone
+// (--benchmark_filter=BM_ImportNestedMapInWindow) for a peak of this import only.
+void BM_ImportNestedMapInWindow(benchmark::State& state)
+{
+    const QString file = nestedMapFile();
+    if (file.isEmpty()) {
+        state.SkipWithError("the nested map could not be written");
+        return;
+    }
+    const QString library = benchDir().filePath(QStringLiteral("Import.plmlibrary"));
+    DialogHooks::Hooks hooks;
+    hooks.presentError = [](const QString&, QWidget*) {};
+    hooks.openPanel = [file](const DialogHooks::OpenPanelRequest&) { return std::optional<QStringList>(QStringList{file}); };
+    hooks.alert = [](const DialogHooks::Alert&) { return 0; };
+    hooks.sheet = [](const DialogHooks::Alert&, std::function<void(int)> completion) { completion(0); };
+    DialogHooks::install(hooks);
+    qputenv("XDG_CACHE_HOME", benchDir().filePath(QStringLiteral("cache")).toUtf8());
+
+    for (auto _ : state) {
+        BenchWindow::pauseTiming(state);
+        QDir(library).removeRecursively();
+        QDir().mkpath(library);
+        LibraryWindowController window{PlmLibraryStore(library)};
+        window.showWindow();
+        runUntil([] { return false; }, 1);
+        const long before = residentMemoryMiB();
+        bool finished = false;
+        QObject::connect(&window, &LibraryWindowController::importFinished, [&finished] { finished = true; });
+        BenchWindow::resumeTiming(state);
+        window.importMaps();
+        const bool shown = runUntil([&] { return finished && !thumbnailsPending(window) && window.previewCanvas(); }, 900);
+        BenchWindow::pauseTiming(state);
+        if (!shown) {
+            state.SkipWithError("the import did not end with the map shown");
+            break;
+        }
+        runUntil([] { return false; }, 2);
+        state.counters["before_MiB"] = double(before);
+        state.counters["peak_MiB"] = double(peakMemoryMiB());
+        state.counters["retained_MiB"] = double(residentMemoryMiB());
+        BenchWindow::resumeTiming(state);
+    }
+}
+PLM_BENCHMARK(BM_ImportNestedMapInWindow)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+
+// What the import is set against: the same map read from its file and shown in a map view of the
+// same size, as a work shows it at the least. Counters as above; run alone as well.
+void BM_NestedMapInAMapView(benchmark::State& state)
+{
+    const QString file = nestedMapFile();
+    if (file.isEmpty()) {
+        state.SkipWithError("the nested map could not be written");
+        return;
+    }
+    for (auto _ : state) {
+        const long before = residentMemoryMiB();
+        QFile in(file);
+        if (!in.open(QIODevice::ReadOnly)) {
+            state.SkipWithError("the nested map could not be read");
+            break;
+        }
+        auto host = std::make_unique<ViewHost>();
+        auto* canvas = new VectorCanvas(PlmMapCodec::decode(in.readAll()), false, QStringLiteral("Fond vide"));
+        in.close();
+        host->setRootNode(canvas);
+        host->resize(700, 560);
+        host->show();
+        runUntil([canvas] { return !canvas->hasPendingRefinement(); }, 300);
+        runUntil([] { return false; }, 2);
+        BenchWindow::pauseTiming(state);
+        state.counters["before_MiB"] = double(before);
+        state.counters["peak_MiB"] = double(peakMemoryMiB());
+        state.counters["retained_MiB"] = double(residentMemoryMiB());
+        BenchWindow::resumeTiming(state);
+    }
+}
+PLM_BENCHMARK(BM_NestedMapInAMapView)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
 } // namespace

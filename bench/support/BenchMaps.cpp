@@ -2,6 +2,8 @@
 
 #include "model/PlmEntity.h"
 
+#include <QFile>
+
 #include <cmath>
 #include <cstdint>
 
@@ -110,6 +112,98 @@ qsizetype pointCount(const PlmMap& map)
         if (leaf.geometry.kind() != PlmGeometry::Kind::text)
             count += leaf.geometry.extentPoints().size();
     return count;
+}
+
+} // namespace BenchMaps
+
+namespace {
+
+class NestedMapWriter {
+public:
+    explicit NestedMapWriter(QFile& file) : m_file(file) {}
+
+    bool write(int topGroups)
+    {
+        put("{\"version\":1,\"map\":{\"name\":\"Imbrications\",\"entities\":[");
+        for (int top = 0; top < topGroups; ++top) {
+            if (top > 0)
+                put(",");
+            group(1, QByteArray::number(top));
+        }
+        put("],\"metadata\":{}}}");
+        flush();
+        return m_ok;
+    }
+
+private:
+    static constexpr int kDepth = 16;
+    static constexpr int kBranchingLevels = 11;
+    static constexpr const char* kStyle = "\"style\":{\"fill\":{\"alpha\":1,\"blue\":0.6,\"green\":0.8,\"red\":0.9},"
+                                          "\"lineWidth\":1,\"pointRadius\":3,"
+                                          "\"stroke\":{\"alpha\":1,\"blue\":0,\"green\":0,\"red\":0}}";
+
+    void group(int level, const QByteArray& path)
+    {
+        put("{\"id\":\"G" + path + "\",\"name\":\"Groupe " + path + "\",\"attributes\":{},\"geometry\":{\"group\":{\"_0\":[");
+        if (level == kDepth) {
+            leaf();
+        } else {
+            const int fan = level <= kBranchingLevels ? 2 : 1;
+            for (int i = 0; i < fan; ++i) {
+                if (i > 0)
+                    put(",");
+                group(level + 1, path + '.' + QByteArray::number(i));
+            }
+        }
+        put("]}},");
+        put(kStyle);
+        put("}");
+    }
+
+    void leaf()
+    {
+        const int n = ++m_leaves;
+        const double x = (n % 200) * 2.0;
+        const double y = (n / 200) * 2.0;
+        const auto point = [](double px, double py) {
+            return "{\"x\":" + QByteArray::number(px, 'f', 1) + ",\"y\":" + QByteArray::number(py, 'f', 1) + "}";
+        };
+        const QByteArray number = QByteArray::number(n);
+        put("{\"id\":\"L" + number + "\",\"name\":\"Feuille " + number
+            + "\",\"attributes\":{},\"geometry\":{\"polygon\":{\"_0\":{\"exterior\":[" + point(x, y) + ","
+            + point(x + 1, y) + "," + point(x + 1, y + 1) + "," + point(x, y + 1) + "],\"holes\":[]}}},");
+        put(kStyle);
+        put("}");
+    }
+
+    void put(const QByteArray& text)
+    {
+        m_buffer += text;
+        if (m_buffer.size() > (1 << 20))
+            flush();
+    }
+    void flush()
+    {
+        m_ok = m_ok && m_file.write(m_buffer) == m_buffer.size();
+        m_buffer.clear();
+    }
+
+    QFile& m_file;
+    QByteArray m_buffer;
+    int m_leaves = 0;
+    bool m_ok = true;
+};
+
+} // namespace
+
+namespace BenchMaps {
+
+bool writeNestedMapFile(const QString& path, int topGroups)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return NestedMapWriter(file).write(topGroups) && file.flush();
 }
 
 } // namespace BenchMaps

@@ -15,3 +15,14 @@ PlmMap makeLargeMap(int entityCount = 35000);
 qsizetype pointCount(const PlmMap& map);
 
 } // namespace BenchMaps
+
+namespace BenchMaps {
+
+// Writes a map file of nested groups, as a person's deeply grouped drawing: `topGroups` groups,
+// each branching in two over its first 11 levels and then running single down to 16 levels,
+// every branch ending in one unit square (2,048 leaves per top group; 40 groups make a file of
+// about 150 MB). The text is written as it goes, so the writer holds no map. False when the
+// file cannot be written.
+bool writeNestedMapFile(const QString& path, int topGroups);
+
+} // namespace BenchMaps

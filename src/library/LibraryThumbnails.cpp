@@ -19,10 +19,25 @@
 #include <QPointer>
 #include <QStandardPaths>
 
+#include <mutex>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 // The store's own bound on a map file: larger ones are not read at all.
 constexpr qint64 largestDecodedFile = 1LL << 30;
+
+// One large map is read at a time, by a row's picture or by the preview: a map of hundreds of
+// megabytes costs about as much again decoded, and the second reader then finds its picture
+// in the disk cache.
+std::mutex& largeMapReading()
+{
+    static std::mutex mutex;
+    return mutex;
+}
 
 QString sibling(const QString& cacheFile, const QString& suffix)
 {
@@ -113,6 +128,13 @@ QString LibraryThumbnails::cacheFile(const QString& path) const
          + QStringLiteral(".png");
 }
 
+void LibraryThumbnails::releaseFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
 QImage LibraryThumbnails::render(const PlmMap& map, double pixelRatio)
 {
     VectorCanvas canvas(map, false, emptyText());
@@ -147,6 +169,9 @@ QImage LibraryThumbnails::thumbnail(const QString& path)
     const qint64 size = info.size();
     QPointer<LibraryThumbnails> self(this);
     pool_.start([self, path, diskFile, modified, size] {
+        std::unique_lock<std::mutex> reading;
+        if (size > livePreviewLimit())
+            reading = std::unique_lock<std::mutex>(largeMapReading());
         QImage image;
         if (!diskFile.isEmpty() && QFileInfo::exists(diskFile) && image.load(diskFile, "PNG"))
             image.setDevicePixelRatio(2.0);
@@ -168,6 +193,8 @@ QImage LibraryThumbnails::thumbnail(const QString& path)
                 }
             }
             saveImage(image, diskFile);
+            if (size > livePreviewLimit())
+                releaseFreedMemory(); // the map, its file's bytes and its drawing are gone
         }
         if (!self)
             return;
@@ -247,6 +274,9 @@ void LibraryThumbnails::loadMap(const QString& path)
     const bool large = QFileInfo(path).size() > livePreviewLimit();
     QPointer<LibraryThumbnails> self(this);
     mapPool_.start([self, path, key, large] {
+        std::unique_lock<std::mutex> reading;
+        if (large)
+            reading = std::unique_lock<std::mutex>(largeMapReading());
         std::optional<PlmMap> map;
         QString error;
         QFile file(path);
@@ -273,12 +303,21 @@ void LibraryThumbnails::loadMap(const QString& path)
                 emit self->mapLoaded(path, *map);
             }, Qt::QueuedConnection);
         }
-        // Kept for the next selection of a large map: its details and a picture at once.
+        // Kept for the next selection of a large map: its details and a picture at once; and
+        // its row's picture, which then needs no reading of its own.
         if (map && large && !key.isEmpty()) {
+            if (!QFileInfo::exists(key))
+                saveImage(render(*map), key);
             const QString previewFile = sibling(key, QStringLiteral("-preview.png"));
             if (!QFileInfo::exists(previewFile))
                 saveImage(renderPreview(*map), previewFile);
             saveFacts(facts, sibling(key, QStringLiteral(".json")));
+        }
+        if (large) {
+            // The window holds the map now (or nothing, when the selection changed): what
+            // its reading used is given back.
+            map.reset();
+            releaseFreedMemory();
         }
     });
 }

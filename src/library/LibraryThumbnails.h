@@ -61,6 +61,10 @@ public:
     // or `mapFailed` follows on the main thread, and the facts and the preview picture of a
     // large map are kept on disk for its next selection.
     void loadMap(const QString& path);
+    // Hands back to the system the memory freed after a large map was read and let go: the
+    // allocator otherwise keeps the freed blocks of every thread's heap, gigabytes for a map
+    // of hundreds of megabytes, long after nothing holds the map.
+    static void releaseFreedMemory();
     // The disk cache file of a map file in its present state (empty when it has no file).
     QString cacheFile(const QString& path) const;
 

@@ -146,6 +146,8 @@ LibraryWindowController::~LibraryWindowController()
         QDir(previewDirectory_).removeRecursively();
     // The search field and the outline answer nothing while the window goes.
     WindowTeardown::destroy(window_.data());
+    if (previewIsLarge_)
+        LibraryThumbnails::releaseFreedMemory();
 }
 
 void LibraryWindowController::buildWindow()
@@ -496,6 +498,10 @@ void LibraryWindowController::clearPreview()
             delete w;
         delete item;
     }
+    if (previewIsLarge_) {
+        previewIsLarge_ = false;
+        LibraryThumbnails::releaseFreedMemory();
+    }
 }
 
 void LibraryWindowController::showEmptyState()
@@ -619,6 +625,7 @@ void LibraryWindowController::previewLoaded(const QString& path, const std::opti
         return;
     if (map) {
         showMap(selected.first(), *map);
+        previewIsLarge_ = true;
     } else {
         clearPreview();
         detail_->setText(selected.first().displayName() + QLatin1Char('\n') + error);

@@ -192,7 +192,7 @@ private:
     void pushGroup(LibraryUndoGroup* group);
     std::optional<QString> askName(const QString& title, const QString& defaultText);
     void openDecodedMap(const PlmMap& map, const QString& path, const QList<PlmInputSheet>& sheets);
-    void applyImport(const QString& folder, const QList<LibraryImportRead>& reads);
+    void applyImport(const QString& folder, QList<LibraryImportRead> reads);
     void fillMoveMenu(QMenu* menu, const QList<PlmLibraryItem>& folders);
     void startDragging(const QModelIndexList& rows);
 
@@ -203,6 +203,7 @@ private:
     QLineEdit* search_ = nullptr;
     LibraryDropPreview* preview_ = nullptr;
     VectorCanvas* previewCanvas_ = nullptr;
+    bool previewIsLarge_ = false; // the live view shows a map read off the main thread
     QLabel* detail_ = nullptr;
     QLabel* status_ = nullptr;
     QSplitter* split_ = nullptr;

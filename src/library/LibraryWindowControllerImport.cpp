@@ -2,6 +2,7 @@
 
 #include "mapimport/ExternalFileAccess.h"
 #include "mapimport/VectorImportUI.h"
+#include "library/LibraryThumbnails.h"
 #include "library/LibraryUndoGroup.h"
 #include "model/PlmMapCodec.h"
 #include "desktop/DialogHooks.h"
@@ -14,6 +15,10 @@
 #include <QTimer>
 #include <QUndoStack>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <memory>
+#include <utility>
 
 // What the background reading of one file hands back to the main thread.
 struct LibraryImportRead {
@@ -134,11 +139,13 @@ void LibraryWindowController::importFiles(const QStringList& files, const QStrin
 {
     auto* watcher = new QFutureWatcher<QList<LibraryImportRead>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, folder, finished] {
-        const QList<LibraryImportRead> reads = watcher->result();
+        QList<LibraryImportRead> reads = watcher->future().takeResult();
         watcher->deleteLater();
-        // The questions wait for the watcher's signal to be over.
-        QTimer::singleShot(0, this, [this, folder, reads, finished] {
-            applyImport(folder, reads);
+        // The questions wait for the watcher's signal to be over. The maps read go with the
+        // import: neither this call nor the watcher keeps them.
+        auto held = std::make_shared<QList<LibraryImportRead>>(std::move(reads));
+        QTimer::singleShot(0, this, [this, folder, held, finished] {
+            applyImport(folder, std::exchange(*held, {}));
             if (finished)
                 finished();
             emit importFinished();
@@ -147,7 +154,7 @@ void LibraryWindowController::importFiles(const QStringList& files, const QStrin
     watcher->setFuture(QtConcurrent::run(readFiles, files));
 }
 
-void LibraryWindowController::applyImport(const QString& folder, const QList<LibraryImportRead>& reads)
+void LibraryWindowController::applyImport(const QString& folder, QList<LibraryImportRead> reads)
 {
     struct ToOpen {
         PlmMap map;
@@ -186,6 +193,14 @@ void LibraryWindowController::applyImport(const QString& folder, const QList<Lib
     for (const LibraryImportRead& read : reads)
         if (!read.result)
             failures << QFileInfo(read.file).fileName() + QStringLiteral(" : ") + read.error;
+    // The maps read are let go before the new rows are drawn and the new map is read for its
+    // preview: only the maps to open in a work stay.
+    const bool large = std::any_of(reads.cbegin(), reads.cend(), [](const LibraryImportRead& read) {
+        return QFileInfo(read.file).size() > LibraryThumbnails::livePreviewLimit();
+    });
+    reads.clear();
+    if (large)
+        LibraryThumbnails::releaseFreedMemory();
 
     pushGroup(group.release());
     reload(added);

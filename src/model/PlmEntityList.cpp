@@ -5,6 +5,7 @@
 #include "model/PlmMapDecodingDepth.h"
 #include "model/PlmParallel.h"
 
+#include <algorithm>
 #include <vector>
 
 PlmEntityList::PlmEntityList(std::initializer_list<PlmEntity> entities)
@@ -23,11 +24,26 @@ PlmEntityList::PlmEntityList(const QList<PlmEntity>& entities)
 void PlmEntityList::appendHandle(Handle handle)
 {
     if (m_chunks.isEmpty() || m_chunks.constLast().size() == chunkSize) {
+        // A list that filled a chunk goes on growing; a short one (most groups hold a few
+        // members, and a map may hold hundreds of thousands of groups) gets room for what it
+        // holds, doubling up to a chunk.
+        const bool growing = !m_chunks.isEmpty();
         m_chunks.append(Chunk());
-        m_chunks.last().reserve(chunkSize);
+        m_chunks.last().reserve(growing ? chunkSize : 1);
     }
-    m_chunks.last().append(std::move(handle));
+    Chunk& last = m_chunks.last();
+    if (last.size() == last.capacity())
+        last.reserve(std::min(chunkSize, std::max<qsizetype>(4, 2 * last.size())));
+    last.append(std::move(handle));
     ++m_size;
+}
+
+qsizetype PlmEntityList::capacity() const
+{
+    qsizetype room = m_chunks.capacity() * qsizetype(sizeof(Chunk)) / qsizetype(sizeof(Handle));
+    for (const Chunk& chunk : m_chunks)
+        room += chunk.capacity();
+    return room;
 }
 
 QList<PlmEntityList::Handle> PlmEntityList::takeTail(qsizetype chunk)

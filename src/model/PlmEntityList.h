@@ -61,6 +61,9 @@ public:
     qsizetype count() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }
     void reserve(qsizetype size) { m_chunks.reserve(size / chunkSize + 1); }
+    // The handles the list has room for, its chunks' own list counted as handles: what it costs
+    // beyond its entities, kept near its size however short the list.
+    qsizetype capacity() const;
 
     const PlmEntity& at(qsizetype i) const { return *handle(i); }
     const PlmEntity& operator[](qsizetype i) const { return *handle(i); }

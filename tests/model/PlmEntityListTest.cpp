@@ -1,3 +1,4 @@
+#include "model/PlmMapCodec.h"
 #include "support/PlmMapTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -145,4 +146,43 @@ TEST(PlmEntityListTest, sharesAllEntitiesOnlyWhenEveryHandleIsTheSame)
     shorter.removeAt(599);
     EXPECT_FALSE(shorter.sharesAllEntities(list));
     EXPECT_TRUE(PlmEntityList().sharesAllEntities(PlmEntityList()));
+}
+
+// A map may hold hundreds of thousands of short member lists (a group of groups of one):
+// each list's room stays near what it holds, whether appended to or decoded, while a long
+// list still grows a chunk at a time.
+TEST(PlmEntityListTest, roomStaysNearTheSize)
+{
+    const auto appended = [](int count) {
+        PlmEntityList list;
+        for (int i = 0; i < count; ++i)
+            list.append(pointEntity(QString::number(i)));
+        return list;
+    };
+    const auto decodedMembers = [](int count) {
+        PlmEntityList members;
+        for (int i = 0; i < count; ++i)
+            members.append(pointEntity(QString::number(i)));
+        const PlmMap decoded = PlmMapCodec::decode(PlmMapCodec::encode(mapOf({groupEntity("g", members)})));
+        return *decoded.entities.at(0).geometry.asGroup();
+    };
+    const struct {
+        const char* name;
+        PlmEntityList list;
+        qsizetype size;
+    } rows[] = {
+        {"one appended", appended(1), 1},
+        {"three appended", appended(3), 3},
+        {"a chunk's worth", appended(256), 256},
+        {"one past a chunk", appended(257), 257},
+        {"several chunks", appended(700), 700},
+        {"a decoded group of one", decodedMembers(1), 1},
+        {"a decoded group of two", decodedMembers(2), 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(row.list.size(), row.size);
+        EXPECT_GE(row.list.capacity(), row.size);
+        EXPECT_LE(row.list.capacity(), 2 * row.size + 8);
+    }
 }
