@@ -1,6 +1,7 @@
 #include "platform/InstanceChannel.h"
 
 #include "platform/LaunchLock.h"
+#include "platform/TerminationSignals.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -267,9 +268,10 @@ private:
             return Read::pending;
         const QStringList paths = decode(client.buffer.mid(newline + 1, length));
         {
-            // Answered now, the launch would leave its files to a program that is ending.
+            // Answered now, the launch would leave its files to a program that is ending: a
+            // signal caught while the program is busy asks for the end before it is delivered.
             const std::lock_guard lock(mutex_);
-            if (holding_) {
+            if (holding_ || TerminationSignals::caughtAny()) {
                 held_.push_back({client.fd, paths});
                 return Read::held;
             }

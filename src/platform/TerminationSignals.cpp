@@ -30,6 +30,8 @@ static_assert(std::atomic<int>::is_always_lock_free, "the handler may only use l
 // Whether a kill or a Ctrl+C came: the next one ends the process at once.
 std::atomic<bool> insisted{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the handler may only use lock-free atomics");
+// Whether a signal reached the running watch, before its event loop could deliver it.
+std::atomic<bool> caught{false};
 std::array<bool, watched.size()> handled{};
 std::array<struct sigaction, watched.size()> previous{};
 struct sigaction byDefault {};
@@ -49,6 +51,7 @@ extern "C" void onTerminationSignal(int number)
     }
     const int fd = signalWriteEnd.load();
     if (fd >= 0) {
+        caught.store(true);
         const char byte = char(number);
         [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
     }
@@ -76,6 +79,7 @@ TerminationSignals::TerminationSignals(QObject* parent)
     connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::deliver);
 
     insisted.store(false);
+    caught.store(false);
     byDefault.sa_handler = SIG_DFL;
     sigemptyset(&byDefault.sa_mask);
     byDefault.sa_flags = 0;
@@ -115,9 +119,16 @@ TerminationSignals::~TerminationSignals()
         }
     }
     signalWriteEnd.store(-1);
+    if (!holdsUntilExit_)
+        caught.store(false);
     delete notifier_;
     ::close(readEnd_);
     ::close(writeEnd_);
+}
+
+bool TerminationSignals::caughtAny()
+{
+    return caught.load();
 }
 
 QList<int> TerminationSignals::watchedSignals()

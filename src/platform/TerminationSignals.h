@@ -29,6 +29,9 @@ public:
     static QList<int> watchedSignals();
     // The signal delivered, or 0 while none came.
     int received() const { return received_; }
+    // Whether a signal reached the running watch, delivered or not yet (the event loop busy):
+    // the end is asked for. Safe on any thread.
+    static bool caughtAny();
     // Once this watch is destroyed, the signals are still taken as while it ran, until the
     // process exits: nothing is delivered any more, but a hang-up never kills, and a kill or a
     // Ctrl+C kills only after a kill or a Ctrl+C. The program tears down and writes its settings

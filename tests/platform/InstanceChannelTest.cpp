@@ -1,6 +1,7 @@
 #include "platform/InstanceChannel.h"
 #include "platform/FileVersion.h"
 #include "platform/LaunchLock.h"
+#include "platform/TerminationSignals.h"
 #include "support/EventWait.h"
 
 #include <QCoreApplication>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -333,10 +335,14 @@ TEST(InstanceChannel, ALaunchDuringTheEndIsNeitherAnsweredNorLost)
     struct Row {
         const char* name;
         bool cancelled;
+        // The end asked for by a signal the busy program has not delivered yet, rather than
+        // by « Quitter ».
+        bool bySignal = false;
     };
     const Row rows[] = {
         {"the end cancelled", true},
         {"the end decided", false},
+        {"a signal caught, not delivered yet", false, true},
     };
     const QStringList files{QStringLiteral("/tmp/Autre carte.plm")};
     for (const Row& row : rows) {
@@ -346,7 +352,13 @@ TEST(InstanceChannel, ALaunchDuringTheEndIsNeitherAnsweredNorLost)
         ASSERT_TRUE(ending.listen());
         QStringList received;
         QObject::connect(&ending, &InstanceChannel::filesReceived, [&](const QStringList& p) { received += p; });
-        ending.holdLaunches();
+        std::optional<TerminationSignals> watch;
+        if (row.bySignal) {
+            watch.emplace();
+            std::raise(SIGHUP);
+        } else {
+            ending.holdLaunches();
+        }
 
         std::atomic<bool> done{false};
         std::atomic<bool> handedOver{false};
