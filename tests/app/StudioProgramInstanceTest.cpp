@@ -135,3 +135,25 @@ TEST(StudioProgramInstance, ALaterLaunchsFilesOpenInTheRunningProgram)
         EXPECT_EQ(said(running), told);
     }
 }
+
+// The running program's loop has ended and it is still busy ending (its documents being
+// written): a launch then becomes the running program and opens its work itself, rather than
+// handing it to a program that will not open it.
+TEST(StudioProgramInstance, ALaunchAfterTheLoopEndedOpensItsOwnWork)
+{
+    Session session;
+    ASSERT_TRUE(session.dir.isValid());
+    QProcess ending;
+    QByteArray endingOutput;
+    launch(ending, session, {QStringLiteral("--quit-once-open"), QStringLiteral("--linger-at-end"), session.first});
+    ASSERT_TRUE(waitForOutput(ending, endingOutput, "ending\n")) << endingOutput.constData();
+
+    QProcess later;
+    launch(later, session, {QStringLiteral("--quit-once-open"), session.second});
+    ASSERT_TRUE(later.waitForFinished(int(std::chrono::milliseconds(EventWait::guard).count())));
+    EXPECT_EQ(later.exitCode(), 0);
+    EXPECT_EQ(later.readAllStandardOutput().toStdString(), "opened: Second.plm\n");
+    ASSERT_TRUE(ending.waitForFinished(int(std::chrono::milliseconds(EventWait::guard).count())));
+    endingOutput += ending.readAllStandardOutput();
+    EXPECT_EQ(endingOutput.toStdString(), "opened: Premier.plm\nending\n");
+}

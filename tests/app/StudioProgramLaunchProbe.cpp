@@ -3,9 +3,10 @@
 // twice. It writes on its standard output, a line each, what the person would see:
 //   opened: <file name>     a document opened
 //   question: <text>        a question or an error, answered at once as if closed
-// Usage: StudioProgramLaunchProbe [--quit-once-open] [files to open, as on the command line].
+// Usage: StudioProgramLaunchProbe [--quit-once-open] [--linger-at-end] [files to open].
 // With --quit-once-open it quits as soon as a document is open and its event loop runs; else
-// it runs until a signal ends it.
+// it runs until a signal ends it. With --linger-at-end, its loop ended, it says "ending" and
+// stays a while before it goes on ending, as a long write of the documents would.
 
 #include "app/StudioProgram.h"
 #include "desktop/DialogHooks.h"
@@ -60,8 +61,20 @@ int main(int argc, char** argv)
     QStandardPaths::setTestModeEnabled(true);
     DialogHooks::setFallbackHooks(answeredAtOnce());
 
-    QObject::connect(&DocumentController::shared(), &DocumentController::documentAdded, [](Document* document) {
-        say(QStringLiteral("opened: ") + QFileInfo(document->filePath()).fileName());
+    // Watched once the program runs: the program makes its documents' controller itself, and
+    // what it does at the end comes before anything the probe adds.
+    QTimer::singleShot(0, &app, [] {
+        const auto opened = [](Document* document) {
+            say(QStringLiteral("opened: ") + QFileInfo(document->filePath()).fileName());
+        };
+        for (Document* document : DocumentController::shared().documents())
+            opened(document);
+        QObject::connect(&DocumentController::shared(), &DocumentController::documentAdded, opened);
+        if (QCoreApplication::arguments().contains(QStringLiteral("--linger-at-end")))
+            QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] {
+                say(QStringLiteral("ending"));
+                QThread::sleep(3);
+            });
     });
     if (QCoreApplication::arguments().contains(QStringLiteral("--quit-once-open"))) {
         // The program's own loop, not a read's, ends.
