@@ -99,6 +99,22 @@ public:
         }
     }
 
+    // The outline's rename of the entity « A » opened, the keys typed in it.
+    QLineEdit* outlineRenameTyped(const QString& typed)
+    {
+        QTreeView* tree = window->objects;
+        const QModelIndex row = window->outline()->model()->indexOfReference(StudioObjectReference::entity({"A"}));
+        tree->setCurrentIndex(row);
+        tree->edit(row);
+        auto* editor = tree->findChild<QLineEdit*>(QStringLiteral("Studio.Objects.Rename"));
+        if (!editor)
+            return nullptr;
+        editor->setFocus();
+        editor->selectAll();
+        typeKeys(editor, typed);
+        return editor;
+    }
+
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("Carte.plm"));
     std::unique_ptr<DocumentController> controller;
@@ -266,19 +282,7 @@ TEST_F(StudioTypedEditsTest, AnEditInPlaceLeftForAnotherWindowGoesOnWhenThePerso
          [](const PlmWork& w) { return w.decoration->objects.at(0).text; }, QStringLiteral("Titre"),
          QStringLiteral("Titre Zorglub")},
         {"an outline rename, ended by Return",
-         [this]() -> QWidget* {
-             QTreeView* tree = window->objects;
-             const QModelIndex row = window->outline()->model()->indexOfReference(StudioObjectReference::entity({"A"}));
-             tree->setCurrentIndex(row);
-             tree->edit(row);
-             auto* editor = tree->findChild<QLineEdit*>(QStringLiteral("Studio.Objects.Rename"));
-             if (!editor)
-                 return nullptr;
-             editor->setFocus();
-             editor->selectAll();
-             typeKeys(editor, QStringLiteral("Ou"));
-             return editor;
-         },
+         [this]() -> QWidget* { return outlineRenameTyped(QStringLiteral("Ou")); },
          QStringLiteral("est"), [](QWidget* editor) { keyClick(editor, Qt::Key_Return); },
          [](const PlmWork& w) { return w.map.entities.at(0).name; }, QStringLiteral("Alpha"), QStringLiteral("Ouest")},
     };
@@ -340,20 +344,7 @@ TEST_F(StudioTypedEditsTest, OnlyTheWindowsOwnFocusEndsAnEditInPlace)
                           [](QWidget* editor) { keyClick(editor, Qt::Key_Return, Qt::ControlModifier); },
                           [](const PlmWork& w) { return w.decoration->objects.at(0).text; }};
     const Editor outlineRename{"an outline rename",
-                               [](StudioTypedEditsTest& t) -> QWidget* {
-                                   QTreeView* tree = t.window->objects;
-                                   const QModelIndex row =
-                                       t.window->outline()->model()->indexOfReference(StudioObjectReference::entity({"A"}));
-                                   tree->setCurrentIndex(row);
-                                   tree->edit(row);
-                                   auto* editor = tree->findChild<QLineEdit*>(QStringLiteral("Studio.Objects.Rename"));
-                                   if (!editor)
-                                       return nullptr;
-                                   editor->setFocus();
-                                   editor->selectAll();
-                                   typeKeys(editor, QStringLiteral("Zo"));
-                                   return editor;
-                               },
+                               [](StudioTypedEditsTest& t) -> QWidget* { return t.outlineRenameTyped(QStringLiteral("Zo")); },
                                [](QWidget* editor) { keyClick(editor, Qt::Key_Return); },
                                [](const PlmWork& w) { return w.map.entities.at(0).name; }};
     const Editor dataCell{"a data cell",
