@@ -559,20 +559,21 @@ TEST_F(StudioWindowCommandsTest, APrintFieldSpeaksOnlyForWhatIsTypedInIt)
     window->applyPrintFormat(StudioPrintFormat::a4);
     QLineEdit* width = window->printWidth;
     width->setFocus(Qt::MouseFocusReason);
-    window->applyPrintFormat(StudioPrintFormat::a3);
+    // The export panel's width, say.
+    document->updateWork(QStringLiteral("Page d’impression"), [](PlmWork& w) { w.decoration->printPage->width = 320; });
     const int steps = undoCount();
-    EXPECT_EQ(width->text(), QStringLiteral("420,0"));
+    EXPECT_EQ(width->text(), QStringLiteral("320,0"));
     keyClick(width, Qt::Key_Tab);
     QApplication::processEvents();
     EXPECT_EQ(undoCount(), steps) << "a step nobody made";
-    EXPECT_EQ(work().decoration->printPage->width, 420);
+    EXPECT_EQ(work().decoration->printPage->width, 320);
 
     width->setFocus(Qt::MouseFocusReason);
     width->selectAll();
     typeKeys(width, QStringLiteral("abc"));
     keyClick(width, Qt::Key_Return);
     EXPECT_EQ(errors, QStringList{QStringLiteral("Dimensions de page incorrectes.")});
-    EXPECT_EQ(width->text(), QStringLiteral("420,0"));
+    EXPECT_EQ(width->text(), QStringLiteral("320,0"));
     EXPECT_EQ(undoCount(), steps);
     window->window()->hide();
 }
