@@ -961,3 +961,27 @@ TEST(CartePane, ThresholdsOnlyClickedFollowAChangeMadeElsewhere)
     EXPECT_EQ(p.document.undoSteps().size(), 1);
     EXPECT_EQ(p.document.work().thematic->method, PlmClassificationMethod::equalIntervals);
 }
+
+// A field of the map block beeps at its own refusal; a save it stops says why in an alert, the
+// text selected in the field. Seen, the refusal is given up by the next save.
+TEST(CartePane, ASaveStoppedByAMapBlockFieldSaysWhyInAnAlert)
+{
+    QStringList alerted;
+    DialogHooks::Hooks hooks;
+    hooks.presentError = [&alerted](const QString& message, QWidget*) { alerted.append(message); };
+    const DialogHooks::ScopedHooks scoped(hooks);
+    Pane p(roundedWork());
+    p.showInWindow();
+    QLineEdit* x = p.pane->mapBlockEditor()->fields().at(0);
+    const QString shown = x->text();
+    x->setFocus(Qt::MouseFocusReason);
+    x->selectAll();
+    typeKeys(x, QStringLiteral("abc"));
+    EXPECT_FALSE(p.commitAsTheStudio());
+    EXPECT_EQ(alerted, QStringList{TypedField::notANumber()});
+    EXPECT_TRUE(x->hasFocus());
+    EXPECT_EQ(x->selectedText(), QStringLiteral("abc"));
+    EXPECT_TRUE(p.commitAsTheStudio());
+    EXPECT_EQ(x->text(), shown);
+    EXPECT_TRUE(p.document.undoSteps().isEmpty());
+}
