@@ -201,14 +201,13 @@ void CarteExportPanel::buildWindow()
                                                         {m_y, "Position Y (pt)"}};
     for (const auto& [field, name] : typed) {
         QLineEdit* pageField = field;
-        TypedField* typedField =
-            TypedField::attach(pageField, {QString::fromUtf8(name), [this, pageField] { return shownText(pageField); },
-                                           [this](const QString&) { return takePage(); },
-                                           [this](const QString& message) { showError(message); }});
+        TypedField::attach(pageField, {QString::fromUtf8(name), [this, pageField] { return shownText(pageField); },
+                                       [this](const QString&) { return takePage(); },
+                                       [this](const QString& message) { showError(message); }});
         // A refused text given up for the stored value takes its refusal along: the status line
         // and « Exporter » follow the fields again.
-        connect(pageField, &QLineEdit::textChanged, this, [this, typedField] {
-            if (!m_loading && m_window && !typedField->isBeingTyped() && !m_continue->isEnabled() && !pageBeingTyped())
+        connect(pageField, &QLineEdit::textChanged, this, [this] {
+            if (!m_loading && m_window && !m_continue->isEnabled() && !pageBeingTyped())
                 updatePreview();
         });
     }
